@@ -1,0 +1,36 @@
+// The ISO9660 manager's operations: disc analysis, names, file data.
+#pragma once
+
+#include "iso9660/iso_model.h"
+
+// TOC and sessions.
+int Iso_AnalyzeDisc(uint16_t device);
+int Iso_AnalyzeToc(uint16_t device);
+int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format);
+int Iso_AnalyzeAudioTracks(uint16_t device);
+
+// Directories.
+int Iso_AnalyzeDataSessions(uint16_t device);
+int Iso_ReadVolumeDescriptors(uint16_t device);
+int Iso_AnalyzePathTable(uint16_t device);
+int Iso_AnalyzeDirectory(uint16_t device);
+int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer);
+
+// Character conversion. Writes at most `capacity` bytes and always terminates the text; stops before a
+// character that would not fit whole.
+void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t length, uint16_t ucs2,
+                   uint16_t bigEndian);
+uint16_t Jis_FromUnicode(uint16_t codePoint);
+uint16_t Jis_ToSjis(uint16_t jis);
+// The other direction, for the display: Shift-JIS text to UTF-16 / UTF-8 (derived from the same table).
+uint16_t Jis_ToUnicode(uint16_t jis);
+uint16_t Sjis_ToJis(uint16_t sjis);
+
+// File data.
+extern uint8_t* g_FileData;
+extern uint8_t* g_FileCursor;
+extern uint64_t g_FileDataLength;  // bytes of the file image in g_FileData (the file's size)
+int Iso_SelectSession();  // 1, or ISO_ERR_NO_MODEL on an empty model
+int Iso_ReadFile(uint32_t lbn, uint32_t size);
+int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size);
+void Iso_FreeFile();

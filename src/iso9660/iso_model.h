@@ -1,0 +1,92 @@
+// The disc model: sessions and tracks of the TOC and, per session, a tree of volume, directories, files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Result codes of the ISO9660 manager.
+constexpr int ISO_OK = 1;
+constexpr int ISO_ERR_DESCRIPTOR = 0x1002;   // bad volume descriptor set / malformed structure
+constexpr int ISO_ERR_DISC_TYPE = 0x1003;    // unsupported disc type
+constexpr int ISO_ERR_TRACK_FILE = 0x1010;   // a track file could not be opened, positioned or read
+constexpr int ISO_ERR_NO_MEMORY = 0x10FF;
+constexpr int ISO_ERR_FILE_NO_MEMORY = 0x20FF;
+constexpr int ISO_ERR_NO_MODEL = 0x1004;     // no (complete) disc model to select or read from
+constexpr int ISO_ERR_EXTENT = 0x1005;       // a file's extent runs past its session
+
+// File kinds.
+constexpr uint16_t KIND_CDA = 1;
+constexpr uint16_t KIND_WAV = 2;
+constexpr uint16_t KIND_MP3 = 4;
+constexpr uint16_t KIND_WMF = 8;
+constexpr uint16_t KIND_JPG = 16;
+constexpr uint16_t KIND_LMX = 128;
+constexpr uint16_t KIND_OTHER = 2048;
+constexpr uint16_t KIND_ACCEPTED = 0x8000;
+constexpr uint16_t KIND_UNSUPPORTED = 0x8800;
+
+struct TrackEntry {
+    uint8_t trackNumber;
+    uint32_t address;
+    uint32_t size;
+    TrackEntry* next;
+};
+
+struct SessionEntry {
+    uint8_t type;  // high nibble: A0 disc type; low nibble: A0 CONTROL
+    uint8_t sessionNumber;
+    uint32_t lastBlock;
+    uint32_t blockLength;
+    uint32_t pvdLbn;
+    uint32_t leadIn;
+    uint32_t leadOut;
+    uint8_t mode5Pointers;
+    uint32_t nextProgramArea;
+    uint32_t recordingAreaLeadOut;
+    uint8_t lastTrack;
+    TrackEntry* firstTrack;
+    SessionEntry* next;
+};
+
+struct FileEntry {
+    char type;  // 'V', 'D', 'F'
+    char name[256];
+    uint8_t date[7];  // years since 1900, month, day, hour, minute, second, GMT offset (15 min units)
+    uint32_t lbn;
+    uint32_t size;
+    uint16_t directoryNumber;
+    uint16_t parentNumber;
+    uint16_t kind;
+    FileEntry* firstChild;
+    FileEntry* nextSibling;
+};
+using DirectoryNode = FileEntry;
+
+struct SessionTree {
+    FileEntry* root;
+    uint32_t directoryCount;
+    uint32_t fileCount;
+    SessionTree* next;
+};
+
+struct DiscModel {
+    uint8_t sessionCount;
+    SessionEntry* firstSession;
+    SessionTree* firstTree;
+    SessionEntry* currentSessionEntry;
+    SessionTree* currentTree;  // cursor of the analysis and of the list view
+    uint16_t device;            // device index the model was read from
+};
+
+// The model (null when empty) and the session shown by the list.
+extern DiscModel* g_DiscModel;
+extern uint16_t g_CurrentSession;
+
+int Iso_Initialize();
+void Iso_Terminate();
+void Iso_SetFileKind(FileEntry* entry);
+// Writes "%02d:%02d:%02d" into `text` of `capacity` bytes (always terminated).
+void Iso_FramesToMsf(uint32_t frames, char* text, size_t capacity);
+
+// True when the session type marks data (CONTROL bit 2).
+inline bool Iso_IsDataType(uint8_t type) { return (type & 0x04) != 0; }

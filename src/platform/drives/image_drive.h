@@ -1,0 +1,52 @@
+// Host adapter 1: virtual CD drives, one per disc image, answering CDBs as an MMC drive does.
+#pragma once
+
+#include "platform/drives/scsi_target.h"
+#include "platform/images/disc_image.h"
+
+namespace ckvd::drives {
+
+class ImageDrive final : public ScsiTarget {
+public:
+    // `disc` may be null: a drive without a medium (NOT READY, MEDIUM NOT PRESENT).
+    ImageDrive(std::string path, std::unique_ptr<images::DiscImage> disc);
+    ~ImageDrive() override;
+
+    uint8_t device_type() const override { return 5; }
+    CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
+    std::string device_path() const override { return path_; }
+
+    // Test hooks and the medium change of a real drive.
+    void set_ready(bool ready) { ready_ = ready; }      // not ready: TEST UNIT READY fails (NOT READY, 04/01)
+    void change_medium(std::unique_ptr<images::DiscImage> disc);  // next command gets UNIT ATTENTION once
+    const images::DiscImage* disc() const { return disc_.get(); }
+
+    // Counters for benchmarks and tests.
+    uint64_t read10_commands = 0;
+    uint64_t sectors_read = 0;
+
+private:
+    std::string path_;
+    std::unique_ptr<images::DiscImage> disc_;
+    std::unique_ptr<images::SectorReader> reader_;
+    bool ready_ = true;
+    bool unit_attention_ = false;
+};
+
+class ImageAdapter final : public HostAdapter {
+public:
+    static constexpr uint8_t kMaxTargets = 16;
+    std::string identifier() const override { return "CKVD IMAGE"; }
+    uint8_t max_targets() const override { return kMaxTargets; }
+    ScsiTarget* target(uint8_t id) override;
+
+    // Adds a drive at the next free target; returns its target id, or -1 when full.
+    int add(std::unique_ptr<ImageDrive> drive);
+    ImageDrive* drive(uint8_t id);
+    void clear();
+
+private:
+    std::vector<std::unique_ptr<ImageDrive>> drives_;
+};
+
+}  // namespace ckvd::drives

@@ -1,0 +1,107 @@
+// A disc image as the image drive sees it: sessions of tracks at absolute
+// addresses, the full TOC a recorder would leave, and a sector reader.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ckvd::images {
+
+// Logical block address on the disc (may be negative only for lead-in times).
+using lba_t = int32_t;
+
+enum class TrackMode : uint8_t { Audio, Mode1, Mode2 };
+
+struct Track {
+    uint8_t number = 0;   // 1..99
+    uint8_t control = 0;  // Q CONTROL nibble: 0x04 data, 0x00 audio (0x02 copy, 0x01 pre-emphasis)
+    TrackMode mode = TrackMode::Mode1;
+    lba_t start = 0;      // absolute LBA of INDEX 01
+    uint32_t length = 0;  // sectors
+    // Where the sectors live: file, byte offset of sector `start`, bytes per stored sector, and the offset
+    // of the 2048 bytes of user data inside a stored sector (0 cooked, 16 MODE1/2352, 24 MODE2/2352).
+    std::string file;
+    uint64_t file_offset = 0;
+    uint32_t sector_size = 2048;
+    uint32_t user_offset = 0;
+};
+
+struct Session {
+    uint8_t number = 0;     // 1..
+    uint8_t disc_type = 0;  // A0 PSEC: 0x00 CD-DA/CD-ROM, 0x10 CD-I, 0x20 CD-ROM XA
+    std::vector<Track> tracks;
+    lba_t leadout = 0;      // first block after the last track (A2)
+};
+
+// One 11-byte descriptor of READ TOC format 2 (binary MSF).
+struct FullTocEntry {
+    uint8_t session = 0, adr_control = 0, tno = 0, point = 0;
+    uint8_t min = 0, sec = 0, frame = 0, zero = 0, pmin = 0, psec = 0, pframe = 0;
+};
+
+struct DiscImage {
+    std::string path;  // the image file as given
+    std::vector<Session> sessions;
+    bool closed = true;  // no B0 in the last session when the disc is closed
+    std::vector<FullTocEntry> full_toc;  // what READ TOC format 2 answers, in order
+
+    // Last recorded LBA (end of the last track of the last session), -1 for an empty disc.
+    lba_t last_lba() const;
+    // Track holding `lba`, or nullptr when the block is in no recorded area (gaps included).
+    const Track* track_at(lba_t lba) const;
+};
+
+// Address helpers shared by the readers and the image drive.
+struct Msf {
+    uint8_t m = 0, s = 0, f = 0;
+};
+Msf lba_to_msf(lba_t lba);          // absolute time: lba + 150 frames
+lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f);  // (m*60+s)*75+f-150
+
+// Session layout of a recorder: 6750 lead-out sectors after the first session, 4500 after later ones,
+// then 4500 lead-in and 150 pregap before the next session's first track.
+constexpr lba_t kFirstLeadoutSectors = 6750;
+constexpr lba_t kLaterLeadoutSectors = 2250;
+constexpr lba_t kLeadinSectors = 4500;
+constexpr lba_t kPregapSectors = 150;
+// First track start of the session that would follow `sessions` (what msinfo prints second).
+lba_t next_session_start(const std::vector<Session>& sessions);
+
+// Builds the full TOC a recorder writes for `disc.sessions`: A0/A1/A2 and the track points per session,
+// B0 in each session when the disc is appendable or in every session but the last when closed,
+// C0 in session 1 of a multi-session disc.
+std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bool closed);
+
+// Result of loading an image: either a disc or a message naming the file and line.
+struct LoadResult {
+    std::unique_ptr<DiscImage> disc;
+    std::string error;  // "FILE:LINE: what" (LINE 0 when not about a line)
+    explicit operator bool() const { return disc != nullptr; }
+};
+
+LoadResult load_iso(const std::string& path);
+LoadResult load_cue(const std::string& path);
+LoadResult load_ccd(const std::string& path);
+// Picks the reader from the extension (.iso, .cue, .ccd; anything else is read as .iso).
+LoadResult load_image(const std::string& path);
+
+// Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data
+// track, or the file is short or unreadable.
+class SectorReader {
+public:
+    explicit SectorReader(const DiscImage& disc);
+    ~SectorReader();
+    SectorReader(const SectorReader&) = delete;
+    SectorReader& operator=(const SectorReader&) = delete;
+    bool read_user_data(lba_t lba, std::span<uint8_t, 2048> out);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ckvd::images
