@@ -1,0 +1,29 @@
+#include "platform/images/demo_discs.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace ckvd::images {
+
+std::vector<std::string> demo_disc_paths() {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> dirs;
+    if (const char* env = std::getenv("CKVD_DEMO_DIR"); env && *env)
+        dirs.emplace_back(env);
+#ifdef CKVD_BUILD_DEMO_DIR
+    dirs.emplace_back(CKVD_BUILD_DEMO_DIR);
+#endif
+#ifdef CKVD_INSTALL_DEMO_DIR
+    dirs.emplace_back(CKVD_INSTALL_DEMO_DIR);
+#endif
+    for (const auto& dir : dirs) {
+        fs::path data = dir / "demo-data.cue";
+        fs::path audio = dir / "demo-audio.cue";
+        std::error_code ec;
+        if (fs::exists(data, ec) && fs::exists(audio, ec))
+            return {data.string(), audio.string()};
+    }
+    return {};
+}
+
+}  // namespace ckvd::images
