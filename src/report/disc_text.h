@@ -1,0 +1,22 @@
+// Plain-text views of the loaded disc model, for the command-line companion and for a desktop start
+// without a display: the TOC session by session, and the file tree depth first.
+#pragma once
+
+#include <string>
+
+#include "iso9660/iso_model.h"
+
+// "Audio", "CD-ROM" or "CD-XA" for a session type byte; the audio/data decision of a CD-DA/CD-ROM session
+// follows the first session's data-track bit. Other disc types give "0x%02X".
+std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType);
+
+// One line per session ("session N TYPE last_block block_length lead_in lead_out next_program_area"), each
+// followed by one line per track ("session track TYPE address size pvd_lbn"), numbers in decimal.
+std::string Report_TocText();
+
+// The tree of one session (index from 0) or of every session in turn (-1), each introduced by
+// "(Session%d) %s"; one line per entry: "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  /path", UTF-8 names.
+std::string Report_TreeText(int sessionIndex);
+
+// Shift-JIS text of the engine to UTF-8 for terminals and files.
+std::string Report_SjisToUtf8(const char* sjis);

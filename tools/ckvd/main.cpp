@@ -1,0 +1,226 @@
+// ckvd: the command-line companion of CKVD Explorer.
+//   ckvd drives [--demo] [--image PATH]...   scanned devices and their readiness after START STOP UNIT
+//   ckvd toc DRIVE                           sessions and tracks of the TOC
+//   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
+// DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analyzers/analyzers.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
+#include "platform/images/demo_discs.h"
+#include "report/disc_text.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int usage() {
+    std::fprintf(
+        stderr,
+        "usage: ckvd drives [--demo] [--image PATH]...\n"
+        "       ckvd toc DRIVE\n"
+        "       ckvd ls [--session N] DRIVE\n"
+        "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
+    return kExitUsage;
+}
+
+int fail(const char* what, int code) {
+    std::fprintf(stderr, "ckvd: %s Code %04X\n", what, static_cast<unsigned>(code));
+    return kExitFailure;
+}
+
+// Brings up the modules the commands need, in the program's start-up order, and takes them down again.
+struct Engine {
+    int result = 1;
+    const char* failed = nullptr;
+    Engine() {
+        if ((result = Aspi_Initialize()) != 1)
+            failed = "ASPI Manager Initialize Error";
+        else if ((result = Iso_Initialize()) != 1)
+            failed = "ISO9660 Manager Initialize Error";
+    }
+    ~Engine() {
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+};
+
+bool install_drives(const std::vector<std::string>& images) {
+    std::string error;
+    if (!ckvd::aspi32::SetupDrives(images, &error)) {
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Resolves DRIVE to image paths to install (none for a device path) and the device path to look for.
+bool resolve_drive(const std::string& arg, std::vector<std::string>& images, std::string& devicePath) {
+    if (arg == "demo" || arg == "demo-audio") {
+        auto demo = ckvd::images::demo_disc_paths();
+        if (demo.size() < 2) {
+            std::fprintf(stderr, "ckvd: the demo discs were not generated (build the project first)\n");
+            return false;
+        }
+        devicePath = arg == "demo" ? demo[0] : demo[1];
+        images = {devicePath};
+        return true;
+    }
+    devicePath = arg;
+    if (arg.rfind("/dev/", 0) != 0)
+        images = {arg};
+    return true;
+}
+
+// Scans, finds the device whose path is `devicePath` and spins it up. Returns its index or -1.
+int open_device(const std::string& devicePath) {
+    int rc = Aspi_ScanDevices();
+    if (rc != 1 && rc != 130) {
+        fail("Scan Device Error", rc);
+        return -1;
+    }
+    Aspi_AssignRootPaths();
+    std::string root = devicePath + "/";
+    uint16_t index = 0;
+    for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
+        if (root != d->driveRootPath)
+            continue;
+        Aspi_StartStopUnit(index, 1);
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            rc = Aspi_TestUnitReady(index);
+            if (rc == 1)
+                return index;
+        }
+        fail("Drive Not Ready", rc);
+        return -1;
+    }
+    std::fprintf(stderr, "ckvd: no CD drive at %s\n", devicePath.c_str());
+    return -1;
+}
+
+int load_disc(const std::string& arg) {
+    std::vector<std::string> images;
+    std::string devicePath;
+    if (!resolve_drive(arg, images, devicePath) || !install_drives(images))
+        return -1;
+    int index = open_device(devicePath);
+    if (index < 0)
+        return -1;
+    int rc = Iso_AnalyzeDisc(static_cast<uint16_t>(index));
+    if (rc != 1) {
+        fail("ISO9660 FileSystem Analyze Error", rc);
+        return -1;
+    }
+    return index;
+}
+
+int cmd_drives(int argc, char** argv) {
+    std::vector<std::string> images;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--demo")) {
+            auto demo = ckvd::images::demo_disc_paths();
+            if (demo.empty()) {
+                std::fprintf(stderr, "ckvd: the demo discs were not generated (build the project first)\n");
+                return kExitFailure;
+            }
+            images.insert(images.end(), demo.begin(), demo.end());
+        } else if (!std::strcmp(argv[i], "--image") && i + 1 < argc) {
+            images.emplace_back(argv[++i]);
+        } else {
+            return usage();
+        }
+    }
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    if (!install_drives(images))
+        return kExitFailure;
+    int rc = Aspi_ScanDevices();
+    if (rc != 1 && rc != 130)
+        return fail("Scan Device Error", rc);
+    Aspi_AssignRootPaths();
+    std::printf("# index  ha:target  vendor  product  path  state\n");
+    uint16_t index = 0;
+    for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
+        Aspi_StartStopUnit(index, 1);
+        int ready = Aspi_TestUnitReady(index);
+        if (ready != 1) // a medium change answers UNIT ATTENTION once
+            ready = Aspi_TestUnitReady(index);
+        std::string path = d->driveRootPath;
+        if (!path.empty() && path.back() == '/')
+            path.pop_back();
+        std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s\n", index, d->hostAdapterId, d->targetId, d->vendor,
+                    d->product, path.c_str(), ready == 1 ? "ready" : "not-ready");
+    }
+    if (g_DeviceCount == 0)
+        std::printf("# no CD-ROM device found\n");
+    return 0;
+}
+
+int cmd_toc(int argc, char** argv) {
+    if (argc != 1)
+        return usage();
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    if (load_disc(argv[0]) < 0)
+        return kExitFailure;
+    std::fputs(Report_TocText().c_str(), stdout);
+    return 0;
+}
+
+int cmd_ls(int argc, char** argv) {
+    int session = -1;
+    std::string drive;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--session") && i + 1 < argc) {
+            char* end = nullptr;
+            long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 1 || n > 255)
+                return usage();
+            session = static_cast<int>(n) - 1;
+        } else if (drive.empty()) {
+            drive = argv[i];
+        } else {
+            return usage();
+        }
+    }
+    if (drive.empty())
+        return usage();
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    if (load_disc(drive) < 0)
+        return kExitFailure;
+    int count = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+        ++count;
+    if (session >= count) {
+        std::fprintf(stderr, "ckvd: the disc has %d session(s)\n", count);
+        return kExitFailure;
+    }
+    std::fputs(Report_TreeText(session).c_str(), stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usage();
+    std::string cmd = argv[1];
+    if (cmd == "drives")
+        return cmd_drives(argc - 2, argv + 2);
+    if (cmd == "toc")
+        return cmd_toc(argc - 2, argv + 2);
+    if (cmd == "ls")
+        return cmd_ls(argc - 2, argv + 2);
+    return usage();
+}
