@@ -1,0 +1,11 @@
+#!/bin/bash
+# Installs what CKVD Explorer needs to build, test and generate its demo discs (Debian 12).
+set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then exec sudo "$0" "$@"; fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+    build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+    qt6-base-dev qt6-qpa-plugins libgl-dev fonts-ipafont-gothic \
+    genisoimage xorriso libcdio-utils lame id3v2 eyed3 ffmpeg sox \
+    clang libclang-rt-14-dev clang-format >/dev/null
