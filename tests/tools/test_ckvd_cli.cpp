@@ -1,0 +1,168 @@
+// The command-line companion on the demo discs: its output formats are what users' scripts parse.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::vector<std::string> lines() const {
+        std::vector<std::string> v;
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);)
+            v.push_back(l);
+        return v;
+    }
+};
+
+Run run(const std::string& args) {
+    Run r;
+    std::string cmd = std::string(CKVD_BIN) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> f;
+    std::istringstream in(line);
+    for (std::string w; in >> w;)
+        f.push_back(w);
+    return f;
+}
+
+bool contains_line(const Run& r, const std::string& needle) {
+    for (const auto& l : r.lines())
+        if (l.find(needle) != std::string::npos)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST(CkvdCli, DrivesListsBothDemoDrivesReady) {
+    Run r = run("drives --demo");
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 3u) << r.out;  // header and two drives
+    EXPECT_EQ(lines[0][0], '#');
+    EXPECT_NE(lines[1].find("0  1:0  \""), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("demo-data.cue  ready"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("1  1:1  \""), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("demo-audio.cue  ready"), std::string::npos) << lines[2];
+    // Vendor and product keep their blanks: 8 and 16 characters between the quotes.
+    auto q = lines[1].find('"');
+    auto q2 = lines[1].find('"', q + 1);
+    EXPECT_EQ(q2 - q - 1, 8u) << lines[1];
+    auto q3 = lines[1].find('"', q2 + 1);
+    auto q4 = lines[1].find('"', q3 + 1);
+    EXPECT_EQ(q4 - q3 - 1, 16u) << lines[1];
+}
+
+TEST(CkvdCli, TocOfTheTwoSessionDemoDisc) {
+    Run r = run("toc demo");
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    auto s1 = fields(lines[0]), t1 = fields(lines[1]), s2 = fields(lines[2]), t2 = fields(lines[3]);
+    ASSERT_EQ(s1.size(), 8u);
+    ASSERT_EQ(t1.size(), 6u);
+    EXPECT_EQ(s1[0], "session");
+    EXPECT_EQ(s1[1], "1");
+    EXPECT_EQ(s1[2], "CD-ROM");
+    EXPECT_EQ(s1[4], "2048");
+    EXPECT_EQ(t1[0], "1");
+    EXPECT_EQ(t1[1], "1");
+    EXPECT_EQ(t1[3], "0");
+    EXPECT_EQ(t1[5], "16");
+    EXPECT_EQ(s2[1], "2");
+    EXPECT_EQ(t2[1], "2");
+    // The second session starts where a recorder puts it: lead-out of session 1 + 6750 + 4500 + 150.
+    long leadout1 = std::stol(s1[6]);
+    long start2 = std::stol(t2[3]);
+    EXPECT_EQ(start2, leadout1 + 11400);
+    EXPECT_EQ(std::stol(t2[5]), start2 + 16);
+    // Session 1's B0 names the program area of session 2 (150 pregap sectors before its track).
+    EXPECT_EQ(std::stol(s1[7]), start2 - 150);
+}
+
+TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
+    Run all = run("ls demo");
+    ASSERT_EQ(all.status, 0) << all.out;
+    EXPECT_TRUE(contains_line(all, "(Session1) CKVD_DEMO_S1")) << all.out;
+    EXPECT_TRUE(contains_line(all, "(Session2) CKVD_DEMO_S2")) << all.out;
+    EXPECT_TRUE(contains_line(all, "/音楽/アルバム 一/01 さくら.mp3")) << all.out;
+    EXPECT_TRUE(contains_line(all, "/音楽/アルバム 二/ボーナス/Evening.wma")) << all.out;
+
+    Run s2 = run("ls --session 2 demo");
+    ASSERT_EQ(s2.status, 0) << s2.out;
+    auto lines = s2.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "(Session2) CKVD_DEMO_S2");
+    EXPECT_TRUE(contains_line(s2, "/追加/夜.mp3")) << s2.out;
+    EXPECT_TRUE(contains_line(s2, "/README.TXT")) << s2.out;  // merged from session 1 by -M
+    EXPECT_FALSE(contains_line(s2, "(Session1)"));
+    // Every entry line: type, LBN, size, date, time, path; directories before their contents.
+    bool sawDir = false;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        auto f = fields(lines[i]);
+        ASSERT_GE(f.size(), 5u) << lines[i];
+        ASSERT_TRUE(f[0] == "D" || f[0] == "F") << lines[i];
+        EXPECT_EQ(f[3].size(), 10u) << lines[i];
+        EXPECT_EQ(f[4].size(), 8u) << lines[i];
+        EXPECT_EQ(lines[i].find("  /") != std::string::npos, true) << lines[i];
+        if (lines[i].find("/追加/夜.mp3") != std::string::npos)
+            EXPECT_TRUE(sawDir);
+        if (f[0] == "D" && lines[i].find("/追加") != std::string::npos)
+            sawDir = true;
+    }
+}
+
+TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
+    Run toc = run("toc demo-audio");
+    ASSERT_EQ(toc.status, 0) << toc.out;
+    auto lines = toc.lines();
+    ASSERT_EQ(lines.size(), 5u) << toc.out;
+    EXPECT_EQ(fields(lines[0])[2], "Audio");
+    EXPECT_EQ(fields(lines[1])[3], "0");
+    EXPECT_EQ(fields(lines[1])[5], "0");  // an audio CD has no volume descriptors
+    // Tracks follow each other: address + size = next address.
+    for (int i = 1; i < 4; ++i) {
+        auto a = fields(lines[i]), b = fields(lines[i + 1]);
+        EXPECT_EQ(std::stol(a[3]) + std::stol(a[4]), std::stol(b[3])) << lines[i];
+    }
+    Run ls = run("ls demo-audio");
+    ASSERT_EQ(ls.status, 0) << ls.out;
+    EXPECT_TRUE(contains_line(ls, "(Session1) Audio CD"));
+    EXPECT_TRUE(contains_line(ls, "1995-01-01"));
+    EXPECT_TRUE(contains_line(ls, "/Track01.cda"));
+    EXPECT_TRUE(contains_line(ls, "/Track04.cda"));
+    EXPECT_FALSE(contains_line(ls, "/Track05.cda"));
+}
+
+TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {
+    Run missing = run("toc /nonexistent/disc.cue");
+    EXPECT_NE(missing.status, 0);
+    EXPECT_NE(missing.out.find("/nonexistent/disc.cue"), std::string::npos) << missing.out;
+
+    Run badSession = run("ls --session 9 demo");
+    EXPECT_EQ(badSession.status, 1) << badSession.out;
+
+    EXPECT_EQ(run("frobnicate").status, 2);
+    EXPECT_EQ(run("ls").status, 2);
+    EXPECT_EQ(run("ls --session 0 demo").status, 2);
+}
