@@ -29,8 +29,8 @@ uint16_t Sjis_ToJis(uint16_t sjis);
 // File data.
 extern uint8_t* g_FileData;
 extern uint8_t* g_FileCursor;
-extern uint64_t g_FileDataLength;  // bytes of the file image in g_FileData (the file's size)
-int Iso_SelectSession();  // 1, or ISO_ERR_NO_MODEL on an empty model
+extern uint64_t g_FileDataLength; // bytes of the file image in g_FileData (the file's size)
+int Iso_SelectSession();          // 1, or ISO_ERR_NO_MODEL on an empty model
 int Iso_ReadFile(uint32_t lbn, uint32_t size);
 int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size);
 void Iso_FreeFile();

@@ -6,13 +6,13 @@
 
 // Result codes of the ISO9660 manager.
 constexpr int ISO_OK = 1;
-constexpr int ISO_ERR_DESCRIPTOR = 0x1002;   // bad volume descriptor set / malformed structure
-constexpr int ISO_ERR_DISC_TYPE = 0x1003;    // unsupported disc type
-constexpr int ISO_ERR_TRACK_FILE = 0x1010;   // a track file could not be opened, positioned or read
+constexpr int ISO_ERR_DESCRIPTOR = 0x1002; // bad volume descriptor set / malformed structure
+constexpr int ISO_ERR_DISC_TYPE = 0x1003;  // unsupported disc type
+constexpr int ISO_ERR_TRACK_FILE = 0x1010; // a track file could not be opened, positioned or read
 constexpr int ISO_ERR_NO_MEMORY = 0x10FF;
 constexpr int ISO_ERR_FILE_NO_MEMORY = 0x20FF;
-constexpr int ISO_ERR_NO_MODEL = 0x1004;     // no (complete) disc model to select or read from
-constexpr int ISO_ERR_EXTENT = 0x1005;       // a file's extent runs past its session
+constexpr int ISO_ERR_NO_MODEL = 0x1004; // no (complete) disc model to select or read from
+constexpr int ISO_ERR_EXTENT = 0x1005;   // a file's extent runs past its session
 
 // File kinds.
 constexpr uint16_t KIND_CDA = 1;
@@ -33,7 +33,7 @@ struct TrackEntry {
 };
 
 struct SessionEntry {
-    uint8_t type;  // high nibble: A0 disc type; low nibble: A0 CONTROL
+    uint8_t type; // high nibble: A0 disc type; low nibble: A0 CONTROL
     uint8_t sessionNumber;
     uint32_t lastBlock;
     uint32_t blockLength;
@@ -49,9 +49,9 @@ struct SessionEntry {
 };
 
 struct FileEntry {
-    char type;  // 'V', 'D', 'F'
+    char type; // 'V', 'D', 'F'
     char name[256];
-    uint8_t date[7];  // years since 1900, month, day, hour, minute, second, GMT offset (15 min units)
+    uint8_t date[7]; // years since 1900, month, day, hour, minute, second, GMT offset (15 min units)
     uint32_t lbn;
     uint32_t size;
     uint16_t directoryNumber;
@@ -74,8 +74,8 @@ struct DiscModel {
     SessionEntry* firstSession;
     SessionTree* firstTree;
     SessionEntry* currentSessionEntry;
-    SessionTree* currentTree;  // cursor of the analysis and of the list view
-    uint16_t device;            // device index the model was read from
+    SessionTree* currentTree; // cursor of the analysis and of the list view
+    uint16_t device;          // device index the model was read from
 };
 
 // The model (null when empty) and the session shown by the list.
@@ -89,4 +89,6 @@ void Iso_SetFileKind(FileEntry* entry);
 void Iso_FramesToMsf(uint32_t frames, char* text, size_t capacity);
 
 // True when the session type marks data (CONTROL bit 2).
-inline bool Iso_IsDataType(uint8_t type) { return (type & 0x04) != 0; }
+inline bool Iso_IsDataType(uint8_t type) {
+    return (type & 0x04) != 0;
+}

@@ -1,0 +1,135 @@
+// UCS-2 to Shift-JIS: characters below U+0100 through the fold table, the others through the JIS X 0208
+// table and the JIS to Shift-JIS arithmetic. The display's direction is derived from the same table.
+#include <algorithm>
+#include <array>
+
+#include "iso9660/iso9660.h"
+#include "iso9660/jis_table.h"
+
+namespace {
+
+// Latin-1 folded to single bytes: ASCII as it is, C1 controls to a space, the rest to an ASCII look-alike.
+constexpr std::array<uint8_t, 96> kFoldHigh = {
+    0x20, 0x21, 0x63, 0x4C, 0x6F, 0x2F, 0x7C, 0x24, 0x3A, 0x43, 0x61, 0x3C, 0x5D, 0x20, 0x52, 0x7E, // A0
+    0x6F, 0x2B, 0x32, 0x33, 0x22, 0x75, 0x71, 0x2E, 0x2C, 0x31, 0x6F, 0x3E, 0x20, 0x20, 0x20, 0x3F, // B0
+    0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x43, 0x45, 0x45, 0x45, 0x45, 0x49, 0x49, 0x49, 0x49, // C0
+    0x44, 0x4E, 0x4F, 0x4F, 0x4F, 0x4F, 0x4F, 0x78, 0x4F, 0x55, 0x55, 0x55, 0x55, 0x59, 0x50, 0x42, // D0
+    0x61, 0x61, 0x61, 0x61, 0x61, 0x61, 0x61, 0x63, 0x65, 0x65, 0x65, 0x65, 0x69, 0x69, 0x69, 0x69, // E0
+    0x6F, 0x6E, 0x6F, 0x6F, 0x6F, 0x6F, 0x6F, 0x2D, 0x6F, 0x75, 0x75, 0x75, 0x75, 0x79, 0x70, 0x79, // F0
+};
+
+constexpr uint8_t Fold(uint8_t low) {
+    if (low < 0x80)
+        return low;
+    if (low < 0xA0)
+        return 0x20;
+    return kFoldHigh[low - 0xA0];
+}
+
+// JIS X 0208 (94 x 94) to Unicode, the inverse of the generated table, built on first use.
+const std::array<uint16_t, 94 * 94>& InverseTable() {
+    static const std::array<uint16_t, 94 * 94> table = [] {
+        std::array<uint16_t, 94 * 94> t{};
+        for (unsigned high = 0; high < 256; ++high) {
+            const uint16_t* page = g_JisPages[high];
+            if (!page)
+                continue;
+            for (unsigned low = 0; low < 256; ++low) {
+                const uint16_t jis = page[low];
+                if (jis == 0)
+                    continue;
+                const unsigned row = (jis >> 8) - 0x21, cell = (jis & 0xFF) - 0x21;
+                if (row < 94 && cell < 94)
+                    t[row * 94 + cell] = static_cast<uint16_t>(high << 8 | low);
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+uint16_t Jis_FromUnicode(uint16_t codePoint) {
+    const uint16_t* page = g_JisPages[codePoint >> 8];
+    return page ? page[codePoint & 0xFF] : 0;
+}
+
+uint16_t Jis_ToSjis(uint16_t jis) {
+    const unsigned j1 = jis >> 8, j2 = jis & 0xFF;
+    if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E)
+        return 0;
+    const unsigned lead = (j1 - 1) / 2 + (j1 <= 0x5E ? 0x71 : 0xB1);
+    unsigned trail;
+    if (j1 & 1) {
+        trail = j2 + (j2 < 0x60 ? 0x1F : 0x20);
+    } else {
+        trail = j2 + 0x7E;
+    }
+    return static_cast<uint16_t>(lead << 8 | trail);
+}
+
+uint16_t Sjis_ToJis(uint16_t sjis) {
+    unsigned lead = sjis >> 8, trail = sjis & 0xFF;
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF)))
+        return 0;
+    if (trail < 0x40 || trail > 0xFC || trail == 0x7F)
+        return 0;
+    unsigned j1 = (lead <= 0x9F ? lead - 0x71 : lead - 0xB1) * 2 + 1;
+    unsigned j2;
+    if (trail >= 0x9F) {
+        ++j1;
+        j2 = trail - 0x7E;
+    } else {
+        j2 = trail - (trail >= 0x80 ? 0x20 : 0x1F);
+    }
+    if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E)
+        return 0;
+    return static_cast<uint16_t>(j1 << 8 | j2);
+}
+
+uint16_t Jis_ToUnicode(uint16_t jis) {
+    const unsigned row = (jis >> 8) - 0x21u, cell = (jis & 0xFFu) - 0x21u;
+    if (row >= 94 || cell >= 94)
+        return 0;
+    return InverseTable()[row * 94 + cell];
+}
+
+void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t length, uint16_t ucs2,
+                   uint16_t bigEndian) {
+    if (!dest || capacity == 0)
+        return;
+    // One byte is always kept for the terminating zero.
+    const size_t room = capacity - 1;
+    size_t out = 0;
+    if (!src) {
+        dest[0] = 0;
+        return;
+    }
+    if (!ucs2) {
+        const size_t n = std::min<size_t>(length, room);
+        size_t i = 0;
+        for (; i < n && src[i] != 0; ++i)
+            dest[i] = static_cast<char>(src[i]);
+        for (; i < n; ++i)
+            dest[i] = 0;
+        dest[n] = 0;
+        return;
+    }
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint8_t b0 = src[2 * size_t(i)], b1 = src[2 * size_t(i) + 1];
+        const uint8_t high = bigEndian == 1 ? b0 : b1, low = bigEndian == 1 ? b1 : b0;
+        if (high == 0) {
+            if (out + 1 > room)
+                break;
+            dest[out++] = static_cast<char>(Fold(low));
+            continue;
+        }
+        if (out + 2 > room)
+            break;
+        const uint16_t sjis = Jis_ToSjis(Jis_FromUnicode(static_cast<uint16_t>(high << 8 | low)));
+        dest[out++] = static_cast<char>(sjis >> 8);
+        dest[out++] = static_cast<char>(sjis & 0xFF);
+    }
+    dest[out] = 0;
+}

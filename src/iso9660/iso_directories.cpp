@@ -1,0 +1,353 @@
+// ISO9660 and Joliet directory analysis of every data session: the volume descriptor set, the type L path
+// table (ECMA-119 9.4) and the directory records (ECMA-119 9.1) of each directory it names.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <unordered_set>
+#include <vector>
+
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
+
+using namespace iso_internal;
+
+namespace {
+
+constexpr size_t kBufferSize = 2048;
+constexpr size_t kPieceBlocks = 32;
+constexpr uint32_t kMaxDirectories = 65535; // directory numbers are 16 bits
+constexpr size_t kMinDirectoryRecord = 34;  // ECMA-119 9.1: 33 fixed bytes and one identifier byte
+
+// Working state of one analysis.
+std::array<uint8_t, kBufferSize> s_Descriptor{};
+std::array<uint8_t, kBufferSize> s_Sector{};
+std::vector<FileEntry*> s_Index; // directory number k at [k - 1]
+std::vector<FileEntry*> s_Tail;  // last entry of each indexed directory's child list
+std::unordered_set<uint32_t> s_DirectoriesRead;
+FileEntry* s_CurrentNode = nullptr;
+size_t s_CurrentIndex = 0; // index slot of the current directory (s_Index.size() when none)
+
+bool JolietFlag() {
+    return (s_Descriptor[90] & 0x40) != 0;
+}
+
+SessionEntry* CurrentSession() {
+    return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
+}
+
+void SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
+    if (JolietFlag()) {
+        Iso_UcsToSjis(e->name, sizeof e->name, id, length / 2, 1, 1);
+    } else {
+        Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
+    }
+}
+
+// Number of blocks of an extent that lie inside the session, so that no disc-given length makes the
+// buffer larger than the recorded area.
+uint64_t BlocksInsideSession(const SessionEntry* s, uint32_t lbn, uint64_t blocks) {
+    if (lbn > s->lastBlock)
+        return blocks; // the read itself fails
+    uint64_t room = uint64_t(s->lastBlock) - lbn + 1;
+    return std::min(blocks, room);
+}
+
+// The last entry of a directory's child list: kept per indexed directory, found by a walk otherwise.
+FileEntry* TailOf(size_t index, FileEntry* dir) {
+    if (index < s_Tail.size() && s_Index.size() > index && s_Index[index] == dir)
+        return s_Tail[index];
+    FileEntry* tail = dir->firstChild;
+    while (tail && tail->nextSibling)
+        tail = tail->nextSibling;
+    return tail;
+}
+
+void Append(size_t index, FileEntry* dir, FileEntry* e) {
+    FileEntry* tail = TailOf(index, dir);
+    if (tail) {
+        tail->nextSibling = e;
+    } else {
+        dir->firstChild = e;
+    }
+    if (index < s_Tail.size() && s_Index.size() > index && s_Index[index] == dir)
+        s_Tail[index] = e;
+}
+
+// Walks the records of one block, placing a file entry for each record that is not a directory.
+void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail, SessionTree* tree) {
+    size_t off = 0;
+    while (off < block.size() && block[off] != 0) {
+        const size_t len = block[off];
+        if (len < kMinDirectoryRecord || off + len > block.size())
+            return;
+        const std::span<const uint8_t> rec = block.subspan(off, len);
+        const size_t idLength = rec[32];
+        if (33 + idLength > len)
+            return;
+        off += len;
+        if (rec[25] & 0x02)
+            continue;
+        FileEntry* e = NewRecord<FileEntry>();
+        if (!e)
+            throw std::bad_alloc();
+        e->type = 'F';
+        SetName(e, rec.data() + 33, static_cast<uint32_t>(idLength));
+        memcpy(e->date, rec.data() + 18, sizeof e->date);
+        e->lbn = Le32(rec, 2);
+        e->size = Le32(rec, 10);
+        e->directoryNumber = dir->directoryNumber;
+        e->parentNumber = dir->parentNumber;
+        if (tail) {
+            tail->nextSibling = e;
+        } else {
+            dir->firstChild = e;
+        }
+        tail = e;
+        ++tree->fileCount;
+        s_CurrentNode = e;
+    }
+}
+
+} // namespace
+
+int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer) {
+    const SessionEntry* s = CurrentSession();
+    if (!s || !buffer)
+        return ISO_ERR_NO_MODEL;
+    const uint32_t bl = s->blockLength;
+    if (bl == 0 || bl > kBufferSize)
+        return ISO_ERR_DESCRIPTOR;
+    if (uint64_t(lbn) + count > 0x100000000ull)
+        return ISO_ERR_EXTENT;
+    for (uint64_t done = 0; done < count;) {
+        // Whole pieces of 32 first, then the remainder.
+        const uint64_t n = std::min<uint64_t>(kPieceBlocks, count - done);
+        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn + done), bl, static_cast<uint16_t>(n),
+                                  buffer + done * bl);
+        if (rc != ASPI_OK)
+            return rc;
+        done += n;
+    }
+    return ISO_OK;
+}
+
+int Iso_ReadVolumeDescriptors(uint16_t device) {
+    const SessionEntry* s = CurrentSession();
+    if (!s)
+        return ISO_ERR_NO_MODEL;
+    const uint32_t bl = s->blockLength;
+    if (bl == 0 || bl > kBufferSize)
+        return ISO_ERR_DESCRIPTOR;
+    s_Descriptor.fill(0);
+    for (uint64_t lbn = s->pvdLbn; lbn <= 0xFFFFFFFFull; ++lbn) {
+        s_Sector.fill(0);
+        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn), bl, 1, s_Sector.data());
+        if (rc != ASPI_OK)
+            return rc;
+        const uint8_t* d = s_Sector.data();
+        if (memcmp(d + 1, "CD001", 5) != 0)
+            return ISO_ERR_DESCRIPTOR;
+        const uint8_t type = d[0], version = d[6];
+        if (version != 1)
+            return ISO_ERR_DESCRIPTOR;
+        if (type == 1) {
+            s_Descriptor = s_Sector;
+        } else if (type == 2) {
+            const bool joliet = d[7] == 0 && d[88] == 0x25 && d[89] == 0x2F &&
+                                (d[90] == 0x40 || d[90] == 0x43 || d[90] == 0x45);
+            if (joliet)
+                s_Descriptor = s_Sector;
+        } else if (type == 255) {
+            return ISO_OK;
+        } else {
+            return ISO_ERR_DESCRIPTOR;
+        }
+    }
+    return ISO_ERR_DESCRIPTOR;
+}
+
+int Iso_AnalyzeDirectory(uint16_t device) {
+    const SessionEntry* s = CurrentSession();
+    FileEntry* dir = s_CurrentNode;
+    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+    if (!s || !dir || !tree)
+        return ISO_ERR_NO_MODEL;
+    const uint32_t bl = s->blockLength;
+    if (bl == 0 || bl > kBufferSize)
+        return ISO_ERR_DESCRIPTOR;
+
+    s_Sector.fill(0);
+    int rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, s_Sector.data());
+    if (rc != ASPI_OK)
+        return rc;
+    const std::span<const uint8_t> first(s_Sector.data(), bl);
+    // The first record describes the directory itself; without a sound one there is nothing to list.
+    if (first[0] < kMinDirectoryRecord || first[0] > bl)
+        return ISO_OK;
+    const uint32_t length = Le32(first, 10);
+    dir->size = length;
+    // A directory extent met before (listed twice, or a table pointing back) is not listed again.
+    if (!s_DirectoriesRead.insert(dir->lbn).second)
+        return ISO_OK;
+
+    const uint64_t blocks = BlocksInsideSession(s, dir->lbn, length / bl);
+    std::vector<uint8_t> extent;
+    std::span<const uint8_t> data = first;
+    if (blocks > 1) {
+        try {
+            extent.assign(blocks * bl, 0);
+        } catch (const std::bad_alloc&) {
+            return ISO_ERR_NO_MEMORY;
+        }
+        rc = Iso_ReadExtent(device, dir->lbn, static_cast<uint32_t>(blocks), extent.data());
+        if (rc != ISO_OK)
+            return rc;
+        data = extent;
+    }
+    FileEntry* tail = TailOf(s_CurrentIndex, dir);
+    int result = ISO_OK;
+    try {
+        for (uint64_t b = 0; b < blocks; ++b)
+            WalkBlock(data.subspan(b * bl, bl), dir, tail, tree);
+    } catch (const std::bad_alloc&) {
+        result = ISO_ERR_NO_MEMORY;
+    }
+    if (s_CurrentIndex < s_Tail.size() && s_Index.size() > s_CurrentIndex && s_Index[s_CurrentIndex] == dir)
+        s_Tail[s_CurrentIndex] = tail;
+    return result;
+}
+
+int Iso_AnalyzePathTable(uint16_t device) {
+    const SessionEntry* s = CurrentSession();
+    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+    if (!s || !tree || !tree->root)
+        return ISO_ERR_NO_MODEL;
+    const uint32_t bl = s->blockLength;
+    if (bl == 0 || bl > kBufferSize)
+        return ISO_ERR_DESCRIPTOR;
+    FileEntry* volume = tree->root;
+    s_Index.clear();
+    s_Tail.clear();
+    s_DirectoriesRead.clear();
+
+    const std::span<const uint8_t> desc(s_Descriptor);
+    const uint32_t tableSize = Le32(desc, 132);
+    const uint32_t tableLbn = Le32(desc, 140);
+    const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
+    std::vector<uint8_t> table;
+    try {
+        table.assign(blocks * bl, 0);
+    } catch (const std::bad_alloc&) {
+        return ISO_ERR_NO_MEMORY;
+    }
+    int rc = Iso_ReadExtent(device, tableLbn, static_cast<uint32_t>(blocks), table.data());
+    if (rc != ISO_OK)
+        return rc;
+    const std::span<const uint8_t> records(table.data(), std::min<uint64_t>(tableSize, table.size()));
+
+    int result = ISO_OK;
+    uint32_t number = 1;
+    size_t off = 0;
+    while (off < records.size() && records[off] != 0) {
+        const size_t idLength = records[off];
+        const size_t recordLength = 8 + idLength + (idLength & 1);
+        // Every record lies wholly inside the table.
+        if (off + 8 + idLength > records.size())
+            return ISO_ERR_DESCRIPTOR;
+        if (number > kMaxDirectories)
+            return ISO_ERR_DESCRIPTOR;
+        const std::span<const uint8_t> rec =
+            records.subspan(off, std::min(recordLength, records.size() - off));
+        const uint32_t extent = Le32(rec, 2);
+        const uint16_t parent = Le16(rec, 6);
+        const bool rootForm = rec[8] == 0 && (rec.size() < 10 || rec[9] == 0);
+        if (number == 1 && rootForm) {
+            volume->type = 'V';
+            if (JolietFlag()) {
+                Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 16, 1, 1);
+            } else {
+                Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 32, 0, 1);
+            }
+            volume->lbn = Le32(desc, 158);
+            volume->parentNumber = parent;
+            volume->directoryNumber = static_cast<uint16_t>(number);
+            ++tree->directoryCount;
+            s_Index.push_back(volume);
+            s_Tail.push_back(nullptr);
+            s_CurrentNode = volume;
+            s_CurrentIndex = 0;
+            // A root that cannot be read still lets its subdirectories be listed.
+            result = Iso_AnalyzeDirectory(device);
+        } else {
+            // Parents come first: a parent is an already placed directory with a smaller number.
+            if (parent == 0 || parent >= number || parent > s_Index.size())
+                return ISO_ERR_DESCRIPTOR;
+            FileEntry* e = NewRecord<FileEntry>();
+            if (!e)
+                return ISO_ERR_NO_MEMORY;
+            const size_t parentIndex = parent - 1;
+            Append(parentIndex, s_Index[parentIndex], e);
+            e->type = 'D';
+            SetName(e, rec.data() + 8, static_cast<uint32_t>(idLength));
+            e->lbn = extent;
+            e->parentNumber = parent;
+            e->directoryNumber = static_cast<uint16_t>(number);
+            ++tree->directoryCount;
+            try {
+                s_Index.push_back(e);
+                s_Tail.push_back(nullptr);
+            } catch (const std::bad_alloc&) {
+                return ISO_ERR_NO_MEMORY;
+            }
+            s_CurrentNode = e;
+            s_CurrentIndex = s_Index.size() - 1;
+            result = Iso_AnalyzeDirectory(device);
+            if (result != ISO_OK)
+                return result;
+            s_CurrentNode = e;
+        }
+        ++number;
+        off += recordLength;
+    }
+    return result;
+}
+
+int Iso_AnalyzeDataSessions(uint16_t device) {
+    if (!g_DiscModel)
+        return ISO_ERR_NO_MODEL;
+    int result = ISO_OK;
+    g_CurrentSession = 0;
+    SessionEntry* session = g_DiscModel->firstSession;
+    for (SessionTree* tree = g_DiscModel->firstTree; tree && session; tree = tree->next) {
+        g_DiscModel->currentSessionEntry = session;
+        g_DiscModel->currentTree = tree;
+        FileEntry* volume = NewRecord<FileEntry>();
+        if (!volume)
+            return ISO_ERR_NO_MEMORY;
+        volume->type = 'V';
+        tree->root = volume;
+        s_CurrentNode = volume;
+        s_CurrentIndex = 0;
+        s_Index.clear();
+        s_Tail.clear();
+
+        // A session whose block length no buffer can take is refused like a bad descriptor set.
+        const bool usable = session->blockLength != 0 && session->blockLength <= kBufferSize;
+        result = usable ? Iso_ReadVolumeDescriptors(device) : ISO_ERR_DESCRIPTOR;
+        if (result == ISO_OK) {
+            result = Iso_AnalyzePathTable(device);
+            // A malformed path table keeps what was placed and lets the later sessions be read; read and
+            // memory failures end the analysis.
+            if (result != ISO_OK && result != ISO_ERR_DESCRIPTOR)
+                break;
+        }
+        session = session->next;
+        ++g_CurrentSession;
+    }
+    s_Index.clear();
+    s_Tail.clear();
+    s_DirectoriesRead.clear();
+    s_CurrentNode = nullptr;
+    return result;
+}

@@ -1,0 +1,197 @@
+// TOC and session analysis: the full TOC gives sessions, disc type and tracks; the formatted TOC gives the
+// track starts that locate each session's volume descriptors.
+#include <algorithm>
+
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
+
+using namespace iso_internal;
+
+namespace {
+
+constexpr size_t kFullTocHeader = 4;
+constexpr size_t kFullTocDescriptor = 11;
+constexpr size_t kFormattedTocDescriptor = 8;
+
+// Fills last block and block length of `s` from READ CAPACITY.
+int ReadCapacityInto(uint16_t device, SessionEntry* s) {
+    uint32_t lastLba = 0, blockLength = 0;
+    int rc = Aspi_ReadCapacity(device, &lastLba, &blockLength);
+    if (rc != ASPI_OK)
+        return rc;
+    s->lastBlock = lastLba;
+    s->blockLength = blockLength;
+    return ISO_OK;
+}
+
+uint32_t Address(uint8_t m, uint8_t s, uint8_t f) {
+    return static_cast<uint32_t>(MsfToLba(m, s, f));
+}
+
+} // namespace
+
+int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format) {
+    g_TocBuffer.clear();
+    g_TocDataLength = 0;
+    uint8_t head[8] = {};
+    int rc = Aspi_ReadToc(device, msf, format, 0, sizeof head, head);
+    if (rc != ASPI_OK)
+        return rc;
+    // The allocation length field is 16 bits: a TOC announcing more than fits is read as far as it fits.
+    uint32_t want = uint32_t(Be16(head, 0)) + 2;
+    if (want > 0xFFFF)
+        want = 0xFFFF;
+    try {
+        g_TocBuffer.assign(want, 0);
+    } catch (const std::bad_alloc&) {
+        return ISO_ERR_NO_MEMORY;
+    }
+    rc = Aspi_ReadToc(device, msf, format, 0, static_cast<uint16_t>(want), g_TocBuffer.data());
+    if (rc != ASPI_OK) {
+        g_TocBuffer.clear();
+        return rc;
+    }
+    g_TocDataLength = Be16(g_TocBuffer, 0);
+    return ISO_OK;
+}
+
+int Iso_AnalyzeToc(uint16_t device) {
+    if (!g_DiscModel) {
+        g_DiscModel = NewRecord<DiscModel>();
+        if (!g_DiscModel)
+            return ISO_ERR_NO_MEMORY;
+    }
+    DiscModel* model = g_DiscModel;
+    ReleaseSessions(model);
+    model->device = device;
+    SessionEntry* session = NewRecord<SessionEntry>();
+    if (!session)
+        return ISO_ERR_NO_MEMORY;
+    model->firstSession = session;
+    TrackEntry* track = NewRecord<TrackEntry>();
+    if (!track)
+        return ISO_ERR_NO_MEMORY;
+    session->firstTrack = track;
+
+    int rc = Iso_ReadToc(device, 1, 2);
+    if (rc != ISO_OK)
+        return rc;
+    model->sessionCount = g_TocBuffer.size() > 3 ? g_TocBuffer[3] : 0;
+
+    uint8_t current = 1;
+    session->sessionNumber = 1;
+    if ((rc = ReadCapacityInto(device, session)) != ISO_OK)
+        return rc;
+    SessionTree* tree = model->firstTree;
+    unsigned tracksInSession = 0;
+
+    // Only whole descriptors inside both the announced data and the bytes received are walked.
+    size_t end = std::min<size_t>(size_t(g_TocDataLength) + 2, g_TocBuffer.size());
+    const std::span<const uint8_t> toc(g_TocBuffer.data(), end);
+    for (size_t off = kFullTocHeader; off + kFullTocDescriptor <= toc.size(); off += kFullTocDescriptor) {
+        const std::span<const uint8_t> d = toc.subspan(off, kFullTocDescriptor);
+        if (d[0] != current) {
+            SessionTree* nextTree = NewRecord<SessionTree>();
+            if (!nextTree)
+                return ISO_ERR_NO_MEMORY;
+            if (tree) {
+                tree->next = nextTree;
+            } else {
+                model->firstTree = nextTree;
+            }
+            tree = nextTree;
+            SessionEntry* next = NewRecord<SessionEntry>();
+            if (!next)
+                return ISO_ERR_NO_MEMORY;
+            session->next = next;
+            session = next;
+            track = NewRecord<TrackEntry>();
+            if (!track)
+                return ISO_ERR_NO_MEMORY;
+            session->firstTrack = track;
+            ++current;
+            session->sessionNumber = current;
+            tracksInSession = 0;
+            if ((rc = ReadCapacityInto(device, session)) != ISO_OK)
+                return rc;
+        }
+        const uint8_t adr = d[1] >> 4, control = d[1] & 0x0F, point = d[3];
+        switch (point) {
+        case 0xA0:
+            session->type = static_cast<uint8_t>(d[9] | control);
+            break;
+        case 0xA1:
+            session->lastTrack = Iso_IsDataType(session->type) ? 1 : d[8];
+            break;
+        case 0xA2:
+            session->leadOut = Address(d[8], d[9], d[10]);
+            break;
+        case 0xB0:
+            session->nextProgramArea = Address(d[4], d[5], d[6]);
+            session->mode5Pointers = d[7];
+            session->recordingAreaLeadOut = Address(d[8], d[9], d[10]);
+            break;
+        case 0xC0:
+            session->leadIn = Address(d[8], d[9], d[10]);
+            break;
+        default:
+            if (point >= 1 && point <= 99 && adr == 1) {
+                if (tracksInSession > 0) {
+                    TrackEntry* t = NewRecord<TrackEntry>();
+                    if (!t)
+                        return ISO_ERR_NO_MEMORY;
+                    track->next = t;
+                    track = t;
+                }
+                ++tracksInSession;
+                track->trackNumber = point;
+                track->address = (d[8] | d[9] | d[10]) == 0 ? 0 : Address(d[8], d[9], d[10]);
+            }
+            break;
+        }
+    }
+
+    if ((rc = Iso_ReadToc(device, 1, 0)) != ISO_OK)
+        return rc;
+    const size_t formattedEnd = std::min<size_t>(size_t(g_TocDataLength) + 2, g_TocBuffer.size());
+    const std::span<const uint8_t> formatted(g_TocBuffer.data(), formattedEnd);
+    SessionEntry* first = model->firstSession;
+    if (model->sessionCount <= 1 && !first->next) {
+        first->pvdLbn = Iso_IsDataType(first->type) ? 16 : 0;
+    } else {
+        size_t k = 0;
+        for (SessionEntry* s = first; s; s = s->next, ++k) {
+            const size_t off = kFullTocHeader + k * kFormattedTocDescriptor;
+            // A session without a k-th track start keeps PVD LBN 0.
+            if (off + kFormattedTocDescriptor > formatted.size())
+                break;
+            s->pvdLbn = static_cast<uint32_t>(
+                MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7]) + 16);
+        }
+    }
+    return ISO_OK;
+}
+
+int Iso_AnalyzeDisc(uint16_t device) {
+    ReleaseModel();
+    g_DiscModel = NewRecord<DiscModel>();
+    if (!g_DiscModel)
+        return ISO_ERR_NO_MEMORY;
+    g_DiscModel->device = device;
+    g_DiscModel->firstTree = NewRecord<SessionTree>();
+    if (!g_DiscModel->firstTree)
+        return ISO_ERR_NO_MEMORY;
+    g_CurrentSession = 0;
+
+    int rc = Iso_AnalyzeToc(device);
+    if (rc != ISO_OK)
+        return rc;
+    const uint8_t type = g_DiscModel->firstSession->type;
+    const uint8_t discType = type & 0xF0;
+    if (discType != 0x00 && discType != 0x20)
+        return ISO_ERR_DISC_TYPE;
+    if (!Iso_IsDataType(type))
+        return Iso_AnalyzeAudioTracks(device);
+    return Iso_AnalyzeDataSessions(device);
+}

@@ -1,0 +1,217 @@
+// Track files made from the formatted TOC that the drive itself answers. The READ TOC goes straight to the
+// target behind the ASPI stand-in, so the ASPI manager's current device is left as it was.
+#include "platform/trackfiles/track_files.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/aspi32/aspi_library.h"
+
+namespace {
+
+using ckvd::drives::Direction;
+using ckvd::drives::ScsiTarget;
+
+struct OpenFile {
+    std::array<uint8_t, TRK_FILE_SIZE> bytes{};
+    size_t position = 0;
+};
+
+std::map<int, OpenFile>& Files() {
+    static std::map<int, OpenFile> files;
+    return files;
+}
+
+// The target whose device path, with a trailing "/", begins `path`; the rest of the path is returned.
+ScsiTarget* FindByRootPath(const std::string& path, std::string* rest) {
+    for (const auto& adapter : ckvd::aspi32::HostAdapters()) {
+        if (!adapter)
+            continue;
+        for (unsigned id = 0; id < adapter->max_targets(); ++id) {
+            ScsiTarget* t = adapter->target(static_cast<uint8_t>(id));
+            if (!t)
+                continue;
+            std::string root = t->device_path() + "/";
+            if (path.size() > root.size() && path.compare(0, root.size(), root) == 0) {
+                *rest = path.substr(root.size());
+                return t;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// "TrackNN.cda" in any case, NN two digits from 01; 0 when the name is not a track file name.
+int TrackNumberOf(const std::string& name) {
+    if (name.size() != 11)
+        return 0;
+    static const char kPattern[] = "track##.cda";
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (kPattern[i] == '#') {
+            if (c < '0' || c > '9')
+                return 0;
+        } else if (std::tolower(static_cast<unsigned char>(c)) != kPattern[i]) {
+            return 0;
+        }
+    }
+    return (name[5] - '0') * 10 + (name[6] - '0');
+}
+
+bool ReadFormattedToc(ScsiTarget* target, std::vector<uint8_t>* toc) {
+    auto readToc = [&](uint16_t alloc, std::span<uint8_t> data) {
+        const uint8_t cdb[10] = {0x43, 0x00, 0x00, 0, 0, 0, 0, uint8_t(alloc >> 8), uint8_t(alloc), 0};
+        auto r = target->execute(cdb, Direction::In, data);
+        return r.transport_ok && r.target_status == ckvd::drives::kStatusGood;
+    };
+    uint8_t head[4] = {};
+    if (!readToc(sizeof head, head))
+        return false;
+    size_t want = std::min<size_t>(size_t(head[0] << 8 | head[1]) + 2, 0xFFFF);
+    toc->assign(want, 0);
+    if (!readToc(static_cast<uint16_t>(want), *toc))
+        return false;
+    size_t announced = size_t((*toc)[0] << 8 | (*toc)[1]) + 2;
+    if (announced < toc->size())
+        toc->resize(announced);
+    return true;
+}
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+void PutMsf(uint8_t* p, uint32_t frames) {
+    p[0] = uint8_t(frames % 75);
+    p[1] = uint8_t(frames / 75 % 60);
+    p[2] = uint8_t(frames / 75 / 60);
+    p[3] = 0;
+}
+
+// Builds track `number` from the LBA-form formatted TOC; ENOENT when the disc holds no such audio track.
+int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) {
+    struct Entry {
+        uint8_t control, track;
+        uint32_t start;
+    };
+    std::vector<Entry> entries;
+    for (size_t off = 4; off + 8 <= toc.size(); off += 8) {
+        const uint8_t* d = &toc[off];
+        entries.push_back({uint8_t(d[1] & 0x0F), d[2], uint32_t(d[4] << 24 | d[5] << 16 | d[6] << 8 | d[7])});
+    }
+    for (size_t i = 0; i + 1 < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        if (e.track != number)
+            continue;
+        if (e.control & 0x04)
+            return ENOENT; // data tracks have no track file
+        uint32_t start = e.start;
+        uint32_t next = entries[i + 1].start;
+        uint32_t length = next > start ? next - start : 0;
+        // The disc serial: a 32-bit sum of the TOC bytes taken as little-endian words.
+        uint32_t serial = 0;
+        for (size_t k = 0; k < toc.size(); k += 4) {
+            uint32_t w = 0;
+            for (size_t b = 0; b < 4 && k + b < toc.size(); ++b)
+                w |= uint32_t(toc[k + b]) << (8 * b);
+            serial += w;
+        }
+        uint8_t* p = file->bytes.data();
+        memcpy(p, "RIFF", 4);
+        PutLe32(p + 4, 36);
+        memcpy(p + 8, "CDDA", 4);
+        memcpy(p + 12, "fmt ", 4);
+        PutLe32(p + 16, 24);
+        p[20] = 1;
+        p[21] = 0;
+        p[22] = uint8_t(number);
+        p[23] = 0;
+        PutLe32(p + 24, serial);
+        PutLe32(p + 28, start);
+        PutLe32(p + 32, length);
+        PutMsf(p + 36, start + 150); // start as an absolute disc time
+        PutMsf(p + 40, length);
+        return 0;
+    }
+    return ENOENT;
+}
+
+} // namespace
+
+int Trk_Open(const char* path) {
+    if (!path) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string rest;
+    ScsiTarget* target = FindByRootPath(path, &rest);
+    int number = target ? TrackNumberOf(rest) : 0;
+    if (!target || number < 1 || number > 99) {
+        errno = ENOENT;
+        return -1;
+    }
+    std::vector<uint8_t> toc;
+    if (!ReadFormattedToc(target, &toc)) {
+        errno = EIO; // no medium, or the drive refused the TOC
+        return -1;
+    }
+    OpenFile file;
+    if (int err = BuildTrackFile(toc, number, &file)) {
+        errno = err;
+        return -1;
+    }
+    auto& files = Files();
+    int fd = 3;
+    while (files.count(fd))
+        ++fd;
+    files.emplace(fd, file);
+    return fd;
+}
+
+long Trk_Read(int fd, void* buffer, size_t count) {
+    auto it = Files().find(fd);
+    if (it == Files().end() || !buffer) {
+        errno = EBADF;
+        return -1;
+    }
+    OpenFile& f = it->second;
+    size_t n = std::min(count, TRK_FILE_SIZE - std::min(f.position, TRK_FILE_SIZE));
+    memcpy(buffer, f.bytes.data() + f.position, n);
+    f.position += n;
+    return static_cast<long>(n);
+}
+
+off_t Trk_Lseek(int fd, off_t offset, int whence) {
+    auto it = Files().find(fd);
+    if (it == Files().end()) {
+        errno = EBADF;
+        return -1;
+    }
+    OpenFile& f = it->second;
+    off_t base = whence == SEEK_SET   ? 0
+                 : whence == SEEK_CUR ? off_t(f.position)
+                 : whence == SEEK_END ? off_t(TRK_FILE_SIZE)
+                                      : -1;
+    if (base < 0 || offset < -base) {
+        errno = EINVAL;
+        return -1;
+    }
+    f.position = static_cast<size_t>(base + offset);
+    return off_t(f.position);
+}
+
+int Trk_Close(int fd) {
+    if (Files().erase(fd) == 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return 0;
+}
