@@ -36,7 +36,7 @@ constexpr BYTE SRB_POSTING = 0x01;
 constexpr BYTE SRB_DIR_IN = 0x08;
 constexpr BYTE SRB_DIR_OUT = 0x10;
 constexpr BYTE SRB_EVENT_NOTIFY = 0x40;
-constexpr BYTE SRB_GETSET_SET = 0x10;  // SC_GETSET_TIMEOUTS: set rather than get
+constexpr BYTE SRB_GETSET_SET = 0x10; // SC_GETSET_TIMEOUTS: set rather than get
 
 constexpr int SENSE_LEN = 14;
 
@@ -49,7 +49,7 @@ struct SRB_Header {
     DWORD SRB_Hdr_Rsvd;
 };
 
-struct SRB_HAInquiry {  // 60 bytes
+struct SRB_HAInquiry { // 60 bytes
     BYTE SRB_Cmd;
     BYTE SRB_Status;
     BYTE SRB_HaId;
@@ -64,7 +64,7 @@ struct SRB_HAInquiry {  // 60 bytes
 };
 static_assert(sizeof(SRB_HAInquiry) == 60);
 
-struct SRB_GDEVBlock {  // 12 bytes
+struct SRB_GDEVBlock { // 12 bytes
     BYTE SRB_Cmd;
     BYTE SRB_Status;
     BYTE SRB_HaId;
@@ -77,7 +77,7 @@ struct SRB_GDEVBlock {  // 12 bytes
 };
 static_assert(sizeof(SRB_GDEVBlock) == 12);
 
-struct SRB_GetSetTimeouts {  // 14 bytes
+struct SRB_GetSetTimeouts { // 14 bytes
     BYTE SRB_Cmd;
     BYTE SRB_Status;
     BYTE SRB_HaId;
@@ -85,7 +85,7 @@ struct SRB_GetSetTimeouts {  // 14 bytes
     DWORD SRB_Hdr_Rsvd;
     BYTE SRB_Target;
     BYTE SRB_Lun;
-    DWORD SRB_Timeout;  // half seconds
+    DWORD SRB_Timeout; // half seconds
 };
 static_assert(sizeof(SRB_GetSetTimeouts) == 14);
 
@@ -105,7 +105,7 @@ struct SRB_ExecSCSICmd {
     BYTE SRB_CDBLen;
     BYTE SRB_HaStat;
     BYTE SRB_TargStat;
-    void* SRB_PostProc;  // event handle with SRB_EVENT_NOTIFY
+    void* SRB_PostProc; // event handle with SRB_EVENT_NOTIFY
     BYTE SRB_Rsvd2[20];
     BYTE CDBByte[16];
     BYTE SenseArea[SENSE_LEN + 2];
@@ -122,6 +122,6 @@ struct ASPI32BUFF {
 // Entry point types, resolved by name from the loaded library.
 using GetASPI32SupportInfo_t = DWORD (*)();
 using SendASPI32Command_t = DWORD (*)(void* srb);
-using GetASPI32Buffer_t = int (*)(ASPI32BUFF* buf);  // non-zero on success
+using GetASPI32Buffer_t = int (*)(ASPI32BUFF* buf); // non-zero on success
 using FreeASPI32Buffer_t = int (*)(ASPI32BUFF* buf);
 using TranslateASPI32Address_t = int (*)(DWORD* path, DWORD* devnode);

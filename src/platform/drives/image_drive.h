@@ -7,7 +7,7 @@
 namespace ckvd::drives {
 
 class ImageDrive final : public ScsiTarget {
-public:
+  public:
     // `disc` may be null: a drive without a medium (NOT READY, MEDIUM NOT PRESENT).
     ImageDrive(std::string path, std::unique_ptr<images::DiscImage> disc);
     ~ImageDrive() override;
@@ -17,24 +17,31 @@ public:
     std::string device_path() const override { return path_; }
 
     // Test hooks and the medium change of a real drive.
-    void set_ready(bool ready) { ready_ = ready; }      // not ready: TEST UNIT READY fails (NOT READY, 04/01)
-    void change_medium(std::unique_ptr<images::DiscImage> disc);  // next command gets UNIT ATTENTION once
+    void set_ready(bool ready) { ready_ = ready; } // not ready: TEST UNIT READY fails (NOT READY, 04/01)
+    void set_start_fails(bool fails) { start_fails_ = fails; }   // START STOP UNIT fails (NOT READY, 04/00)
+    void change_medium(std::unique_ptr<images::DiscImage> disc); // next command gets UNIT ATTENTION once
     const images::DiscImage* disc() const { return disc_.get(); }
 
     // Counters for benchmarks and tests.
     uint64_t read10_commands = 0;
     uint64_t sectors_read = 0;
 
-private:
+  private:
     std::string path_;
     std::unique_ptr<images::DiscImage> disc_;
     std::unique_ptr<images::SectorReader> reader_;
     bool ready_ = true;
     bool unit_attention_ = false;
+    bool start_fails_ = false;
+
+    CommandResult inquiry(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
+    CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;
+    CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
+    CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
 };
 
 class ImageAdapter final : public HostAdapter {
-public:
+  public:
     static constexpr uint8_t kMaxTargets = 16;
     std::string identifier() const override { return "CKVD IMAGE"; }
     uint8_t max_targets() const override { return kMaxTargets; }
@@ -45,8 +52,8 @@ public:
     ImageDrive* drive(uint8_t id);
     void clear();
 
-private:
+  private:
     std::vector<std::unique_ptr<ImageDrive>> drives_;
 };
 
-}  // namespace ckvd::drives
+} // namespace ckvd::drives

@@ -18,30 +18,31 @@ struct SgSystem {
 };
 
 class SgDrive final : public ScsiTarget {
-public:
-    static constexpr unsigned kTimeoutMs = 30 * 500;  // ASPI's 30 half-seconds
+  public:
+    static constexpr unsigned kTimeoutMs = 30 * 500; // ASPI's 30 half-seconds
     SgDrive(std::string path, SgSystem sys);
     ~SgDrive() override;
     uint8_t device_type() const override { return 5; }
     CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
     std::string device_path() const override { return path_; }
+    bool is_open() const { return fd_ >= 0; }
 
-private:
+  private:
     std::string path_;
     SgSystem sys_;
     int fd_ = -1;
 };
 
 class SgAdapter final : public HostAdapter {
-public:
+  public:
     // Probes /dev/sr0 .. /dev/sr15 (or the paths given) that can be opened.
     explicit SgAdapter(SgSystem sys = SgSystem::real(), std::vector<std::string> paths = {});
     std::string identifier() const override { return "CKVD SG_IO"; }
     uint8_t max_targets() const override { return 16; }
     ScsiTarget* target(uint8_t id) override;
 
-private:
+  private:
     std::vector<std::unique_ptr<SgDrive>> drives_;
 };
 
-}  // namespace ckvd::drives
+} // namespace ckvd::drives

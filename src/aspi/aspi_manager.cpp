@@ -1,0 +1,331 @@
+// The ASPI manager: loads WNASPI32, scans the CD-ROM devices and executes CDBs on them.
+#include "aspi/aspi_manager.h"
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "platform/aspi32/aspi_library.h"
+#include "platform/aspi32/wnaspi32.h"
+
+using namespace ckvd::aspi32;
+
+DeviceEntry* g_DeviceList = nullptr;
+uint16_t g_DeviceCount = 0;
+uint16_t g_CurrentDevice = 0;
+
+namespace {
+
+constexpr unsigned SEM_NOOPENFILEERRORBOX = 0x8000;
+constexpr DWORD kAspiBufferSizes[] = {0x80000, 0x40000, 0x20000}; // 65536 is never asked of ASPI
+constexpr size_t kOwnBufferSize = 0x10000;
+constexpr BYTE kAllTargets = 0xFF;
+constexpr DWORD kTimeoutHalfSeconds = 30;
+constexpr BYTE kSenseLength = 14;
+constexpr BYTE kCheckCondition = 0x02;
+constexpr BYTE kUnitAttention = 0x06;
+constexpr uint8_t kCdRom = 5;
+
+struct Module {
+    HMODULE library = nullptr;
+    GetASPI32SupportInfo_t getSupportInfo = nullptr;
+    SendASPI32Command_t sendCommand = nullptr;
+    GetASPI32Buffer_t getBuffer = nullptr;
+    FreeASPI32Buffer_t freeBuffer = nullptr;
+    TranslateASPI32Address_t translateAddress = nullptr;
+    ASPI32BUFF buffer{};
+    bool bufferFromAspi = false;
+};
+
+Module g_Module;
+
+template <typename T> T resolve(const char* name) {
+    return reinterpret_cast<T>(GetProcAddress(g_Module.library, name));
+}
+
+DeviceEntry* NewDeviceEntry() {
+    return static_cast<DeviceEntry*>(HeapAlloc(sizeof(DeviceEntry)));
+}
+
+void FreeDeviceList() {
+    for (DeviceEntry* e = g_DeviceList; e;) {
+        DeviceEntry* next = e->next;
+        HeapFree(e);
+        e = next;
+    }
+    g_DeviceList = nullptr;
+    g_DeviceCount = 0;
+}
+
+BYTE SupportStatus(DWORD info) {
+    return static_cast<BYTE>(info >> 8);
+}
+
+// Submits one request and waits for it: on the event when there is one, else by polling its status for at
+// most ASPI_POLL_LIMIT ms, so that a request that never completes cannot hang the program.
+DWORD Submit(SRB_ExecSCSICmd& srb) {
+    HANDLE event = CreateEvent();
+    DWORD submitted;
+    if (event) {
+        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
+        srb.SRB_PostProc = event;
+        submitted = g_Module.sendCommand(&srb);
+        if (submitted == SS_PENDING)
+            WaitForSingleObject(event);
+        CloseHandle(event);
+    } else {
+        submitted = g_Module.sendCommand(&srb);
+        std::atomic_ref<BYTE> status(srb.SRB_Status); // the library completes the request on its own
+        for (unsigned polls = 0; status.load() == SS_PENDING && polls < ASPI_POLL_LIMIT; ++polls)
+            Sleep(1);
+    }
+    return submitted;
+}
+
+} // namespace
+
+int Aspi_Initialize() {
+    Aspi_Terminate(); // a second start begins from nothing rather than leaking the first
+
+    const unsigned previous = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    g_Module.library = LoadLibrary("WNASPI32");
+    SetErrorMode(previous);
+    if (!g_Module.library)
+        return ASPI_ERR_NO_LIBRARY;
+
+    g_Module.getSupportInfo = resolve<GetASPI32SupportInfo_t>("GetASPI32SupportInfo");
+    g_Module.sendCommand = resolve<SendASPI32Command_t>("SendASPI32Command");
+    g_Module.getBuffer = resolve<GetASPI32Buffer_t>("GetASPI32Buffer");
+    g_Module.freeBuffer = resolve<FreeASPI32Buffer_t>("FreeASPI32Buffer");
+    g_Module.translateAddress = resolve<TranslateASPI32Address_t>("TranslateASPI32Address");
+    if (!g_Module.getSupportInfo || !g_Module.sendCommand)
+        return ASPI_ERR_NO_ENTRY;
+
+    const BYTE support = SupportStatus(g_Module.getSupportInfo());
+    if (support != SS_COMP && support != SS_NO_ADAPTERS)
+        return ASPI_ERR_SUPPORT_INFO;
+
+    SRB_GetSetTimeouts timeouts;
+    std::memset(&timeouts, 0, sizeof timeouts);
+    timeouts.SRB_Cmd = SC_GETSET_TIMEOUTS;
+    timeouts.SRB_HaId = kAllTargets;
+    timeouts.SRB_Flags = SRB_GETSET_SET;
+    timeouts.SRB_Target = kAllTargets;
+    timeouts.SRB_Lun = kAllTargets;
+    timeouts.SRB_Timeout = kTimeoutHalfSeconds;
+    const DWORD set = g_Module.sendCommand(&timeouts);
+    if (set != SS_COMP)
+        return static_cast<int>(set);
+
+    if (g_Module.getBuffer) {
+        for (DWORD size : kAspiBufferSizes) {
+            ASPI32BUFF b{};
+            b.AB_BufLen = size;
+            b.AB_ZeroFill = 0;
+            if (g_Module.getBuffer(&b) && b.AB_BufPointer) {
+                g_Module.buffer = b;
+                g_Module.bufferFromAspi = true;
+                return ASPI_OK;
+            }
+        }
+    }
+    g_Module.bufferFromAspi = false;
+    g_Module.buffer = ASPI32BUFF{};
+    g_Module.buffer.AB_BufPointer = static_cast<BYTE*>(VirtualAlloc(kOwnBufferSize));
+    if (!g_Module.buffer.AB_BufPointer)
+        return ASPI_ERR_NO_BUFFER_OR_DEVICE;
+    g_Module.buffer.AB_BufLen = kOwnBufferSize;
+    return ASPI_OK;
+}
+
+void Aspi_Terminate() {
+    FreeDeviceList();
+    if (g_Module.buffer.AB_BufPointer) {
+        if (g_Module.bufferFromAspi && g_Module.freeBuffer)
+            g_Module.freeBuffer(&g_Module.buffer);
+        else if (!g_Module.bufferFromAspi)
+            VirtualFree(g_Module.buffer.AB_BufPointer);
+    }
+    if (g_Module.library)
+        FreeLibrary(g_Module.library);
+    g_Module = Module{};
+    g_CurrentDevice = 0;
+}
+
+int Aspi_ScanDevices() {
+    int result = ASPI_OK;
+    FreeDeviceList();
+    if (!g_Module.getSupportInfo || !g_Module.sendCommand) // never initialised: nothing to scan
+        return result;
+
+    const DWORD info = g_Module.getSupportInfo();
+    if (SupportStatus(info) != SS_COMP)
+        return result;
+    const unsigned adapters = info & 0xFF;
+
+    DeviceEntry* tail = nullptr;
+    for (unsigned ha = 0; ha < adapters; ++ha) {
+        SRB_HAInquiry inquiry;
+        std::memset(&inquiry, 0, sizeof inquiry);
+        inquiry.SRB_Cmd = SC_HA_INQUIRY;
+        inquiry.SRB_HaId = static_cast<BYTE>(ha);
+        DWORD sent = g_Module.sendCommand(&inquiry);
+        if (inquiry.SRB_Status != SS_COMP) {
+            result = static_cast<int>(sent);
+            continue;
+        }
+        unsigned targets = inquiry.HA_Unique[3];
+        if (targets != 8 && targets != 16)
+            targets = 8;
+
+        for (unsigned target = 0; target < targets; ++target) {
+            SRB_GDEVBlock dev;
+            std::memset(&dev, 0, sizeof dev);
+            dev.SRB_Cmd = SC_GET_DEV_TYPE;
+            dev.SRB_HaId = static_cast<BYTE>(ha);
+            dev.SRB_Target = static_cast<BYTE>(target);
+            dev.SRB_Lun = 0;
+            sent = g_Module.sendCommand(&dev);
+            if (dev.SRB_Status != SS_COMP || dev.SRB_DeviceType != kCdRom) {
+                result = static_cast<int>(sent);
+                continue;
+            }
+
+            DeviceEntry* entry = NewDeviceEntry();
+            if (!entry)
+                return ASPI_ERR_NO_MEMORY;
+            entry->hostAdapterId = static_cast<uint8_t>(ha);
+            entry->targetId = static_cast<uint8_t>(target);
+            // The executor finds the device by its index, so the record joins the list before INQUIRY.
+            (tail ? tail->next : g_DeviceList) = entry;
+
+            uint8_t response[36] = {};
+            const uint8_t cdb[6] = {0x12, 0, 0, 0, sizeof response, 0};
+            result =
+                Aspi_ExecuteCommand(g_DeviceCount, ASPI_DIR_IN, sizeof response, response, sizeof cdb, cdb);
+            if (result != ASPI_OK || response[0] != kCdRom) {
+                (tail ? tail->next : g_DeviceList) = nullptr;
+                HeapFree(entry);
+                continue;
+            }
+            std::memcpy(entry->vendor, response + 8, 8);
+            entry->vendor[8] = '\0';
+            std::memcpy(entry->product, response + 16, 16);
+            entry->product[16] = '\0';
+            tail = entry;
+            ++g_DeviceCount;
+        }
+    }
+    return result;
+}
+
+DeviceEntry* Aspi_GetDevice(uint16_t device) {
+    DeviceEntry* e = g_DeviceList;
+    for (uint16_t i = 0; e && i < device; ++i)
+        e = e->next;
+    return e;
+}
+
+int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uint8_t* data, uint8_t cdbLength,
+                        const uint8_t* cdb) {
+    DeviceEntry* entry = Aspi_GetDevice(device);
+    if (!entry || !g_Module.sendCommand)
+        return ASPI_ERR_NO_BUFFER_OR_DEVICE;
+    g_CurrentDevice = device;
+
+    SRB_ExecSCSICmd srb;
+    if (cdbLength > sizeof srb.CDBByte || (cdbLength && !cdb)) // the request cannot hold it
+        return SS_INVALID_SRB;
+
+    DWORD submitted = SS_PENDING;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::memset(&srb, 0, sizeof srb);
+        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        srb.SRB_HaId = entry->hostAdapterId;
+        srb.SRB_Flags = flags;
+        srb.SRB_Target = entry->targetId;
+        srb.SRB_Lun = 0;
+        srb.SRB_BufLen = dataLength;
+        srb.SRB_BufPointer = data;
+        srb.SRB_SenseLen = kSenseLength;
+        srb.SRB_CDBLen = cdbLength;
+        if (cdbLength)
+            std::memcpy(srb.CDBByte, cdb, cdbLength);
+
+        submitted = Submit(srb);
+        if (srb.SRB_Status == SS_COMP)
+            return ASPI_OK;
+        // A medium change is news for the caller, not a failure worth repeating.
+        if (srb.SRB_TargStat == kCheckCondition && (srb.SenseArea[2] & 0x0F) == kUnitAttention)
+            break;
+    }
+    return static_cast<int>(submitted);
+}
+
+int Aspi_TestUnitReady(uint16_t device) {
+    const uint8_t cdb[6] = {0x00, 0, 0, 0, 0, 0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_NONE, 0, nullptr, sizeof cdb, cdb);
+}
+
+int Aspi_StartStopUnit(uint16_t device, uint8_t start) {
+    const uint8_t cdb[6] = {0x1B, 0, 0, 0, start, 0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_NONE, 0, nullptr, sizeof cdb, cdb);
+}
+
+int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, uint16_t allocLength,
+                 uint8_t* buffer) {
+    const uint8_t cdb[10] = {
+        0x43,  static_cast<uint8_t>(msf ? 0x02 : 0x00), static_cast<uint8_t>(format & 0x0F), 0, 0, 0,
+        track, static_cast<uint8_t>(allocLength >> 8),  static_cast<uint8_t>(allocLength),   0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, allocLength, buffer, sizeof cdb, cdb);
+}
+
+int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength) {
+    const uint8_t cdb[10] = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t response[8] = {};
+    const int result = Aspi_ExecuteCommand(device, ASPI_DIR_IN, sizeof response, response, sizeof cdb, cdb);
+    if (result != ASPI_OK)
+        return result;
+    auto be32 = [](const uint8_t* p) {
+        return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+               static_cast<uint32_t>(p[2]) << 8 | p[3];
+    };
+    if (lastLba)
+        *lastLba = be32(response);
+    if (blockLength)
+        *blockLength = be32(response + 4);
+    return result;
+}
+
+int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16_t count, uint8_t* buffer) {
+    const uint64_t length = uint64_t{blockLength} * count;
+    if (length > UINT32_MAX) // more than one request can describe
+        return SS_BUFFER_TO_BIG;
+    const uint8_t cdb[10] = {0x28,
+                             0,
+                             static_cast<uint8_t>(lba >> 24),
+                             static_cast<uint8_t>(lba >> 16),
+                             static_cast<uint8_t>(lba >> 8),
+                             static_cast<uint8_t>(lba),
+                             0,
+                             static_cast<uint8_t>(count >> 8),
+                             static_cast<uint8_t>(count),
+                             0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, static_cast<uint32_t>(length), buffer, sizeof cdb, cdb);
+}
+
+void Aspi_AssignRootPaths() {
+    for (DeviceEntry* e = g_DeviceList; e; e = e->next) {
+        e->driveRootPath[0] = '\0';
+        const ckvd::drives::ScsiTarget* target = FindTarget(e->hostAdapterId, e->targetId);
+        if (!target)
+            continue;
+        const std::string path = target->device_path();
+        // A cut path would name another file, so a path longer than the field leaves it empty.
+        if (path.empty() || path.size() + 1 >= sizeof e->driveRootPath)
+            continue;
+        std::memcpy(e->driveRootPath, path.data(), path.size());
+        e->driveRootPath[path.size()] = '/';
+        e->driveRootPath[path.size() + 1] = '\0';
+    }
+}

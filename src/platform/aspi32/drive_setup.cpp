@@ -1,0 +1,47 @@
+#include "platform/aspi32/drive_setup.h"
+
+#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/sg_drive.h"
+
+namespace ckvd::aspi32 {
+
+bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error) {
+    auto images = std::make_shared<drives::ImageAdapter>();
+    for (const auto& path : imagePaths) {
+        images::LoadResult loaded = images::load_image(path);
+        if (!loaded) {
+            if (error)
+                *error = loaded.error;
+            return false;
+        }
+        if (images->add(std::make_unique<drives::ImageDrive>(path, std::move(loaded.disc))) < 0) {
+            if (error)
+                *error = path + ":0: no free target for another image drive (at most " +
+                         std::to_string(drives::ImageAdapter::kMaxTargets) + ")";
+            return false;
+        }
+    }
+    SetHostAdapters({std::make_shared<drives::SgAdapter>(), std::move(images)});
+    return true;
+}
+
+drives::ImageAdapter* ImageDrives() {
+    const auto& adapters = HostAdapters();
+    if (adapters.size() <= kImageAdapter)
+        return nullptr;
+    return dynamic_cast<drives::ImageAdapter*>(adapters[kImageAdapter].get());
+}
+
+drives::ImageDrive* FindImageDrive(const std::string& path) {
+    drives::ImageAdapter* adapter = ImageDrives();
+    if (!adapter)
+        return nullptr;
+    for (uint8_t id = 0; id < adapter->max_targets(); ++id) {
+        drives::ImageDrive* d = adapter->drive(id);
+        if (d && d->device_path() == path)
+            return d;
+    }
+    return nullptr;
+}
+
+} // namespace ckvd::aspi32

@@ -1,0 +1,333 @@
+#include "platform/drives/image_drive.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ckvd::drives {
+
+namespace {
+
+constexpr uint8_t kOpTestUnitReady = 0x00;
+constexpr uint8_t kOpInquiry = 0x12;
+constexpr uint8_t kOpStartStopUnit = 0x1B;
+constexpr uint8_t kOpReadCapacity = 0x25;
+constexpr uint8_t kOpRead10 = 0x28;
+constexpr uint8_t kOpReadToc = 0x43;
+
+constexpr uint32_t kBlockLength = 2048;
+constexpr uint8_t kTrackLeadout = 0xAA;
+
+// The CDB length of the opcodes this drive knows, 0 for every other opcode.
+size_t known_cdb_length(uint8_t opcode) {
+    switch (opcode) {
+    case kOpTestUnitReady:
+    case kOpInquiry:
+    case kOpStartStopUnit:
+        return 6;
+    case kOpReadCapacity:
+    case kOpRead10:
+    case kOpReadToc:
+        return 10;
+    default:
+        return 0;
+    }
+}
+
+CommandResult good() {
+    return CommandResult{};
+}
+CommandResult invalid_field() {
+    return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
+}
+CommandResult out_of_range() {
+    return check_condition(kSenseIllegalRequest, kAscLbaOutOfRange);
+}
+
+uint16_t be16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+uint32_t be32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+// A response built in full and then cut to what the initiator asked for.
+class Response {
+  public:
+    void u8(uint8_t v) { bytes_.push_back(v); }
+    void u16(uint16_t v) {
+        u8(static_cast<uint8_t>(v >> 8));
+        u8(static_cast<uint8_t>(v));
+    }
+    void u32(uint32_t v) {
+        u16(static_cast<uint16_t>(v >> 16));
+        u16(static_cast<uint16_t>(v));
+    }
+    void text(const char* s, size_t width) {
+        const size_t n = std::strlen(s);
+        for (size_t i = 0; i < width; ++i)
+            u8(i < n ? static_cast<uint8_t>(s[i]) : ' ');
+    }
+    // Track start or lead-out address as READ TOC writes it: LBA, or 0/M/S/F absolute time.
+    void address(images::lba_t lba, bool msf) {
+        if (!msf) {
+            u32(static_cast<uint32_t>(lba));
+            return;
+        }
+        const images::Msf t = images::lba_to_msf(lba);
+        u8(0);
+        u8(t.m);
+        u8(t.s);
+        u8(t.f);
+    }
+    void set_u16(size_t at, uint16_t v) {
+        bytes_[at] = static_cast<uint8_t>(v >> 8);
+        bytes_[at + 1] = static_cast<uint8_t>(v);
+    }
+    size_t size() const { return bytes_.size(); }
+
+    // Copies min(allocation, size) bytes into the caller's buffer; a buffer too small for that is a bad
+    // request.
+    CommandResult send(uint32_t allocation, Direction dir, std::span<uint8_t> data) const {
+        const size_t n = std::min<size_t>(allocation, bytes_.size());
+        if (n == 0)
+            return good();
+        if (dir != Direction::In || data.size() < n)
+            return invalid_field();
+        std::memcpy(data.data(), bytes_.data(), n);
+        CommandResult r;
+        r.transferred = static_cast<uint32_t>(n);
+        return r;
+    }
+
+  private:
+    std::vector<uint8_t> bytes_;
+};
+
+bool is_data(const images::Track& t) {
+    return t.mode != images::TrackMode::Audio;
+}
+
+} // namespace
+
+ImageDrive::ImageDrive(std::string path, std::unique_ptr<images::DiscImage> disc) : path_(std::move(path)) {
+    change_medium(std::move(disc));
+    unit_attention_ = false; // a medium present at power-on is not a change
+}
+
+ImageDrive::~ImageDrive() = default;
+
+void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
+    reader_.reset();
+    disc_ = std::move(disc);
+    if (disc_)
+        reader_ = std::make_unique<images::SectorReader>(*disc_);
+    unit_attention_ = true;
+}
+
+CommandResult ImageDrive::execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
+    if (cdb.empty())
+        return invalid_field();
+    const uint8_t opcode = cdb[0];
+    const size_t length = known_cdb_length(opcode);
+    if (length == 0)
+        return check_condition(kSenseIllegalRequest, kAscInvalidOpcode);
+    if (cdb.size() != length)
+        return invalid_field();
+    if (opcode == kOpRead10)
+        ++read10_commands;
+
+    // INQUIRY answers whatever the medium state; everything else reports a medium change first.
+    if (opcode == kOpInquiry)
+        return inquiry(cdb, dir, data);
+    if (unit_attention_) {
+        unit_attention_ = false;
+        return check_condition(kSenseUnitAttention, kAscMediumChanged);
+    }
+    if (opcode == kOpStartStopUnit) {
+        if (start_fails_)
+            return check_condition(kSenseNotReady, 0x04, 0x00);
+        const bool start = cdb[4] & 0x01;
+        const bool eject = cdb[4] & 0x02;
+        if (start && !eject && !disc_)
+            return check_condition(kSenseNotReady, kAscMediumNotPresent);
+        return good();
+    }
+
+    // Medium access commands.
+    if (!disc_)
+        return check_condition(kSenseNotReady, kAscMediumNotPresent);
+    if (!ready_)
+        return check_condition(kSenseNotReady, 0x04, 0x01); // becoming ready
+    switch (opcode) {
+    case kOpTestUnitReady:
+        return good();
+    case kOpReadCapacity:
+        return read_capacity(dir, data);
+    case kOpReadToc:
+        return read_toc(cdb, dir, data);
+    default:
+        return read10(cdb, dir, data);
+    }
+}
+
+CommandResult ImageDrive::inquiry(std::span<const uint8_t> cdb, Direction dir,
+                                  std::span<uint8_t> data) const {
+    if (cdb[1] & 0x01) // no vital product data pages
+        return invalid_field();
+    Response r;
+    r.u8(device_type());
+    r.u8(0x80); // removable medium
+    r.u8(0x05); // SPC-3
+    r.u8(0x02); // response data format
+    r.u8(31);   // additional length
+    r.u8(0);
+    r.u8(0);
+    r.u8(0);
+    r.text("CKVD", 8);
+    r.text("IMAGE DRIVE", 16);
+    r.text("0.90", 4);
+    return r.send(be16(&cdb[3]), dir, data);
+}
+
+CommandResult ImageDrive::read_capacity(Direction dir, std::span<uint8_t> data) const {
+    Response r;
+    r.u32(static_cast<uint32_t>(std::max<images::lba_t>(disc_->last_lba(), 0)));
+    r.u32(kBlockLength);
+    return r.send(8, dir, data);
+}
+
+CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
+                                   std::span<uint8_t> data) const {
+    const bool msf = cdb[1] & 0x02;
+    uint8_t format = cdb[2] & 0x0F;
+    if (format == 0)
+        format = cdb[9] >> 6; // the older place of the format field
+    const uint8_t number = cdb[6];
+    const uint16_t allocation = be16(&cdb[7]);
+    const auto& sessions = disc_->sessions;
+
+    std::vector<const images::Track*> tracks;
+    for (const auto& s : sessions)
+        for (const auto& t : s.tracks)
+            tracks.push_back(&t);
+    if (tracks.empty())
+        return invalid_field();
+
+    Response r;
+    switch (format) {
+    case 0: { // formatted TOC: the tracks from `number` on, then the lead-out
+        if (number != kTrackLeadout && number > tracks.back()->number)
+            return invalid_field();
+        r.u16(0);
+        r.u8(tracks.front()->number);
+        r.u8(tracks.back()->number);
+        for (const auto* t : tracks) {
+            if (number == kTrackLeadout || t->number < number)
+                continue;
+            r.u8(0);
+            r.u8(static_cast<uint8_t>(0x10 | (t->control & 0x0F)));
+            r.u8(t->number);
+            r.u8(0);
+            r.address(t->start, msf);
+        }
+        r.u8(0);
+        r.u8(static_cast<uint8_t>(0x10 | (tracks.back()->control & 0x0F)));
+        r.u8(kTrackLeadout);
+        r.u8(0);
+        r.address(sessions.back().leadout, msf);
+        break;
+    }
+    case 1: { // session information: the first track of the last session
+        const images::Session& last = sessions.back();
+        const images::Track& first = last.tracks.empty() ? *tracks.back() : last.tracks.front();
+        r.u16(0);
+        r.u8(sessions.front().number);
+        r.u8(last.number);
+        r.u8(0);
+        r.u8(static_cast<uint8_t>(0x10 | (first.control & 0x0F)));
+        r.u8(first.number);
+        r.u8(0);
+        r.address(first.start, msf);
+        break;
+    }
+    case 2: { // full TOC as the recorder left it, from session `number` on
+        if (number > sessions.back().number)
+            return invalid_field();
+        r.u16(0);
+        r.u8(sessions.front().number);
+        r.u8(sessions.back().number);
+        for (const auto& e : disc_->full_toc) {
+            if (e.session < number)
+                continue;
+            for (uint8_t b : {e.session, e.adr_control, e.tno, e.point, e.min, e.sec, e.frame, e.zero, e.pmin,
+                              e.psec, e.pframe})
+                r.u8(b);
+        }
+        break;
+    }
+    default:
+        return invalid_field();
+    }
+    // The length field counts the bytes after itself, whatever the allocation length cuts off.
+    r.set_u16(0, static_cast<uint16_t>(std::min<size_t>(r.size() - 2, 0xFFFF)));
+    return r.send(allocation, dir, data);
+}
+
+CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
+    const int64_t first = be32(&cdb[2]);
+    const uint32_t count = be16(&cdb[7]);
+    if (count == 0)
+        return good();
+    const uint64_t bytes = uint64_t{count} * kBlockLength;
+    if (dir != Direction::In || data.size() < bytes)
+        return invalid_field();
+
+    // Every block must lie in a recorded data track; gaps between sessions and audio blocks are not readable.
+    const int64_t end = first + count;
+    if (end - 1 > INT32_MAX)
+        return out_of_range();
+    for (int64_t lba = first; lba < end;) {
+        const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
+        if (!t || !is_data(*t))
+            return out_of_range();
+        const int64_t track_end = int64_t{t->start} + t->length;
+        if (track_end <= lba) // a reader that answers outside its own track must not stall this walk
+            return out_of_range();
+        lba = track_end;
+    }
+
+    CommandResult r;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::span<uint8_t, kBlockLength> out(data.data() + uint64_t{i} * kBlockLength, kBlockLength);
+        if (!reader_->read_user_data(static_cast<images::lba_t>(first + i), out)) {
+            CommandResult err = check_condition(kSenseMediumError, kAscReadError);
+            err.transferred = i * kBlockLength;
+            return err;
+        }
+        ++sectors_read;
+    }
+    r.transferred = static_cast<uint32_t>(bytes);
+    return r;
+}
+
+ScsiTarget* ImageAdapter::target(uint8_t id) {
+    return drive(id);
+}
+
+int ImageAdapter::add(std::unique_ptr<ImageDrive> drive) {
+    if (drives_.size() >= kMaxTargets || !drive)
+        return -1;
+    drives_.push_back(std::move(drive));
+    return static_cast<int>(drives_.size() - 1);
+}
+
+ImageDrive* ImageAdapter::drive(uint8_t id) {
+    return id < drives_.size() ? drives_[id].get() : nullptr;
+}
+
+void ImageAdapter::clear() {
+    drives_.clear();
+}
+
+} // namespace ckvd::drives
