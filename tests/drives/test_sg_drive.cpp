@@ -1,0 +1,238 @@
+// The SG_IO back end through a fake ioctl: what reaches the kernel, and how its answers come back.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "aspi/aspi_manager.h"
+#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/sg_drive.h"
+
+using namespace ckvd::drives;
+
+namespace {
+
+// A kernel with sg devices at some paths; each SG_IO is checked and answered by `answer`.
+struct FakeKernel {
+    std::map<std::string, int> devices; // path -> fd
+    std::vector<std::string> opened;
+    std::vector<int> closed;
+    std::vector<sg_io_hdr_t> requests;
+    std::vector<std::vector<uint8_t>> cdbs;
+    std::function<int(sg_io_hdr_t&)> answer = [](sg_io_hdr_t&) { return 0; };
+
+    SgSystem system() {
+        SgSystem s;
+        s.open = [this](const char* path, int flags) {
+            EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
+            opened.emplace_back(path);
+            auto it = devices.find(path);
+            if (it == devices.end()) {
+                errno = ENOENT;
+                return -1;
+            }
+            return it->second;
+        };
+        s.ioctl = [this](int, unsigned long request, void* arg) {
+            EXPECT_EQ(request, static_cast<unsigned long>(SG_IO));
+            auto& hdr = *static_cast<sg_io_hdr_t*>(arg);
+            requests.push_back(hdr);
+            cdbs.emplace_back(hdr.cmdp, hdr.cmdp + hdr.cmd_len);
+            return answer(hdr);
+        };
+        s.close = [this](int fd) {
+            closed.push_back(fd);
+            return 0;
+        };
+        return s;
+    }
+};
+
+// Writes sense data the way the sg driver does: at most mx_sb_len bytes.
+void give_sense(sg_io_hdr_t& hdr, uint8_t key, uint8_t asc) {
+    uint8_t sense[18] = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0xAA, 0xAA, 0xAA, 0xAA};
+    const unsigned n = std::min<unsigned>(hdr.mx_sb_len, sizeof sense);
+    std::memcpy(hdr.sbp, sense, n);
+    hdr.sb_len_wr = static_cast<unsigned char>(n);
+    hdr.status = kStatusCheckCondition;
+    hdr.masked_status = kStatusCheckCondition >> 1;
+    hdr.driver_status = 0x08; // DRIVER_SENSE
+}
+
+class SgBackEnd : public ::testing::Test {
+  protected:
+    void SetUp() override { kernel.devices = {{"/dev/sr0", 5}, {"/dev/sr2", 6}}; }
+    FakeKernel kernel;
+};
+
+TEST_F(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
+    SgAdapter adapter(kernel.system());
+    EXPECT_EQ(kernel.opened.size(), 16u);
+    EXPECT_EQ(kernel.opened.front(), "/dev/sr0");
+    EXPECT_EQ(kernel.opened.back(), "/dev/sr15");
+    ASSERT_NE(adapter.target(0), nullptr);
+    ASSERT_NE(adapter.target(1), nullptr);
+    EXPECT_EQ(adapter.target(0)->device_path(), "/dev/sr0");
+    EXPECT_EQ(adapter.target(1)->device_path(), "/dev/sr2");
+    EXPECT_EQ(adapter.target(1)->device_type(), 5);
+    EXPECT_EQ(adapter.target(2), nullptr);
+    EXPECT_EQ(adapter.max_targets(), 16);
+}
+
+TEST_F(SgBackEnd, DataInRequestCarriesTheAspiParameters) {
+    SgDrive drive("/dev/sr0", kernel.system());
+    std::vector<uint8_t> buf(65536);
+    const uint8_t cdb[10] = {0x28, 0, 0, 0, 0x10, 0, 0, 0, 32, 0};
+    kernel.answer = [&](sg_io_hdr_t& hdr) {
+        std::memset(hdr.dxferp, 0x5A, hdr.dxfer_len);
+        return 0;
+    };
+    CommandResult r = drive.execute(cdb, Direction::In, buf);
+    ASSERT_EQ(kernel.requests.size(), 1u);
+    const sg_io_hdr_t& hdr = kernel.requests[0];
+    EXPECT_EQ(hdr.interface_id, 'S');
+    EXPECT_EQ(hdr.dxfer_direction, SG_DXFER_FROM_DEV);
+    EXPECT_EQ(hdr.cmd_len, 10);
+    EXPECT_EQ(kernel.cdbs[0], std::vector<uint8_t>(cdb, cdb + 10));
+    EXPECT_EQ(hdr.dxfer_len, 65536u);
+    EXPECT_EQ(hdr.dxferp, buf.data());
+    EXPECT_EQ(hdr.mx_sb_len, 14);
+    EXPECT_EQ(hdr.timeout, 15000u);
+    EXPECT_TRUE(r.transport_ok);
+    EXPECT_EQ(r.target_status, kStatusGood);
+    EXPECT_EQ(r.transferred, 65536u);
+    EXPECT_EQ(buf[65535], 0x5A);
+}
+
+TEST_F(SgBackEnd, CommandWithoutDataAndAShortTransfer) {
+    SgDrive drive("/dev/sr0", kernel.system());
+    const uint8_t tur[6] = {};
+    EXPECT_EQ(drive.execute(tur, Direction::None, {}).target_status, kStatusGood);
+    EXPECT_EQ(kernel.requests[0].dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(kernel.requests[0].dxfer_len, 0u);
+    EXPECT_EQ(kernel.requests[0].cmd_len, 6);
+
+    uint8_t toc[804];
+    const uint8_t read_toc[10] = {0x43, 0, 2, 0, 0, 0, 0, 0x03, 0x24, 0};
+    kernel.answer = [](sg_io_hdr_t& hdr) {
+        hdr.resid = static_cast<int>(hdr.dxfer_len) - 48;
+        return 0;
+    };
+    EXPECT_EQ(drive.execute(read_toc, Direction::In, toc).transferred, 48u);
+}
+
+TEST_F(SgBackEnd, CheckConditionBringsBackFourteenSenseBytes) {
+    SgDrive drive("/dev/sr0", kernel.system());
+    kernel.answer = [](sg_io_hdr_t& hdr) {
+        give_sense(hdr, kSenseUnitAttention, kAscMediumChanged);
+        return 0;
+    };
+    const uint8_t tur[6] = {};
+    CommandResult r = drive.execute(tur, Direction::None, {});
+    EXPECT_TRUE(r.transport_ok);
+    EXPECT_EQ(r.target_status, kStatusCheckCondition);
+    EXPECT_EQ(r.sense[0], 0x70);
+    EXPECT_EQ(r.sense[2] & 0x0F, kSenseUnitAttention);
+    EXPECT_EQ(r.sense[12], kAscMediumChanged);
+    EXPECT_EQ(r.sense[14], 0); // the driver was told 14 bytes
+}
+
+TEST_F(SgBackEnd, HostAndDriverErrorsAreTransportFailures) {
+    SgDrive drive("/dev/sr0", kernel.system());
+    const uint8_t tur[6] = {};
+    struct Case {
+        unsigned short host, driver;
+        uint8_t expected;
+    };
+    for (Case c : {Case{0x01, 0, kHostSelectionTimeout}, Case{0x03, 0, kHostCommandTimeout},
+                   Case{0x08, 0, kHostBusReset}, Case{0x07, 0, kHostPhaseError},
+                   Case{0, 0x06, kHostCommandTimeout}, Case{0, 0x04, kHostPhaseError}}) {
+        kernel.answer = [c](sg_io_hdr_t& hdr) {
+            hdr.host_status = c.host;
+            hdr.driver_status = c.driver;
+            return 0;
+        };
+        CommandResult r = drive.execute(tur, Direction::None, {});
+        EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver;
+        EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver;
+    }
+}
+
+TEST_F(SgBackEnd, FailedIoctlIsATransportFailureAndAVanishedDeviceIsReopened) {
+    SgDrive drive("/dev/sr2", kernel.system());
+    const uint8_t tur[6] = {};
+    kernel.answer = [](sg_io_hdr_t&) {
+        errno = EIO;
+        return -1;
+    };
+    CommandResult r = drive.execute(tur, Direction::None, {});
+    EXPECT_FALSE(r.transport_ok);
+    EXPECT_EQ(r.host_status, kHostSelectionTimeout);
+    EXPECT_TRUE(kernel.closed.empty());
+
+    kernel.answer = [](sg_io_hdr_t&) {
+        errno = ENODEV;
+        return -1;
+    };
+    EXPECT_FALSE(drive.execute(tur, Direction::None, {}).transport_ok);
+    EXPECT_EQ(kernel.closed, std::vector<int>{6});
+    EXPECT_FALSE(drive.is_open());
+
+    kernel.answer = [](sg_io_hdr_t&) { return 0; };
+    EXPECT_TRUE(drive.execute(tur, Direction::None, {}).transport_ok);
+    EXPECT_EQ(std::count(kernel.opened.begin(), kernel.opened.end(), "/dev/sr2"), 2);
+}
+
+TEST_F(SgBackEnd, UnopenableDriveAnswersAsAnEmptySelection) {
+    SgDrive drive("/dev/sr9", kernel.system());
+    const uint8_t tur[6] = {};
+    CommandResult r = drive.execute(tur, Direction::None, {});
+    EXPECT_FALSE(r.transport_ok);
+    EXPECT_EQ(r.host_status, kHostSelectionTimeout);
+    EXPECT_TRUE(kernel.requests.empty());
+    const uint8_t too_long[17] = {};
+    EXPECT_EQ(drive.execute(too_long, Direction::None, {}).target_status, kStatusCheckCondition);
+}
+
+TEST_F(SgBackEnd, DriveClosesItsDeviceWhenDestroyed) {
+    { SgDrive drive("/dev/sr0", kernel.system()); }
+    EXPECT_EQ(kernel.closed, std::vector<int>{5});
+}
+
+// The manager scans and reads an SG_IO drive through the stand-in like any other.
+TEST_F(SgBackEnd, ManagerFindsAndReadsAnSgDrive) {
+    using namespace ckvd::aspi32;
+    ResetStandIn();
+    kernel.answer = [](sg_io_hdr_t& hdr) {
+        const uint8_t op = hdr.cmdp[0];
+        auto* data = static_cast<uint8_t*>(hdr.dxferp);
+        if (op == 0x12) {
+            std::memset(data, 0, hdr.dxfer_len);
+            data[0] = 5;
+            std::memcpy(data + 8, "VENDOR  PRODUCT NAME    ", 24);
+        } else if (op == 0x00) {
+            give_sense(hdr, kSenseNotReady, kAscMediumNotPresent);
+        }
+        return 0;
+    };
+    SetHostAdapters({std::make_shared<SgAdapter>(kernel.system(), std::vector<std::string>{"/dev/sr0"})});
+    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
+    Aspi_ScanDevices();
+    ASSERT_EQ(g_DeviceCount, 1);
+    EXPECT_STREQ(g_DeviceList->vendor, "VENDOR  ");
+    EXPECT_STREQ(g_DeviceList->product, "PRODUCT NAME    ");
+    Aspi_AssignRootPaths();
+    EXPECT_STREQ(g_DeviceList->driveRootPath, "/dev/sr0/");
+    const size_t before = kernel.requests.size();
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING); // NOT READY, retried once
+    EXPECT_EQ(kernel.requests.size(), before + 2);
+    Aspi_Terminate();
+    SetHostAdapters({});
+    ResetStandIn();
+}
+
+} // namespace
