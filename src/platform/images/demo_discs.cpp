@@ -26,4 +26,4 @@ std::vector<std::string> demo_disc_paths() {
     return {};
 }
 
-}  // namespace ckvd::images
+} // namespace ckvd::images

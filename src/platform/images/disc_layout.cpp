@@ -1,0 +1,130 @@
+// Addresses, session layout and the full TOC a recorder leaves on a CD-R.
+#include <algorithm>
+
+#include "platform/images/disc_image.h"
+
+namespace ckvd::images {
+
+Msf lba_to_msf(lba_t lba) {
+    // Absolute time counts the 150 frames before LBA 0; negative LBAs (lead-in) wrap as on a real disc.
+    int64_t t = static_cast<int64_t>(lba) + 150;
+    if (t < 0)
+        t += 450000; // 100 minutes
+    Msf m;
+    m.m = static_cast<uint8_t>((t / 4500) % 100);
+    m.s = static_cast<uint8_t>((t / 75) % 60);
+    m.f = static_cast<uint8_t>(t % 75);
+    return m;
+}
+
+lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f) {
+    return (static_cast<lba_t>(m) * 60 + s) * 75 + f - 150;
+}
+
+lba_t DiscImage::last_lba() const {
+    if (sessions.empty())
+        return -1;
+    return sessions.back().leadout - 1;
+}
+
+const Track* DiscImage::track_at(lba_t lba) const {
+    for (const auto& s : sessions)
+        for (const auto& t : s.tracks)
+            if (lba >= t.start && static_cast<int64_t>(lba) < static_cast<int64_t>(t.start) + t.length)
+                return &t;
+    return nullptr;
+}
+
+lba_t next_session_start(const std::vector<Session>& sessions) {
+    if (sessions.empty())
+        return 0;
+    lba_t leadoutLen = sessions.size() == 1 ? kFirstLeadoutSectors : kLaterLeadoutSectors;
+    return sessions.back().leadout + leadoutLen + kLeadinSectors + kPregapSectors;
+}
+
+namespace {
+
+FullTocEntry entry(uint8_t session, uint8_t adr, uint8_t control, uint8_t point) {
+    FullTocEntry e;
+    e.session = session;
+    e.adr_control = static_cast<uint8_t>((adr << 4) | (control & 0x0F));
+    e.point = point;
+    return e;
+}
+
+void set_p(FullTocEntry& e, lba_t lba) {
+    Msf m = lba_to_msf(lba);
+    e.pmin = m.m;
+    e.psec = m.s;
+    e.pframe = m.f;
+}
+
+void set_a(FullTocEntry& e, lba_t lba) {
+    Msf m = lba_to_msf(lba);
+    e.min = m.m;
+    e.sec = m.s;
+    e.frame = m.f;
+}
+
+} // namespace
+
+std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bool closed) {
+    std::vector<FullTocEntry> toc;
+    const bool multi = sessions.size() > 1;
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        const Session& s = sessions[i];
+        if (s.tracks.empty())
+            continue;
+        const uint8_t control = s.tracks.front().control;
+        FullTocEntry a0 = entry(s.number, 1, control, 0xA0);
+        a0.pmin = s.tracks.front().number;
+        a0.psec = s.disc_type;
+        toc.push_back(a0);
+        FullTocEntry a1 = entry(s.number, 1, s.tracks.back().control, 0xA1);
+        a1.pmin = s.tracks.back().number;
+        toc.push_back(a1);
+        FullTocEntry a2 = entry(s.number, 1, s.tracks.back().control, 0xA2);
+        set_p(a2, s.leadout);
+        toc.push_back(a2);
+        for (const Track& t : s.tracks) {
+            FullTocEntry p = entry(s.number, 1, t.control, t.number);
+            set_p(p, t.start);
+            toc.push_back(p);
+        }
+        const bool last = i + 1 == sessions.size();
+        if (!closed || !last) {
+            // B0: where the next session's program area begins and the last possible lead-out.
+            std::vector<Session> upTo(sessions.begin(), sessions.begin() + static_cast<long>(i) + 1);
+            FullTocEntry b0 = entry(s.number, 5, control, 0xB0);
+            set_a(b0, next_session_start(upTo) - kPregapSectors);
+            b0.zero = (i == 0 && multi) ? 2 : 1;
+            b0.pmin = 79;
+            b0.psec = 59;
+            b0.pframe = 74;
+            toc.push_back(b0);
+        }
+        if (i == 0 && multi) {
+            // C0: recording power from the ATIP and the start of the first lead-in.
+            FullTocEntry c0 = entry(s.number, 5, control, 0xC0);
+            c0.min = 0xA0;
+            c0.pmin = 97;
+            c0.psec = 26;
+            c0.pframe = 66;
+            toc.push_back(c0);
+        }
+    }
+    return toc;
+}
+
+LoadResult load_image(const std::string& path) {
+    auto ext = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == ".cue")
+        return load_cue(path);
+    if (ext == ".ccd")
+        return load_ccd(path);
+    return load_iso(path);
+}
+
+} // namespace ckvd::images

@@ -1,0 +1,40 @@
+// A plain .iso: one data session of 2048-byte blocks from LBA 0.
+#include <sys/stat.h>
+
+#include "platform/images/disc_image.h"
+
+namespace ckvd::images {
+
+LoadResult load_iso(const std::string& path) {
+    LoadResult r;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        r.error = path + ":0: cannot open the image file";
+        return r;
+    }
+    uint64_t blocks = static_cast<uint64_t>(st.st_size) / 2048;
+    if (blocks == 0 || blocks > 449850) { // a CD holds at most 99:59:74
+        r.error = path + ":0: not a CD image size (" + std::to_string(st.st_size) + " bytes)";
+        return r;
+    }
+    auto disc = std::make_unique<DiscImage>();
+    disc->path = path;
+    Session s;
+    s.number = 1;
+    Track t;
+    t.number = 1;
+    t.control = 0x04;
+    t.mode = TrackMode::Mode1;
+    t.start = 0;
+    t.length = static_cast<uint32_t>(blocks);
+    t.file = path;
+    s.tracks.push_back(t);
+    s.leadout = static_cast<lba_t>(blocks);
+    disc->sessions.push_back(s);
+    disc->closed = true;
+    disc->full_toc = make_full_toc(disc->sessions, true);
+    r.disc = std::move(disc);
+    return r;
+}
+
+} // namespace ckvd::images
