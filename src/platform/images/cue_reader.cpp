@@ -123,7 +123,7 @@ LoadResult load_cue(const std::string& path) {
             std::string name = quoted_name(rest);
             if (name.empty())
                 return err(lineNo, "FILE without a name");
-            std::filesystem::path p = std::filesystem::path(name).is_absolute() ? name : dir / name;
+            std::filesystem::path p = std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : dir / name;
             struct stat st {};
             if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 return err(lineNo, "missing file '" + p.string() + "'");
