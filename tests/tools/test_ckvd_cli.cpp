@@ -10,7 +10,7 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int status = -1;
     std::string out;
     std::vector<std::string> lines() const {
@@ -22,8 +22,8 @@ struct Run {
     }
 };
 
-Run run(const std::string& args) {
-    Run r;
+CliRun run(const std::string& args) {
+    CliRun r;
     std::string cmd = std::string(CKVD_BIN) + " " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)
@@ -45,20 +45,20 @@ std::vector<std::string> fields(const std::string& line) {
     return f;
 }
 
-bool contains_line(const Run& r, const std::string& needle) {
+bool contains_line(const CliRun& r, const std::string& needle) {
     for (const auto& l : r.lines())
         if (l.find(needle) != std::string::npos)
             return true;
     return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CkvdCli, DrivesListsBothDemoDrivesReady) {
-    Run r = run("drives --demo");
+    CliRun r = run("drives --demo");
     ASSERT_EQ(r.status, 0) << r.out;
     auto lines = r.lines();
-    ASSERT_EQ(lines.size(), 3u) << r.out;  // header and two drives
+    ASSERT_EQ(lines.size(), 3u) << r.out; // header and two drives
     EXPECT_EQ(lines[0][0], '#');
     EXPECT_NE(lines[1].find("0  1:0  \""), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find("demo-data.cue  ready"), std::string::npos) << lines[1];
@@ -74,7 +74,7 @@ TEST(CkvdCli, DrivesListsBothDemoDrivesReady) {
 }
 
 TEST(CkvdCli, TocOfTheTwoSessionDemoDisc) {
-    Run r = run("toc demo");
+    CliRun r = run("toc demo");
     ASSERT_EQ(r.status, 0) << r.out;
     auto lines = r.lines();
     ASSERT_EQ(lines.size(), 4u) << r.out;
@@ -101,20 +101,20 @@ TEST(CkvdCli, TocOfTheTwoSessionDemoDisc) {
 }
 
 TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
-    Run all = run("ls demo");
+    CliRun all = run("ls demo");
     ASSERT_EQ(all.status, 0) << all.out;
     EXPECT_TRUE(contains_line(all, "(Session1) CKVD_DEMO_S1")) << all.out;
     EXPECT_TRUE(contains_line(all, "(Session2) CKVD_DEMO_S2")) << all.out;
     EXPECT_TRUE(contains_line(all, "/音楽/アルバム 一/01 さくら.mp3")) << all.out;
     EXPECT_TRUE(contains_line(all, "/音楽/アルバム 二/ボーナス/Evening.wma")) << all.out;
 
-    Run s2 = run("ls --session 2 demo");
+    CliRun s2 = run("ls --session 2 demo");
     ASSERT_EQ(s2.status, 0) << s2.out;
     auto lines = s2.lines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "(Session2) CKVD_DEMO_S2");
+    EXPECT_EQ(lines[0].rfind("(Session2) CKVD_DEMO_S2", 0), 0u) << lines[0]; // the volume id keeps its blanks
     EXPECT_TRUE(contains_line(s2, "/追加/夜.mp3")) << s2.out;
-    EXPECT_TRUE(contains_line(s2, "/README.TXT")) << s2.out;  // merged from session 1 by -M
+    EXPECT_TRUE(contains_line(s2, "/README.TXT")) << s2.out; // merged from session 1 by -M
     EXPECT_FALSE(contains_line(s2, "(Session1)"));
     // Every entry line: type, LBN, size, date, time, path; directories before their contents.
     bool sawDir = false;
@@ -125,27 +125,28 @@ TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
         EXPECT_EQ(f[3].size(), 10u) << lines[i];
         EXPECT_EQ(f[4].size(), 8u) << lines[i];
         EXPECT_EQ(lines[i].find("  /") != std::string::npos, true) << lines[i];
-        if (lines[i].find("/追加/夜.mp3") != std::string::npos)
+        if (lines[i].find("/追加/夜.mp3") != std::string::npos) {
             EXPECT_TRUE(sawDir);
+        }
         if (f[0] == "D" && lines[i].find("/追加") != std::string::npos)
             sawDir = true;
     }
 }
 
 TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
-    Run toc = run("toc demo-audio");
+    CliRun toc = run("toc demo-audio");
     ASSERT_EQ(toc.status, 0) << toc.out;
     auto lines = toc.lines();
     ASSERT_EQ(lines.size(), 5u) << toc.out;
     EXPECT_EQ(fields(lines[0])[2], "Audio");
     EXPECT_EQ(fields(lines[1])[3], "0");
-    EXPECT_EQ(fields(lines[1])[5], "0");  // an audio CD has no volume descriptors
+    EXPECT_EQ(fields(lines[1])[5], "0"); // an audio CD has no volume descriptors
     // Tracks follow each other: address + size = next address.
     for (int i = 1; i < 4; ++i) {
         auto a = fields(lines[i]), b = fields(lines[i + 1]);
         EXPECT_EQ(std::stol(a[3]) + std::stol(a[4]), std::stol(b[3])) << lines[i];
     }
-    Run ls = run("ls demo-audio");
+    CliRun ls = run("ls demo-audio");
     ASSERT_EQ(ls.status, 0) << ls.out;
     EXPECT_TRUE(contains_line(ls, "(Session1) Audio CD"));
     EXPECT_TRUE(contains_line(ls, "1995-01-01"));
@@ -155,11 +156,11 @@ TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
 }
 
 TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {
-    Run missing = run("toc /nonexistent/disc.cue");
+    CliRun missing = run("toc /nonexistent/disc.cue");
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.out.find("/nonexistent/disc.cue"), std::string::npos) << missing.out;
 
-    Run badSession = run("ls --session 9 demo");
+    CliRun badSession = run("ls --session 9 demo");
     EXPECT_EQ(badSession.status, 1) << badSession.out;
 
     EXPECT_EQ(run("frobnicate").status, 2);
