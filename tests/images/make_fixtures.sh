@@ -1,0 +1,40 @@
+#!/bin/bash
+# Image reader fixtures, made by genisoimage and sox and composed by ckvd-mkdisc.
+# usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
+set -euo pipefail
+out=$1
+mkdisc=$2
+for tool in genisoimage sox cd-info; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
+done
+rm -rf "$out"
+mkdir -p "$out/src1" "$out/src2" "$out/src3"
+printf 'one\n' > "$out/src1/ONE.TXT"
+printf 'two\n' > "$out/src2/TWO.TXT"
+printf 'three\n' > "$out/src3/THREE.TXT"
+cd "$out"
+genisoimage -quiet -V PLAIN -o plain.iso src1
+
+# Two sessions as .cue/.bin and as CloneCD.
+for ext in cue ccd; do
+    genisoimage -quiet -J -V S1 -o "s1-$ext.iso" src1
+    "$mkdisc" create "two.$ext" "s1-$ext.iso"
+    genisoimage -quiet -J -V S2 -C "$("$mkdisc" msinfo "two.$ext")" -M "s1-$ext.iso" -o "s2-$ext.iso" src2 2>/dev/null
+    "$mkdisc" append "two.$ext" "s2-$ext.iso"
+done
+
+# A session image made for the wrong address is refused.
+genisoimage -quiet -V WRONG -C 0,99999 -o wrong.iso src3 2>/dev/null
+
+# Audio CD of three tracks, and a raw MODE1/2352 data sheet over the CloneCD image of one session.
+for n in 1 2 3; do sox -q -n -r 44100 -c 2 -b 16 "t$n.wav" synth "$n.5" sine 440; done
+"$mkdisc" audio audio.cue t1.wav t2.wav t3.wav
+genisoimage -quiet -V RAW -o raw-src.iso src1
+"$mkdisc" create raw.ccd raw-src.iso
+ln -f raw.img raw.bin  # cd-info looks for the .bin named like the sheet
+printf 'FILE "raw.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > raw.cue
+sox -q -n -r 22050 -c 1 -b 16 mono.wav synth 1 sine 440
+
+# The peer's view of the 2352-byte sheets.
+cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file audio.cue > audio.cd-info.txt 2>&1 || true
+cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file raw.cue > raw.cd-info.txt 2>&1 || true
