@@ -13,6 +13,14 @@ namespace {
 
 constexpr uint32_t kPieceBlocks = 32;
 
+// The file's blocks lie inside the recorded area of the session.
+bool ExtentInsideSession(const SessionEntry* s, uint32_t lbn, uint32_t size) {
+    if (size == 0)
+        return true;
+    const uint64_t blocks = (uint64_t(size) + s->blockLength - 1) / s->blockLength;
+    return uint64_t(lbn) + blocks - 1 <= s->lastBlock;
+}
+
 } // namespace
 
 int Iso_SelectSession() {
@@ -60,6 +68,8 @@ int Iso_ReadFile(uint32_t lbn, uint32_t size) {
     if (rc != ISO_OK)
         return rc;
     Iso_FreeFile();
+    if (!ExtentInsideSession(g_DiscModel->currentSessionEntry, lbn, size))
+        return ISO_ERR_EXTENT;
     const uint64_t bytes = uint64_t(size) + g_DiscModel->currentSessionEntry->blockLength;
     if (bytes > SIZE_MAX)
         return ISO_ERR_FILE_NO_MEMORY;

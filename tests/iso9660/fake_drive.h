@@ -1,0 +1,60 @@
+// A test drive behind the ASPI stand-in that serves a crafted disc: TOC bytes, READ CAPACITY and sectors,
+// through the real ASPI manager, and records every READ(10) it is sent.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/drives/scsi_target.h"
+
+namespace isotest {
+
+using Sector = std::array<uint8_t, 2048>;
+
+struct ReadCommand {
+    uint32_t lba;
+    uint16_t count;
+};
+
+class FakeDrive final : public ckvd::drives::ScsiTarget {
+  public:
+    std::vector<uint8_t> fullToc;         // READ TOC format 2 response, header included
+    std::vector<uint8_t> formattedToc;    // READ TOC format 0 response (MSF form), header included
+    std::vector<uint8_t> formattedTocLba; // format 0, LBA form (track files); empty: derived from MSF
+    uint32_t lastLba = 0;
+    uint32_t blockLength = 2048;
+    std::map<uint32_t, Sector> sectors; // blocks not present fail with LBA OUT OF RANGE
+    std::vector<ReadCommand> reads;
+    std::vector<int> tocFormats; // format of every READ TOC
+    std::string path = "/fake/drive";
+    bool failLbaToc = false; // READ TOC format 0 in LBA form ends in CHECK CONDITION
+
+    uint8_t device_type() const override { return 5; }
+    std::string device_path() const override { return path; }
+    ckvd::drives::CommandResult execute(std::span<const uint8_t> cdb, ckvd::drives::Direction dir,
+                                        std::span<uint8_t> data) override;
+
+    Sector& at(uint32_t lba) { return sectors[lba]; }
+};
+
+// Installs `drive` as the only device (index 0) of a freshly initialised ASPI manager.
+void InstallDrive(std::shared_ptr<FakeDrive> drive);
+void RemoveDrives();
+
+// Full TOC builders: 11-byte descriptors after a 4-byte header.
+struct TocBuilder {
+    std::vector<uint8_t> bytes{0, 0, 1, 1};
+    TocBuilder& add(uint8_t session, uint8_t adrControl, uint8_t point, std::array<uint8_t, 3> msf,
+                    uint8_t zero, std::array<uint8_t, 3> pmsf);
+    std::vector<uint8_t> build(uint8_t lastSession);
+};
+// Formatted TOC (MSF) with the given track starts as LBAs (+ lead-out).
+std::vector<uint8_t> FormattedToc(const std::vector<std::pair<uint8_t, uint32_t>>& controlAndStart,
+                                  uint32_t leadout);
+std::array<uint8_t, 3> Msf(int32_t lba);
+
+} // namespace isotest

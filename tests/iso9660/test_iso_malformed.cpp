@@ -1,0 +1,168 @@
+// Hostile disc bytes: every malformed structure ends in a clear code or a bounded walk.
+#include "iso_test_fixture.h"
+
+namespace isotest {
+namespace {
+
+class Malformed : public DriveTest {
+  protected:
+    void SetUp() override {
+        DriveTest::SetUp();
+        SingleDataSessionToc(*drive);
+    }
+};
+
+TEST_F(Malformed, BlockLengthZeroOrAbove2048RefusesTheSession) {
+    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20).add("A;1", 5, 1));
+    for (uint32_t bl : {0u, 4096u}) {
+        drive->blockLength = bl;
+        EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR) << bl;
+        EXPECT_TRUE(drive->reads.empty());
+        EXPECT_EQ(g_DiscModel->firstTree->root->firstChild, nullptr);
+    }
+}
+
+TEST_F(Malformed, ParentNumberNotSmallerThanOwnEndsTheWalk) {
+    Directory root;
+    root.self(20, 2048, 20).add("A;1", 5, 1);
+    // X (2) under 1, Y (3) claiming parent 3 (itself), Z (4) never reached.
+    PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 31, 3).add("Z", 32, 1), root);
+    Directory().self(30, 2048, 20).place(*drive, 30);
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"A;1", "X"}));
+    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 2u);
+}
+
+TEST_F(Malformed, ParentZeroEndsTheWalk) {
+    PlainSession(0, PathTable().root(20).add("X", 30, 0), Directory().self(20, 2048, 20));
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
+}
+
+TEST_F(Malformed, PathTableRecordRunningPastTheTable) {
+    PathTable table;
+    table.root(20).add("LONGNAME", 30, 1);
+    PlainSession(0, table, Directory().self(20, 2048, 20));
+    drive->at(16)[132] = 14; // the table ends inside the second record
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
+}
+
+TEST_F(Malformed, PathTableSizeFarBeyondTheDiscIsBounded) {
+    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
+    isotest::PutBoth32(&drive->at(16)[132], 0xFFFFFFF0u);
+    for (uint32_t b = 21; b < 1000; ++b)
+        drive->at(b); // recorded zeros up to the last block
+    EXPECT_EQ(Analyze(), 1);
+    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
+}
+
+TEST_F(Malformed, DirectoryRecordsOutsideTheirBlock) {
+    Directory root;
+    root.self(20, 2048, 20).add("GOOD;1", 5, 1);
+    // A record claiming 250 bytes at offset 2000 would run past the block.
+    Sector& s = root.blocks[0];
+    s[2000] = 250;
+    PlainSession(0, PathTable().root(20), root);
+    ASSERT_EQ(Analyze(), 1);
+    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"GOOD;1"}));
+
+    // A record shorter than 34 bytes, and one whose identifier runs past the record.
+    for (int variant = 0; variant < 2; ++variant) {
+        Directory bad;
+        bad.self(20, 2048, 20).add("ONE;1", 5, 1);
+        size_t at = bad.offset;
+        bad.add("TWO;1", 6, 1).add("THREE;1", 7, 1);
+        if (variant == 0) {
+            bad.blocks[0][at] = 20;
+        } else {
+            bad.blocks[0][at + 32] = 200;
+        }
+        bad.place(*drive, 20);
+        ASSERT_EQ(Analyze(), 1);
+        EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"ONE;1"})) << variant;
+    }
+}
+
+TEST_F(Malformed, DirectoryWhoseFirstRecordIsBrokenListsNothing) {
+    Directory root;
+    root.self(20, 2048, 20).add("A;1", 5, 1);
+    root.blocks[0][0] = 3;
+    PlainSession(0, PathTable().root(20), root);
+    EXPECT_EQ(Analyze(), 1);
+    EXPECT_EQ(g_DiscModel->firstTree->root->firstChild, nullptr);
+}
+
+TEST_F(Malformed, HugeDirectoryLengthStaysInsideTheSession) {
+    Directory root;
+    root.self(20, 0xFFFFF800u, 20).add("A;1", 5, 1);
+    PlainSession(0, PathTable().root(20), root);
+    for (uint32_t b = 21; b < 1000; ++b)
+        drive->at(b);
+    EXPECT_EQ(Analyze(), 1);
+    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"A;1"}));
+    uint64_t sectors = 0;
+    for (const auto& r : drive->reads)
+        sectors += r.count;
+    EXPECT_LT(sectors, 1100u);
+}
+
+TEST_F(Malformed, DirectoryListedTwiceOrPointingAtItself) {
+    Directory root;
+    // A subdirectory whose extent is the root itself, and a second one naming the same extent as X.
+    root.self(20, 2048, 20).add("A;1", 5, 1).add("SELF", 20, 2048, 2);
+    PlainSession(0, PathTable().root(20).add("SELF", 20, 1).add("X", 30, 1).add("X2", 30, 1), root);
+    Directory().self(30, 2048, 20).add("B;1", 6, 1).place(*drive, 30);
+    ASSERT_EQ(Analyze(), 1);
+    const SessionTree* t = g_DiscModel->firstTree;
+    EXPECT_EQ(ChildNames(t->root), (std::vector<std::string>{"A;1", "SELF", "X", "X2"}));
+    EXPECT_EQ(t->fileCount, 2u);
+    EXPECT_EQ(t->directoryCount, 4u);
+}
+
+TEST_F(Malformed, NeverMoreThan65535Directories) {
+    // Root at 18, one subdirectory extent at 19, then a path table of 65536 records from block 20.
+    PathTable table;
+    table.root(18);
+    for (int i = 0; i < 65535; ++i)
+        table.add("D", 19, 1);
+    drive->at(16) = VolumeDescriptor(1, "V", uint32_t(table.bytes.size()), 20, 18, 2048);
+    drive->at(17) = Descriptor(255);
+    Directory().self(18, 2048, 18).place(*drive, 18);
+    Directory().self(19, 2048, 18).place(*drive, 19);
+    PlaceBytes(*drive, 20, table.bytes, 1);
+    drive->at(20 + uint32_t(table.bytes.size() / 2048));
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 65535u);
+}
+
+TEST_F(Malformed, NamesAreAlwaysTerminated) {
+    Directory root;
+    root.self(20, 2048, 20).add(std::string(221, 'N'), 5, 1);
+    PathTable table;
+    table.root(20).add(std::string(255, 'P'), 20, 1);
+    PlainSession(0, table, root);
+    ASSERT_EQ(Analyze(), 1);
+    const FileEntry* f = g_DiscModel->firstTree->root->firstChild;
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::string(f->name), std::string(221, 'N'));
+    EXPECT_EQ(std::string(f->nextSibling->name), std::string(255, 'P'));
+}
+
+TEST_F(Malformed, FileExtentPastTheSessionIsListedButNotRead) {
+    Directory root;
+    root.self(20, 2048, 20).add("BIG;1", 990, 100000);
+    PlainSession(0, PathTable().root(20), root);
+    ASSERT_EQ(Analyze(), 1);
+    const FileEntry* f = g_DiscModel->firstTree->root->firstChild;
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->size, 100000u);
+    drive->reads.clear();
+    g_CurrentSession = 0;
+    EXPECT_EQ(Iso_ReadFile(f->lbn, f->size), ISO_ERR_EXTENT);
+    EXPECT_TRUE(drive->reads.empty());
+    Iso_FreeFile();
+}
+
+} // namespace
+} // namespace isotest
