@@ -81,10 +81,23 @@ for n in 1 2 3; do
 done
 "$mkdisc" audio "$out/audio.cue" "${tracks[@]}"
 
-# CD-Extra: the audio session, then a data session at the address a recorder gives it.
-"$mkdisc" audio "$out/extra.cue" "${tracks[@]}"
+# CD-Extra: the audio session, then a data session at the address a recorder gives it (after the first
+# lead-out of 6750 sectors, a lead-in of 4500 and a pregap of 150). ckvd-mkdisc closes an audio disc, so
+# this sheet is written here in the multi-session form the cue reader takes.
+cp "$out/audio.bin" "$out/extra.bin"
+audio_sectors=$(( $(stat -c %s "$out/extra.bin") / 2352 ))
+next=$(( audio_sectors + 6750 + 4500 + 150 ))
 mkdir -p "$t/extra/CDPLUS"
 printf 'extra\n' > "$t/extra/CDPLUS/INFO.TXT"
-gen -J -V "CD_EXTRA" -C "$("$mkdisc" msinfo "$out/extra.cue")" -o "$work/extra.iso" "$t/extra"
-"$mkdisc" append "$out/extra.cue" "$work/extra.iso"
+gen -J -V "CD_EXTRA" -C "0,$next" -o "$out/extra-data.bin" "$t/extra" 2>/dev/null
+{
+    echo "REM SESSION 01"
+    sed 's/audio.bin/extra.bin/' "$out/audio.cue"
+    echo "REM LEAD-OUT 01:30:00"
+    echo "REM SESSION 02"
+    echo 'FILE "extra-data.bin" BINARY'
+    echo "  TRACK 04 MODE1/2048"
+    echo "    INDEX 01 00:00:00"
+} > "$out/extra.cue"
+echo "$next" > "$out/extra.next"
 touch "$out/.done"

@@ -116,6 +116,11 @@ int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) 
         uint32_t start = e.start;
         uint32_t next = entries[i + 1].start;
         uint32_t length = next > start ? next - start : 0;
+        // Before a data track of a later session (CD-Extra) lie the lead-out, lead-in and pregap that a
+        // recorder leaves between sessions; they are no part of the audio track.
+        constexpr uint32_t kSessionGap = 6750 + 4500 + 150;
+        if ((entries[i + 1].control & 0x04) && length > kSessionGap)
+            length -= kSessionGap;
         // The disc serial: a 32-bit sum of the TOC bytes taken as little-endian words.
         uint32_t serial = 0;
         for (size_t k = 0; k < toc.size(); k += 4) {
