@@ -1,0 +1,18 @@
+// Front end of the Disc Information dialog: the rows of CDiscInfoDlg in a report list.
+#pragma once
+
+#include <QDialog>
+#include <QTreeWidget>
+
+#include "report/disc_info.h"
+
+class DiscInfoDialog final : public QDialog {
+  public:
+    explicit DiscInfoDialog(QWidget* parent = nullptr);
+    QTreeWidget* List() const { return m_list; }
+    const CDiscInfoDlg& Content() const { return m_content; }
+
+  private:
+    CDiscInfoDlg m_content;
+    QTreeWidget* m_list;
+};

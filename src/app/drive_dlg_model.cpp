@@ -1,0 +1,88 @@
+#include "app/drive_dlg_model.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "aspi/aspi_manager.h"
+#include "res/app_strings.h"
+
+namespace {
+
+constexpr const char* kSource = "DriveDlg";
+constexpr int kReadinessTests = 10;
+constexpr int kReadinessWaitMs = 500;
+constexpr int kNoDevice = 130; // ASPI status of the last probe that found no device
+
+} // namespace
+
+const DriveColumn kDriveColumns[4] = {{"Drive", 6}, {"ID", 6}, {"Vender", 3}, {"Product", 3}};
+
+void CDriveDlgModel::Report(const char* format, int line, int code) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, kSource, line, static_cast<unsigned>(code) & 0xFFFFu);
+    m_sink.Show(text);
+}
+
+bool CDriveDlgModel::OnInitDialog() {
+    m_rows.clear();
+    int rc = Aspi_ScanDevices();
+    if (rc != 1 && rc != kNoDevice) {
+        Report(IDS_SCAN_ERROR, __LINE__, rc);
+        return false;
+    }
+    Aspi_AssignRootPaths();
+    for (const DeviceEntry* d = g_DeviceList; d; d = d->next) {
+        DriveRow row;
+        row.drive = d->driveRootPath;
+        if (!row.drive.empty() && row.drive.back() == '/')
+            row.drive.pop_back();
+        char id[16];
+        std::snprintf(id, sizeof id, "%d:%d", d->hostAdapterId, d->targetId);
+        row.id = id;
+        row.vendor = d->vendor;
+        row.product = d->product;
+        m_rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+void CDriveDlgModel::OnItemChanged(int row, unsigned newState) {
+    if (newState != 0) {
+        m_nSelected = row;
+        OnOK();
+    } else {
+        m_nSelected = -1;
+    }
+}
+
+void CDriveDlgModel::OnOK() {
+    if (m_nSelected < 0 || m_nSelected >= static_cast<int>(m_rows.size()))
+        return;
+    const auto device = static_cast<uint16_t>(m_nSelected);
+    m_enabled = false;
+    if (repaint)
+        repaint();
+    int rc = Aspi_StartStopUnit(device, 1);
+    if (rc != 1)
+        Report(IDS_SPINUP_ERROR, __LINE__, rc);
+    m_tests = 0;
+    for (int attempt = 1; attempt <= kReadinessTests; ++attempt) {
+        ++m_tests;
+        rc = Aspi_TestUnitReady(device);
+        if (rc == 1)
+            break;
+        if (attempt < kReadinessTests) {
+            if (sleep)
+                sleep(kReadinessWaitMs);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(kReadinessWaitMs));
+        }
+    }
+    if (rc == 1) {
+        m_result = Result::Ok;
+        return;
+    }
+    Report(IDS_NOT_READY, __LINE__, rc);
+    m_enabled = true;
+}

@@ -1,0 +1,11 @@
+// Loading a drive without the dialog at start: the first image drive (with --image/--demo) or the first
+// drive.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/message_sink.h"
+
+// Scans, picks the device and starts it as the drive dialog does (spin-up, ten readiness tests). Returns its
+// index, or -1 after a failure whose message went to `sink` (or when there is no drive).
+int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitBetweenTests = true);

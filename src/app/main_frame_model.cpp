@@ -1,0 +1,78 @@
+#include "app/main_frame_model.h"
+
+#include <cstdio>
+
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "res/app_strings.h"
+
+namespace {
+constexpr const char* kSource = "MainFrm";
+}
+
+CMainFrameModel::CMainFrameModel(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile)
+    : m_sink(sink), m_profile(profile), m_list(&m_doc) {
+    m_doc.updateListView = [this](bool fromView, uint32_t hint) { m_list.OnUpdate(fromView, hint); };
+}
+
+WindowPlacement CMainFrameModel::PreCreateWindow() {
+    m_nDiscMngrNo = m_profile.GetInt("DISCMNGRNO", 0);
+    return Placement_Read(m_profile);
+}
+
+void CMainFrameModel::DestroyWindow(const WindowPlacement& placement) {
+    m_profile.WriteInt("DISCMNGRNO", m_nDiscMngrNo);
+    Placement_Write(m_profile, placement);
+}
+
+void CMainFrameModel::Report(const char* format, int line, int code) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, kSource, line, static_cast<unsigned>(code) & 0xFFFFu);
+    m_strMessage = text;
+    m_sink.Show(m_strMessage);
+}
+
+bool CMainFrameModel::LoadDisc(uint16_t device) {
+    // Nothing shown may point into the records about to be freed.
+    m_tree.Clear();
+    m_list.Clear();
+    Iso_Terminate();
+    int rc = Iso_Initialize();
+    if (rc != 1) {
+        Report(IDS_ISO_INIT_ERROR, __LINE__, rc);
+        return false;
+    }
+    rc = Iso_AnalyzeDisc(device);
+    if (rc != 1) {
+        Report(IDS_ISO_ANALYZE_ERROR, __LINE__, rc);
+        // Release the partial model so that the commands that need a disc say "No Disc".
+        Iso_Terminate();
+        Iso_Initialize();
+        return false;
+    }
+    if (g_DiscModel)
+        g_DiscModel->currentTree = g_DiscModel->firstTree;
+    m_tree.Fill(g_DiscModel);
+    uint32_t hint = 0;
+    if (!m_tree.TopLevel().empty() && m_tree.Select(m_tree.TopLevel().front(), &hint))
+        m_doc.UpdateAllViews(true, hint);
+    DoSaveDiscInformation();
+    return true;
+}
+
+void CMainFrameModel::DriveDialogCancelled() {
+    if (g_DiscModel && g_DiscModel->firstSession)
+        g_CurrentDevice = g_DiscModel->device;
+}
+
+bool CMainFrameModel::CheckDisc() {
+    if (g_DiscModel && g_DiscModel->firstSession)
+        return true;
+    m_sink.Show(IDS_NO_DISC);
+    return false;
+}
+
+void CMainFrameModel::OnSaveDiscInformation() {
+    if (CheckDisc())
+        DoSaveDiscInformation();
+}

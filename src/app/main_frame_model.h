@@ -1,0 +1,58 @@
+// Content of the main frame apart from its widgets: disc loading, the commands that need a disc, the
+// management number and the window placement.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/kvd_app_doc_model.h"
+#include "app/left_view_model.h"
+#include "app/list_view_model.h"
+#include "app/window_placement.h"
+#include "platform/ui/message_sink.h"
+#include "platform/ui/profile_store.h"
+
+class CMainFrameModel {
+  public:
+    CMainFrameModel(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile);
+
+    CKVDAppDocModel& Doc() { return m_doc; }
+    CLeftViewModel& Tree() { return m_tree; }
+    CKVDAppViewModel& List() { return m_list; }
+
+    // Frame creation: "DISCMNGRNO" and the placement from the profile.
+    WindowPlacement PreCreateWindow();
+    // Frame destruction: writes "DISCMNGRNO" and the placement.
+    void DestroyWindow(const WindowPlacement& placement);
+
+    // Loads the disc of `device` (the drive dialog's row): empties both views, discards the model, analyses,
+    // fills the tree and selects the first session. False after a failure, whose message was shown; the
+    // partial model is then released, so "No Disc" applies.
+    bool LoadDisc(uint16_t device);
+    // The drive dialog was cancelled: reads go on from the drive of the disc shown.
+    void DriveDialogCancelled();
+
+    // A disc counts as loaded when the model holds a session; otherwise "No Disc" is shown and false
+    // returned.
+    bool CheckDisc();
+    // Disc Information: true when the dialog is to be opened.
+    bool OnDiscInformation() { return CheckDisc(); }
+    // Save DiscInfomation: "No Disc" check, then the disc report.
+    void OnSaveDiscInformation();
+    // Offers the disc report. The CSV report is not built yet, so this shows nothing.
+    void DoSaveDiscInformation() {}
+
+    int DiscMngrNo() const { return m_nDiscMngrNo; }
+    const std::string& LastMessage() const { return m_strMessage; }
+
+  private:
+    void Report(const char* format, int line, int code);
+
+    ckvd::ui::MessageSink& m_sink;
+    ckvd::ui::ProfileStore& m_profile;
+    CKVDAppDocModel m_doc;
+    CLeftViewModel m_tree;
+    CKVDAppViewModel m_list;
+    int m_nDiscMngrNo = 0;
+    std::string m_strMessage;
+};

@@ -1,0 +1,23 @@
+// Where the program's message boxes go: a real box on screen, or a record for tests and batch runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ckvd::ui {
+
+class MessageSink {
+  public:
+    virtual ~MessageSink() = default;
+    // Shows `sjisText` in a box with the application title as caption, OK and the exclamation icon.
+    virtual void Show(const std::string& sjisText) = 0;
+};
+
+// Keeps every message in order and shows nothing.
+class RecordingSink final : public MessageSink {
+  public:
+    void Show(const std::string& sjisText) override { shown.push_back(sjisText); }
+    std::vector<std::string> shown;
+};
+
+} // namespace ckvd::ui

@@ -1,0 +1,28 @@
+// The single-instance guard: the lock file "CKVDExpInstance.lock" in $XDG_RUNTIME_DIR.
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+#include "platform/ui/instance_guard.h"
+
+namespace ckvd::ui {
+
+class LockFileGuard final : public InstanceGuard {
+  public:
+    // `directory` empty: $XDG_RUNTIME_DIR (the temporary directory when it is unset).
+    explicit LockFileGuard(const QString& directory = QString());
+    ~LockFileGuard() override;
+    bool Acquire() override;
+    void Release() override;
+    bool Held() const { return m_held; }
+    QString Path() const { return m_path; }
+
+  private:
+    QString m_path;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_held = false;
+};
+
+} // namespace ckvd::ui

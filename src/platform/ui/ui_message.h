@@ -1,0 +1,27 @@
+// Message boxes on screen: caption "CKVD Explorer", OK, the exclamation icon.
+#pragma once
+
+#include <QWidget>
+
+#include "platform/ui/message_sink.h"
+
+namespace ckvd::ui {
+
+class QtMessageSink final : public MessageSink {
+  public:
+    explicit QtMessageSink(QWidget* owner = nullptr) : m_owner(owner) {}
+    void SetOwner(QWidget* owner) { m_owner = owner; }
+    void Show(const std::string& sjisText) override;
+
+  private:
+    QWidget* m_owner;
+};
+
+// For runs without interaction (--screenshot): the message goes to standard error and is kept.
+class StderrSink final : public MessageSink {
+  public:
+    void Show(const std::string& sjisText) override;
+    std::vector<std::string> shown;
+};
+
+} // namespace ckvd::ui

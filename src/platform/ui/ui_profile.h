@@ -1,0 +1,27 @@
+// The profile file: QSettings on $XDG_CONFIG_HOME/ckvd-explorer/profile.ini, section [CkvdExplorer Settings].
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <memory>
+
+#include "platform/ui/profile_store.h"
+
+namespace ckvd::ui {
+
+class IniProfile final : public ProfileStore {
+  public:
+    // `path` empty: the per-user profile file.
+    explicit IniProfile(const QString& path = QString());
+    int GetInt(const std::string& key, int defaultValue) override;
+    // Written to disk at once, atomically (a new file renamed over the old one).
+    void WriteInt(const std::string& key, int value) override;
+
+    QString FileName() const { return m_settings->fileName(); }
+    static QString DefaultPath();
+
+  private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace ckvd::ui

@@ -1,0 +1,97 @@
+// String tables of the desktop program: captions, menus, prompts and messages.
+#pragma once
+
+#include "res/resource.h"
+
+constexpr const char* IDS_APP_TITLE = "CKVD Explorer"; // 57344
+constexpr const char* IDS_IDLE_MESSAGE = "Ready";      // 57345
+constexpr const char* IDS_DOC_STRING = "CKVD Explorer\n\nKVDApp\n\n\nKVDApp.Document\nKVDApp Document"; // 128
+constexpr const char* IDS_PROFILE_KEY = "CkvdExplorer Settings";
+constexpr const char* IDS_VERSION = "0.90";
+constexpr const char* IDS_BUILD = "Oct.21 2002";
+
+// One menu item of a menu resource; a null text is a separator.
+struct MenuItemDef {
+    const char* text;
+    int command;
+};
+struct MenuDef {
+    const char* title;
+    const MenuItemDef* items;
+    int count;
+};
+
+inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
+                                            {"Save DiscInfomation(&W)...", ID_SAVE_DISCINFO},
+                                            {nullptr, ID_SEPARATOR},
+                                            {"Exit(&X)", ID_APP_EXIT}};
+inline constexpr MenuItemDef kToolMenu[] = {{"Disc Information(&D)", ID_DISC_INFORMATION}};
+inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
+                                            {"Status Bar(&S)", ID_VIEW_STATUS_BAR}};
+inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
+inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 4},
+                                        {"Tool(&T)", kToolMenu, 1},
+                                        {"View(&V)", kViewMenu, 2},
+                                        {"Help(&H)", kHelpMenu, 1}};
+
+inline constexpr MenuItemDef kLbnSizeMenu[] = {{"LBN/Size (&10)", ID_LBNSIZE_BASE10},
+                                               {"LBN/Size (&16)", ID_LBNSIZE_BASE16},
+                                               {"LBN/Size (&MSF)", ID_LBNSIZE_MSF}};
+inline constexpr MenuItemDef kFileContextMenu[] = {
+    {"Tag &Information...", ID_TAG_INFORMATION}, {"Save to &Disc", ID_SAVE_TO_DISC}, {"&Play", ID_PLAY}};
+
+// Tool bar 163, left to right; 0 is a separator.
+inline constexpr int kToolBarButtons[] = {ID_SELECT_DRIVE,     ID_SAVE_DISCINFO, ID_SEPARATOR,
+                                          ID_DISC_INFORMATION, ID_SEPARATOR,     ID_VIEW_LARGEICON,
+                                          ID_VIEW_SMALLICON,   ID_VIEW_LIST,     ID_VIEW_DETAILS,
+                                          ID_SEPARATOR,        ID_APP_ABOUT};
+
+// Status-bar prompt and tool tip of a command ("prompt\ntip"), or null when it has none.
+inline const char* App_CommandPrompt(int command) {
+    switch (command) {
+    case ID_SELECT_DRIVE:
+        return "Select Drive\nSelect Drive";
+    case ID_DISC_INFORMATION:
+        return "Disc Information\nDisc Information";
+    case ID_APP_EXIT:
+        return "Exit\nExit";
+    case ID_VIEW_TOOLBAR:
+        return "Tool Bar ON/OFF\nTool Bar ON/OFF";
+    case ID_VIEW_STATUS_BAR:
+        return "Status Bar ON/OFF\nStatus Bar ON/OFF";
+    case ID_VIEW_SMALLICON:
+        return "Small Icon\nSmall Icon";
+    case ID_VIEW_LARGEICON:
+        return "Large Icon\nLarge Icon";
+    case ID_VIEW_LIST:
+        return "List\nList";
+    case ID_VIEW_DETAILS:
+        return "Detail\nDetail";
+    case ID_TAG_INFORMATION:
+        return "Tag Information";
+    case ID_SAVE_TO_DISC:
+        return "Save to Disc";
+    case ID_PLAY:
+        return "Play";
+    case ID_LBNSIZE_BASE10:
+        return "Base10";
+    case ID_LBNSIZE_BASE16:
+        return "Base16";
+    case ID_LBNSIZE_MSF:
+        return "Min,Sec,Frame";
+    default:
+        return nullptr;
+    }
+}
+
+// Status bar indicators right of the message pane.
+inline constexpr const char* kStatusIndicators[] = {"KANA", "CAP", "NUM", "SCRL"};
+
+// Messages.
+constexpr const char* IDS_NO_DISC = "No Disc";
+constexpr const char* IDS_NOT_CDROM = "This Medium is Not CD-ROM";
+constexpr const char* IDS_ISO_INIT_ERROR = "ISO9660 Manager Initialize Error\nFile %s Line %d Code %04X";
+constexpr const char* IDS_ISO_ANALYZE_ERROR = "ISO9660 FileSystem Analyze Error\nFile %s Line %d Code %04X";
+constexpr const char* IDS_SCAN_ERROR = "Scan Device Error\nFile %s Line %d Code %04X";
+constexpr const char* IDS_SPINUP_ERROR = "SpinUp Error\nFile %s Line %d Code %04X";
+constexpr const char* IDS_NOT_READY = "Drive Not Ready\nFile %s Line %d Code %04X";
