@@ -1,32 +1,6 @@
-// Fuzzes the .cue reader: arbitrary bytes as the sheet, next to a small data file it may name.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
-#include <cstdint>
-#include <fstream>
-#include <string>
-
-#include "platform/images/disc_image.h"
+// Fuzzes the .cue reader.
+#include "fuzz_image_sheet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string dir = [] {
-        std::string d = "/tmp/ckvd-fuzz-cue-" + std::to_string(::getpid());
-        ::mkdir(d.c_str(), 0700);
-        std::ofstream(d + "/d.bin", std::ios::binary) << std::string(2352 * 40, '\x01');
-        std::ofstream(d + "/s.img", std::ios::binary) << std::string(2352 * 40, '\x02');
-        return d;
-    }();
-    const std::string sheet = dir + "/s.cue";
-    std::ofstream(sheet, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    auto r = ckvd::images::load_cue(sheet);
-    if (r) {
-        ckvd::images::SectorReader reader(*r.disc);
-        std::array<uint8_t, 2048> block{};
-        for (ckvd::images::lba_t lba = -2; lba < 45; ++lba)
-            reader.read_user_data(lba, block);
-        (void)ckvd::images::make_full_toc(r.disc->sessions, r.disc->closed);
-    }
-    return 0;
+    return fuzz_image_sheet(data, size, "cue", ckvd::images::load_cue);
 }
