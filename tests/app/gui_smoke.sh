@@ -1,0 +1,37 @@
+#!/bin/bash
+# The desktop program on the offscreen platform: starts on the demo disc, fills tree and list, saves a PNG.
+# usage: gui_smoke.sh CKVD_EXPLORER WORKDIR
+set -euo pipefail
+exe=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
+out=$(timeout 120 "$exe" --demo --screenshot "$work/main-window.png" --verbose)
+echo "$out"
+trees=$(sed -n 's/^tree items: //p' <<<"$out")
+rows=$(sed -n 's/^list rows: //p' <<<"$out")
+[ "${trees:-0}" -gt 0 ] || { echo "the tree was not filled"; exit 1; }
+[ "${rows:-0}" -gt 0 ] || { echo "the list was not filled"; exit 1; }
+[ -s "$work/main-window.png" ] || { echo "no screenshot"; exit 1; }
+[ "$(head -c 8 "$work/main-window.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || { echo "not a PNG"; exit 1; }
+[ -s "$work/config/ckvd-explorer/profile.ini" ] || { echo "no profile written"; exit 1; }
+
+# A second copy while one holds the instance lock ends at once, without a window.
+"$exe" --demo >"$work/first.log" 2>&1 &
+first=$!
+for _ in $(seq 1 100); do
+    [ -e "$work/runtime/CKVDExpInstance.lock" ] && break
+    sleep 0.1
+done
+[ -e "$work/runtime/CKVDExpInstance.lock" ] || { kill "$first"; echo "the first copy took no lock"; exit 1; }
+set +e
+timeout 30 "$exe" --demo --screenshot "$work/second.png"
+second=$?
+set -e
+kill "$first"
+wait "$first" 2>/dev/null || true
+[ "$second" -eq 1 ] || { echo "the second copy did not end at once (status $second)"; exit 1; }
+[ ! -e "$work/second.png" ] || { echo "the second copy opened a window"; exit 1; }
+echo "smoke test passed"

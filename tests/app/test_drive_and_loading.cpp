@@ -1,0 +1,195 @@
+// The drive dialog and disc loading on the demo discs (made by genisoimage and sox at build time), served by
+// image drives through the real ASPI manager.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/drive_dlg_model.h"
+#include "app/first_drive.h"
+#include "app/main_frame_model.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
+#include "platform/images/demo_discs.h"
+#include "report/disc_info.h"
+#include "report/lbn_size_style.h"
+
+namespace {
+
+class DemoDrives : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        demo_ = ckvd::images::demo_disc_paths();
+        ASSERT_EQ(demo_.size(), 2u) << "demo discs missing";
+        ASSERT_EQ(Aspi_Initialize(), 1);
+        ASSERT_EQ(Iso_Initialize(), 1);
+        std::string error;
+        ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
+        g_LbnSizeStyle = 0;
+    }
+    void TearDown() override {
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+    // Row of the dialog showing `path`.
+    static int RowOf(const CDriveDlgModel& dlg, const std::string& path) {
+        for (size_t i = 0; i < dlg.Rows().size(); ++i)
+            if (dlg.Rows()[i].drive == path)
+                return static_cast<int>(i);
+        return -1;
+    }
+    CDriveDlgModel Dialog(ckvd::ui::MessageSink& sink) {
+        CDriveDlgModel dlg(sink);
+        dlg.sleep = [this](int ms) { sleeps_.push_back(ms); };
+        return dlg;
+    }
+    std::vector<std::string> demo_;
+    std::vector<int> sleeps_;
+};
+
+const std::regex kNotReady("Drive Not Ready\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
+const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
+const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}");
+
+TEST_F(DemoDrives, DialogListsImageDrivesByPathAndEndsOkOnAReadyDrive) {
+    ckvd::ui::RecordingSink sink;
+    CDriveDlgModel dlg = Dialog(sink);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    int row = RowOf(dlg, demo_[1]);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(RowOf(dlg, demo_[0]), row - 1); // rows follow the device list
+    EXPECT_EQ(dlg.Rows()[static_cast<size_t>(row)].id, "1:1");
+    EXPECT_FALSE(dlg.Rows()[static_cast<size_t>(row)].vendor.empty());
+    dlg.OnOK(); // OK without a selection does nothing
+    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
+    dlg.OnItemChanged(row, 1);
+    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
+    EXPECT_EQ(dlg.Selected(), row);
+    EXPECT_EQ(dlg.ReadinessTests(), 1);
+    EXPECT_TRUE(sleeps_.empty());
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
+    ckvd::ui::RecordingSink sink;
+    CDriveDlgModel dlg = Dialog(sink);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    bool disabledDuringSpinUp = false;
+    dlg.repaint = [&] { disabledDuringSpinUp = !dlg.ControlsEnabled(); };
+    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
+    EXPECT_TRUE(disabledDuringSpinUp);
+    EXPECT_EQ(dlg.ReadinessTests(), 10);
+    EXPECT_EQ(sleeps_, std::vector<int>(9, 500));
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink.shown[0], kNotReady)) << sink.shown[0];
+    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
+    EXPECT_TRUE(dlg.ControlsEnabled());
+    // Picking the other drive still works.
+    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 0);
+    dlg.OnItemChanged(RowOf(dlg, demo_[1]), 1);
+    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
+}
+
+TEST_F(DemoDrives, FailedSpinUpIsReportedAndReadinessTestedAllTheSame) {
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_start_fails(true);
+    ckvd::ui::RecordingSink sink;
+    CDriveDlgModel dlg = Dialog(sink);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink.shown[0], kSpinUp)) << sink.shown[0];
+    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
+}
+
+TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) {
+    ckvd::ui::RecordingSink sink;
+    ckvd::ui::MemoryProfile profile;
+    CMainFrameModel frame(sink, profile);
+    EXPECT_FALSE(frame.OnDiscInformation());
+    frame.OnSaveDiscInformation();
+    EXPECT_EQ(sink.shown, (std::vector<std::string>{"No Disc", "No Disc"}));
+    sink.shown.clear();
+
+    int device = App_StartFirstDrive(true, sink, false);
+    ASSERT_GE(device, 0);
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device))) << (sink.shown.empty() ? "" : sink.shown[0]);
+    EXPECT_TRUE(sink.shown.empty());
+    const auto& tree = frame.Tree();
+    ASSERT_EQ(tree.TopLevel().size(), 2u);
+    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0),
+              0u);
+    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[1])].text.rfind("(Session2) CKVD_DEMO_S2", 0),
+              0u);
+    EXPECT_EQ(tree.Selected(), tree.TopLevel()[0]);
+    EXPECT_GT(frame.List().RowCount(), 0);
+    EXPECT_EQ(g_CurrentSession, 0);
+    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S1", 0), 0u);
+    // The second session's root: its number is the first session's directory count.
+    uint32_t hint = 0;
+    ASSERT_TRUE(frame.Tree().Select(tree.TopLevel()[1], &hint));
+    frame.Doc().UpdateAllViews(true, hint);
+    EXPECT_EQ(g_CurrentSession, 1);
+    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S2", 0), 0u);
+    EXPECT_EQ(hint, g_DiscModel->firstTree->directoryCount);
+    EXPECT_TRUE(frame.OnDiscInformation());
+
+    // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
+    Aspi_TestUnitReady(static_cast<uint16_t>(device + 1));
+    ASSERT_NE(g_CurrentDevice, device);
+    frame.DriveDialogCancelled();
+    EXPECT_EQ(g_CurrentDevice, device);
+}
+
+TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) {
+    ckvd::ui::RecordingSink sink;
+    ckvd::ui::MemoryProfile profile;
+    CMainFrameModel frame(sink, profile);
+    int device = App_StartFirstDrive(true, sink, false);
+    ASSERT_GE(device, 0);
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
+    EXPECT_FALSE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink.shown[0], kAnalyze)) << sink.shown[0];
+    EXPECT_TRUE(frame.Tree().Items().empty());
+    EXPECT_EQ(frame.List().RowCount(), 0);
+    EXPECT_EQ(frame.List().Entries(), nullptr);
+    EXPECT_FALSE(frame.OnDiscInformation());
+    EXPECT_EQ(sink.shown.back(), "No Disc");
+    // The next drive loads normally.
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
+    EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+}
+
+TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
+    ckvd::ui::RecordingSink sink;
+    ckvd::ui::MemoryProfile profile;
+    CMainFrameModel frame(sink, profile);
+    CDriveDlgModel dlg(sink);
+    ASSERT_TRUE(dlg.OnInitDialog());
+    int row = RowOf(dlg, demo_[1]);
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
+    ASSERT_GT(frame.List().RowCount(), 0);
+    EXPECT_EQ(frame.List().Text(0, 0), "Track01.cda");
+    CDiscInfoDlg info;
+    info.OnInitDialog(g_DiscModel, g_LbnSizeStyle);
+    ASSERT_EQ(info.Rows().size(), static_cast<size_t>(frame.List().RowCount()));
+    EXPECT_EQ(info.Rows()[0][0], "Audio");
+    EXPECT_EQ(info.Rows()[0][5], "1");
+}
+
+TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
+    ckvd::ui::RecordingSink sink;
+    ckvd::ui::MemoryProfile profile;
+    profile.values = {{"DISCMNGRNO", 41}, {"X", 30}, {"CX", 700}};
+    CMainFrameModel frame(sink, profile);
+    WindowPlacement p = frame.PreCreateWindow();
+    EXPECT_EQ(frame.DiscMngrNo(), 41);
+    EXPECT_EQ(p.normal, (ScreenRect{30, 0, 700, 400}));
+    frame.DestroyWindow({{5, 6, 800, 500}, false, false});
+    EXPECT_EQ(profile.values["DISCMNGRNO"], 41);
+    EXPECT_EQ(profile.values["CY"], 500);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// Start-up order of the engine modules, the instance guard, the show command and the window placement.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_startup.h"
+#include "app/window_placement.h"
+
+namespace {
+
+std::vector<std::string> g_calls;
+int g_failAt = -1; // module index whose initialise fails
+
+template <int N> int Init() {
+    g_calls.push_back("init" + std::to_string(N));
+    return N == g_failAt ? 0x99 : 1;
+}
+template <int N> void Term() {
+    g_calls.push_back("term" + std::to_string(N));
+}
+
+const EngineModule kFakeModules[] = {
+    {Init<0>, Term<0>, "ASPI Manager Initialize Error"},
+    {Init<1>, Term<1>, "ISO9660 Manager Initialize Error"},
+    {Init<2>, Term<2>, "CDA Analyzer Initialize Error"},
+    {Init<3>, Term<3>, "MP3 Analyzer Initialize Error"},
+    {Init<4>, Term<4>, "WMF Analyzer Initialize Error"},
+    {Init<5>, Term<5>, "WAV Analyzer Initialize Error"},
+    {Init<6>, Term<6>, "JPG Analyzer Initialize Error"},
+};
+
+class FakeGuard final : public ckvd::ui::InstanceGuard {
+  public:
+    bool othersHold = false;
+    int releases = 0;
+    bool held = false;
+    bool Acquire() override {
+        held = !othersHold;
+        return held;
+    }
+    void Release() override {
+        if (held)
+            ++releases;
+        held = false;
+    }
+};
+
+const std::vector<std::string> kTerminateOrder = {"term6", "term5", "term4", "term3",
+                                                  "term2", "term1", "term0"};
+
+TEST(Startup, ModulesComeUpInOrderAndGoDownInReverse) {
+    g_calls.clear();
+    g_failAt = -1;
+    FakeGuard guard;
+    ckvd::ui::RecordingSink sink;
+    CKVDAppCore app(guard, sink, kFakeModules);
+    EXPECT_TRUE(app.InitInstance());
+    EXPECT_TRUE(sink.shown.empty());
+    app.ExitInstance();
+    std::vector<std::string> expected = {"init0", "init1", "init2", "init3", "init4", "init5", "init6"};
+    expected.insert(expected.end(), kTerminateOrder.begin(), kTerminateOrder.end());
+    EXPECT_EQ(g_calls, expected);
+    EXPECT_EQ(guard.releases, 1);
+    app.ExitInstance(); // a second exit gives nothing up twice
+    EXPECT_EQ(guard.releases, 1);
+}
+
+TEST(Startup, FailingModuleShowsItsMessageStopsAndAllSevenAreTerminated) {
+    for (int fail = 0; fail < 7; ++fail) {
+        SCOPED_TRACE(fail);
+        g_calls.clear();
+        g_failAt = fail;
+        FakeGuard guard;
+        ckvd::ui::RecordingSink sink;
+        CKVDAppCore app(guard, sink, kFakeModules);
+        EXPECT_FALSE(app.InitInstance());
+        ASSERT_EQ(sink.shown.size(), 1u);
+        EXPECT_EQ(sink.shown[0], kFakeModules[fail].failureMessage);
+        std::vector<std::string> expected;
+        for (int i = 0; i <= fail; ++i)
+            expected.push_back("init" + std::to_string(i));
+        EXPECT_EQ(g_calls, expected);
+        app.ExitInstance();
+        expected.insert(expected.end(), kTerminateOrder.begin(), kTerminateOrder.end());
+        EXPECT_EQ(g_calls, expected);
+    }
+    g_failAt = -1;
+}
+
+TEST(Startup, SecondCopyEndsSilentlyWithoutInitialisingAnything) {
+    g_calls.clear();
+    FakeGuard guard;
+    guard.othersHold = true;
+    ckvd::ui::RecordingSink sink;
+    CKVDAppCore app(guard, sink, kFakeModules);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_TRUE(app.AnotherCopyRunning());
+    EXPECT_TRUE(sink.shown.empty());
+    app.ExitInstance();
+    EXPECT_EQ(g_calls, kTerminateOrder);
+    EXPECT_EQ(guard.releases, 0);
+}
+
+TEST(Startup, DefaultModuleTableHasTheSevenMessagesInOrder) {
+    auto modules = App_EngineModules();
+    ASSERT_EQ(modules.size(), 7u);
+    const char* messages[] = {"ASPI Manager Initialize Error", "ISO9660 Manager Initialize Error",
+                              "CDA Analyzer Initialize Error", "MP3 Analyzer Initialize Error",
+                              "WMF Analyzer Initialize Error", "WAV Analyzer Initialize Error",
+                              "JPG Analyzer Initialize Error"};
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_STREQ(modules[i].failureMessage, messages[i]);
+}
+
+TEST(Startup, ShowCommandFromTheProfile) {
+    ckvd::ui::MemoryProfile p;
+    EXPECT_EQ(App_ShowCommand(p), 5);
+    p.values = {{"ISZOOM", 1}, {"ISICON", 1}};
+    EXPECT_EQ(App_ShowCommand(p), 3);
+    p.values = {{"ISZOOM", 0}, {"ISICON", 1}};
+    EXPECT_EQ(App_ShowCommand(p), 2);
+}
+
+TEST(Placement, DefaultsAndRoundTrip) {
+    ckvd::ui::MemoryProfile p;
+    WindowPlacement first = Placement_Read(p);
+    EXPECT_EQ(first.normal, (ScreenRect{0, 0, 640, 400}));
+    EXPECT_FALSE(first.zoomed);
+    WindowPlacement closed{{100, 50, 800, 600}, true, true};
+    Placement_Write(p, closed);
+    EXPECT_EQ(p.values["ISZOOM"], 1);
+    EXPECT_EQ(p.values["ISICON"], 0);
+    WindowPlacement again = Placement_Read(p);
+    EXPECT_EQ(again.normal, closed.normal); // the restored size survives a maximised close
+    EXPECT_TRUE(again.zoomed);
+    Placement_Write(p, {{1, 2, 300, 200}, false, true});
+    EXPECT_EQ(p.values["ISZOOM"], 0);
+    EXPECT_EQ(p.values["ISICON"], 1);
+}
+
+TEST(Placement, KeptOnScreen) {
+    const std::vector<ScreenRect> one = {{0, 0, 1920, 1080}};
+    // On screen: unchanged.
+    EXPECT_EQ(Placement_KeepOnScreen({100, 100, 640, 400}, one), (ScreenRect{100, 100, 640, 400}));
+    // Off every monitor: onto the primary's top left corner.
+    EXPECT_EQ(Placement_KeepOnScreen({5000, 3000, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
+    EXPECT_EQ(Placement_KeepOnScreen({-2000, -900, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
+    // Partly off: pulled in so the title bar can be reached.
+    EXPECT_EQ(Placement_KeepOnScreen({-100, -20, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
+    EXPECT_EQ(Placement_KeepOnScreen({1800, 1000, 640, 400}, one), (ScreenRect{1280, 680, 640, 400}));
+    // Negative or zero sizes get the default; huge ones are cut to the screen.
+    EXPECT_EQ(Placement_KeepOnScreen({10, 10, -5, 0}, one), (ScreenRect{10, 10, 640, 400}));
+    EXPECT_EQ(Placement_KeepOnScreen({0, 0, 2147483647, 2147483647}, one), (ScreenRect{0, 0, 1920, 1080}));
+    EXPECT_EQ(Placement_KeepOnScreen({-2147483647 - 1, 5, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
+    // A second monitor to the right keeps a window placed there.
+    const std::vector<ScreenRect> two = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+    EXPECT_EQ(Placement_KeepOnScreen({2000, 100, 640, 400}, two), (ScreenRect{2000, 100, 640, 400}));
+    EXPECT_EQ(Placement_KeepOnScreen({3100, 100, 640, 400}, two), (ScreenRect{2560, 100, 640, 400}));
+}
+
+} // namespace
