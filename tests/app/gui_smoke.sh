@@ -34,4 +34,9 @@ kill "$first"
 wait "$first" 2>/dev/null || true
 [ "$second" -eq 1 ] || { echo "the second copy did not end at once (status $second)"; exit 1; }
 [ ! -e "$work/second.png" ] || { echo "the second copy opened a window"; exit 1; }
+# Without a display the program says so and prints the tree and the TOC as text.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 60 "$exe" --demo >"$work/text.out" 2>"$work/text.err"
+grep -q "no display" "$work/text.err" || { echo "no word about the missing display"; exit 1; }
+grep -q "^(Session1) CKVD_DEMO_S1" "$work/text.out" || { echo "no tree text"; cat "$work/text.out"; exit 1; }
+grep -q "^session 1 " "$work/text.out" || { echo "no TOC text"; exit 1; }
 echo "smoke test passed"
