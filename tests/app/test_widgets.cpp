@@ -144,6 +144,15 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     tree->setCurrentIndex(tree->model()->index(1, 0));
     EXPECT_EQ(g_CurrentSession, 1);
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S2"));
+    // Focus moving alone, or the selection being cleared, selects nothing.
+    int shownRows = list->ListModel()->rowCount();
+    tree->selectionModel()->setCurrentIndex(tree->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(g_CurrentSession, 1);
+    tree->selectionModel()->clearSelection();
+    EXPECT_EQ(g_CurrentSession, 1);
+    EXPECT_EQ(list->ListModel()->rowCount(), shownRows);
+    EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S2"));
+    tree->setCurrentIndex(tree->model()->index(1, 0));
     // Japanese names come through the Shift-JIS conversion.
     bool japanese = false;
     for (int r = 0; r < list->ListModel()->rowCount(); ++r)
