@@ -23,7 +23,8 @@ struct DeviceEntry {
     uint8_t targetId;
     char vendor[8 + 1];
     char product[16 + 1];
-    char driveRootPath[ASPI_ROOT_PATH_LEN + 1];  // device path with a trailing '/', written by the drive dialog
+    char
+        driveRootPath[ASPI_ROOT_PATH_LEN + 1]; // device path with a trailing '/', written by the drive dialog
     DeviceEntry* next;
 };
 

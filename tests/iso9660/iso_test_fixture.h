@@ -34,6 +34,17 @@ class DriveTest : public ::testing::Test {
         PlaceBytes(*drive, base + 18, table.bytes, 2);
         root.place(*drive, base + 20);
     }
+    // Two data sessions, the second starting at 12400 (a recorder's gap after a short first session).
+    void TwoDataSessionToc() {
+        TocBuilder t;
+        t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x20, 0});
+        t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
+        t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0});
+        t.add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
+        drive->fullToc = t.build(2);
+        drive->formattedToc = FormattedToc({{4, 0}, {4, 12400}}, 13400);
+        drive->lastLba = 13399;
+    }
     std::shared_ptr<FakeDrive> drive;
 };
 

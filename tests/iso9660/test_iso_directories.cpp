@@ -176,14 +176,7 @@ TEST_F(Directories, ExtentReadsArePiecesOf32) {
 }
 
 TEST_F(Directories, MissingSecondDescriptorSetFails) {
-    TocBuilder t;
-    t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x20, 0});
-    t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
-    t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0});
-    t.add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
-    drive->fullToc = t.build(2);
-    drive->formattedToc = FormattedToc({{4, 0}, {4, 12400}}, 13400);
-    drive->lastLba = 13399;
+    TwoDataSessionToc();
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
     drive->at(12416); // zeros: no CD001
     EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);

@@ -11,14 +11,7 @@ class FileData : public DriveTest {
     void SetUp() override {
         DriveTest::SetUp();
         // Two data sessions: blocks of session 2 are read with its own block length.
-        TocBuilder t;
-        t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x20, 0});
-        t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
-        t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0});
-        t.add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
-        drive->fullToc = t.build(2);
-        drive->formattedToc = FormattedToc({{4, 0}, {4, 12400}}, 13400);
-        drive->lastLba = 13399;
+        TwoDataSessionToc();
         PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
         PlainSession(12400, PathTable().root(12420), Directory().self(12420, 2048, 12420));
         for (uint32_t b = 0; b < 64; ++b) {

@@ -33,7 +33,9 @@ int fail(const std::string& msg) {
     return kFail;
 }
 
-bool is_ccd(const std::string& p) { return fs::path(p).extension() == ".ccd"; }
+bool is_ccd(const std::string& p) {
+    return fs::path(p).extension() == ".ccd";
+}
 
 std::string msf_text(lba_t frames) {
     char b[16];
@@ -41,7 +43,9 @@ std::string msf_text(lba_t frames) {
     return b;
 }
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 
 // A session image made for `start`: its primary descriptor at block 16 must place the root directory at or
 // after `start` (genisoimage -C writes absolute block numbers).
@@ -56,7 +60,8 @@ bool check_session_image(const std::string& iso, lba_t start, uint64_t& blocks, 
     std::ifstream in(iso, std::ios::binary);
     uint8_t pvd[2048];
     in.seekg(16 * 2048);
-    if (!in.read(reinterpret_cast<char*>(pvd), sizeof pvd) || pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5)) {
+    if (!in.read(reinterpret_cast<char*>(pvd), sizeof pvd) || pvd[0] != 1 ||
+        std::memcmp(pvd + 1, "CD001", 5)) {
         why = iso + ": no primary volume descriptor at block 16";
         return false;
     }
@@ -93,17 +98,18 @@ bool write_cue(const std::string& cue, const DiscImage& disc, bool appendable, s
                 lastFile = t.file;
                 fileBase = t.start - static_cast<lba_t>(t.file_offset / t.sector_size);
             }
-            const char* mode = t.mode == TrackMode::Audio                                ? "AUDIO"
-                               : t.mode == TrackMode::Mode2                              ? "MODE2/2352"
-                               : t.sector_size == 2352                                   ? "MODE1/2352"
-                                                                                         : "MODE1/2048";
+            const char* mode = t.mode == TrackMode::Audio   ? "AUDIO"
+                               : t.mode == TrackMode::Mode2 ? "MODE2/2352"
+                               : t.sector_size == 2352      ? "MODE1/2352"
+                                                            : "MODE1/2048";
             char num[4];
             std::snprintf(num, sizeof num, "%02d", t.number);
             out << "  TRACK " << num << " " << mode << "\r\n";
             out << "    INDEX 01 " << msf_text(t.start - fileBase) << "\r\n";
         }
         if (disc.sessions.size() > 1 || appendable)
-            out << "REM LEAD-OUT " << msf_text(i == 0 ? kFirstLeadoutSectors : kLaterLeadoutSectors) << "\r\n";
+            out << "REM LEAD-OUT " << msf_text(i == 0 ? kFirstLeadoutSectors : kLaterLeadoutSectors)
+                << "\r\n";
     }
     out.close();
     std::error_code ec;
@@ -115,11 +121,14 @@ bool write_cue(const std::string& cue, const DiscImage& disc, bool appendable, s
     return true;
 }
 
-uint8_t bcd(int v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 10)); }
+uint8_t bcd(int v) {
+    return static_cast<uint8_t>(((v / 10) << 4) | (v % 10));
+}
 
 // Appends `blocks` 2048-byte blocks of `iso` to `img` as raw Mode 1 sectors (sync, header, data; the EDC and
 // ECC bytes are left zero, which no reader of user data looks at).
-bool append_raw(const std::string& iso, const std::string& img, lba_t start, uint64_t blocks, std::string& why) {
+bool append_raw(const std::string& iso, const std::string& img, lba_t start, uint64_t blocks,
+                std::string& why) {
     std::ifstream in(iso, std::ios::binary);
     std::ofstream out(img, std::ios::binary | std::ios::app);
     std::vector<uint8_t> raw(2352);
@@ -146,18 +155,19 @@ bool write_ccd(const std::string& ccd, const DiscImage& disc, std::string& why) 
     auto toc = make_full_toc(disc.sessions, false);
     std::string tmp = ccd + ".tmp";
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" << toc.size() << "\r\nSessions=" << disc.sessions.size()
-        << "\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n";
+    out << "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" << toc.size()
+        << "\r\nSessions=" << disc.sessions.size() << "\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n";
     for (const auto& s : disc.sessions)
         out << "[Session " << int(s.number) << "]\r\nPreGapMode=1\r\nPreGapSubC=0\r\n";
     for (size_t i = 0; i < toc.size(); ++i) {
         const auto& e = toc[i];
-        out << "[Entry " << i << "]\r\nSession=" << int(e.session) << "\r\nPoint=0x" << std::hex << int(e.point)
-            << std::dec << "\r\nADR=0x0" << (e.adr_control >> 4) << "\r\nControl=0x0" << (e.adr_control & 15)
-            << "\r\nTrackNo=" << int(e.tno) << "\r\nAMin=" << int(e.min) << "\r\nASec=" << int(e.sec)
-            << "\r\nAFrame=" << int(e.frame) << "\r\nALBA=" << msf_to_lba(e.min, e.sec, e.frame)
-            << "\r\nZero=" << int(e.zero) << "\r\nPMin=" << int(e.pmin) << "\r\nPSec=" << int(e.psec)
-            << "\r\nPFrame=" << int(e.pframe) << "\r\nPLBA=" << msf_to_lba(e.pmin, e.psec, e.pframe) << "\r\n";
+        out << "[Entry " << i << "]\r\nSession=" << int(e.session) << "\r\nPoint=0x" << std::hex
+            << int(e.point) << std::dec << "\r\nADR=0x0" << (e.adr_control >> 4) << "\r\nControl=0x0"
+            << (e.adr_control & 15) << "\r\nTrackNo=" << int(e.tno) << "\r\nAMin=" << int(e.min)
+            << "\r\nASec=" << int(e.sec) << "\r\nAFrame=" << int(e.frame)
+            << "\r\nALBA=" << msf_to_lba(e.min, e.sec, e.frame) << "\r\nZero=" << int(e.zero)
+            << "\r\nPMin=" << int(e.pmin) << "\r\nPSec=" << int(e.psec) << "\r\nPFrame=" << int(e.pframe)
+            << "\r\nPLBA=" << msf_to_lba(e.pmin, e.psec, e.pframe) << "\r\n";
     }
     for (const auto& s : disc.sessions)
         for (const auto& t : s.tracks)
@@ -239,13 +249,16 @@ int msinfo(const std::string& discPath) {
     return 0;
 }
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 // The PCM bytes of a 44.1 kHz 16-bit stereo WAV file, found by walking its RIFF chunks.
 bool read_wav(const std::string& path, std::vector<uint8_t>& pcm, std::string& why) {
     std::ifstream in(path, std::ios::binary);
     uint8_t hdr[12];
-    if (!in.read(reinterpret_cast<char*>(hdr), 12) || std::memcmp(hdr, "RIFF", 4) || std::memcmp(hdr + 8, "WAVE", 4)) {
+    if (!in.read(reinterpret_cast<char*>(hdr), 12) || std::memcmp(hdr, "RIFF", 4) ||
+        std::memcmp(hdr + 8, "WAVE", 4)) {
         why = path + ": not a RIFF WAVE file";
         return false;
     }
@@ -305,7 +318,7 @@ int audio(const std::string& discPath, const std::vector<std::string>& wavs) {
         std::vector<uint8_t> pcm;
         if (!read_wav(wavs[i], pcm, why))
             return fail(why);
-        pcm.resize((pcm.size() + 2351) / 2352 * 2352, 0);  // whole sectors
+        pcm.resize((pcm.size() + 2351) / 2352 * 2352, 0); // whole sectors
         out.write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size()));
         Track t;
         t.number = static_cast<uint8_t>(i + 1);
@@ -329,7 +342,7 @@ int audio(const std::string& discPath, const std::vector<std::string>& wavs) {
     return write_cue(discPath, disc, false, why) ? 0 : fail(why);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3)

@@ -25,11 +25,7 @@ bool parse_int(const std::string& v, long& out) {
 
 LoadResult load_ccd(const std::string& path) {
     LoadResult r;
-    auto err = [&](int line, const std::string& what) {
-        r.error = path + ":" + std::to_string(line) + ": " + what;
-        r.disc.reset();
-        return std::move(r);
-    };
+    auto err = [&](int line, const std::string& what) { return load_failure(path, line, what); };
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return err(0, "cannot open the CloneCD control file");

@@ -66,11 +66,7 @@ std::string quoted_name(const std::string& rest) {
 
 LoadResult load_cue(const std::string& path) {
     LoadResult r;
-    auto err = [&](int line, const std::string& what) {
-        r.error = path + ":" + std::to_string(line) + ": " + what;
-        r.disc.reset();
-        return std::move(r);
-    };
+    auto err = [&](int line, const std::string& what) { return load_failure(path, line, what); };
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return err(0, "cannot open the cue sheet");
@@ -123,7 +119,8 @@ LoadResult load_cue(const std::string& path) {
             std::string name = quoted_name(rest);
             if (name.empty())
                 return err(lineNo, "FILE without a name");
-            std::filesystem::path p = std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : dir / name;
+            std::filesystem::path p =
+                std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : dir / name;
             struct stat st {};
             if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 return err(lineNo, "missing file '" + p.string() + "'");

@@ -10,4 +10,4 @@ namespace ckvd::images {
 // directory. Empty when they were not generated.
 std::vector<std::string> demo_disc_paths();
 
-}  // namespace ckvd::images
+} // namespace ckvd::images

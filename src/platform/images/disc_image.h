@@ -17,11 +17,11 @@ using lba_t = int32_t;
 enum class TrackMode : uint8_t { Audio, Mode1, Mode2 };
 
 struct Track {
-    uint8_t number = 0;   // 1..99
-    uint8_t control = 0;  // Q CONTROL nibble: 0x04 data, 0x00 audio (0x02 copy, 0x01 pre-emphasis)
+    uint8_t number = 0;  // 1..99
+    uint8_t control = 0; // Q CONTROL nibble: 0x04 data, 0x00 audio (0x02 copy, 0x01 pre-emphasis)
     TrackMode mode = TrackMode::Mode1;
-    lba_t start = 0;      // absolute LBA of INDEX 01
-    uint32_t length = 0;  // sectors
+    lba_t start = 0;     // absolute LBA of INDEX 01
+    uint32_t length = 0; // sectors
     // Where the sectors live: file, byte offset of sector `start`, bytes per stored sector, and the offset
     // of the 2048 bytes of user data inside a stored sector (0 cooked, 16 MODE1/2352, 24 MODE2/2352).
     std::string file;
@@ -31,10 +31,10 @@ struct Track {
 };
 
 struct Session {
-    uint8_t number = 0;     // 1..
-    uint8_t disc_type = 0;  // A0 PSEC: 0x00 CD-DA/CD-ROM, 0x10 CD-I, 0x20 CD-ROM XA
+    uint8_t number = 0;    // 1..
+    uint8_t disc_type = 0; // A0 PSEC: 0x00 CD-DA/CD-ROM, 0x10 CD-I, 0x20 CD-ROM XA
     std::vector<Track> tracks;
-    lba_t leadout = 0;      // first block after the last track (A2)
+    lba_t leadout = 0; // first block after the last track (A2)
 };
 
 // One 11-byte descriptor of READ TOC format 2 (binary MSF).
@@ -44,10 +44,10 @@ struct FullTocEntry {
 };
 
 struct DiscImage {
-    std::string path;  // the image file as given
+    std::string path; // the image file as given
     std::vector<Session> sessions;
-    bool closed = true;  // no B0 in the last session when the disc is closed
-    std::vector<FullTocEntry> full_toc;  // what READ TOC format 2 answers, in order
+    bool closed = true;                 // no B0 in the last session when the disc is closed
+    std::vector<FullTocEntry> full_toc; // what READ TOC format 2 answers, in order
 
     // Last recorded LBA (end of the last track of the last session), -1 for an empty disc.
     lba_t last_lba() const;
@@ -59,8 +59,8 @@ struct DiscImage {
 struct Msf {
     uint8_t m = 0, s = 0, f = 0;
 };
-Msf lba_to_msf(lba_t lba);          // absolute time: lba + 150 frames
-lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f);  // (m*60+s)*75+f-150
+Msf lba_to_msf(lba_t lba);                         // absolute time: lba + 150 frames
+lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f); // (m*60+s)*75+f-150
 
 // Session layout of a recorder: 6750 lead-out sectors after the first session, 2250 after later ones,
 // then 4500 lead-in and 150 pregap before the next session's first track.
@@ -79,9 +79,12 @@ std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bo
 // Result of loading an image: either a disc or a message naming the file and line.
 struct LoadResult {
     std::unique_ptr<DiscImage> disc;
-    std::string error;  // "FILE:LINE: what" (LINE 0 when not about a line)
+    std::string error; // "FILE:LINE: what" (LINE 0 when not about a line)
     explicit operator bool() const { return disc != nullptr; }
 };
+
+// A refusal of `path` at `line`: no disc, the message "FILE:LINE: what".
+LoadResult load_failure(const std::string& path, int line, const std::string& what);
 
 LoadResult load_iso(const std::string& path);
 LoadResult load_cue(const std::string& path);
@@ -92,16 +95,16 @@ LoadResult load_image(const std::string& path);
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data
 // track, or the file is short or unreadable.
 class SectorReader {
-public:
+  public:
     explicit SectorReader(const DiscImage& disc);
     ~SectorReader();
     SectorReader(const SectorReader&) = delete;
     SectorReader& operator=(const SectorReader&) = delete;
     bool read_user_data(lba_t lba, std::span<uint8_t, 2048> out);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace ckvd::images
+} // namespace ckvd::images

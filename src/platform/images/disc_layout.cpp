@@ -116,6 +116,12 @@ std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bo
     return toc;
 }
 
+LoadResult load_failure(const std::string& path, int line, const std::string& what) {
+    LoadResult r;
+    r.error = path + ":" + std::to_string(line) + ": " + what;
+    return r;
+}
+
 LoadResult load_image(const std::string& path) {
     auto ext = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
     std::transform(ext.begin(), ext.end(), ext.begin(),

@@ -8,15 +8,11 @@ namespace ckvd::images {
 LoadResult load_iso(const std::string& path) {
     LoadResult r;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        r.error = path + ":0: cannot open the image file";
-        return r;
-    }
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return load_failure(path, 0, "cannot open the image file");
     uint64_t blocks = static_cast<uint64_t>(st.st_size) / 2048;
-    if (blocks == 0 || blocks > 449850) { // a CD holds at most 99:59:74
-        r.error = path + ":0: not a CD image size (" + std::to_string(st.st_size) + " bytes)";
-        return r;
-    }
+    if (blocks == 0 || blocks > 449850) // a CD holds at most 99:59:74
+        return load_failure(path, 0, "not a CD image size (" + std::to_string(st.st_size) + " bytes)");
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     Session s;
