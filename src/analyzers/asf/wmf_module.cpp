@@ -12,6 +12,20 @@ AsfDescriptor* g_AsfDescriptors = nullptr;
 AsfCodecList* g_AsfCodecList = nullptr;
 AsfCodecEntry* g_AsfCodecEntries = nullptr;
 
+namespace {
+
+// Results not yet made, or just released, point nowhere.
+void ForgetResults() {
+    g_AsfFileProperties = nullptr;
+    g_AsfContentDescription = nullptr;
+    g_AsfExtendedContent = nullptr;
+    g_AsfDescriptors = nullptr;
+    g_AsfCodecList = nullptr;
+    g_AsfCodecEntries = nullptr;
+}
+
+} // namespace
+
 void Wmf_ReleaseResults() {
     Analyzer_Free(g_AsfFileProperties);
     if (AsfContentDescription* c = g_AsfContentDescription) {
@@ -36,21 +50,11 @@ void Wmf_ReleaseResults() {
         Analyzer_Free(e);
         e = next;
     }
-    g_AsfFileProperties = nullptr;
-    g_AsfContentDescription = nullptr;
-    g_AsfExtendedContent = nullptr;
-    g_AsfDescriptors = nullptr;
-    g_AsfCodecList = nullptr;
-    g_AsfCodecEntries = nullptr;
+    ForgetResults();
 }
 
 int Wmf_Initialize() {
-    g_AsfFileProperties = nullptr;
-    g_AsfContentDescription = nullptr;
-    g_AsfExtendedContent = nullptr;
-    g_AsfDescriptors = nullptr;
-    g_AsfCodecList = nullptr;
-    g_AsfCodecEntries = nullptr;
+    ForgetResults();
     return 1;
 }
 
