@@ -6,13 +6,21 @@
 
 struct AppOptions {
     std::vector<std::string> images; // --image PATH (repeatable), then --demo's discs
+    // Plain arguments that are disc images (.iso, .cue, .ccd): opened as from the window, the first loaded.
+    std::vector<std::string> openImages;
+    // A plain argument that is not a disc image: opened as the (empty) document, its name the title.
+    std::string documentFile;
     bool demo = false;
     std::string screenshot; // --screenshot PATH
+    std::string select;     // --select PATH: the directory, or the file's directory and row, to show
+    std::string dialog;     // --dialog NAME: the dialog to save instead of the main window
+    int lbnSizeStyle = 0;   // --lbn-size 10|16|msf: the number style of the list and dialogs at start
+    int viewCommand = 0;    // --view large|small|list|details: the list's view style command, 0 for details
     bool verbose = false;   // --verbose: counts of the loaded tree and list on standard output
     bool help = false;
     std::string error; // a usage error
     // With images, the demo or a screenshot the first drive is loaded at start.
-    bool LoadAtStart() const { return !images.empty() || demo || !screenshot.empty(); }
+    bool LoadAtStart() const { return !images.empty() || !openImages.empty() || demo || !screenshot.empty(); }
 };
 
 AppOptions App_ParseOptions(int argc, char** argv);

@@ -1,12 +1,18 @@
 #include "app/ckvd_app.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <memory>
 #include <QThread>
 #include <QWindow>
 #include <cstdio>
 
 #include "app/app_startup.h"
 #include "app/first_drive.h"
+#include "app/image_open.h"
+#include "app/screenshot.h"
 #include "app/main_frm.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
@@ -15,6 +21,7 @@
 #include "platform/ui/ui_message.h"
 #include "platform/ui/ui_profile.h"
 #include "report/disc_text.h"
+#include "report/lbn_size_style.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -23,13 +30,27 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 void Usage(FILE* out) {
+    std::string dialogs;
+    for (const std::string& name : Screenshot_DialogNames())
+        dialogs += (dialogs.empty() ? "" : ", ") + name;
     std::fprintf(out,
-                 "usage: ckvd-explorer [--demo] [--image PATH]... [--screenshot OUT.png] [--verbose]\n"
-                 "  --image PATH       put a disc image (.iso, .cue, .ccd) into an image drive (repeatable)\n"
+                 "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
+                 "                     [--view large|small|list|details] [--verbose]\n"
+                 "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]]\n"
+                 "  IMAGE              a disc image (.iso, .cue, .ccd) to open as from File > Open Disc Image\n"
+                 "                     (the first one is loaded; each goes into a drive of its own)\n"
+                 "  --image PATH       put a disc image into an image drive (repeatable)\n"
                  "  --demo             put the built-in demo discs into image drives\n"
-                 "  --screenshot PATH  load the first drive, select the first session, save a PNG of the\n"
-                 "                     main window and exit\n"
-                 "  --verbose          print the number of tree items and list rows after the load\n");
+                 "  --screenshot PATH  load the first drive, save a PNG of the main window (caption included)\n"
+                 "                     and exit; the profile is neither read nor written\n"
+                 "  --select PATH      with --screenshot: show the directory PATH (\"/DOCS/NOTES\"), or the\n"
+                 "                     directory of the file PATH with that file's row selected\n"
+                 "  --dialog NAME      with --screenshot: save that dialog over the main window instead\n"
+                 "                     (%s)\n"
+                 "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
+                 "  --view STYLE       the list's view style at start (details by default)\n"
+                 "  --verbose          print the number of tree items and list rows after the load\n",
+                 dialogs.c_str());
 }
 
 // A text run shows no window, so it takes no instance guard.
@@ -38,6 +59,36 @@ class NoGuard final : public ckvd::ui::InstanceGuard {
     bool Acquire() override { return true; }
     void Release() override {}
 };
+
+// Installs the drives and puts each image into one; an image that cannot be read is reported and left out.
+// False when not one of several images could be put into a drive.
+bool PutImagesIntoDrives(const std::vector<std::string>& paths, ckvd::ui::MessageSink& sink) {
+    std::string error;
+    if (!ckvd::aspi32::SetupDrives({}, &error)) {
+        sink.Show(error);
+        return false;
+    }
+    size_t added = 0;
+    for (const std::string& path : paths) {
+        const std::string image = App_ImagePath(path);
+        const int target = ckvd::aspi32::AddImageDrive(image, &error);
+        if (target >= 0)
+            ++added;
+        else
+            sink.ShowUtf8(App_ImageFailureText(
+                image, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
+    }
+    return paths.empty() || added > 0;
+}
+
+// A document file of the command line must exist and be readable; nothing is read from it.
+bool CheckDocumentFile(const std::string& path, ckvd::ui::MessageSink& sink) {
+    QFile file(QString::fromStdString(path));
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    sink.ShowUtf8("The file cannot be opened:\n" + path + "\n\n" + file.errorString().toStdString() + ".");
+    return false;
+}
 
 void PrintCounts(CMainFrameModel& model) {
     std::printf("tree items: %zu\nlist rows: %d\ntitle: %s\n", model.Tree().Items().size(),
@@ -58,6 +109,14 @@ int CKVDApp::Run(int argc, char** argv) {
         Usage(stdout);
         return 0;
     }
+    if (!options.dialog.empty()) {
+        const auto names = Screenshot_DialogNames();
+        if (std::find(names.begin(), names.end(), options.dialog) == names.end()) {
+            std::fprintf(stderr, "ckvd-explorer: no dialog is called %s\n", options.dialog.c_str());
+            Usage(stderr);
+            return kExitUsage;
+        }
+    }
     if (options.demo) {
         std::vector<std::string> demo = ckvd::images::demo_disc_paths();
         if (demo.empty()) {
@@ -67,6 +126,7 @@ int CKVDApp::Run(int argc, char** argv) {
         }
         options.images.insert(options.images.end(), demo.begin(), demo.end());
     }
+    g_LbnSizeStyle = static_cast<uint16_t>(options.lbnSizeStyle);
     if (App_NoDisplay())
         return RunText(options);
     return RunWindow(argc, argv, options);
@@ -81,13 +141,12 @@ int CKVDApp::RunText(const AppOptions& options) {
     CKVDAppCore core(guard, sink);
     int rc = kExitFailure;
     if (core.InitInstance()) {
-        std::string error;
-        if (!ckvd::aspi32::SetupDrives(options.images, &error)) {
-            sink.Show(error);
-        } else {
+        std::vector<std::string> images = options.openImages;
+        images.insert(images.end(), options.images.begin(), options.images.end());
+        if (PutImagesIntoDrives(images, sink)) {
             ckvd::ui::MemoryProfile profile;
             CMainFrameModel frame(sink, profile);
-            int device = App_StartFirstDrive(!options.images.empty(), sink);
+            int device = App_StartFirstDrive(!images.empty(), sink);
             if (device >= 0 && frame.LoadDisc(static_cast<uint16_t>(device))) {
                 if (options.verbose)
                     PrintCounts(frame);
@@ -120,39 +179,50 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         core.ExitInstance();
         return kExitFailure;
     }
-    std::string error;
-    if (!ckvd::aspi32::SetupDrives(options.images, &error)) {
-        sink.Show(error);
+    if (!options.documentFile.empty() && !CheckDocumentFile(options.documentFile, sink)) {
         core.ExitInstance();
         return kExitFailure;
     }
+    // An image that cannot be read is reported; the program goes on with the other drives.
+    PutImagesIntoDrives(options.images, sink);
     {
-        ckvd::ui::IniProfile profile;
-        CMainFrame frame(sink, profile);
+        // A screenshot shows the first-start layout and leaves the user's profile as it is.
+        ckvd::ui::MemoryProfile batchProfile;
+        std::unique_ptr<ckvd::ui::IniProfile> userProfile;
+        ckvd::ui::ProfileStore* profile = &batchProfile;
+        if (!batch) {
+            userProfile = std::make_unique<ckvd::ui::IniProfile>();
+            profile = userProfile.get();
+        }
+        CMainFrame frame(sink, *profile);
+        frame.SetRememberImages(!batch);
+        if (options.viewCommand)
+            frame.OnViewStyle(options.viewCommand);
         boxes.SetOwner(&frame);
-        frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(profile));
+        if (!options.documentFile.empty())
+            frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
+        frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(*profile));
         bool loaded = false;
-        if (options.LoadAtStart()) {
+        if (!options.openImages.empty()) {
+            // Opened as from the window: the first is loaded, the others wait in their drives.
+            loaded = frame.OpenDiscImage(QString::fromStdString(options.openImages.front()));
+            PutImagesIntoDrives({options.openImages.begin() + 1, options.openImages.end()}, sink);
+        } else if (options.LoadAtStart()) {
             int device = App_StartFirstDrive(!options.images.empty(), sink);
             loaded = device >= 0 && frame.LoadDisc(static_cast<uint16_t>(device));
-            if (loaded && options.verbose)
-                PrintCounts(frame.Model());
         }
+        if (loaded && options.verbose)
+            PrintCounts(frame.Model());
         if (batch) {
-            rc = kExitFailure;
-            // The window must have appeared before it can be grabbed.
-            for (int i = 0; i < 500 && !(frame.windowHandle() && frame.windowHandle()->isExposed()); ++i) {
-                QApplication::processEvents();
-                QThread::msleep(10);
-            }
-            QApplication::processEvents();
-            if (!frame.windowHandle() || !frame.windowHandle()->isExposed()) {
-                std::fprintf(stderr, "ckvd-explorer: the main window did not appear\n");
-            } else if (loaded) {
-                if (frame.grab().save(QString::fromStdString(options.screenshot), "PNG"))
-                    rc = 0;
-                else
-                    std::fprintf(stderr, "ckvd-explorer: cannot write %s\n", options.screenshot.c_str());
+            std::string error;
+            if (!loaded) {
+                std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
+            } else if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
+                       !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot),
+                                        &error)) {
+                std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
+            } else {
+                rc = 0;
             }
             frame.close();
         } else {

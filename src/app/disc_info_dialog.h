@@ -13,6 +13,9 @@ class DiscInfoDialog final : public QDialog {
     const CDiscInfoDlg& Content() const { return m_content; }
 
   private:
+    // Columns as wide as their headings and values; the dialog as wide as they are, within the screen.
+    void FitToContents();
+
     CDiscInfoDlg m_content;
     QTreeWidget* m_list;
 };

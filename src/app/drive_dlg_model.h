@@ -8,7 +8,10 @@
 #include "platform/ui/message_sink.h"
 
 struct DriveRow {
-    std::string drive; // device path without the trailing '/', empty when the device has none
+    // What the "Drive" column shows: the device path (/dev/sr0), or for an image drive the image's file name
+    // with as many of its folders as tell it from another image of the same name ("a/disc.cue").
+    std::string drive;
+    std::string path; // device path without the trailing '/', empty when the device has none
     std::string id;    // "%d:%d" host adapter : target
     std::string vendor;
     std::string product;
@@ -19,6 +22,10 @@ struct DriveColumn {
     int widthDivisor;
 };
 extern const DriveColumn kDriveColumns[4];
+
+// For each path, its shortest trailing part of whole names (the file name at least) that no other path
+// shares.
+std::vector<std::string> Drive_DistinctNames(const std::vector<std::string>& paths);
 
 class CDriveDlgModel {
   public:

@@ -1,10 +1,16 @@
 #include "app/first_drive.h"
 
+#include <functional>
+
 #include "app/drive_dlg_model.h"
 #include "aspi/aspi_manager.h"
 #include "platform/aspi32/drive_setup.h"
 
-int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitBetweenTests) {
+namespace {
+
+// The drive dialog's scan, a click on the first row `wanted` accepts, and its spin-up.
+int StartDrive(const std::function<bool(const DeviceEntry&)>& wanted, ckvd::ui::MessageSink& sink,
+               bool waitBetweenTests) {
     CDriveDlgModel dlg(sink);
     if (!waitBetweenTests)
         dlg.sleep = [](int) {};
@@ -13,7 +19,7 @@ int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitB
     int row = 0;
     int chosen = -1;
     for (const DeviceEntry* d = g_DeviceList; d; d = d->next, ++row) {
-        if (!imageDrive || d->hostAdapterId == ckvd::aspi32::kImageAdapter) {
+        if (wanted(*d)) {
             chosen = row;
             break;
         }
@@ -24,4 +30,22 @@ int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitB
     }
     dlg.OnItemChanged(chosen, 1);
     return dlg.DialogResult() == CDriveDlgModel::Result::Ok ? chosen : -1;
+}
+
+} // namespace
+
+int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitBetweenTests) {
+    return StartDrive(
+        [imageDrive](const DeviceEntry& d) {
+            return !imageDrive || d.hostAdapterId == ckvd::aspi32::kImageAdapter;
+        },
+        sink, waitBetweenTests);
+}
+
+int App_StartImageDrive(int target, ckvd::ui::MessageSink& sink, bool waitBetweenTests) {
+    return StartDrive(
+        [target](const DeviceEntry& d) {
+            return d.hostAdapterId == ckvd::aspi32::kImageAdapter && d.targetId == target;
+        },
+        sink, waitBetweenTests);
 }

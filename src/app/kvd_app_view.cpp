@@ -1,8 +1,10 @@
 #include "app/kvd_app_view.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <algorithm>
 
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -36,13 +38,20 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return ckvd::ui::SjisToQString(m_content.Text(index.row(), index.column()));
+    case Qt::DisplayRole: {
+        QString text = ckvd::ui::SjisToQString(m_content.Text(index.row(), index.column()));
+        // Right-aligned numbers need no padding of their own: it would only take room.
+        return index.column() == 1 || index.column() == 2 ? text.trimmed() : text;
+    }
+    case Qt::SizeHintRole:
+        return m_itemSize.isValid() ? QVariant(m_itemSize) : QVariant();
     case Qt::DecorationRole:
         if (index.column() == 0)
             return m_images[static_cast<size_t>(m_content.Image(index.row()))];
         return {};
     case Qt::TextAlignmentRole:
+        if (m_centred)
+            return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignTop);
         return QVariant::fromValue(
             Qt::AlignVCenter | (kListColumns[index.column()].rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     default:
@@ -76,7 +85,17 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
     m_report->setSelectionMode(QAbstractItemView::SingleSelection);
     m_report->setIconSize(QSize(16, 16));
     m_report->setAllColumnsShowFocus(true);
+    m_report->setTextElideMode(Qt::ElideMiddle); // only the name can be cut, and it keeps both ends
+    m_report->header()->setStretchLastSection(false);
+    m_report->header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(m_report->header(), &QHeaderView::sectionResized, this, [this] {
+        if (!m_fitting)
+            m_userSized = true;
+    });
+    m_report->viewport()->installEventFilter(this);
+    m_icons->viewport()->installEventFilter(this);
     m_icons->setModel(m_model);
+    m_icons->setTextElideMode(Qt::ElideMiddle);
     m_icons->setSelectionModel(m_report->selectionModel());
     m_icons->setUniformItemSizes(true);
     m_icons->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -99,19 +118,105 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
 }
 
 void CKVDAppView::OnInitialUpdate() {
-    int w = width();
-    for (int c = 0; c < LIST_COLUMNS; ++c)
-        m_report->setColumnWidth(c, w / kListColumns[c].widthDivisor);
+    m_userSized = false;
+    FitColumns();
 }
 
 void CKVDAppView::Reload() {
     m_model->Reload();
+    m_userSized = false;
+    FitColumns();
+}
+
+bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && !m_userSized &&
+        (watched == m_report->viewport() || watched == m_icons->viewport()))
+        FitColumns();
+    return QStackedWidget::eventFilter(watched, event);
+}
+
+int CKVDAppView::NeededWidth(int column) const {
+    // Measuring every row of a 10,000-entry directory would cost more than showing it: only the rows with
+    // the longest texts can be the widest (a few dozen at most are measured).
+    constexpr size_t kMeasured = 48;
+    const int rows = m_content.RowCount();
+    std::vector<std::pair<size_t, int>> lengths;
+    lengths.reserve(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        std::string text = m_content.Text(r, column);
+        size_t n = text.size() - std::min(text.size(), text.find_first_not_of(' '));
+        lengths.emplace_back(n, r);
+    }
+    const size_t measured = std::min(kMeasured, lengths.size());
+    std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured), lengths.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    int width = column == 0 ? 0 : m_report->header()->sectionSizeHint(column);
+    for (size_t i = 0; i < measured; ++i)
+        width = std::max(width, m_report->sizeHintForIndex(m_model->index(lengths[i].second, column)).width());
+    return width;
+}
+
+void CKVDAppView::FitColumns() {
+    if (m_fitting)
+        return;
+    m_fitting = true;
+    if (m_style == Style::Report) {
+        std::array<int, LIST_COLUMNS> needed{};
+        for (int c = 0; c < LIST_COLUMNS; ++c)
+            needed[static_cast<size_t>(c)] = NeededWidth(c);
+        m_nameNeeds = needed[0];
+        // The name keeps room for ten characters and its icon before the list scrolls sideways.
+        const int minName = m_report->fontMetrics().horizontalAdvance(QString(10, 'x')) + 24;
+        const auto widths = List_FitColumns(m_report->viewport()->width(), needed, minName);
+        for (int c = 0; c < LIST_COLUMNS; ++c)
+            m_report->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+    } else {
+        FitIconGrid();
+    }
+    m_fitting = false;
+}
+
+int CKVDAppView::MissingWidth() const {
+    int total = std::max(m_report->columnWidth(0), m_nameNeeds);
+    for (int c = 1; c < LIST_COLUMNS; ++c)
+        total += m_report->columnWidth(c);
+    return std::max(0, total - m_report->viewport()->width());
+}
+
+void CKVDAppView::FitIconGrid() {
+    const bool large = m_style == Style::LargeIcon;
+    const int icon = large ? 32 : 16;
+    const QFontMetrics fm = m_icons->fontMetrics();
+    int name = 0;
+    m_model->SetItemSize({});
+    if (!large) {
+        // Widest name (measured on the longest few), the icon and the margins.
+        const int rows = m_content.RowCount();
+        std::vector<std::pair<size_t, int>> lengths;
+        for (int r = 0; r < rows; ++r)
+            lengths.emplace_back(m_content.Text(r, 0).size(), r);
+        const size_t measured = std::min<size_t>(48, lengths.size());
+        std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured),
+                          lengths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (size_t i = 0; i < measured; ++i)
+            name = std::max(name, fm.horizontalAdvance(m_model->index(lengths[i].second, 0).data().toString()));
+    }
+    const int viewWidth = std::max(m_icons->viewport()->width(), 120);
+    QSize cell = large ? QSize(std::max(104, fm.averageCharWidth() * 14), icon + fm.lineSpacing() * 3 + 14)
+                       : QSize(std::min(icon + name + 16, viewWidth / (m_style == Style::List ? 1 : 2)),
+                               std::max(icon, fm.height()) + 6);
+    m_model->SetItemSize(cell, large);
+    m_icons->setGridSize(cell);
+    m_icons->doItemsLayout();
 }
 
 void CKVDAppView::SetStyle(Style style) {
     m_style = style;
+    m_userSized = false;
     if (style == Style::Report) {
+        m_model->SetItemSize({});
         setCurrentWidget(m_report);
+        FitColumns();
         return;
     }
     m_icons->setViewMode(style == Style::LargeIcon ? QListView::IconMode : QListView::ListMode);
@@ -119,9 +224,18 @@ void CKVDAppView::SetStyle(Style style) {
     m_icons->setFlow(style == Style::List ? QListView::TopToBottom : QListView::LeftToRight);
     m_icons->setWrapping(true);
     m_icons->setResizeMode(QListView::Adjust);
-    m_icons->setGridSize(style == Style::LargeIcon ? QSize(96, 64) : QSize());
+    m_icons->setWordWrap(style == Style::LargeIcon);
     m_icons->setMovement(style == Style::List ? QListView::Static : QListView::Snap);
     setCurrentWidget(m_icons);
+    FitColumns();
+}
+
+void CKVDAppView::SelectRow(int row) {
+    const QModelIndex index = m_model->index(row, 0);
+    m_report->selectionModel()->setCurrentIndex(index,
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_report->scrollTo(index);
+    m_icons->scrollTo(index);
 }
 
 void CKVDAppView::Arrange() {
@@ -167,6 +281,6 @@ void CKVDAppView::OnCommand(int command) {
     default:
         return;
     }
-    // The content refilled its rows (no current row any more): show them again.
+    // The content refilled its rows (no current row any more): show them again, widths fitted anew.
     Reload();
 }

@@ -16,6 +16,13 @@ class FileListModel final : public QAbstractTableModel {
     explicit FileListModel(CKVDAppViewModel& content, QObject* parent = nullptr);
     // The content's rows changed: all rows are read again on demand.
     void Reload();
+    // In the icon and list styles every item is `size` big (the grid), so that each name shows whole or
+    // elided in its own cell; an invalid size lets the view measure (the report style).
+    // `centred`: the name under the icon (large icons).
+    void SetItemSize(QSize size, bool centred = false) {
+        m_itemSize = size;
+        m_centred = centred;
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -25,6 +32,8 @@ class FileListModel final : public QAbstractTableModel {
   private:
     CKVDAppViewModel& m_content;
     std::vector<QIcon> m_images;
+    QSize m_itemSize;
+    bool m_centred = false;
 };
 
 class CKVDAppView final : public QStackedWidget {
@@ -44,16 +53,34 @@ class CKVDAppView final : public QStackedWidget {
 
     // Shows the context menu for the current row at `globalPos` (none for a directory row).
     void OnContextMenu(const QPoint& globalPos);
-    // Sets the first column widths from the window width w: w/3, w/6, w/6, w/3.
+    // Sets the column widths from the window width w (w/3, w/6, w/6, w/3), then fits them.
     void OnInitialUpdate();
+    // Report style: LBN, Size and Date as wide as their widest value (and heading), from the name's room;
+    // icon and list styles: the grid cell as wide as the widest name, up to a part of the view.
+    void FitColumns();
+    // How much wider the report view would have to be to show every column, names too, whole.
+    int MissingWidth() const;
+
+    // Makes `row` the current, selected row of the list, scrolled into view.
+    void SelectRow(int row);
 
     // LBN/Size commands of the context menu.
     void OnCommand(int command);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    // The widest of the rows' texts in `column` as the report view draws them, heading included.
+    int NeededWidth(int column) const;
+    void FitIconGrid();
+
     CKVDAppViewModel& m_content;
     FileListModel* m_model;
     QTreeView* m_report;
     QListView* m_icons;
     Style m_style = Style::Report;
+    bool m_fitting = false;
+    int m_nameNeeds = 0; // the widest name of the rows shown, icon included
+    bool m_userSized = false; // the user resized a column: a window resize keeps the widths
 };

@@ -29,7 +29,11 @@ void TreeItemModel::Reload() {
     m_text.clear();
     m_text.reserve(items.size());
     for (const TreeItem& item : items) {
-        m_text.push_back(ckvd::ui::SjisToQString(item.text));
+        // Volume names are padded with blanks; drawn they are nothing, measured they would take room.
+        QString text = ckvd::ui::SjisToQString(item.text);
+        while (text.endsWith(' '))
+            text.chop(1);
+        m_text.push_back(std::move(text));
         for (size_t r = 0; r < item.children.size(); ++r)
             m_row[static_cast<size_t>(item.children[r])] = static_cast<int>(r);
     }

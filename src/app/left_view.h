@@ -35,6 +35,8 @@ class CLeftView final : public QTreeView {
     // Shows the content again after a fill, with the content's selection and expanded items.
     void Reload();
     TreeItemModel* ItemModel() const { return m_model; }
+    // The width that shows every item whole: indentation, icon, text and the frame.
+    int NeededWidth() const { return sizeHintForColumn(0) + 2 * frameWidth() + 4; }
 
   private:
     void OnSelChanged();

@@ -1,5 +1,6 @@
 #include "app/list_view_model.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "report/lbn_size_style.h"
@@ -11,6 +12,24 @@ const ListColumn kListColumns[LIST_COLUMNS] = {
     {"Size", true, 6},
     {"Date", true, 3},
 };
+
+std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
+                                              int minName) {
+    std::array<int, LIST_COLUMNS> w{};
+    for (int c = 0; c < LIST_COLUMNS; ++c)
+        w[static_cast<size_t>(c)] = width / kListColumns[c].widthDivisor;
+    int missing = 0;
+    for (size_t c = 1; c < LIST_COLUMNS; ++c) {
+        if (needed[c] > w[c]) {
+            missing += needed[c] - w[c];
+            w[c] = needed[c];
+        }
+    }
+    // The name gives what it can and keeps at least what it needs itself or `minName`, whichever is less.
+    const int keep = std::min(std::max(needed[0], 0), minName);
+    w[0] = std::max(w[0] - missing, std::min(w[0], keep));
+    return w;
+}
 
 std::string List_DateText(const uint8_t date[7]) {
     char text[64];

@@ -2,6 +2,7 @@
 // number style. Rows are produced on demand, so a directory of any size fills at once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +62,12 @@ class CKVDAppViewModel {
     int m_nCurItem = -1;
     std::vector<const FileEntry*> m_rows;
 };
+
+// Widths of the report columns in a list `width` pixels wide: FileName w/3, LBN w/6, Size w/6, Date w/3 to
+// start with; LBN, Size or Date, where that would cut its widest value (`needed`), grows to it, taking the
+// room from FileName down to `minName`. Past that the columns are wider than the list, which then scrolls.
+std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
+                                              int minName);
 
 // "%4d/%2d/%2d %2d:%2d:%02d" of a recording date.
 std::string List_DateText(const uint8_t date[7]);

@@ -1,7 +1,11 @@
 #include "app/main_frame_model.h"
 
 #include <cstdio>
+#include <filesystem>
 
+#include "app/first_drive.h"
+#include "app/image_open.h"
+#include "platform/aspi32/drive_setup.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "res/app_strings.h"
@@ -11,7 +15,7 @@ constexpr const char* kSource = "MainFrm";
 }
 
 CMainFrameModel::CMainFrameModel(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile)
-    : m_sink(sink), m_profile(profile), m_list(&m_doc) {
+    : m_sink(sink), m_profile(profile), m_list(&m_doc), m_recent(profile) {
     m_doc.updateListView = [this](bool fromView, uint32_t hint) { m_list.OnUpdate(fromView, hint); };
 }
 
@@ -58,6 +62,26 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
         m_doc.UpdateAllViews(true, hint);
     DoSaveDiscInformation();
     return true;
+}
+
+int CMainFrameModel::StartImageDrive(const std::string& path) {
+    std::string error;
+    const int target = ckvd::aspi32::AddImageDrive(path, &error);
+    if (target < 0) {
+        m_sink.ShowUtf8(App_ImageFailureText(
+            path, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
+        return -1;
+    }
+    return App_StartImageDrive(target, m_sink, waitBetweenTests);
+}
+
+std::string CMainFrameModel::TakeRecentImage(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec))
+        return path;
+    m_recent.Remove(path);
+    m_sink.ShowUtf8(App_ImageFailureText(path, ImageFailure::Gone, {}));
+    return {};
 }
 
 void CMainFrameModel::DriveDialogCancelled() {

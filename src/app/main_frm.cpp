@@ -2,6 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -11,6 +17,8 @@
 #include "app/about_dlg.h"
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
+#include "app/image_open.h"
+#include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
 #include "res/app_strings.h"
@@ -52,6 +60,7 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     m_wndSplitter->setSizes({350, 100});
     m_wndSplitter->setStretchFactor(1, 1);
     m_wndSplitter->setChildrenCollapsible(false);
+    connect(m_wndSplitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
     setCentralWidget(m_wndSplitter);
     m_right->SetStyle(CKVDAppView::Style::Report);
 
@@ -67,6 +76,8 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     CreateToolBar();
     CreateStatusBar();
     OnUpdateViewStyles();
+    RefreshRecentMenu();
+    setAcceptDrops(true);
 }
 
 void CMainFrame::UpdateTitle(const std::string& docTitle) {
@@ -74,6 +85,10 @@ void CMainFrame::UpdateTitle(const std::string& docTitle) {
         setWindowTitle(IDS_APP_TITLE);
     else
         setWindowTitle(ckvd::ui::SjisToQString(docTitle) + " - " + IDS_APP_TITLE);
+}
+
+void CMainFrame::SetDocumentTitle(const QString& name) {
+    setWindowTitle(name + " - " + IDS_APP_TITLE);
 }
 
 QAction* CMainFrame::Action(int command) const {
@@ -92,16 +107,10 @@ void CMainFrame::CreateMenus() {
             return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
         case ID_APP_ABOUT:
             return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
-        case ID_VIEW_LARGEICON:
-            return style()->standardIcon(QStyle::SP_FileDialogContentsView);
-        case ID_VIEW_SMALLICON:
-            return style()->standardIcon(QStyle::SP_FileDialogInfoView);
-        case ID_VIEW_LIST:
-            return style()->standardIcon(QStyle::SP_FileDialogListView);
-        case ID_VIEW_DETAILS:
-            return style()->standardIcon(QStyle::SP_FileDialogDetailedView);
+        case ID_OPEN_IMAGE:
+            return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
         default:
-            return {};
+            return ckvd::ui::ViewStyleIcon(command);
         }
     };
     auto make = [this, &icon](int command, const QString& text) {
@@ -116,15 +125,20 @@ void CMainFrame::CreateMenus() {
     };
     for (const MenuDef& def : kMainMenu) {
         QMenu* menu = menuBar()->addMenu(def.title);
+        if (!m_fileMenu)
+            m_fileMenu = menu;
         for (int i = 0; i < def.count; ++i) {
             const MenuItemDef& item = def.items[i];
             if (!item.text) {
-                menu->addSeparator();
+                QAction* separator = menu->addSeparator();
+                if (menu == m_fileMenu && !m_recentEnd)
+                    m_recentEnd = separator; // the recent images go above Exit
                 continue;
             }
             menu->addAction(make(item.command, item.text));
         }
     }
+    Action(ID_OPEN_IMAGE)->setShortcut(QKeySequence::Open);
     // Commands reached from the tool bar only.
     make(ID_VIEW_LARGEICON, "Large Icon");
     make(ID_VIEW_SMALLICON, "Small Icon");
@@ -132,6 +146,7 @@ void CMainFrame::CreateMenus() {
     make(ID_VIEW_DETAILS, "Detail");
 
     connect(Action(ID_SELECT_DRIVE), &QAction::triggered, this, [this] { OnSelectDrive(); });
+    connect(Action(ID_OPEN_IMAGE), &QAction::triggered, this, [this] { OnOpenDiscImage(); });
     connect(Action(ID_SAVE_DISCINFO), &QAction::triggered, this, [this] { OnSaveDiscInformation(); });
     connect(Action(ID_APP_EXIT), &QAction::triggered, this, [this] { close(); });
     connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
@@ -196,13 +211,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_firstShow) {
         m_firstShow = false;
-        // The profile holds the outer size; take the frame the window manager added off the inner size.
-        QSize extra = frameGeometry().size() - geometry().size();
-        if (!m_sizedToFrame && (extra.width() > 0 || extra.height() > 0) &&
-            windowState() == Qt::WindowNoState) {
-            m_sizedToFrame = true;
-            resize(m_normal.width - extra.width(), m_normal.height - extra.height());
-        }
+        RememberNormalGeometry();
         m_right->OnInitialUpdate();
     }
 }
@@ -210,6 +219,15 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::RememberNormalGeometry() {
     if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
         return;
+    // The profile holds the outer size, which Qt can only set as the inner one. The first time the window is
+    // restored with a frame around it (at the first show, or after a maximised start), the frame is taken off
+    // the inner size, so that the outer size is the profile's and does not grow from run to run.
+    const QSize extra = frameGeometry().size() - geometry().size();
+    if (!m_sizedToFrame && (extra.width() > 0 || extra.height() > 0)) {
+        m_sizedToFrame = true;
+        resize(m_normal.width - extra.width(), m_normal.height - extra.height());
+        return;
+    }
     QRect r = frameGeometry();
     m_normal = {r.x(), r.y(), r.width(), r.height()};
 }
@@ -252,16 +270,139 @@ bool CMainFrame::LoadDisc(uint16_t device) {
     QApplication::restoreOverrideCursor();
     m_left->Reload();
     m_right->Reload();
+    if (ok)
+        MakeRoomForTheList();
     return ok;
+}
+
+void CMainFrame::MakeRoomForTheList() {
+    // The tree starts 350 wide. Until the user moves the splitter, the tree gives the list what its columns
+    // lack, down to what the tree's own items need.
+    if (m_splitterMoved || m_right->CurrentStyle() != CKVDAppView::Style::Report)
+        return;
+    const int treeNeeds = m_left->NeededWidth();
+    // The columns' starting widths grow with the list, so what is missing shrinks over a few rounds.
+    for (int round = 0; round < 4; ++round) {
+        const QList<int> sizes = m_wndSplitter->sizes();
+        if (sizes.size() != 2)
+            return;
+        const int give = std::min(m_right->MissingWidth(), sizes[0] - treeNeeds);
+        if (give <= 0)
+            return;
+        m_wndSplitter->setSizes({sizes[0] - give, sizes[1] + give});
+        m_right->FitColumns();
+    }
 }
 
 void CMainFrame::OnSelectDrive() {
     CDriveDlg dlg(m_sink, this);
-    if (dlg.exec() != QDialog::Accepted) {
+    const int result = dlg.exec();
+    if (result == CDriveDlg::OpenImage) {
+        m_model.DriveDialogCancelled();
+        OnOpenDiscImage();
+        return;
+    }
+    if (result != QDialog::Accepted) {
         m_model.DriveDialogCancelled();
         return;
     }
     LoadDisc(static_cast<uint16_t>(dlg.Selected()));
+}
+
+void CMainFrame::OnOpenDiscImage() {
+    QString path;
+    if (chooseImage) {
+        path = chooseImage();
+    } else {
+        // Start where the last image was opened.
+        QString dir = m_model.Recent().Paths().empty()
+                          ? QDir::homePath()
+                          : QFileInfo(QString::fromStdString(m_model.Recent().Paths().front())).absolutePath();
+        path = QFileDialog::getOpenFileName(this, "Open Disc Image", dir, IDS_IMAGE_FILTER);
+    }
+    if (!path.isEmpty())
+        OpenDiscImage(path);
+}
+
+bool CMainFrame::OpenDiscImage(const QString& path) {
+    const std::string image = App_ImagePath(path.toStdString());
+    const int device = m_model.StartImageDrive(image);
+    bool loaded = device >= 0 && LoadDisc(static_cast<uint16_t>(device));
+    if (loaded && m_rememberImages) {
+        m_model.Recent().Add(image);
+        RefreshRecentMenu();
+    }
+    return loaded;
+}
+
+void CMainFrame::OpenRecentImage(int index) {
+    const auto& paths = m_model.Recent().Paths();
+    if (index < 0 || static_cast<size_t>(index) >= paths.size())
+        return;
+    const std::string path = m_model.TakeRecentImage(paths[static_cast<size_t>(index)]);
+    RefreshRecentMenu();
+    if (!path.empty())
+        OpenDiscImage(QString::fromStdString(path));
+}
+
+void CMainFrame::RefreshRecentMenu() {
+    for (QAction* a : m_recentActions) {
+        m_fileMenu->removeAction(a);
+        delete a;
+    }
+    m_recentActions.clear();
+    const auto& paths = m_model.Recent().Paths();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QString::fromStdString(paths[i]);
+        // "&1 disc.cue": the number is the key; the file name alone keeps the menu narrow.
+        QString name = QFileInfo(path).fileName();
+        name.replace('&', "&&");
+        auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(name), this);
+        a->setStatusTip(path);
+        a->setToolTip(path);
+        a->setData(path);
+        const int index = static_cast<int>(i);
+        connect(a, &QAction::triggered, this, [this, index] { OpenRecentImage(index); });
+        m_recentActions.push_back(a);
+    }
+    if (!m_recentActions.empty())
+        m_recentActions.push_back(new QAction(this));
+    if (!m_recentActions.empty())
+        m_recentActions.back()->setSeparator(true);
+    m_fileMenu->insertActions(m_recentEnd, QList<QAction*>(m_recentActions.begin(), m_recentActions.end()));
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    // Every dropped file goes into a drive of its own; the first that can be read is loaded.
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    bool loaded = false;
+    for (const QString& file : files) {
+        if (!loaded) {
+            loaded = OpenDiscImage(file);
+            continue;
+        }
+        std::string error;
+        const std::string image = App_ImagePath(file.toStdString());
+        const int target = ckvd::aspi32::AddImageDrive(image, &error);
+        if (target < 0)
+            m_sink.ShowUtf8(App_ImageFailureText(
+                image, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
+    }
 }
 
 void CMainFrame::OnDiscInformation() {

@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <QSplitter>
 #include <QToolBar>
+#include <functional>
 #include <map>
+#include <vector>
 
 #include "app/kvd_app_view.h"
 #include "app/left_view.h"
@@ -17,6 +19,9 @@ class CMainFrame final : public QMainWindow {
     CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent = nullptr);
 
     CMainFrameModel& Model() { return m_model; }
+    ckvd::ui::MessageSink& Sink() { return m_sink; }
+    // The document opened from the command line: its name is the title until a disc sets the volume's.
+    void SetDocumentTitle(const QString& name);
     CLeftView* GetLeftPane() const { return m_left; }
     CKVDAppView* GetRightPane() const { return m_right; }
     QAction* Action(int command) const;
@@ -27,6 +32,18 @@ class CMainFrame final : public QMainWindow {
 
     // Commands.
     void OnSelectDrive();
+    // Open Disc Image: the file dialog (or `chooseImage`), then OpenDiscImage.
+    void OnOpenDiscImage();
+    // Puts the image into an image drive and loads it exactly as Select Drive loads a drive; the image then
+    // heads the recent list. False after a message that names the file and says why.
+    bool OpenDiscImage(const QString& path);
+    // The recent-images entry `index` of the File menu (a vanished file is taken off with a message).
+    void OpenRecentImage(int index);
+    // Off for runs that must leave the profile alone (screenshots).
+    void SetRememberImages(bool remember) { m_rememberImages = remember; }
+    // Replaces the file dialog of Open Disc Image (tests); returns the chosen path or an empty one.
+    std::function<QString()> chooseImage;
+    QMenu* FileMenu() const { return m_fileMenu; }
     void OnDiscInformation();
     void OnSaveDiscInformation();
     void OnAppAbout();
@@ -39,6 +56,8 @@ class CMainFrame final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -48,6 +67,8 @@ class CMainFrame final : public QMainWindow {
     void CreateToolBar();
     void CreateStatusBar();
     void OnUpdateViewStyles();
+    void RefreshRecentMenu();
+    void MakeRoomForTheList();
     void RememberNormalGeometry();
     void UpdateTitle(const std::string& docTitle);
 
@@ -59,6 +80,11 @@ class CMainFrame final : public QMainWindow {
     QToolBar* m_wndToolBar = nullptr;
     QActionGroup* m_viewStyles = nullptr;
     std::map<int, QAction*> m_actions;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentEnd = nullptr; // the separator above Exit
+    std::vector<QAction*> m_recentActions;
+    bool m_rememberImages = true;
+    bool m_splitterMoved = false;
     ScreenRect m_normal;
     bool m_placementSaved = false;
     bool m_firstShow = true;

@@ -22,6 +22,7 @@ struct MenuDef {
 };
 
 inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
+                                            {"Open Disc &Image...", ID_OPEN_IMAGE},
                                             {"Save DiscInfomation(&W)...", ID_SAVE_DISCINFO},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
@@ -29,7 +30,7 @@ inline constexpr MenuItemDef kToolMenu[] = {{"Disc Information(&D)", ID_DISC_INF
 inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Status Bar(&S)", ID_VIEW_STATUS_BAR}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 4},
+inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 5},
                                         {"Tool(&T)", kToolMenu, 1},
                                         {"View(&V)", kViewMenu, 2},
                                         {"Help(&H)", kHelpMenu, 1}};
@@ -41,16 +42,21 @@ inline constexpr MenuItemDef kFileContextMenu[] = {
     {"Tag &Information...", ID_TAG_INFORMATION}, {"Save to &Disc", ID_SAVE_TO_DISC}, {"&Play", ID_PLAY}};
 
 // Tool bar 163, left to right; 0 is a separator.
-inline constexpr int kToolBarButtons[] = {ID_SELECT_DRIVE,     ID_SAVE_DISCINFO, ID_SEPARATOR,
-                                          ID_DISC_INFORMATION, ID_SEPARATOR,     ID_VIEW_LARGEICON,
-                                          ID_VIEW_SMALLICON,   ID_VIEW_LIST,     ID_VIEW_DETAILS,
-                                          ID_SEPARATOR,        ID_APP_ABOUT};
+inline constexpr int kToolBarButtons[] = {ID_SELECT_DRIVE,   ID_OPEN_IMAGE,       ID_SAVE_DISCINFO,
+                                          ID_SEPARATOR,      ID_DISC_INFORMATION, ID_SEPARATOR,
+                                          ID_VIEW_LARGEICON, ID_VIEW_SMALLICON,   ID_VIEW_LIST,
+                                          ID_VIEW_DETAILS,   ID_SEPARATOR,        ID_APP_ABOUT};
+
+// The file dialog of Open Disc Image (Qt's filter syntax).
+constexpr const char* IDS_IMAGE_FILTER = "Disc images (*.iso *.cue *.ccd);;All files (*)";
 
 // Status-bar prompt and tool tip of a command ("prompt\ntip"), or null when it has none.
 inline const char* App_CommandPrompt(int command) {
     switch (command) {
     case ID_SELECT_DRIVE:
         return "Select Drive\nSelect Drive";
+    case ID_OPEN_IMAGE:
+        return "Open a disc image (.iso, .cue, .ccd) as a disc in a drive\nOpen Disc Image";
     case ID_DISC_INFORMATION:
         return "Disc Information\nDisc Information";
     case ID_APP_EXIT:

@@ -34,7 +34,7 @@ class DemoDrives : public ::testing::Test {
     // Row of the dialog showing `path`.
     static int RowOf(const CDriveDlgModel& dlg, const std::string& path) {
         for (size_t i = 0; i < dlg.Rows().size(); ++i)
-            if (dlg.Rows()[i].drive == path)
+            if (dlg.Rows()[i].path == path)
                 return static_cast<int>(i);
         return -1;
     }

@@ -25,6 +25,32 @@ bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error)
     return true;
 }
 
+int AddImageDrive(const std::string& path, std::string* error) {
+    if (!ImageDrives())
+        SetupDrives({}, nullptr);
+    drives::ImageAdapter* adapter = ImageDrives();
+    images::LoadResult loaded = images::load_image(path);
+    if (!loaded) {
+        if (error)
+            *error = loaded.error;
+        return -1;
+    }
+    for (uint8_t id = 0; id < adapter->max_targets(); ++id) {
+        drives::ImageDrive* d = adapter->drive(id);
+        if (d && d->device_path() == path) {
+            d->change_medium(std::move(loaded.disc));
+            return id;
+        }
+    }
+    int id = adapter->add(std::make_unique<drives::ImageDrive>(path, std::move(loaded.disc)));
+    if (id >= 0)
+        return id;
+    if (error)
+        *error = path + ":0: no free target for another image drive (at most " +
+                 std::to_string(drives::ImageAdapter::kMaxTargets) + ")";
+    return -2;
+}
+
 drives::ImageAdapter* ImageDrives() {
     const auto& adapters = HostAdapters();
     if (adapters.size() <= kImageAdapter)

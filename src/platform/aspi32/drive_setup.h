@@ -16,6 +16,13 @@ constexpr unsigned kImageAdapter = 1;
 // adapters in place and returns false with the image reader's message; so does an image past the last target.
 bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error);
 
+// Puts the image at `path` into an image drive while the program runs: the drive already serving that path
+// gets the newly read medium (the file may have changed), otherwise a new drive is added after the others.
+// Returns the drive's target id on host adapter 1; -1 with the image reader's "FILE:LINE: what" in `error`
+// when the image cannot be read, -2 when every target is taken (nothing is changed then). Adapters are
+// installed first when SetupDrives has not run.
+int AddImageDrive(const std::string& path, std::string* error);
+
 // The image drive serving `path` (as given to SetupDrives), or nullptr.
 drives::ImageDrive* FindImageDrive(const std::string& path);
 // Host adapter 1, or nullptr before SetupDrives.

@@ -1,4 +1,5 @@
-// The per-user profile: integer values of the section "CkvdExplorer Settings".
+// The per-user profile: integer values of the section "CkvdExplorer Settings", and text values of other
+// sections (the recent-images list).
 #pragma once
 
 #include <map>
@@ -11,6 +12,9 @@ class ProfileStore {
     virtual ~ProfileStore() = default;
     virtual int GetInt(const std::string& key, int defaultValue) = 0;
     virtual void WriteInt(const std::string& key, int value) = 0;
+    // A text value of `section`; empty when it is not set. Writing an empty text removes the value.
+    virtual std::string GetString(const std::string& section, const std::string& key) = 0;
+    virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
 };
 
 // A profile that lives in memory only.
@@ -21,7 +25,18 @@ class MemoryProfile final : public ProfileStore {
         return it == values.end() ? defaultValue : it->second;
     }
     void WriteInt(const std::string& key, int value) override { values[key] = value; }
+    std::string GetString(const std::string& section, const std::string& key) override {
+        auto it = texts.find(section + '/' + key);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void WriteString(const std::string& section, const std::string& key, const std::string& value) override {
+        if (value.empty())
+            texts.erase(section + '/' + key);
+        else
+            texts[section + '/' + key] = value;
+    }
     std::map<std::string, int> values;
+    std::map<std::string, std::string> texts; // "section/key"
 };
 
 } // namespace ckvd::ui

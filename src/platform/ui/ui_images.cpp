@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 
 #include "res/resource.h"
 
@@ -194,6 +195,39 @@ QIcon ApplicationIcon() {
         p.setRenderHint(QPainter::Antialiasing);
         p.drawPixmap(0, 0, DrawImage(IMG_CD, size));
         p.drawPixmap(size / 2, size / 2, DrawImage(IMG_FOLDER_OPEN, size / 2));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+QIcon ViewStyleIcon(int command) {
+    const char* file = nullptr;
+    switch (command) {
+    case ID_VIEW_LARGEICON:
+        file = ":/icons/view-large-icons.svg";
+        break;
+    case ID_VIEW_SMALLICON:
+        file = ":/icons/view-small-icons.svg";
+        break;
+    case ID_VIEW_LIST:
+        file = ":/icons/view-list.svg";
+        break;
+    case ID_VIEW_DETAILS:
+        file = ":/icons/view-details.svg";
+        break;
+    default:
+        return {};
+    }
+    QSvgRenderer svg{QString(file)};
+    if (!svg.isValid())
+        return {};
+    QIcon icon;
+    for (int size : {16, 32}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        svg.render(&p);
         p.end();
         icon.addPixmap(pm);
     }

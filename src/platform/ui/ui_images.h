@@ -13,5 +13,8 @@ QPixmap DrawImage(int index, int size);
 // An image list of `size` x `size` images, as the tree (16) and the list (16 and 32) use.
 std::vector<QIcon> MakeImageList(int size);
 QIcon ApplicationIcon();
+// The tool bar picture of a list view style command (large icons, small icons, list, details), rendered from
+// its SVG at 16 and 32 pixels; a null icon for any other command.
+QIcon ViewStyleIcon(int command);
 
 } // namespace ckvd::ui

@@ -8,14 +8,30 @@
 
 namespace ckvd::ui {
 
-void QtMessageSink::Show(const std::string& sjisText) {
-    QMessageBox box(QMessageBox::Warning, IDS_APP_TITLE, SjisToQString(sjisText), QMessageBox::Ok, m_owner);
+namespace {
+
+void ShowBox(const QString& text, QWidget* owner) {
+    QMessageBox box(QMessageBox::Warning, IDS_APP_TITLE, text, QMessageBox::Ok, owner);
     box.exec();
 }
 
+} // namespace
+
+void QtMessageSink::Show(const std::string& sjisText) {
+    ShowBox(SjisToQString(sjisText), m_owner);
+}
+
+void QtMessageSink::ShowUtf8(const std::string& utf8Text) {
+    ShowBox(QString::fromStdString(utf8Text), m_owner);
+}
+
 void StderrSink::Show(const std::string& sjisText) {
-    shown.push_back(sjisText);
-    std::fprintf(stderr, "ckvd-explorer: %s\n", SjisToQString(sjisText).toUtf8().constData());
+    ShowUtf8(SjisToQString(sjisText).toStdString());
+}
+
+void StderrSink::ShowUtf8(const std::string& utf8Text) {
+    shown.push_back(utf8Text);
+    std::fprintf(stderr, "ckvd-explorer: %s\n", utf8Text.c_str());
 }
 
 } // namespace ckvd::ui

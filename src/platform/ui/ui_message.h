@@ -12,6 +12,7 @@ class QtMessageSink final : public MessageSink {
     explicit QtMessageSink(QWidget* owner = nullptr) : m_owner(owner) {}
     void SetOwner(QWidget* owner) { m_owner = owner; }
     void Show(const std::string& sjisText) override;
+    void ShowUtf8(const std::string& utf8Text) override;
 
   private:
     QWidget* m_owner;
@@ -21,6 +22,7 @@ class QtMessageSink final : public MessageSink {
 class StderrSink final : public MessageSink {
   public:
     void Show(const std::string& sjisText) override;
+    void ShowUtf8(const std::string& utf8Text) override;
     std::vector<std::string> shown;
 };
 

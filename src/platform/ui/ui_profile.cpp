@@ -89,4 +89,18 @@ void IniProfile::WriteInt(const std::string& key, int value) {
     m_settings->sync();
 }
 
+std::string IniProfile::GetString(const std::string& section, const std::string& key) {
+    QVariant v = m_settings->value(QString::fromStdString(section) + '/' + QString::fromStdString(key));
+    return v.toString().toStdString();
+}
+
+void IniProfile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    const QString name = QString::fromStdString(section) + '/' + QString::fromStdString(key);
+    if (value.empty())
+        m_settings->remove(name);
+    else
+        m_settings->setValue(name, QString::fromStdString(value));
+    m_settings->sync();
+}
+
 } // namespace ckvd::ui

@@ -16,6 +16,8 @@ class IniProfile final : public ProfileStore {
     int GetInt(const std::string& key, int defaultValue) override;
     // Written to disk at once, atomically (a new file renamed over the old one).
     void WriteInt(const std::string& key, int value) override;
+    std::string GetString(const std::string& section, const std::string& key) override;
+    void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
 
     QString FileName() const { return m_settings->fileName(); }
     static QString DefaultPath();

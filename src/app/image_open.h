@@ -1,0 +1,16 @@
+// Opening a disc image from the window, the Linux user's "put a disc into a drive": which files count as
+// disc images, and the message that says in plain words why one cannot be opened.
+#pragma once
+
+#include <string>
+
+// True for a name ending in .iso, .cue or .ccd (any case).
+bool App_IsDiscImageName(const std::string& path);
+// The path as opened: absolute and without "." or ".." parts, so one file is one drive however it was named.
+std::string App_ImagePath(const std::string& path);
+
+enum class ImageFailure { Unreadable, NoFreeDrive, Gone };
+// The message (UTF-8) for an image that could not be put into a drive. It names the file, says why in plain
+// words (looking at the file itself: missing, a folder, not readable) and keeps the reader's
+// "FILE:LINE: what".
+std::string App_ImageFailureText(const std::string& path, ImageFailure failure, const std::string& readerError);

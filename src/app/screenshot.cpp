@@ -1,0 +1,217 @@
+#include "app/screenshot.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QThread>
+#include <QWindow>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "app/about_dlg.h"
+#include "app/disc_info_dialog.h"
+#include "app/drive_dlg.h"
+#include "app/main_frm.h"
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+struct DialogMaker {
+    const char* name;
+    std::function<std::unique_ptr<QDialog>(CMainFrame&, std::string* error)> make;
+};
+
+// Each dialog is made as its command makes it; a command that would refuse ("No Disc") refuses here too.
+const std::vector<DialogMaker>& Dialogs() {
+    static const std::vector<DialogMaker> dialogs = {
+        {"drive",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CDriveDlg>(frame.Sink(), &frame);
+             dlg->Prepare();
+             return dlg;
+         }},
+        {"disc-info",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().OnDiscInformation()) {
+                 *error = "no disc is loaded";
+                 return nullptr;
+             }
+             return std::make_unique<DiscInfoDialog>(&frame);
+         }},
+        {"about", [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             return std::make_unique<CAboutDlg>(&frame);
+         }},
+    };
+    return dialogs;
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::stringstream in(path);
+    std::string part;
+    while (std::getline(in, part, '/'))
+        if (!part.empty())
+            parts.push_back(part);
+    return parts;
+}
+
+const FileEntry* FindChild(const FileEntry* dir, const std::string& name) {
+    for (const FileEntry* e = dir ? dir->firstChild : nullptr; e; e = e->nextSibling)
+        if (Report_SjisToUtf8(e->name) == name)
+            return e;
+    return nullptr;
+}
+
+// The TreeItemNumber of `target`: the pre-order number over every session's root and directories.
+int TreeNumberOf(const FileEntry* target) {
+    int number = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
+        std::vector<const FileEntry*> stack;
+        if (t->root)
+            stack.push_back(t->root);
+        else
+            ++number; // a session without a root is one item all the same
+        while (!stack.empty()) {
+            const FileEntry* e = stack.back();
+            stack.pop_back();
+            if (e == target)
+                return number;
+            ++number;
+            std::vector<const FileEntry*> dirs;
+            for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
+                if (c->type == 'D')
+                    dirs.push_back(c);
+            stack.insert(stack.end(), dirs.rbegin(), dirs.rend());
+        }
+    }
+    return -1;
+}
+
+void WaitExposed(QWidget& w) {
+    for (int i = 0; i < 500 && !(w.windowHandle() && w.windowHandle()->isExposed()); ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    QApplication::processEvents();
+}
+
+} // namespace
+
+std::vector<std::string> Screenshot_DialogNames() {
+    std::vector<std::string> names;
+    for (const DialogMaker& d : Dialogs())
+        names.emplace_back(d.name);
+    return names;
+}
+
+bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
+    const std::vector<std::string> parts = SplitPath(path);
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
+        const FileEntry* entry = t->root;
+        for (size_t i = 0; entry && i < parts.size(); ++i) {
+            entry = FindChild(entry, parts[i]);
+            if (entry && entry->type == 'F' && i + 1 < parts.size())
+                entry = nullptr;
+        }
+        if (!entry)
+            continue;
+        const FileEntry* dir = entry;
+        if (entry->type == 'F') {
+            // The file's directory: the last directory on the way down.
+            dir = t->root;
+            for (size_t i = 0; i + 1 < parts.size(); ++i)
+                dir = FindChild(dir, parts[i]);
+        }
+        const int number = TreeNumberOf(dir);
+        const auto& items = frame.Model().Tree().Items();
+        for (size_t item = 0; item < items.size(); ++item) {
+            if (static_cast<int>(items[item].number) != number)
+                continue;
+            CLeftView* tree = frame.GetLeftPane();
+            tree->setCurrentIndex(tree->ItemModel()->IndexOf(static_cast<int>(item)));
+            if (entry->type == 'F') {
+                CKVDAppViewModel& list = frame.Model().List();
+                for (int row = 0; row < list.RowCount(); ++row)
+                    if (list.Entry(row) == entry)
+                        frame.GetRightPane()->SelectRow(row);
+            }
+            return true;
+        }
+    }
+    *error = "nothing on the disc has the path " + path;
+    return false;
+}
+
+QImage Screenshot_Grab(QWidget& window) {
+    const QImage body = window.grab().toImage();
+    // A platform with decorations draws its own caption; the offscreen and minimal ones draw none.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != "offscreen" && platform != "minimal")
+        return body;
+    const QFontMetrics fm = window.fontMetrics();
+    const int bar = fm.height() + 10;
+    QImage shot(body.width(), body.height() + bar, QImage::Format_ARGB32);
+    shot.fill(window.palette().color(QPalette::Window));
+    QPainter p(&shot);
+    p.fillRect(QRect(0, 0, shot.width(), bar), window.palette().color(QPalette::Highlight));
+    int x = 6;
+    const QIcon icon = window.windowIcon();
+    if (!icon.isNull()) {
+        p.drawPixmap(x, (bar - 16) / 2, icon.pixmap(16, 16));
+        x += 22;
+    }
+    p.setPen(window.palette().color(QPalette::HighlightedText));
+    p.setFont(window.font());
+    p.drawText(QRect(x, 0, shot.width() - x - 6, bar), Qt::AlignVCenter | Qt::AlignLeft,
+               fm.elidedText(window.windowTitle(), Qt::ElideRight, shot.width() - x - 6));
+    p.drawImage(0, bar, body);
+    p.setPen(window.palette().color(QPalette::Dark));
+    p.drawRect(shot.rect().adjusted(0, 0, -1, -1));
+    return shot;
+}
+
+bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error) {
+    WaitExposed(frame);
+    if (!frame.windowHandle() || !frame.windowHandle()->isExposed()) {
+        *error = "the main window did not appear";
+        return false;
+    }
+    QImage shot = Screenshot_Grab(frame);
+    if (!dialog.empty()) {
+        const DialogMaker* maker = nullptr;
+        for (const DialogMaker& d : Dialogs())
+            if (dialog == d.name)
+                maker = &d;
+        if (!maker) {
+            *error = "no dialog is called " + dialog;
+            return false;
+        }
+        std::unique_ptr<QDialog> dlg = maker->make(frame, error);
+        if (!dlg)
+            return false;
+        dlg->show();
+        WaitExposed(*dlg);
+        const QImage over = Screenshot_Grab(*dlg);
+        dlg->hide();
+        // The dialog over its frame, centred as a modal dialog opens; the canvas grows for a larger dialog.
+        QImage canvas(std::max(shot.width(), over.width() + 16), std::max(shot.height(), over.height() + 16),
+                      QImage::Format_ARGB32);
+        canvas.fill(frame.palette().color(QPalette::Dark));
+        QPainter p(&canvas);
+        p.drawImage(0, 0, shot);
+        p.fillRect(QRect(0, 0, shot.width(), shot.height()), QColor(0, 0, 0, 60));
+        const QPoint at((canvas.width() - over.width()) / 2, (canvas.height() - over.height()) / 2);
+        p.fillRect(QRect(at + QPoint(3, 3), over.size()), QColor(0, 0, 0, 90));
+        p.drawImage(at, over);
+        p.end();
+        shot = canvas;
+    }
+    if (!shot.save(out, "PNG")) {
+        *error = "cannot write " + out.toStdString();
+        return false;
+    }
+    return true;
+}
