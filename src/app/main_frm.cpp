@@ -339,7 +339,8 @@ void CMainFrame::OpenRecentImage(int index) {
     const auto& paths = m_model.Recent().Paths();
     if (index < 0 || static_cast<size_t>(index) >= paths.size())
         return;
-    const std::string path = m_model.TakeRecentImage(paths[static_cast<size_t>(index)]);
+    const std::string entry = paths[static_cast<size_t>(index)]; // a copy: the list may change under it
+    const std::string path = m_model.TakeRecentImage(entry);
     RefreshRecentMenu();
     if (!path.empty())
         OpenDiscImage(QString::fromStdString(path));

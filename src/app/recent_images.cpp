@@ -25,17 +25,17 @@ RecentImages::RecentImages(ckvd::ui::ProfileStore& profile) : m_profile(profile)
     }
 }
 
-void RecentImages::Add(const std::string& path) {
+void RecentImages::Add(std::string path) {
     if (!Storable(path))
         return;
     std::erase(m_paths, path);
-    m_paths.insert(m_paths.begin(), path);
+    m_paths.insert(m_paths.begin(), std::move(path));
     if (m_paths.size() > static_cast<size_t>(kMax))
         m_paths.resize(kMax);
     Write();
 }
 
-void RecentImages::Remove(const std::string& path) {
+void RecentImages::Remove(std::string path) {
     if (std::erase(m_paths, path))
         Write();
 }

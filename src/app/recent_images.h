@@ -16,9 +16,9 @@ class RecentImages {
 
     const std::vector<std::string>& Paths() const { return m_paths; }
     // Puts `path` first (once), drops the oldest past eight and writes the list.
-    void Add(const std::string& path);
-    // Takes `path` off the list and writes it.
-    void Remove(const std::string& path);
+    void Add(std::string path);
+    // Takes `path` off the list and writes it. (Both take a copy: the path may be one of the list's own.)
+    void Remove(std::string path);
 
   private:
     void Write();

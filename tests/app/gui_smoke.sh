@@ -16,7 +16,26 @@ rows=$(sed -n 's/^list rows: //p' <<<"$out")
 [ "${rows:-0}" -gt 0 ] || { echo "the list was not filled"; exit 1; }
 [ -s "$work/main-window.png" ] || { echo "no screenshot"; exit 1; }
 [ "$(head -c 8 "$work/main-window.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || { echo "not a PNG"; exit 1; }
-[ -s "$work/config/ckvd-explorer/profile.ini" ] || { echo "no profile written"; exit 1; }
+[ ! -e "$work/config/ckvd-explorer/profile.ini" ] || { echo "a screenshot wrote the profile"; exit 1; }
+is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; }
+
+# A disc image as the program's argument is opened as from the window; every dialog can be saved.
+demo_data=$(dirname "$exe")/../demo/demo-data.cue
+[ -e "$demo_data" ] || demo_data=${CKVD_DEMO_DIR:?}/demo-data.cue
+out=$(timeout 120 "$exe" "$demo_data" --screenshot "$work/argument.png" --select /DOCS/NOTES --verbose)
+grep -q "^title: CKVD_DEMO_S1" <<<"$out" || { echo "the argument's disc was not loaded: $out"; exit 1; }
+is_png "$work/argument.png" || { echo "no screenshot of the argument's disc"; exit 1; }
+for dialog in drive disc-info about; do
+    timeout 120 "$exe" --demo --screenshot "$work/$dialog.png" --dialog "$dialog"
+    is_png "$work/$dialog.png" || { echo "no screenshot of the $dialog dialog"; exit 1; }
+done
+set +e
+timeout 60 "$exe" --demo --screenshot "$work/none.png" --dialog no-such-dialog 2>/dev/null
+[ $? -eq 2 ] || { echo "an unknown dialog name was not a usage error"; exit 1; }
+timeout 60 "$exe" "$work/missing.cue" --screenshot "$work/missing.png" 2>"$work/missing.err"
+[ $? -eq 1 ] || { echo "a missing image argument did not fail the screenshot"; exit 1; }
+set -e
+grep -q "The file does not exist" "$work/missing.err" || { echo "no plain words for a missing image"; exit 1; }
 
 # A second copy while one holds the instance lock ends at once, without a window.
 "$exe" --demo >"$work/first.log" 2>&1 &

@@ -3,18 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QFile>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
 #include "app/about_dlg.h"
+#include "app/app_startup.h"
 #include "app/disc_info_dialog.h"
+#include "app/drive_dlg.h"
+#include "app/screenshot.h"
 #include "app/first_drive.h"
 #include "app/main_frm.h"
 #include "aspi/aspi_manager.h"
+#include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
@@ -26,6 +36,14 @@
 
 namespace {
 
+// Action texts, "-" for a separator.
+QStringList Texts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (QAction* a : actions)
+        texts << (a->isSeparator() ? "-" : a->text());
+    return texts;
+}
+
 TEST(UiProfile, WritesTheSectionAsNamedAndReadsItBack) {
     QTemporaryDir dir;
     QString path = dir.path() + "/sub/profile.ini";
@@ -34,16 +52,19 @@ TEST(UiProfile, WritesTheSectionAsNamedAndReadsItBack) {
         EXPECT_EQ(p.GetInt("CX", 640), 640);
         p.WriteInt("CX", 812);
         p.WriteInt("ISZOOM", 1);
+        p.WriteString("Recent Images", "Image1", "/discs/one disc.cue");
     }
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QString text = QString::fromUtf8(f.readAll());
     EXPECT_TRUE(text.startsWith("[CkvdExplorer Settings]\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nCX=812\n"));
+    EXPECT_TRUE(text.contains("[Recent Images]\nImage1=/discs/one disc.cue\n")) << text.toStdString();
     ckvd::ui::IniProfile again(path);
     EXPECT_EQ(again.GetInt("CX", 0), 812);
     EXPECT_EQ(again.GetInt("ISZOOM", 0), 1);
     EXPECT_EQ(again.GetInt("DISCMNGRNO", 7), 7);
+    EXPECT_EQ(again.GetString("Recent Images", "Image1"), "/discs/one disc.cue");
     // No temporary file is left beside the profile.
     EXPECT_EQ(QDir(dir.path() + "/sub").entryList(QDir::Files), QStringList{"profile.ini"});
 }
@@ -98,22 +119,79 @@ TEST_F(MainWindow, MenusToolBarAndStatusBar) {
     for (QAction* a : frame_->menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, (QStringList{"FIle(&F)", "Tool(&T)", "View(&V)", "Help(&H)"}));
-    QStringList file;
-    for (QAction* a : frame_->menuBar()->actions()[0]->menu()->actions())
-        file << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(file, (QStringList{"Select Drive(&S)...", "Save DiscInfomation(&W)...", "-", "Exit(&X)"}));
-    std::vector<QAction*> tools;
-    for (QAction* a : frame_->ToolBar()->actions())
-        tools.push_back(a->isSeparator() ? nullptr : a);
-    std::vector<QAction*> expected;
-    for (int command : kToolBarButtons)
-        expected.push_back(command ? frame_->Action(command) : nullptr);
-    EXPECT_EQ(tools, expected);
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()),
+              (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
+                           "Exit(&X)"}));
+    EXPECT_EQ(frame_->Action(ID_OPEN_IMAGE)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(Texts(frame_->ToolBar()->actions()),
+              (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
+                           "Disc Information(&D)", "-", "Large Icon", "Small Icon", "List", "Detail", "-",
+                           "About(&A)..."}));
+    // The view-style buttons carry their own four distinct pictures.
+    QSet<QByteArray> pictures;
+    for (int command : {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
+        QImage image = frame_->Action(command)->icon().pixmap(16, 16).toImage();
+        ASSERT_FALSE(image.isNull());
+        pictures.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+    }
+    EXPECT_EQ(pictures.size(), 4);
     EXPECT_EQ(frame_->Action(ID_VIEW_LARGEICON)->toolTip(), "Large Icon");
     EXPECT_EQ(frame_->Action(ID_SELECT_DRIVE)->statusTip(), "Select Drive");
     EXPECT_EQ(frame_->Action(ID_DISC_INFORMATION)->statusTip(), "Disc Information");
     EXPECT_EQ(frame_->statusBar()->currentMessage(), "Ready");
     EXPECT_EQ(frame_->windowTitle(), "CKVD Explorer");
+}
+
+TEST_F(MainWindow, ImagesOpenFromTheMenuADropAndTheRecentList) {
+    frame_->Model().waitBetweenTests = false;
+    frame_->ShowWindow(5);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    CLeftView* tree = frame_->GetLeftPane();
+    CKVDAppView* list = frame_->GetRightPane();
+
+    // Open Disc Image with a chosen file: tree, list and title as after Select Drive.
+    frame_->chooseImage = [this] { return QString::fromStdString(demo_[1]); };
+    frame_->Action(ID_OPEN_IMAGE)->trigger();
+    EXPECT_TRUE(tree->model()->index(0, 0).data().toString().startsWith("(Session1) Audio CD"));
+    EXPECT_EQ(list->ListModel()->index(0, 0).data().toString(), "Track01.cda");
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown[0];
+
+    // A malformed sheet: a message naming it, and the disc shown stays usable.
+    QTemporaryDir other;
+    const QString bad = other.path() + "/bad.cue";
+    QFile sheet(bad);
+    ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
+    sheet.write("FILE \"none.bin\" BINARY\n  TRACK 01 MODE1/2048\n");
+    sheet.close();
+    frame_->chooseImage = [bad] { return bad; };
+    frame_->OnOpenDiscImage();
+    ASSERT_EQ(sink_.shown.size(), 1u);
+    EXPECT_NE(sink_.shown[0].find(bad.toStdString() + ":1: "), std::string::npos) << sink_.shown[0];
+    EXPECT_EQ(list->ListModel()->index(0, 0).data().toString(), "Track01.cda");
+
+    // A dropped image is loaded the same way.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(demo_[0]))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_.get(), &drop);
+    EXPECT_EQ(sink_.shown.size(), 1u) << sink_.shown.back();
+    EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
+    EXPECT_EQ(tree->model()->rowCount(), 2);
+
+    // Both opened images head the recent list, newest first; the profile has them.
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3),
+              (QStringList{"&1 demo-data.cue", "&2 demo-audio.cue", "-"}));
+    EXPECT_EQ(profile_->GetString("Recent Images", "Image2"), demo_[1]);
+    // An entry whose file has gone: a message that names it, and the entry leaves the menu.
+    const std::string gone = other.path().toStdString() + "/gone.iso";
+    frame_->Model().Recent().Add(gone);
+    frame_->OpenRecentImage(0);
+    EXPECT_NE(sink_.shown.back().find(gone), std::string::npos) << sink_.shown.back();
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3),
+              (QStringList{"&1 demo-data.cue", "&2 demo-audio.cue", "-"}));
 }
 
 TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
@@ -198,6 +276,151 @@ TEST_F(MainWindow, ClosingWritesThePlacementToTheProfile) {
     EXPECT_EQ(read.GetInt("CY", 0), frame_->frameGeometry().height());
     EXPECT_EQ(read.GetInt("ISZOOM", -1), 0);
     EXPECT_EQ(read.GetInt("DISCMNGRNO", -1), 0);
+}
+
+TEST_F(MainWindow, MaximisedStartRestoredAndClosedKeepsThePlacementRunAfterRun) {
+    frame_.reset();
+    profile_->WriteInt("X", 40);
+    profile_->WriteInt("Y", 30);
+    profile_->WriteInt("CX", 700);
+    profile_->WriteInt("CY", 500);
+    for (int run = 0; run < 3; ++run) {
+        profile_->WriteInt("ISZOOM", 1);
+        CMainFrame frame(sink_, *profile_);
+        frame.ShowWindow(App_ShowCommand(*profile_));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        QTRY_VERIFY(frame.isMaximized());
+        frame.showNormal();
+        QTRY_VERIFY(!frame.isMaximized());
+        frame.close();
+        EXPECT_EQ(profile_->GetInt("X", 0), 40) << "run " << run;
+        EXPECT_EQ(profile_->GetInt("Y", 0), 30) << "run " << run;
+        EXPECT_EQ(profile_->GetInt("CX", 0), 700) << "run " << run;
+        EXPECT_EQ(profile_->GetInt("CY", 0), 500) << "run " << run;
+    }
+}
+
+// What the view draws of a cell: its text, cut to the text rectangle the style gives it in that cell.
+QString DrawnText(QAbstractItemView* view, const QModelIndex& index) {
+    QStyleOptionViewItem opt;
+    opt.initFrom(view);
+    opt.rect = view->visualRect(index);
+    opt.text = index.data().toString();
+    opt.features = QStyleOptionViewItem::HasDisplay;
+    if (!index.data(Qt::DecorationRole).isNull()) {
+        opt.features |= QStyleOptionViewItem::HasDecoration;
+        opt.decorationSize = view->iconSize();
+    }
+    opt.displayAlignment = Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt());
+    const QRect text = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, view);
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    return opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, text.width() - 2 * margin);
+}
+
+TEST_F(MainWindow, NumbersAndDatesShowWholeInEveryStyleAtTheFirstStartSize) {
+    frame_->ShowWindow(5);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    ASSERT_EQ(frame_->frameGeometry().size(), QSize(640, 400));
+    int device = App_StartFirstDrive(true, sink_, false);
+    ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    CKVDAppView* list = frame_->GetRightPane();
+    QTreeView* view = list->ReportView();
+    auto expectWhole = [&](const char* what) {
+        QApplication::processEvents();
+        ASSERT_GT(list->ListModel()->rowCount(), 0);
+        for (int r = 0; r < list->ListModel()->rowCount(); ++r)
+            for (int c = 1; c <= 3; ++c) {
+                QModelIndex i = list->ListModel()->index(r, c);
+                EXPECT_EQ(DrawnText(view, i), i.data().toString()) << what << " row " << r << " column " << c;
+            }
+    };
+    for (int style : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16, ID_LBNSIZE_MSF}) {
+        list->OnCommand(style);
+        expectWhole("demo disc");
+    }
+    // 10-digit sizes and LBNs, and long names, on a hand-built disc.
+    DiscModelBuilder big;
+    FileEntry* root = big.AddTree("BIG", 1);
+    big.File(root, "b.mp3", 1000000000u, 3999999999u);
+    big.File(root, "a-long-file-name-of-a-recording-that-goes-on-and-on.wav", 4294967295u, 4000000000u);
+    list->OnCommand(ID_LBNSIZE_BASE10);
+    frame_->Model().List().Clear();
+    for (int style : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16, ID_LBNSIZE_MSF}) {
+        frame_->Model().List().FillList(root->firstChild);
+        list->OnCommand(style);
+        expectWhole("10-digit sizes");
+    }
+    EXPECT_EQ(list->ListModel()->index(1, 2).data().toString(), "888888:53:25");
+    // The long name gives way, elided in the middle.
+    EXPECT_TRUE(DrawnText(view, list->ListModel()->index(1, 0)).contains(QChar(0x2026)));
+    // In the list style the cell is sized from the widest name (up to the view's width), not from the first.
+    frame_->OnViewStyle(ID_VIEW_LIST);
+    QApplication::processEvents();
+    QListView* icons = list->IconView();
+    QModelIndex longName = list->ListModel()->index(1, 0);
+    const int need = icons->fontMetrics().horizontalAdvance(longName.data().toString()) + icons->iconSize().width();
+    EXPECT_GE(icons->visualRect(longName).width(), std::min(need, icons->viewport()->width()));
+    frame_->Model().List().Clear();
+    list->Reload();
+}
+
+TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty) {
+    frame_->ShowWindow(5);
+    CDriveDlg dlg(sink_, frame_.get());
+    dlg.Prepare();
+    ASSERT_EQ(dlg.List()->topLevelItemCount(), 2);
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(0), "demo-data.cue");
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(0), QString::fromStdString(demo_[0]));
+    EXPECT_FALSE(dlg.EmptyHint()->isVisibleTo(&dlg));
+
+    std::string error;
+    ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error));
+    CDriveDlg empty(sink_, frame_.get());
+    empty.Prepare();
+    EXPECT_EQ(empty.List()->topLevelItemCount(), 0);
+    EXPECT_TRUE(empty.EmptyHint()->isVisibleTo(&empty));
+    EXPECT_TRUE(empty.EmptyHint()->text().contains("Open Disc Image"));
+}
+
+TEST_F(MainWindow, DiscInformationShowsHeadingsAndValuesWholeWithinTheScreen) {
+    frame_->ShowWindow(5);
+    int device = App_StartFirstDrive(true, sink_, false);
+    ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    DiscInfoDialog info(frame_.get());
+    QTreeWidget* list = info.List();
+    EXPECT_LE(info.width(), frame_->screen()->availableGeometry().width());
+    for (int c = 0; c < DISCINFO_COLUMNS; ++c) {
+        const int text = list->fontMetrics().horizontalAdvance(list->headerItem()->text(c));
+        EXPECT_GT(list->columnWidth(c), text) << list->headerItem()->text(c).toStdString();
+        for (int r = 0; r < list->topLevelItemCount(); ++r)
+            EXPECT_GT(list->columnWidth(c), list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)));
+    }
+}
+
+TEST_F(MainWindow, ScreenshotSelectsADirectoryOrAFileAndDrawsTheCaption) {
+    frame_->ShowWindow(5);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    int device = App_StartFirstDrive(true, sink_, false);
+    ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    std::string error;
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/DOCS/NOTES", &error)) << error;
+    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString(), "NOTES");
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString().left(10), "(Session1)");
+    EXPECT_EQ(frame_->GetRightPane()->ReportView()->currentIndex().data().toString(), "README.TXT");
+    // A name only the second session has.
+    ASSERT_TRUE(Screenshot_Select(*frame_, QString::fromUtf8("/追加").toStdString(), &error)) << error;
+    EXPECT_EQ(g_CurrentSession, 1);
+    EXPECT_FALSE(Screenshot_Select(*frame_, "/NO/SUCH", &error));
+
+    QImage shot = Screenshot_Grab(*frame_);
+    EXPECT_EQ(shot.width(), frame_->width());
+    EXPECT_GT(shot.height(), frame_->height()); // the caption above the window
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, 3), frame_->palette().color(QPalette::Highlight));
+    const QString out = dir_.path() + "/about.png";
+    ASSERT_TRUE(Screenshot_Save(*frame_, "about", out, &error)) << error;
+    EXPECT_FALSE(QImage(out).isNull());
+    EXPECT_FALSE(Screenshot_Save(*frame_, "no-such-dialog", out, &error));
 }
 
 TEST(AboutBox, ShowsVersionAndBuild) {

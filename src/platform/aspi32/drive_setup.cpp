@@ -39,6 +39,10 @@ int AddImageDrive(const std::string& path, std::string* error) {
         drives::ImageDrive* d = adapter->drive(id);
         if (d && d->device_path() == path) {
             d->change_medium(std::move(loaded.disc));
+            // The system's own poll of the drive takes the medium change's UNIT ATTENTION, as a desktop's
+            // media watcher does, so the program's spin-up does not fail on it.
+            const uint8_t testUnitReady[6] = {};
+            d->execute(testUnitReady, drives::Direction::None, {});
             return id;
         }
     }
