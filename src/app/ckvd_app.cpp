@@ -3,17 +3,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
-#include <memory>
 #include <QThread>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "app/app_startup.h"
 #include "app/first_drive.h"
 #include "app/image_open.h"
-#include "app/screenshot.h"
 #include "app/main_frm.h"
+#include "app/screenshot.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
 #include "platform/ui/ui_images.h"
@@ -33,24 +33,25 @@ void Usage(FILE* out) {
     std::string dialogs;
     for (const std::string& name : Screenshot_DialogNames())
         dialogs += (dialogs.empty() ? "" : ", ") + name;
-    std::fprintf(out,
-                 "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
-                 "                     [--view large|small|list|details] [--verbose]\n"
-                 "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]]\n"
-                 "  IMAGE              a disc image (.iso, .cue, .ccd) to open as from File > Open Disc Image\n"
-                 "                     (the first one is loaded; each goes into a drive of its own)\n"
-                 "  --image PATH       put a disc image into an image drive (repeatable)\n"
-                 "  --demo             put the built-in demo discs into image drives\n"
-                 "  --screenshot PATH  load the first drive, save a PNG of the main window (caption included)\n"
-                 "                     and exit; the profile is neither read nor written\n"
-                 "  --select PATH      with --screenshot: show the directory PATH (\"/DOCS/NOTES\"), or the\n"
-                 "                     directory of the file PATH with that file's row selected\n"
-                 "  --dialog NAME      with --screenshot: save that dialog over the main window instead\n"
-                 "                     (%s)\n"
-                 "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
-                 "  --view STYLE       the list's view style at start (details by default)\n"
-                 "  --verbose          print the number of tree items and list rows after the load\n",
-                 dialogs.c_str());
+    std::fprintf(
+        out,
+        "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
+        "                     [--view large|small|list|details] [--verbose]\n"
+        "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]]\n"
+        "  IMAGE              a disc image (.iso, .cue, .ccd) to open as from File > Open Disc Image\n"
+        "                     (the first one is loaded; each goes into a drive of its own)\n"
+        "  --image PATH       put a disc image into an image drive (repeatable)\n"
+        "  --demo             put the built-in demo discs into image drives\n"
+        "  --screenshot PATH  load the first drive, save a PNG of the main window (caption included)\n"
+        "                     and exit; the profile is neither read nor written\n"
+        "  --select PATH      with --screenshot: show the directory PATH (\"/DOCS/NOTES\"), or the\n"
+        "                     directory of the file PATH with that file's row selected\n"
+        "  --dialog NAME      with --screenshot: save that dialog over the main window instead\n"
+        "                     (%s)\n"
+        "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
+        "  --view STYLE       the list's view style at start (details by default)\n"
+        "  --verbose          print the number of tree items and list rows after the load\n",
+        dialogs.c_str());
 }
 
 // A text run shows no window, so it takes no instance guard.
@@ -215,7 +216,9 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
             PrintCounts(frame.Model());
         if (batch) {
             std::string error;
-            if (!loaded) {
+            // Without any image the window (or a dialog such as the empty drive list) is shown as it is.
+            const bool discWanted = !options.images.empty() || !options.openImages.empty();
+            if (discWanted && !loaded) {
                 std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
             } else if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
                        !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot),

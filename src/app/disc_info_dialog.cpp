@@ -3,11 +3,11 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <algorithm>
-#include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "report/lbn_size_style.h"
 
@@ -52,8 +52,8 @@ void DiscInfoDialog::FitToContents() {
     int total = 0;
     for (int c = 0; c < DISCINFO_COLUMNS; ++c) {
         m_list->resizeColumnToContents(c);
-        const int w = std::max({m_list->columnWidth(c), m_list->header()->sectionSizeHint(c),
-                                std::min(share, 40)});
+        const int w =
+            std::max({m_list->columnWidth(c), m_list->header()->sectionSizeHint(c), std::min(share, 40)});
         m_list->setColumnWidth(c, w);
         total += w;
     }

@@ -12,9 +12,9 @@
 #include "res/app_strings.h"
 
 CDriveDlg::CDriveDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
-    : QDialog(parent), m_model(sink), m_list(new QTreeWidget(this)),
-      m_empty(new QLabel(m_list->viewport())), m_open(new QPushButton("Open Disc &Image...", this)),
-      m_ok(new QPushButton("OK", this)), m_cancel(new QPushButton("Cancel", this)) {
+    : QDialog(parent), m_model(sink), m_list(new QTreeWidget(this)), m_empty(new QLabel(m_list->viewport())),
+      m_open(new QPushButton("Open Disc &Image...", this)), m_ok(new QPushButton("OK", this)),
+      m_cancel(new QPushButton("Cancel", this)) {
     setWindowTitle("Select Drive");
     setModal(true);
     resize(560, 260);

@@ -12,7 +12,7 @@ struct DriveRow {
     // with as many of its folders as tell it from another image of the same name ("a/disc.cue").
     std::string drive;
     std::string path; // device path without the trailing '/', empty when the device has none
-    std::string id;    // "%d:%d" host adapter : target
+    std::string id;   // "%d:%d" host adapter : target
     std::string vendor;
     std::string product;
 };

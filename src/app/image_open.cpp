@@ -24,7 +24,8 @@ std::string App_ImagePath(const std::string& path) {
     return absolute.lexically_normal().string();
 }
 
-std::string App_ImageFailureText(const std::string& path, ImageFailure failure, const std::string& readerError) {
+std::string App_ImageFailureText(const std::string& path, ImageFailure failure,
+                                 const std::string& readerError) {
     std::string text = "The disc image cannot be opened:\n" + path + "\n\n";
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);

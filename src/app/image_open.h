@@ -13,4 +13,5 @@ enum class ImageFailure { Unreadable, NoFreeDrive, Gone };
 // The message (UTF-8) for an image that could not be put into a drive. It names the file, says why in plain
 // words (looking at the file itself: missing, a folder, not readable) and keeps the reader's
 // "FILE:LINE: what".
-std::string App_ImageFailureText(const std::string& path, ImageFailure failure, const std::string& readerError);
+std::string App_ImageFailureText(const std::string& path, ImageFailure failure,
+                                 const std::string& readerError);

@@ -152,7 +152,8 @@ int CKVDAppView::NeededWidth(int column) const {
                       [](const auto& a, const auto& b) { return a.first > b.first; });
     int width = column == 0 ? 0 : m_report->header()->sectionSizeHint(column);
     for (size_t i = 0; i < measured; ++i)
-        width = std::max(width, m_report->sizeHintForIndex(m_model->index(lengths[i].second, column)).width());
+        width =
+            std::max(width, m_report->sizeHintForIndex(m_model->index(lengths[i].second, column)).width());
     return width;
 }
 
@@ -199,7 +200,8 @@ void CKVDAppView::FitIconGrid() {
         std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured),
                           lengths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
         for (size_t i = 0; i < measured; ++i)
-            name = std::max(name, fm.horizontalAdvance(m_model->index(lengths[i].second, 0).data().toString()));
+            name =
+                std::max(name, fm.horizontalAdvance(m_model->index(lengths[i].second, 0).data().toString()));
     }
     const int viewWidth = std::max(m_icons->viewport()->width(), 120);
     QSize cell = large ? QSize(std::max(104, fm.averageCharWidth() * 14), icon + fm.lineSpacing() * 3 + 14)
@@ -232,8 +234,8 @@ void CKVDAppView::SetStyle(Style style) {
 
 void CKVDAppView::SelectRow(int row) {
     const QModelIndex index = m_model->index(row, 0);
-    m_report->selectionModel()->setCurrentIndex(index,
-                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_report->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
     m_report->scrollTo(index);
     m_icons->scrollTo(index);
 }

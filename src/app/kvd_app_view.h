@@ -81,6 +81,6 @@ class CKVDAppView final : public QStackedWidget {
     QListView* m_icons;
     Style m_style = Style::Report;
     bool m_fitting = false;
-    int m_nameNeeds = 0; // the widest name of the rows shown, icon included
+    int m_nameNeeds = 0;      // the widest name of the rows shown, icon included
     bool m_userSized = false; // the user resized a column: a window resize keeps the widths
 };

@@ -5,9 +5,9 @@
 
 #include "app/first_drive.h"
 #include "app/image_open.h"
-#include "platform/aspi32/drive_setup.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
 #include "res/app_strings.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include "app/kvd_app_doc_model.h"
 #include "app/left_view_model.h"
-#include "app/recent_images.h"
 #include "app/list_view_model.h"
+#include "app/recent_images.h"
 #include "app/window_placement.h"
 #include "platform/ui/message_sink.h"
 #include "platform/ui/profile_store.h"
@@ -30,8 +30,8 @@ class CMainFrameModel {
     // fills the tree and selects the first session. False after a failure, whose message was shown; the
     // partial model is then released, so "No Disc" applies.
     bool LoadDisc(uint16_t device);
-    // Puts the disc image at `path` into an image drive and starts that drive as the drive dialog does. Returns
-    // the device index to load, or -1 after a message that names the file and says why.
+    // Puts the disc image at `path` into an image drive and starts that drive as the drive dialog does.
+    // Returns the device index to load, or -1 after a message that names the file and says why.
     int StartImageDrive(const std::string& path);
     // A recent-images entry was chosen: its path, or empty after "no longer exists" (the entry is removed).
     std::string TakeRecentImage(const std::string& path);

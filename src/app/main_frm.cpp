@@ -7,9 +7,9 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMimeData>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -315,9 +315,10 @@ void CMainFrame::OnOpenDiscImage() {
         path = chooseImage();
     } else {
         // Start where the last image was opened.
-        QString dir = m_model.Recent().Paths().empty()
-                          ? QDir::homePath()
-                          : QFileInfo(QString::fromStdString(m_model.Recent().Paths().front())).absolutePath();
+        QString dir =
+            m_model.Recent().Paths().empty()
+                ? QDir::homePath()
+                : QFileInfo(QString::fromStdString(m_model.Recent().Paths().front())).absolutePath();
         path = QFileDialog::getOpenFileName(this, "Open Disc Image", dir, IDS_IMAGE_FILTER);
     }
     if (!path.isEmpty())

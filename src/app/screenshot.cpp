@@ -41,7 +41,8 @@ const std::vector<DialogMaker>& Dialogs() {
              }
              return std::make_unique<DiscInfoDialog>(&frame);
          }},
-        {"about", [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+        {"about",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
              return std::make_unique<CAboutDlg>(&frame);
          }},
     };

@@ -27,7 +27,7 @@ TEST(RecentImages, NewestFirstOnceEachAtMostEightKeptInTheProfile) {
         RecentImages recent(profile);
         for (int i = 1; i <= 10; ++i)
             recent.Add("/discs/d" + std::to_string(i) + ".iso");
-        recent.Add("/discs/d5.iso"); // opened again: moves to the top, not twice in the list
+        recent.Add("/discs/d5.iso");  // opened again: moves to the top, not twice in the list
         recent.Add("/bad\nname.iso"); // a line break would not read back from the profile
     }
     EXPECT_EQ(profile.GetString("Recent Images", "Image1"), "/discs/d5.iso");
@@ -60,8 +60,9 @@ TEST(AppOptions, ImagesDocumentsAndScreenshotSwitches) {
 }
 
 TEST(DriveNames, ImagesOfTheSameNameAreToldApartByTheirFolders) {
-    EXPECT_EQ(Drive_DistinctNames({"/home/u/one/disc.cue", "/home/u/two/disc.cue", "/tmp/x.iso", "/a/b/disc.cue"}),
-              (std::vector<std::string>{"one/disc.cue", "two/disc.cue", "x.iso", "b/disc.cue"}));
+    EXPECT_EQ(
+        Drive_DistinctNames({"/home/u/one/disc.cue", "/home/u/two/disc.cue", "/tmp/x.iso", "/a/b/disc.cue"}),
+        (std::vector<std::string>{"one/disc.cue", "two/disc.cue", "x.iso", "b/disc.cue"}));
     EXPECT_EQ(Drive_DistinctNames({"/x/same/d.iso", "/y/same/d.iso"}),
               (std::vector<std::string>{"x/same/d.iso", "y/same/d.iso"}));
 }
@@ -124,10 +125,13 @@ TEST_F(ImageOpening, ImagesThatCannotBeOpenedAreNamedAndSaidWhyInPlainWords) {
     EXPECT_EQ(frame_.StartImageDrive(dir_.string()), -1);
     EXPECT_EQ(frame_.StartImageDrive(bad), -1);
     ASSERT_EQ(sink_.shown.size(), 3u);
-    EXPECT_EQ(sink_.shown[0], "The disc image cannot be opened:\n" + missing + "\n\nThe file does not exist.");
+    EXPECT_EQ(sink_.shown[0],
+              "The disc image cannot be opened:\n" + missing + "\n\nThe file does not exist.");
     EXPECT_NE(sink_.shown[1].find("It is a folder, not a disc image file."), std::string::npos);
-    EXPECT_EQ(sink_.shown[2].rfind("The disc image cannot be opened:\n" + bad + "\n\n", 0), 0u) << sink_.shown[2];
-    EXPECT_NE(sink_.shown[2].find(bad + ":1: "), std::string::npos) << sink_.shown[2]; // the reader's words stay
+    EXPECT_EQ(sink_.shown[2].rfind("The disc image cannot be opened:\n" + bad + "\n\n", 0), 0u)
+        << sink_.shown[2];
+    EXPECT_NE(sink_.shown[2].find(bad + ":1: "), std::string::npos)
+        << sink_.shown[2]; // the reader's words stay
     // Nothing was put into a drive; a good image still opens.
     EXPECT_GE(frame_.StartImageDrive(demo_[1]), 0);
 

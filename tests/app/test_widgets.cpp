@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QHeaderView>
-#include <QScreen>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QFile>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSet>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -20,9 +20,9 @@
 #include "app/app_startup.h"
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
-#include "app/screenshot.h"
 #include "app/first_drive.h"
 #include "app/main_frm.h"
+#include "app/screenshot.h"
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
@@ -358,7 +358,8 @@ TEST_F(MainWindow, NumbersAndDatesShowWholeInEveryStyleAtTheFirstStartSize) {
     QApplication::processEvents();
     QListView* icons = list->IconView();
     QModelIndex longName = list->ListModel()->index(1, 0);
-    const int need = icons->fontMetrics().horizontalAdvance(longName.data().toString()) + icons->iconSize().width();
+    const int need =
+        icons->fontMetrics().horizontalAdvance(longName.data().toString()) + icons->iconSize().width();
     EXPECT_GE(icons->visualRect(longName).width(), std::min(need, icons->viewport()->width()));
     frame_->Model().List().Clear();
     list->Reload();
@@ -393,7 +394,8 @@ TEST_F(MainWindow, DiscInformationShowsHeadingsAndValuesWholeWithinTheScreen) {
         const int text = list->fontMetrics().horizontalAdvance(list->headerItem()->text(c));
         EXPECT_GT(list->columnWidth(c), text) << list->headerItem()->text(c).toStdString();
         for (int r = 0; r < list->topLevelItemCount(); ++r)
-            EXPECT_GT(list->columnWidth(c), list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)));
+            EXPECT_GT(list->columnWidth(c),
+                      list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)));
     }
 }
 

@@ -14,7 +14,8 @@ class ProfileStore {
     virtual void WriteInt(const std::string& key, int value) = 0;
     // A text value of `section`; empty when it is not set. Writing an empty text removes the value.
     virtual std::string GetString(const std::string& section, const std::string& key) = 0;
-    virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
 };
 
 // A profile that lives in memory only.
