@@ -119,12 +119,14 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
 
 void CKVDAppView::OnInitialUpdate() {
     m_userSized = false;
+    m_measured = false;
     FitColumns();
 }
 
 void CKVDAppView::Reload() {
     m_model->Reload();
     m_userSized = false;
+    m_measured = false;
     FitColumns();
 }
 
@@ -135,40 +137,50 @@ bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
     return QStackedWidget::eventFilter(watched, event);
 }
 
-int CKVDAppView::NeededWidth(int column) const {
+std::vector<int> CKVDAppView::LongestRows(int column) const {
     // Measuring every row of a 10,000-entry directory would cost more than showing it: only the rows with
-    // the longest texts can be the widest (a few dozen at most are measured).
+    // the longest texts (blanks of the padding aside) can be the widest, and a few dozen of them are
+    // measured.
     constexpr size_t kMeasured = 48;
-    const int rows = m_content.RowCount();
     std::vector<std::pair<size_t, int>> lengths;
-    lengths.reserve(static_cast<size_t>(rows));
-    for (int r = 0; r < rows; ++r) {
-        std::string text = m_content.Text(r, column);
-        size_t n = text.size() - std::min(text.size(), text.find_first_not_of(' '));
-        lengths.emplace_back(n, r);
+    lengths.reserve(static_cast<size_t>(m_content.RowCount()));
+    for (int r = 0; r < m_content.RowCount(); ++r) {
+        const std::string text = m_content.Text(r, column);
+        lengths.emplace_back(text.size() - std::min(text.size(), text.find_first_not_of(' ')), r);
     }
     const size_t measured = std::min(kMeasured, lengths.size());
     std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured), lengths.end(),
                       [](const auto& a, const auto& b) { return a.first > b.first; });
-    int width = column == 0 ? 0 : m_report->header()->sectionSizeHint(column);
+    std::vector<int> rows;
     for (size_t i = 0; i < measured; ++i)
-        width =
-            std::max(width, m_report->sizeHintForIndex(m_model->index(lengths[i].second, column)).width());
-    return width;
+        rows.push_back(lengths[i].second);
+    return rows;
+}
+
+void CKVDAppView::MeasureColumns() {
+    for (int c = 0; c < LIST_COLUMNS; ++c) {
+        int width = c == 0 ? 0 : m_report->header()->sectionSizeHint(c);
+        for (int row : LongestRows(c))
+            width = std::max(width, m_report->sizeHintForIndex(m_model->index(row, c)).width());
+        m_needed[static_cast<size_t>(c)] = width;
+    }
+    m_nameText = 0;
+    for (int row : LongestRows(0))
+        m_nameText = std::max(
+            m_nameText, m_icons->fontMetrics().horizontalAdvance(m_model->index(row, 0).data().toString()));
+    m_measured = true;
 }
 
 void CKVDAppView::FitColumns() {
     if (m_fitting)
         return;
     m_fitting = true;
+    if (!m_measured)
+        MeasureColumns();
     if (m_style == Style::Report) {
-        std::array<int, LIST_COLUMNS> needed{};
-        for (int c = 0; c < LIST_COLUMNS; ++c)
-            needed[static_cast<size_t>(c)] = NeededWidth(c);
-        m_nameNeeds = needed[0];
         // The name keeps room for ten characters and its icon before the list scrolls sideways.
         const int minName = m_report->fontMetrics().horizontalAdvance(QString(10, 'x')) + 24;
-        const auto widths = List_FitColumns(m_report->viewport()->width(), needed, minName);
+        const auto widths = List_FitColumns(m_report->viewport()->width(), m_needed, minName);
         for (int c = 0; c < LIST_COLUMNS; ++c)
             m_report->setColumnWidth(c, widths[static_cast<size_t>(c)]);
     } else {
@@ -178,7 +190,7 @@ void CKVDAppView::FitColumns() {
 }
 
 int CKVDAppView::MissingWidth() const {
-    int total = std::max(m_report->columnWidth(0), m_nameNeeds);
+    int total = std::max(m_report->columnWidth(0), m_needed[0]);
     for (int c = 1; c < LIST_COLUMNS; ++c)
         total += m_report->columnWidth(c);
     return std::max(0, total - m_report->viewport()->width());
@@ -188,25 +200,13 @@ void CKVDAppView::FitIconGrid() {
     const bool large = m_style == Style::LargeIcon;
     const int icon = large ? 32 : 16;
     const QFontMetrics fm = m_icons->fontMetrics();
-    int name = 0;
-    m_model->SetItemSize({});
-    if (!large) {
-        // Widest name (measured on the longest few), the icon and the margins.
-        const int rows = m_content.RowCount();
-        std::vector<std::pair<size_t, int>> lengths;
-        for (int r = 0; r < rows; ++r)
-            lengths.emplace_back(m_content.Text(r, 0).size(), r);
-        const size_t measured = std::min<size_t>(48, lengths.size());
-        std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured),
-                          lengths.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (size_t i = 0; i < measured; ++i)
-            name =
-                std::max(name, fm.horizontalAdvance(m_model->index(lengths[i].second, 0).data().toString()));
-    }
     const int viewWidth = std::max(m_icons->viewport()->width(), 120);
-    QSize cell = large ? QSize(std::max(104, fm.averageCharWidth() * 14), icon + fm.lineSpacing() * 3 + 14)
-                       : QSize(std::min(icon + name + 16, viewWidth / (m_style == Style::List ? 1 : 2)),
-                               std::max(icon, fm.height()) + 6);
+    // Large icons: a fixed cell, the name wrapped under the icon. Small icons and list: the widest name, the
+    // icon and the margins, up to half the view (small icons) or all of it (list).
+    const QSize cell =
+        large ? QSize(std::max(104, fm.averageCharWidth() * 14), icon + fm.lineSpacing() * 3 + 14)
+              : QSize(std::min(icon + m_nameText + 16, viewWidth / (m_style == Style::List ? 1 : 2)),
+                      std::max(icon, fm.height()) + 6);
     m_model->SetItemSize(cell, large);
     m_icons->setGridSize(cell);
     m_icons->doItemsLayout();
@@ -215,8 +215,9 @@ void CKVDAppView::FitIconGrid() {
 void CKVDAppView::SetStyle(Style style) {
     m_style = style;
     m_userSized = false;
+    m_model->SetItemSize({});
+    m_measured = false; // measured without the icon views' cell size
     if (style == Style::Report) {
-        m_model->SetItemSize({});
         setCurrentWidget(m_report);
         FitColumns();
         return;

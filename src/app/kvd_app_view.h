@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QStackedWidget>
 #include <QTreeView>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -71,8 +72,11 @@ class CKVDAppView final : public QStackedWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // The widest of the rows' texts in `column` as the report view draws them, heading included.
-    int NeededWidth(int column) const;
+    // The rows whose texts in `column` are the longest: the only ones that can be the widest.
+    std::vector<int> LongestRows(int column) const;
+    // What each column needs to show its widest value (and heading) whole as the report view draws it, and
+    // the widest name's text; kept until the rows or the style change, so a window resize measures nothing.
+    void MeasureColumns();
     void FitIconGrid();
 
     CKVDAppViewModel& m_content;
@@ -81,6 +85,8 @@ class CKVDAppView final : public QStackedWidget {
     QListView* m_icons;
     Style m_style = Style::Report;
     bool m_fitting = false;
-    int m_nameNeeds = 0;      // the widest name of the rows shown, icon included
+    bool m_measured = false;
+    std::array<int, LIST_COLUMNS> m_needed{};
+    int m_nameText = 0;       // the widest name's text alone
     bool m_userSized = false; // the user resized a column: a window resize keeps the widths
 };

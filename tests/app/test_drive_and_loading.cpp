@@ -8,44 +8,13 @@
 #include "app/first_drive.h"
 #include "app/main_frame_model.h"
 #include "aspi/aspi_manager.h"
+#include "demo_drives.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
-#include "platform/images/demo_discs.h"
 #include "report/disc_info.h"
 #include "report/lbn_size_style.h"
 
 namespace {
-
-class DemoDrives : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        demo_ = ckvd::images::demo_disc_paths();
-        ASSERT_EQ(demo_.size(), 2u) << "demo discs missing";
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
-        std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
-        g_LbnSizeStyle = 0;
-    }
-    void TearDown() override {
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-    // Row of the dialog showing `path`.
-    static int RowOf(const CDriveDlgModel& dlg, const std::string& path) {
-        for (size_t i = 0; i < dlg.Rows().size(); ++i)
-            if (dlg.Rows()[i].path == path)
-                return static_cast<int>(i);
-        return -1;
-    }
-    CDriveDlgModel Dialog(ckvd::ui::MessageSink& sink) {
-        CDriveDlgModel dlg(sink);
-        dlg.sleep = [this](int ms) { sleeps_.push_back(ms); };
-        return dlg;
-    }
-    std::vector<std::string> demo_;
-    std::vector<int> sleeps_;
-};
 
 const std::regex kNotReady("Drive Not Ready\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
 const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");

@@ -13,9 +13,9 @@
 #include "app/main_frame_model.h"
 #include "app/recent_images.h"
 #include "aspi/aspi_manager.h"
+#include "demo_drives.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
-#include "platform/images/demo_discs.h"
 
 namespace {
 
@@ -77,15 +77,13 @@ TEST(ListColumns, StartFromTheFractionsAndGrowFromTheNameOnly) {
     EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}, 90), (std::array<int, 4>{40, 80, 80, 150}));
 }
 
-class ImageOpening : public ::testing::Test {
+// Demo drives of the image host adapter, a frame model over them and a folder for files of a test's own.
+class ImageOpening : public DemoDrives {
   protected:
     void SetUp() override {
-        demo_ = ckvd::images::demo_disc_paths();
-        ASSERT_EQ(demo_.size(), 2u) << "demo discs missing";
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
+        DemoDrives::SetUp();
         std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error;
+        ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error; // no image in a drive yet
         dir_ = fs::temp_directory_path() / ("ckvd-open-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
         frame_.waitBetweenTests = false;
@@ -93,11 +91,9 @@ class ImageOpening : public ::testing::Test {
     void TearDown() override {
         frame_.Tree().Clear();
         frame_.List().Clear();
-        Iso_Terminate();
-        Aspi_Terminate();
+        DemoDrives::TearDown();
         fs::remove_all(dir_);
     }
-    std::vector<std::string> demo_;
     fs::path dir_;
     ckvd::ui::RecordingSink sink_;
     ckvd::ui::MemoryProfile profile_;
