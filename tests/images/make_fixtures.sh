@@ -35,6 +35,17 @@ ln -f raw.img raw.bin  # cd-info looks for the .bin named like the sheet
 printf 'FILE "raw.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > raw.cue
 sox -q -n -r 22050 -c 1 -b 16 mono.wav synth 1 sine 440
 
-# The peer's view of the 2352-byte sheets.
-cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file audio.cue > audio.cd-info.txt 2>&1 || true
-cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file raw.cue > raw.cd-info.txt 2>&1 || true
+# Sheets as other tools write them: an upper-case FILE name for a lower-case .bin, with CRLF as on Windows,
+# and tracks 04-05 of a longer disc.
+cdda() { sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw "$1" synth "$2" sine 440; }
+cdda cdda.bin 4
+printf 'FILE "CDDA.BIN" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' > cdda.cue
+printf '  TRACK 02 AUDIO\r\n    INDEX 01 00:01:30\r\n' >> cdda.cue
+cdda late.bin 5
+printf 'REM tracks 4 and 5 of the disc\nFILE "late.bin" BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n' > late.cue
+printf '  TRACK 05 AUDIO\n    INDEX 01 00:02:10\n' >> late.cue
+
+# The peer's view of the 2352-byte sheets (cd-info reads the .bin named like the sheet).
+for base in audio raw cdda late; do
+    cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file "$base.cue" > "$base.cd-info.txt" 2>&1 || true
+done

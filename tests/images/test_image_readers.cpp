@@ -10,8 +10,10 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/drives/image_drive.h"
 #include "platform/images/disc_image.h"
 
+using namespace ckvd;
 using namespace ckvd::images;
 namespace fs = std::filesystem;
 
@@ -42,17 +44,36 @@ struct PeerTrack {
     long lsn;
 };
 
-// Track starts from cd-info's track list; the lead-out is number 170.
-std::vector<PeerTrack> cd_info_tracks(const std::string& file) {
+struct PeerToc {
+    int first = 0, last = 0;       // "CD-ROM Track List (F - L)"
+    std::vector<PeerTrack> tracks; // the lead-out is number 170
+};
+
+PeerToc cd_info_toc(const std::string& file) {
     std::ifstream in(file);
-    std::vector<PeerTrack> v;
+    PeerToc toc;
+    std::regex list(R"(Track List \((\d+) - (\d+)\))");
     std::regex re(R"(^\s*(\d+): \d\d:\d\d:\d\d\s+(\d+)\s)");
     for (std::string l; std::getline(in, l);) {
         std::smatch m;
-        if (std::regex_search(l, m, re))
-            v.push_back({std::stoi(m[1]), std::stol(m[2])});
+        if (std::regex_search(l, m, list)) {
+            toc.first = std::stoi(m[1]);
+            toc.last = std::stoi(m[2]);
+        } else if (std::regex_search(l, m, re)) {
+            toc.tracks.push_back({std::stoi(m[1]), std::stol(m[2])});
+        }
     }
-    return v;
+    return toc;
+}
+
+// READ TOC of `format` from an image drive, whole.
+std::vector<uint8_t> read_toc(drives::ImageDrive& drive, uint8_t format) {
+    std::vector<uint8_t> buf(4096);
+    const uint8_t cdb[10] = {0x43, 0, format, 0, 0, 0, 0, 0x10, 0x00, 0};
+    auto r = drive.execute(cdb, drives::Direction::In, buf);
+    EXPECT_EQ(r.target_status, drives::kStatusGood);
+    buf.resize(r.transferred);
+    return buf;
 }
 
 } // namespace
@@ -156,23 +177,42 @@ TEST(ImageReaders, MkdiscMsinfoAndRefusalOfAWrongSession) {
 }
 
 TEST(ImageReaders, RawSheetsAgreeWithCdInfo) {
-    for (const char* base : {"audio", "raw"}) {
+    // cdda.cue names "CDDA.BIN" for cdda.bin; late.cue holds tracks 04-05.
+    for (const char* base : {"audio", "raw", "cdda", "late"}) {
         SCOPED_TRACE(base);
-        LoadResult r = load_cue(fx(std::string(base) + ".cue"));
+        LoadResult r = load_image(fx(std::string(base) + ".cue"));
         ASSERT_TRUE(r) << r.error;
-        auto peer = cd_info_tracks(fx(std::string(base) + ".cd-info.txt"));
+        drives::ImageDrive drive(base, std::move(r.disc));
+        const DiscImage& d = *drive.disc();
+        auto peer = cd_info_toc(fx(std::string(base) + ".cd-info.txt"));
         std::vector<const Track*> ours;
-        for (const auto& s : r.disc->sessions)
+        for (const auto& s : d.sessions)
             for (const auto& t : s.tracks)
                 ours.push_back(&t);
-        ASSERT_EQ(peer.size(), ours.size() + 1) << "cd-info lists the tracks and the lead-out";
+        ASSERT_EQ(peer.tracks.size(), ours.size() + 1) << "cd-info lists the tracks and the lead-out";
         for (size_t i = 0; i < ours.size(); ++i) {
-            EXPECT_EQ(peer[i].number, ours[i]->number);
-            EXPECT_EQ(peer[i].lsn, ours[i]->start);
-            EXPECT_EQ(peer[i + 1].lsn - peer[i].lsn, static_cast<long>(ours[i]->length));
+            EXPECT_EQ(peer.tracks[i].number, ours[i]->number);
+            EXPECT_EQ(peer.tracks[i].lsn, ours[i]->start);
+            EXPECT_EQ(peer.tracks[i + 1].lsn - peer.tracks[i].lsn, static_cast<long>(ours[i]->length));
         }
-        EXPECT_EQ(peer.back().number, 170);
-        EXPECT_EQ(peer.back().lsn, r.disc->sessions.back().leadout);
+        EXPECT_EQ(peer.tracks.back().number, 170);
+        EXPECT_EQ(peer.tracks.back().lsn, d.sessions.back().leadout);
+
+        // First and last track as the drive answers READ TOC: the formatted TOC's header, A0/A1 PMIN.
+        auto formatted = read_toc(drive, 0);
+        ASSERT_GE(formatted.size(), 4u);
+        EXPECT_EQ(formatted[2], peer.first);
+        EXPECT_EQ(formatted[3], peer.last);
+        auto full = read_toc(drive, 2);
+        int a0 = 0, a1 = 0;
+        for (size_t i = 4; i + 11 <= full.size(); i += 11) {
+            if (full[i + 3] == 0xA0)
+                a0 = full[i + 8];
+            if (full[i + 3] == 0xA1)
+                a1 = full[i + 8];
+        }
+        EXPECT_EQ(a0, peer.first);
+        EXPECT_EQ(a1, peer.last);
     }
     LoadResult audio = load_cue(fx("audio.cue"));
     ASSERT_TRUE(audio);
@@ -227,7 +267,11 @@ TEST(ImageReaders, MalformedImagesAreRefusedWithFileAndLine) {
         {"FILE \"d.bin\" BINARY\n  TRACK 01 MODE9/2048\n    INDEX 01 00:00:00\n", ":2:"},
         {"FILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:20\n", ":2:"}, // past the file
         {"FILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:99:00\n", ":3:"},
-        {"FILE \"d.bin\" BINARY\n  TRACK 02 MODE1/2048\n    INDEX 01 00:00:00\n", ":2:"},
+        {"FILE \"d.bin\" BINARY\n  TRACK 00 MODE1/2048\n    INDEX 01 00:00:00\n", ":2:"},
+        {"FILE \"d.bin\" BINARY\n  TRACK 04 MODE1/2048\n    INDEX 01 00:00:00\n  TRACK 06 MODE1/2048\n",
+         ":4:"}, // a gap
+        {"FILE \"d.bin\" BINARY\n  TRACK 05 MODE1/2048\n    INDEX 01 00:00:00\n  TRACK 04 MODE1/2048\n",
+         ":4:"}, // a decrease
         {"  TRACK 01 MODE1/2048\n", ":1:"},
         {"FILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2048\n", ":2:"},
         {"REM SESSION 03\nFILE \"d.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n", ":1:"},
@@ -253,6 +297,49 @@ TEST(ImageReaders, MalformedImagesAreRefusedWithFileAndLine) {
     LoadResult s = load_ccd((dir / "short.ccd").string());
     EXPECT_FALSE(s);
     EXPECT_NE(s.error.find("runs past the end"), std::string::npos) << s.error;
+    // Track numbers from the full TOC must follow one by one too.
+    std::ifstream two(fx("two.ccd"));
+    std::string ccd((std::istreambuf_iterator<char>(two)), std::istreambuf_iterator<char>());
+    const std::string gap = std::regex_replace(ccd, std::regex("Point=0x0?2(\r?\n)"), "Point=0x3$1");
+    ASSERT_NE(gap, ccd);
+    std::ofstream(dir / "gap.ccd") << gap;
+    fs::copy_file(fx("two.img"), dir / "gap.img");
+    LoadResult g = load_ccd((dir / "gap.ccd").string());
+    EXPECT_FALSE(g);
+    EXPECT_NE(g.error.find("track 3 does not follow track 1"), std::string::npos) << g.error;
     EXPECT_FALSE(load_iso((dir / "nothing.iso").string()));
+    fs::remove_all(dir);
+}
+
+TEST(ImageReaders, FileNamesInAnyCaseAndRawTrackFilesRefused) {
+    const fs::path dir = fs::temp_directory_path() / ("ckvd-case-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string d = dir.string();
+    for (const char* name : {"dup.bin", "DUP.BIN", "Two.bin", "TWO.bin", "solo.img"})
+        std::ofstream(dir / name, std::ios::binary) << std::string(2048 * 10, '\0');
+    auto sheet = [&](const std::string& cue, const std::string& file) {
+        std::ofstream(dir / cue) << "FILE \"" << file
+                                 << "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+        return load_image(d + "/" + cue);
+    };
+    // Several files match in some case: the exact one is taken, else none is.
+    LoadResult exact = sheet("dup.cue", "DUP.BIN");
+    ASSERT_TRUE(exact) << exact.error;
+    EXPECT_EQ(exact.disc->sessions[0].tracks[0].file, d + "/DUP.BIN");
+    EXPECT_EQ(sheet("amb.cue", "two.BIN").error, d + "/amb.cue:1: ambiguous file '" + d +
+                                                     "/two.BIN': TWO.bin, Two.bin in " + d +
+                                                     " differ only in case");
+    EXPECT_EQ(sheet("gone.cue", "CDDA.BIN").error, d + "/gone.cue:1: missing file '" + d +
+                                                       "/CDDA.BIN' (no file of that name, in any case, in " +
+                                                       d + ")");
+
+    // A raw track file names the sheet beside it, whatever its case, or asks for one.
+    std::ofstream(dir / "TWO.CCD") << "";
+    EXPECT_EQ(load_image(d + "/dup.bin").error,
+              d + "/dup.bin:0: a raw track file; open the sheet " + d + "/dup.cue instead");
+    EXPECT_EQ(load_image(d + "/Two.bin").error,
+              d + "/Two.bin:0: a raw track file; open the sheet " + d + "/TWO.CCD instead");
+    EXPECT_EQ(load_image(d + "/solo.img").error,
+              d + "/solo.img:0: a raw track file; open its .cue or .ccd sheet instead");
     fs::remove_all(dir);
 }

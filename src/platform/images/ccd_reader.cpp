@@ -61,6 +61,7 @@ LoadResult load_ccd(const std::string& path) {
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     std::map<int, TrackMode> modes;
+    long lastTrackNo = 0;
     for (const auto& sec : sections) {
         if (sec.name.rfind("TRACK ", 0) == 0) {
             long n = 0, mode = 0;
@@ -120,6 +121,11 @@ LoadResult load_ccd(const std::string& path) {
         } else if (point == 0xA2) {
             s.leadout = msf_to_lba(e.pmin, e.psec, e.pframe);
         } else if (point >= 1 && point <= 99) {
+            // As on a disc, the first track may be above 1 and the rest follow it one by one.
+            if (lastTrackNo != 0 && point != lastTrackNo + 1)
+                return err(sec.line, "track " + std::to_string(point) + " does not follow track " +
+                                         std::to_string(lastTrackNo));
+            lastTrackNo = point;
             Track t;
             t.number = static_cast<uint8_t>(point);
             t.control = static_cast<uint8_t>(control);

@@ -119,12 +119,27 @@ LoadResult load_cue(const std::string& path) {
             std::string name = quoted_name(rest);
             if (name.empty())
                 return err(lineNo, "FILE without a name");
+            // Each FILE holds a track and a disc has 99; this also bounds the directory scans below.
+            if (files.size() >= 99)
+                return err(lineNo, "more FILEs than a disc has tracks");
             std::filesystem::path p =
                 std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : dir / name;
+            const auto found = files_any_case(p.string());
+            const std::string where = p.has_parent_path() ? p.parent_path().string() : ".";
+            if (found.empty())
+                return err(lineNo, "missing file '" + p.string() +
+                                       "' (no file of that name, in any case, in " + where + ")");
+            if (found.size() > 1) {
+                std::string names;
+                for (const auto& f : found)
+                    names += (names.empty() ? "" : ", ") + std::filesystem::path(f).filename().string();
+                return err(lineNo, "ambiguous file '" + p.string() + "': " + names + " in " + where +
+                                       " differ only in case");
+            }
             struct stat st {};
-            if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-                return err(lineNo, "missing file '" + p.string() + "'");
-            files.push_back({p.string(), static_cast<uint64_t>(st.st_size), lineNo});
+            if (::stat(found.front().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                return err(lineNo, "cannot read file '" + found.front() + "'");
+            files.push_back({found.front(), static_cast<uint64_t>(st.st_size), lineNo});
             tracksPerFile.emplace_back();
             continue;
         }
@@ -135,8 +150,12 @@ LoadResult load_cue(const std::string& path) {
             std::string mode;
             rs >> n >> mode;
             mode = upper(mode);
-            if (n < 1 || n > 99 || n != lastTrackNo + 1)
-                return err(lineNo, "track number out of order");
+            // The first track may be above 1 (a sheet of part of a disc); the rest follow it one by one.
+            if (n < 1 || n > 99)
+                return err(lineNo, "bad track number");
+            if (lastTrackNo != 0 && n != lastTrackNo + 1)
+                return err(lineNo, "track " + std::to_string(n) + " does not follow track " +
+                                       std::to_string(lastTrackNo));
             PendingTrack t;
             t.line = lineNo;
             t.session = session;

@@ -86,10 +86,15 @@ struct LoadResult {
 // A refusal of `path` at `line`: no disc, the message "FILE:LINE: what".
 LoadResult load_failure(const std::string& path, int line, const std::string& what);
 
+// The regular files `path` may mean: itself when it exists as written, else the files of its directory
+// whose names equal its last part in any ASCII case, sorted (Windows sheets name "CDDA.BIN" for cdda.bin).
+std::vector<std::string> files_any_case(const std::string& path);
+
 LoadResult load_iso(const std::string& path);
 LoadResult load_cue(const std::string& path);
 LoadResult load_ccd(const std::string& path);
-// Picks the reader from the extension (.iso, .cue, .ccd; anything else is read as .iso).
+// Picks the reader from the extension: .cue, .ccd, else .iso. A raw track file (.bin, .img) is refused with
+// the sheet to open instead, since only the sheet knows its tracks.
 LoadResult load_image(const std::string& path);
 
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data

@@ -1,5 +1,7 @@
 // Addresses, session layout and the full TOC a recorder leaves on a CD-R.
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 
 #include "platform/images/disc_image.h"
 
@@ -122,14 +124,57 @@ LoadResult load_failure(const std::string& path, int line, const std::string& wh
     return r;
 }
 
+namespace {
+
+std::string lower(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+std::vector<std::string> files_any_case(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec))
+        return {path};
+    const fs::path p(path);
+    const std::string want = lower(p.filename().string());
+    std::vector<std::string> found;
+    if (want.empty())
+        return found;
+    fs::directory_iterator it(p.has_parent_path() ? p.parent_path() : fs::path("."), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code fileEc;
+        if (lower(it->path().filename().string()) == want && it->is_regular_file(fileEc))
+            found.push_back((p.parent_path() / it->path().filename()).string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 LoadResult load_image(const std::string& path) {
-    auto ext = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::filesystem::path p(path);
+    const std::string ext = lower(p.extension().string());
     if (ext == ".cue")
         return load_cue(path);
     if (ext == ".ccd")
         return load_ccd(path);
+    if (ext == ".bin" || ext == ".img") {
+        // Name the sheet of the same stem beside it; CloneCD writes .img, CDRWIN .bin.
+        const char* sheets[2] = {".cue", ".ccd"};
+        if (ext == ".img")
+            std::swap(sheets[0], sheets[1]);
+        for (const char* sheet : sheets) {
+            std::filesystem::path s = p;
+            auto found = files_any_case(s.replace_extension(sheet).string());
+            if (!found.empty())
+                return load_failure(path, 0,
+                                    "a raw track file; open the sheet " + found.front() + " instead");
+        }
+        return load_failure(path, 0, "a raw track file; open its .cue or .ccd sheet instead");
+    }
     return load_iso(path);
 }
 
