@@ -259,6 +259,11 @@ int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uin
         if (srb.SRB_TargStat == kCheckCondition && (srb.SenseArea[2] & 0x0F) == kUnitAttention)
             break;
     }
+    // A queued command that failed was answered SS_PENDING (0) at submission; its request's own status
+    // (SS_ERR) is returned instead, and a request given up while still pending counts as aborted, so that
+    // no failure ever reaches a caller, or a message, as code 0.
+    if (submitted == SS_PENDING)
+        return srb.SRB_Status != SS_PENDING ? srb.SRB_Status : SS_ABORTED;
     return static_cast<int>(submitted);
 }
 

@@ -17,7 +17,7 @@ int Iso_AnalyzeDirectory(uint16_t device);
 int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer);
 
 // Character conversion. Writes at most `capacity` bytes and always terminates the text; stops before a
-// character that would not fit whole.
+// character that would not fit whole. A character without a JIS X 0208 code becomes "?".
 void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t length, uint16_t ucs2,
                    uint16_t bigEndian);
 uint16_t Jis_FromUnicode(uint16_t codePoint);

@@ -125,9 +125,16 @@ void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t len
             dest[out++] = static_cast<char>(Fold(low));
             continue;
         }
+        const uint16_t sjis = Jis_ToSjis(Jis_FromUnicode(static_cast<uint16_t>(high << 8 | low)));
+        if (sjis == 0) {
+            // No JIS X 0208 code: a "?" keeps the rest of the text (and tells two such names apart).
+            if (out + 1 > room)
+                break;
+            dest[out++] = '?';
+            continue;
+        }
         if (out + 2 > room)
             break;
-        const uint16_t sjis = Jis_ToSjis(Jis_FromUnicode(static_cast<uint16_t>(high << 8 | low)));
         dest[out++] = static_cast<char>(sjis >> 8);
         dest[out++] = static_cast<char>(sjis & 0xFF);
     }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_set>
+#include <iterator>
+#include <map>
 #include <vector>
 
 #include "aspi/aspi_manager.h"
@@ -24,7 +25,6 @@ std::array<uint8_t, kBufferSize> s_Descriptor{};
 std::array<uint8_t, kBufferSize> s_Sector{};
 std::vector<FileEntry*> s_Index; // directory number k at [k - 1]
 std::vector<FileEntry*> s_Tail;  // last entry of each indexed directory's child list
-std::unordered_set<uint32_t> s_DirectoriesRead;
 FileEntry* s_CurrentNode = nullptr;
 size_t s_CurrentIndex = 0; // index slot of the current directory (s_Index.size() when none)
 
@@ -44,13 +44,41 @@ void SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
     }
 }
 
-// Number of blocks of an extent that lie inside the session, so that no disc-given length makes the
-// buffer larger than the recorded area.
+// One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
+// else the end of the disc. Earlier sessions' blocks count (a later session refers to their files).
+uint64_t SessionEnd(const SessionEntry* s) {
+    const uint64_t discEnd = uint64_t(s->lastBlock) + 1;
+    if (s->leadOut != 0 && s->leadOut < discEnd && int32_t(s->leadOut) > 0)
+        return s->leadOut;
+    return discEnd;
+}
+
+// Number of blocks of an extent that lie inside the session, so that no disc-given length costs more than
+// the recorded area it claims; 0 for an extent that starts past it.
 uint64_t BlocksInsideSession(const SessionEntry* s, uint32_t lbn, uint64_t blocks) {
-    if (lbn > s->lastBlock)
-        return blocks; // the read itself fails
-    uint64_t room = uint64_t(s->lastBlock) - lbn + 1;
-    return std::min(blocks, room);
+    const uint64_t end = SessionEnd(s);
+    if (lbn >= end)
+        return 0;
+    return std::min(blocks, end - lbn);
+}
+
+// Blocks of the session walked as directory records so far, as [first, end) runs keyed by first block.
+std::map<uint64_t, uint64_t> s_Walked;
+
+// Blocks of the run [lbn, lbn + blocks) not yet walked, counted from lbn up to the first walked block; the
+// run counted is marked walked.
+uint64_t TakeUnwalked(uint64_t lbn, uint64_t blocks) {
+    auto next = s_Walked.upper_bound(lbn);
+    if (next != s_Walked.begin()) {
+        auto prev = std::prev(next);
+        if (prev->second > lbn)
+            return 0; // lbn itself was walked
+    }
+    if (next != s_Walked.end())
+        blocks = std::min(blocks, next->first - lbn);
+    if (blocks > 0)
+        s_Walked.emplace(lbn, lbn + blocks);
+    return blocks;
 }
 
 // The last entry of a directory's child list: kept per indexed directory, found by a walk otherwise.
@@ -140,7 +168,13 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
     s_Descriptor.fill(0);
-    for (uint64_t lbn = s->pvdLbn; lbn <= 0xFFFFFFFFull; ++lbn) {
+    // The last Joliet descriptor serves when there is one, else the last primary one, in whatever order
+    // they come (ECMA-119 8.4, 8.5; Joliet).
+    std::array<uint8_t, kBufferSize> primary{};
+    bool havePrimary = false, haveJoliet = false;
+    // The set cannot run past the session's recorded area; each block is read once.
+    const uint64_t end = SessionEnd(s);
+    for (uint64_t lbn = s->pvdLbn; lbn < end; ++lbn) {
         s_Sector.fill(0);
         int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn), bl, 1, s_Sector.data());
         if (rc != ASPI_OK)
@@ -149,17 +183,28 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         if (memcmp(d + 1, "CD001", 5) != 0)
             return ISO_ERR_DESCRIPTOR;
         const uint8_t type = d[0], version = d[6];
-        if (version != 1)
-            return ISO_ERR_DESCRIPTOR;
-        if (type == 1) {
-            s_Descriptor = s_Sector;
-        } else if (type == 2) {
+        if (type == 255 && version == 1) {
+            if (haveJoliet)
+                return ISO_OK; // already in s_Descriptor
+            if (!havePrimary)
+                return ISO_ERR_DESCRIPTOR; // a set without a primary descriptor describes no volume
+            s_Descriptor = primary;
+            return ISO_OK;
+        }
+        if (type == 1 && version == 1) {
+            primary = s_Sector;
+            havePrimary = true;
+        } else if (type == 2 && version == 1) {
             const bool joliet = d[7] == 0 && d[88] == 0x25 && d[89] == 0x2F &&
                                 (d[90] == 0x40 || d[90] == 0x43 || d[90] == 0x45);
-            if (joliet)
+            if (joliet) {
                 s_Descriptor = s_Sector;
-        } else if (type == 255) {
-            return ISO_OK;
+                haveJoliet = true;
+            }
+        } else if ((type == 0 || type == 3) && version == 1) {
+            // A boot record (El Torito) or a volume partition descriptor: nothing of the file tree.
+        } else if (type == 2 && version == 2) {
+            // The enhanced volume descriptor of ISO 9660:1999: the primary (or Joliet) one serves.
         } else {
             return ISO_ERR_DESCRIPTOR;
         }
@@ -187,11 +232,11 @@ int Iso_AnalyzeDirectory(uint16_t device) {
         return ISO_OK;
     const uint32_t length = Le32(first, 10);
     dir->size = length;
-    // A directory extent met before (listed twice, or a table pointing back) is not listed again.
-    if (!s_DirectoriesRead.insert(dir->lbn).second)
+    // Each block of the session is walked as directory records once: a directory listed twice, or one whose
+    // extent runs into blocks walked before (a disc-given length of 4 GiB), stops where they begin.
+    const uint64_t blocks = TakeUnwalked(dir->lbn, BlocksInsideSession(s, dir->lbn, length / bl));
+    if (blocks == 0)
         return ISO_OK;
-
-    const uint64_t blocks = BlocksInsideSession(s, dir->lbn, length / bl);
     std::vector<uint8_t> extent;
     std::span<const uint8_t> data = first;
     if (blocks > 1) {
@@ -229,12 +274,15 @@ int Iso_AnalyzePathTable(uint16_t device) {
     FileEntry* volume = tree->root;
     s_Index.clear();
     s_Tail.clear();
-    s_DirectoriesRead.clear();
+    s_Walked.clear();
 
     const std::span<const uint8_t> desc(s_Descriptor);
     const uint32_t tableSize = Le32(desc, 132);
     const uint32_t tableLbn = Le32(desc, 140);
+    // A table that starts past the session is refused before anything is allocated for it.
     const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
+    if (blocks == 0)
+        return ISO_ERR_DESCRIPTOR;
     std::vector<uint8_t> table;
     try {
         table.assign(blocks * bl, 0);
@@ -347,7 +395,7 @@ int Iso_AnalyzeDataSessions(uint16_t device) {
     }
     s_Index.clear();
     s_Tail.clear();
-    s_DirectoriesRead.clear();
+    s_Walked.clear();
     s_CurrentNode = nullptr;
     return result;
 }

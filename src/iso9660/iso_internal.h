@@ -46,9 +46,11 @@ inline uint16_t Be16(std::span<const uint8_t> b, size_t off) {
     return uint16_t(b[off] << 8 | b[off + 1]);
 }
 
-// A TOC time as a logical block address, in signed arithmetic: times before 00:02:00 are negative.
+// A TOC time as a logical block address, in signed arithmetic: times before 00:02:00 are negative, and a
+// time at or above 90:00:00 lies in the lead-in, which MMC numbers from -450150 (97:27:00 is -11,400).
 inline int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
-    return (int32_t(m) * 60 + int32_t(s)) * 75 + int32_t(f) - 150;
+    const int32_t frames = (int32_t(m) * 60 + int32_t(s)) * 75 + int32_t(f);
+    return m >= 90 ? frames - 450150 : frames - 150;
 }
 
 } // namespace iso_internal

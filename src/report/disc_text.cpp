@@ -110,11 +110,12 @@ std::string Report_TocText() {
     const SessionEntry* first = g_DiscModel->firstSession;
     for (const SessionEntry* s = first; s; s = s->next) {
         std::string type = Report_DiscTypeName(s->type, first->type);
-        out += format("session %u %s %u %u %u %u %u\n", s->sessionNumber, type.c_str(), s->lastBlock,
-                      s->blockLength, s->leadIn, s->leadOut, s->nextProgramArea);
+        // TOC addresses are signed: before 00:02:00 and in the lead-in (90:00:00 and later) they are negative.
+        out += format("session %u %s %u %u %d %d %d\n", s->sessionNumber, type.c_str(), s->lastBlock,
+                      s->blockLength, int32_t(s->leadIn), int32_t(s->leadOut), int32_t(s->nextProgramArea));
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            out += format("%u %u %s %u %u %u\n", s->sessionNumber, t->trackNumber, type.c_str(), t->address,
-                          t->size, s->pvdLbn);
+            out += format("%u %u %s %d %u %u\n", s->sessionNumber, t->trackNumber, type.c_str(),
+                          int32_t(t->address), t->size, s->pvdLbn);
     }
     return out;
 }

@@ -320,18 +320,18 @@ TEST_F(AspiCommands, IndexPastTheListIs243AndLeavesTheCurrentDevice) {
 
 TEST_F(AspiCommands, UnitAttentionIsSubmittedOnceAndReturnedAtOnce) {
     drive0->script.push_back(drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged));
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING); // queued, then failed
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR); // queued, then failed: never 0
     EXPECT_EQ(GetStats().exec_submissions, 1u);
     EXPECT_EQ(Aspi_TestUnitReady(0), ASPI_OK); // the attention is reported once
 }
 
 TEST_F(AspiCommands, OtherFailuresAreSubmittedTwice) {
     drive0->script.assign(2, drives::check_condition(drives::kSenseNotReady, 0x04, 0x01));
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING);
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR);
     EXPECT_EQ(GetStats().exec_submissions, 2u);
 
     drive0->script.assign(2, ckvd::testing::transport_failure());
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING);
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR);
     EXPECT_EQ(GetStats().exec_submissions, 4u);
 
     drive0->script.assign(1, drives::check_condition(drives::kSenseIllegalRequest, 0x24));
@@ -365,7 +365,7 @@ TEST_F(AspiCommands, PollingPathWhenNoEventCanBeCreated) {
 TEST_F(AspiCommands, PollingGivesUpOnARequestThatStaysPending) {
     SetCreateEventFails(true);
     SetExecStaysPending(true);
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING);
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ABORTED);
     EXPECT_EQ(GetStats().exec_submissions, 2u); // given up, then retried once
     EXPECT_EQ(GetStats().sleeps, 2 * ASPI_POLL_LIMIT);
 }
@@ -409,7 +409,7 @@ TEST_F(AspiCommands, ReadCapacityConvertsAndWritesOnlyOnSuccess) {
 
     lba = length = 7;
     drive0->script.assign(2, drives::check_condition(drives::kSenseNotReady, drives::kAscMediumNotPresent));
-    EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), SS_PENDING);
+    EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), SS_ERR);
     EXPECT_EQ(lba, 7u);
     EXPECT_EQ(length, 7u);
 }

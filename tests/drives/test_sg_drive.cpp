@@ -228,7 +228,7 @@ TEST_F(SgBackEnd, ManagerFindsAndReadsAnSgDrive) {
     Aspi_AssignRootPaths();
     EXPECT_STREQ(g_DeviceList->driveRootPath, "/dev/sr0/");
     const size_t before = kernel.requests.size();
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_PENDING); // NOT READY, retried once
+    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR); // NOT READY, retried once
     EXPECT_EQ(kernel.requests.size(), before + 2);
     Aspi_Terminate();
     SetHostAdapters({});

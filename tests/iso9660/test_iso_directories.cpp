@@ -79,17 +79,40 @@ TEST_F(Directories, JolietNamesUnlessItsFlagsByteIsSet) {
     }
 }
 
-TEST_F(Directories, BootRecordBeforeTerminatorFails) {
-    TwoLevelTree();
-    drive->at(17) = Descriptor(0);
-    drive->at(18) = Descriptor(255);
-    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+TEST_F(Directories, DescriptorSetPassesOverBootPartitionAndEnhancedDescriptorsAndPrefersJoliet) {
+    Directory proot, jroot;
+    proot.self(50, 2048, 50).add("PRIMARY.TXT;1", 100, 5);
+    jroot.self(60, 2048, 60).add(Ucs2Be(u"joliet.txt"), 100, 5);
+    const Sector primary = VolumeDescriptor(1, "VOLUME", 10, 40, 50, 2048);
+    const Sector joliet = VolumeDescriptor(2, Ucs2Be(u"JV"), 10, 42, 60, 2048, 0x45);
+    PlaceBytes(*drive, 40, PathTable().root(50).bytes, 2);
+    PlaceBytes(*drive, 42, PathTable().root(60).bytes, 2);
+    proot.place(*drive, 50);
+    jroot.place(*drive, 60);
+    auto analyzeSet = [&](const std::vector<Sector>& set) {
+        for (size_t i = 0; i < set.size(); ++i)
+            drive->at(16 + uint32_t(i)) = set[i];
+        const int rc = Analyze();
+        return rc == 1 ? ChildNames(g_DiscModel->firstTree->root) : std::vector<std::string>{std::to_string(rc)};
+    };
+    // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
+    // (2, version 2) describe no file tree: the primary one serves.
+    EXPECT_EQ(analyzeSet({primary, Descriptor(0), Descriptor(3), Descriptor(2, 2), Descriptor(255)}),
+              std::vector<std::string>{"PRIMARY.TXT;1"});
+    // A Joliet descriptor is kept whatever comes after it.
+    EXPECT_EQ(analyzeSet({joliet, Descriptor(0), primary, Descriptor(255)}),
+              std::vector<std::string>{"joliet.txt"});
+    // A set without a primary descriptor describes no volume.
+    EXPECT_EQ(analyzeSet({Descriptor(0), Descriptor(255)}), std::vector<std::string>{"4098"});
 }
 
-TEST_F(Directories, DescriptorOfOtherVersionFails) {
-    TwoLevelTree();
-    drive->at(17) = Descriptor(255, 2);
-    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+TEST_F(Directories, DescriptorOfReservedTypeOrOtherVersionFails) {
+    for (auto [type, version] : {std::pair<uint8_t, uint8_t>{4, 1}, {254, 1}, {255, 2}, {1, 2}, {0, 2}}) {
+        TwoLevelTree();
+        drive->at(17) = Descriptor(type, version);
+        drive->at(18) = Descriptor(255);
+        EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR) << int(type) << "/" << int(version);
+    }
 }
 
 TEST_F(Directories, ThreeBlockDirectoryListsEveryBlockOnceInOrder) {

@@ -57,6 +57,44 @@ TEST_F(Malformed, PathTableSizeFarBeyondTheDiscIsBounded) {
     EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
 }
 
+TEST_F(Malformed, PathTablePastTheSessionIsRefusedBeforeAnythingIsRead) {
+    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
+    isotest::PutBoth32(&drive->at(16)[132], 0xFFFFFFF0u);
+    drive->at(16)[140] = 0x00; // type L table at block 0x7FFFFF00
+    drive->at(16)[141] = 0xFF;
+    drive->at(16)[142] = 0xFF;
+    drive->at(16)[143] = 0x7F;
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    for (const auto& r : drive->reads)
+        EXPECT_LT(r.lba, 1000u);
+}
+
+TEST_F(Malformed, EveryBlockIsWalkedAsDirectoryRecordsOnce) {
+    // Directories that claim 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
+    // session, Y from 25 up to where X began.
+    Directory root;
+    root.self(20, 2048, 20).add("R;1", 5, 1).add("X", 30, 0xFFFFF800u, 2).add("Y", 25, 0xFFFFF800u, 2);
+    PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
+    for (uint32_t b = 21; b < 1000; ++b) {
+        Directory d; // file data shaped like directory records
+        d.self(b, 0xFFFFF800u, 20).add("F" + std::to_string(b) + ";1", 5, 1);
+        d.place(*drive, b);
+    }
+    ASSERT_EQ(Analyze(), 1);
+    const FileEntry* v = g_DiscModel->firstTree->root;
+    EXPECT_EQ(ChildNames(v), (std::vector<std::string>{"R;1", "X", "Y"}));
+    EXPECT_EQ(g_DiscModel->firstTree->fileCount, 1u + 970u + 5u);
+    const FileEntry* y = v->firstChild;
+    while (y && std::string(y->name) != "Y")
+        y = y->nextSibling;
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(ChildNames(y), (std::vector<std::string>{"F25;1", "F26;1", "F27;1", "F28;1", "F29;1"}));
+    uint64_t sectors = 0;
+    for (const auto& r : drive->reads)
+        sectors += r.count;
+    EXPECT_LT(sectors, 1100u);
+}
+
 TEST_F(Malformed, DirectoryRecordsOutsideTheirBlock) {
     Directory root;
     root.self(20, 2048, 20).add("GOOD;1", 5, 1);

@@ -105,7 +105,10 @@ int open_device(const std::string& devicePath) {
     return -1;
 }
 
-int load_disc(const std::string& arg) {
+// Loads the disc of DRIVE; its device index, or -1 after the failure was printed. With `analysis`, a disc
+// whose TOC was read is kept even when the analysis of its file systems failed: the result goes there and
+// the caller reports it after what it can show.
+int load_disc(const std::string& arg, int* analysis = nullptr) {
     std::vector<std::string> images;
     std::string devicePath;
     if (!resolve_drive(arg, images, devicePath) || !install_drives(images))
@@ -115,6 +118,10 @@ int load_disc(const std::string& arg) {
         return -1;
     int rc = Iso_AnalyzeDisc(static_cast<uint16_t>(index));
     if (rc != 1) {
+        if (analysis && g_DiscModel && g_DiscModel->firstSession) {
+            *analysis = rc;
+            return index;
+        }
         fail("ISO9660 FileSystem Analyze Error", rc);
         return -1;
     }
@@ -170,9 +177,14 @@ int cmd_toc(int argc, char** argv) {
     Engine engine;
     if (engine.failed)
         return fail(engine.failed, engine.result);
-    if (load_disc(argv[0]) < 0)
+    int analysis = 1;
+    if (load_disc(argv[0], &analysis) < 0)
         return kExitFailure;
+    // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
     std::fputs(Report_TocText().c_str(), stdout);
+    std::fflush(stdout);
+    if (analysis != 1)
+        return fail("ISO9660 FileSystem Analyze Error", analysis);
     return 0;
 }
 
