@@ -73,6 +73,28 @@ for n in 2 3; do
     dd if="$work/s$n.iso" of="$work/prev.img" bs=2048 seek="$next" conv=notrunc status=none
 done
 
+# Bootable discs (an El Torito boot record in the descriptor set) and an ISO 9660:1999 disc (an enhanced
+# volume descriptor, type 2 version 2).
+t="$work/boot"
+mkdir -p "$t/BOOT" "$t/DATA"
+head -c 2048 /dev/zero > "$t/BOOT/BOOT.IMG"
+printf 'data\n' > "$t/DATA/FILE.TXT"
+gen -J -R -V "BOOT_GENISO" -b BOOT/BOOT.IMG -no-emul-boot -boot-load-size 4 -o "$out/boot_genisoimage.iso" "$t"
+xorriso -as mkisofs -quiet -J -R -V "BOOT_XORRISO" -b BOOT/BOOT.IMG -no-emul-boot -boot-load-size 4 \
+    -o "$out/boot_xorriso.iso" "$t" 2>/dev/null
+t="$work/level4"
+mkdir -p "$t/a directory of ISO 9660-1999"
+printf 'v2\n' > "$t/a directory of ISO 9660-1999/a long name; with.punctuation.txt"
+genisoimage -quiet -iso-level 4 -V "LEVEL4_1999" -o "$out/iso_level4.iso" "$t"
+
+# Joliet names with characters that have no JIS X 0208 code among others that have one.
+t="$work/names"
+mkdir -p "$t"
+for n in "€uro.txt" "①circled.txt" "한국어.txt" "～wave.txt" "Ελληνικά.txt" "简体中文.txt" "音楽.txt"; do
+    printf 'n\n' > "$t/$n"
+done
+gen -J -R -V "NAMES" -o "$out/names.iso" "$t"
+
 # An audio disc of three tracks.
 tracks=()
 for n in 1 2 3; do

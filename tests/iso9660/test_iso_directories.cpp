@@ -93,7 +93,8 @@ TEST_F(Directories, DescriptorSetPassesOverBootPartitionAndEnhancedDescriptorsAn
         for (size_t i = 0; i < set.size(); ++i)
             drive->at(16 + uint32_t(i)) = set[i];
         const int rc = Analyze();
-        return rc == 1 ? ChildNames(g_DiscModel->firstTree->root) : std::vector<std::string>{std::to_string(rc)};
+        return rc == 1 ? ChildNames(g_DiscModel->firstTree->root)
+                       : std::vector<std::string>{std::to_string(rc)};
     };
     // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
     // (2, version 2) describe no file tree: the primary one serves.

@@ -1,6 +1,7 @@
 // Discs made by genisoimage, xorriso, sox and ckvd-mkdisc, loaded through the image drives and the real
 // ASPI manager; each session's model is compared with what isoinfo or xorriso lists for it.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <array>
 #include <cstdio>
@@ -261,6 +262,57 @@ TEST_F(Fixture, ThreeSessionsEachMatchIsoinfo) {
     EXPECT_EQ(last.at("/ONE/FIRST.TXT").lbn, ModelListing(Tree(0)).at("/ONE/FIRST.TXT").lbn);
     EXPECT_STREQ(Tree(2)->root->name, "SESSION_3       ");
     EXPECT_EQ(g_CurrentSession, 3);
+}
+
+TEST_F(Fixture, BootableAndIso9660Of1999DiscsMatchIsoinfo) {
+    for (const char* name : {"boot_genisoimage.iso", "boot_xorriso.iso", "iso_level4.iso"}) {
+        ASSERT_EQ(Load(name), 1) << name;
+        const Listing ours = ModelListing(Tree(0));
+        ExpectSameListing(ours,
+                          IsoinfoListing(std::string(name) == "iso_level4.iso"
+                                             ? "-i " + kDir + "/" + name
+                                             : "-J -i " + kDir + "/" + name),
+                          true, name);
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+}
+
+// Each character of a UTF-8 name as glibc's SHIFT_JIS converter has it: kept where it has a JIS X 0208 code
+// (or is ASCII), "?" where it has none.
+std::string WithQuestionMarks(const std::string& utf8) {
+    std::string out;
+    iconv_t cd = iconv_open("SHIFT_JIS", "UTF-8");
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        std::string ch = utf8.substr(i, n), sjis(8, '\0');
+        i += n;
+        char* in = ch.data();
+        char* o = sjis.data();
+        size_t inLeft = ch.size(), outLeft = sjis.size();
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const bool converted = iconv(cd, &in, &inLeft, &o, &outLeft) != size_t(-1);
+        const size_t bytes = sjis.size() - outLeft;
+        const bool jis =
+            n == 1 || (converted && bytes == 2 && uint8_t(sjis[0]) >= 0x81 && uint8_t(sjis[0]) <= 0xEF);
+        out += jis ? ch : "?";
+    }
+    iconv_close(cd);
+    return out;
+}
+
+TEST_F(Fixture, CharactersWithoutJisCodeBecomeQuestionMarksAndTheNamesGoOn) {
+    ASSERT_EQ(Load("names.iso"), 1);
+    const Listing ours = ModelListing(Tree(0));
+    const Listing peer = XorrisoFiles(kDir + "/names.iso");
+    ASSERT_EQ(peer.size(), 7u);
+    for (const auto& [path, e] : peer)
+        EXPECT_TRUE(ours.count(WithQuestionMarks(path))) << path << " as " << WithQuestionMarks(path);
+    for (const char* name : {"/?uro.txt", "/?circled.txt", "/???.txt", "/?wave.txt", "/Ελληνικ?.txt",
+                             "/?体中文.txt", "/音楽.txt"})
+        EXPECT_TRUE(ours.count(name)) << name;
+    EXPECT_EQ(ours.size(), 7u);
 }
 
 TEST_F(Fixture, AudioDiscBecomesTrackFiles) {

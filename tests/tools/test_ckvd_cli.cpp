@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,6 +100,27 @@ TEST(CkvdCli, TocOfTheTwoSessionDemoDisc) {
     EXPECT_EQ(std::stol(t2[5]), start2 + 16);
     // Session 1's B0 names the program area of session 2 (150 pregap sectors before its track).
     EXPECT_EQ(std::stol(s1[7]), start2 - 150);
+    // Session 1's C0 lead-in start (97:xx:xx) lies in the lead-in: a negative address, printed signed.
+    EXPECT_LT(std::stol(s1[5]), 0) << lines[0];
+    EXPECT_GT(std::stol(s1[5]), -22500) << lines[0];
+}
+
+TEST(CkvdCli, TocIsShownWhenTheDiscHasNoIso9660FileSystem) {
+    // Twenty blocks of zeros: a data track whose block 16 is no volume descriptor (as on a UDF-only disc).
+    char path[] = "/tmp/ckvd-cli-noiso-XXXXXX.iso";
+    int fd = mkstemps(path, 4);
+    ASSERT_GE(fd, 0);
+    const std::string zeros(20 * 2048, '\0');
+    ASSERT_EQ(write(fd, zeros.data(), zeros.size()), ssize_t(zeros.size()));
+    close(fd);
+    CliRun r = run(std::string("toc ") + path);
+    unlink(path);
+    EXPECT_EQ(r.status, 1) << r.out;
+    auto lines = r.lines();
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(fields(lines[0])[0], "session");
+    EXPECT_EQ(fields(lines[1])[1], "1");
+    EXPECT_EQ(lines[2], "ckvd: ISO9660 FileSystem Analyze Error Code 1002");
 }
 
 TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
