@@ -1,6 +1,10 @@
 // The image drive as an MMC initiator sees it, over in-memory discs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 #include "disc_builder.h"
 #include "platform/drives/image_drive.h"
 
@@ -290,6 +294,70 @@ TEST(ImageDriveAudio, AudioBlocksAreNotReadableAsData) {
 
     Answer cap = run(drive, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8);
     EXPECT_EQ(be32(&cap.data[0]), 299u);
+}
+
+// A data track of raw 2352-byte sectors (user data at 16) in its own file, cut to `stored_bytes` when given.
+images::Track raw_data_track(const std::string& name, uint8_t number, images::lba_t start, uint32_t length,
+                             uint64_t stored_bytes = UINT64_MAX) {
+    images::Track t;
+    t.number = number;
+    t.control = 0x04;
+    t.mode = images::TrackMode::Mode1;
+    t.start = start;
+    t.length = length;
+    t.file = (std::filesystem::path(::testing::TempDir()) / ("ckvd-drives-" + name + ".bin")).string();
+    t.sector_size = 2352;
+    t.user_offset = 16;
+    std::vector<char> bytes(size_t{length} * 2352, 0x55);
+    for (uint32_t n = 0; n < length; ++n)
+        for (size_t i = 0; i < 2048; ++i)
+            bytes[n * 2352 + 16 + i] =
+                static_cast<char>(sector_byte(start + static_cast<images::lba_t>(n), i));
+    bytes.resize(std::min<uint64_t>(bytes.size(), stored_bytes));
+    std::ofstream(t.file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), std::streamsize(bytes.size()));
+    return t;
+}
+
+void expect_blocks(const Answer& a, images::lba_t first, uint32_t count) {
+    for (size_t i = 0; i < size_t{count} * 2048; ++i)
+        ASSERT_EQ(a.data[i], sector_byte(first + static_cast<images::lba_t>(i / 2048), i % 2048)) << i;
+}
+
+TEST(ImageDriveFiles, AFileShorterThanItsTrackEndsTheTransferAtItsLastWholeBlock) {
+    DiscBuilder builder("short");
+    images::Session s;
+    s.number = 1;
+    s.tracks.push_back(builder.data_track(1, 0, 100));
+    s.leadout = 100;
+    std::filesystem::resize_file(s.tracks[0].file, 40 * 2048 + 1000);
+    ImageDrive drive("/discs/short.iso", DiscBuilder::disc({s}, true));
+
+    Answer a = run(drive, read10(30, 20), 20 * 2048);
+    expect_sense(a.result, kSenseMediumError, kAscReadError);
+    EXPECT_EQ(a.result.transferred, 10u * 2048);
+    expect_blocks(a, 30, 10);
+    expect_sense(run(drive, read10(40, 1), 2048).result, kSenseMediumError, kAscReadError);
+    EXPECT_EQ(drive.sectors_read, 10u);
+}
+
+TEST(ImageDriveFiles, RawSectorsAcrossChunksTracksAndACutEnd) {
+    // Two raw tracks; the second file ends after the user data of its block 90 (EDC/ECC cut off).
+    images::Session s;
+    s.number = 1;
+    s.tracks.push_back(raw_data_track("raw1", 1, 0, 150));
+    s.tracks.push_back(raw_data_track("raw2", 2, 150, 100, 90 * 2352 + 16 + 2048));
+    s.leadout = 250;
+    ImageDrive drive("/discs/raw.cue", DiscBuilder::disc({s}, true));
+
+    Answer a = run(drive, read10(0, 200), 200 * 2048);
+    expect_good(a.result);
+    expect_blocks(a, 0, 200);
+    Answer b = run(drive, read10(200, 45), 45 * 2048);
+    expect_sense(b.result, kSenseMediumError, kAscReadError);
+    EXPECT_EQ(b.result.transferred, 41u * 2048);
+    expect_blocks(b, 200, 41);
+    EXPECT_EQ(drive.sectors_read, 241u);
 }
 
 TEST(ImageAdapterTest, SixteenDrivesAtMost) {

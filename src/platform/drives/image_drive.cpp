@@ -297,16 +297,15 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
         lba = track_end;
     }
 
-    CommandResult r;
-    for (uint32_t i = 0; i < count; ++i) {
-        std::span<uint8_t, kBlockLength> out(data.data() + uint64_t{i} * kBlockLength, kBlockLength);
-        if (!reader_->read_user_data(static_cast<images::lba_t>(first + i), out)) {
-            CommandResult err = check_condition(kSenseMediumError, kAscReadError);
-            err.transferred = i * kBlockLength;
-            return err;
-        }
-        ++sectors_read;
+    // Straight into the initiator's buffer; a block the file cannot give ends the transfer before it.
+    const uint32_t got = reader_->read_user_data(static_cast<images::lba_t>(first), count, data.first(bytes));
+    sectors_read += got;
+    if (got < count) {
+        CommandResult err = check_condition(kSenseMediumError, kAscReadError);
+        err.transferred = got * kBlockLength;
+        return err;
     }
+    CommandResult r;
     r.transferred = static_cast<uint32_t>(bytes);
     return r;
 }

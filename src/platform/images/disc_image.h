@@ -106,6 +106,9 @@ class SectorReader {
     SectorReader(const SectorReader&) = delete;
     SectorReader& operator=(const SectorReader&) = delete;
     bool read_user_data(lba_t lba, std::span<uint8_t, 2048> out);
+    // The same for `count` blocks from `first` on, into `out` (2048 bytes a block; no more blocks than it
+    // holds): how many were read, from the first on, before one could not be.
+    uint32_t read_user_data(lba_t first, uint32_t count, std::span<uint8_t> out);
 
   private:
     struct Impl;

@@ -1,16 +1,47 @@
-// Reads the 2048 user bytes of a block from the file that holds its track.
+// Reads the 2048 user bytes of blocks from the files that hold their tracks: a run of cooked blocks with one
+// pread straight into the caller's buffer, raw sectors a bounded chunk at a time.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
+#include <vector>
 
 #include "platform/images/disc_image.h"
 
 namespace ckvd::images {
 
+namespace {
+
+constexpr uint32_t kUserBytes = 2048;
+// Raw sectors are read through a buffer of at most this many bytes, whatever the request.
+constexpr size_t kRawChunkBytes = 64 * 2352;
+
+// Reads up to `length` bytes at `offset`, going on after short reads; the bytes read (fewer at the end of
+// the file or on an error).
+size_t read_at(int fd, uint8_t* out, size_t length, uint64_t offset) {
+    size_t done = 0;
+    while (done < length) {
+        if (offset + done > static_cast<uint64_t>(INT64_MAX) - (length - done))
+            break; // no file reaches that far
+        const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
 struct SectorReader::Impl {
     const DiscImage& disc;
     std::map<std::string, int> fds; // kept open: an analysis reads many blocks
+    std::vector<uint8_t> raw;       // raw sectors of the current chunk
     explicit Impl(const DiscImage& d) : disc(d) {}
     ~Impl() {
         for (auto& [name, fd] : fds)
@@ -25,27 +56,72 @@ struct SectorReader::Impl {
         fds.emplace(file, fd);
         return fd;
     }
+    // Blocks [lba, lba + count) of track `t`, all inside it: how many were read, from the first on.
+    uint32_t read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out);
 };
+
+uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out) {
+    const uint64_t first = t.file_offset + static_cast<uint64_t>(lba - t.start) * t.sector_size;
+    if (t.sector_size == kUserBytes) // cooked: the blocks lie back to back
+        return static_cast<uint32_t>(read_at(fd, out, uint64_t{count} * kUserBytes, first) / kUserBytes);
+
+    if (t.sector_size > kRawChunkBytes) { // no chunk holds two such sectors: only the user bytes are read
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint64_t at = first + uint64_t{i} * t.sector_size + t.user_offset;
+            if (read_at(fd, out + uint64_t{i} * kUserBytes, kUserBytes, at) != kUserBytes)
+                return i;
+        }
+        return count;
+    }
+    const uint32_t perChunk = static_cast<uint32_t>(kRawChunkBytes / t.sector_size);
+    uint32_t done = 0;
+    while (done < count) {
+        const uint32_t n = std::min(perChunk, count - done);
+        raw.resize(size_t{n} * t.sector_size);
+        const size_t got = read_at(fd, raw.data(), raw.size(), first + uint64_t{done} * t.sector_size);
+        for (uint32_t i = 0; i < n; ++i) {
+            const size_t at = size_t{i} * t.sector_size + t.user_offset;
+            // A block counts once its user bytes are there, even if the file ends inside its EDC/ECC.
+            if (at + kUserBytes > got)
+                return done + i;
+            std::memcpy(out + uint64_t{done + i} * kUserBytes, raw.data() + at, kUserBytes);
+        }
+        done += n;
+    }
+    return done;
+}
 
 SectorReader::SectorReader(const DiscImage& disc) : impl_(std::make_unique<Impl>(disc)) {}
 SectorReader::~SectorReader() = default;
 
 bool SectorReader::read_user_data(lba_t lba, std::span<uint8_t, 2048> out) {
-    const Track* t = impl_->disc.track_at(lba);
-    if (!t || t->mode == TrackMode::Audio || t->sector_size < t->user_offset + 2048)
-        return false;
-    int fd = impl_->fd_for(t->file);
-    if (fd < 0)
-        return false;
-    uint64_t off = t->file_offset + static_cast<uint64_t>(lba - t->start) * t->sector_size + t->user_offset;
-    size_t done = 0;
-    while (done < out.size()) {
-        ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(off + done));
-        if (n <= 0)
-            return false; // short file or read error
-        done += static_cast<size_t>(n);
+    return read_user_data(lba, 1, out) == 1;
+}
+
+uint32_t SectorReader::read_user_data(lba_t first, uint32_t count, std::span<uint8_t> out) {
+    count = static_cast<uint32_t>(std::min<uint64_t>(count, out.size() / kUserBytes));
+    uint32_t done = 0;
+    while (done < count) {
+        const int64_t lba = int64_t{first} + done;
+        if (lba > INT32_MAX)
+            break;
+        const Track* t = impl_->disc.track_at(static_cast<lba_t>(lba));
+        if (!t || t->mode == TrackMode::Audio || t->sector_size < uint64_t{t->user_offset} + kUserBytes)
+            break;
+        const int64_t trackEnd = int64_t{t->start} + t->length;
+        if (trackEnd <= lba) // a track that does not hold the block it was found for
+            break;
+        const int fd = impl_->fd_for(t->file);
+        if (fd < 0)
+            break;
+        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count - done, trackEnd - lba));
+        const uint32_t got = impl_->read_in_track(*t, fd, static_cast<lba_t>(lba), n,
+                                                  out.data() + uint64_t{done} * kUserBytes);
+        done += got;
+        if (got < n)
+            break; // short file or read error
     }
-    return true;
+    return done;
 }
 
 } // namespace ckvd::images
