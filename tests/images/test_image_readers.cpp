@@ -341,5 +341,9 @@ TEST(ImageReaders, FileNamesInAnyCaseAndRawTrackFilesRefused) {
               d + "/Two.bin:0: a raw track file; open the sheet " + d + "/TWO.CCD instead");
     EXPECT_EQ(load_image(d + "/solo.img").error,
               d + "/solo.img:0: a raw track file; open its .cue or .ccd sheet instead");
+    // A plain ISO image named .img, with no sheet beside it, is read as the ISO image it is.
+    fs::copy_file(fx("plain.iso"), dir / "dd.img");
+    LoadResult dd = load_image(d + "/dd.img");
+    EXPECT_TRUE(dd) << dd.error;
     fs::remove_all(dir);
 }

@@ -87,6 +87,11 @@ mkdir -p "$t/a directory of ISO 9660-1999"
 printf 'v2\n' > "$t/a directory of ISO 9660-1999/a long name; with.punctuation.txt"
 genisoimage -quiet -iso-level 4 -V "LEVEL4_1999" -o "$out/iso_level4.iso" "$t"
 
+# A rescue disc as grub-mkrescue (xorriso) makes it, from Debian's grub-rescue-pc.
+rescue=/usr/lib/grub-rescue/grub-rescue-cdrom.iso
+[ -f "$rescue" ] || { echo "make_fixtures.sh: $rescue is missing (apt-get install grub-rescue-pc)" >&2; exit 1; }
+cp "$rescue" "$out/grub-rescue-cdrom.iso"
+
 # Joliet names with characters that have no JIS X 0208 code among others that have one.
 t="$work/names"
 mkdir -p "$t"

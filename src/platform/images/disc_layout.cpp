@@ -1,6 +1,8 @@
 // Addresses, session layout and the full TOC a recorder leaves on a CD-R.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/images/disc_image.h"
@@ -134,6 +136,22 @@ std::string lower(std::string s) {
 
 } // namespace
 
+namespace {
+
+// "CD001" where a 2048-byte-sector image keeps its first volume descriptor (ECMA-119 8.1).
+bool has_iso_descriptor(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char id[5] = {};
+    const bool found = std::fseek(f, 16 * 2048 + 1, SEEK_SET) == 0 && std::fread(id, 1, 5, f) == 5 &&
+                       std::memcmp(id, "CD001", 5) == 0;
+    std::fclose(f);
+    return found;
+}
+
+} // namespace
+
 std::vector<std::string> files_any_case(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -173,6 +191,10 @@ LoadResult load_image(const std::string& path) {
                 return load_failure(path, 0,
                                     "a raw track file; open the sheet " + found.front() + " instead");
         }
+        // Without a sheet, a file of 2048-byte sectors with a volume descriptor at block 16 is a plain ISO
+        // image that was named .img or .bin (as dd users name them); a raw track file is not.
+        if (has_iso_descriptor(path))
+            return load_iso(path);
         return load_failure(path, 0, "a raw track file; open its .cue or .ccd sheet instead");
     }
     return load_iso(path);
