@@ -1,4 +1,6 @@
-// The disc model's lifetime and its two small helpers.
+// The disc model's lifetime, the pool its file entries come from, and two small helpers.
+#include <sys/mman.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -7,8 +9,133 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ISO_POOL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ISO_POOL_ASAN 1
+#endif
+#endif
+#ifdef ISO_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 DiscModel* g_DiscModel = nullptr;
 uint16_t g_CurrentSession = 0;
+
+namespace {
+
+// The record pool of file entries. Entries are cut one after the other from slabs of kSlabBytes aligned to
+// their size, so an entry finds its slab by masking its address; a slab goes back to the system when its
+// last entry is deleted, and its memory is never handed out twice, so every entry starts as the zero pages
+// the system maps. A slab is one huge page where the kernel has one, one fault instead of 512.
+constexpr size_t kSlabBytes = size_t{2} << 20;
+constexpr size_t kSlabHeader = 64; // the count of live entries, then the entries
+#ifdef ISO_POOL_ASAN
+constexpr size_t kRedzone = 16; // poisoned gap after every entry, so that an overrun is reported
+#else
+constexpr size_t kRedzone = 0;
+#endif
+
+struct Slab {
+    size_t live;
+};
+
+Slab* s_CurrentSlab = nullptr; // the slab entries are cut from
+size_t s_SlabUsed = 0;         // its bytes handed out, header included
+
+void Poison(void* p, size_t n) {
+#ifdef ISO_POOL_ASAN
+    ASAN_POISON_MEMORY_REGION(p, n);
+#else
+    (void)p, (void)n;
+#endif
+}
+
+void Unpoison(void* p, size_t n) {
+#ifdef ISO_POOL_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(p, n);
+#else
+    (void)p, (void)n;
+#endif
+}
+
+Slab* MapSlab() {
+    // Twice the size, so that an aligned slab lies inside; the rest goes back at once.
+    void* map = mmap(nullptr, 2 * kSlabBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED)
+        return nullptr;
+    const uintptr_t base = reinterpret_cast<uintptr_t>(map);
+    const uintptr_t slab = (base + kSlabBytes - 1) & ~(kSlabBytes - 1);
+    if (slab > base)
+        munmap(map, slab - base);
+    if (base + 2 * kSlabBytes > slab + kSlabBytes)
+        munmap(reinterpret_cast<void*>(slab + kSlabBytes), base + 2 * kSlabBytes - (slab + kSlabBytes));
+    void* p = reinterpret_cast<void*>(slab);
+    // Hints only: without huge pages or prefaulting the memory is the same, reached by more faults.
+#ifdef MADV_HUGEPAGE
+    madvise(p, kSlabBytes, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+    madvise(p, kSlabBytes, MADV_POPULATE_WRITE);
+#endif
+    Poison(static_cast<char*>(p) + kSlabHeader, kSlabBytes - kSlabHeader);
+    return static_cast<Slab*>(p);
+}
+
+void UnmapSlab(Slab* slab) {
+    if (slab == s_CurrentSlab) {
+        s_CurrentSlab = nullptr;
+        s_SlabUsed = 0;
+    }
+    Unpoison(slab, kSlabBytes); // whatever is mapped here next starts clean
+    munmap(slab, kSlabBytes);
+}
+
+void* AllocateEntry(size_t size) noexcept {
+    const size_t step = (size + alignof(FileEntry) - 1) / alignof(FileEntry) * alignof(FileEntry) + kRedzone;
+    if (size == 0 || step > kSlabBytes - kSlabHeader)
+        return nullptr;
+    if (!s_CurrentSlab || s_SlabUsed + step > kSlabBytes) {
+        Slab* slab = MapSlab();
+        if (!slab)
+            return nullptr;
+        // A full slab stays mapped while any of its entries lives; it has at least one, or it is gone.
+        s_CurrentSlab = slab;
+        s_SlabUsed = kSlabHeader;
+    }
+    char* entry = reinterpret_cast<char*>(s_CurrentSlab) + s_SlabUsed;
+    s_SlabUsed += step;
+    ++s_CurrentSlab->live;
+    Unpoison(entry, size);
+    return entry;
+}
+
+void DeleteEntry(void* entry, size_t size) noexcept {
+    if (!entry)
+        return;
+    Poison(entry, size);
+    Slab* slab = reinterpret_cast<Slab*>(reinterpret_cast<uintptr_t>(entry) & ~(kSlabBytes - 1));
+    if (--slab->live == 0)
+        UnmapSlab(slab);
+}
+
+} // namespace
+
+void* FileEntry::operator new(size_t size) {
+    void* entry = AllocateEntry(size);
+    if (!entry)
+        throw std::bad_alloc();
+    return entry;
+}
+
+void* FileEntry::operator new(size_t size, const std::nothrow_t&) noexcept {
+    return AllocateEntry(size);
+}
+
+void FileEntry::operator delete(void* entry, size_t size) noexcept {
+    DeleteEntry(entry, size);
+}
 
 namespace iso_internal {
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 // Result codes of the ISO9660 manager.
 constexpr int ISO_OK = 1;
@@ -59,6 +60,13 @@ struct FileEntry {
     uint16_t kind;
     FileEntry* firstChild;
     FileEntry* nextSibling;
+
+    // Entries are drawn from the record pool (iso_model.cpp): zero-filled memory in large blocks, since a
+    // disc holds tens of thousands of them and each heap block or page fault of its own costs more than the
+    // entry.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* entry, size_t size) noexcept;
 };
 using DirectoryNode = FileEntry;
 

@@ -1,8 +1,12 @@
 // File kinds, frame texts and the model's lifetime.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "iso9660/iso9660.h"
 
@@ -88,6 +92,38 @@ TEST(ModelLifetime, TerminateInAnyState) {
     EXPECT_EQ(g_DiscModel, nullptr);
     EXPECT_EQ(Iso_SelectSession(), ISO_ERR_NO_MODEL);
     EXPECT_EQ(Iso_ReadFile(0, 10), ISO_ERR_NO_MODEL);
+}
+
+// Enough entries for several blocks of the record pool.
+TEST(RecordPool, EntriesStartZeroedStayApartAndTheirBlocksGoBack) {
+    constexpr size_t kCount = 20000;
+    std::vector<FileEntry*> entries;
+    for (size_t i = 0; i < kCount; ++i) {
+        auto* e = new FileEntry; // no initialiser: the entry is the memory as the pool hands it out
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(e) % alignof(FileEntry), 0u);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(e);
+        ASSERT_TRUE(std::all_of(bytes, bytes + sizeof *e, [](unsigned char b) { return b == 0; })) << i;
+        std::memset(static_cast<void*>(e), static_cast<int>(i % 251) + 1, sizeof *e);
+        entries.push_back(e);
+    }
+    for (size_t i = 0; i < kCount; i += 2) {
+        delete entries[i];
+        entries[i] = new FileEntry{};
+    }
+    for (size_t i = 1; i < kCount; i += 2)
+        ASSERT_EQ(entries[i]->name[100], static_cast<char>(i % 251 + 1)) << i;
+
+    // Blocks are 2 MiB aligned; the first may hold entries of earlier tests, the others only these.
+    std::set<uintptr_t> blocks;
+    for (FileEntry* e : entries)
+        blocks.insert(reinterpret_cast<uintptr_t>(e) & ~uintptr_t{(2 << 20) - 1});
+    blocks.erase(reinterpret_cast<uintptr_t>(entries[1]) & ~uintptr_t{(2 << 20) - 1});
+    EXPECT_GE(blocks.size(), 2u);
+    for (FileEntry* e : entries)
+        delete e;
+    unsigned char residency = 0;
+    for (uintptr_t b : blocks)
+        EXPECT_EQ(mincore(reinterpret_cast<void*>(b), 4096, &residency), -1) << "block still mapped";
 }
 
 } // namespace
