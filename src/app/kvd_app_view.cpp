@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "app/save_to_disc_dlg.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
 #include "report/lbn_size_style.h"
@@ -233,6 +234,15 @@ void CKVDAppView::SetStyle(Style style) {
     FitColumns();
 }
 
+void CKVDAppView::OnSaveToDisc() {
+    const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
+    if (!m_sink || !entry || entry->type != 'F')
+        return;
+    CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
+                       m_content.Entries() ? m_content.CurrentItem() : 0);
+    dlg.exec();
+}
+
 void CKVDAppView::SelectRow(int row) {
     const QModelIndex index = m_model->index(row, 0);
     m_report->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
@@ -281,6 +291,9 @@ void CKVDAppView::OnCommand(int command) {
     case ID_LBNSIZE_MSF:
         m_content.SetStyle(LBNSIZE_MSF);
         break;
+    case ID_SAVE_TO_DISC:
+        OnSaveToDisc();
+        return;
     default:
         return;
     }

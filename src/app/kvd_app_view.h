@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/list_view_model.h"
+#include "platform/ui/message_sink.h"
 
 class FileListModel final : public QAbstractTableModel {
   public:
@@ -62,6 +63,11 @@ class CKVDAppView final : public QStackedWidget {
     // How much wider the report view would have to be to show every column, names too, whole.
     int MissingWidth() const;
 
+    // Where the view's commands show their messages (the frame's message boxes).
+    void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }
+    // Save to Disc (32781) on the current file row: the progress window that copies it.
+    void OnSaveToDisc();
+
     // Makes `row` the current, selected row of the list, scrolled into view.
     void SelectRow(int row);
 
@@ -80,6 +86,7 @@ class CKVDAppView final : public QStackedWidget {
     void FitIconGrid();
 
     CKVDAppViewModel& m_content;
+    ckvd::ui::MessageSink* m_sink = nullptr;
     FileListModel* m_model;
     QTreeView* m_report;
     QListView* m_icons;

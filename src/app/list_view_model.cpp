@@ -152,12 +152,13 @@ int CKVDAppViewModel::ContextMenu() const {
 }
 
 bool CKVDAppViewModel::CommandEnabled(int command) {
-    // A command without a handler shows disabled: "&Play" has none; Tag Information and Save to Disc get
-    // theirs with the media analyzers and the file copy.
+    // A command without a handler shows disabled: "&Play" has none; Tag Information gets its handler with
+    // the media analyzers.
     switch (command) {
     case ID_LBNSIZE_BASE10:
     case ID_LBNSIZE_BASE16:
     case ID_LBNSIZE_MSF:
+    case ID_SAVE_TO_DISC:
         return true;
     default:
         return false;

@@ -188,6 +188,7 @@ TEST_F(TreeListTest, ContextMenuFollowsTheCurrentRow) {
     EXPECT_EQ(list.ContextMenu(), IDR_MENU_LBNSIZE);
     EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(ID_PLAY));
     EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_LBNSIZE_BASE16));
+    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_SAVE_TO_DISC));
 }
 
 TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMimeData>
@@ -22,6 +24,7 @@
 #include "app/drive_dlg.h"
 #include "app/first_drive.h"
 #include "app/main_frm.h"
+#include "app/save_to_disc_dlg.h"
 #include "app/screenshot.h"
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
@@ -423,6 +426,29 @@ TEST_F(MainWindow, ScreenshotSelectsADirectoryOrAFileAndDrawsTheCaption) {
     ASSERT_TRUE(Screenshot_Save(*frame_, "about", out, &error)) << error;
     EXPECT_FALSE(QImage(out).isNull());
     EXPECT_FALSE(Screenshot_Save(*frame_, "no-such-dialog", out, &error));
+}
+
+TEST_F(MainWindow, SaveToDiscWindowCopiesAndClosesItself) {
+    frame_->ShowWindow(5);
+    int device = App_StartFirstDrive(true, sink_, false);
+    ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    std::string error;
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    CKVDAppViewModel& list = frame_->Model().List();
+    CSaveToDiscDlg dlg(sink_, list.Entries(), list.CurrentItem(), frame_.get());
+    const QString out = dir_.path() + "/readme.txt";
+    dlg.Model().chooseFile = [&](const std::string& proposed) {
+        EXPECT_EQ(proposed, "README.TXT");
+        return out.toStdString();
+    };
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted); // closes by itself
+    EXPECT_GE(timer.elapsed(), 450);
+    EXPECT_EQ(dlg.Outcome().result, SaveResult::Ok);
+    EXPECT_EQ(QFileInfo(out).size(), qint64(list.Entry(list.CurrentItem())->size));
+    EXPECT_EQ(dlg.Progress()->value(), dlg.Progress()->maximum());
+    EXPECT_TRUE(sink_.shown.empty());
 }
 
 TEST(AboutBox, ShowsVersionAndBuild) {

@@ -1,0 +1,74 @@
+// Save to Disc: one file of the loaded disc copied to a local file, read straight from the drive 32 sectors
+// at a time. The copy loop is shared by the desktop program's progress window and `ckvd get`.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "iso9660/iso_model.h"
+#include "platform/ui/message_sink.h"
+
+// Where the copied bytes go. A writer that fails stands in for a full disk in tests.
+class SaveWriter {
+  public:
+    virtual ~SaveWriter() = default;
+    virtual bool Write(const uint8_t* data, size_t length) = 0;
+    // Flushes and closes; false when the last bytes could not be written.
+    virtual bool Close() = 0;
+};
+
+// A local file opened for writing, created or emptied; nullptr (with the system's reason) when it cannot be.
+std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::string* why = nullptr);
+
+enum class SaveResult { Ok, NoMemory, ReadError, WriteError };
+
+struct SaveOutcome {
+    SaveResult result = SaveResult::Ok;
+    uint64_t written = 0;   // bytes written before the end (all of them on success)
+    uint32_t failedLba = 0; // first block of the chunk that could not be read
+    int code = 1;           // the read's result code
+};
+
+// Copies `entry` from g_CurrentDevice with the current session's block length L: chunks of 32 sectors and
+// 32 x L bytes, the last one of the sectors and bytes that remain. A failed read keeps the chunks written
+// before it. `progress` gets the bytes written so far after every chunk. The writer is not closed here.
+SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
+                            const std::function<void(uint64_t written)>& progress = {});
+// The transfer buffer of one chunk for the current session (32 x its block length), zero-filled; empty when
+// memory runs out or the session has no usable block length.
+std::vector<uint8_t> SaveToDisc_Buffer();
+// The copy into a buffer from SaveToDisc_Buffer.
+SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const std::function<void(uint64_t written)>& progress);
+
+// Content of the progress window CSaveToDiscDlg: the copy it carries out when shown, and its messages.
+class CSaveToDiscDlgModel {
+  public:
+    // `entries` is the list's first entry and `row` the file's row in it.
+    CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row);
+
+    // The save-file dialog: given the proposed name, the chosen path, or empty when cancelled.
+    std::function<std::string(const std::string& proposedName)> chooseFile;
+    // Opens the chosen path (SaveToDisc_OpenFile unless replaced).
+    std::function<std::unique_ptr<SaveWriter>(const std::string& path)> openFile;
+    // The progress bar: its range is set from 1 to the size, then it gets the bytes written after each chunk.
+    std::function<void(uint64_t maximum)> setRange;
+    std::function<void(uint64_t written)> progress;
+
+    const FileEntry* Entry() const { return m_entry; }
+    // The copy, from finding the entry to freeing the buffer; the window then closes after 500 ms.
+    SaveOutcome OnShowWindow();
+
+  private:
+    ckvd::ui::MessageSink& m_sink;
+    const FileEntry* m_entry = nullptr;
+};
+
+constexpr const char* IDS_SAVE_NO_MEMORY = "Sorry, Not Enough Memory...";
+constexpr const char* IDS_SAVE_READ_ERROR = "Sorry, Disc Read Error...";
+constexpr const char* IDS_SAVE_WRITE_ERROR = "Sorry, Disc Write Error...";
+constexpr const char* IDS_SAVE_CANNOT_CREATE = "Sorry, Cannot Create the File...";
+constexpr int SAVE_CLOSE_DELAY_MS = 500;
