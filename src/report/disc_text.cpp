@@ -1,7 +1,8 @@
 #include "report/disc_text.h"
 
+#include <cstdint>
 #include <cstdio>
-#include <utility>
+#include <cstring>
 #include <vector>
 
 #include "iso9660/iso9660.h"
@@ -12,12 +13,39 @@ void append_utf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        const char b[2] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(b, 2);
     } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        const char b[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(b, 3);
+    }
+}
+
+// Appends Shift-JIS text, up to its terminating zero or `limit` bytes, as UTF-8; runs of ASCII go in whole.
+void append_sjis_as_utf8(std::string& out, const char* sjis, size_t limit) {
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis);
+    size_t i = 0;
+    while (i < limit && p[i] != 0) {
+        const size_t run = i;
+        while (i < limit && p[i] != 0 && p[i] < 0x80)
+            ++i;
+        out.append(sjis + run, i - run);
+        if (i >= limit || p[i] == 0)
+            break;
+        const unsigned b = p[i];
+        if (b >= 0xA1 && b <= 0xDF) {
+            append_utf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
+            ++i;
+        } else if (i + 1 < limit && p[i + 1] != 0) {
+            uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | p[i + 1]));
+            uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
+            append_utf8(out, cp ? cp : 0xFFFD);
+            i += 2;
+        } else {
+            append_utf8(out, 0xFFFD);
+            ++i;
+        }
     }
 }
 
@@ -29,40 +57,101 @@ template <typename... Args> std::string format(const char* fmt, Args... args) {
     return std::string(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
 }
 
-std::string date_text(const FileEntry& e) {
-    if (e.type != 'F')
-        return "0000-00-00 00:00:00";
-    return format("%04d-%02d-%02d %02d:%02d:%02d", 1900 + e.date[0], e.date[1], e.date[2], e.date[3],
-                  e.date[4], e.date[5]);
+// Writes `v` in decimal at `p`, at least `width` digits with leading zeros; returns the end.
+char* put_decimal(char* p, uint32_t v, int width) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    for (; n < width; --width)
+        *p++ = '0';
+    while (n > 0)
+        *p++ = digits[--n];
+    return p;
 }
 
-// Depth first over one session's tree without recursion: a directory's line comes before its children.
-void append_tree(std::string& out, const FileEntry* root) {
-    struct Frame {
-        const FileEntry* entry;
-        std::string parentPath;
-    };
-    std::vector<Frame> stack;
-    // Siblings are pushed in reverse so that they pop in model order.
-    auto push_children = [&stack](const FileEntry* first, const std::string& path) {
-        std::vector<const FileEntry*> kids;
-        for (const FileEntry* c = first; c; c = c->nextSibling)
-            kids.push_back(c);
-        for (auto it = kids.rbegin(); it != kids.rend(); ++it)
-            stack.push_back({*it, path});
-    };
+char* put_text(char* p, const char* text, size_t length) {
+    std::memcpy(p, text, length);
+    return p + length;
+}
+
+// "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  " of an entry at `p`, at most kLineHead bytes; returns the end.
+constexpr size_t kLineHead = 64; // 1 + 2 + 10 + 2 + 10 + 2 + 24 (three-digit date fields) + 2
+char* put_line_head(char* p, const FileEntry& e) {
+    *p++ = e.type == 'F' ? 'F' : 'D';
+    p = put_text(p, "  ", 2);
+    p = put_decimal(p, e.lbn, 1);
+    p = put_text(p, "  ", 2);
+    p = put_decimal(p, e.size, 1);
+    p = put_text(p, "  ", 2);
+    if (e.type != 'F') {
+        p = put_text(p, "0000-00-00 00:00:00", 19);
+    } else {
+        p = put_decimal(p, 1900u + e.date[0], 4);
+        *p++ = '-';
+        p = put_decimal(p, e.date[1], 2);
+        *p++ = '-';
+        p = put_decimal(p, e.date[2], 2);
+        *p++ = ' ';
+        p = put_decimal(p, e.date[3], 2);
+        *p++ = ':';
+        p = put_decimal(p, e.date[4], 2);
+        *p++ = ':';
+        p = put_decimal(p, e.date[5], 2);
+    }
+    return put_text(p, "  ", 2);
+}
+
+// Text is gathered in `out` and handed to `flush` whenever it reaches about this many bytes.
+constexpr size_t kPieceBytes = 64 * 1024;
+
+// Depth first over one session's tree without recursion: a directory's line comes before its children. One
+// path buffer serves every line: a level keeps where its parent's path ends and the sibling that comes next.
+template <class Flush> void append_tree(std::string& out, const FileEntry* root, Flush& flush) {
     if (!root)
         return;
-    push_children(root->firstChild, "");
-    while (!stack.empty()) {
-        Frame f = std::move(stack.back());
-        stack.pop_back();
-        std::string path = f.parentPath + "/" + Report_SjisToUtf8(f.entry->name);
-        out += format("%c  %u  %u  ", f.entry->type == 'F' ? 'F' : 'D', f.entry->lbn, f.entry->size);
-        out += date_text(*f.entry);
-        out += "  " + path + "\n";
-        if (f.entry->type != 'F')
-            push_children(f.entry->firstChild, path);
+    struct Level {
+        const FileEntry* next;
+        size_t pathLength;
+    };
+    std::vector<Level> levels{{root->firstChild, 0}};
+    std::string path;
+    char head[kLineHead];
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const FileEntry* e = level.next;
+        if (!e) {
+            levels.pop_back();
+            continue;
+        }
+        level.next = e->nextSibling;
+        path.resize(level.pathLength);
+        path += '/';
+        append_sjis_as_utf8(path, e->name, sizeof e->name);
+        out.append(head, static_cast<size_t>(put_line_head(head, *e) - head));
+        out += path;
+        out += '\n';
+        if (out.size() >= kPieceBytes)
+            flush(out);
+        if (e->type != 'F')
+            levels.push_back({e->firstChild, path.size()});
+    }
+}
+
+template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush& flush) {
+    if (!g_DiscModel)
+        return;
+    int i = 0;
+    for (const SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++i) {
+        if (sessionIndex >= 0 && i != sessionIndex)
+            continue;
+        out += format("(Session%d) ", i + 1);
+        if (t->root)
+            append_sjis_as_utf8(out, t->root->name, sizeof t->root->name);
+        out += '\n';
+        append_tree(out, t->root, flush);
     }
 }
 
@@ -70,25 +159,7 @@ void append_tree(std::string& out, const FileEntry* root) {
 
 std::string Report_SjisToUtf8(const char* sjis) {
     std::string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(sjis);
-    for (size_t i = 0; p[i] != 0;) {
-        unsigned b = p[i];
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (b >= 0xA1 && b <= 0xDF) {
-            append_utf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
-            ++i;
-        } else if (p[i + 1] != 0) {
-            uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | p[i + 1]));
-            uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
-            append_utf8(out, cp ? cp : 0xFFFD);
-            i += 2;
-        } else {
-            append_utf8(out, 0xFFFD);
-            ++i;
-        }
-    }
+    append_sjis_as_utf8(out, sjis, SIZE_MAX);
     return out;
 }
 
@@ -110,7 +181,8 @@ std::string Report_TocText() {
     const SessionEntry* first = g_DiscModel->firstSession;
     for (const SessionEntry* s = first; s; s = s->next) {
         std::string type = Report_DiscTypeName(s->type, first->type);
-        // TOC addresses are signed: before 00:02:00 and in the lead-in (90:00:00 and later) they are negative.
+        // TOC addresses are signed: before 00:02:00 and in the lead-in (90:00:00 and later) they are
+        // negative.
         out += format("session %u %s %u %u %d %d %d\n", s->sessionNumber, type.c_str(), s->lastBlock,
                       s->blockLength, int32_t(s->leadIn), int32_t(s->leadOut), int32_t(s->nextProgramArea));
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
@@ -122,15 +194,19 @@ std::string Report_TocText() {
 
 std::string Report_TreeText(int sessionIndex) {
     std::string out;
-    if (!g_DiscModel)
-        return out;
-    int i = 0;
-    for (const SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++i) {
-        if (sessionIndex >= 0 && i != sessionIndex)
-            continue;
-        out += format("(Session%d) ", i + 1) + (t->root ? Report_SjisToUtf8(t->root->name) : std::string()) +
-               "\n";
-        append_tree(out, t->root);
-    }
+    auto keep = [](std::string&) {};
+    tree_text(sessionIndex, out, keep);
     return out;
+}
+
+void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string_view)>& write) {
+    std::string out;
+    out.reserve(kPieceBytes + 4096);
+    auto flush = [&write](std::string& text) {
+        write(text);
+        text.clear();
+    };
+    tree_text(sessionIndex, out, flush);
+    if (!out.empty())
+        write(out);
 }

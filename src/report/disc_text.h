@@ -2,7 +2,9 @@
 // without a display: the TOC session by session, and the file tree depth first.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "iso9660/iso_model.h"
 
@@ -17,6 +19,9 @@ std::string Report_TocText();
 // The tree of one session (index from 0) or of every session in turn (-1), each introduced by
 // "(Session%d) %s"; one line per entry: "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  /path", UTF-8 names.
 std::string Report_TreeText(int sessionIndex);
+// The same text handed to `write` in pieces of some 64 KiB as it is made, so that the listing of a disc of
+// many files need not be held whole.
+void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string_view)>& write);
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);

@@ -218,7 +218,9 @@ int cmd_ls(int argc, char** argv) {
         std::fprintf(stderr, "ckvd: the disc has %d session(s)\n", count);
         return kExitFailure;
     }
-    std::fputs(Report_TreeText(session).c_str(), stdout);
+    // Written as it is made: a disc of many files is never held as one text.
+    Report_WriteTreeText(session,
+                         [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
     return 0;
 }
 

@@ -1,0 +1,87 @@
+// The tree listing of `ckvd ls` over a model built by hand: the fields at their widest, names that are not
+// plain ASCII, and a text longer than one piece of the writer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+FileEntry* Entry(char type, const char* name, FileEntry* parent) {
+    auto* e = new FileEntry{};
+    e->type = type;
+    std::strncpy(e->name, name, sizeof e->name - 1);
+    if (parent) {
+        FileEntry** link = &parent->firstChild;
+        while (*link)
+            link = &(*link)->nextSibling;
+        *link = e;
+    }
+    return e;
+}
+
+class TreeText : public ::testing::Test {
+  protected:
+    FileEntry* root = nullptr;
+    void SetUp() override {
+        Iso_Terminate();
+        g_DiscModel = new DiscModel{};
+        g_DiscModel->firstTree = new SessionTree{};
+        g_DiscModel->firstTree->next = new SessionTree{}; // a second session without a tree
+        root = g_DiscModel->firstTree->root = Entry('V', "VOLUME", nullptr);
+    }
+    void TearDown() override { Iso_Terminate(); }
+};
+
+TEST_F(TreeText, FieldsAtTheirWidestAndNamesBeyondAscii) {
+    FileEntry* dir = Entry('D', "\x83\x65\x83\x58\x83\x67", root); // テスト in Shift-JIS
+    dir->lbn = 23;
+    dir->size = 2048;
+    dir->date[0] = 99;                          // a directory shows no date
+    FileEntry* f = Entry('F', "\xB1\x83", dir); // half-width katakana, then a lead byte without its trail
+    f->lbn = 4294967295u;
+    f->size = 0;
+    const uint8_t date[7] = {255, 255, 1, 9, 100, 7, 0};
+    std::memcpy(f->date, date, sizeof date);
+    FileEntry* g = Entry('F', "\x81\x40\xA0z", root); // full-width space, a pair that is no character
+    g->lbn = 1;
+    g->size = 10;
+    std::memset(g->date, 0, sizeof g->date);
+    Entry('D', "EMPTY", root);
+
+    EXPECT_EQ(Report_TreeText(-1), "(Session1) VOLUME\n"
+                                   "D  23  2048  0000-00-00 00:00:00  /テスト\n"
+                                   "F  4294967295  0  2155-255-01 09:100:07  /テスト/ｱ\uFFFD\n"
+                                   "F  1  10  1900-00-00 00:00:00  /\u3000\uFFFD\n"
+                                   "D  0  0  0000-00-00 00:00:00  /EMPTY\n"
+                                   "(Session2) \n");
+    EXPECT_EQ(Report_TreeText(1), "(Session2) \n");
+    EXPECT_EQ(Report_TreeText(2), "");
+}
+
+TEST_F(TreeText, PiecesMakeTheWholeTextAndANameFillingItsFieldEndsThere) {
+    // A chain of directories of long names with files beside each: some hundred kilobytes of text.
+    FileEntry* dir = root;
+    for (int depth = 0; depth < 30; ++depth) {
+        dir = Entry('D', std::string(250, static_cast<char>('a' + depth % 26)).c_str(), dir);
+        for (int i = 0; i < 10; ++i)
+            Entry('F', ("F" + std::to_string(i)).c_str(), dir);
+    }
+    std::memset(dir->firstChild->name, 'n', sizeof dir->firstChild->name); // no terminating zero
+
+    const std::string whole = Report_TreeText(-1);
+    std::string joined;
+    int pieces = 0;
+    Report_WriteTreeText(-1, [&](std::string_view piece) {
+        joined += piece;
+        ++pieces;
+    });
+    EXPECT_EQ(joined, whole);
+    EXPECT_GT(pieces, 1);
+    EXPECT_NE(whole.find("/" + std::string(256, 'n') + "\n"), std::string::npos);
+}
+
+} // namespace
