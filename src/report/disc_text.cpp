@@ -1,5 +1,6 @@
 #include "report/disc_text.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -57,24 +58,49 @@ template <typename... Args> std::string format(const char* fmt, Args... args) {
     return std::string(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
 }
 
-// Writes `v` in decimal at `p`, at least `width` digits with leading zeros; returns the end.
-char* put_decimal(char* p, uint32_t v, int width) {
-    char digits[10];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    for (; n < width; --width)
-        *p++ = '0';
-    while (n > 0)
-        *p++ = digits[--n];
-    return p;
-}
-
 char* put_text(char* p, const char* text, size_t length) {
     std::memcpy(p, text, length);
     return p + length;
+}
+
+// "00" to "99", so that numbers are written two digits at a time.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+char* put_pair(char* p, unsigned v) {
+    std::memcpy(p, &kDigitPairs[2 * v], 2);
+    return p + 2;
+}
+
+// `v` in decimal (%u) at `p`; returns the end.
+char* put_decimal(char* p, uint32_t v) {
+    char digits[10];
+    char* const end = digits + sizeof digits;
+    char* q = end;
+    for (; v >= 100; v /= 100) {
+        q -= 2;
+        std::memcpy(q, &kDigitPairs[2 * (v % 100)], 2);
+    }
+    if (v >= 10) {
+        q -= 2;
+        std::memcpy(q, &kDigitPairs[2 * v], 2);
+    } else {
+        *--q = static_cast<char>('0' + v);
+    }
+    return put_text(p, q, static_cast<size_t>(end - q));
+}
+
+// A date field as %02d writes it: two digits, three from 100 on.
+char* put_date_field(char* p, unsigned v) {
+    if (v >= 100)
+        *p++ = static_cast<char>('0' + v / 100);
+    return put_pair(p, v % 100);
 }
 
 // "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  " of an entry at `p`, at most kLineHead bytes; returns the end.
@@ -82,24 +108,26 @@ constexpr size_t kLineHead = 64; // 1 + 2 + 10 + 2 + 10 + 2 + 24 (three-digit da
 char* put_line_head(char* p, const FileEntry& e) {
     *p++ = e.type == 'F' ? 'F' : 'D';
     p = put_text(p, "  ", 2);
-    p = put_decimal(p, e.lbn, 1);
+    p = put_decimal(p, e.lbn);
     p = put_text(p, "  ", 2);
-    p = put_decimal(p, e.size, 1);
+    p = put_decimal(p, e.size);
     p = put_text(p, "  ", 2);
     if (e.type != 'F') {
         p = put_text(p, "0000-00-00 00:00:00", 19);
     } else {
-        p = put_decimal(p, 1900u + e.date[0], 4);
+        const unsigned year = 1900u + e.date[0]; // 1900 to 2155: %04d
+        p = put_pair(p, year / 100);
+        p = put_pair(p, year % 100);
         *p++ = '-';
-        p = put_decimal(p, e.date[1], 2);
+        p = put_date_field(p, e.date[1]);
         *p++ = '-';
-        p = put_decimal(p, e.date[2], 2);
+        p = put_date_field(p, e.date[2]);
         *p++ = ' ';
-        p = put_decimal(p, e.date[3], 2);
+        p = put_date_field(p, e.date[3]);
         *p++ = ':';
-        p = put_decimal(p, e.date[4], 2);
+        p = put_date_field(p, e.date[4]);
         *p++ = ':';
-        p = put_decimal(p, e.date[5], 2);
+        p = put_date_field(p, e.date[5]);
     }
     return put_text(p, "  ", 2);
 }
