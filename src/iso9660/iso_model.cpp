@@ -159,19 +159,22 @@ void ReleaseSessions(DiscModel* model) {
     model->currentSessionEntry = nullptr;
 }
 
-// Iterative, so a tree of any depth is released without recursion.
+// Iterative, so a tree of any depth is released without recursion; a sibling list is walked in place and
+// only the child lists met on the way wait.
 void ReleaseEntries(FileEntry* root) {
-    std::vector<FileEntry*> pending;
+    std::vector<FileEntry*> lists;
     if (root)
-        pending.push_back(root);
-    while (!pending.empty()) {
-        FileEntry* e = pending.back();
-        pending.pop_back();
-        if (e->nextSibling)
-            pending.push_back(e->nextSibling);
-        if (e->firstChild)
-            pending.push_back(e->firstChild);
-        delete e;
+        lists.push_back(root);
+    while (!lists.empty()) {
+        FileEntry* e = lists.back();
+        lists.pop_back();
+        while (e) {
+            FileEntry* next = e->nextSibling;
+            if (e->firstChild)
+                lists.push_back(e->firstChild);
+            delete e;
+            e = next;
+        }
     }
 }
 
