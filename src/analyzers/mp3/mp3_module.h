@@ -3,6 +3,21 @@
 
 #include <cstdint>
 
+struct FileEntry;
+
+// Result codes of the MP3 analyzer (a failed sector read of the ID3 steps passes the read's own code).
+constexpr int MP3_OK = 1;
+constexpr int MP3_ERR_NO_FRAME_HEADER = 0x4001; // no MPEG frame header, or a read of its search failed
+constexpr int MP3_ERR_NO_MEMORY = 0x40FF;       // also a version 2.2 frame of size 0
+
+// g_Mp3TagFlags bits.
+constexpr uint16_t MP3_TAG_ID3V1_0 = 0x0001;
+constexpr uint16_t MP3_TAG_ID3V1_1 = 0x0002;
+constexpr uint16_t MP3_TAG_ID3V2_2 = 0x0004;
+constexpr uint16_t MP3_TAG_ID3V2_3 = 0x0008;
+constexpr uint16_t MP3_TAG_ID3V1 = MP3_TAG_ID3V1_0 | MP3_TAG_ID3V1_1;
+constexpr uint16_t MP3_TAG_ID3V2 = MP3_TAG_ID3V2_2 | MP3_TAG_ID3V2_3;
+
 struct Id3v2Tag {
     uint32_t tagSize;
     char* title;
@@ -42,6 +57,29 @@ extern uint16_t g_Mp3TagFlags;
 extern Id3v2Tag* g_Id3v2Tag;
 extern MpegHeaderInfo* g_MpegHeader;
 extern Id3v1Tag* g_Id3v1Tag;
+
+// kbit/s by [version index][layer index][bitrate index] and Hz by [version index][sampling index]; the
+// free-format and reserved entries hold 1 so that no later division is by zero.
+extern const uint32_t Mp3BitrateTable[2][3][16];
+extern const uint32_t Mp3SamplingTable[2][4];
+
+// Header fields as the tables index them: version 0 = MPEG-1, 1 = MPEG-2 or 2.5; layer 0 = Layer I (and the
+// reserved value), 1 = Layer II, 2 = Layer III.
+unsigned Mp3_VersionIndex(const MpegHeaderInfo* header);
+unsigned Mp3_LayerIndex(const MpegHeaderInfo* header);
+uint32_t Mp3_Bitrate(const MpegHeaderInfo* header);      // kbit/s
+uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz
+
+// Analyses one MP3 file of the current session: 1, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the code of
+// a failed read. The results stay in g_Id3v2Tag, g_MpegHeader, g_Id3v1Tag and g_Mp3TagFlags until the next
+// analysis; use them only after a 1.
+int Mp3_Analyze(FileEntry* entry);
+// The steps of Mp3_Analyze, in its order.
+int Mp3_ReadId3v2(const FileEntry* entry);
+int Mp3_FindFrameHeader(const FileEntry* entry);
+int Mp3_ReadId3v1(const FileEntry* entry);
+int Mp3_ComputeLength(const FileEntry* entry);
+int Mp3_ComputeFrames(const FileEntry* entry);
 
 // Releases every record of the last analysis (the texts of g_Id3v2Tag included) and clears the flags.
 void Mp3_ReleaseResults();

@@ -1,0 +1,299 @@
+// Mp3_Analyze over hand-made files: the file's sectors alone are served by a fake drive (any other sector
+// fails), so every test also shows that nothing outside the file is read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analyzers/analyzer_heap.h"
+#include "analyzers/analyzers.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "aspi/aspi_manager.h"
+#include "fake_drive.h"
+#include "iso9660/iso9660.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kLbn = 100;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+Bytes Zeros(size_t n, uint8_t fill = 0) {
+    return Bytes(n, fill);
+}
+// ID3v2 header with the four size bytes as given (whole bytes, as the tag size formula reads them).
+Bytes Id3(uint8_t version, uint8_t flags, Bytes size) {
+    return Bytes{'I', 'D', '3', version, 0, flags} + size;
+}
+Bytes Size7(uint32_t n) { // a tag size without the header, 7 bits a byte
+    return {uint8_t(n >> 21 & 0x7F), uint8_t(n >> 14 & 0x7F), uint8_t(n >> 7 & 0x7F), uint8_t(n & 0x7F)};
+}
+Bytes Frame23(const char* id, const Bytes& content, uint32_t size = UINT32_MAX) {
+    if (size == UINT32_MAX)
+        size = uint32_t(content.size());
+    return Text(id) +
+           Bytes{uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 0, 0} + content;
+}
+Bytes Frame22(const char* id, const Bytes& content) {
+    const size_t n = content.size();
+    return Text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + content;
+}
+// MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC: 417-byte frames.
+const Bytes kHeader = {0xFF, 0xFB, 0x90, 0x44, 0xAB, 0xCD};
+Bytes Id3v1(uint8_t byte125, uint8_t byte126) {
+    Bytes t = Text("TAG") + Zeros(125);
+    std::memcpy(&t[3], "Title", 5);
+    std::memcpy(&t[33], "Artist", 6);
+    std::memcpy(&t[93], "1999", 4);
+    std::memset(&t[97], 'c', 28);
+    t[125] = byte125;
+    t[126] = byte126;
+    t[127] = 17;
+    return t;
+}
+
+class Mp3Analyzer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        drive = std::make_shared<isotest::FakeDrive>();
+        isotest::InstallDrive(drive);
+        g_CurrentDevice = 0;
+        g_CurrentSession = 0;
+        g_DiscModel = new DiscModel{};
+        g_DiscModel->firstSession = new SessionEntry{};
+        g_DiscModel->firstSession->blockLength = 2048;
+        g_DiscModel->firstSession->lastBlock = 9999;
+    }
+    void TearDown() override {
+        Analyzer_SetHeapExhausted(false);
+        Mp3_Terminate();
+        Iso_Terminate();
+        isotest::RemoveDrives();
+    }
+    // Serves `bytes` as the file at kLbn and analyses it.
+    int Analyze(const Bytes& bytes) {
+        for (size_t off = 0; off < bytes.size(); off += 2048) {
+            isotest::Sector& s = drive->at(kLbn + uint32_t(off / 2048));
+            s.fill(0);
+            std::memcpy(s.data(), bytes.data() + off, std::min<size_t>(2048, bytes.size() - off));
+        }
+        file.lbn = kLbn;
+        file.size = uint32_t(bytes.size());
+        drive->reads.clear();
+        return Mp3_Analyze(&file);
+    }
+    std::shared_ptr<isotest::FakeDrive> drive;
+    FileEntry file{};
+};
+
+TEST_F(Mp3Analyzer, HeaderSearch) {
+    // No "ID3": header at byte 0, no ID3v2 flag; A = size less the ID3v1 tag = 32000.
+    ASSERT_EQ(Analyze(kHeader + Zeros(32000 - 6) + Id3v1(0, 3)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_1);
+    EXPECT_EQ(g_MpegHeader->headerPosition, 0u);
+    EXPECT_EQ(g_MpegHeader->length, 32000u / 16000);
+    EXPECT_EQ(g_MpegHeader->frameLength, 128000u * 144 / 44100);
+    EXPECT_EQ(g_MpegHeader->frames, 32000u / 417);
+    EXPECT_EQ(g_MpegHeader->pcmSize, 2304u * 2);
+
+    // A header in the last two bytes of a sector takes its six bytes across the boundary.
+    ASSERT_EQ(Analyze(Zeros(2046, 0x7F) + kHeader + Zeros(3000)), 1);
+    EXPECT_EQ(g_MpegHeader->headerPosition, 2046u);
+    EXPECT_EQ(Bytes(g_MpegHeader->headerBytes, g_MpegHeader->headerBytes + 6), kHeader);
+
+    // No 0xFF followed by a byte with the high four bits set; an empty file examines no window.
+    Bytes noSync;
+    for (int i = 0; i < 3000; ++i)
+        noSync = noSync + Bytes{0xFF, 0xEF};
+    EXPECT_EQ(Analyze(noSync), MP3_ERR_NO_FRAME_HEADER);
+    EXPECT_EQ(Analyze({}), MP3_ERR_NO_FRAME_HEADER);
+    EXPECT_TRUE(drive->reads.empty());
+    // A tag claiming more than the file ends the search without reading past the file.
+    EXPECT_EQ(Analyze(Id3(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}) + Zeros(3000) + kHeader), MP3_ERR_NO_FRAME_HEADER);
+    for (const isotest::ReadCommand& r : drive->reads)
+        EXPECT_LE(r.lba + r.count, kLbn + 2u);
+}
+
+TEST_F(Mp3Analyzer, TagSizeTakesTheSizeBytesWhole) {
+    // 00 00 01 80: 1 x 128 + 0x80 + 10 = 266 (masking bit 7 would give 138). A sync at 200 is inside the tag.
+    ASSERT_EQ(Analyze(Id3(3, 0, {0, 0, 1, 0x80}) + Zeros(190) + kHeader + Zeros(60) + kHeader + Zeros(4000)),
+              1);
+    EXPECT_EQ(g_Id3v2Tag->tagSize, 266u);
+    EXPECT_EQ(g_MpegHeader->headerPosition, 266u);
+}
+
+TEST_F(Mp3Analyzer, UnknownVersionKeepsOnlyTheSize) {
+    // Version 4: size, no flag, no texts; the search skips the tag but A is not reduced by it.
+    const Bytes tag = Id3(4, 0, Size7(22)) + Frame23("TIT2", Bytes{0} + Text("x")) + Zeros(4) + kHeader;
+    ASSERT_EQ(Analyze(tag + kHeader + Zeros(16000 - 38)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, 0);
+    EXPECT_EQ(g_Id3v2Tag->tagSize, 32u);
+    EXPECT_EQ(g_Id3v2Tag->title, nullptr);
+    EXPECT_EQ(g_MpegHeader->headerPosition, 32u);
+    EXPECT_EQ(g_MpegHeader->length, 1u); // 16000 / 16000
+}
+
+TEST_F(Mp3Analyzer, Id3v23Frames) {
+    const Bytes frames =
+        Frame23("TIT2", Bytes{0} + Text("First")) + Frame23("TPE1", {}, 0) + // size 0: skipped
+        Frame23("TALB", Bytes{1, 0, 'A', 0, 'B', 0, 'C', 0}) +               // 7 bytes: 3 characters
+        Frame23("COMM", Bytes{0} + Text("eng") + Bytes{0} + Text("text")) +  // one text to the first 0
+        Frame23("WCOP", Bytes{0} + Text("(c) me")) + Frame23("TIT2", Bytes{0} + Text("Second"));
+    // Extended header with the CRC flag: 14 bytes, the first frame at 24.
+    const Bytes ext = {0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 1, 2, 3, 4};
+    const Bytes tag =
+        Id3(3, 0x40, Size7(uint32_t(ext.size() + frames.size() + 20))) + ext + frames + Zeros(20);
+    ASSERT_EQ(Analyze(tag + kHeader + Zeros(4000)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V2_3);
+    EXPECT_STREQ(g_Id3v2Tag->title, "Second");
+    EXPECT_EQ(g_Id3v2Tag->artist, nullptr);
+    EXPECT_STREQ(g_Id3v2Tag->album, "ABC");
+    EXPECT_STREQ(g_Id3v2Tag->comment, "eng");
+    EXPECT_STREQ(g_Id3v2Tag->copyright, "(c) me");
+    EXPECT_EQ(g_MpegHeader->headerPosition, tag.size());
+
+    // Without the CRC flag the extended header is 10 bytes, the first frame at 20.
+    const Bytes ext10 = {0, 0, 0, 6, 0, 0, 0, 0, 0, 0};
+    const Bytes title = Frame23("TIT2", Bytes{0} + Text("T"));
+    ASSERT_EQ(Analyze(Id3(3, 0x40, Size7(uint32_t(ext10.size() + title.size() + 8))) + ext10 + title +
+                      Zeros(8) + kHeader),
+              1);
+    EXPECT_STREQ(g_Id3v2Tag->title, "T");
+}
+
+TEST_F(Mp3Analyzer, Ucs2ByteOrderMark) {
+    const Bytes hiraganaA = {0x82, 0xA0}; // U+3042 in Shift-JIS
+    struct Case {
+        Bytes content;
+        std::string text;
+    } cases[] = {
+        {{1, 0xFF, 0xFE, 'A', 0, 0x42, 0x30, 0, 0}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
+        {{1, 0xFE, 0xFF, 0, 'A', 0x30, 0x42}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
+        {{1, 0, 'A', 0x30, 0x42}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
+        {{1, 0xFF, 0xFE}, ""},
+    };
+    for (const Case& c : cases) {
+        const Bytes frame = Frame23("TIT2", c.content);
+        ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(frame.size() + 4))) + frame + Zeros(4) + kHeader), 1);
+        EXPECT_EQ(std::string(g_Id3v2Tag->title), c.text);
+    }
+}
+
+TEST_F(Mp3Analyzer, Id3v22Frames) {
+    const Bytes frames = Frame22("TT2", Bytes{0} + Text("Old")) + Frame22("TP1", Bytes{0} + Text("Band")) +
+                         Frame22("WAR", Bytes{0} + Text("x.jp"));
+    const Bytes tag = Id3(2, 0, Size7(uint32_t(frames.size() + 6))) + frames + Zeros(6);
+    ASSERT_EQ(Analyze(tag + kHeader + Zeros(16000 - 6)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V2_2);
+    EXPECT_STREQ(g_Id3v2Tag->title, "Old");
+    EXPECT_STREQ(g_Id3v2Tag->artist, "Band");
+    EXPECT_STREQ(g_Id3v2Tag->url, "x.jp");
+    EXPECT_EQ(g_MpegHeader->length, 1u); // the tag is not audio
+    // A version 2.2 frame of size 0 ends the analysis.
+    EXPECT_EQ(Analyze(Id3(2, 0, Size7(20)) + Frame22("TT2", {}) + Zeros(14) + kHeader), MP3_ERR_NO_MEMORY);
+}
+
+TEST_F(Mp3Analyzer, FrameWalkStaysInsideTheTag) {
+    // Frames fill the tag without padding; the audio after it holds a "TIT2" claiming 2 GB.
+    const Bytes frames = Frame23("TIT2", Bytes{0} + Text("Inside"));
+    const Bytes audio = Frame23("TIT2", Bytes{0} + Text("Audio"), 0x7F7F7F7F) + kHeader + Zeros(9000);
+    ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(frames.size()))) + frames + audio), 1);
+    EXPECT_STREQ(g_Id3v2Tag->title, "Inside");
+    EXPECT_EQ(g_MpegHeader->headerPosition, 10 + frames.size() + 16); // past the fake frame of 16 bytes
+
+    // A frame claiming more than the tag holds is cut to what remains of it.
+    const Bytes big = Frame23("TPE1", Bytes{0} + Text("Cut here"), 0xFFFFFFF0);
+    ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(big.size() - 4))) + big + kHeader + Zeros(100)), 1);
+    EXPECT_STREQ(g_Id3v2Tag->artist, "Cut ");
+    for (const isotest::ReadCommand& r : drive->reads)
+        EXPECT_EQ(r.lba, kLbn);
+}
+
+TEST_F(Mp3Analyzer, Id3v1Versions) {
+    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Id3v1(0, 5)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_1);
+    EXPECT_STREQ(g_Id3v1Tag->title, "Title");
+    EXPECT_STREQ(g_Id3v1Tag->artist, "Artist");
+    EXPECT_EQ(std::string(g_Id3v1Tag->year, 4), "1999");
+    EXPECT_EQ(std::string(g_Id3v1Tag->comment), std::string(28, 'c'));
+    EXPECT_EQ(g_Id3v1Tag->track, 5);
+    EXPECT_EQ(g_Id3v1Tag->genre, 17);
+
+    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Id3v1(0, 0)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_0);
+    EXPECT_EQ(g_Id3v1Tag->track, 0);
+
+    // The first "TAG" of the window counts, wherever it stands; a file under 128 bytes reads nothing before
+    // it.
+    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Text("TAGearly") + Zeros(300)), 1);
+    EXPECT_STREQ(g_Id3v1Tag->title, "early");
+    ASSERT_EQ(Analyze(kHeader + Zeros(90)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, 0);
+}
+
+TEST_F(Mp3Analyzer, FrameFigures) {
+    struct Case {
+        Bytes header;
+        uint32_t frameLength, length, frames, pcm;
+    } cases[] = {
+        // Free format (index 0) and index 15 count as 1 kbit/s: length = A / 125.
+        {{0xFF, 0xFB, 0x00, 0xC0}, 1000 * 144 / 44100, 1000 / 125, 1000 / 3, 2304},
+        {{0xFF, 0xFB, 0xF0, 0x00}, 1000 * 144 / 44100, 1000 / 125, 1000 / 3, 4608},
+        // Sampling index 3 uses R = 1: 18 432 000 (+ padding), longer than the file, 0 frames.
+        {{0xFF, 0xFB, 0x9E, 0x00}, 18432001, 0, 0, 4608},
+        // Layer I at 1 kbit/s: frame length 0 and no frames, no division by zero.
+        {{0xFF, 0xFF, 0x00, 0x00}, 0, 1000 / 125, 0, 1536},
+        // Layer I 384 kbit/s 48 kHz mono; MPEG-2 Layer II 64 kbit/s 24 kHz with padding.
+        {{0xFF, 0xFF, 0xC4, 0xC0}, (384000 * 12 / 48000) * 4, 0, 1000 / 384, 768},
+        {{0xFF, 0xF5, 0x86, 0x40}, 64000 * 72 / 24000 + 1, 0, 1000 / 193, 2304},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Analyze(c.header + Zeros(1000 - 4)), 1);
+        EXPECT_EQ(g_MpegHeader->frameLength, c.frameLength);
+        EXPECT_EQ(g_MpegHeader->length, c.length);
+        EXPECT_EQ(g_MpegHeader->frames, c.frames);
+        EXPECT_EQ(g_MpegHeader->pcmSize, c.pcm);
+    }
+}
+
+TEST_F(Mp3Analyzer, Failures) {
+    // Results of the previous analysis are released first.
+    ASSERT_EQ(Analyze(Id3(3, 0, Size7(20)) + Frame23("TIT2", Bytes{0} + Text("x")) + Zeros(9) + kHeader), 1);
+    ASSERT_EQ(Analyze(kHeader), 1);
+    EXPECT_EQ(g_Id3v2Tag, nullptr);
+
+    Analyzer_SetHeapExhausted(true);
+    EXPECT_EQ(Analyze(Id3(3, 0, Size7(20)) + Zeros(20) + kHeader), MP3_ERR_NO_MEMORY);
+    Analyzer_SetHeapExhausted(false);
+
+    // Sectors the drive refuses: the ID3 steps give the read's code, the header search its own.
+    file = {};
+    file.lbn = 5000;
+    file.size = 5000;
+    const int readCode = Mp3_Analyze(&file);
+    EXPECT_NE(readCode, 1);
+    EXPECT_NE(readCode, 0);
+    drive->at(5000).fill(0);
+    EXPECT_EQ(Mp3_Analyze(&file), MP3_ERR_NO_FRAME_HEADER);
+    drive->at(5001).fill(0);
+    drive->at(5000)[0] = 0xFF;
+    drive->at(5000)[1] = 0xFB;
+    EXPECT_EQ(Mp3_Analyze(&file), readCode); // the ID3v1 window's block 5002
+    drive->at(5002).fill(0);
+    EXPECT_EQ(Mp3_Analyze(&file), 1);
+
+    // An extent past the session's recorded area is refused before any command.
+    g_DiscModel->firstSession->lastBlock = kLbn;
+    drive->reads.clear();
+    EXPECT_EQ(Analyze(kHeader + Zeros(3000)), ISO_ERR_EXTENT);
+    EXPECT_TRUE(drive->reads.empty());
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+// Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: each
+// analysis is compared with what mediainfo, ffprobe and id3v2 -l report for the same file.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analyzers/analyzers.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
+
+namespace {
+
+const std::string kDir = CKVD_MP3_FIXTURES;
+const char* const kFiles[] = {"m1cbr.mp3", "m1vbr.mp3",   "m1mono.mp3", "m2cbr.mp3",
+                              "m2vbr.mp3", "m1latin.mp3", "layer2.mp2"};
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> buf;
+    for (size_t n; p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0;)
+        out.append(buf.data(), n);
+    return out;
+}
+
+// mediainfo --Inform fields, in the order asked.
+std::vector<std::string> Mediainfo(const std::string& file, const std::string& section,
+                                   const std::vector<std::string>& fields) {
+    std::string inform = section + ";";
+    for (const std::string& f : fields)
+        inform += "%" + f + "%|";
+    std::string out = RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file);
+    std::vector<std::string> values;
+    std::istringstream in(out.substr(0, out.find('\n')));
+    for (std::string v; values.size() < fields.size() && std::getline(in, v, '|');)
+        values.push_back(v);
+    values.resize(fields.size());
+    return values;
+}
+
+std::string Utf8(const char* sjis) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string in(sjis), out(in.size() * 3 + 1, '\0');
+    char* src = in.data();
+    char* dst = out.data();
+    size_t inLeft = in.size(), outLeft = out.size();
+    iconv(cd, &src, &inLeft, &dst, &outLeft);
+    iconv_close(cd);
+    return out.substr(0, out.size() - outLeft);
+}
+
+class Mp3Disc : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        const std::string path = kDir + "/mp3.iso";
+        std::string error;
+        Aspi_Initialize();
+        ASSERT_TRUE(ckvd::aspi32::SetupDrives({path}, &error)) << error;
+        Aspi_ScanDevices();
+        Aspi_AssignRootPaths();
+        uint16_t index = 0;
+        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index)
+            if (std::string(d->driveRootPath) == path + "/")
+                break;
+        ASSERT_LT(index, g_DeviceCount);
+        Aspi_TestUnitReady(index);
+        Iso_Initialize();
+        ASSERT_EQ(Iso_AnalyzeDisc(index), 1);
+        g_CurrentDevice = index;
+        g_CurrentSession = 0;
+    }
+    static void TearDownTestSuite() {
+        Mp3_Terminate();
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+    // Analyses the disc's file of that name.
+    static int Analyze(const std::string& name) {
+        for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling)
+            if (name == e->name)
+                return Mp3_Analyze(e);
+        ADD_FAILURE() << name << " is not on the disc";
+        return -1;
+    }
+};
+
+TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
+    for (const char* name : kFiles) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        const MpegHeaderInfo* m = g_MpegHeader;
+        const auto p =
+            Mediainfo(name, "Audio",
+                      {"Format_Version", "Format_Profile", "BitRate_Mode", "BitRate", "SamplingRate",
+                       "Channel(s)", "Format_Settings_Mode", "Duration", "FrameCount", "SamplesPerFrame"});
+        EXPECT_EQ(p[0], Mp3_VersionIndex(m) == 0 ? "Version 1" : "Version 2");
+        EXPECT_EQ(p[1], "Layer " + std::to_string(Mp3_LayerIndex(m) + 1));
+        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), p[4]);
+        const unsigned mode = m->headerBytes[3] & 0xC0, channels = mode == 0xC0 ? 1 : 2;
+        EXPECT_EQ(std::to_string(channels), p[5]);
+        EXPECT_EQ(mode == 0x40, p[6] == "Joint stereo");
+        if (!p[9].empty()) { // mediainfo leaves it out for VBR without an Info frame
+            EXPECT_EQ(m->pcmSize, std::stoul(p[9]) * 2 * channels);
+        }
+
+        // The six bytes stand at the header position of the file itself.
+        std::ifstream f(kDir + "/files/" + name, std::ios::binary);
+        std::array<char, 6> bytes{};
+        f.seekg(m->headerPosition).read(bytes.data(), 6);
+        EXPECT_EQ(std::memcmp(bytes.data(), m->headerBytes, 6), 0);
+
+        if (p[2] == "CBR") {
+            EXPECT_EQ(std::to_string(Mp3_Bitrate(m) * 1000), p[3]);
+            EXPECT_LT(std::fabs(m->length - std::stod(p[7]) / 1000), 1.0) << "duration " << p[7];
+            EXPECT_LE(std::labs(long(m->frames) - std::stol(p[8])), 1L) << "frames " << p[8];
+        }
+    }
+    // Files whose first frame is audio (no Info frame): ffprobe's first packet is the header's frame.
+    for (const char* name : {"m1mono.mp3", "m2vbr.mp3", "layer2.mp2"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        const std::string out =
+            RunCommand("ffprobe -v error -show_packets -read_intervals %+#1 -show_entries "
+                       "packet=pos,size -of default=nw=1 " +
+                       kDir + "/files/" + name);
+        EXPECT_NE(out.find("pos=" + std::to_string(g_MpegHeader->headerPosition) + "\n"), std::string::npos)
+            << out;
+        EXPECT_NE(out.find("size=" + std::to_string(g_MpegHeader->frameLength) + "\n"), std::string::npos)
+            << out;
+    }
+    // lame -p: the frames carry a CRC (protection bit clear), taken as the two bytes after the header.
+    ASSERT_EQ(Analyze("m1vbr.mp3"), 1);
+    EXPECT_EQ(g_MpegHeader->headerBytes[1] & 0x01, 0);
+    ASSERT_EQ(Analyze("m1cbr.mp3"), 1);
+    EXPECT_EQ(g_MpegHeader->headerBytes[1] & 0x01, 1);
+}
+
+TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
+    const std::vector<std::string> fields = {
+        "Title",    "Performer",          "Album",    "Recorded_Date", "Track/Position",
+        "Composer", "Original/Performer", "EncodedBy"};
+    for (const char* name : {"m1cbr.mp3", "m1vbr.mp3", "m2cbr.mp3", "m1latin.mp3"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        EXPECT_EQ(g_Mp3TagFlags & MP3_TAG_ID3V2, MP3_TAG_ID3V2_3);
+        const auto p = Mediainfo(name, "General", fields);
+        const Id3v2Tag* t = g_Id3v2Tag;
+        const char* ours[] = {t->title, t->artist,   t->album,          t->year,
+                              t->track, t->composer, t->originalArtist, t->encoder};
+        for (size_t i = 0; i < fields.size(); ++i)
+            EXPECT_EQ(ours[i] ? Utf8(ours[i]) : "", p[i]) << fields[i];
+        // Tag sizes as the header bytes give them; lame's audio follows the tag directly.
+        EXPECT_EQ(g_MpegHeader->headerPosition, t->tagSize);
+    }
+    // Genres as written: eyeD3 a name, id3v2 the ID3v1 number in parentheses (ID3v2.3 TCON form).
+    ASSERT_EQ(Analyze("m1vbr.mp3"), 1);
+    EXPECT_EQ(std::string(g_Id3v2Tag->genre), Mediainfo("m1vbr.mp3", "General", {"Genre"})[0]);
+    ASSERT_EQ(Analyze("m1cbr.mp3"), 1);
+    EXPECT_STREQ(g_Id3v2Tag->genre, "(13)");
+    // COMM is one text to its first zero byte: id3v2 leaves the language zero, eyeD3 writes "eng".
+    EXPECT_STREQ(g_Id3v2Tag->comment, "");
+    ASSERT_EQ(Analyze("m1latin.mp3"), 1);
+    EXPECT_STREQ(g_Id3v2Tag->comment, "eng");
+}
+
+TEST_F(Mp3Disc, Id3v1AgreesWithId3v2Tool) {
+    const std::regex first(R"(Title  : (.{30})  Artist: (.*))"),
+        second(R"(Album  : (.{30})  Year: (.{4}), Genre: .*\((\d+)\))"),
+        third(R"(Comment: (.{30})  Track: (\d+))");
+    auto trim = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
+    for (const char* name : {"m1cbr.mp3", "m2cbr.mp3", "m2vbr.mp3"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        const std::string out = RunCommand("id3v2 -l " + kDir + "/files/" + name);
+        std::smatch a, b, c;
+        ASSERT_TRUE(std::regex_search(out, a, first) && std::regex_search(out, b, second) &&
+                    std::regex_search(out, c, third))
+            << out;
+        const Id3v1Tag* t = g_Id3v1Tag;
+        EXPECT_EQ(t->title, trim(a[1]));
+        EXPECT_EQ(t->artist, trim(a[2]));
+        EXPECT_EQ(t->album, trim(b[1]));
+        EXPECT_EQ(trim(std::string(t->year, 4).c_str()), trim(b[2]));
+        EXPECT_EQ(t->genre, std::stoi(b[3]));
+        EXPECT_EQ(t->comment, trim(c[1]));
+        EXPECT_EQ(t->track, std::stoi(c[2]));
+        // eyeD3 left the track 0: version 1.0; the others 1.1.
+        EXPECT_EQ(g_Mp3TagFlags & MP3_TAG_ID3V1, t->track ? MP3_TAG_ID3V1_1 : MP3_TAG_ID3V1_0);
+    }
+    // A file with ID3v1 alone: the audio size is the file less 128 bytes.
+    ASSERT_EQ(Analyze("m2vbr.mp3"), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_0);
+    ASSERT_EQ(Analyze("m1mono.mp3"), 1);
+    EXPECT_EQ(g_Mp3TagFlags, 0);
+    EXPECT_EQ(g_MpegHeader->headerPosition, 0u);
+}
+
+} // namespace
