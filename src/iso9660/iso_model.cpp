@@ -27,8 +27,10 @@ namespace {
 
 // The record pool of file entries. Entries are cut one after the other from slabs of kSlabBytes aligned to
 // their size, so an entry finds its slab by masking its address; a slab goes back to the system when its
-// last entry is deleted, and its memory is never handed out twice, so every entry starts as the zero pages
-// the system maps. A slab is one huge page where the kernel has one, one fault instead of 512.
+// last entry is deleted, and entries start as the zero pages the system maps. The slab being cut is kept
+// instead and zeroed where it was used, so that a small disc read again and again maps nothing new (in an
+// ASan build it goes back too, so that a stale entry is never handed out again unnoticed). A slab is one
+// huge page where the kernel has one, one fault instead of 512.
 constexpr size_t kSlabBytes = size_t{2} << 20;
 constexpr size_t kSlabHeader = 64; // the count of live entries, then the entries
 #ifdef ISO_POOL_ASAN
@@ -116,8 +118,17 @@ void DeleteEntry(void* entry, size_t size) noexcept {
         return;
     Poison(entry, size);
     Slab* slab = reinterpret_cast<Slab*>(reinterpret_cast<uintptr_t>(entry) & ~(kSlabBytes - 1));
-    if (--slab->live == 0)
-        UnmapSlab(slab);
+    if (--slab->live != 0)
+        return;
+#ifndef ISO_POOL_ASAN
+    if (slab == s_CurrentSlab) {
+        char* used = reinterpret_cast<char*>(slab) + kSlabHeader;
+        std::memset(used, 0, s_SlabUsed - kSlabHeader);
+        s_SlabUsed = kSlabHeader;
+        return;
+    }
+#endif
+    UnmapSlab(slab);
 }
 
 } // namespace
