@@ -4,6 +4,7 @@
 
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/analyzers.h"
+#include "analyzers/asf/wmf_internal.h"
 
 AsfFileProperties* g_AsfFileProperties = nullptr;
 AsfContentDescription* g_AsfContentDescription = nullptr;
@@ -12,27 +13,23 @@ AsfDescriptor* g_AsfDescriptors = nullptr;
 AsfCodecList* g_AsfCodecList = nullptr;
 AsfCodecEntry* g_AsfCodecEntries = nullptr;
 
-namespace {
+namespace wmf_internal {
 
-// Results not yet made, or just released, point nowhere.
-void ForgetResults() {
+void ReleaseFileProperties() {
+    Analyzer_Free(g_AsfFileProperties);
     g_AsfFileProperties = nullptr;
-    g_AsfContentDescription = nullptr;
-    g_AsfExtendedContent = nullptr;
-    g_AsfDescriptors = nullptr;
-    g_AsfCodecList = nullptr;
-    g_AsfCodecEntries = nullptr;
 }
 
-} // namespace
-
-void Wmf_ReleaseResults() {
-    Analyzer_Free(g_AsfFileProperties);
+void ReleaseContentDescription() {
     if (AsfContentDescription* c = g_AsfContentDescription) {
         for (char* text : {c->title, c->author, c->copyright, c->description, c->rating})
             Analyzer_Free(text);
         Analyzer_Free(c);
     }
+    g_AsfContentDescription = nullptr;
+}
+
+void ReleaseExtendedContent() {
     Analyzer_Free(g_AsfExtendedContent);
     for (AsfDescriptor* d = g_AsfDescriptors; d;) {
         AsfDescriptor* next = d->next;
@@ -41,6 +38,11 @@ void Wmf_ReleaseResults() {
         Analyzer_Free(d);
         d = next;
     }
+    g_AsfExtendedContent = nullptr;
+    g_AsfDescriptors = nullptr;
+}
+
+void ReleaseCodecList() {
     Analyzer_Free(g_AsfCodecList);
     for (AsfCodecEntry* e = g_AsfCodecEntries; e;) {
         AsfCodecEntry* next = e->next;
@@ -50,11 +52,27 @@ void Wmf_ReleaseResults() {
         Analyzer_Free(e);
         e = next;
     }
-    ForgetResults();
+    g_AsfCodecList = nullptr;
+    g_AsfCodecEntries = nullptr;
+}
+
+} // namespace wmf_internal
+
+void Wmf_ReleaseResults() {
+    wmf_internal::ReleaseFileProperties();
+    wmf_internal::ReleaseContentDescription();
+    wmf_internal::ReleaseExtendedContent();
+    wmf_internal::ReleaseCodecList();
 }
 
 int Wmf_Initialize() {
-    ForgetResults();
+    // Results not yet made point nowhere.
+    g_AsfFileProperties = nullptr;
+    g_AsfContentDescription = nullptr;
+    g_AsfExtendedContent = nullptr;
+    g_AsfDescriptors = nullptr;
+    g_AsfCodecList = nullptr;
+    g_AsfCodecEntries = nullptr;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // WMF (ASF) analyzer state: the records of the last analysis with the lists, texts and values they own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct AsfFileProperties {
@@ -53,3 +54,45 @@ extern AsfCodecEntry* g_AsfCodecEntries;
 
 // Releases every record, list, text and value of the last analysis and sets the pointers absent.
 void Wmf_ReleaseResults();
+
+// Result codes of the analysis (besides the codes of Aspi_ReadSectors passed through).
+constexpr int WMF_OK = 1;
+constexpr int WMF_ERR_NOT_ASF = 0x5001;
+constexpr int WMF_ERR_NO_MEMORY = 0x50FF;
+
+// Object kinds, by the object's GUID.
+constexpr uint16_t WMF_OBJECT_HEADER = 1;
+constexpr uint16_t WMF_OBJECT_FILE_PROPERTIES = 2;
+constexpr uint16_t WMF_OBJECT_CONTENT_DESCRIPTION = 4;
+constexpr uint16_t WMF_OBJECT_EXTENDED_CONTENT = 8;
+constexpr uint16_t WMF_OBJECT_CODEC_LIST = 16;
+constexpr uint16_t WMF_OBJECT_OTHER = 0x8000;
+
+// Descriptor value types.
+constexpr uint16_t WMF_VALUE_STRING = 0;
+constexpr uint16_t WMF_VALUE_BYTES = 1;
+constexpr uint16_t WMF_VALUE_BOOL = 2;
+constexpr uint16_t WMF_VALUE_DWORD = 3;
+constexpr uint16_t WMF_VALUE_QWORD = 4;
+constexpr uint16_t WMF_VALUE_WORD = 5;
+
+struct FileEntry;
+
+// Reads the ASF header of the file at the entry's LBN from g_CurrentDevice, with the block length of the
+// session Iso_SelectSession picks, and keeps File Properties, Content Description, Extended Content
+// Description and Codec List. Returns 1, WMF_ERR_NOT_ASF, WMF_ERR_NO_MEMORY, the code of a failed read, or
+// the code of Iso_SelectSession when no session can be read from. Results are valid only after a 1.
+int Wmf_Analyze(FileEntry* entry);
+
+// File Properties fields (little-endian in the kept bytes).
+uint64_t Wmf_PlayDuration(const AsfFileProperties* p); // 100-nanosecond units, preroll included
+uint64_t Wmf_Preroll(const AsfFileProperties* p);      // milliseconds
+uint32_t Wmf_Flags(const AsfFileProperties* p);        // bit 0 broadcast, bit 1 seekable
+uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p);
+
+// The first descriptor of the last analysis whose converted name is exactly `name`, or nullptr.
+const AsfDescriptor* Wmf_FindAttribute(const char* name);
+// A descriptor's value as display text: the converted text of a string (type 0), the number of a BOOL, DWORD,
+// QWORD or WORD whose value holds the type's full width, otherwise (byte arrays, short or absent values)
+// an empty text. Always terminated within `capacity`.
+void Wmf_AttributeText(const AsfDescriptor* d, char* text, size_t capacity);

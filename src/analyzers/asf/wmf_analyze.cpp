@@ -1,0 +1,455 @@
+// ASF header analysis: the Header Object's sub-objects read straight from the drive, four kinds kept.
+// Everything here comes from the disc, so every size, length and count is checked against the object it lies
+// in before it is used.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "analyzers/analyzer_heap.h"
+#include "analyzers/asf/wmf_internal.h"
+#include "analyzers/asf/wmf_module.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 30; // GUID, size, object count, two reserved bytes
+constexpr uint64_t kObjectHead = 24;  // GUID and size, at the start of every object
+constexpr uint32_t kMaxObjectSectors = 32;
+constexpr uint32_t kMaxBlockLength = 2352; // no CD sector is longer
+
+constexpr size_t kFilePropertiesBytes = sizeof(AsfFileProperties::bytes);
+constexpr size_t kContentHeadBytes = sizeof(AsfContentDescription::head);
+constexpr size_t kExtendedHeadBytes = sizeof(AsfExtendedContent::head);
+constexpr size_t kCodecHeadBytes = sizeof(AsfCodecList::head);
+
+struct KnownObject {
+    uint16_t code;
+    uint8_t guid[16];
+};
+constexpr KnownObject kKnownObjects[] = {
+    {WMF_OBJECT_HEADER,
+     {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C}},
+    {WMF_OBJECT_FILE_PROPERTIES,
+     {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}},
+    {WMF_OBJECT_CONTENT_DESCRIPTION,
+     {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C}},
+    {WMF_OBJECT_EXTENDED_CONTENT,
+     {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11, 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50}},
+    {WMF_OBJECT_CODEC_LIST,
+     {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11, 0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6}},
+};
+
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint64_t Le64(const uint8_t* p) {
+    return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
+}
+
+uint32_t s_BlockLength = 0;
+
+// The sectors read last. An object whose sectors are already here is not read again, so a header of many
+// small objects costs about one read per sector rather than one per object.
+struct Window {
+    uint8_t* bytes;
+    uint32_t lba;
+    uint32_t count;
+};
+Window s_Window{};
+
+void DropWindow() {
+    Analyzer_Free(s_Window.bytes);
+    s_Window = {};
+}
+
+uint32_t SectorsFor(uint64_t bytes) {
+    return uint32_t((bytes + s_BlockLength - 1) / s_BlockLength);
+}
+
+// Makes the `count` sectors from `lba` available at *at: 1, WMF_ERR_NO_MEMORY or the read's code.
+int Fetch(uint32_t lba, uint32_t count, const uint8_t** at) {
+    if (s_Window.bytes && lba >= s_Window.lba &&
+        uint64_t(lba) + count <= uint64_t(s_Window.lba) + s_Window.count) {
+        *at = s_Window.bytes + size_t(lba - s_Window.lba) * s_BlockLength;
+        return WMF_OK;
+    }
+    DropWindow();
+    auto* bytes = static_cast<uint8_t*>(Analyzer_Alloc(size_t(count) * s_BlockLength));
+    if (!bytes)
+        return WMF_ERR_NO_MEMORY;
+    const int rc = Aspi_ReadSectors(g_CurrentDevice, lba, s_BlockLength, uint16_t(count), bytes);
+    if (rc != ASPI_OK) {
+        Analyzer_Free(bytes);
+        return rc;
+    }
+    s_Window = {bytes, lba, count};
+    *at = bytes;
+    return WMF_OK;
+}
+
+template <class T> T* NewRecord() {
+    return static_cast<T*>(Analyzer_Alloc(sizeof(T)));
+}
+
+// `chars` UCS-2 little-endian characters as a new zero-terminated Shift-JIS text (a character takes at most
+// two bytes); nullptr when the heap is exhausted.
+char* NewText(const uint8_t* ucs2, uint32_t chars) {
+    const size_t capacity = size_t(chars) * 2 + 1;
+    char* text = static_cast<char*>(Analyzer_Alloc(capacity));
+    if (text)
+        Iso_UcsToSjis(text, capacity, ucs2, chars, 1, 0);
+    return text;
+}
+
+// One object's bytes, `size` of them from `bytes`.
+struct Object {
+    const uint8_t* bytes;
+    uint64_t size;
+    // The n bytes at `at` lie inside the object (at never passes the size).
+    bool Holds(uint64_t at, uint64_t n) const { return at <= size && n <= size - at; }
+};
+
+// Common start of the object readers: the object at byte `offset` of sector `lba`, read whole. Gives 1 with
+// no bytes when the object is skipped: it needs more than 32 sectors, or it is shorter than its own fixed
+// part, which a record could not hold.
+int LoadObject(uint32_t lba, uint32_t offset, size_t fixedPart, Object* object) {
+    *object = {};
+    const uint8_t* at = nullptr;
+    int rc = Fetch(lba, SectorsFor(offset + kObjectHead), &at);
+    if (rc != WMF_OK)
+        return rc;
+    const uint64_t size = Le64(at + offset + 16);
+    // Compared with the limit before anything is added to it, so no size can overflow the sector count.
+    if (size > uint64_t(kMaxObjectSectors) * s_BlockLength)
+        return WMF_OK;
+    const uint32_t sectors = SectorsFor(offset + size);
+    if (sectors > kMaxObjectSectors || size < fixedPart)
+        return WMF_OK;
+    rc = Fetch(lba, sectors, &at);
+    if (rc != WMF_OK)
+        return rc;
+    *object = {at + offset, size};
+    return WMF_OK;
+}
+
+uint16_t Wmf_ClassifyObject(const uint8_t* guid) {
+    for (const KnownObject& k : kKnownObjects)
+        if (std::memcmp(guid, k.guid, sizeof k.guid) == 0)
+            return k.code;
+    return WMF_OBJECT_OTHER;
+}
+
+// The Header Object at the file's first block: its object count and size, or WMF_ERR_NOT_ASF.
+int Wmf_CheckHeader(uint32_t lbn, uint32_t* objectCount, uint64_t* headerSize) {
+    const uint32_t sectors = SectorsFor(kHeaderBytes);
+    if (uint64_t(lbn) + sectors - 1 > UINT32_MAX)
+        return WMF_ERR_NOT_ASF;
+    const uint8_t* at = nullptr;
+    const int rc = Fetch(lbn, sectors, &at);
+    if (rc != WMF_OK)
+        return rc;
+    if (Wmf_ClassifyObject(at) != WMF_OBJECT_HEADER)
+        return WMF_ERR_NOT_ASF;
+    *headerSize = Le64(at + 16);
+    *objectCount = Le32(at + 24);
+    return WMF_OK;
+}
+
+int Wmf_ReadFileProperties(uint32_t lba, uint32_t offset) {
+    Object object;
+    const int rc = LoadObject(lba, offset, kFilePropertiesBytes, &object);
+    if (rc != WMF_OK || !object.bytes)
+        return rc;
+    auto* record = NewRecord<AsfFileProperties>();
+    if (!record)
+        return WMF_ERR_NO_MEMORY;
+    wmf_internal::ReleaseFileProperties();
+    g_AsfFileProperties = record;
+    std::memcpy(record->bytes, object.bytes, kFilePropertiesBytes);
+    return WMF_OK;
+}
+
+int Wmf_ReadContentDescription(uint32_t lba, uint32_t offset) {
+    Object object;
+    const int rc = LoadObject(lba, offset, kContentHeadBytes, &object);
+    if (rc != WMF_OK || !object.bytes)
+        return rc;
+    auto* record = NewRecord<AsfContentDescription>();
+    if (!record)
+        return WMF_ERR_NO_MEMORY;
+    wmf_internal::ReleaseContentDescription();
+    g_AsfContentDescription = record;
+    std::memcpy(record->head, object.bytes, kContentHeadBytes);
+    // The five strings follow one another; a length of 0 leaves its text absent.
+    char** texts[] = {&record->title, &record->author, &record->copyright, &record->description,
+                      &record->rating};
+    uint64_t at = kContentHeadBytes;
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        const uint16_t length = Le16(object.bytes + 24 + 2 * i);
+        if (!object.Holds(at, length))
+            break;
+        if (length != 0 && !(*texts[i] = NewText(object.bytes + at, length / 2u)))
+            return WMF_ERR_NO_MEMORY;
+        at += length;
+    }
+    return WMF_OK;
+}
+
+// Keeps a descriptor's value of `length` bytes: a string converted, a byte array copied, a number copied up
+// to its type's width (a shorter value leaves the rest zero); other types keep nothing.
+int KeepValue(AsfDescriptor* d, const uint8_t* value, uint16_t length) {
+    size_t width = 0;
+    switch (d->valueType) {
+    case WMF_VALUE_STRING:
+        d->value = NewText(value, length / 2u);
+        return d->value ? WMF_OK : WMF_ERR_NO_MEMORY;
+    case WMF_VALUE_BYTES:
+        width = length;
+        break;
+    case WMF_VALUE_BOOL:
+    case WMF_VALUE_DWORD:
+        width = 4;
+        break;
+    case WMF_VALUE_QWORD:
+        width = 8;
+        break;
+    case WMF_VALUE_WORD:
+        width = 2;
+        break;
+    default:
+        return WMF_OK;
+    }
+    auto* bytes = static_cast<uint8_t*>(Analyzer_Alloc(width));
+    if (!bytes)
+        return WMF_ERR_NO_MEMORY;
+    std::memcpy(bytes, value, std::min<size_t>(width, length));
+    d->value = bytes;
+    return WMF_OK;
+}
+
+int Wmf_ReadExtendedContent(uint32_t lba, uint32_t offset) {
+    Object object;
+    int rc = LoadObject(lba, offset, kExtendedHeadBytes, &object);
+    if (rc != WMF_OK || !object.bytes)
+        return rc;
+    auto* record = NewRecord<AsfExtendedContent>();
+    if (!record)
+        return WMF_ERR_NO_MEMORY;
+    wmf_internal::ReleaseExtendedContent();
+    g_AsfExtendedContent = record;
+    std::memcpy(record->head, object.bytes, kExtendedHeadBytes);
+    const uint16_t count = Le16(object.bytes + 24);
+    AsfDescriptor** tail = &g_AsfDescriptors;
+    uint64_t at = kExtendedHeadBytes;
+    // Parsing stops at the first field that would cross the object's end, so no count costs more than the
+    // object holds.
+    for (uint32_t k = 0; k < count && object.Holds(at, 2); ++k) {
+        auto* d = NewRecord<AsfDescriptor>();
+        if (!d)
+            return WMF_ERR_NO_MEMORY;
+        *tail = d;
+        tail = &d->next;
+        d->nameLength = Le16(object.bytes + at);
+        at += 2;
+        if (!object.Holds(at, d->nameLength))
+            break;
+        if (d->nameLength != 0 && !(d->name = NewText(object.bytes + at, d->nameLength / 2u)))
+            return WMF_ERR_NO_MEMORY;
+        at += d->nameLength;
+        if (!object.Holds(at, 4))
+            break;
+        d->valueType = Le16(object.bytes + at);
+        d->valueLength = Le16(object.bytes + at + 2);
+        at += 4;
+        if (!object.Holds(at, d->valueLength))
+            break;
+        if (d->valueLength != 0 && (rc = KeepValue(d, object.bytes + at, d->valueLength)) != WMF_OK)
+            return rc;
+        // The next descriptor follows the value's own length, whatever width its type has.
+        at += d->valueLength;
+    }
+    return WMF_OK;
+}
+
+int Wmf_ReadCodecList(uint32_t lba, uint32_t offset) {
+    Object object;
+    const int rc = LoadObject(lba, offset, kCodecHeadBytes, &object);
+    if (rc != WMF_OK || !object.bytes)
+        return rc;
+    auto* record = NewRecord<AsfCodecList>();
+    if (!record)
+        return WMF_ERR_NO_MEMORY;
+    wmf_internal::ReleaseCodecList();
+    g_AsfCodecList = record;
+    std::memcpy(record->head, object.bytes, kCodecHeadBytes);
+    const uint32_t count = Le32(object.bytes + 40);
+    AsfCodecEntry** tail = &g_AsfCodecEntries;
+    uint64_t at = kCodecHeadBytes;
+    for (uint32_t k = 0; k < count && object.Holds(at, 4); ++k) {
+        auto* e = NewRecord<AsfCodecEntry>();
+        if (!e)
+            return WMF_ERR_NO_MEMORY;
+        *tail = e;
+        tail = &e->next;
+        e->type = Le16(object.bytes + at);
+        e->nameLength = Le16(object.bytes + at + 2);
+        at += 4;
+        if (!object.Holds(at, 2u * e->nameLength))
+            break;
+        if (e->nameLength != 0 && !(e->name = NewText(object.bytes + at, e->nameLength)))
+            return WMF_ERR_NO_MEMORY;
+        at += 2u * e->nameLength;
+        if (!object.Holds(at, 2))
+            break;
+        e->descriptionLength = Le16(object.bytes + at);
+        at += 2;
+        if (!object.Holds(at, 2u * e->descriptionLength))
+            break;
+        if (e->descriptionLength != 0 && !(e->description = NewText(object.bytes + at, e->descriptionLength)))
+            return WMF_ERR_NO_MEMORY;
+        at += 2u * e->descriptionLength;
+        if (!object.Holds(at, 2))
+            break;
+        e->infoLength = Le16(object.bytes + at);
+        at += 2;
+        if (!object.Holds(at, e->infoLength))
+            break;
+        if (e->infoLength != 0) {
+            // Copied up to the first zero byte; the buffer's own zeros end it.
+            if (!(e->info = static_cast<uint8_t*>(Analyzer_Alloc(size_t(e->infoLength) + 1))))
+                return WMF_ERR_NO_MEMORY;
+            const uint8_t* info = object.bytes + at;
+            for (size_t i = 0; i < e->infoLength && info[i] != 0; ++i)
+                e->info[i] = info[i];
+        }
+        at += e->infoLength;
+    }
+    return WMF_OK;
+}
+
+// The walk over the header's objects, after the session is chosen.
+int WalkHeader(const FileEntry* entry) {
+    // A file too short for the Header Object's fixed part cannot start with one.
+    if (entry->size < kHeaderBytes)
+        return WMF_ERR_NOT_ASF;
+    uint32_t count = 0;
+    uint64_t headerSize = 0;
+    int rc = Wmf_CheckHeader(entry->lbn, &count, &headerSize);
+    if (rc != WMF_OK)
+        return rc;
+    // Objects are read only inside the header, inside the file, and in blocks a 32-bit address reaches.
+    const uint64_t end =
+        std::min({headerSize, uint64_t(entry->size), (uint64_t(UINT32_MAX) - entry->lbn) * s_BlockLength});
+    uint64_t p = kHeaderBytes;
+    int result = WMF_OK;
+    for (uint32_t k = 0; k < count && result == WMF_OK; ++k) {
+        if (p > end || end - p < kObjectHead)
+            break;
+        const uint32_t lba = uint32_t(entry->lbn + p / s_BlockLength);
+        const uint32_t offset = uint32_t(p % s_BlockLength);
+        const uint8_t* at = nullptr;
+        rc = Fetch(lba, std::max<uint32_t>(2, SectorsFor(offset + kObjectHead)), &at);
+        if (rc != WMF_OK)
+            return rc;
+        const uint64_t size = Le64(at + offset + 16);
+        // An object smaller than its own GUID and size, or one running past the header, ends the walk.
+        if (size < kObjectHead || size > end - p)
+            break;
+        p += size;
+        switch (Wmf_ClassifyObject(at + offset)) {
+        case WMF_OBJECT_FILE_PROPERTIES:
+            result = Wmf_ReadFileProperties(lba, offset);
+            break;
+        case WMF_OBJECT_CONTENT_DESCRIPTION:
+            result = Wmf_ReadContentDescription(lba, offset);
+            break;
+        case WMF_OBJECT_EXTENDED_CONTENT:
+            result = Wmf_ReadExtendedContent(lba, offset);
+            break;
+        case WMF_OBJECT_CODEC_LIST:
+            result = Wmf_ReadCodecList(lba, offset);
+            break;
+        default:
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+int Wmf_Analyze(FileEntry* entry) {
+    Wmf_ReleaseResults();
+    if (!entry)
+        return WMF_ERR_NOT_ASF;
+    const int rc = Iso_SelectSession();
+    if (rc != ISO_OK)
+        return rc;
+    const uint32_t bl = g_DiscModel->currentSessionEntry->blockLength;
+    // A block length no CD sector has is not read from, like a session READ CAPACITY never filled.
+    if (bl == 0 || bl > kMaxBlockLength)
+        return ISO_ERR_NO_MODEL;
+    s_BlockLength = bl;
+    const int result = WalkHeader(entry);
+    DropWindow();
+    return result;
+}
+
+uint64_t Wmf_PlayDuration(const AsfFileProperties* p) {
+    return p ? Le64(p->bytes + 64) : 0;
+}
+uint64_t Wmf_Preroll(const AsfFileProperties* p) {
+    return p ? Le64(p->bytes + 80) : 0;
+}
+uint32_t Wmf_Flags(const AsfFileProperties* p) {
+    return p ? Le32(p->bytes + 88) : 0;
+}
+uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p) {
+    return p ? Le32(p->bytes + 100) : 0;
+}
+
+const AsfDescriptor* Wmf_FindAttribute(const char* name) {
+    if (!g_AsfExtendedContent || !name)
+        return nullptr;
+    // Whole names only: "WM/Genre" is not "WM/GenreX", whatever the stored name length says.
+    for (const AsfDescriptor* d = g_AsfDescriptors; d; d = d->next)
+        if (d->name && std::strcmp(d->name, name) == 0)
+            return d;
+    return nullptr;
+}
+
+void Wmf_AttributeText(const AsfDescriptor* d, char* text, size_t capacity) {
+    if (!text || capacity == 0)
+        return;
+    text[0] = 0;
+    if (!d || !d->value)
+        return;
+    const auto* v = static_cast<const uint8_t*>(d->value);
+    // A number is read only when the file gave all of its bytes.
+    switch (d->valueType) {
+    case WMF_VALUE_STRING:
+        std::snprintf(text, capacity, "%s", static_cast<const char*>(d->value));
+        break;
+    case WMF_VALUE_BOOL:
+    case WMF_VALUE_DWORD:
+        if (d->valueLength >= 4)
+            std::snprintf(text, capacity, "%" PRIu32, Le32(v));
+        break;
+    case WMF_VALUE_QWORD:
+        if (d->valueLength >= 8)
+            std::snprintf(text, capacity, "%" PRIu64, Le64(v));
+        break;
+    case WMF_VALUE_WORD:
+        if (d->valueLength >= 2)
+            std::snprintf(text, capacity, "%u", unsigned(Le16(v)));
+        break;
+    default:
+        break;
+    }
+}

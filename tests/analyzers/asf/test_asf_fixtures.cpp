@@ -1,0 +1,192 @@
+// WMA files made by ffmpeg (patched by make_fixtures.sh where ffmpeg cannot write a form) on a Joliet disc
+// made by genisoimage, analysed through an image drive and the real ASPI manager, and compared with what
+// mediainfo reports for the same files.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "analyzers/analyzers.h"
+#include "analyzers/asf/wmf_module.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
+
+namespace {
+
+const std::string kDir = CKVD_ASF_FIXTURES;
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
+    if (!p)
+        return out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p.get())) > 0)
+        out.append(buf.data(), n);
+    return out;
+}
+
+// mediainfo's view of a fixture file, field name -> value (UTF-8).
+std::map<std::string, std::string> Mediainfo(const std::string& file) {
+    const char* fields[] = {
+        "Format",  "Duration", "OverallBitRate_Maximum", "Title", "Performer",    "Copyright",
+        "Comment", "Album",    "Track/Position",         "Genre", "Recorded_Date"};
+    std::string general = "General;";
+    for (const char* f : fields)
+        general += std::string(f) + "=%" + f + "%\\n";
+    std::map<std::string, std::string> out;
+    std::istringstream in(
+        RunCommand("mediainfo '--Inform=" + general + "' '" + kDir + "/" + file + "'") +
+        RunCommand("mediainfo '--Inform=Audio;Codec=%CodecID_Description%\\n' '" + kDir + "/" + file + "'"));
+    std::string line;
+    while (std::getline(in, line))
+        if (size_t eq = line.find('='); eq != std::string::npos)
+            out[line.substr(0, eq)] = line.substr(eq + 1);
+    return out;
+}
+
+std::string Utf8(const char* sjis) {
+    if (!sjis)
+        return "";
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string in(sjis), out(in.size() * 3 + 1, '\0');
+    char* src = in.data();
+    char* dst = out.data();
+    size_t left = in.size(), room = out.size();
+    const size_t rc = iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    EXPECT_NE(rc, size_t(-1)) << sjis;
+    out.resize(out.size() - room);
+    return out;
+}
+
+std::string Attribute(const char* name) {
+    char text[256];
+    Wmf_AttributeText(Wmf_FindAttribute(name), text, sizeof text);
+    return Utf8(text);
+}
+
+const AsfCodecEntry* FirstAudioCodec() {
+    for (const AsfCodecEntry* e = g_AsfCodecEntries; e; e = e->next)
+        if (e->type == 2)
+            return e;
+    return nullptr;
+}
+
+class AsfDisc : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        const std::string path = kDir + "/asf.iso";
+        std::string error;
+        ASSERT_EQ(Aspi_Initialize(), 1);
+        ASSERT_TRUE(ckvd::aspi32::SetupDrives({path}, &error)) << error;
+        Aspi_ScanDevices();
+        Aspi_AssignRootPaths();
+        uint16_t index = 0;
+        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
+            if (std::string(d->driveRootPath) != path + "/")
+                continue;
+            Aspi_StartStopUnit(index, 1);
+            Aspi_TestUnitReady(index);
+            Iso_Initialize();
+            ASSERT_EQ(Iso_AnalyzeDisc(index), 1);
+            g_CurrentDevice = index;
+            g_CurrentSession = 0;
+            Wmf_Initialize();
+            return;
+        }
+        FAIL() << "no image drive for " << path;
+    }
+    static void TearDownTestSuite() {
+        Wmf_Terminate();
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+    // Analyses the disc's file of this name (Joliet names are ASCII here).
+    static int Analyze(const std::string& name) {
+        const FileEntry* root =
+            g_DiscModel && g_DiscModel->firstTree ? g_DiscModel->firstTree->root : nullptr;
+        for (FileEntry* e = root ? root->firstChild : nullptr; e; e = e->nextSibling)
+            if (name == e->name)
+                return Wmf_Analyze(e);
+        ADD_FAILURE() << name << " is not on the disc";
+        return -1;
+    }
+    // Everything mediainfo reports about a tagged file equals what the analysis kept.
+    static void ExpectLikeMediainfo(const std::string& name) {
+        SCOPED_TRACE(name);
+        const auto peer = Mediainfo(name);
+        ASSERT_EQ(peer.at("Format"), "Windows Media");
+        ASSERT_NE(g_AsfFileProperties, nullptr);
+        // mediainfo's duration is the play duration (100 ns units) less the preroll (ms); the dialog shows
+        // the play duration in whole seconds.
+        const uint64_t play = Wmf_PlayDuration(g_AsfFileProperties);
+        const uint64_t preroll = Wmf_Preroll(g_AsfFileProperties);
+        EXPECT_EQ(play / 10000 - preroll, std::stoull(peer.at("Duration")));
+        EXPECT_EQ(play / 10000000, (std::stoull(peer.at("Duration")) + preroll) / 1000);
+        EXPECT_EQ(Wmf_MaximumBitrate(g_AsfFileProperties), std::stoul(peer.at("OverallBitRate_Maximum")));
+        ASSERT_NE(g_AsfContentDescription, nullptr);
+        EXPECT_EQ(Utf8(g_AsfContentDescription->title), peer.at("Title"));
+        EXPECT_EQ(Utf8(g_AsfContentDescription->author), peer.at("Performer"));
+        EXPECT_EQ(Utf8(g_AsfContentDescription->copyright), peer.at("Copyright"));
+        EXPECT_EQ(Utf8(g_AsfContentDescription->description), peer.at("Comment"));
+        EXPECT_EQ(Attribute("WM/AlbumTitle"), peer.at("Album"));
+        EXPECT_EQ(Attribute("WM/TrackNumber"), peer.at("Track/Position"));
+        EXPECT_EQ(Attribute("WM/Genre"), peer.at("Genre"));
+        EXPECT_EQ(Attribute("WM/Year"), peer.at("Recorded_Date"));
+        // mediainfo shows a codec entry as its name, then " - " and its description when it has one.
+        const AsfCodecEntry* codec = FirstAudioCodec();
+        ASSERT_NE(codec, nullptr);
+        std::string shown = Utf8(codec->name);
+        if (codec->description)
+            shown += " - " + Utf8(codec->description);
+        EXPECT_EQ(shown, peer.at("Codec"));
+    }
+};
+
+TEST_F(AsfDisc, Wmav2WithEveryTagAndTheTrackAsAString) {
+    ASSERT_EQ(Analyze("wmav2_tags.wma"), 1);
+    ExpectLikeMediainfo("wmav2_tags.wma");
+    const AsfDescriptor* track = Wmf_FindAttribute("WM/TrackNumber");
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->valueType, WMF_VALUE_STRING);
+    EXPECT_EQ(Wmf_Flags(g_AsfFileProperties) & 2, 2u); // ffmpeg marks its files seekable
+}
+
+TEST_F(AsfDisc, Wmav1WithTheTrackAsADword) {
+    ASSERT_EQ(Analyze("wmav1_dword.wma"), 1);
+    ExpectLikeMediainfo("wmav1_dword.wma");
+    const AsfDescriptor* track = Wmf_FindAttribute("WM/TrackNumber");
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->valueType, WMF_VALUE_DWORD);
+    EXPECT_EQ(track->valueLength, 4);
+}
+
+TEST_F(AsfDisc, UntaggedFileKeepsFilePropertiesAndCodecListOnly) {
+    // ffmpeg writes File Properties, Header Extension, Stream Properties and Codec List.
+    ASSERT_EQ(Analyze("plain.wma"), 1);
+    const auto peer = Mediainfo("plain.wma");
+    EXPECT_EQ(peer.at("Title"), "");
+    EXPECT_EQ(g_AsfContentDescription, nullptr);
+    EXPECT_EQ(g_AsfExtendedContent, nullptr);
+    ASSERT_NE(g_AsfFileProperties, nullptr);
+    EXPECT_EQ(Wmf_PlayDuration(g_AsfFileProperties) / 10000 - Wmf_Preroll(g_AsfFileProperties),
+              std::stoull(peer.at("Duration")));
+    ASSERT_NE(FirstAudioCodec(), nullptr);
+    EXPECT_EQ(Utf8(FirstAudioCodec()->name), peer.at("Codec"));
+}
+
+TEST_F(AsfDisc, WaveFileNamedWmaIsNotAsf) {
+    EXPECT_EQ(Mediainfo("not_asf.wma").at("Format"), "Wave");
+    EXPECT_EQ(Analyze("not_asf.wma"), 0x5001);
+    EXPECT_EQ(g_AsfFileProperties, nullptr);
+}
+
+} // namespace
