@@ -1,5 +1,6 @@
 #include "app/disc_info_dialog.h"
 
+#include "app/info_dialog.h"
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -21,15 +22,9 @@ DiscInfoDialog::DiscInfoDialog(QWidget* parent) : QDialog(parent), m_list(new QT
     for (const DiscInfoColumn& c : kDiscInfoColumns)
         titles << c.title;
     m_list->setHeaderLabels(titles);
-    auto* ok = new QPushButton("OK", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
-    layout->addLayout(buttons);
+    AddOkButton(this, layout);
 
     m_content.OnInitDialog(g_DiscModel, g_LbnSizeStyle);
     for (const DiscInfoRow& row : m_content.Rows()) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/save_to_disc_dlg.h"
+#include "app/tag_information.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
 #include "report/lbn_size_style.h"
@@ -243,6 +244,14 @@ void CKVDAppView::OnSaveToDisc() {
     dlg.exec();
 }
 
+void CKVDAppView::OnTagInformation() {
+    FileEntry* entry = const_cast<FileEntry*>(m_content.Entry(m_content.CurrentItem()));
+    if (!m_sink || !entry)
+        return;
+    if (std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, *m_sink, this))
+        dlg->exec();
+}
+
 void CKVDAppView::SelectRow(int row) {
     const QModelIndex index = m_model->index(row, 0);
     m_report->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
@@ -293,6 +302,9 @@ void CKVDAppView::OnCommand(int command) {
         break;
     case ID_SAVE_TO_DISC:
         OnSaveToDisc();
+        return;
+    case ID_TAG_INFORMATION:
+        OnTagInformation();
         return;
     default:
         return;

@@ -67,6 +67,8 @@ class CKVDAppView final : public QStackedWidget {
     void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }
     // Save to Disc (32781) on the current file row: the progress window that copies it.
     void OnSaveToDisc();
+    // Tag Information (32780) on the current file row: the analyzer of its kind, then its dialog.
+    void OnTagInformation();
 
     // Makes `row` the current, selected row of the list, scrolled into view.
     void SelectRow(int row);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "analyzers/info_dialog_header.h"
 #include "report/lbn_size_style.h"
 #include "res/resource.h"
 
@@ -32,10 +33,7 @@ std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, L
 }
 
 std::string List_DateText(const uint8_t date[7]) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%4d/%2d/%2d %2d:%2d:%02d", 1900 + date[0], date[1], date[2], date[3],
-                  date[4], date[5]);
-    return text;
+    return Info_DateText(date); // the same form as the information dialogs' "Date and Time"
 }
 
 void CKVDAppViewModel::Clear() {
@@ -152,13 +150,13 @@ int CKVDAppViewModel::ContextMenu() const {
 }
 
 bool CKVDAppViewModel::CommandEnabled(int command) {
-    // A command without a handler shows disabled: "&Play" has none; Tag Information gets its handler with
-    // the media analyzers.
+    // A command without a handler shows disabled: "&Play" has none.
     switch (command) {
     case ID_LBNSIZE_BASE10:
     case ID_LBNSIZE_BASE16:
     case ID_LBNSIZE_MSF:
     case ID_SAVE_TO_DISC:
+    case ID_TAG_INFORMATION:
         return true;
     default:
         return false;

@@ -8,12 +8,12 @@
 #include <QWindow>
 #include <functional>
 #include <memory>
-#include <sstream>
 
 #include "app/about_dlg.h"
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
 #include "app/main_frm.h"
+#include "app/tag_information.h"
 #include "iso9660/iso9660.h"
 #include "report/disc_text.h"
 
@@ -45,25 +45,22 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
              return std::make_unique<CAboutDlg>(&frame);
          }},
+        // The information dialog Tag Information opens for the file chosen with --select.
+        {"tag-info",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+             if (!entry || entry->type != 'F') {
+                 *error = "--dialog tag-info needs a file chosen with --select";
+                 return nullptr;
+             }
+             std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, frame.Sink(), &frame);
+             if (!dlg)
+                 *error = "no analyzer accepted the file";
+             return dlg;
+         }},
     };
     return dialogs;
-}
-
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::stringstream in(path);
-    std::string part;
-    while (std::getline(in, part, '/'))
-        if (!part.empty())
-            parts.push_back(part);
-    return parts;
-}
-
-const FileEntry* FindChild(const FileEntry* dir, const std::string& name) {
-    for (const FileEntry* e = dir ? dir->firstChild : nullptr; e; e = e->nextSibling)
-        if (Report_SjisToUtf8(e->name) == name)
-            return e;
-    return nullptr;
 }
 
 // The TreeItemNumber of `target`: the pre-order number over every session's root and directories.
@@ -109,38 +106,21 @@ std::vector<std::string> Screenshot_DialogNames() {
 }
 
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
-    const std::vector<std::string> parts = SplitPath(path);
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
-        const FileEntry* entry = t->root;
-        for (size_t i = 0; entry && i < parts.size(); ++i) {
-            entry = FindChild(entry, parts[i]);
-            if (entry && entry->type == 'F' && i + 1 < parts.size())
-                entry = nullptr;
-        }
-        if (!entry)
+    const DiscPath found = Report_FindPath(path, -1);
+    const int number = found.entry ? TreeNumberOf(found.directory) : -1;
+    const auto& items = frame.Model().Tree().Items();
+    for (size_t item = 0; number >= 0 && item < items.size(); ++item) {
+        if (static_cast<int>(items[item].number) != number)
             continue;
-        const FileEntry* dir = entry;
-        if (entry->type == 'F') {
-            // The file's directory: the last directory on the way down.
-            dir = t->root;
-            for (size_t i = 0; i + 1 < parts.size(); ++i)
-                dir = FindChild(dir, parts[i]);
+        CLeftView* tree = frame.GetLeftPane();
+        tree->setCurrentIndex(tree->ItemModel()->IndexOf(static_cast<int>(item)));
+        if (found.entry->type == 'F') {
+            CKVDAppViewModel& list = frame.Model().List();
+            for (int row = 0; row < list.RowCount(); ++row)
+                if (list.Entry(row) == found.entry)
+                    frame.GetRightPane()->SelectRow(row);
         }
-        const int number = TreeNumberOf(dir);
-        const auto& items = frame.Model().Tree().Items();
-        for (size_t item = 0; item < items.size(); ++item) {
-            if (static_cast<int>(items[item].number) != number)
-                continue;
-            CLeftView* tree = frame.GetLeftPane();
-            tree->setCurrentIndex(tree->ItemModel()->IndexOf(static_cast<int>(item)));
-            if (entry->type == 'F') {
-                CKVDAppViewModel& list = frame.Model().List();
-                for (int row = 0; row < list.RowCount(); ++row)
-                    if (list.Entry(row) == entry)
-                        frame.GetRightPane()->SelectRow(row);
-            }
-            return true;
-        }
+        return true;
     }
     *error = "nothing on the disc has the path " + path;
     return false;

@@ -15,7 +15,7 @@ class QWidget;
 std::vector<std::string> Screenshot_DialogNames();
 // Selects, on the loaded disc, the tree item of the directory `path` ("/DOCS/NOTES", UTF-8 names as `ckvd ls`
 // prints them; "/" is the first session's root), or the directory of the file `path` and that file's row.
-// The sessions are searched in disc order. False with the reason when nothing has that path.
+// The last session that holds the path answers. False with the reason when nothing has that path.
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error);
 // `window` as a user sees it, its caption above it.
 QImage Screenshot_Grab(QWidget& window);

@@ -238,3 +238,39 @@ void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string
     if (!out.empty())
         write(out);
 }
+
+DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= utf8Path.size();) {
+        size_t slash = utf8Path.find('/', start);
+        if (slash == std::string::npos)
+            slash = utf8Path.size();
+        if (slash > start)
+            parts.push_back(utf8Path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    std::vector<SessionTree*> trees;
+    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+        trees.push_back(t);
+    for (int i = int(trees.size()) - 1; i >= 0; --i) {
+        if (sessionIndex >= 0 && i != sessionIndex)
+            continue;
+        FileEntry* dir = trees[size_t(i)]->root;
+        FileEntry* entry = dir;
+        for (size_t k = 0; entry && k < parts.size(); ++k) {
+            if (k > 0)
+                dir = entry;
+            if (dir->type == 'F') {
+                entry = nullptr;
+                break;
+            }
+            FileEntry* child = dir->firstChild;
+            while (child && Report_SjisToUtf8(child->name) != parts[k])
+                child = child->nextSibling;
+            entry = child;
+        }
+        if (entry)
+            return {entry, entry->type == 'F' ? dir : entry, i};
+    }
+    return {};
+}

@@ -25,3 +25,14 @@ void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);
+
+// An entry of the loaded disc by its path as the tree listing prints it ("/DIR/FILE", UTF-8; "/" is the
+// session's root), with the directory that holds it (the entry itself for a root) and the session's index.
+struct DiscPath {
+    FileEntry* entry = nullptr;
+    FileEntry* directory = nullptr;
+    int session = -1;
+};
+// Looks in session `sessionIndex`, or with -1 in every session from the last to the first: the last session
+// that holds the path answers. Nothing found: entry null.
+DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex);

@@ -411,7 +411,7 @@ TEST_F(MainWindow, ScreenshotSelectsADirectoryOrAFileAndDrawsTheCaption) {
     ASSERT_TRUE(Screenshot_Select(*frame_, "/DOCS/NOTES", &error)) << error;
     EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString(), "NOTES");
     ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
-    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString().left(10), "(Session1)");
+    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString().left(10), "(Session2)"); // the last
     EXPECT_EQ(frame_->GetRightPane()->ReportView()->currentIndex().data().toString(), "README.TXT");
     // A name only the second session has.
     ASSERT_TRUE(Screenshot_Select(*frame_, QString::fromUtf8("/追加").toStdString(), &error)) << error;

@@ -24,9 +24,10 @@ struct CliRun {
     }
 };
 
-CliRun run(const std::string& args) {
+// A shell command line, its output and status.
+CliRun shell(const std::string& command) {
     CliRun r;
-    std::string cmd = std::string(CKVD_BIN) + " " + args + " 2>&1";
+    std::string cmd = command + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)
         return r;
@@ -37,6 +38,10 @@ CliRun run(const std::string& args) {
     int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+CliRun run(const std::string& args) {
+    return shell(std::string(CKVD_BIN) + " " + args);
 }
 
 std::vector<std::string> fields(const std::string& line) {
@@ -176,6 +181,37 @@ TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
     EXPECT_TRUE(contains_line(ls, "/Track01.cda"));
     EXPECT_TRUE(contains_line(ls, "/Track04.cda"));
     EXPECT_FALSE(contains_line(ls, "/Track05.cda"));
+}
+
+TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
+    // The demo's MP3: lame -b 128 of a 44.1 kHz tone, tagged by id3v2 (ID3v1.1 and ID3v2.3) as "Sakura".
+    CliRun mp3 = run("info demo '/音楽/アルバム 一/01 さくら.mp3'");
+    ASSERT_EQ(mp3.status, 0) << mp3.out;
+    for (const char* line : {"Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3",
+                             "Title: Sakura", "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps",
+                             "Sampling Freq.: 44100 Hz", "Version: MPEG-1", "Layer: Layer 3"})
+        EXPECT_TRUE(contains_line(mp3, line)) << line << "\n" << mp3.out;
+    // The demo's WMA: ffmpeg wmav2 at 64 kbit/s titled "Evening".
+    CliRun wma = run("info demo '/音楽/アルバム 二/ボーナス/Evening.wma'");
+    ASSERT_EQ(wma.status, 0) << wma.out;
+    EXPECT_TRUE(contains_line(wma, "Title: Evening")) << wma.out;
+    EXPECT_TRUE(contains_line(wma, "Bitrate: 64000 bps")) << wma.out;
+    CliRun text = run("info demo /README.TXT");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_TRUE(contains_line(text, "This format isn't being supported.")) << text.out;
+    EXPECT_EQ(run("info demo /NO/SUCH").status, 1);
+
+    // get: the same bytes as isoinfo extracts from the first session's image.
+    char dir[] = "/tmp/ckvd-cli-get-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string out = std::string(dir) + "/readme";
+    CliRun get = run("get --session 1 demo /README.TXT " + out);
+    EXPECT_EQ(get.status, 0) << get.out;
+    CliRun same = shell("isoinfo -i " + std::string(std::getenv("CKVD_DEMO_DIR")) +
+                        "/demo-data.bin -x '/README.TXT;1' | cmp - " + out + " && echo same");
+    EXPECT_NE(same.out.find("same"), std::string::npos) << same.out;
+    EXPECT_EQ(run("get demo /README.TXT /nonexistent-dir/x").status, 1);
+    std::system(("rm -rf " + std::string(dir)).c_str());
 }
 
 TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {

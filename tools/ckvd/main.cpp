@@ -2,14 +2,25 @@
 //   ckvd drives [--demo] [--image PATH]...   scanned devices and their readiness after START STOP UNIT
 //   ckvd toc DRIVE                           sessions and tracks of the TOC
 //   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
+//   ckvd info [--session N] DRIVE PATH       what the information dialog of the file's analyzer shows
+//   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "analyzers/analyzers.h"
+#include "analyzers/asf/wmf_module.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "analyzers/tag_chain.h"
+#include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
@@ -27,6 +38,9 @@ int usage() {
         "usage: ckvd drives [--demo] [--image PATH]...\n"
         "       ckvd toc DRIVE\n"
         "       ckvd ls [--session N] DRIVE\n"
+        "       ckvd info [--session N] DRIVE PATH\n"
+        "       ckvd get [--session N] DRIVE PATH [DEST]\n"
+        "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
         "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
     return kExitUsage;
 }
@@ -45,8 +59,14 @@ struct Engine {
             failed = "ASPI Manager Initialize Error";
         else if ((result = Iso_Initialize()) != 1)
             failed = "ISO9660 Manager Initialize Error";
+        else if ((result = Mp3_Initialize()) != 1)
+            failed = "MP3 Analyzer Initialize Error";
+        else if ((result = Wmf_Initialize()) != 1)
+            failed = "WMF Analyzer Initialize Error";
     }
     ~Engine() {
+        Wmf_Terminate();
+        Mp3_Terminate();
         Iso_Terminate();
         Aspi_Terminate();
     }
@@ -224,6 +244,121 @@ int cmd_ls(int argc, char** argv) {
     return 0;
 }
 
+// `[--session N] DRIVE PATH [DEST]`: the positional arguments in order; false on a wrong usage.
+bool parse_file_args(int argc, char** argv, int& session, std::vector<std::string>& args) {
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--session") && i + 1 < argc) {
+            char* end = nullptr;
+            long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 1 || n > 255)
+                return false;
+            session = static_cast<int>(n) - 1;
+        } else {
+            args.emplace_back(argv[i]);
+        }
+    }
+    return true;
+}
+
+// Loads the disc and finds the file PATH; prints why and returns an empty result when there is none.
+DiscPath find_file(const std::string& drive, const std::string& path, int session) {
+    if (load_disc(drive) < 0)
+        return {};
+    DiscPath found = Report_FindPath(path, session);
+    if (!found.entry) {
+        std::fprintf(stderr, "ckvd: no entry %s on the disc\n", path.c_str());
+        return {};
+    }
+    if (found.entry->type != 'F') {
+        std::fprintf(stderr, "ckvd: %s is a directory\n", path.c_str());
+        return {};
+    }
+    // Reads go to the session the list would show the file in.
+    g_CurrentSession = static_cast<uint8_t>(found.session);
+    return found;
+}
+
+// Runs `command` on the file PATH of `[--session N] DRIVE PATH [EXTRA]` with the engine up; `extra` is the
+// most optional arguments after PATH. Wrong usage, engine and lookup failures end here.
+int with_file(int argc, char** argv, size_t extra,
+              const std::function<int(const DiscPath&, const std::vector<std::string>&)>& command) {
+    int session = -1;
+    std::vector<std::string> args;
+    if (!parse_file_args(argc, argv, session, args) || args.size() < 2 || args.size() > 2 + extra)
+        return usage();
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    const DiscPath found = find_file(args[0], args[1], session);
+    if (!found.entry)
+        return kExitFailure;
+    return command(found, args);
+}
+
+int cmd_info(int argc, char** argv) {
+    return with_file(argc, argv, 0, [](const DiscPath& found, const std::vector<std::string>&) {
+        const TagAnalyzer analyzer = Tag_Analyze(found.entry);
+        if (analyzer == TagAnalyzer::None) {
+            std::fprintf(stderr, "ckvd: This format isn't being supported.\n");
+            return kExitFailure;
+        }
+        const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    });
+}
+
+// ckvd get's copy of the file to DEST (args[2]) or to its name here.
+int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
+    const std::string name = Report_SjisToUtf8(found.entry->name);
+    std::string dest = args.size() == 3 ? args[2] : name;
+    if (args.size() == 3 && std::filesystem::is_directory(dest))
+        dest += "/" + name;
+    if (Iso_SelectSession() != 1)
+        return fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
+    std::string why;
+    std::unique_ptr<SaveWriter> out = SaveToDisc_OpenFile(dest, &why);
+    if (!out) {
+        std::fprintf(stderr, "ckvd: Sorry, Cannot Create the File... %s: %s\n", dest.c_str(), why.c_str());
+        return kExitFailure;
+    }
+    const bool terminal = ::isatty(STDERR_FILENO);
+    const uint64_t size = found.entry->size;
+    SaveOutcome o = SaveToDisc_Copy(*found.entry, *out, [&](uint64_t written) {
+        if (terminal)
+            std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
+                         static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
+    });
+    if (terminal && size > 0)
+        std::fputc('\n', stderr);
+    // What was read before a failed read stays in the file.
+    if (!out->Close() && o.result == SaveResult::Ok)
+        o.result = SaveResult::WriteError;
+    switch (o.result) {
+    case SaveResult::Ok:
+        return 0;
+    case SaveResult::NoMemory:
+        std::fprintf(stderr, "ckvd: Sorry, Not Enough Memory...\n");
+        break;
+    case SaveResult::ReadError:
+        std::fprintf(stderr,
+                     "ckvd: Sorry, Disc Read Error... at block %u Code %04X (%llu bytes kept in %s)\n",
+                     o.failedLba, static_cast<unsigned>(o.code), static_cast<unsigned long long>(o.written),
+                     dest.c_str());
+        break;
+    case SaveResult::WriteError:
+        std::fprintf(stderr, "ckvd: Sorry, Disc Write Error... %s\n", dest.c_str());
+        break;
+    }
+    return kExitFailure;
+}
+
+int cmd_get(int argc, char** argv) {
+    return with_file(argc, argv, 1, [](const DiscPath& found, const std::vector<std::string>& args) {
+        return copy_file(found, args);
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -236,5 +371,9 @@ int main(int argc, char** argv) {
         return cmd_toc(argc - 2, argv + 2);
     if (cmd == "ls")
         return cmd_ls(argc - 2, argv + 2);
+    if (cmd == "info")
+        return cmd_info(argc - 2, argv + 2);
+    if (cmd == "get")
+        return cmd_get(argc - 2, argv + 2);
     return usage();
 }

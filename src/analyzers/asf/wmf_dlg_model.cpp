@@ -1,0 +1,102 @@
+#include "analyzers/asf/wmf_dlg_model.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "analyzers/asf/wmf_module.h"
+
+namespace {
+
+constexpr const char* kLabels[] = {"Duration",     "Bitrate",       "Seekable",         "Broadcast",
+                                   "Protected",    "Trusted",       "SignatureName",    "Title",
+                                   "Auther",       "Description",   "Rating",           "Copyright",
+                                   "WM/Genre",     "WM/AlbumTitle", "WM/Track",         "WMFSDKVersion",
+                                   "WMFSDKNeeded", "Codec Name",    "Codec Description"};
+constexpr const char* kAttributes[] = {"WM/Genre", "WM/AlbumTitle", "WM/Track", "WMFSDKVersion",
+                                       "WMFSDKNeeded"};
+
+} // namespace
+
+bool CWmfDlgModel::FieldEnabled(const std::string& label) {
+    return label != "Protected" && label != "Trusted" && label != "SignatureName";
+}
+
+void CWmfDlgModel::Set(const char* label, std::string value) {
+    for (InfoField& f : m_fields)
+        if (f.label == label)
+            f.value = std::move(value);
+}
+
+void CWmfDlgModel::OnInitDialog(uint16_t style) {
+    m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
+    m_fields.clear();
+    for (const char* label : kLabels)
+        m_fields.push_back({label, {}, std::strcmp(label, "Bitrate") == 0 ? "bps" : "", {}});
+    ShowFileProperties();
+    ShowContentDescription();
+    ShowAttributes();
+    ShowAudioCodec();
+}
+
+void CWmfDlgModel::ShowFileProperties() {
+    const AsfFileProperties* p = g_AsfFileProperties;
+    if (!p)
+        return;
+    const uint64_t seconds = Wmf_PlayDuration(p) / 10000000u;
+    char text[48];
+    std::snprintf(text, sizeof text, "%2llu:%02llu", static_cast<unsigned long long>(seconds / 60),
+                  static_cast<unsigned long long>(seconds % 60));
+    Set("Duration", text);
+    const uint32_t flags = Wmf_Flags(p);
+    Set("Broadcast", (flags & 1) ? "TRUE" : "FALSE");
+    Set("Seekable", (flags & 2) ? "TRUE" : "FALSE");
+    std::snprintf(text, sizeof text, "%u", Wmf_MaximumBitrate(p));
+    Set("Bitrate", text);
+}
+
+void CWmfDlgModel::ShowContentDescription() {
+    const AsfContentDescription* c = g_AsfContentDescription;
+    if (!c)
+        return;
+    auto put = [this](const char* label, const char* text) {
+        if (text)
+            Set(label, text);
+    };
+    put("Title", c->title);
+    put("Auther", c->author);
+    put("Description", c->description);
+    put("Rating", c->rating);
+    put("Copyright", c->copyright);
+}
+
+void CWmfDlgModel::ShowAttributes() {
+    const AsfExtendedContent* x = g_AsfExtendedContent;
+    if (!x)
+        return;
+    // At most the descriptor count of the object; only an exact name matches, and a later one wins.
+    const unsigned count = unsigned(x->head[24]) | unsigned(x->head[25]) << 8;
+    unsigned i = 0;
+    for (const AsfDescriptor* d = g_AsfDescriptors; d && i < count; d = d->next, ++i) {
+        if (!d->name)
+            continue;
+        for (const char* attribute : kAttributes) {
+            if (std::strcmp(d->name, attribute) != 0)
+                continue;
+            char text[512] = {};
+            Wmf_AttributeText(d, text, sizeof text);
+            Set(attribute, text);
+        }
+    }
+}
+
+void CWmfDlgModel::ShowAudioCodec() {
+    for (const AsfCodecEntry* e = g_AsfCodecEntries; e; e = e->next) {
+        if (e->type != 2)
+            continue;
+        if (e->name)
+            Set("Codec Name", e->name);
+        if (e->description)
+            Set("Codec Description", e->description);
+        return;
+    }
+}

@@ -1,0 +1,32 @@
+// Content of CWmfDlg: the header block and the group "Windows Media File" from the ASF analyzer's state
+// after Wmf_Analyze returned 1.
+#pragma once
+
+#include <vector>
+
+#include "analyzers/info_dialog_header.h"
+
+class CWmfDlgModel {
+  public:
+    explicit CWmfDlgModel(const FileEntry* entry) : m_entry(entry) {}
+
+    // The header block, then the file properties, content description, attributes and audio codec.
+    void OnInitDialog(uint16_t style);
+
+    const std::vector<InfoField>& Header() const { return m_header; }
+    // "Duration" ... "Codec Description" in the dialog's order; the three fields without a source
+    // ("Protected", "Trusted", "SignatureName") stay empty and are shown disabled.
+    const std::vector<InfoField>& Fields() const { return m_fields; }
+    static bool FieldEnabled(const std::string& label);
+
+  private:
+    void Set(const char* label, std::string value);
+    void ShowFileProperties();
+    void ShowContentDescription();
+    void ShowAttributes();
+    void ShowAudioCodec();
+
+    const FileEntry* m_entry;
+    std::vector<InfoField> m_header;
+    std::vector<InfoField> m_fields;
+};

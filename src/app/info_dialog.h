@@ -1,0 +1,34 @@
+// The Qt side shared by the media information dialogs: the header block and columns of labelled, read-only
+// value fields built from InfoField rows.
+#pragma once
+
+#include <QBoxLayout>
+#include <QDialog>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QWidget>
+#include <vector>
+
+#include "analyzers/info_dialog_header.h"
+
+// A column of "label  [value] unit" rows; fields are read-only line edits that show their whole text.
+class InfoForm final : public QWidget {
+  public:
+    explicit InfoForm(QWidget* parent = nullptr);
+    // Adds a row; returns its value field.
+    QLineEdit* AddRow(const InfoField& field, bool enabled = true);
+    // Writes the values (Shift-JIS) into the fields added for the same rows.
+    void SetValues(const std::vector<InfoField>& fields);
+    QLineEdit* Field(const QString& label) const;
+
+  private:
+    QGridLayout* m_grid;
+    std::vector<std::pair<QString, QLineEdit*>> m_fields;
+    std::vector<QLineEdit*> m_beside;
+};
+
+// The OK button at the bottom right that closes `dialog`, added to `layout`.
+void AddOkButton(QDialog* dialog, QBoxLayout* layout);
+
+// The "Identifier", "Date and Time", "LBN", "Size" block at the top of every information dialog.
+InfoForm* MakeInfoHeader(const std::vector<InfoField>& header, QWidget* parent);

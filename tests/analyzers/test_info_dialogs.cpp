@@ -1,0 +1,147 @@
+// The information dialogs' content over analyzer results set by hand: the header block, the ID3 version
+// switch, the MPEG fields, the Windows Media fields, and the text `ckvd info` prints of them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "analyzers/analyzer_heap.h"
+#include "analyzers/asf/wmf_dlg_model.h"
+#include "analyzers/asf/wmf_module.h"
+#include "analyzers/mp3/mp3_dlg_model.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "analyzers/tag_chain.h"
+
+namespace {
+
+template <class T> T* Record() {
+    return static_cast<T*>(Analyzer_Alloc(sizeof(T)));
+}
+
+char* Text(const char* s) {
+    char* t = static_cast<char*>(Analyzer_Alloc(std::strlen(s) + 1));
+    std::memcpy(t, s, std::strlen(s) + 1);
+    return t;
+}
+
+FileEntry Entry() {
+    FileEntry e{};
+    e.type = 'F';
+    std::strcpy(e.name, "SONG.MP3;1");
+    const uint8_t date[7] = {102, 10, 21, 9, 5, 7, 36};
+    std::memcpy(e.date, date, 7);
+    e.lbn = 4500;
+    e.size = 1000000;
+    return e;
+}
+
+std::string Value(const std::vector<InfoField>& fields, const std::string& label) {
+    for (const InfoField& f : fields)
+        if (f.label == label)
+            return f.value;
+    return "<none>";
+}
+
+class InfoDialogs : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        Mp3_ReleaseResults();
+        Wmf_ReleaseResults();
+    }
+};
+
+TEST_F(InfoDialogs, HeaderBlockInTheThreeStyles) {
+    const FileEntry e = Entry();
+    const auto base10 = InfoDialogHeader(e, 0);
+    EXPECT_EQ(base10[0].value, "SONG.MP3;1");
+    EXPECT_EQ(base10[1].value, "2002/10/21  9: 5:07");
+    EXPECT_EQ(base10[2].value, "4500");
+    EXPECT_EQ(InfoDialogHeader(e, 1)[3].value, "0x000F4240");
+    EXPECT_EQ(InfoDialogHeader(e, 2)[2].value, "01:00:00");
+    EXPECT_EQ(InfoDialogHeader(e, 2)[3].value, "222:13:25");
+}
+
+TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
+    // An ID3v2.3 tag with title and artist, no ID3v1 tag; a protected MPEG-1 Layer III frame.
+    g_Mp3TagFlags = MP3_TAG_ID3V2_3;
+    g_Id3v2Tag = Record<Id3v2Tag>();
+    g_Id3v2Tag->title = Text("Sakura");
+    g_Id3v2Tag->artist = Text("Artist");
+    g_MpegHeader = Record<MpegHeaderInfo>();
+    const uint8_t header[6] = {0xFF, 0xFA, 0x92, 0x64, 0x12, 0x34};
+    std::memcpy(g_MpegHeader->headerBytes, header, 6);
+    g_MpegHeader->headerPosition = 417;
+    const FileEntry e = Entry();
+    CMp3DlgModel dlg(&e);
+    dlg.OnInitDialog(0);
+    EXPECT_EQ(dlg.TagVersions(), (std::vector<std::string>{"v1.?", "v2.3"}));
+    EXPECT_EQ(dlg.SelectedVersion(), 0);
+    EXPECT_EQ(dlg.TagValues()[1], ""); // empty until a tag is shown
+    dlg.OnSelchangeTagVersion(1);
+    EXPECT_EQ(dlg.TagValues()[1], "Sakura");
+    EXPECT_EQ(dlg.TagValues()[2], "Artist");
+    EXPECT_EQ(dlg.TagValues()[3], " "); // no frame: a single space
+    dlg.OnSelchangeTagVersion(0);
+    EXPECT_EQ(dlg.TagValues()[1], " ");
+    const auto& m = dlg.Mpeg();
+    EXPECT_EQ(Value(m, "HeaderPosition"), "417");
+    EXPECT_EQ(Value(m, "Header"), "FF FA 92 64");
+    EXPECT_EQ(Value(m, "Version"), "MPEG-1");
+    EXPECT_EQ(Value(m, "Layer"), "Layer 3");
+    EXPECT_EQ(Value(m, "CRC"), "Exist");
+    EXPECT_EQ(m[7].beside, "12 34");
+    EXPECT_EQ(Value(m, "Bitrate"), "128");          // MPEG-1 Layer III index 9
+    EXPECT_EQ(Value(m, "Sampling Freq."), "44100"); // index 0
+    EXPECT_EQ(Value(m, "Padding"), "No Used bit Exist");
+    EXPECT_EQ(Value(m, "Channel"), "Joint Stereo");
+    EXPECT_EQ(Value(m, "Mode Extension"), "8"); // Layer III, bits 10
+    EXPECT_EQ(Value(m, "Original"), "Original");
+    EXPECT_EQ(Value(m, "Emphasis"), "None");
+
+    // An ID3v1.0 tag shows track 0, and ckvd info prints both versions.
+    g_Mp3TagFlags |= MP3_TAG_ID3V1_0;
+    g_Id3v1Tag = Record<Id3v1Tag>();
+    std::memcpy(g_Id3v1Tag->title, "Old Title", 9);
+    std::memcpy(g_Id3v1Tag->year, "2002", 4);
+    dlg.OnInitDialog(0);
+    EXPECT_EQ(dlg.TagVersions()[0], "v1.0");
+    EXPECT_EQ(dlg.TagValues()[0], "0");
+    EXPECT_EQ(dlg.TagValues()[4], "2002");
+    const std::string text = Tag_InfoText(TagAnalyzer::Mp3, e, 0);
+    EXPECT_NE(text.find("Identifier: SONG.MP3;1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("ID3 TagVersion: v1.0\nTrack: 0\nTitle: Old Title\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("ID3 TagVersion: v2.3\nTrack:\nTitle: Sakura\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("CRC: Exist 12 34\nBitrate: 128 kbps\n"), std::string::npos) << text;
+}
+
+TEST_F(InfoDialogs, WindowsMediaFields) {
+    g_AsfFileProperties = Record<AsfFileProperties>();
+    const uint64_t duration = 2345000000000ull; // 234 500 seconds
+    std::memcpy(g_AsfFileProperties->bytes + 64, &duration, 8);
+    g_AsfFileProperties->bytes[88] = 2; // seekable
+    g_AsfFileProperties->bytes[100] = 0x00;
+    g_AsfFileProperties->bytes[101] = 0xFA; // 64000
+    g_AsfExtendedContent = Record<AsfExtendedContent>();
+    g_AsfExtendedContent->head[24] = 2;
+    g_AsfDescriptors = Record<AsfDescriptor>();
+    g_AsfDescriptors->name = Text("WM/GenreX"); // one more character: not the genre
+    g_AsfDescriptors->next = Record<AsfDescriptor>();
+    g_AsfDescriptors->next->name = Text("WM/AlbumTitle");
+    g_AsfCodecEntries = Record<AsfCodecEntry>();
+    g_AsfCodecEntries->type = 1; // video only
+    g_AsfCodecEntries->name = Text("Video Codec");
+    const FileEntry e = Entry();
+    CWmfDlgModel dlg(&e);
+    dlg.OnInitDialog(0);
+    const auto& f = dlg.Fields();
+    EXPECT_EQ(Value(f, "Duration"), "3908:20");
+    EXPECT_EQ(Value(f, "Seekable"), "TRUE");
+    EXPECT_EQ(Value(f, "Broadcast"), "FALSE");
+    EXPECT_EQ(Value(f, "Bitrate"), "64000");
+    EXPECT_EQ(Value(f, "Title"), ""); // no Content Description Object
+    EXPECT_EQ(Value(f, "WM/Genre"), "");
+    EXPECT_EQ(Value(f, "Codec Name"), "");
+    EXPECT_FALSE(CWmfDlgModel::FieldEnabled("Trusted"));
+    EXPECT_EQ(f.size(), 19u);
+}
+
+} // namespace
