@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "disc_builder.h"
 #include "platform/drives/image_drive.h"
@@ -358,6 +359,42 @@ TEST(ImageDriveFiles, RawSectorsAcrossChunksTracksAndACutEnd) {
     EXPECT_EQ(b.result.transferred, 41u * 2048);
     expect_blocks(b, 200, 41);
     EXPECT_EQ(drive.sectors_read, 241u);
+}
+
+TEST(ImageDriveFiles, BlocksBeyondFourGibibytesOfTheirFile) {
+    // Sparse files: only the blocks read are written, past 4 GiB in both the cooked and the raw track.
+    const auto dir = std::filesystem::path(::testing::TempDir());
+    images::Session s;
+    s.number = 1;
+    for (auto [number, start, sectorSize, userOffset] :
+         {std::tuple<uint8_t, images::lba_t, uint32_t, uint32_t>{1, 0, 2048, 0}, {2, 2200000, 2352, 16}}) {
+        images::Track t;
+        t.number = number;
+        t.control = 0x04;
+        t.start = start;
+        t.length = 2200000;
+        t.file = (dir / ("ckvd-drives-big" + std::to_string(number) + ".img")).string();
+        t.sector_size = sectorSize;
+        t.user_offset = userOffset;
+        const images::lba_t lba = start + 2100000; // 4.3 GB (cooked) and 4.9 GB (raw) into the file
+        std::vector<char> block(2048);
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(sector_byte(lba, i));
+        std::ofstream out(t.file, std::ios::binary | std::ios::trunc);
+        out.seekp(static_cast<std::streamoff>(uint64_t{2100000} * sectorSize + userOffset));
+        out.write(block.data(), std::streamsize(block.size()));
+        ASSERT_TRUE(out.good());
+        s.tracks.push_back(t);
+    }
+    s.leadout = 4400000;
+    ImageDrive drive("/discs/big.cue", DiscBuilder::disc({s}, true));
+    for (images::lba_t lba : {2100000, 2200000 + 2100000}) {
+        Answer a = run(drive, read10(static_cast<uint32_t>(lba), 1), 2048);
+        expect_good(a.result);
+        expect_blocks(a, lba, 1);
+    }
+    for (int n = 1; n <= 2; ++n)
+        std::filesystem::remove(dir / ("ckvd-drives-big" + std::to_string(n) + ".img"));
 }
 
 TEST(ImageAdapterTest, SixteenDrivesAtMost) {
