@@ -200,6 +200,12 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
     EXPECT_EQ(text.status, 1);
     EXPECT_TRUE(contains_line(text, "This format isn't being supported.")) << text.out;
     EXPECT_EQ(run("info demo /NO/SUCH").status, 1);
+    // Several files in one run: each block after its path; one that no analyzer takes fails the run.
+    CliRun both = run("info demo '/音楽/アルバム 二/ボーナス/Evening.wma' /README.TXT");
+    EXPECT_EQ(both.status, 1);
+    EXPECT_EQ(both.lines()[0], "Path: /音楽/アルバム 二/ボーナス/Evening.wma") << both.out;
+    EXPECT_TRUE(contains_line(both, "Title: Evening")) << both.out;
+    EXPECT_TRUE(contains_line(both, "Path: /README.TXT")) << both.out;
 
     // get: the same bytes as isoinfo extracts from the first session's image.
     char dir[] = "/tmp/ckvd-cli-get-XXXXXX";

@@ -2,7 +2,7 @@
 //   ckvd drives [--demo] [--image PATH]...   scanned devices and their readiness after START STOP UNIT
 //   ckvd toc DRIVE                           sessions and tracks of the TOC
 //   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
-//   ckvd info [--session N] DRIVE PATH       what the information dialog of the file's analyzer shows
+//   ckvd info [--session N] DRIVE PATH...    what the information dialog of each file's analyzer shows
 //   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
 #include <cstdio>
@@ -38,7 +38,7 @@ int usage() {
         "usage: ckvd drives [--demo] [--image PATH]...\n"
         "       ckvd toc DRIVE\n"
         "       ckvd ls [--session N] DRIVE\n"
-        "       ckvd info [--session N] DRIVE PATH\n"
+        "       ckvd info [--session N] DRIVE PATH...\n"
         "       ckvd get [--session N] DRIVE PATH [DEST]\n"
         "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
         "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
@@ -261,9 +261,8 @@ bool parse_file_args(int argc, char** argv, int& session, std::vector<std::strin
 }
 
 // Loads the disc and finds the file PATH; prints why and returns an empty result when there is none.
-DiscPath find_file(const std::string& drive, const std::string& path, int session) {
-    if (load_disc(drive) < 0)
-        return {};
+// The file PATH of the loaded disc; prints why and returns an empty result when there is none.
+DiscPath lookup_file(const std::string& path, int session) {
     DiscPath found = Report_FindPath(path, session);
     if (!found.entry) {
         std::fprintf(stderr, "ckvd: no entry %s on the disc\n", path.c_str());
@@ -276,6 +275,13 @@ DiscPath find_file(const std::string& drive, const std::string& path, int sessio
     // Reads go to the session the list would show the file in.
     g_CurrentSession = static_cast<uint8_t>(found.session);
     return found;
+}
+
+// Loads the disc and finds the file PATH.
+DiscPath find_file(const std::string& drive, const std::string& path, int session) {
+    if (load_disc(drive) < 0)
+        return {};
+    return lookup_file(path, session);
 }
 
 // Runs `command` on the file PATH of `[--session N] DRIVE PATH [EXTRA]` with the engine up; `extra` is the
@@ -296,16 +302,34 @@ int with_file(int argc, char** argv, size_t extra,
 }
 
 int cmd_info(int argc, char** argv) {
-    return with_file(argc, argv, 0, [](const DiscPath& found, const std::vector<std::string>&) {
-        const TagAnalyzer analyzer = Tag_Analyze(found.entry);
+    int session = -1;
+    std::vector<std::string> args;
+    if (!parse_file_args(argc, argv, session, args) || args.size() < 2)
+        return usage();
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    if (load_disc(args[0]) < 0)
+        return kExitFailure;
+    // Several files: each block is introduced by its path and set off by a blank line.
+    const bool several = args.size() > 2;
+    int status = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (several)
+            std::printf("%sPath: %s\n", i > 1 ? "\n" : "", args[i].c_str());
+        std::fflush(stdout); // a message about this file comes after its path
+        const DiscPath found = lookup_file(args[i], session);
+        const TagAnalyzer analyzer = found.entry ? Tag_Analyze(found.entry) : TagAnalyzer::None;
+        if (found.entry && analyzer == TagAnalyzer::None)
+            std::fprintf(stderr, "ckvd: %s: This format isn't being supported.\n", args[i].c_str());
         if (analyzer == TagAnalyzer::None) {
-            std::fprintf(stderr, "ckvd: This format isn't being supported.\n");
-            return kExitFailure;
+            status = kExitFailure;
+            continue;
         }
         const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
         std::fwrite(text.data(), 1, text.size(), stdout);
-        return 0;
-    });
+    }
+    return status;
 }
 
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
