@@ -228,6 +228,10 @@ TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {
     CliRun badSession = run("ls --session 9 demo");
     EXPECT_EQ(badSession.status, 1) << badSession.out;
 
+    // A listing that cannot be written is a failure.
+    CliRun full = shell(std::string(CKVD_BIN) + " ls demo >/dev/full");
+    EXPECT_EQ(full.status, 1) << full.out;
+
     EXPECT_EQ(run("frobnicate").status, 2);
     EXPECT_EQ(run("ls").status, 2);
     EXPECT_EQ(run("ls --session 0 demo").status, 2);

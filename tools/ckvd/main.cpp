@@ -5,6 +5,7 @@
 //   ckvd info [--session N] DRIVE PATH...    what the information dialog of each file's analyzer shows
 //   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +44,16 @@ int usage() {
         "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
         "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
     return kExitUsage;
+}
+
+// The exit status of a command that wrote `status`'s output: a listing that could not be written whole (a
+// full disk, a closed pipe) is a failure, not a success.
+int finish_output(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "ckvd: cannot write the output: %s\n", std::strerror(errno));
+        return kExitFailure;
+    }
+    return status;
 }
 
 int fail(const char* what, int code) {
@@ -188,7 +199,7 @@ int cmd_drives(int argc, char** argv) {
     }
     if (g_DeviceCount == 0)
         std::printf("# no CD-ROM device found\n");
-    return 0;
+    return finish_output(0);
 }
 
 int cmd_toc(int argc, char** argv) {
@@ -202,7 +213,8 @@ int cmd_toc(int argc, char** argv) {
         return kExitFailure;
     // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
     std::fputs(Report_TocText().c_str(), stdout);
-    std::fflush(stdout);
+    if (finish_output(0) != 0)
+        return kExitFailure;
     if (analysis != 1)
         return fail("ISO9660 FileSystem Analyze Error", analysis);
     return 0;
@@ -241,7 +253,7 @@ int cmd_ls(int argc, char** argv) {
     // Written as it is made: a disc of many files is never held as one text.
     Report_WriteTreeText(session,
                          [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
-    return 0;
+    return finish_output(0);
 }
 
 // `[--session N] DRIVE PATH [DEST]`: the positional arguments in order; false on a wrong usage.
@@ -329,7 +341,7 @@ int cmd_info(int argc, char** argv) {
         const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
-    return status;
+    return finish_output(status);
 }
 
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
