@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -24,8 +24,11 @@
 #include "app/drive_dlg.h"
 #include "app/first_drive.h"
 #include "app/main_frm.h"
+#include "app/mp3_dlg.h"
 #include "app/save_to_disc_dlg.h"
 #include "app/screenshot.h"
+#include "app/tag_information.h"
+#include "app/wmf_dlg.h"
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
@@ -449,6 +452,39 @@ TEST_F(MainWindow, SaveToDiscWindowCopiesAndClosesItself) {
     EXPECT_EQ(QFileInfo(out).size(), qint64(list.Entry(list.CurrentItem())->size));
     EXPECT_EQ(dlg.Progress()->value(), dlg.Progress()->maximum());
     EXPECT_TRUE(sink_.shown.empty());
+}
+
+TEST_F(MainWindow, TagInformationOpensTheMp3AndWindowsMediaDialogs) {
+    frame_->ShowWindow(5);
+    int device = App_StartFirstDrive(true, sink_, false);
+    ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    CKVDAppViewModel& list = frame_->Model().List();
+    auto current = [&list] { return const_cast<FileEntry*>(list.Entry(list.CurrentItem())); };
+    std::string error;
+    // The demo's MP3 is tagged by id3v2: ID3v1.1 and ID3v2.3, title "Sakura", genre 12.
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 一/01 さくら.mp3", &error)) << error;
+    std::unique_ptr<QDialog> dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    auto* mp3 = dynamic_cast<CMp3Dlg*>(dlg.get());
+    ASSERT_NE(mp3, nullptr);
+    EXPECT_EQ(mp3->windowTitle(), "MP3");
+    ASSERT_EQ(mp3->TagVersion()->count(), 2);
+    EXPECT_EQ(mp3->TagVersion()->itemText(0), "v1.1");
+    EXPECT_EQ(mp3->Tag()->Field("Title")->text(), "Sakura");
+    EXPECT_EQ(mp3->Tag()->Field("Genre")->text(), "12");
+    mp3->TagVersion()->setCurrentIndex(1);
+    EXPECT_EQ(mp3->Tag()->Field("Genre")->text(), "(12)");
+    EXPECT_EQ(mp3->Mpeg()->Field("Bitrate")->text(), "128");
+    // The demo's WMA: ffmpeg's wmav2 titled "Evening".
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 二/ボーナス/Evening.wma", &error)) << error;
+    dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    auto* wmf = dynamic_cast<CWmfDlg*>(dlg.get());
+    ASSERT_NE(wmf, nullptr);
+    EXPECT_EQ(wmf->Fields()->Field("Title")->text(), "Evening");
+    EXPECT_FALSE(wmf->Fields()->Field("Trusted")->isEnabled());
+    // A file no analyzer takes: the message, no dialog.
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    EXPECT_EQ(App_TagInfoDialog(current(), sink_, frame_.get()), nullptr);
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
 }
 
 TEST(AboutBox, ShowsVersionAndBuild) {
