@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
+#include "image_disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "report/disc_text.h"
@@ -21,17 +22,7 @@ namespace {
 
 const std::string kDir = CKVD_ISO_FIXTURES;
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    if (!p)
-        return out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p.get())) > 0)
-        out.append(buf.data(), n);
-    return out;
-}
+using testdisc::RunCommand;
 
 struct Entry {
     char type = 0;
@@ -150,24 +141,10 @@ class Fixture : public ::testing::Test {
     }
     // Loads the image into an image drive and analyses it; returns the result code.
     int Load(const std::string& name) {
-        const std::string path = kDir + "/" + name;
         std::string error;
-        EXPECT_EQ(Aspi_Initialize(), 1);
-        EXPECT_TRUE(ckvd::aspi32::SetupDrives({path}, &error)) << error;
-        Aspi_ScanDevices();
-        Aspi_AssignRootPaths();
-        uint16_t index = 0;
-        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-            if (std::string(d->driveRootPath) == path + "/") {
-                Aspi_StartStopUnit(index, 1);
-                Aspi_TestUnitReady(index);
-                Aspi_TestUnitReady(index);
-                Iso_Initialize();
-                return Iso_AnalyzeDisc(index);
-            }
-        }
-        ADD_FAILURE() << "no image drive for " << path;
-        return -1;
+        const int result = testdisc::LoadImageDisc(kDir + "/" + name, &error);
+        EXPECT_NE(result, -1) << error;
+        return result;
     }
     const SessionTree* Tree(int k) const {
         const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr;

@@ -14,6 +14,7 @@
 #include "analyzers/analyzers.h"
 #include "analyzers/asf/wmf_module.h"
 #include "aspi/aspi_manager.h"
+#include "image_disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 
@@ -21,17 +22,7 @@ namespace {
 
 const std::string kDir = CKVD_ASF_FIXTURES;
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    if (!p)
-        return out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p.get())) > 0)
-        out.append(buf.data(), n);
-    return out;
-}
+using testdisc::RunCommand;
 
 // mediainfo's view of a fixture file, field name -> value (UTF-8).
 std::map<std::string, std::string> Mediainfo(const std::string& file) {
@@ -83,26 +74,10 @@ const AsfCodecEntry* FirstAudioCodec() {
 class AsfDisc : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        const std::string path = kDir + "/asf.iso";
         std::string error;
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({path}, &error)) << error;
-        Aspi_ScanDevices();
-        Aspi_AssignRootPaths();
-        uint16_t index = 0;
-        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-            if (std::string(d->driveRootPath) != path + "/")
-                continue;
-            Aspi_StartStopUnit(index, 1);
-            Aspi_TestUnitReady(index);
-            Iso_Initialize();
-            ASSERT_EQ(Iso_AnalyzeDisc(index), 1);
-            g_CurrentDevice = index;
-            g_CurrentSession = 0;
-            Wmf_Initialize();
-            return;
-        }
-        FAIL() << "no image drive for " << path;
+        ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/asf.iso", &error), 1) << error;
+        g_CurrentSession = 0;
+        Wmf_Initialize();
     }
     static void TearDownTestSuite() {
         Wmf_Terminate();

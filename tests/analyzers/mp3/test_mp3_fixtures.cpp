@@ -18,6 +18,7 @@
 #include "analyzers/analyzers.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "aspi/aspi_manager.h"
+#include "image_disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 
@@ -27,14 +28,7 @@ const std::string kDir = CKVD_MP3_FIXTURES;
 const char* const kFiles[] = {"m1cbr.mp3", "m1vbr.mp3",   "m1mono.mp3", "m2cbr.mp3",
                               "m2vbr.mp3", "m1latin.mp3", "layer2.mp2"};
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> buf;
-    for (size_t n; p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0;)
-        out.append(buf.data(), n);
-    return out;
-}
+using testdisc::RunCommand;
 
 // mediainfo --Inform fields, in the order asked.
 std::vector<std::string> Mediainfo(const std::string& file, const std::string& section,
@@ -65,21 +59,8 @@ std::string Utf8(const char* sjis) {
 class Mp3Disc : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        const std::string path = kDir + "/mp3.iso";
         std::string error;
-        Aspi_Initialize();
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({path}, &error)) << error;
-        Aspi_ScanDevices();
-        Aspi_AssignRootPaths();
-        uint16_t index = 0;
-        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index)
-            if (std::string(d->driveRootPath) == path + "/")
-                break;
-        ASSERT_LT(index, g_DeviceCount);
-        Aspi_TestUnitReady(index);
-        Iso_Initialize();
-        ASSERT_EQ(Iso_AnalyzeDisc(index), 1);
-        g_CurrentDevice = index;
+        ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/mp3.iso", &error), 1) << error;
         g_CurrentSession = 0;
     }
     static void TearDownTestSuite() {
