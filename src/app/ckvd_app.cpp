@@ -71,13 +71,8 @@ bool PutImagesIntoDrives(const std::vector<std::string>& paths, ckvd::ui::Messag
     }
     size_t added = 0;
     for (const std::string& path : paths) {
-        const std::string image = App_ImagePath(path);
-        const int target = ckvd::aspi32::AddImageDrive(image, &error);
-        if (target >= 0)
+        if (App_PutImageIntoDrive(App_ImagePath(path), sink) >= 0)
             ++added;
-        else
-            sink.ShowUtf8(App_ImageFailureText(
-                image, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
     }
     return paths.empty() || added > 0;
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/aspi32/drive_setup.h"
+
 namespace fs = std::filesystem;
 
 bool App_IsDiscImageName(const std::string& path) {
@@ -22,6 +24,16 @@ std::string App_ImagePath(const std::string& path) {
     if (ec)
         return path;
     return absolute.lexically_normal().string();
+}
+
+int App_PutImageIntoDrive(const std::string& path, ckvd::ui::MessageSink& sink) {
+    std::string error;
+    const int target = ckvd::aspi32::AddImageDrive(path, &error);
+    if (target >= 0)
+        return target;
+    sink.ShowUtf8(App_ImageFailureText(
+        path, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
+    return -1;
 }
 
 std::string App_ImageFailureText(const std::string& path, ImageFailure failure,

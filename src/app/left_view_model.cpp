@@ -11,8 +11,10 @@ void CLeftViewModel::Clear() {
     m_topLevel.clear();
 }
 
-int CLeftViewModel::Insert(int parent, std::string text, int image, int selectedImage, uint32_t number) {
+int CLeftViewModel::Insert(int parent, std::string text, int image, int selectedImage, uint32_t number,
+                           const FileEntry* entry) {
     TreeItem item;
+    item.entry = entry;
     item.text = std::move(text);
     item.image = image;
     item.selectedImage = selectedImage;
@@ -43,7 +45,7 @@ void CLeftViewModel::Fill(const DiscModel* model) {
         const FileEntry* root = tree->root;
         char text[300];
         std::snprintf(text, sizeof text, "(Session%d) %s", session, root ? root->name : "");
-        int item = Insert(-1, text, IMG_CD, IMG_CD, next++);
+        int item = Insert(-1, text, IMG_CD, IMG_CD, next++, root);
         if (!root)
             continue; // a session without a root still takes its number
         stack.push_back({root->firstChild, item});
@@ -58,7 +60,7 @@ void CLeftViewModel::Fill(const DiscModel* model) {
             }
             top.first = e->nextSibling;
             int parent = top.parent;
-            int dir = Insert(parent, e->name, IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN, next++);
+            int dir = Insert(parent, e->name, IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN, next++, e);
             m_items[static_cast<size_t>(parent)].expanded = true;
             if (e->firstChild)
                 stack.push_back({e->firstChild, dir}); // children before the next sibling: pre-order

@@ -11,8 +11,9 @@ struct TreeItem {
     std::string text; // Shift-JIS
     int image = 0;
     int selectedImage = 0;
-    uint32_t number = 0; // TreeItemNumber: pre-order over all sessions' roots and directories
-    int parent = -1;     // index of the parent item, -1 at the top level
+    uint32_t number = 0;              // TreeItemNumber: pre-order over all sessions' roots and directories
+    const FileEntry* entry = nullptr; // the session's root or the directory the item stands for
+    int parent = -1;                  // index of the parent item, -1 at the top level
     std::vector<int> children;
     bool expanded = false;
 };
@@ -34,7 +35,8 @@ class CLeftViewModel {
     int Selected() const { return m_selected; }
 
   private:
-    int Insert(int parent, std::string text, int image, int selectedImage, uint32_t number);
+    int Insert(int parent, std::string text, int image, int selectedImage, uint32_t number,
+               const FileEntry* entry);
 
     std::vector<TreeItem> m_items;
     std::vector<int> m_topLevel;

@@ -32,10 +32,6 @@ std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, L
     return w;
 }
 
-std::string List_DateText(const uint8_t date[7]) {
-    return Info_DateText(date); // the same form as the information dialogs' "Date and Time"
-}
-
 void CKVDAppViewModel::Clear() {
     m_rows.clear();
     m_nCurItem = -1;
@@ -124,7 +120,7 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
     case 2:
         return Report_LbnSizeText(e->size, g_LbnSizeStyle);
     case 3:
-        return e->type == 'F' ? List_DateText(e->date) : std::string();
+        return e->type == 'F' ? Info_DateText(e->date) : std::string();
     default:
         return {};
     }

@@ -69,5 +69,3 @@ class CKVDAppViewModel {
 std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
                                               int minName);
 
-// "%4d/%2d/%2d %2d:%2d:%02d" of a recording date.
-std::string List_DateText(const uint8_t date[7]);

@@ -65,14 +65,8 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
 }
 
 int CMainFrameModel::StartImageDrive(const std::string& path) {
-    std::string error;
-    const int target = ckvd::aspi32::AddImageDrive(path, &error);
-    if (target < 0) {
-        m_sink.ShowUtf8(App_ImageFailureText(
-            path, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
-        return -1;
-    }
-    return App_StartImageDrive(target, m_sink, waitBetweenTests);
+    const int target = App_PutImageIntoDrive(path, m_sink);
+    return target < 0 ? -1 : App_StartImageDrive(target, m_sink, waitBetweenTests);
 }
 
 std::string CMainFrameModel::TakeRecentImage(const std::string& path) {

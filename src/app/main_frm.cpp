@@ -399,12 +399,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
             loaded = OpenDiscImage(file);
             continue;
         }
-        std::string error;
-        const std::string image = App_ImagePath(file.toStdString());
-        const int target = ckvd::aspi32::AddImageDrive(image, &error);
-        if (target < 0)
-            m_sink.ShowUtf8(App_ImageFailureText(
-                image, target == -2 ? ImageFailure::NoFreeDrive : ImageFailure::Unreadable, error));
+        App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
     }
 }
 

@@ -41,7 +41,11 @@ void RecentImages::Remove(std::string path) {
 }
 
 void RecentImages::Write() {
-    for (int i = 0; i < kMax; ++i)
-        m_profile.WriteString(kSection, ValueName(i),
-                              static_cast<size_t>(i) < m_paths.size() ? m_paths[static_cast<size_t>(i)] : "");
+    // Each write saves the profile file: only the values that change are written.
+    for (int i = 0; i < kMax; ++i) {
+        const std::string value =
+            static_cast<size_t>(i) < m_paths.size() ? m_paths[static_cast<size_t>(i)] : "";
+        if (m_profile.GetString(kSection, ValueName(i)) != value)
+            m_profile.WriteString(kSection, ValueName(i), value);
+    }
 }

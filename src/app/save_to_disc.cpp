@@ -86,8 +86,10 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
     return SaveToDisc_Copy(entry, out, buffer, progress);
 }
 
-SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const std::function<void(uint64_t)>& progress) {
+namespace {
+
+SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                       const std::function<void(uint64_t)>& progress) {
     SaveOutcome o;
     const uint32_t bl = CurrentBlockLength();
     const uint64_t chunkBytes = uint64_t(kChunkSectors) * bl;
@@ -121,6 +123,31 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector
         if (progress)
             progress(o.written);
     }
+    return o;
+}
+
+} // namespace
+
+const char* SaveToDisc_Message(SaveResult result) {
+    switch (result) {
+    case SaveResult::NoMemory:
+        return IDS_SAVE_NO_MEMORY;
+    case SaveResult::ReadError:
+        return IDS_SAVE_READ_ERROR;
+    case SaveResult::WriteError:
+        return IDS_SAVE_WRITE_ERROR;
+    case SaveResult::Ok:
+        break;
+    }
+    return nullptr;
+}
+
+SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const std::function<void(uint64_t)>& progress) {
+    SaveOutcome o = CopyChunks(entry, out, buffer, progress);
+    // The file keeps what was written before a failed read, as a salvage of a damaged disc.
+    if (!out.Close() && o.result == SaveResult::Ok)
+        o.result = SaveResult::WriteError;
     return o;
 }
 
@@ -158,22 +185,7 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
         return o;
     }
     o = SaveToDisc_Copy(*m_entry, *out, buffer, progress);
-    // The file keeps what was written before a failed read, as a salvage of a damaged disc.
-    const bool closed = out->Close();
-    if (o.result == SaveResult::Ok && !closed)
-        o.result = SaveResult::WriteError;
-    switch (o.result) {
-    case SaveResult::NoMemory:
-        m_sink.Show(IDS_SAVE_NO_MEMORY);
-        break;
-    case SaveResult::ReadError:
-        m_sink.Show(IDS_SAVE_READ_ERROR);
-        break;
-    case SaveResult::WriteError:
-        m_sink.Show(IDS_SAVE_WRITE_ERROR);
-        break;
-    case SaveResult::Ok:
-        break;
-    }
+    if (const char* message = SaveToDisc_Message(o.result))
+        m_sink.Show(message);
     return o;
 }

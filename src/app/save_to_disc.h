@@ -24,6 +24,8 @@ class SaveWriter {
 std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::string* why = nullptr);
 
 enum class SaveResult { Ok, NoMemory, ReadError, WriteError };
+// "Sorry, Not Enough Memory...", "Sorry, Disc Read Error...", "Sorry, Disc Write Error..."; nullptr for Ok.
+const char* SaveToDisc_Message(SaveResult result);
 
 struct SaveOutcome {
     SaveResult result = SaveResult::Ok;
@@ -34,7 +36,8 @@ struct SaveOutcome {
 
 // Copies `entry` from g_CurrentDevice with the current session's block length L: chunks of 32 sectors and
 // 32 x L bytes, the last one of the sectors and bytes that remain. A failed read keeps the chunks written
-// before it. `progress` gets the bytes written so far after every chunk. The writer is not closed here.
+// before it. `progress` gets the bytes written so far after every chunk. The writer is closed at the end; a
+// close that fails is a write error.
 SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
                             const std::function<void(uint64_t written)>& progress = {});
 // The transfer buffer of one chunk for the current session (32 x its block length), zero-filled; empty when

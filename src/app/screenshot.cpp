@@ -63,31 +63,6 @@ const std::vector<DialogMaker>& Dialogs() {
     return dialogs;
 }
 
-// The TreeItemNumber of `target`: the pre-order number over every session's root and directories.
-int TreeNumberOf(const FileEntry* target) {
-    int number = 0;
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
-        std::vector<const FileEntry*> stack;
-        if (t->root)
-            stack.push_back(t->root);
-        else
-            ++number; // a session without a root is one item all the same
-        while (!stack.empty()) {
-            const FileEntry* e = stack.back();
-            stack.pop_back();
-            if (e == target)
-                return number;
-            ++number;
-            std::vector<const FileEntry*> dirs;
-            for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
-                if (c->type == 'D')
-                    dirs.push_back(c);
-            stack.insert(stack.end(), dirs.rbegin(), dirs.rend());
-        }
-    }
-    return -1;
-}
-
 void WaitExposed(QWidget& w) {
     for (int i = 0; i < 500 && !(w.windowHandle() && w.windowHandle()->isExposed()); ++i) {
         QApplication::processEvents();
@@ -107,10 +82,9 @@ std::vector<std::string> Screenshot_DialogNames() {
 
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
     const DiscPath found = Report_FindPath(path, -1);
-    const int number = found.entry ? TreeNumberOf(found.directory) : -1;
     const auto& items = frame.Model().Tree().Items();
-    for (size_t item = 0; number >= 0 && item < items.size(); ++item) {
-        if (static_cast<int>(items[item].number) != number)
+    for (size_t item = 0; found.entry && item < items.size(); ++item) {
+        if (items[item].entry != found.directory)
             continue;
         CLeftView* tree = frame.GetLeftPane();
         tree->setCurrentIndex(tree->ItemModel()->IndexOf(static_cast<int>(item)));

@@ -6,6 +6,7 @@
 //   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -272,7 +273,6 @@ bool parse_file_args(int argc, char** argv, int& session, std::vector<std::strin
     return true;
 }
 
-// Loads the disc and finds the file PATH; prints why and returns an empty result when there is none.
 // The file PATH of the loaded disc; prints why and returns an empty result when there is none.
 DiscPath lookup_file(const std::string& path, int session) {
     DiscPath found = Report_FindPath(path, session);
@@ -289,59 +289,44 @@ DiscPath lookup_file(const std::string& path, int session) {
     return found;
 }
 
-// Loads the disc and finds the file PATH.
-DiscPath find_file(const std::string& drive, const std::string& path, int session) {
-    if (load_disc(drive) < 0)
-        return {};
-    return lookup_file(path, session);
-}
-
-// Runs `command` on the file PATH of `[--session N] DRIVE PATH [EXTRA]` with the engine up; `extra` is the
-// most optional arguments after PATH. Wrong usage, engine and lookup failures end here.
-int with_file(int argc, char** argv, size_t extra,
-              const std::function<int(const DiscPath&, const std::vector<std::string>&)>& command) {
+// Runs `command(args, session)` with the engine up and the disc of `[--session N] DRIVE ARG...` loaded, for
+// `minArgs` to `maxArgs` arguments, DRIVE included. Wrong usage, engine and load failures end here.
+int with_disc(int argc, char** argv, size_t minArgs, size_t maxArgs,
+              const std::function<int(const std::vector<std::string>& args, int session)>& command) {
     int session = -1;
     std::vector<std::string> args;
-    if (!parse_file_args(argc, argv, session, args) || args.size() < 2 || args.size() > 2 + extra)
-        return usage();
-    Engine engine;
-    if (engine.failed)
-        return fail(engine.failed, engine.result);
-    const DiscPath found = find_file(args[0], args[1], session);
-    if (!found.entry)
-        return kExitFailure;
-    return command(found, args);
-}
-
-int cmd_info(int argc, char** argv) {
-    int session = -1;
-    std::vector<std::string> args;
-    if (!parse_file_args(argc, argv, session, args) || args.size() < 2)
+    if (!parse_file_args(argc, argv, session, args) || args.size() < minArgs || args.size() > maxArgs)
         return usage();
     Engine engine;
     if (engine.failed)
         return fail(engine.failed, engine.result);
     if (load_disc(args[0]) < 0)
         return kExitFailure;
-    // Several files: each block is introduced by its path and set off by a blank line.
-    const bool several = args.size() > 2;
-    int status = 0;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (several)
-            std::printf("%sPath: %s\n", i > 1 ? "\n" : "", args[i].c_str());
-        std::fflush(stdout); // a message about this file comes after its path
-        const DiscPath found = lookup_file(args[i], session);
-        const TagAnalyzer analyzer = found.entry ? Tag_Analyze(found.entry) : TagAnalyzer::None;
-        if (found.entry && analyzer == TagAnalyzer::None)
-            std::fprintf(stderr, "ckvd: %s: This format isn't being supported.\n", args[i].c_str());
-        if (analyzer == TagAnalyzer::None) {
-            status = kExitFailure;
-            continue;
+    return command(args, session);
+}
+
+int cmd_info(int argc, char** argv) {
+    return with_disc(argc, argv, 2, SIZE_MAX, [](const std::vector<std::string>& args, int session) {
+        // Several files: each block is introduced by its path and set off by a blank line.
+        const bool several = args.size() > 2;
+        int status = 0;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (several)
+                std::printf("%sPath: %s\n", i > 1 ? "\n" : "", args[i].c_str());
+            std::fflush(stdout); // a message about this file comes after its path
+            const DiscPath found = lookup_file(args[i], session);
+            const TagAnalyzer analyzer = found.entry ? Tag_Analyze(found.entry) : TagAnalyzer::None;
+            if (found.entry && analyzer == TagAnalyzer::None)
+                std::fprintf(stderr, "ckvd: %s: This format isn't being supported.\n", args[i].c_str());
+            if (analyzer == TagAnalyzer::None) {
+                status = kExitFailure;
+                continue;
+            }
+            const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
+            std::fwrite(text.data(), 1, text.size(), stdout);
         }
-        const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
-        std::fwrite(text.data(), 1, text.size(), stdout);
-    }
-    return finish_output(status);
+        return finish_output(status);
+    });
 }
 
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
@@ -367,31 +352,22 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     });
     if (terminal && size > 0)
         std::fputc('\n', stderr);
-    // What was read before a failed read stays in the file.
-    if (!out->Close() && o.result == SaveResult::Ok)
-        o.result = SaveResult::WriteError;
-    switch (o.result) {
-    case SaveResult::Ok:
+    if (o.result == SaveResult::Ok)
         return 0;
-    case SaveResult::NoMemory:
-        std::fprintf(stderr, "ckvd: Sorry, Not Enough Memory...\n");
-        break;
-    case SaveResult::ReadError:
-        std::fprintf(stderr,
-                     "ckvd: Sorry, Disc Read Error... at block %u Code %04X (%llu bytes kept in %s)\n",
-                     o.failedLba, static_cast<unsigned>(o.code), static_cast<unsigned long long>(o.written),
-                     dest.c_str());
-        break;
-    case SaveResult::WriteError:
-        std::fprintf(stderr, "ckvd: Sorry, Disc Write Error... %s\n", dest.c_str());
-        break;
-    }
+    // What was read before a failed read stays in the file: say where it stopped.
+    if (o.result == SaveResult::ReadError)
+        std::fprintf(stderr, "ckvd: %s at block %u Code %04X (%llu bytes kept in %s)\n",
+                     SaveToDisc_Message(o.result), o.failedLba, static_cast<unsigned>(o.code),
+                     static_cast<unsigned long long>(o.written), dest.c_str());
+    else
+        std::fprintf(stderr, "ckvd: %s %s\n", SaveToDisc_Message(o.result), dest.c_str());
     return kExitFailure;
 }
 
 int cmd_get(int argc, char** argv) {
-    return with_file(argc, argv, 1, [](const DiscPath& found, const std::vector<std::string>& args) {
-        return copy_file(found, args);
+    return with_disc(argc, argv, 2, 3, [](const std::vector<std::string>& args, int session) {
+        const DiscPath found = lookup_file(args[1], session);
+        return found.entry ? copy_file(found, args) : kExitFailure;
     });
 }
 
