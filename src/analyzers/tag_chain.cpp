@@ -2,8 +2,13 @@
 
 #include "analyzers/asf/wmf_dlg_model.h"
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/cda/cda_dlg_model.h"
+#include "analyzers/cda/cda_module.h"
+#include "analyzers/jpg/jpg_module.h"
 #include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
+#include "analyzers/wav/wav_dlg_model.h"
+#include "analyzers/wav/wav_module.h"
 
 namespace {
 
@@ -23,6 +28,28 @@ void AddFields(std::string& out, const std::vector<InfoField>& fields) {
         AddLine(out, f.label, f.value, f.unit, f.beside);
 }
 
+// The chain in its order: a row runs when its bit is set in the kind at that moment; its analyzer's
+// failure writes the kind that selects the next row.
+struct ChainRow {
+    uint16_t bit;
+    TagAnalyzer analyzer;
+    int (*analyze)(FileEntry*);
+    uint16_t kindOnSuccess;
+    uint16_t kindOnFailure;
+};
+const ChainRow kChain[] = {
+    {KIND_CDA, TagAnalyzer::Cda, [](FileEntry* e) { return Cda_Analyze(e); }, KIND_ACCEPTED | KIND_CDA,
+     KIND_MP3},
+    {KIND_MP3, TagAnalyzer::Mp3, [](FileEntry* e) { return Mp3_Analyze(e); }, KIND_ACCEPTED | KIND_MP3,
+     KIND_WMF},
+    {KIND_WMF, TagAnalyzer::Wmf, [](FileEntry* e) { return Wmf_Analyze(e); }, KIND_ACCEPTED | KIND_WMF,
+     KIND_WAV},
+    {KIND_WAV, TagAnalyzer::Wav, [](FileEntry* e) { return Wav_Analyze(e); }, KIND_ACCEPTED | KIND_WAV,
+     KIND_JPG},
+    {KIND_JPG, TagAnalyzer::Jpg, [](FileEntry* e) { return Jpg_Analyze(e); }, KIND_ACCEPTED | KIND_JPG,
+     KIND_OTHER},
+};
+
 } // namespace
 
 TagAnalyzer Tag_Analyze(FileEntry* entry) {
@@ -30,10 +57,16 @@ TagAnalyzer Tag_Analyze(FileEntry* entry) {
         return TagAnalyzer::None;
     if (!(entry->kind & KIND_ACCEPTED))
         Iso_SetFileKind(entry);
-    if ((entry->kind & KIND_MP3) && Mp3_Analyze(entry) == MP3_OK)
-        return TagAnalyzer::Mp3;
-    if ((entry->kind & KIND_WMF) && Wmf_Analyze(entry) == WMF_OK)
-        return TagAnalyzer::Wmf;
+    for (const ChainRow& row : kChain) {
+        if (!(entry->kind & row.bit))
+            continue;
+        if (row.analyze(entry) == 1) {
+            entry->kind = row.kindOnSuccess;
+            return row.analyzer;
+        }
+        entry->kind = row.kindOnFailure;
+    }
+    entry->kind = KIND_UNSUPPORTED;
     return TagAnalyzer::None;
 }
 
@@ -59,6 +92,18 @@ std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t 
         dlg.OnInitDialog(style);
         AddFields(out, dlg.Header());
         AddFields(out, dlg.Fields());
+    } else if (analyzer == TagAnalyzer::Wav) {
+        CWavDlgModel dlg(&entry);
+        dlg.OnInitDialog(style);
+        AddFields(out, dlg.Header());
+        AddFields(out, dlg.Fields());
+    } else if (analyzer == TagAnalyzer::Cda) {
+        CCdaDlgModel dlg(&entry);
+        dlg.OnInitDialog(style);
+        AddFields(out, dlg.Header());
+        AddFields(out, dlg.Fields());
+    } else if (analyzer == TagAnalyzer::Jpg) {
+        AddFields(out, InfoDialogHeader(entry, style));
     }
     return out;
 }

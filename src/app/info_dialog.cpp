@@ -12,9 +12,9 @@ InfoForm::InfoForm(QWidget* parent) : QWidget(parent), m_grid(new QGridLayout(th
     m_grid->setColumnStretch(1, 1);
 }
 
-QLineEdit* InfoForm::AddRow(const InfoField& field, bool enabled) {
+QLineEdit* InfoForm::AddRow(const InfoField& field, bool enabled, QWidget* labelWidget) {
     const int row = m_grid->rowCount();
-    auto* label = new QLabel(QString::fromStdString(field.label), this);
+    QWidget* label = labelWidget ? labelWidget : new QLabel(QString::fromStdString(field.label), this);
     auto* value = new QLineEdit(this);
     value->setReadOnly(true);
     value->setMinimumWidth(value->fontMetrics().averageCharWidth() * 18);

@@ -108,6 +108,10 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(v, &QWidget::customContextMenuRequested, this,
                 [this, v](const QPoint& pos) { OnContextMenu(v->viewport()->mapToGlobal(pos)); });
+        connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+            if (index.isValid())
+                OnDoubleClick(index.row());
+        });
     }
     connect(m_report->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
@@ -250,6 +254,17 @@ void CKVDAppView::OnTagInformation() {
         return;
     if (std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, *m_sink, this))
         dlg->exec();
+}
+
+void CKVDAppView::OnDoubleClick(int row) {
+    const FileEntry* entry = m_content.Entry(row);
+    if (!entry)
+        return;
+    if (entry->type == 'F') {
+        OnTagInformation();
+    } else if (entry->type == 'D' && m_openDirectory) {
+        m_openDirectory(entry);
+    }
 }
 
 void CKVDAppView::SelectRow(int row) {

@@ -67,8 +67,15 @@ class CKVDAppView final : public QStackedWidget {
     void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }
     // Save to Disc (32781) on the current file row: the progress window that copies it.
     void OnSaveToDisc();
-    // Tag Information (32780) on the current file row: the analyzer of its kind, then its dialog.
+    // Tag Information (32780) on the current file row: the analyzer chain from its kind, then the dialog of
+    // the analyzer that accepted the file.
     void OnTagInformation();
+    // A double-click on a row: Tag Information for a file, the directory opened in the tree for a directory
+    // (through `openDirectory`, which the frame sets).
+    void OnDoubleClick(int row);
+    void SetOpenDirectory(std::function<void(const FileEntry*)> openDirectory) {
+        m_openDirectory = std::move(openDirectory);
+    }
 
     // Makes `row` the current, selected row of the list, scrolled into view.
     void SelectRow(int row);
@@ -89,6 +96,7 @@ class CKVDAppView final : public QStackedWidget {
 
     CKVDAppViewModel& m_content;
     ckvd::ui::MessageSink* m_sink = nullptr;
+    std::function<void(const FileEntry*)> m_openDirectory;
     FileListModel* m_model;
     QTreeView* m_report;
     QListView* m_icons;

@@ -120,6 +120,19 @@ void CLeftView::Reload() {
     m_reloading = false;
 }
 
+bool CLeftView::SelectEntry(const FileEntry* directory) {
+    const auto& items = m_content.Items();
+    for (size_t item = 0; directory && item < items.size(); ++item) {
+        if (items[item].entry != directory)
+            continue;
+        const QModelIndex index = m_model->IndexOf(static_cast<int>(item));
+        scrollTo(index); // expands the parents
+        setCurrentIndex(index);
+        return true;
+    }
+    return false;
+}
+
 void CLeftView::OnSelChanged() {
     if (m_reloading)
         return;

@@ -35,6 +35,9 @@ class CLeftView final : public QTreeView {
     // Shows the content again after a fill, with the content's selection and expanded items.
     void Reload();
     TreeItemModel* ItemModel() const { return m_model; }
+    // Makes the item of `directory` (a session's root or a directory) the selected one, its parents
+    // expanded, so the list shows its entries; false when the tree has no such item.
+    bool SelectEntry(const FileEntry* directory);
     // The width that shows every item whole: indentation, icon, text and the frame.
     int NeededWidth() const { return sizeHintForColumn(0) + 2 * frameWidth() + 4; }
 

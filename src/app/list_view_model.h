@@ -68,4 +68,3 @@ class CKVDAppViewModel {
 // room from FileName down to `minName`. Past that the columns are wider than the list, which then scrolls.
 std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
                                               int minName);
-

@@ -56,6 +56,7 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     m_left = new CLeftView(m_model.Tree(), m_model.Doc(), m_wndSplitter);
     m_right = new CKVDAppView(m_model.List(), m_wndSplitter);
     m_right->SetSink(&m_sink);
+    m_right->SetOpenDirectory([this](const FileEntry* directory) { m_left->SelectEntry(directory); });
     m_wndSplitter->addWidget(m_left);
     m_wndSplitter->addWidget(m_right);
     m_wndSplitter->setSizes({350, 100});

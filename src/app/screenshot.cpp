@@ -14,6 +14,7 @@
 #include "app/drive_dlg.h"
 #include "app/main_frm.h"
 #include "app/tag_information.h"
+#include "app/wav_dlg.h"
 #include "iso9660/iso9660.h"
 #include "report/disc_text.h"
 
@@ -44,6 +45,11 @@ const std::vector<DialogMaker>& Dialogs() {
         {"about",
          [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
              return std::make_unique<CAboutDlg>(&frame);
+         }},
+        // The reference list of WAVE format codes the WAV dialog's "Format" button opens.
+        {"pcm-formats",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             return std::make_unique<CPcmFormatDlg>(&frame);
          }},
         // The information dialog Tag Information opens for the file chosen with --select.
         {"tag-info",
@@ -82,22 +88,17 @@ std::vector<std::string> Screenshot_DialogNames() {
 
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
     const DiscPath found = Report_FindPath(path, -1);
-    const auto& items = frame.Model().Tree().Items();
-    for (size_t item = 0; found.entry && item < items.size(); ++item) {
-        if (items[item].entry != found.directory)
-            continue;
-        CLeftView* tree = frame.GetLeftPane();
-        tree->setCurrentIndex(tree->ItemModel()->IndexOf(static_cast<int>(item)));
-        if (found.entry->type == 'F') {
-            CKVDAppViewModel& list = frame.Model().List();
-            for (int row = 0; row < list.RowCount(); ++row)
-                if (list.Entry(row) == found.entry)
-                    frame.GetRightPane()->SelectRow(row);
-        }
-        return true;
+    if (!found.entry || !frame.GetLeftPane()->SelectEntry(found.directory)) {
+        *error = "nothing on the disc has the path " + path;
+        return false;
     }
-    *error = "nothing on the disc has the path " + path;
-    return false;
+    if (found.entry->type == 'F') {
+        CKVDAppViewModel& list = frame.Model().List();
+        for (int row = 0; row < list.RowCount(); ++row)
+            if (list.Entry(row) == found.entry)
+                frame.GetRightPane()->SelectRow(row);
+    }
+    return true;
 }
 
 QImage Screenshot_Grab(QWidget& window) {

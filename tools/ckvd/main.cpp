@@ -18,10 +18,8 @@
 
 #include <unistd.h>
 
-#include "analyzers/analyzers.h"
-#include "analyzers/asf/wmf_module.h"
-#include "analyzers/mp3/mp3_module.h"
 #include "analyzers/tag_chain.h"
+#include "app/app_modules.h"
 #include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
@@ -63,25 +61,19 @@ int fail(const char* what, int code) {
 }
 
 // Brings up the modules the commands need, in the program's start-up order, and takes them down again.
+// The engine modules the desktop program brings up, in its order: the first failure names its module.
 struct Engine {
     int result = 1;
     const char* failed = nullptr;
     Engine() {
-        if ((result = Aspi_Initialize()) != 1)
-            failed = "ASPI Manager Initialize Error";
-        else if ((result = Iso_Initialize()) != 1)
-            failed = "ISO9660 Manager Initialize Error";
-        else if ((result = Mp3_Initialize()) != 1)
-            failed = "MP3 Analyzer Initialize Error";
-        else if ((result = Wmf_Initialize()) != 1)
-            failed = "WMF Analyzer Initialize Error";
+        for (const EngineModule& m : App_EngineModules()) {
+            if ((result = m.initialize()) != 1) {
+                failed = m.failureMessage;
+                return;
+            }
+        }
     }
-    ~Engine() {
-        Wmf_Terminate();
-        Mp3_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
+    ~Engine() { App_TerminateModules(App_EngineModules()); }
 };
 
 bool install_drives(const std::vector<std::string>& images) {

@@ -1,9 +1,16 @@
-// CDA analyzer state: the 44 bytes of the last CD audio track file.
+// CDA analyzer: the 44-byte RIFF CDDA file that describes one CD audio track, opened by name on the drive's
+// root path through the track files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-constexpr int CDA_ERR_NO_MEMORY = 0x30FF;
+struct FileEntry;
+
+constexpr int CDA_OK = 1;
+constexpr int CDA_ERR_NOT_CDDA = 0x3001;  // name longer than 12 characters, or not "RIFF" "CDDA" "fmt "
+constexpr int CDA_ERR_OPEN = 0x3010;      // the track file cannot be opened or holds fewer than 44 bytes
+constexpr int CDA_ERR_NO_MEMORY = 0x30FF; // initialisation only
 
 #pragma pack(push, 1)
 struct CdaFileHeader {
@@ -23,3 +30,17 @@ struct CdaFileHeader {
 static_assert(sizeof(CdaFileHeader) == 44);
 
 extern CdaFileHeader* g_CdaHeader;
+
+// Opens "<current drive's root path><identifier>" and keeps its 44 bytes in g_CdaHeader: 1, CDA_ERR_NOT_CDDA
+// or CDA_ERR_OPEN. A current device missing from the device list, or one without a root path, gives
+// CDA_ERR_OPEN without opening anything.
+int Cda_Analyze(const FileEntry* entry);
+
+// The low-level file calls the analyzer opens track files with (the track files layer by default); tests
+// put others in. Passing nullptrs restores the default.
+struct CdaFileCalls {
+    int (*open)(const char* path);
+    long (*read)(int fd, void* buffer, size_t count);
+    int (*close)(int fd);
+};
+void Cda_SetFileCalls(const CdaFileCalls* calls);

@@ -1,8 +1,13 @@
-// WAV analyzer state: the first 36 bytes of the last WAV file and its play length.
+// WAV analyzer: the RIFF WAVE header of one file read straight from the disc, and the play length derived
+// from it.
 #pragma once
 
 #include <cstdint>
 
+struct FileEntry;
+
+constexpr int WAV_OK = 1;
+constexpr int WAV_ERR_NOT_WAVE = 0x6001; // not "RIFF", "WAVE" with the "fmt " chunk first
 constexpr int WAV_ERR_NO_MEMORY = 0x60FF;
 
 #pragma pack(push, 1)
@@ -23,4 +28,20 @@ struct WavHeader {
 static_assert(sizeof(WavHeader) == 36);
 
 extern WavHeader* g_WavHeader;
-extern uint32_t g_WavLength;
+extern uint32_t g_WavLength; // seconds, from the last analysis that gave 1
+
+// Reads the first sector of the file on the current session into g_WavHeader and computes g_WavLength:
+// 1, WAV_ERR_NOT_WAVE, WAV_ERR_NO_MEMORY, or the code of the failed read. After any other result than 1
+// neither g_WavHeader nor g_WavLength may be used.
+int Wav_Analyze(const FileEntry* entry);
+
+// Play length in seconds: everything after the format chunk's first 36 bytes (and the extra format bytes of
+// a non-PCM chunk) divided by the average bytes per second; 0 when nothing is left or the rate is 0.
+uint32_t Wav_PlayLength(uint32_t riffSize, uint32_t averageBytesPerSecond, uint32_t extraBytes);
+
+struct WaveFormatName {
+    uint16_t code;
+    const char* name; // Shift-JIS
+};
+// The reference list of WAVE format codes shown by the "PCM Format Classify" dialog, ended by code 0xFFFF.
+extern const WaveFormatName WaveFormatTable[];

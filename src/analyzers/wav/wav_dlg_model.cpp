@@ -1,0 +1,38 @@
+#include "analyzers/wav/wav_dlg_model.h"
+
+#include <cstdio>
+
+#include "analyzers/wav/wav_module.h"
+
+namespace {
+
+std::string Format(const char* format, unsigned value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
+void CWavDlgModel::OnInitDialog(uint16_t style) {
+    m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
+    m_fields.clear();
+    const WavHeader* h = g_WavHeader;
+    if (!h)
+        return;
+    // The rate is unsigned on the disc: shown unsigned, never as a negative number.
+    m_fields.push_back({"Format", Format("0x%04X", h->formatTag), {}, {}});
+    m_fields.push_back({"Sampling Freq.", Format("%u", h->samplesPerSecond), "Hz", {}});
+    m_fields.push_back({"Channel", Format("%u", h->channels), "channels", {}});
+    m_fields.push_back({"Sample", Format("%u", h->bitsPerSample), "bits/sample", {}});
+    char length[32];
+    std::snprintf(length, sizeof length, "%2d:%2d", int(uint16_t(g_WavLength / 60)), int(g_WavLength % 60));
+    m_fields.push_back({"Length", length, {}, {}});
+}
+
+std::vector<std::pair<std::string, std::string>> Wav_FormatRows() {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const WaveFormatName* f = WaveFormatTable; f->code != 0xFFFF; ++f)
+        rows.emplace_back(Format("0x%04X", f->code), f->name);
+    return rows;
+}

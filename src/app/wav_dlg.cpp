@@ -1,0 +1,68 @@
+#include "app/wav_dlg.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "platform/ui/ui_text.h"
+#include "report/lbn_size_style.h"
+
+CWavDlg::CWavDlg(const FileEntry* entry, QWidget* parent)
+    : QDialog(parent), m_model(entry), m_fields(new InfoForm(this)),
+      m_format(new QPushButton("Format", this)) {
+    setWindowTitle("WAV");
+    setModal(true);
+    m_model.OnInitDialog(g_LbnSizeStyle);
+    auto* box = new QGroupBox("WAV", this);
+    auto* boxLayout = new QVBoxLayout(box);
+    for (const InfoField& f : m_model.Fields())
+        m_fields->AddRow(f, true, f.label == "Format" ? m_format : nullptr);
+    m_fields->SetValues(m_model.Fields());
+    boxLayout->addWidget(m_fields);
+    boxLayout->addStretch(1);
+    connect(m_format, &QPushButton::clicked, this, &CWavDlg::OnFormat);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(MakeInfoHeader(m_model.Header(), this));
+    layout->addWidget(box, 1);
+    AddOkButton(this, layout);
+}
+
+void CWavDlg::OnFormat() {
+    CPcmFormatDlg dlg(this);
+    dlg.exec();
+}
+
+CPcmFormatDlg::CPcmFormatDlg(QWidget* parent) : QDialog(parent), m_list(new QTreeWidget(this)) {
+    setWindowTitle("PCM Format Classify");
+    setModal(true);
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderLabels({"Code", "Format"});
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    AddOkButton(this, layout);
+    OnInitDialog();
+}
+
+void CPcmFormatDlg::OnInitDialog() {
+    m_list->clear();
+    for (const auto& [code, name] : Wav_FormatRows())
+        new QTreeWidgetItem(m_list, {QString::fromStdString(code), ckvd::ui::SjisToQString(name)});
+    // "Code" a third of the list as the columns start; "Format" as wide as its longest name, so every name
+    // shows whole and the list needs no sideways scrolling.
+    const QFontMetrics fm = m_list->fontMetrics();
+    const int codeWidth = std::max(fm.horizontalAdvance("0x0000") + 24, fm.horizontalAdvance("Code") + 24);
+    m_list->resizeColumnToContents(1);
+    const int formatWidth = m_list->columnWidth(1) + 16;
+    const int listWidth = std::max(codeWidth * 3, codeWidth + formatWidth);
+    m_list->setColumnWidth(0, listWidth / 3);
+    m_list->setColumnWidth(1, listWidth - listWidth / 3);
+    m_list->header()->setStretchLastSection(true);
+    const int rows = std::min(m_list->topLevelItemCount(), 16);
+    const int rowHeight = m_list->sizeHintForRow(0) > 0 ? m_list->sizeHintForRow(0) : fm.height() + 4;
+    m_list->setMinimumSize(
+        listWidth + m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth(),
+        m_list->header()->sizeHint().height() + rows * rowHeight + 2 * m_list->frameWidth());
+}
