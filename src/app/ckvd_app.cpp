@@ -61,11 +61,12 @@ class NoGuard final : public ckvd::ui::InstanceGuard {
     void Release() override {}
 };
 
-// Installs the drives and puts each image into one; an image that cannot be read is reported and left out.
-// False when not one of several images could be put into a drive.
+// Installs the drives unless they are, and puts each image into one; an image that cannot be read is
+// reported and left out. False when not one of several images could be put into a drive. Drives already
+// installed stay: a disc loaded from one of them is still being read.
 bool PutImagesIntoDrives(const std::vector<std::string>& paths, ckvd::ui::MessageSink& sink) {
     std::string error;
-    if (!ckvd::aspi32::SetupDrives({}, &error)) {
+    if (!ckvd::aspi32::ImageDrives() && !ckvd::aspi32::SetupDrives({}, &error)) {
         sink.Show(error);
         return false;
     }

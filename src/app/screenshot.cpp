@@ -16,6 +16,8 @@
 #include "app/tag_information.h"
 #include "app/wav_dlg.h"
 #include "iso9660/iso9660.h"
+#include "platform/ui/ui_message.h"
+#include "platform/ui/ui_text.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -60,9 +62,11 @@ const std::vector<DialogMaker>& Dialogs() {
                  *error = "--dialog tag-info needs a file chosen with --select";
                  return nullptr;
              }
-             std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, frame.Sink(), &frame);
-             if (!dlg)
-                 *error = "no analyzer accepted the file";
+             // A file no analyzer accepts: the message box the user gets instead.
+             ckvd::ui::RecordingSink message;
+             std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, message, &frame);
+             if (!dlg && !message.shown.empty())
+                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
              return dlg;
          }},
     };

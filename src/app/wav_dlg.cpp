@@ -50,15 +50,16 @@ void CPcmFormatDlg::OnInitDialog() {
     m_list->clear();
     for (const auto& [code, name] : Wav_FormatRows())
         new QTreeWidgetItem(m_list, {QString::fromStdString(code), ckvd::ui::SjisToQString(name)});
-    // "Code" a third of the list as the columns start; "Format" as wide as its longest name, so every name
-    // shows whole and the list needs no sideways scrolling.
+    // Each column as wide as its widest text, so every name shows whole and the list needs no sideways
+    // scrolling (a third and three quarters of the list's width would cut the longest names).
     const QFontMetrics fm = m_list->fontMetrics();
-    const int codeWidth = std::max(fm.horizontalAdvance("0x0000") + 24, fm.horizontalAdvance("Code") + 24);
+    m_list->resizeColumnToContents(0);
     m_list->resizeColumnToContents(1);
-    const int formatWidth = m_list->columnWidth(1) + 16;
-    const int listWidth = std::max(codeWidth * 3, codeWidth + formatWidth);
-    m_list->setColumnWidth(0, listWidth / 3);
-    m_list->setColumnWidth(1, listWidth - listWidth / 3);
+    const int codeWidth = std::max(m_list->columnWidth(0), fm.horizontalAdvance("Code")) + 24;
+    const int formatWidth = m_list->columnWidth(1) + 24;
+    const int listWidth = codeWidth + formatWidth;
+    m_list->setColumnWidth(0, codeWidth);
+    m_list->setColumnWidth(1, formatWidth);
     m_list->header()->setStretchLastSection(true);
     const int rows = std::min(m_list->topLevelItemCount(), 16);
     const int rowHeight = m_list->sizeHintForRow(0) > 0 ? m_list->sizeHintForRow(0) : fm.height() + 4;

@@ -8,11 +8,14 @@
 
 namespace ckvd::ui {
 
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, QWidget* owner) {
+    return std::make_unique<QMessageBox>(QMessageBox::Warning, IDS_APP_TITLE, text, QMessageBox::Ok, owner);
+}
+
 namespace {
 
 void ShowBox(const QString& text, QWidget* owner) {
-    QMessageBox box(QMessageBox::Warning, IDS_APP_TITLE, text, QMessageBox::Ok, owner);
-    box.exec();
+    MakeMessageBox(text, owner)->exec();
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 // Message boxes on screen: caption "CKVD Explorer", OK, the exclamation icon.
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
+#include <memory>
 
 #include "platform/ui/message_sink.h"
 
 namespace ckvd::ui {
+
+// The box a message is shown in (the text in UTF-8 as Qt holds it), not yet shown.
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, QWidget* owner);
 
 class QtMessageSink final : public MessageSink {
   public:
