@@ -24,3 +24,22 @@ std::vector<InfoField> InfoDialogHeader(const FileEntry& entry, uint16_t style);
 std::string Info_NumberText(uint32_t value, uint16_t style);
 // "%4d/%2d/%2d %2d:%2d:%02d" of a recording date; its time-zone byte is not shown.
 std::string Info_DateText(const uint8_t date[7]);
+
+// Content of a dialog that shows the header block and one group of labelled fields (Windows Media, WAV, CDA).
+class InfoFieldsModel {
+  public:
+    explicit InfoFieldsModel(const FileEntry* entry) : m_entry(entry) {}
+    const std::vector<InfoField>& Header() const { return m_header; }
+    const std::vector<InfoField>& Fields() const { return m_fields; }
+
+  protected:
+    // The header block in the LBN/Size `style`; no fields yet.
+    void Reset(uint16_t style) {
+        m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
+        m_fields.clear();
+    }
+
+    const FileEntry* m_entry;
+    std::vector<InfoField> m_header;
+    std::vector<InfoField> m_fields;
+};

@@ -28,6 +28,11 @@ void AddFields(std::string& out, const std::vector<InfoField>& fields) {
         AddLine(out, f.label, f.value, f.unit, f.beside);
 }
 
+void AddHeaderAndFields(std::string& out, const InfoFieldsModel& dlg) {
+    AddFields(out, dlg.Header());
+    AddFields(out, dlg.Fields());
+}
+
 // The chain in its order: a row runs when its bit is set in the kind at that moment; its analyzer's
 // failure writes the kind that selects the next row.
 struct ChainRow {
@@ -90,18 +95,15 @@ std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t 
     } else if (analyzer == TagAnalyzer::Wmf) {
         CWmfDlgModel dlg(&entry);
         dlg.OnInitDialog(style);
-        AddFields(out, dlg.Header());
-        AddFields(out, dlg.Fields());
+        AddHeaderAndFields(out, dlg);
     } else if (analyzer == TagAnalyzer::Wav) {
         CWavDlgModel dlg(&entry);
         dlg.OnInitDialog(style);
-        AddFields(out, dlg.Header());
-        AddFields(out, dlg.Fields());
+        AddHeaderAndFields(out, dlg);
     } else if (analyzer == TagAnalyzer::Cda) {
         CCdaDlgModel dlg(&entry);
         dlg.OnInitDialog(style);
-        AddFields(out, dlg.Header());
-        AddFields(out, dlg.Fields());
+        AddHeaderAndFields(out, dlg);
     } else if (analyzer == TagAnalyzer::Jpg) {
         AddFields(out, InfoDialogHeader(entry, style));
     }

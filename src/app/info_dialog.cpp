@@ -1,5 +1,6 @@
 #include "app/info_dialog.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -74,4 +75,18 @@ InfoForm* MakeInfoHeader(const std::vector<InfoField>& header, QWidget* parent) 
         form->AddRow(f);
     form->SetValues(header);
     return form;
+}
+
+void LayOutInfoDialog(QDialog* dialog, const QString& title, const std::vector<InfoField>& header,
+                      InfoForm* fields) {
+    dialog->setWindowTitle(title);
+    dialog->setModal(true);
+    auto* box = new QGroupBox(title, dialog);
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->addWidget(fields);
+    boxLayout->addStretch(1);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(MakeInfoHeader(header, dialog));
+    layout->addWidget(box, 1);
+    AddOkButton(dialog, layout);
 }

@@ -32,3 +32,8 @@ void AddOkButton(QDialog* dialog, QBoxLayout* layout);
 
 // The "Identifier", "Date and Time", "LBN", "Size" block at the top of every information dialog.
 InfoForm* MakeInfoHeader(const std::vector<InfoField>& header, QWidget* parent);
+
+// Lays `dialog` out as the one-group information dialogs are: caption `title`, the header block, the group
+// box `title` holding `fields`, then OK.
+void LayOutInfoDialog(QDialog* dialog, const QString& title, const std::vector<InfoField>& header,
+                      InfoForm* fields);

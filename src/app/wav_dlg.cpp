@@ -1,6 +1,5 @@
 #include "app/wav_dlg.h"
 
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -12,21 +11,12 @@
 CWavDlg::CWavDlg(const FileEntry* entry, QWidget* parent)
     : QDialog(parent), m_model(entry), m_fields(new InfoForm(this)),
       m_format(new QPushButton("Format", this)) {
-    setWindowTitle("WAV");
-    setModal(true);
     m_model.OnInitDialog(g_LbnSizeStyle);
-    auto* box = new QGroupBox("WAV", this);
-    auto* boxLayout = new QVBoxLayout(box);
     for (const InfoField& f : m_model.Fields())
         m_fields->AddRow(f, true, f.label == "Format" ? m_format : nullptr);
     m_fields->SetValues(m_model.Fields());
-    boxLayout->addWidget(m_fields);
-    boxLayout->addStretch(1);
     connect(m_format, &QPushButton::clicked, this, &CWavDlg::OnFormat);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(MakeInfoHeader(m_model.Header(), this));
-    layout->addWidget(box, 1);
-    AddOkButton(this, layout);
+    LayOutInfoDialog(this, "WAV", m_model.Header(), m_fields);
 }
 
 void CWavDlg::OnFormat() {

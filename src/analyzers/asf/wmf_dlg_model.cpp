@@ -28,8 +28,7 @@ void CWmfDlgModel::Set(const char* label, std::string value) {
 }
 
 void CWmfDlgModel::OnInitDialog(uint16_t style) {
-    m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
-    m_fields.clear();
+    Reset(style);
     for (const char* label : kLabels)
         m_fields.push_back({label, {}, std::strcmp(label, "Bitrate") == 0 ? "bps" : "", {}});
     ShowFileProperties();

@@ -6,17 +6,14 @@
 
 #include "analyzers/info_dialog_header.h"
 
-class CWmfDlgModel {
+// Fields: "Duration" ... "Codec Description" in the dialog's order; the three fields without a source
+// ("Protected", "Trusted", "SignatureName") stay empty and are shown disabled.
+class CWmfDlgModel final : public InfoFieldsModel {
   public:
-    explicit CWmfDlgModel(const FileEntry* entry) : m_entry(entry) {}
+    using InfoFieldsModel::InfoFieldsModel;
 
     // The header block, then the file properties, content description, attributes and audio codec.
     void OnInitDialog(uint16_t style);
-
-    const std::vector<InfoField>& Header() const { return m_header; }
-    // "Duration" ... "Codec Description" in the dialog's order; the three fields without a source
-    // ("Protected", "Trusted", "SignatureName") stay empty and are shown disabled.
-    const std::vector<InfoField>& Fields() const { return m_fields; }
     static bool FieldEnabled(const std::string& label);
 
   private:
@@ -25,8 +22,4 @@ class CWmfDlgModel {
     void ShowContentDescription();
     void ShowAttributes();
     void ShowAudioCodec();
-
-    const FileEntry* m_entry;
-    std::vector<InfoField> m_header;
-    std::vector<InfoField> m_fields;
 };

@@ -5,8 +5,7 @@
 #include "analyzers/cda/cda_module.h"
 
 void CCdaDlgModel::OnInitDialog(uint16_t style) {
-    m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
-    m_fields.clear();
+    Reset(style);
     const CdaFileHeader* h = g_CdaHeader;
     if (!h)
         return;

@@ -35,10 +35,16 @@ int Wav_Analyze(const FileEntry* entry) {
         return rc;
     const uint32_t bl = g_DiscModel->currentSessionEntry->blockLength;
     // One block holds the header on every real disc; a drive reporting tiny blocks gets as many as it takes.
-    const uint32_t blocks = (kHeaderBytes + bl - 1) / bl;
+    // 64-bit, so that a block length near 4 GiB cannot wrap the count to 0 blocks.
+    const uint32_t blocks = uint32_t((uint64_t(kHeaderBytes) + bl - 1) / bl);
     std::unique_ptr<uint8_t, FreeBuffer> buffer(static_cast<uint8_t*>(Analyzer_Alloc(size_t(blocks) * bl)));
     if (!buffer)
         return WAV_ERR_NO_MEMORY;
+    // An empty file has no sector of its own; all of its header bytes count as zero.
+    if (entry->size == 0) {
+        std::memset(g_WavHeader, 0, sizeof(WavHeader));
+        return WAV_ERR_NOT_WAVE;
+    }
     const int read = Aspi_ReadSectors(g_CurrentDevice, entry->lbn, bl, uint16_t(blocks), buffer.get());
     if (read != ASPI_OK)
         return read;

@@ -15,8 +15,7 @@ std::string Format(const char* format, unsigned value) {
 } // namespace
 
 void CWavDlgModel::OnInitDialog(uint16_t style) {
-    m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
-    m_fields.clear();
+    Reset(style);
     const WavHeader* h = g_WavHeader;
     if (!h)
         return;

@@ -8,18 +8,11 @@
 
 #include "analyzers/info_dialog_header.h"
 
-class CWavDlgModel {
+// Fields: "Format" (the button's value field), "Sampling Freq.", "Channel", "Sample", "Length", with units.
+class CWavDlgModel final : public InfoFieldsModel {
   public:
-    explicit CWavDlgModel(const FileEntry* entry) : m_entry(entry) {}
+    using InfoFieldsModel::InfoFieldsModel;
     void OnInitDialog(uint16_t style);
-    const std::vector<InfoField>& Header() const { return m_header; }
-    // "Format" (the button's value field), "Sampling Freq.", "Channel", "Sample", "Length", with their units.
-    const std::vector<InfoField>& Fields() const { return m_fields; }
-
-  private:
-    const FileEntry* m_entry;
-    std::vector<InfoField> m_header;
-    std::vector<InfoField> m_fields;
 };
 
 // The rows of CPcmFormatDlg: "0x%04X" of each code and its name (Shift-JIS), in the table's order.
