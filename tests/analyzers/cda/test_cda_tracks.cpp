@@ -1,0 +1,137 @@
+// Cda_Analyze over the track files of audio CD images in an image drive, compared with cd-info's track list
+// of the same images; and its failures through POSIX file calls put in by the analyzer's seam.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "analyzers/analyzers.h"
+#include "analyzers/cda/cda_dlg_model.h"
+#include "analyzers/cda/cda_module.h"
+#include "image_disc.h"
+#include "iso9660/iso9660.h"
+
+namespace {
+
+const std::string kDir = CKVD_CDA_FIXTURES;
+
+// Puts the image into a drive and returns the first track file the disc lists.
+FileEntry* Load(const std::string& cue) {
+    Cda_Terminate();
+    Iso_Terminate();
+    Aspi_Terminate();
+    std::string error;
+    EXPECT_EQ(testdisc::LoadImageDisc(kDir + "/" + cue, &error), 1) << error;
+    EXPECT_EQ(Cda_Initialize(), 1);
+    return g_DiscModel->firstTree->root ? g_DiscModel->firstTree->root->firstChild : nullptr;
+}
+
+// Analyses every track file against cd-info's track starts (LSN) and returns the disc's serial.
+uint32_t CheckDisc(const std::string& cue) {
+    SCOPED_TRACE(cue);
+    const std::string info = testdisc::RunCommand("cd-info --no-device-info --no-cddb -q -i '" + kDir + "/" +
+                                                  cue + "' 2>/dev/null");
+    static const std::regex line(R"(\n *\d+: \d\d:\d\d:\d\d +(\d+) (audio|leadout))");
+    std::vector<uint32_t> starts; // the lead-out last
+    for (std::sregex_iterator m(info.begin(), info.end(), line), end; m != end; ++m)
+        starts.push_back(uint32_t(std::stoul((*m)[1])));
+    uint32_t serial = 0, n = 0;
+    for (FileEntry* e = Load(cue); e; e = e->nextSibling, ++n) {
+        SCOPED_TRACE(e->name);
+        if (n + 1 >= starts.size()) {
+            ADD_FAILURE() << "more track files than cd-info lists tracks";
+            break;
+        }
+        EXPECT_EQ(Cda_Analyze(e), 1);
+        EXPECT_EQ(g_CdaHeader->trackNumber, n + 1);
+        EXPECT_EQ(g_CdaHeader->trackStart, starts[n]);
+        EXPECT_EQ(g_CdaHeader->trackSize, starts[n + 1] - starts[n]);
+        serial = n == 0 ? g_CdaHeader->discSerial : serial;
+        EXPECT_EQ(g_CdaHeader->discSerial, serial);
+    }
+    EXPECT_EQ(n + 1, starts.size());
+    return serial;
+}
+
+int s_Opens = 0;
+const CdaFileCalls kPosix = {
+    [](const char* path) {
+        ++s_Opens;
+        return ::open(path, O_RDONLY);
+    },
+    [](int fd, void* buffer, size_t count) { return long(::read(fd, buffer, count)); }, ::close};
+
+class CdaTracks : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        Cda_SetFileCalls(nullptr);
+        Cda_Terminate();
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+};
+
+TEST_F(CdaTracks, AgreeWithCdInfo) {
+    const uint32_t one = CheckDisc("one.cue");
+    EXPECT_NE(CheckDisc("two.cue"), one);
+    EXPECT_EQ(CheckDisc("one.cue"), one);
+
+    // The first track starts at 0, shown in base 16 by the dialog.
+    FileEntry* track1 = Load("one.cue");
+    ASSERT_EQ(Cda_Analyze(track1), 1);
+    CCdaDlgModel dlg(track1);
+    dlg.OnInitDialog(1);
+    ASSERT_EQ(dlg.Fields().size(), 5u);
+    EXPECT_EQ(dlg.Fields()[3].label + "=" + dlg.Fields()[3].value, "Track Start Address=0x00000000");
+}
+
+TEST_F(CdaTracks, FileCallFailures) {
+    // Track files in a folder: one sound, one cut to 40 bytes, one not CDDA.
+    ASSERT_EQ(Cda_Analyze(Load("one.cue")), 1);
+    const std::string sound(reinterpret_cast<const char*>(g_CdaHeader), sizeof(CdaFileHeader));
+    const auto folder = std::filesystem::temp_directory_path() / ("ckvd-cda-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "Track01.cda", std::ios::binary) << sound;
+    std::ofstream(folder / "Track02.cda", std::ios::binary) << sound.substr(0, 40);
+    std::ofstream(folder / "Track03.cda", std::ios::binary) << sound.substr(0, 8) + "CDDX" + sound.substr(12);
+
+    Cda_SetFileCalls(&kPosix);
+    DeviceEntry* device = Aspi_GetDevice(g_CurrentDevice);
+    std::snprintf(device->driveRootPath, sizeof device->driveRootPath, "%s/", folder.c_str());
+    FileEntry entry{};
+    auto analyze = [&entry](const char* name) {
+        std::snprintf(entry.name, sizeof entry.name, "%s", name);
+        return Cda_Analyze(&entry);
+    };
+    EXPECT_EQ(analyze("Track01.cda"), 1);
+    EXPECT_EQ(analyze("Track02.cda"), CDA_ERR_OPEN);
+    EXPECT_EQ(analyze("Track03.cda"), CDA_ERR_NOT_CDDA);
+    EXPECT_EQ(analyze("Track01.cdaa"), CDA_ERR_OPEN); // 12 characters are still looked for
+    EXPECT_EQ(s_Opens, 4);
+
+    // Nothing is opened for a longer name, a device past the list or a drive without a root path: not even
+    // the sound Track01.cda of the folder the program runs in.
+    s_Opens = 0;
+    EXPECT_EQ(analyze("Track01.cdaaa"), CDA_ERR_NOT_CDDA);
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    device->driveRootPath[0] = '\0';
+    EXPECT_EQ(analyze("Track01.cda"), CDA_ERR_OPEN);
+    std::filesystem::current_path(cwd);
+    uint16_t devices = 0;
+    for (DeviceEntry* d = g_DeviceList; d; d = d->next)
+        ++devices;
+    g_CurrentDevice = devices;
+    EXPECT_EQ(analyze("Track01.cda"), CDA_ERR_OPEN);
+    EXPECT_EQ(s_Opens, 0);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// Wav_Analyze over hand-made RIFF headers: only the file's sectors are served by a fake drive (any other
+// sector fails), and every analysis is checked to have read none but the file's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "analyzers/analyzer_heap.h"
+#include "analyzers/analyzers.h"
+#include "analyzers/wav/wav_dlg_model.h"
+#include "analyzers/wav/wav_module.h"
+#include "aspi/aspi_manager.h"
+#include "fake_drive.h"
+#include "iso9660/iso9660.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kLbn = 100;
+
+// The 36 bytes up to the end of a 16-byte chunk `id` (stereo, 44100 Hz, 16 bits), then `rest`.
+Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Bytes(64),
+           const char* id = "fmt ") {
+    Bytes b;
+    auto put = [&b](uint32_t v, int width) {
+        for (int i = 0; i < width; ++i)
+            b.push_back(uint8_t(v >> (8 * i)));
+    };
+    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    put(riffSize, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])});
+    for (auto [v, width] :
+         {std::pair{16u, 4}, {tag, 2}, {2u, 2}, {44100u, 4}, {avgBytes, 4}, {4u, 2}, {16u, 2}})
+        put(v, width);
+    b.insert(b.end(), rest.begin(), rest.end());
+    return b;
+}
+
+class WavHeaders : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        drive = std::make_shared<isotest::FakeDrive>();
+        isotest::InstallDrive(drive);
+        g_CurrentDevice = 0;
+        g_CurrentSession = 0;
+        g_DiscModel = new DiscModel{};
+        g_DiscModel->firstSession = new SessionEntry{};
+        g_DiscModel->firstSession->blockLength = 2048;
+        g_DiscModel->firstSession->lastBlock = 9999;
+        ASSERT_EQ(Wav_Initialize(), 1);
+    }
+    void TearDown() override {
+        Analyzer_SetHeapExhausted(false);
+        Wav_Terminate();
+        Iso_Terminate();
+        isotest::RemoveDrives();
+    }
+    // Serves `bytes` at kLbn as the sectors of a file of `size` bytes (all of `bytes` by default).
+    int Analyze(const Bytes& bytes, size_t size = SIZE_MAX) {
+        file.lbn = kLbn;
+        file.size = uint32_t(std::min(size, bytes.size()));
+        drive->sectors.clear();
+        for (size_t off = 0; off < bytes.size(); off += 2048)
+            std::memcpy(drive->at(kLbn + uint32_t(off / 2048)).data(), bytes.data() + off,
+                        std::min<size_t>(2048, bytes.size() - off));
+        drive->reads.clear();
+        const int result = Wav_Analyze(&file);
+        for (const isotest::ReadCommand& r : drive->reads)
+            EXPECT_TRUE(r.lba >= kLbn && r.lba + r.count <= kLbn + (file.size + 2047) / 2048) << r.lba;
+        return result;
+    }
+    std::shared_ptr<isotest::FakeDrive> drive;
+    FileEntry file{};
+};
+
+TEST_F(WavHeaders, PlayLength) {
+    // A second of CD audio: 44 header bytes and 176400 data bytes.
+    ASSERT_EQ(Analyze(Wave(176436, 1, 176400, Bytes(176444 - 36))), 1);
+    EXPECT_EQ(g_WavLength, 1u);
+    struct Case {
+        uint32_t riffSize;
+        uint16_t tag;
+        uint32_t avg;
+        Bytes at36;
+        uint32_t length;
+    } cases[] = {
+        // 2036 bytes: PCM has 2000 after its 36, a non-PCM file with 2 extra format bytes 1996.
+        {2028, 1, 1000, {2, 0}, 2},
+        {2028, 2, 1000, {2, 0}, 1},
+        {2028, 1, 0, {}, 0},
+        // The RIFF size alone counts, not the file's: near 4 GiB the sum must not wrap.
+        {0xFFFFFFFF, 1, 1000, {}, 4294967},
+        {0xFFFFFFFF, 1, 1, {}, 4294967267u},
+        // Smaller than the header: nothing left to play, not a huge number.
+        {4, 1, 1, {}, 0},
+        {28, 1, 1, {}, 0},
+        {29, 1, 1, {}, 1},
+        {32, 2, 1, {2, 0}, 0},
+        {33, 2, 1, {2, 0}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.riffSize << " " << c.tag << " " << c.avg);
+        Bytes rest = c.at36;
+        rest.resize(64);
+        ASSERT_EQ(Analyze(Wave(c.riffSize, c.tag, c.avg, rest)), 1);
+        EXPECT_EQ(g_WavLength, c.length);
+    }
+}
+
+TEST_F(WavHeaders, ShortFilesAndFailures) {
+    // The sector holds 10 27 at 36: a file of 36 bytes has no extra size (2), one of 37 has 0x10 (18), one
+    // of 38 or more 0x2710 (10002). 11040 bytes at 1000 bytes/s.
+    const Bytes sector = Wave(11032, 2, 1000, {0x10, 0x27, 0xAA, 0xAA});
+    const std::pair<size_t, uint32_t> sizes[] = {{36, 11}, {37, 10}, {40, 1}};
+    for (auto [size, length] : sizes) {
+        ASSERT_EQ(Analyze(sector, size), 1);
+        EXPECT_EQ(g_WavLength, length) << size;
+    }
+    EXPECT_EQ(Analyze(sector, 14), WAV_ERR_NOT_WAVE); // "fmt " cut off
+    EXPECT_EQ(Analyze(sector, 0), WAV_ERR_NOT_WAVE);
+    EXPECT_TRUE(drive->reads.empty()); // an empty file has no sector to read
+    EXPECT_EQ(Analyze(Wave(2028, 1, 1000, Bytes(64), "LIST")), WAV_ERR_NOT_WAVE);
+
+    Analyzer_SetHeapExhausted(true);
+    EXPECT_EQ(Analyze(Wave(2028, 1, 1000)), WAV_ERR_NO_MEMORY);
+    Analyzer_SetHeapExhausted(false);
+
+    // A sector the drive refuses gives the read's own code.
+    uint8_t block[2048];
+    const int refused = Aspi_ReadSectors(0, 5000, 2048, 1, block);
+    ASSERT_NE(refused, ASPI_OK);
+    ASSERT_NE(refused, 0);
+    file.lbn = 5000;
+    EXPECT_EQ(Wav_Analyze(&file), refused);
+
+    // A drive claiming blocks of nearly 4 GiB: one block is asked for (and refused by this drive), not a
+    // count wrapped to 0 and a header copied out of an empty buffer.
+    g_DiscModel->firstSession->blockLength = 0xFFFFFFF0;
+    EXPECT_NE(Analyze(Wave(2028, 1, 1000)), 1);
+    ASSERT_FALSE(drive->reads.empty());
+    EXPECT_EQ(drive->reads.back().count, 1);
+}
+
+TEST_F(WavHeaders, DialogAndFormatList) {
+    ASSERT_EQ(Analyze(Wave(185028, 1, 1000)), 1); // 185 s after the 36 header bytes
+    CWavDlgModel dlg(&file);
+    dlg.OnInitDialog(0);
+    ASSERT_EQ(dlg.Fields().size(), 5u);
+    EXPECT_EQ(dlg.Fields()[4].label + "=" + dlg.Fields()[4].value, "Length= 3: 5");
+
+    const auto rows = Wav_FormatRows();
+    ASSERT_EQ(rows.size(), 38u);
+    EXPECT_EQ(rows.front(), std::make_pair(std::string("0x0000"), std::string("unknown")));
+    EXPECT_EQ(rows.back(), std::make_pair(std::string("0x1004"), std::string("Olivetti OPR")));
+    EXPECT_EQ(std::count_if(
+                  rows.begin(), rows.end(),
+                  [](const auto& r) { return r.first == "0x0007" && r.second.rfind("\x83\xCA", 0) == 0; }),
+              1);
+}
+
+} // namespace
