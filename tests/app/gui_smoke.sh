@@ -25,10 +25,12 @@ demo_data=$(dirname "$exe")/../demo/demo-data.cue
 out=$(timeout 120 "$exe" "$demo_data" --screenshot "$work/argument.png" --select /DOCS/NOTES --verbose)
 grep -q "^title: CKVD_DEMO_S1" <<<"$out" || { echo "the argument's disc was not loaded: $out"; exit 1; }
 is_png "$work/argument.png" || { echo "no screenshot of the argument's disc"; exit 1; }
-for dialog in drive disc-info about; do
+for dialog in drive disc-info about pcm-formats; do
     timeout 120 "$exe" --demo --screenshot "$work/$dialog.png" --dialog "$dialog"
     is_png "$work/$dialog.png" || { echo "no screenshot of the $dialog dialog"; exit 1; }
 done
+timeout 120 "$exe" --demo --screenshot "$work/tag-info.png" --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
+is_png "$work/tag-info.png" || { echo "no screenshot of the WAV file's Tag Information"; exit 1; }
 set +e
 timeout 60 "$exe" --demo --screenshot "$work/none.png" --dialog no-such-dialog 2>/dev/null
 [ $? -eq 2 ] || { echo "an unknown dialog name was not a usage error"; exit 1; }

@@ -16,10 +16,14 @@
 #include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <functional>
 
 #include "app/about_dlg.h"
+#include "app/app_modules.h"
 #include "app/app_startup.h"
+#include "app/cda_dlg.h"
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
 #include "app/first_drive.h"
@@ -28,6 +32,7 @@
 #include "app/save_to_disc_dlg.h"
 #include "app/screenshot.h"
 #include "app/tag_information.h"
+#include "app/wav_dlg.h"
 #include "app/wmf_dlg.h"
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
@@ -100,8 +105,8 @@ class MainWindow : public ::testing::Test {
     void SetUp() override {
         demo_ = ckvd::images::demo_disc_paths();
         ASSERT_EQ(demo_.size(), 2u);
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
+        // The analyzers too, as the program brings them up: Tag Information needs their buffers.
+        ASSERT_TRUE(App_InitializeModules(App_EngineModules(), sink_));
         std::string error;
         ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
         g_LbnSizeStyle = 0;
@@ -110,8 +115,7 @@ class MainWindow : public ::testing::Test {
     }
     void TearDown() override {
         frame_.reset();
-        Iso_Terminate();
-        Aspi_Terminate();
+        App_TerminateModules(App_EngineModules());
     }
     QTemporaryDir dir_;
     std::vector<std::string> demo_;
@@ -454,7 +458,37 @@ TEST_F(MainWindow, SaveToDiscWindowCopiesAndClosesItself) {
     EXPECT_TRUE(sink_.shown.empty());
 }
 
-TEST_F(MainWindow, TagInformationOpensTheMp3AndWindowsMediaDialogs) {
+// Runs `open`, which should exec() a modal dialog, hands that dialog to `check` and closes it.
+void WithModalDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& check) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            seen = true;
+            check(dlg);
+            dlg->accept();
+        }
+    });
+    open();
+    QApplication::processEvents(); // the timer fires here when `open` showed nothing
+    EXPECT_TRUE(seen) << "no modal dialog opened";
+}
+
+// The mouse on the row of that name in the report view: a press and release, then the double-click event
+// (the one event QTest sends for it).
+void DoubleClickRow(CKVDAppView* list, const QString& name) {
+    for (int r = 0; r < list->ListModel()->rowCount(); ++r)
+        if (list->ListModel()->index(r, 0).data().toString() == name) {
+            QTreeView* view = list->ReportView();
+            view->scrollTo(list->ListModel()->index(r, 0));
+            const QPoint at = view->visualRect(list->ListModel()->index(r, 0)).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+            return;
+        }
+    ADD_FAILURE() << name.toStdString() << " is not in the list";
+}
+
+TEST_F(MainWindow, TagInformationOpensTheMp3WindowsMediaAndWavDialogs) {
     frame_->ShowWindow(5);
     int device = App_StartFirstDrive(true, sink_, false);
     ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
@@ -481,9 +515,82 @@ TEST_F(MainWindow, TagInformationOpensTheMp3AndWindowsMediaDialogs) {
     ASSERT_NE(wmf, nullptr);
     EXPECT_EQ(wmf->Fields()->Field("Title")->text(), "Evening");
     EXPECT_FALSE(wmf->Fields()->Field("Trusted")->isEnabled());
+    // The demo's WAV: sox, one second of 16-bit stereo pink noise at 44.1 kHz.
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 二/波の音.wav", &error)) << error;
+    dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    auto* wav = dynamic_cast<CWavDlg*>(dlg.get());
+    ASSERT_NE(wav, nullptr);
+    EXPECT_EQ(wav->windowTitle(), "WAV");
+    QStringList values;
+    for (const char* label : {"Format", "Sampling Freq.", "Channel", "Sample", "Length"})
+        values << wav->Fields()->Field(label)->text();
+    EXPECT_EQ(values, (QStringList{"0x0001", "44100", "2", "16", " 0: 1"}));
+    WithModalDialog([wav] { wav->FormatButton()->click(); },
+                    [](QDialog* shown) {
+                        auto* pcm = dynamic_cast<CPcmFormatDlg*>(shown);
+                        ASSERT_NE(pcm, nullptr);
+                        EXPECT_EQ(pcm->windowTitle(), "PCM Format Classify");
+                        QTreeWidget* list = pcm->List();
+                        EXPECT_EQ(list->headerItem()->text(0), "Code");
+                        EXPECT_EQ(list->headerItem()->text(1), "Format");
+                        ASSERT_EQ(list->topLevelItemCount(), 38);
+                        EXPECT_EQ(list->topLevelItem(0)->text(0), "0x0000");
+                        EXPECT_EQ(list->topLevelItem(0)->text(1), "unknown");
+                        EXPECT_EQ(list->topLevelItem(37)->text(0), "0x1004");
+                        EXPECT_EQ(list->topLevelItem(37)->text(1), "Olivetti OPR");
+                        auto mu = list->findItems("0x0007", Qt::MatchExactly, 0);
+                        ASSERT_EQ(mu.size(), 1);
+                        EXPECT_EQ(mu[0]->text(1), QChar(0x03BC) + QString("-Law <Windows Support>"));
+                        // Every name shows whole, the longest included.
+                        for (int r = 0; r < list->topLevelItemCount(); ++r) {
+                            const QModelIndex name = list->model()->index(r, 1);
+                            EXPECT_GE(list->columnWidth(1),
+                                      list->fontMetrics().horizontalAdvance(name.data().toString()));
+                            EXPECT_EQ(DrawnText(list, name), name.data().toString());
+                        }
+                    });
     // A file no analyzer takes: the message, no dialog.
     ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
     EXPECT_EQ(App_TagInfoDialog(current(), sink_, frame_.get()), nullptr);
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
+}
+
+TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
+    frame_->Model().waitBetweenTests = false;
+    frame_->ShowWindow(5);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    CKVDAppView* list = frame_->GetRightPane();
+    // The demo audio CD: Track01 starts the disc and lasts 2 s, 150 frames.
+    frame_->chooseImage = [this] { return QString::fromStdString(demo_[1]); };
+    frame_->OnOpenDiscImage();
+    for (int style : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16}) {
+        list->OnCommand(style);
+        WithModalDialog([list] { DoubleClickRow(list, "Track01.cda"); },
+                        [style](QDialog* shown) {
+                            auto* cda = dynamic_cast<CCdaDlg*>(shown);
+                            ASSERT_NE(cda, nullptr);
+                            EXPECT_EQ(cda->windowTitle(), "CDA");
+                            EXPECT_EQ(cda->Fields()->Field("Number of Track")->text(), "01");
+                            if (style == ID_LBNSIZE_BASE10) {
+                                EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), "150");
+                            } else {
+                                EXPECT_EQ(cda->Fields()->Field("Track Start Address")->text(), "0x00000000");
+                                EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), "0x00000096");
+                            }
+                        });
+    }
+    list->OnCommand(ID_LBNSIZE_BASE10);
+    // The data disc's second session: a directory opens in the tree, a text file gets the message.
+    frame_->chooseImage = [this] { return QString::fromStdString(demo_[0]); };
+    frame_->OnOpenDiscImage();
+    std::string error;
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    DoubleClickRow(list, "DOCS");
+    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString(), "DOCS");
+    QAbstractItemModel* rows = list->ListModel();
+    EXPECT_EQ(rows->match(rows->index(0, 0), Qt::DisplayRole, "SESSION2.TXT", 1, Qt::MatchExactly).size(), 1);
+    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    DoubleClickRow(list, "README.TXT");
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
 }
 

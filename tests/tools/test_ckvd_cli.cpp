@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -196,6 +197,18 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
     ASSERT_EQ(wma.status, 0) << wma.out;
     EXPECT_TRUE(contains_line(wma, "Title: Evening")) << wma.out;
     EXPECT_TRUE(contains_line(wma, "Bitrate: 64000 bps")) << wma.out;
+    // The demo's WAV: sox, one second of 16-bit stereo pink noise at 44.1 kHz.
+    CliRun wav = run("info demo '/音楽/アルバム 二/波の音.wav'");
+    ASSERT_EQ(wav.status, 0) << wav.out;
+    for (const char* line : {"Format: 0x0001", "Sampling Freq.: 44100 Hz", "Channel: 2 channels",
+                             "Sample: 16 bits/sample", "Length:  0: 1"})
+        EXPECT_TRUE(contains_line(wav, line)) << line << "\n" << wav.out;
+    // The demo audio CD's second track: 3 s from frame 150.
+    CliRun cda = run("info demo-audio Track02.cda");
+    ASSERT_EQ(cda.status, 0) << cda.out;
+    for (const char* line : {"Number of Track: 02", "Track Start Address: 150", "Track Size: 225"})
+        EXPECT_TRUE(contains_line(cda, line)) << line << "\n" << cda.out;
+    EXPECT_TRUE(std::regex_search(cda.out, std::regex("(^|\n)Disc Serial Number: [0-9A-F]{8}\n"))) << cda.out;
     CliRun text = run("info demo /README.TXT");
     EXPECT_EQ(text.status, 1);
     EXPECT_TRUE(contains_line(text, "This format isn't being supported.")) << text.out;

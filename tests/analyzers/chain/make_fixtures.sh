@@ -1,0 +1,32 @@
+#!/bin/bash
+# Makes the Tag Information chain's fixtures: files whose names lie about their content (lame, sox,
+# ImageMagick) and one MP3 that tells the truth, on a Joliet disc made by genisoimage.
+# usage: make_fixtures.sh OUTDIR
+set -euo pipefail
+out=$1
+convert=/usr/bin/convert # ImageMagick's own, whatever else is on the PATH
+for tool in sox lame genisoimage $convert; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-chainfix.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out" "$work/disc"
+d=$work/disc
+
+# One second of 16-bit stereo silence, undithered: samples of a tone, noise or dither (-1 is FF FF) hold
+# 0xFF 0xFx pairs, which the MP3 analyzer's frame search takes for a frame header.
+sox -D -n -r 44100 -c 2 -b 16 "$work/silence.wav" trim 0 1
+if LC_ALL=C grep -qaP '\xFF[\xF0-\xFF]' "$work/silence.wav"; then
+    echo "make_fixtures.sh: the silent WAV holds an MPEG frame sync" >&2
+    exit 1
+fi
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440 vol 0.3
+lame --quiet -b 128 "$work/tone.wav" "$d/real.mp3"
+cp "$d/real.mp3" "$d/mp3_named.wma"
+cp "$work/silence.wav" "$d/wav_named.mp3"
+# A CD audio track file's name on a data disc, whose TOC has no audio track to open it by.
+cp "$work/silence.wav" "$d/TRACK01.CDA"
+printf 'Not a recording at all.\r\n' >"$d/text_named.mp3"
+$convert -size 32x32 gradient:red-blue "$d/picture.jpg"
+
+genisoimage -quiet -input-charset utf-8 -J -V CHAIN_FIXTURES -o "$out/chain.iso" "$d"
