@@ -193,6 +193,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         }
         CMainFrame frame(sink, *profile);
         frame.SetRememberImages(!batch);
+        frame.SetOfferReports(!batch);
         if (options.viewCommand)
             frame.OnViewStyle(options.viewCommand);
         boxes.SetOwner(&frame);

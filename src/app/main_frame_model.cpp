@@ -60,7 +60,6 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
     uint32_t hint = 0;
     if (!m_tree.TopLevel().empty() && m_tree.Select(m_tree.TopLevel().front(), &hint))
         m_doc.UpdateAllViews(true, hint);
-    DoSaveDiscInformation();
     return true;
 }
 
@@ -93,4 +92,14 @@ bool CMainFrameModel::CheckDisc() {
 void CMainFrameModel::OnSaveDiscInformation() {
     if (CheckDisc())
         DoSaveDiscInformation();
+}
+
+void CMainFrameModel::DoSaveDiscInformation() {
+    if (!runReportDialog)
+        return;
+    const auto [result, used] = runReportDialog(m_nDiscMngrNo);
+    if (result != ReportDlgResult::Ok)
+        return;
+    m_nDiscMngrNo = Report_NextNumber(used);
+    m_profile.WriteInt("DISCMNGRNO", m_nDiscMngrNo);
 }

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "app/kvd_app_doc_model.h"
 #include "app/left_view_model.h"
 #include "app/list_view_model.h"
 #include "app/recent_images.h"
+#include "app/save_disc_info_model.h"
 #include "app/window_placement.h"
 #include "platform/ui/message_sink.h"
 #include "platform/ui/profile_store.h"
@@ -49,8 +52,11 @@ class CMainFrameModel {
     bool OnDiscInformation() { return CheckDisc(); }
     // Save DiscInfomation: "No Disc" check, then the disc report.
     void OnSaveDiscInformation();
-    // Offers the disc report. The CSV report is not built yet, so this shows nothing.
-    void DoSaveDiscInformation() {}
+    // Offers the disc report through `runReportDialog` with the management number; after a written report
+    // the number that report used plus one becomes the next and is stored in the profile at once.
+    void DoSaveDiscInformation();
+    // Runs "Are You Save DiscInformation?" for a number: how it closed and the number the report used.
+    std::function<std::pair<ReportDlgResult, int>(int number)> runReportDialog;
 
     int DiscMngrNo() const { return m_nDiscMngrNo; }
     const std::string& LastMessage() const { return m_strMessage; }

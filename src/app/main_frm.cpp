@@ -18,6 +18,7 @@
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
 #include "app/image_open.h"
+#include "app/save_disc_info_dlg.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -57,6 +58,11 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     m_right = new CKVDAppView(m_model.List(), m_wndSplitter);
     m_right->SetSink(&m_sink);
     m_right->SetOpenDirectory([this](const FileEntry* directory) { m_left->SelectEntry(directory); });
+    m_model.runReportDialog = [this](int number) {
+        CSaveDiscInfoDlg dlg(number, m_sink, this);
+        dlg.exec();
+        return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
+    };
     m_wndSplitter->addWidget(m_left);
     m_wndSplitter->addWidget(m_right);
     m_wndSplitter->setSizes({350, 100});
@@ -274,6 +280,9 @@ bool CMainFrame::LoadDisc(uint16_t device) {
     m_right->Reload();
     if (ok)
         MakeRoomForTheList();
+    // The last step of every successful load: the offer of a disc report, over the disc just shown.
+    if (ok && m_offerReports)
+        m_model.DoSaveDiscInformation();
     return ok;
 }
 

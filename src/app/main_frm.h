@@ -41,6 +41,8 @@ class CMainFrame final : public QMainWindow {
     void OpenRecentImage(int index);
     // Off for runs that must leave the profile alone (screenshots).
     void SetRememberImages(bool remember) { m_rememberImages = remember; }
+    // Whether every successful load ends with the offer of a disc report (off for runs nobody answers).
+    void SetOfferReports(bool offer) { m_offerReports = offer; }
     // Replaces the file dialog of Open Disc Image (tests); returns the chosen path or an empty one.
     std::function<QString()> chooseImage;
     QMenu* FileMenu() const { return m_fileMenu; }
@@ -84,6 +86,7 @@ class CMainFrame final : public QMainWindow {
     QAction* m_recentEnd = nullptr; // the separator above Exit
     std::vector<QAction*> m_recentActions;
     bool m_rememberImages = true;
+    bool m_offerReports = false;
     bool m_splitterMoved = false;
     ScreenRect m_normal;
     bool m_placementSaved = false;

@@ -13,6 +13,7 @@
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
 #include "app/main_frm.h"
+#include "app/save_disc_info_dlg.h"
 #include "app/tag_information.h"
 #include "app/wav_dlg.h"
 #include "iso9660/iso9660.h"
@@ -47,6 +48,17 @@ const std::vector<DialogMaker>& Dialogs() {
         {"about",
          [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
              return std::make_unique<CAboutDlg>(&frame);
+         }},
+        // The disc report's offer after "Yes...Please", as it stands before "Save...".
+        {"save-report",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().CheckDisc()) {
+                 *error = "no disc is loaded";
+                 return nullptr;
+             }
+             auto dlg = std::make_unique<CSaveDiscInfoDlg>(frame.Model().DiscMngrNo(), frame.Sink(), &frame);
+             dlg->OnYesPlease();
+             return dlg;
          }},
         // The reference list of WAVE format codes the WAV dialog's "Format" button opens.
         {"pcm-formats",

@@ -202,6 +202,39 @@ std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType) {
     }
 }
 
+std::string Report_Utf8ToSjis(std::string_view utf8) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    for (size_t i = 0; i < n;) {
+        uint32_t cp = p[i];
+        size_t len = cp < 0x80 ? 1 : (cp >> 5) == 0x6 ? 2 : (cp >> 4) == 0xE ? 3 : (cp >> 3) == 0x1E ? 4 : 0;
+        if (len == 0 || i + len > n) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (len > 1) {
+            cp &= 0x3F >> (len - 1);
+            for (size_t k = 1; k < len; ++k)
+                cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        i += len;
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp >= 0xFF61 && cp <= 0xFF9F) {
+            out += char(0xA1 + (cp - 0xFF61)); // half-width katakana are single bytes
+        } else if (const uint16_t jis = cp <= 0xFFFF ? Jis_FromUnicode(uint16_t(cp)) : 0) {
+            const uint16_t sjis = Jis_ToSjis(jis);
+            out += char(sjis >> 8);
+            out += char(sjis & 0xFF);
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
 std::string Report_TocText() {
     std::string out;
     if (!g_DiscModel)

@@ -25,6 +25,8 @@ void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);
+// UTF-8 text (a command line's) to the engine's Shift-JIS; a character without a code becomes "?".
+std::string Report_Utf8ToSjis(std::string_view utf8);
 
 // An entry of the loaded disc by its path as the tree listing prints it ("/DIR/FILE", UTF-8; "/" is the
 // session's root), with the directory that holds it (the entry itself for a root) and the session's index.

@@ -4,12 +4,15 @@
 //   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
 //   ckvd info [--session N] DRIVE PATH...    what the information dialog of each file's analyzer shows
 //   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
+//   ckvd report DRIVE [--number N] [--comment TEXT] -o FILE
+//                                            the CSV disc report, as Save DiscInfomation writes it
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,7 +28,9 @@
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
+#include "report/disc_report.h"
 #include "report/disc_text.h"
+#include "report/report_number.h"
 
 namespace {
 
@@ -40,6 +45,7 @@ int usage() {
         "       ckvd ls [--session N] DRIVE\n"
         "       ckvd info [--session N] DRIVE PATH...\n"
         "       ckvd get [--session N] DRIVE PATH [DEST]\n"
+        "       ckvd report DRIVE [--number N] [--comment TEXT] -o FILE\n"
         "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
         "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
     return kExitUsage;
@@ -363,6 +369,73 @@ int cmd_get(int argc, char** argv) {
     });
 }
 
+// ckvd report: the management number is --number's, or the desktop program's next one, which then advances
+// as after a report written from the window; a report that was not written uses up no number.
+int cmd_report(int argc, char** argv) {
+    std::string drive, output, comment;
+    bool haveNumber = false;
+    int number = 0;
+    for (int i = 0; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--number") && hasValue) {
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(argv[++i], &end, 10);
+            if (!*argv[i] || *end || errno == ERANGE || n < INT32_MIN || n > INT32_MAX)
+                return usage();
+            number = static_cast<int>(n);
+            haveNumber = true;
+        } else if (!std::strcmp(argv[i], "--comment") && hasValue) {
+            comment = argv[++i];
+        } else if (!std::strcmp(argv[i], "-o") && hasValue) {
+            output = argv[++i];
+        } else if (drive.empty() && argv[i][0] != '-') {
+            drive = argv[i];
+        } else {
+            return usage();
+        }
+    }
+    if (drive.empty() || output.empty())
+        return usage();
+    Engine engine;
+    if (engine.failed)
+        return fail(engine.failed, engine.result);
+    if (load_disc(drive) < 0)
+        return kExitFailure;
+    const std::string profile = Report_ProfilePath();
+    if (!haveNumber)
+        number = Report_ReadNumber(profile);
+    DiscReportHeader header;
+    header.number = number;
+    header.comment = Report_Utf8ToSjis(comment);
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &header.time);
+    const bool terminal = ::isatty(STDERR_FILENO);
+    std::string error;
+    const int rc = Report_SaveDiscCsv(
+        output, header,
+        [&](int tree, uint32_t done, uint32_t total) {
+            // Every 256th file is enough for the eye, and keeps a 50,000-file disc from printing 50,000
+            // lines.
+            if (terminal && (done % 256 == 0 || done == total))
+                std::fprintf(stderr, "\r%s: session tree %d, %u of %u files", output.c_str(), tree, done,
+                             total);
+        },
+        &error);
+    if (terminal)
+        std::fputc('\n', stderr);
+    if (rc != REPORT_OK) {
+        std::fprintf(stderr, "ckvd: %s: %s\n", output.c_str(), error.c_str());
+        return kExitFailure;
+    }
+    if (!haveNumber && !Report_WriteNumber(profile, number + 1, &error)) {
+        std::fprintf(stderr, "ckvd: the report MA%06d was written, but the next number was not stored: %s\n",
+                     number, error.c_str());
+        return kExitFailure;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -379,5 +452,7 @@ int main(int argc, char** argv) {
         return cmd_info(argc - 2, argv + 2);
     if (cmd == "get")
         return cmd_get(argc - 2, argv + 2);
+    if (cmd == "report")
+        return cmd_report(argc - 2, argv + 2);
     return usage();
 }

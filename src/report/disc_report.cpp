@@ -1,0 +1,278 @@
+#include "report/disc_report.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "analyzers/asf/wmf_module.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+// kbit/s by [version][layer][bitrate index]: version 0 MPEG-1, 1 MPEG-2 or 2.5; layer 0 Layer 1 (and the
+// unknown layer), 1 Layer 2, 2 Layer 3. Index 0 (free format) and 15 (bad) give 1.
+constexpr uint16_t kBitrates[2][3][16] = {
+    {{1, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 1},
+     {1, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 1},
+     {1, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 1}},
+    {{1, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 1},
+     {1, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 1},
+     {1, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 1}}};
+// Hz by [version][sampling index]; MPEG-2.5 streams report the MPEG-2 rates.
+constexpr uint32_t kSamplingRates[2][4] = {{44100, 48000, 32000, 1}, {22050, 24000, 16000, 1}};
+
+constexpr size_t kFlushBytes = 64 * 1024;
+
+// Collects lines and hands them on in pieces; the first failed write stops everything after it.
+class Output {
+  public:
+    explicit Output(const ReportSink& sink) : sink_(sink) {}
+    template <typename... Args> void Line(const char* format, Args... args) {
+        char text[1024];
+        const int n = std::snprintf(text, sizeof text, format, args...);
+        if (n > 0)
+            Put(std::string_view(text, std::min(size_t(n), sizeof text - 1)));
+    }
+    void Put(std::string_view bytes) {
+        buffer_.append(bytes);
+        if (buffer_.size() >= kFlushBytes)
+            Flush();
+    }
+    bool Flush() {
+        if (ok_ && !buffer_.empty())
+            ok_ = sink_(buffer_);
+        buffer_.clear();
+        return ok_;
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    const ReportSink& sink_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
+// Text of the model or a file that may be absent; quoted where it would break the columns.
+std::string Field(const char* text) {
+    return text ? Report_CsvField(text) : std::string();
+}
+
+void WriteHeader(Output& out, const DiscReportHeader& h) {
+    out.Put("<DCF>,,,,,,,,,,,,,,,,,,,\r\n\r\n");
+    out.Put("[HEADER],,,,,,,,,,,,,,,,,,,\r\n");
+    out.Put("No.,Comment,Date,Time,,,,,,,,,,,,,,,,\r\n");
+    out.Line("MA%06d,", h.number);
+    out.Put(Report_CsvField(h.comment));
+    out.Line(",%d.%d.%d,%d:%d:%d,,,,,,,,,,,,,,,,\r\n", h.time.tm_year + 1900, h.time.tm_mon + 1,
+             h.time.tm_mday, h.time.tm_hour, h.time.tm_min, h.time.tm_sec);
+}
+
+void WriteToc(Output& out) {
+    out.Put("\r\n[TOC Information],,,,,,,,,,,,,,,,,,,\r\n");
+    out.Put("DiscType,MaxSector,SectorSize,Session,Mode,Track,Address,Size,PvdLBN,LeadIn,LeadOut,Mode5,"
+            "NextProgramArea,RecordingAreaLeadOut,,,,,,\r\n");
+    const SessionEntry* first = g_DiscModel ? g_DiscModel->firstSession : nullptr;
+    for (const SessionEntry* s = first; s; s = s->next) {
+        const std::string type = Report_DiscTypeName(s->type, first->type);
+        // The TOC's numbers are signed as the drive counts them: a lead-in start reads negative.
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            out.Line("%s,%d,%d,%d,,%d,%d,%d,%d,%d,%d,0x%02X,%d,%d,,,,,,\r\n", type.c_str(),
+                     int32_t(s->lastBlock), int32_t(s->blockLength), s->sessionNumber, t->trackNumber,
+                     int32_t(t->address), int32_t(t->size), int32_t(s->pvdLbn), int32_t(s->leadIn),
+                     int32_t(s->leadOut), s->mode5Pointers, int32_t(s->nextProgramArea),
+                     int32_t(s->recordingAreaLeadOut));
+    }
+}
+
+// The first seven fields of an entry line. LBN and size are unsigned on the disc and written so.
+void WriteEntryStart(Output& out, const FileEntry& e, uint32_t order, const char* category) {
+    out.Line("%u,%u,%u,%s,", unsigned(e.directoryNumber), unsigned(e.parentNumber), order, category);
+    out.Put(Field(e.name));
+    out.Line(",%u,%u", e.lbn, e.size);
+}
+
+void WriteMp3Groups(Output& out) {
+    const char* album = nullptr;
+    const char* title = nullptr;
+    const char* artist = nullptr;
+    std::string v1[3];
+    if (g_Id3v2Tag && (g_Mp3TagFlags & MP3_TAG_ID3V2)) {
+        album = g_Id3v2Tag->album;
+        title = g_Id3v2Tag->title;
+        artist = g_Id3v2Tag->artist;
+    } else if (g_Id3v1Tag && (g_Mp3TagFlags & MP3_TAG_ID3V1)) {
+        // The ID3v1 fields are fixed-size and need not end in a zero.
+        v1[0].assign(g_Id3v1Tag->album, strnlen(g_Id3v1Tag->album, sizeof g_Id3v1Tag->album));
+        v1[1].assign(g_Id3v1Tag->title, strnlen(g_Id3v1Tag->title, sizeof g_Id3v1Tag->title));
+        v1[2].assign(g_Id3v1Tag->artist, strnlen(g_Id3v1Tag->artist, sizeof g_Id3v1Tag->artist));
+        album = v1[0].c_str();
+        title = v1[1].c_str();
+        artist = v1[2].c_str();
+    }
+    out.Put("," + Field(album) + "," + Field(title) + "," + Field(artist));
+
+    const uint8_t* h = g_MpegHeader->headerBytes;
+    const unsigned version = (h[1] & 0x08) ? 0 : 1;
+    const uint8_t layerBits = h[1] & 0x06;
+    const unsigned layer = layerBits == 0x04 ? 1 : layerBits == 0x02 ? 2 : 0;
+    const char* layerName = layerBits == 0x06   ? "Layer 1"
+                            : layerBits == 0x04 ? "Layer 2"
+                            : layerBits == 0x02 ? "Layer 3"
+                                                : "UnKnown";
+    static const char* const kChannels[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Monaural"};
+    out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n",
+             int32_t(g_MpegHeader->headerPosition), h[0], h[1], h[2], h[3],
+             version == 0 ? "MPEG-1" : "MPEG-2 or 2.5", layerName, (h[1] & 0x01) ? "None" : "Exist", h[4],
+             h[5], int(kBitrates[version][layer][h[2] >> 4]), int(kSamplingRates[version][(h[2] >> 2) & 3]),
+             kChannels[h[3] >> 6]);
+}
+
+void WriteAsfGroups(Output& out) {
+    std::string album;
+    if (const AsfDescriptor* d = Wmf_FindAttribute("WM/AlbumTitle")) {
+        char text[1024] = {};
+        Wmf_AttributeText(d, text, sizeof text);
+        album = text;
+    }
+    const AsfContentDescription* c = g_AsfContentDescription;
+    out.Put("," + Report_CsvField(album) + "," + Field(c ? c->title : nullptr) + "," +
+            Field(c ? c->author : nullptr) + ",,");
+    const AsfCodecEntry* audio = g_AsfCodecEntries;
+    while (audio && audio->type != 2)
+        audio = audio->next;
+    out.Put(audio && audio->name ? "," + Report_CsvField(audio->name) + ",,," : std::string(",,,,"));
+    out.Put(audio && audio->description ? "," + Report_CsvField(audio->description) + ",,\r\n"
+                                        : std::string(",,,\r\n"));
+}
+
+void WriteFile(Output& out, FileEntry& e, uint32_t order) {
+    Iso_SetFileKind(&e);
+    WriteEntryStart(out, e, order, "File");
+    if ((e.kind & KIND_MP3) && Mp3_Analyze(&e) == MP3_OK && g_MpegHeader) {
+        WriteMp3Groups(out);
+        return;
+    }
+    if (!(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_Analyze(&e) == WMF_OK) {
+        WriteAsfGroups(out);
+        return;
+    }
+    out.Put(",,,,,,,,,,,,,\r\n");
+}
+
+// One tree, depth first: an entry, then its children, then its next sibling. Held on an explicit stack, so
+// no depth of directories can exhaust the call stack.
+void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportProgress& progress) {
+    out.Line("\r\n[DISC Contents],Session[%d],Dir[%u],File[%u],,,,,,,,,,,,,,,,\r\n", ordinal,
+             tree.directoryCount, tree.fileCount);
+    out.Put(
+        "PathTable Order,ParentDirectory No.,KENWOOD Order,Category,Identifier,LBN,Size,Album,Title,Artist,"
+        "Header Position,Header(Data),MPEG Version,Layer,CRC,CRC(Data),Bitrate(kbps),SamplingFrequency(Hz),"
+        "Channel,\r\n");
+    uint32_t order = 1;
+    uint32_t done = 0;
+    std::vector<FileEntry*> pending;
+    if (tree.root)
+        pending.push_back(tree.root);
+    while (!pending.empty() && out.ok()) {
+        FileEntry* e = pending.back();
+        pending.pop_back();
+        if (e->nextSibling)
+            pending.push_back(e->nextSibling);
+        if (e->type == 'V' || e->type == 'D') {
+            WriteEntryStart(out, *e, order, e->type == 'V' ? "<Volume>" : "<Directory>");
+            out.Put(",,,,,,,,,,,,,\r\n");
+            if (e->firstChild)
+                pending.push_back(e->firstChild);
+        } else if (e->type == 'F') {
+            WriteFile(out, *e, order);
+            ++order;
+            if (progress)
+                progress(ordinal, ++done, tree.fileCount);
+        }
+    }
+}
+
+} // namespace
+
+std::string Report_CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string Report_DefaultFileName(int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "MA%06d.csv", number);
+    return name;
+}
+
+int Report_WriteDiscCsv(const DiscReportHeader& header, const ReportSink& sink,
+                        const ReportProgress& progress) {
+    Output out(sink);
+    WriteHeader(out, header);
+    WriteToc(out);
+    const uint16_t session = g_CurrentSession;
+    int ordinal = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && out.ok(); t = t->next) {
+        // A tree's files are read with its own session current, as the list reads them.
+        g_CurrentSession = uint16_t(ordinal);
+        WriteTree(out, *t, ++ordinal, progress);
+    }
+    g_CurrentSession = session;
+    return out.Flush() ? REPORT_OK : REPORT_ERR_WRITE;
+}
+
+int Report_SaveDiscCsv(const std::string& path, const DiscReportHeader& header,
+                       const ReportProgress& progress, std::string* error) {
+    auto fail = [&](const std::string& what, int err) {
+        if (error)
+            *error = what + ": " + std::strerror(err);
+        return REPORT_ERR_WRITE;
+    };
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+        return fail("The file cannot be created", errno);
+    // A new file gets the permissions any new file of the user gets, not mkstemp's private ones.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    int writeError = 0;
+    const ReportSink sink = [&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                writeError = n < 0 ? errno : ENOSPC;
+                return false;
+            }
+            bytes.remove_prefix(size_t(n));
+        }
+        return true;
+    };
+    const int rc = Report_WriteDiscCsv(header, sink, progress);
+    if (rc == REPORT_OK && fsync(fd) != 0)
+        writeError = errno;
+    if (::close(fd) != 0 && !writeError)
+        writeError = errno;
+    if (rc == REPORT_OK && !writeError && std::rename(temp.c_str(), path.c_str()) == 0)
+        return REPORT_OK;
+    const int err = writeError ? writeError : errno;
+    ::unlink(temp.c_str());
+    return fail("The report could not be written", err);
+}

@@ -1,0 +1,123 @@
+#include "report/report_number.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr const char* kSection = "[CkvdExplorer Settings]";
+constexpr const char* kKey = "DISCMNGRNO";
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r");
+    const size_t e = s.find_last_not_of(" \t\r");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The line of the key inside the section, or the lines' count; `sectionEnd` is where a new key would go.
+size_t FindKey(const std::vector<std::string>& lines, size_t* sectionEnd) {
+    bool inSection = false;
+    *sectionEnd = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string line = Trim(lines[i]);
+        if (!line.empty() && line.front() == '[') {
+            if (inSection) {
+                *sectionEnd = i;
+                return lines.size();
+            }
+            inSection = line == kSection;
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (inSection && eq != std::string::npos && Trim(line.substr(0, eq)) == kKey)
+            return i;
+    }
+    if (!inSection)
+        *sectionEnd = SIZE_MAX; // no section yet
+    return lines.size();
+}
+
+} // namespace
+
+std::string Report_ProfilePath() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string base = config && *config ? config : "";
+    if (base.empty()) {
+        const char* home = std::getenv("HOME");
+        base = std::string(home ? home : ".") + "/.config";
+    }
+    return base + "/ckvd-explorer/profile.ini";
+}
+
+int Report_ReadNumber(const std::string& profilePath) {
+    const std::vector<std::string> lines = ReadLines(profilePath);
+    size_t sectionEnd = 0;
+    const size_t at = FindKey(lines, &sectionEnd);
+    if (at >= lines.size())
+        return 0;
+    const std::string value = Trim(lines[at].substr(lines[at].find('=') + 1));
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(value.c_str(), &end, 10);
+    if (end == value.c_str() || *end != '\0' || errno == ERANGE || n < INT32_MIN || n > INT32_MAX)
+        return 0;
+    return int(n);
+}
+
+bool Report_WriteNumber(const std::string& profilePath, int number, std::string* error) {
+    std::vector<std::string> lines = ReadLines(profilePath);
+    const std::string entry = std::string(kKey) + "=" + std::to_string(number);
+    size_t sectionEnd = 0;
+    const size_t at = FindKey(lines, &sectionEnd);
+    if (at < lines.size()) {
+        lines[at] = entry;
+    } else if (sectionEnd == SIZE_MAX) {
+        if (!lines.empty() && !Trim(lines.back()).empty())
+            lines.emplace_back();
+        lines.emplace_back(kSection);
+        lines.push_back(entry);
+    } else {
+        // After the section's last value, before the blank lines that set off the next section.
+        size_t pos = sectionEnd;
+        while (pos > 0 && Trim(lines[pos - 1]).empty())
+            --pos;
+        lines.insert(lines.begin() + std::ptrdiff_t(pos), entry);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(profilePath).parent_path(), ec);
+    const std::string temp = profilePath + ".new";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : lines)
+            out << line << '\n';
+        out.flush();
+        if (!out) {
+            if (error)
+                *error = std::string("cannot write ") + temp + ": " + std::strerror(errno);
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temp, profilePath, ec);
+    if (ec) {
+        if (error)
+            *error = "cannot replace " + profilePath + ": " + ec.message();
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
