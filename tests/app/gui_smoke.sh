@@ -31,6 +31,11 @@ for dialog in drive disc-info about pcm-formats; do
 done
 timeout 120 "$exe" --demo --screenshot "$work/tag-info.png" --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
 is_png "$work/tag-info.png" || { echo "no screenshot of the WAV file's Tag Information"; exit 1; }
+# An image named on the command line stays in its drive after the load: its track files can still be read.
+timeout 120 "$exe" "$(dirname "$demo_data")/demo-audio.cue" --screenshot "$work/cda.png" --select /Track02.cda \
+    --dialog tag-info 2>"$work/cda.err"
+! grep -q "isn't being supported" "$work/cda.err" || { echo "the audio image's track file was not read"; exit 1; }
+is_png "$work/cda.png" || { echo "no screenshot of the audio track's Tag Information"; exit 1; }
 set +e
 timeout 60 "$exe" --demo --screenshot "$work/none.png" --dialog no-such-dialog 2>/dev/null
 [ $? -eq 2 ] || { echo "an unknown dialog name was not a usage error"; exit 1; }
