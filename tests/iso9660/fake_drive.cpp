@@ -1,8 +1,10 @@
 #include "fake_drive.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/iso_model.h"
 #include "platform/aspi32/aspi_library.h"
 
 namespace isotest {
@@ -107,6 +109,24 @@ void InstallDrive(std::shared_ptr<FakeDrive> drive) {
     Aspi_Initialize();
     Aspi_ScanDevices();
     Aspi_AssignRootPaths();
+}
+
+void InstallFileDrive(std::shared_ptr<FakeDrive> drive) {
+    InstallDrive(std::move(drive));
+    g_CurrentDevice = 0;
+    g_CurrentSession = 0;
+    g_DiscModel = new DiscModel{};
+    g_DiscModel->firstSession = new SessionEntry{};
+    g_DiscModel->firstSession->blockLength = 2048;
+    g_DiscModel->firstSession->lastBlock = 9999;
+}
+
+void PutBytes(FakeDrive& drive, uint32_t lba, const std::vector<uint8_t>& bytes) {
+    for (size_t off = 0; off < bytes.size(); off += 2048) {
+        Sector& s = drive.at(lba + uint32_t(off / 2048));
+        s.fill(0);
+        std::memcpy(s.data(), bytes.data() + off, std::min<size_t>(2048, bytes.size() - off));
+    }
 }
 
 void RemoveDrives() {

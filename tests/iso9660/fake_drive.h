@@ -44,6 +44,11 @@ class FakeDrive final : public ckvd::drives::ScsiTarget {
 // Installs `drive` as the only device (index 0) of a freshly initialised ASPI manager.
 void InstallDrive(std::shared_ptr<FakeDrive> drive);
 void RemoveDrives();
+// For reading files without a file system: installs `drive` as device 0 and makes a current disc model of
+// one 2048-byte session reaching block 9999.
+void InstallFileDrive(std::shared_ptr<FakeDrive> drive);
+// Writes `bytes` into the sectors from `lba` on, the last one zero-filled after them.
+void PutBytes(FakeDrive& drive, uint32_t lba, const std::vector<uint8_t>& bytes);
 
 // Full TOC builders: 11-byte descriptors after a 4-byte header.
 struct TocBuilder {

@@ -158,6 +158,15 @@ int load_disc(const std::string& arg, int* analysis = nullptr) {
     return index;
 }
 
+// Engine up and the disc of DRIVE loaded; false after the failure was printed.
+bool start_with_disc(const Engine& engine, const std::string& drive) {
+    if (engine.failed) {
+        fail(engine.failed, engine.result);
+        return false;
+    }
+    return load_disc(drive) >= 0;
+}
+
 int cmd_drives(int argc, char** argv) {
     std::vector<std::string> images;
     for (int i = 0; i < argc; ++i) {
@@ -238,9 +247,7 @@ int cmd_ls(int argc, char** argv) {
     if (drive.empty())
         return usage();
     Engine engine;
-    if (engine.failed)
-        return fail(engine.failed, engine.result);
-    if (load_disc(drive) < 0)
+    if (!start_with_disc(engine, drive))
         return kExitFailure;
     int count = 0;
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
@@ -296,9 +303,7 @@ int with_disc(int argc, char** argv, size_t minArgs, size_t maxArgs,
     if (!parse_file_args(argc, argv, session, args) || args.size() < minArgs || args.size() > maxArgs)
         return usage();
     Engine engine;
-    if (engine.failed)
-        return fail(engine.failed, engine.result);
-    if (load_disc(args[0]) < 0)
+    if (!start_with_disc(engine, args[0]))
         return kExitFailure;
     return command(args, session);
 }
@@ -398,9 +403,7 @@ int cmd_report(int argc, char** argv) {
     if (drive.empty() || output.empty())
         return usage();
     Engine engine;
-    if (engine.failed)
-        return fail(engine.failed, engine.result);
-    if (load_disc(drive) < 0)
+    if (!start_with_disc(engine, drive))
         return kExitFailure;
     const std::string profile = Report_ProfilePath();
     if (!haveNumber)

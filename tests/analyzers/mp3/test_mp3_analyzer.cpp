@@ -63,13 +63,7 @@ class Mp3Analyzer : public ::testing::Test {
   protected:
     void SetUp() override {
         drive = std::make_shared<isotest::FakeDrive>();
-        isotest::InstallDrive(drive);
-        g_CurrentDevice = 0;
-        g_CurrentSession = 0;
-        g_DiscModel = new DiscModel{};
-        g_DiscModel->firstSession = new SessionEntry{};
-        g_DiscModel->firstSession->blockLength = 2048;
-        g_DiscModel->firstSession->lastBlock = 9999;
+        isotest::InstallFileDrive(drive);
     }
     void TearDown() override {
         Analyzer_SetHeapExhausted(false);
@@ -79,11 +73,7 @@ class Mp3Analyzer : public ::testing::Test {
     }
     // Serves `bytes` as the file at kLbn and analyses it.
     int Analyze(const Bytes& bytes) {
-        for (size_t off = 0; off < bytes.size(); off += 2048) {
-            isotest::Sector& s = drive->at(kLbn + uint32_t(off / 2048));
-            s.fill(0);
-            std::memcpy(s.data(), bytes.data() + off, std::min<size_t>(2048, bytes.size() - off));
-        }
+        isotest::PutBytes(*drive, kLbn, bytes);
         file.lbn = kLbn;
         file.size = uint32_t(bytes.size());
         drive->reads.clear();

@@ -41,13 +41,7 @@ class WavHeaders : public ::testing::Test {
   protected:
     void SetUp() override {
         drive = std::make_shared<isotest::FakeDrive>();
-        isotest::InstallDrive(drive);
-        g_CurrentDevice = 0;
-        g_CurrentSession = 0;
-        g_DiscModel = new DiscModel{};
-        g_DiscModel->firstSession = new SessionEntry{};
-        g_DiscModel->firstSession->blockLength = 2048;
-        g_DiscModel->firstSession->lastBlock = 9999;
+        isotest::InstallFileDrive(drive);
         ASSERT_EQ(Wav_Initialize(), 1);
     }
     void TearDown() override {
@@ -61,9 +55,7 @@ class WavHeaders : public ::testing::Test {
         file.lbn = kLbn;
         file.size = uint32_t(std::min(size, bytes.size()));
         drive->sectors.clear();
-        for (size_t off = 0; off < bytes.size(); off += 2048)
-            std::memcpy(drive->at(kLbn + uint32_t(off / 2048)).data(), bytes.data() + off,
-                        std::min<size_t>(2048, bytes.size() - off));
+        isotest::PutBytes(*drive, kLbn, bytes);
         drive->reads.clear();
         const int result = Wav_Analyze(&file);
         for (const isotest::ReadCommand& r : drive->reads)
