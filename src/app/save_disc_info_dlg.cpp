@@ -120,6 +120,11 @@ void CSaveDiscInfoDlg::OnSave() {
         accept();
 }
 
+void CSaveDiscInfoDlg::reject() {
+    if (m_model.State() != ReportDlgState::Writing)
+        QDialog::reject();
+}
+
 bool CSaveDiscInfoDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && IsDialogKey(static_cast<QKeyEvent*>(event)))
         return true;

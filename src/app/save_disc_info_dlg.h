@@ -25,6 +25,9 @@ class CSaveDiscInfoDlg final : public QDialog {
     void OnYesPlease();
     void OnSave();
 
+    // Closing the window while the report is written does nothing: the report finishes first.
+    void reject() override;
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
