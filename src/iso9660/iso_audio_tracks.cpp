@@ -61,6 +61,7 @@ int Iso_AnalyzeAudioTracks(uint16_t device) {
             volume->firstChild = file;
         }
         last = file;
+        ++tree->fileCount; // the tree's count, as a data session's: the report's File[N] and progress use it
         file->type = 'F';
         snprintf(file->name, sizeof file->name, "Track%02d.cda", n);
         uint8_t bytes[TRK_FILE_SIZE] = {};

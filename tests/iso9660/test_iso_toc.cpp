@@ -54,7 +54,7 @@ TEST_F(TocAnalysis, AudioCdBecomesTrackFiles) {
     ASSERT_NE(tree->root, nullptr);
     EXPECT_STREQ(tree->root->name, "Audio CD");
     EXPECT_EQ(tree->directoryCount, 1u);
-    EXPECT_EQ(tree->fileCount, 0u);
+    EXPECT_EQ(tree->fileCount, 12u);
     std::vector<std::string> names = ChildNames(tree->root);
     ASSERT_EQ(names.size(), 12u);
     EXPECT_EQ(names.front(), "Track01.cda");
