@@ -23,6 +23,7 @@
 
 #include "analyzers/tag_chain.h"
 #include "app/app_modules.h"
+#include "app/save_disc_info_model.h"
 #include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
@@ -431,7 +432,7 @@ int cmd_report(int argc, char** argv) {
         std::fprintf(stderr, "ckvd: %s: %s\n", output.c_str(), error.c_str());
         return kExitFailure;
     }
-    if (!haveNumber && !Report_WriteNumber(profile, number + 1, &error)) {
+    if (!haveNumber && !Report_WriteNumber(profile, Report_NextNumber(number), &error)) {
         std::fprintf(stderr, "ckvd: the report MA%06d was written, but the next number was not stored: %s\n",
                      number, error.c_str());
         return kExitFailure;
