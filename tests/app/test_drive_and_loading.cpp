@@ -2,6 +2,9 @@
 // image drives through the real ASPI manager.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <regex>
 
 #include "app/drive_dlg_model.h"
@@ -159,6 +162,65 @@ TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
     frame.DestroyWindow({{5, 6, 800, 500}, false, false});
     EXPECT_EQ(profile.values["DISCMNGRNO"], 41);
     EXPECT_EQ(profile.values["CY"], 500);
+}
+
+TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvancesIt) {
+    ckvd::ui::RecordingSink sink;
+    ckvd::ui::MemoryProfile profile;
+    profile.values = {{"DISCMNGRNO", 41}};
+    CMainFrameModel frame(sink, profile);
+    frame.PreCreateWindow();
+    // The dialog as a user answers it: "Yes...Please", the number as shown or typed over, "Save...", and
+    // `chosen` in the file dialog.
+    std::string typed, chosen, shown, proposed;
+    int dialogs = 0;
+    frame.runReportDialog = [&](int number) {
+        CSaveDiscInfoDlgModel dlg(number, sink);
+        dlg.OnInitDialog();
+        shown = dlg.OnYesPlease();
+        dlg.chooseFile = [&](const std::string& name) { return proposed = name, chosen; };
+        dlg.now = [] { return std::tm{7, 5, 9, 21, 9, 102, 0, 0, 0, 0, nullptr}; };
+        dlg.OnSave(typed.empty() ? shown : typed, "", nullptr);
+        return ++dialogs, std::make_pair(dlg.Result(), dlg.Number());
+    };
+    frame.OnSaveDiscInformation();
+    EXPECT_EQ(sink.shown, std::vector<std::string>{"No Disc"});
+    EXPECT_EQ(dialogs, 0);
+    sink.shown.clear();
+    ASSERT_TRUE(frame.LoadDisc(uint16_t(App_StartFirstDrive(true, sink, false))));
+    const std::string csv = "/tmp/ckvd-report-" + std::to_string(::getpid()) + ".csv";
+    auto header = [&csv] {
+        std::ifstream in(csv);
+        std::string line;
+        for (int i = 0; i < 5; ++i)
+            std::getline(in, line);
+        return line;
+    };
+    chosen = csv;
+    frame.OnSaveDiscInformation();
+    EXPECT_EQ(shown + " " + proposed, "000041 MA000041.csv");
+    EXPECT_EQ(header(), "MA000041,,2002.10.21,9:5:7,,,,,,,,,,,,,,,,\r");
+    EXPECT_EQ(frame.DiscMngrNo(), 42);
+    EXPECT_EQ(profile.values["DISCMNGRNO"], 42);
+    // A typed number is the report's; the next one follows it.
+    typed = "7";
+    frame.OnSaveDiscInformation();
+    EXPECT_EQ(shown + " " + proposed, "000042 MA000007.csv");
+    EXPECT_EQ(header().rfind("MA000007,", 0), 0u);
+    EXPECT_EQ(profile.values["DISCMNGRNO"], 8);
+    std::remove(csv.c_str());
+    // No file chosen, then one that cannot be written: nothing written, no number used up.
+    chosen = "";
+    frame.OnSaveDiscInformation();
+    EXPECT_TRUE(sink.shown.empty());
+    chosen = "/nonexistent-dir/x.csv";
+    frame.OnSaveDiscInformation();
+    EXPECT_EQ(sink.shown, std::vector<std::string>{"Sorry, Cannot Write the DiscInformation...\n"
+                                                   "/nonexistent-dir/x.csv\n\n"
+                                                   "The file cannot be created: No such file or directory."});
+    EXPECT_EQ(dialogs, 4);
+    EXPECT_EQ(frame.DiscMngrNo(), 8);
+    EXPECT_EQ(profile.values["DISCMNGRNO"], 8);
 }
 
 } // namespace

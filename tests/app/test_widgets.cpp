@@ -29,6 +29,7 @@
 #include "app/first_drive.h"
 #include "app/main_frm.h"
 #include "app/mp3_dlg.h"
+#include "app/save_disc_info_dlg.h"
 #include "app/save_to_disc_dlg.h"
 #include "app/screenshot.h"
 #include "app/tag_information.h"
@@ -43,6 +44,7 @@
 #include "platform/ui/ui_profile.h"
 #include "platform/ui/ui_text.h"
 #include "report/lbn_size_style.h"
+#include "report/report_number.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -592,6 +594,67 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
     DoubleClickRow(list, "README.TXT");
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
+}
+
+TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
+    frame_->SetOfferReports(true);
+    frame_->ShowWindow(5);
+    const auto device = uint16_t(App_StartFirstDrive(true, sink_, false));
+    const QString saved = dir_.path() + "/offer.csv";
+    WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
+                    [&](QDialog* shown) {
+                        auto* dlg = dynamic_cast<CSaveDiscInfoDlg*>(shown);
+                        ASSERT_NE(dlg, nullptr);
+                        EXPECT_EQ(dlg->windowTitle(), "Are You Save DiscInformation?");
+                        dlg->YesButton()->click();
+                        EXPECT_EQ(dlg->NumberEdit()->text(), "000000");
+                        dlg->Model().chooseFile = [&](const std::string&) { return saved.toStdString(); };
+                        dlg->SaveButton()->click();
+                        EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
+                    });
+    EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
+    // Stored at once, where ckvd report reads it.
+    EXPECT_EQ(Report_ReadNumber((dir_.path() + "/profile.ini").toStdString()), 1);
+    WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
+                    [](QDialog* shown) { static_cast<CSaveDiscInfoDlg*>(shown)->NoButton()->click(); });
+    EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
+
+    CSaveDiscInfoDlg dlg(41, sink_, frame_.get());
+    dlg.Model().chooseFile = [](const std::string&) {
+        ADD_FAILURE() << "a key saved the report";
+        return std::string();
+    };
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto usable = [&dlg] {
+        return QList<bool>{dlg.NumberEdit()->isEnabled(), dlg.CommentEdit()->isEnabled(),
+                           dlg.Progress()->isEnabled(),   dlg.SaveButton()->isEnabled(),
+                           dlg.YesButton()->isEnabled(),  dlg.NoButton()->isEnabled()};
+    };
+    auto pressKeys = [&dlg](QWidget* target) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QTest::keyClick(target, key);
+            EXPECT_TRUE(dlg.isVisible()) << key << " on " << target->metaObject()->className();
+        }
+    };
+    EXPECT_EQ(usable(), (QList<bool>{false, false, false, false, true, true}));
+    pressKeys(&dlg);
+    pressKeys(dlg.YesButton());
+    dlg.YesButton()->click();
+    EXPECT_EQ(usable(), QList<bool>(6, true));
+    EXPECT_EQ(dlg.NumberEdit()->text(), "000041");
+    dlg.NumberEdit()->setText("123");
+    dlg.YesButton()->click(); // refilled with the frame's number
+    EXPECT_EQ(dlg.NumberEdit()->text(), "000041");
+    for (QWidget* target :
+         std::initializer_list<QWidget*>{&dlg, dlg.NumberEdit(), dlg.CommentEdit(), dlg.SaveButton()})
+        pressKeys(target);
+    EXPECT_EQ(dlg.Model().State(), ReportDlgState::Ready);
+    dlg.NoButton()->click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.Model().Result(), ReportDlgResult::Cancel);
+    EXPECT_TRUE(sink_.shown.empty());
 }
 
 TEST(AboutBox, ShowsVersionAndBuild) {

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -248,4 +250,48 @@ TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {
     EXPECT_EQ(run("frobnicate").status, 2);
     EXPECT_EQ(run("ls").status, 2);
     EXPECT_EQ(run("ls --session 0 demo").status, 2);
+}
+
+TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenReport) {
+    char dir[] = "/tmp/ckvd-cli-report-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d = dir, profile = d + "/cfg/ckvd-explorer/profile.ini";
+    auto report = [&d](const std::string& args) {
+        return shell("XDG_CONFIG_HOME=" + d + "/cfg " + CKVD_BIN + " report " + args);
+    };
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    CliRun given = report("demo --number 5 --comment 'メモ, \"x\"' -o " + d + "/a.csv");
+    EXPECT_EQ(given.status, 0) << given.out;
+    // The comment in Shift-JIS (メモ is 83 81 83 82), quoted for its comma and quotes.
+    EXPECT_NE(read(d + "/a.csv").find("\r\nMA000005,\"\x83\x81\x83\x82, \"\"x\"\"\",20"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(d + "/cfg"));
+
+    // The number among other values and sections (the desktop program's profile), another section's
+    // DISCMNGRNO not being it.
+    const std::string head = "[Recent Images]\nImage1=/a b.cue\n\n[CkvdExplorer Settings]\nX=30\nDISCMNGRNO=",
+                      tail = "\nCX=700\n\n[Other]\nDISCMNGRNO=9\n";
+    std::filesystem::create_directories(d + "/cfg/ckvd-explorer");
+    std::ofstream(profile) << head << 41 << tail;
+    CliRun failed = report("demo -o /nonexistent-dir/x.csv");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("/nonexistent-dir/x.csv"), std::string::npos) << failed.out;
+    EXPECT_EQ(read(profile), head + "41" + tail);
+    CliRun stored = report("demo -o " + d + "/b.csv");
+    EXPECT_EQ(stored.status, 0) << stored.out;
+    EXPECT_NE(read(d + "/b.csv").find("\r\nMA000041,,"), std::string::npos);
+    EXPECT_EQ(read(profile), head + "42" + tail);
+    // The largest number stays the next one, as after a report written from the window.
+    std::ofstream(profile) << "[CkvdExplorer Settings]\nDISCMNGRNO=2147483647\n";
+    EXPECT_EQ(report("demo -o " + d + "/c.csv").status, 0);
+    EXPECT_EQ(read(profile), "[CkvdExplorer Settings]\nDISCMNGRNO=2147483647\n");
+
+    for (const char* usage :
+         {"demo", "-o x.csv", "demo --number 12x -o x.csv", "demo --number 99999999999 -o x.csv",
+          "demo demo-audio -o x.csv", "demo -o x.csv --comment"})
+        EXPECT_EQ(report(usage).status, 2) << usage;
+    EXPECT_FALSE(std::filesystem::exists("x.csv"));
+    std::filesystem::remove_all(d);
 }
