@@ -122,6 +122,15 @@ inline void PlaceBytes(FakeDrive& d, uint32_t lbn, const std::vector<uint8_t>& b
     }
 }
 
+// The drive's full TOC, its formatted TOC of the given (CONTROL, start) tracks and its last block before
+// `leadout`.
+inline void SetToc(FakeDrive& d, std::vector<uint8_t> fullToc,
+                   const std::vector<std::pair<uint8_t, uint32_t>>& tracks, uint32_t leadout) {
+    d.fullToc = std::move(fullToc);
+    d.formattedToc = FormattedToc(tracks, leadout);
+    d.lastLba = leadout - 1;
+}
+
 // A one-session CD-ROM TOC whose data track starts at `start` and ends at `leadout`.
 inline void SingleDataSessionToc(FakeDrive& d, uint32_t start = 0, uint32_t leadout = 1000) {
     TocBuilder t;
@@ -129,9 +138,7 @@ inline void SingleDataSessionToc(FakeDrive& d, uint32_t start = 0, uint32_t lead
     t.add(1, 0x14, 0xA1, {0, 0, 0}, 0, {1, 0, 0});
     t.add(1, 0x14, 0xA2, {0, 0, 0}, 0, Msf(int32_t(leadout)));
     t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(int32_t(start)));
-    d.fullToc = t.build(1);
-    d.formattedToc = FormattedToc({{0x04, start}}, leadout);
-    d.lastLba = leadout - 1;
+    SetToc(d, t.build(1), {{0x04, start}}, leadout);
 }
 
 } // namespace isotest

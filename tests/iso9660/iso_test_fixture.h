@@ -41,11 +41,29 @@ class DriveTest : public ::testing::Test {
         t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
         t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0});
         t.add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
-        drive->fullToc = t.build(2);
-        drive->formattedToc = FormattedToc({{4, 0}, {4, 12400}}, 13400);
-        drive->lastLba = 13399;
+        SetToc(*drive, t.build(2), {{4, 0}, {4, 12400}}, 13400);
+    }
+    // Zero-filled blocks recorded from `from` up to `end`.
+    void RecordBlocks(uint32_t from, uint32_t end) {
+        for (uint32_t b = from; b < end; ++b)
+            drive->at(b);
+    }
+    uint64_t SectorsRead() const {
+        uint64_t sectors = 0;
+        for (const auto& r : drive->reads)
+            sectors += r.count;
+        return sectors;
     }
     std::shared_ptr<FakeDrive> drive;
+};
+
+// The same over a one-session CD-ROM TOC reaching block 999.
+class SingleSessionTest : public DriveTest {
+  protected:
+    void SetUp() override {
+        DriveTest::SetUp();
+        SingleDataSessionToc(*drive);
+    }
 };
 
 inline std::vector<std::string> ChildNames(const FileEntry* dir) {

@@ -4,12 +4,8 @@
 namespace isotest {
 namespace {
 
-class Directories : public DriveTest {
+class Directories : public SingleSessionTest {
   protected:
-    void SetUp() override {
-        DriveTest::SetUp();
-        SingleDataSessionToc(*drive);
-    }
     // Root (20) with A.TXT, B.TXT and subdirectories X (30) and Y (31); X holds C.TXT.
     void TwoLevelTree() {
         Directory root;
@@ -178,8 +174,7 @@ TEST_F(Directories, DataLengthBelowBlockLengthListsNoFiles) {
 
 TEST_F(Directories, ExtentReadsArePiecesOf32) {
     SingleDataSessionToc(*drive, 0, 2000);
-    for (uint32_t i = 0; i < 200; ++i)
-        drive->at(100 + i);
+    RecordBlocks(100, 300);
     InstallDrive(drive);
     ASSERT_NE(Iso_AnalyzeDisc(0), 1); // no descriptors: the session is only a cursor here
     g_DiscModel->currentSessionEntry = g_DiscModel->firstSession;

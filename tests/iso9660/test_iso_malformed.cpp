@@ -4,13 +4,7 @@
 namespace isotest {
 namespace {
 
-class Malformed : public DriveTest {
-  protected:
-    void SetUp() override {
-        DriveTest::SetUp();
-        SingleDataSessionToc(*drive);
-    }
-};
+class Malformed : public SingleSessionTest {};
 
 TEST_F(Malformed, BlockLengthZeroOrAbove2048RefusesTheSession) {
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20).add("A;1", 5, 1));
@@ -51,8 +45,7 @@ TEST_F(Malformed, PathTableRecordRunningPastTheTable) {
 TEST_F(Malformed, PathTableSizeFarBeyondTheDiscIsBounded) {
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
     isotest::PutBoth32(&drive->at(16)[132], 0xFFFFFFF0u);
-    for (uint32_t b = 21; b < 1000; ++b)
-        drive->at(b); // recorded zeros up to the last block
+    RecordBlocks(21, 1000); // recorded zeros up to the last block
     EXPECT_EQ(Analyze(), 1);
     EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
 }
@@ -60,10 +53,7 @@ TEST_F(Malformed, PathTableSizeFarBeyondTheDiscIsBounded) {
 TEST_F(Malformed, PathTablePastTheSessionIsRefusedBeforeAnythingIsRead) {
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
     isotest::PutBoth32(&drive->at(16)[132], 0xFFFFFFF0u);
-    drive->at(16)[140] = 0x00; // type L table at block 0x7FFFFF00
-    drive->at(16)[141] = 0xFF;
-    drive->at(16)[142] = 0xFF;
-    drive->at(16)[143] = 0x7F;
+    isotest::PutLe32(&drive->at(16)[140], 0x7FFFFF00u); // the type L table's block
     EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
     for (const auto& r : drive->reads)
         EXPECT_LT(r.lba, 1000u);
@@ -89,10 +79,7 @@ TEST_F(Malformed, EveryBlockIsWalkedAsDirectoryRecordsOnce) {
         y = y->nextSibling;
     ASSERT_NE(y, nullptr);
     EXPECT_EQ(ChildNames(y), (std::vector<std::string>{"F25;1", "F26;1", "F27;1", "F28;1", "F29;1"}));
-    uint64_t sectors = 0;
-    for (const auto& r : drive->reads)
-        sectors += r.count;
-    EXPECT_LT(sectors, 1100u);
+    EXPECT_LT(SectorsRead(), 1100u);
 }
 
 TEST_F(Malformed, DirectoryRecordsOutsideTheirBlock) {
@@ -135,14 +122,10 @@ TEST_F(Malformed, HugeDirectoryLengthStaysInsideTheSession) {
     Directory root;
     root.self(20, 0xFFFFF800u, 20).add("A;1", 5, 1);
     PlainSession(0, PathTable().root(20), root);
-    for (uint32_t b = 21; b < 1000; ++b)
-        drive->at(b);
+    RecordBlocks(21, 1000);
     EXPECT_EQ(Analyze(), 1);
     EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"A;1"}));
-    uint64_t sectors = 0;
-    for (const auto& r : drive->reads)
-        sectors += r.count;
-    EXPECT_LT(sectors, 1100u);
+    EXPECT_LT(SectorsRead(), 1100u);
 }
 
 TEST_F(Malformed, DirectoryListedTwiceOrPointingAtItself) {

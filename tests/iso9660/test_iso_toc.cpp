@@ -39,9 +39,7 @@ void AudioToc(FakeDrive& d, uint8_t control, int tracks) {
         t.add(1, uint8_t(0x10 | control), uint8_t(i + 1), {0, 0, 0}, 0, Msf(i * 13000));
         starts.push_back({control, uint32_t(i) * 13000});
     }
-    d.fullToc = t.build(1);
-    d.formattedToc = FormattedToc(starts, leadout);
-    d.lastLba = leadout - 1;
+    SetToc(d, t.build(1), starts, leadout);
 }
 
 TEST_F(TocAnalysis, AudioCdBecomesTrackFiles) {
@@ -63,19 +61,12 @@ TEST_F(TocAnalysis, AudioCdBecomesTrackFiles) {
     EXPECT_EQ(first->lbn, 0u);
     EXPECT_EQ(first->size, 13000u);
     EXPECT_EQ(first->type, 'F');
+    auto date = [](const FileEntry* f) { return std::vector<int>(f->date, f->date + 7); };
     // 1995-01-01, the start position (00:02:00 absolute) in the time fields.
-    EXPECT_EQ(first->date[0], 95);
-    EXPECT_EQ(first->date[1], 1);
-    EXPECT_EQ(first->date[2], 1);
-    EXPECT_EQ(first->date[3], 0);
-    EXPECT_EQ(first->date[4], 0);
-    EXPECT_EQ(first->date[5], 2);
-    EXPECT_EQ(first->date[6], 0);
+    EXPECT_EQ(date(first), (std::vector<int>{95, 1, 1, 0, 0, 2, 0}));
     const FileEntry* second = first->nextSibling;
     EXPECT_EQ(second->lbn, 13000u);
-    EXPECT_EQ(second->date[4], 2); // minute of 13150 frames: 02:55:25
-    EXPECT_EQ(second->date[5], 55);
-    EXPECT_EQ(second->date[6], 25);
+    EXPECT_EQ(date(second), (std::vector<int>{95, 1, 1, 0, 2, 55, 25})); // 13150 frames: 02:55:25
     const TrackEntry* t = s->firstTrack;
     EXPECT_EQ(t->address, 0u);
     EXPECT_EQ(t->size, 13000u);
@@ -109,9 +100,7 @@ TEST_F(TocAnalysis, CdIIsRefused) {
     TocBuilder t;
     t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x10, 0});
     t.add(1, 0x14, 0x01, {0, 0, 0}, 0, {0, 2, 0});
-    drive->fullToc = t.build(1);
-    drive->formattedToc = FormattedToc({{4, 0}}, 500);
-    drive->lastLba = 499;
+    SetToc(*drive, t.build(1), {{4, 0}}, 500);
     EXPECT_EQ(Analyze(), ISO_ERR_DISC_TYPE);
 }
 
@@ -127,9 +116,7 @@ TEST_F(TocAnalysis, TwoSessionXaHasPvdPerTrackAndCapacityPerSession) {
     t.add(2, 0x14, 0xA1, {0, 0, 0}, 0, {2, 0, 0});
     t.add(2, 0x14, 0xA2, {0, 0, 0}, 0, Msf(13400));
     t.add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
-    drive->fullToc = t.build(2);
-    drive->formattedToc = FormattedToc({{4, 0}, {4, 12400}}, 13400);
-    drive->lastLba = 13399;
+    SetToc(*drive, t.build(2), {{4, 0}, {4, 12400}}, 13400);
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20), "FIRST");
     PlainSession(12400, PathTable().root(12420), Directory().self(12420, 2048, 12420), "SECOND");
     EXPECT_EQ(Analyze(), 1);
@@ -162,9 +149,7 @@ TEST_F(TocAnalysis, NoB0OrC0LeavesZerosAndEarlyTimesAreNegative) {
     t.add(1, 0x14, 0xA1, {0, 0, 0}, 0, {1, 0, 0});
     t.add(1, 0x14, 0xA2, {0, 0, 0}, 0, {0, 1, 0}); // 00:01:00, before the program area
     t.add(1, 0x14, 0x01, {0, 0, 0}, 0, {0, 0, 0}); // 00:00:00 is kept as 0
-    drive->fullToc = t.build(1);
-    drive->formattedToc = FormattedToc({{4, 0}}, 100);
-    drive->lastLba = 99;
+    SetToc(*drive, t.build(1), {{4, 0}}, 100);
     Analyze();
     const SessionEntry* s = g_DiscModel->firstSession;
     EXPECT_EQ(s->leadIn, 0u);
@@ -180,9 +165,7 @@ TEST_F(TocAnalysis, TimesConvertAsBlockAddresses) {
     t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x00, 0});
     t.add(1, 0x14, 0x01, {0, 0, 0}, 0, {0, 2, 0});
     t.add(1, 0x14, 0x02, {0, 0, 0}, 0, {1, 0, 0});
-    drive->fullToc = t.build(1);
-    drive->formattedToc = FormattedToc({{4, 0}}, 100);
-    drive->lastLba = 99;
+    SetToc(*drive, t.build(1), {{4, 0}}, 100);
     Analyze();
     const TrackEntry* tr = g_DiscModel->firstSession->firstTrack;
     EXPECT_EQ(tr->address, 0u);
@@ -196,12 +179,10 @@ TEST_F(TocAnalysis, DataLength46HoldsFourDescriptors) {
     t.add(1, 0x14, 0xA1, {0, 0, 0}, 0, {1, 0, 0});
     t.add(1, 0x14, 0xA2, {0, 0, 0}, 0, Msf(100));
     t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
-    drive->fullToc = t.build(1);
+    SetToc(*drive, t.build(1), {{4, 0}}, 100);
     ASSERT_EQ(drive->fullToc[1], 46);
     // A fifth descriptor beyond the announced length is not taken.
     drive->fullToc.insert(drive->fullToc.end(), {1, 0x14, 0, 0x02, 0, 0, 0, 0, 0, 4, 0});
-    drive->formattedToc = FormattedToc({{4, 0}}, 100);
-    drive->lastLba = 99;
     Analyze();
     const TrackEntry* tr = g_DiscModel->firstSession->firstTrack;
     EXPECT_EQ(tr->trackNumber, 1);
