@@ -18,6 +18,22 @@ inline uint8_t sector_byte(images::lba_t lba, size_t i) {
     return static_cast<uint8_t>(lba * 7 + i);
 }
 
+// A track's description; the caller writes its file.
+inline images::Track track(uint8_t number, uint8_t control, images::TrackMode mode, images::lba_t start,
+                           uint32_t length, std::string file, uint32_t sector_size,
+                           uint32_t user_offset = 0) {
+    images::Track t;
+    t.number = number;
+    t.control = control;
+    t.mode = mode;
+    t.start = start;
+    t.length = length;
+    t.file = std::move(file);
+    t.sector_size = sector_size;
+    t.user_offset = user_offset;
+    return t;
+}
+
 class DiscBuilder {
   public:
     explicit DiscBuilder(const std::string& name)
@@ -27,14 +43,8 @@ class DiscBuilder {
 
     // A cooked data track (2048 bytes a sector) starting at `start`, written to its own file.
     images::Track data_track(uint8_t number, images::lba_t start, uint32_t length) {
-        images::Track t;
-        t.number = number;
-        t.control = 0x04;
-        t.mode = images::TrackMode::Mode1;
-        t.start = start;
-        t.length = length;
-        t.file = (dir_ / ("track" + std::to_string(number) + ".iso")).string();
-        t.sector_size = 2048;
+        images::Track t = track(number, 0x04, images::TrackMode::Mode1, start, length,
+                                (dir_ / ("track" + std::to_string(number) + ".iso")).string(), 2048);
         std::ofstream out(t.file, std::ios::binary | std::ios::trunc);
         std::vector<char> block(2048);
         for (uint32_t n = 0; n < length; ++n) {
@@ -47,14 +57,8 @@ class DiscBuilder {
 
     // An audio track of raw 2352-byte sectors.
     images::Track audio_track(uint8_t number, images::lba_t start, uint32_t length, uint8_t control = 0) {
-        images::Track t;
-        t.number = number;
-        t.control = control;
-        t.mode = images::TrackMode::Audio;
-        t.start = start;
-        t.length = length;
-        t.file = (dir_ / ("audio" + std::to_string(number) + ".bin")).string();
-        t.sector_size = 2352;
+        images::Track t = track(number, control, images::TrackMode::Audio, start, length,
+                                (dir_ / ("audio" + std::to_string(number) + ".bin")).string(), 2352);
         std::ofstream out(t.file, std::ios::binary | std::ios::trunc);
         std::vector<char> block(2352, 0x11);
         for (uint32_t n = 0; n < length; ++n)

@@ -300,15 +300,9 @@ TEST(ImageDriveAudio, AudioBlocksAreNotReadableAsData) {
 // A data track of raw 2352-byte sectors (user data at 16) in its own file, cut to `stored_bytes` when given.
 images::Track raw_data_track(const std::string& name, uint8_t number, images::lba_t start, uint32_t length,
                              uint64_t stored_bytes = UINT64_MAX) {
-    images::Track t;
-    t.number = number;
-    t.control = 0x04;
-    t.mode = images::TrackMode::Mode1;
-    t.start = start;
-    t.length = length;
-    t.file = (std::filesystem::path(::testing::TempDir()) / ("ckvd-drives-" + name + ".bin")).string();
-    t.sector_size = 2352;
-    t.user_offset = 16;
+    images::Track t = ckvd::testing::track(
+        number, 0x04, images::TrackMode::Mode1, start, length,
+        (std::filesystem::path(::testing::TempDir()) / ("ckvd-drives-" + name + ".bin")).string(), 2352, 16);
     std::vector<char> bytes(size_t{length} * 2352, 0x55);
     for (uint32_t n = 0; n < length; ++n)
         for (size_t i = 0; i < 2048; ++i)
@@ -368,14 +362,9 @@ TEST(ImageDriveFiles, BlocksBeyondFourGibibytesOfTheirFile) {
     s.number = 1;
     for (auto [number, start, sectorSize, userOffset] :
          {std::tuple<uint8_t, images::lba_t, uint32_t, uint32_t>{1, 0, 2048, 0}, {2, 2200000, 2352, 16}}) {
-        images::Track t;
-        t.number = number;
-        t.control = 0x04;
-        t.start = start;
-        t.length = 2200000;
-        t.file = (dir / ("ckvd-drives-big" + std::to_string(number) + ".img")).string();
-        t.sector_size = sectorSize;
-        t.user_offset = userOffset;
+        images::Track t = ckvd::testing::track(
+            number, 0x04, images::TrackMode::Mode1, start, 2200000,
+            (dir / ("ckvd-drives-big" + std::to_string(number) + ".img")).string(), sectorSize, userOffset);
         const images::lba_t lba = start + 2100000; // 4.3 GB (cooked) and 4.9 GB (raw) into the file
         std::vector<char> block(2048);
         for (size_t i = 0; i < block.size(); ++i)
