@@ -115,11 +115,9 @@ TEST_F(AspiManager, StartStopsWith242OnAnUnexpectedSupportStatus) {
 TEST_F(AspiManager, StartSetsThirtyHalfSecondsForEveryTarget) {
     Install({adapter0});
     ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    EXPECT_EQ(g_lastTimeouts.SRB_Cmd, SC_GETSET_TIMEOUTS);
-    EXPECT_EQ(g_lastTimeouts.SRB_HaId, 255);
-    EXPECT_EQ(g_lastTimeouts.SRB_Flags, 16);
-    EXPECT_EQ(g_lastTimeouts.SRB_Target, 255);
-    EXPECT_EQ(g_lastTimeouts.SRB_Lun, 255);
+    const SRB_GetSetTimeouts& t = g_lastTimeouts;
+    EXPECT_EQ((std::vector<int>{t.SRB_Cmd, t.SRB_HaId, t.SRB_Flags, t.SRB_Target, t.SRB_Lun}),
+              (std::vector<int>{SC_GETSET_TIMEOUTS, 255, 16, 255, 255})); // every adapter, target and LUN
     EXPECT_EQ(DWORD{g_lastTimeouts.SRB_Timeout}, 30u);
     EXPECT_EQ(GetStats().last_timeout, 30u);
 }

@@ -52,6 +52,8 @@ struct FakeKernel {
     }
 };
 
+const uint8_t kTur[6] = {}; // TEST UNIT READY
+
 // Writes sense data the way the sg driver does: at most mx_sb_len bytes.
 void give_sense(sg_io_hdr_t& hdr, uint8_t key, uint8_t asc) {
     uint8_t sense[18] = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0xAA, 0xAA, 0xAA, 0xAA};
@@ -110,8 +112,7 @@ TEST_F(SgBackEnd, DataInRequestCarriesTheAspiParameters) {
 
 TEST_F(SgBackEnd, CommandWithoutDataAndAShortTransfer) {
     SgDrive drive("/dev/sr0", kernel.system());
-    const uint8_t tur[6] = {};
-    EXPECT_EQ(drive.execute(tur, Direction::None, {}).target_status, kStatusGood);
+    EXPECT_EQ(drive.execute(kTur, Direction::None, {}).target_status, kStatusGood);
     EXPECT_EQ(kernel.requests[0].dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(kernel.requests[0].dxfer_len, 0u);
     EXPECT_EQ(kernel.requests[0].cmd_len, 6);
@@ -131,8 +132,7 @@ TEST_F(SgBackEnd, CheckConditionBringsBackFourteenSenseBytes) {
         give_sense(hdr, kSenseUnitAttention, kAscMediumChanged);
         return 0;
     };
-    const uint8_t tur[6] = {};
-    CommandResult r = drive.execute(tur, Direction::None, {});
+    CommandResult r = drive.execute(kTur, Direction::None, {});
     EXPECT_TRUE(r.transport_ok);
     EXPECT_EQ(r.target_status, kStatusCheckCondition);
     EXPECT_EQ(r.sense[0], 0x70);
@@ -143,7 +143,6 @@ TEST_F(SgBackEnd, CheckConditionBringsBackFourteenSenseBytes) {
 
 TEST_F(SgBackEnd, HostAndDriverErrorsAreTransportFailures) {
     SgDrive drive("/dev/sr0", kernel.system());
-    const uint8_t tur[6] = {};
     struct Case {
         unsigned short host, driver;
         uint8_t expected;
@@ -156,7 +155,7 @@ TEST_F(SgBackEnd, HostAndDriverErrorsAreTransportFailures) {
             hdr.driver_status = c.driver;
             return 0;
         };
-        CommandResult r = drive.execute(tur, Direction::None, {});
+        CommandResult r = drive.execute(kTur, Direction::None, {});
         EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver;
         EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver;
     }
@@ -164,12 +163,11 @@ TEST_F(SgBackEnd, HostAndDriverErrorsAreTransportFailures) {
 
 TEST_F(SgBackEnd, FailedIoctlIsATransportFailureAndAVanishedDeviceIsReopened) {
     SgDrive drive("/dev/sr2", kernel.system());
-    const uint8_t tur[6] = {};
     kernel.answer = [](sg_io_hdr_t&) {
         errno = EIO;
         return -1;
     };
-    CommandResult r = drive.execute(tur, Direction::None, {});
+    CommandResult r = drive.execute(kTur, Direction::None, {});
     EXPECT_FALSE(r.transport_ok);
     EXPECT_EQ(r.host_status, kHostSelectionTimeout);
     EXPECT_TRUE(kernel.closed.empty());
@@ -178,19 +176,18 @@ TEST_F(SgBackEnd, FailedIoctlIsATransportFailureAndAVanishedDeviceIsReopened) {
         errno = ENODEV;
         return -1;
     };
-    EXPECT_FALSE(drive.execute(tur, Direction::None, {}).transport_ok);
+    EXPECT_FALSE(drive.execute(kTur, Direction::None, {}).transport_ok);
     EXPECT_EQ(kernel.closed, std::vector<int>{6});
     EXPECT_FALSE(drive.is_open());
 
     kernel.answer = [](sg_io_hdr_t&) { return 0; };
-    EXPECT_TRUE(drive.execute(tur, Direction::None, {}).transport_ok);
+    EXPECT_TRUE(drive.execute(kTur, Direction::None, {}).transport_ok);
     EXPECT_EQ(std::count(kernel.opened.begin(), kernel.opened.end(), "/dev/sr2"), 2);
 }
 
 TEST_F(SgBackEnd, UnopenableDriveAnswersAsAnEmptySelection) {
     SgDrive drive("/dev/sr9", kernel.system());
-    const uint8_t tur[6] = {};
-    CommandResult r = drive.execute(tur, Direction::None, {});
+    CommandResult r = drive.execute(kTur, Direction::None, {});
     EXPECT_FALSE(r.transport_ok);
     EXPECT_EQ(r.host_status, kHostSelectionTimeout);
     EXPECT_TRUE(kernel.requests.empty());
