@@ -2,6 +2,8 @@
 // image drive through the real ASPI manager and disc file system.
 #pragma once
 
+#include <iconv.h>
+
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -20,6 +22,21 @@ inline std::string RunCommand(const std::string& command) {
     std::array<char, 4096> buf;
     for (size_t n; p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0;)
         out.append(buf.data(), n);
+    return out;
+}
+
+// A Shift-JIS (CP932) text in UTF-8, as far as it converts; `whole` tells whether all of it did.
+inline std::string Utf8(const char* sjis, bool* whole = nullptr) {
+    std::string in(sjis ? sjis : ""), out(in.size() * 3 + 1, '\0');
+    char* src = in.data();
+    char* dst = out.data();
+    size_t left = in.size(), room = out.size();
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    const bool converted = iconv(cd, &src, &left, &dst, &room) != size_t(-1);
+    iconv_close(cd);
+    if (whole)
+        *whole = converted;
+    out.resize(out.size() - room);
     return out;
 }
 

@@ -2,7 +2,6 @@
 // made by genisoimage, analysed through an image drive and the real ASPI manager, and compared with what
 // mediainfo reports for the same files.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <array>
 #include <cstdio>
@@ -44,18 +43,10 @@ std::map<std::string, std::string> Mediainfo(const std::string& file) {
 }
 
 std::string Utf8(const char* sjis) {
-    if (!sjis)
-        return "";
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string in(sjis), out(in.size() * 3 + 1, '\0');
-    char* src = in.data();
-    char* dst = out.data();
-    size_t left = in.size(), room = out.size();
-    const size_t rc = iconv(cd, &src, &left, &dst, &room);
-    iconv_close(cd);
-    EXPECT_NE(rc, size_t(-1)) << sjis;
-    out.resize(out.size() - room);
-    return out;
+    bool whole = false;
+    std::string text = testdisc::Utf8(sjis, &whole);
+    EXPECT_TRUE(whole) << text;
+    return text;
 }
 
 std::string Attribute(const char* name) {

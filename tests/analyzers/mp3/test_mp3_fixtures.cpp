@@ -1,7 +1,6 @@
 // Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: each
 // analysis is compared with what mediainfo, ffprobe and id3v2 -l report for the same file.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <array>
 #include <cmath>
@@ -43,17 +42,6 @@ std::vector<std::string> Mediainfo(const std::string& file, const std::string& s
         values.push_back(v);
     values.resize(fields.size());
     return values;
-}
-
-std::string Utf8(const char* sjis) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string in(sjis), out(in.size() * 3 + 1, '\0');
-    char* src = in.data();
-    char* dst = out.data();
-    size_t inLeft = in.size(), outLeft = out.size();
-    iconv(cd, &src, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    return out.substr(0, out.size() - outLeft);
 }
 
 class Mp3Disc : public ::testing::Test {
@@ -142,7 +130,7 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         const char* ours[] = {t->title, t->artist,   t->album,          t->year,
                               t->track, t->composer, t->originalArtist, t->encoder};
         for (size_t i = 0; i < fields.size(); ++i)
-            EXPECT_EQ(ours[i] ? Utf8(ours[i]) : "", p[i]) << fields[i];
+            EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[i]) << fields[i];
         // Tag sizes as the header bytes give them; lame's audio follows the tag directly.
         EXPECT_EQ(g_MpegHeader->headerPosition, t->tagSize);
     }
