@@ -13,12 +13,10 @@ TEST_F(TocAnalysis, SingleSessionCdRomIsDataWithPvdAt16) {
     PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
     EXPECT_EQ(Analyze(), 1);
     const SessionEntry* s = g_DiscModel->firstSession;
-    EXPECT_EQ(s->type, 0x04);
-    EXPECT_EQ(s->pvdLbn, 16u);
-    EXPECT_EQ(s->lastBlock, 999u);
-    EXPECT_EQ(s->blockLength, 2048u);
-    EXPECT_EQ(s->lastTrack, 1);
-    EXPECT_EQ(s->leadOut, 1000u);
+    // Type, PVD, last block, block length, last track, lead-out.
+    EXPECT_EQ(
+        (std::vector<int64_t>{s->type, s->pvdLbn, s->lastBlock, s->blockLength, s->lastTrack, s->leadOut}),
+        (std::vector<int64_t>{0x04, 16, 999, 2048, 1, 1000}));
     EXPECT_EQ(g_DiscModel->sessionCount, 1);
     EXPECT_EQ(g_DiscModel->device, 0);
     ASSERT_NE(g_DiscModel->firstTree->root, nullptr);
