@@ -91,16 +91,9 @@ TEST(CkvdCli, TocOfTheTwoSessionDemoDisc) {
     auto s1 = fields(lines[0]), t1 = fields(lines[1]), s2 = fields(lines[2]), t2 = fields(lines[3]);
     ASSERT_EQ(s1.size(), 8u);
     ASSERT_EQ(t1.size(), 6u);
-    EXPECT_EQ(s1[0], "session");
-    EXPECT_EQ(s1[1], "1");
-    EXPECT_EQ(s1[2], "CD-ROM");
-    EXPECT_EQ(s1[4], "2048");
-    EXPECT_EQ(t1[0], "1");
-    EXPECT_EQ(t1[1], "1");
-    EXPECT_EQ(t1[3], "0");
-    EXPECT_EQ(t1[5], "16");
-    EXPECT_EQ(s2[1], "2");
-    EXPECT_EQ(t2[1], "2");
+    using Row = std::vector<std::string>;
+    EXPECT_EQ((Row{s1[0], s1[1], s1[2], s1[4], s2[1]}), (Row{"session", "1", "CD-ROM", "2048", "2"}));
+    EXPECT_EQ((Row{t1[0], t1[1], t1[3], t1[5], t2[1]}), (Row{"1", "1", "0", "16", "2"}));
     // The second session starts where a recorder puts it: lead-out of session 1 + 6750 + 4500 + 150.
     long leadout1 = std::stol(s1[6]);
     long start2 = std::stol(t2[3]);
@@ -134,10 +127,9 @@ TEST(CkvdCli, TocIsShownWhenTheDiscHasNoIso9660FileSystem) {
 TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
     CliRun all = run("ls demo");
     ASSERT_EQ(all.status, 0) << all.out;
-    EXPECT_TRUE(contains_line(all, "(Session1) CKVD_DEMO_S1")) << all.out;
-    EXPECT_TRUE(contains_line(all, "(Session2) CKVD_DEMO_S2")) << all.out;
-    EXPECT_TRUE(contains_line(all, "/音楽/アルバム 一/01 さくら.mp3")) << all.out;
-    EXPECT_TRUE(contains_line(all, "/音楽/アルバム 二/ボーナス/Evening.wma")) << all.out;
+    for (const char* line : {"(Session1) CKVD_DEMO_S1", "(Session2) CKVD_DEMO_S2",
+                             "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma"})
+        EXPECT_TRUE(contains_line(all, line)) << line << "\n" << all.out;
 
     CliRun s2 = run("ls --session 2 demo");
     ASSERT_EQ(s2.status, 0) << s2.out;
@@ -179,10 +171,8 @@ TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
     }
     CliRun ls = run("ls demo-audio");
     ASSERT_EQ(ls.status, 0) << ls.out;
-    EXPECT_TRUE(contains_line(ls, "(Session1) Audio CD"));
-    EXPECT_TRUE(contains_line(ls, "1995-01-01"));
-    EXPECT_TRUE(contains_line(ls, "/Track01.cda"));
-    EXPECT_TRUE(contains_line(ls, "/Track04.cda"));
+    for (const char* line : {"(Session1) Audio CD", "1995-01-01", "/Track01.cda", "/Track04.cda"})
+        EXPECT_TRUE(contains_line(ls, line)) << line << "\n" << ls.out;
     EXPECT_FALSE(contains_line(ls, "/Track05.cda"));
 }
 
