@@ -27,20 +27,18 @@ TEST_F(Directories, FilesBeforeSubdirectoriesInPathTableOrder) {
     const SessionTree* tree = g_DiscModel->firstTree;
     const FileEntry* v = tree->root;
     EXPECT_EQ(ChildNames(v), (std::vector<std::string>{"A.TXT;1", "B.TXT;1", "X", "Y"}));
-    EXPECT_EQ(v->lbn, 20u);
-    EXPECT_EQ(v->size, 2048u);
-    EXPECT_EQ(v->directoryNumber, 1);
-    EXPECT_EQ(v->parentNumber, 1);
+    // Extent, data length, directory number and parent number.
+    auto place = [](const FileEntry* e) {
+        return std::vector<uint32_t>{e->lbn, e->size, uint32_t(e->directoryNumber),
+                                     uint32_t(e->parentNumber)};
+    };
+    EXPECT_EQ(place(v), (std::vector<uint32_t>{20, 2048, 1, 1}));
     const FileEntry* x = v->firstChild->nextSibling->nextSibling;
     EXPECT_EQ(x->type, 'D');
-    EXPECT_EQ(x->directoryNumber, 2);
-    EXPECT_EQ(x->parentNumber, 1);
+    EXPECT_EQ(place(x), (std::vector<uint32_t>{30, 2048, 2, 1}));
     ASSERT_NE(x->firstChild, nullptr);
     EXPECT_STREQ(x->firstChild->name, "C.TXT;1");
-    EXPECT_EQ(x->firstChild->directoryNumber, 2);
-    EXPECT_EQ(x->firstChild->parentNumber, 1);
-    EXPECT_EQ(x->firstChild->lbn, 102u);
-    EXPECT_EQ(x->firstChild->size, 30u);
+    EXPECT_EQ(place(x->firstChild), (std::vector<uint32_t>{102, 30, 2, 1}));
     EXPECT_EQ(x->firstChild->date[0], 100);
     EXPECT_EQ(x->firstChild->date[6], 36);
     EXPECT_EQ(tree->directoryCount, 3u);
