@@ -1,0 +1,56 @@
+// The image of one navigation file (CONTENTS.LMX, MENU.LMX, TEXT.LMX, playlists, LSN.LMX) as the viewers
+// decode it: little-endian fields of 1, 2, 4 or 8 bytes at any offset, the two text conventions, and the
+// display formats. Every read is checked against the image's length, so no count or offset stored in a file
+// can make a viewer read outside it: a field that does not lie wholly inside gives no value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// Shown in the row where a walk stopped because its next field lay outside the file.
+constexpr const char* NAV_OUT_OF_FILE = "(out of file)";
+
+// A text field and the offset of what follows it.
+struct NavText {
+    std::string sjis;
+    size_t next = 0;
+};
+
+class NavImage {
+  public:
+    explicit NavImage(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+
+    size_t size() const { return bytes_.size(); }
+    // True when [offset, offset + width) lies inside the image (no overflow for any offset).
+    bool Has(size_t offset, size_t width) const {
+        return offset <= bytes_.size() && width <= bytes_.size() - offset;
+    }
+
+    std::optional<uint8_t> U8(size_t offset) const;
+    std::optional<uint16_t> U16(size_t offset) const;
+    std::optional<uint32_t> U32(size_t offset) const;
+    std::optional<uint64_t> U64(size_t offset) const;
+
+    // The 8-character identifier at `offset`, ending early at a zero byte.
+    std::optional<std::string> Identifier(size_t offset) const;
+    // A CONTENTS.LMX name: a 2-byte count of characters, then the characters high byte first.
+    std::optional<NavText> CharCountText(size_t offset) const;
+    // A MENU.LMX or TEXT.LMX text: a 2-byte count of bytes, the characters low byte first, then a 2-byte
+    // zero character the count leaves out; what follows starts after it.
+    std::optional<NavText> ByteCountText(size_t offset) const;
+
+  private:
+    uint64_t Le(size_t offset, size_t width) const;
+    std::span<const uint8_t> bytes_;
+};
+
+// Display forms: "%d(0x%02X)", "%d(0x%04X)", "%d(0x%08X)" (the decimal part of a 4-byte value signed), and an
+// 8-byte value in decimal with its 16 hexadecimal digits. A missing value shows NAV_OUT_OF_FILE.
+std::string Nav_Byte(std::optional<uint8_t> v);
+std::string Nav_Word(std::optional<uint16_t> v);
+std::string Nav_ByteAsWord(std::optional<uint8_t> v); // 1-byte fields some tables show with "%d(0x%04X)"
+std::string Nav_Dword(std::optional<uint32_t> v);
+std::string Nav_Qword(std::optional<uint64_t> v);

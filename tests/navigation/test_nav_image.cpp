@@ -1,0 +1,61 @@
+// Navigation-file images: fields, texts and display forms, and that nothing outside the image is read.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "navigation/nav_image.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(NavImage, FieldsAtAnyOffsetInTheirDisplayForms) {
+    const Bytes b = {'L',  'M', 'X', 'F', 0, 'Z', 'Z', 'Z', 0x07, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,
+                     0x2C, 0,   0,   0,   1, 0,   0,   0,   0,    0,    0,    0,    0xFF, 0xFF};
+    const NavImage image(b);
+    EXPECT_EQ(*image.Identifier(0), "LMXF"); // a zero fifth byte ends it
+    EXPECT_EQ(Nav_Byte(image.U8(8)), "7(0x07)");
+    EXPECT_EQ(Nav_Word(image.U16(9)), "256(0x0100)"); // an odd offset
+    EXPECT_EQ(Nav_Dword(image.U32(11)), "-1(0xFFFFFFFF)");
+    EXPECT_EQ(Nav_Dword(image.U32(15)), "44(0x0000002C)");
+    EXPECT_EQ(Nav_Qword(image.U64(19)), "1(0x0000000000000001)");
+    EXPECT_EQ(Nav_Word(image.U16(27)), "65535(0xFFFF)");
+    EXPECT_EQ(Nav_ByteAsWord(image.U8(8)), "7(0x0007)");
+    // The last bytes: a field reaching past the end gives nothing, however large its offset.
+    EXPECT_FALSE(image.U16(28));
+    EXPECT_FALSE(image.U64(22));
+    EXPECT_FALSE(image.U32(SIZE_MAX - 1));
+    EXPECT_FALSE(image.Identifier(22));
+    EXPECT_EQ(Nav_Dword(image.U32(27)), "(out of file)");
+}
+
+TEST(NavImage, TheTwoTextConventions) {
+    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), then an empty name.
+    const Bytes names = {2, 0, 0, 'a', 0x30, 0x42, 0, 0, 9, 0, 0, 'x'};
+    const NavImage n(names);
+    const auto first = n.CharCountText(0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->sjis, "a\x82\xA0");
+    EXPECT_EQ(first->next, 6u);
+    const auto empty = n.CharCountText(6);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->sjis, "");
+    EXPECT_EQ(empty->next, 8u);
+    EXPECT_FALSE(n.CharCountText(8)); // 9 characters claimed, one there
+
+    // A byte count, low byte first, and a zero character the count leaves out; a zero inside ends the text.
+    const Bytes texts = {4, 0, 'O', 0, 'K', 0, 0, 0, 4, 0, 'A', 0, 0, 0, 0, 0, 2, 0, 'B', 0};
+    const NavImage t(texts);
+    const auto ok = t.ByteCountText(0);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->sjis, "OK");
+    EXPECT_EQ(ok->next, 8u);
+    const auto cut = t.ByteCountText(8);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->sjis, "A");
+    EXPECT_EQ(cut->next, 16u);
+    EXPECT_FALSE(t.ByteCountText(16)); // its zero character lies past the end
+}
+
+} // namespace
