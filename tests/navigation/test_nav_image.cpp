@@ -31,7 +31,8 @@ TEST(NavImage, FieldsAtAnyOffsetInTheirDisplayForms) {
 }
 
 TEST(NavImage, TheTwoTextConventions) {
-    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), then an empty name.
+    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), then an empty
+    // name.
     const Bytes names = {2, 0, 0, 'a', 0x30, 0x42, 0, 0, 9, 0, 0, 'x'};
     const NavImage n(names);
     const auto first = n.CharCountText(0);
