@@ -89,6 +89,17 @@ bool CMainFrameModel::CheckDisc() {
     return false;
 }
 
+bool CMainFrameModel::OnLevel1Simulation() {
+    if (!CheckDisc())
+        return false;
+    // The first session's CONTROL field: all four bits clear is an audio medium.
+    if ((g_DiscModel->firstSession->type & 0x0F) == 0) {
+        m_sink.Show(IDS_NOT_CDROM);
+        return false;
+    }
+    return true;
+}
+
 void CMainFrameModel::OnSaveDiscInformation() {
     if (CheckDisc())
         DoSaveDiscInformation();

@@ -50,6 +50,9 @@ class CMainFrameModel {
     bool CheckDisc();
     // Disc Information: true when the dialog is to be opened.
     bool OnDiscInformation() { return CheckDisc(); }
+    // Lumaset Algorithm(Level1) Simulation: true when its dialog is to be opened, after "No Disc" or "This
+    // Medium is Not CD-ROM" (no data track in the first session) otherwise.
+    bool OnLevel1Simulation();
     // Save DiscInfomation: "No Disc" check, then the disc report.
     void OnSaveDiscInformation();
     // Offers the disc report through `runReportDialog` with the management number; after a written report

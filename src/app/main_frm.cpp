@@ -18,6 +18,7 @@
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
 #include "app/image_open.h"
+#include "app/level1_dlg.h"
 #include "app/save_disc_info_dlg.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
@@ -158,6 +159,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_SAVE_DISCINFO), &QAction::triggered, this, [this] { OnSaveDiscInformation(); });
     connect(Action(ID_APP_EXIT), &QAction::triggered, this, [this] { close(); });
     connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
+    connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
@@ -411,6 +413,13 @@ void CMainFrame::dropEvent(QDropEvent* event) {
         }
         App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
     }
+}
+
+void CMainFrame::OnLevel1Simulation() {
+    if (!m_model.OnLevel1Simulation())
+        return;
+    CLevel1Dlg dlg(this);
+    dlg.exec();
 }
 
 void CMainFrame::OnDiscInformation() {

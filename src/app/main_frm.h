@@ -47,6 +47,7 @@ class CMainFrame final : public QMainWindow {
     std::function<QString()> chooseImage;
     QMenu* FileMenu() const { return m_fileMenu; }
     void OnDiscInformation();
+    void OnLevel1Simulation();
     void OnSaveDiscInformation();
     void OnAppAbout();
     void OnViewStyle(int command);

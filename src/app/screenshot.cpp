@@ -12,6 +12,7 @@
 #include "app/about_dlg.h"
 #include "app/disc_info_dialog.h"
 #include "app/drive_dlg.h"
+#include "app/level1_dlg.h"
 #include "app/main_frm.h"
 #include "app/save_disc_info_dlg.h"
 #include "app/tag_information.h"
@@ -44,6 +45,14 @@ const std::vector<DialogMaker>& Dialogs() {
                  return nullptr;
              }
              return std::make_unique<DiscInfoDialog>(&frame);
+         }},
+        {"level1",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().OnLevel1Simulation()) {
+                 *error = "the Level1 simulation needs a data disc";
+                 return nullptr;
+             }
+             return std::make_unique<CLevel1Dlg>(&frame);
          }},
         {"about",
          [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {

@@ -26,12 +26,14 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {"Save DiscInfomation(&W)...", ID_SAVE_DISCINFO},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
-inline constexpr MenuItemDef kToolMenu[] = {{"Disc Information(&D)", ID_DISC_INFORMATION}};
+inline constexpr MenuItemDef kToolMenu[] = {
+    {"Disc Information(&D)", ID_DISC_INFORMATION},
+    {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION}};
 inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Status Bar(&S)", ID_VIEW_STATUS_BAR}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
 inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 5},
-                                        {"Tool(&T)", kToolMenu, 1},
+                                        {"Tool(&T)", kToolMenu, 2},
                                         {"View(&V)", kViewMenu, 2},
                                         {"Help(&H)", kHelpMenu, 1}};
 
@@ -59,6 +61,8 @@ inline const char* App_CommandPrompt(int command) {
         return "Open a disc image (.iso, .cue, .ccd) as a disc in a drive\nOpen Disc Image";
     case ID_DISC_INFORMATION:
         return "Disc Information\nDisc Information";
+    case ID_LEVEL1_SIMULATION:
+        return "Lumaset Algorithm(Level1) Simulation\nLumaset Algorithm(Level1) Simulation";
     case ID_APP_EXIT:
         return "Exit\nExit";
     case ID_VIEW_TOOLBAR:

@@ -80,7 +80,8 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     CMainFrameModel frame(sink, profile);
     EXPECT_FALSE(frame.OnDiscInformation());
     frame.OnSaveDiscInformation();
-    EXPECT_EQ(sink.shown, (std::vector<std::string>{"No Disc", "No Disc"}));
+    EXPECT_FALSE(frame.OnLevel1Simulation());
+    EXPECT_EQ(sink.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
     sink.shown.clear();
 
     int device = App_StartFirstDrive(true, sink, false);
@@ -105,6 +106,8 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S2", 0), 0u);
     EXPECT_EQ(hint, g_DiscModel->firstTree->directoryCount);
     EXPECT_TRUE(frame.OnDiscInformation());
+    EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
+    EXPECT_TRUE(sink.shown.empty());
 
     // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
     Aspi_TestUnitReady(static_cast<uint16_t>(device + 1));
@@ -149,6 +152,8 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     ASSERT_EQ(info.Rows().size(), static_cast<size_t>(frame.List().RowCount()));
     EXPECT_EQ(info.Rows()[0][0], "Audio");
     EXPECT_EQ(info.Rows()[0][5], "1");
+    EXPECT_FALSE(frame.OnLevel1Simulation());
+    EXPECT_EQ(sink.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
 }
 
 TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {

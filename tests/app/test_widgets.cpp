@@ -141,6 +141,7 @@ TEST_F(MainWindow, MenusToolBarAndStatusBar) {
               (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
                            "Exit(&X)"}));
     EXPECT_EQ(frame_->Action(ID_OPEN_IMAGE)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame_->Action(ID_LEVEL1_SIMULATION)->text(), "Lumaset Algorithm(Level1) Simulation(&L)...");
     EXPECT_EQ(Texts(frame_->ToolBar()->actions()),
               (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
                            "Disc Information(&D)", "-", "Large Icon", "Small Icon", "List", "Detail", "-",
