@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // Shown in the row where a walk stopped because its next field lay outside the file.
 constexpr const char* NAV_OUT_OF_FILE = "(out of file)";
@@ -22,6 +23,8 @@ struct NavText {
 class NavImage {
   public:
     explicit NavImage(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    // The image only views its bytes: a temporary vector would be gone before the first read.
+    explicit NavImage(std::vector<uint8_t>&&) = delete;
 
     size_t size() const { return bytes_.size(); }
     // True when [offset, offset + width) lies inside the image (no overflow for any offset).

@@ -39,7 +39,8 @@ TEST(LsnViewer, HeaderAndEntriesInCidOrder) {
                                                   {"-1(0xFFFFFFFF)", "1(0x00000001)"}}));
 
     CLsnDlgModel empty;
-    empty.Fill(NavImage(LsnFile(0, {})));
+    const Bytes none = LsnFile(0, {});
+    empty.Fill(NavImage(none));
     EXPECT_EQ(empty.Header()[4].value, "0(0x00000000)");
     EXPECT_TRUE(empty.Entries().rows.empty());
 }

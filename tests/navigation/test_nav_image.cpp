@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "navigation/nav_image.h"
@@ -30,33 +32,27 @@ TEST(NavImage, FieldsAtAnyOffsetInTheirDisplayForms) {
     EXPECT_EQ(Nav_Dword(image.U32(27)), "(out of file)");
 }
 
+// A decoded text as "text@offset of what follows", or "none" when it does not lie inside the image.
+std::string Shown(const std::optional<NavText>& t) {
+    return t ? t->sjis + "@" + std::to_string(t->next) : "none";
+}
+
 TEST(NavImage, TheTwoTextConventions) {
-    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), then an empty
-    // name.
+    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), an empty
+    // name, then 9 characters claimed with one there.
     const Bytes names = {2, 0, 0, 'a', 0x30, 0x42, 0, 0, 9, 0, 0, 'x'};
     const NavImage n(names);
-    const auto first = n.CharCountText(0);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->sjis, "a\x82\xA0");
-    EXPECT_EQ(first->next, 6u);
-    const auto empty = n.CharCountText(6);
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->sjis, "");
-    EXPECT_EQ(empty->next, 8u);
-    EXPECT_FALSE(n.CharCountText(8)); // 9 characters claimed, one there
+    EXPECT_EQ(Shown(n.CharCountText(0)), "a\x82\xA0@6");
+    EXPECT_EQ(Shown(n.CharCountText(6)), "@8");
+    EXPECT_EQ(Shown(n.CharCountText(8)), "none");
 
-    // A byte count, low byte first, and a zero character the count leaves out; a zero inside ends the text.
+    // A byte count, low byte first, and a zero character the count leaves out; a zero inside ends the text;
+    // the last text's zero character lies past the end.
     const Bytes texts = {4, 0, 'O', 0, 'K', 0, 0, 0, 4, 0, 'A', 0, 0, 0, 0, 0, 2, 0, 'B', 0};
     const NavImage t(texts);
-    const auto ok = t.ByteCountText(0);
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->sjis, "OK");
-    EXPECT_EQ(ok->next, 8u);
-    const auto cut = t.ByteCountText(8);
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(cut->sjis, "A");
-    EXPECT_EQ(cut->next, 16u);
-    EXPECT_FALSE(t.ByteCountText(16)); // its zero character lies past the end
+    EXPECT_EQ(Shown(t.ByteCountText(0)), "OK@8");
+    EXPECT_EQ(Shown(t.ByteCountText(8)), "A@16");
+    EXPECT_EQ(Shown(t.ByteCountText(16)), "none");
 }
 
 } // namespace
