@@ -57,3 +57,52 @@ std::string Nav_Word(std::optional<uint16_t> v);
 std::string Nav_ByteAsWord(std::optional<uint8_t> v); // 1-byte fields some tables show with "%d(0x%04X)"
 std::string Nav_Dword(std::optional<uint32_t> v);
 std::string Nav_Qword(std::optional<uint64_t> v);
+
+// Formats the fields of one row or header, remembering whether any of them lay outside the image: a walk
+// stops after the row where that happened.
+class NavReader {
+  public:
+    explicit NavReader(const NavImage& image) : image_(image) {}
+
+    std::string Byte(size_t offset) { return Nav_Byte(Note(image_.U8(offset))); }
+    std::string Word(size_t offset) { return Nav_Word(Note(image_.U16(offset))); }
+    std::string ByteAsWord(size_t offset) { return Nav_ByteAsWord(Note(image_.U8(offset))); }
+    std::string Dword(size_t offset) { return Nav_Dword(Note(image_.U32(offset))); }
+    std::string Qword(size_t offset) { return Nav_Qword(Note(image_.U64(offset))); }
+    // 1- and 2-byte fields in the "%d(0x%08X)" form.
+    std::string ByteAsDword(size_t offset) { return Nav_Dword(Widen(image_.U8(offset))); }
+    std::string WordAsDword(size_t offset) { return Nav_Dword(Widen(image_.U16(offset))); }
+    std::string Identifier(size_t offset) {
+        return Note(image_.Identifier(offset)).value_or(NAV_OUT_OF_FILE);
+    }
+    // The text's Shift-JIS form; `next` (when given) gets the offset after it.
+    std::string CharCountText(size_t offset, size_t* next = nullptr) {
+        return Text(image_.CharCountText(offset), next);
+    }
+    std::string ByteCountText(size_t offset, size_t* next = nullptr) {
+        return Text(image_.ByteCountText(offset), next);
+    }
+
+    const NavImage& Image() const { return image_; }
+    bool Cut() const { return cut_; }
+    void Reset() { cut_ = false; }
+
+  private:
+    template <typename T> std::optional<T> Note(std::optional<T> v) {
+        cut_ = cut_ || !v;
+        return v;
+    }
+    template <typename T> std::optional<uint32_t> Widen(std::optional<T> v) {
+        return Note(v) ? std::optional<uint32_t>(*v) : std::nullopt;
+    }
+    std::string Text(std::optional<NavText> t, size_t* next) {
+        if (!Note(t))
+            return NAV_OUT_OF_FILE;
+        if (next)
+            *next = t->next;
+        return t->sjis;
+    }
+
+    const NavImage& image_;
+    bool cut_ = false;
+};
