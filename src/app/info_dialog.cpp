@@ -52,6 +52,10 @@ void InfoForm::SetValues(const std::vector<InfoField>& fields) {
     }
 }
 
+void InfoForm::SetRowSpacing(int pixels) {
+    m_grid->setVerticalSpacing(pixels);
+}
+
 QLineEdit* InfoForm::Field(const QString& label) const {
     for (const auto& [name, edit] : m_fields)
         if (name == label)

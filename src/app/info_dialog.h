@@ -20,6 +20,8 @@ class InfoForm final : public QWidget {
     // Writes the values (Shift-JIS) into the fields added for the same rows.
     void SetValues(const std::vector<InfoField>& fields);
     QLineEdit* Field(const QString& label) const;
+    // Rows closer together, for forms of many fields.
+    void SetRowSpacing(int pixels);
 
   private:
     QGridLayout* m_grid;

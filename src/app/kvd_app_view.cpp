@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "app/nav_dlg.h"
 #include "app/save_to_disc_dlg.h"
 #include "app/tag_information.h"
 #include "platform/ui/ui_images.h"
@@ -256,11 +257,20 @@ void CKVDAppView::OnTagInformation() {
         dlg->exec();
 }
 
+void CKVDAppView::OpenNavigationViewer(FileEntry* entry) {
+    if (!m_sink || !entry || entry->type != 'F')
+        return;
+    if (std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(entry, *m_sink, this))
+        dlg->exec();
+}
+
 void CKVDAppView::OnDoubleClick(int row) {
     const FileEntry* entry = m_content.Entry(row);
     if (!entry)
         return;
-    if (entry->type == 'F') {
+    if (entry->type == 'F' && Nav_IsNavigationFile(*entry)) {
+        OpenNavigationViewer(const_cast<FileEntry*>(entry));
+    } else if (entry->type == 'F') {
         OnTagInformation();
     } else if (entry->type == 'D' && m_openDirectory) {
         m_openDirectory(entry);
@@ -300,6 +310,11 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
     } else {
         for (const MenuItemDef& def : kFileContextMenu)
             add(def);
+        const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
+        if (entry && Nav_IsNavigationFile(*entry)) {
+            menu.addSeparator();
+            add(kNavigationViewerItem);
+        }
     }
     menu.exec(globalPos);
 }
@@ -320,6 +335,9 @@ void CKVDAppView::OnCommand(int command) {
         return;
     case ID_TAG_INFORMATION:
         OnTagInformation();
+        return;
+    case ID_NAVIGATION_VIEWER:
+        OpenNavigationViewer(const_cast<FileEntry*>(m_content.Entry(m_content.CurrentItem())));
         return;
     default:
         return;

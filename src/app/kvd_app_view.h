@@ -70,8 +70,10 @@ class CKVDAppView final : public QStackedWidget {
     // Tag Information (32780) on the current file row: the analyzer chain from its kind, then the dialog of
     // the analyzer that accepted the file.
     void OnTagInformation();
-    // A double-click on a row: Tag Information for a file, the directory opened in the tree for a directory
-    // (through `openDirectory`, which the frame sets).
+    // The viewer of a navigation file (chosen by its name), run modally; a failed read shows its message.
+    void OpenNavigationViewer(FileEntry* entry);
+    // A double-click on a row: the viewer for a navigation file, Tag Information for another file, the
+    // directory opened in the tree for a directory (through `openDirectory`, which the frame sets).
     void OnDoubleClick(int row);
     void SetOpenDirectory(std::function<void(const FileEntry*)> openDirectory) {
         m_openDirectory = std::move(openDirectory);

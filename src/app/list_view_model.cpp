@@ -153,6 +153,7 @@ bool CKVDAppViewModel::CommandEnabled(int command) {
     case ID_LBNSIZE_MSF:
     case ID_SAVE_TO_DISC:
     case ID_TAG_INFORMATION:
+    case ID_NAVIGATION_VIEWER:
         return true;
     default:
         return false;

@@ -14,6 +14,7 @@
 #include "app/drive_dlg.h"
 #include "app/level1_dlg.h"
 #include "app/main_frm.h"
+#include "app/nav_dlg.h"
 #include "app/save_disc_info_dlg.h"
 #include "app/tag_information.h"
 #include "app/wav_dlg.h"
@@ -87,6 +88,21 @@ const std::vector<DialogMaker>& Dialogs() {
              ckvd::ui::RecordingSink message;
              std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, message, &frame);
              if (!dlg && !message.shown.empty())
+                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
+             return dlg;
+         }},
+        // The navigation-file viewer of the .LMX file chosen with --select.
+        {"nav",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+             if (!entry || entry->type != 'F' || !Nav_IsNavigationFile(*entry)) {
+                 *error = "--dialog nav needs a navigation file (.LMX) chosen with --select";
+                 return nullptr;
+             }
+             ckvd::ui::RecordingSink message;
+             std::unique_ptr<QDialog> dlg = App_NavigationViewer(entry, message, &frame);
+             if (!message.shown.empty())
                  return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
              return dlg;
          }},

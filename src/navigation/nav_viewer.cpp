@@ -4,6 +4,13 @@
 
 #include "iso9660/iso9660.h"
 
+bool Nav_IsNavigationFile(const FileEntry& entry) {
+    FileEntry named = entry;
+    named.kind = 0;
+    Iso_SetFileKind(&named);
+    return named.kind == KIND_LMX;
+}
+
 NavViewerKind Nav_ViewerFor(const char* name) {
     const auto starts = [name](const char* prefix) {
         return std::strncmp(name, prefix, std::strlen(prefix)) == 0;

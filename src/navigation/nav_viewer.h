@@ -8,6 +8,9 @@
 
 enum class NavViewerKind { Contents, Menu, Text, Playlist, Lsn };
 
+// A navigation file by its name (extension "LMX", the navigation kind), whatever the analyzers later made of
+// its kind.
+bool Nav_IsNavigationFile(const FileEntry& entry);
 // By the name as the disc model holds it, upper case compared exactly: "CONTENTS", "MENU", "TEXT" and "LSN"
 // at its start choose their viewers; every other name (lower case ones too) the playlist viewer.
 NavViewerKind Nav_ViewerFor(const char* name);

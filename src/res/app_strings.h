@@ -42,6 +42,8 @@ inline constexpr MenuItemDef kLbnSizeMenu[] = {{"LBN/Size (&10)", ID_LBNSIZE_BAS
                                                {"LBN/Size (&MSF)", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kFileContextMenu[] = {
     {"Tag &Information...", ID_TAG_INFORMATION}, {"Save to &Disc", ID_SAVE_TO_DISC}, {"&Play", ID_PLAY}};
+// Added below them on a navigation file's row.
+inline constexpr MenuItemDef kNavigationViewerItem = {"&Navigation File Viewer...", ID_NAVIGATION_VIEWER};
 
 // Tool bar 163, left to right; 0 is a separator.
 inline constexpr int kToolBarButtons[] = {ID_SELECT_DRIVE,   ID_OPEN_IMAGE,       ID_SAVE_DISCINFO,
@@ -61,6 +63,8 @@ inline const char* App_CommandPrompt(int command) {
         return "Open a disc image (.iso, .cue, .ccd) as a disc in a drive\nOpen Disc Image";
     case ID_DISC_INFORMATION:
         return "Disc Information\nDisc Information";
+    case ID_NAVIGATION_VIEWER:
+        return "Show the navigation file's header and tables\nNavigation File Viewer";
     case ID_LEVEL1_SIMULATION:
         return "Lumaset Algorithm(Level1) Simulation\nLumaset Algorithm(Level1) Simulation";
     case ID_APP_EXIT:

@@ -4,6 +4,7 @@
 //   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
 //   ckvd info [--session N] DRIVE PATH...    what the information dialog of each file's analyzer shows
 //   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
+//   ckvd nav [--session N] DRIVE PATH       what the navigation-file viewer of an .LMX file shows
 //   ckvd report DRIVE [--number N] [--comment TEXT] -o FILE
 //                                            the CSV disc report, as Save DiscInfomation writes it
 // DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
@@ -27,6 +28,8 @@
 #include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "navigation/nav_text.h"
+#include "navigation/nav_viewer.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
 #include "report/disc_report.h"
@@ -46,6 +49,7 @@ int usage() {
         "       ckvd ls [--session N] DRIVE\n"
         "       ckvd info [--session N] DRIVE PATH...\n"
         "       ckvd get [--session N] DRIVE PATH [DEST]\n"
+        "       ckvd nav [--session N] DRIVE PATH\n"
         "       ckvd report DRIVE [--number N] [--comment TEXT] -o FILE\n"
         "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
         "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
@@ -333,6 +337,25 @@ int cmd_info(int argc, char** argv) {
     });
 }
 
+int cmd_nav(int argc, char** argv) {
+    return with_disc(argc, argv, 2, 2, [](const std::vector<std::string>& args, int session) {
+        const DiscPath found = lookup_file(args[1], session);
+        if (!found.entry)
+            return kExitFailure;
+        if (!Nav_IsNavigationFile(*found.entry)) {
+            std::fprintf(stderr, "ckvd: %s is not a navigation file (.LMX)\n", args[1].c_str());
+            return kExitFailure;
+        }
+        std::string text, error;
+        const int rc = Nav_ViewerText(*found.entry, text, error);
+        if (rc != 1)
+            return fail(error.c_str(), rc);
+        const std::string utf8 = Report_SjisToUtf8(text.c_str());
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        return finish_output(0);
+    });
+}
+
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
 int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     const std::string name = Report_SjisToUtf8(found.entry->name);
@@ -456,6 +479,8 @@ int main(int argc, char** argv) {
         return cmd_info(argc - 2, argv + 2);
     if (cmd == "get")
         return cmd_get(argc - 2, argv + 2);
+    if (cmd == "nav")
+        return cmd_nav(argc - 2, argv + 2);
     if (cmd == "report")
         return cmd_report(argc - 2, argv + 2);
     return usage();
