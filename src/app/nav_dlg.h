@@ -60,6 +60,7 @@ class CContentsDlg final : public CNavViewerDlg {
     void OnTable(CContentsDlgModel::FileTable table);
     QAbstractButton* Radio(CContentsDlgModel::FileTable table) const;
     QListWidget* LcidList() const { return m_lcid; }
+    NavListView* FileTable() const { return m_files; }
 
   protected:
     void Fill(const NavImage& image) override;
@@ -113,6 +114,7 @@ class CPlaylistDlg final : public CNavViewerDlg {
     CPlaylistDlg(FileEntry* entry, QWidget* parent);
     const CPlaylistDlgModel& Model() const { return m_model; }
     QTreeWidget* Tree() const { return m_tree; }
+    NavListView* Files() const { return m_files; }
 
   protected:
     void Fill(const NavImage& image) override;

@@ -285,3 +285,42 @@ TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenR
     EXPECT_FALSE(std::filesystem::exists("x.csv"));
     std::filesystem::remove_all(d);
 }
+
+TEST(CkvdCli, NavPrintsWhatTheViewerShows) {
+    // The demo's second session: ckvd-mknav's files for 追加 (夜.mp3, 波.wav, cover 夜.jpg), 追加/写真 and
+    // 追加/動画; three playlists come first, so the first audio file is CID 4.
+    CliRun contents = run("nav demo /CONTENTS.LMX");
+    ASSERT_EQ(contents.status, 0) << contents.out;
+    EXPECT_EQ(contents.lines()[0], "CONTENTS.LMX");
+    for (const char* line :
+         {"Identifier: CNTLMX01", "Number of Audio files: 2(0x00000002)", "Size of video Entry: 44(0x002C)",
+          "1041(0x00000411) : 0(0x00000000)", "Directory Table", "Video File Table"})
+        EXPECT_TRUE(contains_line(contents, line)) << line << "\n" << contents.out;
+    EXPECT_TRUE(std::regex_search(contents.out, std::regex("\n4\\(0x00000004\\)\t[^\n]*\t夜\\.mp3\n")))
+        << contents.out;
+    EXPECT_TRUE(std::regex_search(contents.out, std::regex("\n10\\(0x0000000A\\)\t[^\n]*\tテスト\\.avi\n")))
+        << contents.out;
+    // A playlist: its group's part after the tree, the file's name last.
+    CliRun photos = run("nav demo /PLAY0002.LMX");
+    ASSERT_EQ(photos.status, 0) << photos.out;
+    for (const char* line : {"< Playlist Group Viewer >", "Group 1", "Number of Image Files: 2(0x00000002)"})
+        EXPECT_TRUE(contains_line(photos, line)) << line << "\n" << photos.out;
+    EXPECT_EQ(photos.lines().back(), "Playlist File Name: PLAY0002.LMX");
+    // LSN.LMX: CID 1 is PLAY0001.LMX, at the sector `ls` finds it.
+    CliRun ls = run("ls --session 2 demo");
+    std::smatch at;
+    ASSERT_TRUE(std::regex_search(ls.out, at, std::regex("F  ([0-9]+)  [0-9]+  [^\n]*/PLAY0001\\.LMX")))
+        << ls.out;
+    CliRun lsn = run("nav demo /LSN.LMX");
+    ASSERT_EQ(lsn.status, 0) << lsn.out;
+    EXPECT_TRUE(contains_line(lsn, "LSN for CID\tFile Size for CID")) << lsn.out;
+    EXPECT_TRUE(
+        std::regex_search(lsn.out, std::regex("\nLSN for CID\tFile Size for CID\n" + at[1].str() + "\\(")))
+        << lsn.out;
+
+    CliRun text = run("nav demo /README.TXT");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_TRUE(contains_line(text, "/README.TXT is not a navigation file (.LMX)")) << text.out;
+    EXPECT_EQ(run("nav --session 1 demo /CONTENTS.LMX").status, 1);
+    EXPECT_EQ(run("nav demo").status, 2);
+}
