@@ -31,6 +31,12 @@ for dialog in drive disc-info about pcm-formats; do
 done
 timeout 120 "$exe" --demo --screenshot "$work/tag-info.png" --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
 is_png "$work/tag-info.png" || { echo "no screenshot of the WAV file's Tag Information"; exit 1; }
+timeout 120 "$exe" --demo --screenshot "$work/nav.png" --select /CONTENTS.LMX --dialog nav
+is_png "$work/nav.png" || { echo "no screenshot of the CONTENTS.LMX viewer"; exit 1; }
+set +e
+timeout 60 "$exe" --demo --screenshot "$work/not-nav.png" --select /README.TXT --dialog nav 2>"$work/not-nav.err"
+[ $? -ne 0 ] || { echo "--dialog nav on a text file did not fail"; exit 1; }
+set -e
 # An image named on the command line stays in its drive after the load: its track files can still be read.
 timeout 120 "$exe" "$(dirname "$demo_data")/demo-audio.cue" --screenshot "$work/cda.png" --select /Track02.cda \
     --dialog tag-info 2>"$work/cda.err"
