@@ -36,3 +36,12 @@ void App_TerminateModules(std::span<const EngineModule> modules) {
     for (auto it = modules.rbegin(); it != modules.rend(); ++it)
         it->terminate();
 }
+
+EngineSession::EngineSession() {
+    for (const EngineModule& m : App_EngineModules()) {
+        if ((result = m.initialize()) != 1) {
+            failed = m.failureMessage;
+            return;
+        }
+    }
+}

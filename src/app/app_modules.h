@@ -19,3 +19,14 @@ std::span<const EngineModule> App_EngineModules();
 bool App_InitializeModules(std::span<const EngineModule> modules, ckvd::ui::MessageSink& sink);
 // Terminates every module in reverse order, whether or not it was initialised.
 void App_TerminateModules(std::span<const EngineModule> modules);
+
+// The engine modules up for as long as the object lives (the command-line programs): `failed` is the first
+// failing module's message and `result` its result; every module is taken down at the end either way.
+struct EngineSession {
+    int result = 1;
+    const char* failed = nullptr;
+    EngineSession();
+    ~EngineSession() { App_TerminateModules(App_EngineModules()); }
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+};

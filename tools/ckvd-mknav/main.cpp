@@ -637,21 +637,6 @@ bool RemoveStalePlaylists(const fs::path& dir, const NavSet& set, std::string& e
 
 // ---- Sectors from a mastered image -------------------------------------------------------------------
 
-// The engine modules of the command-line companion, brought up for the image's disc and taken down after.
-struct Engine {
-    const char* failed = nullptr;
-    int result = 1;
-    Engine() {
-        for (const EngineModule& m : App_EngineModules()) {
-            if ((result = m.initialize()) != 1) {
-                failed = m.failureMessage;
-                return;
-            }
-        }
-    }
-    ~Engine() { App_TerminateModules(App_EngineModules()); }
-};
-
 std::string Code(const char* what, int code) {
     char text[160];
     std::snprintf(text, sizeof text, "%s Code %04X", what, unsigned(code));
@@ -757,7 +742,7 @@ int Lsn(const fs::path& dir, const std::string& image, int session, uint32_t lci
             " does not describe the files of the directory as they are now (run ckvd-mknav DIR again, "
             "with the same --lcid, and master the image again)");
 
-    Engine engine;
+    EngineSession engine;
     if (engine.failed)
         return fail(Code(engine.failed, engine.result));
     if (!LoadImage(image, error))

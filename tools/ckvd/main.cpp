@@ -71,22 +71,6 @@ int fail(const char* what, int code) {
     return kExitFailure;
 }
 
-// Brings up the modules the commands need, in the program's start-up order, and takes them down again.
-// The engine modules the desktop program brings up, in its order: the first failure names its module.
-struct Engine {
-    int result = 1;
-    const char* failed = nullptr;
-    Engine() {
-        for (const EngineModule& m : App_EngineModules()) {
-            if ((result = m.initialize()) != 1) {
-                failed = m.failureMessage;
-                return;
-            }
-        }
-    }
-    ~Engine() { App_TerminateModules(App_EngineModules()); }
-};
-
 bool install_drives(const std::vector<std::string>& images) {
     std::string error;
     if (!ckvd::aspi32::SetupDrives(images, &error)) {
@@ -164,7 +148,7 @@ int load_disc(const std::string& arg, int* analysis = nullptr) {
 }
 
 // Engine up and the disc of DRIVE loaded; false after the failure was printed.
-bool start_with_disc(const Engine& engine, const std::string& drive) {
+bool start_with_disc(const EngineSession& engine, const std::string& drive) {
     if (engine.failed) {
         fail(engine.failed, engine.result);
         return false;
@@ -188,7 +172,7 @@ int cmd_drives(int argc, char** argv) {
             return usage();
         }
     }
-    Engine engine;
+    EngineSession engine;
     if (engine.failed)
         return fail(engine.failed, engine.result);
     if (!install_drives(images))
@@ -218,7 +202,7 @@ int cmd_drives(int argc, char** argv) {
 int cmd_toc(int argc, char** argv) {
     if (argc != 1)
         return usage();
-    Engine engine;
+    EngineSession engine;
     if (engine.failed)
         return fail(engine.failed, engine.result);
     int analysis = 1;
@@ -251,7 +235,7 @@ int cmd_ls(int argc, char** argv) {
     }
     if (drive.empty())
         return usage();
-    Engine engine;
+    EngineSession engine;
     if (!start_with_disc(engine, drive))
         return kExitFailure;
     int count = 0;
@@ -307,7 +291,7 @@ int with_disc(int argc, char** argv, size_t minArgs, size_t maxArgs,
     std::vector<std::string> args;
     if (!parse_file_args(argc, argv, session, args) || args.size() < minArgs || args.size() > maxArgs)
         return usage();
-    Engine engine;
+    EngineSession engine;
     if (!start_with_disc(engine, args[0]))
         return kExitFailure;
     return command(args, session);
@@ -426,7 +410,7 @@ int cmd_report(int argc, char** argv) {
     }
     if (drive.empty() || output.empty())
         return usage();
-    Engine engine;
+    EngineSession engine;
     if (!start_with_disc(engine, drive))
         return kExitFailure;
     const std::string profile = Report_ProfilePath();
