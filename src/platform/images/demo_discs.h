@@ -6,8 +6,9 @@
 
 namespace ckvd::images {
 
-// Image paths of the demo discs (data disc first), found next to the build tree or in the installed share
-// directory. Empty when they were not generated.
+// Image paths of the demo discs (data disc first), from the first directory holding both: $CKVD_DEMO_DIR,
+// share/ckvd-explorer/demo beside the running program's bin directory, the build tree's, the configured
+// installation's. Empty when none does.
 std::vector<std::string> demo_disc_paths();
 
 } // namespace ckvd::images
