@@ -12,23 +12,23 @@
 
 namespace {
 
-void AddLine(std::string& out, const std::string& label, std::string value, const std::string& unit = {},
-             const std::string& beside = {}) {
+void AddLine(std::vector<TagInfoLine>& out, const std::string& label, std::string value,
+             const std::string& unit = {}, const std::string& beside = {}) {
     if (!beside.empty())
         value += " " + beside;
     if (!unit.empty() && !value.empty())
         value += " " + unit;
     while (!value.empty() && value.back() == ' ')
         value.pop_back();
-    out += label + (value.empty() ? ":\n" : ": " + value + "\n");
+    out.push_back({label, value});
 }
 
-void AddFields(std::string& out, const std::vector<InfoField>& fields) {
+void AddFields(std::vector<TagInfoLine>& out, const std::vector<InfoField>& fields) {
     for (const InfoField& f : fields)
         AddLine(out, f.label, f.value, f.unit, f.beside);
 }
 
-void AddHeaderAndFields(std::string& out, const InfoFieldsModel& dlg) {
+void AddHeaderAndFields(std::vector<TagInfoLine>& out, const InfoFieldsModel& dlg) {
     AddFields(out, dlg.Header());
     AddFields(out, dlg.Fields());
 }
@@ -75,8 +75,8 @@ TagAnalyzer Tag_Analyze(FileEntry* entry) {
     return TagAnalyzer::None;
 }
 
-std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style) {
-    std::string out;
+std::vector<TagInfoLine> Tag_InfoLines(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style) {
+    std::vector<TagInfoLine> out;
     if (analyzer == TagAnalyzer::Mp3) {
         CMp3DlgModel dlg(&entry);
         dlg.OnInitDialog(style);
@@ -108,4 +108,29 @@ std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t 
         AddFields(out, InfoDialogHeader(entry, style));
     }
     return out;
+}
+
+std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style) {
+    std::string out;
+    for (const TagInfoLine& line : Tag_InfoLines(analyzer, entry, style))
+        out += line.label + (line.value.empty() ? ":\n" : ": " + line.value + "\n");
+    return out;
+}
+
+const char* Tag_AnalyzerName(TagAnalyzer analyzer) {
+    switch (analyzer) {
+    case TagAnalyzer::Cda:
+        return "CDA";
+    case TagAnalyzer::Mp3:
+        return "MP3";
+    case TagAnalyzer::Wmf:
+        return "WMF";
+    case TagAnalyzer::Wav:
+        return "WAV";
+    case TagAnalyzer::Jpg:
+        return "JPG";
+    case TagAnalyzer::None:
+        break;
+    }
+    return "";
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "iso9660/iso_model.h"
 
@@ -15,7 +16,16 @@ enum class TagAnalyzer { None, Cda, Mp3, Wmf, Wav, Jpg };
 // none accepted (None is returned; the caller shows "This format isn't being supported.").
 TagAnalyzer Tag_Analyze(FileEntry* entry);
 
-// The content of that analyzer's dialog as "Label: value" lines (Shift-JIS, blanks at a value's end dropped,
-// a unit after its value): the header block, then the analyzer's fields (for MP3 both ID3 versions where
-// present, then the frame header). `style` is the LBN/Size style.
+// The content of that analyzer's dialog, one label and value a line (Shift-JIS, blanks at a value's end
+// dropped, a unit after its value): the header block, then the analyzer's fields (for MP3 both ID3 versions
+// where present, each after its "ID3 TagVersion" line, then the frame header).
+struct TagInfoLine {
+    std::string label;
+    std::string value;
+};
+std::vector<TagInfoLine> Tag_InfoLines(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style);
+// The same as "Label: value" lines ("Label:" for an empty value). `style` is the LBN/Size style.
 std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style);
+
+// "CDA", "MP3", "WMF", "WAV", "JPG"; empty for None.
+const char* Tag_AnalyzerName(TagAnalyzer analyzer);

@@ -48,6 +48,8 @@ std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::st
             *why = std::strerror(errno);
         return nullptr;
     }
+    // Chunks go to the file whole: through stdio's 4 KiB buffer each one cost a second write(2).
+    std::setvbuf(f, nullptr, _IONBF, 0);
     return std::make_unique<FileWriter>(f);
 }
 
@@ -89,7 +91,7 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
 namespace {
 
 SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                       const std::function<void(uint64_t)>& progress) {
+                       const std::function<void(uint64_t)>& progress, bool salvage) {
     SaveOutcome o;
     const uint32_t bl = CurrentBlockLength();
     const uint64_t chunkBytes = uint64_t(kChunkSectors) * bl;
@@ -109,6 +111,29 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
                            ? int(ISO_ERR_EXTENT)
                            : Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba), bl,
                                               static_cast<uint16_t>(count), buffer.data());
+        if (rc != ASPI_OK && salvage && rc != int(ISO_ERR_EXTENT)) {
+            // Block by block through the chunk that failed: every good block before the first bad one is
+            // kept, and that one is named.
+            for (uint64_t k = 0; k < count; ++k) {
+                const int one =
+                    Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba + k), bl, 1, buffer.data());
+                if (one != ASPI_OK) {
+                    o.result = SaveResult::ReadError;
+                    o.failedLba = static_cast<uint32_t>(lba + k);
+                    o.code = one;
+                    return o;
+                }
+                const uint64_t part = std::min<uint64_t>(bl, size - o.written);
+                if (!out.Write(buffer.data(), static_cast<size_t>(part))) {
+                    o.result = SaveResult::WriteError;
+                    return o;
+                }
+                o.written += part;
+            }
+            if (progress)
+                progress(o.written);
+            continue;
+        }
         if (rc != ASPI_OK) {
             o.result = SaveResult::ReadError;
             o.failedLba = static_cast<uint32_t>(lba);
@@ -143,8 +168,8 @@ const char* SaveToDisc_Message(SaveResult result) {
 }
 
 SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const std::function<void(uint64_t)>& progress) {
-    SaveOutcome o = CopyChunks(entry, out, buffer, progress);
+                            const std::function<void(uint64_t)>& progress, bool salvage) {
+    SaveOutcome o = CopyChunks(entry, out, buffer, progress, salvage);
     // The file keeps what was written before a failed read, as a salvage of a damaged disc.
     if (!out.Close() && o.result == SaveResult::Ok)
         o.result = SaveResult::WriteError;

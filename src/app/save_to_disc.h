@@ -43,9 +43,10 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
 // The transfer buffer of one chunk for the current session (32 x its block length), zero-filled; empty when
 // memory runs out or the session has no usable block length.
 std::vector<uint8_t> SaveToDisc_Buffer();
-// The copy into a buffer from SaveToDisc_Buffer.
+// The copy into a buffer from SaveToDisc_Buffer. With `salvage` a chunk that cannot be read is read again
+// block by block: the blocks before the first unreadable one are kept too, and `failedLba` is that block.
 SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const std::function<void(uint64_t written)>& progress);
+                            const std::function<void(uint64_t written)>& progress, bool salvage = false);
 
 // Content of the progress window CSaveToDiscDlg: the copy it carries out when shown, and its messages.
 class CSaveToDiscDlgModel {

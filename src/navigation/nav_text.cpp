@@ -11,9 +11,28 @@
 
 namespace {
 
-void Fields(std::string& out, const std::vector<NavField>& fields) {
-    for (const NavField& f : fields)
-        out += f.label + ": " + f.value + "\n";
+NavSection FieldsSection(std::string title, std::vector<NavField> fields) {
+    NavSection s;
+    s.kind = NavSection::Kind::Fields;
+    s.title = std::move(title);
+    s.fields = std::move(fields);
+    return s;
+}
+
+NavSection ListSection(NavList list) {
+    NavSection s;
+    s.kind = NavSection::Kind::List;
+    s.title = list.title;
+    s.list = std::move(list);
+    return s;
+}
+
+NavSection TreeSection(std::string title, std::vector<NavTreeItem> tree) {
+    NavSection s;
+    s.kind = NavSection::Kind::Tree;
+    s.title = std::move(title);
+    s.tree = std::move(tree);
+    return s;
 }
 
 void Cells(std::string& out, const std::vector<std::string>& cells, size_t columns) {
@@ -26,13 +45,6 @@ void Cells(std::string& out, const std::vector<std::string>& cells, size_t colum
     out += '\n';
 }
 
-void List(std::string& out, const NavList& list) {
-    out += "\n" + list.title + "\n";
-    Cells(out, list.columns, list.columns.size());
-    for (const auto& row : list.rows)
-        Cells(out, row, list.columns.size());
-}
-
 void Tree(std::string& out, const std::vector<NavTreeItem>& items, size_t depth) {
     for (const NavTreeItem& item : items) {
         out += std::string(2 * depth, ' ') + item.text + "\n";
@@ -40,112 +52,162 @@ void Tree(std::string& out, const std::vector<NavTreeItem>& items, size_t depth)
     }
 }
 
+std::string SectionsText(const std::vector<NavSection>& sections) {
+    std::string out;
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const NavSection& s = sections[i];
+        // Every section but the first is set off by a blank line; a titled one starts with its title.
+        if (i > 0)
+            out += "\n";
+        if (!s.title.empty())
+            out += s.title + "\n";
+        switch (s.kind) {
+        case NavSection::Kind::Fields:
+            for (const NavField& f : s.fields)
+                out += f.label + ": " + f.value + "\n";
+            break;
+        case NavSection::Kind::Lines:
+            for (const std::string& line : s.lines)
+                out += line + "\n";
+            break;
+        case NavSection::Kind::List:
+            Cells(out, s.list.columns, s.list.columns.size());
+            for (const auto& row : s.list.rows)
+                Cells(out, row, s.list.columns.size());
+            break;
+        case NavSection::Kind::Tree:
+            Tree(out, s.tree, 0);
+            break;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-std::string Nav_ContentsText(CContentsDlgModel& model) {
-    std::string out;
-    Fields(out, model.Header());
-    out += "\nLCID entries\n";
-    for (const std::string& line : model.LcidLines())
-        out += line + "\n";
-    List(out, model.Directories());
-    List(out, model.Playlists());
+std::string Nav_DocumentText(const NavDocument& document) {
+    return document.title + "\n" + SectionsText(document.sections);
+}
+
+std::vector<NavSection> Nav_ContentsSections(CContentsDlgModel& model) {
+    std::vector<NavSection> out{FieldsSection("", model.Header())};
+    NavSection lcid;
+    lcid.kind = NavSection::Kind::Lines;
+    lcid.title = "LCID entries";
+    lcid.lines = model.LcidLines();
+    out.push_back(std::move(lcid));
+    out.push_back(ListSection(model.Directories()));
+    out.push_back(ListSection(model.Playlists()));
     using T = CContentsDlgModel::FileTable;
     for (T table : {T::Audio, T::MenuImage, T::Image, T::Video}) {
         model.SelectTable(table);
         NavList list = model.Files();
         list.title = std::string(CContentsDlgModel::TableName(table)) + " File Table";
-        List(out, list);
+        out.push_back(ListSection(std::move(list)));
     }
     return out;
 }
 
-std::string Nav_MenuText(const CMenuDlgModel& model) {
-    std::string out;
-    Fields(out, model.Header());
-    out += "\nMenu Structure\n";
-    Tree(out, model.Tree(), 0);
-    List(out, model.MenuHeaders());
-    List(out, model.MenuItems());
-    List(out, model.PlaylistItems());
-    return out;
+std::vector<NavSection> Nav_MenuSections(const CMenuDlgModel& model) {
+    return {FieldsSection("", model.Header()), TreeSection("Menu Structure", model.Tree()),
+            ListSection(model.MenuHeaders()), ListSection(model.MenuItems()),
+            ListSection(model.PlaylistItems())};
 }
 
-std::string Nav_TextText(const CTextDlgModel& model) {
-    std::string out;
-    Fields(out, model.Header());
-    List(out, model.ContentsText());
-    List(out, model.GroupText());
-    List(out, model.ExtraText());
-    return out;
+std::vector<NavSection> Nav_TextSections(const CTextDlgModel& model) {
+    return {FieldsSection("", model.Header()), ListSection(model.ContentsText()),
+            ListSection(model.GroupText()), ListSection(model.ExtraText())};
 }
 
-std::string Nav_PlaylistText(CPlaylistDlgModel& model) {
-    std::string out;
-    Fields(out, model.Header());
-    out += "\nGroups\n";
-    // The groups are the root item's siblings; they are shown under it as the tree's lines suggest.
-    for (const NavTreeItem& item : model.Tree())
-        out += std::string(item.number == 0 ? 0 : 2, ' ') + item.text + "\n";
+std::vector<NavSection> Nav_PlaylistSections(CPlaylistDlgModel& model) {
+    std::vector<NavSection> out{FieldsSection("", model.Header())};
+    std::vector<NavTreeItem> roots;
+    for (const NavTreeItem& item : model.Tree()) {
+        if (item.number == 0 || roots.empty())
+            roots.push_back(item);
+        else
+            roots.back().children.push_back(item);
+    }
+    out.push_back(TreeSection("Groups", std::move(roots)));
     for (const NavTreeItem& item : model.Tree()) {
         if (item.number <= 0)
             continue;
         model.Select(item.number);
-        out += "\nGroup " + std::to_string(item.number) + "\n";
-        Fields(out, model.GroupFields());
-        List(out, model.Files());
+        out.push_back(FieldsSection("Group " + std::to_string(item.number), model.GroupFields()));
+        out.push_back(ListSection(model.Files()));
     }
-    out += "\nPlaylist File Name: " + model.FileName() + "\n";
+    out.push_back(FieldsSection("", {{"Playlist File Name", model.FileName()}}));
     return out;
 }
 
+std::vector<NavSection> Nav_LsnSections(const CLsnDlgModel& model) {
+    return {FieldsSection("", model.Header()), ListSection(model.Entries())};
+}
+
+std::string Nav_ContentsText(CContentsDlgModel& model) {
+    return SectionsText(Nav_ContentsSections(model));
+}
+std::string Nav_MenuText(const CMenuDlgModel& model) {
+    return SectionsText(Nav_MenuSections(model));
+}
+std::string Nav_TextText(const CTextDlgModel& model) {
+    return SectionsText(Nav_TextSections(model));
+}
+std::string Nav_PlaylistText(CPlaylistDlgModel& model) {
+    return SectionsText(Nav_PlaylistSections(model));
+}
 std::string Nav_LsnText(const CLsnDlgModel& model) {
-    std::string out;
-    Fields(out, model.Header());
-    List(out, model.Entries());
-    return out;
+    return SectionsText(Nav_LsnSections(model));
 }
 
-int Nav_ViewerText(const FileEntry& entry, std::string& text, std::string& error) {
+int Nav_ViewerDocument(const FileEntry& entry, NavDocument& document, std::string& error) {
     const NavViewerKind kind = Nav_ViewerFor(entry.name);
     NavFileImage file(entry);
     if (!file.Ok()) {
         error = Nav_ReadErrorMessage(kind, entry.name);
         return file.Result() == 1 ? -1 : file.Result();
     }
-    text = std::string(Nav_ViewerTitle(kind)) + "\n";
+    document.title = Nav_ViewerTitle(kind);
     switch (kind) {
     case NavViewerKind::Contents: {
         CContentsDlgModel m;
         m.Fill(file.Image());
-        text += Nav_ContentsText(m);
+        document.sections = Nav_ContentsSections(m);
         break;
     }
     case NavViewerKind::Menu: {
         CMenuDlgModel m;
         m.Fill(file.Image());
-        text += Nav_MenuText(m);
+        document.sections = Nav_MenuSections(m);
         break;
     }
     case NavViewerKind::Text: {
         CTextDlgModel m;
         m.Fill(file.Image());
-        text += Nav_TextText(m);
+        document.sections = Nav_TextSections(m);
         break;
     }
     case NavViewerKind::Lsn: {
         CLsnDlgModel m;
         m.Fill(file.Image());
-        text += Nav_LsnText(m);
+        document.sections = Nav_LsnSections(m);
         break;
     }
     case NavViewerKind::Playlist: {
         CPlaylistDlgModel m;
         m.SetFileName(entry.name);
         m.Fill(file.Image());
-        text += Nav_PlaylistText(m);
+        document.sections = Nav_PlaylistSections(m);
         break;
     }
     }
     return 1;
+}
+
+int Nav_ViewerText(const FileEntry& entry, std::string& text, std::string& error) {
+    NavDocument document;
+    const int rc = Nav_ViewerDocument(entry, document, error);
+    if (rc == 1)
+        text = Nav_DocumentText(document);
+    return rc;
 }

@@ -1,13 +1,7 @@
-// ckvd: the command-line companion of CKVD Explorer.
-//   ckvd drives [--demo] [--image PATH]...   scanned devices and their readiness after START STOP UNIT
-//   ckvd toc DRIVE                           sessions and tracks of the TOC
-//   ckvd ls [--session N] DRIVE              the file tree of one session or of every session
-//   ckvd info [--session N] DRIVE PATH...    what the information dialog of each file's analyzer shows
-//   ckvd get [--session N] DRIVE PATH [DEST] copies a file off the disc as Save to Disc does
-//   ckvd nav [--session N] DRIVE PATH       what the navigation-file viewer of an .LMX file shows
-//   ckvd report DRIVE [--number N] [--comment TEXT] -o FILE
-//                                            the CSV disc report, as Save DiscInfomation writes it
-// DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo data disc) or `demo-audio`.
+// ckvd: the command-line companion of CKVD Explorer. Its commands, their usage and what they print are in
+// kCommands below; `ckvd --help` prints them all. DRIVE is a device path (/dev/sr0), a disc image path,
+// `demo` (the demo data disc) or `demo-audio`. Exit status: 0 done, 1 a failure (its message on stderr), 2 a
+// wrong usage.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +22,8 @@
 #include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "json_views.h"
+#include "json_writer.h"
 #include "navigation/nav_text.h"
 #include "navigation/nav_viewer.h"
 #include "platform/aspi32/drive_setup.h"
@@ -35,25 +31,91 @@
 #include "report/disc_report.h"
 #include "report/disc_text.h"
 #include "report/report_number.h"
+#include "tree_copy.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* summary;
+};
+constexpr Command kCommands[] = {
+    {"drives", "ckvd drives [--json] [--demo] [--image PATH]...",
+     "the scanned CD-ROM devices (images put into image drives first) and their readiness"},
+    {"toc", "ckvd toc [--json] DRIVE", "the sessions and tracks of the disc's TOC"},
+    {"ls", "ckvd ls [--json] [--session N] DRIVE", "the file tree of one session or of every session"},
+    {"info", "ckvd info [--json] [--session N] DRIVE PATH...",
+     "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, CD audio track)"},
+    {"get", "ckvd get [--session N] DRIVE PATH [DEST]\nckvd get -r [--session N] DRIVE DIR DEST",
+     "copies a file off the disc as Save to Disc does; -r a directory with all below it into DEST"},
+    {"nav", "ckvd nav [--json] [--session N] DRIVE PATH",
+     "what the viewer of a navigation file (.LMX) shows"},
+    {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",
+     "the CSV disc report, as Save DiscInfomation writes it"},
+};
+constexpr const char* kUsageNotes =
+    "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n"
+    "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
+    "--json: one JSON document on stdout instead of the text\n"
+    "Exit status: 0 done, 1 a failure (its message on stderr), 2 a wrong usage\n";
+
+const Command* find_command(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+// A command's usage holds one line per form.
+void print_usage(FILE* to, const Command* command) {
+    auto forms = [to](const char* usage, const char* first, const char* next) {
+        std::string text = usage;
+        for (size_t start = 0, i = 0; start <= text.size(); ++i) {
+            const size_t end = std::min(text.find('\n', start), text.size());
+            std::fprintf(to, "%s%s\n", i == 0 ? first : next, text.substr(start, end - start).c_str());
+            start = end + 1;
+        }
+    };
+    if (command) {
+        forms(command->usage, "usage: ", "       ");
+        std::fprintf(to, "%s\n%s", command->summary, kUsageNotes);
+        return;
+    }
+    std::fprintf(to, "usage: ckvd COMMAND [ARGS]   (ckvd COMMAND --help for one command)\n");
+    for (const Command& c : kCommands) {
+        forms(c.usage, "  ", "  ");
+        std::fprintf(to, "      %s\n", c.summary);
+    }
+    std::fputs(kUsageNotes, to);
+}
+
+// A wrong usage: the command's usage (every command's without one) on stderr, status 2.
+const Command* g_command = nullptr;
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: ckvd drives [--demo] [--image PATH]...\n"
-        "       ckvd toc DRIVE\n"
-        "       ckvd ls [--session N] DRIVE\n"
-        "       ckvd info [--session N] DRIVE PATH...\n"
-        "       ckvd get [--session N] DRIVE PATH [DEST]\n"
-        "       ckvd nav [--session N] DRIVE PATH\n"
-        "       ckvd report DRIVE [--number N] [--comment TEXT] -o FILE\n"
-        "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
-        "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n");
+    print_usage(stderr, g_command);
     return kExitUsage;
+}
+
+// Takes `--json` out of the arguments; true when it was there.
+bool take_json(int& argc, char** argv) {
+    bool json = false;
+    int kept = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--json"))
+            json = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    return json;
+}
+
+void write_stdout(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 // The exit status of a command that wrote `status`'s output: a listing that could not be written whole (a
@@ -157,6 +219,7 @@ bool start_with_disc(const EngineSession& engine, const std::string& drive) {
 }
 
 int cmd_drives(int argc, char** argv) {
+    const bool json = take_json(argc, argv);
     std::vector<std::string> images;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--demo")) {
@@ -181,7 +244,11 @@ int cmd_drives(int argc, char** argv) {
     if (rc != 1 && rc != 130)
         return fail("Scan Device Error", rc);
     Aspi_AssignRootPaths();
-    std::printf("# index  ha:target  vendor  product  path  state\n");
+    JsonWriter out(write_stdout);
+    if (json)
+        out.BeginObject().Key("drives").BeginArray();
+    else
+        std::printf("# index  ha:target  vendor  product  path  state\n");
     uint16_t index = 0;
     for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
         Aspi_StartStopUnit(index, 1);
@@ -191,15 +258,37 @@ int cmd_drives(int argc, char** argv) {
         std::string path = d->driveRootPath;
         if (!path.empty() && path.back() == '/')
             path.pop_back();
-        std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s\n", index, d->hostAdapterId, d->targetId, d->vendor,
-                    d->product, path.c_str(), ready == 1 ? "ready" : "not-ready");
+        if (json)
+            out.BeginObject()
+                .Key("index")
+                .Uint(index)
+                .Key("host_adapter")
+                .Uint(d->hostAdapterId)
+                .Key("target")
+                .Uint(d->targetId)
+                .Key("vendor")
+                .String(d->vendor)
+                .Key("product")
+                .String(d->product)
+                .Key("path")
+                .String(path)
+                .Key("ready")
+                .Bool(ready == 1)
+                .EndObject();
+        else
+            std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s\n", index, d->hostAdapterId, d->targetId,
+                        d->vendor, d->product, path.c_str(), ready == 1 ? "ready" : "not-ready");
     }
-    if (g_DeviceCount == 0)
+    if (json)
+        out.EndArray().EndObject();
+    else if (g_DeviceCount == 0)
         std::printf("# no CD-ROM device found\n");
+    out.Flush();
     return finish_output(0);
 }
 
 int cmd_toc(int argc, char** argv) {
+    const bool json = take_json(argc, argv);
     if (argc != 1)
         return usage();
     EngineSession engine;
@@ -209,7 +298,12 @@ int cmd_toc(int argc, char** argv) {
     if (load_disc(argv[0], &analysis) < 0)
         return kExitFailure;
     // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
-    std::fputs(Report_TocText().c_str(), stdout);
+    if (json) {
+        JsonWriter out(write_stdout);
+        Json_Toc(out);
+    } else {
+        std::fputs(Report_TocText().c_str(), stdout);
+    }
     if (finish_output(0) != 0)
         return kExitFailure;
     if (analysis != 1)
@@ -218,6 +312,7 @@ int cmd_toc(int argc, char** argv) {
 }
 
 int cmd_ls(int argc, char** argv) {
+    const bool json = take_json(argc, argv);
     int session = -1;
     std::string drive;
     for (int i = 0; i < argc; ++i) {
@@ -246,8 +341,12 @@ int cmd_ls(int argc, char** argv) {
         return kExitFailure;
     }
     // Written as it is made: a disc of many files is never held as one text.
-    Report_WriteTreeText(session,
-                         [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    if (json) {
+        JsonWriter out(write_stdout);
+        Json_Tree(out, session);
+    } else {
+        Report_WriteTreeText(session, write_stdout);
+    }
     return finish_output(0);
 }
 
@@ -297,13 +396,23 @@ int with_disc(int argc, char** argv, size_t minArgs, size_t maxArgs,
     return command(args, session);
 }
 
+// The path of the directory `found` lies in, as `ckvd ls` prints paths ("/" for a session's root).
+std::string directory_of(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
 int cmd_info(int argc, char** argv) {
-    return with_disc(argc, argv, 2, SIZE_MAX, [](const std::vector<std::string>& args, int session) {
+    const bool json = take_json(argc, argv);
+    return with_disc(argc, argv, 2, SIZE_MAX, [json](const std::vector<std::string>& args, int session) {
         // Several files: each block is introduced by its path and set off by a blank line.
         const bool several = args.size() > 2;
         int status = 0;
+        JsonWriter out(write_stdout);
+        if (json)
+            out.BeginObject().Key("files").BeginArray();
         for (size_t i = 1; i < args.size(); ++i) {
-            if (several)
+            if (several && !json)
                 std::printf("%sPath: %s\n", i > 1 ? "\n" : "", args[i].c_str());
             std::fflush(stdout); // a message about this file comes after its path
             const DiscPath found = lookup_file(args[i], session);
@@ -312,17 +421,36 @@ int cmd_info(int argc, char** argv) {
                 std::fprintf(stderr, "ckvd: %s: This format isn't being supported.\n", args[i].c_str());
             if (analyzer == TagAnalyzer::None) {
                 status = kExitFailure;
+                if (json)
+                    out.BeginObject()
+                        .Key("path")
+                        .String(args[i])
+                        .Key("error")
+                        .String(found.entry ? "This format isn't being supported."
+                                            : "no such file on the disc")
+                        .EndObject();
                 continue;
             }
-            const std::string text = Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str());
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            const std::vector<TagInfoLine> lines = Tag_InfoLines(analyzer, *found.entry, 0);
+            if (json) {
+                Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer, lines);
+                continue;
+            }
+            for (const TagInfoLine& line : lines)
+                std::printf("%s\n", Report_SjisToUtf8(
+                                        (line.label + (line.value.empty() ? ":" : ": " + line.value)).c_str())
+                                        .c_str());
         }
+        if (json)
+            out.EndArray().EndObject();
+        out.Flush();
         return finish_output(status);
     });
 }
 
 int cmd_nav(int argc, char** argv) {
-    return with_disc(argc, argv, 2, 2, [](const std::vector<std::string>& args, int session) {
+    const bool json = take_json(argc, argv);
+    return with_disc(argc, argv, 2, 2, [json](const std::vector<std::string>& args, int session) {
         const DiscPath found = lookup_file(args[1], session);
         if (!found.entry)
             return kExitFailure;
@@ -330,12 +458,17 @@ int cmd_nav(int argc, char** argv) {
             std::fprintf(stderr, "ckvd: %s is not a navigation file (.LMX)\n", args[1].c_str());
             return kExitFailure;
         }
-        std::string text, error;
-        const int rc = Nav_ViewerText(*found.entry, text, error);
+        NavDocument document;
+        std::string error;
+        const int rc = Nav_ViewerDocument(*found.entry, document, error);
         if (rc != 1)
             return fail(error.c_str(), rc);
-        const std::string utf8 = Report_SjisToUtf8(text.c_str());
-        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        if (json) {
+            JsonWriter out(write_stdout);
+            Json_Nav(out, args[1], found.session, document);
+        } else {
+            write_stdout(Report_SjisToUtf8(Nav_DocumentText(document).c_str()));
+        }
         return finish_output(0);
     });
 }
@@ -356,11 +489,18 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     }
     const bool terminal = ::isatty(STDERR_FILENO);
     const uint64_t size = found.entry->size;
-    SaveOutcome o = SaveToDisc_Copy(*found.entry, *out, [&](uint64_t written) {
-        if (terminal)
-            std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
-                         static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
-    });
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    if (buffer.empty())
+        return fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);
+    // A damaged disc: every block before the first unreadable one is kept, and that block is named.
+    SaveOutcome o = SaveToDisc_Copy(
+        *found.entry, *out, buffer,
+        [&](uint64_t written) {
+            if (terminal)
+                std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
+                             static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
+        },
+        true);
     if (terminal && size > 0)
         std::fputc('\n', stderr);
     if (o.result == SaveResult::Ok)
@@ -376,9 +516,29 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
 }
 
 int cmd_get(int argc, char** argv) {
-    return with_disc(argc, argv, 2, 3, [](const std::vector<std::string>& args, int session) {
-        const DiscPath found = lookup_file(args[1], session);
-        return found.entry ? copy_file(found, args) : kExitFailure;
+    bool recursive = false;
+    int kept = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-r"))
+            recursive = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    if (!recursive)
+        return with_disc(kept, argv, 2, 3, [](const std::vector<std::string>& args, int session) {
+            const DiscPath found = lookup_file(args[1], session);
+            return found.entry ? copy_file(found, args) : kExitFailure;
+        });
+    return with_disc(kept, argv, 3, 3, [](const std::vector<std::string>& args, int session) {
+        const DiscPath found = Report_FindPath(args[1], session);
+        if (!found.entry || found.entry->type == 'F') {
+            std::fprintf(stderr, "ckvd: no directory %s on the disc\n", args[1].c_str());
+            return kExitFailure;
+        }
+        g_CurrentSession = static_cast<uint8_t>(found.session);
+        if (Iso_SelectSession() != 1)
+            return fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
+        return TreeCopy_Run(*found.entry, args[2], ::isatty(STDERR_FILENO)) ? 0 : kExitFailure;
     });
 }
 
@@ -452,20 +612,28 @@ int cmd_report(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2)
         return usage();
-    std::string cmd = argv[1];
-    if (cmd == "drives")
-        return cmd_drives(argc - 2, argv + 2);
-    if (cmd == "toc")
-        return cmd_toc(argc - 2, argv + 2);
-    if (cmd == "ls")
-        return cmd_ls(argc - 2, argv + 2);
-    if (cmd == "info")
-        return cmd_info(argc - 2, argv + 2);
-    if (cmd == "get")
-        return cmd_get(argc - 2, argv + 2);
-    if (cmd == "nav")
-        return cmd_nav(argc - 2, argv + 2);
-    if (cmd == "report")
-        return cmd_report(argc - 2, argv + 2);
+    const std::string cmd = argv[1];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        const Command* command = argc > 2 ? find_command(argv[2]) : nullptr;
+        if (argc > 2 && !command)
+            return usage();
+        print_usage(stdout, command);
+        return finish_output(0);
+    }
+    g_command = find_command(cmd);
+    if (!g_command)
+        return usage();
+    for (int i = 2; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            print_usage(stdout, g_command);
+            return finish_output(0);
+        }
+    using Run = int (*)(int, char**);
+    const std::pair<const char*, Run> runs[] = {{"drives", cmd_drives}, {"toc", cmd_toc}, {"ls", cmd_ls},
+                                                {"info", cmd_info},     {"get", cmd_get}, {"nav", cmd_nav},
+                                                {"report", cmd_report}};
+    for (const auto& [name, run] : runs)
+        if (cmd == name)
+            return run(argc - 2, argv + 2);
     return usage();
 }

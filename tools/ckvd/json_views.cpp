@@ -1,0 +1,252 @@
+#include "json_views.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+// The raw value of a navigation viewer's "D(0xH)" form (the hexadecimal part: the field's bits, where the
+// decimal part may be the signed reading).
+std::optional<uint64_t> NavNumber(const std::string& value) {
+    const size_t open = value.find("(0x");
+    if (open == std::string::npos || open == 0 || value.back() != ')')
+        return std::nullopt;
+    for (size_t i = value[0] == '-' ? 1 : 0; i < open; ++i)
+        if (value[i] < '0' || value[i] > '9')
+            return std::nullopt;
+    const std::string hex = value.substr(open + 3, value.size() - open - 4);
+    if (hex.empty() || hex.size() > 16 || hex.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+        return std::nullopt;
+    return std::strtoull(hex.c_str(), nullptr, 16);
+}
+
+// The number an information dialog's value starts with: decimal ("44100 Hz", "128 kbps") or hexadecimal
+// ("0x0001"), followed by nothing or by a blank and a unit.
+std::optional<uint64_t> InfoNumber(const std::string& value) {
+    const bool hex = value.rfind("0x", 0) == 0;
+    const size_t start = hex ? 2 : 0;
+    const size_t end = value.find(' ');
+    const std::string digits =
+        value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (digits.empty() || digits.size() > (hex ? 16 : 19) ||
+        digits.find_first_not_of(hex ? "0123456789ABCDEFabcdef" : "0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+}
+
+void Utf8(JsonWriter& json, const std::string& sjis) {
+    json.String(Report_SjisToUtf8(sjis.c_str()));
+}
+
+void Fields(JsonWriter& json, const std::vector<NavField>& fields) {
+    json.Key("fields").BeginArray();
+    for (const NavField& f : fields) {
+        json.BeginObject().Key("label").String(f.label).Key("value");
+        Utf8(json, f.value);
+        if (const auto n = NavNumber(f.value))
+            json.Key("number").Uint(*n);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+void TreeItems(JsonWriter& json, const std::vector<NavTreeItem>& items) {
+    json.BeginArray();
+    for (const NavTreeItem& item : items) {
+        json.BeginObject().Key("text");
+        Utf8(json, item.text);
+        json.Key("children");
+        TreeItems(json, item.children);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+} // namespace
+
+void Json_Toc(JsonWriter& json) {
+    json.BeginObject().Key("sessions").BeginArray();
+    const SessionEntry* first = g_DiscModel ? g_DiscModel->firstSession : nullptr;
+    for (const SessionEntry* s = first; s; s = s->next) {
+        const std::string type = Report_DiscTypeName(s->type, first->type);
+        json.BeginObject()
+            .Key("session")
+            .Uint(s->sessionNumber)
+            .Key("type")
+            .String(type)
+            .Key("last_block")
+            .Uint(s->lastBlock)
+            .Key("block_length")
+            .Uint(s->blockLength)
+            .Key("lead_in")
+            .Int(int32_t(s->leadIn))
+            .Key("lead_out")
+            .Int(int32_t(s->leadOut))
+            .Key("next_program_area")
+            .Int(int32_t(s->nextProgramArea))
+            .Key("pvd_lbn")
+            .Uint(s->pvdLbn)
+            .Key("tracks")
+            .BeginArray();
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            json.BeginObject()
+                .Key("session")
+                .Uint(s->sessionNumber)
+                .Key("track")
+                .Uint(t->trackNumber)
+                .Key("type")
+                .String(type)
+                .Key("address")
+                .Int(int32_t(t->address))
+                .Key("size")
+                .Uint(t->size)
+                .Key("pvd_lbn")
+                .Uint(s->pvdLbn)
+                .EndObject();
+        json.EndArray().EndObject();
+    }
+    json.EndArray().EndObject();
+}
+
+std::string Json_IsoDate(const uint8_t date[7]) {
+    const int offset = int8_t(date[6]); // quarter hours east of Greenwich
+    if (date[1] < 1 || date[1] > 12 || date[2] < 1 || date[2] > 31 || date[3] > 23 || date[4] > 59 ||
+        date[5] > 59 || offset < -48 || offset > 52)
+        return {};
+    char text[32];
+    const int minutes = offset < 0 ? -offset * 15 : offset * 15;
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", 1900 + date[0], date[1],
+                  date[2], date[3], date[4], date[5], offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text;
+}
+
+void Json_Tree(JsonWriter& json, int sessionIndex) {
+    json.BeginObject().Key("sessions").BeginArray();
+    int index = 0;
+    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index) {
+        if (sessionIndex >= 0 && index != sessionIndex)
+            continue;
+        json.BeginObject().Key("session").Int(index + 1).Key("volume");
+        json.String(t->root ? Report_SjisToUtf8(t->root->name) : std::string());
+        json.Key("entries").BeginArray();
+        // Depth first without recursion, as the text listing: a directory before its children.
+        struct Level {
+            FileEntry* next;
+            std::string path;
+        };
+        std::vector<Level> levels;
+        if (t->root)
+            levels.push_back({t->root->firstChild, ""});
+        while (!levels.empty()) {
+            FileEntry* e = levels.back().next;
+            if (!e) {
+                levels.pop_back();
+                continue;
+            }
+            levels.back().next = e->nextSibling;
+            const std::string& directory = levels.back().path;
+            const std::string name = Report_SjisToUtf8(e->name);
+            const std::string path = directory + "/" + name;
+            const bool file = e->type == 'F';
+            if (file && e->kind == 0) // not classified yet: by its extension, as the list does
+                Iso_SetFileKind(e);
+            json.BeginObject()
+                .Key("type")
+                .String(file ? "F" : "D")
+                .Key("lbn")
+                .Uint(e->lbn)
+                .Key("size")
+                .Uint(e->size)
+                .Key("date");
+            const std::string date = file ? Json_IsoDate(e->date) : std::string();
+            date.empty() ? json.Null() : json.String(date);
+            json.Key("kind").Uint(file ? e->kind : 0);
+            json.Key("name").String(name).Key("directory").String(directory.empty() ? "/" : directory);
+            json.Key("path").String(path).EndObject();
+            if (!file)
+                levels.push_back({e->firstChild, path});
+        }
+        json.EndArray().EndObject();
+    }
+    json.EndArray().EndObject();
+}
+
+void Json_Info(JsonWriter& json, const std::string& path, int session, const std::string& directory,
+               const FileEntry& entry, TagAnalyzer analyzer, const std::vector<TagInfoLine>& lines) {
+    json.BeginObject()
+        .Key("path")
+        .String(path)
+        .Key("session")
+        .Int(session + 1)
+        .Key("directory")
+        .String(directory)
+        .Key("kind")
+        .Uint(entry.kind)
+        .Key("analyzer")
+        .String(Tag_AnalyzerName(analyzer))
+        .Key("fields")
+        .BeginArray();
+    for (const TagInfoLine& line : lines) {
+        json.BeginObject().Key("label").String(line.label).Key("value");
+        Utf8(json, line.value);
+        if (const auto n = InfoNumber(line.value))
+            json.Key("number").Uint(*n);
+        json.EndObject();
+    }
+    json.EndArray().EndObject();
+}
+
+void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavDocument& document) {
+    json.BeginObject()
+        .Key("viewer")
+        .String(document.title)
+        .Key("path")
+        .String(path)
+        .Key("session")
+        .Int(session + 1);
+    json.Key("sections").BeginArray();
+    for (const NavSection& s : document.sections) {
+        json.BeginObject().Key("title").String(s.title).Key("type");
+        switch (s.kind) {
+        case NavSection::Kind::Fields:
+            json.String("fields");
+            Fields(json, s.fields);
+            break;
+        case NavSection::Kind::Lines:
+            json.String("lines").Key("lines").BeginArray();
+            for (const std::string& line : s.lines)
+                Utf8(json, line);
+            json.EndArray();
+            break;
+        case NavSection::Kind::List:
+            json.String("list").Key("columns").BeginArray();
+            for (const std::string& c : s.list.columns)
+                json.String(c);
+            json.EndArray().Key("rows").BeginArray();
+            for (const auto& row : s.list.rows) {
+                json.BeginArray();
+                for (size_t i = 0; i < std::max(row.size(), s.list.columns.size()); ++i) {
+                    if (i >= row.size() || row[i].empty())
+                        json.Null();
+                    else if (const auto n = NavNumber(row[i]))
+                        json.Uint(*n);
+                    else
+                        Utf8(json, row[i]);
+                }
+                json.EndArray();
+            }
+            json.EndArray();
+            break;
+        case NavSection::Kind::Tree:
+            json.String("tree").Key("items");
+            TreeItems(json, s.tree);
+            break;
+        }
+        json.EndObject();
+    }
+    json.EndArray().EndObject();
+}

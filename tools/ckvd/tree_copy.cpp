@@ -1,0 +1,160 @@
+#include "tree_copy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "app/save_to_disc.h"
+#include "report/disc_text.h"
+
+namespace {
+
+struct Totals {
+    uint32_t files = 0;
+    uint64_t bytes = 0;
+};
+
+// Files and bytes below `directory`, for the progress line.
+Totals Count(const FileEntry& directory) {
+    Totals t;
+    std::vector<const FileEntry*> pending{directory.firstChild};
+    while (!pending.empty()) {
+        const FileEntry* e = pending.back();
+        pending.pop_back();
+        for (; e; e = e->nextSibling) {
+            if (e->type == 'F') {
+                ++t.files;
+                t.bytes += e->size;
+            } else {
+                pending.push_back(e->firstChild);
+            }
+        }
+    }
+    return t;
+}
+
+bool UsableName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+} // namespace
+
+bool TreeCopy_RecordedTime(const uint8_t date[7], int64_t& seconds) {
+    const int offset = int8_t(date[6]); // quarter hours east of Greenwich
+    if (date[1] < 1 || date[1] > 12 || date[2] < 1 || date[2] > 31 || date[3] > 23 || date[4] > 59 ||
+        date[5] > 59 || offset < -48 || offset > 52)
+        return false;
+    std::tm tm{};
+    tm.tm_year = date[0];
+    tm.tm_mon = date[1] - 1;
+    tm.tm_mday = date[2];
+    tm.tm_hour = date[3];
+    tm.tm_min = date[4];
+    tm.tm_sec = date[5];
+    seconds = int64_t(timegm(&tm)) - int64_t(offset) * 15 * 60;
+    return true;
+}
+
+bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool progress) {
+    std::error_code ec;
+    std::filesystem::create_directories(dest, ec);
+    if (ec || !std::filesystem::is_directory(dest)) {
+        std::fprintf(stderr, "ckvd: Sorry, Cannot Create the File... %s: %s\n", dest.c_str(),
+                     ec ? ec.message().c_str() : "not a directory");
+        return false;
+    }
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    if (buffer.empty()) {
+        std::fprintf(stderr, "ckvd: %s\n", IDS_SAVE_NO_MEMORY);
+        return false;
+    }
+    const Totals total = Count(directory);
+    Totals done;
+    auto show = [&](uint64_t bytes) {
+        if (progress)
+            std::fprintf(stderr, "\r%s: %u of %u files, %llu of %llu bytes", dest.c_str(), done.files,
+                         total.files, static_cast<unsigned long long>(bytes),
+                         static_cast<unsigned long long>(total.bytes));
+    };
+    auto note = [&](const char* format, const std::string& a, const std::string& b) {
+        if (progress)
+            std::fputc('\n', stderr); // the message on a line of its own, the count goes on below it
+        std::fprintf(stderr, format, a.c_str(), b.c_str());
+    };
+    bool whole = true;
+    struct Level {
+        const FileEntry* next;
+        std::string path;
+    };
+    std::vector<Level> levels{{directory.firstChild, dest}};
+    show(0);
+    while (!levels.empty()) {
+        const FileEntry* e = levels.back().next;
+        if (!e) {
+            levels.pop_back();
+            continue;
+        }
+        levels.back().next = e->nextSibling;
+        const std::string name = Report_SjisToUtf8(e->name);
+        const std::string local = levels.back().path + "/" + name;
+        if (!UsableName(name)) {
+            note("ckvd: %s: the name \"%s\" cannot be a local file's; left out\n", levels.back().path, name);
+            whole = false;
+            if (e->type == 'F') {
+                ++done.files;
+                done.bytes += e->size;
+            }
+            continue;
+        }
+        if (e->type != 'F') {
+            std::filesystem::create_directory(local, ec);
+            if (ec && !std::filesystem::is_directory(local)) {
+                note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, ec.message());
+                whole = false;
+                continue;
+            }
+            levels.push_back({e->firstChild, local});
+            continue;
+        }
+        std::string why;
+        std::unique_ptr<SaveWriter> out = SaveToDisc_OpenFile(local, &why);
+        SaveOutcome o;
+        if (!out) {
+            note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, why);
+            o.result = SaveResult::WriteError;
+        } else {
+            const uint64_t before = done.bytes;
+            o = SaveToDisc_Copy(
+                *e, *out, buffer, [&](uint64_t written) { show(before + written); }, true);
+            out.reset();
+            if (o.result == SaveResult::ReadError) {
+                char at[64];
+                std::snprintf(at, sizeof at, "at block %u Code %04X", o.failedLba, unsigned(o.code));
+                note("ckvd: %s: Sorry, Disc Read Error... %s (what was read is kept)\n", local, at);
+            } else if (o.result != SaveResult::Ok) {
+                note("ckvd: %s: %s\n", local, SaveToDisc_Message(o.result));
+            }
+            int64_t seconds = 0;
+            if (TreeCopy_RecordedTime(e->date, seconds)) {
+                const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+                if (utimensat(AT_FDCWD, local.c_str(), times, 0) != 0) {
+                    note("ckvd: %s: the recorded date was not kept: %s\n", local, std::strerror(errno));
+                    whole = false;
+                }
+            }
+        }
+        whole = whole && o.result == SaveResult::Ok;
+        ++done.files;
+        done.bytes += e->size;
+        show(done.bytes);
+    }
+    if (progress)
+        std::fputc('\n', stderr);
+    return whole;
+}
