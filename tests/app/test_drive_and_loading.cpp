@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "app/drive_dlg_model.h"
@@ -213,6 +215,19 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     EXPECT_EQ(shown + " " + proposed, "000042 MA000007.csv");
     EXPECT_EQ(header().rfind("MA000007,", 0), 0u);
     EXPECT_EQ(profile.values["DISCMNGRNO"], 8);
+    // ckvd report of the same disc and number writes the same bytes, the date and time aside.
+    const std::string cli = csv + ".cli";
+    ASSERT_EQ(std::system((std::string(CKVD_BIN) + " report demo --number 7 -o " + cli).c_str()), 0);
+    auto undated = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::string text(std::istreambuf_iterator<char>(in), {});
+        return std::regex_replace(text, std::regex("\r\n(MA000007,[^,]*),[0-9.]+,[0-9:]+,"),
+                                  "\r\n$1,DATE,TIME,");
+    };
+    const std::string desktop = undated(csv);
+    EXPECT_NE(desktop.find(",DATE,TIME,"), std::string::npos);
+    EXPECT_EQ(undated(cli), desktop);
+    std::remove(cli.c_str());
     std::remove(csv.c_str());
     // No file chosen, then one that cannot be written: nothing written, no number used up.
     chosen = "";
