@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "iso9660/iso9660.h"
+#include "recorded_date.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -112,18 +113,6 @@ void Json_Toc(JsonWriter& json) {
     json.EndArray().EndObject();
 }
 
-std::string Json_IsoDate(const uint8_t date[7]) {
-    const int offset = int8_t(date[6]); // quarter hours east of Greenwich
-    if (date[1] < 1 || date[1] > 12 || date[2] < 1 || date[2] > 31 || date[3] > 23 || date[4] > 59 ||
-        date[5] > 59 || offset < -48 || offset > 52)
-        return {};
-    char text[32];
-    const int minutes = offset < 0 ? -offset * 15 : offset * 15;
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", 1900 + date[0], date[1],
-                  date[2], date[3], date[4], date[5], offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return text;
-}
-
 void Json_Tree(JsonWriter& json, int sessionIndex) {
     json.BeginObject().Key("sessions").BeginArray();
     int index = 0;
@@ -162,8 +151,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 .Key("size")
                 .Uint(e->size)
                 .Key("date");
-            const std::string date = file ? Json_IsoDate(e->date) : std::string();
-            date.empty() ? json.Null() : json.String(date);
+            const std::optional<RecordedDate> date = file ? RecordedDate_Of(e->date) : std::nullopt;
+            date ? json.String(RecordedDate_Iso(*date)) : json.Null();
             json.Key("kind").Uint(file ? e->kind : 0);
             json.Key("name").String(name).Key("directory").String(directory.empty() ? "/" : directory);
             json.Key("path").String(path).EndObject();

@@ -18,9 +18,6 @@ void Json_Toc(JsonWriter& json);
 // session (index from 0) or of every session (-1), entries depth first as `ckvd ls` lists them.
 void Json_Tree(JsonWriter& json, int sessionIndex);
 
-// "YYYY-MM-DDTHH:MM:SS+HH:MM" of a recorded date, or empty when it holds no valid date.
-std::string Json_IsoDate(const uint8_t date[7]);
-
 // One file's Tag Information as an object: path, session, directory, kind, analyzer and the dialog's fields
 // ({label, value, number where the value starts with one}).
 void Json_Info(JsonWriter& json, const std::string& path, int session, const std::string& directory,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/save_to_disc.h"
+#include "recorded_date.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -44,22 +45,6 @@ bool UsableName(const std::string& name) {
 }
 
 } // namespace
-
-bool TreeCopy_RecordedTime(const uint8_t date[7], int64_t& seconds) {
-    const int offset = int8_t(date[6]); // quarter hours east of Greenwich
-    if (date[1] < 1 || date[1] > 12 || date[2] < 1 || date[2] > 31 || date[3] > 23 || date[4] > 59 ||
-        date[5] > 59 || offset < -48 || offset > 52)
-        return false;
-    std::tm tm{};
-    tm.tm_year = date[0];
-    tm.tm_mon = date[1] - 1;
-    tm.tm_mday = date[2];
-    tm.tm_hour = date[3];
-    tm.tm_min = date[4];
-    tm.tm_sec = date[5];
-    seconds = int64_t(timegm(&tm)) - int64_t(offset) * 15 * 60;
-    return true;
-}
 
 bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool progress) {
     std::error_code ec;
@@ -140,8 +125,8 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             } else if (o.result != SaveResult::Ok) {
                 note("ckvd: %s: %s\n", local, SaveToDisc_Message(o.result));
             }
-            int64_t seconds = 0;
-            if (TreeCopy_RecordedTime(e->date, seconds)) {
+            if (const std::optional<RecordedDate> date = RecordedDate_Of(e->date)) {
+                const int64_t seconds = RecordedDate_Seconds(*date);
                 const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
                 if (utimensat(AT_FDCWD, local.c_str(), times, 0) != 0) {
                     note("ckvd: %s: the recorded date was not kept: %s\n", local, std::strerror(errno));

@@ -11,7 +11,3 @@
 // ("", ".", "..", one with "/") is left out with its reason. With `progress`, one line on stderr counts the
 // files and bytes. True when every file was copied whole.
 bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool progress);
-
-// The modification time a file copied off the disc gets from its recorded date (seconds since 1970, UTC);
-// false when the entry holds no valid date.
-bool TreeCopy_RecordedTime(const uint8_t date[7], int64_t& seconds);
