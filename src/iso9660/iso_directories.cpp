@@ -245,7 +245,9 @@ int Iso_AnalyzeDirectory(uint16_t device) {
         } catch (const std::bad_alloc&) {
             return ISO_ERR_NO_MEMORY;
         }
-        rc = Iso_ReadExtent(device, dir->lbn, static_cast<uint32_t>(blocks), extent.data());
+        // The first block is here already: only the ones after it are read, so each block is read once.
+        std::copy(first.begin(), first.end(), extent.begin());
+        rc = Iso_ReadExtent(device, dir->lbn + 1, static_cast<uint32_t>(blocks - 1), extent.data() + bl);
         if (rc != ISO_OK)
             return rc;
         data = extent;
