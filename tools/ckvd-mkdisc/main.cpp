@@ -20,11 +20,13 @@ namespace {
 constexpr int kUsage = 2;
 constexpr int kFail = 1;
 
+constexpr const char* kUsageText = "usage: ckvd-mkdisc create DISC.cue|DISC.ccd SESSION.iso\n"
+                                   "       ckvd-mkdisc msinfo DISC\n"
+                                   "       ckvd-mkdisc append DISC SESSION.iso\n"
+                                   "       ckvd-mkdisc audio DISC.cue TRACK.wav...\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: ckvd-mkdisc create DISC.cue|DISC.ccd SESSION.iso\n"
-                         "       ckvd-mkdisc msinfo DISC\n"
-                         "       ckvd-mkdisc append DISC SESSION.iso\n"
-                         "       ckvd-mkdisc audio DISC.cue TRACK.wav...\n");
+    std::fputs(kUsageText, stderr);
     return kUsage;
 }
 
@@ -345,6 +347,11 @@ int audio(const std::string& discPath, const std::vector<std::string>& wavs) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsageText, stdout);
+            return std::fflush(stdout) == 0 ? 0 : kFail;
+        }
     if (argc < 3)
         return usage();
     std::string cmd = argv[1];

@@ -27,7 +27,7 @@ Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Byte
         for (int i = 0; i < width; ++i)
             b.push_back(uint8_t(v >> (8 * i)));
     };
-    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    b = {'R', 'I', 'F', 'F'};
     put(riffSize, 4);
     b.insert(b.end(), {'W', 'A', 'V', 'E', uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])});
     for (auto [v, width] :
