@@ -217,6 +217,36 @@ class TreeCopy(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn(f"at block {entry['lbn'] + 45} ", r.stderr)
 
+    def test_names_no_local_file_may_have_are_left_out(self):
+        # Joliet names patched in genisoimage's image (UCS-2, big-endian, so only the Joliet records match):
+        # QQ becomes "..", ZZZ2.TXT a second ZZZ1.TXT.
+        tree = os.path.join(WORK, "names-tree")
+        shutil.rmtree(tree, ignore_errors=True)
+        os.makedirs(tree)
+        for name, text in (("QQ", b"up"), ("ZZZ1.TXT", b"one"), ("ZZZ2.TXT", b"two"), ("KEEP.TXT", b"kept")):
+            with open(os.path.join(tree, name), "wb") as f:
+                f.write(text)
+        iso = os.path.join(WORK, "names.iso")
+        subprocess.run(["genisoimage", "-quiet", "-J", "-o", iso, tree], check=True)
+        with open(iso, "rb") as f:
+            image = f.read()
+        ucs2 = lambda text: text.encode("utf-16-be")
+        for old, new in (("QQ", ".."), ("ZZZ2.TXT", "ZZZ1.TXT")):
+            self.assertEqual(image.count(ucs2(old)), 1, old)
+            image = image.replace(ucs2(old), ucs2(new))
+        with open(iso, "wb") as f:
+            f.write(image)
+        dest = os.path.join(WORK, "names-copy", "inside")
+        shutil.rmtree(os.path.dirname(dest), ignore_errors=True)
+        r = run("get", "-r", iso, "/", dest, check=False)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn('the name ".." cannot be', r.stderr)
+        self.assertIn('a second entry named "ZZZ1.TXT"', r.stderr)
+        self.assertEqual(sorted(os.listdir(os.path.dirname(dest))), ["inside"])  # nothing written above DEST
+        self.assertEqual(sorted(os.listdir(dest)), ["KEEP.TXT", "ZZZ1.TXT"])
+        with open(os.path.join(dest, "ZZZ1.TXT"), "rb") as f:
+            self.assertEqual(f.read(), b"one")
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <unordered_set>
 #include <vector>
 
 #include "app/save_to_disc.h"
@@ -78,6 +79,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         std::string path;
     };
     std::vector<Level> levels{{directory.firstChild, dest}};
+    std::unordered_set<std::string> written;
     show(0);
     while (!levels.empty()) {
         const FileEntry* e = levels.back().next;
@@ -88,8 +90,13 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         levels.back().next = e->nextSibling;
         const std::string name = Report_SjisToUtf8(e->name);
         const std::string local = levels.back().path + "/" + name;
-        if (!UsableName(name)) {
-            note("ckvd: %s: the name \"%s\" cannot be a local file's; left out\n", levels.back().path, name);
+        // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
+        // the second in place of the first: the second is left out, and said so.
+        const bool again = !written.insert(local).second;
+        if (!UsableName(name) || again) {
+            note(again ? "ckvd: %s: a second entry named \"%s\"; left out\n"
+                       : "ckvd: %s: the name \"%s\" cannot be a local file's; left out\n",
+                 levels.back().path, name);
             whole = false;
             if (e->type == 'F') {
                 ++done.files;
