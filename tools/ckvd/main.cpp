@@ -427,7 +427,7 @@ int cmd_info(int argc, char** argv) {
                         .String(args[i])
                         .Key("error")
                         .String(found.entry ? "This format isn't being supported."
-                                            : "no such file on the disc")
+                                            : "no file of that path on the disc")
                         .EndObject();
                 continue;
             }
