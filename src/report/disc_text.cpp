@@ -135,37 +135,15 @@ char* put_line_head(char* p, const FileEntry& e) {
 // Text is gathered in `out` and handed to `flush` whenever it reaches about this many bytes.
 constexpr size_t kPieceBytes = 64 * 1024;
 
-// Depth first over one session's tree without recursion: a directory's line comes before its children. One
-// path buffer serves every line: a level keeps where its parent's path ends and the sibling that comes next.
-template <class Flush> void append_tree(std::string& out, const FileEntry* root, Flush& flush) {
-    if (!root)
-        return;
-    struct Level {
-        const FileEntry* next;
-        size_t pathLength;
-    };
-    std::vector<Level> levels{{root->firstChild, 0}};
-    std::string path;
+template <class Flush> void append_tree(std::string& out, FileEntry* root, Flush& flush) {
     char head[kLineHead];
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        const FileEntry* e = level.next;
-        if (!e) {
-            levels.pop_back();
-            continue;
-        }
-        level.next = e->nextSibling;
-        path.resize(level.pathLength);
-        path += '/';
-        append_sjis_as_utf8(path, e->name, sizeof e->name);
-        out.append(head, static_cast<size_t>(put_line_head(head, *e) - head));
+    Report_WalkTree(root, [&](const FileEntry& e, const std::string& path, size_t) {
+        out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
         out += path;
         out += '\n';
         if (out.size() >= kPieceBytes)
             flush(out);
-        if (e->type != 'F')
-            levels.push_back({e->firstChild, path.size()});
-    }
+    });
 }
 
 template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush& flush) {
@@ -184,6 +162,36 @@ template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush&
 }
 
 } // namespace
+
+void Report_WalkTree(FileEntry* root,
+                     const std::function<void(FileEntry&, const std::string&, size_t)>& visit) {
+    if (!root)
+        return;
+    // Without recursion, one path buffer for every entry: a level keeps where its parent's path ends and
+    // the sibling that comes next.
+    struct Level {
+        FileEntry* next;
+        size_t pathLength;
+    };
+    std::vector<Level> levels{{root->firstChild, 0}};
+    std::string path;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        FileEntry* e = level.next;
+        if (!e) {
+            levels.pop_back();
+            continue;
+        }
+        level.next = e->nextSibling;
+        const size_t directoryLength = level.pathLength;
+        path.resize(directoryLength);
+        path += '/';
+        append_sjis_as_utf8(path, e->name, sizeof e->name);
+        visit(*e, path, directoryLength);
+        if (e->type != 'F')
+            levels.push_back({e->firstChild, path.size()});
+    }
+}
 
 std::string Report_SjisToUtf8(const char* sjis) {
     std::string out;

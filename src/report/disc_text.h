@@ -23,6 +23,12 @@ std::string Report_TreeText(int sessionIndex);
 // many files need not be held whole.
 void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string_view)>& write);
 
+// Every entry below `root`, depth first as the listing goes (a directory before its children), with its UTF-8
+// path ("/DIR/FILE") and the length of the part of that path that is its directory's ("" for the root's).
+void Report_WalkTree(
+    FileEntry* root,
+    const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
+
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);
 // UTF-8 text (a command line's) to the engine's Shift-JIS; a character without a code becomes "?".

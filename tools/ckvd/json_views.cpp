@@ -43,15 +43,20 @@ void Utf8(JsonWriter& json, const std::string& sjis) {
     json.String(Report_SjisToUtf8(sjis.c_str()));
 }
 
+// {label, value, number where the value holds one} of a dialog's field.
+void LabelledValue(JsonWriter& json, const std::string& label, const std::string& sjisValue,
+                   std::optional<uint64_t> number) {
+    json.BeginObject().Key("label").String(label).Key("value");
+    Utf8(json, sjisValue);
+    if (number)
+        json.Key("number").Uint(*number);
+    json.EndObject();
+}
+
 void Fields(JsonWriter& json, const std::vector<NavField>& fields) {
     json.Key("fields").BeginArray();
-    for (const NavField& f : fields) {
-        json.BeginObject().Key("label").String(f.label).Key("value");
-        Utf8(json, f.value);
-        if (const auto n = NavNumber(f.value))
-            json.Key("number").Uint(*n);
-        json.EndObject();
-    }
+    for (const NavField& f : fields)
+        LabelledValue(json, f.label, f.value, NavNumber(f.value));
     json.EndArray();
 }
 
@@ -122,43 +127,26 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
         json.BeginObject().Key("session").Int(index + 1).Key("volume");
         json.String(t->root ? Report_SjisToUtf8(t->root->name) : std::string());
         json.Key("entries").BeginArray();
-        // Depth first without recursion, as the text listing: a directory before its children.
-        struct Level {
-            FileEntry* next;
-            std::string path;
-        };
-        std::vector<Level> levels;
-        if (t->root)
-            levels.push_back({t->root->firstChild, ""});
-        while (!levels.empty()) {
-            FileEntry* e = levels.back().next;
-            if (!e) {
-                levels.pop_back();
-                continue;
-            }
-            levels.back().next = e->nextSibling;
-            const std::string& directory = levels.back().path;
-            const std::string name = Report_SjisToUtf8(e->name);
-            const std::string path = directory + "/" + name;
-            const bool file = e->type == 'F';
-            if (file && e->kind == 0) // not classified yet: by its extension, as the list does
-                Iso_SetFileKind(e);
+        Report_WalkTree(t->root, [&json](FileEntry& e, const std::string& path, size_t directoryLength) {
+            const bool file = e.type == 'F';
+            if (file && e.kind == 0) // not classified yet: by its extension, as the list does
+                Iso_SetFileKind(&e);
             json.BeginObject()
                 .Key("type")
                 .String(file ? "F" : "D")
                 .Key("lbn")
-                .Uint(e->lbn)
+                .Uint(e.lbn)
                 .Key("size")
-                .Uint(e->size)
+                .Uint(e.size)
                 .Key("date");
-            const std::optional<RecordedDate> date = file ? RecordedDate_Of(e->date) : std::nullopt;
+            const std::optional<RecordedDate> date = file ? RecordedDate_Of(e.date) : std::nullopt;
             date ? json.String(RecordedDate_Iso(*date)) : json.Null();
-            json.Key("kind").Uint(file ? e->kind : 0);
-            json.Key("name").String(name).Key("directory").String(directory.empty() ? "/" : directory);
+            json.Key("kind").Uint(file ? e.kind : 0);
+            json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
+            json.Key("directory")
+                .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");
             json.Key("path").String(path).EndObject();
-            if (!file)
-                levels.push_back({e->firstChild, path});
-        }
+        });
         json.EndArray().EndObject();
     }
     json.EndArray().EndObject();
@@ -179,13 +167,8 @@ void Json_Info(JsonWriter& json, const std::string& path, int session, const std
         .String(Tag_AnalyzerName(analyzer))
         .Key("fields")
         .BeginArray();
-    for (const TagInfoLine& line : lines) {
-        json.BeginObject().Key("label").String(line.label).Key("value");
-        Utf8(json, line.value);
-        if (const auto n = InfoNumber(line.value))
-            json.Key("number").Uint(*n);
-        json.EndObject();
-    }
+    for (const TagInfoLine& line : lines)
+        LabelledValue(json, line.label, line.value, InfoNumber(line.value));
     json.EndArray().EndObject();
 }
 

@@ -100,18 +100,18 @@ int usage() {
     return kExitUsage;
 }
 
-// Takes `--json` out of the arguments; true when it was there.
-bool take_json(int& argc, char** argv) {
-    bool json = false;
+// Takes the option `flag` (`--json`, `-r`) out of the arguments; true when it was there.
+bool take_flag(int& argc, char** argv, const char* flag) {
+    bool found = false;
     int kept = 0;
     for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--json"))
-            json = true;
+        if (!std::strcmp(argv[i], flag))
+            found = true;
         else
             argv[kept++] = argv[i];
     }
     argc = kept;
-    return json;
+    return found;
 }
 
 void write_stdout(std::string_view text) {
@@ -219,7 +219,7 @@ bool start_with_disc(const EngineSession& engine, const std::string& drive) {
 }
 
 int cmd_drives(int argc, char** argv) {
-    const bool json = take_json(argc, argv);
+    const bool json = take_flag(argc, argv, "--json");
     std::vector<std::string> images;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--demo")) {
@@ -288,7 +288,7 @@ int cmd_drives(int argc, char** argv) {
 }
 
 int cmd_toc(int argc, char** argv) {
-    const bool json = take_json(argc, argv);
+    const bool json = take_flag(argc, argv, "--json");
     if (argc != 1)
         return usage();
     EngineSession engine;
@@ -312,7 +312,7 @@ int cmd_toc(int argc, char** argv) {
 }
 
 int cmd_ls(int argc, char** argv) {
-    const bool json = take_json(argc, argv);
+    const bool json = take_flag(argc, argv, "--json");
     int session = -1;
     std::string drive;
     for (int i = 0; i < argc; ++i) {
@@ -403,7 +403,7 @@ std::string directory_of(const std::string& path) {
 }
 
 int cmd_info(int argc, char** argv) {
-    const bool json = take_json(argc, argv);
+    const bool json = take_flag(argc, argv, "--json");
     return with_disc(argc, argv, 2, SIZE_MAX, [json](const std::vector<std::string>& args, int session) {
         // Several files: each block is introduced by its path and set off by a blank line.
         const bool several = args.size() > 2;
@@ -431,15 +431,11 @@ int cmd_info(int argc, char** argv) {
                         .EndObject();
                 continue;
             }
-            const std::vector<TagInfoLine> lines = Tag_InfoLines(analyzer, *found.entry, 0);
-            if (json) {
-                Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer, lines);
-                continue;
-            }
-            for (const TagInfoLine& line : lines)
-                std::printf("%s\n", Report_SjisToUtf8(
-                                        (line.label + (line.value.empty() ? ":" : ": " + line.value)).c_str())
-                                        .c_str());
+            if (json)
+                Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer,
+                          Tag_InfoLines(analyzer, *found.entry, 0));
+            else
+                write_stdout(Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str()));
         }
         if (json)
             out.EndArray().EndObject();
@@ -449,7 +445,7 @@ int cmd_info(int argc, char** argv) {
 }
 
 int cmd_nav(int argc, char** argv) {
-    const bool json = take_json(argc, argv);
+    const bool json = take_flag(argc, argv, "--json");
     return with_disc(argc, argv, 2, 2, [json](const std::vector<std::string>& args, int session) {
         const DiscPath found = lookup_file(args[1], session);
         if (!found.entry)
@@ -516,20 +512,12 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
 }
 
 int cmd_get(int argc, char** argv) {
-    bool recursive = false;
-    int kept = 0;
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "-r"))
-            recursive = true;
-        else
-            argv[kept++] = argv[i];
-    }
-    if (!recursive)
-        return with_disc(kept, argv, 2, 3, [](const std::vector<std::string>& args, int session) {
+    if (!take_flag(argc, argv, "-r"))
+        return with_disc(argc, argv, 2, 3, [](const std::vector<std::string>& args, int session) {
             const DiscPath found = lookup_file(args[1], session);
             return found.entry ? copy_file(found, args) : kExitFailure;
         });
-    return with_disc(kept, argv, 3, 3, [](const std::vector<std::string>& args, int session) {
+    return with_disc(argc, argv, 3, 3, [](const std::vector<std::string>& args, int session) {
         const DiscPath found = Report_FindPath(args[1], session);
         if (!found.entry || found.entry->type == 'F') {
             std::fprintf(stderr, "ckvd: no directory %s on the disc\n", args[1].c_str());
