@@ -225,21 +225,14 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
     std::system(("rm -rf " + std::string(dir)).c_str());
 }
 
+// A missing image and wrong usages: test_ckvd_json.py, with the other exit statuses.
 TEST(CkvdCli, FailuresAreReportedWithNonZeroStatus) {
-    CliRun missing = run("toc /nonexistent/disc.cue");
-    EXPECT_NE(missing.status, 0);
-    EXPECT_NE(missing.out.find("/nonexistent/disc.cue"), std::string::npos) << missing.out;
-
     CliRun badSession = run("ls --session 9 demo");
     EXPECT_EQ(badSession.status, 1) << badSession.out;
 
     // A listing that cannot be written is a failure.
     CliRun full = shell(std::string(CKVD_BIN) + " ls demo >/dev/full");
     EXPECT_EQ(full.status, 1) << full.out;
-
-    EXPECT_EQ(run("frobnicate").status, 2);
-    EXPECT_EQ(run("ls").status, 2);
-    EXPECT_EQ(run("ls --session 0 demo").status, 2);
 }
 
 TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenReport) {
