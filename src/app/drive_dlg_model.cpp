@@ -1,8 +1,6 @@
 #include "app/drive_dlg_model.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "aspi/aspi_manager.h"
 #include "platform/aspi32/drive_setup.h"
@@ -11,8 +9,6 @@
 namespace {
 
 constexpr const char* kSource = "DriveDlg";
-constexpr int kReadinessTests = 10;
-constexpr int kReadinessWaitMs = 500;
 constexpr int kNoDevice = 130; // ASPI status of the last probe that found no device
 
 } // namespace
@@ -106,22 +102,13 @@ void CDriveDlgModel::OnOK() {
     m_enabled = false;
     if (repaint)
         repaint();
-    int rc = Aspi_StartStopUnit(device, 1);
-    if (rc != 1)
-        Report(IDS_SPINUP_ERROR, __LINE__, rc);
-    m_tests = 0;
-    for (int attempt = 1; attempt <= kReadinessTests; ++attempt) {
-        ++m_tests;
-        rc = Aspi_TestUnitReady(device);
-        if (rc == 1)
-            break;
-        if (attempt < kReadinessTests) {
-            if (sleep)
-                sleep(kReadinessWaitMs);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(kReadinessWaitMs));
-        }
-    }
+    AspiStartHooks hooks;
+    hooks.spinUpFailed = [this](int code) { Report(IDS_SPINUP_ERROR, __LINE__, code); };
+    if (sleep)
+        hooks.wait = sleep;
+    const AspiStartResult started = Aspi_StartDevice(device, hooks);
+    m_tests = started.tests;
+    const int rc = started.ready;
     if (rc == 1) {
         m_result = Result::Ok;
         return;

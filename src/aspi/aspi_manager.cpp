@@ -2,8 +2,11 @@
 #include "aspi/aspi_manager.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <string>
+#include <thread>
 
 #include "platform/aspi32/aspi_library.h"
 #include "platform/aspi32/wnaspi32.h"
@@ -333,4 +336,38 @@ void Aspi_AssignRootPaths() {
         e->driveRootPath[path.size()] = '/';
         e->driveRootPath[path.size() + 1] = '\0';
     }
+}
+
+AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks) {
+    AspiStartResult r;
+    r.spinUp = Aspi_StartStopUnit(device, 1);
+    if (r.spinUp != ASPI_OK && hooks.spinUpFailed)
+        hooks.spinUpFailed(r.spinUp);
+    for (int attempt = 1; attempt <= ASPI_READINESS_TESTS; ++attempt) {
+        ++r.tests;
+        r.ready = Aspi_TestUnitReady(device);
+        if (r.ready == ASPI_OK || attempt == ASPI_READINESS_TESTS)
+            break;
+        if (hooks.wait)
+            hooks.wait(ASPI_READINESS_WAIT_MS);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(ASPI_READINESS_WAIT_MS));
+    }
+    return r;
+}
+
+int Aspi_FindDevice(const char* devicePath, int* scanResult) {
+    const int rc = Aspi_ScanDevices();
+    if (scanResult)
+        *scanResult = rc == 130 ? ASPI_OK : rc;
+    if (rc != ASPI_OK && rc != 130)
+        return -1;
+    Aspi_AssignRootPaths();
+    const std::string root = std::string(devicePath ? devicePath : "") + "/";
+    uint16_t index = 0;
+    for (const DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
+        if (root == d->driveRootPath)
+            return index;
+    }
+    return -1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Result codes (ASPI status values pass through unchanged besides these).
 constexpr int ASPI_OK = 1;
@@ -49,6 +50,28 @@ DeviceEntry* Aspi_GetDevice(uint16_t device);
 // Fills every record's drive root path from the host adapters' device paths (the Linux stand-in for the
 // drive-letter walk); devices without a path keep an empty one.
 void Aspi_AssignRootPaths();
+
+// Starting a drive: START STOP UNIT with the start bit, then TEST UNIT READY up to ASPI_READINESS_TESTS times,
+// ASPI_READINESS_WAIT_MS apart, until the drive answers ready. A drive still spinning up answers NOT READY
+// for a few seconds, so the tests are spread over that time instead of being spent at once.
+constexpr int ASPI_READINESS_TESTS = 10;
+constexpr int ASPI_READINESS_WAIT_MS = 500;
+struct AspiStartHooks {
+    // Called with the result of a START STOP UNIT other than 1, before the tests (they run all the same).
+    std::function<void(int code)> spinUpFailed;
+    // Waits between two tests; a real 500 ms sleep when empty.
+    std::function<void(int ms)> wait;
+};
+struct AspiStartResult {
+    int spinUp = ASPI_OK; // START STOP UNIT's result
+    int ready = 0;        // the last TEST UNIT READY's result: 1 when the drive is ready
+    int tests = 0;        // TEST UNIT READY commands sent
+};
+AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks = {});
+// Scans the devices, gives them their root paths and finds the one at `devicePath` (a device path or an
+// image file, without the trailing '/'): its index, or -1 with the scan's result in `*scanResult` (1 when
+// the scan went well and no device has that path).
+int Aspi_FindDevice(const char* devicePath, int* scanResult);
 
 // Upper bound of the polling loop used when no event can be created: a request still pending after this
 // many polls (1 ms apart) is given up as SS_PENDING, so a stuck request cannot hang the program.

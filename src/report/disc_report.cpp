@@ -173,7 +173,7 @@ void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportPr
     out.Line("\r\n[DISC Contents],Session[%d],Dir[%u],File[%u],,,,,,,,,,,,,,,,\r\n", ordinal,
              tree.directoryCount, tree.fileCount);
     out.Put(
-        "PathTable Order,ParentDirectory No.,KENWOOD Order,Category,Identifier,LBN,Size,Album,Title,Artist,"
+        "PathTable Order,ParentDirectory No.,Play Order,Category,Identifier,LBN,Size,Album,Title,Artist,"
         "Header Position,Header(Data),MPEG Version,Layer,CRC,CRC(Data),Bitrate(kbps),SamplingFrequency(Hz),"
         "Channel,\r\n");
     uint32_t order = 1;

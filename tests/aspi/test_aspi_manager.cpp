@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "aspi/aspi_manager.h"
 #include "fake_devices.h"
@@ -425,6 +426,46 @@ TEST_F(AspiCommands, RootPathsComeFromTheDevicePaths) {
     EXPECT_STREQ(Aspi_GetDevice(1)->driveRootPath, "");
     EXPECT_STREQ(Aspi_GetDevice(2)->driveRootPath, ""); // would not fit with its slash
     EXPECT_STREQ(Aspi_GetDevice(3)->driveRootPath, "/images/disc.cue/");
+
+    int scan = 0;
+    EXPECT_EQ(Aspi_FindDevice("/images/disc.cue", &scan), 3);
+    EXPECT_EQ(scan, ASPI_OK);
+    EXPECT_EQ(Aspi_FindDevice("/dev/sr1", &scan), -1);
+    EXPECT_EQ(scan, ASPI_OK);
+}
+
+// A drive still spinning up answers NOT READY for a while: the start waits 500 ms between tests, ten tests
+// at most, and a failed START STOP UNIT is reported before the tests, which run all the same.
+TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
+    const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
+    struct Case {
+        int notReadyTests; // TEST UNIT READY answers NOT READY this many times (each submitted twice)
+        bool spinUpFails;
+        int ready, tests, waits;
+    } cases[] = {{0, false, ASPI_OK, 1, 0}, {3, false, ASPI_OK, 4, 3}, {3, true, ASPI_OK, 4, 3},
+                 {12, false, SS_ERR, 10, 9}};
+    for (const Case& c : cases) {
+        drive0->script.clear();
+        if (c.spinUpFails)
+            drive0->script.assign(2, notReady);
+        else
+            drive0->script.push_back({});
+        for (int i = 0; i < 2 * c.notReadyTests; ++i)
+            drive0->script.push_back(notReady);
+        std::vector<int> waits, spinUps;
+        AspiStartHooks hooks;
+        hooks.wait = [&](int ms) { waits.push_back(ms); };
+        hooks.spinUpFailed = [&](int code) {
+            EXPECT_TRUE(waits.empty()); // reported before the first test
+            spinUps.push_back(code);
+        };
+        const AspiStartResult r = Aspi_StartDevice(0, hooks);
+        EXPECT_EQ(r.spinUp, c.spinUpFails ? SS_ERR : ASPI_OK);
+        EXPECT_EQ(spinUps.size(), c.spinUpFails ? 1u : 0u);
+        EXPECT_EQ(r.ready, c.ready) << c.notReadyTests;
+        EXPECT_EQ(r.tests, c.tests);
+        EXPECT_EQ(waits, std::vector<int>(size_t(c.waits), 500));
+    }
 }
 
 } // namespace

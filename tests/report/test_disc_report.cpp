@@ -28,7 +28,7 @@ using Group = std::vector<Row>;
 const std::string kDir = CKVD_REPORT_FIXTURES;
 const std::string kTocColumns = "DiscType,MaxSector,SectorSize,Session,Mode,Track,Address,Size,PvdLBN,LeadIn,"
                                 "LeadOut,Mode5,NextProgramArea,RecordingAreaLeadOut,,,,,,";
-const std::string kTreeColumns = "PathTable Order,ParentDirectory No.,KENWOOD Order,Category,Identifier,LBN,"
+const std::string kTreeColumns = "PathTable Order,ParentDirectory No.,Play Order,Category,Identifier,LBN,"
                                  "Size,Album,Title,Artist,Header Position,Header(Data),MPEG Version,Layer,"
                                  "CRC,CRC(Data),Bitrate(kbps),SamplingFrequency(Hz),Channel,";
 

@@ -647,21 +647,19 @@ std::string Code(const char* what, int code) {
 bool LoadImage(const std::string& image, std::string& error) {
     if (!ckvd::aspi32::SetupDrives({image}, &error))
         return false;
-    int rc = Aspi_ScanDevices();
-    if (rc != 1 && rc != 130) {
+    int rc = 1;
+    const int found = Aspi_FindDevice(image.c_str(), &rc);
+    if (rc != 1) {
         error = Code("Scan Device Error", rc);
         return false;
     }
-    Aspi_AssignRootPaths();
-    const std::string root = image + "/";
-    uint16_t index = 0;
-    for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-        if (root != d->driveRootPath)
-            continue;
-        Aspi_StartStopUnit(index, 1);
-        for (int attempt = 0; attempt < 10 && (rc = Aspi_TestUnitReady(index)) != 1; ++attempt) {
-        }
-        if (rc != 1) {
+    if (found >= 0) {
+        const auto index = static_cast<uint16_t>(found);
+        AspiStartHooks hooks;
+        hooks.spinUpFailed = [](int code) {
+            std::fprintf(stderr, "ckvd-mknav: %s\n", Code("SpinUp Error", code).c_str());
+        };
+        if ((rc = Aspi_StartDevice(index, hooks).ready) != 1) {
             error = Code("Drive Not Ready", rc);
             return false;
         }

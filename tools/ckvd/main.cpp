@@ -162,28 +162,24 @@ bool resolve_drive(const std::string& arg, std::vector<std::string>& images, std
 
 // Scans, finds the device whose path is `devicePath` and spins it up. Returns its index or -1.
 int open_device(const std::string& devicePath) {
-    int rc = Aspi_ScanDevices();
-    if (rc != 1 && rc != 130) {
-        fail("Scan Device Error", rc);
+    int scan = 1;
+    const int index = Aspi_FindDevice(devicePath.c_str(), &scan);
+    if (scan != 1) {
+        fail("Scan Device Error", scan);
         return -1;
     }
-    Aspi_AssignRootPaths();
-    std::string root = devicePath + "/";
-    uint16_t index = 0;
-    for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-        if (root != d->driveRootPath)
-            continue;
-        Aspi_StartStopUnit(index, 1);
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            rc = Aspi_TestUnitReady(index);
-            if (rc == 1)
-                return index;
-        }
-        fail("Drive Not Ready", rc);
+    if (index < 0) {
+        std::fprintf(stderr, "ckvd: no CD drive at %s\n", devicePath.c_str());
         return -1;
     }
-    std::fprintf(stderr, "ckvd: no CD drive at %s\n", devicePath.c_str());
-    return -1;
+    AspiStartHooks hooks;
+    hooks.spinUpFailed = [](int code) { std::fprintf(stderr, "ckvd: SpinUp Error Code %04X\n", unsigned(code)); };
+    const AspiStartResult started = Aspi_StartDevice(static_cast<uint16_t>(index), hooks);
+    if (started.ready != 1) {
+        fail("Drive Not Ready", started.ready);
+        return -1;
+    }
+    return index;
 }
 
 // Loads the disc of DRIVE; its device index, or -1 after the failure was printed. With `analysis`, a disc
@@ -251,10 +247,7 @@ int cmd_drives(int argc, char** argv) {
         std::printf("# index  ha:target  vendor  product  path  state\n");
     uint16_t index = 0;
     for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-        Aspi_StartStopUnit(index, 1);
-        int ready = Aspi_TestUnitReady(index);
-        if (ready != 1) // a medium change answers UNIT ATTENTION once
-            ready = Aspi_TestUnitReady(index);
+        const int ready = Aspi_StartDevice(index).ready;
         std::string path = d->driveRootPath;
         if (!path.empty() && path.back() == '/')
             path.pop_back();
