@@ -308,6 +308,15 @@ TEST(ImageReaders, MalformedImagesAreRefusedWithFileAndLine) {
     EXPECT_FALSE(g);
     EXPECT_NE(g.error.find("track 3 does not follow track 1"), std::string::npos) << g.error;
     EXPECT_FALSE(load_iso((dir / "nothing.iso").string()));
+    // A DVD-sized image (sparse, nothing written) says what it is rather than "not a CD image size".
+    std::ofstream(dir / "dvd.iso").close();
+    fs::resize_file(dir / "dvd.iso", uint64_t(2048) * 2300000);
+    EXPECT_EQ(load_iso((dir / "dvd.iso").string()).error,
+              (dir / "dvd.iso").string() +
+                  ":0: larger than a CD: 2,300,000 blocks of 2,048 bytes; a CD holds at most 449,850");
+    std::ofstream(dir / "short.iso", std::ios::binary) << std::string(100, 'x');
+    EXPECT_NE(load_iso((dir / "short.iso").string()).error.find("not a CD image size (100 bytes)"),
+              std::string::npos);
     fs::remove_all(dir);
 }
 

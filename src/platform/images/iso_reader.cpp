@@ -5,14 +5,35 @@
 
 namespace ckvd::images {
 
+namespace {
+
+constexpr uint64_t kMaxCdBlocks = 449850;
+
+// 1234567 as "1,234,567", for counts a person reads.
+std::string Grouped(uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+} // namespace
+
 LoadResult load_iso(const std::string& path) {
     LoadResult r;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return load_failure(path, 0, "cannot open the image file");
     uint64_t blocks = static_cast<uint64_t>(st.st_size) / 2048;
-    if (blocks == 0 || blocks > 449850) // a CD holds at most 99:59:74
+    if (blocks == 0)
         return load_failure(path, 0, "not a CD image size (" + std::to_string(st.st_size) + " bytes)");
+    if (blocks > kMaxCdBlocks) // 99:59:74, the last address a CD can have
+        return load_failure(path, 0,
+                            "larger than a CD: " + Grouped(blocks) + " blocks of 2,048 bytes; a CD holds at most " +
+                                Grouped(kMaxCdBlocks));
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     Session s;
