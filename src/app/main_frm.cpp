@@ -20,6 +20,7 @@
 #include "app/image_open.h"
 #include "app/level1_dlg.h"
 #include "app/save_disc_info_dlg.h"
+#include "iso9660/iso_model.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -280,12 +281,25 @@ bool CMainFrame::LoadDisc(uint16_t device) {
     QApplication::restoreOverrideCursor();
     m_left->Reload();
     m_right->Reload();
-    if (ok)
+    if (ok) {
         MakeRoomForTheList();
+        ShowTreeNotes();
+    }
     // The last step of every successful load: the offer of a disc report, over the disc just shown.
     if (ok && m_offerReports)
         m_model.DoSaveDiscInformation();
     return ok;
+}
+
+void CMainFrame::ShowTreeNotes() {
+    // A session read without its path table is listed all the same; the status bar says how it was read.
+    int number = 1;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
+        if (t->notes & ISO_TREE_PATH_TABLE_PASSED) {
+            statusBar()->showMessage(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOver));
+            return;
+        }
+    }
 }
 
 void CMainFrame::MakeRoomForTheList() {

@@ -69,6 +69,8 @@ class CMainFrame final : public QMainWindow {
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // Says in the status bar how a session was read when its path table was passed over.
+    void ShowTreeNotes();
     void OnUpdateViewStyles();
     void RefreshRecentMenu();
     void MakeRoomForTheList();

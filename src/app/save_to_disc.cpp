@@ -90,22 +90,26 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
 
 namespace {
 
-SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                       const std::function<void(uint64_t)>& progress, bool salvage) {
-    SaveOutcome o;
+// Copies one extent after what `o` already holds: chunks of 32 sectors, the last one of what remains.
+void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& buffer,
+                const std::function<void(uint64_t)>& progress, bool salvage, SaveOutcome& o) {
     const uint32_t bl = CurrentBlockLength();
     const uint64_t chunkBytes = uint64_t(kChunkSectors) * bl;
-    if (bl == 0 || buffer.size() < chunkBytes) {
-        o.result = SaveResult::ReadError;
-        o.code = ISO_ERR_NO_MODEL;
-        return o;
-    }
-    const uint64_t size = entry.size;
+    const uint64_t size = extent.size;
     const uint64_t sectors = (size + bl - 1) / bl;
-    uint64_t lba = entry.lbn;
+    uint64_t copied = 0; // bytes of this extent
+    auto put = [&](uint64_t bytes) {
+        if (!out.Write(buffer.data(), static_cast<size_t>(bytes))) {
+            o.result = SaveResult::WriteError;
+            return false;
+        }
+        copied += bytes;
+        o.written += bytes;
+        return true;
+    };
+    uint64_t lba = extent.lbn;
     for (uint64_t done = 0; done < sectors; done += kChunkSectors, lba += kChunkSectors) {
         const uint64_t count = std::min<uint64_t>(kChunkSectors, sectors - done);
-        const uint64_t bytes = std::min<uint64_t>(chunkBytes, size - o.written);
         // A file that runs past the last block the disc can address is a read error there, not a wrap.
         const int rc = lba + count - 1 > 0xFFFFFFFFull
                            ? int(ISO_ERR_EXTENT)
@@ -121,14 +125,10 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
                     o.result = SaveResult::ReadError;
                     o.failedLba = static_cast<uint32_t>(lba + k);
                     o.code = one;
-                    return o;
+                    return;
                 }
-                const uint64_t part = std::min<uint64_t>(bl, size - o.written);
-                if (!out.Write(buffer.data(), static_cast<size_t>(part))) {
-                    o.result = SaveResult::WriteError;
-                    return o;
-                }
-                o.written += part;
+                if (!put(std::min<uint64_t>(bl, size - copied)))
+                    return;
             }
             if (progress)
                 progress(o.written);
@@ -136,18 +136,30 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
         }
         if (rc != ASPI_OK) {
             o.result = SaveResult::ReadError;
-            o.failedLba = static_cast<uint32_t>(lba);
+            o.failedLba = static_cast<uint32_t>(std::min<uint64_t>(lba, 0xFFFFFFFFull));
             o.code = rc;
-            return o;
+            return;
         }
-        if (!out.Write(buffer.data(), static_cast<size_t>(bytes))) {
-            o.result = SaveResult::WriteError;
-            return o;
-        }
-        o.written += bytes;
+        if (!put(std::min<uint64_t>(chunkBytes, size - copied)))
+            return;
         if (progress)
             progress(o.written);
     }
+}
+
+// Copies the file: every extent of it, in order (a file over 4 GiB, or one written in pieces, has several).
+SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                       const std::function<void(uint64_t)>& progress, bool salvage) {
+    SaveOutcome o;
+    const uint32_t bl = CurrentBlockLength();
+    if (bl == 0 || buffer.size() < uint64_t(kChunkSectors) * bl) {
+        o.result = SaveResult::ReadError;
+        o.code = ISO_ERR_NO_MODEL;
+        return o;
+    }
+    for (const FileEntry* extent = &entry; extent && o.result == SaveResult::Ok;
+         extent = Iso_NextExtent(extent))
+        CopyExtent(*extent, out, buffer, progress, salvage, o);
     return o;
 }
 
@@ -178,10 +190,15 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector
 
 CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row)
     : openFile([](const std::string& path) { return SaveToDisc_OpenFile(path); }), m_sink(sink) {
+    // A row of a file's later extent saves the whole file, from its first extent.
     const FileEntry* e = entries;
-    for (int i = 0; e && i < (row & 0xFFFF); ++i)
+    const FileEntry* first = e;
+    for (int i = 0; e && i < (row & 0xFFFF); ++i) {
         e = e->nextSibling;
-    m_entry = e;
+        if (e && !(e->extent & ISO_EXTENT_CONTINUED))
+            first = e;
+    }
+    m_entry = e ? first : nullptr;
 }
 
 SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
@@ -199,7 +216,7 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
         return o;
     }
     if (setRange)
-        setRange(m_entry->size);
+        setRange(Iso_FileSize(m_entry));
     const std::string path = chooseFile ? chooseFile(m_entry->name) : std::string();
     if (path.empty())
         return o; // cancelled: nothing written, no message

@@ -32,5 +32,10 @@ extern uint8_t* g_FileCursor;
 extern uint64_t g_FileDataLength; // bytes of the file image in g_FileData (the file's size)
 int Iso_SelectSession();          // 1, or ISO_ERR_NO_MODEL on an empty model
 int Iso_ReadFile(uint32_t lbn, uint32_t size);
+// A file recorded in several extents has one entry per extent, in order: the entry of the extent after
+// `extent`, or nullptr after the last one (and for every file of one extent).
+const FileEntry* Iso_NextExtent(const FileEntry* extent);
+// The bytes of the file whose first extent is `entry`: all its extents.
+uint64_t Iso_FileSize(const FileEntry* entry);
 int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size);
 void Iso_FreeFile();

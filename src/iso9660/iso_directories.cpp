@@ -102,6 +102,16 @@ void Append(size_t index, FileEntry* dir, FileEntry* e) {
         s_Tail[index] = e;
 }
 
+// Without a usable path table the directories come from the directory records themselves: the ones met in
+// a directory's blocks wait here until its files are placed, so that, as with the path table, a directory
+// lists its files first and then its subdirectories in record order.
+bool s_FromRecords = false;
+std::vector<FileEntry*> s_Subdirectories;
+
+bool IsSelfOrParent(std::span<const uint8_t> rec) {
+    return rec[32] == 1 && (rec[33] == 0 || rec[33] == 1); // ECMA-119 9.1.11: the 0x00 and 0x01 identifiers
+}
+
 // Walks the records of one block, placing a file entry for each record that is not a directory.
 void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail, SessionTree* tree) {
     size_t off = 0;
@@ -114,8 +124,20 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         if (33 + idLength > len)
             return;
         off += len;
-        if (rec[25] & 0x02)
+        const uint8_t flags = rec[25]; // ECMA-119 9.1.6
+        if (flags & 0x02) {
+            if (s_FromRecords && !IsSelfOrParent(rec)) {
+                FileEntry* d = NewRecord<FileEntry>();
+                if (!d)
+                    throw std::bad_alloc();
+                d->type = 'D';
+                SetName(d, rec.data() + 33, static_cast<uint32_t>(idLength));
+                d->lbn = Le32(rec, 2);
+                d->parentNumber = dir->directoryNumber;
+                s_Subdirectories.push_back(d);
+            }
             continue;
+        }
         FileEntry* e = NewRecord<FileEntry>();
         if (!e)
             throw std::bad_alloc();
@@ -126,6 +148,11 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         e->size = Le32(rec, 10);
         e->directoryNumber = dir->directoryNumber;
         e->parentNumber = dir->parentNumber;
+        // A file of several extents has one record per extent under one name, each but the last flagged.
+        if (flags & 0x80)
+            e->extent |= ISO_EXTENT_MORE;
+        if (tail && tail->type == 'F' && (tail->extent & ISO_EXTENT_MORE) && strcmp(tail->name, e->name) == 0)
+            e->extent |= ISO_EXTENT_CONTINUED;
         if (tail) {
             tail->nextSibling = e;
         } else {
@@ -265,6 +292,87 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     return result;
 }
 
+namespace {
+
+// The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.
+constexpr size_t kRootRecord = 156;
+uint32_t RootExtent() {
+    return Le32(std::span<const uint8_t>(s_Descriptor), kRootRecord + 2);
+}
+
+// The session's volume entry, directory number 1, named from the descriptor's volume identifier.
+void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
+    const std::span<const uint8_t> desc(s_Descriptor);
+    volume->type = 'V';
+    if (JolietFlag()) {
+        Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 16, 1, 1);
+    } else {
+        Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 32, 0, 1);
+    }
+    volume->lbn = RootExtent();
+    volume->parentNumber = parent;
+    volume->directoryNumber = 1;
+    ++tree->directoryCount;
+    s_Index.push_back(volume);
+    s_Tail.push_back(nullptr);
+    s_CurrentNode = volume;
+    s_CurrentIndex = 0;
+}
+
+// A path table serves when its first record is the root's (ECMA-119 9.4: identifier 0x00, parent 1) and
+// names the extent the root directory record names; an empty or zeroed table, or one from another volume,
+// would give an empty or a wrong tree.
+bool PathTableNamesRoot(std::span<const uint8_t> records) {
+    return records.size() >= 10 && records[0] == 1 && records[8] == 0 && Le16(records, 6) == 1 &&
+           Le32(records, 2) == RootExtent();
+}
+
+// The directories read from the root directory record down, breadth first as the path table lists them:
+// each directory's records name its subdirectories. Every block is walked once (a directory that points
+// back at one already walked lists nothing), so the walk ends within the session.
+int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree, FileEntry* volume) {
+    tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
+    const std::span<const uint8_t> desc(s_Descriptor);
+    if (desc[kRootRecord] < kMinDirectoryRecord || !(desc[kRootRecord + 25] & 0x02) ||
+        RootExtent() >= SessionEnd(s))
+        return ISO_ERR_DESCRIPTOR;
+    PlaceVolume(tree, volume, 1);
+    s_FromRecords = true;
+    int result = ISO_OK;
+    try {
+        for (size_t i = 0; i < s_Index.size() && result == ISO_OK; ++i) {
+            FileEntry* dir = s_Index[i];
+            s_CurrentNode = dir;
+            s_CurrentIndex = i;
+            s_Subdirectories.clear();
+            result = Iso_AnalyzeDirectory(device);
+            if (i == 0 && result == ISO_OK && dir->size == 0)
+                result = ISO_ERR_DESCRIPTOR; // no sound root directory either: nothing describes the volume
+            for (FileEntry* sub : s_Subdirectories) {
+                if (result != ISO_OK)
+                    break;
+                if (s_Index.size() >= kMaxDirectories) {
+                    result = ISO_ERR_DESCRIPTOR;
+                    break;
+                }
+                sub->directoryNumber = static_cast<uint16_t>(s_Index.size() + 1);
+                Append(i, dir, sub);
+                s_Index.push_back(sub);
+                s_Tail.push_back(nullptr);
+                ++tree->directoryCount;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        result = ISO_ERR_NO_MEMORY;
+    }
+    // Subdirectories not placed (after a failure) belong to no tree.
+    s_Subdirectories.clear();
+    s_FromRecords = false;
+    return result;
+}
+
+} // namespace
+
 int Iso_AnalyzePathTable(uint16_t device) {
     const SessionEntry* s = CurrentSession();
     SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
@@ -284,7 +392,7 @@ int Iso_AnalyzePathTable(uint16_t device) {
     // A table that starts past the session is refused before anything is allocated for it.
     const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
     if (blocks == 0)
-        return ISO_ERR_DESCRIPTOR;
+        return AnalyzeFromRecords(device, s, tree, volume);
     std::vector<uint8_t> table;
     try {
         table.assign(blocks * bl, 0);
@@ -295,6 +403,10 @@ int Iso_AnalyzePathTable(uint16_t device) {
     if (rc != ISO_OK)
         return rc;
     const std::span<const uint8_t> records(table.data(), std::min<uint64_t>(tableSize, table.size()));
+    if (!PathTableNamesRoot(records)) {
+        table = {};
+        return AnalyzeFromRecords(device, s, tree, volume);
+    }
 
     int result = ISO_OK;
     uint32_t number = 1;
@@ -313,20 +425,7 @@ int Iso_AnalyzePathTable(uint16_t device) {
         const uint16_t parent = Le16(rec, 6);
         const bool rootForm = rec[8] == 0 && (rec.size() < 10 || rec[9] == 0);
         if (number == 1 && rootForm) {
-            volume->type = 'V';
-            if (JolietFlag()) {
-                Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 16, 1, 1);
-            } else {
-                Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 32, 0, 1);
-            }
-            volume->lbn = Le32(desc, 158);
-            volume->parentNumber = parent;
-            volume->directoryNumber = static_cast<uint16_t>(number);
-            ++tree->directoryCount;
-            s_Index.push_back(volume);
-            s_Tail.push_back(nullptr);
-            s_CurrentNode = volume;
-            s_CurrentIndex = 0;
+            PlaceVolume(tree, volume, parent);
             // A root that cannot be read still lets its subdirectories be listed.
             result = Iso_AnalyzeDirectory(device);
         } else {

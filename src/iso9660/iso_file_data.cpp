@@ -87,3 +87,17 @@ void Iso_FreeFile() {
     g_FileCursor = nullptr;
     g_FileDataLength = 0;
 }
+
+const FileEntry* Iso_NextExtent(const FileEntry* extent) {
+    if (!extent || !(extent->extent & ISO_EXTENT_MORE))
+        return nullptr;
+    const FileEntry* next = extent->nextSibling;
+    return next && (next->extent & ISO_EXTENT_CONTINUED) ? next : nullptr;
+}
+
+uint64_t Iso_FileSize(const FileEntry* entry) {
+    uint64_t size = 0;
+    for (const FileEntry* e = entry; e; e = Iso_NextExtent(e))
+        size += e->size;
+    return size;
+}

@@ -58,6 +58,7 @@ struct FileEntry {
     uint16_t directoryNumber;
     uint16_t parentNumber;
     uint16_t kind;
+    uint8_t extent; // ISO_EXTENT_* bits of a file recorded in several extents (ECMA-119 9.1.6), else 0
     FileEntry* firstChild;
     FileEntry* nextSibling;
 
@@ -70,11 +71,24 @@ struct FileEntry {
 };
 using DirectoryNode = FileEntry;
 
+// FileEntry::extent: the record's multi-extent flag (another extent of the file follows it), and the mark
+// of an extent that continues the entry before it. The list shows one row per extent; a copy takes them all.
+constexpr uint8_t ISO_EXTENT_MORE = 0x80;
+constexpr uint8_t ISO_EXTENT_CONTINUED = 0x01;
+
+// SessionTree::notes.
+constexpr uint8_t ISO_TREE_PATH_TABLE_PASSED = 0x01;
+// What the window and ckvd say of a session with that note.
+constexpr const char* kPathTablePassedOver =
+    "the path table was passed over (empty, or not naming the root directory); "
+    "the directories were read from the root directory down";
+
 struct SessionTree {
     FileEntry* root;
     uint32_t directoryCount;
     uint32_t fileCount;
     SessionTree* next;
+    uint8_t notes;
 };
 
 struct DiscModel {

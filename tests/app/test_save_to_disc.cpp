@@ -111,6 +111,27 @@ TEST_F(SaveToDisc, CopiesAroundTheChunkAreByteIdentical) {
     EXPECT_TRUE(sink_.shown.empty());
 }
 
+// A file recorded in two extents (here the entries of F65536 and F65537 marked so in the model): either row
+// saves the whole file from its first extent, one progress range over both.
+TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
+    FileEntry* first = const_cast<FileEntry*>(entries_);
+    while (first && first->size != 65536)
+        first = first->nextSibling;
+    ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
+    first->extent = ISO_EXTENT_MORE;
+    first->nextSibling->extent = ISO_EXTENT_CONTINUED;
+    for (uint64_t row : {65536u, 65537u}) {
+        const fs::path out = dir_ / ("extents" + std::to_string(row));
+        CSaveToDiscDlgModel dlg = Dialog(row, out.string());
+        uint64_t range = 0;
+        dlg.setRange = [&](uint64_t max) { range = max; };
+        EXPECT_EQ(dlg.OnShowWindow().result, SaveResult::Ok);
+        EXPECT_EQ(proposed_, "F65536.BIN;1");
+        EXPECT_EQ(range, 131073u);
+        EXPECT_EQ(ReadAll(out), ReadAll(dir_ / "src" / "F65536.BIN") + ReadAll(dir_ / "src" / "F65537.BIN"));
+    }
+}
+
 TEST_F(SaveToDisc, FailuresSayWhatHappenedAndKeepWhatWasRead) {
     // Cancelled: nothing written, no message.
     EXPECT_EQ(Dialog(100, "").OnShowWindow().result, SaveResult::Ok);

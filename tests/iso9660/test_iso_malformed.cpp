@@ -50,13 +50,18 @@ TEST_F(Malformed, PathTableSizeFarBeyondTheDiscIsBounded) {
     EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 1u);
 }
 
-TEST_F(Malformed, PathTablePastTheSessionIsRefusedBeforeAnythingIsRead) {
-    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
+TEST_F(Malformed, PathTablePastTheSessionIsPassedOverBeforeAnythingIsRead) {
+    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20).add("A;1", 5, 1));
     isotest::PutBoth32(&drive->at(16)[132], 0xFFFFFFF0u);
     isotest::PutLe32(&drive->at(16)[140], 0x7FFFFF00u); // the type L table's block
-    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(Analyze(), 1);
     for (const auto& r : drive->reads)
         EXPECT_LT(r.lba, 1000u);
+    EXPECT_EQ(g_DiscModel->firstTree->notes, ISO_TREE_PATH_TABLE_PASSED);
+    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root), (std::vector<std::string>{"A;1"}));
+    // Neither the table nor the root directory record: nothing describes the volume.
+    drive->at(16)[156 + 25] = 0; // the root record's directory flag
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
 }
 
 TEST_F(Malformed, EveryBlockIsWalkedAsDirectoryRecordsOnce) {

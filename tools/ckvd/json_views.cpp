@@ -126,6 +126,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             continue;
         json.BeginObject().Key("session").Int(index + 1).Key("volume");
         json.String(t->root ? Report_SjisToUtf8(t->root->name) : std::string());
+        if (t->notes & ISO_TREE_PATH_TABLE_PASSED)
+            json.Key("path_table_passed_over").Bool(true);
         json.Key("entries").BeginArray();
         Report_WalkTree(t->root, [&json](FileEntry& e, const std::string& path, size_t directoryLength) {
             const bool file = e.type == 'F';
@@ -142,6 +144,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             const std::optional<RecordedDate> date = file ? RecordedDate_Of(e.date) : std::nullopt;
             date ? json.String(RecordedDate_Iso(*date)) : json.Null();
             json.Key("kind").Uint(file ? e.kind : 0);
+            if (e.extent & ISO_EXTENT_CONTINUED) // a later extent of the file listed before it
+                json.Key("continuation").Bool(true);
             json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");

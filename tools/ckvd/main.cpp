@@ -173,7 +173,9 @@ int open_device(const std::string& devicePath) {
         return -1;
     }
     AspiStartHooks hooks;
-    hooks.spinUpFailed = [](int code) { std::fprintf(stderr, "ckvd: SpinUp Error Code %04X\n", unsigned(code)); };
+    hooks.spinUpFailed = [](int code) {
+        std::fprintf(stderr, "ckvd: SpinUp Error Code %04X\n", unsigned(code));
+    };
     const AspiStartResult started = Aspi_StartDevice(static_cast<uint16_t>(index), hooks);
     if (started.ready != 1) {
         fail("Drive Not Ready", started.ready);
@@ -333,6 +335,10 @@ int cmd_ls(int argc, char** argv) {
         std::fprintf(stderr, "ckvd: the disc has %d session(s)\n", count);
         return kExitFailure;
     }
+    int index = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index)
+        if ((session < 0 || session == index) && (t->notes & ISO_TREE_PATH_TABLE_PASSED))
+            std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, kPathTablePassedOver);
     // Written as it is made: a disc of many files is never held as one text.
     if (json) {
         JsonWriter out(write_stdout);
@@ -477,7 +483,7 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const bool terminal = ::isatty(STDERR_FILENO);
-    const uint64_t size = found.entry->size;
+    const uint64_t size = Iso_FileSize(found.entry);
     std::vector<uint8_t> buffer = SaveToDisc_Buffer();
     if (buffer.empty())
         return fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/save_to_disc.h"
+#include "iso9660/iso9660.h"
 #include "recorded_date.h"
 #include "report/disc_text.h"
 
@@ -31,7 +32,7 @@ Totals Count(const FileEntry& directory) {
         pending.pop_back();
         for (; e; e = e->nextSibling) {
             if (e->type == 'F') {
-                ++t.files;
+                t.files += (e->extent & ISO_EXTENT_CONTINUED) ? 0 : 1;
                 t.bytes += e->size;
             } else {
                 pending.push_back(e->firstChild);
@@ -88,6 +89,8 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             continue;
         }
         levels.back().next = e->nextSibling;
+        if (e->extent & ISO_EXTENT_CONTINUED)
+            continue; // copied with the file's first extent
         const std::string name = Report_SjisToUtf8(e->name);
         const std::string local = levels.back().path + "/" + name;
         // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
@@ -100,7 +103,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             whole = false;
             if (e->type == 'F') {
                 ++done.files;
-                done.bytes += e->size;
+                done.bytes += Iso_FileSize(e);
             }
             continue;
         }
@@ -143,7 +146,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         }
         whole = whole && o.result == SaveResult::Ok;
         ++done.files;
-        done.bytes += e->size;
+        done.bytes += Iso_FileSize(e);
         show(done.bytes);
     }
     if (progress)

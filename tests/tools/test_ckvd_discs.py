@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""ckvd on disc structures other tools record and on what broken discs carry: a file of several extents
+(ECMA-119 9.1.6, read back by xorriso), path tables that are empty, zeroed or name another extent.
+
+usage: test_ckvd_discs.py CKVD WORKDIR
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+CKVD, WORK = sys.argv[1], sys.argv[2]
+os.makedirs(WORK, exist_ok=True)
+BLOCK = 2048
+
+
+def run(*args):
+    return subprocess.run([CKVD, *args], capture_output=True, text=True)
+
+
+def descriptor(image, lbn=16):
+    with open(image, "rb") as f:
+        f.seek(lbn * BLOCK)
+        return f.read(BLOCK)
+
+
+def split_into_extents(image, name, pieces):
+    """Rewrites the root directory record of `name` as one record per extent, each but the last with the
+    multi-extent flag: the extents are consecutive pieces of the file's data, so the file stays whole."""
+    root = struct.unpack_from("<I", descriptor(image), 158)[0]
+    with open(image, "r+b") as f:
+        f.seek(root * BLOCK)
+        block = bytearray(f.read(BLOCK))
+        off = 0
+        while block[off] and bytes(block[off + 33:off + 33 + block[off + 32]]) != name:
+            off += block[off]
+        length = block[off]
+        rec = bytes(block[off:off + length])
+        lbn, size = struct.unpack_from("<I", rec, 2)[0], struct.unpack_from("<I", rec, 10)[0]
+        records, start = [], 0
+        sizes = pieces + [size - sum(pieces)]
+        for i, piece in enumerate(sizes):
+            r = bytearray(rec)
+            struct.pack_into("<II", r, 2, lbn + start // BLOCK, 0)
+            struct.pack_into(">I", r, 6, lbn + start // BLOCK)
+            struct.pack_into("<I", r, 10, piece)
+            struct.pack_into(">I", r, 14, piece)
+            r[25] = r[25] | 0x80 if i + 1 < len(sizes) else r[25] & 0x7F
+            records.append(bytes(r))
+            start += piece
+        end = off
+        while block[end]:
+            end += block[end]
+        new = bytes(block[:off]) + b"".join(records) + bytes(block[off + length:end])
+        assert len(new) <= BLOCK
+        f.seek(root * BLOCK)
+        f.write(new + bytes(BLOCK - len(new)))
+
+
+class MultiExtent(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = os.path.join(WORK, "multi")
+        shutil.rmtree(cls.dir, ignore_errors=True)
+        src = os.path.join(cls.dir, "src")
+        os.makedirs(src)
+        with open(os.path.join(src, "MULTI.BIN"), "wb") as f:
+            f.write(os.urandom(54305))
+        for n in ("A.TXT", "Z.TXT"):
+            with open(os.path.join(src, n), "w") as f:
+                f.write(n)
+        cls.source = os.path.join(src, "MULTI.BIN")
+        cls.image = os.path.join(cls.dir, "multi.iso")
+        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-iso-level", "3", "-V", "MULTI_EXTENT", "-o",
+                        cls.image, src], check=True, capture_output=True)
+        split_into_extents(cls.image, b"MULTI.BIN;1", [16384, 16384])
+
+    def data(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_xorriso_reads_the_same_file(self):
+        # The structure is sound for a peer: xorriso extracts the three extents as one file.
+        out = os.path.join(self.dir, "xorriso")
+        shutil.rmtree(out, ignore_errors=True)
+        subprocess.run(["xorriso", "-osirrox", "on", "-indev", self.image, "-extract", "/", out], check=True,
+                       capture_output=True)
+        self.assertEqual(self.data(os.path.join(out, "MULTI.BIN")), self.data(self.source))
+
+    def test_get_copies_every_extent(self):
+        out = os.path.join(self.dir, "got.bin")
+        r = run("get", self.image, "/MULTI.BIN;1", out)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(self.data(out), self.data(self.source))
+        tree = os.path.join(self.dir, "tree")
+        shutil.rmtree(tree, ignore_errors=True)
+        r = run("get", "-r", self.image, "/", tree)
+        self.assertEqual((r.returncode, r.stderr), (0, ""))
+        self.assertEqual(sorted(os.listdir(tree)), ["A.TXT;1", "MULTI.BIN;1", "Z.TXT;1"])
+        self.assertEqual(self.data(os.path.join(tree, "MULTI.BIN;1")), self.data(self.source))
+
+    def test_listing_keeps_a_row_per_extent(self):
+        entries = json.loads(run("ls", "--json", self.image).stdout)["sessions"][0]["entries"]
+        rows = [(e["lbn"], e["size"], e.get("continuation", False)) for e in entries if e["name"] == "MULTI.BIN;1"]
+        first = rows[0][0]
+        self.assertEqual(rows, [(first, 16384, False), (first + 8, 16384, True), (first + 16, 21537, True)])
+
+    def test_extent_past_the_image_fails_naming_the_block(self):
+        cut = os.path.join(self.dir, "cut.iso")
+        shutil.copy(self.image, cut)
+        last = json.loads(run("ls", "--json", cut).stdout)["sessions"][0]["entries"]
+        last_lbn = [e["lbn"] for e in last if e["name"] == "MULTI.BIN;1"][-1]
+        os.truncate(cut, (last_lbn + 2) * BLOCK)  # the last extent's third block is gone
+        out = os.path.join(self.dir, "cut.bin")
+        r = run("get", cut, "/MULTI.BIN;1", out)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(f"at block {last_lbn + 2} ", r.stderr)
+        self.assertEqual(self.data(out), self.data(self.source)[:32768 + 2 * BLOCK])
+
+
+class PathTable(unittest.TestCase):
+    """A path table that names no root: the tree is read from the root directory record, as isoinfo does."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = os.path.join(WORK, "pathtable")
+        shutil.rmtree(cls.dir, ignore_errors=True)
+        src = os.path.join(cls.dir, "src")
+        for d in ("DOCS/OLD/OLDER", "MUSIC", "EMPTY"):
+            os.makedirs(os.path.join(src, d))
+        for f in ("README.TXT", "DOCS/A.TXT", "DOCS/OLD/B.TXT", "DOCS/OLD/OLDER/C.TXT", "MUSIC/S.MP3"):
+            with open(os.path.join(src, f), "w") as out:
+                out.write(f)
+        cls.joliet = os.path.join(cls.dir, "joliet.iso")
+        cls.plain = os.path.join(cls.dir, "plain.iso")
+        for image, extra in ((cls.joliet, ["-J"]), (cls.plain, [])):
+            subprocess.run(["genisoimage", "-quiet", *extra, "-V", "PT", "-o", image, src], check=True)
+
+    def patched(self, image, how):
+        """A copy with every path table of the descriptor set broken `how`."""
+        out = os.path.join(self.dir, f"{how}-{os.path.basename(image)}")
+        shutil.copy(image, out)
+        with open(out, "r+b") as f:
+            lbn = 16
+            while True:
+                d = descriptor(out, lbn)
+                if d[0] == 255:
+                    break
+                if d[0] in (1, 2):
+                    size = struct.unpack_from("<I", d, 132)[0]
+                    tables = (struct.unpack_from("<I", d, 140)[0], struct.unpack_from(">I", d, 148)[0])
+                    if how == "empty":
+                        f.seek(lbn * BLOCK + 132)
+                        f.write(struct.pack("<I", 0) + struct.pack(">I", 0))
+                    for t, order in zip(tables, "<>"):  # type L, then type M
+                        f.seek(t * BLOCK)
+                        record = bytearray(f.read(size))
+                        if how == "zeroed":
+                            record = bytearray(size)
+                        elif how == "other":  # the first record names a block past the root's
+                            struct.pack_into(order + "I", record, 2, struct.unpack_from(order + "I", record, 2)[0] + 1)
+                        f.seek(t * BLOCK)
+                        f.write(bytes(record))
+                lbn += 1
+        return out
+
+    def test_tree_read_from_the_root_record(self):
+        for image in (self.joliet, self.plain):
+            sound = run("ls", image)
+            self.assertEqual((sound.returncode, sound.stderr), (0, ""))
+            for how in ("zeroed", "empty", "other"):
+                with self.subTest(image=os.path.basename(image), how=how):
+                    broken = self.patched(image, how)
+                    r = run("ls", broken)
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    self.assertEqual(r.stdout, sound.stdout)
+                    self.assertIn("(Session1) the path table was passed over", r.stderr)
+                    doc = json.loads(run("ls", "--json", broken).stdout)
+                    self.assertTrue(doc["sessions"][0]["path_table_passed_over"])
+        # isoinfo walks the directory records too: the same names in the same directories.
+        listing = subprocess.run(["isoinfo", "-f", "-i", self.patched(self.plain, "zeroed")], capture_output=True,
+                                 text=True, check=True).stdout.split()
+        ours = [l.split("  ")[-1] for l in run("ls", self.patched(self.plain, "zeroed")).stdout.splitlines()[1:]]
+        self.assertEqual(sorted(ours), sorted(listing))
+
+    def test_neither_table_nor_root_record(self):
+        broken = self.patched(self.plain, "zeroed")
+        with open(broken, "r+b") as f:
+            f.seek(16 * BLOCK + 156 + 25)
+            f.write(b"\0")  # the root record's directory flag
+        r = run("ls", broken)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Code 1002", r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
