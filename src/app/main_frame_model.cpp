@@ -1,5 +1,6 @@
 #include "app/main_frame_model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -8,6 +9,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
+#include "report/report_number.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -25,7 +27,6 @@ WindowPlacement CMainFrameModel::PreCreateWindow() {
 }
 
 void CMainFrameModel::DestroyWindow(const WindowPlacement& placement) {
-    m_profile.WriteInt("DISCMNGRNO", m_nDiscMngrNo);
     Placement_Write(m_profile, placement);
 }
 
@@ -108,9 +109,32 @@ void CMainFrameModel::OnSaveDiscInformation() {
 void CMainFrameModel::DoSaveDiscInformation() {
     if (!runReportDialog)
         return;
-    const auto [result, used] = runReportDialog(m_nDiscMngrNo);
-    if (result != ReportDlgResult::Ok)
-        return;
-    m_nDiscMngrNo = Report_NextNumber(used);
-    m_profile.WriteInt("DISCMNGRNO", m_nDiscMngrNo);
+    const auto [result, used] = runReportDialog(m_nDiscMngrNo, Numbers());
+    if (result == ReportDlgResult::Ok)
+        m_nDiscMngrNo = Report_NextNumber(used);
+}
+
+ReportNumbers CMainFrameModel::Numbers() {
+    ReportNumbers n;
+    const std::string file = m_profile.FilePath();
+    if (!file.empty()) {
+        n.next = [file] { return Report_ReadNumber(file); };
+        n.take = [file](int wanted, bool orStored, int* used, int* stored, std::string* error) {
+            return Report_TakeNumber(file, wanted, orStored, used, stored, error);
+        };
+        n.giveBack = [file](int used, int stored) { Report_ReturnNumber(file, used, stored); };
+        return n;
+    }
+    n.next = [this] { return m_profile.GetInt("DISCMNGRNO", 0); };
+    n.take = [this](int wanted, bool orStored, int* used, int* stored, std::string*) {
+        *stored = m_profile.GetInt("DISCMNGRNO", 0);
+        *used = orStored ? std::max(wanted, *stored) : wanted;
+        m_profile.WriteInt("DISCMNGRNO", Report_NextNumber(*used));
+        return true;
+    };
+    n.giveBack = [this](int used, int stored) {
+        if (m_profile.GetInt("DISCMNGRNO", 0) == Report_NextNumber(used))
+            m_profile.WriteInt("DISCMNGRNO", stored);
+    };
+    return n;
 }

@@ -26,7 +26,7 @@ class CMainFrameModel {
 
     // Frame creation: "DISCMNGRNO" and the placement from the profile.
     WindowPlacement PreCreateWindow();
-    // Frame destruction: writes "DISCMNGRNO" and the placement.
+    // Frame destruction: writes the placement ("DISCMNGRNO" is stored only when a report takes a number).
     void DestroyWindow(const WindowPlacement& placement);
 
     // Loads the disc of `device` (the drive dialog's row): empties both views, discards the model, analyses,
@@ -55,11 +55,15 @@ class CMainFrameModel {
     bool OnLevel1Simulation();
     // Save DiscInfomation: "No Disc" check, then the disc report.
     void OnSaveDiscInformation();
-    // Offers the disc report through `runReportDialog` with the management number; after a written report
-    // the number that report used plus one becomes the next and is stored in the profile at once.
+    // Offers the disc report through `runReportDialog`; the number is taken from the profile when the report
+    // is saved.
     void DoSaveDiscInformation();
-    // Runs "Are You Save DiscInformation?" for a number: how it closed and the number the report used.
-    std::function<std::pair<ReportDlgResult, int>(int number)> runReportDialog;
+    // Runs "Are You Save DiscInformation?" for a number and the numbers' store: how it closed and the number
+    // the report used.
+    std::function<std::pair<ReportDlgResult, int>(int number, const ReportNumbers& numbers)> runReportDialog;
+    // The management numbers of the profile: taken under the lock of its file, which ckvd report shares, and
+    // read from the file each time (never from memory); a profile in memory keeps its own.
+    ReportNumbers Numbers();
 
     int DiscMngrNo() const { return m_nDiscMngrNo; }
     const std::string& LastMessage() const { return m_strMessage; }

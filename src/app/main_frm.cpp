@@ -60,8 +60,9 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     m_right = new CKVDAppView(m_model.List(), m_wndSplitter);
     m_right->SetSink(&m_sink);
     m_right->SetOpenDirectory([this](const FileEntry* directory) { m_left->SelectEntry(directory); });
-    m_model.runReportDialog = [this](int number) {
+    m_model.runReportDialog = [this](int number, const ReportNumbers& numbers) {
         CSaveDiscInfoDlg dlg(number, m_sink, this);
+        dlg.Model().numbers = numbers;
         dlg.exec();
         return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
     };

@@ -44,6 +44,8 @@ int Report_ParseNumber(const std::string& text) {
 
 std::string CSaveDiscInfoDlgModel::OnYesPlease() {
     m_state = ReportDlgState::Ready;
+    if (numbers.next)
+        m_frameNumber = numbers.next();
     char text[16];
     std::snprintf(text, sizeof text, "%06d", m_frameNumber);
     return text;
@@ -55,9 +57,30 @@ void CSaveDiscInfoDlgModel::OnNo() {
 
 void CSaveDiscInfoDlgModel::OnSave(const std::string& numberText, const std::string& commentSjis,
                                    const ReportProgress& progress) {
-    m_number = Report_ParseNumber(numberText);
+    const int typed = Report_ParseNumber(numberText);
+    m_number = typed;
+    std::string error;
+    int stored = 0;
+    if (numbers.take && !numbers.take(typed, typed == m_frameNumber, &m_number, &stored, &error)) {
+        m_sink.ShowUtf8(std::string(kWriteFailed) + "\n\n" + error + ".");
+        Close(ReportDlgResult::Failed);
+        return;
+    }
+    if (m_number != typed) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "Number %06d was taken by another report in the meantime: this report is number %06d.",
+                      typed, m_number);
+        m_sink.ShowUtf8(text);
+    }
+    // A number taken for a report that is not written goes back, unless others have taken numbers since.
+    auto giveBack = [this, stored] {
+        if (numbers.giveBack)
+            numbers.giveBack(m_number, stored);
+    };
     m_path = chooseFile ? chooseFile(Report_DefaultFileName(m_number)) : std::string();
     if (m_path.empty()) {
+        giveBack();
         Close(ReportDlgResult::Cancel);
         return;
     }
@@ -71,12 +94,12 @@ void CSaveDiscInfoDlgModel::OnSave(const std::string& numberText, const std::str
         const std::time_t t = std::time(nullptr);
         localtime_r(&t, &header.time);
     }
-    std::string error;
     if (Report_SaveDiscCsv(m_path, header, progress, &error) == REPORT_OK) {
         Close(ReportDlgResult::Ok);
         return;
     }
     // Nothing was written under the chosen name, so no number is used up.
+    giveBack();
     m_sink.ShowUtf8(std::string(kWriteFailed) + "\n" + m_path + "\n\n" + error + ".");
     Close(ReportDlgResult::Failed);
 }

@@ -20,6 +20,15 @@ enum class ReportDlgResult { Open, Ok, Cancel, Failed };
 constexpr int REPORT_NUMBER_CHARS = 15;   // characters of the number edit read back
 constexpr int REPORT_COMMENT_BYTES = 255; // bytes of the comment read back
 
+// Where the dialog's management numbers come from: the number to show, and taking one for a report (the
+// number typed, or when that is the one shown and other reports took it since, the next free one), and
+// giving one back when no report came of it. Without them the frame's number is shown and used as typed.
+struct ReportNumbers {
+    std::function<int()> next;
+    std::function<bool(int wanted, bool orStored, int* used, int* stored, std::string* error)> take;
+    std::function<void(int used, int stored)> giveBack;
+};
+
 class CSaveDiscInfoDlgModel {
   public:
     // `number`: the frame's management number.
@@ -27,7 +36,8 @@ class CSaveDiscInfoDlgModel {
         : m_frameNumber(number), m_number(number), m_sink(sink) {}
 
     void OnInitDialog() { m_state = ReportDlgState::Asked; }
-    // "Yes...Please": the controls become usable; the number edit's new text, "%06d" of the frame's number.
+    // "Yes...Please": the controls become usable; the number edit's new text, "%06d" of the next number (the
+    // stored one at this moment, or the frame's).
     std::string OnYesPlease();
     // "No...".
     void OnNo();
@@ -40,10 +50,12 @@ class CSaveDiscInfoDlgModel {
     std::function<std::string(const std::string& proposedName)> chooseFile;
     // The local time written into the header (the clock by default).
     std::function<std::tm()> now;
+    ReportNumbers numbers;
 
     ReportDlgState State() const { return m_state; }
     ReportDlgResult Result() const { return m_result; }
-    // The number the report used (the typed one after "Save...").
+    // The number the report used (the typed one after "Save...", or the next free one when other reports took
+    // the one shown).
     int Number() const { return m_number; }
     const std::string& Path() const { return m_path; }
 

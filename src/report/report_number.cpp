@@ -1,12 +1,20 @@
 #include "report/report_number.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -120,4 +128,78 @@ bool Report_WriteNumber(const std::string& profilePath, int number, std::string*
         return false;
     }
     return true;
+}
+
+namespace {
+
+// An exclusive advisory lock on "<profile>.numberlock" for the life of the object. The profile itself is
+// replaced by a rename on every write, so a lock on it would be a lock on a file nobody opens next; the
+// lock file stays. A holder that never lets go (a stopped process) is waited for at most five seconds.
+class NumberLock {
+  public:
+    explicit NumberLock(const std::string& profilePath) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(profilePath).parent_path(), ec);
+        const std::string path = profilePath + ".numberlock";
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd < 0) {
+            m_error = "cannot lock " + path + ": " + std::strerror(errno);
+            return;
+        }
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                m_locked = true;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        m_error = "cannot lock " + path + ": " +
+                  (errno == EWOULDBLOCK ? "another program holds it" : std::strerror(errno));
+    }
+    ~NumberLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // closing lets go of the lock
+    }
+    NumberLock(const NumberLock&) = delete;
+    NumberLock& operator=(const NumberLock&) = delete;
+    bool Locked() const { return m_locked; }
+    const std::string& Error() const { return m_error; }
+
+  private:
+    int m_fd = -1;
+    bool m_locked = false;
+    std::string m_error;
+};
+
+int NextNumber(int used) {
+    return used == INT_MAX ? used : used + 1;
+}
+
+} // namespace
+
+bool Report_TakeNumber(const std::string& profilePath, int wanted, bool orStored, int* used, int* stored,
+                       std::string* error) {
+    NumberLock lock(profilePath);
+    if (!lock.Locked()) {
+        if (error)
+            *error = lock.Error();
+        return false;
+    }
+    const int before = Report_ReadNumber(profilePath);
+    const int number = orStored ? std::max(wanted, before) : wanted;
+    if (!Report_WriteNumber(profilePath, NextNumber(number), error))
+        return false;
+    if (used)
+        *used = number;
+    if (stored)
+        *stored = before;
+    return true;
+}
+
+void Report_ReturnNumber(const std::string& profilePath, int used, int stored) {
+    NumberLock lock(profilePath);
+    if (lock.Locked() && Report_ReadNumber(profilePath) == NextNumber(used))
+        Report_WriteNumber(profilePath, stored, nullptr);
 }

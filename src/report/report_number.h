@@ -12,3 +12,15 @@ int Report_ReadNumber(const std::string& profilePath);
 // Stores `number`, keeping every other line of the file; the file is replaced whole (a new file renamed over
 // it). False with the reason in `error`.
 bool Report_WriteNumber(const std::string& profilePath, int number, std::string* error);
+
+// Takes a management number as one step under an exclusive lock shared by every program that writes reports
+// (a lock file beside the profile, held only while the number is read and the next one written): the
+// number used is `wanted`, or, with `orStored`, the stored number when that is higher (other reports took
+// the numbers up to it since `wanted` was shown). DISCMNGRNO becomes the number used + 1. False, with no
+// number taken and the reason in `error`, when the profile cannot be locked or written.
+// `*stored` is the number that was stored before.
+bool Report_TakeNumber(const std::string& profilePath, int wanted, bool orStored, int* used, int* stored,
+                       std::string* error);
+// Gives back a number taken for a report that was not written: the number stored before the take is stored
+// again, unless another report took a number since.
+void Report_ReturnNumber(const std::string& profilePath, int used, int stored);

@@ -181,8 +181,9 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     // `chosen` in the file dialog.
     std::string typed, chosen, shown, proposed;
     int dialogs = 0;
-    frame.runReportDialog = [&](int number) {
+    frame.runReportDialog = [&](int number, const ReportNumbers& numbers) {
         CSaveDiscInfoDlgModel dlg(number, sink);
+        dlg.numbers = numbers;
         dlg.OnInitDialog();
         shown = dlg.OnYesPlease();
         dlg.chooseFile = [&](const std::string& name) { return proposed = name, chosen; };

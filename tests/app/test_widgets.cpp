@@ -252,7 +252,7 @@ TEST_F(MainWindow, ClosingWritesThePlacementToTheProfile) {
     EXPECT_EQ(read.GetInt("CX", 0), frame_->frameGeometry().width());
     EXPECT_EQ(read.GetInt("CY", 0), frame_->frameGeometry().height());
     EXPECT_EQ(read.GetInt("ISZOOM", -1), 0);
-    EXPECT_EQ(read.GetInt("DISCMNGRNO", -1), 0);
+    EXPECT_EQ(read.GetInt("DISCMNGRNO", -1), -1); // only a report stores a number: ckvd may have taken one
 }
 
 TEST_F(MainWindow, MaximisedStartRestoredAndClosedKeepsThePlacementRunAfterRun) {
@@ -564,6 +564,55 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.Model().Result(), ReportDlgResult::Cancel);
     EXPECT_TRUE(sink_.shown.empty());
+}
+
+// The window and ckvd report share the profile's numbers: ckvd report while the window is open takes number
+// 1; the window's next report shows and uses 2; one that ckvd takes between "Yes...Please" and "Save..."
+// moves the window's report on to the next free one; closing the window stores no number of its own.
+TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
+    const QString config = dir_.path() + "/config";
+    const std::string profile = (config + "/ckvd-explorer/profile.ini").toStdString();
+    frame_.reset();
+    profile_ = std::make_unique<ckvd::ui::IniProfile>(QString::fromStdString(profile));
+    frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
+    ShowDemoDisc();
+    auto cliReport = [&](const QString& out) {
+        const std::string command = "XDG_CONFIG_HOME=" + config.toStdString() + " " + CKVD_BIN +
+                                    " report demo -o " + out.toStdString() + " >/dev/null 2>&1";
+        return std::system(command.c_str());
+    };
+    auto numberOf = [](const QString& csv) {
+        QFile f(csv);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << csv.toStdString();
+        for (int i = 0; i < 4; ++i)
+            f.readLine();
+        return QString::fromLatin1(f.readLine()).section(',', 0, 0);
+    };
+    ASSERT_EQ(cliReport(dir_.path() + "/cli1.csv"), 0);
+    EXPECT_EQ(numberOf(dir_.path() + "/cli1.csv"), "MA000000");
+    for (const bool takenMeanwhile : {false, true}) {
+        const QString csv = dir_.path() + (takenMeanwhile ? "/late.csv" : "/window.csv");
+        WithModalDialog([&] { frame_->Model().OnSaveDiscInformation(); },
+                        [&](QDialog* shown) {
+                            auto* dlg = static_cast<CSaveDiscInfoDlg*>(shown);
+                            dlg->YesButton()->click();
+                            EXPECT_EQ(dlg->NumberEdit()->text(), takenMeanwhile ? "000002" : "000001");
+                            if (takenMeanwhile) {
+                                EXPECT_EQ(cliReport(dir_.path() + "/cli2.csv"), 0);
+                            }
+                            dlg->Model().chooseFile = [&](const std::string&) { return csv.toStdString(); };
+                            dlg->SaveButton()->click();
+                        });
+        EXPECT_EQ(numberOf(csv), takenMeanwhile ? "MA000003" : "MA000001");
+    }
+    EXPECT_EQ(numberOf(dir_.path() + "/cli2.csv"), "MA000002");
+    EXPECT_EQ(
+        sink_.shown,
+        std::vector<std::string>{
+            "Number 000002 was taken by another report in the meantime: this report is number 000003."});
+    frame_->close();
+    frame_.reset();
+    EXPECT_EQ(Report_ReadNumber(profile), 4);
 }
 
 TEST(AboutBox, ShowsVersionAndBuild) {

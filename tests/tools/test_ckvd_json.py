@@ -248,5 +248,30 @@ class TreeCopy(unittest.TestCase):
             self.assertEqual(f.read(), b"one")
 
 
+class ReportNumbers(unittest.TestCase):
+    def test_twenty_reports_at_once_take_twenty_numbers(self):
+        config = os.path.join(WORK, "numbers")
+        shutil.rmtree(config, ignore_errors=True)
+        os.makedirs(os.path.join(config, "ckvd-explorer"))
+        env = dict(os.environ, XDG_CONFIG_HOME=config)
+        outs = [os.path.join(config, f"r{i}.csv") for i in range(20)]
+        procs = [subprocess.Popen([CKVD, "report", "demo", "-o", o], env=env, stderr=subprocess.PIPE) for o in outs]
+        for p in procs:
+            self.assertEqual(p.wait(), 0, p.stderr.read())
+            p.stderr.close()
+        numbers = []
+        for o in outs:
+            with open(o, "rb") as f:
+                numbers.append(f.read().split(b"\r\n")[4].split(b",")[0].decode())
+        self.assertEqual(sorted(numbers), [f"MA{n:06d}" for n in range(20)])
+        with open(os.path.join(config, "ckvd-explorer", "profile.ini")) as f:
+            self.assertIn("DISCMNGRNO=20\n", f.read())
+        # A report that cannot be written gives its number back.
+        r = subprocess.run([CKVD, "report", "demo", "-o", "/nonexistent-dir/x.csv"], env=env, capture_output=True)
+        self.assertEqual(r.returncode, 1)
+        with open(os.path.join(config, "ckvd-explorer", "profile.ini")) as f:
+            self.assertIn("DISCMNGRNO=20\n", f.read())
+
+
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -560,16 +560,22 @@ int cmd_report(int argc, char** argv) {
     EngineSession engine;
     if (!start_with_disc(engine, drive))
         return kExitFailure;
+    // The number is taken before the report is made (it is in the report's first line) and given back when
+    // no report came of it, so two reports running at once never share one.
     const std::string profile = Report_ProfilePath();
-    if (!haveNumber)
-        number = Report_ReadNumber(profile);
+    std::string error;
+    int stored = 0;
+    if (!haveNumber && !Report_TakeNumber(profile, 0, true, &number, &stored, &error)) {
+        std::fprintf(stderr, "ckvd: Sorry, Cannot Write the DiscInformation... %s: %s\n", output.c_str(),
+                     error.c_str());
+        return kExitFailure;
+    }
     DiscReportHeader header;
     header.number = number;
     header.comment = Report_Utf8ToSjis(comment);
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &header.time);
     const bool terminal = ::isatty(STDERR_FILENO);
-    std::string error;
     const int rc = Report_SaveDiscCsv(
         output, header,
         [&](int tree, uint32_t done, uint32_t total) {
@@ -583,12 +589,9 @@ int cmd_report(int argc, char** argv) {
     if (terminal)
         std::fputc('\n', stderr);
     if (rc != REPORT_OK) {
+        if (!haveNumber)
+            Report_ReturnNumber(profile, number, stored);
         std::fprintf(stderr, "ckvd: %s: %s\n", output.c_str(), error.c_str());
-        return kExitFailure;
-    }
-    if (!haveNumber && !Report_WriteNumber(profile, Report_NextNumber(number), &error)) {
-        std::fprintf(stderr, "ckvd: the report MA%06d was written, but the next number was not stored: %s\n",
-                     number, error.c_str());
         return kExitFailure;
     }
     return 0;

@@ -16,6 +16,9 @@ class ProfileStore {
     virtual std::string GetString(const std::string& section, const std::string& key) = 0;
     virtual void WriteString(const std::string& section, const std::string& key,
                              const std::string& value) = 0;
+    // The file the profile lives in, which other programs (ckvd report) read and write too; empty for a
+    // profile kept in memory.
+    virtual std::string FilePath() const { return {}; }
 };
 
 // A profile that lives in memory only.

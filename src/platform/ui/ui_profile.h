@@ -20,6 +20,7 @@ class IniProfile final : public ProfileStore {
     void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
 
     QString FileName() const { return m_settings->fileName(); }
+    std::string FilePath() const override { return FileName().toStdString(); }
     static QString DefaultPath();
 
   private:
