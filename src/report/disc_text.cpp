@@ -35,10 +35,14 @@ void append_sjis_as_utf8(std::string& out, const char* sjis, size_t limit) {
         if (i >= limit || p[i] == 0)
             break;
         const unsigned b = p[i];
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        // Only a byte that can follow a lead byte is taken with it: a line break or the zero after a text
+        // cut in the middle of a character (8-bit text of another code page) stays itself.
+        const unsigned next = i + 1 < limit ? p[i + 1] : 0;
         if (b >= 0xA1 && b <= 0xDF) {
             append_utf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
             ++i;
-        } else if (i + 1 < limit && p[i + 1] != 0) {
+        } else if (lead && next >= 0x40 && next <= 0xFC && next != 0x7F) {
             uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | p[i + 1]));
             uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
             append_utf8(out, cp ? cp : 0xFFFD);
@@ -196,6 +200,23 @@ void Report_WalkTree(FileEntry* root,
 std::string Report_SjisToUtf8(const char* sjis) {
     std::string out;
     append_sjis_as_utf8(out, sjis, SIZE_MAX);
+    return out;
+}
+
+std::string Report_SjisValueText(std::string_view sjis) {
+    std::string utf8;
+    append_sjis_as_utf8(utf8, sjis.data(), sjis.size());
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
     return out;
 }
 

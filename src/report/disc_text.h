@@ -31,6 +31,9 @@ void Report_WalkTree(
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);
+// One value of a text listing (up to its end or a zero byte) as UTF-8, converted on its own so that no value
+// takes in what follows it, with its control characters (below 0x20, and 0x7F) shown as "\xNN".
+std::string Report_SjisValueText(std::string_view sjis);
 // UTF-8 text (a command line's) to the engine's Shift-JIS; a character without a code becomes "?".
 std::string Report_Utf8ToSjis(std::string_view utf8);
 

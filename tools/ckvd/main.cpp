@@ -435,7 +435,7 @@ int cmd_info(int argc, char** argv) {
                 Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer,
                           Tag_InfoLines(analyzer, *found.entry, 0));
             else
-                write_stdout(Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str()));
+                write_stdout(Tag_InfoText(analyzer, *found.entry, 0, Report_SjisValueText));
         }
         if (json)
             out.EndArray().EndObject();
@@ -463,7 +463,7 @@ int cmd_nav(int argc, char** argv) {
             JsonWriter out(write_stdout);
             Json_Nav(out, args[1], found.session, document);
         } else {
-            write_stdout(Report_SjisToUtf8(Nav_DocumentText(document).c_str()));
+            write_stdout(Nav_DocumentText(document, Report_SjisValueText));
         }
         return finish_output(0);
     });
