@@ -231,14 +231,28 @@ std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType) {
     }
 }
 
-std::string Report_Utf8ToSjis(std::string_view utf8) {
+std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement>* replaced) {
     std::string out;
+    auto note = [replaced](std::string original, const char* written) {
+        if (!replaced)
+            return;
+        for (const SjisReplacement& r : *replaced)
+            if (r.original == original)
+                return;
+        replaced->push_back({std::move(original), written});
+    };
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     for (size_t i = 0; i < n;) {
         uint32_t cp = p[i];
         size_t len = cp < 0x80 ? 1 : (cp >> 5) == 0x6 ? 2 : (cp >> 4) == 0xE ? 3 : (cp >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > n) {
+        for (size_t k = 1; k < len; ++k)
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                len = 0;
+        if (len == 0) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "\\x%02X", p[i]);
+            note(shown, "?");
             out += '?';
             ++i;
             continue;
@@ -248,18 +262,26 @@ std::string Report_Utf8ToSjis(std::string_view utf8) {
             for (size_t k = 1; k < len; ++k)
                 cp = cp << 6 | (p[i + k] & 0x3F);
         }
+        const std::string_view original = utf8.substr(i, len);
         i += len;
         if (cp < 0x80) {
             out += char(cp);
-        } else if (cp >= 0xFF61 && cp <= 0xFF9F) {
-            out += char(0xA1 + (cp - 0xFF61)); // half-width katakana are single bytes
-        } else if (const uint16_t jis = cp <= 0xFFFF ? Jis_FromUnicode(uint16_t(cp)) : 0) {
-            const uint16_t sjis = Jis_ToSjis(jis);
-            out += char(sjis >> 8);
-            out += char(sjis & 0xFF);
-        } else {
-            out += '?';
+            continue;
         }
+        if (cp >= 0xFF61 && cp <= 0xFF9F) {
+            out += char(0xA1 + (cp - 0xFF61)); // half-width katakana are single bytes
+            continue;
+        }
+        // As Joliet names are converted: Latin-1 folded to an ASCII look-alike, the rest through JIS X 0208,
+        // "?" for a character without a code.
+        char written[3] = "?";
+        if (cp <= 0xFFFF) {
+            const uint8_t ucs2[2] = {uint8_t(cp & 0xFF), uint8_t(cp >> 8)};
+            Iso_UcsToSjis(written, sizeof written, ucs2, 1, 1, 0);
+        }
+        out += written;
+        if (written[1] == 0)
+            note(std::string(original), written);
     }
     return out;
 }

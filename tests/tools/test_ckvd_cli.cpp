@@ -275,6 +275,11 @@ TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenR
     // The comment in Shift-JIS (メモ is 83 81 83 82), quoted for its comma and quotes.
     EXPECT_NE(read(d + "/a.csv").find("\r\nMA000005,\"\x83\x81\x83\x82, \"\"x\"\"\",20"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(d + "/cfg"));
+    // What Shift-JIS cannot hold is folded as Joliet names are ("é" to "e", "☃" to "?"), and said.
+    CliRun folded = report("demo --number 6 --comment 'Café ☃ é' -o " + d + "/f.csv");
+    EXPECT_EQ(folded.status, 0) << folded.out;
+    EXPECT_NE(read(d + "/f.csv").find("\r\nMA000006,Cafe ? e,20"), std::string::npos);
+    EXPECT_TRUE(contains_line(folded, "ckvd: comment: \"é\" written as \"e\", \"☃\" as \"?\"")) << folded.out;
 
     // The number among other values and sections (the desktop program's profile), another section's
     // DISCMNGRNO not being it.

@@ -566,7 +566,15 @@ int cmd_report(int argc, char** argv) {
         number = Report_ReadNumber(profile);
     DiscReportHeader header;
     header.number = number;
-    header.comment = Report_Utf8ToSjis(comment);
+    std::vector<SjisReplacement> replaced;
+    header.comment = Report_Utf8ToSjis(comment, &replaced);
+    if (!replaced.empty()) {
+        std::string warning = "ckvd: comment:";
+        for (size_t i = 0; i < replaced.size(); ++i)
+            warning += (i ? ", \"" : " \"") + replaced[i].original + (i ? "\" as \"" : "\" written as \"") +
+                       replaced[i].written + "\"";
+        std::fprintf(stderr, "%s\n", warning.c_str());
+    }
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &header.time);
     const bool terminal = ::isatty(STDERR_FILENO);
