@@ -39,7 +39,7 @@ class FileBytes {
         for (size_t i = 0; i < n; ++i) {
             const uint64_t at = offset + i, index = at / bl_;
             if (index != cached_) {
-                if (entry_.lbn + index > UINT32_MAX)
+                if (entry_.lbn + index > UINT32_MAX) // past the last block a drive can address
                     return WAV_ERR_NOT_WAVE;
                 const int rc =
                     Aspi_ReadSectors(g_CurrentDevice, uint32_t(entry_.lbn + index), bl_, 1, block_);
@@ -63,10 +63,12 @@ class FileBytes {
 // body padded to an even length) inside the file: 1 with *found set when there is one, or the read's code.
 // A size of 0 or 0xFFFFFFFF (what streaming writers leave) means the rest of the file; no size counts more
 // than the file holds after the chunk's header.
-int FindDataBytes(FileBytes& file, uint64_t fileSize, bool* found, uint64_t* dataBytes) {
+int FindDataBytes(FileBytes& file, uint64_t fileSize, uint64_t readable, bool* found, uint64_t* dataBytes) {
     *found = false;
     uint64_t p = 12;
-    for (int n = 0; n < kMaxChunks && fileSize >= 8 && p <= fileSize - 8; ++n) {
+    // Chunk headers are read only where the file is and a 32-bit block address reaches (`readable`).
+    const uint64_t end = std::min(fileSize, readable);
+    for (int n = 0; n < kMaxChunks && end >= 8 && p <= end - 8; ++n) {
         uint8_t head[8];
         const int rc = file.Read(p, head, sizeof head);
         if (rc != WAV_OK)
@@ -138,7 +140,8 @@ int Wav_Analyze(const FileEntry* entry) {
     FileBytes file(*entry, bl, buffer.get());
     bool found = false;
     uint64_t dataBytes = 0;
-    const int walked = FindDataBytes(file, entry->size, &found, &dataBytes);
+    const int walked =
+        FindDataBytes(file, entry->size, (uint64_t(UINT32_MAX) - entry->lbn + 1) * bl, &found, &dataBytes);
     if (walked != WAV_OK)
         return walked;
     if (found) {
