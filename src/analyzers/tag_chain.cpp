@@ -110,10 +110,13 @@ std::vector<TagInfoLine> Tag_InfoLines(TagAnalyzer analyzer, const FileEntry& en
     return out;
 }
 
-std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style) {
+std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style,
+                         std::string (*convert)(std::string_view)) {
     std::string out;
-    for (const TagInfoLine& line : Tag_InfoLines(analyzer, entry, style))
-        out += line.label + (line.value.empty() ? ":\n" : ": " + line.value + "\n");
+    for (const TagInfoLine& line : Tag_InfoLines(analyzer, entry, style)) {
+        const std::string value = convert ? convert(line.value) : line.value;
+        out += (convert ? convert(line.label) : line.label) + (value.empty() ? ":\n" : ": " + value + "\n");
+    }
     return out;
 }
 

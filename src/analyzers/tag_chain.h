@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "iso9660/iso_model.h"
@@ -24,8 +25,11 @@ struct TagInfoLine {
     std::string value;
 };
 std::vector<TagInfoLine> Tag_InfoLines(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style);
-// The same as "Label: value" lines ("Label:" for an empty value). `style` is the LBN/Size style.
-std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style);
+// The same as "Label: value" lines ("Label:" for an empty value). `style` is the LBN/Size style. With
+// `convert`, each label and value goes through it on its own (a value's last byte cannot join the line break
+// after it, as a lead byte would in a conversion of the whole text).
+std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style,
+                         std::string (*convert)(std::string_view) = nullptr);
 
 // "CDA", "MP3", "WMF", "WAV", "JPG"; empty for None.
 const char* Tag_AnalyzerName(TagAnalyzer analyzer);

@@ -85,8 +85,35 @@ std::string SectionsText(const std::vector<NavSection>& sections) {
 
 } // namespace
 
-std::string Nav_DocumentText(const NavDocument& document) {
-    return document.title + "\n" + SectionsText(document.sections);
+std::string Nav_DocumentText(const NavDocument& document, std::string (*convert)(std::string_view)) {
+    if (!convert)
+        return document.title + "\n" + SectionsText(document.sections);
+    NavDocument converted = document;
+    auto text = [convert](std::string& t) { t = convert(t); };
+    auto tree = [&text](auto& self, std::vector<NavTreeItem>& items) -> void {
+        for (NavTreeItem& item : items) {
+            text(item.text);
+            self(self, item.children);
+        }
+    };
+    text(converted.title);
+    for (NavSection& s : converted.sections) {
+        text(s.title);
+        for (NavField& f : s.fields) {
+            text(f.label);
+            text(f.value);
+        }
+        for (std::string& line : s.lines)
+            text(line);
+        text(s.list.title);
+        for (std::string& column : s.list.columns)
+            text(column);
+        for (auto& row : s.list.rows)
+            for (std::string& cell : row)
+                text(cell);
+        tree(tree, s.tree);
+    }
+    return converted.title + "\n" + SectionsText(converted.sections);
 }
 
 std::vector<NavSection> Nav_ContentsSections(CContentsDlgModel& model) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "iso9660/iso_model.h"
@@ -31,8 +32,9 @@ struct NavDocument {
     std::vector<NavSection> sections;
 };
 
-// The document as text: the title line, then each section.
-std::string Nav_DocumentText(const NavDocument& document);
+// The document as text: the title line, then each section. With `convert`, every title, label, value, cell
+// and tree item goes through it on its own (no value's last byte can join the line break or tab after it).
+std::string Nav_DocumentText(const NavDocument& document, std::string (*convert)(std::string_view) = nullptr);
 
 // Each viewer's sections. CONTENTS.LMX: the four file tables one after another (the radio buttons are left
 // on "Video"). A playlist: every group's part after the tree, as selecting each group in turn shows it; the

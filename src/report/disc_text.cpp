@@ -35,10 +35,14 @@ void append_sjis_as_utf8(std::string& out, const char* sjis, size_t limit) {
         if (i >= limit || p[i] == 0)
             break;
         const unsigned b = p[i];
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        // Only a byte that can follow a lead byte is taken with it: a line break or the zero after a text
+        // cut in the middle of a character (8-bit text of another code page) stays itself.
+        const unsigned next = i + 1 < limit ? p[i + 1] : 0;
         if (b >= 0xA1 && b <= 0xDF) {
             append_utf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
             ++i;
-        } else if (i + 1 < limit && p[i + 1] != 0) {
+        } else if (lead && next >= 0x40 && next <= 0xFC && next != 0x7F) {
             uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | p[i + 1]));
             uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
             append_utf8(out, cp ? cp : 0xFFFD);
@@ -199,6 +203,23 @@ std::string Report_SjisToUtf8(const char* sjis) {
     return out;
 }
 
+std::string Report_SjisValueText(std::string_view sjis) {
+    std::string utf8;
+    append_sjis_as_utf8(utf8, sjis.data(), sjis.size());
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType) {
     switch (sessionType >> 4) {
     case 0x0:
@@ -210,14 +231,28 @@ std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType) {
     }
 }
 
-std::string Report_Utf8ToSjis(std::string_view utf8) {
+std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement>* replaced) {
     std::string out;
+    auto note = [replaced](std::string original, const char* written) {
+        if (!replaced)
+            return;
+        for (const SjisReplacement& r : *replaced)
+            if (r.original == original)
+                return;
+        replaced->push_back({std::move(original), written});
+    };
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     for (size_t i = 0; i < n;) {
         uint32_t cp = p[i];
         size_t len = cp < 0x80 ? 1 : (cp >> 5) == 0x6 ? 2 : (cp >> 4) == 0xE ? 3 : (cp >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > n) {
+        for (size_t k = 1; k < len; ++k)
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                len = 0;
+        if (len == 0) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "\\x%02X", p[i]);
+            note(shown, "?");
             out += '?';
             ++i;
             continue;
@@ -227,18 +262,26 @@ std::string Report_Utf8ToSjis(std::string_view utf8) {
             for (size_t k = 1; k < len; ++k)
                 cp = cp << 6 | (p[i + k] & 0x3F);
         }
+        const std::string_view original = utf8.substr(i, len);
         i += len;
         if (cp < 0x80) {
             out += char(cp);
-        } else if (cp >= 0xFF61 && cp <= 0xFF9F) {
-            out += char(0xA1 + (cp - 0xFF61)); // half-width katakana are single bytes
-        } else if (const uint16_t jis = cp <= 0xFFFF ? Jis_FromUnicode(uint16_t(cp)) : 0) {
-            const uint16_t sjis = Jis_ToSjis(jis);
-            out += char(sjis >> 8);
-            out += char(sjis & 0xFF);
-        } else {
-            out += '?';
+            continue;
         }
+        if (cp >= 0xFF61 && cp <= 0xFF9F) {
+            out += char(0xA1 + (cp - 0xFF61)); // half-width katakana are single bytes
+            continue;
+        }
+        // As Joliet names are converted: Latin-1 folded to an ASCII look-alike, the rest through JIS X 0208,
+        // "?" for a character without a code.
+        char written[3] = "?";
+        if (cp <= 0xFFFF) {
+            const uint8_t ucs2[2] = {uint8_t(cp & 0xFF), uint8_t(cp >> 8)};
+            Iso_UcsToSjis(written, sizeof written, ucs2, 1, 1, 0);
+        }
+        out += written;
+        if (written[1] == 0)
+            note(std::string(original), written);
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "iso9660/iso_model.h"
 
@@ -31,8 +32,18 @@ void Report_WalkTree(
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);
-// UTF-8 text (a command line's) to the engine's Shift-JIS; a character without a code becomes "?".
-std::string Report_Utf8ToSjis(std::string_view utf8);
+// One value of a text listing (up to its end or a zero byte) as UTF-8, converted on its own so that no value
+// takes in what follows it, with its control characters (below 0x20, and 0x7F) shown as "\xNN".
+std::string Report_SjisValueText(std::string_view sjis);
+// UTF-8 text (a command line's, a dialog's) to the engine's Shift-JIS, each character as Iso_UcsToSjis
+// converts a Joliet name's: Latin-1 folded to an ASCII look-alike ("é" to "e"), a character without a
+// JIS X 0208 code (or a byte that is no UTF-8) to "?". With `replaced`, each character not written as itself
+// is listed once, in the order met: as typed (a stray byte as "\xNN") and as written.
+struct SjisReplacement {
+    std::string original;
+    std::string written;
+};
+std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement>* replaced = nullptr);
 
 // An entry of the loaded disc by its path as the tree listing prints it ("/DIR/FILE", UTF-8; "/" is the
 // session's root), with the directory that holds it (the entry itself for a root) and the session's index.

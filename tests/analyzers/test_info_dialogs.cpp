@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/asf/wmf_dlg_model.h"
@@ -134,6 +135,15 @@ TEST_F(InfoDialogs, WindowsMediaFields) {
     dlg.OnInitDialog(0);
     const auto& f = dlg.Fields();
     EXPECT_EQ(Value(f, "Duration"), "3908:20");
+    // The preroll (milliseconds) is not played; one longer than the play duration leaves nothing.
+    for (auto [preroll, shown] : {std::pair<uint64_t, const char*>{5000, "3908:15"},
+                                  {234500000, " 0:00"},
+                                  {234500001, " 0:00"},
+                                  {~0ull, " 0:00"}}) {
+        std::memcpy(g_AsfFileProperties->bytes + 80, &preroll, 8);
+        dlg.OnInitDialog(0);
+        EXPECT_EQ(Value(dlg.Fields(), "Duration"), shown) << preroll;
+    }
     EXPECT_EQ(Value(f, "Seekable"), "TRUE");
     EXPECT_EQ(Value(f, "Broadcast"), "FALSE");
     EXPECT_EQ(Value(f, "Bitrate"), "64000");

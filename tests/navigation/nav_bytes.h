@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-class NavBytes {
+class NavTestBytes {
   public:
-    explicit NavBytes(const char* identifier, uint16_t version = 1) {
+    explicit NavTestBytes(const char* identifier, uint16_t version = 1) {
         for (size_t i = 0; i < 8 && identifier[i]; ++i)
             Put(i, uint8_t(identifier[i]), 1);
         Put(8, version, 2);
     }
-    NavBytes& Put(size_t offset, uint64_t value, size_t width) {
+    NavTestBytes& Put(size_t offset, uint64_t value, size_t width) {
         if (bytes.size() < offset + width)
             bytes.resize(offset + width);
         for (size_t i = 0; i < width; ++i)
@@ -21,14 +21,14 @@ class NavBytes {
         return *this;
     }
     // A CONTENTS.LMX name: character count, characters high byte first (ASCII only here).
-    NavBytes& CharName(size_t offset, const std::string& text) {
+    NavTestBytes& CharName(size_t offset, const std::string& text) {
         Put(offset, text.size(), 2);
         for (size_t i = 0; i < text.size(); ++i)
             Put(offset + 2 + 2 * i, uint16_t(uint8_t(text[i])) << 8, 2);
         return *this;
     }
     // A MENU.LMX/TEXT.LMX text: byte count, characters low byte first, a zero character.
-    NavBytes& ByteText(size_t offset, const std::string& text) {
+    NavTestBytes& ByteText(size_t offset, const std::string& text) {
         Put(offset, text.size() * 2, 2);
         for (size_t i = 0; i < text.size(); ++i)
             Put(offset + 2 + 2 * i, uint8_t(text[i]), 2);

@@ -23,7 +23,7 @@ Row Cells(const std::string& joined) {
 // One directory "ABC", one playlist, two audio files (the header claims 40-byte entries; they are 32 apart),
 // one menu image, one image, no video, two LCID entries. Tables from 0x62, name records from 0xD0.
 std::vector<uint8_t> ContentsSample() {
-    NavBytes f("CONTENTS");
+    NavTestBytes f("CONTENTS");
     f.Put(0x0A, 1, 8).Put(0x12, 0xF8, 4);
     f.Put(0x16, 1, 4).Put(0x1A, 0x62, 4);                  // directories
     f.Put(0x1E, 1, 4).Put(0x22, 6, 2).Put(0x24, 0x72, 4);  // playlists
@@ -98,7 +98,7 @@ TEST(ContentsViewer, EveryTableWithItsCids) {
 }
 
 TEST(ContentsViewer, WalksStopWhereTheFileEnds) {
-    NavBytes f("CONTENTS");
+    NavTestBytes f("CONTENTS");
     f.bytes = ContentsSample();
     f.Put(0x28, 0xFFFFFFFF, 4); // audio files: as many as fit from 0x78, the last one cut by the end
     f.Put(0x66, 0x10000, 4);    // the directory's name record lies past the end

@@ -29,7 +29,7 @@ std::vector<std::string> Lines(const CMenuDlgModel& m) {
 // playlist item "PL1", a menu item "Back" leading to menu 1 again. Menu 2 (no subtitle, 2 items from 0xB8):
 // playlist items "P2" and "P3".
 std::vector<uint8_t> MenuSample() {
-    NavBytes f("MENULMX0");
+    NavTestBytes f("MENULMX0");
     f.Put(0x0A, 0xF4, 4).Put(0x0E, 1041, 4).Put(0x12, 0x24, 2).ByteText(0x14, "Title");
     f.Put(0x24, 0x1C, 4).Put(0x28, 0, 4).Put(0x2C, 100, 4).Put(0x30, 101, 4).Put(0x34, 0xFFFFFF, 4);
     f.Put(0x38, 0, 4).Put(0x3C, 3, 2).ByteText(0x3E, "Top");
@@ -77,7 +77,7 @@ TEST(MenuViewer, TreeAndListsInWalkOrder) {
                    "0(0x00000000)", "6(0x0006)", "PL1"}));
 
     // An item of another type ends its menu's items; the menu above goes on.
-    NavBytes odd("MENULMX0");
+    NavTestBytes odd("MENULMX0");
     odd.bytes = file;
     odd.Put(0xD6, 0, 1);
     const NavImage oddImage(odd.bytes);
@@ -89,7 +89,7 @@ TEST(MenuViewer, TreeAndListsInWalkOrder) {
 
 TEST(MenuViewer, DeepChainsEndAtTheDepthLimit) {
     // 100 menus, each with one menu item leading to the next.
-    NavBytes f("MENULMX0");
+    NavTestBytes f("MENULMX0");
     f.Put(0x12, 0x20, 2).ByteText(0x14, "");
     const size_t menu = 0x1E, item = 0x12;
     for (size_t n = 0; n < 100; ++n) {

@@ -10,7 +10,7 @@ using Row = std::vector<std::string>;
 // Four groups chained from 0x1A: an audio group of 2 files (0x1A), an image group of 3 images (0x64), an
 // audio-with-images group using the first group's audio part and 1 image (0x98), a group of type 4 (0xBC).
 std::vector<uint8_t> PlaylistSample() {
-    NavBytes f("PLAYLIST");
+    NavTestBytes f("PLAYLIST");
     f.Put(0x0A, 0xCA, 4).Put(0x0E, 3, 1).Put(0x0F, 2, 1).Put(0x10, 9, 4).Put(0x14, 4, 4).Put(0x18, 0x8001, 2);
     f.Put(0x1A, 0x64, 4).Put(0x1E, 0, 4).Put(0x22, 1, 4).Put(0x26, 0, 1).Put(0x28, 2, 1);
     f.Put(0x2C, 7, 4).Put(0x30, 0, 4).Put(0x34, 1000, 4).Put(0x38, 0x100000000, 8).Put(0x40, 0, 8);
@@ -68,7 +68,7 @@ TEST(PlaylistViewer, GroupsAndTheirParts) {
 }
 
 TEST(PlaylistViewer, ChainsEndWhateverTheyPointAt) {
-    NavBytes f("PLAYLIST");
+    NavTestBytes f("PLAYLIST");
     f.bytes = PlaylistSample();
     f.Put(0x64, 0x1A, 4);       // the second group leads back to the first
     f.Put(0x14, 0xFFFFFFFF, 4); // and the header claims every group there could be
@@ -81,7 +81,7 @@ TEST(PlaylistViewer, ChainsEndWhateverTheyPointAt) {
     m.Select(3); // the chain is followed, not the file order: group 1 again
     EXPECT_EQ(m.Files().rows.size(), 2u);
 
-    NavBytes g("PLAYLIST");
+    NavTestBytes g("PLAYLIST");
     g.bytes = PlaylistSample();
     g.Put(0x1A, 0xC5, 4); // the second group starts 5 bytes before the end
     g.Put(0x28, 200, 1);  // and the first claims 200 files

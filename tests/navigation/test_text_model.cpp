@@ -11,7 +11,7 @@ using Row = std::vector<std::string>;
 // the extra text absent), CID 2 with Text1 "Two". Group text at 0x70: group 1 "Grp". Extra texts at 0x78:
 // CID 1 with three data (types 1, 2, 3), CID 2 with one (type 7). Text records from 0x9C.
 std::vector<uint8_t> TextSample() {
-    NavBytes f("TEXTLMX0");
+    NavTestBytes f("TEXTLMX0");
     f.Put(0x0A, 0xC6, 4).Put(0x0E, 2, 4).Put(0x12, 1, 4).Put(0x16, 2, 4);
     f.Put(0x1A, 0x38, 4).Put(0x1E, 0x70, 4).Put(0x22, 0x78, 4).Put(0x26, 1041, 4).ByteText(0x2A, "Disc");
     f.Put(0x38, 1, 4).Put(0x3C, 0x9C, 4).Put(0x48, 0xB0, 4);
@@ -51,7 +51,7 @@ TEST(TextViewer, ListsAsTheFileHoldsThem) {
                           {"2(0x00000002)", "1(0x01)", "7(0x0007)", "188(0x000000BC)", "6(0x0006)", "Grp"}}));
 
     // A text record past the end stops its walk there; a count beyond the file stops at the file's end.
-    NavBytes cut("TEXTLMX0");
+    NavTestBytes cut("TEXTLMX0");
     cut.bytes = file;
     cut.Put(0x74, 0xC5, 4);       // the group name now starts in the last byte
     cut.Put(0x0E, 0xFFFFFFFF, 4); // contents texts: 28-byte entries on to the end

@@ -46,7 +46,8 @@ TEST_F(TreeText, FieldsAtTheirWidestAndNamesBeyondAscii) {
     f->size = 0;
     const uint8_t date[7] = {255, 255, 1, 9, 100, 7, 0};
     std::memcpy(f->date, date, sizeof date);
-    FileEntry* g = Entry('F', "\x81\x40\xA0z", root); // full-width space, a pair that is no character
+    // A full-width space, a pair that is no character, a byte that starts none (the "z" after it stays).
+    FileEntry* g = Entry('F', "\x81\x40\x85\x40\xA0z", root);
     g->lbn = 1;
     g->size = 10;
     std::memset(g->date, 0, sizeof g->date);
@@ -55,7 +56,7 @@ TEST_F(TreeText, FieldsAtTheirWidestAndNamesBeyondAscii) {
     EXPECT_EQ(Report_TreeText(-1), "(Session1) VOLUME\n"
                                    "D  23  2048  0000-00-00 00:00:00  /テスト\n"
                                    "F  4294967295  0  2155-255-01 09:100:07  /テスト/ｱ\uFFFD\n"
-                                   "F  1  10  1900-00-00 00:00:00  /\u3000\uFFFD\n"
+                                   "F  1  10  1900-00-00 00:00:00  /\u3000\uFFFD\uFFFDz\n"
                                    "D  0  0  0000-00-00 00:00:00  /EMPTY\n"
                                    "(Session2) \n");
     EXPECT_EQ(Report_TreeText(1), "(Session2) \n");

@@ -212,10 +212,34 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
     EXPECT_TRUE(contains_line(both, "Title: Evening")) << both.out;
     EXPECT_TRUE(contains_line(both, "Path: /README.TXT")) << both.out;
 
-    // get: the same bytes as isoinfo extracts from the first session's image.
+    // An ID3v1 title of 8-bit Chinese (GBK) whose last byte is a Shift-JIS lead byte (歌 is B8 E8), after
+    // lame's frames: each value is converted on its own, so the title keeps to its line; a control character
+    // shows as \xNN.
     char dir[] = "/tmp/ckvd-cli-get-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string out = std::string(dir) + "/readme";
+    const std::string d = dir;
+    std::string tag = std::string("TAG") + "GBK title \xD6\xD0\xCE\xC4\xB8\xE8\xC7\xFA\xC3\xFB\xB3\xC6" +
+                      "\xBA\xDC\xB3\xA4\xB5\xC4\xB8\xE8" + "Someone";
+    tag.resize(63, '\0');
+    tag += "Tab\there";
+    tag.resize(127, '\0');
+    tag += '\xFF';
+    std::filesystem::create_directory(d + "/disc");
+    CliRun made = shell("sox -q -n -r 44100 -c 1 " + d + "/t.wav synth 0.3 sine 440 && lame --silent " + d +
+                        "/t.wav " + d + "/disc/gbk.mp3");
+    ASSERT_EQ(made.status, 0) << made.out;
+    std::ofstream(d + "/disc/gbk.mp3", std::ios::app | std::ios::binary) << tag;
+    ASSERT_EQ(shell("genisoimage -quiet -J -o " + d + "/gbk.iso " + d + "/disc").status, 0);
+    CliRun gbk = run("info " + d + "/gbk.iso /gbk.mp3");
+    ASSERT_EQ(gbk.status, 0) << gbk.out;
+    EXPECT_TRUE(std::regex_search(
+        gbk.out, std::regex("\nTitle: GBK title [^\n]+\nArtist: Someone\nAlbum: Tab\\\\x09here\n")))
+        << gbk.out;
+    CliRun json = run("info --json " + d + "/gbk.iso /gbk.mp3");
+    EXPECT_TRUE(contains_line(json, R"({"label":"Artist","value":"Someone"})")) << json.out;
+
+    // get: the same bytes as isoinfo extracts from the first session's image.
+    const std::string out = d + "/readme";
     CliRun get = run("get --session 1 demo /README.TXT " + out);
     EXPECT_EQ(get.status, 0) << get.out;
     CliRun same = shell("isoinfo -i " + std::string(std::getenv("CKVD_DEMO_DIR")) +
@@ -251,6 +275,11 @@ TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenR
     // The comment in Shift-JIS (メモ is 83 81 83 82), quoted for its comma and quotes.
     EXPECT_NE(read(d + "/a.csv").find("\r\nMA000005,\"\x83\x81\x83\x82, \"\"x\"\"\",20"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(d + "/cfg"));
+    // What Shift-JIS cannot hold is folded as Joliet names are ("é" to "e", "☃" to "?"), and said.
+    CliRun folded = report("demo --number 6 --comment 'Café ☃ é' -o " + d + "/f.csv");
+    EXPECT_EQ(folded.status, 0) << folded.out;
+    EXPECT_NE(read(d + "/f.csv").find("\r\nMA000006,Cafe ? e,20"), std::string::npos);
+    EXPECT_TRUE(contains_line(folded, "ckvd: comment: \"é\" written as \"e\", \"☃\" as \"?\"")) << folded.out;
 
     // The number among other values and sections (the desktop program's profile), another section's
     // DISCMNGRNO not being it.

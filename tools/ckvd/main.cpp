@@ -434,7 +434,7 @@ int cmd_info(int argc, char** argv) {
                 Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer,
                           Tag_InfoLines(analyzer, *found.entry, 0));
             else
-                write_stdout(Report_SjisToUtf8(Tag_InfoText(analyzer, *found.entry, 0).c_str()));
+                write_stdout(Tag_InfoText(analyzer, *found.entry, 0, Report_SjisValueText));
         }
         if (json)
             out.EndArray().EndObject();
@@ -462,7 +462,7 @@ int cmd_nav(int argc, char** argv) {
             JsonWriter out(write_stdout);
             Json_Nav(out, args[1], found.session, document);
         } else {
-            write_stdout(Report_SjisToUtf8(Nav_DocumentText(document).c_str()));
+            write_stdout(Nav_DocumentText(document, Report_SjisValueText));
         }
         return finish_output(0);
     });
@@ -572,7 +572,15 @@ int cmd_report(int argc, char** argv) {
     }
     DiscReportHeader header;
     header.number = number;
-    header.comment = Report_Utf8ToSjis(comment);
+    std::vector<SjisReplacement> replaced;
+    header.comment = Report_Utf8ToSjis(comment, &replaced);
+    if (!replaced.empty()) {
+        std::string warning = "ckvd: comment:";
+        for (size_t i = 0; i < replaced.size(); ++i)
+            warning += (i ? ", \"" : " \"") + replaced[i].original + (i ? "\" as \"" : "\" written as \"") +
+                       replaced[i].written + "\"";
+        std::fprintf(stderr, "%s\n", warning.c_str());
+    }
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &header.time);
     const bool terminal = ::isatty(STDERR_FILENO);

@@ -407,6 +407,14 @@ uint64_t Wmf_PlayDuration(const AsfFileProperties* p) {
 uint64_t Wmf_Preroll(const AsfFileProperties* p) {
     return p ? Le64(p->bytes + 80) : 0;
 }
+uint64_t Wmf_Duration(const AsfFileProperties* p) {
+    const uint64_t play = Wmf_PlayDuration(p), preroll = Wmf_Preroll(p);
+    // Compared in milliseconds first, so that a preroll longer than the play duration (or too large to
+    // scale) gives 0 rather than wrapping around.
+    if (preroll > play / 10000)
+        return 0;
+    return play - preroll * 10000;
+}
 uint32_t Wmf_Flags(const AsfFileProperties* p) {
     return p ? Le32(p->bytes + 88) : 0;
 }

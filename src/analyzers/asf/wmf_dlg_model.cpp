@@ -41,7 +41,8 @@ void CWmfDlgModel::ShowFileProperties() {
     const AsfFileProperties* p = g_AsfFileProperties;
     if (!p)
         return;
-    const uint64_t seconds = Wmf_PlayDuration(p) / 10000000u;
+    // The play duration counts the preroll too, which is not played.
+    const uint64_t seconds = Wmf_Duration(p) / 10000000u;
     char text[48];
     std::snprintf(text, sizeof text, "%2llu:%02llu", static_cast<unsigned long long>(seconds / 60),
                   static_cast<unsigned long long>(seconds % 60));

@@ -87,7 +87,9 @@ int Wmf_Analyze(FileEntry* entry);
 // File Properties fields (little-endian in the kept bytes).
 uint64_t Wmf_PlayDuration(const AsfFileProperties* p); // 100-nanosecond units, preroll included
 uint64_t Wmf_Preroll(const AsfFileProperties* p);      // milliseconds
-uint32_t Wmf_Flags(const AsfFileProperties* p);        // bit 0 broadcast, bit 1 seekable
+// What plays: the play duration less the preroll, in 100-nanosecond units; 0 when the preroll is longer.
+uint64_t Wmf_Duration(const AsfFileProperties* p);
+uint32_t Wmf_Flags(const AsfFileProperties* p); // bit 0 broadcast, bit 1 seekable
 uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p);
 
 // The first descriptor of the last analysis whose converted name is exactly `name`, or nullptr.

@@ -21,6 +21,13 @@ void CWavDlgModel::OnInitDialog(uint16_t style) {
         return;
     // The rate is unsigned on the disc: shown unsigned, never as a negative number.
     m_fields.push_back({"Format", Format("0x%04X", h->formatTag), {}, {}});
+    // WAVE_FORMAT_EXTENSIBLE says what it holds in its sub-format.
+    if (g_WavSubFormat >= 0) {
+        std::string subFormat = Format("0x%04X", unsigned(g_WavSubFormat));
+        if (const char* name = Wav_FormatName(uint16_t(g_WavSubFormat)))
+            subFormat += std::string(" ") + name;
+        m_fields.push_back({"Sub-format", subFormat, {}, {}});
+    }
     m_fields.push_back({"Sampling Freq.", Format("%u", h->samplesPerSecond), "Hz", {}});
     m_fields.push_back({"Channel", Format("%u", h->channels), "channels", {}});
     m_fields.push_back({"Sample", Format("%u", h->bitsPerSample), "bits/sample", {}});

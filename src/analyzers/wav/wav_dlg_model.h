@@ -8,7 +8,8 @@
 
 #include "analyzers/info_dialog_header.h"
 
-// Fields: "Format" (the button's value field), "Sampling Freq.", "Channel", "Sample", "Length", with units.
+// Fields: "Format" (the button's value field), "Sub-format" ("0x%04X" and the name, for an extensible file
+// only), "Sampling Freq.", "Channel", "Sample", "Length", with units.
 class CWavDlgModel final : public InfoFieldsModel {
   public:
     using InfoFieldsModel::InfoFieldsModel;

@@ -42,3 +42,10 @@ const WaveFormatName WaveFormatTable[] = {
     {0x1004, "Olivetti OPR"},
     {0xFFFF, nullptr},
 };
+
+const char* Wav_FormatName(uint16_t code) {
+    for (const WaveFormatName* f = WaveFormatTable; f->code != 0xFFFF; ++f)
+        if (f->code == code)
+            return f->name;
+    return nullptr;
+}

@@ -5,6 +5,7 @@
 
 WavHeader* g_WavHeader = nullptr;
 uint32_t g_WavLength = 0;
+int g_WavSubFormat = -1;
 
 int Wav_Initialize() {
     if (!g_WavHeader)
@@ -16,4 +17,5 @@ void Wav_Terminate() {
     Analyzer_Free(g_WavHeader);
     g_WavHeader = nullptr;
     g_WavLength = 0;
+    g_WavSubFormat = -1;
 }

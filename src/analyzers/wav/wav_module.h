@@ -29,14 +29,20 @@ static_assert(sizeof(WavHeader) == 36);
 
 extern WavHeader* g_WavHeader;
 extern uint32_t g_WavLength; // seconds, from the last analysis that gave 1
+// The sub-format code of a WAVE_FORMAT_EXTENSIBLE file (the first two bytes of its SubFormat GUID: 1 PCM,
+// 3 IEEE float), -1 for any other file; from the last analysis that gave 1.
+extern int g_WavSubFormat;
 
-// Reads the first sector of the file on the current session into g_WavHeader and computes g_WavLength:
+// Reads the first sector of the file on the current session into g_WavHeader, g_WavSubFormat, and computes
+// g_WavLength: the "data" chunk's size (at most what the file holds after its header) divided by the average
+// bytes per second when a walk over the chunks inside the file finds it, else Wav_PlayLength of the header.
 // 1, WAV_ERR_NOT_WAVE, WAV_ERR_NO_MEMORY, or the code of the failed read. After any other result than 1
 // neither g_WavHeader nor g_WavLength may be used.
 int Wav_Analyze(const FileEntry* entry);
 
-// Play length in seconds: everything after the format chunk's first 36 bytes (and the extra format bytes of
-// a non-PCM chunk) divided by the average bytes per second; 0 when nothing is left or the rate is 0.
+// Play length in seconds of a file without a data chunk: everything after the format chunk's first 36 bytes
+// (and the extra format bytes of a non-PCM chunk) divided by the average bytes per second; 0 when nothing is
+// left or the rate is 0.
 uint32_t Wav_PlayLength(uint32_t riffSize, uint32_t averageBytesPerSecond, uint32_t extraBytes);
 
 struct WaveFormatName {
@@ -45,3 +51,5 @@ struct WaveFormatName {
 };
 // The reference list of WAVE format codes shown by the "PCM Format Classify" dialog, ended by code 0xFFFF.
 extern const WaveFormatName WaveFormatTable[];
+// The name of a format code in that list, or nullptr.
+const char* Wav_FormatName(uint16_t code);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analyzers/analyzers.h"
+#include "analyzers/asf/wmf_dlg_model.h"
 #include "analyzers/asf/wmf_module.h"
 #include "aspi/aspi_manager.h"
 #include "image_disc.h"
@@ -75,28 +76,39 @@ class AsfDisc : public ::testing::Test {
         Iso_Terminate();
         Aspi_Terminate();
     }
+    static inline FileEntry* s_entry = nullptr; // the file analysed last
     // Analyses the disc's file of this name (Joliet names are ASCII here).
     static int Analyze(const std::string& name) {
         const FileEntry* root =
             g_DiscModel && g_DiscModel->firstTree ? g_DiscModel->firstTree->root : nullptr;
         for (FileEntry* e = root ? root->firstChild : nullptr; e; e = e->nextSibling)
             if (name == e->name)
-                return Wmf_Analyze(e);
+                return Wmf_Analyze(s_entry = e);
         ADD_FAILURE() << name << " is not on the disc";
         return -1;
+    }
+    // mediainfo's duration is the play duration (100 ns units) less the preroll (ms); the dialog shows it in
+    // whole seconds as "%2d:%02d".
+    static void ExpectDurationLikeMediainfo(const std::map<std::string, std::string>& peer) {
+        ASSERT_NE(g_AsfFileProperties, nullptr);
+        const uint64_t ms = std::stoull(peer.at("Duration"));
+        EXPECT_EQ(Wmf_PlayDuration(g_AsfFileProperties) / 10000 - Wmf_Preroll(g_AsfFileProperties), ms);
+        CWmfDlgModel dlg(s_entry);
+        dlg.OnInitDialog(0);
+        char shown[16];
+        std::snprintf(shown, sizeof shown, "%2u:%02u", unsigned(ms / 60000), unsigned(ms / 1000 % 60));
+        std::string duration;
+        for (const InfoField& f : dlg.Fields())
+            if (f.label == "Duration")
+                duration = f.value;
+        EXPECT_EQ(duration, shown);
     }
     // Everything mediainfo reports about a tagged file equals what the analysis kept.
     static void ExpectLikeMediainfo(const std::string& name) {
         SCOPED_TRACE(name);
         const auto peer = Mediainfo(name);
         ASSERT_EQ(peer.at("Format"), "Windows Media");
-        ASSERT_NE(g_AsfFileProperties, nullptr);
-        // mediainfo's duration is the play duration (100 ns units) less the preroll (ms); the dialog shows
-        // the play duration in whole seconds.
-        const uint64_t play = Wmf_PlayDuration(g_AsfFileProperties);
-        const uint64_t preroll = Wmf_Preroll(g_AsfFileProperties);
-        EXPECT_EQ(play / 10000 - preroll, std::stoull(peer.at("Duration")));
-        EXPECT_EQ(play / 10000000, (std::stoull(peer.at("Duration")) + preroll) / 1000);
+        ExpectDurationLikeMediainfo(peer);
         EXPECT_EQ(Wmf_MaximumBitrate(g_AsfFileProperties), std::stoul(peer.at("OverallBitRate_Maximum")));
         ASSERT_NE(g_AsfContentDescription, nullptr);
         EXPECT_EQ(Utf8(g_AsfContentDescription->title), peer.at("Title"));
@@ -142,9 +154,7 @@ TEST_F(AsfDisc, UntaggedFileKeepsFilePropertiesAndCodecListOnly) {
     EXPECT_EQ(peer.at("Title"), "");
     EXPECT_EQ(g_AsfContentDescription, nullptr);
     EXPECT_EQ(g_AsfExtendedContent, nullptr);
-    ASSERT_NE(g_AsfFileProperties, nullptr);
-    EXPECT_EQ(Wmf_PlayDuration(g_AsfFileProperties) / 10000 - Wmf_Preroll(g_AsfFileProperties),
-              std::stoull(peer.at("Duration")));
+    ExpectDurationLikeMediainfo(peer); // 2 s
     ASSERT_NE(FirstAudioCodec(), nullptr);
     EXPECT_EQ(Utf8(FirstAudioCodec()->name), peer.at("Codec"));
 }

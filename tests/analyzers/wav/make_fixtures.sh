@@ -1,11 +1,12 @@
 #!/bin/bash
-# Makes the WAV analyzer's fixtures: WAVE files from sox and ffmpeg in the forms each tool writes, and one
-# with a LIST chunk before "fmt " built from a sox file, kept in OUTDIR for the peer tools and written onto
+# Makes the WAV analyzer's fixtures: WAVE files from sox and ffmpeg in the forms each tool writes (LIST and
+# fact chunks before the data, sizes left unknown when written to a pipe), and one with a LIST chunk before
+# "fmt " built from a sox file, kept in OUTDIR for the peer tools and written onto
 # OUTDIR/wav.iso with genisoimage -J.
 # usage: make_fixtures.sh OUTDIR
 set -euo pipefail
 out=$1
-for tool in sox soxi ffmpeg mediainfo genisoimage od; do
+for tool in sox soxi ffmpeg ffprobe mediainfo genisoimage od; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
 done
 rm -rf "$out/disc" "$out/wav.iso"
@@ -45,6 +46,17 @@ ff 2.5 -ac 2 -ar 96000 -c:a pcm_s24le -fflags +bitexact "$d/ff_s24_96k_ext.wav"
 ff 2.5 -ac 1 -ar 48000 -c:a pcm_f32le -fflags +bitexact "$d/ff_f32_48k_ext.wav"
 expect "$d/ff_s16_list.wav" 36 4c495354 # "LIST"
 expect "$d/ff_s24_96k_ext.wav" 20 feff
+
+# Just under 2 s at 8000 bytes/s: the LIST, fact and data chunk headers would make a second more of it.
+ff 1.995 -ac 1 -ar 8000 -c:a pcm_u8 -metadata title=T "$d/ff_u8_list.wav"
+ff 1.995 -ac 1 -ar 8000 -c:a pcm_alaw "$d/ff_alaw_fact.wav"
+expect "$d/ff_u8_list.wav" 36 4c495354         # "LIST"
+expect "$d/ff_alaw_fact.wav" 38 66616374       # "fact"
+# Written to a pipe, so the sizes cannot be filled in afterwards: ffmpeg leaves 0xFFFFFFFF, sox 0x7FFFF000.
+ff 1.5 -ac 1 -ar 16000 -c:a pcm_s16le -f wav - | cat >"$d/ff_piped.wav"
+sox -q -n -r 16000 -c 1 -b 16 -t wav - synth 1.5 sine 440 2>/dev/null | cat >"$d/sox_piped.wav"
+expect "$d/ff_piped.wav" 4 ffffffff
+expect "$d/sox_piped.wav" 40 00f0ff7f
 
 # Neither tool writes a chunk before "fmt ": put a LIST INFO chunk of 26 bytes there by hand.
 riff=$(od -An -tu4 -j 4 -N 4 --endian=little "$d/s16_44k_stereo.wav" | tr -d ' ')

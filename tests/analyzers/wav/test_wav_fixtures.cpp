@@ -1,5 +1,5 @@
 // WAVE files made by sox and ffmpeg on a Joliet disc made by genisoimage, analysed through an image drive and
-// the real ASPI manager, and compared with what soxi and mediainfo report for the same files.
+// the real ASPI manager, and compared with what soxi, ffprobe and mediainfo report for the same files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analyzers/analyzers.h"
+#include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
 #include "image_disc.h"
 #include "iso9660/iso9660.h"
@@ -25,11 +26,12 @@ TEST(WavDisc, HeadersAgreeWithSoxiAndMediainfo) {
         const std::string name = e->name, f = "'" + kDir + "/disc/" + name + "'";
         SCOPED_TRACE(name);
         std::istringstream peer(
-            testdisc::RunCommand("{ soxi -c " + f + "; soxi -r " + f + "; soxi -b " + f + "; soxi -D " + f +
+            testdisc::RunCommand("{ soxi -c " + f + "; soxi -r " + f + "; soxi -b " + f +
+                                 "; ffprobe -v error -show_entries " + "format=duration -of csv=p=0 " + f +
                                  "; mediainfo '--Inform=Audio;%CodecID%' " + f + "; } 2>/dev/null"));
         unsigned channels = 0, rate = 0, bits = 0;
         double seconds = 0;
-        std::string codecId; // the format tag in hex, or the subformat GUID of an extensible file
+        std::string codecId; // the format tag in hex, or the sub-format GUID of an extensible file
         peer >> channels >> rate >> bits >> seconds >> codecId;
         ASSERT_GT(rate, 0u);
         if (name == "list_first.wav") {
@@ -38,19 +40,28 @@ TEST(WavDisc, HeadersAgreeWithSoxiAndMediainfo) {
             continue;
         }
         ASSERT_EQ(Wav_Analyze(e), 1);
-        // An extensible file has WAVE_FORMAT_EXTENSIBLE as its tag.
-        EXPECT_EQ(g_WavHeader->formatTag,
-                  codecId.find('-') != std::string::npos ? 0xFFFE : std::stoul(codecId, nullptr, 16));
+        // An extensible file has WAVE_FORMAT_EXTENSIBLE as its tag, and its dialog the GUID's first part.
+        const bool extensible = codecId.find('-') != std::string::npos;
+        EXPECT_EQ(g_WavHeader->formatTag, extensible ? 0xFFFE : std::stoul(codecId, nullptr, 16));
+        CWavDlgModel dlg(e);
+        dlg.OnInitDialog(0);
+        std::string subFormat = "(none)";
+        for (const InfoField& field : dlg.Fields())
+            if (field.label == "Sub-format")
+                subFormat = field.value;
+        if (!extensible)
+            EXPECT_EQ(subFormat, "(none)");
+        else if (const unsigned code = std::stoul(codecId, nullptr, 16); code == 1)
+            EXPECT_EQ(subFormat, "0x0001 PCM <Windows Support>");
+        else
+            EXPECT_EQ(subFormat, "0x000" + std::to_string(code)); // 3, IEEE float: no name in the list
         EXPECT_EQ(g_WavHeader->channels, channels);
         EXPECT_EQ(g_WavHeader->samplesPerSecond, rate);
         EXPECT_EQ(g_WavHeader->bitsPerSample, bits);
-        // The length counts every byte after the first 36 (and the extra format bytes) as audio: chunk
-        // headers, fact and LIST chunks and the last ADPCM block add a little to soxi's duration, never
-        // take from it, and stay well under a second here.
-        EXPECT_GE(g_WavLength, unsigned(std::floor(seconds)));
-        EXPECT_LE(g_WavLength, seconds + 1);
+        // The data chunk's bytes at the average rate, whole seconds.
+        EXPECT_EQ(g_WavLength, unsigned(std::floor(seconds)));
     }
-    EXPECT_EQ(files, 14);
+    EXPECT_EQ(files, 18);
     Wav_Terminate();
     Iso_Terminate();
     Aspi_Terminate();

@@ -100,6 +100,46 @@ TEST_F(WavHeaders, PlayLength) {
     }
 }
 
+TEST_F(WavHeaders, DataChunkSizeWithinTheFile) {
+    // After the 16-byte format chunk (1000 bytes/s): chunks as (id, size, bytes held), the RIFF size 0 as
+    // streaming writers leave it. A data chunk found inside the file gives the length; else the RIFF size.
+    struct Chunk {
+        const char* id;
+        uint32_t size;
+        uint32_t held;
+    };
+    struct Case {
+        std::vector<Chunk> chunks;
+        uint32_t riffSize;
+        uint32_t length;
+    } cases[] = {
+        {{{"LIST", 3, 4}, {"data", 2000, 2000}}, 0, 2}, // an odd size is padded to even
+        {{{"fact", 4, 4}, {"data", 0xFFFFFFFF, 3000}}, 0xFFFFFFFF, 3},
+        {{{"data", 0, 3000}}, 0, 3},
+        {{{"data", 5000, 2999}}, 0, 2},                         // no more than the file holds
+        {{{"data", 7000000, 7000000}}, 0, 7000},                // one block read, not the whole file
+        {{{"JUNK", 0xFFFFFFF0, 8}, {"data", 10, 10}}, 2028, 2}, // past the file: the RIFF size counts
+        {std::vector<Chunk>(300, {"JUNK", 0, 0}), 2028, 2},     // too many chunks to walk
+    };
+    for (const Case& c : cases) {
+        Bytes rest;
+        for (const Chunk& k : c.chunks) {
+            rest.insert(rest.end(), k.id, k.id + 4);
+            for (int i = 0; i < 4; ++i)
+                rest.push_back(uint8_t(k.size >> (8 * i)));
+            rest.resize(rest.size() + k.held);
+        }
+        if (c.chunks.size() == 300)
+            rest.insert(rest.end(), {'d', 'a', 't', 'a', 10, 0, 0, 0});
+        SCOPED_TRACE(testing::Message() << c.chunks[0].id << " " << c.chunks[0].size);
+        ASSERT_EQ(Analyze(Wave(c.riffSize, 1, 1000, rest)), 1);
+        EXPECT_EQ(g_WavLength, c.length);
+        if (c.length == 7000) {
+            EXPECT_EQ(drive->reads.size(), 1u);
+        }
+    }
+}
+
 TEST_F(WavHeaders, ShortFilesAndFailures) {
     // The sector holds 10 27 at 36: a file of 36 bytes has no extra size (2), one of 37 has 0x10 (18), one
     // of 38 or more 0x2710 (10002). 11040 bytes at 1000 bytes/s.
