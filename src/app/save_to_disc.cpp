@@ -1,5 +1,9 @@
 #include "app/save_to_disc.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -49,6 +53,29 @@ std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::st
         return nullptr;
     }
     // Chunks go to the file whole: through stdio's 4 KiB buffer each one cost a second write(2).
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    return std::make_unique<FileWriter>(f);
+}
+
+std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::string& name, std::string* why) {
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        struct stat st {};
+        if (::fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+        } else if (::unlinkat(directoryFd, name.c_str(), 0) == 0) {
+            fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
+        }
+    }
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!f) {
+        if (why)
+            *why = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
     std::setvbuf(f, nullptr, _IONBF, 0);
     return std::make_unique<FileWriter>(f);
 }

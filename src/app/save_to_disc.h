@@ -22,6 +22,11 @@ class SaveWriter {
 
 // A local file opened for writing, created or emptied; nullptr (with the system's reason) when it cannot be.
 std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::string* why = nullptr);
+// A new file `name` in the directory open as `directoryFd`, for a copy of many files into a folder the user
+// chose: whatever stands under that name and is no directory (a symbolic link to a file elsewhere, a hard
+// link, an older copy) is removed first and the file created afresh, so no write goes through a link to
+// anything outside the folder. nullptr, with the system's reason, when it cannot be made.
+std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::string& name, std::string* why);
 
 enum class SaveResult { Ok, NoMemory, ReadError, WriteError };
 // "Sorry, Not Enough Memory...", "Sorry, Disc Read Error...", "Sorry, Disc Write Error..."; nullptr for Ok.

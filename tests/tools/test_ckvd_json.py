@@ -248,6 +248,39 @@ class TreeCopy(unittest.TestCase):
             self.assertEqual(f.read(), b"one")
 
 
+class LinksInTheDestination(unittest.TestCase):
+    """Links already in DEST (a download or shared folder) are replaced, never written through."""
+
+    def snapshot(self, top):
+        files = {}
+        for d, dirs, fs in os.walk(top):
+            for f in fs + [x for x in dirs if os.path.islink(os.path.join(d, x))]:
+                p = os.path.join(d, f)
+                files[os.path.relpath(p, top)] = os.readlink(p) if os.path.islink(p) else open(p, "rb").read()
+        return files
+
+    def test_links_to_files_and_folders_outside(self):
+        top = os.path.join(WORK, "links")
+        shutil.rmtree(top, ignore_errors=True)
+        outside, dest, clean = (os.path.join(top, d) for d in ("outside", "dest", "clean"))
+        os.makedirs(os.path.join(outside, "docs"))
+        for name, text in (("victim.txt", b"precious"), ("chained.txt", b"also precious"),
+                           ("docs/keep.txt", b"keep")):
+            with open(os.path.join(outside, name), "wb") as f:
+                f.write(text)
+        os.makedirs(os.path.join(dest, "音楽"))
+        os.symlink(os.path.join(outside, "victim.txt"), os.path.join(dest, "README.TXT"))
+        os.symlink(os.path.join(outside, "docs"), os.path.join(dest, "DOCS"))
+        os.symlink(os.path.join(outside, "chained.txt"), os.path.join(top, "hop"))
+        os.symlink(os.path.join(top, "hop"), os.path.join(dest, "音楽", "アルバム 一"))  # a chain to a file
+        before = self.snapshot(outside)
+        run("get", "-r", "--session", "1", "demo", "/", dest)
+        run("get", "-r", "--session", "1", "demo", "/", clean)
+        self.assertEqual(self.snapshot(outside), before)
+        self.assertEqual(self.snapshot(dest), self.snapshot(clean))
+        self.assertFalse(any(os.path.islink(os.path.join(d, x)) for d, ds, fs in os.walk(dest) for x in ds + fs))
+
+
 class ReportNumbers(unittest.TestCase):
     def test_twenty_reports_at_once_take_twenty_numbers(self):
         config = os.path.join(WORK, "numbers")

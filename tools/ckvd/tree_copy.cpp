@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/save_to_disc.h"
@@ -48,12 +50,53 @@ bool UsableName(const std::string& name) {
 
 } // namespace
 
+namespace {
+
+// A directory descriptor closed with its owner.
+class DirectoryFd {
+  public:
+    explicit DirectoryFd(int fd = -1) : m_fd(fd) {}
+    DirectoryFd(DirectoryFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    DirectoryFd& operator=(DirectoryFd&& other) noexcept {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    DirectoryFd(const DirectoryFd&) = delete;
+    DirectoryFd& operator=(const DirectoryFd&) = delete;
+    ~DirectoryFd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+  private:
+    int m_fd;
+};
+
+// The subdirectory `name` of the directory open as `parent`, made when missing, opened without following a
+// link: a symbolic link standing under that name (to a folder elsewhere, say) is replaced by a real
+// directory, so nothing of the disc is written outside the destination. -1 with errno when it cannot be.
+int MakeDirectoryAt(int parent, const std::string& name) {
+    if (::mkdirat(parent, name.c_str(), 0755) != 0 && errno == EEXIST) {
+        struct stat st {};
+        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode) &&
+            ::unlinkat(parent, name.c_str(), 0) == 0)
+            ::mkdirat(parent, name.c_str(), 0755);
+    }
+    return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+} // namespace
+
 bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool progress) {
+    // DEST itself is the user's choice and may be reached through links; everything below it is made
+    // relative to its descriptor and never through one.
     std::error_code ec;
     std::filesystem::create_directories(dest, ec);
-    if (ec || !std::filesystem::is_directory(dest)) {
+    DirectoryFd root(::open(dest.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (root.get() < 0) {
         std::fprintf(stderr, "ckvd: Sorry, Cannot Create the File... %s: %s\n", dest.c_str(),
-                     ec ? ec.message().c_str() : "not a directory");
+                     ec ? ec.message().c_str() : std::strerror(errno));
         return false;
     }
     std::vector<uint8_t> buffer = SaveToDisc_Buffer();
@@ -78,8 +121,10 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
     struct Level {
         const FileEntry* next;
         std::string path;
+        DirectoryFd fd;
     };
-    std::vector<Level> levels{{directory.firstChild, dest}};
+    std::vector<Level> levels;
+    levels.push_back({directory.firstChild, dest, std::move(root)});
     std::unordered_set<std::string> written;
     show(0);
     while (!levels.empty()) {
@@ -93,6 +138,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             continue; // copied with the file's first extent
         const std::string name = Report_SjisToUtf8(e->name);
         const std::string local = levels.back().path + "/" + name;
+        const int at = levels.back().fd.get();
         // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
         // the second in place of the first: the second is left out, and said so.
         const bool again = !written.insert(local).second;
@@ -108,17 +154,17 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             continue;
         }
         if (e->type != 'F') {
-            std::filesystem::create_directory(local, ec);
-            if (ec && !std::filesystem::is_directory(local)) {
-                note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, ec.message());
+            DirectoryFd sub(MakeDirectoryAt(at, name));
+            if (sub.get() < 0) {
+                note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, std::strerror(errno));
                 whole = false;
                 continue;
             }
-            levels.push_back({e->firstChild, local});
+            levels.push_back({e->firstChild, local, std::move(sub)});
             continue;
         }
         std::string why;
-        std::unique_ptr<SaveWriter> out = SaveToDisc_OpenFile(local, &why);
+        std::unique_ptr<SaveWriter> out = SaveToDisc_CreateAt(at, name, &why);
         SaveOutcome o;
         if (!out) {
             note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, why);
@@ -129,16 +175,16 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
                 *e, *out, buffer, [&](uint64_t written) { show(before + written); }, true);
             out.reset();
             if (o.result == SaveResult::ReadError) {
-                char at[64];
-                std::snprintf(at, sizeof at, "at block %u Code %04X", o.failedLba, unsigned(o.code));
-                note("ckvd: %s: Sorry, Disc Read Error... %s (what was read is kept)\n", local, at);
+                char where[64];
+                std::snprintf(where, sizeof where, "at block %u Code %04X", o.failedLba, unsigned(o.code));
+                note("ckvd: %s: Sorry, Disc Read Error... %s (what was read is kept)\n", local, where);
             } else if (o.result != SaveResult::Ok) {
                 note("ckvd: %s: %s\n", local, SaveToDisc_Message(o.result));
             }
             if (const std::optional<RecordedDate> date = RecordedDate_Of(e->date)) {
                 const int64_t seconds = RecordedDate_Seconds(*date);
                 const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
-                if (utimensat(AT_FDCWD, local.c_str(), times, 0) != 0) {
+                if (utimensat(at, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
                     note("ckvd: %s: the recorded date was not kept: %s\n", local, std::strerror(errno));
                     whole = false;
                 }
