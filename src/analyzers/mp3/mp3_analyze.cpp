@@ -241,7 +241,7 @@ struct FrameField {
     char* Id3v2Tag::*field;
 };
 
-// Version 2.4 uses the 2.3 ids.
+// Version 2.4 uses the 2.3 ids, with its recording time TDRC for the year (TYER is gone from 2.4).
 constexpr FrameField kFrameFields[] = {
     {"TT2", "TIT2", &Id3v2Tag::title},
     {"TP1", "TPE1", &Id3v2Tag::artist},
@@ -257,7 +257,10 @@ constexpr FrameField kFrameFields[] = {
     {"TEN", "TENC", &Id3v2Tag::encoder},
 };
 
-char* Id3v2Tag::*FieldOf(const uint8_t* id, bool v22) {
+char* Id3v2Tag::*FieldOf(const uint8_t* id, unsigned version) {
+    const bool v22 = version == 2;
+    if (version == 4 && std::memcmp(id, "TDRC", 4) == 0)
+        return &Id3v2Tag::year;
     for (const FrameField& f : kFrameFields) {
         if (std::memcmp(id, v22 ? f.id22 : f.id23, v22 ? 3 : 4) == 0)
             return f.field;
@@ -382,7 +385,7 @@ int WalkFrames(TagBytes& tag, uint32_t first, unsigned version, bool tagUnsynchr
             continue;
         }
         const uint64_t contentSize = std::min<uint64_t>(size, end - (p + h));
-        if (char* Id3v2Tag::*field = FieldOf(header, v22); field && contentSize > 0) {
+        if (char* Id3v2Tag::*field = FieldOf(header, version); field && contentSize > 0) {
             Buffer content(contentSize);
             if (!content.data)
                 return MP3_ERR_NO_MEMORY;

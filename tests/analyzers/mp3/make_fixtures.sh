@@ -57,7 +57,7 @@ eyeD3 -Q --to-v2.4 --encoding utf16 -t "ユニコード Title" -a "Artist 16" -n
 # has an ID3v2.4 tag in UTF-8 by mid3v2 with a 40 kB frame, which is not audio.
 lame --quiet -s 8 -V 6 "$work/low.wav" "$f/m25vbr.mp3"
 lame --quiet --resample 11.025 -b 32 -t "$work/tone.wav" "$f/m25cbr.mp3"
-mid3v2 -t "日本語 UTF-8 タイトル" -a "Artist 8" -A "Album 8" -T 3 --TCOM "Composer 8" \
+mid3v2 -t "日本語 UTF-8 タイトル" -a "Artist 8" -A "Album 8" -y 2008 -T 3 --TCOM "Composer 8" \
     --TXXX "big:$(head -c 40000 /dev/zero | tr '\0' x)" "$f/m25cbr.mp3" >/dev/null
 
 # MPEG-2 Layer II from ffmpeg, 24 kHz: frames of 1152 samples.
