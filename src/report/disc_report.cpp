@@ -17,18 +17,6 @@
 
 namespace {
 
-// kbit/s by [version][layer][bitrate index]: version 0 MPEG-1, 1 MPEG-2 or 2.5; layer 0 Layer 1 (and the
-// unknown layer), 1 Layer 2, 2 Layer 3. Index 0 (free format) and 15 (bad) give 1.
-constexpr uint16_t kBitrates[2][3][16] = {
-    {{1, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 1},
-     {1, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 1},
-     {1, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 1}},
-    {{1, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 1},
-     {1, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 1},
-     {1, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 1}}};
-// Hz by [version][sampling index]; MPEG-2.5 streams report the MPEG-2 rates.
-constexpr uint32_t kSamplingRates[2][4] = {{44100, 48000, 32000, 1}, {22050, 24000, 16000, 1}};
-
 constexpr size_t kFlushBytes = 64 * 1024;
 
 // Collects lines and hands them on in pieces; the first failed write stops everything after it.
@@ -120,19 +108,16 @@ void WriteMp3Groups(Output& out) {
     out.Put("," + Field(album) + "," + Field(title) + "," + Field(artist));
 
     const uint8_t* h = g_MpegHeader->headerBytes;
-    const unsigned version = (h[1] & 0x08) ? 0 : 1;
     const uint8_t layerBits = h[1] & 0x06;
-    const unsigned layer = layerBits == 0x04 ? 1 : layerBits == 0x02 ? 2 : 0;
     const char* layerName = layerBits == 0x06   ? "Layer 1"
                             : layerBits == 0x04 ? "Layer 2"
                             : layerBits == 0x02 ? "Layer 3"
                                                 : "UnKnown";
     static const char* const kChannels[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Monaural"};
     out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n",
-             int32_t(g_MpegHeader->headerPosition), h[0], h[1], h[2], h[3],
-             version == 0 ? "MPEG-1" : "MPEG-2 or 2.5", layerName, (h[1] & 0x01) ? "None" : "Exist", h[4],
-             h[5], int(kBitrates[version][layer][h[2] >> 4]), int(kSamplingRates[version][(h[2] >> 2) & 3]),
-             kChannels[h[3] >> 6]);
+             int32_t(g_MpegHeader->headerPosition), h[0], h[1], h[2], h[3], Mp3_VersionName(g_MpegHeader),
+             layerName, (h[1] & 0x01) ? "None" : "Exist", h[4], h[5], int(Mp3_Bitrate(g_MpegHeader)),
+             int(Mp3_SamplingRate(g_MpegHeader)), kChannels[h[3] >> 6]);
 }
 
 void WriteAsfGroups(Output& out) {

@@ -112,6 +112,18 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_NE(text.find("ID3 TagVersion: v1.0\nTrack: 0\nTitle: Old Title\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ID3 TagVersion: v2.3\nTrack:\nTitle: Sakura\n"), std::string::npos) << text;
     EXPECT_NE(text.find("CRC: Exist 12 34\nBitrate: 128 kbps\n"), std::string::npos) << text;
+
+    // An ID3v2.4 tag; an MPEG-2.5 Layer III frame (version bits 00) at 32 kbit/s and 8000 Hz.
+    g_Mp3TagFlags = MP3_TAG_ID3V2_4;
+    g_MpegHeader->headerBytes[1] = 0xE3;
+    g_MpegHeader->headerBytes[2] = 0x48;
+    dlg.OnInitDialog(0);
+    EXPECT_EQ(dlg.TagVersions()[1], "v2.4");
+    dlg.OnSelchangeTagVersion(1);
+    EXPECT_EQ(dlg.TagValues()[1], "Sakura");
+    EXPECT_EQ(Value(dlg.Mpeg(), "Version"), "MPEG-2.5");
+    EXPECT_EQ(Value(dlg.Mpeg(), "Sampling Freq."), "8000");
+    EXPECT_EQ(Value(dlg.Mpeg(), "Bitrate"), "32");
 }
 
 TEST_F(InfoDialogs, WindowsMediaFields) {

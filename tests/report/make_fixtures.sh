@@ -48,12 +48,15 @@ s2=$work/s2
 mkdir -p "$s2/追加"
 lame --quiet -b 96 -m d "$work/tone.wav" "$s2/追加/夜.mp3"
 id3v2 -2 -t "Yoru" -a "Second" -A "Session Two" "$s2/追加/夜.mp3"
+# MPEG-2.5 (8 kHz mono), whose version the report names apart from MPEG-2.
+lame --quiet -b 16 -m m --resample 8 "$work/tone.wav" "$s2/追加/低.mp3"
+id3v2 -2 -t "Hikui" -a "Second" -A "Session Two" "$s2/追加/低.mp3"
 printf 'session 2\n' >"$s2/追加/S2.TXT"
 "$mkdisc" msinfo "$out/report.cue" >"$out/msinfo"
 genisoimage -quiet -input-charset utf-8 -J -r -V "REPORT_S2" -C "$(cat "$out/msinfo")" -M "$out/s1.iso" \
     -o "$out/s2.iso" "$s2"
 "$mkdisc" append "$out/report.cue" "$out/s2.iso"
-cp "$album"/*.mp3 "$album/ディスク 2/03 素.mp3" "$s1"/WMA/*.wma "$s2/追加/夜.mp3" "$out/files/"
+cp "$album"/*.mp3 "$album/ディスク 2/03 素.mp3" "$s1"/WMA/*.wma "$s2/追加/夜.mp3" "$s2/追加/低.mp3" "$out/files/"
 
 for n in 1 2 3; do
     sox -q -n -r 44100 -c 2 -b 16 "$work/t$n.wav" synth "$n.3" sine "$((200 * n))" vol 0.3

@@ -228,9 +228,11 @@ TEST_F(ReportFixtures, TwoSessionDataDiscAgreesWithIsoinfoMediainfoAndId3v2) {
                 const bool untagged =
                     e[4] == "03 素.mp3" || e[4] == "04 layer2.mp3"; // no ID3v2 before the frame
                 expect.insert(expect.end(), {untagged ? "0" : rest[3], bytes[0],
-                                             a[0] == "Version 1" ? "MPEG-1" : "MPEG-2 or 2.5", a[1],
-                                             e[4] == "03 素.mp3" ? "Exist" : "None" /* lame -p */, bytes[1],
-                                             std::to_string(std::stoul(a[2]) / 1000), a[3],
+                                             a[0] == "Version 1"     ? "MPEG-1"
+                                             : a[0] == "Version 2.5" ? "MPEG-2.5"
+                                                                     : "MPEG-2 or 2.5",
+                                             a[1], e[4] == "03 素.mp3" ? "Exist" : "None" /* lame -p */,
+                                             bytes[1], std::to_string(std::stoul(a[2]) / 1000), a[3],
                                              a[5] == "1"              ? "Monaural"
                                              : a[4] == "Joint stereo" ? "Joint Stereo"
                                              : a[4] == "Dual mono"    ? "Dual Channel"
@@ -250,7 +252,7 @@ TEST_F(ReportFixtures, TwoSessionDataDiscAgreesWithIsoinfoMediainfoAndId3v2) {
         }
     }
     for (const char* name : {"音楽", "アルバム 一", "ディスク 2", "波.wav", "01 両方.mp3", "03 素.mp3",
-                             "メモ.txt", "a, \"b\".txt", "追加", "夜.mp3"})
+                             "メモ.txt", "a, \"b\".txt", "追加", "夜.mp3", "低.mp3"})
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 }
 

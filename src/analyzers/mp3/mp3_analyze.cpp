@@ -24,10 +24,16 @@ const uint32_t Mp3BitrateTable[2][3][16] = {
     },
 };
 
-const uint32_t Mp3SamplingTable[2][4] = {{44100, 48000, 32000, 1}, {22050, 24000, 16000, 1}};
+const uint32_t Mp3SamplingTable[3][4] = {
+    {44100, 48000, 32000, 1}, {22050, 24000, 16000, 1}, {11025, 12000, 8000, 1}};
 
 unsigned Mp3_VersionIndex(const MpegHeaderInfo* header) {
     return (header->headerBytes[1] & 0x08) ? 0 : 1;
+}
+
+const char* Mp3_VersionName(const MpegHeaderInfo* header) {
+    const uint8_t version = header->headerBytes[1] & 0x18;
+    return (version & 0x08) ? "MPEG-1" : version == 0 ? "MPEG-2.5" : "MPEG-2 or 2.5";
 }
 
 unsigned Mp3_LayerIndex(const MpegHeaderInfo* header) {
@@ -46,7 +52,9 @@ uint32_t Mp3_Bitrate(const MpegHeaderInfo* header) {
 }
 
 uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header) {
-    return Mp3SamplingTable[Mp3_VersionIndex(header)][(header->headerBytes[2] >> 2) & 0x03];
+    const uint8_t version = header->headerBytes[1] & 0x18;
+    const unsigned row = (version & 0x08) ? 0 : version == 0 ? 2 : 1;
+    return Mp3SamplingTable[row][(header->headerBytes[2] >> 2) & 0x03];
 }
 
 namespace {
@@ -147,16 +155,85 @@ struct Buffer {
     uint8_t* data;
 };
 
-// The tag size of an "ID3" header with its 10 bytes: the size bytes are taken whole (bit 7 not masked off),
-// as stored reports were computed.
-uint32_t Id3v2TagSize(const uint8_t* header) {
-    return (uint32_t(header[6]) << 21) + (uint32_t(header[7]) << 14) + (uint32_t(header[8]) << 7) +
-           header[9] + kId3v2HeaderSize;
+uint32_t BigEndian32(const uint8_t* b) {
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
 }
 
-bool StartsWithId3(const uint8_t* bytes) {
-    return bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3';
+// Four bytes of 7 bits each, most significant first (ID3v2.4 sizes).
+uint32_t Syncsafe32(const uint8_t* b) {
+    return uint32_t(b[0] & 0x7F) << 21 | uint32_t(b[1] & 0x7F) << 14 | uint32_t(b[2] & 0x7F) << 7 |
+           (b[3] & 0x7F);
 }
+
+// A version 2.4 tag's footer, 10 bytes after its frames.
+uint32_t Id3v2FooterSize(const uint8_t* header) {
+    return header[3] == 4 && (header[5] & 0x10) ? 10 : 0;
+}
+
+// The tag size of an "ID3" header with its 10 bytes and a footer: the size bytes are taken whole (bit 7 not
+// masked off), as stored reports were computed.
+uint32_t Id3v2TagSize(const uint8_t* header) {
+    return (uint32_t(header[6]) << 21) + (uint32_t(header[7]) << 14) + (uint32_t(header[8]) << 7) +
+           header[9] + kId3v2HeaderSize + Id3v2FooterSize(header);
+}
+
+bool StartsWith(const uint8_t* bytes, const char* text) {
+    return std::memcmp(bytes, text, std::strlen(text)) == 0;
+}
+
+// Undoes unsynchronisation in place (every 0xFF 0x00 becomes 0xFF); the new length.
+size_t Resynchronise(uint8_t* bytes, size_t length) {
+    size_t out = 0;
+    for (size_t i = 0; i < length; ++i) {
+        bytes[out++] = bytes[i];
+        if (bytes[i] == 0xFF && i + 1 < length && bytes[i + 1] == 0x00)
+            ++i;
+    }
+    return out;
+}
+
+// The bytes of an ID3v2 tag, [0, end): read from the drive as needed, or held in memory once its
+// unsynchronisation has been undone. Bytes past the end read as zero.
+class TagBytes {
+  public:
+    TagBytes(FileReader& reader, uint64_t end) : reader_(reader), end_(end) {}
+    TagBytes(const TagBytes&) = delete;
+    TagBytes& operator=(const TagBytes&) = delete;
+    ~TagBytes() { Analyzer_Free(memory_); }
+
+    uint64_t end() const { return end_; }
+
+    int Read(uint64_t offset, size_t length, uint8_t* out) {
+        std::memset(out, 0, length);
+        if (offset >= end_)
+            return MP3_OK;
+        const size_t n = size_t(std::min<uint64_t>(length, end_ - offset));
+        if (memory_) {
+            std::memcpy(out, memory_ + offset, n);
+            return MP3_OK;
+        }
+        return reader_.Read(int64_t(offset), n, out);
+    }
+
+    // Reads the whole tag (bounded by the file) and undoes the unsynchronisation after its header.
+    int LoadResynchronised() {
+        memory_ = static_cast<uint8_t*>(Analyzer_Alloc(size_t(std::max<uint64_t>(end_, 1))));
+        if (!memory_)
+            return MP3_ERR_NO_MEMORY;
+        const int rc = reader_.Read(0, size_t(end_), memory_);
+        if (rc != MP3_OK)
+            return rc;
+        if (end_ > kId3v2HeaderSize)
+            end_ =
+                kId3v2HeaderSize + Resynchronise(memory_ + kId3v2HeaderSize, size_t(end_ - kId3v2HeaderSize));
+        return MP3_OK;
+    }
+
+  private:
+    FileReader& reader_;
+    uint64_t end_;
+    uint8_t* memory_ = nullptr;
+};
 
 struct FrameField {
     const char* id22;
@@ -164,6 +241,7 @@ struct FrameField {
     char* Id3v2Tag::*field;
 };
 
+// Version 2.4 uses the 2.3 ids, with its recording time TDRC for the year (TYER is gone from 2.4).
 constexpr FrameField kFrameFields[] = {
     {"TT2", "TIT2", &Id3v2Tag::title},
     {"TP1", "TPE1", &Id3v2Tag::artist},
@@ -179,7 +257,10 @@ constexpr FrameField kFrameFields[] = {
     {"TEN", "TENC", &Id3v2Tag::encoder},
 };
 
-char* Id3v2Tag::*FieldOf(const uint8_t* id, bool v22) {
+char* Id3v2Tag::*FieldOf(const uint8_t* id, unsigned version) {
+    const bool v22 = version == 2;
+    if (version == 4 && std::memcmp(id, "TDRC", 4) == 0)
+        return &Id3v2Tag::year;
     for (const FrameField& f : kFrameFields) {
         if (std::memcmp(id, v22 ? f.id22 : f.id23, v22 ? 3 : 4) == 0)
             return f.field;
@@ -187,21 +268,58 @@ char* Id3v2Tag::*FieldOf(const uint8_t* id, bool v22) {
     return nullptr;
 }
 
-// The frame content (encoding byte and text) of `size` bytes at `offset` as Shift-JIS into the field.
-int TakeText(FileReader& reader, int64_t offset, uint32_t size, char* Id3v2Tag::*field) {
-    Buffer content(size);
-    if (!content.data)
-        return MP3_ERR_NO_MEMORY;
-    const int rc = reader.Read(offset, size, content.data);
-    if (rc != MP3_OK)
-        return rc;
+// UTF-8 up to its first zero byte as big-endian UCS-2 into `out` (room for `length` characters); a
+// malformed byte and a character outside the BMP become "?". The number of characters.
+uint32_t Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < length && src[i] != 0;) {
+        const uint8_t lead = src[i];
+        uint32_t n = lead < 0x80           ? 1
+                     : (lead >> 5) == 0x06 ? 2
+                     : (lead >> 4) == 0x0E ? 3
+                     : (lead >> 3) == 0x1E ? 4
+                                           : 0;
+        uint32_t code = '?';
+        if (n == 0 || i + n > length) {
+            n = 1;
+        } else {
+            code = n == 1 ? lead : lead & (0x7F >> n);
+            for (uint32_t k = 1; k < n && code != '?'; ++k) {
+                if ((src[i + k] & 0xC0) != 0x80) {
+                    code = '?';
+                    n = 1;
+                } else {
+                    code = code << 6 | (src[i + k] & 0x3F);
+                }
+            }
+            if (code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF))
+                code = '?';
+        }
+        out[2 * size_t(count)] = uint8_t(code >> 8);
+        out[2 * size_t(count) + 1] = uint8_t(code);
+        ++count;
+        i += n;
+    }
+    return count;
+}
+
+// A frame content (encoding byte and text) of `size` bytes as Shift-JIS into the field. Encoding 0 is copied
+// as it stands, 3 (version 2.4 only) is UTF-8, every other value UCS-2.
+int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool v24) {
     char* text = static_cast<char*>(Analyzer_Alloc(size));
     if (!text)
         return MP3_ERR_NO_MEMORY;
-    const uint8_t* src = content.data + 1;
+    const uint8_t* src = content + 1;
     uint32_t bytes = size - 1;
-    if (content.data[0] == 0) {
+    if (content[0] == 0) {
         Iso_UcsToSjis(text, size, src, bytes, 0, 1);
+    } else if (v24 && content[0] == 3) {
+        Buffer ucs(2 * size_t(bytes) + 2);
+        if (!ucs.data) {
+            Analyzer_Free(text);
+            return MP3_ERR_NO_MEMORY;
+        }
+        Iso_UcsToSjis(text, size, ucs.data, Utf8ToUcs2(src, bytes, ucs.data), 1, 1);
     } else {
         // UCS-2: a byte-order mark chooses the order and is dropped; without one the text is big-endian.
         uint16_t bigEndian = 1;
@@ -217,15 +335,40 @@ int TakeText(FileReader& reader, int64_t offset, uint32_t size, char* Id3v2Tag::
     return MP3_OK;
 }
 
+// Version 2.4 frame format flags.
+constexpr uint8_t kFrameGrouped = 0x40, kFrameCompressed = 0x08, kFrameEncrypted = 0x04,
+                  kFrameUnsynchronised = 0x02, kFrameDataLength = 0x01;
+
+// Takes the text of one picked-up frame whose content is `content` (`size` bytes, already bounded by the
+// tag).
+int TakeFrame(uint8_t* content, uint32_t size, const uint8_t* header, unsigned version,
+              bool tagUnsynchronised, char* Id3v2Tag::*field) {
+    if (version == 4) {
+        // The data a 2.4 frame's flags add comes first; compressed or encrypted text is not readable as text.
+        const uint8_t flags = header[9];
+        if (flags & (kFrameCompressed | kFrameEncrypted))
+            return MP3_OK;
+        const uint32_t skip = ((flags & kFrameGrouped) ? 1 : 0) + ((flags & kFrameDataLength) ? 4 : 0);
+        if (skip >= size)
+            return MP3_OK;
+        content += skip;
+        size -= skip;
+        if ((flags & kFrameUnsynchronised) || tagUnsynchronised)
+            size = uint32_t(Resynchronise(content, size));
+    }
+    return TakeText(content, size, field, version == 4);
+}
+
 // Walks the frames from `first` within the tag and the file. A frame's size is cut to what remains of them,
 // so the walk never reads the audio data as frames.
-int WalkFrames(FileReader& reader, uint32_t first, bool v22) {
+int WalkFrames(TagBytes& tag, uint32_t first, unsigned version, bool tagUnsynchronised) {
+    const bool v22 = version == 2;
     const uint32_t h = v22 ? 6 : 10;
-    const uint64_t end = std::min<uint64_t>(g_Id3v2Tag->tagSize, reader.size());
+    const uint64_t end = tag.end();
     bool firstFrame = true;
     for (uint64_t p = first; p + h <= end;) {
         uint8_t header[10];
-        int rc = reader.Read(int64_t(p), h, header);
+        int rc = tag.Read(p, h, header);
         if (rc != MP3_OK)
             return rc;
         // Three zero bytes where a frame would start: the tag's padding.
@@ -233,8 +376,8 @@ int WalkFrames(FileReader& reader, uint32_t first, bool v22) {
             break;
         firstFrame = false;
         const uint64_t size = v22 ? (uint32_t(header[3]) << 16 | uint32_t(header[4]) << 8 | header[5])
-                                  : (uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 |
-                                     uint32_t(header[6]) << 8 | header[7]);
+                              : version == 4 ? Syncsafe32(header + 4)
+                                             : BigEndian32(header + 4);
         if (size == 0) {
             if (v22)
                 return MP3_ERR_NO_MEMORY;
@@ -242,8 +385,14 @@ int WalkFrames(FileReader& reader, uint32_t first, bool v22) {
             continue;
         }
         const uint64_t contentSize = std::min<uint64_t>(size, end - (p + h));
-        if (char* Id3v2Tag::*field = FieldOf(header, v22); field && contentSize > 0) {
-            rc = TakeText(reader, int64_t(p + h), uint32_t(contentSize), field);
+        if (char* Id3v2Tag::*field = FieldOf(header, version); field && contentSize > 0) {
+            Buffer content(contentSize);
+            if (!content.data)
+                return MP3_ERR_NO_MEMORY;
+            rc = tag.Read(p + h, size_t(contentSize), content.data);
+            if (rc == MP3_OK)
+                rc =
+                    TakeFrame(content.data, uint32_t(contentSize), header, version, tagUnsynchronised, field);
             if (rc != MP3_OK)
                 return rc;
         }
@@ -262,6 +411,64 @@ uint32_t AudioSize(const FileEntry* entry) {
     return a;
 }
 
+struct FrameFigures {
+    uint32_t frameLength;
+    uint32_t pcmSize;
+    uint32_t samples; // per channel
+};
+
+// Frame length and PCM size of one frame. Layer II holds 1152 samples in every version, Layer III 576 in
+// MPEG-2 and 2.5.
+FrameFigures FiguresOf(const MpegHeaderInfo* m) {
+    const uint32_t b = Mp3_Bitrate(m), r = Mp3_SamplingRate(m);
+    const uint32_t pad = (m->headerBytes[2] & 0x02) ? 1 : 0;
+    const uint32_t channels = (m->headerBytes[3] & 0xC0) == 0xC0 ? 1 : 2;
+    if (Mp3_LayerIndex(m) == 0)
+        return {(b * 1000 * 12 / r + pad) * 4, 768 * channels, 384};
+    if (Mp3_VersionIndex(m) == 0 || Mp3_LayerIndex(m) == 1)
+        return {b * 1000 * 144 / r + pad, 2304 * channels, 1152};
+    return {b * 1000 * 72 / r + pad, 1152 * channels, 576};
+}
+
+// A frame header whose fields are all defined: eleven sync bits, no reserved version, layer, bitrate or
+// sampling value.
+bool IsFrameHeader(const uint8_t* h) {
+    return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x18) != 0x08 && (h[1] & 0x06) != 0 &&
+           (h[2] >> 4) != 15 && (h[2] & 0x0C) != 0x0C;
+}
+
+// Whether the frame `h` at `position` is followed, where the file holds it, by a header of the same stream
+// (same version, layer and sampling rate). A free-format header names no frame length and stands alone.
+// 1 (yes), 0 (no) or a failed read's MP3_ERR_NO_FRAME_HEADER.
+int ConfirmFrame(FileReader& reader, uint32_t position, const uint8_t* h) {
+    MpegHeaderInfo candidate{};
+    std::memcpy(candidate.headerBytes, h, 4);
+    const uint32_t length = FiguresOf(&candidate).frameLength;
+    if ((h[2] >> 4) == 0 || length == 0 || uint64_t(position) + length + 4 > reader.size())
+        return 1;
+    uint8_t next[4];
+    if (reader.Read(int64_t(position) + length, sizeof next, next) != MP3_OK)
+        return MP3_ERR_NO_FRAME_HEADER;
+    return next[0] == 0xFF && (next[1] & 0xFE) == (h[1] & 0xFE) && (next[2] & 0x0C) == (h[2] & 0x0C) ? 1 : 0;
+}
+
+// The frame count of a Xing/Info header (after the side information) or a VBRI header (32 bytes after the
+// frame header) in the frame at `position`; 0 when there is none. Bytes past the file read as zero.
+int ReadVbrFrames(FileReader& reader, uint32_t position, const uint8_t* h, uint32_t* frames) {
+    const bool mono = (h[3] & 0xC0) == 0xC0;
+    const uint32_t sideInfo = (h[1] & 0x08) ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    uint8_t xing[12], vbri[18];
+    if (reader.Read(int64_t(position) + 4 + sideInfo, sizeof xing, xing) != MP3_OK ||
+        reader.Read(int64_t(position) + 4 + 32, sizeof vbri, vbri) != MP3_OK)
+        return MP3_ERR_NO_FRAME_HEADER;
+    *frames = 0;
+    if ((StartsWith(xing, "Xing") || StartsWith(xing, "Info")) && (xing[7] & 0x01))
+        *frames = BigEndian32(xing + 8);
+    else if (StartsWith(vbri, "VBRI"))
+        *frames = BigEndian32(vbri + 14);
+    return MP3_OK;
+}
+
 } // namespace
 
 int Mp3_ReadId3v2(const FileEntry* entry) {
@@ -273,20 +480,33 @@ int Mp3_ReadId3v2(const FileEntry* entry) {
     rc = reader.Read(0, sizeof head, head);
     if (rc != MP3_OK)
         return rc;
-    if (!StartsWithId3(head))
+    if (!StartsWith(head, "ID3"))
         return MP3_OK;
     g_Id3v2Tag = static_cast<Id3v2Tag*>(Analyzer_Alloc(sizeof(Id3v2Tag)));
     if (!g_Id3v2Tag)
         return MP3_ERR_NO_MEMORY;
     g_Id3v2Tag->tagSize = Id3v2TagSize(head);
-    if (head[4] != 0 || (head[3] != 2 && head[3] != 3))
+    const unsigned version = head[3];
+    if (head[4] != 0 || version < 2 || version > 4)
         return MP3_OK; // a version not understood keeps only its size
-    const bool v22 = head[3] == 2;
-    g_Mp3TagFlags |= v22 ? MP3_TAG_ID3V2_2 : MP3_TAG_ID3V2_3;
+    g_Mp3TagFlags |= version == 2 ? MP3_TAG_ID3V2_2 : version == 3 ? MP3_TAG_ID3V2_3 : MP3_TAG_ID3V2_4;
+    TagBytes tag(reader, std::min<uint64_t>(g_Id3v2Tag->tagSize - Id3v2FooterSize(head), reader.size()));
+    // Tag-level unsynchronisation: versions 2.2 and 2.3 apply it to the whole tag, frame headers included;
+    // in 2.4 it is applied to each frame's content, whose size counts the unsynchronised bytes.
+    const bool unsynchronised = head[5] & 0x80;
+    if (unsynchronised && version != 4) {
+        rc = tag.LoadResynchronised();
+        if (rc == MP3_OK)
+            rc = tag.Read(0, sizeof head, head);
+        if (rc != MP3_OK)
+            return rc;
+    }
     uint32_t first = kId3v2HeaderSize;
-    if (!v22 && (head[5] & 0x40))
+    if (version == 3 && (head[5] & 0x40))
         first = (head[14] & 0x80) ? 24 : 20; // extended header of 14 bytes with its CRC, else 10
-    return WalkFrames(reader, first, v22);
+    else if (version == 4 && (head[5] & 0x40))
+        first = kId3v2HeaderSize + Syncsafe32(head + 10); // the extended header's size counts itself
+    return WalkFrames(tag, first, version, unsynchronised && version == 4);
 }
 
 int Mp3_FindFrameHeader(const FileEntry* entry) {
@@ -300,10 +520,13 @@ int Mp3_FindFrameHeader(const FileEntry* entry) {
         return MP3_ERR_NO_MEMORY;
     if (reader.Read(0, bl, window.data) != MP3_OK)
         return MP3_ERR_NO_FRAME_HEADER;
+    // A RIFF file (WAV and its kin) is left to the analyzers after this one.
+    if (StartsWith(window.data, "RIFF"))
+        return MP3_ERR_NO_FRAME_HEADER;
     g_MpegHeader = static_cast<MpegHeaderInfo*>(Analyzer_Alloc(sizeof(MpegHeaderInfo)));
     if (!g_MpegHeader)
         return MP3_ERR_NO_MEMORY;
-    const uint32_t start = StartsWithId3(window.data) ? Id3v2TagSize(window.data) : 0;
+    const uint32_t start = StartsWith(window.data, "ID3") ? Id3v2TagSize(window.data) : 0;
     // Past the file's end every byte reads as zero and cannot match, so the windows stop at its last block
     // (never more than one window per block of the file).
     const uint32_t size = reader.size();
@@ -313,13 +536,23 @@ int Mp3_FindFrameHeader(const FileEntry* entry) {
     for (uint64_t block = firstBlock; block <= lastBlock; ++block) {
         if (reader.Read(int64_t(block * bl), 2 * size_t(bl), window.data) != MP3_OK)
             return MP3_ERR_NO_FRAME_HEADER;
-        const uint8_t* w = window.data;
+        // The following frame's header lies within the piece the reader holds, so confirming a candidate
+        // costs no command of its own as a rule.
         for (uint32_t i = block == firstBlock ? start % bl : 0; i < bl; ++i) {
-            if (w[i] == 0xFF && (w[i + 1] & 0xF0) == 0xF0) {
-                std::memcpy(g_MpegHeader->headerBytes, w + i, sizeof g_MpegHeader->headerBytes);
-                g_MpegHeader->headerPosition = uint32_t(block * bl + i);
-                return MP3_OK;
-            }
+            const uint8_t* h = window.data + i;
+            if (!IsFrameHeader(h))
+                continue;
+            const uint32_t position = uint32_t(block * bl + i);
+            if (uint64_t(position) + 4 > size)
+                break; // the header does not lie whole in the file
+            const int confirmed = ConfirmFrame(reader, position, h);
+            if (confirmed == MP3_ERR_NO_FRAME_HEADER)
+                return confirmed;
+            if (confirmed != 1)
+                continue;
+            std::memcpy(g_MpegHeader->headerBytes, h, sizeof g_MpegHeader->headerBytes);
+            g_MpegHeader->headerPosition = position;
+            return ReadVbrFrames(reader, position, h, &g_MpegHeader->vbrFrames);
         }
     }
     return MP3_ERR_NO_FRAME_HEADER;
@@ -330,41 +563,31 @@ int Mp3_ReadId3v1(const FileEntry* entry) {
     int rc = reader.Open(entry);
     if (rc != MP3_OK)
         return rc;
-    const uint32_t bl = reader.blockLength();
-    // The two blocks that hold the file's last 128 bytes; for a file under 128 bytes the first of them lies
-    // before the file and reads as zeros.
-    const int64_t windowBlock = int64_t(entry->size / bl) - (entry->size % bl < kId3v1Size ? 1 : 0);
-    const size_t windowSize = 2 * size_t(bl);
-    Buffer window(windowSize);
-    if (!window.data)
-        return MP3_ERR_NO_MEMORY;
-    rc = reader.Read(windowBlock * int64_t(bl), windowSize, window.data);
-    if (rc != MP3_OK)
-        return rc;
+    // The tag is the file's last 128 bytes when they begin "TAG" (an APEv2 tag may stand just before them).
+    uint8_t t[kId3v1Size];
+    if (entry->size >= kId3v1Size) {
+        rc = reader.Read(int64_t(entry->size - kId3v1Size), sizeof t, t);
+        if (rc != MP3_OK)
+            return rc;
+    }
     g_Id3v1Tag = static_cast<Id3v1Tag*>(Analyzer_Alloc(sizeof(Id3v1Tag)));
     if (!g_Id3v1Tag)
         return MP3_ERR_NO_MEMORY;
-    if (windowSize < kId3v1Size)
+    if (entry->size < kId3v1Size || !StartsWith(t, "TAG"))
         return MP3_OK;
-    for (size_t p = 0; p <= windowSize - kId3v1Size; ++p) {
-        const uint8_t* t = window.data + p;
-        if (t[0] != 'T' || t[1] != 'A' || t[2] != 'G')
-            continue;
-        Id3v1Tag* v1 = g_Id3v1Tag;
-        std::memcpy(v1->title, t + 3, 30);
-        std::memcpy(v1->artist, t + 33, 30);
-        std::memcpy(v1->album, t + 63, 30);
-        std::memcpy(v1->year, t + 93, 4);
-        std::memcpy(v1->comment, t + 97, 30);
-        v1->genre = t[127];
-        if (t[125] == 0 && t[126] != 0) {
-            v1->track = t[126];
-            v1->comment[29] = 0;
-            g_Mp3TagFlags |= MP3_TAG_ID3V1_1;
-        } else {
-            g_Mp3TagFlags |= MP3_TAG_ID3V1_0;
-        }
-        break;
+    Id3v1Tag* v1 = g_Id3v1Tag;
+    std::memcpy(v1->title, t + 3, 30);
+    std::memcpy(v1->artist, t + 33, 30);
+    std::memcpy(v1->album, t + 63, 30);
+    std::memcpy(v1->year, t + 93, 4);
+    std::memcpy(v1->comment, t + 97, 30);
+    v1->genre = t[127];
+    if (t[125] == 0 && t[126] != 0) {
+        v1->track = t[126];
+        v1->comment[29] = 0;
+        g_Mp3TagFlags |= MP3_TAG_ID3V1_1;
+    } else {
+        g_Mp3TagFlags |= MP3_TAG_ID3V1_0;
     }
     return MP3_OK;
 }
@@ -372,7 +595,13 @@ int Mp3_ReadId3v1(const FileEntry* entry) {
 int Mp3_ComputeLength(const FileEntry* entry) {
     if (!g_MpegHeader || !entry)
         return MP3_OK;
-    g_MpegHeader->length = AudioSize(entry) / (Mp3_Bitrate(g_MpegHeader) * 1000 / 8);
+    MpegHeaderInfo* m = g_MpegHeader;
+    // A VBR header's frame count gives the exact length; without one the bitrate of the first frame does
+    // (exact for constant bitrate).
+    if (m->vbrFrames != 0)
+        m->length = uint32_t(uint64_t(m->vbrFrames) * FiguresOf(m).samples / Mp3_SamplingRate(m));
+    else
+        m->length = AudioSize(entry) / (Mp3_Bitrate(m) * 1000 / 8);
     return MP3_OK;
 }
 
@@ -380,20 +609,12 @@ int Mp3_ComputeFrames(const FileEntry* entry) {
     if (!g_MpegHeader || !entry)
         return MP3_OK;
     MpegHeaderInfo* m = g_MpegHeader;
-    const uint32_t b = Mp3_Bitrate(m), r = Mp3_SamplingRate(m);
-    const uint32_t pad = (m->headerBytes[2] & 0x02) ? 1 : 0;
-    const uint32_t channels = (m->headerBytes[3] & 0xC0) == 0xC0 ? 1 : 2;
-    if (Mp3_LayerIndex(m) == 0) {
-        m->frameLength = (b * 1000 * 12 / r + pad) * 4;
-        m->pcmSize = 768 * channels;
-    } else if (Mp3_VersionIndex(m) == 0) {
-        m->frameLength = b * 1000 * 144 / r + pad;
-        m->pcmSize = 2304 * channels;
-    } else {
-        m->frameLength = b * 1000 * 72 / r + pad;
-        m->pcmSize = 1152 * channels;
-    }
-    if (m->frameLength != 0)
+    const FrameFigures f = FiguresOf(m);
+    m->frameLength = f.frameLength;
+    m->pcmSize = f.pcmSize;
+    if (m->vbrFrames != 0)
+        m->frames = m->vbrFrames;
+    else if (m->frameLength != 0)
         m->frames = AudioSize(entry) / m->frameLength;
     return MP3_OK;
 }

@@ -36,6 +36,7 @@ void CMp3DlgModel::OnInitDialog(uint16_t style) {
                                                       : "v1.?",
                   (g_Mp3TagFlags & MP3_TAG_ID3V2_2)   ? "v2.2"
                   : (g_Mp3TagFlags & MP3_TAG_ID3V2_3) ? "v2.3"
+                  : (g_Mp3TagFlags & MP3_TAG_ID3V2_4) ? "v2.4"
                                                       : "v2.?"};
     m_selected = 0;
     m_tags = {};
@@ -108,7 +109,7 @@ void CMp3DlgModel::ShowMpegHeader() {
         {"Length", Number(long(h->length)), "sec", {}},
         {"Frames", Number(long(h->frames)), {}, {}},
         {"PCM DataSize", Number(long(h->pcmSize)), "bytes", {}},
-        {"Version", (h1 & 0x08) ? "MPEG-1" : "MPEG-2 or 2.5", {}, {}},
+        {"Version", Mp3_VersionName(h), {}, {}},
         {"Layer", layer, {}, {}},
         {"CRC", (h1 & 0x01) ? "None" : "Exist", {}, crc},
         {"Bitrate", Number(long(Mp3_Bitrate(h))), "kbps", {}},

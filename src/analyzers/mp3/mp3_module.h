@@ -15,8 +15,9 @@ constexpr uint16_t MP3_TAG_ID3V1_0 = 0x0001;
 constexpr uint16_t MP3_TAG_ID3V1_1 = 0x0002;
 constexpr uint16_t MP3_TAG_ID3V2_2 = 0x0004;
 constexpr uint16_t MP3_TAG_ID3V2_3 = 0x0008;
+constexpr uint16_t MP3_TAG_ID3V2_4 = 0x0010;
 constexpr uint16_t MP3_TAG_ID3V1 = MP3_TAG_ID3V1_0 | MP3_TAG_ID3V1_1;
-constexpr uint16_t MP3_TAG_ID3V2 = MP3_TAG_ID3V2_2 | MP3_TAG_ID3V2_3;
+constexpr uint16_t MP3_TAG_ID3V2 = MP3_TAG_ID3V2_2 | MP3_TAG_ID3V2_3 | MP3_TAG_ID3V2_4;
 
 struct Id3v2Tag {
     uint32_t tagSize;
@@ -51,6 +52,9 @@ struct MpegHeaderInfo {
     uint32_t frameLength;
     uint32_t frames;
     uint32_t pcmSize;
+    // Frame count of the first frame's Xing/Info or VBRI header, 0 without one; when present it gives the
+    // length and the frames.
+    uint32_t vbrFrames;
 };
 
 extern uint16_t g_Mp3TagFlags;
@@ -61,11 +65,14 @@ extern Id3v1Tag* g_Id3v1Tag;
 // kbit/s by [version index][layer index][bitrate index] and Hz by [version index][sampling index]; the
 // free-format and reserved entries hold 1 so that no later division is by zero.
 extern const uint32_t Mp3BitrateTable[2][3][16];
-extern const uint32_t Mp3SamplingTable[2][4];
+// Sampling rates: row 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5.
+extern const uint32_t Mp3SamplingTable[3][4];
 
-// Header fields as the tables index them: version 0 = MPEG-1, 1 = MPEG-2 or 2.5; layer 0 = Layer I (and the
-// reserved value), 1 = Layer II, 2 = Layer III.
+// Header fields as the tables index them: version 0 = MPEG-1, 1 = MPEG-2 or 2.5 (the bitrate rows are
+// shared); layer 0 = Layer I (and the reserved value), 1 = Layer II, 2 = Layer III.
 unsigned Mp3_VersionIndex(const MpegHeaderInfo* header);
+// "MPEG-1", "MPEG-2.5" (version bits 00) or "MPEG-2 or 2.5" (version bits 10, as stored reports name it).
+const char* Mp3_VersionName(const MpegHeaderInfo* header);
 unsigned Mp3_LayerIndex(const MpegHeaderInfo* header);
 uint32_t Mp3_Bitrate(const MpegHeaderInfo* header);      // kbit/s
 uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz

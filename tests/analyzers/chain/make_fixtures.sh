@@ -24,6 +24,9 @@ sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440 vol 0.3
 lame --quiet -b 128 "$work/tone.wav" "$d/real.mp3"
 cp "$d/real.mp3" "$d/mp3_named.wma"
 cp "$work/silence.wav" "$d/wav_named.mp3"
+# 24-bit 48 kHz stereo, a tone and (repeatable) noise: its samples hold what reads as MPEG frame headers,
+# so only its RIFF header keeps the MP3 analyzer from taking it.
+sox -R -n -r 48000 -c 2 -b 24 -t wav "$d/wav24_named.mp3" synth 1 sine 440 whitenoise vol 0.5
 # A CD audio track file's name on a data disc, whose TOC has no audio track to open it by.
 cp "$work/silence.wav" "$d/TRACK01.CDA"
 printf 'Not a recording at all.\r\n' >"$d/text_named.mp3"

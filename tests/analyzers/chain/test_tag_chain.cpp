@@ -39,6 +39,7 @@ TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
         {"mp3_named.wma", TagAnalyzer::None, 0x8800},
         // MP3 finds no frame sync in silence, Windows Media no ASF header, WAV accepts.
         {"wav_named.mp3", TagAnalyzer::Wav, 0x8002},
+        {"wav24_named.mp3", TagAnalyzer::Wav, 0x8002},
         {"text_named.mp3", TagAnalyzer::None, 0x8800},
         // JPG is the last row and accepts nothing.
         {"picture.jpg", TagAnalyzer::None, 0x8800},
@@ -57,6 +58,12 @@ TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
     ASSERT_EQ(Tag_Analyze(OnDisc("TRACK01.CDA")), TagAnalyzer::Wav);
     const std::string wav = Tag_InfoText(TagAnalyzer::Wav, *OnDisc("TRACK01.CDA"), 0);
     EXPECT_NE(wav.find("Sampling Freq.: 44100 Hz\n"), std::string::npos) << wav;
+    // The 24-bit stereo file as sox made it.
+    ASSERT_EQ(Tag_Analyze(OnDisc("wav24_named.mp3")), TagAnalyzer::Wav);
+    const std::string wav24 = Tag_InfoText(TagAnalyzer::Wav, *OnDisc("wav24_named.mp3"), 0);
+    for (const char* line :
+         {"Sampling Freq.: 48000 Hz\n", "Channel: 2 channels\n", "Sample: 24 bits/sample\n"})
+        EXPECT_NE(wav24.find(line), std::string::npos) << wav24;
     // A settled 0x8800 is not classified again: even a real MP3 then gets the message.
     FileEntry* mp3 = OnDisc("real.mp3");
     mp3->kind = 0x8800;

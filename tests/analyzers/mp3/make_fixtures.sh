@@ -1,10 +1,11 @@
 #!/bin/bash
-# Makes the MP3 analyzer's fixtures: MPEG audio files from lame and ffmpeg, tagged by id3v2 and eyeD3, kept
-# under OUTDIR/files for the peer tools and written onto OUTDIR/mp3.iso with genisoimage -J.
+# Makes the MP3 analyzer's fixtures: MPEG audio files from lame and ffmpeg, tagged by id3v2, eyeD3, mid3v2 and
+# mutagen, kept under OUTDIR/files for the peer tools and written onto OUTDIR/mp3.iso with genisoimage -J.
 # usage: make_fixtures.sh OUTDIR
 set -euo pipefail
 out=$1
-for tool in sox lame id3v2 eyeD3 ffmpeg ffprobe mediainfo genisoimage; do
+python=/usr/bin/python3 # the system's, which has python3-mutagen
+for tool in sox lame id3v2 eyeD3 mid3v2 ffmpeg ffprobe mediainfo genisoimage $python; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-mp3fix.XXXXXX")
@@ -14,6 +15,7 @@ mkdir -p "$out/files"
 f="$out/files"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 3 sine 440 sine 660
 sox -n -r 44100 -c 1 "$work/mono.wav" synth 2 sine 330
+sox -n -r 8000 -c 1 "$work/low.wav" synth 2.5 sine 330
 
 # MPEG-1 Layer III, CBR joint stereo with lame's Info frame; ID3v2.3 and ID3v1.1 by id3v2.
 lame --quiet -b 128 "$work/tone.wav" "$f/m1cbr.mp3"
@@ -46,5 +48,25 @@ eyeD3 -Q --to-v2.3 --encoding latin1 -t "Latin Title" -a "Latin Artist" -c "lati
 
 # MPEG-1 Layer II from ffmpeg, 48 kHz stereo.
 ffmpeg -v error -y -i "$work/tone.wav" -ar 48000 -c:a mp2 -b:a 192k "$f/layer2.mp2"
+
+# MPEG-1 Layer III, ABR 96 kbit/s (lame resamples to 32 kHz) with a Xing header; ID3v2.4 in UTF-16 by eyeD3.
+lame --quiet --abr 96 "$work/tone.wav" "$f/m1abr.mp3"
+eyeD3 -Q --to-v2.4 --encoding utf16 -t "ユニコード Title" -a "Artist 16" -n 4 "$f/m1abr.mp3" >/dev/null
+
+# MPEG-2.5 Layer III: 8 kHz VBR mono with a Xing header, and 11.025 kHz CBR stereo without one. The second
+# has an ID3v2.4 tag in UTF-8 by mid3v2 with a 40 kB frame, which is not audio.
+lame --quiet -s 8 -V 6 "$work/low.wav" "$f/m25vbr.mp3"
+lame --quiet --resample 11.025 -b 32 -t "$work/tone.wav" "$f/m25cbr.mp3"
+mid3v2 -t "日本語 UTF-8 タイトル" -a "Artist 8" -A "Album 8" -y 2008 -T 3 --TCOM "Composer 8" \
+    --TXXX "big:$(head -c 40000 /dev/zero | tr '\0' x)" "$f/m25cbr.mp3" >/dev/null
+
+# MPEG-2 Layer II from ffmpeg, 24 kHz: frames of 1152 samples.
+ffmpeg -v error -y -i "$work/tone.wav" -ar 24000 -c:a mp2 -b:a 64k "$f/layer2m2.mp2"
+
+# An APEv2 tag by mutagen, then an ID3v1.0 tag by id3v2 after it at the end of the file.
+lame --quiet -b 64 -m m "$work/mono.wav" "$f/apev1.mp3"
+$python -c 'import sys; from mutagen.apev2 import APEv2
+t = APEv2(); t["Title"] = "APE Title"; t["Artist"] = "APE Artist"; t.save(sys.argv[1])' "$f/apev1.mp3"
+id3v2 -1 -t "Real V1" -a "V1 Artist" -A "V1 Album" -g 17 "$f/apev1.mp3"
 
 genisoimage -quiet -input-charset utf-8 -J -V MP3_FIXTURES -o "$out/mp3.iso" "$f"

@@ -41,12 +41,23 @@ Bytes Frame23(const char* id, const Bytes& content, uint32_t size = UINT32_MAX) 
     return Text(id) +
            Bytes{uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 0, 0} + content;
 }
+// Version 2.4: syncsafe size, then the two flag bytes.
+Bytes Frame24(const char* id, const Bytes& content, uint8_t flags = 0, uint32_t size = UINT32_MAX) {
+    return Text(id) + Size7(size == UINT32_MAX ? uint32_t(content.size()) : size) + Bytes{0, flags} + content;
+}
 Bytes Frame22(const char* id, const Bytes& content) {
     const size_t n = content.size();
     return Text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + content;
 }
 // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC: 417-byte frames.
 const Bytes kHeader = {0xFF, 0xFB, 0x90, 0x44, 0xAB, 0xCD};
+// `n` bytes of frames of `length` bytes, each beginning with `header` (the last one cut short).
+Bytes Frames(size_t n, const Bytes& header = kHeader, size_t length = 417) {
+    Bytes b(n, 0);
+    for (size_t p = 0; p < n; p += length)
+        std::copy(header.begin(), header.begin() + long(std::min(header.size(), n - p)), b.begin() + long(p));
+    return b;
+}
 Bytes Id3v1(uint8_t byte125, uint8_t byte126) {
     Bytes t = Text("TAG") + Zeros(125);
     std::memcpy(&t[3], "Title", 5);
@@ -85,7 +96,7 @@ class Mp3Analyzer : public ::testing::Test {
 
 TEST_F(Mp3Analyzer, HeaderSearch) {
     // No "ID3": header at byte 0, no ID3v2 flag; A = size less the ID3v1 tag = 32000.
-    ASSERT_EQ(Analyze(kHeader + Zeros(32000 - 6) + Id3v1(0, 3)), 1);
+    ASSERT_EQ(Analyze(Frames(32000) + Id3v1(0, 3)), 1);
     EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_1);
     EXPECT_EQ(g_MpegHeader->headerPosition, 0u);
     EXPECT_EQ(g_MpegHeader->length, 32000u / 16000);
@@ -94,35 +105,54 @@ TEST_F(Mp3Analyzer, HeaderSearch) {
     EXPECT_EQ(g_MpegHeader->pcmSize, 2304u * 2);
 
     // A header in the last two bytes of a sector takes its six bytes across the boundary.
-    ASSERT_EQ(Analyze(Zeros(2046, 0x7F) + kHeader + Zeros(3000)), 1);
+    ASSERT_EQ(Analyze(Zeros(2046, 0x7F) + Frames(3006)), 1);
     EXPECT_EQ(g_MpegHeader->headerPosition, 2046u);
     EXPECT_EQ(Bytes(g_MpegHeader->headerBytes, g_MpegHeader->headerBytes + 6), kHeader);
 
-    // No 0xFF followed by a byte with the high four bits set; an empty file examines no window.
-    Bytes noSync;
-    for (int i = 0; i < 3000; ++i)
-        noSync = noSync + Bytes{0xFF, 0xEF};
-    EXPECT_EQ(Analyze(noSync), MP3_ERR_NO_FRAME_HEADER);
-    EXPECT_EQ(Analyze({}), MP3_ERR_NO_FRAME_HEADER);
+    // A candidate counts when every field is defined and the frame it announces is followed by a header of
+    // the same version, layer and sampling rate (where the file holds one); else the search goes on.
+    struct Case {
+        Bytes file;
+        int rc;
+        uint32_t position;
+    } cases[] = {
+        {Bytes{0xFF, 0xFF, 0x7F, 0xFF} + Frames(3000), 1, 4},                  // sampling index 3
+        {Bytes{0xFF, 0xFB, 0xF0, 0x00} + Frames(3000), 1, 4},                  // bitrate index 15
+        {Bytes{0xFF, 0xE9, 0x90, 0x44} + Frames(3000), 1, 4},                  // version bits 01
+        {Bytes{0xFF, 0xF9, 0x90, 0x44} + Frames(3000), 1, 4},                  // layer bits 00
+        {kHeader + Zeros(500) + Frames(3000), 1, 506},                         // no frame 417 bytes on
+        {Bytes{0xFF, 0xFB, 0x94, 0x44} + Zeros(380) + Frames(3000), 1, 384},   // 48 kHz, then 44.1 kHz
+        {Zeros(100) + Frames(3000, {0xFF, 0xE3, 0x48, 0xC4}, 288), 1, 100},    // MPEG-2.5, eleven sync bits
+        {Text("RIFF") + Zeros(40) + Frames(3000), MP3_ERR_NO_FRAME_HEADER, 0}, // a WAV file is not searched
+        {Zeros(3000, 0xFF), MP3_ERR_NO_FRAME_HEADER, 0},
+        {{}, MP3_ERR_NO_FRAME_HEADER, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Analyze(c.file), c.rc);
+        if (c.rc == 1) {
+            EXPECT_EQ(g_MpegHeader->headerPosition, c.position);
+        }
+    }
+    EXPECT_TRUE(drive->reads.empty()); // the empty file examines no window
     EXPECT_TRUE(drive->reads.empty());
     // A tag claiming more than the file ends the search without reading past the file.
-    EXPECT_EQ(Analyze(Id3(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}) + Zeros(3000) + kHeader), MP3_ERR_NO_FRAME_HEADER);
+    EXPECT_EQ(Analyze(Id3(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}) + Zeros(3000) + Frames(900)),
+              MP3_ERR_NO_FRAME_HEADER);
     for (const isotest::ReadCommand& r : drive->reads)
         EXPECT_LE(r.lba + r.count, kLbn + 2u);
 }
 
 TEST_F(Mp3Analyzer, TagSizeTakesTheSizeBytesWhole) {
     // 00 00 01 80: 1 x 128 + 0x80 + 10 = 266 (masking bit 7 would give 138). A sync at 200 is inside the tag.
-    ASSERT_EQ(Analyze(Id3(3, 0, {0, 0, 1, 0x80}) + Zeros(190) + kHeader + Zeros(60) + kHeader + Zeros(4000)),
-              1);
+    ASSERT_EQ(Analyze(Id3(3, 0, {0, 0, 1, 0x80}) + Zeros(190) + kHeader + Zeros(60) + Frames(4000)), 1);
     EXPECT_EQ(g_Id3v2Tag->tagSize, 266u);
     EXPECT_EQ(g_MpegHeader->headerPosition, 266u);
 }
 
 TEST_F(Mp3Analyzer, UnknownVersionKeepsOnlyTheSize) {
-    // Version 4: size, no flag, no texts; the search skips the tag but A is not reduced by it.
-    const Bytes tag = Id3(4, 0, Size7(22)) + Frame23("TIT2", Bytes{0} + Text("x")) + Zeros(4) + kHeader;
-    ASSERT_EQ(Analyze(tag + kHeader + Zeros(16000 - 38)), 1);
+    // Version 5: size, no flag, no texts; the search skips the tag but A is not reduced by it.
+    const Bytes tag = Id3(5, 0, Size7(22)) + Frame23("TIT2", Bytes{0} + Text("x")) + Zeros(4) + kHeader;
+    ASSERT_EQ(Analyze(tag + Frames(16000 - 32)), 1);
     EXPECT_EQ(g_Mp3TagFlags, 0);
     EXPECT_EQ(g_Id3v2Tag->tagSize, 32u);
     EXPECT_EQ(g_Id3v2Tag->title, nullptr);
@@ -140,7 +170,7 @@ TEST_F(Mp3Analyzer, Id3v23Frames) {
     const Bytes ext = {0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 1, 2, 3, 4};
     const Bytes tag =
         Id3(3, 0x40, Size7(uint32_t(ext.size() + frames.size() + 20))) + ext + frames + Zeros(20);
-    ASSERT_EQ(Analyze(tag + kHeader + Zeros(4000)), 1);
+    ASSERT_EQ(Analyze(tag + Frames(4000)), 1);
     EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V2_3);
     EXPECT_STREQ(g_Id3v2Tag->title, "Second");
     EXPECT_EQ(g_Id3v2Tag->artist, nullptr);
@@ -180,7 +210,7 @@ TEST_F(Mp3Analyzer, Id3v22Frames) {
     const Bytes frames = Frame22("TT2", Bytes{0} + Text("Old")) + Frame22("TP1", Bytes{0} + Text("Band")) +
                          Frame22("WAR", Bytes{0} + Text("x.jp"));
     const Bytes tag = Id3(2, 0, Size7(uint32_t(frames.size() + 6))) + frames + Zeros(6);
-    ASSERT_EQ(Analyze(tag + kHeader + Zeros(16000 - 6)), 1);
+    ASSERT_EQ(Analyze(tag + Frames(16000)), 1);
     EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V2_2);
     EXPECT_STREQ(g_Id3v2Tag->title, "Old");
     EXPECT_STREQ(g_Id3v2Tag->artist, "Band");
@@ -193,7 +223,7 @@ TEST_F(Mp3Analyzer, Id3v22Frames) {
 TEST_F(Mp3Analyzer, FrameWalkStaysInsideTheTag) {
     // Frames fill the tag without padding; the audio after it holds a "TIT2" claiming 2 GB.
     const Bytes frames = Frame23("TIT2", Bytes{0} + Text("Inside"));
-    const Bytes audio = Frame23("TIT2", Bytes{0} + Text("Audio"), 0x7F7F7F7F) + kHeader + Zeros(9000);
+    const Bytes audio = Frame23("TIT2", Bytes{0} + Text("Audio"), 0x7F7F7F7F) + Frames(9000);
     ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(frames.size()))) + frames + audio), 1);
     EXPECT_STREQ(g_Id3v2Tag->title, "Inside");
     EXPECT_EQ(g_MpegHeader->headerPosition, 10 + frames.size() + 16); // past the fake frame of 16 bytes
@@ -207,7 +237,7 @@ TEST_F(Mp3Analyzer, FrameWalkStaysInsideTheTag) {
 }
 
 TEST_F(Mp3Analyzer, Id3v1Versions) {
-    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Id3v1(0, 5)), 1);
+    ASSERT_EQ(Analyze(Frames(3000) + Id3v1(0, 5)), 1);
     EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_1);
     EXPECT_STREQ(g_Id3v1Tag->title, "Title");
     EXPECT_STREQ(g_Id3v1Tag->artist, "Artist");
@@ -216,14 +246,16 @@ TEST_F(Mp3Analyzer, Id3v1Versions) {
     EXPECT_EQ(g_Id3v1Tag->track, 5);
     EXPECT_EQ(g_Id3v1Tag->genre, 17);
 
-    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Id3v1(0, 0)), 1);
+    ASSERT_EQ(Analyze(Frames(3000) + Id3v1(0, 0)), 1);
     EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_0);
     EXPECT_EQ(g_Id3v1Tag->track, 0);
 
-    // The first "TAG" of the window counts, wherever it stands; a file under 128 bytes reads nothing before
-    // it.
-    ASSERT_EQ(Analyze(kHeader + Zeros(3000) + Text("TAGearly") + Zeros(300)), 1);
-    EXPECT_STREQ(g_Id3v1Tag->title, "early");
+    // Only the file's last 128 bytes are the tag: an APEv2 footer ("APETAGEX") before them is not, nor a
+    // "TAG" elsewhere; a file under 128 bytes reads nothing before it.
+    ASSERT_EQ(Analyze(Frames(3000) + Text("APETAGEX") + Zeros(24) + Id3v1(0, 5)), 1);
+    EXPECT_STREQ(g_Id3v1Tag->title, "Title");
+    ASSERT_EQ(Analyze(Frames(3000) + Text("TAGearly") + Zeros(300)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, 0);
     ASSERT_EQ(Analyze(kHeader + Zeros(90)), 1);
     EXPECT_EQ(g_Mp3TagFlags, 0);
 }
@@ -231,26 +263,106 @@ TEST_F(Mp3Analyzer, Id3v1Versions) {
 TEST_F(Mp3Analyzer, FrameFigures) {
     struct Case {
         Bytes header;
-        uint32_t frameLength, length, frames, pcm;
+        uint32_t frameLength, length, frames, pcm, rate;
+        const char* version;
     } cases[] = {
-        // Free format (index 0) and index 15 count as 1 kbit/s: length = A / 125.
-        {{0xFF, 0xFB, 0x00, 0xC0}, 1000 * 144 / 44100, 1000 / 125, 1000 / 3, 2304},
-        {{0xFF, 0xFB, 0xF0, 0x00}, 1000 * 144 / 44100, 1000 / 125, 1000 / 3, 4608},
-        // Sampling index 3 uses R = 1: 18 432 000 (+ padding), longer than the file, 0 frames.
-        {{0xFF, 0xFB, 0x9E, 0x00}, 18432001, 0, 0, 4608},
+        // Free format (index 0) counts as 1 kbit/s: length = A / 125. It names no frame length, so nothing
+        // after it is checked.
+        {{0xFF, 0xFB, 0x00, 0xC0}, 1000 * 144 / 44100, 1000 / 125, 1000 / 3, 2304, 44100, "MPEG-1"},
         // Layer I at 1 kbit/s: frame length 0 and no frames, no division by zero.
-        {{0xFF, 0xFF, 0x00, 0x00}, 0, 1000 / 125, 0, 1536},
-        // Layer I 384 kbit/s 48 kHz mono; MPEG-2 Layer II 64 kbit/s 24 kHz with padding.
-        {{0xFF, 0xFF, 0xC4, 0xC0}, (384000 * 12 / 48000) * 4, 0, 1000 / 384, 768},
-        {{0xFF, 0xF5, 0x86, 0x40}, 64000 * 72 / 24000 + 1, 0, 1000 / 193, 2304},
+        {{0xFF, 0xFF, 0x00, 0x00}, 0, 1000 / 125, 0, 1536, 44100, "MPEG-1"},
+        // Layer I 384 kbit/s 48 kHz mono; MPEG-2 Layer II 64 kbit/s 24 kHz with padding (1152 samples).
+        {{0xFF, 0xFF, 0xC4, 0xC0}, (384000 * 12 / 48000) * 4, 0, 1000 / 384, 768, 48000, "MPEG-1"},
+        {{0xFF, 0xF5, 0x86, 0x40}, 64000 * 144 / 24000 + 1, 0, 1000 / 385, 4608, 24000, "MPEG-2 or 2.5"},
+        // MPEG-2.5 Layer III 32 kbit/s 8 kHz mono (576 samples).
+        {{0xFF, 0xE3, 0x48, 0xC4}, 32000 * 72 / 8000, 0, 1000 / 288, 1152, 8000, "MPEG-2.5"},
     };
     for (const Case& c : cases) {
-        ASSERT_EQ(Analyze(c.header + Zeros(1000 - 4)), 1);
+        ASSERT_EQ(Analyze(Frames(1000, c.header, c.frameLength ? c.frameLength : 1000)), 1);
         EXPECT_EQ(g_MpegHeader->frameLength, c.frameLength);
         EXPECT_EQ(g_MpegHeader->length, c.length);
         EXPECT_EQ(g_MpegHeader->frames, c.frames);
         EXPECT_EQ(g_MpegHeader->pcmSize, c.pcm);
+        EXPECT_EQ(Mp3_SamplingRate(g_MpegHeader), c.rate);
+        EXPECT_STREQ(Mp3_VersionName(g_MpegHeader), c.version);
     }
+}
+
+TEST_F(Mp3Analyzer, VbrHeaders) {
+    // The first frame's Xing/Info or VBRI frame count gives frames and length (count x 1152 / 44100 s);
+    // without the count the figures come from the first frame's bitrate. 44100 bytes is 2 s at 128 kbit/s.
+    auto first = [](const Bytes& header, size_t at, const Bytes& vbr) {
+        Bytes f = Frames(44100, header);
+        std::copy(vbr.begin(), vbr.end(), f.begin() + long(at));
+        return f;
+    };
+    const Bytes mono = {0xFF, 0xFB, 0x90, 0xC4};
+    struct Case {
+        Bytes file;
+        uint32_t length, frames;
+    } cases[] = {
+        {first(kHeader, 36, Text("Xing") + Bytes{0, 0, 0, 0x0F, 0, 0, 0x03, 0xE8}), 1000 * 1152 / 44100,
+         1000},
+        {first(kHeader, 36, Text("Info") + Bytes{0, 0, 0, 0x01, 0, 0, 0x01, 0x00}), 256 * 1152 / 44100, 256},
+        {first(kHeader, 36, Text("Xing") + Bytes{0, 0, 0, 0x0E, 0, 0, 0x03, 0xE8}), 2,
+         44100 / 417}, // no count
+        {first(kHeader, 36, Text("VBRI") + Zeros(10) + Bytes{0, 0, 0x07, 0xD0}), 2000 * 1152 / 44100, 2000},
+        // A mono MPEG-1 frame has its Xing header 17 bytes after the frame header.
+        {first(mono, 21, Text("Xing") + Bytes{0, 0, 0, 0x01, 0, 0, 0x03, 0xE8}), 1000 * 1152 / 44100, 1000},
+        {first(mono, 36, Text("Xing") + Bytes{0, 0, 0, 0x01, 0, 0, 0x03, 0xE8}), 2, 44100 / 417},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Analyze(c.file), 1);
+        EXPECT_EQ(g_MpegHeader->length, c.length);
+        EXPECT_EQ(g_MpegHeader->frames, c.frames);
+    }
+    // A Xing header cut off by the end of the file reads no byte past it.
+    ASSERT_EQ(Analyze(kHeader + Zeros(30) + Text("Xing") + Bytes{0, 0, 0, 1, 0, 0}), 1);
+    EXPECT_EQ(g_MpegHeader->frames, 0u);
+}
+
+TEST_F(Mp3Analyzer, Id3v24AndUnsynchronisation) {
+    const Bytes hiraganaA = {0x82, 0xA0}; // U+3042 in Shift-JIS
+    // Version 2.4: syncsafe frame sizes, an extended header that counts itself, the four encodings, the
+    // frame flags' added bytes, compressed frames skipped, and a footer counted in the tag size.
+    const Bytes frames = Frame24("TIT2", Bytes{3, 'A', 0xE3, 0x81, 0x82, 0xF0, 0x9F, 0x98, 0x80, 'Z', 0}) +
+                         Frame24("TPE1", Bytes{2, 0x30, 0x42, 0, 'B'}) +
+                         Frame24("TALB", Bytes{0, 0, 0, 6, 0} + Text("Album"), 0x01) +     // data length
+                         Frame24("TCON", Bytes{0, 0, 0, 6, 0x78, 0x9C, 1, 2}, 0x09) +      // compressed
+                         Frame24("TRCK", Bytes{7, 0} + Text("12"), 0x40) +                 // grouped
+                         Frame24("TCOM", Bytes{1, 0xFF, 0xFE, 'C', 0, 0x42, 0x30}, 0, 300) // past the tag
+        ;
+    const Bytes ext = {0, 0, 0, 6, 1, 0};
+    const Bytes body = ext + frames;
+    const Bytes footer = Text("3DI") + Bytes{4, 0, 0x50} + Size7(uint32_t(body.size()));
+    ASSERT_EQ(Analyze(Id3(4, 0x50, Size7(uint32_t(body.size()))) + body + footer + Frames(16000)), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V2_4);
+    EXPECT_EQ(g_Id3v2Tag->tagSize, 20 + body.size());
+    EXPECT_EQ(g_MpegHeader->headerPosition, 20 + body.size());
+    EXPECT_EQ(g_MpegHeader->length, 1u); // the tag is not audio
+    EXPECT_EQ(std::string(g_Id3v2Tag->title), "A" + std::string(hiraganaA.begin(), hiraganaA.end()) + "?Z");
+    EXPECT_EQ(std::string(g_Id3v2Tag->artist), std::string(hiraganaA.begin(), hiraganaA.end()) + "B");
+    EXPECT_STREQ(g_Id3v2Tag->album, "Album");
+    EXPECT_EQ(g_Id3v2Tag->genre, nullptr);
+    EXPECT_STREQ(g_Id3v2Tag->track, "12");
+    EXPECT_EQ(std::string(g_Id3v2Tag->composer), "C" + std::string(hiraganaA.begin(), hiraganaA.end()));
+
+    // Tag-level unsynchronisation: 0xFF 0x00 stands for 0xFF. Versions 2.3 (the whole tag; frame sizes count
+    // the restored bytes) and 2.4 (each frame's content; sizes count the bytes as stored).
+    const Bytes stored = {0, 'A', 0xFF, 0x00, 'B'};
+    const Bytes v23 = Frame23("TIT2", stored, 4) + Frame23("TPE1", Bytes{0} + Text("Next"));
+    const Bytes v24 = Frame24("TIT2", stored) + Frame24("TPE1", Bytes{0} + Text("Next")) +
+                      Frame24("TALB", Bytes{0, 'C', 0xFF, 0x00}, 0x02);
+    const std::pair<uint8_t, Bytes> tags[] = {{3, v23}, {4, v24}};
+    for (const auto& [version, tagBody] : tags) {
+        ASSERT_EQ(Analyze(Id3(version, 0x80, Size7(uint32_t(tagBody.size() + 3))) + tagBody + Zeros(3) +
+                          Frames(900)),
+                  1);
+        EXPECT_STREQ(g_Id3v2Tag->title, "A\xFF"
+                                        "B");
+        EXPECT_STREQ(g_Id3v2Tag->artist, "Next");
+    }
+    EXPECT_STREQ(g_Id3v2Tag->album, "C\xFF");
 }
 
 TEST_F(Mp3Analyzer, Failures) {
