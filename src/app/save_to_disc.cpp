@@ -222,7 +222,7 @@ CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const File
     const FileEntry* first = e;
     for (int i = 0; e && i < (row & 0xFFFF); ++i) {
         e = e->nextSibling;
-        if (e && !(e->extent & ISO_EXTENT_CONTINUED))
+        if (e && !(e->flags & ISO_EXTENT_CONTINUED))
             first = e;
     }
     m_entry = e ? first : nullptr;

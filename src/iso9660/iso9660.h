@@ -20,6 +20,9 @@ int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffe
 // character that would not fit whole. A character without a JIS X 0208 code becomes "?".
 void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t length, uint16_t ucs2,
                    uint16_t bigEndian);
+// UTF-8 (up to a zero byte) as big-endian UCS-2 into `out`, room for `length` characters: a malformed byte
+// and a character outside the Basic Multilingual Plane become "?". The number of characters written.
+uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out);
 uint16_t Jis_FromUnicode(uint16_t codePoint);
 uint16_t Jis_ToSjis(uint16_t jis);
 // The other direction, for the display: Shift-JIS text to UTF-16 / UTF-8 (derived from the same table).
@@ -35,6 +38,8 @@ int Iso_ReadFile(uint32_t lbn, uint32_t size);
 // A file recorded in several extents has one entry per extent, in order: the entry of the extent after
 // `extent`, or nullptr after the last one (and for every file of one extent).
 const FileEntry* Iso_NextExtent(const FileEntry* extent);
+// The target of a Rock Ridge symbolic link as the disc records it; nullptr for every other entry.
+const char* Iso_SymlinkTarget(const FileEntry* entry);
 // The bytes of the file whose first extent is `entry`: all its extents.
 uint64_t Iso_FileSize(const FileEntry* entry);
 int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size);

@@ -140,3 +140,36 @@ void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t len
     }
     dest[out] = 0;
 }
+
+uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < length && src[i] != 0;) {
+        const uint8_t lead = src[i];
+        uint32_t n = lead < 0x80           ? 1
+                     : (lead >> 5) == 0x06 ? 2
+                     : (lead >> 4) == 0x0E ? 3
+                     : (lead >> 3) == 0x1E ? 4
+                                           : 0;
+        uint32_t code = '?';
+        if (n == 0 || i + n > length) {
+            n = 1;
+        } else {
+            code = n == 1 ? lead : lead & (0x7F >> n);
+            for (uint32_t k = 1; k < n && code != '?'; ++k) {
+                if ((src[i + k] & 0xC0) != 0x80) {
+                    code = '?';
+                    n = 1;
+                } else {
+                    code = code << 6 | (src[i + k] & 0x3F);
+                }
+            }
+            if (code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF))
+                code = '?';
+        }
+        out[2 * size_t(count)] = uint8_t(code >> 8);
+        out[2 * size_t(count) + 1] = uint8_t(code);
+        ++count;
+        i += n;
+    }
+    return count;
+}

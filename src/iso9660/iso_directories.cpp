@@ -2,9 +2,11 @@
 // table (ECMA-119 9.4) and the directory records (ECMA-119 9.1) of each directory it names.
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "aspi/aspi_manager.h"
@@ -108,6 +110,51 @@ void Append(size_t index, FileEntry* dir, FileEntry* e) {
 bool s_FromRecords = false;
 std::vector<FileEntry*> s_Subdirectories;
 
+// Rock Ridge names, links, times and modes (a primary volume's tree whose root carries the SUSP "SP" entry
+// and Rock Ridge entries); relocated directories are then found at their real places through the records.
+bool s_RockRidge = false;
+uint8_t s_SuspSkip = 0;
+uint16_t s_Device = 0;
+// The root directory's first block, read to look for Rock Ridge: the directory walk takes it from here once
+// instead of reading it again.
+std::vector<uint8_t> s_RootBlock;
+uint32_t s_RootBlockLbn = 0;
+
+// One block of the session for a System Use continuation area.
+bool ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
+    const SessionEntry* s = CurrentSession();
+    return s && lbn < SessionEnd(s) && block.size() == s->blockLength &&
+           Aspi_ReadSectors(s_Device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
+}
+
+RockRidgeEntry ReadRockRidge(std::span<const uint8_t> rec) {
+    RockRidgeEntry rr;
+    if (s_RockRidge) {
+        const SessionEntry* s = CurrentSession();
+        RockRidge_Parse(rec, s_SuspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
+    }
+    return rr;
+}
+
+// A Rock Ridge name (UTF-8 as Linux records it) into the model's text.
+void SetRockRidgeName(FileEntry* e, const std::string& utf8) {
+    uint8_t ucs[2 * 256];
+    const uint32_t length = static_cast<uint32_t>(std::min<size_t>(utf8.size(), 255));
+    const uint32_t chars = Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(utf8.data()), length, ucs);
+    Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
+}
+
+// Name, time and mode of an entry from its record and, where recorded, its Rock Ridge entries.
+void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& rr) {
+    if (rr.hasName)
+        SetRockRidgeName(e, rr.name);
+    else
+        SetName(e, rec.data() + 33, rec[32]);
+    memcpy(e->date, rr.hasDate ? rr.date : rec.data() + 18, sizeof e->date);
+    if (rr.hasMode)
+        e->mode = static_cast<uint16_t>(rr.mode);
+}
+
 bool IsSelfOrParent(std::span<const uint8_t> rec) {
     return rec[32] == 1 && (rec[33] == 0 || rec[33] == 1); // ECMA-119 9.1.11: the 0x00 and 0x01 identifiers
 }
@@ -125,34 +172,46 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
             return;
         off += len;
         const uint8_t flags = rec[25]; // ECMA-119 9.1.6
-        if (flags & 0x02) {
-            if (s_FromRecords && !IsSelfOrParent(rec)) {
-                FileEntry* d = NewRecord<FileEntry>();
-                if (!d)
-                    throw std::bad_alloc();
-                d->type = 'D';
-                SetName(d, rec.data() + 33, static_cast<uint32_t>(idLength));
-                d->lbn = Le32(rec, 2);
-                d->parentNumber = dir->directoryNumber;
-                s_Subdirectories.push_back(d);
-            }
+        const bool directory = flags & 0x02;
+        if (directory && (!s_FromRecords || IsSelfOrParent(rec)))
+            continue;
+        const RockRidgeEntry rr = ReadRockRidge(rec);
+        // A directory moved away for depth (RE) is listed where its CL record stands, which names its extent.
+        if (directory && rr.relocated)
+            continue;
+        if (directory || (s_FromRecords && rr.child)) {
+            FileEntry* d = NewRecord<FileEntry>();
+            if (!d)
+                throw std::bad_alloc();
+            d->type = 'D';
+            Describe(d, rec, rr);
+            memset(d->date, 0, sizeof d->date); // directories carry no date in the model
+            d->lbn = directory ? Le32(rec, 2) : rr.childLocation;
+            d->parentNumber = dir->directoryNumber;
+            s_Subdirectories.push_back(d);
             continue;
         }
         FileEntry* e = NewRecord<FileEntry>();
         if (!e)
             throw std::bad_alloc();
         e->type = 'F';
-        SetName(e, rec.data() + 33, static_cast<uint32_t>(idLength));
-        memcpy(e->date, rec.data() + 18, sizeof e->date);
+        Describe(e, rec, rr);
         e->lbn = Le32(rec, 2);
         e->size = Le32(rec, 10);
+        if (rr.symlink) {
+            // A link has no data of its own, whatever its record's extent says.
+            e->flags |= ISO_SYMLINK;
+            e->lbn = 0;
+            e->size = 0;
+            g_SymlinkTargets[e] = rr.target;
+        }
         e->directoryNumber = dir->directoryNumber;
         e->parentNumber = dir->parentNumber;
         // A file of several extents has one record per extent under one name, each but the last flagged.
         if (flags & 0x80)
-            e->extent |= ISO_EXTENT_MORE;
-        if (tail && tail->type == 'F' && (tail->extent & ISO_EXTENT_MORE) && strcmp(tail->name, e->name) == 0)
-            e->extent |= ISO_EXTENT_CONTINUED;
+            e->flags |= ISO_EXTENT_MORE;
+        if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) && strcmp(tail->name, e->name) == 0)
+            e->flags |= ISO_EXTENT_CONTINUED;
         if (tail) {
             tail->nextSibling = e;
         } else {
@@ -250,7 +309,12 @@ int Iso_AnalyzeDirectory(uint16_t device) {
         return ISO_ERR_DESCRIPTOR;
 
     s_Sector.fill(0);
-    int rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, s_Sector.data());
+    int rc = ASPI_OK;
+    if (!s_RootBlock.empty() && s_RootBlockLbn == dir->lbn && s_RootBlock.size() == bl)
+        std::copy(s_RootBlock.begin(), s_RootBlock.end(), s_Sector.begin());
+    else
+        rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, s_Sector.data());
+    s_RootBlock.clear();
     if (rc != ASPI_OK)
         return rc;
     const std::span<const uint8_t> first(s_Sector.data(), bl);
@@ -330,8 +394,10 @@ bool PathTableNamesRoot(std::span<const uint8_t> records) {
 // The directories read from the root directory record down, breadth first as the path table lists them:
 // each directory's records name its subdirectories. Every block is walked once (a directory that points
 // back at one already walked lists nothing), so the walk ends within the session.
-int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree, FileEntry* volume) {
-    tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
+int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree, FileEntry* volume,
+                       bool passedOver = true) {
+    if (passedOver)
+        tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
     const std::span<const uint8_t> desc(s_Descriptor);
     if (desc[kRootRecord] < kMinDirectoryRecord || !(desc[kRootRecord + 25] & 0x02) ||
         RootExtent() >= SessionEnd(s))
@@ -339,12 +405,14 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
     PlaceVolume(tree, volume, 1);
     s_FromRecords = true;
     int result = ISO_OK;
+    size_t placed = 0; // of s_Subdirectories, the ones in the tree
     try {
         for (size_t i = 0; i < s_Index.size() && result == ISO_OK; ++i) {
             FileEntry* dir = s_Index[i];
             s_CurrentNode = dir;
             s_CurrentIndex = i;
             s_Subdirectories.clear();
+            placed = 0;
             result = Iso_AnalyzeDirectory(device);
             if (i == 0 && result == ISO_OK && dir->size == 0)
                 result = ISO_ERR_DESCRIPTOR; // no sound root directory either: nothing describes the volume
@@ -357,6 +425,7 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
                 }
                 sub->directoryNumber = static_cast<uint16_t>(s_Index.size() + 1);
                 Append(i, dir, sub);
+                ++placed;
                 s_Index.push_back(sub);
                 s_Tail.push_back(nullptr);
                 ++tree->directoryCount;
@@ -366,9 +435,53 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
         result = ISO_ERR_NO_MEMORY;
     }
     // Subdirectories not placed (after a failure) belong to no tree.
+    for (size_t k = placed; k < s_Subdirectories.size(); ++k)
+        delete s_Subdirectories[k];
     s_Subdirectories.clear();
     s_FromRecords = false;
     return result;
+}
+
+// Whether the root directory's "." record starts its System Use area with the SUSP "SP" entry and Rock Ridge
+// entries follow (ER, or the entries themselves); the skip of every area comes from SP.
+bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
+    s_RootBlock.clear();
+    if (JolietFlag() || RootExtent() >= SessionEnd(s))
+        return false;
+    std::vector<uint8_t>& block = s_RootBlock;
+    block.assign(s->blockLength, 0);
+    if (Aspi_ReadSectors(device, RootExtent(), s->blockLength, 1, block.data()) != ASPI_OK) {
+        block.clear();
+        return false;
+    }
+    s_RootBlockLbn = RootExtent();
+    const size_t length = block[0];
+    if (length < kMinDirectoryRecord || length > block.size())
+        return false;
+    const std::span<const uint8_t> self(block.data(), length);
+    const std::span<const uint8_t> area = SystemUseArea(self, 0);
+    if (area.size() < 7 || area[0] != 'S' || area[1] != 'P')
+        return false;
+    RockRidgeEntry rr;
+    RockRidge_Parse(self, 0, s->blockLength, ReadSessionBlock, rr);
+    s_SuspSkip = rr.skip;
+    return rr.sharingProtocol && (rr.extension || rr.rockRidge);
+}
+
+// The directory that held relocated directories lists nothing once they are shown at their places.
+void HideRelocationDirectory(SessionTree* tree, FileEntry* volume) {
+    FileEntry** link = &volume->firstChild;
+    for (FileEntry* e = *link; e; link = &e->nextSibling, e = *link) {
+        std::string name(e->name);
+        for (char& c : name)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (e->type == 'D' && !e->firstChild && (name == "rr_moved" || name == ".rr_moved")) {
+            *link = e->nextSibling;
+            --tree->directoryCount;
+            delete e;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -385,6 +498,14 @@ int Iso_AnalyzePathTable(uint16_t device) {
     s_Index.clear();
     s_Tail.clear();
     s_Walked.clear();
+    s_Device = device;
+    s_RockRidge = DetectRockRidge(device, s);
+    if (s_RockRidge) {
+        const int result = AnalyzeFromRecords(device, s, tree, volume, false);
+        HideRelocationDirectory(tree, volume);
+        s_RockRidge = false;
+        return result;
+    }
 
     const std::span<const uint8_t> desc(s_Descriptor);
     const uint32_t tableSize = Le32(desc, 132);

@@ -89,10 +89,10 @@ void Iso_FreeFile() {
 }
 
 const FileEntry* Iso_NextExtent(const FileEntry* extent) {
-    if (!extent || !(extent->extent & ISO_EXTENT_MORE))
+    if (!extent || !(extent->flags & ISO_EXTENT_MORE))
         return nullptr;
     const FileEntry* next = extent->nextSibling;
-    return next && (next->extent & ISO_EXTENT_CONTINUED) ? next : nullptr;
+    return next && (next->flags & ISO_EXTENT_CONTINUED) ? next : nullptr;
 }
 
 uint64_t Iso_FileSize(const FileEntry* entry) {

@@ -3,8 +3,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <span>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "iso9660/iso_model.h"
@@ -14,6 +17,9 @@ namespace iso_internal {
 // The last READ TOC response (full or formatted) and its TOC data length field.
 extern std::vector<uint8_t> g_TocBuffer;
 extern uint16_t g_TocDataLength;
+
+// The targets of the Rock Ridge symbolic links of the model, as recorded.
+extern std::unordered_map<const FileEntry*, std::string> g_SymlinkTargets;
 
 // Zero-filled record allocation; nullptr when the heap is exhausted.
 template <class T> T* NewRecord() {
@@ -52,5 +58,39 @@ inline int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
     const int32_t frames = (int32_t(m) * 60 + int32_t(s)) * 75 + int32_t(f);
     return m >= 90 ? frames - 450150 : frames - 150;
 }
+
+// What the Rock Ridge entries of one directory record say.
+struct RockRidgeEntry {
+    bool sharingProtocol = false; // SP: the System Use Sharing Protocol is in use (the root's "." record)
+    uint8_t skip = 0;             // SP: bytes to skip at the start of every System Use area
+    bool extension = false;       // ER naming Rock Ridge
+    bool rockRidge = false;       // any Rock Ridge entry
+    std::string name;             // NM, its pieces joined (the bytes as recorded: UTF-8 on Linux discs)
+    bool hasName = false;
+    bool symlink = false; // SL
+    std::string target;
+    bool componentContinues = false;
+    uint8_t date[7] = {}; // TF modification time, as a directory record's date
+    bool hasDate = false;
+    uint32_t mode = 0; // PX
+    bool hasMode = false;
+    uint32_t childLocation = 0; // CL: the directory relocated from here lives at this block
+    bool child = false;
+    bool relocated = false; // RE: this directory is shown where a CL names it
+};
+
+// A continuation area (SUSP CE).
+struct Continuation {
+    uint32_t lbn = 0, offset = 0, length = 0;
+    bool present = false;
+};
+
+// The System Use area of a directory record (ECMA-119 9.1.13), after `skip` bytes.
+std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t skip);
+// Reads the record's System Use entries, and the continuation areas they name through `readBlock` (one block
+// of the session; false when it cannot be read or lies outside).
+void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
+                     const std::function<bool(uint32_t lbn, std::span<uint8_t> block)>& readBlock,
+                     RockRidgeEntry& out);
 
 } // namespace iso_internal

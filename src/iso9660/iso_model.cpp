@@ -226,6 +226,16 @@ void iso_internal::ReleaseModel() {
     g_TocBuffer.clear();
     g_TocBuffer.shrink_to_fit();
     g_TocDataLength = 0;
+    g_SymlinkTargets.clear();
+}
+
+std::unordered_map<const FileEntry*, std::string> iso_internal::g_SymlinkTargets;
+
+const char* Iso_SymlinkTarget(const FileEntry* entry) {
+    if (!entry || !(entry->flags & ISO_SYMLINK))
+        return nullptr;
+    const auto it = iso_internal::g_SymlinkTargets.find(entry);
+    return it == iso_internal::g_SymlinkTargets.end() ? nullptr : it->second.c_str();
 }
 
 void Iso_Terminate() {

@@ -58,7 +58,8 @@ struct FileEntry {
     uint16_t directoryNumber;
     uint16_t parentNumber;
     uint16_t kind;
-    uint8_t extent; // ISO_EXTENT_* bits of a file recorded in several extents (ECMA-119 9.1.6), else 0
+    uint8_t flags; // ISO_EXTENT_* bits of a file recorded in several extents (ECMA-119 9.1.6), ISO_SYMLINK
+    uint16_t mode; // the POSIX mode of a Rock Ridge entry (its PX entry); 0 when the disc records none
     FileEntry* firstChild;
     FileEntry* nextSibling;
 
@@ -71,10 +72,12 @@ struct FileEntry {
 };
 using DirectoryNode = FileEntry;
 
-// FileEntry::extent: the record's multi-extent flag (another extent of the file follows it), and the mark
+// FileEntry::flags: the record's multi-extent flag (another extent of the file follows it), and the mark
 // of an extent that continues the entry before it. The list shows one row per extent; a copy takes them all.
 constexpr uint8_t ISO_EXTENT_MORE = 0x80;
 constexpr uint8_t ISO_EXTENT_CONTINUED = 0x01;
+// A Rock Ridge symbolic link (its target: Iso_SymlinkTarget).
+constexpr uint8_t ISO_SYMLINK = 0x02;
 
 // SessionTree::notes.
 constexpr uint8_t ISO_TREE_PATH_TABLE_PASSED = 0x01;

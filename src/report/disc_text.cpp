@@ -110,7 +110,7 @@ char* put_date_field(char* p, unsigned v) {
 // "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  " of an entry at `p`, at most kLineHead bytes; returns the end.
 constexpr size_t kLineHead = 64; // 1 + 2 + 10 + 2 + 10 + 2 + 24 (three-digit date fields) + 2
 char* put_line_head(char* p, const FileEntry& e) {
-    *p++ = e.type == 'F' ? 'F' : 'D';
+    *p++ = e.type != 'F' ? 'D' : (e.flags & ISO_SYMLINK) ? 'L' : 'F';
     p = put_text(p, "  ", 2);
     p = put_decimal(p, e.lbn);
     p = put_text(p, "  ", 2);
@@ -144,6 +144,10 @@ template <class Flush> void append_tree(std::string& out, FileEntry* root, Flush
     Report_WalkTree(root, [&](const FileEntry& e, const std::string& path, size_t) {
         out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
         out += path;
+        if (const char* target = Iso_SymlinkTarget(&e)) {
+            out += " -> ";
+            out += target;
+        }
         out += '\n';
         if (out.size() >= kPieceBytes)
             flush(out);

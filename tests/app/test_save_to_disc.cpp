@@ -118,8 +118,8 @@ TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
     while (first && first->size != 65536)
         first = first->nextSibling;
     ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
-    first->extent = ISO_EXTENT_MORE;
-    first->nextSibling->extent = ISO_EXTENT_CONTINUED;
+    first->flags = ISO_EXTENT_MORE;
+    first->nextSibling->flags = ISO_EXTENT_CONTINUED;
     for (uint64_t row : {65536u, 65537u}) {
         const fs::path out = dir_ / ("extents" + std::to_string(row));
         CSaveToDiscDlgModel dlg = Dialog(row, out.string());

@@ -80,10 +80,14 @@ struct PathTable {
 struct Directory {
     std::vector<Sector> blocks{Sector{}};
     size_t offset = 0;
+    // `systemUse`: the System Use bytes after the identifier and its padding (Rock Ridge entries).
     Directory& add(const std::string& id, uint32_t extent, uint32_t size, uint8_t flags = 0,
-                   std::array<uint8_t, 7> date = {100, 1, 2, 3, 4, 5, 36}) {
+                   std::array<uint8_t, 7> date = {100, 1, 2, 3, 4, 5, 36},
+                   const std::vector<uint8_t>& systemUse = {}) {
         size_t len = 33 + id.size();
         len += len & 1;
+        const size_t idEnd = len;
+        len += systemUse.size() + (systemUse.size() & 1);
         if (offset + len > 2048) {
             blocks.push_back(Sector{});
             offset = 0;
@@ -97,6 +101,7 @@ struct Directory {
         r[28] = 1;
         r[32] = uint8_t(id.size());
         std::memcpy(r + 33, id.data(), id.size());
+        std::copy(systemUse.begin(), systemUse.end(), r + idEnd);
         offset += len;
         return *this;
     }

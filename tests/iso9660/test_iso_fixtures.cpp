@@ -226,14 +226,15 @@ TEST_F(Fixture, ThreeSessionsEachMatchIsoinfo) {
 }
 
 // A level 3 disc with Rock Ridge shows its primary names.
-TEST_F(Fixture, Level3BootableAndIso9660Of1999DiscsMatchIsoinfo) {
-    for (auto [name, joliet] : {std::pair<const char*, bool>{"level3_rr.iso", false},
-                                {"boot_genisoimage.iso", true},
-                                {"boot_xorriso.iso", true},
-                                {"iso_level4.iso", false}}) {
+TEST_F(Fixture, RockRidgeBootableAndIso9660Of1999DiscsMatchIsoinfo) {
+    // A disc with Rock Ridge and no Joliet lists its Rock Ridge names (isoinfo -R), as Debian's rescue disc.
+    for (auto [name, names] : {std::pair<const char*, const char*>{"level3_rr.iso", "-R -i "},
+                               {"grub-rescue-cdrom.iso", "-R -i "},
+                               {"boot_genisoimage.iso", "-J -i "},
+                               {"boot_xorriso.iso", "-J -i "},
+                               {"iso_level4.iso", "-i "}}) {
         ASSERT_EQ(Load(name), 1) << name;
-        ExpectSameListing(ModelListing(Tree(0)),
-                          IsoinfoListing((joliet ? "-J -i " : "-i ") + kDir + "/" + name), true, name);
+        ExpectSameListing(ModelListing(Tree(0)), IsoinfoListing(names + kDir + "/" + name), true, name);
         Iso_Terminate();
         Aspi_Terminate();
     }

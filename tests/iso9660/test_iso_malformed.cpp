@@ -190,5 +190,59 @@ TEST_F(Malformed, FileExtentPastTheSessionIsListedButNotRead) {
     Iso_FreeFile();
 }
 
+// Rock Ridge entries as hostile discs carry them: a continuation area that names itself, one past the
+// session, an entry longer than its area. Names come from what lies inside the areas, and no read leaves the
+// session or repeats without end.
+TEST_F(Malformed, RockRidgeEntriesStayInsideTheirAreas) {
+    using Bytes = std::vector<uint8_t>;
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes out;
+        for (const Bytes& p : parts)
+            out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    auto ce = [](uint32_t lbn, uint32_t offset, uint32_t length) {
+        Bytes e = {'C', 'E', 28, 1};
+        e.resize(28);
+        isotest::PutBoth32(&e[4], lbn);
+        isotest::PutBoth32(&e[12], offset);
+        isotest::PutBoth32(&e[20], length);
+        return e;
+    };
+    auto nm = [](const std::string& name, uint8_t flags = 0) {
+        Bytes e = {'N', 'M', uint8_t(5 + name.size()), 1, flags};
+        e.insert(e.end(), name.begin(), name.end());
+        return e;
+    };
+    const Bytes sp = {'S', 'P', 7, 1, 0xBE, 0xEF, 0};
+    Directory root;
+    root.add(std::string(1, '\0'), 20, 2048, 2, {100, 1, 2, 3, 4, 5, 36}, join({sp, {'R', 'R', 5, 1, 0x81}}));
+    root.add(std::string(1, '\1'), 20, 2048, 2);
+    Bytes tooLong = {'T', 'F', 200, 1, 0x02};
+    root.add("A;1", 50, 1, 0, {100, 1, 2, 3, 4, 5, 36}, join({nm("alpha"), tooLong}));
+    root.add("B;1", 51, 1, 0, {100, 1, 2, 3, 4, 5, 36}, join({nm("beta"), ce(5000, 0, 28)}));
+    root.add("C;1", 52, 1, 0, {100, 1, 2, 3, 4, 5, 36}, join({nm("gamma-", 1), ce(30, 100, 40)}));
+    root.add("D;1", 53, 1, 0, {100, 1, 2, 3, 4, 5, 36}, ce(31, 0, 28));
+    PlainSession(0, PathTable().root(20), root);
+    Sector continued{};
+    const Bytes rest = join({nm("delta"), {'S', 'T', 4, 1}, nm("never")});
+    std::copy(rest.begin(), rest.end(), continued.begin() + 100);
+    drive->at(30) = continued;
+    Sector loop{};
+    const Bytes self = ce(31, 0, 28);
+    std::copy(self.begin(), self.end(), loop.begin());
+    drive->at(31) = loop; // a continuation that continues in itself
+    RecordBlocks(32, 1000);
+    ASSERT_EQ(Analyze(), 1);
+    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root),
+              (std::vector<std::string>{"alpha", "beta", "gamma-delta", "D;1"}));
+    size_t loops = 0;
+    for (const auto& r : drive->reads) {
+        EXPECT_LT(r.lba, 1000u);
+        loops += r.lba == 31;
+    }
+    EXPECT_LE(loops, 32u);
+}
+
 } // namespace
 } // namespace isotest

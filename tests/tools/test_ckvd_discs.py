@@ -6,6 +6,7 @@ usage: test_ckvd_discs.py CKVD WORKDIR
 """
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -92,19 +93,19 @@ class MultiExtent(unittest.TestCase):
 
     def test_get_copies_every_extent(self):
         out = os.path.join(self.dir, "got.bin")
-        r = run("get", self.image, "/MULTI.BIN;1", out)
+        r = run("get", self.image, "/MULTI.BIN", out)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(self.data(out), self.data(self.source))
         tree = os.path.join(self.dir, "tree")
         shutil.rmtree(tree, ignore_errors=True)
         r = run("get", "-r", self.image, "/", tree)
         self.assertEqual((r.returncode, r.stderr), (0, ""))
-        self.assertEqual(sorted(os.listdir(tree)), ["A.TXT;1", "MULTI.BIN;1", "Z.TXT;1"])
-        self.assertEqual(self.data(os.path.join(tree, "MULTI.BIN;1")), self.data(self.source))
+        self.assertEqual(sorted(os.listdir(tree)), ["A.TXT", "MULTI.BIN", "Z.TXT"])  # Rock Ridge names
+        self.assertEqual(self.data(os.path.join(tree, "MULTI.BIN")), self.data(self.source))
 
     def test_listing_keeps_a_row_per_extent(self):
         entries = json.loads(run("ls", "--json", self.image).stdout)["sessions"][0]["entries"]
-        rows = [(e["lbn"], e["size"], e.get("continuation", False)) for e in entries if e["name"] == "MULTI.BIN;1"]
+        rows = [(e["lbn"], e["size"], e.get("continuation", False)) for e in entries if e["name"] == "MULTI.BIN"]
         first = rows[0][0]
         self.assertEqual(rows, [(first, 16384, False), (first + 8, 16384, True), (first + 16, 21537, True)])
 
@@ -112,10 +113,10 @@ class MultiExtent(unittest.TestCase):
         cut = os.path.join(self.dir, "cut.iso")
         shutil.copy(self.image, cut)
         last = json.loads(run("ls", "--json", cut).stdout)["sessions"][0]["entries"]
-        last_lbn = [e["lbn"] for e in last if e["name"] == "MULTI.BIN;1"][-1]
+        last_lbn = [e["lbn"] for e in last if e["name"] == "MULTI.BIN"][-1]
         os.truncate(cut, (last_lbn + 2) * BLOCK)  # the last extent's third block is gone
         out = os.path.join(self.dir, "cut.bin")
-        r = run("get", cut, "/MULTI.BIN;1", out)
+        r = run("get", cut, "/MULTI.BIN", out)
         self.assertEqual(r.returncode, 1)
         self.assertIn(f"at block {last_lbn + 2} ", r.stderr)
         self.assertEqual(self.data(out), self.data(self.source)[:32768 + 2 * BLOCK])
@@ -194,6 +195,86 @@ class PathTable(unittest.TestCase):
         r = run("ls", broken)
         self.assertEqual(r.returncode, 1)
         self.assertIn("Code 1002", r.stderr)
+
+
+class RockRidge(unittest.TestCase):
+    """A disc with POSIX names only in Rock Ridge (genisoimage -R, no Joliet): names, the relocated deep tree,
+    symbolic links, modes and times as xorriso reads them."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = os.path.join(WORK, "rockridge")
+        shutil.rmtree(cls.dir, ignore_errors=True)
+        src = os.path.join(cls.dir, "src")
+        deep = os.path.join(src, *[f"level_{i}" for i in range(1, 13)])
+        os.makedirs(deep)
+        with open(os.path.join(deep, "deep file.txt"), "w") as f:
+            f.write("deep")
+        with open(os.path.join(src, "Mixed Case Name.txt"), "w") as f:
+            f.write("mixed")
+        os.chmod(os.path.join(src, "Mixed Case Name.txt"), 0o640)
+        os.symlink("Mixed Case Name.txt", os.path.join(src, "to the file"))
+        os.symlink("level_1/level_2", os.path.join(src, "to a directory"))
+        cls.victim = os.path.join(cls.dir, "victim.txt")
+        os.symlink(cls.victim, os.path.join(src, "outside"))  # a link out of any tree it is copied into
+        cls.image = os.path.join(cls.dir, "rr.iso")
+        subprocess.run(["genisoimage", "-quiet", "-R", "-V", "RR_ONLY", "-o", cls.image, src], check=True)
+
+    def xorriso(self):
+        """type, path, size of files, target of links, from xorriso's listing (the relocation folder aside)."""
+        out = subprocess.run(["xorriso", "-indev", self.image, "-find", "/", "-exec", "lsdl", "--"],
+                             capture_output=True, text=True, check=True).stdout
+        rows = set()
+        for line in out.splitlines():
+            m = re.match(r"^([dl-])\S+\s+\d+\s+\S+\s+\S+\s+(\d+)\s+\w+\s+\d+\s+\S+\s+'([^']*)'(?: -> '(.*)')?$", line)
+            if m and m[3] not in ("/", "/rr_moved"):
+                kind = {"d": "D", "l": "L", "-": "F"}[m[1]]
+                rows.add((kind, m[3], int(m[2]) if kind == "F" else 0, m[4]))
+        return rows
+
+    def test_listing_equals_xorriso(self):
+        entries = json.loads(run("ls", "--json", self.image).stdout)["sessions"][0]["entries"]
+        ours = {(e["type"], e["path"], e["size"] if e["type"] == "F" else 0, e.get("target")) for e in entries}
+        self.assertEqual(ours, self.xorriso())
+        self.assertIn(("L", "/outside", 0, self.victim), ours)
+        text = run("ls", self.image).stdout
+        self.assertIn("  /to the file -> Mixed Case Name.txt\n", text)
+        self.assertNotIn("rr_moved", text)
+
+    def test_copy_equals_xorriso_and_links_are_not_followed(self):
+        with open(self.victim, "w") as f:
+            f.write("precious")
+        theirs, ours = os.path.join(self.dir, "xorriso"), os.path.join(self.dir, "ours")
+        shutil.rmtree(theirs, ignore_errors=True)
+        shutil.rmtree(ours, ignore_errors=True)
+        subprocess.run(["xorriso", "-osirrox", "on", "-indev", self.image, "-extract", "/", theirs], check=True,
+                       capture_output=True)
+        for _ in range(2):  # the second copy meets the first one's links, "outside" among them
+            r = run("get", "-r", self.image, "/", ours)
+            self.assertEqual((r.returncode, r.stderr), (0, ""))
+        with open(self.victim) as f:
+            self.assertEqual(f.read(), "precious")
+
+        def tree(top):
+            rows = {}
+            for d, dirs, files in os.walk(top):
+                for name in dirs + files:
+                    p = os.path.join(d, name)
+                    rel = os.path.relpath(p, top)
+                    st = os.lstat(p)
+                    if rel == "rr_moved":
+                        continue
+                    if os.path.islink(p):
+                        rows[rel] = ("L", os.readlink(p))
+                    elif os.path.isdir(p):
+                        rows[rel] = ("D", st.st_mode & 0o777)
+                    else:
+                        with open(p, "rb") as f:
+                            rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, f.read())
+            return rows
+
+        self.assertEqual(tree(ours), tree(theirs))
+        self.assertEqual(tree(ours)["Mixed Case Name.txt"][1], 0o640)
 
 
 if __name__ == "__main__":

@@ -135,7 +135,9 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 Iso_SetFileKind(&e);
             json.BeginObject()
                 .Key("type")
-                .String(file ? "F" : "D")
+                .String(!file                     ? "D"
+                        : (e.flags & ISO_SYMLINK) ? "L"
+                                                  : "F")
                 .Key("lbn")
                 .Uint(e.lbn)
                 .Key("size")
@@ -144,8 +146,10 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             const std::optional<RecordedDate> date = file ? RecordedDate_Of(e.date) : std::nullopt;
             date ? json.String(RecordedDate_Iso(*date)) : json.Null();
             json.Key("kind").Uint(file ? e.kind : 0);
-            if (e.extent & ISO_EXTENT_CONTINUED) // a later extent of the file listed before it
+            if (e.flags & ISO_EXTENT_CONTINUED) // a later extent of the file listed before it
                 json.Key("continuation").Bool(true);
+            if (const char* target = Iso_SymlinkTarget(&e))
+                json.Key("target").String(target);
             json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");

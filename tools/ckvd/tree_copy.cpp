@@ -34,7 +34,7 @@ Totals Count(const FileEntry& directory) {
         pending.pop_back();
         for (; e; e = e->nextSibling) {
             if (e->type == 'F') {
-                t.files += (e->extent & ISO_EXTENT_CONTINUED) ? 0 : 1;
+                t.files += (e->flags & ISO_EXTENT_CONTINUED) ? 0 : 1;
                 t.bytes += e->size;
             } else {
                 pending.push_back(e->firstChild);
@@ -86,6 +86,26 @@ int MakeDirectoryAt(int parent, const std::string& name) {
     return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+// A symbolic link `name` -> `target` in the directory open as `parent`, replacing whatever is no directory
+// under that name. The link is made as the disc records it and never followed here.
+bool MakeLinkAt(int parent, const std::string& name, const char* target) {
+    if (::symlinkat(target, parent, name.c_str()) == 0)
+        return true;
+    struct stat st {};
+    if (errno != EEXIST || ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        S_ISDIR(st.st_mode)) {
+        if (errno == 0 || S_ISDIR(st.st_mode))
+            errno = EISDIR;
+        return false;
+    }
+    return ::unlinkat(parent, name.c_str(), 0) == 0 && ::symlinkat(target, parent, name.c_str()) == 0;
+}
+
+// The permission bits a Rock Ridge disc records (never set-user-ID, set-group-ID or sticky bits).
+mode_t PermissionsOf(const FileEntry& e) {
+    return e.mode & 0777;
+}
+
 } // namespace
 
 bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool progress) {
@@ -122,19 +142,23 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         const FileEntry* next;
         std::string path;
         DirectoryFd fd;
+        mode_t mode; // set once the directory is filled (a read-only one would refuse its files before)
     };
     std::vector<Level> levels;
-    levels.push_back({directory.firstChild, dest, std::move(root)});
+    levels.push_back({directory.firstChild, dest, std::move(root), 0});
     std::unordered_set<std::string> written;
     show(0);
     while (!levels.empty()) {
         const FileEntry* e = levels.back().next;
         if (!e) {
+            if (levels.back().mode && ::fchmod(levels.back().fd.get(), levels.back().mode) != 0)
+                note("ckvd: %s: the recorded mode was not kept: %s\n", levels.back().path,
+                     std::strerror(errno));
             levels.pop_back();
             continue;
         }
         levels.back().next = e->nextSibling;
-        if (e->extent & ISO_EXTENT_CONTINUED)
+        if (e->flags & ISO_EXTENT_CONTINUED)
             continue; // copied with the file's first extent
         const std::string name = Report_SjisToUtf8(e->name);
         const std::string local = levels.back().path + "/" + name;
@@ -160,7 +184,28 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
                 whole = false;
                 continue;
             }
-            levels.push_back({e->firstChild, local, std::move(sub)});
+            levels.push_back({e->firstChild, local, std::move(sub), PermissionsOf(*e)});
+            continue;
+        }
+        auto keepDate = [&] {
+            const std::optional<RecordedDate> date = RecordedDate_Of(e->date);
+            if (!date)
+                return;
+            const int64_t seconds = RecordedDate_Seconds(*date);
+            const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+            if (utimensat(at, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+                note("ckvd: %s: the recorded date was not kept: %s\n", local, std::strerror(errno));
+                whole = false;
+            }
+        };
+        if (const char* target = Iso_SymlinkTarget(e)) {
+            if (MakeLinkAt(at, name, target)) {
+                keepDate();
+            } else {
+                note("ckvd: Sorry, Cannot Create the File... %s: %s\n", local, std::strerror(errno));
+                whole = false;
+            }
+            ++done.files;
             continue;
         }
         std::string why;
@@ -181,14 +226,11 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
             } else if (o.result != SaveResult::Ok) {
                 note("ckvd: %s: %s\n", local, SaveToDisc_Message(o.result));
             }
-            if (const std::optional<RecordedDate> date = RecordedDate_Of(e->date)) {
-                const int64_t seconds = RecordedDate_Seconds(*date);
-                const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
-                if (utimensat(at, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-                    note("ckvd: %s: the recorded date was not kept: %s\n", local, std::strerror(errno));
-                    whole = false;
-                }
+            if (PermissionsOf(*e) && ::fchmodat(at, name.c_str(), PermissionsOf(*e), 0) != 0) {
+                note("ckvd: %s: the recorded mode was not kept: %s\n", local, std::strerror(errno));
+                whole = false;
             }
+            keepDate();
         }
         whole = whole && o.result == SaveResult::Ok;
         ++done.files;

@@ -268,41 +268,6 @@ char* Id3v2Tag::*FieldOf(const uint8_t* id, unsigned version) {
     return nullptr;
 }
 
-// UTF-8 up to its first zero byte as big-endian UCS-2 into `out` (room for `length` characters); a
-// malformed byte and a character outside the BMP become "?". The number of characters.
-uint32_t Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < length && src[i] != 0;) {
-        const uint8_t lead = src[i];
-        uint32_t n = lead < 0x80           ? 1
-                     : (lead >> 5) == 0x06 ? 2
-                     : (lead >> 4) == 0x0E ? 3
-                     : (lead >> 3) == 0x1E ? 4
-                                           : 0;
-        uint32_t code = '?';
-        if (n == 0 || i + n > length) {
-            n = 1;
-        } else {
-            code = n == 1 ? lead : lead & (0x7F >> n);
-            for (uint32_t k = 1; k < n && code != '?'; ++k) {
-                if ((src[i + k] & 0xC0) != 0x80) {
-                    code = '?';
-                    n = 1;
-                } else {
-                    code = code << 6 | (src[i + k] & 0x3F);
-                }
-            }
-            if (code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF))
-                code = '?';
-        }
-        out[2 * size_t(count)] = uint8_t(code >> 8);
-        out[2 * size_t(count) + 1] = uint8_t(code);
-        ++count;
-        i += n;
-    }
-    return count;
-}
-
 // A frame content (encoding byte and text) of `size` bytes as Shift-JIS into the field. Encoding 0 is copied
 // as it stands, 3 (version 2.4 only) is UTF-8, every other value UCS-2.
 int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool v24) {
@@ -319,7 +284,7 @@ int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool
             Analyzer_Free(text);
             return MP3_ERR_NO_MEMORY;
         }
-        Iso_UcsToSjis(text, size, ucs.data, Utf8ToUcs2(src, bytes, ucs.data), 1, 1);
+        Iso_UcsToSjis(text, size, ucs.data, Iso_Utf8ToUcs2(src, bytes, ucs.data), 1, 1);
     } else {
         // UCS-2: a byte-order mark chooses the order and is dropped; without one the text is big-endian.
         uint16_t bigEndian = 1;
