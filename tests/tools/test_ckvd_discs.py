@@ -276,6 +276,30 @@ class RockRidge(unittest.TestCase):
         self.assertEqual(tree(ours), tree(theirs))
         self.assertEqual(tree(ours)["Mixed Case Name.txt"][1], 0o640)
 
+    def test_link_named_like_a_later_directory(self):
+        # A link "aaa" to a folder outside, and a directory whose Rock Ridge name is patched from "bbb" to
+        # "aaa": its file must not land in the outside folder.
+        top = os.path.join(self.dir, "twin")
+        shutil.rmtree(top, ignore_errors=True)
+        outside, src = os.path.join(top, "outside"), os.path.join(top, "src")
+        os.makedirs(outside)
+        os.makedirs(os.path.join(src, "bbb"))
+        with open(os.path.join(src, "bbb", "f.txt"), "w") as f:
+            f.write("f")
+        os.symlink(outside, os.path.join(src, "aaa"))
+        image = os.path.join(top, "twin.iso")
+        subprocess.run(["genisoimage", "-quiet", "-R", "-o", image, src], check=True)
+        with open(image, "rb") as f:
+            data = f.read()
+        self.assertEqual(data.count(b"NM\x08\x01\x00bbb"), 1)
+        with open(image, "wb") as f:
+            f.write(data.replace(b"NM\x08\x01\x00bbb", b"NM\x08\x01\x00aaa"))
+        r = run("get", "-r", image, "/", os.path.join(top, "dest"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn('a second entry named "aaa"', r.stderr)
+        self.assertEqual(os.listdir(outside), [])
+        self.assertEqual(os.readlink(os.path.join(top, "dest", "aaa")), outside)
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], "-v"])
