@@ -22,6 +22,19 @@ def run(*args):
     return subprocess.run([CKVD, *args], capture_output=True, text=True)
 
 
+def fresh(*parts):
+    """An empty folder under WORK."""
+    path = os.path.join(WORK, *parts)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def write(path, text):
+    with open(path, "wb" if isinstance(text, bytes) else "w") as f:
+        f.write(text)
+
+
 def descriptor(image, lbn=16):
     with open(image, "rb") as f:
         f.seek(lbn * BLOCK)
@@ -64,15 +77,11 @@ def split_into_extents(image, name, pieces):
 class MultiExtent(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.dir = os.path.join(WORK, "multi")
-        shutil.rmtree(cls.dir, ignore_errors=True)
-        src = os.path.join(cls.dir, "src")
-        os.makedirs(src)
-        with open(os.path.join(src, "MULTI.BIN"), "wb") as f:
-            f.write(os.urandom(54305))
+        cls.dir = fresh("multi")
+        src = fresh("multi", "src")
+        write(os.path.join(src, "MULTI.BIN"), os.urandom(54305))
         for n in ("A.TXT", "Z.TXT"):
-            with open(os.path.join(src, n), "w") as f:
-                f.write(n)
+            write(os.path.join(src, n), n)
         cls.source = os.path.join(src, "MULTI.BIN")
         cls.image = os.path.join(cls.dir, "multi.iso")
         subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-iso-level", "3", "-V", "MULTI_EXTENT", "-o",
@@ -127,14 +136,12 @@ class PathTable(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.dir = os.path.join(WORK, "pathtable")
-        shutil.rmtree(cls.dir, ignore_errors=True)
-        src = os.path.join(cls.dir, "src")
+        cls.dir = fresh("pathtable")
+        src = fresh("pathtable", "src")
         for d in ("DOCS/OLD/OLDER", "MUSIC", "EMPTY"):
             os.makedirs(os.path.join(src, d))
         for f in ("README.TXT", "DOCS/A.TXT", "DOCS/OLD/B.TXT", "DOCS/OLD/OLDER/C.TXT", "MUSIC/S.MP3"):
-            with open(os.path.join(src, f), "w") as out:
-                out.write(f)
+            write(os.path.join(src, f), f)
         cls.joliet = os.path.join(cls.dir, "joliet.iso")
         cls.plain = os.path.join(cls.dir, "plain.iso")
         for image, extra in ((cls.joliet, ["-J"]), (cls.plain, [])):
@@ -203,15 +210,12 @@ class RockRidge(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.dir = os.path.join(WORK, "rockridge")
-        shutil.rmtree(cls.dir, ignore_errors=True)
-        src = os.path.join(cls.dir, "src")
+        cls.dir = fresh("rockridge")
+        src = fresh("rockridge", "src")
         deep = os.path.join(src, *[f"level_{i}" for i in range(1, 13)])
         os.makedirs(deep)
-        with open(os.path.join(deep, "deep file.txt"), "w") as f:
-            f.write("deep")
-        with open(os.path.join(src, "Mixed Case Name.txt"), "w") as f:
-            f.write("mixed")
+        write(os.path.join(deep, "deep file.txt"), "deep")
+        write(os.path.join(src, "Mixed Case Name.txt"), "mixed")
         os.chmod(os.path.join(src, "Mixed Case Name.txt"), 0o640)
         os.symlink("Mixed Case Name.txt", os.path.join(src, "to the file"))
         os.symlink("level_1/level_2", os.path.join(src, "to a directory"))
@@ -242,8 +246,7 @@ class RockRidge(unittest.TestCase):
         self.assertNotIn("rr_moved", text)
 
     def test_copy_equals_xorriso_and_links_are_not_followed(self):
-        with open(self.victim, "w") as f:
-            f.write("precious")
+        write(self.victim, "precious")
         theirs, ours = os.path.join(self.dir, "xorriso"), os.path.join(self.dir, "ours")
         shutil.rmtree(theirs, ignore_errors=True)
         shutil.rmtree(ours, ignore_errors=True)
@@ -279,13 +282,10 @@ class RockRidge(unittest.TestCase):
     def test_link_named_like_a_later_directory(self):
         # A link "aaa" to a folder outside, and a directory whose Rock Ridge name is patched from "bbb" to
         # "aaa": its file must not land in the outside folder.
-        top = os.path.join(self.dir, "twin")
-        shutil.rmtree(top, ignore_errors=True)
-        outside, src = os.path.join(top, "outside"), os.path.join(top, "src")
-        os.makedirs(outside)
+        top = fresh("rockridge", "twin")
+        outside, src = fresh("rockridge", "twin", "outside"), os.path.join(top, "src")
         os.makedirs(os.path.join(src, "bbb"))
-        with open(os.path.join(src, "bbb", "f.txt"), "w") as f:
-            f.write("f")
+        write(os.path.join(src, "bbb", "f.txt"), "f")
         os.symlink(outside, os.path.join(src, "aaa"))
         image = os.path.join(top, "twin.iso")
         subprocess.run(["genisoimage", "-quiet", "-R", "-o", image, src], check=True)
