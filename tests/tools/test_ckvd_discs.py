@@ -244,6 +244,10 @@ class RockRidge(unittest.TestCase):
         text = run("ls", self.image).stdout
         self.assertIn("  /to the file -> Mixed Case Name.txt\n", text)
         self.assertNotIn("rr_moved", text)
+        r = run("get", self.image, "/to the file", os.path.join(self.dir, "single"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("is a symbolic link to Mixed Case Name.txt", r.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "single")))
 
     def test_copy_equals_xorriso_and_links_are_not_followed(self):
         write(self.victim, "precious")
