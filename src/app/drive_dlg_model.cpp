@@ -9,7 +9,6 @@
 namespace {
 
 constexpr const char* kSource = "DriveDlg";
-constexpr int kNoDevice = 130; // ASPI status of the last probe that found no device
 
 } // namespace
 
@@ -57,7 +56,7 @@ void CDriveDlgModel::Report(const char* format, int line, int code) {
 bool CDriveDlgModel::OnInitDialog() {
     m_rows.clear();
     int rc = Aspi_ScanDevices();
-    if (rc != 1 && rc != kNoDevice) {
+    if (rc != ASPI_OK && rc != ASPI_SCAN_NO_DEVICE) {
         Report(IDS_SCAN_ERROR, __LINE__, rc);
         return false;
     }

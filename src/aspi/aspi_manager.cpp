@@ -359,8 +359,8 @@ AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks) {
 int Aspi_FindDevice(const char* devicePath, int* scanResult) {
     const int rc = Aspi_ScanDevices();
     if (scanResult)
-        *scanResult = rc == 130 ? ASPI_OK : rc;
-    if (rc != ASPI_OK && rc != 130)
+        *scanResult = rc == ASPI_SCAN_NO_DEVICE ? ASPI_OK : rc;
+    if (rc != ASPI_OK && rc != ASPI_SCAN_NO_DEVICE)
         return -1;
     Aspi_AssignRootPaths();
     const std::string root = std::string(devicePath ? devicePath : "") + "/";

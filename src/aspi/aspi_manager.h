@@ -11,6 +11,9 @@ constexpr int ASPI_ERR_NO_ENTRY = 241;
 constexpr int ASPI_ERR_SUPPORT_INFO = 242;
 constexpr int ASPI_ERR_NO_BUFFER_OR_DEVICE = 243;
 constexpr int ASPI_ERR_NO_MEMORY = 255;
+// What Aspi_ScanDevices returns when its last probe found no device (ASPI's SS_NO_DEVICE): a scan that went
+// well, though the last target was empty.
+constexpr int ASPI_SCAN_NO_DEVICE = 130;
 
 // Direction flags of Aspi_ExecuteCommand.
 constexpr uint8_t ASPI_DIR_NONE = 0;
@@ -51,9 +54,9 @@ DeviceEntry* Aspi_GetDevice(uint16_t device);
 // drive-letter walk); devices without a path keep an empty one.
 void Aspi_AssignRootPaths();
 
-// Starting a drive: START STOP UNIT with the start bit, then TEST UNIT READY up to ASPI_READINESS_TESTS times,
-// ASPI_READINESS_WAIT_MS apart, until the drive answers ready. A drive still spinning up answers NOT READY
-// for a few seconds, so the tests are spread over that time instead of being spent at once.
+// Starting a drive: START STOP UNIT with the start bit, then TEST UNIT READY up to ASPI_READINESS_TESTS
+// times, ASPI_READINESS_WAIT_MS apart, until the drive answers ready. A drive still spinning up answers NOT
+// READY for a few seconds, so the tests are spread over that time instead of being spent at once.
 constexpr int ASPI_READINESS_TESTS = 10;
 constexpr int ASPI_READINESS_WAIT_MS = 500;
 struct AspiStartHooks {

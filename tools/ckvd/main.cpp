@@ -239,7 +239,7 @@ int cmd_drives(int argc, char** argv) {
     if (!install_drives(images))
         return kExitFailure;
     int rc = Aspi_ScanDevices();
-    if (rc != 1 && rc != 130)
+    if (rc != ASPI_OK && rc != ASPI_SCAN_NO_DEVICE)
         return fail("Scan Device Error", rc);
     Aspi_AssignRootPaths();
     JsonWriter out(write_stdout);
