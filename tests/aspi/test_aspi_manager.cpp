@@ -442,7 +442,9 @@ TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
         int notReadyTests; // TEST UNIT READY answers NOT READY this many times (each submitted twice)
         bool spinUpFails;
         int ready, tests, waits;
-    } cases[] = {{0, false, ASPI_OK, 1, 0}, {3, false, ASPI_OK, 4, 3}, {3, true, ASPI_OK, 4, 3},
+    } cases[] = {{0, false, ASPI_OK, 1, 0},
+                 {3, false, ASPI_OK, 4, 3},
+                 {3, true, ASPI_OK, 4, 3},
                  {12, false, SS_ERR, 10, 9}};
     for (const Case& c : cases) {
         drive0->script.clear();

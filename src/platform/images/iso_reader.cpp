@@ -32,8 +32,8 @@ LoadResult load_iso(const std::string& path) {
         return load_failure(path, 0, "not a CD image size (" + std::to_string(st.st_size) + " bytes)");
     if (blocks > kMaxCdBlocks) // 99:59:74, the last address a CD can have
         return load_failure(path, 0,
-                            "larger than a CD: " + Grouped(blocks) + " blocks of 2,048 bytes; a CD holds at most " +
-                                Grouped(kMaxCdBlocks));
+                            "larger than a CD: " + Grouped(blocks) +
+                                " blocks of 2,048 bytes; a CD holds at most " + Grouped(kMaxCdBlocks));
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     Session s;
