@@ -13,6 +13,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "report/disc_text.h"
 
 namespace {
 
@@ -231,6 +232,13 @@ CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const File
 SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     SaveOutcome o;
     if (!m_entry || Iso_SelectSession() != ISO_OK) {
+        o.result = SaveResult::ReadError;
+        return o;
+    }
+    // A link has no data: an empty file in its place would look like a copy.
+    if (const char* target = Iso_SymlinkTarget(m_entry)) {
+        m_sink.ShowUtf8(Report_SjisToUtf8(m_entry->name) + " is a symbolic link to " + target +
+                        ": it has no data to save.");
         o.result = SaveResult::ReadError;
         return o;
     }

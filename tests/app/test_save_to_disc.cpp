@@ -11,6 +11,7 @@
 #include "app/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
 #include "platform/aspi32/drive_setup.h"
 
 namespace {
@@ -120,6 +121,18 @@ TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
     ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
     first->flags = ISO_EXTENT_MORE;
     first->nextSibling->flags = ISO_EXTENT_CONTINUED;
+    // A Rock Ridge link's row saves nothing and says why (F100's entry marked so in the model).
+    FileEntry* link = const_cast<FileEntry*>(entries_);
+    while (link && link->size != 100)
+        link = link->nextSibling;
+    ASSERT_NE(link, nullptr);
+    link->flags = ISO_SYMLINK;
+    iso_internal::g_SymlinkTargets[link] = "F0.BIN";
+    EXPECT_EQ(Dialog(100, (dir_ / "link").string()).OnShowWindow().result, SaveResult::ReadError);
+    EXPECT_EQ(sink_.shown,
+              std::vector<std::string>{"F100.BIN;1 is a symbolic link to F0.BIN: it has no data to save."});
+    EXPECT_FALSE(fs::exists(dir_ / "link"));
+    sink_.shown.clear();
     for (uint64_t row : {65536u, 65537u}) {
         const fs::path out = dir_ / ("extents" + std::to_string(row));
         CSaveToDiscDlgModel dlg = Dialog(row, out.string());
