@@ -27,10 +27,6 @@ std::string CutSjis(const std::string& text, size_t limit) {
 
 } // namespace
 
-int Report_NextNumber(int used) {
-    return used == INT_MAX ? used : used + 1;
-}
-
 int Report_ParseNumber(const std::string& text) {
     const std::string digits = text.substr(0, REPORT_NUMBER_CHARS);
     errno = 0;

@@ -73,8 +73,6 @@ class CSaveDiscInfoDlgModel {
     std::string m_path;
 };
 
-// The frame's number after a report numbered `used` was written: one more, never past the largest number.
-int Report_NextNumber(int used);
 // The number edit's text as a number: its first 15 characters in base 10; text that is no number gives 0,
 // one beyond the 32-bit range its nearest end.
 int Report_ParseNumber(const std::string& text);

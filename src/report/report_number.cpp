@@ -173,11 +173,11 @@ class NumberLock {
     std::string m_error;
 };
 
-int NextNumber(int used) {
+} // namespace
+
+int Report_NextNumber(int used) {
     return used == INT_MAX ? used : used + 1;
 }
-
-} // namespace
 
 bool Report_TakeNumber(const std::string& profilePath, int wanted, bool orStored, int* used, int* stored,
                        std::string* error) {
@@ -189,7 +189,7 @@ bool Report_TakeNumber(const std::string& profilePath, int wanted, bool orStored
     }
     const int before = Report_ReadNumber(profilePath);
     const int number = orStored ? std::max(wanted, before) : wanted;
-    if (!Report_WriteNumber(profilePath, NextNumber(number), error))
+    if (!Report_WriteNumber(profilePath, Report_NextNumber(number), error))
         return false;
     if (used)
         *used = number;
@@ -200,6 +200,6 @@ bool Report_TakeNumber(const std::string& profilePath, int wanted, bool orStored
 
 void Report_ReturnNumber(const std::string& profilePath, int used, int stored) {
     NumberLock lock(profilePath);
-    if (lock.Locked() && Report_ReadNumber(profilePath) == NextNumber(used))
+    if (lock.Locked() && Report_ReadNumber(profilePath) == Report_NextNumber(used))
         Report_WriteNumber(profilePath, stored, nullptr);
 }

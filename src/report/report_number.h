@@ -13,6 +13,9 @@ int Report_ReadNumber(const std::string& profilePath);
 // it). False with the reason in `error`.
 bool Report_WriteNumber(const std::string& profilePath, int number, std::string* error);
 
+// The number after a report numbered `used`: one more, never past the largest number.
+int Report_NextNumber(int used);
+
 // Takes a management number as one step under an exclusive lock shared by every program that writes reports
 // (a lock file beside the profile, held only while the number is read and the next one written): the
 // number used is `wanted`, or, with `orStored`, the stored number when that is higher (other reports took
