@@ -20,6 +20,9 @@ int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffe
 // character that would not fit whole. A character without a JIS X 0208 code becomes "?".
 void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t length, uint16_t ucs2,
                    uint16_t bigEndian);
+// One UTF-8 character at `p` (`n` bytes there): its code point, with its bytes in `*length`; `*length` is 0
+// when `p` begins no well-formed character (a stray byte, or a sequence cut short).
+uint32_t Iso_DecodeUtf8(const uint8_t* p, size_t n, size_t* length);
 // UTF-8 (up to a zero byte) as big-endian UCS-2 into `out`, room for `length` characters: a malformed byte
 // and a character outside the Basic Multilingual Plane become "?". The number of characters written.
 uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out);

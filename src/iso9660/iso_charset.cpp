@@ -141,35 +141,42 @@ void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t len
     dest[out] = 0;
 }
 
+uint32_t Iso_DecodeUtf8(const uint8_t* p, size_t n, size_t* length) {
+    const uint8_t lead = n ? p[0] : 0;
+    size_t len = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x06 ? 2
+                 : (lead >> 4) == 0x0E ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 0;
+    if (len > n)
+        len = 0;
+    uint32_t code = len == 1 ? lead : lead & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80) {
+            len = 0;
+            break;
+        }
+        code = code << 6 | (p[k] & 0x3F);
+    }
+    *length = len;
+    return len ? code : 0;
+}
+
 uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
     uint32_t count = 0;
     for (uint32_t i = 0; i < length && src[i] != 0;) {
-        const uint8_t lead = src[i];
-        uint32_t n = lead < 0x80           ? 1
-                     : (lead >> 5) == 0x06 ? 2
-                     : (lead >> 4) == 0x0E ? 3
-                     : (lead >> 3) == 0x1E ? 4
-                                           : 0;
-        uint32_t code = '?';
-        if (n == 0 || i + n > length) {
+        size_t n = 0;
+        uint32_t code = Iso_DecodeUtf8(src + i, length - i, &n);
+        if (n == 0) {
+            code = '?';
             n = 1;
-        } else {
-            code = n == 1 ? lead : lead & (0x7F >> n);
-            for (uint32_t k = 1; k < n && code != '?'; ++k) {
-                if ((src[i + k] & 0xC0) != 0x80) {
-                    code = '?';
-                    n = 1;
-                } else {
-                    code = code << 6 | (src[i + k] & 0x3F);
-                }
-            }
-            if (code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF))
-                code = '?';
+        } else if (code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            code = '?';
         }
         out[2 * size_t(count)] = uint8_t(code >> 8);
         out[2 * size_t(count) + 1] = uint8_t(code);
         ++count;
-        i += n;
+        i += uint32_t(n);
     }
     return count;
 }

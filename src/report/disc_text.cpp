@@ -248,11 +248,8 @@ std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     for (size_t i = 0; i < n;) {
-        uint32_t cp = p[i];
-        size_t len = cp < 0x80 ? 1 : (cp >> 5) == 0x6 ? 2 : (cp >> 4) == 0xE ? 3 : (cp >> 3) == 0x1E ? 4 : 0;
-        for (size_t k = 1; k < len; ++k)
-            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
-                len = 0;
+        size_t len = 0;
+        const uint32_t cp = Iso_DecodeUtf8(p + i, n - i, &len);
         if (len == 0) {
             char shown[8];
             std::snprintf(shown, sizeof shown, "\\x%02X", p[i]);
@@ -260,11 +257,6 @@ std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement
             out += '?';
             ++i;
             continue;
-        }
-        if (len > 1) {
-            cp &= 0x3F >> (len - 1);
-            for (size_t k = 1; k < len; ++k)
-                cp = cp << 6 | (p[i + k] & 0x3F);
         }
         const std::string_view original = utf8.substr(i, len);
         i += len;
