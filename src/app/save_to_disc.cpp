@@ -58,17 +58,20 @@ std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::st
     return std::make_unique<FileWriter>(f);
 }
 
+bool SaveToDisc_FreeNameAt(int directoryFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return ::unlinkat(directoryFd, name.c_str(), 0) == 0;
+}
+
 std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::string& name, std::string* why) {
     constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     int fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
-    if (fd < 0 && errno == EEXIST) {
-        struct stat st {};
-        if (::fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
-            errno = EISDIR;
-        } else if (::unlinkat(directoryFd, name.c_str(), 0) == 0) {
-            fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
-        }
-    }
+    if (fd < 0 && errno == EEXIST && SaveToDisc_FreeNameAt(directoryFd, name))
+        fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
     std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (!f) {
         if (why)

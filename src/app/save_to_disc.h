@@ -27,6 +27,10 @@ std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::st
 // link, an older copy) is removed first and the file created afresh, so no write goes through a link to
 // anything outside the folder. nullptr, with the system's reason, when it cannot be made.
 std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::string& name, std::string* why);
+// Removes what stands under `name` in the directory open as `directoryFd` (a link itself, never what it
+// points to) so that the name can be made afresh; false, with errno (EISDIR for a directory), when it
+// cannot be or is a directory.
+bool SaveToDisc_FreeNameAt(int directoryFd, const std::string& name);
 
 enum class SaveResult { Ok, NoMemory, ReadError, WriteError };
 // "Sorry, Not Enough Memory...", "Sorry, Disc Read Error...", "Sorry, Disc Write Error..."; nullptr for Ok.

@@ -91,14 +91,8 @@ int MakeDirectoryAt(int parent, const std::string& name) {
 bool MakeLinkAt(int parent, const std::string& name, const char* target) {
     if (::symlinkat(target, parent, name.c_str()) == 0)
         return true;
-    struct stat st {};
-    if (errno != EEXIST || ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        S_ISDIR(st.st_mode)) {
-        if (errno == 0 || S_ISDIR(st.st_mode))
-            errno = EISDIR;
-        return false;
-    }
-    return ::unlinkat(parent, name.c_str(), 0) == 0 && ::symlinkat(target, parent, name.c_str()) == 0;
+    return errno == EEXIST && SaveToDisc_FreeNameAt(parent, name) &&
+           ::symlinkat(target, parent, name.c_str()) == 0;
 }
 
 // The permission bits a Rock Ridge disc records (never set-user-ID, set-group-ID or sticky bits).
