@@ -293,11 +293,14 @@ bool CMainFrame::LoadDisc(uint16_t device) {
 }
 
 void CMainFrame::ShowTreeNotes() {
-    // A session read without its path table is listed all the same; the status bar says how it was read.
+    // A session read without its path table is listed all the same; the status bar says how it was read
+    // (the whole sentence in its tool tip).
+    statusBar()->setToolTip({});
     int number = 1;
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
         if (t->notes & ISO_TREE_PATH_TABLE_PASSED) {
-            statusBar()->showMessage(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOver));
+            statusBar()->showMessage(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOverShort));
+            statusBar()->setToolTip(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOver));
             return;
         }
     }

@@ -85,6 +85,8 @@ constexpr uint8_t ISO_TREE_PATH_TABLE_PASSED = 0x01;
 constexpr const char* kPathTablePassedOver =
     "the path table was passed over (empty, or not naming the root directory); "
     "the directories were read from the root directory down";
+// The same in the few words a status bar holds beside its indicators at the window's first-start width.
+constexpr const char* kPathTablePassedOverShort = "path table passed over, tree read from the root directory";
 
 struct SessionTree {
     FileEntry* root;
