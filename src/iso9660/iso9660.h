@@ -1,6 +1,8 @@
 // The ISO9660 manager's operations: disc analysis, names, file data.
 #pragma once
 
+#include <string>
+
 #include "iso9660/iso_model.h"
 
 // TOC and sessions.
@@ -26,6 +28,26 @@ uint32_t Iso_DecodeUtf8(const uint8_t* p, size_t n, size_t* length);
 // UTF-8 (up to a zero byte) as big-endian UCS-2 into `out`, room for `length` characters: a malformed byte
 // and a character outside the Basic Multilingual Plane become "?". The number of characters written.
 uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out);
+// Unicode (UTF-8) from the disc's encodings, for everything a person or a script reads. UTF-16 (Joliet,
+// ASF, ID3 with a byte-order mark): a surrogate pair is one character, a lone surrogate U+FFFD.
+std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian);
+// 8-bit text (d-characters, Rock Ridge names, Shift-JIS texts): as it stands when it is valid UTF-8, else
+// read as Shift-JIS, where a byte that begins no character becomes U+FFFD without taking the byte after it.
+// Stops at a zero byte.
+std::string Iso_BytesToUtf8(const uint8_t* src, size_t length);
+// Shift-JIS text, up to a zero byte or `limit` bytes, appended as UTF-8 (U+FFFD as above).
+void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit);
+void Iso_AppendUtf8(std::string& out, uint32_t codePoint);
+// An entry's name as the disc records it, in UTF-8 (FileEntry::name is its Shift-JIS form, the report's).
+inline const char* Iso_EntryName(const FileEntry* entry) {
+    return entry->text ? entry->text : entry->name;
+}
+// The ISO 9660 identifier a Rock Ridge entry's record carries beside its "NM" name; nullptr for every other
+// entry (its identifier is its name).
+const char* Iso_RecordedIdentifier(const FileEntry* entry);
+// A directory's recording time (its "." record's date, or its Rock Ridge "TF" time), as FileEntry::date;
+// nullptr for a file or a directory without one.
+const uint8_t* Iso_DirectoryDate(const FileEntry* entry);
 uint16_t Jis_FromUnicode(uint16_t codePoint);
 uint16_t Jis_ToSjis(uint16_t jis);
 // The other direction, for the display: Shift-JIS text to UTF-16 / UTF-8 (derived from the same table).

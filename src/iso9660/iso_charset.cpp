@@ -180,3 +180,105 @@ uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
     }
     return count;
 }
+
+void Iso_AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        const char b[2] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(b, 2);
+    } else if (cp < 0x10000) {
+        const char b[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(b, 3);
+    } else {
+        const char b[4] = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                           static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+        out.append(b, 4);
+    }
+}
+
+std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian) {
+    std::string out;
+    if (!src)
+        return out;
+    const auto unit = [&](uint32_t i) {
+        const uint8_t b0 = src[2 * size_t(i)], b1 = src[2 * size_t(i) + 1];
+        return static_cast<uint32_t>(bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0));
+    };
+    for (uint32_t i = 0; i < units; ++i) {
+        const uint32_t u = unit(i);
+        if (u == 0)
+            break;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const uint32_t low = unit(i + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                Iso_AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        Iso_AppendUtf8(out, u); // a lone surrogate becomes U+FFFD there
+    }
+    return out;
+}
+
+void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit) {
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis);
+    size_t i = 0;
+    while (i < limit && p[i] != 0) {
+        const size_t run = i;
+        while (i < limit && p[i] != 0 && p[i] < 0x80)
+            ++i;
+        out.append(sjis + run, i - run); // runs of ASCII go in whole
+        if (i >= limit || p[i] == 0)
+            break;
+        const unsigned b = p[i];
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        // Only a byte that can follow a lead byte is taken with it: a line break, a dot or the zero after a
+        // text cut in the middle of a character stays itself.
+        const unsigned next = i + 1 < limit ? p[i + 1] : 0;
+        if (b >= 0xA1 && b <= 0xDF) {
+            Iso_AppendUtf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
+            ++i;
+        } else if (lead && next >= 0x40 && next <= 0xFC && next != 0x7F) {
+            const uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | next));
+            const uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
+            if (cp) {
+                Iso_AppendUtf8(out, cp);
+                i += 2;
+            } else {
+                Iso_AppendUtf8(out, 0xFFFD);
+                ++i;
+            }
+        } else {
+            Iso_AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
+    }
+}
+
+std::string Iso_BytesToUtf8(const uint8_t* src, size_t length) {
+    std::string out;
+    if (!src)
+        return out;
+    length = std::find(src, src + length, 0) - src;
+    bool utf8 = true;
+    for (size_t i = 0; i < length && utf8;) {
+        size_t n = 0;
+        const uint32_t cp = Iso_DecodeUtf8(src + i, length - i, &n);
+        // Overlong forms and surrogates are not UTF-8 (a Shift-JIS pair can look like them).
+        const bool sound = n != 0 && !(n == 2 && cp < 0x80) && !(n == 3 && cp < 0x800) &&
+                           !(n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
+        utf8 = sound;
+        i += n ? n : 1;
+    }
+    if (utf8) {
+        out.assign(reinterpret_cast<const char*>(src), length);
+        return out;
+    }
+    Iso_AppendSjisAsUtf8(out, reinterpret_cast<const char*>(src), length);
+    return out;
+}

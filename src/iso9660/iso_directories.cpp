@@ -38,12 +38,18 @@ SessionEntry* CurrentSession() {
     return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
 }
 
+// An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name.
 void SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
+    std::string text;
     if (JolietFlag()) {
         Iso_UcsToSjis(e->name, sizeof e->name, id, length / 2, 1, 1);
+        text = Iso_Utf16ToUtf8(id, length / 2, true);
     } else {
         Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
+        text = Iso_BytesToUtf8(id, length);
     }
+    if (!SetEntryText(e, text))
+        throw std::bad_alloc();
 }
 
 // One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
@@ -136,18 +142,36 @@ RockRidgeEntry ReadRockRidge(std::span<const uint8_t> rec) {
     return rr;
 }
 
-// A Rock Ridge name (UTF-8 as Linux records it) into the model's text.
-void SetRockRidgeName(FileEntry* e, const std::string& utf8) {
+// A Rock Ridge name (UTF-8 as Linux records it, at most the 255 bytes a Linux name holds, cut before a
+// character) into the model's two forms; the record's own identifier is kept beside it.
+void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> rec) {
+    size_t length = std::min<size_t>(recorded.size(), 255);
+    while (length > 0 && length < recorded.size() && (uint8_t(recorded[length]) & 0xC0) == 0x80)
+        --length;
+    const std::string text = Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(recorded.data()), length);
     uint8_t ucs[2 * 256];
-    const uint32_t length = static_cast<uint32_t>(std::min<size_t>(utf8.size(), 255));
-    const uint32_t chars = Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(utf8.data()), length, ucs);
+    const uint32_t chars =
+        Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(std::min<size_t>(text.size(), 255)), ucs);
     Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
+    if (!SetEntryText(e, text))
+        throw std::bad_alloc();
+    const std::string identifier = Iso_BytesToUtf8(rec.data() + 33, rec[32]);
+    if (identifier != text)
+        g_RecordedIdentifiers[e] = identifier;
+}
+
+// An entry deleted before the model is released takes what is kept beside it along.
+void Forget(FileEntry* e) {
+    g_RecordedIdentifiers.erase(e);
+    g_DirectoryDates.erase(e);
+    g_SymlinkTargets.erase(e);
+    delete e;
 }
 
 // Name, time and mode of an entry from its record and, where recorded, its Rock Ridge entries.
 void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& rr) {
     if (rr.hasName)
-        SetRockRidgeName(e, rr.name);
+        SetRockRidgeName(e, rr.name, rec);
     else
         SetName(e, rec.data() + 33, rec[32]);
     memcpy(e->date, rr.hasDate ? rr.date : rec.data() + 18, sizeof e->date);
@@ -210,7 +234,7 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         // A file of several extents has one record per extent under one name, each but the last flagged.
         if (flags & 0x80)
             e->flags |= ISO_EXTENT_MORE;
-        if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) && strcmp(tail->name, e->name) == 0)
+        if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) && strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
             e->flags |= ISO_EXTENT_CONTINUED;
         if (tail) {
             tail->nextSibling = e;
@@ -323,6 +347,17 @@ int Iso_AnalyzeDirectory(uint16_t device) {
         return ISO_OK;
     const uint32_t length = Le32(first, 10);
     dir->size = length;
+    if (dir->type == 'D' || dir->type == 'V') {
+        // The directory's time is its own "." record's (or that record's Rock Ridge time).
+        const RockRidgeEntry self = ReadRockRidge(first.subspan(0, first[0]));
+        std::array<uint8_t, 7> date{};
+        std::copy_n(self.hasDate ? self.date : first.data() + 18, date.size(), date.begin());
+        try {
+            g_DirectoryDates[dir] = date;
+        } catch (const std::bad_alloc&) {
+            return ISO_ERR_NO_MEMORY;
+        }
+    }
     // Each block of the session is walked as directory records once: a directory listed twice, or one whose
     // extent runs into blocks walked before (a disc-given length of 4 GiB), stops where they begin.
     const uint64_t blocks = TakeUnwalked(dir->lbn, BlocksInsideSession(s, dir->lbn, length / bl));
@@ -368,11 +403,7 @@ uint32_t RootExtent() {
 void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
     const std::span<const uint8_t> desc(s_Descriptor);
     volume->type = 'V';
-    if (JolietFlag()) {
-        Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 16, 1, 1);
-    } else {
-        Iso_UcsToSjis(volume->name, sizeof volume->name, desc.data() + 40, 32, 0, 1);
-    }
+    SetName(volume, desc.data() + 40, 32);
     volume->lbn = RootExtent();
     volume->parentNumber = parent;
     volume->directoryNumber = 1;
@@ -436,7 +467,7 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
     }
     // Subdirectories not placed (after a failure) belong to no tree.
     for (size_t k = placed; k < s_Subdirectories.size(); ++k)
-        delete s_Subdirectories[k];
+        Forget(s_Subdirectories[k]);
     s_Subdirectories.clear();
     s_FromRecords = false;
     return result;
@@ -472,13 +503,13 @@ bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
 void HideRelocationDirectory(SessionTree* tree, FileEntry* volume) {
     FileEntry** link = &volume->firstChild;
     for (FileEntry* e = *link; e; link = &e->nextSibling, e = *link) {
-        std::string name(e->name);
+        std::string name(Iso_EntryName(e));
         for (char& c : name)
             c = char(std::tolower(static_cast<unsigned char>(c)));
         if (e->type == 'D' && !e->firstChild && (name == "rr_moved" || name == ".rr_moved")) {
             *link = e->nextSibling;
             --tree->directoryCount;
-            delete e;
+            Forget(e);
             return;
         }
     }
@@ -486,7 +517,9 @@ void HideRelocationDirectory(SessionTree* tree, FileEntry* volume) {
 
 } // namespace
 
-int Iso_AnalyzePathTable(uint16_t device) {
+namespace {
+
+int AnalyzePathTable(uint16_t device) {
     const SessionEntry* s = CurrentSession();
     SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
     if (!s || !tree || !tree->root)
@@ -581,6 +614,18 @@ int Iso_AnalyzePathTable(uint16_t device) {
         off += recordLength;
     }
     return result;
+}
+
+} // namespace
+
+int Iso_AnalyzePathTable(uint16_t device) {
+    try {
+        return AnalyzePathTable(device);
+    } catch (const std::bad_alloc&) {
+        s_RockRidge = false;
+        s_FromRecords = false;
+        return ISO_ERR_NO_MEMORY;
+    }
 }
 
 int Iso_AnalyzeDataSessions(uint16_t device) {

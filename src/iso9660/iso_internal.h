@@ -1,7 +1,10 @@
 // Working state and helpers shared by the files of the ISO9660 manager; not for other modules.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -20,6 +23,17 @@ extern uint16_t g_TocDataLength;
 
 // The targets of the Rock Ridge symbolic links of the model, as recorded.
 extern std::unordered_map<const FileEntry*, std::string> g_SymlinkTargets;
+
+// What only some entries have: the identifier of a record whose name came from Rock Ridge, and the dates of
+// directories (an entry's own date stays that of a file).
+extern std::unordered_map<const FileEntry*, std::string> g_RecordedIdentifiers;
+extern std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> g_DirectoryDates;
+// The blocks the entries' UTF-8 names are cut from, and the bytes used of the last one.
+extern std::vector<std::unique_ptr<char[]>> g_TextBlocks;
+extern size_t g_TextUsed;
+// Keeps `utf8` as the entry's name where it differs from its Shift-JIS form; false when the heap is
+// exhausted.
+bool SetEntryText(FileEntry* entry, std::string_view utf8);
 
 // Zero-filled record allocation; nullptr when the heap is exhausted.
 template <class T> T* NewRecord() {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "iso9660/iso9660.h"
@@ -227,9 +228,56 @@ void iso_internal::ReleaseModel() {
     g_TocBuffer.shrink_to_fit();
     g_TocDataLength = 0;
     g_SymlinkTargets.clear();
+    g_RecordedIdentifiers.clear();
+    g_DirectoryDates.clear();
+    g_TextBlocks.clear();
+    g_TextBlocks.shrink_to_fit();
+    g_TextUsed = 0;
 }
 
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_SymlinkTargets;
+std::unordered_map<const FileEntry*, std::string> iso_internal::g_RecordedIdentifiers;
+std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> iso_internal::g_DirectoryDates;
+std::vector<std::unique_ptr<char[]>> iso_internal::g_TextBlocks;
+size_t iso_internal::g_TextUsed = 0;
+
+bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8) {
+    if (utf8.size() < sizeof entry->name && utf8 == entry->name)
+        return true; // the name reads the same in both forms: nothing more to keep
+    // Names are cut from blocks of 64 KiB that live as long as the model, since most discs have few
+    // names that differ and some have tens of thousands.
+    constexpr size_t kTextBlock = 64 * 1024;
+    const size_t need = utf8.size() + 1;
+    char* at = nullptr;
+    if (need > kTextBlock) {
+        g_TextBlocks.insert(g_TextBlocks.begin(), std::unique_ptr<char[]>(new (std::nothrow) char[need]));
+        at = g_TextBlocks.front().get();
+    } else {
+        if (g_TextBlocks.empty() || g_TextUsed + need > kTextBlock) {
+            g_TextBlocks.push_back(std::unique_ptr<char[]>(new (std::nothrow) char[kTextBlock]));
+            g_TextUsed = 0;
+        }
+        at = g_TextBlocks.back() ? g_TextBlocks.back().get() + g_TextUsed : nullptr;
+        if (at)
+            g_TextUsed += need;
+    }
+    if (!at)
+        return false;
+    std::memcpy(at, utf8.data(), utf8.size());
+    at[utf8.size()] = 0;
+    entry->text = at;
+    return true;
+}
+
+const char* Iso_RecordedIdentifier(const FileEntry* entry) {
+    const auto it = iso_internal::g_RecordedIdentifiers.find(entry);
+    return it == iso_internal::g_RecordedIdentifiers.end() ? nullptr : it->second.c_str();
+}
+
+const uint8_t* Iso_DirectoryDate(const FileEntry* entry) {
+    const auto it = iso_internal::g_DirectoryDates.find(entry);
+    return it == iso_internal::g_DirectoryDates.end() ? nullptr : it->second.data();
+}
 
 const char* Iso_SymlinkTarget(const FileEntry* entry) {
     if (!entry || !(entry->flags & ISO_SYMLINK))

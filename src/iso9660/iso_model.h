@@ -51,7 +51,7 @@ struct SessionEntry {
 
 struct FileEntry {
     char type; // 'V', 'D', 'F'
-    char name[256];
+    char name[256]; // Shift-JIS, as the report writes it
     uint8_t date[7]; // years since 1900, month, day, hour, minute, second, GMT offset (15 min units)
     uint32_t lbn;
     uint32_t size;
@@ -60,6 +60,9 @@ struct FileEntry {
     uint16_t kind;
     uint8_t flags; // ISO_EXTENT_* bits of a file recorded in several extents (ECMA-119 9.1.6), ISO_SYMLINK
     uint16_t mode; // the POSIX mode of a Rock Ridge entry (its PX entry); 0 when the disc records none
+    // The name as the disc records it, in UTF-8, where it differs from `name` (Iso_EntryName); it lives as
+    // long as the model.
+    const char* text;
     FileEntry* firstChild;
     FileEntry* nextSibling;
 

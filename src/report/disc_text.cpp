@@ -7,52 +7,9 @@
 #include <vector>
 
 #include "iso9660/iso9660.h"
+#include "report/name_match.h"
 
 namespace {
-
-void append_utf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        const char b[2] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-        out.append(b, 2);
-    } else {
-        const char b[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                           static_cast<char>(0x80 | (cp & 0x3F))};
-        out.append(b, 3);
-    }
-}
-
-// Appends Shift-JIS text, up to its terminating zero or `limit` bytes, as UTF-8; runs of ASCII go in whole.
-void append_sjis_as_utf8(std::string& out, const char* sjis, size_t limit) {
-    const auto* p = reinterpret_cast<const unsigned char*>(sjis);
-    size_t i = 0;
-    while (i < limit && p[i] != 0) {
-        const size_t run = i;
-        while (i < limit && p[i] != 0 && p[i] < 0x80)
-            ++i;
-        out.append(sjis + run, i - run);
-        if (i >= limit || p[i] == 0)
-            break;
-        const unsigned b = p[i];
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        // Only a byte that can follow a lead byte is taken with it: a line break or the zero after a text
-        // cut in the middle of a character (8-bit text of another code page) stays itself.
-        const unsigned next = i + 1 < limit ? p[i + 1] : 0;
-        if (b >= 0xA1 && b <= 0xDF) {
-            append_utf8(out, 0xFF61 + (b - 0xA1)); // half-width katakana
-            ++i;
-        } else if (lead && next >= 0x40 && next <= 0xFC && next != 0x7F) {
-            uint16_t jis = Sjis_ToJis(static_cast<uint16_t>((b << 8) | p[i + 1]));
-            uint16_t cp = jis ? Jis_ToUnicode(jis) : 0;
-            append_utf8(out, cp ? cp : 0xFFFD);
-            i += 2;
-        } else {
-            append_utf8(out, 0xFFFD);
-            ++i;
-        }
-    }
-}
 
 template <typename... Args> std::string format(const char* fmt, Args... args) {
     char buf[512];
@@ -163,7 +120,7 @@ template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush&
             continue;
         out += format("(Session%d) ", i + 1);
         if (t->root)
-            append_sjis_as_utf8(out, t->root->name, sizeof t->root->name);
+            out += Iso_EntryName(t->root);
         out += '\n';
         append_tree(out, t->root, flush);
     }
@@ -194,7 +151,7 @@ void Report_WalkTree(FileEntry* root,
         const size_t directoryLength = level.pathLength;
         path.resize(directoryLength);
         path += '/';
-        append_sjis_as_utf8(path, e->name, sizeof e->name);
+        path += Iso_EntryName(e);
         visit(*e, path, directoryLength);
         if (e->type != 'F')
             levels.push_back({e->firstChild, path.size()});
@@ -203,13 +160,11 @@ void Report_WalkTree(FileEntry* root,
 
 std::string Report_SjisToUtf8(const char* sjis) {
     std::string out;
-    append_sjis_as_utf8(out, sjis, SIZE_MAX);
+    Iso_AppendSjisAsUtf8(out, sjis, SIZE_MAX);
     return out;
 }
 
-std::string Report_SjisValueText(std::string_view sjis) {
-    std::string utf8;
-    append_sjis_as_utf8(utf8, sjis.data(), sjis.size());
+std::string Report_ValueText(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (const char c : utf8) {
@@ -222,6 +177,12 @@ std::string Report_SjisValueText(std::string_view sjis) {
         }
     }
     return out;
+}
+
+std::string Report_SjisValueText(std::string_view sjis) {
+    std::string utf8;
+    Iso_AppendSjisAsUtf8(utf8, sjis.data(), sjis.size());
+    return Report_ValueText(utf8);
 }
 
 std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType) {
@@ -326,7 +287,7 @@ DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
         if (slash == std::string::npos)
             slash = utf8Path.size();
         if (slash > start)
-            parts.push_back(utf8Path.substr(start, slash - start));
+            parts.push_back(Report_NfcText(std::string_view(utf8Path).substr(start, slash - start)));
         start = slash + 1;
     }
     std::vector<SessionTree*> trees;
@@ -344,10 +305,7 @@ DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
                 entry = nullptr;
                 break;
             }
-            FileEntry* child = dir->firstChild;
-            while (child && Report_SjisToUtf8(child->name) != parts[k])
-                child = child->nextSibling;
-            entry = child;
+            entry = Report_FindChild(dir, parts[k]);
         }
         if (entry)
             return {entry, entry->type == 'F' ? dir : entry, i};

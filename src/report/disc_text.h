@@ -35,6 +35,8 @@ std::string Report_SjisToUtf8(const char* sjis);
 // One value of a text listing (up to its end or a zero byte) as UTF-8, converted on its own so that no value
 // takes in what follows it, with its control characters (below 0x20, and 0x7F) shown as "\xNN".
 std::string Report_SjisValueText(std::string_view sjis);
+// The same for a value that is UTF-8 already (a name, a tag text).
+std::string Report_ValueText(std::string_view utf8);
 // UTF-8 text (a command line's, a dialog's) to the engine's Shift-JIS, each character as Iso_UcsToSjis
 // converts a Joliet name's: Latin-1 folded to an ASCII look-alike ("é" to "e"), a character without a
 // JIS X 0208 code (or a byte that is no UTF-8) to "?". With `replaced`, each character not written as itself

@@ -1,0 +1,17 @@
+// Names typed on a command line (or picked in a dialog) matched against the names the disc records.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "iso9660/iso_model.h"
+
+// UTF-8 text in Unicode Normalization Form C, so that "é" typed as one character or as "e" and a combining
+// accent names the same entry; text that is no UTF-8 is given back as it stands.
+std::string Report_NfcText(std::string_view utf8);
+
+// The child of `directory` named `part` (NFC already): the one whose Unicode name is `part` in NFC; failing
+// that, the one whose Shift-JIS form (as the report writes it, read back as UTF-8) is `part` when no other
+// child has that form, so that names typed as earlier versions printed them still reach their entries.
+// nullptr when none answers.
+FileEntry* Report_FindChild(FileEntry* directory, const std::string& part);
