@@ -89,7 +89,7 @@ bool CheckDocumentFile(const std::string& path, ckvd::ui::MessageSink& sink) {
 
 void PrintCounts(CMainFrameModel& model) {
     std::printf("tree items: %zu\nlist rows: %d\ntitle: %s\n", model.Tree().Items().size(),
-                model.List().RowCount(), Report_SjisToUtf8(model.Doc().Title().c_str()).c_str());
+                model.List().RowCount(), model.Doc().Title().c_str());
     std::fflush(stdout);
 }
 

@@ -16,8 +16,8 @@ class CKVDAppDocModel {
         if (updateListView)
             updateListView(fromView, hint);
     }
-    void SetTitle(const std::string& sjisTitle) {
-        m_title = sjisTitle;
+    void SetTitle(const std::string& title) {
+        m_title = title;
         if (titleChanged)
             titleChanged(m_title);
     }

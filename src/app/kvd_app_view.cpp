@@ -42,7 +42,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole: {
-        QString text = ckvd::ui::SjisToQString(m_content.Text(index.row(), index.column()));
+        QString text = QString::fromStdString(m_content.Text(index.row(), index.column()));
         // Right-aligned numbers need no padding of their own: it would only take room.
         return index.column() == 1 || index.column() == 2 ? text.trimmed() : text;
     }

@@ -30,7 +30,7 @@ void TreeItemModel::Reload() {
     m_text.reserve(items.size());
     for (const TreeItem& item : items) {
         // Volume names are padded with blanks; drawn they are nothing, measured they would take room.
-        QString text = ckvd::ui::SjisToQString(item.text);
+        QString text = QString::fromStdString(item.text);
         while (text.endsWith(' '))
             text.chop(1);
         m_text.push_back(std::move(text));

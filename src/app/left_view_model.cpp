@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "iso9660/iso9660.h"
 #include "res/resource.h"
 
 void CLeftViewModel::Clear() {
@@ -44,7 +45,7 @@ void CLeftViewModel::Fill(const DiscModel* model) {
         ++session;
         const FileEntry* root = tree->root;
         char text[300];
-        std::snprintf(text, sizeof text, "(Session%d) %s", session, root ? root->name : "");
+        std::snprintf(text, sizeof text, "(Session%d) %s", session, root ? Iso_EntryName(root) : "");
         int item = Insert(-1, text, IMG_CD, IMG_CD, next++, root);
         if (!root)
             continue; // a session without a root still takes its number
@@ -60,7 +61,7 @@ void CLeftViewModel::Fill(const DiscModel* model) {
             }
             top.first = e->nextSibling;
             int parent = top.parent;
-            int dir = Insert(parent, e->name, IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN, next++, e);
+            int dir = Insert(parent, Iso_EntryName(e), IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN, next++, e);
             m_items[static_cast<size_t>(parent)].expanded = true;
             if (e->firstChild)
                 stack.push_back({e->firstChild, dir}); // children before the next sibling: pre-order

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "analyzers/info_dialog_header.h"
+#include "iso9660/iso9660.h"
 #include "report/lbn_size_style.h"
 #include "res/resource.h"
 
@@ -66,7 +67,7 @@ void CKVDAppViewModel::OnUpdate(bool fromView, uint32_t n) {
     }
     const FileEntry* root = tree->root;
     if (root && root->type == 'V' && m_doc)
-        m_doc->SetTitle(root->name);
+        m_doc->SetTitle(Iso_EntryName(root));
     FindDirectory(root, n);
     FillList(m_pEntries);
 }
@@ -114,7 +115,7 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
         return {};
     switch (column) {
     case 0:
-        return e->name;
+        return Iso_EntryName(e);
     case 1:
         return Report_LbnSizeText(e->lbn, g_LbnSizeStyle);
     case 2:

@@ -95,7 +95,7 @@ void CMainFrame::UpdateTitle(const std::string& docTitle) {
     if (docTitle.empty())
         setWindowTitle(IDS_APP_TITLE);
     else
-        setWindowTitle(ckvd::ui::SjisToQString(docTitle) + " - " + IDS_APP_TITLE);
+        setWindowTitle(QString::fromStdString(docTitle) + " - " + IDS_APP_TITLE);
 }
 
 void CMainFrame::SetDocumentTitle(const QString& name) {

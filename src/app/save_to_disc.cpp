@@ -240,7 +240,7 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     }
     // A link has no data: an empty file in its place would look like a copy.
     if (const char* target = Iso_SymlinkTarget(m_entry)) {
-        m_sink.ShowUtf8(Report_SjisToUtf8(m_entry->name) + " is a symbolic link to " + target +
+        m_sink.ShowUtf8(std::string(Iso_EntryName(m_entry)) + " is a symbolic link to " + target +
                         ": it has no data to save.");
         o.result = SaveResult::ReadError;
         return o;
@@ -255,7 +255,7 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     }
     if (setRange)
         setRange(Iso_FileSize(m_entry));
-    const std::string path = chooseFile ? chooseFile(m_entry->name) : std::string();
+    const std::string path = chooseFile ? chooseFile(Iso_EntryName(m_entry)) : std::string();
     if (path.empty())
         return o; // cancelled: nothing written, no message
     std::unique_ptr<SaveWriter> out = openFile(path);

@@ -20,7 +20,7 @@ CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* ent
     m_progress->setTextVisible(false);
     m_model.chooseFile = [this](const std::string& proposed) {
         const QString path =
-            QFileDialog::getSaveFileName(nullptr, "Save to Disc", ckvd::ui::SjisToQString(proposed),
+            QFileDialog::getSaveFileName(nullptr, "Save to Disc", QString::fromStdString(proposed),
                                          "Save to Disc (*.*);;All Files (*.*)");
         return path.toStdString();
     };

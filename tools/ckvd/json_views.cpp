@@ -39,15 +39,11 @@ std::optional<uint64_t> InfoNumber(const std::string& value) {
     return std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
 }
 
-void Utf8(JsonWriter& json, const std::string& sjis) {
-    json.String(Report_SjisToUtf8(sjis.c_str()));
-}
-
 // {label, value, number where the value holds one} of a dialog's field.
-void LabelledValue(JsonWriter& json, const std::string& label, const std::string& sjisValue,
+void LabelledValue(JsonWriter& json, const std::string& label, const std::string& value,
                    std::optional<uint64_t> number) {
     json.BeginObject().Key("label").String(label).Key("value");
-    Utf8(json, sjisValue);
+    json.String(value);
     if (number)
         json.Key("number").Uint(*number);
     json.EndObject();
@@ -64,7 +60,7 @@ void TreeItems(JsonWriter& json, const std::vector<NavTreeItem>& items) {
     json.BeginArray();
     for (const NavTreeItem& item : items) {
         json.BeginObject().Key("text");
-        Utf8(json, item.text);
+        json.String(item.text);
         json.Key("children");
         TreeItems(json, item.children);
         json.EndObject();
@@ -125,7 +121,7 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
         if (sessionIndex >= 0 && index != sessionIndex)
             continue;
         json.BeginObject().Key("session").Int(index + 1).Key("volume");
-        json.String(t->root ? Report_SjisToUtf8(t->root->name) : std::string());
+        json.String(t->root ? Iso_EntryName(t->root) : "");
         if (t->notes & ISO_TREE_PATH_TABLE_PASSED)
             json.Key("path_table_passed_over").Bool(true);
         json.Key("entries").BeginArray();
@@ -151,6 +147,12 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             if (const char* target = Iso_SymlinkTarget(&e))
                 json.Key("target").String(target);
             json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
+            // The other forms of the name, where they read otherwise: the record's own identifier beside a
+            // Rock Ridge name, and the Shift-JIS form the report writes.
+            if (const char* identifier = Iso_RecordedIdentifier(&e))
+                json.Key("identifier").String(identifier);
+            if (e.text)
+                json.Key("report_name").String(Report_SjisToUtf8(e.name));
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");
             json.Key("path").String(path).EndObject();
@@ -199,7 +201,7 @@ void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavD
         case NavSection::Kind::Lines:
             json.String("lines").Key("lines").BeginArray();
             for (const std::string& line : s.lines)
-                Utf8(json, line);
+                json.String(line);
             json.EndArray();
             break;
         case NavSection::Kind::List:
@@ -215,7 +217,7 @@ void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavD
                     else if (const auto n = NavNumber(row[i]))
                         json.Uint(*n);
                     else
-                        Utf8(json, row[i]);
+                        json.String(row[i]);
                 }
                 json.EndArray();
             }

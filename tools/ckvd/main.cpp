@@ -470,7 +470,7 @@ int cmd_nav(int argc, char** argv) {
 
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
 int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
-    const std::string name = Report_SjisToUtf8(found.entry->name);
+    const std::string name = Iso_EntryName(found.entry);
     // A link has no data: an empty file in its place would say the copy worked.
     if (const char* target = Iso_SymlinkTarget(found.entry)) {
         std::fprintf(stderr, "ckvd: %s is a symbolic link to %s: no data to copy (get -r makes it a link)\n",

@@ -137,14 +137,24 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         std::string path;
         DirectoryFd fd;
         mode_t mode; // set once the directory is filled (a read-only one would refuse its files before)
+        const uint8_t* date; // the same for its time, which every file made in it changes
     };
     std::vector<Level> levels;
-    levels.push_back({directory.firstChild, dest, std::move(root), 0});
+    levels.push_back({directory.firstChild, dest, std::move(root), 0, nullptr});
     std::unordered_set<std::string> written;
     show(0);
     while (!levels.empty()) {
         const FileEntry* e = levels.back().next;
         if (!e) {
+            const std::optional<RecordedDate> date =
+                levels.back().date ? RecordedDate_Of(levels.back().date) : std::nullopt;
+            if (date) {
+                const int64_t seconds = RecordedDate_Seconds(*date);
+                const timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+                if (::futimens(levels.back().fd.get(), times) != 0)
+                    note("ckvd: %s: the recorded date was not kept: %s\n", levels.back().path,
+                         std::strerror(errno));
+            }
             if (levels.back().mode && ::fchmod(levels.back().fd.get(), levels.back().mode) != 0)
                 note("ckvd: %s: the recorded mode was not kept: %s\n", levels.back().path,
                      std::strerror(errno));
@@ -154,7 +164,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
         levels.back().next = e->nextSibling;
         if (e->flags & ISO_EXTENT_CONTINUED)
             continue; // copied with the file's first extent
-        const std::string name = Report_SjisToUtf8(e->name);
+        const std::string name = Iso_EntryName(e);
         const std::string local = levels.back().path + "/" + name;
         const int at = levels.back().fd.get();
         // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
@@ -178,7 +188,7 @@ bool TreeCopy_Run(const FileEntry& directory, const std::string& dest, bool prog
                 whole = false;
                 continue;
             }
-            levels.push_back({e->firstChild, local, std::move(sub), PermissionsOf(*e)});
+            levels.push_back({e->firstChild, local, std::move(sub), PermissionsOf(*e), Iso_DirectoryDate(e)});
             continue;
         }
         auto keepDate = [&] {
