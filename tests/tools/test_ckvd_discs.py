@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """ckvd on disc structures other tools record and on what broken discs carry: a file of several extents
-(ECMA-119 9.1.6, read back by xorriso), path tables that are empty, zeroed or name another extent.
+(ECMA-119 9.1.6, read back by xorriso), path tables that are empty, zeroed or name another extent, names in
+every script (Joliet, Rock Ridge, ISO 9660:1999) as xorriso and isoinfo read them.
 
 usage: test_ckvd_discs.py CKVD WORKDIR
 """
@@ -39,6 +40,38 @@ def descriptor(image, lbn=16):
     with open(image, "rb") as f:
         f.seek(lbn * BLOCK)
         return f.read(BLOCK)
+
+
+def local_tree(top, skip=("rr_moved",)):
+    """Every entry below `top`: links with their targets, directories with mode and time, files with mode,
+    time and bytes."""
+    rows = {}
+    for d, dirs, files in os.walk(top):
+        for name in dirs + files:
+            p = os.path.join(d, name)
+            rel = os.path.relpath(p, top)
+            st = os.lstat(p)
+            if rel in skip:
+                continue
+            if os.path.islink(p):
+                rows[rel] = ("L", os.readlink(p))
+            elif os.path.isdir(p):
+                rows[rel] = ("D", st.st_mode & 0o777, st.st_mtime)
+            else:
+                with open(p, "rb") as f:
+                    rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, f.read())
+    return rows
+
+
+def xorriso_paths(image, *options):
+    out = subprocess.run(["xorriso", *options, "-indev", image, "-find", "/"], capture_output=True,
+                         check=True).stdout.decode()
+    return {line[1:-1] for line in out.splitlines() if line.startswith("'")} - {"/"}
+
+
+def ckvd_paths(image):
+    entries = json.loads(run("ls", "--json", image).stdout)["sessions"][0]["entries"]
+    return {e["path"] for e in entries}
 
 
 def split_into_extents(image, name, pieces):
@@ -221,6 +254,8 @@ class RockRidge(unittest.TestCase):
         os.symlink("level_1/level_2", os.path.join(src, "to a directory"))
         cls.victim = os.path.join(cls.dir, "victim.txt")
         os.symlink(cls.victim, os.path.join(src, "outside"))  # a link out of any tree it is copied into
+        cls.dir_time = int(os.stat(src).st_mtime) - 365 * 86400
+        os.utime(os.path.join(src, "level_1"), (cls.dir_time, cls.dir_time))
         cls.image = os.path.join(cls.dir, "rr.iso")
         subprocess.run(["genisoimage", "-quiet", "-R", "-V", "RR_ONLY", "-o", cls.image, src], check=True)
 
@@ -262,26 +297,10 @@ class RockRidge(unittest.TestCase):
         with open(self.victim) as f:
             self.assertEqual(f.read(), "precious")
 
-        def tree(top):
-            rows = {}
-            for d, dirs, files in os.walk(top):
-                for name in dirs + files:
-                    p = os.path.join(d, name)
-                    rel = os.path.relpath(p, top)
-                    st = os.lstat(p)
-                    if rel == "rr_moved":
-                        continue
-                    if os.path.islink(p):
-                        rows[rel] = ("L", os.readlink(p))
-                    elif os.path.isdir(p):
-                        rows[rel] = ("D", st.st_mode & 0o777)
-                    else:
-                        with open(p, "rb") as f:
-                            rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, f.read())
-            return rows
-
-        self.assertEqual(tree(ours), tree(theirs))
-        self.assertEqual(tree(ours)["Mixed Case Name.txt"][1], 0o640)
+        self.assertEqual(local_tree(ours), local_tree(theirs))
+        self.assertEqual(local_tree(ours)["Mixed Case Name.txt"][1], 0o640)
+        # Directory times are the recorded ones (the source's, a year back), not the time of the copy.
+        self.assertEqual(local_tree(ours)["level_1"][2], self.dir_time)
 
     def test_link_named_like_a_later_directory(self):
         # A link "aaa" to a folder outside, and a directory whose Rock Ridge name is patched from "bbb" to
@@ -303,6 +322,102 @@ class RockRidge(unittest.TestCase):
         self.assertIn('a second entry named "aaa"', r.stderr)
         self.assertEqual(os.listdir(outside), [])
         self.assertEqual(os.readlink(os.path.join(top, "dest", "aaa")), outside)
+
+
+class Names(unittest.TestCase):
+    """Names in many scripts on discs genisoimage and xorriso make: as the disc records them, on the command
+    line and in the files get -r writes; the report keeps its Shift-JIS forms."""
+
+    NAMES = ["Dvořák – Symphonie Nr. 9 „Aus der Neuen Welt“.wma", "Große Übung.mp3", "café.txt", "cafe.txt",
+             "¥100.txt", "한국어 노래.mp3", "日本語の歌.mp3", "emoji 🎵.txt", "Ünïcödé Façade – œuvre très longue/x.txt",
+             "Ελληνικά/τραγούδι.mp3", "a¥b/x.txt"]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = fresh("names")
+        src = fresh("names", "src")
+        for i, name in enumerate(cls.NAMES):
+            os.makedirs(os.path.dirname(os.path.join(src, name)), exist_ok=True)
+            write(os.path.join(src, name), f"file {i}\n")
+        cls.joliet = os.path.join(cls.dir, "joliet.iso")
+        cls.level4 = os.path.join(cls.dir, "level4.iso")
+        cls.rr = os.path.join(cls.dir, "rr.iso")
+        cls.xorriso = os.path.join(cls.dir, "xorriso.iso")
+        for image, options in ((cls.joliet, ["-J", "-R", "-joliet-long"]), (cls.level4, ["-iso-level", "4"]),
+                               (cls.rr, ["-R"])):
+            subprocess.run(["genisoimage", "-quiet", *options, "-o", image, src], check=True)
+        subprocess.run(["xorriso", "-as", "mkisofs", "-quiet", "-J", "-R", "-joliet-long", "-o", cls.xorriso, src],
+                       check=True, capture_output=True)
+
+    def test_names_as_the_disc_records_them(self):
+        # A disc with Joliet is read from its Joliet tree (genisoimage's cannot hold characters beyond the BMP,
+        # so the emoji's name is cut there); xorriso reads the same tree when told to leave Rock Ridge aside.
+        self.assertEqual(ckvd_paths(self.joliet), xorriso_paths(self.joliet, "-read_fs", "norock",
+                                                                "-joliet_map", "stripped"))
+        self.assertIn("/a¥b/x.txt", ckvd_paths(self.joliet))
+        # Rock Ridge only: the POSIX names, the emoji whole.
+        self.assertEqual(ckvd_paths(self.rr), xorriso_paths(self.rr))
+        self.assertIn("/emoji 🎵.txt", ckvd_paths(self.rr))
+        # ISO 9660:1999 records UTF-8 bytes as names: isoinfo prints them as they stand (xorriso maps them).
+        isoinfo = subprocess.run(["isoinfo", "-f", "-i", self.level4], capture_output=True, check=True).stdout
+        self.assertEqual(ckvd_paths(self.level4), set(isoinfo.decode().splitlines()))
+
+    def test_a_pair_of_utf16_surrogates_is_one_character(self):
+        # xorriso writes "_" for a character its Joliet cannot hold; patched into a surrogate pair it is the
+        # emoji again (the identifier keeps its length).
+        with open(self.xorriso, "rb") as f:
+            data = f.read()
+        recorded = "emoji _.txt".encode("utf-16-be")
+        self.assertEqual(data.count(recorded), 1)
+        patched = os.path.join(self.dir, "surrogates.iso")
+        write(patched, data.replace(recorded, "emoji🎵.txt".encode("utf-16-be")))
+        self.assertIn("/emoji🎵.txt", ckvd_paths(patched))
+        # A lone surrogate is a character that cannot be read, not the end of the name.
+        write(patched, data.replace(recorded, "emoji".encode("utf-16-be") + b"\xd8\x3c" + "_.txt".encode("utf-16-be")))
+        self.assertIn("/emoji\ufffd_.txt", ckvd_paths(patched))
+
+    def test_extraction_equals_xorriso_name_for_name(self):
+        for image, options in ((self.joliet, ["-read_fs", "norock", "-joliet_map", "stripped"]), (self.rr, [])):
+            theirs, ours = fresh("names", "xorriso"), os.path.join(self.dir, "ours")
+            shutil.rmtree(ours, ignore_errors=True)
+            subprocess.run(["xorriso", *options, "-osirrox", "on", "-indev", image, "-extract", "/", theirs],
+                           check=True, capture_output=True)
+            r = run("get", "-r", image, "/", ours)
+            self.assertEqual((r.returncode, r.stderr), (0, ""))
+            mine = {k: v[0::2] if v[0] == "F" else v[0] for k, v in local_tree(ours).items()}
+            self.assertEqual(mine, {k: v[0::2] if v[0] == "F" else v[0] for k, v in local_tree(theirs).items()})
+            self.assertEqual(len([k for k in mine if mine[k][0] == "F"]), len(self.NAMES))
+
+    def test_typed_names_and_the_report(self):
+        cases = [("/café.txt", "file 2\n"),             # as listed
+                 ("/cafe\u0301.txt", "file 2\n"),       # decomposed, as some keyboards and file systems give it
+                 ("/cafe.txt", "file 3\n"),             # the other file, not the folded form of the first
+                 ("/Unicode Facade ? ?uvre tres longue/x.txt", "file 8\n")]  # the folded form earlier versions printed
+        for typed, content in cases:
+            dest = os.path.join(self.dir, "one")
+            r = run("get", self.joliet, typed, dest)
+            self.assertEqual(r.returncode, 0, typed + r.stderr)
+            with open(dest) as f:
+                self.assertEqual(f.read(), content, typed)
+        entries = json.loads(run("ls", "--json", self.joliet).stdout)["sessions"][0]["entries"]
+        forms = {e["name"]: e.get("report_name") for e in entries}
+        self.assertEqual(forms["Dvořák – Symphonie Nr. 9 „Aus der Neuen Welt“.wma"],
+                         "Dvo?ak ? Symphonie Nr. 9 ?Aus der Neuen Welt“.wma")
+        self.assertEqual((forms["cafe.txt"], forms["日本語の歌.mp3"]), (None, None))
+        rr = {e["name"]: e.get("identifier") for e in json.loads(run("ls", "--json", self.rr).stdout)["sessions"][0]["entries"]}
+        self.assertEqual(rr["Große Übung.mp3"], "GRO__E__.MP3;1")  # as isoinfo -f lists it
+        # The report writes the Shift-JIS forms, as before.
+        report = os.path.join(self.dir, "report.csv")
+        r = run("report", self.joliet, "-o", report)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(report, "rb") as f:
+            data = f.read()
+        self.assertIn(b",Dvo?ak ? Symphonie Nr. 9 ?Aus der Neuen Welt\x81g.wma,", data)  # the closing quote: JIS X 0208 row 1 cell 40
+        self.assertIn(b",GroBe Ubung.mp3,", data)
+
+    def test_grub_rescue_disc(self):
+        image = "/usr/lib/grub-rescue/grub-rescue-cdrom.iso"
+        self.assertEqual(ckvd_paths(image), xorriso_paths(image))
 
 
 if __name__ == "__main__":

@@ -151,8 +151,11 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             // Rock Ridge name, and the Shift-JIS form the report writes.
             if (const char* identifier = Iso_RecordedIdentifier(&e))
                 json.Key("identifier").String(identifier);
-            if (e.text)
-                json.Key("report_name").String(Report_SjisToUtf8(e.name));
+            if (e.text) {
+                const std::string reportName = Report_SjisToUtf8(e.name);
+                if (reportName != e.text)
+                    json.Key("report_name").String(reportName);
+            }
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");
             json.Key("path").String(path).EndObject();
