@@ -6,7 +6,14 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "platform/ui/ui_text.h"
+
+std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(parent, "Save to Disc", QString(),
+                                                "Save to Disc (*.*);;All Files (*.*)");
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->selectFile(QString::fromStdString(proposed));
+    return dialog;
+}
 
 CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row,
                                QWidget* parent)
@@ -18,11 +25,11 @@ CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* ent
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_progress);
     m_progress->setTextVisible(false);
-    m_model.chooseFile = [this](const std::string& proposed) {
-        const QString path =
-            QFileDialog::getSaveFileName(nullptr, "Save to Disc", QString::fromStdString(proposed),
-                                         "Save to Disc (*.*);;All Files (*.*)");
-        return path.toStdString();
+    m_model.chooseFile = [](const std::string& proposed) {
+        const std::unique_ptr<QFileDialog> dialog = App_SaveToDiscFileDialog(proposed, nullptr);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+            return std::string();
+        return dialog->selectedFiles().front().toStdString();
     };
     m_model.setRange = [this](uint64_t size) {
         m_size = size;

@@ -7,6 +7,12 @@
 
 #include "app/save_to_disc.h"
 
+#include <QFileDialog>
+#include <memory>
+
+// The file dialog Save to Disc asks where to write with, proposing the entry's name as the disc records it.
+std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent);
+
 class CSaveToDiscDlg final : public QDialog {
   public:
     CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row, QWidget* parent = nullptr);

@@ -16,6 +16,7 @@
 #include "app/main_frm.h"
 #include "app/nav_dlg.h"
 #include "app/save_disc_info_dlg.h"
+#include "app/save_to_disc_dlg.h"
 #include "app/tag_information.h"
 #include "app/wav_dlg.h"
 #include "iso9660/iso9660.h"
@@ -90,6 +91,17 @@ const std::vector<DialogMaker>& Dialogs() {
              if (!dlg && !message.shown.empty())
                  return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
              return dlg;
+         }},
+        // Save to Disc's file dialog for the file chosen with --select, with the name it proposes.
+        {"save-to-disc",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             const FileEntry* entry = list.Entry(list.CurrentItem());
+             if (!entry || entry->type != 'F') {
+                 *error = "--dialog save-to-disc needs a file chosen with --select";
+                 return nullptr;
+             }
+             return App_SaveToDiscFileDialog(Iso_EntryName(entry), &frame);
          }},
         // The navigation-file viewer of the .LMX file chosen with --select.
         {"nav",
