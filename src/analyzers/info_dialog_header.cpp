@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "iso9660/iso9660.h"
+
 std::string Info_NumberText(uint32_t value, uint16_t style) {
     char text[32];
     if (style == 1)
@@ -21,7 +23,7 @@ std::string Info_DateText(const uint8_t date[7]) {
 }
 
 std::vector<InfoField> InfoDialogHeader(const FileEntry& entry, uint16_t style) {
-    return {{"Identifier", entry.name, {}, {}},
+    return {{"Identifier", Iso_EntryName(&entry), {}, {}},
             {"Date and Time", Info_DateText(entry.date), {}, {}},
             {"LBN", Info_NumberText(entry.lbn, style), {}, {}},
             {"Size", Info_NumberText(entry.size, style), {}, {}}};

@@ -8,7 +8,7 @@
 
 #include "iso9660/iso_model.h"
 
-// One labelled field of an information dialog: its value (Shift-JIS, as shown), a unit shown after it, and
+// One labelled field of an information dialog: its value (UTF-8, as shown), a unit shown after it, and
 // a second value shown beside it where the dialog has one (the MP3 dialog's CRC bytes).
 struct InfoField {
     std::string label;

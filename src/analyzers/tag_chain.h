@@ -17,7 +17,7 @@ enum class TagAnalyzer { None, Cda, Mp3, Wmf, Wav, Jpg };
 // none accepted (None is returned; the caller shows "This format isn't being supported.").
 TagAnalyzer Tag_Analyze(FileEntry* entry);
 
-// The content of that analyzer's dialog, one label and value a line (Shift-JIS, blanks at a value's end
+// The content of that analyzer's dialog, one label and value a line (UTF-8, blanks at a value's end
 // dropped, a unit after its value): the header block, then the analyzer's fields (for MP3 both ID3 versions
 // where present, each after its "ID3 TagVersion" line, then the frame header).
 struct TagInfoLine {
@@ -26,8 +26,8 @@ struct TagInfoLine {
 };
 std::vector<TagInfoLine> Tag_InfoLines(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style);
 // The same as "Label: value" lines ("Label:" for an empty value). `style` is the LBN/Size style. With
-// `convert`, each label and value goes through it on its own (a value's last byte cannot join the line break
-// after it, as a lead byte would in a conversion of the whole text).
+// `convert`, each label and value goes through it on its own (so that no value takes in the line break after
+// it).
 std::string Tag_InfoText(TagAnalyzer analyzer, const FileEntry& entry, uint16_t style,
                          std::string (*convert)(std::string_view) = nullptr);
 

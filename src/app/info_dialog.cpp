@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "platform/ui/ui_text.h"
-
 InfoForm::InfoForm(QWidget* parent) : QWidget(parent), m_grid(new QGridLayout(this)) {
     m_grid->setContentsMargins(0, 0, 0, 0);
     m_grid->setColumnStretch(1, 1);
@@ -40,7 +38,7 @@ QLineEdit* InfoForm::AddRow(const InfoField& field, bool enabled, QWidget* label
 void InfoForm::SetValues(const std::vector<InfoField>& fields) {
     for (size_t i = 0; i < fields.size() && i < m_fields.size(); ++i) {
         QLineEdit* edit = m_fields[i].second;
-        const QString text = ckvd::ui::SjisToQString(fields[i].value);
+        const QString text = QString::fromStdString(fields[i].value);
         edit->setText(text);
         edit->setCursorPosition(0);
         // A value shows whole up to a width that keeps the dialog on a small screen; longer ones scroll.
@@ -48,7 +46,7 @@ void InfoForm::SetValues(const std::vector<InfoField>& fields) {
         if (wanted > edit->minimumWidth())
             edit->setMinimumWidth(wanted);
         if (m_beside[i])
-            m_beside[i]->setText(ckvd::ui::SjisToQString(fields[i].beside));
+            m_beside[i]->setText(QString::fromStdString(fields[i].beside));
     }
 }
 

@@ -17,7 +17,7 @@ class InfoForm final : public QWidget {
     explicit InfoForm(QWidget* parent = nullptr);
     // Adds a row; returns its value field. `labelWidget` (a button) stands in the label's place when given.
     QLineEdit* AddRow(const InfoField& field, bool enabled = true, QWidget* labelWidget = nullptr);
-    // Writes the values (Shift-JIS) into the fields added for the same rows.
+    // Writes the values (UTF-8) into the fields added for the same rows.
     void SetValues(const std::vector<InfoField>& fields);
     QLineEdit* Field(const QString& label) const;
     // Rows closer together, for forms of many fields.

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "platform/ui/ui_text.h"
+#include "iso9660/iso9660.h"
 
 namespace {
 
@@ -169,7 +169,7 @@ void CContentsDlg::Fill(const NavImage& image) {
     SetValues(m_header, m_model.Header());
     m_lcid->clear();
     for (const std::string& line : m_model.LcidLines())
-        m_lcid->addItem(ckvd::ui::SjisToQString(line));
+        m_lcid->addItem(QString::fromStdString(line));
     m_directories->SetRows(m_model.Directories());
     m_playlists->SetRows(m_model.Playlists());
     OnTable(m_model.Checked());
@@ -257,7 +257,7 @@ CPlaylistDlg::CPlaylistDlg(FileEntry* entry, QWidget* parent)
     layout->addWidget(m_name);
     AddOkButton(this, layout);
     // Before the read, so a failed read still names the file.
-    m_model.SetFileName(entry ? entry->name : "");
+    m_model.SetFileName(entry ? Iso_EntryName(entry) : "");
     SetValues(m_name, {{"Playlist File Name", m_model.FileName()}});
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { OnSelectionChanged(); });
 }

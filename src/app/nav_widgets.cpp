@@ -5,8 +5,6 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "platform/ui/ui_text.h"
-
 void NavListModel::SetColumns(const std::vector<std::string>& columns) {
     beginResetModel();
     m_columns.clear();
@@ -23,7 +21,7 @@ void NavListModel::SetRows(const std::vector<std::vector<std::string>>& rows) {
     for (const auto& row : rows) {
         std::vector<QString> cells;
         for (const std::string& cell : row)
-            cells.push_back(ckvd::ui::SjisToQString(cell));
+            cells.push_back(QString::fromStdString(cell));
         m_rows.push_back(std::move(cells));
     }
     endResetModel();
@@ -128,7 +126,7 @@ namespace {
 
 void AddItems(QTreeWidgetItem* parent, const std::vector<NavTreeItem>& items) {
     for (const NavTreeItem& item : items) {
-        auto* node = new QTreeWidgetItem(parent, {ckvd::ui::SjisToQString(item.text)});
+        auto* node = new QTreeWidgetItem(parent, {QString::fromStdString(item.text)});
         node->setData(0, Qt::UserRole, item.number);
         AddItems(node, item.children);
         node->setExpanded(item.expanded);
@@ -140,7 +138,7 @@ void AddItems(QTreeWidgetItem* parent, const std::vector<NavTreeItem>& items) {
 QTreeWidgetItem* Nav_FillTree(QTreeWidget* tree, const std::vector<NavTreeItem>& items) {
     tree->clear();
     for (const NavTreeItem& item : items) {
-        auto* node = new QTreeWidgetItem(tree, {ckvd::ui::SjisToQString(item.text)});
+        auto* node = new QTreeWidgetItem(tree, {QString::fromStdString(item.text)});
         node->setData(0, Qt::UserRole, item.number);
         AddItems(node, item.children);
         node->setExpanded(item.expanded);

@@ -5,7 +5,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "platform/ui/ui_text.h"
 #include "report/lbn_size_style.h"
 
 CWavDlg::CWavDlg(const FileEntry* entry, QWidget* parent)
@@ -39,7 +38,7 @@ CPcmFormatDlg::CPcmFormatDlg(QWidget* parent) : QDialog(parent), m_list(new QTre
 void CPcmFormatDlg::OnInitDialog() {
     m_list->clear();
     for (const auto& [code, name] : Wav_FormatRows())
-        new QTreeWidgetItem(m_list, {QString::fromStdString(code), ckvd::ui::SjisToQString(name)});
+        new QTreeWidgetItem(m_list, {QString::fromStdString(code), QString::fromStdString(name)});
     // Each column as wide as its widest text, so every name shows whole and the list needs no sideways
     // scrolling (a third and three quarters of the list's width would cut the longest names).
     const QFontMetrics fm = m_list->fontMetrics();

@@ -8,7 +8,7 @@
 
 struct NavField {
     std::string label;
-    std::string value; // Shift-JIS
+    std::string value; // UTF-8
 };
 
 struct NavList {
@@ -19,7 +19,7 @@ struct NavList {
 
 // A tree item; `number` is what the viewer keys its selection on (the playlist groups' chain position).
 struct NavTreeItem {
-    std::string text; // Shift-JIS
+    std::string text; // UTF-8
     int number = 0;
     bool expanded = false;
     std::vector<NavTreeItem> children;

@@ -7,14 +7,6 @@
 
 namespace {
 
-std::string Converted(const uint8_t* chars, uint32_t count, bool bigEndian) {
-    // Every character becomes at most two Shift-JIS bytes.
-    std::string text(size_t(count) * 2 + 1, '\0');
-    Iso_UcsToSjis(text.data(), text.size(), chars, count, 1, bigEndian ? 1 : 0);
-    text.resize(std::char_traits<char>::length(text.c_str()));
-    return text;
-}
-
 template <typename... Args> std::string Format(const char* format, Args... args) {
     char text[64];
     std::snprintf(text, sizeof text, format, args...);
@@ -49,17 +41,15 @@ std::optional<uint64_t> NavImage::U64(size_t offset) const {
 std::optional<std::string> NavImage::Identifier(size_t offset) const {
     if (!Has(offset, 8))
         return std::nullopt;
-    std::string id;
-    for (size_t i = 0; i < 8 && bytes_[offset + i] != 0; ++i)
-        id += char(bytes_[offset + i]);
-    return id;
+    return Iso_BytesToUtf8(bytes_.data() + offset, 8);
 }
 
 std::optional<NavText> NavImage::CharCountText(size_t offset) const {
     const std::optional<uint16_t> count = U16(offset);
     if (!count || !Has(offset + 2, size_t(*count) * 2))
         return std::nullopt;
-    return NavText{Converted(bytes_.data() + offset + 2, *count, true), offset + 2 + size_t(*count) * 2};
+    return NavText{Iso_Utf16ToUtf8(bytes_.data() + offset + 2, *count, true),
+                   offset + 2 + size_t(*count) * 2};
 }
 
 std::optional<NavText> NavImage::ByteCountText(size_t offset) const {
@@ -67,7 +57,7 @@ std::optional<NavText> NavImage::ByteCountText(size_t offset) const {
     // The characters and the zero character after them must all lie inside.
     if (!bytes || !Has(offset + 2, size_t(*bytes) + 2))
         return std::nullopt;
-    return NavText{Converted(bytes_.data() + offset + 2, *bytes / 2u, false),
+    return NavText{Iso_Utf16ToUtf8(bytes_.data() + offset + 2, *bytes / 2u, false),
                    offset + 2 + size_t(*bytes) + 2};
 }
 

@@ -14,9 +14,9 @@
 // Shown in the row where a walk stopped because its next field lay outside the file.
 constexpr const char* NAV_OUT_OF_FILE = "(out of file)";
 
-// A text field and the offset of what follows it.
+// A text field (UTF-8) and the offset of what follows it.
 struct NavText {
-    std::string sjis;
+    std::string text;
     size_t next = 0;
 };
 
@@ -37,9 +37,11 @@ class NavImage {
     std::optional<uint32_t> U32(size_t offset) const;
     std::optional<uint64_t> U64(size_t offset) const;
 
-    // The 8-character identifier at `offset`, ending early at a zero byte.
+    // The 8-character identifier at `offset`, ending early at a zero byte, in UTF-8 (its bytes as
+    // Iso_BytesToUtf8 reads them).
     std::optional<std::string> Identifier(size_t offset) const;
-    // A CONTENTS.LMX name: a 2-byte count of characters, then the characters high byte first.
+    // The texts in UTF-8. A CONTENTS.LMX name: a 2-byte count of characters, then the characters high byte
+    // first.
     std::optional<NavText> CharCountText(size_t offset) const;
     // A MENU.LMX or TEXT.LMX text: a 2-byte count of bytes, the characters low byte first, then a 2-byte
     // zero character the count leaves out; what follows starts after it.
@@ -75,7 +77,7 @@ class NavReader {
     std::string Identifier(size_t offset) {
         return Note(image_.Identifier(offset)).value_or(NAV_OUT_OF_FILE);
     }
-    // The text's Shift-JIS form; `next` (when given) gets the offset after it.
+    // The text in UTF-8; `next` (when given) gets the offset after it.
     std::string CharCountText(size_t offset, size_t* next = nullptr) {
         return Text(image_.CharCountText(offset), next);
     }
@@ -100,7 +102,7 @@ class NavReader {
             return NAV_OUT_OF_FILE;
         if (next)
             *next = t->next;
-        return t->sjis;
+        return t->text;
     }
 
     const NavImage& image_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "iso9660/iso9660.h"
 #include "navigation/contents_model.h"
 #include "navigation/lsn_model.h"
 #include "navigation/menu_model.h"
@@ -222,7 +223,7 @@ int Nav_ViewerDocument(const FileEntry& entry, NavDocument& document, std::strin
     }
     case NavViewerKind::Playlist: {
         CPlaylistDlgModel m;
-        m.SetFileName(entry.name);
+        m.SetFileName(Iso_EntryName(&entry));
         m.Fill(file.Image());
         document.sections = Nav_PlaylistSections(m);
         break;

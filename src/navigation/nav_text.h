@@ -1,6 +1,6 @@
 // A navigation-file viewer's content in the order the viewer fills it, as a document of sections (for text
 // and JSON output), and as text: header fields as "Label: value", each list under its title with its column
-// headings and rows (cells separated by tabs), trees indented two spaces a level. Shift-JIS, lines ending in
+// headings and rows (cells separated by tabs), trees indented two spaces a level. UTF-8, lines ending in
 // "\n".
 #pragma once
 

@@ -28,8 +28,8 @@ CPlaylistDlgModel::CPlaylistDlgModel()
                        "Transition"};
 }
 
-void CPlaylistDlgModel::SetFileName(std::string sjis) {
-    m_fileName = std::move(sjis);
+void CPlaylistDlgModel::SetFileName(std::string name) {
+    m_fileName = std::move(name);
 }
 
 void CPlaylistDlgModel::Fill(const NavImage& image) {

@@ -14,7 +14,7 @@ class CPlaylistDlgModel {
   public:
     CPlaylistDlgModel();
     // "Playlist File Name" before the read: shown even when the read fails.
-    void SetFileName(std::string sjis);
+    void SetFileName(std::string name);
     // ShowHeader and FillGroupTree, which selects the root item. The image is kept for the selection's
     // refills: it must stay valid while they may run. The chain is followed for no more groups than the
     // header counts and the image can hold (one per 14 bytes), so a cyclic chain ends too.

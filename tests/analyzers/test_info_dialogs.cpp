@@ -59,14 +59,18 @@ TEST_F(InfoDialogs, HeaderBlockInTheThreeStyles) {
     EXPECT_EQ(InfoDialogHeader(e, 1)[3].value, "0x000F4240");
     EXPECT_EQ(InfoDialogHeader(e, 2)[2].value, "01:00:00");
     EXPECT_EQ(InfoDialogHeader(e, 2)[3].value, "222:13:25");
+    // A name the disc records beyond Shift-JIS shows as it is recorded.
+    FileEntry named = Entry();
+    named.text = "Dvo\u0159\u00E1k \U0001F3B5.mp3";
+    EXPECT_EQ(InfoDialogHeader(named, 0)[0].value, "Dvo\u0159\u00E1k \U0001F3B5.mp3");
 }
 
 TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     // An ID3v2.3 tag with title and artist, no ID3v1 tag; a protected MPEG-1 Layer III frame.
     g_Mp3TagFlags = MP3_TAG_ID3V2_3;
-    g_Id3v2Tag = Record<Id3v2Tag>();
-    g_Id3v2Tag->title = Text("Sakura");
-    g_Id3v2Tag->artist = Text("Artist");
+    g_Id3v2TagText = Record<Id3v2Tag>();
+    g_Id3v2TagText->title = Text("Sakura");
+    g_Id3v2TagText->artist = Text("Artist");
     g_MpegHeader = Record<MpegHeaderInfo>();
     const uint8_t header[6] = {0xFF, 0xFA, 0x92, 0x64, 0x12, 0x34};
     std::memcpy(g_MpegHeader->headerBytes, header, 6);
@@ -107,6 +111,22 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_EQ(dlg.TagVersions()[0], "v1.0");
     EXPECT_EQ(dlg.TagValues()[0], "0");
     EXPECT_EQ(dlg.TagValues()[4], "2002");
+    // ID3v1 texts name no character set: UTF-8 where they are valid UTF-8, Shift-JIS where every high byte
+    // forms a Shift-JIS character, else ISO-8859-1.
+    for (auto [bytes, shown] : {std::pair<const char*, const char*>{"Gro\xDF"
+                                                                    "e",
+                                                                    "Gro\u00DF"
+                                                                    "e"},
+                                {"\xC0 la carte \xE9t\xE9", "\u00C0 la carte \u00E9t\u00E9"},
+                                {"\x89\xB9\x8A\x79 A", "\u97F3\u697D A"},
+                                {"\x89\xB9\xDF", "\u0089\u00B9\u00DF"},
+                                {"Dvo\xC5\x99\xC3\xA1k", "Dvo\u0159\u00E1k"}}) {
+        std::memset(g_Id3v1Tag->title, 0, sizeof g_Id3v1Tag->title);
+        std::memcpy(g_Id3v1Tag->title, bytes, std::strlen(bytes));
+        dlg.OnInitDialog(0);
+        EXPECT_EQ(dlg.TagValues()[1], shown) << bytes;
+    }
+    std::memcpy(g_Id3v1Tag->title, "Old Title", 10);
     const std::string text = Tag_InfoText(TagAnalyzer::Mp3, e, 0);
     EXPECT_NE(text.find("Identifier: SONG.MP3;1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ID3 TagVersion: v1.0\nTrack: 0\nTitle: Old Title\n"), std::string::npos) << text;
@@ -136,12 +156,12 @@ TEST_F(InfoDialogs, WindowsMediaFields) {
     g_AsfExtendedContent = Record<AsfExtendedContent>();
     g_AsfExtendedContent->head[24] = 2;
     g_AsfDescriptors = Record<AsfDescriptor>();
-    g_AsfDescriptors->name = Text("WM/GenreX"); // one more character: not the genre
+    g_AsfDescriptors->nameText = Text("WM/GenreX"); // one more character: not the genre
     g_AsfDescriptors->next = Record<AsfDescriptor>();
-    g_AsfDescriptors->next->name = Text("WM/AlbumTitle");
+    g_AsfDescriptors->next->nameText = Text("WM/AlbumTitle");
     g_AsfCodecEntries = Record<AsfCodecEntry>();
     g_AsfCodecEntries->type = 1; // video only
-    g_AsfCodecEntries->name = Text("Video Codec");
+    g_AsfCodecEntries->nameText = Text("Video Codec");
     const FileEntry e = Entry();
     CWmfDlgModel dlg(&e);
     dlg.OnInitDialog(0);

@@ -2,11 +2,13 @@
 # ckvd-mknav over a tree of media made by sox, lame and ffmpeg: a second run writes the same bytes; after
 # mastering with genisoimage and --lsn, every LSN.LMX entry is the sector and size xorriso reports for the
 # file of that CID, and mastering again moves no file; the playlists name those CIDs; the technical data
-# agree with ffprobe; a tree changed since the first run is refused and LSN.LMX left as it was.
-# usage: test_mknav.sh PATH/TO/ckvd-mknav WORKDIR
+# agree with ffprobe; ckvd nav shows the disc name as it was given; a tree changed since the first run is
+# refused and LSN.LMX left as it was.
+# usage: test_mknav.sh PATH/TO/ckvd-mknav WORKDIR PATH/TO/ckvd
 set -euo pipefail
 mknav=$1
 work=$2
+ckvd=$3
 for tool in genisoimage xorriso sox lame ffmpeg ffprobe python3; do
     command -v "$tool" >/dev/null || { echo "test_mknav.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
 done
@@ -25,10 +27,11 @@ printf 'not media\n' >"$t/README.TXT"
 master() { genisoimage -quiet -input-charset utf-8 -J -r -o "$1" "$t"; }
 extents() { xorriso -indev "$1" -find / -type f -exec report_lba -- 2>/dev/null | grep '^File data lba:'; }
 
-"$mknav" --name "Test Disc" "$t"
+name="Dvořák – 한국어 Test Disc" # characters without Shift-JIS codes
+"$mknav" --name "$name" "$t"
 mkdir "$work/first"
 cp "$t"/*.LMX "$work/first/"
-"$mknav" --name "Test Disc" "$t"
+"$mknav" --name "$name" "$t"
 for f in "$work"/first/*.LMX; do cmp "$f" "$t/$(basename "$f")"; done
 
 master "$work/pass1.iso"
@@ -102,6 +105,10 @@ for f in failures:
     print("test_mknav.sh:", f, file=sys.stderr)
 sys.exit(1 if failures else 0)
 EOF
+
+"$ckvd" nav "$work/pass2.iso" /TEXT.LMX >"$work/text.out"
+grep -qFx "Disc Name: $name" "$work/text.out" || { echo "test_mknav.sh: ckvd nav shows another disc name:" >&2
+    cat "$work/text.out" >&2; exit 1; }
 
 # A file added after the first run: --lsn refuses, and LSN.LMX keeps the sectors it had.
 cp "$t/LSN.LMX" "$work/lsn.before"

@@ -34,25 +34,26 @@ TEST(NavImage, FieldsAtAnyOffsetInTheirDisplayForms) {
 
 // A decoded text as "text@offset of what follows", or "none" when it does not lie inside the image.
 std::string Shown(const std::optional<NavText>& t) {
-    return t ? t->sjis + "@" + std::to_string(t->next) : "none";
+    return t ? t->text + "@" + std::to_string(t->next) : "none";
 }
 
 TEST(NavImage, TheTwoTextConventions) {
-    // A character count, the characters high byte first: "aあ" (U+3042 is Shift-JIS 0x82 0xA0), an empty
-    // name, then 9 characters claimed with one there.
-    const Bytes names = {2, 0, 0, 'a', 0x30, 0x42, 0, 0, 9, 0, 0, 'x'};
+    // A character count, the characters high byte first: "a\u3042\u0159" (the last has no Shift-JIS code), an
+    // empty name, then 9 characters claimed with one there.
+    const Bytes names = {3, 0, 0, 'a', 0x30, 0x42, 0x01, 0x59, 0, 0, 9, 0, 0, 'x'};
     const NavImage n(names);
-    EXPECT_EQ(Shown(n.CharCountText(0)), "a\x82\xA0@6");
-    EXPECT_EQ(Shown(n.CharCountText(6)), "@8");
-    EXPECT_EQ(Shown(n.CharCountText(8)), "none");
+    EXPECT_EQ(Shown(n.CharCountText(0)), "a\u3042\u0159@8");
+    EXPECT_EQ(Shown(n.CharCountText(8)), "@10");
+    EXPECT_EQ(Shown(n.CharCountText(10)), "none");
 
-    // A byte count, low byte first, and a zero character the count leaves out; a zero inside ends the text;
-    // the last text's zero character lies past the end.
-    const Bytes texts = {4, 0, 'O', 0, 'K', 0, 0, 0, 4, 0, 'A', 0, 0, 0, 0, 0, 2, 0, 'B', 0};
+    // A byte count, low byte first, and a zero character the count leaves out (a surrogate pair is one
+    // character); a zero inside ends the text; the last text's zero character lies past the end.
+    const Bytes texts = {8, 0, 'O', 0, 'K', 0, 0x3C, 0xD8, 0xB5, 0xDF, 0,   0,
+                         4, 0, 'A', 0, 0,   0, 0,    0,    2,    0,    'B', 0};
     const NavImage t(texts);
-    EXPECT_EQ(Shown(t.ByteCountText(0)), "OK@8");
-    EXPECT_EQ(Shown(t.ByteCountText(8)), "A@16");
-    EXPECT_EQ(Shown(t.ByteCountText(16)), "none");
+    EXPECT_EQ(Shown(t.ByteCountText(0)), "OK\U0001F3B5@12");
+    EXPECT_EQ(Shown(t.ByteCountText(12)), "A@20");
+    EXPECT_EQ(Shown(t.ByteCountText(20)), "none");
 }
 
 } // namespace

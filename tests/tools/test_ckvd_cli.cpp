@@ -308,6 +308,49 @@ TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenR
     std::filesystem::remove_all(d);
 }
 
+TEST(CkvdCli, InfoShowsTagTextsAsRecordedWhileTheReportKeepsTheirShiftJisForms) {
+    // The MP3 and WMA fixtures' texts as eyeD3, mid3v2 and ffmpeg were given them (mutagen and ffprobe read
+    // them back alike), and the ID3v1 title, Latin-1 as ID3 defines it.
+    const std::string dir = CKVD_FIXTURE_DIR;
+    const std::pair<std::string, std::vector<std::string>> files[] = {
+        {"mp3/mp3.iso /intl23.mp3",
+         {"ID3 TagVersion: v2.3", "Title: Dvo\u0159\u00E1k: Rusalka",
+          "Artist: \u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC \U0001F3B5",
+          "Album: \uD55C\uAD6D\uC5B4 \uC568\uBC94"}},
+        {"mp3/mp3.iso /intl24.mp3",
+         {"ID3 TagVersion: v1.0",
+          "Title: Gro\u00DF"
+          "e",
+          "ID3 TagVersion: v2.4", "Title: \uD55C\uAD6D\uC5B4 \U0001F3B5", "Artist: Dvo\u0159\u00E1k"}},
+        {"asf/asf.iso /intl.wma",
+         {"Title: Gro\u00DF"
+          "e \u00DC"
+          "bung",
+          "Auther: Artist \U0001F3B5 Dvo\u0159\u00E1k"}}};
+    for (const auto& [args, lines] : files) {
+        CliRun info = run("info " + dir + "/" + args);
+        ASSERT_EQ(info.status, 0) << info.out;
+        for (const std::string& line : lines)
+            EXPECT_TRUE(contains_line(info, line)) << line << "\n" << info.out;
+    }
+    // The report's Title column: Latin-1 letters folded to their ASCII look-alikes, "?" for a character
+    // without a JIS X 0208 code (bytes of the file, which is Shift-JIS).
+    const std::string csv =
+        std::filesystem::temp_directory_path() / ("ckvd-intl-" + std::to_string(getpid()));
+    for (const auto& [image, title] :
+         {std::pair<std::string, std::string>{"mp3/mp3.iso", ",Dvo?ak: Rusalka,"},
+          {"asf/asf.iso", ",GroBe Ubung,"}}) {
+        CliRun report = shell("XDG_CONFIG_HOME=" + csv + ".cfg " + CKVD_BIN + " report " + dir + "/" + image +
+                              " --number 1 -o " + csv);
+        ASSERT_EQ(report.status, 0) << report.out;
+        std::ifstream in(csv, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_NE(bytes.find(title), std::string::npos) << title;
+    }
+    std::filesystem::remove(csv);
+    std::filesystem::remove_all(csv + ".cfg");
+}
+
 TEST(CkvdCli, NavPrintsWhatTheViewerShows) {
     // The demo's second session: ckvd-mknav's files for 追加 (夜.mp3, 波.wav, cover 夜.jpg), 追加/写真 and
     // 追加/動画; three playlists come first, so the first audio file is CID 4.

@@ -434,7 +434,7 @@ int cmd_info(int argc, char** argv) {
                 Json_Info(out, args[i], found.session, directory_of(args[i]), *found.entry, analyzer,
                           Tag_InfoLines(analyzer, *found.entry, 0));
             else
-                write_stdout(Tag_InfoText(analyzer, *found.entry, 0, Report_SjisValueText));
+                write_stdout(Tag_InfoText(analyzer, *found.entry, 0, Report_ValueText));
         }
         if (json)
             out.EndArray().EndObject();
@@ -456,13 +456,13 @@ int cmd_nav(int argc, char** argv) {
         NavDocument document;
         std::string error;
         const int rc = Nav_ViewerDocument(*found.entry, document, error);
-        if (rc != 1)
-            return fail(error.c_str(), rc);
+        if (rc != 1) // the message names a playlist in its Shift-JIS form
+            return fail(Report_SjisToUtf8(error.c_str()).c_str(), rc);
         if (json) {
             JsonWriter out(write_stdout);
             Json_Nav(out, args[1], found.session, document);
         } else {
-            write_stdout(Nav_DocumentText(document, Report_SjisValueText));
+            write_stdout(Nav_DocumentText(document, Report_ValueText));
         }
         return finish_output(0);
     });

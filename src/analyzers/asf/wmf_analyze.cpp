@@ -10,6 +10,7 @@
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/asf/wmf_internal.h"
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/tag_text.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 
@@ -107,6 +108,18 @@ char* NewText(const uint8_t* ucs2, uint32_t chars) {
     return text;
 }
 
+// The same characters as a new UTF-8 text, for display.
+char* NewDisplayText(const uint8_t* ucs2, uint32_t chars) {
+    return Analyzer_NewText(Iso_Utf16ToUtf8(ucs2, chars, false));
+}
+
+// Both forms of one text into `sjis` and `utf8`: 1, or WMF_ERR_NO_MEMORY.
+int KeepText(const uint8_t* ucs2, uint32_t chars, char** sjis, char** utf8) {
+    *sjis = NewText(ucs2, chars);
+    *utf8 = NewDisplayText(ucs2, chars);
+    return *sjis && *utf8 ? WMF_OK : WMF_ERR_NO_MEMORY;
+}
+
 // One object's bytes, `size` of them from `bytes`.
 struct Object {
     const uint8_t* bytes;
@@ -187,14 +200,17 @@ int Wmf_ReadContentDescription(uint32_t lba, uint32_t offset) {
     g_AsfContentDescription = record;
     std::memcpy(record->head, object.bytes, kContentHeadBytes);
     // The five strings follow one another; a length of 0 leaves its text absent.
-    char** texts[] = {&record->title, &record->author, &record->copyright, &record->description,
-                      &record->rating};
+    char** texts[][2] = {{&record->title, &record->titleText},
+                         {&record->author, &record->authorText},
+                         {&record->copyright, &record->copyrightText},
+                         {&record->description, &record->descriptionText},
+                         {&record->rating, &record->ratingText}};
     uint64_t at = kContentHeadBytes;
     for (size_t i = 0; i < std::size(texts); ++i) {
         const uint16_t length = Le16(object.bytes + 24 + 2 * i);
         if (!object.Holds(at, length))
             break;
-        if (length != 0 && !(*texts[i] = NewText(object.bytes + at, length / 2u)))
+        if (length != 0 && KeepText(object.bytes + at, length / 2u, texts[i][0], texts[i][1]) != WMF_OK)
             return WMF_ERR_NO_MEMORY;
         at += length;
     }
@@ -206,9 +222,12 @@ int Wmf_ReadContentDescription(uint32_t lba, uint32_t offset) {
 int KeepValue(AsfDescriptor* d, const uint8_t* value, uint16_t length) {
     size_t width = 0;
     switch (d->valueType) {
-    case WMF_VALUE_STRING:
-        d->value = NewText(value, length / 2u);
-        return d->value ? WMF_OK : WMF_ERR_NO_MEMORY;
+    case WMF_VALUE_STRING: {
+        char* text = nullptr;
+        const int rc = KeepText(value, length / 2u, &text, &d->valueText);
+        d->value = text;
+        return rc;
+    }
     case WMF_VALUE_BYTES:
         width = length;
         break;
@@ -259,7 +278,8 @@ int Wmf_ReadExtendedContent(uint32_t lba, uint32_t offset) {
         at += 2;
         if (!object.Holds(at, d->nameLength))
             break;
-        if (d->nameLength != 0 && !(d->name = NewText(object.bytes + at, d->nameLength / 2u)))
+        if (d->nameLength != 0 &&
+            KeepText(object.bytes + at, d->nameLength / 2u, &d->name, &d->nameText) != WMF_OK)
             return WMF_ERR_NO_MEMORY;
         at += d->nameLength;
         if (!object.Holds(at, 4))
@@ -302,7 +322,8 @@ int Wmf_ReadCodecList(uint32_t lba, uint32_t offset) {
         at += 4;
         if (!object.Holds(at, 2u * e->nameLength))
             break;
-        if (e->nameLength != 0 && !(e->name = NewText(object.bytes + at, e->nameLength)))
+        if (e->nameLength != 0 &&
+            KeepText(object.bytes + at, e->nameLength, &e->name, &e->nameText) != WMF_OK)
             return WMF_ERR_NO_MEMORY;
         at += 2u * e->nameLength;
         if (!object.Holds(at, 2))
@@ -311,7 +332,8 @@ int Wmf_ReadCodecList(uint32_t lba, uint32_t offset) {
         at += 2;
         if (!object.Holds(at, 2u * e->descriptionLength))
             break;
-        if (e->descriptionLength != 0 && !(e->description = NewText(object.bytes + at, e->descriptionLength)))
+        if (e->descriptionLength != 0 &&
+            KeepText(object.bytes + at, e->descriptionLength, &e->description, &e->descriptionText) != WMF_OK)
             return WMF_ERR_NO_MEMORY;
         at += 2u * e->descriptionLength;
         if (!object.Holds(at, 2))
@@ -460,4 +482,12 @@ void Wmf_AttributeText(const AsfDescriptor* d, char* text, size_t capacity) {
     default:
         break;
     }
+}
+
+std::string Wmf_AttributeDisplayText(const AsfDescriptor* d) {
+    if (d && d->valueType == WMF_VALUE_STRING)
+        return d->valueText ? d->valueText : "";
+    char text[32];
+    Wmf_AttributeText(d, text, sizeof text);
+    return text;
 }

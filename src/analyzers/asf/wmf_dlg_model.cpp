@@ -62,11 +62,11 @@ void CWmfDlgModel::ShowContentDescription() {
         if (text)
             Set(label, text);
     };
-    put("Title", c->title);
-    put("Auther", c->author);
-    put("Description", c->description);
-    put("Rating", c->rating);
-    put("Copyright", c->copyright);
+    put("Title", c->titleText);
+    put("Auther", c->authorText);
+    put("Description", c->descriptionText);
+    put("Rating", c->ratingText);
+    put("Copyright", c->copyrightText);
 }
 
 void CWmfDlgModel::ShowAttributes() {
@@ -77,15 +77,11 @@ void CWmfDlgModel::ShowAttributes() {
     const unsigned count = unsigned(x->head[24]) | unsigned(x->head[25]) << 8;
     unsigned i = 0;
     for (const AsfDescriptor* d = g_AsfDescriptors; d && i < count; d = d->next, ++i) {
-        if (!d->name)
+        if (!d->nameText)
             continue;
-        for (const char* attribute : kAttributes) {
-            if (std::strcmp(d->name, attribute) != 0)
-                continue;
-            char text[512] = {};
-            Wmf_AttributeText(d, text, sizeof text);
-            Set(attribute, text);
-        }
+        for (const char* attribute : kAttributes)
+            if (std::strcmp(d->nameText, attribute) == 0)
+                Set(attribute, Wmf_AttributeDisplayText(d));
     }
 }
 
@@ -93,10 +89,10 @@ void CWmfDlgModel::ShowAudioCodec() {
     for (const AsfCodecEntry* e = g_AsfCodecEntries; e; e = e->next) {
         if (e->type != 2)
             continue;
-        if (e->name)
-            Set("Codec Name", e->name);
-        if (e->description)
-            Set("Codec Description", e->description);
+        if (e->nameText)
+            Set("Codec Name", e->nameText);
+        if (e->descriptionText)
+            Set("Codec Description", e->descriptionText);
         return;
     }
 }

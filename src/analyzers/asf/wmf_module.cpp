@@ -22,7 +22,8 @@ void ReleaseFileProperties() {
 
 void ReleaseContentDescription() {
     if (AsfContentDescription* c = g_AsfContentDescription) {
-        for (char* text : {c->title, c->author, c->copyright, c->description, c->rating})
+        for (char* text : {c->title, c->author, c->copyright, c->description, c->rating, c->titleText,
+                           c->authorText, c->copyrightText, c->descriptionText, c->ratingText})
             Analyzer_Free(text);
         Analyzer_Free(c);
     }
@@ -35,6 +36,8 @@ void ReleaseExtendedContent() {
         AsfDescriptor* next = d->next;
         Analyzer_Free(d->name);
         Analyzer_Free(d->value);
+        Analyzer_Free(d->nameText);
+        Analyzer_Free(d->valueText);
         Analyzer_Free(d);
         d = next;
     }
@@ -49,6 +52,8 @@ void ReleaseCodecList() {
         Analyzer_Free(e->name);
         Analyzer_Free(e->description);
         Analyzer_Free(e->info);
+        Analyzer_Free(e->nameText);
+        Analyzer_Free(e->descriptionText);
         Analyzer_Free(e);
         e = next;
     }

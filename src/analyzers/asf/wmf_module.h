@@ -3,11 +3,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct AsfFileProperties {
     uint8_t bytes[104]; // the object's first 104 bytes as they stand
 };
 
+// Texts are kept twice: in Shift-JIS (char* name), as the disc report writes them, and in UTF-8 (nameText),
+// for display.
 struct AsfContentDescription {
     uint8_t head[34]; // GUID, object size, five 16-bit text lengths
     char* title;
@@ -15,6 +18,11 @@ struct AsfContentDescription {
     char* copyright;
     char* description;
     char* rating;
+    char* titleText;
+    char* authorText;
+    char* copyrightText;
+    char* descriptionText;
+    char* ratingText;
 };
 
 struct AsfExtendedContent {
@@ -27,6 +35,8 @@ struct AsfDescriptor {
     uint16_t valueType;
     uint16_t valueLength;
     void* value;
+    char* nameText;
+    char* valueText; // a string value's UTF-8 form
     AsfDescriptor* next;
 };
 
@@ -42,6 +52,8 @@ struct AsfCodecEntry {
     char* description;
     uint16_t infoLength;
     uint8_t* info;
+    char* nameText;
+    char* descriptionText;
     AsfCodecEntry* next;
 };
 
@@ -92,9 +104,11 @@ uint64_t Wmf_Duration(const AsfFileProperties* p);
 uint32_t Wmf_Flags(const AsfFileProperties* p); // bit 0 broadcast, bit 1 seekable
 uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p);
 
-// The first descriptor of the last analysis whose converted name is exactly `name`, or nullptr.
+// The first descriptor of the last analysis whose Shift-JIS name is exactly `name`, or nullptr.
 const AsfDescriptor* Wmf_FindAttribute(const char* name);
-// A descriptor's value as display text: the converted text of a string (type 0), the number of a BOOL, DWORD,
+// A descriptor's value as text: the Shift-JIS text of a string (type 0), the number of a BOOL, DWORD,
 // QWORD or WORD whose value holds the type's full width, otherwise (byte arrays, short or absent values)
 // an empty text. Always terminated within `capacity`.
 void Wmf_AttributeText(const AsfDescriptor* d, char* text, size_t capacity);
+// The same for display, a string in UTF-8.
+std::string Wmf_AttributeDisplayText(const AsfDescriptor* d);

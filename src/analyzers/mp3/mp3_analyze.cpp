@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/mp3/mp3_module.h"
+#include "analyzers/tag_text.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 
@@ -268,16 +270,19 @@ char* Id3v2Tag::*FieldOf(const uint8_t* id, unsigned version) {
     return nullptr;
 }
 
-// A frame content (encoding byte and text) of `size` bytes as Shift-JIS into the field. Encoding 0 is copied
-// as it stands, 3 (version 2.4 only) is UTF-8, every other value UCS-2.
+// A frame content (encoding byte and text) of `size` bytes as Shift-JIS into the field of g_Id3v2Tag, and as
+// UTF-8 into that of g_Id3v2TagText. Encoding 0 is copied as it stands (read as Analyzer_TagText reads it for
+// display), 3 (version 2.4 only) is UTF-8, every other value UCS-2 (UTF-16 for display).
 int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool v24) {
     char* text = static_cast<char*>(Analyzer_Alloc(size));
     if (!text)
         return MP3_ERR_NO_MEMORY;
     const uint8_t* src = content + 1;
     uint32_t bytes = size - 1;
+    std::string utf8;
     if (content[0] == 0) {
         Iso_UcsToSjis(text, size, src, bytes, 0, 1);
+        utf8 = Analyzer_TagText(src, bytes);
     } else if (v24 && content[0] == 3) {
         Buffer ucs(2 * size_t(bytes) + 2);
         if (!ucs.data) {
@@ -285,6 +290,7 @@ int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool
             return MP3_ERR_NO_MEMORY;
         }
         Iso_UcsToSjis(text, size, ucs.data, Iso_Utf8ToUcs2(src, bytes, ucs.data), 1, 1);
+        utf8 = Analyzer_TagText(src, bytes);
     } else {
         // UCS-2: a byte-order mark chooses the order and is dropped; without one the text is big-endian.
         uint16_t bigEndian = 1;
@@ -294,9 +300,18 @@ int TakeText(const uint8_t* content, uint32_t size, char* Id3v2Tag::*field, bool
             bytes -= 2;
         }
         Iso_UcsToSjis(text, size, src, bytes / 2, 1, bigEndian);
+        utf8 = Iso_Utf16ToUtf8(src, bytes / 2, bigEndian == 1);
     }
-    Analyzer_Free(g_Id3v2Tag->*field); // a repeated frame replaces the earlier text
+    char* display = Analyzer_NewText(utf8);
+    if (!display) {
+        Analyzer_Free(text);
+        return MP3_ERR_NO_MEMORY;
+    }
+    // A repeated frame replaces the earlier text.
+    Analyzer_Free(g_Id3v2Tag->*field);
     g_Id3v2Tag->*field = text;
+    Analyzer_Free(g_Id3v2TagText->*field);
+    g_Id3v2TagText->*field = display;
     return MP3_OK;
 }
 
@@ -448,7 +463,8 @@ int Mp3_ReadId3v2(const FileEntry* entry) {
     if (!StartsWith(head, "ID3"))
         return MP3_OK;
     g_Id3v2Tag = static_cast<Id3v2Tag*>(Analyzer_Alloc(sizeof(Id3v2Tag)));
-    if (!g_Id3v2Tag)
+    g_Id3v2TagText = static_cast<Id3v2Tag*>(Analyzer_Alloc(sizeof(Id3v2Tag)));
+    if (!g_Id3v2Tag || !g_Id3v2TagText)
         return MP3_ERR_NO_MEMORY;
     g_Id3v2Tag->tagSize = Id3v2TagSize(head);
     const unsigned version = head[3];

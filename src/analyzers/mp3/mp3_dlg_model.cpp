@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "analyzers/mp3/mp3_module.h"
+#include "analyzers/tag_text.h"
 
 namespace {
 
@@ -15,12 +16,9 @@ std::string Number(long value) {
     return text;
 }
 
-// A fixed-size text field of the ID3v1 record, up to its first zero.
+// A fixed-size text field of the ID3v1 record, up to its first zero, for display.
 template <size_t N> std::string Field(const char (&text)[N]) {
-    size_t n = 0;
-    while (n < N && text[n])
-        ++n;
-    return std::string(text, n);
+    return Analyzer_TagText(reinterpret_cast<const uint8_t*>(text), N);
 }
 
 } // namespace
@@ -73,7 +71,7 @@ void CMp3DlgModel::ShowId3v1Tag() {
 }
 
 void CMp3DlgModel::ShowId3v2Tag() {
-    const Id3v2Tag* t = g_Id3v2Tag;
+    const Id3v2Tag* t = g_Id3v2TagText;
     if (!t || !(g_Mp3TagFlags & MP3_TAG_ID3V2))
         return;
     const char* texts[kTagFields] = {t->track,          t->title,     t->artist,  t->album,

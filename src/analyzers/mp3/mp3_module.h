@@ -58,7 +58,10 @@ struct MpegHeaderInfo {
 };
 
 extern uint16_t g_Mp3TagFlags;
+// The frame texts in Shift-JIS, as the disc report writes them.
 extern Id3v2Tag* g_Id3v2Tag;
+// The same frame texts in UTF-8, for display (its tagSize is not used).
+extern Id3v2Tag* g_Id3v2TagText;
 extern MpegHeaderInfo* g_MpegHeader;
 extern Id3v1Tag* g_Id3v1Tag;
 
@@ -78,8 +81,8 @@ uint32_t Mp3_Bitrate(const MpegHeaderInfo* header);      // kbit/s
 uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz
 
 // Analyses one MP3 file of the current session: 1, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the code of
-// a failed read. The results stay in g_Id3v2Tag, g_MpegHeader, g_Id3v1Tag and g_Mp3TagFlags until the next
-// analysis; use them only after a 1.
+// a failed read. The results stay in g_Id3v2Tag, g_Id3v2TagText, g_MpegHeader, g_Id3v1Tag and g_Mp3TagFlags
+// until the next analysis; use them only after a 1.
 int Mp3_Analyze(FileEntry* entry);
 // The steps of Mp3_Analyze, in its order.
 int Mp3_ReadId3v2(const FileEntry* entry);
@@ -88,5 +91,6 @@ int Mp3_ReadId3v1(const FileEntry* entry);
 int Mp3_ComputeLength(const FileEntry* entry);
 int Mp3_ComputeFrames(const FileEntry* entry);
 
-// Releases every record of the last analysis (the texts of g_Id3v2Tag included) and clears the flags.
+// Releases every record of the last analysis (the texts of g_Id3v2Tag and g_Id3v2TagText included) and clears
+// the flags.
 void Mp3_ReleaseResults();

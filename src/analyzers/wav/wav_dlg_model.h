@@ -16,5 +16,5 @@ class CWavDlgModel final : public InfoFieldsModel {
     void OnInitDialog(uint16_t style);
 };
 
-// The rows of CPcmFormatDlg: "0x%04X" of each code and its name (Shift-JIS), in the table's order.
+// The rows of CPcmFormatDlg: "0x%04X" of each code and its name (UTF-8), in the table's order.
 std::vector<std::pair<std::string, std::string>> Wav_FormatRows();

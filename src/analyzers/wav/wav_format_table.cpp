@@ -1,13 +1,13 @@
 #include "analyzers/wav/wav_module.h"
 
-// "\x83\xCA" is the Greek small letter mu in Shift-JIS.
+// Names in UTF-8: "\xCE\xBC" is the Greek small letter mu.
 const WaveFormatName WaveFormatTable[] = {
     {0x0000, "unknown"},
     {0x0001, "PCM <Windows Support>"},
     {0x0002, "MS ADPCM <Windows Support>"},
     {0x0005, "IBM CSVD"},
     {0x0006, "A-Law <Windows Support>"},
-    {0x0007, "\x83\xCA-Law <Windows Support>"},
+    {0x0007, "\xCE\xBC-Law <Windows Support>"},
     {0x0010, "OKI ADPCM"},
     {0x0011, "IMA/DVI ADPCM <Windows Support>"},
     {0x0012, "MediaSpace ADPCM"},
@@ -30,7 +30,7 @@ const WaveFormatName WaveFormatTable[] = {
     {0x0036, "DIGIADPCM"},
     {0x0037, "CR10 (Control Resources)"},
     {0x0040, "ADPCM (G.721)"},
-    {0x0101, "IBM \x83\xCA-LAW"},
+    {0x0101, "IBM \xCE\xBC-LAW"},
     {0x0102, "IBM A-LAW"},
     {0x0103, "IBM ADPCM"},
     {0x0200, "Creative Labs ADPCM"},

@@ -47,7 +47,7 @@ uint32_t Wav_PlayLength(uint32_t riffSize, uint32_t averageBytesPerSecond, uint3
 
 struct WaveFormatName {
     uint16_t code;
-    const char* name; // Shift-JIS
+    const char* name; // UTF-8
 };
 // The reference list of WAVE format codes shown by the "PCM Format Classify" dialog, ended by code 0xFFFF.
 extern const WaveFormatName WaveFormatTable[];

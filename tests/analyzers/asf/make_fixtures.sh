@@ -4,7 +4,7 @@
 # usage: make_fixtures.sh OUTDIR
 set -euo pipefail
 out=$1
-for tool in ffmpeg mediainfo genisoimage iconv od; do
+for tool in ffmpeg ffprobe mediainfo genisoimage iconv od; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-asffix.XXXXXX")
@@ -96,6 +96,10 @@ tone 330 75 -ac 1 -ar 22050 -c:a wmav1 -b:a 32k \
     "$work/disc/wmav1_dword.wma"
 add_description "$work/disc/wmav1_dword.wma" "説明文 with Japanese"
 track_as_dword "$work/disc/wmav1_dword.wma" 7
+
+# Texts beyond Shift-JIS: Latin-1 letters the report folds, a character outside the BMP, Korean.
+tone 440 2 -ac 1 -c:a wmav2 -b:a 32k -metadata title="Große Übung" -metadata artist="Artist 🎵 Dvořák" \
+    -metadata album="한국어 앨범" "$work/disc/intl.wma"
 
 # A WMA without any tag, and a file that is no ASF at all.
 tone 550 2 -ac 2 -c:a wmav2 -b:a 48k -map_metadata -1 -fflags +bitexact "$work/disc/plain.wma"

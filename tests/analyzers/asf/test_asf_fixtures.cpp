@@ -50,10 +50,20 @@ std::string Utf8(const char* sjis) {
     return text;
 }
 
+// An attribute as the dialog shows it, after checking the report's Shift-JIS form against it.
 std::string Attribute(const char* name) {
     char text[256];
     Wmf_AttributeText(Wmf_FindAttribute(name), text, sizeof text);
-    return Utf8(text);
+    const std::string shown = Wmf_AttributeDisplayText(Wmf_FindAttribute(name));
+    EXPECT_EQ(Utf8(text), shown) << name;
+    return shown;
+}
+
+// A kept text as the dialog shows it (UTF-8), after checking the report's Shift-JIS form against it: these
+// files' texts all have JIS X 0208 codes.
+std::string Shown(const char* sjis, const char* utf8) {
+    EXPECT_EQ(sjis ? Utf8(sjis) : "", utf8 ? utf8 : "");
+    return utf8 ? utf8 : "";
 }
 
 const AsfCodecEntry* FirstAudioCodec() {
@@ -111,10 +121,11 @@ class AsfDisc : public ::testing::Test {
         ExpectDurationLikeMediainfo(peer);
         EXPECT_EQ(Wmf_MaximumBitrate(g_AsfFileProperties), std::stoul(peer.at("OverallBitRate_Maximum")));
         ASSERT_NE(g_AsfContentDescription, nullptr);
-        EXPECT_EQ(Utf8(g_AsfContentDescription->title), peer.at("Title"));
-        EXPECT_EQ(Utf8(g_AsfContentDescription->author), peer.at("Performer"));
-        EXPECT_EQ(Utf8(g_AsfContentDescription->copyright), peer.at("Copyright"));
-        EXPECT_EQ(Utf8(g_AsfContentDescription->description), peer.at("Comment"));
+        const AsfContentDescription* c = g_AsfContentDescription;
+        EXPECT_EQ(Shown(c->title, c->titleText), peer.at("Title"));
+        EXPECT_EQ(Shown(c->author, c->authorText), peer.at("Performer"));
+        EXPECT_EQ(Shown(c->copyright, c->copyrightText), peer.at("Copyright"));
+        EXPECT_EQ(Shown(c->description, c->descriptionText), peer.at("Comment"));
         EXPECT_EQ(Attribute("WM/AlbumTitle"), peer.at("Album"));
         EXPECT_EQ(Attribute("WM/TrackNumber"), peer.at("Track/Position"));
         EXPECT_EQ(Attribute("WM/Genre"), peer.at("Genre"));
@@ -122,9 +133,9 @@ class AsfDisc : public ::testing::Test {
         // mediainfo shows a codec entry as its name, then " - " and its description when it has one.
         const AsfCodecEntry* codec = FirstAudioCodec();
         ASSERT_NE(codec, nullptr);
-        std::string shown = Utf8(codec->name);
+        std::string shown = Shown(codec->name, codec->nameText);
         if (codec->description)
-            shown += " - " + Utf8(codec->description);
+            shown += " - " + Shown(codec->description, codec->descriptionText);
         EXPECT_EQ(shown, peer.at("Codec"));
     }
 };
@@ -147,6 +158,27 @@ TEST_F(AsfDisc, Wmav1WithTheTrackAsADword) {
     EXPECT_EQ(track->valueLength, 4);
 }
 
+TEST_F(AsfDisc, TextsBeyondShiftJisShowAsFfprobeReadsThem) {
+    ASSERT_EQ(Analyze("intl.wma"), 1);
+    std::istringstream peer(
+        RunCommand("ffprobe -v error -show_entries format_tags=title,artist,album -of default=nw=1 " + kDir +
+                   "/intl.wma"));
+    std::map<std::string, std::string> tags;
+    for (std::string line; std::getline(peer, line);)
+        if (size_t eq = line.find('='); eq != std::string::npos)
+            tags[line.substr(0, eq)] = line.substr(eq + 1);
+    CWmfDlgModel dlg(s_entry);
+    dlg.OnInitDialog(0);
+    std::map<std::string, std::string> shown;
+    for (const InfoField& f : dlg.Fields())
+        shown[f.label] = f.value;
+    EXPECT_EQ(shown["Title"], tags["TAG:title"]);
+    EXPECT_EQ(shown["Auther"], tags["TAG:artist"]);
+    EXPECT_EQ(shown["WM/AlbumTitle"], tags["TAG:album"]);
+    // The report keeps the folded Shift-JIS form.
+    EXPECT_STREQ(g_AsfContentDescription->title, "GroBe Ubung");
+}
+
 TEST_F(AsfDisc, UntaggedFileKeepsFilePropertiesAndCodecListOnly) {
     // ffmpeg writes File Properties, Header Extension, Stream Properties and Codec List.
     ASSERT_EQ(Analyze("plain.wma"), 1);
@@ -156,7 +188,7 @@ TEST_F(AsfDisc, UntaggedFileKeepsFilePropertiesAndCodecListOnly) {
     EXPECT_EQ(g_AsfExtendedContent, nullptr);
     ExpectDurationLikeMediainfo(peer); // 2 s
     ASSERT_NE(FirstAudioCodec(), nullptr);
-    EXPECT_EQ(Utf8(FirstAudioCodec()->name), peer.at("Codec"));
+    EXPECT_EQ(Shown(FirstAudioCodec()->name, FirstAudioCodec()->nameText), peer.at("Codec"));
 }
 
 TEST_F(AsfDisc, WaveFileNamedWmaIsNotAsf) {

@@ -69,4 +69,15 @@ $python -c 'import sys; from mutagen.apev2 import APEv2
 t = APEv2(); t["Title"] = "APE Title"; t["Artist"] = "APE Artist"; t.save(sys.argv[1])' "$f/apev1.mp3"
 id3v2 -1 -t "Real V1" -a "V1 Artist" -A "V1 Album" -g 17 "$f/apev1.mp3"
 
+# Texts beyond Shift-JIS (Czech, Greek, Korean, a character outside the BMP): ID3v2.3 in UTF-16 by eyeD3 and
+# ID3v2.4 in UTF-8 by mid3v2. The second has an ID3v1 tag whose title is Latin-1, as ID3 defines it.
+lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl23.mp3"
+eyeD3 -Q --to-v2.3 --encoding utf16 -t "Dvořák: Rusalka" -a "Ελληνικά 🎵" -A "한국어 앨범" "$f/intl23.mp3" >/dev/null
+lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl24.mp3"
+mid3v2 -t "한국어 🎵" -a "Dvořák" -A "Ελληνικά" "$f/intl24.mp3" >/dev/null
+$python -c 'import sys
+v1 = b"TAG" + "Große".encode("latin-1").ljust(30, b"\0") + b"Dvorak".ljust(30, b"\0") + bytes(30) + b"2020"
+v1 += bytes(30) + bytes([255])
+open(sys.argv[1], "ab").write(v1)' "$f/intl24.mp3"
+
 genisoimage -quiet -input-charset utf-8 -J -V MP3_FIXTURES -o "$out/mp3.iso" "$f"

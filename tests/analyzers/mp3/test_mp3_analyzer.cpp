@@ -190,19 +190,28 @@ TEST_F(Mp3Analyzer, Id3v23Frames) {
 
 TEST_F(Mp3Analyzer, Ucs2ByteOrderMark) {
     const Bytes hiraganaA = {0x82, 0xA0}; // U+3042 in Shift-JIS
+    // The report's Shift-JIS text and the UTF-16 text shown (a surrogate pair one character, a lone one
+    // U+FFFD).
     struct Case {
         Bytes content;
         std::string text;
+        std::string shown;
     } cases[] = {
-        {{1, 0xFF, 0xFE, 'A', 0, 0x42, 0x30, 0, 0}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
-        {{1, 0xFE, 0xFF, 0, 'A', 0x30, 0x42}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
-        {{1, 0, 'A', 0x30, 0x42}, "A" + std::string(hiraganaA.begin(), hiraganaA.end())},
-        {{1, 0xFF, 0xFE}, ""},
+        {{1, 0xFF, 0xFE, 'A', 0, 0x42, 0x30, 0, 0},
+         "A" + std::string(hiraganaA.begin(), hiraganaA.end()),
+         "A\u3042"},
+        {{1, 0xFE, 0xFF, 0, 'A', 0x30, 0x42},
+         "A" + std::string(hiraganaA.begin(), hiraganaA.end()),
+         "A\u3042"},
+        {{1, 0, 'A', 0x30, 0x42}, "A" + std::string(hiraganaA.begin(), hiraganaA.end()), "A\u3042"},
+        {{1, 0xFF, 0xFE}, "", ""},
+        {{1, 0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'x', 0}, "???x", "\U0001F600\uFFFDx"},
     };
     for (const Case& c : cases) {
         const Bytes frame = Frame23("TIT2", c.content);
         ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(frame.size() + 4))) + frame + Zeros(4) + kHeader), 1);
         EXPECT_EQ(std::string(g_Id3v2Tag->title), c.text);
+        EXPECT_EQ(std::string(g_Id3v2TagText->title), c.shown);
     }
 }
 
@@ -346,6 +355,10 @@ TEST_F(Mp3Analyzer, Id3v24AndUnsynchronisation) {
     EXPECT_EQ(g_Id3v2Tag->genre, nullptr);
     EXPECT_STREQ(g_Id3v2Tag->track, "12");
     EXPECT_EQ(std::string(g_Id3v2Tag->composer), "C" + std::string(hiraganaA.begin(), hiraganaA.end()));
+    EXPECT_STREQ(g_Id3v2TagText->title, "A\u3042\U0001F600Z");
+    EXPECT_STREQ(g_Id3v2TagText->artist, "\u3042"
+                                         "B");
+    EXPECT_STREQ(g_Id3v2TagText->composer, "C\u3042");
 
     // Tag-level unsynchronisation: 0xFF 0x00 stands for 0xFF. Versions 2.3 (the whole tag; frame sizes count
     // the restored bytes) and 2.4 (each frame's content; sizes count the bytes as stored).
@@ -363,6 +376,7 @@ TEST_F(Mp3Analyzer, Id3v24AndUnsynchronisation) {
         EXPECT_STREQ(g_Id3v2Tag->artist, "Next");
     }
     EXPECT_STREQ(g_Id3v2Tag->album, "C\xFF");
+    EXPECT_STREQ(g_Id3v2TagText->album, "C\u00FF"); // neither UTF-8 nor Shift-JIS: Latin-1
 }
 
 TEST_F(Mp3Analyzer, Failures) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analyzers/analyzers.h"
+#include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "aspi/aspi_manager.h"
 #include "image_disc.h"
@@ -24,9 +25,9 @@
 namespace {
 
 const std::string kDir = CKVD_MP3_FIXTURES;
-const char* const kFiles[] = {"m1cbr.mp3",  "m1vbr.mp3",   "m1mono.mp3",   "m2cbr.mp3",
-                              "m2vbr.mp3",  "m1latin.mp3", "layer2.mp2",   "m1abr.mp3",
-                              "m25vbr.mp3", "m25cbr.mp3",  "layer2m2.mp2", "apev1.mp3"};
+const char* const kFiles[] = {"m1cbr.mp3",    "m1vbr.mp3",  "m1mono.mp3", "m2cbr.mp3",  "m2vbr.mp3",
+                              "m1latin.mp3",  "layer2.mp2", "m1abr.mp3",  "m25vbr.mp3", "m25cbr.mp3",
+                              "layer2m2.mp2", "apev1.mp3",  "intl23.mp3", "intl24.mp3"};
 
 using testdisc::RunCommand;
 
@@ -147,11 +148,16 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         ASSERT_EQ(Analyze(name), 1);
         EXPECT_EQ(g_Mp3TagFlags & MP3_TAG_ID3V2, version);
         const auto p = Mediainfo(name, "General", fields);
-        const Id3v2Tag* t = g_Id3v2Tag;
+        // The texts shown, and the report's Shift-JIS forms of these (all of them have JIS X 0208 codes).
+        const Id3v2Tag *t = g_Id3v2Tag, *shown = g_Id3v2TagText;
         const char* ours[] = {t->title, t->artist,   t->album,          t->year,
                               t->track, t->composer, t->originalArtist, t->encoder};
-        for (size_t i = 0; i < fields.size(); ++i)
+        const char* display[] = {shown->title, shown->artist,   shown->album,          shown->year,
+                                 shown->track, shown->composer, shown->originalArtist, shown->encoder};
+        for (size_t i = 0; i < fields.size(); ++i) {
+            EXPECT_EQ(display[i] ? display[i] : "", p[i]) << fields[i];
             EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[i]) << fields[i];
+        }
         // Tag sizes as the header bytes give them; lame's audio follows the tag directly.
         EXPECT_EQ(g_MpegHeader->headerPosition, t->tagSize);
     }
@@ -164,6 +170,31 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
     EXPECT_STREQ(g_Id3v2Tag->comment, "");
     ASSERT_EQ(Analyze("m1latin.mp3"), 1);
     EXPECT_STREQ(g_Id3v2Tag->comment, "eng");
+}
+
+TEST_F(Mp3Disc, TextsBeyondShiftJisShowAsMutagenReadsThem) {
+    for (const char* name : {"intl23.mp3", "intl24.mp3"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        std::map<std::string, std::string> frames; // mid3v2 -l: "TIT2=text" lines
+        std::istringstream out(RunCommand("mid3v2 -l " + kDir + "/files/" + name));
+        for (std::string line; std::getline(out, line);)
+            if (line.size() > 5 && line[4] == '=')
+                frames[line.substr(0, 4)] = line.substr(5);
+        const Id3v2Tag* t = g_Id3v2TagText;
+        EXPECT_EQ(t->title ? t->title : "", frames["TIT2"]);
+        EXPECT_EQ(t->artist ? t->artist : "", frames["TPE1"]);
+        EXPECT_EQ(t->album ? t->album : "", frames["TALB"]);
+    }
+    // The ID3v1 title is Latin-1 (id3v2 -l prints its byte 0xDF as it stands).
+    ASSERT_NE(RunCommand("id3v2 -l " + kDir + "/files/intl24.mp3")
+                  .find("Title  : Gro\xDF"
+                        "e "),
+              std::string::npos);
+    CMp3DlgModel dlg(nullptr);
+    dlg.OnInitDialog(0);
+    EXPECT_EQ(dlg.TagValues()[1], "Gro\u00DF"
+                                  "e");
 }
 
 TEST_F(Mp3Disc, Id3v1AgreesWithId3v2Tool) {

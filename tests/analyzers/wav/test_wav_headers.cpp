@@ -185,10 +185,10 @@ TEST_F(WavHeaders, DialogAndFormatList) {
     ASSERT_EQ(rows.size(), 38u);
     EXPECT_EQ(rows.front(), std::make_pair(std::string("0x0000"), std::string("unknown")));
     EXPECT_EQ(rows.back(), std::make_pair(std::string("0x1004"), std::string("Olivetti OPR")));
-    EXPECT_EQ(std::count_if(
-                  rows.begin(), rows.end(),
-                  [](const auto& r) { return r.first == "0x0007" && r.second.rfind("\x83\xCA", 0) == 0; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(rows.begin(), rows.end(),
+                      [](const auto& r) { return r.first == "0x0007" && r.second.rfind("\u03BC", 0) == 0; }),
+        1);
 }
 
 } // namespace
