@@ -255,7 +255,12 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     }
     if (setRange)
         setRange(Iso_FileSize(m_entry));
-    const std::string path = chooseFile ? chooseFile(Iso_EntryName(m_entry)) : std::string();
+    // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
+    std::string proposed = Iso_EntryName(m_entry);
+    std::replace(proposed.begin(), proposed.end(), '/', '_');
+    if (proposed == "." || proposed == "..")
+        proposed = "_";
+    const std::string path = chooseFile ? chooseFile(proposed) : std::string();
     if (path.empty())
         return o; // cancelled: nothing written, no message
     std::unique_ptr<SaveWriter> out = openFile(path);

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 #include <climits>
 
-
 std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent) {
     auto dialog = std::make_unique<QFileDialog>(parent, "Save to Disc", QString(),
                                                 "Save to Disc (*.*);;All Files (*.*)");

@@ -2,6 +2,7 @@
 // table (ECMA-119 9.4) and the directory records (ECMA-119 9.1) of each directory it names.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <iterator>
@@ -38,16 +39,36 @@ SessionEntry* CurrentSession() {
     return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
 }
 
+// Whether an identifier holds a character beyond ASCII: a byte of 0x80 or more, or in UCS-2 (big-endian) a
+// high byte that is not zero. Eight bytes at a time, since every name of a disc passes here.
+bool BeyondAscii(const uint8_t* id, uint32_t length, bool ucs2) {
+    const uint64_t mask =
+        ucs2 ? (std::endian::native == std::endian::little ? 0x80FF80FF80FF80FFull : 0xFF80FF80FF80FF80ull)
+             : 0x8080808080808080ull;
+    uint64_t beyond = 0;
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, id + i, sizeof word);
+        beyond |= word & mask;
+    }
+    for (; i < length; ++i)
+        beyond |= id[i] & (ucs2 && i % 2 == 0 ? 0xFFu : 0x80u);
+    return beyond != 0;
+}
+
 // An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name.
 void SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
-    std::string text;
-    if (JolietFlag()) {
+    const bool joliet = JolietFlag();
+    if (joliet) {
         Iso_UcsToSjis(e->name, sizeof e->name, id, length / 2, 1, 1);
-        text = Iso_Utf16ToUtf8(id, length / 2, true);
     } else {
         Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
-        text = Iso_BytesToUtf8(id, length);
     }
+    // Most names are ASCII, which both forms write alike: only the others are decoded again.
+    if (!BeyondAscii(id, joliet ? length & ~1u : length, joliet))
+        return;
+    const std::string text = joliet ? Iso_Utf16ToUtf8(id, length / 2, true) : Iso_BytesToUtf8(id, length);
     if (!SetEntryText(e, text))
         throw std::bad_alloc();
 }
@@ -150,8 +171,8 @@ void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const
         --length;
     const std::string text = Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(recorded.data()), length);
     uint8_t ucs[2 * 256];
-    const uint32_t chars =
-        Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(std::min<size_t>(text.size(), 255)), ucs);
+    const uint32_t chars = Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(text.data()),
+                                          uint32_t(std::min<size_t>(text.size(), 255)), ucs);
     Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
     if (!SetEntryText(e, text))
         throw std::bad_alloc();
@@ -234,7 +255,8 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         // A file of several extents has one record per extent under one name, each but the last flagged.
         if (flags & 0x80)
             e->flags |= ISO_EXTENT_MORE;
-        if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) && strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
+        if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) &&
+            strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
             e->flags |= ISO_EXTENT_CONTINUED;
         if (tail) {
             tail->nextSibling = e;
@@ -404,6 +426,12 @@ void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
     const std::span<const uint8_t> desc(s_Descriptor);
     volume->type = 'V';
     SetName(volume, desc.data() + 40, 32);
+    // The identifier is padded with spaces to its field (ECMA-119 8.4.6): the padding is no part of the name
+    // shown, though the report keeps the field as recorded.
+    std::string shown = Iso_EntryName(volume);
+    shown.erase(shown.find_last_not_of(' ') + 1);
+    if (!SetEntryText(volume, shown))
+        throw std::bad_alloc();
     volume->lbn = RootExtent();
     volume->parentNumber = parent;
     volume->directoryNumber = 1;

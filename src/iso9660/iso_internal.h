@@ -3,13 +3,13 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <string_view>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 

@@ -50,8 +50,8 @@ struct SessionEntry {
 };
 
 struct FileEntry {
-    char type; // 'V', 'D', 'F'
-    char name[256]; // Shift-JIS, as the report writes it
+    char type;       // 'V', 'D', 'F'
+    char name[256];  // Shift-JIS, as the report writes it
     uint8_t date[7]; // years since 1900, month, day, hour, minute, second, GMT offset (15 min units)
     uint32_t lbn;
     uint32_t size;

@@ -1,12 +1,12 @@
 #include "report/name_match.h"
 
-#include <unicode/unorm2.h>
-#include <unicode/ustring.h>
-
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "iso9660/iso9660.h"
+#include "report/nfc_table.h"
 
 namespace {
 
@@ -14,32 +14,108 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Hangul syllables are composed and decomposed by arithmetic (The Unicode Standard, 3.12).
+constexpr uint32_t kSBase = 0xAC00, kLBase = 0x1100, kVBase = 0x1161, kTBase = 0x11A7;
+constexpr uint32_t kLCount = 19, kVCount = 21, kTCount = 28, kNCount = kVCount * kTCount,
+                   kSCount = kLCount * kNCount;
+
+uint8_t CombiningClass(uint32_t c) {
+    const NfcClass* end = kNfcClasses + kNfcClassCount;
+    const NfcClass* at =
+        std::lower_bound(kNfcClasses, end, c, [](const NfcClass& e, uint32_t code) { return e.code < code; });
+    return at != end && at->code == c ? at->combiningClass : 0;
+}
+
+void Decompose(uint32_t c, std::vector<uint32_t>& out) {
+    if (c >= kSBase && c < kSBase + kSCount) {
+        const uint32_t s = c - kSBase;
+        out.push_back(kLBase + s / kNCount);
+        out.push_back(kVBase + (s % kNCount) / kTCount);
+        if (s % kTCount)
+            out.push_back(kTBase + s % kTCount);
+        return;
+    }
+    const NfcDecomposition* end = kNfcDecompositions + kNfcDecompositionCount;
+    const NfcDecomposition* at = std::lower_bound(
+        kNfcDecompositions, end, c, [](const NfcDecomposition& e, uint32_t code) { return e.code < code; });
+    if (at == end || at->code != c) {
+        out.push_back(c);
+        return;
+    }
+    for (uint32_t part : at->full)
+        if (part)
+            out.push_back(part);
+}
+
+// The primary composite of a pair, or 0.
+uint32_t Compose(uint32_t first, uint32_t second) {
+    if (first >= kLBase && first < kLBase + kLCount && second >= kVBase && second < kVBase + kVCount)
+        return kSBase + ((first - kLBase) * kVCount + (second - kVBase)) * kTCount;
+    if (first >= kSBase && first < kSBase + kSCount && (first - kSBase) % kTCount == 0 && second > kTBase &&
+        second < kTBase + kTCount)
+        return first + (second - kTBase);
+    const NfcPair* end = kNfcPairs + kNfcPairCount;
+    const NfcPair* at =
+        std::lower_bound(kNfcPairs, end, std::pair(first, second), [](const NfcPair& e, auto key) {
+            return e.first < key.first || (e.first == key.first && e.second < key.second);
+        });
+    return at != end && at->first == first && at->second == second ? at->composite : 0;
+}
+
 } // namespace
 
 std::string Report_NfcText(std::string_view utf8) {
     if (IsAscii(utf8))
         return std::string(utf8); // ASCII is its own normal form
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-    if (U_FAILURE(status) || utf8.size() > 0x3FFFFFFF)
-        return std::string(utf8);
-    std::vector<UChar> wide(utf8.size() + 1);
-    int32_t wideLength = 0;
-    u_strFromUTF8(wide.data(), int32_t(wide.size()), &wideLength, utf8.data(), int32_t(utf8.size()), &status);
-    if (U_FAILURE(status))
-        return std::string(utf8);
-    // NFC can grow a text by at most three times (the Unicode standard's bound).
-    std::vector<UChar> normal(size_t(wideLength) * 3 + 1);
-    const int32_t normalLength =
-        unorm2_normalize(nfc, wide.data(), wideLength, normal.data(), int32_t(normal.size()), &status);
-    if (U_FAILURE(status))
-        return std::string(utf8);
-    std::string out(size_t(normalLength) * 3 + 1, '\0');
-    int32_t outLength = 0;
-    u_strToUTF8(out.data(), int32_t(out.size()), &outLength, normal.data(), normalLength, &status);
-    if (U_FAILURE(status))
-        return std::string(utf8);
-    out.resize(size_t(outLength));
+    const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
+    std::vector<uint32_t> chars;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t n = 0;
+        const uint32_t c = Iso_DecodeUtf8(p + i, utf8.size() - i, &n);
+        if (n == 0)
+            return std::string(utf8); // no UTF-8: nothing to normalise
+        Decompose(c, chars);
+        i += n;
+    }
+    // Canonical order: each run of combining marks sorted by class, marks of one class keeping their order.
+    for (size_t i = 0; i < chars.size();) {
+        if (CombiningClass(chars[i]) == 0) {
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < chars.size() && CombiningClass(chars[end]) != 0)
+            ++end;
+        std::stable_sort(chars.begin() + long(i), chars.begin() + long(end),
+                         [](uint32_t a, uint32_t b) { return CombiningClass(a) < CombiningClass(b); });
+        i = end;
+    }
+    // Canonical composition: a character joins the last starter unless a character between them blocks it
+    // (one of the same or a higher class, or a starter).
+    std::vector<uint32_t> composed;
+    composed.reserve(chars.size());
+    size_t starter = SIZE_MAX;
+    int lastClass = -1;
+    for (const uint32_t c : chars) {
+        const int cls = CombiningClass(c);
+        if (starter != SIZE_MAX && (lastClass < cls || (lastClass == 0 && composed.size() == starter + 1))) {
+            if (const uint32_t joined = Compose(composed[starter], c)) {
+                composed[starter] = joined;
+                continue;
+            }
+        }
+        if (cls == 0) {
+            starter = composed.size();
+            lastClass = 0;
+        } else {
+            lastClass = cls;
+        }
+        composed.push_back(c);
+    }
+    std::string out;
+    out.reserve(utf8.size());
+    for (const uint32_t c : composed)
+        Iso_AppendUtf8(out, c);
     return out;
 }
 

@@ -8,6 +8,7 @@
 
 #include "iso9660/iso9660.h"
 #include "report/disc_text.h"
+#include "report/name_match.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ FileEntry* Entry(char type, const char* name, FileEntry* parent) {
     auto* e = new FileEntry{};
     e->type = type;
     std::strncpy(e->name, name, sizeof e->name - 1);
-    e->text = texts.emplace_back(Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(name), strlen(name))).c_str();
+    e->text =
+        texts.emplace_back(Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(name), strlen(name))).c_str();
     if (parent) {
         FileEntry** link = &parent->firstChild;
         while (*link)
@@ -90,6 +92,32 @@ TEST_F(TreeText, PiecesMakeTheWholeTextAndTheLongestNameWhole) {
     EXPECT_EQ(joined, whole);
     EXPECT_GT(pieces, 1);
     EXPECT_NE(whole.find("/" + std::string(255, 'n') + "\n"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Names typed in another normal form than the disc's: expected forms from Python's unicodedata.normalize.
+TEST(TypedNames, NormalizationFormC) {
+    const struct {
+        const char* typed;
+        const char* nfc;
+    } cases[] = {
+        {"cafe\u0301.txt", "caf\u00e9.txt"},          // a letter and its accent
+        {"\u1100\u1161\u11A8", "\uAC01"},             // Hangul jamo to a syllable
+        {"a\u0301\u0328", "\u0105\u0301"},            // marks put in canonical order first
+        {"\u212B", "\u00C5"},                         // a singleton
+        {"\u0344", "\u0308\u0301"},                   // a mark that never composes
+        {"\u0958", "\u0915\u093C"},                   // a composite excluded from composition
+        {"\U0001D15E", "\U0001D157\U0001D165"},       // beyond the BMP, excluded
+        {"s\u0307\u0323", "\u1E69"},                  // two marks, both composed
+        {"\u0B47\u0300\u0B3E", "\u0B47\u0300\u0B3E"}, // a starter between blocks the pair
+        {"e\u0301\u0301", "\u00E9\u0301"},            // a second mark of one class stays
+        {"\xFF name", "\xFF name"},                   // no UTF-8: as it stands
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Report_NfcText(c.typed), c.nfc) << c.typed;
 }
 
 } // namespace
