@@ -1,8 +1,8 @@
 // Disc Information rows for hand-built audio and multi-session discs.
 #include <gtest/gtest.h>
 
+#include "appmodel/disc_info_dlg_model.h"
 #include "disc_model_builder.h"
-#include "report/disc_info.h"
 #include "report/lbn_size_style.h"
 
 namespace {
