@@ -35,6 +35,7 @@
 #include "desktop/mainwindow/screenshot.h"
 #include "desktop/mediainfo/cda_dlg.h"
 #include "desktop/mediainfo/mp3_dlg.h"
+#include "desktop/mediainfo/pcm_format_dlg.h"
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/mediainfo/wav_dlg.h"
 #include "desktop/mediainfo/wmf_dlg.h"

@@ -1,7 +1,5 @@
 #include "desktop/mediainfo/cda_dlg.h"
 
-#include <QVBoxLayout>
-
 #include "report/lbn_size_style.h"
 
 CCdaDlg::CCdaDlg(const FileEntry* entry, QWidget* parent)
@@ -11,13 +9,4 @@ CCdaDlg::CCdaDlg(const FileEntry* entry, QWidget* parent)
         m_fields->AddRow(f);
     m_fields->SetValues(m_model.Fields());
     LayOutInfoDialog(this, "CDA", m_model.Header(), m_fields);
-}
-
-CJpgDlg::CJpgDlg(const FileEntry* entry, QWidget* parent) : QDialog(parent) {
-    setWindowTitle("JPG");
-    setModal(true);
-    auto* layout = new QVBoxLayout(this);
-    if (entry)
-        layout->addWidget(MakeInfoHeader(InfoDialogHeader(*entry, g_LbnSizeStyle), this));
-    AddOkButton(this, layout);
 }

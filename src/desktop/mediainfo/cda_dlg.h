@@ -1,4 +1,4 @@
-// CCdaDlg: "CDA", a CD audio track file's fields over CCdaDlgModel; CJpgDlg: "JPG", the header block alone.
+// CCdaDlg: "CDA", a CD audio track file's fields over CCdaDlgModel.
 #pragma once
 
 #include <QDialog>
@@ -15,9 +15,4 @@ class CCdaDlg final : public QDialog {
   private:
     CCdaDlgModel m_model;
     InfoForm* m_fields;
-};
-
-class CJpgDlg final : public QDialog {
-  public:
-    CJpgDlg(const FileEntry* entry, QWidget* parent = nullptr);
 };

@@ -2,6 +2,7 @@
 
 #include "analyzers/tag_chain.h"
 #include "desktop/mediainfo/cda_dlg.h"
+#include "desktop/mediainfo/jpg_dlg.h"
 #include "desktop/mediainfo/mp3_dlg.h"
 #include "desktop/mediainfo/wav_dlg.h"
 #include "desktop/mediainfo/wmf_dlg.h"

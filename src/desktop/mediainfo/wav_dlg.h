@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include "analyzers/wav/wav_dlg_model.h"
 #include "desktop/mediainfo/info_dialog.h"
@@ -22,14 +21,4 @@ class CWavDlg final : public QDialog {
     CWavDlgModel m_model;
     InfoForm* m_fields;
     QPushButton* m_format;
-};
-
-class CPcmFormatDlg final : public QDialog {
-  public:
-    explicit CPcmFormatDlg(QWidget* parent = nullptr);
-    QTreeWidget* List() const { return m_list; }
-
-  private:
-    void OnInitDialog();
-    QTreeWidget* m_list;
 };
