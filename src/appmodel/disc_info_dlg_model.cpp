@@ -30,7 +30,7 @@ std::string DiscInfo_NumberText(uint32_t value, uint16_t style) {
     return text;
 }
 
-void CDiscInfoDlg::OnInitDialog(const DiscModel* model, uint16_t style) {
+void CDiscInfoDlgModel::OnInitDialog(const DiscModel* model, uint16_t style) {
     m_rows.clear();
     if (!model || !model->firstSession)
         return;

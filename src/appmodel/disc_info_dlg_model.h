@@ -21,9 +21,10 @@ extern const DiscInfoColumn kDiscInfoColumns[DISCINFO_COLUMNS];
 
 using DiscInfoRow = std::array<std::string, DISCINFO_COLUMNS>;
 
-// CDiscInfoDlg's list: the session values on a session's first row together with its first track, one row per
-// further track holding " " and the track columns. Empty for an empty model. `style` is g_LbnSizeStyle.
-class CDiscInfoDlg {
+// CDiscInfoDlgModel's list: the session values on a session's first row together with its first track, one
+// row per further track holding " " and the track columns. Empty for an empty model. `style` is
+// g_LbnSizeStyle.
+class CDiscInfoDlgModel {
   public:
     // Builds the rows from `model` (normally g_DiscModel).
     void OnInitDialog(const DiscModel* model, uint16_t style);

@@ -149,7 +149,7 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
     ASSERT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Text(0, 0), "Track01.cda");
-    CDiscInfoDlg info;
+    CDiscInfoDlgModel info;
     info.OnInitDialog(g_DiscModel, g_LbnSizeStyle);
     ASSERT_EQ(info.Rows().size(), static_cast<size_t>(frame.List().RowCount()));
     EXPECT_EQ(info.Rows()[0][0], "Audio");

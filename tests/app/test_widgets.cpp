@@ -232,7 +232,7 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     EXPECT_EQ(list->currentWidget(), list->ReportView());
 
     // Disc Information over the loaded disc: one row per track.
-    DiscInfoDialog info(frame_.get());
+    CDiscInfoDlg info(frame_.get());
     EXPECT_EQ(info.List()->topLevelItemCount(), static_cast<int>(info.Content().Rows().size()));
     EXPECT_EQ(info.List()->headerItem()->text(13), "RecordingAreaLeadOut");
     EXPECT_EQ(info.List()->topLevelItem(0)->text(3), "1");
@@ -345,7 +345,7 @@ TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty
 
 TEST_F(MainWindow, DiscInformationShowsHeadingsAndValuesWholeWithinTheScreen) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    DiscInfoDialog info(frame_.get());
+    CDiscInfoDlg info(frame_.get());
     QTreeWidget* list = info.List();
     EXPECT_LE(info.width(), frame_->screen()->availableGeometry().width());
     for (int c = 0; c < DISCINFO_COLUMNS; ++c) {

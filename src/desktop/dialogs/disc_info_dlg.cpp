@@ -12,7 +12,7 @@
 
 #include "report/lbn_size_style.h"
 
-DiscInfoDialog::DiscInfoDialog(QWidget* parent) : QDialog(parent), m_list(new QTreeWidget(this)) {
+CDiscInfoDlg::CDiscInfoDlg(QWidget* parent) : QDialog(parent), m_list(new QTreeWidget(this)) {
     setWindowTitle("Disc Information");
     setModal(true);
     resize(1120, 240);
@@ -40,7 +40,7 @@ DiscInfoDialog::DiscInfoDialog(QWidget* parent) : QDialog(parent), m_list(new QT
     FitToContents();
 }
 
-void DiscInfoDialog::FitToContents() {
+void CDiscInfoDlg::FitToContents() {
     // Every column starts at the fourteenth part of the list's width, as wide as its heading and values.
     m_list->header()->setStretchLastSection(false);
     const int share = (width() - 24) / DISCINFO_COLUMNS;

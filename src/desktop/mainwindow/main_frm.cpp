@@ -443,7 +443,7 @@ void CMainFrame::OnLevel1Simulation() {
 void CMainFrame::OnDiscInformation() {
     if (!m_model.OnDiscInformation())
         return;
-    DiscInfoDialog dlg(this);
+    CDiscInfoDlg dlg(this);
     dlg.exec();
 }
 

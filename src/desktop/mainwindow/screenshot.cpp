@@ -46,7 +46,7 @@ const std::vector<DialogMaker>& Dialogs() {
                  *error = "no disc is loaded";
                  return nullptr;
              }
-             return std::make_unique<DiscInfoDialog>(&frame);
+             return std::make_unique<CDiscInfoDlg>(&frame);
          }},
         {"level1",
          [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
