@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "navigation/nav_writer.h"

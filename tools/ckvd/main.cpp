@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include "analyzers/tag_chain.h"
-#include "app/app_modules.h"
-#include "app/save_disc_info_model.h"
-#include "app/save_to_disc.h"
+#include "appmodel/app_modules.h"
+#include "appmodel/save_disc_info_dlg_model.h"
+#include "appmodel/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "json_views.h"
