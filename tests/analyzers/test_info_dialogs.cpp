@@ -11,6 +11,7 @@
 #include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "analyzers/tag_chain.h"
+#include "golden.h"
 
 namespace {
 
@@ -87,22 +88,9 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_EQ(dlg.TagValues()[3], " "); // no frame: a single space
     dlg.OnSelchangeTagVersion(0);
     EXPECT_EQ(dlg.TagValues()[1], " ");
-    const auto& m = dlg.Mpeg();
-    EXPECT_EQ(Value(m, "HeaderPosition"), "417");
-    EXPECT_EQ(Value(m, "Header"), "FF FA 92 64");
-    EXPECT_EQ(Value(m, "Version"), "MPEG-1");
-    EXPECT_EQ(Value(m, "Layer"), "Layer 3");
-    EXPECT_EQ(Value(m, "CRC"), "Exist");
-    EXPECT_EQ(m[7].beside, "12 34");
-    EXPECT_EQ(Value(m, "Bitrate"), "128");          // MPEG-1 Layer III index 9
-    EXPECT_EQ(Value(m, "Sampling Freq."), "44100"); // index 0
-    EXPECT_EQ(Value(m, "Padding"), "No Used bit Exist");
-    EXPECT_EQ(Value(m, "Channel"), "Joint Stereo");
-    EXPECT_EQ(Value(m, "Mode Extension"), "8"); // Layer III, bits 10
-    EXPECT_EQ(Value(m, "Original"), "Original");
-    EXPECT_EQ(Value(m, "Emphasis"), "None");
 
-    // An ID3v1.0 tag shows track 0, and ckvd info prints both versions.
+    // An ID3v1.0 tag shows track 0, and ckvd info prints both versions and the MPEG fields of the protected
+    // MPEG-1 Layer III frame.
     g_Mp3TagFlags |= MP3_TAG_ID3V1_0;
     g_Id3v1Tag = Record<Id3v1Tag>();
     std::memcpy(g_Id3v1Tag->title, "Old Title", 9);
@@ -127,11 +115,7 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
         EXPECT_EQ(dlg.TagValues()[1], shown) << bytes;
     }
     std::memcpy(g_Id3v1Tag->title, "Old Title", 10);
-    const std::string text = Tag_InfoText(TagAnalyzer::Mp3, e, 0);
-    EXPECT_NE(text.find("Identifier: SONG.MP3;1\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("ID3 TagVersion: v1.0\nTrack: 0\nTitle: Old Title\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("ID3 TagVersion: v2.3\nTrack:\nTitle: Sakura\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("CRC: Exist 12 34\nBitrate: 128 kbps\n"), std::string::npos) << text;
+    ExpectGolden("analyzers/mp3_info.txt", Tag_InfoText(TagAnalyzer::Mp3, e, 0));
 
     // An ID3v2.4 tag; an MPEG-2.5 Layer III frame (version bits 00) at 32 kbit/s and 8000 Hz.
     g_Mp3TagFlags = MP3_TAG_ID3V2_4;

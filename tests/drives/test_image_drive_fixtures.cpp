@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <map>
 
 #include "aspi/aspi_manager.h"
 #include "platform/aspi32/aspi_library.h"
@@ -158,31 +157,6 @@ TEST_P(TwoSessionFixture, SessionsSitAtTheirAddressesWithUnreadableGaps) {
     uint32_t last = 0, length = 0;
     ASSERT_EQ(Aspi_ReadCapacity(dev, &last, &length), ASPI_OK);
     EXPECT_EQ(last, leadout - 1);
-}
-
-TEST_P(TwoSessionFixture, FullTocHasTheRecordersPointsPerSession) {
-    const uint16_t dev = GetParam();
-    uint8_t head[4] = {};
-    ASSERT_EQ(Aspi_ReadToc(dev, 0, 2, 0, sizeof head, head), ASPI_OK);
-    EXPECT_EQ(head[2], 1);
-    EXPECT_EQ(head[3], 2);
-    const uint16_t length = static_cast<uint16_t>((head[0] << 8 | head[1]) + 2);
-    ASSERT_EQ((length - 4) % 11, 0);
-    std::vector<uint8_t> buf(length);
-    ASSERT_EQ(Aspi_ReadToc(dev, 0, 2, 0, length, buf.data()), ASPI_OK);
-    std::map<uint8_t, std::vector<uint8_t>> points; // session -> points in order
-    for (size_t at = 4; at + 11 <= buf.size(); at += 11)
-        points[buf[at]].push_back(buf[at + 3]);
-    ASSERT_EQ(points.size(), 2u);
-    auto has = [&](uint8_t session, uint8_t point) {
-        const auto& p = points[session];
-        return std::find(p.begin(), p.end(), point) != p.end();
-    };
-    for (uint8_t point : {0xA0, 0xA1, 0xA2, 0xB0, 0xC0, 0x01})
-        EXPECT_TRUE(has(1, point)) << "session 1 point " << std::hex << int(point);
-    for (uint8_t point : {0xA0, 0xA1, 0xA2, 0x02})
-        EXPECT_TRUE(has(2, point)) << "session 2 point " << std::hex << int(point);
-    EXPECT_FALSE(has(2, 0xC0));
 }
 
 INSTANTIATE_TEST_SUITE_P(CueAndCloneCd, TwoSessionFixture,

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "golden.h"
 #include "navigation/lsn_model.h"
+#include "navigation/nav_text.h"
 
 namespace {
 
@@ -28,15 +30,7 @@ TEST(LsnViewer, HeaderAndEntriesInCidOrder) {
     const Bytes file = LsnFile(2, {0x2C, 0x01, 0, 0, 0, 0x08, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0});
     CLsnDlgModel m;
     m.Fill(NavImage(file));
-    std::vector<std::string> values;
-    for (const NavField& f : m.Header())
-        values.push_back(f.label + "=" + f.value);
-    EXPECT_EQ(values, (std::vector<std::string>{
-                          "Identifier=LSNLMX01", "Version=1(0x0001)", "KVD Generation=1(0x0000000000000001)",
-                          "Size of LSN.LMX=42(0x0000002A)", "Number of LSN Entries=2(0x00000002)"}));
-    EXPECT_EQ(m.Entries().columns, (Row{"LSN for CID", "File Size for CID"}));
-    EXPECT_EQ(m.Entries().rows, (std::vector<Row>{{"300(0x0000012C)", "2048(0x00000800)"},
-                                                  {"-1(0xFFFFFFFF)", "1(0x00000001)"}}));
+    ExpectGolden("navigation/LSN.txt", Nav_LsnText(m));
 
     CLsnDlgModel empty;
     const Bytes none = LsnFile(0, {});

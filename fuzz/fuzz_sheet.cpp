@@ -1,6 +1,5 @@
-// Shared body of the sheet fuzzers: arbitrary bytes as the sheet, next to small data files it may name.
-#pragma once
-
+// Fuzzes one cue sheet reader (CKVD_SHEET: cue or ccd): arbitrary bytes as the sheet, next to small data
+// files it may name, then every block of the disc it describes read back.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +10,12 @@
 
 #include "platform/images/disc_image.h"
 
-inline int fuzz_image_sheet(const uint8_t* data, size_t size, const char* ext,
-                            ckvd::images::LoadResult (*load)(const std::string&)) {
+#define CKVD_CAT(a, b) a##b
+#define CKVD_LOAD(ext) CKVD_CAT(load_, ext)
+#define CKVD_STR(x) #x
+#define CKVD_NAME(x) CKVD_STR(x)
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string dir = [] {
         std::string d = "/tmp/ckvd-fuzz-sheet-" + std::to_string(::getpid());
         ::mkdir(d.c_str(), 0700);
@@ -20,10 +23,10 @@ inline int fuzz_image_sheet(const uint8_t* data, size_t size, const char* ext,
         std::ofstream(d + "/s.img", std::ios::binary) << std::string(2352 * 40, '\x02');
         return d;
     }();
-    const std::string sheet = dir + "/s." + ext;
+    const std::string sheet = dir + "/s." CKVD_NAME(CKVD_SHEET);
     std::ofstream(sheet, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    auto r = load(sheet);
+    auto r = ckvd::images::CKVD_LOAD(CKVD_SHEET)(sheet);
     if (r) {
         ckvd::images::SectorReader reader(*r.disc);
         std::array<uint8_t, 2048> block{};
