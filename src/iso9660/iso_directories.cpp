@@ -1,5 +1,6 @@
-// ISO9660 and Joliet directory analysis of every data session: the volume descriptor set, the type L path
-// table (ECMA-119 9.4) and the directory records (ECMA-119 9.1) of each directory it names.
+// ISO9660 and Joliet directory analysis of every data session: the type L path table (ECMA-119 9.4), or the
+// root directory record down, and the directory records (ECMA-119 9.1) of each directory, Rock Ridge
+// included.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -16,71 +17,12 @@
 
 using namespace iso_internal;
 
+DirectoryWalk iso_internal::g_Walk;
+
 namespace {
 
-constexpr size_t kBufferSize = 2048;
-constexpr size_t kPieceBlocks = 32;
 constexpr uint32_t kMaxDirectories = 65535; // directory numbers are 16 bits
 constexpr size_t kMinDirectoryRecord = 34;  // ECMA-119 9.1: 33 fixed bytes and one identifier byte
-
-// Working state of one analysis.
-std::array<uint8_t, kBufferSize> s_Descriptor{};
-std::array<uint8_t, kBufferSize> s_Sector{};
-std::vector<FileEntry*> s_Index; // directory number k at [k - 1]
-std::vector<FileEntry*> s_Tail;  // last entry of each indexed directory's child list
-FileEntry* s_CurrentNode = nullptr;
-size_t s_CurrentIndex = 0; // index slot of the current directory (s_Index.size() when none)
-
-bool JolietFlag() {
-    return (s_Descriptor[90] & 0x40) != 0;
-}
-
-SessionEntry* CurrentSession() {
-    return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
-}
-
-// Whether an identifier holds a character beyond ASCII: a byte of 0x80 or more, or in UCS-2 (big-endian) a
-// high byte that is not zero. Eight bytes at a time, since every name of a disc passes here.
-bool BeyondAscii(const uint8_t* id, uint32_t length, bool ucs2) {
-    const uint64_t mask =
-        ucs2 ? (std::endian::native == std::endian::little ? 0x80FF80FF80FF80FFull : 0xFF80FF80FF80FF80ull)
-             : 0x8080808080808080ull;
-    uint64_t beyond = 0;
-    uint32_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, id + i, sizeof word);
-        beyond |= word & mask;
-    }
-    for (; i < length; ++i)
-        beyond |= id[i] & (ucs2 && i % 2 == 0 ? 0xFFu : 0x80u);
-    return beyond != 0;
-}
-
-// An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name.
-void SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
-    const bool joliet = JolietFlag();
-    if (joliet) {
-        Iso_UcsToSjis(e->name, sizeof e->name, id, length / 2, 1, 1);
-    } else {
-        Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
-    }
-    // Most names are ASCII, which both forms write alike: only the others are decoded again.
-    if (!BeyondAscii(id, joliet ? length & ~1u : length, joliet))
-        return;
-    const std::string text = joliet ? Iso_Utf16ToUtf8(id, length / 2, true) : Iso_BytesToUtf8(id, length);
-    if (!SetEntryText(e, text))
-        throw std::bad_alloc();
-}
-
-// One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
-// else the end of the disc. Earlier sessions' blocks count (a later session refers to their files).
-uint64_t SessionEnd(const SessionEntry* s) {
-    const uint64_t discEnd = uint64_t(s->lastBlock) + 1;
-    if (s->leadOut != 0 && s->leadOut < discEnd && int32_t(s->leadOut) > 0)
-        return s->leadOut;
-    return discEnd;
-}
 
 // Number of blocks of an extent that lie inside the session, so that no disc-given length costs more than
 // the recorded area it claims; 0 for an extent that starts past it.
@@ -91,29 +33,26 @@ uint64_t BlocksInsideSession(const SessionEntry* s, uint32_t lbn, uint64_t block
     return std::min(blocks, end - lbn);
 }
 
-// Blocks of the session walked as directory records so far, as [first, end) runs keyed by first block.
-std::map<uint64_t, uint64_t> s_Walked;
-
 // Blocks of the run [lbn, lbn + blocks) not yet walked, counted from lbn up to the first walked block; the
 // run counted is marked walked.
 uint64_t TakeUnwalked(uint64_t lbn, uint64_t blocks) {
-    auto next = s_Walked.upper_bound(lbn);
-    if (next != s_Walked.begin()) {
+    auto next = g_Walk.walked.upper_bound(lbn);
+    if (next != g_Walk.walked.begin()) {
         auto prev = std::prev(next);
         if (prev->second > lbn)
             return 0; // lbn itself was walked
     }
-    if (next != s_Walked.end())
+    if (next != g_Walk.walked.end())
         blocks = std::min(blocks, next->first - lbn);
     if (blocks > 0)
-        s_Walked.emplace(lbn, lbn + blocks);
+        g_Walk.walked.emplace(lbn, lbn + blocks);
     return blocks;
 }
 
 // The last entry of a directory's child list: kept per indexed directory, found by a walk otherwise.
 FileEntry* TailOf(size_t index, FileEntry* dir) {
-    if (index < s_Tail.size() && s_Index.size() > index && s_Index[index] == dir)
-        return s_Tail[index];
+    if (index < g_Walk.tail.size() && g_Walk.index.size() > index && g_Walk.index[index] == dir)
+        return g_Walk.tail[index];
     FileEntry* tail = dir->firstChild;
     while (tail && tail->nextSibling)
         tail = tail->nextSibling;
@@ -127,66 +66,24 @@ void Append(size_t index, FileEntry* dir, FileEntry* e) {
     } else {
         dir->firstChild = e;
     }
-    if (index < s_Tail.size() && s_Index.size() > index && s_Index[index] == dir)
-        s_Tail[index] = e;
+    if (index < g_Walk.tail.size() && g_Walk.index.size() > index && g_Walk.index[index] == dir)
+        g_Walk.tail[index] = e;
 }
-
-// Without a usable path table the directories come from the directory records themselves: the ones met in
-// a directory's blocks wait here until its files are placed, so that, as with the path table, a directory
-// lists its files first and then its subdirectories in record order.
-bool s_FromRecords = false;
-std::vector<FileEntry*> s_Subdirectories;
-
-// Rock Ridge names, links, times and modes (a primary volume's tree whose root carries the SUSP "SP" entry
-// and Rock Ridge entries); relocated directories are then found at their real places through the records.
-bool s_RockRidge = false;
-uint8_t s_SuspSkip = 0;
-uint16_t s_Device = 0;
-// The root directory's first block, read to look for Rock Ridge: the directory walk takes it from here once
-// instead of reading it again.
-std::vector<uint8_t> s_RootBlock;
-uint32_t s_RootBlockLbn = 0;
 
 // One block of the session for a System Use continuation area.
 bool ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
     const SessionEntry* s = CurrentSession();
     return s && lbn < SessionEnd(s) && block.size() == s->blockLength &&
-           Aspi_ReadSectors(s_Device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
+           Aspi_ReadSectors(g_Walk.device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
 }
 
 RockRidgeEntry ReadRockRidge(std::span<const uint8_t> rec) {
     RockRidgeEntry rr;
-    if (s_RockRidge) {
+    if (g_Walk.rockRidge) {
         const SessionEntry* s = CurrentSession();
-        RockRidge_Parse(rec, s_SuspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
+        RockRidge_Parse(rec, g_Walk.suspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
     }
     return rr;
-}
-
-// A Rock Ridge name (UTF-8 as Linux records it, at most the 255 bytes a Linux name holds, cut before a
-// character) into the model's two forms; the record's own identifier is kept beside it.
-void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> rec) {
-    size_t length = std::min<size_t>(recorded.size(), 255);
-    while (length > 0 && length < recorded.size() && (uint8_t(recorded[length]) & 0xC0) == 0x80)
-        --length;
-    const std::string text = Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(recorded.data()), length);
-    uint8_t ucs[2 * 256];
-    const uint32_t chars = Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(text.data()),
-                                          uint32_t(std::min<size_t>(text.size(), 255)), ucs);
-    Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
-    if (!SetEntryText(e, text))
-        throw std::bad_alloc();
-    const std::string identifier = Iso_BytesToUtf8(rec.data() + 33, rec[32]);
-    if (identifier != text)
-        g_RecordedIdentifiers[e] = identifier;
-}
-
-// An entry deleted before the model is released takes what is kept beside it along.
-void Forget(FileEntry* e) {
-    g_RecordedIdentifiers.erase(e);
-    g_DirectoryDates.erase(e);
-    g_SymlinkTargets.erase(e);
-    delete e;
 }
 
 // Name, time and mode of an entry from its record and, where recorded, its Rock Ridge entries.
@@ -218,13 +115,13 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         off += len;
         const uint8_t flags = rec[25]; // ECMA-119 9.1.6
         const bool directory = flags & 0x02;
-        if (directory && (!s_FromRecords || IsSelfOrParent(rec)))
+        if (directory && (!g_Walk.fromRecords || IsSelfOrParent(rec)))
             continue;
         const RockRidgeEntry rr = ReadRockRidge(rec);
         // A directory moved away for depth (RE) is listed where its CL record stands, which names its extent.
         if (directory && rr.relocated)
             continue;
-        if (directory || (s_FromRecords && rr.child)) {
+        if (directory || (g_Walk.fromRecords && rr.child)) {
             FileEntry* d = NewRecord<FileEntry>();
             if (!d)
                 throw std::bad_alloc();
@@ -233,7 +130,7 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
             memset(d->date, 0, sizeof d->date); // directories carry no date in the model
             d->lbn = directory ? Le32(rec, 2) : rr.childLocation;
             d->parentNumber = dir->directoryNumber;
-            s_Subdirectories.push_back(d);
+            g_Walk.subdirectories.push_back(d);
             continue;
         }
         FileEntry* e = NewRecord<FileEntry>();
@@ -265,88 +162,15 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         }
         tail = e;
         ++tree->fileCount;
-        s_CurrentNode = e;
+        g_Walk.currentNode = e;
     }
 }
 
 } // namespace
 
-int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer) {
-    const SessionEntry* s = CurrentSession();
-    if (!s || !buffer)
-        return ISO_ERR_NO_MODEL;
-    const uint32_t bl = s->blockLength;
-    if (bl == 0 || bl > kBufferSize)
-        return ISO_ERR_DESCRIPTOR;
-    if (uint64_t(lbn) + count > 0x100000000ull)
-        return ISO_ERR_EXTENT;
-    for (uint64_t done = 0; done < count;) {
-        // Whole pieces of 32 first, then the remainder.
-        const uint64_t n = std::min<uint64_t>(kPieceBlocks, count - done);
-        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn + done), bl, static_cast<uint16_t>(n),
-                                  buffer + done * bl);
-        if (rc != ASPI_OK)
-            return rc;
-        done += n;
-    }
-    return ISO_OK;
-}
-
-int Iso_ReadVolumeDescriptors(uint16_t device) {
-    const SessionEntry* s = CurrentSession();
-    if (!s)
-        return ISO_ERR_NO_MODEL;
-    const uint32_t bl = s->blockLength;
-    if (bl == 0 || bl > kBufferSize)
-        return ISO_ERR_DESCRIPTOR;
-    s_Descriptor.fill(0);
-    // The last Joliet descriptor serves when there is one, else the last primary one, in whatever order
-    // they come (ECMA-119 8.4, 8.5; Joliet).
-    std::array<uint8_t, kBufferSize> primary{};
-    bool havePrimary = false, haveJoliet = false;
-    // The set cannot run past the session's recorded area; each block is read once.
-    const uint64_t end = SessionEnd(s);
-    for (uint64_t lbn = s->pvdLbn; lbn < end; ++lbn) {
-        s_Sector.fill(0);
-        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn), bl, 1, s_Sector.data());
-        if (rc != ASPI_OK)
-            return rc;
-        const uint8_t* d = s_Sector.data();
-        if (memcmp(d + 1, "CD001", 5) != 0)
-            return ISO_ERR_DESCRIPTOR;
-        const uint8_t type = d[0], version = d[6];
-        if (type == 255 && version == 1) {
-            if (haveJoliet)
-                return ISO_OK; // already in s_Descriptor
-            if (!havePrimary)
-                return ISO_ERR_DESCRIPTOR; // a set without a primary descriptor describes no volume
-            s_Descriptor = primary;
-            return ISO_OK;
-        }
-        if (type == 1 && version == 1) {
-            primary = s_Sector;
-            havePrimary = true;
-        } else if (type == 2 && version == 1) {
-            const bool joliet = d[7] == 0 && d[88] == 0x25 && d[89] == 0x2F &&
-                                (d[90] == 0x40 || d[90] == 0x43 || d[90] == 0x45);
-            if (joliet) {
-                s_Descriptor = s_Sector;
-                haveJoliet = true;
-            }
-        } else if ((type == 0 || type == 3) && version == 1) {
-            // A boot record (El Torito) or a volume partition descriptor: nothing of the file tree.
-        } else if (type == 2 && version == 2) {
-            // The enhanced volume descriptor of ISO 9660:1999: the primary (or Joliet) one serves.
-        } else {
-            return ISO_ERR_DESCRIPTOR;
-        }
-    }
-    return ISO_ERR_DESCRIPTOR;
-}
-
 int Iso_AnalyzeDirectory(uint16_t device) {
     const SessionEntry* s = CurrentSession();
-    FileEntry* dir = s_CurrentNode;
+    FileEntry* dir = g_Walk.currentNode;
     SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
     if (!s || !dir || !tree)
         return ISO_ERR_NO_MODEL;
@@ -354,16 +178,16 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
 
-    s_Sector.fill(0);
+    g_Walk.sector.fill(0);
     int rc = ASPI_OK;
-    if (!s_RootBlock.empty() && s_RootBlockLbn == dir->lbn && s_RootBlock.size() == bl)
-        std::copy(s_RootBlock.begin(), s_RootBlock.end(), s_Sector.begin());
+    if (!g_Walk.rootBlock.empty() && g_Walk.rootBlockLbn == dir->lbn && g_Walk.rootBlock.size() == bl)
+        std::copy(g_Walk.rootBlock.begin(), g_Walk.rootBlock.end(), g_Walk.sector.begin());
     else
-        rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, s_Sector.data());
-    s_RootBlock.clear();
+        rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, g_Walk.sector.data());
+    g_Walk.rootBlock.clear();
     if (rc != ASPI_OK)
         return rc;
-    const std::span<const uint8_t> first(s_Sector.data(), bl);
+    const std::span<const uint8_t> first(g_Walk.sector.data(), bl);
     // The first record describes the directory itself; without a sound one there is nothing to list.
     if (first[0] < kMinDirectoryRecord || first[0] > bl)
         return ISO_OK;
@@ -400,7 +224,7 @@ int Iso_AnalyzeDirectory(uint16_t device) {
             return rc;
         data = extent;
     }
-    FileEntry* tail = TailOf(s_CurrentIndex, dir);
+    FileEntry* tail = TailOf(g_Walk.currentIndex, dir);
     int result = ISO_OK;
     try {
         for (uint64_t b = 0; b < blocks; ++b)
@@ -408,8 +232,9 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     } catch (const std::bad_alloc&) {
         result = ISO_ERR_NO_MEMORY;
     }
-    if (s_CurrentIndex < s_Tail.size() && s_Index.size() > s_CurrentIndex && s_Index[s_CurrentIndex] == dir)
-        s_Tail[s_CurrentIndex] = tail;
+    if (g_Walk.currentIndex < g_Walk.tail.size() && g_Walk.index.size() > g_Walk.currentIndex &&
+        g_Walk.index[g_Walk.currentIndex] == dir)
+        g_Walk.tail[g_Walk.currentIndex] = tail;
     return result;
 }
 
@@ -418,12 +243,12 @@ namespace {
 // The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.
 constexpr size_t kRootRecord = 156;
 uint32_t RootExtent() {
-    return Le32(std::span<const uint8_t>(s_Descriptor), kRootRecord + 2);
+    return Le32(std::span<const uint8_t>(g_Walk.descriptor), kRootRecord + 2);
 }
 
 // The session's volume entry, directory number 1, named from the descriptor's volume identifier.
 void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
-    const std::span<const uint8_t> desc(s_Descriptor);
+    const std::span<const uint8_t> desc(g_Walk.descriptor);
     volume->type = 'V';
     SetName(volume, desc.data() + 40, 32);
     // The identifier is padded with spaces to its field (ECMA-119 8.4.6): the padding is no part of the name
@@ -436,10 +261,10 @@ void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
     volume->parentNumber = parent;
     volume->directoryNumber = 1;
     ++tree->directoryCount;
-    s_Index.push_back(volume);
-    s_Tail.push_back(nullptr);
-    s_CurrentNode = volume;
-    s_CurrentIndex = 0;
+    g_Walk.index.push_back(volume);
+    g_Walk.tail.push_back(nullptr);
+    g_Walk.currentNode = volume;
+    g_Walk.currentIndex = 0;
 }
 
 // A path table serves when its first record is the root's (ECMA-119 9.4: identifier 0x00, parent 1) and
@@ -457,36 +282,36 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
                        bool passedOver = true) {
     if (passedOver)
         tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
-    const std::span<const uint8_t> desc(s_Descriptor);
+    const std::span<const uint8_t> desc(g_Walk.descriptor);
     if (desc[kRootRecord] < kMinDirectoryRecord || !(desc[kRootRecord + 25] & 0x02) ||
         RootExtent() >= SessionEnd(s))
         return ISO_ERR_DESCRIPTOR;
     PlaceVolume(tree, volume, 1);
-    s_FromRecords = true;
+    g_Walk.fromRecords = true;
     int result = ISO_OK;
-    size_t placed = 0; // of s_Subdirectories, the ones in the tree
+    size_t placed = 0; // of g_Walk.subdirectories, the ones in the tree
     try {
-        for (size_t i = 0; i < s_Index.size() && result == ISO_OK; ++i) {
-            FileEntry* dir = s_Index[i];
-            s_CurrentNode = dir;
-            s_CurrentIndex = i;
-            s_Subdirectories.clear();
+        for (size_t i = 0; i < g_Walk.index.size() && result == ISO_OK; ++i) {
+            FileEntry* dir = g_Walk.index[i];
+            g_Walk.currentNode = dir;
+            g_Walk.currentIndex = i;
+            g_Walk.subdirectories.clear();
             placed = 0;
             result = Iso_AnalyzeDirectory(device);
             if (i == 0 && result == ISO_OK && dir->size == 0)
                 result = ISO_ERR_DESCRIPTOR; // no sound root directory either: nothing describes the volume
-            for (FileEntry* sub : s_Subdirectories) {
+            for (FileEntry* sub : g_Walk.subdirectories) {
                 if (result != ISO_OK)
                     break;
-                if (s_Index.size() >= kMaxDirectories) {
+                if (g_Walk.index.size() >= kMaxDirectories) {
                     result = ISO_ERR_DESCRIPTOR;
                     break;
                 }
-                sub->directoryNumber = static_cast<uint16_t>(s_Index.size() + 1);
+                sub->directoryNumber = static_cast<uint16_t>(g_Walk.index.size() + 1);
                 Append(i, dir, sub);
                 ++placed;
-                s_Index.push_back(sub);
-                s_Tail.push_back(nullptr);
+                g_Walk.index.push_back(sub);
+                g_Walk.tail.push_back(nullptr);
                 ++tree->directoryCount;
             }
         }
@@ -494,26 +319,26 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
         result = ISO_ERR_NO_MEMORY;
     }
     // Subdirectories not placed (after a failure) belong to no tree.
-    for (size_t k = placed; k < s_Subdirectories.size(); ++k)
-        Forget(s_Subdirectories[k]);
-    s_Subdirectories.clear();
-    s_FromRecords = false;
+    for (size_t k = placed; k < g_Walk.subdirectories.size(); ++k)
+        Forget(g_Walk.subdirectories[k]);
+    g_Walk.subdirectories.clear();
+    g_Walk.fromRecords = false;
     return result;
 }
 
 // Whether the root directory's "." record starts its System Use area with the SUSP "SP" entry and Rock Ridge
 // entries follow (ER, or the entries themselves); the skip of every area comes from SP.
 bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
-    s_RootBlock.clear();
+    g_Walk.rootBlock.clear();
     if (JolietFlag() || RootExtent() >= SessionEnd(s))
         return false;
-    std::vector<uint8_t>& block = s_RootBlock;
+    std::vector<uint8_t>& block = g_Walk.rootBlock;
     block.assign(s->blockLength, 0);
     if (Aspi_ReadSectors(device, RootExtent(), s->blockLength, 1, block.data()) != ASPI_OK) {
         block.clear();
         return false;
     }
-    s_RootBlockLbn = RootExtent();
+    g_Walk.rootBlockLbn = RootExtent();
     const size_t length = block[0];
     if (length < kMinDirectoryRecord || length > block.size())
         return false;
@@ -523,7 +348,7 @@ bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
         return false;
     RockRidgeEntry rr;
     RockRidge_Parse(self, 0, s->blockLength, ReadSessionBlock, rr);
-    s_SuspSkip = rr.skip;
+    g_Walk.suspSkip = rr.skip;
     return rr.sharingProtocol && (rr.extension || rr.rockRidge);
 }
 
@@ -556,19 +381,19 @@ int AnalyzePathTable(uint16_t device) {
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
     FileEntry* volume = tree->root;
-    s_Index.clear();
-    s_Tail.clear();
-    s_Walked.clear();
-    s_Device = device;
-    s_RockRidge = DetectRockRidge(device, s);
-    if (s_RockRidge) {
+    g_Walk.index.clear();
+    g_Walk.tail.clear();
+    g_Walk.walked.clear();
+    g_Walk.device = device;
+    g_Walk.rockRidge = DetectRockRidge(device, s);
+    if (g_Walk.rockRidge) {
         const int result = AnalyzeFromRecords(device, s, tree, volume, false);
         HideRelocationDirectory(tree, volume);
-        s_RockRidge = false;
+        g_Walk.rockRidge = false;
         return result;
     }
 
-    const std::span<const uint8_t> desc(s_Descriptor);
+    const std::span<const uint8_t> desc(g_Walk.descriptor);
     const uint32_t tableSize = Le32(desc, 132);
     const uint32_t tableLbn = Le32(desc, 140);
     // A table that starts past the session is refused before anything is allocated for it.
@@ -612,13 +437,13 @@ int AnalyzePathTable(uint16_t device) {
             result = Iso_AnalyzeDirectory(device);
         } else {
             // Parents come first: a parent is an already placed directory with a smaller number.
-            if (parent == 0 || parent >= number || parent > s_Index.size())
+            if (parent == 0 || parent >= number || parent > g_Walk.index.size())
                 return ISO_ERR_DESCRIPTOR;
             FileEntry* e = NewRecord<FileEntry>();
             if (!e)
                 return ISO_ERR_NO_MEMORY;
             const size_t parentIndex = parent - 1;
-            Append(parentIndex, s_Index[parentIndex], e);
+            Append(parentIndex, g_Walk.index[parentIndex], e);
             e->type = 'D';
             SetName(e, rec.data() + 8, static_cast<uint32_t>(idLength));
             e->lbn = extent;
@@ -626,17 +451,17 @@ int AnalyzePathTable(uint16_t device) {
             e->directoryNumber = static_cast<uint16_t>(number);
             ++tree->directoryCount;
             try {
-                s_Index.push_back(e);
-                s_Tail.push_back(nullptr);
+                g_Walk.index.push_back(e);
+                g_Walk.tail.push_back(nullptr);
             } catch (const std::bad_alloc&) {
                 return ISO_ERR_NO_MEMORY;
             }
-            s_CurrentNode = e;
-            s_CurrentIndex = s_Index.size() - 1;
+            g_Walk.currentNode = e;
+            g_Walk.currentIndex = g_Walk.index.size() - 1;
             result = Iso_AnalyzeDirectory(device);
             if (result != ISO_OK)
                 return result;
-            s_CurrentNode = e;
+            g_Walk.currentNode = e;
         }
         ++number;
         off += recordLength;
@@ -650,8 +475,8 @@ int Iso_AnalyzePathTable(uint16_t device) {
     try {
         return AnalyzePathTable(device);
     } catch (const std::bad_alloc&) {
-        s_RockRidge = false;
-        s_FromRecords = false;
+        g_Walk.rockRidge = false;
+        g_Walk.fromRecords = false;
         return ISO_ERR_NO_MEMORY;
     }
 }
@@ -670,10 +495,10 @@ int Iso_AnalyzeDataSessions(uint16_t device) {
             return ISO_ERR_NO_MEMORY;
         volume->type = 'V';
         tree->root = volume;
-        s_CurrentNode = volume;
-        s_CurrentIndex = 0;
-        s_Index.clear();
-        s_Tail.clear();
+        g_Walk.currentNode = volume;
+        g_Walk.currentIndex = 0;
+        g_Walk.index.clear();
+        g_Walk.tail.clear();
 
         // A session whose block length no buffer can take is refused like a bad descriptor set.
         const bool usable = session->blockLength != 0 && session->blockLength <= kBufferSize;
@@ -688,9 +513,9 @@ int Iso_AnalyzeDataSessions(uint16_t device) {
         session = session->next;
         ++g_CurrentSession;
     }
-    s_Index.clear();
-    s_Tail.clear();
-    s_Walked.clear();
-    s_CurrentNode = nullptr;
+    g_Walk.index.clear();
+    g_Walk.tail.clear();
+    g_Walk.walked.clear();
+    g_Walk.currentNode = nullptr;
     return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <span>
@@ -106,5 +107,57 @@ std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t 
 void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
                      const std::function<bool(uint32_t lbn, std::span<uint8_t> block)>& readBlock,
                      RockRidgeEntry& out);
+
+// Directory analysis (iso_directories, iso_volume_descriptors, iso_entry_names).
+constexpr size_t kBufferSize = 2048; // the largest block a session may have
+
+// Working state of one analysis of a session's directories.
+struct DirectoryWalk {
+    std::array<uint8_t, kBufferSize> descriptor{}; // the volume descriptor the tree comes from
+    std::array<uint8_t, kBufferSize> sector{};
+    std::vector<FileEntry*> index; // directory number k at [k - 1]
+    std::vector<FileEntry*> tail;  // last entry of each indexed directory's child list
+    FileEntry* currentNode = nullptr;
+    size_t currentIndex = 0; // index slot of the current directory (index.size() when none)
+    // Blocks of the session walked as directory records so far, as [first, end) runs keyed by first block.
+    std::map<uint64_t, uint64_t> walked;
+    // Without a usable path table the directories come from the directory records themselves: the ones met
+    // in a directory's blocks wait here until its files are placed, so that, as with the path table, a
+    // directory lists its files first and then its subdirectories in record order.
+    bool fromRecords = false;
+    std::vector<FileEntry*> subdirectories;
+    // Rock Ridge names, links, times and modes (a primary volume's tree whose root carries the SUSP "SP"
+    // entry and Rock Ridge entries); relocated directories are then found at their real places.
+    bool rockRidge = false;
+    uint8_t suspSkip = 0;
+    uint16_t device = 0;
+    // The root directory's first block, read to look for Rock Ridge: the walk takes it from here once
+    // instead of reading it again.
+    std::vector<uint8_t> rootBlock;
+    uint32_t rootBlockLbn = 0;
+};
+extern DirectoryWalk g_Walk;
+
+inline SessionEntry* CurrentSession() {
+    return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
+}
+inline bool JolietFlag() {
+    return (g_Walk.descriptor[90] & 0x40) != 0;
+}
+// One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
+// else the end of the disc. Earlier sessions' blocks count (a later session refers to their files).
+inline uint64_t SessionEnd(const SessionEntry* s) {
+    const uint64_t discEnd = uint64_t(s->lastBlock) + 1;
+    if (s->leadOut != 0 && s->leadOut < discEnd && int32_t(s->leadOut) > 0)
+        return s->leadOut;
+    return discEnd;
+}
+// An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name; a Rock
+// Ridge name the same way, the record's own identifier kept beside it. std::bad_alloc when the heap is
+// exhausted.
+void SetName(FileEntry* e, const uint8_t* id, uint32_t length);
+void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> record);
+// Deletes an entry before the model is released, with what is kept beside it.
+void Forget(FileEntry* e);
 
 } // namespace iso_internal
