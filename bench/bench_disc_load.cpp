@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/first_drive.h"
-#include "app/main_frm.h"
+#include "appmodel/first_drive.h"
 #include "aspi/aspi_manager.h"
+#include "desktop/mainwindow/main_frm.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/message_sink.h"

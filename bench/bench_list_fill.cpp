@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "app/kvd_app_view.h"
+#include "desktop/mainwindow/kvd_app_view.h"
 #include "disc_model_builder.h"
 #include "report/lbn_size_style.h"
 

@@ -108,16 +108,11 @@ void WriteMp3Groups(Output& out) {
     out.Put("," + Field(album) + "," + Field(title) + "," + Field(artist));
 
     const uint8_t* h = g_MpegHeader->headerBytes;
-    const uint8_t layerBits = h[1] & 0x06;
-    const char* layerName = layerBits == 0x06   ? "Layer 1"
-                            : layerBits == 0x04 ? "Layer 2"
-                            : layerBits == 0x02 ? "Layer 3"
-                                                : "UnKnown";
-    static const char* const kChannels[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Monaural"};
     out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n",
              int32_t(g_MpegHeader->headerPosition), h[0], h[1], h[2], h[3], Mp3_VersionName(g_MpegHeader),
-             layerName, (h[1] & 0x01) ? "None" : "Exist", h[4], h[5], int(Mp3_Bitrate(g_MpegHeader)),
-             int(Mp3_SamplingRate(g_MpegHeader)), kChannels[h[3] >> 6]);
+             Mp3_LayerName(g_MpegHeader), (h[1] & 0x01) ? "None" : "Exist", h[4], h[5],
+             int(Mp3_Bitrate(g_MpegHeader)), int(Mp3_SamplingRate(g_MpegHeader)),
+             Mp3_ChannelName(g_MpegHeader));
 }
 
 void WriteAsfGroups(Output& out) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/drive_dlg_model.h"
+#include "appmodel/drive_dlg_model.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_modules.h"
-#include "app/first_drive.h"
-#include "app/kvd_app_view.h"
-#include "app/main_frm.h"
+#include "appmodel/app_modules.h"
+#include "appmodel/first_drive.h"
+#include "desktop/mainwindow/kvd_app_view.h"
+#include "desktop/mainwindow/main_frm.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
 #include "platform/ui/message_sink.h"

@@ -1,8 +1,8 @@
 // Disc Information rows for hand-built audio and multi-session discs.
 #include <gtest/gtest.h>
 
+#include "appmodel/disc_info_dlg_model.h"
 #include "disc_model_builder.h"
-#include "report/disc_info.h"
 #include "report/lbn_size_style.h"
 
 namespace {
@@ -14,7 +14,7 @@ TEST(DiscInfo, AudioDiscWithTwelveTracks) {
     s->mode5Pointers = 0;
     for (uint8_t t = 1; t <= 12; ++t)
         b.AddTrack(s, t, 150u * t, 15000);
-    CDiscInfoDlg dlg;
+    CDiscInfoDlgModel dlg;
     dlg.OnInitDialog(b.Model(), LBNSIZE_BASE10);
     const auto& rows = dlg.Rows();
     ASSERT_EQ(rows.size(), 12u);
@@ -54,7 +54,7 @@ TEST(DiscInfo, MultiSessionDiscInEveryStyle) {
     b.AddTrack(s2, 3, 20000, 75);
     SessionEntry* s3 = b.AddSession(0x04, 30000, 2048);
     b.AddTrack(s3, 4, 25000, 5000);
-    CDiscInfoDlg dlg;
+    CDiscInfoDlgModel dlg;
     dlg.OnInitDialog(b.Model(), LBNSIZE_BASE10);
     auto rows = dlg.Rows();
     ASSERT_EQ(rows.size(), 4u);
@@ -85,7 +85,7 @@ TEST(DiscInfo, MultiSessionDiscInEveryStyle) {
 }
 
 TEST(DiscInfo, EmptyModelGivesNoRowsAndColumnsAreFixed) {
-    CDiscInfoDlg dlg;
+    CDiscInfoDlgModel dlg;
     dlg.OnInitDialog(nullptr, 0);
     EXPECT_TRUE(dlg.Rows().empty());
     DiscModel empty{};

@@ -9,14 +9,14 @@
 #include <iterator>
 #include <regex>
 
-#include "app/drive_dlg_model.h"
-#include "app/first_drive.h"
-#include "app/main_frame_model.h"
+#include "appmodel/disc_info_dlg_model.h"
+#include "appmodel/drive_dlg_model.h"
+#include "appmodel/first_drive.h"
+#include "appmodel/main_frm_model.h"
 #include "aspi/aspi_manager.h"
 #include "demo_drives.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
-#include "report/disc_info.h"
 #include "report/lbn_size_style.h"
 
 namespace {
@@ -149,7 +149,7 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
     ASSERT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Text(0, 0), "Track01.cda");
-    CDiscInfoDlg info;
+    CDiscInfoDlgModel info;
     info.OnInitDialog(g_DiscModel, g_LbnSizeStyle);
     ASSERT_EQ(info.Rows().size(), static_cast<size_t>(frame.List().RowCount()));
     EXPECT_EQ(info.Rows()[0][0], "Audio");

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_options.h"
-#include "app/drive_dlg_model.h"
-#include "app/image_open.h"
-#include "app/list_view_model.h"
-#include "app/main_frame_model.h"
-#include "app/recent_images.h"
+#include "appmodel/app_options.h"
+#include "appmodel/drive_dlg_model.h"
+#include "appmodel/image_open.h"
+#include "appmodel/kvd_app_view_model.h"
+#include "appmodel/main_frm_model.h"
+#include "appmodel/recent_images.h"
 #include "aspi/aspi_manager.h"
 #include "demo_drives.h"
 #include "iso9660/iso9660.h"

@@ -10,9 +10,9 @@
 #include <QMenu>
 #include <QRadioButton>
 
-#include "app/nav_dlg.h"
-#include "app/screenshot.h"
-#include "app/tag_information.h"
+#include "desktop/mainwindow/screenshot.h"
+#include "desktop/mediainfo/tag_information.h"
+#include "desktop/navigation/nav_dlg.h"
 #include "iso9660/iso9660.h"
 #include "res/resource.h"
 

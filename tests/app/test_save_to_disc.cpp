@@ -7,8 +7,8 @@
 #include <fstream>
 #include <random>
 
-#include "app/first_drive.h"
-#include "app/save_to_disc.h"
+#include "appmodel/first_drive.h"
+#include "appmodel/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_startup.h"
-#include "app/window_placement.h"
+#include "appmodel/app_startup.h"
+#include "appmodel/window_placement.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The disc tree and the file list over hand-built disc models.
 #include <gtest/gtest.h>
 
-#include "app/left_view_model.h"
-#include "app/list_view_model.h"
+#include "appmodel/kvd_app_view_model.h"
+#include "appmodel/left_view_model.h"
 #include "disc_model_builder.h"
 #include "report/lbn_size_style.h"
 #include "res/resource.h"

@@ -22,22 +22,23 @@
 
 #include "main_window_fixture.h"
 
-#include "app/about_dlg.h"
-#include "app/app_modules.h"
-#include "app/app_startup.h"
-#include "app/cda_dlg.h"
-#include "app/disc_info_dialog.h"
-#include "app/drive_dlg.h"
-#include "app/first_drive.h"
-#include "app/main_frm.h"
-#include "app/mp3_dlg.h"
-#include "app/save_disc_info_dlg.h"
-#include "app/save_to_disc_dlg.h"
-#include "app/screenshot.h"
-#include "app/tag_information.h"
-#include "app/wav_dlg.h"
-#include "app/wmf_dlg.h"
+#include "appmodel/app_modules.h"
+#include "appmodel/app_startup.h"
+#include "appmodel/first_drive.h"
 #include "aspi/aspi_manager.h"
+#include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/disc_info_dlg.h"
+#include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/save_disc_info_dlg.h"
+#include "desktop/dialogs/save_to_disc_dlg.h"
+#include "desktop/mainwindow/main_frm.h"
+#include "desktop/mainwindow/screenshot.h"
+#include "desktop/mediainfo/cda_dlg.h"
+#include "desktop/mediainfo/mp3_dlg.h"
+#include "desktop/mediainfo/pcm_format_dlg.h"
+#include "desktop/mediainfo/tag_information.h"
+#include "desktop/mediainfo/wav_dlg.h"
+#include "desktop/mediainfo/wmf_dlg.h"
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
@@ -231,7 +232,7 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     EXPECT_EQ(list->currentWidget(), list->ReportView());
 
     // Disc Information over the loaded disc: one row per track.
-    DiscInfoDialog info(frame_.get());
+    CDiscInfoDlg info(frame_.get());
     EXPECT_EQ(info.List()->topLevelItemCount(), static_cast<int>(info.Content().Rows().size()));
     EXPECT_EQ(info.List()->headerItem()->text(13), "RecordingAreaLeadOut");
     EXPECT_EQ(info.List()->topLevelItem(0)->text(3), "1");
@@ -344,7 +345,7 @@ TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty
 
 TEST_F(MainWindow, DiscInformationShowsHeadingsAndValuesWholeWithinTheScreen) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    DiscInfoDialog info(frame_.get());
+    CDiscInfoDlg info(frame_.get());
     QTreeWidget* list = info.List();
     EXPECT_LE(info.width(), frame_->screen()->availableGeometry().width());
     for (int c = 0; c < DISCINFO_COLUMNS; ++c) {

@@ -24,7 +24,8 @@ expected=(bin/ckvd bin/ckvd-mkdisc bin/ckvd-mknav
     share/man/man1/ckvd.1 share/man/man1/ckvd-mkdisc.1 share/man/man1/ckvd-mknav.1
     share/bash-completion/completions/ckvd share/bash-completion/completions/ckvd-mkdisc
     share/bash-completion/completions/ckvd-mknav
-    share/ckvd-explorer/demo/demo-data.cue share/ckvd-explorer/demo/demo-audio.cue)
+    share/ckvd-explorer/demo/demo-data.cue share/ckvd-explorer/demo/demo-audio.cue
+    share/doc/ckvd-explorer/copyright)
 if [[ $gui == 1 ]]; then
     expected+=(bin/ckvd-explorer share/man/man1/ckvd-explorer.1 share/bash-completion/completions/ckvd-explorer
         share/applications/ckvd-explorer.desktop share/icons/hicolor/scalable/apps/ckvd-explorer.svg
@@ -33,6 +34,7 @@ fi
 for f in "${expected[@]}"; do
     [[ -f $work/moved/$f ]] || fail "$f was not installed"
 done
+grep -q "^License: MIT$" "$work/moved/share/doc/ckvd-explorer/copyright" || fail "the copyright file names no licence"
 
 # `drives --demo` prints each image drive's path; both must be the moved installation's demo discs.
 out=$(env -u CKVD_DEMO_DIR "$work/moved/bin/ckvd" drives --demo 2>&1)

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "common/device_open.h"
 #include "iso9660/iso9660.h"
 #include "mknav.h"

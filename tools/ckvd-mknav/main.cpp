@@ -47,32 +47,27 @@
 
 using namespace mknav;
 
-int main(int argc, char **argv) {
-  Args args;
-  if (const int status = ParseArgs(argc, argv, args); status >= 0)
-    return status;
-  std::error_code ec;
-  if (!fs::is_directory(args.dir, ec))
-    return Fail(args.dir + ": not a directory");
-  const fs::path dir(args.dir);
-  if (args.lsn)
-    return Lsn(dir, args.image, int(args.session), uint32_t(args.lcid));
+int main(int argc, char** argv) {
+    Args args;
+    if (const int status = ParseArgs(argc, argv, args); status >= 0)
+        return status;
+    std::error_code ec;
+    if (!fs::is_directory(args.dir, ec))
+        return Fail(args.dir + ": not a directory");
+    const fs::path dir(args.dir);
+    if (args.lsn)
+        return Lsn(dir, args.image, int(args.session), uint32_t(args.lcid));
 
-  std::string name = args.name;
-  if (!args.haveName) {
-    name = fs::absolute(dir, ec).lexically_normal().filename().string();
-    if (name.empty()) // "dir/" ends in an empty name
-      name = fs::absolute(dir, ec)
-                 .lexically_normal()
-                 .parent_path()
-                 .filename()
-                 .string();
-  }
-  NavSet set;
-  std::string error;
-  if (!Build(dir, name, uint32_t(args.lcid), set, error) ||
-      !WriteAll(dir, set.files, error) ||
-      !RemoveStalePlaylists(dir, set, error))
-    return Fail(error);
-  return 0;
+    std::string name = args.name;
+    if (!args.haveName) {
+        name = fs::absolute(dir, ec).lexically_normal().filename().string();
+        if (name.empty()) // "dir/" ends in an empty name
+            name = fs::absolute(dir, ec).lexically_normal().parent_path().filename().string();
+    }
+    NavSet set;
+    std::string error;
+    if (!Build(dir, name, uint32_t(args.lcid), set, error) || !WriteAll(dir, set.files, error) ||
+        !RemoveStalePlaylists(dir, set, error))
+        return Fail(error);
+    return 0;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "cli_options.h"
 #include "report/disc_text.h"
 

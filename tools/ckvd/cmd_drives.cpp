@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "aspi/aspi_manager.h"
 #include "cli.h"
 #include "cli_disc.h"

@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "app/save_to_disc.h"
+#include "appmodel/save_to_disc.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"

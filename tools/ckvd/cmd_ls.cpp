@@ -1,7 +1,7 @@
 // ckvd ls: the file tree of one session or of every session.
 #include <cstdio>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"

@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"

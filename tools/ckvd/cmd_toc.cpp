@@ -1,7 +1,7 @@
 // ckvd toc: the sessions and tracks of the disc's TOC.
 #include <cstdio>
 
-#include "app/app_modules.h"
+#include "appmodel/app_modules.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"

@@ -11,28 +11,27 @@
 #include "cli.h"
 #include "commands.h"
 
-int main(int argc, char **argv) {
-  if (argc < 2)
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return Cli_Usage();
+    const std::string cmd = argv[1];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help")
+        return Cmd_Help(argc - 2, argv + 2);
+    const Command* command = Cli_FindCommand(cmd);
+    if (!command)
+        return Cli_Usage();
+    Cli_SetCommand(command);
+    for (int i = 2; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            Cli_PrintUsage(stdout, command);
+            return Cli_FinishOutput(0);
+        }
+    using Run = int (*)(int, char**);
+    const std::pair<const char*, Run> runs[] = {{"drives", Cmd_Drives}, {"toc", Cmd_Toc}, {"ls", Cmd_Ls},
+                                                {"info", Cmd_Info},     {"get", Cmd_Get}, {"nav", Cmd_Nav},
+                                                {"report", Cmd_Report}};
+    for (const auto& [name, run] : runs)
+        if (cmd == name)
+            return run(argc - 2, argv + 2);
     return Cli_Usage();
-  const std::string cmd = argv[1];
-  if (cmd == "--help" || cmd == "-h" || cmd == "help")
-    return Cmd_Help(argc - 2, argv + 2);
-  const Command *command = Cli_FindCommand(cmd);
-  if (!command)
-    return Cli_Usage();
-  Cli_SetCommand(command);
-  for (int i = 2; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      Cli_PrintUsage(stdout, command);
-      return Cli_FinishOutput(0);
-    }
-  using Run = int (*)(int, char **);
-  const std::pair<const char *, Run> runs[] = {
-      {"drives", Cmd_Drives}, {"toc", Cmd_Toc}, {"ls", Cmd_Ls},
-      {"info", Cmd_Info},     {"get", Cmd_Get}, {"nav", Cmd_Nav},
-      {"report", Cmd_Report}};
-  for (const auto &[name, run] : runs)
-    if (cmd == name)
-      return run(argc - 2, argv + 2);
-  return Cli_Usage();
 }

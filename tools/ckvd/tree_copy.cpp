@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/save_to_disc.h"
+#include "appmodel/save_to_disc.h"
 #include "iso9660/iso9660.h"
 #include "recorded_date.h"
 #include "report/disc_text.h"

@@ -38,6 +38,24 @@ const char* Mp3_VersionName(const MpegHeaderInfo* header) {
     return (version & 0x08) ? "MPEG-1" : version == 0 ? "MPEG-2.5" : "MPEG-2 or 2.5";
 }
 
+const char* Mp3_LayerName(const MpegHeaderInfo* header) {
+    switch (header->headerBytes[1] & 0x06) {
+    case 0x06:
+        return "Layer 1";
+    case 0x04:
+        return "Layer 2";
+    case 0x02:
+        return "Layer 3";
+    default:
+        return "UnKnown";
+    }
+}
+
+const char* Mp3_ChannelName(const MpegHeaderInfo* header) {
+    static const char* const kChannels[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Monaural"};
+    return kChannels[header->headerBytes[3] >> 6];
+}
+
 unsigned Mp3_LayerIndex(const MpegHeaderInfo* header) {
     switch (header->headerBytes[1] & 0x06) {
     case 0x04:

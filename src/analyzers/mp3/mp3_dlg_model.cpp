@@ -91,14 +91,6 @@ void CMp3DlgModel::ShowMpegHeader() {
     char header[24], crc[16];
     std::snprintf(header, sizeof header, "%02X %02X %02X %02X", h->headerBytes[0], h1, h2, h3);
     std::snprintf(crc, sizeof crc, "%02X %02X", h->headerBytes[4], h->headerBytes[5]);
-    const char* layer = (h1 & 0x06) == 0x06   ? "Layer 1"
-                        : (h1 & 0x06) == 0x04 ? "Layer 2"
-                        : (h1 & 0x06) == 0x02 ? "Layer 3"
-                                              : "UnKnown";
-    const char* channel = (h3 & 0xC0) == 0xC0   ? "Monaural"
-                          : (h3 & 0xC0) == 0x80 ? "Dual Channel"
-                          : (h3 & 0xC0) == 0x40 ? "Joint Stereo"
-                                                : "Stereo";
     static const char* const kEmphasis[4] = {"None", "50/15ms", "Reserved", "CCITT j-17"};
     const unsigned layerIndex = Mp3_LayerIndex(h) < 3 ? Mp3_LayerIndex(h) : 0;
     m_mpeg = {
@@ -108,13 +100,13 @@ void CMp3DlgModel::ShowMpegHeader() {
         {"Frames", Number(long(h->frames)), {}, {}},
         {"PCM DataSize", Number(long(h->pcmSize)), "bytes", {}},
         {"Version", Mp3_VersionName(h), {}, {}},
-        {"Layer", layer, {}, {}},
+        {"Layer", Mp3_LayerName(h), {}, {}},
         {"CRC", (h1 & 0x01) ? "None" : "Exist", {}, crc},
         {"Bitrate", Number(long(Mp3_Bitrate(h))), "kbps", {}},
         {"Sampling Freq.", Number(long(Mp3_SamplingRate(h))), "Hz", {}},
         {"Padding", (h2 & 0x02) ? "No Used bit Exist" : "AllData Used", {}, {}},
         {"Extension", (h2 & 0x01) ? "Private" : "None", {}, {}},
-        {"Channel", channel, {}, {}},
+        {"Channel", Mp3_ChannelName(h), {}, {}},
         {"Mode Extension", Number(kModeExtension[layerIndex][(h3 & 0x30) >> 4]), {}, {}},
         {"Copyrighted", (h3 & 0x08) ? "Exist" : "None", {}, {}},
         {"Original", (h3 & 0x04) ? "Original" : "Copy", {}, {}},

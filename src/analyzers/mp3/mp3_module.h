@@ -77,6 +77,10 @@ unsigned Mp3_VersionIndex(const MpegHeaderInfo* header);
 // "MPEG-1", "MPEG-2.5" (version bits 00) or "MPEG-2 or 2.5" (version bits 10, as stored reports name it).
 const char* Mp3_VersionName(const MpegHeaderInfo* header);
 unsigned Mp3_LayerIndex(const MpegHeaderInfo* header);
+// "Layer 1", "Layer 2", "Layer 3", or "UnKnown" for the reserved layer bits.
+const char* Mp3_LayerName(const MpegHeaderInfo* header);
+// "Stereo", "Joint Stereo", "Dual Channel" or "Monaural", by the channel mode bits.
+const char* Mp3_ChannelName(const MpegHeaderInfo* header);
 uint32_t Mp3_Bitrate(const MpegHeaderInfo* header);      // kbit/s
 uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz
 

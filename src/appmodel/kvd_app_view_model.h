@@ -1,0 +1,70 @@
+// Content of the file list: the entries of one directory with name, LBN, size and date, in the current
+// number style. Rows are produced on demand, so a directory of any size fills at once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "appmodel/kvd_app_doc_model.h"
+#include "iso9660/iso_model.h"
+
+constexpr int LIST_COLUMNS = 4;
+
+struct ListColumn {
+    const char* heading;
+    bool rightAligned;
+    int widthDivisor; // the column is w / widthDivisor wide
+};
+extern const ListColumn kListColumns[LIST_COLUMNS];
+
+class CKVDAppViewModel {
+  public:
+    explicit CKVDAppViewModel(CKVDAppDocModel* doc = nullptr) : m_doc(doc) {}
+
+    // Update from the tree: finds session and directory of `number`, sets g_CurrentSession and the title and
+    // fills the list; without a sender nothing happens. A number outside the model empties the list.
+    void OnUpdate(bool fromView, uint32_t number);
+    // Deletes all rows and forgets the chain (before the disc model is discarded).
+    void Clear();
+
+    // Row count and texts of the current chain (Shift-JIS), in g_LbnSizeStyle.
+    int RowCount() const { return static_cast<int>(m_rows.size()); }
+    std::string Text(int row, int column) const;
+    int Image(int row) const;
+    const FileEntry* Entry(int row) const;
+
+    // Item-changed notification: a non-zero new state makes the row current, zero clears it.
+    void OnItemChanged(int row, unsigned newState);
+    int CurrentItem() const { return m_nCurItem; }
+
+    // The context menu to show: 175 without a current row, 152 for a file row, 0 (none) for a directory.
+    int ContextMenu() const;
+    // Whether a command of the context menus is enabled ("&Play" has no handler).
+    static bool CommandEnabled(int command);
+
+    // LBN/Size (&10), (&16), (&MSF): sets g_LbnSizeStyle and refills.
+    void SetStyle(uint16_t style);
+
+    // Fills from the chain that starts with `first`.
+    void FillList(const FileEntry* first);
+
+    const FileEntry* Entries() const { return m_pEntries; }
+    uint32_t WalkCount() const { return m_nWalkCount; }
+
+  private:
+    void FindDirectory(const FileEntry* chain, uint32_t number);
+
+    CKVDAppDocModel* m_doc;
+    uint32_t m_nWalkCount = 0;
+    const FileEntry* m_pEntries = nullptr;
+    int m_nCurItem = -1;
+    std::vector<const FileEntry*> m_rows;
+};
+
+// Widths of the report columns in a list `width` pixels wide: FileName w/3, LBN w/6, Size w/6, Date w/3 to
+// start with; LBN, Size or Date, where that would cut its widest value (`needed`), grows to it, taking the
+// room from FileName down to `minName`. Past that the columns are wider than the list, which then scrolls.
+std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
+                                              int minName);

@@ -1,0 +1,140 @@
+#include "appmodel/main_frm_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "appmodel/first_drive.h"
+#include "appmodel/image_open.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "platform/aspi32/drive_setup.h"
+#include "report/report_number.h"
+#include "res/app_strings.h"
+
+namespace {
+constexpr const char* kSource = "MainFrm";
+}
+
+CMainFrameModel::CMainFrameModel(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile)
+    : m_sink(sink), m_profile(profile), m_list(&m_doc), m_recent(profile) {
+    m_doc.updateListView = [this](bool fromView, uint32_t hint) { m_list.OnUpdate(fromView, hint); };
+}
+
+WindowPlacement CMainFrameModel::PreCreateWindow() {
+    m_nDiscMngrNo = m_profile.GetInt("DISCMNGRNO", 0);
+    return Placement_Read(m_profile);
+}
+
+void CMainFrameModel::DestroyWindow(const WindowPlacement& placement) {
+    Placement_Write(m_profile, placement);
+}
+
+void CMainFrameModel::Report(const char* format, int line, int code) {
+    char text[256];
+    std::snprintf(text, sizeof text, format, kSource, line, static_cast<unsigned>(code) & 0xFFFFu);
+    m_strMessage = text;
+    m_sink.Show(m_strMessage);
+}
+
+bool CMainFrameModel::LoadDisc(uint16_t device) {
+    // Nothing shown may point into the records about to be freed.
+    m_tree.Clear();
+    m_list.Clear();
+    Iso_Terminate();
+    int rc = Iso_Initialize();
+    if (rc != 1) {
+        Report(IDS_ISO_INIT_ERROR, __LINE__, rc);
+        return false;
+    }
+    rc = Iso_AnalyzeDisc(device);
+    if (rc != 1) {
+        Report(IDS_ISO_ANALYZE_ERROR, __LINE__, rc);
+        // Release the partial model so that the commands that need a disc say "No Disc".
+        Iso_Terminate();
+        Iso_Initialize();
+        return false;
+    }
+    if (g_DiscModel)
+        g_DiscModel->currentTree = g_DiscModel->firstTree;
+    m_tree.Fill(g_DiscModel);
+    uint32_t hint = 0;
+    if (!m_tree.TopLevel().empty() && m_tree.Select(m_tree.TopLevel().front(), &hint))
+        m_doc.UpdateAllViews(true, hint);
+    return true;
+}
+
+int CMainFrameModel::StartImageDrive(const std::string& path) {
+    const int target = App_PutImageIntoDrive(path, m_sink);
+    return target < 0 ? -1 : App_StartImageDrive(target, m_sink, waitBetweenTests);
+}
+
+std::string CMainFrameModel::TakeRecentImage(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec))
+        return path;
+    m_recent.Remove(path);
+    m_sink.ShowUtf8(App_ImageFailureText(path, ImageFailure::Gone, {}));
+    return {};
+}
+
+void CMainFrameModel::DriveDialogCancelled() {
+    if (g_DiscModel && g_DiscModel->firstSession)
+        g_CurrentDevice = g_DiscModel->device;
+}
+
+bool CMainFrameModel::CheckDisc() {
+    if (g_DiscModel && g_DiscModel->firstSession)
+        return true;
+    m_sink.Show(IDS_NO_DISC);
+    return false;
+}
+
+bool CMainFrameModel::OnLevel1Simulation() {
+    if (!CheckDisc())
+        return false;
+    // The first session's CONTROL field: all four bits clear is an audio medium.
+    if ((g_DiscModel->firstSession->type & 0x0F) == 0) {
+        m_sink.Show(IDS_NOT_CDROM);
+        return false;
+    }
+    return true;
+}
+
+void CMainFrameModel::OnSaveDiscInformation() {
+    if (CheckDisc())
+        DoSaveDiscInformation();
+}
+
+void CMainFrameModel::DoSaveDiscInformation() {
+    if (!runReportDialog)
+        return;
+    const auto [result, used] = runReportDialog(m_nDiscMngrNo, Numbers());
+    if (result == ReportDlgResult::Ok)
+        m_nDiscMngrNo = Report_NextNumber(used);
+}
+
+ReportNumbers CMainFrameModel::Numbers() {
+    ReportNumbers n;
+    const std::string file = m_profile.FilePath();
+    if (!file.empty()) {
+        n.next = [file] { return Report_ReadNumber(file); };
+        n.take = [file](int wanted, bool orStored, int* used, int* stored, std::string* error) {
+            return Report_TakeNumber(file, wanted, orStored, used, stored, error);
+        };
+        n.giveBack = [file](int used, int stored) { Report_ReturnNumber(file, used, stored); };
+        return n;
+    }
+    n.next = [this] { return m_profile.GetInt("DISCMNGRNO", 0); };
+    n.take = [this](int wanted, bool orStored, int* used, int* stored, std::string*) {
+        *stored = m_profile.GetInt("DISCMNGRNO", 0);
+        *used = orStored ? std::max(wanted, *stored) : wanted;
+        m_profile.WriteInt("DISCMNGRNO", Report_NextNumber(*used));
+        return true;
+    };
+    n.giveBack = [this](int used, int stored) {
+        if (m_profile.GetInt("DISCMNGRNO", 0) == Report_NextNumber(used))
+            m_profile.WriteInt("DISCMNGRNO", stored);
+    };
+    return n;
+}

@@ -1,0 +1,82 @@
+// Content of the main frame apart from its widgets: disc loading, the commands that need a disc, the
+// management number and the window placement.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "appmodel/kvd_app_doc_model.h"
+#include "appmodel/kvd_app_view_model.h"
+#include "appmodel/left_view_model.h"
+#include "appmodel/recent_images.h"
+#include "appmodel/save_disc_info_dlg_model.h"
+#include "appmodel/window_placement.h"
+#include "platform/ui/message_sink.h"
+#include "platform/ui/profile_store.h"
+
+class CMainFrameModel {
+  public:
+    CMainFrameModel(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile);
+
+    CKVDAppDocModel& Doc() { return m_doc; }
+    CLeftViewModel& Tree() { return m_tree; }
+    CKVDAppViewModel& List() { return m_list; }
+
+    // Frame creation: "DISCMNGRNO" and the placement from the profile.
+    WindowPlacement PreCreateWindow();
+    // Frame destruction: writes the placement ("DISCMNGRNO" is stored only when a report takes a number).
+    void DestroyWindow(const WindowPlacement& placement);
+
+    // Loads the disc of `device` (the drive dialog's row): empties both views, discards the model, analyses,
+    // fills the tree and selects the first session. False after a failure, whose message was shown; the
+    // partial model is then released, so "No Disc" applies.
+    bool LoadDisc(uint16_t device);
+    // Puts the disc image at `path` into an image drive and starts that drive as the drive dialog does.
+    // Returns the device index to load, or -1 after a message that names the file and says why.
+    int StartImageDrive(const std::string& path);
+    // A recent-images entry was chosen: its path, or empty after "no longer exists" (the entry is removed).
+    std::string TakeRecentImage(const std::string& path);
+    RecentImages& Recent() { return m_recent; }
+    // Waits between the readiness tests of a drive started here (off in tests).
+    bool waitBetweenTests = true;
+
+    // The drive dialog was cancelled: reads go on from the drive of the disc shown.
+    void DriveDialogCancelled();
+
+    // A disc counts as loaded when the model holds a session; otherwise "No Disc" is shown and false
+    // returned.
+    bool CheckDisc();
+    // Disc Information: true when the dialog is to be opened.
+    bool OnDiscInformation() { return CheckDisc(); }
+    // Lumaset Algorithm(Level1) Simulation: true when its dialog is to be opened, after "No Disc" or "This
+    // Medium is Not CD-ROM" (no data track in the first session) otherwise.
+    bool OnLevel1Simulation();
+    // Save DiscInfomation: "No Disc" check, then the disc report.
+    void OnSaveDiscInformation();
+    // Offers the disc report through `runReportDialog`; the number is taken from the profile when the report
+    // is saved.
+    void DoSaveDiscInformation();
+    // Runs "Are You Save DiscInformation?" for a number and the numbers' store: how it closed and the number
+    // the report used.
+    std::function<std::pair<ReportDlgResult, int>(int number, const ReportNumbers& numbers)> runReportDialog;
+    // The management numbers of the profile: taken under the lock of its file, which ckvd report shares, and
+    // read from the file each time (never from memory); a profile in memory keeps its own.
+    ReportNumbers Numbers();
+
+    int DiscMngrNo() const { return m_nDiscMngrNo; }
+    const std::string& LastMessage() const { return m_strMessage; }
+
+  private:
+    void Report(const char* format, int line, int code);
+
+    ckvd::ui::MessageSink& m_sink;
+    ckvd::ui::ProfileStore& m_profile;
+    CKVDAppDocModel m_doc;
+    CLeftViewModel m_tree;
+    CKVDAppViewModel m_list;
+    RecentImages m_recent;
+    int m_nDiscMngrNo = 0;
+    std::string m_strMessage;
+};

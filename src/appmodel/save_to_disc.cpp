@@ -1,0 +1,276 @@
+#include "appmodel/save_to_disc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+constexpr uint32_t kChunkSectors = 32;
+// Above this a block length is no CD's: a buffer of 32 such blocks is not attempted.
+constexpr uint32_t kMaxBlockLength = 8192;
+
+class FileWriter final : public SaveWriter {
+  public:
+    explicit FileWriter(std::FILE* f) : m_file(f) {}
+    ~FileWriter() override {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    bool Write(const uint8_t* data, size_t length) override {
+        return m_file && std::fwrite(data, 1, length, m_file) == length;
+    }
+    bool Close() override {
+        if (!m_file)
+            return false;
+        const bool flushed = std::fflush(m_file) == 0;
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        return flushed && closed;
+    }
+
+  private:
+    std::FILE* m_file;
+};
+
+} // namespace
+
+std::unique_ptr<SaveWriter> SaveToDisc_OpenFile(const std::string& path, std::string* why) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        if (why)
+            *why = std::strerror(errno);
+        return nullptr;
+    }
+    // Chunks go to the file whole: through stdio's 4 KiB buffer each one cost a second write(2).
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    return std::make_unique<FileWriter>(f);
+}
+
+bool SaveToDisc_FreeNameAt(int directoryFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return ::unlinkat(directoryFd, name.c_str(), 0) == 0;
+}
+
+std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::string& name, std::string* why) {
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
+    if (fd < 0 && errno == EEXIST && SaveToDisc_FreeNameAt(directoryFd, name))
+        fd = ::openat(directoryFd, name.c_str(), kFlags, 0644);
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!f) {
+        if (why)
+            *why = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    return std::make_unique<FileWriter>(f);
+}
+
+namespace {
+
+uint32_t CurrentBlockLength() {
+    const SessionEntry* s = g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
+    const uint32_t bl = s ? s->blockLength : 0;
+    return bl <= kMaxBlockLength ? bl : 0;
+}
+
+} // namespace
+
+std::vector<uint8_t> SaveToDisc_Buffer() {
+    std::vector<uint8_t> buffer;
+    const uint32_t bl = CurrentBlockLength();
+    if (bl == 0)
+        return buffer;
+    try {
+        buffer.assign(uint64_t(kChunkSectors) * bl, 0);
+    } catch (const std::bad_alloc&) {
+        buffer.clear();
+    }
+    return buffer;
+}
+
+SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
+                            const std::function<void(uint64_t)>& progress) {
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    if (buffer.empty()) {
+        SaveOutcome o;
+        o.result = CurrentBlockLength() == 0 ? SaveResult::ReadError : SaveResult::NoMemory;
+        o.code = ISO_ERR_NO_MODEL;
+        return o;
+    }
+    return SaveToDisc_Copy(entry, out, buffer, progress);
+}
+
+namespace {
+
+// Copies one extent after what `o` already holds: chunks of 32 sectors, the last one of what remains.
+void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& buffer,
+                const std::function<void(uint64_t)>& progress, bool salvage, SaveOutcome& o) {
+    const uint32_t bl = CurrentBlockLength();
+    const uint64_t chunkBytes = uint64_t(kChunkSectors) * bl;
+    const uint64_t size = extent.size;
+    const uint64_t sectors = (size + bl - 1) / bl;
+    uint64_t copied = 0; // bytes of this extent
+    auto put = [&](uint64_t bytes) {
+        if (!out.Write(buffer.data(), static_cast<size_t>(bytes))) {
+            o.result = SaveResult::WriteError;
+            return false;
+        }
+        copied += bytes;
+        o.written += bytes;
+        return true;
+    };
+    uint64_t lba = extent.lbn;
+    for (uint64_t done = 0; done < sectors; done += kChunkSectors, lba += kChunkSectors) {
+        const uint64_t count = std::min<uint64_t>(kChunkSectors, sectors - done);
+        // A file that runs past the last block the disc can address is a read error there, not a wrap.
+        const int rc = lba + count - 1 > 0xFFFFFFFFull
+                           ? int(ISO_ERR_EXTENT)
+                           : Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba), bl,
+                                              static_cast<uint16_t>(count), buffer.data());
+        if (rc != ASPI_OK && salvage && rc != int(ISO_ERR_EXTENT)) {
+            // Block by block through the chunk that failed: every good block before the first bad one is
+            // kept, and that one is named.
+            for (uint64_t k = 0; k < count; ++k) {
+                const int one =
+                    Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba + k), bl, 1, buffer.data());
+                if (one != ASPI_OK) {
+                    o.result = SaveResult::ReadError;
+                    o.failedLba = static_cast<uint32_t>(lba + k);
+                    o.code = one;
+                    return;
+                }
+                if (!put(std::min<uint64_t>(bl, size - copied)))
+                    return;
+            }
+            if (progress)
+                progress(o.written);
+            continue;
+        }
+        if (rc != ASPI_OK) {
+            o.result = SaveResult::ReadError;
+            o.failedLba = static_cast<uint32_t>(std::min<uint64_t>(lba, 0xFFFFFFFFull));
+            o.code = rc;
+            return;
+        }
+        if (!put(std::min<uint64_t>(chunkBytes, size - copied)))
+            return;
+        if (progress)
+            progress(o.written);
+    }
+}
+
+// Copies the file: every extent of it, in order (a file over 4 GiB, or one written in pieces, has several).
+SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                       const std::function<void(uint64_t)>& progress, bool salvage) {
+    SaveOutcome o;
+    const uint32_t bl = CurrentBlockLength();
+    if (bl == 0 || buffer.size() < uint64_t(kChunkSectors) * bl) {
+        o.result = SaveResult::ReadError;
+        o.code = ISO_ERR_NO_MODEL;
+        return o;
+    }
+    for (const FileEntry* extent = &entry; extent && o.result == SaveResult::Ok;
+         extent = Iso_NextExtent(extent))
+        CopyExtent(*extent, out, buffer, progress, salvage, o);
+    return o;
+}
+
+} // namespace
+
+const char* SaveToDisc_Message(SaveResult result) {
+    switch (result) {
+    case SaveResult::NoMemory:
+        return IDS_SAVE_NO_MEMORY;
+    case SaveResult::ReadError:
+        return IDS_SAVE_READ_ERROR;
+    case SaveResult::WriteError:
+        return IDS_SAVE_WRITE_ERROR;
+    case SaveResult::Ok:
+        break;
+    }
+    return nullptr;
+}
+
+SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const std::function<void(uint64_t)>& progress, bool salvage) {
+    SaveOutcome o = CopyChunks(entry, out, buffer, progress, salvage);
+    // The file keeps what was written before a failed read, as a salvage of a damaged disc.
+    if (!out.Close() && o.result == SaveResult::Ok)
+        o.result = SaveResult::WriteError;
+    return o;
+}
+
+CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row)
+    : openFile([](const std::string& path) { return SaveToDisc_OpenFile(path); }), m_sink(sink) {
+    // A row of a file's later extent saves the whole file, from its first extent.
+    const FileEntry* e = entries;
+    const FileEntry* first = e;
+    for (int i = 0; e && i < (row & 0xFFFF); ++i) {
+        e = e->nextSibling;
+        if (e && !(e->flags & ISO_EXTENT_CONTINUED))
+            first = e;
+    }
+    m_entry = e ? first : nullptr;
+}
+
+SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
+    SaveOutcome o;
+    if (!m_entry || Iso_SelectSession() != ISO_OK) {
+        o.result = SaveResult::ReadError;
+        return o;
+    }
+    // A link has no data: an empty file in its place would look like a copy.
+    if (const char* target = Iso_SymlinkTarget(m_entry)) {
+        m_sink.ShowUtf8(std::string(Iso_EntryName(m_entry)) + " is a symbolic link to " + target +
+                        ": it has no data to save.");
+        o.result = SaveResult::ReadError;
+        return o;
+    }
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    if (buffer.empty()) {
+        // A session without a block length a CD can have cannot be read at all.
+        const bool readable = CurrentBlockLength() != 0;
+        m_sink.Show(readable ? IDS_SAVE_NO_MEMORY : IDS_SAVE_READ_ERROR);
+        o.result = readable ? SaveResult::NoMemory : SaveResult::ReadError;
+        return o;
+    }
+    if (setRange)
+        setRange(Iso_FileSize(m_entry));
+    // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
+    std::string proposed = Iso_EntryName(m_entry);
+    std::replace(proposed.begin(), proposed.end(), '/', '_');
+    if (proposed == "." || proposed == "..")
+        proposed = "_";
+    const std::string path = chooseFile ? chooseFile(proposed) : std::string();
+    if (path.empty())
+        return o; // cancelled: nothing written, no message
+    std::unique_ptr<SaveWriter> out = openFile(path);
+    if (!out) {
+        m_sink.Show(IDS_SAVE_CANNOT_CREATE);
+        o.result = SaveResult::WriteError;
+        return o;
+    }
+    o = SaveToDisc_Copy(*m_entry, *out, buffer, progress);
+    if (const char* message = SaveToDisc_Message(o.result))
+        m_sink.Show(message);
+    return o;
+}

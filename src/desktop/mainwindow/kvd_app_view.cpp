@@ -1,0 +1,347 @@
+#include "desktop/mainwindow/kvd_app_view.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <algorithm>
+
+#include "desktop/dialogs/save_to_disc_dlg.h"
+#include "desktop/mediainfo/tag_information.h"
+#include "desktop/navigation/nav_dlg.h"
+#include "platform/ui/ui_images.h"
+#include "platform/ui/ui_text.h"
+#include "report/lbn_size_style.h"
+#include "res/app_strings.h"
+
+FileListModel::FileListModel(CKVDAppViewModel& content, QObject* parent)
+    : QAbstractTableModel(parent), m_content(content) {
+    for (int i = 0; i < IMG_COUNT; ++i) {
+        QIcon icon;
+        icon.addPixmap(ckvd::ui::DrawImage(i, 16));
+        icon.addPixmap(ckvd::ui::DrawImage(i, 32));
+        m_images.push_back(icon);
+    }
+}
+
+void FileListModel::Reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_content.RowCount();
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : LIST_COLUMNS;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: {
+        QString text = QString::fromStdString(m_content.Text(index.row(), index.column()));
+        // Right-aligned numbers need no padding of their own: it would only take room.
+        return index.column() == 1 || index.column() == 2 ? text.trimmed() : text;
+    }
+    case Qt::SizeHintRole:
+        return m_itemSize.isValid() ? QVariant(m_itemSize) : QVariant();
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return m_images[static_cast<size_t>(m_content.Image(index.row()))];
+        return {};
+    case Qt::TextAlignmentRole:
+        if (m_centred)
+            return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignTop);
+        return QVariant::fromValue(
+            Qt::AlignVCenter | (kListColumns[index.column()].rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= LIST_COLUMNS)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString(kListColumns[section].heading);
+    case Qt::DecorationRole:
+        return section == 0 ? QVariant(m_images[IMG_CDDRIVE]) : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (kListColumns[section].rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+    default:
+        return {};
+    }
+}
+
+CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
+    : QStackedWidget(parent), m_content(content), m_model(new FileListModel(content, this)),
+      m_report(new QTreeView(this)), m_icons(new QListView(this)) {
+    m_report->setModel(m_model);
+    m_report->setRootIsDecorated(false);
+    m_report->setUniformRowHeights(true); // a 10,000-row directory lays out without measuring every row
+    m_report->setItemsExpandable(false);
+    m_report->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_report->setIconSize(QSize(16, 16));
+    m_report->setAllColumnsShowFocus(true);
+    m_report->setTextElideMode(Qt::ElideMiddle); // only the name can be cut, and it keeps both ends
+    m_report->header()->setStretchLastSection(false);
+    m_report->header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(m_report->header(), &QHeaderView::sectionResized, this, [this] {
+        if (!m_fitting)
+            m_userSized = true;
+    });
+    m_report->viewport()->installEventFilter(this);
+    m_icons->viewport()->installEventFilter(this);
+    m_icons->setModel(m_model);
+    m_icons->setTextElideMode(Qt::ElideMiddle);
+    m_icons->setSelectionModel(m_report->selectionModel());
+    m_icons->setUniformItemSizes(true);
+    m_icons->setSelectionMode(QAbstractItemView::SingleSelection);
+    addWidget(m_report);
+    addWidget(m_icons);
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(m_report), static_cast<QAbstractItemView*>(m_icons)}) {
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(v, &QWidget::customContextMenuRequested, this,
+                [this, v](const QPoint& pos) { OnContextMenu(v->viewport()->mapToGlobal(pos)); });
+        connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+            if (index.isValid())
+                OnDoubleClick(index.row());
+        });
+    }
+    connect(m_report->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (current.isValid())
+                    m_content.OnItemChanged(current.row(), 1);
+                else
+                    m_content.OnItemChanged(previous.row(), 0);
+            });
+    setCurrentWidget(m_report);
+}
+
+void CKVDAppView::OnInitialUpdate() {
+    m_userSized = false;
+    m_measured = false;
+    FitColumns();
+}
+
+void CKVDAppView::Reload() {
+    m_model->Reload();
+    m_userSized = false;
+    m_measured = false;
+    FitColumns();
+}
+
+bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && !m_userSized &&
+        (watched == m_report->viewport() || watched == m_icons->viewport()))
+        FitColumns();
+    return QStackedWidget::eventFilter(watched, event);
+}
+
+std::vector<int> CKVDAppView::LongestRows(int column) const {
+    // Measuring every row of a 10,000-entry directory would cost more than showing it: only the rows with
+    // the longest texts (blanks of the padding aside) can be the widest, and a few dozen of them are
+    // measured.
+    constexpr size_t kMeasured = 48;
+    std::vector<std::pair<size_t, int>> lengths;
+    lengths.reserve(static_cast<size_t>(m_content.RowCount()));
+    for (int r = 0; r < m_content.RowCount(); ++r) {
+        const std::string text = m_content.Text(r, column);
+        lengths.emplace_back(text.size() - std::min(text.size(), text.find_first_not_of(' ')), r);
+    }
+    const size_t measured = std::min(kMeasured, lengths.size());
+    std::partial_sort(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(measured), lengths.end(),
+                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<int> rows;
+    for (size_t i = 0; i < measured; ++i)
+        rows.push_back(lengths[i].second);
+    return rows;
+}
+
+void CKVDAppView::MeasureColumns() {
+    for (int c = 0; c < LIST_COLUMNS; ++c) {
+        int width = c == 0 ? 0 : m_report->header()->sectionSizeHint(c);
+        for (int row : LongestRows(c))
+            width = std::max(width, m_report->sizeHintForIndex(m_model->index(row, c)).width());
+        m_needed[static_cast<size_t>(c)] = width;
+    }
+    m_nameText = 0;
+    for (int row : LongestRows(0))
+        m_nameText = std::max(
+            m_nameText, m_icons->fontMetrics().horizontalAdvance(m_model->index(row, 0).data().toString()));
+    m_measured = true;
+}
+
+void CKVDAppView::FitColumns() {
+    if (m_fitting)
+        return;
+    m_fitting = true;
+    if (!m_measured)
+        MeasureColumns();
+    if (m_style == Style::Report) {
+        // The name keeps room for ten characters and its icon before the list scrolls sideways.
+        const int minName = m_report->fontMetrics().horizontalAdvance(QString(10, 'x')) + 24;
+        const auto widths = List_FitColumns(m_report->viewport()->width(), m_needed, minName);
+        for (int c = 0; c < LIST_COLUMNS; ++c)
+            m_report->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+    } else {
+        FitIconGrid();
+    }
+    m_fitting = false;
+}
+
+int CKVDAppView::MissingWidth() const {
+    int total = std::max(m_report->columnWidth(0), m_needed[0]);
+    for (int c = 1; c < LIST_COLUMNS; ++c)
+        total += m_report->columnWidth(c);
+    return std::max(0, total - m_report->viewport()->width());
+}
+
+void CKVDAppView::FitIconGrid() {
+    const bool large = m_style == Style::LargeIcon;
+    const int icon = large ? 32 : 16;
+    const QFontMetrics fm = m_icons->fontMetrics();
+    const int viewWidth = std::max(m_icons->viewport()->width(), 120);
+    // Large icons: a fixed cell, the name wrapped under the icon. Small icons and list: the widest name, the
+    // icon and the margins, up to half the view (small icons) or all of it (list).
+    const QSize cell =
+        large ? QSize(std::max(104, fm.averageCharWidth() * 14), icon + fm.lineSpacing() * 3 + 14)
+              : QSize(std::min(icon + m_nameText + 16, viewWidth / (m_style == Style::List ? 1 : 2)),
+                      std::max(icon, fm.height()) + 6);
+    m_model->SetItemSize(cell, large);
+    m_icons->setGridSize(cell);
+    m_icons->doItemsLayout();
+}
+
+void CKVDAppView::SetStyle(Style style) {
+    m_style = style;
+    m_userSized = false;
+    m_model->SetItemSize({});
+    m_measured = false; // measured without the icon views' cell size
+    if (style == Style::Report) {
+        setCurrentWidget(m_report);
+        FitColumns();
+        return;
+    }
+    m_icons->setViewMode(style == Style::LargeIcon ? QListView::IconMode : QListView::ListMode);
+    m_icons->setIconSize(style == Style::LargeIcon ? QSize(32, 32) : QSize(16, 16));
+    m_icons->setFlow(style == Style::List ? QListView::TopToBottom : QListView::LeftToRight);
+    m_icons->setWrapping(true);
+    m_icons->setResizeMode(QListView::Adjust);
+    m_icons->setWordWrap(style == Style::LargeIcon);
+    m_icons->setMovement(style == Style::List ? QListView::Static : QListView::Snap);
+    setCurrentWidget(m_icons);
+    FitColumns();
+}
+
+void CKVDAppView::OnSaveToDisc() {
+    const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
+    if (!m_sink || !entry || entry->type != 'F')
+        return;
+    CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
+                       m_content.Entries() ? m_content.CurrentItem() : 0);
+    dlg.exec();
+}
+
+void CKVDAppView::OnTagInformation() {
+    FileEntry* entry = const_cast<FileEntry*>(m_content.Entry(m_content.CurrentItem()));
+    if (!m_sink || !entry)
+        return;
+    if (std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, *m_sink, this))
+        dlg->exec();
+}
+
+void CKVDAppView::OpenNavigationViewer(FileEntry* entry) {
+    if (!m_sink || !entry || entry->type != 'F')
+        return;
+    if (std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(entry, *m_sink, this))
+        dlg->exec();
+}
+
+void CKVDAppView::OnDoubleClick(int row) {
+    const FileEntry* entry = m_content.Entry(row);
+    if (!entry)
+        return;
+    if (entry->type == 'F' && Nav_IsNavigationFile(*entry)) {
+        OpenNavigationViewer(const_cast<FileEntry*>(entry));
+    } else if (entry->type == 'F') {
+        OnTagInformation();
+    } else if (entry->type == 'D' && m_openDirectory) {
+        m_openDirectory(entry);
+    }
+}
+
+void CKVDAppView::SelectRow(int row) {
+    const QModelIndex index = m_model->index(row, 0);
+    m_report->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+    m_report->scrollTo(index);
+    m_icons->scrollTo(index);
+}
+
+void CKVDAppView::Arrange() {
+    if (m_style == Style::LargeIcon || m_style == Style::SmallIcon)
+        m_icons->doItemsLayout();
+}
+
+void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
+    int menuId = m_content.ContextMenu();
+    if (menuId == 0)
+        return;
+    QMenu menu(this);
+    auto add = [&](const MenuItemDef& def) {
+        QAction* a = menu.addAction(def.text);
+        a->setEnabled(CKVDAppViewModel::CommandEnabled(def.command));
+        if (const char* prompt = App_CommandPrompt(def.command))
+            a->setStatusTip(QString(prompt).section('\n', 0, 0));
+        int command = def.command;
+        connect(a, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    };
+    if (menuId == IDR_MENU_LBNSIZE) {
+        window()->raise();
+        for (const MenuItemDef& def : kLbnSizeMenu)
+            add(def);
+    } else {
+        for (const MenuItemDef& def : kFileContextMenu)
+            add(def);
+        const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
+        if (entry && Nav_IsNavigationFile(*entry)) {
+            menu.addSeparator();
+            add(kNavigationViewerItem);
+        }
+    }
+    menu.exec(globalPos);
+}
+
+void CKVDAppView::OnCommand(int command) {
+    switch (command) {
+    case ID_LBNSIZE_BASE10:
+        m_content.SetStyle(LBNSIZE_BASE10);
+        break;
+    case ID_LBNSIZE_BASE16:
+        m_content.SetStyle(LBNSIZE_BASE16);
+        break;
+    case ID_LBNSIZE_MSF:
+        m_content.SetStyle(LBNSIZE_MSF);
+        break;
+    case ID_SAVE_TO_DISC:
+        OnSaveToDisc();
+        return;
+    case ID_TAG_INFORMATION:
+        OnTagInformation();
+        return;
+    case ID_NAVIGATION_VIEWER:
+        OpenNavigationViewer(const_cast<FileEntry*>(m_content.Entry(m_content.CurrentItem())));
+        return;
+    default:
+        return;
+    }
+    // The content refilled its rows (no current row any more): show them again, widths fitted anew.
+    Reload();
+}

@@ -1,0 +1,490 @@
+#include "desktop/mainwindow/main_frm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+
+#include "appmodel/image_open.h"
+#include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/disc_info_dlg.h"
+#include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/save_disc_info_dlg.h"
+#include "iso9660/iso_model.h"
+#include "platform/aspi32/drive_setup.h"
+#include "platform/ui/ui_images.h"
+#include "platform/ui/ui_text.h"
+#include "res/app_strings.h"
+
+namespace {
+
+std::vector<ScreenRect> AvailableScreens() {
+    std::vector<ScreenRect> screens;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    auto add = [&screens](QScreen* s) {
+        QRect r = s->availableGeometry();
+        screens.push_back({r.x(), r.y(), r.width(), r.height()});
+    };
+    if (primary)
+        add(primary);
+    for (QScreen* s : QGuiApplication::screens())
+        if (s != primary)
+            add(s);
+    return screens;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent)
+    : QMainWindow(parent), m_sink(sink), m_model(sink, profile),
+      m_wndSplitter(new QSplitter(Qt::Horizontal, this)) {
+    setWindowIcon(ckvd::ui::ApplicationIcon());
+    // PreCreateWindow: the management number and the restored rectangle.
+    WindowPlacement placement = m_model.PreCreateWindow();
+    m_normal = Placement_KeepOnScreen(placement.normal, AvailableScreens());
+    move(m_normal.x, m_normal.y);
+    resize(m_normal.width, m_normal.height);
+
+    // OnCreateClient: the tree (350 wide) and the list.
+    m_left = new CLeftView(m_model.Tree(), m_model.Doc(), m_wndSplitter);
+    m_right = new CKVDAppView(m_model.List(), m_wndSplitter);
+    m_right->SetSink(&m_sink);
+    m_right->SetOpenDirectory([this](const FileEntry* directory) { m_left->SelectEntry(directory); });
+    m_model.runReportDialog = [this](int number, const ReportNumbers& numbers) {
+        CSaveDiscInfoDlg dlg(number, m_sink, this);
+        dlg.Model().numbers = numbers;
+        dlg.exec();
+        return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
+    };
+    m_wndSplitter->addWidget(m_left);
+    m_wndSplitter->addWidget(m_right);
+    m_wndSplitter->setSizes({350, 100});
+    m_wndSplitter->setStretchFactor(1, 1);
+    m_wndSplitter->setChildrenCollapsible(false);
+    connect(m_wndSplitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
+    setCentralWidget(m_wndSplitter);
+    m_right->SetStyle(CKVDAppView::Style::Report);
+
+    // The list reads the tree's selection through the document; show its new rows and the new title.
+    m_model.Doc().updateListView = [this](bool fromView, uint32_t hint) {
+        m_model.List().OnUpdate(fromView, hint);
+        m_right->Reload();
+    };
+    m_model.Doc().titleChanged = [this](const std::string& title) { UpdateTitle(title); };
+    UpdateTitle({});
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    OnUpdateViewStyles();
+    RefreshRecentMenu();
+    setAcceptDrops(true);
+}
+
+void CMainFrame::UpdateTitle(const std::string& docTitle) {
+    if (docTitle.empty())
+        setWindowTitle(IDS_APP_TITLE);
+    else
+        setWindowTitle(QString::fromStdString(docTitle) + " - " + IDS_APP_TITLE);
+}
+
+void CMainFrame::SetDocumentTitle(const QString& name) {
+    setWindowTitle(name + " - " + IDS_APP_TITLE);
+}
+
+QAction* CMainFrame::Action(int command) const {
+    auto it = m_actions.find(command);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus() {
+    auto icon = [this](int command) -> QIcon {
+        switch (command) {
+        case ID_SELECT_DRIVE:
+            return QIcon(ckvd::ui::DrawImage(IMG_CDDRIVE, 16));
+        case ID_SAVE_DISCINFO:
+            return QIcon(ckvd::ui::DrawImage(IMG_DOCUMENT, 16));
+        case ID_DISC_INFORMATION:
+            return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
+        case ID_APP_ABOUT:
+            return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
+        case ID_OPEN_IMAGE:
+            return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
+        default:
+            return ckvd::ui::ViewStyleIcon(command);
+        }
+    };
+    auto make = [this, &icon](int command, const QString& text) {
+        auto* a = new QAction(icon(command), text, this);
+        if (const char* prompt = App_CommandPrompt(command)) {
+            QString p(prompt);
+            a->setStatusTip(p.section('\n', 0, 0));
+            a->setToolTip(p.section('\n', 1, 1));
+        }
+        m_actions[command] = a;
+        return a;
+    };
+    for (const MenuDef& def : kMainMenu) {
+        QMenu* menu = menuBar()->addMenu(def.title);
+        if (!m_fileMenu)
+            m_fileMenu = menu;
+        for (int i = 0; i < def.count; ++i) {
+            const MenuItemDef& item = def.items[i];
+            if (!item.text) {
+                QAction* separator = menu->addSeparator();
+                if (menu == m_fileMenu && !m_recentEnd)
+                    m_recentEnd = separator; // the recent images go above Exit
+                continue;
+            }
+            menu->addAction(make(item.command, item.text));
+        }
+    }
+    Action(ID_OPEN_IMAGE)->setShortcut(QKeySequence::Open);
+    // Commands reached from the tool bar only.
+    make(ID_VIEW_LARGEICON, "Large Icon");
+    make(ID_VIEW_SMALLICON, "Small Icon");
+    make(ID_VIEW_LIST, "List");
+    make(ID_VIEW_DETAILS, "Detail");
+
+    connect(Action(ID_SELECT_DRIVE), &QAction::triggered, this, [this] { OnSelectDrive(); });
+    connect(Action(ID_OPEN_IMAGE), &QAction::triggered, this, [this] { OnOpenDiscImage(); });
+    connect(Action(ID_SAVE_DISCINFO), &QAction::triggered, this, [this] { OnSaveDiscInformation(); });
+    connect(Action(ID_APP_EXIT), &QAction::triggered, this, [this] { close(); });
+    connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
+    connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
+    connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
+    m_viewStyles = new QActionGroup(this);
+    for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
+        QAction* a = Action(command);
+        a->setCheckable(true);
+        m_viewStyles->addAction(a);
+        connect(a, &QAction::triggered, this, [this, command] { OnViewStyle(command); });
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_wndToolBar = addToolBar("ToolBar");
+    m_wndToolBar->setObjectName("ToolBar");
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    m_wndToolBar->setMovable(true);
+    for (int command : kToolBarButtons) {
+        if (command == ID_SEPARATOR)
+            m_wndToolBar->addSeparator();
+        else
+            m_wndToolBar->addAction(Action(command));
+    }
+    QAction* toggle = Action(ID_VIEW_TOOLBAR);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, m_wndToolBar, &QWidget::setVisible);
+    connect(m_wndToolBar, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    for (const char* indicator : kStatusIndicators) {
+        auto* pane = new QLabel(indicator, bar);
+        pane->setEnabled(false); // the indicators are not tracked here
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addPermanentWidget(pane);
+    }
+    bar->showMessage(IDS_IDLE_MESSAGE);
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
+        if (text.isEmpty())
+            bar->showMessage(IDS_IDLE_MESSAGE);
+    });
+    QAction* toggle = Action(ID_VIEW_STATUS_BAR);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::ShowWindow(int showCommand) {
+    if (showCommand == 3)
+        showMaximized();
+    else if (showCommand == 2)
+        showMinimized();
+    else
+        show();
+    repaint();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_firstShow) {
+        m_firstShow = false;
+        RememberNormalGeometry();
+        m_right->OnInitialUpdate();
+    }
+}
+
+void CMainFrame::RememberNormalGeometry() {
+    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        return;
+    // The profile holds the outer size, which Qt can only set as the inner one. The first time the window is
+    // restored with a frame around it (at the first show, or after a maximised start), the frame is taken off
+    // the inner size, so that the outer size is the profile's and does not grow from run to run.
+    const QSize extra = frameGeometry().size() - geometry().size();
+    if (!m_sizedToFrame && (extra.width() > 0 || extra.height() > 0)) {
+        m_sizedToFrame = true;
+        resize(m_normal.width - extra.width(), m_normal.height - extra.height());
+        return;
+    }
+    QRect r = frameGeometry();
+    m_normal = {r.x(), r.y(), r.width(), r.height()};
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    RememberNormalGeometry();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    RememberNormalGeometry();
+}
+
+WindowPlacement CMainFrame::CurrentPlacement() const {
+    WindowPlacement p;
+    p.normal = m_normal;
+    p.zoomed = isMaximized();
+    p.iconic = !p.zoomed && isMinimized();
+    return p;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_placementSaved) {
+        m_placementSaved = true;
+        m_model.DestroyWindow(CurrentPlacement());
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::LoadDisc(uint16_t device) {
+    // Both views are emptied before the records they show are freed.
+    m_model.Tree().Clear();
+    m_model.List().Clear();
+    m_left->Reload();
+    m_right->Reload();
+    UpdateTitle({});
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool ok = m_model.LoadDisc(device);
+    QApplication::restoreOverrideCursor();
+    m_left->Reload();
+    m_right->Reload();
+    if (ok) {
+        MakeRoomForTheList();
+        ShowTreeNotes();
+    }
+    // The last step of every successful load: the offer of a disc report, over the disc just shown.
+    if (ok && m_offerReports)
+        m_model.DoSaveDiscInformation();
+    return ok;
+}
+
+void CMainFrame::ShowTreeNotes() {
+    // A session read without its path table is listed all the same; the status bar says how it was read
+    // (the whole sentence in its tool tip).
+    statusBar()->setToolTip({});
+    int number = 1;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
+        if (t->notes & ISO_TREE_PATH_TABLE_PASSED) {
+            statusBar()->showMessage(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOverShort));
+            statusBar()->setToolTip(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOver));
+            return;
+        }
+    }
+}
+
+void CMainFrame::MakeRoomForTheList() {
+    // The tree starts 350 wide. Until the user moves the splitter, the tree gives the list what its columns
+    // lack, down to what the tree's own items need.
+    if (m_splitterMoved || m_right->CurrentStyle() != CKVDAppView::Style::Report)
+        return;
+    const int treeNeeds = m_left->NeededWidth();
+    // The columns' starting widths grow with the list, so what is missing shrinks over a few rounds.
+    for (int round = 0; round < 4; ++round) {
+        const QList<int> sizes = m_wndSplitter->sizes();
+        if (sizes.size() != 2)
+            return;
+        const int give = std::min(m_right->MissingWidth(), sizes[0] - treeNeeds);
+        if (give <= 0)
+            return;
+        m_wndSplitter->setSizes({sizes[0] - give, sizes[1] + give});
+        m_right->FitColumns();
+    }
+}
+
+void CMainFrame::OnSelectDrive() {
+    CDriveDlg dlg(m_sink, this);
+    const int result = dlg.exec();
+    if (result == CDriveDlg::OpenImage) {
+        m_model.DriveDialogCancelled();
+        OnOpenDiscImage();
+        return;
+    }
+    if (result != QDialog::Accepted) {
+        m_model.DriveDialogCancelled();
+        return;
+    }
+    LoadDisc(static_cast<uint16_t>(dlg.Selected()));
+}
+
+void CMainFrame::OnOpenDiscImage() {
+    QString path;
+    if (chooseImage) {
+        path = chooseImage();
+    } else {
+        // Start where the last image was opened.
+        QString dir =
+            m_model.Recent().Paths().empty()
+                ? QDir::homePath()
+                : QFileInfo(QString::fromStdString(m_model.Recent().Paths().front())).absolutePath();
+        path = QFileDialog::getOpenFileName(this, "Open Disc Image", dir, IDS_IMAGE_FILTER);
+    }
+    if (!path.isEmpty())
+        OpenDiscImage(path);
+}
+
+bool CMainFrame::OpenDiscImage(const QString& path) {
+    const std::string image = App_ImagePath(path.toStdString());
+    const int device = m_model.StartImageDrive(image);
+    bool loaded = device >= 0 && LoadDisc(static_cast<uint16_t>(device));
+    if (loaded && m_rememberImages) {
+        m_model.Recent().Add(image);
+        RefreshRecentMenu();
+    }
+    return loaded;
+}
+
+void CMainFrame::OpenRecentImage(int index) {
+    const auto& paths = m_model.Recent().Paths();
+    if (index < 0 || static_cast<size_t>(index) >= paths.size())
+        return;
+    const std::string entry = paths[static_cast<size_t>(index)]; // a copy: the list may change under it
+    const std::string path = m_model.TakeRecentImage(entry);
+    RefreshRecentMenu();
+    if (!path.empty())
+        OpenDiscImage(QString::fromStdString(path));
+}
+
+void CMainFrame::RefreshRecentMenu() {
+    for (QAction* a : m_recentActions) {
+        m_fileMenu->removeAction(a);
+        delete a;
+    }
+    m_recentActions.clear();
+    const auto& paths = m_model.Recent().Paths();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QString::fromStdString(paths[i]);
+        // "&1 disc.cue": the number is the key; the file name alone keeps the menu narrow.
+        QString name = QFileInfo(path).fileName();
+        name.replace('&', "&&");
+        auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(name), this);
+        a->setStatusTip(path);
+        a->setToolTip(path);
+        a->setData(path);
+        const int index = static_cast<int>(i);
+        connect(a, &QAction::triggered, this, [this, index] { OpenRecentImage(index); });
+        m_recentActions.push_back(a);
+    }
+    if (!m_recentActions.empty())
+        m_recentActions.push_back(new QAction(this));
+    if (!m_recentActions.empty())
+        m_recentActions.back()->setSeparator(true);
+    m_fileMenu->insertActions(m_recentEnd, QList<QAction*>(m_recentActions.begin(), m_recentActions.end()));
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    // Every dropped file goes into a drive of its own; the first that can be read is loaded.
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    bool loaded = false;
+    for (const QString& file : files) {
+        if (!loaded) {
+            loaded = OpenDiscImage(file);
+            continue;
+        }
+        App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
+    }
+}
+
+void CMainFrame::OnLevel1Simulation() {
+    if (!m_model.OnLevel1Simulation())
+        return;
+    CLevel1Dlg dlg(this);
+    dlg.exec();
+}
+
+void CMainFrame::OnDiscInformation() {
+    if (!m_model.OnDiscInformation())
+        return;
+    CDiscInfoDlg dlg(this);
+    dlg.exec();
+}
+
+void CMainFrame::OnSaveDiscInformation() {
+    m_model.OnSaveDiscInformation();
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void CMainFrame::OnViewStyle(int command) {
+    if (!m_right)
+        return;
+    switch (command) {
+    case ID_VIEW_SMALLICON:
+        m_right->SetStyle(CKVDAppView::Style::SmallIcon);
+        break;
+    case ID_VIEW_LARGEICON:
+        m_right->SetStyle(CKVDAppView::Style::LargeIcon);
+        break;
+    case ID_VIEW_LIST:
+        m_right->SetStyle(CKVDAppView::Style::List);
+        break;
+    case ID_VIEW_DETAILS:
+        m_right->SetStyle(CKVDAppView::Style::Report);
+        break;
+    case ID_VIEW_LINEUP:
+        m_right->Arrange();
+        break;
+    default:
+        break;
+    }
+    OnUpdateViewStyles();
+}
+
+void CMainFrame::OnUpdateViewStyles() {
+    const CKVDAppView::Style s = m_right->CurrentStyle();
+    Action(ID_VIEW_SMALLICON)->setChecked(s == CKVDAppView::Style::SmallIcon);
+    Action(ID_VIEW_LARGEICON)->setChecked(s == CKVDAppView::Style::LargeIcon);
+    Action(ID_VIEW_LIST)->setChecked(s == CKVDAppView::Style::List);
+    Action(ID_VIEW_DETAILS)->setChecked(s == CKVDAppView::Style::Report);
+}

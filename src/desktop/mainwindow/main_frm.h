@@ -1,0 +1,98 @@
+// CMainFrame: menu, tool bar, status bar and the splitter with the disc tree and the file list.
+#pragma once
+
+#include <QActionGroup>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSplitter>
+#include <QToolBar>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "appmodel/main_frm_model.h"
+#include "desktop/mainwindow/kvd_app_view.h"
+#include "desktop/mainwindow/left_view.h"
+
+class CMainFrame final : public QMainWindow {
+  public:
+    CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent = nullptr);
+
+    CMainFrameModel& Model() { return m_model; }
+    ckvd::ui::MessageSink& Sink() { return m_sink; }
+    // The document opened from the command line: its name is the title until a disc sets the volume's.
+    void SetDocumentTitle(const QString& name);
+    CLeftView* GetLeftPane() const { return m_left; }
+    CKVDAppView* GetRightPane() const { return m_right; }
+    QAction* Action(int command) const;
+    QToolBar* ToolBar() const { return m_wndToolBar; }
+
+    // Shows the window as the profile says (3 maximised, 2 minimised, 5 normal).
+    void ShowWindow(int showCommand);
+
+    // Commands.
+    void OnSelectDrive();
+    // Open Disc Image: the file dialog (or `chooseImage`), then OpenDiscImage.
+    void OnOpenDiscImage();
+    // Puts the image into an image drive and loads it exactly as Select Drive loads a drive; the image then
+    // heads the recent list. False after a message that names the file and says why.
+    bool OpenDiscImage(const QString& path);
+    // The recent-images entry `index` of the File menu (a vanished file is taken off with a message).
+    void OpenRecentImage(int index);
+    // Off for runs that must leave the profile alone (screenshots).
+    void SetRememberImages(bool remember) { m_rememberImages = remember; }
+    // Whether every successful load ends with the offer of a disc report (off for runs nobody answers).
+    void SetOfferReports(bool offer) { m_offerReports = offer; }
+    // Replaces the file dialog of Open Disc Image (tests); returns the chosen path or an empty one.
+    std::function<QString()> chooseImage;
+    QMenu* FileMenu() const { return m_fileMenu; }
+    void OnDiscInformation();
+    void OnLevel1Simulation();
+    void OnSaveDiscInformation();
+    void OnAppAbout();
+    void OnViewStyle(int command);
+
+    // Loads the disc of `device` and shows it; false after a failure (its message was shown).
+    bool LoadDisc(uint16_t device);
+    // The restored outer geometry and state, as they are written to the profile.
+    WindowPlacement CurrentPlacement() const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    // Says in the status bar how a session was read when its path table was passed over.
+    void ShowTreeNotes();
+    void OnUpdateViewStyles();
+    void RefreshRecentMenu();
+    void MakeRoomForTheList();
+    void RememberNormalGeometry();
+    void UpdateTitle(const std::string& docTitle);
+
+    ckvd::ui::MessageSink& m_sink;
+    CMainFrameModel m_model;
+    QSplitter* m_wndSplitter;
+    CLeftView* m_left;
+    CKVDAppView* m_right;
+    QToolBar* m_wndToolBar = nullptr;
+    QActionGroup* m_viewStyles = nullptr;
+    std::map<int, QAction*> m_actions;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentEnd = nullptr; // the separator above Exit
+    std::vector<QAction*> m_recentActions;
+    bool m_rememberImages = true;
+    bool m_offerReports = false;
+    bool m_splitterMoved = false;
+    ScreenRect m_normal;
+    bool m_placementSaved = false;
+    bool m_firstShow = true;
+    bool m_sizedToFrame = false;
+};

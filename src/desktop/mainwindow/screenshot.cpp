@@ -1,0 +1,226 @@
+#include "desktop/mainwindow/screenshot.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QThread>
+#include <QWindow>
+#include <functional>
+#include <memory>
+
+#include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/disc_info_dlg.h"
+#include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/save_disc_info_dlg.h"
+#include "desktop/dialogs/save_to_disc_dlg.h"
+#include "desktop/mainwindow/main_frm.h"
+#include "desktop/mediainfo/pcm_format_dlg.h"
+#include "desktop/mediainfo/tag_information.h"
+#include "desktop/navigation/nav_dlg.h"
+#include "iso9660/iso9660.h"
+#include "platform/ui/ui_message.h"
+#include "platform/ui/ui_text.h"
+#include "report/disc_text.h"
+
+namespace {
+
+struct DialogMaker {
+    const char* name;
+    std::function<std::unique_ptr<QDialog>(CMainFrame&, std::string* error)> make;
+};
+
+// Each dialog is made as its command makes it; a command that would refuse ("No Disc") refuses here too.
+const std::vector<DialogMaker>& Dialogs() {
+    static const std::vector<DialogMaker> dialogs = {
+        {"drive",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CDriveDlg>(frame.Sink(), &frame);
+             dlg->Prepare();
+             return dlg;
+         }},
+        {"disc-info",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().OnDiscInformation()) {
+                 *error = "no disc is loaded";
+                 return nullptr;
+             }
+             return std::make_unique<CDiscInfoDlg>(&frame);
+         }},
+        {"level1",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().OnLevel1Simulation()) {
+                 *error = "the Level1 simulation needs a data disc";
+                 return nullptr;
+             }
+             return std::make_unique<CLevel1Dlg>(&frame);
+         }},
+        {"about",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             return std::make_unique<CAboutDlg>(&frame);
+         }},
+        // The disc report's offer after "Yes...Please", as it stands before "Save...".
+        {"save-report",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             if (!frame.Model().CheckDisc()) {
+                 *error = "no disc is loaded";
+                 return nullptr;
+             }
+             auto dlg = std::make_unique<CSaveDiscInfoDlg>(frame.Model().DiscMngrNo(), frame.Sink(), &frame);
+             dlg->OnYesPlease();
+             return dlg;
+         }},
+        // The reference list of WAVE format codes the WAV dialog's "Format" button opens.
+        {"pcm-formats",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             return std::make_unique<CPcmFormatDlg>(&frame);
+         }},
+        // The information dialog Tag Information opens for the file chosen with --select.
+        {"tag-info",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+             if (!entry || entry->type != 'F') {
+                 *error = "--dialog tag-info needs a file chosen with --select";
+                 return nullptr;
+             }
+             // A file no analyzer accepts: the message box the user gets instead.
+             ckvd::ui::RecordingSink message;
+             std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, message, &frame);
+             if (!dlg && !message.shown.empty())
+                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
+             return dlg;
+         }},
+        // Save to Disc's file dialog for the file chosen with --select, with the name it proposes.
+        {"save-to-disc",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             const FileEntry* entry = list.Entry(list.CurrentItem());
+             if (!entry || entry->type != 'F') {
+                 *error = "--dialog save-to-disc needs a file chosen with --select";
+                 return nullptr;
+             }
+             return App_SaveToDiscFileDialog(Iso_EntryName(entry), &frame);
+         }},
+        // The navigation-file viewer of the .LMX file chosen with --select.
+        {"nav",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             CKVDAppViewModel& list = frame.Model().List();
+             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+             if (!entry || entry->type != 'F' || !Nav_IsNavigationFile(*entry)) {
+                 *error = "--dialog nav needs a navigation file (.LMX) chosen with --select";
+                 return nullptr;
+             }
+             ckvd::ui::RecordingSink message;
+             std::unique_ptr<QDialog> dlg = App_NavigationViewer(entry, message, &frame);
+             if (!message.shown.empty())
+                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
+             return dlg;
+         }},
+    };
+    return dialogs;
+}
+
+void WaitExposed(QWidget& w) {
+    for (int i = 0; i < 500 && !(w.windowHandle() && w.windowHandle()->isExposed()); ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    QApplication::processEvents();
+}
+
+} // namespace
+
+std::vector<std::string> Screenshot_DialogNames() {
+    std::vector<std::string> names;
+    for (const DialogMaker& d : Dialogs())
+        names.emplace_back(d.name);
+    return names;
+}
+
+bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
+    const DiscPath found = Report_FindPath(path, -1);
+    if (!found.entry || !frame.GetLeftPane()->SelectEntry(found.directory)) {
+        *error = "nothing on the disc has the path " + path;
+        return false;
+    }
+    if (found.entry->type == 'F') {
+        CKVDAppViewModel& list = frame.Model().List();
+        for (int row = 0; row < list.RowCount(); ++row)
+            if (list.Entry(row) == found.entry)
+                frame.GetRightPane()->SelectRow(row);
+    }
+    return true;
+}
+
+QImage Screenshot_Grab(QWidget& window) {
+    const QImage body = window.grab().toImage();
+    // A platform with decorations draws its own caption; the offscreen and minimal ones draw none.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != "offscreen" && platform != "minimal")
+        return body;
+    const QFontMetrics fm = window.fontMetrics();
+    const int bar = fm.height() + 10;
+    QImage shot(body.width(), body.height() + bar, QImage::Format_ARGB32);
+    shot.fill(window.palette().color(QPalette::Window));
+    QPainter p(&shot);
+    p.fillRect(QRect(0, 0, shot.width(), bar), window.palette().color(QPalette::Highlight));
+    int x = 6;
+    const QIcon icon = window.windowIcon();
+    if (!icon.isNull()) {
+        p.drawPixmap(x, (bar - 16) / 2, icon.pixmap(16, 16));
+        x += 22;
+    }
+    p.setPen(window.palette().color(QPalette::HighlightedText));
+    p.setFont(window.font());
+    p.drawText(QRect(x, 0, shot.width() - x - 6, bar), Qt::AlignVCenter | Qt::AlignLeft,
+               fm.elidedText(window.windowTitle(), Qt::ElideRight, shot.width() - x - 6));
+    p.drawImage(0, bar, body);
+    p.setPen(window.palette().color(QPalette::Dark));
+    p.drawRect(shot.rect().adjusted(0, 0, -1, -1));
+    return shot;
+}
+
+bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error) {
+    WaitExposed(frame);
+    if (!frame.windowHandle() || !frame.windowHandle()->isExposed()) {
+        *error = "the main window did not appear";
+        return false;
+    }
+    QImage shot = Screenshot_Grab(frame);
+    if (!dialog.empty()) {
+        const DialogMaker* maker = nullptr;
+        for (const DialogMaker& d : Dialogs())
+            if (dialog == d.name)
+                maker = &d;
+        if (!maker) {
+            *error = "no dialog is called " + dialog;
+            return false;
+        }
+        std::unique_ptr<QDialog> dlg = maker->make(frame, error);
+        if (!dlg)
+            return false;
+        dlg->show();
+        WaitExposed(*dlg);
+        const QImage over = Screenshot_Grab(*dlg);
+        dlg->hide();
+        // The dialog over its frame, centred as a modal dialog opens; the canvas grows for a larger dialog.
+        QImage canvas(std::max(shot.width(), over.width() + 16), std::max(shot.height(), over.height() + 16),
+                      QImage::Format_ARGB32);
+        canvas.fill(frame.palette().color(QPalette::Dark));
+        QPainter p(&canvas);
+        p.drawImage(0, 0, shot);
+        p.fillRect(QRect(0, 0, shot.width(), shot.height()), QColor(0, 0, 0, 60));
+        const QPoint at((canvas.width() - over.width()) / 2, (canvas.height() - over.height()) / 2);
+        p.fillRect(QRect(at + QPoint(3, 3), over.size()), QColor(0, 0, 0, 90));
+        p.drawImage(at, over);
+        p.end();
+        shot = canvas;
+    }
+    if (!shot.save(out, "PNG")) {
+        *error = "cannot write " + out.toStdString();
+        return false;
+    }
+    return true;
+}
