@@ -1,9 +1,7 @@
-// ckvd: the command-line companion of CKVD Explorer. Its commands, their usage
-// and what they print are in cmd_help.cpp's table; `ckvd --help` prints them
-// all. DRIVE is a device path (/dev/sr0), a disc image path, `demo` (the demo
-// data disc) or `demo-audio`. Exit status: 0 done, 1 a failure (its message on
-// stderr), 2 a wrong usage. Each command is in its own cmd_NAME.cpp; the
-// options they share are read by cli_options.
+// ckvd: the command-line companion of CKVD Explorer. Its commands, their usage and what they print are in
+// cmd_help.cpp's table; `ckvd --help` prints them all. DRIVE is a device path (/dev/sr0), a disc image path,
+// `demo` (the demo data disc) or `demo-audio`. Exit status: 0 done, 1 a failure (its message on stderr), 2 a
+// wrong usage. Each command is in its own cmd_NAME.cpp; cli_options reads the options they share.
 #include <cstring>
 #include <string>
 #include <utility>
