@@ -1,0 +1,30 @@
+// The disc of a command's DRIVE, loaded through the disc engine, and its files by path.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "appmodel/app_modules.h"
+#include "cli_options.h"
+#include "report/disc_text.h"
+
+// Puts `images` into image drives; false after the message.
+bool CliDisc_InstallDrives(const std::vector<std::string>& images);
+
+// Loads the disc of DRIVE; its device index, or -1 after the failure was printed. With `analysis`, a disc
+// whose TOC was read is kept even when the analysis of its file systems failed: the result goes there and
+// the caller reports it after what it can show.
+int CliDisc_Load(const std::string& drive, int* analysis = nullptr);
+
+// Engine up and the disc of DRIVE loaded; false after the failure was printed.
+bool CliDisc_Start(const EngineSession& engine, const std::string& drive);
+
+// Runs `command` with the engine up and the disc of the options' first argument (DRIVE) loaded, for
+// `minArgs` to `maxArgs` arguments, DRIVE included. Wrong usage, engine and load failures end here.
+int CliDisc_Run(const CliOptions& options, size_t minArgs, size_t maxArgs,
+                const std::function<int(const std::vector<std::string>& args, int session)>& command);
+
+// The file PATH of the loaded disc, its session made the current one; prints why and returns an empty
+// result when there is none.
+DiscPath CliDisc_LookupFile(const std::string& path, int session);

@@ -1,0 +1,40 @@
+// The one option parser of ckvd's commands: each command names the options it takes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Options a command takes (Cli_ParseOptions' `accept`).
+enum : unsigned {
+    CLI_JSON = 1u << 0,      // --json
+    CLI_RECURSIVE = 1u << 1, // -r
+    CLI_SESSION = 1u << 2,   // --session N
+    CLI_IMAGES = 1u << 3,    // --demo, --image PATH
+    CLI_REPORT = 1u << 4,    // --number N, --comment TEXT, -o FILE
+    CLI_NO_ARGS = 1u << 5,   // nothing but options
+    CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
+};
+
+struct CliOptions {
+    bool json = false;               // --json
+    bool recursive = false;          // -r
+    int session = -1;                // --session N as an index (N - 1); -1 without
+    std::vector<std::string> images; // --image PATH and the demo discs of --demo, in their order
+    bool haveNumber = false;         // --number N
+    int number = 0;
+    std::string comment;           // --comment TEXT
+    std::string output;            // -o FILE
+    std::vector<std::string> args; // the other arguments, in their order
+};
+
+// Parses the arguments after the command's name. The flags (--json, -r) are taken out wherever they stand,
+// then the options with a value are read in order: an option without its value is an argument. Returns 0,
+// or the exit status after its message (a wrong usage: the command's usage).
+int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& options);
+
+// The one argument (DRIVE) of `args` into `arg`: empty arguments before it count as none given. False
+// when there is none or more than one.
+bool Cli_SingleArg(const std::vector<std::string>& args, std::string& arg);
+
+// The demo discs (data, audio), or empty after the message that they were not generated.
+std::vector<std::string> Cli_DemoDiscs();

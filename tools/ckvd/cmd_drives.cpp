@@ -1,0 +1,72 @@
+// ckvd drives: the scanned CD-ROM devices, images put into image drives first, and their readiness.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "appmodel/app_modules.h"
+#include "aspi/aspi_manager.h"
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "json_writer.h"
+
+namespace {
+
+void write_drive(JsonWriter& out, bool json, uint16_t index, const DeviceEntry& d, int ready) {
+    std::string path = d.driveRootPath;
+    if (!path.empty() && path.back() == '/')
+        path.pop_back();
+    if (!json) {
+        std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s\n", index, d.hostAdapterId, d.targetId, d.vendor,
+                    d.product, path.c_str(), ready == 1 ? "ready" : "not-ready");
+        return;
+    }
+    out.BeginObject()
+        .Key("index")
+        .Uint(index)
+        .Key("host_adapter")
+        .Uint(d.hostAdapterId)
+        .Key("target")
+        .Uint(d.targetId)
+        .Key("vendor")
+        .String(d.vendor)
+        .Key("product")
+        .String(d.product)
+        .Key("path")
+        .String(path)
+        .Key("ready")
+        .Bool(ready == 1)
+        .EndObject();
+}
+
+} // namespace
+
+int Cmd_Drives(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_IMAGES | CLI_NO_ARGS, o))
+        return rc;
+    EngineSession engine;
+    if (engine.failed)
+        return Cli_Fail(engine.failed, engine.result);
+    if (!CliDisc_InstallDrives(o.images))
+        return kExitFailure;
+    const int rc = Aspi_ScanDevices();
+    if (rc != ASPI_OK && rc != ASPI_SCAN_NO_DEVICE)
+        return Cli_Fail("Scan Device Error", rc);
+    Aspi_AssignRootPaths();
+    JsonWriter out(Cli_WriteStdout);
+    if (o.json)
+        out.BeginObject().Key("drives").BeginArray();
+    else
+        std::printf("# index  ha:target  vendor  product  path  state\n");
+    uint16_t index = 0;
+    for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index)
+        write_drive(out, o.json, index, *d, Aspi_StartDevice(index).ready);
+    if (o.json)
+        out.EndArray().EndObject();
+    else if (g_DeviceCount == 0)
+        std::printf("# no CD-ROM device found\n");
+    out.Flush();
+    return Cli_FinishOutput(0);
+}

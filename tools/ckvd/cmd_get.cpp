@@ -1,0 +1,96 @@
+// ckvd get: copies a file off the disc as Save to Disc does; get -r a directory with all below it.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include <unistd.h>
+
+#include "appmodel/save_to_disc.h"
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "iso9660/iso9660.h"
+#include "tree_copy.h"
+
+namespace {
+
+// Why a copy stopped; what was read before a failed read stays in the file: says where it stopped.
+int report_outcome(const SaveOutcome& o, const std::string& dest) {
+    if (o.result == SaveResult::Ok)
+        return 0;
+    if (o.result == SaveResult::ReadError)
+        std::fprintf(stderr, "ckvd: %s at block %u Code %04X (%llu bytes kept in %s)\n",
+                     SaveToDisc_Message(o.result), o.failedLba, static_cast<unsigned>(o.code),
+                     static_cast<unsigned long long>(o.written), dest.c_str());
+    else
+        std::fprintf(stderr, "ckvd: %s %s\n", SaveToDisc_Message(o.result), dest.c_str());
+    return kExitFailure;
+}
+
+// ckvd get's copy of the file to DEST (args[2]) or to its name here.
+int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
+    const std::string name = Iso_EntryName(found.entry);
+    // A link has no data: an empty file in its place would say the copy worked.
+    if (const char* target = Iso_SymlinkTarget(found.entry)) {
+        std::fprintf(stderr, "ckvd: %s is a symbolic link to %s: no data to copy (get -r makes it a link)\n",
+                     args[1].c_str(), target);
+        return kExitFailure;
+    }
+    std::string dest = args.size() == 3 ? args[2] : name;
+    if (args.size() == 3 && std::filesystem::is_directory(dest))
+        dest += "/" + name;
+    if (Iso_SelectSession() != 1)
+        return Cli_Fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
+    std::string why;
+    std::unique_ptr<SaveWriter> out = SaveToDisc_OpenFile(dest, &why);
+    if (!out) {
+        std::fprintf(stderr, "ckvd: Sorry, Cannot Create the File... %s: %s\n", dest.c_str(), why.c_str());
+        return kExitFailure;
+    }
+    const bool terminal = ::isatty(STDERR_FILENO);
+    const uint64_t size = Iso_FileSize(found.entry);
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    if (buffer.empty())
+        return Cli_Fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);
+    // A damaged disc: every block before the first unreadable one is kept, and that block is named.
+    const SaveOutcome o = SaveToDisc_Copy(
+        *found.entry, *out, buffer,
+        [&](uint64_t written) {
+            if (terminal)
+                std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
+                             static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
+        },
+        true);
+    if (terminal && size > 0)
+        std::fputc('\n', stderr);
+    return report_outcome(o, dest);
+}
+
+// get -r: the directory args[1] with everything below it into DEST (args[2]).
+int copy_tree(const std::vector<std::string>& args, int session) {
+    const DiscPath found = Report_FindPath(args[1], session);
+    if (!found.entry || found.entry->type == 'F') {
+        std::fprintf(stderr, "ckvd: no directory %s on the disc\n", args[1].c_str());
+        return kExitFailure;
+    }
+    g_CurrentSession = static_cast<uint8_t>(found.session);
+    if (Iso_SelectSession() != 1)
+        return Cli_Fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
+    return TreeCopy_Run(*found.entry, args[2], ::isatty(STDERR_FILENO)) ? 0 : kExitFailure;
+}
+
+} // namespace
+
+int Cmd_Get(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_RECURSIVE | CLI_SESSION, o))
+        return rc;
+    if (o.recursive)
+        return CliDisc_Run(o, 3, 3, copy_tree);
+    return CliDisc_Run(o, 2, 3, [](const std::vector<std::string>& args, int session) {
+        const DiscPath found = CliDisc_LookupFile(args[1], session);
+        return found.entry ? copy_file(found, args) : kExitFailure;
+    });
+}

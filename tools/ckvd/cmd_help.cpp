@@ -1,0 +1,79 @@
+// ckvd help: the command table, every command's usage and the notes they share.
+#include <algorithm>
+
+#include "cli.h"
+#include "commands.h"
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"drives", "ckvd drives [--json] [--demo] [--image PATH]...",
+     "the scanned CD-ROM devices (images put into image drives first) and their readiness"},
+    {"toc", "ckvd toc [--json] DRIVE", "the sessions and tracks of the disc's TOC"},
+    {"ls", "ckvd ls [--json] [--session N] DRIVE", "the file tree of one session or of every session"},
+    {"info", "ckvd info [--json] [--session N] DRIVE PATH...",
+     "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, CD audio track)"},
+    {"get", "ckvd get [--session N] DRIVE PATH [DEST]\nckvd get -r [--session N] DRIVE DIR DEST",
+     "copies a file off the disc as Save to Disc does; -r a directory with all below it into DEST"},
+    {"nav", "ckvd nav [--json] [--session N] DRIVE PATH",
+     "what the viewer of a navigation file (.LMX) shows"},
+    {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",
+     "the CSV disc report, as Save DiscInfomation writes it"},
+};
+constexpr const char* kUsageNotes =
+    "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n"
+    "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
+    "--json: one JSON document on stdout instead of the text\n"
+    "Exit status: 0 done, 1 a failure (its message on stderr), 2 a wrong usage\n";
+
+const Command* g_command = nullptr;
+
+// Each line of `usage` (one per form) after `first` for the first line, `next` for the others.
+void print_forms(FILE* to, const char* usage, const char* first, const char* next) {
+    const std::string text = usage;
+    for (size_t start = 0, i = 0; start <= text.size(); ++i) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::fprintf(to, "%s%s\n", i == 0 ? first : next, text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+const Command* Cli_FindCommand(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+void Cli_PrintUsage(FILE* to, const Command* command) {
+    if (command) {
+        print_forms(to, command->usage, "usage: ", "       ");
+        std::fprintf(to, "%s\n%s", command->summary, kUsageNotes);
+        return;
+    }
+    std::fprintf(to, "usage: ckvd COMMAND [ARGS]   (ckvd COMMAND --help for one command)\n");
+    for (const Command& c : kCommands) {
+        print_forms(to, c.usage, "  ", "  ");
+        std::fprintf(to, "      %s\n", c.summary);
+    }
+    std::fputs(kUsageNotes, to);
+}
+
+void Cli_SetCommand(const Command* command) {
+    g_command = command;
+}
+
+int Cli_Usage() {
+    Cli_PrintUsage(stderr, g_command);
+    return kExitUsage;
+}
+
+int Cmd_Help(int argc, char** argv) {
+    const Command* command = argc > 0 ? Cli_FindCommand(argv[0]) : nullptr;
+    if (argc > 0 && !command)
+        return Cli_Usage();
+    Cli_PrintUsage(stdout, command);
+    return Cli_FinishOutput(0);
+}

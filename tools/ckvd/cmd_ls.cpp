@@ -1,0 +1,43 @@
+// ckvd ls: the file tree of one session or of every session.
+#include <cstdio>
+
+#include "appmodel/app_modules.h"
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "iso9660/iso9660.h"
+#include "json_views.h"
+#include "json_writer.h"
+#include "report/disc_text.h"
+
+int Cmd_Ls(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION, o))
+        return rc;
+    std::string drive;
+    if (!Cli_SingleArg(o.args, drive))
+        return Cli_Usage();
+    EngineSession engine;
+    if (!CliDisc_Start(engine, drive))
+        return kExitFailure;
+    int count = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+        ++count;
+    if (o.session >= count) {
+        std::fprintf(stderr, "ckvd: the disc has %d session(s)\n", count);
+        return kExitFailure;
+    }
+    int index = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index)
+        if ((o.session < 0 || o.session == index) && (t->notes & ISO_TREE_PATH_TABLE_PASSED))
+            std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, kPathTablePassedOver);
+    // Written as it is made: a disc of many files is never held as one text.
+    if (o.json) {
+        JsonWriter out(Cli_WriteStdout);
+        Json_Tree(out, o.session);
+    } else {
+        Report_WriteTreeText(o.session, Cli_WriteStdout);
+    }
+    return Cli_FinishOutput(0);
+}

@@ -1,0 +1,37 @@
+// ckvd toc: the sessions and tracks of the disc's TOC.
+#include <cstdio>
+
+#include "appmodel/app_modules.h"
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "json_views.h"
+#include "json_writer.h"
+#include "report/disc_text.h"
+
+int Cmd_Toc(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON, o))
+        return rc;
+    if (o.args.size() != 1)
+        return Cli_Usage();
+    EngineSession engine;
+    if (engine.failed)
+        return Cli_Fail(engine.failed, engine.result);
+    int analysis = 1;
+    if (CliDisc_Load(o.args[0], &analysis) < 0)
+        return kExitFailure;
+    // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
+    if (o.json) {
+        JsonWriter out(Cli_WriteStdout);
+        Json_Toc(out);
+    } else {
+        std::fputs(Report_TocText().c_str(), stdout);
+    }
+    if (Cli_FinishOutput(0) != 0)
+        return kExitFailure;
+    if (analysis != 1)
+        return Cli_Fail("ISO9660 FileSystem Analyze Error", analysis);
+    return 0;
+}

@@ -1,0 +1,11 @@
+// The commands of ckvd, one file each: each takes the arguments after its name and returns the exit status.
+#pragma once
+
+int Cmd_Help(int argc, char** argv); // the arguments after "help" (none or one command's name)
+int Cmd_Drives(int argc, char** argv);
+int Cmd_Toc(int argc, char** argv);
+int Cmd_Ls(int argc, char** argv);
+int Cmd_Info(int argc, char** argv);
+int Cmd_Get(int argc, char** argv);
+int Cmd_Nav(int argc, char** argv);
+int Cmd_Report(int argc, char** argv);
