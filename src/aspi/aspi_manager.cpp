@@ -10,6 +10,7 @@
 
 #include "platform/aspi32/aspi_library.h"
 #include "platform/aspi32/wnaspi32.h"
+#include "platform/bytes/byte_order.h"
 
 using namespace ckvd::aspi32;
 
@@ -294,14 +295,10 @@ int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength)
     const int result = Aspi_ExecuteCommand(device, ASPI_DIR_IN, sizeof response, response, sizeof cdb, cdb);
     if (result != ASPI_OK)
         return result;
-    auto be32 = [](const uint8_t* p) {
-        return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-               static_cast<uint32_t>(p[2]) << 8 | p[3];
-    };
     if (lastLba)
-        *lastLba = be32(response);
+        *lastLba = bytes::Be32(response);
     if (blockLength)
-        *blockLength = be32(response + 4);
+        *blockLength = bytes::Be32(response + 4);
     return result;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "iso9660/iso_model.h"
+#include "platform/bytes/byte_order.h"
 
 namespace iso_internal {
 
@@ -50,22 +51,9 @@ void ReleaseTrees(DiscModel* model);
 void ReleaseEntries(FileEntry* root);
 
 // Bounds-checked little- and big-endian readers over disc bytes; reads outside the span give 0.
-inline uint32_t Le32(std::span<const uint8_t> b, size_t off) {
-    if (off + 4 > b.size())
-        return 0;
-    return uint32_t(b[off]) | uint32_t(b[off + 1]) << 8 | uint32_t(b[off + 2]) << 16 |
-           uint32_t(b[off + 3]) << 24;
-}
-inline uint16_t Le16(std::span<const uint8_t> b, size_t off) {
-    if (off + 2 > b.size())
-        return 0;
-    return uint16_t(b[off] | b[off + 1] << 8);
-}
-inline uint16_t Be16(std::span<const uint8_t> b, size_t off) {
-    if (off + 2 > b.size())
-        return 0;
-    return uint16_t(b[off] << 8 | b[off + 1]);
-}
+using bytes::Be16;
+using bytes::Le16;
+using bytes::Le32;
 
 // A TOC time as a logical block address, in signed arithmetic: times before 00:02:00 are negative, and a
 // time at or above 90:00:00 lies in the lead-in, which MMC numbers from -450150 (97:27:00 is -11,400).

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/bytes/byte_order.h"
 #include "platform/images/disc_image.h"
 
 namespace fs = std::filesystem;
@@ -45,9 +46,7 @@ std::string msf_text(lba_t frames) {
     return b;
 }
 
-uint32_t le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using bytes::Le32;
 
 // A session image made for `start`: its primary descriptor at block 16 must place the root directory at or
 // after `start` (genisoimage -C writes absolute block numbers).
@@ -67,7 +66,7 @@ bool check_session_image(const std::string& iso, lba_t start, uint64_t& blocks, 
         why = iso + ": no primary volume descriptor at block 16";
         return false;
     }
-    uint32_t root = le32(pvd + 158);
+    uint32_t root = Le32(pvd + 158);
     if (root < static_cast<uint32_t>(start) || root >= static_cast<uint32_t>(start) + blocks) {
         why = iso + ": made for another address (root directory at block " + std::to_string(root) +
               ", session starts at " + std::to_string(start) + "; use -C " + "with ckvd-mkdisc msinfo)";
@@ -269,14 +268,14 @@ bool read_wav(const std::string& path, std::vector<uint8_t>& pcm, std::string& w
         uint8_t ch[8];
         if (!in.read(reinterpret_cast<char*>(ch), 8))
             break;
-        uint32_t len = le32(ch + 4);
+        uint32_t len = Le32(ch + 4);
         if (!std::memcmp(ch, "fmt ", 4)) {
             uint8_t f[16];
             if (len < 16 || !in.read(reinterpret_cast<char*>(f), 16)) {
                 why = path + ": short fmt chunk";
                 return false;
             }
-            fmtOk = (le16(f) == 1 || le16(f) == 0xFFFE) && le16(f + 2) == 2 && le32(f + 4) == 44100 &&
+            fmtOk = (le16(f) == 1 || le16(f) == 0xFFFE) && le16(f + 2) == 2 && Le32(f + 4) == 44100 &&
                     le16(f + 14) == 16;
             if (!fmtOk) {
                 why = path + ": not 44.1 kHz 16-bit stereo PCM";

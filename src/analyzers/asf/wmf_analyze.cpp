@@ -13,6 +13,7 @@
 #include "analyzers/tag_text.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "platform/bytes/byte_order.h"
 
 namespace {
 
@@ -43,15 +44,9 @@ constexpr KnownObject kKnownObjects[] = {
      {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11, 0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6}},
 };
 
-uint16_t Le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint64_t Le64(const uint8_t* p) {
-    return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
-}
+using bytes::Le16;
+using bytes::Le32;
+using bytes::Le64;
 
 uint32_t s_BlockLength = 0;
 

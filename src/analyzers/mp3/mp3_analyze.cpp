@@ -12,6 +12,7 @@
 #include "analyzers/tag_text.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "platform/bytes/byte_order.h"
 
 const uint32_t Mp3BitrateTable[2][3][16] = {
     {
@@ -175,9 +176,7 @@ struct Buffer {
     uint8_t* data;
 };
 
-uint32_t BigEndian32(const uint8_t* b) {
-    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-}
+using bytes::Be32;
 
 // Four bytes of 7 bits each, most significant first (ID3v2.4 sizes).
 uint32_t Syncsafe32(const uint8_t* b) {
@@ -375,7 +374,7 @@ int WalkFrames(TagBytes& tag, uint32_t first, unsigned version, bool tagUnsynchr
         firstFrame = false;
         const uint64_t size = v22 ? (uint32_t(header[3]) << 16 | uint32_t(header[4]) << 8 | header[5])
                               : version == 4 ? Syncsafe32(header + 4)
-                                             : BigEndian32(header + 4);
+                                             : Be32(header + 4);
         if (size == 0) {
             if (v22)
                 return MP3_ERR_NO_MEMORY;
@@ -461,9 +460,9 @@ int ReadVbrFrames(FileReader& reader, uint32_t position, const uint8_t* h, uint3
         return MP3_ERR_NO_FRAME_HEADER;
     *frames = 0;
     if ((StartsWith(xing, "Xing") || StartsWith(xing, "Info")) && (xing[7] & 0x01))
-        *frames = BigEndian32(xing + 8);
+        *frames = Be32(xing + 8);
     else if (StartsWith(vbri, "VBRI"))
-        *frames = BigEndian32(vbri + 14);
+        *frames = Be32(vbri + 14);
     return MP3_OK;
 }
 

@@ -6,6 +6,7 @@
 #include "analyzers/wav/wav_module.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "platform/bytes/byte_order.h"
 
 namespace {
 
@@ -23,9 +24,7 @@ struct FreeBuffer {
     void operator()(uint8_t* p) const { Analyzer_Free(p); }
 };
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+using bytes::Le32;
 
 // The file's bytes read block by block from the drive, the block read last kept in `block` (bl bytes).
 class FileBytes {

@@ -1,4 +1,5 @@
 #include "platform/drives/image_drive.h"
+#include "platform/bytes/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,13 +44,8 @@ CommandResult out_of_range() {
     return check_condition(kSenseIllegalRequest, kAscLbaOutOfRange);
 }
 
-uint16_t be16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-uint32_t be32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-           static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
+using bytes::Be16;
+using bytes::Be32;
 
 // A response built in full and then cut to what the initiator asked for.
 class Response {
@@ -187,7 +183,7 @@ CommandResult ImageDrive::inquiry(std::span<const uint8_t> cdb, Direction dir,
     r.text("CKVD", 8);
     r.text("IMAGE DRIVE", 16);
     r.text("0.90", 4);
-    return r.send(be16(&cdb[3]), dir, data);
+    return r.send(Be16(&cdb[3]), dir, data);
 }
 
 CommandResult ImageDrive::read_capacity(Direction dir, std::span<uint8_t> data) const {
@@ -204,7 +200,7 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
     if (format == 0)
         format = cdb[9] >> 6; // the older place of the format field
     const uint8_t number = cdb[6];
-    const uint16_t allocation = be16(&cdb[7]);
+    const uint16_t allocation = Be16(&cdb[7]);
     const auto& sessions = disc_->sessions;
 
     std::vector<const images::Track*> tracks;
@@ -275,8 +271,8 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
 }
 
 CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
-    const int64_t first = be32(&cdb[2]);
-    const uint32_t count = be16(&cdb[7]);
+    const int64_t first = Be32(&cdb[2]);
+    const uint32_t count = Be16(&cdb[7]);
     if (count == 0)
         return good();
     const uint64_t bytes = uint64_t{count} * kBlockLength;

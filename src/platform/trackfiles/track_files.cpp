@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/aspi32/aspi_library.h"
+#include "platform/bytes/byte_order.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) 
     std::vector<Entry> entries;
     for (size_t off = 4; off + 8 <= toc.size(); off += 8) {
         const uint8_t* d = &toc[off];
-        entries.push_back({uint8_t(d[1] & 0x0F), d[2], uint32_t(d[4] << 24 | d[5] << 16 | d[6] << 8 | d[7])});
+        entries.push_back({uint8_t(d[1] & 0x0F), d[2], bytes::Be32(d + 4)});
     }
     for (size_t i = 0; i + 1 < entries.size(); ++i) {
         const Entry& e = entries[i];
