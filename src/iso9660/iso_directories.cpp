@@ -372,6 +372,102 @@ void HideRelocationDirectory(SessionTree* tree, FileEntry* volume) {
 
 namespace {
 
+// The type L path table of the descriptor read into `table`; `records` is the part of it the descriptor
+// gives as its size. `usable` is false when the table cannot serve: it starts past the session or names no
+// root.
+int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& table,
+                  std::span<const uint8_t>& records, bool& usable) {
+    usable = false;
+    const uint32_t bl = s->blockLength;
+    const std::span<const uint8_t> desc(g_Walk.descriptor);
+    const uint32_t tableSize = Le32(desc, 132);
+    const uint32_t tableLbn = Le32(desc, 140);
+    // A table that starts past the session is refused before anything is allocated for it.
+    const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
+    if (blocks == 0)
+        return ISO_OK;
+    try {
+        table.assign(blocks * bl, 0);
+    } catch (const std::bad_alloc&) {
+        return ISO_ERR_NO_MEMORY;
+    }
+    int rc = Iso_ReadExtent(device, tableLbn, static_cast<uint32_t>(blocks), table.data());
+    if (rc != ISO_OK)
+        return rc;
+    records = std::span<const uint8_t>(table.data(), std::min<uint64_t>(tableSize, table.size()));
+    if (!PathTableNamesRoot(records)) {
+        records = {};
+        table = {};
+        return ISO_OK;
+    }
+    usable = true;
+    return ISO_OK;
+}
+
+// Directory `number` of the path table below its parent, an already placed directory with a smaller number,
+// and its records read.
+int PlacePathTableDirectory(uint16_t device, SessionTree* tree, std::span<const uint8_t> rec, size_t idLength,
+                            uint32_t number) {
+    const uint32_t extent = Le32(rec, 2);
+    const uint16_t parent = Le16(rec, 6);
+    if (parent == 0 || parent >= number || parent > g_Walk.index.size())
+        return ISO_ERR_DESCRIPTOR;
+    FileEntry* e = NewRecord<FileEntry>();
+    if (!e)
+        return ISO_ERR_NO_MEMORY;
+    const size_t parentIndex = parent - 1;
+    Append(parentIndex, g_Walk.index[parentIndex], e);
+    e->type = 'D';
+    SetName(e, rec.data() + 8, static_cast<uint32_t>(idLength));
+    e->lbn = extent;
+    e->parentNumber = parent;
+    e->directoryNumber = static_cast<uint16_t>(number);
+    ++tree->directoryCount;
+    try {
+        g_Walk.index.push_back(e);
+        g_Walk.tail.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        return ISO_ERR_NO_MEMORY;
+    }
+    g_Walk.currentNode = e;
+    g_Walk.currentIndex = g_Walk.index.size() - 1;
+    const int result = Iso_AnalyzeDirectory(device);
+    if (result == ISO_OK)
+        g_Walk.currentNode = e;
+    return result;
+}
+
+// The directories in path table order, each with its records; the first, in the root's form, is the volume.
+int WalkPathTable(uint16_t device, SessionTree* tree, FileEntry* volume, std::span<const uint8_t> records) {
+    int result = ISO_OK;
+    uint32_t number = 1;
+    size_t off = 0;
+    while (off < records.size() && records[off] != 0) {
+        const size_t idLength = records[off];
+        const size_t recordLength = 8 + idLength + (idLength & 1);
+        // Every record lies wholly inside the table.
+        if (off + 8 + idLength > records.size())
+            return ISO_ERR_DESCRIPTOR;
+        if (number > kMaxDirectories)
+            return ISO_ERR_DESCRIPTOR;
+        const std::span<const uint8_t> rec =
+            records.subspan(off, std::min(recordLength, records.size() - off));
+        const bool rootForm = rec[8] == 0 && (rec.size() < 10 || rec[9] == 0);
+        if (number == 1 && rootForm) {
+            PlaceVolume(tree, volume, Le16(rec, 6));
+            // A root that cannot be read still lets its subdirectories be listed.
+            result = Iso_AnalyzeDirectory(device);
+        } else {
+            result = PlacePathTableDirectory(device, tree, rec, idLength, number);
+            if (result != ISO_OK)
+                return result;
+        }
+        ++number;
+        off += recordLength;
+    }
+    return result;
+}
+
 int AnalyzePathTable(uint16_t device) {
     const SessionEntry* s = CurrentSession();
     SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
@@ -392,81 +488,15 @@ int AnalyzePathTable(uint16_t device) {
         g_Walk.rockRidge = false;
         return result;
     }
-
-    const std::span<const uint8_t> desc(g_Walk.descriptor);
-    const uint32_t tableSize = Le32(desc, 132);
-    const uint32_t tableLbn = Le32(desc, 140);
-    // A table that starts past the session is refused before anything is allocated for it.
-    const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
-    if (blocks == 0)
-        return AnalyzeFromRecords(device, s, tree, volume);
     std::vector<uint8_t> table;
-    try {
-        table.assign(blocks * bl, 0);
-    } catch (const std::bad_alloc&) {
-        return ISO_ERR_NO_MEMORY;
-    }
-    int rc = Iso_ReadExtent(device, tableLbn, static_cast<uint32_t>(blocks), table.data());
+    std::span<const uint8_t> records;
+    bool usable = false;
+    const int rc = ReadPathTable(device, s, table, records, usable);
     if (rc != ISO_OK)
         return rc;
-    const std::span<const uint8_t> records(table.data(), std::min<uint64_t>(tableSize, table.size()));
-    if (!PathTableNamesRoot(records)) {
-        table = {};
+    if (!usable)
         return AnalyzeFromRecords(device, s, tree, volume);
-    }
-
-    int result = ISO_OK;
-    uint32_t number = 1;
-    size_t off = 0;
-    while (off < records.size() && records[off] != 0) {
-        const size_t idLength = records[off];
-        const size_t recordLength = 8 + idLength + (idLength & 1);
-        // Every record lies wholly inside the table.
-        if (off + 8 + idLength > records.size())
-            return ISO_ERR_DESCRIPTOR;
-        if (number > kMaxDirectories)
-            return ISO_ERR_DESCRIPTOR;
-        const std::span<const uint8_t> rec =
-            records.subspan(off, std::min(recordLength, records.size() - off));
-        const uint32_t extent = Le32(rec, 2);
-        const uint16_t parent = Le16(rec, 6);
-        const bool rootForm = rec[8] == 0 && (rec.size() < 10 || rec[9] == 0);
-        if (number == 1 && rootForm) {
-            PlaceVolume(tree, volume, parent);
-            // A root that cannot be read still lets its subdirectories be listed.
-            result = Iso_AnalyzeDirectory(device);
-        } else {
-            // Parents come first: a parent is an already placed directory with a smaller number.
-            if (parent == 0 || parent >= number || parent > g_Walk.index.size())
-                return ISO_ERR_DESCRIPTOR;
-            FileEntry* e = NewRecord<FileEntry>();
-            if (!e)
-                return ISO_ERR_NO_MEMORY;
-            const size_t parentIndex = parent - 1;
-            Append(parentIndex, g_Walk.index[parentIndex], e);
-            e->type = 'D';
-            SetName(e, rec.data() + 8, static_cast<uint32_t>(idLength));
-            e->lbn = extent;
-            e->parentNumber = parent;
-            e->directoryNumber = static_cast<uint16_t>(number);
-            ++tree->directoryCount;
-            try {
-                g_Walk.index.push_back(e);
-                g_Walk.tail.push_back(nullptr);
-            } catch (const std::bad_alloc&) {
-                return ISO_ERR_NO_MEMORY;
-            }
-            g_Walk.currentNode = e;
-            g_Walk.currentIndex = g_Walk.index.size() - 1;
-            result = Iso_AnalyzeDirectory(device);
-            if (result != ISO_OK)
-                return result;
-            g_Walk.currentNode = e;
-        }
-        ++number;
-        off += recordLength;
-    }
-    return result;
+    return WalkPathTable(device, tree, volume, records);
 }
 
 } // namespace

@@ -56,7 +56,22 @@ int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format) {
     return ISO_OK;
 }
 
-int Iso_AnalyzeToc(uint16_t device) {
+namespace {
+
+// Where the walk over the full TOC's descriptors stands: the session and track being filled, and the tree
+// of the last session added after the first.
+struct TocWalk {
+    uint16_t device = 0;
+    DiscModel* model = nullptr;
+    SessionEntry* session = nullptr;
+    TrackEntry* track = nullptr;
+    SessionTree* tree = nullptr;
+    uint8_t current = 1;
+    unsigned tracksInSession = 0;
+};
+
+// The disc model emptied of its sessions, with one empty session and track for the full TOC to fill.
+int PrepareModel(uint16_t device) {
     if (!g_DiscModel) {
         g_DiscModel = NewRecord<DiscModel>();
         if (!g_DiscModel)
@@ -73,104 +88,140 @@ int Iso_AnalyzeToc(uint16_t device) {
     if (!track)
         return ISO_ERR_NO_MEMORY;
     session->firstTrack = track;
+    return ISO_OK;
+}
 
-    int rc = Iso_ReadToc(device, 1, 2);
-    if (rc != ISO_OK)
-        return rc;
-    model->sessionCount = g_TocBuffer.size() > 3 ? g_TocBuffer[3] : 0;
+// A descriptor of a later session: its tree, session and first track records, and its capacity.
+int StartNextSession(TocWalk& w) {
+    SessionTree* nextTree = NewRecord<SessionTree>();
+    if (!nextTree)
+        return ISO_ERR_NO_MEMORY;
+    if (w.tree) {
+        w.tree->next = nextTree;
+    } else {
+        w.model->firstTree = nextTree;
+    }
+    w.tree = nextTree;
+    SessionEntry* next = NewRecord<SessionEntry>();
+    if (!next)
+        return ISO_ERR_NO_MEMORY;
+    w.session->next = next;
+    w.session = next;
+    w.track = NewRecord<TrackEntry>();
+    if (!w.track)
+        return ISO_ERR_NO_MEMORY;
+    w.session->firstTrack = w.track;
+    ++w.current;
+    w.session->sessionNumber = w.current;
+    w.tracksInSession = 0;
+    return ReadCapacityInto(w.device, w.session);
+}
 
-    uint8_t current = 1;
-    session->sessionNumber = 1;
-    if ((rc = ReadCapacityInto(device, session)) != ISO_OK)
-        return rc;
-    SessionTree* tree = model->firstTree;
-    unsigned tracksInSession = 0;
+// One descriptor's point into the current session: disc type, last track, lead-out, next program area,
+// lead-in, or a track start.
+int TakePoint(TocWalk& w, std::span<const uint8_t> d) {
+    SessionEntry* session = w.session;
+    const uint8_t adr = d[1] >> 4, control = d[1] & 0x0F, point = d[3];
+    switch (point) {
+    case 0xA0:
+        session->type = static_cast<uint8_t>(d[9] | control);
+        break;
+    case 0xA1:
+        session->lastTrack = Iso_IsDataType(session->type) ? 1 : d[8];
+        break;
+    case 0xA2:
+        session->leadOut = Address(d[8], d[9], d[10]);
+        break;
+    case 0xB0:
+        session->nextProgramArea = Address(d[4], d[5], d[6]);
+        session->mode5Pointers = d[7];
+        session->recordingAreaLeadOut = Address(d[8], d[9], d[10]);
+        break;
+    case 0xC0:
+        session->leadIn = Address(d[8], d[9], d[10]);
+        break;
+    default:
+        if (point >= 1 && point <= 99 && adr == 1) {
+            if (w.tracksInSession > 0) {
+                TrackEntry* t = NewRecord<TrackEntry>();
+                if (!t)
+                    return ISO_ERR_NO_MEMORY;
+                w.track->next = t;
+                w.track = t;
+            }
+            ++w.tracksInSession;
+            w.track->trackNumber = point;
+            w.track->address = (d[8] | d[9] | d[10]) == 0 ? 0 : Address(d[8], d[9], d[10]);
+        }
+        break;
+    }
+    return ISO_OK;
+}
 
+// The sessions and tracks of the full TOC in g_TocBuffer, from the first session (already read) on.
+int BuildSessions(TocWalk& w) {
     // Only whole descriptors inside both the announced data and the bytes received are walked.
     size_t end = std::min<size_t>(size_t(g_TocDataLength) + 2, g_TocBuffer.size());
     const std::span<const uint8_t> toc(g_TocBuffer.data(), end);
     for (size_t off = kFullTocHeader; off + kFullTocDescriptor <= toc.size(); off += kFullTocDescriptor) {
         const std::span<const uint8_t> d = toc.subspan(off, kFullTocDescriptor);
-        if (d[0] != current) {
-            SessionTree* nextTree = NewRecord<SessionTree>();
-            if (!nextTree)
-                return ISO_ERR_NO_MEMORY;
-            if (tree) {
-                tree->next = nextTree;
-            } else {
-                model->firstTree = nextTree;
-            }
-            tree = nextTree;
-            SessionEntry* next = NewRecord<SessionEntry>();
-            if (!next)
-                return ISO_ERR_NO_MEMORY;
-            session->next = next;
-            session = next;
-            track = NewRecord<TrackEntry>();
-            if (!track)
-                return ISO_ERR_NO_MEMORY;
-            session->firstTrack = track;
-            ++current;
-            session->sessionNumber = current;
-            tracksInSession = 0;
-            if ((rc = ReadCapacityInto(device, session)) != ISO_OK)
-                return rc;
-        }
-        const uint8_t adr = d[1] >> 4, control = d[1] & 0x0F, point = d[3];
-        switch (point) {
-        case 0xA0:
-            session->type = static_cast<uint8_t>(d[9] | control);
-            break;
-        case 0xA1:
-            session->lastTrack = Iso_IsDataType(session->type) ? 1 : d[8];
-            break;
-        case 0xA2:
-            session->leadOut = Address(d[8], d[9], d[10]);
-            break;
-        case 0xB0:
-            session->nextProgramArea = Address(d[4], d[5], d[6]);
-            session->mode5Pointers = d[7];
-            session->recordingAreaLeadOut = Address(d[8], d[9], d[10]);
-            break;
-        case 0xC0:
-            session->leadIn = Address(d[8], d[9], d[10]);
-            break;
-        default:
-            if (point >= 1 && point <= 99 && adr == 1) {
-                if (tracksInSession > 0) {
-                    TrackEntry* t = NewRecord<TrackEntry>();
-                    if (!t)
-                        return ISO_ERR_NO_MEMORY;
-                    track->next = t;
-                    track = t;
-                }
-                ++tracksInSession;
-                track->trackNumber = point;
-                track->address = (d[8] | d[9] | d[10]) == 0 ? 0 : Address(d[8], d[9], d[10]);
-            }
-            break;
-        }
+        int rc = ISO_OK;
+        if (d[0] != w.current && (rc = StartNextSession(w)) != ISO_OK)
+            return rc;
+        if ((rc = TakePoint(w, d)) != ISO_OK)
+            return rc;
     }
+    return ISO_OK;
+}
 
-    if ((rc = Iso_ReadToc(device, 1, 0)) != ISO_OK)
+// Each session's PVD LBN: block 16 of a single data session, else 16 blocks past the session's entry in
+// the formatted TOC.
+int ReadPvdLocations(uint16_t device, DiscModel* model) {
+    int rc = Iso_ReadToc(device, 1, 0);
+    if (rc != ISO_OK)
         return rc;
     const size_t formattedEnd = std::min<size_t>(size_t(g_TocDataLength) + 2, g_TocBuffer.size());
     const std::span<const uint8_t> formatted(g_TocBuffer.data(), formattedEnd);
     SessionEntry* first = model->firstSession;
     if (model->sessionCount <= 1 && !first->next) {
         first->pvdLbn = Iso_IsDataType(first->type) ? 16 : 0;
-    } else {
-        size_t k = 0;
-        for (SessionEntry* s = first; s; s = s->next, ++k) {
-            const size_t off = kFullTocHeader + k * kFormattedTocDescriptor;
-            // A session without a k-th track start keeps PVD LBN 0.
-            if (off + kFormattedTocDescriptor > formatted.size())
-                break;
-            s->pvdLbn = static_cast<uint32_t>(
-                MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7]) + 16);
-        }
+        return ISO_OK;
+    }
+    size_t k = 0;
+    for (SessionEntry* s = first; s; s = s->next, ++k) {
+        const size_t off = kFullTocHeader + k * kFormattedTocDescriptor;
+        // A session without a k-th track start keeps PVD LBN 0.
+        if (off + kFormattedTocDescriptor > formatted.size())
+            break;
+        s->pvdLbn =
+            static_cast<uint32_t>(MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7]) + 16);
     }
     return ISO_OK;
+}
+
+} // namespace
+
+int Iso_AnalyzeToc(uint16_t device) {
+    int rc = PrepareModel(device);
+    if (rc != ISO_OK)
+        return rc;
+    DiscModel* model = g_DiscModel;
+    if ((rc = Iso_ReadToc(device, 1, 2)) != ISO_OK)
+        return rc;
+    model->sessionCount = g_TocBuffer.size() > 3 ? g_TocBuffer[3] : 0;
+
+    TocWalk walk;
+    walk.device = device;
+    walk.model = model;
+    walk.session = model->firstSession;
+    walk.track = walk.session->firstTrack;
+    walk.tree = model->firstTree;
+    walk.session->sessionNumber = 1;
+    if ((rc = ReadCapacityInto(device, walk.session)) != ISO_OK)
+        return rc;
+    if ((rc = BuildSessions(walk)) != ISO_OK)
+        return rc;
+    return ReadPvdLocations(device, model);
 }
 
 int Iso_AnalyzeDisc(uint16_t device) {
