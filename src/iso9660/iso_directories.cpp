@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/ecma119.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
 using namespace iso_internal;
+using namespace ecma119;
 
 DirectoryWalk iso_internal::g_Walk;
 
@@ -91,14 +93,15 @@ void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& 
     if (rr.hasName)
         SetRockRidgeName(e, rr.name, rec);
     else
-        SetName(e, rec.data() + 33, rec[32]);
-    memcpy(e->date, rr.hasDate ? rr.date : rec.data() + 18, sizeof e->date);
+        SetName(e, rec.data() + kRecordIdentifier, rec[kRecordIdentifierLength]);
+    memcpy(e->date, rr.hasDate ? rr.date : rec.data() + kRecordDate, sizeof e->date);
     if (rr.hasMode)
         e->mode = static_cast<uint16_t>(rr.mode);
 }
 
 bool IsSelfOrParent(std::span<const uint8_t> rec) {
-    return rec[32] == 1 && (rec[33] == 0 || rec[33] == 1); // ECMA-119 9.1.11: the 0x00 and 0x01 identifiers
+    // The 0x00 and 0x01 identifiers (9.1.11).
+    return rec[kRecordIdentifierLength] == 1 && (rec[kRecordIdentifier] == 0 || rec[kRecordIdentifier] == 1);
 }
 
 // Walks the records of one block, placing a file entry for each record that is not a directory.
@@ -109,12 +112,12 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         if (len < kMinDirectoryRecord || off + len > block.size())
             return;
         const std::span<const uint8_t> rec = block.subspan(off, len);
-        const size_t idLength = rec[32];
-        if (33 + idLength > len)
+        const size_t idLength = rec[kRecordIdentifierLength];
+        if (kRecordIdentifier + idLength > len)
             return;
         off += len;
-        const uint8_t flags = rec[25]; // ECMA-119 9.1.6
-        const bool directory = flags & 0x02;
+        const uint8_t flags = rec[kRecordFlags];
+        const bool directory = flags & kFlagDirectory;
         if (directory && (!g_Walk.fromRecords || IsSelfOrParent(rec)))
             continue;
         const RockRidgeEntry rr = ReadRockRidge(rec);
@@ -128,7 +131,7 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
             d->type = 'D';
             Describe(d, rec, rr);
             memset(d->date, 0, sizeof d->date); // directories carry no date in the model
-            d->lbn = directory ? Le32(rec, 2) : rr.childLocation;
+            d->lbn = directory ? Le32(rec, kRecordExtent) : rr.childLocation;
             d->parentNumber = dir->directoryNumber;
             g_Walk.subdirectories.push_back(d);
             continue;
@@ -138,8 +141,8 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
             throw std::bad_alloc();
         e->type = 'F';
         Describe(e, rec, rr);
-        e->lbn = Le32(rec, 2);
-        e->size = Le32(rec, 10);
+        e->lbn = Le32(rec, kRecordExtent);
+        e->size = Le32(rec, kRecordDataLength);
         if (rr.symlink) {
             // A link has no data of its own, whatever its record's extent says.
             e->flags |= ISO_SYMLINK;
@@ -150,7 +153,7 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         e->directoryNumber = dir->directoryNumber;
         e->parentNumber = dir->parentNumber;
         // A file of several extents has one record per extent under one name, each but the last flagged.
-        if (flags & 0x80)
+        if (flags & kFlagMultiExtent)
             e->flags |= ISO_EXTENT_MORE;
         if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) &&
             strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
@@ -191,13 +194,13 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     // The first record describes the directory itself; without a sound one there is nothing to list.
     if (first[0] < kMinDirectoryRecord || first[0] > bl)
         return ISO_OK;
-    const uint32_t length = Le32(first, 10);
+    const uint32_t length = Le32(first, kRecordDataLength);
     dir->size = length;
     if (dir->type == 'D' || dir->type == 'V') {
         // The directory's time is its own "." record's (or that record's Rock Ridge time).
         const RockRidgeEntry self = ReadRockRidge(first.subspan(0, first[0]));
         std::array<uint8_t, 7> date{};
-        std::copy_n(self.hasDate ? self.date : first.data() + 18, date.size(), date.begin());
+        std::copy_n(self.hasDate ? self.date : first.data() + kRecordDate, date.size(), date.begin());
         try {
             g_DirectoryDates[dir] = date;
         } catch (const std::bad_alloc&) {
@@ -241,16 +244,15 @@ int Iso_AnalyzeDirectory(uint16_t device) {
 namespace {
 
 // The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.
-constexpr size_t kRootRecord = 156;
 uint32_t RootExtent() {
-    return Le32(std::span<const uint8_t>(g_Walk.descriptor), kRootRecord + 2);
+    return Le32(std::span<const uint8_t>(g_Walk.descriptor), kRootDirectoryRecord + kRecordExtent);
 }
 
 // The session's volume entry, directory number 1, named from the descriptor's volume identifier.
 void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
     const std::span<const uint8_t> desc(g_Walk.descriptor);
     volume->type = 'V';
-    SetName(volume, desc.data() + 40, 32);
+    SetName(volume, desc.data() + kVolumeIdentifier, 32);
     // The identifier is padded with spaces to its field (ECMA-119 8.4.6): the padding is no part of the name
     // shown, though the report keeps the field as recorded.
     std::string shown = Iso_EntryName(volume);
@@ -271,8 +273,8 @@ void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
 // names the extent the root directory record names; an empty or zeroed table, or one from another volume,
 // would give an empty or a wrong tree.
 bool PathTableNamesRoot(std::span<const uint8_t> records) {
-    return records.size() >= 10 && records[0] == 1 && records[8] == 0 && Le16(records, 6) == 1 &&
-           Le32(records, 2) == RootExtent();
+    return records.size() >= 10 && records[kPathIdentifierLength] == 1 && records[kPathIdentifier] == 0 &&
+           Le16(records, kPathParent) == 1 && Le32(records, kPathExtent) == RootExtent();
 }
 
 // The directories read from the root directory record down, breadth first as the path table lists them:
@@ -283,8 +285,8 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
     if (passedOver)
         tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
     const std::span<const uint8_t> desc(g_Walk.descriptor);
-    if (desc[kRootRecord] < kMinDirectoryRecord || !(desc[kRootRecord + 25] & 0x02) ||
-        RootExtent() >= SessionEnd(s))
+    if (desc[kRootDirectoryRecord] < kMinDirectoryRecord ||
+        !(desc[kRootDirectoryRecord + kRecordFlags] & kFlagDirectory) || RootExtent() >= SessionEnd(s))
         return ISO_ERR_DESCRIPTOR;
     PlaceVolume(tree, volume, 1);
     g_Walk.fromRecords = true;
@@ -380,8 +382,8 @@ int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& 
     usable = false;
     const uint32_t bl = s->blockLength;
     const std::span<const uint8_t> desc(g_Walk.descriptor);
-    const uint32_t tableSize = Le32(desc, 132);
-    const uint32_t tableLbn = Le32(desc, 140);
+    const uint32_t tableSize = Le32(desc, kPathTableSize);
+    const uint32_t tableLbn = Le32(desc, kTypeLPathTable);
     // A table that starts past the session is refused before anything is allocated for it.
     const uint64_t blocks = BlocksInsideSession(s, tableLbn, uint64_t(tableSize) / bl + 1);
     if (blocks == 0)
@@ -408,8 +410,8 @@ int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& 
 // and its records read.
 int PlacePathTableDirectory(uint16_t device, SessionTree* tree, std::span<const uint8_t> rec, size_t idLength,
                             uint32_t number) {
-    const uint32_t extent = Le32(rec, 2);
-    const uint16_t parent = Le16(rec, 6);
+    const uint32_t extent = Le32(rec, kPathExtent);
+    const uint16_t parent = Le16(rec, kPathParent);
     if (parent == 0 || parent >= number || parent > g_Walk.index.size())
         return ISO_ERR_DESCRIPTOR;
     FileEntry* e = NewRecord<FileEntry>();
@@ -418,7 +420,7 @@ int PlacePathTableDirectory(uint16_t device, SessionTree* tree, std::span<const 
     const size_t parentIndex = parent - 1;
     Append(parentIndex, g_Walk.index[parentIndex], e);
     e->type = 'D';
-    SetName(e, rec.data() + 8, static_cast<uint32_t>(idLength));
+    SetName(e, rec.data() + kPathIdentifier, static_cast<uint32_t>(idLength));
     e->lbn = extent;
     e->parentNumber = parent;
     e->directoryNumber = static_cast<uint16_t>(number);
@@ -452,9 +454,9 @@ int WalkPathTable(uint16_t device, SessionTree* tree, FileEntry* volume, std::sp
             return ISO_ERR_DESCRIPTOR;
         const std::span<const uint8_t> rec =
             records.subspan(off, std::min(recordLength, records.size() - off));
-        const bool rootForm = rec[8] == 0 && (rec.size() < 10 || rec[9] == 0);
+        const bool rootForm = rec[kPathIdentifier] == 0 && (rec.size() < 10 || rec[9] == 0);
         if (number == 1 && rootForm) {
-            PlaceVolume(tree, volume, Le16(rec, 6));
+            PlaceVolume(tree, volume, Le16(rec, kPathParent));
             // A root that cannot be read still lets its subdirectories be listed.
             result = Iso_AnalyzeDirectory(device);
         } else {

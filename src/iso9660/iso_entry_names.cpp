@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "iso9660/ecma119.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
@@ -62,7 +63,8 @@ void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, s
     Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
     if (!SetEntryText(e, text))
         throw std::bad_alloc();
-    const std::string identifier = Iso_BytesToUtf8(rec.data() + 33, rec[32]);
+    const std::string identifier =
+        Iso_BytesToUtf8(rec.data() + ecma119::kRecordIdentifier, rec[ecma119::kRecordIdentifierLength]);
     if (identifier != text)
         g_RecordedIdentifiers[e] = identifier;
 }

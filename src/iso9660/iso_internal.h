@@ -130,7 +130,7 @@ inline SessionEntry* CurrentSession() {
     return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
 }
 inline bool JolietFlag() {
-    return (g_Walk.descriptor[90] & 0x40) != 0;
+    return (g_Walk.descriptor[90] & 0x40) != 0; // the third byte of a Joliet escape sequence (8.5.6)
 }
 // One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
 // else the end of the disc. Earlier sessions' blocks count (a later session refers to their files).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "iso9660/ecma119.h"
 #include "iso9660/iso_internal.h"
 
 namespace iso_internal {
@@ -132,9 +133,9 @@ bool WalkArea(std::span<const uint8_t> area, RockRidgeEntry& out, Continuation& 
 std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t skip) {
     if (record.size() < 34)
         return {};
-    const size_t idLength = record[32];
+    const size_t idLength = record[ecma119::kRecordIdentifierLength];
     // ECMA-119 9.1.12: a padding byte follows an identifier of even length.
-    const size_t start = 33 + idLength + ((idLength & 1) ? 0 : 1) + skip;
+    const size_t start = ecma119::kRecordIdentifier + idLength + ((idLength & 1) ? 0 : 1) + skip;
     return start < record.size() ? record.subspan(start) : std::span<const uint8_t>{};
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/ecma119.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
@@ -58,9 +59,9 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         if (rc != ASPI_OK)
             return rc;
         const uint8_t* d = g_Walk.sector.data();
-        if (memcmp(d + 1, "CD001", 5) != 0)
+        if (memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) != 0)
             return ISO_ERR_DESCRIPTOR;
-        const uint8_t type = d[0], version = d[6];
+        const uint8_t type = d[ecma119::kDescriptorType], version = d[ecma119::kDescriptorVersion];
         if (type == 255 && version == 1) {
             if (haveJoliet)
                 return ISO_OK; // already in g_Walk.descriptor
@@ -73,8 +74,10 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
             primary = g_Walk.sector;
             havePrimary = true;
         } else if (type == 2 && version == 1) {
-            const bool joliet = d[7] == 0 && d[88] == 0x25 && d[89] == 0x2F &&
-                                (d[90] == 0x40 || d[90] == 0x43 || d[90] == 0x45);
+            // Joliet: no volume flags, and an escape sequence of UCS-2 level 1, 2 or 3 ("%/@", "%/C", "%/E").
+            const uint8_t* escape = d + ecma119::kEscapeSequences;
+            const bool joliet = d[ecma119::kVolumeFlags] == 0 && escape[0] == 0x25 && escape[1] == 0x2F &&
+                                (escape[2] == 0x40 || escape[2] == 0x43 || escape[2] == 0x45);
             if (joliet) {
                 g_Walk.descriptor = g_Walk.sector;
                 haveJoliet = true;
