@@ -31,6 +31,7 @@
 #include "platform/ui/ui_instance.h"
 #include "platform/ui/ui_text.h"
 #include "report/report_number.h"
+#include "res/resource.h"
 
 namespace {
 
