@@ -12,6 +12,8 @@
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
+#include "platform/ui/message_sink.h"
+#include "platform/ui/profile_store.h"
 #include "report/lbn_size_style.h"
 
 class DemoDrives : public ::testing::Test {
@@ -43,4 +45,6 @@ class DemoDrives : public ::testing::Test {
     }
     std::vector<std::string> demo_;
     std::vector<int> sleeps_;
+    ckvd::ui::RecordingSink sink_;
+    ckvd::ui::MemoryProfile profile_;
 };

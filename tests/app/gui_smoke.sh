@@ -8,16 +8,22 @@ rm -rf "$work"
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
+is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; }
+# A screenshot of the demo disc with the given switches, checked to be a PNG.
+shot() {
+    local name=$1
+    shift
+    timeout 120 "$exe" --demo --screenshot "$work/$name.png" "$@"
+    is_png "$work/$name.png" || { echo "no screenshot $name ($*)"; exit 1; }
+}
 out=$(timeout 120 "$exe" --demo --screenshot "$work/main-window.png" --verbose)
 echo "$out"
 trees=$(sed -n 's/^tree items: //p' <<<"$out")
 rows=$(sed -n 's/^list rows: //p' <<<"$out")
 [ "${trees:-0}" -gt 0 ] || { echo "the tree was not filled"; exit 1; }
 [ "${rows:-0}" -gt 0 ] || { echo "the list was not filled"; exit 1; }
-[ -s "$work/main-window.png" ] || { echo "no screenshot"; exit 1; }
-[ "$(head -c 8 "$work/main-window.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || { echo "not a PNG"; exit 1; }
+is_png "$work/main-window.png" || { echo "no PNG screenshot"; exit 1; }
 [ ! -e "$work/config/ckvd-explorer/profile.ini" ] || { echo "a screenshot wrote the profile"; exit 1; }
-is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; }
 
 # A disc image as the program's argument is opened as from the window; every dialog can be saved.
 demo_data=$(dirname "$exe")/../demo/demo-data.cue
@@ -25,14 +31,9 @@ demo_data=$(dirname "$exe")/../demo/demo-data.cue
 out=$(timeout 120 "$exe" "$demo_data" --screenshot "$work/argument.png" --select /DOCS/NOTES --verbose)
 grep -q "^title: CKVD_DEMO_S1" <<<"$out" || { echo "the argument's disc was not loaded: $out"; exit 1; }
 is_png "$work/argument.png" || { echo "no screenshot of the argument's disc"; exit 1; }
-for dialog in drive disc-info about pcm-formats; do
-    timeout 120 "$exe" --demo --screenshot "$work/$dialog.png" --dialog "$dialog"
-    is_png "$work/$dialog.png" || { echo "no screenshot of the $dialog dialog"; exit 1; }
-done
-timeout 120 "$exe" --demo --screenshot "$work/tag-info.png" --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
-is_png "$work/tag-info.png" || { echo "no screenshot of the WAV file's Tag Information"; exit 1; }
-timeout 120 "$exe" --demo --screenshot "$work/nav.png" --select /CONTENTS.LMX --dialog nav
-is_png "$work/nav.png" || { echo "no screenshot of the CONTENTS.LMX viewer"; exit 1; }
+for dialog in drive disc-info about pcm-formats; do shot "$dialog" --dialog "$dialog"; done
+shot tag-info --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
+shot nav --select /CONTENTS.LMX --dialog nav
 set +e
 timeout 60 "$exe" --demo --screenshot "$work/not-nav.png" --select /README.TXT --dialog nav 2>"$work/not-nav.err"
 [ $? -ne 0 ] || { echo "--dialog nav on a text file did not fail"; exit 1; }

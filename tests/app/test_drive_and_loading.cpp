@@ -26,8 +26,7 @@ const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{
 const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}");
 
 TEST_F(DemoDrives, DialogListsImageDrivesByPathAndEndsOkOnAReadyDrive) {
-    ckvd::ui::RecordingSink sink;
-    CDriveDlgModel dlg = Dialog(sink);
+    CDriveDlgModel dlg = Dialog(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
     int row = RowOf(dlg, demo_[1]);
     ASSERT_GE(row, 0);
@@ -41,13 +40,12 @@ TEST_F(DemoDrives, DialogListsImageDrivesByPathAndEndsOkOnAReadyDrive) {
     EXPECT_EQ(dlg.Selected(), row);
     EXPECT_EQ(dlg.ReadinessTests(), 1);
     EXPECT_TRUE(sleeps_.empty());
-    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(sink_.shown.empty());
 }
 
 TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
-    ckvd::ui::RecordingSink sink;
-    CDriveDlgModel dlg = Dialog(sink);
+    CDriveDlgModel dlg = Dialog(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
     bool disabledDuringSpinUp = false;
     dlg.repaint = [&] { disabledDuringSpinUp = !dlg.ControlsEnabled(); };
@@ -55,8 +53,8 @@ TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
     EXPECT_TRUE(disabledDuringSpinUp);
     EXPECT_EQ(dlg.ReadinessTests(), 10);
     EXPECT_EQ(sleeps_, std::vector<int>(9, 500));
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_TRUE(std::regex_match(sink.shown[0], kNotReady)) << sink.shown[0];
+    ASSERT_EQ(sink_.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink_.shown[0], kNotReady)) << sink_.shown[0];
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
     EXPECT_TRUE(dlg.ControlsEnabled());
     // Picking the other drive still works.
@@ -67,29 +65,26 @@ TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
 
 TEST_F(DemoDrives, FailedSpinUpIsReportedAndReadinessTestedAllTheSame) {
     ckvd::aspi32::FindImageDrive(demo_[0])->set_start_fails(true);
-    ckvd::ui::RecordingSink sink;
-    CDriveDlgModel dlg = Dialog(sink);
+    CDriveDlgModel dlg = Dialog(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
     dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_TRUE(std::regex_match(sink.shown[0], kSpinUp)) << sink.shown[0];
+    ASSERT_EQ(sink_.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink_.shown[0], kSpinUp)) << sink_.shown[0];
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
 }
 
 TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) {
-    ckvd::ui::RecordingSink sink;
-    ckvd::ui::MemoryProfile profile;
-    CMainFrameModel frame(sink, profile);
+    CMainFrameModel frame(sink_, profile_);
     EXPECT_FALSE(frame.OnDiscInformation());
     frame.OnSaveDiscInformation();
     EXPECT_FALSE(frame.OnLevel1Simulation());
-    EXPECT_EQ(sink.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
-    sink.shown.clear();
+    EXPECT_EQ(sink_.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
+    sink_.shown.clear();
 
-    int device = App_StartFirstDrive(true, sink, false);
+    int device = App_StartFirstDrive(true, sink_, false);
     ASSERT_GE(device, 0);
-    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device))) << (sink.shown.empty() ? "" : sink.shown[0]);
-    EXPECT_TRUE(sink.shown.empty());
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device))) << (sink_.shown.empty() ? "" : sink_.shown[0]);
+    EXPECT_TRUE(sink_.shown.empty());
     const auto& tree = frame.Tree();
     ASSERT_EQ(tree.TopLevel().size(), 2u);
     EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0),
@@ -109,7 +104,7 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_EQ(hint, g_DiscModel->firstTree->directoryCount);
     EXPECT_TRUE(frame.OnDiscInformation());
     EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
-    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(sink_.shown.empty());
 
     // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
     Aspi_TestUnitReady(static_cast<uint16_t>(device + 1));
@@ -119,31 +114,27 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
 }
 
 TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) {
-    ckvd::ui::RecordingSink sink;
-    ckvd::ui::MemoryProfile profile;
-    CMainFrameModel frame(sink, profile);
-    int device = App_StartFirstDrive(true, sink, false);
+    CMainFrameModel frame(sink_, profile_);
+    int device = App_StartFirstDrive(true, sink_, false);
     ASSERT_GE(device, 0);
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
     EXPECT_FALSE(frame.LoadDisc(static_cast<uint16_t>(device)));
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_TRUE(std::regex_match(sink.shown[0], kAnalyze)) << sink.shown[0];
+    ASSERT_EQ(sink_.shown.size(), 1u);
+    EXPECT_TRUE(std::regex_match(sink_.shown[0], kAnalyze)) << sink_.shown[0];
     EXPECT_TRUE(frame.Tree().Items().empty());
     EXPECT_EQ(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Entries(), nullptr);
     EXPECT_FALSE(frame.OnDiscInformation());
-    EXPECT_EQ(sink.shown.back(), "No Disc");
+    EXPECT_EQ(sink_.shown.back(), "No Disc");
     // The next drive loads normally.
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
     EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
 }
 
 TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
-    ckvd::ui::RecordingSink sink;
-    ckvd::ui::MemoryProfile profile;
-    CMainFrameModel frame(sink, profile);
-    CDriveDlgModel dlg(sink);
+    CMainFrameModel frame(sink_, profile_);
+    CDriveDlgModel dlg(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
     int row = RowOf(dlg, demo_[1]);
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
@@ -155,34 +146,30 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     EXPECT_EQ(info.Rows()[0][0], "Audio");
     EXPECT_EQ(info.Rows()[0][5], "1");
     EXPECT_FALSE(frame.OnLevel1Simulation());
-    EXPECT_EQ(sink.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
 }
 
 TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
-    ckvd::ui::RecordingSink sink;
-    ckvd::ui::MemoryProfile profile;
-    profile.values = {{"DISCMNGRNO", 41}, {"X", 30}, {"CX", 700}};
-    CMainFrameModel frame(sink, profile);
+    profile_.values = {{"DISCMNGRNO", 41}, {"X", 30}, {"CX", 700}};
+    CMainFrameModel frame(sink_, profile_);
     WindowPlacement p = frame.PreCreateWindow();
     EXPECT_EQ(frame.DiscMngrNo(), 41);
     EXPECT_EQ(p.normal, (ScreenRect{30, 0, 700, 400}));
     frame.DestroyWindow({{5, 6, 800, 500}, false, false});
-    EXPECT_EQ(profile.values["DISCMNGRNO"], 41);
-    EXPECT_EQ(profile.values["CY"], 500);
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 41);
+    EXPECT_EQ(profile_.values["CY"], 500);
 }
 
 TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvancesIt) {
-    ckvd::ui::RecordingSink sink;
-    ckvd::ui::MemoryProfile profile;
-    profile.values = {{"DISCMNGRNO", 41}};
-    CMainFrameModel frame(sink, profile);
+    profile_.values = {{"DISCMNGRNO", 41}};
+    CMainFrameModel frame(sink_, profile_);
     frame.PreCreateWindow();
     // The dialog as a user answers it: "Yes...Please", the number as shown or typed over, "Save...", and
     // `chosen` in the file dialog.
     std::string typed, chosen, shown, proposed;
     int dialogs = 0;
     frame.runReportDialog = [&](int number, const ReportNumbers& numbers) {
-        CSaveDiscInfoDlgModel dlg(number, sink);
+        CSaveDiscInfoDlgModel dlg(number, sink_);
         dlg.numbers = numbers;
         dlg.OnInitDialog();
         shown = dlg.OnYesPlease();
@@ -192,10 +179,10 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
         return ++dialogs, std::make_pair(dlg.Result(), dlg.Number());
     };
     frame.OnSaveDiscInformation();
-    EXPECT_EQ(sink.shown, std::vector<std::string>{"No Disc"});
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"No Disc"});
     EXPECT_EQ(dialogs, 0);
-    sink.shown.clear();
-    ASSERT_TRUE(frame.LoadDisc(uint16_t(App_StartFirstDrive(true, sink, false))));
+    sink_.shown.clear();
+    ASSERT_TRUE(frame.LoadDisc(uint16_t(App_StartFirstDrive(true, sink_, false))));
     const std::string csv = "/tmp/ckvd-report-" + std::to_string(::getpid()) + ".csv";
     auto header = [&csv] {
         std::ifstream in(csv);
@@ -209,13 +196,13 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     EXPECT_EQ(shown + " " + proposed, "000041 MA000041.csv");
     EXPECT_EQ(header(), "MA000041,,2002.10.21,9:5:7,,,,,,,,,,,,,,,,\r");
     EXPECT_EQ(frame.DiscMngrNo(), 42);
-    EXPECT_EQ(profile.values["DISCMNGRNO"], 42);
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 42);
     // A typed number is the report's; the next one follows it.
     typed = "7";
     frame.OnSaveDiscInformation();
     EXPECT_EQ(shown + " " + proposed, "000042 MA000007.csv");
     EXPECT_EQ(header().rfind("MA000007,", 0), 0u);
-    EXPECT_EQ(profile.values["DISCMNGRNO"], 8);
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
     // ckvd report of the same disc and number writes the same bytes, the date and time aside.
     const std::string cli = csv + ".cli";
     ASSERT_EQ(std::system((std::string(CKVD_BIN) + " report demo --number 7 -o " + cli).c_str()), 0);
@@ -233,15 +220,16 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     // No file chosen, then one that cannot be written: nothing written, no number used up.
     chosen = "";
     frame.OnSaveDiscInformation();
-    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(sink_.shown.empty());
     chosen = "/nonexistent-dir/x.csv";
     frame.OnSaveDiscInformation();
-    EXPECT_EQ(sink.shown, std::vector<std::string>{"Sorry, Cannot Write the DiscInformation...\n"
-                                                   "/nonexistent-dir/x.csv\n\n"
-                                                   "The file cannot be created: No such file or directory."});
+    EXPECT_EQ(sink_.shown,
+              std::vector<std::string>{"Sorry, Cannot Write the DiscInformation...\n"
+                                       "/nonexistent-dir/x.csv\n\n"
+                                       "The file cannot be created: No such file or directory."});
     EXPECT_EQ(dialogs, 4);
     EXPECT_EQ(frame.DiscMngrNo(), 8);
-    EXPECT_EQ(profile.values["DISCMNGRNO"], 8);
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
 }
 
 } // namespace

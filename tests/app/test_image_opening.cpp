@@ -95,8 +95,6 @@ class ImageOpening : public DemoDrives {
         fs::remove_all(dir_);
     }
     fs::path dir_;
-    ckvd::ui::RecordingSink sink_;
-    ckvd::ui::MemoryProfile profile_;
     CMainFrameModel frame_{sink_, profile_};
 };
 

@@ -144,29 +144,37 @@ TEST_F(TreeListTest, ListRowsInTheThreeNumberStyles) {
     CKVDAppViewModel list;
     list.OnUpdate(true, 0);
     ASSERT_EQ(list.RowCount(), 3);
-    EXPECT_EQ(list.Text(0, 1), "      23");
-    EXPECT_EQ(list.Text(0, 2), " 1000000");
-    EXPECT_EQ(list.Text(0, 3), "2002/10/21  9: 5:07");
-    EXPECT_EQ(list.Text(1, 1), "    4500");
-    EXPECT_EQ(list.Text(1, 2), "    2048");
-    EXPECT_EQ(list.Text(1, 3), ""); // directories have no date
-    EXPECT_EQ(list.Text(2, 1), "4294967295");
-    EXPECT_EQ(list.Text(2, 2), "2147483648"); // unsigned, not negative
     EXPECT_EQ(list.Image(0), IMG_DOCUMENT);
     EXPECT_EQ(list.Image(1), IMG_FOLDER_CLOSED);
-
     list.OnItemChanged(0, 1);
-    list.SetStyle(LBNSIZE_BASE16);
-    EXPECT_EQ(list.CurrentItem(), -1); // the refill leaves no current row
-    EXPECT_EQ(list.Text(0, 1), "0x00000017");
-    EXPECT_EQ(list.Text(0, 2), "0x000F4240");
-    EXPECT_EQ(list.Text(2, 1), "0xFFFFFFFF");
-    list.SetStyle(LBNSIZE_MSF);
-    EXPECT_EQ(list.Text(1, 1), "01:00:00");
-    EXPECT_EQ(list.Text(0, 2), "222:13:25");
-    EXPECT_EQ(list.Text(0, 0), "BIG.MP3");
-    list.SetStyle(LBNSIZE_BASE10);
-    EXPECT_EQ(list.Text(0, 1), "      23");
+    // Style, row, column, text; directories have no date, sizes are unsigned, never negative.
+    const struct {
+        int style, row, column;
+        const char* text;
+    } cells[] = {{LBNSIZE_BASE10, 0, 1, "      23"},
+                 {LBNSIZE_BASE10, 0, 2, " 1000000"},
+                 {LBNSIZE_BASE10, 0, 3, "2002/10/21  9: 5:07"},
+                 {LBNSIZE_BASE10, 1, 1, "    4500"},
+                 {LBNSIZE_BASE10, 1, 2, "    2048"},
+                 {LBNSIZE_BASE10, 1, 3, ""},
+                 {LBNSIZE_BASE10, 2, 1, "4294967295"},
+                 {LBNSIZE_BASE10, 2, 2, "2147483648"},
+                 {LBNSIZE_BASE16, 0, 1, "0x00000017"},
+                 {LBNSIZE_BASE16, 0, 2, "0x000F4240"},
+                 {LBNSIZE_BASE16, 2, 1, "0xFFFFFFFF"},
+                 {LBNSIZE_MSF, 1, 1, "01:00:00"},
+                 {LBNSIZE_MSF, 0, 2, "222:13:25"},
+                 {LBNSIZE_MSF, 0, 0, "BIG.MP3"},
+                 {LBNSIZE_BASE10, 0, 1, "      23"}};
+    int style = LBNSIZE_BASE10;
+    for (const auto& c : cells) {
+        SCOPED_TRACE(testing::Message() << c.style << " " << c.row << "," << c.column);
+        if (c.style != style) {
+            list.SetStyle(style = c.style);
+            EXPECT_EQ(list.CurrentItem(), -1); // the refill leaves no current row
+        }
+        EXPECT_EQ(list.Text(c.row, c.column), c.text);
+    }
 }
 
 TEST_F(TreeListTest, ContextMenuFollowsTheCurrentRow) {

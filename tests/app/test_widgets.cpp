@@ -2,36 +2,23 @@
 // the demo disc, the list's commands and the Disc Information dialog.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QSet>
 #include <QStatusBar>
-#include <QStyle>
-#include <QStyleOptionViewItem>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolBar>
-#include <functional>
 
 #include "main_window_fixture.h"
 
-#include "appmodel/app_modules.h"
 #include "appmodel/app_startup.h"
-#include "appmodel/first_drive.h"
-#include "aspi/aspi_manager.h"
-#include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
-#include "desktop/mainwindow/main_frm.h"
 #include "desktop/mainwindow/screenshot.h"
 #include "desktop/mediainfo/cda_dlg.h"
 #include "desktop/mediainfo/mp3_dlg.h"
@@ -41,14 +28,10 @@
 #include "desktop/mediainfo/wmf_dlg.h"
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
-#include "platform/images/demo_discs.h"
 #include "platform/ui/ui_instance.h"
-#include "platform/ui/ui_profile.h"
 #include "platform/ui/ui_text.h"
-#include "report/lbn_size_style.h"
 #include "report/report_number.h"
-#include "res/app_strings.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -614,13 +597,6 @@ TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
     frame_->close();
     frame_.reset();
     EXPECT_EQ(Report_ReadNumber(profile), 4);
-}
-
-TEST(AboutBox, ShowsVersionAndBuild) {
-    CAboutDlg dlg;
-    EXPECT_EQ(dlg.windowTitle(), "Version");
-    EXPECT_EQ(dlg.Version(), "0.90");
-    EXPECT_EQ(dlg.Build(), "Oct.21 2002");
 }
 
 } // namespace

@@ -62,6 +62,12 @@ bool contains_line(const CliRun& r, const std::string& needle) {
     return false;
 }
 
+// Each of `needles` on some line of the output.
+void expect_lines(const CliRun& r, const std::vector<std::string>& needles) {
+    for (const std::string& needle : needles)
+        EXPECT_TRUE(contains_line(r, needle)) << needle << "\n" << r.out;
+}
+
 } // namespace
 
 TEST(CkvdCli, DrivesListsBothDemoDrivesReady) {
@@ -127,17 +133,15 @@ TEST(CkvdCli, TocIsShownWhenTheDiscHasNoIso9660FileSystem) {
 TEST(CkvdCli, LsShowsJolietJapaneseNamesInBothSessions) {
     CliRun all = run("ls demo");
     ASSERT_EQ(all.status, 0) << all.out;
-    for (const char* line : {"(Session1) CKVD_DEMO_S1", "(Session2) CKVD_DEMO_S2",
-                             "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma"})
-        EXPECT_TRUE(contains_line(all, line)) << line << "\n" << all.out;
+    expect_lines(all, {"(Session1) CKVD_DEMO_S1", "(Session2) CKVD_DEMO_S2",
+                       "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma"});
 
     CliRun s2 = run("ls --session 2 demo");
     ASSERT_EQ(s2.status, 0) << s2.out;
     auto lines = s2.lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("(Session2) CKVD_DEMO_S2", 0), 0u) << lines[0]; // the volume id keeps its blanks
-    EXPECT_TRUE(contains_line(s2, "/追加/夜.mp3")) << s2.out;
-    EXPECT_TRUE(contains_line(s2, "/README.TXT")) << s2.out; // merged from session 1 by -M
+    expect_lines(s2, {"/追加/夜.mp3", "/README.TXT"}); // README.TXT merged from session 1 by -M
     EXPECT_FALSE(contains_line(s2, "(Session1)"));
     // Every entry line: type, LBN, size, date, time, path; directories before their contents.
     bool sawDir = false;
@@ -171,8 +175,7 @@ TEST(CkvdCli, AudioDemoDiscBecomesTrackFiles) {
     }
     CliRun ls = run("ls demo-audio");
     ASSERT_EQ(ls.status, 0) << ls.out;
-    for (const char* line : {"(Session1) Audio CD", "1995-01-01", "/Track01.cda", "/Track04.cda"})
-        EXPECT_TRUE(contains_line(ls, line)) << line << "\n" << ls.out;
+    expect_lines(ls, {"(Session1) Audio CD", "1995-01-01", "/Track01.cda", "/Track04.cda"});
     EXPECT_FALSE(contains_line(ls, "/Track05.cda"));
 }
 
@@ -180,37 +183,32 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
     // The demo's MP3: lame -b 128 of a 44.1 kHz tone, tagged by id3v2 (ID3v1.1 and ID3v2.3) as "Sakura".
     CliRun mp3 = run("info demo '/音楽/アルバム 一/01 さくら.mp3'");
     ASSERT_EQ(mp3.status, 0) << mp3.out;
-    for (const char* line : {"Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3",
-                             "Title: Sakura", "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps",
-                             "Sampling Freq.: 44100 Hz", "Version: MPEG-1", "Layer: Layer 3"})
-        EXPECT_TRUE(contains_line(mp3, line)) << line << "\n" << mp3.out;
+    expect_lines(mp3, {"Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3",
+                       "Title: Sakura", "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps",
+                       "Sampling Freq.: 44100 Hz", "Version: MPEG-1", "Layer: Layer 3"});
     // The demo's WMA: ffmpeg wmav2 at 64 kbit/s titled "Evening".
     CliRun wma = run("info demo '/音楽/アルバム 二/ボーナス/Evening.wma'");
     ASSERT_EQ(wma.status, 0) << wma.out;
-    EXPECT_TRUE(contains_line(wma, "Title: Evening")) << wma.out;
-    EXPECT_TRUE(contains_line(wma, "Bitrate: 64000 bps")) << wma.out;
+    expect_lines(wma, {"Title: Evening", "Bitrate: 64000 bps"});
     // The demo's WAV: sox, one second of 16-bit stereo pink noise at 44.1 kHz.
     CliRun wav = run("info demo '/音楽/アルバム 二/波の音.wav'");
     ASSERT_EQ(wav.status, 0) << wav.out;
-    for (const char* line : {"Format: 0x0001", "Sampling Freq.: 44100 Hz", "Channel: 2 channels",
-                             "Sample: 16 bits/sample", "Length:  0: 1"})
-        EXPECT_TRUE(contains_line(wav, line)) << line << "\n" << wav.out;
+    expect_lines(wav, {"Format: 0x0001", "Sampling Freq.: 44100 Hz", "Channel: 2 channels",
+                       "Sample: 16 bits/sample", "Length:  0: 1"});
     // The demo audio CD's second track: 3 s from frame 150.
     CliRun cda = run("info demo-audio Track02.cda");
     ASSERT_EQ(cda.status, 0) << cda.out;
-    for (const char* line : {"Number of Track: 02", "Track Start Address: 150", "Track Size: 225"})
-        EXPECT_TRUE(contains_line(cda, line)) << line << "\n" << cda.out;
+    expect_lines(cda, {"Number of Track: 02", "Track Start Address: 150", "Track Size: 225"});
     EXPECT_TRUE(std::regex_search(cda.out, std::regex("(^|\n)Disc Serial Number: [0-9A-F]{8}\n"))) << cda.out;
     CliRun text = run("info demo /README.TXT");
     EXPECT_EQ(text.status, 1);
-    EXPECT_TRUE(contains_line(text, "This format isn't being supported.")) << text.out;
+    expect_lines(text, {"This format isn't being supported."});
     EXPECT_EQ(run("info demo /NO/SUCH").status, 1);
     // Several files in one run: each block after its path; one that no analyzer takes fails the run.
     CliRun both = run("info demo '/音楽/アルバム 二/ボーナス/Evening.wma' /README.TXT");
     EXPECT_EQ(both.status, 1);
     EXPECT_EQ(both.lines()[0], "Path: /音楽/アルバム 二/ボーナス/Evening.wma") << both.out;
-    EXPECT_TRUE(contains_line(both, "Title: Evening")) << both.out;
-    EXPECT_TRUE(contains_line(both, "Path: /README.TXT")) << both.out;
+    expect_lines(both, {"Title: Evening", "Path: /README.TXT"});
 
     // An ID3v1 title of 8-bit Chinese (GBK) whose last byte is a Shift-JIS lead byte (歌 is B8 E8), after
     // lame's frames: each value is converted on its own, so the title keeps to its line; a control character
@@ -236,7 +234,7 @@ TEST(CkvdCli, InfoPrintsWhatTheDialogShowsAndGetCopiesTheFile) {
         gbk.out, std::regex("\nTitle: GBK title [^\n]+\nArtist: Someone\nAlbum: Tab\\\\x09here\n")))
         << gbk.out;
     CliRun json = run("info --json " + d + "/gbk.iso /gbk.mp3");
-    EXPECT_TRUE(contains_line(json, R"({"label":"Artist","value":"Someone"})")) << json.out;
+    expect_lines(json, {R"({"label":"Artist","value":"Someone"})"});
 
     // get: the same bytes as isoinfo extracts from the first session's image.
     const std::string out = d + "/readme";
@@ -279,7 +277,7 @@ TEST(CkvdCli, ReportTakesTheGivenOrTheStoredNumberAndStoresTheNextAfterAWrittenR
     CliRun folded = report("demo --number 6 --comment 'Café ☃ é' -o " + d + "/f.csv");
     EXPECT_EQ(folded.status, 0) << folded.out;
     EXPECT_NE(read(d + "/f.csv").find("\r\nMA000006,Cafe ? e,20"), std::string::npos);
-    EXPECT_TRUE(contains_line(folded, "ckvd: comment: \"é\" written as \"e\", \"☃\" as \"?\"")) << folded.out;
+    expect_lines(folded, {"ckvd: comment: \"é\" written as \"e\", \"☃\" as \"?\""});
 
     // The number among other values and sections (the desktop program's profile), another section's
     // DISCMNGRNO not being it.
@@ -330,8 +328,7 @@ TEST(CkvdCli, InfoShowsTagTextsAsRecordedWhileTheReportKeepsTheirShiftJisForms) 
     for (const auto& [args, lines] : files) {
         CliRun info = run("info " + dir + "/" + args);
         ASSERT_EQ(info.status, 0) << info.out;
-        for (const std::string& line : lines)
-            EXPECT_TRUE(contains_line(info, line)) << line << "\n" << info.out;
+        expect_lines(info, lines);
     }
     // The report's Title column: Latin-1 letters folded to their ASCII look-alikes, "?" for a character
     // without a JIS X 0208 code (bytes of the file, which is Shift-JIS).
@@ -357,10 +354,9 @@ TEST(CkvdCli, NavPrintsWhatTheViewerShows) {
     CliRun contents = run("nav demo /CONTENTS.LMX");
     ASSERT_EQ(contents.status, 0) << contents.out;
     EXPECT_EQ(contents.lines()[0], "CONTENTS.LMX");
-    for (const char* line :
-         {"Identifier: CNTLMX01", "Number of Audio files: 2(0x00000002)", "Size of video Entry: 44(0x002C)",
-          "1041(0x00000411) : 0(0x00000000)", "Directory Table", "Video File Table"})
-        EXPECT_TRUE(contains_line(contents, line)) << line << "\n" << contents.out;
+    expect_lines(contents, {"Identifier: CNTLMX01", "Number of Audio files: 2(0x00000002)",
+                            "Size of video Entry: 44(0x002C)", "1041(0x00000411) : 0(0x00000000)",
+                            "Directory Table", "Video File Table"});
     EXPECT_TRUE(std::regex_search(contents.out, std::regex("\n4\\(0x00000004\\)\t[^\n]*\t夜\\.mp3\n")))
         << contents.out;
     EXPECT_TRUE(std::regex_search(contents.out, std::regex("\n10\\(0x0000000A\\)\t[^\n]*\tテスト\\.avi\n")))
@@ -368,8 +364,7 @@ TEST(CkvdCli, NavPrintsWhatTheViewerShows) {
     // A playlist: its group's part after the tree, the file's name last.
     CliRun photos = run("nav demo /PLAY0002.LMX");
     ASSERT_EQ(photos.status, 0) << photos.out;
-    for (const char* line : {"< Playlist Group Viewer >", "Group 1", "Number of Image Files: 2(0x00000002)"})
-        EXPECT_TRUE(contains_line(photos, line)) << line << "\n" << photos.out;
+    expect_lines(photos, {"< Playlist Group Viewer >", "Group 1", "Number of Image Files: 2(0x00000002)"});
     EXPECT_EQ(photos.lines().back(), "Playlist File Name: PLAY0002.LMX");
     // LSN.LMX: CID 1 is PLAY0001.LMX, at the sector `ls` finds it.
     CliRun ls = run("ls --session 2 demo");
@@ -378,14 +373,14 @@ TEST(CkvdCli, NavPrintsWhatTheViewerShows) {
         << ls.out;
     CliRun lsn = run("nav demo /LSN.LMX");
     ASSERT_EQ(lsn.status, 0) << lsn.out;
-    EXPECT_TRUE(contains_line(lsn, "LSN for CID\tFile Size for CID")) << lsn.out;
+    expect_lines(lsn, {"LSN for CID\tFile Size for CID"});
     EXPECT_TRUE(
         std::regex_search(lsn.out, std::regex("\nLSN for CID\tFile Size for CID\n" + at[1].str() + "\\(")))
         << lsn.out;
 
     CliRun text = run("nav demo /README.TXT");
     EXPECT_EQ(text.status, 1);
-    EXPECT_TRUE(contains_line(text, "/README.TXT is not a navigation file (.LMX)")) << text.out;
+    expect_lines(text, {"/README.TXT is not a navigation file (.LMX)"});
     EXPECT_EQ(run("nav --session 1 demo /CONTENTS.LMX").status, 1);
     EXPECT_EQ(run("nav demo").status, 2);
 }

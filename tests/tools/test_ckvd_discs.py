@@ -36,6 +36,11 @@ def write(path, text):
         f.write(text)
 
 
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def descriptor(image, lbn=16):
     with open(image, "rb") as f:
         f.seek(lbn * BLOCK)
@@ -121,29 +126,25 @@ class MultiExtent(unittest.TestCase):
                         cls.image, src], check=True, capture_output=True)
         split_into_extents(cls.image, b"MULTI.BIN;1", [16384, 16384])
 
-    def data(self, path):
-        with open(path, "rb") as f:
-            return f.read()
-
     def test_xorriso_reads_the_same_file(self):
         # The structure is sound for a peer: xorriso extracts the three extents as one file.
         out = os.path.join(self.dir, "xorriso")
         shutil.rmtree(out, ignore_errors=True)
         subprocess.run(["xorriso", "-osirrox", "on", "-indev", self.image, "-extract", "/", out], check=True,
                        capture_output=True)
-        self.assertEqual(self.data(os.path.join(out, "MULTI.BIN")), self.data(self.source))
+        self.assertEqual(read(os.path.join(out, "MULTI.BIN")), read(self.source))
 
     def test_get_copies_every_extent(self):
         out = os.path.join(self.dir, "got.bin")
         r = run("get", self.image, "/MULTI.BIN", out)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(self.data(out), self.data(self.source))
+        self.assertEqual(read(out), read(self.source))
         tree = os.path.join(self.dir, "tree")
         shutil.rmtree(tree, ignore_errors=True)
         r = run("get", "-r", self.image, "/", tree)
         self.assertEqual((r.returncode, r.stderr), (0, ""))
         self.assertEqual(sorted(os.listdir(tree)), ["A.TXT", "MULTI.BIN", "Z.TXT"])  # Rock Ridge names
-        self.assertEqual(self.data(os.path.join(tree, "MULTI.BIN")), self.data(self.source))
+        self.assertEqual(read(os.path.join(tree, "MULTI.BIN")), read(self.source))
 
     def test_listing_keeps_a_row_per_extent(self):
         entries = json.loads(run("ls", "--json", self.image).stdout)["sessions"][0]["entries"]
@@ -161,7 +162,7 @@ class MultiExtent(unittest.TestCase):
         r = run("get", cut, "/MULTI.BIN", out)
         self.assertEqual(r.returncode, 1)
         self.assertIn(f"at block {last_lbn + 2} ", r.stderr)
-        self.assertEqual(self.data(out), self.data(self.source)[:32768 + 2 * BLOCK])
+        self.assertEqual(read(out), read(self.source)[:32768 + 2 * BLOCK])
 
 
 class PathTable(unittest.TestCase):
@@ -287,8 +288,8 @@ class RockRidge(unittest.TestCase):
     def test_copy_equals_xorriso_and_links_are_not_followed(self):
         write(self.victim, "precious")
         theirs, ours = os.path.join(self.dir, "xorriso"), os.path.join(self.dir, "ours")
-        shutil.rmtree(theirs, ignore_errors=True)
-        shutil.rmtree(ours, ignore_errors=True)
+        for d in (theirs, ours):
+            shutil.rmtree(d, ignore_errors=True)
         subprocess.run(["xorriso", "-osirrox", "on", "-indev", self.image, "-extract", "/", theirs], check=True,
                        capture_output=True)
         for _ in range(2):  # the second copy meets the first one's links, "outside" among them
@@ -312,11 +313,9 @@ class RockRidge(unittest.TestCase):
         os.symlink(outside, os.path.join(src, "aaa"))
         image = os.path.join(top, "twin.iso")
         subprocess.run(["genisoimage", "-quiet", "-R", "-o", image, src], check=True)
-        with open(image, "rb") as f:
-            data = f.read()
+        data = read(image)
         self.assertEqual(data.count(b"NM\x08\x01\x00bbb"), 1)
-        with open(image, "wb") as f:
-            f.write(data.replace(b"NM\x08\x01\x00bbb", b"NM\x08\x01\x00aaa"))
+        write(image, data.replace(b"NM\x08\x01\x00bbb", b"NM\x08\x01\x00aaa"))
         r = run("get", "-r", image, "/", os.path.join(top, "dest"))
         self.assertEqual(r.returncode, 1)
         self.assertIn('a second entry named "aaa"', r.stderr)
@@ -365,8 +364,7 @@ class Names(unittest.TestCase):
     def test_a_pair_of_utf16_surrogates_is_one_character(self):
         # xorriso writes "_" for a character its Joliet cannot hold; patched into a surrogate pair it is the
         # emoji again (the identifier keeps its length).
-        with open(self.xorriso, "rb") as f:
-            data = f.read()
+        data = read(self.xorriso)
         recorded = "emoji _.txt".encode("utf-16-be")
         self.assertEqual(data.count(recorded), 1)
         patched = os.path.join(self.dir, "surrogates.iso")
@@ -410,8 +408,7 @@ class Names(unittest.TestCase):
         report = os.path.join(self.dir, "report.csv")
         r = run("report", self.joliet, "-o", report)
         self.assertEqual(r.returncode, 0, r.stderr)
-        with open(report, "rb") as f:
-            data = f.read()
+        data = read(report)
         self.assertIn(b",Dvo?ak ? Symphonie Nr. 9 ?Aus der Neuen Welt\x81g.wma,", data)  # the closing quote: JIS X 0208 row 1 cell 40
         self.assertIn(b",GroBe Ubung.mp3,", data)
 

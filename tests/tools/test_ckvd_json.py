@@ -149,20 +149,15 @@ class Usage(unittest.TestCase):
             self.assertIn("usage: ", r.stderr)
 
     def test_failures(self):
-        r = run("ls", os.path.join(WORK, "missing.cue"), check=False)
-        self.assertEqual(r.returncode, 1)
-        self.assertIn("missing.cue", r.stderr)
         bad = os.path.join(WORK, "bad.cue")
         with open(bad, "w") as f:
             f.write('FILE "nothing.bin" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 xx:yy:zz\n')
-        r = run("toc", bad, check=False)
-        self.assertEqual(r.returncode, 1)
-        self.assertIn("bad.cue", r.stderr)
-        r = run("get", "demo", "/NO/SUCH", os.path.join(WORK, "x"), check=False)
-        self.assertEqual(r.returncode, 1)
-        self.assertIn("/NO/SUCH", r.stderr)
-        r = run("get", "-r", "demo", "/README.TXT", os.path.join(WORK, "x"), check=False)
-        self.assertEqual(r.returncode, 1)
+        for args, named in ((["ls", os.path.join(WORK, "missing.cue")], "missing.cue"), (["toc", bad], "bad.cue"),
+                            (["get", "demo", "/NO/SUCH", os.path.join(WORK, "x")], "/NO/SUCH"),
+                            (["get", "-r", "demo", "/README.TXT", os.path.join(WORK, "x")], "")):
+            r = run(*args, check=False)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(named, r.stderr)
 
 
 class TreeCopy(unittest.TestCase):
