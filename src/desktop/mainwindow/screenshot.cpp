@@ -31,6 +31,52 @@ struct DialogMaker {
     std::function<std::unique_ptr<QDialog>(CMainFrame&, std::string* error)> make;
 };
 
+// The file row chosen with --select, or nullptr.
+FileEntry* SelectedFile(CMainFrame& frame) {
+    CKVDAppViewModel& list = frame.Model().List();
+    auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+    return entry && entry->type == 'F' ? entry : nullptr;
+}
+
+// The information dialog Tag Information opens for the file chosen with --select.
+std::unique_ptr<QDialog> MakeTagInfo(CMainFrame& frame, std::string* error) {
+    FileEntry* entry = SelectedFile(frame);
+    if (!entry) {
+        *error = "--dialog tag-info needs a file chosen with --select";
+        return nullptr;
+    }
+    // A file no analyzer accepts: the message box the user gets instead.
+    ckvd::ui::RecordingSink message;
+    std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, message, &frame);
+    if (!dlg && !message.shown.empty())
+        return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
+    return dlg;
+}
+
+// Save to Disc's file dialog for the file chosen with --select, with the name it proposes.
+std::unique_ptr<QDialog> MakeSaveToDisc(CMainFrame& frame, std::string* error) {
+    const FileEntry* entry = SelectedFile(frame);
+    if (!entry) {
+        *error = "--dialog save-to-disc needs a file chosen with --select";
+        return nullptr;
+    }
+    return App_SaveToDiscFileDialog(Iso_EntryName(entry), &frame);
+}
+
+// The navigation-file viewer of the .LMX file chosen with --select.
+std::unique_ptr<QDialog> MakeNavigationViewer(CMainFrame& frame, std::string* error) {
+    FileEntry* entry = SelectedFile(frame);
+    if (!entry || !Nav_IsNavigationFile(*entry)) {
+        *error = "--dialog nav needs a navigation file (.LMX) chosen with --select";
+        return nullptr;
+    }
+    ckvd::ui::RecordingSink message;
+    std::unique_ptr<QDialog> dlg = App_NavigationViewer(entry, message, &frame);
+    if (!message.shown.empty())
+        return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
+    return dlg;
+}
+
 // Each dialog is made as its command makes it; a command that would refuse ("No Disc") refuses here too.
 const std::vector<DialogMaker>& Dialogs() {
     static const std::vector<DialogMaker> dialogs = {
@@ -76,48 +122,9 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
              return std::make_unique<CPcmFormatDlg>(&frame);
          }},
-        // The information dialog Tag Information opens for the file chosen with --select.
-        {"tag-info",
-         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
-             CKVDAppViewModel& list = frame.Model().List();
-             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
-             if (!entry || entry->type != 'F') {
-                 *error = "--dialog tag-info needs a file chosen with --select";
-                 return nullptr;
-             }
-             // A file no analyzer accepts: the message box the user gets instead.
-             ckvd::ui::RecordingSink message;
-             std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, message, &frame);
-             if (!dlg && !message.shown.empty())
-                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
-             return dlg;
-         }},
-        // Save to Disc's file dialog for the file chosen with --select, with the name it proposes.
-        {"save-to-disc",
-         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
-             CKVDAppViewModel& list = frame.Model().List();
-             const FileEntry* entry = list.Entry(list.CurrentItem());
-             if (!entry || entry->type != 'F') {
-                 *error = "--dialog save-to-disc needs a file chosen with --select";
-                 return nullptr;
-             }
-             return App_SaveToDiscFileDialog(Iso_EntryName(entry), &frame);
-         }},
-        // The navigation-file viewer of the .LMX file chosen with --select.
-        {"nav",
-         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
-             CKVDAppViewModel& list = frame.Model().List();
-             auto* entry = const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
-             if (!entry || entry->type != 'F' || !Nav_IsNavigationFile(*entry)) {
-                 *error = "--dialog nav needs a navigation file (.LMX) chosen with --select";
-                 return nullptr;
-             }
-             ckvd::ui::RecordingSink message;
-             std::unique_ptr<QDialog> dlg = App_NavigationViewer(entry, message, &frame);
-             if (!message.shown.empty())
-                 return ckvd::ui::MakeMessageBox(ckvd::ui::SjisToQString(message.shown.front()), &frame);
-             return dlg;
-         }},
+        {"tag-info", MakeTagInfo},
+        {"save-to-disc", MakeSaveToDisc},
+        {"nav", MakeNavigationViewer},
     };
     return dialogs;
 }
