@@ -8,19 +8,6 @@
 
 namespace {
 
-bool IsUtf8(const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n;) {
-        size_t length = 0;
-        const uint32_t cp = Iso_DecodeUtf8(p + i, n - i, &length);
-        // Overlong forms and surrogates are not UTF-8; a Latin-1 or Shift-JIS pair can look like them.
-        if (length == 0 || (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) ||
-            (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // Every byte from 0x80 up is the lead or trail byte of a double-byte character with a JIS X 0208 code, and
 // there is at least one.
 bool IsSjis(const uint8_t* p, size_t n) {
@@ -48,7 +35,7 @@ std::string Analyzer_TagText(const uint8_t* bytes, size_t length) {
     if (!bytes)
         return out;
     length = size_t(std::find(bytes, bytes + length, 0) - bytes);
-    if (IsUtf8(bytes, length)) {
+    if (Iso_IsUtf8(bytes, length)) {
         out.assign(reinterpret_cast<const char*>(bytes), length);
     } else if (IsSjis(bytes, length)) {
         Iso_AppendSjisAsUtf8(out, reinterpret_cast<const char*>(bytes), length);

@@ -35,6 +35,8 @@ std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian);
 // read as Shift-JIS, where a byte that begins no character becomes U+FFFD without taking the byte after it.
 // Stops at a zero byte.
 std::string Iso_BytesToUtf8(const uint8_t* src, size_t length);
+// Whether `n` bytes are well-formed UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF).
+bool Iso_IsUtf8(const uint8_t* p, size_t n);
 // Shift-JIS text, up to a zero byte or `limit` bytes, appended as UTF-8 (U+FFFD as above).
 void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit);
 void Iso_AppendUtf8(std::string& out, uint32_t codePoint);

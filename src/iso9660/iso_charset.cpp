@@ -261,22 +261,25 @@ void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit) {
     }
 }
 
+bool Iso_IsUtf8(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n;) {
+        size_t length = 0;
+        const uint32_t cp = Iso_DecodeUtf8(p + i, n - i, &length);
+        // Overlong forms and surrogates are not UTF-8 (a Shift-JIS or Latin-1 pair can look like them).
+        if (length == 0 || (length == 2 && cp < 0x80) || (length == 3 && cp < 0x800) ||
+            (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string Iso_BytesToUtf8(const uint8_t* src, size_t length) {
     std::string out;
     if (!src)
         return out;
     length = std::find(src, src + length, 0) - src;
-    bool utf8 = true;
-    for (size_t i = 0; i < length && utf8;) {
-        size_t n = 0;
-        const uint32_t cp = Iso_DecodeUtf8(src + i, length - i, &n);
-        // Overlong forms and surrogates are not UTF-8 (a Shift-JIS pair can look like them).
-        const bool sound = n != 0 && !(n == 2 && cp < 0x80) && !(n == 3 && cp < 0x800) &&
-                           !(n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
-        utf8 = sound;
-        i += n ? n : 1;
-    }
-    if (utf8) {
+    if (Iso_IsUtf8(src, length)) {
         out.assign(reinterpret_cast<const char*>(src), length);
         return out;
     }
