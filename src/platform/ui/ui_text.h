@@ -6,8 +6,8 @@
 
 namespace ckvd::ui {
 
-// ASCII and half-width katakana map directly; a double-byte character through Sjis_ToJis and Jis_ToUnicode;
-// anything unmapped (or a lead byte without its trail byte) becomes U+FFFD.
+// Read as Iso_AppendSjisAsUtf8 reads it: ASCII and half-width katakana directly, a double-byte character
+// through Sjis_ToJis and Jis_ToUnicode, a byte that begins no character U+FFFD (the byte after it kept).
 QString SjisToQString(const char* sjis);
 inline QString SjisToQString(const std::string& sjis) {
     return SjisToQString(sjis.c_str());
