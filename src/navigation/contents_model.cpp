@@ -1,22 +1,18 @@
 #include "navigation/contents_model.h"
 
+#include "navigation/lmx_layout.h"
+
 #include <array>
+
+using namespace lmx::contents;
 
 namespace {
 
-// Where each file table's count and offset are in the header, and how far apart its entries are.
-struct TableLayout {
-    size_t countAt;
-    size_t offsetAt;
-    size_t step;
-};
-
-constexpr std::array<TableLayout, 4> kTables = {{
-    {0x28, 0x2E, 32}, // audio
-    {0x32, 0x38, 8},  // menu image
-    {0x3C, 0x42, 16}, // image
-    {0x46, 0x4C, 44}, // video
-}};
+// Where the header describes each file table (in the order of FileTable), and how far apart its entries are.
+constexpr size_t TableAt(size_t table) {
+    return kFileTables + table * kFileTableStride;
+}
+constexpr std::array<size_t, 4> kSteps = {kAudioEntry, kMenuImageEntry, kImageEntry, kVideoEntry};
 
 constexpr size_t kFileColumns = 21;
 
@@ -106,26 +102,27 @@ void CContentsDlgModel::SelectTable(FileTable table) {
 void CContentsDlgModel::ShowHeader() {
     NavReader r(*m_image);
     size_t i = 0;
-    m_header[i++].value = r.Identifier(0x00);
-    m_header[i++].value = r.Word(0x08);
-    m_header[i++].value = r.Qword(0x0A);
-    m_header[i++].value = r.Dword(0x12);
-    m_header[i++].value = r.Dword(0x16);
-    m_header[i++].value = r.Dword(0x1A);
-    m_header[i++].value = r.Dword(0x1E);
-    m_header[i++].value = r.Word(0x22);
-    m_header[i++].value = r.Dword(0x24);
-    for (size_t at = 0x28; at <= 0x46; at += 0x0A) { // count, entry size and offset of each file table
-        m_header[i++].value = r.Dword(at);
-        m_header[i++].value = r.Word(at + 4);
-        m_header[i++].value = r.Dword(at + 6);
+    m_header[i++].value = r.Identifier(lmx::kIdentifier);
+    m_header[i++].value = r.Word(lmx::kVersion);
+    m_header[i++].value = r.Qword(kGeneration);
+    m_header[i++].value = r.Dword(kFileSize);
+    m_header[i++].value = r.Dword(kDirectoryCount);
+    m_header[i++].value = r.Dword(kDirectoryTable);
+    m_header[i++].value = r.Dword(kPlaylistCount);
+    m_header[i++].value = r.Word(kPlaylistEntrySize);
+    m_header[i++].value = r.Dword(kPlaylistTable);
+    for (size_t table = 0; table < kSteps.size(); ++table) {
+        const size_t at = TableAt(table);
+        m_header[i++].value = r.Dword(at + kTableCount);
+        m_header[i++].value = r.Word(at + kTableEntrySize);
+        m_header[i++].value = r.Dword(at + kTableOffset);
     }
-    m_header[i++].value = r.Word(0x50);
+    m_header[i++].value = r.Word(kLcidCount);
 
     m_lcid.clear();
-    const uint16_t count = m_image->U16(0x50).value_or(0);
-    for (size_t n = 0, at = 0x52; n < count; ++n, at += 8) {
-        if (!m_image->Has(at, 8)) {
+    const uint16_t count = m_image->U16(kLcidCount).value_or(0);
+    for (size_t n = 0, at = kLcidEntries; n < count; ++n, at += kLcidEntry) {
+        if (!m_image->Has(at, kLcidEntry)) {
             m_lcid.push_back(NAV_OUT_OF_FILE);
             break;
         }
@@ -136,17 +133,17 @@ void CContentsDlgModel::ShowHeader() {
 void CContentsDlgModel::FillDirectoryTable() {
     m_directories.rows.clear();
     const NavImage& image = *m_image;
-    const uint32_t count = image.U32(0x16).value_or(0);
-    size_t at = image.U32(0x1A).value_or(0);
-    for (uint64_t n = 1; n <= count; ++n, at += 8) {
-        if (!image.Has(at, 8)) {
+    const uint32_t count = image.U32(kDirectoryCount).value_or(0);
+    size_t at = image.U32(kDirectoryTable).value_or(0);
+    for (uint64_t n = 1; n <= count; ++n, at += kDirectoryEntry) {
+        if (!image.Has(at, kDirectoryEntry)) {
             m_directories.rows.push_back({NAV_OUT_OF_FILE});
             break;
         }
         NavReader r(image);
-        const size_t name = image.U32(at + 4).value_or(0);
-        m_directories.rows.push_back(
-            {Nav_Dword(uint32_t(n)), r.Dword(at), r.Dword(at + 4), r.Word(name), r.CharCountText(name)});
+        const size_t name = image.U32(at + kDirectoryName).value_or(0);
+        m_directories.rows.push_back({Nav_Dword(uint32_t(n)), r.Dword(at), r.Dword(at + kDirectoryName),
+                                      r.Word(name), r.CharCountText(name)});
         if (r.Cut())
             break;
     }
@@ -156,64 +153,65 @@ void CContentsDlgModel::FillPlaylistTable() {
     m_playlists.rows.clear();
     m_nextCid = 1;
     const NavImage& image = *m_image;
-    const uint32_t count = image.U32(0x1E).value_or(0);
-    size_t at = image.U32(0x24).value_or(0);
-    for (uint32_t n = 0; n < count; ++n, at += 6) {
-        if (!image.Has(at, 6)) {
+    const uint32_t count = image.U32(kPlaylistCount).value_or(0);
+    size_t at = image.U32(kPlaylistTable).value_or(0);
+    for (uint32_t n = 0; n < count; ++n, at += kPlaylistEntry) {
+        if (!image.Has(at, kPlaylistEntry)) {
             m_playlists.rows.push_back({NAV_OUT_OF_FILE});
             break;
         }
         NavReader r(image);
-        m_playlists.rows.push_back({Nav_Dword(m_nextCid++), r.Dword(at), r.Byte(at + 4)});
+        m_playlists.rows.push_back({Nav_Dword(m_nextCid++), r.Dword(at), r.Byte(at + kPlaylistSummaryType)});
     }
 }
 
 void CContentsDlgModel::FillFileTable(FileTable table) {
     const NavImage& image = *m_image;
-    const TableLayout& layout = kTables[size_t(table)];
+    const size_t header = TableAt(size_t(table));
+    const size_t step = kSteps[size_t(table)];
     // CIDs run on through the playlist, audio, menu image, image and video tables in that order.
-    m_nextCid = 1 + image.U32(0x1E).value_or(0);
+    m_nextCid = 1 + image.U32(kPlaylistCount).value_or(0);
     for (size_t t = 0; t < size_t(table); ++t)
-        m_nextCid += image.U32(kTables[t].countAt).value_or(0);
+        m_nextCid += image.U32(TableAt(t) + kTableCount).value_or(0);
 
-    const uint32_t count = image.U32(layout.countAt).value_or(0);
-    size_t at = image.U32(layout.offsetAt).value_or(0);
-    for (uint32_t n = 0; n < count; ++n, at += layout.step) {
-        if (!image.Has(at, layout.step)) {
+    const uint32_t count = image.U32(header + kTableCount).value_or(0);
+    size_t at = image.U32(header + kTableOffset).value_or(0);
+    for (uint32_t n = 0; n < count; ++n, at += step) {
+        if (!image.Has(at, step)) {
             m_files.rows.push_back({NAV_OUT_OF_FILE});
             break;
         }
         NavReader r(image);
         std::vector<std::string> row(kFileColumns);
         row[0] = Nav_Dword(m_nextCid++);
-        row[1] = r.Dword(at);
-        row[2] = r.WordAsDword(at + 0x04);
-        row[3] = r.WordAsDword(at + 0x06);
+        row[1] = r.Dword(at + kFileName);
+        row[2] = r.WordAsDword(at + kFileType);
+        row[3] = r.WordAsDword(at + kSpecialFlags);
         if (table == FileTable::Audio || table == FileTable::Video) {
-            row[4] = r.ByteAsDword(at + 0x08);
-            row[5] = r.ByteAsDword(at + 0x09);
-            row[6] = r.Dword(at + 0x0A);
-            row[7] = r.Dword(at + 0x0E);
-            row[8] = r.Dword(at + 0x12);
-            row[9] = r.Dword(at + 0x16);
-            row[10] = r.WordAsDword(at + 0x1A);
-            row[11] = r.Dword(at + 0x1C);
+            row[4] = r.ByteAsDword(at + kChannels);
+            row[5] = r.ByteAsDword(at + kSampleSize);
+            row[6] = r.Dword(at + kAverageBitRate);
+            row[7] = r.Dword(at + kFileBitRate);
+            row[8] = r.Dword(at + kDuration);
+            row[9] = r.Dword(at + kSamplingFrequency);
+            row[10] = r.WordAsDword(at + kTrackNumber);
+            row[11] = r.Dword(at + kThumbnailId);
         }
         if (table == FileTable::Image) {
-            row[11] = r.Dword(at + 0x08);
-            row[12] = r.WordAsDword(at + 0x0C);
-            row[13] = r.WordAsDword(at + 0x0E);
+            row[11] = r.Dword(at + kImageThumbnailId);
+            row[12] = r.WordAsDword(at + kImageVerticalSize);
+            row[13] = r.WordAsDword(at + kImageHorizontalSize);
         }
         if (table == FileTable::Video) {
-            row[14] = r.Dword(at + 0x20);
-            row[15] = r.WordAsDword(at + 0x24);
-            row[16] = r.WordAsDword(at + 0x26);
-            row[17] = r.Dword(at + 0x28);
+            row[14] = r.Dword(at + kVideoAverageBitRate);
+            row[15] = r.WordAsDword(at + kVideoVerticalSize);
+            row[16] = r.WordAsDword(at + kVideoHorizontalSize);
+            row[17] = r.Dword(at + kFrameRate);
         }
-        const size_t name = image.U32(at).value_or(0);
+        const size_t name = image.U32(at + kFileName).value_or(0);
         row[18] = r.Dword(name);
-        row[19] = r.WordAsDword(name + 4);
-        row[20] = r.CharCountText(name + 4);
+        row[19] = r.WordAsDword(name + kNameRecordText);
+        row[20] = r.CharCountText(name + kNameRecordText);
         m_files.rows.push_back(std::move(row));
         if (r.Cut())
             break;

@@ -1,11 +1,8 @@
 #include "navigation/lsn_model.h"
 
-namespace {
+#include "navigation/lmx_layout.h"
 
-constexpr size_t kEntries = 0x1A;
-constexpr size_t kEntrySize = 8;
-
-} // namespace
+using namespace lmx::lsn;
 
 CLsnDlgModel::CLsnDlgModel() {
     for (const char* label :
@@ -16,18 +13,18 @@ CLsnDlgModel::CLsnDlgModel() {
 }
 
 void CLsnDlgModel::Fill(const NavImage& image) {
-    const auto id = image.Identifier(0);
-    m_header[0].value = id ? *id : NAV_OUT_OF_FILE;
-    m_header[1].value = Nav_Word(image.U16(0x08));
-    m_header[2].value = Nav_Qword(image.U64(0x0A));
-    m_header[3].value = Nav_Dword(image.U32(0x12));
-    m_header[4].value = Nav_Dword(image.U32(0x16));
+    NavReader r(image);
+    m_header[0].value = r.Identifier(lmx::kIdentifier);
+    m_header[1].value = r.Word(lmx::kVersion);
+    m_header[2].value = r.Qword(kGeneration);
+    m_header[3].value = r.Dword(kFileSize);
+    m_header[4].value = r.Dword(kEntryCount);
 
     m_entries.rows.clear();
-    const uint32_t count = image.U32(0x16).value_or(0);
+    const uint32_t count = image.U32(kEntryCount).value_or(0);
     for (uint64_t n = 0; n < count; ++n) {
-        const size_t offset = kEntries + size_t(n) * kEntrySize;
-        if (!image.Has(offset, kEntrySize)) {
+        const size_t offset = kEntries + size_t(n) * kEntry;
+        if (!image.Has(offset, kEntry)) {
             m_entries.rows.push_back({NAV_OUT_OF_FILE});
             break;
         }

@@ -1,10 +1,14 @@
 #include "navigation/menu_model.h"
 
+#include "navigation/lmx_layout.h"
+
+using namespace lmx::menu;
+
 namespace {
 
-// A type 1 item with an empty name: the fewest bytes an item can take, so no file holds more items than
-// its size over this.
-constexpr size_t kSmallestItem = 0x10 + 2;
+// A type 1 item with an empty name (its length and the zero character): the fewest bytes an item can take,
+// so no file holds more items than its size over this.
+constexpr size_t kSmallestItem = kItemMenuName + 2 + 2;
 
 } // namespace
 
@@ -34,13 +38,13 @@ void CMenuDlgModel::Fill(const NavImage& image) {
 
 void CMenuDlgModel::ShowHeader() {
     NavReader r(*m_image);
-    m_header[0].value = r.Identifier(0x00);
-    m_header[1].value = r.Word(0x08);
-    m_header[2].value = r.Dword(0x0A);
-    m_header[3].value = r.Dword(0x0E);
-    m_header[4].value = r.Word(0x12);
-    m_header[5].value = r.Word(0x14);
-    m_header[6].value = r.ByteCountText(0x14);
+    m_header[0].value = r.Identifier(lmx::kIdentifier);
+    m_header[1].value = r.Word(lmx::kVersion);
+    m_header[2].value = r.Dword(kFileSize);
+    m_header[3].value = r.Dword(kLcid);
+    m_header[4].value = r.Word(kFirstMenu);
+    m_header[5].value = r.Word(kTitle);
+    m_header[6].value = r.ByteCountText(kTitle);
 }
 
 void CMenuDlgModel::FillMenuTree() {
@@ -51,19 +55,19 @@ void CMenuDlgModel::FillMenuTree() {
     m_walked.clear();
     m_itemBudget = m_image->size() / kSmallestItem;
 
-    const size_t first = m_image->U16(0x12).value_or(0);
+    const size_t first = m_image->U16(kFirstMenu).value_or(0);
     NavReader r(*m_image);
-    m_tree.push_back({r.ByteCountText(first + 0x1A), 0, false, {}});
+    m_tree.push_back({r.ByteCountText(first + kSubtitle), 0, false, {}});
     WalkMenu(first, m_tree.front(), 1);
 }
 
 size_t CMenuDlgModel::AddMenuHeaderRow(size_t menu) {
     NavReader r(*m_image);
     size_t items = 0;
-    m_menuHeaders.rows.push_back({r.Dword(menu), r.Dword(menu + 0x04), r.Dword(menu + 0x08),
-                                  r.Dword(menu + 0x0C), r.Dword(menu + 0x10), r.Dword(menu + 0x14),
-                                  r.Word(menu + 0x18), r.Word(menu + 0x1A),
-                                  r.ByteCountText(menu + 0x1A, &items)});
+    m_menuHeaders.rows.push_back(
+        {r.Dword(menu + kHeaderSize), r.Dword(menu + kParent), r.Dword(menu + kBackground43),
+         r.Dword(menu + kBackground169), r.Dword(menu + kBackgroundColor), r.Dword(menu + kTextColor),
+         r.Word(menu + kItemCount), r.Word(menu + kSubtitle), r.ByteCountText(menu + kSubtitle, &items)});
     return r.Cut() ? 0 : items;
 }
 
@@ -72,9 +76,9 @@ void CMenuDlgModel::WalkMenu(size_t menu, NavTreeItem& parent, int depth) {
     size_t item = AddMenuHeaderRow(menu);
     if (item == 0)
         return;
-    const uint16_t count = m_image->U16(menu + 0x18).value_or(0);
+    const uint16_t count = m_image->U16(menu + kItemCount).value_or(0);
     for (uint16_t n = 0; n < count; ++n) {
-        const std::optional<uint8_t> type = m_image->U8(item);
+        const std::optional<uint8_t> type = m_image->U8(item + kItemType);
         if (!type) {
             parent.children.push_back({NAV_OUT_OF_FILE, 0, false, {}});
             return;
@@ -88,14 +92,15 @@ void CMenuDlgModel::WalkMenu(size_t menu, NavTreeItem& parent, int depth) {
         NavReader r(*m_image);
         size_t next = 0;
         if (*type == 1) {
-            m_menuItems.rows.push_back({r.Byte(item), r.Byte(item + 0x01), r.Dword(item + 0x02),
-                                        r.Dword(item + 0x06), r.Dword(item + 0x0A), r.Word(item + 0x0E),
-                                        r.ByteCountText(item + 0x0E, &next)});
+            m_menuItems.rows.push_back(
+                {r.Byte(item + kItemType), r.Byte(item + kItemSummaryType), r.Dword(item + kItemThumbnail),
+                 r.Dword(item + kItemSelectedThumbnail), r.Dword(item + kItemMenu),
+                 r.Word(item + kItemMenuName), r.ByteCountText(item + kItemMenuName, &next)});
             parent.children.push_back({m_menuItems.rows.back().back(), 0, false, {}});
             NavTreeItem& node = parent.children.back();
             if (r.Cut())
                 return;
-            const size_t sub = m_image->U32(item + 0x0A).value_or(0);
+            const size_t sub = m_image->U32(item + kItemMenu).value_or(0);
             if (m_walked.count(sub))
                 node.children.push_back({NAV_MENU_LOOP, 0, false, {}});
             else if (depth >= kNavMenuDepth)
@@ -104,10 +109,11 @@ void CMenuDlgModel::WalkMenu(size_t menu, NavTreeItem& parent, int depth) {
                 WalkMenu(sub, node, depth + 1);
             parent.expanded = true;
         } else {
-            m_playlistItems.rows.push_back({r.Byte(item), r.Byte(item + 0x01), r.Dword(item + 0x02),
-                                            r.Dword(item + 0x06), r.Dword(item + 0x0A), r.Dword(item + 0x0E),
-                                            r.Dword(item + 0x12), r.Word(item + 0x16),
-                                            r.ByteCountText(item + 0x16, &next)});
+            m_playlistItems.rows.push_back(
+                {r.Byte(item + kItemType), r.Byte(item + kItemSummaryType), r.Dword(item + kItemThumbnail),
+                 r.Dword(item + kItemSelectedThumbnail), r.Dword(item + kItemPlaylist),
+                 r.Dword(item + kItemStartingGroup), r.Dword(item + kItemStartingFile),
+                 r.Word(item + kItemPlaylistName), r.ByteCountText(item + kItemPlaylistName, &next)});
             parent.children.push_back({m_playlistItems.rows.back().back(), 0, false, {}});
             parent.expanded = true;
             if (r.Cut())

@@ -1,5 +1,8 @@
 #include "navigation/nav_writer.h"
 
+#include "iso9660/iso9660.h"
+#include "navigation/lmx_layout.h"
+
 #include <cstdio>
 #include <limits>
 
@@ -18,6 +21,11 @@ class Out {
 
     size_t Size() const { return bytes_.size(); }
     bool Failed() const { return !error_.empty(); }
+    // The fields are appended in file order; this holds the writer to the layout the viewers read.
+    void At(size_t offset) {
+        if (bytes_.size() != offset)
+            Fail("internal layout error at offset " + std::to_string(offset));
+    }
 
     void U8(uint8_t v) { bytes_.push_back(v); }
     void U16(uint16_t v) { Le(v, 2); }
@@ -223,17 +231,9 @@ bool Nav_Utf8ToUcs2(const std::string& utf8, std::u16string& ucs2, std::string& 
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     for (size_t i = 0; i < n;) {
-        const unsigned b = p[i];
-        size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-        uint32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool good = len != 0 && i + len <= n;
-        for (size_t k = 1; good && k < len; ++k) {
-            good = (p[i + k] & 0xC0) == 0x80;
-            cp = cp << 6 | (p[i + k] & 0x3F);
-        }
-        // Overlong forms and surrogates are not characters.
-        static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!good || cp < kMin[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        size_t len = 0;
+        const uint32_t cp = Iso_DecodeUtf8(p + i, n - i, &len);
+        if (len == 0 || !Iso_IsUtf8(p + i, len)) {
             error = "\"" + utf8 + "\" is not UTF-8 (byte " + std::to_string(i) + ")";
             return false;
         }
@@ -256,7 +256,9 @@ NavBytes Nav_WriteContents(const NavContents& c) {
         out.Count32(n, std::string("the number of ") + what);
     };
     // Table offsets follow from the counts: header, LCID entries, then the tables in this order.
-    size_t at = 0x52 + 8 * c.lcids.size();
+    using namespace lmx::contents;
+    size_t at = kLcidEntries + kLcidEntry * c.lcids.size();
+    out.At(kDirectoryCount);
     count(c.directories.size(), "directories");
     out.Count32(at, "the directory table's offset");
     at += 8 * c.directories.size();
@@ -271,11 +273,13 @@ NavBytes Nav_WriteContents(const NavContents& c) {
         {&c.videos, c.videoEntrySize}};
     const uint16_t steps[] = {NAV_AUDIO_ENTRY, NAV_MENU_IMAGE_ENTRY, NAV_IMAGE_ENTRY, NAV_VIDEO_ENTRY};
     for (size_t t = 0; t < 4; ++t) {
+        out.At(kFileTables + t * kFileTableStride);
         count(tables[t].first->size(), "files of a table");
         out.U16(tables[t].second);
         out.Count32(at, "a file table's offset");
         at += size_t(steps[t]) * tables[t].first->size();
     }
+    out.At(kLcidCount);
     out.Count16(c.lcids.size(), "the number of LCID entries");
     for (const NavLcid& l : c.lcids) {
         out.U32(l.first);
@@ -309,7 +313,7 @@ NavBytes Nav_WriteContents(const NavContents& c) {
             out.CharCountText(f.name, "the name \"" + f.name + "\"");
         }
     }
-    return out.Finish(0x12);
+    return out.Finish(kFileSize);
 }
 
 NavBytes Nav_WriteMenu(const NavMenuFile& m) {
@@ -318,10 +322,11 @@ NavBytes Nav_WriteMenu(const NavMenuFile& m) {
     out.U32(0); // size
     out.U32(m.lcid);
     out.U16(0); // offset of the first menu
+    out.At(lmx::menu::kTitle);
     out.ByteCountText(m.title, "the menu title");
-    out.Patch16(0x12, out.Size(), "the offset of the first menu");
+    out.Patch16(lmx::menu::kFirstMenu, out.Size(), "the offset of the first menu");
     WriteMenu(out, m.root, 0, "1");
-    return out.Finish(0x0A);
+    return out.Finish(lmx::menu::kFileSize);
 }
 
 NavBytes Nav_WriteText(const NavTextFile& t) {
@@ -333,11 +338,13 @@ NavBytes Nav_WriteText(const NavTextFile& t) {
     out.Count32(t.extras.size(), "the number of extra texts");
     out.Zeros(12); // the three table offsets
     out.U32(t.lcid);
+    using namespace lmx::text;
+    out.At(kDiscName);
     out.ByteCountText(t.discName, "the disc name");
 
     // The tables, their text offsets left to patch; then the records in the same order.
     std::vector<std::pair<size_t, const std::string*>> records;
-    out.Patch32(0x1A, out.Size());
+    out.Patch32(kContentsTable, out.Size());
     for (const NavContentsText& e : t.contents) {
         out.U32(e.cid);
         records.emplace_back(out.Size(), &e.text1);
@@ -351,13 +358,13 @@ NavBytes Nav_WriteText(const NavTextFile& t) {
             records.emplace_back(out.Size(), &*e.extra);
         out.U32(0);
     }
-    out.Patch32(0x1E, out.Size());
+    out.Patch32(kGroupTable, out.Size());
     for (const NavGroupText& g : t.groups) {
         out.U32(g.group);
         records.emplace_back(out.Size(), &g.name);
         out.U32(0);
     }
-    out.Patch32(0x22, out.Size());
+    out.Patch32(kExtraTable, out.Size());
     for (const NavExtraText& e : t.extras) {
         out.U32(e.cid);
         out.Count8(e.data.size(), "the number of extra texts of contents " + std::to_string(e.cid));
@@ -372,7 +379,7 @@ NavBytes Nav_WriteText(const NavTextFile& t) {
         out.Patch32(field, out.Size());
         out.ByteCountText(*text, "the text \"" + *text + "\"");
     }
-    return out.Finish(0x0A);
+    return out.Finish(kFileSize);
 }
 
 NavBytes Nav_WritePlaylist(const NavPlaylist& p) {
@@ -384,6 +391,7 @@ NavBytes Nav_WritePlaylist(const NavPlaylist& p) {
     out.U32(p.thumbnailId);
     out.Count32(p.groups.size(), "the number of groups");
     out.U16(p.specialFlags);
+    out.At(lmx::playlist::kFirstGroup);
     size_t previous = 0;
     for (size_t i = 0; i < p.groups.size(); ++i) {
         const NavGroup& g = p.groups[i];
@@ -409,7 +417,7 @@ NavBytes Nav_WritePlaylist(const NavPlaylist& p) {
         }
         previous = at;
     }
-    return out.Finish(0x0A);
+    return out.Finish(lmx::playlist::kFileSize);
 }
 
 NavBytes Nav_WriteLsn(const NavLsnFile& l) {
@@ -418,9 +426,10 @@ NavBytes Nav_WriteLsn(const NavLsnFile& l) {
     out.U64(l.generation);
     out.U32(0); // size
     out.Count32(l.entries.size(), "the number of LSN entries");
+    out.At(lmx::lsn::kEntries);
     for (const NavLsnEntry& e : l.entries) {
         out.U32(e.lsn);
         out.U32(e.size);
     }
-    return out.Finish(0x12);
+    return out.Finish(lmx::lsn::kFileSize);
 }

@@ -6,6 +6,8 @@
 // Multilingual Plane only). Integers are little-endian at any offset.
 #pragma once
 
+#include "navigation/lmx_layout.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -74,11 +76,11 @@ struct NavLcid {
 };
 
 // Entry sizes of the tables: the writer always packs entries this far apart.
-constexpr uint16_t NAV_PLAYLIST_ENTRY = 6;
-constexpr uint16_t NAV_AUDIO_ENTRY = 32;
-constexpr uint16_t NAV_MENU_IMAGE_ENTRY = 8;
-constexpr uint16_t NAV_IMAGE_ENTRY = 16;
-constexpr uint16_t NAV_VIDEO_ENTRY = 44;
+constexpr uint16_t NAV_PLAYLIST_ENTRY = lmx::contents::kPlaylistEntry;
+constexpr uint16_t NAV_AUDIO_ENTRY = lmx::contents::kAudioEntry;
+constexpr uint16_t NAV_MENU_IMAGE_ENTRY = lmx::contents::kMenuImageEntry;
+constexpr uint16_t NAV_IMAGE_ENTRY = lmx::contents::kImageEntry;
+constexpr uint16_t NAV_VIDEO_ENTRY = lmx::contents::kVideoEntry;
 
 // Contents identifiers (CIDs) are the positions in playlists, audio, menu images, images, videos, from 1.
 struct NavContents {

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "navigation/lmx_layout.h"
+
+using namespace lmx::playlist;
+
 namespace {
 
-constexpr size_t kFirstGroup = 0x1A;
-constexpr size_t kGroupFixed = 0x0D; // Next, Prev, No and Type
-constexpr size_t kLongestChainPer = 14;
-constexpr size_t kFileEntry = 28;
-constexpr size_t kImageEntry = 10;
+constexpr size_t kGroupFixed = kType + 1; // Next, Prev, No and Type
+// A group is at least its fixed fields and reserved byte, so no file chains more groups than its size over
+// this.
+constexpr size_t kLongestChainPer = kPart;
 
 } // namespace
 
@@ -35,14 +38,14 @@ void CPlaylistDlgModel::SetFileName(std::string name) {
 void CPlaylistDlgModel::Fill(const NavImage& image) {
     m_image = &image;
     NavReader r(image);
-    m_header[0].value = r.Identifier(0x00);
-    m_header[1].value = r.Word(0x08);
-    m_header[2].value = r.Dword(0x0A);
-    m_header[3].value = r.Byte(0x0E);
-    m_header[4].value = r.Byte(0x0F);
-    m_header[5].value = r.Dword(0x10);
-    m_header[6].value = r.Dword(0x14);
-    m_header[7].value = r.Word(0x18);
+    m_header[0].value = r.Identifier(lmx::kIdentifier);
+    m_header[1].value = r.Word(lmx::kVersion);
+    m_header[2].value = r.Dword(kFileSize);
+    m_header[3].value = r.Byte(kSummaryType);
+    m_header[4].value = r.Byte(kRepeatCount);
+    m_header[5].value = r.Dword(kThumbnailId);
+    m_header[6].value = r.Dword(kGroupCount);
+    m_header[7].value = r.Word(kSpecialFlags);
     FillGroupTree();
 }
 
@@ -51,15 +54,16 @@ void CPlaylistDlgModel::FillGroupTree() {
     m_tree.push_back({NAV_PLAYLIST_ROOT, 0, false, {}});
     Select(0);
     const size_t groups =
-        std::min<size_t>(m_image->U32(0x14).value_or(0), m_image->size() / kLongestChainPer);
+        std::min<size_t>(m_image->U32(kGroupCount).value_or(0), m_image->size() / kLongestChainPer);
     size_t at = kFirstGroup;
     for (size_t k = 1; k <= groups; ++k) {
         if (!m_image->Has(at, kGroupFixed)) {
             m_tree.push_back({NAV_OUT_OF_FILE, -1, false, {}});
             return;
         }
-        const uint32_t next = *m_image->U32(at), prev = *m_image->U32(at + 4), no = *m_image->U32(at + 8);
-        const unsigned type = *m_image->U8(at + 0x0C);
+        const uint32_t next = *m_image->U32(at + kNext), prev = *m_image->U32(at + kPrevious),
+                       no = *m_image->U32(at + kNumber);
+        const unsigned type = *m_image->U8(at + kType);
         char text[160];
         std::snprintf(text, sizeof text, "Next:%d(0x%08X) Prev:%d(0x%08X) No:%d(0x%08X) Type:%d(0x%02X)",
                       int32_t(next), next, int32_t(prev), prev, int32_t(no), no, int(type), type);
@@ -81,28 +85,28 @@ void CPlaylistDlgModel::Select(int number) {
         return;
     size_t at = kFirstGroup;
     for (int k = 1; k < number; ++k)
-        at = m_image->U32(at).value_or(0);
-    const std::optional<uint8_t> type = m_image->U8(at + 0x0C);
+        at = m_image->U32(at + kNext).value_or(0);
+    const std::optional<uint8_t> type = m_image->U8(at + kType);
     if (!type)
         return;
     switch (*type) {
     case 0:
-        ShowAudioGroup(at + 0x0E, "Number of Audio Files");
+        ShowAudioGroup(at + kPart, "Number of Audio Files");
         break;
     case 1:
-        ShowAudioGroup(at + 0x0E, "Number of Video Files");
+        ShowAudioGroup(at + kPart, "Number of Video Files");
         break;
     case 2:
-        ShowImageGroup(at + 0x0E);
+        ShowImageGroup(at + kPart);
         break;
     case 3: {
-        const std::optional<uint32_t> audio = m_image->U32(at + 0x0E);
+        const std::optional<uint32_t> audio = m_image->U32(at + kAudioPartLink);
         if (!audio) {
             Nav_SetField(m_groupFields, "Number of Audio Files", NAV_OUT_OF_FILE);
             return;
         }
         ShowAudioGroup(*audio, "Number of Audio Files");
-        ShowImageGroup(at + 0x12);
+        ShowImageGroup(at + kLinkedImagePart);
         break;
     }
     default:
@@ -116,10 +120,11 @@ void CPlaylistDlgModel::ShowAudioGroup(size_t part, const char* countLabel) {
     const uint8_t count = m_image->U8(part).value_or(0);
     // Each show step numbers its rows from the top of the list.
     for (size_t i = 0; i < count; ++i) {
-        const size_t at = part + 4 + i * kFileEntry;
+        const size_t at = part + kFilesAt + i * kFileEntry;
         std::vector<std::string> row = {NAV_OUT_OF_FILE};
         if (m_image->Has(at, kFileEntry))
-            row = {r.Dword(at), r.Dword(at + 4), r.Dword(at + 8), r.Qword(at + 0x0C), r.Qword(at + 0x14)};
+            row = {r.Dword(at), r.Dword(at + kStartPoint), r.Dword(at + kEndPoint),
+                   r.Qword(at + kStartOffset), r.Qword(at + kEndOffset)};
         m_files.rows.insert(m_files.rows.begin() + std::ptrdiff_t(i), std::move(row));
         if (!m_image->Has(at, kFileEntry))
             return;
@@ -129,14 +134,14 @@ void CPlaylistDlgModel::ShowAudioGroup(size_t part, const char* countLabel) {
 void CPlaylistDlgModel::ShowImageGroup(size_t part) {
     NavReader r(*m_image);
     Nav_SetField(m_groupFields, "Number of Image Files", r.ByteAsDword(part));
-    Nav_SetField(m_groupFields, "Initial Transition", r.ByteAsWord(part + 4));
-    Nav_SetField(m_groupFields, "Final Transition", r.ByteAsWord(part + 6));
+    Nav_SetField(m_groupFields, "Initial Transition", r.ByteAsWord(part + kInitialTransition));
+    Nav_SetField(m_groupFields, "Final Transition", r.ByteAsWord(part + kFinalTransition));
     const uint8_t count = m_image->U8(part).value_or(0);
     for (size_t i = 0; i < count; ++i) {
-        const size_t at = part + 8 + i * kImageEntry;
+        const size_t at = part + kImagesAt + i * kImageEntry;
         std::vector<std::string> row = {NAV_OUT_OF_FILE};
         if (m_image->Has(at, kImageEntry))
-            row = {r.Dword(at), "", "", "", "", r.Dword(at + 4), r.Word(at + 8)};
+            row = {r.Dword(at), "", "", "", "", r.Dword(at + kImageDuration), r.Word(at + kImageTransition)};
         m_files.rows.insert(m_files.rows.begin() + std::ptrdiff_t(i), std::move(row));
         if (!m_image->Has(at, kImageEntry))
             return;

@@ -62,6 +62,16 @@ uint32_t Compose(uint32_t first, uint32_t second) {
     return at != end && at->first == first && at->second == second ? at->composite : 0;
 }
 
+// An ISO 9660 file identifier without its version (";1"), which people and other tools leave out.
+std::string_view WithoutVersion(std::string_view name) {
+    const size_t semicolon = name.rfind(';');
+    if (semicolon == std::string_view::npos || semicolon + 1 == name.size() ||
+        !std::all_of(name.begin() + long(semicolon) + 1, name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; }))
+        return name;
+    return name.substr(0, semicolon);
+}
+
 } // namespace
 
 std::string Report_NfcText(std::string_view utf8) {
@@ -133,10 +143,13 @@ FileEntry* Report_FindChild(FileEntry* directory, const std::string& part) {
             continue; // the later extents of a file share its name
         std::string folded;
         Iso_AppendSjisAsUtf8(folded, child->name, sizeof child->name);
-        if (folded != part)
+        const std::string_view name = Iso_EntryName(child);
+        const bool answers = folded == part || WithoutVersion(folded) == part ||
+                             (WithoutVersion(name) != name && Report_NfcText(WithoutVersion(name)) == part);
+        if (!answers)
             continue;
         if (found)
-            return nullptr; // two entries fold to this form: neither is meant more than the other
+            return nullptr; // two entries answer to this form: neither is meant more than the other
         found = child;
     }
     return found;

@@ -33,45 +33,15 @@ bool LoadImage(const std::string& image, std::string& error) {
     return true;
 }
 
-// The entry at `path` (from the session's root, UTF-8) in `tree`. Names compare as the disc model holds them
-// (Shift-JIS, "?" for a character without a code), a version suffix ";N" left out; two entries that would
-// both match are an error, not a guess.
-const FileEntry* FindEntry(const SessionTree& tree, const std::string& path, std::string& error) {
-    const FileEntry* dir = tree.root;
-    size_t start = 1;
-    while (dir) {
-        const size_t slash = path.find('/', start);
-        const std::string part =
-            path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        const std::string wanted = Report_Utf8ToSjis(part);
-        const FileEntry* found = nullptr;
-        for (const FileEntry* e = dir->firstChild; e; e = e->nextSibling) {
-            std::string name = e->name;
-            const size_t semicolon = name.rfind(';');
-            if (semicolon != std::string::npos && semicolon + 1 < name.size() &&
-                std::all_of(name.begin() + long(semicolon) + 1, name.end(),
-                            [](char c) { return c >= '0' && c <= '9'; }))
-                name.resize(semicolon);
-            if (name != wanted)
-                continue;
-            if (found) {
-                error = path + ": two entries of the image match \"" + part + "\"";
-                return nullptr;
-            }
-            found = e;
-        }
-        if (!found || slash == std::string::npos) {
-            if (!found)
-                error = path + " is not in the image's session";
-            else if (found->type != 'F')
-                error = path + " is a directory in the image";
-            return found && found->type == 'F' ? found : nullptr;
-        }
-        dir = found->type == 'F' ? nullptr : found;
-        start = slash + 1;
-    }
-    error = path + " is not in the image's session";
-    return nullptr;
+// The file at `path` (from the session's root, UTF-8) in session `session` (an index), found as `ckvd get`
+// finds it.
+const FileEntry* FindFile(const std::string& path, int session, std::string& error) {
+    const DiscPath found = Report_FindPath(path, session);
+    if (!found.entry)
+        error = path + " is not in the image's session";
+    else if (found.entry->type != 'F')
+        error = path + " is a directory in the image";
+    return found.entry && found.entry->type == 'F' ? found.entry : nullptr;
 }
 
 bool ReadFile(const fs::path& p, std::vector<uint8_t>& bytes) {
@@ -107,16 +77,16 @@ int Lsn(const fs::path& dir, const std::string& image, int session, uint32_t lci
         return Fail(Tools_CodeText(engine.failed, engine.result));
     if (!LoadImage(image, error))
         return Fail(error);
-    std::vector<const SessionTree*> trees;
+    int sessions = 0;
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
-        trees.push_back(t);
-    if (trees.empty() || session > int(trees.size()))
-        return Fail(image + ": the disc has " + std::to_string(trees.size()) + " session(s)");
-    const SessionTree& tree = *trees[session > 0 ? size_t(session - 1) : trees.size() - 1];
+        ++sessions;
+    if (sessions == 0 || session > sessions)
+        return Fail(image + ": the disc has " + std::to_string(sessions) + " session(s)");
+    const int index = session > 0 ? session - 1 : sessions - 1;
 
     NavLsnFile lsn;
     for (size_t i = 0; i < set.cidPaths.size(); ++i) {
-        const FileEntry* e = FindEntry(tree, set.cidPaths[i], error);
+        const FileEntry* e = FindFile(set.cidPaths[i], index, error);
         if (!e)
             return Fail(image + ": " + error);
         if (e->size != set.cidSizes[i])

@@ -7,6 +7,7 @@
 
 #include "analyzers/mp3/mp3_module.h"
 #include "mknav.h"
+#include "platform/bytes/byte_order.h"
 
 namespace mknav {
 
@@ -37,20 +38,6 @@ std::vector<uint8_t> ReadAt(std::ifstream& in, uint64_t offset, size_t n) {
     return b;
 }
 
-uint32_t Le(const uint8_t* p, int n) {
-    uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i)
-        v = v << 8 | p[i];
-    return v;
-}
-
-uint32_t Be(const uint8_t* p, int n) {
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i)
-        v = v << 8 | p[i];
-    return v;
-}
-
 uint16_t Fit16(uint64_t v) {
     return v <= 0xFFFF ? uint16_t(v) : 0; // a size the field cannot hold is given as unknown
 }
@@ -70,15 +57,15 @@ void WavInfo(std::ifstream& in, uint64_t size, NavMediaFile& f) {
         std::vector<uint8_t> c = ReadAt(in, pos, 8);
         if (c.size() < 8)
             break;
-        const uint32_t length = Le(c.data() + 4, 4);
+        const uint32_t length = bytes::Le32(c.data() + 4);
         if (!std::memcmp(c.data(), "fmt ", 4) && length >= 16) {
             std::vector<uint8_t> fmt = ReadAt(in, pos + 8, 16);
             if (fmt.size() < 16)
                 break;
-            f.channels = uint8_t(std::min<uint32_t>(Le(fmt.data() + 2, 2), 0xFF));
-            f.samplingFrequency = Le(fmt.data() + 4, 4);
-            byteRate = Le(fmt.data() + 8, 4);
-            f.sampleSize = uint8_t(std::min<uint32_t>(Le(fmt.data() + 14, 2), 0xFF));
+            f.channels = uint8_t(std::min<uint32_t>(bytes::Le16(fmt.data() + 2), 0xFF));
+            f.samplingFrequency = bytes::Le32(fmt.data() + 4);
+            byteRate = bytes::Le32(fmt.data() + 8);
+            f.sampleSize = uint8_t(std::min<uint32_t>(bytes::Le16(fmt.data() + 14), 0xFF));
             f.averageBitRate = f.fileBitRate = Fit32(byteRate * 8);
         } else if (!std::memcmp(c.data(), "data", 4)) {
             data = std::min<uint64_t>(length, size - pos - 8); // a cut file holds less than it says
@@ -96,19 +83,11 @@ void Mp3Info(std::ifstream& in, uint64_t size, NavMediaFile& f) {
     uint64_t start = 0;
     std::vector<uint8_t> id3 = ReadAt(in, 0, 10);
     if (id3.size() == 10 && !std::memcmp(id3.data(), "ID3", 3))
-        start = 10 +
-                (uint64_t(id3[6] & 0x7F) << 21 | uint64_t(id3[7] & 0x7F) << 14 |
-                 uint64_t(id3[8] & 0x7F) << 7 | uint64_t(id3[9] & 0x7F)) +
-                ((id3[5] & 0x10) ? 10 : 0);
+        start = 10 + uint64_t(bytes::Syncsafe32(id3.data() + 6)) + ((id3[5] & 0x10) ? 10 : 0);
     std::vector<uint8_t> b = ReadAt(in, start, 64 * 1024);
     for (size_t i = 0; i + 4 <= b.size(); ++i) {
-        if (b[i] != 0xFF || (b[i + 1] & 0xE0) != 0xE0)
-            continue;
-        const unsigned version = (b[i + 1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-        const unsigned layer = (b[i + 1] >> 1) & 3;   // 3 layer I, 2 layer II, 1 layer III
-        const unsigned rateIndex = b[i + 2] >> 4, samplingIndex = (b[i + 2] >> 2) & 3;
-        // The reserved and free-format values: no header, search on.
-        if (version == 1 || layer == 0 || rateIndex == 0 || rateIndex == 15 || samplingIndex == 3)
+        // A free-format header (bitrate index 0) names no bit rate to describe the file with: search on.
+        if (!Mp3_IsFrameHeader(&b[i]) || (b[i + 2] >> 4) == 0)
             continue;
         MpegHeaderInfo header{};
         std::memcpy(header.headerBytes, &b[i], 4);
@@ -152,28 +131,28 @@ void ImageInfo(std::ifstream& in, uint64_t size, uint16_t fileType, NavMediaFile
             if (frame) {
                 if (m.size() < 9)
                     return;
-                height = Be(m.data() + 5, 2);
-                width = Be(m.data() + 7, 2);
+                height = bytes::Be16(m.data() + 5);
+                width = bytes::Be16(m.data() + 7);
                 break;
             }
-            pos += 2 + Be(m.data() + 2, 2);
+            pos += 2 + bytes::Be16(m.data() + 2);
         }
     } else if (fileType == 2) {
         std::vector<uint8_t> h = ReadAt(in, 0, 24);
         static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
         if (h.size() < 24 || std::memcmp(h.data(), kSignature, 8) || std::memcmp(h.data() + 12, "IHDR", 4))
             return;
-        width = Be(h.data() + 16, 4);
-        height = Be(h.data() + 20, 4);
+        width = bytes::Be32(h.data() + 16);
+        height = bytes::Be32(h.data() + 20);
     } else if (fileType == 3) {
         std::vector<uint8_t> h = ReadAt(in, 0, 26);
         if (h.size() < 26 || h[0] != 'B' || h[1] != 'M')
             return;
-        if (Le(h.data() + 14, 4) == 12) { // the OS/2 header: 16-bit sizes
-            width = Le(h.data() + 18, 2);
-            height = Le(h.data() + 20, 2);
+        if (bytes::Le32(h.data() + 14) == 12) { // the OS/2 header: 16-bit sizes
+            width = bytes::Le16(h.data() + 18);
+            height = bytes::Le16(h.data() + 20);
         } else {
-            const int32_t w = int32_t(Le(h.data() + 18, 4)), ht = int32_t(Le(h.data() + 22, 4));
+            const int32_t w = int32_t(bytes::Le32(h.data() + 18)), ht = int32_t(bytes::Le32(h.data() + 22));
             width = w < 0 ? 0 : uint64_t(w);
             height = ht < 0 ? uint64_t(-int64_t(ht)) : uint64_t(ht); // negative: stored top down
         }

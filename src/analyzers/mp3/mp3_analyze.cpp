@@ -113,12 +113,7 @@ struct Buffer {
 };
 
 using bytes::Be32;
-
-// Four bytes of 7 bits each, most significant first (ID3v2.4 sizes).
-uint32_t Syncsafe32(const uint8_t* b) {
-    return uint32_t(b[0] & 0x7F) << 21 | uint32_t(b[1] & 0x7F) << 14 | uint32_t(b[2] & 0x7F) << 7 |
-           (b[3] & 0x7F);
-}
+using bytes::Syncsafe32;
 
 // A version 2.4 tag's footer, 10 bytes after its frames.
 uint32_t Id3v2FooterSize(const uint8_t* header) {
@@ -363,13 +358,6 @@ FrameFigures FiguresOf(const MpegHeaderInfo* m) {
     return {b * 1000 * 72 / r + pad, 1152 * channels, 576};
 }
 
-// A frame header whose fields are all defined: eleven sync bits, no reserved version, layer, bitrate or
-// sampling value.
-bool IsFrameHeader(const uint8_t* h) {
-    return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x18) != 0x08 && (h[1] & 0x06) != 0 &&
-           (h[2] >> 4) != 15 && (h[2] & 0x0C) != 0x0C;
-}
-
 // Whether the frame `h` at `position` is followed, where the file holds it, by a header of the same stream
 // (same version, layer and sampling rate). A free-format header names no frame length and stands alone.
 // 1 (yes), 0 (no) or a failed read's MP3_ERR_NO_FRAME_HEADER.
@@ -474,7 +462,7 @@ int Mp3_FindFrameHeader(const FileEntry* entry) {
         // costs no command of its own as a rule.
         for (uint32_t i = block == firstBlock ? start % bl : 0; i < bl; ++i) {
             const uint8_t* h = window.data + i;
-            if (!IsFrameHeader(h))
+            if (!Mp3_IsFrameHeader(h))
                 continue;
             const uint32_t position = uint32_t(block * bl + i);
             if (uint64_t(position) + 4 > size)

@@ -65,3 +65,8 @@ uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header) {
     const unsigned row = (version & 0x08) ? 0 : version == 0 ? 2 : 1;
     return Mp3SamplingTable[row][(header->headerBytes[2] >> 2) & 0x03];
 }
+
+bool Mp3_IsFrameHeader(const uint8_t* h) {
+    return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x18) != 0x08 && (h[1] & 0x06) != 0 &&
+           (h[2] >> 4) != 15 && (h[2] & 0x0C) != 0x0C;
+}

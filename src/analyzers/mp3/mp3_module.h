@@ -83,6 +83,9 @@ const char* Mp3_LayerName(const MpegHeaderInfo* header);
 const char* Mp3_ChannelName(const MpegHeaderInfo* header);
 uint32_t Mp3_Bitrate(const MpegHeaderInfo* header);      // kbit/s
 uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz
+// Whether the 4 bytes at `h` are a frame header whose fields are all defined: eleven sync bits, no reserved
+// version, layer, bitrate or sampling value (a free-format header, bitrate index 0, is one).
+bool Mp3_IsFrameHeader(const uint8_t* h);
 
 // Analyses one MP3 file of the current session: 1, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the code of
 // a failed read. The results stay in g_Id3v2Tag, g_Id3v2TagText, g_MpegHeader, g_Id3v1Tag and g_Mp3TagFlags

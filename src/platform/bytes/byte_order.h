@@ -25,6 +25,11 @@ constexpr uint16_t Be16(const uint8_t* p) {
 constexpr uint32_t Be32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
+// Four bytes of 7 bits each, most significant first (ID3v2 tag sizes, version 2.4 frame sizes).
+constexpr uint32_t Syncsafe32(const uint8_t* p) {
+    return uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
+           (p[3] & 0x7F);
+}
 
 // Whether `n` bytes at `offset` lie inside `b` (no overflow for any offset).
 constexpr bool Holds(std::span<const uint8_t> b, size_t offset, size_t n) {
