@@ -35,13 +35,19 @@ DWORD ha_inquiry(SRB_HAInquiry* srb) {
     return srb->SRB_Status = SS_COMP;
 }
 
-DWORD get_device_type(SRB_GDEVBlock* srb) {
+// The target a request addresses (adapter, target, LUN 0): SS_COMP with `target` set, else the status.
+template <typename Srb> DWORD Address(const Srb* srb, drives::ScsiTarget*& target) {
     const auto& adapters = HostAdapters();
     if (srb->SRB_HaId >= adapters.size() || !adapters[srb->SRB_HaId])
-        return srb->SRB_Status = SS_INVALID_HA;
-    drives::ScsiTarget* target = srb->SRB_Lun == 0 ? FindTarget(srb->SRB_HaId, srb->SRB_Target) : nullptr;
-    if (!target)
-        return srb->SRB_Status = SS_NO_DEVICE;
+        return SS_INVALID_HA;
+    target = srb->SRB_Lun == 0 ? FindTarget(srb->SRB_HaId, srb->SRB_Target) : nullptr;
+    return target ? SS_COMP : SS_NO_DEVICE;
+}
+
+DWORD get_device_type(SRB_GDEVBlock* srb) {
+    drives::ScsiTarget* target = nullptr;
+    if (const DWORD status = Address(srb, target); status != SS_COMP)
+        return srb->SRB_Status = status;
     srb->SRB_DeviceType = target->device_type();
     return srb->SRB_Status = SS_COMP;
 }
@@ -63,12 +69,9 @@ DWORD exec_scsi_cmd(SRB_ExecSCSICmd* srb) {
     ++GetStats().exec_submissions;
     srb->SRB_HaStat = HASTAT_OK;
     srb->SRB_TargStat = 0;
-    const auto& adapters = HostAdapters();
-    if (srb->SRB_HaId >= adapters.size() || !adapters[srb->SRB_HaId])
-        return srb->SRB_Status = SS_INVALID_HA;
-    drives::ScsiTarget* target = srb->SRB_Lun == 0 ? FindTarget(srb->SRB_HaId, srb->SRB_Target) : nullptr;
-    if (!target)
-        return srb->SRB_Status = SS_NO_DEVICE;
+    drives::ScsiTarget* target = nullptr;
+    if (const DWORD status = Address(srb, target); status != SS_COMP)
+        return srb->SRB_Status = status;
     if (srb->SRB_CDBLen == 0 || srb->SRB_CDBLen > sizeof srb->CDBByte ||
         (srb->SRB_BufLen != 0 && !srb->SRB_BufPointer))
         return srb->SRB_Status = SS_INVALID_SRB;

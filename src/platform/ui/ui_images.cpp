@@ -10,6 +10,14 @@ namespace ckvd::ui {
 
 namespace {
 
+// A closed outline through `points`.
+QPainterPath Outline(std::initializer_list<QPointF> points) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(points));
+    path.closeSubpath();
+    return path;
+}
+
 // Every picture is drawn on a 16 x 16 grid and scaled.
 void DrawDisc(QPainter& p) {
     QRadialGradient g(QPointF(6, 6), 9);
@@ -42,23 +50,11 @@ void DrawDrive(QPainter& p) {
 void DrawFolder(QPainter& p, bool open) {
     p.setPen(QPen(QColor(150, 110, 20), 0.8));
     p.setBrush(QColor(240, 200, 90));
-    QPainterPath back;
-    back.moveTo(1, 3);
-    back.lineTo(6, 3);
-    back.lineTo(7.5, 4.5);
-    back.lineTo(14.5, 4.5);
-    back.lineTo(14.5, 13.5);
-    back.lineTo(1, 13.5);
-    back.closeSubpath();
+    const QPainterPath back = Outline({{1, 3}, {6, 3}, {7.5, 4.5}, {14.5, 4.5}, {14.5, 13.5}, {1, 13.5}});
     p.drawPath(back);
     p.setBrush(QColor(252, 225, 130));
     if (open) {
-        QPainterPath front;
-        front.moveTo(3, 7);
-        front.lineTo(16, 7);
-        front.lineTo(14, 13.5);
-        front.lineTo(1, 13.5);
-        front.closeSubpath();
+        const QPainterPath front = Outline({{3, 7}, {16, 7}, {14, 13.5}, {1, 13.5}});
         p.drawPath(front);
     } else {
         p.drawRect(QRectF(1, 6, 13.5, 7.5));
@@ -71,11 +67,7 @@ void DrawBadge(QPainter& p, QColor fill, bool bubble) {
     if (bubble) {
         QPainterPath b;
         b.addEllipse(QRectF(1, 1, 14, 11));
-        QPainterPath tail;
-        tail.moveTo(4, 10);
-        tail.lineTo(3, 15);
-        tail.lineTo(8, 11);
-        tail.closeSubpath();
+        const QPainterPath tail = Outline({{4, 10}, {3, 15}, {8, 11}});
         p.drawPath(b.united(tail));
     } else {
         p.drawEllipse(QRectF(1, 1, 14, 14));
@@ -94,11 +86,7 @@ void DrawGlyph(QPainter& p, const QString& text, QRectF box, QColor colour) {
 void DrawWarning(QPainter& p) {
     p.setPen(QPen(QColor(120, 90, 0), 0.8));
     p.setBrush(QColor(255, 210, 0));
-    QPainterPath t;
-    t.moveTo(8, 1);
-    t.lineTo(15.5, 14.5);
-    t.lineTo(0.5, 14.5);
-    t.closeSubpath();
+    const QPainterPath t = Outline({{8, 1}, {15.5, 14.5}, {0.5, 14.5}});
     p.drawPath(t);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
@@ -116,20 +104,10 @@ void DrawError(QPainter& p) {
 void DrawDocument(QPainter& p) {
     p.setPen(QPen(QColor(90, 90, 90), 0.8));
     p.setBrush(Qt::white);
-    QPainterPath page;
-    page.moveTo(3, 1);
-    page.lineTo(10, 1);
-    page.lineTo(13.5, 4.5);
-    page.lineTo(13.5, 15);
-    page.lineTo(3, 15);
-    page.closeSubpath();
+    const QPainterPath page = Outline({{3, 1}, {10, 1}, {13.5, 4.5}, {13.5, 15}, {3, 15}});
     p.drawPath(page);
     p.setBrush(QColor(220, 220, 220));
-    QPainterPath corner;
-    corner.moveTo(10, 1);
-    corner.lineTo(10, 4.5);
-    corner.lineTo(13.5, 4.5);
-    corner.closeSubpath();
+    const QPainterPath corner = Outline({{10, 1}, {10, 4.5}, {13.5, 4.5}});
     p.drawPath(corner);
     p.setPen(QPen(QColor(150, 150, 170), 0.8));
     for (double y = 7; y <= 13; y += 2)
