@@ -58,6 +58,13 @@ class CMainFrameModel {
     // Offers the disc report through `runReportDialog`; the number is taken from the profile when the report
     // is saved.
     void DoSaveDiscInformation();
+    // Whether the report is offered after every disc load (the offer's own check box; on until turned off).
+    // Save DiscInformation offers it either way.
+    bool OffersReportAfterLoad() { return m_profile.GetInt("OFFERREPORT", 1) != 0; }
+    void SetOffersReportAfterLoad(bool offer) {
+        if (offer != OffersReportAfterLoad())
+            m_profile.WriteInt("OFFERREPORT", offer ? 1 : 0);
+    }
     // Runs "Are You Save DiscInformation?" for a number and the numbers' store: how it closed and the number
     // the report used.
     std::function<std::pair<ReportDlgResult, int>(int number, const ReportNumbers& numbers)> runReportDialog;

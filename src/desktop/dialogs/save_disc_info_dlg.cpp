@@ -22,7 +22,8 @@ bool IsDialogKey(const QKeyEvent* key) {
 CSaveDiscInfoDlg::CSaveDiscInfoDlg(int number, ckvd::ui::MessageSink& sink, QWidget* parent)
     : QDialog(parent), m_model(number, sink), m_number(new QLineEdit(this)), m_comment(new QLineEdit(this)),
       m_progress(new QProgressBar(this)), m_yes(new QPushButton("Yes...Please", this)),
-      m_save(new QPushButton("Save...", this)), m_no(new QPushButton("No...", this)) {
+      m_save(new QPushButton("Save...", this)), m_no(new QPushButton("No...", this)),
+      m_offer(new QCheckBox("Offer a report after every disc load", this)) {
     setWindowTitle("Are You Save DiscInformation?");
     setModal(true);
     m_number->setMaxLength(REPORT_NUMBER_CHARS);
@@ -51,6 +52,12 @@ CSaveDiscInfoDlg::CSaveDiscInfoDlg(int number, ckvd::ui::MessageSink& sink, QWid
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(buttons);
+    m_offer->setChecked(true);
+    layout->addWidget(m_offer);
+    // Tab goes as the eye does: top to bottom, left to right.
+    QWidget* const order[] = {m_number, m_comment, m_yes, m_save, m_no, m_offer};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 
     for (QPushButton* b : {m_yes, m_save, m_no}) {
         b->setAutoDefault(false);

@@ -2,6 +2,7 @@
 // nothing in it, so a report is never written or refused by a stray key.
 #pragma once
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -21,6 +22,8 @@ class CSaveDiscInfoDlg final : public QDialog {
     QPushButton* YesButton() const { return m_yes; }
     QPushButton* SaveButton() const { return m_save; }
     QPushButton* NoButton() const { return m_no; }
+    // "Offer a report after every disc load": shown checked; the window reads it when the dialog closed.
+    QCheckBox* OfferCheck() const { return m_offer; }
 
     void OnYesPlease();
     void OnSave();
@@ -44,5 +47,6 @@ class CSaveDiscInfoDlg final : public QDialog {
     QPushButton* m_yes;
     QPushButton* m_save;
     QPushButton* m_no;
+    QCheckBox* m_offer;
     QElapsedTimer m_sincePaint;
 };

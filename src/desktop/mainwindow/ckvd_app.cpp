@@ -16,6 +16,7 @@
 #include "desktop/mainwindow/screenshot.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
+#include "platform/ui/ui_handover.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_instance.h"
 #include "platform/ui/ui_message.h"
@@ -91,6 +92,44 @@ void PrintCounts(CMainFrameModel& model) {
     std::printf("tree items: %zu\nlist rows: %d\ntitle: %s\n", model.Tree().Items().size(),
                 model.List().RowCount(), model.Doc().Title().c_str());
     std::fflush(stdout);
+}
+
+// Images a second copy handed over: opened as the command line's are, and the window comes to the front.
+void TakeHandedImages(CMainFrame& frame, const QStringList& images, bool verbose,
+                      ckvd::ui::MessageSink& sink) {
+    if (!images.isEmpty() && frame.OpenDiscImage(images.front()) && verbose)
+        PrintCounts(frame.Model());
+    std::vector<std::string> others;
+    for (qsizetype i = 1; i < images.size(); ++i)
+        others.push_back(images[i].toStdString());
+    PutImagesIntoDrives(others, sink);
+    if (frame.isMinimized())
+        frame.showNormal();
+    frame.raise();
+    frame.activateWindow();
+}
+
+void Listen(ckvd::ui::HandoverServer& handover, const ckvd::ui::LockFileGuard& guard) {
+    QString error;
+    if (!handover.Listen(guard.SocketPath(), &error))
+        std::fprintf(stderr, "ckvd-explorer: a second copy cannot hand its images over: %s\n",
+                     qPrintable(error));
+}
+
+// A copy started while another runs: its images go to the running copy's window (none: that window comes to
+// the front). 0 when the running copy took them.
+int HandOver(const ckvd::ui::LockFileGuard& guard, const AppOptions& options) {
+    QStringList images;
+    for (const std::string& image : options.openImages)
+        images << QString::fromStdString(App_ImagePath(image));
+    for (const std::string& image : options.images)
+        images << QString::fromStdString(App_ImagePath(image));
+    QString error;
+    if (ckvd::ui::Handover_Send(guard.SocketPath(), images, &error))
+        return 0;
+    std::fprintf(stderr, "ckvd-explorer: another copy is running (%s) but did not answer: %s\n",
+                 qPrintable(guard.Path()), qPrintable(error));
+    return kExitFailure;
 }
 
 } // namespace
@@ -171,10 +210,12 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
     CKVDAppCore core(guard, sink);
     int rc = kExitFailure;
     if (!core.InitInstance()) {
-        if (core.AnotherCopyRunning() && batch)
+        if (core.AnotherCopyRunning() && !batch)
+            rc = HandOver(guard, options);
+        else if (core.AnotherCopyRunning())
             std::fprintf(stderr, "ckvd-explorer: another copy is running (%s)\n", qPrintable(guard.Path()));
         core.ExitInstance();
-        return kExitFailure;
+        return rc;
     }
     if (!options.documentFile.empty() && !CheckDocumentFile(options.documentFile, sink)) {
         core.ExitInstance();
@@ -200,6 +241,11 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (!options.documentFile.empty())
             frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
         frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(*profile));
+        // A second copy started with an image hands it over to this window and ends.
+        ckvd::ui::HandoverServer handover(
+            [&](const QStringList& images) { TakeHandedImages(frame, images, options.verbose, sink); });
+        if (!batch)
+            Listen(handover, guard);
         bool loaded = false;
         if (!options.openImages.empty()) {
             // Opened as from the window: the first is loaded, the others wait in their drives.

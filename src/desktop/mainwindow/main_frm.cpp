@@ -63,7 +63,9 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     m_model.runReportDialog = [this](int number, const ReportNumbers& numbers) {
         CSaveDiscInfoDlg dlg(number, m_sink, this);
         dlg.Model().numbers = numbers;
+        dlg.OfferCheck()->setChecked(m_model.OffersReportAfterLoad());
         dlg.exec();
+        m_model.SetOffersReportAfterLoad(dlg.OfferCheck()->isChecked());
         return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
     };
     m_wndSplitter->addWidget(m_left);
@@ -287,7 +289,7 @@ bool CMainFrame::LoadDisc(uint16_t device) {
         ShowTreeNotes();
     }
     // The last step of every successful load: the offer of a disc report, over the disc just shown.
-    if (ok && m_offerReports)
+    if (ok && m_offerReports && m_model.OffersReportAfterLoad())
         m_model.DoSaveDiscInformation();
     return ok;
 }

@@ -11,6 +11,7 @@ LockFileGuard::LockFileGuard(const QString& directory) {
     if (dir.isEmpty())
         dir = QDir::tempPath();
     m_path = dir + "/CKVDExpInstance.lock";
+    m_socketPath = dir + "/CKVDExpInstance.socket";
     m_lock = std::make_unique<QLockFile>(m_path);
     // A lock left by a copy that crashed is taken over; a running copy's lock never goes stale.
     m_lock->setStaleLockTime(0);

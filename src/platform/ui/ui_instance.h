@@ -18,9 +18,12 @@ class LockFileGuard final : public InstanceGuard {
     void Release() override;
     bool Held() const { return m_held; }
     QString Path() const { return m_path; }
+    // Where the copy that holds the guard listens for a second copy's images: beside the lock.
+    QString SocketPath() const { return m_socketPath; }
 
   private:
     QString m_path;
+    QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
     bool m_held = false;
 };
