@@ -30,11 +30,15 @@ inline constexpr MenuItemDef kToolMenu[] = {
     {"Disc Information(&D)", ID_DISC_INFORMATION},
     {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION}};
 inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
-                                            {"Status Bar(&S)", ID_VIEW_STATUS_BAR}};
+                                            {"Status Bar(&S)", ID_VIEW_STATUS_BAR},
+                                            {nullptr, ID_SEPARATOR},
+                                            {"Numbers in Base &10", ID_LBNSIZE_BASE10},
+                                            {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
+                                            {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
 inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 5},
                                         {"Tool(&T)", kToolMenu, 2},
-                                        {"View(&V)", kViewMenu, 2},
+                                        {"View(&V)", kViewMenu, 6},
                                         {"Help(&H)", kHelpMenu, 1}};
 
 inline constexpr MenuItemDef kLbnSizeMenu[] = {{"LBN/Size (&10)", ID_LBNSIZE_BASE10},

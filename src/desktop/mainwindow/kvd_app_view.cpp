@@ -1,8 +1,10 @@
 #include "desktop/mainwindow/kvd_app_view.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
 
@@ -113,6 +115,7 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
             if (index.isValid())
                 OnDoubleClick(index.row());
         });
+        v->installEventFilter(this); // the keys of a double-click and of the context menu
     }
     connect(m_report->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
@@ -141,7 +144,27 @@ bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && !m_userSized &&
         (watched == m_report->viewport() || watched == m_icons->viewport()))
         FitColumns();
+    if (event->type() == QEvent::KeyPress && (watched == m_report || watched == m_icons))
+        return OnKey(static_cast<QAbstractItemView*>(watched), *static_cast<QKeyEvent*>(event));
     return QStackedWidget::eventFilter(watched, event);
+}
+
+bool CKVDAppView::OnKey(QAbstractItemView* view, const QKeyEvent& key) {
+    const QModelIndex current = view->currentIndex();
+    // Enter does what a double-click does.
+    if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && key.modifiers() == Qt::NoModifier) {
+        if (current.isValid())
+            OnDoubleClick(current.row());
+        return true;
+    }
+    // Shift+F10 and the Menu key open the context menu at the current row.
+    if (key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier)) {
+        const QRect row = current.isValid() ? view->visualRect(current) : QRect();
+        const QPoint at = row.isValid() ? row.center() : view->viewport()->rect().center();
+        OnContextMenu(view->viewport()->mapToGlobal(at));
+        return true;
+    }
+    return false;
 }
 
 std::vector<int> CKVDAppView::LongestRows(int column) const {
@@ -303,10 +326,21 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
         int command = def.command;
         connect(a, &QAction::triggered, this, [this, command] { OnCommand(command); });
     };
+    // The number base is there on empty space and on rows alike, the current one checked.
+    const auto addBases = [&] {
+        const uint16_t styles[] = {LBNSIZE_BASE10, LBNSIZE_BASE16, LBNSIZE_MSF};
+        auto* group = new QActionGroup(&menu);
+        for (size_t i = 0; i < std::size(kLbnSizeMenu); ++i) {
+            add(kLbnSizeMenu[i]);
+            QAction* a = menu.actions().back();
+            a->setCheckable(true);
+            a->setChecked(g_LbnSizeStyle == styles[i]);
+            group->addAction(a);
+        }
+    };
     if (menuId == IDR_MENU_LBNSIZE) {
         window()->raise();
-        for (const MenuItemDef& def : kLbnSizeMenu)
-            add(def);
+        addBases();
     } else {
         for (const MenuItemDef& def : kFileContextMenu)
             add(def);
@@ -315,6 +349,8 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
             menu.addSeparator();
             add(kNavigationViewerItem);
         }
+        menu.addSeparator();
+        addBases();
     }
     menu.exec(globalPos);
 }

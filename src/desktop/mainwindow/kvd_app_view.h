@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QListView>
 #include <QStackedWidget>
 #include <QTreeView>
@@ -89,6 +90,8 @@ class CKVDAppView final : public QStackedWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Enter, Shift+F10 and the Menu key on a view of the list: true when the key was taken.
+    bool OnKey(QAbstractItemView* view, const QKeyEvent& key);
     // The rows whose texts in `column` are the longest: the only ones that can be the widest.
     std::vector<int> LongestRows(int column) const;
     // What each column needs to show its widest value (and heading) whole as the report view draws it, and

@@ -24,6 +24,7 @@
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
+#include "report/lbn_size_style.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -136,10 +137,13 @@ void CMainFrame::CreateMenus() {
         m_actions[command] = a;
         return a;
     };
+    QMenu* viewMenu = nullptr;
     for (const MenuDef& def : kMainMenu) {
         QMenu* menu = menuBar()->addMenu(def.title);
         if (!m_fileMenu)
             m_fileMenu = menu;
+        if (def.items == kViewMenu)
+            viewMenu = menu;
         for (int i = 0; i < def.count; ++i) {
             const MenuItemDef& item = def.items[i];
             if (!item.text) {
@@ -152,6 +156,7 @@ void CMainFrame::CreateMenus() {
         }
     }
     Action(ID_OPEN_IMAGE)->setShortcut(QKeySequence::Open);
+    Action(ID_APP_EXIT)->setShortcut(QKeySequence::Quit);
     // Commands reached from the tool bar only.
     make(ID_VIEW_LARGEICON, "Large Icon");
     make(ID_VIEW_SMALLICON, "Small Icon");
@@ -172,6 +177,20 @@ void CMainFrame::CreateMenus() {
         m_viewStyles->addAction(a);
         connect(a, &QAction::triggered, this, [this, command] { OnViewStyle(command); });
     }
+    // The list's number base, the same radio items as its context menu; the check follows the list.
+    auto* bases = new QActionGroup(this);
+    for (int command : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16, ID_LBNSIZE_MSF}) {
+        QAction* a = Action(command);
+        a->setCheckable(true);
+        bases->addAction(a);
+        connect(a, &QAction::triggered, this, [this, command] { m_right->OnCommand(command); });
+    }
+    if (viewMenu)
+        connect(viewMenu, &QMenu::aboutToShow, this, [this] {
+            Action(ID_LBNSIZE_BASE10)->setChecked(g_LbnSizeStyle == LBNSIZE_BASE10);
+            Action(ID_LBNSIZE_BASE16)->setChecked(g_LbnSizeStyle == LBNSIZE_BASE16);
+            Action(ID_LBNSIZE_MSF)->setChecked(g_LbnSizeStyle == LBNSIZE_MSF);
+        });
 }
 
 void CMainFrame::CreateToolBar() {
