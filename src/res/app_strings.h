@@ -23,7 +23,7 @@ struct MenuDef {
 
 inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
-                                            {"Save DiscInfomation(&W)...", ID_SAVE_DISCINFO},
+                                            {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
 inline constexpr MenuItemDef kToolMenu[] = {
@@ -36,7 +36,7 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"FIle(&F)", kFileMenu, 5},
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 5},
                                         {"Tool(&T)", kToolMenu, 2},
                                         {"View(&V)", kViewMenu, 6},
                                         {"Help(&H)", kHelpMenu, 1}};

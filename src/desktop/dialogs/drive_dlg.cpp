@@ -28,7 +28,7 @@ CDriveDlg::CDriveDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     m_list->header()->setStretchLastSection(true);
     QStringList headings;
     for (const DriveColumn& c : kDriveColumns)
-        headings << c.heading;
+        headings << ckvd::ui::ShownCaption(c.heading);
     m_list->setHeaderLabels(headings);
     m_empty->setText("No CD drive was found.\n\nTo look at a disc image (.iso, .cue, .ccd), choose\n"
                      "Open Disc Image... here or in the File menu (Ctrl+O).");

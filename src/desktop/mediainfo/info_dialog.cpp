@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/ui/ui_text.h"
+
 InfoForm::InfoForm(QWidget* parent) : QWidget(parent), m_grid(new QGridLayout(this)) {
     m_grid->setContentsMargins(0, 0, 0, 0);
     m_grid->setColumnStretch(1, 1);
@@ -13,7 +15,7 @@ InfoForm::InfoForm(QWidget* parent) : QWidget(parent), m_grid(new QGridLayout(th
 
 QLineEdit* InfoForm::AddRow(const InfoField& field, bool enabled, QWidget* labelWidget) {
     const int row = m_grid->rowCount();
-    QWidget* label = labelWidget ? labelWidget : new QLabel(QString::fromStdString(field.label), this);
+    QWidget* label = labelWidget ? labelWidget : new QLabel(ckvd::ui::ShownCaption(field.label), this);
     auto* value = new QLineEdit(this);
     value->setReadOnly(true);
     value->setMinimumWidth(value->fontMetrics().averageCharWidth() * 18);

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "iso9660/iso9660.h"
+#include "platform/ui/ui_text.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ CContentsDlg::CContentsDlg(FileEntry* entry, QWidget* parent)
     top->addLayout(right, 1);
 
     auto* radios = new QHBoxLayout;
-    radios->addWidget(new QLabel(QString::fromStdString(m_model.Files().title), this));
+    radios->addWidget(new QLabel(ckvd::ui::ShownCaption(m_model.Files().title), this));
     m_radios = new QButtonGroup(this);
     using T = CContentsDlgModel::FileTable;
     for (T table : {T::Audio, T::MenuImage, T::Image, T::Video}) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "iso9660/iso9660.h"
 
@@ -14,6 +15,17 @@ QString SjisToQString(const char* sjis) {
     std::string utf8;
     Iso_AppendSjisAsUtf8(utf8, sjis, SIZE_MAX);
     return QString::fromStdString(utf8);
+}
+
+QString ShownCaption(const std::string& caption) {
+    static const std::pair<const char*, const char*> kSpelling[] = {
+        {"Vender", "Vendor"},
+        {"Auther", "Author"},
+        {"Audio/Menu Image/Image/Video FIle Table", "Audio/Menu Image/Image/Video File Table"}};
+    for (const auto& [written, shown] : kSpelling)
+        if (caption == written)
+            return shown;
+    return QString::fromStdString(caption);
 }
 
 } // namespace ckvd::ui

@@ -13,4 +13,8 @@ inline QString SjisToQString(const std::string& sjis) {
     return SjisToQString(sjis.c_str());
 }
 
+// A caption of the content models as the window shows it: the few misspelt ones ("Vender", "Auther", "FIle
+// Table") spelt right. The models keep their texts, which `ckvd info` and `ckvd nav` print for scripts.
+QString ShownCaption(const std::string& caption);
+
 } // namespace ckvd::ui
