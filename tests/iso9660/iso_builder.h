@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,49 @@ inline std::vector<std::string> ChildNames(const FileEntry* dir) {
     return names;
 }
 
+// The disc model as text, for golden files: the analysis' result, each session with its tracks, each tree
+// with its entries (names with bytes outside ASCII as \xHH), and with `reads` the READ(10) commands sent.
+inline std::string Dump(int result, const std::vector<ReadCommand>* reads = nullptr) {
+    std::ostringstream o;
+    o << "result " << result << " sessions " << int(g_DiscModel ? g_DiscModel->sessionCount : 0)
+      << " current " << g_CurrentSession << "\n";
+    for (const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr; s; s = s->next) {
+        o << "session " << int(s->sessionNumber) << " type " << int(s->type) << " pvd " << s->pvdLbn
+          << " last " << s->lastBlock << " block " << s->blockLength << " lastTrack " << int(s->lastTrack)
+          << " leadIn " << int32_t(s->leadIn) << " leadOut " << int32_t(s->leadOut) << " mode5 "
+          << int(s->mode5Pointers) << " next " << s->nextProgramArea << " recordingLeadOut "
+          << s->recordingAreaLeadOut << "\n";
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            o << "  track " << int(t->trackNumber) << " at " << t->address << " size " << t->size << "\n";
+    }
+    auto entry = [&o](auto& self, const FileEntry* e, int depth) -> void {
+        o << std::string(2 * depth, ' ') << e->type << " '";
+        for (const char* c = e->name; *c; ++c) {
+            if (uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F)
+                o << "\\x"
+                  << "0123456789abcdef"[uint8_t(*c) >> 4] << "0123456789abcdef"[*c & 15];
+            else
+                o << *c;
+        }
+        o << "' lbn " << e->lbn << " size " << e->size << " dir " << e->directoryNumber << " parent "
+          << e->parentNumber << " date";
+        for (uint8_t d : e->date)
+            o << ' ' << int(d);
+        o << "\n";
+        for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
+            self(self, c, depth + 1);
+    };
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
+        o << "tree directories " << t->directoryCount << " files " << t->fileCount << " notes "
+          << int(t->notes) << "\n";
+        if (t->root)
+            entry(entry, t->root, 1);
+    }
+    for (const ReadCommand& r : reads ? *reads : std::vector<ReadCommand>{})
+        o << "read " << r.lba << " +" << r.count << "\n";
+    return o.str();
+}
+
 class DriveTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -136,6 +180,11 @@ class DriveTest : public ::testing::Test {
         InstallDrive(drive);
         drive->reads.clear();
         return Iso_AnalyzeDisc(0);
+    }
+    // The model after analysing the disc, with the reads if `reads`.
+    std::string Analysed(bool reads = false) {
+        const int rc = Analyze();
+        return Dump(rc, reads ? &drive->reads : nullptr);
     }
     static const SessionTree* Tree() { return g_DiscModel->firstTree; }
     static std::vector<std::string> RootNames() { return ChildNames(Tree()->root); }
