@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,44 +126,47 @@ inline std::vector<std::string> ChildNames(const FileEntry* dir) {
 // The disc model as text, for golden files: the analysis' result, each session with its tracks, each tree
 // with its entries (names with bytes outside ASCII as \xHH), and with `reads` the READ(10) commands sent.
 inline std::string Dump(int result, const std::vector<ReadCommand>* reads = nullptr) {
-    std::ostringstream o;
-    o << "result " << result << " sessions " << int(g_DiscModel ? g_DiscModel->sessionCount : 0)
-      << " current " << g_CurrentSession << "\n";
+    std::string o = "result " + std::to_string(result) + " sessions " +
+                    std::to_string(g_DiscModel ? g_DiscModel->sessionCount : 0) + " current " +
+                    std::to_string(g_CurrentSession) + "\n";
+    char line[400];
     for (const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr; s; s = s->next) {
-        o << "session " << int(s->sessionNumber) << " type " << int(s->type) << " pvd " << s->pvdLbn
-          << " last " << s->lastBlock << " block " << s->blockLength << " lastTrack " << int(s->lastTrack)
-          << " leadIn " << int32_t(s->leadIn) << " leadOut " << int32_t(s->leadOut) << " mode5 "
-          << int(s->mode5Pointers) << " next " << s->nextProgramArea << " recordingLeadOut "
-          << s->recordingAreaLeadOut << "\n";
+        o +=
+            (snprintf(line, sizeof line,
+                      "session %d type %d pvd %u last %u block %u lastTrack %d leadIn %d leadOut %d mode5 %d "
+                      "next %u recordingLeadOut %u\n",
+                      s->sessionNumber, s->type, s->pvdLbn, s->lastBlock, s->blockLength, s->lastTrack,
+                      int32_t(s->leadIn), int32_t(s->leadOut), s->mode5Pointers, s->nextProgramArea,
+                      s->recordingAreaLeadOut),
+             line);
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            o << "  track " << int(t->trackNumber) << " at " << t->address << " size " << t->size << "\n";
+            o += (snprintf(line, sizeof line, "  track %d at %u size %u\n", t->trackNumber, t->address,
+                           t->size),
+                  line);
     }
-    auto entry = [&o](auto& self, const FileEntry* e, int depth) -> void {
-        o << std::string(2 * depth, ' ') << e->type << " '";
-        for (const char* c = e->name; *c; ++c) {
-            if (uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F)
-                o << "\\x"
-                  << "0123456789abcdef"[uint8_t(*c) >> 4] << "0123456789abcdef"[*c & 15];
-            else
-                o << *c;
-        }
-        o << "' lbn " << e->lbn << " size " << e->size << " dir " << e->directoryNumber << " parent "
-          << e->parentNumber << " date";
-        for (uint8_t d : e->date)
-            o << ' ' << int(d);
-        o << "\n";
+    auto entry = [&](auto& self, const FileEntry* e, int depth) -> void {
+        o += std::string(2 * depth, ' ') + e->type + " '";
+        for (const char* c = e->name; *c; ++c)
+            o += uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F ? (snprintf(line, 8, "\\x%02x", uint8_t(*c)), line)
+                                                           : std::string(1, *c);
+        const uint8_t* d = e->date;
+        o += (snprintf(line, sizeof line, "' lbn %u size %u dir %d parent %d date %d %d %d %d %d %d %d\n",
+                       e->lbn, e->size, e->directoryNumber, e->parentNumber, d[0], d[1], d[2], d[3], d[4],
+                       d[5], d[6]),
+              line);
         for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
             self(self, c, depth + 1);
     };
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
-        o << "tree directories " << t->directoryCount << " files " << t->fileCount << " notes "
-          << int(t->notes) << "\n";
+        o += (snprintf(line, sizeof line, "tree directories %u files %u notes %d\n", t->directoryCount,
+                       t->fileCount, t->notes),
+              line);
         if (t->root)
             entry(entry, t->root, 1);
     }
     for (const ReadCommand& r : reads ? *reads : std::vector<ReadCommand>{})
-        o << "read " << r.lba << " +" << r.count << "\n";
-    return o.str();
+        o += "read " + std::to_string(r.lba) + " +" + std::to_string(r.count) + "\n";
+    return o;
 }
 
 class DriveTest : public ::testing::Test {

@@ -29,12 +29,9 @@ TEST_F(TocAnalysis, ModelsOfCraftedTocs) {
     };
     const Case cases[] = {
         {"single-session CD-ROM",
-         [](FakeDrive& d) {
+         [&](FakeDrive& d) {
              SingleDataSessionToc(d);
-             Directory().self(20, 2048, 20).place(d, 20);
-             d.at(16) = VolumeDescriptor(1, "VOLUME", 10, 18, 20, 2048);
-             d.at(17) = Descriptor(255);
-             PlaceBytes(d, 18, PathTable().root(20).bytes, 2);
+             RootSession(0, Directory().self(20, 2048, 20));
          }},
         // "Audio CD" volumes of track files dated 1995-01-01 with the start position in the time fields.
         {"audio, 12 tracks", [](FakeDrive& d) { AudioToc(d, 0x00, 12); }},
@@ -54,7 +51,7 @@ TEST_F(TocAnalysis, ModelsOfCraftedTocs) {
          }},
         // B0 and C0 in the first session; C0 97:26:66 lies in the lead-in, which MMC numbers from -450150.
         {"two-session XA",
-         [](FakeDrive& d) {
+         [&](FakeDrive& d) {
              TocBuilder t;
              t.points(1, 0x14, 1, 0x20, 1, 1000).add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
              t.add(1, 0x54, 0xB0, Msf(12400), 2, {79, 59, 74})
