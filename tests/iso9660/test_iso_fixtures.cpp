@@ -114,17 +114,14 @@ class Fixture : public ::testing::Test {
         EXPECT_NE(result, -1) << error;
         return result;
     }
-    static const SessionTree* Tree(int k) {
-        const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr;
-        while (t && k-- > 0)
-            t = t->next;
-        return t;
+    template <class T> static const T* Nth(const T* p, int k) {
+        while (p && k-- > 0)
+            p = p->next;
+        return p;
     }
+    static const SessionTree* Tree(int k) { return Nth(g_DiscModel ? g_DiscModel->firstTree : nullptr, k); }
     static const SessionEntry* Session(int k) {
-        const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr;
-        while (s && k-- > 0)
-            s = s->next;
-        return s;
+        return Nth(g_DiscModel ? g_DiscModel->firstSession : nullptr, k);
     }
 };
 

@@ -99,6 +99,13 @@ TEST(RecordPool, EntriesStartZeroedAndStayApart) {
         ASSERT_EQ(entries[i]->name[100], static_cast<char>(i % 251 + 1)) << i;
     for (FileEntry* e : entries)
         delete e;
+    // Memory handed back whole, though written all over, is handed out again as zeroes.
+    for (size_t i = 0; i < 1000; ++i) {
+        entries[i] = new FileEntry;
+        ASSERT_TRUE(zeroed(entries[i])) << i;
+    }
+    for (size_t i = 0; i < 1000; ++i)
+        delete entries[i];
 }
 
 } // namespace
