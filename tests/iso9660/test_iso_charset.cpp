@@ -25,16 +25,14 @@ std::vector<uint8_t> Be(const std::u16string& s) {
     return b;
 }
 
+// Rows of the published table that the comparison with glibc below does not reach (ASCII and Latin-1 go
+// their own way there);
+// codes outside the 94 x 94 rows have no Shift-JIS form, and the reverse.
 TEST(UcsToSjis, TellingRowsOfTheJisTable) {
-    const std::map<uint16_t, uint16_t> rows = {
-        {0x3000, 0x2121}, {0x4E00, 0x306C}, {0x005C, 0x2140}, {0x301C, 0x2141}, {0x2016, 0x2142},
-        {0x2212, 0x215D}, {0x2015, 0x213D}, {0x00A2, 0x2171}, {0x00AC, 0x224C}, {0xFF01, 0x212A},
-        {0xFFE3, 0x2131}, {0xFFE5, 0x216F}, {0x3042, 0x2422}};
-    for (auto [ucs, jis] : rows)
-        EXPECT_EQ(Jis_FromUnicode(ucs), jis) << std::hex << ucs;
-    for (uint16_t none : {0xFF5E, 0x2225, 0xFF0D, 0xFFE0, 0xFFE1, 0xFFE2, 0x2014, 0x00A5, 0xFF3C})
-        EXPECT_EQ(Jis_FromUnicode(none), 0) << std::hex << none;
-    // Codes outside the 94 x 94 rows have no Shift-JIS form, and the reverse.
+    EXPECT_EQ(Jis_FromUnicode(0x005C), 0x2140);
+    EXPECT_EQ(Jis_FromUnicode(0x00A2), 0x2171);
+    EXPECT_EQ(Jis_FromUnicode(0x00AC), 0x224C);
+    EXPECT_EQ(Jis_FromUnicode(0x00A5), 0);
     for (uint16_t jis : {0x2020, 0x217F})
         EXPECT_EQ(Jis_ToSjis(jis), 0) << std::hex << jis;
     for (uint16_t sjis : {0x8100, 0x817F, 0xA1A1})

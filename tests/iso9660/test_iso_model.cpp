@@ -50,11 +50,10 @@ TEST(FileKind, ExtensionsWithAndWithoutVersion) {
 }
 
 TEST(FramesToMsf, MinutesAreNotBoundedAndSmallBuffersAreTerminated) {
-    const std::pair<uint32_t, const char*> cases[] = {{0, "00:00:00"},
-                                                      {4500, "01:00:00"},
-                                                      {449999, "99:59:74"},
-                                                      {450000, "100:00:00"},
-                                                      {0xFFFFFFFFu, "954437:10:45"}};
+    // clang-format off
+    const std::pair<uint32_t, const char*> cases[] = {{0, "00:00:00"}, {4500, "01:00:00"}, {449999, "99:59:74"},
+                                                      {450000, "100:00:00"}, {0xFFFFFFFFu, "954437:10:45"}};
+    // clang-format on
     for (auto [frames, text] : cases) {
         char out[16] = {};
         Iso_FramesToMsf(frames, out, sizeof out);
@@ -87,6 +86,7 @@ TEST(RecordPool, EntriesStartZeroedAndStayApart) {
     for (size_t i = 0; i < 20000; ++i) {
         entries.push_back(new FileEntry); // no initialiser: the entry is the memory as the pool hands it out
         ASSERT_TRUE(zeroed(entries.back())) << i;
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(entries.back()) % alignof(FileEntry), 0u);
         std::memset(static_cast<void*>(entries.back()), int(i % 251) + 1, sizeof(FileEntry));
     }
     for (size_t i = 0; i < entries.size(); i += 2) {
