@@ -24,65 +24,51 @@ class FakeAdapter final : public HostAdapter {
     std::shared_ptr<FakeDrive> drive_;
 };
 
-void Copy(const std::vector<uint8_t>& from, std::span<uint8_t> to, CommandResult& r) {
+CommandResult Copy(const std::vector<uint8_t>& from, std::span<uint8_t> to) {
+    CommandResult r;
     size_t n = std::min(from.size(), to.size());
     std::memcpy(to.data(), from.data(), n);
     r.transferred = static_cast<uint32_t>(n);
+    return r;
+}
+
+void PutBe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
 }
 
 } // namespace
 
 CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::span<uint8_t> data) {
-    CommandResult r;
     switch (cdb[0]) {
     case 0x00: // TEST UNIT READY
     case 0x1B: // START STOP UNIT
-        return r;
+        return {};
     case 0x12: { // INQUIRY
         std::vector<uint8_t> inq(36, ' ');
         inq[0] = 5;
         inq[1] = 0x80;
         inq[4] = 31;
-        Copy(inq, data, r);
-        return r;
+        return Copy(inq, data);
     }
-    case 0x25: {
-        std::vector<uint8_t> cap = {uint8_t(lastLba >> 24),     uint8_t(lastLba >> 16),
-                                    uint8_t(lastLba >> 8),      uint8_t(lastLba),
-                                    uint8_t(blockLength >> 24), uint8_t(blockLength >> 16),
-                                    uint8_t(blockLength >> 8),  uint8_t(blockLength)};
-        Copy(cap, data, r);
-        return r;
+    case 0x25: { // READ CAPACITY
+        std::vector<uint8_t> cap(8);
+        PutBe32(&cap[0], lastLba);
+        PutBe32(&cap[4], blockLength);
+        return Copy(cap, data);
     }
-    case 0x43: {
+    case 0x43: { // READ TOC
         const int format = cdb[2] & 0x0F;
-        const bool msf = (cdb[1] & 0x02) != 0;
-        tocFormats.push_back(format);
-        if (format == 2) {
-            Copy(fullToc, data, r);
-        } else if (format == 0 && msf) {
-            Copy(formattedToc, data, r);
-        } else if (format == 0) {
-            if (failLbaToc)
-                return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
-            std::vector<uint8_t> lba = formattedTocLba;
-            if (lba.empty()) {
-                lba = formattedToc;
-                for (size_t off = 4; off + 8 <= lba.size(); off += 8) {
-                    int32_t v = (lba[off + 5] * 60 + lba[off + 6]) * 75 + lba[off + 7] - 150;
-                    lba[off + 4] = uint8_t(uint32_t(v) >> 24);
-                    lba[off + 5] = uint8_t(uint32_t(v) >> 16);
-                    lba[off + 6] = uint8_t(uint32_t(v) >> 8);
-                    lba[off + 7] = uint8_t(v);
-                }
-            }
-            Copy(lba, data, r);
-        } else {
+        if (format == 2)
+            return Copy(fullToc, data);
+        if (format != 0 || (!(cdb[1] & 0x02) && failLbaToc))
             return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
-        }
-        return r;
+        std::vector<uint8_t> toc = formattedToc;
+        for (size_t off = 4; !(cdb[1] & 0x02) && off + 8 <= toc.size(); off += 8)
+            PutBe32(&toc[off + 4], uint32_t((toc[off + 5] * 60 + toc[off + 6]) * 75 + toc[off + 7] - 150));
+        return Copy(toc, data);
     }
-    case 0x28: {
+    case 0x28: { // READ(10)
         const uint32_t lba = uint32_t(cdb[2]) << 24 | uint32_t(cdb[3]) << 16 | uint32_t(cdb[4]) << 8 | cdb[5];
         const uint16_t count = uint16_t(cdb[7] << 8 | cdb[8]);
         reads.push_back({lba, count});
@@ -95,6 +81,7 @@ CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::s
             std::memcpy(data.data() + size_t(i) * blockLength, it->second.data(),
                         std::min<size_t>(blockLength, 2048));
         }
+        CommandResult r;
         r.transferred = count * blockLength;
         return r;
     }
@@ -121,17 +108,18 @@ void InstallFileDrive(std::shared_ptr<FakeDrive> drive) {
     g_DiscModel->firstSession->lastBlock = 9999;
 }
 
-void PutBytes(FakeDrive& drive, uint32_t lba, const std::vector<uint8_t>& bytes) {
-    for (size_t off = 0; off < bytes.size(); off += 2048) {
-        Sector& s = drive.at(lba + uint32_t(off / 2048));
-        s.fill(0);
-        std::memcpy(s.data(), bytes.data() + off, std::min<size_t>(2048, bytes.size() - off));
-    }
-}
-
 void RemoveDrives() {
     Aspi_Terminate();
     ckvd::aspi32::SetHostAdapters({});
+}
+
+void PlaceBytes(FakeDrive& d, uint32_t lba, const std::vector<uint8_t>& bytes, size_t minBlocks) {
+    for (size_t b = 0; b < std::max(minBlocks, (bytes.size() + 2047) / 2048); ++b) {
+        Sector& s = d.at(lba + uint32_t(b));
+        s.fill(0);
+        if (b * 2048 < bytes.size())
+            std::memcpy(s.data(), bytes.data() + b * 2048, std::min<size_t>(2048, bytes.size() - b * 2048));
+    }
 }
 
 TocBuilder& TocBuilder::add(uint8_t session, uint8_t adrControl, uint8_t point, std::array<uint8_t, 3> msf,
@@ -141,12 +129,17 @@ TocBuilder& TocBuilder::add(uint8_t session, uint8_t adrControl, uint8_t point, 
     return *this;
 }
 
+TocBuilder& TocBuilder::points(uint8_t session, uint8_t adrControl, uint8_t first, uint8_t discType,
+                               uint8_t last, int32_t leadout) {
+    add(session, adrControl, 0xA0, {0, 0, 0}, 0, {first, discType, 0});
+    add(session, adrControl, 0xA1, {0, 0, 0}, 0, {last, 0, 0});
+    return add(session, adrControl, 0xA2, {0, 0, 0}, 0, Msf(leadout));
+}
+
 std::vector<uint8_t> TocBuilder::build(uint8_t lastSession) {
     std::vector<uint8_t> out = bytes;
-    const size_t len = out.size() - 2;
-    out[0] = uint8_t(len >> 8);
-    out[1] = uint8_t(len);
-    out[2] = 1;
+    out[0] = uint8_t((out.size() - 2) >> 8);
+    out[1] = uint8_t(out.size() - 2);
     out[3] = lastSession;
     return out;
 }
@@ -156,8 +149,10 @@ std::array<uint8_t, 3> Msf(int32_t lba) {
     return {uint8_t(t / 75 / 60), uint8_t(t / 75 % 60), uint8_t(t % 75)};
 }
 
-std::vector<uint8_t> FormattedToc(const std::vector<std::pair<uint8_t, uint32_t>>& tracks, uint32_t leadout) {
-    std::vector<uint8_t> out{0, 0, 1, uint8_t(tracks.size())};
+void SetToc(FakeDrive& d, std::vector<uint8_t> fullToc,
+            const std::vector<std::pair<uint8_t, uint32_t>>& tracks, uint32_t leadout) {
+    d.fullToc = std::move(fullToc);
+    std::vector<uint8_t>& out = d.formattedToc = {0, 0, 1, uint8_t(tracks.size())};
     uint8_t n = 1;
     auto put = [&](uint8_t control, uint8_t number, uint32_t lba) {
         auto m = Msf(int32_t(lba));
@@ -166,10 +161,15 @@ std::vector<uint8_t> FormattedToc(const std::vector<std::pair<uint8_t, uint32_t>
     for (auto [control, start] : tracks)
         put(control, n++, start);
     put(tracks.empty() ? 0 : tracks.back().first, 0xAA, leadout);
-    const size_t len = out.size() - 2;
-    out[0] = uint8_t(len >> 8);
-    out[1] = uint8_t(len);
-    return out;
+    out[0] = uint8_t((out.size() - 2) >> 8);
+    out[1] = uint8_t(out.size() - 2);
+    d.lastLba = leadout - 1;
+}
+
+void SingleDataSessionToc(FakeDrive& d, uint32_t start, uint32_t leadout) {
+    TocBuilder t;
+    t.points(1, 0x14, 1, 0x00, 1, int32_t(leadout)).add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(int32_t(start)));
+    SetToc(d, t.build(1), {{0x04, start}}, leadout);
 }
 
 } // namespace isotest

@@ -1,11 +1,17 @@
-// Crafted ISO9660 structures for the unit tests: descriptors, type L path tables and directory extents.
+// Crafted ISO9660 structures for the unit tests (descriptors, type L path tables, directory extents) and
+// their fixture: a fake drive installed as device 0 of the real ASPI manager.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "aspi/aspi_manager.h"
 #include "fake_drive.h"
+#include "iso9660/iso9660.h"
 
 namespace isotest {
 
@@ -21,10 +27,8 @@ inline void PutBoth32(uint8_t* p, uint32_t v) {
 
 inline std::string Ucs2Be(const std::u16string& s) {
     std::string out;
-    for (char16_t c : s) {
-        out.push_back(char(c >> 8));
-        out.push_back(char(c & 0xFF));
-    }
+    for (char16_t c : s)
+        out += {char(c >> 8), char(c & 0xFF)};
     return out;
 }
 
@@ -61,13 +65,9 @@ inline Sector VolumeDescriptor(uint8_t type, const std::string& volumeId, uint32
 struct PathTable {
     std::vector<uint8_t> bytes;
     PathTable& add(const std::string& id, uint32_t extent, uint16_t parent) {
-        bytes.push_back(uint8_t(id.size()));
-        bytes.push_back(0);
-        uint8_t e[4];
-        PutLe32(e, extent);
-        bytes.insert(bytes.end(), e, e + 4);
-        bytes.push_back(uint8_t(parent));
-        bytes.push_back(uint8_t(parent >> 8));
+        bytes.insert(bytes.end(),
+                     {uint8_t(id.size()), 0, uint8_t(extent), uint8_t(extent >> 8), uint8_t(extent >> 16),
+                      uint8_t(extent >> 24), uint8_t(parent), uint8_t(parent >> 8)});
         bytes.insert(bytes.end(), id.begin(), id.end());
         if (id.size() & 1)
             bytes.push_back(0);
@@ -82,7 +82,6 @@ struct Directory {
     size_t offset = 0;
     // `systemUse`: the System Use bytes after the identifier and its padding (Rock Ridge entries).
     Directory& add(const std::string& id, uint32_t extent, uint32_t size, uint8_t flags = 0,
-                   std::array<uint8_t, 7> date = {100, 1, 2, 3, 4, 5, 36},
                    const std::vector<uint8_t>& systemUse = {}) {
         size_t len = 33 + id.size();
         len += len & 1;
@@ -96,7 +95,8 @@ struct Directory {
         r[0] = uint8_t(len);
         PutBoth32(r + 2, extent);
         PutBoth32(r + 10, size);
-        std::memcpy(r + 18, date.data(), 7);
+        const uint8_t date[7] = {100, 1, 2, 3, 4, 5, 36};
+        std::memcpy(r + 18, date, 7);
         r[25] = flags;
         r[28] = 1;
         r[32] = uint8_t(id.size());
@@ -116,34 +116,123 @@ struct Directory {
     }
 };
 
-inline void PlaceBytes(FakeDrive& d, uint32_t lbn, const std::vector<uint8_t>& bytes, size_t minBlocks = 1) {
-    size_t blocks = std::max(minBlocks, (bytes.size() + 2047) / 2048);
-    for (size_t b = 0; b < blocks; ++b) {
-        Sector& s = d.at(lbn + uint32_t(b));
-        s.fill(0);
-        size_t from = b * 2048;
-        if (from < bytes.size())
-            std::memcpy(s.data(), bytes.data() + from, std::min<size_t>(2048, bytes.size() - from));
+inline std::vector<std::string> ChildNames(const FileEntry* dir) {
+    std::vector<std::string> names;
+    for (const FileEntry* e = dir ? dir->firstChild : nullptr; e; e = e->nextSibling)
+        names.push_back(e->name);
+    return names;
+}
+
+// The disc model as text, for golden files: the analysis' result, each session with its tracks, each tree
+// with its entries (names with bytes outside ASCII as \xHH), and with `reads` the READ(10) commands sent.
+inline std::string Dump(int result, const std::vector<ReadCommand>* reads = nullptr) {
+    std::string o = "result " + std::to_string(result) + " sessions " +
+                    std::to_string(g_DiscModel ? g_DiscModel->sessionCount : 0) + " current " +
+                    std::to_string(g_CurrentSession) + "\n";
+    char line[400];
+    for (const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr; s; s = s->next) {
+        o +=
+            (snprintf(line, sizeof line,
+                      "session %d type %d pvd %u last %u block %u lastTrack %d leadIn %d leadOut %d mode5 %d "
+                      "next %u recordingLeadOut %u\n",
+                      s->sessionNumber, s->type, s->pvdLbn, s->lastBlock, s->blockLength, s->lastTrack,
+                      int32_t(s->leadIn), int32_t(s->leadOut), s->mode5Pointers, s->nextProgramArea,
+                      s->recordingAreaLeadOut),
+             line);
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            o += (snprintf(line, sizeof line, "  track %d at %u size %u\n", t->trackNumber, t->address,
+                           t->size),
+                  line);
     }
+    auto entry = [&](auto& self, const FileEntry* e, int depth) -> void {
+        o += std::string(2 * depth, ' ') + e->type + " '";
+        for (const char* c = e->name; *c; ++c)
+            o += uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F ? (snprintf(line, 8, "\\x%02x", uint8_t(*c)), line)
+                                                           : std::string(1, *c);
+        const uint8_t* d = e->date;
+        o += (snprintf(line, sizeof line, "' lbn %u size %u dir %d parent %d date %d %d %d %d %d %d %d\n",
+                       e->lbn, e->size, e->directoryNumber, e->parentNumber, d[0], d[1], d[2], d[3], d[4],
+                       d[5], d[6]),
+              line);
+        for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
+            self(self, c, depth + 1);
+    };
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
+        o += (snprintf(line, sizeof line, "tree directories %u files %u notes %d\n", t->directoryCount,
+                       t->fileCount, t->notes),
+              line);
+        if (t->root)
+            entry(entry, t->root, 1);
+    }
+    for (const ReadCommand& r : reads ? *reads : std::vector<ReadCommand>{})
+        o += "read " + std::to_string(r.lba) + " +" + std::to_string(r.count) + "\n";
+    return o;
 }
 
-// The drive's full TOC, its formatted TOC of the given (CONTROL, start) tracks and its last block before
-// `leadout`.
-inline void SetToc(FakeDrive& d, std::vector<uint8_t> fullToc,
-                   const std::vector<std::pair<uint8_t, uint32_t>>& tracks, uint32_t leadout) {
-    d.fullToc = std::move(fullToc);
-    d.formattedToc = FormattedToc(tracks, leadout);
-    d.lastLba = leadout - 1;
-}
+class DriveTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        drive = std::make_shared<FakeDrive>();
+        Iso_Initialize();
+    }
+    void TearDown() override {
+        Iso_Terminate();
+        RemoveDrives();
+    }
+    int Analyze() {
+        InstallDrive(drive);
+        drive->reads.clear();
+        return Iso_AnalyzeDisc(0);
+    }
+    // The model after analysing the disc, with the reads if `reads`.
+    std::string Analysed(bool reads = false) {
+        const int rc = Analyze();
+        return Dump(rc, reads ? &drive->reads : nullptr);
+    }
+    static const SessionTree* Tree() { return g_DiscModel->firstTree; }
+    static std::vector<std::string> RootNames() { return ChildNames(Tree()->root); }
+    // A plain ISO9660 session at `base`: PVD at base+16, terminator at base+17, path table at base+18,
+    // root directory at base+20 with the given records.
+    void PlainSession(uint32_t base, const PathTable& table, const Directory& root,
+                      const std::string& volumeId = "VOLUME") {
+        drive->at(base + 16) = VolumeDescriptor(1, volumeId, uint32_t(table.bytes.size()), base + 18,
+                                                base + 20, uint32_t(root.blocks.size() * 2048));
+        drive->at(base + 17) = Descriptor(255);
+        PlaceBytes(*drive, base + 18, table.bytes, 2);
+        root.place(*drive, base + 20);
+    }
+    // A session at `base` whose root (at base+20) holds the given records after "." and "..".
+    void RootSession(uint32_t base, Directory root, const std::string& volumeId = "VOLUME") {
+        PlainSession(base, PathTable().root(base + 20), root, volumeId);
+    }
+    // Two data sessions, the second starting at 12400 (a recorder's gap after a short first session).
+    void TwoDataSessionToc() {
+        TocBuilder t;
+        t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x20, 0}).add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
+        t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0}).add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
+        SetToc(*drive, t.build(2), {{4, 0}, {4, 12400}}, 13400);
+    }
+    // Zero-filled blocks recorded from `from` up to `end`.
+    void RecordBlocks(uint32_t from, uint32_t end) {
+        for (uint32_t b = from; b < end; ++b)
+            drive->at(b);
+    }
+    uint64_t SectorsRead() const {
+        uint64_t sectors = 0;
+        for (const auto& r : drive->reads)
+            sectors += r.count;
+        return sectors;
+    }
+    std::shared_ptr<FakeDrive> drive;
+};
 
-// A one-session CD-ROM TOC whose data track starts at `start` and ends at `leadout`.
-inline void SingleDataSessionToc(FakeDrive& d, uint32_t start = 0, uint32_t leadout = 1000) {
-    TocBuilder t;
-    t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x00, 0});
-    t.add(1, 0x14, 0xA1, {0, 0, 0}, 0, {1, 0, 0});
-    t.add(1, 0x14, 0xA2, {0, 0, 0}, 0, Msf(int32_t(leadout)));
-    t.add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(int32_t(start)));
-    SetToc(d, t.build(1), {{0x04, start}}, leadout);
-}
+// The same over a one-session CD-ROM TOC reaching block 999.
+class SingleSessionTest : public DriveTest {
+  protected:
+    void SetUp() override {
+        DriveTest::SetUp();
+        SingleDataSessionToc(*drive);
+    }
+};
 
 } // namespace isotest

@@ -1,188 +1,285 @@
-// Directory analysis: descriptor set, path table and directory records of crafted sessions.
-#include "iso_test_fixture.h"
+// Directory analysis of crafted sessions: descriptor set, path table and directory records, and hostile
+// bytes in each, which end in a clear code or a bounded walk. The models are compared whole with
+// tests/data/iso9660/directories.txt.
+#include <functional>
+
+#include "golden.h"
+#include "iso_builder.h"
 
 namespace isotest {
 namespace {
 
+using Names = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
 class Directories : public SingleSessionTest {
   protected:
+    // A fresh drive with a one-session CD-ROM TOC reaching block 999, and an empty model.
+    void Fresh() {
+        Iso_Terminate();
+        drive = std::make_shared<FakeDrive>();
+        SingleDataSessionToc(*drive);
+        Iso_Initialize();
+    }
     // Root (20) with A.TXT, B.TXT and subdirectories X (30) and Y (31); X holds C.TXT.
     void TwoLevelTree() {
         Directory root;
-        root.self(20, 2048, 20)
-            .add("A.TXT;1", 100, 10)
-            .add("B.TXT;1", 101, 20)
-            .add("X", 30, 2048, 2)
-            .add("Y", 31, 2048, 2);
-        PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 31, 1), root);
+        root.self(20, 2048, 20).add("A.TXT;1", 100, 10).add("B.TXT;1", 101, 20).add("X", 30, 2048, 2);
+        PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 31, 1), root.add("Y", 31, 2048, 2));
         Directory().self(30, 2048, 20).add("C.TXT;1", 102, 30).place(*drive, 30);
         Directory().self(31, 2048, 20).place(*drive, 31);
     }
-    uint32_t ReadCommands() const { return uint32_t(drive->reads.size()); }
-};
-
-TEST_F(Directories, FilesBeforeSubdirectoriesInPathTableOrder) {
-    TwoLevelTree();
-    ASSERT_EQ(Analyze(), 1);
-    const SessionTree* tree = g_DiscModel->firstTree;
-    const FileEntry* v = tree->root;
-    EXPECT_EQ(ChildNames(v), (std::vector<std::string>{"A.TXT;1", "B.TXT;1", "X", "Y"}));
-    // Extent, data length, directory number and parent number.
-    auto place = [](const FileEntry* e) {
-        return std::vector<uint32_t>{e->lbn, e->size, uint32_t(e->directoryNumber),
-                                     uint32_t(e->parentNumber)};
-    };
-    EXPECT_EQ(place(v), (std::vector<uint32_t>{20, 2048, 1, 1}));
-    const FileEntry* x = v->firstChild->nextSibling->nextSibling;
-    EXPECT_EQ(x->type, 'D');
-    EXPECT_EQ(place(x), (std::vector<uint32_t>{30, 2048, 2, 1}));
-    ASSERT_NE(x->firstChild, nullptr);
-    EXPECT_STREQ(x->firstChild->name, "C.TXT;1");
-    EXPECT_EQ(place(x->firstChild), (std::vector<uint32_t>{102, 30, 2, 1}));
-    EXPECT_EQ(x->firstChild->date[0], 100);
-    EXPECT_EQ(x->firstChild->date[6], 36);
-    EXPECT_EQ(tree->directoryCount, 3u);
-    EXPECT_EQ(tree->fileCount, 3u);
-    EXPECT_EQ(std::string(v->name), "VOLUME" + std::string(26, ' '));
-}
-
-TEST_F(Directories, JolietNamesUnlessItsFlagsByteIsSet) {
-    for (uint8_t flags : {0, 1}) {
-        drive->sectors.clear();
-        const std::string jName = Ucs2Be(u"\u65e5\u672c.txt");
-        Directory proot, jroot;
-        proot.self(20, 2048, 20).add("NIHON.TXT;1", 100, 5);
-        jroot.self(40, 2048, 40).add(jName, 100, 5);
-        PlainSession(0, PathTable().root(20), proot);
-        drive->at(16) = VolumeDescriptor(1, "VOLUME", 10, 30, 20, 2048);
-        PlaceBytes(*drive, 30, PathTable().root(20).bytes, 2);
-        drive->at(17) = VolumeDescriptor(2, Ucs2Be(u"J\u65e5"), 10, 38, 40, 2048, 0x45, flags);
-        drive->at(18) = Descriptor(255);
-        PlaceBytes(*drive, 38, PathTable().root(40).bytes, 2);
-        jroot.place(*drive, 40);
-        ASSERT_EQ(Analyze(), 1);
-        const FileEntry* v = g_DiscModel->firstTree->root;
-        if (flags == 0) {
-            EXPECT_EQ(ChildNames(v), (std::vector<std::string>{"\x93\xfa\x96\x7b.txt"}));
-            EXPECT_STREQ(v->name, "J\x93\xfa");
-            EXPECT_EQ(v->lbn, 40u);
-        } else {
-            EXPECT_EQ(ChildNames(v), (std::vector<std::string>{"NIHON.TXT;1"}));
-            EXPECT_EQ(v->lbn, 20u);
-        }
-    }
-}
-
-TEST_F(Directories, DescriptorSetPassesOverBootPartitionAndEnhancedDescriptorsAndPrefersJoliet) {
-    Directory proot, jroot;
-    proot.self(50, 2048, 50).add("PRIMARY.TXT;1", 100, 5);
-    jroot.self(60, 2048, 60).add(Ucs2Be(u"joliet.txt"), 100, 5);
-    const Sector primary = VolumeDescriptor(1, "VOLUME", 10, 40, 50, 2048);
-    const Sector joliet = VolumeDescriptor(2, Ucs2Be(u"JV"), 10, 42, 60, 2048, 0x45);
-    PlaceBytes(*drive, 40, PathTable().root(50).bytes, 2);
-    PlaceBytes(*drive, 42, PathTable().root(60).bytes, 2);
-    proot.place(*drive, 50);
-    jroot.place(*drive, 60);
-    auto analyzeSet = [&](const std::vector<Sector>& set) {
+    // The descriptors from block 16 on, over a primary volume (root 50, path table 40) and a Joliet one
+    // (root 60, path table 42).
+    void DescriptorSet(const std::vector<Sector>& set) {
+        Directory().self(50, 2048, 50).add("PRIMARY.TXT;1", 100, 5).place(*drive, 50);
+        Directory().self(60, 2048, 60).add(Ucs2Be(u"\u65e5\u672c.txt"), 100, 5).place(*drive, 60);
+        PlaceBytes(*drive, 40, PathTable().root(50).bytes, 2);
+        PlaceBytes(*drive, 42, PathTable().root(60).bytes, 2);
         for (size_t i = 0; i < set.size(); ++i)
             drive->at(16 + uint32_t(i)) = set[i];
-        const int rc = Analyze();
-        return rc == 1 ? ChildNames(g_DiscModel->firstTree->root)
-                       : std::vector<std::string>{std::to_string(rc)};
-    };
-    // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
-    // (2, version 2) describe no file tree: the primary one serves.
-    EXPECT_EQ(analyzeSet({primary, Descriptor(0), Descriptor(3), Descriptor(2, 2), Descriptor(255)}),
-              std::vector<std::string>{"PRIMARY.TXT;1"});
-    // A Joliet descriptor is kept whatever comes after it.
-    EXPECT_EQ(analyzeSet({joliet, Descriptor(0), primary, Descriptor(255)}),
-              std::vector<std::string>{"joliet.txt"});
-    // A set without a primary descriptor describes no volume.
-    EXPECT_EQ(analyzeSet({Descriptor(0), Descriptor(255)}), std::vector<std::string>{"4098"});
-}
-
-TEST_F(Directories, DescriptorOfReservedTypeOrOtherVersionFails) {
-    for (auto [type, version] : {std::pair<uint8_t, uint8_t>{4, 1}, {254, 1}, {255, 2}, {1, 2}, {0, 2}}) {
-        TwoLevelTree();
-        drive->at(17) = Descriptor(type, version);
-        drive->at(18) = Descriptor(255);
-        EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR) << int(type) << "/" << int(version);
     }
+    // A root holding ONE;1, TWO;1 and THREE;1, with byte `at` (counted from TWO;1's record if `inSecond`)
+    // set to `value`.
+    void BrokenRecord(uint32_t rootSize, bool inSecond, size_t at, uint8_t value) {
+        Directory root;
+        root.self(20, rootSize, 20).add("ONE;1", 5, 1);
+        const size_t second = root.offset;
+        root.add("TWO;1", 6, 1).add("THREE;1", 7, 1);
+        root.blocks[0][(inSecond ? second : 0) + at] = value;
+        RootSession(0, root);
+    }
+    // A plain session whose path table is `table`, its size and block patched when not 0, over recorded
+    // zeros up to the last block.
+    void PathTableSession(const PathTable& table, uint32_t size = 0, uint32_t lbn = 0) {
+        PlainSession(0, table, Directory().self(20, 2048, 20).add("A;1", 5, 1));
+        RecordBlocks(21, 1000);
+        Directory().self(30, 2048, 20).place(*drive, 30);
+        if (size)
+            PutBoth32(&drive->at(16)[132], size);
+        if (lbn)
+            PutLe32(&drive->at(16)[140], lbn); // the type L table's block
+    }
+};
+
+// Rock Ridge entries as hostile discs carry them: a continuation area that names itself, one past the
+// session, an entry longer than its area.
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+Bytes Ce(uint32_t lbn, uint32_t offset, uint32_t length) {
+    Bytes e = {'C', 'E', 28, 1};
+    e.resize(28);
+    PutBoth32(&e[4], lbn);
+    PutBoth32(&e[12], offset);
+    PutBoth32(&e[20], length);
+    return e;
+}
+Bytes Nm(const std::string& name, uint8_t flags = 0) {
+    Bytes e = {'N', 'M', uint8_t(5 + name.size()), 1, flags};
+    e.insert(e.end(), name.begin(), name.end());
+    return e;
 }
 
-TEST_F(Directories, ThreeBlockDirectoryListsEveryBlockOnceInOrder) {
-    Directory root;
-    root.self(20, 6144, 20);
-    for (int i = 0; i < 120; ++i)
-        root.add("F" + std::to_string(1000 + i) + ".DAT;1", 200 + i, 1);
-    ASSERT_EQ(root.blocks.size(), 3u);
-    PlainSession(0, PathTable().root(20), root);
-    ASSERT_EQ(Analyze(), 1);
-    std::vector<std::string> names = ChildNames(g_DiscModel->firstTree->root);
-    ASSERT_EQ(names.size(), 120u);
-    EXPECT_EQ(names.front(), "F1000.DAT;1");
-    EXPECT_EQ(names.back(), "F1119.DAT;1");
-    EXPECT_EQ(g_DiscModel->firstTree->root->size, 6144u);
-    // Its first block (for the directory's own length, read before the path table to look for Rock Ridge),
-    // then, after the path table, only the two after it.
-    ASSERT_EQ(ReadCommands(), 5u);
-    std::vector<uint32_t> reads;
-    for (size_t i = 2; i < 5; ++i)
-        reads.insert(reads.end(), {drive->reads[i].lba, uint32_t(drive->reads[i].count)});
-    EXPECT_EQ(reads, (std::vector<uint32_t>{20, 1, 18, 1, 21, 2}));
+TEST_F(Directories, ModelsOfCraftedSessions) {
+    const Sector primary = VolumeDescriptor(1, "VOLUME", 10, 40, 50, 2048);
+    auto joliet = [](uint8_t flags) {
+        return VolumeDescriptor(2, Ucs2Be(u"J\u65e5"), 10, 42, 60, 2048, 0x45, flags);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> setup;
+        bool reads = false;
+    };
+    const Case cases[] = {
+        // A one-block directory is read once: its first block, looked at for Rock Ridge, is walked as read.
+        {"files before subdirectories in path table order", [&] { TwoLevelTree(); }, true},
+        // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
+        // (2, version 2) describe no file tree: the primary one serves.
+        {"boot, partition and enhanced descriptors",
+         [&] {
+             DescriptorSet({primary, Descriptor(0), Descriptor(3), Descriptor(2, 2), Descriptor(255)});
+         }},
+        {"Joliet kept whatever comes after it",
+         [&] {
+             DescriptorSet({joliet(0), Descriptor(0), primary, Descriptor(255)});
+         }},
+        {"Joliet with its flags byte set",
+         [&] {
+             DescriptorSet({primary, joliet(1), Descriptor(255)});
+         }},
+        {"no primary descriptor",
+         [&] {
+             DescriptorSet({Descriptor(0), Descriptor(255)});
+         }},
+        {"reserved type 4",
+         [&] {
+             DescriptorSet({primary, Descriptor(4), Descriptor(255)});
+         }},
+        {"reserved type 254",
+         [&] {
+             DescriptorSet({primary, Descriptor(254), Descriptor(255)});
+         }},
+        {"terminator version 2",
+         [&] {
+             DescriptorSet({primary, Descriptor(255, 2)});
+         }},
+        {"primary version 2",
+         [&] {
+             DescriptorSet({primary, Descriptor(1, 2), Descriptor(255)});
+         }},
+        {"boot record version 2",
+         [&] {
+             DescriptorSet({primary, Descriptor(0, 2), Descriptor(255)});
+         }},
+        // The root's first block is read for its own length (and Rock Ridge) before the path table, then
+        // only the two after it.
+        {"three-block directory read once in order",
+         [&] {
+             Directory root;
+             root.self(20, 6144, 20);
+             for (int i = 0; i < 120; ++i)
+                 root.add("F" + std::to_string(1000 + i) + ".DAT;1", 200 + i, 1);
+             RootSession(0, root);
+         },
+         true},
+        // The root (10 bytes), 202 records of 10 bytes and one of 18: exactly 2048 bytes, read as two blocks;
+        // a record at the start of the second block lies past the table. The directory extent named 203
+        // times is listed once.
+        {"path table of exactly 2048 bytes",
+         [&] {
+             PathTable table;
+             table.root(20);
+             for (int i = 0; i < 202; ++i)
+                 table.add(std::string{char('A' + i % 26), char('A' + i / 26)}, 21, 1);
+             table.add("ABCDEFGHIJ", 21, 1);
+             PlainSession(0, table, Directory().self(20, 2048, 20));
+             PlaceBytes(*drive, 18, Join({table.bytes, PathTable().add("Z", 21, 1).bytes}), 2);
+             Directory().self(21, 2048, 20).add("IN.TXT;1", 50, 1).place(*drive, 21);
+         },
+         true},
+        {"second descriptor set missing",
+         [&] {
+             TwoDataSessionToc();
+             RootSession(0, Directory().self(20, 2048, 20));
+             drive->at(12416); // zeros: no CD001
+         }},
+        {"first descriptor set missing",
+         [&] {
+             TwoDataSessionToc();
+             drive->at(16);
+             RootSession(12400, Directory().self(12420, 2048, 12420).add("A;1", 5, 1));
+         }},
+        {"volume name of 32 characters",
+         [&] { RootSession(0, Directory().self(20, 2048, 20), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"); }},
+        // Sixteen characters; the seventeenth is not part of the identifier.
+        {"Joliet volume name of 16 characters",
+         [&] {
+             RootSession(0, Directory().self(20, 2048, 20));
+             drive->at(17) =
+                 VolumeDescriptor(2, Ucs2Be(u"\u3042BCDEFGHIJKLMNO\u3044"), 10, 19, 20, 2048, 0x45);
+             drive->at(18) = Descriptor(255);
+             PlaceBytes(*drive, 19, PathTable().root(20).bytes);
+         }},
+        {"block length 0",
+         [&] {
+             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
+             drive->blockLength = 0;
+         },
+         true},
+        {"block length 4096",
+         [&] {
+             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
+             drive->blockLength = 4096;
+         },
+         true},
+        // Path tables whose walk must end early, or that lie far beyond the disc or past the session.
+        {"path table: Y claims itself as parent, Z never reached",
+         [&] { PathTableSession(PathTable().root(20).add("X", 30, 1).add("Y", 31, 3).add("Z", 32, 1)); }},
+        {"path table: parent 0", [&] { PathTableSession(PathTable().root(20).add("X", 30, 0)); }},
+        {"path table: record running past the table",
+         [&] { PathTableSession(PathTable().root(20).add("LONGNAME", 30, 1), 14); }},
+        {"path table size far beyond the disc", [&] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u); },
+         true},
+        {"path table past the session",
+         [&] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u); }, true},
+        {"path table past the session, root not a directory",
+         [&] {
+             PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u);
+             drive->at(16)[156 + 25] = 0; // the root record's directory flag
+         }},
+        {"record claiming 250 bytes at 2000", [&] { BrokenRecord(2048, false, 2000, 250); }},
+        {"record shorter than 34 bytes", [&] { BrokenRecord(2048, true, 0, 20); }},
+        {"identifier running past the record", [&] { BrokenRecord(2048, true, 32, 200); }},
+        {"first record broken", [&] { BrokenRecord(2048, false, 0, 3); }},
+        {"data length below the block length", [&] { BrokenRecord(2000, false, 2047, 0); }},
+        {"root claiming 4 GiB",
+         [&] {
+             RootSession(0, Directory().self(20, 0xFFFFF800u, 20).add("A;1", 5, 1));
+             RecordBlocks(21, 1000);
+         },
+         true},
+        // A subdirectory whose extent is the root itself, and a second one naming the same extent as X.
+        {"directory listed twice or pointing at itself",
+         [&] {
+             Directory root;
+             root.self(20, 2048, 20).add("A;1", 5, 1).add("SELF", 20, 2048, 2);
+             PlainSession(0, PathTable().root(20).add("SELF", 20, 1).add("X", 30, 1).add("X2", 30, 1), root);
+             Directory().self(30, 2048, 20).add("B;1", 6, 1).place(*drive, 30);
+         }},
+        {"longest names",
+         [&] {
+             Directory root;
+             root.self(20, 2048, 20).add(std::string(221, 'N'), 990, 100000);
+             PlainSession(0, PathTable().root(20).add(std::string(255, 'P'), 20, 1), root);
+         }},
+        // Names come from what lies inside the areas, and no read leaves the session or repeats without end.
+        {"Rock Ridge entries stay inside their areas",
+         [&] {
+             Directory root;
+             root.add(std::string(1, '\0'), 20, 2048, 2,
+                      {'S', 'P', 7, 1, 0xBE, 0xEF, 0, 'R', 'R', 5, 1, 0x81});
+             root.add(std::string(1, '\1'), 20, 2048, 2);
+             root.add("A;1", 50, 1, 0,
+                      Join({Nm("alpha"), {'T', 'F', 200, 1, 0x02}})); // TF longer than its area
+             root.add("B;1", 51, 1, 0, Join({Nm("beta"), Ce(5000, 0, 28)}));
+             root.add("C;1", 52, 1, 0, Join({Nm("gamma-", 1), Ce(30, 100, 40)}));
+             root.add("D;1", 53, 1, 0, Ce(31, 0, 28));
+             RootSession(0, root);
+             const Bytes rest = Join({Nm("delta"), {'S', 'T', 4, 1}, Nm("never")});
+             std::copy(rest.begin(), rest.end(), drive->at(30).begin() + 100);
+             const Bytes self = Ce(31, 0, 28);
+             std::copy(self.begin(), self.end(), drive->at(31).begin()); // a continuation of itself
+             RecordBlocks(32, 1000);
+         },
+         true},
+    };
+    std::string all;
+    for (const Case& c : cases) {
+        Fresh();
+        c.setup();
+        all += std::string("== ") + c.name + "\n" + Analysed(c.reads);
+    }
+    ExpectGolden("iso9660/directories.txt", all);
 }
 
-TEST_F(Directories, OneBlockDirectoryIsReadOnce) {
-    TwoLevelTree();
+TEST_F(Directories, FileExtentPastTheSessionIsListedButNotRead) {
+    RootSession(0, Directory().self(20, 2048, 20).add("BIG;1", 990, 100000));
     ASSERT_EQ(Analyze(), 1);
-    // Descriptors 16 and 17, the root's first block (looked at for Rock Ridge, then walked without a second
-    // read), the path table (one block and the extra one), then one read per other directory.
-    ASSERT_EQ(ReadCommands(), 6u);
-    EXPECT_EQ(drive->reads[2].lba, 20u);
-    EXPECT_EQ(drive->reads[2].count, 1);
-    EXPECT_EQ(drive->reads[3].lba, 18u);
-    EXPECT_EQ(drive->reads[3].count, 1);
-}
-
-TEST_F(Directories, PathTableOfExactly2048BytesIsTwoBlocks) {
-    // The root (10 bytes), 202 records of 10 bytes and one of 18: exactly 2048 bytes.
-    PathTable table;
-    table.root(20);
-    for (int i = 0; i < 202; ++i)
-        table.add(std::string{char('A' + i % 26), char('A' + i / 26)}, 21, 1);
-    table.add("ABCDEFGHIJ", 21, 1);
-    ASSERT_EQ(table.bytes.size(), 2048u);
-    // A record at the start of the second block lies past the table: it must not be walked.
-    std::vector<uint8_t> blocks = table.bytes;
-    PathTable extra;
-    extra.add("Z", 21, 1);
-    blocks.insert(blocks.end(), extra.bytes.begin(), extra.bytes.end());
-    PlainSession(0, table, Directory().self(20, 2048, 20));
-    PlaceBytes(*drive, 18, blocks, 2);
-    Directory().self(21, 2048, 20).add("IN.TXT;1", 50, 1).place(*drive, 21);
-    ASSERT_EQ(Analyze(), 1);
-    EXPECT_EQ(drive->reads[3].lba, 18u); // after the descriptors and the root's first block
-    EXPECT_EQ(drive->reads[3].count, 2);
-    EXPECT_EQ(g_DiscModel->firstTree->directoryCount, 204u);
-    EXPECT_EQ(ChildNames(g_DiscModel->firstTree->root).size(), 203u);
-    // The same directory extent named 203 times is listed once.
-    EXPECT_EQ(g_DiscModel->firstTree->fileCount, 1u);
-}
-
-TEST_F(Directories, DataLengthBelowBlockLengthListsNoFiles) {
-    Directory root;
-    root.self(20, 2000, 20).add("A.TXT;1", 100, 1);
-    PlainSession(0, PathTable().root(20), root);
-    ASSERT_EQ(Analyze(), 1);
-    EXPECT_TRUE(ChildNames(g_DiscModel->firstTree->root).empty());
-    EXPECT_EQ(g_DiscModel->firstTree->root->size, 2000u);
+    drive->reads.clear();
+    g_CurrentSession = 0;
+    EXPECT_EQ(Iso_ReadFile(990, 100000), ISO_ERR_EXTENT);
+    EXPECT_TRUE(drive->reads.empty());
+    Iso_FreeFile();
 }
 
 TEST_F(Directories, ExtentReadsArePiecesOf32) {
     SingleDataSessionToc(*drive, 0, 2000);
     RecordBlocks(100, 300);
-    InstallDrive(drive);
-    ASSERT_NE(Iso_AnalyzeDisc(0), 1); // no descriptors: the session is only a cursor here
+    ASSERT_NE(Analyze(), 1); // no descriptors: the session is only a cursor here
     g_DiscModel->currentSessionEntry = g_DiscModel->firstSession;
     std::vector<uint8_t> buffer(70 * 2048);
     for (auto [count, expected] : std::vector<std::pair<uint32_t, std::vector<uint16_t>>>{
@@ -196,41 +293,39 @@ TEST_F(Directories, ExtentReadsArePiecesOf32) {
         }
         EXPECT_EQ(counts, expected) << count;
     }
-    drive->reads.clear();
     EXPECT_NE(Iso_ReadExtent(0, 290, 20, buffer.data()), 1); // runs into unrecorded blocks
 }
 
-TEST_F(Directories, MissingSecondDescriptorSetFails) {
-    TwoDataSessionToc();
-    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20));
-    drive->at(12416); // zeros: no CD001
-    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
-
-    drive->sectors.clear();
-    drive->at(16); // first session without descriptors
-    PlainSession(12400, PathTable().root(12420), Directory().self(12420, 2048, 12420).add("A;1", 5, 1));
-    EXPECT_EQ(Analyze(), 1);
-    const SessionTree* t1 = g_DiscModel->firstTree;
-    EXPECT_EQ(t1->root->type, 'V');
-    EXPECT_STREQ(t1->root->name, "");
-    EXPECT_EQ(t1->root->firstChild, nullptr);
-    EXPECT_EQ(ChildNames(t1->next->root), (std::vector<std::string>{"A;1"}));
+TEST_F(Directories, EveryBlockIsWalkedAsDirectoryRecordsOnce) {
+    // Directories that claim 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
+    // session, Y from 25 up to where X began.
+    Directory root;
+    root.self(20, 2048, 20).add("R;1", 5, 1).add("X", 30, 0xFFFFF800u, 2).add("Y", 25, 0xFFFFF800u, 2);
+    PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
+    for (uint32_t b = 21; b < 1000; ++b) // file data shaped like directory records
+        Directory().self(b, 0xFFFFF800u, 20).add("F" + std::to_string(b) + ";1", 5, 1).place(*drive, b);
+    ASSERT_EQ(Analyze(), 1);
+    EXPECT_EQ(RootNames(), (Names{"R;1", "X", "Y"}));
+    EXPECT_EQ(Tree()->fileCount, 1u + 970u + 5u);
+    const FileEntry* y = Tree()->root->firstChild->nextSibling->nextSibling;
+    EXPECT_EQ(ChildNames(y), (Names{"F25;1", "F26;1", "F27;1", "F28;1", "F29;1"}));
+    EXPECT_LT(SectorsRead(), 1100u);
 }
 
-TEST_F(Directories, VolumeNamesOf16And32Characters) {
-    const std::string iso = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";
-    PlainSession(0, PathTable().root(20), Directory().self(20, 2048, 20), iso);
-    ASSERT_EQ(Analyze(), 1);
-    EXPECT_EQ(std::string(g_DiscModel->firstTree->root->name), iso);
-
-    drive->at(17) = VolumeDescriptor(2, Ucs2Be(u"\u3042BCDEFGHIJKLMNO\u3044"), 10, 18, 20, 2048, 0x45);
-    drive->at(18) = Descriptor(255);
-    PlaceBytes(*drive, 19, PathTable().root(20).bytes);
-    drive->at(17)[140] = 19;
-    ASSERT_EQ(Analyze(), 1);
-    // Sixteen characters; the seventeenth is not part of the identifier.
-    EXPECT_EQ(std::string(g_DiscModel->firstTree->root->name), "\x82\xa0"
-                                                               "BCDEFGHIJKLMNO\x82\xa2");
+TEST_F(Directories, NeverMoreThan65535Directories) {
+    // Root at 18, one subdirectory extent at 19, then a path table of 65536 records from block 20.
+    PathTable table;
+    table.root(18);
+    for (int i = 0; i < 65535; ++i)
+        table.add("D", 19, 1);
+    drive->at(16) = VolumeDescriptor(1, "V", uint32_t(table.bytes.size()), 20, 18, 2048);
+    drive->at(17) = Descriptor(255);
+    Directory().self(18, 2048, 18).place(*drive, 18);
+    Directory().self(19, 2048, 18).place(*drive, 19);
+    PlaceBytes(*drive, 20, table.bytes, 1);
+    drive->at(20 + uint32_t(table.bytes.size() / 2048));
+    EXPECT_EQ(Analyze(), ISO_ERR_DESCRIPTOR);
+    EXPECT_EQ(Tree()->directoryCount, 65535u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,76 +11,59 @@
 
 namespace {
 
-uint16_t KindOf(const char* name, uint16_t start = 0) {
-    FileEntry e{};
-    std::strncpy(e.name, name, sizeof e.name - 1);
-    e.kind = start;
-    Iso_SetFileKind(&e);
-    return e.kind;
-}
-
-std::string Msf(uint32_t frames, size_t capacity = 16) {
-    char text[16] = {};
-    Iso_FramesToMsf(frames, text, capacity);
-    return text;
-}
-
+// The kind of a name by its last extension, its version ";1" aside, in any case; "A.X.MP3": the walk goes on
+// after a dot; "A.MPE": the digit of MP3 is the digit itself.
 TEST(FileKind, ExtensionsWithAndWithoutVersion) {
-    EXPECT_EQ(KindOf("SONG.MP3;1"), KIND_MP3);
-    EXPECT_EQ(KindOf("song.mp3"), KIND_MP3);
-    EXPECT_EQ(KindOf("SONG.mP3"), KIND_MP3);
-    EXPECT_EQ(KindOf("CONTENTS.LMX"), KIND_LMX);
-    EXPECT_EQ(KindOf("TRACK01.CDA"), KIND_CDA);
-    EXPECT_EQ(KindOf("A.WMV;1"), KIND_WMF);
-    EXPECT_EQ(KindOf("A.wma"), KIND_WMF);
-    EXPECT_EQ(KindOf("PIC.JPG"), KIND_JPG);
-    EXPECT_EQ(KindOf("S.WAV"), KIND_WAV);
-}
-
-TEST(FileKind, GroupsThatAreNotTerminated) {
-    EXPECT_EQ(KindOf("TRACK.MP3X"), 0);
-    EXPECT_EQ(KindOf("A.MP3;2"), 0);
-    EXPECT_EQ(KindOf("A.ASFX"), KIND_WMF);
-    EXPECT_EQ(KindOf("A.ASF.TXT"), KIND_OTHER);
-    EXPECT_EQ(KindOf("A.MP3.WAV"), KIND_WAV);
-    EXPECT_EQ(KindOf("A.WAV.TMP"), KIND_OTHER);
-    EXPECT_EQ(KindOf("A.X.MP3"), KIND_MP3); // the walk goes on after a dot
-    EXPECT_EQ(KindOf("NODOT"), 0);
-    EXPECT_EQ(KindOf("A.B"), KIND_OTHER);
-    EXPECT_EQ(KindOf("ENDS."), KIND_OTHER);
-    EXPECT_EQ(KindOf("A.Mp3"), KIND_MP3);
-    EXPECT_EQ(KindOf("A.MPE"), KIND_OTHER); // the digit of MP3 is the digit itself
-}
-
-TEST(FileKind, AnalyzerResultsAreNeverReclassified) {
-    EXPECT_EQ(KindOf("A.WAV", KIND_ACCEPTED | KIND_MP3), KIND_ACCEPTED | KIND_MP3);
-    EXPECT_EQ(KindOf("A.WAV", KIND_UNSUPPORTED), KIND_UNSUPPORTED);
-}
-
-TEST(FileKind, NameFillingTheWholeFieldIsNotReadPastItsEnd) {
+    const std::pair<uint16_t, const char*> kinds[] = {
+        {KIND_MP3, "SONG.MP3;1 song.mp3 SONG.mP3 A.X.MP3 A.Mp3"},
+        {KIND_LMX, "CONTENTS.LMX"},
+        {KIND_CDA, "TRACK01.CDA"},
+        {KIND_WMF, "A.WMV;1 A.wma A.ASFX"},
+        {KIND_JPG, "PIC.JPG"},
+        {KIND_WAV, "S.WAV A.MP3.WAV"},
+        {KIND_OTHER, "A.ASF.TXT A.WAV.TMP A.B ENDS. A.MPE"},
+        {0, "TRACK.MP3X A.MP3;2 NODOT"},
+    };
+    for (auto [kind, names] : kinds) {
+        std::istringstream in(names);
+        for (std::string name; in >> name;) {
+            FileEntry e{};
+            std::strncpy(e.name, name.c_str(), sizeof e.name - 1);
+            Iso_SetFileKind(&e);
+            EXPECT_EQ(e.kind, kind) << name;
+        }
+    }
+    // Analyzer results are never reclassified.
+    for (uint16_t kind : {uint16_t(KIND_ACCEPTED | KIND_MP3), uint16_t(KIND_UNSUPPORTED)}) {
+        FileEntry e{};
+        std::strcpy(e.name, "A.WAV");
+        e.kind = kind;
+        Iso_SetFileKind(&e);
+        EXPECT_EQ(e.kind, kind);
+    }
+    // A name filling the whole field is not read past its end.
     FileEntry e{};
-    std::memset(e.name, 'A', sizeof e.name); // no terminator at all
-    e.name[252] = '.';
-    e.name[253] = 'M';
-    e.name[254] = 'P';
-    e.name[255] = '3';
+    std::memset(e.name, 'A', sizeof e.name);
+    std::memcpy(e.name + sizeof e.name - 4, ".MP3", 4);
     Iso_SetFileKind(&e);
     EXPECT_EQ(e.kind, KIND_MP3);
 }
 
-TEST(FramesToMsf, MinutesAreNotBounded) {
-    EXPECT_EQ(Msf(0), "00:00:00");
-    EXPECT_EQ(Msf(4500), "01:00:00");
-    EXPECT_EQ(Msf(449999), "99:59:74");
-    EXPECT_EQ(Msf(450000), "100:00:00");
-    EXPECT_EQ(Msf(0xFFFFFFFFu), "954437:10:45");
-}
-
-TEST(FramesToMsf, SmallBufferIsTerminated) {
-    EXPECT_EQ(Msf(450000, 4), "100");
-    char one[1] = {'x'};
-    Iso_FramesToMsf(5, one, 1);
-    EXPECT_EQ(one[0], 0);
+TEST(FramesToMsf, MinutesAreNotBoundedAndSmallBuffersAreTerminated) {
+    // clang-format off
+    const std::pair<uint32_t, const char*> cases[] = {{0, "00:00:00"}, {4500, "01:00:00"}, {449999, "99:59:74"},
+                                                      {450000, "100:00:00"}, {0xFFFFFFFFu, "954437:10:45"}};
+    // clang-format on
+    for (auto [frames, text] : cases) {
+        char out[16] = {};
+        Iso_FramesToMsf(frames, out, sizeof out);
+        EXPECT_STREQ(out, text);
+    }
+    char small[5] = "xxxx";
+    Iso_FramesToMsf(450000, small, 4);
+    EXPECT_STREQ(small, "100");
+    Iso_FramesToMsf(5, small, 1);
+    EXPECT_EQ(small[0], 0);
 }
 
 TEST(ModelLifetime, TerminateInAnyState) {
@@ -92,34 +76,33 @@ TEST(ModelLifetime, TerminateInAnyState) {
     EXPECT_EQ(Iso_ReadFile(0, 10), ISO_ERR_NO_MODEL);
 }
 
-// Enough entries for several blocks of the record pool.
+// Entries come zeroed (even memory handed back after being written all over) and stay apart.
 TEST(RecordPool, EntriesStartZeroedAndStayApart) {
-    constexpr size_t kCount = 20000;
-    std::vector<FileEntry*> entries;
-    for (size_t i = 0; i < kCount; ++i) {
-        auto* e = new FileEntry; // no initialiser: the entry is the memory as the pool hands it out
-        ASSERT_EQ(reinterpret_cast<uintptr_t>(e) % alignof(FileEntry), 0u);
+    auto zeroed = [](const FileEntry* e) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(e);
-        ASSERT_TRUE(std::all_of(bytes, bytes + sizeof *e, [](unsigned char b) { return b == 0; })) << i;
-        std::memset(static_cast<void*>(e), static_cast<int>(i % 251) + 1, sizeof *e);
-        entries.push_back(e);
+        return std::all_of(bytes, bytes + sizeof *e, [](unsigned char b) { return b == 0; });
+    };
+    std::vector<FileEntry*> entries;
+    for (size_t i = 0; i < 20000; ++i) {
+        entries.push_back(new FileEntry); // no initialiser: the entry is the memory as the pool hands it out
+        ASSERT_TRUE(zeroed(entries.back())) << i;
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(entries.back()) % alignof(FileEntry), 0u);
+        std::memset(static_cast<void*>(entries.back()), int(i % 251) + 1, sizeof(FileEntry));
     }
-    for (size_t i = 0; i < kCount; i += 2) {
+    for (size_t i = 0; i < entries.size(); i += 2) {
         delete entries[i];
-        entries[i] = new FileEntry{};
+        entries[i] = new FileEntry;
+        ASSERT_TRUE(zeroed(entries[i])) << i;
         std::memset(static_cast<void*>(entries[i]), 0x5A, sizeof(FileEntry));
     }
-    for (size_t i = 1; i < kCount; i += 2)
+    for (size_t i = 1; i < entries.size(); i += 2)
         ASSERT_EQ(entries[i]->name[100], static_cast<char>(i % 251 + 1)) << i;
     for (FileEntry* e : entries)
         delete e;
-
-    // Memory handed back is handed out again as zeroes, though it was written all over.
+    // Memory handed back whole, though written all over, is handed out again as zeroes.
     for (size_t i = 0; i < 1000; ++i) {
-        auto* e = new FileEntry;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(e);
-        ASSERT_TRUE(std::all_of(bytes, bytes + sizeof *e, [](unsigned char b) { return b == 0; })) << i;
-        entries[i] = e;
+        entries[i] = new FileEntry;
+        ASSERT_TRUE(zeroed(entries[i])) << i;
     }
     for (size_t i = 0; i < 1000; ++i)
         delete entries[i];
