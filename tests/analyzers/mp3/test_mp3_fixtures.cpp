@@ -1,35 +1,22 @@
 // Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: each
 // analysis is compared with what mediainfo, ffprobe and id3v2 -l report for the same file.
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
-#include "aspi/aspi_manager.h"
-#include "image_disc.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 
 namespace {
 
+using namespace antest;
 const std::string kDir = CKVD_MP3_FIXTURES;
 const char* const kFiles[] = {"m1cbr.mp3",    "m1vbr.mp3",  "m1mono.mp3", "m2cbr.mp3",  "m2vbr.mp3",
                               "m1latin.mp3",  "layer2.mp2", "m1abr.mp3",  "m25vbr.mp3", "m25cbr.mp3",
                               "layer2m2.mp2", "apev1.mp3",  "intl23.mp3", "intl24.mp3"};
-
-using testdisc::RunCommand;
 
 // mediainfo --Inform fields, in the order asked.
 std::vector<std::string> Mediainfo(const std::string& file, const std::string& section,
@@ -48,24 +35,13 @@ std::vector<std::string> Mediainfo(const std::string& file, const std::string& s
 
 class Mp3Disc : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/mp3.iso", &error), 1) << error;
-        g_CurrentSession = 0;
-    }
+    static void SetUpTestSuite() { LoadDisc(kDir + "/mp3.iso"); }
     static void TearDownTestSuite() {
         Mp3_Terminate();
         Iso_Terminate();
         Aspi_Terminate();
     }
-    // Analyses the disc's file of that name.
-    static int Analyze(const std::string& name) {
-        for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling)
-            if (name == e->name)
-                return Mp3_Analyze(e);
-        ADD_FAILURE() << name << " is not on the disc";
-        return -1;
-    }
+    static int Analyze(const std::string& name) { return Mp3_Analyze(OnDisc(name)); }
 };
 
 TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
@@ -101,18 +77,14 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         // Frames and whole seconds of the length (ffprobe's duration leaves out the encoder's delay and
         // padding) from the Xing/Info header, or from the audio size at a constant bitrate; never from a VBR
         // file's first frame. m2vbr.mp3 is VBR without a Xing header: its figures are the bitrate's estimate.
-        std::istringstream probe(RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate:"
-                                            "format=duration -of default=nw=1:nk=1 " +
-                                            kDir + "/files/" + name));
-        std::string codec, rate, duration;
-        std::getline(probe, codec);
-        std::getline(probe, rate);
-        std::getline(probe, duration);
-        EXPECT_EQ(codec, Mp3_LayerIndex(m) == 1 ? "mp2" : "mp3");
-        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), rate);
+        auto probe = KeyValues(RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate:"
+                                          "format=duration -of default=nw=1 " +
+                                          kDir + "/files/" + name));
+        EXPECT_EQ(probe["codec_name"], Mp3_LayerIndex(m) == 1 ? "mp2" : "mp3");
+        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), probe["sample_rate"]);
         if (std::string(name) != "m2vbr.mp3") {
             EXPECT_LE(std::labs(long(m->frames) - std::stol(p[8])), 1L) << "frames " << p[8];
-            EXPECT_LT(std::fabs(m->length - std::stod(duration)), 1.0) << "duration " << duration;
+            EXPECT_LT(std::fabs(m->length - std::stod(probe["duration"])), 1.0) << probe["duration"];
         }
     }
     // Files whose first frame is audio (no Info frame): ffprobe's first packet is the header's frame.
@@ -176,11 +148,7 @@ TEST_F(Mp3Disc, TextsBeyondShiftJisShowAsMutagenReadsThem) {
     for (const char* name : {"intl23.mp3", "intl24.mp3"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
-        std::map<std::string, std::string> frames; // mid3v2 -l: "TIT2=text" lines
-        std::istringstream out(RunCommand("mid3v2 -l " + kDir + "/files/" + name));
-        for (std::string line; std::getline(out, line);)
-            if (line.size() > 5 && line[4] == '=')
-                frames[line.substr(0, 4)] = line.substr(5);
+        auto frames = KeyValues(RunCommand("mid3v2 -l " + kDir + "/files/" + name)); // "TIT2=text" lines
         const Id3v2Tag* t = g_Id3v2TagText;
         EXPECT_EQ(t->title ? t->title : "", frames["TIT2"]);
         EXPECT_EQ(t->artist ? t->artist : "", frames["TPE1"]);
