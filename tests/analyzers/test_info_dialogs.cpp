@@ -103,14 +103,13 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_EQ(dlg.TagValues()[4], "2002");
     // ID3v1 texts name no character set: UTF-8 where they are valid UTF-8, Shift-JIS where every high byte
     // forms a Shift-JIS character, else ISO-8859-1.
-    for (auto [bytes, shown] : {std::pair<const char*, const char*>{"Gro\xDF"
-                                                                    "e",
-                                                                    "Gro\u00DF"
-                                                                    "e"},
-                                {"\xC0 la carte \xE9t\xE9", "\u00C0 la carte \u00E9t\u00E9"},
-                                {"\x89\xB9\x8A\x79 A", "\u97F3\u697D A"},
-                                {"\x89\xB9\xDF", "\u0089\u00B9\u00DF"},
-                                {"Dvo\xC5\x99\xC3\xA1k", "Dvo\u0159\u00E1k"}}) {
+    const std::pair<const char*, const char*> titles[] = {
+        {"Gro\xDF\x65", "Gro\u00DFe"},
+        {"\xC0 la carte \xE9t\xE9", "\u00C0 la carte \u00E9t\u00E9"},
+        {"\x89\xB9\x8A\x79 A", "\u97F3\u697D A"},
+        {"\x89\xB9\xDF", "\u0089\u00B9\u00DF"},
+        {"Dvo\xC5\x99\xC3\xA1k", "Dvo\u0159\u00E1k"}};
+    for (auto [bytes, shown] : titles) {
         std::memset(g_Id3v1Tag->title, 0, sizeof g_Id3v1Tag->title);
         std::memcpy(g_Id3v1Tag->title, bytes, std::strlen(bytes));
         dlg.OnInitDialog(0);
@@ -127,9 +126,9 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_EQ(dlg.TagVersions()[1], "v2.4");
     dlg.OnSelchangeTagVersion(1);
     EXPECT_EQ(dlg.TagValues()[1], "Sakura");
-    EXPECT_EQ(Value(dlg.Mpeg(), "Version"), "MPEG-2.5");
-    EXPECT_EQ(Value(dlg.Mpeg(), "Sampling Freq."), "8000");
-    EXPECT_EQ(Value(dlg.Mpeg(), "Bitrate"), "32");
+    const std::string mpeg = Dump(dlg.Mpeg());
+    for (const char* line : {"Version: MPEG-2.5\n", "Sampling Freq.: 8000\n", "Bitrate: 32\n"})
+        EXPECT_NE(mpeg.find(line), std::string::npos) << line;
 }
 
 TEST_F(InfoDialogs, WindowsMediaFields) {

@@ -59,21 +59,14 @@ Bytes Id3v1(uint8_t byte125, uint8_t byte126) {
 }
 // The texts kept of an ID3v2 tag, "name=text;" for each present one.
 std::string Kept(const Id3v2Tag* t) {
+    const char* names[] = {"title", "artist",   "album",    "year",      "comment", "track",
+                           "genre", "composer", "original", "copyright", "url",     "encoder"};
+    const char* texts[] = {t->title, t->artist,   t->album,          t->year,      t->comment, t->track,
+                           t->genre, t->composer, t->originalArtist, t->copyright, t->url,     t->encoder};
     std::string out;
-    for (auto [name, text] : {std::pair<const char*, const char*>{"title", t->title},
-                              {"artist", t->artist},
-                              {"album", t->album},
-                              {"year", t->year},
-                              {"comment", t->comment},
-                              {"track", t->track},
-                              {"genre", t->genre},
-                              {"composer", t->composer},
-                              {"original", t->originalArtist},
-                              {"copyright", t->copyright},
-                              {"url", t->url},
-                              {"encoder", t->encoder}})
-        if (text)
-            out += std::string(name) + "=" + text + ";";
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (texts[i])
+            out += std::string(names[i]) + "=" + texts[i] + ";";
     return out;
 }
 
