@@ -1,16 +1,12 @@
 // Wav_Analyze over hand-made RIFF headers: only the file's sectors are served by a fake drive (any other
 // sector fails), and every analysis is checked to have read none but the file's.
-#include <algorithm>
-
-#include "../analyzer_tests.h"
+#include "../analyzer_drive.h"
 #include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
-#include "fake_drive.h"
 
 namespace {
 
 using namespace antest;
-constexpr uint32_t kLbn = 100;
 
 // The 36 bytes up to the end of a 16-byte chunk `id` (stereo, 44100 Hz, 16 bits), then `rest`.
 Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Bytes(64),
@@ -19,34 +15,7 @@ Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Byte
            Le(44100, 4) + Le(avgBytes, 4) + Le(4, 2) + Le(16, 2) + rest;
 }
 
-class WavHeaders : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        drive = std::make_shared<isotest::FakeDrive>();
-        isotest::InstallFileDrive(drive);
-        ASSERT_EQ(Wav_Initialize(), 1);
-    }
-    void TearDown() override {
-        Analyzer_SetHeapExhausted(false);
-        Wav_Terminate();
-        Iso_Terminate();
-        isotest::RemoveDrives();
-    }
-    // Serves `bytes` at kLbn as the sectors of a file of `size` bytes (all of `bytes` by default).
-    int Analyze(const Bytes& bytes, size_t size = SIZE_MAX) {
-        file.lbn = kLbn;
-        file.size = uint32_t(std::min(size, bytes.size()));
-        drive->sectors.clear();
-        isotest::PutBytes(*drive, kLbn, bytes);
-        drive->reads.clear();
-        const int result = Wav_Analyze(&file);
-        for (const isotest::ReadCommand& r : drive->reads)
-            EXPECT_TRUE(r.lba >= kLbn && r.lba + r.count <= kLbn + (file.size + 2047) / 2048) << r.lba;
-        return result;
-    }
-    std::shared_ptr<isotest::FakeDrive> drive;
-    FileEntry file{};
-};
+using WavHeaders = FileOnDrive<Wav_Initialize, Wav_Analyze, Wav_Terminate>;
 
 TEST_F(WavHeaders, PlayLength) {
     // A second of CD audio: 44 header bytes and 176400 data bytes.
