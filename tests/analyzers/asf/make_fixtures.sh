@@ -2,14 +2,8 @@
 # Makes the Windows Media fixtures of the ASF analyzer tests: WMA files from ffmpeg, patched where ffmpeg
 # cannot write a form, on a Joliet disc image made by genisoimage.
 # usage: make_fixtures.sh OUTDIR
-set -euo pipefail
-out=$1
-for tool in ffmpeg ffprobe mediainfo genisoimage python3; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-asffix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/disc"
+. "$(dirname "$0")/../fixture_lib.sh" "$1" ffmpeg ffprobe mediainfo genisoimage python3
+mkdir -p "$work/disc"
 tone() { ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "sine=frequency=$1:duration=$2" "${@:3}"; }
 
 # WMA 2 (ffmpeg's codec list names it "Windows Media Audio V8"), stereo, every text tag, the track a string.

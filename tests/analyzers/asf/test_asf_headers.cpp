@@ -2,14 +2,13 @@
 #include <algorithm>
 #include <optional>
 
-#include "../analyzer_tests.h"
+#include "../analyzer_drive.h"
 #include "analyzers/asf/wmf_module.h"
 #include "iso_builder.h"
 
 namespace {
 
 using namespace antest;
-using isotest::FakeDrive;
 
 // GUIDs as stored: Header, File Properties, Content Description, Extended Content Description, Codec List,
 // and Stream Properties (an object the analyzer passes over).
@@ -103,48 +102,31 @@ bool NoRecords() {
            !g_AsfCodecList && !g_AsfCodecEntries;
 }
 
-class AsfHeaders : public ::testing::Test {
+class AsfHeaders : public FileOnDrive<Wmf_Initialize, Wmf_Analyze, Wmf_Terminate> {
   protected:
-    void SetUp() override {
-        drive = std::make_shared<FakeDrive>();
-        isotest::SingleDataSessionToc(*drive, 0, 5000);
-        isotest::InstallDrive(drive);
-        Iso_Initialize();
-        Iso_AnalyzeDisc(0); // no file system: only the session and its block length are wanted
-        g_CurrentSession = 0;
-        g_CurrentDevice = 0;
-        Wmf_Initialize();
-    }
-    void TearDown() override {
-        Analyzer_SetHeapExhausted(false);
-        Wmf_Terminate();
-        Iso_Terminate();
-        isotest::RemoveDrives();
-    }
-    // Places the file at `lbn` (a zero block after it) and analyses it; `size` overrides the file's size.
-    int Analyze(const Bytes& file, size_t size = SIZE_MAX, uint32_t lbn = 100) {
-        isotest::PlaceBytes(*drive, lbn, file, file.size() / 2048 + 2);
-        entry.lbn = lbn;
-        entry.size = uint32_t(std::min(size, file.size()));
+    // Places the file at `lbn` with a zero block after it (the walk reads two sectors at a time) and analyses
+    // it; `size` overrides the file's size.
+    int Analyze(const Bytes& bytes, size_t size = SIZE_MAX, uint32_t lbn = 100) {
+        isotest::PlaceBytes(*drive, lbn, bytes, bytes.size() / 2048 + 2);
+        file.lbn = lbn;
+        file.size = uint32_t(std::min(size, bytes.size()));
         drive->reads.clear();
-        return Wmf_Analyze(&entry);
+        return Wmf_Analyze(&file);
     }
-    std::shared_ptr<FakeDrive> drive;
-    FileEntry entry{};
 };
 
 TEST_F(AsfHeaders, FilesWithoutAHeaderObjectGive5001AndNoRecord) {
     Bytes riff = Header({FileProperties()});
     riff[0] = 'R';
     // Too short to hold the header's 30 bytes, GUID or not; a previous analysis's records are gone after it.
-    for (auto [file, size] : {std::pair{riff, SIZE_MAX}, {Header({FileProperties()}), 29}}) {
+    for (auto [bytes, size] : {std::pair{riff, SIZE_MAX}, {Header({FileProperties()}), 29}}) {
         ASSERT_EQ(Analyze(Header({FileProperties()})), 1);
-        EXPECT_EQ(Analyze(file, size), 0x5001);
+        EXPECT_EQ(Analyze(bytes, size), 0x5001);
         EXPECT_TRUE(NoRecords());
     }
     // Without a disc model there is no block length to read with; the code is never 0.
     Iso_Terminate();
-    EXPECT_EQ(Wmf_Analyze(&entry), ISO_ERR_NO_MODEL);
+    EXPECT_EQ(Wmf_Analyze(&file), ISO_ERR_NO_MODEL);
 }
 
 TEST_F(AsfHeaders, ContentDescriptionStringsFollowOneAnother) {
@@ -239,18 +221,18 @@ TEST_F(AsfHeaders, ObjectInTheLastBytesOfASectorIsReadFromItsFirstSector) {
 }
 
 TEST_F(AsfHeaders, FailedReadsAndExhaustedHeapGiveTheirCodes) {
-    const Bytes file = Header({FileProperties(), Filler(5000), Title(u"T")});
-    isotest::PlaceBytes(*drive, 100, file, 4);
+    const Bytes bytes = Header({FileProperties(), Filler(5000), Title(u"T")});
+    isotest::PlaceBytes(*drive, 100, bytes, 4);
     drive->sectors.erase(102); // the Content Description's sector
     uint8_t buffer[2 * 2048];
     const int readCode = Aspi_ReadSectors(0, 102, 2048, 2, buffer);
     ASSERT_NE(readCode, 1);
     ASSERT_NE(readCode, 0);
-    entry.lbn = 100;
-    entry.size = uint32_t(file.size());
-    EXPECT_EQ(Wmf_Analyze(&entry), readCode);
+    file.lbn = 100;
+    file.size = uint32_t(bytes.size());
+    EXPECT_EQ(Wmf_Analyze(&file), readCode);
     Analyzer_SetHeapExhausted(true);
-    EXPECT_EQ(Analyze(file), 0x50FF);
+    EXPECT_EQ(Analyze(bytes), 0x50FF);
     EXPECT_TRUE(NoRecords());
 }
 
@@ -264,8 +246,8 @@ TEST_F(AsfHeaders, WalkEndsAtObjectsTooSmallOrRunningPastTheHeader) {
         {Header({props, Object(kContent, Bytes(20, 0), ~uint64_t(0) - 15), content}), SIZE_MAX},
         {Header({props, content}, 30 + props.size()), SIZE_MAX},
         {huge, huge.size() - 1}};
-    for (const auto& [file, size] : files) {
-        ASSERT_EQ(Analyze(file, size), 1);
+    for (const auto& [bytes, size] : files) {
+        ASSERT_EQ(Analyze(bytes, size), 1);
         EXPECT_NE(g_AsfFileProperties, nullptr);
         EXPECT_EQ(g_AsfContentDescription, nullptr);
     }
