@@ -18,19 +18,13 @@ const char* const kFiles[] = {"m1cbr.mp3",    "m1vbr.mp3",  "m1mono.mp3", "m2cbr
                               "m1latin.mp3",  "layer2.mp2", "m1abr.mp3",  "m25vbr.mp3", "m25cbr.mp3",
                               "layer2m2.mp2", "apev1.mp3",  "intl23.mp3", "intl24.mp3"};
 
-// mediainfo --Inform fields, in the order asked.
-std::vector<std::string> Mediainfo(const std::string& file, const std::string& section,
-                                   const std::vector<std::string>& fields) {
+// mediainfo --Inform fields of one section, field name -> value.
+std::map<std::string, std::string> Mediainfo(const std::string& file, const std::string& section,
+                                             const std::vector<std::string>& fields) {
     std::string inform = section + ";";
     for (const std::string& f : fields)
-        inform += "%" + f + "%|";
-    std::string out = RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file);
-    std::vector<std::string> values;
-    std::istringstream in(out.substr(0, out.find('\n')));
-    for (std::string v; values.size() < fields.size() && std::getline(in, v, '|');)
-        values.push_back(v);
-    values.resize(fields.size());
-    return values;
+        inform += f + "=%" + f + "%\\n";
+    return KeyValues(RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file));
 }
 
 class Mp3Disc : public ::testing::Test {
@@ -49,20 +43,19 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
         const MpegHeaderInfo* m = g_MpegHeader;
-        const auto p =
-            Mediainfo(name, "Audio",
-                      {"Format_Version", "Format_Profile", "BitRate_Mode", "BitRate", "SamplingRate",
-                       "Channel(s)", "Format_Settings_Mode", "Duration", "FrameCount", "SamplesPerFrame"});
+        auto p = Mediainfo(name, "Audio",
+                           {"Format_Version", "Format_Profile", "BitRate_Mode", "BitRate", "SamplingRate",
+                            "Channel(s)", "Format_Settings_Mode", "FrameCount", "SamplesPerFrame"});
         const std::map<std::string, std::string> versions = {
             {"MPEG-1", "Version 1"}, {"MPEG-2 or 2.5", "Version 2"}, {"MPEG-2.5", "Version 2.5"}};
-        EXPECT_EQ(versions.at(Mp3_VersionName(m)), p[0]);
-        EXPECT_EQ(p[1], "Layer " + std::to_string(Mp3_LayerIndex(m) + 1));
-        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), p[4]);
+        EXPECT_EQ(versions.at(Mp3_VersionName(m)), p["Format_Version"]);
+        EXPECT_EQ(p["Format_Profile"], "Layer " + std::to_string(Mp3_LayerIndex(m) + 1));
+        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), p["SamplingRate"]);
         const unsigned mode = m->headerBytes[3] & 0xC0, channels = mode == 0xC0 ? 1 : 2;
-        EXPECT_EQ(std::to_string(channels), p[5]);
-        EXPECT_EQ(mode == 0x40, p[6] == "Joint stereo");
-        if (!p[9].empty()) { // mediainfo leaves it out for VBR without an Info frame
-            EXPECT_EQ(m->pcmSize, std::stoul(p[9]) * 2 * channels);
+        EXPECT_EQ(std::to_string(channels), p["Channel(s)"]);
+        EXPECT_EQ(mode == 0x40, p["Format_Settings_Mode"] == "Joint stereo");
+        if (!p["SamplesPerFrame"].empty()) { // mediainfo leaves it out for VBR without an Info frame
+            EXPECT_EQ(m->pcmSize, std::stoul(p["SamplesPerFrame"]) * 2 * channels);
         }
 
         // The six bytes stand at the header position of the file itself.
@@ -71,8 +64,8 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         f.seekg(m->headerPosition).read(bytes.data(), 6);
         EXPECT_EQ(std::memcmp(bytes.data(), m->headerBytes, 6), 0);
 
-        if (p[2] == "CBR") {
-            EXPECT_EQ(std::to_string(Mp3_Bitrate(m) * 1000), p[3]);
+        if (p["BitRate_Mode"] == "CBR") {
+            EXPECT_EQ(std::to_string(Mp3_Bitrate(m) * 1000), p["BitRate"]);
         }
         // Frames and whole seconds of the length (ffprobe's duration leaves out the encoder's delay and
         // padding) from the Xing/Info header, or from the audio size at a constant bitrate; never from a VBR
@@ -83,7 +76,8 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         EXPECT_EQ(probe["codec_name"], Mp3_LayerIndex(m) == 1 ? "mp2" : "mp3");
         EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), probe["sample_rate"]);
         if (std::string(name) != "m2vbr.mp3") {
-            EXPECT_LE(std::labs(long(m->frames) - std::stol(p[8])), 1L) << "frames " << p[8];
+            EXPECT_LE(std::labs(long(m->frames) - std::stol(p["FrameCount"])), 1L)
+                << "frames " << p["FrameCount"];
             EXPECT_LT(std::fabs(m->length - std::stod(probe["duration"])), 1.0) << probe["duration"];
         }
     }
@@ -119,7 +113,7 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
         EXPECT_EQ(g_Mp3TagFlags & MP3_TAG_ID3V2, version);
-        const auto p = Mediainfo(name, "General", fields);
+        auto p = Mediainfo(name, "General", fields);
         // The texts shown, and the report's Shift-JIS forms of these (all of them have JIS X 0208 codes).
         const Id3v2Tag *t = g_Id3v2Tag, *shown = g_Id3v2TagText;
         const char* ours[] = {t->title, t->artist,   t->album,          t->year,
@@ -127,15 +121,15 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         const char* display[] = {shown->title, shown->artist,   shown->album,          shown->year,
                                  shown->track, shown->composer, shown->originalArtist, shown->encoder};
         for (size_t i = 0; i < fields.size(); ++i) {
-            EXPECT_EQ(display[i] ? display[i] : "", p[i]) << fields[i];
-            EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[i]) << fields[i];
+            EXPECT_EQ(display[i] ? display[i] : "", p[fields[i]]) << fields[i];
+            EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[fields[i]]) << fields[i];
         }
         // Tag sizes as the header bytes give them; lame's audio follows the tag directly.
         EXPECT_EQ(g_MpegHeader->headerPosition, t->tagSize);
     }
     // Genres as written: eyeD3 a name, id3v2 the ID3v1 number in parentheses (ID3v2.3 TCON form).
     ASSERT_EQ(Analyze("m1vbr.mp3"), 1);
-    EXPECT_EQ(std::string(g_Id3v2Tag->genre), Mediainfo("m1vbr.mp3", "General", {"Genre"})[0]);
+    EXPECT_EQ(std::string(g_Id3v2Tag->genre), Mediainfo("m1vbr.mp3", "General", {"Genre"})["Genre"]);
     ASSERT_EQ(Analyze("m1cbr.mp3"), 1);
     EXPECT_STREQ(g_Id3v2Tag->genre, "(13)");
     // COMM is one text to its first zero byte: id3v2 leaves the language zero, eyeD3 writes "eng".
