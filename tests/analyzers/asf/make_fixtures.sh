@@ -2,83 +2,8 @@
 # Makes the Windows Media fixtures of the ASF analyzer tests: WMA files from ffmpeg, patched where ffmpeg
 # cannot write a form, on a Joliet disc image made by genisoimage.
 # usage: make_fixtures.sh OUTDIR
-set -euo pipefail
-out=$1
-for tool in ffmpeg ffprobe mediainfo genisoimage iconv od; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-asffix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/disc"
-
-# Unsigned little-endian numbers of WIDTH bytes at OFFSET of FILE.
-le() { od -An -tu"$3" -j "$2" -N "$3" --endian=little "$1" | tr -d ' '; }
-put_le() {
-    local bytes="" i
-    for ((i = 0; i < $3; i++)); do bytes+=$(printf '\\x%02x' $((($4 >> (8 * i)) & 0xFF))); done
-    printf "$bytes" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
-}
-# Offset of the first occurrence of PATTERN (bytes as \xNN) in FILE.
-find_bytes() {
-    local at
-    at=$(LC_ALL=C grep -obUaP -m1 "$2" "$1" | cut -d: -f1 | head -n1)
-    [ -n "$at" ] || { echo "make_fixtures.sh: pattern not found in $1" >&2; exit 1; }
-    echo "$at"
-}
-# Inserts the bytes of file ADD at OFFSET of FILE and grows the 64-bit sizes at the further offsets by their
-# count (objects before the insertion point, so their offsets stay).
-insert() {
-    local f=$1 off=$2 add=$3 n at
-    shift 3
-    n=$(stat -c %s "$add")
-    { head -c "$off" "$f"; cat "$add"; tail -c +"$((off + 1))" "$f"; } >"$f.new"
-    mv "$f.new" "$f"
-    for at in "$@"; do put_le "$f" "$at" 8 $(($(le "$f" "$at" 8) + n)); done
-}
-utf16() { printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE; }
-
-guid_file_properties='\xa1\xdc\xab\x8c\x47\xa9\xcf\x11\x8e\xe4\x00\xc0\x0c\x20\x53\x65'
-guid_content='\x33\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c'
-guid_codec_list='\x40\x52\xd1\x86\x1d\x31\xd0\x11\xa3\xa4\x00\xa0\xc9\x03\x48\xf6'
-
-# ffmpeg writes no Content Description description (its "comment" goes to the extended descriptors only):
-# put one in after the copyright, growing the object, the header and the file size of File Properties.
-add_description() {
-    local f=$1 fp cd title author copyright
-    fp=$(find_bytes "$f" "$guid_file_properties")
-    cd=$(find_bytes "$f" "$guid_content")
-    title=$(le "$f" $((cd + 24)) 2)
-    author=$(le "$f" $((cd + 26)) 2)
-    copyright=$(le "$f" $((cd + 28)) 2)
-    [ "$(le "$f" $((cd + 30)) 2)" = 0 ] || { echo "make_fixtures.sh: $f already has a description" >&2; exit 1; }
-    utf16 "$2" >"$work/text.bin"
-    insert "$f" $((cd + 34 + title + author + copyright)) "$work/text.bin" 16 $((cd + 16)) $((fp + 40))
-    put_le "$f" $((cd + 30)) 2 "$(stat -c %s "$work/text.bin")"
-}
-# ffmpeg writes codec entries without a description: give the first one a description.
-add_codec_description() {
-    local f=$1 fp cl name
-    fp=$(find_bytes "$f" "$guid_file_properties")
-    cl=$(find_bytes "$f" "$guid_codec_list")
-    name=$(le "$f" $((cl + 46)) 2)
-    local at=$((cl + 48 + 2 * name))
-    [ "$(le "$f" "$at" 2)" = 0 ] || { echo "make_fixtures.sh: $f already has a codec description" >&2; exit 1; }
-    utf16 "$2" >"$work/text.bin"
-    insert "$f" $((at + 2)) "$work/text.bin" 16 $((cl + 16)) $((fp + 40))
-    put_le "$f" "$at" 2 $(($(stat -c %s "$work/text.bin") / 2))
-}
-# ffmpeg writes WM/TrackNumber as a string; a one-digit track is "N" and a terminator, 4 bytes, so the value
-# becomes the DWORD form in place.
-track_as_dword() {
-    local f=$1 at
-    at=$(find_bytes "$f" "$(utf16 "WM/TrackNumber" | od -An -v -tx1 | tr -d ' \n' | sed 's/../\\x&/g')")
-    at=$((at + 30))
-    [ "$(le "$f" "$at" 2)" = 0 ] && [ "$(le "$f" $((at + 2)) 2)" = 4 ] ||
-        { echo "make_fixtures.sh: WM/TrackNumber of $f is not a one-digit string" >&2; exit 1; }
-    put_le "$f" "$at" 2 3
-    put_le "$f" $((at + 4)) 4 "$2"
-}
-
+. "$(dirname "$0")/../fixture_lib.sh" "$1" ffmpeg ffprobe mediainfo genisoimage python3
+mkdir -p "$work/disc"
 tone() { ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "sine=frequency=$1:duration=$2" "${@:3}"; }
 
 # WMA 2 (ffmpeg's codec list names it "Windows Media Audio V8"), stereo, every text tag, the track a string.
@@ -86,16 +11,47 @@ tone 440 7.5 -ac 2 -ar 44100 -c:a wmav2 -b:a 64k \
     -metadata title="Song Title 日本語の曲" -metadata artist="The Author" -metadata copyright="(C) 2024 Someone" \
     -metadata album="Album Name アルバム" -metadata track=12 -metadata genre="Rock" -metadata WM/Year=2021 \
     "$work/disc/wmav2_tags.wma"
-add_description "$work/disc/wmav2_tags.wma" "A description of the song"
-add_codec_description "$work/disc/wmav2_tags.wma" "64 kbps, 44 kHz, stereo"
 
 # WMA 1, mono, 75 s (minutes in the duration), the track patched to a DWORD.
 tone 330 75 -ac 1 -ar 22050 -c:a wmav1 -b:a 32k \
     -metadata title="First Version" -metadata artist="Another Author" -metadata copyright="Public Domain" \
     -metadata album="Second Album" -metadata track=7 -metadata genre="Jazz" -metadata WM/Year=1999 \
     "$work/disc/wmav1_dword.wma"
-add_description "$work/disc/wmav1_dword.wma" "説明文 with Japanese"
-track_as_dword "$work/disc/wmav1_dword.wma" 7
+
+# Forms ffmpeg does not write: a Content Description description and a codec description (each object's
+# size, the header's and the file size of File Properties grow with them), and WM/TrackNumber as a DWORD
+# (ffmpeg's one-digit string and its terminator are 4 bytes: the value becomes the DWORD in place).
+python3 - "$work/disc" <<'EOF'
+import struct, sys
+FP, CD, CL = (bytes.fromhex(g) for g in ("a1dcab8c47a9cf118ee400c00c205365", "3326b2758e66cf11a6d900aa0062ce6c",
+                                         "4052d1861d31d011a3a400a0c90348f6"))
+def u16(s): return (s + "\0").encode("utf-16-le")
+def word(b, at): return struct.unpack_from("<H", b, at)[0]
+def insert(b, at, add, *sizes):  # the 64-bit sizes at `sizes` lie before `at`
+    b[at:at] = add
+    for s in sizes: struct.pack_into("<Q", b, s, struct.unpack_from("<Q", b, s)[0] + len(add))
+def description(b, text):
+    fp, cd = b.find(FP), b.find(CD)
+    assert min(fp, cd) >= 0 and word(b, cd + 30) == 0, "no Content Description, or one with a description"
+    insert(b, cd + 34 + word(b, cd + 24) + word(b, cd + 26) + word(b, cd + 28), u16(text), 16, cd + 16, fp + 40)
+    struct.pack_into("<H", b, cd + 30, len(u16(text)))
+def codec_description(b, text):
+    fp, cl = b.find(FP), b.find(CL)
+    at = cl + 48 + 2 * word(b, cl + 46)
+    assert min(fp, cl) >= 0 and word(b, at) == 0, "no codec entry, or one with a description"
+    insert(b, at + 2, u16(text), 16, cl + 16, fp + 40)
+    struct.pack_into("<H", b, at, len(u16(text)) // 2)
+def track_dword(b, n):
+    at = b.find(u16("WM/TrackNumber")) + 30
+    assert at >= 30 and struct.unpack_from("<2H", b, at) == (0, 4), "WM/TrackNumber is no one-digit string"
+    struct.pack_into("<HHI", b, at, 3, 4, n)
+def edit(name, *steps):
+    b = bytearray(open(sys.argv[1] + "/" + name, "rb").read())
+    for step, arg in steps: step(b, arg)
+    open(sys.argv[1] + "/" + name, "wb").write(b)
+edit("wmav2_tags.wma", (description, "A description of the song"), (codec_description, "64 kbps, 44 kHz, stereo"))
+edit("wmav1_dword.wma", (description, "説明文 with Japanese"), (track_dword, 7))
+EOF
 
 # Texts beyond Shift-JIS: Latin-1 letters the report folds, a character outside the BMP, Korean.
 tone 440 2 -ac 1 -c:a wmav2 -b:a 32k -metadata title="Große Übung" -metadata artist="Artist 🎵 Dvořák" \

@@ -1,46 +1,26 @@
 // WMA files made by ffmpeg (patched by make_fixtures.sh where ffmpeg cannot write a form) on a Joliet disc
 // made by genisoimage, analysed through an image drive and the real ASPI manager, and compared with what
 // mediainfo reports for the same files.
-#include <gtest/gtest.h>
-
-#include <array>
 #include <cstdio>
-#include <map>
-#include <memory>
-#include <sstream>
-#include <string>
 
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/asf/wmf_dlg_model.h"
 #include "analyzers/asf/wmf_module.h"
-#include "aspi/aspi_manager.h"
-#include "image_disc.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 
 namespace {
 
+using namespace antest;
 const std::string kDir = CKVD_ASF_FIXTURES;
-
-using testdisc::RunCommand;
 
 // mediainfo's view of a fixture file, field name -> value (UTF-8).
 std::map<std::string, std::string> Mediainfo(const std::string& file) {
-    const char* fields[] = {
-        "Format",  "Duration", "OverallBitRate_Maximum", "Title", "Performer",    "Copyright",
-        "Comment", "Album",    "Track/Position",         "Genre", "Recorded_Date"};
     std::string general = "General;";
-    for (const char* f : fields)
+    for (const char* f : {"Format", "Duration", "OverallBitRate_Maximum", "Title", "Performer", "Copyright",
+                          "Comment", "Album", "Track/Position", "Genre", "Recorded_Date"})
         general += std::string(f) + "=%" + f + "%\\n";
-    std::map<std::string, std::string> out;
-    std::istringstream in(
-        RunCommand("mediainfo '--Inform=" + general + "' '" + kDir + "/" + file + "'") +
-        RunCommand("mediainfo '--Inform=Audio;Codec=%CodecID_Description%\\n' '" + kDir + "/" + file + "'"));
-    std::string line;
-    while (std::getline(in, line))
-        if (size_t eq = line.find('='); eq != std::string::npos)
-            out[line.substr(0, eq)] = line.substr(eq + 1);
-    return out;
+    const std::string path = " '" + kDir + "/" + file + "'";
+    return KeyValues(RunCommand("mediainfo '--Inform=" + general + "'" + path) +
+                     RunCommand("mediainfo '--Inform=Audio;Codec=%CodecID_Description%\\n'" + path));
 }
 
 std::string Utf8(const char* sjis) {
@@ -76,9 +56,7 @@ const AsfCodecEntry* FirstAudioCodec() {
 class AsfDisc : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/asf.iso", &error), 1) << error;
-        g_CurrentSession = 0;
+        LoadDisc(kDir + "/asf.iso");
         Wmf_Initialize();
     }
     static void TearDownTestSuite() {
@@ -87,15 +65,11 @@ class AsfDisc : public ::testing::Test {
         Aspi_Terminate();
     }
     static inline FileEntry* s_entry = nullptr; // the file analysed last
-    // Analyses the disc's file of this name (Joliet names are ASCII here).
-    static int Analyze(const std::string& name) {
-        const FileEntry* root =
-            g_DiscModel && g_DiscModel->firstTree ? g_DiscModel->firstTree->root : nullptr;
-        for (FileEntry* e = root ? root->firstChild : nullptr; e; e = e->nextSibling)
-            if (name == e->name)
-                return Wmf_Analyze(s_entry = e);
-        ADD_FAILURE() << name << " is not on the disc";
-        return -1;
+    static int Analyze(const std::string& name) { return Wmf_Analyze(s_entry = OnDisc(name)); }
+    static std::map<std::string, std::string> Dialog() {
+        CWmfDlgModel dlg(s_entry);
+        dlg.OnInitDialog(0);
+        return Fields(dlg.Fields());
     }
     // mediainfo's duration is the play duration (100 ns units) less the preroll (ms); the dialog shows it in
     // whole seconds as "%2d:%02d".
@@ -103,19 +77,12 @@ class AsfDisc : public ::testing::Test {
         ASSERT_NE(g_AsfFileProperties, nullptr);
         const uint64_t ms = std::stoull(peer.at("Duration"));
         EXPECT_EQ(Wmf_PlayDuration(g_AsfFileProperties) / 10000 - Wmf_Preroll(g_AsfFileProperties), ms);
-        CWmfDlgModel dlg(s_entry);
-        dlg.OnInitDialog(0);
         char shown[16];
         std::snprintf(shown, sizeof shown, "%2u:%02u", unsigned(ms / 60000), unsigned(ms / 1000 % 60));
-        std::string duration;
-        for (const InfoField& f : dlg.Fields())
-            if (f.label == "Duration")
-                duration = f.value;
-        EXPECT_EQ(duration, shown);
+        EXPECT_EQ(Dialog()["Duration"], shown);
     }
     // Everything mediainfo reports about a tagged file equals what the analysis kept.
     static void ExpectLikeMediainfo(const std::string& name) {
-        SCOPED_TRACE(name);
         const auto peer = Mediainfo(name);
         ASSERT_EQ(peer.at("Format"), "Windows Media");
         ExpectDurationLikeMediainfo(peer);
@@ -140,38 +107,27 @@ class AsfDisc : public ::testing::Test {
     }
 };
 
-TEST_F(AsfDisc, Wmav2WithEveryTagAndTheTrackAsAString) {
+TEST_F(AsfDisc, TaggedFilesWithTheTrackAsAStringOrADword) {
+    for (auto [name, type] :
+         {std::pair{"wmav2_tags.wma", WMF_VALUE_STRING}, {"wmav1_dword.wma", WMF_VALUE_DWORD}}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(Analyze(name), 1);
+        ExpectLikeMediainfo(name);
+        const AsfDescriptor* track = Wmf_FindAttribute("WM/TrackNumber");
+        ASSERT_NE(track, nullptr);
+        EXPECT_EQ(track->valueType, type);
+        EXPECT_TRUE(type != WMF_VALUE_DWORD || track->valueLength == 4) << track->valueLength;
+    }
     ASSERT_EQ(Analyze("wmav2_tags.wma"), 1);
-    ExpectLikeMediainfo("wmav2_tags.wma");
-    const AsfDescriptor* track = Wmf_FindAttribute("WM/TrackNumber");
-    ASSERT_NE(track, nullptr);
-    EXPECT_EQ(track->valueType, WMF_VALUE_STRING);
     EXPECT_EQ(Wmf_Flags(g_AsfFileProperties) & 2, 2u); // ffmpeg marks its files seekable
-}
-
-TEST_F(AsfDisc, Wmav1WithTheTrackAsADword) {
-    ASSERT_EQ(Analyze("wmav1_dword.wma"), 1);
-    ExpectLikeMediainfo("wmav1_dword.wma");
-    const AsfDescriptor* track = Wmf_FindAttribute("WM/TrackNumber");
-    ASSERT_NE(track, nullptr);
-    EXPECT_EQ(track->valueType, WMF_VALUE_DWORD);
-    EXPECT_EQ(track->valueLength, 4);
 }
 
 TEST_F(AsfDisc, TextsBeyondShiftJisShowAsFfprobeReadsThem) {
     ASSERT_EQ(Analyze("intl.wma"), 1);
-    std::istringstream peer(
-        RunCommand("ffprobe -v error -show_entries format_tags=title,artist,album -of default=nw=1 " + kDir +
-                   "/intl.wma"));
-    std::map<std::string, std::string> tags;
-    for (std::string line; std::getline(peer, line);)
-        if (size_t eq = line.find('='); eq != std::string::npos)
-            tags[line.substr(0, eq)] = line.substr(eq + 1);
-    CWmfDlgModel dlg(s_entry);
-    dlg.OnInitDialog(0);
-    std::map<std::string, std::string> shown;
-    for (const InfoField& f : dlg.Fields())
-        shown[f.label] = f.value;
+    auto tags = KeyValues(RunCommand("ffprobe -v error -show_entries format_tags=title,artist,album -of "
+                                     "default=nw=1 " +
+                                     kDir + "/intl.wma"));
+    auto shown = Dialog();
     EXPECT_EQ(shown["Title"], tags["TAG:title"]);
     EXPECT_EQ(shown["Auther"], tags["TAG:artist"]);
     EXPECT_EQ(shown["WM/AlbumTitle"], tags["TAG:album"]);

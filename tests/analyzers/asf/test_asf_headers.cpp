@@ -1,85 +1,57 @@
 // ASF headers built byte by byte, served by a test drive through the real ASPI manager and ISO9660 session.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "analyzers/analyzer_heap.h"
-#include "analyzers/analyzers.h"
+#include "../analyzer_drive.h"
 #include "analyzers/asf/wmf_module.h"
-#include "aspi/aspi_manager.h"
-#include "iso9660/iso9660.h"
 #include "iso_builder.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using isotest::FakeDrive;
+using namespace antest;
 
-const Bytes kHeader = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                       0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Bytes kFileProps = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                          0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-const Bytes kContent = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                        0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Bytes kExtended = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
-                         0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-const Bytes kCodecs = {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11,
-                       0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6};
-// Stream Properties, an object the analyzer passes over.
-const Bytes kStreamProps = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
-                            0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+// GUIDs as stored: Header, File Properties, Content Description, Extended Content Description, Codec List,
+// and Stream Properties (an object the analyzer passes over).
+const Bytes kHeader = Hex("3026B2758E66CF11A6D900AA0062CE6C"),
+            kFileProps = Hex("A1DCAB8C47A9CF118EE400C00C205365"),
+            kContent = Hex("3326B2758E66CF11A6D900AA0062CE6C"),
+            kExtended = Hex("40A4D0D207E3D21197F000A0C95EA850"),
+            kCodecs = Hex("4052D1861D31D011A3A400A0C90348F6"),
+            kStreamProps = Hex("9107DCB7B7A9CF118EE600C00C205365");
 
-void Put(Bytes& b, uint64_t v, int width) {
-    for (int i = 0; i < width; ++i)
-        b.push_back(uint8_t(v >> (8 * i)));
-}
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 // UCS-2 little-endian with the terminating character.
 Bytes Ucs(const std::u16string& s) {
     Bytes b;
     for (char16_t c : s)
-        Put(b, c, 2);
-    if (!s.empty())
-        Put(b, 0, 2);
-    return b;
+        b = b + Le(c, 2);
+    return s.empty() ? b : b + Le(0, 2);
 }
 // An object; `size` overrides the size field.
 Bytes Object(const Bytes& guid, const Bytes& body, std::optional<uint64_t> size = {}) {
-    Bytes b = guid;
-    Put(b, size.value_or(24 + body.size()), 8);
-    return Cat({b, body});
+    return guid + Le(size.value_or(24 + body.size()), 8) + body;
 }
 Bytes Header(const std::vector<Bytes>& objects, std::optional<uint64_t> size = {}) {
-    Bytes body;
-    Put(body, objects.size(), 4);
-    body.insert(body.end(), {1, 2});
+    Bytes body = Le(objects.size(), 4) + Bytes{1, 2};
     for (const Bytes& o : objects)
-        body.insert(body.end(), o.begin(), o.end());
+        body = body + o;
     return Object(kHeader, body, size);
 }
-Bytes FileProperties(uint64_t play, uint64_t preroll, uint32_t flags, uint32_t bitrate) {
-    Bytes b(40, 0xEE); // file id, file size, creation date, packet count
-    for (uint64_t v : {play, play / 2, preroll})
-        Put(b, v, 8);
-    for (uint32_t v : {flags, 3200u, 3200u, bitrate})
-        Put(b, v, 4);
-    return Object(kFileProps, b);
+// File id, file size, creation date and packet count; play and send duration, preroll; flags, packet sizes,
+// bitrate.
+Bytes FileProperties(uint64_t play = 1) {
+    return Object(kFileProps, Bytes(40, 0xEE) + Le(play, 8) + Le(play / 2, 8) + Le(0, 8) + Le(1, 4) +
+                                  Le(3200, 4) + Le(3200, 4) + Le(8000, 4));
 }
 Bytes ContentDescription(const std::vector<Bytes>& texts) {
-    Bytes b;
-    for (const Bytes& t : texts)
-        Put(b, t.size(), 2);
-    for (const Bytes& t : texts)
-        b.insert(b.end(), t.begin(), t.end());
-    return Object(kContent, b);
+    Bytes lengths, strings;
+    for (const Bytes& t : texts) {
+        lengths = lengths + Le(t.size(), 2);
+        strings = strings + t;
+    }
+    return Object(kContent, lengths + strings);
+}
+Bytes Title(const std::u16string& s) {
+    return ContentDescription({Ucs(s), {}, {}, {}, {}});
 }
 struct Descriptor {
     std::u16string name;
@@ -87,21 +59,13 @@ struct Descriptor {
     Bytes value;
     bool terminated = true; // the name ends with a zero character
 };
-Bytes DescriptorBytes(const Descriptor& d) {
-    Bytes b;
-    Bytes name = Ucs(d.name);
-    name.resize(name.size() - (d.terminated ? 0 : 2));
-    Put(b, name.size(), 2);
-    b.insert(b.end(), name.begin(), name.end());
-    Put(b, d.type, 2);
-    Put(b, d.value.size(), 2);
-    return Cat({b, d.value});
-}
 Bytes ExtendedContent(const std::vector<Descriptor>& ds, std::optional<uint16_t> count = {}) {
-    Bytes b;
-    Put(b, count.value_or(uint16_t(ds.size())), 2);
-    for (const Descriptor& d : ds)
-        b = Cat({b, DescriptorBytes(d)});
+    Bytes b = Le(count.value_or(uint16_t(ds.size())), 2);
+    for (const Descriptor& d : ds) {
+        Bytes name = Ucs(d.name);
+        name.resize(name.size() - (d.terminated ? 0 : 2));
+        b = b + Le(name.size(), 2) + name + Le(d.type, 2) + Le(d.value.size(), 2) + d.value;
+    }
     return Object(kExtended, b);
 }
 struct Codec {
@@ -110,24 +74,12 @@ struct Codec {
     Bytes info;
 };
 Bytes CodecList(const std::vector<Codec>& cs, std::optional<uint32_t> count = {}, size_t padding = 0) {
-    Bytes b(16, 0);
-    Put(b, count.value_or(uint32_t(cs.size())), 4);
-    for (const Codec& c : cs) {
-        Put(b, c.type, 2);
-        Put(b, c.name.empty() ? 0 : c.name.size() + 1, 2);
-        b = Cat({b, Ucs(c.name)});
-        Put(b, c.description.empty() ? 0 : c.description.size() + 1, 2);
-        b = Cat({b, Ucs(c.description)});
-        Put(b, c.info.size(), 2);
-        b = Cat({b, c.info});
-    }
-    b.resize(b.size() + padding);
-    return Object(kCodecs, b);
-}
-Bytes Num(uint64_t v, int width) {
-    Bytes b;
-    Put(b, v, width);
-    return b;
+    Bytes b = Bytes(16, 0) + Le(count.value_or(uint32_t(cs.size())), 4);
+    for (const Codec& c : cs)
+        b = b + Le(c.type, 2) + Le(c.name.empty() ? 0 : c.name.size() + 1, 2) + Ucs(c.name) +
+            Le(c.description.empty() ? 0 : c.description.size() + 1, 2) + Ucs(c.description) +
+            Le(c.info.size(), 2) + c.info;
+    return Object(kCodecs, b + Bytes(padding, 0));
 }
 // Any object the analyzer passes over, `size` bytes long.
 Bytes Filler(size_t size) {
@@ -139,16 +91,10 @@ std::string Text(const AsfDescriptor* d) {
     Wmf_AttributeText(d, text, sizeof text);
     return text;
 }
-std::vector<const AsfDescriptor*> Descriptors() {
-    std::vector<const AsfDescriptor*> out;
-    for (const AsfDescriptor* d = g_AsfDescriptors; d; d = d->next)
-        out.push_back(d);
-    return out;
-}
-std::vector<const AsfCodecEntry*> CodecEntries() {
-    std::vector<const AsfCodecEntry*> out;
-    for (const AsfCodecEntry* e = g_AsfCodecEntries; e; e = e->next)
-        out.push_back(e);
+template <class T> std::vector<const T*> List(const T* head) {
+    std::vector<const T*> out;
+    for (; head; head = head->next)
+        out.push_back(head);
     return out;
 }
 bool NoRecords() {
@@ -156,51 +102,31 @@ bool NoRecords() {
            !g_AsfCodecList && !g_AsfCodecEntries;
 }
 
-class AsfHeaders : public ::testing::Test {
+class AsfHeaders : public FileOnDrive<Wmf_Initialize, Wmf_Analyze, Wmf_Terminate> {
   protected:
-    void SetUp() override {
-        drive = std::make_shared<FakeDrive>();
-        isotest::SingleDataSessionToc(*drive, 0, 5000);
-        isotest::InstallDrive(drive);
-        Iso_Initialize();
-        Iso_AnalyzeDisc(0); // no file system: only the session and its block length are wanted
-        g_CurrentSession = 0;
-        g_CurrentDevice = 0;
-        Wmf_Initialize();
-    }
-    void TearDown() override {
-        Analyzer_SetHeapExhausted(false);
-        Wmf_Terminate();
-        Iso_Terminate();
-        isotest::RemoveDrives();
-    }
-    // Places the file at `lbn` (a zero block after it) and analyses it; `size` overrides the file's size.
-    int Analyze(const Bytes& file, uint32_t lbn = 100, std::optional<uint32_t> size = {}) {
-        isotest::PlaceBytes(*drive, lbn, file, file.size() / 2048 + 2);
-        entry.lbn = lbn;
-        entry.size = size.value_or(uint32_t(file.size()));
+    // Places the file at `lbn` with a zero block after it (the walk reads two sectors at a time) and analyses
+    // it; `size` overrides the file's size.
+    int Analyze(const Bytes& bytes, size_t size = SIZE_MAX, uint32_t lbn = 100) {
+        isotest::PlaceBytes(*drive, lbn, bytes, bytes.size() / 2048 + 2);
+        file.lbn = lbn;
+        file.size = uint32_t(std::min(size, bytes.size()));
         drive->reads.clear();
-        return Wmf_Analyze(&entry);
+        return Wmf_Analyze(&file);
     }
-    std::shared_ptr<FakeDrive> drive;
-    FileEntry entry{};
 };
 
 TEST_F(AsfHeaders, FilesWithoutAHeaderObjectGive5001AndNoRecord) {
-    Bytes riff = Header({FileProperties(1, 2, 3, 4)});
+    Bytes riff = Header({FileProperties()});
     riff[0] = 'R';
-    EXPECT_EQ(Analyze(riff), 0x5001);
-    EXPECT_TRUE(NoRecords());
-    // Too short to hold the header's 30 bytes, GUID or not.
-    EXPECT_EQ(Analyze(Header({FileProperties(1, 2, 3, 4)}), 100, 29), 0x5001);
-    EXPECT_TRUE(NoRecords());
-    // A previous analysis's records are gone after a failing one.
-    ASSERT_EQ(Analyze(Header({FileProperties(1, 2, 3, 4)})), 1);
-    EXPECT_EQ(Analyze(riff), 0x5001);
-    EXPECT_TRUE(NoRecords());
+    // Too short to hold the header's 30 bytes, GUID or not; a previous analysis's records are gone after it.
+    for (auto [bytes, size] : {std::pair{riff, SIZE_MAX}, {Header({FileProperties()}), 29}}) {
+        ASSERT_EQ(Analyze(Header({FileProperties()})), 1);
+        EXPECT_EQ(Analyze(bytes, size), 0x5001);
+        EXPECT_TRUE(NoRecords());
+    }
     // Without a disc model there is no block length to read with; the code is never 0.
     Iso_Terminate();
-    EXPECT_EQ(Wmf_Analyze(&entry), ISO_ERR_NO_MODEL);
+    EXPECT_EQ(Wmf_Analyze(&file), ISO_ERR_NO_MODEL);
 }
 
 TEST_F(AsfHeaders, ContentDescriptionStringsFollowOneAnother) {
@@ -217,19 +143,17 @@ TEST_F(AsfHeaders, ContentDescriptionStringsFollowOneAnother) {
     EXPECT_STREQ(c->description, "A?B");
     EXPECT_STREQ(c->rating, "R");
     // A later occurrence of the same object replaces the earlier record.
-    ASSERT_EQ(Analyze(Header({ContentDescription({Ucs(u"One"), {}, {}, {}, {}}),
-                              ContentDescription({Ucs(u"Two"), {}, {}, {}, {}})})),
-              1);
+    ASSERT_EQ(Analyze(Header({Title(u"One"), Title(u"Two")})), 1);
     EXPECT_STREQ(g_AsfContentDescription->title, "Two");
 }
 
 TEST_F(AsfHeaders, DescriptorValuesAreKeptByTypeAndFollowEachOther) {
-    ASSERT_EQ(Analyze(Header({ExtendedContent({{u"WM/Track", 3, Num(5, 4)},
+    ASSERT_EQ(Analyze(Header({ExtendedContent({{u"WM/Track", 3, Le(5, 4)},
                                                {u"Album", 0, Ucs(u"Album")},
                                                {u"Bytes", 1, {1, 0, 2}},
-                                               {u"Flag", 2, Num(1, 4)},
-                                               {u"Big", 4, Num(1ull << 40, 8)},
-                                               {u"Small", 5, Num(300, 2)},
+                                               {u"Flag", 2, Le(1, 4)},
+                                               {u"Big", 4, Le(1ull << 40, 8)},
+                                               {u"Small", 5, Le(300, 2)},
                                                {u"Odd", 9, {1, 2, 3}},
                                                {u"Empty", 0, {}},
                                                // Values longer or shorter than their type's width.
@@ -239,7 +163,7 @@ TEST_F(AsfHeaders, DescriptorValuesAreKeptByTypeAndFollowEachOther) {
                                                {u"Quad", 4, {1, 0, 0, 0}},
                                                {u"Next", 0, Ucs(u"found")}})})),
               1);
-    const auto d = Descriptors();
+    const auto d = List(g_AsfDescriptors);
     ASSERT_EQ(d.size(), 13u);
     // The DWORD keeps 4 bytes and the next descriptor is found 8 bytes after its value type field.
     EXPECT_EQ(d[0]->nameLength, 18);
@@ -261,7 +185,7 @@ TEST_F(AsfHeaders, CodecEntriesKeepNamesDescriptionsAndInformation) {
     ASSERT_EQ(Analyze(Header({CodecList({{1, u"", u"Video only", {7, 8}},
                                          {2, u"Windows Media Audio V8", u"64 kbps", {'a', 'b', 0, 'c'}}})})),
               1);
-    const auto e = CodecEntries();
+    const auto e = List(g_AsfCodecEntries);
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[0]->name, nullptr);
     EXPECT_STREQ(e[0]->description, "Video only");
@@ -273,15 +197,14 @@ TEST_F(AsfHeaders, CodecEntriesKeepNamesDescriptionsAndInformation) {
 }
 
 TEST_F(AsfHeaders, ObjectsOverThirtyTwoSectorsAreSkipped) {
-    const Bytes props = FileProperties(10, 0, 1, 8000);
     // A Codec List of 40 sectors: no record, the walk goes on.
-    ASSERT_EQ(Analyze(Header({CodecList({{2, u"A", u"", {}}}, {}, 40 * 2048 - 70), props})), 1);
+    ASSERT_EQ(Analyze(Header({CodecList({{2, u"A", u"", {}}}, {}, 40 * 2048 - 70), FileProperties()})), 1);
     EXPECT_EQ(g_AsfCodecList, nullptr);
     EXPECT_EQ(g_AsfCodecEntries, nullptr);
     EXPECT_NE(g_AsfFileProperties, nullptr);
     // From byte 30 of the first sector, 32 sectors hold an object of 32 x 2048 - 30 bytes, not one byte more.
     ASSERT_EQ(Analyze(Header({CodecList({{2, u"A", u"", {}}}, {}, 32 * 2048 - 30 - 56)})), 1);
-    EXPECT_EQ(CodecEntries().size(), 1u);
+    EXPECT_EQ(List(g_AsfCodecEntries).size(), 1u);
     ASSERT_EQ(Analyze(Header({CodecList({{2, u"A", u"", {}}}, {}, 32 * 2048 - 30 - 55)})), 1);
     EXPECT_EQ(g_AsfCodecList, nullptr);
 }
@@ -298,52 +221,44 @@ TEST_F(AsfHeaders, ObjectInTheLastBytesOfASectorIsReadFromItsFirstSector) {
 }
 
 TEST_F(AsfHeaders, FailedReadsAndExhaustedHeapGiveTheirCodes) {
-    const Bytes file =
-        Header({FileProperties(1, 0, 0, 0), Filler(5000), ContentDescription({Ucs(u"T"), {}, {}, {}, {}})});
-    isotest::PlaceBytes(*drive, 100, file, 4);
+    const Bytes bytes = Header({FileProperties(), Filler(5000), Title(u"T")});
+    isotest::PlaceBytes(*drive, 100, bytes, 4);
     drive->sectors.erase(102); // the Content Description's sector
     uint8_t buffer[2 * 2048];
     const int readCode = Aspi_ReadSectors(0, 102, 2048, 2, buffer);
     ASSERT_NE(readCode, 1);
     ASSERT_NE(readCode, 0);
-    entry.lbn = 100;
-    entry.size = uint32_t(file.size());
-    EXPECT_EQ(Wmf_Analyze(&entry), readCode);
+    file.lbn = 100;
+    file.size = uint32_t(bytes.size());
+    EXPECT_EQ(Wmf_Analyze(&file), readCode);
     Analyzer_SetHeapExhausted(true);
-    EXPECT_EQ(Analyze(file), 0x50FF);
+    EXPECT_EQ(Analyze(bytes), 0x50FF);
     EXPECT_TRUE(NoRecords());
 }
 
-// Headers that announce more than they hold.
-
 TEST_F(AsfHeaders, WalkEndsAtObjectsTooSmallOrRunningPastTheHeader) {
-    const Bytes props = FileProperties(1, 0, 0, 0);
-    const Bytes content = ContentDescription({Ucs(u"T"), {}, {}, {}, {}});
-    ASSERT_EQ(Analyze(Header({props, Object(kStreamProps, {}, 10), content})), 1);
-    EXPECT_NE(g_AsfFileProperties, nullptr);
-    EXPECT_EQ(g_AsfContentDescription, nullptr);
-    // A size near 2^64 neither wraps the position nor the sector count.
-    ASSERT_EQ(Analyze(Header({props, Object(kContent, Bytes(20, 0), ~uint64_t(0) - 15), content})), 1);
-    EXPECT_NE(g_AsfFileProperties, nullptr);
-    EXPECT_EQ(g_AsfContentDescription, nullptr);
-    // The header's own size ends the walk though its count announces more objects ...
-    ASSERT_EQ(Analyze(Header({props, content}, 30 + props.size())), 1);
-    EXPECT_NE(g_AsfFileProperties, nullptr);
-    EXPECT_EQ(g_AsfContentDescription, nullptr);
-    // ... and so does the file's size when the header claims more than the file holds.
-    const Bytes huge = Header({props, content}, ~uint64_t(0));
-    ASSERT_EQ(Analyze(huge, 100, uint32_t(huge.size() - 1)), 1);
-    EXPECT_NE(g_AsfFileProperties, nullptr);
-    EXPECT_EQ(g_AsfContentDescription, nullptr);
+    const Bytes props = FileProperties(), content = Title(u"T"),
+                huge = Header({props, content}, ~uint64_t(0));
+    // An object under 24 bytes; a size near 2^64 (neither the position nor the sector count may wrap); the
+    // header's own size though its count announces more objects; the file's size under the header's.
+    const std::pair<Bytes, size_t> files[] = {
+        {Header({props, Object(kStreamProps, {}, 10), content}), SIZE_MAX},
+        {Header({props, Object(kContent, Bytes(20, 0), ~uint64_t(0) - 15), content}), SIZE_MAX},
+        {Header({props, content}, 30 + props.size()), SIZE_MAX},
+        {huge, huge.size() - 1}};
+    for (const auto& [bytes, size] : files) {
+        ASSERT_EQ(Analyze(bytes, size), 1);
+        EXPECT_NE(g_AsfFileProperties, nullptr);
+        EXPECT_EQ(g_AsfContentDescription, nullptr);
+    }
 }
 
 TEST_F(AsfHeaders, ObjectsShorterThanTheirFixedPartAreSkipped) {
-    Bytes shortProps = FileProperties(1, 0, 0, 0);
+    Bytes shortProps = FileProperties();
     shortProps.resize(60);
     shortProps[16] = 60;
-    ASSERT_EQ(Analyze(Header({shortProps, Object(kExtended, {0}), Object(kCodecs, Bytes(19, 0)),
-                              ContentDescription({Ucs(u"T"), {}, {}, {}, {}})})),
-              1);
+    ASSERT_EQ(
+        Analyze(Header({shortProps, Object(kExtended, {0}), Object(kCodecs, Bytes(19, 0)), Title(u"T")})), 1);
     EXPECT_EQ(g_AsfFileProperties, nullptr);
     EXPECT_EQ(g_AsfExtendedContent, nullptr);
     EXPECT_EQ(g_AsfCodecList, nullptr);
@@ -356,18 +271,19 @@ TEST_F(AsfHeaders, ParsingStopsAtTheFirstFieldCrossingTheObject) {
     Bytes content = ContentDescription({Ucs(u"T"), Ucs(u"Author"), {}, {}, {}});
     content[26] = 40;
     // Extended content: the count says 65535, two descriptors fit; then a value runs past the object.
-    const Bytes two = ExtendedContent({{u"A", 0, Ucs(u"1")}, {u"B", 0, Ucs(u"2")}}, 65535);
-    Bytes crossing = ExtendedContent({{u"A", 0, Ucs(u"1")}, {u"B", 0, Ucs(u"2")}});
+    const std::vector<Descriptor> ab = {{u"A", 0, Ucs(u"1")}, {u"B", 0, Ucs(u"2")}};
+    Bytes crossing = ExtendedContent(ab);
     crossing[crossing.size() - 6] = 200; // B's value length
     // Codec list: the count says 2^32 - 1, one entry fits.
-    const Bytes codecs = CodecList({{2, u"A", u"", {}}}, 0xFFFFFFFF);
-    ASSERT_EQ(Analyze(Header({content, two, codecs})), 1);
+    ASSERT_EQ(
+        Analyze(Header({content, ExtendedContent(ab, 65535), CodecList({{2, u"A", u"", {}}}, 0xFFFFFFFF)})),
+        1);
     EXPECT_STREQ(g_AsfContentDescription->title, "T");
     EXPECT_EQ(g_AsfContentDescription->author, nullptr);
-    EXPECT_EQ(Descriptors().size(), 2u);
-    EXPECT_EQ(CodecEntries().size(), 1u);
+    EXPECT_EQ(List(g_AsfDescriptors).size(), 2u);
+    EXPECT_EQ(List(g_AsfCodecEntries).size(), 1u);
     ASSERT_EQ(Analyze(Header({crossing})), 1);
-    const auto d = Descriptors();
+    const auto d = List(g_AsfDescriptors);
     ASSERT_EQ(d.size(), 2u);
     EXPECT_STREQ(d[1]->name, "B");
     EXPECT_EQ(d[1]->valueLength, 200);
@@ -376,9 +292,10 @@ TEST_F(AsfHeaders, ParsingStopsAtTheFirstFieldCrossingTheObject) {
     Bytes name = CodecList({{2, u"Name", u"", {}}});
     name[46] = 100;
     ASSERT_EQ(Analyze(Header({name})), 1);
-    ASSERT_EQ(CodecEntries().size(), 1u);
-    EXPECT_EQ(CodecEntries()[0]->nameLength, 100);
-    EXPECT_EQ(CodecEntries()[0]->name, nullptr);
+    const auto e = List(g_AsfCodecEntries);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0]->nameLength, 100);
+    EXPECT_EQ(e[0]->name, nullptr);
 }
 
 TEST_F(AsfHeaders, AttributesAreFoundByWholeName) {
@@ -395,13 +312,13 @@ TEST_F(AsfHeaders, AttributesAreFoundByWholeName) {
 
 TEST_F(AsfHeaders, ReadsStayWithinTheAddressableBlocksAndTheHeadersSectors) {
     // A header at the last 32-bit block address: no read wraps to block 0.
-    ASSERT_EQ(Analyze(Header({FileProperties(1, 0, 0, 0)}), 0xFFFFFFFF), 1);
+    ASSERT_EQ(Analyze(Header({FileProperties()}), SIZE_MAX, 0xFFFFFFFF), 1);
     EXPECT_EQ(g_AsfFileProperties, nullptr);
     for (const auto& r : drive->reads)
         EXPECT_EQ(r.lba, 0xFFFFFFFFu);
     // 3000 objects of 24 bytes over 36 sectors cost reads by the sector, not by the object.
     std::vector<Bytes> objects(3000, Object(kStreamProps, {}));
-    objects.push_back(FileProperties(77, 0, 0, 0));
+    objects.push_back(FileProperties(77));
     ASSERT_EQ(Analyze(Header(objects)), 1);
     EXPECT_EQ(Wmf_PlayDuration(g_AsfFileProperties), 77u);
     EXPECT_LE(drive->reads.size(), 2 * 36u);

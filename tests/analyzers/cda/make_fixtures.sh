@@ -2,15 +2,8 @@
 # Makes the CDA analyzer's fixtures: two audio CD images from sox tones of different lengths (none a whole
 # number of sectors), written by ckvd-mkdisc as OUTDIR/one.cue (3 tracks) and OUTDIR/two.cue (2 tracks).
 # usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
-set -euo pipefail
-out=$1
 mkdisc=$2
-for tool in sox cd-info; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-cdafix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$out"
+. "$(dirname "$0")/../fixture_lib.sh" "$1" sox cd-info
 tone() { sox -q -n -r 44100 -c 2 -b 16 "$work/$1.wav" synth "$2" sine "$3" vol 0.3; }
 tone a1 2.3 440
 tone a2 4.31 550

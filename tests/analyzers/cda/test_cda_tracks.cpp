@@ -5,18 +5,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <string>
-#include <vector>
 
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/cda/cda_dlg_model.h"
 #include "analyzers/cda/cda_module.h"
-#include "image_disc.h"
-#include "iso9660/iso9660.h"
 
 namespace {
 
@@ -27,8 +22,7 @@ FileEntry* Load(const std::string& cue) {
     Cda_Terminate();
     Iso_Terminate();
     Aspi_Terminate();
-    std::string error;
-    EXPECT_EQ(testdisc::LoadImageDisc(kDir + "/" + cue, &error), 1) << error;
+    antest::LoadDisc(kDir + "/" + cue);
     EXPECT_EQ(Cda_Initialize(), 1);
     return g_DiscModel->firstTree->root ? g_DiscModel->firstTree->root->firstChild : nullptr;
 }
@@ -36,8 +30,8 @@ FileEntry* Load(const std::string& cue) {
 // Analyses every track file against cd-info's track starts (LSN) and returns the disc's serial.
 uint32_t CheckDisc(const std::string& cue) {
     SCOPED_TRACE(cue);
-    const std::string info = testdisc::RunCommand("cd-info --no-device-info --no-cddb -q -i '" + kDir + "/" +
-                                                  cue + "' 2>/dev/null");
+    const std::string info =
+        antest::RunCommand("cd-info --no-device-info --no-cddb -q -i '" + kDir + "/" + cue + "' 2>/dev/null");
     static const std::regex line(R"(\n *\d+: \d\d:\d\d:\d\d +(\d+) (audio|leadout))");
     std::vector<uint32_t> starts; // the lead-out last
     for (std::sregex_iterator m(info.begin(), info.end(), line), end; m != end; ++m)
@@ -88,8 +82,7 @@ TEST_F(CdaTracks, AgreeWithCdInfo) {
     ASSERT_EQ(Cda_Analyze(track1), 1);
     CCdaDlgModel dlg(track1);
     dlg.OnInitDialog(1);
-    ASSERT_EQ(dlg.Fields().size(), 5u);
-    EXPECT_EQ(dlg.Fields()[3].label + "=" + dlg.Fields()[3].value, "Track Start Address=0x00000000");
+    EXPECT_EQ(antest::Fields(dlg.Fields())["Track Start Address"], "0x00000000");
 }
 
 TEST_F(CdaTracks, FileCallFailures) {

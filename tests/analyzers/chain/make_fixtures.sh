@@ -2,15 +2,9 @@
 # Makes the Tag Information chain's fixtures: files whose names lie about their content (lame, sox,
 # ImageMagick) and one MP3 that tells the truth, on a Joliet disc made by genisoimage.
 # usage: make_fixtures.sh OUTDIR
-set -euo pipefail
-out=$1
 convert=/usr/bin/convert # ImageMagick's own, whatever else is on the PATH
-for tool in sox lame genisoimage $convert; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-chainfix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$out" "$work/disc"
+. "$(dirname "$0")/../fixture_lib.sh" "$1" sox lame genisoimage $convert
+mkdir -p "$work/disc"
 d=$work/disc
 
 # One second of 16-bit stereo silence, undithered: samples of a tone, noise or dither (-1 is FF FF) hold

@@ -1,31 +1,16 @@
 // Tag Information's chain on files whose names lie about their content (lame, sox and ImageMagick files on a
 // genisoimage -J disc in an image drive): the chain only goes down its table from the row the name selects,
 // and the kind it leaves decides what the next request runs.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/tag_chain.h"
-#include "image_disc.h"
 
 namespace {
 
+using antest::OnDisc;
 const std::string kDir = CKVD_CHAIN_FIXTURES;
 
-FileEntry* OnDisc(const std::string& name) {
-    for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling)
-        if (name == e->name)
-            return e;
-    ADD_FAILURE() << name << " is not on the disc";
-    static FileEntry missing{};
-    return &missing;
-}
-
 TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
-    std::string error;
-    ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/chain.iso", &error), 1) << error;
-    g_CurrentSession = 0;
+    antest::LoadDisc(kDir + "/chain.iso");
     for (int (*init)() : {Cda_Initialize, Mp3_Initialize, Wmf_Initialize, Wav_Initialize, Jpg_Initialize})
         ASSERT_EQ(init(), 1);
 
@@ -54,16 +39,16 @@ TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
             EXPECT_EQ(Tag_Analyze(e), c.analyzer);
             EXPECT_EQ(e->kind, c.kind);
         }
-    // The WAV dialog's findings come from the silence itself.
-    ASSERT_EQ(Tag_Analyze(OnDisc("TRACK01.CDA")), TagAnalyzer::Wav);
-    const std::string wav = Tag_InfoText(TagAnalyzer::Wav, *OnDisc("TRACK01.CDA"), 0);
-    EXPECT_NE(wav.find("Sampling Freq.: 44100 Hz\n"), std::string::npos) << wav;
-    // The 24-bit stereo file as sox made it.
-    ASSERT_EQ(Tag_Analyze(OnDisc("wav24_named.mp3")), TagAnalyzer::Wav);
-    const std::string wav24 = Tag_InfoText(TagAnalyzer::Wav, *OnDisc("wav24_named.mp3"), 0);
-    for (const char* line :
-         {"Sampling Freq.: 48000 Hz\n", "Channel: 2 channels\n", "Sample: 24 bits/sample\n"})
-        EXPECT_NE(wav24.find(line), std::string::npos) << wav24;
+    // The WAV dialog's findings come from the files as sox made them.
+    for (auto [name, lines] :
+         {std::pair<const char*, std::vector<const char*>>{"TRACK01.CDA", {"Sampling Freq.: 44100 Hz\n"}},
+          {"wav24_named.mp3",
+           {"Sampling Freq.: 48000 Hz\n", "Channel: 2 channels\n", "Sample: 24 bits/sample\n"}}}) {
+        ASSERT_EQ(Tag_Analyze(OnDisc(name)), TagAnalyzer::Wav);
+        const std::string text = Tag_InfoText(TagAnalyzer::Wav, *OnDisc(name), 0);
+        for (const char* line : lines)
+            EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
     // A settled 0x8800 is not classified again: even a real MP3 then gets the message.
     FileEntry* mp3 = OnDisc("real.mp3");
     mp3->kind = 0x8800;

@@ -2,14 +2,8 @@
 # Makes the MP3 analyzer's fixtures: MPEG audio files from lame and ffmpeg, tagged by id3v2, eyeD3, mid3v2 and
 # mutagen, kept under OUTDIR/files for the peer tools and written onto OUTDIR/mp3.iso with genisoimage -J.
 # usage: make_fixtures.sh OUTDIR
-set -euo pipefail
-out=$1
 python=/usr/bin/python3 # the system's, which has python3-mutagen
-for tool in sox lame id3v2 eyeD3 mid3v2 ffmpeg ffprobe mediainfo genisoimage $python; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-mp3fix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../fixture_lib.sh" "$1" sox lame id3v2 eyeD3 mid3v2 ffmpeg ffprobe mediainfo genisoimage $python
 rm -rf "$out/files"
 mkdir -p "$out/files"
 f="$out/files"

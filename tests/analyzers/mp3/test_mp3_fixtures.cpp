@@ -1,71 +1,41 @@
 // Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: each
 // analysis is compared with what mediainfo, ffprobe and id3v2 -l report for the same file.
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
-#include "aspi/aspi_manager.h"
-#include "image_disc.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 
 namespace {
 
+using namespace antest;
 const std::string kDir = CKVD_MP3_FIXTURES;
 const char* const kFiles[] = {"m1cbr.mp3",    "m1vbr.mp3",  "m1mono.mp3", "m2cbr.mp3",  "m2vbr.mp3",
                               "m1latin.mp3",  "layer2.mp2", "m1abr.mp3",  "m25vbr.mp3", "m25cbr.mp3",
                               "layer2m2.mp2", "apev1.mp3",  "intl23.mp3", "intl24.mp3"};
 
-using testdisc::RunCommand;
-
-// mediainfo --Inform fields, in the order asked.
-std::vector<std::string> Mediainfo(const std::string& file, const std::string& section,
-                                   const std::vector<std::string>& fields) {
+// mediainfo --Inform fields of one section, field name -> value.
+std::map<std::string, std::string> Mediainfo(const std::string& file, const std::string& section,
+                                             const std::vector<std::string>& fields) {
     std::string inform = section + ";";
     for (const std::string& f : fields)
-        inform += "%" + f + "%|";
-    std::string out = RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file);
-    std::vector<std::string> values;
-    std::istringstream in(out.substr(0, out.find('\n')));
-    for (std::string v; values.size() < fields.size() && std::getline(in, v, '|');)
-        values.push_back(v);
-    values.resize(fields.size());
-    return values;
+        inform += f + "=%" + f + "%\\n";
+    return KeyValues(RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file));
 }
 
 class Mp3Disc : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/mp3.iso", &error), 1) << error;
-        g_CurrentSession = 0;
-    }
+    static void SetUpTestSuite() { LoadDisc(kDir + "/mp3.iso"); }
     static void TearDownTestSuite() {
         Mp3_Terminate();
         Iso_Terminate();
         Aspi_Terminate();
     }
-    // Analyses the disc's file of that name.
-    static int Analyze(const std::string& name) {
-        for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling)
-            if (name == e->name)
-                return Mp3_Analyze(e);
-        ADD_FAILURE() << name << " is not on the disc";
-        return -1;
-    }
+    static int Analyze(const std::string& name) { return Mp3_Analyze(OnDisc(name)); }
 };
 
 TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
@@ -73,20 +43,19 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
         const MpegHeaderInfo* m = g_MpegHeader;
-        const auto p =
-            Mediainfo(name, "Audio",
-                      {"Format_Version", "Format_Profile", "BitRate_Mode", "BitRate", "SamplingRate",
-                       "Channel(s)", "Format_Settings_Mode", "Duration", "FrameCount", "SamplesPerFrame"});
+        auto p = Mediainfo(name, "Audio",
+                           {"Format_Version", "Format_Profile", "BitRate_Mode", "BitRate", "SamplingRate",
+                            "Channel(s)", "Format_Settings_Mode", "FrameCount", "SamplesPerFrame"});
         const std::map<std::string, std::string> versions = {
             {"MPEG-1", "Version 1"}, {"MPEG-2 or 2.5", "Version 2"}, {"MPEG-2.5", "Version 2.5"}};
-        EXPECT_EQ(versions.at(Mp3_VersionName(m)), p[0]);
-        EXPECT_EQ(p[1], "Layer " + std::to_string(Mp3_LayerIndex(m) + 1));
-        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), p[4]);
+        EXPECT_EQ(versions.at(Mp3_VersionName(m)), p["Format_Version"]);
+        EXPECT_EQ(p["Format_Profile"], "Layer " + std::to_string(Mp3_LayerIndex(m) + 1));
+        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), p["SamplingRate"]);
         const unsigned mode = m->headerBytes[3] & 0xC0, channels = mode == 0xC0 ? 1 : 2;
-        EXPECT_EQ(std::to_string(channels), p[5]);
-        EXPECT_EQ(mode == 0x40, p[6] == "Joint stereo");
-        if (!p[9].empty()) { // mediainfo leaves it out for VBR without an Info frame
-            EXPECT_EQ(m->pcmSize, std::stoul(p[9]) * 2 * channels);
+        EXPECT_EQ(std::to_string(channels), p["Channel(s)"]);
+        EXPECT_EQ(mode == 0x40, p["Format_Settings_Mode"] == "Joint stereo");
+        if (!p["SamplesPerFrame"].empty()) { // mediainfo leaves it out for VBR without an Info frame
+            EXPECT_EQ(m->pcmSize, std::stoul(p["SamplesPerFrame"]) * 2 * channels);
         }
 
         // The six bytes stand at the header position of the file itself.
@@ -95,24 +64,21 @@ TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
         f.seekg(m->headerPosition).read(bytes.data(), 6);
         EXPECT_EQ(std::memcmp(bytes.data(), m->headerBytes, 6), 0);
 
-        if (p[2] == "CBR") {
-            EXPECT_EQ(std::to_string(Mp3_Bitrate(m) * 1000), p[3]);
+        if (p["BitRate_Mode"] == "CBR") {
+            EXPECT_EQ(std::to_string(Mp3_Bitrate(m) * 1000), p["BitRate"]);
         }
         // Frames and whole seconds of the length (ffprobe's duration leaves out the encoder's delay and
         // padding) from the Xing/Info header, or from the audio size at a constant bitrate; never from a VBR
         // file's first frame. m2vbr.mp3 is VBR without a Xing header: its figures are the bitrate's estimate.
-        std::istringstream probe(RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate:"
-                                            "format=duration -of default=nw=1:nk=1 " +
-                                            kDir + "/files/" + name));
-        std::string codec, rate, duration;
-        std::getline(probe, codec);
-        std::getline(probe, rate);
-        std::getline(probe, duration);
-        EXPECT_EQ(codec, Mp3_LayerIndex(m) == 1 ? "mp2" : "mp3");
-        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), rate);
+        auto probe = KeyValues(RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate:"
+                                          "format=duration -of default=nw=1 " +
+                                          kDir + "/files/" + name));
+        EXPECT_EQ(probe["codec_name"], Mp3_LayerIndex(m) == 1 ? "mp2" : "mp3");
+        EXPECT_EQ(std::to_string(Mp3_SamplingRate(m)), probe["sample_rate"]);
         if (std::string(name) != "m2vbr.mp3") {
-            EXPECT_LE(std::labs(long(m->frames) - std::stol(p[8])), 1L) << "frames " << p[8];
-            EXPECT_LT(std::fabs(m->length - std::stod(duration)), 1.0) << "duration " << duration;
+            EXPECT_LE(std::labs(long(m->frames) - std::stol(p["FrameCount"])), 1L)
+                << "frames " << p["FrameCount"];
+            EXPECT_LT(std::fabs(m->length - std::stod(probe["duration"])), 1.0) << probe["duration"];
         }
     }
     // Files whose first frame is audio (no Info frame): ffprobe's first packet is the header's frame.
@@ -147,7 +113,7 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
         EXPECT_EQ(g_Mp3TagFlags & MP3_TAG_ID3V2, version);
-        const auto p = Mediainfo(name, "General", fields);
+        auto p = Mediainfo(name, "General", fields);
         // The texts shown, and the report's Shift-JIS forms of these (all of them have JIS X 0208 codes).
         const Id3v2Tag *t = g_Id3v2Tag, *shown = g_Id3v2TagText;
         const char* ours[] = {t->title, t->artist,   t->album,          t->year,
@@ -155,15 +121,15 @@ TEST_F(Mp3Disc, Id3v2TextsAgreeWithMediainfo) {
         const char* display[] = {shown->title, shown->artist,   shown->album,          shown->year,
                                  shown->track, shown->composer, shown->originalArtist, shown->encoder};
         for (size_t i = 0; i < fields.size(); ++i) {
-            EXPECT_EQ(display[i] ? display[i] : "", p[i]) << fields[i];
-            EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[i]) << fields[i];
+            EXPECT_EQ(display[i] ? display[i] : "", p[fields[i]]) << fields[i];
+            EXPECT_EQ(ours[i] ? testdisc::Utf8(ours[i]) : "", p[fields[i]]) << fields[i];
         }
         // Tag sizes as the header bytes give them; lame's audio follows the tag directly.
         EXPECT_EQ(g_MpegHeader->headerPosition, t->tagSize);
     }
     // Genres as written: eyeD3 a name, id3v2 the ID3v1 number in parentheses (ID3v2.3 TCON form).
     ASSERT_EQ(Analyze("m1vbr.mp3"), 1);
-    EXPECT_EQ(std::string(g_Id3v2Tag->genre), Mediainfo("m1vbr.mp3", "General", {"Genre"})[0]);
+    EXPECT_EQ(std::string(g_Id3v2Tag->genre), Mediainfo("m1vbr.mp3", "General", {"Genre"})["Genre"]);
     ASSERT_EQ(Analyze("m1cbr.mp3"), 1);
     EXPECT_STREQ(g_Id3v2Tag->genre, "(13)");
     // COMM is one text to its first zero byte: id3v2 leaves the language zero, eyeD3 writes "eng".
@@ -176,11 +142,7 @@ TEST_F(Mp3Disc, TextsBeyondShiftJisShowAsMutagenReadsThem) {
     for (const char* name : {"intl23.mp3", "intl24.mp3"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(Analyze(name), 1);
-        std::map<std::string, std::string> frames; // mid3v2 -l: "TIT2=text" lines
-        std::istringstream out(RunCommand("mid3v2 -l " + kDir + "/files/" + name));
-        for (std::string line; std::getline(out, line);)
-            if (line.size() > 5 && line[4] == '=')
-                frames[line.substr(0, 4)] = line.substr(5);
+        auto frames = KeyValues(RunCommand("mid3v2 -l " + kDir + "/files/" + name)); // "TIT2=text" lines
         const Id3v2Tag* t = g_Id3v2TagText;
         EXPECT_EQ(t->title ? t->title : "", frames["TIT2"]);
         EXPECT_EQ(t->artist ? t->artist : "", frames["TPE1"]);

@@ -4,11 +4,7 @@
 # "fmt " built from a sox file, kept in OUTDIR for the peer tools and written onto
 # OUTDIR/wav.iso with genisoimage -J.
 # usage: make_fixtures.sh OUTDIR
-set -euo pipefail
-out=$1
-for tool in sox soxi ffmpeg ffprobe mediainfo genisoimage od; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
+. "$(dirname "$0")/../fixture_lib.sh" "$1" sox soxi ffmpeg ffprobe mediainfo genisoimage od
 rm -rf "$out/disc" "$out/wav.iso"
 mkdir -p "$out/disc"
 d=$out/disc

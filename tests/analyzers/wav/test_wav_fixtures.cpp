@@ -1,34 +1,26 @@
 // WAVE files made by sox and ffmpeg on a Joliet disc made by genisoimage, analysed through an image drive and
 // the real ASPI manager, and compared with what soxi, ffprobe and mediainfo report for the same files.
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <sstream>
-#include <string>
 
-#include "analyzers/analyzers.h"
+#include "../analyzer_tests.h"
 #include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
-#include "image_disc.h"
-#include "iso9660/iso9660.h"
 
 namespace {
 
 const std::string kDir = CKVD_WAV_FIXTURES;
 
 TEST(WavDisc, HeadersAgreeWithSoxiAndMediainfo) {
-    std::string error;
-    ASSERT_EQ(testdisc::LoadImageDisc(kDir + "/wav.iso", &error), 1) << error;
-    g_CurrentSession = 0;
+    antest::LoadDisc(kDir + "/wav.iso");
     ASSERT_EQ(Wav_Initialize(), 1);
     int files = 0;
     for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling, ++files) {
         const std::string name = e->name, f = "'" + kDir + "/disc/" + name + "'";
         SCOPED_TRACE(name);
         std::istringstream peer(
-            testdisc::RunCommand("{ soxi -c " + f + "; soxi -r " + f + "; soxi -b " + f +
-                                 "; ffprobe -v error -show_entries " + "format=duration -of csv=p=0 " + f +
-                                 "; mediainfo '--Inform=Audio;%CodecID%' " + f + "; } 2>/dev/null"));
+            antest::RunCommand("{ soxi -c " + f + "; soxi -r " + f + "; soxi -b " + f +
+                               "; ffprobe -v error -show_entries " + "format=duration -of csv=p=0 " + f +
+                               "; mediainfo '--Inform=Audio;%CodecID%' " + f + "; } 2>/dev/null"));
         unsigned channels = 0, rate = 0, bits = 0;
         double seconds = 0;
         std::string codecId; // the format tag in hex, or the sub-format GUID of an extensible file
@@ -45,10 +37,8 @@ TEST(WavDisc, HeadersAgreeWithSoxiAndMediainfo) {
         EXPECT_EQ(g_WavHeader->formatTag, extensible ? 0xFFFE : std::stoul(codecId, nullptr, 16));
         CWavDlgModel dlg(e);
         dlg.OnInitDialog(0);
-        std::string subFormat = "(none)";
-        for (const InfoField& field : dlg.Fields())
-            if (field.label == "Sub-format")
-                subFormat = field.value;
+        auto fields = antest::Fields(dlg.Fields());
+        const std::string subFormat = fields.count("Sub-format") ? fields["Sub-format"] : "(none)";
         if (!extensible)
             EXPECT_EQ(subFormat, "(none)");
         else if (const unsigned code = std::stoul(codecId, nullptr, 16); code == 1)

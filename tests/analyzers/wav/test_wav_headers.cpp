@@ -1,70 +1,21 @@
 // Wav_Analyze over hand-made RIFF headers: only the file's sectors are served by a fake drive (any other
 // sector fails), and every analysis is checked to have read none but the file's.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <vector>
-
-#include "analyzers/analyzer_heap.h"
-#include "analyzers/analyzers.h"
+#include "../analyzer_drive.h"
 #include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
-#include "aspi/aspi_manager.h"
-#include "fake_drive.h"
-#include "iso9660/iso9660.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-constexpr uint32_t kLbn = 100;
+using namespace antest;
 
 // The 36 bytes up to the end of a 16-byte chunk `id` (stereo, 44100 Hz, 16 bits), then `rest`.
 Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Bytes(64),
            const char* id = "fmt ") {
-    Bytes b;
-    auto put = [&b](uint32_t v, int width) {
-        for (int i = 0; i < width; ++i)
-            b.push_back(uint8_t(v >> (8 * i)));
-    };
-    b = {'R', 'I', 'F', 'F'};
-    put(riffSize, 4);
-    b.insert(b.end(), {'W', 'A', 'V', 'E', uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])});
-    for (auto [v, width] :
-         {std::pair{16u, 4}, {tag, 2}, {2u, 2}, {44100u, 4}, {avgBytes, 4}, {4u, 2}, {16u, 2}})
-        put(v, width);
-    b.insert(b.end(), rest.begin(), rest.end());
-    return b;
+    return Text("RIFF") + Le(riffSize, 4) + Text("WAVE") + Text(id) + Le(16, 4) + Le(tag, 2) + Le(2, 2) +
+           Le(44100, 4) + Le(avgBytes, 4) + Le(4, 2) + Le(16, 2) + rest;
 }
 
-class WavHeaders : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        drive = std::make_shared<isotest::FakeDrive>();
-        isotest::InstallFileDrive(drive);
-        ASSERT_EQ(Wav_Initialize(), 1);
-    }
-    void TearDown() override {
-        Analyzer_SetHeapExhausted(false);
-        Wav_Terminate();
-        Iso_Terminate();
-        isotest::RemoveDrives();
-    }
-    // Serves `bytes` at kLbn as the sectors of a file of `size` bytes (all of `bytes` by default).
-    int Analyze(const Bytes& bytes, size_t size = SIZE_MAX) {
-        file.lbn = kLbn;
-        file.size = uint32_t(std::min(size, bytes.size()));
-        drive->sectors.clear();
-        isotest::PutBytes(*drive, kLbn, bytes);
-        drive->reads.clear();
-        const int result = Wav_Analyze(&file);
-        for (const isotest::ReadCommand& r : drive->reads)
-            EXPECT_TRUE(r.lba >= kLbn && r.lba + r.count <= kLbn + (file.size + 2047) / 2048) << r.lba;
-        return result;
-    }
-    std::shared_ptr<isotest::FakeDrive> drive;
-    FileEntry file{};
-};
+using WavHeaders = FileOnDrive<Wav_Initialize, Wav_Analyze, Wav_Terminate>;
 
 TEST_F(WavHeaders, PlayLength) {
     // A second of CD audio: 44 header bytes and 176400 data bytes.
@@ -123,14 +74,10 @@ TEST_F(WavHeaders, DataChunkSizeWithinTheFile) {
     };
     for (const Case& c : cases) {
         Bytes rest;
-        for (const Chunk& k : c.chunks) {
-            rest.insert(rest.end(), k.id, k.id + 4);
-            for (int i = 0; i < 4; ++i)
-                rest.push_back(uint8_t(k.size >> (8 * i)));
-            rest.resize(rest.size() + k.held);
-        }
+        for (const Chunk& k : c.chunks)
+            rest = rest + Text(k.id) + Le(k.size, 4) + Bytes(k.held, 0);
         if (c.chunks.size() == 300)
-            rest.insert(rest.end(), {'d', 'a', 't', 'a', 10, 0, 0, 0});
+            rest = rest + Text("data") + Le(10, 4);
         SCOPED_TRACE(testing::Message() << c.chunks[0].id << " " << c.chunks[0].size);
         ASSERT_EQ(Analyze(Wave(c.riffSize, 1, 1000, rest)), 1);
         EXPECT_EQ(g_WavLength, c.length);
@@ -174,21 +121,11 @@ TEST_F(WavHeaders, ShortFilesAndFailures) {
     EXPECT_EQ(drive->reads.back().count, 1);
 }
 
-TEST_F(WavHeaders, DialogAndFormatList) {
+TEST_F(WavHeaders, Dialog) {
     ASSERT_EQ(Analyze(Wave(185028, 1, 1000)), 1); // 185 s after the 36 header bytes
     CWavDlgModel dlg(&file);
     dlg.OnInitDialog(0);
-    ASSERT_EQ(dlg.Fields().size(), 5u);
-    EXPECT_EQ(dlg.Fields()[4].label + "=" + dlg.Fields()[4].value, "Length= 3: 5");
-
-    const auto rows = Wav_FormatRows();
-    ASSERT_EQ(rows.size(), 38u);
-    EXPECT_EQ(rows.front(), std::make_pair(std::string("0x0000"), std::string("unknown")));
-    EXPECT_EQ(rows.back(), std::make_pair(std::string("0x1004"), std::string("Olivetti OPR")));
-    EXPECT_EQ(
-        std::count_if(rows.begin(), rows.end(),
-                      [](const auto& r) { return r.first == "0x0007" && r.second.rfind("\u03BC", 0) == 0; }),
-        1);
+    EXPECT_EQ(Fields(dlg.Fields())["Length"], " 3: 5");
 }
 
 } // namespace

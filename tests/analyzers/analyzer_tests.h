@@ -1,0 +1,72 @@
+// Shared by the analyzer tests: bytes built by hand, and the discs other tools make, loaded in an image
+// drive.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analyzers/analyzer_heap.h"
+#include "analyzers/analyzers.h"
+#include "analyzers/info_dialog_header.h"
+#include "image_disc.h"
+
+namespace antest {
+
+using Bytes = std::vector<uint8_t>;
+using testdisc::RunCommand;
+
+inline Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+inline Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+inline Bytes Le(uint64_t v, int width) {
+    Bytes b;
+    for (int i = 0; i < width; ++i)
+        b.push_back(uint8_t(v >> (8 * i)));
+    return b;
+}
+inline Bytes Hex(const std::string& hex) {
+    Bytes b;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        b.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+// "key=value" lines of a peer tool's output.
+inline std::map<std::string, std::string> KeyValues(const std::string& text) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (size_t eq = line.find('='); eq != std::string::npos)
+            out[line.substr(0, eq)] = line.substr(eq + 1);
+    return out;
+}
+inline std::map<std::string, std::string> Fields(const std::vector<InfoField>& fields) {
+    std::map<std::string, std::string> out;
+    for (const InfoField& f : fields)
+        out[f.label] = f.value;
+    return out;
+}
+
+inline void LoadDisc(const std::string& iso) {
+    std::string error;
+    ASSERT_EQ(testdisc::LoadImageDisc(iso, &error), 1) << error;
+    g_CurrentSession = 0;
+}
+inline FileEntry* OnDisc(const std::string& name) {
+    for (FileEntry* e = g_DiscModel->firstTree->root->firstChild; e; e = e->nextSibling)
+        if (name == e->name)
+            return e;
+    ADD_FAILURE() << name << " is not on the disc";
+    static FileEntry missing{};
+    return &missing;
+}
+
+} // namespace antest

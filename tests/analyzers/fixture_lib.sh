@@ -1,0 +1,11 @@
+# Sourced by the make_fixtures.sh scripts as `. fixture_lib.sh OUTDIR TOOL...`: strict mode, the folder $out
+# (made), a temporary folder $work removed at exit, and a failure for any missing tool.
+set -euo pipefail
+out=$1
+shift
+for tool; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
+done
+work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-fixtures.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
