@@ -25,55 +25,52 @@ const std::regex kNotReady("Drive Not Ready\nFile DriveDlg Line [0-9]+ Code [0-9
 const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
 const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}");
 
-TEST_F(DemoDrives, DialogListsImageDrivesByPathAndEndsOkOnAReadyDrive) {
+TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     CDriveDlgModel dlg = Dialog(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
-    int row = RowOf(dlg, demo_[1]);
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(RowOf(dlg, demo_[0]), row - 1); // rows follow the device list
-    EXPECT_EQ(dlg.Rows()[static_cast<size_t>(row)].id, "1:1");
-    EXPECT_FALSE(dlg.Rows()[static_cast<size_t>(row)].vendor.empty());
+    const int data = RowOf(dlg, demo_[0]), audio = RowOf(dlg, demo_[1]);
+    ASSERT_GE(data, 0);
+    EXPECT_EQ(audio, data + 1); // rows follow the device list
+    EXPECT_EQ(dlg.Rows()[size_t(audio)].id, "1:1");
+    EXPECT_FALSE(dlg.Rows()[size_t(audio)].vendor.empty());
     dlg.OnOK(); // OK without a selection does nothing
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
-    dlg.OnItemChanged(row, 1);
+    dlg.OnItemChanged(audio, 1);
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
-    EXPECT_EQ(dlg.Selected(), row);
+    EXPECT_EQ(dlg.Selected(), audio);
     EXPECT_EQ(dlg.ReadinessTests(), 1);
     EXPECT_TRUE(sleeps_.empty());
     EXPECT_TRUE(sink_.shown.empty());
-}
 
-TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
-    CDriveDlgModel dlg = Dialog(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
+    CDriveDlgModel never = Dialog(sink_);
+    ASSERT_TRUE(never.OnInitDialog());
     bool disabledDuringSpinUp = false;
-    dlg.repaint = [&] { disabledDuringSpinUp = !dlg.ControlsEnabled(); };
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
+    never.repaint = [&] { disabledDuringSpinUp = !never.ControlsEnabled(); };
+    never.OnItemChanged(data, 1);
     EXPECT_TRUE(disabledDuringSpinUp);
-    EXPECT_EQ(dlg.ReadinessTests(), 10);
+    EXPECT_EQ(never.ReadinessTests(), 10);
     EXPECT_EQ(sleeps_, std::vector<int>(9, 500));
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_TRUE(std::regex_match(sink_.shown[0], kNotReady)) << sink_.shown[0];
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
-    EXPECT_TRUE(dlg.ControlsEnabled());
-    // Picking the other drive still works.
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 0);
-    dlg.OnItemChanged(RowOf(dlg, demo_[1]), 1);
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
-}
+    EXPECT_EQ(never.DialogResult(), CDriveDlgModel::Result::Open);
+    EXPECT_TRUE(never.ControlsEnabled());
+    never.OnItemChanged(data, 0); // picking the other drive still works
+    never.OnItemChanged(audio, 1);
+    EXPECT_EQ(never.DialogResult(), CDriveDlgModel::Result::Ok);
 
-TEST_F(DemoDrives, FailedSpinUpIsReportedAndReadinessTestedAllTheSame) {
+    // A failed spin-up is reported and the drive is readiness-tested all the same.
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
     ckvd::aspi32::FindImageDrive(demo_[0])->set_start_fails(true);
-    CDriveDlgModel dlg = Dialog(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
-    ASSERT_EQ(sink_.shown.size(), 1u);
-    EXPECT_TRUE(std::regex_match(sink_.shown[0], kSpinUp)) << sink_.shown[0];
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
+    CDriveDlgModel spin = Dialog(sink_);
+    ASSERT_TRUE(spin.OnInitDialog());
+    spin.OnItemChanged(data, 1);
+    ASSERT_EQ(sink_.shown.size(), 2u);
+    EXPECT_TRUE(std::regex_match(sink_.shown[1], kSpinUp)) << sink_.shown[1];
+    EXPECT_EQ(spin.DialogResult(), CDriveDlgModel::Result::Ok);
 }
 
-TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) {
+TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     CMainFrameModel frame(sink_, profile_);
     EXPECT_FALSE(frame.OnDiscInformation());
     frame.OnSaveDiscInformation();
@@ -81,16 +78,13 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_EQ(sink_.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
     sink_.shown.clear();
 
-    int device = App_StartFirstDrive(true, sink_, false);
+    const int device = App_StartFirstDrive(true, sink_, false);
     ASSERT_GE(device, 0);
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device))) << (sink_.shown.empty() ? "" : sink_.shown[0]);
-    EXPECT_TRUE(sink_.shown.empty());
     const auto& tree = frame.Tree();
     ASSERT_EQ(tree.TopLevel().size(), 2u);
-    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0),
-              0u);
-    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[1])].text.rfind("(Session2) CKVD_DEMO_S2", 0),
-              0u);
+    EXPECT_EQ(tree.Items()[size_t(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0), 0u);
+    EXPECT_EQ(tree.Items()[size_t(tree.TopLevel()[1])].text.rfind("(Session2) CKVD_DEMO_S2", 0), 0u);
     EXPECT_EQ(tree.Selected(), tree.TopLevel()[0]);
     EXPECT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(g_CurrentSession, 0);
@@ -105,19 +99,13 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_TRUE(frame.OnDiscInformation());
     EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
     EXPECT_TRUE(sink_.shown.empty());
-
     // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
     Aspi_TestUnitReady(static_cast<uint16_t>(device + 1));
     ASSERT_NE(g_CurrentDevice, device);
     frame.DriveDialogCancelled();
     EXPECT_EQ(g_CurrentDevice, device);
-}
 
-TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) {
-    CMainFrameModel frame(sink_, profile_);
-    int device = App_StartFirstDrive(true, sink_, false);
-    ASSERT_GE(device, 0);
-    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    // A failed analysis: the message, empty views, no disc.
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
     EXPECT_FALSE(frame.LoadDisc(static_cast<uint16_t>(device)));
     ASSERT_EQ(sink_.shown.size(), 1u);
@@ -127,17 +115,10 @@ TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) 
     EXPECT_EQ(frame.List().Entries(), nullptr);
     EXPECT_FALSE(frame.OnDiscInformation());
     EXPECT_EQ(sink_.shown.back(), "No Disc");
-    // The next drive loads normally.
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
-    EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
-}
+    sink_.shown.clear();
 
-TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
-    CMainFrameModel frame(sink_, profile_);
-    CDriveDlgModel dlg(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
-    int row = RowOf(dlg, demo_[1]);
-    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
+    // The audio disc: track files, an audio TOC block, no Level1 simulation.
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device + 1)));
     ASSERT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Text(0, 0), "Track01.cda");
     CDiscInfoDlgModel info;
@@ -147,6 +128,9 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     EXPECT_EQ(info.Rows()[0][5], "1");
     EXPECT_FALSE(frame.OnLevel1Simulation());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
+    // The data drive loads again once it is ready.
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
+    EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
 }
 
 TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
