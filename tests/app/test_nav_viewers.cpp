@@ -25,17 +25,13 @@ class NavViewers : public MainWindow {
         frame_->Model().waitBetweenTests = false;
         ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     }
-    // The entry of `path` in the session the window shows, made the list's current row.
-    FileEntry* Select(const std::string& path) {
-        std::string error;
-        EXPECT_TRUE(Screenshot_Select(*frame_, path, &error)) << error;
-        CKVDAppViewModel& list = frame_->Model().List();
-        return const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
-    }
-    // The value beside `label`, or a marker when the viewer has no such field.
-    static QString Value(const CNavViewerDlg* dlg, const char* label) {
-        const QLineEdit* field = dlg->Field(label);
-        return field ? field->text() : QString("<no field %1>").arg(label);
+    // The values beside `labels`, "|" after each, or a marker for a field the viewer does not have.
+    static QString Value(const CNavViewerDlg* dlg, std::initializer_list<const char*> labels) {
+        QString text;
+        for (const char* label : labels)
+            text +=
+                (dlg->Field(label) ? dlg->Field(label)->text() : QString("<no field %1>").arg(label)) + "|";
+        return text;
     }
     static QStringList Column(const NavListView* list, int column) {
         QStringList cells;
@@ -48,45 +44,46 @@ class NavViewers : public MainWindow {
 TEST_F(NavViewers, DoubleClickOpensContentsAndTheRadioButtonsRefillTheFileTable) {
     CKVDAppView* list = frame_->GetRightPane();
     Select("/CONTENTS.LMX");
-    WithModalDialog([list] { DoubleClickRow(list, "CONTENTS.LMX"); },
-                    [](QDialog* shown) {
-                        auto* dlg = dynamic_cast<CContentsDlg*>(shown);
-                        ASSERT_NE(dlg, nullptr);
-                        EXPECT_EQ(dlg->windowTitle(), "CONTENTS.LMX");
-                        EXPECT_TRUE(dlg->HoldsImage());
-                        // Three playlists, two audio files, one menu image, three images, one video.
-                        EXPECT_EQ(Value(dlg, "Number of Playlist Files"), "3(0x00000003)");
-                        EXPECT_EQ(Value(dlg, "Number of Image files"), "3(0x00000003)");
-                        EXPECT_EQ(Value(dlg, "Size of Audio Entry"), "32(0x0020)");
-                        EXPECT_EQ(dlg->LcidList()->count(), 1);
-                        EXPECT_EQ(Column(dlg->List("Directory Table"), 4),
-                                  (QStringList{"", "DOCS", "MENU", "追加", "写真", "動画"}));
-                        EXPECT_EQ(Column(dlg->List("Playlist Table"), 0),
-                                  (QStringList{"1(0x00000001)", "2(0x00000002)", "3(0x00000003)"}));
-                        // Opens on Audio; CIDs go on from the playlists': 3 + 1.
-                        using T = CContentsDlgModel::FileTable;
-                        EXPECT_TRUE(dlg->Radio(T::Audio)->isChecked());
-                        NavListView* files = dlg->FileTable();
-                        EXPECT_EQ(files->Content().columnCount(), 21);
-                        EXPECT_EQ(Column(files, 20), (QStringList{"夜.mp3", "波.wav"}));
-                        EXPECT_EQ(Column(files, 0), (QStringList{"4(0x00000004)", "5(0x00000005)"}));
-                        // Video: the first CID after 3 + 2 + 1 + 3 entries; only its button checked.
-                        dlg->Radio(T::Video)->click();
-                        EXPECT_EQ(Column(files, 0), QStringList{"10(0x0000000A)"});
-                        EXPECT_EQ(Column(files, 20), QStringList{"テスト.avi"});
-                        for (T other : {T::Audio, T::MenuImage, T::Image})
-                            EXPECT_FALSE(dlg->Radio(other)->isChecked());
-                        dlg->Radio(T::Image)->click();
-                        EXPECT_EQ(Column(files, 13), (QStringList{"160(0x000000A0)", "120(0x00000078)",
-                                                                  "160(0x000000A0)"})); // ffmpeg's sizes
-                        dlg->Radio(T::Audio)->click();
-                        EXPECT_EQ(Column(files, 0), (QStringList{"4(0x00000004)", "5(0x00000005)"}));
-                        // The tables fit their values rather than cutting them to width / 21.
-                        for (int c = 0; c < 21; ++c)
-                            EXPECT_GE(files->columnWidth(c),
-                                      files->fontMetrics().horizontalAdvance(files->Content().Cell(0, c)))
-                                << c;
-                    });
+    WithModalDialog(
+        [list] { DoubleClickRow(list, "CONTENTS.LMX"); },
+        [](QDialog* shown) {
+            auto* dlg = dynamic_cast<CContentsDlg*>(shown);
+            ASSERT_NE(dlg, nullptr);
+            EXPECT_EQ(dlg->windowTitle(), "CONTENTS.LMX");
+            EXPECT_TRUE(dlg->HoldsImage());
+            // Three playlists, two audio files, one menu image, three images, one video.
+            EXPECT_EQ(
+                Value(dlg, {"Number of Playlist Files", "Number of Image files", "Size of Audio Entry"}),
+                "3(0x00000003)|3(0x00000003)|32(0x0020)|");
+            EXPECT_EQ(dlg->LcidList()->count(), 1);
+            EXPECT_EQ(Column(dlg->List("Directory Table"), 4),
+                      (QStringList{"", "DOCS", "MENU", "追加", "写真", "動画"}));
+            EXPECT_EQ(Column(dlg->List("Playlist Table"), 0),
+                      (QStringList{"1(0x00000001)", "2(0x00000002)", "3(0x00000003)"}));
+            // Opens on Audio; CIDs go on from the playlists': 3 + 1.
+            using T = CContentsDlgModel::FileTable;
+            EXPECT_TRUE(dlg->Radio(T::Audio)->isChecked());
+            NavListView* files = dlg->FileTable();
+            EXPECT_EQ(files->Content().columnCount(), 21);
+            const QStringList audio{"4(0x00000004)", "5(0x00000005)", "夜.mp3", "波.wav"};
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), audio);
+            // Video: the first CID after 3 + 2 + 1 + 3 entries; only its button checked.
+            dlg->Radio(T::Video)->click();
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), (QStringList{"10(0x0000000A)", "テスト.avi"}));
+            EXPECT_EQ((QList<bool>{dlg->Radio(T::Audio)->isChecked(), dlg->Radio(T::MenuImage)->isChecked(),
+                                   dlg->Radio(T::Image)->isChecked()}),
+                      QList<bool>(3, false));
+            dlg->Radio(T::Image)->click();
+            EXPECT_EQ(Column(files, 13), (QStringList{"160(0x000000A0)", "120(0x00000078)",
+                                                      "160(0x000000A0)"})); // ffmpeg's sizes
+            dlg->Radio(T::Audio)->click();
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), audio);
+            // The tables fit their values rather than cutting them to width / 21.
+            for (int c = 0; c < 21; ++c)
+                EXPECT_GE(files->columnWidth(c),
+                          files->fontMetrics().horizontalAdvance(files->Content().Cell(0, c)))
+                    << c;
+        });
     EXPECT_EQ(g_FileData, nullptr); // released by OK
     EXPECT_TRUE(sink_.shown.empty());
 }
@@ -132,7 +129,7 @@ TEST_F(NavViewers, ContextMenuItemOpensTheViewerChosenByName) {
                         auto* dlg = dynamic_cast<CPlaylistDlg*>(shown);
                         ASSERT_NE(dlg, nullptr);
                         EXPECT_EQ(dlg->windowTitle(), "PLAYLIST.LMX");
-                        EXPECT_EQ(Value(dlg, "Playlist File Name"), "PLAY0001.LMX");
+                        EXPECT_EQ(Value(dlg, {"Playlist File Name"}), "PLAY0001.LMX|");
                         // 追加: one group of audio with images, the cover shown first; the groups are
                         // the root item's siblings, and the root is selected on opening.
                         QTreeWidget* tree = dlg->Tree();
@@ -141,18 +138,12 @@ TEST_F(NavViewers, ContextMenuItemOpensTheViewerChosenByName) {
                         EXPECT_EQ(root->text(0), "< Playlist Group Viewer >");
                         EXPECT_EQ(tree->currentItem(), root);
                         tree->setCurrentItem(tree->topLevelItem(1));
-                        EXPECT_EQ(Value(dlg, "Number of Audio Files"), "2(0x00000002)");
-                        EXPECT_EQ(Value(dlg, "Number of Image Files"), "1(0x00000001)");
+                        EXPECT_EQ(Value(dlg, {"Number of Audio Files", "Number of Image Files"}),
+                                  "2(0x00000002)|1(0x00000001)|");
                         EXPECT_EQ(dlg->Files()->Content().rowCount(), 3);
                         // The root item blanks the counts.
                         tree->setCurrentItem(root);
-                        EXPECT_EQ(Value(dlg, "Number of Audio Files"), " ");
-                    });
-    Select("/TEXT.LMX");
-    WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
-                    [](QDialog* shown) {
-                        ASSERT_NE(dynamic_cast<CTextDlg*>(shown), nullptr);
-                        EXPECT_EQ(shown->windowTitle(), "TEXT.LMX");
+                        EXPECT_EQ(Value(dlg, {"Number of Audio Files"}), " |");
                     });
     // LSN.LMX in CID order: the first playlist's sector is where the disc holds PLAY0001.LMX.
     const uint32_t play1 = Select("/PLAY0001.LMX")->lbn;
@@ -186,8 +177,10 @@ TEST_F(NavViewers, EscapeReleasesTheImageAndAnUnreadableFileGivesAnEmptyViewer) 
     }
     // Another viewer afterwards reads its own file.
     std::unique_ptr<CNavViewerDlg> text = App_NavigationViewer(Select("/TEXT.LMX"), sink_, frame_.get());
+    ASSERT_NE(dynamic_cast<CTextDlg*>(text.get()), nullptr);
+    EXPECT_EQ(text->windowTitle(), "TEXT.LMX");
     EXPECT_TRUE(text->HoldsImage());
-    EXPECT_EQ(Value(text.get(), "Identifier"), "TXTLMX01");
+    EXPECT_EQ(Value(text.get(), {"Identifier"}), "TXTLMX01|");
     text->reject();
     EXPECT_EQ(g_FileData, nullptr);
     ASSERT_TRUE(sink_.shown.empty());
@@ -198,7 +191,7 @@ TEST_F(NavViewers, EscapeReleasesTheImageAndAnUnreadableFileGivesAnEmptyViewer) 
     std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(&contents, sink_, frame_.get());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"CONTENTS.LMX Read Error!"});
     EXPECT_FALSE(dlg->HoldsImage());
-    EXPECT_EQ(Value(dlg.get(), "Identifier"), "");
+    EXPECT_EQ(Value(dlg.get(), {"Identifier"}), "|");
     EXPECT_EQ(dlg->List("Directory Table")->Content().rowCount(), 0);
     EXPECT_EQ(dynamic_cast<CContentsDlg*>(dlg.get())->LcidList()->count(), 0);
 
@@ -210,7 +203,7 @@ TEST_F(NavViewers, EscapeReleasesTheImageAndAnUnreadableFileGivesAnEmptyViewer) 
     auto* empty = dynamic_cast<CPlaylistDlg*>(dlg.get());
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->Tree()->topLevelItemCount(), 0);
-    EXPECT_EQ(Value(empty, "Playlist File Name"), "PLAY0002.LMX"); // still names the file
+    EXPECT_EQ(Value(empty, {"Playlist File Name"}), "PLAY0002.LMX|"); // still names the file
 }
 
 } // namespace

@@ -31,20 +31,11 @@ const EngineModule kFakeModules[] = {
     {Init<6>, Term<6>, "JPG Analyzer Initialize Error"},
 };
 
-class FakeGuard final : public ckvd::ui::InstanceGuard {
-  public:
-    bool othersHold = false;
+struct FakeGuard final : ckvd::ui::InstanceGuard {
+    bool othersHold = false, held = false;
     int releases = 0;
-    bool held = false;
-    bool Acquire() override {
-        held = !othersHold;
-        return held;
-    }
-    void Release() override {
-        if (held)
-            ++releases;
-        held = false;
-    }
+    bool Acquire() override { return held = !othersHold; }
+    void Release() override { releases += held, held = false; }
 };
 
 // Every run: no module failing, each one failing in turn, and another copy holding the instance lock. The
