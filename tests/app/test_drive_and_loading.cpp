@@ -1,6 +1,5 @@
 // The drive dialog and disc loading on the demo discs (made by genisoimage and sox at build time), served by
 // image drives through the real ASPI manager.
-#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -10,14 +9,9 @@
 #include <regex>
 
 #include "appmodel/disc_info_dlg_model.h"
-#include "appmodel/drive_dlg_model.h"
 #include "appmodel/first_drive.h"
 #include "appmodel/main_frm_model.h"
-#include "aspi/aspi_manager.h"
 #include "demo_drives.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
-#include "report/lbn_size_style.h"
 
 namespace {
 

@@ -1,21 +1,16 @@
 // Opening disc images from the window, without a display: the recent list in the profile, the command line,
 // the messages for images that cannot be opened, image drives named by their files, and the list's column
 // widths.
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "appmodel/app_options.h"
-#include "appmodel/drive_dlg_model.h"
 #include "appmodel/image_open.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/main_frm_model.h"
 #include "appmodel/recent_images.h"
-#include "aspi/aspi_manager.h"
 #include "demo_drives.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QRadioButton>
 
-#include "desktop/mainwindow/screenshot.h"
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/navigation/nav_dlg.h"
 #include "iso9660/iso9660.h"

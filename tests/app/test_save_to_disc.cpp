@@ -78,10 +78,10 @@ class SaveToDisc : public ::testing::Test {
         return -1;
     }
     FileEntry* Entry(uint64_t size) const {
-        const FileEntry* e = entries_;
-        for (int row = RowOf(size); e && row > 0; --row)
-            e = e->nextSibling;
-        return const_cast<FileEntry*>(e);
+        for (const FileEntry* e = entries_; e; e = e->nextSibling)
+            if (e->size == size)
+                return const_cast<FileEntry*>(e);
+        return nullptr;
     }
     std::string Source(uint64_t size) const {
         return ReadAll(dir_ / "src" / ("F" + std::to_string(size) + ".BIN"));

@@ -5,7 +5,6 @@
 #include "appmodel/left_view_model.h"
 #include "disc_model_builder.h"
 #include "report/lbn_size_style.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -51,7 +50,7 @@ TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesI
     const TreeItem& s1 = tree.Items()[size_t(tree.TopLevel()[0])];
     const TreeItem& dir = tree.Items()[size_t(s1.children[0])];
     EXPECT_EQ((std::array{s1.image, s1.selectedImage, dir.image, dir.selectedImage}),
-              (std::array{IMG_CD, IMG_CD, IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN}));
+              (std::array{1, 1, 2, 3}));
     EXPECT_TRUE(tree.Items()[size_t(tree.TopLevel()[1])].children.empty());
     uint32_t hint = 99;
     EXPECT_TRUE(tree.Select(1, &hint));
@@ -113,14 +112,14 @@ TEST_F(TreeListTest, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
     b.Install();
     CKVDAppViewModel list;
     list.OnUpdate(true, 0);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_LBNSIZE); // nothing touched yet
+    EXPECT_EQ(list.ContextMenu(), 175); // LBN/Size: nothing touched yet
     list.OnItemChanged(1, 1);
     EXPECT_EQ(list.ContextMenu(), 0); // a directory row has no menu
     list.OnItemChanged(1, 0);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_LBNSIZE);
+    EXPECT_EQ(list.ContextMenu(), 175);
     list.OnItemChanged(0, 1);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_FILE);
-    EXPECT_EQ((std::array{list.Image(0), list.Image(1)}), (std::array{IMG_DOCUMENT, IMG_FOLDER_CLOSED}));
+    EXPECT_EQ(list.ContextMenu(), 152); // the file menu
+    EXPECT_EQ((std::array{list.Image(0), list.Image(1)}), (std::array{8, 2}));
     // Directories have no date; sizes are unsigned, never negative.
     EXPECT_EQ(Rows(list), "BIG.MP3|      23| 1000000|2002/10/21  9: 5:07|\n"
                           "SUB|    4500|    2048||\n"
@@ -134,9 +133,9 @@ TEST_F(TreeListTest, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
     EXPECT_EQ(Rows(list), "BIG.MP3|00:00:23|222:13:25|2002/10/21  9: 5:07|\n"
                           "SUB|01:00:00|00:27:23||\n"
                           "MAX.BIN|954437:10:45|477218:35:23|2002/10/21  9: 5:07|\n");
-    EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(ID_PLAY));
-    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_LBNSIZE_BASE16));
-    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_SAVE_TO_DISC));
+    EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(32788));
+    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32790));
+    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32781));
 }
 
 TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {

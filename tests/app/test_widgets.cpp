@@ -1,6 +1,5 @@
 // The Qt front ends on the offscreen platform: profile file, instance lock, display text, the main window on
 // the demo disc, the list's commands and the Disc Information dialog.
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +19,6 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
-#include "desktop/mainwindow/screenshot.h"
 #include "desktop/mediainfo/cda_dlg.h"
 #include "desktop/mediainfo/mp3_dlg.h"
 #include "desktop/mediainfo/pcm_format_dlg.h"
