@@ -46,13 +46,15 @@ class MainWindow : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
         g_LbnSizeStyle = 0;
-        profile_ = std::make_unique<ckvd::ui::IniProfile>(dir_.path() + "/profile.ini");
+        profile_ = std::make_unique<ckvd::ui::IniProfile>(ProfilePath());
         frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
     }
     void TearDown() override {
         frame_.reset();
         App_TerminateModules(App_EngineModules());
     }
+    // Where ckvd report finds the profile with XDG_CONFIG_HOME set to dir_/config.
+    QString ProfilePath() const { return dir_.path() + "/config/ckvd-explorer/profile.ini"; }
     // Shows the window and loads the first demo disc, as the program does at start.
     void ShowDemoDisc() {
         frame_->ShowWindow(5);

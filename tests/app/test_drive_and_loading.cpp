@@ -133,21 +133,11 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
 }
 
-TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
+TEST_F(DemoDrives, PlacementAndTheReportNumberShownOrTypedGoThroughTheProfileOnlyWhenWritten) {
     profile_.values = {{"DISCMNGRNO", 41}, {"X", 30}, {"CX", 700}};
     CMainFrameModel frame(sink_, profile_);
-    WindowPlacement p = frame.PreCreateWindow();
+    EXPECT_EQ(frame.PreCreateWindow().normal, (ScreenRect{30, 0, 700, 400}));
     EXPECT_EQ(frame.DiscMngrNo(), 41);
-    EXPECT_EQ(p.normal, (ScreenRect{30, 0, 700, 400}));
-    frame.DestroyWindow({{5, 6, 800, 500}, false, false});
-    EXPECT_EQ(profile_.values["DISCMNGRNO"], 41);
-    EXPECT_EQ(profile_.values["CY"], 500);
-}
-
-TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvancesIt) {
-    profile_.values = {{"DISCMNGRNO", 41}};
-    CMainFrameModel frame(sink_, profile_);
-    frame.PreCreateWindow();
     // The dialog as a user answers it: "Yes...Please", the number as shown or typed over, "Save...", and
     // `chosen` in the file dialog.
     std::string typed, chosen, shown, proposed;
@@ -214,6 +204,9 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     EXPECT_EQ(dialogs, 4);
     EXPECT_EQ(frame.DiscMngrNo(), 8);
     EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
+    frame.DestroyWindow({{5, 6, 800, 500}, false, false});
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
+    EXPECT_EQ(profile_.values["CY"], 500);
 }
 
 namespace fs = std::filesystem;

@@ -122,8 +122,9 @@ TEST_F(SaveToDisc, CopiesAroundTheChunkAreByteIdentical) {
 }
 
 // A file recorded in two extents (here the entries of F65536 and F65537 marked so in the model): either row
-// saves the whole file from its first extent, one progress range over both.
-TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
+// saves the whole file from its first extent, one progress range over both. Then a cancelled dialog, a path
+// that cannot be created, a full disk and a read error.
+TEST_F(SaveToDisc, EveryExtentOfAFileIsSavedAndFailuresSayWhatHappenedAndKeepWhatWasRead) {
     FileEntry* first = Entry(65536);
     ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
     first->flags = ISO_EXTENT_MORE;
@@ -148,14 +149,13 @@ TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
         EXPECT_EQ(range, 131073u);
         EXPECT_EQ(ReadAll(out), Source(65536) + Source(65537));
     }
-}
 
-TEST_F(SaveToDisc, FailuresSayWhatHappenedAndKeepWhatWasRead) {
+    sink_.shown.clear();
     // Cancelled: nothing written, no message.
-    EXPECT_EQ(Dialog(100, "").OnShowWindow().result, SaveResult::Ok);
+    EXPECT_EQ(Dialog(0, "").OnShowWindow().result, SaveResult::Ok);
     EXPECT_TRUE(sink_.shown.empty());
     // A path that cannot be created.
-    EXPECT_EQ(Dialog(100, (dir_ / "no" / "such" / "dir").string()).OnShowWindow().result,
+    EXPECT_EQ(Dialog(0, (dir_ / "no" / "such" / "dir").string()).OnShowWindow().result,
               SaveResult::WriteError);
     // A full disk after the first chunk.
     CSaveToDiscDlgModel full = Dialog(131072, (dir_ / "full").string());

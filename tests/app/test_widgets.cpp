@@ -256,7 +256,7 @@ TEST_F(MainWindow, ClosingWritesThePlacementAndAMaximisedStartKeepsItRunAfterRun
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
     frame_->resize(720, 480);
     frame_->close();
-    ckvd::ui::IniProfile read(dir_.path() + "/profile.ini");
+    ckvd::ui::IniProfile read(ProfilePath());
     EXPECT_EQ(read.GetInt("CX", 0), frame_->frameGeometry().width());
     EXPECT_EQ(read.GetInt("CY", 0), frame_->frameGeometry().height());
     EXPECT_EQ(read.GetInt("ISZOOM", -1), 0);
@@ -451,7 +451,7 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
     EXPECT_TRUE(QFileInfo::exists(saved));
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
     // Stored at once, where ckvd report reads it.
-    EXPECT_EQ(Report_ReadNumber((dir_.path() + "/profile.ini").toStdString()), 1);
+    EXPECT_EQ(Report_ReadNumber(ProfilePath().toStdString()), 1);
     WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
                     [](QDialog* shown) { static_cast<CSaveDiscInfoDlg*>(shown)->NoButton()->click(); });
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
@@ -498,10 +498,6 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
 // moves the window's report on to the next free one; closing the window stores no number of its own.
 TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
     const QString config = dir_.path() + "/config";
-    const std::string profile = (config + "/ckvd-explorer/profile.ini").toStdString();
-    frame_.reset();
-    profile_ = std::make_unique<ckvd::ui::IniProfile>(QString::fromStdString(profile));
-    frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
     ShowDemoDisc();
     auto cliReport = [&](const QString& out) {
         const std::string command = "XDG_CONFIG_HOME=" + config.toStdString() + " " + CKVD_BIN +
@@ -539,7 +535,7 @@ TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
             "Number 000002 was taken by another report in the meantime: this report is number 000003."});
     frame_->close();
     frame_.reset();
-    EXPECT_EQ(Report_ReadNumber(profile), 4);
+    EXPECT_EQ(Report_ReadNumber(ProfilePath().toStdString()), 4);
 }
 
 // The navigation-file viewers in the window, on the demo disc's second session: how they are opened (a
@@ -618,7 +614,7 @@ TEST_F(NavViewers, DoubleClickOpensContentsAndTheRadioButtonsRefillTheFileTable)
     EXPECT_TRUE(sink_.shown.empty());
 }
 
-TEST_F(NavViewers, ContextMenuItemOpensTheViewerChosenByName) {
+TEST_F(NavViewers, ViewersChosenByNameReleaseTheImageAndAnUnreadableFileGivesAnEmptyOne) {
     CKVDAppView* list = frame_->GetRightPane();
     // The item is there for a navigation file only.
     auto contextItems = [list] {
@@ -691,49 +687,46 @@ TEST_F(NavViewers, ContextMenuItemOpensTheViewerChosenByName) {
     // Tag Information keeps its answer for a navigation file.
     EXPECT_EQ(App_TagInfoDialog(Select("/TEXT.LMX"), sink_, frame_.get()), nullptr);
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
-}
 
-TEST_F(NavViewers, EscapeReleasesTheImageAndAnUnreadableFileGivesAnEmptyViewer) {
-    FileEntry* lsn = Select("/LSN.LMX");
-    {
-        std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(lsn, sink_, frame_.get());
-        ASSERT_NE(dlg, nullptr);
-        dlg->show();
-        ASSERT_NE(g_FileData, nullptr);
-        QTest::keyClick(dlg.get(), Qt::Key_Escape);
-        EXPECT_FALSE(dlg->isVisible());
-        EXPECT_FALSE(dlg->HoldsImage());
-        EXPECT_EQ(g_FileData, nullptr);
-    }
-    // Another viewer afterwards reads its own file.
-    std::unique_ptr<CNavViewerDlg> text = App_NavigationViewer(Select("/TEXT.LMX"), sink_, frame_.get());
-    ASSERT_NE(dynamic_cast<CTextDlg*>(text.get()), nullptr);
-    EXPECT_EQ(text->windowTitle(), "TEXT.LMX");
-    EXPECT_TRUE(text->HoldsImage());
-    EXPECT_EQ(Value(text.get(), {"Identifier"}), "TXTLMX01|");
-    text->reject();
+    // Esc releases the image; another viewer afterwards reads its own file.
+    sink_.shown.clear();
+    std::unique_ptr<CNavViewerDlg> viewer = App_NavigationViewer(Select("/LSN.LMX"), sink_, frame_.get());
+    ASSERT_NE(viewer, nullptr);
+    viewer->show();
+    ASSERT_NE(g_FileData, nullptr);
+    QTest::keyClick(viewer.get(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_FALSE(viewer->HoldsImage());
+    EXPECT_EQ(g_FileData, nullptr);
+    viewer = App_NavigationViewer(Select("/TEXT.LMX"), sink_, frame_.get());
+    ASSERT_NE(dynamic_cast<CTextDlg*>(viewer.get()), nullptr);
+    EXPECT_EQ(viewer->windowTitle(), "TEXT.LMX");
+    EXPECT_TRUE(viewer->HoldsImage());
+    EXPECT_EQ(Value(viewer.get(), {"Identifier"}), "TXTLMX01|");
+    viewer->reject();
     EXPECT_EQ(g_FileData, nullptr);
     ASSERT_TRUE(sink_.shown.empty());
 
     // Files placed past the disc's end: the message, then a viewer with nothing in it.
     FileEntry contents = *Select("/CONTENTS.LMX");
     contents.lbn = 0x7FFFFF00;
-    std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(&contents, sink_, frame_.get());
+    viewer = App_NavigationViewer(&contents, sink_, frame_.get());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"CONTENTS.LMX Read Error!"});
-    EXPECT_FALSE(dlg->HoldsImage());
-    EXPECT_EQ(Value(dlg.get(), {"Identifier"}), "|");
-    EXPECT_EQ(dlg->List("Directory Table")->Content().rowCount(), 0);
-    EXPECT_EQ(dynamic_cast<CContentsDlg*>(dlg.get())->LcidList()->count(), 0);
+    EXPECT_FALSE(viewer->HoldsImage());
+    EXPECT_EQ(Value(viewer.get(), {"Identifier"}), "|");
+    EXPECT_EQ(viewer->List("Directory Table")->Content().rowCount(), 0);
+    EXPECT_EQ(dynamic_cast<CContentsDlg*>(viewer.get())->LcidList()->count(), 0);
 
     FileEntry playlist = *Select("/PLAY0002.LMX");
     playlist.lbn = 0x7FFFFF00;
     sink_.shown.clear();
-    dlg = App_NavigationViewer(&playlist, sink_, frame_.get());
+    viewer = App_NavigationViewer(&playlist, sink_, frame_.get());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"PLAY0002.LMX Read Error!"});
-    auto* empty = dynamic_cast<CPlaylistDlg*>(dlg.get());
+    auto* empty = dynamic_cast<CPlaylistDlg*>(viewer.get());
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(Value(empty, {"Playlist File Name"}), "PLAY0002.LMX|"); // still names the file
+    viewer.reset();                                                   // before the entries it was given
 }
 
 } // namespace
