@@ -267,46 +267,31 @@ TEST(ListColumns, StartFromTheFractionsAndGrowFromTheNameOnly) {
     EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}, 90), (std::array<int, 4>{40, 80, 80, 150}));
 }
 
-// Demo drives of the image host adapter, a frame model over them and a folder for files of a test's own.
-class ImageOpening : public DemoDrives {
-  protected:
-    void SetUp() override {
-        DemoDrives::SetUp();
-        std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error; // no image in a drive yet
-        dir_ = fs::temp_directory_path() / ("ckvd-open-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        frame_.waitBetweenTests = false;
-    }
-    void TearDown() override {
-        frame_.Tree().Clear();
-        frame_.List().Clear();
-        DemoDrives::TearDown();
-        fs::remove_all(dir_);
-    }
-    fs::path dir_;
-    CMainFrameModel frame_{sink_, profile_};
-};
-
-TEST_F(ImageOpening, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
-    const int device = frame_.StartImageDrive(demo_[0]);
+TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
+    std::string error;
+    ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error; // no image in a drive yet
+    const fs::path dir = fs::temp_directory_path() / ("ckvd-open-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    CMainFrameModel frame(sink_, profile_);
+    frame.waitBetweenTests = false;
+    const int device = frame.StartImageDrive(demo_[0]);
     ASSERT_GE(device, 0) << (sink_.shown.empty() ? "" : sink_.shown[0]);
-    ASSERT_TRUE(frame_.LoadDisc(static_cast<uint16_t>(device)));
-    EXPECT_EQ(frame_.Tree().TopLevel().size(), 2u);
-    EXPECT_EQ(frame_.Doc().Title().rfind("CKVD_DEMO_S1", 0), 0u);
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    EXPECT_EQ(frame.Tree().TopLevel().size(), 2u);
+    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S1", 0), 0u);
     // Opened again: the same drive gets the medium anew, no second drive.
-    EXPECT_EQ(frame_.StartImageDrive(demo_[0]), device);
-    EXPECT_EQ(frame_.StartImageDrive(demo_[1]), device + 1);
+    EXPECT_EQ(frame.StartImageDrive(demo_[0]), device);
+    EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
     EXPECT_EQ(g_DeviceCount, device + 2);
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown[0];
 
     // Images that cannot be opened are named and said why in plain words.
-    const std::string bad = (dir_ / "bad.cue").string();
+    const std::string bad = (dir / "bad.cue").string();
     std::ofstream(bad) << "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
-    const std::string missing = (dir_ / "missing.iso").string();
-    EXPECT_EQ(frame_.StartImageDrive(missing), -1);
-    EXPECT_EQ(frame_.StartImageDrive(dir_.string()), -1);
-    EXPECT_EQ(frame_.StartImageDrive(bad), -1);
+    const std::string missing = (dir / "missing.iso").string();
+    EXPECT_EQ(frame.StartImageDrive(missing), -1);
+    EXPECT_EQ(frame.StartImageDrive(dir.string()), -1);
+    EXPECT_EQ(frame.StartImageDrive(bad), -1);
     ASSERT_EQ(sink_.shown.size(), 3u);
     EXPECT_EQ(sink_.shown[0],
               "The disc image cannot be opened:\n" + missing + "\n\nThe file does not exist.");
@@ -316,16 +301,17 @@ TEST_F(ImageOpening, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
     EXPECT_NE(sink_.shown[2].find(bad + ":1: "), std::string::npos)
         << sink_.shown[2];                // the reader's words stay
     EXPECT_EQ(g_DeviceCount, device + 2); // nothing was put into a drive
-    EXPECT_EQ(frame_.StartImageDrive(demo_[1]), device + 1);
+    EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
 
     // A recent entry whose file has gone is taken off with a message naming it.
-    const std::string copy = (dir_ / "copy.cue").string();
-    frame_.Recent().Add(copy);
-    frame_.Recent().Add(demo_[0]);
-    EXPECT_EQ(frame_.TakeRecentImage(demo_[0]), demo_[0]);
-    EXPECT_EQ(frame_.TakeRecentImage(copy), "");
-    EXPECT_EQ(frame_.Recent().Paths(), std::vector<std::string>{demo_[0]});
+    const std::string copy = (dir / "copy.cue").string();
+    frame.Recent().Add(copy);
+    frame.Recent().Add(demo_[0]);
+    EXPECT_EQ(frame.TakeRecentImage(demo_[0]), demo_[0]);
+    EXPECT_EQ(frame.TakeRecentImage(copy), "");
+    EXPECT_EQ(frame.Recent().Paths(), std::vector<std::string>{demo_[0]});
     EXPECT_NE(sink_.shown.back().find(copy), std::string::npos);
+    fs::remove_all(dir);
 }
 
 } // namespace
