@@ -21,6 +21,7 @@
 #include "appmodel/first_drive.h"
 #include "desktop/mainwindow/kvd_app_view.h"
 #include "desktop/mainwindow/main_frm.h"
+#include "desktop/mainwindow/screenshot.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
 #include "platform/ui/message_sink.h"
@@ -45,13 +46,15 @@ class MainWindow : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
         g_LbnSizeStyle = 0;
-        profile_ = std::make_unique<ckvd::ui::IniProfile>(dir_.path() + "/profile.ini");
+        profile_ = std::make_unique<ckvd::ui::IniProfile>(ProfilePath());
         frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
     }
     void TearDown() override {
         frame_.reset();
         App_TerminateModules(App_EngineModules());
     }
+    // Where ckvd report finds the profile with XDG_CONFIG_HOME set to dir_/config.
+    QString ProfilePath() const { return dir_.path() + "/config/ckvd-explorer/profile.ini"; }
     // Shows the window and loads the first demo disc, as the program does at start.
     void ShowDemoDisc() {
         frame_->ShowWindow(5);
@@ -59,6 +62,18 @@ class MainWindow : public ::testing::Test {
         const int device = App_StartFirstDrive(true, sink_, false);
         ASSERT_GE(device, 0);
         ASSERT_TRUE(frame_->LoadDisc(static_cast<uint16_t>(device)));
+    }
+    // The entry of `path` in the session the window shows, made the list's current row.
+    FileEntry* Select(const std::string& path) {
+        std::string error;
+        EXPECT_TRUE(Screenshot_Select(*frame_, path, &error)) << error;
+        CKVDAppViewModel& list = frame_->Model().List();
+        return const_cast<FileEntry*>(list.Entry(list.CurrentItem()));
+    }
+    // Opens the disc image `path` as Open Disc Image does with that file chosen.
+    void OpenImage(const std::string& path) {
+        frame_->chooseImage = [path] { return QString::fromStdString(path); };
+        frame_->OnOpenDiscImage();
     }
     QTemporaryDir dir_;
     std::vector<std::string> demo_;

@@ -1,23 +1,23 @@
-// The drive dialog and disc loading on the demo discs (made by genisoimage and sox at build time), served by
-// image drives through the real ASPI manager.
-#include <gtest/gtest.h>
+// The drive dialog, disc loading and image opening on the demo discs (made by genisoimage and sox at build
+// time), served by image drives through the real ASPI manager; the recent list, the command line, drive names
+// and the list's column widths.
 
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
 
+#include "appmodel/app_options.h"
 #include "appmodel/disc_info_dlg_model.h"
-#include "appmodel/drive_dlg_model.h"
 #include "appmodel/first_drive.h"
+#include "appmodel/image_open.h"
+#include "appmodel/kvd_app_view_model.h"
 #include "appmodel/main_frm_model.h"
-#include "aspi/aspi_manager.h"
+#include "appmodel/recent_images.h"
 #include "demo_drives.h"
-#include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
-#include "report/lbn_size_style.h"
 
 namespace {
 
@@ -25,55 +25,52 @@ const std::regex kNotReady("Drive Not Ready\nFile DriveDlg Line [0-9]+ Code [0-9
 const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
 const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}");
 
-TEST_F(DemoDrives, DialogListsImageDrivesByPathAndEndsOkOnAReadyDrive) {
+TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     CDriveDlgModel dlg = Dialog(sink_);
     ASSERT_TRUE(dlg.OnInitDialog());
-    int row = RowOf(dlg, demo_[1]);
-    ASSERT_GE(row, 0);
-    EXPECT_EQ(RowOf(dlg, demo_[0]), row - 1); // rows follow the device list
-    EXPECT_EQ(dlg.Rows()[static_cast<size_t>(row)].id, "1:1");
-    EXPECT_FALSE(dlg.Rows()[static_cast<size_t>(row)].vendor.empty());
+    const int data = RowOf(dlg, demo_[0]), audio = RowOf(dlg, demo_[1]);
+    ASSERT_GE(data, 0);
+    EXPECT_EQ(audio, data + 1); // rows follow the device list
+    EXPECT_EQ(dlg.Rows()[size_t(audio)].id, "1:1");
+    EXPECT_FALSE(dlg.Rows()[size_t(audio)].vendor.empty());
     dlg.OnOK(); // OK without a selection does nothing
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
-    dlg.OnItemChanged(row, 1);
+    dlg.OnItemChanged(audio, 1);
     EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
-    EXPECT_EQ(dlg.Selected(), row);
+    EXPECT_EQ(dlg.Selected(), audio);
     EXPECT_EQ(dlg.ReadinessTests(), 1);
     EXPECT_TRUE(sleeps_.empty());
     EXPECT_TRUE(sink_.shown.empty());
-}
 
-TEST_F(DemoDrives, NeverReadyDriveIsTestedTenTimesAndTheDialogStaysUsable) {
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
-    CDriveDlgModel dlg = Dialog(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
+    CDriveDlgModel never = Dialog(sink_);
+    ASSERT_TRUE(never.OnInitDialog());
     bool disabledDuringSpinUp = false;
-    dlg.repaint = [&] { disabledDuringSpinUp = !dlg.ControlsEnabled(); };
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
+    never.repaint = [&] { disabledDuringSpinUp = !never.ControlsEnabled(); };
+    never.OnItemChanged(data, 1);
     EXPECT_TRUE(disabledDuringSpinUp);
-    EXPECT_EQ(dlg.ReadinessTests(), 10);
+    EXPECT_EQ(never.ReadinessTests(), 10);
     EXPECT_EQ(sleeps_, std::vector<int>(9, 500));
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_TRUE(std::regex_match(sink_.shown[0], kNotReady)) << sink_.shown[0];
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Open);
-    EXPECT_TRUE(dlg.ControlsEnabled());
-    // Picking the other drive still works.
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 0);
-    dlg.OnItemChanged(RowOf(dlg, demo_[1]), 1);
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
-}
+    EXPECT_EQ(never.DialogResult(), CDriveDlgModel::Result::Open);
+    EXPECT_TRUE(never.ControlsEnabled());
+    never.OnItemChanged(data, 0); // picking the other drive still works
+    never.OnItemChanged(audio, 1);
+    EXPECT_EQ(never.DialogResult(), CDriveDlgModel::Result::Ok);
 
-TEST_F(DemoDrives, FailedSpinUpIsReportedAndReadinessTestedAllTheSame) {
+    // A failed spin-up is reported and the drive is readiness-tested all the same.
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
     ckvd::aspi32::FindImageDrive(demo_[0])->set_start_fails(true);
-    CDriveDlgModel dlg = Dialog(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
-    dlg.OnItemChanged(RowOf(dlg, demo_[0]), 1);
-    ASSERT_EQ(sink_.shown.size(), 1u);
-    EXPECT_TRUE(std::regex_match(sink_.shown[0], kSpinUp)) << sink_.shown[0];
-    EXPECT_EQ(dlg.DialogResult(), CDriveDlgModel::Result::Ok);
+    CDriveDlgModel spin = Dialog(sink_);
+    ASSERT_TRUE(spin.OnInitDialog());
+    spin.OnItemChanged(data, 1);
+    ASSERT_EQ(sink_.shown.size(), 2u);
+    EXPECT_TRUE(std::regex_match(sink_.shown[1], kSpinUp)) << sink_.shown[1];
+    EXPECT_EQ(spin.DialogResult(), CDriveDlgModel::Result::Ok);
 }
 
-TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) {
+TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     CMainFrameModel frame(sink_, profile_);
     EXPECT_FALSE(frame.OnDiscInformation());
     frame.OnSaveDiscInformation();
@@ -81,16 +78,13 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_EQ(sink_.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
     sink_.shown.clear();
 
-    int device = App_StartFirstDrive(true, sink_, false);
+    const int device = App_StartFirstDrive(true, sink_, false);
     ASSERT_GE(device, 0);
     ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device))) << (sink_.shown.empty() ? "" : sink_.shown[0]);
-    EXPECT_TRUE(sink_.shown.empty());
     const auto& tree = frame.Tree();
     ASSERT_EQ(tree.TopLevel().size(), 2u);
-    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0),
-              0u);
-    EXPECT_EQ(tree.Items()[static_cast<size_t>(tree.TopLevel()[1])].text.rfind("(Session2) CKVD_DEMO_S2", 0),
-              0u);
+    EXPECT_EQ(tree.Items()[size_t(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0), 0u);
+    EXPECT_EQ(tree.Items()[size_t(tree.TopLevel()[1])].text.rfind("(Session2) CKVD_DEMO_S2", 0), 0u);
     EXPECT_EQ(tree.Selected(), tree.TopLevel()[0]);
     EXPECT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(g_CurrentSession, 0);
@@ -105,19 +99,13 @@ TEST_F(DemoDrives, LoadingTheDataDiscFillsTreeAndListAndSelectsTheFirstSession) 
     EXPECT_TRUE(frame.OnDiscInformation());
     EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
     EXPECT_TRUE(sink_.shown.empty());
-
     // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
     Aspi_TestUnitReady(static_cast<uint16_t>(device + 1));
     ASSERT_NE(g_CurrentDevice, device);
     frame.DriveDialogCancelled();
     EXPECT_EQ(g_CurrentDevice, device);
-}
 
-TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) {
-    CMainFrameModel frame(sink_, profile_);
-    int device = App_StartFirstDrive(true, sink_, false);
-    ASSERT_GE(device, 0);
-    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    // A failed analysis: the message, empty views, no disc.
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
     EXPECT_FALSE(frame.LoadDisc(static_cast<uint16_t>(device)));
     ASSERT_EQ(sink_.shown.size(), 1u);
@@ -127,17 +115,10 @@ TEST_F(DemoDrives, FailedAnalysisShowsTheMessageEmptiesTheViewsAndLeavesNoDisc) 
     EXPECT_EQ(frame.List().Entries(), nullptr);
     EXPECT_FALSE(frame.OnDiscInformation());
     EXPECT_EQ(sink_.shown.back(), "No Disc");
-    // The next drive loads normally.
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
-    EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
-}
+    sink_.shown.clear();
 
-TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
-    CMainFrameModel frame(sink_, profile_);
-    CDriveDlgModel dlg(sink_);
-    ASSERT_TRUE(dlg.OnInitDialog());
-    int row = RowOf(dlg, demo_[1]);
-    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(row)));
+    // The audio disc: track files, an audio TOC block, no Level1 simulation.
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device + 1)));
     ASSERT_GT(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Text(0, 0), "Track01.cda");
     CDiscInfoDlgModel info;
@@ -147,23 +128,16 @@ TEST_F(DemoDrives, AudioDiscShowsTrackFilesAndAnAudioTocBlock) {
     EXPECT_EQ(info.Rows()[0][5], "1");
     EXPECT_FALSE(frame.OnLevel1Simulation());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
+    // The data drive loads again once it is ready.
+    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
+    EXPECT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
 }
 
-TEST_F(DemoDrives, PlacementAndManagementNumberGoThroughTheProfile) {
+TEST_F(DemoDrives, PlacementAndTheReportNumberShownOrTypedGoThroughTheProfileOnlyWhenWritten) {
     profile_.values = {{"DISCMNGRNO", 41}, {"X", 30}, {"CX", 700}};
     CMainFrameModel frame(sink_, profile_);
-    WindowPlacement p = frame.PreCreateWindow();
+    EXPECT_EQ(frame.PreCreateWindow().normal, (ScreenRect{30, 0, 700, 400}));
     EXPECT_EQ(frame.DiscMngrNo(), 41);
-    EXPECT_EQ(p.normal, (ScreenRect{30, 0, 700, 400}));
-    frame.DestroyWindow({{5, 6, 800, 500}, false, false});
-    EXPECT_EQ(profile_.values["DISCMNGRNO"], 41);
-    EXPECT_EQ(profile_.values["CY"], 500);
-}
-
-TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvancesIt) {
-    profile_.values = {{"DISCMNGRNO", 41}};
-    CMainFrameModel frame(sink_, profile_);
-    frame.PreCreateWindow();
     // The dialog as a user answers it: "Yes...Please", the number as shown or typed over, "Save...", and
     // `chosen` in the file dialog.
     std::string typed, chosen, shown, proposed;
@@ -230,6 +204,114 @@ TEST_F(DemoDrives, DiscReportUsesTheNumberShownOrTypedAndOnlyAWrittenOneAdvances
     EXPECT_EQ(dialogs, 4);
     EXPECT_EQ(frame.DiscMngrNo(), 8);
     EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
+    frame.DestroyWindow({{5, 6, 800, 500}, false, false});
+    EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
+    EXPECT_EQ(profile_.values["CY"], 500);
+}
+
+namespace fs = std::filesystem;
+
+TEST(RecentImages, NewestFirstOnceEachAtMostEightKeptInTheProfile) {
+    ckvd::ui::MemoryProfile profile;
+    {
+        RecentImages recent(profile);
+        for (int i = 1; i <= 10; ++i)
+            recent.Add("/discs/d" + std::to_string(i) + ".iso");
+        recent.Add("/discs/d5.iso");  // opened again: moves to the top, not twice in the list
+        recent.Add("/bad\nname.iso"); // a line break would not read back from the profile
+    }
+    EXPECT_EQ(profile.GetString("Recent Images", "Image1"), "/discs/d5.iso");
+    EXPECT_EQ(profile.GetString("Recent Images", "Image2"), "/discs/d10.iso");
+    EXPECT_EQ(profile.GetString("Recent Images", "Image8"), "/discs/d3.iso");
+    EXPECT_EQ(profile.GetString("Recent Images", "Image9"), "");
+    RecentImages again(profile);
+    ASSERT_EQ(again.Paths().size(), 8u);
+    EXPECT_EQ(again.Paths()[2], "/discs/d9.iso");
+    again.Remove("/discs/d10.iso");
+    EXPECT_EQ(profile.GetString("Recent Images", "Image2"), "/discs/d9.iso");
+    EXPECT_EQ(profile.GetString("Recent Images", "Image8"), "");
+}
+
+TEST(AppOptions, ImagesDocumentsAndScreenshotSwitches) {
+    const char* argv[] = {"ckvd-explorer", "one.CUE", "notes.txt", "two.iso", "--screenshot", "out.png",
+                          "--select",      "/DOCS",   "--dialog",  "about",   "--lbn-size",   "msf"};
+    AppOptions o = App_ParseOptions(12, const_cast<char**>(argv));
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.openImages, (std::vector<std::string>{"one.CUE", "two.iso"}));
+    EXPECT_EQ(o.documentFile, "notes.txt");
+    EXPECT_EQ(o.select, "/DOCS");
+    EXPECT_EQ(o.dialog, "about");
+    EXPECT_EQ(o.lbnSizeStyle, 2);
+    EXPECT_TRUE(o.LoadAtStart());
+    const char* lone[] = {"ckvd-explorer", "--dialog", "drive"};
+    EXPECT_NE(App_ParseOptions(3, const_cast<char**>(lone)).error, "");
+    const char* style[] = {"ckvd-explorer", "--lbn-size", "8"};
+    EXPECT_NE(App_ParseOptions(3, const_cast<char**>(style)).error, "");
+}
+
+TEST(DriveNames, ImagesOfTheSameNameAreToldApartByTheirFolders) {
+    EXPECT_EQ(
+        Drive_DistinctNames({"/home/u/one/disc.cue", "/home/u/two/disc.cue", "/tmp/x.iso", "/a/b/disc.cue"}),
+        (std::vector<std::string>{"one/disc.cue", "two/disc.cue", "x.iso", "b/disc.cue"}));
+    EXPECT_EQ(Drive_DistinctNames({"/x/same/d.iso", "/y/same/d.iso"}),
+              (std::vector<std::string>{"x/same/d.iso", "y/same/d.iso"}));
+}
+
+TEST(ListColumns, StartFromTheFractionsAndGrowFromTheNameOnly) {
+    // 600 wide: 200, 100, 100, 200. Size needs 130 and Date 250: 80 more, taken from the name.
+    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250}, 90), (std::array<int, 4>{120, 100, 130, 250}));
+    // Values that fit leave the fractions alone.
+    EXPECT_EQ(List_FitColumns(600, {300, 40, 40, 120}, 90), (std::array<int, 4>{200, 100, 100, 200}));
+    // The name keeps its minimum (or its own need when that is less); the list then scrolls.
+    EXPECT_EQ(List_FitColumns(300, {200, 80, 80, 150}, 90), (std::array<int, 4>{90, 80, 80, 150}));
+    EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}, 90), (std::array<int, 4>{40, 80, 80, 150}));
+}
+
+TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
+    std::string error;
+    ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error; // no image in a drive yet
+    const fs::path dir = fs::temp_directory_path() / ("ckvd-open-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    CMainFrameModel frame(sink_, profile_);
+    frame.waitBetweenTests = false;
+    const int device = frame.StartImageDrive(demo_[0]);
+    ASSERT_GE(device, 0) << (sink_.shown.empty() ? "" : sink_.shown[0]);
+    ASSERT_TRUE(frame.LoadDisc(static_cast<uint16_t>(device)));
+    EXPECT_EQ(frame.Tree().TopLevel().size(), 2u);
+    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S1", 0), 0u);
+    // Opened again: the same drive gets the medium anew, no second drive.
+    EXPECT_EQ(frame.StartImageDrive(demo_[0]), device);
+    EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
+    EXPECT_EQ(g_DeviceCount, device + 2);
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown[0];
+
+    // Images that cannot be opened are named and said why in plain words.
+    const std::string bad = (dir / "bad.cue").string();
+    std::ofstream(bad) << "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+    const std::string missing = (dir / "missing.iso").string();
+    EXPECT_EQ(frame.StartImageDrive(missing), -1);
+    EXPECT_EQ(frame.StartImageDrive(dir.string()), -1);
+    EXPECT_EQ(frame.StartImageDrive(bad), -1);
+    ASSERT_EQ(sink_.shown.size(), 3u);
+    EXPECT_EQ(sink_.shown[0],
+              "The disc image cannot be opened:\n" + missing + "\n\nThe file does not exist.");
+    EXPECT_NE(sink_.shown[1].find("It is a folder, not a disc image file."), std::string::npos);
+    EXPECT_EQ(sink_.shown[2].rfind("The disc image cannot be opened:\n" + bad + "\n\n", 0), 0u)
+        << sink_.shown[2];
+    EXPECT_NE(sink_.shown[2].find(bad + ":1: "), std::string::npos)
+        << sink_.shown[2];                // the reader's words stay
+    EXPECT_EQ(g_DeviceCount, device + 2); // nothing was put into a drive
+    EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
+
+    // A recent entry whose file has gone is taken off with a message naming it.
+    const std::string copy = (dir / "copy.cue").string();
+    frame.Recent().Add(copy);
+    frame.Recent().Add(demo_[0]);
+    EXPECT_EQ(frame.TakeRecentImage(demo_[0]), demo_[0]);
+    EXPECT_EQ(frame.TakeRecentImage(copy), "");
+    EXPECT_EQ(frame.Recent().Paths(), std::vector<std::string>{demo_[0]});
+    EXPECT_NE(sink_.shown.back().find(copy), std::string::npos);
+    fs::remove_all(dir);
 }
 
 } // namespace

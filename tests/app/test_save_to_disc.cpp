@@ -77,6 +77,15 @@ class SaveToDisc : public ::testing::Test {
                 return row;
         return -1;
     }
+    FileEntry* Entry(uint64_t size) const {
+        for (const FileEntry* e = entries_; e; e = e->nextSibling)
+            if (e->size == size)
+                return const_cast<FileEntry*>(e);
+        return nullptr;
+    }
+    std::string Source(uint64_t size) const {
+        return ReadAll(dir_ / "src" / ("F" + std::to_string(size) + ".BIN"));
+    }
     CSaveToDiscDlgModel Dialog(uint64_t size, const std::string& dest) {
         CSaveToDiscDlgModel dlg(sink_, entries_, RowOf(size));
         dlg.chooseFile = [this, dest](const std::string& proposed) {
@@ -104,7 +113,7 @@ TEST_F(SaveToDisc, CopiesAroundTheChunkAreByteIdentical) {
         const SaveOutcome o = dlg.OnShowWindow();
         EXPECT_EQ(o.result, SaveResult::Ok) << size;
         EXPECT_EQ(proposed_, "F" + std::to_string(size) + ".BIN;1"); // the name as the disc model holds it
-        EXPECT_EQ(ReadAll(out), ReadAll(dir_ / "src" / ("F" + std::to_string(size) + ".BIN"))) << size;
+        EXPECT_EQ(ReadAll(out), Source(size)) << size;
         EXPECT_EQ(range, size);
         EXPECT_EQ(last, size);
         EXPECT_EQ(steps, (size + 65535) / 65536) << size; // one step per chunk of 32 sectors
@@ -113,18 +122,15 @@ TEST_F(SaveToDisc, CopiesAroundTheChunkAreByteIdentical) {
 }
 
 // A file recorded in two extents (here the entries of F65536 and F65537 marked so in the model): either row
-// saves the whole file from its first extent, one progress range over both.
-TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
-    FileEntry* first = const_cast<FileEntry*>(entries_);
-    while (first && first->size != 65536)
-        first = first->nextSibling;
+// saves the whole file from its first extent, one progress range over both. Then a cancelled dialog, a path
+// that cannot be created, a full disk and a read error.
+TEST_F(SaveToDisc, EveryExtentOfAFileIsSavedAndFailuresSayWhatHappenedAndKeepWhatWasRead) {
+    FileEntry* first = Entry(65536);
     ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
     first->flags = ISO_EXTENT_MORE;
     first->nextSibling->flags = ISO_EXTENT_CONTINUED;
     // A Rock Ridge link's row saves nothing and says why (F100's entry marked so in the model).
-    FileEntry* link = const_cast<FileEntry*>(entries_);
-    while (link && link->size != 100)
-        link = link->nextSibling;
+    FileEntry* link = Entry(100);
     ASSERT_NE(link, nullptr);
     link->flags = ISO_SYMLINK;
     iso_internal::g_SymlinkTargets[link] = "F0.BIN";
@@ -141,16 +147,15 @@ TEST_F(SaveToDisc, EveryExtentOfAFileIsSaved) {
         EXPECT_EQ(dlg.OnShowWindow().result, SaveResult::Ok);
         EXPECT_EQ(proposed_, "F65536.BIN;1");
         EXPECT_EQ(range, 131073u);
-        EXPECT_EQ(ReadAll(out), ReadAll(dir_ / "src" / "F65536.BIN") + ReadAll(dir_ / "src" / "F65537.BIN"));
+        EXPECT_EQ(ReadAll(out), Source(65536) + Source(65537));
     }
-}
 
-TEST_F(SaveToDisc, FailuresSayWhatHappenedAndKeepWhatWasRead) {
+    sink_.shown.clear();
     // Cancelled: nothing written, no message.
-    EXPECT_EQ(Dialog(100, "").OnShowWindow().result, SaveResult::Ok);
+    EXPECT_EQ(Dialog(0, "").OnShowWindow().result, SaveResult::Ok);
     EXPECT_TRUE(sink_.shown.empty());
     // A path that cannot be created.
-    EXPECT_EQ(Dialog(100, (dir_ / "no" / "such" / "dir").string()).OnShowWindow().result,
+    EXPECT_EQ(Dialog(0, (dir_ / "no" / "such" / "dir").string()).OnShowWindow().result,
               SaveResult::WriteError);
     // A full disk after the first chunk.
     CSaveToDiscDlgModel full = Dialog(131072, (dir_ / "full").string());
@@ -162,9 +167,7 @@ TEST_F(SaveToDisc, FailuresSayWhatHappenedAndKeepWhatWasRead) {
               (std::vector<std::string>{"Sorry, Cannot Create the File...", "Sorry, Disc Write Error..."}));
 
     // A read error in the second chunk: the image ends there. The first chunk stays in the file.
-    const FileEntry* e = entries_;
-    while (e && e->size != 131072)
-        e = e->nextSibling;
+    const FileEntry* e = Entry(131072);
     ASSERT_NE(e, nullptr);
     fs::resize_file(image_, uint64_t(e->lbn + 32) * 2048);
     const fs::path out = dir_ / "damaged";
@@ -172,7 +175,7 @@ TEST_F(SaveToDisc, FailuresSayWhatHappenedAndKeepWhatWasRead) {
     EXPECT_EQ(r.result, SaveResult::ReadError);
     EXPECT_EQ(r.failedLba, e->lbn + 32);
     EXPECT_NE(r.code, 0);
-    EXPECT_EQ(ReadAll(out), ReadAll(dir_ / "src" / "F131072.BIN").substr(0, 65536));
+    EXPECT_EQ(ReadAll(out), Source(131072).substr(0, 65536));
     EXPECT_EQ(sink_.shown.back(), "Sorry, Disc Read Error...");
 }
 

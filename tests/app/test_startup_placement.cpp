@@ -1,6 +1,7 @@
 // Start-up order of the engine modules, the instance guard, the show command and the window placement.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,20 +31,11 @@ const EngineModule kFakeModules[] = {
     {Init<6>, Term<6>, "JPG Analyzer Initialize Error"},
 };
 
-class FakeGuard final : public ckvd::ui::InstanceGuard {
-  public:
-    bool othersHold = false;
+struct FakeGuard final : ckvd::ui::InstanceGuard {
+    bool othersHold = false, held = false;
     int releases = 0;
-    bool held = false;
-    bool Acquire() override {
-        held = !othersHold;
-        return held;
-    }
-    void Release() override {
-        if (held)
-            ++releases;
-        held = false;
-    }
+    bool Acquire() override { return held = !othersHold; }
+    void Release() override { releases += held, held = false; }
 };
 
 // Every run: no module failing, each one failing in turn, and another copy holding the instance lock. The
@@ -84,50 +76,48 @@ TEST(Startup, DefaultModuleTableHasTheSevenMessagesInOrder) {
         EXPECT_STREQ(modules[i].failureMessage, kFakeModules[i].failureMessage);
 }
 
-TEST(Startup, ShowCommandFromTheProfile) {
+TEST(Placement, ShowCommandDefaultsAndRoundTrip) {
     ckvd::ui::MemoryProfile p;
     EXPECT_EQ(App_ShowCommand(p), 5);
-    p.values = {{"ISZOOM", 1}, {"ISICON", 1}};
+    EXPECT_EQ(Placement_Read(p).normal, (ScreenRect{0, 0, 640, 400}));
+    EXPECT_FALSE(Placement_Read(p).zoomed);
+    Placement_Write(p, {{100, 50, 800, 600}, true, true});
+    EXPECT_EQ(p.values, (std::map<std::string, int>{
+                            {"X", 100}, {"Y", 50}, {"CX", 800}, {"CY", 600}, {"ISZOOM", 1}, {"ISICON", 0}}));
     EXPECT_EQ(App_ShowCommand(p), 3);
-    p.values = {{"ISZOOM", 0}, {"ISICON", 1}};
-    EXPECT_EQ(App_ShowCommand(p), 2);
-}
-
-TEST(Placement, DefaultsAndRoundTrip) {
-    ckvd::ui::MemoryProfile p;
-    WindowPlacement first = Placement_Read(p);
-    EXPECT_EQ(first.normal, (ScreenRect{0, 0, 640, 400}));
-    EXPECT_FALSE(first.zoomed);
-    WindowPlacement closed{{100, 50, 800, 600}, true, true};
-    Placement_Write(p, closed);
-    EXPECT_EQ(p.values["ISZOOM"], 1);
-    EXPECT_EQ(p.values["ISICON"], 0);
-    WindowPlacement again = Placement_Read(p);
-    EXPECT_EQ(again.normal, closed.normal); // the restored size survives a maximised close
-    EXPECT_TRUE(again.zoomed);
+    EXPECT_EQ(Placement_Read(p).normal, (ScreenRect{100, 50, 800, 600})); // survives a maximised close
+    EXPECT_TRUE(Placement_Read(p).zoomed);
     Placement_Write(p, {{1, 2, 300, 200}, false, true});
     EXPECT_EQ(p.values["ISZOOM"], 0);
     EXPECT_EQ(p.values["ISICON"], 1);
+    EXPECT_EQ(App_ShowCommand(p), 2);
 }
 
 TEST(Placement, KeptOnScreen) {
-    const std::vector<ScreenRect> one = {{0, 0, 1920, 1080}};
-    // On screen: unchanged.
-    EXPECT_EQ(Placement_KeepOnScreen({100, 100, 640, 400}, one), (ScreenRect{100, 100, 640, 400}));
-    // Off every monitor: onto the primary's top left corner.
-    EXPECT_EQ(Placement_KeepOnScreen({5000, 3000, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
-    EXPECT_EQ(Placement_KeepOnScreen({-2000, -900, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
-    // Partly off: pulled in so the title bar can be reached.
-    EXPECT_EQ(Placement_KeepOnScreen({-100, -20, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
-    EXPECT_EQ(Placement_KeepOnScreen({1800, 1000, 640, 400}, one), (ScreenRect{1280, 680, 640, 400}));
-    // Negative or zero sizes get the default; huge ones are cut to the screen.
-    EXPECT_EQ(Placement_KeepOnScreen({10, 10, -5, 0}, one), (ScreenRect{10, 10, 640, 400}));
-    EXPECT_EQ(Placement_KeepOnScreen({0, 0, 2147483647, 2147483647}, one), (ScreenRect{0, 0, 1920, 1080}));
-    EXPECT_EQ(Placement_KeepOnScreen({-2147483647 - 1, 5, 640, 400}, one), (ScreenRect{0, 0, 640, 400}));
-    // A second monitor to the right keeps a window placed there.
-    const std::vector<ScreenRect> two = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
-    EXPECT_EQ(Placement_KeepOnScreen({2000, 100, 640, 400}, two), (ScreenRect{2000, 100, 640, 400}));
-    EXPECT_EQ(Placement_KeepOnScreen({3100, 100, 640, 400}, two), (ScreenRect{2560, 100, 640, 400}));
+    const std::vector<ScreenRect> one = {{0, 0, 1920, 1080}},
+                                  two = {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+    const struct {
+        ScreenRect in;
+        const std::vector<ScreenRect>& screens;
+        ScreenRect out;
+    } cases[] = {
+        {{100, 100, 640, 400}, one, {100, 100, 640, 400}}, // on screen: unchanged
+        {{5000, 3000, 640, 400}, one, {0, 0, 640, 400}},   // off every monitor: the primary's corner
+        {{-2000, -900, 640, 400}, one, {0, 0, 640, 400}},
+        {{-100, -20, 640, 400}, one, {0, 0, 640, 400}}, // partly off: pulled in
+        {{1800, 1000, 640, 400}, one, {1280, 680, 640, 400}},
+        {{10, 10, -5, 0}, one, {10, 10, 640, 400}}, // no size: the default
+        {{10, 10, 0, -5}, one, {10, 10, 640, 400}},
+        {{0, 0, 2147483647, 2147483647}, one, {0, 0, 1920, 1080}},
+        {{-2147483647 - 1, 5, 640, 400}, one, {0, 0, 640, 400}},
+        {{2000, 100, 640, 400}, two, {2000, 100, 640, 400}}, // on the second monitor
+        {{3100, 100, 640, 400}, two, {2560, 100, 640, 400}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.in.x << "," << c.in.y << " " << c.in.width << "x" << c.in.height);
+        EXPECT_EQ(Placement_KeepOnScreen(c.in, c.screens), c.out);
+    }
 }
 
 } // namespace

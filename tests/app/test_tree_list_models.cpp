@@ -1,43 +1,22 @@
-// The disc tree and the file list over hand-built disc models.
+// The disc tree, the file list and the Disc Information rows over hand-built disc models.
 #include <gtest/gtest.h>
 
+#include "appmodel/disc_info_dlg_model.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/left_view_model.h"
 #include "disc_model_builder.h"
+#include "golden.h"
 #include "report/lbn_size_style.h"
-#include "res/resource.h"
 
 namespace {
 
-// Three sessions: ONE (DOCS/{A,B}, EMPTY), a session without root (a failed session), THREE (X/Y).
-struct ThreeSessions {
-    DiscModelBuilder b;
-    FileEntry *docs, *a, *bdir, *empty, *x, *y;
-    ThreeSessions() {
-        b.AddSession(0x04);
-        b.AddSession(0x04);
-        b.AddSession(0x04);
-        FileEntry* one = b.AddTree("ONE", 5);
-        b.File(one, "README.TXT", 30, 100);
-        docs = b.Dir(one, "DOCS", 21);
-        a = b.Dir(docs, "A", 22);
-        b.File(a, "A.MP3", 40, 1000000);
-        bdir = b.Dir(docs, "B", 23);
-        empty = b.Dir(one, "EMPTY", 24);
-        b.AddTree(nullptr, 0);
-        FileEntry* three = b.AddTree("THREE", 3);
-        x = b.Dir(three, "X", 50);
-        y = b.Dir(x, "Y", 51);
-        b.File(y, "deep.txt", 60, 5);
-        b.Install();
-    }
-};
-
-std::vector<std::string> Names(const CKVDAppViewModel& list) {
-    std::vector<std::string> names;
+// Each row's cells, "|" after each, one line a row.
+std::string Rows(const CKVDAppViewModel& list) {
+    std::string text;
     for (int r = 0; r < list.RowCount(); ++r)
-        names.push_back(list.Text(r, 0));
-    return names;
+        for (int c = 0; c < 4; ++c)
+            text += list.Text(r, c) + (c == 3 ? "|\n" : "|");
+    return text;
 }
 
 class TreeListTest : public ::testing::Test {
@@ -46,94 +25,86 @@ class TreeListTest : public ::testing::Test {
     void TearDown() override { g_LbnSizeStyle = LBNSIZE_BASE10; }
 };
 
-TEST_F(TreeListTest, TreeNumbersItemsInPreOrderOverAllSessionsIncludingOneWithoutRoot) {
-    ThreeSessions disc;
-    CLeftViewModel tree;
-    tree.Fill(disc.b.Model());
-    const auto& items = tree.Items();
-    ASSERT_EQ(tree.TopLevel().size(), 3u);
-    std::vector<std::pair<std::string, uint32_t>> order;
-    for (const TreeItem& i : items)
-        order.emplace_back(i.text, i.number);
-    std::vector<std::pair<std::string, uint32_t>> expected = {
-        {"(Session1) ONE", 0},   {"DOCS", 1}, {"A", 2}, {"B", 3}, {"EMPTY", 4}, {"(Session2) ", 5},
-        {"(Session3) THREE", 6}, {"X", 7},    {"Y", 8}};
-    EXPECT_EQ(order, expected);
-    const TreeItem& s1 = items[static_cast<size_t>(tree.TopLevel()[0])];
-    EXPECT_EQ(s1.image, IMG_CD);
-    EXPECT_EQ(s1.selectedImage, IMG_CD);
-    EXPECT_TRUE(s1.expanded);
-    const TreeItem& docs = items[static_cast<size_t>(s1.children[0])];
-    EXPECT_EQ(docs.image, IMG_FOLDER_CLOSED);
-    EXPECT_EQ(docs.selectedImage, IMG_FOLDER_OPEN);
-    EXPECT_TRUE(docs.expanded);
-    EXPECT_EQ(docs.children.size(), 2u);
-    // Directories without sub-directories stay collapsed; the rootless session has no children.
-    EXPECT_FALSE(items[static_cast<size_t>(s1.children[1])].expanded);
-    EXPECT_TRUE(items[static_cast<size_t>(tree.TopLevel()[1])].children.empty());
-}
+// Three sessions: ONE (DOCS/{A,B}, EMPTY), a session without root (a failed session), THREE (X/Y).
+TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesInTheList) {
+    DiscModelBuilder b;
+    for (int i = 0; i < 3; ++i)
+        b.AddSession(0x04);
+    FileEntry* one = b.AddTree("ONE", 5);
+    b.File(one, "README.TXT", 30, 100);
+    FileEntry* docs = b.Dir(one, "DOCS", 21);
+    b.File(b.Dir(docs, "A", 22), "A.MP3", 40, 1000000);
+    b.Dir(docs, "B", 23);
+    b.Dir(one, "EMPTY", 24);
+    b.AddTree(nullptr, 0);
+    b.File(b.Dir(b.Dir(b.AddTree("THREE", 3), "X", 50), "Y", 51), "deep.txt", 60, 5);
+    b.Install();
 
-TEST_F(TreeListTest, EveryTreeNumberResolvesToItsDirectoryInTheList) {
-    ThreeSessions disc;
+    CLeftViewModel tree;
+    tree.Fill(b.Model());
+    std::string order;
+    for (const TreeItem& i : tree.Items())
+        order += std::to_string(i.number) + " " + i.text + (i.expanded ? "+" : "") + "\n";
+    EXPECT_EQ(
+        order,
+        "0 (Session1) ONE+\n1 DOCS+\n2 A\n3 B\n4 EMPTY\n5 (Session2) \n6 (Session3) THREE+\n7 X+\n8 Y\n");
+    ASSERT_EQ(tree.TopLevel().size(), 3u);
+    const TreeItem& s1 = tree.Items()[size_t(tree.TopLevel()[0])];
+    const TreeItem& dir = tree.Items()[size_t(s1.children[0])];
+    EXPECT_EQ((std::array{s1.image, s1.selectedImage, dir.image, dir.selectedImage}),
+              (std::array{1, 1, 2, 3}));
+    EXPECT_TRUE(tree.Items()[size_t(tree.TopLevel()[1])].children.empty());
+    uint32_t hint = 99;
+    EXPECT_TRUE(tree.Select(1, &hint));
+    EXPECT_EQ(hint, 1u);
+    hint = 99;
+    EXPECT_FALSE(tree.Select(1, &hint));  // reselecting sends nothing
+    EXPECT_FALSE(tree.Select(-1, &hint)); // nor does clearing the selection
+    EXPECT_FALSE(tree.Select(100, &hint));
+    EXPECT_EQ(hint, 99u);
+    tree.Clear();
+    EXPECT_TRUE(tree.Items().empty());
+    EXPECT_EQ(tree.Selected(), -1);
+
     CKVDAppDocModel doc;
     CKVDAppViewModel list(&doc);
+    const struct {
+        uint32_t number;
+        const char* names;
+        int session;
+        const char* title;
+    } cases[] = {{0, "README.TXT DOCS EMPTY ", 0, "ONE"},
+                 {1, "A B ", 0, "ONE"},
+                 {2, "A.MP3 ", 0, "ONE"},
+                 {4, "", 0, "ONE"} /* an empty directory */,
+                 {5, "", 1, "ONE"} /* the rootless session */,
+                 {6, "X ", 2, "THREE"},
+                 {8, "deep.txt ", 2, "THREE"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        list.OnUpdate(true, c.number);
+        std::string names;
+        for (int r = 0; r < list.RowCount(); ++r)
+            names += list.Text(r, 0) + " ";
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(g_CurrentSession, c.session);
+        EXPECT_EQ(doc.Title(), c.title);
+    }
+    EXPECT_EQ(b.Model()->currentTree, b.Model()->firstTree->next->next);
     list.OnUpdate(true, 0);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"README.TXT", "DOCS", "EMPTY"}));
-    EXPECT_EQ(g_CurrentSession, 0);
-    EXPECT_EQ(doc.Title(), "ONE");
-    list.OnUpdate(true, 1);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"A", "B"}));
-    list.OnUpdate(true, 2);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"A.MP3"}));
-    list.OnUpdate(true, 4); // an empty directory gives an empty list
-    EXPECT_EQ(list.RowCount(), 0);
-    list.OnUpdate(true, 5); // the rootless session
-    EXPECT_EQ(list.RowCount(), 0);
-    EXPECT_EQ(g_CurrentSession, 1);
-    list.OnUpdate(true, 6);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"X"}));
-    EXPECT_EQ(g_CurrentSession, 2);
-    EXPECT_EQ(doc.Title(), "THREE");
-    EXPECT_EQ(disc.b.Model()->currentTree, disc.b.Model()->firstTree->next->next);
-    list.OnUpdate(true, 8);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"deep.txt"}));
-}
-
-TEST_F(TreeListTest, NumberOutsideTheModelOrNoSenderLeavesNoStaleRows) {
-    ThreeSessions disc;
-    CKVDAppViewModel list;
-    list.OnUpdate(true, 0);
-    ASSERT_EQ(list.RowCount(), 3);
     list.OnUpdate(false, 1); // an update without a sender is ignored
     EXPECT_EQ(list.RowCount(), 3);
-    list.OnUpdate(true, 9);
+    list.OnUpdate(true, 9); // a number outside the model leaves no stale rows
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(list.Entries(), nullptr);
     EXPECT_EQ(list.CurrentItem(), -1);
-    disc.b.Uninstall();
+    b.Uninstall();
     g_DiscModel = nullptr;
     list.OnUpdate(true, 0);
     EXPECT_EQ(list.RowCount(), 0);
 }
 
-TEST_F(TreeListTest, ReselectingTheSelectedItemSendsNothing) {
-    ThreeSessions disc;
-    CLeftViewModel tree;
-    tree.Fill(disc.b.Model());
-    uint32_t hint = 99;
-    EXPECT_TRUE(tree.Select(1, &hint));
-    EXPECT_EQ(hint, 1u);
-    hint = 99;
-    EXPECT_FALSE(tree.Select(1, &hint));
-    EXPECT_EQ(hint, 99u);
-    EXPECT_FALSE(tree.Select(-1, &hint)); // clearing the selection sends nothing
-    EXPECT_FALSE(tree.Select(100, &hint));
-    tree.Clear();
-    EXPECT_TRUE(tree.Items().empty());
-    EXPECT_EQ(tree.Selected(), -1);
-}
-
-TEST_F(TreeListTest, ListRowsInTheThreeNumberStyles) {
+TEST_F(TreeListTest, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
     DiscModelBuilder b;
     b.AddSession(0x04);
     FileEntry* root = b.AddTree("VOL", 2);
@@ -143,68 +114,37 @@ TEST_F(TreeListTest, ListRowsInTheThreeNumberStyles) {
     b.Install();
     CKVDAppViewModel list;
     list.OnUpdate(true, 0);
-    ASSERT_EQ(list.RowCount(), 3);
-    EXPECT_EQ(list.Image(0), IMG_DOCUMENT);
-    EXPECT_EQ(list.Image(1), IMG_FOLDER_CLOSED);
-    list.OnItemChanged(0, 1);
-    // Style, row, column, text; directories have no date, sizes are unsigned, never negative.
-    const struct {
-        int style, row, column;
-        const char* text;
-    } cells[] = {{LBNSIZE_BASE10, 0, 1, "      23"},
-                 {LBNSIZE_BASE10, 0, 2, " 1000000"},
-                 {LBNSIZE_BASE10, 0, 3, "2002/10/21  9: 5:07"},
-                 {LBNSIZE_BASE10, 1, 1, "    4500"},
-                 {LBNSIZE_BASE10, 1, 2, "    2048"},
-                 {LBNSIZE_BASE10, 1, 3, ""},
-                 {LBNSIZE_BASE10, 2, 1, "4294967295"},
-                 {LBNSIZE_BASE10, 2, 2, "2147483648"},
-                 {LBNSIZE_BASE16, 0, 1, "0x00000017"},
-                 {LBNSIZE_BASE16, 0, 2, "0x000F4240"},
-                 {LBNSIZE_BASE16, 2, 1, "0xFFFFFFFF"},
-                 {LBNSIZE_MSF, 1, 1, "01:00:00"},
-                 {LBNSIZE_MSF, 0, 2, "222:13:25"},
-                 {LBNSIZE_MSF, 0, 0, "BIG.MP3"},
-                 {LBNSIZE_BASE10, 0, 1, "      23"}};
-    int style = LBNSIZE_BASE10;
-    for (const auto& c : cells) {
-        SCOPED_TRACE(testing::Message() << c.style << " " << c.row << "," << c.column);
-        if (c.style != style) {
-            list.SetStyle(style = c.style);
-            EXPECT_EQ(list.CurrentItem(), -1); // the refill leaves no current row
-        }
-        EXPECT_EQ(list.Text(c.row, c.column), c.text);
-    }
-}
-
-TEST_F(TreeListTest, ContextMenuFollowsTheCurrentRow) {
-    DiscModelBuilder b;
-    b.AddSession(0x04);
-    FileEntry* root = b.AddTree("VOL", 2);
-    b.File(root, "A.MP3", 23, 10);
-    b.Dir(root, "SUB");
-    b.Install();
-    CKVDAppViewModel list;
-    list.OnUpdate(true, 0);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_LBNSIZE); // nothing touched yet
-    list.OnItemChanged(0, 1);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_FILE);
-    list.OnItemChanged(0, 0);
+    EXPECT_EQ(list.ContextMenu(), 175); // LBN/Size: nothing touched yet
     list.OnItemChanged(1, 1);
     EXPECT_EQ(list.ContextMenu(), 0); // a directory row has no menu
     list.OnItemChanged(1, 0);
-    EXPECT_EQ(list.ContextMenu(), IDR_MENU_LBNSIZE);
-    EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(ID_PLAY));
-    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_LBNSIZE_BASE16));
-    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(ID_SAVE_TO_DISC));
+    EXPECT_EQ(list.ContextMenu(), 175);
+    list.OnItemChanged(0, 1);
+    EXPECT_EQ(list.ContextMenu(), 152); // the file menu
+    EXPECT_EQ((std::array{list.Image(0), list.Image(1)}), (std::array{8, 2}));
+    // Directories have no date; sizes are unsigned, never negative.
+    EXPECT_EQ(Rows(list), "BIG.MP3|      23| 1000000|2002/10/21  9: 5:07|\n"
+                          "SUB|    4500|    2048||\n"
+                          "MAX.BIN|4294967295|2147483648|2002/10/21  9: 5:07|\n");
+    list.SetStyle(LBNSIZE_BASE16);
+    EXPECT_EQ(list.CurrentItem(), -1); // the refill leaves no current row
+    EXPECT_EQ(Rows(list), "BIG.MP3|0x00000017|0x000F4240|2002/10/21  9: 5:07|\n"
+                          "SUB|0x00001194|0x00000800||\n"
+                          "MAX.BIN|0xFFFFFFFF|0x80000000|2002/10/21  9: 5:07|\n");
+    list.SetStyle(LBNSIZE_MSF);
+    EXPECT_EQ(Rows(list), "BIG.MP3|00:00:23|222:13:25|2002/10/21  9: 5:07|\n"
+                          "SUB|01:00:00|00:27:23||\n"
+                          "MAX.BIN|954437:10:45|477218:35:23|2002/10/21  9: 5:07|\n");
+    EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(32788));
+    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32790));
+    EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32781));
 }
 
 TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
     DiscModelBuilder b;
     b.AddSession(0x04);
     constexpr int kDepth = 70000;
-    FileEntry* root = b.AddTree("DEEP", kDepth + 1);
-    FileEntry* d = root;
+    FileEntry* d = b.AddTree("DEEP", kDepth + 1);
     for (int i = 0; i < kDepth; ++i)
         d = b.Dir(d, "D");
     b.File(d, "LEAF", 1, 1);
@@ -215,7 +155,48 @@ TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
     EXPECT_EQ(tree.Items().back().number, static_cast<uint32_t>(kDepth));
     CKVDAppViewModel list;
     list.OnUpdate(true, kDepth);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"LEAF"}));
+    ASSERT_EQ(list.RowCount(), 1);
+    EXPECT_EQ(list.Text(0, 0), "LEAF");
+}
+
+std::string RowsText(DiscModel* model, int style) {
+    CDiscInfoDlgModel dlg;
+    dlg.OnInitDialog(model, style);
+    std::string text;
+    for (const auto& row : dlg.Rows()) {
+        for (const auto& cell : row)
+            text += cell + "|";
+        text += "\n";
+    }
+    return text;
+}
+
+TEST(DiscInfo, AudioAndMultiSessionDiscsInEveryStyle) {
+    DiscModelBuilder audio;
+    SessionEntry* a = audio.AddSession(0x00, 200000, 2352);
+    a->leadOut = 200000;
+    for (uint8_t t = 1; t <= 12; ++t)
+        audio.AddTrack(a, t, 150u * t, 15000);
+    DiscModelBuilder multi;
+    SessionEntry* s1 = multi.AddSession(0x04, 11774, 2048);
+    s1->pvdLbn = 16;
+    s1->leadIn = static_cast<uint32_t>(-150); // an address before 00:02:00 reads negative
+    s1->leadOut = 4500;
+    s1->mode5Pointers = 0x02;
+    s1->nextProgramArea = 11400;
+    s1->recordingAreaLeadOut = 359849;
+    multi.AddTrack(s1, 1, 0, 4500);
+    SessionEntry* s2 = multi.AddSession(0x24, 20000, 2048);
+    s2->pvdLbn = 11416;
+    multi.AddTrack(s2, 2, 11400, 8600);
+    multi.AddTrack(s2, 3, 20000, 75);
+    multi.AddTrack(multi.AddSession(0x04, 30000, 2048), 4, 25000, 5000);
+    std::string text = "audio\n" + RowsText(audio.Model(), LBNSIZE_BASE10);
+    for (int style : {LBNSIZE_BASE10, LBNSIZE_BASE16, LBNSIZE_MSF})
+        text += "multi-session, style " + std::to_string(style) + "\n" + RowsText(multi.Model(), style);
+    ExpectGolden("app/disc_info.txt", text);
+    DiscModel empty{};
+    EXPECT_EQ(RowsText(&empty, 0) + RowsText(nullptr, 0), "");
 }
 
 } // namespace

@@ -1,16 +1,19 @@
 // The Qt front ends on the offscreen platform: profile file, instance lock, display text, the main window on
-// the demo disc, the list's commands and the Disc Information dialog.
-#include <gtest/gtest.h>
+// the demo disc, the list's commands, the dialogs they open and the navigation-file viewers.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSet>
 #include <QStatusBar>
 #include <QToolBar>
+#include <array>
+#include <fstream>
 
 #include "main_window_fixture.h"
 
@@ -19,14 +22,15 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
-#include "desktop/mainwindow/screenshot.h"
 #include "desktop/mediainfo/cda_dlg.h"
 #include "desktop/mediainfo/mp3_dlg.h"
 #include "desktop/mediainfo/pcm_format_dlg.h"
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/mediainfo/wav_dlg.h"
 #include "desktop/mediainfo/wmf_dlg.h"
+#include "desktop/navigation/nav_dlg.h"
 #include "disc_model_builder.h"
+#include "golden.h"
 #include "iso9660/iso9660.h"
 #include "platform/ui/ui_instance.h"
 #include "platform/ui/ui_text.h"
@@ -81,17 +85,21 @@ TEST(UiText, ShiftJisToUnicode) {
 }
 
 TEST_F(MainWindow, MenusToolBarAndStatusBar) {
-    EXPECT_EQ(Texts(frame_->menuBar()->actions()),
-              (QStringList{"FIle(&F)", "Tool(&T)", "View(&V)", "Help(&H)"}));
-    EXPECT_EQ(Texts(frame_->FileMenu()->actions()),
-              (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
-                           "Exit(&X)"}));
-    EXPECT_EQ(frame_->Action(ID_OPEN_IMAGE)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(frame_->Action(ID_LEVEL1_SIMULATION)->text(), "Lumaset Algorithm(Level1) Simulation(&L)...");
-    EXPECT_EQ(Texts(frame_->ToolBar()->actions()),
-              (QStringList{"Select Drive(&S)...", "Open Disc &Image...", "Save DiscInfomation(&W)...", "-",
-                           "Disc Information(&D)", "-", "Large Icon", "Small Icon", "List", "Detail", "-",
-                           "About(&A)..."}));
+    QString text;
+    auto add = [&text](const QList<QAction*>& actions) {
+        for (QAction* a : actions)
+            text += a->isSeparator() ? "  -\n"
+                                     : "  " + a->text() + "|" + a->shortcut().toString() + "|" +
+                                           a->statusTip() + "|" + a->toolTip() + "\n";
+    };
+    for (QAction* menu : frame_->menuBar()->actions()) {
+        text += menu->text() + "\n";
+        add(menu->menu()->actions());
+    }
+    text += "tool bar\n";
+    add(frame_->ToolBar()->actions());
+    text += frame_->statusBar()->currentMessage() + "\n" + frame_->windowTitle() + "\n";
+    ExpectGolden("app/main_window_commands.txt", text.toStdString());
     // The view-style buttons carry their own four distinct pictures.
     QSet<QByteArray> pictures;
     for (int command : {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
@@ -100,11 +108,6 @@ TEST_F(MainWindow, MenusToolBarAndStatusBar) {
         pictures.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
     }
     EXPECT_EQ(pictures.size(), 4);
-    EXPECT_EQ(frame_->Action(ID_VIEW_LARGEICON)->toolTip(), "Large Icon");
-    EXPECT_EQ(frame_->Action(ID_SELECT_DRIVE)->statusTip(), "Select Drive");
-    EXPECT_EQ(frame_->Action(ID_DISC_INFORMATION)->statusTip(), "Disc Information");
-    EXPECT_EQ(frame_->statusBar()->currentMessage(), "Ready");
-    EXPECT_EQ(frame_->windowTitle(), "CKVD Explorer");
 }
 
 TEST_F(MainWindow, ImagesOpenFromTheMenuADropAndTheRecentList) {
@@ -112,28 +115,20 @@ TEST_F(MainWindow, ImagesOpenFromTheMenuADropAndTheRecentList) {
     frame_->ShowWindow(5);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
     CLeftView* tree = frame_->GetLeftPane();
-    CKVDAppView* list = frame_->GetRightPane();
-
+    QAbstractItemModel* list = frame_->GetRightPane()->ListModel();
     // Open Disc Image with a chosen file: tree, list and title as after Select Drive.
     frame_->chooseImage = [this] { return QString::fromStdString(demo_[1]); };
     frame_->Action(ID_OPEN_IMAGE)->trigger();
     EXPECT_TRUE(tree->model()->index(0, 0).data().toString().startsWith("(Session1) Audio CD"));
-    EXPECT_EQ(list->ListModel()->index(0, 0).data().toString(), "Track01.cda");
+    EXPECT_EQ(list->index(0, 0).data().toString(), "Track01.cda");
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown[0];
-
     // A malformed sheet: a message naming it, and the disc shown stays usable.
-    QTemporaryDir other;
-    const QString bad = other.path() + "/bad.cue";
-    QFile sheet(bad);
-    ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
-    sheet.write("FILE \"none.bin\" BINARY\n  TRACK 01 MODE1/2048\n");
-    sheet.close();
-    frame_->chooseImage = [bad] { return bad; };
-    frame_->OnOpenDiscImage();
+    const std::string bad = dir_.path().toStdString() + "/bad.cue";
+    std::ofstream(bad) << "FILE \"none.bin\" BINARY\n  TRACK 01 MODE1/2048\n";
+    OpenImage(bad);
     ASSERT_EQ(sink_.shown.size(), 1u);
-    EXPECT_NE(sink_.shown[0].find(bad.toStdString() + ":1: "), std::string::npos) << sink_.shown[0];
-    EXPECT_EQ(list->ListModel()->index(0, 0).data().toString(), "Track01.cda");
-
+    EXPECT_NE(sink_.shown[0].find(bad + ":1: "), std::string::npos) << sink_.shown[0];
+    EXPECT_EQ(list->index(0, 0).data().toString(), "Track01.cda");
     // A dropped image is loaded the same way.
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(demo_[0]))});
@@ -145,66 +140,56 @@ TEST_F(MainWindow, ImagesOpenFromTheMenuADropAndTheRecentList) {
     EXPECT_EQ(sink_.shown.size(), 1u) << sink_.shown.back();
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
     EXPECT_EQ(tree->model()->rowCount(), 2);
-
-    // Both opened images head the recent list, newest first; the profile has them.
-    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3),
-              (QStringList{"&1 demo-data.cue", "&2 demo-audio.cue", "-"}));
+    // Both opened images head the recent list, newest first; the profile has them. An entry whose file has
+    // gone: a message that names it, and the entry leaves the menu.
+    const QStringList recent{"&1 demo-data.cue", "&2 demo-audio.cue", "-"};
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3), recent);
     EXPECT_EQ(profile_->GetString("Recent Images", "Image2"), demo_[1]);
-    // An entry whose file has gone: a message that names it, and the entry leaves the menu.
-    const std::string gone = other.path().toStdString() + "/gone.iso";
+    const std::string gone = dir_.path().toStdString() + "/gone.iso";
     frame_->Model().Recent().Add(gone);
     frame_->OpenRecentImage(0);
     EXPECT_NE(sink_.shown.back().find(gone), std::string::npos) << sink_.shown.back();
-    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3),
-              (QStringList{"&1 demo-data.cue", "&2 demo-audio.cue", "-"}));
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3), recent);
 }
 
 TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     CLeftView* tree = frame_->GetLeftPane();
     CKVDAppView* list = frame_->GetRightPane();
+    QAbstractItemModel* rows = list->ListModel();
     EXPECT_EQ(tree->model()->rowCount(), 2);
     EXPECT_TRUE(tree->model()->index(0, 0).data().toString().startsWith("(Session1) CKVD_DEMO_S1"));
     EXPECT_EQ(tree->currentIndex(), tree->model()->index(0, 0));
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
     EXPECT_TRUE(frame_->windowTitle().endsWith(" - CKVD Explorer"));
-    int rootRows = list->ListModel()->rowCount();
-    EXPECT_GT(rootRows, 0);
-    EXPECT_EQ(list->ListModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "FileName");
-
+    EXPECT_GT(rows->rowCount(), 0);
+    EXPECT_EQ(rows->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "FileName");
     // Down arrow: the first directory of session 1 is shown in the list.
     tree->setFocus();
     QTest::keyClick(tree, Qt::Key_Down);
-    QModelIndex dir = tree->currentIndex();
-    ASSERT_TRUE(dir.isValid());
-    EXPECT_EQ(dir.parent(), tree->model()->index(0, 0));
-    EXPECT_NE(list->ListModel()->rowCount(), 0);
-    // The second session's item: the list and g_CurrentSession follow.
+    EXPECT_EQ(tree->currentIndex().parent(), tree->model()->index(0, 0));
+    EXPECT_NE(rows->rowCount(), 0);
+    // The second session's item: the list and g_CurrentSession follow. Focus moving alone, or the selection
+    // being cleared, selects nothing.
     tree->setCurrentIndex(tree->model()->index(1, 0));
     EXPECT_EQ(g_CurrentSession, 1);
-    EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S2"));
-    // Focus moving alone, or the selection being cleared, selects nothing.
-    int shownRows = list->ListModel()->rowCount();
+    const int shownRows = rows->rowCount();
     tree->selectionModel()->setCurrentIndex(tree->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-    EXPECT_EQ(g_CurrentSession, 1);
     tree->selectionModel()->clearSelection();
     EXPECT_EQ(g_CurrentSession, 1);
-    EXPECT_EQ(list->ListModel()->rowCount(), shownRows);
+    EXPECT_EQ(rows->rowCount(), shownRows);
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S2"));
     tree->setCurrentIndex(tree->model()->index(1, 0));
     // Japanese names come through the Shift-JIS conversion.
-    bool japanese = false;
-    for (int r = 0; r < list->ListModel()->rowCount(); ++r)
-        japanese |= list->ListModel()->index(r, 0).data().toString() == QString::fromUtf8("追加");
-    EXPECT_TRUE(japanese);
-
+    EXPECT_EQ(rows->match(rows->index(0, 0), Qt::DisplayRole, QString::fromUtf8("追加"), 1, Qt::MatchExactly)
+                  .size(),
+              1);
     // LBN/Size (&16) rewrites the numbers at once.
-    QString lbn = list->ListModel()->index(0, 1).data().toString();
+    const QString lbn = rows->index(0, 1).data().toString();
     list->OnCommand(ID_LBNSIZE_BASE16);
-    EXPECT_TRUE(list->ListModel()->index(0, 1).data().toString().startsWith("0x"));
-    EXPECT_EQ(list->ListModel()->index(0, 1).data().toString().toUInt(nullptr, 16), lbn.trimmed().toUInt());
+    EXPECT_TRUE(rows->index(0, 1).data().toString().startsWith("0x"));
+    EXPECT_EQ(rows->index(0, 1).data().toString().toUInt(nullptr, 16), lbn.trimmed().toUInt());
     list->OnCommand(ID_LBNSIZE_BASE10);
-
     // View styles switch the list widget and the radio marks.
     frame_->OnViewStyle(ID_VIEW_LARGEICON);
     EXPECT_EQ(list->currentWidget(), list->IconView());
@@ -214,38 +199,72 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     frame_->OnViewStyle(ID_VIEW_DETAILS);
     EXPECT_EQ(list->currentWidget(), list->ReportView());
 
-    // Disc Information over the loaded disc: one row per track.
+    // Disc Information: one row per track, headings and values whole, within the screen.
     CDiscInfoDlg info(frame_.get());
-    EXPECT_EQ(info.List()->topLevelItemCount(), static_cast<int>(info.Content().Rows().size()));
-    EXPECT_EQ(info.List()->headerItem()->text(13), "RecordingAreaLeadOut");
-    EXPECT_EQ(info.List()->topLevelItem(0)->text(3), "1");
+    QTreeWidget* table = info.List();
+    EXPECT_EQ(table->topLevelItemCount(), static_cast<int>(info.Content().Rows().size()));
+    EXPECT_EQ(table->headerItem()->text(13), "RecordingAreaLeadOut");
+    EXPECT_EQ(table->topLevelItem(0)->text(3), "1");
+    EXPECT_LE(info.width(), frame_->screen()->availableGeometry().width());
+    for (int c = 0; c < DISCINFO_COLUMNS; ++c)
+        for (int r = -1; r < table->topLevelItemCount(); ++r) {
+            const QString text = r < 0 ? table->headerItem()->text(c) : table->topLevelItem(r)->text(c);
+            EXPECT_GT(table->columnWidth(c), table->fontMetrics().horizontalAdvance(text))
+                << text.toStdString();
+        }
 
-    QImage shot = frame_->grab().toImage();
-    EXPECT_FALSE(shot.isNull());
-    EXPECT_GT(shot.width(), 100);
+    // Screenshots select a directory or a file by path, in the last session that has it.
+    Select("/DOCS/NOTES");
+    EXPECT_EQ(tree->currentIndex().data().toString(), "NOTES");
+    Select("/README.TXT");
+    EXPECT_EQ(tree->currentIndex().data().toString().left(10), "(Session2)");
+    EXPECT_EQ(list->ReportView()->currentIndex().data().toString(), "README.TXT");
+    Select(QString::fromUtf8("/追加").toStdString()); // a name only the second session has
+    EXPECT_EQ(g_CurrentSession, 1);
+    std::string error;
+    EXPECT_FALSE(Screenshot_Select(*frame_, "/NO/SUCH", &error));
+    QImage shot = Screenshot_Grab(*frame_);
+    EXPECT_EQ(shot.width(), frame_->width());
+    EXPECT_GT(shot.height(), frame_->height()); // the caption above the window
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, 3), frame_->palette().color(QPalette::Highlight));
+    const QString out = dir_.path() + "/about.png";
+    ASSERT_TRUE(Screenshot_Save(*frame_, "about", out, &error)) << error;
+    EXPECT_FALSE(QImage(out).isNull());
+    EXPECT_FALSE(Screenshot_Save(*frame_, "no-such-dialog", out, &error));
+
+    // The Save to Disc window copies the file and closes by itself.
+    FileEntry* readme = Select("/README.TXT");
+    CKVDAppViewModel& model = frame_->Model().List();
+    CSaveToDiscDlg save(sink_, model.Entries(), model.CurrentItem(), frame_.get());
+    const QString copy = dir_.path() + "/readme.txt";
+    save.Model().chooseFile = [&](const std::string& proposed) {
+        EXPECT_EQ(proposed, "README.TXT");
+        return copy.toStdString();
+    };
+    EXPECT_EQ(save.exec(), QDialog::Accepted);
+    EXPECT_EQ(save.Outcome().result, SaveResult::Ok);
+    EXPECT_EQ(QFileInfo(copy).size(), qint64(readme->size));
+    EXPECT_EQ(save.Progress()->value(), save.Progress()->maximum());
+    EXPECT_TRUE(sink_.shown.empty());
 }
 
-TEST_F(MainWindow, ClosingWritesThePlacementToTheProfile) {
+TEST_F(MainWindow, ClosingWritesThePlacementAndAMaximisedStartKeepsItRunAfterRun) {
     frame_->move(40, 30);
     frame_->resize(700, 500);
     frame_->ShowWindow(5);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
     frame_->resize(720, 480);
     frame_->close();
-    ckvd::ui::IniProfile read(dir_.path() + "/profile.ini");
+    ckvd::ui::IniProfile read(ProfilePath());
     EXPECT_EQ(read.GetInt("CX", 0), frame_->frameGeometry().width());
     EXPECT_EQ(read.GetInt("CY", 0), frame_->frameGeometry().height());
     EXPECT_EQ(read.GetInt("ISZOOM", -1), 0);
     EXPECT_EQ(read.GetInt("DISCMNGRNO", -1), -1); // only a report stores a number: ckvd may have taken one
-}
-
-TEST_F(MainWindow, MaximisedStartRestoredAndClosedKeepsThePlacementRunAfterRun) {
     frame_.reset();
-    profile_->WriteInt("X", 40);
-    profile_->WriteInt("Y", 30);
-    profile_->WriteInt("CX", 700);
-    profile_->WriteInt("CY", 500);
+    for (const auto& [key, value] : {std::pair{"X", 40}, {"Y", 30}, {"CX", 700}, {"CY", 500}})
+        profile_->WriteInt(key, value);
     for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
         profile_->WriteInt("ISZOOM", 1);
         CMainFrame frame(sink_, *profile_);
         frame.ShowWindow(App_ShowCommand(*profile_));
@@ -254,10 +273,9 @@ TEST_F(MainWindow, MaximisedStartRestoredAndClosedKeepsThePlacementRunAfterRun) 
         frame.showNormal();
         QTRY_VERIFY(!frame.isMaximized());
         frame.close();
-        EXPECT_EQ(profile_->GetInt("X", 0), 40) << "run " << run;
-        EXPECT_EQ(profile_->GetInt("Y", 0), 30) << "run " << run;
-        EXPECT_EQ(profile_->GetInt("CX", 0), 700) << "run " << run;
-        EXPECT_EQ(profile_->GetInt("CY", 0), 500) << "run " << run;
+        EXPECT_EQ((std::array{profile_->GetInt("X", 0), profile_->GetInt("Y", 0), profile_->GetInt("CX", 0),
+                              profile_->GetInt("CY", 0)}),
+                  (std::array{40, 30, 700, 500}));
     }
 }
 
@@ -326,72 +344,11 @@ TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty
     EXPECT_TRUE(empty.EmptyHint()->text().contains("Open Disc Image"));
 }
 
-TEST_F(MainWindow, DiscInformationShowsHeadingsAndValuesWholeWithinTheScreen) {
-    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    CDiscInfoDlg info(frame_.get());
-    QTreeWidget* list = info.List();
-    EXPECT_LE(info.width(), frame_->screen()->availableGeometry().width());
-    for (int c = 0; c < DISCINFO_COLUMNS; ++c) {
-        const int text = list->fontMetrics().horizontalAdvance(list->headerItem()->text(c));
-        EXPECT_GT(list->columnWidth(c), text) << list->headerItem()->text(c).toStdString();
-        for (int r = 0; r < list->topLevelItemCount(); ++r)
-            EXPECT_GT(list->columnWidth(c),
-                      list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)));
-    }
-}
-
-TEST_F(MainWindow, ScreenshotSelectsADirectoryOrAFileAndDrawsTheCaption) {
-    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    std::string error;
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/DOCS/NOTES", &error)) << error;
-    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString(), "NOTES");
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
-    EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString().left(10), "(Session2)"); // the last
-    EXPECT_EQ(frame_->GetRightPane()->ReportView()->currentIndex().data().toString(), "README.TXT");
-    // A name only the second session has.
-    ASSERT_TRUE(Screenshot_Select(*frame_, QString::fromUtf8("/追加").toStdString(), &error)) << error;
-    EXPECT_EQ(g_CurrentSession, 1);
-    EXPECT_FALSE(Screenshot_Select(*frame_, "/NO/SUCH", &error));
-
-    QImage shot = Screenshot_Grab(*frame_);
-    EXPECT_EQ(shot.width(), frame_->width());
-    EXPECT_GT(shot.height(), frame_->height()); // the caption above the window
-    EXPECT_EQ(shot.pixelColor(shot.width() / 2, 3), frame_->palette().color(QPalette::Highlight));
-    const QString out = dir_.path() + "/about.png";
-    ASSERT_TRUE(Screenshot_Save(*frame_, "about", out, &error)) << error;
-    EXPECT_FALSE(QImage(out).isNull());
-    EXPECT_FALSE(Screenshot_Save(*frame_, "no-such-dialog", out, &error));
-}
-
-TEST_F(MainWindow, SaveToDiscWindowCopiesAndClosesItself) {
-    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    std::string error;
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
-    CKVDAppViewModel& list = frame_->Model().List();
-    CSaveToDiscDlg dlg(sink_, list.Entries(), list.CurrentItem(), frame_.get());
-    const QString out = dir_.path() + "/readme.txt";
-    dlg.Model().chooseFile = [&](const std::string& proposed) {
-        EXPECT_EQ(proposed, "README.TXT");
-        return out.toStdString();
-    };
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_EQ(dlg.exec(), QDialog::Accepted); // closes by itself
-    EXPECT_GE(timer.elapsed(), 450);
-    EXPECT_EQ(dlg.Outcome().result, SaveResult::Ok);
-    EXPECT_EQ(QFileInfo(out).size(), qint64(list.Entry(list.CurrentItem())->size));
-    EXPECT_EQ(dlg.Progress()->value(), dlg.Progress()->maximum());
-    EXPECT_TRUE(sink_.shown.empty());
-}
-
 TEST_F(MainWindow, TagInformationOpensTheMp3WindowsMediaAndWavDialogs) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
-    CKVDAppViewModel& list = frame_->Model().List();
-    auto current = [&list] { return const_cast<FileEntry*>(list.Entry(list.CurrentItem())); };
-    std::string error;
     // The demo's MP3 is tagged by id3v2: ID3v1.1 and ID3v2.3, title "Sakura", genre 12.
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 一/01 さくら.mp3", &error)) << error;
-    std::unique_ptr<QDialog> dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    std::unique_ptr<QDialog> dlg =
+        App_TagInfoDialog(Select("/音楽/アルバム 一/01 さくら.mp3"), sink_, frame_.get());
     auto* mp3 = dynamic_cast<CMp3Dlg*>(dlg.get());
     ASSERT_NE(mp3, nullptr);
     EXPECT_EQ(mp3->windowTitle(), "MP3");
@@ -403,15 +360,13 @@ TEST_F(MainWindow, TagInformationOpensTheMp3WindowsMediaAndWavDialogs) {
     EXPECT_EQ(mp3->Tag()->Field("Genre")->text(), "(12)");
     EXPECT_EQ(mp3->Mpeg()->Field("Bitrate")->text(), "128");
     // The demo's WMA: ffmpeg's wmav2 titled "Evening".
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 二/ボーナス/Evening.wma", &error)) << error;
-    dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    dlg = App_TagInfoDialog(Select("/音楽/アルバム 二/ボーナス/Evening.wma"), sink_, frame_.get());
     auto* wmf = dynamic_cast<CWmfDlg*>(dlg.get());
     ASSERT_NE(wmf, nullptr);
     EXPECT_EQ(wmf->Fields()->Field("Title")->text(), "Evening");
     EXPECT_FALSE(wmf->Fields()->Field("Trusted")->isEnabled());
     // The demo's WAV: sox, one second of 16-bit stereo pink noise at 44.1 kHz.
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/音楽/アルバム 二/波の音.wav", &error)) << error;
-    dlg = App_TagInfoDialog(current(), sink_, frame_.get());
+    dlg = App_TagInfoDialog(Select("/音楽/アルバム 二/波の音.wav"), sink_, frame_.get());
     auto* wav = dynamic_cast<CWavDlg*>(dlg.get());
     ASSERT_NE(wav, nullptr);
     EXPECT_EQ(wav->windowTitle(), "WAV");
@@ -425,28 +380,20 @@ TEST_F(MainWindow, TagInformationOpensTheMp3WindowsMediaAndWavDialogs) {
                         ASSERT_NE(pcm, nullptr);
                         EXPECT_EQ(pcm->windowTitle(), "PCM Format Classify");
                         QTreeWidget* list = pcm->List();
-                        EXPECT_EQ(list->headerItem()->text(0), "Code");
-                        EXPECT_EQ(list->headerItem()->text(1), "Format");
                         ASSERT_EQ(list->topLevelItemCount(), 38);
-                        auto row = [list](int r) {
-                            return list->topLevelItem(r)->text(0) + " " + list->topLevelItem(r)->text(1);
-                        };
-                        EXPECT_EQ(row(0), "0x0000 unknown");
-                        EXPECT_EQ(row(37), "0x1004 Olivetti OPR");
-                        auto mu = list->findItems("0x0007", Qt::MatchExactly, 0);
-                        ASSERT_EQ(mu.size(), 1);
-                        EXPECT_EQ(mu[0]->text(1), QChar(0x03BC) + QString("-Law <Windows Support>"));
-                        // Every name shows whole, the longest included.
+                        QString rows = list->headerItem()->text(0) + " " + list->headerItem()->text(1) + "\n";
                         for (int r = 0; r < list->topLevelItemCount(); ++r) {
                             const QModelIndex name = list->model()->index(r, 1);
+                            rows += list->topLevelItem(r)->text(0) + " " + name.data().toString() + "\n";
+                            // Every name shows whole, the longest included.
                             EXPECT_GE(list->columnWidth(1),
                                       list->fontMetrics().horizontalAdvance(name.data().toString()));
                             EXPECT_EQ(DrawnText(list, name), name.data().toString());
                         }
+                        ExpectGolden("app/pcm_formats.txt", rows.toStdString());
                     });
     // A file no analyzer takes: the message, no dialog.
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
-    EXPECT_EQ(App_TagInfoDialog(current(), sink_, frame_.get()), nullptr);
+    EXPECT_EQ(App_TagInfoDialog(Select("/README.TXT"), sink_, frame_.get()), nullptr);
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
 }
 
@@ -456,8 +403,7 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
     CKVDAppView* list = frame_->GetRightPane();
     // The demo audio CD: Track01 starts the disc and lasts 2 s, 150 frames.
-    frame_->chooseImage = [this] { return QString::fromStdString(demo_[1]); };
-    frame_->OnOpenDiscImage();
+    OpenImage(demo_[1]);
     for (int style : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16}) {
         list->OnCommand(style);
         WithModalDialog([list] { DoubleClickRow(list, "Track01.cda"); },
@@ -466,25 +412,21 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
                             ASSERT_NE(cda, nullptr);
                             EXPECT_EQ(cda->windowTitle(), "CDA");
                             EXPECT_EQ(cda->Fields()->Field("Number of Track")->text(), "01");
-                            if (style == ID_LBNSIZE_BASE10) {
-                                EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), "150");
-                            } else {
-                                EXPECT_EQ(cda->Fields()->Field("Track Start Address")->text(), "0x00000000");
-                                EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), "0x00000096");
-                            }
+                            const bool hex = style == ID_LBNSIZE_BASE16;
+                            EXPECT_EQ(cda->Fields()->Field("Track Start Address")->text(),
+                                      hex ? "0x00000000" : "0");
+                            EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), hex ? "0x00000096" : "150");
                         });
     }
     list->OnCommand(ID_LBNSIZE_BASE10);
     // The data disc's second session: a directory opens in the tree, a text file gets the message.
-    frame_->chooseImage = [this] { return QString::fromStdString(demo_[0]); };
-    frame_->OnOpenDiscImage();
-    std::string error;
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    OpenImage(demo_[0]);
+    Select("/README.TXT");
     DoubleClickRow(list, "DOCS");
     EXPECT_EQ(frame_->GetLeftPane()->currentIndex().data().toString(), "DOCS");
     QAbstractItemModel* rows = list->ListModel();
     EXPECT_EQ(rows->match(rows->index(0, 0), Qt::DisplayRole, "SESSION2.TXT", 1, Qt::MatchExactly).size(), 1);
-    ASSERT_TRUE(Screenshot_Select(*frame_, "/README.TXT", &error)) << error;
+    Select("/README.TXT");
     DoubleClickRow(list, "README.TXT");
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
 }
@@ -508,7 +450,7 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
     EXPECT_TRUE(QFileInfo::exists(saved));
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
     // Stored at once, where ckvd report reads it.
-    EXPECT_EQ(Report_ReadNumber((dir_.path() + "/profile.ini").toStdString()), 1);
+    EXPECT_EQ(Report_ReadNumber(ProfilePath().toStdString()), 1);
     WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
                     [](QDialog* shown) { static_cast<CSaveDiscInfoDlg*>(shown)->NoButton()->click(); });
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
@@ -555,10 +497,6 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
 // moves the window's report on to the next free one; closing the window stores no number of its own.
 TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
     const QString config = dir_.path() + "/config";
-    const std::string profile = (config + "/ckvd-explorer/profile.ini").toStdString();
-    frame_.reset();
-    profile_ = std::make_unique<ckvd::ui::IniProfile>(QString::fromStdString(profile));
-    frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
     ShowDemoDisc();
     auto cliReport = [&](const QString& out) {
         const std::string command = "XDG_CONFIG_HOME=" + config.toStdString() + " " + CKVD_BIN +
@@ -596,7 +534,198 @@ TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
             "Number 000002 was taken by another report in the meantime: this report is number 000003."});
     frame_->close();
     frame_.reset();
-    EXPECT_EQ(Report_ReadNumber(profile), 4);
+    EXPECT_EQ(Report_ReadNumber(ProfilePath().toStdString()), 4);
+}
+
+// The navigation-file viewers in the window, on the demo disc's second session: how they are opened (a
+// double-click, the context menu's item), what they show, the radio buttons and the group tree that refill
+// them, the file image they hold while open and the read error of a file that cannot be read.
+//
+// The second session's tree (tools/demo/make_demo.sh): playlists for 追加 (夜.mp3, 波.wav, the cover 夜.jpg),
+// 追加/写真 (空.jpg, 海.png) and 追加/動画 (テスト.avi); MENU/BACK.JPG the one menu image.
+class NavViewers : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        frame_->Model().waitBetweenTests = false;
+        ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    }
+    // The values beside `labels`, "|" after each, or a marker for a field the viewer does not have.
+    static QString Value(const CNavViewerDlg* dlg, std::initializer_list<const char*> labels) {
+        QString text;
+        for (const char* label : labels)
+            text +=
+                (dlg->Field(label) ? dlg->Field(label)->text() : QString("<no field %1>").arg(label)) + "|";
+        return text;
+    }
+    static QStringList Column(const NavListView* list, int column) {
+        QStringList cells;
+        for (int r = 0; r < list->Content().rowCount(); ++r)
+            cells << list->Content().Cell(r, column);
+        return cells;
+    }
+};
+
+TEST_F(NavViewers, DoubleClickOpensContentsAndTheRadioButtonsRefillTheFileTable) {
+    CKVDAppView* list = frame_->GetRightPane();
+    Select("/CONTENTS.LMX");
+    WithModalDialog(
+        [list] { DoubleClickRow(list, "CONTENTS.LMX"); },
+        [](QDialog* shown) {
+            auto* dlg = dynamic_cast<CContentsDlg*>(shown);
+            ASSERT_NE(dlg, nullptr);
+            EXPECT_EQ(dlg->windowTitle(), "CONTENTS.LMX");
+            EXPECT_TRUE(dlg->HoldsImage());
+            // Three playlists, two audio files, one menu image, three images, one video.
+            EXPECT_EQ(
+                Value(dlg, {"Number of Playlist Files", "Number of Image files", "Size of Audio Entry"}),
+                "3(0x00000003)|3(0x00000003)|32(0x0020)|");
+            EXPECT_EQ(dlg->LcidList()->count(), 1);
+            EXPECT_EQ(Column(dlg->List("Directory Table"), 4),
+                      (QStringList{"", "DOCS", "MENU", "追加", "写真", "動画"}));
+            EXPECT_EQ(Column(dlg->List("Playlist Table"), 0),
+                      (QStringList{"1(0x00000001)", "2(0x00000002)", "3(0x00000003)"}));
+            // Opens on Audio; CIDs go on from the playlists': 3 + 1.
+            using T = CContentsDlgModel::FileTable;
+            EXPECT_TRUE(dlg->Radio(T::Audio)->isChecked());
+            NavListView* files = dlg->FileTable();
+            EXPECT_EQ(files->Content().columnCount(), 21);
+            const QStringList audio{"4(0x00000004)", "5(0x00000005)", "夜.mp3", "波.wav"};
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), audio);
+            // Video: the first CID after 3 + 2 + 1 + 3 entries; only its button checked.
+            dlg->Radio(T::Video)->click();
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), (QStringList{"10(0x0000000A)", "テスト.avi"}));
+            EXPECT_EQ((QList<bool>{dlg->Radio(T::Audio)->isChecked(), dlg->Radio(T::MenuImage)->isChecked(),
+                                   dlg->Radio(T::Image)->isChecked()}),
+                      QList<bool>(3, false));
+            dlg->Radio(T::Image)->click();
+            EXPECT_EQ(Column(files, 13), (QStringList{"160(0x000000A0)", "120(0x00000078)",
+                                                      "160(0x000000A0)"})); // ffmpeg's sizes
+            dlg->Radio(T::Audio)->click();
+            EXPECT_EQ(Column(files, 0) + Column(files, 20), audio);
+            // The tables fit their values rather than cutting them to width / 21.
+            for (int c = 0; c < 21; ++c)
+                EXPECT_GE(files->columnWidth(c),
+                          files->fontMetrics().horizontalAdvance(files->Content().Cell(0, c)))
+                    << c;
+        });
+    EXPECT_EQ(g_FileData, nullptr); // released by OK
+    EXPECT_TRUE(sink_.shown.empty());
+}
+
+TEST_F(NavViewers, ViewersChosenByNameReleaseTheImageAndAnUnreadableFileGivesAnEmptyOne) {
+    CKVDAppView* list = frame_->GetRightPane();
+    // The item is there for a navigation file only.
+    auto contextItems = [list] {
+        QStringList texts;
+        QTimer::singleShot(0, [&texts] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                texts = Texts(menu->actions());
+                menu->close();
+            }
+        });
+        list->OnContextMenu(list->mapToGlobal(QPoint(10, 10)));
+        return texts;
+    };
+    Select("/README.TXT");
+    EXPECT_FALSE(contextItems().contains("&Navigation File Viewer..."));
+    Select("/MENU.LMX");
+    EXPECT_EQ(contextItems().mid(contextItems().size() - 2),
+              (QStringList{"-", "&Navigation File Viewer..."}));
+
+    WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
+                    [](QDialog* shown) {
+                        auto* dlg = dynamic_cast<CMenuDlg*>(shown);
+                        ASSERT_NE(dlg, nullptr);
+                        EXPECT_EQ(dlg->windowTitle(), "MENU.LMX");
+                        // The menus follow the directories: 追加 holds its own playlist and the two below.
+                        QTreeWidget* tree = dlg->Tree();
+                        ASSERT_EQ(tree->topLevelItemCount(), 1);
+                        EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+                        ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
+                        QTreeWidgetItem* sub = tree->topLevelItem(0)->child(0);
+                        EXPECT_EQ(sub->text(0), "追加");
+                        ASSERT_EQ(sub->childCount(), 3);
+                        EXPECT_EQ(sub->child(2)->text(0), "動画");
+                    });
+    Select("/PLAY0001.LMX");
+    WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
+                    [](QDialog* shown) {
+                        auto* dlg = dynamic_cast<CPlaylistDlg*>(shown);
+                        ASSERT_NE(dlg, nullptr);
+                        EXPECT_EQ(dlg->windowTitle(), "PLAYLIST.LMX");
+                        EXPECT_EQ(Value(dlg, {"Playlist File Name"}), "PLAY0001.LMX|");
+                        // 追加: one group of audio with images, the cover shown first; the groups are
+                        // the root item's siblings, and the root is selected on opening.
+                        QTreeWidget* tree = dlg->Tree();
+                        ASSERT_EQ(tree->topLevelItemCount(), 2);
+                        QTreeWidgetItem* root = tree->topLevelItem(0);
+                        EXPECT_EQ(root->text(0), "< Playlist Group Viewer >");
+                        EXPECT_EQ(tree->currentItem(), root);
+                        tree->setCurrentItem(tree->topLevelItem(1));
+                        EXPECT_EQ(Value(dlg, {"Number of Audio Files", "Number of Image Files"}),
+                                  "2(0x00000002)|1(0x00000001)|");
+                        EXPECT_EQ(dlg->Files()->Content().rowCount(), 3);
+                        // The root item blanks the counts.
+                        tree->setCurrentItem(root);
+                        EXPECT_EQ(Value(dlg, {"Number of Audio Files"}), " |");
+                    });
+    // LSN.LMX in CID order: the first playlist's sector is where the disc holds PLAY0001.LMX.
+    const uint32_t play1 = Select("/PLAY0001.LMX")->lbn;
+    Select("/LSN.LMX");
+    WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
+                    [play1](QDialog* shown) {
+                        auto* dlg = dynamic_cast<CLsnDlg*>(shown);
+                        ASSERT_NE(dlg, nullptr);
+                        EXPECT_EQ(dlg->windowTitle(), "LSN.LMX");
+                        NavListView* entries = dlg->findChild<NavListView*>();
+                        ASSERT_NE(entries, nullptr);
+                        ASSERT_EQ(entries->Content().rowCount(), 10);
+                        EXPECT_EQ(entries->Content().Cell(0, 0).section('(', 0, 0), QString::number(play1));
+                    });
+    // Tag Information keeps its answer for a navigation file.
+    EXPECT_EQ(App_TagInfoDialog(Select("/TEXT.LMX"), sink_, frame_.get()), nullptr);
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
+
+    // Esc releases the image; another viewer afterwards reads its own file.
+    sink_.shown.clear();
+    std::unique_ptr<CNavViewerDlg> viewer = App_NavigationViewer(Select("/LSN.LMX"), sink_, frame_.get());
+    ASSERT_NE(viewer, nullptr);
+    viewer->show();
+    ASSERT_NE(g_FileData, nullptr);
+    QTest::keyClick(viewer.get(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_FALSE(viewer->HoldsImage());
+    EXPECT_EQ(g_FileData, nullptr);
+    viewer = App_NavigationViewer(Select("/TEXT.LMX"), sink_, frame_.get());
+    ASSERT_NE(dynamic_cast<CTextDlg*>(viewer.get()), nullptr);
+    EXPECT_EQ(viewer->windowTitle(), "TEXT.LMX");
+    EXPECT_TRUE(viewer->HoldsImage());
+    EXPECT_EQ(Value(viewer.get(), {"Identifier"}), "TXTLMX01|");
+    viewer->reject();
+    EXPECT_EQ(g_FileData, nullptr);
+    ASSERT_TRUE(sink_.shown.empty());
+
+    // Files placed past the disc's end: the message, then a viewer with nothing in it.
+    FileEntry contents = *Select("/CONTENTS.LMX");
+    contents.lbn = 0x7FFFFF00;
+    viewer = App_NavigationViewer(&contents, sink_, frame_.get());
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"CONTENTS.LMX Read Error!"});
+    EXPECT_FALSE(viewer->HoldsImage());
+    EXPECT_EQ(Value(viewer.get(), {"Identifier"}), "|");
+    EXPECT_EQ(viewer->List("Directory Table")->Content().rowCount(), 0);
+    EXPECT_EQ(dynamic_cast<CContentsDlg*>(viewer.get())->LcidList()->count(), 0);
+
+    FileEntry playlist = *Select("/PLAY0002.LMX");
+    playlist.lbn = 0x7FFFFF00;
+    sink_.shown.clear();
+    viewer = App_NavigationViewer(&playlist, sink_, frame_.get());
+    EXPECT_EQ(sink_.shown, std::vector<std::string>{"PLAY0002.LMX Read Error!"});
+    auto* empty = dynamic_cast<CPlaylistDlg*>(viewer.get());
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(Value(empty, {"Playlist File Name"}), "PLAY0002.LMX|"); // still names the file
+    viewer.reset();                                                   // before the entries it was given
 }
 
 } // namespace
