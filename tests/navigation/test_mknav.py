@@ -18,6 +18,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from ckvdtest import WORK, fresh, main, ok, read, tool  # noqa: E402
 
 MKNAV = sys.argv[3]
+FFMPEG = ("ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i")
 NAME = "Dvořák – 한국어 Test Disc"  # characters without Shift-JIS codes
 
 
@@ -30,13 +31,13 @@ class Mknav(unittest.TestCase):
         t, work = fresh("mknav", "tree"), os.path.join(WORK, "mknav")
         for d in ("MENU", "追加/写真", "追加/動画"):
             os.makedirs(os.path.join(t, d))
-        tool("sox", "-q", "-n", "-r", "22050", "-c", "1", "-b", "16", f"{t}/a.wav", "synth", "0.5", "sine", "440", "vol", "0.3")
+        tool("sox", "-q", "-n", "-r", "22050", "-c", "1", "-b", "16", f"{t}/a.wav", "synth", "0.5", "sine", "440",
+             "vol", "0.3")
         tool("lame", "--quiet", "-b", "96", f"{t}/a.wav", f"{t}/追加/夜.mp3")
         for source, out in (("color=c=blue:s=160x120", "追加/写真/空.jpg"), ("color=c=red:s=64x48", "追加/写真/海.png"),
                             ("color=c=black:s=320x240", "MENU/BACK.JPG")):
-            tool("ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-frames:v", "1", f"{t}/{out}")
-        tool("ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "1",
-             "-c:v", "mpeg4", f"{t}/追加/動画/clip.avi")
+            tool(*FFMPEG, source, "-frames:v", "1", f"{t}/{out}")
+        tool(*FFMPEG, "testsrc=size=64x48:rate=10", "-t", "1", "-c:v", "mpeg4", f"{t}/追加/動画/clip.avi")
         with open(f"{t}/README.TXT", "w") as f:
             f.write("not media\n")
 
@@ -61,7 +62,8 @@ class Mknav(unittest.TestCase):
                 "/MENU/BACK.JPG", "/追加/写真/海.png", "/追加/写真/空.jpg", "/追加/動画/clip.avi"]
         lsn = read(f"{t}/LSN.LMX")
         self.assertEqual((u(lsn, 0x16), u(lsn, 0x12)), (len(cids), len(lsn)))
-        self.assertEqual([(u(lsn, 0x1A + 8 * n), u(lsn, 0x1E + 8 * n)) for n in range(len(cids))], [peer[p] for p in cids])
+        self.assertEqual([(u(lsn, 0x1A + 8 * n), u(lsn, 0x1E + 8 * n)) for n in range(len(cids))],
+                         [peer[p] for p in cids])
         contents = read(f"{t}/CONTENTS.LMX")
         # counts of playlists, audio, menu images, images, videos
         self.assertEqual([u(contents, at) for at in (0x1E, 0x28, 0x32, 0x3C, 0x46)], [4, 2, 1, 2, 1])
@@ -71,7 +73,8 @@ class Mknav(unittest.TestCase):
             p, part = read(f"{t}/{name}"), 0x1A + 0x0E
             step, at = (10, 8) if p[0x1A + 0x0C] == 2 else (28, 4)
             return p[0x1A + 0x0C], [u(p, part + at + step * i) for i in range(p[part])]
-        self.assertEqual([first_group(f"PLAY000{n}.LMX") for n in range(1, 5)], [(0, [5]), (0, [6]), (2, [8, 9]), (1, [10])])
+        self.assertEqual([first_group(f"PLAY000{n}.LMX") for n in range(1, 5)],
+                         [(0, [5]), (0, [6]), (2, [8, 9]), (1, [10])])
 
         # Technical data against ffprobe: audio rate and channels, image width and height.
         def probe(entries, name):
@@ -81,7 +84,7 @@ class Mknav(unittest.TestCase):
         audio, image = u(contents, 0x2E), u(contents, 0x42)
         self.assertEqual([f"{u(contents, audio + 32 * i + 0x16)},{contents[audio + 32 * i + 8]}" for i in range(2)],
                          [probe("sample_rate,channels", n) for n in ("a.wav", "追加/夜.mp3")])
-        self.assertEqual([f"{u(contents, image + 16 * i + 0x0E, 2)},{u(contents, image + 16 * i + 0x0C, 2)}" for i in range(2)],
+        self.assertEqual([f"{u(contents, e + 0x0E, 2)},{u(contents, e + 0x0C, 2)}" for e in (image, image + 16)],
                          [probe("width,height", n) for n in ("追加/写真/海.png", "追加/写真/空.jpg")])
 
         self.assertIn(f"\nDisc Name: {NAME}\n", ok("nav", f"{work}/pass2.iso", "/TEXT.LMX"))

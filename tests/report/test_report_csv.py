@@ -81,10 +81,12 @@ class Report(unittest.TestCase):
         for row in csv.reader(io.StringIO(data.decode("cp932"), newline="")):
             groups[-1].append(row) if row else groups.append([])
         self.assertEqual([",".join(r) for g in groups[:3] for r in g[:2]],
-                         ["<DCF>,,,,,,,,,,,,,,,,,,,", "[HEADER],,,,,,,,,,,,,,,,,,,", "No.,Comment,Date,Time,,,,,,,,,,,,,,,,",
+                         ["<DCF>,,,,,,,,,,,,,,,,,,,", "[HEADER],,,,,,,,,,,,,,,,,,,",
+                          "No.,Comment,Date,Time,,,,,,,,,,,,,,,,",
                           "[TOC Information],,,,,,,,,,,,,,,,,,,", TOC_COLUMNS])
         self.assertEqual(groups[1][2][:2] + groups[1][2][4:], ["MA000007", COMMENT] + [""] * 16)  # the comment whole
-        self.assertRegex(",".join(groups[1][2][2:4]), r"^\d{4}\.[1-9]\d?\.[1-9]\d?,(0|[1-9]\d?):(0|[1-9]\d?):(0|[1-9]\d?)$")
+        self.assertRegex(",".join(groups[1][2][2:4]),  # no zero padding
+                         r"^\d{4}\.[1-9]\d?\.[1-9]\d?,(0|[1-9]\d?):(0|[1-9]\d?):(0|[1-9]\d?)$")
         for row in (r for g in groups for r in g):
             self.assertTrue(len(row) == 20 or (len(row) > 7 and row[3] == "File"), row)  # files: by kind
         return groups
@@ -99,7 +101,8 @@ class Report(unittest.TestCase):
         toc = groups[2]
         self.assertEqual(len(toc), 4)
         self.assertEqual(toc[2][:9] + [toc[2][10], toc[2][12]],
-                         ["CD-ROM", str(end2 - 1), "2048", "1", "", "1", "0", "0", "16", str(end1), str(start2 - 150)])
+                         ["CD-ROM", str(end2 - 1), "2048", "1", "", "1", "0", "0", "16", str(end1),
+                          str(start2 - 150)])
         self.assertLess(int(toc[2][9]), 0)  # the lead-in start lies before 00:00:00
         self.assertEqual(toc[3][:11], ["CD-ROM", str(end2 - 1), "2048", "2", "", "2", str(start2), "0",
                                        str(start2 + 16), "0", str(end2)])
@@ -112,7 +115,8 @@ class Report(unittest.TestCase):
             files = sum(r[3] == "File" for r in expected)
             self.assertEqual(len(tree), len(expected) + 2)
             self.assertEqual([",".join(tree[0]), ",".join(tree[1])],
-                             [f"[DISC Contents],Session[{session}],Dir[{len(expected) - files}],File[{files}]" + "," * 16,
+                             [f"[DISC Contents],Session[{session}],Dir[{len(expected) - files}],File[{files}]"
+                              + "," * 16,
                               TREE_COLUMNS])
             self.assertEqual(tree[2][4], f"REPORT_S{session}       ")
             for i, e in enumerate(tree[2:]):
@@ -153,7 +157,8 @@ class Report(unittest.TestCase):
         end = starts[3]
         for i in range(3):
             n, at, size = i + 1, starts[i], starts[i + 1] - starts[i]
-            self.assertEqual(",".join(groups[2][i + 2]), f"Audio,{end - 1},2048,1,,{n},{at},{size},0,0,{end},0x00,0,0,,,,,,")
+            self.assertEqual(",".join(groups[2][i + 2]),
+                             f"Audio,{end - 1},2048,1,,{n},{at},{size},0,0,{end},0x00,0,0,,,,,,")
             self.assertEqual(",".join(groups[3][i + 3]), f"0,0,{n},File,Track0{n}.cda,{at},{size}" + "," * 13)
 
 

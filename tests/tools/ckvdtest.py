@@ -12,9 +12,9 @@ os.makedirs(WORK, exist_ok=True)
 BLOCK = 2048
 
 
-def run(*args, env=None, **kw):
+def run(*args, env=None, stdout=subprocess.PIPE):
     """ckvd's status, stdout and stderr (texts)."""
-    return subprocess.run([CKVD, *args], capture_output=True, text=True, env=env, **kw)
+    return subprocess.run([CKVD, *args], stdout=stdout, stderr=subprocess.PIPE, text=True, env=env)
 
 
 def ok(*args):

@@ -31,7 +31,8 @@ class Text(unittest.TestCase):
         text, doc = both("drives", "--demo")
         self.assertTrue(text[0].startswith("#"))
         # Vendor and product keep their blanks: 8 and 16 characters between the quotes.
-        rows = [re.fullmatch(r'(\d+)  (\d+):(\d+)  "(.{8})"  "(.{16})"  (\S+)  (ready|not-ready)', l) for l in text[1:]]
+        row = re.compile(r'(\d+)  (\d+):(\d+)  "(.{8})"  "(.{16})"  (\S+)  (ready|not-ready)')
+        rows = [row.fullmatch(line) or self.fail(line) for line in text[1:]]
         self.assertEqual([(int(m[1]), int(m[2]), int(m[3]), m[4], m[5], m[6], m[7] == "ready") for m in rows],
                          [(d["index"], d["host_adapter"], d["target"], d["vendor"], d["product"], d["path"],
                            d["ready"]) for d in doc["drives"]])
@@ -107,9 +108,9 @@ class Text(unittest.TestCase):
 
     def test_info(self):
         cases = [  # the demo's MP3: lame -b 128 of a 44.1 kHz tone, tagged by id3v2 (ID3v1.1 and ID3v2.3)
-            (["demo", MP3], ["Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3", "Title: Sakura",
-                             "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps", "Sampling Freq.: 44100 Hz",
-                             "Version: MPEG-1", "Layer: Layer 3"]),
+            (["demo", MP3], ["Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3",
+                             "Title: Sakura", "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps",
+                             "Sampling Freq.: 44100 Hz", "Version: MPEG-1", "Layer: Layer 3"]),
             (["demo", WMA], ["Title: Evening", "Bitrate: 64000 bps"]),  # ffmpeg wmav2 at 64 kbit/s
             (["demo", WAV], ["Format: 0x0001", "Sampling Freq.: 44100 Hz", "Channel: 2 channels",  # sox, 1 s
                              "Sample: 16 bits/sample", "Length:  0: 1"]),
@@ -118,8 +119,8 @@ class Text(unittest.TestCase):
             # read them back alike), and the ID3v1 title, Latin-1 as ID3 defines it.
             ([f"{FIXTURES}/mp3/mp3.iso", "/intl23.mp3"], ["ID3 TagVersion: v2.3", "Title: Dvořák: Rusalka",
                                                           "Artist: Ελληνικά 🎵", "Album: 한국어 앨범"]),
-            ([f"{FIXTURES}/mp3/mp3.iso", "/intl24.mp3"], ["ID3 TagVersion: v1.0", "Title: Große", "ID3 TagVersion: v2.4",
-                                                          "Title: 한국어 🎵", "Artist: Dvořák"]),
+            ([f"{FIXTURES}/mp3/mp3.iso", "/intl24.mp3"], ["ID3 TagVersion: v1.0", "Title: Große",
+                                                          "ID3 TagVersion: v2.4", "Title: 한국어 🎵", "Artist: Dvořák"]),
             ([f"{FIXTURES}/asf/asf.iso", "/intl.wma"], ["Title: Große Übung", "Auther: Artist 🎵 Dvořák"])]
         for args, needles in cases:
             self.assertLines(ok("info", *args), needles)
@@ -136,7 +137,8 @@ class Text(unittest.TestCase):
         r = run("info", "demo", WMA, "/README.TXT")
         self.assertEqual(r.returncode, 1)
         self.assertTrue(r.stdout.startswith(f"Path: {WMA}\n"), r.stdout)
-        self.assertLines(r.stdout + r.stderr, ["Title: Evening", "Path: /README.TXT", "This format isn't being supported."])
+        self.assertLines(r.stdout + r.stderr,
+                         ["Title: Evening", "Path: /README.TXT", "This format isn't being supported."])
         r = run("info", "--json", "demo", MP3, "/README.TXT")
         self.assertEqual(r.returncode, 1)
         self.assertEqual(json.loads(r.stdout)["files"][1],
@@ -214,8 +216,8 @@ class Usage(unittest.TestCase):
         for args in (["ls", "--help"], ["help", "get"], ["get", "-r", "--help"]):
             self.assertTrue(ok(*args).startswith("usage: ckvd " + args[-1 if args[0] == "help" else 0]))
         self.assertIn("get -r", ok("get", "--help"))
-        for args in ([], ["frobnicate"], ["ls"], ["get", "-r", "demo", "/DOCS"], ["report", "--json", "demo", "-o", "x"],
-                     ["ls", "--session", "0", "demo"], ["help", "frobnicate"], ["nav", "demo"]):
+        for args in ([], ["frobnicate"], ["ls"], ["get", "-r", "demo", "/DOCS"], ["ls", "--session", "0", "demo"],
+                     ["report", "--json", "demo", "-o", "x"], ["help", "frobnicate"], ["nav", "demo"]):
             r = run(*args)
             self.assertEqual((r.returncode, r.stdout), (2, ""), args)
             self.assertIn("usage: ", r.stderr)
@@ -226,13 +228,14 @@ class Usage(unittest.TestCase):
         for args, named in ((["ls", os.path.join(WORK, "missing.cue")], "missing.cue"), (["toc", bad], "bad.cue"),
                             (["get", "demo", "/NO/SUCH", os.path.join(WORK, "x")], "/NO/SUCH"),
                             (["get", "-r", "demo", "/README.TXT", os.path.join(WORK, "x")], ""),
-                            (["get", "demo", "/README.TXT", "/nonexistent-dir/x"], ""), (["info", "demo", "/NO/SUCH"], ""),
-                            (["ls", "--session", "9", "demo"], ""), (["nav", "--session", "1", "demo", "/CONTENTS.LMX"], "")):
+                            (["get", "demo", "/README.TXT", "/nonexistent-dir/x"], ""),
+                            (["info", "demo", "/NO/SUCH"], ""), (["ls", "--session", "9", "demo"], ""),
+                            (["nav", "--session", "1", "demo", "/CONTENTS.LMX"], "")):
             r = run(*args)
             self.assertEqual(r.returncode, 1, args)
             self.assertIn(named, r.stderr)
         with open("/dev/full", "w") as full:  # a listing that cannot be written
-            self.assertEqual(subprocess.run([CKVD, "ls", "demo"], stdout=full, stderr=subprocess.DEVNULL).returncode, 1)
+            self.assertEqual(run("ls", "demo", stdout=full).returncode, 1)
 
 
 class Get(unittest.TestCase):
@@ -303,13 +306,13 @@ class Get(unittest.TestCase):
 
     def test_links_in_the_destination_are_replaced_not_written_through(self):
         def snapshot(top):
-            return {os.path.relpath(os.path.join(d, f), top): os.readlink(os.path.join(d, f))
-                    if os.path.islink(os.path.join(d, f)) else read(os.path.join(d, f))
-                    for d, dirs, fs in os.walk(top) for f in fs + [x for x in dirs if os.path.islink(os.path.join(d, x))]}
+            paths = [os.path.join(d, f) for d, ds, fs in os.walk(top) for f in fs + ds]
+            return {os.path.relpath(p, top): os.readlink(p) if os.path.islink(p) else read(p)
+                    for p in paths if os.path.islink(p) or os.path.isfile(p)}
 
         top = fresh("links")
         outside, dest, clean = (os.path.join(top, d) for d in ("outside", "dest", "clean"))
-        for name, text in (("victim.txt", b"precious"), ("chained.txt", b"also precious"), ("docs/keep.txt", b"keep")):
+        for name, text in (("victim.txt", b"precious"), ("chained.txt", b"also"), ("docs/keep.txt", b"keep")):
             write(os.path.join(outside, name), text)
         os.makedirs(os.path.join(dest, "音楽"))
         os.symlink(os.path.join(outside, "victim.txt"), os.path.join(dest, "README.TXT"))
@@ -371,13 +374,15 @@ class Report(unittest.TestCase):
     def test_titles_keep_their_shift_jis_forms(self):
         # Latin-1 letters folded to their ASCII look-alikes, "?" for a character without a JIS X 0208 code.
         for image, title in (("mp3/mp3.iso", b",Dvo?ak: Rusalka,"), ("asf/asf.iso", b",GroBe Ubung,")):
-            self.assertEqual(self.report(f"{FIXTURES}/{image}", "--number", "1", "-o", f"{self.dir}/t.csv").returncode, 0)
+            r = self.report(f"{FIXTURES}/{image}", "--number", "1", "-o", f"{self.dir}/t.csv")
+            self.assertEqual(r.returncode, 0, r.stderr)
             self.assertIn(title, self.csv("t.csv"))
 
     def test_twenty_reports_at_once_take_twenty_numbers(self):
         outs = [os.path.join(self.dir, f"r{i}.csv") for i in range(20)]
         os.makedirs(os.path.dirname(self.profile))
-        procs = [subprocess.Popen([CKVD, "report", "demo", "-o", o], env=self.env, stderr=subprocess.PIPE) for o in outs]
+        procs = [subprocess.Popen([CKVD, "report", "demo", "-o", o], env=self.env, stderr=subprocess.PIPE)
+                 for o in outs]
         for p in procs:
             self.assertEqual(p.wait(), 0, p.stderr.read())
             p.stderr.close()
