@@ -80,8 +80,8 @@ TEST(NavWriter, WhatCannotBeWrittenIsRefusedNotCut) {
     const auto fails = [](const NavBytes& out) { return !out.ok() && out.bytes.empty(); };
     NavTextFile t;
     // U+1F600, a cut character, an overlong "/", 0x10000 bytes (more than the 2-byte length holds).
-    for (const std::string name :
-         {"\xF0\x9F\x98\x80", "ab\xC3", "\xC0\xAF", std::string(0x8000, 'x').c_str()}) {
+    const std::string names[] = {"\xF0\x9F\x98\x80", "ab\xC3", "\xC0\xAF", std::string(0x8000, 'x')};
+    for (const std::string& name : names) {
         t.discName = name;
         EXPECT_TRUE(fails(Nav_WriteText(t))) << name.size();
     }
