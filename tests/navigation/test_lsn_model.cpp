@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "golden.h"
+#include "nav_bytes.h"
 #include "navigation/lsn_model.h"
 #include "navigation/nav_text.h"
 
@@ -16,13 +17,10 @@ using Row = std::vector<std::string>;
 
 // "LSNLMX01", version 1, generation 1, file size, entry count, then the entries.
 Bytes LsnFile(uint32_t count, const Bytes& entries) {
-    Bytes b = {'L', 'S', 'N', 'L', 'M', 'X', '0', '1', 1, 0, 1, 0, 0, 0, 0, 0, 0, 0};
-    const uint32_t size = uint32_t(0x1A + entries.size());
-    for (uint32_t v : {size, count})
-        for (int i = 0; i < 4; ++i)
-            b.push_back(uint8_t(v >> (8 * i)));
-    b.insert(b.end(), entries.begin(), entries.end());
-    return b;
+    NavTestBytes f("LSNLMX01");
+    f.Put(0x0A, 1, 8).Put(0x12, 0x1A + entries.size(), 4).Put(0x16, count, 4);
+    f.bytes.insert(f.bytes.end(), entries.begin(), entries.end());
+    return f.bytes;
 }
 
 TEST(LsnViewer, HeaderAndEntriesInCidOrder) {

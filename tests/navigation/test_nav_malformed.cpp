@@ -38,13 +38,16 @@ TEST(NavigationViewers, EveryCutOfEveryFile) {
 }
 
 TEST(NavigationViewers, ChosenByTheNameAsTheDiscHoldsIt) {
-    EXPECT_EQ(Nav_ViewerFor("CONTENTS.LMX;1"), NavViewerKind::Contents);
-    EXPECT_EQ(Nav_ViewerFor("MENU.LMX"), NavViewerKind::Menu);
-    EXPECT_EQ(Nav_ViewerFor("TEXT.LMX"), NavViewerKind::Text);
-    EXPECT_EQ(Nav_ViewerFor("LSN.LMX"), NavViewerKind::Lsn);
-    EXPECT_EQ(Nav_ViewerFor("PLAY0001.LMX"), NavViewerKind::Playlist);
-    EXPECT_EQ(Nav_ViewerFor("contents.lmx"), NavViewerKind::Playlist);
-    EXPECT_EQ(Nav_ViewerFor("LS"), NavViewerKind::Playlist);
-    EXPECT_EQ(Nav_ReadErrorMessage(NavViewerKind::Contents, "CONTENTS.LMX;1"), "CONTENTS.LMX Read Error!");
-    EXPECT_EQ(Nav_ReadErrorMessage(NavViewerKind::Playlist, "PLAY0001.LMX"), "PLAY0001.LMX Read Error!");
+    using K = NavViewerKind;
+    const std::pair<const char*, K> cases[] = {{"CONTENTS.LMX;1", K::Contents},
+                                               {"MENU.LMX", K::Menu},
+                                               {"TEXT.LMX", K::Text},
+                                               {"LSN.LMX", K::Lsn},
+                                               {"PLAY0001.LMX", K::Playlist},
+                                               {"contents.lmx", K::Playlist},
+                                               {"LS", K::Playlist}};
+    for (const auto& [name, kind] : cases)
+        EXPECT_EQ(Nav_ViewerFor(name), kind) << name;
+    EXPECT_EQ(Nav_ReadErrorMessage(K::Contents, "CONTENTS.LMX;1"), "CONTENTS.LMX Read Error!");
+    EXPECT_EQ(Nav_ReadErrorMessage(K::Playlist, "PLAY0001.LMX"), "PLAY0001.LMX Read Error!");
 }

@@ -8,11 +8,8 @@ build=$1
 gui=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/first" >"$work/install.log" 2>&1 || {
-    cat "$work/install.log"
-    echo "FAIL: cmake --install"
-    exit 1
-}
+cmake --install "$build" --prefix "$work/first" >"$work/install.log" 2>&1 ||
+    { cat "$work/install.log"; echo "FAIL: cmake --install"; exit 1; }
 mv "$work/first" "$work/moved" || exit 1
 
 failures=0

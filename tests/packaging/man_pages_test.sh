@@ -4,24 +4,18 @@
 set -uo pipefail
 command -v groff >/dev/null || { echo "FAIL: groff is missing (apt-get install groff-base)"; exit 1; }
 failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
 for page in ckvd.1 ckvd-explorer.1 ckvd-mkdisc.1 ckvd-mknav.1; do
     file=$1/$page
-    if [[ ! -f $file ]]; then
-        echo "FAIL: $page is missing"
-        failures=$((failures + 1))
-        continue
-    fi
+    [[ -f $file ]] || { fail "$page is missing"; continue; }
     warnings=$(groff -man -Tutf8 -ww -z "$file" 2>&1)
-    if [[ -n $warnings ]]; then
-        echo "FAIL: $page: $warnings"
-        failures=$((failures + 1))
-    fi
+    [[ -z $warnings ]] || fail "$page: $warnings"
     text=$(groff -man -Tutf8 -P-cbou "$file" 2>/dev/null)
     for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" "SEE ALSO"; do
-        if ! grep -qx "$section" <<<"$text"; then
-            echo "FAIL: $page has no $section section"
-            failures=$((failures + 1))
-        fi
+        grep -qx "$section" <<<"$text" || fail "$page has no $section section"
     done
 done
 ((failures == 0)) && echo "all manual pages format cleanly"

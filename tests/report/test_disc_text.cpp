@@ -94,10 +94,6 @@ TEST_F(TreeText, PiecesMakeTheWholeTextAndTheLongestNameWhole) {
     EXPECT_NE(whole.find("/" + std::string(255, 'n') + "\n"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
 // Names typed in another normal form than the disc's: expected forms from Python's unicodedata.normalize.
 TEST(TypedNames, NormalizationFormC) {
     const struct {

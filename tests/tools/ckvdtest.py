@@ -1,0 +1,94 @@
+"""What the ckvd tests share: ckvd and a work folder from the command line (usage: TEST.py CKVD WORKDIR),
+ckvd and the peer tools run, and their listings read."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+CKVD, WORK = sys.argv[1], sys.argv[2]
+os.makedirs(WORK, exist_ok=True)
+BLOCK = 2048
+
+
+def run(*args, env=None, stdout=subprocess.PIPE):
+    """ckvd's status, stdout and stderr (texts)."""
+    return subprocess.run([CKVD, *args], stdout=stdout, stderr=subprocess.PIPE, text=True, env=env)
+
+
+def ok(*args):
+    """ckvd's stdout; any other status than 0 fails the test."""
+    r = run(*args)
+    if r.returncode:
+        raise AssertionError(f"ckvd {' '.join(args)} exited {r.returncode}: {r.stderr}")
+    return r.stdout
+
+
+def tool(*args):
+    """A peer tool's stdout (text); a failure of the tool fails the test."""
+    return subprocess.run(args, capture_output=True, check=True).stdout.decode()
+
+
+def fresh(*parts):
+    """An empty folder under WORK."""
+    path = os.path.join(WORK, *parts)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def entries(*args):
+    """The first session's entries of `ckvd ls --json ARGS`."""
+    return json.loads(ok("ls", "--json", *args))["sessions"][0]["entries"]
+
+
+def ckvd_paths(image):
+    return {e["path"] for e in entries(image)}
+
+
+def xorriso_paths(image, *options):
+    out = tool("xorriso", *options, "-indev", image, "-find", "/")
+    return {line[1:-1] for line in out.splitlines() if line.startswith("'")} - {"/"}
+
+
+def xorriso_extract(image, dest, *options, load=()):
+    tool("xorriso", *options, "-osirrox", "on", "-indev", image, *load, "-extract", "/", dest)
+
+
+def isoinfo_paths(image):
+    return tool("isoinfo", "-f", "-i", image).splitlines()
+
+
+def local_tree(top, skip=("rr_moved",)):
+    """Every entry below `top`: links with their targets, directories with mode and time, files with mode,
+    time and bytes."""
+    rows = {}
+    for d, dirs, files in os.walk(top):
+        for name in dirs + files:
+            p = os.path.join(d, name)
+            rel, st = os.path.relpath(p, top), os.lstat(p)
+            if rel in skip:
+                continue
+            if os.path.islink(p):
+                rows[rel] = ("L", os.readlink(p))
+            elif os.path.isdir(p):
+                rows[rel] = ("D", st.st_mode & 0o777, st.st_mtime)
+            else:
+                rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, read(p))
+    return rows
+
+
+def main():
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,0 +1,395 @@
+#!/usr/bin/env python3
+"""ckvd on the demo discs: the values of its text forms, its --json forms against them field by field, usage
+and exit codes; get against isoinfo and xorriso; tag texts of the analyzer fixtures; the report's numbers.
+
+usage: test_ckvd_cli.py CKVD WORKDIR   (CKVD_DEMO_DIR names the demo discs, CKVD_FIXTURE_DIR the fixtures)
+"""
+import datetime
+import json
+import os
+import re
+import subprocess
+import unittest
+
+from ckvdtest import CKVD, WORK, entries, fresh, ok, read, run, tool, write, xorriso_extract, main
+
+DEMO, FIXTURES = os.environ["CKVD_DEMO_DIR"], os.environ["CKVD_FIXTURE_DIR"]
+MP3, WMA, WAV = "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma", "/音楽/アルバム 二/波の音.wav"
+
+
+def both(*args):
+    """The text form's lines and the parsed --json document of one command."""
+    return ok(*args).splitlines(), json.loads(ok(*args, "--json"))
+
+
+class Text(unittest.TestCase):
+    def assertLines(self, out, needles):
+        for needle in needles:
+            self.assertTrue(any(needle in line for line in out.splitlines()), f"{needle}\n{out}")
+
+    def test_drives(self):
+        text, doc = both("drives", "--demo")
+        self.assertTrue(text[0].startswith("#"))
+        # Vendor and product keep their blanks: 8 and 16 characters between the quotes.
+        row = re.compile(r'(\d+)  (\d+):(\d+)  "(.{8})"  "(.{16})"  (\S+)  (ready|not-ready)')
+        rows = [row.fullmatch(line) or self.fail(line) for line in text[1:]]
+        self.assertEqual([(int(m[1]), int(m[2]), int(m[3]), m[4], m[5], m[6], m[7] == "ready") for m in rows],
+                         [(d["index"], d["host_adapter"], d["target"], d["vendor"], d["product"], d["path"],
+                           d["ready"]) for d in doc["drives"]])
+        self.assertEqual([(d["host_adapter"], d["target"], os.path.basename(d["path"]), d["ready"])
+                          for d in doc["drives"]], [(1, 0, "demo-data.cue", True), (1, 1, "demo-audio.cue", True)])
+
+    def test_toc(self):
+        docs = {}
+        for drive in ("demo", "demo-audio"):
+            text, doc = docs[drive] = both("toc", drive)
+            lines = iter(text)
+            for s in doc["sessions"]:
+                self.assertEqual(next(lines).split(), ["session", str(s["session"]), s["type"]] + [
+                    str(s[k]) for k in ("last_block", "block_length", "lead_in", "lead_out", "next_program_area")])
+                for t in s["tracks"]:
+                    self.assertEqual(next(lines).split(), [str(t["session"]), str(t["track"]), t["type"]] + [
+                        str(t[k]) for k in ("address", "size", "pvd_lbn")])
+            self.assertIsNone(next(lines, None))
+        (s1, s2), (audio,) = docs["demo"][1]["sessions"], docs["demo-audio"][1]["sessions"]
+        (t1,), (t2,) = s1["tracks"], s2["tracks"]
+        self.assertEqual((s1["session"], s1["type"], s1["block_length"], t1["track"], t1["address"], t1["pvd_lbn"],
+                          s2["session"], t2["track"]), (1, "CD-ROM", 2048, 1, 0, 16, 2, 2))
+        # The second session starts where a recorder puts it: lead-out of session 1 + 6750 + 4500 + 150; session
+        # 1's B0 names its program area (150 pregap sectors before its track).
+        start2 = t2["address"]
+        self.assertEqual((start2, t2["pvd_lbn"], s1["next_program_area"]),
+                         (s1["lead_out"] + 11400, start2 + 16, start2 - 150))
+        self.assertTrue(-22500 < s1["lead_in"] < 0)  # C0's lead-in start (97:xx:xx), printed signed
+        # An audio CD: no volume descriptors; tracks follow each other.
+        tracks = audio["tracks"]
+        self.assertEqual((audio["type"], len(tracks), tracks[0]["address"], tracks[0]["pvd_lbn"]), ("Audio", 4, 0, 0))
+        for a, b in zip(tracks, tracks[1:]):
+            self.assertEqual(a["address"] + a["size"], b["address"])
+
+    def test_toc_without_iso9660(self):
+        # Twenty blocks of zeros: a data track whose block 16 is no volume descriptor (as on a UDF-only disc).
+        image = os.path.join(WORK, "noiso.iso")
+        write(image, bytes(20 * 2048))
+        r = run("toc", image)
+        self.assertEqual((r.returncode, r.stderr), (1, "ckvd: ISO9660 FileSystem Analyze Error Code 1002\n"))
+        self.assertEqual([l.split()[:2] for l in r.stdout.splitlines()], [["session", "1"], ["1", "1"]])
+
+    def test_ls(self):
+        text, doc = both("ls", "demo")
+        lines = iter(text)
+        for s in doc["sessions"]:
+            self.assertEqual(next(lines).rstrip(), f"(Session{s['session']}) {s['volume']}".rstrip())
+            seen = {""}  # directories before their contents
+            for e in s["entries"]:
+                m = re.fullmatch(r"([DF])  (\d+)  (\d+)  (\S{10} \S{8})  (.*)", next(lines))
+                self.assertEqual((m[1], int(m[2]), int(m[3]), m[5]), (e["type"], e["lbn"], e["size"], e["path"]))
+                self.assertEqual(e["path"], e["directory"].rstrip("/") + "/" + e["name"])
+                self.assertIn(e["directory"].rstrip("/"), seen)
+                seen |= {e["path"]} if e["type"] == "D" else set()
+                if e["type"] == "F":
+                    # The text shows the recorded time; the JSON adds the recorded GMT offset.
+                    self.assertEqual(e["date"][:19], m[4].replace(" ", "T"))
+                    self.assertRegex(e["date"], r"[+-]\d\d:\d\d$")
+                else:
+                    self.assertIsNone(e["date"])
+        self.assertIsNone(next(lines, None))
+        self.assertEqual([s["volume"].rstrip() for s in doc["sessions"]], ["CKVD_DEMO_S1", "CKVD_DEMO_S2"])
+        kinds = {e["path"]: e["kind"] for s in doc["sessions"] for e in s["entries"]}
+        self.assertEqual([kinds[p] for p in (MP3, "/CONTENTS.LMX", "/README.TXT")], [4, 128, 2048])
+        self.assertIn("/音楽/アルバム 二/ボーナス/Evening.wma", kinds)
+        s2 = ok("ls", "--session", "2", "demo")
+        self.assertTrue(s2.startswith("(Session2) CKVD_DEMO_S2"))
+        self.assertNotIn("(Session1)", s2)
+        self.assertLines(s2, ["  /追加/夜.mp3", "  /README.TXT"])  # README.TXT merged from session 1 by -M
+        audio = ok("ls", "demo-audio")
+        self.assertLines(audio, ["(Session1) Audio CD", "1995-01-01", "/Track01.cda", "/Track04.cda"])
+        self.assertNotIn("/Track05.cda", audio)
+
+    def test_info(self):
+        cases = [  # the demo's MP3: lame -b 128 of a 44.1 kHz tone, tagged by id3v2 (ID3v1.1 and ID3v2.3)
+            (["demo", MP3], ["Identifier: 01 さくら.mp3", "ID3 TagVersion: v1.1", "ID3 TagVersion: v2.3",
+                             "Title: Sakura", "Artist: CKVD Demo Artist", "Genre: (12)", "Bitrate: 128 kbps",
+                             "Sampling Freq.: 44100 Hz", "Version: MPEG-1", "Layer: Layer 3"]),
+            (["demo", WMA], ["Title: Evening", "Bitrate: 64000 bps"]),  # ffmpeg wmav2 at 64 kbit/s
+            (["demo", WAV], ["Format: 0x0001", "Sampling Freq.: 44100 Hz", "Channel: 2 channels",  # sox, 1 s
+                             "Sample: 16 bits/sample", "Length:  0: 1"]),
+            (["demo-audio", "Track02.cda"], ["Number of Track: 02", "Track Start Address: 150", "Track Size: 225"]),
+            # The MP3 and WMA fixtures' texts as eyeD3, mid3v2 and ffmpeg were given them (mutagen and ffprobe
+            # read them back alike), and the ID3v1 title, Latin-1 as ID3 defines it.
+            ([f"{FIXTURES}/mp3/mp3.iso", "/intl23.mp3"], ["ID3 TagVersion: v2.3", "Title: Dvořák: Rusalka",
+                                                          "Artist: Ελληνικά 🎵", "Album: 한국어 앨범"]),
+            ([f"{FIXTURES}/mp3/mp3.iso", "/intl24.mp3"], ["ID3 TagVersion: v1.0", "Title: Große",
+                                                          "ID3 TagVersion: v2.4", "Title: 한국어 🎵", "Artist: Dvořák"]),
+            ([f"{FIXTURES}/asf/asf.iso", "/intl.wma"], ["Title: Große Übung", "Auther: Artist 🎵 Dvořák"])]
+        for args, needles in cases:
+            self.assertLines(ok("info", *args), needles)
+        self.assertRegex(ok("info", "demo-audio", "Track02.cda"), r"(^|\n)Disc Serial Number: [0-9A-F]{8}\n")
+        for path in (MP3, WMA, WAV):
+            text, doc = both("info", "demo", path)
+            (f,) = doc["files"]
+            self.assertEqual([l["label"] + (": " + l["value"] if l["value"] else ":") for l in f["fields"]], text)
+            # The last session holding the path: the second, whose tree took in the first one's files.
+            self.assertEqual((f["path"], f["session"], f["directory"]), (path, 2, path.rsplit("/", 1)[0]))
+        wav = {l["label"]: l for l in f["fields"]}
+        self.assertEqual((f["analyzer"], wav["Sampling Freq."]["number"], wav["Format"]["number"]), ("WAV", 44100, 1))
+        # Several files in one run, each block after its path; one that no analyzer takes fails the run.
+        r = run("info", "demo", WMA, "/README.TXT")
+        self.assertEqual(r.returncode, 1)
+        self.assertTrue(r.stdout.startswith(f"Path: {WMA}\n"), r.stdout)
+        self.assertLines(r.stdout + r.stderr,
+                         ["Title: Evening", "Path: /README.TXT", "This format isn't being supported."])
+        r = run("info", "--json", "demo", MP3, "/README.TXT")
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(json.loads(r.stdout)["files"][1],
+                         {"path": "/README.TXT", "error": "This format isn't being supported."})
+
+    def test_info_gives_each_value_its_line(self):
+        # An ID3v1 title of 8-bit Chinese (GBK) whose last byte is a Shift-JIS lead byte (歌 is B8 E8), after
+        # lame's frames: each value is converted on its own, so the title keeps to its line; a control
+        # character shows as \xNN.
+        d = fresh("gbk")
+        tag = (b"TAG" + b"GBK title \xD6\xD0\xCE\xC4\xB8\xE8\xC7\xFA\xC3\xFB\xB3\xC6\xBA\xDC\xB3\xA4\xB5\xC4\xB8\xE8"
+               + b"Someone").ljust(63, b"\0") + b"Tab\there"
+        tool("sox", "-q", "-n", "-r", "44100", "-c", "1", f"{d}/t.wav", "synth", "0.3", "sine", "440")
+        os.makedirs(f"{d}/disc")
+        tool("lame", "--silent", f"{d}/t.wav", f"{d}/disc/gbk.mp3")
+        with open(f"{d}/disc/gbk.mp3", "ab") as f:
+            f.write(tag.ljust(127, b"\0") + b"\xFF")
+        tool("genisoimage", "-quiet", "-J", "-o", f"{d}/gbk.iso", f"{d}/disc")
+        self.assertRegex(ok("info", f"{d}/gbk.iso", "/gbk.mp3"),
+                         r"\nTitle: GBK title [^\n]+\nArtist: Someone\nAlbum: Tab\\x09here\n")
+        self.assertIn('{"label":"Artist","value":"Someone"}', ok("info", "--json", f"{d}/gbk.iso", "/gbk.mp3"))
+
+    def test_nav(self):
+        for name in ("CONTENTS", "MENU", "TEXT", "PLAY0001", "LSN"):
+            text, doc = both("nav", "demo", f"/{name}.LMX")
+            out = [doc["viewer"]]
+            for i, s in enumerate(doc["sections"]):
+                out += [""] * bool(i) + [s["title"]] * bool(s["title"])
+                if s["type"] == "fields":
+                    out += [f["label"] + ": " + f["value"] for f in s["fields"]]
+                elif s["type"] == "lines":
+                    out += s["lines"]
+                elif s["type"] == "list":
+                    out.append("\t".join(s["columns"]))
+                    out += ["\t".join("" if c is None else c if isinstance(c, str) else "\0" for c in row)
+                            for row in s["rows"]]
+                else:
+                    def walk(items, depth):
+                        for it in items:
+                            out.append("  " * depth + it["text"])
+                            walk(it["children"], depth + 1)
+                    walk(s["items"], 0)
+            # Numbers stand for their cells: the text shows them as D(0xH).
+            self.assertEqual(len(out), len(text))
+            for mine, theirs in zip(out, text):
+                self.assertRegex(theirs, "^" + re.escape(mine).replace("\0", r"-?\d+\(0x[0-9A-F]+\)") + "$")
+        # LSN.LMX: CID 1 is PLAY0001.LMX, at the sector and with the size `ls` gives.
+        lsn = doc["sections"][1]
+        self.assertEqual(lsn["columns"], ["LSN for CID", "File Size for CID"])
+        sectors = {e["path"]: [e["lbn"], e["size"]] for e in entries("--session", "2", "demo")}
+        self.assertEqual(lsn["rows"][0], sectors["/PLAY0001.LMX"])
+        # The second session holds ckvd-mknav's files for 追加 (夜.mp3, 波.wav, cover 夜.jpg), 追加/写真 and
+        # 追加/動画; three playlists come first, so the first audio file is CID 4.
+        contents = ok("nav", "demo", "/CONTENTS.LMX")
+        self.assertTrue(contents.startswith("CONTENTS.LMX\n"))
+        self.assertLines(contents, ["Identifier: CNTLMX01", "Number of Audio files: 2(0x00000002)", "Directory Table",
+                                    "Size of video Entry: 44(0x002C)", "1041(0x00000411) : 0(0x00000000)",
+                                    "Video File Table"])
+        self.assertRegex(contents, r"\n4\(0x00000004\)\t[^\n]*\t夜\.mp3\n")
+        self.assertRegex(contents, r"\n10\(0x0000000A\)\t[^\n]*\tテスト\.avi\n")
+        photos = ok("nav", "demo", "/PLAY0002.LMX")  # a playlist: its group's part after the tree, the name last
+        self.assertLines(photos, ["< Playlist Group Viewer >", "Group 1", "Number of Image Files: 2(0x00000002)"])
+        self.assertTrue(photos.endswith("\nPlaylist File Name: PLAY0002.LMX\n"))
+        r = run("nav", "demo", "/README.TXT")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("/README.TXT is not a navigation file (.LMX)", r.stdout + r.stderr)
+
+
+class Usage(unittest.TestCase):
+    def test_help_and_exit_codes(self):
+        r = run("--help")
+        for command in ("drives", "toc", "ls", "info", "get", "nav", "report"):
+            self.assertIn(f"ckvd {command} ", r.stdout)
+        self.assertEqual(r.stderr, "")
+        for args in (["ls", "--help"], ["help", "get"], ["get", "-r", "--help"]):
+            self.assertTrue(ok(*args).startswith("usage: ckvd " + args[-1 if args[0] == "help" else 0]))
+        self.assertIn("get -r", ok("get", "--help"))
+        for args in ([], ["frobnicate"], ["ls"], ["get", "-r", "demo", "/DOCS"], ["ls", "--session", "0", "demo"],
+                     ["report", "--json", "demo", "-o", "x"], ["help", "frobnicate"], ["nav", "demo"]):
+            r = run(*args)
+            self.assertEqual((r.returncode, r.stdout), (2, ""), args)
+            self.assertIn("usage: ", r.stderr)
+
+    def test_failures(self):
+        bad = os.path.join(WORK, "bad.cue")
+        write(bad, 'FILE "nothing.bin" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 xx:yy:zz\n')
+        for args, named in ((["ls", os.path.join(WORK, "missing.cue")], "missing.cue"), (["toc", bad], "bad.cue"),
+                            (["get", "demo", "/NO/SUCH", os.path.join(WORK, "x")], "/NO/SUCH"),
+                            (["get", "-r", "demo", "/README.TXT", os.path.join(WORK, "x")], ""),
+                            (["get", "demo", "/README.TXT", "/nonexistent-dir/x"], ""),
+                            (["info", "demo", "/NO/SUCH"], ""), (["ls", "--session", "9", "demo"], ""),
+                            (["nav", "--session", "1", "demo", "/CONTENTS.LMX"], "")):
+            r = run(*args)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(named, r.stderr)
+        with open("/dev/full", "w") as full:  # a listing that cannot be written
+            self.assertEqual(run("ls", "demo", stdout=full).returncode, 1)
+
+
+class Get(unittest.TestCase):
+    def test_file_against_isoinfo(self):
+        out = os.path.join(WORK, "readme")
+        ok("get", "--session", "1", "demo", "/README.TXT", out)
+        peer = subprocess.run(["isoinfo", "-i", f"{DEMO}/demo-data.bin", "-x", "/README.TXT;1"], capture_output=True,
+                              check=True).stdout
+        self.assertEqual(read(out), peer)
+
+    def test_second_session_against_xorriso(self):
+        ours, theirs = os.path.join(fresh("tree"), "ours"), os.path.join(WORK, "tree", "xorriso")
+        ok("get", "-r", "--session", "2", "demo", "/", ours)
+        # xorriso reads a session from one file with the sessions at their block addresses; the second
+        # session's tree holds the first session's files too.
+        start = json.loads(ok("toc", "--json", "demo"))["sessions"][1]["tracks"][0]["address"]
+        disc = os.path.join(WORK, "demo-disc.img")
+        write(disc, read(f"{DEMO}/demo-data.bin").ljust(start * 2048, b"\0")[:start * 2048] +
+              read(f"{DEMO}/demo-data-s2.bin"))
+        xorriso_extract(disc, theirs, load=("-load", "sbsector", str(start)))
+        mine = sorted(os.path.relpath(os.path.join(d, f), ours) for d, _, fs in os.walk(ours) for f in fs)
+        peer = sorted(os.path.relpath(os.path.join(d, f), theirs) for d, _, fs in os.walk(theirs) for f in fs)
+        self.assertEqual(mine, peer)
+        self.assertIn("追加/動画/テスト.avi", mine)
+        dates = {e["path"]: e["date"] for e in entries("--session", "2", "demo")}
+        for rel in mine:
+            a, b = os.path.join(ours, rel), os.path.join(theirs, rel)
+            self.assertEqual(read(a), read(b), rel)
+            recorded = datetime.datetime.fromisoformat(dates["/" + rel]).timestamp()
+            self.assertEqual((os.stat(a).st_mtime, os.stat(b).st_mtime), (recorded, recorded), rel)
+
+    def test_damaged_image_keeps_the_blocks_before_the_first_unreadable_one(self):
+        tree = fresh("damaged-tree")
+        data = bytes(range(256)) * 800  # 100 blocks
+        write(os.path.join(tree, "BIG.BIN"), data)
+        iso = os.path.join(WORK, "damaged.iso")
+        tool("genisoimage", "-quiet", "-J", "-o", iso, tree)
+        (lbn,) = [e["lbn"] for e in entries(iso) if e["name"] == "BIG.BIN"]
+        os.truncate(iso, (lbn + 45) * 2048)  # the image ends in the file's block 45
+        out = os.path.join(WORK, "big.out")
+        for args in (["get", iso, "/BIG.BIN", out], ["get", "-r", iso, "/", os.path.join(WORK, "damaged-copy")]):
+            r = run(*args)
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(f"at block {lbn + 45} ", r.stderr)
+        self.assertEqual(read(out), data[:45 * 2048])
+
+    def test_names_no_local_file_may_have_are_left_out(self):
+        # Joliet names patched in genisoimage's image (UCS-2, big-endian, so only the Joliet records match):
+        # QQ becomes "..", ZZZ2.TXT a second ZZZ1.TXT.
+        tree = fresh("names-tree")
+        for name, text in (("QQ", b"up"), ("ZZZ1.TXT", b"one"), ("ZZZ2.TXT", b"two"), ("KEEP.TXT", b"kept")):
+            write(os.path.join(tree, name), text)
+        iso = os.path.join(WORK, "names.iso")
+        tool("genisoimage", "-quiet", "-J", "-o", iso, tree)
+        image = read(iso)
+        for old, new in (("QQ", ".."), ("ZZZ2.TXT", "ZZZ1.TXT")):
+            self.assertEqual(image.count(old.encode("utf-16-be")), 1, old)
+            image = image.replace(old.encode("utf-16-be"), new.encode("utf-16-be"))
+        write(iso, image)
+        dest = os.path.join(fresh("names-copy"), "inside")
+        r = run("get", "-r", iso, "/", dest)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn('the name ".." cannot be', r.stderr)
+        self.assertIn('a second entry named "ZZZ1.TXT"', r.stderr)
+        self.assertEqual(os.listdir(os.path.dirname(dest)), ["inside"])  # nothing written above DEST
+        self.assertEqual(sorted(os.listdir(dest)), ["KEEP.TXT", "ZZZ1.TXT"])
+        self.assertEqual(read(os.path.join(dest, "ZZZ1.TXT")), b"one")
+
+    def test_links_in_the_destination_are_replaced_not_written_through(self):
+        def snapshot(top):
+            paths = [os.path.join(d, f) for d, ds, fs in os.walk(top) for f in fs + ds]
+            return {os.path.relpath(p, top): os.readlink(p) if os.path.islink(p) else read(p)
+                    for p in paths if os.path.islink(p) or os.path.isfile(p)}
+
+        top = fresh("links")
+        outside, dest, clean = (os.path.join(top, d) for d in ("outside", "dest", "clean"))
+        for name, text in (("victim.txt", b"precious"), ("chained.txt", b"also"), ("docs/keep.txt", b"keep")):
+            write(os.path.join(outside, name), text)
+        os.makedirs(os.path.join(dest, "音楽"))
+        os.symlink(os.path.join(outside, "victim.txt"), os.path.join(dest, "README.TXT"))
+        os.symlink(os.path.join(outside, "docs"), os.path.join(dest, "DOCS"))
+        os.symlink(os.path.join(outside, "chained.txt"), os.path.join(top, "hop"))
+        os.symlink(os.path.join(top, "hop"), os.path.join(dest, "音楽", "アルバム 一"))  # a chain to a file
+        before = snapshot(outside)
+        ok("get", "-r", "--session", "1", "demo", "/", dest)
+        ok("get", "-r", "--session", "1", "demo", "/", clean)
+        self.assertEqual(snapshot(outside), before)
+        self.assertEqual(snapshot(dest), snapshot(clean))
+        self.assertFalse(any(os.path.islink(os.path.join(d, x)) for d, ds, fs in os.walk(dest) for x in ds + fs))
+
+
+class Report(unittest.TestCase):
+    def setUp(self):
+        self.dir = fresh("report")
+        self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.dir, "cfg"))
+        self.profile = os.path.join(self.dir, "cfg", "ckvd-explorer", "profile.ini")
+
+    def report(self, *args):
+        return run("report", *args, env=self.env)
+
+    def csv(self, name):
+        return read(os.path.join(self.dir, name))
+
+    def test_the_given_or_the_stored_number_and_the_next_one_stored_after_a_written_report(self):
+        r = self.report("demo", "--number", "5", "--comment", 'メモ, "x"', "-o", f"{self.dir}/a.csv")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        # The comment in Shift-JIS (メモ is 83 81 83 82), quoted for its comma and quotes.
+        self.assertIn(b'\r\nMA000005,"\x83\x81\x83\x82, ""x""",20', self.csv("a.csv"))
+        self.assertFalse(os.path.exists(os.path.dirname(os.path.dirname(self.profile))))
+        # What Shift-JIS cannot hold is folded as Joliet names are ("é" to "e", "☃" to "?"), and said.
+        r = self.report("demo", "--number", "6", "--comment", "Café ☃ é", "-o", f"{self.dir}/f.csv")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(b"\r\nMA000006,Cafe ? e,20", self.csv("f.csv"))
+        self.assertIn('ckvd: comment: "é" written as "e", "☃" as "?"', r.stdout + r.stderr)
+        # The number among other values and sections (the desktop program's profile), another section's
+        # DISCMNGRNO not being it; a report that cannot be written gives its number back.
+        head, tail = "[Recent Images]\nImage1=/a b.cue\n\n[CkvdExplorer Settings]\nX=30\nDISCMNGRNO=", \
+            "\nCX=700\n\n[Other]\nDISCMNGRNO=9\n"
+        write(self.profile, head + "41" + tail)
+        r = self.report("demo", "-o", "/nonexistent-dir/x.csv")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("/nonexistent-dir/x.csv", r.stderr)
+        self.assertEqual(read(self.profile).decode(), head + "41" + tail)
+        self.assertEqual(self.report("demo", "-o", f"{self.dir}/b.csv").returncode, 0)
+        self.assertIn(b"\r\nMA000041,,", self.csv("b.csv"))
+        self.assertEqual(read(self.profile).decode(), head + "42" + tail)
+        # The largest number stays the next one, as after a report written from the window.
+        write(self.profile, "[CkvdExplorer Settings]\nDISCMNGRNO=2147483647\n")
+        self.assertEqual(self.report("demo", "-o", f"{self.dir}/c.csv").returncode, 0)
+        self.assertEqual(read(self.profile), b"[CkvdExplorer Settings]\nDISCMNGRNO=2147483647\n")
+        for usage in ("demo", "-o x.csv", "demo --number 12x -o x.csv", "demo --number 99999999999 -o x.csv",
+                      "demo demo-audio -o x.csv", "demo -o x.csv --comment"):
+            self.assertEqual(self.report(*usage.split()).returncode, 2, usage)
+        self.assertFalse(os.path.exists("x.csv"))
+
+    def test_titles_keep_their_shift_jis_forms(self):
+        # Latin-1 letters folded to their ASCII look-alikes, "?" for a character without a JIS X 0208 code.
+        for image, title in (("mp3/mp3.iso", b",Dvo?ak: Rusalka,"), ("asf/asf.iso", b",GroBe Ubung,")):
+            r = self.report(f"{FIXTURES}/{image}", "--number", "1", "-o", f"{self.dir}/t.csv")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(title, self.csv("t.csv"))
+
+    def test_twenty_reports_at_once_take_twenty_numbers(self):
+        outs = [os.path.join(self.dir, f"r{i}.csv") for i in range(20)]
+        os.makedirs(os.path.dirname(self.profile))
+        procs = [subprocess.Popen([CKVD, "report", "demo", "-o", o], env=self.env, stderr=subprocess.PIPE)
+                 for o in outs]
+        for p in procs:
+            self.assertEqual(p.wait(), 0, p.stderr.read())
+            p.stderr.close()
+        numbers = sorted(read(o).split(b"\r\n")[4].split(b",")[0].decode() for o in outs)
+        self.assertEqual(numbers, [f"MA{n:06d}" for n in range(20)])
+        self.assertIn(b"DISCMNGRNO=20\n", read(self.profile))
+
+
+if __name__ == "__main__":
+    main()
