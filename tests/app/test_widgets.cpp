@@ -404,8 +404,10 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     CKVDAppView* list = frame_->GetRightPane();
     // The demo audio CD: Track01 starts the disc and lasts 2 s, 150 frames.
     OpenImage(demo_[1]);
+    // The number base from the View menu's radio items (after the tool bar and status bar items).
+    QMenu* viewMenu = frame_->menuBar()->actions()[2]->menu();
     for (int style : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16}) {
-        list->OnCommand(style);
+        viewMenu->actions()[style == ID_LBNSIZE_BASE10 ? 3 : 4]->trigger();
         WithModalDialog([list] { DoubleClickRow(list, "Track01.cda"); },
                         [style](QDialog* shown) {
                             auto* cda = dynamic_cast<CCdaDlg*>(shown);
@@ -418,8 +420,24 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
                             EXPECT_EQ(cda->Fields()->Field("Track Size")->text(), hex ? "0x00000096" : "150");
                         });
     }
+    // Shift+F10 opens the row's context menu, the number base checked there as in the View menu.
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (QAction* a : menu ? menu->actions() : QList<QAction*>())
+            shown << (a->isSeparator() ? "-" : a->text() + (a->isChecked() ? " *" : ""));
+        if (menu)
+            menu->close();
+    });
+    QTest::keyClick(list->ReportView(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(shown, QStringList({"Tag &Information...", "Save to &Disc", "&Play", "-", "LBN/Size (&10)",
+                                  "LBN/Size (&16) *", "LBN/Size (&MSF)"}));
     list->OnCommand(ID_LBNSIZE_BASE10);
-    // The data disc's second session: a directory opens in the tree, a text file gets the message.
+    emit viewMenu->aboutToShow();
+    EXPECT_TRUE(viewMenu->actions()[3]->isChecked());
+    EXPECT_FALSE(viewMenu->actions()[4]->isChecked());
+    // The data disc's second session: a directory opens in the tree, a text file gets the message, by a
+    // double-click and by Enter alike.
     OpenImage(demo_[0]);
     Select("/README.TXT");
     DoubleClickRow(list, "DOCS");
@@ -428,7 +446,9 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     EXPECT_EQ(rows->match(rows->index(0, 0), Qt::DisplayRole, "SESSION2.TXT", 1, Qt::MatchExactly).size(), 1);
     Select("/README.TXT");
     DoubleClickRow(list, "README.TXT");
-    EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
+    Select("/README.TXT");
+    QTest::keyClick(list->ReportView(), Qt::Key_Return);
+    EXPECT_EQ(sink_.shown, std::vector<std::string>(2, "This format isn't being supported."));
 }
 
 TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
@@ -443,6 +463,7 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
                         EXPECT_EQ(dlg->windowTitle(), "Are You Save DiscInformation?");
                         dlg->YesButton()->click();
                         EXPECT_EQ(dlg->NumberEdit()->text(), "000000");
+                        EXPECT_EQ(dlg->focusWidget(), dlg->NumberEdit()); // focus goes on from the number
                         dlg->Model().chooseFile = [&](const std::string&) { return saved.toStdString(); };
                         dlg->SaveButton()->click();
                         EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
@@ -451,9 +472,31 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
     // Stored at once, where ckvd report reads it.
     EXPECT_EQ(Report_ReadNumber(ProfilePath().toStdString()), 1);
+    // Tab follows the eye; clearing the check box ends the offers until it is set again.
     WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
-                    [](QDialog* shown) { static_cast<CSaveDiscInfoDlg*>(shown)->NoButton()->click(); });
+                    [](QDialog* shown) {
+                        auto* dlg = static_cast<CSaveDiscInfoDlg*>(shown);
+                        QWidgetList chain;
+                        for (QWidget* w = dlg->NumberEdit(); chain.size() < 6; w = w->nextInFocusChain())
+                            if (w->focusPolicy() & Qt::TabFocus)
+                                chain << w;
+                        EXPECT_EQ(chain,
+                                  QWidgetList({dlg->NumberEdit(), dlg->CommentEdit(), dlg->YesButton(),
+                                               dlg->SaveButton(), dlg->NoButton(), dlg->OfferCheck()}));
+                        EXPECT_TRUE(dlg->OfferCheck()->isChecked());
+                        dlg->OfferCheck()->setChecked(false);
+                        dlg->NoButton()->click();
+                    });
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
+    QTimer::singleShot(0, [] {
+        if (auto* offered = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "the report was offered again";
+            offered->reject();
+        }
+    });
+    EXPECT_TRUE(frame_->LoadDisc(device));
+    QApplication::processEvents();
+    EXPECT_EQ(profile_->GetInt("OFFERREPORT", 1), 0);
 
     CSaveDiscInfoDlg dlg(41, sink_, frame_.get());
     dlg.Model().chooseFile = [](const std::string&) {
@@ -630,8 +673,7 @@ TEST_F(NavViewers, ViewersChosenByNameReleaseTheImageAndAnUnreadableFileGivesAnE
     Select("/README.TXT");
     EXPECT_FALSE(contextItems().contains("&Navigation File Viewer..."));
     Select("/MENU.LMX");
-    EXPECT_EQ(contextItems().mid(contextItems().size() - 2),
-              (QStringList{"-", "&Navigation File Viewer..."}));
+    EXPECT_EQ(contextItems().mid(3, 2), (QStringList{"-", "&Navigation File Viewer..."}));
 
     WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
                     [](QDialog* shown) {

@@ -87,6 +87,8 @@ void CSaveDiscInfoDlg::EnableReportControls(bool enable) {
 void CSaveDiscInfoDlg::OnYesPlease() {
     m_number->setText(QString::fromStdString(m_model.OnYesPlease()));
     EnableReportControls(true);
+    // The fields come first on the eye's way through the dialog, and Tab goes on from there.
+    m_number->setFocus(Qt::OtherFocusReason);
 }
 
 std::string CSaveDiscInfoDlg::ChooseFile(const std::string& proposedName) {
