@@ -95,6 +95,24 @@ TEST_F(TreeText, PiecesMakeTheWholeTextAndTheLongestNameWhole) {
 }
 
 // Names typed in another normal form than the disc's: expected forms from Python's unicodedata.normalize.
+TEST_F(TreeText, TypedNamesWithoutTheIso9660Version) {
+    FileEntry* a = Entry('F', "A.MP3;1", root);
+    FileEntry* b1 = Entry('F', "B.MP3;1", root);
+    FileEntry* b2 = Entry('F', "B.MP3;2", root);
+    FileEntry* c = Entry('F', "C;X", root);
+    const struct {
+        const char* typed;
+        FileEntry* found;
+    } cases[] = {
+        {"A.MP3;1", a},      {"A.MP3", a},       {"B.MP3;2", b2},
+        {"B.MP3;1", b1},     {"B.MP3", nullptr}, // two versions: neither is meant more than the other
+        {"C;X", c},          {"C", nullptr},     // ";X" is no version
+        {"A.MP3;", nullptr},
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(Report_FindChild(root, k.typed), k.found) << k.typed;
+}
+
 TEST(TypedNames, NormalizationFormC) {
     const struct {
         const char* typed;
