@@ -15,6 +15,7 @@ struct SeenCommand {
     std::vector<uint8_t> cdb;
     drives::Direction dir;
     size_t data_size;
+    bool operator==(const SeenCommand&) const = default;
 };
 
 class FakeTarget : public drives::ScsiTarget {

@@ -1,9 +1,7 @@
 // The ASPI manager over the stand-in library and scriptable host adapters.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "aspi/aspi_manager.h"
 #include "fake_devices.h"
@@ -19,8 +17,7 @@ namespace {
 // A WNASPI32 that forwards to ours and remembers what the manager asked for.
 SendASPI32Command_t g_realSend = nullptr;
 SRB_GetSetTimeouts g_lastTimeouts;
-BYTE g_lastExecFlags = 0;
-BYTE g_lastExecSenseLen = 0;
+SRB_ExecSCSICmd g_lastExec;
 DWORD g_timeoutAnswer = SS_COMP;
 
 DWORD RecordingSend(void* srb) {
@@ -30,10 +27,8 @@ DWORD RecordingSend(void* srb) {
         if (g_timeoutAnswer != SS_COMP)
             return g_timeoutAnswer;
     }
-    if (h->SRB_Cmd == SC_EXEC_SCSI_CMD) {
-        g_lastExecFlags = h->SRB_Flags;
-        g_lastExecSenseLen = static_cast<SRB_ExecSCSICmd*>(srb)->SRB_SenseLen;
-    }
+    if (h->SRB_Cmd == SC_EXEC_SCSI_CMD)
+        std::memcpy(&g_lastExec, srb, sizeof g_lastExec);
     return g_realSend(srb);
 }
 
@@ -41,23 +36,29 @@ DWORD FailingSupportInfo() {
     return DWORD{SS_ERR} << 8;
 }
 
+// The stand-in library with one entry point replaced (or, with a null address, removed).
 Library WithEntry(const char* name, void* address) {
     Library lib = DefaultWnaspi32();
+    std::erase_if(lib.entries, [&](const auto& e) { return e.first == name && !address; });
     for (auto& [entry, where] : lib.entries)
         if (entry == name)
             where = address;
     return lib;
 }
 
-Library WithoutEntry(const char* name) {
-    Library lib = DefaultWnaspi32();
-    std::erase_if(lib.entries, [&](const auto& e) { return e.first == name; });
-    return lib;
+// The device list as "ha:target vendor|product|root" lines.
+std::string Listing() {
+    std::string s;
+    for (const DeviceEntry* d = g_DeviceList; d; d = d->next)
+        s += std::to_string(d->hostAdapterId) + ":" + std::to_string(d->targetId) + " " + d->vendor + "|" +
+             d->product + "|" + d->driveRootPath + "\n";
+    return s;
 }
 
 class AspiManager : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { Fresh(); }
+    void Fresh() {
         ResetStandIn();
         SetSleepHook([](DWORD) {}); // the polling loop runs without waiting
         Library def = DefaultWnaspi32();
@@ -65,210 +66,142 @@ class AspiManager : public ::testing::Test {
         g_timeoutAnswer = SS_COMP;
         std::memset(&g_lastTimeouts, 0, sizeof g_lastTimeouts);
         OfferLibrary(WithEntry("SendASPI32Command", reinterpret_cast<void*>(&RecordingSend)));
-        adapter0 = std::make_shared<FakeAdapter>(8);
     }
-    void TearDown() override {
+    // Whatever the start did, stopping releases all of it.
+    void TearDown() override { ExpectAllReleased(); }
+    void ExpectAllReleased() {
         Aspi_Terminate();
         const Stats& s = GetStats();
-        EXPECT_EQ(s.aspi_buffers_live, 0u);
-        EXPECT_EQ(s.virtual_blocks_live, 0u);
-        EXPECT_EQ(s.heap_blocks_live, 0u);
+        EXPECT_EQ(s.aspi_buffers_live + s.virtual_blocks_live + s.heap_blocks_live + s.events_live, 0u);
         EXPECT_EQ(s.libraries_loaded, 0u);
-        EXPECT_EQ(s.events_live, 0u);
+        EXPECT_EQ(g_DeviceList, nullptr);
+        EXPECT_EQ(g_DeviceCount, 0);
         ResetStandIn();
         SetHostAdapters({});
     }
-    void Install(std::vector<std::shared_ptr<drives::HostAdapter>> adapters) {
+    int StartAndScan(std::vector<std::shared_ptr<drives::HostAdapter>> adapters) {
         SetHostAdapters(std::move(adapters));
-    }
-    int StartAndScan() {
         EXPECT_EQ(Aspi_Initialize(), ASPI_OK);
         return Aspi_ScanDevices();
     }
-    std::shared_ptr<FakeAdapter> adapter0;
+    std::shared_ptr<FakeAdapter> adapter0 = std::make_shared<FakeAdapter>(8);
 };
 
-// --- start-up ---
-
-TEST_F(AspiManager, StartStopsWith240WithoutTheLibraryAndRestoresTheErrorMode) {
-    WithdrawLibrary("WNASPI32");
+TEST_F(AspiManager, StartResults) {
+    // The transfer buffer: 512, 256 or 128 KiB from ASPI, else 64 KiB of own memory (never asked of ASPI).
+    const auto noBufferEntry = [] { OfferLibrary(WithEntry("GetASPI32Buffer", nullptr)); };
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        int result;
+    } cases[] = {
+        {"no library", [] { WithdrawLibrary("WNASPI32"); }, ASPI_ERR_NO_LIBRARY},
+        {"no SendASPI32Command", [] { OfferLibrary(WithEntry("SendASPI32Command", nullptr)); },
+         ASPI_ERR_NO_ENTRY},
+        {"no GetASPI32SupportInfo", [] { OfferLibrary(WithEntry("GetASPI32SupportInfo", nullptr)); },
+         ASPI_ERR_NO_ENTRY},
+        {"support status",
+         [] {
+             OfferLibrary(WithEntry("GetASPI32SupportInfo", reinterpret_cast<void*>(&FailingSupportInfo)));
+         },
+         ASPI_ERR_SUPPORT_INFO},
+        {"time-outs refused", [] { g_timeoutAnswer = SS_INVALID_HA; }, SS_INVALID_HA},
+        {"no adapters", [] {}, ASPI_OK},
+        {"256 KiB from ASPI",
+         [] {
+             SetAspiBufferLimit(262144);
+             SetVirtualAllocFails(true);
+         },
+         ASPI_OK},
+        {"128 KiB from ASPI",
+         [] {
+             SetAspiBufferLimit(131072);
+             SetVirtualAllocFails(true);
+         },
+         ASPI_OK},
+        {"64 KiB from ASPI",
+         [] {
+             SetAspiBufferLimit(65536);
+             SetVirtualAllocFails(true);
+         },
+         ASPI_ERR_NO_BUFFER_OR_DEVICE},
+        {"own memory", [] { SetAspiBufferLimit(0); }, ASPI_OK},
+        {"own memory without GetASPI32Buffer", noBufferEntry, ASPI_OK},
+        {"no memory",
+         [=] {
+             noBufferEntry();
+             SetVirtualAllocFails(true);
+         },
+         ASPI_ERR_NO_BUFFER_OR_DEVICE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        c.prepare();
+        EXPECT_EQ(Aspi_Initialize(), c.result);
+        EXPECT_EQ(c.result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
+        ExpectAllReleased();
+    }
+    // Loading asks for no message box (SEM_NOOPENFILEERRORBOX) and restores the caller's error mode.
+    Fresh();
     SetErrorMode(0x0001);
-    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_NO_LIBRARY);
+    EXPECT_EQ(Aspi_Initialize(), ASPI_OK);
     EXPECT_EQ(GetStats().error_mode_at_load, 0x8000u);
     EXPECT_EQ(SetErrorMode(0), 0x0001u);
-}
-
-TEST_F(AspiManager, StartStopsWith241WhenAnEssentialEntryPointIsMissing) {
-    OfferLibrary(WithoutEntry("SendASPI32Command"));
-    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_NO_ENTRY);
-    Aspi_Terminate();
-    EXPECT_EQ(GetStats().libraries_loaded, 0u); // the partial start is released
-
-    OfferLibrary(WithoutEntry("GetASPI32SupportInfo"));
-    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_NO_ENTRY);
-}
-
-TEST_F(AspiManager, StartStopsWith242OnAnUnexpectedSupportStatus) {
-    OfferLibrary(WithEntry("GetASPI32SupportInfo", reinterpret_cast<void*>(&FailingSupportInfo)));
-    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_SUPPORT_INFO);
-}
-
-TEST_F(AspiManager, StartSetsThirtyHalfSecondsForEveryTarget) {
-    Install({adapter0});
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
+    // Thirty half seconds for every adapter, target and LUN.
     const SRB_GetSetTimeouts& t = g_lastTimeouts;
-    EXPECT_EQ((std::vector<int>{t.SRB_Cmd, t.SRB_HaId, t.SRB_Flags, t.SRB_Target, t.SRB_Lun}),
-              (std::vector<int>{SC_GETSET_TIMEOUTS, 255, 16, 255, 255})); // every adapter, target and LUN
-    EXPECT_EQ(DWORD{g_lastTimeouts.SRB_Timeout}, 30u);
-    EXPECT_EQ(GetStats().last_timeout, 30u);
-}
-
-TEST_F(AspiManager, StartReturnsTheStatusOfARefusedTimeoutRequest) {
-    g_timeoutAnswer = SS_INVALID_HA;
-    EXPECT_EQ(Aspi_Initialize(), SS_INVALID_HA);
-}
-
-TEST_F(AspiManager, BufferLadderTakesTheFirstSizeAspiGrants) {
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    EXPECT_EQ(GetStats().buffer_requests, (std::vector<DWORD>{524288}));
-    EXPECT_EQ(GetStats().aspi_buffers_live, 1u);
+    EXPECT_EQ(
+        (std::vector<int>{t.SRB_Cmd, t.SRB_HaId, t.SRB_Flags, t.SRB_Target, t.SRB_Lun, int(t.SRB_Timeout)}),
+        (std::vector<int>{SC_GETSET_TIMEOUTS, 255, 16, 255, 255, 30}));
     Aspi_Terminate();
-
-    ResetStandIn();
-    SetAspiBufferLimit(131072);
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    EXPECT_EQ(GetStats().buffer_requests, (std::vector<DWORD>{524288, 262144, 131072}));
-    EXPECT_EQ(GetStats().aspi_buffers_live, 1u);
-    EXPECT_EQ(GetStats().virtual_blocks_live, 0u);
+    Aspi_Terminate(); // twice
 }
 
-TEST_F(AspiManager, BufferFallsBackToOwnMemoryButNeverAsksAspiFor64KiB) {
-    SetAspiBufferLimit(65536);
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    EXPECT_EQ(GetStats().buffer_requests, (std::vector<DWORD>{524288, 262144, 131072}));
-    EXPECT_EQ(GetStats().aspi_buffers_live, 0u);
-    EXPECT_EQ(GetStats().virtual_blocks_live, 1u);
-    Aspi_Terminate();
-    EXPECT_EQ(GetStats().virtual_blocks_live, 0u);
-
-    OfferLibrary(WithoutEntry("GetASPI32Buffer"));
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    EXPECT_EQ(GetStats().virtual_blocks_live, 1u);
-}
-
-TEST_F(AspiManager, StartFailsWith243WithoutAnyBuffer) {
-    SetAspiBufferLimit(0);
-    SetVirtualAllocFails(true);
-    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_NO_BUFFER_OR_DEVICE);
-}
-
-TEST_F(AspiManager, TerminateIsSafeInEveryState) {
-    Aspi_Terminate(); // never initialised
-    Aspi_Terminate();
-    Install({adapter0});
-    adapter0->put(1, 5);
-    StartAndScan();
-    Aspi_Terminate();
-    EXPECT_EQ(g_DeviceList, nullptr);
-    EXPECT_EQ(g_DeviceCount, 0);
-    Aspi_Terminate();
-}
-
-// --- device scan ---
-
-TEST_F(AspiManager, NoAdaptersStartsNormallyAndScansAnEmptyList) {
-    Install({});
-    EXPECT_EQ(StartAndScan(), ASPI_OK);
-    EXPECT_EQ(g_DeviceList, nullptr);
-    EXPECT_EQ(g_DeviceCount, 0);
-}
-
-TEST_F(AspiManager, TwoDrivesKeepScanOrderAndTheirTrailingBlanks) {
-    Install({adapter0});
+TEST_F(AspiManager, ScanKeepsCdRomsInAdapterAndTargetOrder) {
     adapter0->put(3, 5, "SECOND  ", "DRIVE B         ");
     adapter0->put(1, 5, "FIRST   ", "DRIVE A         ");
-    EXPECT_EQ(StartAndScan(), SS_NO_DEVICE); // the last probed target (7) is empty
-    ASSERT_EQ(g_DeviceCount, 2);
-    const DeviceEntry* a = Aspi_GetDevice(0);
-    const DeviceEntry* b = Aspi_GetDevice(1);
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(a->next, b);
-    EXPECT_EQ(b->next, nullptr);
-    EXPECT_EQ(a->hostAdapterId, 0);
-    EXPECT_EQ(a->targetId, 1);
-    EXPECT_STREQ(a->vendor, "FIRST   ");
-    EXPECT_STREQ(a->product, "DRIVE A         ");
-    EXPECT_EQ(b->targetId, 3);
-    EXPECT_STREQ(b->vendor, "SECOND  ");
-    EXPECT_STREQ(b->product, "DRIVE B         ");
-    EXPECT_STREQ(a->driveRootPath, "");
-
+    adapter0->put(0, 0);                       // hard disk
+    adapter0->put(2, 6);                       // scanner
+    adapter0->put(4, 5)->inquiry_byte0 = 0x25; // CD-ROM type with peripheral qualifier 1
+    adapter0->put(5, 5)->inquiry_byte0 = 0x00; // says CD-ROM to ASPI, disk to INQUIRY
+    adapter0->put(6, 5)->script.assign(2, drives::check_condition(5, 0x24)); // INQUIRY fails twice
+    // A second adapter of 16 targets, then one claiming 32: scanned with 8.
+    auto sixteen = std::make_shared<FakeAdapter>(16), wide = std::make_shared<FakeAdapter>(32);
+    sixteen->put(9, 5, "SIXTEEN ");
+    wide->put(9, 5, "WIDE    ");
+    EXPECT_EQ(StartAndScan({adapter0, sixteen, wide}), SS_NO_DEVICE); // the last target was empty
+    EXPECT_EQ(Listing(), "0:1 FIRST   |DRIVE A         |\n"
+                         "0:3 SECOND  |DRIVE B         |\n"
+                         "1:9 SIXTEEN |CD-ROM DRIVE    |\n");
+    EXPECT_EQ(g_DeviceCount, 3);
+    EXPECT_EQ(Aspi_GetDevice(2), g_DeviceList->next->next);
+    EXPECT_EQ(Aspi_GetDevice(3), nullptr);
+    EXPECT_EQ(GetStats().heap_blocks_live, 3u); // the refused probes left no record behind
     // The probe is INQUIRY, 36 bytes in.
     const auto& seen = adapter0->targets[1]->seen;
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].cdb, (std::vector<uint8_t>{0x12, 0, 0, 0, 36, 0}));
     EXPECT_EQ(seen[0].dir, drives::Direction::In);
     EXPECT_EQ(seen[0].data_size, 36u);
-}
 
-TEST_F(AspiManager, ScanResultIsTheLastProbe) {
-    Install({adapter0});
-    adapter0->put(7, 5);
-    EXPECT_EQ(StartAndScan(), ASPI_OK); // a drive at the last target
-    adapter0->targets.clear();
+    // A rescan replaces the list; its result is the last probe's.
+    for (uint8_t id : {1, 6})
+        adapter0->targets.erase(id);
+    SetHostAdapters({adapter0});
     adapter0->put(7, 0);
-    EXPECT_EQ(Aspi_ScanDevices(), SS_COMP); // a hard disk there: its device-type request succeeded
-    EXPECT_EQ(g_DeviceCount, 0);
-
-    // An adapter whose inquiry fails, probed last, gives its status.
-    Install({adapter0, nullptr});
+    EXPECT_EQ(Aspi_ScanDevices(), SS_COMP); // a hard disk last: its device-type request succeeded
+    EXPECT_EQ(Listing(), "0:3 SECOND  |DRIVE B         |\n");
+    EXPECT_EQ(GetStats().heap_blocks_live, 1u);
+    adapter0->put(7, 5);
+    EXPECT_EQ(Aspi_ScanDevices(), ASPI_OK);
+    SetHostAdapters({adapter0, nullptr}); // an adapter whose inquiry fails, probed last
     EXPECT_EQ(Aspi_ScanDevices(), SS_INVALID_HA);
 }
 
-TEST_F(AspiManager, TargetCountIsEightUnlessTheAdapterSaysSixteen) {
-    auto wide = std::make_shared<FakeAdapter>(32);
-    auto sixteen = std::make_shared<FakeAdapter>(16);
-    wide->put(9, 5, "WIDE    ");
-    sixteen->put(9, 5, "SIXTEEN ");
-    Install({wide, sixteen});
-    StartAndScan();
-    ASSERT_EQ(g_DeviceCount, 1);
-    EXPECT_EQ(g_DeviceList->hostAdapterId, 1);
-    EXPECT_STREQ(g_DeviceList->vendor, "SIXTEEN ");
-}
-
-TEST_F(AspiManager, OnlyDevicesThatAnswerAsCdRomGetARecord) {
-    Install({adapter0});
-    adapter0->put(0, 0);                       // hard disk
-    adapter0->put(1, 6);                       // scanner
-    adapter0->put(2, 5)->inquiry_byte0 = 0x25; // CD-ROM type with peripheral qualifier 1
-    adapter0->put(3, 5)->inquiry_byte0 = 0x00; // says CD-ROM to ASPI, disk to INQUIRY
-    adapter0->put(4, 5)->script.assign(2, drives::check_condition(5, 0x24)); // INQUIRY fails twice
-    adapter0->put(5, 5, "GOOD    ");
-    adapter0->put(7, 0);
-    EXPECT_EQ(StartAndScan(), ASPI_OK);
-    ASSERT_EQ(g_DeviceCount, 1);
-    EXPECT_EQ(g_DeviceList->targetId, 5);
-    EXPECT_STREQ(g_DeviceList->vendor, "GOOD    ");
-    EXPECT_EQ(GetStats().heap_blocks_live, 1u); // the refused probes left no record behind
-}
-
-TEST_F(AspiManager, AdaptersAreScannedInNumberOrder) {
-    auto adapter1 = std::make_shared<FakeAdapter>(16);
-    adapter1->put(0, 5, "ONE     ");
-    adapter0->put(6, 5, "ZERO    ");
-    Install({adapter0, adapter1});
-    StartAndScan();
-    ASSERT_EQ(g_DeviceCount, 2);
-    EXPECT_STREQ(Aspi_GetDevice(0)->vendor, "ZERO    ");
-    EXPECT_STREQ(Aspi_GetDevice(1)->vendor, "ONE     ");
-    EXPECT_EQ(Aspi_GetDevice(1)->hostAdapterId, 1);
-}
-
 TEST_F(AspiManager, ARecordThatCannotBeAllocatedEndsTheScanWith255) {
-    Install({adapter0});
     adapter0->put(1, 5);
     adapter0->put(2, 5);
+    SetHostAdapters({adapter0});
     ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
     SetHeapAllocFails(true, 1);
     EXPECT_EQ(Aspi_ScanDevices(), ASPI_ERR_NO_MEMORY);
@@ -276,157 +209,114 @@ TEST_F(AspiManager, ARecordThatCannotBeAllocatedEndsTheScanWith255) {
     EXPECT_EQ(Aspi_GetDevice(1), nullptr);
 }
 
-TEST_F(AspiManager, RescanReplacesTheList) {
-    Install({adapter0});
-    adapter0->put(1, 5);
-    adapter0->put(2, 5);
-    StartAndScan();
-    EXPECT_EQ(g_DeviceCount, 2);
-    adapter0->targets.erase(1);
-    Aspi_ScanDevices();
-    EXPECT_EQ(g_DeviceCount, 1);
-    EXPECT_EQ(g_DeviceList->targetId, 2);
-    EXPECT_EQ(GetStats().heap_blocks_live, 1u);
-}
-
-// --- command execution ---
-
 class AspiCommands : public AspiManager {
   protected:
     void SetUp() override {
         AspiManager::SetUp();
-        Install({adapter0});
         drive0 = adapter0->put(1, 5);
         drive1 = adapter0->put(3, 5);
-        StartAndScan();
+        StartAndScan({adapter0});
         ASSERT_EQ(g_DeviceCount, 2);
         drive0->seen.clear();
-        drive1->seen.clear();
         GetStats().exec_submissions = 0;
     }
     FakeTarget* drive0 = nullptr;
     FakeTarget* drive1 = nullptr;
 };
 
-TEST_F(AspiCommands, IndexPastTheListIs243AndLeavesTheCurrentDevice) {
+TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
+    const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
+    struct Case {
+        std::vector<drives::CommandResult> script;
+        int result;
+        unsigned submissions;
+    } cases[] = {
+        {{drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged)}, SS_ERR, 1},
+        {{notReady, notReady}, SS_ERR, 2},
+        {{ckvd::testing::transport_failure(), ckvd::testing::transport_failure()}, SS_ERR, 2},
+        {{notReady}, ASPI_OK, 2}, // the retry succeeded
+        {{}, ASPI_OK, 1},
+    };
+    for (const Case& c : cases) {
+        drive0->script.assign(c.script.begin(), c.script.end());
+        GetStats().exec_submissions = 0;
+        EXPECT_EQ(Aspi_TestUnitReady(0), c.result) << c.submissions;
+        EXPECT_EQ(GetStats().exec_submissions, c.submissions);
+    }
+    // The event path asks for notification and fourteen sense bytes, and never sleeps.
+    EXPECT_EQ(g_lastExec.SRB_Flags, SRB_EVENT_NOTIFY);
+    EXPECT_EQ(g_lastExec.SRB_SenseLen, 14);
+    EXPECT_EQ(GetStats().sleeps, 0u);
+
+    // Rejected at once: a device index past the list (current device kept), a drive gone since the scan,
+    // a CDB longer than 16 bytes, a read whose length cannot be described.
+    GetStats().exec_submissions = 0;
     EXPECT_EQ(Aspi_TestUnitReady(1), ASPI_OK);
     EXPECT_EQ(g_CurrentDevice, 1);
     EXPECT_EQ(Aspi_TestUnitReady(2), ASPI_ERR_NO_BUFFER_OR_DEVICE);
     EXPECT_EQ(Aspi_ReadSectors(0xFFFF, 0, 2048, 1, nullptr), ASPI_ERR_NO_BUFFER_OR_DEVICE);
     EXPECT_EQ(g_CurrentDevice, 1);
+    uint8_t cdb[17] = {};
+    EXPECT_EQ(Aspi_ReadSectors(0, 0, 0x10000000, 32, cdb), SS_BUFFER_TO_BIG);
     EXPECT_EQ(GetStats().exec_submissions, 1u);
-}
-
-TEST_F(AspiCommands, UnitAttentionIsSubmittedOnceAndReturnedAtOnce) {
-    drive0->script.push_back(drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged));
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR); // queued, then failed: never 0
-    EXPECT_EQ(GetStats().exec_submissions, 1u);
-    EXPECT_EQ(Aspi_TestUnitReady(0), ASPI_OK); // the attention is reported once
-}
-
-TEST_F(AspiCommands, OtherFailuresAreSubmittedTwice) {
-    drive0->script.assign(2, drives::check_condition(drives::kSenseNotReady, 0x04, 0x01));
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR);
-    EXPECT_EQ(GetStats().exec_submissions, 2u);
-
-    drive0->script.assign(2, ckvd::testing::transport_failure());
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR);
-    EXPECT_EQ(GetStats().exec_submissions, 4u);
-
-    drive0->script.assign(1, drives::check_condition(drives::kSenseIllegalRequest, 0x24));
-    EXPECT_EQ(Aspi_TestUnitReady(0), ASPI_OK); // the retry succeeded
-    EXPECT_EQ(GetStats().exec_submissions, 6u);
-}
-
-TEST_F(AspiCommands, ImmediateRejectionsReturnTheirStatus) {
-    adapter0->targets.erase(3); // the drive went away after the scan
+    EXPECT_EQ(Aspi_ExecuteCommand(0, ASPI_DIR_NONE, 0, nullptr, sizeof cdb, cdb), SS_INVALID_SRB);
+    GetStats().exec_submissions = 0;
+    adapter0->targets.erase(3);
     EXPECT_EQ(Aspi_TestUnitReady(1), SS_NO_DEVICE);
     EXPECT_EQ(GetStats().exec_submissions, 2u);
-    uint8_t cdb[17] = {};
-    EXPECT_EQ(Aspi_ExecuteCommand(0, ASPI_DIR_NONE, 0, nullptr, sizeof cdb, cdb), SS_INVALID_SRB);
-}
-
-TEST_F(AspiCommands, EventPathAsksForNotificationAndFourteenSenseBytes) {
-    EXPECT_EQ(Aspi_TestUnitReady(0), ASPI_OK);
-    EXPECT_EQ(g_lastExecFlags, SRB_EVENT_NOTIFY);
-    EXPECT_EQ(g_lastExecSenseLen, 14);
-    EXPECT_EQ(GetStats().sleeps, 0u);
 }
 
 TEST_F(AspiCommands, PollingPathWhenNoEventCanBeCreated) {
     SetCreateEventFails(true);
     uint8_t toc[4] = {};
     EXPECT_EQ(Aspi_ReadToc(0, 0, 0, 0, sizeof toc, toc), ASPI_OK);
-    EXPECT_EQ(g_lastExecFlags, SRB_DIR_IN); // no notification asked for
+    EXPECT_EQ(g_lastExec.SRB_Flags, SRB_DIR_IN); // no notification asked for
     EXPECT_EQ(GetStats().exec_submissions, 1u);
-}
-
-TEST_F(AspiCommands, PollingGivesUpOnARequestThatStaysPending) {
-    SetCreateEventFails(true);
     SetExecStaysPending(true);
+    const unsigned sleeps = GetStats().sleeps;
     EXPECT_EQ(Aspi_TestUnitReady(0), SS_ABORTED);
-    EXPECT_EQ(GetStats().exec_submissions, 2u); // given up, then retried once
-    EXPECT_EQ(GetStats().sleeps, 2 * ASPI_POLL_LIMIT);
+    EXPECT_EQ(GetStats().exec_submissions, 3u); // given up, then retried once
+    EXPECT_EQ(GetStats().sleeps - sleeps, 2 * ASPI_POLL_LIMIT);
 }
 
-TEST_F(AspiCommands, CommandBlocks) {
+TEST_F(AspiCommands, CommandBlocksAndReadCapacity) {
     Aspi_TestUnitReady(0);
     Aspi_StartStopUnit(0, 1);
-    uint8_t toc[0x324];
-    Aspi_ReadToc(0, 1, 0x12, 0, sizeof toc, toc);
-    Aspi_ReadToc(0, 0, 0, 0, 8, toc);
-    ASSERT_EQ(drive0->seen.size(), 4u);
-    EXPECT_EQ(drive0->seen[0].cdb, (std::vector<uint8_t>{0x00, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(drive0->seen[0].dir, drives::Direction::None);
-    EXPECT_EQ(drive0->seen[1].cdb, (std::vector<uint8_t>{0x1B, 0, 0, 0, 1, 0}));
-    EXPECT_EQ(drive0->seen[2].cdb, (std::vector<uint8_t>{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}));
-    EXPECT_EQ(drive0->seen[2].data_size, 0x324u);
-    EXPECT_EQ(drive0->seen[2].dir, drives::Direction::In);
-    EXPECT_EQ(drive0->seen[3].cdb, (std::vector<uint8_t>{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}));
-}
+    uint8_t buf[65536];
+    Aspi_ReadToc(0, 1, 0x12, 0, 0x324, buf);
+    Aspi_ReadToc(0, 0, 0, 0, 8, buf);
+    EXPECT_EQ(Aspi_ReadSectors(0, 0x00012345, 2048, 32, buf), ASPI_OK);
+    EXPECT_EQ(g_CurrentDevice, 0);
+    const std::vector<ckvd::testing::SeenCommand> expected = {
+        {{0x00, 0, 0, 0, 0, 0}, drives::Direction::None, 0},
+        {{0x1B, 0, 0, 0, 1, 0}, drives::Direction::None, 0},
+        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, drives::Direction::In, 0x324},
+        {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, drives::Direction::In, 8},
+        {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, drives::Direction::In, 65536},
+    };
+    EXPECT_EQ(drive0->seen, expected);
 
-TEST_F(AspiCommands, ReadOf32BlocksAsksFor65536Bytes) {
-    std::vector<uint8_t> buf(65536);
-    EXPECT_EQ(Aspi_ReadSectors(1, 0x00012345, 2048, 32, buf.data()), ASPI_OK);
-    ASSERT_EQ(drive1->seen.size(), 1u);
-    EXPECT_EQ(drive1->seen[0].cdb, (std::vector<uint8_t>{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}));
-    EXPECT_EQ(drive1->seen[0].data_size, 65536u);
-    EXPECT_EQ(g_CurrentDevice, 1);
-}
-
-TEST_F(AspiCommands, ReadWhoseLengthCannotBeDescribedIsRefusedUnsent) {
-    uint8_t buf[1];
-    EXPECT_EQ(Aspi_ReadSectors(0, 0, 0x10000000, 32, buf), SS_BUFFER_TO_BIG);
-    EXPECT_EQ(GetStats().exec_submissions, 0u);
-}
-
-TEST_F(AspiCommands, ReadCapacityConvertsAndWritesOnlyOnSuccess) {
     uint32_t lba = 7, length = 7;
     EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), ASPI_OK);
     EXPECT_EQ(lba, 0x00012345u);
     EXPECT_EQ(length, 2048u);
-
-    lba = length = 7;
+    lba = length = 7; // written only on success
     drive0->script.assign(2, drives::check_condition(drives::kSenseNotReady, drives::kAscMediumNotPresent));
     EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), SS_ERR);
-    EXPECT_EQ(lba, 7u);
-    EXPECT_EQ(length, 7u);
+    EXPECT_EQ(std::make_pair(lba, length), std::make_pair(7u, 7u));
 }
 
 TEST_F(AspiCommands, RootPathsComeFromTheDevicePaths) {
     adapter0->targets.clear();
     adapter0->put(1, 5, "A       ", "A               ", "/dev/sr0");
     adapter0->put(2, 5, "B       ", "B               ", "");
-    adapter0->put(3, 5, "C       ", "C               ", std::string(ASPI_ROOT_PATH_LEN, 'x'));
+    adapter0->put(3, 5, "C       ", "C               ",
+                  std::string(ASPI_ROOT_PATH_LEN, 'x')); // no room for '/'
     adapter0->put(4, 5, "D       ", "D               ", "/images/disc.cue");
     Aspi_ScanDevices();
     Aspi_AssignRootPaths();
-    ASSERT_EQ(g_DeviceCount, 4);
-    EXPECT_STREQ(Aspi_GetDevice(0)->driveRootPath, "/dev/sr0/");
-    EXPECT_STREQ(Aspi_GetDevice(1)->driveRootPath, "");
-    EXPECT_STREQ(Aspi_GetDevice(2)->driveRootPath, ""); // would not fit with its slash
-    EXPECT_STREQ(Aspi_GetDevice(3)->driveRootPath, "/images/disc.cue/");
-
+    EXPECT_EQ(Listing(), "0:1 A       |A               |/dev/sr0/\n0:2 B       |B               |\n"
+                         "0:3 C       |C               |\n0:4 D       |D               |/images/disc.cue/\n");
     int scan = 0;
     EXPECT_EQ(Aspi_FindDevice("/images/disc.cue", &scan), 3);
     EXPECT_EQ(scan, ASPI_OK);
@@ -447,13 +337,8 @@ TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
                  {3, true, ASPI_OK, 4, 3},
                  {12, false, SS_ERR, 10, 9}};
     for (const Case& c : cases) {
-        drive0->script.clear();
-        if (c.spinUpFails)
-            drive0->script.assign(2, notReady);
-        else
-            drive0->script.push_back({});
-        for (int i = 0; i < 2 * c.notReadyTests; ++i)
-            drive0->script.push_back(notReady);
+        drive0->script.assign(c.spinUpFails ? 2 : 1, c.spinUpFails ? notReady : drives::CommandResult{});
+        drive0->script.insert(drive0->script.end(), 2 * c.notReadyTests, notReady);
         std::vector<int> waits, spinUps;
         AspiStartHooks hooks;
         hooks.wait = [&](int ms) { waits.push_back(ms); };
