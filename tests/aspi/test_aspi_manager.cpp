@@ -89,65 +89,44 @@ class AspiManager : public ::testing::Test {
 
 TEST_F(AspiManager, StartResults) {
     // The transfer buffer: 512, 256 or 128 KiB from ASPI, else 64 KiB of own memory (never asked of ASPI).
-    const auto noBufferEntry = [] { OfferLibrary(WithEntry("GetASPI32Buffer", nullptr)); };
+    const auto failingSupport = reinterpret_cast<void*>(&FailingSupportInfo);
     struct Case {
-        const char* what;
-        std::function<void()> prepare;
+        const char* entry; // replaced by `with`, or removed
+        void* with;
+        DWORD aspiLimit;
+        bool virtualFails;
         int result;
-    } cases[] = {
-        {"no library", [] { WithdrawLibrary("WNASPI32"); }, ASPI_ERR_NO_LIBRARY},
-        {"no SendASPI32Command", [] { OfferLibrary(WithEntry("SendASPI32Command", nullptr)); },
-         ASPI_ERR_NO_ENTRY},
-        {"no GetASPI32SupportInfo", [] { OfferLibrary(WithEntry("GetASPI32SupportInfo", nullptr)); },
-         ASPI_ERR_NO_ENTRY},
-        {"support status",
-         [] {
-             OfferLibrary(WithEntry("GetASPI32SupportInfo", reinterpret_cast<void*>(&FailingSupportInfo)));
-         },
-         ASPI_ERR_SUPPORT_INFO},
-        {"time-outs refused", [] { g_timeoutAnswer = SS_INVALID_HA; }, SS_INVALID_HA},
-        {"no adapters", [] {}, ASPI_OK},
-        {"256 KiB from ASPI",
-         [] {
-             SetAspiBufferLimit(262144);
-             SetVirtualAllocFails(true);
-         },
-         ASPI_OK},
-        {"128 KiB from ASPI",
-         [] {
-             SetAspiBufferLimit(131072);
-             SetVirtualAllocFails(true);
-         },
-         ASPI_OK},
-        {"64 KiB from ASPI",
-         [] {
-             SetAspiBufferLimit(65536);
-             SetVirtualAllocFails(true);
-         },
-         ASPI_ERR_NO_BUFFER_OR_DEVICE},
-        {"own memory", [] { SetAspiBufferLimit(0); }, ASPI_OK},
-        {"own memory without GetASPI32Buffer", noBufferEntry, ASPI_OK},
-        {"no memory",
-         [=] {
-             noBufferEntry();
-             SetVirtualAllocFails(true);
-         },
-         ASPI_ERR_NO_BUFFER_OR_DEVICE},
-    };
+    } cases[] = {{"SendASPI32Command", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+                 {"GetASPI32SupportInfo", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+                 {"GetASPI32SupportInfo", failingSupport, 524288, false, ASPI_ERR_SUPPORT_INFO},
+                 {"", nullptr, 524288, false, ASPI_OK},
+                 {"", nullptr, 262144, true, ASPI_OK},
+                 {"", nullptr, 131072, true, ASPI_OK},
+                 {"", nullptr, 65536, true, ASPI_ERR_NO_BUFFER_OR_DEVICE},
+                 {"", nullptr, 0, false, ASPI_OK},
+                 {"GetASPI32Buffer", nullptr, 524288, false, ASPI_OK},
+                 {"GetASPI32Buffer", nullptr, 524288, true, ASPI_ERR_NO_BUFFER_OR_DEVICE}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(::testing::Message() << c.entry << " " << c.aspiLimit << " " << c.virtualFails);
         Fresh();
-        c.prepare();
+        OfferLibrary(WithEntry(c.entry, c.with));
+        SetAspiBufferLimit(c.aspiLimit);
+        SetVirtualAllocFails(c.virtualFails);
         EXPECT_EQ(Aspi_Initialize(), c.result);
         EXPECT_EQ(c.result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
         ExpectAllReleased();
     }
     // Loading asks for no message box (SEM_NOOPENFILEERRORBOX) and restores the caller's error mode.
     Fresh();
+    WithdrawLibrary("WNASPI32");
     SetErrorMode(0x0001);
-    EXPECT_EQ(Aspi_Initialize(), ASPI_OK);
+    EXPECT_EQ(Aspi_Initialize(), ASPI_ERR_NO_LIBRARY);
     EXPECT_EQ(GetStats().error_mode_at_load, 0x8000u);
     EXPECT_EQ(SetErrorMode(0), 0x0001u);
+    ExpectAllReleased();
+    Fresh();
+    g_timeoutAnswer = SS_INVALID_HA;
+    EXPECT_EQ(Aspi_Initialize(), SS_INVALID_HA);
     // Thirty half seconds for every adapter, target and LUN.
     const SRB_GetSetTimeouts& t = g_lastTimeouts;
     EXPECT_EQ(
@@ -196,17 +175,11 @@ TEST_F(AspiManager, ScanKeepsCdRomsInAdapterAndTargetOrder) {
     EXPECT_EQ(Aspi_ScanDevices(), ASPI_OK);
     SetHostAdapters({adapter0, nullptr}); // an adapter whose inquiry fails, probed last
     EXPECT_EQ(Aspi_ScanDevices(), SS_INVALID_HA);
-}
-
-TEST_F(AspiManager, ARecordThatCannotBeAllocatedEndsTheScanWith255) {
-    adapter0->put(1, 5);
-    adapter0->put(2, 5);
+    // A record that cannot be allocated ends the scan with 255.
     SetHostAdapters({adapter0});
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
     SetHeapAllocFails(true, 1);
     EXPECT_EQ(Aspi_ScanDevices(), ASPI_ERR_NO_MEMORY);
-    EXPECT_EQ(g_DeviceCount, 1);
-    EXPECT_EQ(Aspi_GetDevice(1), nullptr);
+    EXPECT_EQ(Listing(), "0:3 SECOND  |DRIVE B         |\n");
 }
 
 class AspiCommands : public AspiManager {
@@ -214,14 +187,13 @@ class AspiCommands : public AspiManager {
     void SetUp() override {
         AspiManager::SetUp();
         drive0 = adapter0->put(1, 5);
-        drive1 = adapter0->put(3, 5);
+        adapter0->put(3, 5);
         StartAndScan({adapter0});
         ASSERT_EQ(g_DeviceCount, 2);
         drive0->seen.clear();
         GetStats().exec_submissions = 0;
     }
     FakeTarget* drive0 = nullptr;
-    FakeTarget* drive1 = nullptr;
 };
 
 TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
