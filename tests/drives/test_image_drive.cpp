@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "golden.h"
 #include "platform/drives/image_drive.h"
@@ -66,13 +67,6 @@ std::vector<uint8_t> read10(uint32_t lba, uint16_t count) {
     return {0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
             uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
 }
-std::vector<uint8_t> read_toc(uint8_t format, uint8_t number, uint16_t alloc, bool msf = false) {
-    return {0x43, uint8_t(msf ? 2 : 0), format, 0, 0, 0, number, uint8_t(alloc >> 8), uint8_t(alloc), 0};
-}
-const std::vector<uint8_t>
-    kTur(6, 0), kCapacity = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, kInquiry = {0x12, 0, 0, 0, 36, 0},
-                kStart = {0x1B, 0, 0, 0, 1, 0}, kStop = {0x1B, 0, 0, 0, 0, 0}, kEject = {0x1B, 0, 0, 0, 2, 0};
-
 std::string hex(uint8_t b) {
     const char* digits = "0123456789abcdef";
     return {' ', digits[b >> 4], digits[b & 15]};
@@ -113,94 +107,87 @@ std::string run(ImageDrive& d, const std::vector<uint8_t>& cdb, size_t length, D
     return text + "\n";
 }
 
+// Runs a script: lines of commands, each its CDB in hex and "/" with the buffer length (data in; none for an
+// empty buffer or with "n" after the length), and "#" lines copied as they are.
+std::string script(ImageDrive& d, const std::string& text) {
+    std::istringstream lines(text);
+    std::string t, line, token;
+    while (std::getline(lines, line)) {
+        std::istringstream in(line);
+        std::vector<uint8_t> cdb;
+        while (line[0] != '#' && in >> token) {
+            if (token[0] != '/') {
+                cdb.push_back(uint8_t(std::stoul(token, nullptr, 16)));
+                continue;
+            }
+            const size_t length = std::stoul(token.substr(1));
+            t += run(d, cdb, length, length && token.back() != 'n' ? Direction::In : Direction::None);
+            cdb.clear();
+        }
+        t += line[0] == '#' ? line + "\n" : "";
+    }
+    return t;
+}
+
 // Every command the drive answers, and its refusals, over the two-session disc, an audio CD and no disc.
 TEST(ImageDrive, AnswersAsTheGoldenTranscript) {
     ImageDrive drive("/discs/two.cue", two_sessions());
     EXPECT_EQ(drive.device_path(), "/discs/two.cue");
-    std::string t = "# two sessions: 0-299, 11700-11899; lead-out 11900; left open\n";
-    for (auto [cdb, length] : std::initializer_list<std::pair<std::vector<uint8_t>, size_t>>{
-             {kInquiry, 36},
-             {{0x12, 0, 0, 0, 5, 0}, 5},
-             {{0x12, 1, 0x80, 0, 36, 0}, 36}, // vital product data: none
-             {kInquiry, 20},                  // a buffer shorter than the allocation
-             {kCapacity, 8},
-             {kCapacity, 4},
-             {read_toc(0, 0, 804), 804},
-             {read_toc(0, 0, 804, true), 804},
-             {read_toc(0, 2, 804), 804},
-             {read_toc(0, 0xAA, 804), 804},
-             {read_toc(0, 3, 804), 804},
-             {read_toc(0, 0, 4), 4},
-             {read_toc(5, 0, 804), 804},
-             {read_toc(1, 0, 12), 12},
-             {read_toc(2, 0, 0xFFFF), 1000},
-             {read_toc(2, 0, 8), 8},
-             {read_toc(2, 2, 0xFFFF), 1000},
-             {read_toc(2, 3, 0xFFFF), 1000},
-             {read10(0, 0), 0},
-             {read10(0, 2), 4095},
-             {{0x28, 0, 0, 0, 0, 0, 0, 0, 1}, 2048},
-             {{}, 0}})
-        t += run(drive, cdb, length);
+    std::string t = script(drive, R"(# two sessions: 0-299, 11700-11899; lead-out 11900; left open
+# INQUIRY; cut to 5; vital product data; a buffer shorter than the allocation
+12 00 00 00 24 00 /36  12 00 00 00 05 00 /5  12 01 80 00 24 00 /36  12 00 00 00 24 00 /20
+# READ CAPACITY; into 4 bytes
+25 00 00 00 00 00 00 00 00 00 /8  25 00 00 00 00 00 00 00 00 00 /4
+# TOC: LBA, MSF, from track 2, lead-out only, track 3, header only, format 5
+43 00 00 00 00 00 00 03 24 00 /804  43 02 00 00 00 00 00 03 24 00 /804  43 00 00 00 00 00 02 03 24 00 /804
+43 00 00 00 00 00 aa 03 24 00 /804  43 00 00 00 00 00 03 03 24 00 /804  43 00 00 00 00 00 00 00 04 00 /4
+43 00 05 00 00 00 00 03 24 00 /804
+# session information; full TOC, its header, from session 2, session 3
+43 00 01 00 00 00 00 00 0c 00 /12  43 00 02 00 00 00 00 ff ff 00 /1000  43 00 02 00 00 00 00 00 08 00 /8
+43 00 02 00 00 00 02 ff ff 00 /1000  43 00 02 00 00 00 03 ff ff 00 /1000
+# READ(10) of 0 blocks; buffer short by one byte; no data direction; CDB of 9 bytes; no CDB
+28 00 00 00 00 00 00 00 00 00 /0  28 00 00 00 00 00 00 00 02 00 /4095  28 00 00 00 00 00 00 00 01 00 /2048n
+28 00 00 00 00 00 00 00 01 /2048  /0
+# across the end of session 1, lead-out, lead-in, pregap, past the last session, wrapping
+28 00 00 00 01 2b 00 00 02 00 /4096  28 00 00 00 01 2c 00 00 01 00 /2048  28 00 00 00 13 88 00 00 01 00 /2048
+28 00 00 00 2d b3 00 00 01 00 /2048  28 00 00 00 2e 7b 00 00 02 00 /4096  28 00 00 00 2e 7c 00 00 01 00 /2048
+28 00 7f ff ff ff 00 00 01 00 /2048  28 00 ff ff ff ff 00 00 01 00 /2048  28 00 ff ff ff f0 00 00 20 00 /65536
+# start, stop
+1b 00 00 00 01 00 /0  1b 00 00 00 00 00 /0
+)");
     t += "# every other opcode\n";
     for (uint8_t op : {0x03, 0x1A, 0x1E, 0x2B, 0x42, 0x46, 0x4A, 0x51, 0x5A, 0xA8, 0xAD, 0xBB, 0xBE, 0xFF}) {
         std::vector<uint8_t> cdb(op >= 0xA0 ? 12 : 10, 0);
         cdb[0] = op;
         t += run(drive, cdb, 64);
     }
-    t += "# across the end of session 1, lead-out, lead-in, pregap, past the last session, wrapping\n";
-    for (auto [lba, count] : std::initializer_list<std::pair<uint32_t, uint16_t>>{{299, 2},
-                                                                                  {300, 1},
-                                                                                  {5000, 1},
-                                                                                  {kStart2 - 1, 1},
-                                                                                  {kStart2 + 199, 2},
-                                                                                  {kStart2 + 200, 1},
-                                                                                  {0x7FFFFFFF, 1},
-                                                                                  {0xFFFFFFFF, 1},
-                                                                                  {0xFFFFFFF0, 0x20}})
-        t += run(drive, read10(lba, count), size_t{count} * 2048);
-    t += "# no data direction\n" + run(drive, read10(0, 1), 2048, Direction::None);
     EXPECT_EQ(drive.sectors_read, 0u);
-
-    const auto step = [&](ImageDrive& d, const std::vector<uint8_t>& cdb, size_t length = 0,
-                          Direction dir = Direction::None) { t += run(d, cdb, length, dir); };
-    t += "# start, stop; not ready\n";
-    step(drive, kStart);
-    step(drive, kStop);
     drive.set_ready(false);
-    step(drive, kTur);
-    step(drive, read10(0, 1), 2048, Direction::In);
+    t += script(drive, "# not ready\n00 00 00 00 00 00 /0  28 00 00 00 00 00 00 00 01 00 /2048\n");
     drive.set_ready(true);
     drive.set_start_fails(true);
-    t += "# start fails\n";
-    step(drive, kStart);
+    t += script(drive, "# start fails\n1b 00 00 00 01 00 /0\n");
     drive.set_start_fails(false);
-    t += "# medium changed: INQUIRY does not take the attention, the next command takes it once\n";
     drive.change_medium(two_sessions());
-    step(drive, kInquiry, 36, Direction::In);
-    step(drive, kTur);
-    step(drive, kTur);
+    t += script(drive,
+                "# medium changed: INQUIRY does not take the attention, the next command takes it once\n"
+                "12 00 00 00 24 00 /36  00 00 00 00 00 00 /0  00 00 00 00 00 00 /0\n");
     drive.change_medium(nullptr);
-    t += "# medium removed\n";
-    step(drive, kTur);
-    step(drive, kTur);
-    step(drive, kCapacity, 8, Direction::In);
+    t += script(
+        drive,
+        "# medium removed\n00 00 00 00 00 00 /0  00 00 00 00 00 00 /0  25 00 00 00 00 00 00 00 00 00 /8\n");
     ImageDrive empty("/discs/none.iso", nullptr);
-    t += "# never a medium: start, eject\n";
-    step(empty, kStart);
-    step(empty, kEject);
-
+    t += script(empty, "# never a medium: start, eject\n1b 00 00 00 01 00 /0  1b 00 00 00 02 00 /0\n");
     ImageDrive audio("/discs/audio.cue", disc({{1,
                                                 0,
                                                 {track("a1.bin", 1, 0, 100, 2352, 0, 0),
                                                  track("a2.bin", 2, 100, 150, 2352, 0, 0x02),
                                                  track("a3.bin", 3, 250, 50, 2352, 0, 0)},
                                                 300}}));
-    t += "# audio CD: 0-99, 100-249 (copy permitted), 250-299\n";
-    step(audio, read10(0, 1), 2048, Direction::In);
-    step(audio, read10(120, 1), 2048, Direction::In);
-    step(audio, read_toc(0, 0, 804), 804, Direction::In);
-    step(audio, kCapacity, 8, Direction::In);
+    t += script(audio, R"(# audio CD: 0-99, 100-249 (copy permitted), 250-299
+28 00 00 00 00 00 00 00 01 00 /2048  28 00 00 00 00 78 00 00 01 00 /2048
+43 00 00 00 00 00 00 03 24 00 /804  25 00 00 00 00 00 00 00 00 00 /8
+)");
     ExpectGolden("drives/image_drive.txt", t);
 }
 
