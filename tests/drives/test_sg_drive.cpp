@@ -8,8 +8,6 @@
 #include <cstring>
 #include <map>
 
-#include "aspi/aspi_manager.h"
-#include "platform/aspi32/aspi_library.h"
 #include "platform/drives/sg_drive.h"
 
 using namespace ckvd::drives;
@@ -71,6 +69,9 @@ TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     EXPECT_EQ(adapter.target(1)->device_type(), 5);
     EXPECT_EQ(adapter.target(2), nullptr);
     EXPECT_EQ(adapter.max_targets(), 16);
+    SgAdapter given(kernel.system(), {"/dev/sr2"}); // only the paths given
+    EXPECT_EQ(given.target(0)->device_path(), "/dev/sr2");
+    EXPECT_EQ(given.target(1), nullptr);
 }
 
 TEST(SgBackEnd, RequestsCarryTheAspiParameters) {
@@ -172,38 +173,6 @@ TEST(SgBackEnd, VanishedDevicesAreReopenedAndClosedAtTheEnd) {
     EXPECT_EQ(kernel.requests.size(), before);
     const uint8_t too_long[17] = {};
     EXPECT_EQ(drive.execute(too_long, Direction::None, {}).target_status, kStatusCheckCondition);
-}
-
-// The manager scans and reads an SG_IO drive through the stand-in like any other.
-TEST(SgBackEnd, ManagerFindsAndReadsAnSgDrive) {
-    using namespace ckvd::aspi32;
-    FakeKernel kernel;
-    ResetStandIn();
-    kernel.answer = [](sg_io_hdr_t& hdr) {
-        auto* data = static_cast<uint8_t*>(hdr.dxferp);
-        if (hdr.cmdp[0] == 0x12) {
-            std::memset(data, 0, hdr.dxfer_len);
-            data[0] = 5;
-            std::memcpy(data + 8, "VENDOR  PRODUCT NAME    ", 24);
-        } else if (hdr.cmdp[0] == 0x00) {
-            give_sense(hdr, kSenseNotReady, kAscMediumNotPresent);
-        }
-        return 0;
-    };
-    SetHostAdapters({std::make_shared<SgAdapter>(kernel.system(), std::vector<std::string>{"/dev/sr0"})});
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    Aspi_ScanDevices();
-    ASSERT_EQ(g_DeviceCount, 1);
-    EXPECT_STREQ(g_DeviceList->vendor, "VENDOR  ");
-    EXPECT_STREQ(g_DeviceList->product, "PRODUCT NAME    ");
-    Aspi_AssignRootPaths();
-    EXPECT_STREQ(g_DeviceList->driveRootPath, "/dev/sr0/");
-    const size_t before = kernel.requests.size();
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR); // NOT READY, retried once
-    EXPECT_EQ(kernel.requests.size(), before + 2);
-    Aspi_Terminate();
-    SetHostAdapters({});
-    ResetStandIn();
 }
 
 } // namespace
