@@ -15,13 +15,14 @@ struct SeenCommand {
     std::vector<uint8_t> cdb;
     drives::Direction dir;
     size_t data_size;
+    bool operator==(const SeenCommand&) const = default;
 };
 
+// Answers the next commands from `script`, then INQUIRY and READ CAPACITY from its fields, else GOOD.
 class FakeTarget : public drives::ScsiTarget {
   public:
-    FakeTarget(uint8_t type, std::string vendor, std::string product, std::string path = {})
+    FakeTarget(uint8_t type, std::string vendor, std::string product, std::string path)
         : type_(type), vendor_(std::move(vendor)), product_(std::move(product)), path_(std::move(path)) {}
-
     uint8_t device_type() const override { return type_; }
     std::string device_path() const override { return path_; }
 
@@ -33,12 +34,12 @@ class FakeTarget : public drives::ScsiTarget {
             script.pop_front();
             return r;
         }
-        if (!cdb.empty() && cdb[0] == 0x12 && data.size() >= 36) {
+        if (cdb[0] == 0x12 && data.size() >= 36) {
             std::memset(data.data(), 0, 36);
             data[0] = inquiry_byte0;
             std::memcpy(&data[8], vendor_.data(), std::min<size_t>(8, vendor_.size()));
             std::memcpy(&data[16], product_.data(), std::min<size_t>(16, product_.size()));
-        } else if (!cdb.empty() && cdb[0] == 0x25 && data.size() >= 8) {
+        } else if (cdb[0] == 0x25 && data.size() >= 8) {
             std::memcpy(data.data(), capacity, 8);
         }
         return {};
@@ -46,7 +47,7 @@ class FakeTarget : public drives::ScsiTarget {
 
     uint8_t inquiry_byte0 = 5;
     uint8_t capacity[8] = {0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x08, 0x00};
-    std::deque<drives::CommandResult> script; // answers for the next commands, then the defaults
+    std::deque<drives::CommandResult> script;
     std::vector<SeenCommand> seen;
 
   private:
@@ -65,9 +66,7 @@ class FakeAdapter : public drives::HostAdapter {
     }
     FakeTarget* put(uint8_t id, uint8_t type, std::string vendor = "ACME    ",
                     std::string product = "CD-ROM DRIVE    ", std::string path = {}) {
-        auto& t = targets[id];
-        t = std::make_unique<FakeTarget>(type, std::move(vendor), std::move(product), std::move(path));
-        return t.get();
+        return (targets[id] = std::make_unique<FakeTarget>(type, vendor, product, path)).get();
     }
     std::map<uint8_t, std::unique_ptr<FakeTarget>> targets;
 

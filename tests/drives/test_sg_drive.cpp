@@ -8,17 +8,15 @@
 #include <cstring>
 #include <map>
 
-#include "aspi/aspi_manager.h"
-#include "platform/aspi32/aspi_library.h"
 #include "platform/drives/sg_drive.h"
 
 using namespace ckvd::drives;
 
 namespace {
 
-// A kernel with sg devices at some paths; each SG_IO is checked and answered by `answer`.
+// A kernel with sg devices at some paths; each SG_IO is recorded and answered by `answer`.
 struct FakeKernel {
-    std::map<std::string, int> devices; // path -> fd
+    std::map<std::string, int> devices = {{"/dev/sr0", 5}, {"/dev/sr2", 6}}; // path -> fd
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<sg_io_hdr_t> requests;
@@ -31,11 +29,8 @@ struct FakeKernel {
             EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
             opened.emplace_back(path);
             auto it = devices.find(path);
-            if (it == devices.end()) {
-                errno = ENOENT;
-                return -1;
-            }
-            return it->second;
+            errno = ENOENT;
+            return it == devices.end() ? -1 : it->second;
         };
         s.ioctl = [this](int, unsigned long request, void* arg) {
             EXPECT_EQ(request, static_cast<unsigned long>(SG_IO));
@@ -44,10 +39,7 @@ struct FakeKernel {
             cdbs.emplace_back(hdr.cmdp, hdr.cmdp + hdr.cmd_len);
             return answer(hdr);
         };
-        s.close = [this](int fd) {
-            closed.push_back(fd);
-            return 0;
-        };
+        s.close = [this](int fd) { return closed.push_back(fd), 0; };
         return s;
     }
 };
@@ -65,68 +57,62 @@ void give_sense(sg_io_hdr_t& hdr, uint8_t key, uint8_t asc) {
     hdr.driver_status = 0x08; // DRIVER_SENSE
 }
 
-class SgBackEnd : public ::testing::Test {
-  protected:
-    void SetUp() override { kernel.devices = {{"/dev/sr0", 5}, {"/dev/sr2", 6}}; }
+TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     FakeKernel kernel;
-};
-
-TEST_F(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     SgAdapter adapter(kernel.system());
     EXPECT_EQ(kernel.opened.size(), 16u);
     EXPECT_EQ(kernel.opened.front(), "/dev/sr0");
     EXPECT_EQ(kernel.opened.back(), "/dev/sr15");
-    ASSERT_NE(adapter.target(0), nullptr);
     ASSERT_NE(adapter.target(1), nullptr);
     EXPECT_EQ(adapter.target(0)->device_path(), "/dev/sr0");
     EXPECT_EQ(adapter.target(1)->device_path(), "/dev/sr2");
     EXPECT_EQ(adapter.target(1)->device_type(), 5);
     EXPECT_EQ(adapter.target(2), nullptr);
     EXPECT_EQ(adapter.max_targets(), 16);
+    SgAdapter given(kernel.system(), {"/dev/sr2"}); // only the paths given
+    EXPECT_EQ(given.target(0)->device_path(), "/dev/sr2");
+    EXPECT_EQ(given.target(1), nullptr);
 }
 
-TEST_F(SgBackEnd, DataInRequestCarriesTheAspiParameters) {
+TEST(SgBackEnd, RequestsCarryTheAspiParameters) {
+    FakeKernel kernel;
     SgDrive drive("/dev/sr0", kernel.system());
     std::vector<uint8_t> buf(65536);
-    const uint8_t cdb[10] = {0x28, 0, 0, 0, 0x10, 0, 0, 0, 32, 0};
+    const uint8_t read10[10] = {0x28, 0, 0, 0, 0x10, 0, 0, 0, 32, 0};
     kernel.answer = [&](sg_io_hdr_t& hdr) {
         std::memset(hdr.dxferp, 0x5A, hdr.dxfer_len);
         return 0;
     };
-    CommandResult r = drive.execute(cdb, Direction::In, buf);
+    CommandResult r = drive.execute(read10, Direction::In, buf);
     ASSERT_EQ(kernel.requests.size(), 1u);
     const sg_io_hdr_t& hdr = kernel.requests[0];
     EXPECT_EQ(hdr.interface_id, 'S');
     EXPECT_EQ(hdr.dxfer_direction, SG_DXFER_FROM_DEV);
-    EXPECT_EQ(hdr.cmd_len, 10);
-    EXPECT_EQ(kernel.cdbs[0], std::vector<uint8_t>(cdb, cdb + 10));
+    EXPECT_EQ(kernel.cdbs[0], std::vector<uint8_t>(read10, read10 + 10));
     EXPECT_EQ(hdr.dxfer_len, 65536u);
     EXPECT_EQ(hdr.dxferp, buf.data());
     EXPECT_EQ(hdr.mx_sb_len, 14);
-    EXPECT_EQ(hdr.timeout, 15000u);
+    EXPECT_EQ(hdr.timeout, 15000u); // ASPI's 30 half seconds
     EXPECT_TRUE(r.transport_ok);
     EXPECT_EQ(r.target_status, kStatusGood);
     EXPECT_EQ(r.transferred, 65536u);
     EXPECT_EQ(buf[65535], 0x5A);
-}
 
-TEST_F(SgBackEnd, CommandWithoutDataAndAShortTransfer) {
-    SgDrive drive("/dev/sr0", kernel.system());
     EXPECT_EQ(drive.execute(kTur, Direction::None, {}).target_status, kStatusGood);
-    EXPECT_EQ(kernel.requests[0].dxfer_direction, SG_DXFER_NONE);
-    EXPECT_EQ(kernel.requests[0].dxfer_len, 0u);
-    EXPECT_EQ(kernel.requests[0].cmd_len, 6);
+    EXPECT_EQ(kernel.requests[1].dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(kernel.requests[1].dxfer_len, 0u);
+    EXPECT_EQ(kernel.cdbs[1], std::vector<uint8_t>(6, 0));
 
-    uint8_t toc[804];
     const uint8_t read_toc[10] = {0x43, 0, 2, 0, 0, 0, 0, 0x03, 0x24, 0};
     kernel.answer = [](sg_io_hdr_t& hdr) {
         hdr.resid = static_cast<int>(hdr.dxfer_len) - 48;
         return 0;
     };
-    EXPECT_EQ(drive.execute(read_toc, Direction::In, toc).transferred, 48u);
+    EXPECT_EQ(drive.execute(read_toc, Direction::In, std::span(buf).first(804)).transferred, 48u);
 }
 
-TEST_F(SgBackEnd, CheckConditionBringsBackFourteenSenseBytes) {
+TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
+    FakeKernel kernel;
     SgDrive drive("/dev/sr0", kernel.system());
     kernel.answer = [](sg_io_hdr_t& hdr) {
         give_sense(hdr, kSenseUnitAttention, kAscMediumChanged);
@@ -135,101 +121,58 @@ TEST_F(SgBackEnd, CheckConditionBringsBackFourteenSenseBytes) {
     CommandResult r = drive.execute(kTur, Direction::None, {});
     EXPECT_TRUE(r.transport_ok);
     EXPECT_EQ(r.target_status, kStatusCheckCondition);
-    EXPECT_EQ(r.sense[0], 0x70);
-    EXPECT_EQ(r.sense[2] & 0x0F, kSenseUnitAttention);
-    EXPECT_EQ(r.sense[12], kAscMediumChanged);
-    EXPECT_EQ(r.sense[14], 0); // the driver was told 14 bytes
-}
+    EXPECT_EQ((std::vector<uint8_t>(r.sense.begin(), r.sense.begin() + 15)),
+              (std::vector<uint8_t>{0x70, 0, kSenseUnitAttention, 0, 0, 0, 0, 10, 0, 0, 0, 0,
+                                    kAscMediumChanged, 0, 0})); // the driver was told 14 bytes
 
-TEST_F(SgBackEnd, HostAndDriverErrorsAreTransportFailures) {
-    SgDrive drive("/dev/sr0", kernel.system());
     struct Case {
         unsigned short host, driver;
+        int ioctl_errno;
         uint8_t expected;
-    };
-    for (Case c : {Case{0x01, 0, kHostSelectionTimeout}, Case{0x03, 0, kHostCommandTimeout},
-                   Case{0x08, 0, kHostBusReset}, Case{0x07, 0, kHostPhaseError},
-                   Case{0, 0x06, kHostCommandTimeout}, Case{0, 0x04, kHostPhaseError}}) {
+    } cases[] = {{0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout},
+                 {0x08, 0, 0, kHostBusReset},         {0x07, 0, 0, kHostPhaseError},
+                 {0, 0x06, 0, kHostCommandTimeout},   {0, 0x04, 0, kHostPhaseError},
+                 {0, 0, EIO, kHostSelectionTimeout}};
+    for (Case c : cases) {
         kernel.answer = [c](sg_io_hdr_t& hdr) {
             hdr.host_status = c.host;
             hdr.driver_status = c.driver;
-            return 0;
+            errno = c.ioctl_errno;
+            return c.ioctl_errno ? -1 : 0;
         };
-        CommandResult r = drive.execute(kTur, Direction::None, {});
-        EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver;
-        EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver;
+        r = drive.execute(kTur, Direction::None, {});
+        EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
+        EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
     }
-}
-
-TEST_F(SgBackEnd, FailedIoctlIsATransportFailureAndAVanishedDeviceIsReopened) {
-    SgDrive drive("/dev/sr2", kernel.system());
-    kernel.answer = [](sg_io_hdr_t&) {
-        errno = EIO;
-        return -1;
-    };
-    CommandResult r = drive.execute(kTur, Direction::None, {});
-    EXPECT_FALSE(r.transport_ok);
-    EXPECT_EQ(r.host_status, kHostSelectionTimeout);
     EXPECT_TRUE(kernel.closed.empty());
-
-    kernel.answer = [](sg_io_hdr_t&) {
-        errno = ENODEV;
-        return -1;
-    };
-    EXPECT_FALSE(drive.execute(kTur, Direction::None, {}).transport_ok);
-    EXPECT_EQ(kernel.closed, std::vector<int>{6});
-    EXPECT_FALSE(drive.is_open());
-
-    kernel.answer = [](sg_io_hdr_t&) { return 0; };
-    EXPECT_TRUE(drive.execute(kTur, Direction::None, {}).transport_ok);
-    EXPECT_EQ(std::count(kernel.opened.begin(), kernel.opened.end(), "/dev/sr2"), 2);
 }
 
-TEST_F(SgBackEnd, UnopenableDriveAnswersAsAnEmptySelection) {
+TEST(SgBackEnd, VanishedDevicesAreReopenedAndClosedAtTheEnd) {
+    FakeKernel kernel;
+    {
+        SgDrive drive("/dev/sr2", kernel.system());
+        kernel.answer = [](sg_io_hdr_t&) {
+            errno = ENODEV;
+            return -1;
+        };
+        EXPECT_FALSE(drive.execute(kTur, Direction::None, {}).transport_ok);
+        EXPECT_EQ(kernel.closed, std::vector<int>{6});
+        EXPECT_FALSE(drive.is_open());
+        kernel.answer = [](sg_io_hdr_t&) { return 0; };
+        EXPECT_TRUE(drive.execute(kTur, Direction::None, {}).transport_ok);
+        EXPECT_EQ(std::count(kernel.opened.begin(), kernel.opened.end(), "/dev/sr2"), 2);
+    }
+    EXPECT_EQ(kernel.closed, (std::vector<int>{6, 6}));
+
+    // A drive that cannot be opened answers as an empty selection; a CDB over 16 bytes is refused.
     SgDrive drive("/dev/sr9", kernel.system());
+    const size_t before = kernel.requests.size();
     CommandResult r = drive.execute(kTur, Direction::None, {});
     EXPECT_FALSE(r.transport_ok);
     EXPECT_EQ(r.host_status, kHostSelectionTimeout);
-    EXPECT_TRUE(kernel.requests.empty());
+    EXPECT_EQ(kernel.requests.size(), before);
     const uint8_t too_long[17] = {};
     EXPECT_EQ(drive.execute(too_long, Direction::None, {}).target_status, kStatusCheckCondition);
-}
-
-TEST_F(SgBackEnd, DriveClosesItsDeviceWhenDestroyed) {
-    { SgDrive drive("/dev/sr0", kernel.system()); }
-    EXPECT_EQ(kernel.closed, std::vector<int>{5});
-}
-
-// The manager scans and reads an SG_IO drive through the stand-in like any other.
-TEST_F(SgBackEnd, ManagerFindsAndReadsAnSgDrive) {
-    using namespace ckvd::aspi32;
-    ResetStandIn();
-    kernel.answer = [](sg_io_hdr_t& hdr) {
-        const uint8_t op = hdr.cmdp[0];
-        auto* data = static_cast<uint8_t*>(hdr.dxferp);
-        if (op == 0x12) {
-            std::memset(data, 0, hdr.dxfer_len);
-            data[0] = 5;
-            std::memcpy(data + 8, "VENDOR  PRODUCT NAME    ", 24);
-        } else if (op == 0x00) {
-            give_sense(hdr, kSenseNotReady, kAscMediumNotPresent);
-        }
-        return 0;
-    };
-    SetHostAdapters({std::make_shared<SgAdapter>(kernel.system(), std::vector<std::string>{"/dev/sr0"})});
-    ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
-    Aspi_ScanDevices();
-    ASSERT_EQ(g_DeviceCount, 1);
-    EXPECT_STREQ(g_DeviceList->vendor, "VENDOR  ");
-    EXPECT_STREQ(g_DeviceList->product, "PRODUCT NAME    ");
-    Aspi_AssignRootPaths();
-    EXPECT_STREQ(g_DeviceList->driveRootPath, "/dev/sr0/");
-    const size_t before = kernel.requests.size();
-    EXPECT_EQ(Aspi_TestUnitReady(0), SS_ERR); // NOT READY, retried once
-    EXPECT_EQ(kernel.requests.size(), before + 2);
-    Aspi_Terminate();
-    SetHostAdapters({});
-    ResetStandIn();
 }
 
 } // namespace
