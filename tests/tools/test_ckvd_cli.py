@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """ckvd on the demo discs: the values of its text forms, its --json forms against them field by field, usage
-and exit codes; get against isoinfo and xorriso; tag texts of the analyzer fixtures; the report's numbers.
+and exit codes; get against isoinfo and xorriso; info on the analyzer fixtures against mediainfo, ffprobe,
+id3v2, soxi and cd-info; the report's numbers.
 
 usage: test_ckvd_cli.py CKVD WORKDIR   (CKVD_DEMO_DIR names the demo discs, CKVD_FIXTURE_DIR the fixtures)
 """
@@ -121,7 +122,12 @@ class Text(unittest.TestCase):
                                                           "Artist: Ελληνικά 🎵", "Album: 한국어 앨범"]),
             ([f"{FIXTURES}/mp3/mp3.iso", "/intl24.mp3"], ["ID3 TagVersion: v1.0", "Title: Große",
                                                           "ID3 TagVersion: v2.4", "Title: 한국어 🎵", "Artist: Dvořák"]),
-            ([f"{FIXTURES}/asf/asf.iso", "/intl.wma"], ["Title: Große Übung", "Auther: Artist 🎵 Dvořák"])]
+            ([f"{FIXTURES}/asf/asf.iso", "/intl.wma"], ["Title: Große Übung", "Auther: Artist 🎵 Dvořák",
+                                                   "WM/AlbumTitle: 한국어 앨범"]),
+            # sox's WAVE files under the names of other kinds: the analyzer that takes them shows them.
+            ([f"{FIXTURES}/chain/chain.iso", "/wav24_named.mp3"], ["Sampling Freq.: 48000 Hz", "Channel: 2 channels",
+                                                                "Sample: 24 bits/sample"]),
+            ([f"{FIXTURES}/chain/chain.iso", "/TRACK01.CDA"], ["Sampling Freq.: 44100 Hz"])]
         for args, needles in cases:
             self.assertLines(ok("info", *args), needles)
         self.assertRegex(ok("info", "demo-audio", "Track02.cda"), r"(^|\n)Disc Serial Number: [0-9A-F]{8}\n")
@@ -205,6 +211,173 @@ class Text(unittest.TestCase):
         r = run("nav", "demo", "/README.TXT")
         self.assertEqual(r.returncode, 1)
         self.assertIn("/README.TXT is not a navigation file (.LMX)", r.stdout + r.stderr)
+
+
+def sections(image, path):
+    """`ckvd info --json` of one file as {section: {label: value}}: "file", each "ID3 TagVersion" value's tag,
+    "frame" from HeaderPosition on."""
+    part = {}
+    out = {"file": part}
+    for f in json.loads(ok("info", "--json", image, path))["files"][0]["fields"]:
+        if f["label"] in ("ID3 TagVersion", "HeaderPosition"):
+            part = out.setdefault(f["value"] if f["label"] == "ID3 TagVersion" else "frame", {})
+        part[f["label"]] = f["value"]
+    return out
+
+
+def peer(command):
+    """A peer tool's "key=value" lines as a dict."""
+    return dict(line.split("=", 1) for line in tool(*command).splitlines() if "=" in line)
+
+
+def mediainfo(path, section, *fields):
+    inform = section + ";" + "".join(f"{f}=%{f}%\\n" for f in fields)
+    return peer(["mediainfo", "--Inform=" + inform, path])
+
+
+class Analyzers(unittest.TestCase):
+    """`ckvd info` over the analyzer fixtures (lame, ffmpeg, id3v2, eyeD3, mid3v2, sox, ckvd-mkdisc) against
+    mediainfo, ffprobe, id3v2, soxi and cd-info."""
+
+    def test_mpeg_frames_agree_with_mediainfo_and_ffprobe(self):
+        image, files = f"{FIXTURES}/mp3/mp3.iso", f"{FIXTURES}/mp3/files"
+        crc = {"m1vbr.mp3", "m2cbr.mp3"}  # lame -p
+        first_is_audio = {"m1mono.mp3", "m2vbr.mp3", "m25cbr.mp3"}  # no Info frame
+        for name in sorted(n for n in os.listdir(files) if n.endswith(".mp3")):  # Tag Information takes .mp3
+            with self.subTest(name):
+                m, path = sections(image, "/" + name)["frame"], f"{files}/{name}"
+                p = mediainfo(path, "Audio", "Format_Version", "Format_Profile", "BitRate_Mode", "BitRate",
+                              "SamplingRate", "Channel(s)", "Format_Settings_Mode", "FrameCount", "SamplesPerFrame")
+                versions = {"MPEG-1": "Version 1", "MPEG-2 or 2.5": "Version 2", "MPEG-2.5": "Version 2.5"}
+                channels = int(p["Channel(s)"])
+                self.assertEqual((versions[m["Version"]], m["Layer"], m["Sampling Freq."], m["Channel"]),
+                                 (p["Format_Version"], p["Format_Profile"], p["SamplingRate"] + " Hz",
+                                  "Monaural" if channels == 1 else {"Joint stereo": "Joint Stereo",
+                                  "Dual mono": "Dual Channel"}.get(p["Format_Settings_Mode"], "Stereo")))
+                if p["SamplesPerFrame"]:  # mediainfo leaves it out for VBR without an Info frame
+                    self.assertEqual(m["PCM DataSize"], f"{int(p['SamplesPerFrame']) * 2 * channels} bytes")
+                if p["BitRate_Mode"] == "CBR":
+                    self.assertEqual(m["Bitrate"], f"{int(p['BitRate']) // 1000} kbps")
+                # The header and the two bytes after it (the CRC when the protection bit is clear) in the file.
+                at = int(m["HeaderPosition"].split()[0])
+                h = read(path)[at:at + 6]
+                self.assertEqual((m["Header"], m["CRC"]), ("%02X %02X %02X %02X" % tuple(h[:4]),
+                                 ("Exist" if name in crc else "None") + " %02X %02X" % tuple(h[4:])))
+                probe = peer(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,sample_rate:format=duration",
+                              "-of", "default=nw=1", path])
+                self.assertEqual((probe["codec_name"], probe["sample_rate"] + " Hz"),
+                                 ("mp2" if m["Layer"] == "Layer 2" else "mp3", m["Sampling Freq."]))
+                # Frames and whole seconds (ffprobe's duration leaves out the encoder's delay and padding) from
+                # the Xing/Info header or the audio size at a constant bitrate; m2vbr.mp3 is VBR without a Xing
+                # header, its figures the bitrate's estimate.
+                if name != "m2vbr.mp3":
+                    self.assertLessEqual(abs(int(m["Frames"]) - int(p["FrameCount"])), 1)
+                    self.assertLess(abs(int(m["Length"].split()[0]) - float(probe["duration"])), 1.0)
+                if name in first_is_audio:  # ffprobe's first packet is the header's frame
+                    pos = tool("ffprobe", "-v", "error", "-show_packets", "-read_intervals", "%+#1", "-show_entries",
+                               "packet=pos", "-of", "default=nw=1", path)
+                    self.assertIn(f"pos={at}\n", pos)
+
+    def test_id3_tags_agree_with_mediainfo_and_id3v2(self):
+        image, files = f"{FIXTURES}/mp3/mp3.iso", f"{FIXTURES}/mp3/files"
+        labels = {"Title": "Title", "Performer": "Artist", "Album": "Album", "Recorded_Date": "Year",
+                  "Track/Position": "Track", "Composer": "Composer", "Original/Performer": "Original Artist",
+                  "EncodedBy": "Encoder", "Genre": "Genre"}
+        # Versions as the tools write them: id3v2 and eyeD3 --to-v2.3 2.3, eyeD3 --to-v2.4 and mid3v2 2.4.
+        for name, version in (("m1cbr.mp3", "v2.3"), ("m1vbr.mp3", "v2.3"), ("m2cbr.mp3", "v2.3"),
+                              ("m1latin.mp3", "v2.3"), ("m1abr.mp3", "v2.4"), ("m25cbr.mp3", "v2.4")):
+            with self.subTest(name):
+                s, path = sections(image, "/" + name), f"{files}/{name}"
+                p = mediainfo(path, "General", *labels)
+                # Genres as written: eyeD3 a name, id3v2 the ID3v1 number in parentheses (ID3v2.3 TCON form).
+                p["Genre"] = "(13)" if name == "m1cbr.mp3" else p["Genre"]
+                self.assertEqual({ours: s[version][ours] for ours in labels.values()},
+                                 {ours: p[theirs] for theirs, ours in labels.items()})
+                # lame's audio follows the tag (10 bytes of header, then a synchsafe size).
+                head = read(path)[:10]
+                size = 10 + sum((b & 0x7F) << (7 * (3 - i)) for i, b in enumerate(head[6:10]))
+                self.assertEqual(s["frame"]["HeaderPosition"], f"{size} bytes")
+        # COMM is one text to its first zero byte: id3v2 leaves the language zero, eyeD3 writes "eng".
+        self.assertEqual(sections(image, "/m1cbr.mp3")["v2.3"]["Comment"], "")
+        self.assertEqual(sections(image, "/m1latin.mp3")["v2.3"]["Comment"], "eng")
+        line1 = re.compile(r"Title  : (.{30})  Artist: (.*)")
+        line2 = re.compile(r"Album  : (.{30})  Year: (.{4}), Genre: .*\((\d+)\)")
+        line3 = re.compile(r"Comment: (.{30})  Track: (\d+)")
+        # apev1.mp3 has an APEv2 tag ("APETAGEX") just before its ID3v1 tag; eyeD3 left m2vbr.mp3's track 0.
+        for name in ("m1cbr.mp3", "m2cbr.mp3", "m2vbr.mp3", "apev1.mp3"):
+            with self.subTest(name):
+                out = tool("id3v2", "-l", f"{files}/{name}")
+                a, b, c = (r.search(out) or self.fail(out) for r in (line1, line2, line3))
+                v1 = sections(image, "/" + name)["v1.1" if int(c[2]) else "v1.0"]
+                self.assertEqual([v1[k] for k in ("Title", "Artist", "Album", "Year", "Genre", "Comment", "Track")],
+                                 [a[1].rstrip(), a[2].rstrip(), b[1].rstrip(), b[2].rstrip(), b[3], c[1].rstrip(),
+                                  c[2]])
+        # ID3v1 alone, and no tag at all: the header at byte 0.
+        self.assertEqual(list(sections(image, "/m2vbr.mp3")), ["file", "v1.0", "frame"])
+        s = sections(image, "/m1mono.mp3")
+        self.assertEqual((list(s), s["frame"]["HeaderPosition"]), (["file", "frame"], "0 bytes"))
+
+    def test_windows_media_agrees_with_mediainfo(self):
+        image, labels = f"{FIXTURES}/asf/asf.iso", {"Title": "Title", "Performer": "Auther", "Copyright": "Copyright",
+                                                    "Comment": "Description", "Album": "WM/AlbumTitle",
+                                                    "Genre": "WM/Genre"}
+        for name in ("wmav2_tags.wma", "wmav1_dword.wma", "plain.wma"):
+            with self.subTest(name):
+                f, path = sections(image, "/" + name)["file"], f"{FIXTURES}/asf/{name}"
+                p = mediainfo(path, "General", "Format", "Duration", "OverallBitRate_Maximum", *labels)
+                p.update(mediainfo(path, "Audio", "CodecID_Description"))
+                # mediainfo's duration is the play duration less the preroll, in ms; shown in whole seconds.
+                ms = int(p["Duration"])
+                self.assertEqual((p["Format"], f["Duration"], f["Bitrate"], f["Seekable"]),
+                                 ("Windows Media", "%2d:%02d" % (ms // 60000, ms // 1000 % 60),
+                                  p["OverallBitRate_Maximum"] + " bps", "TRUE"))  # ffmpeg's files are seekable
+                self.assertEqual({ours: f[ours] for ours in labels.values()},
+                                 {ours: p[theirs] for theirs, ours in labels.items()})
+                # mediainfo shows a codec entry as its name, then " - " and its description when it has one.
+                self.assertEqual(f["Codec Name"] + (" - " + f["Codec Description"]) * bool(f["Codec Description"]),
+                                 p["CodecID_Description"])
+
+    def test_wave_headers_agree_with_soxi_ffprobe_and_mediainfo(self):
+        image, files = f"{FIXTURES}/wav/wav.iso", f"{FIXTURES}/wav/disc"
+        names = sorted(os.listdir(files))
+        self.assertEqual(len(names), 18)
+        for name in names:
+            with self.subTest(name):
+                path = f"{files}/{name}"
+                if name == "list_first.wav":  # soxi finds "fmt " after the LIST chunk; the analyzer wants byte 12
+                    r = run("info", image, "/" + name)
+                    self.assertEqual(r.returncode, 1)
+                    self.assertIn("This format isn't being supported.", r.stderr)
+                    continue
+                soxi = [tool("soxi", flag, path).strip() for flag in ("-c", "-r", "-b")]
+                seconds = int(float(tool("ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                                         "csv=p=0", path)))
+                # The format tag in hex, or the sub-format GUID of an extensible file (tag 0xFFFE).
+                codec = tool("mediainfo", "--Inform=Audio;%CodecID%", path).strip()
+                f = sections(image, "/" + name)["file"]
+                tag = int(codec.split("-")[0], 16)
+                sub = None if "-" not in codec else "0x0001 PCM <Windows Support>" if tag == 1 else "0x%04X" % tag
+                self.assertEqual((f["Format"], f.get("Sub-format"), f["Channel"], f["Sampling Freq."], f["Sample"],
+                                  f["Length"]),
+                                 ("0xFFFE" if sub else "0x%04X" % tag, sub, soxi[0] + " channels", soxi[1] + " Hz",
+                                  soxi[2] + " bits/sample", "%2d:%2d" % (seconds // 60, seconds % 60)))
+
+    def test_cd_audio_track_files_agree_with_cd_info(self):
+        serials = []
+        for cue in ("one.cue", "two.cue"):
+            image = f"{FIXTURES}/cda/{cue}"
+            info = tool("sh", "-c", f"cd-info --no-device-info --no-cddb -q -i '{image}' 2>/dev/null")
+            starts = [int(s) for s in re.findall(r"\n *\d+: \d\d:\d\d:\d\d +(\d+) (?:audio|leadout)", info)]
+            self.assertEqual([e["name"] for e in entries(image)],
+                             [f"Track{n:02d}.cda" for n in range(1, len(starts))])
+            for n in range(1, len(starts)):
+                f = sections(image, f"/Track{n:02d}.cda")["file"]
+                self.assertEqual((f["Number of Track"], f["Track Start Address"], f["Track Size"]),
+                                 (f"{n:02d}", str(starts[n - 1]), str(starts[n] - starts[n - 1])), cue)
+                serials.append((cue, f["Disc Serial Number"]))
+        # One serial on each disc, another on each.
+        self.assertEqual(len(set(serials)), 2, serials)
+        self.assertEqual(len({s for _, s in serials}), 2, serials)
 
 
 class Usage(unittest.TestCase):

@@ -1,5 +1,5 @@
-// Cda_Analyze over the track files of audio CD images in an image drive, compared with cd-info's track list
-// of the same images; and its failures through POSIX file calls put in by the analyzer's seam.
+// Cda_Analyze over the track files of an audio CD image in an image drive (`ckvd info` compares them with
+// cd-info in tests/tools), and its failures through POSIX file calls put in by the analyzer's seam.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "../analyzer_tests.h"
 #include "analyzers/cda/cda_dlg_model.h"
@@ -25,33 +24,6 @@ FileEntry* Load(const std::string& cue) {
     antest::LoadDisc(kDir + "/" + cue);
     EXPECT_EQ(Cda_Initialize(), 1);
     return g_DiscModel->firstTree->root ? g_DiscModel->firstTree->root->firstChild : nullptr;
-}
-
-// Analyses every track file against cd-info's track starts (LSN) and returns the disc's serial.
-uint32_t CheckDisc(const std::string& cue) {
-    SCOPED_TRACE(cue);
-    const std::string info =
-        antest::RunCommand("cd-info --no-device-info --no-cddb -q -i '" + kDir + "/" + cue + "' 2>/dev/null");
-    static const std::regex line(R"(\n *\d+: \d\d:\d\d:\d\d +(\d+) (audio|leadout))");
-    std::vector<uint32_t> starts; // the lead-out last
-    for (std::sregex_iterator m(info.begin(), info.end(), line), end; m != end; ++m)
-        starts.push_back(uint32_t(std::stoul((*m)[1])));
-    uint32_t serial = 0, n = 0;
-    for (FileEntry* e = Load(cue); e; e = e->nextSibling, ++n) {
-        SCOPED_TRACE(e->name);
-        if (n + 1 >= starts.size()) {
-            ADD_FAILURE() << "more track files than cd-info lists tracks";
-            break;
-        }
-        EXPECT_EQ(Cda_Analyze(e), 1);
-        EXPECT_EQ(g_CdaHeader->trackNumber, n + 1);
-        EXPECT_EQ(g_CdaHeader->trackStart, starts[n]);
-        EXPECT_EQ(g_CdaHeader->trackSize, starts[n + 1] - starts[n]);
-        serial = n == 0 ? g_CdaHeader->discSerial : serial;
-        EXPECT_EQ(g_CdaHeader->discSerial, serial);
-    }
-    EXPECT_EQ(n + 1, starts.size());
-    return serial;
 }
 
 int s_Opens = 0;
@@ -72,12 +44,8 @@ class CdaTracks : public ::testing::Test {
     }
 };
 
-TEST_F(CdaTracks, AgreeWithCdInfo) {
-    const uint32_t one = CheckDisc("one.cue");
-    EXPECT_NE(CheckDisc("two.cue"), one);
-    EXPECT_EQ(CheckDisc("one.cue"), one);
-
-    // The first track starts at 0, shown in base 16 by the dialog.
+TEST_F(CdaTracks, DialogShowsTheStartInBase16) {
+    // The first track starts at 0; `ckvd info` (compared with cd-info in tests/tools) shows base 10 only.
     FileEntry* track1 = Load("one.cue");
     ASSERT_EQ(Cda_Analyze(track1), 1);
     CCdaDlgModel dlg(track1);

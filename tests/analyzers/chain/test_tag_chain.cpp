@@ -39,16 +39,6 @@ TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
             EXPECT_EQ(Tag_Analyze(e), c.analyzer);
             EXPECT_EQ(e->kind, c.kind);
         }
-    // The WAV dialog's findings come from the files as sox made them.
-    for (auto [name, lines] :
-         {std::pair<const char*, std::vector<const char*>>{"TRACK01.CDA", {"Sampling Freq.: 44100 Hz\n"}},
-          {"wav24_named.mp3",
-           {"Sampling Freq.: 48000 Hz\n", "Channel: 2 channels\n", "Sample: 24 bits/sample\n"}}}) {
-        ASSERT_EQ(Tag_Analyze(OnDisc(name)), TagAnalyzer::Wav);
-        const std::string text = Tag_InfoText(TagAnalyzer::Wav, *OnDisc(name), 0);
-        for (const char* line : lines)
-            EXPECT_NE(text.find(line), std::string::npos) << text;
-    }
     // A settled 0x8800 is not classified again: even a real MP3 then gets the message.
     FileEntry* mp3 = OnDisc("real.mp3");
     mp3->kind = 0x8800;
