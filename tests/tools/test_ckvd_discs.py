@@ -360,6 +360,19 @@ class Listings(unittest.TestCase):
                     "/Track01.cda": (0, 75), "/Track02.cda": (75, 150), "/Track03.cda": (225, 225)}))
         self.assertEqual([(t["track"], t["address"]) for t in toc[1]["tracks"]], [(4, 450 + 6750 + 4500 + 150)])
 
+    def test_sheets_equal_cd_info(self):
+        # The image readers' sheets (sox tracks, a MODE1/2352 track, CRLF sheets, tracks 04-05 of a longer disc)
+        # as cd-info lists them: each track and the lead-out (number 170) with its first block.
+        d = os.environ["CKVD_IMAGE_FIXTURES"]
+        for base in ("audio", "raw", "cdda", "late"):
+            with self.subTest(base):
+                peer = [(int(m[1]), int(m[2])) for m in
+                        re.finditer(r"(?m)^\s*(\d+): \d\d:\d\d:\d\d\s+(\d+)\s", read(f"{d}/{base}.cd-info.txt").decode())]
+                sessions = json.loads(ok("toc", "--json", f"{d}/{base}.cue"))["sessions"]
+                tracks = [t for s in sessions for t in s["tracks"]]
+                self.assertEqual(peer, [(t["track"], t["address"]) for t in tracks] + [(170, sessions[-1]["lead_out"])])
+                if base in ("audio", "cdda"):  # sizes come from the track files Track01.cda on (data: none)
+                    self.assertEqual([t["size"] for t in tracks], [b[1] - a[1] for a, b in zip(peer, peer[1:])])
 
 class Names(unittest.TestCase):
     """Names in many scripts on discs genisoimage and xorriso make: as the disc records them, on the command
