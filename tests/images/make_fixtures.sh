@@ -34,6 +34,11 @@ genisoimage -quiet -V RAW -o raw-src.iso src1
 ln -f raw.img raw.bin  # cd-info looks for the .bin named like the sheet
 printf 'FILE "raw.bin" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n' > raw.cue
 sox -q -n -r 22050 -c 1 -b 16 mono.wav synth 1 sine 440
+# CD-Extra: the audio session, then a data session after its lead-out, a lead-in and a pregap.
+next=$(( $(stat -c %s audio.bin) / 2352 + 6750 + 4500 + 150 ))
+genisoimage -quiet -V EXTRA -C "0,$next" -o extra-data.bin src1 2>/dev/null
+{ echo "REM SESSION 01"; cat audio.cue; printf 'REM LEAD-OUT 01:30:00\nREM SESSION 02\nFILE "extra-data.bin" BINARY\n'
+  printf '  TRACK 04 MODE1/2048\n    INDEX 01 00:00:00\n'; } > extra.cue
 
 # Sheets as other tools write them: an upper-case FILE name for a lower-case .bin, with CRLF as on Windows,
 # and tracks 04-05 of a longer disc.

@@ -10,6 +10,7 @@ import os
 import re
 import shutil
 import struct
+import subprocess
 import unittest
 
 from ckvdtest import (BLOCK, WORK, ckvd_paths, entries, fresh, isoinfo_paths, local_tree, main, ok, read, run,
@@ -226,13 +227,160 @@ class RockRidge(unittest.TestCase):
         self.assertEqual(os.readlink(os.path.join(top, "dest", "aaa")), outside)
 
 
+MONTHS = "JanFebMarAprMayJunJulAugSepOctNovDec"
+
+
+def isoinfo_listing(*args):
+    """isoinfo -l: path -> (type, extent, size, date of a file)."""
+    out, folder = {}, ""
+    for line in tool("isoinfo", "-l", *args).splitlines():
+        m = re.match(r"([d-])\S*\s+\d+\s+\d+\s+\d+\s+(\d+)\s+(\w{3})\s+(\d+)\s+(\d{4})\s+\[\s*(\d+)\s+\d+\]\s\s(.*) $",
+                     line)
+        if line.startswith("Directory listing of "):
+            folder = line[21:-1]
+        elif m and m[7] not in (".", ".."):
+            date = f"{m[5]}-{MONTHS.find(m[3]) // 3 + 1:02}-{int(m[4]):02}" if m[1] == "-" else None
+            out[f"{folder}/{m[7]}"] = ("D" if m[1] == "d" else "F", int(m[6]), int(m[2]), date)
+    return out
+
+
+def xorriso_files(image):
+    """xorriso's start block and size of every file of the Joliet tree."""
+    out = subprocess.run(["xorriso", "-abort_on", "NEVER", "-rr_reading", "off", "-joliet", "on", "-indev", image,
+                          "-find", "/", "-type", "f", "-exec", "report_lba", "--"], capture_output=True,
+                         env={**os.environ, "LC_ALL": "C.UTF-8"}).stdout.decode()
+    return {m[3]: ("F", int(m[1]), int(m[2])) for m in
+            re.finditer(r"(?m)^File data lba:\s+\d+\s*,\s*(\d+)\s*,\s*\d+\s*,\s*(\d+)\s*,\s*'(.*)'$", out)}
+
+
+def listing(*args):
+    """ckvd ls --json: path -> (type, lbn, size, date of a file), and the volume name."""
+    (s,) = json.loads(ok("ls", "--json", *args))["sessions"]
+    return {e["path"]: (e["type"], e["lbn"], e["size"], e["date"] and e["date"][:10]) for e in s["entries"]}, s["volume"]
+
+
+def mkdisc(*args):
+    return tool(os.environ["CKVD_MKDISC"], *args)
+
+
+class Listings(unittest.TestCase):
+    """Discs genisoimage and xorriso make, each session listed as isoinfo and xorriso list it: type, extent,
+    size and date of every entry; the report's directory and file counts as isoinfo's listing has them."""
+
+    def test_discs_equal_isoinfo_and_xorriso(self):
+        d = fresh("listings")
+        src = lambda name, files: [write(os.path.join(d, name, f), c) for f, c in files.items()] and d + "/" + name
+        gen = lambda *a: tool("genisoimage", "-quiet", "-input-charset", "utf-8", *a)
+        xor = lambda *a: tool("xorriso", "-as", "mkisofs", "-quiet", *a)
+        deep = "/".join(f"level_{i}_directory_with_a_rather_long_name" for i in range(1, 13))
+        boot = src("boot", {"BOOT/BOOT.IMG": bytes(2048), "DATA/FILE.TXT": "data\n"})
+        many = src("many", {f"BIGDIR/F{i:05}.TXT": "" for i in range(1, 3001)})
+        for i in range(1, 301):
+            os.makedirs(f"{many}/DIRS/D{i:05}")  # a path table over one block
+        cases = [  # image, how it is made, isoinfo's names option (None: xorriso only), xorriso, volume
+            ("level1", lambda o: gen("-iso-level", "1", "-V", "LEVEL1_VOLUME", "-o", o, src("l1", {
+                "README.TXT": "hello\n", "DOCS/BIG.DAT": "a" * 3000, "DOCS/OLD/NOTE.TXT": "old\n",
+                "MUSIC/SONG.MP3": bytes(70000)})), "", False, "LEVEL1_VOLUME"),
+            ("level3_rr", lambda o: gen("-iso-level", "3", "-R", "-V", "LEVEL3_RR", "-o", o, src("l3", {
+                "Mixed Case Dir/a long file name.txt": "rr\n", "short.txt": "x\n"})), "-R", False, "LEVEL3_RR"),
+            ("joliet_jp", lambda o: gen("-J", "-R", "-V", "JOLIET_JP", "-o", o, src("jp", {
+                "音楽/アルバム/さくら.mp3": "x\n", "文書/メモ.txt": "y\n", "Readme.txt": "z\n"})), None, True, "JOLIET_JP"),
+            ("deep_long", lambda o: xor("-R", "-J", "-joliet-long", "-D", "-V", "DEEP_LONG", "-o", o, src("deep", {
+                f"{deep}/the_deepest_file_of_all_with_a_long_name.txt": "deep\n", "n" * 100 + ".txt": "top\n"})),
+             "-J", True, "DEEP_LONG"),
+            ("many", lambda o: gen("-V", "MANY_FILES", "-o", o, many), "", False, "MANY_FILES"),
+            ("boot_genisoimage", lambda o: gen("-J", "-R", "-V", "BOOT_GENISO", "-b", "BOOT/BOOT.IMG", "-no-emul-boot",
+                                               "-boot-load-size", "4", "-o", o, boot), "-J", False, "BOOT_GENISO"),
+            ("boot_xorriso", lambda o: xor("-J", "-R", "-V", "BOOT_XORRISO", "-b", "BOOT/BOOT.IMG", "-no-emul-boot",
+                                           "-boot-load-size", "4", "-o", o, boot), "-J", False, "BOOT_XORRISO"),
+            ("level4", lambda o: tool("genisoimage", "-quiet", "-iso-level", "4", "-V", "LEVEL4_1999", "-o", o, src("l4", {
+                "a directory of ISO 9660-1999/a long name; with.punctuation.txt": "v2\n"})), "", False, "LEVEL4_1999"),
+            ("grub", lambda o: shutil.copy("/usr/lib/grub-rescue/grub-rescue-cdrom.iso", o), "-R", False, ""),
+        ]
+        for name, make, names, xorriso, volume in cases:
+            with self.subTest(name):
+                image = f"{d}/{name}.iso"
+                make(image)
+                ours, label = listing(image)
+                self.assertEqual(label.rstrip()[:len(volume)], volume)
+                if xorriso:
+                    self.assertEqual({p: e[:3] for p, e in ours.items() if e[0] == "F"}, xorriso_files(image))
+                if names is None:
+                    continue
+                peer = isoinfo_listing(*names.split(), "-i", image)
+                self.assertEqual(ours, peer)
+                report = f"{d}/{name}.csv"
+                ok("report", image, "-o", report)
+                kinds = [e[0] for e in peer.values()]
+                self.assertIn(b",Session[1],Dir[%d],File[%d]," % (1 + kinds.count("D"), kinds.count("F")), read(report))
+        self.assertGreater(listing(f"{d}/many.iso")[0]["/BIGDIR"][2], 32 * BLOCK)  # more than one piece of 32
+
+    def test_each_of_three_sessions_equals_isoinfo(self):
+        d = fresh("sessions")
+        disc = f"{d}/three.cue"
+        for n, folder in ((1, "ONE/FIRST.TXT"), (2, "TWO/SECOND.TXT"), (3, "THREE/THIRD.TXT")):
+            write(f"{d}/s{n}/{folder}", folder)
+            options = ["-C", mkdisc("msinfo", disc).strip(), "-M", f"{d}/prev.img"] if n > 1 else []
+            tool("genisoimage", "-quiet", "-J", "-R", "-V", f"SESSION_{n}", *options, "-o", f"{d}/s{n}.iso", f"{d}/s{n}")
+            mkdisc("append" if n > 1 else "create", disc, f"{d}/s{n}.iso")
+            with open(f"{d}/prev.img", "r+b" if n > 1 else "wb") as f:  # the previous session for -M, in place
+                f.seek(int(options[1].split(",")[1]) * BLOCK if n > 1 else 0)
+                f.write(read(f"{d}/s{n}.iso"))
+        sessions = json.loads(ok("toc", "--json", disc))["sessions"]
+        self.assertEqual(len(sessions), 3)
+        for n, s in enumerate(sessions, 1):
+            start = s["tracks"][0]["address"]
+            self.assertEqual(s["pvd_lbn"], start + 16)
+            ours, volume = listing("--session", str(n), disc)
+            self.assertEqual(volume.rstrip(), f"SESSION_{n}")
+            self.assertEqual(ours, isoinfo_listing("-J", "-i", f"{d}/s{n}.iso", *(["-N", str(start)] if n > 1 else [])))
+        self.assertLessEqual({"/ONE/FIRST.TXT", "/TWO/SECOND.TXT", "/THREE/THIRD.TXT"}, set(ours))
+
+    def test_cd_extra_is_audio_tracks_then_a_data_session(self):
+        # sox tracks of 1, 2 and 3 seconds: 75, 150 and 225 sectors; the data session after the first lead-out,
+        # a lead-in and a pregap, in the multi-session sheet form the cue reader takes. The audio session makes
+        # it an audio disc: its session type is the first one's.
+        d = fresh("extra")
+        for n in (1, 2, 3):
+            tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", f"{d}/a{n}.wav", "synth", str(n), "sine", "440")
+        mkdisc("audio", f"{d}/audio.cue", *(f"{d}/a{n}.wav" for n in (1, 2, 3)))
+        write(f"{d}/data/CDPLUS/INFO.TXT", "extra\n")
+        tool("genisoimage", "-quiet", "-J", "-V", "CD_EXTRA", "-C", f"0,{450 + 6750 + 4500 + 150}", "-o", f"{d}/data.bin", f"{d}/data")
+        write(f"{d}/extra.cue", "REM SESSION 01\n" + read(f"{d}/audio.cue").decode() +
+              "REM LEAD-OUT 01:30:00\nREM SESSION 02\nFILE \"data.bin\" BINARY\n  TRACK 04 MODE1/2048\n"
+              "    INDEX 01 00:00:00\n")
+        for sheet, sessions in (("audio.cue", 1), ("extra.cue", 2)):
+            with self.subTest(sheet):
+                toc = json.loads(ok("toc", "--json", f"{d}/{sheet}"))["sessions"]
+                self.assertEqual(len(toc), sessions)
+                self.assertEqual([(t["address"], t["size"]) for t in toc[0]["tracks"]], [(0, 75), (75, 150), (225, 225)])
+                self.assertEqual(toc[0]["pvd_lbn"], 0 if sessions == 1 else 16)  # track 1 + 16 beside a data session
+                ours, volume = listing("--session", "1", f"{d}/{sheet}")
+                self.assertEqual((volume, {p: e[1:3] for p, e in ours.items()}), ("Audio CD", {
+                    "/Track01.cda": (0, 75), "/Track02.cda": (75, 150), "/Track03.cda": (225, 225)}))
+        self.assertEqual([(t["track"], t["address"]) for t in toc[1]["tracks"]], [(4, 450 + 6750 + 4500 + 150)])
+
+    def test_sheets_equal_cd_info(self):
+        # The image readers' sheets (sox tracks, a MODE1/2352 track, CRLF sheets, tracks 04-05 of a longer disc)
+        # as cd-info lists them: each track and the lead-out (number 170) with its first block.
+        d = os.environ["CKVD_IMAGE_FIXTURES"]
+        for base in ("audio", "raw", "cdda", "late"):
+            with self.subTest(base):
+                peer = [(int(m[1]), int(m[2])) for m in
+                        re.finditer(r"(?m)^\s*(\d+): \d\d:\d\d:\d\d\s+(\d+)\s", read(f"{d}/{base}.cd-info.txt").decode())]
+                sessions = json.loads(ok("toc", "--json", f"{d}/{base}.cue"))["sessions"]
+                tracks = [t for s in sessions for t in s["tracks"]]
+                self.assertEqual(peer, [(t["track"], t["address"]) for t in tracks] + [(170, sessions[-1]["lead_out"])])
+                if base in ("audio", "cdda"):  # sizes come from the track files Track01.cda on (data: none)
+                    self.assertEqual([t["size"] for t in tracks], [b[1] - a[1] for a, b in zip(peer, peer[1:])])
+
 class Names(unittest.TestCase):
     """Names in many scripts on discs genisoimage and xorriso make: as the disc records them, on the command
     line and in the files get -r writes; the report keeps its Shift-JIS forms."""
 
     NAMES = ["Dvořák – Symphonie Nr. 9 „Aus der Neuen Welt“.wma", "Große Übung.mp3", "café.txt", "cafe.txt",
              "¥100.txt", "한국어 노래.mp3", "日本語の歌.mp3", "emoji 🎵.txt", "Ünïcödé Façade – œuvre très longue/x.txt",
-             "Ελληνικά/τραγούδι.mp3", "a¥b/x.txt"]
+             "Ελληνικά/τραγούδι.mp3", "a¥b/x.txt", "€uro.txt", "①circled.txt", "～wave.txt", "简体中文.txt", "音楽.txt"]
     NOROCK = ("-read_fs", "norock", "-joliet_map", "stripped")
 
     @classmethod
@@ -296,6 +444,11 @@ class Names(unittest.TestCase):
         self.assertEqual(forms["Dvořák – Symphonie Nr. 9 „Aus der Neuen Welt“.wma"],
                          "Dvo?ak ? Symphonie Nr. 9 ?Aus der Neuen Welt“.wma")
         self.assertEqual((forms["cafe.txt"], forms["日本語の歌.mp3"]), (None, None))
+        # A character with no JIS X 0208 code (or ASCII) is a "?" and the name goes on.
+        jis = lambda c: c if len(c.encode("shift_jis", "replace")) == 2 or ord(c) < 128 else "?"
+        for name in ("€uro.txt", "①circled.txt", "～wave.txt", "简体中文.txt", "한국어 노래.mp3", "Ελληνικά"):
+            self.assertEqual(forms[name], "".join(map(jis, name)))
+        self.assertIsNone(forms["音楽.txt"])
         rr = {e["name"]: e.get("identifier") for e in entries(self.rr)}
         self.assertEqual(rr["Große Übung.mp3"], "GRO__E__.MP3;1")  # as isoinfo -f lists it
         # The report writes the Shift-JIS forms; the closing quote is JIS X 0208 row 1 cell 40.
