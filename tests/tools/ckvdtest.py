@@ -26,8 +26,12 @@ def ok(*args):
 
 
 def tool(*args):
-    """A peer tool's stdout (text); a failure of the tool fails the test."""
-    return subprocess.run(args, capture_output=True, check=True).stdout.decode()
+    """A peer tool's stdout (text); a failure of the tool fails the test, with what the tool said."""
+    r = subprocess.run(args, capture_output=True)
+    if r.returncode:
+        raise AssertionError(f"{' '.join(map(str, args))} exited {r.returncode}: "
+                             f"{r.stderr.decode(errors='replace')[-2000:]}")
+    return r.stdout.decode()
 
 
 def fresh(*parts):
