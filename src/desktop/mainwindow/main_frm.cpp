@@ -156,7 +156,8 @@ void CMainFrame::CreateMenus() {
         }
     }
     Action(ID_OPEN_IMAGE)->setShortcut(QKeySequence::Open);
-    Action(ID_APP_EXIT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // not every platform theme binds Quit
+    // Not every platform theme binds Quit to a key.
+    Action(ID_APP_EXIT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Commands reached from the tool bar only.
     make(ID_VIEW_LARGEICON, "Large Icon");
     make(ID_VIEW_SMALLICON, "Small Icon");
