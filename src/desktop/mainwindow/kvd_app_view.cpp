@@ -313,6 +313,21 @@ void CKVDAppView::Arrange() {
         m_icons->doItemsLayout();
 }
 
+namespace {
+
+// The number base an LBN/Size command shows.
+uint16_t BaseOf(int command) {
+    return command == ID_LBNSIZE_BASE16 ? LBNSIZE_BASE16
+           : command == ID_LBNSIZE_MSF  ? LBNSIZE_MSF
+                                        : LBNSIZE_BASE10;
+}
+
+} // namespace
+
+bool CKVDAppView::IsCurrentBase(int command) {
+    return g_LbnSizeStyle == BaseOf(command);
+}
+
 void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
     int menuId = m_content.ContextMenu();
     if (menuId == 0)
@@ -328,13 +343,12 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
     };
     // The number base is there on empty space and on rows alike, the current one checked.
     const auto addBases = [&] {
-        const uint16_t styles[] = {LBNSIZE_BASE10, LBNSIZE_BASE16, LBNSIZE_MSF};
         auto* group = new QActionGroup(&menu);
-        for (size_t i = 0; i < std::size(kLbnSizeMenu); ++i) {
-            add(kLbnSizeMenu[i]);
+        for (const MenuItemDef& def : kLbnSizeMenu) {
+            add(def);
             QAction* a = menu.actions().back();
             a->setCheckable(true);
-            a->setChecked(g_LbnSizeStyle == styles[i]);
+            a->setChecked(IsCurrentBase(def.command));
             group->addAction(a);
         }
     };
@@ -358,13 +372,9 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
 void CKVDAppView::OnCommand(int command) {
     switch (command) {
     case ID_LBNSIZE_BASE10:
-        m_content.SetStyle(LBNSIZE_BASE10);
-        break;
     case ID_LBNSIZE_BASE16:
-        m_content.SetStyle(LBNSIZE_BASE16);
-        break;
     case ID_LBNSIZE_MSF:
-        m_content.SetStyle(LBNSIZE_MSF);
+        m_content.SetStyle(BaseOf(command));
         break;
     case ID_SAVE_TO_DISC:
         OnSaveToDisc();

@@ -85,6 +85,8 @@ class CKVDAppView final : public QStackedWidget {
 
     // LBN/Size commands of the context menu.
     void OnCommand(int command);
+    // Whether `command` (ID_LBNSIZE_*) is the number base the list shows now.
+    static bool IsCurrentBase(int command);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

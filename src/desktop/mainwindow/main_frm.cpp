@@ -24,7 +24,6 @@
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
-#include "report/lbn_size_style.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -188,9 +187,8 @@ void CMainFrame::CreateMenus() {
     }
     if (viewMenu)
         connect(viewMenu, &QMenu::aboutToShow, this, [this] {
-            Action(ID_LBNSIZE_BASE10)->setChecked(g_LbnSizeStyle == LBNSIZE_BASE10);
-            Action(ID_LBNSIZE_BASE16)->setChecked(g_LbnSizeStyle == LBNSIZE_BASE16);
-            Action(ID_LBNSIZE_MSF)->setChecked(g_LbnSizeStyle == LBNSIZE_MSF);
+            for (int command : {ID_LBNSIZE_BASE10, ID_LBNSIZE_BASE16, ID_LBNSIZE_MSF})
+                Action(command)->setChecked(CKVDAppView::IsCurrentBase(command));
         });
 }
 
