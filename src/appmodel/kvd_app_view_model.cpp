@@ -15,21 +15,14 @@ const ListColumn kListColumns[LIST_COLUMNS] = {
     {"Date", true, 3},
 };
 
-std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
-                                              int minName) {
+std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed) {
     std::array<int, LIST_COLUMNS> w{};
-    for (int c = 0; c < LIST_COLUMNS; ++c)
-        w[static_cast<size_t>(c)] = width / kListColumns[c].widthDivisor;
-    int missing = 0;
+    int others = 0;
     for (size_t c = 1; c < LIST_COLUMNS; ++c) {
-        if (needed[c] > w[c]) {
-            missing += needed[c] - w[c];
-            w[c] = needed[c];
-        }
+        w[c] = std::max(width / kListColumns[c].widthDivisor, needed[c]);
+        others += w[c];
     }
-    // The name gives what it can and keeps at least what it needs itself or `minName`, whichever is less.
-    const int keep = std::min(std::max(needed[0], 0), minName);
-    w[0] = std::max(w[0] - missing, std::min(w[0], keep));
+    w[0] = std::max(needed[0], width - others);
     return w;
 }
 

@@ -63,8 +63,7 @@ class CKVDAppViewModel {
     std::vector<const FileEntry*> m_rows;
 };
 
-// Widths of the report columns in a list `width` pixels wide: FileName w/3, LBN w/6, Size w/6, Date w/3 to
-// start with; LBN, Size or Date, where that would cut its widest value (`needed`), grows to it, taking the
-// room from FileName down to `minName`. Past that the columns are wider than the list, which then scrolls.
-std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed,
-                                              int minName);
+// Widths of the report columns in a list `width` pixels wide: LBN w/6, Size w/6 and Date w/3 to start with,
+// each grown to its widest value (`needed`); FileName takes the rest and never less than its longest name,
+// so no name is cut: where the columns are wider than the list, the list scrolls sideways.
+std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed);

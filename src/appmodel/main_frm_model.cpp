@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "appmodel/disc_analysis.h"
 #include "appmodel/first_drive.h"
 #include "appmodel/image_open.h"
 #include "aspi/aspi_manager.h"
@@ -30,29 +31,55 @@ void CMainFrameModel::DestroyWindow(const WindowPlacement& placement) {
     Placement_Write(m_profile, placement);
 }
 
-void CMainFrameModel::Report(const char* format, int line, int code) {
+void CMainFrameModel::Report(const char* format, int line, int code, const std::string& reason) {
     char text[256];
     std::snprintf(text, sizeof text, format, kSource, line, static_cast<unsigned>(code) & 0xFFFFu);
     m_strMessage = text;
-    m_sink.Show(m_strMessage);
+    if (reason.empty()) {
+        m_sink.Show(m_strMessage);
+        return;
+    }
+    // The reason names the image as the disc records nothing of it: the path is the local file's, in UTF-8.
+    m_strMessage += "\n\n" + reason + ".";
+    m_sink.ShowUtf8(m_strMessage);
 }
 
 bool CMainFrameModel::LoadDisc(uint16_t device) {
-    // Nothing shown may point into the records about to be freed.
+    // The disc shown stays whole aside until the new one is read, so a failure can give it back.
+    const int previousDevice =
+        g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device ? g_DiscModel->device : -1;
+    CLeftViewModel previousTree = std::move(m_tree);
     m_tree.Clear();
     m_list.Clear();
-    Iso_Terminate();
+    if (viewsChanged)
+        viewsChanged();
+    IsoModelStash previous = Iso_SetModelAside();
     int rc = Iso_Initialize();
     if (rc != 1) {
         Report(IDS_ISO_INIT_ERROR, __LINE__, rc);
         return false;
     }
-    rc = Iso_AnalyzeDisc(device);
+    std::string reason;
+    rc = App_AnalyzeDisc(device, &reason);
     if (rc != 1) {
-        Report(IDS_ISO_ANALYZE_ERROR, __LINE__, rc);
-        // Release the partial model so that the commands that need a disc say "No Disc".
+        const int kept = App_RemoveImageDrive(device, previousDevice);
         Iso_Terminate();
         Iso_Initialize();
+        if (kept >= 0) {
+            Iso_RestoreModel(std::move(previous));
+            g_DiscModel->device = static_cast<uint16_t>(kept);
+            g_CurrentDevice = static_cast<uint16_t>(kept);
+            m_tree = std::move(previousTree);
+            uint32_t hint = 0;
+            const int selected = m_tree.Selected();
+            if (selected >= 0) {
+                hint = m_tree.Items()[static_cast<size_t>(selected)].number;
+                m_doc.UpdateAllViews(true, hint);
+            }
+        }
+        if (viewsChanged)
+            viewsChanged();
+        Report(IDS_ISO_ANALYZE_ERROR, __LINE__, rc, reason);
         return false;
     }
     if (g_DiscModel)

@@ -29,10 +29,15 @@ class CMainFrameModel {
     // Frame destruction: writes the placement ("DISCMNGRNO" is stored only when a report takes a number).
     void DestroyWindow(const WindowPlacement& placement);
 
-    // Loads the disc of `device` (the drive dialog's row): empties both views, discards the model, analyses,
-    // fills the tree and selects the first session. False after a failure, whose message was shown; the
-    // partial model is then released, so "No Disc" applies.
+    // Loads the disc of `device` (the drive dialog's row): empties both views, sets the model aside,
+    // analyses, fills the tree and selects the first session. False after a failure, whose message was shown
+    // with the reason in plain words for an image; the disc shown before (on another drive) is then shown
+    // again as it was, else "No Disc" applies, and a broken image's drive is taken out of the drives.
     bool LoadDisc(uint16_t device);
+    // Called when the load has emptied both views' content, and again when a failed load put the earlier
+    // disc back (before its message, so the window shows that disc behind it): the widgets show anew what
+    // the models hold.
+    std::function<void()> viewsChanged;
     // Puts the disc image at `path` into an image drive and starts that drive as the drive dialog does.
     // Returns the device index to load, or -1 after a message that names the file and says why.
     int StartImageDrive(const std::string& path);
@@ -76,7 +81,7 @@ class CMainFrameModel {
     const std::string& LastMessage() const { return m_strMessage; }
 
   private:
-    void Report(const char* format, int line, int code);
+    void Report(const char* format, int line, int code, const std::string& reason = {});
 
     ckvd::ui::MessageSink& m_sink;
     ckvd::ui::ProfileStore& m_profile;

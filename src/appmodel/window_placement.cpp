@@ -27,6 +27,7 @@ WindowPlacement Placement_Read(ckvd::ui::ProfileStore& profile) {
     WindowPlacement p;
     p.normal.x = profile.GetInt("X", 0);
     p.normal.y = profile.GetInt("Y", 0);
+    p.stored = profile.GetInt("CX", -1) >= 0;
     p.normal.width = profile.GetInt("CX", kDefaultWidth);
     p.normal.height = profile.GetInt("CY", kDefaultHeight);
     p.zoomed = profile.GetInt("ISZOOM", 0) != 0;
@@ -41,6 +42,15 @@ void Placement_Write(ckvd::ui::ProfileStore& profile, const WindowPlacement& p) 
     profile.WriteInt("CY", p.normal.height);
     profile.WriteInt("ISZOOM", p.zoomed ? 1 : 0);
     profile.WriteInt("ISICON", !p.zoomed && p.iconic ? 1 : 0);
+}
+
+ScreenRect Placement_FirstStart(const ScreenRect& available) {
+    ScreenRect r;
+    r.width = std::max(kDefaultWidth, available.width / 4 * 3);
+    r.height = std::max(kDefaultHeight, available.height / 4 * 3);
+    r.x = available.x + (available.width - r.width) / 2;
+    r.y = available.y + (available.height - r.height) / 2;
+    return r;
 }
 
 ScreenRect Placement_KeepOnScreen(ScreenRect r, const std::vector<ScreenRect>& screens) {

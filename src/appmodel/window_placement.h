@@ -14,12 +14,17 @@ struct WindowPlacement {
     ScreenRect normal{0, 0, 640, 400}; // restored (not maximised) outer geometry in screen coordinates
     bool zoomed = false;
     bool iconic = false;
+    bool stored = true; // false at the first start, when the profile holds no size yet
 };
 
 // "X", "Y", "CX", "CY" (defaults 0, 0, 640, 400), "ISZOOM", "ISICON".
 WindowPlacement Placement_Read(ckvd::ui::ProfileStore& profile);
 // Writes the six values; a maximised window writes ISZOOM 1 ISICON 0, a minimised one 0 and 1.
 void Placement_Write(ckvd::ui::ProfileStore& profile, const WindowPlacement& placement);
+
+// The first start's rectangle on a screen whose available area is `available`: three quarters of it each
+// way, never below 640 x 400, centred.
+ScreenRect Placement_FirstStart(const ScreenRect& available);
 
 // Keeps a restored rectangle usable on `screens` (available areas, the primary first): a size that is not
 // positive gets the default, a size larger than the screen is cut to it, and a window that is not wholly on

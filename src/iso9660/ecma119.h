@@ -13,6 +13,7 @@ constexpr size_t kStandardIdentifier = 1;    // 8.1.2: "CD001"
 constexpr size_t kDescriptorVersion = 6;     // 8.1.3
 constexpr size_t kVolumeFlags = 7;           // 8.5.3
 constexpr size_t kVolumeIdentifier = 40;     // 8.4.6, 32 bytes
+constexpr size_t kVolumeSpaceSize = 80;      // 8.4.8, both-byte order
 constexpr size_t kEscapeSequences = 88;      // 8.5.6
 constexpr size_t kPathTableSize = 132;       // 8.4.13, both-byte order
 constexpr size_t kTypeLPathTable = 140;      // 8.4.14

@@ -291,6 +291,63 @@ void Iso_Terminate() {
     Iso_FreeFile();
 }
 
+struct IsoModelStash::State {
+    DiscModel* model = nullptr;
+    uint16_t currentSession = 0;
+    std::vector<uint8_t> tocBuffer;
+    uint16_t tocDataLength = 0;
+    std::unordered_map<const FileEntry*, std::string> symlinkTargets;
+    std::unordered_map<const FileEntry*, std::string> recordedIdentifiers;
+    std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> directoryDates;
+    std::vector<std::unique_ptr<char[]>> textBlocks;
+    size_t textUsed = 0;
+
+    // Swaps this state with the module's.
+    void Exchange() {
+        using namespace iso_internal;
+        std::swap(model, g_DiscModel);
+        std::swap(currentSession, g_CurrentSession);
+        std::swap(tocBuffer, g_TocBuffer);
+        std::swap(tocDataLength, g_TocDataLength);
+        std::swap(symlinkTargets, g_SymlinkTargets);
+        std::swap(recordedIdentifiers, g_RecordedIdentifiers);
+        std::swap(directoryDates, g_DirectoryDates);
+        std::swap(textBlocks, g_TextBlocks);
+        std::swap(textUsed, g_TextUsed);
+    }
+};
+
+IsoModelStash::IsoModelStash() = default;
+IsoModelStash::IsoModelStash(IsoModelStash&&) noexcept = default;
+IsoModelStash& IsoModelStash::operator=(IsoModelStash&&) noexcept = default;
+
+IsoModelStash::~IsoModelStash() {
+    if (!m_state || !m_state->model)
+        return;
+    iso_internal::ReleaseSessions(m_state->model);
+    iso_internal::ReleaseTrees(m_state->model);
+    delete m_state->model;
+}
+
+bool IsoModelStash::Empty() const {
+    return !m_state || !m_state->model;
+}
+
+IsoModelStash Iso_SetModelAside() {
+    IsoModelStash stash;
+    stash.m_state = std::make_unique<IsoModelStash::State>();
+    stash.m_state->Exchange();
+    Iso_FreeFile();
+    return stash;
+}
+
+void Iso_RestoreModel(IsoModelStash&& stash) {
+    Iso_Terminate();
+    if (!stash.m_state)
+        return;
+    stash.m_state->Exchange(); // the stash now holds the emptied state, which frees nothing
+}
+
 namespace {
 
 bool MatchesAt(const char* name, size_t len, size_t pos, const char* ext) {

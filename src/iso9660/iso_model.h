@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 
 // Result codes of the ISO9660 manager.
@@ -114,6 +115,29 @@ extern uint16_t g_CurrentSession;
 
 int Iso_Initialize();
 void Iso_Terminate();
+
+// The loaded disc's whole model (records, names, TOC, current session) moved out of the module, so that a
+// disc that fails to load can give way to the one shown before. Destroying a stash that was not put back
+// frees what it holds.
+class IsoModelStash {
+  public:
+    IsoModelStash();
+    IsoModelStash(IsoModelStash&&) noexcept;
+    IsoModelStash& operator=(IsoModelStash&&) noexcept;
+    ~IsoModelStash();
+    bool Empty() const;
+
+    struct State;
+
+  private:
+    std::unique_ptr<State> m_state;
+    friend IsoModelStash Iso_SetModelAside();
+    friend void Iso_RestoreModel(IsoModelStash&& stash);
+};
+// Leaves the module empty, as after Iso_Terminate, with the model in the stash.
+IsoModelStash Iso_SetModelAside();
+// Frees the module's model and puts the stashed one back in its place.
+void Iso_RestoreModel(IsoModelStash&& stash);
 void Iso_SetFileKind(FileEntry* entry);
 // Writes "%02d:%02d:%02d" into `text` of `capacity` bytes (always terminated).
 void Iso_FramesToMsf(uint32_t frames, char* text, size_t capacity);

@@ -257,14 +257,13 @@ TEST(DriveNames, ImagesOfTheSameNameAreToldApartByTheirFolders) {
               (std::vector<std::string>{"x/same/d.iso", "y/same/d.iso"}));
 }
 
-TEST(ListColumns, StartFromTheFractionsAndGrowFromTheNameOnly) {
-    // 600 wide: 200, 100, 100, 200. Size needs 130 and Date 250: 80 more, taken from the name.
-    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250}, 90), (std::array<int, 4>{120, 100, 130, 250}));
-    // Values that fit leave the fractions alone.
-    EXPECT_EQ(List_FitColumns(600, {300, 40, 40, 120}, 90), (std::array<int, 4>{200, 100, 100, 200}));
-    // The name keeps its minimum (or its own need when that is less); the list then scrolls.
-    EXPECT_EQ(List_FitColumns(300, {200, 80, 80, 150}, 90), (std::array<int, 4>{90, 80, 80, 150}));
-    EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}, 90), (std::array<int, 4>{40, 80, 80, 150}));
+TEST(ListColumns, StartFromTheFractionsAndNeverCutAName) {
+    // 600 wide: LBN 100, Size 100, Date 200; Size needs 130 and Date 250, the name takes the 120 left.
+    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250}), (std::array<int, 4>{120, 100, 130, 250}));
+    // A name longer than the rest of the row keeps its width: the list scrolls sideways.
+    EXPECT_EQ(List_FitColumns(600, {300, 40, 40, 120}), (std::array<int, 4>{300, 100, 100, 200}));
+    EXPECT_EQ(List_FitColumns(300, {200, 80, 80, 150}), (std::array<int, 4>{200, 80, 80, 150}));
+    EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}), (std::array<int, 4>{40, 80, 80, 150}));
 }
 
 TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {

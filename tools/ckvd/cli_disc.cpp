@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "appmodel/disc_analysis.h"
 #include "cli.h"
 #include "common/device_open.h"
 #include "iso9660/iso9660.h"
@@ -57,13 +58,16 @@ int CliDisc_Load(const std::string& drive, int* analysis) {
     const int index = open_device(devicePath);
     if (index < 0)
         return -1;
-    const int rc = Iso_AnalyzeDisc(static_cast<uint16_t>(index));
+    std::string reason;
+    const int rc = App_AnalyzeDisc(static_cast<uint16_t>(index), &reason);
     if (rc != 1) {
         if (analysis && g_DiscModel && g_DiscModel->firstSession) {
             *analysis = rc;
             return index;
         }
         Cli_Fail("ISO9660 FileSystem Analyze Error", rc);
+        if (!reason.empty())
+            std::fprintf(stderr, "ckvd: %s\n", reason.c_str());
         return -1;
     }
     return index;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "appmodel/app_modules.h"
+#include "appmodel/disc_analysis.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
@@ -20,7 +21,8 @@ int Cmd_Toc(int argc, char** argv) {
     if (engine.failed)
         return Cli_Fail(engine.failed, engine.result);
     int analysis = 1;
-    if (CliDisc_Load(o.args[0], &analysis) < 0)
+    const int device = CliDisc_Load(o.args[0], &analysis);
+    if (device < 0)
         return kExitFailure;
     // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
     if (o.json) {
@@ -31,7 +33,12 @@ int Cmd_Toc(int argc, char** argv) {
     }
     if (Cli_FinishOutput(0) != 0)
         return kExitFailure;
-    if (analysis != 1)
-        return Cli_Fail("ISO9660 FileSystem Analyze Error", analysis);
+    if (analysis != 1) {
+        Cli_Fail("ISO9660 FileSystem Analyze Error", analysis);
+        if (const std::string reason = App_LoadFailureReason(static_cast<uint16_t>(device), analysis);
+            !reason.empty())
+            std::fprintf(stderr, "ckvd: %s\n", reason.c_str());
+        return kExitFailure;
+    }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <algorithm>
 
 CLevel1Dlg::CLevel1Dlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Lumaset Algorithm (Level1)");
@@ -17,5 +18,7 @@ CLevel1Dlg::CLevel1Dlg(QWidget* parent) : QDialog(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->addStretch(1);
     layout->addWidget(buttons, 0, Qt::AlignTop);
-    setMinimumSize(fontMetrics().averageCharWidth() * 44, fontMetrics().height() * 6);
+    // At least as wide as its title with the window manager's icon and buttons beside it.
+    const int titleWidth = fontMetrics().horizontalAdvance(windowTitle()) + fontMetrics().height() * 8;
+    setMinimumSize(std::max(fontMetrics().averageCharWidth() * 44, titleWidth), fontMetrics().height() * 6);
 }

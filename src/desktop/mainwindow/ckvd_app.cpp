@@ -1,6 +1,7 @@
 #include "desktop/mainwindow/ckvd_app.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -16,6 +17,7 @@
 #include "desktop/mainwindow/screenshot.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
+#include "platform/ui/ui_dialog_fit.h"
 #include "platform/ui/ui_handover.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_instance.h"
@@ -203,6 +205,8 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
     QApplication::setApplicationName(IDS_APP_TITLE);
     QApplication::setWindowIcon(ckvd::ui::ApplicationIcon());
     const bool batch = !options.screenshot.empty();
+    ckvd::ui::DialogPlacer placer;
+    app.installEventFilter(&placer);
     ckvd::ui::QtMessageSink boxes;
     ckvd::ui::StderrSink printed;
     ckvd::ui::MessageSink& sink = batch ? static_cast<ckvd::ui::MessageSink&>(printed) : boxes;
@@ -241,6 +245,13 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (!options.documentFile.empty())
             frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
         frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(*profile));
+        // The window manager places the window first, so that the first message or the report's offer
+        // opens over the window and not where the window was before it was placed.
+        QElapsedTimer placing;
+        placing.start();
+        while (!batch && frame.windowHandle() && !frame.windowHandle()->isExposed() &&
+               placing.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
         // A second copy started with an image hands it over to this window and ends.
         ckvd::ui::HandoverServer handover(
             [&](const QStringList& images) { TakeHandedImages(frame, images, options.verbose, sink); });

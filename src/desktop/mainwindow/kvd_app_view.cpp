@@ -90,7 +90,7 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
     m_report->setSelectionMode(QAbstractItemView::SingleSelection);
     m_report->setIconSize(QSize(16, 16));
     m_report->setAllColumnsShowFocus(true);
-    m_report->setTextElideMode(Qt::ElideMiddle); // only the name can be cut, and it keeps both ends
+    m_report->setTextElideMode(Qt::ElideMiddle); // a name column the user narrows keeps both ends
     m_report->header()->setStretchLastSection(false);
     m_report->header()->setSectionResizeMode(QHeaderView::Interactive);
     connect(m_report->header(), &QHeaderView::sectionResized, this, [this] {
@@ -135,9 +135,10 @@ void CKVDAppView::OnInitialUpdate() {
 
 void CKVDAppView::Reload() {
     m_model->Reload();
-    m_userSized = false;
+    // Widths the user gave the columns stay for every folder shown after.
     m_measured = false;
-    FitColumns();
+    if (!m_userSized)
+        FitColumns();
 }
 
 bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
@@ -208,22 +209,13 @@ void CKVDAppView::FitColumns() {
     if (!m_measured)
         MeasureColumns();
     if (m_style == Style::Report) {
-        // The name keeps room for ten characters and its icon before the list scrolls sideways.
-        const int minName = m_report->fontMetrics().horizontalAdvance(QString(10, 'x')) + 24;
-        const auto widths = List_FitColumns(m_report->viewport()->width(), m_needed, minName);
+        const auto widths = List_FitColumns(m_report->viewport()->width(), m_needed);
         for (int c = 0; c < LIST_COLUMNS; ++c)
             m_report->setColumnWidth(c, widths[static_cast<size_t>(c)]);
     } else {
         FitIconGrid();
     }
     m_fitting = false;
-}
-
-int CKVDAppView::MissingWidth() const {
-    int total = std::max(m_report->columnWidth(0), m_needed[0]);
-    for (int c = 1; c < LIST_COLUMNS; ++c)
-        total += m_report->columnWidth(c);
-    return std::max(0, total - m_report->viewport()->width());
 }
 
 void CKVDAppView::FitIconGrid() {

@@ -58,11 +58,10 @@ class CKVDAppView final : public QStackedWidget {
     void OnContextMenu(const QPoint& globalPos);
     // Sets the column widths from the window width w (w/3, w/6, w/6, w/3), then fits them.
     void OnInitialUpdate();
-    // Report style: LBN, Size and Date as wide as their widest value (and heading), from the name's room;
-    // icon and list styles: the grid cell as wide as the widest name, up to a part of the view.
+    // Report style: LBN, Size and Date as wide as their widest value (and heading), the name as wide as the
+    // longest name or the rest of the view; icon and list styles: the grid cell as wide as the widest name,
+    // up to a part of the view.
     void FitColumns();
-    // How much wider the report view would have to be to show every column, names too, whole.
-    int MissingWidth() const;
 
     // Where the view's commands show their messages (the frame's message boxes).
     void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }

@@ -28,6 +28,22 @@
 
 namespace {
 
+// The splitter between tree and list, which lets the frame share out its width after each resize.
+class FrameSplitter final : public QSplitter {
+  public:
+    FrameSplitter(std::function<void()> resized, QWidget* parent)
+        : QSplitter(Qt::Horizontal, parent), m_resized(std::move(resized)) {}
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QSplitter::resizeEvent(event);
+        m_resized();
+    }
+
+  private:
+    std::function<void()> m_resized;
+};
+
 std::vector<ScreenRect> AvailableScreens() {
     std::vector<ScreenRect> screens;
     QScreen* primary = QGuiApplication::primaryScreen();
@@ -47,11 +63,14 @@ std::vector<ScreenRect> AvailableScreens() {
 
 CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent)
     : QMainWindow(parent), m_sink(sink), m_model(sink, profile),
-      m_wndSplitter(new QSplitter(Qt::Horizontal, this)) {
+      m_wndSplitter(new FrameSplitter([this] { ArrangeSplitter(); }, this)) {
     setWindowIcon(ckvd::ui::ApplicationIcon());
     // PreCreateWindow: the management number and the restored rectangle.
     WindowPlacement placement = m_model.PreCreateWindow();
-    m_normal = Placement_KeepOnScreen(placement.normal, AvailableScreens());
+    const std::vector<ScreenRect> screens = AvailableScreens();
+    if (!placement.stored && !screens.empty())
+        placement.normal = Placement_FirstStart(screens.front());
+    m_normal = Placement_KeepOnScreen(placement.normal, screens);
     move(m_normal.x, m_normal.y);
     resize(m_normal.width, m_normal.height);
 
@@ -84,6 +103,11 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     };
     m_model.Doc().titleChanged = [this](const std::string& title) { UpdateTitle(title); };
     UpdateTitle({});
+    // Both views are emptied before the disc is read and show the disc of before again when it fails.
+    m_model.viewsChanged = [this] {
+        m_left->Reload();
+        m_right->Reload();
+    };
 
     CreateMenus();
     CreateToolBar();
@@ -290,12 +314,16 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The view-style pictures are drawn in the text colour: a new palette (a dark theme) redraws them.
+    if (event->type() == QEvent::PaletteChange)
+        for (int command : {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS})
+            if (auto it = m_actions.find(command); it != m_actions.end())
+                it->second->setIcon(ckvd::ui::ViewStyleIcon(command));
+}
+
 bool CMainFrame::LoadDisc(uint16_t device) {
-    // Both views are emptied before the records they show are freed.
-    m_model.Tree().Clear();
-    m_model.List().Clear();
-    m_left->Reload();
-    m_right->Reload();
     UpdateTitle({});
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool ok = m_model.LoadDisc(device);
@@ -303,7 +331,7 @@ bool CMainFrame::LoadDisc(uint16_t device) {
     m_left->Reload();
     m_right->Reload();
     if (ok) {
-        MakeRoomForTheList();
+        ArrangeSplitter();
         ShowTreeNotes();
     }
     // The last step of every successful load: the offer of a disc report, over the disc just shown.
@@ -326,23 +354,18 @@ void CMainFrame::ShowTreeNotes() {
     }
 }
 
-void CMainFrame::MakeRoomForTheList() {
-    // The tree starts 350 wide. Until the user moves the splitter, the tree gives the list what its columns
-    // lack, down to what the tree's own items need.
-    if (m_splitterMoved || m_right->CurrentStyle() != CKVDAppView::Style::Report)
+void CMainFrame::ArrangeSplitter() {
+    // Until the user moves the splitter, the tree takes what its items need up to a third of the window and
+    // the list the rest: when the window narrows, the tree gives up width first.
+    if (m_splitterMoved)
         return;
-    const int treeNeeds = m_left->NeededWidth();
-    // The columns' starting widths grow with the list, so what is missing shrinks over a few rounds.
-    for (int round = 0; round < 4; ++round) {
-        const QList<int> sizes = m_wndSplitter->sizes();
-        if (sizes.size() != 2)
-            return;
-        const int give = std::min(m_right->MissingWidth(), sizes[0] - treeNeeds);
-        if (give <= 0)
-            return;
-        m_wndSplitter->setSizes({sizes[0] - give, sizes[1] + give});
-        m_right->FitColumns();
-    }
+    const QList<int> sizes = m_wndSplitter->sizes();
+    if (sizes.size() != 2 || !m_left)
+        return;
+    const int total = sizes[0] + sizes[1];
+    const int tree = std::min(m_left->NeededWidth(), total / 3);
+    if (tree != sizes[0])
+        m_wndSplitter->setSizes({tree, total - tree});
 }
 
 void CMainFrame::OnSelectDrive() {

@@ -59,6 +59,7 @@ class CMainFrame final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -73,15 +74,15 @@ class CMainFrame final : public QMainWindow {
     void ShowTreeNotes();
     void OnUpdateViewStyles();
     void RefreshRecentMenu();
-    void MakeRoomForTheList();
+    void ArrangeSplitter();
     void RememberNormalGeometry();
     void UpdateTitle(const std::string& docTitle);
 
     ckvd::ui::MessageSink& m_sink;
     CMainFrameModel m_model;
     QSplitter* m_wndSplitter;
-    CLeftView* m_left;
-    CKVDAppView* m_right;
+    CLeftView* m_left = nullptr;
+    CKVDAppView* m_right = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     QActionGroup* m_viewStyles = nullptr;
     std::map<int, QAction*> m_actions;

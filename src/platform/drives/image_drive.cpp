@@ -311,10 +311,23 @@ ScsiTarget* ImageAdapter::target(uint8_t id) {
 }
 
 int ImageAdapter::add(std::unique_ptr<ImageDrive> drive) {
-    if (drives_.size() >= kMaxTargets || !drive)
+    if (!drive)
+        return -1;
+    for (size_t id = 0; id < drives_.size(); ++id) {
+        if (!drives_[id]) {
+            drives_[id] = std::move(drive);
+            return static_cast<int>(id);
+        }
+    }
+    if (drives_.size() >= kMaxTargets)
         return -1;
     drives_.push_back(std::move(drive));
     return static_cast<int>(drives_.size() - 1);
+}
+
+void ImageAdapter::remove(uint8_t id) {
+    if (id < drives_.size())
+        drives_[id].reset();
 }
 
 ImageDrive* ImageAdapter::drive(uint8_t id) {

@@ -50,6 +50,8 @@ class ImageAdapter final : public HostAdapter {
     // Adds a drive at the next free target; returns its target id, or -1 when full.
     int add(std::unique_ptr<ImageDrive> drive);
     ImageDrive* drive(uint8_t id);
+    // Takes the drive at `id` away; its target stays free until the next add, and the others keep theirs.
+    void remove(uint8_t id);
     void clear();
 
   private:

@@ -1,7 +1,10 @@
 #include "platform/ui/ui_images.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QSvgRenderer>
 
 #include "res/resource.h"
@@ -197,7 +200,13 @@ QIcon ViewStyleIcon(int command) {
     default:
         return {};
     }
-    QSvgRenderer svg{QString(file)};
+    // The pictures' lines are drawn in the palette's text colour, so they stay visible on a dark tool bar.
+    QFile source{QString(file)};
+    if (!source.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray text = source.readAll();
+    text.replace("#3c3c3c", QGuiApplication::palette().color(QPalette::WindowText).name().toLatin1());
+    QSvgRenderer svg{text};
     if (!svg.isValid())
         return {};
     QIcon icon;

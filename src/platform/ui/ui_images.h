@@ -14,7 +14,7 @@ QPixmap DrawImage(int index, int size);
 std::vector<QIcon> MakeImageList(int size);
 QIcon ApplicationIcon();
 // The tool bar picture of a list view style command (large icons, small icons, list, details), rendered from
-// its SVG at 16 and 32 pixels; a null icon for any other command.
+// its SVG at 16 and 32 pixels, its lines in the palette's text colour; a null icon for any other command.
 QIcon ViewStyleIcon(int command);
 
 } // namespace ckvd::ui
