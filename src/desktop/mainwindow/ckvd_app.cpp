@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
@@ -99,6 +100,16 @@ void PrintCounts(CMainFrameModel& model) {
 // Images a second copy handed over: opened as the command line's are, and the window comes to the front.
 void TakeHandedImages(CMainFrame& frame, const QStringList& images, bool verbose,
                       ckvd::ui::MessageSink& sink) {
+    // A dialog open over the window (the report's offer, a message) may hold the disc shown: the images wait
+    // until it is closed.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        QTimer::singleShot(250, &frame, [&frame, images, verbose, &sink] {
+            TakeHandedImages(frame, images, verbose, sink);
+        });
+        return;
+    }
     if (!images.isEmpty() && frame.OpenDiscImage(images.front()) && verbose)
         PrintCounts(frame.Model());
     std::vector<std::string> others;
