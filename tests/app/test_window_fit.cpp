@@ -2,7 +2,9 @@
 // fails to load while another disc is shown.
 #include <QDir>
 #include <QFile>
+#include <QPalette>
 #include <QProcess>
+#include <QToolBar>
 #include <QSplitter>
 
 #include "appmodel/window_placement.h"
@@ -99,4 +101,26 @@ TEST_F(MainWindow, TheTreeTakesWhatItNeedsUpToAThirdAndGivesWayFirst) {
     frame_->resize(1200, 500);
     QApplication::processEvents();
     EXPECT_EQ(splitter->sizes()[0], 300);
+}
+
+TEST_F(MainWindow, ToolBarPicturesAreDrawnInThePalettesTextColour) {
+    frame_->ShowWindow(5);
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Window, QColor(32, 32, 32));
+    dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+    QApplication::setPalette(dark);
+    QApplication::processEvents();
+    for (QAction* a : frame_->ToolBar()->actions()) {
+        if (a->text() != "List" && a->text() != "Small Icon")
+            continue;
+        // The lines of the picture: light pixels on the dark bar.
+        const QImage picture = a->icon().pixmap(16, 16).toImage();
+        int light = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                light += qAlpha(picture.pixel(x, y)) > 128 && QColor(picture.pixel(x, y)).lightness() > 200;
+        EXPECT_GT(light, 8) << a->text().toStdString();
+    }
+    QApplication::setPalette(before);
 }

@@ -83,4 +83,11 @@ centred_over "$box" "$main" || fail "the message is not over the window"
 [ "$(xdotool getwindowname "$main")" = "SECOND_VOL - CKVD Explorer" ] || fail "the disc shown before is gone"
 import -window root "$work/cut-image.png"
 close_with "$box" Return
-echo "screenshots: $work/first-start.png $work/handed-over.png $work/cut-image.png"
+[ "$(xdotool getwindowname "$main")" = "SECOND_VOL - CKVD Explorer" ] || fail "the disc shown before is gone"
+
+# The View menu with the number base checked.
+xdotool windowactivate --sync "$main" key --clearmodifiers alt+v
+sleep 0.5
+import -window root "$work/view-menu.png"
+xdotool key --clearmodifiers Escape
+echo "screenshots: $work/first-start.png $work/handed-over.png $work/cut-image.png $work/view-menu.png"

@@ -162,7 +162,9 @@ bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* 
 }
 
 QImage Screenshot_Grab(QWidget& window) {
-    const QImage body = window.grab().toImage();
+    QImage body = window.grab().toImage();
+    // Composed in the screen's own pixels, so a scaled screen (QT_SCALE_FACTOR) is shown as it looks.
+    body.setDevicePixelRatio(1.0);
     // A platform with decorations draws its own caption; the offscreen and minimal ones draw none.
     const QString platform = QGuiApplication::platformName();
     if (platform != "offscreen" && platform != "minimal")

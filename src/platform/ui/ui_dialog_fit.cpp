@@ -39,6 +39,7 @@ void ScrollContent(QDialog& dialog) {
     auto* outer = new QVBoxLayout(&dialog);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(area);
+    area->setVisible(true);
 }
 
 } // namespace
@@ -58,6 +59,7 @@ void FitDialogToScreen(QDialog& dialog) {
         const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &dialog);
         dialog.resize(std::min(wanted.width() + bar, room.width()),
                       std::min(wanted.height() + bar, room.height()));
+        dialog.layout()->activate();
     }
     const QWidget* parent = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
     const QRect over = parent && parent->isVisible() ? parent->frameGeometry() : available;
