@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "iso9660/iso9660.h"
-#include "recorded_date.h"
+#include "appmodel/recorded_date.h"
 #include "report/disc_text.h"
 
 namespace {
