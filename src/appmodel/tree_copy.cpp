@@ -246,7 +246,8 @@ class TreeCopier {
                 Note("%s: the recorded mode was not kept: %s", local, std::strerror(errno));
                 m_whole = false;
             }
-            KeepDate(e, at, name, local);
+            if (!SaveToDisc_IsAudioTrack(e)) // a track's date is made up of its position on the disc
+                KeepDate(e, at, name, local);
         }
         m_whole = m_whole && o.result == SaveResult::Ok;
         ++m_done.files;
