@@ -109,12 +109,11 @@ class TreeCopier {
     void Walk(size_t depth) {
         while (m_levels.size() > depth) {
             const FileEntry* e = m_result.cancelled ? nullptr : m_levels.back().next;
-            if (!e && m_result.cancelled) {
-                m_levels.pop_back(); // nothing more goes into it: it keeps the mode it was made with
-                continue;
-            }
             if (!e) {
-                FinishLevel();
+                if (m_result.cancelled)
+                    m_levels.pop_back(); // nothing more goes into it: it keeps the mode it was made with
+                else
+                    FinishLevel();
                 continue;
             }
             m_levels.back().next = e->nextSibling;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """ckvd get of audio tracks: a track saved as the WAV bchunk writes from the same .cue/.bin, and as the samples
-sox made for a disc of ckvd-mkdisc, padded to whole sectors; get -r over an audio disc's root.
+sox made for a disc of ckvd-mkdisc, padded to whole sectors; get -r over an audio disc's root and over the
+audio session of a CD-Extra.
 
 usage: test_ckvd_get_audio.py CKVD WORKDIR
 """
@@ -69,6 +70,18 @@ class AudioTracks(unittest.TestCase):
         self.assertEqual(wav_data(out), source + bytes(-len(source) % SECTOR))
         info = [tool("soxi", opt, out).strip() for opt in ("-r", "-c", "-b", "-s")]
         self.assertEqual(info, ["44100", "2", "16", str((len(source) + 2351) // SECTOR * SECTOR // 4)])
+
+    def test_cd_extra_tracks_end_at_the_audio_sessions_lead_out(self):
+        # The image fixtures' CD-Extra holds audio.cue's tracks, then a data session: the lead-out, lead-in and
+        # pregap before it are no part of the last track.
+        fx = os.environ["CKVD_IMAGE_FIXTURES"]
+        out = fresh("audio", "extra")
+        subprocess.run(["bchunk", "-w", os.path.join(fx, "audio.bin"), os.path.join(fx, "audio.cue"), "b"],
+                       cwd=out, check=True, capture_output=True)
+        ok("get", "-r", os.path.join(fx, "extra.cue"), "/", os.path.join(out, "all"))
+        for n in (1, 2, 3):
+            self.assertEqual(read(os.path.join(out, "all", f"Track{n:02d}.wav")),
+                             read(os.path.join(out, f"b{n:02d}.wav")))
 
 
 if __name__ == "__main__":
