@@ -1,6 +1,7 @@
-// READ CD through the ASPI manager: the image drive answers it from a mixed-mode .cue/.bin written here (its
-// audio blocks byte for byte, a data block or a block past the lead-out refused), and the SG_IO drive hands
-// the command to the kernel as it is, with a transfer of 2352 bytes a block.
+// READ CD through the ASPI manager: the image drive answers it from a mixed-mode disc written here as
+// .cue/.bin and as .ccd/.img (its audio blocks byte for byte, a data block or a block past the lead-out
+// refused), and the SG_IO drive hands the command to the kernel as it is, with a transfer of 2352 bytes a
+// block.
 #include <gtest/gtest.h>
 #include <scsi/sg.h>
 
@@ -30,18 +31,32 @@ class ReadCd : public ::testing::Test {
         for (size_t i = 0; i < bin_.size(); ++i)
             bin_[i] = char(i * 7 + i / kAudio);
         std::ofstream(dir / "readcd.bin", std::ios::binary) << bin_;
+        std::ofstream(dir / "readcd.img", std::ios::binary) << bin_;
         std::ofstream(dir / "readcd.cue")
             << "FILE \"readcd.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
                "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n";
-        images::LoadResult loaded = images::load_cue((dir / "readcd.cue").string());
-        ASSERT_TRUE(loaded) << loaded.error;
+        // The same disc as a CloneCD sheet: A0, A1, A2 (lead-out at 15) and the two track points.
+        std::ofstream ccd(dir / "readcd.ccd");
+        ccd << "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=5\nSessions=1\n"
+            << "[TRACK 1]\nMODE=1\n[TRACK 2]\nMODE=0\n";
+        const int points[][5] = {
+            {0xA0, 4, 1, 0, 0}, {0xA1, 0, 2, 0, 0}, {0xA2, 0, 0, 2, 15}, {1, 4, 0, 2, 0}, {2, 0, 0, 2, 10}};
+        for (int n = 0; n < 5; ++n)
+            ccd << "[Entry " << n << "]\nSession=1\nPoint=" << points[n][0]
+                << "\nADR=1\nControl=" << points[n][1] << "\nAMin=0\nASec=0\nAFrame=0\nPMin=" << points[n][2]
+                << "\nPSec=" << points[n][3] << "\nPFrame=" << points[n][4] << "\n";
+        ccd.close();
         auto sg = std::make_shared<drives::SgAdapter>(Kernel(), std::vector<std::string>{"/dev/sr0"});
         auto images = std::make_shared<drives::ImageAdapter>();
-        images->add(std::make_unique<drives::ImageDrive>("readcd.cue", std::move(loaded.disc)));
+        for (const char* sheet : {"readcd.cue", "readcd.ccd"}) {
+            images::LoadResult loaded = images::load_image((dir / sheet).string());
+            ASSERT_TRUE(loaded) << loaded.error;
+            images->add(std::make_unique<drives::ImageDrive>(sheet, std::move(loaded.disc)));
+        }
         aspi32::SetHostAdapters({sg, images});
         ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
         Aspi_ScanDevices();
-        ASSERT_EQ(g_DeviceCount, 2); // 0: the SG_IO drive, 1: the image drive
+        ASSERT_EQ(g_DeviceCount, 3); // 0: the SG_IO drive, 1 and 2: the image drives
     }
     void TearDown() override {
         Aspi_Terminate();
@@ -79,15 +94,17 @@ TEST_F(ReadCd, ImageDriveGivesAudioBlocksAndRefusesOthers) {
         {14, 2, false}, // past the lead-out
         {15, 1, false},
     };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> got(size_t(c.count) * kAudio, 0xCC);
-        const int rc = Aspi_ReadCd(1, c.lba, c.count, got.data());
-        EXPECT_EQ(rc == ASPI_OK, c.good) << c.lba << " " << rc;
-        if (c.good) {
-            EXPECT_EQ(std::string(got.begin(), got.end()), bin_.substr(size_t(c.lba) * kAudio, got.size()))
-                << c.lba;
+    for (uint16_t device : {1, 2})
+        for (const Case& c : cases) {
+            std::vector<uint8_t> got(size_t(c.count) * kAudio, 0xCC);
+            const int rc = Aspi_ReadCd(device, c.lba, c.count, got.data());
+            EXPECT_EQ(rc == ASPI_OK, c.good) << device << " " << c.lba << " " << rc;
+            if (c.good) {
+                EXPECT_EQ(std::string(got.begin(), got.end()),
+                          bin_.substr(size_t(c.lba) * kAudio, got.size()))
+                    << c.lba;
+            }
         }
-    }
     // The senses behind the refusals: a data block is of another mode, a block past the lead-out out of
     // range.
     drives::ImageDrive* drive = static_cast<drives::ImageAdapter*>(aspi32::HostAdapters()[1].get())->drive(0);

@@ -273,14 +273,14 @@ std::vector<int> CKVDAppView::SelectedRows() const {
 }
 
 void CKVDAppView::OnSaveToDisc() {
-    const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
-    if (!m_sink || !entry)
-        return;
     const std::vector<int> rows = SelectedRows();
+    if (!m_sink || rows.empty())
+        return;
     // One file: the save-file dialog; several rows or a directory: a folder for all of them.
-    if (rows.size() == 1 && entry->type == 'F') {
+    const FileEntry* entry = rows.size() == 1 ? m_content.Entry(rows[0]) : nullptr;
+    if (entry && entry->type == 'F') {
         CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
-                           m_content.Entries() ? m_content.CurrentItem() : 0);
+                           m_content.Entries() ? rows[0] : 0);
         dlg.exec();
         return;
     }
