@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "iso9660/iso9660.h"
 #include "appmodel/recorded_date.h"
+#include "iso9660/iso9660.h"
 #include "report/disc_text.h"
 
 namespace {
