@@ -143,7 +143,7 @@ _ckvd_explorer() {
     --screenshot) _ckvd_files "$cur" png ;;
     --lbn-size) _ckvd_words "$cur" "10 16 msf" ;;
     --view) _ckvd_words "$cur" "large small list details" ;;
-    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc tag-info nav" ;;
+    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then

@@ -121,10 +121,21 @@ SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
 
 namespace {
 
+// Reads `count` blocks from `lba` into the buffer: READ(10) of data blocks or READ CD of audio blocks.
+using BlockReader = std::function<int(uint32_t lba, uint16_t count, uint8_t* buffer)>;
+
+// One run of blocks to copy: its first block, its bytes, the block length and how its blocks are read.
+struct Extent {
+    uint64_t lbn;
+    uint64_t size;
+    uint32_t blockLength;
+    const BlockReader& read;
+};
+
 // Copies one extent after what `o` already holds: chunks of 32 sectors, the last one of what remains.
-void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& buffer,
-                const std::function<void(uint64_t)>& progress, bool salvage, SaveOutcome& o) {
-    const uint32_t bl = CurrentBlockLength();
+void CopyExtent(const Extent& extent, SaveWriter& out, std::vector<uint8_t>& buffer, const SaveHooks& hooks,
+                SaveOutcome& o) {
+    const uint32_t bl = extent.blockLength;
     const uint64_t chunkBytes = uint64_t(kChunkSectors) * bl;
     const uint64_t size = extent.size;
     const uint64_t sectors = (size + bl - 1) / bl;
@@ -140,18 +151,21 @@ void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& 
     };
     uint64_t lba = extent.lbn;
     for (uint64_t done = 0; done < sectors; done += kChunkSectors, lba += kChunkSectors) {
+        if (hooks.stop && hooks.stop()) {
+            o.result = SaveResult::Cancelled;
+            return;
+        }
         const uint64_t count = std::min<uint64_t>(kChunkSectors, sectors - done);
         // A file that runs past the last block the disc can address is a read error there, not a wrap.
-        const int rc = lba + count - 1 > 0xFFFFFFFFull
-                           ? int(ISO_ERR_EXTENT)
-                           : Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba), bl,
-                                              static_cast<uint16_t>(count), buffer.data());
-        if (rc != ASPI_OK && salvage && rc != int(ISO_ERR_EXTENT)) {
+        const int rc =
+            lba + count - 1 > 0xFFFFFFFFull
+                ? int(ISO_ERR_EXTENT)
+                : extent.read(static_cast<uint32_t>(lba), static_cast<uint16_t>(count), buffer.data());
+        if (rc != ASPI_OK && hooks.salvage && rc != int(ISO_ERR_EXTENT)) {
             // Block by block through the chunk that failed: every good block before the first bad one is
             // kept, and that one is named.
             for (uint64_t k = 0; k < count; ++k) {
-                const int one =
-                    Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(lba + k), bl, 1, buffer.data());
+                const int one = extent.read(static_cast<uint32_t>(lba + k), 1, buffer.data());
                 if (one != ASPI_OK) {
                     o.result = SaveResult::ReadError;
                     o.failedLba = static_cast<uint32_t>(lba + k);
@@ -161,8 +175,8 @@ void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& 
                 if (!put(std::min<uint64_t>(bl, size - copied)))
                     return;
             }
-            if (progress)
-                progress(o.written);
+            if (hooks.progress)
+                hooks.progress(o.written);
             continue;
         }
         if (rc != ASPI_OK) {
@@ -173,14 +187,14 @@ void CopyExtent(const FileEntry& extent, SaveWriter& out, std::vector<uint8_t>& 
         }
         if (!put(std::min<uint64_t>(chunkBytes, size - copied)))
             return;
-        if (progress)
-            progress(o.written);
+        if (hooks.progress)
+            hooks.progress(o.written);
     }
 }
 
 // Copies the file: every extent of it, in order (a file over 4 GiB, or one written in pieces, has several).
 SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                       const std::function<void(uint64_t)>& progress, bool salvage) {
+                       const SaveHooks& hooks) {
     SaveOutcome o;
     const uint32_t bl = CurrentBlockLength();
     if (bl == 0 || buffer.size() < uint64_t(kChunkSectors) * bl) {
@@ -188,13 +202,105 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
         o.code = ISO_ERR_NO_MODEL;
         return o;
     }
+    const BlockReader read = [bl](uint32_t lba, uint16_t count, uint8_t* data) {
+        return Aspi_ReadSectors(g_CurrentDevice, lba, bl, count, data);
+    };
     for (const FileEntry* extent = &entry; extent && o.result == SaveResult::Ok;
          extent = Iso_NextExtent(extent))
-        CopyExtent(*extent, out, buffer, progress, salvage, o);
+        CopyExtent({extent->lbn, extent->size, bl, read}, out, buffer, hooks, o);
+    return o;
+}
+
+void PutLe(uint8_t* p, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The audio session that holds the disc's tracks, or nullptr on a data disc.
+const SessionEntry* AudioSession() {
+    const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr;
+    return s && !Iso_IsDataType(s->type) ? s : nullptr;
+}
+
+// The track's samples: its sectors (the entry's size counts sectors) while they lie before the lead-out of
+// the audio session and the data fit a WAV file's 32-bit sizes; 0 otherwise.
+uint64_t AudioDataBytes(const FileEntry& entry) {
+    const SessionEntry* s = AudioSession();
+    if (!s || uint64_t(entry.lbn) + entry.size > s->leadOut)
+        return 0;
+    const uint64_t bytes = uint64_t(entry.size) * ASPI_AUDIO_BLOCK_LENGTH;
+    return bytes + kWavHeaderBytes - 8 <= 0xFFFFFFFFull ? bytes : 0;
+}
+
+SaveOutcome CopyAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks) {
+    SaveOutcome o;
+    const uint64_t data = AudioDataBytes(entry);
+    if (data == 0 && entry.size != 0) {
+        o.result = SaveResult::ReadError;
+        o.failedLba = entry.lbn;
+        o.code = ISO_ERR_EXTENT;
+        return o;
+    }
+    // RIFF WAVE: PCM, 2 channels, 44,100 Hz, 16 bits, the data as READ CD gives it (little-endian samples).
+    uint8_t header[kWavHeaderBytes] = {};
+    std::memcpy(header, "RIFF", 4);
+    PutLe(header + 4, static_cast<uint32_t>(data + kWavHeaderBytes - 8), 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutLe(header + 16, 16, 4);
+    PutLe(header + 20, 1, 2);
+    PutLe(header + 22, 2, 2);
+    PutLe(header + 24, 44100, 4);
+    PutLe(header + 28, 44100 * 4, 4);
+    PutLe(header + 32, 4, 2);
+    PutLe(header + 34, 16, 2);
+    std::memcpy(header + 36, "data", 4);
+    PutLe(header + 40, static_cast<uint32_t>(data), 4);
+    if (!out.Write(header, sizeof header)) {
+        o.result = SaveResult::WriteError;
+        return o;
+    }
+    o.written = sizeof header;
+    std::vector<uint8_t> buffer;
+    try {
+        buffer.assign(size_t(kChunkSectors) * ASPI_AUDIO_BLOCK_LENGTH, 0);
+    } catch (const std::bad_alloc&) {
+        o.result = SaveResult::NoMemory;
+        return o;
+    }
+    const BlockReader read = [](uint32_t lba, uint16_t count, uint8_t* samples) {
+        return Aspi_ReadCd(g_CurrentDevice, lba, count, samples);
+    };
+    CopyExtent({entry.lbn, data, ASPI_AUDIO_BLOCK_LENGTH, read}, out, buffer, hooks, o);
     return o;
 }
 
 } // namespace
+
+bool SaveToDisc_IsAudioTrack(const FileEntry& entry) {
+    const size_t n = std::strlen(entry.name);
+    return entry.type == 'F' && AudioSession() && n > 4 && std::strcmp(entry.name + n - 4, ".cda") == 0;
+}
+
+std::string SaveToDisc_LocalName(const FileEntry& entry) {
+    std::string name = Iso_EntryName(&entry);
+    if (SaveToDisc_IsAudioTrack(entry))
+        name.replace(name.size() - 4, 4, ".wav");
+    return name;
+}
+
+uint64_t SaveToDisc_LocalSize(const FileEntry& entry) {
+    return SaveToDisc_IsAudioTrack(entry) ? kWavHeaderBytes + AudioDataBytes(entry) : Iso_FileSize(&entry);
+}
+
+SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const SaveHooks& hooks) {
+    SaveOutcome o =
+        SaveToDisc_IsAudioTrack(entry) ? CopyAudio(entry, out, hooks) : CopyChunks(entry, out, buffer, hooks);
+    // The file keeps what was written before a failed read, as a salvage of a damaged disc.
+    if (!out.Close() && o.result == SaveResult::Ok)
+        o.result = SaveResult::WriteError;
+    return o;
+}
 
 const char* SaveToDisc_Message(SaveResult result) {
     switch (result) {
@@ -205,6 +311,7 @@ const char* SaveToDisc_Message(SaveResult result) {
     case SaveResult::WriteError:
         return IDS_SAVE_WRITE_ERROR;
     case SaveResult::Ok:
+    case SaveResult::Cancelled:
         break;
     }
     return nullptr;
@@ -212,11 +319,10 @@ const char* SaveToDisc_Message(SaveResult result) {
 
 SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const std::function<void(uint64_t)>& progress, bool salvage) {
-    SaveOutcome o = CopyChunks(entry, out, buffer, progress, salvage);
-    // The file keeps what was written before a failed read, as a salvage of a damaged disc.
-    if (!out.Close() && o.result == SaveResult::Ok)
-        o.result = SaveResult::WriteError;
-    return o;
+    SaveHooks hooks;
+    hooks.progress = progress;
+    hooks.salvage = salvage;
+    return SaveToDisc_Save(entry, out, buffer, hooks);
 }
 
 CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row)
@@ -254,9 +360,9 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
         return o;
     }
     if (setRange)
-        setRange(Iso_FileSize(m_entry));
+        setRange(SaveToDisc_LocalSize(*m_entry));
     // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
-    std::string proposed = Iso_EntryName(m_entry);
+    std::string proposed = SaveToDisc_LocalName(*m_entry);
     std::replace(proposed.begin(), proposed.end(), '/', '_');
     if (proposed == "." || proposed == "..")
         proposed = "_";
@@ -270,7 +376,10 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
         return o;
     }
     o = SaveToDisc_Copy(*m_entry, *out, buffer, progress);
-    if (const char* message = SaveToDisc_Message(o.result))
+    // An audio track's read error names the track: its samples come from READ CD, not the file system.
+    if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(*m_entry))
+        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry));
+    else if (const char* message = SaveToDisc_Message(o.result))
         m_sink.Show(message);
     return o;
 }

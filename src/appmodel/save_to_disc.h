@@ -32,8 +32,9 @@ std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::stri
 // cannot be or is a directory.
 bool SaveToDisc_FreeNameAt(int directoryFd, const std::string& name);
 
-enum class SaveResult { Ok, NoMemory, ReadError, WriteError };
-// "Sorry, Not Enough Memory...", "Sorry, Disc Read Error...", "Sorry, Disc Write Error..."; nullptr for Ok.
+enum class SaveResult { Ok, NoMemory, ReadError, WriteError, Cancelled };
+// "Sorry, Not Enough Memory...", "Sorry, Disc Read Error...", "Sorry, Disc Write Error..."; nullptr for Ok
+// and Cancelled.
 const char* SaveToDisc_Message(SaveResult result);
 
 struct SaveOutcome {
@@ -56,6 +57,26 @@ std::vector<uint8_t> SaveToDisc_Buffer();
 // block by block: the blocks before the first unreadable one are kept too, and `failedLba` is that block.
 SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const std::function<void(uint64_t written)>& progress, bool salvage = false);
+
+// What a copy reports to and asks of its caller between chunks.
+struct SaveHooks {
+    std::function<void(uint64_t written)> progress; // the bytes written so far, after every chunk
+    std::function<bool()> stop;                     // true: stop before the next chunk (Cancelled)
+    bool salvage = false;                           // read a failed chunk again block by block
+};
+// The copy of one entry: a data file as SaveToDisc_Copy copies it, an audio track (SaveToDisc_IsAudioTrack)
+// as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size = sectors x 2352), then
+// the track's sectors read with READ CD, 32 at a time. A track that runs past its session's lead-out is a
+// read error before anything is read. The writer is closed at the end.
+SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const SaveHooks& hooks);
+// A "TrackNN.cda" file of the audio volume an audio disc becomes (its LBN the track's start, its size the
+// track's length in sectors, from the TOC).
+bool SaveToDisc_IsAudioTrack(const FileEntry& entry);
+// The name a copy is given (an audio track's with ".wav" for ".cda") and the bytes it will hold.
+std::string SaveToDisc_LocalName(const FileEntry& entry);
+uint64_t SaveToDisc_LocalSize(const FileEntry& entry);
+constexpr uint32_t kWavHeaderBytes = 44;
 
 // Content of the progress window CSaveToDiscDlg: the copy it carries out when shown, and its messages.
 class CSaveToDiscDlgModel {

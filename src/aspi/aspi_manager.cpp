@@ -319,6 +319,25 @@ int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16
     return Aspi_ExecuteCommand(device, ASPI_DIR_IN, static_cast<uint32_t>(length), buffer, sizeof cdb, cdb);
 }
 
+int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer) {
+    // READ CD (MMC-3): expected sector type CD-DA (byte 1 bits 4-2 = 001), user data only (byte 9 bit 4),
+    // no sub-channel: 2352 bytes a block.
+    const uint8_t cdb[12] = {0xBE,
+                             0x01 << 2,
+                             static_cast<uint8_t>(lba >> 24),
+                             static_cast<uint8_t>(lba >> 16),
+                             static_cast<uint8_t>(lba >> 8),
+                             static_cast<uint8_t>(lba),
+                             0,
+                             static_cast<uint8_t>(count >> 8),
+                             static_cast<uint8_t>(count),
+                             0x10,
+                             0,
+                             0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, uint32_t{ASPI_AUDIO_BLOCK_LENGTH} * count, buffer,
+                               sizeof cdb, cdb);
+}
+
 void Aspi_AssignRootPaths() {
     for (DeviceEntry* e = g_DeviceList; e; e = e->next) {
         e->driveRootPath[0] = '\0';

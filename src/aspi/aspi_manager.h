@@ -47,6 +47,10 @@ int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, ui
                  uint8_t* buffer);
 int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength);
 int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16_t count, uint8_t* buffer);
+// READ CD of `count` audio (CD-DA) blocks from `lba` into `buffer` of count x 2352 bytes: the samples as the
+// drive gives them, 16-bit little-endian stereo. A block that is not audio is refused by the drive.
+constexpr uint32_t ASPI_AUDIO_BLOCK_LENGTH = 2352;
+int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
 
 // The device record with this index, or nullptr.
 DeviceEntry* Aspi_GetDevice(uint16_t device);

@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include "appmodel/save_to_disc.h"
+#include "appmodel/tree_copy.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
 #include "commands.h"
 #include "iso9660/iso9660.h"
-#include "tree_copy.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ int report_outcome(const SaveOutcome& o, const std::string& dest) {
 
 // ckvd get's copy of the file to DEST (args[2]) or to its name here.
 int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
-    const std::string name = Iso_EntryName(found.entry);
+    // An audio track is written as a WAV file: Track02.cda becomes Track02.wav.
+    const std::string name = SaveToDisc_LocalName(*found.entry);
     // A link has no data: an empty file in its place would say the copy worked.
     if (const char* target = Iso_SymlinkTarget(found.entry)) {
         std::fprintf(stderr, "ckvd: %s is a symbolic link to %s: no data to copy (get -r makes it a link)\n",
@@ -50,7 +51,7 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const bool terminal = ::isatty(STDERR_FILENO);
-    const uint64_t size = Iso_FileSize(found.entry);
+    const uint64_t size = SaveToDisc_LocalSize(*found.entry);
     std::vector<uint8_t> buffer = SaveToDisc_Buffer();
     if (buffer.empty())
         return Cli_Fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);
@@ -68,6 +69,31 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     return report_outcome(o, dest);
 }
 
+// The entries and all below them into DEST, with one line on a terminal counting the files and bytes; each
+// message on a line of its own, the count going on below it.
+int copy_entries(const std::vector<const FileEntry*>& entries, const std::string& dest) {
+    const bool terminal = ::isatty(STDERR_FILENO);
+    const TreeCopyTotals total = TreeCopy_Count(entries);
+    bool shown = false;
+    TreeCopyHooks hooks;
+    hooks.note = [&](const std::string& line) {
+        if (shown)
+            std::fputc('\n', stderr);
+        std::fprintf(stderr, "ckvd: %s\n", line.c_str());
+    };
+    if (terminal)
+        hooks.progress = [&](const TreeCopyTotals& done) {
+            shown = true;
+            std::fprintf(stderr, "\r%s: %u of %u files, %llu of %llu bytes", dest.c_str(), done.files,
+                         total.files, static_cast<unsigned long long>(done.bytes),
+                         static_cast<unsigned long long>(total.bytes));
+        };
+    const TreeCopyResult r = TreeCopy_Entries(entries, dest, hooks);
+    if (shown)
+        std::fputc('\n', stderr);
+    return r.whole ? 0 : kExitFailure;
+}
+
 // get -r: the directory args[1] with everything below it into DEST (args[2]).
 int copy_tree(const std::vector<std::string>& args, int session) {
     const DiscPath found = Report_FindPath(args[1], session);
@@ -78,7 +104,7 @@ int copy_tree(const std::vector<std::string>& args, int session) {
     g_CurrentSession = static_cast<uint8_t>(found.session);
     if (Iso_SelectSession() != 1)
         return Cli_Fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
-    return TreeCopy_Run(*found.entry, args[2], ::isatty(STDERR_FILENO)) ? 0 : kExitFailure;
+    return copy_entries(TreeCopy_Chain(found.entry->firstChild), args[2]);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "appmodel/recorded_date.h"
 #include "iso9660/iso9660.h"
-#include "recorded_date.h"
 #include "report/disc_text.h"
 
 namespace {

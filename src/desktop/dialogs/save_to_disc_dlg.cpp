@@ -1,7 +1,9 @@
 #include "desktop/dialogs/save_to_disc_dlg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <climits>
@@ -58,4 +60,75 @@ void CSaveToDiscDlg::OnShowWindow() {
     repaint();
     m_outcome = m_model.OnShowWindow();
     QTimer::singleShot(SAVE_CLOSE_DELAY_MS, this, [this] { accept(); });
+}
+
+std::unique_ptr<QFileDialog> App_SaveToDiscFolderDialog(QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(parent, "Save to Disc: choose a folder");
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    return dialog;
+}
+
+CSaveTreeDlg::CSaveTreeDlg(ckvd::ui::MessageSink& sink, std::vector<const FileEntry*> entries,
+                           QWidget* parent)
+    : QDialog(parent), m_model(sink, std::move(entries)), m_files(new QLabel(this)),
+      m_progress(new QProgressBar(this)) {
+    setModal(true);
+    setWindowTitle("Save to Disc");
+    setMinimumWidth(380);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_files);
+    layout->addWidget(m_progress);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSaveTreeDlg::reject);
+    layout->addWidget(buttons);
+    // A progress bar counts in int: totals past its range are counted in KiB.
+    const uint64_t total = m_model.Total().bytes;
+    const int shift = total > uint64_t(INT_MAX) ? 10 : 0;
+    m_progress->setRange(0, std::max(1, int(total >> shift)));
+    m_model.chooseFolder = [this] {
+        const std::unique_ptr<QFileDialog> dialog = App_SaveToDiscFolderDialog(this);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+            return std::string();
+        return dialog->selectedFiles().front().toStdString();
+    };
+    m_model.progress = [this, shift](const TreeCopyTotals& done) {
+        Show(done);
+        m_progress->setValue(int(done.bytes >> shift));
+        // Every event, the Cancel button's click among them; the window is modal, so no other input arrives.
+        QApplication::processEvents();
+    };
+    m_model.stop = [this] { return m_cancelled; };
+    Show({});
+}
+
+void CSaveTreeDlg::Show(const TreeCopyTotals& done) {
+    m_files->setText(QString("%1 of %2 files, %3 of %4 bytes")
+                         .arg(done.files)
+                         .arg(m_model.Total().files)
+                         .arg(qulonglong(done.bytes))
+                         .arg(qulonglong(m_model.Total().bytes)));
+}
+
+void CSaveTreeDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_started) {
+        m_started = true;
+        QTimer::singleShot(0, this, [this] { OnShowWindow(); });
+    }
+}
+
+void CSaveTreeDlg::reject() {
+    if (m_running)
+        m_cancelled = true; // the copy stops before its next chunk and then closes the window
+    else
+        QDialog::reject();
+}
+
+void CSaveTreeDlg::OnShowWindow() {
+    m_running = true;
+    m_result = m_model.OnShowWindow();
+    m_running = false;
+    accept();
 }

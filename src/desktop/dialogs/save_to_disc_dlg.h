@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QProgressBar>
 
 #include "appmodel/save_to_disc.h"
+#include "appmodel/tree_copy.h"
 
 #include <QFileDialog>
 #include <memory>
@@ -33,4 +35,37 @@ class CSaveToDiscDlg final : public QDialog {
     SaveOutcome m_outcome;
     uint64_t m_size = 0;
     bool m_started = false;
+};
+
+// The folder chooser of Save to Disc on several rows or on a directory.
+std::unique_ptr<QFileDialog> App_SaveToDiscFolderDialog(QWidget* parent);
+
+// CSaveTreeDlg: Save to Disc's window for several rows or directories over CSaveTreeDlgModel: the files
+// counted, one progress bar over all their bytes and a Cancel button that stops between chunks.
+class CSaveTreeDlg final : public QDialog {
+  public:
+    CSaveTreeDlg(ckvd::ui::MessageSink& sink, std::vector<const FileEntry*> entries,
+                 QWidget* parent = nullptr);
+
+    CSaveTreeDlgModel& Model() { return m_model; }
+    QProgressBar* Progress() const { return m_progress; }
+    const TreeCopyResult& Result() const { return m_result; }
+    // Starts the copy when shown; off for a picture of the window.
+    void SetAutoStart(bool start) { m_started = !start; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void reject() override; // Cancel and Escape stop the copy; the window closes when it has stopped
+
+  private:
+    void OnShowWindow();
+    void Show(const TreeCopyTotals& done);
+
+    CSaveTreeDlgModel m_model;
+    QLabel* m_files;
+    QProgressBar* m_progress;
+    TreeCopyResult m_result;
+    bool m_started = false;
+    bool m_running = false;
+    bool m_cancelled = false;
 };

@@ -87,7 +87,7 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
     m_report->setRootIsDecorated(false);
     m_report->setUniformRowHeights(true); // a 10,000-row directory lays out without measuring every row
     m_report->setItemsExpandable(false);
-    m_report->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_report->setSelectionMode(QAbstractItemView::ExtendedSelection); // Save to Disc takes several rows
     m_report->setIconSize(QSize(16, 16));
     m_report->setAllColumnsShowFocus(true);
     m_report->setTextElideMode(Qt::ElideMiddle); // a name column the user narrows keeps both ends
@@ -103,7 +103,7 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
     m_icons->setTextElideMode(Qt::ElideMiddle);
     m_icons->setSelectionModel(m_report->selectionModel());
     m_icons->setUniformItemSizes(true);
-    m_icons->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
     addWidget(m_report);
     addWidget(m_icons);
     for (QAbstractItemView* v :
@@ -255,12 +255,31 @@ void CKVDAppView::SetStyle(Style style) {
     FitColumns();
 }
 
+std::vector<int> CKVDAppView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_report->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    if (rows.empty() && m_content.CurrentItem() >= 0)
+        rows.push_back(m_content.CurrentItem());
+    return rows;
+}
+
 void CKVDAppView::OnSaveToDisc() {
-    const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
-    if (!m_sink || !entry || entry->type != 'F')
+    const std::vector<int> rows = SelectedRows();
+    if (!m_sink || rows.empty())
         return;
-    CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
-                       m_content.Entries() ? m_content.CurrentItem() : 0);
+    // One file: the save-file dialog; several rows or a directory: a folder for all of them.
+    const FileEntry* entry = rows.size() == 1 ? m_content.Entry(rows[0]) : nullptr;
+    if (entry && entry->type == 'F') {
+        CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
+                           m_content.Entries() ? rows[0] : 0);
+        dlg.exec();
+        return;
+    }
+    std::vector<const FileEntry*> entries = SaveToDisc_RowEntries(m_content.Entries(), rows);
+    if (entries.empty())
+        return;
+    CSaveTreeDlg dlg(*m_sink, std::move(entries), this);
     dlg.exec();
 }
 
@@ -322,12 +341,17 @@ bool CKVDAppView::IsCurrentBase(int command) {
 
 void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
     int menuId = m_content.ContextMenu();
+    // Save to Disc takes directory rows and several rows too; Tag Information only one file.
+    const bool oneFile = menuId == IDR_MENU_FILE && SelectedRows().size() == 1;
+    if (menuId == 0 && m_content.CurrentItem() >= 0)
+        menuId = IDR_MENU_FILE;
     if (menuId == 0)
         return;
     QMenu menu(this);
     auto add = [&](const MenuItemDef& def) {
         QAction* a = menu.addAction(def.text);
-        a->setEnabled(CKVDAppViewModel::CommandEnabled(def.command));
+        a->setEnabled(CKVDAppViewModel::CommandEnabled(def.command) &&
+                      (oneFile || def.command != ID_TAG_INFORMATION));
         if (const char* prompt = App_CommandPrompt(def.command))
             a->setStatusTip(QString(prompt).section('\n', 0, 0));
         int command = def.command;
@@ -351,7 +375,7 @@ void CKVDAppView::OnContextMenu(const QPoint& globalPos) {
         for (const MenuItemDef& def : kFileContextMenu)
             add(def);
         const FileEntry* entry = m_content.Entry(m_content.CurrentItem());
-        if (entry && Nav_IsNavigationFile(*entry)) {
+        if (oneFile && entry && Nav_IsNavigationFile(*entry)) {
             menu.addSeparator();
             add(kNavigationViewerItem);
         }

@@ -65,8 +65,11 @@ class CKVDAppView final : public QStackedWidget {
 
     // Where the view's commands show their messages (the frame's message boxes).
     void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }
-    // Save to Disc (32781) on the current file row: the progress window that copies it.
+    // Save to Disc (32781): on one file row the progress window that copies it; on several rows or a
+    // directory the window that copies them all into a folder.
     void OnSaveToDisc();
+    // The selected rows (the current row when none is selected).
+    std::vector<int> SelectedRows() const;
     // Tag Information (32780) on the current file row: the analyzer chain from its kind, then the dialog of
     // the analyzer that accepted the file.
     void OnTagInformation();

@@ -53,14 +53,28 @@ std::unique_ptr<QDialog> MakeTagInfo(CMainFrame& frame, std::string* error) {
     return dlg;
 }
 
-// Save to Disc's file dialog for the file chosen with --select, with the name it proposes.
-std::unique_ptr<QDialog> MakeSaveToDisc(CMainFrame& frame, std::string* error) {
-    const FileEntry* entry = SelectedFile(frame);
-    if (!entry) {
-        *error = "--dialog save-to-disc needs a file chosen with --select";
+// Save to Disc's file dialog for the file chosen with --select, with the name it proposes (Track02.wav for
+// an audio track); for a directory chosen with --select, the folder chooser it asks for.
+std::unique_ptr<QDialog> MakeSaveToDisc(CMainFrame& frame, std::string*) {
+    if (const FileEntry* entry = SelectedFile(frame))
+        return App_SaveToDiscFileDialog(SaveToDisc_LocalName(*entry), &frame);
+    return App_SaveToDiscFolderDialog(&frame);
+}
+
+// Save to Disc's progress window for every row of the directory chosen with --select, before it starts.
+std::unique_ptr<QDialog> MakeSaveProgress(CMainFrame& frame, std::string* error) {
+    const CKVDAppViewModel& list = frame.Model().List();
+    std::vector<int> rows;
+    for (int row = 0; row < list.RowCount(); ++row)
+        rows.push_back(row);
+    std::vector<const FileEntry*> entries = SaveToDisc_RowEntries(list.Entries(), rows);
+    if (entries.empty()) {
+        *error = "--dialog save-progress needs a directory with entries chosen with --select";
         return nullptr;
     }
-    return App_SaveToDiscFileDialog(Iso_EntryName(entry), &frame);
+    auto dlg = std::make_unique<CSaveTreeDlg>(frame.Sink(), std::move(entries), &frame);
+    dlg->SetAutoStart(false);
+    return dlg;
 }
 
 // The navigation-file viewer of the .LMX file chosen with --select.
@@ -124,6 +138,7 @@ const std::vector<DialogMaker>& Dialogs() {
          }},
         {"tag-info", MakeTagInfo},
         {"save-to-disc", MakeSaveToDisc},
+        {"save-progress", MakeSaveProgress},
         {"nav", MakeNavigationViewer},
     };
     return dialogs;

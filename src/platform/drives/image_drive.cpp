@@ -14,8 +14,10 @@ constexpr uint8_t kOpStartStopUnit = 0x1B;
 constexpr uint8_t kOpReadCapacity = 0x25;
 constexpr uint8_t kOpRead10 = 0x28;
 constexpr uint8_t kOpReadToc = 0x43;
+constexpr uint8_t kOpReadCd = 0xBE;
 
 constexpr uint32_t kBlockLength = 2048;
+constexpr uint32_t kAudioBlockLength = 2352;
 constexpr uint8_t kTrackLeadout = 0xAA;
 
 // The CDB length of the opcodes this drive knows, 0 for every other opcode.
@@ -29,6 +31,8 @@ size_t known_cdb_length(uint8_t opcode) {
     case kOpRead10:
     case kOpReadToc:
         return 10;
+    case kOpReadCd:
+        return 12;
     default:
         return 0;
     }
@@ -162,6 +166,8 @@ CommandResult ImageDrive::execute(std::span<const uint8_t> cdb, Direction dir, s
         return read_capacity(dir, data);
     case kOpReadToc:
         return read_toc(cdb, dir, data);
+    case kOpReadCd:
+        return read_cd(cdb, dir, data);
     default:
         return read10(cdb, dir, data);
     }
@@ -299,6 +305,46 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
     if (got < count) {
         CommandResult err = check_condition(kSenseMediumError, kAscReadError);
         err.transferred = got * kBlockLength;
+        return err;
+    }
+    CommandResult r;
+    r.transferred = static_cast<uint32_t>(bytes);
+    return r;
+}
+
+CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
+    // MMC READ CD: byte 1 bits 4-2 the expected sector type (0 any, 1 CD-DA), bytes 2-5 the LBA, 6-8 the
+    // transfer length in blocks, byte 9 the fields of each sector (bit 4 user data, bits 2-1 C2 errors),
+    // byte 10 the sub-channel. This drive gives the 2352 bytes of audio blocks and nothing else.
+    const uint8_t expected = (cdb[1] >> 2) & 0x07;
+    const uint32_t count = uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8];
+    if (expected > 1 || (cdb[9] & 0x06) || (cdb[10] & 0x07))
+        return invalid_field();
+    if (count == 0 || !(cdb[9] & 0x10))
+        return good();
+    const uint64_t bytes = uint64_t{count} * kAudioBlockLength;
+    if (dir != Direction::In || data.size() < bytes)
+        return invalid_field();
+    const int64_t first = static_cast<int32_t>(Be32(&cdb[2]));
+    const int64_t end = first + count;
+    if (first < 0 || end - 1 > INT32_MAX)
+        return out_of_range();
+    for (int64_t lba = first; lba < end;) {
+        const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
+        if (!t)
+            return out_of_range(); // past the lead-out, or in the gap between sessions
+        if (is_data(*t))
+            return check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
+        const int64_t track_end = int64_t{t->start} + t->length;
+        if (track_end <= lba)
+            return out_of_range();
+        lba = track_end;
+    }
+    const uint32_t got = reader_->read_audio(static_cast<images::lba_t>(first), count, data.first(bytes));
+    sectors_read += got;
+    if (got < count) {
+        CommandResult err = check_condition(kSenseMediumError, kAscReadError);
+        err.transferred = got * kAudioBlockLength;
         return err;
     }
     CommandResult r;

@@ -38,6 +38,7 @@ class ImageDrive final : public ScsiTarget {
     CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;
     CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
+    CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
 };
 
 class ImageAdapter final : public HostAdapter {

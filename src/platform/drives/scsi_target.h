@@ -27,6 +27,7 @@ constexpr uint8_t kAscInvalidFieldInCdb = 0x24;
 constexpr uint8_t kAscMediumChanged = 0x28;
 constexpr uint8_t kAscMediumNotPresent = 0x3A;
 constexpr uint8_t kAscReadError = 0x11;
+constexpr uint8_t kAscIllegalModeForTrack = 0x64; // READ CD of a sector of another type
 
 // Host adapter status values (ASPI's HASTAT_...) a back end reports when a command never completed.
 constexpr uint8_t kHostCommandTimeout = 0x0B;

@@ -109,6 +109,9 @@ class SectorReader {
     // The same for `count` blocks from `first` on, into `out` (2048 bytes a block; no more blocks than it
     // holds): how many were read, from the first on, before one could not be.
     uint32_t read_user_data(lba_t first, uint32_t count, std::span<uint8_t> out);
+    // The 2352 bytes of `count` audio blocks from `first` on (the samples as the image stores them), into
+    // `out`: how many were read before a block that is not audio, not recorded or not in the file.
+    uint32_t read_audio(lba_t first, uint32_t count, std::span<uint8_t> out);
 
   private:
     struct Impl;

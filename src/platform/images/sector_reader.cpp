@@ -16,6 +16,7 @@ namespace ckvd::images {
 namespace {
 
 constexpr uint32_t kUserBytes = 2048;
+constexpr uint32_t kAudioBytes = 2352; // a CD-DA sector: 588 stereo frames of 16-bit samples
 // Raw sectors are read through a buffer of at most this many bytes, whatever the request.
 constexpr size_t kRawChunkBytes = 64 * 2352;
 
@@ -56,19 +57,25 @@ struct SectorReader::Impl {
         fds.emplace(file, fd);
         return fd;
     }
-    // Blocks [lba, lba + count) of track `t`, all inside it: how many were read, from the first on.
-    uint32_t read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out);
+    // Blocks [lba, lba + count) of track `t`, all inside it: `bytes` of each from `offset` of its stored
+    // sector, back to back in `out`; how many were read, from the first on.
+    uint32_t read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out, uint32_t offset,
+                           uint32_t bytes);
+    // `count` blocks from `first` on, all of data tracks (2048 user bytes each) or all of audio tracks
+    // (2352).
+    uint32_t read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, bool audio);
 };
 
-uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out) {
+uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out,
+                                           uint32_t offset, uint32_t bytes) {
     const uint64_t first = t.file_offset + static_cast<uint64_t>(lba - t.start) * t.sector_size;
-    if (t.sector_size == kUserBytes) // cooked: the blocks lie back to back
-        return static_cast<uint32_t>(read_at(fd, out, uint64_t{count} * kUserBytes, first) / kUserBytes);
+    if (t.sector_size == bytes) // the blocks lie back to back as wanted
+        return static_cast<uint32_t>(read_at(fd, out, uint64_t{count} * bytes, first) / bytes);
 
-    if (t.sector_size > kRawChunkBytes) { // no chunk holds two such sectors: only the user bytes are read
+    if (t.sector_size > kRawChunkBytes) { // no chunk holds two such sectors: only the wanted bytes are read
         for (uint32_t i = 0; i < count; ++i) {
-            const uint64_t at = first + uint64_t{i} * t.sector_size + t.user_offset;
-            if (read_at(fd, out + uint64_t{i} * kUserBytes, kUserBytes, at) != kUserBytes)
+            const uint64_t at = first + uint64_t{i} * t.sector_size + offset;
+            if (read_at(fd, out + uint64_t{i} * bytes, bytes, at) != bytes)
                 return i;
         }
         return count;
@@ -80,11 +87,11 @@ uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, ui
         raw.resize(size_t{n} * t.sector_size);
         const size_t got = read_at(fd, raw.data(), raw.size(), first + uint64_t{done} * t.sector_size);
         for (uint32_t i = 0; i < n; ++i) {
-            const size_t at = size_t{i} * t.sector_size + t.user_offset;
+            const size_t at = size_t{i} * t.sector_size + offset;
             // A block counts once its user bytes are there, even if the file ends inside its EDC/ECC.
-            if (at + kUserBytes > got)
+            if (at + bytes > got)
                 return done + i;
-            std::memcpy(out + uint64_t{done + i} * kUserBytes, raw.data() + at, kUserBytes);
+            std::memcpy(out + uint64_t{done + i} * bytes, raw.data() + at, bytes);
         }
         done += n;
     }
@@ -99,24 +106,36 @@ bool SectorReader::read_user_data(lba_t lba, std::span<uint8_t, 2048> out) {
 }
 
 uint32_t SectorReader::read_user_data(lba_t first, uint32_t count, std::span<uint8_t> out) {
-    count = static_cast<uint32_t>(std::min<uint64_t>(count, out.size() / kUserBytes));
+    return impl_->read_blocks(first, count, out, false);
+}
+
+uint32_t SectorReader::read_audio(lba_t first, uint32_t count, std::span<uint8_t> out) {
+    return impl_->read_blocks(first, count, out, true);
+}
+
+uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, bool audio) {
+    const uint32_t bytes = audio ? kAudioBytes : kUserBytes;
+    count = static_cast<uint32_t>(std::min<uint64_t>(count, out.size() / bytes));
     uint32_t done = 0;
     while (done < count) {
         const int64_t lba = int64_t{first} + done;
         if (lba > INT32_MAX)
             break;
-        const Track* t = impl_->disc.track_at(static_cast<lba_t>(lba));
-        if (!t || t->mode == TrackMode::Audio || t->sector_size < uint64_t{t->user_offset} + kUserBytes)
+        const Track* t = disc.track_at(static_cast<lba_t>(lba));
+        if (!t || (t->mode == TrackMode::Audio) != audio)
+            break;
+        const uint32_t offset = audio ? 0 : t->user_offset;
+        if (t->sector_size < uint64_t{offset} + bytes)
             break;
         const int64_t trackEnd = int64_t{t->start} + t->length;
         if (trackEnd <= lba) // a track that does not hold the block it was found for
             break;
-        const int fd = impl_->fd_for(t->file);
+        const int fd = fd_for(t->file);
         if (fd < 0)
             break;
         const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count - done, trackEnd - lba));
-        const uint32_t got = impl_->read_in_track(*t, fd, static_cast<lba_t>(lba), n,
-                                                  out.data() + uint64_t{done} * kUserBytes);
+        const uint32_t got = read_in_track(*t, fd, static_cast<lba_t>(lba), n,
+                                           out.data() + uint64_t{done} * bytes, offset, bytes);
         done += got;
         if (got < n)
             break; // short file or read error

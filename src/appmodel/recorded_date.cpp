@@ -1,4 +1,4 @@
-#include "recorded_date.h"
+#include "appmodel/recorded_date.h"
 
 #include <cstdio>
 #include <ctime>
