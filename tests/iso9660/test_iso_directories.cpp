@@ -182,6 +182,8 @@ TEST_F(Directories, ModelsOfCraftedSessions) {
         {"identifier running past the record", [&] { BrokenRecord(2048, true, 32, 200); }},
         {"first record broken", [&] { BrokenRecord(2048, false, 0, 3); }},
         {"data length below the block length", [&] { BrokenRecord(2000, false, 2047, 0); }},
+        {"root running into unrecorded blocks",
+         [&] { RootSession(0, Directory().self(20, 3 * 2048, 20).add("A;1", 5, 1)); }, true},
         {"root claiming 4 GiB",
          [&] {
              RootSession(0, Directory().self(20, 0xFFFFF800u, 20).add("A;1", 5, 1));
