@@ -42,8 +42,7 @@ inline std::string Utf8(const char* sjis, bool* whole = nullptr) {
 
 // Brings up the ASPI manager, puts the image at `path` into an image drive, starts it and analyses its disc
 // as the program does; the device becomes g_CurrentDevice (g_CurrentSession stays where the analysis left
-// it). Returns the
-// analysis' result, or -1 when no drive serves the image (`error` says why).
+// it). Returns the analysis' result, or -1 when no drive serves the image (`error` says why).
 inline int LoadImageDisc(const std::string& path, std::string* error) {
     if (Aspi_Initialize() != 1 || !ckvd::aspi32::SetupDrives({path}, error))
         return -1;

@@ -1,11 +1,12 @@
 // Crafted ISO9660 structures for the unit tests (descriptors, type L path tables, directory extents) and
-// their fixture: a fake drive installed as device 0 of the real ASPI manager.
+// their fixture.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,81 +117,87 @@ struct Directory {
     }
 };
 
-inline std::vector<std::string> ChildNames(const FileEntry* dir) {
-    std::vector<std::string> names;
-    for (const FileEntry* e = dir ? dir->firstChild : nullptr; e; e = e->nextSibling)
-        names.push_back(e->name);
-    return names;
+template <class... A> std::string Fmt(const char* format, A... args) {
+    char line[400];
+    snprintf(line, sizeof line, format, args...);
+    return line;
 }
 
 // The disc model as text, for golden files: the analysis' result, each session with its tracks, each tree
 // with its entries (names with bytes outside ASCII as \xHH), and with `reads` the READ(10) commands sent.
 inline std::string Dump(int result, const std::vector<ReadCommand>* reads = nullptr) {
-    std::string o = "result " + std::to_string(result) + " sessions " +
-                    std::to_string(g_DiscModel ? g_DiscModel->sessionCount : 0) + " current " +
-                    std::to_string(g_CurrentSession) + "\n";
-    char line[400];
+    std::string o = Fmt("result %d sessions %d current %d\n", result,
+                        g_DiscModel ? g_DiscModel->sessionCount : 0, g_CurrentSession);
     for (const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr; s; s = s->next) {
-        o +=
-            (snprintf(line, sizeof line,
-                      "session %d type %d pvd %u last %u block %u lastTrack %d leadIn %d leadOut %d mode5 %d "
-                      "next %u recordingLeadOut %u\n",
-                      s->sessionNumber, s->type, s->pvdLbn, s->lastBlock, s->blockLength, s->lastTrack,
-                      int32_t(s->leadIn), int32_t(s->leadOut), s->mode5Pointers, s->nextProgramArea,
-                      s->recordingAreaLeadOut),
-             line);
+        o += Fmt(
+            "session %d type %d pvd %u last %u block %u lastTrack %d leadIn %d leadOut %d mode5 %d next %u "
+            "recordingLeadOut %u\n",
+            s->sessionNumber, s->type, s->pvdLbn, s->lastBlock, s->blockLength, s->lastTrack,
+            int32_t(s->leadIn), int32_t(s->leadOut), s->mode5Pointers, s->nextProgramArea,
+            s->recordingAreaLeadOut);
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            o += (snprintf(line, sizeof line, "  track %d at %u size %u\n", t->trackNumber, t->address,
-                           t->size),
-                  line);
+            o += Fmt("  track %d at %u size %u\n", t->trackNumber, t->address, t->size);
     }
     auto entry = [&](auto& self, const FileEntry* e, int depth) -> void {
         o += std::string(2 * depth, ' ') + e->type + " '";
         for (const char* c = e->name; *c; ++c)
-            o += uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F ? (snprintf(line, 8, "\\x%02x", uint8_t(*c)), line)
-                                                           : std::string(1, *c);
+            o += uint8_t(*c) < 0x20 || uint8_t(*c) >= 0x7F ? Fmt("\\x%02x", uint8_t(*c)) : std::string(1, *c);
         const uint8_t* d = e->date;
-        o += (snprintf(line, sizeof line, "' lbn %u size %u dir %d parent %d date %d %d %d %d %d %d %d\n",
-                       e->lbn, e->size, e->directoryNumber, e->parentNumber, d[0], d[1], d[2], d[3], d[4],
-                       d[5], d[6]),
-              line);
+        o += Fmt("' lbn %u size %u dir %d parent %d date %d %d %d %d %d %d %d\n", e->lbn, e->size,
+                 e->directoryNumber, e->parentNumber, d[0], d[1], d[2], d[3], d[4], d[5], d[6]);
         for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
             self(self, c, depth + 1);
     };
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next) {
-        o += (snprintf(line, sizeof line, "tree directories %u files %u notes %d\n", t->directoryCount,
-                       t->fileCount, t->notes),
-              line);
+        o += Fmt("tree directories %u files %u notes %d\n", t->directoryCount, t->fileCount, t->notes);
         if (t->root)
             entry(entry, t->root, 1);
     }
     for (const ReadCommand& r : reads ? *reads : std::vector<ReadCommand>{})
-        o += "read " + std::to_string(r.lba) + " +" + std::to_string(r.count) + "\n";
+        o += Fmt("read %u +%u\n", r.lba, unsigned(r.count));
     return o;
 }
 
+// A crafted disc: its name in the golden file, what puts it on the fresh drive, and whether its reads count.
+struct ModelCase {
+    const char* name;
+    std::function<void()> setup;
+    bool reads = false;
+};
+
+// The fake drive installed as device 0 of the real ASPI manager, over a fresh model.
 class DriveTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        drive = std::make_shared<FakeDrive>();
-        Iso_Initialize();
-    }
+    void SetUp() override { Fresh(); }
     void TearDown() override {
         Iso_Terminate();
         RemoveDrives();
     }
+    // A new drive (with the fixture's TOC) and an empty model.
+    void Fresh() {
+        Iso_Terminate();
+        drive = std::make_shared<FakeDrive>();
+        Toc();
+        Iso_Initialize();
+    }
+    virtual void Toc() {}
     int Analyze() {
         InstallDrive(drive);
         drive->reads.clear();
         return Iso_AnalyzeDisc(0);
     }
-    // The model after analysing the disc, with the reads if `reads`.
-    std::string Analysed(bool reads = false) {
-        const int rc = Analyze();
-        return Dump(rc, reads ? &drive->reads : nullptr);
+    // Each case's model after analysing its disc, under "== name".
+    std::string Models(const std::vector<ModelCase>& cases) {
+        std::string all;
+        for (const ModelCase& c : cases) {
+            Fresh();
+            c.setup();
+            const int rc = Analyze();
+            all += std::string("== ") + c.name + "\n" + Dump(rc, c.reads ? &drive->reads : nullptr);
+        }
+        return all;
     }
     static const SessionTree* Tree() { return g_DiscModel->firstTree; }
-    static std::vector<std::string> RootNames() { return ChildNames(Tree()->root); }
     // A plain ISO9660 session at `base`: PVD at base+16, terminator at base+17, path table at base+18,
     // root directory at base+20 with the given records.
     void PlainSession(uint32_t base, const PathTable& table, const Directory& root,
@@ -217,22 +224,7 @@ class DriveTest : public ::testing::Test {
         for (uint32_t b = from; b < end; ++b)
             drive->at(b);
     }
-    uint64_t SectorsRead() const {
-        uint64_t sectors = 0;
-        for (const auto& r : drive->reads)
-            sectors += r.count;
-        return sectors;
-    }
     std::shared_ptr<FakeDrive> drive;
-};
-
-// The same over a one-session CD-ROM TOC reaching block 999.
-class SingleSessionTest : public DriveTest {
-  protected:
-    void SetUp() override {
-        DriveTest::SetUp();
-        SingleDataSessionToc(*drive);
-    }
 };
 
 } // namespace isotest

@@ -1,26 +1,18 @@
 // Directory analysis of crafted sessions: descriptor set, path table and directory records, and hostile
 // bytes in each, which end in a clear code or a bounded walk. The models are compared whole with
 // tests/data/iso9660/directories.txt.
-#include <functional>
-
 #include "golden.h"
 #include "iso_builder.h"
 
 namespace isotest {
 namespace {
 
-using Names = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-class Directories : public SingleSessionTest {
+// Over a one-session CD-ROM TOC reaching block 999.
+class Directories : public DriveTest {
   protected:
-    // A fresh drive with a one-session CD-ROM TOC reaching block 999, and an empty model.
-    void Fresh() {
-        Iso_Terminate();
-        drive = std::make_shared<FakeDrive>();
-        SingleDataSessionToc(*drive);
-        Iso_Initialize();
-    }
+    void Toc() override { SingleDataSessionToc(*drive); }
     // Root (20) with A.TXT, B.TXT and subdirectories X (30) and Y (31); X holds C.TXT.
     void TwoLevelTree() {
         Directory root;
@@ -89,52 +81,26 @@ TEST_F(Directories, ModelsOfCraftedSessions) {
     auto joliet = [](uint8_t flags) {
         return VolumeDescriptor(2, Ucs2Be(u"J\u65e5"), 10, 42, 60, 2048, 0x45, flags);
     };
-    struct Case {
-        const char* name;
-        std::function<void()> setup;
-        bool reads = false;
-    };
-    const Case cases[] = {
-        // A one-block directory is read once: its first block, looked at for Rock Ridge, is walked as read.
-        {"files before subdirectories in path table order", [&] { TwoLevelTree(); }, true},
-        // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
-        // (2, version 2) describe no file tree: the primary one serves.
+    // An El Torito boot record (0), a volume partition (3) and the enhanced descriptor of ISO 9660:1999
+    // (2, version 2) describe no file tree: the primary one serves.
+    const std::pair<const char*, std::vector<Sector>> sets[] = {
         {"boot, partition and enhanced descriptors",
-         [&] {
-             DescriptorSet({primary, Descriptor(0), Descriptor(3), Descriptor(2, 2), Descriptor(255)});
-         }},
-        {"Joliet kept whatever comes after it",
-         [&] {
-             DescriptorSet({joliet(0), Descriptor(0), primary, Descriptor(255)});
-         }},
-        {"Joliet with its flags byte set",
-         [&] {
-             DescriptorSet({primary, joliet(1), Descriptor(255)});
-         }},
-        {"no primary descriptor",
-         [&] {
-             DescriptorSet({Descriptor(0), Descriptor(255)});
-         }},
-        {"reserved type 4",
-         [&] {
-             DescriptorSet({primary, Descriptor(4), Descriptor(255)});
-         }},
-        {"reserved type 254",
-         [&] {
-             DescriptorSet({primary, Descriptor(254), Descriptor(255)});
-         }},
-        {"terminator version 2",
-         [&] {
-             DescriptorSet({primary, Descriptor(255, 2)});
-         }},
-        {"primary version 2",
-         [&] {
-             DescriptorSet({primary, Descriptor(1, 2), Descriptor(255)});
-         }},
-        {"boot record version 2",
-         [&] {
-             DescriptorSet({primary, Descriptor(0, 2), Descriptor(255)});
-         }},
+         {primary, Descriptor(0), Descriptor(3), Descriptor(2, 2), Descriptor(255)}},
+        {"Joliet kept whatever comes after it", {joliet(0), Descriptor(0), primary, Descriptor(255)}},
+        {"Joliet with its flags byte set", {primary, joliet(1), Descriptor(255)}},
+        {"no primary descriptor", {Descriptor(0), Descriptor(255)}},
+        {"reserved type 4", {primary, Descriptor(4), Descriptor(255)}},
+        {"reserved type 254", {primary, Descriptor(254), Descriptor(255)}},
+        {"terminator version 2", {primary, Descriptor(255, 2)}},
+        {"primary version 2", {primary, Descriptor(1, 2), Descriptor(255)}},
+        {"boot record version 2", {primary, Descriptor(0, 2), Descriptor(255)}},
+    };
+    std::vector<ModelCase> cases = {
+        // A one-block directory is read once: its first block, looked at for Rock Ridge, is walked as read.
+        {"files before subdirectories in path table order", [&] { TwoLevelTree(); }, true}};
+    for (const auto& set : sets)
+        cases.push_back({set.first, [this, &set] { DescriptorSet(set.second); }});
+    const ModelCase more[] = {
         // The root's first block is read for its own length (and Rock Ridge) before the path table, then
         // only the two after it.
         {"three-block directory read once in order",
@@ -216,6 +182,8 @@ TEST_F(Directories, ModelsOfCraftedSessions) {
         {"identifier running past the record", [&] { BrokenRecord(2048, true, 32, 200); }},
         {"first record broken", [&] { BrokenRecord(2048, false, 0, 3); }},
         {"data length below the block length", [&] { BrokenRecord(2000, false, 2047, 0); }},
+        {"root running into unrecorded blocks",
+         [&] { RootSession(0, Directory().self(20, 3 * 2048, 20).add("A;1", 5, 1)); }, true},
         {"root claiming 4 GiB",
          [&] {
              RootSession(0, Directory().self(20, 0xFFFFF800u, 20).add("A;1", 5, 1));
@@ -256,60 +224,26 @@ TEST_F(Directories, ModelsOfCraftedSessions) {
              RecordBlocks(32, 1000);
          },
          true},
+        // Directories claiming 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
+        // session, Y from 25 up to where X began; no block is read twice.
+        {"directories of 4 GiB over blocks shaped like records",
+         [&] {
+             Directory root;
+             root.self(20, 2048, 20)
+                 .add("R;1", 5, 1)
+                 .add("X", 30, 0xFFFFF800u, 2)
+                 .add("Y", 25, 0xFFFFF800u, 2);
+             PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
+             for (uint32_t b = 21; b < 1000; ++b)
+                 Directory()
+                     .self(b, 0xFFFFF800u, 20)
+                     .add("F" + std::to_string(b) + ";1", 5, 1)
+                     .place(*drive, b);
+         },
+         true},
     };
-    std::string all;
-    for (const Case& c : cases) {
-        Fresh();
-        c.setup();
-        all += std::string("== ") + c.name + "\n" + Analysed(c.reads);
-    }
-    ExpectGolden("iso9660/directories.txt", all);
-}
-
-TEST_F(Directories, FileExtentPastTheSessionIsListedButNotRead) {
-    RootSession(0, Directory().self(20, 2048, 20).add("BIG;1", 990, 100000));
-    ASSERT_EQ(Analyze(), 1);
-    drive->reads.clear();
-    g_CurrentSession = 0;
-    EXPECT_EQ(Iso_ReadFile(990, 100000), ISO_ERR_EXTENT);
-    EXPECT_TRUE(drive->reads.empty());
-    Iso_FreeFile();
-}
-
-TEST_F(Directories, ExtentReadsArePiecesOf32) {
-    SingleDataSessionToc(*drive, 0, 2000);
-    RecordBlocks(100, 300);
-    ASSERT_NE(Analyze(), 1); // no descriptors: the session is only a cursor here
-    g_DiscModel->currentSessionEntry = g_DiscModel->firstSession;
-    std::vector<uint8_t> buffer(70 * 2048);
-    for (auto [count, expected] : std::vector<std::pair<uint32_t, std::vector<uint16_t>>>{
-             {32, {32}}, {64, {32, 32}}, {70, {32, 32, 6}}, {5, {5}}}) {
-        drive->reads.clear();
-        ASSERT_EQ(Iso_ReadExtent(0, 100, count, buffer.data()), 1);
-        std::vector<uint16_t> counts;
-        for (size_t i = 0; i < drive->reads.size(); ++i) {
-            counts.push_back(drive->reads[i].count);
-            EXPECT_EQ(drive->reads[i].lba, 100 + 32 * i);
-        }
-        EXPECT_EQ(counts, expected) << count;
-    }
-    EXPECT_NE(Iso_ReadExtent(0, 290, 20, buffer.data()), 1); // runs into unrecorded blocks
-}
-
-TEST_F(Directories, EveryBlockIsWalkedAsDirectoryRecordsOnce) {
-    // Directories that claim 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
-    // session, Y from 25 up to where X began.
-    Directory root;
-    root.self(20, 2048, 20).add("R;1", 5, 1).add("X", 30, 0xFFFFF800u, 2).add("Y", 25, 0xFFFFF800u, 2);
-    PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
-    for (uint32_t b = 21; b < 1000; ++b) // file data shaped like directory records
-        Directory().self(b, 0xFFFFF800u, 20).add("F" + std::to_string(b) + ";1", 5, 1).place(*drive, b);
-    ASSERT_EQ(Analyze(), 1);
-    EXPECT_EQ(RootNames(), (Names{"R;1", "X", "Y"}));
-    EXPECT_EQ(Tree()->fileCount, 1u + 970u + 5u);
-    const FileEntry* y = Tree()->root->firstChild->nextSibling->nextSibling;
-    EXPECT_EQ(ChildNames(y), (Names{"F25;1", "F26;1", "F27;1", "F28;1", "F29;1"}));
-    EXPECT_LT(SectorsRead(), 1100u);
+    cases.insert(cases.end(), std::begin(more), std::end(more));
+    ExpectGolden("iso9660/directories.txt", Models(cases));
 }
 
 TEST_F(Directories, NeverMoreThan65535Directories) {

@@ -53,6 +53,14 @@ def read(path):
         return f.read()
 
 
+def patch(image, old, new, out=None):
+    """`image` (or a copy at `out`) with its only occurrence of the bytes `old` replaced by `new`."""
+    data = read(image)
+    assert data.count(old) == 1, (image, old)
+    write(out or image, data.replace(old, new))
+    return out or image
+
+
 def entries(*args):
     """The first session's entries of `ckvd ls --json ARGS`."""
     return json.loads(ok("ls", "--json", *args))["sessions"][0]["entries"]
@@ -92,6 +100,25 @@ def local_tree(top, skip=("rr_moved",)):
             else:
                 rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, read(p))
     return rows
+
+
+class CkvdCase(unittest.TestCase):
+    def assertLines(self, out, needles):
+        for needle in needles:
+            self.assertTrue(any(needle in line for line in out.splitlines()), f"{needle}\n{out}")
+
+    def assertFails(self, args, code, *needles, out=""):
+        """ckvd ARGS exits `code`, saying each needle on stdout or stderr; stdout is `out` unless that is None."""
+        r = run(*args)
+        self.assertEqual((r.returncode, r.stdout if out is not None else None), (code, out), args)
+        self.assertLines(r.stdout + r.stderr, needles)
+        return r
+
+    def assertQuiet(self, *args):
+        """ckvd ARGS succeeds saying nothing on stderr; its stdout."""
+        r = run(*args)
+        self.assertEqual((r.returncode, r.stderr), (0, ""), args)
+        return r.stdout
 
 
 def main():
