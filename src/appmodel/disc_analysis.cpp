@@ -104,6 +104,10 @@ int App_AnalyzeDisc(uint16_t device, std::string* reason) {
     return rc;
 }
 
+bool App_IsDiscFault(int code) {
+    return code == ISO_ERR_DESCRIPTOR || code == ISO_ERR_DISC_TYPE || code == ISO_ERR_EXTENT;
+}
+
 int App_RemoveImageDrive(uint16_t device, int keep) {
     const DeviceEntry* failed = Aspi_GetDevice(device);
     const DeviceEntry* kept = keep >= 0 ? Aspi_GetDevice(static_cast<uint16_t>(keep)) : nullptr;

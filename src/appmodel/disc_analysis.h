@@ -12,6 +12,10 @@ int App_AnalyzeDisc(uint16_t device, std::string* reason);
 // The reason for a failed load of `device` with result `code` (empty when the device is no image drive).
 std::string App_LoadFailureReason(uint16_t device, int code);
 
+// True for a result that faults the disc's own content (its file system, its kind), not the drive's reading
+// of it (not ready, a read error) or the memory.
+bool App_IsDiscFault(int code);
+
 // Takes the image drive of `device` out of the drives, so that Select Drive no longer lists a broken image,
 // and scans the devices again. Returns the device index the device `keep` (an index before the scan, -1 for
 // none) has after the scan, -1 when it is gone; nothing happens for a device that is no image drive (the

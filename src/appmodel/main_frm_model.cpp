@@ -62,7 +62,8 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
     std::string reason;
     rc = App_AnalyzeDisc(device, &reason);
     if (rc != 1) {
-        const int kept = App_RemoveImageDrive(device, previousDevice);
+        // A broken image leaves the drives; a drive that could not read keeps its medium for another try.
+        const int kept = App_IsDiscFault(rc) ? App_RemoveImageDrive(device, previousDevice) : previousDevice;
         Iso_Terminate();
         Iso_Initialize();
         if (kept >= 0) {

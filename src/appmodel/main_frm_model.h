@@ -32,7 +32,8 @@ class CMainFrameModel {
     // Loads the disc of `device` (the drive dialog's row): empties both views, sets the model aside,
     // analyses, fills the tree and selects the first session. False after a failure, whose message was shown
     // with the reason in plain words for an image; the disc shown before (on another drive) is then shown
-    // again as it was, else "No Disc" applies, and a broken image's drive is taken out of the drives.
+    // again as it was, else "No Disc" applies, and a broken image (its file system, not a read error) leaves
+    // the drives.
     bool LoadDisc(uint16_t device);
     // Called when the load has emptied both views' content, and again when a failed load put the earlier
     // disc back (before its message, so the window shows that disc behind it): the widgets show anew what

@@ -23,7 +23,8 @@ namespace {
 
 const std::regex kNotReady("Drive Not Ready\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
 const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{4}");
-const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}");
+const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}\n\n"
+                          ".*: a block of its file system could not be read\\.");
 
 TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     CDriveDlgModel dlg = Dialog(sink_);
@@ -110,6 +111,8 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_FALSE(frame.LoadDisc(static_cast<uint16_t>(device)));
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_TRUE(std::regex_match(sink_.shown[0], kAnalyze)) << sink_.shown[0];
+    // The drive that could not read keeps its image for another try.
+    EXPECT_NE(ckvd::aspi32::FindImageDrive(demo_[0]), nullptr);
     EXPECT_TRUE(frame.Tree().Items().empty());
     EXPECT_EQ(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Entries(), nullptr);

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QPalette>
 #include <QProcess>
-#include <QToolBar>
 #include <QSplitter>
+#include <QToolBar>
 
 #include "appmodel/window_placement.h"
 #include "desktop/mainwindow/left_view.h"

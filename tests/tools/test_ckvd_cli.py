@@ -57,7 +57,9 @@ class Text(CkvdCase):
         # Twenty blocks of zeros: a data track whose block 16 is no volume descriptor (as on a UDF-only disc).
         write(os.path.join(WORK, "noiso.iso"), bytes(20 * 2048))
         r = self.assertFails(["toc", os.path.join(WORK, "noiso.iso")], 1, out=None)
-        self.assertEqual(r.stderr, "ckvd: ISO9660 FileSystem Analyze Error Code 1002\n")
+        self.assertEqual(r.stderr, "ckvd: ISO9660 FileSystem Analyze Error Code 1002\nckvd: %s: its ISO 9660 file system "
+                         "(volume descriptors, path table or directories) is missing or damaged\n"
+                         % os.path.join(WORK, "noiso.iso"))
         self.assertEqual([l.split()[:2] for l in r.stdout.splitlines()], [["session", "1"], ["1", "1"]])
 
     def test_ls(self):
