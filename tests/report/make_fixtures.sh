@@ -7,14 +7,8 @@
 # The session images stay beside them (s1.iso, s2.iso, msinfo) for isoinfo, and every tagged file under
 # files/ for id3v2 and mediainfo.
 # usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
-set -euo pipefail
-out=$1
 mkdisc=$2
-for tool in genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info python3; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-reportfix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../analyzers/fixture_lib.sh" "$1" genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info python3
 rm -rf "$out"
 mkdir -p "$out/files"
 

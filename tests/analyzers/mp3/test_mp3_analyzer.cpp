@@ -2,7 +2,7 @@
 // fails), so every test also shows that nothing outside the file is read.
 #include <tuple>
 
-#include "../analyzer_drive.h"
+#include "../analyzer_tests.h"
 #include "analyzers/mp3/mp3_module.h"
 
 namespace {
