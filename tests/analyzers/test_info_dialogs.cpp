@@ -1,17 +1,21 @@
-// The information dialogs' content over analyzer results set by hand: the header block, the ID3 version
-// switch, the MPEG fields, the Windows Media fields, and the text `ckvd info` prints of them.
+// The analyzers' initialise and terminate operations, and the information dialogs' content over results
+// set by hand: the header block, the ID3 version switch, the MPEG and Windows Media fields, the text `ckvd
+// info` prints of them.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <utility>
 
 #include "analyzers/analyzer_heap.h"
+#include "analyzers/analyzers.h"
 #include "analyzers/asf/wmf_dlg_model.h"
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/cda/cda_module.h"
 #include "analyzers/mp3/mp3_dlg_model.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "analyzers/tag_chain.h"
 #include "analyzers/wav/wav_dlg_model.h"
+#include "analyzers/wav/wav_module.h"
 #include "golden.h"
 
 namespace {
@@ -50,6 +54,39 @@ std::string Dump(const std::vector<InfoField>& fields) {
     return out;
 }
 
+void TerminateAll() {
+    for (void (*term)() : {Jpg_Terminate, Wav_Terminate, Wmf_Terminate, Mp3_Terminate, Cda_Terminate})
+        term();
+}
+
+TEST(AnalyzerLifecycle, InitialiseAndTerminate) {
+    TerminateAll(); // without initialise: releases nothing, twice over
+    TerminateAll();
+    // Start-up order; records are allocated zero-filled and released again.
+    for (int (*init)() : {Cda_Initialize, Mp3_Initialize, Wmf_Initialize, Wav_Initialize, Jpg_Initialize})
+        ASSERT_EQ(init(), 1);
+    ASSERT_TRUE(g_CdaHeader && g_WavHeader);
+    EXPECT_EQ(g_CdaHeader->trackStart + g_WavHeader->channels, 0u);
+    TerminateAll();
+    EXPECT_TRUE(!g_CdaHeader && !g_WavHeader);
+    // Out of memory: the module's code, 0xFF under its high byte.
+    Analyzer_SetHeapExhausted(true);
+    EXPECT_EQ(Cda_Initialize(), 0x30FF);
+    EXPECT_EQ(Wav_Initialize(), 0x60FF);
+    EXPECT_EQ(Mp3_Initialize() + Wmf_Initialize(), 2);
+    Analyzer_SetHeapExhausted(false);
+    TerminateAll();
+    // Terminate releases owned texts and lists (the sanitizer build reports any leak).
+    g_Id3v2Tag = Record<Id3v2Tag>();
+    g_Id3v2Tag->title = Text("title");
+    g_Mp3TagFlags = MP3_TAG_ID3V2_3;
+    g_AsfDescriptors = Record<AsfDescriptor>();
+    g_AsfDescriptors->name = Text("name");
+    g_AsfDescriptors->next = Record<AsfDescriptor>();
+    TerminateAll();
+    EXPECT_TRUE(!g_Id3v2Tag && !g_Mp3TagFlags && !g_AsfDescriptors);
+}
+
 class InfoDialogs : public ::testing::Test {
   protected:
     void TearDown() override {
@@ -85,9 +122,7 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     EXPECT_EQ(dlg.SelectedVersion(), 0);
     EXPECT_EQ(dlg.TagValues()[1], ""); // empty until a tag is shown
     dlg.OnSelchangeTagVersion(1);
-    EXPECT_EQ(dlg.TagValues()[1], "Sakura");
-    EXPECT_EQ(dlg.TagValues()[2], "Artist");
-    EXPECT_EQ(dlg.TagValues()[3], " "); // no frame: a single space
+    EXPECT_EQ(dlg.TagValues()[1] + "|" + dlg.TagValues()[2] + "|" + dlg.TagValues()[3], "Sakura|Artist| ");
     dlg.OnSelchangeTagVersion(0);
     EXPECT_EQ(dlg.TagValues()[1], " ");
 
@@ -97,10 +132,6 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     g_Id3v1Tag = Record<Id3v1Tag>();
     std::memcpy(g_Id3v1Tag->title, "Old Title", 9);
     std::memcpy(g_Id3v1Tag->year, "2002", 4);
-    dlg.OnInitDialog(0);
-    EXPECT_EQ(dlg.TagVersions()[0], "v1.0");
-    EXPECT_EQ(dlg.TagValues()[0], "0");
-    EXPECT_EQ(dlg.TagValues()[4], "2002");
     // ID3v1 texts name no character set: UTF-8 where they are valid UTF-8, Shift-JIS where every high byte
     // forms a Shift-JIS character, else ISO-8859-1.
     const std::pair<const char*, const char*> titles[] = {

@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""ckvd-mknav over a tree of media made by sox, lame and ffmpeg: a second run writes the same bytes; after
-mastering with genisoimage and --lsn, every LSN.LMX entry is the sector and size xorriso reports for the file
-of that CID, and mastering again moves no file; the playlists name those CIDs; the technical data agree with
-ffprobe; ckvd nav shows the disc name as it was given; a tree changed since the first run is refused and
-LSN.LMX left as it was.
-
-usage: test_mknav.py CKVD WORKDIR CKVD-MKNAV
+"""ckvd-mknav over media made by sox, lame and ffmpeg, mastered by genisoimage: LSN.LMX against xorriso, the
+technical data against ffprobe, repeatable output, a changed tree refused. usage: test_mknav.py CKVD WORKDIR MKNAV
 """
 import os
 import re

@@ -2,10 +2,6 @@
 // the files' layouts: offsets, counts, sizes, texts in both conventions); what cannot be written is refused.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "golden.h"
 #include "navigation/nav_writer.h"
 
@@ -16,17 +12,11 @@ TEST(NavWriter, EachFileWholeAsItsLayoutSays) {
     c.lcids = {{0x0411, 7}};
     c.directories = {{0, ""}, {1, "夜"}};
     c.playlists = {{1, 3}};
-    c.audio = {{.directory = 2,
-                .name = "a.mp3",
-                .fileType = 1,
-                .channels = 2,
-                .sampleSize = 16,
-                .averageBitRate = 128000,
-                .samplingFrequency = 44100,
-                .trackNumber = 5,
-                .thumbnailId = 9}};
-    c.images = {
-        {.directory = 2, .name = "b.jpg", .thumbnailId = 4, .verticalSize = 120, .horizontalSize = 160}};
+    NavMediaFile& a = c.audio.emplace_back();
+    a.directory = 2, a.name = "a.mp3", a.fileType = 1, a.channels = 2, a.sampleSize = 16;
+    a.averageBitRate = 128000, a.samplingFrequency = 44100, a.trackNumber = 5, a.thumbnailId = 9;
+    NavMediaFile& b = c.images.emplace_back();
+    b.directory = 2, b.name = "b.jpg", b.thumbnailId = 4, b.verticalSize = 120, b.horizontalSize = 160;
     c.audioEntrySize = 40; // shown by a viewer, never the step: the entries stay 32 bytes apart
 
     // Text records end in a zero character the length leaves out.

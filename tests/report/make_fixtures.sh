@@ -1,20 +1,10 @@
 #!/bin/bash
-# Makes the disc report's fixtures with Debian's tools and ckvd-mkdisc:
-#   report.cue  a two-session Joliet disc: MP3 files from lame and ffmpeg tagged by id3v2 in every way the
-#               report tells apart, WMA files from ffmpeg with and without tags, a WAV, nested directories,
-#               Japanese names and names holding a comma and a double quote
-#   audio.cue   an audio CD of three sox tones
-# The session images stay beside them (s1.iso, s2.iso, msinfo) for isoinfo, and every tagged file under
-# files/ for id3v2 and mediainfo.
+# Makes the disc report's fixtures with Debian's tools and ckvd-mkdisc: report.cue, a two-session Joliet disc
+# of tagged and untagged MP3, WMA and WAV files under nested, Japanese and quoted names (its session images and
+# msinfo beside it for isoinfo, the tagged files under files/), and audio.cue, an audio CD of three sox tones.
 # usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
-set -euo pipefail
-out=$1
 mkdisc=$2
-for tool in genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info python3; do
-    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing (apt-get install it)" >&2; exit 1; }
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-reportfix.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../analyzers/fixture_lib.sh" "$1" genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info python3
 rm -rf "$out"
 mkdir -p "$out/files"
 

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""`ckvd report` over the discs of make_fixtures.sh, read back with Python's csv module and compared with
-isoinfo, mediainfo, id3v2 and cd-info.
-
-usage: test_report_csv.py CKVD WORKDIR   (CKVD_REPORT_FIXTURES names the fixtures)
+"""`ckvd report` over the discs of make_fixtures.sh, read with Python's csv module and compared with isoinfo,
+mediainfo, id3v2 and cd-info. usage: test_report_csv.py CKVD WORKDIR (CKVD_REPORT_FIXTURES names the fixtures)
 """
 import csv
 import io

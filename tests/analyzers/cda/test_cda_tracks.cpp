@@ -1,5 +1,5 @@
-// Cda_Analyze over the track files of an audio CD image in an image drive (`ckvd info` compares them with
-// cd-info in tests/tools), and its failures through POSIX file calls put in by the analyzer's seam.
+// Cda_Analyze's failures through POSIX file calls put in by the analyzer's seam, over the track file of an
+// audio CD image in an image drive (`ckvd info` compares the track files with cd-info in tests/tools).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,22 +9,11 @@
 #include <fstream>
 
 #include "../analyzer_tests.h"
-#include "analyzers/cda/cda_dlg_model.h"
 #include "analyzers/cda/cda_module.h"
 
 namespace {
 
 const std::string kDir = CKVD_CDA_FIXTURES;
-
-// Puts the image into a drive and returns the first track file the disc lists.
-FileEntry* Load(const std::string& cue) {
-    Cda_Terminate();
-    Iso_Terminate();
-    Aspi_Terminate();
-    antest::LoadDisc(kDir + "/" + cue);
-    EXPECT_EQ(Cda_Initialize(), 1);
-    return g_DiscModel->firstTree->root ? g_DiscModel->firstTree->root->firstChild : nullptr;
-}
 
 int s_Opens = 0;
 const CdaFileCalls kPosix = {
@@ -34,28 +23,11 @@ const CdaFileCalls kPosix = {
     },
     [](int fd, void* buffer, size_t count) { return long(::read(fd, buffer, count)); }, ::close};
 
-class CdaTracks : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        Cda_SetFileCalls(nullptr);
-        Cda_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-};
-
-TEST_F(CdaTracks, DialogShowsTheStartInBase16) {
-    // The first track starts at 0; `ckvd info` (compared with cd-info in tests/tools) shows base 10 only.
-    FileEntry* track1 = Load("one.cue");
-    ASSERT_EQ(Cda_Analyze(track1), 1);
-    CCdaDlgModel dlg(track1);
-    dlg.OnInitDialog(1);
-    EXPECT_EQ(antest::Fields(dlg.Fields())["Track Start Address"], "0x00000000");
-}
-
-TEST_F(CdaTracks, FileCallFailures) {
-    // Track files in a folder: one sound, one cut to 40 bytes, one not CDDA.
-    ASSERT_EQ(Cda_Analyze(Load("one.cue")), 1);
+TEST(CdaTracks, FileCallFailures) {
+    // Track files in a folder: one sound (the first of the image), one cut to 40 bytes, one not CDDA.
+    antest::LoadDisc(kDir + "/one.cue");
+    ASSERT_EQ(Cda_Initialize(), 1);
+    ASSERT_EQ(Cda_Analyze(g_DiscModel->firstTree->root->firstChild), 1);
     const std::string sound(reinterpret_cast<const char*>(g_CdaHeader), sizeof(CdaFileHeader));
     const auto folder = std::filesystem::temp_directory_path() / ("ckvd-cda-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
@@ -93,6 +65,10 @@ TEST_F(CdaTracks, FileCallFailures) {
     EXPECT_EQ(analyze("Track01.cda"), CDA_ERR_OPEN);
     EXPECT_EQ(s_Opens, 0);
     std::filesystem::remove_all(folder);
+    Cda_SetFileCalls(nullptr);
+    Cda_Terminate();
+    Iso_Terminate();
+    Aspi_Terminate();
 }
 
 } // namespace

@@ -2,16 +2,13 @@
 // fails), so every test also shows that nothing outside the file is read.
 #include <tuple>
 
-#include "../analyzer_drive.h"
+#include "../analyzer_tests.h"
 #include "analyzers/mp3/mp3_module.h"
 
 namespace {
 
 using namespace antest;
 
-Bytes Zeros(size_t n, uint8_t fill = 0) {
-    return Bytes(n, fill);
-}
 Bytes Be(uint32_t v, int width) {
     Bytes b = Le(v, width);
     return Bytes(b.rbegin(), b.rend());
@@ -39,7 +36,7 @@ Bytes Latin(const std::string& s) {
 }
 // A tag of `body` and `padding` zero bytes.
 Bytes Tag(uint8_t version, uint8_t flags, const Bytes& body, size_t padding = 0) {
-    return Id3(version, flags, Size7(uint32_t(body.size() + padding))) + body + Zeros(padding);
+    return Id3(version, flags, Size7(uint32_t(body.size() + padding))) + body + Bytes(padding);
 }
 // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo, no CRC: 417-byte frames.
 const Bytes kHeader = {0xFF, 0xFB, 0x90, 0x44, 0xAB, 0xCD};
@@ -51,12 +48,14 @@ Bytes Frames(size_t n, const Bytes& header = kHeader, size_t length = 417) {
     return b;
 }
 Bytes Id3v1(uint8_t byte125, uint8_t byte126) {
-    const auto field = [](const std::string& s, size_t n) { return Text(s) + Zeros(n - s.size()); };
-    return Text("TAG") + field("Title", 30) + field("Artist", 30) + Zeros(30) + Text("1999") +
+    const auto field = [](const std::string& s, size_t n) { return Text(s) + Bytes(n - s.size()); };
+    return Text("TAG") + field("Title", 30) + field("Artist", 30) + Bytes(30) + Text("1999") +
            Text(std::string(28, 'c')) + Bytes{byte125, byte126, 17};
 }
 // The texts kept of an ID3v2 tag, "name=text;" for each present one.
 std::string Kept(const Id3v2Tag* t) {
+    if (!t)
+        return "";
     const char* names[] = {"title", "artist",   "album",    "year",      "comment", "track",
                            "genre", "composer", "original", "copyright", "url",     "encoder"};
     const char* texts[] = {t->title, t->artist,   t->album,          t->year,      t->comment, t->track,
@@ -82,7 +81,7 @@ TEST_F(Mp3Analyzer, HeaderSearch) {
     EXPECT_EQ(g_MpegHeader->pcmSize, 2304u * 2);
 
     // A header in the last two bytes of a sector takes its six bytes across the boundary.
-    ASSERT_EQ(Analyze(Zeros(2046, 0x7F) + Frames(3006)), 1);
+    ASSERT_EQ(Analyze(Bytes(2046, 0x7F) + Frames(3006)), 1);
     EXPECT_EQ(g_MpegHeader->headerPosition, 2046u);
     EXPECT_EQ(Bytes(g_MpegHeader->headerBytes, g_MpegHeader->headerBytes + 6), kHeader);
 
@@ -97,11 +96,11 @@ TEST_F(Mp3Analyzer, HeaderSearch) {
         {Bytes{0xFF, 0xFB, 0xF0, 0x00} + Frames(3000), 1, 4},                  // bitrate index 15
         {Bytes{0xFF, 0xE9, 0x90, 0x44} + Frames(3000), 1, 4},                  // version bits 01
         {Bytes{0xFF, 0xF9, 0x90, 0x44} + Frames(3000), 1, 4},                  // layer bits 00
-        {kHeader + Zeros(500) + Frames(3000), 1, 506},                         // no frame 417 bytes on
-        {Bytes{0xFF, 0xFB, 0x94, 0x44} + Zeros(380) + Frames(3000), 1, 384},   // 48 kHz, then 44.1 kHz
-        {Zeros(100) + Frames(3000, {0xFF, 0xE3, 0x48, 0xC4}, 288), 1, 100},    // MPEG-2.5, eleven sync bits
-        {Text("RIFF") + Zeros(40) + Frames(3000), MP3_ERR_NO_FRAME_HEADER, 0}, // a WAV file is not searched
-        {Zeros(3000, 0xFF), MP3_ERR_NO_FRAME_HEADER, 0},
+        {kHeader + Bytes(500) + Frames(3000), 1, 506},                         // no frame 417 bytes on
+        {Bytes{0xFF, 0xFB, 0x94, 0x44} + Bytes(380) + Frames(3000), 1, 384},   // 48 kHz, then 44.1 kHz
+        {Bytes(100) + Frames(3000, {0xFF, 0xE3, 0x48, 0xC4}, 288), 1, 100},    // MPEG-2.5, eleven sync bits
+        {Text("RIFF") + Bytes(40) + Frames(3000), MP3_ERR_NO_FRAME_HEADER, 0}, // a WAV file is not searched
+        {Bytes(3000, 0xFF), MP3_ERR_NO_FRAME_HEADER, 0},
         {{}, MP3_ERR_NO_FRAME_HEADER, 0},
     };
     for (const Case& c : cases) {
@@ -112,7 +111,7 @@ TEST_F(Mp3Analyzer, HeaderSearch) {
     }
     EXPECT_TRUE(drive->reads.empty()); // the empty file examines no window
     // A tag claiming more than the file ends the search without reading past the file.
-    EXPECT_EQ(Analyze(Id3(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}) + Zeros(3000) + Frames(900)),
+    EXPECT_EQ(Analyze(Id3(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}) + Bytes(3000) + Frames(900)),
               MP3_ERR_NO_FRAME_HEADER);
 }
 
@@ -131,6 +130,7 @@ TEST_F(Mp3Analyzer, Id3v2Tags) {
         uint16_t flags;
         std::string kept;
         uint32_t length = 0;
+        std::string shown = ""; // the texts in UTF-8 where they differ
     } cases[] = {
         {Tag(3, 0x40, ext14 + v23, 20), Frames(4000), MP3_TAG_ID3V2_3,
          "title=Second;album=ABC;comment=eng;copyright=(c) me;"},
@@ -138,11 +138,22 @@ TEST_F(Mp3Analyzer, Id3v2Tags) {
         {Tag(2, 0, v22, 6), Frames(16000), MP3_TAG_ID3V2_2, "title=Old;artist=Band;url=x.jp;", 1},
         // The size bytes are taken whole: 00 00 01 80 is 1 x 128 + 0x80 + 10 = 266 (masking bit 7 would give
         // 138); the sync at 200 is inside the tag.
-        {Id3(3, 0, {0, 0, 1, 0x80}) + Zeros(190) + kHeader + Zeros(60), Frames(4000), MP3_TAG_ID3V2_3, ""},
+        {Id3(3, 0, {0, 0, 1, 0x80}) + Bytes(190) + kHeader + Bytes(60), Frames(4000), MP3_TAG_ID3V2_3, ""},
         // Version 5: the size, no flag, no texts; the tag is skipped but A is not reduced by it (16000 /
         // 16000).
-        {Id3(5, 0, Size7(22)) + Frame23("TIT2", Latin("x")) + Zeros(4) + kHeader, Frames(16000 - 32), 0, "",
+        {Id3(5, 0, Size7(22)) + Frame23("TIT2", Latin("x")) + Bytes(4) + kHeader, Frames(16000 - 32), 0, "",
          1},
+        // UCS-2 with either byte order mark or none (then big-endian): the report's Shift-JIS text and the
+        // UTF-8 one shown, a surrogate pair one character, a lone one U+FFFD.
+        {Tag(3, 0, Frame23("TIT2", {1, 0xFF, 0xFE, 'A', 0, 0x42, 0x30, 0, 0}), 4), kHeader, MP3_TAG_ID3V2_3,
+         "title=A" + kHiraganaA + ";", 0, "title=A\u3042;"},
+        {Tag(3, 0, Frame23("TIT2", {1, 0xFE, 0xFF, 0, 'A', 0x30, 0x42}), 4), kHeader, MP3_TAG_ID3V2_3,
+         "title=A" + kHiraganaA + ";", 0, "title=A\u3042;"},
+        {Tag(3, 0, Frame23("TIT2", {1, 0, 'A', 0x30, 0x42}), 4), kHeader, MP3_TAG_ID3V2_3,
+         "title=A" + kHiraganaA + ";", 0, "title=A\u3042;"},
+        {Tag(3, 0, Frame23("TIT2", {1, 0xFF, 0xFE}), 4), kHeader, MP3_TAG_ID3V2_3, "title=;"},
+        {Tag(3, 0, Frame23("TIT2", {1, 0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'x', 0}), 4), kHeader,
+         MP3_TAG_ID3V2_3, "title=???x;", 0, "title=\U0001F600\uFFFDx;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kept);
@@ -151,31 +162,11 @@ TEST_F(Mp3Analyzer, Id3v2Tags) {
         EXPECT_EQ(g_Id3v2Tag->tagSize, c.tag.size());
         EXPECT_EQ(g_MpegHeader->headerPosition, c.tag.size());
         EXPECT_EQ(Kept(g_Id3v2Tag), c.kept);
+        EXPECT_EQ(Kept(g_Id3v2TagText), c.shown.empty() ? c.kept : c.shown);
         EXPECT_EQ(g_MpegHeader->length, c.length);
     }
     // A version 2.2 frame of size 0 ends the analysis.
-    EXPECT_EQ(Analyze(Id3(2, 0, Size7(20)) + Frame22("TT2", {}) + Zeros(14) + kHeader), MP3_ERR_NO_MEMORY);
-}
-
-TEST_F(Mp3Analyzer, Ucs2ByteOrderMark) {
-    // The report's Shift-JIS text and the UTF-16 text shown (a surrogate pair one character, a lone one
-    // U+FFFD).
-    struct Case {
-        Bytes content;
-        std::string text;
-        std::string shown;
-    } cases[] = {
-        {{1, 0xFF, 0xFE, 'A', 0, 0x42, 0x30, 0, 0}, "A" + kHiraganaA, "A\u3042"},
-        {{1, 0xFE, 0xFF, 0, 'A', 0x30, 0x42}, "A" + kHiraganaA, "A\u3042"},
-        {{1, 0, 'A', 0x30, 0x42}, "A" + kHiraganaA, "A\u3042"},
-        {{1, 0xFF, 0xFE}, "", ""},
-        {{1, 0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 0x00, 0xD8, 'x', 0}, "???x", "\U0001F600\uFFFDx"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_EQ(Analyze(Tag(3, 0, Frame23("TIT2", c.content), 4) + kHeader), 1);
-        EXPECT_EQ(std::string(g_Id3v2Tag->title), c.text);
-        EXPECT_EQ(std::string(g_Id3v2TagText->title), c.shown);
-    }
+    EXPECT_EQ(Analyze(Id3(2, 0, Size7(20)) + Frame22("TT2", {}) + Bytes(14) + kHeader), MP3_ERR_NO_MEMORY);
 }
 
 TEST_F(Mp3Analyzer, FrameWalkStaysInsideTheTag) {
@@ -187,7 +178,7 @@ TEST_F(Mp3Analyzer, FrameWalkStaysInsideTheTag) {
 
     // A frame claiming more than the tag holds is cut to what remains of it.
     const Bytes big = Frame23("TPE1", Latin("Cut here"), 0xFFFFFFF0);
-    ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(big.size() - 4))) + big + kHeader + Zeros(100)), 1);
+    ASSERT_EQ(Analyze(Id3(3, 0, Size7(uint32_t(big.size() - 4))) + big + kHeader + Bytes(100)), 1);
     EXPECT_STREQ(g_Id3v2Tag->artist, "Cut ");
 }
 
@@ -205,11 +196,11 @@ TEST_F(Mp3Analyzer, Id3v1Versions) {
 
     // Only the file's last 128 bytes are the tag: an APEv2 footer ("APETAGEX") before them is not, nor a
     // "TAG" elsewhere; a file under 128 bytes reads nothing before it.
-    ASSERT_EQ(Analyze(Frames(3000) + Text("APETAGEX") + Zeros(24) + Id3v1(0, 5)), 1);
+    ASSERT_EQ(Analyze(Frames(3000) + Text("APETAGEX") + Bytes(24) + Id3v1(0, 5)), 1);
     EXPECT_STREQ(g_Id3v1Tag->title, "Title");
-    ASSERT_EQ(Analyze(Frames(3000) + Text("TAGearly") + Zeros(300)), 1);
+    ASSERT_EQ(Analyze(Frames(3000) + Text("TAGearly") + Bytes(300)), 1);
     EXPECT_EQ(g_Mp3TagFlags, 0);
-    ASSERT_EQ(Analyze(kHeader + Zeros(90)), 1);
+    ASSERT_EQ(Analyze(kHeader + Bytes(90)), 1);
     EXPECT_EQ(g_Mp3TagFlags, 0);
 }
 
@@ -259,7 +250,7 @@ TEST_F(Mp3Analyzer, VbrHeaders) {
         {first(kHeader, 36, Text("Info") + Bytes{0, 0, 0, 0x01, 0, 0, 0x01, 0x00}), 256 * 1152 / 44100, 256},
         {first(kHeader, 36, Text("Xing") + Bytes{0, 0, 0, 0x0E, 0, 0, 0x03, 0xE8}), 2,
          44100 / 417}, // no count
-        {first(kHeader, 36, Text("VBRI") + Zeros(10) + Bytes{0, 0, 0x07, 0xD0}), 2000 * 1152 / 44100, 2000},
+        {first(kHeader, 36, Text("VBRI") + Bytes(10) + Bytes{0, 0, 0x07, 0xD0}), 2000 * 1152 / 44100, 2000},
         // A mono MPEG-1 frame has its Xing header 17 bytes after the frame header.
         {first(mono, 21, Text("Xing") + Bytes{0, 0, 0, 0x01, 0, 0, 0x03, 0xE8}), 1000 * 1152 / 44100, 1000},
         {first(mono, 36, Text("Xing") + Bytes{0, 0, 0, 0x01, 0, 0, 0x03, 0xE8}), 2, 44100 / 417},
@@ -270,7 +261,7 @@ TEST_F(Mp3Analyzer, VbrHeaders) {
         EXPECT_EQ(g_MpegHeader->frames, c.frames);
     }
     // A Xing header cut off by the end of the file reads no byte past it.
-    ASSERT_EQ(Analyze(kHeader + Zeros(30) + Text("Xing") + Bytes{0, 0, 0, 1, 0, 0}), 1);
+    ASSERT_EQ(Analyze(kHeader + Bytes(30) + Text("Xing") + Bytes{0, 0, 0, 1, 0, 0}), 1);
     EXPECT_EQ(g_MpegHeader->frames, 0u);
 }
 
@@ -320,7 +311,7 @@ TEST_F(Mp3Analyzer, Failures) {
     EXPECT_EQ(g_Id3v2Tag, nullptr);
 
     Analyzer_SetHeapExhausted(true);
-    EXPECT_EQ(Analyze(Id3(3, 0, Size7(20)) + Zeros(20) + kHeader), MP3_ERR_NO_MEMORY);
+    EXPECT_EQ(Analyze(Id3(3, 0, Size7(20)) + Bytes(20) + kHeader), MP3_ERR_NO_MEMORY);
     Analyzer_SetHeapExhausted(false);
 
     // Sectors the drive refuses: the ID3 steps give the read's code, the header search its own.
@@ -342,7 +333,7 @@ TEST_F(Mp3Analyzer, Failures) {
     // An extent past the session's recorded area is refused before any command.
     g_DiscModel->firstSession->lastBlock = kLbn;
     drive->reads.clear();
-    EXPECT_EQ(Analyze(kHeader + Zeros(3000)), ISO_ERR_EXTENT);
+    EXPECT_EQ(Analyze(kHeader + Bytes(3000)), ISO_ERR_EXTENT);
     EXPECT_TRUE(drive->reads.empty());
 }
 

@@ -1,7 +1,6 @@
 // Wav_Analyze over hand-made RIFF headers: only the file's sectors are served by a fake drive (any other
 // sector fails), and every analysis is checked to have read none but the file's.
-#include "../analyzer_drive.h"
-#include "analyzers/wav/wav_dlg_model.h"
+#include "../analyzer_tests.h"
 #include "analyzers/wav/wav_module.h"
 
 namespace {
@@ -119,13 +118,6 @@ TEST_F(WavHeaders, ShortFilesAndFailures) {
     EXPECT_NE(Analyze(Wave(2028, 1, 1000)), 1);
     ASSERT_FALSE(drive->reads.empty());
     EXPECT_EQ(drive->reads.back().count, 1);
-}
-
-TEST_F(WavHeaders, Dialog) {
-    ASSERT_EQ(Analyze(Wave(185028, 1, 1000)), 1); // 185 s after the 36 header bytes
-    CWavDlgModel dlg(&file);
-    dlg.OnInitDialog(0);
-    EXPECT_EQ(Fields(dlg.Fields())["Length"], " 3: 5");
 }
 
 } // namespace
