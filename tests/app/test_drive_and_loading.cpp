@@ -118,14 +118,10 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_EQ(tree.Items()[size_t(tree.TopLevel()[0])].text.rfind("(Session1) CKVD_DEMO_S1", 0), 0u);
     EXPECT_EQ(tree.Selected(), tree.TopLevel()[0]);
     EXPECT_GT(frame.List().RowCount(), 0);
-    EXPECT_EQ(g_CurrentSession, 0);
-    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S1", 0), 0u);
     // The second session's root: its number is the first session's directory count.
     uint32_t hint = 0;
     ASSERT_TRUE(frame.Tree().Select(tree.TopLevel()[1], &hint));
     frame.Doc().UpdateAllViews(true, hint);
-    EXPECT_EQ(g_CurrentSession, 1);
-    EXPECT_EQ(frame.Doc().Title().rfind("CKVD_DEMO_S2", 0), 0u);
     EXPECT_EQ(hint, g_DiscModel->firstTree->directoryCount);
     EXPECT_TRUE(frame.OnDiscInformation());
     EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
@@ -237,20 +233,21 @@ TEST(RecentImages, NewestFirstOnceEachAtMostEightKeptInTheProfile) {
     {
         RecentImages recent(profile);
         for (int i = 1; i <= 10; ++i)
-            recent.Add("/discs/d" + std::to_string(i) + ".iso");
-        recent.Add("/discs/d5.iso");  // opened again: moves to the top, not twice in the list
+            recent.Add("/d/" + std::to_string(i) + ".iso");
+        recent.Add("/d/5.iso");       // opened again: moves to the top, not twice in the list
         recent.Add("/bad\nname.iso"); // a line break would not read back from the profile
     }
-    EXPECT_EQ(profile.GetString("Recent Images", "Image1"), "/discs/d5.iso");
-    EXPECT_EQ(profile.GetString("Recent Images", "Image2"), "/discs/d10.iso");
-    EXPECT_EQ(profile.GetString("Recent Images", "Image8"), "/discs/d3.iso");
-    EXPECT_EQ(profile.GetString("Recent Images", "Image9"), "");
+    auto stored = [&profile] {
+        std::string names;
+        for (int i = 1; i <= 9; ++i)
+            names += profile.GetString("Recent Images", "Image" + std::to_string(i)) + " ";
+        return names;
+    };
+    EXPECT_EQ(stored(), "/d/5.iso /d/10.iso /d/9.iso /d/8.iso /d/7.iso /d/6.iso /d/4.iso /d/3.iso  ");
     RecentImages again(profile);
-    ASSERT_EQ(again.Paths().size(), 8u);
-    EXPECT_EQ(again.Paths()[2], "/discs/d9.iso");
-    again.Remove("/discs/d10.iso");
-    EXPECT_EQ(profile.GetString("Recent Images", "Image2"), "/discs/d9.iso");
-    EXPECT_EQ(profile.GetString("Recent Images", "Image8"), "");
+    EXPECT_EQ(again.Paths().size(), 8u);
+    again.Remove("/d/10.iso");
+    EXPECT_EQ(stored(), "/d/5.iso /d/9.iso /d/8.iso /d/7.iso /d/6.iso /d/4.iso /d/3.iso   ");
 }
 
 TEST(AppOptions, ImagesDocumentsAndScreenshotSwitches) {

@@ -22,6 +22,7 @@
 #include <array>
 #include <fstream>
 #include <functional>
+#include <typeinfo>
 
 #include "appmodel/app_modules.h"
 #include "appmodel/app_startup.h"
@@ -101,19 +102,24 @@ template <class Form> QString Value(const Form* form, std::initializer_list<cons
     return text;
 }
 
-// Runs `open`, which should exec() a modal dialog, hands that dialog to `check` and closes it.
-void WithModalDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& check) {
+// Runs `open`, which should exec() a modal D titled `title`, hands that dialog to `check` and closes it.
+template <class D>
+void WithModalDialog(const std::function<void()>& open, const QString& title,
+                     const std::function<void(D*)>& check) {
     bool seen = false;
     QTimer::singleShot(0, [&] {
-        if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        auto* shown = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (auto* dlg = dynamic_cast<D*>(shown)) {
             seen = true;
+            EXPECT_EQ(dlg->windowTitle(), title);
             check(dlg);
-            dlg->accept();
         }
+        if (shown)
+            shown->accept();
     });
     open();
     QApplication::processEvents(); // the timer fires here when `open` showed nothing
-    EXPECT_TRUE(seen) << "no modal dialog opened";
+    EXPECT_TRUE(seen) << "no modal " << typeid(D).name() << " opened";
 }
 
 // A press and release on the report view's row of that name, then the double-click event.
@@ -477,22 +483,20 @@ TEST_F(MainWindow, TagInformationOpensTheMp3WindowsMediaAndWavDialogs) {
     EXPECT_EQ(wav->windowTitle(), "WAV");
     EXPECT_EQ(Value(wav->Fields(), {"Format", "Sampling Freq.", "Channel", "Sample", "Length"}),
               "0x0001|44100|2|16| 0: 1|");
-    WithModalDialog([wav] { wav->FormatButton()->click(); },
-                    [](QDialog* shown) {
-                        auto* pcm = dynamic_cast<CPcmFormatDlg*>(shown);
-                        ASSERT_NE(pcm, nullptr);
-                        EXPECT_EQ(pcm->windowTitle(), "PCM Format Classify");
-                        QTreeWidget* list = pcm->List();
-                        ASSERT_EQ(list->topLevelItemCount(), 38);
-                        QString rows = list->headerItem()->text(0) + " " + list->headerItem()->text(1) + "\n";
-                        for (int r = 0; r < list->topLevelItemCount(); ++r) {
-                            const QModelIndex name = list->model()->index(r, 1);
-                            rows += list->topLevelItem(r)->text(0) + " " + name.data().toString() + "\n";
-                            // Every name shows whole, the longest included.
-                            EXPECT_EQ(DrawnText(list, name), name.data().toString());
-                        }
-                        ExpectGolden("app/pcm_formats.txt", rows.toStdString());
-                    });
+    WithModalDialog<CPcmFormatDlg>(
+        [wav] { wav->FormatButton()->click(); }, "PCM Format Classify",
+        [](CPcmFormatDlg* pcm) {
+            QTreeWidget* list = pcm->List();
+            ASSERT_EQ(list->topLevelItemCount(), 38);
+            QString rows = list->headerItem()->text(0) + " " + list->headerItem()->text(1) + "\n";
+            for (int r = 0; r < list->topLevelItemCount(); ++r) {
+                const QModelIndex name = list->model()->index(r, 1);
+                rows += list->topLevelItem(r)->text(0) + " " + name.data().toString() + "\n";
+                // Every name shows whole, the longest included.
+                EXPECT_EQ(DrawnText(list, name), name.data().toString());
+            }
+            ExpectGolden("app/pcm_formats.txt", rows.toStdString());
+        });
     EXPECT_EQ(App_TagInfoDialog(Select("/README.TXT"), sink_, frame_.get()), nullptr);
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});
 }
@@ -506,12 +510,9 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     QMenu* viewMenu = frame_->menuBar()->actions()[2]->menu();
     for (const bool hex : {false, true}) {
         viewMenu->actions()[hex ? 4 : 3]->trigger();
-        WithModalDialog(
-            [list] { DoubleClickRow(list, "Track01.cda"); },
-            [hex](QDialog* shown) {
-                auto* cda = dynamic_cast<CCdaDlg*>(shown);
-                ASSERT_NE(cda, nullptr);
-                EXPECT_EQ(cda->windowTitle(), "CDA");
+        WithModalDialog<CCdaDlg>(
+            [list] { DoubleClickRow(list, "Track01.cda"); }, "CDA",
+            [hex](CCdaDlg* cda) {
                 EXPECT_EQ(Value(cda->Fields(), {"Number of Track", "Track Start Address", "Track Size"}),
                           hex ? "01|0x00000000|0x00000096|" : "01|0|150|");
             });
@@ -544,33 +545,31 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
     frame_->ShowWindow(5);
     const auto device = uint16_t(App_StartFirstDrive(true, sink_, false));
     const QString saved = dir_.path() + "/offer.csv";
-    WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
-                    [&](QDialog* shown) {
-                        auto* dlg = dynamic_cast<CSaveDiscInfoDlg*>(shown);
-                        ASSERT_NE(dlg, nullptr);
-                        EXPECT_EQ(dlg->windowTitle(), "Are You Save DiscInformation?");
-                        dlg->YesButton()->click();
-                        EXPECT_EQ(dlg->focusWidget(), dlg->NumberEdit()); // focus goes on from the number
-                        dlg->Model().chooseFile = [&](const std::string&) { return saved.toStdString(); };
-                        dlg->SaveButton()->click();
-                        EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
-                    });
+    const QString title = "Are You Save DiscInformation?";
+    WithModalDialog<CSaveDiscInfoDlg>(
+        [&] { EXPECT_TRUE(frame_->LoadDisc(device)); }, title,
+        [&](CSaveDiscInfoDlg* dlg) {
+            dlg->YesButton()->click();
+            EXPECT_EQ(dlg->focusWidget(), dlg->NumberEdit()); // focus goes on from the number
+            dlg->Model().chooseFile = [&](const std::string&) { return saved.toStdString(); };
+            dlg->SaveButton()->click();
+            EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
+        });
     EXPECT_TRUE(QFileInfo::exists(saved));
     // Tab follows the eye; clearing the check box ends the offers until it is set again.
-    WithModalDialog([&] { EXPECT_TRUE(frame_->LoadDisc(device)); },
-                    [](QDialog* shown) {
-                        auto* dlg = static_cast<CSaveDiscInfoDlg*>(shown);
-                        QWidgetList chain;
-                        for (QWidget* w = dlg->NumberEdit(); chain.size() < 6; w = w->nextInFocusChain())
-                            if (w->focusPolicy() & Qt::TabFocus)
-                                chain << w;
-                        EXPECT_EQ(chain,
-                                  QWidgetList({dlg->NumberEdit(), dlg->CommentEdit(), dlg->YesButton(),
-                                               dlg->SaveButton(), dlg->NoButton(), dlg->OfferCheck()}));
-                        EXPECT_TRUE(dlg->OfferCheck()->isChecked());
-                        dlg->OfferCheck()->setChecked(false);
-                        dlg->NoButton()->click();
-                    });
+    WithModalDialog<CSaveDiscInfoDlg>(
+        [&] { EXPECT_TRUE(frame_->LoadDisc(device)); }, title,
+        [](CSaveDiscInfoDlg* dlg) {
+            QWidgetList chain;
+            for (QWidget* w = dlg->NumberEdit(); chain.size() < 6; w = w->nextInFocusChain())
+                if (w->focusPolicy() & Qt::TabFocus)
+                    chain << w;
+            EXPECT_EQ(chain, QWidgetList({dlg->NumberEdit(), dlg->CommentEdit(), dlg->YesButton(),
+                                          dlg->SaveButton(), dlg->NoButton(), dlg->OfferCheck()}));
+            EXPECT_TRUE(dlg->OfferCheck()->isChecked());
+            dlg->OfferCheck()->setChecked(false);
+            dlg->NoButton()->click();
+        });
     EXPECT_EQ(frame_->Model().DiscMngrNo(), 1);
     QTimer::singleShot(0, [] {
         if (auto* offered = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -639,17 +638,17 @@ TEST_F(MainWindow, ManagementNumbersAreNeverHandedOutTwice) {
     EXPECT_EQ(numberOf(dir_.path() + "/cli1.csv"), "MA000000");
     for (const bool takenMeanwhile : {false, true}) {
         const QString csv = dir_.path() + (takenMeanwhile ? "/late.csv" : "/window.csv");
-        WithModalDialog([&] { frame_->Model().OnSaveDiscInformation(); },
-                        [&](QDialog* shown) {
-                            auto* dlg = static_cast<CSaveDiscInfoDlg*>(shown);
-                            dlg->YesButton()->click();
-                            EXPECT_EQ(dlg->NumberEdit()->text(), takenMeanwhile ? "000002" : "000001");
-                            if (takenMeanwhile) {
-                                EXPECT_EQ(cliReport(dir_.path() + "/cli2.csv"), 0);
-                            }
-                            dlg->Model().chooseFile = [&](const std::string&) { return csv.toStdString(); };
-                            dlg->SaveButton()->click();
-                        });
+        WithModalDialog<CSaveDiscInfoDlg>(
+            [&] { frame_->Model().OnSaveDiscInformation(); }, "Are You Save DiscInformation?",
+            [&](CSaveDiscInfoDlg* dlg) {
+                dlg->YesButton()->click();
+                EXPECT_EQ(dlg->NumberEdit()->text(), takenMeanwhile ? "000002" : "000001");
+                if (takenMeanwhile) {
+                    EXPECT_EQ(cliReport(dir_.path() + "/cli2.csv"), 0);
+                }
+                dlg->Model().chooseFile = [&](const std::string&) { return csv.toStdString(); };
+                dlg->SaveButton()->click();
+            });
         EXPECT_EQ(numberOf(csv), takenMeanwhile ? "MA000003" : "MA000001");
     }
     EXPECT_EQ(numberOf(dir_.path() + "/cli2.csv"), "MA000002");
@@ -677,12 +676,9 @@ TEST_F(MainWindow, NavViewerOnDoubleClickShowsContentsAndTheRadioButtonsRefillTh
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     CKVDAppView* list = frame_->GetRightPane();
     Select("/CONTENTS.LMX");
-    WithModalDialog(
-        [list] { DoubleClickRow(list, "CONTENTS.LMX"); },
-        [](QDialog* shown) {
-            auto* dlg = dynamic_cast<CContentsDlg*>(shown);
-            ASSERT_NE(dlg, nullptr);
-            EXPECT_EQ(dlg->windowTitle(), "CONTENTS.LMX");
+    WithModalDialog<CContentsDlg>(
+        [list] { DoubleClickRow(list, "CONTENTS.LMX"); }, "CONTENTS.LMX",
+        [](CContentsDlg* dlg) {
             EXPECT_TRUE(dlg->HoldsImage());
             // Three playlists, two audio files, one menu image, three images, one video.
             EXPECT_EQ(
@@ -724,20 +720,18 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
     EXPECT_FALSE(PopupTexts(contextMenu).contains("&Navigation File Viewer..."));
     Select("/MENU.LMX");
     EXPECT_EQ(PopupTexts(contextMenu).mid(3, 2), (QStringList{"-", "&Navigation File Viewer..."}));
-    WithModalDialog([list] { list->OnCommand(ID_NAVIGATION_VIEWER); },
-                    [](QDialog* shown) {
-                        auto* dlg = dynamic_cast<CMenuDlg*>(shown);
-                        ASSERT_NE(dlg, nullptr);
-                        EXPECT_EQ(dlg->windowTitle(), "MENU.LMX");
-                        // The menus follow the directories: 追加 holds its own playlist and the two below.
-                        QTreeWidget* tree = dlg->Tree();
-                        ASSERT_EQ(tree->topLevelItemCount(), 1);
-                        EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
-                        QTreeWidgetItem* sub = tree->topLevelItem(0)->child(0);
-                        ASSERT_TRUE(sub && tree->topLevelItem(0)->childCount() == 1 &&
-                                    sub->childCount() == 3);
-                        EXPECT_EQ(sub->text(0) + " " + sub->child(2)->text(0), "追加 動画");
-                    });
+    WithModalDialog<CMenuDlg>([list] { list->OnCommand(ID_NAVIGATION_VIEWER); }, "MENU.LMX",
+                              [](CMenuDlg* dlg) {
+                                  // The menus follow the directories: 追加 holds its own playlist and the two
+                                  // below.
+                                  QTreeWidget* tree = dlg->Tree();
+                                  ASSERT_EQ(tree->topLevelItemCount(), 1);
+                                  EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+                                  QTreeWidgetItem* sub = tree->topLevelItem(0)->child(0);
+                                  ASSERT_TRUE(sub && tree->topLevelItem(0)->childCount() == 1 &&
+                                              sub->childCount() == 3);
+                                  EXPECT_EQ(sub->text(0) + " " + sub->child(2)->text(0), "追加 動画");
+                              });
     // 追加's playlist: one group of audio with images, the cover shown first; the groups are the root item's
     // siblings, and the root is selected on opening.
     std::unique_ptr<CNavViewerDlg> viewer =
