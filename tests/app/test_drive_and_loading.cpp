@@ -28,6 +28,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 class DemoDrives : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -77,7 +79,6 @@ TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     EXPECT_EQ(dlg.ReadinessTests(), 1);
     EXPECT_TRUE(sleeps_.empty());
     EXPECT_TRUE(sink_.shown.empty());
-
     ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
     CDriveDlgModel never = Dialog();
     bool disabledDuringSpinUp = false;
@@ -110,7 +111,6 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_FALSE(frame.OnLevel1Simulation());
     EXPECT_EQ(sink_.shown, (std::vector<std::string>{"No Disc", "No Disc", "No Disc"}));
     sink_.shown.clear();
-
     const auto device = uint16_t(App_StartFirstDrive(true, sink_, false));
     ASSERT_TRUE(frame.LoadDisc(device)) << (sink_.shown.empty() ? "" : sink_.shown[0]);
     const auto& tree = frame.Tree();
@@ -226,8 +226,6 @@ TEST_F(DemoDrives, PlacementAndTheReportNumberShownOrTypedGoThroughTheProfileOnl
     EXPECT_EQ(profile_.values["DISCMNGRNO"], 8);
 }
 
-namespace fs = std::filesystem;
-
 TEST(RecentImages, NewestFirstOnceEachAtMostEightKeptInTheProfile) {
     ckvd::ui::MemoryProfile profile;
     {
@@ -302,7 +300,6 @@ TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
     EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
     EXPECT_EQ(g_DeviceCount, device + 2);
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown[0];
-
     // Images that cannot be opened are named and said why in plain words.
     const std::string bad = (dir / "bad.cue").string(), missing = (dir / "missing.iso").string();
     std::ofstream(bad) << "FILE \"gone.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
@@ -317,7 +314,6 @@ TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
     EXPECT_NE(sink_.shown[2].find(bad + ":1: "), std::string::npos); // the reader's words stay
     EXPECT_EQ(g_DeviceCount, device + 2);                            // nothing was put into a drive
     EXPECT_EQ(frame.StartImageDrive(demo_[1]), device + 1);
-
     // A recent entry whose file has gone is taken off with a message naming it.
     const std::string copy = (dir / "copy.cue").string();
     frame.Recent().Add(copy);
