@@ -716,14 +716,14 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     CKVDAppView* list = frame_->GetRightPane();
     auto contextMenu = [list] { list->OnContextMenu(list->mapToGlobal(QPoint(10, 10))); };
+    auto open = [this](const char* path) { return App_NavigationViewer(Select(path), sink_, frame_.get()); };
     Select("/README.TXT");
     EXPECT_FALSE(PopupTexts(contextMenu).contains("&Navigation File Viewer..."));
     Select("/MENU.LMX");
     EXPECT_EQ(PopupTexts(contextMenu).mid(3, 2), (QStringList{"-", "&Navigation File Viewer..."}));
     WithModalDialog<CMenuDlg>([list] { list->OnCommand(ID_NAVIGATION_VIEWER); }, "MENU.LMX",
                               [](CMenuDlg* dlg) {
-                                  // The menus follow the directories: 追加 holds its own playlist and the two
-                                  // below.
+                                  // 追加 holds its own playlist and the two below.
                                   QTreeWidget* tree = dlg->Tree();
                                   ASSERT_EQ(tree->topLevelItemCount(), 1);
                                   EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
@@ -734,8 +734,7 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
                               });
     // 追加's playlist: one group of audio with images, the cover shown first; the groups are the root item's
     // siblings, and the root is selected on opening.
-    std::unique_ptr<CNavViewerDlg> viewer =
-        App_NavigationViewer(Select("/PLAY0001.LMX"), sink_, frame_.get());
+    std::unique_ptr<CNavViewerDlg> viewer = open("/PLAY0001.LMX");
     auto* playlist = dynamic_cast<CPlaylistDlg*>(viewer.get());
     ASSERT_NE(playlist, nullptr);
     EXPECT_EQ(playlist->windowTitle(), "PLAYLIST.LMX");
@@ -753,7 +752,7 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
     // LSN.LMX in CID order: the first playlist's sector is where the disc holds PLAY0001.LMX.
     const uint32_t play1 = Select("/PLAY0001.LMX")->lbn;
     viewer.reset(); // one viewer at a time, as the modal dialogs are
-    viewer = App_NavigationViewer(Select("/LSN.LMX"), sink_, frame_.get());
+    viewer = open("/LSN.LMX");
     ASSERT_NE(dynamic_cast<CLsnDlg*>(viewer.get()), nullptr);
     EXPECT_EQ(viewer->windowTitle(), "LSN.LMX");
     NavListView* entries = viewer->findChild<NavListView*>();
@@ -767,7 +766,7 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_FALSE(viewer->HoldsImage());
     EXPECT_EQ(g_FileData, nullptr);
-    viewer = App_NavigationViewer(Select("/TEXT.LMX"), sink_, frame_.get());
+    viewer = open("/TEXT.LMX");
     ASSERT_NE(dynamic_cast<CTextDlg*>(viewer.get()), nullptr);
     EXPECT_EQ(viewer->windowTitle(), "TEXT.LMX");
     EXPECT_TRUE(viewer->HoldsImage());
