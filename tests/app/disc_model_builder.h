@@ -28,20 +28,15 @@ class DiscModelBuilder {
     // A session tree; `volume` null gives a tree without a root entry.
     FileEntry* AddTree(const char* volume, uint32_t directoryCount) {
         SessionTree& t = Append(trees_, &model_.firstTree, &SessionTree::next);
-        t.root = volume ? NewEntry('V', volume, nullptr) : nullptr;
+        t.root = volume ? NewEntry('V', volume, nullptr, 0, 0) : nullptr;
         t.directoryCount = directoryCount;
         return t.root;
     }
     FileEntry* Dir(FileEntry* parent, const char* name, uint32_t lbn = 20) {
-        FileEntry* e = NewEntry('D', name, parent);
-        e->lbn = lbn;
-        e->size = 2048;
-        return e;
+        return NewEntry('D', name, parent, lbn, 2048);
     }
     FileEntry* File(FileEntry* parent, const char* name, uint32_t lbn, uint32_t size) {
-        FileEntry* e = NewEntry('F', name, parent);
-        e->lbn = lbn;
-        e->size = size;
+        FileEntry* e = NewEntry('F', name, parent, lbn, size);
         const uint8_t date[7] = {102, 10, 21, 9, 5, 7, 36};
         std::memcpy(e->date, date, sizeof date);
         return e;
@@ -59,11 +54,13 @@ class DiscModelBuilder {
             link = &((*link)->*next);
         return *(*link = &store.emplace_back());
     }
-    FileEntry* NewEntry(char type, const char* name, FileEntry* parent) {
+    FileEntry* NewEntry(char type, const char* name, FileEntry* parent, uint32_t lbn, uint32_t size) {
         FileEntry* e = parent ? &Append(entries_, &parent->firstChild, &FileEntry::nextSibling)
                               : &entries_.emplace_back();
         e->type = type;
         std::strncpy(e->name, name, sizeof e->name - 1);
+        e->lbn = lbn;
+        e->size = size;
         return e;
     }
 

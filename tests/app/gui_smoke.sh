@@ -8,40 +8,31 @@ rm -rf "$work"
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
-fail() { echo "$*"; exit 1; }
+fail() { echo "$*" >&2; exit 1; }
 is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "no PNG $1"; }
-# The exit status of a run that is expected to fail.
+# The exit status of a run that is expected to fail, in $rc.
 status() { set +e; timeout 60 "$@"; rc=$?; set -e; }
-# A screenshot of the demo disc with the given switches, checked to be a PNG.
-shot() {
-    local name=$1
-    shift
-    timeout 120 "$exe" --demo --screenshot "$work/$name.png" "$@"
-    is_png "$work/$name.png"
-}
-out=$(timeout 120 "$exe" --demo --screenshot "$work/main-window.png" --verbose)
+# A screenshot with the given switches, checked to be a PNG.
+shot() { timeout 120 "$exe" "${@:2}" --screenshot "$work/$1.png"; is_png "$work/$1.png"; }
+out=$(shot main-window --demo --verbose)
 echo "$out"
 [ "$(sed -n 's/^tree items: //p' <<<"$out")" -gt 0 ] || fail "the tree was not filled"
 [ "$(sed -n 's/^list rows: //p' <<<"$out")" -gt 0 ] || fail "the list was not filled"
-is_png "$work/main-window.png"
 [ ! -e "$work/config/ckvd-explorer/profile.ini" ] || fail "a screenshot wrote the profile"
 
 # A disc image as the program's argument is opened as from the window; every dialog can be saved.
 demo_data=$(dirname "$exe")/../demo/demo-data.cue
 [ -e "$demo_data" ] || demo_data=${CKVD_DEMO_DIR:?}/demo-data.cue
-out=$(timeout 120 "$exe" "$demo_data" --screenshot "$work/argument.png" --select /DOCS/NOTES --verbose)
+out=$(shot argument "$demo_data" --select /DOCS/NOTES --verbose)
 grep -q "^title: CKVD_DEMO_S1" <<<"$out" || fail "the argument's disc was not loaded: $out"
-is_png "$work/argument.png"
-for dialog in drive disc-info about pcm-formats; do shot "$dialog" --dialog "$dialog"; done
-shot tag-info --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
-shot nav --select /CONTENTS.LMX --dialog nav
+for dialog in drive disc-info about pcm-formats; do shot "$dialog" --demo --dialog "$dialog"; done
+shot tag-info --demo --select '/音楽/アルバム 二/波の音.wav' --dialog tag-info
+shot nav --demo --select /CONTENTS.LMX --dialog nav
 status "$exe" --demo --screenshot "$work/not-nav.png" --select /README.TXT --dialog nav 2>/dev/null
 [ $rc -ne 0 ] || fail "--dialog nav on a text file did not fail"
 # An image named on the command line stays in its drive after the load: its track files can still be read.
-timeout 120 "$exe" "$(dirname "$demo_data")/demo-audio.cue" --screenshot "$work/cda.png" --select /Track02.cda \
-    --dialog tag-info 2>"$work/cda.err"
+shot cda "$(dirname "$demo_data")/demo-audio.cue" --select /Track02.cda --dialog tag-info 2>"$work/cda.err"
 ! grep -q "isn't being supported" "$work/cda.err" || fail "the audio image's track file was not read"
-is_png "$work/cda.png"
 status "$exe" --demo --screenshot "$work/none.png" --dialog no-such-dialog 2>/dev/null
 [ $rc -eq 2 ] || fail "an unknown dialog name was not a usage error"
 status "$exe" "$work/missing.cue" --screenshot "$work/missing.png" 2>"$work/missing.err"

@@ -20,15 +20,13 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
 # Starts a first copy with its output in $work/$1.out and waits until it listens.
 start() {
-    local out=$1
-    shift
-    "$exe" --verbose "$@" >"$work/$out.out" 2>"$work/$out.err" &
+    "$exe" --verbose "${@:2}" >"$work/$1.out" 2>"$work/$1.err" &
     pids+=($!)
     for _ in $(seq 100); do
         [ -S "$work/runtime/CKVDExpInstance.socket" ] && return 0
         sleep 0.1
     done
-    echo "the first copy does not listen"; cat "$work/$out.err"; exit 1
+    echo "the first copy does not listen"; cat "$work/$1.err"; exit 1
 }
 # Waits until $work/$1.out names the volume $2.
 expect_title() {

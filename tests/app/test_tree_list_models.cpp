@@ -19,14 +19,8 @@ std::string Rows(const CKVDAppViewModel& list) {
     return text;
 }
 
-class TreeListTest : public ::testing::Test {
-  protected:
-    void SetUp() override { g_LbnSizeStyle = LBNSIZE_BASE10; }
-    void TearDown() override { g_LbnSizeStyle = LBNSIZE_BASE10; }
-};
-
 // Three sessions: ONE (DOCS/{A,B}, EMPTY), a session without root (a failed session), THREE (X/Y).
-TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesInTheList) {
+TEST(TreeList, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesInTheList) {
     DiscModelBuilder b;
     for (int i = 0; i < 3; ++i)
         b.AddSession(0x04);
@@ -39,7 +33,6 @@ TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesI
     b.AddTree(nullptr, 0);
     b.File(b.Dir(b.Dir(b.AddTree("THREE", 3), "X", 50), "Y", 51), "deep.txt", 60, 5);
     b.Install();
-
     CLeftViewModel tree;
     tree.Fill(b.Model());
     std::string order;
@@ -65,30 +58,24 @@ TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesI
     tree.Clear();
     EXPECT_TRUE(tree.Items().empty());
     EXPECT_EQ(tree.Selected(), -1);
-
     CKVDAppDocModel doc;
     CKVDAppViewModel list(&doc);
-    const struct {
-        uint32_t number;
-        const char* names;
-        int session;
-        const char* title;
-    } cases[] = {{0, "README.TXT DOCS EMPTY ", 0, "ONE"},
-                 {1, "A B ", 0, "ONE"},
-                 {2, "A.MP3 ", 0, "ONE"},
-                 {4, "", 0, "ONE"} /* an empty directory */,
-                 {5, "", 1, "ONE"} /* the rootless session */,
-                 {6, "X ", 2, "THREE"},
-                 {8, "deep.txt ", 2, "THREE"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.number);
-        list.OnUpdate(true, c.number);
+    // Each number: the list's names, then the session and the title; 4 is an empty directory, 5 the
+    // rootless session.
+    const std::pair<uint32_t, const char*> cases[] = {{0, "README.TXT DOCS EMPTY |0 ONE"},
+                                                      {1, "A B |0 ONE"},
+                                                      {2, "A.MP3 |0 ONE"},
+                                                      {4, "|0 ONE"},
+                                                      {5, "|1 ONE"},
+                                                      {6, "X |2 THREE"},
+                                                      {8, "deep.txt |2 THREE"}};
+    for (const auto& [number, expected] : cases) {
+        SCOPED_TRACE(number);
+        list.OnUpdate(true, number);
         std::string names;
         for (int r = 0; r < list.RowCount(); ++r)
             names += list.Text(r, 0) + " ";
-        EXPECT_EQ(names, c.names);
-        EXPECT_EQ(g_CurrentSession, c.session);
-        EXPECT_EQ(doc.Title(), c.title);
+        EXPECT_EQ(names + "|" + std::to_string(g_CurrentSession) + " " + doc.Title(), expected);
     }
     EXPECT_EQ(b.Model()->currentTree, b.Model()->firstTree->next->next);
     list.OnUpdate(true, 0);
@@ -104,7 +91,8 @@ TEST_F(TreeListTest, TreeNumbersInPreOrderOverAllSessionsAndEveryNumberResolvesI
     EXPECT_EQ(list.RowCount(), 0);
 }
 
-TEST_F(TreeListTest, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
+TEST(TreeList, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
+    g_LbnSizeStyle = LBNSIZE_BASE10;
     DiscModelBuilder b;
     b.AddSession(0x04);
     FileEntry* root = b.AddTree("VOL", 2);
@@ -123,24 +111,19 @@ TEST_F(TreeListTest, ListRowsInTheThreeNumberStylesAndTheContextMenu) {
     EXPECT_EQ(list.ContextMenu(), 152); // the file menu
     EXPECT_EQ((std::array{list.Image(0), list.Image(1)}), (std::array{8, 2}));
     // Directories have no date; sizes are unsigned, never negative.
-    EXPECT_EQ(Rows(list), "BIG.MP3|      23| 1000000|2002/10/21  9: 5:07|\n"
-                          "SUB|    4500|    2048||\n"
-                          "MAX.BIN|4294967295|2147483648|2002/10/21  9: 5:07|\n");
+    std::string rows = Rows(list);
     list.SetStyle(LBNSIZE_BASE16);
     EXPECT_EQ(list.CurrentItem(), -1); // the refill leaves no current row
-    EXPECT_EQ(Rows(list), "BIG.MP3|0x00000017|0x000F4240|2002/10/21  9: 5:07|\n"
-                          "SUB|0x00001194|0x00000800||\n"
-                          "MAX.BIN|0xFFFFFFFF|0x80000000|2002/10/21  9: 5:07|\n");
+    rows += Rows(list);
     list.SetStyle(LBNSIZE_MSF);
-    EXPECT_EQ(Rows(list), "BIG.MP3|00:00:23|222:13:25|2002/10/21  9: 5:07|\n"
-                          "SUB|01:00:00|00:27:23||\n"
-                          "MAX.BIN|954437:10:45|477218:35:23|2002/10/21  9: 5:07|\n");
+    ExpectGolden("app/list_rows.txt", rows + Rows(list));
+    list.SetStyle(LBNSIZE_BASE10);
     EXPECT_FALSE(CKVDAppViewModel::CommandEnabled(32788));
     EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32790));
     EXPECT_TRUE(CKVDAppViewModel::CommandEnabled(32781));
 }
 
-TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
+TEST(TreeList, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
     DiscModelBuilder b;
     b.AddSession(0x04);
     constexpr int kDepth = 70000;
@@ -159,6 +142,7 @@ TEST_F(TreeListTest, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
     EXPECT_EQ(list.Text(0, 0), "LEAF");
 }
 
+// The rows of Disc Information, "|" after each cell.
 std::string RowsText(DiscModel* model, int style) {
     CDiscInfoDlgModel dlg;
     dlg.OnInitDialog(model, style);
