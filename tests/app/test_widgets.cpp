@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -917,6 +918,39 @@ TEST_F(MainWindow, ToolBarPicturesAreDrawnInThePalettesTextColour) {
         EXPECT_GT(light, 8) << a->text().toStdString();
     }
     QApplication::setPalette(before);
+}
+
+TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    CKVDAppView* list = frame_->GetRightPane();
+    list->ReportView()->selectAll(); // README.TXT, DOCS and 音楽
+    const QString out = dir_.path() + "/saved";
+    QDir().mkpath(out);
+    // The progress window opens first and asks for the folder.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            answer.stop();
+            chooser->setDirectory(out);
+            chooser->selectFile(out);
+            QMetaObject::invokeMethod(chooser, "accept");
+        }
+    });
+    answer.start(20);
+    list->OnCommand(ID_SAVE_TO_DISC);
+    EXPECT_FALSE(answer.isActive()) << "no folder chooser";
+    EXPECT_TRUE(sink_.shown.empty());
+    // The demo disc's files below the three rows, with the sizes its listing gives.
+    const std::pair<const char*, qint64> files[] = {
+        {"README.TXT", 36},
+        {"DOCS/NOTES/2002/メモ.txt", 14},
+        {"音楽/アルバム 一/01 さくら.mp3", 34944},
+        {"音楽/アルバム 一/02 Morning.mp3", 49655},
+        {"音楽/アルバム 二/波の音.wav", 176444},
+        {"音楽/アルバム 二/ボーナス/Evening.wma", 19916},
+    };
+    for (const auto& [name, size] : files)
+        EXPECT_EQ(QFileInfo(out + "/" + QString::fromUtf8(name)).size(), size) << name;
 }
 
 } // namespace
