@@ -1,20 +1,80 @@
 // The stand-in WNASPI32 library as a caller of ASPI sees it (SRB fields in, status and sense out), and the
-// ASPI manager over it with scriptable host adapters.
+// ASPI manager over it, both over scriptable host adapters: hard disks, scanners, CD drives that fail.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
+#include <map>
 
 #include "aspi/aspi_manager.h"
-#include "fake_devices.h"
 #include "platform/aspi32/aspi_library.h"
+#include "platform/drives/scsi_target.h"
 
 using namespace ckvd;
 using namespace ckvd::aspi32;
-using ckvd::testing::FakeAdapter;
-using ckvd::testing::FakeTarget;
-namespace fake = ckvd::testing;
+using drives::Direction;
 
 namespace {
+
+struct SeenCommand {
+    std::vector<uint8_t> cdb;
+    Direction dir;
+    size_t data_size;
+    bool operator==(const SeenCommand&) const = default;
+};
+
+// Answers the next commands from `script`, then INQUIRY and READ CAPACITY from its fields, else GOOD.
+struct FakeTarget : drives::ScsiTarget {
+    FakeTarget(uint8_t type, std::string vendor, std::string product, std::string path)
+        : type(type), vendor(std::move(vendor)), product(std::move(product)), path(std::move(path)) {}
+    uint8_t type, inquiry_byte0 = 5;
+    std::string vendor, product, path;
+    std::deque<drives::CommandResult> script;
+    std::vector<SeenCommand> seen;
+    uint8_t device_type() const override { return type; }
+    std::string device_path() const override { return path; }
+    drives::CommandResult execute(std::span<const uint8_t> cdb, Direction dir,
+                                  std::span<uint8_t> data) override {
+        seen.push_back({{cdb.begin(), cdb.end()}, dir, data.size()});
+        if (!script.empty()) {
+            drives::CommandResult r = script.front();
+            script.pop_front();
+            return r;
+        }
+        if (cdb[0] == 0x12 && data.size() >= 36) {
+            std::memset(data.data(), 0, 36);
+            data[0] = inquiry_byte0;
+            std::memcpy(&data[8], vendor.data(), std::min<size_t>(8, vendor.size()));
+            std::memcpy(&data[16], product.data(), std::min<size_t>(16, product.size()));
+        } else if (cdb[0] == 0x25 && data.size() >= 8) {
+            const uint8_t capacity[8] = {0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x08, 0x00};
+            std::memcpy(data.data(), capacity, 8);
+        }
+        return {};
+    }
+};
+
+struct FakeAdapter : drives::HostAdapter {
+    explicit FakeAdapter(uint8_t max) : max(max) {}
+    uint8_t max;
+    std::map<uint8_t, std::unique_ptr<FakeTarget>> targets;
+    std::string identifier() const override { return "FAKE"; }
+    uint8_t max_targets() const override { return max; }
+    drives::ScsiTarget* target(uint8_t id) override {
+        return targets.contains(id) ? targets[id].get() : nullptr;
+    }
+    FakeTarget* put(uint8_t id, uint8_t type, std::string vendor = "ACME    ",
+                    std::string product = "CD-ROM DRIVE    ", std::string path = {}) {
+        return (targets[id] = std::make_unique<FakeTarget>(type, vendor, product, path)).get();
+    }
+};
+
+drives::CommandResult transport_failure() {
+    drives::CommandResult r;
+    r.transport_ok = false;
+    r.host_status = drives::kHostSelectionTimeout;
+    return r;
+}
 
 // A zeroed SRB of command `cmd` for adapter `ha` (and target `target` where it has one).
 template <typename Srb> Srb Request(BYTE cmd, BYTE ha, BYTE target = 0) {
@@ -41,7 +101,7 @@ class Wnaspi32 : public ::testing::Test {
         freeBuffer = Entry<FreeASPI32Buffer_t>("FreeASPI32Buffer");
         ASSERT_TRUE(support && send && getBuffer && freeBuffer);
         cd = adapter->put(2, 5);
-        SetHostAdapters({std::make_shared<fake::FakeAdapter>(8), adapter});
+        SetHostAdapters({std::make_shared<FakeAdapter>(8), adapter});
     }
     void TearDown() override {
         FreeLibrary(lib);
@@ -60,19 +120,17 @@ class Wnaspi32 : public ::testing::Test {
         std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
         return srb;
     }
-
     HMODULE lib = nullptr;
     GetASPI32SupportInfo_t support = nullptr;
     SendASPI32Command_t send = nullptr;
     GetASPI32Buffer_t getBuffer = nullptr;
     FreeASPI32Buffer_t freeBuffer = nullptr;
-    std::shared_ptr<fake::FakeAdapter> adapter = std::make_shared<fake::FakeAdapter>(16);
-    fake::FakeTarget* cd = nullptr;
+    std::shared_ptr<FakeAdapter> adapter = std::make_shared<FakeAdapter>(16);
+    FakeTarget* cd = nullptr;
 };
 
 TEST_F(Wnaspi32, AdministrativeCommands) {
     EXPECT_EQ(support(), 0x0102u); // SS_COMP, two adapters
-
     auto ha = Request<SRB_HAInquiry>(SC_HA_INQUIRY, 1);
     EXPECT_EQ(send(&ha), SS_COMP);
     EXPECT_EQ(ha.HA_Count, 2);
@@ -80,7 +138,6 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(ha.HA_Identifier), 4), "FAKE");
     ha.SRB_HaId = 2;
     EXPECT_EQ(send(&ha), SS_INVALID_HA);
-
     struct Case {
         BYTE ha, target, lun, result;
     } cases[] = {{1, 2, 0, SS_COMP},
@@ -95,7 +152,6 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
         EXPECT_EQ(dev.SRB_Status, c.result);
         EXPECT_EQ(dev.SRB_DeviceType, c.result == SS_COMP ? 5 : 0);
     }
-
     auto t = Request<SRB_GetSetTimeouts>(SC_GETSET_TIMEOUTS, 0xFF, 0xFF);
     t.SRB_Lun = 0xFF;
     t.SRB_Flags = SRB_GETSET_SET;
@@ -105,7 +161,6 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
     t.SRB_Timeout = 0;
     EXPECT_EQ(send(&t), SS_COMP);
     EXPECT_EQ(DWORD{t.SRB_Timeout}, 30u);
-
     SRB_Header unknown{};
     unknown.SRB_Cmd = 0x77;
     EXPECT_EQ(send(&unknown), SS_INVALID_CMD);
@@ -127,14 +182,13 @@ TEST_F(Wnaspi32, QueuedCommandCompletesAndSignalsItsEvent) {
     WaitForSingleObject(ev);
     CloseHandle(ev);
     EXPECT_EQ(data[0], 5);
-    EXPECT_EQ(cd->seen,
-              (std::vector<fake::SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, drives::Direction::In, 36}}));
+    EXPECT_EQ(cd->seen, (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
     EXPECT_EQ(GetStats().exec_submissions, 1u);
 }
 
 TEST_F(Wnaspi32, FailuresComeBackAsStatusAndSense) {
     const auto outOfRange = drives::check_condition(drives::kSenseIllegalRequest, drives::kAscLbaOutOfRange);
-    cd->script = {outOfRange, outOfRange, fake::transport_failure()};
+    cd->script = {outOfRange, outOfRange, transport_failure()};
     SRB_ExecSCSICmd srb = Exec(SRB_DIR_IN, {}, {0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     srb.SRB_SenseLen = 8;
     std::memset(srb.SenseArea, 0xEE, sizeof srb.SenseArea);
@@ -149,7 +203,6 @@ TEST_F(Wnaspi32, FailuresComeBackAsStatusAndSense) {
     EXPECT_EQ(send(&srb), SS_PENDING);
     EXPECT_EQ(srb.SRB_Status, SS_ERR);
     EXPECT_EQ(srb.SRB_HaStat, HASTAT_SEL_TO);
-
     // Bad requests are refused at once, without the event: no adapter, no target, a CDB longer than 16
     // bytes, a length without a buffer.
     cd->seen.clear();
@@ -209,10 +262,6 @@ DWORD RecordingSend(void* srb) {
     return g_realSend(srb);
 }
 
-DWORD FailingSupportInfo() {
-    return DWORD{SS_ERR} << 8;
-}
-
 // The stand-in library with one entry point replaced (or, with a null address, removed).
 Library WithEntry(const char* name, void* address) {
     Library lib = DefaultWnaspi32();
@@ -266,7 +315,7 @@ class AspiManager : public ::testing::Test {
 
 TEST_F(AspiManager, StartResults) {
     // The transfer buffer: 512, 256 or 128 KiB from ASPI, else 64 KiB of own memory (never asked of ASPI).
-    const auto failingSupport = reinterpret_cast<void*>(&FailingSupportInfo);
+    const auto failingSupport = reinterpret_cast<void*>(+[]() -> DWORD { return DWORD{SS_ERR} << 8; });
     struct Case {
         const char* entry; // replaced by `with`, or removed
         void* with;
@@ -334,12 +383,8 @@ TEST_F(AspiManager, ScanKeepsCdRomsInAdapterAndTargetOrder) {
     EXPECT_EQ(Aspi_GetDevice(3), nullptr);
     EXPECT_EQ(GetStats().heap_blocks_live, 3u); // the refused probes left no record behind
     // The probe is INQUIRY, 36 bytes in.
-    const auto& seen = adapter0->targets[1]->seen;
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].cdb, (std::vector<uint8_t>{0x12, 0, 0, 0, 36, 0}));
-    EXPECT_EQ(seen[0].dir, drives::Direction::In);
-    EXPECT_EQ(seen[0].data_size, 36u);
-
+    EXPECT_EQ(adapter0->targets[1]->seen,
+              (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
     // A rescan replaces the list; its result is the last probe's.
     for (uint8_t id : {1, 6})
         adapter0->targets.erase(id);
@@ -382,7 +427,7 @@ TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
     } cases[] = {
         {{drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged)}, SS_ERR, 1},
         {{notReady, notReady}, SS_ERR, 2},
-        {{fake::transport_failure(), fake::transport_failure()}, SS_ERR, 2},
+        {{transport_failure(), transport_failure()}, SS_ERR, 2},
         {{notReady}, ASPI_OK, 2}, // the retry succeeded
         {{}, ASPI_OK, 1},
     };
@@ -396,7 +441,6 @@ TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
     EXPECT_EQ(g_lastExec.SRB_Flags, SRB_EVENT_NOTIFY);
     EXPECT_EQ(g_lastExec.SRB_SenseLen, 14);
     EXPECT_EQ(GetStats().sleeps, 0u);
-
     // Rejected at once: a device index past the list (current device kept), a drive gone since the scan,
     // a CDB longer than 16 bytes, a read whose length cannot be described.
     GetStats().exec_submissions = 0;
@@ -436,15 +480,14 @@ TEST_F(AspiCommands, CommandBlocksAndReadCapacity) {
     Aspi_ReadToc(0, 0, 0, 0, 8, buf);
     EXPECT_EQ(Aspi_ReadSectors(0, 0x00012345, 2048, 32, buf), ASPI_OK);
     EXPECT_EQ(g_CurrentDevice, 0);
-    const std::vector<fake::SeenCommand> expected = {
-        {{0x00, 0, 0, 0, 0, 0}, drives::Direction::None, 0},
-        {{0x1B, 0, 0, 0, 1, 0}, drives::Direction::None, 0},
-        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, drives::Direction::In, 0x324},
-        {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, drives::Direction::In, 8},
-        {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, drives::Direction::In, 65536},
+    const std::vector<SeenCommand> expected = {
+        {{0x00, 0, 0, 0, 0, 0}, Direction::None, 0},
+        {{0x1B, 0, 0, 0, 1, 0}, Direction::None, 0},
+        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, Direction::In, 0x324},
+        {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, Direction::In, 8},
+        {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, Direction::In, 65536},
     };
     EXPECT_EQ(drive0->seen, expected);
-
     uint32_t lba = 7, length = 7;
     EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), ASPI_OK);
     EXPECT_EQ(lba, 0x00012345u);
