@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <tuple>
 
 #include "aspi/aspi_manager.h"
 #include "platform/aspi32/aspi_library.h"
@@ -138,19 +139,17 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(ha.HA_Identifier), 4), "FAKE");
     ha.SRB_HaId = 2;
     EXPECT_EQ(send(&ha), SS_INVALID_HA);
-    struct Case {
-        BYTE ha, target, lun, result;
-    } cases[] = {{1, 2, 0, SS_COMP},
-                 {1, 2, 1, SS_NO_DEVICE},
-                 {1, 3, 0, SS_NO_DEVICE},
-                 {1, 200, 0, SS_NO_DEVICE},
-                 {9, 2, 0, SS_INVALID_HA}};
-    for (const Case& c : cases) {
-        auto dev = Request<SRB_GDEVBlock>(SC_GET_DEV_TYPE, c.ha, c.target);
-        dev.SRB_Lun = c.lun;
-        EXPECT_EQ(send(&dev), c.result) << int(c.target);
-        EXPECT_EQ(dev.SRB_Status, c.result);
-        EXPECT_EQ(dev.SRB_DeviceType, c.result == SS_COMP ? 5 : 0);
+    const std::tuple<BYTE, BYTE, BYTE, BYTE> cases[] = {{1, 2, 0, SS_COMP},
+                                                        {1, 2, 1, SS_NO_DEVICE},
+                                                        {1, 3, 0, SS_NO_DEVICE},
+                                                        {1, 200, 0, SS_NO_DEVICE},
+                                                        {9, 2, 0, SS_INVALID_HA}};
+    for (auto [ha, target, lun, result] : cases) {
+        auto dev = Request<SRB_GDEVBlock>(SC_GET_DEV_TYPE, ha, target);
+        dev.SRB_Lun = lun;
+        EXPECT_EQ(send(&dev), result) << int(target);
+        EXPECT_EQ(std::pair(dev.SRB_Status, dev.SRB_DeviceType),
+                  std::pair(result, BYTE(result == SS_COMP ? 5 : 0)));
     }
     auto t = Request<SRB_GetSetTimeouts>(SC_GETSET_TIMEOUTS, 0xFF, 0xFF);
     t.SRB_Lun = 0xFF;
@@ -209,20 +208,14 @@ TEST_F(Wnaspi32, FailuresComeBackAsStatusAndSense) {
     HANDLE ev = CreateEvent();
     srb = Exec(SRB_EVENT_NOTIFY, {}, {0, 0, 0, 0, 0, 0});
     srb.SRB_PostProc = ev;
-    struct Case {
-        BYTE ha, target, cdbLen;
-        DWORD bufLen;
-        BYTE result;
-    } cases[] = {{7, 2, 6, 0, SS_INVALID_HA},
-                 {1, 4, 6, 0, SS_NO_DEVICE},
-                 {1, 2, 17, 0, SS_INVALID_SRB},
-                 {1, 2, 6, 10, SS_INVALID_SRB}};
-    for (const Case& c : cases) {
-        srb.SRB_HaId = c.ha;
-        srb.SRB_Target = c.target;
-        srb.SRB_CDBLen = c.cdbLen;
-        srb.SRB_BufLen = c.bufLen;
-        EXPECT_EQ(send(&srb), c.result);
+    const std::tuple<BYTE, BYTE, BYTE, DWORD, BYTE> cases[] = {{7, 2, 6, 0, SS_INVALID_HA},
+                                                               {1, 4, 6, 0, SS_NO_DEVICE},
+                                                               {1, 2, 17, 0, SS_INVALID_SRB},
+                                                               {1, 2, 6, 10, SS_INVALID_SRB}};
+    for (auto [ha, target, cdbLen, bufLen, result] : cases) {
+        std::tie(srb.SRB_HaId, srb.SRB_Target, srb.SRB_CDBLen, srb.SRB_BufLen) =
+            std::tuple(ha, target, cdbLen, bufLen);
+        EXPECT_EQ(send(&srb), result);
     }
     EXPECT_FALSE(EventIsSet(ev));
     EXPECT_TRUE(cd->seen.empty());
@@ -316,30 +309,26 @@ class AspiManager : public ::testing::Test {
 TEST_F(AspiManager, StartResults) {
     // The transfer buffer: 512, 256 or 128 KiB from ASPI, else 64 KiB of own memory (never asked of ASPI).
     const auto failingSupport = reinterpret_cast<void*>(+[]() -> DWORD { return DWORD{SS_ERR} << 8; });
-    struct Case {
-        const char* entry; // replaced by `with`, or removed
-        void* with;
-        DWORD aspiLimit;
-        bool virtualFails;
-        int result;
-    } cases[] = {{"SendASPI32Command", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
-                 {"GetASPI32SupportInfo", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
-                 {"GetASPI32SupportInfo", failingSupport, 524288, false, ASPI_ERR_SUPPORT_INFO},
-                 {"", nullptr, 524288, false, ASPI_OK},
-                 {"", nullptr, 262144, true, ASPI_OK},
-                 {"", nullptr, 131072, true, ASPI_OK},
-                 {"", nullptr, 65536, true, ASPI_ERR_NO_BUFFER_OR_DEVICE},
-                 {"", nullptr, 0, false, ASPI_OK},
-                 {"GetASPI32Buffer", nullptr, 524288, false, ASPI_OK},
-                 {"GetASPI32Buffer", nullptr, 524288, true, ASPI_ERR_NO_BUFFER_OR_DEVICE}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.entry << " " << c.aspiLimit << " " << c.virtualFails);
+    const std::tuple<const char*, void*, DWORD, bool, int> cases[] = {
+        {"SendASPI32Command", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+        {"GetASPI32SupportInfo", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+        {"GetASPI32SupportInfo", failingSupport, 524288, false, ASPI_ERR_SUPPORT_INFO},
+        {"", nullptr, 524288, false, ASPI_OK},
+        {"", nullptr, 262144, true, ASPI_OK},
+        {"", nullptr, 131072, true, ASPI_OK},
+        {"", nullptr, 65536, true, ASPI_ERR_NO_BUFFER_OR_DEVICE},
+        {"", nullptr, 0, false, ASPI_OK},
+        {"GetASPI32Buffer", nullptr, 524288, false, ASPI_OK},
+        {"GetASPI32Buffer", nullptr, 524288, true, ASPI_ERR_NO_BUFFER_OR_DEVICE}};
+    for (auto [entry, with, aspiLimit, virtualFails, result] :
+         cases) { // `entry` replaced by `with`, or removed
+        SCOPED_TRACE(::testing::Message() << entry << " " << aspiLimit << " " << virtualFails);
         Fresh();
-        OfferLibrary(WithEntry(c.entry, c.with));
-        SetAspiBufferLimit(c.aspiLimit);
-        SetVirtualAllocFails(c.virtualFails);
-        EXPECT_EQ(Aspi_Initialize(), c.result);
-        EXPECT_EQ(c.result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
+        OfferLibrary(WithEntry(entry, with));
+        SetAspiBufferLimit(aspiLimit);
+        SetVirtualAllocFails(virtualFails);
+        EXPECT_EQ(Aspi_Initialize(), result);
+        EXPECT_EQ(result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
         ExpectAllReleased();
     }
     // Loading asks for no message box (SEM_NOOPENFILEERRORBOX) and restores the caller's error mode.
@@ -420,22 +409,18 @@ class AspiCommands : public AspiManager {
 
 TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
     const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
-    struct Case {
-        std::vector<drives::CommandResult> script;
-        int result;
-        unsigned submissions;
-    } cases[] = {
+    const std::tuple<std::vector<drives::CommandResult>, int, unsigned> cases[] = {
         {{drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged)}, SS_ERR, 1},
         {{notReady, notReady}, SS_ERR, 2},
         {{transport_failure(), transport_failure()}, SS_ERR, 2},
         {{notReady}, ASPI_OK, 2}, // the retry succeeded
         {{}, ASPI_OK, 1},
     };
-    for (const Case& c : cases) {
-        drive0->script.assign(c.script.begin(), c.script.end());
+    for (const auto& [script, result, submissions] : cases) {
+        drive0->script.assign(script.begin(), script.end());
         GetStats().exec_submissions = 0;
-        EXPECT_EQ(Aspi_TestUnitReady(0), c.result) << c.submissions;
-        EXPECT_EQ(GetStats().exec_submissions, c.submissions);
+        EXPECT_EQ(Aspi_TestUnitReady(0), result) << submissions;
+        EXPECT_EQ(GetStats().exec_submissions, submissions);
     }
     // The event path asks for notification and fourteen sense bytes, and never sleeps.
     EXPECT_EQ(g_lastExec.SRB_Flags, SRB_EVENT_NOTIFY);
@@ -520,17 +505,14 @@ TEST_F(AspiCommands, RootPathsComeFromTheDevicePaths) {
 // at most, and a failed START STOP UNIT is reported before the tests, which run all the same.
 TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
     const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
-    struct Case {
-        int notReadyTests; // TEST UNIT READY answers NOT READY this many times (each submitted twice)
-        bool spinUpFails;
-        int ready, tests, waits;
-    } cases[] = {{0, false, ASPI_OK, 1, 0},
-                 {3, false, ASPI_OK, 4, 3},
-                 {3, true, ASPI_OK, 4, 3},
-                 {12, false, SS_ERR, 10, 9}};
-    for (const Case& c : cases) {
-        drive0->script.assign(c.spinUpFails ? 2 : 1, c.spinUpFails ? notReady : drives::CommandResult{});
-        drive0->script.insert(drive0->script.end(), 2 * c.notReadyTests, notReady);
+    // TEST UNIT READY answers NOT READY `notReadyTests` times (each submitted twice).
+    const std::tuple<int, bool, int, int, int> cases[] = {{0, false, ASPI_OK, 1, 0},
+                                                          {3, false, ASPI_OK, 4, 3},
+                                                          {3, true, ASPI_OK, 4, 3},
+                                                          {12, false, SS_ERR, 10, 9}};
+    for (auto [notReadyTests, spinUpFails, ready, tests, waitCount] : cases) {
+        drive0->script.assign(spinUpFails ? 2 : 1, spinUpFails ? notReady : drives::CommandResult{});
+        drive0->script.insert(drive0->script.end(), 2 * notReadyTests, notReady);
         std::vector<int> waits, spinUps;
         AspiStartHooks hooks;
         hooks.wait = [&](int ms) { waits.push_back(ms); };
@@ -539,11 +521,11 @@ TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
             spinUps.push_back(code);
         };
         const AspiStartResult r = Aspi_StartDevice(0, hooks);
-        EXPECT_EQ(r.spinUp, c.spinUpFails ? SS_ERR : ASPI_OK);
-        EXPECT_EQ(spinUps.size(), c.spinUpFails ? 1u : 0u);
-        EXPECT_EQ(r.ready, c.ready) << c.notReadyTests;
-        EXPECT_EQ(r.tests, c.tests);
-        EXPECT_EQ(waits, std::vector<int>(size_t(c.waits), 500));
+        EXPECT_EQ(r.spinUp, spinUpFails ? SS_ERR : ASPI_OK);
+        EXPECT_EQ(spinUps.size(), spinUpFails ? 1u : 0u);
+        EXPECT_EQ(r.ready, ready) << notReadyTests;
+        EXPECT_EQ(r.tests, tests);
+        EXPECT_EQ(waits, std::vector<int>(size_t(waitCount), 500));
     }
 }
 

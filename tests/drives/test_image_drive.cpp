@@ -29,10 +29,6 @@ std::unique_ptr<images::DiscImage> two_sessions() {
                 false);
 }
 
-std::vector<uint8_t> read10(uint32_t lba, uint16_t count) {
-    return {0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
-            uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
-}
 std::string hex(uint8_t b) {
     const char* digits = "0123456789abcdef";
     return {' ', digits[b >> 4], digits[b & 15]};
@@ -158,7 +154,10 @@ TEST(ImageDrive, AnswersAsTheGoldenTranscript) {
 // Reads `count` blocks at `lba`: the first `good` come back, then a read error when that is fewer.
 void expect_read(ImageDrive& d, uint32_t lba, uint16_t count, uint16_t good) {
     std::string data;
-    const std::string text = run(d, read10(lba, count), size_t{count} * 2048, Direction::In, &data);
+    const std::vector<uint8_t> read10 = {
+        0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
+        uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
+    const std::string text = run(d, read10, size_t{count} * 2048, Direction::In, &data);
     EXPECT_NE(text.find(good == count ? "< GOOD" : "< CHECK 03 11 00"), std::string::npos) << text;
     ASSERT_EQ(data.size(), size_t{good} * 2048) << text;
     for (uint16_t n = 0; n < good; ++n)

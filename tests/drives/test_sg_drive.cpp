@@ -112,24 +112,18 @@ TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
     EXPECT_EQ((std::vector<uint8_t>(r.sense.begin(), r.sense.begin() + 15)),
               (std::vector<uint8_t>{0x70, 0, kSenseUnitAttention, 0, 0, 0, 0, 10, 0, 0, 0, 0,
                                     kAscMediumChanged, 0, 0})); // the driver was told 14 bytes
-    struct Case {
-        unsigned short host, driver;
-        int ioctl_errno;
-        uint8_t expected;
-    } cases[] = {{0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout},
-                 {0x08, 0, 0, kHostBusReset},         {0x07, 0, 0, kHostPhaseError},
-                 {0, 0x06, 0, kHostCommandTimeout},   {0, 0x04, 0, kHostPhaseError},
-                 {0, 0, EIO, kHostSelectionTimeout}};
-    for (Case c : cases) {
-        kernel.answer = [c](sg_io_hdr_t& hdr) {
-            hdr.host_status = c.host;
-            hdr.driver_status = c.driver;
-            errno = c.ioctl_errno;
-            return c.ioctl_errno ? -1 : 0;
+    const std::tuple<unsigned short, unsigned short, int, uint8_t> cases[] = {
+        {0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout}, {0x08, 0, 0, kHostBusReset},
+        {0x07, 0, 0, kHostPhaseError},       {0, 0x06, 0, kHostCommandTimeout}, {0, 0x04, 0, kHostPhaseError},
+        {0, 0, EIO, kHostSelectionTimeout}};
+    for (auto [host, driver, ioctlErrno, expected] : cases) {
+        kernel.answer = [=](sg_io_hdr_t& hdr) {
+            std::tie(hdr.host_status, hdr.driver_status, errno) = std::tuple(host, driver, ioctlErrno);
+            return ioctlErrno ? -1 : 0;
         };
         r = drive.execute(kTur, Direction::None, {});
-        EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
-        EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
+        EXPECT_EQ(std::pair(r.transport_ok, r.host_status), std::pair(false, expected))
+            << host << "/" << driver << "/" << ioctlErrno;
     }
     EXPECT_TRUE(kernel.closed.empty());
 }
