@@ -61,7 +61,7 @@ void Place(Image& img, uint32_t lbn, const uint8_t* data, size_t size) {
 }
 
 // Writes `img` to a temporary image file named after `tag`, puts it into an image drive, analyses it and
-// calls `withDisc(index, result)` with the drive's index and the analysis' result, then takes it all down.
+// calls `withDisc()` (the analysis' device current), then takes it all down.
 template <class F> void WithDisc(const Image& img, const char* tag, F withDisc) {
     static const std::string path =
         "/tmp/ckvd-fuzz-" + std::string(tag) + "-" + std::to_string(::getpid()) + ".iso";
@@ -69,21 +69,15 @@ template <class F> void WithDisc(const Image& img, const char* tag, F withDisc) 
         .write(reinterpret_cast<const char*>(img.data()), std::streamsize(img.size()));
     std::string error;
     Aspi_Initialize();
-    if (ckvd::aspi32::SetupDrives({path}, &error)) {
-        Aspi_ScanDevices();
-        Aspi_AssignRootPaths();
-        uint16_t index = 0;
-        for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index) {
-            if (std::string(d->driveRootPath) != path + "/")
-                continue;
-            Aspi_TestUnitReady(index);
-            Iso_Initialize();
-            const int result = Iso_AnalyzeDisc(index);
-            g_CurrentDevice = index;
-            g_CurrentSession = 0;
-            withDisc(index, result);
-            Iso_Terminate();
-        }
+    const int index = ckvd::aspi32::SetupDrives({path}, &error) ? Aspi_FindDevice(path.c_str(), nullptr) : -1;
+    if (index >= 0) {
+        Aspi_TestUnitReady(uint16_t(index));
+        Iso_Initialize();
+        Iso_AnalyzeDisc(uint16_t(index));
+        g_CurrentDevice = uint16_t(index);
+        g_CurrentSession = 0;
+        withDisc();
+        Iso_Terminate();
     }
     Aspi_Terminate();
 }
@@ -189,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Place(img, 20, data, size);
     }
     // Read back what was listed (bounded), so the file-data checks see disc-given extents too.
-    WithDisc(img, "iso", [](uint16_t, int) {
+    WithDisc(img, "iso", [] {
         int reads = 0;
         for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
             for (FileEntry* e = t->root ? t->root->firstChild : nullptr; e && reads < 8;
@@ -204,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::vector<uint8_t> file = kTarget.start;
     file.insert(file.end(), data, data + size);
-    WithDisc(OneFileDisc(file.data(), file.size(), kTarget.name), kTarget.target, [](uint16_t, int) {
+    WithDisc(OneFileDisc(file.data(), file.size(), kTarget.name), kTarget.target, [] {
         kTarget.module.initialize();
         const SessionTree* tree = g_DiscModel ? g_DiscModel->firstTree : nullptr;
         for (FileEntry* e = tree && tree->root ? tree->root->firstChild : nullptr; e; e = e->nextSibling)
