@@ -29,7 +29,8 @@ std::string fx(const std::string& name) {
 struct TempDir {
     fs::path path =
         fs::temp_directory_path() /
-        ("ckvd-img-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        ("ckvd-img-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+         std::to_string(::getpid()));
     TempDir() { fs::create_directories(path); }
     ~TempDir() { fs::remove_all(path); }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
@@ -101,7 +102,7 @@ TEST(ImageReaders, TwoSessionDiscsLandAtRecorderAddresses) {
         SectorReader reader(d);
         EXPECT_EQ(disc_blocks(reader, 16, 4), file_blocks("s1-" + ext + ".iso", 16, 4));
         EXPECT_EQ(disc_blocks(reader, start2 + 16, 4), file_blocks("s2-" + ext + ".iso", 16, 4));
-        for (lba_t gap : {s1.leadout, s1.leadout + 6749, start2 - 1, s2.leadout})
+        for (lba_t gap : {s1.leadout, s1.leadout + 6749, s1.leadout + 6750, start2 - 1, s2.leadout})
             EXPECT_EQ(disc_blocks(reader, gap, 1), "") << gap;
 
         // The full TOC as a recorder leaves an appendable disc: A0, A1, A2 and B0 in each session, C0 in the
