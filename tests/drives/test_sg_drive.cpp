@@ -55,6 +55,8 @@ TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     EXPECT_EQ(adapter.target(0)->device_path(), "/dev/sr0");
     EXPECT_EQ(adapter.target(1)->device_path(), "/dev/sr2");
     EXPECT_EQ(adapter.target(2), nullptr);
+    EXPECT_EQ(std::pair(adapter.target(1)->device_type(), adapter.max_targets()),
+              std::pair(uint8_t(5), uint8_t(16)));
     SgAdapter given(kernel.system(), {"/dev/sr2"}); // only the paths given
     EXPECT_EQ(given.target(0)->device_path(), "/dev/sr2");
     EXPECT_EQ(given.target(1), nullptr);
