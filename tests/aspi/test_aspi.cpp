@@ -1,20 +1,81 @@
 // The stand-in WNASPI32 library as a caller of ASPI sees it (SRB fields in, status and sense out), and the
-// ASPI manager over it with scriptable host adapters.
+// ASPI manager over it, both over scriptable host adapters: hard disks, scanners, CD drives that fail.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
+#include <map>
+#include <tuple>
 
 #include "aspi/aspi_manager.h"
-#include "fake_devices.h"
 #include "platform/aspi32/aspi_library.h"
+#include "platform/drives/scsi_target.h"
 
 using namespace ckvd;
 using namespace ckvd::aspi32;
-using ckvd::testing::FakeAdapter;
-using ckvd::testing::FakeTarget;
-namespace fake = ckvd::testing;
+using drives::Direction;
 
 namespace {
+
+struct SeenCommand {
+    std::vector<uint8_t> cdb;
+    Direction dir;
+    size_t data_size;
+    bool operator==(const SeenCommand&) const = default;
+};
+
+// Answers the next commands from `script`, then INQUIRY and READ CAPACITY from its fields, else GOOD.
+struct FakeTarget : drives::ScsiTarget {
+    FakeTarget(uint8_t type, std::string vendor, std::string product, std::string path)
+        : type(type), vendor(std::move(vendor)), product(std::move(product)), path(std::move(path)) {}
+    uint8_t type, inquiry_byte0 = 5;
+    std::string vendor, product, path;
+    std::deque<drives::CommandResult> script;
+    std::vector<SeenCommand> seen;
+    uint8_t device_type() const override { return type; }
+    std::string device_path() const override { return path; }
+    drives::CommandResult execute(std::span<const uint8_t> cdb, Direction dir,
+                                  std::span<uint8_t> data) override {
+        seen.push_back({{cdb.begin(), cdb.end()}, dir, data.size()});
+        if (!script.empty()) {
+            drives::CommandResult r = script.front();
+            script.pop_front();
+            return r;
+        }
+        if (cdb[0] == 0x12 && data.size() >= 36) {
+            std::memset(data.data(), 0, 36);
+            data[0] = inquiry_byte0;
+            std::memcpy(&data[8], vendor.data(), std::min<size_t>(8, vendor.size()));
+            std::memcpy(&data[16], product.data(), std::min<size_t>(16, product.size()));
+        } else if (cdb[0] == 0x25 && data.size() >= 8) {
+            const uint8_t capacity[8] = {0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x08, 0x00};
+            std::memcpy(data.data(), capacity, 8);
+        }
+        return {};
+    }
+};
+
+struct FakeAdapter : drives::HostAdapter {
+    explicit FakeAdapter(uint8_t max) : max(max) {}
+    uint8_t max;
+    std::map<uint8_t, std::unique_ptr<FakeTarget>> targets;
+    std::string identifier() const override { return "FAKE"; }
+    uint8_t max_targets() const override { return max; }
+    drives::ScsiTarget* target(uint8_t id) override {
+        return targets.contains(id) ? targets[id].get() : nullptr;
+    }
+    FakeTarget* put(uint8_t id, uint8_t type, std::string vendor = "ACME    ",
+                    std::string product = "CD-ROM DRIVE    ", std::string path = {}) {
+        return (targets[id] = std::make_unique<FakeTarget>(type, vendor, product, path)).get();
+    }
+};
+
+drives::CommandResult transport_failure() {
+    drives::CommandResult r;
+    r.transport_ok = false;
+    r.host_status = drives::kHostSelectionTimeout;
+    return r;
+}
 
 // A zeroed SRB of command `cmd` for adapter `ha` (and target `target` where it has one).
 template <typename Srb> Srb Request(BYTE cmd, BYTE ha, BYTE target = 0) {
@@ -41,7 +102,7 @@ class Wnaspi32 : public ::testing::Test {
         freeBuffer = Entry<FreeASPI32Buffer_t>("FreeASPI32Buffer");
         ASSERT_TRUE(support && send && getBuffer && freeBuffer);
         cd = adapter->put(2, 5);
-        SetHostAdapters({std::make_shared<fake::FakeAdapter>(8), adapter});
+        SetHostAdapters({std::make_shared<FakeAdapter>(8), adapter});
     }
     void TearDown() override {
         FreeLibrary(lib);
@@ -60,19 +121,17 @@ class Wnaspi32 : public ::testing::Test {
         std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
         return srb;
     }
-
     HMODULE lib = nullptr;
     GetASPI32SupportInfo_t support = nullptr;
     SendASPI32Command_t send = nullptr;
     GetASPI32Buffer_t getBuffer = nullptr;
     FreeASPI32Buffer_t freeBuffer = nullptr;
-    std::shared_ptr<fake::FakeAdapter> adapter = std::make_shared<fake::FakeAdapter>(16);
-    fake::FakeTarget* cd = nullptr;
+    std::shared_ptr<FakeAdapter> adapter = std::make_shared<FakeAdapter>(16);
+    FakeTarget* cd = nullptr;
 };
 
 TEST_F(Wnaspi32, AdministrativeCommands) {
     EXPECT_EQ(support(), 0x0102u); // SS_COMP, two adapters
-
     auto ha = Request<SRB_HAInquiry>(SC_HA_INQUIRY, 1);
     EXPECT_EQ(send(&ha), SS_COMP);
     EXPECT_EQ(ha.HA_Count, 2);
@@ -80,22 +139,18 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(ha.HA_Identifier), 4), "FAKE");
     ha.SRB_HaId = 2;
     EXPECT_EQ(send(&ha), SS_INVALID_HA);
-
-    struct Case {
-        BYTE ha, target, lun, result;
-    } cases[] = {{1, 2, 0, SS_COMP},
-                 {1, 2, 1, SS_NO_DEVICE},
-                 {1, 3, 0, SS_NO_DEVICE},
-                 {1, 200, 0, SS_NO_DEVICE},
-                 {9, 2, 0, SS_INVALID_HA}};
-    for (const Case& c : cases) {
-        auto dev = Request<SRB_GDEVBlock>(SC_GET_DEV_TYPE, c.ha, c.target);
-        dev.SRB_Lun = c.lun;
-        EXPECT_EQ(send(&dev), c.result) << int(c.target);
-        EXPECT_EQ(dev.SRB_Status, c.result);
-        EXPECT_EQ(dev.SRB_DeviceType, c.result == SS_COMP ? 5 : 0);
+    const std::tuple<BYTE, BYTE, BYTE, BYTE> cases[] = {{1, 2, 0, SS_COMP},
+                                                        {1, 2, 1, SS_NO_DEVICE},
+                                                        {1, 3, 0, SS_NO_DEVICE},
+                                                        {1, 200, 0, SS_NO_DEVICE},
+                                                        {9, 2, 0, SS_INVALID_HA}};
+    for (auto [ha, target, lun, result] : cases) {
+        auto dev = Request<SRB_GDEVBlock>(SC_GET_DEV_TYPE, ha, target);
+        dev.SRB_Lun = lun;
+        EXPECT_EQ(send(&dev), result) << int(target);
+        EXPECT_EQ(std::pair(dev.SRB_Status, dev.SRB_DeviceType),
+                  std::pair(result, BYTE(result == SS_COMP ? 5 : 0)));
     }
-
     auto t = Request<SRB_GetSetTimeouts>(SC_GETSET_TIMEOUTS, 0xFF, 0xFF);
     t.SRB_Lun = 0xFF;
     t.SRB_Flags = SRB_GETSET_SET;
@@ -105,7 +160,6 @@ TEST_F(Wnaspi32, AdministrativeCommands) {
     t.SRB_Timeout = 0;
     EXPECT_EQ(send(&t), SS_COMP);
     EXPECT_EQ(DWORD{t.SRB_Timeout}, 30u);
-
     SRB_Header unknown{};
     unknown.SRB_Cmd = 0x77;
     EXPECT_EQ(send(&unknown), SS_INVALID_CMD);
@@ -127,14 +181,13 @@ TEST_F(Wnaspi32, QueuedCommandCompletesAndSignalsItsEvent) {
     WaitForSingleObject(ev);
     CloseHandle(ev);
     EXPECT_EQ(data[0], 5);
-    EXPECT_EQ(cd->seen,
-              (std::vector<fake::SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, drives::Direction::In, 36}}));
+    EXPECT_EQ(cd->seen, (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
     EXPECT_EQ(GetStats().exec_submissions, 1u);
 }
 
 TEST_F(Wnaspi32, FailuresComeBackAsStatusAndSense) {
     const auto outOfRange = drives::check_condition(drives::kSenseIllegalRequest, drives::kAscLbaOutOfRange);
-    cd->script = {outOfRange, outOfRange, fake::transport_failure()};
+    cd->script = {outOfRange, outOfRange, transport_failure()};
     SRB_ExecSCSICmd srb = Exec(SRB_DIR_IN, {}, {0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     srb.SRB_SenseLen = 8;
     std::memset(srb.SenseArea, 0xEE, sizeof srb.SenseArea);
@@ -149,27 +202,20 @@ TEST_F(Wnaspi32, FailuresComeBackAsStatusAndSense) {
     EXPECT_EQ(send(&srb), SS_PENDING);
     EXPECT_EQ(srb.SRB_Status, SS_ERR);
     EXPECT_EQ(srb.SRB_HaStat, HASTAT_SEL_TO);
-
     // Bad requests are refused at once, without the event: no adapter, no target, a CDB longer than 16
     // bytes, a length without a buffer.
     cd->seen.clear();
     HANDLE ev = CreateEvent();
     srb = Exec(SRB_EVENT_NOTIFY, {}, {0, 0, 0, 0, 0, 0});
     srb.SRB_PostProc = ev;
-    struct Case {
-        BYTE ha, target, cdbLen;
-        DWORD bufLen;
-        BYTE result;
-    } cases[] = {{7, 2, 6, 0, SS_INVALID_HA},
-                 {1, 4, 6, 0, SS_NO_DEVICE},
-                 {1, 2, 17, 0, SS_INVALID_SRB},
-                 {1, 2, 6, 10, SS_INVALID_SRB}};
-    for (const Case& c : cases) {
-        srb.SRB_HaId = c.ha;
-        srb.SRB_Target = c.target;
-        srb.SRB_CDBLen = c.cdbLen;
-        srb.SRB_BufLen = c.bufLen;
-        EXPECT_EQ(send(&srb), c.result);
+    const std::tuple<BYTE, BYTE, BYTE, DWORD, BYTE> cases[] = {{7, 2, 6, 0, SS_INVALID_HA},
+                                                               {1, 4, 6, 0, SS_NO_DEVICE},
+                                                               {1, 2, 17, 0, SS_INVALID_SRB},
+                                                               {1, 2, 6, 10, SS_INVALID_SRB}};
+    for (auto [ha, target, cdbLen, bufLen, result] : cases) {
+        std::tie(srb.SRB_HaId, srb.SRB_Target, srb.SRB_CDBLen, srb.SRB_BufLen) =
+            std::tuple(ha, target, cdbLen, bufLen);
+        EXPECT_EQ(send(&srb), result);
     }
     EXPECT_FALSE(EventIsSet(ev));
     EXPECT_TRUE(cd->seen.empty());
@@ -207,10 +253,6 @@ DWORD RecordingSend(void* srb) {
     if (h->SRB_Cmd == SC_EXEC_SCSI_CMD)
         std::memcpy(&g_lastExec, srb, sizeof g_lastExec);
     return g_realSend(srb);
-}
-
-DWORD FailingSupportInfo() {
-    return DWORD{SS_ERR} << 8;
 }
 
 // The stand-in library with one entry point replaced (or, with a null address, removed).
@@ -266,31 +308,27 @@ class AspiManager : public ::testing::Test {
 
 TEST_F(AspiManager, StartResults) {
     // The transfer buffer: 512, 256 or 128 KiB from ASPI, else 64 KiB of own memory (never asked of ASPI).
-    const auto failingSupport = reinterpret_cast<void*>(&FailingSupportInfo);
-    struct Case {
-        const char* entry; // replaced by `with`, or removed
-        void* with;
-        DWORD aspiLimit;
-        bool virtualFails;
-        int result;
-    } cases[] = {{"SendASPI32Command", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
-                 {"GetASPI32SupportInfo", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
-                 {"GetASPI32SupportInfo", failingSupport, 524288, false, ASPI_ERR_SUPPORT_INFO},
-                 {"", nullptr, 524288, false, ASPI_OK},
-                 {"", nullptr, 262144, true, ASPI_OK},
-                 {"", nullptr, 131072, true, ASPI_OK},
-                 {"", nullptr, 65536, true, ASPI_ERR_NO_BUFFER_OR_DEVICE},
-                 {"", nullptr, 0, false, ASPI_OK},
-                 {"GetASPI32Buffer", nullptr, 524288, false, ASPI_OK},
-                 {"GetASPI32Buffer", nullptr, 524288, true, ASPI_ERR_NO_BUFFER_OR_DEVICE}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.entry << " " << c.aspiLimit << " " << c.virtualFails);
+    const auto failingSupport = reinterpret_cast<void*>(+[]() -> DWORD { return DWORD{SS_ERR} << 8; });
+    const std::tuple<const char*, void*, DWORD, bool, int> cases[] = {
+        {"SendASPI32Command", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+        {"GetASPI32SupportInfo", nullptr, 524288, false, ASPI_ERR_NO_ENTRY},
+        {"GetASPI32SupportInfo", failingSupport, 524288, false, ASPI_ERR_SUPPORT_INFO},
+        {"", nullptr, 524288, false, ASPI_OK},
+        {"", nullptr, 262144, true, ASPI_OK},
+        {"", nullptr, 131072, true, ASPI_OK},
+        {"", nullptr, 65536, true, ASPI_ERR_NO_BUFFER_OR_DEVICE},
+        {"", nullptr, 0, false, ASPI_OK},
+        {"GetASPI32Buffer", nullptr, 524288, false, ASPI_OK},
+        {"GetASPI32Buffer", nullptr, 524288, true, ASPI_ERR_NO_BUFFER_OR_DEVICE}};
+    for (auto [entry, with, aspiLimit, virtualFails, result] :
+         cases) { // `entry` replaced by `with`, or removed
+        SCOPED_TRACE(::testing::Message() << entry << " " << aspiLimit << " " << virtualFails);
         Fresh();
-        OfferLibrary(WithEntry(c.entry, c.with));
-        SetAspiBufferLimit(c.aspiLimit);
-        SetVirtualAllocFails(c.virtualFails);
-        EXPECT_EQ(Aspi_Initialize(), c.result);
-        EXPECT_EQ(c.result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
+        OfferLibrary(WithEntry(entry, with));
+        SetAspiBufferLimit(aspiLimit);
+        SetVirtualAllocFails(virtualFails);
+        EXPECT_EQ(Aspi_Initialize(), result);
+        EXPECT_EQ(result != ASPI_OK || Aspi_ScanDevices() == ASPI_OK, true); // no adapters: an empty list
         ExpectAllReleased();
     }
     // Loading asks for no message box (SEM_NOOPENFILEERRORBOX) and restores the caller's error mode.
@@ -334,12 +372,8 @@ TEST_F(AspiManager, ScanKeepsCdRomsInAdapterAndTargetOrder) {
     EXPECT_EQ(Aspi_GetDevice(3), nullptr);
     EXPECT_EQ(GetStats().heap_blocks_live, 3u); // the refused probes left no record behind
     // The probe is INQUIRY, 36 bytes in.
-    const auto& seen = adapter0->targets[1]->seen;
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].cdb, (std::vector<uint8_t>{0x12, 0, 0, 0, 36, 0}));
-    EXPECT_EQ(seen[0].dir, drives::Direction::In);
-    EXPECT_EQ(seen[0].data_size, 36u);
-
+    EXPECT_EQ(adapter0->targets[1]->seen,
+              (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
     // A rescan replaces the list; its result is the last probe's.
     for (uint8_t id : {1, 6})
         adapter0->targets.erase(id);
@@ -375,28 +409,23 @@ class AspiCommands : public AspiManager {
 
 TEST_F(AspiCommands, FailuresAreSubmittedTwiceExceptUnitAttention) {
     const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
-    struct Case {
-        std::vector<drives::CommandResult> script;
-        int result;
-        unsigned submissions;
-    } cases[] = {
+    const std::tuple<std::vector<drives::CommandResult>, int, unsigned> cases[] = {
         {{drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged)}, SS_ERR, 1},
         {{notReady, notReady}, SS_ERR, 2},
-        {{fake::transport_failure(), fake::transport_failure()}, SS_ERR, 2},
+        {{transport_failure(), transport_failure()}, SS_ERR, 2},
         {{notReady}, ASPI_OK, 2}, // the retry succeeded
         {{}, ASPI_OK, 1},
     };
-    for (const Case& c : cases) {
-        drive0->script.assign(c.script.begin(), c.script.end());
+    for (const auto& [script, result, submissions] : cases) {
+        drive0->script.assign(script.begin(), script.end());
         GetStats().exec_submissions = 0;
-        EXPECT_EQ(Aspi_TestUnitReady(0), c.result) << c.submissions;
-        EXPECT_EQ(GetStats().exec_submissions, c.submissions);
+        EXPECT_EQ(Aspi_TestUnitReady(0), result) << submissions;
+        EXPECT_EQ(GetStats().exec_submissions, submissions);
     }
     // The event path asks for notification and fourteen sense bytes, and never sleeps.
     EXPECT_EQ(g_lastExec.SRB_Flags, SRB_EVENT_NOTIFY);
     EXPECT_EQ(g_lastExec.SRB_SenseLen, 14);
     EXPECT_EQ(GetStats().sleeps, 0u);
-
     // Rejected at once: a device index past the list (current device kept), a drive gone since the scan,
     // a CDB longer than 16 bytes, a read whose length cannot be described.
     GetStats().exec_submissions = 0;
@@ -436,15 +465,14 @@ TEST_F(AspiCommands, CommandBlocksAndReadCapacity) {
     Aspi_ReadToc(0, 0, 0, 0, 8, buf);
     EXPECT_EQ(Aspi_ReadSectors(0, 0x00012345, 2048, 32, buf), ASPI_OK);
     EXPECT_EQ(g_CurrentDevice, 0);
-    const std::vector<fake::SeenCommand> expected = {
-        {{0x00, 0, 0, 0, 0, 0}, drives::Direction::None, 0},
-        {{0x1B, 0, 0, 0, 1, 0}, drives::Direction::None, 0},
-        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, drives::Direction::In, 0x324},
-        {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, drives::Direction::In, 8},
-        {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, drives::Direction::In, 65536},
+    const std::vector<SeenCommand> expected = {
+        {{0x00, 0, 0, 0, 0, 0}, Direction::None, 0},
+        {{0x1B, 0, 0, 0, 1, 0}, Direction::None, 0},
+        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, Direction::In, 0x324},
+        {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, Direction::In, 8},
+        {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, Direction::In, 65536},
     };
     EXPECT_EQ(drive0->seen, expected);
-
     uint32_t lba = 7, length = 7;
     EXPECT_EQ(Aspi_ReadCapacity(0, &lba, &length), ASPI_OK);
     EXPECT_EQ(lba, 0x00012345u);
@@ -477,17 +505,14 @@ TEST_F(AspiCommands, RootPathsComeFromTheDevicePaths) {
 // at most, and a failed START STOP UNIT is reported before the tests, which run all the same.
 TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
     const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
-    struct Case {
-        int notReadyTests; // TEST UNIT READY answers NOT READY this many times (each submitted twice)
-        bool spinUpFails;
-        int ready, tests, waits;
-    } cases[] = {{0, false, ASPI_OK, 1, 0},
-                 {3, false, ASPI_OK, 4, 3},
-                 {3, true, ASPI_OK, 4, 3},
-                 {12, false, SS_ERR, 10, 9}};
-    for (const Case& c : cases) {
-        drive0->script.assign(c.spinUpFails ? 2 : 1, c.spinUpFails ? notReady : drives::CommandResult{});
-        drive0->script.insert(drive0->script.end(), 2 * c.notReadyTests, notReady);
+    // TEST UNIT READY answers NOT READY `notReadyTests` times (each submitted twice).
+    const std::tuple<int, bool, int, int, int> cases[] = {{0, false, ASPI_OK, 1, 0},
+                                                          {3, false, ASPI_OK, 4, 3},
+                                                          {3, true, ASPI_OK, 4, 3},
+                                                          {12, false, SS_ERR, 10, 9}};
+    for (auto [notReadyTests, spinUpFails, ready, tests, waitCount] : cases) {
+        drive0->script.assign(spinUpFails ? 2 : 1, spinUpFails ? notReady : drives::CommandResult{});
+        drive0->script.insert(drive0->script.end(), 2 * notReadyTests, notReady);
         std::vector<int> waits, spinUps;
         AspiStartHooks hooks;
         hooks.wait = [&](int ms) { waits.push_back(ms); };
@@ -496,11 +521,11 @@ TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
             spinUps.push_back(code);
         };
         const AspiStartResult r = Aspi_StartDevice(0, hooks);
-        EXPECT_EQ(r.spinUp, c.spinUpFails ? SS_ERR : ASPI_OK);
-        EXPECT_EQ(spinUps.size(), c.spinUpFails ? 1u : 0u);
-        EXPECT_EQ(r.ready, c.ready) << c.notReadyTests;
-        EXPECT_EQ(r.tests, c.tests);
-        EXPECT_EQ(waits, std::vector<int>(size_t(c.waits), 500));
+        EXPECT_EQ(r.spinUp, spinUpFails ? SS_ERR : ASPI_OK);
+        EXPECT_EQ(spinUps.size(), spinUpFails ? 1u : 0u);
+        EXPECT_EQ(r.ready, ready) << notReadyTests;
+        EXPECT_EQ(r.tests, tests);
+        EXPECT_EQ(waits, std::vector<int>(size_t(waitCount), 500));
     }
 }
 

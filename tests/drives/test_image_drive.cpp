@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "golden.h"
+#include "low_track_files.h"
 #include "platform/drives/image_drive.h"
 
 using namespace ckvd;
@@ -13,60 +14,21 @@ using namespace ckvd::drives;
 
 namespace {
 
-const std::filesystem::path kDir = ::testing::TempDir();
+const std::string kDir = ::testing::TempDir() + "ckvd-drives-";
 constexpr uint8_t kCanary = 0xCC;
-
-// Byte `i` of the user data of block `lba`: the block number first, then a pattern that moves with it.
-std::string user_data(images::lba_t lba) {
-    std::string b(2048, 0);
-    for (size_t i = 0; i < b.size(); ++i)
-        b[i] = char(i < 4 ? uint32_t(lba) >> (8 * (3 - i)) : lba * 7 + i);
-    return b;
-}
-
-// A track of `length` stored sectors of `sector` bytes (user data at `offset`) in its own file, cut to
-// `stored` bytes. Audio sectors (control without bit 2) hold 0x11.
-images::Track track(const std::string& name, uint8_t number, images::lba_t start, uint32_t length,
-                    uint32_t sector = 2048, uint32_t offset = 0, uint8_t control = 0x04,
-                    size_t stored = SIZE_MAX) {
-    images::Track t;
-    t.number = number;
-    t.control = control;
-    t.mode = control & 0x04 ? images::TrackMode::Mode1 : images::TrackMode::Audio;
-    t.start = start;
-    t.length = length;
-    t.file = (kDir / ("ckvd-drives-" + name)).string();
-    t.sector_size = sector;
-    t.user_offset = offset;
-    std::string bytes(size_t{length} * sector, control & 0x04 ? 0x55 : 0x11);
-    for (uint32_t n = 0; n < length && (control & 0x04); ++n)
-        bytes.replace(size_t{n} * sector + offset, 2048, user_data(start + images::lba_t(n)));
-    bytes.resize(std::min(bytes.size(), stored));
-    std::ofstream(t.file, std::ios::binary | std::ios::trunc) << bytes;
-    return t;
-}
-
-std::unique_ptr<images::DiscImage> disc(std::vector<images::Session> sessions, bool closed = true) {
-    auto d = std::make_unique<images::DiscImage>();
-    d->sessions = std::move(sessions);
-    d->closed = closed;
-    d->full_toc = images::make_full_toc(d->sessions, closed);
-    return d;
-}
+using lowdisc::Disc;
+using lowdisc::Track;
+using lowdisc::UserData;
 
 // Two data sessions as a recorder leaves them: 300 blocks, then (6750 lead-out, 4500 lead-in, 150 pregap
 // later) 200 blocks at 11700; left open.
 constexpr images::lba_t kStart2 = 300 + 6750 + 4500 + 150;
 std::unique_ptr<images::DiscImage> two_sessions() {
-    return disc({{1, 0, {track("s1.iso", 1, 0, 300)}, 300},
-                 {2, 0, {track("s2.iso", 2, kStart2, 200)}, kStart2 + 200}},
+    return Disc({{1, 0, {Track(kDir + "s1.iso", 1, 0, 300)}, 300},
+                 {2, 0, {Track(kDir + "s2.iso", 2, kStart2, 200)}, kStart2 + 200}},
                 false);
 }
 
-std::vector<uint8_t> read10(uint32_t lba, uint16_t count) {
-    return {0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
-            uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
-}
 std::string hex(uint8_t b) {
     const char* digits = "0123456789abcdef";
     return {' ', digits[b >> 4], digits[b & 15]};
@@ -178,12 +140,10 @@ TEST(ImageDrive, AnswersAsTheGoldenTranscript) {
         "# medium removed\n00 00 00 00 00 00 /0  00 00 00 00 00 00 /0  25 00 00 00 00 00 00 00 00 00 /8\n");
     ImageDrive empty("/discs/none.iso", nullptr);
     t += script(empty, "# never a medium: start, eject\n1b 00 00 00 01 00 /0  1b 00 00 00 02 00 /0\n");
-    ImageDrive audio("/discs/audio.cue", disc({{1,
-                                                0,
-                                                {track("a1.bin", 1, 0, 100, 2352, 0, 0),
-                                                 track("a2.bin", 2, 100, 150, 2352, 0, 0x02),
-                                                 track("a3.bin", 3, 250, 50, 2352, 0, 0)},
-                                                300}}));
+    ImageDrive audio("/discs/audio.cue", Disc({Track(kDir + "a1.bin", 1, 0, 100, 2352, 0, 0),
+                                               Track(kDir + "a2.bin", 2, 100, 150, 2352, 0, 0x02),
+                                               Track(kDir + "a3.bin", 3, 250, 50, 2352, 0, 0)},
+                                              300));
     t += script(audio, R"(# audio CD: 0-99, 100-249 (copy permitted), 250-299
 28 00 00 00 00 00 00 00 01 00 /2048  28 00 00 00 00 78 00 00 01 00 /2048
 43 00 00 00 00 00 00 03 24 00 /804  25 00 00 00 00 00 00 00 00 00 /8
@@ -194,11 +154,14 @@ TEST(ImageDrive, AnswersAsTheGoldenTranscript) {
 // Reads `count` blocks at `lba`: the first `good` come back, then a read error when that is fewer.
 void expect_read(ImageDrive& d, uint32_t lba, uint16_t count, uint16_t good) {
     std::string data;
-    const std::string text = run(d, read10(lba, count), size_t{count} * 2048, Direction::In, &data);
+    const std::vector<uint8_t> read10 = {
+        0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
+        uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
+    const std::string text = run(d, read10, size_t{count} * 2048, Direction::In, &data);
     EXPECT_NE(text.find(good == count ? "< GOOD" : "< CHECK 03 11 00"), std::string::npos) << text;
     ASSERT_EQ(data.size(), size_t{good} * 2048) << text;
     for (uint16_t n = 0; n < good; ++n)
-        ASSERT_EQ(data.substr(size_t{n} * 2048, 2048), user_data(images::lba_t(lba + n))) << text << n;
+        ASSERT_EQ(data.substr(size_t{n} * 2048, 2048), UserData(images::lba_t(lba + n))) << text << n;
 }
 
 TEST(ImageDrive, ReadsUserDataUpToTheLastWholeBlockOfItsFile) {
@@ -208,16 +171,14 @@ TEST(ImageDrive, ReadsUserDataUpToTheLastWholeBlockOfItsFile) {
     EXPECT_EQ(two.read10_commands, 2u);
     EXPECT_EQ(two.sectors_read, 34u);
     // Two raw tracks (user data at 16), the second cut after the user data of its block 90.
-    ImageDrive raw("raw", disc({{1,
-                                 0,
-                                 {track("r1.bin", 1, 0, 150, 2352, 16),
-                                  track("r2.bin", 2, 150, 100, 2352, 16, 4, 90 * 2352 + 16 + 2048)},
-                                 250}}));
+    ImageDrive raw("raw", Disc({Track(kDir + "r1.bin", 1, 0, 150, 2352, 16),
+                                Track(kDir + "r2.bin", 2, 150, 100, 2352, 16, 4, 90 * 2352 + 16 + 2048)},
+                               250));
     expect_read(raw, 0, 200, 200);
     expect_read(raw, 200, 45, 41);
     EXPECT_EQ(raw.sectors_read, 241u);
     // A cooked file of 40 blocks and 1000 bytes under a track of 100.
-    ImageDrive cut("cut", disc({{1, 0, {track("cut.iso", 1, 0, 100, 2048, 0, 4, 40 * 2048 + 1000)}, 100}}));
+    ImageDrive cut("cut", Disc({Track(kDir + "cut.iso", 1, 0, 100, 2048, 0, 4, 40 * 2048 + 1000)}, 100));
     expect_read(cut, 30, 20, 10);
     expect_read(cut, 40, 1, 0);
     EXPECT_EQ(cut.sectors_read, 10u);
@@ -228,13 +189,13 @@ TEST(ImageDrive, ReadsBlocksBeyondFourGibibytesOfTheirFile) {
     std::vector<images::Track> tracks;
     for (auto [number, start, sector, offset] :
          {std::tuple<uint8_t, images::lba_t, uint32_t, uint32_t>{1, 0, 2048, 0}, {2, 2200000, 2352, 16}}) {
-        tracks.push_back(track("big" + std::to_string(number), number, start, 0, sector, offset));
+        tracks.push_back(Track(kDir + "big" + std::to_string(number), number, start, 0, sector, offset));
         tracks.back().length = 2200000;
         std::fstream f(tracks.back().file, std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(std::streamoff(uint64_t{2100000} * sector + offset)) << user_data(start + 2100000);
+        f.seekp(std::streamoff(uint64_t{2100000} * sector + offset)) << UserData(start + 2100000);
         ASSERT_TRUE(f.good());
     }
-    ImageDrive drive("/discs/big.cue", disc({{1, 0, tracks, 4400000}}));
+    ImageDrive drive("/discs/big.cue", Disc(tracks, 4400000));
     expect_read(drive, 2100000, 1, 1);
     expect_read(drive, 4300000, 1, 1);
     for (const auto& t : tracks)

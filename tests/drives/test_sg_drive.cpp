@@ -22,7 +22,6 @@ struct FakeKernel {
     std::vector<sg_io_hdr_t> requests;
     std::vector<std::vector<uint8_t>> cdbs;
     std::function<int(sg_io_hdr_t&)> answer = [](sg_io_hdr_t&) { return 0; };
-
     SgSystem system() {
         SgSystem s;
         s.open = [this](const char* path, int flags) {
@@ -46,17 +45,6 @@ struct FakeKernel {
 
 const uint8_t kTur[6] = {}; // TEST UNIT READY
 
-// Writes sense data the way the sg driver does: at most mx_sb_len bytes.
-void give_sense(sg_io_hdr_t& hdr, uint8_t key, uint8_t asc) {
-    uint8_t sense[18] = {0x70, 0, key, 0, 0, 0, 0, 10, 0, 0, 0, 0, asc, 0, 0xAA, 0xAA, 0xAA, 0xAA};
-    const unsigned n = std::min<unsigned>(hdr.mx_sb_len, sizeof sense);
-    std::memcpy(hdr.sbp, sense, n);
-    hdr.sb_len_wr = static_cast<unsigned char>(n);
-    hdr.status = kStatusCheckCondition;
-    hdr.masked_status = kStatusCheckCondition >> 1;
-    hdr.driver_status = 0x08; // DRIVER_SENSE
-}
-
 TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     FakeKernel kernel;
     SgAdapter adapter(kernel.system());
@@ -66,9 +54,9 @@ TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     ASSERT_NE(adapter.target(1), nullptr);
     EXPECT_EQ(adapter.target(0)->device_path(), "/dev/sr0");
     EXPECT_EQ(adapter.target(1)->device_path(), "/dev/sr2");
-    EXPECT_EQ(adapter.target(1)->device_type(), 5);
     EXPECT_EQ(adapter.target(2), nullptr);
-    EXPECT_EQ(adapter.max_targets(), 16);
+    EXPECT_EQ(std::pair(adapter.target(1)->device_type(), adapter.max_targets()),
+              std::pair(uint8_t(5), uint8_t(16)));
     SgAdapter given(kernel.system(), {"/dev/sr2"}); // only the paths given
     EXPECT_EQ(given.target(0)->device_path(), "/dev/sr2");
     EXPECT_EQ(given.target(1), nullptr);
@@ -87,23 +75,18 @@ TEST(SgBackEnd, RequestsCarryTheAspiParameters) {
     CommandResult r = drive.execute(read10, Direction::In, buf);
     ASSERT_EQ(kernel.requests.size(), 1u);
     const sg_io_hdr_t& hdr = kernel.requests[0];
-    EXPECT_EQ(hdr.interface_id, 'S');
-    EXPECT_EQ(hdr.dxfer_direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(kernel.cdbs[0], std::vector<uint8_t>(read10, read10 + 10));
-    EXPECT_EQ(hdr.dxfer_len, 65536u);
-    EXPECT_EQ(hdr.dxferp, buf.data());
-    EXPECT_EQ(hdr.mx_sb_len, 14);
-    EXPECT_EQ(hdr.timeout, 15000u); // ASPI's 30 half seconds
-    EXPECT_TRUE(r.transport_ok);
-    EXPECT_EQ(r.target_status, kStatusGood);
-    EXPECT_EQ(r.transferred, 65536u);
+    // 14 sense bytes and ASPI's 30 half seconds.
+    EXPECT_EQ(std::tuple(hdr.interface_id, hdr.dxfer_direction, hdr.dxfer_len, hdr.dxferp, hdr.mx_sb_len,
+                         hdr.timeout),
+              std::tuple('S', SG_DXFER_FROM_DEV, 65536u, buf.data(), 14, 15000u));
+    EXPECT_EQ(std::tuple(r.transport_ok, r.target_status, r.transferred),
+              std::tuple(true, kStatusGood, 65536u));
     EXPECT_EQ(buf[65535], 0x5A);
-
     EXPECT_EQ(drive.execute(kTur, Direction::None, {}).target_status, kStatusGood);
-    EXPECT_EQ(kernel.requests[1].dxfer_direction, SG_DXFER_NONE);
-    EXPECT_EQ(kernel.requests[1].dxfer_len, 0u);
+    EXPECT_EQ(std::pair(kernel.requests[1].dxfer_direction, kernel.requests[1].dxfer_len),
+              std::pair(SG_DXFER_NONE, 0u));
     EXPECT_EQ(kernel.cdbs[1], std::vector<uint8_t>(6, 0));
-
     const uint8_t read_toc[10] = {0x43, 0, 2, 0, 0, 0, 0, 0x03, 0x24, 0};
     kernel.answer = [](sg_io_hdr_t& hdr) {
         hdr.resid = static_cast<int>(hdr.dxfer_len) - 48;
@@ -115,8 +98,14 @@ TEST(SgBackEnd, RequestsCarryTheAspiParameters) {
 TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
     FakeKernel kernel;
     SgDrive drive("/dev/sr0", kernel.system());
-    kernel.answer = [](sg_io_hdr_t& hdr) {
-        give_sense(hdr, kSenseUnitAttention, kAscMediumChanged);
+    kernel.answer = [](sg_io_hdr_t& hdr) { // sense data as the sg driver writes it: mx_sb_len bytes at most
+        const uint8_t sense[18] = {0x70, 0, kSenseUnitAttention, 0, 0,    0,    0,    10,  0, 0,
+                                   0,    0, kAscMediumChanged,   0, 0xAA, 0xAA, 0xAA, 0xAA};
+        hdr.sb_len_wr = std::min<unsigned char>(hdr.mx_sb_len, sizeof sense);
+        std::memcpy(hdr.sbp, sense, hdr.sb_len_wr);
+        hdr.status = kStatusCheckCondition;
+        hdr.masked_status = kStatusCheckCondition >> 1;
+        hdr.driver_status = 0x08; // DRIVER_SENSE
         return 0;
     };
     CommandResult r = drive.execute(kTur, Direction::None, {});
@@ -125,25 +114,18 @@ TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
     EXPECT_EQ((std::vector<uint8_t>(r.sense.begin(), r.sense.begin() + 15)),
               (std::vector<uint8_t>{0x70, 0, kSenseUnitAttention, 0, 0, 0, 0, 10, 0, 0, 0, 0,
                                     kAscMediumChanged, 0, 0})); // the driver was told 14 bytes
-
-    struct Case {
-        unsigned short host, driver;
-        int ioctl_errno;
-        uint8_t expected;
-    } cases[] = {{0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout},
-                 {0x08, 0, 0, kHostBusReset},         {0x07, 0, 0, kHostPhaseError},
-                 {0, 0x06, 0, kHostCommandTimeout},   {0, 0x04, 0, kHostPhaseError},
-                 {0, 0, EIO, kHostSelectionTimeout}};
-    for (Case c : cases) {
-        kernel.answer = [c](sg_io_hdr_t& hdr) {
-            hdr.host_status = c.host;
-            hdr.driver_status = c.driver;
-            errno = c.ioctl_errno;
-            return c.ioctl_errno ? -1 : 0;
+    const std::tuple<unsigned short, unsigned short, int, uint8_t> cases[] = {
+        {0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout}, {0x08, 0, 0, kHostBusReset},
+        {0x07, 0, 0, kHostPhaseError},       {0, 0x06, 0, kHostCommandTimeout}, {0, 0x04, 0, kHostPhaseError},
+        {0, 0, EIO, kHostSelectionTimeout}};
+    for (auto [host, driver, ioctlErrno, expected] : cases) {
+        kernel.answer = [=](sg_io_hdr_t& hdr) {
+            std::tie(hdr.host_status, hdr.driver_status, errno) = std::tuple(host, driver, ioctlErrno);
+            return ioctlErrno ? -1 : 0;
         };
         r = drive.execute(kTur, Direction::None, {});
-        EXPECT_FALSE(r.transport_ok) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
-        EXPECT_EQ(r.host_status, c.expected) << c.host << "/" << c.driver << "/" << c.ioctl_errno;
+        EXPECT_EQ(std::pair(r.transport_ok, r.host_status), std::pair(false, expected))
+            << host << "/" << driver << "/" << ioctlErrno;
     }
     EXPECT_TRUE(kernel.closed.empty());
 }
@@ -164,7 +146,6 @@ TEST(SgBackEnd, VanishedDevicesAreReopenedAndClosedAtTheEnd) {
         EXPECT_EQ(std::count(kernel.opened.begin(), kernel.opened.end(), "/dev/sr2"), 2);
     }
     EXPECT_EQ(kernel.closed, (std::vector<int>{6, 6}));
-
     // A drive that cannot be opened answers as an empty selection; a CDB over 16 bytes is refused.
     SgDrive drive("/dev/sr9", kernel.system());
     const size_t before = kernel.requests.size();

@@ -1,11 +1,13 @@
 #!/bin/bash
 # `cmake --install` into a prefix, the prefix moved elsewhere: the installed ckvd finds the demo discs that
 # were installed with it (beside its bin directory), not the build tree's, and the installation holds the
-# manual pages, the completions and the desktop files.
-# usage: install_moved_test.sh BUILD_DIR GUI(0|1)
+# manual pages, the completions and the desktop files. Every manual page of MAN_DIR formats without a groff
+# warning (all warnings on) and has the sections a reader looks for.
+# usage: install_moved_test.sh BUILD_DIR GUI(0|1) MAN_DIR
 set -uo pipefail
 build=$1
 gui=$2
+command -v groff >/dev/null || { echo "FAIL: groff is missing (apt-get install groff-base)"; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/first" >"$work/install.log" 2>&1 ||
@@ -45,5 +47,15 @@ done
 out=$(env -u CKVD_DEMO_DIR "$work/moved/bin/ckvd" ls demo 2>&1) || fail "ckvd ls demo: $out"
 grep -qF "/README.TXT" <<<"$out" || fail "ckvd ls demo lists no /README.TXT: $out"
 
-((failures == 0)) && echo "the moved installation is complete and uses its own demo discs"
+for page in ckvd.1 ckvd-explorer.1 ckvd-mkdisc.1 ckvd-mknav.1; do
+    file=$3/$page
+    [[ -f $file ]] || { fail "$page is missing"; continue; }
+    warnings=$(groff -man -Tutf8 -ww -z "$file" 2>&1)
+    [[ -z $warnings ]] || fail "$page: $warnings"
+    text=$(groff -man -Tutf8 -P-cbou "$file" 2>/dev/null)
+    for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" "SEE ALSO"; do
+        grep -qx "$section" <<<"$text" || fail "$page has no $section section"
+    done
+done
+((failures == 0)) && echo "the moved installation is complete, uses its own demo discs, and its manual pages format cleanly"
 exit $((failures > 0))
