@@ -78,6 +78,8 @@ class CMainFrameModel {
     // read from the file each time (never from memory); a profile in memory keeps its own.
     ReportNumbers Numbers();
 
+    // The profile, for what the window keeps of its own (the widths the user set).
+    ckvd::ui::ProfileStore& Profile() { return m_profile; }
     int DiscMngrNo() const { return m_nDiscMngrNo; }
     const std::string& LastMessage() const { return m_strMessage; }
 

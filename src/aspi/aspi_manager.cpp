@@ -1,6 +1,8 @@
 // The ASPI manager: loads WNASPI32, scans the CD-ROM devices and executes CDBs on them.
 #include "aspi/aspi_manager.h"
 
+#include <array>
+
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -302,40 +304,40 @@ int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength)
     return result;
 }
 
+namespace {
+
+// A read command block: the opcode and `flags`, the first block at bytes 2-5 and the count at bytes 7-8,
+// big-endian, the rest zero.
+template <size_t N>
+std::array<uint8_t, N> ReadCdb(uint8_t opcode, uint8_t flags, uint32_t lba, uint16_t count) {
+    std::array<uint8_t, N> cdb{};
+    cdb[0] = opcode;
+    cdb[1] = flags;
+    for (int i = 0; i < 4; ++i)
+        cdb[2 + i] = static_cast<uint8_t>(lba >> (24 - 8 * i));
+    cdb[7] = static_cast<uint8_t>(count >> 8);
+    cdb[8] = static_cast<uint8_t>(count);
+    return cdb;
+}
+
+} // namespace
+
 int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16_t count, uint8_t* buffer) {
     const uint64_t length = uint64_t{blockLength} * count;
     if (length > UINT32_MAX) // more than one request can describe
         return SS_BUFFER_TO_BIG;
-    const uint8_t cdb[10] = {0x28,
-                             0,
-                             static_cast<uint8_t>(lba >> 24),
-                             static_cast<uint8_t>(lba >> 16),
-                             static_cast<uint8_t>(lba >> 8),
-                             static_cast<uint8_t>(lba),
-                             0,
-                             static_cast<uint8_t>(count >> 8),
-                             static_cast<uint8_t>(count),
-                             0};
-    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, static_cast<uint32_t>(length), buffer, sizeof cdb, cdb);
+    const std::array<uint8_t, 10> cdb = ReadCdb<10>(0x28, 0, lba, count);
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, static_cast<uint32_t>(length), buffer,
+                               static_cast<uint8_t>(cdb.size()), cdb.data());
 }
 
 int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer) {
     // READ CD (MMC-3): expected sector type CD-DA (byte 1 bits 4-2 = 001), user data only (byte 9 bit 4),
     // no sub-channel: 2352 bytes a block.
-    const uint8_t cdb[12] = {0xBE,
-                             0x01 << 2,
-                             static_cast<uint8_t>(lba >> 24),
-                             static_cast<uint8_t>(lba >> 16),
-                             static_cast<uint8_t>(lba >> 8),
-                             static_cast<uint8_t>(lba),
-                             0,
-                             static_cast<uint8_t>(count >> 8),
-                             static_cast<uint8_t>(count),
-                             0x10,
-                             0,
-                             0};
+    std::array<uint8_t, 12> cdb = ReadCdb<12>(0xBE, 0x01 << 2, lba, count);
+    cdb[9] = 0x10;
     return Aspi_ExecuteCommand(device, ASPI_DIR_IN, uint32_t{ASPI_AUDIO_BLOCK_LENGTH} * count, buffer,
-                               sizeof cdb, cdb);
+                               static_cast<uint8_t>(cdb.size()), cdb.data());
 }
 
 void Aspi_AssignRootPaths() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -931,9 +932,9 @@ TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) 
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             answer.stop();
+            // The folder shown, taken as it stands (a typed selection would race the dialog's own listing).
             chooser->setDirectory(out);
-            chooser->selectFile(out);
-            QMetaObject::invokeMethod(chooser, "accept");
+            static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
         }
     });
     answer.start(20);
@@ -951,6 +952,23 @@ TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) 
     };
     for (const auto& [name, size] : files)
         EXPECT_EQ(QFileInfo(out + "/" + QString::fromUtf8(name)).size(), size) << name;
+}
+
+TEST_F(MainWindow, WidthsTheUserSetStayForTheNextRun) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    auto* splitter = qobject_cast<QSplitter*>(frame_->centralWidget());
+    emit splitter->splitterMoved(260, 1);
+    splitter->setSizes({260, 380});
+    frame_->GetRightPane()->ReportView()->header()->resizeSection(0, 333);
+    frame_->close();
+    EXPECT_EQ(profile_->GetInt("TREEWIDTH", 0), 260);
+    EXPECT_EQ(profile_->GetInt("COLUMN0", 0), 333);
+    frame_.reset();
+    frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
+    ASSERT_NO_FATAL_FAILURE(Show());
+    splitter = qobject_cast<QSplitter*>(frame_->centralWidget());
+    EXPECT_EQ(splitter->sizes().value(0), 260);
+    EXPECT_EQ(frame_->GetRightPane()->ReportView()->columnWidth(0), 333);
 }
 
 } // namespace

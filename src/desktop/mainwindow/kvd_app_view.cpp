@@ -128,9 +128,9 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
 }
 
 void CKVDAppView::OnInitialUpdate() {
-    m_userSized = false;
     m_measured = false;
-    FitColumns();
+    if (!m_userSized) // widths the user set in an earlier run stay
+        FitColumns();
 }
 
 void CKVDAppView::Reload() {
@@ -139,6 +139,24 @@ void CKVDAppView::Reload() {
     m_measured = false;
     if (!m_userSized)
         FitColumns();
+}
+
+std::vector<int> CKVDAppView::UserColumnWidths() const {
+    std::vector<int> widths;
+    if (m_userSized)
+        for (int c = 0; c < LIST_COLUMNS; ++c)
+            widths.push_back(m_report->columnWidth(c));
+    return widths;
+}
+
+void CKVDAppView::SetUserColumnWidths(const std::vector<int>& widths) {
+    if (widths.size() != LIST_COLUMNS)
+        return;
+    m_fitting = true;
+    for (int c = 0; c < LIST_COLUMNS; ++c)
+        m_report->setColumnWidth(c, std::max(widths[static_cast<size_t>(c)], 16));
+    m_fitting = false;
+    m_userSized = true;
 }
 
 bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {

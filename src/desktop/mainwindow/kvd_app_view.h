@@ -63,6 +63,11 @@ class CKVDAppView final : public QStackedWidget {
     // up to a part of the view.
     void FitColumns();
 
+    // The report columns' widths the user set (empty while the view fits them itself), and setting them as
+    // the user would, so that they stay.
+    std::vector<int> UserColumnWidths() const;
+    void SetUserColumnWidths(const std::vector<int>& widths);
+
     // Where the view's commands show their messages (the frame's message boxes).
     void SetSink(ckvd::ui::MessageSink* sink) { m_sink = sink; }
     // Save to Disc (32781): on one file row the progress window that copies it; on several rows or a

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <string>
+#include <vector>
 
 #include "appmodel/image_open.h"
 #include "desktop/dialogs/about_dlg.h"
@@ -95,6 +97,16 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     connect(m_wndSplitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
     setCentralWidget(m_wndSplitter);
     m_right->SetStyle(CKVDAppView::Style::Report);
+    // Widths the user set in an earlier run.
+    if (const int tree = profile.GetInt("TREEWIDTH", 0); tree > 0) {
+        m_splitterMoved = true;
+        m_wndSplitter->setSizes({tree, std::max(m_normal.width - tree, 100)});
+    }
+    std::vector<int> columns;
+    for (int c = 0; c < LIST_COLUMNS; ++c)
+        if (const int width = profile.GetInt("COLUMN" + std::to_string(c), 0); width > 0)
+            columns.push_back(width);
+    m_right->SetUserColumnWidths(columns);
 
     // The list reads the tree's selection through the document; show its new rows and the new title.
     m_model.Doc().updateListView = [this](bool fromView, uint32_t hint) {
@@ -310,6 +322,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_placementSaved) {
         m_placementSaved = true;
         m_model.DestroyWindow(CurrentPlacement());
+        // Widths the user set stay for the next run.
+        ckvd::ui::ProfileStore& profile = m_model.Profile();
+        if (m_splitterMoved)
+            profile.WriteInt("TREEWIDTH", m_wndSplitter->sizes().value(0));
+        const std::vector<int> columns = m_right->UserColumnWidths();
+        for (size_t c = 0; c < columns.size(); ++c)
+            profile.WriteInt("COLUMN" + std::to_string(c), columns[c]);
     }
     QMainWindow::closeEvent(event);
 }
