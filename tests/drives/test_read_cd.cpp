@@ -81,43 +81,38 @@ class ReadCd : public ::testing::Test {
     unsigned transfer_ = 0;
 };
 
+// MMC READ CD on both image drives: the senses of a refusal (ILLEGAL REQUEST: 64 illegal mode for this track,
+// 21 LBA out of range, 24 invalid field in CDB); an accepted read gives the .bin's blocks.
 TEST_F(ReadCd, ImageDriveGivesAudioBlocksAndRefusesOthers) {
     struct Case {
+        uint8_t type; // expected sector type: 0 any, 1 CD-DA, 2 Mode 1
         uint32_t lba;
-        uint16_t count;
-        bool good;
+        uint8_t count;
+        int key, asc;
     } cases[] = {
-        {10, 5, true},  // the whole audio track
-        {12, 2, true},  // inside it
-        {9, 2, false},  // a data block first
-        {0, 1, false},  // a data block
-        {14, 2, false}, // past the lead-out
-        {15, 1, false},
+        {1, 10, 5, 0, 0},                         // the whole audio track
+        {0, 12, 2, 0, 0},                         // inside it, of any type
+        {1, 9, 2, 5, 0x64},                       // a data block first
+        {1, 0, 1, 5, 0x64},                       // a data block
+        {1, 14, 2, 5, 0x21},                      // past the lead-out
+        {1, 15, 1, 5, 0x21}, {2, 10, 1, 5, 0x24}, // a Mode 1 block asked of an audio one
     };
-    for (uint16_t device : {1, 2})
+    for (size_t d : {0, 1})
         for (const Case& c : cases) {
-            std::vector<uint8_t> got(size_t(c.count) * kAudio, 0xCC);
-            const int rc = Aspi_ReadCd(device, c.lba, c.count, got.data());
-            EXPECT_EQ(rc == ASPI_OK, c.good) << device << " " << c.lba << " " << rc;
-            if (c.good) {
-                EXPECT_EQ(std::string(got.begin(), got.end()),
-                          bin_.substr(size_t(c.lba) * kAudio, got.size()))
-                    << c.lba;
+            SCOPED_TRACE(testing::Message() << "drive " << d << " lba " << c.lba);
+            uint8_t cdb[12] = {0xBE, uint8_t(c.type << 2), 0, 0, 0, uint8_t(c.lba), 0, 0, c.count, 0x10, 0,
+                               0};
+            std::vector<uint8_t> data(c.count * kAudio, 0xCC);
+            const drives::CommandResult r =
+                static_cast<drives::ImageAdapter*>(aspi32::HostAdapters()[1].get())
+                    ->drive(d)
+                    ->execute(cdb, drives::Direction::In, data);
+            EXPECT_EQ(r.target_status == drives::kStatusGood, c.key == 0);
+            EXPECT_EQ(std::make_pair(r.sense[2] & 0x0F, int(r.sense[12])), std::make_pair(c.key, c.asc));
+            if (c.key == 0) {
+                EXPECT_EQ(std::string(data.begin(), data.end()), bin_.substr(c.lba * kAudio, data.size()));
             }
         }
-    // The senses behind the refusals: a data block is of another mode, a block past the lead-out out of
-    // range.
-    drives::ImageDrive* drive = static_cast<drives::ImageAdapter*>(aspi32::HostAdapters()[1].get())->drive(0);
-    const auto sense = [&](uint8_t type, uint32_t lba) {
-        uint8_t cdb[12] = {0xBE, uint8_t(type << 2), 0, 0, 0, uint8_t(lba), 0, 0, 1, 0x10, 0, 0};
-        std::vector<uint8_t> data(kAudio);
-        const drives::CommandResult r = drive->execute(cdb, drives::Direction::In, data);
-        return std::make_pair(r.sense[2] & 0x0F, int(r.sense[12]));
-    };
-    EXPECT_EQ(sense(1, 0), std::make_pair(0x05, 0x64));  // ILLEGAL REQUEST, illegal mode for this track
-    EXPECT_EQ(sense(1, 15), std::make_pair(0x05, 0x21)); // ILLEGAL REQUEST, LBA out of range
-    EXPECT_EQ(sense(2, 10), std::make_pair(0x05, 0x24)); // a Mode 1 block was asked for: invalid field
-    EXPECT_EQ(sense(0, 10), std::make_pair(0, 0));       // any type: the audio block
 }
 
 TEST_F(ReadCd, SgDriveHandsTheCommandOn) {
