@@ -1,10 +1,10 @@
-// Save to Disc over a folder tree written by genisoimage: one row byte for byte around the 32-sector chunk,
-// a file of two extents, a link, a cancelled dialog, a path that cannot be created, a full disk and a read
-// error; several rows and folders into a folder, cancelled, and over a directory where a file goes. Then an
-// audio track of the demo disc (its WAV checked against bchunk's by ckvd get) and its read errors.
+// Save to Disc over a folder tree written by genisoimage: one row around the 32-sector chunk, two extents, a
+// link and every failure; several rows and folders into a folder, cancelled, over a directory where a file
+// goes; an audio track's read errors (its WAV is checked against bchunk's through ckvd get).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -31,21 +31,21 @@ std::string ReadAll(const fs::path& p) {
 std::map<std::string, std::string> Tree(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& f : fs::recursive_directory_iterator(root))
-        if (f.is_regular_file() && !f.is_symlink())
+        if (f.is_regular_file())
             files[fs::relative(f.path(), root).string()] = ReadAll(f.path());
     return files;
 }
 
-// Accepts `limit` bytes, then fails as a full disk does.
-class FullDisk final : public SaveWriter {
-  public:
-    explicit FullDisk(size_t limit) : m_limit(limit) {}
-    bool Write(const uint8_t*, size_t length) override { return (m_taken += length) <= m_limit; }
+// Takes one chunk, then fails as a full disk does.
+struct FullDisk final : SaveWriter {
+    size_t taken = 0;
+    bool Write(const uint8_t*, size_t length) override { return (taken += length) <= 65536; }
     bool Close() override { return true; }
-
-  private:
-    size_t m_limit, m_taken = 0;
 };
+
+const std::pair<std::string, size_t> kFiles[] = {
+    {"F0.BIN", 0},           {"F100.BIN", 100},    {"F65536.BIN", 65536}, {"F65537.BIN", 65537},
+    {"F131072.BIN", 131072}, {"D1/C.BIN", 200000}, {"D1/D2/E.BIN", 70000}};
 
 class SaveToDisc : public ::testing::Test {
   protected:
@@ -53,17 +53,10 @@ class SaveToDisc : public ::testing::Test {
         dir_ = fs::temp_directory_path() / ("ckvd-save-" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         std::mt19937 random(7);
-        for (auto [path, size] : std::vector<std::pair<std::string, size_t>>{{"F0.BIN", 0},
-                                                                             {"F100.BIN", 100},
-                                                                             {"F65536.BIN", 65536},
-                                                                             {"F65537.BIN", 65537},
-                                                                             {"F131072.BIN", 131072},
-                                                                             {"D1/C.BIN", 200000},
-                                                                             {"D1/D2/E.BIN", 70000}}) {
+        for (const auto& [path, size] : kFiles) {
             fs::create_directories((dir_ / "src" / path).parent_path());
             std::string bytes(size, '\0');
-            for (auto& b : bytes)
-                b = char(random());
+            std::generate(bytes.begin(), bytes.end(), [&] { return char(random()); });
             std::ofstream(dir_ / "src" / path, std::ios::binary) << bytes;
             source_[path] = bytes;
         }
@@ -73,8 +66,7 @@ class SaveToDisc : public ::testing::Test {
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "genisoimage is needed";
     }
     void Load(const std::string& image) {
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
+        ASSERT_TRUE(Aspi_Initialize() == 1 && Iso_Initialize() == 1);
         std::string error;
         ASSERT_TRUE(ckvd::aspi32::SetupDrives({image}, &error)) << error;
         const int device = App_StartFirstDrive(true, sink_, false);
@@ -88,26 +80,23 @@ class SaveToDisc : public ::testing::Test {
         Aspi_Terminate();
         fs::remove_all(dir_);
     }
-    int Row(const std::string& name) const {
+    // The list's row of the entry named, and that entry.
+    std::pair<int, FileEntry*> Find(const std::string& name) const {
         int row = 0;
         for (const FileEntry* e = entries_; e; e = e->nextSibling, ++row)
             if (Iso_EntryName(e) == name)
-                return row;
-        return -1;
-    }
-    FileEntry* Entry(const std::string& name) const {
-        FileEntry* e = const_cast<FileEntry*>(entries_);
-        for (int row = Row(name); e && row > 0; --row)
-            e = e->nextSibling;
-        return e;
+                return {row, const_cast<FileEntry*>(e)};
+        return {-1, nullptr};
     }
     // The progress window on the row named, the save-file dialog answering `dest` (empty: cancelled).
     CSaveToDiscDlgModel Dialog(const std::string& name, const fs::path& dest) {
-        CSaveToDiscDlgModel dlg(sink_, entries_, Row(name));
+        CSaveToDiscDlgModel dlg(sink_, entries_, Find(name).first);
         dlg.chooseFile = [this, dest](const std::string& proposed) {
             proposed_ = proposed;
             return dest.string();
         };
+        dlg.setRange = [this](uint64_t max) { range_ = max, steps_ = 0; };
+        dlg.progress = [this](uint64_t written) { ++steps_, last_ = written; };
         return dlg;
     }
     // Save to Disc on the rows named, into `dest`, stopped by `stop`.
@@ -115,7 +104,7 @@ class SaveToDisc : public ::testing::Test {
                             std::function<bool(uint64_t done)> stop = {}) {
         std::vector<int> rows;
         for (const std::string& name : names)
-            rows.push_back(Row(name));
+            rows.push_back(Find(name).first);
         CSaveTreeDlgModel dlg(sink_, SaveToDisc_RowEntries(entries_, rows));
         total_ = dlg.Total().bytes;
         dlg.chooseFolder = [&] { return dest.string(); };
@@ -128,43 +117,34 @@ class SaveToDisc : public ::testing::Test {
     std::map<std::string, std::string> source_;
     ckvd::ui::RecordingSink sink_;
     const FileEntry* entries_ = nullptr;
-    uint64_t total_ = 0, done_ = 0;
+    uint64_t total_ = 0, done_ = 0, range_ = 0, steps_ = 0, last_ = 0;
 };
 
 TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) {
     Load(image_);
     for (const std::string name : {"F0.BIN", "F100.BIN", "F65536.BIN", "F65537.BIN", "F131072.BIN"}) {
         const uint64_t size = source_[name].size();
-        CSaveToDiscDlgModel dlg = Dialog(name, dir_ / name);
-        uint64_t range = 0, steps = 0, last = 0;
-        dlg.setRange = [&](uint64_t max) { range = max; };
-        dlg.progress = [&](uint64_t written) { ++steps, last = written; };
-        EXPECT_EQ(dlg.OnShowWindow().result, SaveResult::Ok) << name;
+        EXPECT_EQ(Dialog(name, dir_ / name).OnShowWindow().result, SaveResult::Ok) << name;
         EXPECT_EQ(proposed_, name);
         EXPECT_EQ(ReadAll(dir_ / name), source_[name]) << name;
-        EXPECT_EQ(range, size);
-        EXPECT_EQ(last, size);
-        EXPECT_EQ(steps, (size + 65535) / 65536) << name; // one step per chunk of 32 sectors
+        // The range and the last step are the size, one step per chunk of 32 sectors.
+        EXPECT_EQ((std::vector{range_, last_, steps_}), (std::vector{size, size, (size + 65535) / 65536}))
+            << name;
     }
     EXPECT_TRUE(sink_.shown.empty());
-
     // A file recorded in two extents (F65536's and F65537's entries marked so): either row saves the whole
     // file from its first extent, one progress range over both.
-    FileEntry* first = Entry("F65536.BIN");
-    ASSERT_EQ(first->nextSibling, Entry("F65537.BIN"));
+    FileEntry* first = Find("F65536.BIN").second;
     first->flags = ISO_EXTENT_MORE;
     first->nextSibling->flags = ISO_EXTENT_CONTINUED;
     for (const char* row : {"F65536.BIN", "F65537.BIN"}) {
-        CSaveToDiscDlgModel dlg = Dialog(row, dir_ / "extents");
-        uint64_t range = 0;
-        dlg.setRange = [&](uint64_t max) { range = max; };
-        EXPECT_EQ(dlg.OnShowWindow().result, SaveResult::Ok);
+        EXPECT_EQ(Dialog(row, dir_ / "extents").OnShowWindow().result, SaveResult::Ok);
         EXPECT_EQ(proposed_, "F65536.BIN");
-        EXPECT_EQ(range, 131073u);
+        EXPECT_EQ(range_, 131073u);
         EXPECT_EQ(ReadAll(dir_ / "extents"), source_["F65536.BIN"] + source_["F65537.BIN"]);
     }
     // A Rock Ridge link's row saves nothing and says why (F100's entry marked so).
-    FileEntry* link = Entry("F100.BIN");
+    FileEntry* link = Find("F100.BIN").second;
     link->flags = ISO_SYMLINK;
     iso_internal::g_SymlinkTargets[link] = "F0.BIN";
     EXPECT_EQ(Dialog("F100.BIN", dir_ / "link").OnShowWindow().result, SaveResult::ReadError);
@@ -177,15 +157,14 @@ TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) 
     EXPECT_TRUE(sink_.shown.empty());
     EXPECT_EQ(Dialog("F0.BIN", dir_ / "no" / "such" / "dir").OnShowWindow().result, SaveResult::WriteError);
     CSaveToDiscDlgModel full = Dialog("F131072.BIN", dir_ / "full");
-    full.openFile = [](const std::string&) { return std::make_unique<FullDisk>(65536); };
+    full.openFile = [](const std::string&) { return std::make_unique<FullDisk>(); };
     const SaveOutcome f = full.OnShowWindow();
     EXPECT_EQ(f.result, SaveResult::WriteError);
     EXPECT_EQ(f.written, 65536u);
     EXPECT_EQ(sink_.shown,
               (std::vector<std::string>{"Sorry, Cannot Create the File...", "Sorry, Disc Write Error..."}));
-
     // A read error in the second chunk: the image ends there. The first chunk stays in the file.
-    const FileEntry* e = Entry("F131072.BIN");
+    const FileEntry* e = Find("F131072.BIN").second;
     fs::resize_file(image_, uint64_t(e->lbn + 32) * 2048);
     const SaveOutcome r = Dialog("F131072.BIN", dir_ / "damaged").OnShowWindow();
     EXPECT_EQ(r.result, SaveResult::ReadError);
@@ -195,19 +174,16 @@ TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) 
     EXPECT_EQ(sink_.shown.back(), "Sorry, Disc Read Error...");
 }
 
-// Links standing in the folder are replaced, not written through: checked through ckvd get -r, which copies
-// with the same TreeCopy_Entries.
+// Links standing in the folder: ckvd get -r's test, over the same TreeCopy_Entries.
 TEST_F(SaveToDisc, RowsAndFoldersAreTheSourceTreeCancelKeepsWholeFilesAndFailuresAreNamed) {
     Load(image_);
     EXPECT_TRUE(SaveRows({"F100.BIN", "D1"}, dir_ / "out").whole);
     EXPECT_TRUE(sink_.shown.empty());
-    std::map<std::string, std::string> picked;
-    for (const char* path : {"F100.BIN", "D1/C.BIN", "D1/D2/E.BIN"})
-        picked[path] = source_[path];
+    auto picked = source_;
+    std::erase_if(picked, [](const auto& f) { return f.first[0] == 'F' && f.first != "F100.BIN"; });
     EXPECT_EQ(Tree(dir_ / "out"), picked);
     EXPECT_EQ(done_, total_);
     EXPECT_EQ(total_, 100u + 200000 + 70000);
-
     // Cancelled halfway through the bytes: the file being written is gone, those finished are whole.
     const std::vector<std::string> all = {"D1",          "F0.BIN",     "F100.BIN",
                                           "F131072.BIN", "F65536.BIN", "F65537.BIN"};
@@ -221,15 +197,12 @@ TEST_F(SaveToDisc, RowsAndFoldersAreTheSourceTreeCancelKeepsWholeFilesAndFailure
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_NE(sink_.shown[0].find("cancelled"), std::string::npos) << sink_.shown[0];
     sink_.shown.clear();
-
     // A directory where a file goes stays and the file is named, as is one the image cannot give (it ends
     // inside D1/D2/E.BIN, the last file genisoimage places); the files after them are copied.
     fs::create_directories(dir_ / "over" / "F0.BIN");
-    const FileEntry* d2 = Entry("D1")->firstChild;
-    while (d2 && d2->type != 'D')
-        d2 = d2->nextSibling;
-    ASSERT_TRUE(d2 && d2->firstChild);
-    fs::resize_file(image_, uint64_t(d2->firstChild->lbn + 1) * 2048);
+    const FileEntry* e = Find("D1").second->firstChild->nextSibling->firstChild; // after C.BIN, in D2
+    ASSERT_STREQ(Iso_EntryName(e), "E.BIN");
+    fs::resize_file(image_, uint64_t(e->lbn + 1) * 2048);
     EXPECT_FALSE(SaveRows(all, dir_ / "over").whole);
     EXPECT_EQ(ReadAll(dir_ / "over" / "F65537.BIN"), source_["F65537.BIN"]);
     ASSERT_EQ(sink_.shown.size(), 1u);
@@ -249,7 +222,7 @@ TEST_F(SaveToDisc, AudioTrackReadErrorsNameTheTrack) {
     Load((dir_ / "audio.cue").string());
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.wav").OnShowWindow().result, SaveResult::Ok);
     EXPECT_EQ(proposed_, "Track04.wav");
-    FileEntry* last = Entry("Track04.cda");
+    FileEntry* last = Find("Track04.cda").second;
     last->size += 1; // one sector past the lead-out
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "past.wav").OnShowWindow().result, SaveResult::ReadError);
     last->size -= 1;
