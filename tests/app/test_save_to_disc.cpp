@@ -138,10 +138,10 @@ TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) 
     first->flags = ISO_EXTENT_MORE;
     first->nextSibling->flags = ISO_EXTENT_CONTINUED;
     for (const char* row : {"F65536.BIN", "F65537.BIN"}) {
-        EXPECT_EQ(Dialog(row, dir_ / "extents").OnShowWindow().result, SaveResult::Ok);
+        EXPECT_EQ(Dialog(row, dir_ / row).OnShowWindow().result, SaveResult::Ok); // over the row's own copy
         EXPECT_EQ(proposed_, "F65536.BIN");
         EXPECT_EQ(range_, 131073u);
-        EXPECT_EQ(ReadAll(dir_ / "extents"), source_["F65536.BIN"] + source_["F65537.BIN"]);
+        EXPECT_EQ(ReadAll(dir_ / row), source_["F65536.BIN"] + source_["F65537.BIN"]);
     }
     // A Rock Ridge link's row saves nothing and says why (F100's entry marked so).
     FileEntry* link = Find("F100.BIN").second;

@@ -43,21 +43,21 @@ TEST(ReadCd, ImageDriveGivesAudioBlocksAndRefusesOthers) {
         uint8_t type, lba, count;
         int key, asc;
     } cases[] = {
-        {1, 10, 5, 0, 0},                         // the whole audio track
-        {0, 12, 2, 0, 0},                         // inside it, of any type
-        {1, 9, 2, 5, 0x64},                       // a data block first
-        {1, 0, 1, 5, 0x64},                       // a data block
-        {1, 14, 2, 5, 0x21},                      // past the lead-out
-        {1, 15, 1, 5, 0x21}, {2, 10, 1, 5, 0x24}, // a Mode 1 block asked of an audio one
+        {1, 10, 5, 0, 0},    // the whole audio track
+        {0, 12, 2, 0, 0},    // inside it, of any type
+        {1, 9, 2, 5, 0x64},  // a data block first
+        {1, 0, 1, 5, 0x64},  // a data block
+        {1, 14, 2, 5, 0x21}, // past the lead-out
+        {1, 15, 1, 5, 0x21}, // the lead-out itself
+        {2, 10, 1, 5, 0x24}, // a Mode 1 block asked of an audio one
     };
     for (const char* sheet : {"readcd.cue", "readcd.ccd"}) {
         images::LoadResult loaded = images::load_image((dir / sheet).string());
         ASSERT_TRUE(loaded) << loaded.error;
         drives::ImageDrive drive(sheet, std::move(loaded.disc));
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << sheet << " lba " << c.lba);
-            uint8_t cdb[12] = {0xBE, uint8_t(c.type << 2), 0, 0, 0, uint8_t(c.lba), 0, 0, c.count, 0x10, 0,
-                               0};
+            SCOPED_TRACE(testing::Message() << sheet << " lba " << int(c.lba));
+            const uint8_t cdb[] = {0xBE, uint8_t(c.type << 2), 0, 0, 0, c.lba, 0, 0, c.count, 0x10, 0, 0};
             std::vector<uint8_t> data(c.count * kAudio, 0xCC);
             const drives::CommandResult r = drive.execute(cdb, drives::Direction::In, data);
             EXPECT_EQ(r.target_status == drives::kStatusGood, c.key == 0);
