@@ -80,7 +80,6 @@ class SaveToDisc : public ::testing::Test {
         Aspi_Terminate();
         fs::remove_all(dir_);
     }
-    // The list's row of the entry named, and that entry.
     std::pair<int, FileEntry*> Find(const std::string& name) const {
         int row = 0;
         for (const FileEntry* e = entries_; e; e = e->nextSibling, ++row)
