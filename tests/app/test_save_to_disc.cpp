@@ -1,9 +1,10 @@
-// Save to Disc over a disc made by genisoimage: byte-identical copies of files around the 32-sector chunk,
-// and the outcome of a read error, a cancelled dialog, a path that cannot be created and a full disk. Then
-// several rows and folders into a folder, and audio tracks saved as the WAV files bchunk writes.
+// Save to Disc over a folder tree written by genisoimage: one row around the 32-sector chunk, two extents, a
+// link and every failure; several rows and folders into a folder, cancelled, over a directory where a file
+// goes; an audio track's read errors (its WAV is checked against bchunk's through ckvd get).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -26,42 +27,48 @@ std::string ReadAll(const fs::path& p) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Accepts `limit` bytes, then fails as a full disk does.
-class FullDisk final : public SaveWriter {
-  public:
-    explicit FullDisk(size_t limit) : m_limit(limit) {}
-    bool Write(const uint8_t*, size_t length) override {
-        if (m_taken + length > m_limit)
-            return false;
-        m_taken += length;
-        return true;
-    }
-    bool Close() override { return true; }
+// Every regular file below `root`, by its path relative to it, with its bytes.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& f : fs::recursive_directory_iterator(root))
+        if (f.is_regular_file())
+            files[fs::relative(f.path(), root).string()] = ReadAll(f.path());
+    return files;
+}
 
-  private:
-    size_t m_limit, m_taken = 0;
+// Takes one chunk, then fails as a full disk does.
+struct FullDisk final : SaveWriter {
+    size_t taken = 0;
+    bool Write(const uint8_t*, size_t length) override { return (taken += length) <= 65536; }
+    bool Close() override { return true; }
 };
+
+const std::pair<std::string, size_t> kFiles[] = {
+    {"F0.BIN", 0},           {"F100.BIN", 100},    {"F65536.BIN", 65536}, {"F65537.BIN", 65537},
+    {"F131072.BIN", 131072}, {"D1/C.BIN", 200000}, {"D1/D2/E.BIN", 70000}};
 
 class SaveToDisc : public ::testing::Test {
   protected:
-    static constexpr uint64_t kSizes[] = {0, 100, 65536, 65537, 131072};
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("ckvd-save-" + std::to_string(::getpid()));
-        fs::create_directories(dir_ / "src");
+        fs::remove_all(dir_);
         std::mt19937 random(7);
-        for (uint64_t size : kSizes) {
+        for (const auto& [path, size] : kFiles) {
+            fs::create_directories((dir_ / "src" / path).parent_path());
             std::string bytes(size, '\0');
-            for (auto& b : bytes)
-                b = char(random());
-            std::ofstream(dir_ / "src" / ("F" + std::to_string(size) + ".BIN"), std::ios::binary) << bytes;
+            std::generate(bytes.begin(), bytes.end(), [&] { return char(random()); });
+            std::ofstream(dir_ / "src" / path, std::ios::binary) << bytes;
+            source_[path] = bytes;
         }
-        image_ = (dir_ / "save.iso").string();
-        const std::string cmd = "genisoimage -quiet -o '" + image_ + "' '" + (dir_ / "src").string() + "'";
+        image_ = (dir_ / "tree.iso").string();
+        const std::string cmd =
+            "genisoimage -quiet -R -J -o '" + image_ + "' '" + (dir_ / "src").string() + "'";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << "genisoimage is needed";
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
+    }
+    void Load(const std::string& image) {
+        ASSERT_TRUE(Aspi_Initialize() == 1 && Iso_Initialize() == 1);
         std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({image_}, &error)) << error;
+        ASSERT_TRUE(ckvd::aspi32::SetupDrives({image}, &error)) << error;
         const int device = App_StartFirstDrive(true, sink_, false);
         ASSERT_GE(device, 0);
         ASSERT_EQ(Iso_AnalyzeDisc(uint16_t(device)), 1);
@@ -73,173 +80,31 @@ class SaveToDisc : public ::testing::Test {
         Aspi_Terminate();
         fs::remove_all(dir_);
     }
-    int RowOf(uint64_t size) const {
+    std::pair<int, FileEntry*> Find(const std::string& name) const {
         int row = 0;
         for (const FileEntry* e = entries_; e; e = e->nextSibling, ++row)
-            if (e->size == size)
-                return row;
-        return -1;
+            if (Iso_EntryName(e) == name)
+                return {row, const_cast<FileEntry*>(e)};
+        return {-1, nullptr};
     }
-    FileEntry* Entry(uint64_t size) const {
-        for (const FileEntry* e = entries_; e; e = e->nextSibling)
-            if (e->size == size)
-                return const_cast<FileEntry*>(e);
-        return nullptr;
-    }
-    std::string Source(uint64_t size) const {
-        return ReadAll(dir_ / "src" / ("F" + std::to_string(size) + ".BIN"));
-    }
-    CSaveToDiscDlgModel Dialog(uint64_t size, const std::string& dest) {
-        CSaveToDiscDlgModel dlg(sink_, entries_, RowOf(size));
+    // The progress window on the row named, the save-file dialog answering `dest` (empty: cancelled).
+    CSaveToDiscDlgModel Dialog(const std::string& name, const fs::path& dest) {
+        CSaveToDiscDlgModel dlg(sink_, entries_, Find(name).first);
         dlg.chooseFile = [this, dest](const std::string& proposed) {
             proposed_ = proposed;
-            return dest;
+            return dest.string();
         };
+        dlg.setRange = [this](uint64_t max) { range_ = max, steps_ = 0; };
+        dlg.progress = [this](uint64_t written) { ++steps_, last_ = written; };
         return dlg;
     }
-    fs::path dir_;
-    std::string image_, proposed_;
-    ckvd::ui::RecordingSink sink_;
-    const FileEntry* entries_ = nullptr;
-};
-
-TEST_F(SaveToDisc, CopiesAroundTheChunkAreByteIdentical) {
-    for (uint64_t size : kSizes) {
-        const fs::path out = dir_ / ("out" + std::to_string(size));
-        CSaveToDiscDlgModel dlg = Dialog(size, out.string());
-        uint64_t range = 0, steps = 0, last = 0;
-        dlg.setRange = [&](uint64_t max) { range = max; };
-        dlg.progress = [&](uint64_t written) {
-            ++steps;
-            last = written;
-        };
-        const SaveOutcome o = dlg.OnShowWindow();
-        EXPECT_EQ(o.result, SaveResult::Ok) << size;
-        EXPECT_EQ(proposed_, "F" + std::to_string(size) + ".BIN;1"); // the name as the disc model holds it
-        EXPECT_EQ(ReadAll(out), Source(size)) << size;
-        EXPECT_EQ(range, size);
-        EXPECT_EQ(last, size);
-        EXPECT_EQ(steps, (size + 65535) / 65536) << size; // one step per chunk of 32 sectors
-    }
-    EXPECT_TRUE(sink_.shown.empty());
-}
-
-// A file recorded in two extents (here the entries of F65536 and F65537 marked so in the model): either row
-// saves the whole file from its first extent, one progress range over both. Then a cancelled dialog, a path
-// that cannot be created, a full disk and a read error.
-TEST_F(SaveToDisc, EveryExtentOfAFileIsSavedAndFailuresSayWhatHappenedAndKeepWhatWasRead) {
-    FileEntry* first = Entry(65536);
-    ASSERT_TRUE(first && first->nextSibling && first->nextSibling->size == 65537);
-    first->flags = ISO_EXTENT_MORE;
-    first->nextSibling->flags = ISO_EXTENT_CONTINUED;
-    // A Rock Ridge link's row saves nothing and says why (F100's entry marked so in the model).
-    FileEntry* link = Entry(100);
-    ASSERT_NE(link, nullptr);
-    link->flags = ISO_SYMLINK;
-    iso_internal::g_SymlinkTargets[link] = "F0.BIN";
-    EXPECT_EQ(Dialog(100, (dir_ / "link").string()).OnShowWindow().result, SaveResult::ReadError);
-    EXPECT_EQ(sink_.shown,
-              std::vector<std::string>{"F100.BIN;1 is a symbolic link to F0.BIN: it has no data to save."});
-    EXPECT_FALSE(fs::exists(dir_ / "link"));
-    sink_.shown.clear();
-    for (uint64_t row : {65536u, 65537u}) {
-        const fs::path out = dir_ / ("extents" + std::to_string(row));
-        CSaveToDiscDlgModel dlg = Dialog(row, out.string());
-        uint64_t range = 0;
-        dlg.setRange = [&](uint64_t max) { range = max; };
-        EXPECT_EQ(dlg.OnShowWindow().result, SaveResult::Ok);
-        EXPECT_EQ(proposed_, "F65536.BIN;1");
-        EXPECT_EQ(range, 131073u);
-        EXPECT_EQ(ReadAll(out), Source(65536) + Source(65537));
-    }
-
-    sink_.shown.clear();
-    // Cancelled: nothing written, no message.
-    EXPECT_EQ(Dialog(0, "").OnShowWindow().result, SaveResult::Ok);
-    EXPECT_TRUE(sink_.shown.empty());
-    // A path that cannot be created.
-    EXPECT_EQ(Dialog(0, (dir_ / "no" / "such" / "dir").string()).OnShowWindow().result,
-              SaveResult::WriteError);
-    // A full disk after the first chunk.
-    CSaveToDiscDlgModel full = Dialog(131072, (dir_ / "full").string());
-    full.openFile = [](const std::string&) { return std::make_unique<FullDisk>(65536); };
-    const SaveOutcome f = full.OnShowWindow();
-    EXPECT_EQ(f.result, SaveResult::WriteError);
-    EXPECT_EQ(f.written, 65536u);
-    EXPECT_EQ(sink_.shown,
-              (std::vector<std::string>{"Sorry, Cannot Create the File...", "Sorry, Disc Write Error..."}));
-
-    // A read error in the second chunk: the image ends there. The first chunk stays in the file.
-    const FileEntry* e = Entry(131072);
-    ASSERT_NE(e, nullptr);
-    fs::resize_file(image_, uint64_t(e->lbn + 32) * 2048);
-    const fs::path out = dir_ / "damaged";
-    const SaveOutcome r = Dialog(131072, out.string()).OnShowWindow();
-    EXPECT_EQ(r.result, SaveResult::ReadError);
-    EXPECT_EQ(r.failedLba, e->lbn + 32);
-    EXPECT_NE(r.code, 0);
-    EXPECT_EQ(ReadAll(out), Source(131072).substr(0, 65536));
-    EXPECT_EQ(sink_.shown.back(), "Sorry, Disc Read Error...");
-}
-
-// Every regular file below `root`, by its path relative to it, with its bytes.
-std::map<std::string, std::string> Tree(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& f : fs::recursive_directory_iterator(root))
-        if (f.is_regular_file() && !f.is_symlink())
-            files[fs::relative(f.path(), root).string()] = ReadAll(f.path());
-    return files;
-}
-
-// A disc of a folder tree (genisoimage, Rock Ridge and Joliet), or the demo audio disc, loaded in an image
-// drive; the entries shown for its root.
-class SaveMany : public ::testing::Test {
-  protected:
-    void Load(const std::string& image) {
-        ASSERT_EQ(Aspi_Initialize(), 1);
-        ASSERT_EQ(Iso_Initialize(), 1);
-        std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({image}, &error)) << error;
-        const int device = App_StartFirstDrive(true, sink_, false);
-        ASSERT_GE(device, 0);
-        ASSERT_EQ(Iso_AnalyzeDisc(uint16_t(device)), 1);
-        g_CurrentSession = 0;
-        root_ = g_DiscModel->firstTree->root->firstChild;
-    }
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("ckvd-save-many-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        std::mt19937 random(11);
-        for (auto [path, size] : std::vector<std::pair<std::string, size_t>>{
-                 {"A.BIN", 100000}, {"B.TXT", 0}, {"D1/C.BIN", 200000}, {"D1/D2/E.BIN", 70000}}) {
-            fs::create_directories((dir_ / "src" / path).parent_path());
-            std::string bytes(size, '\0');
-            for (auto& b : bytes)
-                b = char(random());
-            std::ofstream(dir_ / "src" / path, std::ios::binary) << bytes;
-        }
-    }
-    void LoadTree() {
-        image_ = (dir_ / "tree.iso").string();
-        const std::string cmd =
-            "genisoimage -quiet -R -J -o '" + image_ + "' '" + (dir_ / "src").string() + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0) << "genisoimage is needed";
-        Load(image_);
-    }
-    void TearDown() override {
-        Iso_Terminate();
-        Aspi_Terminate();
-        fs::remove_all(dir_);
-    }
     // Save to Disc on the rows named, into `dest`, stopped by `stop`.
-    TreeCopyResult Save(const std::vector<std::string>& names, const fs::path& dest,
-                        std::function<bool(uint64_t done)> stop = {}) {
+    TreeCopyResult SaveRows(const std::vector<std::string>& names, const fs::path& dest,
+                            std::function<bool(uint64_t done)> stop = {}) {
         std::vector<int> rows;
-        int row = 0;
-        for (const FileEntry* e = root_; e; e = e->nextSibling, ++row)
-            if (std::find(names.begin(), names.end(), Iso_EntryName(e)) != names.end())
-                rows.push_back(row);
-        CSaveTreeDlgModel dlg(sink_, SaveToDisc_RowEntries(root_, rows));
+        for (const std::string& name : names)
+            rows.push_back(Find(name).first);
+        CSaveTreeDlgModel dlg(sink_, SaveToDisc_RowEntries(entries_, rows));
         total_ = dlg.Total().bytes;
         dlg.chooseFolder = [&] { return dest.string(); };
         dlg.progress = [&](const TreeCopyTotals& done) { done_ = done.bytes; };
@@ -247,113 +112,122 @@ class SaveMany : public ::testing::Test {
         return dlg.OnShowWindow();
     }
     fs::path dir_;
-    std::string image_;
+    std::string image_, proposed_;
+    std::map<std::string, std::string> source_;
     ckvd::ui::RecordingSink sink_;
-    const FileEntry* root_ = nullptr;
-    uint64_t total_ = 0, done_ = 0;
+    const FileEntry* entries_ = nullptr;
+    uint64_t total_ = 0, done_ = 0, range_ = 0, steps_ = 0, last_ = 0;
 };
 
-TEST_F(SaveMany, RowsAndFoldersAreTheSourceTreeAndCancelKeepsOnlyWholeFiles) {
-    LoadTree();
-    auto source = Tree(dir_ / "src");
-    const TreeCopyResult r = Save({"A.BIN", "D1"}, dir_ / "out");
-    EXPECT_TRUE(r.whole);
+TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) {
+    Load(image_);
+    for (const std::string name : {"F0.BIN", "F100.BIN", "F65536.BIN", "F65537.BIN", "F131072.BIN"}) {
+        const uint64_t size = source_[name].size();
+        EXPECT_EQ(Dialog(name, dir_ / name).OnShowWindow().result, SaveResult::Ok) << name;
+        EXPECT_EQ(proposed_, name);
+        EXPECT_EQ(ReadAll(dir_ / name), source_[name]) << name;
+        // The range and the last step are the size, one step per chunk of 32 sectors.
+        EXPECT_EQ((std::vector{range_, last_, steps_}), (std::vector{size, size, (size + 65535) / 65536}))
+            << name;
+    }
     EXPECT_TRUE(sink_.shown.empty());
-    source.erase("B.TXT");
-    EXPECT_EQ(Tree(dir_ / "out"), source);
-    EXPECT_EQ(done_, total_);
-    EXPECT_EQ(total_, 100000u + 200000 + 70000);
+    // A file recorded in two extents (F65536's and F65537's entries marked so): either row saves the whole
+    // file from its first extent, one progress range over both.
+    FileEntry* first = Find("F65536.BIN").second;
+    first->flags = ISO_EXTENT_MORE;
+    first->nextSibling->flags = ISO_EXTENT_CONTINUED;
+    for (const char* row : {"F65536.BIN", "F65537.BIN"}) {
+        EXPECT_EQ(Dialog(row, dir_ / row).OnShowWindow().result, SaveResult::Ok); // over the row's own copy
+        EXPECT_EQ(proposed_, "F65536.BIN");
+        EXPECT_EQ(range_, 131073u);
+        EXPECT_EQ(ReadAll(dir_ / row), source_["F65536.BIN"] + source_["F65537.BIN"]);
+    }
+    // A Rock Ridge link's row saves nothing and says why (F100's entry marked so).
+    FileEntry* link = Find("F100.BIN").second;
+    link->flags = ISO_SYMLINK;
+    iso_internal::g_SymlinkTargets[link] = "F0.BIN";
+    EXPECT_EQ(Dialog("F100.BIN", dir_ / "link").OnShowWindow().result, SaveResult::ReadError);
+    EXPECT_EQ(sink_.shown,
+              std::vector<std::string>{"F100.BIN is a symbolic link to F0.BIN: it has no data to save."});
+    EXPECT_FALSE(fs::exists(dir_ / "link"));
+    sink_.shown.clear();
+    // Cancelled: nothing written, no message. Then a path that cannot be created, a full disk after a chunk.
+    EXPECT_EQ(Dialog("F0.BIN", "").OnShowWindow().result, SaveResult::Ok);
+    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_EQ(Dialog("F0.BIN", dir_ / "no" / "such" / "dir").OnShowWindow().result, SaveResult::WriteError);
+    CSaveToDiscDlgModel full = Dialog("F131072.BIN", dir_ / "full");
+    full.openFile = [](const std::string&) { return std::make_unique<FullDisk>(); };
+    const SaveOutcome f = full.OnShowWindow();
+    EXPECT_EQ(f.result, SaveResult::WriteError);
+    EXPECT_EQ(f.written, 65536u);
+    EXPECT_EQ(sink_.shown,
+              (std::vector<std::string>{"Sorry, Cannot Create the File...", "Sorry, Disc Write Error..."}));
+    // A read error in the second chunk: the image ends there. The first chunk stays in the file.
+    const FileEntry* e = Find("F131072.BIN").second;
+    fs::resize_file(image_, uint64_t(e->lbn + 32) * 2048);
+    const SaveOutcome r = Dialog("F131072.BIN", dir_ / "damaged").OnShowWindow();
+    EXPECT_EQ(r.result, SaveResult::ReadError);
+    EXPECT_EQ(r.failedLba, e->lbn + 32);
+    EXPECT_NE(r.code, 0);
+    EXPECT_EQ(ReadAll(dir_ / "damaged"), source_["F131072.BIN"].substr(0, 65536));
+    EXPECT_EQ(sink_.shown.back(), "Sorry, Disc Read Error...");
+}
 
+// Links standing in the folder: ckvd get -r's test, over the same TreeCopy_Entries.
+TEST_F(SaveToDisc, RowsAndFoldersAreTheSourceTreeCancelKeepsWholeFilesAndFailuresAreNamed) {
+    Load(image_);
+    EXPECT_TRUE(SaveRows({"F100.BIN", "D1"}, dir_ / "out").whole);
+    EXPECT_TRUE(sink_.shown.empty());
+    auto picked = source_;
+    std::erase_if(picked, [](const auto& f) { return f.first[0] == 'F' && f.first != "F100.BIN"; });
+    EXPECT_EQ(Tree(dir_ / "out"), picked);
+    EXPECT_EQ(done_, total_);
+    EXPECT_EQ(total_, 100u + 200000 + 70000);
     // Cancelled halfway through the bytes: the file being written is gone, those finished are whole.
-    const TreeCopyResult c =
-        Save({"A.BIN", "B.TXT", "D1"}, dir_ / "cut", [&](uint64_t d) { return d > total_ / 2; });
+    const std::vector<std::string> all = {"D1",          "F0.BIN",     "F100.BIN",
+                                          "F131072.BIN", "F65536.BIN", "F65537.BIN"};
+    const TreeCopyResult c = SaveRows(all, dir_ / "cut", [&](uint64_t d) { return d > total_ / 2; });
     EXPECT_TRUE(c.cancelled);
     EXPECT_FALSE(c.whole);
     const auto cut = Tree(dir_ / "cut");
-    EXPECT_LT(cut.size(), 4u);
+    EXPECT_LT(cut.size(), source_.size());
     for (const auto& [path, bytes] : cut)
-        EXPECT_EQ(bytes, Tree(dir_ / "src")[path]) << path;
+        EXPECT_EQ(bytes, source_[path]) << path;
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_NE(sink_.shown[0].find("cancelled"), std::string::npos) << sink_.shown[0];
-}
-
-// What stands in the folder under the disc's names: a link to a file elsewhere is replaced, not written
-// through; a link to a folder elsewhere becomes a real folder; a directory where a file goes stays and the
-// file is named in the summary, as is a file the image cannot give; the copy is not a success.
-TEST_F(SaveMany, CollisionsFollowGetRAndFailuresAreNamed) {
-    LoadTree();
-    const fs::path out = dir_ / "out", elsewhere = dir_ / "elsewhere";
-    fs::create_directories(out / "B.TXT");
-    fs::create_directories(elsewhere / "dir");
-    std::ofstream(elsewhere / "file") << "keep";
-    fs::create_symlink(elsewhere / "file", out / "A.BIN");
-    fs::create_symlink(elsewhere / "dir", out / "D1");
-    // The image ends inside D1/D2/E.BIN, the last file genisoimage places.
-    const FileEntry* d1 = root_;
-    while (d1 && std::string(Iso_EntryName(d1)) != "D1")
-        d1 = d1->nextSibling;
-    ASSERT_NE(d1, nullptr);
-    const FileEntry* e = d1->firstChild;
-    while (e && e->type != 'D')
-        e = e->nextSibling;
-    ASSERT_TRUE(e && e->firstChild);
-    fs::resize_file(image_, uint64_t(e->firstChild->lbn + 1) * 2048);
-
-    const TreeCopyResult r = Save({"A.BIN", "B.TXT", "D1"}, out);
-    EXPECT_FALSE(r.whole);
-    EXPECT_EQ(ReadAll(elsewhere / "file"), "keep");
-    EXPECT_TRUE(fs::is_empty(elsewhere / "dir"));
-    EXPECT_FALSE(fs::is_symlink(out / "A.BIN"));
-    EXPECT_EQ(ReadAll(out / "A.BIN"), ReadAll(dir_ / "src" / "A.BIN"));
-    EXPECT_FALSE(fs::is_symlink(out / "D1"));
-    EXPECT_EQ(ReadAll(out / "D1" / "C.BIN"), ReadAll(dir_ / "src" / "D1" / "C.BIN"));
+    sink_.shown.clear();
+    // A directory where a file goes stays and the file is named, as is one the image cannot give (it ends
+    // inside D1/D2/E.BIN, the last file genisoimage places); the files after them are copied.
+    fs::create_directories(dir_ / "over" / "F0.BIN");
+    const FileEntry* e = Find("D1").second->firstChild->nextSibling->firstChild; // after C.BIN, in D2
+    ASSERT_STREQ(Iso_EntryName(e), "E.BIN");
+    fs::resize_file(image_, uint64_t(e->lbn + 1) * 2048);
+    EXPECT_FALSE(SaveRows(all, dir_ / "over").whole);
+    EXPECT_EQ(ReadAll(dir_ / "over" / "F65537.BIN"), source_["F65537.BIN"]);
     ASSERT_EQ(sink_.shown.size(), 1u);
-    const std::string& summary = sink_.shown[0];
-    for (const char* named : {"B.TXT: Is a directory", "E.BIN: Sorry, Disc Read Error..."})
-        EXPECT_NE(summary.find(named), std::string::npos) << named << " in " << summary;
+    for (const char* named : {"F0.BIN: Is a directory", "E.BIN: Sorry, Disc Read Error..."})
+        EXPECT_NE(sink_.shown[0].find(named), std::string::npos) << named << " in " << sink_.shown[0];
 }
 
-// The demo audio disc (ckvd-mkdisc from sox's sines): one track saved with the save-file dialog, all of them
-// into a folder, each the WAV bchunk writes from the same .cue/.bin; a track the image cannot give or that
-// runs past the lead-out is a read error naming the track.
-TEST_F(SaveMany, AudioTracksAreTheWavFilesBchunkWrites) {
+// A track of the demo audio disc (ckvd-mkdisc from sox's sines) proposes a WAV name; one that runs past the
+// lead-out or that the image cannot give is a read error naming the track, what was read kept.
+TEST_F(SaveToDisc, AudioTrackReadErrorsNameTheTrack) {
     const char* demo = std::getenv("CKVD_DEMO_DIR");
     ASSERT_NE(demo, nullptr);
     const fs::path cue = fs::path(demo) / "demo-audio.cue", bin = dir_ / "audio.bin";
-    fs::create_directories(dir_ / "bchunk");
     fs::copy_file(fs::path(demo) / "demo-audio.bin", bin);
     std::ofstream(dir_ / "audio.cue")
         << ReadAll(cue).replace(ReadAll(cue).find("demo-audio.bin"), 14, "audio.bin");
-    const std::string cmd = "cd '" + dir_.string() + "' && bchunk -w audio.bin audio.cue bchunk/t >/dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << "bchunk is needed";
     Load((dir_ / "audio.cue").string());
-    std::string proposed;
-    CSaveToDiscDlgModel one(sink_, root_, 1);
-    one.chooseFile = [&](const std::string& name) {
-        proposed = name;
-        return (dir_ / "one.wav").string();
-    };
-    EXPECT_EQ(one.OnShowWindow().result, SaveResult::Ok);
-    EXPECT_EQ(proposed, "Track02.wav");
-    EXPECT_EQ(ReadAll(dir_ / "one.wav"), ReadAll(dir_ / "bchunk" / "t02.wav"));
-    EXPECT_TRUE(Save({"Track01.cda", "Track02.cda", "Track03.cda", "Track04.cda"}, dir_ / "all").whole);
-    for (int n = 1; n <= 4; ++n)
-        EXPECT_EQ(ReadAll(dir_ / "all" / ("Track0" + std::to_string(n) + ".wav")),
-                  ReadAll(dir_ / "bchunk" / ("t0" + std::to_string(n) + ".wav")))
-            << n;
-    EXPECT_TRUE(sink_.shown.empty());
-
-    FileEntry* last = const_cast<FileEntry*>(root_->nextSibling->nextSibling->nextSibling);
+    EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.wav").OnShowWindow().result, SaveResult::Ok);
+    EXPECT_EQ(proposed_, "Track04.wav");
+    FileEntry* last = Find("Track04.cda").second;
     last->size += 1; // one sector past the lead-out
-    CSaveToDiscDlgModel past(sink_, root_, 3);
-    past.chooseFile = [&](const std::string&) { return (dir_ / "past.wav").string(); };
-    EXPECT_EQ(past.OnShowWindow().result, SaveResult::ReadError);
+    EXPECT_EQ(Dialog("Track04.cda", dir_ / "past.wav").OnShowWindow().result, SaveResult::ReadError);
     last->size -= 1;
-    fs::resize_file(bin, uint64_t(last->lbn + 40) * 2352); // cut inside track 4
-    CSaveToDiscDlgModel cut(sink_, root_, 3);
-    cut.chooseFile = [&](const std::string&) { return (dir_ / "cut.wav").string(); };
-    EXPECT_EQ(cut.OnShowWindow().result, SaveResult::ReadError);
-    EXPECT_EQ(ReadAll(dir_ / "cut.wav"), ReadAll(dir_ / "bchunk" / "t04.wav").substr(0, 44 + 32 * 2352));
+    fs::resize_file(bin, uint64_t(last->lbn + 40) * 2352); // cut inside the second chunk
+    EXPECT_EQ(Dialog("Track04.cda", dir_ / "cut.wav").OnShowWindow().result, SaveResult::ReadError);
+    EXPECT_EQ(ReadAll(dir_ / "cut.wav"), ReadAll(dir_ / "whole.wav").substr(0, 44 + 32 * 2352));
     EXPECT_EQ(sink_.shown, std::vector<std::string>(2, "Sorry, Disc Read Error...\nTrack04.cda"));
 }
 
