@@ -2,6 +2,7 @@
 ckvd and the peer tools run, and their listings read."""
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -32,6 +33,22 @@ def tool(*args):
         raise AssertionError(f"{' '.join(map(str, args))} exited {r.returncode}: "
                              f"{r.stderr.decode(errors='replace')[-2000:]}")
     return r.stdout.decode()
+
+
+def peer(command):
+    """A peer tool's "key=value" lines as a dict."""
+    return dict(line.split("=", 1) for line in tool(*command).splitlines() if "=" in line)
+
+
+def mediainfo(path, section, *fields):
+    """mediainfo's values of `fields` of one section of a file, by name."""
+    return peer(["mediainfo", "--Inform=" + section + ";" + "".join(f"{f}=%{f}%\\n" for f in fields), path])
+
+
+def cd_info_starts(cue):
+    """cd-info's first block of each track of a sheet, the lead-out's last."""
+    info = tool("sh", "-c", f"cd-info --no-device-info --no-cddb -q -i '{cue}' 2>/dev/null")
+    return [int(s) for s in re.findall(r"\n *\d+: \d\d:\d\d:\d\d +(\d+) (?:audio|leadout)", info)]
 
 
 def fresh(*parts):

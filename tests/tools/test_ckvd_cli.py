@@ -11,8 +11,8 @@ import re
 import subprocess
 import unittest
 
-from ckvdtest import (CKVD, WORK, CkvdCase, entries, fresh, local_tree, main, ok, patch, read, run, tool, write,
-                      xorriso_extract)
+from ckvdtest import (CKVD, WORK, CkvdCase, cd_info_starts, entries, fresh, local_tree, main, mediainfo, ok, patch,
+                      peer, read, run, tool, write, xorriso_extract)
 
 DEMO, FIXTURES = os.environ["CKVD_DEMO_DIR"], os.environ["CKVD_FIXTURE_DIR"]
 MP3, WMA, WAV = "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma", "/音楽/アルバム 二/波の音.wav"
@@ -106,8 +106,7 @@ class Text(CkvdCase):
                                                    "WM/AlbumTitle: 한국어 앨범"]),
             # sox's WAVE files under the names of other kinds: the analyzer that takes them shows them.
             ([f"{FIXTURES}/chain/chain.iso", "/wav24_named.mp3"], ["Sampling Freq.: 48000 Hz", "Channel: 2 channels",
-                                                                "Sample: 24 bits/sample"]),
-            ([f"{FIXTURES}/chain/chain.iso", "/TRACK01.CDA"], ["Sampling Freq.: 44100 Hz"])]
+                                                                "Sample: 24 bits/sample"])]
         for args, needles in cases:
             self.assertLines(ok("info", *args), needles)
         self.assertRegex(ok("info", "demo-audio", "Track02.cda"), r"(^|\n)Disc Serial Number: [0-9A-F]{8}\n")
@@ -189,16 +188,6 @@ def sections(image, path):
     return out
 
 
-def peer(command):
-    """A peer tool's "key=value" lines as a dict."""
-    return dict(line.split("=", 1) for line in tool(*command).splitlines() if "=" in line)
-
-
-def mediainfo(path, section, *fields):
-    inform = section + ";" + "".join(f"{f}=%{f}%\\n" for f in fields)
-    return peer(["mediainfo", "--Inform=" + inform, path])
-
-
 class Analyzers(CkvdCase):
     """`ckvd info` over the analyzer fixtures (lame, ffmpeg, id3v2, eyeD3, mid3v2, sox, ckvd-mkdisc) against
     mediainfo, ffprobe, id3v2, soxi and cd-info."""
@@ -206,7 +195,6 @@ class Analyzers(CkvdCase):
     def test_mpeg_frames_agree_with_mediainfo_and_ffprobe(self):
         image, files = f"{FIXTURES}/mp3/mp3.iso", f"{FIXTURES}/mp3/files"
         crc = {"m1vbr.mp3", "m2cbr.mp3"}  # lame -p
-        first_is_audio = {"m1mono.mp3", "m2vbr.mp3", "m25cbr.mp3"}  # no Info frame
         for name in sorted(n for n in os.listdir(files) if n.endswith(".mp3")):  # Tag Information takes .mp3
             with self.subTest(name):
                 m, path = sections(image, "/" + name)["frame"], f"{files}/{name}"
@@ -237,10 +225,6 @@ class Analyzers(CkvdCase):
                 if name != "m2vbr.mp3":
                     self.assertLessEqual(abs(int(m["Frames"]) - int(p["FrameCount"])), 1)
                     self.assertLess(abs(int(m["Length"].split()[0]) - float(probe["duration"])), 1.0)
-                if name in first_is_audio:  # ffprobe's first packet is the header's frame
-                    pos = tool("ffprobe", "-v", "error", "-show_packets", "-read_intervals", "%+#1", "-show_entries",
-                               "packet=pos", "-of", "default=nw=1", path)
-                    self.assertIn(f"pos={at}\n", pos)
 
     def test_id3_tags_agree_with_mediainfo_and_id3v2(self):
         image, files = f"{FIXTURES}/mp3/mp3.iso", f"{FIXTURES}/mp3/files"
@@ -328,8 +312,7 @@ class Analyzers(CkvdCase):
         serials = []
         for cue in ("one.cue", "two.cue"):
             image = f"{FIXTURES}/cda/{cue}"
-            info = tool("sh", "-c", f"cd-info --no-device-info --no-cddb -q -i '{image}' 2>/dev/null")
-            starts = [int(s) for s in re.findall(r"\n *\d+: \d\d:\d\d:\d\d +(\d+) (?:audio|leadout)", info)]
+            starts = cd_info_starts(image)
             self.assertEqual([e["name"] for e in entries(image)],
                              [f"Track{n:02d}.cda" for n in range(1, len(starts))])
             for n in range(1, len(starts)):
