@@ -96,10 +96,6 @@ def xorriso_extract(image, dest, *options, load=()):
     tool("xorriso", *options, "-osirrox", "on", "-indev", image, *load, "-extract", "/", dest)
 
 
-def isoinfo_paths(image):
-    return tool("isoinfo", "-f", "-i", image).splitlines()
-
-
 def local_tree(top, skip=("rr_moved",)):
     """Every entry below `top`: links with their targets, directories with mode and time, files with mode,
     time and bytes."""

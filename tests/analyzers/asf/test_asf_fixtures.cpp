@@ -23,18 +23,11 @@ void ExpectSameText(const char* sjis, const char* utf8) {
     EXPECT_TRUE(!sjis || whole) << sjis;
 }
 
-class AsfDisc : public ::testing::Test {
-  protected:
+struct AsfDisc : ImageDiscSuite<Wmf_Analyze, Wmf_Terminate> {
     static void SetUpTestSuite() {
         LoadDisc(kDir + "/asf.iso");
         Wmf_Initialize();
     }
-    static void TearDownTestSuite() {
-        Wmf_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-    static int Analyze(const std::string& name) { return Wmf_Analyze(OnDisc(name)); }
 };
 
 TEST_F(AsfDisc, TaggedFilesWithTheTrackAsAStringOrADword) {

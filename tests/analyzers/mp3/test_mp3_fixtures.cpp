@@ -24,15 +24,8 @@ std::map<std::string, std::string> Mediainfo(const std::string& file, const std:
     return KeyValues(RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file));
 }
 
-class Mp3Disc : public ::testing::Test {
-  protected:
+struct Mp3Disc : ImageDiscSuite<Mp3_Analyze, Mp3_Terminate> {
     static void SetUpTestSuite() { LoadDisc(kDir + "/mp3.iso"); }
-    static void TearDownTestSuite() {
-        Mp3_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-    static int Analyze(const std::string& name) { return Mp3_Analyze(OnDisc(name)); }
 };
 
 TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {
