@@ -1,6 +1,5 @@
-// The analyzers' initialise and terminate operations, and the information dialogs' content over results
-// set by hand: the header block, the ID3 version switch, the MPEG and Windows Media fields, the text `ckvd
-// info` prints of them.
+// The analyzers' initialise and terminate, and the information dialogs' content (and `ckvd info`'s text of
+// it) over results set by hand.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,6 +1,5 @@
-// The disc report over hand-built models: the CSV past the 16-bit counts, writes that fail, the management
-// number in the profile file (the report of recorded discs: test_report_csv.py), and the tree listing of
-// `ckvd ls` with the names typed to it.
+// The disc report over hand-built models (recorded discs: test_report_csv.py): the CSV past the 16-bit
+// counts, failed writes, the management number's profile, `ckvd ls`'s tree text and the names typed to it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,7 +1,5 @@
-// WMA files made by ffmpeg (patched by make_fixtures.sh where ffmpeg cannot write a form) on a Joliet disc
-// made by genisoimage, analysed through an image drive and the real ASPI manager: what `ckvd info` does not
-// show (WM/TrackNumber and WM/Year, the report's Shift-JIS texts, a refusal's code) compared with mediainfo.
-// The shown fields: tests/tools.
+// ffmpeg's WMA files on a genisoimage disc in an image drive: what `ckvd info` (tests/tools) does not show
+// (WM/TrackNumber, WM/Year, the report's Shift-JIS texts, a refusal's code) compared with mediainfo.
 #include "../analyzer_tests.h"
 #include "analyzers/asf/wmf_module.h"
 

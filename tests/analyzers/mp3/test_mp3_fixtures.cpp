@@ -1,6 +1,5 @@
-// Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: what
-// `ckvd info` does not show (Layer II under .mp2 names, which Tag Information passes by, the first frame's
-// length, the report's Shift-JIS texts) compared with mediainfo and ffprobe. The rest: tests/tools.
+// make_fixtures.sh's files in an image drive: what `ckvd info` (tests/tools) does not show (.mp2 files, the
+// first frame's length, the report's Shift-JIS texts) compared with mediainfo and ffprobe.
 #include <array>
 #include <cmath>
 #include <cstring>
