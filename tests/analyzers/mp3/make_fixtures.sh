@@ -66,9 +66,7 @@ lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl23.mp3"
 eyeD3 -Q --to-v2.3 --encoding utf16 -t "Dvořák: Rusalka" -a "Ελληνικά 🎵" -A "한국어 앨범" "$f/intl23.mp3" >/dev/null
 lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl24.mp3"
 mid3v2 -t "한국어 🎵" -a "Dvořák" -A "Ελληνικά" "$f/intl24.mp3" >/dev/null
-$python -c 'import sys
-v1 = b"TAG" + "Große".encode("latin-1").ljust(30, b"\0") + b"Dvorak".ljust(30, b"\0") + bytes(30) + b"2020"
-v1 += bytes(30) + bytes([255])
-open(sys.argv[1], "ab").write(v1)' "$f/intl24.mp3"
+$python -c 'import sys; open(sys.argv[1], "ab").write(b"TAG" + b"Gro\xdfe".ljust(30, b"\0") + b"Dvorak".ljust(30, b"\0")
+    + bytes(30) + b"2020" + bytes(30) + b"\xff")' "$f/intl24.mp3"
 
 genisoimage -quiet -input-charset utf-8 -J -V MP3_FIXTURES -o "$out/mp3.iso" "$f"
