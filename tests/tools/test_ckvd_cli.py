@@ -44,9 +44,7 @@ class Text(CkvdCase):
                 rows += [[t["session"], t["track"], t["type"], t["address"], t["size"], t["pvd_lbn"]]
                          for t in s["tracks"]]
             self.assertEqual([line.split() for line in text], [list(map(str, r)) for r in rows])
-        # The values themselves: the image readers' tests (sessions where a recorder puts them), the report's (the
-        # TOC of such a disc) and the listings' below (volume descriptors 16 blocks into each session). The lead-in
-        # (C0, 97:xx:xx) is printed signed.
+        # The values are the image readers' and the report's tests'; the lead-in (C0, 97:xx:xx) is printed signed.
         sessions = [s for d in ("demo", "demo-audio") for s in docs[d][1]["sessions"]]
         self.assertEqual(([(s["type"], len(s["tracks"])) for s in sessions], sessions[0]["lead_in"] < 0),
                          ([("CD-ROM", 1), ("CD-ROM", 1), ("Audio", 4)], True))
@@ -212,9 +210,8 @@ class Analyzers(CkvdCase):
                               "-of", "default=nw=1", path])
                 self.assertEqual((probe["codec_name"], probe["sample_rate"] + " Hz"),
                                  ("mp2" if m["Layer"] == "Layer 2" else "mp3", m["Sampling Freq."]))
-                # Frames and whole seconds (ffprobe's duration leaves out the encoder's delay and padding) from
-                # the Xing/Info header or the audio size at a constant bitrate; m2vbr.mp3 is VBR without a Xing
-                # header, its figures the bitrate's estimate.
+                # Frames and whole seconds (ffprobe's leave out the encoder's delay and padding); m2vbr.mp3 is VBR
+                # without a Xing header, its figures the bitrate's estimate.
                 if name != "m2vbr.mp3":
                     self.assertLessEqual(abs(int(m["Frames"]) - int(p["FrameCount"])), 1)
                     self.assertLess(abs(int(m["Length"].split()[0]) - float(probe["duration"])), 1.0)
