@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""ckvd on the demo discs: its text forms against its --json forms, usage and exit codes; get against isoinfo
-and xorriso; info on the analyzer fixtures against mediainfo, ffprobe, id3v2, soxi and cd-info; report numbers.
-
-usage: test_ckvd_cli.py CKVD WORKDIR   (CKVD_DEMO_DIR names the demo discs, CKVD_FIXTURE_DIR the fixtures)
-"""
+"""ckvd's text and --json forms, usage and exit codes on the demo discs; get against isoinfo and xorriso; info on
+the analyzer fixtures against their peers; report numbers. usage: test_ckvd_cli.py CKVD WORKDIR (CKVD_DEMO_DIR,
+CKVD_FIXTURE_DIR)"""
 import datetime
 import json
 import os
@@ -180,8 +178,7 @@ def sections(image, path):
     return out
 
 class Analyzers(CkvdCase):
-    """`ckvd info` over the analyzer fixtures (lame, ffmpeg, id3v2, eyeD3, mid3v2, sox, ckvd-mkdisc) against
-    mediainfo, ffprobe, id3v2, soxi and cd-info."""
+    """`ckvd info` over the analyzer fixtures against mediainfo, ffprobe, id3v2, soxi and cd-info."""
 
     def test_mpeg_frames_agree_with_mediainfo_and_ffprobe(self):
         image, files = f"{FIXTURES}/mp3/mp3.iso", f"{FIXTURES}/mp3/files"

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 """ckvd on disc structures other tools record and on what broken discs carry: a file of several extents
 (ECMA-119 9.1.6, read back by xorriso), path tables that are empty, zeroed or name another extent, names in
-every script (Joliet, Rock Ridge, ISO 9660:1999) as xorriso and isoinfo read them.
-
-usage: test_ckvd_discs.py CKVD WORKDIR
+every script (Joliet, Rock Ridge, ISO 9660:1999) as xorriso and isoinfo read them. usage: test_ckvd_discs.py CKVD WORKDIR
 """
 import json
 import os
