@@ -50,12 +50,6 @@ inline std::map<std::string, std::string> KeyValues(const std::string& text) {
             out[line.substr(0, eq)] = line.substr(eq + 1);
     return out;
 }
-inline std::map<std::string, std::string> Fields(const std::vector<InfoField>& fields) {
-    std::map<std::string, std::string> out;
-    for (const InfoField& f : fields)
-        out[f.label] = f.value;
-    return out;
-}
 
 inline void LoadDisc(const std::string& iso) {
     std::string error;
@@ -70,6 +64,17 @@ inline FileEntry* OnDisc(const std::string& name) {
     static FileEntry missing{};
     return &missing;
 }
+
+// A disc other tools made, loaded for the whole suite (by the suite's SetUpTestSuite) in an image drive.
+template <auto Analyzer, auto Terminate> class ImageDiscSuite : public ::testing::Test {
+  protected:
+    static void TearDownTestSuite() {
+        Terminate();
+        Iso_Terminate();
+        Aspi_Terminate();
+    }
+    static int Analyze(const std::string& name) { return Analyzer(OnDisc(name)); }
+};
 
 // A file of hand-made bytes at block 100 of a test drive that serves no other sector; every analysis is
 // checked to have read none but the file's sectors.

@@ -1,5 +1,5 @@
 # Sourced by the make_fixtures.sh scripts as `. fixture_lib.sh OUTDIR TOOL...`: strict mode, the folder $out
-# (made), a temporary folder $work removed at exit, and a failure for any missing tool.
+# (made), a temporary folder $work with $work/disc, removed at exit, and a failure for any missing tool.
 set -euo pipefail
 out=$1
 shift
@@ -8,4 +8,7 @@ for tool; do
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-fixtures.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$out"
+mkdir -p "$out" "$work/disc"
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+# ffsine SECONDS HZ ARGS...: ffmpeg's sine of lavfi written with ARGS.
+ffsine() { ff -f lavfi -i "sine=frequency=$2:duration=$1" "${@:3}"; }

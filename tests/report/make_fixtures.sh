@@ -1,10 +1,9 @@
 #!/bin/bash
-# Makes the disc report's fixtures with Debian's tools and ckvd-mkdisc: report.cue, a two-session Joliet disc
-# of tagged and untagged MP3, WMA and WAV files under nested, Japanese and quoted names (its session images and
-# msinfo beside it for isoinfo, the tagged files under files/), and audio.cue, an audio CD of three sox tones.
-# usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
+# The disc report's fixtures: report.cue, a two-session Joliet disc of MP3, WMA and WAV files with and without tags
+# under nested, Japanese and quoted names (its session images, msinfo and the tagged files/ beside it for the
+# peers), and audio.cue, an audio CD of three sox tones. usage: make_fixtures.sh OUTDIR PATH/TO/ckvd-mkdisc
 mkdisc=$2
-. "$(dirname "$0")/../analyzers/fixture_lib.sh" "$1" genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info python3
+. "$(dirname "$0")/../analyzers/fixture_lib.sh" "$1" genisoimage isoinfo lame id3v2 ffmpeg sox mediainfo cd-info
 rm -rf "$out"
 mkdir -p "$out/files"
 
@@ -22,12 +21,11 @@ id3v2 -2 -t "Only Title" -a "Somebody" "$album/02 no album.mp3"
 # No tag at all, only frames: mono with CRC.
 lame --quiet -b 64 -m m -p --resample 44.1 "$work/tone.wav" "$album/ディスク 2/03 素.mp3"
 # MPEG-1 Layer 2 from ffmpeg under an MP3 name, with an ID3v1 tag only.
-ffmpeg -nostdin -loglevel error -y -i "$work/tone.wav" -c:a mp2 -b:a 192k -f mp2 "$album/04 layer2.mp3"
+ff -i "$work/tone.wav" -c:a mp2 -b:a 192k -f mp2 "$album/04 layer2.mp3"
 id3v2 -1 -t "Layer Two" -a "V1 Only" -A "Old Tag" "$album/04 layer2.mp3"
-ffmpeg -nostdin -loglevel error -y -i "$work/tone.wav" -c:a wmav2 -b:a 64k -map_metadata -1 -fflags +bitexact \
-    "$s1/WMA/untagged.wma"
-ffmpeg -nostdin -loglevel error -y -i "$work/tone.wav" -c:a wmav2 -b:a 64k -metadata title="夕方" \
-    -metadata artist="Artist \"Quoted\"" -metadata album="Album, One" "$s1/WMA/tagged.wma"
+ff -i "$work/tone.wav" -c:a wmav2 -b:a 64k -map_metadata -1 -fflags +bitexact "$s1/WMA/untagged.wma"
+ff -i "$work/tone.wav" -c:a wmav2 -b:a 64k -metadata title="夕方" -metadata artist="Artist \"Quoted\"" \
+    -metadata album="Album, One" "$s1/WMA/tagged.wma"
 sox -q -n -r 44100 -c 2 -b 16 "$s1/音楽/波.wav" synth 1 sine 330 vol 0.2
 printf 'comma\r\n' >"$s1/DOCS/a, \"b\".txt"
 printf 'notes\n' >"$s1/DOCS/NOTES/メモ.txt"
@@ -48,7 +46,5 @@ genisoimage -quiet -input-charset utf-8 -J -r -V "REPORT_S2" -C "$(cat "$out/msi
 "$mkdisc" append "$out/report.cue" "$out/s2.iso"
 cp "$album"/*.mp3 "$album/ディスク 2/03 素.mp3" "$s1"/WMA/*.wma "$s2/追加/夜.mp3" "$s2/追加/低.mp3" "$out/files/"
 
-for n in 1 2 3; do
-    sox -q -n -r 44100 -c 2 -b 16 "$work/t$n.wav" synth "$n.3" sine "$((200 * n))" vol 0.3
-done
+for n in 1 2 3; do sox -q -n -r 44100 -c 2 -b 16 "$work/t$n.wav" synth "$n.3" sine "$((200 * n))" vol 0.3; done
 "$mkdisc" audio "$out/audio.cue" "$work"/t1.wav "$work"/t2.wav "$work"/t3.wav

@@ -1,19 +1,16 @@
 #!/bin/bash
-# Makes the Windows Media fixtures of the ASF analyzer tests: WMA files from ffmpeg, patched where ffmpeg
-# cannot write a form, on a Joliet disc image made by genisoimage.
-# usage: make_fixtures.sh OUTDIR
+# The ASF analyzer's fixtures: ffmpeg's WMA files, patched where ffmpeg cannot write a form, on a genisoimage -J
+# disc. usage: make_fixtures.sh OUTDIR
 . "$(dirname "$0")/../fixture_lib.sh" "$1" ffmpeg ffprobe mediainfo genisoimage python3
-mkdir -p "$work/disc"
-tone() { ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "sine=frequency=$1:duration=$2" "${@:3}"; }
 
 # WMA 2 (ffmpeg's codec list names it "Windows Media Audio V8"), stereo, every text tag, the track a string.
-tone 440 7.5 -ac 2 -ar 44100 -c:a wmav2 -b:a 64k \
+ffsine 7.5 440 -ac 2 -ar 44100 -c:a wmav2 -b:a 64k \
     -metadata title="Song Title 日本語の曲" -metadata artist="The Author" -metadata copyright="(C) 2024 Someone" \
     -metadata album="Album Name アルバム" -metadata track=12 -metadata genre="Rock" -metadata WM/Year=2021 \
     "$work/disc/wmav2_tags.wma"
 
 # WMA 1, mono, 75 s (minutes in the duration), the track patched to a DWORD.
-tone 330 75 -ac 1 -ar 22050 -c:a wmav1 -b:a 32k \
+ffsine 75 330 -ac 1 -ar 22050 -c:a wmav1 -b:a 32k \
     -metadata title="First Version" -metadata artist="Another Author" -metadata copyright="Public Domain" \
     -metadata album="Second Album" -metadata track=7 -metadata genre="Jazz" -metadata WM/Year=1999 \
     "$work/disc/wmav1_dword.wma"
@@ -54,13 +51,12 @@ edit("wmav1_dword.wma", (description, "説明文 with Japanese"), (track_dword, 
 EOF
 
 # Texts beyond Shift-JIS: Latin-1 letters the report folds, a character outside the BMP, Korean.
-tone 440 2 -ac 1 -c:a wmav2 -b:a 32k -metadata title="Große Übung" -metadata artist="Artist 🎵 Dvořák" \
+ffsine 2 440 -ac 1 -c:a wmav2 -b:a 32k -metadata title="Große Übung" -metadata artist="Artist 🎵 Dvořák" \
     -metadata album="한국어 앨범" "$work/disc/intl.wma"
 
 # A WMA without any tag, and a file that is no ASF at all.
-tone 550 2 -ac 2 -c:a wmav2 -b:a 48k -map_metadata -1 -fflags +bitexact "$work/disc/plain.wma"
-tone 550 1 -c:a pcm_s16le -f wav "$work/disc/not_asf.wma"
+ffsine 2 550 -ac 2 -c:a wmav2 -b:a 48k -map_metadata -1 -fflags +bitexact "$work/disc/plain.wma"
+ffsine 1 550 -c:a pcm_s16le -f wav "$work/disc/not_asf.wma"
 
 genisoimage -quiet -input-charset utf-8 -J -V "ASF_TESTS" -o "$out/asf.iso" "$work/disc"
-for f in "$work"/disc/*.wma; do cp "$f" "$out/"; done
-touch "$out/.done"
+cp "$work"/disc/*.wma "$out/"

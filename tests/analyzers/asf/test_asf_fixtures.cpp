@@ -1,7 +1,5 @@
-// WMA files made by ffmpeg (patched by make_fixtures.sh where ffmpeg cannot write a form) on a Joliet disc
-// made by genisoimage, analysed through an image drive and the real ASPI manager: what `ckvd info` does not
-// show (WM/TrackNumber and WM/Year, the report's Shift-JIS texts, a refusal's code) compared with mediainfo.
-// The shown fields: tests/tools.
+// ffmpeg's WMA files on a genisoimage disc in an image drive: what `ckvd info` (tests/tools) does not show
+// (WM/TrackNumber, WM/Year, the report's Shift-JIS texts, a refusal's code) compared with mediainfo.
 #include "../analyzer_tests.h"
 #include "analyzers/asf/wmf_module.h"
 
@@ -23,18 +21,11 @@ void ExpectSameText(const char* sjis, const char* utf8) {
     EXPECT_TRUE(!sjis || whole) << sjis;
 }
 
-class AsfDisc : public ::testing::Test {
-  protected:
+struct AsfDisc : ImageDiscSuite<Wmf_Analyze, Wmf_Terminate> {
     static void SetUpTestSuite() {
         LoadDisc(kDir + "/asf.iso");
         Wmf_Initialize();
     }
-    static void TearDownTestSuite() {
-        Wmf_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-    static int Analyze(const std::string& name) { return Wmf_Analyze(OnDisc(name)); }
 };
 
 TEST_F(AsfDisc, TaggedFilesWithTheTrackAsAStringOrADword) {

@@ -1,19 +1,14 @@
 #!/bin/bash
-# Makes the Tag Information chain's fixtures: files whose names lie about their content (lame, sox,
-# ImageMagick) and one MP3 that tells the truth, on a Joliet disc made by genisoimage.
-# usage: make_fixtures.sh OUTDIR
+# Tag Information's chain fixtures: files whose names lie about their content (lame, sox, ImageMagick) and one
+# MP3 that tells the truth, on a genisoimage -J disc. usage: make_fixtures.sh OUTDIR
 convert=/usr/bin/convert # ImageMagick's own, whatever else is on the PATH
 . "$(dirname "$0")/../fixture_lib.sh" "$1" sox lame genisoimage $convert
-mkdir -p "$work/disc"
 d=$work/disc
 
 # One second of 16-bit stereo silence, undithered: samples of a tone, noise or dither (-1 is FF FF) hold
 # 0xFF 0xFx pairs, which the MP3 analyzer's frame search takes for a frame header.
 sox -D -n -r 44100 -c 2 -b 16 "$work/silence.wav" trim 0 1
-if LC_ALL=C grep -qaP '\xFF[\xF0-\xFF]' "$work/silence.wav"; then
-    echo "make_fixtures.sh: the silent WAV holds an MPEG frame sync" >&2
-    exit 1
-fi
+! LC_ALL=C grep -qaP '\xFF[\xF0-\xFF]' "$work/silence.wav" || { echo "make_fixtures.sh: sync in silence" >&2; exit 1; }
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 1 sine 440 vol 0.3
 lame --quiet -b 128 "$work/tone.wav" "$d/real.mp3"
 cp "$d/real.mp3" "$d/mp3_named.wma"

@@ -1,6 +1,5 @@
-// Tag Information's chain on files whose names lie about their content (lame, sox and ImageMagick files on a
-// genisoimage -J disc in an image drive): the chain only goes down its table from the row the name selects,
-// and the kind it leaves decides what the next request runs.
+// Tag Information's chain over files whose names lie about their content: it goes down its table from the row
+// the name selects, and the kind it leaves decides what the next request runs.
 #include "../analyzer_tests.h"
 #include "analyzers/tag_chain.h"
 

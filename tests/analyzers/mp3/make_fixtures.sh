@@ -1,12 +1,10 @@
 #!/bin/bash
-# Makes the MP3 analyzer's fixtures: MPEG audio files from lame and ffmpeg, tagged by id3v2, eyeD3, mid3v2 and
-# mutagen, kept under OUTDIR/files for the peer tools and written onto OUTDIR/mp3.iso with genisoimage -J.
-# usage: make_fixtures.sh OUTDIR
+# The MP3 analyzer's fixtures: lame's and ffmpeg's MPEG audio tagged by id3v2, eyeD3, mid3v2 and mutagen, kept in
+# OUTDIR/files for the peer tools and written onto OUTDIR/mp3.iso by genisoimage -J. usage: make_fixtures.sh OUTDIR
 python=/usr/bin/python3 # the system's, which has python3-mutagen
 . "$(dirname "$0")/../fixture_lib.sh" "$1" sox lame id3v2 eyeD3 mid3v2 ffmpeg ffprobe mediainfo genisoimage $python
-rm -rf "$out/files"
-mkdir -p "$out/files"
-f="$out/files"
+f=$out/files
+rm -rf "$f" && mkdir "$f"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 3 sine 440 sine 660
 sox -n -r 44100 -c 1 "$work/mono.wav" synth 2 sine 330
 sox -n -r 8000 -c 1 "$work/low.wav" synth 2.5 sine 330
@@ -27,8 +25,7 @@ lame --quiet -b 96 -m m -t "$work/mono.wav" "$f/m1mono.mp3"
 
 # MPEG-2 Layer III, CBR mono with CRC; ID3v2.3 and ID3v1.1 by id3v2.
 lame --quiet --resample 22.05 -b 32 -m m -p "$work/mono.wav" "$f/m2cbr.mp3"
-id3v2 -2 -t "Mono Two" -a "Low Rate" -T 12 "$f/m2cbr.mp3"
-id3v2 -1 -t "Mono Two" -a "Low Rate" -T 12 "$f/m2cbr.mp3"
+for v in -2 -1; do id3v2 $v -t "Mono Two" -a "Low Rate" -T 12 "$f/m2cbr.mp3"; done
 
 # MPEG-2 Layer III, VBR joint stereo without the Info frame; ID3v1.0 only, by eyeD3 (no track; no year
 # either, since eyeD3 writes track 1 whenever a year is given).
@@ -41,7 +38,7 @@ eyeD3 -Q --to-v2.3 --encoding latin1 -t "Latin Title" -a "Latin Artist" -c "lati
     "$f/m1latin.mp3" >/dev/null
 
 # MPEG-1 Layer II from ffmpeg, 48 kHz stereo.
-ffmpeg -v error -y -i "$work/tone.wav" -ar 48000 -c:a mp2 -b:a 192k "$f/layer2.mp2"
+ff -i "$work/tone.wav" -ar 48000 -c:a mp2 -b:a 192k "$f/layer2.mp2"
 
 # MPEG-1 Layer III, ABR 96 kbit/s (lame resamples to 32 kHz) with a Xing header; ID3v2.4 in UTF-16 by eyeD3.
 lame --quiet --abr 96 "$work/tone.wav" "$f/m1abr.mp3"
@@ -55,7 +52,7 @@ mid3v2 -t "日本語 UTF-8 タイトル" -a "Artist 8" -A "Album 8" -y 2008 -T 3
     --TXXX "big:$(head -c 40000 /dev/zero | tr '\0' x)" "$f/m25cbr.mp3" >/dev/null
 
 # MPEG-2 Layer II from ffmpeg, 24 kHz: frames of 1152 samples.
-ffmpeg -v error -y -i "$work/tone.wav" -ar 24000 -c:a mp2 -b:a 64k "$f/layer2m2.mp2"
+ff -i "$work/tone.wav" -ar 24000 -c:a mp2 -b:a 64k "$f/layer2m2.mp2"
 
 # An APEv2 tag by mutagen, then an ID3v1.0 tag by id3v2 after it at the end of the file.
 lame --quiet -b 64 -m m "$work/mono.wav" "$f/apev1.mp3"
@@ -69,9 +66,7 @@ lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl23.mp3"
 eyeD3 -Q --to-v2.3 --encoding utf16 -t "Dvořák: Rusalka" -a "Ελληνικά 🎵" -A "한국어 앨범" "$f/intl23.mp3" >/dev/null
 lame --quiet -b 64 -m m "$work/mono.wav" "$f/intl24.mp3"
 mid3v2 -t "한국어 🎵" -a "Dvořák" -A "Ελληνικά" "$f/intl24.mp3" >/dev/null
-$python -c 'import sys
-v1 = b"TAG" + "Große".encode("latin-1").ljust(30, b"\0") + b"Dvorak".ljust(30, b"\0") + bytes(30) + b"2020"
-v1 += bytes(30) + bytes([255])
-open(sys.argv[1], "ab").write(v1)' "$f/intl24.mp3"
+$python -c 'import sys; open(sys.argv[1], "ab").write(b"TAG" + b"Gro\xdfe".ljust(30, b"\0") + b"Dvorak".ljust(30, b"\0")
+    + bytes(30) + b"2020" + bytes(30) + b"\xff")' "$f/intl24.mp3"
 
 genisoimage -quiet -input-charset utf-8 -J -V MP3_FIXTURES -o "$out/mp3.iso" "$f"

@@ -1,6 +1,5 @@
-// Files from lame and ffmpeg, tagged by id3v2 and eyeD3, on a genisoimage -J disc in an image drive: what
-// `ckvd info` does not show (Layer II under .mp2 names, which Tag Information passes by, the first frame's
-// length, the report's Shift-JIS texts) compared with mediainfo and ffprobe. The rest: tests/tools.
+// make_fixtures.sh's files in an image drive: what `ckvd info` (tests/tools) does not show (.mp2 files, the
+// first frame's length, the report's Shift-JIS texts) compared with mediainfo and ffprobe.
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -24,15 +23,8 @@ std::map<std::string, std::string> Mediainfo(const std::string& file, const std:
     return KeyValues(RunCommand("mediainfo '--Inform=" + inform + "' " + kDir + "/files/" + file));
 }
 
-class Mp3Disc : public ::testing::Test {
-  protected:
+struct Mp3Disc : ImageDiscSuite<Mp3_Analyze, Mp3_Terminate> {
     static void SetUpTestSuite() { LoadDisc(kDir + "/mp3.iso"); }
-    static void TearDownTestSuite() {
-        Mp3_Terminate();
-        Iso_Terminate();
-        Aspi_Terminate();
-    }
-    static int Analyze(const std::string& name) { return Mp3_Analyze(OnDisc(name)); }
 };
 
 TEST_F(Mp3Disc, FrameHeaderAgreesWithMediainfoAndFfprobe) {

@@ -17,9 +17,7 @@ Bytes Wave(uint32_t riffSize, uint16_t tag, uint32_t avgBytes, Bytes rest = Byte
 using WavHeaders = FileOnDrive<Wav_Initialize, Wav_Analyze, Wav_Terminate>;
 
 TEST_F(WavHeaders, PlayLength) {
-    // A second of CD audio: 44 header bytes and 176400 data bytes.
-    ASSERT_EQ(Analyze(Wave(176436, 1, 176400, Bytes(176444 - 36))), 1);
-    EXPECT_EQ(g_WavLength, 1u);
+    // (Sound files' lengths against ffprobe: tests/tools.)
     struct Case {
         uint32_t riffSize;
         uint16_t tag;
