@@ -21,9 +21,11 @@ TREE_COLUMNS = ("PathTable Order,ParentDirectory No.,Play Order,Category,Identif
                 "Header Position,Header(Data),MPEG Version,Layer,CRC,CRC(Data),Bitrate(kbps),"
                 "SamplingFrequency(Hz),Channel,")
 
+
 def texts(name):
     """mediainfo's album, title and artist of a fixture file."""
     return list(mediainfo(f"{FIX}/files/{name}", "General", "Album", "Title", "Performer").values())
+
 
 def expected_tree(listing):
     """The first seven fields of a session tree's lines from isoinfo's listing of that session: directories
@@ -61,6 +63,7 @@ def expected_tree(listing):
             walk(number[sub])
     walk(1)
     return rows
+
 
 class Report(unittest.TestCase):
     def report(self, image):
@@ -153,6 +156,7 @@ class Report(unittest.TestCase):
             self.assertEqual(",".join(groups[2][i + 2]),
                              f"Audio,{end - 1},2048,1,,{n},{at},{size},0,0,{end},0x00,0,0,,,,,,")
             self.assertEqual(",".join(groups[3][i + 3]), f"0,0,{n},File,Track0{n}.cda,{at},{size}" + "," * 13)
+
 
 if __name__ == "__main__":
     main()

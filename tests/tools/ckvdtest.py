@@ -12,9 +12,11 @@ CKVD, WORK = sys.argv[1], sys.argv[2]
 os.makedirs(WORK, exist_ok=True)
 BLOCK = 2048
 
+
 def run(*args, env=None, stdout=subprocess.PIPE):
     """ckvd's status, stdout and stderr (texts)."""
     return subprocess.run([CKVD, *args], stdout=stdout, stderr=subprocess.PIPE, text=True, env=env)
+
 
 def ok(*args):
     """ckvd's stdout; any other status than 0 fails the test."""
@@ -22,6 +24,7 @@ def ok(*args):
     if r.returncode:
         raise AssertionError(f"ckvd {' '.join(args)} exited {r.returncode}: {r.stderr}")
     return r.stdout
+
 
 def tool(*args):
     """A peer tool's stdout (text); a failure of the tool fails the test, with what the tool said."""
@@ -31,18 +34,22 @@ def tool(*args):
                              f"{r.stderr.decode(errors='replace')[-2000:]}")
     return r.stdout.decode()
 
+
 def peer(command):
     """A peer tool's "key=value" lines as a dict."""
     return dict(line.split("=", 1) for line in tool(*command).splitlines() if "=" in line)
+
 
 def mediainfo(path, section, *fields):
     """mediainfo's values of `fields` of one section of a file, by name."""
     return peer(["mediainfo", "--Inform=" + section + ";" + "".join(f"{f}=%{f}%\\n" for f in fields), path])
 
+
 def cd_info_starts(cue):
     """cd-info's first block of each track of a sheet, the lead-out's last."""
     info = tool("sh", "-c", f"cd-info --no-device-info --no-cddb -q -i '{cue}' 2>/dev/null")
     return [int(s) for s in re.findall(r"\n *\d+: \d\d:\d\d:\d\d +(\d+) (?:audio|leadout)", info)]
+
 
 def fresh(*parts):
     """An empty folder under WORK."""
@@ -51,14 +58,17 @@ def fresh(*parts):
     os.makedirs(path)
     return path
 
+
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb" if isinstance(data, bytes) else "w") as f:
         f.write(data)
 
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
 
 def patch(image, old, new, out=None):
     """`image` (or a copy at `out`) with its only occurrence of the bytes `old` replaced by `new`."""
@@ -67,19 +77,24 @@ def patch(image, old, new, out=None):
     write(out or image, data.replace(old, new))
     return out or image
 
+
 def entries(*args):
     """The first session's entries of `ckvd ls --json ARGS`."""
     return json.loads(ok("ls", "--json", *args))["sessions"][0]["entries"]
 
+
 def ckvd_paths(image):
     return {e["path"] for e in entries(image)}
+
 
 def xorriso_paths(image, *options):
     out = tool("xorriso", *options, "-indev", image, "-find", "/")
     return {line[1:-1] for line in out.splitlines() if line.startswith("'")} - {"/"}
 
+
 def xorriso_extract(image, dest, *options, load=()):
     tool("xorriso", *options, "-osirrox", "on", "-indev", image, *load, "-extract", "/", dest)
+
 
 def local_tree(top, skip=("rr_moved",)):
     """Every entry below `top`: links with their targets, directories with mode and time, files with mode,
@@ -99,6 +114,7 @@ def local_tree(top, skip=("rr_moved",)):
                 rows[rel] = ("F", st.st_mode & 0o777, st.st_mtime, read(p))
     return rows
 
+
 class CkvdCase(unittest.TestCase):
     def assertLines(self, out, needles):
         for needle in needles:
@@ -116,6 +132,7 @@ class CkvdCase(unittest.TestCase):
         r = run(*args)
         self.assertEqual((r.returncode, r.stderr), (0, ""), args)
         return r.stdout
+
 
 def main():
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -15,9 +15,11 @@ from ckvdtest import (CKVD, WORK, CkvdCase, cd_info_starts, entries, fresh, loca
 DEMO, FIXTURES = os.environ["CKVD_DEMO_DIR"], os.environ["CKVD_FIXTURE_DIR"]
 MP3, WMA, WAV = "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma", "/音楽/アルバム 二/波の音.wav"
 
+
 def both(*args):
     """The text form's lines and the parsed --json document of one command."""
     return ok(*args).splitlines(), json.loads(ok(*args, "--json"))
+
 
 class Text(CkvdCase):
     def test_drives(self):
@@ -166,6 +168,7 @@ class Text(CkvdCase):
         self.assertTrue(photos.endswith("\nPlaylist File Name: PLAY0002.LMX\n"))
         self.assertFails(["nav", "demo", "/README.TXT"], 1, "/README.TXT is not a navigation file (.LMX)", out=None)
 
+
 def sections(image, path):
     """`ckvd info --json` of one file as {section: {label: value}}: "file", each "ID3 TagVersion" value's tag,
     "frame" from HeaderPosition on."""
@@ -176,6 +179,7 @@ def sections(image, path):
             part = out.setdefault(f["value"] if f["label"] == "ID3 TagVersion" else "frame", {})
         part[f["label"]] = f["value"]
     return out
+
 
 class Analyzers(CkvdCase):
     """`ckvd info` over the analyzer fixtures against mediainfo, ffprobe, id3v2, soxi and cd-info."""
@@ -306,6 +310,7 @@ class Analyzers(CkvdCase):
         # One serial on each disc, another on each.
         self.assertEqual((len(set(serials)), len({s for _, s in serials})), (2, 2), serials)
 
+
 class Usage(CkvdCase):
     def test_help_and_exit_codes(self):
         r = run("--help")
@@ -330,6 +335,7 @@ class Usage(CkvdCase):
             self.assertFails(args, 1, named, out=None)
         with open("/dev/full", "w") as full:  # a listing that cannot be written
             self.assertEqual(run("ls", "demo", stdout=full).returncode, 1)
+
 
 class Get(CkvdCase):
     def test_file_against_isoinfo(self):
@@ -393,6 +399,7 @@ class Get(CkvdCase):
         self.assertEqual(snapshot(dest), snapshot(clean))
         self.assertFalse(any(os.path.islink(os.path.join(d, x)) for d, ds, fs in os.walk(dest) for x in ds + fs))
 
+
 class Report(unittest.TestCase):
     def setUp(self):
         self.dir = fresh("report")
@@ -448,6 +455,7 @@ class Report(unittest.TestCase):
         numbers = sorted(read(o).split(b"\r\n")[4].split(b",")[0].decode() for o in outs)
         self.assertEqual(numbers, [f"MA{n:06d}" for n in range(20)])
         self.assertIn(b"DISCMNGRNO=20\n", read(self.profile))
+
 
 if __name__ == "__main__":
     main()

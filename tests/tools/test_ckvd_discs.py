@@ -13,6 +13,7 @@ import subprocess
 from ckvdtest import (BLOCK, CkvdCase, ckvd_paths, entries, fresh, local_tree, main, ok, patch, read, tool, write,
                       xorriso_extract, xorriso_paths)
 
+
 def split_into_extents(image, name, pieces):
     """Rewrites the root directory record of `name` as one record per extent, each but the last with the
     multi-extent flag: the extents are consecutive pieces of the file's data, so the file stays whole."""
@@ -37,6 +38,7 @@ def split_into_extents(image, name, pieces):
     with open(image, "r+b") as f:
         f.seek(root * BLOCK)
         f.write(new.ljust(BLOCK, b"\0"))
+
 
 class MultiExtent(CkvdCase):
     @classmethod
@@ -70,6 +72,7 @@ class MultiExtent(CkvdCase):
         for args in (["get", cut, "/MULTI.BIN", out], ["get", "-r", cut, "/", os.path.join(self.dir, "cut-tree")]):
             self.assertFails(args, 1, f"at block {first + 18} ", out=None)
         self.assertEqual(read(out), self.data[:32768 + 2 * BLOCK])
+
 
 class PathTable(CkvdCase):
     """A path table that names no root: the tree is read from the root directory record, as isoinfo does."""
@@ -120,6 +123,7 @@ class PathTable(CkvdCase):
             f.seek(16 * BLOCK + 156 + 25)
             f.write(b"\0")  # the root record's directory flag
         self.assertFails(["ls", broken], 1, "Code 1002", out=None)
+
 
 class RockRidge(CkvdCase):
     """A disc with POSIX names only in Rock Ridge (genisoimage -R, no Joliet): names, the relocated deep tree,
@@ -187,7 +191,9 @@ class RockRidge(CkvdCase):
         self.assertEqual(os.listdir(outside), [])
         self.assertEqual(os.readlink(os.path.join(top, "dest", "aaa")), outside)
 
+
 MONTHS = "JanFebMarAprMayJunJulAugSepOctNovDec"
+
 
 def isoinfo_listing(*args):
     """isoinfo -l: path -> (type, extent, size, date of a file)."""
@@ -202,6 +208,7 @@ def isoinfo_listing(*args):
             out[f"{folder}/{m[7]}"] = ("D" if m[1] == "d" else "F", int(m[6]), int(m[2]), date)
     return out
 
+
 def xorriso_files(image):
     """xorriso's start block and size of every file of the Joliet tree."""
     out = subprocess.run(["xorriso", "-abort_on", "NEVER", "-rr_reading", "off", "-joliet", "on", "-indev", image,
@@ -210,13 +217,16 @@ def xorriso_files(image):
     return {m[3]: ("F", int(m[1]), int(m[2])) for m in
             re.finditer(r"(?m)^File data lba:\s+\d+\s*,\s*(\d+)\s*,\s*\d+\s*,\s*(\d+)\s*,\s*'(.*)'$", out)}
 
+
 def listing(*args):
     """ckvd ls --json: path -> (type, lbn, size, date of a file), and the volume name."""
     (s,) = json.loads(ok("ls", "--json", *args))["sessions"]
     return {e["path"]: (e["type"], e["lbn"], e["size"], e["date"] and e["date"][:10]) for e in s["entries"]}, s["volume"]
 
+
 def mkdisc(*args):
     return tool(os.environ["CKVD_MKDISC"], *args)
+
 
 class Listings(CkvdCase):
     """Discs genisoimage and xorriso make, each session listed as isoinfo and xorriso list it: type, extent,
@@ -403,6 +413,7 @@ class Names(CkvdCase):
         ok("report", self.joliet, "-o", report)
         self.assertIn(b",Dvo?ak ? Symphonie Nr. 9 ?Aus der Neuen Welt\x81g.wma,", read(report))
         self.assertIn(b",GroBe Ubung.mp3,", read(report))
+
 
 if __name__ == "__main__":
     main()
