@@ -891,6 +891,10 @@ TEST_F(MainWindow, TheTreeTakesWhatItNeedsUpToAThirdAndGivesWayFirst) {
         const QList<int> sizes = splitter->sizes();
         EXPECT_EQ(sizes[0], std::min(needs, (sizes[0] + sizes[1]) / 3)) << width;
     }
+    // Narrower than its names, the tree scrolls sideways and cuts none.
+    CLeftView* tree = frame_->GetLeftPane();
+    const QModelIndex session = tree->model()->index(0, 0);
+    EXPECT_EQ(DrawnText(tree, session), session.data().toString());
     // Once the user moved the splitter, the tree keeps the width given.
     emit splitter->splitterMoved(300, 1);
     splitter->setSizes({300, 900});

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <algorithm>
 
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -105,6 +106,15 @@ CLeftView::CLeftView(CLeftViewModel& content, CKVDAppDocModel& doc, QWidget* par
     setSelectionMode(QAbstractItemView::SingleSelection);
     header()->setStretchLastSection(true);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnSelChanged(); });
+    connect(this, &QTreeView::expanded, this, [this] { FitNames(); });
+    connect(this, &QTreeView::collapsed, this, [this] { FitNames(); });
+}
+
+void CLeftView::FitNames() {
+    // No name is cut: the column is at least as wide as the widest item shown, and a narrower tree scrolls
+    // sideways.
+    if (!m_reloading)
+        header()->setMinimumSectionSize(std::max(sizeHintForColumn(0), 20));
 }
 
 void CLeftView::Reload() {
@@ -118,6 +128,7 @@ void CLeftView::Reload() {
     if (sel.isValid())
         selectionModel()->setCurrentIndex(sel, QItemSelectionModel::ClearAndSelect);
     m_reloading = false;
+    FitNames();
 }
 
 bool CLeftView::SelectEntry(const FileEntry* directory) {

@@ -43,6 +43,7 @@ class CLeftView final : public QTreeView {
 
   private:
     void OnSelChanged();
+    void FitNames();
 
     CLeftViewModel& m_content;
     CKVDAppDocModel& m_doc;
