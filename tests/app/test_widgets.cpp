@@ -969,7 +969,7 @@ TEST_F(MainWindow, WidthsTheUserSetStayForTheNextRun) {
     EXPECT_EQ(profile_->GetInt("COLUMN0", 0), 333);
     frame_.reset();
     frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
-    ASSERT_NO_FATAL_FAILURE(Show());
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     splitter = qobject_cast<QSplitter*>(frame_->centralWidget());
     EXPECT_EQ(splitter->sizes().value(0), 260);
     EXPECT_EQ(frame_->GetRightPane()->ReportView()->columnWidth(0), 333);

@@ -129,6 +129,15 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
     setAcceptDrops(true);
 }
 
+CMainFrame::~CMainFrame() {
+    // The views read the models this frame holds: they go first, before the models are destroyed, and not
+    // after, when the base class would delete them.
+    delete m_wndSplitter;
+    m_wndSplitter = nullptr;
+    m_left = nullptr;
+    m_right = nullptr;
+}
+
 void CMainFrame::UpdateTitle(const std::string& docTitle) {
     if (docTitle.empty())
         setWindowTitle(IDS_APP_TITLE);

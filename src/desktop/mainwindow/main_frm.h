@@ -17,6 +17,7 @@
 class CMainFrame final : public QMainWindow {
   public:
     CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     CMainFrameModel& Model() { return m_model; }
     ckvd::ui::MessageSink& Sink() { return m_sink; }
