@@ -45,6 +45,8 @@ template <class T> T* NewRecord() {
 // Releases the whole model and the TOC buffer (the file buffer is left alone).
 void ReleaseModel();
 
+// Frees a model with its sessions, tracks, trees and entries (nothing for null).
+void ReleaseDiscModel(DiscModel* model);
 // Frees the sessions with their tracks, the trees with their entries, and forgets them.
 void ReleaseSessions(DiscModel* model);
 void ReleaseTrees(DiscModel* model);

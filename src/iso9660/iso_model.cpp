@@ -197,6 +197,14 @@ void ReleaseEntries(FileEntry* root) {
     }
 }
 
+void ReleaseDiscModel(DiscModel* model) {
+    if (!model)
+        return;
+    ReleaseSessions(model);
+    ReleaseTrees(model);
+    delete model;
+}
+
 void ReleaseTrees(DiscModel* model) {
     if (!model)
         return;
@@ -218,12 +226,8 @@ int Iso_Initialize() {
 
 void iso_internal::ReleaseModel() {
     using namespace iso_internal;
-    if (g_DiscModel) {
-        ReleaseSessions(g_DiscModel);
-        ReleaseTrees(g_DiscModel);
-        delete g_DiscModel;
-        g_DiscModel = nullptr;
-    }
+    ReleaseDiscModel(g_DiscModel);
+    g_DiscModel = nullptr;
     g_TocBuffer.clear();
     g_TocBuffer.shrink_to_fit();
     g_TocDataLength = 0;
@@ -322,15 +326,8 @@ IsoModelStash::IsoModelStash(IsoModelStash&&) noexcept = default;
 IsoModelStash& IsoModelStash::operator=(IsoModelStash&&) noexcept = default;
 
 IsoModelStash::~IsoModelStash() {
-    if (!m_state || !m_state->model)
-        return;
-    iso_internal::ReleaseSessions(m_state->model);
-    iso_internal::ReleaseTrees(m_state->model);
-    delete m_state->model;
-}
-
-bool IsoModelStash::Empty() const {
-    return !m_state || !m_state->model;
+    if (m_state)
+        iso_internal::ReleaseDiscModel(m_state->model);
 }
 
 IsoModelStash Iso_SetModelAside() {

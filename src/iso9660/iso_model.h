@@ -125,7 +125,6 @@ class IsoModelStash {
     IsoModelStash(IsoModelStash&&) noexcept;
     IsoModelStash& operator=(IsoModelStash&&) noexcept;
     ~IsoModelStash();
-    bool Empty() const;
 
     struct State;
 

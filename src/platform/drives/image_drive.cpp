@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace ckvd::drives {
 
@@ -106,6 +107,36 @@ class Response {
 
 bool is_data(const images::Track& t) {
     return t.mode != images::TrackMode::Audio;
+}
+
+// Nothing when every block of [first, end) lies in a recorded track of the kind wanted (data or audio),
+// else the refusal: LBA OUT OF RANGE in a gap or past the lead-out, `wrongKind` at a block of the other kind.
+std::optional<CommandResult> refuse_blocks(const images::DiscImage& disc, int64_t first, int64_t end,
+                                           bool data, const CommandResult& wrongKind) {
+    if (first < INT32_MIN || end - 1 > INT32_MAX)
+        return out_of_range();
+    for (int64_t lba = first; lba < end;) {
+        const images::Track* t = disc.track_at(static_cast<images::lba_t>(lba));
+        if (!t)
+            return out_of_range();
+        if (is_data(*t) != data)
+            return wrongKind;
+        const int64_t track_end = int64_t{t->start} + t->length;
+        if (track_end <= lba) // a reader that answers outside its own track must not stall this walk
+            return out_of_range();
+        lba = track_end;
+    }
+    return std::nullopt;
+}
+
+// The answer to a read of `count` blocks of `blockLength` bytes of which the file gave `got`: a block the
+// file cannot give ends the transfer before it.
+CommandResult transfer_result(uint32_t got, uint32_t count, uint32_t blockLength) {
+    CommandResult r;
+    if (got < count)
+        r = check_condition(kSenseMediumError, kAscReadError);
+    r.transferred = got * blockLength;
+    return r;
 }
 
 } // namespace
@@ -286,30 +317,12 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
         return invalid_field();
 
     // Every block must lie in a recorded data track; gaps between sessions and audio blocks are not readable.
-    const int64_t end = first + count;
-    if (end - 1 > INT32_MAX)
-        return out_of_range();
-    for (int64_t lba = first; lba < end;) {
-        const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
-        if (!t || !is_data(*t))
-            return out_of_range();
-        const int64_t track_end = int64_t{t->start} + t->length;
-        if (track_end <= lba) // a reader that answers outside its own track must not stall this walk
-            return out_of_range();
-        lba = track_end;
-    }
-
-    // Straight into the initiator's buffer; a block the file cannot give ends the transfer before it.
+    if (auto refused = refuse_blocks(*disc_, first, first + count, true, out_of_range()))
+        return *refused;
+    // Straight into the initiator's buffer.
     const uint32_t got = reader_->read_user_data(static_cast<images::lba_t>(first), count, data.first(bytes));
     sectors_read += got;
-    if (got < count) {
-        CommandResult err = check_condition(kSenseMediumError, kAscReadError);
-        err.transferred = got * kBlockLength;
-        return err;
-    }
-    CommandResult r;
-    r.transferred = static_cast<uint32_t>(bytes);
-    return r;
+    return transfer_result(got, count, kBlockLength);
 }
 
 CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
@@ -326,30 +339,14 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
     if (dir != Direction::In || data.size() < bytes)
         return invalid_field();
     const int64_t first = static_cast<int32_t>(Be32(&cdb[2]));
-    const int64_t end = first + count;
-    if (first < 0 || end - 1 > INT32_MAX)
+    if (first < 0)
         return out_of_range();
-    for (int64_t lba = first; lba < end;) {
-        const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
-        if (!t)
-            return out_of_range(); // past the lead-out, or in the gap between sessions
-        if (is_data(*t))
-            return check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
-        const int64_t track_end = int64_t{t->start} + t->length;
-        if (track_end <= lba)
-            return out_of_range();
-        lba = track_end;
-    }
+    if (auto refused = refuse_blocks(*disc_, first, first + count, false,
+                                     check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack)))
+        return *refused;
     const uint32_t got = reader_->read_audio(static_cast<images::lba_t>(first), count, data.first(bytes));
     sectors_read += got;
-    if (got < count) {
-        CommandResult err = check_condition(kSenseMediumError, kAscReadError);
-        err.transferred = got * kAudioBlockLength;
-        return err;
-    }
-    CommandResult r;
-    r.transferred = static_cast<uint32_t>(bytes);
-    return r;
+    return transfer_result(got, count, kAudioBlockLength);
 }
 
 ScsiTarget* ImageAdapter::target(uint8_t id) {
