@@ -1,5 +1,5 @@
-// Fuzzes one cue sheet reader (CKVD_SHEET: cue or ccd): arbitrary bytes as the sheet, next to small data
-// files it may name, then every block of the disc it describes read back.
+// Fuzzes one image reader (CKVD_SHEET: cue, ccd, nrg, toc or mds): arbitrary bytes as the sheet, next to
+// small data files it may name, then every block of the disc it describes read back.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ::mkdir(d.c_str(), 0700);
         std::ofstream(d + "/d.bin", std::ios::binary) << std::string(2352 * 40, '\x01');
         std::ofstream(d + "/s.img", std::ios::binary) << std::string(2352 * 40, '\x02');
+        std::ofstream(d + "/s.mdf", std::ios::binary) << std::string(2352 * 40, '\x03');
         return d;
     }();
     const std::string sheet = dir + "/s." CKVD_NAME(CKVD_SHEET);

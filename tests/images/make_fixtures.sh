@@ -54,3 +54,9 @@ printf '  TRACK 05 AUDIO\n    INDEX 01 00:02:10\n' >> late.cue
 for base in audio raw cdda late; do
     cd-info --no-header --no-device-info --no-cddb --no-analyze --cue-file "$base.cue" > "$base.cd-info.txt" 2>&1 || true
 done
+
+# Nero images.
+
+# cdrdao sheets.
+
+# Alcohol images.

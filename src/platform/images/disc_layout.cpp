@@ -179,6 +179,12 @@ LoadResult load_image(const std::string& path) {
         return load_cue(path);
     if (ext == ".ccd")
         return load_ccd(path);
+    if (ext == ".nrg")
+        return load_nrg(path);
+    if (ext == ".toc")
+        return load_toc(path);
+    if (ext == ".mds")
+        return load_mds(path);
     if (ext == ".bin" || ext == ".img") {
         // Name the sheet of the same stem beside it; CloneCD writes .img, CDRWIN .bin.
         const char* sheets[2] = {".cue", ".ccd"};
