@@ -85,6 +85,10 @@ struct LoadResult {
 
 // A refusal of `path` at `line`: no disc, the message "FILE:LINE: what".
 LoadResult load_failure(const std::string& path, int line, const std::string& what);
+// 1234567 as "1,234,567", for counts and offsets a person reads.
+std::string grouped(uint64_t n);
+// The same for a binary image or descriptor: "FILE: byte OFFSET: what" (OFFSET grouped as 1,234,567).
+LoadResult load_failure_at(const std::string& path, uint64_t offset, const std::string& what);
 
 // The regular files `path` may mean: itself when it exists as written, else the files of its directory
 // whose names equal its last part in any ASCII case, sorted (Windows sheets name "CDDA.BIN" for cdda.bin).

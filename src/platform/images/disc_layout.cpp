@@ -126,6 +126,22 @@ LoadResult load_failure(const std::string& path, int line, const std::string& wh
     return r;
 }
 
+std::string grouped(uint64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+LoadResult load_failure_at(const std::string& path, uint64_t offset, const std::string& what) {
+    LoadResult r;
+    r.error = path + ": byte " + grouped(offset) + ": " + what;
+    return r;
+}
+
 namespace {
 
 std::string lower(std::string s) {

@@ -9,17 +9,6 @@ namespace {
 
 constexpr uint64_t kMaxCdBlocks = 449850;
 
-// 1234567 as "1,234,567", for counts a person reads.
-std::string Grouped(uint64_t n) {
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 } // namespace
 
 LoadResult load_iso(const std::string& path) {
@@ -32,8 +21,8 @@ LoadResult load_iso(const std::string& path) {
         return load_failure(path, 0, "not a CD image size (" + std::to_string(st.st_size) + " bytes)");
     if (blocks > kMaxCdBlocks) // 99:59:74, the last address a CD can have
         return load_failure(path, 0,
-                            "larger than a CD: " + Grouped(blocks) +
-                                " blocks of 2,048 bytes; a CD holds at most " + Grouped(kMaxCdBlocks));
+                            "larger than a CD: " + grouped(blocks) +
+                                " blocks of 2,048 bytes; a CD holds at most " + grouped(kMaxCdBlocks));
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     Session s;
