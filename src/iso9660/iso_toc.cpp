@@ -174,8 +174,8 @@ int BuildSessions(TocWalk& w) {
     return ISO_OK;
 }
 
-// Each session's PVD LBN: block 16 of a single data session, else 16 blocks past the session's entry in
-// the formatted TOC.
+// Each session's PVD LBN: 16 blocks past the session's entry in the formatted TOC (block 16 of a single data
+// session, unless its track begins later, as a session dumped from a multi-session disc does).
 int ReadPvdLocations(uint16_t device, DiscModel* model) {
     int rc = Iso_ReadToc(device, 1, 0);
     if (rc != ISO_OK)
@@ -184,7 +184,14 @@ int ReadPvdLocations(uint16_t device, DiscModel* model) {
     const std::span<const uint8_t> formatted(g_TocBuffer.data(), formattedEnd);
     SessionEntry* first = model->firstSession;
     if (model->sessionCount <= 1 && !first->next) {
-        first->pvdLbn = Iso_IsDataType(first->type) ? 16 : 0;
+        first->pvdLbn = 0;
+        if (Iso_IsDataType(first->type)) {
+            const size_t off = kFullTocHeader;
+            const int start = off + kFormattedTocDescriptor <= formatted.size()
+                                  ? MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7])
+                                  : 0;
+            first->pvdLbn = static_cast<uint32_t>(std::max(start, 0) + 16);
+        }
         return ISO_OK;
     }
     size_t k = 0;

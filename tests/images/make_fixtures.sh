@@ -4,7 +4,8 @@
 set -euo pipefail
 out=$1
 mkdisc=$2
-for tool in genisoimage sox cd-info; do
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in genisoimage sox cd-info isoinfo xorriso python3; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
 done
 rm -rf "$out"
@@ -49,6 +50,23 @@ printf '  TRACK 02 AUDIO\r\n    INDEX 01 00:01:30\r\n' >> cdda.cue
 cdda late.bin 5
 printf 'REM tracks 4 and 5 of the disc\nFILE "late.bin" BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n' > late.cue
 printf '  TRACK 05 AUDIO\n    INDEX 01 00:02:10\n' >> late.cue
+
+# Raw 2352-byte images without a sheet, from genisoimage discs: Mode 1 named .iso and .bin, Mode 2 Form 1
+# named .img; a session dumped from block 11,400 on keeps its addresses.
+mkdir -p "$out/src4/SUB"
+for n in 1 2 3; do head -c $((n * 5000)) /dev/urandom > "$out/src4/SUB/F$n.DAT"; done
+genisoimage -quiet -J -V RAWSRC -o raw-plain.iso src4
+genisoimage -quiet -J -V RAWLATE -C 0,11400 -o raw-late.iso src1 2>/dev/null
+python3 "$here/make_raw.py" mode1 raw-plain.iso raw-m1.iso
+ln -f raw-m1.iso raw-m1.bin
+python3 "$here/make_raw.py" mode2 raw-plain.iso raw-m2.img
+python3 "$here/make_raw.py" mode1 raw-late.iso raw-late.bin 11400
+isoinfo -R -J -l -i raw-plain.iso > raw-plain.isoinfo.txt
+# A file grown by xorriso over three sessions, and its TOC as xorriso reads it.
+mkdir -p g1 g2 g3
+printf 'first\n' > g1/A.TXT; printf 'second\n' > g2/B.TXT; printf 'third\n' > g3/C.TXT
+for n in 1 2 3; do xorriso -dev grown.iso -map "g$n" "/g$n" -commit >/dev/null 2>&1; done
+xorriso -indev grown.iso -toc 2>/dev/null | grep '^ISO session' > grown.xorriso-toc.txt
 
 # The peer's view of the 2352-byte sheets (cd-info reads the .bin named like the sheet).
 for base in audio raw cdda late; do

@@ -100,6 +100,9 @@ LoadResult load_ccd(const std::string& path);
 LoadResult load_nrg(const std::string& path); // Nero: the chunks of the image's footer
 LoadResult load_toc(const std::string& path); // cdrdao: the .toc sheet and the files it names
 LoadResult load_mds(const std::string& path); // Alcohol: the .mds descriptor and its .mdf
+// A sheetless image of raw 2352-byte Mode 1 or Mode 2 Form 1 sectors, known by their sync and header.
+LoadResult load_raw(const std::string& path);
+bool is_raw_image(const std::string& path);
 // Picks the reader from the extension: .cue, .ccd, .nrg, .toc, .mds, else .iso. A raw track file (.bin,
 // .img, .mdf) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
 // tracks.

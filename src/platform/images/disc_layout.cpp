@@ -213,12 +213,24 @@ LoadResult load_image(const std::string& path) {
                 return load_failure(path, 0,
                                     "a raw track file; open the sheet " + found.front() + " instead");
         }
+    }
+    if ((ext == ".bin" || ext == ".img" || ext == ".mdf") && files_any_case(path).empty())
+        return load_failure(path, 0, "cannot open the image file");
+    if (ext == ".bin" || ext == ".img" || ext == ".mdf") {
         // Without a sheet, a file of 2048-byte sectors with a volume descriptor at block 16 is a plain ISO
-        // image that was named .img or .bin (as dd users name them); a raw track file is not.
+        // image that was named .img or .bin (as dd users name them); raw sectors say what they are.
         if (has_iso_descriptor(path))
             return load_iso(path);
-        return load_failure(path, 0, "a raw track file; open its .cue or .ccd sheet instead");
+        if (is_raw_image(path))
+            return load_raw(path);
+        return load_failure(path, 0,
+                            "a raw track file without sync and header (audio or an unknown layout); open its "
+                            ".cue, .ccd, .toc or .mds sheet instead");
     }
+    // An .iso (or any other name) of raw sectors is read as such; a cooked image's system area never starts
+    // with a sync pattern.
+    if (!has_iso_descriptor(path) && is_raw_image(path))
+        return load_raw(path);
     return load_iso(path);
 }
 

@@ -1,5 +1,18 @@
-// A plain .iso: one data session of 2048-byte blocks from LBA 0.
+// A plain .iso: one data session of 2048-byte blocks from LBA 0, or the sessions an ISO 9660 image grown in a
+// file holds. A program that appends sessions to a file (as to overwritable media, which keep no TOC)
+// writes the first session at block 32, each later one at the next multiple of 32 blocks after the one
+// before, and copies the newest session's volume descriptors to blocks 16 on, so that a reader of the
+// plain file sees the newest tree. Each session's own primary descriptor, at its start + 16, records the
+// session's size in its volume space size; the copy at 16 records the end of the whole. The chain of
+// sessions is read the same way, and taken when it ends where the copy says and the copy's root is the
+// newest session's.
 #include <sys/stat.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <tuple>
 
 #include "platform/images/disc_image.h"
 
@@ -8,6 +21,55 @@ namespace ckvd::images {
 namespace {
 
 constexpr uint64_t kMaxCdBlocks = 449850;
+constexpr uint64_t kGrownAlignment = 32; // blocks: the first session's start and every later one's multiple
+
+// What the chain of grown sessions needs of a primary volume descriptor.
+struct PrimaryDescriptor {
+    uint32_t volume_blocks = 0;        // volume space size, little-endian half at 80 (ECMA-119 8.4.8)
+    std::array<uint8_t, 34> root = {}; // the root directory record at 156 (ECMA-119 8.4.18)
+};
+
+std::optional<PrimaryDescriptor> primary_at(std::ifstream& in, uint64_t block) {
+    std::array<uint8_t, 2048> b{};
+    if (!in.seekg(std::streamoff(block * 2048)) || !in.read(reinterpret_cast<char*>(b.data()), b.size()))
+        return std::nullopt;
+    if (b[0] != 1 || std::memcmp(&b[1], "CD001", 5) != 0 || b[6] != 1)
+        return std::nullopt;
+    PrimaryDescriptor d;
+    d.volume_blocks = uint32_t(b[80]) | uint32_t(b[81]) << 8 | uint32_t(b[82]) << 16 | uint32_t(b[83]) << 24;
+    std::memcpy(d.root.data(), &b[156], d.root.size());
+    return d;
+}
+
+struct GrownSession {
+    uint64_t start = 0, blocks = 0;
+};
+
+// The sessions of an image grown in a file; fewer than two when it is not one.
+std::vector<GrownSession> grown_sessions(const std::string& path, uint64_t fileBlocks) {
+    std::ifstream in(path, std::ios::binary);
+    const auto head = primary_at(in, 16);
+    if (!head || head->volume_blocks > fileBlocks)
+        return {};
+    const uint64_t end = head->volume_blocks;
+    std::vector<GrownSession> sessions;
+    std::optional<PrimaryDescriptor> newest;
+    // Each step moves at least 32 blocks on, so the walk ends within the recorded area.
+    for (uint64_t start = kGrownAlignment; start + 17 <= end && sessions.size() < 99;) {
+        newest = primary_at(in, start + 16);
+        if (!newest || newest->volume_blocks < 17 || start + newest->volume_blocks > end)
+            return {};
+        sessions.push_back({start, newest->volume_blocks});
+        const uint64_t next = start + newest->volume_blocks;
+        if (next == end)
+            break;
+        start = (next + kGrownAlignment - 1) / kGrownAlignment * kGrownAlignment;
+    }
+    if (sessions.size() < 2 || sessions.back().start + sessions.back().blocks != end ||
+        newest->root != head->root)
+        return {};
+    return sessions;
+}
 
 } // namespace
 
@@ -25,20 +87,32 @@ LoadResult load_iso(const std::string& path) {
                                 " blocks of 2,048 bytes; a CD holds at most " + grouped(kMaxCdBlocks));
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
-    Session s;
-    s.number = 1;
-    Track t;
-    t.number = 1;
-    t.control = 0x04;
-    t.mode = TrackMode::Mode1;
-    t.start = 0;
-    t.length = static_cast<uint32_t>(blocks);
-    t.file = path;
-    s.tracks.push_back(t);
-    s.leadout = static_cast<lba_t>(blocks);
-    disc->sessions.push_back(s);
+    std::vector<GrownSession> grown = grown_sessions(path, blocks);
+    if (grown.empty())
+        grown.push_back({0, blocks});
+    for (const GrownSession& g : grown) {
+        Session s;
+        s.number = static_cast<uint8_t>(disc->sessions.size() + 1);
+        Track t;
+        t.number = s.number;
+        t.control = 0x04;
+        t.mode = TrackMode::Mode1;
+        t.start = static_cast<lba_t>(g.start);
+        t.length = static_cast<uint32_t>(g.blocks);
+        t.file = path;
+        t.file_offset = g.start * 2048;
+        s.tracks.push_back(t);
+        s.leadout = static_cast<lba_t>(g.start + g.blocks);
+        disc->sessions.push_back(s);
+    }
     disc->closed = true;
     disc->full_toc = make_full_toc(disc->sessions, true);
+    // No lead-out or lead-in lies between grown sessions: each B0 names where the next one really begins.
+    for (FullTocEntry& e : disc->full_toc)
+        if (e.point == 0xB0 && e.session < disc->sessions.size()) {
+            const Msf next = lba_to_msf(disc->sessions[e.session].tracks.front().start);
+            std::tie(e.min, e.sec, e.frame) = std::tuple(next.m, next.s, next.f);
+        }
     r.disc = std::move(disc);
     return r;
 }
