@@ -204,6 +204,40 @@ TEST(ImageReaders, RawSheetsFirstAndLastTrackAgreeWithCdInfo) {
     SectorReader rawReader(*raw.disc);
     EXPECT_EQ(disc_blocks(rawReader, 0, 20), file_blocks("raw-src.iso", 0, 20));
 }
+TEST(ImageReaders, RawImagesWithoutASheetReadTheirSourceBlocks) {
+    struct Case {
+        const char *raw, *source;
+        lba_t start;
+        TrackMode mode;
+        uint8_t discType;
+    };
+    for (const Case& c : {Case{"raw-m1.iso", "raw-plain.iso", 0, TrackMode::Mode1, 0x00},
+                          Case{"raw-m1.bin", "raw-plain.iso", 0, TrackMode::Mode1, 0x00},
+                          Case{"raw-m2.img", "raw-plain.iso", 0, TrackMode::Mode2, 0x20},
+                          Case{"raw-late.bin", "raw-late.iso", 11400, TrackMode::Mode1, 0x00}}) {
+        SCOPED_TRACE(c.raw);
+        LoadResult r = load_image(fx(c.raw));
+        ASSERT_TRUE(r) << r.error;
+        ASSERT_EQ(r.disc->sessions.size(), 1u);
+        const Session& s = r.disc->sessions[0];
+        ASSERT_EQ(s.tracks.size(), 1u);
+        const Track& t = s.tracks[0];
+        const auto blocks = uint32_t(fs::file_size(fx(c.source)) / 2048);
+        EXPECT_EQ(std::tuple(t.start, t.length, t.mode, s.disc_type, s.leadout),
+                  std::tuple(c.start, blocks, c.mode, c.discType, c.start + lba_t(blocks)));
+        SectorReader reader(*r.disc);
+        EXPECT_EQ(disc_blocks(reader, c.start, blocks), file_blocks(c.source, 0, blocks));
+    }
+    // A dump cut inside its last sector keeps the whole sectors before it.
+    TempDir dir;
+    fs::copy_file(fx("raw-m1.bin"), dir / "cut.bin");
+    fs::resize_file(dir / "cut.bin", fs::file_size(fx("raw-m1.bin")) - 100);
+    LoadResult cut = load_image(dir / "cut.bin");
+    ASSERT_TRUE(cut) << cut.error;
+    EXPECT_EQ(uint64_t(cut.disc->sessions[0].tracks[0].length) * 2048,
+              fs::file_size(fx("raw-plain.iso")) - 2048);
+}
+
 TEST(ImageReaders, SheetFeaturesSeveralFilesFlagsAndMode2) {
     TempDir dir;
     dir.write("a.bin", std::string(2352 * 100, '\0'));
@@ -279,7 +313,15 @@ TEST(ImageReaders, RefusalsNameTheFileAndLine) {
     refused("amb.cue", sheet("amb.cue", "two.BIN"));
     refused("gone.cue", sheet("gone.cue", "CDDA.BIN"));
     dir.write("TWO.CCD", "");
-    for (const char* raw : {"dup.bin", "Two.bin", "solo.img"})
+    // Raw sectors whose sync or mode at block 16 is not a data sector's.
+    std::ifstream rawIn(fx("raw-m1.bin"), std::ios::binary);
+    std::string raw((std::istreambuf_iterator<char>(rawIn)), std::istreambuf_iterator<char>());
+    raw[16 * 2352 + 5] = 0;
+    dir.write("nosync.bin", raw);
+    raw[16 * 2352 + 5] = char(0xFF);
+    raw[16 * 2352 + 15] = 0; // a Mode 0 sector
+    dir.write("mode0.bin", raw);
+    for (const char* raw : {"dup.bin", "Two.bin", "solo.img", "nosync.bin", "mode0.bin", "gone.mdf"})
         refused(raw, load_image(dir / raw));
     ExpectGolden("images/refusals.txt", all);
     // A plain ISO image named .img, with no sheet beside it, is read as the ISO image it is.

@@ -337,6 +337,27 @@ class Listings(CkvdCase):
                 if base in ("audio", "cdda"):  # sizes come from the track files Track01.cda on (data: none)
                     self.assertEqual([t["size"] for t in tracks], [b[1] - a[1] for a, b in zip(peer, peer[1:])])
 
+    def test_raw_and_grown_images_equal_isoinfo_and_xorriso(self):
+        # Raw sectors without a sheet list as the genisoimage disc they were made from (a session dumped from
+        # block 11,400 at its own addresses); each session of a file grown by xorriso as xorriso reads it.
+        d = os.environ["CKVD_IMAGE_FIXTURES"]
+        for raw in ("raw-m1.iso", "raw-m1.bin", "raw-m2.img"):
+            with self.subTest(raw):
+                self.assertEqual(listing(f"{d}/{raw}")[0], isoinfo_listing("-J", "-i", f"{d}/raw-plain.iso"))
+        self.assertEqual(listing(f"{d}/raw-late.bin")[0], isoinfo_listing("-J", "-N", "11400", "-i", f"{d}/raw-late.iso"))
+        peer = [tuple(map(int, m)) for m in re.findall(r"ISO session\s*:\s*(\d+)\s*,\s*(\d+)\s*,\s*(\d+)s",
+                                                      read(f"{d}/grown.xorriso-toc.txt").decode())]
+        sessions = json.loads(ok("toc", "--json", f"{d}/grown.iso"))["sessions"]
+        self.assertEqual(peer, [(s["session"], s["tracks"][0]["address"], s["lead_out"] - s["tracks"][0]["address"])
+                                for s in sessions])
+        for n, start, _ in peer:
+            out = tool("xorriso", "-abort_on", "NEVER", "-load", "sbsector", str(start), "-indev", f"{d}/grown.iso",
+                       "-find", "/", "-type", "f", "-exec", "report_lba", "--")
+            theirs = {m[3]: ("F", int(m[1]), int(m[2])) for m in
+                      re.finditer(r"(?m)^File data lba:\s+\d+\s*,\s*(\d+)\s*,\s*\d+\s*,\s*(\d+)\s*,\s*'(.*)'$", out)}
+            ours = {p: e[:3] for p, e in listing("--session", str(n), f"{d}/grown.iso")[0].items() if e[0] == "F"}
+            self.assertEqual(ours, theirs)
+
 class Names(CkvdCase):
     """Names in many scripts on discs genisoimage and xorriso make: as the disc records them, on the command
     line and in the files get -r writes; the report keeps its Shift-JIS forms."""

@@ -223,9 +223,10 @@ LoadResult load_image(const std::string& path) {
             return load_iso(path);
         if (is_raw_image(path))
             return load_raw(path);
-        return load_failure(path, 0,
-                            "a raw track file without sync and header (audio or an unknown layout); open its "
-                            ".cue, .ccd, .toc or .mds sheet instead");
+        return load_failure(
+            path, 0,
+            "neither an ISO image nor raw data sectors (no sync and header at blocks 0 and 16); open its "
+            ".cue, .ccd, .toc or .mds sheet instead");
     }
     // An .iso (or any other name) of raw sectors is read as such; a cooked image's system area never starts
     // with a sync pattern.

@@ -53,7 +53,7 @@ std::optional<RawHeader> data_header(std::span<const uint8_t, kRawSector> s) {
 // The first sector's header when `path` holds raw data sectors: the first sector and, in a file long
 // enough, sector 16 (where a volume descriptor lies) synced alike, of the same mode, 16 addresses apart.
 std::optional<RawHeader> raw_layout(const std::string& path, uint64_t size) {
-    if (size < kRawSector || size % kRawSector != 0)
+    if (size < kRawSector) // a cut last sector is left out: the image may be an incomplete dump
         return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     std::array<uint8_t, kRawSector> sector{};
