@@ -27,6 +27,10 @@ _ckvd_files() {
     return 0
 }
 
+# The extensions of the disc images the programs open: sheets and their raw files (a .bin, .img or .mdf with
+# a sheet beside it names the sheet), Nero, cdrdao and Alcohol images.
+_ckvd_images="iso cue ccd nrg toc mds mdf bin img"
+
 # Adds the words of the list $2 that start with $1.
 _ckvd_words() {
     local -a w
@@ -41,7 +45,7 @@ _ckvd_drive() {
     for d in /dev/sr[0-9]*; do
         [[ -e $d && $d == "$cur"* ]] && COMPREPLY+=("$d")
     done
-    _ckvd_files "$cur" iso cue ccd
+    _ckvd_files "$cur" $_ckvd_images
 }
 
 # The word as the program will get it, for the plain quoting people type (backslashes, quotes, a leading ~).
@@ -105,7 +109,7 @@ _ckvd() {
         return 0
         ;;
     --image)
-        _ckvd_files "$cur" iso cue ccd
+        _ckvd_files "$cur" $_ckvd_images
         return 0
         ;;
     -o)
@@ -139,7 +143,7 @@ _ckvd_explorer() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
     case $prev in
-    --image) _ckvd_files "$cur" iso cue ccd ;;
+    --image) _ckvd_files "$cur" $_ckvd_images ;;
     --screenshot) _ckvd_files "$cur" png ;;
     --lbn-size) _ckvd_words "$cur" "10 16 msf" ;;
     --view) _ckvd_words "$cur" "large small list details" ;;
@@ -149,7 +153,7 @@ _ckvd_explorer() {
         if [[ $cur == -* ]]; then
             _ckvd_words "$cur" "--demo --image --lbn-size --view --verbose --screenshot --select --dialog --help"
         else
-            _ckvd_files "$cur" iso cue ccd
+            _ckvd_files "$cur" $_ckvd_images
         fi
         ;;
     esac
@@ -179,7 +183,7 @@ _ckvd_mknav() {
         [[ ${COMP_WORDS[i]} == --lsn ]] && image=${COMP_WORDS[i + 1]}
     done
     case $prev in
-    --lsn) _ckvd_files "$cur" iso cue ccd ;;
+    --lsn) _ckvd_files "$cur" $_ckvd_images ;;
     --session) _ckvd_sessions "$cur" "${COMP_WORDS[0]}" "$image" ;;
     --name | --lcid) ;;
     *)

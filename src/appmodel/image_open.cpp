@@ -15,7 +15,10 @@ bool App_IsDiscImageName(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".iso" || ext == ".cue" || ext == ".ccd";
+    for (const char* image : {".iso", ".cue", ".ccd", ".nrg", ".toc", ".mds", ".mdf", ".bin", ".img"})
+        if (ext == image)
+            return true;
+    return false;
 }
 
 std::string App_ImagePath(const std::string& path) {

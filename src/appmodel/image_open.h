@@ -6,7 +6,8 @@
 
 #include "platform/ui/message_sink.h"
 
-// True for a name ending in .iso, .cue or .ccd (any case).
+// True for a name ending in the extension of a disc image the image drive reads (any case): .iso, .cue,
+// .ccd, .nrg, .toc, .mds and the raw files .mdf, .bin, .img.
 bool App_IsDiscImageName(const std::string& path);
 // The path as opened: absolute and without "." or ".." parts, so one file is one drive however it was named.
 std::string App_ImagePath(const std::string& path);

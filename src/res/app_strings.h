@@ -56,7 +56,8 @@ inline constexpr int kToolBarButtons[] = {ID_SELECT_DRIVE,   ID_OPEN_IMAGE,     
                                           ID_VIEW_DETAILS,   ID_SEPARATOR,        ID_APP_ABOUT};
 
 // The file dialog of Open Disc Image (Qt's filter syntax).
-constexpr const char* IDS_IMAGE_FILTER = "Disc images (*.iso *.cue *.ccd);;All files (*)";
+constexpr const char* IDS_IMAGE_FILTER =
+    "Disc images (*.iso *.cue *.ccd *.nrg *.toc *.mds *.mdf *.bin *.img);;All files (*)";
 
 // Status-bar prompt and tool tip of a command ("prompt\ntip"), or null when it has none.
 inline const char* App_CommandPrompt(int command) {
@@ -64,7 +65,8 @@ inline const char* App_CommandPrompt(int command) {
     case ID_SELECT_DRIVE:
         return "Select Drive\nSelect Drive";
     case ID_OPEN_IMAGE:
-        return "Open a disc image (.iso, .cue, .ccd) as a disc in a drive\nOpen Disc Image";
+        return "Open a disc image (.iso, .cue, .ccd, .nrg, .toc, .mds, raw .bin/.img) as a disc in a "
+               "drive\nOpen Disc Image";
     case ID_DISC_INFORMATION:
         return "Disc Information\nDisc Information";
     case ID_NAVIGATION_VIEWER:

@@ -14,7 +14,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/ckvd-completion.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 mkdir sub "with space"
-touch a.iso B.CUE c.ccd d.bin notes.txt "my disc.cue" t1.wav T2.WAV out.png
+touch a.iso B.CUE c.ccd d.bin e.NRG f.toc g.mds notes.txt "my disc.cue" t1.wav T2.WAV out.png
 
 failures=0
 # expect TEXT EXPECTED FUNCTION CWORD WORD...: the words offered for COMP_WORDS=(WORD...) at CWORD.
@@ -37,12 +37,12 @@ expect "ls options" "--help|--json|--session" _ckvd 2 ckvd ls --
 expect "get options" "--help|--session|-r" _ckvd 2 ckvd get -
 expect "report options" "--comment|--help|--number|-o" _ckvd 3 ckvd report demo -
 expect "drives options" "--demo|--help|--image|--json" _ckvd 2 ckvd drives -
-expect "DRIVE: demo discs, images and directories" "B.CUE|a.iso|c.ccd|demo|demo-audio|my disc.cue|sub|with space" \
+expect "DRIVE: demo discs, images and directories" "B.CUE|a.iso|c.ccd|d.bin|demo|demo-audio|e.NRG|f.toc|g.mds|my disc.cue|sub|with space" \
     _ckvd 2 ckvd toc ""
 expect "DRIVE after --session N" "demo|demo-audio" _ckvd 4 ckvd ls --session 2 de
 expect "a disc path is not a DRIVE" "" _ckvd 3 ckvd info demo ""
 expect "DEST of get -r: any local file" \
-    "B.CUE|T2.WAV|a.iso|c.ccd|d.bin|my disc.cue|notes.txt|out.png|sub|t1.wav|with space" \
+    "B.CUE|T2.WAV|a.iso|c.ccd|d.bin|e.NRG|f.toc|g.mds|my disc.cue|notes.txt|out.png|sub|t1.wav|with space" \
     _ckvd 5 ckvd get -r demo / ""
 expect "--image takes images" "a.iso" _ckvd 3 ckvd drives --image a
 # The demo data disc has two sessions, the demo audio CD one.

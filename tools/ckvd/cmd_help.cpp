@@ -21,7 +21,8 @@ constexpr Command kCommands[] = {
      "the CSV disc report, as Save DiscInfomation writes it"},
 };
 constexpr const char* kUsageNotes =
-    "DRIVE: a device path such as /dev/sr0, a disc image (.iso, .cue, .ccd), demo or demo-audio\n"
+    "DRIVE: a device path such as /dev/sr0, a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img), demo or "
+    "demo-audio\n"
     "PATH: an entry's path as ckvd ls prints it; without --session the last session holding it\n"
     "--json: one JSON document on stdout instead of the text\n"
     "Exit status: 0 done, 1 a failure (its message on stderr), 2 a wrong usage\n";

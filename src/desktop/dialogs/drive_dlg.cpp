@@ -30,8 +30,9 @@ CDriveDlg::CDriveDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     for (const DriveColumn& c : kDriveColumns)
         headings << ckvd::ui::ShownCaption(c.heading);
     m_list->setHeaderLabels(headings);
-    m_empty->setText("No CD drive was found.\n\nTo look at a disc image (.iso, .cue, .ccd), choose\n"
-                     "Open Disc Image... here or in the File menu (Ctrl+O).");
+    m_empty->setText(
+        "No CD drive was found.\n\nTo look at a disc image (.iso, .cue, .ccd, .nrg, .toc, .mds, a raw .bin\n"
+        "or .img), choose Open Disc Image... here or in the File menu (Ctrl+O).");
     m_empty->setAlignment(Qt::AlignCenter);
     m_empty->setWordWrap(true);
     m_empty->hide();
