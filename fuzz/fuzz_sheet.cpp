@@ -1,5 +1,5 @@
-// Fuzzes one image reader (CKVD_SHEET: cue, ccd, nrg, toc or mds): arbitrary bytes as the sheet, next to
-// small data files it may name, then every block of the disc it describes read back.
+// Fuzzes one image reader (CKVD_SHEET: cue, ccd, nrg, toc, mds, raw or iso): arbitrary bytes as the sheet,
+// next to small data files it may name, then every block of the disc it describes read back.
 #include <sys/stat.h>
 #include <unistd.h>
 
