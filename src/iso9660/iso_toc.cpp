@@ -174,8 +174,18 @@ int BuildSessions(TocWalk& w) {
     return ISO_OK;
 }
 
-// Each session's PVD LBN: 16 blocks past the session's entry in the formatted TOC (block 16 of a single data
-// session, unless its track begins later, as a session dumped from a multi-session disc does).
+// The start of track `number` in the formatted TOC, or -1 when it lists no such track.
+int TrackStart(std::span<const uint8_t> formatted, uint8_t number) {
+    for (size_t off = kFullTocHeader; off + kFormattedTocDescriptor <= formatted.size();
+         off += kFormattedTocDescriptor)
+        if (number != 0 && formatted[off + 2] == number)
+            return MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7]);
+    return -1;
+}
+
+// Each session's PVD LBN: 16 blocks past the start of the session's first track in the formatted TOC (a
+// later session's first track follows every track of the sessions before). A single data session whose
+// track is not listed keeps block 16; any other session without a track start keeps PVD LBN 0.
 int ReadPvdLocations(uint16_t device, DiscModel* model) {
     int rc = Iso_ReadToc(device, 1, 0);
     if (rc != ISO_OK)
@@ -183,25 +193,15 @@ int ReadPvdLocations(uint16_t device, DiscModel* model) {
     const size_t formattedEnd = std::min<size_t>(size_t(g_TocDataLength) + 2, g_TocBuffer.size());
     const std::span<const uint8_t> formatted(g_TocBuffer.data(), formattedEnd);
     SessionEntry* first = model->firstSession;
-    if (model->sessionCount <= 1 && !first->next) {
-        first->pvdLbn = 0;
-        if (Iso_IsDataType(first->type)) {
-            const size_t off = kFullTocHeader;
-            const int start = off + kFormattedTocDescriptor <= formatted.size()
-                                  ? MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7])
-                                  : 0;
-            first->pvdLbn = static_cast<uint32_t>(std::max(start, 0) + 16);
-        }
-        return ISO_OK;
-    }
-    size_t k = 0;
-    for (SessionEntry* s = first; s; s = s->next, ++k) {
-        const size_t off = kFullTocHeader + k * kFormattedTocDescriptor;
-        // A session without a k-th track start keeps PVD LBN 0.
-        if (off + kFormattedTocDescriptor > formatted.size())
+    const bool single = model->sessionCount <= 1 && !first->next;
+    for (SessionEntry* s = first; s; s = s->next) {
+        const int start = TrackStart(formatted, s->firstTrack ? s->firstTrack->trackNumber : 0);
+        s->pvdLbn = start >= 0 ? static_cast<uint32_t>(start + 16) : 0;
+        if (single) {
+            // A session dumped from a multi-session disc keeps its addresses: its track begins later.
+            s->pvdLbn = Iso_IsDataType(s->type) ? std::max<uint32_t>(s->pvdLbn, 16) : 0;
             break;
-        s->pvdLbn =
-            static_cast<uint32_t>(MsfToLba(formatted[off + 5], formatted[off + 6], formatted[off + 7]) + 16);
+        }
     }
     return ISO_OK;
 }

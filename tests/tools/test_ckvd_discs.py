@@ -321,7 +321,8 @@ class Listings(CkvdCase):
                 ours, volume = listing("--session", "1", f"{d}/{sheet}")
                 self.assertEqual((volume, {p: e[1:3] for p, e in ours.items()}), ("Audio CD", {
                     "/Track01.cda": (0, 75), "/Track02.cda": (75, 150), "/Track03.cda": (225, 225)}))
-        self.assertEqual([(t["track"], t["address"]) for t in toc[1]["tracks"]], [(4, 450 + 6750 + 4500 + 150)])
+        self.assertEqual([(t["track"], t["address"], toc[1]["pvd_lbn"]) for t in toc[1]["tracks"]],
+                         [(4, 450 + 6750 + 4500 + 150, 450 + 6750 + 4500 + 150 + 16)])  # its own first track + 16
 
     def test_sheets_equal_cd_info(self):
         # The image readers' sheets (sox tracks, a MODE1/2352 track, CRLF sheets, tracks 04-05 of a longer disc)
