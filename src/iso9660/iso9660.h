@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "iso9660/iso_model.h"
 
@@ -17,6 +18,12 @@ int Iso_ReadVolumeDescriptors(uint16_t device);
 int Iso_AnalyzePathTable(uint16_t device);
 int Iso_AnalyzeDirectory(uint16_t device);
 int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer);
+// What was passed over in reading a session's tree (SessionTree::notes), one note each: the whole sentence
+// and the few words a status bar holds.
+struct IsoTreeNote {
+    std::string text, shortText;
+};
+std::vector<IsoTreeNote> Iso_TreeNotes(const SessionTree* tree);
 
 // Character conversion. Writes at most `capacity` bytes and always terminates the text; stops before a
 // character that would not fit whole. A character without a JIS X 0208 code becomes "?".

@@ -83,8 +83,11 @@ constexpr uint8_t ISO_EXTENT_CONTINUED = 0x01;
 // A Rock Ridge symbolic link (its target: Iso_SymlinkTarget).
 constexpr uint8_t ISO_SYMLINK = 0x02;
 
-// SessionTree::notes.
+// SessionTree::notes: the path table was passed over; a volume descriptor that failed its checks was passed
+// over (the first at passedLbn); the descriptor set ended without its terminator (at setEndLbn).
 constexpr uint8_t ISO_TREE_PATH_TABLE_PASSED = 0x01;
+constexpr uint8_t ISO_TREE_DESCRIPTOR_PASSED = 0x02;
+constexpr uint8_t ISO_TREE_NO_TERMINATOR = 0x04;
 // What the window and ckvd say of a session with that note.
 constexpr const char* kPathTablePassedOver =
     "the path table was passed over (empty, or not naming the root directory); "
@@ -98,6 +101,12 @@ struct SessionTree {
     uint32_t fileCount;
     SessionTree* next;
     uint8_t notes;
+    uint8_t passedType;    // of the first descriptor passed over, as recorded
+    uint8_t passedVersion; //
+    bool passedIdentified; // it carried the standard identifier "CD001"
+    uint8_t passedCount;   // descriptors passed over (at most 255 counted)
+    uint32_t passedLbn;
+    uint32_t setEndLbn; // the first block after the set that has no terminator
 };
 
 struct DiscModel {

@@ -39,6 +39,28 @@ int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffe
     return ISO_OK;
 }
 
+namespace {
+
+// A set holds a few descriptors; a damaged one is looked past for at most this many blocks.
+constexpr uint64_t kMaxDescriptorBlocks = 64;
+
+// Notes a descriptor passed over in the session's tree: the first one's place and what it records.
+void NotePassed(SessionTree* tree, uint64_t lbn, const uint8_t* d) {
+    if (!tree)
+        return;
+    if (!(tree->notes & ISO_TREE_DESCRIPTOR_PASSED)) {
+        tree->notes |= ISO_TREE_DESCRIPTOR_PASSED;
+        tree->passedLbn = static_cast<uint32_t>(lbn);
+        tree->passedType = d[ecma119::kDescriptorType];
+        tree->passedVersion = d[ecma119::kDescriptorVersion];
+        tree->passedIdentified = memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) == 0;
+    }
+    if (tree->passedCount < 255)
+        ++tree->passedCount;
+}
+
+} // namespace
+
 int Iso_ReadVolumeDescriptors(uint16_t device) {
     const SessionEntry* s = CurrentSession();
     if (!s)
@@ -46,29 +68,50 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     const uint32_t bl = s->blockLength;
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
+    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+    auto clearNotes = [tree] {
+        if (tree) {
+            tree->notes &= static_cast<uint8_t>(~(ISO_TREE_DESCRIPTOR_PASSED | ISO_TREE_NO_TERMINATOR));
+            tree->passedCount = 0;
+        }
+    };
+    clearNotes();
     g_Walk.descriptor.fill(0);
     // The last Joliet descriptor serves when there is one, else the last primary one, in whatever order
-    // they come (ECMA-119 8.4, 8.5; Joliet).
-    std::array<uint8_t, kBufferSize> primary{};
+    // they come (ECMA-119 8.4, 8.5; Joliet). A descriptor that fails its checks (an unknown type or version,
+    // no standard identifier) is passed over and noted, so that a damaged boot record or supplementary
+    // descriptor leaves the volume its primary descriptor describes; a set without a primary descriptor
+    // describes no volume.
+    std::array<uint8_t, kBufferSize> primary{}, joliet{};
     bool havePrimary = false, haveJoliet = false;
+    auto serve = [&] {
+        g_Walk.descriptor = haveJoliet ? joliet : primary;
+        return ISO_OK;
+    };
     // The set cannot run past the session's recorded area; each block is read once.
-    const uint64_t end = SessionEnd(s);
-    for (uint64_t lbn = s->pvdLbn; lbn < end; ++lbn) {
+    const uint64_t end = std::min<uint64_t>(SessionEnd(s), uint64_t{s->pvdLbn} + kMaxDescriptorBlocks);
+    uint64_t lbn = s->pvdLbn;
+    bool terminated = false;
+    for (; lbn < end && !terminated; ++lbn) {
         g_Walk.sector.fill(0);
         int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn), bl, 1, g_Walk.sector.data());
-        if (rc != ASPI_OK)
+        if (rc != ASPI_OK) {
+            if (havePrimary)
+                break; // what was read describes the volume; the set is noted as cut short there
+            clearNotes();
             return rc;
+        }
         const uint8_t* d = g_Walk.sector.data();
-        if (memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) != 0)
-            return ISO_ERR_DESCRIPTOR;
         const uint8_t type = d[ecma119::kDescriptorType], version = d[ecma119::kDescriptorVersion];
+        if (memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) != 0) {
+            if (havePrimary)
+                break; // the set ends here without its terminator
+            NotePassed(tree, lbn, d);
+            continue;
+        }
         if (type == 255 && version == 1) {
-            if (haveJoliet)
-                return ISO_OK; // already in g_Walk.descriptor
-            if (!havePrimary)
-                return ISO_ERR_DESCRIPTOR; // a set without a primary descriptor describes no volume
-            g_Walk.descriptor = primary;
-            return ISO_OK;
+            terminated = true;
+            continue;
         }
         if (type == 1 && version == 1) {
             primary = g_Walk.sector;
@@ -76,10 +119,9 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         } else if (type == 2 && version == 1) {
             // Joliet: no volume flags, and an escape sequence of UCS-2 level 1, 2 or 3 ("%/@", "%/C", "%/E").
             const uint8_t* escape = d + ecma119::kEscapeSequences;
-            const bool joliet = d[ecma119::kVolumeFlags] == 0 && escape[0] == 0x25 && escape[1] == 0x2F &&
-                                (escape[2] == 0x40 || escape[2] == 0x43 || escape[2] == 0x45);
-            if (joliet) {
-                g_Walk.descriptor = g_Walk.sector;
+            if (d[ecma119::kVolumeFlags] == 0 && escape[0] == 0x25 && escape[1] == 0x2F &&
+                (escape[2] == 0x40 || escape[2] == 0x43 || escape[2] == 0x45)) {
+                joliet = g_Walk.sector;
                 haveJoliet = true;
             }
         } else if ((type == 0 || type == 3) && version == 1) {
@@ -87,8 +129,62 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         } else if (type == 2 && version == 2) {
             // The enhanced volume descriptor of ISO 9660:1999: the primary (or Joliet) one serves.
         } else {
-            return ISO_ERR_DESCRIPTOR;
+            NotePassed(tree, lbn, d);
         }
     }
-    return ISO_ERR_DESCRIPTOR;
+    if (!havePrimary) {
+        clearNotes();
+        return ISO_ERR_DESCRIPTOR;
+    }
+    if (!terminated && tree) {
+        tree->notes |= ISO_TREE_NO_TERMINATOR;
+        tree->setEndLbn = static_cast<uint32_t>(lbn);
+    }
+    return serve();
+}
+
+namespace {
+
+std::string DescriptorName(uint8_t type) {
+    switch (type) {
+    case 0:
+        return "boot record";
+    case 1:
+        return "primary volume descriptor";
+    case 2:
+        return "supplementary volume descriptor";
+    case 3:
+        return "volume partition descriptor";
+    case 255:
+        return "set terminator";
+    default:
+        return "descriptor of type " + std::to_string(type);
+    }
+}
+
+} // namespace
+
+std::vector<IsoTreeNote> Iso_TreeNotes(const SessionTree* tree) {
+    std::vector<IsoTreeNote> notes;
+    if (!tree)
+        return notes;
+    if (tree->notes & ISO_TREE_DESCRIPTOR_PASSED) {
+        const std::string block = "block " + std::to_string(tree->passedLbn);
+        std::string what = tree->passedIdentified
+                               ? "the " + DescriptorName(tree->passedType) + " at " + block + " (version " +
+                                     std::to_string(tree->passedVersion) + ")"
+                               : block + " (not a volume descriptor: no \"CD001\")";
+        if (tree->passedCount > 1)
+            what += " and " + std::to_string(tree->passedCount - 1) + " more";
+        notes.push_back({"the volume descriptor set was read past " + what +
+                             ", which failed its checks; the primary volume descriptor describes the volume",
+                         "volume descriptor at " + block + " passed over"});
+    }
+    if (tree->notes & ISO_TREE_NO_TERMINATOR)
+        notes.push_back({"the volume descriptor set has no terminator: it ends at block " +
+                             std::to_string(tree->setEndLbn) + ", where a block is not a volume descriptor",
+                         "volume descriptor set without terminator"});
+    if (tree->notes & ISO_TREE_PATH_TABLE_PASSED)
+        notes.push_back({kPathTablePassedOver, kPathTablePassedOverShort});
+    return notes;
 }

@@ -124,6 +124,40 @@ class PathTable(CkvdCase):
             f.write(b"\0")  # the root record's directory flag
         self.assertFails(["ls", broken], 1, "Code 1002", out=None)
 
+    def test_damaged_descriptors_are_passed_over(self):
+        # genisoimage -J -b: primary at 16, boot record 17, Joliet 18, terminator 19. A descriptor that fails
+        # its checks leaves the volume of the sound primary descriptor, as isoinfo reads it, and is named.
+        src = fresh("pathtable", "bootsrc")
+        write(os.path.join(src, "BOOT.IMG"), bytes(2048))
+        write(os.path.join(src, "Readme File.txt"), "x")
+        image = os.path.join(self.dir, "boot.iso")
+        tool("genisoimage", "-quiet", "-J", "-b", "BOOT.IMG", "-no-emul-boot", "-o", image, src)
+        joliet = self.assertQuiet("ls", image)
+        primary = sorted(tool("isoinfo", "-f", "-i", image).splitlines())
+        sound = read(image)
+
+        def damaged(name, at, value, data=sound):
+            data = bytearray(data)
+            data[at:at + len(value)] = value
+            write(os.path.join(self.dir, name), bytes(data))
+            return os.path.join(self.dir, name)
+
+        front = sound[:16 * BLOCK] + sound[17 * BLOCK:18 * BLOCK] + sound[16 * BLOCK:17 * BLOCK] + sound[18 * BLOCK:]
+        cases = [  # image, ckvd's tree (None: the primary one), what stderr names
+            (damaged("boot-v2.iso", 17 * BLOCK + 6, b"\x02"), joliet, "the boot record at block 17 (version 2)"),
+            (damaged("joliet-v3.iso", 18 * BLOCK + 6, b"\x03"), None,
+             "the supplementary volume descriptor at block 18 (version 3)"),
+            (damaged("no-end.iso", 19 * BLOCK, bytes(7)), joliet, "has no terminator: it ends at block 19"),
+            (damaged("front.iso", 16 * BLOCK + 6, b"\x02", front), joliet, "the boot record at block 16 (version 2)"),
+        ]
+        for path, tree, note in cases:
+            with self.subTest(os.path.basename(path)):
+                r = self.assertFails(["ls", path], 0, note, out=None)
+                if tree is None:
+                    self.assertEqual(sorted(l.split("  ")[-1] for l in r.stdout.splitlines()[1:]), primary)
+                else:
+                    self.assertEqual(r.stdout, tree)
+
 
 class RockRidge(CkvdCase):
     """A disc with POSIX names only in Rock Ridge (genisoimage -R, no Joliet): names, the relocated deep tree,

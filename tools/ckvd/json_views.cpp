@@ -124,6 +124,12 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
         json.String(t->root ? Iso_EntryName(t->root) : "");
         if (t->notes & ISO_TREE_PATH_TABLE_PASSED)
             json.Key("path_table_passed_over").Bool(true);
+        if (const auto notes = Iso_TreeNotes(t); !notes.empty()) {
+            json.Key("notes").BeginArray();
+            for (const IsoTreeNote& note : notes)
+                json.String(note.text);
+            json.EndArray();
+        }
         json.Key("entries").BeginArray();
         Report_WalkTree(t->root, [&json](FileEntry& e, const std::string& path, size_t directoryLength) {
             const bool file = e.type == 'F';

@@ -22,7 +22,7 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
-#include "iso9660/iso_model.h"
+#include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -372,13 +372,18 @@ void CMainFrame::ShowTreeNotes() {
     // A session read without its path table is listed all the same; the status bar says how it was read
     // (the whole sentence in its tool tip).
     statusBar()->setToolTip({});
+    QStringList all;
+    QString first;
     int number = 1;
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
-        if (t->notes & ISO_TREE_PATH_TABLE_PASSED) {
-            statusBar()->showMessage(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOverShort));
-            statusBar()->setToolTip(QString("(Session%1) %2").arg(number).arg(kPathTablePassedOver));
-            return;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number)
+        for (const IsoTreeNote& note : Iso_TreeNotes(t)) {
+            if (first.isEmpty())
+                first = QString("(Session%1) %2").arg(number).arg(QString::fromStdString(note.shortText));
+            all << QString("(Session%1) %2").arg(number).arg(QString::fromStdString(note.text));
         }
+    if (!first.isEmpty()) {
+        statusBar()->showMessage(all.size() > 1 ? first + QString(" (+%1)").arg(all.size() - 1) : first);
+        statusBar()->setToolTip(all.join('\n'));
     }
 }
 

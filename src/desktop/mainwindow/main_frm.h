@@ -71,7 +71,7 @@ class CMainFrame final : public QMainWindow {
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    // Says in the status bar how a session was read when its path table was passed over.
+    // Says in the status bar what was passed over in reading the sessions (every note in its tool tip).
     void ShowTreeNotes();
     void OnUpdateViewStyles();
     void RefreshRecentMenu();
