@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Composes a Nero image from ISO images and raw CD-DA samples, for the reader's tests.
 
-usage: make_nrg.py OUT.nrg [--old] [--tao] KIND:FILE... [--session KIND:FILE...]...
+usage: make_nrg.py OUT.nrg [--old] [--tao] [--gap=SECTORS] KIND:FILE... [--session KIND:FILE...]...
 --old: "NERO" footer with 32-bit offsets, CUES (MSF) / DAOI / ETNF chunks; else "NER5", CUEX / DAOX / ETN2.
 --tao: each session an ETNF/ETN2 track list, tracks back to back in the file; else disc-at-once: CUE and
-DAO chunks, a 150-sector INDEX 00 pregap stored before each track.
+DAO chunks, an INDEX 00 pregap of 150 sectors (or --gap) stored before each track.
 KIND: m1 (2048), m2f1 (2048), m2 (2336), m1raw (2352), m2raw (2352), audio (2352), audiosub (2448).
 A later session's tracks start after the recorder's lead-out, lead-in and pregap (11,400 sectors after
 the first session, 6,900 after later ones)."""
@@ -46,9 +46,11 @@ def track_sectors(kind, path):
 
 
 def main(argv):
-    out, old, tao, sessions = argv[0], False, False, [[]]
+    out, old, tao, gap, sessions = argv[0], False, False, 150, [[]]
     for a in argv[1:]:
-        if a == '--old':
+        if a.startswith('--gap='):
+            gap = int(a[6:])
+        elif a == '--old':
             old = True
         elif a == '--tao':
             tao = True
@@ -84,7 +86,6 @@ def main(argv):
             for ti, (kind, secs) in enumerate(tracks):
                 code, size = KINDS[kind]
                 ctrl = 0x41 if not kind.startswith('audio') else 0x01
-                gap = 150
                 pre = b''.join(sector(kind, bytes(len(secs[0])), lba - gap + i) for i in range(gap))
                 cues.append((ctrl, bcd(number), 0, lba - gap))
                 cues.append((ctrl, bcd(number), 1, lba))
