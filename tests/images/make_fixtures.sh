@@ -74,6 +74,27 @@ for base in audio raw cdda late; do
 done
 
 # Nero images.
+# No Debian tool writes them: make_nrg.py composes them from genisoimage's images and sox's samples, in both
+# footers, disc-at-once and track-at-once, 2048/2336/2352/2448-byte sectors and two sessions.
+nrg="python3 $(dirname "$(readlink -f "$0")")/make_nrg.py"
+genisoimage -quiet -V NRGA -o nrg-a.iso src1
+genisoimage -quiet -V NRGB -o nrg-b.iso src2
+cdda nrg-2s.pcm 2
+cdda nrg-3s.pcm 3
+$nrg nrg-mixed.nrg m1:nrg-a.iso audio:nrg-2s.pcm audio:nrg-3s.pcm
+$nrg nrg-raw.nrg m1raw:nrg-a.iso m2raw:nrg-b.iso
+$nrg nrg-old.nrg --old m2raw:nrg-a.iso audio:nrg-2s.pcm
+$nrg nrg-sub.nrg audiosub:nrg-3s.pcm audio:nrg-2s.pcm
+$nrg nrg-tao-old.nrg --old --tao m2:nrg-a.iso m2:nrg-b.iso
+$nrg nrg-tao-audio.nrg --tao audio:nrg-2s.pcm audio:nrg-3s.pcm
+$nrg nrg-tao-m2f1.nrg --tao m2f1:nrg-a.iso
+genisoimage -quiet -V NRG1 -o nrg-s1.iso src1
+genisoimage -quiet -V NRG2 -C "0,$(( $(stat -c %s nrg-s1.iso) / 2048 + 11400 ))" -M nrg-s1.iso -o nrg-s2.iso src2 2>/dev/null
+$nrg nrg-tao-two.nrg --tao m1:nrg-s1.iso --session m1:nrg-s2.iso
+$nrg nrg-dao-two.nrg m1:nrg-s1.iso --session m1:nrg-s2.iso
+for f in nrg-*.nrg; do
+    cd-info --no-header --no-device-info --no-cddb --no-analyze -i "$f" > "${f%.nrg}.cd-info.txt" 2>&1 || true
+done
 
 # cdrdao sheets.
 
