@@ -76,7 +76,7 @@ done
 # Nero images.
 # No Debian tool writes them: make_nrg.py composes them from genisoimage's images and sox's samples, in both
 # footers, disc-at-once and track-at-once, 2048/2336/2352/2448-byte sectors and two sessions.
-nrg="python3 $(dirname "$(readlink -f "$0")")/make_nrg.py"
+nrg="python3 $here/make_nrg.py"
 genisoimage -quiet -V NRGA -o nrg-a.iso src1
 genisoimage -quiet -V NRGB -o nrg-b.iso src2
 cdda nrg-2s.pcm 2
