@@ -101,8 +101,8 @@ LoadResult load_nrg(const std::string& path); // Nero: the chunks of the image's
 LoadResult load_toc(const std::string& path); // cdrdao: the .toc sheet and the files it names
 LoadResult load_mds(const std::string& path); // Alcohol: the .mds descriptor and its .mdf
 // Picks the reader from the extension: .cue, .ccd, .nrg, .toc, .mds, else .iso. A raw track file (.bin,
-// .img, .mdf) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
-// tracks.
+// .img) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
+// tracks; an .mdf beside its .mds is read through the descriptor.
 LoadResult load_image(const std::string& path);
 
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data
