@@ -63,7 +63,9 @@ done
 # first session and data in a second, raw 2352-byte sectors; mode 2 form 1 data and audio with 96 bytes of
 # subchannel a sector, the data file named in UTF-16 and in another case.
 mds=$(dirname "$0")/make_mds.py
-command -v isoinfo >/dev/null || { echo "make_fixtures.sh: isoinfo is missing" >&2; exit 1; }
+for tool in isoinfo python3; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
+done
 sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw mds-tone.raw synth 2 sine 440
 genisoimage -quiet -V MDS1 -o mds-1.iso src1
 python3 "$mds" one.mds data:mds-1.iso

@@ -28,6 +28,7 @@
 // session end. A descriptor whose numbers do not agree with that layout is refused, not guessed at.
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
