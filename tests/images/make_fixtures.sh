@@ -98,4 +98,19 @@ done
 
 # cdrdao sheets.
 
-# Alcohol images.
+# Alcohol images, written by make_mds.py beside this script: one cooked data track; data and audio in a
+# first session and data in a second, raw 2352-byte sectors; mode 2 form 1 data and audio with 96 bytes of
+# subchannel a sector, the data file named in UTF-16 and in another case.
+mds=$(dirname "$0")/make_mds.py
+for tool in isoinfo python3; do
+    command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
+done
+sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw mds-tone.raw synth 2 sine 440
+genisoimage -quiet -V MDS1 -o mds-1.iso src1
+python3 "$mds" one.mds data:mds-1.iso
+next=$(( $(stat -c %s mds-1.iso) / 2048 + 150 + 150 + 11400 ))
+genisoimage -quiet -V MDS2 -C "0,$next" -M mds-1.iso -o mds-2.iso src2 2>/dev/null
+python3 "$mds" mixed.mds --sector 2352 data:mds-1.iso audio:mds-tone.raw session data:mds-2.iso
+python3 "$mds" sub.mds --sector 2448 --mode2 --wide --name SUB.MDF data:mds-1.iso audio:mds-tone.raw
+isoinfo -l -i mds-1.iso > mds-1.isoinfo.txt
+cp mixed.mdf MIXED.mdf  # opened as the data file: its descriptor is mixed.mds

@@ -104,8 +104,8 @@ LoadResult load_mds(const std::string& path); // Alcohol: the .mds descriptor an
 LoadResult load_raw(const std::string& path);
 bool is_raw_image(const std::string& path);
 // Picks the reader from the extension: .cue, .ccd, .nrg, .toc, .mds, else .iso. A raw track file (.bin,
-// .img, .mdf) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
-// tracks.
+// .img) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
+// tracks; an .mdf beside its .mds is read through the descriptor.
 LoadResult load_image(const std::string& path);
 
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data

@@ -201,6 +201,16 @@ LoadResult load_image(const std::string& path) {
         return load_toc(path);
     if (ext == ".mds")
         return load_mds(path);
+    if (ext == ".mdf") {
+        // Only the descriptor knows the data file's tracks: an .mdf beside one is read through it.
+        std::filesystem::path d = p;
+        auto found = files_any_case(d.replace_extension(".mds").string());
+        if (found.size() == 1)
+            return load_mds(found.front());
+        if (found.size() > 1)
+            return load_failure(path, 0,
+                                "several descriptors beside it differ only in case; open one of them");
+    }
     if (ext == ".bin" || ext == ".img") {
         // Name the sheet of the same stem beside it; CloneCD writes .img, CDRWIN .bin.
         const char* sheets[2] = {".cue", ".ccd"};
