@@ -101,7 +101,7 @@ done
 # Alcohol images, written by make_mds.py beside this script: one cooked data track; data and audio in a
 # first session and data in a second, raw 2352-byte sectors; mode 2 form 1 data and audio with 96 bytes of
 # subchannel a sector, the data file named in UTF-16 and in another case.
-mds=$(dirname "$0")/make_mds.py
+mds=$here/make_mds.py
 for tool in isoinfo python3; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
 done
