@@ -150,6 +150,7 @@ TEST(TocReader, RefusalsNameTheSheetAndLine) {
         {"index", "TRACK MODE1\nDATAFILE \"d.bin\"\nINDEX 00:00:10\n"},
         {"fifo", "TRACK AUDIO\nFIFO \"/tmp/f\" 2352\n"},
         {"nofile", "TRACK AUDIO\nFILE \"d.bin\"\n"},
+        {"huge", "TRACK MODE1\nZERO 999999999999999\n"},
     };
     std::string all;
     for (const auto& [name, sheet] : cases) {

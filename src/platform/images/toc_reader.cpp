@@ -284,6 +284,17 @@ bool ends_with_wav(const std::string& name) {
     return ext == ".wav";
 }
 
+// Adds a piece to `t`, its bytes bounded by a CD's length so no sum overflows.
+Refusal add_piece(PendingTrack& t, Piece p) {
+    const uint64_t cd = kCdSectors * t.block;
+    if (p.bytes > cd || t.bytes + p.bytes > cd)
+        return SheetError{p.line, "track " + std::to_string(t.track.number) +
+                                      " runs past the end of a CD (99:59:74)"};
+    t.bytes += p.bytes;
+    t.pieces.push_back(std::move(p));
+    return std::nullopt;
+}
+
 // FILE/AUDIOFILE "name" start [length] and DATAFILE "name" [#offset] [length]: a piece of a file.
 Refusal parse_file_piece(TocSheet& sheet, Cursor& c, const Token& kw, PendingTrack& t) {
     const bool data = kw.text == "DATAFILE";
@@ -328,9 +339,7 @@ Refusal parse_file_piece(TocSheet& sheet, Cursor& c, const Token& kw, PendingTra
         return SheetError{name.line, "track " + std::to_string(t.track.number) + " runs past the end of '" +
                                          f->path + "': bytes " + grouped(start) + " to " +
                                          grouped(start + *length) + " of " + grouped(f->size)};
-    t.pieces.push_back({f->path, f->offset + start, *length, t.audio() && !data && !wave, name.line});
-    t.bytes += *length;
-    return std::nullopt;
+    return add_piece(t, {f->path, f->offset + start, *length, t.audio() && !data && !wave, name.line});
 }
 
 // One statement of a track, its keyword `kw` taken.
@@ -370,8 +379,7 @@ Refusal parse_track_statement(TocSheet& sheet, Cursor& c, const Token& kw, Pendi
                 return SheetError{kw.line, "PREGAP after the track's data or its START"};
             t.gap = *v;
         }
-        t.pieces.push_back({{}, 0, *v, false, l.line});
-        t.bytes += *v;
+        return add_piece(t, {{}, 0, *v, false, l.line});
     } else if (w == "FILE" || w == "AUDIOFILE" || w == "DATAFILE") {
         return parse_file_piece(sheet, c, kw, t);
     } else if (w == "START") {
