@@ -46,8 +46,8 @@ TEST(TocReader, TocEqualsCdrdaoShowToc) {
                 type = m[1];
             else if (std::regex_search(l, m, std::regex(R"(TRACK +(\d+) +Mode (AUDIO|MODE1|MODE2))")))
                 want += "\n" + std::string(m[1]) + " " + std::string(m[2]) + " ";
-            else if (std::regex_search(l, m, std::regex(R"(^ *(COPY PERMITTED|PRE-EMPHASIS))")))
-                want += m[1] == "PRE-EMPHASIS" ? "pre " : "copy ";
+            else if (std::regex_search(l, m, std::regex(R"(^ *(COPY PERMITTED|PRE-EMPHASIS|FOUR CHANNEL))")))
+                want += m[1] == "PRE-EMPHASIS" ? "pre " : m[1] == "FOUR CHANNEL" ? "four " : "copy ";
             else if (std::regex_search(l, m, std::regex(R"(START .*\( *(\d+)\))")))
                 want += m[1];
             else if (std::regex_search(l, m, std::regex(R"(END\*? .*\( *(\d+)\))")))
@@ -59,7 +59,7 @@ TEST(TocReader, TocEqualsCdrdaoShowToc) {
                     : t.mode == TrackMode::Mode1 ? "MODE1"
                                                  : "MODE2") +
                    " " + (t.control & 2 ? "copy " : "") + (t.control & 1 ? "pre " : "") +
-                   std::to_string(t.start);
+                   (t.control & 8 ? "four " : "") + std::to_string(t.start);
         ASSERT_FALSE(want.empty()) << "cdrdao listed no tracks";
         EXPECT_EQ(got, want);
         EXPECT_EQ(s.leadout, end);
@@ -135,6 +135,7 @@ TEST(TocReader, RefusalsNameTheSheetAndLine) {
         hundred += "TRACK MODE1\nDATAFILE \"d.bin\" 2048\n";
     const std::pair<const char*, std::string> cases[] = {
         {"mode", "CD_ROM\nTRACK MODE3\nDATAFILE \"d.bin\"\n"},
+        {"nomode", "CD_ROM\nTRACK"},
         {"missing", "TRACK MODE1\nDATAFILE \"e.bin\"\n"},
         {"long", "TRACK MODE1\n// eleven blocks\nDATAFILE \"d.bin\" 00:00:11\n"},
         {"offset", "TRACK MODE1\nDATAFILE \"d.bin\" #20481\n"},

@@ -421,8 +421,10 @@ Refusal parse_toc(Cursor& c, TocSheet& sheet) {
             t.line = kw.line;
             t.track.number = static_cast<uint8_t>(sheet.tracks.size() + 1);
             const Token* mode = c.peek();
-            if (!mode || mode->quoted || !set_track_mode(mode->text, t.track))
-                return SheetError{kw.line, "unsupported track mode '" + (mode ? mode->text : "") + "'"};
+            if (!mode || mode->quoted)
+                return SheetError{kw.line, "TRACK without a mode"};
+            if (!set_track_mode(mode->text, t.track))
+                return SheetError{kw.line, "unsupported track mode '" + mode->text + "'"};
             c.next();
             t.track.control = t.audio() ? 0x00 : 0x04;
             t.block = t.track.sector_size;
