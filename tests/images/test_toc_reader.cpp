@@ -135,7 +135,8 @@ TEST(TocReader, RefusalsNameTheSheetAndLine) {
         hundred += "TRACK MODE1\nDATAFILE \"d.bin\" 2048\n";
     const std::pair<const char*, std::string> cases[] = {
         {"mode", "CD_ROM\nTRACK MODE3\nDATAFILE \"d.bin\"\n"},
-        {"nomode", "CD_ROM\nTRACK"},
+        {"nomode", "CD_ROM\nTRACK MODE1\nDATAFILE \"d.bin\"\nTRACK"},
+        {"nodata", "TRACK MODE1\nDATAFILE \"d.bin\"\nTRACK AUDIO\nCOPY\n"},
         {"missing", "TRACK MODE1\nDATAFILE \"e.bin\"\n"},
         {"long", "TRACK MODE1\n// eleven blocks\nDATAFILE \"d.bin\" 00:00:11\n"},
         {"offset", "TRACK MODE1\nDATAFILE \"d.bin\" #20481\n"},

@@ -507,6 +507,8 @@ Refusal lay_out_toc(const TocSheet& sheet, DiscImage& disc) {
         const uint64_t gap = t.gap.value_or(0) / t.block;
         if (sectors > kCdSectors || abs + sectors > kCdSectors)
             return SheetError{t.line, name + " runs past the end of a CD (99:59:74)"};
+        if (sectors == 0)
+            return SheetError{t.line, name + " holds no data (no FILE, DATAFILE, ZERO or SILENCE)"};
         if (gap >= sectors)
             return SheetError{t.line, name + " has no sectors after its START or PREGAP"};
         uint64_t last = 0;
