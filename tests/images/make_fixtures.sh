@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1
 mkdisc=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in genisoimage sox cd-info isoinfo xorriso python3; do
+for tool in genisoimage sox cd-info cdrdao isoinfo xorriso python3; do
     command -v "$tool" >/dev/null || { echo "make_fixtures.sh: $tool is missing" >&2; exit 1; }
 done
 rm -rf "$out"
@@ -96,7 +96,67 @@ for f in nrg-*.nrg; do
     cd-info --no-header --no-device-info --no-cddb --no-analyze -i "$f" > "${f%.nrg}.cd-info.txt" 2>&1 || true
 done
 
-# cdrdao sheets.
+# cdrdao sheets: data tracks cooked (2048), raw (2352) and in mode 2 form mix (2336, written here), audio
+# from big-endian raw files (sample positions), a WAVE file and little-endian DATAFILEs (byte offsets); the
+# peer's view of them by cdrdao (cd-info misplaces pregaps and cooked sectors in .toc sheets, and crashes on
+# mode 2 ones).
+genisoimage -quiet -V TOCDATA -o toc-data.iso src1
+python3 - toc-data.iso toc-mix.bin <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+with open(sys.argv[2], "wb") as out:  # subheader of a form 1 data sector, user data, no EDC/ECC
+    for i in range(0, len(data), 2048):
+        out.write(bytes([0, 0, 8, 0, 0, 0, 8, 0]) + data[i:i + 2048] + bytes(280))
+PY
+sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw toc-le.raw synth 6 sine 440
+sox -q -r 44100 -c 2 -b 16 -e signed-integer -L -t raw toc-le.raw -B -t raw toc-be.raw
+sox -q -n -r 44100 -c 2 -b 16 toc-tone.wav synth 5.3 sine 660
+sox -q toc-tone.wav -e signed-integer -L -t raw toc-tone.raw
+cat toc-data.iso toc-le.raw > toc-all.bin
+iso=$(stat -c %s toc-data.iso)
+cat > toc-mixed.toc <<EOF
+CD_ROM
+CATALOG "0000012101954"
+CD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE "braces { in a string" GENRE { 0, 1 } } }
+// the data track and its post-gap
+TRACK MODE1
+DATAFILE "toc-data.iso"
+ZERO 00:02:00
+TRACK AUDIO
+COPY
+PRE_EMPHASIS
+ISRC "DEXXX9800001"
+PREGAP 0:2:0
+FILE "toc-be.raw" 22050 0:4:0
+TRACK AUDIO
+FILE "toc-tone.wav" 0:1:0
+START 0:0:30
+INDEX 0:1:0
+TRACK AUDIO
+NO COPY
+FOUR_CHANNEL_AUDIO
+DATAFILE "toc-le.raw" #352800 00:01:00
+ZERO 44100
+EOF
+cat > toc-xa.toc <<EOF
+CD_ROM_XA
+TRACK MODE2_FORM1
+DATAFILE "toc-data.iso"
+TRACK MODE2_FORM_MIX
+DATAFILE "toc-mix.bin"
+TRACK MODE1_RAW
+DATAFILE "raw.img"
+EOF
+cat > toc-one.toc <<EOF
+CD_ROM
+TRACK MODE1
+DATAFILE "toc-all.bin" $iso
+TRACK AUDIO
+DATAFILE "toc-all.bin" #$iso
+EOF
+for base in toc-mixed toc-xa toc-one; do
+    cdrdao show-toc --force "$base.toc" > "$base.cdrdao.txt" 2>/dev/null
+done
 
 # Alcohol images, written by make_mds.py beside this script: one cooked data track; data and audio in a
 # first session and data in a second, raw 2352-byte sectors; mode 2 form 1 data and audio with 96 bytes of

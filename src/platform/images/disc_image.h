@@ -28,6 +28,11 @@ struct Track {
     uint64_t file_offset = 0;
     uint32_t sector_size = 2048;
     uint32_t user_offset = 0;
+    // Bytes of the track's sectors, from `file_offset` on, that the file holds; the sectors' bytes after them
+    // are zeros (a cdrdao sheet's ZERO and SILENCE, a last block the file fills only in part).
+    uint64_t file_bytes = UINT64_MAX;
+    // Audio samples stored most significant byte first (cdrdao's raw audio files): read in the CD's order.
+    bool swap_samples = false;
 };
 
 struct Session {

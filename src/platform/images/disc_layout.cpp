@@ -212,8 +212,8 @@ LoadResult load_image(const std::string& path) {
                                 "several descriptors beside it differ only in case; open one of them");
     }
     if (ext == ".bin" || ext == ".img") {
-        // Name the sheet of the same stem beside it; CloneCD writes .img, CDRWIN .bin.
-        const char* sheets[2] = {".cue", ".ccd"};
+        // Name the sheet of the same stem beside it; CloneCD writes .img, CDRWIN and cdrdao .bin.
+        const char* sheets[3] = {".cue", ".ccd", ".toc"};
         if (ext == ".img")
             std::swap(sheets[0], sheets[1]);
         for (const char* sheet : sheets) {

@@ -64,7 +64,34 @@ struct SectorReader::Impl {
     // `count` blocks from `first` on, all of data tracks (2048 user bytes each) or all of audio tracks
     // (2352).
     uint32_t read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, bool audio);
+    // Block `lba` of track `t` past the sectors its file holds whole: the file's bytes of it, if any, then
+    // zeros. False when the file is short or unreadable.
+    bool read_padded(const Track& t, lba_t lba, uint8_t* out, uint32_t offset, uint32_t bytes);
 };
+
+namespace {
+
+// 16-bit samples most significant byte first into the CD's order.
+void swap_samples(uint8_t* p, size_t n) {
+    for (size_t i = 0; i + 1 < n; i += 2)
+        std::swap(p[i], p[i + 1]);
+}
+
+} // namespace
+
+bool SectorReader::Impl::read_padded(const Track& t, lba_t lba, uint8_t* out, uint32_t offset,
+                                     uint32_t bytes) {
+    const uint64_t at = static_cast<uint64_t>(lba - t.start) * t.sector_size;
+    const uint64_t held = t.file_bytes > at ? std::min<uint64_t>(t.sector_size, t.file_bytes - at) : 0;
+    raw.assign(t.sector_size, 0);
+    if (held > 0) {
+        const int fd = fd_for(t.file);
+        if (fd < 0 || read_at(fd, raw.data(), held, t.file_offset + at) != held)
+            return false;
+    }
+    std::memcpy(out, raw.data() + offset, bytes);
+    return true;
+}
 
 uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out,
                                            uint32_t offset, uint32_t bytes) {
@@ -130,12 +157,25 @@ uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<
         const int64_t trackEnd = int64_t{t->start} + t->length;
         if (trackEnd <= lba) // a track that does not hold the block it was found for
             break;
+        uint8_t* to = out.data() + uint64_t{done} * bytes;
+        const uint64_t whole = t->file_bytes / t->sector_size; // sectors the file holds whole
+        const uint64_t rel = static_cast<uint64_t>(lba - t->start);
+        if (rel >= whole) {
+            if (!read_padded(*t, static_cast<lba_t>(lba), to, offset, bytes))
+                break;
+            if (audio && t->swap_samples)
+                swap_samples(to, bytes);
+            ++done;
+            continue;
+        }
         const int fd = fd_for(t->file);
         if (fd < 0)
             break;
-        const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(count - done, trackEnd - lba));
-        const uint32_t got = read_in_track(*t, fd, static_cast<lba_t>(lba), n,
-                                           out.data() + uint64_t{done} * bytes, offset, bytes);
+        const uint32_t n = static_cast<uint32_t>(
+            std::min<uint64_t>({uint64_t{count - done}, static_cast<uint64_t>(trackEnd - lba), whole - rel}));
+        const uint32_t got = read_in_track(*t, fd, static_cast<lba_t>(lba), n, to, offset, bytes);
+        if (audio && t->swap_samples)
+            swap_samples(to, size_t{got} * bytes);
         done += got;
         if (got < n)
             break; // short file or read error
