@@ -18,9 +18,7 @@ import os
 import struct
 import sys
 
-
-def bcd(n):
-    return (n // 10) << 4 | (n % 10)
+from make_raw import sector
 
 
 def msf(lba):
@@ -29,12 +27,7 @@ def msf(lba):
 
 
 def raw_sector(lba, data, mode2):
-    m, s, f = msf(lba)
-    head = b"\x00" + b"\xff" * 10 + b"\x00" + bytes([bcd(m), bcd(s), bcd(f), 2 if mode2 else 1])
-    if mode2:
-        sub = bytes([0, 0, 0x08, 0]) * 2  # form 1 data
-        return head + sub + data + bytes(2352 - 24 - 2048)
-    return head + data + bytes(2352 - 16 - 2048)
+    return sector("mode2" if mode2 else "mode1", lba, data)
 
 
 def main(argv):

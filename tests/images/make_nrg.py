@@ -11,31 +11,23 @@ the first session, 6,900 after later ones)."""
 import struct
 import sys
 
+from make_raw import bcd, sector as raw_sector
+
 KINDS = {  # mode code, stored sector size
     'm1': (0x00, 2048), 'm2f1': (0x02, 2048), 'm2': (0x03, 2336), 'm1raw': (0x05, 2352),
     'm2raw': (0x06, 2352), 'audio': (0x07, 2352), 'audiosub': (0x10, 2448)}
 
 
-def bcd(n):
-    return (n // 10) << 4 | n % 10
-
-
 def sector(kind, data, lba):
     """One stored sector of `kind` holding `data` (2048 user bytes, or samples), at `lba`."""
-    if kind in ('m1', 'm2f1'):
-        return data
-    if kind == 'audio':
+    if kind in ('m1', 'm2f1', 'audio'):
         return data
     if kind == 'audiosub':
         return data + bytes(96)
-    t = lba + 150
-    header = bytes([0] + [0xFF] * 10 + [0, bcd(t // 4500), bcd(t // 75 % 60), bcd(t % 75)])
-    sub = bytes([0, 0, 8, 0] * 2)  # Form 1 data subheader, twice
     if kind == 'm1raw':
-        return header + b'\x01' + data + bytes(288)
-    if kind == 'm2raw':
-        return header + b'\x02' + sub + data + bytes(280)
-    return sub + data + bytes(280)  # m2: without sync and header
+        return raw_sector('mode1', lba, data)
+    whole = raw_sector('mode2', lba, data)
+    return whole if kind == 'm2raw' else whole[16:]  # m2: without sync and header
 
 
 def track_sectors(kind, path):

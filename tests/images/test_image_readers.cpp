@@ -11,47 +11,16 @@
 #include <regex>
 
 #include "golden.h"
+#include "image_fixtures.h"
 #include "platform/drives/image_drive.h"
 #include "platform/images/disc_image.h"
 
 using namespace ckvd;
 using namespace ckvd::images;
+using namespace image_tests;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string fx(const std::string& name) {
-    const char* dir = std::getenv("CKVD_FIXTURES");
-    return std::string(dir ? dir : "fixtures") + "/" + name;
-}
-
-// A fresh directory of the test's own, removed at the end.
-struct TempDir {
-    fs::path path =
-        fs::temp_directory_path() /
-        ("ckvd-img-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-         std::to_string(::getpid()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path / name, std::ios::binary) << bytes;
-    }
-};
-
-// `count` blocks from `first` on of a fixture file, or as `reader` reads them (empty when one is unreadable).
-std::string file_blocks(const std::string& name, size_t first, size_t count) {
-    std::ifstream in(fx(name), std::ios::binary);
-    std::string b(count * 2048, '\0');
-    EXPECT_TRUE(in.seekg(std::streamoff(first * 2048)).read(b.data(), std::streamsize(b.size()))) << name;
-    return b;
-}
-std::string disc_blocks(SectorReader& reader, lba_t first, uint32_t count) {
-    std::string b(size_t{count} * 2048, '\0');
-    const auto read =
-        reader.read_user_data(first, count, std::span(reinterpret_cast<uint8_t*>(b.data()), b.size()));
-    return read == count ? b : "";
-}
 
 int count_points(const DiscImage& d, uint8_t session, uint8_t point) {
     return int(std::count_if(d.full_toc.begin(), d.full_toc.end(),

@@ -9,22 +9,14 @@
 #include <regex>
 
 #include "golden.h"
+#include "image_fixtures.h"
 #include "platform/images/disc_image.h"
 
 using namespace ckvd::images;
+using namespace image_tests;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string fx(const std::string& name) {
-    const char* dir = std::getenv("CKVD_FIXTURES");
-    return std::string(dir ? dir : "fixtures") + "/" + name;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Want {
     uint8_t session, number;
@@ -87,11 +79,7 @@ TEST(MdsReader, TocAndSectorsAsWritten) {
                           std::tuple(w.session, w.number, w.mode, w.control, w.start, w.length, w.sector_size,
                                      w.user_offset));
                 const bool audio = w.mode == TrackMode::Audio;
-                std::string got(size_t{t.length} * (audio ? 2352 : 2048), '\0');
-                auto* out = reinterpret_cast<uint8_t*>(got.data());
-                EXPECT_EQ(audio ? reader.read_audio(t.start, t.length, std::span(out, got.size()))
-                                : reader.read_user_data(t.start, t.length, std::span(out, got.size())),
-                          t.length);
+                const std::string got = disc_blocks(reader, t.start, t.length, audio);
                 EXPECT_TRUE(got == slurp(fx(w.source)))
                     << "track " << int(t.number) << " differs from " << w.source;
                 if (c.file == "sub.mds" && !audio) { // isoinfo lists the track as it lists the image
@@ -112,8 +100,8 @@ TEST(MdsReader, TocAndSectorsAsWritten) {
 // session block 88, track blocks A0 112, A1 192, A2 272, track 1 352, extra block 432, file block 440,
 // name 456-461) or cut short; the messages are compared whole with tests/data/images/mds-refusals.txt.
 TEST(MdsReader, RefusalsNameTheByte) {
-    const fs::path dir = fs::temp_directory_path() / ("ckvd-mds-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempDir tmp;
+    const fs::path& dir = tmp.path;
     fs::copy_file(fx("one.mdf"), dir / "one.mdf");
     const std::string good = slurp(fx("one.mds"));
     ASSERT_EQ(good.size(), 462u);
@@ -161,6 +149,5 @@ TEST(MdsReader, RefusalsNameTheByte) {
         all +=
             std::string(c.name) + ": " + std::regex_replace(r.error, std::regex(dir.string()), "DIR") + "\n";
     }
-    fs::remove_all(dir);
     ExpectGolden("images/mds-refusals.txt", all);
 }

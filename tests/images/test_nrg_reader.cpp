@@ -10,23 +10,14 @@
 #include <sstream>
 
 #include "golden.h"
+#include "image_fixtures.h"
 #include "platform/images/disc_image.h"
 
 using namespace ckvd::images;
+using namespace image_tests;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string fx(const std::string& name) {
-    const char* dir = std::getenv("CKVD_FIXTURES");
-    return std::string(dir ? dir : "fixtures") + "/" + name;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // cd-info's "CD-ROM Track List": number, LSN and "audio" or not of each track, the lead-out as track 170.
 struct Listed {
@@ -106,13 +97,8 @@ TEST(NrgImages, TracksAgreeWithCdInfoAndTheirSourceFiles) {
             const bool audio = src.ends_with(".pcm");
             EXPECT_EQ(std::pair(t.mode == TrackMode::Audio, t.control & 0x04),
                       std::pair(audio, audio ? 0 : 4));
-            const std::string want = slurp(fx(src));
-            std::string got(size_t{t.length} * (audio ? 2352 : 2048), '\0');
-            auto buf = std::span(reinterpret_cast<uint8_t*>(got.data()), got.size());
-            EXPECT_EQ(audio ? reader.read_audio(t.start, t.length, buf)
-                            : reader.read_user_data(t.start, t.length, buf),
-                      t.length);
-            EXPECT_TRUE(got == want) << src << " differs from track " << int(t.number);
+            EXPECT_TRUE(disc_blocks(reader, t.start, t.length, audio) == slurp(fx(src)))
+                << src << " differs from track " << int(t.number);
         }
         EXPECT_EQ(ti, tracks.size());
         ASSERT_EQ(d.sessions.size(), sessions);

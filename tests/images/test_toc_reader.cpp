@@ -8,36 +8,25 @@
 #include <regex>
 
 #include "golden.h"
+#include "image_fixtures.h"
 #include "platform/images/disc_image.h"
 
 using namespace ckvd::images;
+using namespace image_tests;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string fixture(const std::string& name) {
-    const char* dir = std::getenv("CKVD_FIXTURES");
-    return std::string(dir ? dir : "fixtures") + "/" + name;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(TocReader, TocEqualsCdrdaoShowToc) {
     for (const std::string base : {"toc-mixed", "toc-xa", "toc-one"}) {
         SCOPED_TRACE(base);
-        LoadResult r = load_image(fixture(base + ".toc"));
+        LoadResult r = load_image(fx(base + ".toc"));
         ASSERT_TRUE(r) << r.error;
         ASSERT_EQ(r.disc->sessions.size(), 1u);
         const Session& s = r.disc->sessions[0];
         // cdrdao's lines: "TOC TYPE: T", "TRACK  n  Mode M:", "COPY PERMITTED", "PRE-EMPHASIS",
         // "START  mm:ss:ff(  lba)" and "END[*] ...(  lba)".
-        std::ifstream in(fixture(base + ".cdrdao.txt"));
+        std::ifstream in(fx(base + ".cdrdao.txt"));
         std::string type, got, want;
         lba_t end = -1;
         std::smatch m;
@@ -81,8 +70,7 @@ TEST(TocReader, SectorsEqualTheirSources) {
         const char* source;
         uint64_t offset, bytes;
     };
-    const uint64_t iso = fs::file_size(fixture("toc-data.iso")),
-                   tone = fs::file_size(fixture("toc-tone.raw"));
+    const uint64_t iso = fs::file_size(fx("toc-data.iso")), tone = fs::file_size(fx("toc-tone.raw"));
     const Case cases[] = {
         {"toc-mixed", 0, 325, false, "toc-data.iso", 0, iso},           // then ZERO 00:02:00
         {"toc-mixed", 475, 300, true, "toc-le.raw", 88200, 300 * 2352}, // big-endian FILE from sample 22050
@@ -96,21 +84,16 @@ TEST(TocReader, SectorsEqualTheirSources) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.toc) + " " + std::to_string(c.lba));
-        LoadResult r = load_toc(fixture(std::string(c.toc) + ".toc"));
+        LoadResult r = load_toc(fx(std::string(c.toc) + ".toc"));
         ASSERT_TRUE(r) << r.error;
         SectorReader reader(*r.disc);
         const uint32_t size = c.audio ? 2352 : 2048;
         std::string want(size_t{c.count} * size, '\0');
-        want.replace(0, c.bytes, slurp(fixture(c.source)).substr(c.offset, c.bytes));
-        std::string got(want.size(), 'x');
-        std::span out(reinterpret_cast<uint8_t*>(got.data()), got.size());
-        const uint32_t n =
-            c.audio ? reader.read_audio(c.lba, c.count, out) : reader.read_user_data(c.lba, c.count, out);
-        EXPECT_EQ(n, c.count);
-        EXPECT_TRUE(got == want);
+        want.replace(0, c.bytes, slurp(fx(c.source)).substr(c.offset, c.bytes));
+        EXPECT_TRUE(disc_blocks(reader, c.lba, c.count, c.audio) == want);
     }
     // Pregaps (PREGAP, START) and the lead-out are in no track.
-    LoadResult mixed = load_toc(fixture("toc-mixed.toc"));
+    LoadResult mixed = load_toc(fx("toc-mixed.toc"));
     ASSERT_TRUE(mixed);
     for (lba_t gap : {325, 474, 775, 804, 1192})
         EXPECT_EQ(mixed.disc->track_at(gap), nullptr) << gap;
@@ -119,8 +102,8 @@ TEST(TocReader, SectorsEqualTheirSources) {
 // Every refusal names the sheet and line; the messages are compared whole with
 // tests/data/images/toc-refusals.txt (the temporary directory shown as DIR). d.bin holds 10 blocks.
 TEST(TocReader, RefusalsNameTheSheetAndLine) {
-    const fs::path dir = fs::temp_directory_path() / ("ckvd-toc-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempDir tmp;
+    const fs::path& dir = tmp.path;
     std::string blocks;
     for (int i = 0; i < 10 * 2048; ++i)
         blocks += char(i * 7 / 2048);
@@ -176,5 +159,4 @@ TEST(TocReader, RefusalsNameTheSheetAndLine) {
     ASSERT_TRUE(sub) << sub.error;
     EXPECT_EQ(std::tuple(sub.disc->sessions[0].tracks[0].sector_size, sub.disc->sessions[0].leadout),
               std::tuple(2448u, 9)); // 20480 bytes: 8 blocks and part of a ninth
-    fs::remove_all(dir);
 }
