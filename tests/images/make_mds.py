@@ -18,7 +18,7 @@ import os
 import struct
 import sys
 
-from make_raw import sector
+from make_raw import sector as ecma130_sector
 
 
 def msf(lba):
@@ -27,7 +27,7 @@ def msf(lba):
 
 
 def raw_sector(lba, data, mode2):
-    return sector("mode2" if mode2 else "mode1", lba, data)
+    return ecma130_sector("mode2" if mode2 else "mode1", lba, data)
 
 
 def main(argv):
