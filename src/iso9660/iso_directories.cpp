@@ -99,6 +99,14 @@ void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& 
         e->mode = static_cast<uint16_t>(rr.mode);
 }
 
+// Why an entry is marked unreadable, in the words ckvd and the window show.
+std::string BlockUnreadable(uint64_t lbn) {
+    return "block " + std::to_string(lbn) + " could not be read";
+}
+std::string PastTheEnd(const SessionEntry* s) {
+    return "its extent runs past the end of the session at block " + std::to_string(SessionEnd(s));
+}
+
 bool IsSelfOrParent(std::span<const uint8_t> rec) {
     // The 0x00 and 0x01 identifiers (9.1.11).
     return rec[kRecordIdentifierLength] == 1 && (rec[kRecordIdentifier] == 0 || rec[kRecordIdentifier] == 1);
@@ -152,6 +160,10 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         }
         e->directoryNumber = dir->directoryNumber;
         e->parentNumber = dir->parentNumber;
+        if (const SessionEntry* s = CurrentSession();
+            s && s->blockLength && e->size > 0 &&
+            uint64_t{e->lbn} + (uint64_t{e->size} - 1) / s->blockLength >= SessionEnd(s))
+            MarkUnreadable(e, PastTheEnd(s));
         // A file of several extents has one record per extent under one name, each but the last flagged.
         if (flags & kFlagMultiExtent)
             e->flags |= ISO_EXTENT_MORE;
@@ -188,12 +200,17 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     else
         rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, g_Walk.sector.data());
     g_Walk.rootBlock.clear();
-    if (rc != ASPI_OK)
-        return rc;
+    // A directory that cannot be read stays in the tree, marked; the rest of the session is read.
+    if (rc != ASPI_OK) {
+        MarkUnreadable(dir, dir->lbn >= SessionEnd(s) ? PastTheEnd(s) : BlockUnreadable(dir->lbn));
+        return ISO_OK;
+    }
     const std::span<const uint8_t> first(g_Walk.sector.data(), bl);
     // The first record describes the directory itself; without a sound one there is nothing to list.
-    if (first[0] < kMinDirectoryRecord || first[0] > bl)
+    if (first[0] < kMinDirectoryRecord || first[0] > bl) {
+        MarkUnreadable(dir, "block " + std::to_string(dir->lbn) + " holds no directory record");
         return ISO_OK;
+    }
     const uint32_t length = Le32(first, kRecordDataLength);
     dir->size = length;
     if (dir->type == 'D' || dir->type == 'V') {
@@ -209,7 +226,10 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     }
     // Each block of the session is walked as directory records once: a directory listed twice, or one whose
     // extent runs into blocks walked before (a disc-given length of 4 GiB), stops where they begin.
-    const uint64_t blocks = TakeUnwalked(dir->lbn, BlocksInsideSession(s, dir->lbn, length / bl));
+    const uint64_t inside = BlocksInsideSession(s, dir->lbn, length / bl);
+    if (inside < length / bl)
+        MarkUnreadable(dir, PastTheEnd(s));
+    const uint64_t blocks = TakeUnwalked(dir->lbn, inside);
     if (blocks == 0)
         return ISO_OK;
     std::vector<uint8_t> extent;
@@ -223,8 +243,16 @@ int Iso_AnalyzeDirectory(uint16_t device) {
         // The first block is here already: only the ones after it are read, so each block is read once.
         std::copy(first.begin(), first.end(), extent.begin());
         rc = Iso_ReadExtent(device, dir->lbn + 1, static_cast<uint32_t>(blocks - 1), extent.data() + bl);
-        if (rc != ISO_OK)
-            return rc;
+        if (rc != ISO_OK) {
+            // Block by block then: the records of every block that can be read are listed.
+            for (uint64_t b = 1; b < blocks; ++b)
+                if (Iso_ReadExtent(device, static_cast<uint32_t>(dir->lbn + b), 1, extent.data() + b * bl) !=
+                    ISO_OK) {
+                    std::fill_n(extent.begin() + static_cast<std::ptrdiff_t>(b * bl), bl, uint8_t{0});
+                    if (!(dir->flags & ISO_UNREADABLE))
+                        MarkUnreadable(dir, BlockUnreadable(dir->lbn + b));
+                }
+        }
         data = extent;
     }
     FileEntry* tail = TailOf(g_Walk.currentIndex, dir);

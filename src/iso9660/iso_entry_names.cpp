@@ -74,5 +74,6 @@ void iso_internal::Forget(FileEntry* e) {
     g_RecordedIdentifiers.erase(e);
     g_DirectoryDates.erase(e);
     g_SymlinkTargets.erase(e);
+    g_UnreadableReasons.erase(e);
     delete e;
 }

@@ -30,6 +30,10 @@ extern std::unordered_map<const FileEntry*, std::string> g_SymlinkTargets;
 // directories (an entry's own date stays that of a file).
 extern std::unordered_map<const FileEntry*, std::string> g_RecordedIdentifiers;
 extern std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> g_DirectoryDates;
+// Why an entry flagged ISO_UNREADABLE could not be read.
+extern std::unordered_map<const FileEntry*, std::string> g_UnreadableReasons;
+// Flags `e` unreadable for `reason` (the first reason given is kept).
+void MarkUnreadable(FileEntry* e, std::string reason);
 // The blocks the entries' UTF-8 names are cut from, and the bytes used of the last one.
 extern std::vector<std::unique_ptr<char[]>> g_TextBlocks;
 extern size_t g_TextUsed;

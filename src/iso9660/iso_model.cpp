@@ -234,6 +234,7 @@ void iso_internal::ReleaseModel() {
     g_SymlinkTargets.clear();
     g_RecordedIdentifiers.clear();
     g_DirectoryDates.clear();
+    g_UnreadableReasons.clear();
     g_TextBlocks.clear();
     g_TextBlocks.shrink_to_fit();
     g_TextUsed = 0;
@@ -242,6 +243,23 @@ void iso_internal::ReleaseModel() {
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_SymlinkTargets;
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_RecordedIdentifiers;
 std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> iso_internal::g_DirectoryDates;
+std::unordered_map<const FileEntry*, std::string> iso_internal::g_UnreadableReasons;
+
+void iso_internal::MarkUnreadable(FileEntry* e, std::string reason) {
+    e->flags |= ISO_UNREADABLE;
+    try {
+        g_UnreadableReasons.emplace(e, std::move(reason));
+    } catch (const std::bad_alloc&) {
+        // The flag stands; only the words are lost.
+    }
+}
+
+const char* Iso_UnreadableReason(const FileEntry* entry) {
+    if (!entry || !(entry->flags & ISO_UNREADABLE))
+        return nullptr;
+    const auto it = iso_internal::g_UnreadableReasons.find(entry);
+    return it == iso_internal::g_UnreadableReasons.end() ? "could not be read" : it->second.c_str();
+}
 std::vector<std::unique_ptr<char[]>> iso_internal::g_TextBlocks;
 size_t iso_internal::g_TextUsed = 0;
 
@@ -303,6 +321,7 @@ struct IsoModelStash::State {
     std::unordered_map<const FileEntry*, std::string> symlinkTargets;
     std::unordered_map<const FileEntry*, std::string> recordedIdentifiers;
     std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> directoryDates;
+    std::unordered_map<const FileEntry*, std::string> unreadableReasons;
     std::vector<std::unique_ptr<char[]>> textBlocks;
     size_t textUsed = 0;
 
@@ -316,6 +335,7 @@ struct IsoModelStash::State {
         std::swap(symlinkTargets, g_SymlinkTargets);
         std::swap(recordedIdentifiers, g_RecordedIdentifiers);
         std::swap(directoryDates, g_DirectoryDates);
+        std::swap(unreadableReasons, g_UnreadableReasons);
         std::swap(textBlocks, g_TextBlocks);
         std::swap(textUsed, g_TextUsed);
     }

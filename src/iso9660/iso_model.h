@@ -82,6 +82,9 @@ constexpr uint8_t ISO_EXTENT_MORE = 0x80;
 constexpr uint8_t ISO_EXTENT_CONTINUED = 0x01;
 // A Rock Ridge symbolic link (its target: Iso_SymlinkTarget).
 constexpr uint8_t ISO_SYMLINK = 0x02;
+// A directory whose records, or a file whose extent, could not be read (why: Iso_UnreadableReason); the
+// rest of the session was read all the same.
+constexpr uint8_t ISO_UNREADABLE = 0x04;
 
 // SessionTree::notes: the path table was passed over; a volume descriptor that failed its checks was passed
 // over (the first at passedLbn); the descriptor set ended without its terminator (at setEndLbn).
@@ -142,6 +145,8 @@ class IsoModelStash {
     friend IsoModelStash Iso_SetModelAside();
     friend void Iso_RestoreModel(IsoModelStash&& stash);
 };
+// Why an entry flagged ISO_UNREADABLE could not be read ("block 24 could not be read"), else nullptr.
+const char* Iso_UnreadableReason(const FileEntry* entry);
 // Leaves the module empty, as after Iso_Terminate, with the model in the stash.
 IsoModelStash Iso_SetModelAside();
 // Frees the module's model and puts the stashed one back in its place.

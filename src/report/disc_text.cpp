@@ -96,6 +96,15 @@ char* put_line_head(char* p, const FileEntry& e) {
 // Text is gathered in `out` and handed to `flush` whenever it reaches about this many bytes.
 constexpr size_t kPieceBytes = 64 * 1024;
 
+// " (unreadable: why)" after an entry that could not be read.
+void append_unreadable(std::string& out, const FileEntry& e) {
+    if (const char* why = Iso_UnreadableReason(&e)) {
+        out += " (unreadable: ";
+        out += why;
+        out += ')';
+    }
+}
+
 template <class Flush> void append_tree(std::string& out, FileEntry* root, Flush& flush) {
     char head[kLineHead];
     Report_WalkTree(root, [&](const FileEntry& e, const std::string& path, size_t) {
@@ -105,6 +114,7 @@ template <class Flush> void append_tree(std::string& out, FileEntry* root, Flush
             out += " -> ";
             out += target;
         }
+        append_unreadable(out, e);
         out += '\n';
         if (out.size() >= kPieceBytes)
             flush(out);
@@ -119,8 +129,10 @@ template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush&
         if (sessionIndex >= 0 && i != sessionIndex)
             continue;
         out += format("(Session%d) ", i + 1);
-        if (t->root)
+        if (t->root) {
             out += Iso_EntryName(t->root);
+            append_unreadable(out, *t->root);
+        }
         out += '\n';
         append_tree(out, t->root, flush);
     }

@@ -40,5 +40,26 @@ int Cmd_Ls(int argc, char** argv) {
     } else {
         Report_WriteTreeText(o.session, Cli_WriteStdout);
     }
-    return Cli_FinishOutput(0);
+    // What could not be read is listed, marked; a line per damaged session says how much was read.
+    bool damaged = false;
+    index = 0;
+    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index) {
+        if (o.session >= 0 && o.session != index)
+            continue;
+        size_t dirs = 1, files = 0, badDirs = (t->root && (t->root->flags & ISO_UNREADABLE)) ? 1 : 0,
+               badFiles = 0;
+        Report_WalkTree(t->root, [&](FileEntry& e, const std::string&, size_t) {
+            const bool bad = e.flags & ISO_UNREADABLE;
+            (e.type == 'F' ? files : dirs) += 1;
+            (e.type == 'F' ? badFiles : badDirs) += bad ? 1 : 0;
+        });
+        if (badDirs + badFiles == 0)
+            continue;
+        damaged = true;
+        std::fprintf(stderr,
+                     "ckvd: (Session%d) %zu of %zu directories and %zu of %zu files could not be read; "
+                     "the rest is listed\n",
+                     index + 1, badDirs, dirs, badFiles, files);
+    }
+    return Cli_FinishOutput(damaged ? kExitFailure : 0);
 }

@@ -122,6 +122,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             continue;
         json.BeginObject().Key("session").Int(index + 1).Key("volume");
         json.String(t->root ? Iso_EntryName(t->root) : "");
+        if (const char* why = Iso_UnreadableReason(t->root))
+            json.Key("unreadable").String(why);
         if (t->notes & ISO_TREE_PATH_TABLE_PASSED)
             json.Key("path_table_passed_over").Bool(true);
         if (const auto notes = Iso_TreeNotes(t); !notes.empty()) {
@@ -152,6 +154,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 json.Key("continuation").Bool(true);
             if (const char* target = Iso_SymlinkTarget(&e))
                 json.Key("target").String(target);
+            if (const char* why = Iso_UnreadableReason(&e))
+                json.Key("unreadable").String(why);
             json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
             // The other forms of the name, where they read otherwise: the record's own identifier beside a
             // Rock Ridge name, and the Shift-JIS form the report writes.
