@@ -122,6 +122,8 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
 
 int CKVDAppViewModel::Image(int row) const {
     const FileEntry* e = Entry(row);
+    if (e && (e->flags & ISO_UNREADABLE))
+        return IMG_ERROR;
     return e && e->type == 'D' ? IMG_FOLDER_CLOSED : IMG_DOCUMENT;
 }
 

@@ -61,7 +61,10 @@ void CLeftViewModel::Fill(const DiscModel* model) {
             }
             top.first = e->nextSibling;
             int parent = top.parent;
-            int dir = Insert(parent, Iso_EntryName(e), IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN, next++, e);
+            // A directory that could not be read shows the error picture, open or closed.
+            const bool unreadable = e->flags & ISO_UNREADABLE;
+            int dir = Insert(parent, Iso_EntryName(e), unreadable ? IMG_ERROR : IMG_FOLDER_CLOSED,
+                             unreadable ? IMG_ERROR : IMG_FOLDER_OPEN, next++, e);
             m_items[static_cast<size_t>(parent)].expanded = true;
             if (e->firstChild)
                 stack.push_back({e->firstChild, dir}); // children before the next sibling: pre-order

@@ -22,6 +22,7 @@ int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffe
 // and the few words a status bar holds.
 struct IsoTreeNote {
     std::string text, shortText;
+    size_t unreadable = 0; // the entries counted, for the note of entries that could not be read
 };
 std::vector<IsoTreeNote> Iso_TreeNotes(const SessionTree* tree);
 

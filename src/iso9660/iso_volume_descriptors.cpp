@@ -186,5 +186,22 @@ std::vector<IsoTreeNote> Iso_TreeNotes(const SessionTree* tree) {
                          "volume descriptor set without terminator"});
     if (tree->notes & ISO_TREE_PATH_TABLE_PASSED)
         notes.push_back({kPathTablePassedOver, kPathTablePassedOverShort});
+    // Entries that could not be read, counted without recursion over the tree.
+    size_t unreadable = 0;
+    std::vector<const FileEntry*> pending{tree->root};
+    while (!pending.empty()) {
+        const FileEntry* e = pending.back();
+        pending.pop_back();
+        for (; e; e = e->nextSibling) {
+            unreadable += (e->flags & ISO_UNREADABLE) ? 1 : 0;
+            if (e->type != 'F' && e->firstChild)
+                pending.push_back(e->firstChild);
+        }
+    }
+    if (unreadable > 0) {
+        const std::string count = std::to_string(unreadable) + (unreadable == 1 ? " entry" : " entries");
+        notes.push_back({count + " could not be read (marked in the tree and the list); the rest was read",
+                         count + " unreadable", unreadable});
+    }
     return notes;
 }

@@ -10,8 +10,8 @@ import shutil
 import struct
 import subprocess
 
-from ckvdtest import (BLOCK, CkvdCase, ckvd_paths, entries, fresh, local_tree, main, ok, patch, read, tool, write,
-                      xorriso_extract, xorriso_paths)
+from ckvdtest import (BLOCK, CkvdCase, ckvd_paths, entries, fresh, local_tree, main, ok, patch, read, run, tool,
+                      write, xorriso_extract, xorriso_paths)
 
 
 def split_into_extents(image, name, pieces):
@@ -123,6 +123,32 @@ class PathTable(CkvdCase):
             f.seek(16 * BLOCK + 156 + 25)
             f.write(b"\0")  # the root record's directory flag
         self.assertFails(["ls", broken], 1, "Code 1002", out=None)
+
+    def test_unreadable_directories_and_files_are_marked_and_the_rest_listed(self):
+        # A zeroed directory block and a file cut off by the image's end: isoinfo's tree of the sound image
+        # without what the damage took, the damaged entries marked with the reason, exit 1.
+        src = fresh("pathtable", "damsrc")
+        for f, n in (("A/F1.DAT", 30000), ("A/F2.DAT", 30000), ("B/C/G.DAT", 5000), ("README.TXT", 3)):
+            write(os.path.join(src, f), bytes(n))
+        image = os.path.join(self.dir, "damaged.iso")
+        tool("genisoimage", "-quiet", "-o", image, src)
+        peer, sound = isoinfo_listing("-i", image), read(image)
+        a, f2 = peer["/A"][1], peer["/A/F2.DAT;1"][1]
+        for name, data, bad in (
+                ("zeroed.iso", sound[:a * BLOCK] + bytes(BLOCK) + sound[(a + 1) * BLOCK:],
+                 {"/A": f"block {a} holds no directory record"}),
+                ("cut.iso", sound[:(f2 + 1) * BLOCK],
+                 {"/A/F2.DAT;1": f"its extent runs past the end of the session at block {f2 + 1}"})):
+            with self.subTest(name):
+                write(os.path.join(self.dir, name), data)
+                r = run("ls", "--json", os.path.join(self.dir, name))
+                self.assertEqual(r.returncode, 1)
+                self.assertIn("could not be read; the rest is listed", r.stderr)
+                (s,) = json.loads(r.stdout)["sessions"]
+                gone = {p for p in peer if p.startswith("/A/")} if name == "zeroed.iso" else set()
+                self.assertEqual({e["path"]: (e["type"], e["lbn"]) for e in s["entries"]},
+                                 {p: e[:2] for p, e in peer.items() if p not in gone})
+                self.assertEqual({e["path"]: e["unreadable"] for e in s["entries"] if "unreadable" in e}, bad)
 
     def test_damaged_descriptors_are_passed_over(self):
         # genisoimage -J -b: primary at 16, boot record 17, Joliet 18, terminator 19. A descriptor that fails

@@ -32,7 +32,8 @@ int Cmd_Ls(int argc, char** argv) {
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index)
         if (o.session < 0 || o.session == index)
             for (const IsoTreeNote& note : Iso_TreeNotes(t))
-                std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, note.text.c_str());
+                if (note.unreadable == 0) // said below, with the counts of each kind
+                    std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, note.text.c_str());
     // Written as it is made: a disc of many files is never held as one text.
     if (o.json) {
         JsonWriter out(Cli_WriteStdout);

@@ -1,5 +1,7 @@
 #include "desktop/mainwindow/kvd_app_view.h"
 
+#include "iso9660/iso_model.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QEvent>
@@ -53,6 +55,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (index.column() == 0)
             return m_images[static_cast<size_t>(m_content.Image(index.row()))];
+        return {};
+    case Qt::ToolTipRole:
+        // Why an entry marked unreadable could not be read.
+        if (const char* why = Iso_UnreadableReason(m_content.Entry(index.row())))
+            return QString("unreadable: %1").arg(QString::fromUtf8(why));
         return {};
     case Qt::TextAlignmentRole:
         if (m_centred)

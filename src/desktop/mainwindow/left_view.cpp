@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
+#include "iso9660/iso_model.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
 #include "res/resource.h"
@@ -21,7 +22,8 @@ QIcon PairIcon(int normal, int selected) {
 
 TreeItemModel::TreeItemModel(CLeftViewModel& content, QObject* parent)
     : QAbstractItemModel(parent), m_content(content), m_sessionIcon(PairIcon(IMG_CD, IMG_CD)),
-      m_folderIcon(PairIcon(IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN)) {}
+      m_folderIcon(PairIcon(IMG_FOLDER_CLOSED, IMG_FOLDER_OPEN)),
+      m_errorIcon(PairIcon(IMG_ERROR, IMG_ERROR)) {}
 
 void TreeItemModel::Reload() {
     beginResetModel();
@@ -90,7 +92,19 @@ QVariant TreeItemModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return m_text[static_cast<size_t>(item)];
     case Qt::DecorationRole:
-        return m_content.Items()[static_cast<size_t>(item)].image == IMG_CD ? m_sessionIcon : m_folderIcon;
+        switch (m_content.Items()[static_cast<size_t>(item)].image) {
+        case IMG_CD:
+            return m_sessionIcon;
+        case IMG_ERROR:
+            return m_errorIcon;
+        default:
+            return m_folderIcon;
+        }
+    case Qt::ToolTipRole:
+        // Why a directory marked unreadable could not be read.
+        if (const char* why = Iso_UnreadableReason(m_content.Items()[static_cast<size_t>(item)].entry))
+            return QString("unreadable: %1").arg(QString::fromUtf8(why));
+        return {};
     default:
         return {};
     }

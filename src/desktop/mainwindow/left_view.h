@@ -26,7 +26,7 @@ class TreeItemModel final : public QAbstractItemModel {
     CLeftViewModel& m_content;
     std::vector<int> m_row;      // row of each item under its parent
     std::vector<QString> m_text; // display texts
-    QIcon m_sessionIcon, m_folderIcon;
+    QIcon m_sessionIcon, m_folderIcon, m_errorIcon;
 };
 
 class CLeftView final : public QTreeView {
