@@ -29,23 +29,6 @@ int count_points(const DiscImage& d, uint8_t session, uint8_t point) {
 
 } // namespace
 
-TEST(ImageReaders, PlainIsoIsOneClosedDataSession) {
-    LoadResult r = load_image(fx("plain.iso"));
-    ASSERT_TRUE(r) << r.error;
-    const DiscImage& d = *r.disc;
-    ASSERT_EQ(d.sessions.size(), 1u);
-    ASSERT_EQ(d.sessions[0].tracks.size(), 1u);
-    const Track& t = d.sessions[0].tracks[0];
-    EXPECT_EQ(std::tie(t.start, t.control), std::tuple(0, 0x04));
-    EXPECT_EQ(static_cast<uint64_t>(t.length) * 2048, fs::file_size(fx("plain.iso")));
-    EXPECT_TRUE(d.closed);
-    EXPECT_EQ(count_points(d, 1, 0xB0) + count_points(d, 1, 0xC0), 0); // a closed disc
-    SectorReader reader(d);
-    EXPECT_EQ(disc_blocks(reader, 0, t.length), file_blocks("plain.iso", 0, t.length));
-    EXPECT_EQ(disc_blocks(reader, lba_t(t.length), 1), ""); // lead-out
-    EXPECT_EQ(disc_blocks(reader, -1, 1), "");
-}
-
 TEST(ImageReaders, TwoSessionDiscsLandAtRecorderAddresses) {
     for (const std::string ext : {"cue", "ccd"}) {
         SCOPED_TRACE(ext);
@@ -173,14 +156,16 @@ TEST(ImageReaders, RawSheetsFirstAndLastTrackAgreeWithCdInfo) {
     SectorReader rawReader(*raw.disc);
     EXPECT_EQ(disc_blocks(rawReader, 0, 20), file_blocks("raw-src.iso", 0, 20));
 }
-TEST(ImageReaders, RawImagesWithoutASheetReadTheirSourceBlocks) {
+// A plain ISO image and raw sectors without a sheet: one closed data session holding the source's blocks.
+TEST(ImageReaders, SingleTrackImagesReadTheirSourceBlocks) {
     struct Case {
         const char *raw, *source;
         lba_t start;
         TrackMode mode;
         uint8_t discType;
     };
-    for (const Case& c : {Case{"raw-m1.iso", "raw-plain.iso", 0, TrackMode::Mode1, 0x00},
+    for (const Case& c : {Case{"plain.iso", "plain.iso", 0, TrackMode::Mode1, 0x00},
+                          Case{"raw-m1.iso", "raw-plain.iso", 0, TrackMode::Mode1, 0x00},
                           Case{"raw-m1.bin", "raw-plain.iso", 0, TrackMode::Mode1, 0x00},
                           Case{"raw-m2.img", "raw-plain.iso", 0, TrackMode::Mode2, 0x20},
                           Case{"raw-late.bin", "raw-late.iso", 11400, TrackMode::Mode1, 0x00}}) {
@@ -192,10 +177,13 @@ TEST(ImageReaders, RawImagesWithoutASheetReadTheirSourceBlocks) {
         ASSERT_EQ(s.tracks.size(), 1u);
         const Track& t = s.tracks[0];
         const auto blocks = uint32_t(fs::file_size(fx(c.source)) / 2048);
-        EXPECT_EQ(std::tuple(t.start, t.length, t.mode, s.disc_type, s.leadout),
-                  std::tuple(c.start, blocks, c.mode, c.discType, c.start + lba_t(blocks)));
+        EXPECT_EQ(std::tuple(t.start, t.length, t.mode, t.control, s.disc_type, s.leadout),
+                  std::tuple(c.start, blocks, c.mode, 0x04, c.discType, c.start + lba_t(blocks)));
+        EXPECT_TRUE(r.disc->closed);
+        EXPECT_EQ(count_points(*r.disc, 1, 0xB0) + count_points(*r.disc, 1, 0xC0), 0);
         SectorReader reader(*r.disc);
         EXPECT_EQ(disc_blocks(reader, c.start, blocks), file_blocks(c.source, 0, blocks));
+        EXPECT_EQ(disc_blocks(reader, c.start + lba_t(blocks), 1) + disc_blocks(reader, c.start - 1, 1), "");
     }
     // A dump cut inside its last sector keeps the whole sectors before it.
     TempDir dir;
