@@ -90,6 +90,8 @@ struct LoadResult {
 
 // A refusal of `path` at `line`: no disc, the message "FILE:LINE: what".
 LoadResult load_failure(const std::string& path, int line, const std::string& what);
+// `disc` as a closed disc (the images record no appendable state) with the full TOC a recorder leaves.
+LoadResult closed_disc(std::unique_ptr<DiscImage> disc);
 // 1234567 as "1,234,567", for counts and offsets a person reads.
 std::string grouped(uint64_t n);
 // The same for a binary image or descriptor: "FILE: byte OFFSET: what" (OFFSET grouped as 1,234,567).

@@ -126,6 +126,14 @@ LoadResult load_failure(const std::string& path, int line, const std::string& wh
     return r;
 }
 
+LoadResult closed_disc(std::unique_ptr<DiscImage> disc) {
+    disc->closed = true;
+    disc->full_toc = make_full_toc(disc->sessions, true);
+    LoadResult r;
+    r.disc = std::move(disc);
+    return r;
+}
+
 std::string grouped(uint64_t n) {
     std::string digits = std::to_string(n), out;
     for (size_t i = 0; i < digits.size(); ++i) {

@@ -74,7 +74,6 @@ std::vector<GrownSession> grown_sessions(const std::string& path, uint64_t fileB
 } // namespace
 
 LoadResult load_iso(const std::string& path) {
-    LoadResult r;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return load_failure(path, 0, "cannot open the image file");
@@ -105,15 +104,13 @@ LoadResult load_iso(const std::string& path) {
         s.leadout = static_cast<lba_t>(g.start + g.blocks);
         disc->sessions.push_back(s);
     }
-    disc->closed = true;
-    disc->full_toc = make_full_toc(disc->sessions, true);
+    LoadResult r = closed_disc(std::move(disc));
     // No lead-out or lead-in lies between grown sessions: each B0 names where the next one really begins.
-    for (FullTocEntry& e : disc->full_toc)
-        if (e.point == 0xB0 && e.session < disc->sessions.size()) {
-            const Msf next = lba_to_msf(disc->sessions[e.session].tracks.front().start);
+    for (FullTocEntry& e : r.disc->full_toc)
+        if (e.point == 0xB0 && e.session < r.disc->sessions.size()) {
+            const Msf next = lba_to_msf(r.disc->sessions[e.session].tracks.front().start);
             std::tie(e.min, e.sec, e.frame) = std::tuple(next.m, next.s, next.f);
         }
-    r.disc = std::move(disc);
     return r;
 }
 

@@ -409,12 +409,7 @@ LoadResult load_mds(const std::string& path) {
     Reader reader{path, Bytes(std::move(data)), *disc, {}};
     if (Bad bad = reader.read())
         return load_failure_at(path, bad->at, bad->what);
-    // The descriptor keeps no B0 point: the disc is shown closed, as its recorded lead-ins were read.
-    disc->closed = true;
-    disc->full_toc = make_full_toc(disc->sessions, disc->closed);
-    LoadResult r;
-    r.disc = std::move(disc);
-    return r;
+    return closed_disc(std::move(disc));
 }
 
 } // namespace ckvd::images

@@ -488,12 +488,7 @@ LoadResult load_nrg(const std::string& path) {
     disc->path = path;
     if (Fail bad = read_nrg(path, in, static_cast<uint64_t>(st.st_size), *disc))
         return load_failure_at(path, bad->at, bad->what);
-    // The image records no appendable state: the disc as it was closed.
-    disc->closed = true;
-    disc->full_toc = make_full_toc(disc->sessions, disc->closed);
-    LoadResult r;
-    r.disc = std::move(disc);
-    return r;
+    return closed_disc(std::move(disc));
 }
 
 } // namespace ckvd::images

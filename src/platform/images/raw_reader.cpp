@@ -115,10 +115,7 @@ LoadResult load_raw(const std::string& path) {
     s.tracks.push_back(t);
     s.leadout = t.start + static_cast<lba_t>(blocks);
     disc->sessions.push_back(s);
-    disc->full_toc = make_full_toc(disc->sessions, true);
-    LoadResult r;
-    r.disc = std::move(disc);
-    return r;
+    return closed_disc(std::move(disc));
 }
 
 } // namespace ckvd::images

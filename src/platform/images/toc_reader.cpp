@@ -560,11 +560,7 @@ LoadResult load_toc(const std::string& path) {
         bad = lay_out_toc(sheet, *disc);
     if (bad)
         return load_failure(path, bad->line, bad->what);
-    disc->closed = true;
-    disc->full_toc = make_full_toc(disc->sessions, disc->closed);
-    LoadResult r;
-    r.disc = std::move(disc);
-    return r;
+    return closed_disc(std::move(disc));
 }
 
 } // namespace ckvd::images
