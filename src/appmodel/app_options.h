@@ -6,7 +6,8 @@
 
 struct AppOptions {
     std::vector<std::string> images; // --image PATH (repeatable), then --demo's discs
-    // Plain arguments that are disc images (.iso, .cue, .ccd, .nrg, .toc, .mds, .mdf, .bin, .img): opened as from the window, the first loaded.
+    // Plain arguments that are disc images (.iso, .cue, .ccd, .nrg, .toc, .mds, .mdf, .bin, .img): opened as
+    // from the window, the first loaded.
     std::vector<std::string> openImages;
     // A plain argument that is not a disc image: opened as the (empty) document, its name the title.
     std::string documentFile;
