@@ -43,9 +43,11 @@ geometry() { (eval "$(xdotool getwindowgeometry --shell "$1")" && echo "$X $Y $W
 # The centre of window $1 lies inside window $2.
 # Closes window $1 with key $2 (the window manager may take a moment to give it the focus). The offer takes
 # neither Enter nor Escape: it is closed as the window manager closes it (Alt+F4).
+# A program slowed down (a sanitizer build beside other tests) may take seconds to unmap it: the key is sent
+# again every 3 s, for 30 s in all.
 close_with() {
-    for _ in $(seq 20); do
-        xdotool windowactivate --sync "$1" key --clearmodifiers "$2" 2>/dev/null || true
+    for i in $(seq 100); do
+        ((i % 10 == 1)) && { xdotool windowactivate --sync "$1" key --clearmodifiers "$2" 2>/dev/null || true; }
         sleep 0.3
         xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
     done
