@@ -1,5 +1,7 @@
 // ckvd ls: the file tree of one session or of every session.
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "appmodel/app_modules.h"
 #include "cli.h"
@@ -29,11 +31,15 @@ int Cmd_Ls(int argc, char** argv) {
         return kExitFailure;
     }
     int index = 0;
+    std::vector<bool> damaged(static_cast<size_t>(count)); // sessions whose notes count unreadable entries
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index)
         if (o.session < 0 || o.session == index)
-            for (const IsoTreeNote& note : Iso_TreeNotes(t))
+            for (const IsoTreeNote& note : Iso_TreeNotes(t)) {
+                damaged[static_cast<size_t>(index)] =
+                    damaged[static_cast<size_t>(index)] || note.unreadable > 0;
                 if (note.unreadable == 0) // said below, with the counts of each kind
                     std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, note.text.c_str());
+            }
     // Written as it is made: a disc of many files is never held as one text.
     if (o.json) {
         JsonWriter out(Cli_WriteStdout);
@@ -42,10 +48,9 @@ int Cmd_Ls(int argc, char** argv) {
         Report_WriteTreeText(o.session, Cli_WriteStdout);
     }
     // What could not be read is listed, marked; a line per damaged session says how much was read.
-    bool damaged = false;
     index = 0;
     for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index) {
-        if (o.session >= 0 && o.session != index)
+        if (!damaged[static_cast<size_t>(index)])
             continue;
         size_t dirs = 1, files = 0, badDirs = (t->root && (t->root->flags & ISO_UNREADABLE)) ? 1 : 0,
                badFiles = 0;
@@ -54,13 +59,11 @@ int Cmd_Ls(int argc, char** argv) {
             (e.type == 'F' ? files : dirs) += 1;
             (e.type == 'F' ? badFiles : badDirs) += bad ? 1 : 0;
         });
-        if (badDirs + badFiles == 0)
-            continue;
-        damaged = true;
         std::fprintf(stderr,
                      "ckvd: (Session%d) %zu of %zu directories and %zu of %zu files could not be read; "
                      "the rest is listed\n",
                      index + 1, badDirs, dirs, badFiles, files);
     }
-    return Cli_FinishOutput(damaged ? kExitFailure : 0);
+    const bool anyDamaged = std::find(damaged.begin(), damaged.end(), true) != damaged.end();
+    return Cli_FinishOutput(anyDamaged ? kExitFailure : 0);
 }

@@ -306,7 +306,7 @@ Refusal place_track(const CueSheet& sheet, size_t fi, size_t ti, DiscImage& disc
     tr.start = abs + *t.index1;
     tr.length = static_cast<uint32_t>(end - static_cast<uint64_t>(*t.index1));
     tr.file_offset = static_cast<uint64_t>(*t.index1) * tr.sector_size;
-    if (static_cast<int64_t>(tr.start) + tr.length > 449850)
+    if (static_cast<int64_t>(tr.start) + tr.length > static_cast<int64_t>(kMaxCdBlocks))
         return SheetError{t.line, "track runs past the end of a CD"};
     Session& s = disc.sessions.back();
     if (!s.tracks.empty() && tr.start < s.leadout)

@@ -67,6 +67,9 @@ struct Msf {
 Msf lba_to_msf(lba_t lba);                         // absolute time: lba + 150 frames
 lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f); // (m*60+s)*75+f-150
 
+// Blocks a CD can address: up to 99:59:74 of absolute time.
+constexpr uint64_t kMaxCdBlocks = 449850;
+
 // Session layout of a recorder: 6750 lead-out sectors after the first session, 2250 after later ones,
 // then 4500 lead-in and 150 pregap before the next session's first track.
 constexpr lba_t kFirstLeadoutSectors = 6750;

@@ -20,7 +20,6 @@ namespace ckvd::images {
 
 namespace {
 
-constexpr uint64_t kMaxCdBlocks = 449850;
 constexpr uint64_t kGrownAlignment = 32; // blocks: the first session's start and every later one's multiple
 
 // What the chain of grown sessions needs of a primary volume descriptor.

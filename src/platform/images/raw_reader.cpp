@@ -18,7 +18,6 @@ namespace ckvd::images {
 namespace {
 
 constexpr uint32_t kRawSector = 2352;
-constexpr uint64_t kMaxCdBlocks = 449850; // 99:59:74, the last address a CD can have
 constexpr std::array<uint8_t, 12> kSync = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 

@@ -24,7 +24,6 @@ namespace ckvd::images {
 namespace {
 
 constexpr uint64_t kMaxSheetBytes = 1 << 20; // a sheet of 99 tracks is a few KiB
-constexpr uint64_t kCdSectors = 449850;      // 99:59:74 of absolute time
 constexpr size_t kMaxFiles = 200;            // distinct files a sheet may name
 
 struct SheetError {
@@ -286,7 +285,7 @@ bool ends_with_wav(const std::string& name) {
 
 // Adds a piece to `t`, its bytes bounded by a CD's length so no sum overflows.
 Refusal add_piece(PendingTrack& t, Piece p) {
-    const uint64_t cd = kCdSectors * t.block;
+    const uint64_t cd = kMaxCdBlocks * t.block;
     if (p.bytes > cd || t.bytes + p.bytes > cd)
         return SheetError{p.line, "track " + std::to_string(t.track.number) +
                                       " runs past the end of a CD (99:59:74)"};
@@ -505,7 +504,7 @@ Refusal lay_out_toc(const TocSheet& sheet, DiscImage& disc) {
         const std::string name = "track " + std::to_string(t.track.number);
         const uint64_t sectors = (t.bytes + t.block - 1) / t.block;
         const uint64_t gap = t.gap.value_or(0) / t.block;
-        if (sectors > kCdSectors || abs + sectors > kCdSectors)
+        if (sectors > kMaxCdBlocks || abs + sectors > kMaxCdBlocks)
             return SheetError{t.line, name + " runs past the end of a CD (99:59:74)"};
         if (sectors == 0)
             return SheetError{t.line, name + " holds no data (no FILE, DATAFILE, ZERO or SILENCE)"};
