@@ -19,6 +19,7 @@ using namespace ckvd::aspi32;
 DeviceEntry* g_DeviceList = nullptr;
 uint16_t g_DeviceCount = 0;
 uint16_t g_CurrentDevice = 0;
+AspiSense g_LastSense;
 
 namespace {
 
@@ -259,8 +260,11 @@ int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uin
             std::memcpy(srb.CDBByte, cdb, cdbLength);
 
         submitted = Submit(srb);
+        g_LastSense = {};
         if (srb.SRB_Status == SS_COMP)
             return ASPI_OK;
+        if (srb.SRB_TargStat == kCheckCondition)
+            g_LastSense = {static_cast<uint8_t>(srb.SenseArea[2] & 0x0F), srb.SenseArea[12], srb.SenseArea[13]};
         // A medium change is news for the caller, not a failure worth repeating.
         if (srb.SRB_TargStat == kCheckCondition && (srb.SenseArea[2] & 0x0F) == kUnitAttention)
             break;
@@ -336,6 +340,14 @@ int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer) 
     // no sub-channel: 2352 bytes a block.
     std::array<uint8_t, 12> cdb = ReadCdb<12>(0xBE, 0x01 << 2, lba, count);
     cdb[9] = 0x10;
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, uint32_t{ASPI_AUDIO_BLOCK_LENGTH} * count, buffer,
+                               static_cast<uint8_t>(cdb.size()), cdb.data());
+}
+
+int Aspi_ReadCdRaw(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer) {
+    // Any sector type, with sync, all headers, user data, EDC and ECC (byte 9 = 0xF8): 2352 bytes a block.
+    std::array<uint8_t, 12> cdb = ReadCdb<12>(0xBE, 0, lba, count);
+    cdb[9] = 0xF8;
     return Aspi_ExecuteCommand(device, ASPI_DIR_IN, uint32_t{ASPI_AUDIO_BLOCK_LENGTH} * count, buffer,
                                static_cast<uint8_t>(cdb.size()), cdb.data());
 }

@@ -51,6 +51,15 @@ int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16
 // drive gives them, 16-bit little-endian stereo. A block that is not audio is refused by the drive.
 constexpr uint32_t ASPI_AUDIO_BLOCK_LENGTH = 2352;
 int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
+// READ CD of `count` whole sectors of any type (sync, header, user data, EDC and ECC; 2352 bytes each).
+int Aspi_ReadCdRaw(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
+
+// The sense of the last command that ended in CHECK CONDITION (key, additional sense code and qualifier);
+// all zero after a command that went well or failed otherwise.
+struct AspiSense {
+    uint8_t key = 0, asc = 0, ascq = 0;
+};
+extern AspiSense g_LastSense;
 
 // The device record with this index, or nullptr.
 DeviceEntry* Aspi_GetDevice(uint16_t device);

@@ -3,6 +3,7 @@
 //   msinfo DISC                           last_session_start,next_session_start (as cdrecord -msinfo)
 //   append DISC SESSION.iso               adds a session made at next_session_start (genisoimage -C/-M)
 //   audio DISC.cue TRACK.wav...           an audio CD from 44.1 kHz 16-bit stereo WAV files (closed)
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "platform/bytes/byte_order.h"
 #include "platform/images/disc_image.h"
+#include "verify/sector_check.h"
 
 namespace fs = std::filesystem;
 using namespace ckvd::images;
@@ -122,27 +124,17 @@ bool write_cue(const std::string& cue, const DiscImage& disc, bool appendable, s
     return true;
 }
 
-uint8_t bcd(int v) {
-    return static_cast<uint8_t>(((v / 10) << 4) | (v % 10));
-}
-
-// Appends `blocks` 2048-byte blocks of `iso` to `img` as raw Mode 1 sectors (sync, header, data; the EDC and
-// ECC bytes are left zero, which no reader of user data looks at).
+// Appends `blocks` 2048-byte blocks of `iso` to `img` as raw Mode 1 sectors (sync, header, data, EDC and
+// the P and Q parity), as a drive reads them whole.
 bool append_raw(const std::string& iso, const std::string& img, lba_t start, uint64_t blocks,
                 std::string& why) {
     std::ifstream in(iso, std::ios::binary);
     std::ofstream out(img, std::ios::binary | std::ios::app);
-    std::vector<uint8_t> raw(2352);
+    std::array<uint8_t, VERIFY_RAW_BYTES> raw{};
     for (uint64_t b = 0; b < blocks; ++b) {
-        std::fill(raw.begin(), raw.end(), 0);
-        std::memset(raw.data() + 1, 0xFF, 10);
-        Msf m = lba_to_msf(start + static_cast<lba_t>(b));
-        raw[12] = bcd(m.m);
-        raw[13] = bcd(m.s);
-        raw[14] = bcd(m.f);
-        raw[15] = 1;
         if (!in.read(reinterpret_cast<char*>(raw.data() + 16), 2048))
             break;
+        Verify_MakeMode1Sector(raw, start + static_cast<lba_t>(b));
         out.write(reinterpret_cast<const char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
     }
     if (!in || !out) {

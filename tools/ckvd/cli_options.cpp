@@ -96,6 +96,8 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
             o.comment = argv[++i];
         } else if (is(arg, "-o", accept, CLI_REPORT) && hasValue) {
             o.output = argv[++i];
+        } else if (is(arg, "--map", accept, CLI_MAP) && hasValue) {
+            o.map = argv[++i];
         } else if ((accept & CLI_NO_ARGS) || ((accept & CLI_NO_DASH) && arg[0] == '-')) {
             return Cli_Usage();
         } else {

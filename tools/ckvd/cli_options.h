@@ -13,6 +13,7 @@ enum : unsigned {
     CLI_REPORT = 1u << 4,    // --number N, --comment TEXT, -o FILE
     CLI_NO_ARGS = 1u << 5,   // nothing but options
     CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
+    CLI_MAP = 1u << 7,       // --map FILE
 };
 
 struct CliOptions {
@@ -24,6 +25,7 @@ struct CliOptions {
     int number = 0;
     std::string comment;           // --comment TEXT
     std::string output;            // -o FILE
+    std::string map;               // --map FILE
     std::vector<std::string> args; // the other arguments, in their order
 };
 

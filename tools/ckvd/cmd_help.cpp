@@ -19,6 +19,10 @@ constexpr Command kCommands[] = {
      "what the viewer of a navigation file (.LMX) shows"},
     {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",
      "the CSV disc report, as Save DiscInfomation writes it"},
+    {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
+     "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
+     "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "
+     "sound"},
 };
 constexpr const char* kUsageNotes =
     "DRIVE: a device path such as /dev/sr0, a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img), demo or "

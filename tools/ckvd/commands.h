@@ -9,3 +9,4 @@ int Cmd_Info(int argc, char** argv);
 int Cmd_Get(int argc, char** argv);
 int Cmd_Nav(int argc, char** argv);
 int Cmd_Report(int argc, char** argv);
+int Cmd_Verify(int argc, char** argv);

@@ -327,8 +327,9 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
 
 CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
     // MMC READ CD: byte 1 bits 4-2 the expected sector type (0 any, 1 CD-DA), bytes 2-5 the LBA, 6-8 the
-    // transfer length in blocks, byte 9 the fields of each sector (bit 4 user data, bits 2-1 C2 errors),
-    // byte 10 the sub-channel. This drive gives the 2352 bytes of audio blocks and nothing else.
+    // transfer length in blocks, byte 9 the fields of each sector (bit 7 sync, bits 6-5 headers, bit 4 user
+    // data, bit 3 EDC and ECC, bits 2-1 C2 errors), byte 10 the sub-channel. This drive gives the 2352 bytes
+    // of audio blocks, and of data blocks whole (0xF8, any type) where the image stores their sectors whole.
     const uint8_t expected = (cdb[1] >> 2) & 0x07;
     const uint32_t count = uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8];
     if (expected > 1 || (cdb[9] & 0x06) || (cdb[10] & 0x07))
@@ -341,10 +342,26 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
     const int64_t first = static_cast<int32_t>(Be32(&cdb[2]));
     if (first < 0)
         return out_of_range();
-    if (auto refused = refuse_blocks(*disc_, first, first + count, false,
-                                     check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack)))
+    const images::Track* track = disc_->track_at(static_cast<images::lba_t>(first));
+    const bool whole = expected == 0 && track && is_data(*track);
+    if (whole && cdb[9] != 0xF8) // the parts of a data sector one by one are not offered
+        return invalid_field();
+    const CommandResult illegalMode = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
+    if (auto refused = refuse_blocks(*disc_, first, first + count, whole, illegalMode))
         return *refused;
-    const uint32_t got = reader_->read_audio(static_cast<images::lba_t>(first), count, data.first(bytes));
+    const auto to = static_cast<images::lba_t>(first);
+    uint32_t got = 0;
+    if (whole) {
+        for (int64_t lba = first; lba < first + count;) { // every track covered must hold whole sectors
+            const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
+            if (t->user_offset != 16 && t->user_offset != 24)
+                return illegalMode;
+            lba = int64_t{t->start} + t->length;
+        }
+        got = reader_->read_raw(to, count, data.first(bytes));
+    } else {
+        got = reader_->read_audio(to, count, data.first(bytes));
+    }
     sectors_read += got;
     return transfer_result(got, count, kAudioBlockLength);
 }

@@ -133,6 +133,9 @@ class SectorReader {
     // The 2352 bytes of `count` audio blocks from `first` on (the samples as the image stores them), into
     // `out`: how many were read before a block that is not audio, not recorded or not in the file.
     uint32_t read_audio(lba_t first, uint32_t count, std::span<uint8_t> out);
+    // The whole 2352-byte sectors (sync, header, data, EDC, ECC) of `count` data blocks from `first` on, for
+    // tracks stored with them: how many were read before a block that is not such a sector.
+    uint32_t read_raw(lba_t first, uint32_t count, std::span<uint8_t> out);
 
   private:
     struct Impl;

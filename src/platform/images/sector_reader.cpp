@@ -61,9 +61,10 @@ struct SectorReader::Impl {
     // sector, back to back in `out`; how many were read, from the first on.
     uint32_t read_in_track(const Track& t, int fd, lba_t lba, uint32_t count, uint8_t* out, uint32_t offset,
                            uint32_t bytes);
-    // `count` blocks from `first` on, all of data tracks (2048 user bytes each) or all of audio tracks
-    // (2352).
-    uint32_t read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, bool audio);
+    // `count` blocks from `first` on, all of data tracks (2048 user bytes each), all of audio tracks (2352)
+    // or all of data tracks stored as whole sectors (their 2352 bytes).
+    enum class Want { UserData, Audio, Raw };
+    uint32_t read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, Want want);
     // Block `lba` of track `t` past the sectors its file holds whole: the file's bytes of it, if any, then
     // zeros. False when the file is short or unreadable.
     bool read_padded(const Track& t, lba_t lba, uint8_t* out, uint32_t offset, uint32_t bytes);
@@ -133,15 +134,20 @@ bool SectorReader::read_user_data(lba_t lba, std::span<uint8_t, 2048> out) {
 }
 
 uint32_t SectorReader::read_user_data(lba_t first, uint32_t count, std::span<uint8_t> out) {
-    return impl_->read_blocks(first, count, out, false);
+    return impl_->read_blocks(first, count, out, Impl::Want::UserData);
 }
 
 uint32_t SectorReader::read_audio(lba_t first, uint32_t count, std::span<uint8_t> out) {
-    return impl_->read_blocks(first, count, out, true);
+    return impl_->read_blocks(first, count, out, Impl::Want::Audio);
 }
 
-uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, bool audio) {
-    const uint32_t bytes = audio ? kAudioBytes : kUserBytes;
+uint32_t SectorReader::read_raw(lba_t first, uint32_t count, std::span<uint8_t> out) {
+    return impl_->read_blocks(first, count, out, Impl::Want::Raw);
+}
+
+uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, Want want) {
+    const bool audio = want == Want::Audio;
+    const uint32_t bytes = want == Want::UserData ? kUserBytes : kAudioBytes;
     count = static_cast<uint32_t>(std::min<uint64_t>(count, out.size() / bytes));
     uint32_t done = 0;
     while (done < count) {
@@ -151,7 +157,10 @@ uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<
         const Track* t = disc.track_at(static_cast<lba_t>(lba));
         if (!t || (t->mode == TrackMode::Audio) != audio)
             break;
-        const uint32_t offset = audio ? 0 : t->user_offset;
+        // A data track's whole sectors are there only where the user data follows sync and header.
+        if (want == Want::Raw && t->user_offset != 16 && t->user_offset != 24)
+            break;
+        const uint32_t offset = want == Want::UserData ? t->user_offset : 0;
         if (t->sector_size < uint64_t{offset} + bytes)
             break;
         const int64_t trackEnd = int64_t{t->start} + t->length;

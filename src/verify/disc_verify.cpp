@@ -1,0 +1,321 @@
+// The verify run: the plan from the full TOC, the reads, the checks and the damage's files.
+#include "verify/disc_verify.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <span>
+
+#include "aspi/aspi_manager.h"
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+#include "verify/sector_check.h"
+
+namespace {
+
+constexpr uint32_t kUserBytes = 2048;
+// Blocks a run: what every SG_IO path takes (64 KB and a little more) from a drive, more from an image.
+constexpr uint32_t kDriveRun = 27, kImageRun = 256;
+constexpr uint8_t kImageAdapter = 1;
+// Blocks a CD can address (99:59:74): no volume is taken to claim more.
+constexpr uint32_t kMaxBlocks = 449850;
+constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
+constexpr uint8_t kAscOutOfRange = 0x21;
+
+uint32_t MsfBlock(uint8_t m, uint8_t s, uint8_t f) {
+    const int lba = (m * 60 + s) * 75 + f - 150;
+    return lba < 0 ? 0 : static_cast<uint32_t>(lba);
+}
+
+// The full TOC (READ TOC format 2): its descriptors, or empty with the failure in `rc`.
+std::vector<uint8_t> ReadFullToc(uint16_t device, int& rc) {
+    uint8_t head[4] = {};
+    if ((rc = Aspi_ReadToc(device, 1, 2, 0, sizeof head, head)) != ASPI_OK)
+        return {};
+    const uint32_t want = std::min<uint32_t>((uint32_t{head[0]} << 8 | head[1]) + 2, 0xFFFF);
+    std::vector<uint8_t> toc(want);
+    if ((rc = Aspi_ReadToc(device, 1, 2, 0, static_cast<uint16_t>(want), toc.data())) != ASPI_OK)
+        return {};
+    const size_t length = std::min<size_t>((size_t{toc[0]} << 8 | toc[1]) + 2, toc.size());
+    return std::vector<uint8_t>(toc.begin() + 4, toc.begin() + static_cast<ptrdiff_t>(std::max<size_t>(length, 4)));
+}
+
+} // namespace
+
+struct DiscVerify::Index {
+    struct Extent {
+        uint32_t start, end; // blocks [start, end)
+        int session;
+        char type;
+        const FileEntry* entry;
+        std::string path;
+    };
+    std::vector<Extent> extents;   // by start
+    std::vector<uint32_t> reaches; // the furthest end of the extents up to each one
+};
+
+DiscVerify::DiscVerify() = default;
+DiscVerify::~DiscVerify() = default;
+
+int DiscVerify::Start(uint16_t device, int session) {
+    m_tracks.clear();
+    m_trackAt.clear();
+    m_reasons.clear();
+    m_index.reset();
+    m_track = m_next = 0;
+    m_done = m_total = 0;
+    m_stopped = false;
+    m_device = device;
+    m_session = session;
+    const DeviceEntry* dev = Aspi_GetDevice(device);
+    m_image = dev && dev->hostAdapterId == kImageAdapter;
+    int rc = ASPI_OK;
+    const std::vector<uint8_t> toc = ReadFullToc(device, rc);
+    if (rc != ASPI_OK)
+        return rc;
+    std::map<int, uint32_t> leadouts; // A2 of each session
+    for (size_t off = 0; off + 11 <= toc.size(); off += 11) {
+        const uint8_t* d = &toc[off];
+        const int number = d[0], point = d[3];
+        if ((d[1] >> 4) != 1) // ADR 1 descriptors only
+            continue;
+        if (point == 0xA2)
+            leadouts[number] = MsfBlock(d[8], d[9], d[10]);
+        if (point < 1 || point > 99 || (session >= 0 && number != session + 1))
+            continue;
+        VerifyTrack t;
+        t.session = number;
+        t.number = point;
+        t.audio = !(d[1] & 0x04);
+        t.start = MsfBlock(d[8], d[9], d[10]);
+        t.check = t.audio ? VerifyCheck::Audio : VerifyCheck::Pending;
+        m_tracks.push_back(t);
+    }
+    std::sort(m_tracks.begin(), m_tracks.end(), [](const VerifyTrack& a, const VerifyTrack& b) {
+        return a.start < b.start;
+    });
+    // A track ends where the next one of its session begins, the last at its session's lead-out.
+    for (size_t i = 0; i < m_tracks.size(); ++i) {
+        VerifyTrack& t = m_tracks[i];
+        uint32_t end = leadouts.count(t.session) ? leadouts[t.session] : t.start;
+        if (i + 1 < m_tracks.size() && m_tracks[i + 1].session == t.session)
+            end = m_tracks[i + 1].start;
+        t.recorded = t.blocks = end > t.start ? std::min(end, kMaxBlocks) - std::min(t.start, kMaxBlocks) : 0;
+    }
+    ExtendToVolumes(device);
+    for (const VerifyTrack& t : m_tracks) {
+        m_trackAt.push_back(m_total);
+        m_total += t.blocks;
+    }
+    m_state.assign(m_total, VERIFY_NOT_READ);
+    m_detail.assign(m_total, 0);
+    return ASPI_OK;
+}
+
+void DiscVerify::ExtendToVolumes(uint16_t device) {
+    if (!g_DiscModel)
+        return;
+    std::vector<uint8_t> block(kUserBytes);
+    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
+        // The session's last data track in the plan, and where the disc's next track begins.
+        VerifyTrack* last = nullptr;
+        uint32_t limit = kMaxBlocks;
+        for (VerifyTrack& t : m_tracks) {
+            if (t.session == s->sessionNumber && !t.audio)
+                last = &t;
+            else if (t.session > s->sessionNumber)
+                limit = std::min(limit, t.start);
+        }
+        if (!last || s->pvdLbn == 0)
+            continue;
+        // The primary descriptor: the first of type 1 in the set (others may stand in front of it).
+        for (uint32_t lbn = s->pvdLbn; lbn < s->pvdLbn + 16; ++lbn) {
+            if (Aspi_ReadSectors(device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
+                std::memcmp(&block[1], "CD001", 5) || block[0] == 255)
+                break;
+            if (block[0] != 1)
+                continue;
+            const uint32_t size = uint32_t{block[80]} | uint32_t{block[81]} << 8 | uint32_t{block[82]} << 16 |
+                                  uint32_t{block[83]} << 24;
+            const uint32_t end = std::min(size, limit);
+            if (end > last->start + last->blocks)
+                last->blocks = end - last->start;
+            break;
+        }
+    }
+}
+
+bool DiscVerify::Step() {
+    while (m_track < m_tracks.size() && m_next >= m_tracks[m_track].blocks) {
+        ++m_track;
+        m_next = 0;
+    }
+    if (m_stopped || m_track >= m_tracks.size())
+        return false;
+    const uint32_t run = std::min(m_image ? kImageRun : kDriveRun, m_tracks[m_track].blocks - m_next);
+    ReadRun(m_track, m_next, run);
+    m_next += run;
+    m_done += run;
+    return m_done < m_total;
+}
+
+void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
+    VerifyTrack& t = m_tracks[track];
+    const uint64_t at = m_trackAt[track] + first;
+    const auto take = [&](uint32_t lba, uint32_t n, uint64_t index) {
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t faults =
+                t.check == VerifyCheck::Sectors
+                    ? Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES>(
+                                             m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
+                                         static_cast<int32_t>(lba + i))
+                    : 0;
+            Mark(index + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
+        }
+    };
+    if (ReadBlocks(t, t.start + first, count)) {
+        take(t.start + first, count, at);
+        return;
+    }
+    // Around a failure, each block on its own: what can be read is, the rest is named.
+    const bool laterTrack = track + 1 < m_tracks.size() && m_tracks[track + 1].session == t.session;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (ReadBlocks(t, t.start + first + i, 1))
+            take(t.start + first + i, 1, at + i);
+        else if (laterTrack && g_LastSense.key == kSenseIllegal && g_LastSense.asc == kAscOutOfRange)
+            Mark(at + i, VERIFY_GAP, 0);
+        else
+            Mark(at + i, VERIFY_UNREADABLE, FailureDetail());
+    }
+}
+
+bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
+    m_buffer.resize(size_t{count} * VERIFY_RAW_BYTES);
+    if (t.check == VerifyCheck::Audio)
+        return Aspi_ReadCd(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+    if (t.check != VerifyCheck::UserData) {
+        if (Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK) {
+            t.check = VerifyCheck::Sectors;
+            return true;
+        }
+        // A drive or image that gives no whole sectors of this track refuses the request itself.
+        if (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal || g_LastSense.asc == kAscOutOfRange)
+            return false;
+        t.check = VerifyCheck::UserData;
+    }
+    return Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+}
+
+void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail) {
+    m_state[at] = state;
+    m_detail[at] = detail;
+}
+
+uint8_t DiscVerify::FailureDetail() {
+    char text[64];
+    const AspiSense s = g_LastSense;
+    if (s.key == kSenseIllegal && s.asc == kAscOutOfRange)
+        std::snprintf(text, sizeof text, "past the end of the recorded area");
+    else if (s.key == kSenseMedium && s.asc == 0x11)
+        std::snprintf(text, sizeof text, "unrecovered read error");
+    else if (s.key == kSenseMedium)
+        std::snprintf(text, sizeof text, "medium error (%02X/%02X)", s.asc, s.ascq);
+    else if (s.key == kSenseHardware)
+        std::snprintf(text, sizeof text, "hardware error (%02X/%02X)", s.asc, s.ascq);
+    else if (s.key == kSenseNotReady)
+        std::snprintf(text, sizeof text, "drive not ready");
+    else if (s.key != 0)
+        std::snprintf(text, sizeof text, "refused (sense %X/%02X/%02X)", s.key, s.asc, s.ascq);
+    else
+        std::snprintf(text, sizeof text, "read failed");
+    const auto found = std::find(m_reasons.begin(), m_reasons.end(), text);
+    if (found != m_reasons.end())
+        return static_cast<uint8_t>(found - m_reasons.begin());
+    if (m_reasons.size() == 255) // so many kinds of failure: the last one stands for the rest
+        return 254;
+    m_reasons.emplace_back(text);
+    return static_cast<uint8_t>(m_reasons.size() - 1);
+}
+
+std::vector<uint64_t> DiscVerify::Counts() const {
+    std::vector<uint64_t> counts(VERIFY_STATES);
+    for (uint8_t s : m_state)
+        ++counts[s];
+    return counts;
+}
+
+std::vector<VerifyRange> DiscVerify::Ranges() const {
+    std::vector<VerifyRange> ranges;
+    for (size_t k = 0; k < m_tracks.size(); ++k) {
+        const VerifyTrack& t = m_tracks[k];
+        for (uint32_t i = 0; i < t.blocks;) {
+            const uint64_t at = m_trackAt[k] + i;
+            const uint8_t state = m_state[at], detail = m_detail[at];
+            uint32_t n = 1;
+            while (i + n < t.blocks && m_state[at + n] == state && m_detail[at + n] == detail)
+                ++n;
+            if (state == VERIFY_CORRUPT || state == VERIFY_UNREADABLE)
+                ranges.push_back({t.start + i, n, state,
+                                  state == VERIFY_CORRUPT ? Verify_FaultText(detail) : m_reasons[detail]});
+            i += n;
+        }
+    }
+    return ranges;
+}
+
+std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
+    if (!g_DiscModel)
+        return {};
+    if (!m_index) {
+        m_index = std::make_unique<Index>();
+        int number = 1;
+        for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++number) {
+            if (m_session >= 0 && number != m_session + 1)
+                continue;
+            Report_WalkTree(tree->root, [&](FileEntry& e, const std::string& path, size_t) {
+                const uint64_t blocks = (uint64_t{e.size} + kUserBytes - 1) / kUserBytes;
+                if (blocks == 0 || e.lbn >= kMaxBlocks)
+                    return;
+                const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(e.lbn + blocks, kMaxBlocks));
+                m_index->extents.push_back({e.lbn, end, number, e.type == 'F' ? 'F' : 'D', &e, path});
+            });
+        }
+        auto& x = m_index->extents;
+        std::sort(x.begin(), x.end(), [](const Index::Extent& a, const Index::Extent& b) {
+            return a.start < b.start;
+        });
+        uint32_t reach = 0;
+        for (const Index::Extent& e : x)
+            m_index->reaches.push_back(reach = std::max(reach, e.end));
+    }
+    std::vector<VerifyHit> hits;
+    // An audio track is its track file.
+    for (const VerifyTrack& t : m_tracks)
+        if (t.audio && range.first >= t.start && range.first < t.start + t.blocks) {
+            char name[24];
+            std::snprintf(name, sizeof name, "/Track%02d.cda", t.number);
+            hits.push_back({t.session, name, 'F', nullptr});
+        }
+    const auto& x = m_index->extents;
+    const uint64_t end = uint64_t{range.first} + range.count;
+    size_t i = static_cast<size_t>(
+        std::partition_point(x.begin(), x.end(), [&](const Index::Extent& e) { return e.start < end; }) - x.begin());
+    std::vector<const Index::Extent*> found;
+    while (i > 0 && m_index->reaches[i - 1] > range.first) {
+        --i;
+        if (x[i].end > range.first)
+            found.push_back(&x[i]);
+    }
+    std::sort(found.begin(), found.end(), [](const Index::Extent* a, const Index::Extent* b) {
+        return a->session != b->session ? a->session < b->session : a->start < b->start;
+    });
+    std::set<std::pair<int, std::string>> seen; // a file of several extents, a track file listed
+    for (const VerifyHit& h : hits)
+        seen.insert({h.session, h.path});
+    for (const Index::Extent* e : found)
+        if (seen.insert({e->session, e->path}).second)
+            hits.push_back({e->session, e->path, e->type, e->entry});
+    return hits;
+}

@@ -1,0 +1,109 @@
+// Verify of the loaded disc: every block of every track read once, in long runs and block by block around
+// a run that fails; whole sectors checked where the drive gives them (sync, header, EDC, ECC); the damaged
+// ranges and the files and directories they hit. Driven a run at a time, so a window can show progress and
+// stop it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct FileEntry;
+
+// What became of a block.
+constexpr uint8_t VERIFY_NOT_READ = 0;
+constexpr uint8_t VERIFY_READABLE = 1;
+constexpr uint8_t VERIFY_CORRUPT = 2;    // read, but its sector's checks failed
+constexpr uint8_t VERIFY_UNREADABLE = 3; // the drive could not give it
+// Not recorded in the image: the gap before a later track of the session that an image leaves out (a real
+// drive reads it); no damage.
+constexpr uint8_t VERIFY_GAP = 4;
+constexpr size_t VERIFY_STATES = 5;
+
+// How a track's blocks are checked.
+enum class VerifyCheck : uint8_t {
+    Pending,  // not yet known (before its first read)
+    Sectors,  // whole sectors: sync, header, EDC and ECC
+    UserData, // 2048-byte blocks: read only (the drive or image gives no whole sectors)
+    Audio,    // CD-DA: read only
+};
+
+struct VerifyTrack {
+    int session = 0; // 1..
+    int number = 0;  // track number
+    bool audio = false;
+    uint32_t start = 0;    // first block
+    uint32_t recorded = 0; // blocks of the track in the TOC
+    // Blocks verified: more than recorded where the session's volume descriptor claims blocks past the
+    // track (an image cut short), so what the file system expects there is read and found missing.
+    uint32_t blocks = 0;
+    VerifyCheck check = VerifyCheck::Pending;
+};
+
+struct VerifyRange {
+    uint32_t first = 0, count = 0;
+    uint8_t state = VERIFY_NOT_READ;
+    std::string reason; // "EDC and ECC do not match", "past the end of the recorded area"...
+};
+
+struct VerifyHit {
+    int session = 0;   // 1..
+    std::string path;  // as ckvd ls prints it
+    char type = 'F';   // 'F' file, 'D' directory
+    const FileEntry* entry = nullptr;
+};
+
+class DiscVerify {
+  public:
+    DiscVerify();
+    ~DiscVerify();
+    DiscVerify(const DiscVerify&) = delete;
+    DiscVerify& operator=(const DiscVerify&) = delete;
+
+    // Plans the verify of the disc loaded from `device` (its full TOC; the disc model, where there is one,
+    // for the volumes' sizes and the files): every session, or the 0-based `session` alone. 1, or the
+    // TOC read's failure code.
+    int Start(uint16_t device, int session = -1);
+    // Reads and checks the next run of blocks; false once all were read or the verify was stopped.
+    bool Step();
+    void Stop() { m_stopped = true; }
+    bool Stopped() const { return m_stopped; }
+    bool Finished() const { return m_done == m_total; }
+
+    uint64_t Done() const { return m_done; }
+    uint64_t Total() const { return m_total; }
+    const std::vector<VerifyTrack>& Tracks() const { return m_tracks; }
+    // The state of the plan's `index`th block (tracks one after the other, in TOC order).
+    uint8_t StateAt(uint64_t index) const { return m_state[index]; }
+    // Blocks in each state, indexed by VERIFY_*.
+    std::vector<uint64_t> Counts() const;
+    // The corrupt and unreadable runs of blocks, in the plan's order, a run of one state and reason each.
+    std::vector<VerifyRange> Ranges() const;
+    // The files and directories of the disc model that hold a block of `range` (a file recorded in several
+    // extents once); the tracks of an audio session by their track files' names.
+    std::vector<VerifyHit> Hits(const VerifyRange& range) const;
+
+  private:
+    struct Index;
+    void ReadRun(size_t track, uint32_t first, uint32_t count);
+    bool ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count);
+    void Mark(uint64_t at, uint8_t state, uint8_t detail);
+    uint8_t FailureDetail();
+    void ExtendToVolumes(uint16_t device);
+
+    uint16_t m_device = 0;
+    bool m_image = false; // an image drive: longer runs
+    int m_session = -1;
+    std::vector<VerifyTrack> m_tracks;
+    std::vector<uint64_t> m_trackAt; // plan index of each track's first block
+    std::vector<uint8_t> m_state, m_detail;
+    std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
+    std::vector<uint8_t> m_buffer;
+    size_t m_track = 0;  // where the next run begins
+    uint32_t m_next = 0; //
+    uint64_t m_done = 0, m_total = 0;
+    bool m_stopped = false;
+    mutable std::unique_ptr<Index> m_index;
+};
