@@ -28,7 +28,8 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {"Exit(&X)", ID_APP_EXIT}};
 inline constexpr MenuItemDef kToolMenu[] = {
     {"Disc Information(&D)", ID_DISC_INFORMATION},
-    {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION}};
+    {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION},
+    {"&Verify Disc...", ID_VERIFY_DISC}};
 inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Status Bar(&S)", ID_VIEW_STATUS_BAR},
                                             {nullptr, ID_SEPARATOR},
@@ -37,7 +38,7 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
 inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 5},
-                                        {"Tool(&T)", kToolMenu, 2},
+                                        {"Tool(&T)", kToolMenu, 3},
                                         {"View(&V)", kViewMenu, 6},
                                         {"Help(&H)", kHelpMenu, 1}};
 
@@ -73,6 +74,9 @@ inline const char* App_CommandPrompt(int command) {
         return "Show the navigation file's header and tables\nNavigation File Viewer";
     case ID_LEVEL1_SIMULATION:
         return "Lumaset Algorithm(Level1) Simulation\nLumaset Algorithm(Level1) Simulation";
+    case ID_VERIFY_DISC:
+        return "Read every block of the disc and check its sectors: the damaged files and a sector "
+               "map\nVerify Disc";
     case ID_APP_EXIT:
         return "Exit\nExit";
     case ID_VIEW_TOOLBAR:

@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <set>
 
 #include "cli.h"
 #include "cli_disc.h"
@@ -10,13 +9,11 @@
 #include "commands.h"
 #include "iso9660/iso9660.h"
 #include "json_writer.h"
-#include "platform/images/disc_image.h"
 #include "verify/disc_verify.h"
 #include "verify/verify_map.h"
+#include "verify/verify_text.h"
 
 namespace {
-
-using ckvd::images::grouped;
 
 const char* CheckName(const VerifyTrack& t) {
     switch (t.check) {
@@ -31,57 +28,12 @@ const char* CheckName(const VerifyTrack& t) {
     }
 }
 
-const char* CheckText(const VerifyTrack& t) {
-    switch (t.check) {
-    case VerifyCheck::Sectors:
-        return "whole sectors checked (sync, header, EDC, ECC)";
-    case VerifyCheck::UserData:
-        return "user data read (no whole sectors to check)";
-    case VerifyCheck::Audio:
-        return "audio read";
-    default:
-        return "not read";
-    }
-}
-
-// Entries the analysis could not read, by session.
-struct DamagedEntry {
-    int session;
-    std::string path;
-    char type;
-    std::string reason;
-};
-std::vector<DamagedEntry> DamagedEntries(int session) {
-    std::vector<DamagedEntry> found;
-    int number = 1;
-    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
-        if (session >= 0 && number != session + 1)
-            continue;
-        if (t->root && (t->root->flags & ISO_UNREADABLE))
-            found.push_back({number, "/", 'D', Iso_UnreadableReason(t->root)});
-        Report_WalkTree(t->root, [&](FileEntry& e, const std::string& path, size_t) {
-            if (e.flags & ISO_UNREADABLE)
-                found.push_back({number, path, e.type == 'F' ? 'F' : 'D', Iso_UnreadableReason(&e)});
-        });
-    }
-    return found;
-}
-
-std::string Count(size_t n, const char* one, const char* many) {
-    return grouped(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Blocks(const VerifyRange& r) {
-    return r.count == 1 ? "block " + grouped(r.first)
-                        : "blocks " + grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
-}
-
 const char* StateName(uint8_t state) {
     return state == VERIFY_CORRUPT ? "corrupt" : "unreadable";
 }
 
 void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
-               const std::vector<DamagedEntry>& damaged, bool sound) {
+               const std::vector<VerifyDamagedEntry>& damaged, bool sound) {
     JsonWriter out(Cli_WriteStdout);
     out.BeginObject().Key("tracks").BeginArray();
     for (const VerifyTrack& t : v.Tracks())
@@ -112,7 +64,7 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
         out.EndArray().EndObject();
     }
     out.EndArray().Key("unreadableEntries").BeginArray();
-    for (const DamagedEntry& d : damaged)
+    for (const VerifyDamagedEntry& d : damaged)
         out.BeginObject()
             .Key("session").Int(d.session)
             .Key("path").String(d.path)
@@ -133,40 +85,18 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
 }
 
 void WriteText(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
-               const std::vector<DamagedEntry>& damaged) {
+               const std::vector<VerifyDamagedEntry>& damaged) {
     std::string text;
-    for (const VerifyTrack& t : v.Tracks()) {
-        text += "(Session" + std::to_string(t.session) + ") track " + std::to_string(t.number) + ", " +
-                (t.audio ? "audio" : "data") + ", blocks " + grouped(t.start) + "-" +
-                grouped(uint64_t{t.start} + t.blocks - (t.blocks ? 1 : 0)) + ": " + CheckText(t);
-        if (t.blocks > t.recorded)
-            text += "; its volume claims " + grouped(t.blocks - t.recorded) + " blocks past the track";
-        text += "\n";
-    }
-    std::set<std::pair<int, std::string>> files, directories; // each counted once, however many ranges hit it
+    for (const VerifyTrack& t : v.Tracks())
+        text += Verify_TrackLine(t) + "\n";
     for (const VerifyRange& r : ranges) {
-        text += Blocks(r) + ": " + StateName(r.state) + ": " + r.reason + "\n";
-        for (const VerifyHit& h : v.Hits(r)) {
-            text += "  (Session" + std::to_string(h.session) + ") " + h.path + (h.type == 'F' ? "" : "/") + "\n";
-            (h.type == 'F' ? files : directories).insert({h.session, h.path});
-        }
+        text += Verify_RangeLine(r) + "\n";
+        for (const VerifyHit& h : v.Hits(r))
+            text += "  " + Verify_HitName(h.session, h.path, h.type) + "\n";
     }
-    for (const DamagedEntry& d : damaged)
-        text += "(Session" + std::to_string(d.session) + ") " + d.path + (d.type == 'F' ? "" : "/") +
-                " (unreadable: " + d.reason + ")\n";
-    const std::vector<uint64_t> counts = v.Counts();
-    text += Count(v.Total(), "block", "blocks") + " in " + Count(v.Tracks().size(), "track", "tracks") + ": " +
-            grouped(counts[VERIFY_READABLE]) + " sound, " + grouped(counts[VERIFY_CORRUPT]) + " corrupt, " +
-            grouped(counts[VERIFY_UNREADABLE]) + " unreadable";
-    if (counts[VERIFY_GAP])
-        text += ", " + grouped(counts[VERIFY_GAP]) + " in gaps before tracks that the image leaves out";
-    if (!ranges.empty())
-        text += "; " + Count(ranges.size(), "damaged range hits", "damaged ranges hit") + " " +
-                Count(files.size(), "file", "files") + " and " +
-                Count(directories.size(), "directory", "directories");
-    if (!damaged.empty())
-        text += "; " + Count(damaged.size(), "entry", "entries") + " of the file system could not be read";
-    Cli_WriteStdout(text + "\n");
+    for (const VerifyDamagedEntry& d : damaged)
+        text += Verify_HitName(d.session, d.path, d.type) + " (unreadable: " + d.reason + ")\n";
+    Cli_WriteStdout(text + Verify_Summary(v, ranges, damaged) + "\n");
 }
 
 } // namespace
@@ -206,7 +136,7 @@ int Cmd_Verify(int argc, char** argv) {
     if (progress)
         std::fprintf(stderr, "\r%*s\r", 24, "");
     const std::vector<VerifyRange> ranges = v.Ranges();
-    const std::vector<DamagedEntry> damaged = DamagedEntries(o.session);
+    const std::vector<VerifyDamagedEntry> damaged = Verify_DamagedEntries(o.session);
     const bool sound = ranges.empty() && damaged.empty() && analysis == 1;
     if (o.json)
         WriteJson(v, ranges, damaged, sound);

@@ -21,8 +21,10 @@
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/verify_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "iso9660/iso9660.h"
+#include "report/disc_text.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
@@ -214,6 +216,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_APP_EXIT), &QAction::triggered, this, [this] { close(); });
     connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
     connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
+    connect(Action(ID_VERIFY_DISC), &QAction::triggered, this, [this] { OnVerifyDisc(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
@@ -514,6 +517,31 @@ void CMainFrame::OnLevel1Simulation() {
         return;
     CLevel1Dlg dlg(this);
     dlg.exec();
+}
+
+void CMainFrame::OnVerifyDisc() {
+    if (!m_model.CheckDisc())
+        return;
+    CVerifyDlg dlg(m_sink, this);
+    dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
+    dlg.exec();
+}
+
+bool CMainFrame::ShowEntry(const std::string& path, int session) {
+    const DiscPath found = Report_FindPath(path, session);
+    if (!found.entry)
+        return false;
+    // A directory is shown itself in the tree; a file in its directory's list.
+    const bool file = found.entry->type == 'F';
+    if (!m_left->SelectEntry(file ? found.directory : found.entry))
+        return false;
+    if (file) {
+        CKVDAppViewModel& list = m_model.List();
+        for (int row = 0; row < list.RowCount(); ++row)
+            if (list.Entry(row) == found.entry)
+                m_right->SelectRow(row);
+    }
+    return true;
 }
 
 void CMainFrame::OnDiscInformation() {

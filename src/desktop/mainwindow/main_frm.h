@@ -49,6 +49,11 @@ class CMainFrame final : public QMainWindow {
     QMenu* FileMenu() const { return m_fileMenu; }
     void OnDiscInformation();
     void OnLevel1Simulation();
+    void OnVerifyDisc();
+    // Shows the entry at `path` (as ckvd ls prints it) of the 0-based session, or of the last session that
+    // holds it with -1: its directory in the tree and, for a file, its row in the list. False when there is
+    // none.
+    bool ShowEntry(const std::string& path, int session = -1);
     void OnSaveDiscInformation();
     void OnAppAbout();
     void OnViewStyle(int command);

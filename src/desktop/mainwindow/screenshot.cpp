@@ -15,6 +15,7 @@
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
+#include "desktop/dialogs/verify_dlg.h"
 #include "desktop/mainwindow/main_frm.h"
 #include "desktop/mediainfo/pcm_format_dlg.h"
 #include "desktop/mediainfo/tag_information.h"
@@ -140,6 +141,19 @@ const std::vector<DialogMaker>& Dialogs() {
         {"save-to-disc", MakeSaveToDisc},
         {"save-progress", MakeSaveProgress},
         {"nav", MakeNavigationViewer},
+        // Verify Disc when it has read the whole disc.
+        {"verify",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CVerifyDlg>(frame.Sink(), &frame);
+             dlg->SetAutoStart(false);
+             if (!dlg->Model().Start()) {
+                 *error = "no disc is loaded, or its TOC could not be read";
+                 return nullptr;
+             }
+             dlg->Model().RunToEnd();
+             dlg->Refresh();
+             return dlg;
+         }},
     };
     return dialogs;
 }
@@ -162,18 +176,10 @@ std::vector<std::string> Screenshot_DialogNames() {
 }
 
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
-    const DiscPath found = Report_FindPath(path, -1);
-    if (!found.entry || !frame.GetLeftPane()->SelectEntry(found.directory)) {
-        *error = "nothing on the disc has the path " + path;
-        return false;
-    }
-    if (found.entry->type == 'F') {
-        CKVDAppViewModel& list = frame.Model().List();
-        for (int row = 0; row < list.RowCount(); ++row)
-            if (list.Entry(row) == found.entry)
-                frame.GetRightPane()->SelectRow(row);
-    }
-    return true;
+    if (frame.ShowEntry(path))
+        return true;
+    *error = "nothing on the disc has the path " + path;
+    return false;
 }
 
 QImage Screenshot_Grab(QWidget& window) {

@@ -1,0 +1,93 @@
+#include "appmodel/verify_dlg_model.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "iso9660/iso9660.h"
+#include "platform/images/disc_image.h"
+#include "res/app_strings.h"
+
+using ckvd::images::grouped;
+
+bool CVerifyDlgModel::Start() {
+    if (!g_DiscModel || !g_DiscModel->firstSession) {
+        m_sink.Show(IDS_NO_DISC);
+        return false;
+    }
+    const int rc = m_verify.Start(g_DiscModel->device);
+    if (rc != 1) {
+        char text[64];
+        std::snprintf(text, sizeof text, "The TOC could not be read.\nCode %04X", static_cast<unsigned>(rc));
+        m_sink.ShowUtf8(text);
+        return false;
+    }
+    m_started = true;
+    m_damaged = Verify_DamagedEntries();
+    RefreshRows();
+    return true;
+}
+
+bool CVerifyDlgModel::Step(int milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    bool more = true;
+    while (more && std::chrono::steady_clock::now() < until)
+        more = m_verify.Step();
+    return more && !m_verify.Stopped();
+}
+
+void CVerifyDlgModel::RunToEnd() {
+    while (m_verify.Step()) {
+    }
+    RefreshRows();
+}
+
+std::string CVerifyDlgModel::StatusText() const {
+    if (!m_started)
+        return "Not started";
+    const uint64_t percent = m_verify.Done() * 100 / std::max<uint64_t>(m_verify.Total(), 1);
+    const std::string where = grouped(m_verify.Done()) + " of " + grouped(m_verify.Total()) + " blocks (" +
+                              std::to_string(percent) + " %)";
+    if (Running())
+        return "Reading: " + where;
+    if (m_verify.Stopped() && !m_verify.Finished())
+        return "Stopped after " + where + (m_rows.empty() ? "; no damage so far" : "; damage so far below");
+    return Sound() ? "The disc is sound: every block was read" : "The disc is damaged: the entries below are hit";
+}
+
+std::string CVerifyDlgModel::SummaryText() const {
+    return Running() || !m_started ? std::string() : Verify_Summary(m_verify, m_ranges, m_damaged);
+}
+
+bool CVerifyDlgModel::Sound() const {
+    return m_started && m_verify.Finished() && m_ranges.empty() && m_damaged.empty();
+}
+
+void CVerifyDlgModel::RefreshRows() {
+    m_ranges = m_verify.Ranges();
+    m_rows.clear();
+    for (const VerifyRange& r : m_ranges) {
+        const std::string blocks =
+            r.count == 1 ? grouped(r.first) : grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
+        const std::string damage = std::string(r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
+        const std::vector<VerifyHit> hits = m_verify.Hits(r);
+        for (const VerifyHit& h : hits)
+            m_rows.push_back({Verify_HitName(h.session, h.path, h.type), blocks, damage, h.session, h.path});
+        if (hits.empty()) // damage in no file: the blocks themselves
+            m_rows.push_back({"(no file)", blocks, damage, 0, {}});
+    }
+    // What the disc analysis could not read: the entry's own extent.
+    for (const VerifyDamagedEntry& d : m_damaged) {
+        const uint64_t blocks = d.entry ? std::max<uint64_t>((uint64_t{d.entry->size} + 2047) / 2048, 1) : 0;
+        const std::string extent = !blocks      ? ""
+                                   : blocks == 1 ? grouped(d.entry->lbn)
+                                                 : grouped(d.entry->lbn) + "-" + grouped(d.entry->lbn + blocks - 1);
+        m_rows.push_back({Verify_HitName(d.session, d.path, d.type), extent, "unreadable: " + d.reason, d.session,
+                          d.path});
+    }
+}
+
+VerifyPicture CVerifyDlgModel::Picture(uint32_t cell) const {
+    const VerifyMapLayout layout = Verify_MapLayout(m_verify.Total());
+    return Verify_MapPicture(Verify_MapCells(m_verify, layout), layout, cell);
+}
