@@ -139,7 +139,9 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
                 continue;
             const uint32_t size = uint32_t{block[80]} | uint32_t{block[81]} << 8 | uint32_t{block[82]} << 16 |
                                   uint32_t{block[83]} << 24;
-            const uint32_t end = std::min(size, limit);
+            // The size counts from the disc's first block; some writers count a later session's own blocks.
+            const uint64_t claimed = size <= last->start ? uint64_t{last->start} + size : size;
+            const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(claimed, limit));
             if (end > last->start + last->blocks)
                 last->blocks = end - last->start;
             break;

@@ -9,6 +9,7 @@ import re
 import shutil
 import struct
 import subprocess
+import zlib
 
 from ckvdtest import (BLOCK, CkvdCase, ckvd_paths, entries, fresh, local_tree, main, ok, patch, read, run, tool,
                       write, xorriso_extract, xorriso_paths)
@@ -149,6 +150,11 @@ class PathTable(CkvdCase):
                 self.assertEqual({e["path"]: (e["type"], e["lbn"]) for e in s["entries"]},
                                  {p: e[:2] for p, e in peer.items() if p not in gone})
                 self.assertEqual({e["path"]: e["unreadable"] for e in s["entries"] if "unreadable" in e}, bad)
+                # Every block reads; verify names what the analysis could not read all the same.
+                r = run("verify", os.path.join(self.dir, name))
+                self.assertEqual(r.returncode, 1)
+                self.assertLines(r.stdout, [f"(Session1) {p}{'/' if p == '/A' else ''} (unreadable: {why})"
+                                            for p, why in bad.items()])
 
     def test_damaged_descriptors_are_passed_over(self):
         # genisoimage -J -b: primary at 16, boot record 17, Joliet 18, terminator 19. A descriptor that fails
@@ -418,6 +424,55 @@ class Listings(CkvdCase):
                       re.finditer(r"(?m)^File data lba:\s+\d+\s*,\s*(\d+)\s*,\s*\d+\s*,\s*(\d+)\s*,\s*'(.*)'$", out)}
             ours = {p: e[:3] for p, e in listing("--session", str(n), f"{d}/grown.iso")[0].items() if e[0] == "F"}
             self.assertEqual(ours, theirs)
+
+    def test_verify_names_damaged_sectors_and_the_files_isoinfo_places_there(self):
+        # Raw images of a genisoimage disc with ECMA-130 sync, header, EDC and P/Q parity (make_raw.py), one
+        # by ckvd-mkdisc, an NRG with a pregap, a cooked image and an audio sheet verify clean; a flipped data
+        # byte, a broken sync, a wrong header address and a cut are named at their blocks with their files.
+        d, work = os.environ["CKVD_IMAGE_FIXTURES"], fresh("verify")
+        for image, check in (("raw-m1.bin", "sectors"), ("raw-m2.img", "sectors"), ("raw.ccd", "sectors"),
+                             ("nrg-raw.nrg", "sectors"), ("raw-plain.iso", "user data"), ("cdda.cue", "audio")):
+            with self.subTest(image):
+                v = json.loads(ok("verify", "--json", f"{d}/{image}"))
+                self.assertEqual((v["ranges"], v["summary"]["sound"], {t["check"] for t in v["tracks"]}),
+                                 ([], True, {check}))
+        peer = isoinfo_listing("-J", "-i", f"{d}/raw-plain.iso")
+        f2, f3 = peer["/SUB/F2.DAT"][1], peer["/SUB/F3.DAT"][1]
+        end = int(re.search(r"Volume size is: (\d+)", tool("isoinfo", "-d", "-i", f"{d}/raw-plain.iso"))[1])
+        m1, m2, raw = read(f"{d}/raw-m1.bin"), read(f"{d}/raw-m2.img"), 2352
+        changed = lambda data, at, byte: data[:at] + bytes([byte]) + data[at + 1:]
+        for name, data, first, last, reason, hits in (
+                ("flip.bin", changed(m1, f2 * raw + 16 + 100, m1[f2 * raw + 116] ^ 1), f2, f2,
+                 "corrupt: EDC and ECC do not match", ["/SUB/F2.DAT"]),
+                ("flip2.img", changed(m2, f3 * raw + 24 + 7, m2[f3 * raw + 31] ^ 0x80), f3, f3,
+                 "corrupt: EDC and ECC do not match", ["/SUB/F3.DAT"]),
+                ("sync.bin", changed(m1, f3 * raw + 5, 0), f3, f3, "corrupt: sync pattern broken, EDC does not match",
+                 ["/SUB/F3.DAT"]),
+                ("header.bin", changed(m1, (f2 + 1) * raw + 14, 0x74), f2 + 1, f2 + 1,
+                 "corrupt: header wrong, EDC and ECC do not match", ["/SUB/F2.DAT"]),
+                ("cut.bin", m1[:(f2 + 1) * raw + 1000], f2 + 1, end - 1,
+                 "unreadable: past the end of the recorded area", ["/SUB/F2.DAT", "/SUB/F3.DAT"])):
+            with self.subTest(name):
+                write(os.path.join(work, name), data)
+                r = run("verify", os.path.join(work, name))
+                self.assertEqual(r.returncode, 1)
+                blocks = f"block {first}" if first == last else f"blocks {first}-{last}"
+                self.assertIn("\n".join([f"{blocks}: {reason}"] + [f"  (Session1) {h}" for h in hits]), r.stdout)
+                v = json.loads(run("verify", "--json", os.path.join(work, name)).stdout)
+                self.assertEqual([(x["first"], x["last"], [h["path"] for h in x["hits"]]) for x in v["ranges"]],
+                                 [(first, last, hits)])
+        # The map of the cut image: 64 cells of 9 pixels a row with a pixel between, green up to the cut, red on.
+        png = os.path.join(work, "cut.png")
+        run("verify", "--map", png, os.path.join(work, "cut.bin"))
+        data = read(png)
+        width, height = struct.unpack(">II", data[16:24])
+        rows = (end + 63) // 64
+        self.assertEqual((data[:8], width, height), (b"\x89PNG\r\n\x1a\n", 641, rows * 10 + 1))
+        pixels = zlib.decompress(data[41:41 + struct.unpack(">I", data[33:37])[0]])
+        colour = lambda cell: pixels[(cell // 64 * 10 + 5) * (width * 3 + 1) + 1 + (cell % 64 * 10 + 5) * 3:][:3]
+        self.assertEqual((colour(0), colour(f2), colour(f2 + 1), colour(end - 1)),
+                         (b"\x43\xa0\x47", b"\x43\xa0\x47", b"\xd3\x2f\x2f", b"\xd3\x2f\x2f"))
+
 
 class Names(CkvdCase):
     """Names in many scripts on discs genisoimage and xorriso make: as the disc records them, on the command
