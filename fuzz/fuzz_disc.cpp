@@ -16,6 +16,10 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
+#ifdef CKVD_ISO_PART
+#include "verify/disc_verify.h"
+#include "verify/verify_map.h"
+#endif
 #ifndef CKVD_ISO_PART
 #include "analyzers/analyzers.h"
 #include "analyzers/asf/wmf_module.h"
@@ -182,8 +186,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Place(img, 18, table, sizeof table);
         Place(img, 20, data, size);
     }
-    // Read back what was listed (bounded), so the file-data checks see disc-given extents too.
+    // Read back what was listed (bounded), so the file-data checks see disc-given extents too; then verify
+    // the disc (the volume's size is disc-given) with its damage put to files and drawn.
     WithDisc(img, "iso", [] {
+        DiscVerify verify;
+        if (verify.Start(g_CurrentDevice) == 1) {
+            while (verify.Step()) {
+            }
+            for (const VerifyRange& r : verify.Ranges())
+                (void)verify.Hits(r);
+            const VerifyMapLayout layout = Verify_MapLayout(verify.Total());
+            (void)Verify_MapPicture(Verify_MapCells(verify, layout), layout);
+        }
         int reads = 0;
         for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
             for (FileEntry* e = t->root ? t->root->firstChild : nullptr; e && reads < 8;

@@ -23,6 +23,7 @@ constexpr uint8_t kImageAdapter = 1;
 constexpr uint32_t kMaxBlocks = 449850;
 constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
 constexpr uint8_t kAscOutOfRange = 0x21;
+constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
 uint32_t MsfBlock(uint8_t m, uint8_t s, uint8_t f) {
     const int lba = (m * 60 + s) * 75 + f - 150;
@@ -156,7 +157,17 @@ bool DiscVerify::Step() {
     }
     if (m_stopped || m_track >= m_tracks.size())
         return false;
-    const uint32_t run = std::min(m_image ? kImageRun : kDriveRun, m_tracks[m_track].blocks - m_next);
+    const VerifyTrack& t = m_tracks[m_track];
+    if (m_next >= t.recorded) { // what the volume claims past the track's end: no drive reads it
+        const uint32_t past = t.blocks - m_next;
+        const uint8_t reason = ReasonIndex(kPastTheEnd);
+        for (uint32_t i = 0; i < past; ++i)
+            Mark(m_trackAt[m_track] + m_next + i, VERIFY_UNREADABLE, reason);
+        m_next += past;
+        m_done += past;
+        return m_done < m_total;
+    }
+    const uint32_t run = std::min(m_image ? kImageRun : kDriveRun, t.recorded - m_next);
     ReadRun(m_track, m_next, run);
     m_next += run;
     m_done += run;
@@ -219,7 +230,7 @@ uint8_t DiscVerify::FailureDetail() {
     char text[64];
     const AspiSense s = g_LastSense;
     if (s.key == kSenseIllegal && s.asc == kAscOutOfRange)
-        std::snprintf(text, sizeof text, "past the end of the recorded area");
+        std::snprintf(text, sizeof text, "%s", kPastTheEnd);
     else if (s.key == kSenseMedium && s.asc == 0x11)
         std::snprintf(text, sizeof text, "unrecovered read error");
     else if (s.key == kSenseMedium)
@@ -232,6 +243,10 @@ uint8_t DiscVerify::FailureDetail() {
         std::snprintf(text, sizeof text, "refused (sense %X/%02X/%02X)", s.key, s.asc, s.ascq);
     else
         std::snprintf(text, sizeof text, "read failed");
+    return ReasonIndex(text);
+}
+
+uint8_t DiscVerify::ReasonIndex(const std::string& text) {
     const auto found = std::find(m_reasons.begin(), m_reasons.end(), text);
     if (found != m_reasons.end())
         return static_cast<uint8_t>(found - m_reasons.begin());

@@ -91,6 +91,7 @@ class DiscVerify {
     bool ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count);
     void Mark(uint64_t at, uint8_t state, uint8_t detail);
     uint8_t FailureDetail();
+    uint8_t ReasonIndex(const std::string& text);
     void ExtendToVolumes(uint16_t device);
 
     uint16_t m_device = 0;

@@ -78,6 +78,9 @@ CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     m_list->setHeaderLabels({"Damaged file or directory", "Blocks", "Damage"});
     m_list->setToolTip("Double-click an entry to show it in the tree and list");
     m_list->setMinimumHeight(120);
+    const QFontMetrics fm = m_list->fontMetrics();
+    m_list->setColumnWidth(0, fm.horizontalAdvance("(Session1) /DAMAGED FILE OR DIRECTORY/NAME.MP3"));
+    m_list->setColumnWidth(1, fm.horizontalAdvance("000,000-000,000") + 16);
     layout->addWidget(m_list, 1);
 
     m_summary->setWordWrap(true);
@@ -159,7 +162,7 @@ void CVerifyDlg::Refresh() {
                                                       QString::fromStdString(r.damage)});
             item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         }
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3 && !m_model.Rows().empty(); ++c)
             m_list->resizeColumnToContents(c);
     }
     m_summary->setText(QString::fromStdString(m_model.SummaryText()));
