@@ -52,7 +52,8 @@ std::string CVerifyDlgModel::StatusText() const {
         return "Reading: " + where;
     if (m_verify.Stopped() && !m_verify.Finished())
         return "Stopped after " + where + (m_rows.empty() ? "; no damage so far" : "; damage so far below");
-    return Sound() ? "The disc is sound: every block was read" : "The disc is damaged: the entries below are hit";
+    return Sound() ? "The disc is sound: every block was read"
+                   : "The disc is damaged: the entries below are hit";
 }
 
 std::string CVerifyDlgModel::SummaryText() const {
@@ -67,9 +68,11 @@ void CVerifyDlgModel::RefreshRows() {
     m_ranges = m_verify.Ranges();
     m_rows.clear();
     for (const VerifyRange& r : m_ranges) {
-        const std::string blocks =
-            r.count == 1 ? grouped(r.first) : grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
-        const std::string damage = std::string(r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
+        const std::string blocks = r.count == 1
+                                       ? grouped(r.first)
+                                       : grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
+        const std::string damage =
+            std::string(r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
         const std::vector<VerifyHit> hits = m_verify.Hits(r);
         for (const VerifyHit& h : hits)
             m_rows.push_back({Verify_HitName(h.session, h.path, h.type), blocks, damage, h.session, h.path});
@@ -79,11 +82,12 @@ void CVerifyDlgModel::RefreshRows() {
     // What the disc analysis could not read: the entry's own extent.
     for (const VerifyDamagedEntry& d : m_damaged) {
         const uint64_t blocks = d.entry ? std::max<uint64_t>((uint64_t{d.entry->size} + 2047) / 2048, 1) : 0;
-        const std::string extent = !blocks      ? ""
-                                   : blocks == 1 ? grouped(d.entry->lbn)
-                                                 : grouped(d.entry->lbn) + "-" + grouped(d.entry->lbn + blocks - 1);
-        m_rows.push_back({Verify_HitName(d.session, d.path, d.type), extent, "unreadable: " + d.reason, d.session,
-                          d.path});
+        const std::string extent = !blocks ? ""
+                                   : blocks == 1
+                                       ? grouped(d.entry->lbn)
+                                       : grouped(d.entry->lbn) + "-" + grouped(d.entry->lbn + blocks - 1);
+        m_rows.push_back({Verify_HitName(d.session, d.path, d.type), extent, "unreadable: " + d.reason,
+                          d.session, d.path});
     }
 }
 

@@ -264,7 +264,8 @@ int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uin
         if (srb.SRB_Status == SS_COMP)
             return ASPI_OK;
         if (srb.SRB_TargStat == kCheckCondition)
-            g_LastSense = {static_cast<uint8_t>(srb.SenseArea[2] & 0x0F), srb.SenseArea[12], srb.SenseArea[13]};
+            g_LastSense = {static_cast<uint8_t>(srb.SenseArea[2] & 0x0F), srb.SenseArea[12],
+                           srb.SenseArea[13]};
         // A medium change is news for the caller, not a failure worth repeating.
         if (srb.SRB_TargStat == kCheckCondition && (srb.SenseArea[2] & 0x0F) == kUnitAttention)
             break;

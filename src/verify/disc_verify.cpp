@@ -40,7 +40,8 @@ std::vector<uint8_t> ReadFullToc(uint16_t device, int& rc) {
     if ((rc = Aspi_ReadToc(device, 1, 2, 0, static_cast<uint16_t>(want), toc.data())) != ASPI_OK)
         return {};
     const size_t length = std::min<size_t>((size_t{toc[0]} << 8 | toc[1]) + 2, toc.size());
-    return std::vector<uint8_t>(toc.begin() + 4, toc.begin() + static_cast<ptrdiff_t>(std::max<size_t>(length, 4)));
+    return std::vector<uint8_t>(toc.begin() + 4,
+                                toc.begin() + static_cast<ptrdiff_t>(std::max<size_t>(length, 4)));
 }
 
 } // namespace
@@ -94,9 +95,8 @@ int DiscVerify::Start(uint16_t device, int session) {
         t.check = t.audio ? VerifyCheck::Audio : VerifyCheck::Pending;
         m_tracks.push_back(t);
     }
-    std::sort(m_tracks.begin(), m_tracks.end(), [](const VerifyTrack& a, const VerifyTrack& b) {
-        return a.start < b.start;
-    });
+    std::sort(m_tracks.begin(), m_tracks.end(),
+              [](const VerifyTrack& a, const VerifyTrack& b) { return a.start < b.start; });
     // A track ends where the next one of its session begins, the last at its session's lead-out.
     for (size_t i = 0; i < m_tracks.size(); ++i) {
         VerifyTrack& t = m_tracks[i];
@@ -181,9 +181,10 @@ void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t faults =
                 t.check == VerifyCheck::Sectors
-                    ? Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES>(
-                                             m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
-                                         static_cast<int32_t>(lba + i))
+                    ? Verify_CheckSector(
+                          std::span<const uint8_t, VERIFY_RAW_BYTES>(
+                              m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
+                          static_cast<int32_t>(lba + i))
                     : 0;
             Mark(index + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
         }
@@ -214,11 +215,13 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
             return true;
         }
         // A drive or image that gives no whole sectors of this track refuses the request itself.
-        if (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal || g_LastSense.asc == kAscOutOfRange)
+        if (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
+            g_LastSense.asc == kAscOutOfRange)
             return false;
         t.check = VerifyCheck::UserData;
     }
-    return Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+    return Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) ==
+           ASPI_OK;
 }
 
 void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail) {
@@ -300,9 +303,8 @@ std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
             });
         }
         auto& x = m_index->extents;
-        std::sort(x.begin(), x.end(), [](const Index::Extent& a, const Index::Extent& b) {
-            return a.start < b.start;
-        });
+        std::sort(x.begin(), x.end(),
+                  [](const Index::Extent& a, const Index::Extent& b) { return a.start < b.start; });
         uint32_t reach = 0;
         for (const Index::Extent& e : x)
             m_index->reaches.push_back(reach = std::max(reach, e.end));
@@ -318,7 +320,8 @@ std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
     const auto& x = m_index->extents;
     const uint64_t end = uint64_t{range.first} + range.count;
     size_t i = static_cast<size_t>(
-        std::partition_point(x.begin(), x.end(), [&](const Index::Extent& e) { return e.start < end; }) - x.begin());
+        std::partition_point(x.begin(), x.end(), [&](const Index::Extent& e) { return e.start < end; }) -
+        x.begin());
     std::vector<const Index::Extent*> found;
     while (i > 0 && m_index->reaches[i - 1] > range.first) {
         --i;

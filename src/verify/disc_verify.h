@@ -49,9 +49,9 @@ struct VerifyRange {
 };
 
 struct VerifyHit {
-    int session = 0;   // 1..
-    std::string path;  // as ckvd ls prints it
-    char type = 'F';   // 'F' file, 'D' directory
+    int session = 0;  // 1..
+    std::string path; // as ckvd ls prints it
+    char type = 'F';  // 'F' file, 'D' directory
     const FileEntry* entry = nullptr;
 };
 

@@ -116,7 +116,8 @@ constexpr auto kDivide = MakeDivide();
 
 // The two parity bytes of each of `majors` codewords of `minors` bytes over the covered bytes, the codeword
 // `major` starting at (major / 2) * majorStep + major % 2 and going on by `minorStep` (mod the area).
-void Parity(uint8_t* covered, size_t majors, size_t minors, size_t majorStep, size_t minorStep, uint8_t* out) {
+void Parity(uint8_t* covered, size_t majors, size_t minors, size_t majorStep, size_t minorStep,
+            uint8_t* out) {
     const size_t size = majors * minors;
     for (size_t major = 0; major < majors; ++major) {
         size_t index = (major >> 1) * majorStep + (major & 1);
@@ -143,8 +144,9 @@ uint32_t Verify_Edc(std::span<const uint8_t> bytes) {
     size_t n = bytes.size();
     for (; n >= 8; p += 8, n -= 8) {
         const uint32_t lo = edc ^ Le32(p), hi = Le32(p + 4);
-        edc = kEdc[7][lo & 0xFF] ^ kEdc[6][(lo >> 8) & 0xFF] ^ kEdc[5][(lo >> 16) & 0xFF] ^ kEdc[4][lo >> 24] ^
-              kEdc[3][hi & 0xFF] ^ kEdc[2][(hi >> 8) & 0xFF] ^ kEdc[1][(hi >> 16) & 0xFF] ^ kEdc[0][hi >> 24];
+        edc = kEdc[7][lo & 0xFF] ^ kEdc[6][(lo >> 8) & 0xFF] ^ kEdc[5][(lo >> 16) & 0xFF] ^
+              kEdc[4][lo >> 24] ^ kEdc[3][hi & 0xFF] ^ kEdc[2][(hi >> 8) & 0xFF] ^
+              kEdc[1][(hi >> 16) & 0xFF] ^ kEdc[0][hi >> 24];
     }
     for (; n > 0; ++p, --n)
         edc = kEdc[0][(edc ^ *p) & 0xFF] ^ (edc >> 8);
@@ -171,7 +173,8 @@ uint8_t Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, in
     const uint8_t* s = sector.data();
     uint8_t faults = std::memcmp(s, kSync, sizeof kSync) ? VERIFY_FAULT_SYNC : 0;
     const int frames = lba + 150;
-    if (frames < 0 || s[12] != Bcd(frames / 4500) || s[13] != Bcd(frames / 75 % 60) || s[14] != Bcd(frames % 75))
+    if (frames < 0 || s[12] != Bcd(frames / 4500) || s[13] != Bcd(frames / 75 % 60) ||
+        s[14] != Bcd(frames % 75))
         faults |= VERIFY_FAULT_HEADER;
     const auto edcFault = [&](size_t from, size_t to) {
         return Verify_Edc(sector.subspan(from, to - from)) != Le32(s + to) ? VERIFY_FAULT_EDC : 0;

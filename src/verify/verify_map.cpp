@@ -64,7 +64,8 @@ std::vector<uint8_t> Verify_MapCells(const DiscVerify& verify, const VerifyMapLa
     return cells;
 }
 
-VerifyPicture Verify_MapPicture(const std::vector<uint8_t>& cells, const VerifyMapLayout& layout, uint32_t cell) {
+VerifyPicture Verify_MapPicture(const std::vector<uint8_t>& cells, const VerifyMapLayout& layout,
+                                uint32_t cell) {
     VerifyPicture p;
     const uint32_t pitch = cell + 1;
     p.width = std::max<uint32_t>(1, layout.columns * pitch + 1);

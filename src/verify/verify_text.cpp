@@ -42,9 +42,9 @@ std::string Verify_TrackLine(const VerifyTrack& t) {
 }
 
 std::string Verify_RangeLine(const VerifyRange& r) {
-    const std::string blocks = r.count == 1 ? "block " + grouped(r.first)
-                                            : "blocks " + grouped(r.first) + "-" +
-                                                  grouped(uint64_t{r.first} + r.count - 1);
+    const std::string blocks =
+        r.count == 1 ? "block " + grouped(r.first)
+                     : "blocks " + grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
     return blocks + ": " + (r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
 }
 
@@ -60,9 +60,9 @@ std::string Verify_Summary(const DiscVerify& v, const std::vector<VerifyRange>& 
             (h.type == 'F' ? files : directories).insert({h.session, h.path});
     const std::vector<uint64_t> counts = v.Counts();
     std::string text = Verify_Count(v.Total(), "block", "blocks") + " in " +
-                       Verify_Count(v.Tracks().size(), "track", "tracks") + ": " + grouped(counts[VERIFY_READABLE]) +
-                       " sound, " + grouped(counts[VERIFY_CORRUPT]) + " corrupt, " +
-                       grouped(counts[VERIFY_UNREADABLE]) + " unreadable";
+                       Verify_Count(v.Tracks().size(), "track", "tracks") + ": " +
+                       grouped(counts[VERIFY_READABLE]) + " sound, " + grouped(counts[VERIFY_CORRUPT]) +
+                       " corrupt, " + grouped(counts[VERIFY_UNREADABLE]) + " unreadable";
     if (counts[VERIFY_NOT_READ])
         text += ", " + grouped(counts[VERIFY_NOT_READ]) + " not read";
     if (counts[VERIFY_GAP])
@@ -72,6 +72,7 @@ std::string Verify_Summary(const DiscVerify& v, const std::vector<VerifyRange>& 
                 Verify_Count(files.size(), "file", "files") + " and " +
                 Verify_Count(directories.size(), "directory", "directories");
     if (!damaged.empty())
-        text += "; " + Verify_Count(damaged.size(), "entry", "entries") + " of the file system could not be read";
+        text +=
+            "; " + Verify_Count(damaged.size(), "entry", "entries") + " of the file system could not be read";
     return text;
 }

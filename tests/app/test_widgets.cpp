@@ -991,30 +991,33 @@ TEST_F(MainWindow, VerifyDiscNamesTheFilesACutImageLostAndADoubleClickShowsOne) 
     ASSERT_NO_FATAL_FAILURE(Show());
     const QString cue = dir_.path() + "/cut.cue";
     for (const char* name : {"demo-data.cue", "demo-data.bin", "demo-data-s2.bin"})
-        ASSERT_TRUE(QFile::copy(QFileInfo(QString::fromStdString(demo_[0])).dir().filePath(name),
-                                dir_.path() + "/" + (name == std::string("demo-data.cue") ? "cut.cue" : name)));
+        ASSERT_TRUE(
+            QFile::copy(QFileInfo(QString::fromStdString(demo_[0])).dir().filePath(name),
+                        dir_.path() + "/" + (name == std::string("demo-data.cue") ? "cut.cue" : name)));
     ASSERT_TRUE(QFile::resize(dir_.path() + "/demo-data-s2.bin", 80 * 2048));
     OpenImage(cue.toStdString());
     ASSERT_TRUE(sink_.shown.empty()) << sink_.shown[0];
-    WithModalDialog<CVerifyDlg>([&] { frame_->OnVerifyDisc(); }, "Verify Disc", [&](CVerifyDlg* dlg) {
-        dlg->Model().RunToEnd();
-        dlg->Refresh();
-        EXPECT_FALSE(dlg->Model().Sound());
-        EXPECT_EQ(dlg->Model().StatusText(), "The disc is damaged: the entries below are hit");
-        QTreeWidget* list = dlg->List();
-        ASSERT_GT(list->topLevelItemCount(), 0);
-        QTreeWidgetItem* row = list->topLevelItem(0);
-        const uint32_t cut = 11737 + 80; // the session's start in the full TOC (ckvd toc demo)
-        EXPECT_TRUE(row->text(1).startsWith(QString::fromStdString(ckvd::images::grouped(cut)) + "-"))
-            << row->text(1).toStdString();
-        EXPECT_EQ(row->text(2), "unreadable: past the end of the recorded area");
-        const QString path = row->text(0).section(") ", 1);
-        emit list->itemDoubleClicked(row, 0);
-        // The file is the list's current row now, in the directory the tree shows.
-        CKVDAppViewModel& files = frame_->Model().List();
-        const FileEntry* shown = files.Entry(files.CurrentItem());
-        ASSERT_NE(shown, nullptr);
-        EXPECT_TRUE(path.endsWith("/" + QString::fromUtf8(Iso_EntryName(shown)))) << path.toStdString();
-        EXPECT_GT(shown->lbn + (shown->size + 2047) / 2048, cut);
-    });
+    WithModalDialog<CVerifyDlg>(
+        [&] { frame_->OnVerifyDisc(); }, "Verify Disc",
+        [&](CVerifyDlg* dlg) {
+            dlg->Model().RunToEnd();
+            dlg->Refresh();
+            EXPECT_FALSE(dlg->Model().Sound());
+            EXPECT_EQ(dlg->Model().StatusText(), "The disc is damaged: the entries below are hit");
+            QTreeWidget* list = dlg->List();
+            ASSERT_GT(list->topLevelItemCount(), 0);
+            QTreeWidgetItem* row = list->topLevelItem(0);
+            const uint32_t cut = 11737 + 80; // the session's start in the full TOC (ckvd toc demo)
+            EXPECT_TRUE(row->text(1).startsWith(QString::fromStdString(ckvd::images::grouped(cut)) + "-"))
+                << row->text(1).toStdString();
+            EXPECT_EQ(row->text(2), "unreadable: past the end of the recorded area");
+            const QString path = row->text(0).section(") ", 1);
+            emit list->itemDoubleClicked(row, 0);
+            // The file is the list's current row now, in the directory the tree shows.
+            CKVDAppViewModel& files = frame_->Model().List();
+            const FileEntry* shown = files.Entry(files.CurrentItem());
+            ASSERT_NE(shown, nullptr);
+            EXPECT_TRUE(path.endsWith("/" + QString::fromUtf8(Iso_EntryName(shown)))) << path.toStdString();
+            EXPECT_GT(shown->lbn + (shown->size + 2047) / 2048, cut);
+        });
 }

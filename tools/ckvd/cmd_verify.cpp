@@ -35,53 +35,55 @@ const char* StateName(uint8_t state) {
 void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
                const std::vector<VerifyDamagedEntry>& damaged, bool sound) {
     JsonWriter out(Cli_WriteStdout);
+    const auto entry = [&out](int session, const std::string& path, char type) {
+        out.Key("session").Int(session);
+        out.Key("path").String(path);
+        out.Key("type").String(type == 'F' ? "file" : "directory");
+    };
     out.BeginObject().Key("tracks").BeginArray();
-    for (const VerifyTrack& t : v.Tracks())
-        out.BeginObject()
-            .Key("session").Int(t.session)
-            .Key("track").Int(t.number)
-            .Key("type").String(t.audio ? "audio" : "data")
-            .Key("start").Uint(t.start)
-            .Key("recorded").Uint(t.recorded)
-            .Key("blocks").Uint(t.blocks)
-            .Key("check").String(CheckName(t))
-            .EndObject();
+    for (const VerifyTrack& t : v.Tracks()) {
+        out.BeginObject();
+        out.Key("session").Int(t.session);
+        out.Key("track").Int(t.number);
+        out.Key("type").String(t.audio ? "audio" : "data");
+        out.Key("start").Uint(t.start);
+        out.Key("recorded").Uint(t.recorded);
+        out.Key("blocks").Uint(t.blocks);
+        out.Key("check").String(CheckName(t));
+        out.EndObject();
+    }
     out.EndArray().Key("ranges").BeginArray();
     for (const VerifyRange& r : ranges) {
-        out.BeginObject()
-            .Key("first").Uint(r.first)
-            .Key("last").Uint(uint64_t{r.first} + r.count - 1)
-            .Key("blocks").Uint(r.count)
-            .Key("state").String(StateName(r.state))
-            .Key("reason").String(r.reason)
-            .Key("hits").BeginArray();
-        for (const VerifyHit& h : v.Hits(r))
-            out.BeginObject()
-                .Key("session").Int(h.session)
-                .Key("path").String(h.path)
-                .Key("type").String(h.type == 'F' ? "file" : "directory")
-                .EndObject();
+        out.BeginObject();
+        out.Key("first").Uint(r.first);
+        out.Key("last").Uint(uint64_t{r.first} + r.count - 1);
+        out.Key("blocks").Uint(r.count);
+        out.Key("state").String(StateName(r.state));
+        out.Key("reason").String(r.reason);
+        out.Key("hits").BeginArray();
+        for (const VerifyHit& h : v.Hits(r)) {
+            out.BeginObject();
+            entry(h.session, h.path, h.type);
+            out.EndObject();
+        }
         out.EndArray().EndObject();
     }
     out.EndArray().Key("unreadableEntries").BeginArray();
-    for (const VerifyDamagedEntry& d : damaged)
-        out.BeginObject()
-            .Key("session").Int(d.session)
-            .Key("path").String(d.path)
-            .Key("type").String(d.type == 'F' ? "file" : "directory")
-            .Key("reason").String(d.reason)
-            .EndObject();
+    for (const VerifyDamagedEntry& d : damaged) {
+        out.BeginObject();
+        entry(d.session, d.path, d.type);
+        out.Key("reason").String(d.reason);
+        out.EndObject();
+    }
     const std::vector<uint64_t> counts = v.Counts();
-    out.EndArray()
-        .Key("summary").BeginObject()
-        .Key("blocks").Uint(v.Total())
-        .Key("readable").Uint(counts[VERIFY_READABLE])
-        .Key("corrupt").Uint(counts[VERIFY_CORRUPT])
-        .Key("unreadable").Uint(counts[VERIFY_UNREADABLE])
-        .Key("gaps").Uint(counts[VERIFY_GAP])
-        .Key("sound").Bool(sound)
-        .EndObject()
-        .EndObject();
+    out.EndArray().Key("summary").BeginObject();
+    out.Key("blocks").Uint(v.Total());
+    out.Key("readable").Uint(counts[VERIFY_READABLE]);
+    out.Key("corrupt").Uint(counts[VERIFY_CORRUPT]);
+    out.Key("unreadable").Uint(counts[VERIFY_UNREADABLE]);
+    out.Key("gaps").Uint(counts[VERIFY_GAP]);
+    out.Key("sound").Bool(sound);
+    out.EndObject().EndObject();
 }
 
 void WriteText(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
@@ -116,7 +118,8 @@ int Cmd_Verify(int argc, char** argv) {
     if (device < 0)
         return kExitFailure;
     if (analysis != 1) // the blocks are verified all the same, without the files they hold
-        std::fprintf(stderr, "ckvd: the file systems could not be read (Code %04X): damage is not put to files\n",
+        std::fprintf(stderr,
+                     "ckvd: the file systems could not be read (Code %04X): damage is not put to files\n",
                      static_cast<unsigned>(analysis));
     int sessions = 0;
     for (const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr; s; s = s->next)

@@ -25,9 +25,9 @@ int main(int argc, char** argv) {
             return Cli_FinishOutput(0);
         }
     using Run = int (*)(int, char**);
-    const std::pair<const char*, Run> runs[] = {{"drives", Cmd_Drives}, {"toc", Cmd_Toc}, {"ls", Cmd_Ls},
-                                                {"info", Cmd_Info},     {"get", Cmd_Get}, {"nav", Cmd_Nav},
-                                                {"report", Cmd_Report}, {"verify", Cmd_Verify}};
+    const std::pair<const char*, Run> runs[] = {
+        {"drives", Cmd_Drives}, {"toc", Cmd_Toc}, {"ls", Cmd_Ls},         {"info", Cmd_Info},
+        {"get", Cmd_Get},       {"nav", Cmd_Nav}, {"report", Cmd_Report}, {"verify", Cmd_Verify}};
     for (const auto& [name, run] : runs)
         if (cmd == name)
             return run(argc - 2, argv + 2);

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr uint32_t kMapCell = 7;    // pixels a cell on screen (the map written to a file has 9)
+constexpr uint32_t kMapCell = 7;   // pixels a cell on screen (the map written to a file has 9)
 constexpr int kMapMaxHeight = 240; //
 
 // The map's pixels as a Qt image (deep copy: the picture goes away).
@@ -42,8 +42,9 @@ QWidget* LegendItem(uint8_t state, const char* name, QWidget* parent) {
 
 CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     : QDialog(parent), m_model(sink), m_status(new QLabel(this)), m_progress(new QProgressBar(this)),
-      m_map(new QLabel), m_scale(new QLabel(this)), m_list(new QTreeWidget(this)), m_summary(new QLabel(this)),
-      m_stop(new QPushButton("&Stop", this)), m_save(new QPushButton("Save &Map...", this)) {
+      m_map(new QLabel), m_scale(new QLabel(this)), m_list(new QTreeWidget(this)),
+      m_summary(new QLabel(this)), m_stop(new QPushButton("&Stop", this)),
+      m_save(new QPushButton("Save &Map...", this)) {
     setWindowTitle(IDS_VERIFY_CAPTION);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -134,7 +135,8 @@ void CVerifyDlg::OnTick() {
         m_model.RefreshRows();
         Refresh();
     } else {
-        m_progress->setValue(int(m_model.Verify().Done() * 1000 / std::max<uint64_t>(m_model.Verify().Total(), 1)));
+        m_progress->setValue(
+            int(m_model.Verify().Done() * 1000 / std::max<uint64_t>(m_model.Verify().Total(), 1)));
         m_status->setText(QString::fromStdString(m_model.StatusText()));
     }
     if (!more)
@@ -149,17 +151,20 @@ void CVerifyDlg::Refresh() {
     m_map->adjustSize();
     // The whole map where it fits, up to about 30 rows of cells; more scroll.
     const int frame = 2 * m_scroll->frameWidth();
-    m_scroll->setFixedSize(m_map->width() + frame + m_scroll->verticalScrollBar()->sizeHint().width() *
-                                                        (m_map->height() > kMapMaxHeight ? 1 : 0),
+    m_scroll->setFixedSize(m_map->width() + frame +
+                               m_scroll->verticalScrollBar()->sizeHint().width() *
+                                   (m_map->height() > kMapMaxHeight ? 1 : 0),
                            std::min(m_map->height(), kMapMaxHeight) + frame);
     const VerifyMapLayout layout = Verify_MapLayout(v.Total());
-    m_scale->setText(QString::fromStdString("One cell: " + Verify_Count(layout.blocksPerCell, "block", "blocks") +
-                                            " of " + ckvd::images::grouped(v.Total())));
+    m_scale->setText(
+        QString::fromStdString("One cell: " + Verify_Count(layout.blocksPerCell, "block", "blocks") + " of " +
+                               ckvd::images::grouped(v.Total())));
     if (m_list->topLevelItemCount() != int(m_model.Rows().size())) {
         m_list->clear();
         for (const CVerifyDlgModel::Row& r : m_model.Rows()) {
-            auto* item = new QTreeWidgetItem(m_list, {QString::fromStdString(r.name), QString::fromStdString(r.blocks),
-                                                      QString::fromStdString(r.damage)});
+            auto* item =
+                new QTreeWidgetItem(m_list, {QString::fromStdString(r.name), QString::fromStdString(r.blocks),
+                                             QString::fromStdString(r.damage)});
             item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         }
         for (int c = 0; c < 3 && !m_model.Rows().empty(); ++c)
@@ -171,7 +176,8 @@ void CVerifyDlg::Refresh() {
 }
 
 void CVerifyDlg::OnSaveMap() {
-    const QString file = QFileDialog::getSaveFileName(this, "Save Map", "verify-map.png", "PNG pictures (*.png)");
+    const QString file =
+        QFileDialog::getSaveFileName(this, "Save Map", "verify-map.png", "PNG pictures (*.png)");
     if (file.isEmpty())
         return;
     std::string error;

@@ -21,13 +21,13 @@
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
-#include "desktop/dialogs/verify_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
+#include "desktop/dialogs/verify_dlg.h"
 #include "iso9660/iso9660.h"
-#include "report/disc_text.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
+#include "report/disc_text.h"
 #include "res/app_strings.h"
 
 namespace {
