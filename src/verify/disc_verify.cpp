@@ -97,11 +97,12 @@ int DiscVerify::Start(uint16_t device, int session) {
     }
     std::sort(m_tracks.begin(), m_tracks.end(),
               [](const VerifyTrack& a, const VerifyTrack& b) { return a.start < b.start; });
-    // A track ends where the next one of its session begins, the last at its session's lead-out.
+    // A track ends where the next one of its session begins, the last at its session's lead-out; never
+    // past the next track of the disc, so no block is planned twice whatever the TOC says.
     for (size_t i = 0; i < m_tracks.size(); ++i) {
         VerifyTrack& t = m_tracks[i];
         uint32_t end = leadouts.count(t.session) ? leadouts[t.session] : t.start;
-        if (i + 1 < m_tracks.size() && m_tracks[i + 1].session == t.session)
+        if (i + 1 < m_tracks.size() && (m_tracks[i + 1].session == t.session || m_tracks[i + 1].start < end))
             end = m_tracks[i + 1].start;
         t.recorded = t.blocks = end > t.start ? std::min(end, kMaxBlocks) - std::min(t.start, kMaxBlocks) : 0;
     }
@@ -120,17 +121,17 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
         return;
     std::vector<uint8_t> block(kUserBytes);
     for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
-        // The session's last data track in the plan, and where the disc's next track begins.
+        // The session's last data track in the plan, and where the next track of the disc begins.
         VerifyTrack* last = nullptr;
-        uint32_t limit = kMaxBlocks;
-        for (VerifyTrack& t : m_tracks) {
+        for (VerifyTrack& t : m_tracks)
             if (t.session == s->sessionNumber && !t.audio)
                 last = &t;
-            else if (t.session > s->sessionNumber)
-                limit = std::min(limit, t.start);
-        }
         if (!last || s->pvdLbn == 0)
             continue;
+        uint32_t limit = kMaxBlocks;
+        for (const VerifyTrack& t : m_tracks)
+            if (t.start > last->start)
+                limit = std::min(limit, t.start);
         // The primary descriptor: the first of type 1 in the set (others may stand in front of it).
         for (uint32_t lbn = s->pvdLbn; lbn < s->pvdLbn + 16; ++lbn) {
             if (Aspi_ReadSectors(device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
