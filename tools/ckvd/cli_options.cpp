@@ -75,6 +75,10 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
         o.json = take_flag(argc, argv, "--json");
     if (accept & CLI_RECURSIVE)
         o.recursive = take_flag(argc, argv, "-r");
+    if (accept & CLI_CHECK) {
+        o.csv = take_flag(argc, argv, "--csv");
+        o.order = take_flag(argc, argv, "--order");
+    }
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -96,6 +100,8 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
             o.comment = argv[++i];
         } else if (is(arg, "-o", accept, CLI_REPORT) && hasValue) {
             o.output = argv[++i];
+        } else if (is(arg, "--profile", accept, CLI_CHECK) && hasValue) {
+            o.profile = argv[++i];
         } else if (is(arg, "--map", accept, CLI_MAP) && hasValue) {
             o.map = argv[++i];
         } else if ((accept & CLI_NO_ARGS) || ((accept & CLI_NO_DASH) && arg[0] == '-')) {

@@ -14,6 +14,7 @@ enum : unsigned {
     CLI_NO_ARGS = 1u << 5,   // nothing but options
     CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
     CLI_MAP = 1u << 7,       // --map FILE
+    CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --csv, --order
 };
 
 struct CliOptions {
@@ -26,6 +27,9 @@ struct CliOptions {
     std::string comment;           // --comment TEXT
     std::string output;            // -o FILE
     std::string map;               // --map FILE
+    std::string profile;           // --profile NAME|FILE
+    bool csv = false;              // --csv
+    bool order = false;            // --order
     std::vector<std::string> args; // the other arguments, in their order
 };
 

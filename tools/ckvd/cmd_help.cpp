@@ -19,6 +19,10 @@ constexpr Command kCommands[] = {
      "what the viewer of a navigation file (.LMX) shows"},
     {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",
      "the CSV disc report, as Save DiscInfomation writes it"},
+    {"check", "ckvd check [--json|--csv] [--order] [--profile NAME|FILE] DRIVE",
+     "checks the disc against a CD player's profile (car-cd, iso9660-level1, iso9660-level2, a profile file): "
+     "what will not play, what plays but shows wrong, and with --order the playback order; exit 0 when "
+     "everything plays, 1 otherwise, 2 for a wrong usage or profile"},
     {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "

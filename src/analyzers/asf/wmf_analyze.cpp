@@ -44,6 +44,12 @@ constexpr KnownObject kKnownObjects[] = {
      {0x40, 0x52, 0xD1, 0x86, 0x1D, 0x31, 0xD0, 0x11, 0xA3, 0xA4, 0x00, 0xA0, 0xC9, 0x03, 0x48, 0xF6}},
 };
 
+// Content Encryption (2211B3FB-BD23-11D2-B4B7-00A0C955FC6E) and Extended Content Encryption
+// (298AE614-2622-4C17-B935-DAE07EE9289C) objects, as the header stores their GUIDs.
+constexpr uint8_t kEncryptionObjects[2][16] = {
+    {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11, 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E},
+    {0x14, 0xE6, 0x8A, 0x29, 0x22, 0x26, 0x17, 0x4C, 0xB9, 0x35, 0xDA, 0xE0, 0x7E, 0xE9, 0x28, 0x9C}};
+
 using bytes::Le16;
 using bytes::Le32;
 using bytes::Le64;
@@ -393,6 +399,8 @@ int WalkHeader(const FileEntry* entry) {
             result = Wmf_ReadCodecList(lba, offset);
             break;
         default:
+            for (const auto& guid : kEncryptionObjects)
+                g_AsfEncrypted = g_AsfEncrypted || std::equal(guid, guid + 16, at + offset);
             break;
         }
     }

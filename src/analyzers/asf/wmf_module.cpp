@@ -12,6 +12,7 @@ AsfExtendedContent* g_AsfExtendedContent = nullptr;
 AsfDescriptor* g_AsfDescriptors = nullptr;
 AsfCodecList* g_AsfCodecList = nullptr;
 AsfCodecEntry* g_AsfCodecEntries = nullptr;
+bool g_AsfEncrypted = false;
 
 namespace wmf_internal {
 
@@ -68,6 +69,7 @@ void Wmf_ReleaseResults() {
     wmf_internal::ReleaseContentDescription();
     wmf_internal::ReleaseExtendedContent();
     wmf_internal::ReleaseCodecList();
+    g_AsfEncrypted = false;
 }
 
 int Wmf_Initialize() {

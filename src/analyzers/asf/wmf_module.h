@@ -63,6 +63,8 @@ extern AsfExtendedContent* g_AsfExtendedContent;
 extern AsfDescriptor* g_AsfDescriptors;
 extern AsfCodecList* g_AsfCodecList;
 extern AsfCodecEntry* g_AsfCodecEntries;
+// The header holds a Content Encryption or Extended Content Encryption object: the file is protected (DRM).
+extern bool g_AsfEncrypted;
 
 // Releases every record, list, text and value of the last analysis and sets the pointers absent.
 void Wmf_ReleaseResults();

@@ -1,0 +1,379 @@
+// The Player Check's walk: folders depth first, a folder's own files before its subfolders, as players
+// number them; each file of a played extension sniffed by its content (WAV, Windows Media, MPEG audio) and
+// its header held against the profile.
+#include "playercheck/player_check.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "analyzers/asf/wmf_module.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "analyzers/wav/wav_module.h"
+#include "iso9660/iso9660.h"
+#include "playercheck/player_text.h"
+
+namespace {
+
+using Severity = PlayerSeverity;
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    return s;
+}
+
+// The name without an ISO 9660 version (";1").
+std::string Bare(const std::string& name) {
+    const size_t semi = name.rfind(';');
+    return semi == std::string::npos ? name : name.substr(0, semi);
+}
+
+std::string Extension(const std::string& name) {
+    const std::string bare = Bare(name);
+    const size_t dot = bare.rfind('.');
+    return dot == std::string::npos ? std::string() : Lower(bare.substr(dot + 1));
+}
+
+// The code points of a UTF-8 text (a malformed byte as U+FFFD).
+std::vector<uint32_t> CodePoints(const std::string& text) {
+    std::vector<uint32_t> out;
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    for (size_t at = 0; at < text.size();) {
+        size_t n = 0;
+        const uint32_t cp = Iso_DecodeUtf8(p + at, text.size() - at, &n);
+        out.push_back(n ? cp : 0xFFFD);
+        at += n ? n : 1;
+    }
+    return out;
+}
+
+bool InCharset(uint32_t cp, PlayerCharset set) {
+    switch (set) {
+    case PlayerCharset::Ascii:
+        return cp >= 0x20 && cp < 0x7F;
+    case PlayerCharset::Latin1:
+        return (cp >= 0x20 && cp < 0x7F) || (cp >= 0xA0 && cp <= 0xFF);
+    case PlayerCharset::ShiftJis: {
+        if (cp < 0x80 || cp == 0xA5 || cp == 0x203E)
+            return cp >= 0x20;
+        if (cp > 0xFFFF)
+            return false;
+        const uint8_t ucs[2] = {uint8_t(cp >> 8), uint8_t(cp)};
+        char sjis[4] = {};
+        Iso_UcsToSjis(sjis, sizeof sjis, ucs, 1, 1, 1);
+        return std::strcmp(sjis, "?") != 0;
+    }
+    case PlayerCharset::Ucs2:
+        return cp >= 0x20 && cp <= 0xFFFF && cp != 0xFFFD;
+    default:
+        return cp >= 0x20 && cp != 0xFFFD;
+    }
+}
+
+// The first character of `text` outside `set`, as "U+XXXX", or empty.
+std::string Outside(const std::string& text, PlayerCharset set) {
+    for (uint32_t cp : CodePoints(text))
+        if (!InCharset(cp, set)) {
+            char u[16];
+            std::snprintf(u, sizeof u, "U+%04X", cp);
+            return u;
+        }
+    return {};
+}
+
+// ISO 9660's rules for a primary name at level 1 (8.3 d-characters) or 2 (31 d-characters).
+std::string IsoNameFault(const std::string& name, bool directory, int level) {
+    const std::string bare = Bare(name);
+    if (bare.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.") != std::string::npos)
+        return "not d-characters (A-Z, 0-9, _)";
+    const size_t dot = bare.rfind('.');
+    if (level == 1) {
+        const std::string stem = dot == std::string::npos ? bare : bare.substr(0, dot);
+        const std::string ext = dot == std::string::npos ? std::string() : bare.substr(dot + 1);
+        if (stem.size() > 8 || ext.size() > 3 || (directory && dot != std::string::npos) ||
+            std::count(bare.begin(), bare.end(), '.') > 1)
+            return directory ? "longer than 8 characters or with a dot (level 1)"
+                             : "not an 8.3 name (level 1)";
+    } else if (bare.size() > 31) {
+        return "longer than 31 characters (level 2)";
+    }
+    return {};
+}
+
+class Walk {
+  public:
+    Walk(const PlayerProfile& p, PlayerCheck& r) : m_profile(p), m_result(r) {}
+    void Run(FileEntry* root);
+
+  private:
+    void Add(Severity s, const char* rule, const std::string& path, int folder, int track,
+             const std::string& text) {
+        m_result.findings.push_back({s, rule, path, folder, track, text});
+    }
+    void Name(const FileEntry& e, const std::string& path, int folder, int track);
+    void Media(FileEntry& e, const std::string& path, int folder, int track);
+    void Mpeg(const std::string& path, int folder, int track);
+    void Wma(const std::string& path, int folder, int track);
+
+    const PlayerProfile& m_profile;
+    PlayerCheck& m_result;
+    bool m_primaryNames = false; // the session was read from its primary (or Rock Ridge) records
+};
+
+void Walk::Run(FileEntry* root) {
+    // Folders depth first; a folder's children are its files in record order, then its subfolders.
+    struct Folder {
+        FileEntry* dir;
+        std::string path;
+        uint32_t depth;
+    };
+    std::vector<Folder> stack{{root, "", 1}};
+    uint32_t folderCount = 0, fileCount = 0;
+    int shownFolder = 0, discTrack = 0;
+    for (FileEntry* e = root ? root->firstChild : nullptr; e && !m_primaryNames; e = e->nextSibling)
+        m_primaryNames = std::strchr(Iso_EntryName(e), ';') != nullptr;
+    while (!stack.empty()) {
+        const Folder f = stack.back();
+        stack.pop_back();
+        ++folderCount;
+        const bool tooDeep = m_profile.maxDepth && f.depth > m_profile.maxDepth;
+        const bool pastFolders = m_profile.maxFolders && folderCount > m_profile.maxFolders;
+        const std::string shownPath = f.path.empty() ? "/" : f.path;
+        if (f.dir != root)
+            Name(*f.dir, f.path, 0, 0);
+        if (f.dir->flags & ISO_UNREADABLE)
+            Add(Severity::WillNotPlay, "unreadable", shownPath, 0, 0,
+                std::string("the folder could not be read: ") +
+                    (Iso_UnreadableReason(f.dir) ? Iso_UnreadableReason(f.dir) : ""));
+        // The folder's number, when it has one: its playable files decide unless empty folders count.
+        bool playable = false;
+        for (FileEntry* c = f.dir->firstChild; c && !playable; c = c->nextSibling)
+            playable = c->type == 'F' && m_profile.extensions.count(Extension(Iso_EntryName(c)));
+        const bool reached = !tooDeep && !pastFolders;
+        const int folder = reached && (playable || m_profile.countEmptyFolders) ? ++shownFolder : 0;
+        if (tooDeep && playable)
+            Add(Severity::WillNotPlay, "max_depth", shownPath, 0, 0,
+                "folder at level " + std::to_string(f.depth) + ", deeper than the " +
+                    std::to_string(m_profile.maxDepth) +
+                    " levels the player reads: its files are never reached");
+        if (pastFolders && !tooDeep)
+            Add(Severity::WillNotPlay, "max_folders", shownPath, 0, 0,
+                "folder " + std::to_string(folderCount) + " of the disc, past the " +
+                    std::to_string(m_profile.maxFolders) + " the player reads: its files are never reached");
+        int track = 0;
+        std::vector<Folder> below;
+        for (FileEntry* c = f.dir->firstChild; c; c = c->nextSibling) {
+            const std::string path = f.path + "/" + Iso_EntryName(c);
+            if (c->type != 'F') {
+                below.push_back({c, path, f.depth + 1});
+                continue;
+            }
+            if (c->flags & ISO_EXTENT_CONTINUED)
+                continue; // a later extent of a file counted once
+            ++fileCount;
+            const bool plays = m_profile.extensions.count(Extension(Iso_EntryName(c))) > 0;
+            const bool pastFiles = m_profile.maxFiles && fileCount > m_profile.maxFiles;
+            if (pastFiles && plays && reached)
+                Add(Severity::WillNotPlay, "max_files", path, 0, 0,
+                    "file " + std::to_string(fileCount) + " of the disc, past the " +
+                        std::to_string(m_profile.maxFiles) + " the player reads (other files count too)");
+            if (!plays || !reached || pastFiles) {
+                Name(*c, path, 0, 0);
+                continue;
+            }
+            const int number = m_profile.tracksPerFolder ? ++track : ++discTrack;
+            Name(*c, path, folder, number);
+            if (c->flags & ISO_UNREADABLE) {
+                Add(Severity::WillNotPlay, "unreadable", path, folder, number,
+                    std::string("the file could not be read: ") +
+                        (Iso_UnreadableReason(c) ? Iso_UnreadableReason(c) : ""));
+                continue;
+            }
+            const size_t before = m_result.findings.size();
+            Media(*c, path, folder, number);
+            const bool fails =
+                std::any_of(m_result.findings.begin() + ptrdiff_t(before), m_result.findings.end(),
+                            [](const PlayerFinding& x) { return x.severity == Severity::WillNotPlay; });
+            if (!fails)
+                m_result.order.push_back({folder, number, path, c});
+        }
+        // Subfolders in their order: pushed last first, so the first is walked next.
+        for (auto it = below.rbegin(); it != below.rend(); ++it)
+            stack.push_back(*it);
+    }
+    m_result.folders = folderCount;
+    m_result.files = fileCount;
+}
+
+void Walk::Name(const FileEntry& e, const std::string& path, int folder, int track) {
+    const std::string name = Bare(Iso_EntryName(&e));
+    const size_t length = CodePoints(name).size();
+    if (m_profile.maxNameLength && length > m_profile.maxNameLength)
+        Add(Severity::ShowsWrong, "max_name_length", path, folder, track,
+            "name of " + std::to_string(length) + " characters; the player shows " +
+                std::to_string(m_profile.maxNameLength));
+    const std::string outside = Outside(name, m_profile.nameCharset);
+    if (!outside.empty())
+        Add(Severity::ShowsWrong, "name_charset", path, folder, track,
+            "the name holds " + outside + ", which the player cannot show (" +
+                Player_CharsetName(m_profile.nameCharset) + ")");
+    if (!m_profile.joliet && m_primaryNames) {
+        const std::string fault = IsoNameFault(Iso_EntryName(&e), e.type != 'F', m_profile.isoLevel);
+        if (!fault.empty())
+            Add(Severity::WillNotPlay, "iso_level", path, folder, track, "the primary name is " + fault);
+    }
+}
+
+void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
+    const std::string ext = Extension(Iso_EntryName(&e));
+    // What the file holds, whatever its name says: a RIFF WAVE, an ASF header, else MPEG audio frames.
+    const bool wav = Wav_Analyze(&e) == 1;
+    const bool asf = !wav && Wmf_Analyze(&e) == 1;
+    const bool mpeg = !wav && !asf && Mp3_Analyze(&e) == 1;
+    const char* holds = wav    ? "a WAV file"
+                        : asf  ? "a Windows Media file"
+                        : mpeg ? "an MPEG audio file"
+                               : nullptr;
+    const char* named = ext == "mp3"   ? "an MPEG audio file"
+                        : ext == "wma" ? "a Windows Media file"
+                        : ext == "wav" ? "a WAV file"
+                                       : nullptr;
+    if (named && (!holds || std::strcmp(holds, named) != 0)) {
+        Add(Severity::WillNotPlay, "extensions", path, folder, track,
+            std::string(holds ? holds : "not audio the player knows") + " named ." + ext +
+                (ext == "mp3" ? ": the player plays it as noise, loud enough to harm the speakers" : ""));
+        return;
+    }
+    if (mpeg)
+        Mpeg(path, folder, track);
+    else if (asf)
+        Wma(path, folder, track);
+}
+
+void Walk::Mpeg(const std::string& path, int folder, int track) {
+    const MpegHeaderInfo* h = g_MpegHeader;
+    const std::string version = (h->headerBytes[1] & 0x18) == 0x18   ? "1"
+                                : (h->headerBytes[1] & 0x18) == 0x10 ? "2"
+                                                                     : "2.5";
+    const int layer = 4 - ((h->headerBytes[1] >> 1) & 3);
+    const uint32_t bitrate = Mp3_Bitrate(h), sampling = Mp3_SamplingRate(h);
+    if (!m_profile.mpegVersions.count(version))
+        Add(Severity::WillNotPlay, "mpeg_versions", path, folder, track, "MPEG-" + version + " audio");
+    if (!m_profile.mpegLayers.count(layer))
+        Add(Severity::WillNotPlay, "mpeg_layers", path, folder, track,
+            "Layer " + std::to_string(layer) + " audio");
+    if ((h->headerBytes[2] >> 4) == 0)
+        Add(Severity::WillNotPlay, "bitrate", path, folder, track, "free-format bit rate");
+    else if (bitrate < m_profile.minBitrate || bitrate > m_profile.maxBitrate)
+        Add(Severity::WillNotPlay, "bitrate", path, folder, track,
+            std::to_string(bitrate) + " kbit/s, outside " + std::to_string(m_profile.minBitrate) + "-" +
+                std::to_string(m_profile.maxBitrate));
+    if (sampling < m_profile.minSampling || sampling > m_profile.maxSampling)
+        Add(Severity::WillNotPlay, "sampling", path, folder, track,
+            std::to_string(sampling) + " Hz, outside " + std::to_string(m_profile.minSampling) + "-" +
+                std::to_string(m_profile.maxSampling));
+    static const std::pair<uint16_t, const char*> kTags[] = {
+        {MP3_TAG_ID3V1, "1"}, {MP3_TAG_ID3V2_2, "2.2"}, {MP3_TAG_ID3V2_3, "2.3"}, {MP3_TAG_ID3V2_4, "2.4"}};
+    bool shown = false;
+    for (const auto& [bit, name] : kTags)
+        if (g_Mp3TagFlags & bit) {
+            if (m_profile.id3Versions.count(name))
+                shown = true;
+            else
+                Add(Severity::ShowsWrong, "id3_versions", path, folder, track,
+                    std::string("ID3v") + name + " tag, which the player does not show");
+        }
+    if (shown && g_Id3v2TagText && (g_Mp3TagFlags & MP3_TAG_ID3V2))
+        for (const char* text : {g_Id3v2TagText->title, g_Id3v2TagText->artist, g_Id3v2TagText->album}) {
+            const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
+            if (!outside.empty()) {
+                Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
+                    "a tag text holds " + outside + ", which the player cannot show (" +
+                        Player_CharsetName(m_profile.tagCharset) + ")");
+                break;
+            }
+        }
+}
+
+void Walk::Wma(const std::string& path, int folder, int track) {
+    if (g_AsfEncrypted && !m_profile.wmaDrm)
+        Add(Severity::WillNotPlay, "wma_drm", path, folder, track,
+            "protected by DRM (a Content Encryption object)");
+    for (const AsfCodecEntry* c = g_AsfCodecEntries; c; c = c->next) {
+        if (c->type != 2 || !c->nameText)
+            continue;
+        const std::string name = c->nameText;
+        const std::pair<const char*, bool PlayerProfile::*> kinds[] = {
+            {"Professional", &PlayerProfile::wmaPro},
+            {"Lossless", &PlayerProfile::wmaLossless},
+            {"Voice", &PlayerProfile::wmaVoice}};
+        for (const auto& [word, allowed] : kinds)
+            if (name.find(word) != std::string::npos && !(m_profile.*allowed))
+                Add(Severity::WillNotPlay,
+                    Lower(std::string("wma_") + (word[0] == 'P' ? "pro" : word)).c_str(), path, folder, track,
+                    "codec " + name);
+        const size_t at = name.find("Windows Media Audio");
+        const size_t digit = at == std::string::npos ? at : name.find_first_of("0123456789", at);
+        if (digit != std::string::npos && digit < at + 23) {
+            const int version = name[digit] - '0';
+            if (!m_profile.wmaVersions.count(version))
+                Add(Severity::WillNotPlay, "wma_versions", path, folder, track, "codec " + name);
+        }
+        break;
+    }
+    if (!g_AsfContentDescription)
+        return;
+    for (const char* text : {g_AsfContentDescription->titleText, g_AsfContentDescription->authorText}) {
+        const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
+        if (!outside.empty()) {
+            Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
+                "a tag text holds " + outside + ", which the player cannot show (" +
+                    Player_CharsetName(m_profile.tagCharset) + ")");
+            break;
+        }
+    }
+}
+
+} // namespace
+
+size_t PlayerCheck::Count(PlayerSeverity severity) const {
+    return size_t(std::count_if(findings.begin(), findings.end(),
+                                [&](const PlayerFinding& f) { return f.severity == severity; }));
+}
+
+PlayerCheck Player_Check(const PlayerProfile& profile) {
+    PlayerCheck result;
+    if (!g_DiscModel)
+        return result;
+    // The session the player reads: the last one with data, or the first for a player of single sessions.
+    int index = 0, chosen = -1, count = 0;
+    SessionTree* tree = nullptr;
+    const SessionEntry* s = g_DiscModel->firstSession;
+    for (SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++index, s = s ? s->next : nullptr) {
+        ++count;
+        const bool data = s && Iso_IsDataType(s->type);
+        if (data && (chosen < 0 || profile.multisession)) {
+            chosen = index;
+            tree = t;
+        }
+        if (!data && s && s->next) // audio beside data (CD-Extra): a player of files passes it over
+            for (const TrackEntry* k = s ? s->firstTrack : nullptr; k; k = k->next)
+                result.findings.push_back(
+                    {Severity::Note, "audio_tracks", "", 0, 0,
+                     "CD audio track " + std::to_string(k->trackNumber) +
+                         (profile.audioTracks ? " plays as a CD track"
+                                              : ": the player plays the files, not this track")});
+    }
+    if (!tree) { // an audio CD: played as a CD, with no files to check
+        result.findings.insert(result.findings.begin(), {Severity::Note, "audio_tracks", "", 0, 0,
+                                                         "an audio CD: the player plays it as a CD"});
+        return result;
+    }
+    if (!profile.multisession && count > 1)
+        result.findings.push_back({Severity::Note, "multisession", "", 0, 0,
+                                   "the player reads session 1 only; what later sessions add is not played"});
+    result.session = chosen + 1;
+    g_CurrentSession = static_cast<uint16_t>(chosen);
+    Walk(profile, result).Run(tree->root);
+    return result;
+}

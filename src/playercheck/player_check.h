@@ -1,0 +1,41 @@
+// The Player Check: one pass over the session a player would read (the last data session, or the first for
+// a player of single sessions), each media file's headers read once through the analyzers: the playback
+// order as the player numbers folders and tracks, and what will not play or plays but shows wrong.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "playercheck/player_profile.h"
+
+struct FileEntry;
+
+enum class PlayerSeverity : uint8_t { WillNotPlay, ShowsWrong, Note };
+
+struct PlayerFinding {
+    PlayerSeverity severity = PlayerSeverity::Note;
+    std::string rule; // the profile key the finding is about ("max_depth", "extensions", "bitrate"...)
+    std::string path; // as ckvd ls prints it; empty for the disc
+    int folder = 0;   // the folder's number as the player shows it; 0 where it has none
+    int track = 0;    // the track's number; 0 for what is no track
+    std::string text; // what is wrong, in words
+};
+
+struct PlayerTrack {
+    int folder = 0, track = 0;
+    std::string path;
+    const FileEntry* entry = nullptr;
+};
+
+struct PlayerCheck {
+    int session = 0;                     // 1.., the session the player reads; 0 when there is none
+    uint32_t folders = 0;                // of that session, the root counted
+    uint32_t files = 0;                  // of every kind
+    std::vector<PlayerTrack> order;      // what plays, in the player's order
+    std::vector<PlayerFinding> findings; // in the order of the walk, the disc's own first
+    size_t Count(PlayerSeverity severity) const;
+};
+
+// Checks the loaded disc (g_DiscModel) against `profile`; the analyzers must be up. The current session
+// is the checked one afterwards.
+PlayerCheck Player_Check(const PlayerProfile& profile);

@@ -1,0 +1,51 @@
+// A player profile: what a CD player reads and shows, each limit and accepted format a named key. Built in:
+// "car-cd", "iso9660-level1", "iso9660-level2"; others are INI files of `key = value` lines.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+// The characters a player can show.
+enum class PlayerCharset : uint8_t { Ascii, Latin1, ShiftJis, Ucs2, Unicode };
+
+struct PlayerProfile {
+    std::string name;
+    // Which names the player reads: the Joliet tree where the session has one, else the primary one.
+    bool joliet = true;
+    int isoLevel = 2;            // rules of the primary names the player expects: 1 (8.3) or 2 (31)
+    uint32_t maxDepth = 8;       // directory levels, the root being level 1 (0: no limit)
+    uint32_t maxFolders = 255;   // folders, the root counted (0: no limit)
+    uint32_t maxFiles = 512;     // files of every kind (0: no limit)
+    uint32_t maxNameLength = 64; // characters of a name, its extension included (0: no limit)
+    PlayerCharset nameCharset = PlayerCharset::Ucs2;
+    PlayerCharset tagCharset = PlayerCharset::Latin1;
+    std::set<std::string> extensions = {"mp3", "wma"}; // files the player plays, by extension
+    std::set<std::string> mpegVersions = {"1", "2", "2.5"};
+    std::set<int> mpegLayers = {3};
+    uint32_t minBitrate = 8, maxBitrate = 320;               // kbit/s
+    uint32_t minSampling = 16000, maxSampling = 48000;       // Hz
+    std::set<std::string> id3Versions = {"1", "2.2", "2.3"}; // tags the player shows
+    std::set<int> wmaVersions = {7, 8, 9};
+    bool wmaDrm = false, wmaPro = false, wmaLossless = false, wmaVoice = false;
+    bool multisession = true;       // reads the last session; else the first
+    bool audioTracks = false;       // plays the CD audio tracks of a disc with data
+    bool countEmptyFolders = false; // numbers folders without playable files
+    bool tracksPerFolder = true;    // track numbers start at 1 in each folder, else run over the disc
+};
+
+// The names of the built-in profiles.
+std::vector<std::string> Player_BuiltinNames();
+// The built-in profile `name`; false when there is none.
+bool Player_BuiltinProfile(const std::string& name, PlayerProfile& profile);
+// Reads a profile file over the defaults of "car-cd" (its own `base = NAME` picks another built-in first).
+// False with "FILE:LINE: key: what" in `error`.
+bool Player_LoadProfile(const std::string& path, PlayerProfile& profile, std::string& error);
+// A profile by name or path: a built-in name, NAME of ~/.config/ckvd-explorer/players/NAME.ini, or a file.
+bool Player_FindProfile(const std::string& nameOrPath, PlayerProfile& profile, std::string& error);
+// The names of the user's profiles (players/*.ini), sorted.
+std::vector<std::string> Player_UserProfileNames();
+// The profile's keys with their values, as a file would give them (for `ckvd check --profile` listings and
+// the README's table).
+std::vector<std::pair<std::string, std::string>> Player_ProfileKeys(const PlayerProfile& profile);

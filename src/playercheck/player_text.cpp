@@ -1,0 +1,61 @@
+#include "playercheck/player_text.h"
+
+const char* Player_CharsetName(PlayerCharset set) {
+    static const char* const kNames[] = {"ascii", "latin1", "shift-jis", "ucs2", "unicode"};
+    return kNames[int(set)];
+}
+
+const char* Player_SeverityName(PlayerSeverity severity) {
+    switch (severity) {
+    case PlayerSeverity::WillNotPlay:
+        return "will not play";
+    case PlayerSeverity::ShowsWrong:
+        return "plays but shows wrong";
+    default:
+        return "note";
+    }
+}
+
+std::string Player_Position(int folder, int track) {
+    if (!folder)
+        return {};
+    return "folder " + std::to_string(folder) + (track ? ", track " + std::to_string(track) : "");
+}
+
+std::string Player_FindingLine(const PlayerFinding& f) {
+    std::string line = std::string(Player_SeverityName(f.severity)) + ": ";
+    if (!f.path.empty())
+        line += f.path + " ";
+    const std::string at = Player_Position(f.folder, f.track);
+    if (!at.empty())
+        line += "(" + at + ") ";
+    if (!f.path.empty() || !at.empty())
+        line.back() = ':', line += ' ';
+    return line + f.text + " [" + f.rule + "]";
+}
+
+std::string Player_Summary(const PlayerProfile& profile, const PlayerCheck& c) {
+    std::string s = profile.name + ", session " + std::to_string(c.session) + ": " +
+                    std::to_string(c.folders) + " folders, " + std::to_string(c.files) + " files, " +
+                    std::to_string(c.order.size()) + " tracks play; ";
+    return s + std::to_string(c.Count(PlayerSeverity::WillNotPlay)) + " will not play, " +
+           std::to_string(c.Count(PlayerSeverity::ShowsWrong)) + " play but show wrong, " +
+           std::to_string(c.Count(PlayerSeverity::Note)) + " notes";
+}
+
+std::string Player_FindingsCsv(const PlayerCheck& c) {
+    const auto field = [](const std::string& v) {
+        if (v.find_first_of(",\"\r\n") == std::string::npos)
+            return v;
+        std::string q = "\"";
+        for (char ch : v)
+            q += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+        return q + "\"";
+    };
+    std::string out = "Severity,Rule,Folder,Track,Path,Finding\r\n";
+    for (const PlayerFinding& f : c.findings)
+        out += field(Player_SeverityName(f.severity)) + "," + f.rule + "," +
+               (f.folder ? std::to_string(f.folder) : "") + "," + (f.track ? std::to_string(f.track) : "") +
+               "," + field(f.path) + "," + field(f.text) + "\r\n";
+    return out;
+}

@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""ckvd check on discs genisoimage makes from lame, sox, ffmpeg, id3v2 and eyeD3 files: every finding and the
+playback order typed from the rules players follow (a folder's own files first, then its subfolders, each
+in the disc's order; empty folders skipped unless the profile counts them), profile files with bad keys.
+usage: test_ckvd_check.py CKVD WORKDIR"""
+import json
+import os
+import shutil
+
+from ckvdtest import CkvdCase, fresh, main, run, tool, write
+
+MEDIA = fresh("check-media")
+
+
+def media(name, *make):
+    """A media file made once by the command `make` (OUT stands for its path)."""
+    path = os.path.join(MEDIA, name)
+    if not os.path.exists(path):
+        tool(*[path if a == "OUT" else a for a in make])
+    return path
+
+
+def disc(name, files, *options):
+    """An image of `files` ({path: source file or text}) made by genisoimage -J."""
+    src = fresh("check", name)
+    for path, source in files.items():
+        if source is None:
+            os.makedirs(os.path.join(src, path), exist_ok=True)
+        elif os.path.exists(source):
+            os.makedirs(os.path.dirname(os.path.join(src, path)), exist_ok=True)
+            shutil.copy(source, os.path.join(src, path))
+        else:
+            write(os.path.join(src, path), source)
+    image = os.path.join(os.path.dirname(src), name + ".iso")
+    tool("genisoimage", "-quiet", "-J", *options, "-input-charset", "utf-8", "-o", image, src)
+    return image
+
+
+WAV = media("tone.wav", "sox", "-n", "-r", "44100", "-c", "2", "-b", "16", "OUT", "synth", "1", "sine", "440")
+WAV8K = media("tone8k.wav", "sox", "-n", "-r", "8000", "-c", "1", "-b", "16", "OUT", "synth", "1", "sine", "440")
+MP3 = media("tone.mp3", "lame", "--quiet", "-b", "128", WAV, "OUT")
+MP3_8K = media("low.mp3", "lame", "--quiet", "-b", "8", WAV8K, "OUT")  # MPEG-2.5 at 8 kHz
+WMA = media("tone.wma", "ffmpeg", "-loglevel", "error", "-i", WAV, "-c:a", "wmav2", "-f", "asf", "OUT")
+
+
+def tagged(name, *command):
+    path = os.path.join(MEDIA, name)
+    shutil.copy(MP3, path)
+    tool(*command, path)
+    return path
+
+
+V23 = tagged("v23.mp3", "id3v2", "--id3v2-only", "-t", "Title", "-a", "Artist")
+V24 = tagged("v24.mp3", "eyeD3", "--quiet", "--to-v2.4", "-t", "Title", "-a", "Artist")
+KANA = tagged("kana.mp3", "id3v2", "--id3v2-only", "-t", "さくら", "-a", "Artist")
+
+
+def check(*args):
+    r = run("check", "--json", "--order", *args)
+    return r.returncode, json.loads(r.stdout) if r.stdout else None
+
+
+class Check(CkvdCase):
+    def test_findings_of_a_disc_for_the_car(self):
+        long_name = "L" * 66 + ".mp3"  # 70 characters, which Joliet holds with -joliet-long
+        files = {"README.TXT": "x", "MUSIC/A.mp3": V23, "MUSIC/NOISE.MP3": WAV, "MUSIC/TEXT.MP3": "not audio\n",
+                 "MUSIC/LOW.MP3": MP3_8K, "MUSIC/V24.MP3": V24, "MUSIC/SONG.WMA": WMA, "MUSIC/FAKE.WMA": MP3,
+                 "MUSIC/KANA.MP3": KANA, "MUSIC/" + long_name: MP3,
+                 "/".join(f"L{i}" for i in range(1, 9)) + "/DEEP.MP3": MP3}  # L8 is the ninth level
+        code, c = check(disc("car", files, "-R", "-joliet-long"))  # -R: the Joliet tree keeps level 9
+        self.assertEqual(code, 1)
+        found = {(f["severity"], f["rule"], f["path"], f["folder"], f["track"]) for f in c["findings"]}
+        deep = "/" + "/".join(f"L{i}" for i in range(1, 9))
+        self.assertEqual(found, {
+            ("will not play", "extensions", "/MUSIC/FAKE.WMA", 1, 2),
+            ("plays but shows wrong", "tag_charset", "/MUSIC/KANA.MP3", 1, 3),
+            ("plays but shows wrong", "max_name_length", "/MUSIC/" + long_name, 1, 4),
+            ("will not play", "sampling", "/MUSIC/LOW.MP3", 1, 5),
+            ("will not play", "extensions", "/MUSIC/NOISE.MP3", 1, 6),
+            ("will not play", "extensions", "/MUSIC/TEXT.MP3", 1, 8),
+            ("plays but shows wrong", "id3_versions", "/MUSIC/V24.MP3", 1, 9),
+            ("will not play", "max_depth", deep, 0, 0)})
+        texts = {f["path"]: f["text"] for f in c["findings"]}
+        self.assertIn("a WAV file named .mp3: the player plays it as noise", texts["/MUSIC/NOISE.MP3"])
+        self.assertEqual(texts["/MUSIC/FAKE.WMA"], "an MPEG audio file named .wma")
+        self.assertEqual(texts["/MUSIC/LOW.MP3"], "8000 Hz, outside 16000-48000")
+        self.assertEqual(texts["/MUSIC/V24.MP3"], "ID3v2.4 tag, which the player does not show")
+        # What plays, numbered in the folder in the disc's record order; the files that do not play keep
+        # their numbers, as a player counts them before it fails on them.
+        self.assertEqual([(t["folder"], t["track"], t["path"]) for t in c["order"]],
+                         [(1, 1, "/MUSIC/A.mp3"), (1, 3, "/MUSIC/KANA.MP3"), (1, 4, "/MUSIC/" + long_name),
+                          (1, 7, "/MUSIC/SONG.WMA"), (1, 9, "/MUSIC/V24.MP3")])
+        self.assertEqual((c["folders"], c["files"]), (10, 11))
+
+    def test_playback_order_of_a_forty_file_tree(self):
+        tree = {"01.mp3": MP3, "02.mp3": MP3, "B": None, "C/CA": None}
+        for folder, count in (("A", 6), ("A/AA", 6), ("A/AB", 6), ("B/BA", 6), ("C", 6), ("C/CA/CAA", 8)):
+            tree.update({f"{folder}/{folder[-2:]}{n}.mp3": MP3 for n in range(1, count + 1)})
+        image = disc("forty", tree)
+        # Folder by folder as a player numbers them: root 1, A 2, AA 3, AB 4, (B empty) BA 5, C 6, (CA empty) CAA 7.
+        numbers = {"": 1, "A": 2, "A/AA": 3, "A/AB": 4, "B/BA": 5, "C": 6, "C/CA/CAA": 7}
+        expected = [(1, 1, "/01.mp3"), (1, 2, "/02.mp3")] + [
+            (numbers[f], n, f"/{f}/{f[-2:]}{n}.mp3") for f, count in
+            (("A", 6), ("A/AA", 6), ("A/AB", 6), ("B/BA", 6), ("C", 6), ("C/CA/CAA", 8)) for n in range(1, count + 1)]
+        code, c = check(image)
+        self.assertEqual((code, [(t["folder"], t["track"], t["path"]) for t in c["order"]]), (0, expected))
+        # Counting empty folders (B 5, BA 6, C 7, CA 8, CAA 9) and tracks over the disc.
+        profile = write(os.path.join(MEDIA, "count.ini"), "empty_folders = count\ntrack_numbers = disc\n") or \
+            os.path.join(MEDIA, "count.ini")
+        numbers.update({"B/BA": 6, "C": 7, "C/CA/CAA": 9})
+        code, c = check("--profile", profile, image)
+        self.assertEqual([(t["folder"], t["track"]) for t in c["order"]],
+                         [(numbers[os.path.dirname(p)[1:]], i + 1) for i, (_, _, p) in enumerate(expected)])
+
+    def test_folder_and_file_limits_and_a_profile_that_relaxes_them(self):
+        many = disc("many", {f"D{k:03}/T{n}.mp3": MP3 for k in range(1, 301) for n in (1, 2)})
+        code, c = check(many)
+        # The root and D001..D254 are the 255 folders read; D255..D300 (folders 256 to 301) are not.
+        past = [f for f in c["findings"] if f["rule"] == "max_folders"]
+        self.assertEqual((code, c["folders"], c["files"], len(c["order"])), (1, 301, 600, 508))
+        self.assertEqual([f["path"] for f in past], [f"/D{k:03}" for k in range(255, 301)])
+        wide = disc("wide", {f"ALL/T{n:03}.mp3": MP3 for n in range(1, 601)})
+        code, c = check(wide)
+        self.assertEqual([f["path"] for f in c["findings"]], [f"/ALL/T{n:03}.mp3" for n in range(513, 601)])
+        loose = os.path.join(MEDIA, "loose.ini")
+        write(loose, "[player]\n# no limits\nmax_folders = 0\nmax_files = 0\n")
+        for image in (many, wide):
+            code, c = check("--profile", loose, image)
+            self.assertEqual((code, c["findings"], len(c["order"])), (0, [], 600))
+
+    def test_profile_files_with_bad_keys_and_values_are_refused_by_file_line_and_key(self):
+        image = disc("one", {"A.MP3": MP3})
+        for text, message in (
+                ("max_files = 512\ncolour = red\n", ":2: colour: no such key"),
+                ("max_files = many\n", ':1: max_files: "many" is not a number from 0 (no limit) to 1000000'),
+                ("bitrate = 320-8\n", ':1: bitrate: "320-8" is not MIN-MAX with 8 <= MIN <= MAX <= 448'),
+                ("extensions = mp3, m p3\n", ':1: extensions: "m p3" is no extension'),
+                ("wma_drm = maybe\n", ':1: wma_drm: "maybe" is not yes or no'),
+                ("name = x\nbase = car-cd\n", ":2: base: must come before the other keys"),
+                ("[other]\n", ":1: [other]: the only section is [player]"),
+                ("max_depth = 8\nmax_depth = 9\n", ":2: max_depth: given twice")):
+            with self.subTest(text):
+                path = os.path.join(MEDIA, "bad.ini")
+                write(path, text)
+                self.assertFails(["check", "--profile", path, image], 2, path + message)
+        self.assertFails(["check", "--profile", "no-such-player", image], 2, "no profile no-such-player")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,88 @@
+// ckvd check: the disc held against a CD player's profile: what will not play, what shows wrong, the order.
+#include <cstdio>
+
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "json_writer.h"
+#include "playercheck/player_check.h"
+#include "playercheck/player_text.h"
+
+namespace {
+
+void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
+    JsonWriter out(Cli_WriteStdout);
+    out.BeginObject();
+    out.Key("profile").String(profile.name);
+    out.Key("session").Int(c.session);
+    out.Key("folders").Uint(c.folders);
+    out.Key("files").Uint(c.files);
+    out.Key("findings").BeginArray();
+    for (const PlayerFinding& f : c.findings) {
+        out.BeginObject();
+        out.Key("severity").String(Player_SeverityName(f.severity));
+        out.Key("rule").String(f.rule);
+        out.Key("path").String(f.path);
+        out.Key("folder").Int(f.folder);
+        out.Key("track").Int(f.track);
+        out.Key("text").String(f.text);
+        out.EndObject();
+    }
+    out.EndArray();
+    if (order) {
+        out.Key("order").BeginArray();
+        for (const PlayerTrack& t : c.order) {
+            out.BeginObject();
+            out.Key("folder").Int(t.folder);
+            out.Key("track").Int(t.track);
+            out.Key("path").String(t.path);
+            out.EndObject();
+        }
+        out.EndArray();
+    }
+    out.Key("willNotPlay").Uint(c.Count(PlayerSeverity::WillNotPlay));
+    out.Key("showsWrong").Uint(c.Count(PlayerSeverity::ShowsWrong));
+    out.Key("notes").Uint(c.Count(PlayerSeverity::Note));
+    out.EndObject();
+}
+
+} // namespace
+
+int Cmd_Check(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_CHECK | CLI_NO_DASH, o))
+        return rc;
+    std::string drive;
+    if (!Cli_SingleArg(o.args, drive) || (o.json && o.csv))
+        return Cli_Usage();
+    PlayerProfile profile;
+    std::string error;
+    if (!Player_FindProfile(o.profile.empty() ? "car-cd" : o.profile, profile, error)) {
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    EngineSession engine;
+    if (!CliDisc_Start(engine, drive))
+        return kExitFailure;
+    const PlayerCheck c = Player_Check(profile);
+    if (o.json) {
+        WriteJson(profile, c, o.order);
+    } else if (o.csv) {
+        Cli_WriteStdout(Player_FindingsCsv(c));
+    } else {
+        std::string text;
+        for (const PlayerFinding& f : c.findings)
+            text += Player_FindingLine(f) + "\n";
+        if (o.order) {
+            text += "Folder  Track  Path\n";
+            for (const PlayerTrack& t : c.order) {
+                char number[32];
+                std::snprintf(number, sizeof number, "%6d  %5d  ", t.folder, t.track);
+                text += number + t.path + "\n";
+            }
+        }
+        Cli_WriteStdout(text + Player_Summary(profile, c) + "\n");
+    }
+    return Cli_FinishOutput(c.Count(PlayerSeverity::WillNotPlay) ? kExitFailure : 0);
+}
