@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "analyzers/asf/wmf_module.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "analyzers/wav/wav_module.h"
 #include "iso9660/iso9660.h"
+#include "navigation/contents_model.h"
+#include "navigation/lsn_model.h"
 #include "playercheck/player_text.h"
+#include "report/disc_text.h"
 
 namespace {
 
@@ -334,6 +338,83 @@ void Walk::Wma(const std::string& path, int folder, int track) {
     }
 }
 
+// The number a navigation list shows as "D(0xH)".
+std::optional<uint32_t> NavNumber(const std::vector<std::string>& row, size_t column) {
+    if (column >= row.size())
+        return std::nullopt;
+    const std::string& cell = row[column];
+    const size_t end = cell.find('(');
+    if (end == 0 || end == std::string::npos || end > 10 || cell.find_first_not_of("0123456789") < end)
+        return std::nullopt;
+    const unsigned long long v = std::stoull(cell.substr(0, end));
+    return v <= UINT32_MAX ? std::optional<uint32_t>(uint32_t(v)) : std::nullopt;
+}
+
+// The bytes of the file at `path` in session `index` (0-based), or empty (absent, unreadable or larger than
+// any navigation file).
+std::vector<uint8_t> ReadDiscFile(const std::string& path, int index) {
+    constexpr uint32_t kLargest = 16u << 20;
+    const DiscPath found = Report_FindPath(path, index);
+    if (!found.entry || found.entry->type != 'F' || found.entry->size > kLargest ||
+        Iso_ReadFile(found.entry->lbn, found.entry->size) != ISO_OK)
+        return {};
+    std::vector<uint8_t> bytes(g_FileData, g_FileData + g_FileDataLength);
+    Iso_FreeFile();
+    return bytes;
+}
+
+// Every CID of LSN.LMX that CONTENTS.LMX names a media file for, against the extent the disc gives that file.
+void CheckNavigation(PlayerCheck& result, int index) {
+    const std::vector<uint8_t> contents = ReadDiscFile("/CONTENTS.LMX", index),
+                               lsn = ReadDiscFile("/LSN.LMX", index);
+    if (contents.empty() || lsn.empty())
+        return;
+    const NavImage contentsImage(contents), lsnImage(lsn);
+    CContentsDlgModel model;
+    model.Fill(contentsImage);
+    CLsnDlgModel sectors;
+    sectors.Fill(lsnImage);
+    // Directory paths by number, each from its parent (numbered before it), the root 1.
+    std::vector<std::string> dirs(1);
+    for (const auto& row : model.Directories().rows) {
+        const auto parent = NavNumber(row, 1);
+        const std::string name = row.size() > 4 ? row[4] : "";
+        dirs.push_back(parent && *parent >= 1 && *parent < dirs.size() ? dirs[*parent] + "/" + name : "");
+    }
+    const auto& lsnRows = sectors.Entries().rows;
+    for (const auto table : {CContentsDlgModel::FileTable::Audio, CContentsDlgModel::FileTable::MenuImage,
+                             CContentsDlgModel::FileTable::Image, CContentsDlgModel::FileTable::Video}) {
+        model.SelectTable(table);
+        for (const auto& row : model.Files().rows) {
+            const auto cid = NavNumber(row, 0), dir = NavNumber(row, 18);
+            if (!cid || !dir || *dir == 0 || *dir >= dirs.size() || row.size() <= 20)
+                continue;
+            const std::string path = dirs[*dir] + "/" + row[20];
+            uint32_t sector = 0, bytes = 0;
+            bool listed = false;
+            if (*cid >= 1 && *cid <= lsnRows.size()) {
+                const auto at = NavNumber(lsnRows[*cid - 1], 0), size = NavNumber(lsnRows[*cid - 1], 1);
+                listed = at && size;
+                sector = at.value_or(0);
+                bytes = size.value_or(0);
+            }
+            const DiscPath found = Report_FindPath(path, index);
+            std::string wrong;
+            if (!listed)
+                wrong = "LSN.LMX has no entry for CID " + std::to_string(*cid);
+            else if (!found.entry || found.entry->type != 'F')
+                wrong = "CID " + std::to_string(*cid) + " names a file the disc does not hold";
+            else if (found.entry->lbn != sector || Iso_FileSize(found.entry) != bytes)
+                wrong = "CID " + std::to_string(*cid) + " points at sector " + std::to_string(sector) + ", " +
+                        std::to_string(bytes) + " bytes; the disc has the file at sector " +
+                        std::to_string(found.entry->lbn) + ", " + std::to_string(Iso_FileSize(found.entry)) +
+                        " bytes";
+            if (!wrong.empty())
+                result.findings.push_back({Severity::WillNotPlay, "navigation", path, 0, 0, wrong});
+        }
+    }
+}
+
 } // namespace
 
 size_t PlayerCheck::Count(PlayerSeverity severity) const {
@@ -375,5 +456,6 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
     result.session = chosen + 1;
     g_CurrentSession = static_cast<uint16_t>(chosen);
     Walk(profile, result).Run(tree->root);
+    CheckNavigation(result, chosen);
     return result;
 }

@@ -5,9 +5,10 @@ in the disc's order; empty folders skipped unless the profile counts them), prof
 usage: test_ckvd_check.py CKVD WORKDIR"""
 import json
 import os
+import re
 import shutil
 
-from ckvdtest import CkvdCase, fresh, main, run, tool, write
+from ckvdtest import CkvdCase, fresh, main, read, run, tool, write
 
 MEDIA = fresh("check-media")
 
@@ -105,8 +106,8 @@ class Check(CkvdCase):
         code, c = check(image)
         self.assertEqual((code, [(t["folder"], t["track"], t["path"]) for t in c["order"]]), (0, expected))
         # Counting empty folders (B 5, BA 6, C 7, CA 8, CAA 9) and tracks over the disc.
-        profile = write(os.path.join(MEDIA, "count.ini"), "empty_folders = count\ntrack_numbers = disc\n") or \
-            os.path.join(MEDIA, "count.ini")
+        profile = os.path.join(MEDIA, "count.ini")
+        write(profile, "empty_folders = count\ntrack_numbers = disc\n")
         numbers.update({"B/BA": 6, "C": 7, "C/CA/CAA": 9})
         code, c = check("--profile", profile, image)
         self.assertEqual([(t["folder"], t["track"]) for t in c["order"]],
@@ -144,6 +145,34 @@ class Check(CkvdCase):
                 write(path, text)
                 self.assertFails(["check", "--profile", path, image], 2, path + message)
         self.assertFails(["check", "--profile", "no-such-player", image], 2, "no profile no-such-player")
+
+
+    def test_navigation_pointing_at_the_wrong_sector(self):
+        # ckvd-mknav's files for a tree, LSN.LMX filled from a first mastering, then CID 2 (the first audio file
+        # after the one playlist) moved one sector on: the check names the file with isoinfo's extent.
+        mknav = os.environ["CKVD_MKNAV"]
+        src = fresh("check", "nav")
+        os.makedirs(os.path.join(src, "MUSIC"))
+        for name in ("A.mp3", "B.mp3"):
+            shutil.copy(MP3, os.path.join(src, "MUSIC", name))
+        image = os.path.join(os.path.dirname(src), "nav.iso")
+        tool(mknav, "--name", "Nav", src)
+        tool("genisoimage", "-quiet", "-J", "-r", "-o", image, src)
+        tool(mknav, "--lsn", image, src)
+        tool("genisoimage", "-quiet", "-J", "-r", "-o", image, src)
+        self.assertEqual(check(image)[1]["findings"], [])
+        listing = tool("isoinfo", "-l", "-J", "-i", image)
+        extent = lambda name: int(re.search(r"\[\s*(\d+) \d+\]\s+" + re.escape(name) + r"\s*$", listing, re.M)[1])
+        data = bytearray(read(image))
+        at = extent("LSN.LMX") * 2048 + 0x1A + 8  # CID 2's sector
+        data[at:at + 4] = (extent("A.mp3") + 1).to_bytes(4, "little")
+        write(image, bytes(data))
+        code, c = check(image)
+        size = os.path.getsize(MP3)
+        self.assertEqual((code, [(f["severity"], f["rule"], f["path"], f["text"]) for f in c["findings"]]),
+                         (1, [("will not play", "navigation", "/MUSIC/A.mp3",
+                               f"CID 2 points at sector {extent('A.mp3') + 1}, {size} bytes; the disc has the file "
+                               f"at sector {extent('A.mp3')}, {size} bytes")]))
 
 
 if __name__ == "__main__":
