@@ -4,6 +4,7 @@
 #include "playercheck/player_check.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -74,13 +75,16 @@ bool InCharset(uint32_t cp, PlayerCharset set) {
     }
 }
 
-// The first character of `text` outside `set`, as "U+XXXX", or empty.
+// The first character of `text` outside `set`, as "\"さ\" (U+3055)", or empty.
 std::string Outside(const std::string& text, PlayerCharset set) {
     for (uint32_t cp : CodePoints(text))
         if (!InCharset(cp, set)) {
             char u[16];
-            std::snprintf(u, sizeof u, "U+%04X", cp);
-            return u;
+            std::snprintf(u, sizeof u, " (U+%04X)", cp);
+            std::string shown;
+            if (cp >= 0x20 && cp != 0x7F)
+                Iso_AppendUtf8(shown, cp);
+            return (shown.empty() ? std::string() : "\"" + shown + "\"") + u;
         }
     return {};
 }
@@ -244,7 +248,7 @@ void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
                                        : nullptr;
     if (named && (!holds || std::strcmp(holds, named) != 0)) {
         Add(Severity::WillNotPlay, "extensions", path, folder, track,
-            std::string(holds ? holds : "not audio the player knows") + " named ." + ext +
+            std::string(holds ? holds : "not an audio file") + ", named ." + ext +
                 (ext == "mp3" ? ": the player plays it as noise, loud enough to harm the speakers" : ""));
         return;
     }

@@ -29,7 +29,8 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
 inline constexpr MenuItemDef kToolMenu[] = {
     {"Disc Information(&D)", ID_DISC_INFORMATION},
     {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION},
-    {"&Verify Disc...", ID_VERIFY_DISC}};
+    {"&Verify Disc...", ID_VERIFY_DISC},
+    {"&Player Check...", ID_PLAYER_CHECK}};
 inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Status Bar(&S)", ID_VIEW_STATUS_BAR},
                                             {nullptr, ID_SEPARATOR},
@@ -38,7 +39,7 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
 inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 5},
-                                        {"Tool(&T)", kToolMenu, 3},
+                                        {"Tool(&T)", kToolMenu, 4},
                                         {"View(&V)", kViewMenu, 6},
                                         {"Help(&H)", kHelpMenu, 1}};
 
@@ -77,6 +78,9 @@ inline const char* App_CommandPrompt(int command) {
     case ID_VERIFY_DISC:
         return "Read every block of the disc and check its sectors: the damaged files and a sector "
                "map\nVerify Disc";
+    case ID_PLAYER_CHECK:
+        return "Check the disc against a CD player's limits: what will not play, and the order it plays "
+               "in\nPlayer Check";
     case ID_APP_EXIT:
         return "Exit\nExit";
     case ID_VIEW_TOOLBAR:

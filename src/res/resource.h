@@ -51,6 +51,7 @@ constexpr int ID_LEVEL1_SIMULATION = 32793;
 constexpr int ID_OPEN_IMAGE = 32794;
 constexpr int ID_NAVIGATION_VIEWER = 32795; // the list's way to the navigation-file viewers
 constexpr int ID_VERIFY_DISC = 32796;
+constexpr int ID_PLAYER_CHECK = 32797;
 constexpr int ID_FILE_MRU_FIRST = 57616; // the recent images, "Image1".."Image8" of the profile
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;

@@ -37,6 +37,7 @@
 #include "appmodel/window_placement.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
@@ -1019,5 +1020,30 @@ TEST_F(MainWindow, VerifyDiscNamesTheFilesACutImageLostAndADoubleClickShowsOne) 
             ASSERT_NE(shown, nullptr);
             EXPECT_TRUE(path.endsWith("/" + QString::fromUtf8(Iso_EntryName(shown)))) << path.toStdString();
             EXPECT_GT(shown->lbn + (shown->size + 2047) / 2048, cut);
+        });
+}
+
+TEST_F(MainWindow, PlayerCheckListsTheDemoDiscsOrderAndADoubleClickShowsTheFile) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    WithModalDialog<CPlayerCheckDlg>(
+        [&] { frame_->OnPlayerCheck(); }, "Player Check",
+        [&](CPlayerCheckDlg* dlg) {
+            // Session 2 as a car player reads it: 追加 is folder 1 (its files before 音楽's), the empty root
+            // and 音楽 itself have no number.
+            EXPECT_EQ(dlg->ProfileBox()->currentText(), "car-cd");
+            EXPECT_EQ(dlg->Tabs()->tabText(0), "&Findings (0)");
+            QTreeWidget* order = dlg->Order();
+            ASSERT_EQ(order->topLevelItemCount(), 4);
+            QStringList rows;
+            for (int i = 0; i < 4; ++i)
+                rows << order->topLevelItem(i)->text(0) + " " + order->topLevelItem(i)->text(1) + " " +
+                            order->topLevelItem(i)->text(2);
+            EXPECT_EQ(rows, QStringList({"1 1 /追加/夜.mp3", "2 1 /音楽/アルバム 一/01 さくら.mp3",
+                                         "2 2 /音楽/アルバム 一/02 Morning.mp3",
+                                         "3 1 /音楽/アルバム 二/ボーナス/Evening.wma"}));
+            emit order->itemDoubleClicked(order->topLevelItem(2), 0);
+            CKVDAppViewModel& files = frame_->Model().List();
+            ASSERT_NE(files.Entry(files.CurrentItem()), nullptr);
+            EXPECT_STREQ(Iso_EntryName(files.Entry(files.CurrentItem())), "02 Morning.mp3");
         });
 }

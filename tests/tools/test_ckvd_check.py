@@ -82,8 +82,9 @@ class Check(CkvdCase):
             ("plays but shows wrong", "id3_versions", "/MUSIC/V24.MP3", 1, 9),
             ("will not play", "max_depth", deep, 0, 0)})
         texts = {f["path"]: f["text"] for f in c["findings"]}
-        self.assertIn("a WAV file named .mp3: the player plays it as noise", texts["/MUSIC/NOISE.MP3"])
-        self.assertEqual(texts["/MUSIC/FAKE.WMA"], "an MPEG audio file named .wma")
+        self.assertIn("a WAV file, named .mp3: the player plays it as noise", texts["/MUSIC/NOISE.MP3"])
+        self.assertEqual(texts["/MUSIC/FAKE.WMA"], "an MPEG audio file, named .wma")
+        self.assertEqual(texts["/MUSIC/KANA.MP3"], 'a tag text holds "さ" (U+3055), which the player cannot show (latin1)')
         self.assertEqual(texts["/MUSIC/LOW.MP3"], "8000 Hz, outside 16000-48000")
         self.assertEqual(texts["/MUSIC/V24.MP3"], "ID3v2.4 tag, which the player does not show")
         # What plays, numbered in the folder in the disc's record order; the files that do not play keep

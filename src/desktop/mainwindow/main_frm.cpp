@@ -21,6 +21,7 @@
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
 #include "iso9660/iso9660.h"
@@ -217,6 +218,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
     connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
     connect(Action(ID_VERIFY_DISC), &QAction::triggered, this, [this] { OnVerifyDisc(); });
+    connect(Action(ID_PLAYER_CHECK), &QAction::triggered, this, [this] { OnPlayerCheck(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
@@ -525,6 +527,15 @@ void CMainFrame::OnVerifyDisc() {
     CVerifyDlg dlg(m_sink, this);
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
     dlg.exec();
+}
+
+void CMainFrame::OnPlayerCheck() {
+    if (!m_model.CheckDisc())
+        return;
+    CPlayerCheckDlg dlg(m_sink, this);
+    dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
+    if (dlg.Check())
+        dlg.exec();
 }
 
 bool CMainFrame::ShowEntry(const std::string& path, int session) {

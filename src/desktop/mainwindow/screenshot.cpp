@@ -13,6 +13,7 @@
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
@@ -92,6 +93,16 @@ std::unique_ptr<QDialog> MakeNavigationViewer(CMainFrame& frame, std::string* er
     return dlg;
 }
 
+std::unique_ptr<QDialog> MakePlayerCheck(CMainFrame& frame, std::string* error, int tab) {
+    auto dlg = std::make_unique<CPlayerCheckDlg>(frame.Sink(), &frame);
+    if (!dlg->Check()) {
+        *error = "no disc is loaded, or the player profile was not read";
+        return nullptr;
+    }
+    dlg->Tabs()->setCurrentIndex(tab);
+    return dlg;
+}
+
 // Each dialog is made as its command makes it; a command that would refuse ("No Disc") refuses here too.
 const std::vector<DialogMaker>& Dialogs() {
     static const std::vector<DialogMaker> dialogs = {
@@ -141,6 +152,11 @@ const std::vector<DialogMaker>& Dialogs() {
         {"save-to-disc", MakeSaveToDisc},
         {"save-progress", MakeSaveProgress},
         {"nav", MakeNavigationViewer},
+        // Player Check with the first profile; `player-check-order` on its playback order tab.
+        {"player-check",
+         [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 0); }},
+        {"player-check-order",
+         [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
         // Verify Disc when it has read the whole disc.
         {"verify",
          [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {

@@ -1,0 +1,33 @@
+// CPlayerCheckDlgModel: the content of Tool > Player Check: the profiles to choose from (built in, then the
+// user's players/*.ini), the check of the loaded disc against the chosen one, its findings and order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/message_sink.h"
+#include "playercheck/player_check.h"
+
+constexpr const char* IDS_PLAYER_CHECK_CAPTION = "Player Check";
+
+class CPlayerCheckDlgModel {
+  public:
+    explicit CPlayerCheckDlgModel(ckvd::ui::MessageSink& sink) : m_sink(sink) {}
+
+    // The built-in profiles, then the user's.
+    std::vector<std::string> Profiles() const;
+    // Checks the loaded disc against the profile of that name or file; false after the message ("No Disc",
+    // or why the profile file was refused).
+    bool Run(const std::string& profile);
+
+    const PlayerProfile& Profile() const { return m_profile; }
+    const PlayerCheck& Result() const { return m_result; }
+    // "car-cd, session 2: 12 folders, ... notes", or empty before a run.
+    std::string SummaryText() const;
+
+  private:
+    ckvd::ui::MessageSink& m_sink;
+    PlayerProfile m_profile;
+    PlayerCheck m_result;
+    bool m_ran = false;
+};
