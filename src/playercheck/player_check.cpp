@@ -432,26 +432,34 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
         return result;
     // The session the player reads: the last one with data, or the first for a player of single sessions.
     int index = 0, chosen = -1, count = 0;
+    bool anyData = false;
     SessionTree* tree = nullptr;
     const SessionEntry* s = g_DiscModel->firstSession;
     for (SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++index, s = s ? s->next : nullptr) {
         ++count;
         const bool data = s && Iso_IsDataType(s->type);
-        if (data && (chosen < 0 || profile.multisession)) {
+        anyData = anyData || data;
+        // A data session whose volume could not be read has no root: nothing of it plays.
+        if (data && t->root && (chosen < 0 || profile.multisession)) {
             chosen = index;
             tree = t;
         }
         if (!data && s && s->next) // audio beside data (CD-Extra): a player of files passes it over
-            for (const TrackEntry* k = s ? s->firstTrack : nullptr; k; k = k->next)
+            for (const TrackEntry* k = s->firstTrack; k; k = k->next)
                 result.findings.push_back(
                     {Severity::Note, "audio_tracks", "", 0, 0,
                      "CD audio track " + std::to_string(k->trackNumber) +
                          (profile.audioTracks ? " plays as a CD track"
                                               : ": the player plays the files, not this track")});
     }
-    if (!tree) { // an audio CD: played as a CD, with no files to check
-        result.findings.insert(result.findings.begin(), {Severity::Note, "audio_tracks", "", 0, 0,
-                                                         "an audio CD: the player plays it as a CD"});
+    if (!anyData) { // an audio CD: played as a CD, with no files to check
+        result.findings = {
+            {Severity::Note, "audio_tracks", "", 0, 0, "an audio CD: the player plays it as a CD"}};
+        return result;
+    }
+    if (!tree) {
+        result.findings.push_back(
+            {Severity::WillNotPlay, "files", "", 0, 0, "the data session could not be read: no file plays"});
         return result;
     }
     if (!profile.multisession && count > 1)

@@ -35,12 +35,19 @@ std::string Player_FindingLine(const PlayerFinding& f) {
 }
 
 std::string Player_Summary(const PlayerProfile& profile, const PlayerCheck& c) {
-    std::string s = profile.name + ", session " + std::to_string(c.session) + ": " +
-                    std::to_string(c.folders) + " folders, " + std::to_string(c.files) + " files, " +
-                    std::to_string(c.order.size()) + " tracks play; ";
+    const auto count = [](size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string s = profile.name + ": ";
+    if (c.session)
+        s += "session " + std::to_string(c.session) + ", " + count(c.folders, "folder", "folders") + ", " +
+             count(c.files, "file", "files") + ", " + count(c.order.size(), "track plays", "tracks play") +
+             "; ";
+    else
+        s += "no files to play; ";
     return s + std::to_string(c.Count(PlayerSeverity::WillNotPlay)) + " will not play, " +
            std::to_string(c.Count(PlayerSeverity::ShowsWrong)) + " play but show wrong, " +
-           std::to_string(c.Count(PlayerSeverity::Note)) + " notes";
+           count(c.Count(PlayerSeverity::Note), "note", "notes");
 }
 
 std::string Player_FindingsCsv(const PlayerCheck& c) {

@@ -51,6 +51,12 @@ def tagged(name, *command):
     return path
 
 
+# The ASF header's Header Extension object (5FBF03B5-A92E-11CF-8EE3-00C00C205365) turned into a Content
+# Encryption object (2211B3FB-BD23-11D2-B4B7-00A0C955FC6E): a protected file, as far as a player can tell.
+DRM = os.path.join(MEDIA, "drm.wma")
+write(DRM, open(WMA, "rb").read().replace(bytes.fromhex("B503BF5F2EA9CF118EE300C00C205365"),
+                                          bytes.fromhex("FBB3112223BDD211B4B700A0C955FC6E")))
+
 V23 = tagged("v23.mp3", "id3v2", "--id3v2-only", "-t", "Title", "-a", "Artist")
 V24 = tagged("v24.mp3", "eyeD3", "--quiet", "--to-v2.4", "-t", "Title", "-a", "Artist")
 KANA = tagged("kana.mp3", "id3v2", "--id3v2-only", "-t", "さくら", "-a", "Artist")
@@ -65,7 +71,7 @@ class Check(CkvdCase):
     def test_findings_of_a_disc_for_the_car(self):
         long_name = "L" * 66 + ".mp3"  # 70 characters, which Joliet holds with -joliet-long
         files = {"README.TXT": "x", "MUSIC/A.mp3": V23, "MUSIC/NOISE.MP3": WAV, "MUSIC/TEXT.MP3": "not audio\n",
-                 "MUSIC/LOW.MP3": MP3_8K, "MUSIC/V24.MP3": V24, "MUSIC/SONG.WMA": WMA, "MUSIC/FAKE.WMA": MP3,
+                 "MUSIC/LOW.MP3": MP3_8K, "MUSIC/V24.MP3": V24, "MUSIC/SONG.WMA": WMA, "MUSIC/FAKE.WMA": MP3, "MUSIC/DRM.WMA": DRM,
                  "MUSIC/KANA.MP3": KANA, "MUSIC/" + long_name: MP3,
                  "/".join(f"L{i}" for i in range(1, 9)) + "/DEEP.MP3": MP3}  # L8 is the ninth level
         code, c = check(disc("car", files, "-R", "-joliet-long"))  # -R: the Joliet tree keeps level 9
@@ -73,13 +79,14 @@ class Check(CkvdCase):
         found = {(f["severity"], f["rule"], f["path"], f["folder"], f["track"]) for f in c["findings"]}
         deep = "/" + "/".join(f"L{i}" for i in range(1, 9))
         self.assertEqual(found, {
-            ("will not play", "extensions", "/MUSIC/FAKE.WMA", 1, 2),
-            ("plays but shows wrong", "tag_charset", "/MUSIC/KANA.MP3", 1, 3),
-            ("plays but shows wrong", "max_name_length", "/MUSIC/" + long_name, 1, 4),
-            ("will not play", "sampling", "/MUSIC/LOW.MP3", 1, 5),
-            ("will not play", "extensions", "/MUSIC/NOISE.MP3", 1, 6),
-            ("will not play", "extensions", "/MUSIC/TEXT.MP3", 1, 8),
-            ("plays but shows wrong", "id3_versions", "/MUSIC/V24.MP3", 1, 9),
+            ("will not play", "wma_drm", "/MUSIC/DRM.WMA", 1, 2),
+            ("will not play", "extensions", "/MUSIC/FAKE.WMA", 1, 3),
+            ("plays but shows wrong", "tag_charset", "/MUSIC/KANA.MP3", 1, 4),
+            ("plays but shows wrong", "max_name_length", "/MUSIC/" + long_name, 1, 5),
+            ("will not play", "sampling", "/MUSIC/LOW.MP3", 1, 6),
+            ("will not play", "extensions", "/MUSIC/NOISE.MP3", 1, 7),
+            ("will not play", "extensions", "/MUSIC/TEXT.MP3", 1, 9),
+            ("plays but shows wrong", "id3_versions", "/MUSIC/V24.MP3", 1, 10),
             ("will not play", "max_depth", deep, 0, 0)})
         texts = {f["path"]: f["text"] for f in c["findings"]}
         self.assertIn("a WAV file, named .mp3: the player plays it as noise", texts["/MUSIC/NOISE.MP3"])
@@ -90,9 +97,9 @@ class Check(CkvdCase):
         # What plays, numbered in the folder in the disc's record order; the files that do not play keep
         # their numbers, as a player counts them before it fails on them.
         self.assertEqual([(t["folder"], t["track"], t["path"]) for t in c["order"]],
-                         [(1, 1, "/MUSIC/A.mp3"), (1, 3, "/MUSIC/KANA.MP3"), (1, 4, "/MUSIC/" + long_name),
-                          (1, 7, "/MUSIC/SONG.WMA"), (1, 9, "/MUSIC/V24.MP3")])
-        self.assertEqual((c["folders"], c["files"]), (10, 11))
+                         [(1, 1, "/MUSIC/A.mp3"), (1, 4, "/MUSIC/KANA.MP3"), (1, 5, "/MUSIC/" + long_name),
+                          (1, 8, "/MUSIC/SONG.WMA"), (1, 10, "/MUSIC/V24.MP3")])
+        self.assertEqual((c["folders"], c["files"]), (10, 12))
 
     def test_playback_order_of_a_forty_file_tree(self):
         tree = {"01.mp3": MP3, "02.mp3": MP3, "B": None, "C/CA": None}
