@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "analyzers/asf/wmf_module.h"
 #include "analyzers/mp3/mp3_module.h"
@@ -28,28 +29,28 @@ std::string Lower(std::string s) {
 }
 
 // The name without an ISO 9660 version (";1").
-std::string Bare(const std::string& name) {
+std::string_view Bare(std::string_view name) {
     const size_t semi = name.rfind(';');
-    return semi == std::string::npos ? name : name.substr(0, semi);
+    return semi == std::string_view::npos ? name : name.substr(0, semi);
 }
 
-std::string Extension(const std::string& name) {
-    const std::string bare = Bare(name);
+std::string Extension(std::string_view name) {
+    const std::string_view bare = Bare(name);
     const size_t dot = bare.rfind('.');
-    return dot == std::string::npos ? std::string() : Lower(bare.substr(dot + 1));
+    return dot == std::string_view::npos || bare.size() - dot > 9 ? std::string()
+                                                                  : Lower(std::string(bare.substr(dot + 1)));
 }
 
-// The code points of a UTF-8 text (a malformed byte as U+FFFD).
-std::vector<uint32_t> CodePoints(const std::string& text) {
-    std::vector<uint32_t> out;
+// Calls `each` with every code point of a UTF-8 text (a malformed byte as U+FFFD) until it returns false.
+template <class F> void ForEachCodePoint(std::string_view text, F each) {
     const auto* p = reinterpret_cast<const uint8_t*>(text.data());
     for (size_t at = 0; at < text.size();) {
         size_t n = 0;
         const uint32_t cp = Iso_DecodeUtf8(p + at, text.size() - at, &n);
-        out.push_back(n ? cp : 0xFFFD);
+        if (!each(n ? cp : 0xFFFD))
+            return;
         at += n ? n : 1;
     }
-    return out;
 }
 
 bool InCharset(uint32_t cp, PlayerCharset set) {
@@ -76,22 +77,25 @@ bool InCharset(uint32_t cp, PlayerCharset set) {
 }
 
 // The first character of `text` outside `set`, as "\"さ\" (U+3055)", or empty.
-std::string Outside(const std::string& text, PlayerCharset set) {
-    for (uint32_t cp : CodePoints(text))
-        if (!InCharset(cp, set)) {
-            char u[16];
-            std::snprintf(u, sizeof u, " (U+%04X)", cp);
-            std::string shown;
-            if (cp >= 0x20 && cp != 0x7F)
-                Iso_AppendUtf8(shown, cp);
-            return (shown.empty() ? std::string() : "\"" + shown + "\"") + u;
-        }
-    return {};
+std::string Outside(std::string_view text, PlayerCharset set) {
+    std::string found;
+    ForEachCodePoint(text, [&](uint32_t cp) {
+        if (InCharset(cp, set))
+            return true;
+        char u[16];
+        std::snprintf(u, sizeof u, " (U+%04X)", cp);
+        std::string shown;
+        if (cp >= 0x20 && cp != 0x7F)
+            Iso_AppendUtf8(shown, cp);
+        found = (shown.empty() ? std::string() : "\"" + shown + "\"") + u;
+        return false;
+    });
+    return found;
 }
 
 // ISO 9660's rules for a primary name at level 1 (8.3 d-characters) or 2 (31 d-characters).
-std::string IsoNameFault(const std::string& name, bool directory, int level) {
-    const std::string bare = Bare(name);
+std::string IsoNameFault(std::string_view name, bool directory, int level) {
+    const std::string bare(Bare(name));
     if (bare.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.") != std::string::npos)
         return "not d-characters (A-Z, 0-9, _)";
     const size_t dot = bare.rfind('.');
@@ -214,8 +218,9 @@ void Walk::Run(FileEntry* root) {
 }
 
 void Walk::Name(const FileEntry& e, const std::string& path, int folder, int track) {
-    const std::string name = Bare(Iso_EntryName(&e));
-    const size_t length = CodePoints(name).size();
+    const std::string_view name = Bare(Iso_EntryName(&e));
+    size_t length = 0;
+    ForEachCodePoint(name, [&length](uint32_t) { return ++length, true; });
     if (m_profile.maxNameLength && length > m_profile.maxNameLength)
         Add(Severity::ShowsWrong, "max_name_length", path, folder, track,
             "name of " + std::to_string(length) + " characters; the player shows " +
