@@ -93,14 +93,14 @@ _ckvd() {
             continue
         fi
         case $w in
-        --session | --image | --number | --comment | -o | --map) skip=1 ;;
+        --session | --image | --number | --comment | -o | --map | --profile) skip=1 ;;
         -*) ;;
         *) if [[ -z $cmd ]]; then cmd=$w; else args+=("$w"); fi ;;
         esac
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify help --help"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify check help --help"
         return 0
     fi
     case $prev in
@@ -120,6 +120,13 @@ _ckvd() {
         _ckvd_files "$cur" png
         return 0
         ;;
+    --profile)
+        local players=${XDG_CONFIG_HOME:-$HOME/.config}/ckvd-explorer/players f names="car-cd iso9660-level1 iso9660-level2"
+        for f in "$players"/*.ini; do [[ -e $f ]] && names+=" $(basename "$f" .ini)"; done
+        _ckvd_words "$cur" "$names"
+        [[ $cur == */* || $cur == .* ]] && _ckvd_files "$cur" ini
+        return 0
+        ;;
     --number | --comment) return 0 ;;
     esac
 
@@ -131,6 +138,7 @@ _ckvd() {
     get) options="-r --session --help" ;;
     report) options="--number --comment -o --help" ;;
     verify) options="--json --session --map --help" ;;
+    check) options="--json --csv --order --profile --help" ;;
     *) return 0 ;;
     esac
     if [[ $cur == -* ]]; then
@@ -138,7 +146,7 @@ _ckvd() {
         return 0
     fi
     case $cmd:$argIndex in
-    toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0) _ckvd_drive "$cur" ;;
+    toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | check:0) _ckvd_drive "$cur" ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
     esac
     return 0
@@ -152,7 +160,7 @@ _ckvd_explorer() {
     --screenshot) _ckvd_files "$cur" png ;;
     --lbn-size) _ckvd_words "$cur" "10 16 msf" ;;
     --view) _ckvd_words "$cur" "large small list details" ;;
-    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify" ;;
+    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify player-check player-check-order" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then
