@@ -97,6 +97,11 @@ bool CPlayerCheckDlg::Check() {
 
 void CPlayerCheckDlg::Fill() {
     const PlayerCheck& c = m_model.Result();
+    // What the chosen profile holds, as a file of it would say.
+    QString keys;
+    for (const auto& [key, value] : Player_ProfileKeys(m_model.Profile()))
+        keys += QString::fromStdString(key + " = " + value + "\n");
+    m_profiles->setToolTip(keys.trimmed());
     m_summary->setText(QString::fromStdString(m_model.SummaryText()));
     m_findings->setSortingEnabled(false);
     m_findings->clear();
