@@ -328,7 +328,9 @@ void Walk::Wma(const std::string& path, int folder, int track) {
         const size_t at = name.find("Windows Media Audio");
         const size_t digit = at == std::string::npos ? at : name.find_first_of("0123456789", at);
         if (digit != std::string::npos && digit < at + 23) {
-            const int version = name[digit] - '0';
+            int version = 0; // "V8", "9.2", "10 Professional"
+            for (size_t i = digit; i < name.size() && i < digit + 3 && name[i] >= '0' && name[i] <= '9'; ++i)
+                version = version * 10 + (name[i] - '0');
             if (!m_profile.wmaVersions.count(version))
                 Add(Severity::WillNotPlay, "wma_versions", path, folder, track, "codec " + name);
         }

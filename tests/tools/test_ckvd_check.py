@@ -101,6 +101,15 @@ class Check(CkvdCase):
                           (1, 8, "/MUSIC/SONG.WMA"), (1, 10, "/MUSIC/V24.MP3")])
         self.assertEqual((c["folders"], c["files"]), (10, 12))
 
+        # A profile that relaxes every limit the disc breaks leaves only the files that are not what they say.
+        loose = os.path.join(MEDIA, "relaxed.ini")
+        write(loose, "max_depth = 0\nmax_name_length = 0\ntag_charset = unicode\nsampling = 8000-48000\n"
+                     "id3_versions = 1, 2.2, 2.3, 2.4\nwma_drm = yes\n")
+        code, c = check("--profile", loose, os.path.join(os.path.dirname(MEDIA), "check", "car.iso"))
+        self.assertEqual((code, sorted(f["path"] for f in c["findings"])),
+                         (1, ["/MUSIC/FAKE.WMA", "/MUSIC/NOISE.MP3", "/MUSIC/TEXT.MP3"]))
+        self.assertEqual(len(c["order"]), 8)  # the seven other MUSIC files and DEEP.MP3
+
     def test_playback_order_of_a_forty_file_tree(self):
         tree = {"01.mp3": MP3, "02.mp3": MP3, "B": None, "C/CA": None}
         for folder, count in (("A", 6), ("A/AA", 6), ("A/AB", 6), ("B/BA", 6), ("C", 6), ("C/CA/CAA", 8)):
