@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -126,6 +127,8 @@ class Walk {
     void Media(FileEntry& e, const std::string& path, int folder, int track);
     void Mpeg(const std::string& path, int folder, int track);
     void Wma(const std::string& path, int folder, int track);
+    // The first tag text with a character the player cannot show.
+    void Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track);
 
     const PlayerProfile& m_profile;
     PlayerCheck& m_result;
@@ -297,15 +300,19 @@ void Walk::Mpeg(const std::string& path, int folder, int track) {
                     std::string("ID3v") + name + " tag, which the player does not show");
         }
     if (shown && g_Id3v2TagText && (g_Mp3TagFlags & MP3_TAG_ID3V2))
-        for (const char* text : {g_Id3v2TagText->title, g_Id3v2TagText->artist, g_Id3v2TagText->album}) {
-            const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
-            if (!outside.empty()) {
-                Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
-                    "a tag text holds " + outside + ", which the player cannot show (" +
-                        Player_CharsetName(m_profile.tagCharset) + ")");
-                break;
-            }
+        Tags({g_Id3v2TagText->title, g_Id3v2TagText->artist, g_Id3v2TagText->album}, path, folder, track);
+}
+
+void Walk::Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track) {
+    for (const char* text : texts) {
+        const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
+        if (!outside.empty()) {
+            Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
+                "a tag text holds " + outside + ", which the player cannot show (" +
+                    Player_CharsetName(m_profile.tagCharset) + ")");
+            return;
         }
+    }
 }
 
 void Walk::Wma(const std::string& path, int folder, int track) {
@@ -336,17 +343,8 @@ void Walk::Wma(const std::string& path, int folder, int track) {
         }
         break;
     }
-    if (!g_AsfContentDescription)
-        return;
-    for (const char* text : {g_AsfContentDescription->titleText, g_AsfContentDescription->authorText}) {
-        const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
-        if (!outside.empty()) {
-            Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
-                "a tag text holds " + outside + ", which the player cannot show (" +
-                    Player_CharsetName(m_profile.tagCharset) + ")");
-            break;
-        }
-    }
+    if (g_AsfContentDescription)
+        Tags({g_AsfContentDescription->titleText, g_AsfContentDescription->authorText}, path, folder, track);
 }
 
 // The number a navigation list shows as "D(0xH)".
