@@ -100,6 +100,8 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
             o.comment = argv[++i];
         } else if (is(arg, "-o", accept, CLI_REPORT) && hasValue) {
             o.output = argv[++i];
+        } else if (is(arg, "--catalogue", accept, CLI_CATALOGUE) && hasValue) {
+            o.catalogue = argv[++i];
         } else if (is(arg, "--profile", accept, CLI_CHECK) && hasValue) {
             o.profile = argv[++i];
         } else if (is(arg, "--map", accept, CLI_MAP) && hasValue) {

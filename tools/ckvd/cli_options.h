@@ -15,6 +15,7 @@ enum : unsigned {
     CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
     CLI_MAP = 1u << 7,       // --map FILE
     CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --csv, --order
+    CLI_CATALOGUE = 1u << 9, // --catalogue FILE
 };
 
 struct CliOptions {
@@ -28,6 +29,7 @@ struct CliOptions {
     std::string output;            // -o FILE
     std::string map;               // --map FILE
     std::string profile;           // --profile NAME|FILE
+    std::string catalogue;         // --catalogue FILE
     bool csv = false;              // --csv
     bool order = false;            // --order
     std::vector<std::string> args; // the other arguments, in their order

@@ -23,6 +23,12 @@ constexpr Command kCommands[] = {
      "checks the disc against a CD player's profile (car-cd, iso9660-level1, iso9660-level2, a profile file): "
      "what will not play, what plays but shows wrong, and with --order the playback order; exit 0 when "
      "everything plays, 1 otherwise, 2 for a wrong usage or profile"},
+    {"catalog",
+     "ckvd catalog add DRIVE [--number N] [--comment TEXT] [--catalogue FILE]\n"
+     "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
+     "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]",
+     "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc already "
+     "there is updated), search paths and tag texts of every disc, list, show or remove discs"},
     {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "

@@ -11,3 +11,4 @@ int Cmd_Nav(int argc, char** argv);
 int Cmd_Report(int argc, char** argv);
 int Cmd_Verify(int argc, char** argv);
 int Cmd_Check(int argc, char** argv);
+int Cmd_Catalog(int argc, char** argv);

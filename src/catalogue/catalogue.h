@@ -1,0 +1,84 @@
+// The disc catalogue: every examined disc in one SQLite file: discs (management number, volume name, TOC,
+// comment, where and when it was read), their entries (path and name, extent, date, kind and for media files
+// the tags and the stream's figures) and a full-text index of paths and tag texts that finds substrings in
+// any script (FTS5's trigram tokenizer). Every add is one transaction, so a process killed in the middle
+// leaves the catalogue as it was.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+struct CatalogueDisc {
+    int number = -1; // the management number (0 and up); -1 for none yet
+    std::string volume;
+    int sessions = 0;
+    std::string toc; // "S1 T1 0+337; S2 T2 11737+247": session, track, start + blocks
+    std::string comment;
+    std::string source; // the image or device it was read from
+    std::string added;  // when, "YYYY-MM-DD HH:MM:SS" UTC
+    uint64_t entries = 0;
+};
+
+// One entry of a disc as the catalogue keeps it.
+struct CatalogueEntry {
+    int session = 0;
+    std::string path; // as ckvd ls prints it
+    char type = 'F';  // 'F' or 'D'
+    uint32_t lbn = 0;
+    uint64_t size = 0;
+    std::string date; // "YYYY-MM-DD HH:MM:SS" as recorded, empty without one
+    std::string title, artist, album, codec;
+    uint32_t bitrate = 0, sampling = 0, seconds = 0;
+};
+
+struct CatalogueHit {
+    int number = 0;
+    std::string volume;
+    CatalogueEntry entry;
+};
+
+class Catalogue {
+  public:
+    Catalogue() = default;
+    ~Catalogue();
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+
+    // Opens the catalogue at `path` (made with its folders when missing), brought to this version's schema;
+    // false with the reason (a damaged or foreign file, one that a newer version wrote, no access).
+    bool Open(const std::string& path, std::string& error);
+    const std::string& Path() const { return m_path; }
+
+    // Adds `entries` as disc `disc` in one transaction; a disc with the same volume name, TOC and entries
+    // (its `key`) is updated in place and keeps its number unless `disc.number` is given (0 and up). The
+    // number used in `*number`, whether an old disc was updated in `*updated`. False with the reason (the
+    // catalogue busy for more than a few seconds, a number taken by another disc). `newNumber` gives the
+    // number of a disc new to the catalogue without one (-1 when none can be had).
+    bool Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries,
+             const std::function<int()>& newNumber, int* number, bool* updated, std::string& error);
+    // Entries whose path, name or tag texts hold `text` (any case for Latin letters), at most `limit`.
+    bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
+    bool List(std::vector<CatalogueDisc>& discs, std::string& error);
+    // Disc `number` and its entries; false when there is none (with the reason).
+    bool Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries, std::string& error);
+    bool Remove(int number, std::string& error);
+    // The next free number (the highest + 1).
+    int NextNumber();
+
+  private:
+    bool Exec(const char* sql, std::string& error);
+    bool Migrate(std::string& error);
+
+    sqlite3* m_db = nullptr;
+    std::string m_path;
+};
+
+// $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite, or ~/.local/share/ckvd-explorer/catalogue.sqlite.
+std::string Cat_DefaultPath();
+// The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: every session's entries with the
+// tags of its media files.
+void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries);

@@ -1,0 +1,99 @@
+// The loaded disc as the catalogue keeps it: volume name, TOC, every entry, the media files' tags and figures
+// read by the analyzers as the disc report reads them.
+#include <cstdio>
+
+#include "analyzers/asf/wmf_module.h"
+#include "analyzers/mp3/mp3_module.h"
+#include "catalogue/catalogue.h"
+#include "iso9660/iso9660.h"
+#include "report/disc_text.h"
+
+namespace {
+
+std::string Date(const FileEntry& e) {
+    if (e.type != 'F')
+        return {};
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1900u + e.date[0], e.date[1], e.date[2],
+                  e.date[3], e.date[4], e.date[5]);
+    return text;
+}
+
+std::string Text(const char* utf8) {
+    return utf8 ? utf8 : "";
+}
+
+// The tags and stream figures of a media file of the current session.
+void Media(FileEntry& f, CatalogueEntry& e) {
+    Iso_SetFileKind(&f);
+    if ((f.kind & KIND_MP3) && Mp3_Analyze(&f) == MP3_OK && g_MpegHeader) {
+        if ((g_Mp3TagFlags & MP3_TAG_ID3V2) && g_Id3v2TagText) {
+            e.title = Text(g_Id3v2TagText->title);
+            e.artist = Text(g_Id3v2TagText->artist);
+            e.album = Text(g_Id3v2TagText->album);
+        } else if ((g_Mp3TagFlags & MP3_TAG_ID3V1) && g_Id3v1Tag) {
+            e.title = Report_SjisValueText(std::string_view(g_Id3v1Tag->title, sizeof g_Id3v1Tag->title));
+            e.artist = Report_SjisValueText(std::string_view(g_Id3v1Tag->artist, sizeof g_Id3v1Tag->artist));
+            e.album = Report_SjisValueText(std::string_view(g_Id3v1Tag->album, sizeof g_Id3v1Tag->album));
+        }
+        e.codec = std::string(Mp3_VersionName(g_MpegHeader)) + " " + Mp3_LayerName(g_MpegHeader);
+        e.bitrate = Mp3_Bitrate(g_MpegHeader);
+        e.sampling = Mp3_SamplingRate(g_MpegHeader);
+        e.seconds = g_MpegHeader->length;
+    } else if ((f.kind & KIND_WMF) && Wmf_Analyze(&f) == WMF_OK) {
+        if (const AsfContentDescription* c = g_AsfContentDescription) {
+            e.title = Text(c->titleText);
+            e.artist = Text(c->authorText);
+        }
+        if (const AsfDescriptor* d = Wmf_FindAttribute("WM/AlbumTitle"))
+            e.album = Wmf_AttributeDisplayText(d);
+        for (const AsfCodecEntry* a = g_AsfCodecEntries; a; a = a->next)
+            if (a->type == 2) {
+                e.codec = Text(a->nameText);
+                break;
+            }
+        if (g_AsfFileProperties) {
+            e.bitrate = Wmf_MaximumBitrate(g_AsfFileProperties) / 1000;
+            e.seconds = uint32_t(Wmf_Duration(g_AsfFileProperties) / 10000000);
+        }
+    }
+}
+
+} // namespace
+
+void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries) {
+    entries.clear();
+    disc.sessions = 0;
+    disc.toc.clear();
+    if (!g_DiscModel)
+        return;
+    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
+        ++disc.sessions;
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            disc.toc += (disc.toc.empty() ? "" : "; ") + std::string("S") + std::to_string(s->sessionNumber) +
+                        " T" + std::to_string(t->trackNumber) + " " + std::to_string(t->address) + "+" +
+                        std::to_string(t->size);
+    }
+    const uint16_t shown = g_CurrentSession;
+    int index = 0;
+    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++index) {
+        if (tree->root)
+            disc.volume = Report_ValueText(Iso_EntryName(tree->root)); // the last session's name stands
+        g_CurrentSession = static_cast<uint16_t>(index);
+        Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
+            if (f.flags & ISO_EXTENT_CONTINUED)
+                return; // a file's later extent: the file is one entry
+            CatalogueEntry e;
+            e.session = index + 1;
+            e.path = path;
+            e.type = f.type == 'F' ? 'F' : 'D';
+            e.lbn = f.lbn;
+            e.size = f.type == 'F' ? Iso_FileSize(&f) : f.size;
+            e.date = Date(f);
+            if (f.type == 'F' && !(f.flags & ISO_UNREADABLE))
+                Media(f, e);
+            entries.push_back(std::move(e));
+        });
+    }
+    g_CurrentSession = shown;
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""ckvd catalog: discs added and updated, searched for Japanese substrings and Latin text in any case, removed;
+a damaged or foreign file refused, a busy catalogue said to be busy, and a kill -9 in the middle of an add
+leaving the catalogue as it was (SQLite's integrity check and the disc count).
+usage: test_ckvd_catalog.py CKVD WORKDIR"""
+import json
+import os
+import re
+import signal
+import sqlite3
+import subprocess
+import time
+
+from ckvdtest import CKVD, CkvdCase, fresh, main, read, run, tool, write
+
+HOME = fresh("catalog")
+os.environ.update(XDG_DATA_HOME=os.path.join(HOME, "data"), XDG_CONFIG_HOME=os.path.join(HOME, "config"))
+DB = os.path.join(HOME, "data", "ckvd-explorer", "catalogue.sqlite")
+
+
+def catalog(*args):
+    r = run("catalog", *args)
+    return r.returncode, r.stdout, r.stderr
+
+
+def found(text):
+    return [(h["number"], h["session"], h["path"]) for h in json.loads(run("catalog", "search", "--json", text).stdout)]
+
+
+class Catalog(CkvdCase):
+    def test_add_update_search_and_remove(self):
+        # New discs take the next management numbers from the profile, as reports do.
+        profile = os.path.join(HOME, "config", "ckvd-explorer", "profile.ini")
+        first = int(re.search(r"DISCMNGRNO=(\d+)", read(profile).decode())[1]) if os.path.exists(profile) else 0
+        code, out, _ = catalog("add", "demo", "--comment", "Demo disc")
+        self.assertEqual((code, out.split(" (")[0]), (0, f"added disc {first}"))
+        self.assertEqual(catalog("add", "demo-audio")[0], 0)
+        code, out, _ = catalog("add", "demo")  # the same disc again: updated under its number, comment kept
+        self.assertEqual((code, out.split(" (")[0]), (0, f"updated disc {first}"))
+        discs = json.loads(run("catalog", "list", "--json").stdout)
+        self.assertEqual([(d["number"], d["volume"], d["comment"]) for d in discs],
+                         [(first, "CKVD_DEMO_S2", "Demo disc"), (first + 1, "Audio CD", "")])
+        mp3 = "/音楽/アルバム 一/01 さくら.mp3"
+        # Two characters (below the index's three) and more, names and tag texts, Latin in any case.
+        self.assertEqual(found("さく"), [(first, 1, mp3), (first, 2, mp3)])
+        self.assertEqual(found("アルバム 一/01"), [(first, 1, mp3), (first, 2, mp3)])
+        self.assertEqual(found("sakura"), [(first, 1, mp3), (first, 2, mp3)])  # the ID3 title "Sakura"
+        self.assertEqual({p for _, _, p in found("MORNING")}, {"/音楽/アルバム 一/02 Morning.mp3"})
+        self.assertEqual(found("Track03"), [(first + 1, 1, "/Track03.cda")])
+        self.assertEqual(catalog("search", "no such thing")[0], 1)
+        self.assertEqual(catalog("remove", str(first + 1))[0], 0)
+        self.assertEqual([d["number"] for d in json.loads(run("catalog", "list", "--json").stdout)], [first])
+        self.assertFails(["catalog", "remove", str(first + 1)], 1, f"no disc {first + 1} in the catalogue")
+
+    def test_damaged_foreign_and_busy_files(self):
+        bad = os.path.join(HOME, "bad.sqlite")
+        write(bad, "not a database at all" * 100)
+        self.assertFails(["catalog", "list", "--catalogue", bad], 1, "the file is damaged or no catalogue")
+        foreign = os.path.join(HOME, "foreign.sqlite")
+        with sqlite3.connect(foreign) as db:
+            db.execute("CREATE TABLE notes(text)")
+        self.assertFails(["catalog", "list", "--catalogue", foreign], 1, "a database of another program")
+        busy = os.path.join(HOME, "busy.sqlite")
+        self.assertEqual(catalog("list", "--catalogue", busy)[0], 0)
+        holder = sqlite3.connect(busy, isolation_level=None)
+        holder.execute("BEGIN IMMEDIATE")
+        self.assertFails(["catalog", "add", "demo", "--catalogue", busy], 1, "the catalogue is busy", out=None)
+        holder.execute("ROLLBACK")
+        holder.close()
+
+    def test_a_killed_add_leaves_the_catalogue_as_it_was(self):
+        src = fresh("catalog", "big")
+        for d in range(40):
+            os.makedirs(os.path.join(src, f"D{d:02}"))
+            for f in range(500):
+                write(os.path.join(src, f"D{d:02}", f"F{f:03}.TXT"), "")
+        image = os.path.join(HOME, "big.iso")
+        tool("genisoimage", "-quiet", "-J", "-o", image, src)
+        db = os.path.join(HOME, "kill.sqlite")
+        self.assertEqual(catalog("add", "demo", "--number", "50", "--catalogue", db)[0], 0)
+        for delay in (0.05, 0.15, 0.3):
+            p = subprocess.Popen([CKVD, "catalog", "add", image, "--number", "51", "--catalogue", db], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            time.sleep(delay)
+            p.send_signal(signal.SIGKILL)
+            p.wait()
+            with sqlite3.connect(db) as c:
+                self.assertEqual(c.execute("PRAGMA integrity_check").fetchone()[0], "ok")
+                discs = c.execute("SELECT count(*) FROM discs").fetchone()[0]
+                orphans = c.execute("SELECT count(*) FROM entries WHERE disc NOT IN (SELECT id FROM discs)").fetchone()[0]
+                whole = c.execute("SELECT count(*) FROM entries e JOIN discs d ON d.id = e.disc "
+                                  "WHERE d.volume = 'CDROM'").fetchone()[0]
+            self.assertIn((discs, orphans, whole), [(1, 0, 0), (2, 0, 20040)])
+
+
+if __name__ == "__main__":
+    main()

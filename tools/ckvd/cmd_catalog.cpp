@@ -1,0 +1,201 @@
+// ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs.
+#include <cstdio>
+
+#include "catalogue/catalogue.h"
+#include "cli.h"
+#include "cli_disc.h"
+#include "cli_options.h"
+#include "commands.h"
+#include "json_writer.h"
+#include "report/report_number.h"
+
+namespace {
+
+void EntryJson(JsonWriter& out, const CatalogueEntry& e) {
+    out.Key("session").Int(e.session);
+    out.Key("path").String(e.path);
+    out.Key("type").String(e.type == 'F' ? "F" : "D");
+    out.Key("lbn").Uint(e.lbn);
+    out.Key("size").Uint(e.size);
+    out.Key("date").String(e.date);
+    for (const auto& [key, value] :
+         {std::pair{"title", &e.title}, {"artist", &e.artist}, {"album", &e.album}, {"codec", &e.codec}})
+        if (!value->empty())
+            out.Key(key).String(*value);
+    if (e.bitrate)
+        out.Key("bitrate").Uint(e.bitrate);
+    if (e.sampling)
+        out.Key("sampling").Uint(e.sampling);
+    if (e.seconds)
+        out.Key("seconds").Uint(e.seconds);
+}
+
+std::string EntryLine(const CatalogueEntry& e) {
+    std::string line = "(Session" + std::to_string(e.session) + ") " + e.path;
+    std::string tags;
+    for (const std::string* t : {&e.title, &e.artist, &e.album})
+        if (!t->empty())
+            tags += (tags.empty() ? "" : " / ") + *t;
+    return tags.empty() ? line : line + "  [" + tags + "]";
+}
+
+int Add(const CliOptions& o, Catalogue& cat) {
+    if (o.args.size() != 2)
+        return Cli_Usage();
+    EngineSession engine;
+    if (!CliDisc_Start(engine, o.args[1]))
+        return kExitFailure;
+    CatalogueDisc disc;
+    std::vector<CatalogueEntry> entries;
+    Cat_LoadedDisc(disc, entries);
+    if (o.haveNumber && o.number < 0)
+        return Cli_Usage();
+    disc.number = o.haveNumber ? o.number : -1;
+    disc.comment = o.comment;
+    disc.source = o.args[1];
+    // A disc new to the catalogue takes the next management number, as a report would.
+    const auto take = [] {
+        int used = 0, stored = 0;
+        std::string error;
+        return Report_TakeNumber(Report_ProfilePath(), 0, true, &used, &stored, &error) ? used : -1;
+    };
+    int number = 0;
+    bool updated = false;
+    std::string error;
+    if (!cat.Add(disc, entries, take, &number, &updated, error)) {
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    Cli_WriteStdout((updated ? "updated disc " : "added disc ") + std::to_string(number) + " (" +
+                    disc.volume + ", " + std::to_string(entries.size()) + " entries) in " + cat.Path() +
+                    "\n");
+    return Cli_FinishOutput(0);
+}
+
+} // namespace
+
+int Cmd_Catalog(int argc, char** argv) {
+    CliOptions o;
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_REPORT | CLI_CATALOGUE, o))
+        return rc;
+    if (o.args.empty())
+        return Cli_Usage();
+    const std::string what = o.args[0];
+    Catalogue cat;
+    std::string error;
+    if (!cat.Open(o.catalogue.empty() ? Cat_DefaultPath() : o.catalogue, error)) {
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    if (what == "add")
+        return Add(o, cat);
+    if (what == "search" && o.args.size() == 2) {
+        std::vector<CatalogueHit> hits;
+        if (!cat.Search(o.args[1], 100000, hits, error)) {
+            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        if (o.json) {
+            JsonWriter out(Cli_WriteStdout);
+            out.BeginArray();
+            for (const CatalogueHit& h : hits) {
+                out.BeginObject();
+                out.Key("number").Int(h.number);
+                out.Key("volume").String(h.volume);
+                EntryJson(out, h.entry);
+                out.EndObject();
+            }
+            out.EndArray();
+        } else {
+            std::string text;
+            for (const CatalogueHit& h : hits) {
+                char number[16];
+                std::snprintf(number, sizeof number, "%06d", h.number);
+                text += std::string(number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
+            }
+            Cli_WriteStdout(text);
+        }
+        return Cli_FinishOutput(hits.empty() ? kExitFailure : 0);
+    }
+    if (what == "list" && o.args.size() == 1) {
+        std::vector<CatalogueDisc> discs;
+        if (!cat.List(discs, error)) {
+            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        std::string text;
+        JsonWriter out(Cli_WriteStdout);
+        if (o.json)
+            out.BeginArray();
+        for (const CatalogueDisc& d : discs) {
+            if (o.json) {
+                out.BeginObject();
+                out.Key("number").Int(d.number);
+                out.Key("volume").String(d.volume);
+                out.Key("sessions").Int(d.sessions);
+                out.Key("toc").String(d.toc);
+                out.Key("entries").Uint(d.entries);
+                out.Key("comment").String(d.comment);
+                out.Key("source").String(d.source);
+                out.Key("added").String(d.added);
+                out.EndObject();
+                continue;
+            }
+            char number[16];
+            std::snprintf(number, sizeof number, "%06d", d.number);
+            text += std::string(number) + "  " + d.volume + "  " + std::to_string(d.entries) + " entries  " +
+                    d.added + "  " + d.source + (d.comment.empty() ? "" : "  " + d.comment) + "\n";
+        }
+        if (o.json)
+            out.EndArray();
+        else
+            Cli_WriteStdout(text);
+        out.Flush();
+        return Cli_FinishOutput(0);
+    }
+    if ((what == "show" || what == "remove") && o.args.size() == 2) {
+        const std::string& n = o.args[1];
+        if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+            return Cli_Usage();
+        const int number = std::stoi(n);
+        if (what == "remove") {
+            if (!cat.Remove(number, error)) {
+                std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+                return kExitFailure;
+            }
+            return Cli_FinishOutput(0);
+        }
+        CatalogueDisc disc;
+        std::vector<CatalogueEntry> entries;
+        if (!cat.Show(number, disc, entries, error)) {
+            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        if (o.json) {
+            JsonWriter out(Cli_WriteStdout);
+            out.BeginObject();
+            out.Key("number").Int(disc.number);
+            out.Key("volume").String(disc.volume);
+            out.Key("toc").String(disc.toc);
+            out.Key("comment").String(disc.comment);
+            out.Key("source").String(disc.source);
+            out.Key("added").String(disc.added);
+            out.Key("entries").BeginArray();
+            for (const CatalogueEntry& e : entries) {
+                out.BeginObject();
+                EntryJson(out, e);
+                out.EndObject();
+            }
+            out.EndArray().EndObject();
+        } else {
+            std::string text = "Disc " + std::to_string(disc.number) + ": " + disc.volume +
+                               "\nTOC: " + disc.toc + "\nComment: " + disc.comment +
+                               "\nRead from: " + disc.source + "\nAdded: " + disc.added + "\n";
+            for (const CatalogueEntry& e : entries)
+                text += std::string(1, e.type) + "  " + EntryLine(e) + "\n";
+            Cli_WriteStdout(text);
+        }
+        return Cli_FinishOutput(0);
+    }
+    return Cli_Usage();
+}
