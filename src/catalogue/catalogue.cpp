@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -49,6 +50,11 @@ struct Statement {
     int64_t ColumnInt(int i) const { return sqlite3_column_int64(s, i); }
 };
 
+// The disc's number and volume name, then the entry's columns, as HitOf reads them.
+constexpr const char* kHitColumns =
+    "d.number, d.volume, e.session, e.path, e.type, e.lbn, e.size, e.date, e.title, "
+    "e.artist, e.album, e.codec, e.bitrate, e.sampling, e.seconds";
+
 std::string Message(sqlite3* db, const std::string& what) {
     const int code = sqlite3_errcode(db);
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
@@ -85,6 +91,27 @@ std::string DiscKey(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
 void MakeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
         ::mkdir(path.substr(0, slash).c_str(), 0755);
+}
+
+CatalogueHit HitOf(const Statement& s) {
+    CatalogueHit h;
+    h.number = int(s.ColumnInt(0));
+    h.volume = s.ColumnText(1);
+    CatalogueEntry& e = h.entry;
+    e.session = int(s.ColumnInt(2));
+    e.path = s.ColumnText(3);
+    e.type = s.ColumnText(4).empty() ? 'F' : s.ColumnText(4)[0];
+    e.lbn = uint32_t(s.ColumnInt(5));
+    e.size = uint64_t(s.ColumnInt(6));
+    e.date = s.ColumnText(7);
+    e.title = s.ColumnText(8);
+    e.artist = s.ColumnText(9);
+    e.album = s.ColumnText(10);
+    e.codec = s.ColumnText(11);
+    e.bitrate = uint32_t(s.ColumnInt(12));
+    e.sampling = uint32_t(s.ColumnInt(13));
+    e.seconds = uint32_t(s.ColumnInt(14));
+    return h;
 }
 
 } // namespace
@@ -283,46 +310,24 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
     for (char c : text)
         quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     quoted += "\"";
-    const char* sql = indexed ? "SELECT d.number, d.volume, e.session, e.path, e.type, e.lbn, e.size, "
-                                "e.date, e.title, e.artist, "
-                                "e.album, e.codec, e.bitrate, e.sampling, e.seconds FROM entries_text "
-                                "JOIN entries e ON e.id = entries_text.rowid JOIN discs d ON d.id = e.disc "
-                                "WHERE entries_text MATCH ? ORDER BY d.number, e.id LIMIT ?"
-                              : "SELECT d.number, d.volume, e.session, e.path, e.type, e.lbn, e.size, "
-                                "e.date, e.title, e.artist, "
-                                "e.album, e.codec, e.bitrate, e.sampling, e.seconds FROM entries e JOIN "
-                                "discs d ON d.id = e.disc "
-                                "WHERE instr(lower(e.path), lower(?1)) OR instr(lower(e.title), lower(?1)) "
-                                "OR instr(lower(e.artist), lower(?1)) OR instr(lower(e.album), lower(?1)) "
-                                "ORDER BY d.number, e.id LIMIT ?2";
+    const std::string sql =
+        std::string("SELECT ") + kHitColumns +
+        (indexed
+             ? " FROM entries_text JOIN entries e ON e.id = entries_text.rowid JOIN discs d ON d.id = e.disc "
+               "WHERE entries_text MATCH ? ORDER BY d.number, e.id LIMIT ?"
+             : " FROM entries e JOIN discs d ON d.id = e.disc WHERE instr(lower(e.path), lower(?1)) "
+               "OR instr(lower(e.title), lower(?1)) OR instr(lower(e.artist), lower(?1)) "
+               "OR instr(lower(e.album), lower(?1)) ORDER BY d.number, e.id LIMIT ?2");
     Statement s;
-    if (!s.Prepare(m_db, sql)) {
+    if (!s.Prepare(m_db, sql.c_str())) {
         error = Message(m_db, m_path);
         return false;
     }
     s.Text(1, indexed ? quoted : text);
     s.Int(2, int64_t(limit));
     int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        CatalogueHit h;
-        h.number = int(s.ColumnInt(0));
-        h.volume = s.ColumnText(1);
-        CatalogueEntry& e = h.entry;
-        e.session = int(s.ColumnInt(2));
-        e.path = s.ColumnText(3);
-        e.type = s.ColumnText(4).empty() ? 'F' : s.ColumnText(4)[0];
-        e.lbn = uint32_t(s.ColumnInt(5));
-        e.size = uint64_t(s.ColumnInt(6));
-        e.date = s.ColumnText(7);
-        e.title = s.ColumnText(8);
-        e.artist = s.ColumnText(9);
-        e.album = s.ColumnText(10);
-        e.codec = s.ColumnText(11);
-        e.bitrate = uint32_t(s.ColumnInt(12));
-        e.sampling = uint32_t(s.ColumnInt(13));
-        e.seconds = uint32_t(s.ColumnInt(14));
-        hits.push_back(std::move(h));
-    }
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
+        hits.push_back(HitOf(s));
     if (rc != SQLITE_DONE) {
         error = Message(m_db, m_path);
         return false;
@@ -363,32 +368,16 @@ bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry
     }
     entries.clear();
     Statement s;
-    if (!s.Prepare(m_db,
-                   "SELECT e.session, e.path, e.type, e.lbn, e.size, e.date, e.title, e.artist, e.album, "
-                   "e.codec, e.bitrate, e.sampling, e.seconds FROM entries e JOIN discs d ON d.id = e.disc "
-                   "WHERE d.number = ? ORDER BY e.id")) {
+    const std::string sql = std::string("SELECT ") + kHitColumns +
+                            " FROM entries e JOIN discs d ON d.id = e.disc WHERE d.number = ? ORDER BY e.id";
+    if (!s.Prepare(m_db, sql.c_str())) {
         error = Message(m_db, m_path);
         return false;
     }
     s.Int(1, number);
     int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-        CatalogueEntry e;
-        e.session = int(s.ColumnInt(0));
-        e.path = s.ColumnText(1);
-        e.type = s.ColumnText(2).empty() ? 'F' : s.ColumnText(2)[0];
-        e.lbn = uint32_t(s.ColumnInt(3));
-        e.size = uint64_t(s.ColumnInt(4));
-        e.date = s.ColumnText(5);
-        e.title = s.ColumnText(6);
-        e.artist = s.ColumnText(7);
-        e.album = s.ColumnText(8);
-        e.codec = s.ColumnText(9);
-        e.bitrate = uint32_t(s.ColumnInt(10));
-        e.sampling = uint32_t(s.ColumnInt(11));
-        e.seconds = uint32_t(s.ColumnInt(12));
-        entries.push_back(std::move(e));
-    }
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
+        entries.push_back(HitOf(s).entry);
     if (rc != SQLITE_DONE) {
         error = Message(m_db, m_path);
         return false;
@@ -422,6 +411,79 @@ bool Catalogue::Remove(int number, std::string& error) {
         return false;
     }
     return Exec("COMMIT", error);
+}
+
+bool Catalogue::Export(const std::function<void(const CatalogueHit&)>& each, std::string& error) {
+    Statement s;
+    const std::string sql = std::string("SELECT ") + kHitColumns +
+                            " FROM entries e JOIN discs d ON d.id = e.disc ORDER BY d.number, e.id";
+    if (!s.Prepare(m_db, sql.c_str())) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
+        each(HitOf(s));
+    if (rc != SQLITE_DONE) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    return true;
+}
+
+bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
+    found.clear();
+    const std::pair<const char*, const char*> kinds[] = {
+        {"name and size",
+         "SELECT e.name || ', ' || e.size || ' bytes', group_concat(DISTINCT d.number) FROM entries e "
+         "JOIN discs d ON d.id = e.disc WHERE e.type = 'F' AND e.size > 0 GROUP BY e.name, e.size "
+         "HAVING count(DISTINCT e.disc) > 1 ORDER BY e.name, e.size"},
+        {"title and artist",
+         "SELECT e.title || ' / ' || e.artist, group_concat(DISTINCT d.number) FROM entries e "
+         "JOIN discs d ON d.id = e.disc WHERE e.title <> '' GROUP BY e.title, e.artist "
+         "HAVING count(DISTINCT e.disc) > 1 ORDER BY e.title, e.artist"}};
+    for (const auto& [what, sql] : kinds) {
+        Statement s;
+        if (!s.Prepare(m_db, sql)) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+        int rc;
+        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
+            Duplicate d{what, s.ColumnText(0), {}};
+            const std::string list = s.ColumnText(1);
+            for (size_t at = 0; at < list.size();) {
+                const size_t comma = std::min(list.find(',', at), list.size());
+                d.numbers.push_back(std::atoi(list.substr(at, comma - at).c_str()));
+                at = comma + 1;
+            }
+            std::sort(d.numbers.begin(), d.numbers.end());
+            found.push_back(std::move(d));
+        }
+        if (rc != SQLITE_DONE) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Catalogue::Backup(const std::string& path, std::string& error) {
+    sqlite3* to = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        error = Message(to, path);
+        sqlite3_close(to);
+        return false;
+    }
+    sqlite3_backup* b = sqlite3_backup_init(to, "main", m_db, "main");
+    const int rc = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
+    sqlite3_backup_finish(b);
+    const bool ok = rc == SQLITE_DONE;
+    if (!ok)
+        error = Message(to, path);
+    sqlite3_close(to);
+    return ok;
 }
 
 std::string Cat_DefaultPath() {

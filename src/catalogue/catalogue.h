@@ -68,6 +68,17 @@ class Catalogue {
     bool Remove(int number, std::string& error);
     // The next free number (the highest + 1).
     int NextNumber();
+    // Every entry of every disc, in number and disc order, each with its disc's number and volume name.
+    bool Export(const std::function<void(const CatalogueHit&)>& each, std::string& error);
+    // Files found on several discs: by the same name and size, or by the same title and artist.
+    struct Duplicate {
+        std::string what;         // "name and size" or "title and artist"
+        std::string text;         // "T0001.MP3, 17,135 bytes" / "Title / Artist"
+        std::vector<int> numbers; // the discs
+    };
+    bool Duplicates(std::vector<Duplicate>& found, std::string& error);
+    // A copy of the catalogue at `path`, made by SQLite's online backup while others may read and write it.
+    bool Backup(const std::string& path, std::string& error);
 
   private:
     bool Exec(const char* sql, std::string& error);

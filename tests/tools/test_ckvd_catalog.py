@@ -52,6 +52,33 @@ class Catalog(CkvdCase):
         self.assertEqual([d["number"] for d in json.loads(run("catalog", "list", "--json").stdout)], [first])
         self.assertFails(["catalog", "remove", str(first + 1)], 1, f"no disc {first + 1} in the catalogue")
 
+    def test_dupes_export_and_backup(self):
+        db = os.path.join(HOME, "two.sqlite")
+        song = os.path.join(HOME, "song.mp3")
+        tool("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", song + ".wav", "synth", "1", "sine", "440")
+        tool("lame", "--quiet", "-b", "128", song + ".wav", song)
+        tool("id3v2", "--id3v2-only", "-t", "海の歌", "-a", "Someone", song)
+        for n, other in ((1, "ONE.TXT"), (2, "TWO.TXT")):
+            src = fresh("catalog", f"disc{n}")
+            write(os.path.join(src, "SHARED.MP3"), read(song))
+            write(os.path.join(src, "RENAMED.MP3" if n == 2 else "ORIGINAL.MP3"), read(song))
+            write(os.path.join(src, other), other)
+            tool("genisoimage", "-quiet", "-J", "-V", f"DISC{n}", "-o", os.path.join(HOME, f"disc{n}.iso"), src)
+            self.assertEqual(catalog("add", os.path.join(HOME, f"disc{n}.iso"), "--number", str(10 + n),
+                                     "--catalogue", db)[0], 0)
+        size = os.path.getsize(song)
+        self.assertEqual(catalog("dupes", "--catalogue", db)[1].splitlines(),
+                         [f"same name and size: SHARED.MP3, {size} bytes on discs 11, 12",
+                          "same title and artist: 海の歌 / Someone on discs 11, 12"])
+        rows = run("catalog", "export", "--csv", "--catalogue", db).stdout.splitlines()
+        self.assertEqual(rows[0].split(",")[:4], ["Number", "Volume", "Session", "Path"])
+        self.assertEqual([r.split(",")[:5] for r in rows[1:]],
+                         [["11", "DISC1", "1", p, "F"] for p in ("/ONE.TXT", "/ORIGINAL.MP3", "/SHARED.MP3")] +
+                         [["12", "DISC2", "1", p, "F"] for p in ("/RENAMED.MP3", "/SHARED.MP3", "/TWO.TXT")])
+        copy = os.path.join(HOME, "copy.sqlite")
+        self.assertEqual(catalog("backup", copy, "--catalogue", db)[0], 0)
+        self.assertEqual(catalog("list", "--catalogue", copy)[1], catalog("list", "--catalogue", db)[1])
+
     def test_damaged_foreign_and_busy_files(self):
         bad = os.path.join(HOME, "bad.sqlite")
         write(bad, "not a database at all" * 100)

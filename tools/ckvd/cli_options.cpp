@@ -75,10 +75,10 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
         o.json = take_flag(argc, argv, "--json");
     if (accept & CLI_RECURSIVE)
         o.recursive = take_flag(argc, argv, "-r");
-    if (accept & CLI_CHECK) {
+    if (accept & CLI_CSV)
         o.csv = take_flag(argc, argv, "--csv");
+    if (accept & CLI_CHECK)
         o.order = take_flag(argc, argv, "--order");
-    }
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;

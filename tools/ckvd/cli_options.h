@@ -14,8 +14,9 @@ enum : unsigned {
     CLI_NO_ARGS = 1u << 5,   // nothing but options
     CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
     CLI_MAP = 1u << 7,       // --map FILE
-    CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --csv, --order
+    CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --order
     CLI_CATALOGUE = 1u << 9, // --catalogue FILE
+    CLI_CSV = 1u << 10,      // --csv
 };
 
 struct CliOptions {

@@ -72,11 +72,47 @@ int Add(const CliOptions& o, Catalogue& cat) {
     return Cli_FinishOutput(0);
 }
 
+// Every entry of every disc as CSV (UTF-8, CRLF), a header line first.
+int Export(Catalogue& cat) {
+    const auto field = [](const std::string& v) {
+        if (v.find_first_of(",\"\r\n") == std::string::npos)
+            return v;
+        std::string q = "\"";
+        for (char c : v)
+            q += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return q + "\"";
+    };
+    std::string out =
+        "Number,Volume,Session,Path,Type,LBN,Size,Date,Title,Artist,Album,Codec,Bitrate,Sampling,"
+        "Seconds\r\n";
+    std::string error;
+    const bool ok = cat.Export(
+        [&](const CatalogueHit& h) {
+            const CatalogueEntry& e = h.entry;
+            out += std::to_string(h.number) + "," + field(h.volume) + "," + std::to_string(e.session) + "," +
+                   field(e.path) + "," + e.type + "," + std::to_string(e.lbn) + "," + std::to_string(e.size) +
+                   "," + e.date + "," + field(e.title) + "," + field(e.artist) + "," + field(e.album) + "," +
+                   field(e.codec) + "," + std::to_string(e.bitrate) + "," + std::to_string(e.sampling) + "," +
+                   std::to_string(e.seconds) + "\r\n";
+            if (out.size() > 1 << 16) {
+                Cli_WriteStdout(out);
+                out.clear();
+            }
+        },
+        error);
+    Cli_WriteStdout(out);
+    if (!ok) {
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    return Cli_FinishOutput(0);
+}
+
 } // namespace
 
 int Cmd_Catalog(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_REPORT | CLI_CATALOGUE, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_REPORT | CLI_CATALOGUE | CLI_CSV, o))
         return rc;
     if (o.args.empty())
         return Cli_Usage();
@@ -194,6 +230,31 @@ int Cmd_Catalog(int argc, char** argv) {
             for (const CatalogueEntry& e : entries)
                 text += std::string(1, e.type) + "  " + EntryLine(e) + "\n";
             Cli_WriteStdout(text);
+        }
+        return Cli_FinishOutput(0);
+    }
+    if (what == "export" && o.args.size() == 1 && o.csv)
+        return Export(cat);
+    if (what == "dupes" && o.args.size() == 1) {
+        std::vector<Catalogue::Duplicate> dupes;
+        if (!cat.Duplicates(dupes, error)) {
+            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        std::string text;
+        for (const Catalogue::Duplicate& d : dupes) {
+            text += "same " + d.what + ": " + d.text + " on discs";
+            for (size_t i = 0; i < d.numbers.size(); ++i)
+                text += (i ? ", " : " ") + std::to_string(d.numbers[i]);
+            text += "\n";
+        }
+        Cli_WriteStdout(text);
+        return Cli_FinishOutput(0);
+    }
+    if (what == "backup" && o.args.size() == 2) {
+        if (!cat.Backup(o.args[1], error)) {
+            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+            return kExitFailure;
         }
         return Cli_FinishOutput(0);
     }

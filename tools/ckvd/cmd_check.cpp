@@ -51,7 +51,7 @@ void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
 
 int Cmd_Check(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_CHECK | CLI_NO_DASH, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_CHECK | CLI_CSV | CLI_NO_DASH, o))
         return rc;
     std::string drive;
     if (!Cli_SingleArg(o.args, drive) || (o.json && o.csv))

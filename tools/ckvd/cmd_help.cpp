@@ -26,9 +26,11 @@ constexpr Command kCommands[] = {
     {"catalog",
      "ckvd catalog add DRIVE [--number N] [--comment TEXT] [--catalogue FILE]\n"
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
-     "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]",
+     "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]\n"
+     "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]",
      "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc already "
-     "there is updated), search paths and tag texts of every disc, list, show or remove discs"},
+     "there is updated), search paths and tag texts of every disc, list, show or remove discs, export every entry "
+     "as CSV, list files found on several discs, copy the catalogue while it is in use"},
     {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "
