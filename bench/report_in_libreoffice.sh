@@ -6,6 +6,7 @@
 set -euo pipefail
 build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/ckvd-report-lo}
+export XDG_DATA_HOME="$work/data-home" # the report adds its disc to a catalogue of its own
 ckvd="$build/bin/ckvd"
 for tool in soffice python3 "$ckvd"; do
     command -v "$tool" >/dev/null || { echo "report_in_libreoffice.sh: $tool is missing" >&2; exit 1; }

@@ -1,5 +1,7 @@
 #include "appmodel/save_disc_info_dlg_model.h"
 
+#include "report/disc_text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -91,6 +93,11 @@ void CSaveDiscInfoDlgModel::OnSave(const std::string& numberText, const std::str
         localtime_r(&t, &header.time);
     }
     if (Report_SaveDiscCsv(m_path, header, progress, &error) == REPORT_OK) {
+        // The report's disc goes into the catalogue under its number; the report stands whatever becomes of
+        // it.
+        std::string message;
+        if (addToCatalogue && !addToCatalogue(m_number, Report_SjisToUtf8(header.comment.c_str()), message))
+            m_sink.ShowUtf8("The disc was not added to the catalogue.\n" + message);
         Close(ReportDlgResult::Ok);
         return;
     }

@@ -58,6 +58,9 @@ class CSaveDiscInfoDlgModel {
     // the one shown).
     int Number() const { return m_number; }
     const std::string& Path() const { return m_path; }
+    // Adds the disc of a written report to the catalogue under its number (App_AddToCatalogue in the program;
+    // empty in tests that leave the catalogue alone): false with the reason.
+    std::function<bool(int number, const std::string& commentUtf8, std::string& message)> addToCatalogue;
 
   private:
     void Close(ReportDlgResult result) {

@@ -37,7 +37,7 @@ std::vector<std::string> ReadLines(const std::string& path) {
 }
 
 // The line of the key inside the section, or the lines' count; `sectionEnd` is where a new key would go.
-size_t FindKey(const std::vector<std::string>& lines, size_t* sectionEnd) {
+size_t FindKey(const std::vector<std::string>& lines, size_t* sectionEnd, const char* key = kKey) {
     bool inSection = false;
     *sectionEnd = lines.size();
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -51,7 +51,7 @@ size_t FindKey(const std::vector<std::string>& lines, size_t* sectionEnd) {
             continue;
         }
         const size_t eq = line.find('=');
-        if (inSection && eq != std::string::npos && Trim(line.substr(0, eq)) == kKey)
+        if (inSection && eq != std::string::npos && Trim(line.substr(0, eq)) == key)
             return i;
     }
     if (!inSection)
@@ -69,6 +69,13 @@ std::string Report_ProfilePath() {
         base = std::string(home ? home : ".") + "/.config";
     }
     return base + "/ckvd-explorer/profile.ini";
+}
+
+std::string Report_ReadProfileValue(const std::string& profilePath, const char* key) {
+    const std::vector<std::string> lines = ReadLines(profilePath);
+    size_t sectionEnd = 0;
+    const size_t at = FindKey(lines, &sectionEnd, key);
+    return at < lines.size() ? Trim(lines[at].substr(lines[at].find('=') + 1)) : std::string();
 }
 
 int Report_ReadNumber(const std::string& profilePath) {

@@ -7,7 +7,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work/config" "$work/runtime"
 chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 fail() { echo "$*" >&2; exit 1; }
 is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "no PNG $1"; }
 # The exit status of a run that is expected to fail, in $rc.

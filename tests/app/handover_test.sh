@@ -8,7 +8,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work/config/ckvd-explorer" "$work/runtime" "$work/tree/Ünïcode"
 chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 # No report offer after a load: nobody is there to answer it.
 printf '[CkvdExplorer Settings]\nOFFERREPORT=0\n' >"$work/config/ckvd-explorer/profile.ini"
 echo data >"$work/tree/Ünïcode/a.txt"

@@ -982,6 +982,9 @@ TEST_F(MainWindow, WidthsTheUserSetStayForTheNextRun) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A written report adds its disc to the catalogue under XDG_DATA_HOME: the tests keep one of their own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

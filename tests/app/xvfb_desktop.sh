@@ -9,7 +9,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work/config" "$work/runtime" "$work/tree"
 chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 # A folder of 2,000 names that differ only at their end.
 (cd "$work/tree" && for i in $(seq -w 1 2000); do echo "$i" >"file_with_a_longer_name_$i.dat"; done)

@@ -10,6 +10,8 @@ import unittest
 
 CKVD, WORK = sys.argv[1], sys.argv[2]
 os.makedirs(WORK, exist_ok=True)
+# A written report adds its disc to the catalogue under XDG_DATA_HOME: the tests keep one of their own.
+os.environ["XDG_DATA_HOME"] = os.path.join(WORK, "data-home")
 BLOCK = 2048
 
 

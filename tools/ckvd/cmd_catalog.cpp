@@ -1,13 +1,13 @@
 // ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs.
 #include <cstdio>
 
+#include "appmodel/catalogue_add.h"
 #include "catalogue/catalogue.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
 #include "commands.h"
 #include "json_writer.h"
-#include "report/report_number.h"
 
 namespace {
 
@@ -39,36 +39,18 @@ std::string EntryLine(const CatalogueEntry& e) {
     return tags.empty() ? line : line + "  [" + tags + "]";
 }
 
-int Add(const CliOptions& o, Catalogue& cat) {
-    if (o.args.size() != 2)
+int Add(const CliOptions& o) {
+    if (o.args.size() != 2 || (o.haveNumber && o.number < 0))
         return Cli_Usage();
     EngineSession engine;
     if (!CliDisc_Start(engine, o.args[1]))
         return kExitFailure;
-    CatalogueDisc disc;
-    std::vector<CatalogueEntry> entries;
-    Cat_LoadedDisc(disc, entries);
-    if (o.haveNumber && o.number < 0)
-        return Cli_Usage();
-    disc.number = o.haveNumber ? o.number : -1;
-    disc.comment = o.comment;
-    disc.source = o.args[1];
-    // A disc new to the catalogue takes the next management number, as a report would.
-    const auto take = [] {
-        int used = 0, stored = 0;
-        std::string error;
-        return Report_TakeNumber(Report_ProfilePath(), 0, true, &used, &stored, &error) ? used : -1;
-    };
-    int number = 0;
-    bool updated = false;
-    std::string error;
-    if (!cat.Add(disc, entries, take, &number, &updated, error)) {
-        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    std::string message;
+    if (!App_AddToCatalogue(o.haveNumber ? o.number : -1, o.comment, o.catalogue, message)) {
+        std::fprintf(stderr, "ckvd: %s\n", message.c_str());
         return kExitFailure;
     }
-    Cli_WriteStdout((updated ? "updated disc " : "added disc ") + std::to_string(number) + " (" +
-                    disc.volume + ", " + std::to_string(entries.size()) + " entries) in " + cat.Path() +
-                    "\n");
+    Cli_WriteStdout(message + "\n");
     return Cli_FinishOutput(0);
 }
 
@@ -117,14 +99,14 @@ int Cmd_Catalog(int argc, char** argv) {
     if (o.args.empty())
         return Cli_Usage();
     const std::string what = o.args[0];
+    if (what == "add")
+        return Add(o);
     Catalogue cat;
     std::string error;
-    if (!cat.Open(o.catalogue.empty() ? Cat_DefaultPath() : o.catalogue, error)) {
+    if (!cat.Open(o.catalogue.empty() ? App_CataloguePath() : o.catalogue, error)) {
         std::fprintf(stderr, "ckvd: %s\n", error.c_str());
         return kExitFailure;
     }
-    if (what == "add")
-        return Add(o, cat);
     if (what == "search" && o.args.size() == 2) {
         std::vector<CatalogueHit> hits;
         if (!cat.Search(o.args[1], 100000, hits, error)) {

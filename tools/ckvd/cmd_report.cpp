@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "appmodel/app_modules.h"
+#include "appmodel/catalogue_add.h"
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
@@ -58,7 +59,7 @@ int save_report(const std::string& output, DiscReportHeader& header, std::string
 
 int Cmd_Report(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_REPORT | CLI_NO_DASH, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_REPORT | CLI_CATALOGUE | CLI_NO_DASH, o))
         return rc;
     std::string drive;
     if (!Cli_SingleArg(o.args, drive) || o.output.empty())
@@ -85,5 +86,9 @@ int Cmd_Report(int argc, char** argv) {
         std::fprintf(stderr, "ckvd: %s: %s\n", o.output.c_str(), error.c_str());
         return kExitFailure;
     }
+    // The report's disc goes into the catalogue under its number; the report stands whatever becomes of that.
+    std::string message;
+    if (!App_AddToCatalogue(number, o.comment, o.catalogue, message))
+        std::fprintf(stderr, "ckvd: the catalogue was not updated: %s\n", message.c_str());
     return 0;
 }

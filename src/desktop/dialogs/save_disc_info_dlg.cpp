@@ -1,5 +1,7 @@
 #include "desktop/dialogs/save_disc_info_dlg.h"
 
+#include "appmodel/catalogue_add.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -72,6 +74,9 @@ CSaveDiscInfoDlg::CSaveDiscInfoDlg(int number, ckvd::ui::MessageSink& sink, QWid
         reject();
     });
     m_model.chooseFile = [this](const std::string& proposed) { return ChooseFile(proposed); };
+    m_model.addToCatalogue = [](int number, const std::string& comment, std::string& message) {
+        return App_AddToCatalogue(number, comment, {}, message);
+    };
     // OnInitDialog: only "Yes...Please" and "No..." are usable.
     m_model.OnInitDialog();
     EnableReportControls(false);
