@@ -53,7 +53,7 @@ struct Statement {
 // The disc's number and volume name, then the entry's columns, as HitOf reads them.
 constexpr const char* kHitColumns =
     "d.number, d.volume, e.session, e.path, e.type, e.lbn, e.size, e.date, e.title, "
-    "e.artist, e.album, e.codec, e.bitrate, e.sampling, e.seconds";
+    "e.artist, e.album, e.codec, e.bitrate, e.sampling, e.seconds, d.source";
 
 std::string Message(sqlite3* db, const std::string& what) {
     const int code = sqlite3_errcode(db);
@@ -111,6 +111,7 @@ CatalogueHit HitOf(const Statement& s) {
     e.bitrate = uint32_t(s.ColumnInt(12));
     e.sampling = uint32_t(s.ColumnInt(13));
     e.seconds = uint32_t(s.ColumnInt(14));
+    h.source = s.ColumnText(15);
     return h;
 }
 
@@ -215,7 +216,7 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
         if (comment.empty()) // an update without a comment keeps the one the disc had
             comment = same.ColumnText(2);
     }
-    const int use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
+    int use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
     if (use < 0)
         return fail("no disc number could be had for the disc");
     if (old) { // the entries go with the disc; the index forgets them first
@@ -238,8 +239,13 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
     if (!taken.Prepare(m_db, "SELECT 1 FROM discs WHERE number = ?"))
         return fail(Message(m_db, m_path));
     taken.Int(1, use);
-    if (sqlite3_step(taken.s) == SQLITE_ROW)
-        return fail("disc number " + std::to_string(use) + " is another disc's in the catalogue");
+    if (sqlite3_step(taken.s) == SQLITE_ROW) {
+        // A number given (a report's) is the disc's or nothing; one handed out for it gives way to a free
+        // one.
+        if (disc.number >= 0)
+            return fail("disc number " + std::to_string(use) + " is another disc's in the catalogue");
+        use = NextNumber();
+    }
     Statement d;
     if (!d.Prepare(m_db, "INSERT INTO discs(number, volume, sessions, toc, disc_key, comment, source, added) "
                          "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"))

@@ -38,6 +38,7 @@ struct CatalogueEntry {
 struct CatalogueHit {
     int number = 0;
     std::string volume;
+    std::string source; // where the disc was read from
     CatalogueEntry entry;
 };
 

@@ -24,8 +24,10 @@ struct MenuDef {
 inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
                                             {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
+                                            {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
+inline constexpr MenuItemDef kEditMenu[] = {{"&Find in Catalogue...", ID_FIND_IN_CATALOGUE}};
 inline constexpr MenuItemDef kToolMenu[] = {
     {"Disc Information(&D)", ID_DISC_INFORMATION},
     {"Lumaset Algorithm(Level1) Simulation(&L)...", ID_LEVEL1_SIMULATION},
@@ -38,7 +40,8 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 5},
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 6},
+                                        {"Edit(&E)", kEditMenu, 1},
                                         {"Tool(&T)", kToolMenu, 4},
                                         {"View(&V)", kViewMenu, 6},
                                         {"Help(&H)", kHelpMenu, 1}};
@@ -81,6 +84,10 @@ inline const char* App_CommandPrompt(int command) {
     case ID_PLAYER_CHECK:
         return "Check the disc against a CD player's limits: what will not play, and the order it plays "
                "in\nPlayer Check";
+    case ID_ADD_TO_CATALOGUE:
+        return "Add the disc to the disc catalogue (a disc already there is updated)\nAdd to Catalogue";
+    case ID_FIND_IN_CATALOGUE:
+        return "Find files of every catalogued disc by name, path or tag text\nFind in Catalogue";
     case ID_APP_EXIT:
         return "Exit\nExit";
     case ID_VIEW_TOOLBAR:

@@ -37,6 +37,7 @@
 #include "appmodel/window_placement.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
@@ -1048,5 +1049,28 @@ TEST_F(MainWindow, PlayerCheckListsTheDemoDiscsOrderAndADoubleClickShowsTheFile)
             CKVDAppViewModel& files = frame_->Model().List();
             ASSERT_NE(files.Entry(files.CurrentItem()), nullptr);
             EXPECT_STREQ(Iso_EntryName(files.Entry(files.CurrentItem())), "02 Morning.mp3");
+        });
+}
+
+TEST_F(MainWindow, AddToCatalogueThenFindAndOpenTheEntry) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    frame_->OnAddToCatalogue();
+    ASSERT_TRUE(sink_.shown.empty()) << sink_.shown[0];
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("added disc "))
+        << frame_->statusBar()->currentMessage().toStdString();
+    Select("/DOCS"); // somewhere else, so the double-click has to show the file
+    WithModalDialog<CFindCatalogueDlg>(
+        [&] { frame_->OnFindInCatalogue(); }, "Find in Catalogue",
+        [&](CFindCatalogueDlg* dlg) {
+            dlg->Field()->setText("さく"); // two characters: below the index's three, found all the same
+            dlg->Search();
+            QTreeWidget* results = dlg->Results();
+            ASSERT_EQ(results->topLevelItemCount(), 2);
+            EXPECT_EQ(results->topLevelItem(1)->text(2), "(Session2) /音楽/アルバム 一/01 さくら.mp3");
+            EXPECT_EQ(dlg->Status()->text(), "2 entries on 1 disc");
+            emit results->itemDoubleClicked(results->topLevelItem(1), 0);
+            CKVDAppViewModel& files = frame_->Model().List();
+            ASSERT_NE(files.Entry(files.CurrentItem()), nullptr);
+            EXPECT_STREQ(Iso_EntryName(files.Entry(files.CurrentItem())), "01 さくら.mp3");
         });
 }

@@ -16,10 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "appmodel/catalogue_add.h"
 #include "appmodel/image_open.h"
 #include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
@@ -205,6 +207,7 @@ void CMainFrame::CreateMenus() {
     Action(ID_OPEN_IMAGE)->setShortcut(QKeySequence::Open);
     // Not every platform theme binds Quit to a key.
     Action(ID_APP_EXIT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Action(ID_FIND_IN_CATALOGUE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     // Commands reached from the tool bar only.
     make(ID_VIEW_LARGEICON, "Large Icon");
     make(ID_VIEW_SMALLICON, "Small Icon");
@@ -219,6 +222,8 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
     connect(Action(ID_VERIFY_DISC), &QAction::triggered, this, [this] { OnVerifyDisc(); });
     connect(Action(ID_PLAYER_CHECK), &QAction::triggered, this, [this] { OnPlayerCheck(); });
+    connect(Action(ID_ADD_TO_CATALOGUE), &QAction::triggered, this, [this] { OnAddToCatalogue(); });
+    connect(Action(ID_FIND_IN_CATALOGUE), &QAction::triggered, this, [this] { OnFindInCatalogue(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {
@@ -526,6 +531,26 @@ void CMainFrame::OnVerifyDisc() {
         return;
     CVerifyDlg dlg(m_sink, this);
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
+    dlg.exec();
+}
+
+void CMainFrame::OnAddToCatalogue() {
+    if (!m_model.CheckDisc())
+        return;
+    std::string message;
+    const bool added = App_AddToCatalogue(-1, {}, {}, message);
+    if (added)
+        statusBar()->showMessage(QString::fromStdString(message), 8000);
+    else
+        m_sink.ShowUtf8("The disc was not added to the catalogue.\n" + message);
+}
+
+void CMainFrame::OnFindInCatalogue() {
+    CFindCatalogueDlg dlg(this);
+    dlg.onOpen = [this](const std::string& image, int session, const std::string& path) {
+        return OpenDiscImage(QString::fromStdString(image)) && ShowEntry(path, session - 1);
+    };
+    dlg.onMessage = [this](const std::string& message) { m_sink.ShowUtf8(message); };
     dlg.exec();
 }
 

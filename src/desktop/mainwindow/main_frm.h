@@ -51,6 +51,8 @@ class CMainFrame final : public QMainWindow {
     void OnLevel1Simulation();
     void OnVerifyDisc();
     void OnPlayerCheck();
+    void OnAddToCatalogue();
+    void OnFindInCatalogue();
     // Shows the entry at `path` (as ckvd ls prints it) of the 0-based session, or of the last session that
     // holds it with -1: its directory in the tree and, for a file, its row in the list. False when there is
     // none.

@@ -12,6 +12,7 @@
 #include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
+#include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
@@ -157,6 +158,17 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 0); }},
         {"player-check-order",
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
+        // Find in Catalogue, its field holding the --select path's last part when one was chosen.
+        {"find-catalogue",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
+             CKVDAppViewModel& list = frame.Model().List();
+             if (const FileEntry* e = list.Entry(list.CurrentItem())) {
+                 dlg->Field()->setText(QString::fromUtf8(Iso_EntryName(e)));
+                 dlg->Search();
+             }
+             return dlg;
+         }},
         // Verify Disc when it has read the whole disc.
         {"verify",
          [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {

@@ -1,0 +1,65 @@
+#include "appmodel/find_catalogue_dlg_model.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <set>
+
+#include "appmodel/catalogue_add.h"
+
+CFindCatalogueDlgModel::CFindCatalogueDlgModel() = default;
+
+bool CFindCatalogueDlgModel::Open() {
+    m_catalogue = std::make_unique<Catalogue>();
+    std::string error;
+    if (!m_catalogue->Open(App_CataloguePath(), error)) {
+        m_catalogue.reset();
+        m_status = "The catalogue cannot be used: " + error;
+        return false;
+    }
+    m_status = "Type a part of a name, path, title, artist or album";
+    return true;
+}
+
+void CFindCatalogueDlgModel::Search(const std::string& text) {
+    m_rows.clear();
+    if (!m_catalogue)
+        return;
+    if (text.empty()) {
+        m_status = "Type a part of a name, path, title, artist or album";
+        return;
+    }
+    std::string error;
+    if (!m_catalogue->Search(text, kMaxRows, m_rows, error)) {
+        m_status = error;
+        return;
+    }
+    std::set<int> discs;
+    for (const CatalogueHit& h : m_rows)
+        discs.insert(h.number);
+    m_status = m_rows.empty() ? "No entry holds \"" + text + "\""
+                              : std::to_string(m_rows.size()) +
+                                    (m_rows.size() == kMaxRows ? " or more" : "") + " entries on " +
+                                    std::to_string(discs.size()) + " disc" + (discs.size() == 1 ? "" : "s");
+}
+
+CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) const {
+    Action a;
+    if (row >= m_rows.size())
+        return a;
+    const CatalogueHit& h = m_rows[row];
+    struct stat st {};
+    if (!h.source.empty() && h.source.rfind("/dev/", 0) != 0 && ::stat(h.source.c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode)) {
+        a.image = h.source;
+        a.session = h.entry.session;
+        a.path = h.entry.path;
+        return a;
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%06d", h.number);
+    a.message = "Insert disc " + std::string(number) + " (" + h.volume + ")" +
+                (h.source.empty() ? std::string() : ", read from " + h.source + ",") + " to open " +
+                h.entry.path + ".";
+    return a;
+}

@@ -1,0 +1,73 @@
+#include "desktop/dialogs/find_catalogue_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+constexpr int kTypingPauseMs = 150; // the search runs once the typing pauses this long
+
+} // namespace
+
+CFindCatalogueDlg::CFindCatalogueDlg(QWidget* parent)
+    : QDialog(parent), m_field(new QLineEdit(this)), m_results(new QTreeWidget(this)),
+      m_status(new QLabel(this)) {
+    setWindowTitle(IDS_FIND_CATALOGUE_CAPTION);
+    auto* layout = new QVBoxLayout(this);
+    m_field->setPlaceholderText("Name, path, title, artist or album");
+    m_field->setClearButtonEnabled(true);
+    layout->addWidget(m_field);
+    m_results->setRootIsDecorated(false);
+    m_results->setHeaderLabels({"Disc", "Volume", "Path", "Title", "Artist", "Album"});
+    m_results->setToolTip("Double-click an entry to open its disc");
+    layout->addWidget(m_results, 1);
+    m_status->setWordWrap(true);
+    layout->addWidget(m_status);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    layout->addWidget(buttons);
+    resize(900, 480);
+    m_typing.setSingleShot(true);
+    m_typing.setInterval(kTypingPauseMs);
+    connect(&m_typing, &QTimer::timeout, this, [this] { Search(); });
+    connect(m_field, &QLineEdit::textEdited, this, [this] { m_typing.start(); });
+    connect(m_field, &QLineEdit::returnPressed, this, [this] { Search(); });
+    connect(m_results, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { Activate(item); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_field->setEnabled(m_model.Open()); // a catalogue that cannot be used says why below
+    m_status->setText(QString::fromStdString(m_model.Status()));
+}
+
+void CFindCatalogueDlg::Search() {
+    m_typing.stop();
+    m_model.Search(m_field->text().toStdString());
+    m_results->clear();
+    for (const CatalogueHit& h : m_model.Rows()) {
+        auto* item = new QTreeWidgetItem(
+            m_results,
+            {QString("%1").arg(h.number, 6, 10, QChar('0')), QString::fromStdString(h.volume),
+             QString("(Session%1) %2").arg(h.entry.session).arg(QString::fromStdString(h.entry.path)),
+             QString::fromStdString(h.entry.title), QString::fromStdString(h.entry.artist),
+             QString::fromStdString(h.entry.album)});
+        item->setToolTip(2, item->text(2));
+    }
+    for (int c = 0; c < m_results->columnCount(); ++c)
+        m_results->resizeColumnToContents(c);
+    m_results->setColumnWidth(2, std::min(m_results->columnWidth(2), 420));
+    m_status->setText(QString::fromStdString(m_model.Status()));
+}
+
+void CFindCatalogueDlg::Activate(QTreeWidgetItem* item) {
+    const int row = m_results->indexOfTopLevelItem(item);
+    if (row < 0)
+        return;
+    const CFindCatalogueDlgModel::Action a = m_model.Activate(size_t(row));
+    if (!a.image.empty() && onOpen && onOpen(a.image, a.session, a.path)) {
+        accept();
+        return;
+    }
+    if (!a.message.empty() && onMessage)
+        onMessage(a.message);
+}
