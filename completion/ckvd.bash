@@ -93,14 +93,14 @@ _ckvd() {
             continue
         fi
         case $w in
-        --session | --image | --number | --comment | -o | --map | --profile) skip=1 ;;
+        --session | --image | --number | --comment | -o | --map | --profile | --catalogue) skip=1 ;;
         -*) ;;
         *) if [[ -z $cmd ]]; then cmd=$w; else args+=("$w"); fi ;;
         esac
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify check help --help"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify check catalog help --help"
         return 0
     fi
     case $prev in
@@ -120,6 +120,10 @@ _ckvd() {
         _ckvd_files "$cur" png
         return 0
         ;;
+    --catalogue)
+        _ckvd_files "$cur" sqlite
+        return 0
+        ;;
     --profile)
         local players=${XDG_CONFIG_HOME:-$HOME/.config}/ckvd-explorer/players f names="car-cd iso9660-level1 iso9660-level2"
         for f in "$players"/*.ini; do [[ -e $f ]] && names+=" $(basename "$f" .ini)"; done
@@ -136,9 +140,10 @@ _ckvd() {
     toc) options="--json --help" ;;
     ls | info | nav) options="--json --session --help" ;;
     get) options="-r --session --help" ;;
-    report) options="--number --comment -o --help" ;;
+    report) options="--number --comment -o --catalogue --help" ;;
     verify) options="--json --session --map --help" ;;
     check) options="--json --csv --order --profile --help" ;;
+    catalog) options="--json --csv --number --comment --catalogue --help" ;;
     *) return 0 ;;
     esac
     if [[ $cur == -* ]]; then
@@ -147,6 +152,8 @@ _ckvd() {
     fi
     case $cmd:$argIndex in
     toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | check:0) _ckvd_drive "$cur" ;;
+    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup" ;;
+    catalog:1) [[ ${args[0]} == add ]] && _ckvd_drive "$cur" ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
     esac
     return 0
@@ -160,7 +167,7 @@ _ckvd_explorer() {
     --screenshot) _ckvd_files "$cur" png ;;
     --lbn-size) _ckvd_words "$cur" "10 16 msf" ;;
     --view) _ckvd_words "$cur" "large small list details" ;;
-    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify player-check player-check-order" ;;
+    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify player-check player-check-order find-catalogue" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then
