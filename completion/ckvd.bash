@@ -152,8 +152,9 @@ _ckvd() {
     fi
     case $cmd:$argIndex in
     toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | check:0) _ckvd_drive "$cur" ;;
-    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup" ;;
-    catalog:1) [[ ${args[0]} == add ]] && _ckvd_drive "$cur" ;;
+    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import" ;;
+    catalog:*) [[ ${args[0]} == add && $argIndex == 1 ]] && _ckvd_drive "$cur"
+        [[ ${args[0]} == import ]] && _ckvd_files "$cur" csv ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
     esac
     return 0

@@ -94,3 +94,7 @@ std::string Cat_DefaultPath();
 // The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: every session's entries with the
 // tags of its media files.
 void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries);
+// A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
+// with its tags); false with the reason for a file that is no such report.
+bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,
+                    std::string& error);

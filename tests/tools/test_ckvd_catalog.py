@@ -79,6 +79,23 @@ class Catalog(CkvdCase):
         self.assertEqual(catalog("backup", copy, "--catalogue", db)[0], 0)
         self.assertEqual(catalog("list", "--catalogue", copy)[1], catalog("list", "--catalogue", db)[1])
 
+    def test_reports_imported_and_every_entry_found_again(self):
+        # Reports of ckvd report (byte for byte the desktop program's) read into a catalogue of their own: each
+        # disc's entries as ckvd ls lists them, and the same disc added from its image is the one imported.
+        db = os.path.join(HOME, "import.sqlite")
+        for number, drive in ((21, "demo"), (22, "demo-audio")):
+            report = os.path.join(HOME, f"MA{number:06}.csv")
+            self.assertEqual(run("report", drive, "--number", str(number), "-o", report).returncode, 0)
+            code, out, _ = catalog("import", report, "--catalogue", db)
+            self.assertEqual((code, out.split(" (")[0]), (0, f"{report}: added disc {number}"))
+            listed = {(s["session"], e["path"], e["lbn"], e["size"]) for s in json.loads(run("ls", "--json", drive).stdout)["sessions"]
+                      for e in s["entries"] if not e.get("continuation")}
+            shown = json.loads(run("catalog", "show", str(number), "--json", "--catalogue", db).stdout)["entries"]
+            self.assertEqual({(e["session"], e["path"], e["lbn"], e["size"]) for e in shown}, listed)
+            self.assertEqual(catalog("add", drive, "--catalogue", db)[1].split(" (")[0], f"updated disc {number}")
+        self.assertFails(["catalog", "import", os.path.join(HOME, "import.sqlite"), "--catalogue", db], 1,
+                         "not a disc report of CKVD Explorer")
+
     def test_damaged_foreign_and_busy_files(self):
         bad = os.path.join(HOME, "bad.sqlite")
         write(bad, "not a database at all" * 100)

@@ -215,6 +215,25 @@ int Cmd_Catalog(int argc, char** argv) {
         }
         return Cli_FinishOutput(0);
     }
+    if (what == "import" && o.args.size() >= 2) {
+        int failed = 0;
+        for (size_t i = 1; i < o.args.size(); ++i) {
+            CatalogueDisc disc;
+            std::vector<CatalogueEntry> entries;
+            int number = 0;
+            bool updated = false;
+            if (!Cat_ReadReport(o.args[i], disc, entries, error) ||
+                !cat.Add(disc, entries, nullptr, &number, &updated, error)) {
+                std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+                ++failed;
+                continue;
+            }
+            Cli_WriteStdout(o.args[i] + ": " + (updated ? "updated disc " : "added disc ") +
+                            std::to_string(number) + " (" + disc.volume + ", " +
+                            std::to_string(entries.size()) + " entries)\n");
+        }
+        return Cli_FinishOutput(failed ? kExitFailure : 0);
+    }
     if (what == "export" && o.args.size() == 1 && o.csv)
         return Export(cat);
     if (what == "dupes" && o.args.size() == 1) {

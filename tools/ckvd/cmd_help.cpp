@@ -20,17 +20,22 @@ constexpr Command kCommands[] = {
     {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",
      "the CSV disc report, as Save DiscInfomation writes it"},
     {"check", "ckvd check [--json|--csv] [--order] [--profile NAME|FILE] DRIVE",
-     "checks the disc against a CD player's profile (car-cd, iso9660-level1, iso9660-level2, a profile file): "
+     "checks the disc against a CD player's profile (car-cd, iso9660-level1, iso9660-level2, a profile "
+     "file): "
      "what will not play, what plays but shows wrong, and with --order the playback order; exit 0 when "
      "everything plays, 1 otherwise, 2 for a wrong usage or profile"},
     {"catalog",
      "ckvd catalog add DRIVE [--number N] [--comment TEXT] [--catalogue FILE]\n"
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
      "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]\n"
-     "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]",
-     "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc already "
-     "there is updated), search paths and tag texts of every disc, list, show or remove discs, export every entry "
-     "as CSV, list files found on several discs, copy the catalogue while it is in use"},
+     "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]\n"
+     "ckvd catalog import REPORT.csv... [--catalogue FILE]",
+     "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc "
+     "already "
+     "there is updated), search paths and tag texts of every disc, list, show or remove discs, export every "
+     "entry "
+     "as CSV, list files found on several discs, copy the catalogue while it is in use, read disc reports "
+     "into it"},
     {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "
