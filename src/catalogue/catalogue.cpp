@@ -15,7 +15,9 @@ namespace {
 constexpr int kSchemaVersion = 1;
 constexpr int kBusyMs = 3000; // a second writer waits this long, then the catalogue is busy
 
-// Schema version 1. The full-text index holds no text of its own: it indexes the entries' columns.
+// Schema version 1. The full-text index holds no text of its own: it indexes the entries' columns, by
+// trigrams without their positions (a LIKE of three characters and more finds its candidates there and checks
+// them).
 constexpr const char* kSchema1 = R"(
 CREATE TABLE discs(
   id INTEGER PRIMARY KEY, number INTEGER NOT NULL UNIQUE, volume TEXT NOT NULL, sessions INTEGER NOT NULL,
@@ -28,7 +30,7 @@ CREATE TABLE entries(
   bitrate INTEGER NOT NULL, sampling INTEGER NOT NULL, seconds INTEGER NOT NULL);
 CREATE INDEX entries_disc ON entries(disc);
 CREATE VIRTUAL TABLE entries_text USING fts5(
-  path, title, artist, album, content='entries', content_rowid='id', tokenize='trigram');
+  path, title, artist, album, content='entries', content_rowid='id', tokenize='trigram', detail='none');
 CREATE TABLE catalogue_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue');
 )";
@@ -312,24 +314,29 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
         characters += (c & 0xC0) != 0x80;
     // The trigram index answers three characters and more; shorter texts are looked for in every entry.
     const bool indexed = characters >= 3;
-    std::string quoted = "\"";
+    // LIKE's own characters stand for themselves.
+    std::string pattern = "%";
     for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    quoted += "\"";
+        pattern += (c == '%' || c == '_' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    pattern += "%";
+    // Each column's LIKE on its own, so that every one is answered by the index.
     const std::string sql =
         std::string("SELECT ") + kHitColumns +
-        (indexed
-             ? " FROM entries_text JOIN entries e ON e.id = entries_text.rowid JOIN discs d ON d.id = e.disc "
-               "WHERE entries_text MATCH ? ORDER BY d.number, e.id LIMIT ?"
-             : " FROM entries e JOIN discs d ON d.id = e.disc WHERE instr(lower(e.path), lower(?1)) "
-               "OR instr(lower(e.title), lower(?1)) OR instr(lower(e.artist), lower(?1)) "
-               "OR instr(lower(e.album), lower(?1)) ORDER BY d.number, e.id LIMIT ?2");
+        (indexed ? " FROM entries e JOIN discs d ON d.id = e.disc WHERE e.id IN ("
+                   "SELECT rowid FROM entries_text WHERE path LIKE ?1 ESCAPE '\\' UNION "
+                   "SELECT rowid FROM entries_text WHERE title LIKE ?1 ESCAPE '\\' UNION "
+                   "SELECT rowid FROM entries_text WHERE artist LIKE ?1 ESCAPE '\\' UNION "
+                   "SELECT rowid FROM entries_text WHERE album LIKE ?1 ESCAPE '\\') ORDER BY d.number, e.id "
+                   "LIMIT ?2"
+                 : " FROM entries e JOIN discs d ON d.id = e.disc WHERE instr(lower(e.path), lower(?1)) "
+                   "OR instr(lower(e.title), lower(?1)) OR instr(lower(e.artist), lower(?1)) "
+                   "OR instr(lower(e.album), lower(?1)) ORDER BY d.number, e.id LIMIT ?2");
     Statement s;
     if (!s.Prepare(m_db, sql.c_str())) {
         error = Message(m_db, m_path);
         return false;
     }
-    s.Text(1, indexed ? quoted : text);
+    s.Text(1, indexed ? pattern : text);
     s.Int(2, int64_t(limit));
     int rc;
     while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
