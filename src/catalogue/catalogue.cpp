@@ -141,8 +141,10 @@ bool Catalogue::Open(const std::string& path, std::string& error) {
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyMs);
+    // In WAL mode a commit needs no sync of the database file: a crash keeps it whole, at worst without the
+    // last transaction.
     return Exec("PRAGMA foreign_keys = ON", error) && Exec("PRAGMA journal_mode = WAL", error) &&
-           Migrate(error);
+           Exec("PRAGMA synchronous = NORMAL", error) && Migrate(error);
 }
 
 bool Catalogue::Migrate(std::string& error) {
@@ -263,11 +265,10 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
     if (sqlite3_step(d.s) != SQLITE_DONE)
         return fail(Message(m_db, m_path));
     const int64_t id = sqlite3_last_insert_rowid(m_db);
-    Statement e, t;
+    Statement e;
     if (!e.Prepare(m_db,
                    "INSERT INTO entries(disc, session, path, name, type, lbn, size, date, title, artist, "
-                   "album, codec, bitrate, sampling, seconds) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)") ||
-        !t.Prepare(m_db, "INSERT INTO entries_text(rowid, path, title, artist, album) VALUES(?,?,?,?,?)"))
+                   "album, codec, bitrate, sampling, seconds) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"))
         return fail(Message(m_db, m_path));
     for (const CatalogueEntry& x : entries) {
         sqlite3_reset(e.s);
@@ -288,15 +289,15 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
         e.Int(15, x.seconds);
         if (sqlite3_step(e.s) != SQLITE_DONE)
             return fail(Message(m_db, m_path));
-        sqlite3_reset(t.s);
-        t.Int(1, sqlite3_last_insert_rowid(m_db));
-        t.Text(2, x.path);
-        t.Text(3, x.title);
-        t.Text(4, x.artist);
-        t.Text(5, x.album);
-        if (sqlite3_step(t.s) != SQLITE_DONE)
-            return fail(Message(m_db, m_path));
     }
+    // The disc's entries into the index in one statement, which fills it in large pieces.
+    Statement t;
+    if (!t.Prepare(m_db, "INSERT INTO entries_text(rowid, path, title, artist, album) "
+                         "SELECT id, path, title, artist, album FROM entries WHERE disc = ?"))
+        return fail(Message(m_db, m_path));
+    t.Int(1, id);
+    if (sqlite3_step(t.s) != SQLITE_DONE)
+        return fail(Message(m_db, m_path));
     if (!Exec("COMMIT", error))
         return fail(error);
     if (number)
