@@ -1,5 +1,7 @@
 #include "playercheck/player_text.h"
 
+#include "report/disc_report.h"
+
 const char* Player_CharsetName(PlayerCharset set) {
     static const char* const kNames[] = {"ascii", "latin1", "shift-jis", "ucs2", "unicode"};
     return kNames[int(set)];
@@ -51,14 +53,7 @@ std::string Player_Summary(const PlayerProfile& profile, const PlayerCheck& c) {
 }
 
 std::string Player_FindingsCsv(const PlayerCheck& c) {
-    const auto field = [](const std::string& v) {
-        if (v.find_first_of(",\"\r\n") == std::string::npos)
-            return v;
-        std::string q = "\"";
-        for (char ch : v)
-            q += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-        return q + "\"";
-    };
+    const auto field = [](const std::string& v) { return Report_CsvField(v); };
     std::string out = "Severity,Rule,Folder,Track,Path,Finding\r\n";
     for (const PlayerFinding& f : c.findings)
         out += field(Player_SeverityName(f.severity)) + "," + f.rule + "," +

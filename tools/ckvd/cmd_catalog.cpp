@@ -8,6 +8,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "json_writer.h"
+#include "report/disc_report.h"
 
 namespace {
 
@@ -56,14 +57,7 @@ int Add(const CliOptions& o) {
 
 // Every entry of every disc as CSV (UTF-8, CRLF), a header line first.
 int Export(Catalogue& cat) {
-    const auto field = [](const std::string& v) {
-        if (v.find_first_of(",\"\r\n") == std::string::npos)
-            return v;
-        std::string q = "\"";
-        for (char c : v)
-            q += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return q + "\"";
-    };
+    const auto field = [](const std::string& v) { return Report_CsvField(v); };
     std::string out =
         "Number,Volume,Session,Path,Type,LBN,Size,Date,Title,Artist,Album,Codec,Bitrate,Sampling,"
         "Seconds\r\n";
