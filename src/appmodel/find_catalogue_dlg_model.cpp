@@ -7,6 +7,12 @@
 
 #include "appmodel/catalogue_add.h"
 
+namespace {
+
+constexpr const char* kPrompt = "Type a part of a name, path, title, artist or album";
+
+} // namespace
+
 CFindCatalogueDlgModel::CFindCatalogueDlgModel() = default;
 
 bool CFindCatalogueDlgModel::Open() {
@@ -17,7 +23,7 @@ bool CFindCatalogueDlgModel::Open() {
         m_status = "The catalogue cannot be used: " + error;
         return false;
     }
-    m_status = "Type a part of a name, path, title, artist or album";
+    m_status = kPrompt;
     return true;
 }
 
@@ -26,7 +32,7 @@ void CFindCatalogueDlgModel::Search(const std::string& text) {
     if (!m_catalogue)
         return;
     if (text.empty()) {
-        m_status = "Type a part of a name, path, title, artist or album";
+        m_status = kPrompt;
         return;
     }
     std::string error;

@@ -68,11 +68,8 @@ void CVerifyDlgModel::RefreshRows() {
     m_ranges = m_verify.Ranges();
     m_rows.clear();
     for (const VerifyRange& r : m_ranges) {
-        const std::string blocks = r.count == 1
-                                       ? grouped(r.first)
-                                       : grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
-        const std::string damage =
-            std::string(r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
+        const std::string blocks = Verify_BlockSpan(r.first, r.count);
+        const std::string damage = std::string(Verify_StateName(r.state)) + ": " + r.reason;
         const std::vector<VerifyHit> hits = m_verify.Hits(r);
         for (const VerifyHit& h : hits)
             m_rows.push_back({Verify_HitName(h.session, h.path, h.type), blocks, damage, h.session, h.path});
@@ -82,12 +79,9 @@ void CVerifyDlgModel::RefreshRows() {
     // What the disc analysis could not read: the entry's own extent.
     for (const VerifyDamagedEntry& d : m_damaged) {
         const uint64_t blocks = d.entry ? std::max<uint64_t>((uint64_t{d.entry->size} + 2047) / 2048, 1) : 0;
-        const std::string extent = !blocks ? ""
-                                   : blocks == 1
-                                       ? grouped(d.entry->lbn)
-                                       : grouped(d.entry->lbn) + "-" + grouped(d.entry->lbn + blocks - 1);
-        m_rows.push_back({Verify_HitName(d.session, d.path, d.type), extent, "unreadable: " + d.reason,
-                          d.session, d.path});
+        m_rows.push_back({Verify_HitName(d.session, d.path, d.type),
+                          blocks ? Verify_BlockSpan(d.entry->lbn, blocks) : std::string(),
+                          "unreadable: " + d.reason, d.session, d.path});
     }
 }
 

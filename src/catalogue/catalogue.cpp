@@ -10,6 +10,8 @@
 #include <ctime>
 #include <memory>
 
+#include "report/report_number.h"
+
 namespace {
 
 constexpr int kSchemaVersion = 1;
@@ -117,6 +119,18 @@ CatalogueHit HitOf(const Statement& s) {
     return h;
 }
 
+// Calls `each` with every row of `s`; false with the reason when a step fails.
+template <class F>
+bool EachRow(sqlite3* db, const std::string& path, Statement& s, F each, std::string& error) {
+    int rc;
+    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
+        each();
+    if (rc == SQLITE_DONE)
+        return true;
+    error = Message(db, path);
+    return false;
+}
+
 } // namespace
 
 Catalogue::~Catalogue() {
@@ -128,6 +142,11 @@ bool Catalogue::Exec(const char* sql, std::string& error) {
         return true;
     error = Message(m_db, m_path);
     return false;
+}
+
+void Catalogue::Rollback() {
+    std::string ignored; // the failure that led here is the one worth telling
+    Exec("ROLLBACK", ignored);
 }
 
 bool Catalogue::Open(const std::string& path, std::string& error) {
@@ -181,8 +200,7 @@ bool Catalogue::Migrate(std::string& error) {
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
     if (!Exec(kSchema1, error) || !Exec("PRAGMA user_version = 1", error)) {
-        std::string ignored;
-        Exec("ROLLBACK", ignored);
+        Rollback();
         return false;
     }
     return Exec("COMMIT", error);
@@ -203,8 +221,7 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
         return false;
     const auto fail = [&](const std::string& what) {
         error = what;
-        std::string ignored;
-        Exec("ROLLBACK", ignored);
+        Rollback();
         return false;
     };
     Statement same;
@@ -223,22 +240,8 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
     int use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
     if (use < 0)
         return fail("no disc number could be had for the disc");
-    if (old) { // the entries go with the disc; the index forgets them first
-        Statement forget;
-        if (!forget.Prepare(m_db,
-                            "INSERT INTO entries_text(entries_text, rowid, path, title, artist, album) "
-                            "SELECT 'delete', id, path, title, artist, album FROM entries WHERE disc = ?"))
-            return fail(Message(m_db, m_path));
-        forget.Int(1, old);
-        if (sqlite3_step(forget.s) != SQLITE_DONE)
-            return fail(Message(m_db, m_path));
-        Statement gone;
-        if (!gone.Prepare(m_db, "DELETE FROM discs WHERE id = ?"))
-            return fail(Message(m_db, m_path));
-        gone.Int(1, old);
-        if (sqlite3_step(gone.s) != SQLITE_DONE)
-            return fail(Message(m_db, m_path));
-    }
+    if (old && !DropDisc(old, error)) // the same disc again: replaced whole
+        return fail(error);
     Statement taken;
     if (!taken.Prepare(m_db, "SELECT 1 FROM discs WHERE number = ?"))
         return fail(Message(m_db, m_path));
@@ -339,47 +342,43 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
     }
     s.Text(1, indexed ? pattern : text);
     s.Int(2, int64_t(limit));
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        hits.push_back(HitOf(s));
-    if (rc != SQLITE_DONE) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    return true;
+    return EachRow(
+        m_db, m_path, s, [&] { hits.push_back(HitOf(s)); }, error);
 }
 
 bool Catalogue::List(std::vector<CatalogueDisc>& discs, std::string& error) {
+    return Discs(-1, discs, error);
+}
+
+bool Catalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error) {
     discs.clear();
     Statement s;
     if (!s.Prepare(m_db, "SELECT number, volume, sessions, toc, comment, source, added, "
-                         "(SELECT count(*) FROM entries WHERE disc = discs.id) FROM discs ORDER BY number")) {
+                         "(SELECT count(*) FROM entries WHERE disc = discs.id) FROM discs "
+                         "WHERE ?1 < 0 OR number = ?1 ORDER BY number")) {
         error = Message(m_db, m_path);
         return false;
     }
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        discs.push_back({int(s.ColumnInt(0)), s.ColumnText(1), int(s.ColumnInt(2)), s.ColumnText(3),
-                         s.ColumnText(4), s.ColumnText(5), s.ColumnText(6), uint64_t(s.ColumnInt(7))});
-    if (rc != SQLITE_DONE) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    return true;
+    s.Int(1, number);
+    return EachRow(
+        m_db, m_path, s,
+        [&] {
+            discs.push_back({int(s.ColumnInt(0)), s.ColumnText(1), int(s.ColumnInt(2)), s.ColumnText(3),
+                             s.ColumnText(4), s.ColumnText(5), s.ColumnText(6), uint64_t(s.ColumnInt(7))});
+        },
+        error);
 }
 
 bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,
                      std::string& error) {
-    std::vector<CatalogueDisc> all;
-    if (!List(all, error))
+    std::vector<CatalogueDisc> found;
+    if (!Discs(number, found, error))
         return false;
-    for (const CatalogueDisc& d : all)
-        if (d.number == number)
-            disc = d;
-    if (disc.number != number) {
+    if (found.empty()) {
         error = "no disc " + std::to_string(number) + " in the catalogue";
         return false;
     }
+    disc = found.front();
     entries.clear();
     Statement s;
     const std::string sql = std::string("SELECT ") + kHitColumns +
@@ -389,10 +388,23 @@ bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry
         return false;
     }
     s.Int(1, number);
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        entries.push_back(HitOf(s).entry);
-    if (rc != SQLITE_DONE) {
+    return EachRow(
+        m_db, m_path, s, [&] { entries.push_back(HitOf(s).entry); }, error);
+}
+
+bool Catalogue::DropDisc(int64_t id, std::string& error) {
+    // The index keeps no text of its own: it is told what it indexed before the entries go.
+    Statement forget, gone;
+    if (!forget.Prepare(m_db,
+                        "INSERT INTO entries_text(entries_text, rowid, path, title, artist, album) "
+                        "SELECT 'delete', id, path, title, artist, album FROM entries WHERE disc = ?") ||
+        !gone.Prepare(m_db, "DELETE FROM discs WHERE id = ?")) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    forget.Int(1, id);
+    gone.Int(1, id);
+    if (sqlite3_step(forget.s) != SQLITE_DONE || sqlite3_step(gone.s) != SQLITE_DONE) {
         error = Message(m_db, m_path);
         return false;
     }
@@ -402,26 +414,20 @@ bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry
 bool Catalogue::Remove(int number, std::string& error) {
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
-    Statement forget, gone;
-    const bool ok =
-        forget.Prepare(m_db, "INSERT INTO entries_text(entries_text, rowid, path, title, artist, album) "
-                             "SELECT 'delete', e.id, e.path, e.title, e.artist, e.album FROM entries e "
-                             "JOIN discs d ON d.id = e.disc WHERE d.number = ?") &&
-        gone.Prepare(m_db, "DELETE FROM discs WHERE number = ?");
-    if (ok) {
-        forget.Int(1, number);
-        gone.Int(1, number);
-    }
-    if (!ok || sqlite3_step(forget.s) != SQLITE_DONE || sqlite3_step(gone.s) != SQLITE_DONE) {
+    Statement which;
+    if (!which.Prepare(m_db, "SELECT id FROM discs WHERE number = ?")) {
         error = Message(m_db, m_path);
-        std::string ignored;
-        Exec("ROLLBACK", ignored);
+        Rollback();
         return false;
     }
-    if (sqlite3_changes(m_db) == 0) {
+    which.Int(1, number);
+    if (sqlite3_step(which.s) != SQLITE_ROW) {
         error = "no disc " + std::to_string(number) + " in the catalogue";
-        std::string ignored;
-        Exec("ROLLBACK", ignored);
+        Rollback();
+        return false;
+    }
+    if (!DropDisc(which.ColumnInt(0), error)) {
+        Rollback();
         return false;
     }
     return Exec("COMMIT", error);
@@ -435,14 +441,8 @@ bool Catalogue::Export(const std::function<void(const CatalogueHit&)>& each, std
         error = Message(m_db, m_path);
         return false;
     }
-    int rc;
-    while ((rc = sqlite3_step(s.s)) == SQLITE_ROW)
-        each(HitOf(s));
-    if (rc != SQLITE_DONE) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    return true;
+    return EachRow(
+        m_db, m_path, s, [&] { each(HitOf(s)); }, error);
 }
 
 bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
@@ -462,22 +462,22 @@ bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
             error = Message(m_db, m_path);
             return false;
         }
-        int rc;
-        while ((rc = sqlite3_step(s.s)) == SQLITE_ROW) {
-            Duplicate d{what, s.ColumnText(0), {}};
-            const std::string list = s.ColumnText(1);
-            for (size_t at = 0; at < list.size();) {
-                const size_t comma = std::min(list.find(',', at), list.size());
-                d.numbers.push_back(std::atoi(list.substr(at, comma - at).c_str()));
-                at = comma + 1;
-            }
-            std::sort(d.numbers.begin(), d.numbers.end());
-            found.push_back(std::move(d));
-        }
-        if (rc != SQLITE_DONE) {
-            error = Message(m_db, m_path);
+        const bool read = EachRow(
+            m_db, m_path, s,
+            [&, what = what] {
+                Duplicate d{what, s.ColumnText(0), {}};
+                const std::string list = s.ColumnText(1);
+                for (size_t at = 0; at < list.size();) {
+                    const size_t comma = std::min(list.find(',', at), list.size());
+                    d.numbers.push_back(std::atoi(list.substr(at, comma - at).c_str()));
+                    at = comma + 1;
+                }
+                std::sort(d.numbers.begin(), d.numbers.end());
+                found.push_back(std::move(d));
+            },
+            error);
+        if (!read)
             return false;
-        }
     }
     return true;
 }
@@ -501,11 +501,5 @@ bool Catalogue::Backup(const std::string& path, std::string& error) {
 }
 
 std::string Cat_DefaultPath() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::string base = data && *data ? data : "";
-    if (base.empty()) {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : ".") + "/.local/share";
-    }
-    return base + "/ckvd-explorer/catalogue.sqlite";
+    return Report_XdgDirectory("XDG_DATA_HOME", ".local/share") + "/ckvd-explorer/catalogue.sqlite";
 }

@@ -83,7 +83,12 @@ class Catalogue {
 
   private:
     bool Exec(const char* sql, std::string& error);
+    void Rollback();
     bool Migrate(std::string& error);
+    // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
+    bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
+    // Disc `id` out of the index and the tables, inside the caller's transaction.
+    bool DropDisc(int64_t id, std::string& error);
 
     sqlite3* m_db = nullptr;
     std::string m_path;

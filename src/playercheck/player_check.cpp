@@ -23,12 +23,6 @@ namespace {
 
 using Severity = PlayerSeverity;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    return s;
-}
-
 // The name without an ISO 9660 version (";1").
 std::string_view Bare(std::string_view name) {
     const size_t semi = name.rfind(';');
@@ -38,8 +32,9 @@ std::string_view Bare(std::string_view name) {
 std::string Extension(std::string_view name) {
     const std::string_view bare = Bare(name);
     const size_t dot = bare.rfind('.');
-    return dot == std::string_view::npos || bare.size() - dot > 9 ? std::string()
-                                                                  : Lower(std::string(bare.substr(dot + 1)));
+    return dot == std::string_view::npos || bare.size() - dot > 9
+               ? std::string()
+               : Player_Lower(std::string(bare.substr(dot + 1)));
 }
 
 // Calls `each` with every code point of a UTF-8 text (a malformed byte as U+FFFD) until it returns false.
@@ -323,15 +318,17 @@ void Walk::Wma(const std::string& path, int folder, int track) {
         if (c->type != 2 || !c->nameText)
             continue;
         const std::string name = c->nameText;
-        const std::pair<const char*, bool PlayerProfile::*> kinds[] = {
-            {"Professional", &PlayerProfile::wmaPro},
-            {"Lossless", &PlayerProfile::wmaLossless},
-            {"Voice", &PlayerProfile::wmaVoice}};
-        for (const auto& [word, allowed] : kinds)
-            if (name.find(word) != std::string::npos && !(m_profile.*allowed))
-                Add(Severity::WillNotPlay,
-                    Lower(std::string("wma_") + (word[0] == 'P' ? "pro" : word)).c_str(), path, folder, track,
-                    "codec " + name);
+        // The word of the codec's name, the profile's flag for it and the flag's key.
+        const struct {
+            const char* word;
+            bool PlayerProfile::*allowed;
+            const char* rule;
+        } kinds[] = {{"Professional", &PlayerProfile::wmaPro, "wma_pro"},
+                     {"Lossless", &PlayerProfile::wmaLossless, "wma_lossless"},
+                     {"Voice", &PlayerProfile::wmaVoice, "wma_voice"}};
+        for (const auto& k : kinds)
+            if (name.find(k.word) != std::string::npos && !(m_profile.*k.allowed))
+                Add(Severity::WillNotPlay, k.rule, path, folder, track, "codec " + name);
         const size_t at = name.find("Windows Media Audio");
         const size_t digit = at == std::string::npos ? at : name.find_first_of("0123456789", at);
         if (digit != std::string::npos && digit < at + 23) {

@@ -25,18 +25,12 @@ std::string Trim(const std::string& s) {
     return s.substr(a, s.find_last_not_of(" \t\r") - a + 1);
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    return s;
-}
-
 std::vector<std::string> Items(const std::string& value) {
     std::vector<std::string> items;
     std::stringstream in(value);
     for (std::string item; std::getline(in, item, ',');)
         if (!(item = Trim(item)).empty())
-            items.push_back(Lower(item));
+            items.push_back(Player_Lower(item));
     return items;
 }
 
@@ -51,7 +45,7 @@ bool Number(const std::string& text, uint32_t max, uint32_t& out) {
 }
 
 bool Flag(const std::string& text, bool& out) {
-    const std::string v = Lower(text);
+    const std::string v = Player_Lower(text);
     if (v == "yes" || v == "true" || v == "1" || v == "on")
         return out = true, true;
     if (v == "no" || v == "false" || v == "0" || v == "off")
@@ -75,7 +69,7 @@ template <class T> std::string Join(const std::set<T>& items) {
 bool Words(const std::string& value, const std::vector<std::string>& allowed, std::set<std::string>& out,
            std::string& why) {
     out.clear();
-    if (Lower(Trim(value)) == "none")
+    if (Player_Lower(Trim(value)) == "none")
         return true;
     for (const std::string& item : Items(value)) {
         const bool ok =
@@ -157,7 +151,7 @@ Key CharsetKey(const char* name, PlayerCharset PlayerProfile::*field) {
     return {name,
             [field](PlayerProfile& p, const std::string& v, std::string& why) {
                 for (size_t i = 0; i < std::size(kCharsets); ++i)
-                    if (Lower(v) == kCharsets[i])
+                    if (Player_Lower(v) == kCharsets[i])
                         return p.*field = PlayerCharset(i), true;
                 why = "\"" + v + "\" is not one of ascii, latin1, shift-jis, ucs2, unicode";
                 return false;
@@ -169,8 +163,8 @@ Key CharsetKey(const char* name, PlayerCharset PlayerProfile::*field) {
 Key ChoiceKey(const char* name, bool PlayerProfile::*field, const char* yes, const char* no) {
     return {name,
             [=](PlayerProfile& p, const std::string& v, std::string& why) {
-                if (Lower(v) == yes || Lower(v) == no)
-                    return p.*field = Lower(v) == yes, true;
+                if (Player_Lower(v) == yes || Player_Lower(v) == no)
+                    return p.*field = Player_Lower(v) == yes, true;
                 why = "\"" + v + "\" is not " + yes + " or " + no;
                 return false;
             },
@@ -254,6 +248,12 @@ std::string PlayersDirectory() {
 
 } // namespace
 
+std::string Player_Lower(std::string s) {
+    for (char& c : s)
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    return s;
+}
+
 std::vector<std::string> Player_BuiltinNames() {
     return {"car-cd", "iso9660-level1", "iso9660-level2"};
 }
@@ -304,14 +304,14 @@ bool Player_LoadProfile(const std::string& path, PlayerProfile& profile, std::st
         if (line.empty() || line[0] == '#' || line[0] == ';')
             continue;
         if (line[0] == '[') {
-            if (Lower(line) != "[player]")
+            if (Player_Lower(line) != "[player]")
                 return error = where + line + ": the only section is [player]", false;
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string::npos)
             return error = where + "not a line of the form key = value", false;
-        const std::string key = Lower(Trim(line.substr(0, eq))), value = Trim(line.substr(eq + 1));
+        const std::string key = Player_Lower(Trim(line.substr(0, eq))), value = Trim(line.substr(eq + 1));
         if (!seen.insert(key).second)
             return error = where + key + ": given twice", false;
         if (key == "base") {

@@ -35,6 +35,8 @@ struct PlayerProfile {
     bool tracksPerFolder = true;    // track numbers start at 1 in each folder, else run over the disc
 };
 
+// ASCII letters lowered: keys, values and extensions are compared in any case.
+std::string Player_Lower(std::string s);
 // The names of the built-in profiles.
 std::vector<std::string> Player_BuiltinNames();
 // The built-in profile `name`; false when there is none.

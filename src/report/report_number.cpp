@@ -61,14 +61,16 @@ size_t FindKey(const std::vector<std::string>& lines, size_t* sectionEnd, const 
 
 } // namespace
 
+std::string Report_XdgDirectory(const char* variable, const char* underHome) {
+    const char* set = std::getenv(variable);
+    if (set && *set)
+        return set;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : ".") + "/" + underHome;
+}
+
 std::string Report_ProfilePath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base = config && *config ? config : "";
-    if (base.empty()) {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : ".") + "/.config";
-    }
-    return base + "/ckvd-explorer/profile.ini";
+    return Report_XdgDirectory("XDG_CONFIG_HOME", ".config") + "/ckvd-explorer/profile.ini";
 }
 
 std::string Report_ReadProfileValue(const std::string& profilePath, const char* key) {

@@ -7,6 +7,8 @@
 
 // $XDG_CONFIG_HOME/ckvd-explorer/profile.ini, or ~/.config/ckvd-explorer/profile.ini.
 std::string Report_ProfilePath();
+// The XDG base directory `variable` names, else HOME/`underHome` ("XDG_DATA_HOME", ".local/share").
+std::string Report_XdgDirectory(const char* variable, const char* underHome);
 // The value of `key` in the profile's section, trimmed; empty when the profile has none.
 std::string Report_ReadProfileValue(const std::string& profilePath, const char* key);
 // The stored number; 0 when the file, the section or the value is missing or not a number.

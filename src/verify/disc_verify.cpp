@@ -10,6 +10,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "platform/images/disc_image.h"
 #include "report/disc_text.h"
 #include "verify/sector_check.h"
 
@@ -20,14 +21,14 @@ constexpr uint32_t kUserBytes = 2048;
 constexpr uint32_t kDriveRun = 27, kImageRun = 256;
 constexpr uint8_t kImageAdapter = 1;
 // Blocks a CD can address (99:59:74): no volume is taken to claim more.
-constexpr uint32_t kMaxBlocks = 449850;
+constexpr uint32_t kMaxBlocks = uint32_t{ckvd::images::kMaxCdBlocks};
 constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
 constexpr uint8_t kAscOutOfRange = 0x21;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
+// A full TOC address as a block, lead-in times (negative) as block 0.
 uint32_t MsfBlock(uint8_t m, uint8_t s, uint8_t f) {
-    const int lba = (m * 60 + s) * 75 + f - 150;
-    return lba < 0 ? 0 : static_cast<uint32_t>(lba);
+    return static_cast<uint32_t>(std::max(ckvd::images::msf_to_lba(m, s, f), 0));
 }
 
 // The full TOC (READ TOC format 2): its descriptors, or empty with the failure in `rc`.

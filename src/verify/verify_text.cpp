@@ -41,11 +41,17 @@ std::string Verify_TrackLine(const VerifyTrack& t) {
     return text;
 }
 
+std::string Verify_BlockSpan(uint64_t first, uint64_t count) {
+    return count == 1 ? grouped(first) : grouped(first) + "-" + grouped(first + count - 1);
+}
+
+const char* Verify_StateName(uint8_t state) {
+    return state == VERIFY_CORRUPT ? "corrupt" : "unreadable";
+}
+
 std::string Verify_RangeLine(const VerifyRange& r) {
-    const std::string blocks =
-        r.count == 1 ? "block " + grouped(r.first)
-                     : "blocks " + grouped(r.first) + "-" + grouped(uint64_t{r.first} + r.count - 1);
-    return blocks + ": " + (r.state == VERIFY_CORRUPT ? "corrupt" : "unreadable") + ": " + r.reason;
+    return (r.count == 1 ? "block " : "blocks ") + Verify_BlockSpan(r.first, r.count) + ": " +
+           Verify_StateName(r.state) + ": " + r.reason;
 }
 
 std::string Verify_HitName(int session, const std::string& path, char type) {

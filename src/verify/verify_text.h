@@ -19,6 +19,10 @@ std::vector<VerifyDamagedEntry> Verify_DamagedEntries(int session = -1);
 
 // "(Session1) track 1, data, blocks 0-197: whole sectors checked (sync, header, EDC, ECC)"
 std::string Verify_TrackLine(const VerifyTrack& track);
+// "38-197", or "38" for one block.
+std::string Verify_BlockSpan(uint64_t first, uint64_t count);
+// "corrupt" or "unreadable".
+const char* Verify_StateName(uint8_t state);
 // "blocks 38-197: unreadable: past the end of the recorded area"
 std::string Verify_RangeLine(const VerifyRange& range);
 // "(Session1) /SUB/F2.DAT", a directory with a slash after it.

@@ -31,6 +31,24 @@ void EntryJson(JsonWriter& out, const CatalogueEntry& e) {
         out.Key("seconds").Uint(e.seconds);
 }
 
+// A disc's own fields, as list and show give them.
+void DiscJson(JsonWriter& out, const CatalogueDisc& d) {
+    out.Key("number").Int(d.number);
+    out.Key("volume").String(d.volume);
+    out.Key("sessions").Int(d.sessions);
+    out.Key("toc").String(d.toc);
+    out.Key("comment").String(d.comment);
+    out.Key("source").String(d.source);
+    out.Key("added").String(d.added);
+}
+
+// "000012": a management number as the reports write it.
+std::string DiscNumber(int number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06d", number);
+    return text;
+}
+
 std::string EntryLine(const CatalogueEntry& e) {
     std::string line = "(Session" + std::to_string(e.session) + ") " + e.path;
     std::string tags;
@@ -120,11 +138,8 @@ int Cmd_Catalog(int argc, char** argv) {
             out.EndArray();
         } else {
             std::string text;
-            for (const CatalogueHit& h : hits) {
-                char number[16];
-                std::snprintf(number, sizeof number, "%06d", h.number);
-                text += std::string(number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
-            }
+            for (const CatalogueHit& h : hits)
+                text += DiscNumber(h.number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
             Cli_WriteStdout(text);
         }
         return Cli_FinishOutput(hits.empty() ? kExitFailure : 0);
@@ -142,20 +157,12 @@ int Cmd_Catalog(int argc, char** argv) {
         for (const CatalogueDisc& d : discs) {
             if (o.json) {
                 out.BeginObject();
-                out.Key("number").Int(d.number);
-                out.Key("volume").String(d.volume);
-                out.Key("sessions").Int(d.sessions);
-                out.Key("toc").String(d.toc);
+                DiscJson(out, d);
                 out.Key("entries").Uint(d.entries);
-                out.Key("comment").String(d.comment);
-                out.Key("source").String(d.source);
-                out.Key("added").String(d.added);
                 out.EndObject();
                 continue;
             }
-            char number[16];
-            std::snprintf(number, sizeof number, "%06d", d.number);
-            text += std::string(number) + "  " + d.volume + "  " + std::to_string(d.entries) + " entries  " +
+            text += DiscNumber(d.number) + "  " + d.volume + "  " + std::to_string(d.entries) + " entries  " +
                     d.added + "  " + d.source + (d.comment.empty() ? "" : "  " + d.comment) + "\n";
         }
         if (o.json)
@@ -186,12 +193,7 @@ int Cmd_Catalog(int argc, char** argv) {
         if (o.json) {
             JsonWriter out(Cli_WriteStdout);
             out.BeginObject();
-            out.Key("number").Int(disc.number);
-            out.Key("volume").String(disc.volume);
-            out.Key("toc").String(disc.toc);
-            out.Key("comment").String(disc.comment);
-            out.Key("source").String(disc.source);
-            out.Key("added").String(disc.added);
+            DiscJson(out, disc);
             out.Key("entries").BeginArray();
             for (const CatalogueEntry& e : entries) {
                 out.BeginObject();

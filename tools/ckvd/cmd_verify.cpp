@@ -28,10 +28,6 @@ const char* CheckName(const VerifyTrack& t) {
     }
 }
 
-const char* StateName(uint8_t state) {
-    return state == VERIFY_CORRUPT ? "corrupt" : "unreadable";
-}
-
 void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
                const std::vector<VerifyDamagedEntry>& damaged, bool sound) {
     JsonWriter out(Cli_WriteStdout);
@@ -58,7 +54,7 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
         out.Key("first").Uint(r.first);
         out.Key("last").Uint(uint64_t{r.first} + r.count - 1);
         out.Key("blocks").Uint(r.count);
-        out.Key("state").String(StateName(r.state));
+        out.Key("state").String(Verify_StateName(r.state));
         out.Key("reason").String(r.reason);
         out.Key("hits").BeginArray();
         for (const VerifyHit& h : v.Hits(r)) {

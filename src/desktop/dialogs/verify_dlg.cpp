@@ -135,18 +135,21 @@ void CVerifyDlg::OnTick() {
         m_model.RefreshRows();
         Refresh();
     } else {
-        m_progress->setValue(
-            int(m_model.Verify().Done() * 1000 / std::max<uint64_t>(m_model.Verify().Total(), 1)));
-        m_status->setText(QString::fromStdString(m_model.StatusText()));
+        ShowProgress();
     }
     if (!more)
         m_timer.stop();
 }
 
-void CVerifyDlg::Refresh() {
+void CVerifyDlg::ShowProgress() {
     const DiscVerify& v = m_model.Verify();
     m_status->setText(QString::fromStdString(m_model.StatusText()));
     m_progress->setValue(int(v.Done() * 1000 / std::max<uint64_t>(v.Total(), 1)));
+}
+
+void CVerifyDlg::Refresh() {
+    const DiscVerify& v = m_model.Verify();
+    ShowProgress();
     m_map->setPixmap(MapPixmap(m_model.Picture(kMapCell)));
     m_map->adjustSize();
     // The whole map where it fits, up to about 30 rows of cells; more scroll.

@@ -33,6 +33,7 @@ class CVerifyDlg final : public QDialog {
 
   private:
     void OnTick();
+    void ShowProgress(); // the status line and the progress bar
     void OnSaveMap();
 
     CVerifyDlgModel m_model;
