@@ -22,8 +22,7 @@ bool App_AddToCatalogue(int number, const std::string& commentUtf8, const std::s
     if (!cat.Open(path.empty() ? App_CataloguePath() : path, message))
         return false;
     CatalogueDisc disc;
-    std::vector<CatalogueEntry> entries;
-    Cat_LoadedDisc(disc, entries);
+    Cat_LoadedDisc(disc);
     disc.number = number;
     disc.comment = commentUtf8;
     // Where it was read from: the image file, or the drive's device.
@@ -40,9 +39,10 @@ bool App_AddToCatalogue(int number, const std::string& commentUtf8, const std::s
     };
     int used = 0;
     bool updated = false;
-    if (!cat.Add(disc, entries, take, &used, &updated, message))
+    uint64_t entries = 0;
+    if (!cat.Add(disc, Cat_EachLoadedEntry, take, &used, &updated, &entries, message))
         return false;
     message = (updated ? "updated disc " : "added disc ") + std::to_string(used) + " (" + disc.volume + ", " +
-              std::to_string(entries.size()) + " entries) in " + cat.Path();
+              std::to_string(entries) + " entries) in " + cat.Path();
     return true;
 }

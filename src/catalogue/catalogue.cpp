@@ -9,17 +9,18 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <unordered_map>
 
+#include "catalogue/catalogue_block.h"
+#include "catalogue/catalogue_text.h"
 #include "report/report_number.h"
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyMs = 3000; // a second writer waits this long, then the catalogue is busy
 
-// Schema version 1. The full-text index holds no text of its own: it indexes the entries' columns, by
-// trigrams without their positions (a LIKE of three characters and more finds its candidates there and checks
-// them).
+// Schema version 1: a row per entry, indexed by SQLite's trigram tokenizer with every trigram of every path.
 constexpr const char* kSchema1 = R"(
 CREATE TABLE discs(
   id INTEGER PRIMARY KEY, number INTEGER NOT NULL UNIQUE, volume TEXT NOT NULL, sessions INTEGER NOT NULL,
@@ -37,6 +38,17 @@ CREATE TABLE catalogue_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue');
 )";
 
+// Version 2: a disc's entries in compressed blocks; the index has a document per block holding each of its
+// trigrams once (the ckvd_trigram tokenizer), and a search checks the entries of the blocks it names.
+constexpr const char* kSchema2 = R"(
+ALTER TABLE discs ADD COLUMN entries INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE blocks(
+  id INTEGER PRIMARY KEY, disc INTEGER NOT NULL REFERENCES discs(id) ON DELETE CASCADE, n INTEGER NOT NULL,
+  entries INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(disc, n));
+CREATE VIRTUAL TABLE block_text USING fts5(
+  text, content='', tokenize='ckvd_trigram', detail='none', columnsize=0);
+)";
+
 struct Statement {
     sqlite3_stmt* s = nullptr;
     ~Statement() { sqlite3_finalize(s); }
@@ -47,17 +59,20 @@ struct Statement {
         sqlite3_bind_text(s, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
     }
     void Int(int i, int64_t v) { sqlite3_bind_int64(s, i, v); }
+    void Blob(int i, const std::string& v) {
+        sqlite3_bind_blob(s, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
+    }
+    std::string_view ColumnBytes(int i) const {
+        const void* b = sqlite3_column_blob(s, i);
+        return b ? std::string_view(static_cast<const char*>(b), size_t(sqlite3_column_bytes(s, i)))
+                 : std::string_view();
+    }
     std::string ColumnText(int i) const {
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
         return t ? t : "";
     }
     int64_t ColumnInt(int i) const { return sqlite3_column_int64(s, i); }
 };
-
-// The disc's number and volume name, then the entry's columns, as HitOf reads them.
-constexpr const char* kHitColumns =
-    "d.number, d.volume, e.session, e.path, e.type, e.lbn, e.size, e.date, e.title, "
-    "e.artist, e.album, e.codec, e.bitrate, e.sampling, e.seconds, d.source";
 
 std::string Message(sqlite3* db, const std::string& what) {
     const int code = sqlite3_errcode(db);
@@ -77,46 +92,42 @@ std::string Now() {
     return text;
 }
 
-// What tells one disc from another: its volume name, TOC and every entry's place.
-std::string DiscKey(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries) {
-    uint64_t h = 1469598103934665603ull; // FNV-1a
-    const auto mix = [&h](const std::string& s) {
+// What tells one disc from another: its volume name, TOC and every entry's place (an FNV-1a hash of each
+// entry's session, path, LBN and size, fed one entry at a time).
+class DiscKey {
+  public:
+    void Mix(const CatalogueEntry& e) {
+        Number(uint64_t(e.session));
+        Bytes(e.path);
+        Bytes("|");
+        Number(e.lbn);
+        Bytes("|");
+        Number(e.size);
+        Byte(0xFF);
+    }
+    std::string Of(const CatalogueDisc& disc) const {
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(m_hash));
+        return disc.volume + "\n" + disc.toc + "\n" + hex;
+    }
+
+  private:
+    void Byte(unsigned char c) { m_hash = (m_hash ^ c) * 1099511628211ull; }
+    void Bytes(std::string_view s) {
         for (unsigned char c : s)
-            h = (h ^ c) * 1099511628211ull;
-        h = (h ^ 0xFF) * 1099511628211ull;
-    };
-    for (const CatalogueEntry& e : entries)
-        mix(std::to_string(e.session) + e.path + "|" + std::to_string(e.lbn) + "|" + std::to_string(e.size));
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-    return disc.volume + "\n" + disc.toc + "\n" + hex;
-}
+            Byte(c);
+    }
+    void Number(uint64_t v) {
+        char digits[24];
+        Bytes(std::string_view(digits, size_t(std::snprintf(digits, sizeof digits, "%llu",
+                                                            static_cast<unsigned long long>(v)))));
+    }
+    uint64_t m_hash = 1469598103934665603ull;
+};
 
 void MakeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
         ::mkdir(path.substr(0, slash).c_str(), 0755);
-}
-
-CatalogueHit HitOf(const Statement& s) {
-    CatalogueHit h;
-    h.number = int(s.ColumnInt(0));
-    h.volume = s.ColumnText(1);
-    CatalogueEntry& e = h.entry;
-    e.session = int(s.ColumnInt(2));
-    e.path = s.ColumnText(3);
-    e.type = s.ColumnText(4).empty() ? 'F' : s.ColumnText(4)[0];
-    e.lbn = uint32_t(s.ColumnInt(5));
-    e.size = uint64_t(s.ColumnInt(6));
-    e.date = s.ColumnText(7);
-    e.title = s.ColumnText(8);
-    e.artist = s.ColumnText(9);
-    e.album = s.ColumnText(10);
-    e.codec = s.ColumnText(11);
-    e.bitrate = uint32_t(s.ColumnInt(12));
-    e.sampling = uint32_t(s.ColumnInt(13));
-    e.seconds = uint32_t(s.ColumnInt(14));
-    h.source = s.ColumnText(15);
-    return h;
 }
 
 // Calls `each` with every row of `s`; false with the reason when a step fails.
@@ -129,6 +140,53 @@ bool EachRow(sqlite3* db, const std::string& path, Statement& s, F each, std::st
         return true;
     error = Message(db, path);
     return false;
+}
+
+// Calls `each` with the entries of every block the condition `where` (on blocks b and discs d, its
+// parameters bound by `bind`) picks, in disc and block order, until it returns false; a block that cannot be
+// read fails the whole walk.
+bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
+               const std::function<void(Statement&)>& bind,
+               const std::function<bool(const CatalogueHit&, std::vector<CatalogueEntry>&)>& each,
+               std::string& error) {
+    // The blocks' ids in disc and block order first: the sort then carries no block bytes.
+    Statement ids, one;
+    const std::string sql =
+        "SELECT b.id FROM blocks b JOIN discs d ON d.id = b.disc " + where + " ORDER BY d.number, b.n";
+    if (!ids.Prepare(db, sql.c_str()) ||
+        !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.entries, b.data FROM blocks b "
+                         "JOIN discs d ON d.id = b.disc WHERE b.id = ?")) {
+        error = Message(db, path);
+        return false;
+    }
+    bind(ids);
+    std::vector<int64_t> found;
+    if (!EachRow(
+            db, path, ids, [&] { found.push_back(ids.ColumnInt(0)); }, error))
+        return false;
+    CatalogueHit disc;
+    std::vector<CatalogueEntry> entries;
+    for (int64_t id : found) {
+        sqlite3_reset(one.s);
+        one.Int(1, id);
+        if (sqlite3_step(one.s) != SQLITE_ROW) {
+            error = Message(db, path);
+            return false;
+        }
+        disc.number = int(one.ColumnInt(0));
+        disc.volume = one.ColumnText(1);
+        disc.source = one.ColumnText(2);
+        entries.clear();
+        const int64_t count = one.ColumnInt(3);
+        if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(4), size_t(count), entries)) {
+            error = path + ": the file is damaged (a block of disc " + std::to_string(disc.number) +
+                    " cannot be read)";
+            return false;
+        }
+        if (!each(disc, entries))
+            break;
+    }
+    return true;
 }
 
 } // namespace
@@ -160,6 +218,10 @@ bool Catalogue::Open(const std::string& path, std::string& error) {
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyMs);
+    if (!Cat_RegisterTokenizer(m_db)) {
+        error = path + ": this SQLite has no full-text search (FTS5)";
+        return false;
+    }
     // In WAL mode a commit needs no sync of the database file: a crash keeps it whole, at worst without the
     // last transaction.
     return Exec("PRAGMA foreign_keys = ON", error) && Exec("PRAGMA journal_mode = WAL", error) &&
@@ -173,37 +235,103 @@ bool Catalogue::Migrate(std::string& error) {
         return false;
     }
     const int version = int(v.ColumnInt(0));
+    sqlite3_reset(v.s); // a statement left running would keep the old tables from being dropped
     if (version > kSchemaVersion) {
         error =
             m_path + ": written by a newer version of the catalogue (schema " + std::to_string(version) + ")";
         return false;
     }
-    if (version == kSchemaVersion) {
+    if (version > 0) {
         Statement app;
         if (!app.Prepare(m_db, "SELECT value FROM catalogue_info WHERE key = 'application'") ||
             sqlite3_step(app.s) != SQLITE_ROW) {
             error = m_path + ": the file is damaged or no catalogue";
             return false;
         }
-        return true;
+        sqlite3_reset(app.s);
+        if (version == kSchemaVersion)
+            return true;
+    } else {
+        // Version 0: a new file, or one of another program's, which is not touched.
+        Statement tables;
+        if (!tables.Prepare(m_db, "SELECT count(*) FROM sqlite_master") ||
+            sqlite3_step(tables.s) != SQLITE_ROW) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+        if (tables.ColumnInt(0) != 0) {
+            error = m_path + ": a database of another program, no catalogue";
+            return false;
+        }
     }
-    // Version 0: a new file, or one of another program's, which is not touched.
-    Statement tables;
-    if (!tables.Prepare(m_db, "SELECT count(*) FROM sqlite_master") || sqlite3_step(tables.s) != SQLITE_ROW) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    if (tables.ColumnInt(0) != 0) {
-        error = m_path + ": a database of another program, no catalogue";
-        return false;
-    }
+    // A new file is made as version 1 and brought up like any other: every file takes the same steps.
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
-    if (!Exec(kSchema1, error) || !Exec("PRAGMA user_version = 1", error)) {
+    const bool ok = (version >= 1 || Exec(kSchema1, error)) && ToVersion2(error) &&
+                    Exec("PRAGMA user_version = 2", error);
+    if (!ok) {
         Rollback();
         return false;
     }
     return Exec("COMMIT", error);
+}
+
+bool Catalogue::ToVersion2(std::string& error) {
+    if (!Exec(kSchema2, error) || !CopyVersion1Rows(error))
+        return false;
+    // The old tables go once no statement reads them.
+    return Exec("DROP TABLE entries_text; DROP TABLE entries;", error);
+}
+
+bool Catalogue::CopyVersion1Rows(std::string& error) {
+    Statement discs, rows, count;
+    if (!discs.Prepare(m_db, "SELECT id FROM discs ORDER BY id") ||
+        !rows.Prepare(m_db,
+                      "SELECT session, path, type, lbn, size, date, title, artist, album, codec, bitrate, "
+                      "sampling, seconds FROM entries WHERE disc = ? ORDER BY id") ||
+        !count.Prepare(m_db, "UPDATE discs SET entries = ? WHERE id = ?")) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    std::vector<int64_t> ids;
+    if (!EachRow(
+            m_db, m_path, discs, [&] { ids.push_back(discs.ColumnInt(0)); }, error))
+        return false;
+    for (int64_t id : ids) {
+        std::vector<CatalogueEntry> entries;
+        sqlite3_reset(rows.s);
+        rows.Int(1, id);
+        const bool read = EachRow(
+            m_db, m_path, rows,
+            [&] {
+                CatalogueEntry e;
+                e.session = int(rows.ColumnInt(0));
+                e.path = rows.ColumnText(1);
+                e.type = rows.ColumnText(2) == "D" ? 'D' : 'F';
+                e.lbn = uint32_t(rows.ColumnInt(3));
+                e.size = uint64_t(rows.ColumnInt(4));
+                e.date = rows.ColumnText(5);
+                e.title = rows.ColumnText(6);
+                e.artist = rows.ColumnText(7);
+                e.album = rows.ColumnText(8);
+                e.codec = rows.ColumnText(9);
+                e.bitrate = uint32_t(rows.ColumnInt(10));
+                e.sampling = uint32_t(rows.ColumnInt(11));
+                e.seconds = uint32_t(rows.ColumnInt(12));
+                entries.push_back(std::move(e));
+            },
+            error);
+        if (!read || !WriteBlocks(id, entries, error))
+            return false;
+        sqlite3_reset(count.s);
+        count.Int(1, int64_t(entries.size()));
+        count.Int(2, id);
+        if (sqlite3_step(count.s) != SQLITE_DONE) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+    }
+    return true;
 }
 
 int Catalogue::NextNumber() {
@@ -213,9 +341,51 @@ int Catalogue::NextNumber() {
     return int(s.ColumnInt(0));
 }
 
+bool Catalogue::WriteBlock(int64_t disc, size_t n, std::span<const CatalogueEntry> block,
+                           std::string& error) {
+    Statement put, text;
+    if (!put.Prepare(m_db, "INSERT INTO blocks(disc, n, entries, data) VALUES(?, ?, ?, ?)") ||
+        !text.Prepare(m_db, "INSERT INTO block_text(rowid, text) VALUES(?, ?)")) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    put.Int(1, disc);
+    put.Int(2, int64_t(n));
+    put.Int(3, int64_t(block.size()));
+    put.Blob(4, Cat_EncodeBlock(block));
+    if (sqlite3_step(put.s) != SQLITE_DONE) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    text.Int(1, sqlite3_last_insert_rowid(m_db));
+    text.Text(2, Cat_IndexText(block));
+    if (sqlite3_step(text.s) != SQLITE_DONE) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    return true;
+}
+
+bool Catalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error) {
+    const std::span<const CatalogueEntry> all(entries);
+    for (size_t at = 0, n = 0; at < all.size(); at += kCatBlockEntries, ++n)
+        if (!WriteBlock(disc, n, all.subspan(at, std::min(kCatBlockEntries, all.size() - at)), error))
+            return false;
+    return true;
+}
+
 bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries,
                     const std::function<int()>& newNumber, int* number, bool* updated, std::string& error) {
-    const std::string key = DiscKey(disc, entries);
+    const CatalogueWalk walk = [&](const std::function<void(CatalogueEntry&)>& put) {
+        for (CatalogueEntry e : entries)
+            put(e);
+    };
+    return Add(disc, walk, newNumber, number, updated, nullptr, error);
+}
+
+bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
+                    const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
+                    std::string& error) {
     // Writers queue here: the transaction takes the write lock at once.
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
@@ -224,10 +394,47 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
         Rollback();
         return false;
     };
+    // The disc goes in under a number no disc has (below all others) while its entries are written a block
+    // at a time; what it is (its key) is known only after the last one, and with it whether it was here.
+    Statement d;
+    if (!d.Prepare(m_db,
+                   "INSERT INTO discs(number, volume, sessions, toc, disc_key, comment, source, added) "
+                   "VALUES((SELECT min(0, coalesce(min(number), 0)) - 1 FROM discs), ?, ?, ?, '', ?, ?, ?)"))
+        return fail(Message(m_db, m_path));
+    d.Text(1, disc.volume);
+    d.Int(2, disc.sessions);
+    d.Text(3, disc.toc);
+    d.Text(4, disc.comment);
+    d.Text(5, disc.source);
+    d.Text(6, disc.added.empty() ? Now() : disc.added);
+    if (sqlite3_step(d.s) != SQLITE_DONE)
+        return fail(Message(m_db, m_path));
+    const int64_t id = sqlite3_last_insert_rowid(m_db);
+    DiscKey hash;
+    std::vector<CatalogueEntry> block;
+    block.reserve(kCatBlockEntries);
+    size_t blocks = 0;
+    uint64_t entries = 0;
+    bool written = true;
+    walk([&](CatalogueEntry& e) {
+        if (!written)
+            return;
+        hash.Mix(e);
+        ++entries;
+        block.push_back(std::move(e));
+        if (block.size() == kCatBlockEntries) {
+            written = WriteBlock(id, blocks++, block, error);
+            block.clear();
+        }
+    });
+    if (!written || (!block.empty() && !WriteBlock(id, blocks, block, error)))
+        return fail(error);
+    const std::string key = hash.Of(disc);
     Statement same;
-    if (!same.Prepare(m_db, "SELECT id, number, comment FROM discs WHERE disc_key = ?"))
+    if (!same.Prepare(m_db, "SELECT id, number, comment FROM discs WHERE disc_key = ? AND id <> ?"))
         return fail(Message(m_db, m_path));
     same.Text(1, key);
+    same.Int(2, id);
     int64_t old = 0;
     int oldNumber = -1;
     std::string comment = disc.comment;
@@ -237,6 +444,7 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
         if (comment.empty()) // an update without a comment keeps the one the disc had
             comment = same.ColumnText(2);
     }
+    sqlite3_reset(same.s);
     int use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
     if (use < 0)
         return fail("no disc number could be had for the disc");
@@ -253,97 +461,55 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
             return fail("disc number " + std::to_string(use) + " is another disc's in the catalogue");
         use = NextNumber();
     }
-    Statement d;
-    if (!d.Prepare(m_db, "INSERT INTO discs(number, volume, sessions, toc, disc_key, comment, source, added) "
-                         "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"))
+    Statement done;
+    if (!done.Prepare(m_db,
+                      "UPDATE discs SET number = ?, disc_key = ?, comment = ?, entries = ? WHERE id = ?"))
         return fail(Message(m_db, m_path));
-    d.Int(1, use);
-    d.Text(2, disc.volume);
-    d.Int(3, disc.sessions);
-    d.Text(4, disc.toc);
-    d.Text(5, key);
-    d.Text(6, comment);
-    d.Text(7, disc.source);
-    d.Text(8, disc.added.empty() ? Now() : disc.added);
-    if (sqlite3_step(d.s) != SQLITE_DONE)
-        return fail(Message(m_db, m_path));
-    const int64_t id = sqlite3_last_insert_rowid(m_db);
-    Statement e;
-    if (!e.Prepare(m_db,
-                   "INSERT INTO entries(disc, session, path, name, type, lbn, size, date, title, artist, "
-                   "album, codec, bitrate, sampling, seconds) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"))
-        return fail(Message(m_db, m_path));
-    for (const CatalogueEntry& x : entries) {
-        sqlite3_reset(e.s);
-        e.Int(1, id);
-        e.Int(2, x.session);
-        e.Text(3, x.path);
-        e.Text(4, x.path.substr(x.path.rfind('/') + 1));
-        e.Text(5, std::string(1, x.type));
-        e.Int(6, x.lbn);
-        e.Int(7, int64_t(x.size));
-        e.Text(8, x.date);
-        e.Text(9, x.title);
-        e.Text(10, x.artist);
-        e.Text(11, x.album);
-        e.Text(12, x.codec);
-        e.Int(13, x.bitrate);
-        e.Int(14, x.sampling);
-        e.Int(15, x.seconds);
-        if (sqlite3_step(e.s) != SQLITE_DONE)
-            return fail(Message(m_db, m_path));
-    }
-    // The disc's entries into the index in one statement, which fills it in large pieces.
-    Statement t;
-    if (!t.Prepare(m_db, "INSERT INTO entries_text(rowid, path, title, artist, album) "
-                         "SELECT id, path, title, artist, album FROM entries WHERE disc = ?"))
-        return fail(Message(m_db, m_path));
-    t.Int(1, id);
-    if (sqlite3_step(t.s) != SQLITE_DONE)
-        return fail(Message(m_db, m_path));
-    if (!Exec("COMMIT", error))
-        return fail(error);
+    done.Int(1, use);
+    done.Text(2, key);
+    done.Text(3, comment);
+    done.Int(4, int64_t(entries));
+    done.Int(5, id);
+    if (sqlite3_step(done.s) != SQLITE_DONE || !Exec("COMMIT", error))
+        return fail(error.empty() ? Message(m_db, m_path) : error);
     if (number)
         *number = use;
     if (updated)
         *updated = old != 0;
+    if (count)
+        *count = entries;
     return true;
 }
 
 bool Catalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
                        std::string& error) {
     hits.clear();
-    size_t characters = 0;
-    for (unsigned char c : text)
-        characters += (c & 0xC0) != 0x80;
-    // The trigram index answers three characters and more; shorter texts are looked for in every entry.
-    const bool indexed = characters >= 3;
-    // LIKE's own characters stand for themselves.
-    std::string pattern = "%";
-    for (char c : text)
-        pattern += (c == '%' || c == '_' || c == '\\') ? std::string("\\") + c : std::string(1, c);
-    pattern += "%";
-    // Each column's LIKE on its own, so that every one is answered by the index.
-    const std::string sql =
-        std::string("SELECT ") + kHitColumns +
-        (indexed ? " FROM entries e JOIN discs d ON d.id = e.disc WHERE e.id IN ("
-                   "SELECT rowid FROM entries_text WHERE path LIKE ?1 ESCAPE '\\' UNION "
-                   "SELECT rowid FROM entries_text WHERE title LIKE ?1 ESCAPE '\\' UNION "
-                   "SELECT rowid FROM entries_text WHERE artist LIKE ?1 ESCAPE '\\' UNION "
-                   "SELECT rowid FROM entries_text WHERE album LIKE ?1 ESCAPE '\\') ORDER BY d.number, e.id "
-                   "LIMIT ?2"
-                 : " FROM entries e JOIN discs d ON d.id = e.disc WHERE instr(lower(e.path), lower(?1)) "
-                   "OR instr(lower(e.title), lower(?1)) OR instr(lower(e.artist), lower(?1)) "
-                   "OR instr(lower(e.album), lower(?1)) ORDER BY d.number, e.id LIMIT ?2");
-    Statement s;
-    if (!s.Prepare(m_db, sql.c_str())) {
-        error = Message(m_db, m_path);
-        return false;
+    const std::vector<uint32_t> folded = Cat_Folded(text);
+    // The blocks that hold every trigram of the text; a text of one or two characters has none, and every
+    // block is looked at.
+    std::string match;
+    for (const std::string& gram : Cat_Trigrams(folded)) {
+        match += match.empty() ? "\"" : " AND \"";
+        for (char c : gram)
+            match += c == '"' ? std::string("\"\"") : std::string(1, c);
+        match += '"';
     }
-    s.Text(1, indexed ? pattern : text);
-    s.Int(2, int64_t(limit));
-    return EachRow(
-        m_db, m_path, s, [&] { hits.push_back(HitOf(s)); }, error);
+    const auto wanted = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+        for (CatalogueEntry& e : entries) {
+            if (hits.size() >= limit)
+                return false;
+            if (Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) || Cat_Holds(e.artist, folded) ||
+                Cat_Holds(e.album, folded))
+                hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
+        }
+        return hits.size() < limit;
+    };
+    if (match.empty())
+        return EachBlock(
+            m_db, m_path, "", [](Statement&) {}, wanted, error);
+    return EachBlock(
+        m_db, m_path, "WHERE b.id IN (SELECT rowid FROM block_text WHERE block_text MATCH ?)",
+        [&](Statement& s) { s.Text(1, match); }, wanted, error);
 }
 
 bool Catalogue::List(std::vector<CatalogueDisc>& discs, std::string& error) {
@@ -353,8 +519,7 @@ bool Catalogue::List(std::vector<CatalogueDisc>& discs, std::string& error) {
 bool Catalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error) {
     discs.clear();
     Statement s;
-    if (!s.Prepare(m_db, "SELECT number, volume, sessions, toc, comment, source, added, "
-                         "(SELECT count(*) FROM entries WHERE disc = discs.id) FROM discs "
+    if (!s.Prepare(m_db, "SELECT number, volume, sessions, toc, comment, source, added, entries FROM discs "
                          "WHERE ?1 < 0 OR number = ?1 ORDER BY number")) {
         error = Message(m_db, m_path);
         return false;
@@ -380,31 +545,48 @@ bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry
     }
     disc = found.front();
     entries.clear();
-    Statement s;
-    const std::string sql = std::string("SELECT ") + kHitColumns +
-                            " FROM entries e JOIN discs d ON d.id = e.disc WHERE d.number = ? ORDER BY e.id";
-    if (!s.Prepare(m_db, sql.c_str())) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    s.Int(1, number);
-    return EachRow(
-        m_db, m_path, s, [&] { entries.push_back(HitOf(s).entry); }, error);
+    return EachBlock(
+        m_db, m_path, "WHERE d.number = ?", [&](Statement& s) { s.Int(1, number); },
+        [&](const CatalogueHit&, std::vector<CatalogueEntry>& block) {
+            std::move(block.begin(), block.end(), std::back_inserter(entries));
+            return true;
+        },
+        error);
 }
 
 bool Catalogue::DropDisc(int64_t id, std::string& error) {
-    // The index keeps no text of its own: it is told what it indexed before the entries go.
-    Statement forget, gone;
-    if (!forget.Prepare(m_db,
-                        "INSERT INTO entries_text(entries_text, rowid, path, title, artist, album) "
-                        "SELECT 'delete', id, path, title, artist, album FROM entries WHERE disc = ?") ||
+    // The index keeps no text: it is given each block's text again to take its trigrams out. A block that
+    // cannot be read leaves its trigrams behind, which only name a block that is no longer there.
+    Statement blocks, forget, gone;
+    if (!blocks.Prepare(m_db, "SELECT id, entries, data FROM blocks WHERE disc = ?") ||
+        !forget.Prepare(m_db, "INSERT INTO block_text(block_text, rowid, text) VALUES('delete', ?, ?)") ||
         !gone.Prepare(m_db, "DELETE FROM discs WHERE id = ?")) {
         error = Message(m_db, m_path);
         return false;
     }
-    forget.Int(1, id);
+    blocks.Int(1, id);
+    std::vector<std::pair<int64_t, std::string>> texts;
+    if (!EachRow(
+            m_db, m_path, blocks,
+            [&] {
+                std::vector<CatalogueEntry> entries;
+                const int64_t count = blocks.ColumnInt(1);
+                if (count >= 0 && Cat_DecodeBlock(blocks.ColumnBytes(2), size_t(count), entries))
+                    texts.emplace_back(blocks.ColumnInt(0), Cat_IndexText(entries));
+            },
+            error))
+        return false;
+    for (const auto& [block, text] : texts) {
+        sqlite3_reset(forget.s);
+        forget.Int(1, block);
+        forget.Text(2, text);
+        if (sqlite3_step(forget.s) != SQLITE_DONE) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+    }
     gone.Int(1, id);
-    if (sqlite3_step(forget.s) != SQLITE_DONE || sqlite3_step(gone.s) != SQLITE_DONE) {
+    if (sqlite3_step(gone.s) != SQLITE_DONE) {
         error = Message(m_db, m_path);
         return false;
     }
@@ -434,51 +616,67 @@ bool Catalogue::Remove(int number, std::string& error) {
 }
 
 bool Catalogue::Export(const std::function<void(const CatalogueHit&)>& each, std::string& error) {
-    Statement s;
-    const std::string sql = std::string("SELECT ") + kHitColumns +
-                            " FROM entries e JOIN discs d ON d.id = e.disc ORDER BY d.number, e.id";
-    if (!s.Prepare(m_db, sql.c_str())) {
-        error = Message(m_db, m_path);
-        return false;
-    }
-    return EachRow(
-        m_db, m_path, s, [&] { each(HitOf(s)); }, error);
+    return EachBlock(
+        m_db, m_path, "", [](Statement&) {},
+        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+            CatalogueHit hit{disc.number, disc.volume, disc.source, {}};
+            for (CatalogueEntry& e : entries) {
+                hit.entry = std::move(e);
+                each(hit);
+            }
+            return true;
+        },
+        error);
 }
 
 bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
     found.clear();
-    const std::pair<const char*, const char*> kinds[] = {
-        {"name and size",
-         "SELECT e.name || ', ' || e.size || ' bytes', group_concat(DISTINCT d.number) FROM entries e "
-         "JOIN discs d ON d.id = e.disc WHERE e.type = 'F' AND e.size > 0 GROUP BY e.name, e.size "
-         "HAVING count(DISTINCT e.disc) > 1 ORDER BY e.name, e.size"},
-        {"title and artist",
-         "SELECT e.title || ' / ' || e.artist, group_concat(DISTINCT d.number) FROM entries e "
-         "JOIN discs d ON d.id = e.disc WHERE e.title <> '' GROUP BY e.title, e.artist "
-         "HAVING count(DISTINCT e.disc) > 1 ORDER BY e.title, e.artist"}};
-    for (const auto& [what, sql] : kinds) {
-        Statement s;
-        if (!s.Prepare(m_db, sql)) {
-            error = Message(m_db, m_path);
-            return false;
-        }
-        const bool read = EachRow(
-            m_db, m_path, s,
-            [&, what = what] {
-                Duplicate d{what, s.ColumnText(0), {}};
-                const std::string list = s.ColumnText(1);
-                for (size_t at = 0; at < list.size();) {
-                    const size_t comma = std::min(list.find(',', at), list.size());
-                    d.numbers.push_back(std::atoi(list.substr(at, comma - at).c_str()));
-                    at = comma + 1;
+    // Each key with the discs holding it, in number order (blocks come in that order).
+    using Groups = std::unordered_map<std::string, std::vector<int>>;
+    Groups byName, byTags;
+    const auto note = [](Groups& groups, std::string key, int number) {
+        std::vector<int>& n = groups[std::move(key)];
+        if (n.empty() || n.back() != number)
+            n.push_back(number);
+    };
+    const bool read = EachBlock(
+        m_db, m_path, "", [](Statement&) {},
+        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+            for (const CatalogueEntry& e : entries) {
+                if (e.type == 'F' && e.size > 0) {
+                    char size[24];
+                    std::snprintf(size, sizeof size, "%020llu", static_cast<unsigned long long>(e.size));
+                    note(byName, e.path.substr(e.path.rfind('/') + 1) + '\0' + size, disc.number);
                 }
-                std::sort(d.numbers.begin(), d.numbers.end());
-                found.push_back(std::move(d));
-            },
-            error);
-        if (!read)
-            return false;
-    }
+                if (!e.title.empty())
+                    note(byTags, e.title + '\0' + e.artist, disc.number);
+            }
+            return true;
+        },
+        error);
+    if (!read)
+        return false;
+    // The keys sort as the texts they stand for: a name (or title) first, then the size (or artist).
+    const auto add = [&](const char* what, Groups& groups, bool sized) {
+        std::vector<std::pair<std::string, std::vector<int>>> many;
+        for (auto& [key, numbers] : groups)
+            if (numbers.size() > 1)
+                many.emplace_back(key, std::move(numbers));
+        std::sort(many.begin(), many.end());
+        for (auto& [key, numbers] : many) {
+            const size_t cut = key.find('\0');
+            const std::string first = key.substr(0, cut), second = key.substr(cut + 1);
+            std::sort(numbers.begin(), numbers.end());
+            numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+            found.push_back(
+                {what,
+                 sized ? first + ", " + std::to_string(std::strtoull(second.c_str(), nullptr, 10)) + " bytes"
+                       : first + " / " + second,
+                 std::move(numbers)});
+        }
+    };
+    add("name and size", byName, true);
+    add("title and artist", byTags, false);
     return true;
 }
 

@@ -1,12 +1,13 @@
 // The disc catalogue: every examined disc in one SQLite file: discs (management number, volume name, TOC,
 // comment, where and when it was read), their entries (path and name, extent, date, kind and for media files
-// the tags and the stream's figures) and a full-text index of paths and tag texts that finds substrings in
-// any script (FTS5's trigram tokenizer). Every add is one transaction, so a process killed in the middle
-// leaves the catalogue as it was.
+// the tags and the stream's figures, kept in compressed blocks) and a full-text index (FTS5) of the trigrams
+// of names, paths and tag texts that finds substrings in any script. Every add is one transaction, so a
+// process killed in the middle leaves the catalogue as it was.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct CatalogueHit {
     CatalogueEntry entry;
 };
 
+// Hands each entry of a disc to `put`, in order (put may take what the entry holds).
+using CatalogueWalk = std::function<void(const std::function<void(CatalogueEntry&)>& put)>;
+
 class Catalogue {
   public:
     Catalogue() = default;
@@ -61,6 +65,10 @@ class Catalogue {
     // number of a disc new to the catalogue without one (-1 when none can be had).
     bool Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries,
              const std::function<int()>& newNumber, int* number, bool* updated, std::string& error);
+    // The same with the entries handed over one at a time (a large disc is never held whole), their count in
+    // `*count`.
+    bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
+             int* number, bool* updated, uint64_t* count, std::string& error);
     // Entries whose path, name or tag texts hold `text` (any case for Latin letters), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
     bool List(std::vector<CatalogueDisc>& discs, std::string& error);
@@ -85,6 +93,12 @@ class Catalogue {
     bool Exec(const char* sql, std::string& error);
     void Rollback();
     bool Migrate(std::string& error);
+    // Version 1's rows of entries into blocks, inside the caller's transaction.
+    bool ToVersion2(std::string& error);
+    bool CopyVersion1Rows(std::string& error);
+    // `entries` as the blocks of disc `disc`, each with its index document.
+    bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
+    bool WriteBlock(int64_t disc, size_t n, std::span<const CatalogueEntry> block, std::string& error);
     // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
     bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `id` out of the index and the tables, inside the caller's transaction.
@@ -96,9 +110,10 @@ class Catalogue {
 
 // $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite, or ~/.local/share/ckvd-explorer/catalogue.sqlite.
 std::string Cat_DefaultPath();
-// The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: every session's entries with the
-// tags of its media files.
-void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries);
+// The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: its volume name, sessions and
+// TOC, and a walk of every session's entries with the tags of its media files.
+void Cat_LoadedDisc(CatalogueDisc& disc);
+void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put);
 // A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
 // with its tags); false with the reason for a file that is no such report.
 bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,

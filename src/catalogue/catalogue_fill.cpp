@@ -61,8 +61,7 @@ void Media(FileEntry& f, CatalogueEntry& e) {
 
 } // namespace
 
-void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries) {
-    entries.clear();
+void Cat_LoadedDisc(CatalogueDisc& disc) {
     disc.sessions = 0;
     disc.toc.clear();
     if (!g_DiscModel)
@@ -74,16 +73,23 @@ void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries) {
                         " T" + std::to_string(t->trackNumber) + " " + std::to_string(t->address) + "+" +
                         std::to_string(t->size);
     }
-    const uint16_t shown = g_CurrentSession;
-    int index = 0;
-    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++index) {
+    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next)
         if (tree->root)
             disc.volume = Report_ValueText(Iso_EntryName(tree->root)); // the last session's name stands
+}
+
+void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
+    if (!g_DiscModel)
+        return;
+    const uint16_t shown = g_CurrentSession;
+    int index = 0;
+    CatalogueEntry e;
+    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++index) {
         g_CurrentSession = static_cast<uint16_t>(index);
         Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
             if (f.flags & ISO_EXTENT_CONTINUED)
                 return; // a file's later extent: the file is one entry
-            CatalogueEntry e;
+            e = CatalogueEntry{};
             e.session = index + 1;
             e.path = path;
             e.type = f.type == 'F' ? 'F' : 'D';
@@ -92,7 +98,7 @@ void Cat_LoadedDisc(CatalogueDisc& disc, std::vector<CatalogueEntry>& entries) {
             e.date = Date(f);
             if (f.type == 'F' && !(f.flags & ISO_UNREADABLE))
                 Media(f, e);
-            entries.push_back(std::move(e));
+            put(e);
         });
     }
     g_CurrentSession = shown;

@@ -1,0 +1,144 @@
+// A block: the size of its records as a varint, then the records deflated. A record: session, type, LBN,
+// size, the path as the length it shares with the one before and the rest, the date, title, artist, album
+// and codec texts, bit rate, sampling rate and length. Numbers are varints, texts a varint length and bytes.
+#include "catalogue/catalogue_block.h"
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "catalogue/catalogue.h"
+
+namespace {
+
+// No block of kCatBlockEntries records comes near this; a larger stated size is a damaged block.
+constexpr uint64_t kMaxBlockBytes = 64u << 20;
+
+void PutNumber(uint64_t v, std::string& out) {
+    for (; v >= 0x80; v >>= 7)
+        out += char(0x80 | (v & 0x7F));
+    out += char(v);
+}
+
+void PutText(std::string_view t, std::string& out) {
+    PutNumber(t.size(), out);
+    out += t;
+}
+
+// Reads a block's records; every length is checked against what is left.
+class Reader {
+  public:
+    explicit Reader(std::string_view bytes) : m_bytes(bytes) {}
+    bool Number(uint64_t& v) {
+        v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            if (m_at >= m_bytes.size())
+                return false;
+            const auto b = static_cast<unsigned char>(m_bytes[m_at++]);
+            v |= uint64_t(b & 0x7F) << shift;
+            if (!(b & 0x80))
+                return true;
+        }
+        return false;
+    }
+    template <class T> bool Small(T& v) {
+        uint64_t n;
+        if (!Number(n) || n > uint64_t(std::numeric_limits<T>::max()))
+            return false;
+        v = T(n);
+        return true;
+    }
+    bool Text(std::string& t) {
+        uint64_t n;
+        if (!Number(n) || n > m_bytes.size() - m_at)
+            return false;
+        t.assign(m_bytes.substr(m_at, n));
+        m_at += n;
+        return true;
+    }
+    bool Byte(char& c) {
+        if (m_at >= m_bytes.size())
+            return false;
+        c = m_bytes[m_at++];
+        return true;
+    }
+    bool Done() const { return m_at == m_bytes.size(); }
+    size_t At() const { return m_at; }
+
+  private:
+    std::string_view m_bytes;
+    size_t m_at = 0;
+};
+
+} // namespace
+
+std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
+    std::string records;
+    std::string_view previous;
+    for (const CatalogueEntry& e : entries) {
+        PutNumber(uint64_t(e.session), records);
+        records += e.type;
+        PutNumber(e.lbn, records);
+        PutNumber(e.size, records);
+        size_t shared = 0;
+        while (shared < previous.size() && shared < e.path.size() && previous[shared] == e.path[shared])
+            ++shared;
+        PutNumber(shared, records);
+        PutText(std::string_view(e.path).substr(shared), records);
+        previous = e.path;
+        for (const std::string* t : {&e.date, &e.title, &e.artist, &e.album, &e.codec})
+            PutText(*t, records);
+        PutNumber(e.bitrate, records);
+        PutNumber(e.sampling, records);
+        PutNumber(e.seconds, records);
+    }
+    std::string block;
+    PutNumber(records.size(), block);
+    const size_t head = block.size();
+    uLongf packed = compressBound(uLong(records.size()));
+    block.resize(head + packed);
+    // The fastest level: a block is written once per add and the names of a disc repeat within it.
+    compress2(reinterpret_cast<Bytef*>(block.data() + head), &packed,
+              reinterpret_cast<const Bytef*>(records.data()), uLong(records.size()), 1);
+    block.resize(head + packed);
+    return block;
+}
+
+bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<CatalogueEntry>& entries) {
+    Reader head(bytes);
+    uint64_t size;
+    if (!head.Number(size) || size > kMaxBlockBytes)
+        return false;
+    const std::string_view packed = bytes.substr(head.At());
+    std::string records(size, '\0');
+    uLongf got = uLongf(size);
+    if (uncompress(reinterpret_cast<Bytef*>(records.data()), &got,
+                   reinterpret_cast<const Bytef*>(packed.data()), uLong(packed.size())) != Z_OK ||
+        got != size)
+        return false;
+    Reader r(records);
+    const size_t first = entries.size();
+    std::string previous;
+    for (size_t i = 0; i < count; ++i) {
+        CatalogueEntry e;
+        uint64_t shared;
+        std::string rest;
+        const bool read = r.Small(e.session) && r.Byte(e.type) && r.Small(e.lbn) && r.Small(e.size) &&
+                          r.Number(shared) && shared <= previous.size() && r.Text(rest) && r.Text(e.date) &&
+                          r.Text(e.title) && r.Text(e.artist) && r.Text(e.album) && r.Text(e.codec) &&
+                          r.Small(e.bitrate) && r.Small(e.sampling) && r.Small(e.seconds);
+        if (!read) {
+            entries.resize(first);
+            return false;
+        }
+        e.path = previous.substr(0, shared) + rest;
+        previous = e.path;
+        entries.push_back(std::move(e));
+    }
+    if (!r.Done()) {
+        entries.resize(first);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,240 @@
+// Case folding, trigrams and the index's tokenizer. The tokenizer is given a whole block's text and hands the
+// index each trigram once, however often the block holds it: a disc of 90,000 entries has millions of
+// trigrams but a few hundred thousand distinct ones per block, and the index's cost follows what it is given.
+#include "catalogue/catalogue_text.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "catalogue/catalogue.h"
+
+namespace {
+
+uint32_t Fold(uint32_t c) {
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
+        return c + 32;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 80;
+    if (c == 0x178)
+        return 0xFF;
+    // Latin Extended-A: capital and small letters in pairs, the capital even, then odd from U+0139 and
+    // U+0179.
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return c + (c & 1);
+    return c;
+}
+
+// The next code point of `text` at `at` (moved past it); a byte that starts no UTF-8 sequence is U+FFFD.
+uint32_t Next(std::string_view text, size_t& at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = byte(at);
+    if (b < 0x80) {
+        ++at;
+        return b;
+    }
+    const size_t n = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    if (n == 0 || at + n > text.size()) {
+        ++at;
+        return 0xFFFD;
+    }
+    uint32_t c = b & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            ++at;
+            return 0xFFFD;
+        }
+        c = (c << 6) | (byte(at + i) & 0x3F);
+    }
+    at += n;
+    return c;
+}
+
+void PutUtf8(uint32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Trigrams seen in one document, each once: an open-addressing set of three 21-bit code points in 64 bits,
+// emptied slot by slot after the document.
+class TrigramSet {
+  public:
+    // True when `key` is new.
+    bool Insert(uint64_t key) {
+        if ((m_used.size() + 1) * 2 > m_slots.size())
+            Grow();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+            if (m_slots[i] == key)
+                return false;
+            if (m_slots[i] == 0) {
+                m_slots[i] = key;
+                m_used.push_back(i);
+                return true;
+            }
+        }
+    }
+    void Clear() {
+        for (size_t i : m_used)
+            m_slots[i] = 0;
+        m_used.clear();
+    }
+
+  private:
+    static size_t Hash(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 20); }
+    void Grow() {
+        std::vector<uint64_t> keys;
+        keys.reserve(m_used.size());
+        for (size_t i : m_used)
+            keys.push_back(m_slots[i]);
+        m_slots.assign(std::max<size_t>(4096, m_slots.size() * 2), 0);
+        m_used.clear();
+        for (uint64_t k : keys)
+            Insert(k);
+    }
+    std::vector<uint64_t> m_slots;
+    std::vector<size_t> m_used;
+};
+
+// Calls `each(key)` with every trigram of `text`; no trigram spans a kCatTextBreak. A key is never 0: the
+// first code point is stored plus one.
+template <class F> void EachTrigram(std::string_view text, F each) {
+    uint32_t a = 0, b = 0;
+    int have = 0;
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] == kCatTextBreak) {
+            ++at;
+            have = 0;
+            continue;
+        }
+        const uint32_t c = Fold(Next(text, at));
+        if (have >= 2)
+            each((uint64_t(a + 1) << 42) | (uint64_t(b) << 21) | c);
+        else
+            ++have;
+        a = b;
+        b = c;
+    }
+}
+
+std::string KeyText(uint64_t key) {
+    std::string t;
+    PutUtf8(uint32_t(key >> 42) - 1, t);
+    PutUtf8(uint32_t(key >> 21) & 0x1FFFFF, t);
+    PutUtf8(uint32_t(key) & 0x1FFFFF, t);
+    return t;
+}
+
+int TokenizerCreate(void*, const char**, int, Fts5Tokenizer** out) {
+    *out = reinterpret_cast<Fts5Tokenizer*>(new TrigramSet);
+    return SQLITE_OK;
+}
+
+void TokenizerDelete(Fts5Tokenizer* t) {
+    delete reinterpret_cast<TrigramSet*>(t);
+}
+
+int Tokenize(Fts5Tokenizer* t, void* context, int, const char* text, int length,
+             int (*token)(void*, int, const char*, int, int, int)) {
+    auto& seen = *reinterpret_cast<TrigramSet*>(t);
+    int rc = SQLITE_OK;
+    EachTrigram(std::string_view(text, size_t(std::max(length, 0))), [&](uint64_t key) {
+        if (rc == SQLITE_OK && seen.Insert(key)) {
+            const std::string k = KeyText(key);
+            rc = token(context, 0, k.data(), int(k.size()), 0, 0);
+        }
+    });
+    seen.Clear();
+    return rc;
+}
+
+} // namespace
+
+std::vector<uint32_t> Cat_Folded(std::string_view text) {
+    std::vector<uint32_t> out;
+    for (size_t at = 0; at < text.size();)
+        out.push_back(Fold(Next(text, at)));
+    return out;
+}
+
+bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
+    if (folded.empty())
+        return true;
+    if (text.size() < folded.size())
+        return false; // every character takes at least one byte
+    thread_local std::vector<uint32_t> chars;
+    chars.clear();
+    for (size_t at = 0; at < text.size();)
+        chars.push_back(Fold(Next(text, at)));
+    return std::search(chars.begin(), chars.end(), folded.begin(), folded.end()) != chars.end();
+}
+
+std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
+    std::vector<std::string> out;
+    TrigramSet seen;
+    for (size_t i = 0; i + 2 < folded.size(); ++i) {
+        const uint64_t key =
+            (uint64_t(folded[i] + 1) << 42) | (uint64_t(folded[i + 1]) << 21) | folded[i + 2];
+        if (seen.Insert(key))
+            out.push_back(KeyText(key));
+    }
+    return out;
+}
+
+std::string Cat_IndexText(std::span<const CatalogueEntry> entries) {
+    std::string text;
+    std::string_view folder = "\x01"; // no folder yet
+    for (const CatalogueEntry& e : entries) {
+        const std::string_view path = e.path;
+        const size_t slash = path.rfind('/');
+        const std::string_view dir =
+            slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+        if (dir != folder) {
+            (text += dir) += kCatTextBreak;
+            folder = dir;
+        }
+        // The folder's last two characters, so that trigrams across the '/' are kept.
+        size_t tail = dir.size();
+        for (int n = 0; n < 2 && tail > 0;) {
+            --tail;
+            n += (static_cast<unsigned char>(dir[tail]) & 0xC0) != 0x80;
+        }
+        (text += dir.substr(tail)) += path.substr(dir.size());
+        for (const std::string* tag : {&e.title, &e.artist, &e.album})
+            (text += kCatTextBreak) += *tag;
+        text += kCatTextBreak;
+    }
+    return text;
+}
+
+bool Cat_RegisterTokenizer(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK)
+        return false;
+    sqlite3_bind_pointer(s, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(s);
+    sqlite3_finalize(s);
+    if (!api)
+        return false;
+    static fts5_tokenizer tokenizer{TokenizerCreate, TokenizerDelete, Tokenize};
+    return api->xCreateTokenizer(api, "ckvd_trigram", nullptr, &tokenizer, nullptr) == SQLITE_OK;
+}

@@ -1,0 +1,28 @@
+// How the catalogue finds text: letters folded to one case (Latin, Greek, Cyrillic, fullwidth Latin), every
+// run of three characters (a trigram) of a block's names, paths and tags in the full-text index once, and the
+// check of a candidate entry against the text looked for.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct CatalogueEntry;
+
+// Separates the texts of one index document: no trigram spans it, and no name or tag text holds it.
+constexpr char kCatTextBreak = '\0';
+
+// `text` as folded code points (a byte that is no UTF-8 is U+FFFD).
+std::vector<uint32_t> Cat_Folded(std::string_view text);
+// Whether `text` holds `folded` (from Cat_Folded) in any case; an empty `folded` is held by every text.
+bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded);
+// The distinct trigrams of `folded`, each as its UTF-8 text, in the order they first appear.
+std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded);
+// What the index keeps of a block of entries: each folder's path once, each entry's name with the two
+// characters and '/' before it (so text that spans the folder and the name is found), its tag texts.
+std::string Cat_IndexText(std::span<const CatalogueEntry> entries);
+// Registers the "ckvd_trigram" tokenizer the index uses on `db`; false when the SQLite has no FTS5.
+bool Cat_RegisterTokenizer(sqlite3* db);
