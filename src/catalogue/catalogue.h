@@ -7,11 +7,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 struct CatalogueDisc {
     int number = -1; // the management number (0 and up); -1 for none yet
@@ -43,8 +43,8 @@ struct CatalogueHit {
     CatalogueEntry entry;
 };
 
-// Hands each entry of a disc to `put`, in order (put may take what the entry holds).
-using CatalogueWalk = std::function<void(const std::function<void(CatalogueEntry&)>& put)>;
+// Hands each entry of a disc to `put`, in order.
+using CatalogueWalk = std::function<void(const std::function<void(const CatalogueEntry&)>& put)>;
 
 class Catalogue {
   public:
@@ -98,13 +98,17 @@ class Catalogue {
     bool CopyVersion1Rows(std::string& error);
     // `entries` as the blocks of disc `disc`, each with its index document.
     bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
-    bool WriteBlock(int64_t disc, size_t n, std::span<const CatalogueEntry> block, std::string& error);
+    bool WriteBlock(int64_t disc, size_t n, const struct CatalogueBlock& block, std::string& error);
     // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
     bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `id` out of the index and the tables, inside the caller's transaction.
     bool DropDisc(int64_t id, std::string& error);
 
+    void FinishStatements();
+
     sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_putBlock = nullptr; // a block's row and its index document, kept prepared
+    sqlite3_stmt* m_putText = nullptr;
     std::string m_path;
 };
 
@@ -113,7 +117,7 @@ std::string Cat_DefaultPath();
 // The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: its volume name, sessions and
 // TOC, and a walk of every session's entries with the tags of its media files.
 void Cat_LoadedDisc(CatalogueDisc& disc);
-void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put);
+void Cat_EachLoadedEntry(const std::function<void(const CatalogueEntry&)>& put);
 // A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
 // with its tags); false with the reason for a file that is no such report.
 bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,

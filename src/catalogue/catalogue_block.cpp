@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <system_error>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_text.h"
 
 namespace {
 
@@ -71,6 +73,20 @@ class Reader {
     size_t m_at = 0;
 };
 
+// One deflate stream for every block: making one per block costs more than compressing it (each takes
+// a quarter of a megabyte of fresh memory).
+struct DeflateStream {
+    z_stream stream{};
+    // The fastest level: a block is written once per add and the names of a disc repeat within it.
+    DeflateStream() { deflateInit(&stream, 1); }
+    ~DeflateStream() { deflateEnd(&stream); }
+};
+
+DeflateStream& Deflater() {
+    thread_local DeflateStream d;
+    return d;
+}
+
 } // namespace
 
 std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
@@ -96,12 +112,15 @@ std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
     std::string block;
     PutNumber(records.size(), block);
     const size_t head = block.size();
-    uLongf packed = compressBound(uLong(records.size()));
-    block.resize(head + packed);
-    // The fastest level: a block is written once per add and the names of a disc repeat within it.
-    compress2(reinterpret_cast<Bytef*>(block.data() + head), &packed,
-              reinterpret_cast<const Bytef*>(records.data()), uLong(records.size()), 1);
-    block.resize(head + packed);
+    block.resize(head + deflateBound(&Deflater().stream, uLong(records.size())));
+    z_stream& z = Deflater().stream;
+    deflateReset(&z);
+    z.next_in = reinterpret_cast<Bytef*>(records.data());
+    z.avail_in = uInt(records.size());
+    z.next_out = reinterpret_cast<Bytef*>(block.data() + head);
+    z.avail_out = uInt(block.size() - head);
+    deflate(&z, Z_FINISH);
+    block.resize(block.size() - z.avail_out);
     return block;
 }
 
@@ -141,4 +160,64 @@ bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<Catalogue
         return false;
     }
     return true;
+}
+
+CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries) {
+    return {Cat_EncodeBlock(entries), entries.size(), Cat_IndexText(entries)};
+}
+
+CatalogueBlockMaker::CatalogueBlockMaker() {
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // no second thread: Put makes each block itself
+    }
+}
+
+CatalogueBlockMaker::~CatalogueBlockMaker() {
+    {
+        std::lock_guard hold(m_lock);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CatalogueBlockMaker::Run() {
+    std::unique_lock hold(m_lock);
+    for (;;) {
+        m_changed.wait(hold, [this] { return m_in || m_stop; });
+        if (!m_in)
+            return;
+        const std::span<const CatalogueEntry> entries = *m_in;
+        m_in.reset();
+        hold.unlock();
+        CatalogueBlock made = Cat_MakeBlock(entries);
+        hold.lock();
+        m_out = std::move(made);
+        m_changed.notify_all();
+    }
+}
+
+void CatalogueBlockMaker::Put(std::span<const CatalogueEntry> entries) {
+    m_busy = true;
+    if (!m_thread.joinable()) {
+        m_out = Cat_MakeBlock(entries);
+        return;
+    }
+    {
+        std::lock_guard hold(m_lock);
+        m_in = entries;
+    }
+    m_changed.notify_all();
+}
+
+CatalogueBlock CatalogueBlockMaker::Take() {
+    std::unique_lock hold(m_lock);
+    m_changed.wait(hold, [this] { return m_out.has_value(); });
+    CatalogueBlock made = std::move(*m_out);
+    m_out.reset();
+    m_busy = false;
+    return made;
 }

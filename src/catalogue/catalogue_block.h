@@ -2,14 +2,52 @@
 // disc of 90,000 entries is a few hundred rows and a few megabytes less to write than a row per entry.
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-struct CatalogueEntry;
+#include "catalogue/catalogue.h"
 
 constexpr size_t kCatBlockEntries = 256;
+
+// A block as it is stored: its bytes, its entry count and its index document (Cat_IndexText).
+struct CatalogueBlock {
+    std::string bytes;
+    size_t entries = 0;
+    std::string text;
+};
+// Touches no database or disc, so that blocks can be made on another thread.
+CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries);
+
+// Makes blocks on a second thread while the caller reads the next one's entries: one block at a time in
+// the making. Without a thread to be had, Put makes the block itself.
+class CatalogueBlockMaker {
+  public:
+    CatalogueBlockMaker();
+    ~CatalogueBlockMaker();
+    CatalogueBlockMaker(const CatalogueBlockMaker&) = delete;
+    CatalogueBlockMaker& operator=(const CatalogueBlockMaker&) = delete;
+    // Starts on `entries`, which stay the caller's and untouched until the block is taken; the block made
+    // before must have been taken.
+    void Put(std::span<const CatalogueEntry> entries);
+    bool Busy() const { return m_busy; }
+    // The block of the entries put last, once it is made.
+    CatalogueBlock Take();
+
+  private:
+    void Run();
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::optional<std::span<const CatalogueEntry>> m_in;
+    std::optional<CatalogueBlock> m_out;
+    bool m_stop = false, m_busy = false;
+    std::thread m_thread;
+};
 
 // `entries` as a block's bytes.
 std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries);

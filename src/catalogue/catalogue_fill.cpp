@@ -1,6 +1,6 @@
 // The loaded disc as the catalogue keeps it: volume name, TOC, every entry, the media files' tags and figures
 // read by the analyzers as the disc report reads them.
-#include <cstdio>
+#include <charconv>
 
 #include "analyzers/asf/wmf_module.h"
 #include "analyzers/mp3/mp3_module.h"
@@ -10,13 +10,25 @@
 
 namespace {
 
-std::string Date(const FileEntry& e) {
+// "YYYY-MM-DD HH:MM:SS" as recorded (a field out of range is written whole) into `text`; without printf,
+// which took a tenth of the time of adding a large disc.
+void Date(const FileEntry& e, std::string& text) {
+    text.clear();
     if (e.type != 'F')
-        return {};
-    char text[40];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1900u + e.date[0], e.date[1], e.date[2],
-                  e.date[3], e.date[4], e.date[5]);
-    return text;
+        return;
+    const auto put = [&](unsigned v, size_t width, char after) {
+        char digits[8];
+        const size_t n = size_t(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+        text.append(n < width ? width - n : 0, '0').append(digits, n);
+        if (after)
+            text += after;
+    };
+    put(1900u + e.date[0], 4, '-');
+    put(e.date[1], 2, '-');
+    put(e.date[2], 2, ' ');
+    put(e.date[3], 2, ':');
+    put(e.date[4], 2, ':');
+    put(e.date[5], 2, 0);
 }
 
 std::string Text(const char* utf8) {
@@ -78,7 +90,7 @@ void Cat_LoadedDisc(CatalogueDisc& disc) {
             disc.volume = Report_ValueText(Iso_EntryName(tree->root)); // the last session's name stands
 }
 
-void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
+void Cat_EachLoadedEntry(const std::function<void(const CatalogueEntry&)>& put) {
     if (!g_DiscModel)
         return;
     const uint16_t shown = g_CurrentSession;
@@ -89,13 +101,16 @@ void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
         Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
             if (f.flags & ISO_EXTENT_CONTINUED)
                 return; // a file's later extent: the file is one entry
-            e = CatalogueEntry{};
+            // One entry serves every call: its texts keep their memory.
             e.session = index + 1;
             e.path = path;
             e.type = f.type == 'F' ? 'F' : 'D';
             e.lbn = f.lbn;
             e.size = f.type == 'F' ? Iso_FileSize(&f) : f.size;
-            e.date = Date(f);
+            Date(f, e.date);
+            for (std::string* t : {&e.title, &e.artist, &e.album, &e.codec})
+                t->clear();
+            e.bitrate = e.sampling = e.seconds = 0;
             if (f.type == 'F' && !(f.flags & ISO_UNREADABLE))
                 Media(f, e);
             put(e);

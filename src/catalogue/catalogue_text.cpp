@@ -1,6 +1,7 @@
-// Case folding, trigrams and the index's tokenizer. The tokenizer is given a whole block's text and hands the
-// index each trigram once, however often the block holds it: a disc of 90,000 entries has millions of
-// trigrams but a few hundred thousand distinct ones per block, and the index's cost follows what it is given.
+// Case folding, trigrams and the index's tokenizer. A block's index document holds each of its trigrams once,
+// however often the block has it: a disc of 90,000 entries has millions of trigrams but a few hundred
+// thousand distinct ones per block, and the index's cost follows what it is given. The document is made
+// apart from the database (on a second core while the disc is walked); the tokenizer only splits it.
 #include "catalogue/catalogue_text.h"
 
 #include <sqlite3.h>
@@ -144,26 +145,28 @@ std::string KeyText(uint64_t key) {
 }
 
 int TokenizerCreate(void*, const char**, int, Fts5Tokenizer** out) {
-    *out = reinterpret_cast<Fts5Tokenizer*>(new TrigramSet);
+    static int instance; // the tokenizer keeps nothing of its own
+    *out = reinterpret_cast<Fts5Tokenizer*>(&instance);
     return SQLITE_OK;
 }
 
-void TokenizerDelete(Fts5Tokenizer* t) {
-    delete reinterpret_cast<TrigramSet*>(t);
-}
+void TokenizerDelete(Fts5Tokenizer*) {}
 
-int Tokenize(Fts5Tokenizer* t, void* context, int, const char* text, int length,
+// A document is the block's distinct trigrams, each ended by kCatTextBreak (Cat_IndexText); a query term is
+// one trigram.
+int Tokenize(Fts5Tokenizer*, void* context, int, const char* text, int length,
              int (*token)(void*, int, const char*, int, int, int)) {
-    auto& seen = *reinterpret_cast<TrigramSet*>(t);
-    int rc = SQLITE_OK;
-    EachTrigram(std::string_view(text, size_t(std::max(length, 0))), [&](uint64_t key) {
-        if (rc == SQLITE_OK && seen.Insert(key)) {
-            const std::string k = KeyText(key);
-            rc = token(context, 0, k.data(), int(k.size()), 0, 0);
+    const std::string_view all(text, size_t(std::max(length, 0)));
+    for (size_t at = 0; at < all.size();) {
+        const size_t end = std::min(all.find(kCatTextBreak, at), all.size());
+        if (end > at) {
+            const int rc = token(context, 0, all.data() + at, int(end - at), int(at), int(end));
+            if (rc != SQLITE_OK)
+                return rc;
         }
-    });
-    seen.Clear();
-    return rc;
+        at = end + 1;
+    }
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -200,7 +203,9 @@ std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
 }
 
 std::string Cat_IndexText(std::span<const CatalogueEntry> entries) {
-    std::string text;
+    // First every text the block is found by, then its distinct trigrams.
+    thread_local std::string text;
+    text.clear();
     std::string_view folder = "\x01"; // no folder yet
     for (const CatalogueEntry& e : entries) {
         const std::string_view path = e.path;
@@ -222,7 +227,14 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries) {
             (text += kCatTextBreak) += *tag;
         text += kCatTextBreak;
     }
-    return text;
+    thread_local TrigramSet seen;
+    std::string grams;
+    EachTrigram(text, [&](uint64_t key) {
+        if (seen.Insert(key))
+            (grams += KeyText(key)) += kCatTextBreak;
+    });
+    seen.Clear();
+    return grams;
 }
 
 bool Cat_RegisterTokenizer(sqlite3* db) {

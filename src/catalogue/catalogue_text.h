@@ -21,8 +21,9 @@ std::vector<uint32_t> Cat_Folded(std::string_view text);
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded);
 // The distinct trigrams of `folded`, each as its UTF-8 text, in the order they first appear.
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded);
-// What the index keeps of a block of entries: each folder's path once, each entry's name with the two
-// characters and '/' before it (so text that spans the folder and the name is found), its tag texts.
+// A block's index document: the distinct trigrams of each folder's path, each entry's name with the two
+// characters and '/' before it (so text that spans the folder and the name is found) and its tag texts,
+// each trigram ended by kCatTextBreak.
 std::string Cat_IndexText(std::span<const CatalogueEntry> entries);
 // Registers the "ckvd_trigram" tokenizer the index uses on `db`; false when the SQLite has no FTS5.
 bool Cat_RegisterTokenizer(sqlite3* db);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """ckvd catalog: discs added and updated, searched for Japanese substrings and Latin text in any case, removed;
-a damaged or foreign file refused, a busy catalogue said to be busy, and a kill -9 in the middle of an add
-leaving the catalogue as it was (SQLite's integrity check and the disc count).
+a damaged or foreign file refused, a busy catalogue said to be busy, a kill -9 in the middle of an add
+leaving the catalogue as it was (SQLite's integrity check and the disc count), reports of the report test discs
+and a stored report imported and found again, a version 1 catalogue brought over, a damaged block.
 usage: test_ckvd_catalog.py CKVD WORKDIR"""
 import json
 import os
@@ -25,6 +26,25 @@ def catalog(*args):
 
 def found(text):
     return [(h["number"], h["session"], h["path"]) for h in json.loads(run("catalog", "search", "--json", text).stdout)]
+
+
+# Version 1 of the catalogue's tables as that version made them.
+V1_SCHEMA = """
+CREATE TABLE discs(
+  id INTEGER PRIMARY KEY, number INTEGER NOT NULL UNIQUE, volume TEXT NOT NULL, sessions INTEGER NOT NULL,
+  toc TEXT NOT NULL, disc_key TEXT NOT NULL, comment TEXT NOT NULL, source TEXT NOT NULL, added TEXT NOT NULL);
+CREATE INDEX discs_key ON discs(disc_key);
+CREATE TABLE entries(
+  id INTEGER PRIMARY KEY, disc INTEGER NOT NULL REFERENCES discs(id) ON DELETE CASCADE, session INTEGER NOT NULL,
+  path TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL, lbn INTEGER NOT NULL, size INTEGER NOT NULL,
+  date TEXT NOT NULL, title TEXT NOT NULL, artist TEXT NOT NULL, album TEXT NOT NULL, codec TEXT NOT NULL,
+  bitrate INTEGER NOT NULL, sampling INTEGER NOT NULL, seconds INTEGER NOT NULL);
+CREATE INDEX entries_disc ON entries(disc);
+CREATE VIRTUAL TABLE entries_text USING fts5(
+  path, title, artist, album, content='entries', content_rowid='id', tokenize='trigram', detail='none');
+CREATE TABLE catalogue_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue');
+"""
 
 
 class Catalog(CkvdCase):
@@ -96,6 +116,68 @@ class Catalog(CkvdCase):
         self.assertFails(["catalog", "import", os.path.join(HOME, "import.sqlite"), "--catalogue", db], 1,
                          "not a disc report of CKVD Explorer")
 
+    def test_report_test_discs_and_a_stored_report_found_again(self):
+        # The report tests' discs (two sessions of tagged MP3 files with Japanese names; CD audio): every entry
+        # found again by its name and every media file by its title.
+        fixtures = os.environ["CKVD_REPORT_FIXTURES"]
+        db = os.path.join(HOME, "reports.sqlite")
+        for number, disc in ((31, "report.cue"), (32, "audio.cue")):
+            drive = os.path.join(fixtures, disc)
+            report = os.path.join(HOME, f"MA{number:06}.csv")
+            self.assertEqual(run("report", drive, "--number", str(number), "-o", report).returncode, 0)
+            self.assertEqual(catalog("import", report, "--catalogue", db)[0], 0)
+            shown = json.loads(run("catalog", "show", str(number), "--json", "--catalogue", db).stdout)["entries"]
+            listed = {(s["session"], e["path"]) for s in json.loads(run("ls", "--json", drive).stdout)["sessions"]
+                      for e in s["entries"] if not e.get("continuation")}
+            self.assertEqual({(e["session"], e["path"]) for e in shown}, listed)
+            for e in shown:
+                for text in {e["path"].rsplit("/", 1)[1], e.get("title", "")} - {""}:
+                    hits = json.loads(run("catalog", "search", "--json", text, "--catalogue", db).stdout)
+                    self.assertIn((number, e["session"], e["path"]), [(h["number"], h["session"], h["path"]) for h in hits],
+                                  text)
+        # A report as the desktop program wrote it years ago (a stored test file): its disc, comment and entries.
+        code, out, _ = catalog("import", os.path.join(os.path.dirname(__file__), "..", "data", "report", "wide_disc.csv"),
+                               "--catalogue", db)
+        self.assertEqual((code, out.split(": ", 1)[1]), (0, f"added disc 7 (WIDE, 7 entries)\n"))
+        self.assertEqual([h["path"] for h in json.loads(run("catalog", "search", "--json", "WIDE.TXT", "--catalogue", db).stdout)],
+                         ["/B/WIDE.TXT"])
+
+    def test_a_catalogue_of_the_first_version_brought_over(self):
+        # Version 1 kept a row per entry; opening it moves the entries into blocks and keeps every disc.
+        db = os.path.join(HOME, "v1.sqlite")
+        with sqlite3.connect(db) as c:
+            c.executescript(V1_SCHEMA)
+            c.execute("INSERT INTO discs VALUES(5, 40, 'OLD', 1, 'S1 T1 0+300', 'OLD\nS1 T1 0+300\n0', 'kept', "
+                      "'/old.iso', '2026-01-02 03:04:05')")
+            for i in range(600):  # more than one block
+                c.execute("INSERT INTO entries(disc, session, path, name, type, lbn, size, date, title, artist, album, "
+                          "codec, bitrate, sampling, seconds) VALUES(5, 1, ?, ?, 'F', ?, 1000, '2026-01-02 03:04:05', "
+                          "?, 'Artist', '', 'MPEG-1 Layer 3', 128, 44100, 61)",
+                          (f"/ALBUM/{i:03} 歌.MP3", f"{i:03} 歌.MP3", 100 + i, f"Title {i}"))
+            c.execute("PRAGMA user_version = 1")
+        discs = json.loads(run("catalog", "list", "--json", "--catalogue", db).stdout)
+        self.assertEqual([(d["number"], d["volume"], d["comment"], d["entries"]) for d in discs], [(40, "OLD", "kept", 600)])
+        self.assertEqual([h["path"] for h in json.loads(run("catalog", "search", "--json", "title 599", "--catalogue", db).stdout)],
+                         ["/ALBUM/599 歌.MP3"])
+        shown = json.loads(run("catalog", "show", "40", "--json", "--catalogue", db).stdout)["entries"]
+        self.assertEqual((len(shown), shown[0]["path"], shown[0]["lbn"], shown[599]["title"], shown[599]["seconds"]),
+                         (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
+        with sqlite3.connect(db) as c:
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 2)
+            self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = 'entries'").fetchone()[0], 0)
+
+    def test_a_damaged_block_named_and_its_disc_removable(self):
+        db = os.path.join(HOME, "block.sqlite")
+        self.assertEqual(catalog("add", "demo", "--number", "3", "--catalogue", db)[0], 0)
+        self.assertEqual(catalog("add", "demo-audio", "--number", "4", "--catalogue", db)[0], 0)
+        with sqlite3.connect(db) as c:
+            c.execute("UPDATE blocks SET data = substr(data, 1, 20) WHERE disc = (SELECT id FROM discs WHERE number = 3)")
+        for args in (["show", "3"], ["search", "mp3"], ["export", "--csv"]):  # export has written its head
+            self.assertFails(["catalog", *args, "--catalogue", db], 1, "a block of disc 3 cannot be read",
+                             out="" if args[0] != "export" else None)
+        self.assertEqual(catalog("remove", "3", "--catalogue", db)[0], 0)
+        self.assertEqual(len(json.loads(run("catalog", "search", "--json", "Track", "--catalogue", db).stdout)), 4)
+
     def test_damaged_foreign_and_busy_files(self):
         bad = os.path.join(HOME, "bad.sqlite")
         write(bad, "not a database at all" * 100)
@@ -122,7 +204,7 @@ class Catalog(CkvdCase):
         tool("genisoimage", "-quiet", "-J", "-o", image, src)
         db = os.path.join(HOME, "kill.sqlite")
         self.assertEqual(catalog("add", "demo", "--number", "50", "--catalogue", db)[0], 0)
-        for delay in (0.05, 0.15, 0.3):
+        for delay in (0.01, 0.02, 0.03, 0.05, 0.15):  # the add takes about 40 ms, 10 times that under ASan
             p = subprocess.Popen([CKVD, "catalog", "add", image, "--number", "51", "--catalogue", db], stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
             time.sleep(delay)
@@ -130,11 +212,12 @@ class Catalog(CkvdCase):
             p.wait()
             with sqlite3.connect(db) as c:
                 self.assertEqual(c.execute("PRAGMA integrity_check").fetchone()[0], "ok")
-                discs = c.execute("SELECT count(*) FROM discs").fetchone()[0]
-                orphans = c.execute("SELECT count(*) FROM entries WHERE disc NOT IN (SELECT id FROM discs)").fetchone()[0]
-                whole = c.execute("SELECT count(*) FROM entries e JOIN discs d ON d.id = e.disc "
-                                  "WHERE d.volume = 'CDROM'").fetchone()[0]
-            self.assertIn((discs, orphans, whole), [(1, 0, 0), (2, 0, 20040)])
+                discs = c.execute("SELECT count(*) FROM discs WHERE number >= 0").fetchone()[0]
+                orphans = c.execute("SELECT count(*) FROM blocks WHERE disc NOT IN (SELECT id FROM discs)").fetchone()[0]
+                half = c.execute("SELECT count(*) FROM discs WHERE number < 0").fetchone()[0]
+                whole = c.execute("SELECT coalesce(sum(b.entries), 0) FROM blocks b JOIN discs d ON d.id = b.disc "
+                                  "WHERE d.volume = 'CDROM' AND d.entries = 20040").fetchone()[0]
+            self.assertIn((discs, orphans, half, whole), [(1, 0, 0, 0), (2, 0, 0, 20040)])
 
 
 if __name__ == "__main__":
