@@ -181,7 +181,6 @@ bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
         disc.number = int(one.ColumnInt(0));
         disc.volume = one.ColumnText(1);
         disc.source = one.ColumnText(2);
-        entries.clear();
         const int64_t count = one.ColumnInt(3);
         if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(4), size_t(count), entries)) {
             error = path + ": the file is damaged (a block of disc " + std::to_string(disc.number) +

@@ -1,10 +1,13 @@
-// A block: the size of its records as a varint, then the records deflated. A record: session, type, LBN,
-// size, the path as the length it shares with the one before and the rest, the date, title, artist, album
-// and codec texts, bit rate, sampling rate and length. Numbers are varints, texts a varint length and bytes.
+// A block: the size of its records as a varint, then the records compressed by LZ4 (its block format), which
+// unpacks ten times as fast as deflate: a search of a common word reads most blocks. A record: session,
+// type, LBN, size, the path as the length it shares with the one before and the rest, the date, title,
+// artist, album and codec texts, bit rate, sampling rate and length. Numbers are varints, texts a varint
+// length and bytes.
 #include "catalogue/catalogue_block.h"
 
-#include <zlib.h>
+#include <lz4.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -51,11 +54,14 @@ class Reader {
         v = T(n);
         return true;
     }
-    bool Text(std::string& t) {
+    // Assigned to `t`, or appended with `append`.
+    bool Text(std::string& t, bool append = false) {
         uint64_t n;
         if (!Number(n) || n > m_bytes.size() - m_at)
             return false;
-        t.assign(m_bytes.substr(m_at, n));
+        if (!append)
+            t.clear();
+        t.append(m_bytes.substr(m_at, n));
         m_at += n;
         return true;
     }
@@ -72,20 +78,6 @@ class Reader {
     std::string_view m_bytes;
     size_t m_at = 0;
 };
-
-// One deflate stream for every block: making one per block costs more than compressing it (each takes
-// a quarter of a megabyte of fresh memory).
-struct DeflateStream {
-    z_stream stream{};
-    // The fastest level: a block is written once per add and the names of a disc repeat within it.
-    DeflateStream() { deflateInit(&stream, 1); }
-    ~DeflateStream() { deflateEnd(&stream); }
-};
-
-DeflateStream& Deflater() {
-    thread_local DeflateStream d;
-    return d;
-}
 
 } // namespace
 
@@ -112,15 +104,10 @@ std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
     std::string block;
     PutNumber(records.size(), block);
     const size_t head = block.size();
-    block.resize(head + deflateBound(&Deflater().stream, uLong(records.size())));
-    z_stream& z = Deflater().stream;
-    deflateReset(&z);
-    z.next_in = reinterpret_cast<Bytef*>(records.data());
-    z.avail_in = uInt(records.size());
-    z.next_out = reinterpret_cast<Bytef*>(block.data() + head);
-    z.avail_out = uInt(block.size() - head);
-    deflate(&z, Z_FINISH);
-    block.resize(block.size() - z.avail_out);
+    block.resize(head + size_t(LZ4_compressBound(int(records.size()))));
+    const int packed = LZ4_compress_default(records.data(), block.data() + head, int(records.size()),
+                                            int(block.size() - head));
+    block.resize(head + size_t(std::max(packed, 0)));
     return block;
 }
 
@@ -130,36 +117,34 @@ bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<Catalogue
     if (!head.Number(size) || size > kMaxBlockBytes)
         return false;
     const std::string_view packed = bytes.substr(head.At());
-    std::string records(size, '\0');
-    uLongf got = uLongf(size);
-    if (uncompress(reinterpret_cast<Bytef*>(records.data()), &got,
-                   reinterpret_cast<const Bytef*>(packed.data()), uLong(packed.size())) != Z_OK ||
-        got != size)
+    thread_local std::string records;
+    records.resize(size);
+    if (packed.size() > size_t(LZ4_compressBound(int(size))) ||
+        LZ4_decompress_safe(packed.data(), records.data(), int(packed.size()), int(size)) != int(size))
+        return false;
+    // No block holds more than kCatBlockEntries, and a record takes at least a byte for each of its 14
+    // fields.
+    if (count > kCatBlockEntries || count * 14 > size)
         return false;
     Reader r(records);
-    const size_t first = entries.size();
-    std::string previous;
+    entries.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        CatalogueEntry e;
+        // Each entry's texts are assigned over, so a reused vector's memory serves again.
+        CatalogueEntry& e = entries[i];
         uint64_t shared;
-        std::string rest;
-        const bool read = r.Small(e.session) && r.Byte(e.type) && r.Small(e.lbn) && r.Small(e.size) &&
-                          r.Number(shared) && shared <= previous.size() && r.Text(rest) && r.Text(e.date) &&
-                          r.Text(e.title) && r.Text(e.artist) && r.Text(e.album) && r.Text(e.codec) &&
-                          r.Small(e.bitrate) && r.Small(e.sampling) && r.Small(e.seconds);
-        if (!read) {
-            entries.resize(first);
+        if (!r.Small(e.session) || !r.Byte(e.type) || !r.Small(e.lbn) || !r.Small(e.size) ||
+            !r.Number(shared) || shared > (i ? entries[i - 1].path.size() : 0))
             return false;
-        }
-        e.path = previous.substr(0, shared) + rest;
-        previous = e.path;
-        entries.push_back(std::move(e));
+        if (i)
+            e.path.assign(entries[i - 1].path, 0, shared);
+        else
+            e.path.clear();
+        if (!r.Text(e.path, true) || !r.Text(e.date) || !r.Text(e.title) || !r.Text(e.artist) ||
+            !r.Text(e.album) || !r.Text(e.codec) || !r.Small(e.bitrate) || !r.Small(e.sampling) ||
+            !r.Small(e.seconds))
+            return false;
     }
-    if (!r.Done()) {
-        entries.resize(first);
-        return false;
-    }
-    return true;
+    return r.Done();
 }
 
 CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries) {

@@ -51,6 +51,6 @@ class CatalogueBlockMaker {
 
 // `entries` as a block's bytes.
 std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries);
-// Appends the `count` entries of a block's bytes to `entries`; false (and nothing appended) for bytes that
+// The `count` entries of a block's bytes into `entries` (its elements assigned over); false for bytes that
 // are no such block.
 bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<CatalogueEntry>& entries);

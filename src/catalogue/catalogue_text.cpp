@@ -183,6 +183,22 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
         return true;
     if (text.size() < folded.size())
         return false; // every character takes at least one byte
+    // Letters of ASCII only fold to ASCII, and no byte of another character is ASCII: such a text is looked
+    // for byte by byte.
+    if (std::all_of(folded.begin(), folded.end(), [](uint32_t c) { return c < 0x80; })) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+        const size_t n = folded.size();
+        for (size_t i = 0; i + n <= text.size(); ++i) {
+            if (lower(text[i]) != char(folded[0]))
+                continue;
+            size_t k = 1;
+            while (k < n && lower(text[i + k]) == char(folded[k]))
+                ++k;
+            if (k == n)
+                return true;
+        }
+        return false;
+    }
     thread_local std::vector<uint32_t> chars;
     chars.clear();
     for (size_t at = 0; at < text.size();)

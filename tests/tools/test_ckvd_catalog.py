@@ -47,6 +47,9 @@ INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue')
 """
 
 
+TITLES = {1: "ÉTÉ À ŁÓDŹ Ÿ", 2: "ΑΘΗΝΑ", 3: "МОСКВА ЁЖ", 4: "ＡＢＣ"}
+
+
 class Catalog(CkvdCase):
     def test_add_update_search_and_remove(self):
         # New discs take the next management numbers from the profile, as reports do.
@@ -153,12 +156,16 @@ class Catalog(CkvdCase):
                 c.execute("INSERT INTO entries(disc, session, path, name, type, lbn, size, date, title, artist, album, "
                           "codec, bitrate, sampling, seconds) VALUES(5, 1, ?, ?, 'F', ?, 1000, '2026-01-02 03:04:05', "
                           "?, 'Artist', '', 'MPEG-1 Layer 3', 128, 44100, 61)",
-                          (f"/ALBUM/{i:03} 歌.MP3", f"{i:03} 歌.MP3", 100 + i, f"Title {i}"))
+                          (f"/ALBUM/{i:03} 歌.MP3", f"{i:03} 歌.MP3", 100 + i, TITLES.get(i, f"Title {i}")))
             c.execute("PRAGMA user_version = 1")
         discs = json.loads(run("catalog", "list", "--json", "--catalogue", db).stdout)
         self.assertEqual([(d["number"], d["volume"], d["comment"], d["entries"]) for d in discs], [(40, "OLD", "kept", 600)])
         self.assertEqual([h["path"] for h in json.loads(run("catalog", "search", "--json", "title 599", "--catalogue", db).stdout)],
                          ["/ALBUM/599 歌.MP3"])
+        # Letters in any case beyond ASCII: Latin-1, Latin Extended-A, Greek, Cyrillic, fullwidth Latin.
+        for i, text in ((1, "été à łódź ÿ"), (2, "αθηνα"), (3, "москва ёж"), (4, "ａｂｃ")):
+            self.assertEqual([h["path"] for h in json.loads(run("catalog", "search", "--json", text, "--catalogue", db).stdout)],
+                             [f"/ALBUM/{i:03} 歌.MP3"], text)
         shown = json.loads(run("catalog", "show", "40", "--json", "--catalogue", db).stdout)["entries"]
         self.assertEqual((len(shown), shown[0]["path"], shown[0]["lbn"], shown[599]["title"], shown[599]["seconds"]),
                          (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
