@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <unordered_map>
 
@@ -40,13 +41,15 @@ CREATE TABLE catalogue_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue');
 )";
 
-// Version 2: a disc's entries in compressed blocks; the index has a document per block holding each of its
-// trigrams once (the ckvd_trigram tokenizer), and a search checks the entries of the blocks it names.
+// Version 2: a disc's entries in compressed blocks with a 128-bit mask of each entry's trigrams; the index
+// has a document per block holding each of its trigrams once (the ckvd_trigram tokenizer), and a search
+// checks the entries of the blocks it names whose masks have the text's trigrams.
 constexpr const char* kSchema2 = R"(
 ALTER TABLE discs ADD COLUMN entries INTEGER NOT NULL DEFAULT 0;
 CREATE TABLE blocks(
   id INTEGER PRIMARY KEY, disc INTEGER NOT NULL REFERENCES discs(id) ON DELETE CASCADE, n INTEGER NOT NULL,
   entries INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(disc, n));
+CREATE TABLE block_masks(id INTEGER PRIMARY KEY REFERENCES blocks(id) ON DELETE CASCADE, masks BLOB NOT NULL);
 CREATE VIRTUAL TABLE block_text USING fts5(
   text, content='', tokenize='ckvd_trigram', detail='none', columnsize=0);
 )";
@@ -150,28 +153,45 @@ bool EachRow(sqlite3* db, const std::string& path, Statement& s, F each, std::st
 // Calls `each` with the entries of every block the condition `where` (on blocks b and discs d, its
 // parameters bound by `bind`) picks, in disc and block order, until it returns false; a block that cannot be
 // read fails the whole walk.
+using BlockVisit =
+    std::function<bool(const CatalogueHit&, std::vector<CatalogueEntry>&, std::string_view masks)>;
+
+// With `wanted`, a block none of whose entries' masks has its bits is passed over unread.
 bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
-               const std::function<void(Statement&)>& bind,
-               const std::function<bool(const CatalogueHit&, std::vector<CatalogueEntry>&)>& each,
-               std::string& error) {
+               const std::function<void(Statement&)>& bind, const BlockVisit& each, std::string& error,
+               const CatalogueMask* wanted = nullptr) {
     // The blocks' ids in disc and block order first: the sort then carries no block bytes.
-    Statement ids, one;
-    const std::string sql =
-        "SELECT b.id FROM blocks b JOIN discs d ON d.id = b.disc " + where + " ORDER BY d.number, b.n";
+    Statement ids, one, maskOf;
+    const std::string sql = "SELECT b.id, b.entries FROM blocks b JOIN discs d ON d.id = b.disc " + where +
+                            " ORDER BY d.number, b.n";
     if (!ids.Prepare(db, sql.c_str()) ||
-        !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.entries, b.data FROM blocks b "
-                         "JOIN discs d ON d.id = b.disc WHERE b.id = ?")) {
+        !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.data FROM blocks b "
+                         "JOIN discs d ON d.id = b.disc WHERE b.id = ?") ||
+        !maskOf.Prepare(db, "SELECT masks FROM block_masks WHERE id = ?")) {
         error = Message(db, path);
         return false;
     }
     bind(ids);
-    std::vector<int64_t> found;
+    std::vector<std::pair<int64_t, int64_t>> found; // each block's id and entry count
     if (!EachRow(
-            db, path, ids, [&] { found.push_back(ids.ColumnInt(0)); }, error))
+            db, path, ids, [&] { found.emplace_back(ids.ColumnInt(0), ids.ColumnInt(1)); }, error))
         return false;
     CatalogueHit disc;
     std::vector<CatalogueEntry> entries;
-    for (int64_t id : found) {
+    for (const auto& [id, count] : found) {
+        std::string_view masks;
+        if (wanted && count > 0) {
+            sqlite3_reset(maskOf.s);
+            maskOf.Int(1, id);
+            if (sqlite3_step(maskOf.s) == SQLITE_ROW) {
+                masks = maskOf.ColumnBytes(0);
+                size_t i = 0; // an entry past the masks' end holds them all: a damaged row hides nothing
+                while (i < size_t(count) && !Cat_MaskHolds(masks, i, *wanted))
+                    ++i;
+                if (i == size_t(count))
+                    continue;
+            }
+        }
         sqlite3_reset(one.s);
         one.Int(1, id);
         if (sqlite3_step(one.s) != SQLITE_ROW) {
@@ -181,13 +201,12 @@ bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
         disc.number = int(one.ColumnInt(0));
         disc.volume = one.ColumnText(1);
         disc.source = one.ColumnText(2);
-        const int64_t count = one.ColumnInt(3);
-        if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(4), size_t(count), entries)) {
+        if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(3), size_t(count), entries)) {
             error = path + ": the file is damaged (a block of disc " + std::to_string(disc.number) +
                     " cannot be read)";
             return false;
         }
-        if (!each(disc, entries))
+        if (!each(disc, entries, masks))
             break;
     }
     return true;
@@ -230,8 +249,11 @@ bool Catalogue::Open(const std::string& path, std::string& error) {
     }
     // In WAL mode a commit needs no sync of the database file: a crash keeps it whole, at worst without the
     // last transaction.
-    return Exec("PRAGMA foreign_keys = ON", error) && Exec("PRAGMA journal_mode = WAL", error) &&
-           Exec("PRAGMA synchronous = NORMAL", error) && Migrate(error);
+    // A new file gets pages of 16 KB (a file there keeps its own): a large disc's add writes a quarter of
+    // the pages, each a call, and its commit copies them again into the file.
+    return Exec("PRAGMA page_size = 16384", error) && Exec("PRAGMA foreign_keys = ON", error) &&
+           Exec("PRAGMA journal_mode = WAL", error) && Exec("PRAGMA synchronous = NORMAL", error) &&
+           Migrate(error);
 }
 
 bool Catalogue::Migrate(std::string& error) {
@@ -360,42 +382,47 @@ int Catalogue::NextNumber() {
 }
 
 bool Catalogue::WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, std::string& error) {
-    // Prepared once: parsing the two statements anew for each block took a tenth of a large disc's add.
-    if (!m_putBlock &&
-        (sqlite3_prepare_v2(m_db, "INSERT INTO blocks(disc, n, entries, data) VALUES(?, ?, ?, ?)", -1,
-                            &m_putBlock, nullptr) != SQLITE_OK ||
-         sqlite3_prepare_v2(m_db, "INSERT INTO block_text(rowid, text) VALUES(?, ?)", -1, &m_putText,
-                            nullptr) != SQLITE_OK)) {
-        error = Message(m_db, m_path);
-        FinishStatements();
-        return false;
-    }
-    Statement put{m_putBlock}, text{m_putText};
-    const auto keep = [&] { // the statements stay prepared for the next block
-        sqlite3_reset(put.s);
-        sqlite3_reset(text.s);
-        put.s = text.s = nullptr;
-    };
+    // Prepared once: parsing the statements anew for each block took a tenth of a large disc's add.
+    const char* sql[] = {"INSERT INTO blocks(disc, n, entries, data) VALUES(?, ?, ?, ?)",
+                         "INSERT INTO block_masks(id, masks) VALUES(?, ?)",
+                         "INSERT INTO block_text(rowid, text) VALUES(?, ?)"};
+    for (size_t i = 0; i < std::size(sql); ++i)
+        if (!m_putBlock[i] && sqlite3_prepare_v2(m_db, sql[i], -1, &m_putBlock[i], nullptr) != SQLITE_OK) {
+            error = Message(m_db, m_path);
+            FinishStatements();
+            return false;
+        }
+    Statement put{m_putBlock[0]}, masks{m_putBlock[1]}, text{m_putBlock[2]};
     put.Int(1, disc);
     put.Int(2, int64_t(n));
     put.Int(3, int64_t(block.entries));
     put.Blob(4, block.bytes);
     bool ok = sqlite3_step(put.s) == SQLITE_DONE;
+    const int64_t id = sqlite3_last_insert_rowid(m_db);
     if (ok) {
-        text.Int(1, sqlite3_last_insert_rowid(m_db));
+        masks.Int(1, id);
+        masks.Blob(2, block.masks);
+        ok = sqlite3_step(masks.s) == SQLITE_DONE;
+    }
+    if (ok) {
+        text.Int(1, id);
         text.Text(2, block.text);
         ok = sqlite3_step(text.s) == SQLITE_DONE;
     }
     if (!ok)
         error = Message(m_db, m_path);
-    keep();
+    for (Statement* s : {&put, &masks, &text}) { // the statements stay prepared for the next block
+        sqlite3_reset(s->s);
+        s->s = nullptr;
+    }
     return ok;
 }
 
 void Catalogue::FinishStatements() {
-    sqlite3_finalize(m_putBlock);
-    sqlite3_finalize(m_putText);
-    m_putBlock = m_putText = nullptr;
+    for (sqlite3_stmt*& s : m_putBlock) {
+        sqlite3_finalize(s);
+        s = nullptr;
+    }
 }
 
 bool Catalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error) {
@@ -536,22 +563,26 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
             match += c == '"' ? std::string("\"\"") : std::string(1, c);
         match += '"';
     }
-    const auto wanted = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
-        for (CatalogueEntry& e : entries) {
+    // Within those blocks, the entries whose masks have the text's bits.
+    const CatalogueMask mask = Cat_TextMask(folded);
+    const auto check = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries,
+                           std::string_view masks) {
+        for (size_t i = 0; i < entries.size(); ++i) {
             if (hits.size() >= limit)
                 return false;
-            if (Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) || Cat_Holds(e.artist, folded) ||
-                Cat_Holds(e.album, folded))
+            CatalogueEntry& e = entries[i];
+            if (Cat_MaskHolds(masks, i, mask) && (Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) ||
+                                                  Cat_Holds(e.artist, folded) || Cat_Holds(e.album, folded)))
                 hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
         }
         return hits.size() < limit;
     };
     if (match.empty())
         return EachBlock(
-            m_db, m_path, "", [](Statement&) {}, wanted, error);
+            m_db, m_path, "", [](Statement&) {}, check, error);
     return EachBlock(
         m_db, m_path, "WHERE b.id IN (SELECT rowid FROM block_text WHERE block_text MATCH ?)",
-        [&](Statement& s) { s.Text(1, match); }, wanted, error);
+        [&](Statement& s) { s.Text(1, match); }, check, error, &mask);
 }
 
 bool Catalogue::List(std::vector<CatalogueDisc>& discs, std::string& error) {
@@ -589,7 +620,7 @@ bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry
     entries.clear();
     return EachBlock(
         m_db, m_path, "WHERE d.number = ?", [&](Statement& s) { s.Int(1, number); },
-        [&](const CatalogueHit&, std::vector<CatalogueEntry>& block) {
+        [&](const CatalogueHit&, std::vector<CatalogueEntry>& block, std::string_view) {
             std::move(block.begin(), block.end(), std::back_inserter(entries));
             return true;
         },
@@ -660,7 +691,7 @@ bool Catalogue::Remove(int number, std::string& error) {
 bool Catalogue::Export(const std::function<void(const CatalogueHit&)>& each, std::string& error) {
     return EachBlock(
         m_db, m_path, "", [](Statement&) {},
-        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
             CatalogueHit hit{disc.number, disc.volume, disc.source, {}};
             for (CatalogueEntry& e : entries) {
                 hit.entry = std::move(e);
@@ -683,7 +714,7 @@ bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
     };
     const bool read = EachBlock(
         m_db, m_path, "", [](Statement&) {},
-        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
             for (const CatalogueEntry& e : entries) {
                 if (e.type == 'F' && e.size > 0) {
                     char size[24];

@@ -107,8 +107,7 @@ class Catalogue {
     void FinishStatements();
 
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_putBlock = nullptr; // a block's row and its index document, kept prepared
-    sqlite3_stmt* m_putText = nullptr;
+    sqlite3_stmt* m_putBlock[3] = {}; // a block's row, its masks and its index document, kept prepared
     std::string m_path;
 };
 

@@ -148,7 +148,10 @@ bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<Catalogue
 }
 
 CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries) {
-    return {Cat_EncodeBlock(entries), entries.size(), Cat_IndexText(entries)};
+    CatalogueBlock b{Cat_EncodeBlock(entries), entries.size(), {}, {}};
+    b.masks.reserve(entries.size() * sizeof(CatalogueMask));
+    b.text = Cat_IndexText(entries, &b.masks);
+    return b;
 }
 
 CatalogueBlockMaker::CatalogueBlockMaker() {

@@ -15,11 +15,13 @@
 
 constexpr size_t kCatBlockEntries = 256;
 
-// A block as it is stored: its bytes, its entry count and its index document (Cat_IndexText).
+// A block as it is stored: its bytes, its entry count, its index document and its entries' masks
+// (Cat_IndexText).
 struct CatalogueBlock {
     std::string bytes;
     size_t entries = 0;
     std::string text;
+    std::string masks;
 };
 // Touches no database or disc, so that blocks can be made on another thread.
 CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries);

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "catalogue/catalogue.h"
 
@@ -136,6 +137,13 @@ template <class F> void EachTrigram(std::string_view text, F each) {
     }
 }
 
+// One of the mask's 96 bits for a trigram (one bit each keeps the masks of entries with long tags sparse
+// enough).
+void MaskAdd(CatalogueMask& mask, uint64_t key) {
+    const unsigned bit = unsigned(((key * 0x9E3779B97F4A7C15ull) >> 32) % 96);
+    mask[bit / 32] |= uint32_t(1) << (bit % 32);
+}
+
 std::string KeyText(uint64_t key) {
     std::string t;
     PutUtf8(uint32_t(key >> 42) - 1, t);
@@ -218,39 +226,60 @@ std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
     return out;
 }
 
-std::string Cat_IndexText(std::span<const CatalogueEntry> entries) {
-    // First every text the block is found by, then its distinct trigrams.
-    thread_local std::string text;
-    text.clear();
+std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* masks) {
+    thread_local TrigramSet seen;
+    thread_local std::string piece;
+    std::string grams;
+    CatalogueMask mask{}, folderMask{};
+    const auto take = [&](uint64_t key) {
+        MaskAdd(mask, key);
+        if (seen.Insert(key))
+            (grams += KeyText(key)) += kCatTextBreak;
+    };
     std::string_view folder = "\x01"; // no folder yet
     for (const CatalogueEntry& e : entries) {
         const std::string_view path = e.path;
         const size_t slash = path.rfind('/');
         const std::string_view dir =
             slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
-        if (dir != folder) {
-            (text += dir) += kCatTextBreak;
+        if (dir != folder) { // a folder's trigrams are taken once for all its entries
+            mask = {};
+            EachTrigram(dir, take);
+            folderMask = mask;
             folder = dir;
         }
+        mask = folderMask;
         // The folder's last two characters, so that trigrams across the '/' are kept.
         size_t tail = dir.size();
         for (int n = 0; n < 2 && tail > 0;) {
             --tail;
             n += (static_cast<unsigned char>(dir[tail]) & 0xC0) != 0x80;
         }
-        (text += dir.substr(tail)) += path.substr(dir.size());
+        piece.assign(dir.substr(tail)).append(path.substr(dir.size()));
+        EachTrigram(piece, take);
         for (const std::string* tag : {&e.title, &e.artist, &e.album})
-            (text += kCatTextBreak) += *tag;
-        text += kCatTextBreak;
+            EachTrigram(*tag, take);
+        if (masks)
+            masks->append(reinterpret_cast<const char*>(mask.data()), sizeof mask);
     }
-    thread_local TrigramSet seen;
-    std::string grams;
-    EachTrigram(text, [&](uint64_t key) {
-        if (seen.Insert(key))
-            (grams += KeyText(key)) += kCatTextBreak;
-    });
     seen.Clear();
     return grams;
+}
+
+CatalogueMask Cat_TextMask(std::span<const uint32_t> folded) {
+    CatalogueMask mask{};
+    for (size_t i = 0; i + 2 < folded.size(); ++i)
+        MaskAdd(mask, (uint64_t(folded[i] + 1) << 42) | (uint64_t(folded[i + 1]) << 21) | folded[i + 2]);
+    return mask;
+}
+
+bool Cat_MaskHolds(std::string_view masks, size_t entry, const CatalogueMask& wanted) {
+    if ((entry + 1) * sizeof(CatalogueMask) > masks.size())
+        return true; // no mask: the entry is checked
+    CatalogueMask m;
+    std::memcpy(m.data(), masks.data() + entry * sizeof m, sizeof m);
+    return (m[0] & wanted[0]) == wanted[0] && (m[1] & wanted[1]) == wanted[1] &&
+           (m[2] & wanted[2]) == wanted[2];
 }
 
 bool Cat_RegisterTokenizer(sqlite3* db) {

@@ -3,6 +3,7 @@
 // check of a candidate entry against the text looked for.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -21,9 +22,19 @@ std::vector<uint32_t> Cat_Folded(std::string_view text);
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded);
 // The distinct trigrams of `folded`, each as its UTF-8 text, in the order they first appear.
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded);
+// 96 bits standing for an entry's trigrams (a Bloom filter): an entry whose mask lacks a bit of the text's
+// cannot hold the text, so a search checks few entries of a block the index names. A block's 256 masks
+// (3,072 bytes) fit in one database page.
+using CatalogueMask = std::array<uint32_t, 3>;
+
 // A block's index document: the distinct trigrams of each folder's path, each entry's name with the two
 // characters and '/' before it (so text that spans the folder and the name is found) and its tag texts,
-// each trigram ended by kCatTextBreak.
-std::string Cat_IndexText(std::span<const CatalogueEntry> entries);
+// each trigram ended by kCatTextBreak. With `masks`, each entry's mask (of all those trigrams of its own)
+// appended, 12 bytes an entry.
+std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* masks = nullptr);
+// The mask of the text's trigrams (all zero for a text of fewer than three characters).
+CatalogueMask Cat_TextMask(std::span<const uint32_t> folded);
+// Whether entry `entry`'s mask in `masks` has every bit of `wanted` (true past the masks' end).
+bool Cat_MaskHolds(std::string_view masks, size_t entry, const CatalogueMask& wanted);
 // Registers the "ckvd_trigram" tokenizer the index uses on `db`; false when the SQLite has no FTS5.
 bool Cat_RegisterTokenizer(sqlite3* db);
