@@ -19,6 +19,9 @@ namespace {
 
 // No block of kCatBlockEntries records comes near this; a larger stated size is a damaged block.
 constexpr uint64_t kMaxBlockBytes = 64u << 20;
+// A text longer than this (a tag of junk) is kept cut at a character's start, so that every block stays
+// below kMaxBlockBytes: 256 records of six texts.
+constexpr size_t kMaxText = 32u << 10;
 
 void PutNumber(uint64_t v, std::string& out) {
     for (; v >= 0x80; v >>= 7)
@@ -27,6 +30,12 @@ void PutNumber(uint64_t v, std::string& out) {
 }
 
 void PutText(std::string_view t, std::string& out) {
+    if (t.size() > kMaxText) {
+        size_t cut = kMaxText;
+        while (cut > 0 && (static_cast<unsigned char>(t[cut]) & 0xC0) == 0x80)
+            --cut;
+        t = t.substr(0, cut);
+    }
     PutNumber(t.size(), out);
     out += t;
 }
@@ -54,10 +63,10 @@ class Reader {
         v = T(n);
         return true;
     }
-    // Assigned to `t`, or appended with `append`.
+    // Assigned to `t`, or appended with `append`; no text is longer than the encoder writes.
     bool Text(std::string& t, bool append = false) {
         uint64_t n;
-        if (!Number(n) || n > m_bytes.size() - m_at)
+        if (!Number(n) || n > m_bytes.size() - m_at || n > kMaxText)
             return false;
         if (!append)
             t.clear();
@@ -117,14 +126,14 @@ bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<Catalogue
     if (!head.Number(size) || size > kMaxBlockBytes)
         return false;
     const std::string_view packed = bytes.substr(head.At());
+    // No block holds more than kCatBlockEntries, a record takes at least a byte for each of its 14 fields,
+    // and LZ4 makes at most 255 bytes of one: nothing is unpacked past what the row can hold.
+    if (count > kCatBlockEntries || count * 14 > size || size > packed.size() * 255 ||
+        packed.size() > size_t(LZ4_compressBound(int(size))))
+        return false;
     thread_local std::string records;
     records.resize(size);
-    if (packed.size() > size_t(LZ4_compressBound(int(size))) ||
-        LZ4_decompress_safe(packed.data(), records.data(), int(packed.size()), int(size)) != int(size))
-        return false;
-    // No block holds more than kCatBlockEntries, and a record takes at least a byte for each of its 14
-    // fields.
-    if (count > kCatBlockEntries || count * 14 > size)
+    if (LZ4_decompress_safe(packed.data(), records.data(), int(packed.size()), int(size)) != int(size))
         return false;
     Reader r(records);
     entries.resize(count);

@@ -116,8 +116,12 @@ class TrigramSet {
     std::vector<size_t> m_used;
 };
 
-// Calls `each(key)` with every trigram of `text`; no trigram spans a kCatTextBreak. A key is never 0: the
-// first code point is stored plus one.
+// Three code points as one key, never 0 (the first is stored plus one).
+uint64_t Key(uint32_t a, uint32_t b, uint32_t c) {
+    return (uint64_t(a + 1) << 42) | (uint64_t(b) << 21) | c;
+}
+
+// Calls `each(key)` with every trigram of `text`; no trigram spans a kCatTextBreak.
 template <class F> void EachTrigram(std::string_view text, F each) {
     uint32_t a = 0, b = 0;
     int have = 0;
@@ -129,7 +133,7 @@ template <class F> void EachTrigram(std::string_view text, F each) {
         }
         const uint32_t c = Fold(Next(text, at));
         if (have >= 2)
-            each((uint64_t(a + 1) << 42) | (uint64_t(b) << 21) | c);
+            each(Key(a, b, c));
         else
             ++have;
         a = b;
@@ -218,8 +222,7 @@ std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
     std::vector<std::string> out;
     TrigramSet seen;
     for (size_t i = 0; i + 2 < folded.size(); ++i) {
-        const uint64_t key =
-            (uint64_t(folded[i] + 1) << 42) | (uint64_t(folded[i + 1]) << 21) | folded[i + 2];
+        const uint64_t key = Key(folded[i], folded[i + 1], folded[i + 2]);
         if (seen.Insert(key))
             out.push_back(KeyText(key));
     }
@@ -269,7 +272,7 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
 CatalogueMask Cat_TextMask(std::span<const uint32_t> folded) {
     CatalogueMask mask{};
     for (size_t i = 0; i + 2 < folded.size(); ++i)
-        MaskAdd(mask, (uint64_t(folded[i] + 1) << 42) | (uint64_t(folded[i + 1]) << 21) | folded[i + 2]);
+        MaskAdd(mask, Key(folded[i], folded[i + 1], folded[i + 2]));
     return mask;
 }
 

@@ -220,7 +220,8 @@ class Catalog(CkvdCase):
             with sqlite3.connect(db) as c:
                 self.assertEqual(c.execute("PRAGMA integrity_check").fetchone()[0], "ok")
                 discs = c.execute("SELECT count(*) FROM discs WHERE number >= 0").fetchone()[0]
-                orphans = c.execute("SELECT count(*) FROM blocks WHERE disc NOT IN (SELECT id FROM discs)").fetchone()[0]
+                orphans = c.execute("SELECT (SELECT count(*) FROM blocks WHERE disc NOT IN (SELECT id FROM discs)) + "
+                                    "(SELECT count(*) FROM block_masks WHERE id NOT IN (SELECT id FROM blocks))").fetchone()[0]
                 half = c.execute("SELECT count(*) FROM discs WHERE number < 0").fetchone()[0]
                 whole = c.execute("SELECT coalesce(sum(b.entries), 0) FROM blocks b JOIN discs d ON d.id = b.disc "
                                   "WHERE d.volume = 'CDROM' AND d.entries = 20040").fetchone()[0]
