@@ -426,10 +426,9 @@ void Catalogue::FinishStatements() {
 }
 
 bool Catalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error) {
-    const std::span<const CatalogueEntry> all(entries);
-    for (size_t at = 0, n = 0; at < all.size(); at += kCatBlockEntries, ++n)
-        if (!WriteBlock(disc, n, Cat_MakeBlock(all.subspan(at, std::min(kCatBlockEntries, all.size() - at))),
-                        error))
+    size_t n = 0;
+    for (const CatalogueBlock& b : Cat_MakeBlocks(entries))
+        if (!WriteBlock(disc, n++, b, error))
             return false;
     return true;
 }
@@ -470,33 +469,41 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
     if (sqlite3_step(d.s) != SQLITE_DONE)
         return fail(Message(m_db, m_path));
     const int64_t id = sqlite3_last_insert_rowid(m_db);
-    // Each full block is made into its bytes and index document on a second thread while the next is read
-    // into the other buffer. The buffers' entries are assigned over, so their texts' memory serves again.
+    // Each batch of full blocks is made into their bytes, masks and index documents on a second thread
+    // while the next is read into the other buffer. The buffers' entries are assigned over, so their
+    // texts' memory serves again.
+    constexpr size_t kBatch = 8 * kCatBlockEntries;
     DiscKey hash;
-    std::vector<CatalogueEntry> buffers[2] = {std::vector<CatalogueEntry>(kCatBlockEntries),
-                                              std::vector<CatalogueEntry>(kCatBlockEntries)};
+    std::vector<CatalogueEntry> buffers[2] = {std::vector<CatalogueEntry>(kBatch),
+                                              std::vector<CatalogueEntry>(kBatch)};
     int filling = 0;
-    size_t inBlock = 0, blocks = 0;
+    size_t inBatch = 0, blocks = 0;
     uint64_t entries = 0;
     CatalogueBlockMaker maker;
     bool written = true;
-    const auto writeMade = [&] { return !maker.Busy() || WriteBlock(id, blocks++, maker.Take(), error); };
+    const auto writeAll = [&](const std::vector<CatalogueBlock>& made) {
+        for (const CatalogueBlock& b : made)
+            if (!WriteBlock(id, blocks++, b, error))
+                return false;
+        return true;
+    };
+    const auto writeMade = [&] { return !maker.Busy() || writeAll(maker.Take()); };
     walk([&](const CatalogueEntry& e) {
         if (!written)
             return;
         hash.Mix(e);
         ++entries;
-        buffers[filling][inBlock++] = e;
-        if (inBlock == kCatBlockEntries) {
+        buffers[filling][inBatch++] = e;
+        if (inBatch == kBatch) {
             written = writeMade();
             maker.Put(buffers[filling]);
             filling ^= 1;
-            inBlock = 0;
+            inBatch = 0;
         }
     });
-    written = written && writeMade();
-    const std::span<const CatalogueEntry> last(buffers[filling].data(), inBlock);
-    if (!written || (!last.empty() && !WriteBlock(id, blocks, Cat_MakeBlock(last), error)))
+    written = written && writeMade() &&
+              writeAll(Cat_MakeBlocks(std::span<const CatalogueEntry>(buffers[filling].data(), inBatch)));
+    if (!written)
         return fail(error);
     const std::string key = hash.Of(disc);
     Statement same;

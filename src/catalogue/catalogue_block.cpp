@@ -163,6 +163,13 @@ CatalogueBlock Cat_MakeBlock(std::span<const CatalogueEntry> entries) {
     return b;
 }
 
+std::vector<CatalogueBlock> Cat_MakeBlocks(std::span<const CatalogueEntry> entries) {
+    std::vector<CatalogueBlock> blocks;
+    for (size_t at = 0; at < entries.size(); at += kCatBlockEntries)
+        blocks.push_back(Cat_MakeBlock(entries.subspan(at, std::min(kCatBlockEntries, entries.size() - at))));
+    return blocks;
+}
+
 CatalogueBlockMaker::CatalogueBlockMaker() {
     try {
         m_thread = std::thread([this] { Run(); });
@@ -190,7 +197,7 @@ void CatalogueBlockMaker::Run() {
         const std::span<const CatalogueEntry> entries = *m_in;
         m_in.reset();
         hold.unlock();
-        CatalogueBlock made = Cat_MakeBlock(entries);
+        std::vector<CatalogueBlock> made = Cat_MakeBlocks(entries);
         hold.lock();
         m_out = std::move(made);
         m_changed.notify_all();
@@ -200,7 +207,7 @@ void CatalogueBlockMaker::Run() {
 void CatalogueBlockMaker::Put(std::span<const CatalogueEntry> entries) {
     m_busy = true;
     if (!m_thread.joinable()) {
-        m_out = Cat_MakeBlock(entries);
+        m_out = Cat_MakeBlocks(entries);
         return;
     }
     {
@@ -210,10 +217,10 @@ void CatalogueBlockMaker::Put(std::span<const CatalogueEntry> entries) {
     m_changed.notify_all();
 }
 
-CatalogueBlock CatalogueBlockMaker::Take() {
+std::vector<CatalogueBlock> CatalogueBlockMaker::Take() {
     std::unique_lock hold(m_lock);
     m_changed.wait(hold, [this] { return m_out.has_value(); });
-    CatalogueBlock made = std::move(*m_out);
+    std::vector<CatalogueBlock> made = std::move(*m_out);
     m_out.reset();
     m_busy = false;
     return made;
