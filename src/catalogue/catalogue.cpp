@@ -41,9 +41,10 @@ CREATE TABLE catalogue_info(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 INSERT INTO catalogue_info VALUES('application', 'ckvd-explorer disc catalogue');
 )";
 
-// Version 2: a disc's entries in compressed blocks with a 128-bit mask of each entry's trigrams; the index
-// has a document per block holding each of its trigrams once (the ckvd_trigram tokenizer), and a search
-// checks the entries of the blocks it names whose masks have the text's trigrams.
+// Version 2: a disc's entries in compressed blocks, each block's 96-bit masks of its entries' trigrams in a
+// row of their own (read without the block); the index has a document per block holding each of its
+// trigrams once (the ckvd_trigram tokenizer), and a search checks the entries of the blocks it names whose
+// masks have the text's trigrams.
 constexpr const char* kSchema2 = R"(
 ALTER TABLE discs ADD COLUMN entries INTEGER NOT NULL DEFAULT 0;
 CREATE TABLE blocks(

@@ -69,7 +69,8 @@ class Catalogue {
     // `*count`.
     bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
              int* number, bool* updated, uint64_t* count, std::string& error);
-    // Entries whose path, name or tag texts hold `text` (any case for Latin letters), at most `limit`.
+    // Entries whose path, name or tag texts hold `text` (letters of Latin, Greek, Cyrillic and fullwidth
+    // Latin in any case), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
     bool List(std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `number` and its entries; false when there is none (with the reason).
@@ -96,7 +97,7 @@ class Catalogue {
     // Version 1's rows of entries into blocks, inside the caller's transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);
-    // `entries` as the blocks of disc `disc`, each with its index document.
+    // `entries` as the blocks of disc `disc`, each with its masks and index document.
     bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
     bool WriteBlock(int64_t disc, size_t n, const struct CatalogueBlock& block, std::string& error);
     // The discs with their entry counts: every one, or the one numbered `number` (0 and up).

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "catalogue/catalogue.h"
+#include "iso9660/iso9660.h"
 
 namespace {
 
@@ -32,47 +33,20 @@ uint32_t Fold(uint32_t c) {
     return c;
 }
 
-// The next code point of `text` at `at` (moved past it); a byte that starts no UTF-8 sequence is U+FFFD.
+// The next code point of `text` at `at` (moved past it); a byte that starts no UTF-8 sequence, and an ASCII
+// character written in more bytes, are U+FFFD: an ASCII character is always its own byte (Cat_Holds looks
+// for ASCII texts byte by byte, and a NUL would end a token in the index document).
 uint32_t Next(std::string_view text, size_t& at) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b = byte(at);
+    const auto b = static_cast<unsigned char>(text[at]);
     if (b < 0x80) {
         ++at;
         return b;
     }
-    const size_t n = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
-    if (n == 0 || at + n > text.size()) {
-        ++at;
-        return 0xFFFD;
-    }
-    uint32_t c = b & (0x7F >> n);
-    for (size_t i = 1; i < n; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (byte(at + i) & 0x3F);
-    }
-    at += n;
-    return c;
-}
-
-void PutUtf8(uint32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
+    size_t n = 0;
+    const uint32_t c =
+        Iso_DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at, &n);
+    at += n ? n : 1;
+    return n && c >= 0x80 ? c : 0xFFFD;
 }
 
 // Trigrams seen in one document, each once: an open-addressing set of three 21-bit code points in 64 bits,
@@ -148,11 +122,17 @@ void MaskAdd(CatalogueMask& mask, uint64_t key) {
     mask[bit / 32] |= uint32_t(1) << (bit % 32);
 }
 
+// `text`'s code points, folded, appended to `out`.
+void FoldInto(std::string_view text, std::vector<uint32_t>& out) {
+    for (size_t at = 0; at < text.size();)
+        out.push_back(Fold(Next(text, at)));
+}
+
 std::string KeyText(uint64_t key) {
     std::string t;
-    PutUtf8(uint32_t(key >> 42) - 1, t);
-    PutUtf8(uint32_t(key >> 21) & 0x1FFFFF, t);
-    PutUtf8(uint32_t(key) & 0x1FFFFF, t);
+    Iso_AppendUtf8(t, uint32_t(key >> 42) - 1);
+    Iso_AppendUtf8(t, uint32_t(key >> 21) & 0x1FFFFF);
+    Iso_AppendUtf8(t, uint32_t(key) & 0x1FFFFF);
     return t;
 }
 
@@ -185,8 +165,7 @@ int Tokenize(Fts5Tokenizer*, void* context, int, const char* text, int length,
 
 std::vector<uint32_t> Cat_Folded(std::string_view text) {
     std::vector<uint32_t> out;
-    for (size_t at = 0; at < text.size();)
-        out.push_back(Fold(Next(text, at)));
+    FoldInto(text, out);
     return out;
 }
 
@@ -213,8 +192,7 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
     }
     thread_local std::vector<uint32_t> chars;
     chars.clear();
-    for (size_t at = 0; at < text.size();)
-        chars.push_back(Fold(Next(text, at)));
+    FoldInto(text, chars);
     return std::search(chars.begin(), chars.end(), folded.begin(), folded.end()) != chars.end();
 }
 
