@@ -43,8 +43,9 @@ struct CatalogueHit {
     CatalogueEntry entry;
 };
 
-// Hands each entry of a disc to `put`, in order.
-using CatalogueWalk = std::function<void(const std::function<void(const CatalogueEntry&)>& put)>;
+// Hands each entry of a disc to `put`, in order. `put` may take the entry's texts (swap them with its own):
+// the walk sets every field of the entry anew before the next call.
+using CatalogueWalk = std::function<void(const std::function<void(CatalogueEntry&)>& put)>;
 
 class Catalogue {
   public:
@@ -117,7 +118,7 @@ std::string Cat_DefaultPath();
 // The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: its volume name, sessions and
 // TOC, and a walk of every session's entries with the tags of its media files.
 void Cat_LoadedDisc(CatalogueDisc& disc);
-void Cat_EachLoadedEntry(const std::function<void(const CatalogueEntry&)>& put);
+void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put);
 // A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
 // with its tags); false with the reason for a file that is no such report.
 bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,

@@ -90,7 +90,7 @@ void Cat_LoadedDisc(CatalogueDisc& disc) {
             disc.volume = Report_ValueText(Iso_EntryName(tree->root)); // the last session's name stands
 }
 
-void Cat_EachLoadedEntry(const std::function<void(const CatalogueEntry&)>& put) {
+void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
     if (!g_DiscModel)
         return;
     const uint16_t shown = g_CurrentSession;
@@ -101,7 +101,7 @@ void Cat_EachLoadedEntry(const std::function<void(const CatalogueEntry&)>& put) 
         Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
             if (f.flags & ISO_EXTENT_CONTINUED)
                 return; // a file's later extent: the file is one entry
-            // One entry serves every call: its texts keep their memory.
+            // One entry serves every call: its texts keep their memory, or that of the texts `put` swaps in.
             e.session = index + 1;
             e.path = path;
             e.type = f.type == 'F' ? 'F' : 'D';

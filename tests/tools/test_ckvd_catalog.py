@@ -170,8 +170,22 @@ class Catalog(CkvdCase):
         self.assertEqual((len(shown), shown[0]["path"], shown[0]["lbn"], shown[599]["title"], shown[599]["seconds"]),
                          (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
         with sqlite3.connect(db) as c:
-            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 2)
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
             self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = 'entries'").fetchone()[0], 0)
+
+    def test_a_catalogue_of_the_second_version_brought_over(self):
+        # Version 2 had no index of where the blocks are; the search orders the blocks it names by it.
+        db = os.path.join(HOME, "v2.sqlite")
+        self.assertEqual(catalog("add", "demo", "--number", "3", "--catalogue", db)[0], 0)
+        with sqlite3.connect(db) as c:
+            c.execute("DROP INDEX blocks_place")
+            c.execute("PRAGMA user_version = 2")
+        hits = json.loads(run("catalog", "search", "--json", "さくら", "--catalogue", db).stdout)
+        self.assertEqual({(h["number"], h["path"]) for h in hits},
+                         {(3, "/音楽/アルバム 一/01 さくら.mp3")})
+        with sqlite3.connect(db) as c:
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
+            self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = 'blocks_place'").fetchone()[0], 1)
 
     def test_a_damaged_block_named_and_its_disc_removable(self):
         db = os.path.join(HOME, "block.sqlite")
