@@ -180,10 +180,12 @@ bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
                 sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         }
     } endRead{db, own};
-    // The blocks' ids in disc and block order first: the sort then carries no block bytes.
+    // The blocks' ids in disc and block order first: the sort then carries no block bytes. A search, which
+    // reads few of the blocks it names, takes their places from the small index rather than from the pages
+    // of their bytes.
     Statement ids, one, maskOf;
-    const std::string sql = "SELECT b.id, b.entries FROM blocks b INDEXED BY blocks_place "
-                            "JOIN discs d ON d.id = b.disc " +
+    const std::string sql = std::string("SELECT b.id, b.entries FROM blocks b ") +
+                            (wanted ? "INDEXED BY blocks_place " : "") + "JOIN discs d ON d.id = b.disc " +
                             where + " ORDER BY d.number, b.n";
     if (!ids.Prepare(db, sql.c_str()) ||
         !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.data FROM blocks b "
