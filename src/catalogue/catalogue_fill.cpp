@@ -16,6 +16,21 @@ void Date(const FileEntry& e, std::string& text) {
     text.clear();
     if (e.type != 'F')
         return;
+    const uint8_t* d = e.date;
+    if (d[1] < 100 && d[2] < 100 && d[3] < 100 && d[4] < 100 && d[5] < 100) { // two digits each
+        char s[] = "YYYY-MM-DD HH:MM:SS";
+        const auto two = [&](size_t at, unsigned v) {
+            s[at] = char('0' + v / 10);
+            s[at + 1] = char('0' + v % 10);
+        };
+        const unsigned year = 1900u + d[0]; // always four digits
+        two(0, year / 100);
+        two(2, year % 100);
+        for (size_t i = 1; i <= 5; ++i)
+            two(2 + 3 * i, d[i]);
+        text.assign(s, sizeof s - 1);
+        return;
+    }
     const auto put = [&](unsigned v, size_t width, char after) {
         char digits[8];
         const size_t n = size_t(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);

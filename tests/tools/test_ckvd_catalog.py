@@ -111,11 +111,17 @@ class Catalog(CkvdCase):
             self.assertEqual(run("report", drive, "--number", str(number), "-o", report).returncode, 0)
             code, out, _ = catalog("import", report, "--catalogue", db)
             self.assertEqual((code, out.split(" (")[0]), (0, f"{report}: added disc {number}"))
-            listed = {(s["session"], e["path"], e["lbn"], e["size"]) for s in json.loads(run("ls", "--json", drive).stdout)["sessions"]
-                      for e in s["entries"] if not e.get("continuation")}
+            ls = [(s["session"], e) for s in json.loads(run("ls", "--json", drive).stdout)["sessions"]
+                  for e in s["entries"] if not e.get("continuation")]
+            listed = {(n, e["path"], e["lbn"], e["size"]) for n, e in ls}
             shown = json.loads(run("catalog", "show", str(number), "--json", "--catalogue", db).stdout)["entries"]
             self.assertEqual({(e["session"], e["path"], e["lbn"], e["size"]) for e in shown}, listed)
             self.assertEqual(catalog("add", drive, "--catalogue", db)[1].split(" (")[0], f"updated disc {number}")
+            # Added from the image, files carry their recorded dates ("YYYY-MM-DD HH:MM:SS"; ls prints ISO 8601
+            # with the offset), which a report has not.
+            shown = json.loads(run("catalog", "show", str(number), "--json", "--catalogue", db).stdout)["entries"]
+            self.assertEqual({(e["session"], e["path"], e["date"]) for e in shown if e["type"] == "F"},
+                             {(n, e["path"], e["date"][:10] + " " + e["date"][11:19]) for n, e in ls if e["type"] == "F"})
         self.assertFails(["catalog", "import", os.path.join(HOME, "import.sqlite"), "--catalogue", db], 1,
                          "not a disc report of CKVD Explorer")
 
