@@ -64,6 +64,26 @@ char* put_date_field(char* p, unsigned v) {
     return put_pair(p, v % 100);
 }
 
+} // namespace
+
+char* Report_PutDate(char* p, const uint8_t* date) {
+    const unsigned year = 1900u + date[0]; // 1900 to 2155: %04d
+    p = put_pair(p, year / 100);
+    p = put_pair(p, year % 100);
+    *p++ = '-';
+    p = put_date_field(p, date[1]);
+    *p++ = '-';
+    p = put_date_field(p, date[2]);
+    *p++ = ' ';
+    p = put_date_field(p, date[3]);
+    *p++ = ':';
+    p = put_date_field(p, date[4]);
+    *p++ = ':';
+    return put_date_field(p, date[5]);
+}
+
+namespace {
+
 // "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  " of an entry at `p`, at most kLineHead bytes; returns the end.
 constexpr size_t kLineHead = 64; // 1 + 2 + 10 + 2 + 10 + 2 + 24 (three-digit date fields) + 2
 char* put_line_head(char* p, const FileEntry& e) {
@@ -73,23 +93,7 @@ char* put_line_head(char* p, const FileEntry& e) {
     p = put_text(p, "  ", 2);
     p = put_decimal(p, e.size);
     p = put_text(p, "  ", 2);
-    if (e.type != 'F') {
-        p = put_text(p, "0000-00-00 00:00:00", 19);
-    } else {
-        const unsigned year = 1900u + e.date[0]; // 1900 to 2155: %04d
-        p = put_pair(p, year / 100);
-        p = put_pair(p, year % 100);
-        *p++ = '-';
-        p = put_date_field(p, e.date[1]);
-        *p++ = '-';
-        p = put_date_field(p, e.date[2]);
-        *p++ = ' ';
-        p = put_date_field(p, e.date[3]);
-        *p++ = ':';
-        p = put_date_field(p, e.date[4]);
-        *p++ = ':';
-        p = put_date_field(p, e.date[5]);
-    }
+    p = e.type != 'F' ? put_text(p, "0000-00-00 00:00:00", 19) : Report_PutDate(p, e.date);
     return put_text(p, "  ", 2);
 }
 

@@ -17,6 +17,11 @@ std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType);
 // followed by one line per track ("session track TYPE address size pvd_lbn"), numbers in decimal.
 std::string Report_TocText();
 
+// A recorded date (FileEntry::date) as "YYYY-MM-DD HH:MM:SS" at `p` (a field of 100 and more in three
+// digits, at most kReportDateMax bytes); returns the end.
+constexpr size_t kReportDateMax = 24;
+char* Report_PutDate(char* p, const uint8_t* date);
+
 // The tree of one session (index from 0) or of every session in turn (-1), each introduced by
 // "(Session%d) %s"; one line per entry: "D|F  LBN  SIZE  YYYY-MM-DD HH:MM:SS  /path", UTF-8 names.
 std::string Report_TreeText(int sessionIndex);
