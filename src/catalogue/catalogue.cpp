@@ -772,8 +772,6 @@ bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
         for (auto& [key, numbers] : many) {
             const size_t cut = key.find('\0');
             const std::string first = key.substr(0, cut), second = key.substr(cut + 1);
-            std::sort(numbers.begin(), numbers.end());
-            numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
             found.push_back(
                 {what,
                  sized ? first + ", " + std::to_string(std::strtoull(second.c_str(), nullptr, 10)) + " bytes"
