@@ -51,6 +51,13 @@ TITLES = {1: "ÉTÉ À ŁÓDŹ Ÿ", 2: "ΑΘΗΝΑ", 3: "МОСКВА ЁЖ", 4: 
 
 
 class Catalog(CkvdCase):
+    def assertBroughtOver(self, db, table, present):
+        # The current schema version, with `table` there or gone.
+        with sqlite3.connect(db) as c:
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
+            self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = ?", (table,)).fetchone()[0],
+                             int(present), table)
+
     def test_add_update_search_and_remove(self):
         # New discs take the next management numbers from the profile, as reports do.
         profile = os.path.join(HOME, "config", "ckvd-explorer", "profile.ini")
@@ -175,9 +182,7 @@ class Catalog(CkvdCase):
         shown = json.loads(run("catalog", "show", "40", "--json", "--catalogue", db).stdout)["entries"]
         self.assertEqual((len(shown), shown[0]["path"], shown[0]["lbn"], shown[599]["title"], shown[599]["seconds"]),
                          (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
-        with sqlite3.connect(db) as c:
-            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
-            self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = 'entries'").fetchone()[0], 0)
+        self.assertBroughtOver(db, "entries", False)
 
     def test_a_catalogue_of_the_second_version_brought_over(self):
         # Version 2 had no index of where the blocks are; the search orders the blocks it names by it.
@@ -189,9 +194,7 @@ class Catalog(CkvdCase):
         hits = json.loads(run("catalog", "search", "--json", "さくら", "--catalogue", db).stdout)
         self.assertEqual({(h["number"], h["path"]) for h in hits},
                          {(3, "/音楽/アルバム 一/01 さくら.mp3")})
-        with sqlite3.connect(db) as c:
-            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
-            self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = 'blocks_place'").fetchone()[0], 1)
+        self.assertBroughtOver(db, "blocks_place", True)
 
     def test_a_damaged_block_named_and_its_disc_removable(self):
         db = os.path.join(HOME, "block.sqlite")
