@@ -114,7 +114,7 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
     case 2:
         return Report_LbnSizeText(e->size, g_LbnSizeStyle);
     case 3:
-        return e->type == 'F' ? Info_DateText(e->date) : std::string();
+        return Iso_EntryDate(e) ? Info_DateText(Iso_EntryDate(e)) : std::string();
     default:
         return {};
     }

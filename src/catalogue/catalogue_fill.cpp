@@ -11,10 +11,11 @@ namespace {
 // "YYYY-MM-DD HH:MM:SS" as recorded, as ckvd ls writes it, into `text`.
 void Date(const FileEntry& e, std::string& text) {
     text.clear();
-    if (e.type != 'F')
+    const uint8_t* recorded = Iso_EntryDate(&e);
+    if (!recorded)
         return;
     char date[kReportDateMax];
-    text.assign(date, Report_PutDate(date, e.date));
+    text.assign(date, Report_PutDate(date, recorded));
 }
 
 std::string Text(const char* utf8) {

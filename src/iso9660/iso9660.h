@@ -18,6 +18,16 @@ int Iso_ReadVolumeDescriptors(uint16_t device);
 int Iso_AnalyzePathTable(uint16_t device);
 int Iso_AnalyzeDirectory(uint16_t device);
 int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer);
+// The session of `tree` (a tree of the model's list) in the names `names` (ISO_NAMES_*): `tree` itself when
+// it carries them, else read from the model's drive the first time it is asked for and kept with the model;
+// nullptr when the session records no such names or their directories cannot be read.
+SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names);
+// The tree the disc report writes: the session's Joliet names where it records them, else `tree`.
+SessionTree* Iso_ReportTree(SessionTree* tree);
+// The entry of `other` (a tree Iso_NamesTree gave for `tree`) that records the same file or directory as
+// `entry` of `tree`; nullptr when `other` holds none. Files are known by their extents, directories by the
+// data below them, and what has neither by its name.
+const FileEntry* Iso_SameEntry(SessionTree* tree, SessionTree* other, const FileEntry* entry);
 // What was passed over in reading a session's tree (SessionTree::notes), one note each: the whole sentence
 // and the few words a status bar holds.
 struct IsoTreeNote {
@@ -58,6 +68,11 @@ const char* Iso_RecordedIdentifier(const FileEntry* entry);
 // A directory's recording time (its "." record's date, or its Rock Ridge "TF" time), as FileEntry::date;
 // nullptr for a file or a directory without one.
 const uint8_t* Iso_DirectoryDate(const FileEntry* entry);
+// The date an entry is shown with: a file's recorded date, a directory's Iso_DirectoryDate; nullptr when the
+// disc records none.
+inline const uint8_t* Iso_EntryDate(const FileEntry* entry) {
+    return entry->type == 'F' ? entry->date : Iso_DirectoryDate(entry);
+}
 uint16_t Jis_FromUnicode(uint16_t codePoint);
 uint16_t Jis_ToSjis(uint16_t jis);
 // The other direction, for the display: Shift-JIS text to UTF-16 / UTF-8 (derived from the same table).

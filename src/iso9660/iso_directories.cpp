@@ -72,12 +72,16 @@ void Append(size_t index, FileEntry* dir, FileEntry* e) {
         g_Walk.tail[index] = e;
 }
 
+} // namespace
+
 // One block of the session for a System Use continuation area.
-bool ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
+bool iso_internal::ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
     const SessionEntry* s = CurrentSession();
     return s && lbn < SessionEnd(s) && block.size() == s->blockLength &&
            Aspi_ReadSectors(g_Walk.device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
 }
+
+namespace {
 
 RockRidgeEntry ReadRockRidge(std::span<const uint8_t> rec) {
     RockRidgeEntry rr;
@@ -269,12 +273,12 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     return result;
 }
 
-namespace {
-
 // The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.
-uint32_t RootExtent() {
+uint32_t iso_internal::RootExtent() {
     return Le32(std::span<const uint8_t>(g_Walk.descriptor), kRootDirectoryRecord + kRecordExtent);
 }
+
+namespace {
 
 // The session's volume entry, directory number 1, named from the descriptor's volume identifier.
 void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
@@ -354,32 +358,6 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
     g_Walk.subdirectories.clear();
     g_Walk.fromRecords = false;
     return result;
-}
-
-// Whether the root directory's "." record starts its System Use area with the SUSP "SP" entry and Rock Ridge
-// entries follow (ER, or the entries themselves); the skip of every area comes from SP.
-bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
-    g_Walk.rootBlock.clear();
-    if (JolietFlag() || RootExtent() >= SessionEnd(s))
-        return false;
-    std::vector<uint8_t>& block = g_Walk.rootBlock;
-    block.assign(s->blockLength, 0);
-    if (Aspi_ReadSectors(device, RootExtent(), s->blockLength, 1, block.data()) != ASPI_OK) {
-        block.clear();
-        return false;
-    }
-    g_Walk.rootBlockLbn = RootExtent();
-    const size_t length = block[0];
-    if (length < kMinDirectoryRecord || length > block.size())
-        return false;
-    const std::span<const uint8_t> self(block.data(), length);
-    const std::span<const uint8_t> area = SystemUseArea(self, 0);
-    if (area.size() < 7 || area[0] != 'S' || area[1] != 'P')
-        return false;
-    RockRidgeEntry rr;
-    RockRidge_Parse(self, 0, s->blockLength, ReadSessionBlock, rr);
-    g_Walk.suspSkip = rr.skip;
-    return rr.sharingProtocol && (rr.extension || rr.rockRidge);
 }
 
 // The directory that held relocated directories lists nothing once they are shown at their places.
@@ -511,7 +489,6 @@ int AnalyzePathTable(uint16_t device) {
     g_Walk.tail.clear();
     g_Walk.walked.clear();
     g_Walk.device = device;
-    g_Walk.rockRidge = DetectRockRidge(device, s);
     if (g_Walk.rockRidge) {
         const int result = AnalyzeFromRecords(device, s, tree, volume, false);
         HideRelocationDirectory(tree, volume);
@@ -539,43 +516,4 @@ int Iso_AnalyzePathTable(uint16_t device) {
         g_Walk.fromRecords = false;
         return ISO_ERR_NO_MEMORY;
     }
-}
-
-int Iso_AnalyzeDataSessions(uint16_t device) {
-    if (!g_DiscModel)
-        return ISO_ERR_NO_MODEL;
-    int result = ISO_OK;
-    g_CurrentSession = 0;
-    SessionEntry* session = g_DiscModel->firstSession;
-    for (SessionTree* tree = g_DiscModel->firstTree; tree && session; tree = tree->next) {
-        g_DiscModel->currentSessionEntry = session;
-        g_DiscModel->currentTree = tree;
-        FileEntry* volume = NewRecord<FileEntry>();
-        if (!volume)
-            return ISO_ERR_NO_MEMORY;
-        volume->type = 'V';
-        tree->root = volume;
-        g_Walk.currentNode = volume;
-        g_Walk.currentIndex = 0;
-        g_Walk.index.clear();
-        g_Walk.tail.clear();
-
-        // A session whose block length no buffer can take is refused like a bad descriptor set.
-        const bool usable = session->blockLength != 0 && session->blockLength <= kBufferSize;
-        result = usable ? Iso_ReadVolumeDescriptors(device) : ISO_ERR_DESCRIPTOR;
-        if (result == ISO_OK) {
-            result = Iso_AnalyzePathTable(device);
-            // A malformed path table keeps what was placed and lets the later sessions be read; read and
-            // memory failures end the analysis.
-            if (result != ISO_OK && result != ISO_ERR_DESCRIPTOR)
-                break;
-        }
-        session = session->next;
-        ++g_CurrentSession;
-    }
-    g_Walk.index.clear();
-    g_Walk.tail.clear();
-    g_Walk.walked.clear();
-    g_Walk.currentNode = nullptr;
-    return result;
 }

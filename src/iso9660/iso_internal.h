@@ -108,6 +108,10 @@ constexpr size_t kBufferSize = 2048; // the largest block a session may have
 // Working state of one analysis of a session's directories.
 struct DirectoryWalk {
     std::array<uint8_t, kBufferSize> descriptor{}; // the volume descriptor the tree comes from
+    // The set's last primary and Joliet descriptors (Iso_ReadVolumeDescriptors), one of which is
+    // `descriptor`.
+    std::array<uint8_t, kBufferSize> primary{}, joliet{};
+    bool haveJoliet = false;
     std::array<uint8_t, kBufferSize> sector{};
     std::vector<FileEntry*> index; // directory number k at [k - 1]
     std::vector<FileEntry*> tail;  // last entry of each indexed directory's child list
@@ -121,7 +125,8 @@ struct DirectoryWalk {
     bool fromRecords = false;
     std::vector<FileEntry*> subdirectories;
     // Rock Ridge names, links, times and modes (a primary volume's tree whose root carries the SUSP "SP"
-    // entry and Rock Ridge entries); relocated directories are then found at their real places.
+    // entry and Rock Ridge entries, set by the session's analysis when it reads those names); relocated
+    // directories are then found at their real places.
     bool rockRidge = false;
     uint8_t suspSkip = 0;
     uint16_t device = 0;
@@ -153,5 +158,15 @@ void SetName(FileEntry* e, const uint8_t* id, uint32_t length);
 void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> record);
 // Deletes an entry before the model is released, with what is kept beside it.
 void Forget(FileEntry* e);
+
+// The root directory record's extent in the walk's descriptor, and one block of the current session (false
+// when it cannot be read or lies outside it).
+uint32_t RootExtent();
+bool ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block);
+// One data session's tree in the names `wanted` (0: the names it is shown in) from its volume descriptor set
+// on; `*stop` is set when a read or memory failure should end the disc's analysis.
+int AnalyzeSession(uint16_t device, SessionEntry* session, SessionTree* tree, uint8_t wanted, bool* stop);
+// Frees what Iso_SameEntry kept for a tree.
+void ReleaseLinks(IsoEntryLinks* links);
 
 } // namespace iso_internal

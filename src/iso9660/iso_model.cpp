@@ -209,6 +209,13 @@ void ReleaseTrees(DiscModel* model) {
     if (!model)
         return;
     for (SessionTree* t = model->firstTree; t;) {
+        for (SessionTree* o = t->otherNames; o;) {
+            ReleaseEntries(o->root);
+            ReleaseLinks(o->links);
+            SessionTree* no = o->next;
+            delete o;
+            o = no;
+        }
         ReleaseEntries(t->root);
         SessionTree* nt = t->next;
         delete t;

@@ -98,6 +98,13 @@ constexpr const char* kPathTablePassedOver =
 // The same in the few words a status bar holds beside its indicators at the window's first-start width.
 constexpr const char* kPathTablePassedOverShort = "path table passed over, tree read from the root directory";
 
+// The name sets a session's directories may record (SessionTree::names, SessionTree::recordedNames).
+constexpr uint8_t ISO_NAMES_PRIMARY = 0x01;   // the primary volume's identifiers ("SONG.MP3;1")
+constexpr uint8_t ISO_NAMES_JOLIET = 0x02;    // a Joliet volume's names (UCS-2, at most 64 or 103 characters)
+constexpr uint8_t ISO_NAMES_ROCKRIDGE = 0x04; // the primary volume's records with their Rock Ridge names
+
+struct IsoEntryLinks;
+
 struct SessionTree {
     FileEntry* root;
     uint32_t directoryCount;
@@ -110,6 +117,12 @@ struct SessionTree {
     uint8_t passedCount;   // descriptors passed over (at most 255 counted)
     uint32_t passedLbn;
     uint32_t setEndLbn; // the first block after the set that has no terminator
+    // The names this tree's entries carry and every set the session records: a session is shown in its Rock
+    // Ridge names, else its Joliet names, else its primary ones (Iso_NamesTree reads the others).
+    uint8_t names;
+    uint8_t recordedNames;
+    SessionTree* otherNames; // the session's trees in other names, linked by `next`, read when asked for
+    IsoEntryLinks* links;    // of such a tree: its entries by the entries of the tree shown (Iso_SameEntry)
 };
 
 struct DiscModel {

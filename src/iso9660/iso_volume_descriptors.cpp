@@ -77,13 +77,16 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     };
     clearNotes();
     g_Walk.descriptor.fill(0);
-    // The last Joliet descriptor serves when there is one, else the last primary one, in whatever order
-    // they come (ECMA-119 8.4, 8.5; Joliet). A descriptor that fails its checks (an unknown type or version,
-    // no standard identifier) is passed over and noted, so that a damaged boot record or supplementary
-    // descriptor leaves the volume its primary descriptor describes; a set without a primary descriptor
-    // describes no volume.
-    std::array<uint8_t, kBufferSize> primary{}, joliet{};
-    bool havePrimary = false, haveJoliet = false;
+    g_Walk.primary.fill(0);
+    g_Walk.joliet.fill(0);
+    g_Walk.haveJoliet = false;
+    // The last primary and the last Joliet descriptor are kept, in whatever order they come (ECMA-119 8.4,
+    // 8.5; Joliet); the Joliet one serves when there is one. A descriptor that fails its checks (an unknown
+    // type or version, no standard identifier) is passed over and noted, so that a damaged boot record or
+    // supplementary descriptor leaves the volume its primary descriptor describes; a set without a primary
+    // descriptor describes no volume.
+    std::array<uint8_t, kBufferSize>&primary = g_Walk.primary, &joliet = g_Walk.joliet;
+    bool havePrimary = false, &haveJoliet = g_Walk.haveJoliet;
     auto serve = [&] {
         g_Walk.descriptor = haveJoliet ? joliet : primary;
         return ISO_OK;
@@ -134,6 +137,7 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     }
     if (!havePrimary) {
         clearNotes();
+        haveJoliet = false;
         return ISO_ERR_DESCRIPTOR;
     }
     if (!terminated && tree) {

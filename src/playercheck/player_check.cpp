@@ -110,7 +110,8 @@ std::string IsoNameFault(std::string_view name, bool directory, int level) {
 
 class Walk {
   public:
-    Walk(const PlayerProfile& p, PlayerCheck& r) : m_profile(p), m_result(r) {}
+    Walk(const PlayerProfile& p, PlayerCheck& r, bool primaryNames)
+        : m_profile(p), m_result(r), m_primaryNames(primaryNames) {}
     void Run(FileEntry* root);
 
   private:
@@ -127,7 +128,7 @@ class Walk {
 
     const PlayerProfile& m_profile;
     PlayerCheck& m_result;
-    bool m_primaryNames = false; // the session was read from its primary (or Rock Ridge) records
+    const bool m_primaryNames; // the tree walked carries the primary volume's identifiers
 };
 
 void Walk::Run(FileEntry* root) {
@@ -140,8 +141,6 @@ void Walk::Run(FileEntry* root) {
     std::vector<Folder> stack{{root, "", 1}};
     uint32_t folderCount = 0, fileCount = 0;
     int shownFolder = 0, discTrack = 0;
-    for (FileEntry* e = root ? root->firstChild : nullptr; e && !m_primaryNames; e = e->nextSibling)
-        m_primaryNames = std::strchr(Iso_EntryName(e), ';') != nullptr;
     while (!stack.empty()) {
         const Folder f = stack.back();
         stack.pop_back();
@@ -193,19 +192,19 @@ void Walk::Run(FileEntry* root) {
             }
             const int number = m_profile.tracksPerFolder ? ++track : ++discTrack;
             Name(*c, path, folder, number);
-            if (c->flags & ISO_UNREADABLE) {
+            // Every numbered track takes its place in the order, one that will not play marked so: the
+            // player counts it (the next one's number says so) and skips it.
+            const size_t before = m_result.findings.size();
+            if (c->flags & ISO_UNREADABLE)
                 Add(Severity::WillNotPlay, "unreadable", path, folder, number,
                     std::string("the file could not be read: ") +
                         (Iso_UnreadableReason(c) ? Iso_UnreadableReason(c) : ""));
-                continue;
-            }
-            const size_t before = m_result.findings.size();
-            Media(*c, path, folder, number);
+            else
+                Media(*c, path, folder, number);
             const bool fails =
                 std::any_of(m_result.findings.begin() + ptrdiff_t(before), m_result.findings.end(),
                             [](const PlayerFinding& x) { return x.severity == Severity::WillNotPlay; });
-            if (!fails)
-                m_result.order.push_back({folder, number, path, c});
+            m_result.order.push_back({folder, number, path, c, !fails});
         }
         // Subfolders in their order: pushed last first, so the first is walked next.
         for (auto it = below.rbegin(); it != below.rend(); ++it)
@@ -228,7 +227,7 @@ void Walk::Name(const FileEntry& e, const std::string& path, int folder, int tra
         Add(Severity::ShowsWrong, "name_charset", path, folder, track,
             "the name holds " + outside + ", which the player cannot show (" +
                 Player_CharsetName(m_profile.nameCharset) + ")");
-    if (!m_profile.joliet && m_primaryNames) {
+    if (m_profile.names == PlayerNames::Iso9660 && m_primaryNames) {
         const std::string fault = IsoNameFault(Iso_EntryName(&e), e.type != 'F', m_profile.isoLevel);
         if (!fault.empty())
             Add(Severity::WillNotPlay, "iso_level", path, folder, track, "the primary name is " + fault);
@@ -423,6 +422,10 @@ void CheckNavigation(PlayerCheck& result, int index) {
 
 } // namespace
 
+size_t PlayerCheck::Plays() const {
+    return size_t(std::count_if(order.begin(), order.end(), [](const PlayerTrack& t) { return t.plays; }));
+}
+
 size_t PlayerCheck::Count(PlayerSeverity severity) const {
     return size_t(std::count_if(findings.begin(), findings.end(),
                                 [&](const PlayerFinding& f) { return f.severity == severity; }));
@@ -467,9 +470,20 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
     if (!profile.multisession && count > 1)
         result.findings.push_back({Severity::Note, "multisession", "", 0, 0,
                                    "the player reads session 1 only; what later sessions add is not played"});
+    // The tree of the names the player reads; the files are the same whichever it is.
+    SessionTree* read = tree;
+    if (profile.names == PlayerNames::Iso9660 || !(tree->recordedNames & ISO_NAMES_JOLIET))
+        read = profile.names == PlayerNames::RockRidge ? tree : Iso_NamesTree(tree, ISO_NAMES_PRIMARY);
+    else if (profile.names == PlayerNames::Joliet)
+        read = Iso_NamesTree(tree, ISO_NAMES_JOLIET);
+    if (!read) {
+        result.findings.push_back(
+            {Severity::WillNotPlay, "files", "", 0, 0, "the data session's directories could not be read"});
+        return result;
+    }
     result.session = chosen + 1;
     g_CurrentSession = static_cast<uint16_t>(chosen);
-    Walk(profile, result).Run(tree->root);
+    Walk(profile, result, read->names == ISO_NAMES_PRIMARY).Run(read->root);
     CheckNavigation(result, chosen);
     return result;
 }

@@ -25,13 +25,15 @@ struct PlayerTrack {
     int folder = 0, track = 0;
     std::string path;
     const FileEntry* entry = nullptr;
+    bool plays = true; // false for a track the player numbers but will not play (a finding says why)
 };
 
 struct PlayerCheck {
     int session = 0;                     // 1.., the session the player reads; 0 when there is none
     uint32_t folders = 0;                // of that session, the root counted
     uint32_t files = 0;                  // of every kind
-    std::vector<PlayerTrack> order;      // what plays, in the player's order
+    std::vector<PlayerTrack> order;      // every track the player numbers, in its order
+    size_t Plays() const;                // the tracks of the order that play
     std::vector<PlayerFinding> findings; // in the order of the walk, the disc's own first
     size_t Count(PlayerSeverity severity) const;
 };

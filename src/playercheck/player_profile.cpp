@@ -171,11 +171,28 @@ Key ChoiceKey(const char* name, bool PlayerProfile::*field, const char* yes, con
             [=](const PlayerProfile& p) { return std::string(p.*field ? yes : no); }};
 }
 
+constexpr std::pair<const char*, PlayerNames> kNameChoices[] = {{"joliet", PlayerNames::Joliet},
+                                                                {"iso9660", PlayerNames::Iso9660},
+                                                                {"rockridge", PlayerNames::RockRidge}};
+
 const std::vector<Key>& Keys() {
     static const std::vector<Key> keys = {
         {"name", [](PlayerProfile& p, const std::string& v, std::string&) { return p.name = v, true; },
          [](const PlayerProfile& p) { return p.name; }},
-        ChoiceKey("names", &PlayerProfile::joliet, "joliet", "iso9660"),
+        {"names",
+         [](PlayerProfile& p, const std::string& v, std::string& why) {
+             for (const auto& [choice, names] : kNameChoices)
+                 if (Player_Lower(v) == choice)
+                     return p.names = names, true;
+             why = "\"" + v + "\" is not joliet, iso9660 or rockridge";
+             return false;
+         },
+         [](const PlayerProfile& p) {
+             for (const auto& [choice, names] : kNameChoices)
+                 if (p.names == names)
+                     return std::string(choice);
+             return std::string();
+         }},
         {"iso_level",
          [](PlayerProfile& p, const std::string& v, std::string& why) {
              if (v == "1" || v == "2")
@@ -267,7 +284,7 @@ bool Player_BuiltinProfile(const std::string& name, PlayerProfile& p) {
         return false;
     // A player that reads the primary names only, by the standard's rules: 8 levels, d-characters, 8.3 names
     // at level 1 and 31 characters at level 2; no other limit.
-    p.joliet = false;
+    p.names = PlayerNames::Iso9660;
     p.isoLevel = name == "iso9660-level1" ? 1 : 2;
     p.maxFolders = p.maxFiles = 0;
     p.maxNameLength = name == "iso9660-level1" ? 12 : 31;

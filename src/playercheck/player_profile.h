@@ -10,10 +10,13 @@
 // The characters a player can show.
 enum class PlayerCharset : uint8_t { Ascii, Latin1, ShiftJis, Ucs2, Unicode };
 
+// The directory tree a player reads: the Joliet names where the session records them, else the primary ones;
+// the primary names alone; or, as Linux does, Rock Ridge names, else Joliet, else the primary ones.
+enum class PlayerNames : uint8_t { Joliet, Iso9660, RockRidge };
+
 struct PlayerProfile {
     std::string name;
-    // Which names the player reads: the Joliet tree where the session has one, else the primary one.
-    bool joliet = true;
+    PlayerNames names = PlayerNames::Joliet;
     int isoLevel = 2;            // rules of the primary names the player expects: 1 (8.3) or 2 (31)
     uint32_t maxDepth = 8;       // directory levels, the root being level 1 (0: no limit)
     uint32_t maxFolders = 255;   // folders, the root counted (0: no limit)

@@ -43,8 +43,7 @@ std::string Player_Summary(const PlayerProfile& profile, const PlayerCheck& c) {
     std::string s = profile.name + ": ";
     if (c.session)
         s += "session " + std::to_string(c.session) + ", " + count(c.folders, "folder", "folders") + ", " +
-             count(c.files, "file", "files") + ", " + count(c.order.size(), "track plays", "tracks play") +
-             "; ";
+             count(c.files, "file", "files") + ", " + count(c.Plays(), "track plays", "tracks play") + "; ";
     else
         s += "no files to play; ";
     return s + std::to_string(c.Count(PlayerSeverity::WillNotPlay)) + " will not play, " +

@@ -207,10 +207,11 @@ int Report_WriteDiscCsv(const DiscReportHeader& header, const ReportSink& sink,
     WriteToc(out);
     const uint16_t session = g_CurrentSession;
     int ordinal = 0;
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && out.ok(); t = t->next) {
-        // A tree's files are read with its own session current, as the list reads them.
+    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && out.ok(); t = t->next) {
+        // A tree's files are read with its own session current, as the list reads them; the report names
+        // them as Windows does, in Joliet where the session records it.
         g_CurrentSession = uint16_t(ordinal);
-        WriteTree(out, *t, ++ordinal, progress);
+        WriteTree(out, *Iso_ReportTree(t), ++ordinal, progress);
     }
     g_CurrentSession = session;
     return out.Flush() ? REPORT_OK : REPORT_ERR_WRITE;

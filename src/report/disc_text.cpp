@@ -93,7 +93,8 @@ char* put_line_head(char* p, const FileEntry& e) {
     p = put_text(p, "  ", 2);
     p = put_decimal(p, e.size);
     p = put_text(p, "  ", 2);
-    p = e.type != 'F' ? put_text(p, "0000-00-00 00:00:00", 19) : Report_PutDate(p, e.date);
+    const uint8_t* date = Iso_EntryDate(&e);
+    p = date ? Report_PutDate(p, date) : put_text(p, "0000-00-00 00:00:00", 19);
     return put_text(p, "  ", 2);
 }
 
@@ -321,7 +322,7 @@ DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
                 entry = nullptr;
                 break;
             }
-            entry = Report_FindChild(dir, parts[k]);
+            entry = Report_FindChild(dir, parts[k], trees[size_t(i)]);
         }
         if (entry)
             return {entry, entry->type == 'F' ? dir : entry, i};

@@ -129,7 +129,26 @@ std::string Report_NfcText(std::string_view utf8) {
     return out;
 }
 
-FileEntry* Report_FindChild(FileEntry* directory, const std::string& part) {
+namespace {
+
+// Whether `name` answers to `part` in one of the looser forms: the Shift-JIS form the report writes (read
+// back as UTF-8), or the name without its ISO 9660 version.
+bool AnswersLoosely(const FileEntry& entry, const std::string& part) {
+    std::string folded;
+    Iso_AppendSjisAsUtf8(folded, entry.name, sizeof entry.name);
+    const std::string_view name = Iso_EntryName(&entry);
+    return folded == part || WithoutVersion(folded) == part ||
+           (WithoutVersion(name) != name && Report_NfcText(WithoutVersion(name)) == part);
+}
+
+bool Answers(std::string_view name, const std::string& part) {
+    return part == name || (!IsAscii(part) && Report_NfcText(name) == part) ||
+           (WithoutVersion(name) != name && Report_NfcText(WithoutVersion(name)) == part);
+}
+
+} // namespace
+
+FileEntry* Report_FindChild(FileEntry* directory, const std::string& part, SessionTree* tree) {
     if (!directory)
         return nullptr;
     for (FileEntry* child = directory->firstChild; child; child = child->nextSibling) {
@@ -137,15 +156,20 @@ FileEntry* Report_FindChild(FileEntry* directory, const std::string& part) {
         if (part == name || (!IsAscii(part) && Report_NfcText(name) == part))
             return child;
     }
+    // The session's other names: the record's own identifier beside a Rock Ridge name, and the Joliet name of
+    // the same file where the session is shown in Rock Ridge names.
+    SessionTree* joliet =
+        tree && tree->names == ISO_NAMES_ROCKRIDGE && (tree->recordedNames & ISO_NAMES_JOLIET)
+            ? Iso_NamesTree(tree, ISO_NAMES_JOLIET)
+            : nullptr;
     FileEntry* found = nullptr;
     for (FileEntry* child = directory->firstChild; child; child = child->nextSibling) {
         if (child->flags & ISO_EXTENT_CONTINUED)
             continue; // the later extents of a file share its name
-        std::string folded;
-        Iso_AppendSjisAsUtf8(folded, child->name, sizeof child->name);
-        const std::string_view name = Iso_EntryName(child);
-        const bool answers = folded == part || WithoutVersion(folded) == part ||
-                             (WithoutVersion(name) != name && Report_NfcText(WithoutVersion(name)) == part);
+        const char* identifier = Iso_RecordedIdentifier(child);
+        const FileEntry* same = joliet ? Iso_SameEntry(tree, joliet, child) : nullptr;
+        const bool answers = AnswersLoosely(*child, part) || (identifier && Answers(identifier, part)) ||
+                             (same && (Answers(Iso_EntryName(same), part) || AnswersLoosely(*same, part)));
         if (!answers)
             continue;
         if (found)

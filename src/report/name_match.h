@@ -13,5 +13,6 @@ std::string Report_NfcText(std::string_view utf8);
 // The child of `directory` named `part` (NFC already): the one whose Unicode name is `part` in NFC; failing
 // that, the one child whose Shift-JIS form (as the report writes it, read back as UTF-8) is `part`, so that
 // names typed as earlier versions printed them still reach their entries, or whose name without its ISO 9660
-// version (";1") is `part`. nullptr when none answers, or when two children answer only in those looser ways.
-FileEntry* Report_FindChild(FileEntry* directory, const std::string& part);
+// version (";1") is `part`, or, in a session `tree` shown in Rock Ridge names, whose recorded identifier or
+// Joliet name is `part`. nullptr when none answers, or when two children answer only in those looser ways.
+FileEntry* Report_FindChild(FileEntry* directory, const std::string& part, SessionTree* tree = nullptr);

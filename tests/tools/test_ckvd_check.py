@@ -74,7 +74,8 @@ class Check(CkvdCase):
                  "MUSIC/LOW.MP3": MP3_8K, "MUSIC/V24.MP3": V24, "MUSIC/SONG.WMA": WMA, "MUSIC/FAKE.WMA": MP3, "MUSIC/DRM.WMA": DRM,
                  "MUSIC/KANA.MP3": KANA, "MUSIC/" + long_name: MP3,
                  "/".join(f"L{i}" for i in range(1, 9)) + "/DEEP.MP3": MP3}  # L8 is the ninth level
-        code, c = check(disc("car", files, "-R", "-joliet-long"))  # -R: the Joliet tree keeps level 9
+        image = disc("car", files, "-R", "-joliet-long")  # -R: the Joliet tree keeps level 9
+        code, c = check(image)
         self.assertEqual(code, 1)
         found = {(f["severity"], f["rule"], f["path"], f["folder"], f["track"]) for f in c["findings"]}
         deep = "/" + "/".join(f"L{i}" for i in range(1, 9))
@@ -94,11 +95,14 @@ class Check(CkvdCase):
         self.assertEqual(texts["/MUSIC/KANA.MP3"], 'a tag text holds "さ" (U+3055), which the player cannot show (latin1)')
         self.assertEqual(texts["/MUSIC/LOW.MP3"], "8000 Hz, outside 16000-48000")
         self.assertEqual(texts["/MUSIC/V24.MP3"], "ID3v2.4 tag, which the player does not show")
-        # What plays, numbered in the folder in the disc's record order; the files that do not play keep
-        # their numbers, as a player counts them before it fails on them.
-        self.assertEqual([(t["folder"], t["track"], t["path"]) for t in c["order"]],
-                         [(1, 1, "/MUSIC/A.mp3"), (1, 4, "/MUSIC/KANA.MP3"), (1, 5, "/MUSIC/" + long_name),
-                          (1, 8, "/MUSIC/SONG.WMA"), (1, 10, "/MUSIC/V24.MP3")])
+        # Every track the player numbers in the folder in the disc's record order, the ones that do not play
+        # marked: a player counts them before it fails on them.
+        fails = {path for severity, _, path, _, _ in found if severity == "will not play"}
+        names = ["A.mp3", "DRM.WMA", "FAKE.WMA", "KANA.MP3", long_name, "LOW.MP3", "NOISE.MP3", "SONG.WMA",
+                 "TEXT.MP3", "V24.MP3"]
+        self.assertEqual([(t["folder"], t["track"], t["path"], t["plays"]) for t in c["order"]],
+                         [(1, n + 1, "/MUSIC/" + name, "/MUSIC/" + name not in fails) for n, name in enumerate(names)])
+        self.assertIn("  /MUSIC/NOISE.MP3  (will not play)\n", run("check", "--order", image).stdout)
         self.assertEqual((c["folders"], c["files"]), (10, 12))
 
         # A profile that relaxes every limit the disc breaks leaves only the files that are not what they say.
@@ -108,7 +112,8 @@ class Check(CkvdCase):
         code, c = check("--profile", loose, os.path.join(os.path.dirname(MEDIA), "check", "car.iso"))
         self.assertEqual((code, sorted(f["path"] for f in c["findings"])),
                          (1, ["/MUSIC/FAKE.WMA", "/MUSIC/NOISE.MP3", "/MUSIC/TEXT.MP3"]))
-        self.assertEqual(len(c["order"]), 8)  # the seven other MUSIC files and DEEP.MP3
+        self.assertEqual([t["path"] for t in c["order"] if t["plays"]],  # the seven other MUSIC files and DEEP.MP3
+                         [deep + "/DEEP.MP3"] + ["/MUSIC/" + n for n in names if n not in ("FAKE.WMA", "NOISE.MP3", "TEXT.MP3")])
 
     def test_playback_order_of_a_forty_file_tree(self):
         tree = {"01.mp3": MP3, "02.mp3": MP3, "B": None, "C/CA": None}
@@ -145,6 +150,16 @@ class Check(CkvdCase):
         for image in (many, wide):
             code, c = check("--profile", loose, image)
             self.assertEqual((code, c["findings"], len(c["order"])), (0, [], 600))
+
+    def test_each_player_reads_the_names_it_reads(self):
+        # genisoimage -J at level 1: the primary names are 8.3 d-characters, the Joliet names as given.
+        image = disc("names", {"二つ目のフォルダ/02 second song.mp3": MP3, "B二三四五六七八/a.mp3": MP3})
+        primary = [p for p in tool("isoinfo", "-f", "-i", image).splitlines() if p.endswith(".MP3;1")]
+        code, c = check("--profile", "iso9660-level1", image)
+        self.assertEqual((code, c["findings"], sorted(t["path"] for t in c["order"])), (0, [], sorted(primary)))
+        code, c = check(image)
+        self.assertEqual(sorted(t["path"] for t in c["order"]),
+                         ["/B二三四五六七八/a.mp3", "/二つ目のフォルダ/02 second song.mp3"])
 
     def test_profile_files_with_bad_keys_and_values_are_refused_by_file_line_and_key(self):
         image = disc("one", {"A.MP3": MP3})

@@ -70,12 +70,10 @@ class Text(CkvdCase):
                 self.assertEqual(e["path"], e["directory"].rstrip("/") + "/" + e["name"])
                 self.assertIn(e["directory"].rstrip("/"), seen)
                 seen |= {e["path"]} if e["type"] == "D" else set()
-                if e["type"] == "F":
-                    # The text shows the recorded time; the JSON adds the recorded GMT offset.
-                    self.assertEqual(e["date"][:19], m[4].replace(" ", "T"))
-                    self.assertRegex(e["date"], r"[+-]\d\d:\d\d$")
-                else:
-                    self.assertIsNone(e["date"])
+                # The text shows the recorded time (a directory's its own "." record's); the JSON adds the
+                # recorded GMT offset.
+                self.assertEqual(e["date"][:19], m[4].replace(" ", "T"))
+                self.assertRegex(e["date"], r"[+-]\d\d:\d\d$")
         self.assertEqual((next(lines, None), [s["volume"].rstrip() for s in doc["sessions"]]),
                          (None, ["CKVD_DEMO_S1", "CKVD_DEMO_S2"]))
         kinds = {e["path"]: e["kind"] for s in doc["sessions"] for e in s["entries"]}

@@ -262,7 +262,7 @@ MONTHS = "JanFebMarAprMayJunJulAugSepOctNovDec"
 
 
 def isoinfo_listing(*args):
-    """isoinfo -l: path -> (type, extent, size, date of a file)."""
+    """isoinfo -l: path -> (type, extent, size, date)."""
     out, folder = {}, ""
     for line in tool("isoinfo", "-l", *args).splitlines():
         m = re.match(r"([d-])\S*\s+\d+\s+\d+\s+\d+\s+(\d+)\s+(\w{3})\s+(\d+)\s+(\d{4})\s+\[\s*(\d+)\s+\d+\]\s\s(.*) $",
@@ -270,14 +270,14 @@ def isoinfo_listing(*args):
         if line.startswith("Directory listing of "):
             folder = line[21:-1]
         elif m and m[7] not in (".", ".."):
-            date = f"{m[5]}-{MONTHS.find(m[3]) // 3 + 1:02}-{int(m[4]):02}" if m[1] == "-" else None
+            date = f"{m[5]}-{MONTHS.find(m[3]) // 3 + 1:02}-{int(m[4]):02}"
             out[f"{folder}/{m[7]}"] = ("D" if m[1] == "d" else "F", int(m[6]), int(m[2]), date)
     return out
 
 
 def xorriso_files(image):
-    """xorriso's start block and size of every file of the Joliet tree."""
-    out = subprocess.run(["xorriso", "-abort_on", "NEVER", "-rr_reading", "off", "-joliet", "on", "-indev", image,
+    """xorriso's start block and size of every file, named as xorriso names them (Rock Ridge, else Joliet)."""
+    out = subprocess.run(["xorriso", "-abort_on", "NEVER", "-joliet", "on", "-indev", image,
                           "-find", "/", "-type", "f", "-exec", "report_lba", "--"], capture_output=True,
                          env={**os.environ, "LC_ALL": "C.UTF-8"}).stdout.decode()
     return {m[3]: ("F", int(m[1]), int(m[2])) for m in
@@ -285,7 +285,7 @@ def xorriso_files(image):
 
 
 def listing(*args):
-    """ckvd ls --json: path -> (type, lbn, size, date of a file), and the volume name."""
+    """ckvd ls --json: path -> (type, lbn, size, date), and the volume name."""
     (s,) = json.loads(ok("ls", "--json", *args))["sessions"]
     return {e["path"]: (e["type"], e["lbn"], e["size"], e["date"] and e["date"][:10]) for e in s["entries"]}, s["volume"]
 
@@ -318,12 +318,12 @@ class Listings(CkvdCase):
                 "音楽/アルバム/さくら.mp3": "x\n", "文書/メモ.txt": "y\n", "Readme.txt": "z\n"})), None, True, "JOLIET_JP"),
             ("deep_long", lambda o: xor("-R", "-J", "-joliet-long", "-D", "-V", "DEEP_LONG", "-o", o, src("deep", {
                 f"{deep}/the_deepest_file_of_all_with_a_long_name.txt": "deep\n", "n" * 100 + ".txt": "top\n"})),
-             "-J", True, "DEEP_LONG"),
+             "-R", True, "DEEP_LONG"),
             ("many", lambda o: gen("-V", "MANY_FILES", "-o", o, many), "", False, "MANY_FILES"),
             ("boot_genisoimage", lambda o: gen("-J", "-R", "-V", "BOOT_GENISO", "-b", "BOOT/BOOT.IMG", "-no-emul-boot",
-                                               "-boot-load-size", "4", "-o", o, boot), "-J", False, "BOOT_GENISO"),
+                                               "-boot-load-size", "4", "-o", o, boot), "-R", False, "BOOT_GENISO"),
             ("boot_xorriso", lambda o: xor("-J", "-R", "-V", "BOOT_XORRISO", "-b", "BOOT/BOOT.IMG", "-no-emul-boot",
-                                           "-boot-load-size", "4", "-o", o, boot), "-J", False, "BOOT_XORRISO"),
+                                           "-boot-load-size", "4", "-o", o, boot), "-R", False, "BOOT_XORRISO"),
             ("grub", lambda o: shutil.copy("/usr/lib/grub-rescue/grub-rescue-cdrom.iso", o), "-R", False, ""),
         ]
         for name, make, names, xorriso, volume in cases:
@@ -362,7 +362,7 @@ class Listings(CkvdCase):
             self.assertEqual(s["pvd_lbn"], start + 16)
             ours, volume = listing("--session", str(n), disc)
             self.assertEqual(volume.rstrip(), f"SESSION_{n}")
-            self.assertEqual(ours, isoinfo_listing("-J", "-i", f"{d}/s{n}.iso", *(["-N", str(start)] if n > 1 else [])))
+            self.assertEqual(ours, isoinfo_listing("-R", "-i", f"{d}/s{n}.iso", *(["-N", str(start)] if n > 1 else [])))
         self.assertLessEqual({"/ONE/FIRST.TXT", "/TWO/SECOND.TXT", "/THREE/THIRD.TXT"}, set(ours))
 
     def test_cd_extra_is_audio_tracks_then_a_data_session(self):
@@ -482,7 +482,7 @@ class Names(CkvdCase):
              "¥100.txt", "한국어 노래.mp3", "日本語の歌.mp3", "emoji 🎵.txt", "Ünïcödé Façade – œuvre très longue/x.txt",
              "Ελληνικά/τραγούδι.mp3", "a¥b/x.txt", "€uro.txt", "①circled.txt", "～wave.txt", "简体中文.txt", "音楽.txt",
              "a directory of ISO 9660-1999/a long name; with.punctuation.txt"]
-    NOROCK = ("-read_fs", "norock", "-joliet_map", "stripped")
+    NOROCK = ("-read_fs", "norock", "-joliet_map", "stripped")  # xorriso reading the Joliet tree
 
     @classmethod
     def setUpClass(cls):
@@ -497,13 +497,23 @@ class Names(CkvdCase):
         tool("xorriso", "-as", "mkisofs", "-quiet", "-J", "-R", "-joliet-long", "-o", cls.xorriso, src)
 
     def test_names_as_the_disc_records_them(self):
-        # A disc with Joliet is read from its Joliet tree (genisoimage's cannot hold characters beyond the BMP,
-        # so the emoji's name is cut there); xorriso reads the same tree when told to leave Rock Ridge aside.
-        self.assertEqual(ckvd_paths(self.joliet), xorriso_paths(self.joliet, *self.NOROCK))
-        self.assertIn("/a¥b/x.txt", ckvd_paths(self.joliet))
-        # Rock Ridge only: the POSIX names, the emoji whole.
-        self.assertEqual(ckvd_paths(self.rr), xorriso_paths(self.rr))
-        self.assertIn("/emoji 🎵.txt", ckvd_paths(self.rr))
+        # A disc with Rock Ridge is shown in its Rock Ridge names, as Linux mounts it and xorriso reads it,
+        # whether or not it has Joliet too (whose names genisoimage cuts at 103 characters and where a
+        # character beyond the BMP cuts the name: "emoji "). The Joliet name and the primary identifier stand
+        # beside each name that differs, as isoinfo -J and isoinfo list them.
+        for image in (self.joliet, self.rr, self.xorriso):
+            self.assertEqual(ckvd_paths(image), xorriso_paths(image))
+        self.assertIn("/emoji 🎵.txt", ckvd_paths(self.joliet))
+        forms = {e["path"]: (e.get("joliet", e["name"]), e.get("identifier", e["name"])) for e in entries(self.joliet)}
+        self.assertEqual({p: f[0] for p, f in forms.items()}.get("/emoji 🎵.txt"), "emoji ")
+        joliet = {p.rsplit("/", 1)[1] for p in xorriso_paths(self.joliet, *self.NOROCK)}
+        primary = {p.rsplit("/", 1)[1] for p in tool("isoinfo", "-f", "-i", self.joliet).splitlines()}
+        self.assertEqual(({f[0] for f in forms.values()}, {f[1] for f in forms.values()}), (joliet, primary))
+        # Typed paths reach an entry in any of the three forms.
+        dest = os.path.join(self.dir, "typed")
+        for typed in ("/emoji 🎵.txt", "/emoji ", "/" + next(f[1] for p, f in forms.items() if p == "/emoji 🎵.txt")):
+            ok("get", self.joliet, typed, dest)
+            self.assertEqual(read(dest), b"file 7\n", typed)
         # ISO 9660:1999 records UTF-8 bytes as names: isoinfo prints them as they stand (xorriso maps them).
         self.assertEqual(listing(self.level4)[0], isoinfo_listing("-i", self.level4))
 
@@ -512,14 +522,14 @@ class Names(CkvdCase):
         # emoji again (the identifier keeps its length).
         # A lone surrogate is a character that cannot be read, not the end of the name.
         recorded, patched = "emoji _.txt".encode("utf-16-be"), os.path.join(self.dir, "surrogates.iso")
-        for name, listed in (("emoji🎵.txt", "/emoji🎵.txt"), ("emoji\ud83c_.txt", "/emoji\ufffd_.txt")):
+        for name, listed in (("emoji🎵.txt", "emoji🎵.txt"), ("emoji\ud83c_.txt", "emoji\ufffd_.txt")):
             patch(self.xorriso, recorded, name.encode("utf-16-be", "surrogatepass"), patched)
-            self.assertIn(listed, ckvd_paths(patched))
+            self.assertIn(listed, {e.get("joliet") for e in entries(patched)})
 
     def test_extraction_equals_xorriso_name_for_name(self):
-        for image, options in ((self.joliet, self.NOROCK), (self.rr, ())):
+        for image in (self.joliet, self.rr):
             theirs, ours = os.path.join(fresh("names", "copies"), "xorriso"), os.path.join(self.dir, "copies", "ours")
-            xorriso_extract(image, theirs, *options)
+            xorriso_extract(image, theirs)
             self.assertQuiet("get", "-r", image, "/", ours)
             mine = {k: v[0::2] if v[0] == "F" else v[0] for k, v in local_tree(ours).items()}
             self.assertEqual(mine, {k: v[0::2] if v[0] == "F" else v[0] for k, v in local_tree(theirs).items()})

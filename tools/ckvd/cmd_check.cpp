@@ -37,6 +37,7 @@ void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
             out.Key("folder").Int(t.folder);
             out.Key("track").Int(t.track);
             out.Key("path").String(t.path);
+            out.Key("plays").Bool(t.plays);
             out.EndObject();
         }
         out.EndArray();
@@ -79,7 +80,7 @@ int Cmd_Check(int argc, char** argv) {
             for (const PlayerTrack& t : c.order) {
                 char number[32];
                 std::snprintf(number, sizeof number, "%6d  %5d  ", t.folder, t.track);
-                text += number + t.path + "\n";
+                text += number + t.path + (t.plays ? "\n" : "  (will not play)\n");
             }
         }
         Cli_WriteStdout(text + Player_Summary(profile, c) + "\n");

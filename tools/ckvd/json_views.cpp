@@ -133,7 +133,12 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             json.EndArray();
         }
         json.Key("entries").BeginArray();
-        Report_WalkTree(t->root, [&json](FileEntry& e, const std::string& path, size_t directoryLength) {
+        // The session's Joliet names beside the Rock Ridge ones shown, and the tree the report names.
+        SessionTree* joliet = t->names == ISO_NAMES_ROCKRIDGE && (t->recordedNames & ISO_NAMES_JOLIET)
+                                  ? Iso_NamesTree(t, ISO_NAMES_JOLIET)
+                                  : nullptr;
+        SessionTree* report = Iso_ReportTree(t);
+        Report_WalkTree(t->root, [&](FileEntry& e, const std::string& path, size_t directoryLength) {
             const bool file = e.type == 'F';
             if (file && e.kind == 0) // not classified yet: by its extension, as the list does
                 Iso_SetFileKind(&e);
@@ -147,7 +152,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 .Key("size")
                 .Uint(e.size)
                 .Key("date");
-            const std::optional<RecordedDate> date = file ? RecordedDate_Of(e.date) : std::nullopt;
+            const uint8_t* recorded = Iso_EntryDate(&e);
+            const std::optional<RecordedDate> date = recorded ? RecordedDate_Of(recorded) : std::nullopt;
             date ? json.String(RecordedDate_Iso(*date)) : json.Null();
             json.Key("kind").Uint(file ? e.kind : 0);
             if (e.flags & ISO_EXTENT_CONTINUED) // a later extent of the file listed before it
@@ -156,14 +162,18 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 json.Key("target").String(target);
             if (const char* why = Iso_UnreadableReason(&e))
                 json.Key("unreadable").String(why);
-            json.Key("name").String(std::string_view(path).substr(directoryLength + 1));
-            // The other forms of the name, where they read otherwise: the record's own identifier beside a
-            // Rock Ridge name, and the Shift-JIS form the report writes.
+            const std::string_view name = std::string_view(path).substr(directoryLength + 1);
+            json.Key("name").String(name);
+            // The other forms of the name, where they read otherwise: the record's own identifier and the
+            // Joliet name beside a Rock Ridge name, and the Shift-JIS form the report writes.
             if (const char* identifier = Iso_RecordedIdentifier(&e))
                 json.Key("identifier").String(identifier);
-            if (e.text) {
-                const std::string reportName = Report_SjisToUtf8(e.name);
-                if (reportName != e.text)
+            if (const FileEntry* same = Iso_SameEntry(t, joliet, &e); same && name != Iso_EntryName(same))
+                json.Key("joliet").String(Iso_EntryName(same));
+            const FileEntry* reported = Iso_SameEntry(t, report, &e);
+            if (reported && (reported != &e || e.text)) {
+                const std::string reportName = Report_SjisToUtf8(reported->name);
+                if (reportName != name)
                     json.Key("report_name").String(reportName);
             }
             json.Key("directory")

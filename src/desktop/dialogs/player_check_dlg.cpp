@@ -79,9 +79,12 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
             m_profiles->addItem(path);
         m_profiles->setCurrentText(path); // checks again through currentIndexChanged
     });
+    // The path is the cell's text, or the data of a cell whose text says more.
     const auto select = [this](QTreeWidgetItem* item, int pathColumn) {
-        if (item && onSelect && m_model.Result().session > 0 && !item->text(pathColumn).isEmpty())
-            onSelect(m_model.Result().session, item->text(pathColumn).toStdString());
+        const QVariant data = item ? item->data(pathColumn, Qt::UserRole) : QVariant();
+        const QString path = data.isValid() ? data.toString() : item ? item->text(pathColumn) : QString();
+        if (onSelect && m_model.Result().session > 0 && !path.isEmpty())
+            onSelect(m_model.Result().session, path.toStdString());
     };
     connect(m_findings, &QTreeWidget::itemDoubleClicked, this,
             [select](QTreeWidgetItem* i) { select(i, kPath); });
@@ -128,7 +131,13 @@ void CPlayerCheckDlg::Fill() {
     m_order->clear();
     for (const PlayerTrack& t : c.order) {
         auto* item = new QTreeWidgetItem(
-            m_order, {QString::number(t.folder), QString::number(t.track), QString::fromStdString(t.path)});
+            m_order, {QString::number(t.folder), QString::number(t.track),
+                      QString::fromStdString(t.path) + (t.plays ? QString() : QString("  (will not play)"))});
+        if (!t.plays) {
+            item->setData(2, Qt::UserRole, QString::fromStdString(t.path));
+            for (int col = 0; col < 3; ++col)
+                item->setForeground(col, palette().brush(QPalette::Disabled, QPalette::Text));
+        }
         item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
