@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "iso9660/iso_model.h"
@@ -46,9 +47,18 @@ uint32_t Iso_DecodeUtf8(const uint8_t* p, size_t n, size_t* length);
 // UTF-8 (up to a zero byte) as big-endian UCS-2 into `out`, room for `length` characters: a malformed byte
 // and a character outside the Basic Multilingual Plane become "?". The number of characters written.
 uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out);
+// UTF-8 (at most its first `utf8.size()` bytes, up to a zero byte) as Shift-JIS, as Iso_UcsToSjis converts
+// the same characters: one beyond the Basic Multilingual Plane or a malformed byte becomes "?".
+void Iso_Utf8ToSjis(char* dest, size_t capacity, std::string_view utf8);
 // Unicode (UTF-8) from the disc's encodings, for everything a person or a script reads. UTF-16 (Joliet,
-// ASF, ID3 with a byte-order mark): a surrogate pair is one character, a lone surrogate U+FFFD.
+// ASF, ID3 with a byte-order mark): a surrogate pair is one character, a lone surrogate U+FFFD. The second
+// form writes at `out` (room for 3 bytes a unit) and returns the bytes written.
 std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian);
+size_t Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian, char* out);
+// A Joliet identifier of `units` big-endian UCS-2 units in both forms at once: its Shift-JIS form into `sjis`
+// (`capacity` bytes, as Iso_UcsToSjis writes it) and its UTF-8 form at `utf8` (room for 3 bytes a unit),
+// whose length it returns; both stop at a zero unit.
+size_t Iso_JolietName(const uint8_t* id, uint32_t units, char* sjis, size_t capacity, char* utf8);
 // 8-bit text (d-characters, Rock Ridge names, Shift-JIS texts): as it stands when it is valid UTF-8, else
 // read as Shift-JIS, where a byte that begins no character becomes U+FFFD without taking the byte after it.
 // Stops at a zero byte.

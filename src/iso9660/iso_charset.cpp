@@ -2,6 +2,7 @@
 // table and the JIS to Shift-JIS arithmetic. The display's direction is derived from the same table.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "iso9660/iso9660.h"
 #include "iso9660/jis_table.h"
@@ -26,6 +27,26 @@ constexpr uint8_t Fold(uint8_t low) {
     return kFoldHigh[low - 0xA0];
 }
 
+// The length of the run of ASCII characters (1 to 0x7F) `p` starts with, eight bytes at a time: most names
+// are ASCII for most of their length, and every name of a disc passes here.
+size_t AsciiRun(const uint8_t* p, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, sizeof w);
+        // A byte of 0x80 or more, or a zero byte (the high bit of (b - 1) & ~b), ends the run.
+        if ((w | ((w - 0x0101010101010101ull) & ~w)) & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && p[i] != 0 && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// A character beyond Latin-1 as its Shift-JIS pair, or "?" where JIS X 0208 has no code for it (which keeps
+// the rest of the text and tells two such names apart); false when it does not fit in `room`.
+bool PutSjis(char* dest, size_t room, size_t& out, uint16_t u);
+
 // JIS X 0208 (94 x 94) to Unicode, the inverse of the generated table, built on first use.
 const std::array<uint16_t, 94 * 94>& InverseTable() {
     static const std::array<uint16_t, 94 * 94> table = [] {
@@ -46,6 +67,25 @@ const std::array<uint16_t, 94 * 94>& InverseTable() {
         return t;
     }();
     return table;
+}
+
+} // namespace
+
+namespace {
+
+bool PutSjis(char* dest, size_t room, size_t& out, uint16_t u) {
+    const uint16_t sjis = Jis_ToSjis(Jis_FromUnicode(u));
+    if (sjis == 0) {
+        if (out + 1 > room)
+            return false;
+        dest[out++] = '?';
+        return true;
+    }
+    if (out + 2 > room)
+        return false;
+    dest[out++] = static_cast<char>(sjis >> 8);
+    dest[out++] = static_cast<char>(sjis & 0xFF);
+    return true;
 }
 
 } // namespace
@@ -116,27 +156,55 @@ void Iso_UcsToSjis(char* dest, size_t capacity, const uint8_t* src, uint32_t len
         dest[n] = 0;
         return;
     }
-    for (uint32_t i = 0; i < length; ++i) {
-        const uint8_t b0 = src[2 * size_t(i)], b1 = src[2 * size_t(i) + 1];
-        const uint8_t high = bigEndian == 1 ? b0 : b1, low = bigEndian == 1 ? b1 : b0;
-        if (high == 0) {
-            if (out + 1 > room)
+    // One loop per byte order, so that the order is not asked again for every character of every name.
+    const auto convert = [&](auto unitAt) {
+        for (uint32_t i = 0; i < length; ++i) {
+            const uint16_t u = unitAt(src + 2 * size_t(i));
+            if (u < 0x100) {
+                if (out + 1 > room)
+                    break;
+                dest[out++] = static_cast<char>(Fold(static_cast<uint8_t>(u)));
+                continue;
+            }
+            if (!PutSjis(dest, room, out, u))
                 break;
-            dest[out++] = static_cast<char>(Fold(low));
+        }
+    };
+    if (bigEndian == 1)
+        convert([](const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); });
+    else
+        convert([](const uint8_t* p) { return uint16_t(p[1] << 8 | p[0]); });
+    dest[out] = 0;
+}
+
+void Iso_Utf8ToSjis(char* dest, size_t capacity, std::string_view utf8) {
+    if (!dest || capacity == 0)
+        return;
+    const size_t room = capacity - 1;
+    size_t out = 0;
+    const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
+    for (size_t i = 0; i < utf8.size() && p[i] != 0;) {
+        if (p[i] < 0x80) {
+            const size_t run = std::min(AsciiRun(p + i, utf8.size() - i), room - out);
+            if (run == 0)
+                break;
+            std::memcpy(dest + out, p + i, run);
+            out += run;
+            i += run;
             continue;
         }
-        const uint16_t sjis = Jis_ToSjis(Jis_FromUnicode(static_cast<uint16_t>(high << 8 | low)));
-        if (sjis == 0) {
-            // No JIS X 0208 code: a "?" keeps the rest of the text (and tells two such names apart).
+        size_t n = 0;
+        uint32_t code = Iso_DecodeUtf8(p + i, utf8.size() - i, &n);
+        if (n == 0 || code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF))
+            code = '?';
+        i += n ? n : 1;
+        if (code < 0x100) {
             if (out + 1 > room)
                 break;
-            dest[out++] = '?';
-            continue;
-        }
-        if (out + 2 > room)
+            dest[out++] = static_cast<char>(Fold(static_cast<uint8_t>(code)));
+        } else if (!PutSjis(dest, room, out, static_cast<uint16_t>(code))) {
             break;
-        dest[out++] = static_cast<char>(sjis >> 8);
-        dest[out++] = static_cast<char>(sjis & 0xFF);
+        }
     }
     dest[out] = 0;
 }
@@ -181,48 +249,122 @@ uint32_t Iso_Utf8ToUcs2(const uint8_t* src, uint32_t length, uint8_t* out) {
     return count;
 }
 
-void Iso_AppendUtf8(std::string& out, uint32_t cp) {
+namespace {
+
+// One code point as UTF-8 at `out` (U+FFFD for a surrogate or beyond U+10FFFF); returns the end.
+char* PutUtf8(char* out, uint32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         cp = 0xFFFD;
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        const char b[2] = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-        out.append(b, 2);
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        const char b[3] = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                           static_cast<char>(0x80 | (cp & 0x3F))};
-        out.append(b, 3);
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        const char b[4] = {
-            static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-            static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-        out.append(b, 4);
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
-std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian) {
-    std::string out;
+} // namespace
+
+void Iso_AppendUtf8(std::string& out, uint32_t cp) {
+    char bytes[4];
+    out.append(bytes, size_t(PutUtf8(bytes, cp) - bytes));
+}
+
+size_t Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian, char* out) {
     if (!src)
-        return out;
+        return 0;
     const auto unit = [&](uint32_t i) {
         const uint8_t b0 = src[2 * size_t(i)], b1 = src[2 * size_t(i) + 1];
         return static_cast<uint32_t>(bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0));
     };
+    char* const start = out;
     for (uint32_t i = 0; i < units; ++i) {
-        const uint32_t u = unit(i);
+        uint32_t u = unit(i);
         if (u == 0)
             break;
+        if (u < 0x80) {
+            *out++ = static_cast<char>(u);
+            continue;
+        }
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
             const uint32_t low = unit(i + 1);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                Iso_AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                 ++i;
+            }
+        }
+        out = PutUtf8(out, u); // a lone surrogate becomes U+FFFD there
+    }
+    return size_t(out - start);
+}
+
+size_t Iso_JolietName(const uint8_t* id, uint32_t units, char* sjis, size_t capacity, char* utf8) {
+    const size_t room = capacity - 1;
+    size_t out = 0;   // of `sjis`
+    char* at = utf8;  // in `utf8`
+    bool cut = false; // the Shift-JIS form is full; the Unicode one goes on
+    for (uint32_t i = 0; i < units;) {
+        // Four ASCII characters at a time (big-endian units with a zero high byte and a low one of 1 to
+        // 0x7F).
+        if (i + 4 <= units) {
+            uint64_t w;
+            std::memcpy(&w, id + 2 * size_t(i), sizeof w);
+            const uint64_t lows = 0x8000800080008000ull;
+            if ((w & 0x00FF00FF00FF00FFull) == 0 && (w & lows) == 0 &&
+                ((w - 0x0100010001000100ull) & ~w & lows) == 0) {
+                const char four[4] = {char(w >> 8), char(w >> 24), char(w >> 40), char(w >> 56)};
+                std::memcpy(at, four, 4);
+                at += 4;
+                const size_t fit = cut ? 0 : std::min<size_t>(4, room - out);
+                std::memcpy(sjis + out, four, fit);
+                out += fit;
+                cut = cut || fit < 4;
+                i += 4;
                 continue;
             }
         }
-        Iso_AppendUtf8(out, u); // a lone surrogate becomes U+FFFD there
+        uint32_t u = uint32_t(id[2 * size_t(i)] << 8 | id[2 * size_t(i) + 1]);
+        if (u == 0)
+            break;
+        if (!cut) {
+            if (u < 0x100) {
+                cut = out + 1 > room;
+                if (!cut)
+                    sjis[out++] = static_cast<char>(Fold(static_cast<uint8_t>(u)));
+            } else {
+                cut = !PutSjis(sjis, room, out, static_cast<uint16_t>(u));
+            }
+        }
+        ++i;
+        if (u >= 0xD800 && u <= 0xDBFF && i < units) {
+            const uint32_t low = uint32_t(id[2 * size_t(i)] << 8 | id[2 * size_t(i) + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                // The Shift-JIS form reads the pair as the two units it is ("??").
+                if (!cut)
+                    cut = !PutSjis(sjis, room, out, static_cast<uint16_t>(low));
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        at = PutUtf8(at, u);
     }
+    sjis[out] = 0;
+    return size_t(at - utf8);
+}
+
+std::string Iso_Utf16ToUtf8(const uint8_t* src, uint32_t units, bool bigEndian) {
+    std::string out(3 * size_t(units), '\0');
+    out.resize(Iso_Utf16ToUtf8(src, units, bigEndian, out.data()));
     return out;
 }
 
@@ -263,6 +405,10 @@ void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit) {
 
 bool Iso_IsUtf8(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            i += std::max<size_t>(AsciiRun(p + i, n - i), 1);
+            continue;
+        }
         size_t length = 0;
         const uint32_t cp = Iso_DecodeUtf8(p + i, n - i, &length);
         // Overlong forms and surrogates are not UTF-8 (a Shift-JIS or Latin-1 pair can look like them).

@@ -25,6 +25,7 @@ namespace {
 
 constexpr uint32_t kMaxDirectories = 65535; // directory numbers are 16 bits
 constexpr size_t kMinDirectoryRecord = 34;  // ECMA-119 9.1: 33 fixed bytes and one identifier byte
+constexpr uint64_t kPieceBlocks = 32;       // blocks of a directory read at a time
 
 // Number of blocks of an extent that lie inside the session, so that no disc-given length costs more than
 // the recorded area it claims; 0 for an extent that starts past it.
@@ -83,8 +84,16 @@ bool iso_internal::ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
 
 namespace {
 
-RockRidgeEntry ReadRockRidge(std::span<const uint8_t> rec) {
-    RockRidgeEntry rr;
+// A record's Rock Ridge entries, read into the walk's one entry, whose texts keep their memory from record
+// to record (every record of a Rock Ridge disc has a name).
+const RockRidgeEntry& ReadRockRidge(std::span<const uint8_t> rec) {
+    RockRidgeEntry& rr = g_Walk.entry;
+    std::string name = std::move(rr.name), target = std::move(rr.target);
+    rr = RockRidgeEntry{};
+    name.clear();
+    target.clear();
+    rr.name = std::move(name);
+    rr.target = std::move(target);
     if (g_Walk.rockRidge) {
         const SessionEntry* s = CurrentSession();
         RockRidge_Parse(rec, g_Walk.suspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
@@ -132,7 +141,7 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         const bool directory = flags & kFlagDirectory;
         if (directory && (!g_Walk.fromRecords || IsSelfOrParent(rec)))
             continue;
-        const RockRidgeEntry rr = ReadRockRidge(rec);
+        const RockRidgeEntry& rr = ReadRockRidge(rec);
         // A directory moved away for depth (RE) is listed where its CL record stands, which names its extent.
         if (directory && rr.relocated)
             continue;
@@ -219,7 +228,7 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     dir->size = length;
     if (dir->type == 'D' || dir->type == 'V') {
         // The directory's time is its own "." record's (or that record's Rock Ridge time).
-        const RockRidgeEntry self = ReadRockRidge(first.subspan(0, first[0]));
+        const RockRidgeEntry& self = ReadRockRidge(first.subspan(0, first[0]));
         std::array<uint8_t, 7> date{};
         std::copy_n(self.hasDate ? self.date : first.data() + kRecordDate, date.size(), date.begin());
         try {
@@ -236,34 +245,31 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     const uint64_t blocks = TakeUnwalked(dir->lbn, inside);
     if (blocks == 0)
         return ISO_OK;
-    std::vector<uint8_t> extent;
-    std::span<const uint8_t> data = first;
-    if (blocks > 1) {
-        try {
-            extent.assign(blocks * bl, 0);
-        } catch (const std::bad_alloc&) {
-            return ISO_ERR_NO_MEMORY;
-        }
-        // The first block is here already: only the ones after it are read, so each block is read once.
-        std::copy(first.begin(), first.end(), extent.begin());
-        rc = Iso_ReadExtent(device, dir->lbn + 1, static_cast<uint32_t>(blocks - 1), extent.data() + bl);
-        if (rc != ISO_OK) {
-            // Block by block then: the records of every block that can be read are listed.
-            for (uint64_t b = 1; b < blocks; ++b)
-                if (Iso_ReadExtent(device, static_cast<uint32_t>(dir->lbn + b), 1, extent.data() + b * bl) !=
-                    ISO_OK) {
-                    std::fill_n(extent.begin() + static_cast<std::ptrdiff_t>(b * bl), bl, uint8_t{0});
-                    if (!(dir->flags & ISO_UNREADABLE))
-                        MarkUnreadable(dir, BlockUnreadable(dir->lbn + b));
-                }
-        }
-        data = extent;
-    }
     FileEntry* tail = TailOf(g_Walk.currentIndex, dir);
     int result = ISO_OK;
     try {
-        for (uint64_t b = 0; b < blocks; ++b)
-            WalkBlock(data.subspan(b * bl, bl), dir, tail, tree);
+        WalkBlock(first, dir, tail, tree);
+        // The blocks after the first (read already, for the directory's own length) a piece of 32 at a time
+        // into the walk's one buffer, so each block is read once and no directory costs memory of its size. A
+        // piece that cannot be read is read block by block: the records of every block that can be are
+        // listed.
+        std::vector<uint8_t>& piece = g_Walk.piece;
+        for (uint64_t b = 1; b < blocks;) {
+            const uint64_t n = std::min<uint64_t>(kPieceBlocks, blocks - b);
+            piece.resize(n * bl);
+            const auto lbn = static_cast<uint32_t>(dir->lbn + b);
+            if (Iso_ReadExtent(device, lbn, static_cast<uint32_t>(n), piece.data()) != ISO_OK)
+                for (uint64_t k = 0; k < n; ++k)
+                    if (Iso_ReadExtent(device, static_cast<uint32_t>(lbn + k), 1, piece.data() + k * bl) !=
+                        ISO_OK) {
+                        std::fill_n(piece.begin() + static_cast<std::ptrdiff_t>(k * bl), bl, uint8_t{0});
+                        if (!(dir->flags & ISO_UNREADABLE))
+                            MarkUnreadable(dir, BlockUnreadable(lbn + k));
+                    }
+            for (uint64_t k = 0; k < n; ++k)
+                WalkBlock(std::span<const uint8_t>(piece).subspan(k * bl, bl), dir, tail, tree);
+            b += n;
+        }
     } catch (const std::bad_alloc&) {
         result = ISO_ERR_NO_MEMORY;
     }

@@ -36,17 +36,17 @@ bool BeyondAscii(const uint8_t* id, uint32_t length, bool ucs2) {
 
 // An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name.
 void iso_internal::SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
-    const bool joliet = JolietFlag();
-    if (joliet) {
-        Iso_UcsToSjis(e->name, sizeof e->name, id, length / 2, 1, 1);
-    } else {
-        Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
-    }
-    // Most names are ASCII, which both forms write alike: only the others are decoded again.
-    if (!BeyondAscii(id, joliet ? length & ~1u : length, joliet))
+    if (JolietFlag()) {
+        char text[3 * 128]; // an identifier holds at most 127 units of UTF-16
+        const size_t n =
+            Iso_JolietName(id, std::min<uint32_t>(length / 2, 127), e->name, sizeof e->name, text);
+        if (!SetEntryText(e, std::string_view(text, n)))
+            throw std::bad_alloc();
         return;
-    const std::string text = joliet ? Iso_Utf16ToUtf8(id, length / 2, true) : Iso_BytesToUtf8(id, length);
-    if (!SetEntryText(e, text))
+    }
+    Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
+    // Most names are ASCII, which both forms write alike: only the others are decoded again.
+    if (BeyondAscii(id, length, false) && !SetEntryText(e, Iso_BytesToUtf8(id, length)))
         throw std::bad_alloc();
 }
 
@@ -56,22 +56,33 @@ void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, s
     size_t length = std::min<size_t>(recorded.size(), 255);
     while (length > 0 && length < recorded.size() && (uint8_t(recorded[length]) & 0xC0) == 0x80)
         --length;
-    const std::string text = Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(recorded.data()), length);
-    uint8_t ucs[2 * 256];
-    const uint32_t chars = Iso_Utf8ToUcs2(reinterpret_cast<const uint8_t*>(text.data()),
-                                          uint32_t(std::min<size_t>(text.size(), 255)), ucs);
-    Iso_UcsToSjis(e->name, sizeof e->name, ucs, chars, 1, 1);
-    if (!SetEntryText(e, text))
+    const auto* bytes = reinterpret_cast<const uint8_t*>(recorded.data());
+    length = std::find(bytes, bytes + length, 0) - bytes;
+    std::string decoded;
+    std::string_view text(recorded.data(), length);
+    if (!BeyondAscii(bytes, uint32_t(length), false)) {
+        std::memcpy(e->name, bytes, length); // ASCII, as most names are: both forms alike
+        e->name[length] = 0;
+    } else {
+        // A Linux name is UTF-8 as it stands; bytes that are not are read as the other 8-bit names are.
+        if (!Iso_IsUtf8(bytes, length))
+            text = decoded = Iso_BytesToUtf8(bytes, length);
+        Iso_Utf8ToSjis(e->name, sizeof e->name, text.substr(0, std::min<size_t>(text.size(), 255)));
+    }
+    const uint8_t idLength = rec[ecma119::kRecordIdentifierLength];
+    const uint8_t* id = rec.data() + ecma119::kRecordIdentifier;
+    std::string decodedId;
+    if (BeyondAscii(id, idLength, false))
+        decodedId = Iso_BytesToUtf8(id, idLength);
+    const auto* ascii = reinterpret_cast<const char*>(id);
+    const std::string_view identifier =
+        decodedId.empty() ? std::string_view(ascii, strnlen(ascii, idLength)) : std::string_view(decodedId);
+    if (!SetEntryText(e, text, identifier != text ? identifier : std::string_view()))
         throw std::bad_alloc();
-    const std::string identifier =
-        Iso_BytesToUtf8(rec.data() + ecma119::kRecordIdentifier, rec[ecma119::kRecordIdentifierLength]);
-    if (identifier != text)
-        g_RecordedIdentifiers[e] = identifier;
 }
 
 // An entry deleted before the model is released takes what is kept beside it along.
 void iso_internal::Forget(FileEntry* e) {
-    g_RecordedIdentifiers.erase(e);
     g_DirectoryDates.erase(e);
     g_SymlinkTargets.erase(e);
     g_UnreadableReasons.erase(e);

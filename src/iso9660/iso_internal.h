@@ -26,9 +26,7 @@ extern uint16_t g_TocDataLength;
 // The targets of the Rock Ridge symbolic links of the model, as recorded.
 extern std::unordered_map<const FileEntry*, std::string> g_SymlinkTargets;
 
-// What only some entries have: the identifier of a record whose name came from Rock Ridge, and the dates of
-// directories (an entry's own date stays that of a file).
-extern std::unordered_map<const FileEntry*, std::string> g_RecordedIdentifiers;
+// What only some entries have: the dates of directories (an entry's own date stays that of a file).
 extern std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> g_DirectoryDates;
 // Why an entry flagged ISO_UNREADABLE could not be read.
 extern std::unordered_map<const FileEntry*, std::string> g_UnreadableReasons;
@@ -37,9 +35,9 @@ void MarkUnreadable(FileEntry* e, std::string reason);
 // The blocks the entries' UTF-8 names are cut from, and the bytes used of the last one.
 extern std::vector<std::unique_ptr<char[]>> g_TextBlocks;
 extern size_t g_TextUsed;
-// Keeps `utf8` as the entry's name where it differs from its Shift-JIS form; false when the heap is
-// exhausted.
-bool SetEntryText(FileEntry* entry, std::string_view utf8);
+// Keeps `utf8` as the entry's name where it differs from its Shift-JIS form, and a Rock Ridge entry's
+// `identifier` after it (ISO_IDENTIFIER); false when the heap is exhausted.
+bool SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier = {});
 
 // Zero-filled record allocation; nullptr when the heap is exhausted.
 template <class T> T* NewRecord() {
@@ -113,6 +111,8 @@ struct DirectoryWalk {
     std::array<uint8_t, kBufferSize> primary{}, joliet{};
     bool haveJoliet = false;
     std::array<uint8_t, kBufferSize> sector{};
+    std::vector<uint8_t> piece;    // the blocks of a directory after its first, a piece at a time
+    RockRidgeEntry entry;          // the Rock Ridge entries of the record being read
     std::vector<FileEntry*> index; // directory number k at [k - 1]
     std::vector<FileEntry*> tail;  // last entry of each indexed directory's child list
     FileEntry* currentNode = nullptr;

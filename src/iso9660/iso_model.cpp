@@ -239,7 +239,6 @@ void iso_internal::ReleaseModel() {
     g_TocBuffer.shrink_to_fit();
     g_TocDataLength = 0;
     g_SymlinkTargets.clear();
-    g_RecordedIdentifiers.clear();
     g_DirectoryDates.clear();
     g_UnreadableReasons.clear();
     g_TextBlocks.clear();
@@ -248,7 +247,6 @@ void iso_internal::ReleaseModel() {
 }
 
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_SymlinkTargets;
-std::unordered_map<const FileEntry*, std::string> iso_internal::g_RecordedIdentifiers;
 std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> iso_internal::g_DirectoryDates;
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_UnreadableReasons;
 
@@ -270,15 +268,19 @@ const char* Iso_UnreadableReason(const FileEntry* entry) {
 std::vector<std::unique_ptr<char[]>> iso_internal::g_TextBlocks;
 size_t iso_internal::g_TextUsed = 0;
 
-bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8) {
-    if (utf8.size() < sizeof entry->name && utf8 == entry->name)
+bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier) {
+    if (identifier.empty() && utf8.size() < sizeof entry->name && utf8 == entry->name)
         return true; // the name reads the same in both forms: nothing more to keep
-    // Names are cut from blocks of 64 KiB that live as long as the model, since most discs have few
-    // names that differ and some have tens of thousands.
-    constexpr size_t kTextBlock = 64 * 1024;
-    const size_t need = utf8.size() + 1;
+    const size_t need = utf8.size() + 1 + (identifier.empty() ? 0 : identifier.size() + 1);
+    // The texts go after the Shift-JIS name's terminator where they fit, as they mostly do: no memory beyond
+    // the entry, and no page of its own to touch. Longer ones are cut from blocks of 64 KiB that live as
+    // long as the model.
+    const size_t sjis = strnlen(entry->name, sizeof entry->name - 1) + 1;
     char* at = nullptr;
-    if (need > kTextBlock) {
+    constexpr size_t kTextBlock = 64 * 1024;
+    if (need <= sizeof entry->name - sjis) {
+        at = entry->name + sjis;
+    } else if (need > kTextBlock) {
         g_TextBlocks.insert(g_TextBlocks.begin(), std::unique_ptr<char[]>(new (std::nothrow) char[need]));
         at = g_TextBlocks.front().get();
     } else {
@@ -292,15 +294,22 @@ bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8) {
     }
     if (!at)
         return false;
-    std::memcpy(at, utf8.data(), utf8.size());
+    std::memmove(at, utf8.data(), utf8.size()); // a text given from the entry's own may overlap
     at[utf8.size()] = 0;
     entry->text = at;
+    entry->flags = static_cast<uint8_t>(entry->flags & ~ISO_IDENTIFIER);
+    if (!identifier.empty()) {
+        std::memcpy(at + utf8.size() + 1, identifier.data(), identifier.size());
+        at[need - 1] = 0;
+        entry->flags |= ISO_IDENTIFIER;
+    }
     return true;
 }
 
 const char* Iso_RecordedIdentifier(const FileEntry* entry) {
-    const auto it = iso_internal::g_RecordedIdentifiers.find(entry);
-    return it == iso_internal::g_RecordedIdentifiers.end() ? nullptr : it->second.c_str();
+    return entry && entry->text && (entry->flags & ISO_IDENTIFIER)
+               ? entry->text + std::strlen(entry->text) + 1
+               : nullptr;
 }
 
 const uint8_t* Iso_DirectoryDate(const FileEntry* entry) {
@@ -326,7 +335,6 @@ struct IsoModelStash::State {
     std::vector<uint8_t> tocBuffer;
     uint16_t tocDataLength = 0;
     std::unordered_map<const FileEntry*, std::string> symlinkTargets;
-    std::unordered_map<const FileEntry*, std::string> recordedIdentifiers;
     std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> directoryDates;
     std::unordered_map<const FileEntry*, std::string> unreadableReasons;
     std::vector<std::unique_ptr<char[]>> textBlocks;
@@ -340,7 +348,6 @@ struct IsoModelStash::State {
         std::swap(tocBuffer, g_TocBuffer);
         std::swap(tocDataLength, g_TocDataLength);
         std::swap(symlinkTargets, g_SymlinkTargets);
-        std::swap(recordedIdentifiers, g_RecordedIdentifiers);
         std::swap(directoryDates, g_DirectoryDates);
         std::swap(unreadableReasons, g_UnreadableReasons);
         std::swap(textBlocks, g_TextBlocks);

@@ -85,6 +85,9 @@ constexpr uint8_t ISO_SYMLINK = 0x02;
 // A directory whose records, or a file whose extent, could not be read (why: Iso_UnreadableReason); the
 // rest of the session was read all the same.
 constexpr uint8_t ISO_UNREADABLE = 0x04;
+// A Rock Ridge entry whose record's own identifier differs from its name: the identifier follows the text's
+// terminating zero (Iso_RecordedIdentifier).
+constexpr uint8_t ISO_IDENTIFIER = 0x08;
 
 // SessionTree::notes: the path table was passed over; a volume descriptor that failed its checks was passed
 // over (the first at passedLbn); the descriptor set ended without its terminator (at setEndLbn).
