@@ -245,9 +245,10 @@ std::string Report_LossWarning(const ReportLoss& loss) {
         what = count(loss.names, "name", "names");
     if (loss.texts)
         what += (what.empty() ? "" : " and ") + count(loss.texts, "tag text", "tag texts");
+    // The disc's text goes to a terminal: its control characters are shown, not sent.
     return what + (loss.names + loss.texts == 1 ? " holds" : " hold") +
-           " characters Shift-JIS has no code for: the report writes \"" + loss.example + "\" as \"" +
-           loss.written + "\"";
+           " characters Shift-JIS has no code for: the report writes \"" + Report_ValueText(loss.example) +
+           "\" as \"" + Report_ValueText(loss.written) + "\"";
 }
 
 int Report_WriteDiscCsv(const DiscReportHeader& header, const ReportSink& sink,
