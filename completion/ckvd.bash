@@ -100,7 +100,7 @@ _ckvd() {
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify check catalog help --help"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify check catalog help --help --version"
         return 0
     fi
     case $prev in
@@ -172,7 +172,7 @@ _ckvd_explorer() {
     --select) ;;
     *)
         if [[ $cur == -* ]]; then
-            _ckvd_words "$cur" "--demo --image --lbn-size --view --verbose --screenshot --select --dialog --help"
+            _ckvd_words "$cur" "--demo --image --lbn-size --view --verbose --screenshot --select --dialog --help --version"
         else
             _ckvd_files "$cur" $_ckvd_images
         fi
@@ -185,7 +185,7 @@ _ckvd_mkdisc() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     COMPREPLY=()
     if ((COMP_CWORD == 1)); then
-        _ckvd_words "$cur" "create msinfo append audio"
+        _ckvd_words "$cur" "create msinfo append audio --help --version"
         return 0
     fi
     case ${COMP_WORDS[1]}:$COMP_CWORD in
@@ -212,7 +212,7 @@ _ckvd_mknav() {
             if [[ -n $image ]]; then
                 _ckvd_words "$cur" "--session --lcid --help"
             else
-                _ckvd_words "$cur" "--name --lcid --lsn --help"
+                _ckvd_words "$cur" "--name --lcid --lsn --help --version"
             fi
         else
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")

@@ -5,6 +5,7 @@
 
 #include "appmodel/image_open.h"
 #include "res/resource.h"
+#include "res/version.h"
 
 AppOptions App_ParseOptions(int argc, char** argv) {
     AppOptions o;
@@ -42,6 +43,8 @@ AppOptions App_ParseOptions(int argc, char** argv) {
             o.verbose = true;
         } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
             o.help = true;
+        } else if (!std::strcmp(a, "--version")) {
+            o.version = true;
         } else if (a[0] != '-' && App_IsDiscImageName(a)) {
             o.openImages.emplace_back(a);
         } else if (a[0] != '-' && o.documentFile.empty()) {
@@ -54,6 +57,10 @@ AppOptions App_ParseOptions(int argc, char** argv) {
     if (o.error.empty() && (!o.select.empty() || !o.dialog.empty()) && o.screenshot.empty())
         o.error = "--select and --dialog go with --screenshot";
     return o;
+}
+
+const char* App_VersionText() {
+    return "ckvd-explorer (CKVD Explorer) " CKVD_VERSION;
 }
 
 bool App_NoDisplay() {

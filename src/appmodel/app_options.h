@@ -19,11 +19,14 @@ struct AppOptions {
     int viewCommand = 0;    // --view large|small|list|details: the list's view style command, 0 for details
     bool verbose = false;   // --verbose: counts of the loaded tree and list on standard output
     bool help = false;
-    std::string error; // a usage error
+    bool version = false; // --version
+    std::string error;    // a usage error
     // With images, the demo or a screenshot the first drive is loaded at start.
     bool LoadAtStart() const { return !images.empty() || !openImages.empty() || demo || !screenshot.empty(); }
 };
 
 AppOptions App_ParseOptions(int argc, char** argv);
+// "ckvd-explorer (CKVD Explorer) VERSION", what --version prints.
+const char* App_VersionText();
 // True when no display can be reached: no DISPLAY, no WAYLAND_DISPLAY and no QT_QPA_PLATFORM chosen.
 bool App_NoDisplay();

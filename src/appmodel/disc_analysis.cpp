@@ -37,24 +37,22 @@ std::string CodeReason(int code) {
     }
 }
 
-// An image cut short (the incomplete download): the volume of its last data track claims blocks beyond the
-// end of the file. Empty when the image holds all its volume says it has.
-std::string TruncationReason(uint16_t device, const images::DiscImage& disc) {
+// The last data track of an image and the volume its descriptor set describes, for an image cut short (the
+// incomplete download): the blocks the file holds (`end`), and the descriptor the tree is read from, Joliet's
+// where there is one. False when there is no data track or no descriptor within the file.
+bool ChosenDescriptor(uint16_t device, const images::DiscImage& disc, int64_t& first, int64_t& end,
+                      std::array<uint8_t, 2048>& chosen) {
     const images::Track* data = nullptr;
     for (const images::Session& s : disc.sessions)
         for (const images::Track& t : s.tracks)
             if (t.mode != images::TrackMode::Audio)
                 data = &t;
     if (!data)
-        return {};
-    const int64_t end = int64_t{disc.last_lba()} + 1; // blocks the file holds
-    const std::string ends = "the image file ends at block " + std::to_string(end);
-    const int64_t first = int64_t{data->start} + 16;
-    if (first >= end)
-        return ends + "; the disc's volume descriptors lie at block " + std::to_string(first) +
-               ": the file is incomplete";
-    // The set ends with its terminator; Joliet's tree is the one read where there is one.
-    std::array<uint8_t, 2048> block{}, chosen{};
+        return false;
+    end = int64_t{disc.last_lba()} + 1;
+    first = int64_t{data->start} + 16;
+    // The set ends with its terminator.
+    std::array<uint8_t, 2048> block{};
     bool found = false;
     for (int64_t lba = first; lba < end && lba < first + 64; ++lba) {
         if (Aspi_ReadSectors(device, static_cast<uint32_t>(lba), 2048, 1, block.data()) != ASPI_OK ||
@@ -66,21 +64,40 @@ std::string TruncationReason(uint16_t device, const images::DiscImage& disc) {
             found = true;
         }
     }
+    return found;
+}
+
+std::string EndsAt(int64_t end) {
+    return "the image file ends at block " + std::to_string(end);
+}
+
+std::string VolumeRecords(int64_t end, uint32_t volumeEnd) {
+    return EndsAt(end) + "; the volume records " + std::to_string(volumeEnd) +
+           " blocks: the file is incomplete";
+}
+
+// Why a cut image failed to load: the first structure of its tree the file no longer holds. Empty when the
+// image holds all its volume says it has.
+std::string TruncationReason(uint16_t device, const images::DiscImage& disc) {
+    int64_t first = 0, end = 0;
+    std::array<uint8_t, 2048> chosen{};
+    const bool found = ChosenDescriptor(device, disc, first, end, chosen);
+    if (end > 0 && first >= end)
+        return EndsAt(end) + "; the disc's volume descriptors lie at block " + std::to_string(first) +
+               ": the file is incomplete";
     if (!found)
         return {};
     const uint32_t volumeEnd = bytes::Le32(&chosen[ecma119::kVolumeSpaceSize]);
     if (volumeEnd <= end)
         return {};
-    // The first structure of the tree that the file no longer holds.
     int64_t missing = volumeEnd;
     for (const uint32_t lba : {bytes::Le32(&chosen[ecma119::kTypeLPathTable]),
                                bytes::Le32(&chosen[ecma119::kRootDirectoryRecord + ecma119::kRecordExtent])})
         if (lba >= end && lba < missing)
             missing = lba;
     if (missing == volumeEnd)
-        return ends + "; the volume it holds is " + std::to_string(volumeEnd) +
-               " blocks long: the file is incomplete";
-    return ends + "; the disc's directory lies at block " + std::to_string(missing) +
+        return VolumeRecords(end, volumeEnd);
+    return EndsAt(end) + "; the disc's directory lies at block " + std::to_string(missing) +
            ": the file is incomplete";
 }
 
@@ -95,6 +112,18 @@ std::string App_LoadFailureReason(uint16_t device, int code) {
         return path + "the drive holds no image";
     const std::string truncated = TruncationReason(device, *drive->disc());
     return path + (truncated.empty() ? CodeReason(code) : truncated);
+}
+
+std::string App_IncompleteImage(uint16_t device) {
+    const ckvd::drives::ImageDrive* drive = ImageDriveOf(device);
+    if (!drive || !drive->disc())
+        return {};
+    int64_t first = 0, end = 0;
+    std::array<uint8_t, 2048> chosen{};
+    if (!ChosenDescriptor(device, *drive->disc(), first, end, chosen))
+        return {};
+    const uint32_t volumeEnd = bytes::Le32(&chosen[ecma119::kVolumeSpaceSize]);
+    return volumeEnd > end ? drive->device_path() + ": " + VolumeRecords(end, volumeEnd) : std::string();
 }
 
 int App_AnalyzeDisc(uint16_t device, std::string* reason) {

@@ -12,6 +12,11 @@ int App_AnalyzeDisc(uint16_t device, std::string* reason);
 // The reason for a failed load of `device` with result `code` (empty when the device is no image drive).
 std::string App_LoadFailureReason(uint16_t device, int code);
 
+// For an image drive holding an image file shorter than the volume it starts (an incomplete download) whose
+// disc loaded all the same: "PATH: the image file ends at block N; the volume records M blocks: the file is
+// incomplete", said once beside what could be read. Empty for a whole image and for other drives.
+std::string App_IncompleteImage(uint16_t device);
+
 // True for a result that faults the disc's own content (its file system, its kind), not the drive's reading
 // of it (not ready, a read error) or the memory.
 bool App_IsDiscFault(int code);

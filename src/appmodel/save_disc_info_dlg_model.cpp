@@ -92,7 +92,10 @@ void CSaveDiscInfoDlgModel::OnSave(const std::string& numberText, const std::str
         const std::time_t t = std::time(nullptr);
         localtime_r(&t, &header.time);
     }
-    if (Report_SaveDiscCsv(m_path, header, progress, &error) == REPORT_OK) {
+    ReportLoss loss;
+    if (Report_SaveDiscCsv(m_path, header, progress, &error, &loss) == REPORT_OK) {
+        if (const std::string warning = Report_LossWarning(loss); !warning.empty())
+            m_sink.ShowUtf8(warning + ".");
         // The report's disc goes into the catalogue under its number; the report stands whatever becomes of
         // it.
         std::string message;

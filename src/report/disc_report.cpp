@@ -48,6 +48,28 @@ class Output {
     bool ok_ = true;
 };
 
+// Counts a text the report writes otherwise than the disc records it (its Shift-JIS form read back differs);
+// the first one is kept as the example.
+void NoteLoss(ReportLoss* loss, uint32_t ReportLoss::*count, const char* sjis, const char* utf8) {
+    if (!loss || !sjis || !utf8)
+        return;
+    // A volume's name is padded with blanks in one form and not the other: blanks at the end count for
+    // nothing.
+    std::string written = Report_SjisToUtf8(sjis);
+    std::string_view recorded = utf8;
+    while (!written.empty() && written.back() == ' ')
+        written.pop_back();
+    while (!recorded.empty() && recorded.back() == ' ')
+        recorded.remove_suffix(1);
+    if (written == recorded)
+        return;
+    ++(loss->*count);
+    if (loss->example.empty()) {
+        loss->example = recorded;
+        loss->written = std::move(written);
+    }
+}
+
 // Text of the model or a file that may be absent; quoted where it would break the columns.
 std::string Field(const char* text) {
     return text ? Report_CsvField(text) : std::string();
@@ -87,7 +109,7 @@ void WriteEntryStart(Output& out, const FileEntry& e, uint32_t order, const char
     out.Line(",%u,%u", e.lbn, e.size);
 }
 
-void WriteMp3Groups(Output& out) {
+void WriteMp3Groups(Output& out, ReportLoss* loss) {
     const char* album = nullptr;
     const char* title = nullptr;
     const char* artist = nullptr;
@@ -96,6 +118,10 @@ void WriteMp3Groups(Output& out) {
         album = g_Id3v2Tag->album;
         title = g_Id3v2Tag->title;
         artist = g_Id3v2Tag->artist;
+        // ID3v1 fields are written as the bytes they are, so only ID3v2 texts can be written otherwise.
+        if (g_Id3v2TagText)
+            for (char* Id3v2Tag::*field : {&Id3v2Tag::album, &Id3v2Tag::title, &Id3v2Tag::artist})
+                NoteLoss(loss, &ReportLoss::texts, g_Id3v2Tag->*field, g_Id3v2TagText->*field);
     } else if (g_Id3v1Tag && (g_Mp3TagFlags & MP3_TAG_ID3V1)) {
         // The ID3v1 fields are fixed-size and need not end in a zero.
         v1[0].assign(g_Id3v1Tag->album, strnlen(g_Id3v1Tag->album, sizeof g_Id3v1Tag->album));
@@ -115,14 +141,19 @@ void WriteMp3Groups(Output& out) {
              Mp3_ChannelName(g_MpegHeader));
 }
 
-void WriteAsfGroups(Output& out) {
+void WriteAsfGroups(Output& out, ReportLoss* loss) {
     std::string album;
     if (const AsfDescriptor* d = Wmf_FindAttribute("WM/AlbumTitle")) {
         char text[1024] = {};
         Wmf_AttributeText(d, text, sizeof text);
         album = text;
+        NoteLoss(loss, &ReportLoss::texts, text, Wmf_AttributeDisplayText(d).c_str());
     }
     const AsfContentDescription* c = g_AsfContentDescription;
+    if (c) {
+        NoteLoss(loss, &ReportLoss::texts, c->title, c->titleText);
+        NoteLoss(loss, &ReportLoss::texts, c->author, c->authorText);
+    }
     out.Put("," + Report_CsvField(album) + "," + Field(c ? c->title : nullptr) + "," +
             Field(c ? c->author : nullptr) + ",,");
     const AsfCodecEntry* audio = g_AsfCodecEntries;
@@ -133,15 +164,15 @@ void WriteAsfGroups(Output& out) {
                                         : std::string(",,,\r\n"));
 }
 
-void WriteFile(Output& out, FileEntry& e, uint32_t order) {
+void WriteFile(Output& out, FileEntry& e, uint32_t order, ReportLoss* loss) {
     Iso_SetFileKind(&e);
     WriteEntryStart(out, e, order, "File");
     if ((e.kind & KIND_MP3) && Mp3_Analyze(&e) == MP3_OK && g_MpegHeader) {
-        WriteMp3Groups(out);
+        WriteMp3Groups(out, loss);
         return;
     }
     if (!(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_Analyze(&e) == WMF_OK) {
-        WriteAsfGroups(out);
+        WriteAsfGroups(out, loss);
         return;
     }
     out.Put(",,,,,,,,,,,,,\r\n");
@@ -149,7 +180,8 @@ void WriteFile(Output& out, FileEntry& e, uint32_t order) {
 
 // One tree, depth first: an entry, then its children, then its next sibling. Held on an explicit stack, so
 // no depth of directories can exhaust the call stack.
-void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportProgress& progress) {
+void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportProgress& progress,
+               ReportLoss* loss) {
     out.Line("\r\n[DISC Contents],Session[%d],Dir[%u],File[%u],,,,,,,,,,,,,,,,\r\n", ordinal,
              tree.directoryCount, tree.fileCount);
     out.Put(
@@ -166,13 +198,15 @@ void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportPr
         pending.pop_back();
         if (e->nextSibling)
             pending.push_back(e->nextSibling);
+        if (e->text) // a name that reads otherwise than its Shift-JIS form may have lost characters to it
+            NoteLoss(loss, &ReportLoss::names, e->name, e->text);
         if (e->type == 'V' || e->type == 'D') {
             WriteEntryStart(out, *e, order, e->type == 'V' ? "<Volume>" : "<Directory>");
             out.Put(",,,,,,,,,,,,,\r\n");
             if (e->firstChild)
                 pending.push_back(e->firstChild);
         } else if (e->type == 'F') {
-            WriteFile(out, *e, order);
+            WriteFile(out, *e, order, loss);
             ++order;
             if (progress)
                 progress(ordinal, ++done, tree.fileCount);
@@ -200,25 +234,42 @@ std::string Report_DefaultFileName(int number) {
     return name;
 }
 
+std::string Report_LossWarning(const ReportLoss& loss) {
+    if (loss.names + loss.texts == 0)
+        return {};
+    const auto count = [](uint32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string what;
+    if (loss.names)
+        what = count(loss.names, "name", "names");
+    if (loss.texts)
+        what += (what.empty() ? "" : " and ") + count(loss.texts, "tag text", "tag texts");
+    // The disc's text goes to a terminal: its control characters are shown, not sent.
+    return what + (loss.names + loss.texts == 1 ? " holds" : " hold") +
+           " characters Shift-JIS has no code for: the report writes \"" + Report_ValueText(loss.example) +
+           "\" as \"" + Report_ValueText(loss.written) + "\"";
+}
+
 int Report_WriteDiscCsv(const DiscReportHeader& header, const ReportSink& sink,
-                        const ReportProgress& progress) {
+                        const ReportProgress& progress, ReportLoss* loss) {
     Output out(sink);
     WriteHeader(out, header);
     WriteToc(out);
     const uint16_t session = g_CurrentSession;
     int ordinal = 0;
     for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && out.ok(); t = t->next) {
-        // A tree's files are read with its own session current, as the list reads them; the report names
-        // them as Windows does, in Joliet where the session records it.
+        // A tree's files are read with its own session current, as the list reads them; the report keeps the
+        // session's Joliet names where it records them, whatever names the list shows.
         g_CurrentSession = uint16_t(ordinal);
-        WriteTree(out, *Iso_ReportTree(t), ++ordinal, progress);
+        WriteTree(out, *Iso_ReportTree(t), ++ordinal, progress, loss);
     }
     g_CurrentSession = session;
     return out.Flush() ? REPORT_OK : REPORT_ERR_WRITE;
 }
 
 int Report_SaveDiscCsv(const std::string& path, const DiscReportHeader& header,
-                       const ReportProgress& progress, std::string* error) {
+                       const ReportProgress& progress, std::string* error, ReportLoss* loss) {
     auto fail = [&](const std::string& what, int err) {
         if (error)
             *error = what + ": " + std::strerror(err);
@@ -246,7 +297,7 @@ int Report_SaveDiscCsv(const std::string& path, const DiscReportHeader& header,
         }
         return true;
     };
-    const int rc = Report_WriteDiscCsv(header, sink, progress);
+    const int rc = Report_WriteDiscCsv(header, sink, progress, loss);
     if (rc == REPORT_OK && fsync(fd) != 0)
         writeError = errno;
     if (::close(fd) != 0 && !writeError)

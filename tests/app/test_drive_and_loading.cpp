@@ -18,7 +18,9 @@
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/main_frm_model.h"
 #include "appmodel/recent_images.h"
+#include "appmodel/save_disc_info_dlg_model.h"
 #include "aspi/aspi_manager.h"
+#include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
@@ -328,6 +330,30 @@ TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
     EXPECT_EQ(frame.Recent().Paths(), std::vector<std::string>{demo_[0]});
     EXPECT_NE(sink_.shown.back().find(copy), std::string::npos);
     fs::remove_all(dir);
+}
+
+// The window's report says once how many names Shift-JIS cannot hold, with the first one, as `ckvd report`
+// does (there on discs genisoimage made: test_ckvd_cli.py). The names here are the disc's and the report's.
+TEST(ReportDialog, NamesShiftJisCannotHoldAreSaidOnce) {
+    DiscModelBuilder disc;
+    disc.AddTrack(disc.AddSession(0x04), 1, 0, 0);
+    FileEntry* root = disc.AddTree("VOLUME", 2);
+    FileEntry* dir = disc.Dir(root, "Ubung");
+    dir->text = "Übung";
+    disc.File(dir, "?e?tina.txt", 30, 1)->text = "Čeština.txt";
+    disc.File(root, "plain.txt", 31, 1);
+    disc.Install();
+    ckvd::ui::RecordingSink sink;
+    CSaveDiscInfoDlgModel dlg(1, sink);
+    const std::string csv =
+        (fs::temp_directory_path() / ("ckvd-lossy-" + std::to_string(::getpid()))).string();
+    dlg.chooseFile = [&csv](const std::string&) { return csv; };
+    dlg.OnInitDialog();
+    dlg.OnSave(dlg.OnYesPlease(), "", nullptr);
+    EXPECT_EQ(dlg.Result(), ReportDlgResult::Ok);
+    EXPECT_EQ(sink.shown, std::vector<std::string>{"2 names hold characters Shift-JIS has no code for: the "
+                                                   "report writes \"Übung\" as \"Ubung\"."});
+    fs::remove(csv);
 }
 
 } // namespace

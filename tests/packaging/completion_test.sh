@@ -32,7 +32,7 @@ expect() {
     fi
 }
 
-expect "commands" "--help|catalog|check|drives|get|help|info|ls|nav|report|toc|verify" _ckvd 1 ckvd ""
+expect "commands" "--help|--version|catalog|check|drives|get|help|info|ls|nav|report|toc|verify" _ckvd 1 ckvd ""
 expect "ls options" "--help|--json|--session" _ckvd 2 ckvd ls --
 expect "get options" "--help|--session|-r" _ckvd 2 ckvd get -
 expect "report options" "--catalogue|--comment|--help|--number|-o" _ckvd 3 ckvd report demo -
@@ -54,7 +54,7 @@ expect "--session of an unreadable drive" "" _ckvd 3 ckvd ls --session "" notes.
 expect "explorer --dialog" "disc-info|drive" _ckvd_explorer 2 ckvd-explorer --dialog d
 expect "explorer --view" "details|large|list|small" _ckvd_explorer 2 ckvd-explorer --view ""
 expect "explorer --screenshot" "out.png|sub|with space" _ckvd_explorer 2 ckvd-explorer --screenshot ""
-expect "mkdisc commands" "append|audio|create|msinfo" _ckvd_mkdisc 1 ckvd-mkdisc ""
+expect "mkdisc commands" "--help|--version|append|audio|create|msinfo" _ckvd_mkdisc 1 ckvd-mkdisc ""
 expect "mkdisc create's disc" "B.CUE|c.ccd|my disc.cue|sub|with space" _ckvd_mkdisc 2 ckvd-mkdisc create ""
 expect "mkdisc audio tracks" "T2.WAV|sub|t1.wav|with space" _ckvd_mkdisc 4 ckvd-mkdisc audio x.cue t1.wav ""
 expect "mknav DIR" "sub|with space" _ckvd_mknav 1 ckvd-mknav ""

@@ -13,6 +13,7 @@ from ckvdtest import (CKVD, WORK, CkvdCase, cd_info_starts, entries, fresh, loca
                       peer, read, run, tool, write, xorriso_extract)
 
 DEMO, FIXTURES = os.environ["CKVD_DEMO_DIR"], os.environ["CKVD_FIXTURE_DIR"]
+BIN, SOURCE = os.path.dirname(CKVD), os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 MP3, WMA, WAV = "/音楽/アルバム 一/01 さくら.mp3", "/音楽/アルバム 二/ボーナス/Evening.wma", "/音楽/アルバム 二/波の音.wav"
 
 
@@ -167,6 +168,37 @@ class Text(CkvdCase):
         self.assertFails(["nav", "demo", "/README.TXT"], 1, "/README.TXT is not a navigation file (.LMX)", out=None)
 
 
+def keys(doc):
+    """Every key of a JSON document, at any depth."""
+    if isinstance(doc, dict):
+        return set(doc).union(*map(keys, doc.values()))
+    return set().union(*map(keys, doc)) if isinstance(doc, list) else set()
+
+
+class JsonKeys(CkvdCase):
+    def test_every_key_is_in_snake_case_and_listed_in_the_readme(self):
+        text = read(f"{SOURCE}/README.md").decode()
+        table = text[text.index("## JSON keys of ckvd"):].split("\n## ")[0]
+        listed = {}
+        for command, cell in re.findall(r"^\| `(\w+)` \|[^|\n]*\|([^\n]*)\|$", table, re.M):
+            listed.setdefault(command, set()).update(re.findall(r"`([^`]+)`", cell))
+        catalogue = os.path.join(fresh("keys"), "catalogue.sqlite")
+        ok("catalog", "add", "demo", "--number", "5", "--catalogue", catalogue)
+        runs = {"drives": [["--demo"]], "toc": [["demo"]], "ls": [["demo"]], "verify": [["demo"]],
+                "info": [["demo", MP3, WMA, WAV, "/README.TXT"]], "check": [["--order", "demo"]],
+                "nav": [["demo", f"/{name}.LMX"] for name in ("CONTENTS", "MENU", "TEXT", "PLAY0001", "LSN")],
+                "catalog": [[what, *args, "--catalogue", catalogue] for what, args in
+                            (("list", []), ("show", ["5"]), ("search", ["mp3"]))]}
+        found = {}
+        for command, argss in runs.items():
+            found[command] = set().union(*(keys(json.loads(run(command, "--json", *args).stdout)) for args in argss))
+            self.assertEqual([k for k in found[command] if not re.fullmatch("[a-z][a-z0-9]*(_[a-z0-9]+)*", k)], [])
+            self.assertEqual(found[command] - listed[command], set(), command)
+        # The keys that were in camelCase.
+        self.assertEqual((found["verify"] & {"unreadable_entries"}, found["check"] & {"will_not_play", "shows_wrong"}),
+                         ({"unreadable_entries"}, {"will_not_play", "shows_wrong"}))
+
+
 def sections(image, path):
     """`ckvd info --json` of one file as {section: {label: value}}: "file", each "ID3 TagVersion" value's tag,
     "frame" from HeaderPosition on."""
@@ -317,16 +349,55 @@ class Usage(CkvdCase):
         for args in (["ls", "--help"], ["help", "get"], ["get", "-r", "--help"]):
             self.assertTrue(ok(*args).startswith("usage: ckvd " + args[-1 if args[0] == "help" else 0]))
         self.assertIn("get -r", ok("get", "--help"))
-        for args in ([], ["frobnicate"], ["ls"], ["get", "-r", "demo", "/DOCS"], ["ls", "--session", "0", "demo"],
-                     ["report", "--json", "demo", "-o", "x"], ["help", "frobnicate"], ["nav", "demo"]):
+        for args in ([], ["ls"], ["get", "-r", "demo", "/DOCS"], ["nav", "demo"], ["ls", "demo", "demo-audio"]):
             self.assertFails(args, 2, "usage: ")
+        # A word ckvd does not take is named on one line with where the usage is, not lost in the whole usage.
+        for args, said in ((["bogus"], "ckvd: unknown command 'bogus'"), (["help", "bogus"], "unknown command 'bogus'"),
+                           (["ls", "--bogus", "x.iso"], "unknown option '--bogus'"),
+                           (["report", "--json", "demo", "-o", "x"], "unknown option '--json'"),
+                           (["ls", "--session", "0", "demo"], "--session takes a session number from 1 to 255, not '0'"),
+                           (["report", "demo", "-o", "x.csv", "--comment"], "option '--comment' needs a value"),
+                           (["drives", "demo"], "unexpected argument 'demo'")):
+            r = self.assertFails(args, 2, said)
+            self.assertEqual((r.stderr.count("\n"), "--help" in r.stderr, "usage:" in r.stderr), (1, True, False), args)
+
+    def test_every_program_says_its_version_and_names_a_word_it_does_not_take(self):
+        version = re.search(r"project\(ckvd-explorer VERSION (\S+)", read(f"{SOURCE}/CMakeLists.txt").decode())[1]
+        programs = [p for p in ("ckvd", "ckvd-mkdisc", "ckvd-mknav", "ckvd-explorer") if os.path.exists(f"{BIN}/{p}")]
+        self.assertGreaterEqual(len(programs), 3)
+        for program in programs:
+            r = subprocess.run([f"{BIN}/{program}", "--version"], capture_output=True, text=True,
+                               env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+            self.assertEqual((r.returncode, r.stdout, r.stderr), (0, f"{program} (CKVD Explorer) {version}\n", ""))
+        for args, said in ((["ckvd-mkdisc", "bogus", "x.cue"], "ckvd-mkdisc: unknown command 'bogus'"),
+                           (["ckvd-mkdisc", "create", "--bogus", "x.cue"], "ckvd-mkdisc: unknown option '--bogus'"),
+                           (["ckvd-mknav", "--bogus", WORK], "ckvd-mknav: unknown option '--bogus'"),
+                           (["ckvd-mknav", WORK, "--name"], "ckvd-mknav: a value is missing after '--name'")):
+            r = subprocess.run([f"{BIN}/{args[0]}", *args[1:]], capture_output=True, text=True)
+            self.assertEqual((r.returncode, r.stderr.count("\n"), r.stderr.startswith(said), "--help" in r.stderr),
+                             (2, 1, True, True), r.stderr)
+
+    def test_an_image_file_that_cannot_be_opened_says_why(self):
+        # The file and the system's reason, without a line number; "--" ends the options.
+        locked = os.path.join(WORK, "locked.iso")
+        write(locked, bytes(20 * 2048))
+        os.chmod(locked, 0)
+        other = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+        for args, file, reason in (([CKVD, "ls", "nosuch.iso"], "nosuch.iso", "No such file or directory"),
+                                   ([CKVD, "ls", "--", "-nosuch.iso"], "-nosuch.iso", "No such file or directory"),
+                                   ([CKVD, "toc", WORK], WORK, "Is a directory"),
+                                   (other + [CKVD, "ls", locked], locked, "Permission denied")):
+            r = subprocess.run(args, capture_output=True, text=True)
+            self.assertEqual((r.returncode, r.stderr), (1, f"ckvd: {file}: cannot open the image file: {reason}\n"))
 
     def test_failures(self):
         bad = os.path.join(WORK, "bad.cue")
         write(bad, 'FILE "nothing.bin" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 xx:yy:zz\n')
         for args, named in ((["ls", os.path.join(WORK, "missing.cue")], "missing.cue"), (["toc", bad], "bad.cue"),
                             (["get", "demo", "/NO/SUCH", os.path.join(WORK, "x")], "/NO/SUCH"),
-                            (["get", "-r", "demo", "/README.TXT", os.path.join(WORK, "x")], ""),
+                            # the other form of get is named
+                            (["get", "-r", "demo", "/README.TXT", "my dest"], "ckvd get demo /README.TXT 'my dest' copies it"),
+                            (["get", "demo", "/DOCS"], "/DOCS is a directory; ckvd get -r demo /DOCS DEST copies it"),
                             (["get", "demo", "/README.TXT", "/nonexistent-dir/x"], ""),
                             (["info", "demo", "/NO/SUCH"], ""), (["ls", "--session", "9", "demo"], ""),
                             (["nav", "--session", "1", "demo", "/CONTENTS.LMX"], "")):
@@ -436,11 +507,30 @@ class Report(unittest.TestCase):
         self.assertFalse(os.path.exists("x.csv"))
 
     def test_titles_keep_their_shift_jis_forms(self):
-        # Latin-1 letters folded to their ASCII look-alikes, "?" for a character without a JIS X 0208 code.
-        for image, title in (("mp3/mp3.iso", b",Dvo?ak: Rusalka,"), ("asf/asf.iso", b",GroBe Ubung,")):
+        # Latin-1 letters folded to their ASCII look-alikes, "?" for a character without a JIS X 0208 code; said
+        # once. The texts eyeD3 and mid3v2 gave intl23.mp3 and intl24.mp3 (title, artist, album) each hold such a
+        # character (ř, ά, Hangul, an emoji), as do the three ffmpeg gave intl.wma.
+        for image, title, texts in (("mp3/mp3.iso", b",Dvo?ak: Rusalka,", 6), ("asf/asf.iso", b",GroBe Ubung,", 3)):
             code, out, csv = self.report(f"{FIXTURES}/{image}", "--number", "1")
             self.assertEqual(code, 0, out)
             self.assertIn(title, csv)
+            said = [line for line in out.splitlines() if "Shift-JIS" in line]
+            self.assertEqual(len(said), 1, out)
+            self.assertTrue(said[0].startswith(f"ckvd: {texts} tag texts hold characters Shift-JIS has no code"), out)
+
+    def test_names_shift_jis_cannot_hold_are_said_once(self):
+        src = os.path.join(self.dir, "lossy")
+        for name in ("Čeština.txt", "音楽.txt", "Ελληνικά/x.txt"):
+            write(os.path.join(src, name), "x")
+        image = os.path.join(self.dir, "lossy.iso")
+        tool("genisoimage", "-quiet", "-J", "-o", image, src)
+        code, out, csv = self.report(image, "--number", "1")
+        self.assertEqual(code, 0, out)
+        self.assertIn(b",?e?tina.txt,", csv)
+        self.assertIn(",Ελληνικ?,".encode("cp932"), csv)
+        self.assertEqual([line for line in out.splitlines() if "Shift-JIS" in line],
+                         ['ckvd: 2 names hold characters Shift-JIS has no code for: the report writes "Čeština.txt" '
+                          'as "?e?tina.txt"'])
 
     def test_twenty_reports_at_once_take_twenty_numbers(self):
         outs = [os.path.join(self.dir, f"r{i}.csv") for i in range(20)]

@@ -145,6 +145,11 @@ class PathTable(CkvdCase):
                 r = run("ls", "--json", os.path.join(self.dir, name))
                 self.assertEqual(r.returncode, 1)
                 self.assertIn("could not be read; the rest is listed", r.stderr)
+                # A cut file is said to be incomplete once, with the volume's size as isoinfo reads it.
+                volume = re.search(r"Volume size is: (\d+)", tool("isoinfo", "-d", "-i", image))[1]
+                self.assertEqual([l for l in r.stderr.splitlines() if "incomplete" in l], [
+                    f"ckvd: {self.dir}/cut.iso: the image file ends at block {f2 + 1}; the volume records {volume} "
+                    "blocks: the file is incomplete"] if name == "cut.iso" else [])
                 (s,) = json.loads(r.stdout)["sessions"]
                 gone = {p for p in peer if p.startswith("/A/")} if name == "zeroed.iso" else set()
                 self.assertEqual({e["path"]: (e["type"], e["lbn"]) for e in s["entries"]},

@@ -13,6 +13,7 @@
 
 #include "platform/bytes/byte_order.h"
 #include "platform/images/disc_image.h"
+#include "res/version.h"
 #include "verify/sector_check.h"
 
 namespace fs = std::filesystem;
@@ -338,14 +339,30 @@ int audio(const std::string& discPath, const std::vector<std::string>& wavs) {
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h"))
             std::fputs(kUsageText, stdout);
-            return std::fflush(stdout) == 0 ? 0 : kFail;
-        }
-    if (argc < 3)
+        else if (!std::strcmp(argv[i], "--version"))
+            std::printf("ckvd-mkdisc (CKVD Explorer) %s\n", CKVD_VERSION);
+        else
+            continue;
+        return std::fflush(stdout) == 0 ? 0 : kFail;
+    }
+    if (argc < 2)
         return usage();
-    std::string cmd = argv[1];
+    const std::string cmd = argv[1];
+    // A word it does not know is named, not lost in the whole usage.
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] == '-' && argv[i][1]) {
+            std::fprintf(stderr, "ckvd-mkdisc: unknown option '%s' (ckvd-mkdisc --help shows the usage)\n",
+                         argv[i]);
+            return kUsage;
+        }
+    if (cmd != "create" && cmd != "append" && cmd != "msinfo" && cmd != "audio") {
+        std::fprintf(stderr, "ckvd-mkdisc: unknown command '%s' (ckvd-mkdisc --help shows the usage)\n",
+                     cmd.c_str());
+        return kUsage;
+    }
     if (cmd == "create" && argc == 4)
         return add_session(argv[2], argv[3], true);
     if (cmd == "append" && argc == 4)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mknav.h"
+#include "res/version.h"
 
 namespace mknav {
 
@@ -50,6 +51,10 @@ int ParseArgs(int argc, char** argv, Args& args) {
             std::fputs(kUsageText, stdout);
             return 0;
         }
+        if (a == "--version") {
+            std::printf("ckvd-mknav (CKVD Explorer) %s\n", CKVD_VERSION);
+            return 0;
+        }
         if (a == "--name" && i + 1 < argc) {
             args.name = argv[++i];
             args.haveName = true;
@@ -62,7 +67,13 @@ int ParseArgs(int argc, char** argv, Args& args) {
         } else if (a == "--session" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], 255, args.session) || args.session == 0)
                 return usage();
-        } else if (args.dir.empty() && !a.empty() && a[0] != '-') {
+        } else if (a.size() > 1 && a[0] == '-') {
+            // Named, not lost in the whole usage.
+            const bool known = a == "--name" || a == "--lcid" || a == "--lsn" || a == "--session";
+            std::fprintf(stderr, "ckvd-mknav: %s '%s' (ckvd-mknav --help shows the usage)\n",
+                         known ? "a value is missing after" : "unknown option", a.c_str());
+            return kExitUsage;
+        } else if (args.dir.empty() && !a.empty()) {
             args.dir = a;
         } else {
             return usage();

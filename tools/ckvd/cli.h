@@ -23,6 +23,13 @@ void Cli_PrintUsage(FILE* to, const Command* command);
 void Cli_SetCommand(const Command* command);
 // A wrong usage: the command's usage (every command's without one) on stderr; returns kExitUsage.
 int Cli_Usage();
+// A wrong word: "ckvd: COMMAND: WHAT" and where the usage is (not the whole usage, in which the word would
+// be lost) on stderr; returns kExitUsage.
+int Cli_UsageError(const std::string& what);
+// "ckvd: unknown command 'WORD'" and where the commands are listed; returns kExitUsage.
+int Cli_UnknownCommand(const std::string& word);
+// "ckvd (CKVD Explorer) VERSION" on stdout; the exit status.
+int Cli_Version();
 
 void Cli_WriteStdout(std::string_view text);
 // The exit status of a command that wrote `status`'s output: a listing that could not be written whole (a

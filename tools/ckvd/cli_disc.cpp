@@ -70,6 +70,9 @@ int CliDisc_Load(const std::string& drive, int* analysis) {
             std::fprintf(stderr, "ckvd: %s\n", reason.c_str());
         return -1;
     }
+    // A cut image is read as far as it goes; that the file is incomplete is said once, not left to the marks.
+    if (const std::string incomplete = App_IncompleteImage(static_cast<uint16_t>(index)); !incomplete.empty())
+        std::fprintf(stderr, "ckvd: %s\n", incomplete.c_str());
     return index;
 }
 

@@ -1,36 +1,24 @@
 // ckvd's option parser.
 #include "cli_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "cli.h"
 #include "platform/images/demo_discs.h"
 
 namespace {
 
-// Takes the flag `flag` out of the arguments; true when it was there.
-bool take_flag(int& argc, char** argv, const char* flag) {
-    bool found = false;
-    int kept = 0;
-    for (int i = 0; i < argc; ++i) {
-        if (!std::strcmp(argv[i], flag))
-            found = true;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    return found;
-}
-
 // --session N: 1 to 255, the index N - 1 into `session`.
 bool parse_session(const char* text, int& session) {
     char* end = nullptr;
     const long n = std::strtol(text, &end, 10);
-    if (!end || *end || n < 1 || n > 255)
+    if (!*text || !end || *end || n < 1 || n > 255)
         return false;
     session = static_cast<int>(n) - 1;
     return true;
@@ -47,8 +35,39 @@ bool parse_number(const char* text, int& number) {
     return true;
 }
 
-bool is(const char* arg, const char* option, unsigned accept, unsigned kind) {
-    return (accept & kind) && !std::strcmp(arg, option);
+// The options that stand alone, and those that take the next argument as their value.
+struct Flag {
+    const char* name;
+    unsigned kind;
+    bool CliOptions::*field;
+};
+constexpr Flag kFlags[] = {{"--json", CLI_JSON, &CliOptions::json},
+                           {"-r", CLI_RECURSIVE, &CliOptions::recursive},
+                           {"--csv", CLI_CSV, &CliOptions::csv},
+                           {"--order", CLI_CHECK, &CliOptions::order}};
+constexpr std::pair<const char*, unsigned> kValued[] = {
+    {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
+    {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},
+    {"--profile", CLI_CHECK},   {"--map", CLI_MAP}};
+
+// An option with a value into `o`; 0, or the exit status after the message on a value it refuses.
+int take_value(const std::string& option, const char* value, CliOptions& o) {
+    if (option == "--session" && !parse_session(value, o.session))
+        return Cli_UsageError("--session takes a session number from 1 to 255, not '" + std::string(value) +
+                              "'");
+    if (option == "--number") {
+        if (!parse_number(value, o.number))
+            return Cli_UsageError("--number takes a whole number, not '" + std::string(value) + "'");
+        o.haveNumber = true;
+    }
+    std::string* const texts[] = {&o.comment, &o.output, &o.catalogue, &o.profile, &o.map};
+    const char* const names[] = {"--comment", "-o", "--catalogue", "--profile", "--map"};
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (option == names[i])
+            *texts[i] = value;
+    if (option == "--image")
+        o.images.emplace_back(value);
+    return 0;
 }
 
 } // namespace
@@ -71,46 +90,42 @@ std::vector<std::string> Cli_DemoDiscs() {
 }
 
 int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
-    if (accept & CLI_JSON)
-        o.json = take_flag(argc, argv, "--json");
-    if (accept & CLI_RECURSIVE)
-        o.recursive = take_flag(argc, argv, "-r");
-    if (accept & CLI_CSV)
-        o.csv = take_flag(argc, argv, "--csv");
-    if (accept & CLI_CHECK)
-        o.order = take_flag(argc, argv, "--order");
+    bool optionsEnd = false;
     for (int i = 0; i < argc; ++i) {
-        const char* arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (is(arg, "--session", accept, CLI_SESSION) && hasValue) {
-            if (!parse_session(argv[++i], o.session))
-                return Cli_Usage();
-        } else if (is(arg, "--demo", accept, CLI_IMAGES)) {
+        const std::string arg = argv[i];
+        // "--" ends the options: a word after it is an argument even when it starts with '-'.
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            if (accept & CLI_NO_ARGS)
+                return Cli_UsageError("unexpected argument '" + arg + "'");
+            o.args.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                       [&](const Flag& f) { return arg == f.name && (accept & f.kind); });
+        if (flag != std::end(kFlags)) {
+            o.*(flag->field) = true;
+            continue;
+        }
+        if (arg == "--demo" && (accept & CLI_IMAGES)) {
             const std::vector<std::string> demo = Cli_DemoDiscs();
             if (demo.empty())
                 return kExitFailure;
             o.images.insert(o.images.end(), demo.begin(), demo.end());
-        } else if (is(arg, "--image", accept, CLI_IMAGES) && hasValue) {
-            o.images.emplace_back(argv[++i]);
-        } else if (is(arg, "--number", accept, CLI_REPORT) && hasValue) {
-            if (!parse_number(argv[++i], o.number))
-                return Cli_Usage();
-            o.haveNumber = true;
-        } else if (is(arg, "--comment", accept, CLI_REPORT) && hasValue) {
-            o.comment = argv[++i];
-        } else if (is(arg, "-o", accept, CLI_REPORT) && hasValue) {
-            o.output = argv[++i];
-        } else if (is(arg, "--catalogue", accept, CLI_CATALOGUE) && hasValue) {
-            o.catalogue = argv[++i];
-        } else if (is(arg, "--profile", accept, CLI_CHECK) && hasValue) {
-            o.profile = argv[++i];
-        } else if (is(arg, "--map", accept, CLI_MAP) && hasValue) {
-            o.map = argv[++i];
-        } else if ((accept & CLI_NO_ARGS) || ((accept & CLI_NO_DASH) && arg[0] == '-')) {
-            return Cli_Usage();
-        } else {
-            o.args.emplace_back(arg);
+            continue;
         }
+        const auto valued = std::find_if(std::begin(kValued), std::end(kValued), [&](const auto& v) {
+            return arg == v.first && (accept & v.second);
+        });
+        if (valued == std::end(kValued))
+            return Cli_UsageError("unknown option '" + arg + "'");
+        if (i + 1 >= argc)
+            return Cli_UsageError("option '" + arg + "' needs a value");
+        if (const int rc = take_value(arg, argv[++i], o))
+            return rc;
     }
     return 0;
 }

@@ -12,7 +12,6 @@ enum : unsigned {
     CLI_IMAGES = 1u << 3,    // --demo, --image PATH
     CLI_REPORT = 1u << 4,    // --number N, --comment TEXT, -o FILE
     CLI_NO_ARGS = 1u << 5,   // nothing but options
-    CLI_NO_DASH = 1u << 6,   // an argument starting with '-' is an unknown option, not a DRIVE or PATH
     CLI_MAP = 1u << 7,       // --map FILE
     CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --order
     CLI_CATALOGUE = 1u << 9, // --catalogue FILE
@@ -36,9 +35,10 @@ struct CliOptions {
     std::vector<std::string> args; // the other arguments, in their order
 };
 
-// Parses the arguments after the command's name. The flags (--json, -r) are taken out wherever they stand,
-// then the options with a value are read in order: an option without its value is an argument. Returns 0,
-// or the exit status after its message (a wrong usage: the command's usage).
+// Parses the arguments after the command's name, in order: an option takes the next word as its value
+// whatever it is; any other word starting with '-' (but "-" itself) is an option the command does not take,
+// and "--" makes every word after it an argument. Returns 0, or the exit status after the message naming
+// the word (a wrong usage: 2).
 int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& options);
 
 // The one argument (DRIVE) of `args` into `arg`: empty arguments before it count as none given. False

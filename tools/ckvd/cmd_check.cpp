@@ -42,8 +42,8 @@ void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
         }
         out.EndArray();
     }
-    out.Key("willNotPlay").Uint(c.Count(PlayerSeverity::WillNotPlay));
-    out.Key("showsWrong").Uint(c.Count(PlayerSeverity::ShowsWrong));
+    out.Key("will_not_play").Uint(c.Count(PlayerSeverity::WillNotPlay));
+    out.Key("shows_wrong").Uint(c.Count(PlayerSeverity::ShowsWrong));
     out.Key("notes").Uint(c.Count(PlayerSeverity::Note));
     out.EndObject();
 }
@@ -52,7 +52,7 @@ void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
 
 int Cmd_Check(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_CHECK | CLI_CSV | CLI_NO_DASH, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_CHECK | CLI_CSV, o))
         return rc;
     std::string drive;
     if (!Cli_SingleArg(o.args, drive) || (o.json && o.csv))

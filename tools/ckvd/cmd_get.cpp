@@ -94,10 +94,26 @@ int copy_entries(const std::vector<const FileEntry*>& entries, const std::string
     return r.whole ? 0 : kExitFailure;
 }
 
+// A word as the shell takes it back: in single quotes unless it is plain.
+std::string shell_word(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                "0123456789/._-+:,=@%") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // get -r: the directory args[1] with everything below it into DEST (args[2]).
 int copy_tree(const std::vector<std::string>& args, int session) {
     const DiscPath found = Report_FindPath(args[1], session);
-    if (!found.entry || found.entry->type == 'F') {
+    if (found.entry && found.entry->type == 'F') {
+        std::fprintf(stderr, "ckvd: %s is a file; ckvd get %s %s %s copies it\n", args[1].c_str(),
+                     shell_word(args[0]).c_str(), shell_word(args[1]).c_str(), shell_word(args[2]).c_str());
+        return kExitFailure;
+    }
+    if (!found.entry) {
         std::fprintf(stderr, "ckvd: no directory %s on the disc\n", args[1].c_str());
         return kExitFailure;
     }
@@ -116,6 +132,13 @@ int Cmd_Get(int argc, char** argv) {
     if (o.recursive)
         return CliDisc_Run(o, 3, 3, copy_tree);
     return CliDisc_Run(o, 2, 3, [](const std::vector<std::string>& args, int session) {
+        if (const DiscPath dir = Report_FindPath(args[1], session); dir.entry && dir.entry->type != 'F') {
+            std::fprintf(stderr,
+                         "ckvd: %s is a directory; ckvd get -r %s %s %s copies it with all below it\n",
+                         args[1].c_str(), shell_word(args[0]).c_str(), shell_word(args[1]).c_str(),
+                         args.size() == 3 ? shell_word(args[2]).c_str() : "DEST");
+            return kExitFailure;
+        }
         const DiscPath found = CliDisc_LookupFile(args[1], session);
         return found.entry ? copy_file(found, args) : kExitFailure;
     });

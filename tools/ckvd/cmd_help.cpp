@@ -3,6 +3,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "res/version.h"
 
 namespace {
 
@@ -92,10 +93,29 @@ int Cli_Usage() {
     return kExitUsage;
 }
 
+int Cli_UsageError(const std::string& what) {
+    if (g_command)
+        std::fprintf(stderr, "ckvd: %s: %s (ckvd %s --help shows its usage)\n", g_command->name, what.c_str(),
+                     g_command->name);
+    else
+        std::fprintf(stderr, "ckvd: %s (ckvd --help lists the commands)\n", what.c_str());
+    return kExitUsage;
+}
+
+int Cli_UnknownCommand(const std::string& word) {
+    g_command = nullptr;
+    return Cli_UsageError("unknown command '" + word + "'");
+}
+
+int Cli_Version() {
+    std::printf("ckvd (CKVD Explorer) %s\n", CKVD_VERSION);
+    return Cli_FinishOutput(0);
+}
+
 int Cmd_Help(int argc, char** argv) {
     const Command* command = argc > 0 ? Cli_FindCommand(argv[0]) : nullptr;
     if (argc > 0 && !command)
-        return Cli_Usage();
+        return Cli_UnknownCommand(argv[0]);
     Cli_PrintUsage(stdout, command);
     return Cli_FinishOutput(0);
 }

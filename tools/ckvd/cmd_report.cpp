@@ -36,7 +36,7 @@ std::string comment_sjis(const std::string& comment) {
 }
 
 // Writes the report with the header's number; REPORT_OK or the failure with its text in `error`.
-int save_report(const std::string& output, DiscReportHeader& header, std::string& error) {
+int save_report(const std::string& output, DiscReportHeader& header, std::string& error, ReportLoss& loss) {
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &header.time);
     const bool terminal = ::isatty(STDERR_FILENO);
@@ -49,7 +49,7 @@ int save_report(const std::string& output, DiscReportHeader& header, std::string
                 std::fprintf(stderr, "\r%s: session tree %d, %u of %u files", output.c_str(), tree, done,
                              total);
         },
-        &error);
+        &error, &loss);
     if (terminal)
         std::fputc('\n', stderr);
     return rc;
@@ -59,7 +59,7 @@ int save_report(const std::string& output, DiscReportHeader& header, std::string
 
 int Cmd_Report(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_REPORT | CLI_CATALOGUE | CLI_NO_DASH, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_REPORT | CLI_CATALOGUE, o))
         return rc;
     std::string drive;
     if (!Cli_SingleArg(o.args, drive) || o.output.empty())
@@ -80,12 +80,15 @@ int Cmd_Report(int argc, char** argv) {
     DiscReportHeader header;
     header.number = number;
     header.comment = comment_sjis(o.comment);
-    if (save_report(o.output, header, error) != REPORT_OK) {
+    ReportLoss loss;
+    if (save_report(o.output, header, error, loss) != REPORT_OK) {
         if (!o.haveNumber)
             Report_ReturnNumber(profile, number, stored);
         std::fprintf(stderr, "ckvd: %s: %s\n", o.output.c_str(), error.c_str());
         return kExitFailure;
     }
+    if (const std::string warning = Report_LossWarning(loss); !warning.empty())
+        std::fprintf(stderr, "ckvd: %s\n", warning.c_str());
     // The report's disc goes into the catalogue under its number; the report stands whatever becomes of that.
     std::string message;
     if (!App_AddToCatalogue(number, o.comment, o.catalogue, message))

@@ -64,7 +64,7 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
         }
         out.EndArray().EndObject();
     }
-    out.EndArray().Key("unreadableEntries").BeginArray();
+    out.EndArray().Key("unreadable_entries").BeginArray();
     for (const VerifyDamagedEntry& d : damaged) {
         out.BeginObject();
         entry(d.session, d.path, d.type);
@@ -101,7 +101,7 @@ void WriteText(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
 
 int Cmd_Verify(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION | CLI_MAP | CLI_NO_DASH, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION | CLI_MAP, o))
         return rc;
     std::string drive;
     if (!Cli_SingleArg(o.args, drive))

@@ -1,7 +1,8 @@
 // ckvd: the command-line companion of CKVD Explorer. Its commands, their usage and what they print are in
 // cmd_help.cpp's table; `ckvd --help` prints them all. DRIVE is a device path (/dev/sr0), a disc image path,
 // `demo` (the demo data disc) or `demo-audio`. Exit status: 0 done, 1 a failure (its message on stderr), 2 a
-// wrong usage. Each command is in its own cmd_NAME.cpp; cli_options reads the options they share.
+// wrong usage (an unknown command or option is named). Each command is in its own cmd_NAME.cpp; cli_options
+// reads the options they share.
 #include <cstring>
 #include <string>
 #include <utility>
@@ -15,11 +16,13 @@ int main(int argc, char** argv) {
     const std::string cmd = argv[1];
     if (cmd == "--help" || cmd == "-h" || cmd == "help")
         return Cmd_Help(argc - 2, argv + 2);
+    if (cmd == "--version")
+        return Cli_Version();
     const Command* command = Cli_FindCommand(cmd);
     if (!command)
-        return Cli_Usage();
+        return Cli_UnknownCommand(cmd);
     Cli_SetCommand(command);
-    for (int i = 2; i < argc; ++i)
+    for (int i = 2; i < argc && std::strcmp(argv[i], "--"); ++i)
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             Cli_PrintUsage(stdout, command);
             return Cli_FinishOutput(0);

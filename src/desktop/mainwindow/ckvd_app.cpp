@@ -55,7 +55,8 @@ void Usage(FILE* out) {
         "                     (%s)\n"
         "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
         "  --view STYLE       the list's view style at start (details by default)\n"
-        "  --verbose          print the number of tree items and list rows after the load\n",
+        "  --verbose          print the number of tree items and list rows after the load\n"
+        "  --version          print the program's version\n",
         dialogs.c_str());
 }
 
@@ -154,6 +155,10 @@ int CKVDApp::Run(int argc, char** argv) {
         std::fprintf(stderr, "ckvd-explorer: %s\n", options.error.c_str());
         Usage(stderr);
         return kExitUsage;
+    }
+    if (options.version) {
+        std::printf("%s\n", App_VersionText());
+        return 0;
     }
     if (options.help) {
         Usage(stdout);

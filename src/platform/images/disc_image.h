@@ -87,11 +87,11 @@ std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bo
 // Result of loading an image: either a disc or a message naming the file and line.
 struct LoadResult {
     std::unique_ptr<DiscImage> disc;
-    std::string error; // "FILE:LINE: what" (LINE 0 when not about a line)
+    std::string error; // "FILE:LINE: what", or "FILE: what" when it is not about a line
     explicit operator bool() const { return disc != nullptr; }
 };
 
-// A refusal of `path` at `line`: no disc, the message "FILE:LINE: what".
+// A refusal of `path` at `line`: no disc, the message "FILE:LINE: what" ("FILE: what" for line 0).
 LoadResult load_failure(const std::string& path, int line, const std::string& what);
 // `disc` as a closed disc (the images record no appendable state) with the full TOC a recorder leaves.
 LoadResult closed_disc(std::unique_ptr<DiscImage> disc);
@@ -115,7 +115,8 @@ LoadResult load_raw(const std::string& path);
 bool is_raw_image(const std::string& path);
 // Picks the reader from the extension: .cue, .ccd, .nrg, .toc, .mds, else .iso. A raw track file (.bin,
 // .img) beside its sheet is refused with the sheet to open instead, since only the sheet knows its
-// tracks; an .mdf beside its .mds is read through the descriptor.
+// tracks; an .mdf beside its .mds is read through the descriptor. A file that cannot be opened is refused
+// with the system's reason ("No such file or directory").
 LoadResult load_image(const std::string& path);
 
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data

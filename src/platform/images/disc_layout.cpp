@@ -1,6 +1,11 @@
 // Addresses, session layout and the full TOC a recorder leaves on a CD-R.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -122,7 +127,7 @@ std::vector<FullTocEntry> make_full_toc(const std::vector<Session>& sessions, bo
 
 LoadResult load_failure(const std::string& path, int line, const std::string& what) {
     LoadResult r;
-    r.error = path + ":" + std::to_string(line) + ": " + what;
+    r.error = line > 0 ? path + ":" + std::to_string(line) + ": " + what : path + ": " + what;
     return r;
 }
 
@@ -174,6 +179,21 @@ bool has_iso_descriptor(const std::string& path) {
     return found;
 }
 
+// Why `path` cannot be read as an image file (the system's words), or empty. Opened without blocking, so
+// that a FIFO named as an image never waits for a writer.
+std::string unreadable_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    struct stat st {};
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    const bool regular = err == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (err)
+        return std::strerror(err);
+    return regular ? std::string() : "not a regular file";
+}
+
 } // namespace
 
 std::vector<std::string> files_any_case(const std::string& path) {
@@ -197,6 +217,9 @@ std::vector<std::string> files_any_case(const std::string& path) {
 }
 
 LoadResult load_image(const std::string& path) {
+    // A file that cannot be read says why (missing, no permission, a folder), whatever its kind.
+    if (const std::string why = unreadable_file(path); !why.empty())
+        return load_failure(path, 0, "cannot open the image file: " + why);
     const std::filesystem::path p(path);
     const std::string ext = lower(p.extension().string());
     if (ext == ".cue")
@@ -232,8 +255,6 @@ LoadResult load_image(const std::string& path) {
                                     "a raw track file; open the sheet " + found.front() + " instead");
         }
     }
-    if ((ext == ".bin" || ext == ".img" || ext == ".mdf") && files_any_case(path).empty())
-        return load_failure(path, 0, "cannot open the image file");
     if (ext == ".bin" || ext == ".img" || ext == ".mdf") {
         // Without a sheet, a file of 2048-byte sectors with a volume descriptor at block 16 is a plain ISO
         // image that was named .img or .bin (as dd users name them); raw sectors say what they are.
