@@ -83,12 +83,8 @@ class ExtentBytes {
                     m_count = (from + n + bl - 1) / bl - block;
                     rc = Load(block);
                 }
-                if (rc != ASPI_OK) {
-                    m_count = 0;
-                    r.code = rc;
-                    r.failedLba = static_cast<uint32_t>(m_lbn + block);
-                    return rc;
-                }
+                if (rc != ASPI_OK)
+                    return Failed(block, rc, r);
             }
             const uint64_t at = from - m_first * bl;
             const size_t take = static_cast<size_t>(std::min<uint64_t>(n, m_window.size() - at));
@@ -98,6 +94,21 @@ class ExtentBytes {
             n -= take;
         }
         return ISO_OK;
+    }
+    // The block that fails is named: the blocks of the window are read one at a time up to it.
+    int Failed(uint64_t block, int rc, IsoZisofsResult& r) {
+        const uint64_t count = m_count;
+        m_count = 1;
+        r.code = rc;
+        r.failedLba = static_cast<uint32_t>(m_lbn + block);
+        for (uint64_t b = block; b < block + count; ++b)
+            if (const int one = Load(b); one != ASPI_OK) {
+                r.code = one;
+                r.failedLba = static_cast<uint32_t>(m_lbn + b);
+                break;
+            }
+        m_count = 0;
+        return r.code;
     }
     int Load(uint64_t block) {
         m_window.assign(m_count * m_blockLength, 0);
