@@ -206,7 +206,8 @@ TEST(ImageDrive, ReadsBlocksBeyondFourGibibytesOfTheirFile) {
 // times cannot address the blocks; formats 0 and 1 with exact LBAs, times held at 99:59:74.
 TEST(ImageDrive, DvdImageAnswersWithoutAFullToc) {
     const std::string file = kDir + "dvd.iso";
-    std::ofstream(file, std::ios::binary).seekp(std::streamoff(uint64_t{2299999} * 2048)) << UserData(2299999);
+    std::ofstream(file, std::ios::binary).seekp(std::streamoff(uint64_t{2299999} * 2048))
+        << UserData(2299999);
     images::LoadResult loaded = images::load_iso(file);
     ASSERT_TRUE(loaded) << loaded.error;
     ImageDrive drive("/discs/dvd.iso", std::move(loaded.disc));
