@@ -162,6 +162,8 @@ TEST_F(ZisofsFiles, SoundFileIsReadWholeAtItsRealSize) {
     ASSERT_NE(Iso_Zisofs(e), nullptr);
     EXPECT_EQ(e->size, 100000u);
     EXPECT_EQ(Iso_ExtentSize(e), z.Stored().size());
+    EXPECT_EQ(Iso_ZisofsText(e), // the list's tool tip
+              "zisofs: " + std::to_string(z.Stored().size()) + " bytes stored in blocks of 32 KiB");
     Bytes out;
     EXPECT_EQ(Read(*e, out).code, ISO_OK);
     EXPECT_EQ(out, data);
