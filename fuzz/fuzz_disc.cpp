@@ -3,7 +3,8 @@
 // every listed file then read back: "descriptors", the volume descriptor set, the fuzzed bytes being the
 // sectors from block 16 on; "pathtable", the type L path table after a sound descriptor set and root;
 // "directory", the directory records: a sound descriptor set and path table (root and one subdirectory), the
-// fuzzed bytes as the root's extent and, further on, the subdirectory's. Else CKVD_FUZZ_TARGET picks an
+// fuzzed bytes as the root's extent and, further on, the subdirectory's (and, with Rock Ridge, the file data
+// of links and zisofs files). Else CKVD_FUZZ_TARGET picks an
 // analyzer, run on the one file of a sound disc: a fixed start, then the fuzzed bytes.
 #include <unistd.h>
 
@@ -57,6 +58,7 @@ void Descriptor(Image& img, uint32_t lbn, uint8_t type, uint32_t ptSize, uint32_
     d[156] = 34;
     PutBoth32(d + 158, root);
     PutBoth32(d + 166, 2048);
+    d[181] = 2; // the root record is a directory's: a walk from the records (Rock Ridge) can start there
 }
 
 void Place(Image& img, uint32_t lbn, const uint8_t* data, size_t size) {
@@ -203,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (FileEntry* e = t->root ? t->root->firstChild : nullptr; e && reads < 8;
                  e = e->nextSibling, ++reads)
                 if (e->type == 'F' && e->size < (1u << 20)) {
-                    Iso_ReadFile(e->lbn, e->size);
+                    Iso_ReadEntry(*e); // a compressed (zisofs) file uncompressed
                     Iso_FreeFile();
                 }
     });

@@ -120,6 +120,13 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
     }
 }
 
+std::string CKVDAppViewModel::ToolTip(int row) const {
+    const FileEntry* e = Entry(row);
+    if (const char* why = Iso_UnreadableReason(e))
+        return std::string("unreadable: ") + why;
+    return Iso_ZisofsText(e);
+}
+
 int CKVDAppViewModel::Image(int row) const {
     const FileEntry* e = Entry(row);
     if (e && (e->flags & ISO_UNREADABLE))

@@ -34,6 +34,9 @@ class CKVDAppViewModel {
     std::string Text(int row, int column) const;
     int Image(int row) const;
     const FileEntry* Entry(int row) const;
+    // The row's tool tip: why an entry marked unreadable could not be read, or how a file stored compressed
+    // (zisofs) is kept; empty for the others.
+    std::string ToolTip(int row) const;
 
     // Item-changed notification: a non-zero new state makes the row current, zero clears it.
     void OnItemChanged(int row, unsigned newState);

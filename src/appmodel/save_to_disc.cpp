@@ -211,6 +211,39 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
     return o;
 }
 
+// A file the disc stores compressed, written uncompressed: the blocks before a fault are kept.
+SaveOutcome CopyZisofs(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks) {
+    SaveOutcome o;
+    const IsoZisofsResult r = Iso_ZisofsUncompress(entry, [&](const uint8_t* data, size_t length) {
+        if (hooks.stop && hooks.stop()) {
+            o.result = SaveResult::Cancelled;
+            return false;
+        }
+        if (!out.Write(data, length)) {
+            o.result = SaveResult::WriteError;
+            return false;
+        }
+        o.written += length;
+        if (hooks.progress)
+            hooks.progress(o.written);
+        return true;
+    });
+    if (r.code != ISO_OK) {
+        o.result = SaveResult::ReadError;
+        o.failedLba = r.failedLba;
+        o.code = r.code;
+        o.why = r.why;
+    }
+    return o;
+}
+
+bool Compressed(const FileEntry& entry) {
+    for (const FileEntry* e = &entry; e; e = Iso_NextExtent(e))
+        if (Iso_Zisofs(e))
+            return true;
+    return false;
+}
+
 void PutLe(uint8_t* p, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)
         p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -294,8 +327,9 @@ uint64_t SaveToDisc_LocalSize(const FileEntry& entry) {
 
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks) {
-    SaveOutcome o =
-        SaveToDisc_IsAudioTrack(entry) ? CopyAudio(entry, out, hooks) : CopyChunks(entry, out, buffer, hooks);
+    SaveOutcome o = SaveToDisc_IsAudioTrack(entry) ? CopyAudio(entry, out, hooks)
+                    : Compressed(entry)            ? CopyZisofs(entry, out, hooks)
+                                                   : CopyChunks(entry, out, buffer, hooks);
     // The file keeps what was written before a failed read, as a salvage of a damaged disc.
     if (!out.Close() && o.result == SaveResult::Ok)
         o.result = SaveResult::WriteError;
@@ -379,6 +413,8 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     // An audio track's read error names the track: its samples come from READ CD, not the file system.
     if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(*m_entry))
         m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry));
+    else if (o.result == SaveResult::ReadError && !o.why.empty())
+        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry) + ": " + o.why);
     else if (const char* message = SaveToDisc_Message(o.result))
         m_sink.Show(message);
     return o;

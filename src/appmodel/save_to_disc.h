@@ -42,6 +42,7 @@ struct SaveOutcome {
     uint64_t written = 0;   // bytes written before the end (all of them on success)
     uint32_t failedLba = 0; // first block of the chunk that could not be read
     int code = 1;           // the read's result code
+    std::string why;        // what is wrong with a compressed file's data (code ISO_ERR_ZISOFS)
 };
 
 // Copies `entry` from g_CurrentDevice with the current session's block length L: chunks of 32 sectors and
@@ -64,7 +65,9 @@ struct SaveHooks {
     std::function<bool()> stop;                     // true: stop before the next chunk (Cancelled)
     bool salvage = false;                           // read a failed chunk again block by block
 };
-// The copy of one entry: a data file as SaveToDisc_Copy copies it, an audio track (SaveToDisc_IsAudioTrack)
+// The copy of one entry: a data file as SaveToDisc_Copy copies it (one stored compressed, zisofs, is written
+// uncompressed, a block at a time; `failedLba` then names the block whose read failed or that holds what is
+// wrong with its data, and `why` says what), an audio track (SaveToDisc_IsAudioTrack)
 // as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size = sectors x 2352), then
 // the track's sectors read with READ CD, 32 at a time. A track that runs past its session's lead-out is a
 // read error before anything is read. The writer is closed at the end.

@@ -227,7 +227,10 @@ class TreeCopier {
             hooks.progress = [&](uint64_t written) { Show(before + written); };
             hooks.stop = [this] { return Stopped(); };
             hooks.salvage = true;
-            o = Stopped() ? SaveOutcome{SaveResult::Cancelled} : SaveToDisc_Save(e, *out, m_buffer, hooks);
+            if (Stopped())
+                o.result = SaveResult::Cancelled;
+            else
+                o = SaveToDisc_Save(e, *out, m_buffer, hooks);
             out.reset();
             if (o.result == SaveResult::Cancelled) {
                 // A file cut short would pass for a copy: it goes; the files finished before it stay.
@@ -237,7 +240,8 @@ class TreeCopier {
             if (o.result == SaveResult::ReadError) {
                 char where[64];
                 std::snprintf(where, sizeof where, "at block %u Code %04X", o.failedLba, unsigned(o.code));
-                Note("%s: Sorry, Disc Read Error... %s (what was read is kept)", local, where);
+                Note("%s: Sorry, Disc Read Error... %s (what was read is kept)", local,
+                     o.why.empty() ? std::string(where) : std::string(where) + ": " + o.why);
             } else if (o.result != SaveResult::Ok) {
                 Note("%s: %s", local, SaveToDisc_Message(o.result));
             }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "iso9660/iso_model.h"
+#include "iso9660/iso_zisofs.h"
 
 // TOC and sessions.
 int Iso_AnalyzeDisc(uint16_t device);
@@ -95,6 +96,8 @@ extern uint8_t* g_FileCursor;
 extern uint64_t g_FileDataLength; // bytes of the file image in g_FileData (the file's size)
 int Iso_SelectSession();          // 1, or ISO_ERR_NO_MODEL on an empty model
 int Iso_ReadFile(uint32_t lbn, uint32_t size);
+// The same for the file of `entry`: its bytes uncompressed where the disc stores it compressed (zisofs).
+int Iso_ReadEntry(const FileEntry& entry);
 // A file recorded in several extents has one entry per extent, in order: the entry of the extent after
 // `extent`, or nullptr after the last one (and for every file of one extent).
 const FileEntry* Iso_NextExtent(const FileEntry* extent);

@@ -183,6 +183,8 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) &&
             strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
             e->flags |= ISO_EXTENT_CONTINUED;
+        if (rr.compressed && !rr.symlink) // after the extent checks, which take the size as recorded
+            SetZisofs(e, rr, e->size);
         if (tail) {
             tail->nextSibling = e;
         } else {

@@ -1,5 +1,6 @@
 // File data straight from the drive by block address, with the block length of the selected session.
 #include <cstdlib>
+#include <cstring>
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
@@ -79,6 +80,31 @@ int Iso_ReadFile(uint32_t lbn, uint32_t size) {
     g_FileCursor = g_FileData;
     g_FileDataLength = size;
     return Iso_ReadFileData(g_FileData, lbn, size);
+}
+
+int Iso_ReadEntry(const FileEntry& entry) {
+    if (!Iso_Zisofs(&entry))
+        return Iso_ReadFile(entry.lbn, entry.size);
+    int rc = Iso_SelectSession();
+    if (rc != ISO_OK)
+        return rc;
+    Iso_FreeFile();
+    const uint64_t bytes = uint64_t(entry.size) + g_DiscModel->currentSessionEntry->blockLength;
+    if (bytes > SIZE_MAX)
+        return ISO_ERR_FILE_NO_MEMORY;
+    g_FileData = static_cast<uint8_t*>(calloc(1, static_cast<size_t>(bytes)));
+    if (!g_FileData)
+        return ISO_ERR_FILE_NO_MEMORY;
+    g_FileCursor = g_FileData;
+    g_FileDataLength = entry.size;
+    uint64_t at = 0;
+    return Iso_ZisofsUncompress(entry,
+                                [&at](const uint8_t* data, size_t length) {
+                                    std::memcpy(g_FileData + at, data, length);
+                                    at += length;
+                                    return true;
+                                })
+        .code;
 }
 
 void Iso_FreeFile() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "iso9660/iso_model.h"
+#include "iso9660/iso_zisofs.h"
 #include "platform/bytes/byte_order.h"
 
 namespace iso_internal {
@@ -76,15 +77,27 @@ struct RockRidgeEntry {
     bool hasName = false;
     bool symlink = false; // SL
     std::string target;
-    bool componentContinues = false;
-    uint8_t date[7] = {}; // TF modification time, as a directory record's date
+    bool separatorDue = false; // a "/" goes before the next component (not after ROOT or a continued one)
+    uint8_t date[7] = {};      // TF modification time, as a directory record's date
     bool hasDate = false;
     uint32_t mode = 0; // PX
     bool hasMode = false;
     uint32_t childLocation = 0; // CL: the directory relocated from here lives at this block
     bool child = false;
     bool relocated = false; // RE: this directory is shown where a CL names it
+    // ZF: the file's data is stored compressed (zisofs: algorithm "pz", version 1).
+    bool compressed = false;
+    uint8_t zfVersion = 0;
+    char zfAlgorithm[2] = {};
+    uint8_t zfHeaderWords = 0; // the file header's size in 4-byte words
+    uint8_t zfBlockLog2 = 0;
+    uint32_t zfSize = 0; // uncompressed
 };
+
+// The compressed files of the model (ZF), beside their entries; FileEntry::size is their size uncompressed.
+extern std::unordered_map<const FileEntry*, IsoZisofs> g_ZisofsFiles;
+// Records what a ZF entry says of the file `e` (its record's extent holds `extentSize` bytes).
+void SetZisofs(FileEntry* e, const RockRidgeEntry& rr, uint32_t extentSize);
 
 // A continuation area (SUSP CE).
 struct Continuation {

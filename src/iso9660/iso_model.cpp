@@ -241,6 +241,7 @@ void iso_internal::ReleaseModel() {
     g_SymlinkTargets.clear();
     g_DirectoryDates.clear();
     g_UnreadableReasons.clear();
+    g_ZisofsFiles.clear();
     g_TextBlocks.clear();
     g_TextBlocks.shrink_to_fit();
     g_TextUsed = 0;
@@ -337,6 +338,7 @@ struct IsoModelStash::State {
     std::unordered_map<const FileEntry*, std::string> symlinkTargets;
     std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> directoryDates;
     std::unordered_map<const FileEntry*, std::string> unreadableReasons;
+    std::unordered_map<const FileEntry*, IsoZisofs> zisofsFiles;
     std::vector<std::unique_ptr<char[]>> textBlocks;
     size_t textUsed = 0;
 
@@ -350,6 +352,7 @@ struct IsoModelStash::State {
         std::swap(symlinkTargets, g_SymlinkTargets);
         std::swap(directoryDates, g_DirectoryDates);
         std::swap(unreadableReasons, g_UnreadableReasons);
+        std::swap(zisofsFiles, g_ZisofsFiles);
         std::swap(textBlocks, g_TextBlocks);
         std::swap(textUsed, g_TextUsed);
     }

@@ -50,26 +50,42 @@ void TakeTime(std::span<const uint8_t> e, RockRidgeEntry& out) {
     out.hasDate = true;
 }
 
-// SL: the components of a symbolic link's target, joined with "/".
+// SL: the components of a symbolic link's target (RRIP 4.1.3.1). Each is followed by "/" when another
+// comes, except a continued one (its text goes on in the next) and ROOT, which is "/" itself: ROOT first
+// makes the link absolute, ROOT later is an empty component (mkisofs writes ".///file" as CURRENT, ROOT,
+// ROOT, "file"), so the target reads as the link was made. The separator due carries over to the
+// record's next SL entry.
 void TakeLink(std::span<const uint8_t> e, RockRidgeEntry& out) {
     out.symlink = true;
     for (size_t off = 5; off + 2 <= e.size();) {
         const uint8_t flags = e[off], length = e[off + 1];
         if (off + 2 + length > e.size())
             return;
-        if (!out.target.empty() && !out.componentContinues && out.target.back() != '/')
+        if (out.separatorDue)
             out.target += '/';
         if (flags & 0x08)
-            out.target = "/";
+            out.target += '/';
         else if (flags & 0x04)
             out.target += "..";
         else if (flags & 0x02)
             out.target += ".";
         else
             out.target.append(reinterpret_cast<const char*>(e.data() + off + 2), length);
-        out.componentContinues = flags & 0x01;
+        out.separatorDue = !(flags & 0x08) && !(flags & 0x01);
         off += 2 + length;
     }
+}
+
+// ZF: the file is stored compressed; what its header should say (zisofs: "pz", version 1, the header's size
+// in words, the block size's binary logarithm, the size uncompressed in both byte orders).
+void TakeCompression(std::span<const uint8_t> e, RockRidgeEntry& out) {
+    out.compressed = true;
+    out.zfVersion = e[3];
+    out.zfAlgorithm[0] = char(e[4]);
+    out.zfAlgorithm[1] = char(e[5]);
+    out.zfHeaderWords = e[6];
+    out.zfBlockLog2 = e[7];
+    out.zfSize = Le32(e, 8);
 }
 
 void TakeEntry(std::span<const uint8_t> e, RockRidgeEntry& out, Continuation& next) {
@@ -105,6 +121,9 @@ void TakeEntry(std::span<const uint8_t> e, RockRidgeEntry& out, Continuation& ne
         out.rockRidge = true;
         out.childLocation = Le32(e, 4);
         out.child = true;
+    } else if ((Is(e, "ZF") || Is(e, "Z2")) && length >= 16) {
+        out.rockRidge = true;
+        TakeCompression(e.first(length), out);
     } else if (Is(e, "RE")) {
         out.rockRidge = true;
         out.relocated = true;

@@ -46,7 +46,7 @@ std::string Nav_ReadErrorMessage(NavViewerKind kind, const char* name) {
     return std::string(kind == NavViewerKind::Playlist ? name : Nav_ViewerTitle(kind)) + " Read Error!";
 }
 
-NavFileImage::NavFileImage(const FileEntry& entry) : m_result(Iso_ReadFile(entry.lbn, entry.size)) {
+NavFileImage::NavFileImage(const FileEntry& entry) : m_result(Iso_ReadEntry(entry)) {
     if (Ok() && g_FileData)
         m_image = NavImage(std::span<const uint8_t>(g_FileData, size_t(g_FileDataLength)));
 }

@@ -19,7 +19,7 @@ const char* Nav_ViewerTitle(NavViewerKind kind);
 // The message of a failed read: "CONTENTS.LMX Read Error!" ..., "<name> Read Error!" for a playlist.
 std::string Nav_ReadErrorMessage(NavViewerKind kind, const char* name);
 
-// The file's bytes read into the one file image of the program (Iso_ReadFile on the current session),
+// The file's bytes read into the one file image of the program (Iso_ReadEntry on the current session),
 // released with Iso_FreeFile when this goes, however the viewer closes.
 class NavFileImage {
   public:

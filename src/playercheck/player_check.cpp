@@ -361,7 +361,7 @@ std::vector<uint8_t> ReadDiscFile(const std::string& path, int index) {
     constexpr uint32_t kLargest = 16u << 20;
     const DiscPath found = Report_FindPath(path, index);
     if (!found.entry || found.entry->type != 'F' || found.entry->size > kLargest ||
-        Iso_ReadFile(found.entry->lbn, found.entry->size) != ISO_OK)
+        Iso_ReadEntry(*found.entry) != ISO_OK)
         return {};
     std::vector<uint8_t> bytes(g_FileData, g_FileData + g_FileDataLength);
     Iso_FreeFile();

@@ -20,8 +20,8 @@ constexpr uint32_t kUserBytes = 2048;
 // Blocks a run: what every SG_IO path takes (64 KB and a little more) from a drive, more from an image.
 constexpr uint32_t kDriveRun = 27, kImageRun = 256;
 constexpr uint8_t kImageAdapter = 1;
-// Blocks a CD can address (99:59:74): no volume is taken to claim more.
-constexpr uint32_t kMaxBlocks = uint32_t{ckvd::images::kMaxCdBlocks};
+// Blocks a CD can address (99:59:74): a plan holds as many, or what a larger medium's capacity says.
+constexpr uint64_t kCdBlocks = ckvd::images::kMaxCdBlocks;
 constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
 constexpr uint8_t kAscOutOfRange = 0x21;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
@@ -49,14 +49,14 @@ std::vector<uint8_t> ReadFullToc(uint16_t device, int& rc) {
 
 struct DiscVerify::Index {
     struct Extent {
-        uint32_t start, end; // blocks [start, end)
+        uint64_t start, end; // blocks [start, end)
         int session;
         char type;
         const FileEntry* entry;
         std::string path;
     };
     std::vector<Extent> extents;   // by start
-    std::vector<uint32_t> reaches; // the furthest end of the extents up to each one
+    std::vector<uint64_t> reaches; // the furthest end of the extents up to each one
 };
 
 DiscVerify::DiscVerify() = default;
@@ -72,6 +72,12 @@ int DiscVerify::Start(uint16_t device, int session) {
     m_stopped = false;
     m_device = device;
     m_session = session;
+    m_runs.clear();
+    m_lastRun = 0;
+    uint32_t lastLba = 0, blockLength = 0;
+    m_limit = kCdBlocks;
+    if (Aspi_ReadCapacity(device, &lastLba, &blockLength) == ASPI_OK)
+        m_limit = std::max<uint64_t>(kCdBlocks, uint64_t{lastLba} + 1);
     const DeviceEntry* dev = Aspi_GetDevice(device);
     m_image = dev && dev->hostAdapterId == kImageAdapter;
     int rc = ASPI_OK;
@@ -105,15 +111,17 @@ int DiscVerify::Start(uint16_t device, int session) {
         uint32_t end = leadouts.count(t.session) ? leadouts[t.session] : t.start;
         if (i + 1 < m_tracks.size() && (m_tracks[i + 1].session == t.session || m_tracks[i + 1].start < end))
             end = m_tracks[i + 1].start;
-        t.recorded = t.blocks = end > t.start ? std::min(end, kMaxBlocks) - std::min(t.start, kMaxBlocks) : 0;
+        const uint64_t limit = std::min<uint64_t>(m_limit, UINT32_MAX);
+        t.recorded = t.blocks =
+            end > t.start
+                ? static_cast<uint32_t>(std::min<uint64_t>(end, limit) - std::min<uint64_t>(t.start, limit))
+                : 0;
     }
     ExtendToVolumes(device);
     for (const VerifyTrack& t : m_tracks) {
         m_trackAt.push_back(m_total);
         m_total += t.blocks;
     }
-    m_state.assign(m_total, VERIFY_NOT_READ);
-    m_detail.assign(m_total, 0);
     return ASPI_OK;
 }
 
@@ -129,10 +137,10 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
                 last = &t;
         if (!last || s->pvdLbn == 0)
             continue;
-        uint32_t limit = kMaxBlocks;
+        uint64_t limit = std::min<uint64_t>(m_limit, UINT32_MAX);
         for (const VerifyTrack& t : m_tracks)
             if (t.start > last->start)
-                limit = std::min(limit, t.start);
+                limit = std::min<uint64_t>(limit, t.start);
         // The primary descriptor: the first of type 1 in the set (others may stand in front of it).
         for (uint32_t lbn = s->pvdLbn; lbn < s->pvdLbn + 16; ++lbn) {
             if (Aspi_ReadSectors(device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
@@ -162,9 +170,7 @@ bool DiscVerify::Step() {
     const VerifyTrack& t = m_tracks[m_track];
     if (m_next >= t.recorded) { // what the volume claims past the track's end: no drive reads it
         const uint32_t past = t.blocks - m_next;
-        const uint8_t reason = ReasonIndex(kPastTheEnd);
-        for (uint32_t i = 0; i < past; ++i)
-            Mark(m_trackAt[m_track] + m_next + i, VERIFY_UNREADABLE, reason);
+        Mark(m_trackAt[m_track] + m_next, VERIFY_UNREADABLE, ReasonIndex(kPastTheEnd), past);
         m_next += past;
         m_done += past;
         return m_done < m_total;
@@ -226,9 +232,32 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
            ASPI_OK;
 }
 
-void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail) {
-    m_state[at] = state;
-    m_detail[at] = detail;
+void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count) {
+    if (!m_runs.empty()) {
+        Run& last = m_runs.back();
+        if (at < last.first + last.count)
+            return; // every block is marked once, in plan order
+        if (at == last.first + last.count && last.state == state && last.detail == detail) {
+            last.count += count;
+            return;
+        }
+    }
+    m_runs.push_back({at, count, state, detail});
+}
+
+uint8_t DiscVerify::StateAt(uint64_t index) const {
+    if (m_runs.empty())
+        return VERIFY_NOT_READ;
+    size_t k = m_lastRun < m_runs.size() ? m_lastRun : 0;
+    if (index < m_runs[k].first || (k + 1 < m_runs.size() && index >= m_runs[k + 1].first)) {
+        const auto after = std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                                            [](uint64_t i, const Run& r) { return i < r.first; });
+        if (after == m_runs.begin())
+            return VERIFY_NOT_READ;
+        k = static_cast<size_t>(after - m_runs.begin()) - 1;
+    }
+    m_lastRun = k;
+    return index < m_runs[k].first + m_runs[k].count ? m_runs[k].state : VERIFY_NOT_READ;
 }
 
 uint8_t DiscVerify::FailureDetail() {
@@ -263,25 +292,31 @@ uint8_t DiscVerify::ReasonIndex(const std::string& text) {
 
 std::vector<uint64_t> DiscVerify::Counts() const {
     std::vector<uint64_t> counts(VERIFY_STATES);
-    for (uint8_t s : m_state)
-        ++counts[s];
+    uint64_t marked = 0;
+    for (const Run& r : m_runs) {
+        counts[r.state] += r.count;
+        marked += r.count;
+    }
+    counts[VERIFY_NOT_READ] += m_total - marked;
     return counts;
 }
 
 std::vector<VerifyRange> DiscVerify::Ranges() const {
+    // Each damaged run, cut where it crosses from one track into the next.
     std::vector<VerifyRange> ranges;
-    for (size_t k = 0; k < m_tracks.size(); ++k) {
-        const VerifyTrack& t = m_tracks[k];
-        for (uint32_t i = 0; i < t.blocks;) {
-            const uint64_t at = m_trackAt[k] + i;
-            const uint8_t state = m_state[at], detail = m_detail[at];
-            uint32_t n = 1;
-            while (i + n < t.blocks && m_state[at + n] == state && m_detail[at + n] == detail)
-                ++n;
-            if (state == VERIFY_CORRUPT || state == VERIFY_UNREADABLE)
-                ranges.push_back({t.start + i, n, state,
-                                  state == VERIFY_CORRUPT ? Verify_FaultText(detail) : m_reasons[detail]});
-            i += n;
+    size_t k = 0;
+    for (const Run& r : m_runs) {
+        if (r.state != VERIFY_CORRUPT && r.state != VERIFY_UNREADABLE)
+            continue;
+        for (uint64_t at = r.first, end = r.first + r.count; at < end;) {
+            while (k + 1 < m_tracks.size() && m_trackAt[k + 1] <= at)
+                ++k;
+            const uint64_t trackEnd = m_trackAt[k] + m_tracks[k].blocks;
+            const uint64_t n = std::min(end, trackEnd) - at;
+            ranges.push_back({static_cast<uint32_t>(m_tracks[k].start + (at - m_trackAt[k])),
+                              static_cast<uint32_t>(n), r.state,
+                              r.state == VERIFY_CORRUPT ? Verify_FaultText(r.detail) : m_reasons[r.detail]});
+            at += n;
         }
     }
     return ranges;
@@ -297,17 +332,18 @@ std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
             if (m_session >= 0 && number != m_session + 1)
                 continue;
             Report_WalkTree(tree->root, [&](FileEntry& e, const std::string& path, size_t) {
-                const uint64_t blocks = (uint64_t{e.size} + kUserBytes - 1) / kUserBytes;
-                if (blocks == 0 || e.lbn >= kMaxBlocks)
+                // The blocks the entry takes on the disc (a compressed file's stored size).
+                const uint64_t blocks = (uint64_t{Iso_ExtentSize(&e)} + kUserBytes - 1) / kUserBytes;
+                if (blocks == 0)
                     return;
-                const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(e.lbn + blocks, kMaxBlocks));
-                m_index->extents.push_back({e.lbn, end, number, e.type == 'F' ? 'F' : 'D', &e, path});
+                m_index->extents.push_back(
+                    {e.lbn, e.lbn + blocks, number, e.type == 'F' ? 'F' : 'D', &e, path});
             });
         }
         auto& x = m_index->extents;
         std::sort(x.begin(), x.end(),
                   [](const Index::Extent& a, const Index::Extent& b) { return a.start < b.start; });
-        uint32_t reach = 0;
+        uint64_t reach = 0;
         for (const Index::Extent& e : x)
             m_index->reaches.push_back(reach = std::max(reach, e.end));
     }

@@ -76,7 +76,7 @@ class DiscVerify {
     uint64_t Total() const { return m_total; }
     const std::vector<VerifyTrack>& Tracks() const { return m_tracks; }
     // The state of the plan's `index`th block (tracks one after the other, in TOC order).
-    uint8_t StateAt(uint64_t index) const { return m_state[index]; }
+    uint8_t StateAt(uint64_t index) const;
     // Blocks in each state, indexed by VERIFY_*.
     std::vector<uint64_t> Counts() const;
     // The corrupt and unreadable runs of blocks, in the plan's order, a run of one state and reason each.
@@ -89,7 +89,7 @@ class DiscVerify {
     struct Index;
     void ReadRun(size_t track, uint32_t first, uint32_t count);
     bool ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count);
-    void Mark(uint64_t at, uint8_t state, uint8_t detail);
+    void Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count = 1);
     uint8_t FailureDetail();
     uint8_t ReasonIndex(const std::string& text);
     void ExtendToVolumes(uint16_t device);
@@ -99,7 +99,17 @@ class DiscVerify {
     int m_session = -1;
     std::vector<VerifyTrack> m_tracks;
     std::vector<uint64_t> m_trackAt; // plan index of each track's first block
-    std::vector<uint8_t> m_state, m_detail;
+    // What became of the blocks read so far, as runs of one state and detail in plan order (blocks are
+    // marked in that order), so a disc of millions of sound blocks takes a few runs, not a byte a block.
+    struct Run {
+        uint64_t first, count;
+        uint8_t state, detail;
+    };
+    std::vector<Run> m_runs;
+    mutable size_t m_lastRun = 0; // where StateAt found the last block asked for, as maps ask in order
+    // Blocks the plan may hold: what a CD can address, or more where the drive's capacity says so (a DVD
+    // image); no TOC or volume is taken to claim more.
+    uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
     size_t m_track = 0;  // where the next run begins

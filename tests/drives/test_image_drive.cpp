@@ -202,6 +202,26 @@ TEST(ImageDrive, ReadsBlocksBeyondFourGibibytesOfTheirFile) {
         std::filesystem::remove(t.file);
 }
 
+// A plain image of a DVD (2,300,000 blocks, sparse) as drives answer for DVD media: no full TOC, since its
+// times cannot address the blocks; formats 0 and 1 with exact LBAs, times held at 99:59:74.
+TEST(ImageDrive, DvdImageAnswersWithoutAFullToc) {
+    const std::string file = kDir + "dvd.iso";
+    std::ofstream(file, std::ios::binary).seekp(std::streamoff(uint64_t{2299999} * 2048))
+        << UserData(2299999);
+    images::LoadResult loaded = images::load_iso(file);
+    ASSERT_TRUE(loaded) << loaded.error;
+    ImageDrive drive("/discs/dvd.iso", std::move(loaded.disc));
+    ExpectGolden("drives/image_drive_dvd.txt", script(drive, R"(# one session: blocks 0-2,299,999
+# READ CAPACITY; TOC: LBA, MSF, the lead-out alone; session information; full TOC
+25 00 00 00 00 00 00 00 00 00 /8  43 00 00 00 00 00 00 00 14 00 /20  43 02 00 00 00 00 00 00 14 00 /20
+43 02 00 00 00 00 aa 00 0c 00 /12  43 00 01 00 00 00 00 00 0c 00 /12  43 00 02 00 00 00 00 ff ff 00 /1000
+# READ(10) past the lead-out
+28 00 00 23 18 60 00 00 01 00 /2048
+)"));
+    expect_read(drive, 2299999, 1, 1);
+    std::filesystem::remove(file);
+}
+
 TEST(ImageAdapter, SixteenDrivesAtMost) {
     ImageAdapter adapter;
     for (int i = 0; i < 16; ++i)

@@ -250,9 +250,14 @@ TEST(ImageReaders, RefusalsNameTheFileAndLine) {
     fs::copy_file(fx("two.img"), dir / "gap.img");
     refused("gap.ccd", load_ccd(dir / "gap.ccd"));
     refused("nothing.iso", load_iso(dir / "nothing.iso"));
-    dir.write("dvd.iso", ""); // sparse, DVD-sized
-    fs::resize_file(dir / "dvd.iso", uint64_t(2048) * 2300000);
-    refused("dvd.iso", load_iso(dir / "dvd.iso"));
+    // Sparse files: a plain image past what a block address counts (4 TiB); a sheet's DVD-sized track.
+    dir.write("huge.iso", "");
+    fs::resize_file(dir / "huge.iso", uint64_t(2048) * (uint64_t(1) << 31));
+    refused("huge.iso", load_iso(dir / "huge.iso"));
+    dir.write("dvd.bin", "");
+    fs::resize_file(dir / "dvd.bin", uint64_t(2048) * 2300000);
+    dir.write("dvd.cue", "FILE \"dvd.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+    refused("dvd.cue", load_cue(dir / "dvd.cue"));
     dir.write("short.iso", std::string(100, 'x'));
     refused("short.iso", load_iso(dir / "short.iso"));
 
@@ -281,6 +286,14 @@ TEST(ImageReaders, RefusalsNameTheFileAndLine) {
     for (const char* raw : {"dup.bin", "Two.bin", "solo.img", "nosync.bin", "mode0.bin", "gone.mdf"})
         refused(raw, load_image(dir / raw));
     ExpectGolden("images/refusals.txt", all);
+    // A plain image of a DVD is one data session of all its blocks, without the full TOC of a CD.
+    fs::rename(dir / "dvd.bin", dir / "dvd.iso");
+    LoadResult dvd = load_image(d + "/dvd.iso");
+    ASSERT_TRUE(dvd) << dvd.error;
+    ASSERT_EQ(dvd.disc->sessions.size(), 1u);
+    EXPECT_EQ(dvd.disc->sessions[0].tracks[0].length, 2300000u);
+    EXPECT_EQ(dvd.disc->last_lba(), 2299999);
+    EXPECT_TRUE(dvd.disc->full_toc.empty());
     // A plain ISO image named .img, with no sheet beside it, is read as the ISO image it is.
     fs::copy_file(fx("plain.iso"), dir / "dd.img");
     LoadResult dd = load_image(d + "/dd.img");

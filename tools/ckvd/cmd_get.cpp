@@ -16,13 +16,15 @@
 
 namespace {
 
-// Why a copy stopped; what was read before a failed read stays in the file: says where it stopped.
-int report_outcome(const SaveOutcome& o, const std::string& dest) {
+// Why a copy stopped; what was read before a failed read stays in the file: says where it stopped (and, for
+// a compressed file whose data is damaged, the file and what is wrong).
+int report_outcome(const SaveOutcome& o, const std::string& dest, const std::string& path) {
     if (o.result == SaveResult::Ok)
         return 0;
+    const std::string why = o.why.empty() ? "" : ": " + path + ": " + o.why;
     if (o.result == SaveResult::ReadError)
-        std::fprintf(stderr, "ckvd: %s at block %u Code %04X (%llu bytes kept in %s)\n",
-                     SaveToDisc_Message(o.result), o.failedLba, static_cast<unsigned>(o.code),
+        std::fprintf(stderr, "ckvd: %s at block %u Code %04X%s (%llu bytes kept in %s)\n",
+                     SaveToDisc_Message(o.result), o.failedLba, static_cast<unsigned>(o.code), why.c_str(),
                      static_cast<unsigned long long>(o.written), dest.c_str());
     else
         std::fprintf(stderr, "ckvd: %s %s\n", SaveToDisc_Message(o.result), dest.c_str());
@@ -66,7 +68,7 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
         true);
     if (terminal && size > 0)
         std::fputc('\n', stderr);
-    return report_outcome(o, dest);
+    return report_outcome(o, dest, args[1]);
 }
 
 // The entries and all below them into DEST, with one line on a terminal counting the files and bytes; each

@@ -158,6 +158,14 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             json.Key("kind").Uint(file ? e.kind : 0);
             if (e.flags & ISO_EXTENT_CONTINUED) // a later extent of the file listed before it
                 json.Key("continuation").Bool(true);
+            if (const IsoZisofs* z = Iso_Zisofs(&e)) { // stored compressed; "size" is the size uncompressed
+                json.Key("zisofs").BeginObject().Key("stored_size").Uint(z->extentSize);
+                if (z->readable)
+                    json.Key("block_size").Uint(uint64_t{1} << (z->blockLog2 & 63));
+                else
+                    json.Key("algorithm").String(std::string(z->algorithm)).Key("readable").Bool(false);
+                json.EndObject();
+            }
             if (const char* target = Iso_SymlinkTarget(&e))
                 json.Key("target").String(target);
             if (const char* why = Iso_UnreadableReason(&e))

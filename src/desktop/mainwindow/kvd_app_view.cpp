@@ -56,11 +56,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         if (index.column() == 0)
             return m_images[static_cast<size_t>(m_content.Image(index.row()))];
         return {};
-    case Qt::ToolTipRole:
-        // Why an entry marked unreadable could not be read.
-        if (const char* why = Iso_UnreadableReason(m_content.Entry(index.row())))
-            return QString("unreadable: %1").arg(QString::fromUtf8(why));
-        return {};
+    case Qt::ToolTipRole: {
+        const std::string tip = m_content.ToolTip(index.row());
+        return tip.empty() ? QVariant() : QVariant(QString::fromStdString(tip));
+    }
     case Qt::TextAlignmentRole:
         if (m_centred)
             return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignTop);

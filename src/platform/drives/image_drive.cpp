@@ -69,13 +69,16 @@ class Response {
         for (size_t i = 0; i < width; ++i)
             u8(i < n ? static_cast<uint8_t>(s[i]) : ' ');
     }
-    // Track start or lead-out address as READ TOC writes it: LBA, or 0/M/S/F absolute time.
+    // Track start or lead-out address as READ TOC writes it: LBA, or 0/M/S/F absolute time; an address past
+    // the last time (a DVD image's) is given as that time, 99:59:74, as drives do.
     void address(images::lba_t lba, bool msf) {
         if (!msf) {
             u32(static_cast<uint32_t>(lba));
             return;
         }
-        const images::Msf t = images::lba_to_msf(lba);
+        const images::Msf t = uint64_t(std::max<images::lba_t>(lba, 0)) < images::kMaxCdBlocks
+                                  ? images::lba_to_msf(lba)
+                                  : images::Msf{99, 59, 74};
         u8(0);
         u8(t.m);
         u8(t.s);
@@ -285,7 +288,8 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         break;
     }
     case 2: { // full TOC as the recorder left it, from session `number` on
-        if (number > sessions.back().number)
+        // A medium larger than its times can address (a DVD image) has none, as a drive says of a DVD.
+        if (number > sessions.back().number || !disc_->has_full_toc())
             return invalid_field();
         r.u16(0);
         r.u8(sessions.front().number);

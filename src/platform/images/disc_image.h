@@ -58,6 +58,9 @@ struct DiscImage {
     lba_t last_lba() const;
     // Track holding `lba`, or nullptr when the block is in no recorded area (gaps included).
     const Track* track_at(lba_t lba) const;
+    // Whether every address of the disc can be written as a time of the full TOC (its lead-out at or before
+    // 99:59:74); a larger medium (a DVD image) has no full TOC, as a drive gives none for a DVD.
+    bool has_full_toc() const;
 };
 
 // Address helpers shared by the readers and the image drive.
@@ -67,7 +70,8 @@ struct Msf {
 Msf lba_to_msf(lba_t lba);                         // absolute time: lba + 150 frames
 lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f); // (m*60+s)*75+f-150
 
-// Blocks a CD can address: up to 99:59:74 of absolute time.
+// Blocks a CD can address: up to 99:59:74 of absolute time. Sheets and raw images, which describe CDs, are
+// held to it; a plain image may be larger (a DVD's).
 constexpr uint64_t kMaxCdBlocks = 449850;
 
 // Session layout of a recorder: 6750 lead-out sectors after the first session, 2250 after later ones,
@@ -93,7 +97,8 @@ struct LoadResult {
 
 // A refusal of `path` at `line`: no disc, the message "FILE:LINE: what" ("FILE: what" for line 0).
 LoadResult load_failure(const std::string& path, int line, const std::string& what);
-// `disc` as a closed disc (the images record no appendable state) with the full TOC a recorder leaves.
+// `disc` as a closed disc (the images record no appendable state) with the full TOC a recorder leaves (none
+// for a disc larger than the full TOC can address).
 LoadResult closed_disc(std::unique_ptr<DiscImage> disc);
 // 1234567 as "1,234,567", for counts and offsets a person reads.
 std::string grouped(uint64_t n);

@@ -44,6 +44,11 @@ const Track* DiscImage::track_at(lba_t lba) const {
     return nullptr;
 }
 
+bool DiscImage::has_full_toc() const {
+    // The lead-out's time too must be one: 99:59:74 is the last, block 449,849.
+    return sessions.empty() || uint64_t(std::max<lba_t>(sessions.back().leadout, 0)) < kMaxCdBlocks;
+}
+
 lba_t next_session_start(const std::vector<Session>& sessions) {
     if (sessions.empty())
         return 0;
@@ -133,7 +138,8 @@ LoadResult load_failure(const std::string& path, int line, const std::string& wh
 
 LoadResult closed_disc(std::unique_ptr<DiscImage> disc) {
     disc->closed = true;
-    disc->full_toc = make_full_toc(disc->sessions, true);
+    if (disc->has_full_toc())
+        disc->full_toc = make_full_toc(disc->sessions, true);
     LoadResult r;
     r.disc = std::move(disc);
     return r;

@@ -1,14 +1,15 @@
-// A plain .iso: one data session of 2048-byte blocks from LBA 0, or the sessions an ISO 9660 image grown in a
-// file holds. A program that appends sessions to a file (as to overwritable media, which keep no TOC)
-// writes the first session at block 32, each later one at the next multiple of 32 blocks after the one
-// before, and copies the newest session's volume descriptors to blocks 16 on, so that a reader of the
-// plain file sees the newest tree. Each session's own primary descriptor, at its start + 16, records the
-// session's size in its volume space size; the copy at 16 records the end of the whole. The chain of
-// sessions is read the same way, and taken when it ends where the copy says and the copy's root is the
-// newest session's.
+// A plain .iso: one data session of 2048-byte blocks from LBA 0 (of any size: a DVD image too), or the
+// sessions an ISO 9660 image grown in a file holds. A program that appends sessions to a file (as to
+// overwritable media, which keep no TOC) writes the first session at block 32, each later one at the next
+// multiple of 32 blocks after the one before, and copies the newest session's volume descriptors to blocks 16
+// on, so that a reader of the plain file sees the newest tree. Each session's own primary descriptor, at its
+// start + 16, records the session's size in its volume space size; the copy at 16 records the end of the
+// whole. The chain of sessions is read the same way, and taken when it ends where the copy says and the
+// copy's root is the newest session's.
 #include <sys/stat.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -79,10 +80,12 @@ LoadResult load_iso(const std::string& path) {
     uint64_t blocks = static_cast<uint64_t>(st.st_size) / 2048;
     if (blocks == 0)
         return load_failure(path, 0, "not a CD image size (" + std::to_string(st.st_size) + " bytes)");
-    if (blocks > kMaxCdBlocks) // 99:59:74, the last address a CD can have
+    // A plain image of any size is one medium (a DVD's or a BD's as well as a CD's): only what a block
+    // address can count (2^31 blocks, 4 TiB) is refused. Nothing here is sized by the blocks.
+    if (blocks > uint64_t(INT32_MAX))
         return load_failure(path, 0,
-                            "larger than a CD: " + grouped(blocks) +
-                                " blocks of 2,048 bytes; a CD holds at most " + grouped(kMaxCdBlocks));
+                            "larger than any disc: " + grouped(blocks) + " blocks of 2,048 bytes; at most " +
+                                grouped(uint64_t(INT32_MAX)) + " can be addressed");
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
     std::vector<GrownSession> grown = grown_sessions(path, blocks);
