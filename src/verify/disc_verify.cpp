@@ -27,6 +27,21 @@ constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSen
 constexpr uint8_t kAscOutOfRange = 0x21;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
+// Whether whole Mode 1 sectors were made up from their user data rather than read: every one with its EDC and
+// error correction code (bytes 2064-2351) zero, as an emulated drive that keeps only the user data answers
+// READ CD (QEMU's IDE and AHCI drives). A recorded sector's EDC is never zero over a whole run, so such a
+// track says nothing of its sectors and is read as user data.
+bool SectorsMadeUp(const std::vector<uint8_t>& sectors, uint32_t count) {
+    constexpr size_t kCodes = 16 + kUserBytes;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* sector = &sectors[size_t{i} * VERIFY_RAW_BYTES];
+        if (sector[15] != 1 ||
+            std::any_of(sector + kCodes, sector + VERIFY_RAW_BYTES, [](uint8_t b) { return b; }))
+            return false;
+    }
+    return count > 0;
+}
+
 } // namespace
 
 struct DiscVerify::Index {
@@ -194,13 +209,15 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
     if (t.check == VerifyCheck::Audio)
         return Aspi_ReadCd(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
     if (t.check != VerifyCheck::UserData) {
-        if (Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK) {
+        const bool read =
+            Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+        if (read && (t.check == VerifyCheck::Sectors || !SectorsMadeUp(m_buffer, count))) {
             t.check = VerifyCheck::Sectors;
             return true;
         }
         // A drive or image that gives no whole sectors of this track refuses the request itself.
-        if (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
-            g_LastSense.asc == kAscOutOfRange)
+        if (!read && (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
+                      g_LastSense.asc == kAscOutOfRange))
             return false;
         t.check = VerifyCheck::UserData;
     }

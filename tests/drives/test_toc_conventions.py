@@ -10,7 +10,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from ckvdtest import WORK, CkvdCase, fresh, local_tree, main, run  # noqa: E402
+from ckvdtest import WORK, CkvdCase, fresh, local_tree, main, read, run, write  # noqa: E402
 
 FIXTURES = os.environ["CKVD_IMAGE_FIXTURES"]
 # A data session, two and three sessions, audio and data sessions (CD-Extra), an audio CD, data and audio
@@ -70,6 +70,17 @@ class TocConventions(CkvdCase):
         self.assertTrue(trees[0])
         self.assertEqual(trees[1:], trees[:1] * 2)
         self.assertEqual(added[1:], added[:1] * 2)
+
+    def test_sectors_made_up_without_error_codes_are_read_as_user_data(self):
+        # As QEMU's IDE drive answers READ CD: sync, a header of binary address, the user data, EDC and ECC zero.
+        data, work = read(os.path.join(FIXTURES, "plain.iso")), fresh("made-up")
+        sectors = (b"\0" + b"\xff" * 10 + b"\0" + bytes([(i + 150) // 4500, (i + 150) // 75 % 60, (i + 150) % 75, 1])
+                   + data[i * 2048:(i + 1) * 2048] + bytes(288) for i in range(len(data) // 2048))
+        write(os.path.join(work, "made-up.bin"), b"".join(sectors))
+        write(os.path.join(work, "made-up.cue"), 'FILE "made-up.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n')
+        r = run("verify", "--json", os.path.join(work, "made-up.cue"))
+        self.assertEqual(r.returncode, 0, r.stdout)
+        self.assertEqual([t["check"] for t in json.loads(r.stdout)["tracks"]], ["user data"])
 
 
 if __name__ == "__main__":
