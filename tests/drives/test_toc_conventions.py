@@ -74,10 +74,12 @@ class TocConventions(CkvdCase):
     def test_sectors_made_up_without_error_codes_are_read_as_user_data(self):
         # As QEMU's IDE drive answers READ CD: sync, a header of binary address, the user data, EDC and ECC zero.
         data, work = read(os.path.join(FIXTURES, "plain.iso")), fresh("made-up")
-        sectors = (b"\0" + b"\xff" * 10 + b"\0" + bytes([(i + 150) // 4500, (i + 150) // 75 % 60, (i + 150) % 75, 1])
-                   + data[i * 2048:(i + 1) * 2048] + bytes(288) for i in range(len(data) // 2048))
+        blocks = [data[i:i + 2048] for i in range(0, len(data), 2048)]
+        sectors = (b"\0" + b"\xff" * 10 + b"\0" + bytes([t // 4500, t // 75 % 60, t % 75, 1]) + block + bytes(288)
+                   for t, block in enumerate(blocks, 150))
         write(os.path.join(work, "made-up.bin"), b"".join(sectors))
-        write(os.path.join(work, "made-up.cue"), 'FILE "made-up.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n')
+        cue = 'FILE "made-up.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n'
+        write(os.path.join(work, "made-up.cue"), cue)
         r = run("verify", "--json", os.path.join(work, "made-up.cue"))
         self.assertEqual(r.returncode, 0, r.stdout)
         self.assertEqual([t["check"] for t in json.loads(r.stdout)["tracks"]], ["user data"])
