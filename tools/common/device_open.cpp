@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "aspi/aspi_manager.h"
@@ -47,8 +46,9 @@ std::string NodeRefusal(const ckvd::drives::SgNode& node, const std::string& nam
         return Tools_PermissionText(named, node.path, node.gid);
     if (node.type >= 0) {
         char text[160];
-        std::snprintf(text, sizeof text, "no CD drive at %s: the device is of SCSI peripheral type %d, not 5",
-                      named.c_str(), node.type);
+        std::snprintf(text, sizeof text,
+                      "no CD drive at %s: the device is of SCSI peripheral type %d%s, not 5", named.c_str(),
+                      node.type & 0x1F, node.type >> 5 ? " (not connected)" : "");
         return text;
     }
     return {};
@@ -70,9 +70,12 @@ bool Tools_IsDeviceNode(const std::string& path) {
 }
 
 std::string Tools_PermissionText(const std::string& named, const std::string& node, unsigned gid) {
+    const std::string denied =
+        "Permission denied: " + named + (named == node ? "" : " (" + node + ")") + ": ";
+    if (gid == 0) // no group to join: the node is root's own
+        return denied + "only root may open " + node;
     const std::string group = GroupName(gid);
-    return "Permission denied: " + named + (named == node ? "" : " (" + node + ")") +
-           ": join the group that owns " + node + ", " + group + " (sudo adduser $USER " + group +
+    return denied + "join the group that owns " + node + ", " + group + " (sudo adduser $USER " + group +
            "), and log in again";
 }
 

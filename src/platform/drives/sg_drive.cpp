@@ -149,7 +149,7 @@ SgNode SgAdapter::add(const std::string& path) {
     SgNode node{path};
     struct stat st {};
     if (!sys_.stat || sys_.stat(path.c_str(), &st) != 0) {
-        node.error = errno;
+        node.error = sys_.stat ? errno : ENOENT;
         return node;
     }
     node.gid = st.st_gid;
@@ -172,7 +172,7 @@ SgNode SgAdapter::add(const std::string& path) {
     if (!r.transport_ok || r.target_status != kStatusGood || r.transferred == 0)
         return node;
     if (inquiry[0] != kCdDriveType) {
-        node.type = inquiry[0] & 0x1F;
+        node.type = inquiry[0];
         return node;
     }
     node.target = static_cast<int>(drives_.size());

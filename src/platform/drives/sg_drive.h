@@ -25,7 +25,7 @@ struct SgNode {
     int target = -1;  // its target id on the adapter; -1 when it was not added
     int error = 0;    // errno of stat or open (EACCES: not allowed), ENODEV for a file that is no device
     unsigned gid = 0; // the group that owns the node
-    int type = -1;    // INQUIRY's peripheral device type of a device that is no CD drive; -1: no answer
+    int type = -1;    // INQUIRY's byte 0 (qualifier, device type) of a device that is no CD drive; -1: none
 };
 
 class SgDrive final : public ScsiTarget {
