@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* in, size_t size) {
     drives::ImageDrive* drive = (mode & 0x10) ? audio : data;
     drive->set_ready(!(mode & 0x04));
     drive->set_start_fails(mode & 0x20);
+    drive->set_toc_convention(static_cast<drives::TocConvention>((mode >> 6) % 3));
     if (mode & 0x08)
         drive->change_medium(lowdisc::Disc(drive->disc()->sessions, drive->disc()->closed));
     const auto dir = static_cast<drives::Direction>((mode & 0x03) % 3);

@@ -20,6 +20,7 @@ DeviceEntry* g_DeviceList = nullptr;
 uint16_t g_DeviceCount = 0;
 uint16_t g_CurrentDevice = 0;
 AspiSense g_LastSense;
+uint32_t g_LastTransferred = 0;
 
 namespace {
 
@@ -31,6 +32,8 @@ constexpr DWORD kTimeoutHalfSeconds = 30;
 constexpr BYTE kSenseLength = 14;
 constexpr BYTE kCheckCondition = 0x02;
 constexpr BYTE kUnitAttention = 0x06;
+constexpr BYTE kNotReady = 0x02;
+constexpr BYTE kAscNotReady = 0x04, kAscqBecomingReady = 0x01;
 constexpr uint8_t kCdRom = 5;
 
 struct Module {
@@ -236,6 +239,7 @@ DeviceEntry* Aspi_GetDevice(uint16_t device) {
 int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uint8_t* data, uint8_t cdbLength,
                         const uint8_t* cdb) {
     DeviceEntry* entry = Aspi_GetDevice(device);
+    g_LastTransferred = 0;
     if (!entry || !g_Module.sendCommand)
         return ASPI_ERR_NO_BUFFER_OR_DEVICE;
     g_CurrentDevice = device;
@@ -261,6 +265,7 @@ int Aspi_ExecuteCommand(uint16_t device, uint8_t flags, uint32_t dataLength, uin
 
         submitted = Submit(srb);
         g_LastSense = {};
+        g_LastTransferred = srb.SRB_Transferred;
         if (srb.SRB_Status == SS_COMP)
             return ASPI_OK;
         if (srb.SRB_TargStat == kCheckCondition)
@@ -290,9 +295,14 @@ int Aspi_StartStopUnit(uint16_t device, uint8_t start) {
 
 int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, uint16_t allocLength,
                  uint8_t* buffer) {
+    // MMC reads the format from byte 2. Drives of the older ATAPI convention (SFF-8020i: many drives of that
+    // era, and the IDE and AHCI drives of emulators) read it from bits 7-6 of byte 9 and ignore byte 2, so
+    // the format goes in both places; byte 9 has room for formats 0 (TOC), 1 (session information), 2 (full
+    // TOC).
+    const uint8_t sff8020i = format <= 2 ? static_cast<uint8_t>(format << 6) : 0;
     const uint8_t cdb[10] = {
-        0x43,  static_cast<uint8_t>(msf ? 0x02 : 0x00), static_cast<uint8_t>(format & 0x0F), 0, 0, 0,
-        track, static_cast<uint8_t>(allocLength >> 8),  static_cast<uint8_t>(allocLength),   0};
+        0x43,  static_cast<uint8_t>(msf ? 0x02 : 0x00), static_cast<uint8_t>(format & 0x0F), 0,       0, 0,
+        track, static_cast<uint8_t>(allocLength >> 8),  static_cast<uint8_t>(allocLength),   sff8020i};
     return Aspi_ExecuteCommand(device, ASPI_DIR_IN, allocLength, buffer, sizeof cdb, cdb);
 }
 
@@ -377,7 +387,12 @@ AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks) {
     for (int attempt = 1; attempt <= ASPI_READINESS_TESTS; ++attempt) {
         ++r.tests;
         r.ready = Aspi_TestUnitReady(device);
+        r.sense = g_LastSense;
         if (r.ready == ASPI_OK || attempt == ASPI_READINESS_TESTS)
+            break;
+        if (r.sense.key == kUnitAttention)
+            continue;
+        if (r.sense.key != kNotReady || r.sense.asc != kAscNotReady || r.sense.ascq != kAscqBecomingReady)
             break;
         if (hooks.wait)
             hooks.wait(ASPI_READINESS_WAIT_MS);

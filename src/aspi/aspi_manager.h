@@ -60,6 +60,10 @@ struct AspiSense {
     uint8_t key = 0, asc = 0, ascq = 0;
 };
 extern AspiSense g_LastSense;
+// The bytes the last command moved into (or out of) the caller's buffer: its data length less the residual
+// the drive reported. An answer may be shorter than the allocation asked for; a reader of a drive's answer
+// takes no byte past this.
+extern uint32_t g_LastTransferred;
 
 // The device record with this index, or nullptr.
 DeviceEntry* Aspi_GetDevice(uint16_t device);
@@ -68,8 +72,10 @@ DeviceEntry* Aspi_GetDevice(uint16_t device);
 void Aspi_AssignRootPaths();
 
 // Starting a drive: START STOP UNIT with the start bit, then TEST UNIT READY up to ASPI_READINESS_TESTS
-// times, ASPI_READINESS_WAIT_MS apart, until the drive answers ready. A drive still spinning up answers NOT
-// READY for a few seconds, so the tests are spread over that time instead of being spent at once.
+// times until the drive answers ready. A drive spinning up answers NOT READY, LOGICAL UNIT IS IN PROCESS OF
+// BECOMING READY (02/04/01) for a few seconds: only then is the next test ASPI_READINESS_WAIT_MS later. A
+// UNIT ATTENTION (a medium change, a reset) is asked again at once; any other answer (MEDIUM NOT PRESENT,
+// 02/3A, above all) ends the start at once, since waiting would not change it.
 constexpr int ASPI_READINESS_TESTS = 10;
 constexpr int ASPI_READINESS_WAIT_MS = 500;
 struct AspiStartHooks {
@@ -82,6 +88,7 @@ struct AspiStartResult {
     int spinUp = ASPI_OK; // START STOP UNIT's result
     int ready = 0;        // the last TEST UNIT READY's result: 1 when the drive is ready
     int tests = 0;        // TEST UNIT READY commands sent
+    AspiSense sense;      // the last test's sense: why the drive is not ready
 };
 AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks = {});
 // Scans the devices, gives them their root paths and finds the one at `devicePath` (a device path or an

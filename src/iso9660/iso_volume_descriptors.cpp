@@ -190,6 +190,10 @@ std::vector<IsoTreeNote> Iso_TreeNotes(const SessionTree* tree) {
                          "volume descriptor set without terminator"});
     if (tree->notes & ISO_TREE_PATH_TABLE_PASSED)
         notes.push_back({kPathTablePassedOver, kPathTablePassedOverShort});
+    if (tree->notes & ISO_TREE_NO_FULL_TOC)
+        notes.push_back({"the drive gave no full TOC: the sessions come from its formatted TOC and session "
+                         "information (disc type, B0 and C0 unknown)",
+                         "no full TOC, sessions from the formatted TOC"});
     // Entries that could not be read, counted without recursion over the tree.
     size_t unreadable = 0;
     std::vector<const FileEntry*> pending{tree->root};

@@ -10,6 +10,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_disc_toc.h"
 #include "platform/images/disc_image.h"
 #include "report/disc_text.h"
 #include "verify/sector_check.h"
@@ -26,23 +27,19 @@ constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSen
 constexpr uint8_t kAscOutOfRange = 0x21;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
-// A full TOC address as a block, lead-in times (negative) as block 0.
-uint32_t MsfBlock(uint8_t m, uint8_t s, uint8_t f) {
-    return static_cast<uint32_t>(std::max(ckvd::images::msf_to_lba(m, s, f), 0));
-}
-
-// The full TOC (READ TOC format 2): its descriptors, or empty with the failure in `rc`.
-std::vector<uint8_t> ReadFullToc(uint16_t device, int& rc) {
-    uint8_t head[4] = {};
-    if ((rc = Aspi_ReadToc(device, 1, 2, 0, sizeof head, head)) != ASPI_OK)
-        return {};
-    const uint32_t want = std::min<uint32_t>((uint32_t{head[0]} << 8 | head[1]) + 2, 0xFFFF);
-    std::vector<uint8_t> toc(want);
-    if ((rc = Aspi_ReadToc(device, 1, 2, 0, static_cast<uint16_t>(want), toc.data())) != ASPI_OK)
-        return {};
-    const size_t length = std::min<size_t>((size_t{toc[0]} << 8 | toc[1]) + 2, toc.size());
-    return std::vector<uint8_t>(toc.begin() + 4,
-                                toc.begin() + static_cast<ptrdiff_t>(std::max<size_t>(length, 4)));
+// Whether whole Mode 1 sectors were made up from their user data rather than read: every one with its EDC and
+// error correction code (bytes 2064-2351) zero, as an emulated drive that keeps only the user data answers
+// READ CD (QEMU's IDE and AHCI drives). A recorded sector's EDC is never zero over a whole run, so such a
+// track says nothing of its sectors and is read as user data.
+bool SectorsMadeUp(const std::vector<uint8_t>& sectors, uint32_t count) {
+    constexpr size_t kCodes = 16 + kUserBytes;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* sector = &sectors[size_t{i} * VERIFY_RAW_BYTES];
+        if (sector[15] != 1 ||
+            std::any_of(sector + kCodes, sector + VERIFY_RAW_BYTES, [](uint8_t b) { return b; }))
+            return false;
+    }
+    return count > 0;
 }
 
 } // namespace
@@ -80,27 +77,25 @@ int DiscVerify::Start(uint16_t device, int session) {
         m_limit = std::max<uint64_t>(kCdBlocks, uint64_t{lastLba} + 1);
     const DeviceEntry* dev = Aspi_GetDevice(device);
     m_image = dev && dev->hostAdapterId == kImageAdapter;
-    int rc = ASPI_OK;
-    const std::vector<uint8_t> toc = ReadFullToc(device, rc);
-    if (rc != ASPI_OK)
+    // The tracks of the TOC the disc analysis reads, checked as it checks them.
+    IsoDiscToc toc;
+    if (const int rc = Iso_ReadDiscToc(device, &toc); rc != ISO_OK)
         return rc;
     std::map<int, uint32_t> leadouts; // A2 of each session
-    for (size_t off = 0; off + 11 <= toc.size(); off += 11) {
-        const uint8_t* d = &toc[off];
-        const int number = d[0], point = d[3];
-        if ((d[1] >> 4) != 1) // ADR 1 descriptors only
-            continue;
-        if (point == 0xA2)
-            leadouts[number] = MsfBlock(d[8], d[9], d[10]);
-        if (point < 1 || point > 99 || (session >= 0 && number != session + 1))
-            continue;
-        VerifyTrack t;
-        t.session = number;
-        t.number = point;
-        t.audio = !(d[1] & 0x04);
-        t.start = MsfBlock(d[8], d[9], d[10]);
-        t.check = t.audio ? VerifyCheck::Audio : VerifyCheck::Pending;
-        m_tracks.push_back(t);
+    for (const IsoTocSession& s : toc.sessions) {
+        leadouts[s.number] = s.leadOut;
+        for (const IsoTocTrack& track : s.tracks) {
+            if (session >= 0 && s.number != session + 1)
+                continue;
+            VerifyTrack t;
+            t.session = s.number;
+            t.number = track.number;
+            t.audio = !(track.control & 0x04);
+            t.start = track.start;
+            t.check = t.audio ? VerifyCheck::Audio : VerifyCheck::Pending;
+            t.endEstimated = s.leadOutEstimated && &track == &s.tracks.back();
+            m_tracks.push_back(t);
+        }
     }
     std::sort(m_tracks.begin(), m_tracks.end(),
               [](const VerifyTrack& a, const VerifyTrack& b) { return a.start < b.start; });
@@ -153,6 +148,8 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
             // The size counts from the disc's first block; some writers count a later session's own blocks.
             const uint64_t claimed = size <= last->start ? uint64_t{last->start} + size : size;
             const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(claimed, limit));
+            if (last->endEstimated && end > last->start && end - last->start < last->recorded)
+                last->recorded = last->blocks = end - last->start;
             if (end > last->start + last->blocks)
                 last->blocks = end - last->start;
             break;
@@ -218,13 +215,15 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
     if (t.check == VerifyCheck::Audio)
         return Aspi_ReadCd(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
     if (t.check != VerifyCheck::UserData) {
-        if (Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK) {
+        const bool read =
+            Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+        if (read && (t.check == VerifyCheck::Sectors || !SectorsMadeUp(m_buffer, count))) {
             t.check = VerifyCheck::Sectors;
             return true;
         }
         // A drive or image that gives no whole sectors of this track refuses the request itself.
-        if (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
-            g_LastSense.asc == kAscOutOfRange)
+        if (!read && (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
+                      g_LastSense.asc == kAscOutOfRange))
             return false;
         t.check = VerifyCheck::UserData;
     }

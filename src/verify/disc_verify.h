@@ -40,6 +40,9 @@ struct VerifyTrack {
     // track (an image cut short), so what the file system expects there is read and found missing.
     uint32_t blocks = 0;
     VerifyCheck check = VerifyCheck::Pending;
+    // The last track of a session whose lead-out the TOC did not give (a drive without a full TOC): a data
+    // track ends where its volume does, never past where the lead-out was estimated.
+    bool endEstimated = false;
 };
 
 struct VerifyRange {

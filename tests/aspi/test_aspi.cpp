@@ -461,15 +461,25 @@ TEST_F(AspiCommands, CommandBlocksAndReadCapacity) {
     Aspi_TestUnitReady(0);
     Aspi_StartStopUnit(0, 1);
     uint8_t buf[65536];
+    // The format in byte 2 and, for formats 0 to 2, in bits 7-6 of byte 9 as the older ATAPI drives read it.
     Aspi_ReadToc(0, 1, 0x12, 0, 0x324, buf);
     Aspi_ReadToc(0, 0, 0, 0, 8, buf);
+    Aspi_ReadToc(0, 0, 1, 0, 12, buf);
+    drives::CommandResult answered;
+    answered.transferred = 70000; // the bytes moved, never more than the buffer
+    drive0->script.assign(1, answered);
+    Aspi_ReadToc(0, 1, 2, 0, 0x324, buf);
+    EXPECT_EQ(g_LastTransferred, 0x324u);
     EXPECT_EQ(Aspi_ReadSectors(0, 0x00012345, 2048, 32, buf), ASPI_OK);
+    EXPECT_EQ(g_LastTransferred, 0u); // the fake target reports none moved
     EXPECT_EQ(g_CurrentDevice, 0);
     const std::vector<SeenCommand> expected = {
         {{0x00, 0, 0, 0, 0, 0}, Direction::None, 0},
         {{0x1B, 0, 0, 0, 1, 0}, Direction::None, 0},
         {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0}, Direction::In, 0x324},
         {{0x43, 0, 0, 0, 0, 0, 0, 0, 8, 0}, Direction::In, 8},
+        {{0x43, 0, 1, 0, 0, 0, 0, 0, 12, 0x40}, Direction::In, 12},
+        {{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x03, 0x24, 0x80}, Direction::In, 0x324},
         {{0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 32, 0}, Direction::In, 65536},
     };
     EXPECT_EQ(drive0->seen, expected);
@@ -526,6 +536,19 @@ TEST_F(AspiCommands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
         EXPECT_EQ(r.ready, ready) << notReadyTests;
         EXPECT_EQ(r.tests, tests);
         EXPECT_EQ(waits, std::vector<int>(size_t(waitCount), 500));
+    }
+    // No disc is said by the first test, without a wait; a medium change is asked again at once.
+    const auto noDisc = drives::check_condition(drives::kSenseNotReady, drives::kAscMediumNotPresent);
+    const auto changed = drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged);
+    const std::tuple<std::vector<drives::CommandResult>, int, int, uint8_t> answers[] = {
+        {{noDisc, noDisc}, SS_ERR, 1, drives::kAscMediumNotPresent}, {{changed}, ASPI_OK, 2, 0}};
+    for (const auto& [tests, ready, count, asc] : answers) {
+        drive0->script.assign(1, drives::CommandResult{});
+        drive0->script.insert(drive0->script.end(), tests.begin(), tests.end());
+        AspiStartHooks hooks;
+        hooks.wait = [](int) { ADD_FAILURE() << "waited"; };
+        const AspiStartResult r = Aspi_StartDevice(0, hooks);
+        EXPECT_EQ(std::tuple(r.ready, r.tests, r.sense.asc), std::tuple(ready, count, asc));
     }
 }
 

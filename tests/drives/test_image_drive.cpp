@@ -127,6 +127,13 @@ TEST(ImageDrive, AnswersAsTheGoldenTranscript) {
     drive.set_ready(false);
     t += script(drive, "# not ready\n00 00 00 00 00 00 /0  28 00 00 00 00 00 00 00 01 00 /2048\n");
     drive.set_ready(true);
+    drive.set_toc_convention(TocConvention::Sff8020i);
+    t += script(drive, "# the older ATAPI convention: the format from byte 9 alone\n"
+                       "43 02 02 00 00 00 00 00 ff 00 /255  43 02 00 00 00 00 00 00 ff 80 /255  "
+                       "43 00 00 00 00 00 00 00 0c 40 /12\n");
+    drive.set_toc_convention(TocConvention::NoFullToc);
+    t += script(drive, "# no full TOC: the formatted TOC for it\n43 02 02 00 00 00 00 00 ff 80 /255\n");
+    drive.set_toc_convention(TocConvention::Mmc);
     drive.set_start_fails(true);
     t += script(drive, "# start fails\n1b 00 00 00 01 00 /0\n");
     drive.set_start_fails(false);

@@ -3,11 +3,19 @@
 
 #include <fcntl.h>
 #include <scsi/sg.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <set>
 
+#include "aspi/aspi_manager.h"
+#include "common/device_open.h"
+#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/image_drive.h"
 #include "platform/drives/sg_drive.h"
 
 using namespace ckvd::drives;
@@ -17,6 +25,9 @@ namespace {
 // A kernel with sg devices at some paths; each SG_IO is recorded and answered by `answer`.
 struct FakeKernel {
     std::map<std::string, int> devices = {{"/dev/sr0", 5}, {"/dev/sr2", 6}}; // path -> fd
+    std::set<std::string> denied;                                            // open fails with EACCES
+    std::map<std::string, std::pair<mode_t, gid_t>> nodes;                   // what stat says
+    int fd = -1;                                                             // of the SG_IO being answered
     std::vector<std::string> opened;
     std::vector<int> closed;
     std::vector<sg_io_hdr_t> requests;
@@ -28,10 +39,18 @@ struct FakeKernel {
             EXPECT_EQ(flags & O_ACCMODE, O_RDONLY);
             opened.emplace_back(path);
             auto it = devices.find(path);
-            errno = ENOENT;
+            errno = denied.contains(path) ? EACCES : ENOENT;
             return it == devices.end() ? -1 : it->second;
         };
-        s.ioctl = [this](int, unsigned long request, void* arg) {
+        s.stat = [this](const char* path, struct stat* st) {
+            const auto it = nodes.find(path);
+            errno = ENOENT;
+            if (it != nodes.end())
+                std::tie(st->st_mode, st->st_gid) = it->second;
+            return it == nodes.end() ? -1 : 0;
+        };
+        s.ioctl = [this](int handle, unsigned long request, void* arg) {
+            fd = handle;
             EXPECT_EQ(request, static_cast<unsigned long>(SG_IO));
             auto& hdr = *static_cast<sg_io_hdr_t*>(arg);
             requests.push_back(hdr);
@@ -155,6 +174,51 @@ TEST(SgBackEnd, VanishedDevicesAreReopenedAndClosedAtTheEnd) {
     EXPECT_EQ(kernel.requests.size(), before);
     const uint8_t too_long[17] = {};
     EXPECT_EQ(drive.execute(too_long, Direction::None, {}).target_status, kStatusCheckCondition);
+}
+
+// Drives named as users name them: a link stands for the node it leads to, a /dev/sgN that INQUIRY calls a CD
+// drive is added; a disk's node, one the user may not open and nothing at all are each said as they are.
+TEST(SgBackEnd, DrivesAsUsersNameThem) {
+    FakeKernel kernel;
+    kernel.devices = {{"/dev/sr0", 5}, {"/dev/sg0", 7}, {"/dev/sg1", 8}};
+    kernel.denied = {"/dev/sr1"};
+    kernel.nodes = {{"/dev/sr1", {S_IFBLK | 0660, 24}},
+                    {"/dev/sg0", {S_IFCHR | 0600, 0}},
+                    {"/dev/sg1", {S_IFCHR | 0660, 24}},
+                    {"/dev/notes", {S_IFREG | 0644, 0}}};
+    kernel.answer = [&](sg_io_hdr_t& hdr) { // INQUIRY: /dev/sg0 is a disk, the others CD drives
+        if (hdr.cmdp[0] == 0x12)
+            static_cast<uint8_t*>(hdr.dxferp)[0] = kernel.fd == 7 ? 0 : 5;
+        return 0;
+    };
+    const std::string dir = ::testing::TempDir() + "ckvd-names/";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "disc.iso") << "a disc";
+    std::filesystem::remove(dir + "cdrom");
+    std::filesystem::create_symlink(dir + "disc.iso", dir + "cdrom");
+    auto images = std::make_shared<ImageAdapter>();
+    images->add(std::make_unique<ImageDrive>(dir + "disc.iso", nullptr));
+    auto sg = std::make_shared<SgAdapter>(kernel.system());
+    ckvd::aspi32::SetHostAdapters({sg, images});
+    ASSERT_EQ(Aspi_Initialize(), 1);
+    std::string error;
+    const auto found = [&](const std::string& path) {
+        const int index = Tools_FindDevice(path, error);
+        return index < 0 ? error : std::string(Aspi_GetDevice(uint16_t(index))->driveRootPath);
+    };
+    EXPECT_EQ(found("/dev/sr0"), "/dev/sr0/");
+    EXPECT_EQ(found(dir + "cdrom"), dir + "disc.iso/");
+    EXPECT_EQ(found("/dev/sg1"), "/dev/sg1/");
+    EXPECT_EQ(found("/dev/sg0"), "no CD drive at /dev/sg0: the device is of SCSI peripheral type 0, not 5");
+    EXPECT_EQ(found("/dev/sr1"),
+              "Permission denied: /dev/sr1: join the group that owns /dev/sr1, cdrom (sudo "
+              "adduser $USER cdrom), and log in again");
+    EXPECT_EQ(found("/dev/sr7"), "");
+    EXPECT_EQ(found("/dev/notes"), "");
+    ASSERT_EQ(sg->refused().size(), 1u);
+    EXPECT_EQ(std::tuple(sg->refused()[0].path, sg->refused()[0].gid), std::tuple("/dev/sr1", 24u));
+    Aspi_Terminate();
+    ckvd::aspi32::SetHostAdapters({});
 }
 
 } // namespace

@@ -59,8 +59,8 @@ CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::s
     }
     case 0x43: { // READ TOC
         const int format = cdb[2] & 0x0F;
-        if (format == 2)
-            return Copy(fullToc, data);
+        if ((format == 2 && !refuseFullToc) || (format == 1 && !sessionInfo.empty()))
+            return Copy(format == 2 ? fullToc : sessionInfo, data);
         if (format != 0 || (!(cdb[1] & 0x02) && failLbaToc))
             return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
         std::vector<uint8_t> toc = formattedToc;

@@ -28,7 +28,9 @@ class FakeDrive final : public ckvd::drives::ScsiTarget {
     uint32_t blockLength = 2048;
     std::map<uint32_t, Sector> sectors; // blocks not present fail with LBA OUT OF RANGE
     std::vector<ReadCommand> reads;
-    bool failLbaToc = false; // READ TOC format 0 in LBA form ends in CHECK CONDITION
+    bool failLbaToc = false;          // READ TOC format 0 in LBA form ends in CHECK CONDITION
+    bool refuseFullToc = false;       // READ TOC format 2 ends in ILLEGAL REQUEST, as for a DVD
+    std::vector<uint8_t> sessionInfo; // READ TOC format 1 (LBA); none: ILLEGAL REQUEST
 
     uint8_t device_type() const override { return 5; }
     std::string device_path() const override { return "/fake/drive"; }

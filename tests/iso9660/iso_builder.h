@@ -215,8 +215,8 @@ class DriveTest : public ::testing::Test {
     // Two data sessions, the second starting at 12400 (a recorder's gap after a short first session).
     void TwoDataSessionToc() {
         TocBuilder t;
-        t.add(1, 0x14, 0xA0, {0, 0, 0}, 0, {1, 0x20, 0}).add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
-        t.add(2, 0x14, 0xA0, {0, 0, 0}, 0, {2, 0x20, 0}).add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
+        t.points(1, 0x14, 1, 0x20, 1, 1000).add(1, 0x14, 0x01, {0, 0, 0}, 0, Msf(0));
+        t.points(2, 0x14, 2, 0x20, 2, 13400).add(2, 0x14, 0x02, {0, 0, 0}, 0, Msf(12400));
         SetToc(*drive, t.build(2), {{4, 0}, {4, 12400}}, 13400);
     }
     // Zero-filled blocks recorded from `from` up to `end`.

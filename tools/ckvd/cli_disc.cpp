@@ -23,7 +23,7 @@ bool resolve_drive(const std::string& arg, std::vector<std::string>& images, std
         return true;
     }
     devicePath = arg;
-    if (arg.rfind("/dev/", 0) != 0)
+    if (!Tools_IsDeviceNode(arg))
         images = {arg};
     return true;
 }

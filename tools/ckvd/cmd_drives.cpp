@@ -1,4 +1,5 @@
-// ckvd drives: the scanned CD-ROM devices, images put into image drives first, and their readiness.
+// ckvd drives: the scanned CD-ROM devices, images put into image drives first, and their readiness; the
+// drives the user may not open are named on stderr.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -9,7 +10,9 @@
 #include "cli_disc.h"
 #include "cli_options.h"
 #include "commands.h"
+#include "common/device_open.h"
 #include "json_writer.h"
+#include "platform/aspi32/drive_setup.h"
 
 namespace {
 
@@ -68,5 +71,9 @@ int Cmd_Drives(int argc, char** argv) {
     else if (g_DeviceCount == 0)
         std::printf("# no CD-ROM device found\n");
     out.Flush();
+    // A drive the user may not open is no drive to the scan: it is named, with the way to it.
+    if (const ckvd::drives::SgAdapter* sg = ckvd::aspi32::SgDrives())
+        for (const ckvd::drives::SgNode& node : sg->refused())
+            std::fprintf(stderr, "ckvd: %s\n", Tools_PermissionText(node.path, node.path, node.gid).c_str());
     return Cli_FinishOutput(0);
 }

@@ -1,9 +1,28 @@
 #include "platform/aspi32/drive_setup.h"
 
+#include <cstdlib>
+
 #include "platform/aspi32/aspi_library.h"
-#include "platform/drives/sg_drive.h"
 
 namespace ckvd::aspi32 {
+
+namespace {
+
+// An image drive, answering READ TOC as a drive of the convention CKVD_IMAGE_DRIVE_TOC names ("sff8020i",
+// "no-full-toc"), so that every command can be tried against such drives without one.
+std::unique_ptr<drives::ImageDrive> NewImageDrive(const std::string& path,
+                                                  std::unique_ptr<images::DiscImage> disc) {
+    auto drive = std::make_unique<drives::ImageDrive>(path, std::move(disc));
+    const char* convention = std::getenv("CKVD_IMAGE_DRIVE_TOC");
+    const std::string name = convention ? convention : "";
+    if (name == "sff8020i")
+        drive->set_toc_convention(drives::TocConvention::Sff8020i);
+    else if (name == "no-full-toc")
+        drive->set_toc_convention(drives::TocConvention::NoFullToc);
+    return drive;
+}
+
+} // namespace
 
 bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error) {
     auto images = std::make_shared<drives::ImageAdapter>();
@@ -14,7 +33,7 @@ bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error)
                 *error = loaded.error;
             return false;
         }
-        if (images->add(std::make_unique<drives::ImageDrive>(path, std::move(loaded.disc))) < 0) {
+        if (images->add(NewImageDrive(path, std::move(loaded.disc))) < 0) {
             if (error)
                 *error = path + ":0: no free target for another image drive (at most " +
                          std::to_string(drives::ImageAdapter::kMaxTargets) + ")";
@@ -46,7 +65,7 @@ int AddImageDrive(const std::string& path, std::string* error) {
             return id;
         }
     }
-    int id = adapter->add(std::make_unique<drives::ImageDrive>(path, std::move(loaded.disc)));
+    int id = adapter->add(NewImageDrive(path, std::move(loaded.disc)));
     if (id >= 0)
         return id;
     if (error)
@@ -60,6 +79,13 @@ drives::ImageAdapter* ImageDrives() {
     if (adapters.size() <= kImageAdapter)
         return nullptr;
     return dynamic_cast<drives::ImageAdapter*>(adapters[kImageAdapter].get());
+}
+
+drives::SgAdapter* SgDrives() {
+    const auto& adapters = HostAdapters();
+    if (adapters.size() <= kSgAdapter)
+        return nullptr;
+    return dynamic_cast<drives::SgAdapter*>(adapters[kSgAdapter].get());
 }
 
 drives::ImageDrive* FindImageDrive(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/drives/image_drive.h"
+#include "platform/drives/sg_drive.h"
 
 namespace ckvd::aspi32 {
 
@@ -27,5 +28,7 @@ int AddImageDrive(const std::string& path, std::string* error);
 drives::ImageDrive* FindImageDrive(const std::string& path);
 // Host adapter 1, or nullptr before SetupDrives.
 drives::ImageAdapter* ImageDrives();
+// Host adapter 0 (the SG_IO drives), or nullptr before SetupDrives.
+drives::SgAdapter* SgDrives();
 
 } // namespace ckvd::aspi32

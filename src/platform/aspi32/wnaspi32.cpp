@@ -68,6 +68,7 @@ DWORD getset_timeouts(SRB_GetSetTimeouts* srb) {
 DWORD exec_scsi_cmd(SRB_ExecSCSICmd* srb) {
     ++GetStats().exec_submissions;
     srb->SRB_HaStat = HASTAT_OK;
+    srb->SRB_Transferred = 0;
     srb->SRB_TargStat = 0;
     drives::ScsiTarget* target = nullptr;
     if (const DWORD status = Address(srb, target); status != SS_COMP)
@@ -90,6 +91,7 @@ DWORD exec_scsi_cmd(SRB_ExecSCSICmd* srb) {
     const drives::CommandResult r =
         target->execute(std::span<const uint8_t>(srb->CDBByte, srb->SRB_CDBLen), dir, data);
 
+    srb->SRB_Transferred = std::min<DWORD>(r.transferred, srb->SRB_BufLen);
     BYTE status;
     if (!r.transport_ok) {
         srb->SRB_HaStat = r.host_status ? r.host_status : HASTAT_SEL_TO;

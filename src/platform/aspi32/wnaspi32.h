@@ -106,7 +106,10 @@ struct SRB_ExecSCSICmd {
     BYTE SRB_HaStat;
     BYTE SRB_TargStat;
     void* SRB_PostProc; // event handle with SRB_EVENT_NOTIFY
-    BYTE SRB_Rsvd2[20];
+    // Reserved space in the Win32 layout; this stand-in reports there the bytes the target moved (the data
+    // length less the residual the drive reported), so that an answer shorter than asked can be told.
+    DWORD SRB_Transferred;
+    BYTE SRB_Rsvd2[16];
     BYTE CDBByte[16];
     BYTE SenseArea[SENSE_LEN + 2];
 };

@@ -236,9 +236,11 @@ CommandResult ImageDrive::read_capacity(Direction dir, std::span<uint8_t> data) 
 CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
                                    std::span<uint8_t> data) const {
     const bool msf = cdb[1] & 0x02;
-    uint8_t format = cdb[2] & 0x0F;
+    uint8_t format = toc_convention_ == TocConvention::Sff8020i ? 0 : cdb[2] & 0x0F;
     if (format == 0)
         format = cdb[9] >> 6; // the older place of the format field
+    if (format == 2 && toc_convention_ == TocConvention::NoFullToc)
+        format = 0;
     const uint8_t number = cdb[6];
     const uint16_t allocation = Be16(&cdb[7]);
     const auto& sessions = disc_->sessions;

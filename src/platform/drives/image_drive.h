@@ -6,6 +6,11 @@
 
 namespace ckvd::drives {
 
+// How a drive takes READ TOC's format: as MMC has it (byte 2, or bits 7-6 of byte 9 when byte 2 is 0), as
+// drives of the older ATAPI convention do (SFF-8020i: byte 9 only, byte 2 ignored; QEMU's IDE and AHCI
+// drives), or as a drive that gives no full TOC (the formatted TOC wherever the full one is asked).
+enum class TocConvention : uint8_t { Mmc, Sff8020i, NoFullToc };
+
 class ImageDrive final : public ScsiTarget {
   public:
     // `disc` may be null: a drive without a medium (NOT READY, MEDIUM NOT PRESENT).
@@ -20,6 +25,7 @@ class ImageDrive final : public ScsiTarget {
     void set_ready(bool ready) { ready_ = ready; } // not ready: TEST UNIT READY fails (NOT READY, 04/01)
     void set_start_fails(bool fails) { start_fails_ = fails; }   // START STOP UNIT fails (NOT READY, 04/00)
     void change_medium(std::unique_ptr<images::DiscImage> disc); // next command gets UNIT ATTENTION once
+    void set_toc_convention(TocConvention c) { toc_convention_ = c; }
     const images::DiscImage* disc() const { return disc_.get(); }
 
     // Counters for benchmarks and tests.
@@ -33,6 +39,7 @@ class ImageDrive final : public ScsiTarget {
     bool ready_ = true;
     bool unit_attention_ = false;
     bool start_fails_ = false;
+    TocConvention toc_convention_ = TocConvention::Mmc;
 
     CommandResult inquiry(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr unsigned char kSenseBytes = 14; // what ASPI hands back with a sense length of 14
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK;
+constexpr uint8_t kCdDriveType = 5; // INQUIRY byte 0: qualifier 0 (connected), type 5 (CD/DVD)
 
 // Linux host and driver status values of the sg driver (scsi/sg.h leaves them to the kernel headers).
 constexpr unsigned short kDidOk = 0x00;
@@ -55,11 +57,13 @@ SgSystem SgSystem::real() {
     s.open = [](const char* path, int flags) { return ::open(path, flags); };
     s.ioctl = [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); };
     s.close = [](int fd) { return ::close(fd); };
+    s.stat = [](const char* path, struct stat* st) { return ::stat(path, st); };
     return s;
 }
 
 SgDrive::SgDrive(std::string path, SgSystem sys) : path_(std::move(path)), sys_(std::move(sys)) {
     fd_ = sys_.open(path_.c_str(), kOpenFlags);
+    open_error_ = fd_ < 0 ? errno : 0;
 }
 
 SgDrive::~SgDrive() {
@@ -116,7 +120,7 @@ CommandResult SgDrive::execute(std::span<const uint8_t> cdb, Direction dir, std:
     return result;
 }
 
-SgAdapter::SgAdapter(SgSystem sys, std::vector<std::string> paths) {
+SgAdapter::SgAdapter(SgSystem sys, std::vector<std::string> paths) : sys_(std::move(sys)) {
     if (paths.empty()) {
         for (int i = 0; i < max_targets(); ++i) {
             char name[32];
@@ -127,10 +131,53 @@ SgAdapter::SgAdapter(SgSystem sys, std::vector<std::string> paths) {
     for (auto& path : paths) {
         if (drives_.size() >= max_targets())
             break;
-        auto drive = std::make_unique<SgDrive>(std::move(path), sys);
-        if (drive->is_open())
+        auto drive = std::make_unique<SgDrive>(path, sys_);
+        const int error = drive->open_error();
+        if (drive->is_open()) {
             drives_.push_back(std::move(drive));
+        } else if (error == EACCES || error == EPERM) {
+            SgNode node{path, -1, error};
+            struct stat st {};
+            if (sys_.stat && sys_.stat(path.c_str(), &st) == 0)
+                node.gid = st.st_gid;
+            refused_.push_back(std::move(node));
+        }
     }
+}
+
+SgNode SgAdapter::add(const std::string& path) {
+    SgNode node{path};
+    struct stat st {};
+    if (!sys_.stat || sys_.stat(path.c_str(), &st) != 0) {
+        node.error = sys_.stat ? errno : ENOENT;
+        return node;
+    }
+    node.gid = st.st_gid;
+    if (!S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) {
+        node.error = ENODEV;
+        return node;
+    }
+    if (drives_.size() >= max_targets()) {
+        node.error = ENOSPC;
+        return node;
+    }
+    auto drive = std::make_unique<SgDrive>(path, sys_);
+    if (!drive->is_open()) {
+        node.error = drive->open_error();
+        return node;
+    }
+    uint8_t inquiry[36] = {};
+    const uint8_t cdb[6] = {0x12, 0, 0, 0, sizeof inquiry, 0};
+    const CommandResult r = drive->execute(cdb, Direction::In, inquiry);
+    if (!r.transport_ok || r.target_status != kStatusGood || r.transferred == 0)
+        return node;
+    if (inquiry[0] != kCdDriveType) {
+        node.type = inquiry[0];
+        return node;
+    }
+    node.target = static_cast<int>(drives_.size());
+    drives_.push_back(std::move(drive));
+    return node;
 }
 
 ScsiTarget* SgAdapter::target(uint8_t id) {

@@ -6,6 +6,7 @@
 #include "platform/drives/scsi_target.h"
 
 struct sg_io_hdr;
+struct stat;
 
 namespace ckvd::drives {
 
@@ -14,7 +15,17 @@ struct SgSystem {
     std::function<int(const char* path, int flags)> open;
     std::function<int(int fd, unsigned long request, void* arg)> ioctl;
     std::function<int(int fd)> close;
+    std::function<int(const char* path, struct stat* st)> stat;
     static SgSystem real();
+};
+
+// A device node and what became of it: the target it was added at, or why not.
+struct SgNode {
+    std::string path;
+    int target = -1;  // its target id on the adapter; -1 when it was not added
+    int error = 0;    // errno of stat or open (EACCES: not allowed), ENODEV for a file that is no device
+    unsigned gid = 0; // the group that owns the node
+    int type = -1;    // INQUIRY's byte 0 (qualifier, device type) of a device that is no CD drive; -1: none
 };
 
 class SgDrive final : public ScsiTarget {
@@ -26,11 +37,13 @@ class SgDrive final : public ScsiTarget {
     CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
     std::string device_path() const override { return path_; }
     bool is_open() const { return fd_ >= 0; }
+    int open_error() const { return open_error_; } // errno of the open at construction
 
   private:
     std::string path_;
     SgSystem sys_;
     int fd_ = -1;
+    int open_error_ = 0;
 };
 
 class SgAdapter final : public HostAdapter {
@@ -41,8 +54,18 @@ class SgAdapter final : public HostAdapter {
     uint8_t max_targets() const override { return 16; }
     ScsiTarget* target(uint8_t id) override;
 
+    // Adds the device node a user named (a /dev/sgN, or a /dev/srN the probe could not open) after the
+    // others, when it is a device that opens and whose INQUIRY answers peripheral type 5 (a CD or DVD drive)
+    // with qualifier 0: a generic SCSI node may be a disk or a scanner, and a command meant for a CD drive
+    // must never reach those.
+    SgNode add(const std::string& path);
+    // Probed paths that exist but could not be opened (for lack of permission, most often).
+    const std::vector<SgNode>& refused() const { return refused_; }
+
   private:
+    SgSystem sys_;
     std::vector<std::unique_ptr<SgDrive>> drives_;
+    std::vector<SgNode> refused_;
 };
 
 } // namespace ckvd::drives
