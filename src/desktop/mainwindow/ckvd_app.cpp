@@ -40,8 +40,9 @@ void Usage(FILE* out) {
     std::fprintf(
         out,
         "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
-        "                     [--view large|small|list|details] [--verbose]\n"
-        "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]]\n"
+        "                     [--view large|small|list|details] [--sort COLUMN[:desc]] [--verbose]\n"
+        "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]\n"
+        "                      [--player-profile FILE]]\n"
         "  IMAGE              a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img) to open as from File > "
         "Open Disc Image\n"
         "                     (the first one is loaded; each goes into a drive of its own)\n"
@@ -55,6 +56,9 @@ void Usage(FILE* out) {
         "                     (%s)\n"
         "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
         "  --view STYLE       the list's view style at start (details by default)\n"
+        "  --sort COLUMN      the list's order: name, lbn, size or date, with :desc for the other way,\n"
+        "                     or disc (the disc's own order); kept for the next run as a click keeps it\n"
+        "  --player-profile FILE  with --dialog player-check: the profile file chosen after the first check\n"
         "  --verbose          print the number of tree items and list rows after the load\n",
         dialogs.c_str());
 }
@@ -253,6 +257,8 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         frame.SetOfferReports(!batch);
         if (options.viewCommand)
             frame.OnViewStyle(options.viewCommand);
+        if (options.sort)
+            frame.GetRightPane()->SetSort(*options.sort);
         boxes.SetOwner(&frame);
         if (!options.documentFile.empty())
             frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
@@ -288,7 +294,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
                 std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
             } else if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
                        !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot),
-                                        &error)) {
+                                        &error, options.playerProfile)) {
                 std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
             } else {
                 rc = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "appmodel/status_text.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "iso9660/iso9660.h"
 #include "platform/ui/ui_images.h"
@@ -74,6 +75,9 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
         dlg.OfferCheck()->setChecked(m_model.OffersReportAfterLoad());
         dlg.exec();
         m_model.SetOffersReportAfterLoad(dlg.OfferCheck()->isChecked());
+        if (dlg.Model().Result() == ReportDlgResult::Ok || dlg.Model().Result() == ReportDlgResult::Failed)
+            ShowLastAction(Status_Report(dlg.Model().Number(), dlg.Model().Path(),
+                                         dlg.Model().Result() == ReportDlgResult::Ok));
         return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
     };
     m_wndSplitter->addWidget(m_left);
@@ -94,6 +98,11 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
         if (const int width = profile.GetInt("COLUMN" + std::to_string(c), 0); width > 0)
             columns.push_back(width);
     m_right->SetUserColumnWidths(columns);
+    // The order the user chose in an earlier run.
+    if (const int column = profile.GetInt("SORTCOLUMN", -1); column >= 0 && column < LIST_COLUMNS)
+        m_right->SetSort({column, profile.GetInt("SORTORDER", 0) != 0});
+    m_right->SetOpenParent([this] { OnParentFolder(); });
+    m_right->SetSaved([this](const std::string& done) { ShowLastAction(done); });
 
     // The list reads the tree's selection through the document; show its new rows and the new title.
     m_model.Doc().updateListView = [this](bool fromView, uint32_t hint) {
@@ -249,21 +258,54 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
+    // The entries of the folder shown, counted anew whenever the list is filled.
+    m_entryCount = new QLabel(bar);
+    m_entryCount->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addPermanentWidget(m_entryCount);
+    connect(m_right->ListModel(), &QAbstractItemModel::modelReset, this, [this] { ShowEntryCount(); });
+    ShowEntryCount();
     for (const char* indicator : kStatusIndicators) {
         auto* pane = new QLabel(indicator, bar);
         pane->setEnabled(false); // the indicators are not tracked here
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addPermanentWidget(pane);
     }
-    bar->showMessage(IDS_IDLE_MESSAGE);
-    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
+    bar->showMessage(m_idleMessage);
+    // Once a menu's prompt or a passing message is gone, the bar says again what the last Save to Disc or
+    // report did ("Ready" before any).
+    connect(bar, &QStatusBar::messageChanged, bar, [this, bar](const QString& text) {
         if (text.isEmpty())
-            bar->showMessage(IDS_IDLE_MESSAGE);
+            bar->showMessage(m_idleMessage);
     });
     QAction* toggle = Action(ID_VIEW_STATUS_BAR);
     toggle->setCheckable(true);
     toggle->setChecked(true);
     connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::ShowEntryCount() {
+    const bool shown = g_DiscModel && g_DiscModel->firstSession && m_model.Tree().Selected() >= 0;
+    m_entryCount->setText(shown ? QString::fromStdString(Status_Entries(m_model.List().RowCount()))
+                                : QString());
+    m_entryCount->setVisible(shown);
+}
+
+void CMainFrame::ShowLastAction(const std::string& text) {
+    if (text.empty())
+        return;
+    m_idleMessage = QString::fromStdString(text);
+    statusBar()->showMessage(m_idleMessage);
+}
+
+void CMainFrame::OnParentFolder() {
+    // The folder left stays the current row of the one shown, so going down again is one key away.
+    const FileEntry* left = m_left->SelectParent();
+    CKVDAppViewModel& list = m_model.List();
+    for (int row = 0; left && row < list.RowCount(); ++row)
+        if (list.Entry(row) == left) {
+            m_right->SelectRow(row);
+            break;
+        }
 }
 
 void CMainFrame::ShowWindow(int showCommand) {
@@ -330,6 +372,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         const std::vector<int> columns = m_right->UserColumnWidths();
         for (size_t c = 0; c < columns.size(); ++c)
             profile.WriteInt("COLUMN" + std::to_string(c), columns[c]);
+        const ListSort& sort = m_model.List().Sort();
+        if (sort.column != profile.GetInt("SORTCOLUMN", -1))
+            profile.WriteInt("SORTCOLUMN", sort.column);
+        if (int(sort.descending) != profile.GetInt("SORTORDER", 0))
+            profile.WriteInt("SORTORDER", sort.descending ? 1 : 0);
     }
     QMainWindow::closeEvent(event);
 }
