@@ -21,6 +21,7 @@ class CPlayerCheckDlg final : public QDialog {
     QTreeWidget* Findings() const { return m_findings; }
     QTreeWidget* Order() const { return m_order; }
     QTabWidget* Tabs() const { return m_tabs; }
+    QLabel* Summary() const { return m_summary; }
     // Runs the check with the chosen profile and fills both lists; false after the model's message, the box
     // then showing again the profile the results come from.
     bool Check();
