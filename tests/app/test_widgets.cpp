@@ -973,7 +973,8 @@ TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) 
     for (const auto& [name, size] : files)
         EXPECT_EQ(QFileInfo(out + "/" + QString::fromUtf8(name)).size(), size) << name;
     // The status bar keeps what was done: 281,009 bytes in all.
-    EXPECT_EQ(frame_->statusBar()->currentMessage(), "Saved 6 files (281.0 kB) to " + out);
+    EXPECT_EQ(frame_->LastAction(), "Saved 6 files (281.0 kB) to " + out);
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("Saved 6 files (281.0 kB) to "));
 }
 
 // The names of the list's rows in the order shown.

@@ -102,7 +102,7 @@ DISPLAY=$other "$exe" --verbose "$work/first.iso" >"$work/other-display.out" 2>"
 pids+=($!)
 mkdir -p "$work/home2/.config/ckvd-explorer"
 printf '[CkvdExplorer Settings]\nOFFERREPORT=0\n' >"$work/home2/.config/ckvd-explorer/profile.ini"
-env -i HOME="$work/home2" QT_QPA_PLATFORM=offscreen "$exe" --verbose "$work/first.iso" \
+env -i HOME="$work/home2" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen "$exe" --verbose "$work/first.iso" \
     >"$work/other-profile.out" 2>"$work/other-profile.err" &
 pids+=($!)
 for _ in $(seq 150); do

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <string>
 #include <vector>
 
@@ -270,12 +271,12 @@ void CMainFrame::CreateStatusBar() {
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addPermanentWidget(pane);
     }
-    bar->showMessage(m_idleMessage);
+    ShowIdle();
     // Once a menu's prompt or a passing message is gone, the bar says again what the last Save to Disc or
     // report did ("Ready" before any).
     connect(bar, &QStatusBar::messageChanged, bar, [this, bar](const QString& text) {
         if (text.isEmpty())
-            bar->showMessage(m_idleMessage);
+            ShowIdle();
     });
     QAction* toggle = Action(ID_VIEW_STATUS_BAR);
     toggle->setCheckable(true);
@@ -294,7 +295,23 @@ void CMainFrame::ShowLastAction(const std::string& text) {
     if (text.empty())
         return;
     m_idleMessage = QString::fromStdString(text);
-    statusBar()->showMessage(m_idleMessage);
+    statusBar()->setToolTip(m_idleMessage);
+    ShowIdle();
+}
+
+void CMainFrame::ShowIdle() {
+    m_shownIdle = IdleText();
+    statusBar()->showMessage(m_shownIdle);
+}
+
+QString CMainFrame::IdleText() const {
+    // A long folder's name gives way in its middle to the panes on the right; the tool tip has it whole.
+    const QStatusBar* bar = statusBar();
+    int room = bar->width() - 2 * bar->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing) - 24;
+    for (const QLabel* pane : bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (pane->isVisible())
+            room -= pane->width() + 4;
+    return room < 120 ? m_idleMessage : bar->fontMetrics().elidedText(m_idleMessage, Qt::ElideMiddle, room);
 }
 
 void CMainFrame::OnParentFolder() {
@@ -351,6 +368,9 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     RememberNormalGeometry();
+    // The last action's words fitted to the new width, unless another message stands there.
+    if (statusBar()->currentMessage() == m_shownIdle)
+        ShowIdle();
 }
 
 WindowPlacement CMainFrame::CurrentPlacement() const {

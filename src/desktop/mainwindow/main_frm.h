@@ -66,6 +66,8 @@ class CMainFrame final : public QMainWindow {
     // What the last Save to Disc or report did stays in the status bar (`text` empty: nothing was done).
     void ShowLastAction(const std::string& text);
     QLabel* EntryCount() const { return m_entryCount; }
+    // What the last Save to Disc or report did, whole ("Ready" before any).
+    const QString& LastAction() const { return m_idleMessage; }
 
     // Loads the disc of `device` and shows it; false after a failure (its message was shown).
     bool LoadDisc(uint16_t device);
@@ -88,6 +90,9 @@ class CMainFrame final : public QMainWindow {
     // Says in the status bar what was passed over in reading the sessions (every note in its tool tip).
     void ShowTreeNotes();
     void ShowEntryCount();
+    // The idle message, elided to the room the panes leave.
+    QString IdleText() const;
+    void ShowIdle();
     void OnUpdateViewStyles();
     void RefreshRecentMenu();
     void ArrangeSplitter();
@@ -102,6 +107,7 @@ class CMainFrame final : public QMainWindow {
     QToolBar* m_wndToolBar = nullptr;
     QLabel* m_entryCount = nullptr;
     QString m_idleMessage = IDS_IDLE_MESSAGE;
+    QString m_shownIdle; // as shown, elided
     QActionGroup* m_viewStyles = nullptr;
     std::map<int, QAction*> m_actions;
     QMenu* m_fileMenu = nullptr;
