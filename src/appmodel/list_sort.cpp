@@ -59,7 +59,10 @@ void NameKeys(const std::vector<const FileEntry*>& entries, std::string& keys, s
             needed = ucol_getSortKey(collator, text.data(), length, reinterpret_cast<uint8_t*>(key.data()),
                                      needed);
         }
-        keys.append(key.data(), static_cast<size_t>(std::max(needed, 1)));
+        if (needed > 0)
+            keys.append(key.data(), static_cast<size_t>(needed)); // its last byte is the key's zero
+        else
+            keys.push_back('\0');
     }
 }
 

