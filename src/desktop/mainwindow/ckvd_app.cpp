@@ -150,6 +150,33 @@ int HandOver(const ckvd::ui::LockFileGuard& guard, const AppOptions& options) {
     return kExitFailure;
 }
 
+// The window manager places the window first, so that the first message or the report's offer opens over
+// the window and not where the window was before it was placed.
+void WaitUntilPlaced(CMainFrame& frame) {
+    QElapsedTimer placing;
+    placing.start();
+    while (frame.windowHandle() && !frame.windowHandle()->isExposed() && placing.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// The picture --screenshot asks for, of the window as loaded: 0 once it is saved.
+int TakeScreenshot(CMainFrame& frame, const AppOptions& options, bool loaded) {
+    std::string error;
+    // Without any image the window (or a dialog such as the empty drive list) is shown as it is.
+    const bool discWanted = !options.images.empty() || !options.openImages.empty();
+    if (discWanted && !loaded) {
+        std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
+        return kExitFailure;
+    }
+    if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
+        !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot), &error,
+                         options.playerProfile)) {
+        std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    return 0;
+}
+
 } // namespace
 
 int CKVDApp::Run(int argc, char** argv) {
@@ -263,13 +290,8 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (!options.documentFile.empty())
             frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
         frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(*profile));
-        // The window manager places the window first, so that the first message or the report's offer
-        // opens over the window and not where the window was before it was placed.
-        QElapsedTimer placing;
-        placing.start();
-        while (!batch && frame.windowHandle() && !frame.windowHandle()->isExposed() &&
-               placing.elapsed() < 2000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (!batch)
+            WaitUntilPlaced(frame);
         // A second copy started with an image hands it over to this window and ends.
         ckvd::ui::HandoverServer handover(
             [&](const QStringList& images) { TakeHandedImages(frame, images, options.verbose, sink); });
@@ -287,18 +309,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (loaded && options.verbose)
             PrintCounts(frame.Model());
         if (batch) {
-            std::string error;
-            // Without any image the window (or a dialog such as the empty drive list) is shown as it is.
-            const bool discWanted = !options.images.empty() || !options.openImages.empty();
-            if (discWanted && !loaded) {
-                std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
-            } else if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
-                       !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot),
-                                        &error, options.playerProfile)) {
-                std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
-            } else {
-                rc = 0;
-            }
+            rc = TakeScreenshot(frame, options, loaded);
             frame.close();
         } else {
             rc = app.exec();

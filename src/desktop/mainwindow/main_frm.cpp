@@ -50,6 +50,24 @@ std::vector<ScreenRect> AvailableScreens() {
     return screens;
 }
 
+// The picture of a menu command on the menus and the tool bar.
+QIcon CommandIcon(int command) {
+    switch (command) {
+    case ID_SELECT_DRIVE:
+        return QIcon(ckvd::ui::DrawImage(IMG_CDDRIVE, 16));
+    case ID_SAVE_DISCINFO:
+        return QIcon(ckvd::ui::DrawImage(IMG_DOCUMENT, 16));
+    case ID_DISC_INFORMATION:
+        return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
+    case ID_APP_ABOUT:
+        return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
+    case ID_OPEN_IMAGE:
+        return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
+    default:
+        return ckvd::ui::ViewStyleIcon(command);
+    }
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent)
@@ -152,24 +170,8 @@ QAction* CMainFrame::Action(int command) const {
 }
 
 void CMainFrame::CreateMenus() {
-    auto icon = [this](int command) -> QIcon {
-        switch (command) {
-        case ID_SELECT_DRIVE:
-            return QIcon(ckvd::ui::DrawImage(IMG_CDDRIVE, 16));
-        case ID_SAVE_DISCINFO:
-            return QIcon(ckvd::ui::DrawImage(IMG_DOCUMENT, 16));
-        case ID_DISC_INFORMATION:
-            return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
-        case ID_APP_ABOUT:
-            return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
-        case ID_OPEN_IMAGE:
-            return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
-        default:
-            return ckvd::ui::ViewStyleIcon(command);
-        }
-    };
-    auto make = [this, &icon](int command, const QString& text) {
-        auto* a = new QAction(icon(command), text, this);
+    auto make = [this](int command, const QString& text) {
+        auto* a = new QAction(CommandIcon(command), text, this);
         if (const char* prompt = App_CommandPrompt(command)) {
             QString p(prompt);
             a->setStatusTip(p.section('\n', 0, 0));
