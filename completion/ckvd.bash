@@ -168,11 +168,13 @@ _ckvd_explorer() {
     --screenshot) _ckvd_files "$cur" png ;;
     --lbn-size) _ckvd_words "$cur" "10 16 msf" ;;
     --view) _ckvd_words "$cur" "large small list details" ;;
+    --sort) _ckvd_words "$cur" "name name:desc lbn lbn:desc size size:desc date date:desc disc" ;;
+    --player-profile) _ckvd_files "$cur" ini ;;
     --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify player-check player-check-order find-catalogue" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then
-            _ckvd_words "$cur" "--demo --image --lbn-size --view --verbose --screenshot --select --dialog --help --version"
+            _ckvd_words "$cur" "--demo --image --lbn-size --view --sort --verbose --screenshot --select --dialog --player-profile --help --version"
         else
             _ckvd_files "$cur" $_ckvd_images
         fi

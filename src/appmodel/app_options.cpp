@@ -39,6 +39,17 @@ AppOptions App_ParseOptions(int argc, char** argv) {
                 o.error = "--lbn-size takes 10, 16 or msf, not " + style;
                 break;
             }
+        } else if (!std::strcmp(a, "--sort") && i + 1 < argc) {
+            ListSort sort;
+            if (!List_ParseSort(argv[++i], sort)) {
+                o.error =
+                    std::string("--sort takes name, lbn, size or date (with :desc after it) or disc, not ") +
+                    argv[i];
+                break;
+            }
+            o.sort = sort;
+        } else if (!std::strcmp(a, "--player-profile") && i + 1 < argc) {
+            o.playerProfile = argv[++i];
         } else if (!std::strcmp(a, "--verbose")) {
             o.verbose = true;
         } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {

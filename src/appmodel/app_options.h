@@ -1,8 +1,11 @@
 // The desktop program's command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "appmodel/list_sort.h"
 
 struct AppOptions {
     std::vector<std::string> images; // --image PATH (repeatable), then --demo's discs
@@ -17,7 +20,12 @@ struct AppOptions {
     std::string dialog;     // --dialog NAME: the dialog to save instead of the main window
     int lbnSizeStyle = 0;   // --lbn-size 10|16|msf: the number style of the list and dialogs at start
     int viewCommand = 0;    // --view large|small|list|details: the list's view style command, 0 for details
-    bool verbose = false;   // --verbose: counts of the loaded tree and list on standard output
+    // --sort name|lbn|size|date[:desc]|disc: the list's order at start (kept in the profile, as a click
+    // would)
+    std::optional<ListSort> sort;
+    // --player-profile FILE: with --dialog player-check, the profile file chosen after the first check
+    std::string playerProfile;
+    bool verbose = false; // --verbose: counts of the loaded tree and list on standard output
     bool help = false;
     bool version = false; // --version
     std::string error;    // a usage error

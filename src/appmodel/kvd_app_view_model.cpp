@@ -28,6 +28,7 @@ std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, L
 
 void CKVDAppViewModel::Clear() {
     m_rows.clear();
+    m_discRows.clear();
     m_nCurItem = -1;
     m_pEntries = nullptr;
 }
@@ -91,9 +92,24 @@ void CKVDAppViewModel::FindDirectory(const FileEntry* chain, uint32_t n) {
 
 void CKVDAppViewModel::FillList(const FileEntry* first) {
     m_rows.clear();
+    m_discRows.clear();
     m_nCurItem = -1;
     for (const FileEntry* e = first; e; e = e->nextSibling)
         m_rows.push_back(e);
+    if (m_sort.column < 0)
+        return;
+    List_Sort(m_rows, m_sort, m_discRows);
+    std::vector<const FileEntry*> sorted;
+    sorted.reserve(m_rows.size());
+    for (uint32_t at : m_discRows)
+        sorted.push_back(m_rows[at]);
+    m_rows = std::move(sorted);
+}
+
+void CKVDAppViewModel::SetSort(const ListSort& sort) {
+    m_sort = sort;
+    if (m_pEntries)
+        FillList(m_pEntries);
 }
 
 const FileEntry* CKVDAppViewModel::Entry(int row) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "appmodel/kvd_app_doc_model.h"
+#include "appmodel/list_sort.h"
 #include "iso9660/iso_model.h"
 
 constexpr int LIST_COLUMNS = 4;
@@ -50,8 +51,17 @@ class CKVDAppViewModel {
     // LBN/Size (&10), (&16), (&MSF): sets g_LbnSizeStyle and refills.
     void SetStyle(uint16_t style);
 
-    // Fills from the chain that starts with `first`.
+    // Fills from the chain that starts with `first`, in the order of the sort.
     void FillList(const FileEntry* first);
+    // The rows' order (a click on a column's heading); it stays for every folder shown after.
+    void SetSort(const ListSort& sort);
+    const ListSort& Sort() const { return m_sort; }
+    // The place of `row` in the disc's order of its directory (what the chain walks of Save to Disc count).
+    int DiscRow(int row) const {
+        return row >= 0 && static_cast<size_t>(row) < m_discRows.size()
+                   ? static_cast<int>(m_discRows[size_t(row)])
+                   : row;
+    }
 
     const FileEntry* Entries() const { return m_pEntries; }
     uint32_t WalkCount() const { return m_nWalkCount; }
@@ -64,6 +74,8 @@ class CKVDAppViewModel {
     const FileEntry* m_pEntries = nullptr;
     int m_nCurItem = -1;
     std::vector<const FileEntry*> m_rows;
+    std::vector<uint32_t> m_discRows; // empty in the disc's order
+    ListSort m_sort;
 };
 
 // Widths of the report columns in a list `width` pixels wide: LBN w/6, Size w/6 and Date w/3 to start with,

@@ -23,6 +23,7 @@ bool CPlayerCheckDlgModel::Run(const std::string& profile) {
         return false;
     }
     m_profile = chosen;
+    m_source = profile;
     // The list shows the session the user chose; the check reads the player's own and gives it back.
     const uint16_t shown = g_CurrentSession;
     m_result = Player_Check(m_profile);

@@ -21,6 +21,9 @@ class CPlayerCheckDlgModel {
     bool Run(const std::string& profile);
 
     const PlayerProfile& Profile() const { return m_profile; }
+    // The profile's name or file the results come from, as it was chosen (empty before a check): a profile
+    // refused later leaves the results, and this, as they were.
+    const std::string& Source() const { return m_source; }
     const PlayerCheck& Result() const { return m_result; }
     // "car-cd, session 2: 12 folders, ... notes", or empty before a run.
     std::string SummaryText() const;
@@ -29,5 +32,6 @@ class CPlayerCheckDlgModel {
     ckvd::ui::MessageSink& m_sink;
     PlayerProfile m_profile;
     PlayerCheck m_result;
+    std::string m_source;
     bool m_ran = false;
 };

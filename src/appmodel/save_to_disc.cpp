@@ -400,10 +400,10 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     std::replace(proposed.begin(), proposed.end(), '/', '_');
     if (proposed == "." || proposed == "..")
         proposed = "_";
-    const std::string path = chooseFile ? chooseFile(proposed) : std::string();
-    if (path.empty())
+    m_path = chooseFile ? chooseFile(proposed) : std::string();
+    if (m_path.empty())
         return o; // cancelled: nothing written, no message
-    std::unique_ptr<SaveWriter> out = openFile(path);
+    std::unique_ptr<SaveWriter> out = openFile(m_path);
     if (!out) {
         m_sink.Show(IDS_SAVE_CANNOT_CREATE);
         o.result = SaveResult::WriteError;

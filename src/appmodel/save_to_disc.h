@@ -98,10 +98,13 @@ class CSaveToDiscDlgModel {
     const FileEntry* Entry() const { return m_entry; }
     // The copy, from finding the entry to freeing the buffer; the window then closes after 500 ms.
     SaveOutcome OnShowWindow();
+    // The file chosen (empty before, or when none was).
+    const std::string& Path() const { return m_path; }
 
   private:
     ckvd::ui::MessageSink& m_sink;
     const FileEntry* m_entry = nullptr;
+    std::string m_path;
 };
 
 constexpr const char* IDS_SAVE_NO_MEMORY = "Sorry, Not Enough Memory...";

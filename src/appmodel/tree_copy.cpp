@@ -351,19 +351,18 @@ TreeCopyResult CSaveTreeDlgModel::OnShowWindow() {
         m_sink.Show(IDS_SAVE_READ_ERROR);
         return r;
     }
-    const std::string folder = chooseFolder ? chooseFolder() : std::string();
-    if (folder.empty())
+    m_folder = chooseFolder ? chooseFolder() : std::string();
+    if (m_folder.empty())
         return r; // cancelled: nothing written, no message
-    uint32_t filesDone = 0;
     TreeCopyHooks hooks;
     hooks.progress = [&](const TreeCopyTotals& done) {
-        filesDone = done.files;
+        m_done = done;
         if (progress)
             progress(done);
     };
     hooks.stop = stop;
-    r = TreeCopy_Entries(m_entries, folder, hooks);
-    const std::string summary = Summary(r, filesDone, m_total.files);
+    r = TreeCopy_Entries(m_entries, m_folder, hooks);
+    const std::string summary = Summary(r, m_done.files, m_total.files);
     if (!summary.empty())
         m_sink.ShowUtf8(summary);
     return r;

@@ -60,6 +60,9 @@ class CSaveTreeDlgModel {
     std::function<bool()> stop; // the Cancel button was pressed
 
     const TreeCopyTotals& Total() const { return m_total; }
+    // The folder chosen (empty before, or when none was) and what was copied into it.
+    const std::string& Folder() const { return m_folder; }
+    const TreeCopyTotals& Done() const { return m_done; }
     // The copy: the folder, then every entry; the summary message when anything failed or it was cancelled.
     TreeCopyResult OnShowWindow();
     // The message after a copy: each note on a line of its own (the first kSummaryLines of them and a count
@@ -71,4 +74,6 @@ class CSaveTreeDlgModel {
     ckvd::ui::MessageSink& m_sink;
     std::vector<const FileEntry*> m_entries;
     TreeCopyTotals m_total;
+    std::string m_folder;
+    TreeCopyTotals m_done;
 };

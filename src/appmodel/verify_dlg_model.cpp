@@ -52,8 +52,42 @@ std::string CVerifyDlgModel::StatusText() const {
         return "Reading: " + where;
     if (m_verify.Stopped() && !m_verify.Finished())
         return "Stopped after " + where + (m_rows.empty() ? "; no damage so far" : "; damage so far below");
-    return Sound() ? "The disc is sound: every block was read"
-                   : "The disc is damaged: the entries below are hit";
+    if (!Sound())
+        return "The disc is damaged: the entries below are hit";
+    // Sound as far as it was checked: only whole sectors carry the codes that tell a sector's bytes right.
+    size_t sectors = 0;
+    for (const VerifyTrack& t : m_verify.Tracks())
+        sectors += t.check == VerifyCheck::Sectors ? 1 : 0;
+    if (sectors > 0 && sectors == m_verify.Tracks().size())
+        return "The disc is sound: every block was read and every sector checked";
+    if (sectors > 0)
+        return "No damage found: every block was read, the sectors of " +
+               Verify_Count(sectors, "track", "tracks") + " of " + std::to_string(m_verify.Tracks().size()) +
+               " checked";
+    return "No damage found: every block was read (no whole sectors to check)";
+}
+
+std::string CVerifyDlgModel::CheckedText() const {
+    // A line a track as ckvd verify prints it; a disc of many tracks gets a line a kind of check instead.
+    constexpr size_t kTrackLines = 4;
+    const std::vector<VerifyTrack>& tracks = m_verify.Tracks();
+    std::string text;
+    if (tracks.size() <= kTrackLines) {
+        for (const VerifyTrack& t : tracks)
+            if (t.check != VerifyCheck::Pending)
+                text += (text.empty() ? "" : "\n") + Verify_TrackLine(t);
+        return text;
+    }
+    static const char* const kChecks[] = {"not read yet", "whole sectors checked (sync, header, EDC, ECC)",
+                                          "user data read (no whole sectors to check)", "audio read"};
+    size_t counts[std::size(kChecks)] = {};
+    for (const VerifyTrack& t : tracks)
+        ++counts[static_cast<size_t>(t.check)];
+    for (size_t c = 1; c < std::size(kChecks); ++c)
+        if (counts[c])
+            text +=
+                (text.empty() ? "" : "\n") + Verify_Count(counts[c], "track", "tracks") + ": " + kChecks[c];
+    return text;
 }
 
 std::string CVerifyDlgModel::SummaryText() const {

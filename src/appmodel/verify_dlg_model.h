@@ -26,8 +26,12 @@ class CVerifyDlgModel {
     void Stop() { m_verify.Stop(); }
     bool Running() const { return m_started && !m_verify.Stopped() && !m_verify.Finished(); }
 
-    // "Reading block 12,345 of 390,799 (3 %)", then the verdict.
+    // "Reading block 12,345 of 390,799 (3 %)", then the verdict, which says how far a sound disc was checked.
     std::string StatusText() const;
+    // What was checked of each track read so far, in the command line's words ("(Session1) track 1, data,
+    // blocks 0-197: user data read (no whole sectors to check)"); a count of tracks a kind of check for a
+    // disc of more than four tracks.
+    std::string CheckedText() const;
     // The summary as ckvd verify prints it (empty before the end).
     std::string SummaryText() const;
     bool Sound() const;

@@ -117,10 +117,9 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
     const FileEntry e = Entry();
     CMp3DlgModel dlg(&e);
     dlg.OnInitDialog(0);
+    // Without an ID3v1 tag the dialog opens on the ID3v2 tag, the one the file has.
     EXPECT_EQ(dlg.TagVersions(), (std::vector<std::string>{"v1.?", "v2.3"}));
-    EXPECT_EQ(dlg.SelectedVersion(), 0);
-    EXPECT_EQ(dlg.TagValues()[1], ""); // empty until a tag is shown
-    dlg.OnSelchangeTagVersion(1);
+    EXPECT_EQ(dlg.SelectedVersion(), 1);
     EXPECT_EQ(dlg.TagValues()[1] + "|" + dlg.TagValues()[2] + "|" + dlg.TagValues()[3], "Sakura|Artist| ");
     dlg.OnSelchangeTagVersion(0);
     EXPECT_EQ(dlg.TagValues()[1], " ");
@@ -142,6 +141,7 @@ TEST_F(InfoDialogs, Mp3VersionSwitchAndFrameHeader) {
         std::memset(g_Id3v1Tag->title, 0, sizeof g_Id3v1Tag->title);
         std::memcpy(g_Id3v1Tag->title, bytes, std::strlen(bytes));
         dlg.OnInitDialog(0);
+        EXPECT_EQ(dlg.SelectedVersion(), 0); // with both tags, ID3v1 first
         EXPECT_EQ(dlg.TagValues()[1], shown) << bytes;
     }
     std::memcpy(g_Id3v1Tag->title, "Old Title", 10);

@@ -23,7 +23,7 @@ start() {
     "$exe" --verbose "${@:2}" >"$work/$1.out" 2>"$work/$1.err" &
     pids+=($!)
     for _ in $(seq 100); do
-        [ -S "$work/runtime/CKVDExpInstance.socket" ] && return 0
+        compgen -G "$work/runtime/CKVDExpInstance-*.socket" >/dev/null && return 0
         sleep 0.1
     done
     echo "the first copy does not listen"; cat "$work/$1.err"; exit 1
@@ -51,7 +51,7 @@ timeout 30 "$exe" || { echo "a copy without an image failed"; exit 1; }
 # Killed without clean-up: the lock and the socket file stay behind, and the next copy takes over.
 kill -9 "${pids[0]}"
 wait "${pids[0]}" 2>/dev/null || true
-[ -e "$work/runtime/CKVDExpInstance.socket" ]
+compgen -G "$work/runtime/CKVDExpInstance-*.socket" >/dev/null
 start next "$work/first.iso"
 expect_title next FIRST_VOL
 timeout 30 "$exe" "$work/second disc

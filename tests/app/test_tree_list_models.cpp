@@ -4,6 +4,7 @@
 #include "appmodel/disc_info_dlg_model.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/left_view_model.h"
+#include "appmodel/status_text.h"
 #include "disc_model_builder.h"
 #include "golden.h"
 #include "report/lbn_size_style.h"
@@ -140,6 +141,98 @@ TEST(TreeList, DeeplyNestedDirectoriesFillAndResolveWithoutRecursion) {
     list.OnUpdate(true, kDepth);
     ASSERT_EQ(list.RowCount(), 1);
     EXPECT_EQ(list.Text(0, 0), "LEAF");
+}
+
+// The list's names in row order, a space after each.
+std::string Names(const CKVDAppViewModel& list) {
+    std::string names;
+    for (int r = 0; r < list.RowCount(); ++r)
+        names += list.Text(r, 0) + " ";
+    return names;
+}
+
+TEST(TreeList, HeadingClicksSortNamesNaturallyNumbersAsNumbersDatesAsMomentsAndTheSortStays) {
+    DiscModelBuilder b;
+    b.AddSession(0x04);
+    FileEntry* root = b.AddTree("VOL", 3);
+    // Disc order; sizes and LBNs whose texts would sort otherwise than their values in base 16 and MSF.
+    FileEntry* late = b.File(root, "Track10.mp3", 900, 9);
+    FileEntry* later[] = {b.File(root, "track1.MP3", 1000, 100000), b.File(root, "Track2.mp3", 80, 10),
+                          nullptr};
+    FileEntry* early = b.File(root, "b.txt", 5, 4500);
+    FileEntry* sub = b.Dir(root, "A", 30);
+    later[2] = b.File(root, "..", 7, 1);
+    b.File(sub, "x10", 1, 1);
+    b.File(sub, "x2", 1, 1);
+    // 2002/10/21 9:05:07 nine hours east is 0:05:07 UTC, before 1:00:00 UTC though its text reads later.
+    const uint8_t at9East[7] = {102, 10, 21, 9, 5, 7, 36}, at1Utc[7] = {102, 10, 21, 1, 0, 0, 0};
+    std::memcpy(late->date, at1Utc, 7);
+    std::memcpy(early->date, at9East, 7);
+    for (FileEntry* e : later)
+        std::memcpy(e->date, "\x67\x01\x01\x00\x00\x00\x00", 7); // 2003/1/1 0:00:00 UTC
+    b.Install();
+    CKVDAppViewModel list;
+    list.OnUpdate(true, 0);
+    EXPECT_EQ(Names(list), "Track10.mp3 track1.MP3 Track2.mp3 b.txt A .. "); // the disc's order
+    // Each click after the one before: ".." stays on top; equal keys keep the disc's order; the directory
+    // without a recording time of its own is the oldest.
+    const std::pair<int, const char*> clicks[] = {{0, ".. A b.txt track1.MP3 Track2.mp3 Track10.mp3 "},
+                                                  {0, ".. Track10.mp3 Track2.mp3 track1.MP3 b.txt A "},
+                                                  {0, "Track10.mp3 track1.MP3 Track2.mp3 b.txt A .. "},
+                                                  {2, ".. Track10.mp3 Track2.mp3 A b.txt track1.MP3 "},
+                                                  {1, ".. b.txt A Track2.mp3 Track10.mp3 track1.MP3 "},
+                                                  {1, ".. track1.MP3 Track10.mp3 Track2.mp3 A b.txt "},
+                                                  {3, ".. A b.txt Track10.mp3 track1.MP3 Track2.mp3 "},
+                                                  {3, ".. track1.MP3 Track2.mp3 Track10.mp3 b.txt A "}};
+    for (const auto& [column, expected] : clicks) {
+        SCOPED_TRACE(column);
+        list.SetSort(List_NextSort(list.Sort(), column));
+        EXPECT_EQ(Names(list), expected);
+    }
+    // Rows map back to the disc's order (Save to Disc walks the chain), and the sort stays for the next
+    // folder.
+    EXPECT_EQ(list.Entry(1)->name, std::string("track1.MP3"));
+    EXPECT_EQ(list.DiscRow(1), 1);
+    EXPECT_EQ(list.DiscRow(0), 5);
+    list.SetSort({0, false});
+    list.OnUpdate(true, 1);
+    EXPECT_EQ(Names(list), "x2 x10 ");
+    EXPECT_EQ(list.DiscRow(0), 1);
+    ListSort parsed;
+    EXPECT_TRUE(List_ParseSort("size:desc", parsed));
+    EXPECT_EQ(parsed, (ListSort{2, true}));
+    EXPECT_TRUE(List_ParseSort("disc", parsed));
+    EXPECT_EQ(parsed, ListSort{});
+    for (const char* bad : {"Size", "size:down", "", "disc:desc"})
+        EXPECT_FALSE(List_ParseSort(bad, parsed)) << bad;
+}
+
+TEST(TreeList, TheStatusBarCountsEntriesAndSaysWhatWasSaved) {
+    EXPECT_EQ(Status_Entries(1) + "|" + Status_Entries(0) + "|" + Status_Entries(12345),
+              "1 entry|0 entries|12,345 entries");
+    std::string sizes;
+    for (uint64_t n : {0ull, 999ull, 1000ull, 34500000ull, 999950ull, 1234567890ull})
+        sizes += Status_Size(n) + "|";
+    EXPECT_EQ(sizes, "0 bytes|999 bytes|1.0 kB|34.5 MB|1.0 MB|1.2 GB|");
+    TreeCopyResult whole, cut, cancelled;
+    cut.whole = false;
+    cancelled.cancelled = true;
+    EXPECT_EQ(Status_SavedFiles("/home/u/Music", {12, 34500000}, 12, whole),
+              "Saved 12 files (34.5 MB) to /home/u/Music");
+    EXPECT_EQ(Status_SavedFiles("/m", {11, 2000}, 12, cut),
+              "Saved 11 of 12 files (2.0 kB) to /m; not everything could be saved");
+    EXPECT_EQ(Status_SavedFiles("/m", {3, 0}, 12, cancelled),
+              "Save to Disc cancelled: saved 3 of 12 files (0 bytes) to /m");
+    EXPECT_EQ(Status_SavedFiles("", {}, 12, whole), "");
+    SaveOutcome ok, failed;
+    ok.written = 4100000;
+    failed.result = SaveResult::ReadError;
+    failed.written = 65536;
+    EXPECT_EQ(Status_SavedFile("/home/u/A.MP3", ok), "Saved A.MP3 (4.1 MB) to /home/u");
+    EXPECT_EQ(Status_SavedFile("/home/u/A.MP3", failed),
+              "Not saved whole: A.MP3 in /home/u (65.5 kB written): Sorry, Disc Read Error...");
+    EXPECT_EQ(Status_SavedFile("", ok), "");
+    EXPECT_EQ(Status_Report(12, "/home/u/MA000012.csv", true), "Report 000012 saved to /home/u/MA000012.csv");
 }
 
 // The rows of Disc Information, "|" after each cell.

@@ -217,13 +217,21 @@ TEST(UiProfile, WritesTheSectionAsNamedAndReadsItBack) {
 TEST(UiInstance, SecondGuardFailsWhileTheFirstHoldsAndReleaseHappensOnce) {
     QTemporaryDir dir;
     ckvd::ui::LockFileGuard first(dir.path()), second(dir.path());
+    // The name holds the user, the display and the profile directory.
+    EXPECT_TRUE(QFileInfo(first.Path()).fileName().contains("-offscreen-")) << first.Path().toStdString();
     ASSERT_TRUE(first.Acquire());
-    EXPECT_TRUE(QFile::exists(dir.path() + "/CKVDExpInstance.lock"));
+    EXPECT_TRUE(QFile::exists(first.Path()));
     EXPECT_FALSE(second.Acquire());
     first.Release();
     first.Release();
-    EXPECT_FALSE(QFile::exists(dir.path() + "/CKVDExpInstance.lock"));
+    EXPECT_FALSE(QFile::exists(first.Path()));
     EXPECT_TRUE(second.Acquire());
+    // Another display or profile is another session; a name too long for a socket's path is hashed.
+    const QString name = ckvd::ui::Instance_Name("u", ":57", "/home/u/.config/ckvd-explorer");
+    EXPECT_TRUE(name.startsWith("CKVDExpInstance-u-:57-")) << name.toStdString();
+    EXPECT_NE(name, ckvd::ui::Instance_Name("u", ":58", "/home/u/.config/ckvd-explorer"));
+    EXPECT_NE(name, ckvd::ui::Instance_Name("u", ":57", "/tmp/p/ckvd-explorer"));
+    EXPECT_LE(ckvd::ui::Instance_Name(QString(200, 'u'), "wayland-0", "/p").size(), 60);
 }
 
 TEST(UiText, ShiftJisToUnicode) {
@@ -576,6 +584,7 @@ TEST_F(MainWindow, ReportIsOfferedAfterEveryLoadAndNoKeyAnswersItsDialog) {
             EXPECT_EQ(dlg->Progress()->value(), dlg->Progress()->maximum());
         });
     EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(frame_->LastAction(), "Report 000000 saved to " + saved); // kept in the status bar
     // Tab follows the eye; clearing the check box ends the offers until it is set again.
     WithModalDialog<CSaveDiscInfoDlg>(
         [&] { EXPECT_TRUE(frame_->LoadDisc(device)); }, title,
@@ -964,6 +973,53 @@ TEST_F(MainWindow, SaveToDiscTakesSeveralRowsWithTheirFoldersIntoAChosenFolder) 
     };
     for (const auto& [name, size] : files)
         EXPECT_EQ(QFileInfo(out + "/" + QString::fromUtf8(name)).size(), size) << name;
+    // The status bar keeps what was done: 281,009 bytes in all.
+    EXPECT_EQ(frame_->LastAction(), "Saved 6 files (281.0 kB) to " + out);
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith("Saved 6 files")); // the folder may give way
+}
+
+// The names of the list's rows in the order shown.
+QStringList ShownNames(CMainFrame& frame) {
+    QStringList names;
+    for (int r = 0; r < frame.Model().List().RowCount(); ++r)
+        names << QString::fromUtf8(Iso_EntryName(frame.Model().List().Entry(r)));
+    return names;
+}
+
+TEST_F(MainWindow, HeadingClicksSortTheListForEveryFolderAndRunAndBackspaceGoesUp) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    QHeaderView* header = frame_->GetRightPane()->ReportView()->header();
+    const auto click = [header](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 8, header->height() / 2));
+    };
+    click(2);
+    click(2); // sizes down; the folders' equal sizes keep the disc's order
+    EXPECT_EQ(ShownNames(*frame_), QStringList({"DOCS", "音楽", "README.TXT"}));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    // The next folder comes sorted the same way (sizes from ckvd ls demo), the status bar counts it.
+    Select("/CONTENTS.LMX");
+    EXPECT_EQ(ShownNames(*frame_).mid(4),
+              QStringList({"TEXT.LMX", "CONTENTS.LMX", "MENU.LMX", "PLAY0001.LMX", "LSN.LMX", "PLAY0003.LMX",
+                           "PLAY0002.LMX", "README.TXT"}));
+    EXPECT_EQ(frame_->EntryCount()->text(), "12 entries");
+    // Backspace and Alt+Up go up a folder, the folder left the current row.
+    Select("/DOCS/NOTES/2002/メモ.txt");
+    QTest::keyClick(frame_->GetRightPane()->ReportView(), Qt::Key_Backspace);
+    CKVDAppViewModel& list = frame_->Model().List();
+    ASSERT_NE(list.Entry(list.CurrentItem()), nullptr);
+    EXPECT_STREQ(Iso_EntryName(list.Entry(list.CurrentItem())), "2002");
+    QTest::keyClick(frame_->GetRightPane()->ReportView(), Qt::Key_Up, Qt::AltModifier);
+    ASSERT_NE(list.Entry(list.CurrentItem()), nullptr);
+    EXPECT_STREQ(Iso_EntryName(list.Entry(list.CurrentItem())), "NOTES");
+    EXPECT_EQ(frame_->EntryCount()->text(), "2 entries"); // DOCS of session 2: SESSION2.TXT and NOTES
+    // The sort stays for the next run.
+    frame_->close();
+    frame_ = std::make_unique<CMainFrame>(sink_, *profile_);
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    EXPECT_EQ(ShownNames(*frame_), QStringList({"DOCS", "音楽", "README.TXT"}));
+    EXPECT_EQ(frame_->GetRightPane()->ReportView()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 
 TEST_F(MainWindow, WidthsTheUserSetStayForTheNextRun) {
@@ -1029,6 +1085,46 @@ TEST_F(MainWindow, VerifyDiscNamesTheFilesACutImageLostAndADoubleClickShowsOne) 
             EXPECT_TRUE(path.endsWith("/" + QString::fromUtf8(Iso_EntryName(shown)))) << path.toStdString();
             EXPECT_GT(shown->lbn + (shown->size + 2047) / 2048, cut);
         });
+}
+
+TEST_F(MainWindow, VerifyDiscSaysWhatWasCheckedAsCkvdVerifyDoes) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    // The demo disc holds 2,048-byte blocks: read, with no whole sectors to check.
+    QProcess cli;
+    cli.start(CKVD_BIN, {"verify", QString::fromStdString(demo_[0])});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    QStringList tracks;
+    for (const QString& line : QString::fromUtf8(cli.readAllStandardOutput()).split('\n'))
+        if (line.startsWith("(Session") && line.contains(" track "))
+            tracks << line;
+    ASSERT_EQ(tracks.size(), 2) << cli.readAllStandardError().toStdString();
+    WithModalDialog<CVerifyDlg>([&] { frame_->OnVerifyDisc(); }, "Verify Disc",
+                                [&](CVerifyDlg* dlg) {
+                                    dlg->Model().RunToEnd();
+                                    dlg->Refresh();
+                                    EXPECT_EQ(
+                                        dlg->Status()->text(),
+                                        "No damage found: every block was read (no whole sectors to check)");
+                                    EXPECT_EQ(dlg->Checked()->text(), tracks.join('\n'));
+                                });
+}
+
+TEST_F(MainWindow, PlayerCheckAfterARefusedProfileShowsTheProfileItsResultsComeFrom) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    const QString bad = dir_.path() + "/bad.ini";
+    std::ofstream(bad.toStdString()) << "colour = red\n";
+    WithModalDialog<CPlayerCheckDlg>([&] { frame_->OnPlayerCheck(); }, "Player Check",
+                                     [&](CPlayerCheckDlg* dlg) {
+                                         const QString summary = dlg->Summary()->text();
+                                         dlg->ChooseProfileFile(bad);
+                                         ASSERT_EQ(sink_.shown.size(), 1u);
+                                         EXPECT_NE(sink_.shown[0].find("colour"), std::string::npos)
+                                             << sink_.shown[0];
+                                         EXPECT_EQ(dlg->ProfileBox()->currentText(), "car-cd");
+                                         EXPECT_EQ(dlg->ProfileBox()->findText(bad), -1);
+                                         EXPECT_EQ(dlg->Model().SummaryText().rfind("car-cd", 0), 0u);
+                                         EXPECT_EQ(dlg->Summary()->text(), summary);
+                                     });
 }
 
 TEST_F(MainWindow, PlayerCheckListsTheDemoDiscsOrderAndADoubleClickShowsTheFile) {

@@ -92,4 +92,34 @@ xdotool windowactivate --sync "$main" key --clearmodifiers alt+v
 sleep 0.5
 import -window root "$work/view-menu.png"
 xdotool key --clearmodifiers Escape
-echo "screenshots: $work/first-start.png $work/handed-over.png $work/cut-image.png $work/view-menu.png"
+# One window per user session: a copy on another display, or with another profile, is a first copy of its
+# own and hands nothing to the window on this display.
+other=:$(( ${display#:} + 1 ))
+Xvfb "$other" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb2.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do DISPLAY=$other xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+DISPLAY=$other "$exe" --verbose "$work/first.iso" >"$work/other-display.out" 2>"$work/other-display.err" &
+pids+=($!)
+mkdir -p "$work/home2/.config/ckvd-explorer"
+printf '[CkvdExplorer Settings]\nOFFERREPORT=0\n' >"$work/home2/.config/ckvd-explorer/profile.ini"
+env -i HOME="$work/home2" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen "$exe" --verbose "$work/first.iso" \
+    >"$work/other-profile.out" 2>"$work/other-profile.err" &
+pids+=($!)
+for _ in $(seq 150); do
+    grep -q "^title: FIRST_VOL" "$work/other-profile.out" && break
+    sleep 0.1
+done
+grep -q "^title: FIRST_VOL" "$work/other-profile.out" || fail "the copy of another profile did not open its own image"
+kill -0 "${pids[-1]}" 2>/dev/null || fail "the copy of another profile ended: it handed its image over"
+for _ in $(seq 150); do
+    DISPLAY=$other xdotool search --onlyvisible --name "^FIRST_VOL - CKVD Explorer\$" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+DISPLAY=$other xdotool search --onlyvisible --name "^FIRST_VOL - CKVD Explorer\$" >/dev/null 2>&1 ||
+    fail "no window of its own on the other display"
+[ "$(xdotool getwindowname "$main")" = "SECOND_VOL - CKVD Explorer" ] || fail "an image went to the window on $display"
+# Within the session the hand-over still works while the others run.
+timeout 30 "$exe" "$work/first.iso" || fail "the hand-over within the session failed"
+window "FIRST_VOL - CKVD Explorer" >/dev/null || fail "the handed image was not shown"
+DISPLAY=$other import -window root "$work/other-display.png"
+echo "screenshots: $work/first-start.png $work/handed-over.png $work/cut-image.png $work/view-menu.png $work/other-display.png"

@@ -38,7 +38,11 @@ void CMp3DlgModel::OnInitDialog(uint16_t style) {
                                                       : "v2.?"};
     m_selected = 0;
     m_tags = {};
-    ShowId3v1Tag();
+    // The dialog opens on a tag the file has: its ID3v1 tag where there is one, else its ID3v2 tag.
+    if (!(g_Mp3TagFlags & MP3_TAG_ID3V1) && (g_Mp3TagFlags & MP3_TAG_ID3V2))
+        OnSelchangeTagVersion(1);
+    else
+        ShowId3v1Tag();
     ShowMpegHeader();
 }
 

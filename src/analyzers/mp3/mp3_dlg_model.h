@@ -17,8 +17,9 @@ class CMp3DlgModel {
 
     explicit CMp3DlgModel(const FileEntry* entry) : m_entry(entry) {}
 
-    // Header block, the two combo entries ("v1.0"/"v1.1"/"v1.?", "v2.2"/"v2.3"/"v2.4"/"v2.?") with the first
-    // one selected, the ID3v1 fields and the MPEG group. `style` is g_LbnSizeStyle.
+    // Header block, the two combo entries ("v1.0"/"v1.1"/"v1.?", "v2.2"/"v2.3"/"v2.4"/"v2.?"), the MPEG group
+    // and the tag the file has selected: ID3v1 where there is one (both: ID3v1 first), else ID3v2.
+    // `style` is g_LbnSizeStyle.
     void OnInitDialog(uint16_t style);
     // The combo's selection: every tag field becomes " ", then entry 0 shows ID3v1 and entry 1 ID3v2.
     void OnSelchangeTagVersion(int index);

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -73,11 +74,8 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     connect(file, &QPushButton::clicked, this, [this] {
         const QString path =
             QFileDialog::getOpenFileName(this, "Player Profile", {}, "Player profiles (*.ini)");
-        if (path.isEmpty())
-            return;
-        if (m_profiles->findText(path) < 0)
-            m_profiles->addItem(path);
-        m_profiles->setCurrentText(path); // checks again through currentIndexChanged
+        if (!path.isEmpty())
+            ChooseProfileFile(path);
     });
     // The path is the cell's text, or the data of a cell whose text says more.
     const auto select = [this](QTreeWidgetItem* item, int pathColumn) {
@@ -92,10 +90,28 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
 }
 
 bool CPlayerCheckDlg::Check() {
-    if (!m_model.Run(m_profiles->currentText().toStdString()))
-        return false;
-    Fill();
-    return true;
+    if (m_model.Run(m_profiles->currentText().toStdString())) {
+        Fill();
+        return true;
+    }
+    // The lists still hold the results of the profile checked before: the box names that one.
+    if (!m_model.Source().empty()) {
+        const QSignalBlocker quiet(m_profiles);
+        m_profiles->setCurrentText(QString::fromStdString(m_model.Source()));
+    }
+    return false;
+}
+
+void CPlayerCheckDlg::ChooseProfileFile(const QString& path) {
+    const bool added = m_profiles->findText(path) < 0;
+    if (added)
+        m_profiles->addItem(path);
+    if (m_profiles->currentText() == path)
+        Check(); // the file shown, perhaps changed since
+    else
+        m_profiles->setCurrentText(path); // checks through currentIndexChanged
+    if (added && m_profiles->currentText() != path)
+        m_profiles->removeItem(m_profiles->findText(path));
 }
 
 void CPlayerCheckDlg::Fill() {

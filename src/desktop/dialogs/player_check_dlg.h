@@ -21,8 +21,13 @@ class CPlayerCheckDlg final : public QDialog {
     QTreeWidget* Findings() const { return m_findings; }
     QTreeWidget* Order() const { return m_order; }
     QTabWidget* Tabs() const { return m_tabs; }
-    // Runs the check with the chosen profile and fills both lists; false after the model's message.
+    QLabel* Summary() const { return m_summary; }
+    // Runs the check with the chosen profile and fills both lists; false after the model's message, the box
+    // then showing again the profile the results come from.
     bool Check();
+    // "Profile File...": the file put into the box and checked against (again when it is there already); a
+    // file that is refused leaves the box.
+    void ChooseProfileFile(const QString& path);
     // What a double-click asks for: the entry of `path` in session `session` (1..) shown.
     std::function<void(int session, const std::string& path)> onSelect;
 

@@ -43,7 +43,7 @@ QWidget* LegendItem(uint8_t state, const char* name, QWidget* parent) {
 CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     : QDialog(parent), m_model(sink), m_status(new QLabel(this)), m_progress(new QProgressBar(this)),
       m_map(new QLabel), m_scale(new QLabel(this)), m_list(new QTreeWidget(this)),
-      m_summary(new QLabel(this)), m_stop(new QPushButton("&Stop", this)),
+      m_checked(new QLabel(this)), m_summary(new QLabel(this)), m_stop(new QPushButton("&Stop", this)),
       m_save(new QPushButton("Save &Map...", this)) {
     setWindowTitle(IDS_VERIFY_CAPTION);
     setModal(true);
@@ -84,6 +84,9 @@ CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     m_list->setColumnWidth(1, fm.horizontalAdvance("000,000-000,000") + 16);
     layout->addWidget(m_list, 1);
 
+    m_checked->setWordWrap(true);
+    m_checked->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_checked);
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_summary);
@@ -173,6 +176,7 @@ void CVerifyDlg::Refresh() {
         for (int c = 0; c < 3 && !m_model.Rows().empty(); ++c)
             m_list->resizeColumnToContents(c);
     }
+    m_checked->setText(QString::fromStdString(m_model.CheckedText()));
     m_summary->setText(QString::fromStdString(m_model.SummaryText()));
     m_stop->setEnabled(m_model.Running());
     m_save->setEnabled(!m_model.Running() && v.Total() > 0);

@@ -1,6 +1,6 @@
 // CVerifyDlg: Tool > Verify Disc over CVerifyDlgModel: progress with a Stop button, the sector map with its
-// legend, the damaged files and directories beside it (a double-click shows one in the tree and list) and
-// the summary; Save Map writes the picture ckvd verify --map writes.
+// legend, the damaged files and directories beside it (a double-click shows one in the tree and list), what
+// was checked of each track and the summary; Save Map writes the picture ckvd verify --map writes.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +20,8 @@ class CVerifyDlg final : public QDialog {
 
     CVerifyDlgModel& Model() { return m_model; }
     QTreeWidget* List() const { return m_list; }
+    QLabel* Status() const { return m_status; }
+    QLabel* Checked() const { return m_checked; }
     // Starts reading when shown; off for a picture of the window or a test that steps it itself.
     void SetAutoStart(bool start) { m_autoStart = start; }
     // Shows what the model holds now (progress, map, rows, summary).
@@ -43,6 +45,7 @@ class CVerifyDlg final : public QDialog {
     QScrollArea* m_scroll = nullptr;
     QLabel* m_scale;
     QTreeWidget* m_list;
+    QLabel* m_checked; // what was checked of each track
     QLabel* m_summary;
     QPushButton* m_stop;
     QPushButton* m_save;

@@ -40,8 +40,9 @@ void Usage(FILE* out) {
     std::fprintf(
         out,
         "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
-        "                     [--view large|small|list|details] [--verbose]\n"
-        "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]]\n"
+        "                     [--view large|small|list|details] [--sort COLUMN[:desc]] [--verbose]\n"
+        "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]\n"
+        "                      [--player-profile FILE]]\n"
         "  IMAGE              a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img) to open as from File > "
         "Open Disc Image\n"
         "                     (the first one is loaded; each goes into a drive of its own)\n"
@@ -55,6 +56,9 @@ void Usage(FILE* out) {
         "                     (%s)\n"
         "  --lbn-size STYLE   LBN and size in base 10, base 16 or minutes:seconds:frames at start\n"
         "  --view STYLE       the list's view style at start (details by default)\n"
+        "  --sort COLUMN      the list's order: name, lbn, size or date, with :desc for the other way,\n"
+        "                     or disc (the disc's own order); kept for the next run as a click keeps it\n"
+        "  --player-profile FILE  with --dialog player-check: the profile file chosen after the first check\n"
         "  --verbose          print the number of tree items and list rows after the load\n"
         "  --version          print the program's version\n",
         dialogs.c_str());
@@ -145,6 +149,33 @@ int HandOver(const ckvd::ui::LockFileGuard& guard, const AppOptions& options) {
     std::fprintf(stderr, "ckvd-explorer: another copy is running (%s) but did not answer: %s\n",
                  qPrintable(guard.Path()), qPrintable(error));
     return kExitFailure;
+}
+
+// The window manager places the window first, so that the first message or the report's offer opens over
+// the window and not where the window was before it was placed.
+void WaitUntilPlaced(CMainFrame& frame) {
+    QElapsedTimer placing;
+    placing.start();
+    while (frame.windowHandle() && !frame.windowHandle()->isExposed() && placing.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// The picture --screenshot asks for, of the window as loaded: 0 once it is saved.
+int TakeScreenshot(CMainFrame& frame, const AppOptions& options, bool loaded) {
+    std::string error;
+    // Without any image the window (or a dialog such as the empty drive list) is shown as it is.
+    const bool discWanted = !options.images.empty() || !options.openImages.empty();
+    if (discWanted && !loaded) {
+        std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
+        return kExitFailure;
+    }
+    if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
+        !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot), &error,
+                         options.playerProfile)) {
+        std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    return 0;
 }
 
 } // namespace
@@ -258,17 +289,14 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         frame.SetOfferReports(!batch);
         if (options.viewCommand)
             frame.OnViewStyle(options.viewCommand);
+        if (options.sort)
+            frame.GetRightPane()->SetSort(*options.sort);
         boxes.SetOwner(&frame);
         if (!options.documentFile.empty())
             frame.SetDocumentTitle(QFileInfo(QString::fromStdString(options.documentFile)).fileName());
         frame.ShowWindow(batch ? SW_SHOW_CMD : App_ShowCommand(*profile));
-        // The window manager places the window first, so that the first message or the report's offer
-        // opens over the window and not where the window was before it was placed.
-        QElapsedTimer placing;
-        placing.start();
-        while (!batch && frame.windowHandle() && !frame.windowHandle()->isExposed() &&
-               placing.elapsed() < 2000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (!batch)
+            WaitUntilPlaced(frame);
         // A second copy started with an image hands it over to this window and ends.
         ckvd::ui::HandoverServer handover(
             [&](const QStringList& images) { TakeHandedImages(frame, images, options.verbose, sink); });
@@ -286,18 +314,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (loaded && options.verbose)
             PrintCounts(frame.Model());
         if (batch) {
-            std::string error;
-            // Without any image the window (or a dialog such as the empty drive list) is shown as it is.
-            const bool discWanted = !options.images.empty() || !options.openImages.empty();
-            if (discWanted && !loaded) {
-                std::fprintf(stderr, "ckvd-explorer: no disc was loaded; no screenshot taken\n");
-            } else if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
-                       !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot),
-                                        &error)) {
-                std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
-            } else {
-                rc = 0;
-            }
+            rc = TakeScreenshot(frame, options, loaded);
             frame.close();
         } else {
             rc = app.exec();

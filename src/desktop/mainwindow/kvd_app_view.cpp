@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "appmodel/status_text.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/navigation/nav_dlg.h"
@@ -103,6 +104,10 @@ CKVDAppView::CKVDAppView(CKVDAppViewModel& content, QWidget* parent)
         if (!m_fitting)
             m_userSized = true;
     });
+    // A click on a heading sorts by that column, a second one the other way, a third gives the disc's order.
+    m_report->header()->setSectionsClickable(true);
+    connect(m_report->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { SetSort(List_NextSort(m_content.Sort(), column)); });
     m_report->viewport()->installEventFilter(this);
     m_icons->viewport()->installEventFilter(this);
     m_icons->setModel(m_model);
@@ -176,6 +181,13 @@ bool CKVDAppView::eventFilter(QObject* watched, QEvent* event) {
 
 bool CKVDAppView::OnKey(QAbstractItemView* view, const QKeyEvent& key) {
     const QModelIndex current = view->currentIndex();
+    // Backspace and Alt+Up go up to the folder above, as in a file manager.
+    if ((key.key() == Qt::Key_Backspace && key.modifiers() == Qt::NoModifier) ||
+        (key.key() == Qt::Key_Up && key.modifiers() == Qt::AltModifier)) {
+        if (m_openParent)
+            m_openParent();
+        return true;
+    }
     // Enter does what a double-click does.
     if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && key.modifiers() == Qt::NoModifier) {
         if (current.isValid())
@@ -292,19 +304,28 @@ void CKVDAppView::OnSaveToDisc() {
     const std::vector<int> rows = SelectedRows();
     if (!m_sink || rows.empty())
         return;
-    // One file: the save-file dialog; several rows or a directory: a folder for all of them.
+    // One file: the save-file dialog; several rows or a directory: a folder for all of them. The copies find
+    // a row's entry (a later extent's file) along the disc's order, whatever the list's order.
     const FileEntry* entry = rows.size() == 1 ? m_content.Entry(rows[0]) : nullptr;
     if (entry && entry->type == 'F') {
         CSaveToDiscDlg dlg(*m_sink, m_content.Entries() ? m_content.Entries() : entry,
-                           m_content.Entries() ? rows[0] : 0);
+                           m_content.Entries() ? m_content.DiscRow(rows[0]) : 0);
         dlg.exec();
+        if (m_saved)
+            m_saved(Status_SavedFile(dlg.Model().Path(), dlg.Outcome()));
         return;
     }
-    std::vector<const FileEntry*> entries = SaveToDisc_RowEntries(m_content.Entries(), rows);
+    std::vector<int> discRows;
+    for (int row : rows)
+        discRows.push_back(m_content.DiscRow(row));
+    std::vector<const FileEntry*> entries = SaveToDisc_RowEntries(m_content.Entries(), discRows);
     if (entries.empty())
         return;
     CSaveTreeDlg dlg(*m_sink, std::move(entries), this);
     dlg.exec();
+    if (m_saved)
+        m_saved(Status_SavedFiles(dlg.Model().Folder(), dlg.Model().Done(), dlg.Model().Total().files,
+                                  dlg.Result()));
 }
 
 void CKVDAppView::OnTagInformation() {
@@ -333,6 +354,27 @@ void CKVDAppView::OnDoubleClick(int row) {
     } else if (entry->type == 'D' && m_openDirectory) {
         m_openDirectory(entry);
     }
+}
+
+void CKVDAppView::SetSort(const ListSort& sort) {
+    // The row the user stood on stays current in its new place.
+    const FileEntry* current = m_content.Entry(m_content.CurrentItem());
+    m_content.SetSort(sort);
+    ShowSortIndicator();
+    Reload();
+    for (int row = 0; current && row < m_content.RowCount(); ++row)
+        if (m_content.Entry(row) == current) {
+            SelectRow(row);
+            break;
+        }
+}
+
+void CKVDAppView::ShowSortIndicator() {
+    const ListSort& sort = m_content.Sort();
+    m_report->header()->setSortIndicatorShown(sort.column >= 0);
+    if (sort.column >= 0)
+        m_report->header()->setSortIndicator(sort.column,
+                                             sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void CKVDAppView::SelectRow(int row) {

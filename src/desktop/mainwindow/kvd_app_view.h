@@ -89,6 +89,12 @@ class CKVDAppView final : public QStackedWidget {
 
     // Makes `row` the current, selected row of the list, scrolled into view.
     void SelectRow(int row);
+    // Orders the rows (the headings' clicks), shown by the heading's arrow; the current row stays current.
+    void SetSort(const ListSort& sort);
+    // Backspace or Alt+Up: the frame shows the folder above.
+    void SetOpenParent(std::function<void()> openParent) { m_openParent = std::move(openParent); }
+    // What a Save to Disc did, in words for the status bar.
+    void SetSaved(std::function<void(const std::string&)> saved) { m_saved = std::move(saved); }
 
     // LBN/Size commands of the context menu.
     void OnCommand(int command);
@@ -107,10 +113,13 @@ class CKVDAppView final : public QStackedWidget {
     // the widest name's text; kept until the rows or the style change, so a window resize measures nothing.
     void MeasureColumns();
     void FitIconGrid();
+    void ShowSortIndicator();
 
     CKVDAppViewModel& m_content;
     ckvd::ui::MessageSink* m_sink = nullptr;
     std::function<void(const FileEntry*)> m_openDirectory;
+    std::function<void()> m_openParent;
+    std::function<void(const std::string&)> m_saved;
     FileListModel* m_model;
     QTreeView* m_report;
     QListView* m_icons;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <algorithm>
 
 #include "iso9660/iso_model.h"
@@ -156,6 +157,26 @@ bool CLeftView::SelectEntry(const FileEntry* directory) {
         return true;
     }
     return false;
+}
+
+const FileEntry* CLeftView::SelectParent() {
+    const int item = m_content.Selected();
+    if (item < 0 || static_cast<size_t>(item) >= m_content.Items().size())
+        return nullptr;
+    const TreeItem& child = m_content.Items()[static_cast<size_t>(item)];
+    if (child.parent < 0)
+        return nullptr;
+    setCurrentIndex(m_model->IndexOf(child.parent));
+    return child.entry;
+}
+
+void CLeftView::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) ||
+        (event->key() == Qt::Key_Up && event->modifiers() == Qt::AltModifier)) {
+        SelectParent();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void CLeftView::OnSelChanged() {

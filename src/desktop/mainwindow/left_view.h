@@ -38,8 +38,13 @@ class CLeftView final : public QTreeView {
     // Makes the item of `directory` (a session's root or a directory) the selected one, its parents
     // expanded, so the list shows its entries; false when the tree has no such item.
     bool SelectEntry(const FileEntry* directory);
+    // Selects the parent of the selected item; the entry of the item left, or nullptr at the top.
+    const FileEntry* SelectParent();
     // The width that shows every item whole: indentation, icon, text and the frame.
     int NeededWidth() const { return sizeHintForColumn(0) + 2 * frameWidth() + 4; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override; // Backspace and Alt+Up: the folder above
 
   private:
     void OnSelChanged();

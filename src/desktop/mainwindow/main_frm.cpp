@@ -1,36 +1,20 @@
+// The main window itself: its making (menus, tool bar, status bar, the splitter with the tree and the list),
+// its placement and the view styles. The commands are in main_frm_commands.cpp.
 #include "desktop/mainwindow/main_frm.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <string>
 #include <vector>
 
-#include "appmodel/catalogue_add.h"
-#include "appmodel/image_open.h"
-#include "desktop/dialogs/about_dlg.h"
-#include "desktop/dialogs/disc_info_dlg.h"
-#include "desktop/dialogs/drive_dlg.h"
-#include "desktop/dialogs/find_catalogue_dlg.h"
-#include "desktop/dialogs/level1_dlg.h"
-#include "desktop/dialogs/player_check_dlg.h"
+#include "appmodel/status_text.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
-#include "desktop/dialogs/verify_dlg.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 #include "platform/ui/ui_images.h"
-#include "platform/ui/ui_text.h"
-#include "report/disc_text.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -66,6 +50,24 @@ std::vector<ScreenRect> AvailableScreens() {
     return screens;
 }
 
+// The picture of a menu command on the menus and the tool bar.
+QIcon CommandIcon(int command) {
+    switch (command) {
+    case ID_SELECT_DRIVE:
+        return QIcon(ckvd::ui::DrawImage(IMG_CDDRIVE, 16));
+    case ID_SAVE_DISCINFO:
+        return QIcon(ckvd::ui::DrawImage(IMG_DOCUMENT, 16));
+    case ID_DISC_INFORMATION:
+        return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
+    case ID_APP_ABOUT:
+        return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
+    case ID_OPEN_IMAGE:
+        return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
+    default:
+        return ckvd::ui::ViewStyleIcon(command);
+    }
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& profile, QWidget* parent)
@@ -92,6 +94,9 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
         dlg.OfferCheck()->setChecked(m_model.OffersReportAfterLoad());
         dlg.exec();
         m_model.SetOffersReportAfterLoad(dlg.OfferCheck()->isChecked());
+        if (dlg.Model().Result() == ReportDlgResult::Ok || dlg.Model().Result() == ReportDlgResult::Failed)
+            ShowLastAction(Status_Report(dlg.Model().Number(), dlg.Model().Path(),
+                                         dlg.Model().Result() == ReportDlgResult::Ok));
         return std::make_pair(dlg.Model().Result(), dlg.Model().Number());
     };
     m_wndSplitter->addWidget(m_left);
@@ -112,6 +117,11 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
         if (const int width = profile.GetInt("COLUMN" + std::to_string(c), 0); width > 0)
             columns.push_back(width);
     m_right->SetUserColumnWidths(columns);
+    // The order the user chose in an earlier run.
+    if (const int column = profile.GetInt("SORTCOLUMN", -1); column >= 0 && column < LIST_COLUMNS)
+        m_right->SetSort({column, profile.GetInt("SORTORDER", 0) != 0});
+    m_right->SetOpenParent([this] { OnParentFolder(); });
+    m_right->SetSaved([this](const std::string& done) { ShowLastAction(done); });
 
     // The list reads the tree's selection through the document; show its new rows and the new title.
     m_model.Doc().updateListView = [this](bool fromView, uint32_t hint) {
@@ -160,24 +170,8 @@ QAction* CMainFrame::Action(int command) const {
 }
 
 void CMainFrame::CreateMenus() {
-    auto icon = [this](int command) -> QIcon {
-        switch (command) {
-        case ID_SELECT_DRIVE:
-            return QIcon(ckvd::ui::DrawImage(IMG_CDDRIVE, 16));
-        case ID_SAVE_DISCINFO:
-            return QIcon(ckvd::ui::DrawImage(IMG_DOCUMENT, 16));
-        case ID_DISC_INFORMATION:
-            return QIcon(ckvd::ui::DrawImage(IMG_INFO, 16));
-        case ID_APP_ABOUT:
-            return QIcon(ckvd::ui::DrawImage(IMG_QUESTION, 16));
-        case ID_OPEN_IMAGE:
-            return QIcon(ckvd::ui::DrawImage(IMG_CD, 16));
-        default:
-            return ckvd::ui::ViewStyleIcon(command);
-        }
-    };
-    auto make = [this, &icon](int command, const QString& text) {
-        auto* a = new QAction(icon(command), text, this);
+    auto make = [this](int command, const QString& text) {
+        auto* a = new QAction(CommandIcon(command), text, this);
         if (const char* prompt = App_CommandPrompt(command)) {
             QString p(prompt);
             a->setStatusTip(p.section('\n', 0, 0));
@@ -267,21 +261,70 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
+    // The entries of the folder shown, counted anew whenever the list is filled.
+    m_entryCount = new QLabel(bar);
+    m_entryCount->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addPermanentWidget(m_entryCount);
+    connect(m_right->ListModel(), &QAbstractItemModel::modelReset, this, [this] { ShowEntryCount(); });
+    ShowEntryCount();
     for (const char* indicator : kStatusIndicators) {
         auto* pane = new QLabel(indicator, bar);
         pane->setEnabled(false); // the indicators are not tracked here
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addPermanentWidget(pane);
     }
-    bar->showMessage(IDS_IDLE_MESSAGE);
-    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& text) {
+    ShowIdle();
+    // Once a menu's prompt or a passing message is gone, the bar says again what the last Save to Disc or
+    // report did ("Ready" before any).
+    connect(bar, &QStatusBar::messageChanged, bar, [this, bar](const QString& text) {
         if (text.isEmpty())
-            bar->showMessage(IDS_IDLE_MESSAGE);
+            ShowIdle();
     });
     QAction* toggle = Action(ID_VIEW_STATUS_BAR);
     toggle->setCheckable(true);
     toggle->setChecked(true);
     connect(toggle, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::ShowEntryCount() {
+    const bool shown = g_DiscModel && g_DiscModel->firstSession && m_model.Tree().Selected() >= 0;
+    m_entryCount->setText(shown ? QString::fromStdString(Status_Entries(m_model.List().RowCount()))
+                                : QString());
+    m_entryCount->setVisible(shown);
+}
+
+void CMainFrame::ShowLastAction(const std::string& text) {
+    if (text.empty())
+        return;
+    m_idleMessage = QString::fromStdString(text);
+    statusBar()->setToolTip(m_idleMessage);
+    ShowIdle();
+}
+
+void CMainFrame::ShowIdle() {
+    m_shownIdle = IdleText();
+    statusBar()->showMessage(m_shownIdle);
+}
+
+QString CMainFrame::IdleText() const {
+    // A long folder's name gives way in its middle to the panes on the right; the tool tip has it whole.
+    const QStatusBar* bar = statusBar();
+    int room = bar->width() - 2 * bar->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing) - 24;
+    for (const QLabel* pane : bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (pane->isVisible())
+            room -= pane->width() + 4;
+    return room < 120 ? m_idleMessage : bar->fontMetrics().elidedText(m_idleMessage, Qt::ElideMiddle, room);
+}
+
+void CMainFrame::OnParentFolder() {
+    // The folder left stays the current row of the one shown, so going down again is one key away.
+    const FileEntry* left = m_left->SelectParent();
+    CKVDAppViewModel& list = m_model.List();
+    for (int row = 0; left && row < list.RowCount(); ++row)
+        if (list.Entry(row) == left) {
+            m_right->SelectRow(row);
+            break;
+        }
 }
 
 void CMainFrame::ShowWindow(int showCommand) {
@@ -327,6 +370,9 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     RememberNormalGeometry();
+    // The last action's words fitted to the new width, unless another message stands there.
+    if (statusBar()->currentMessage() == m_shownIdle)
+        ShowIdle();
 }
 
 WindowPlacement CMainFrame::CurrentPlacement() const {
@@ -348,6 +394,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         const std::vector<int> columns = m_right->UserColumnWidths();
         for (size_t c = 0; c < columns.size(); ++c)
             profile.WriteInt("COLUMN" + std::to_string(c), columns[c]);
+        const ListSort& sort = m_model.List().Sort();
+        if (sort.column != profile.GetInt("SORTCOLUMN", -1))
+            profile.WriteInt("SORTCOLUMN", sort.column);
+        if (int(sort.descending) != profile.GetInt("SORTORDER", 0))
+            profile.WriteInt("SORTORDER", sort.descending ? 1 : 0);
     }
     QMainWindow::closeEvent(event);
 }
@@ -359,23 +410,6 @@ void CMainFrame::changeEvent(QEvent* event) {
         for (int command : {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS})
             if (auto it = m_actions.find(command); it != m_actions.end())
                 it->second->setIcon(ckvd::ui::ViewStyleIcon(command));
-}
-
-bool CMainFrame::LoadDisc(uint16_t device) {
-    UpdateTitle({});
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = m_model.LoadDisc(device);
-    QApplication::restoreOverrideCursor();
-    m_left->Reload();
-    m_right->Reload();
-    if (ok) {
-        ArrangeSplitter();
-        ShowTreeNotes();
-    }
-    // The last step of every successful load: the offer of a disc report, over the disc just shown.
-    if (ok && m_offerReports && m_model.OffersReportAfterLoad())
-        m_model.DoSaveDiscInformation();
-    return ok;
 }
 
 void CMainFrame::ShowTreeNotes() {
@@ -409,191 +443,6 @@ void CMainFrame::ArrangeSplitter() {
     const int tree = std::min(m_left->NeededWidth(), total / 3);
     if (tree != sizes[0])
         m_wndSplitter->setSizes({tree, total - tree});
-}
-
-void CMainFrame::OnSelectDrive() {
-    CDriveDlg dlg(m_sink, this);
-    const int result = dlg.exec();
-    if (result == CDriveDlg::OpenImage) {
-        m_model.DriveDialogCancelled();
-        OnOpenDiscImage();
-        return;
-    }
-    if (result != QDialog::Accepted) {
-        m_model.DriveDialogCancelled();
-        return;
-    }
-    LoadDisc(static_cast<uint16_t>(dlg.Selected()));
-}
-
-void CMainFrame::OnOpenDiscImage() {
-    QString path;
-    if (chooseImage) {
-        path = chooseImage();
-    } else {
-        // Start where the last image was opened.
-        QString dir =
-            m_model.Recent().Paths().empty()
-                ? QDir::homePath()
-                : QFileInfo(QString::fromStdString(m_model.Recent().Paths().front())).absolutePath();
-        path = QFileDialog::getOpenFileName(this, "Open Disc Image", dir, IDS_IMAGE_FILTER);
-    }
-    if (!path.isEmpty())
-        OpenDiscImage(path);
-}
-
-bool CMainFrame::OpenDiscImage(const QString& path) {
-    const std::string image = App_ImagePath(path.toStdString());
-    const int device = m_model.StartImageDrive(image);
-    bool loaded = device >= 0 && LoadDisc(static_cast<uint16_t>(device));
-    if (loaded && m_rememberImages) {
-        m_model.Recent().Add(image);
-        RefreshRecentMenu();
-    }
-    return loaded;
-}
-
-void CMainFrame::OpenRecentImage(int index) {
-    const auto& paths = m_model.Recent().Paths();
-    if (index < 0 || static_cast<size_t>(index) >= paths.size())
-        return;
-    const std::string entry = paths[static_cast<size_t>(index)]; // a copy: the list may change under it
-    const std::string path = m_model.TakeRecentImage(entry);
-    RefreshRecentMenu();
-    if (!path.empty())
-        OpenDiscImage(QString::fromStdString(path));
-}
-
-void CMainFrame::RefreshRecentMenu() {
-    for (QAction* a : m_recentActions) {
-        m_fileMenu->removeAction(a);
-        delete a;
-    }
-    m_recentActions.clear();
-    const auto& paths = m_model.Recent().Paths();
-    for (size_t i = 0; i < paths.size(); ++i) {
-        const QString path = QString::fromStdString(paths[i]);
-        // "&1 disc.cue": the number is the key; the file name alone keeps the menu narrow.
-        QString name = QFileInfo(path).fileName();
-        name.replace('&', "&&");
-        auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(name), this);
-        a->setStatusTip(path);
-        a->setToolTip(path);
-        a->setData(path);
-        const int index = static_cast<int>(i);
-        connect(a, &QAction::triggered, this, [this, index] { OpenRecentImage(index); });
-        m_recentActions.push_back(a);
-    }
-    if (!m_recentActions.empty())
-        m_recentActions.push_back(new QAction(this));
-    if (!m_recentActions.empty())
-        m_recentActions.back()->setSeparator(true);
-    m_fileMenu->insertActions(m_recentEnd, QList<QAction*>(m_recentActions.begin(), m_recentActions.end()));
-}
-
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            event->acceptProposedAction();
-            return;
-        }
-    }
-}
-
-void CMainFrame::dropEvent(QDropEvent* event) {
-    // Every dropped file goes into a drive of its own; the first that can be read is loaded.
-    QStringList files;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            files << url.toLocalFile();
-    if (files.isEmpty())
-        return;
-    event->acceptProposedAction();
-    bool loaded = false;
-    for (const QString& file : files) {
-        if (!loaded) {
-            loaded = OpenDiscImage(file);
-            continue;
-        }
-        App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
-    }
-}
-
-void CMainFrame::OnLevel1Simulation() {
-    if (!m_model.OnLevel1Simulation())
-        return;
-    CLevel1Dlg dlg(this);
-    dlg.exec();
-}
-
-void CMainFrame::OnVerifyDisc() {
-    if (!m_model.CheckDisc())
-        return;
-    CVerifyDlg dlg(m_sink, this);
-    dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
-    dlg.exec();
-}
-
-void CMainFrame::OnAddToCatalogue() {
-    if (!m_model.CheckDisc())
-        return;
-    std::string message;
-    const bool added = App_AddToCatalogue(-1, {}, {}, message);
-    if (added)
-        statusBar()->showMessage(QString::fromStdString(message), 8000);
-    else
-        m_sink.ShowUtf8("The disc was not added to the catalogue.\n" + message);
-}
-
-void CMainFrame::OnFindInCatalogue() {
-    CFindCatalogueDlg dlg(this);
-    dlg.onOpen = [this](const std::string& image, int session, const std::string& path) {
-        return OpenDiscImage(QString::fromStdString(image)) && ShowEntry(path, session - 1);
-    };
-    dlg.onMessage = [this](const std::string& message) { m_sink.ShowUtf8(message); };
-    dlg.exec();
-}
-
-void CMainFrame::OnPlayerCheck() {
-    if (!m_model.CheckDisc())
-        return;
-    CPlayerCheckDlg dlg(m_sink, this);
-    dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
-    if (dlg.Check())
-        dlg.exec();
-}
-
-bool CMainFrame::ShowEntry(const std::string& path, int session) {
-    const DiscPath found = Report_FindPath(path, session);
-    if (!found.entry)
-        return false;
-    // A directory is shown itself in the tree; a file in its directory's list.
-    const bool file = found.entry->type == 'F';
-    if (!m_left->SelectEntry(file ? found.directory : found.entry))
-        return false;
-    if (file) {
-        CKVDAppViewModel& list = m_model.List();
-        for (int row = 0; row < list.RowCount(); ++row)
-            if (list.Entry(row) == found.entry)
-                m_right->SelectRow(row);
-    }
-    return true;
-}
-
-void CMainFrame::OnDiscInformation() {
-    if (!m_model.OnDiscInformation())
-        return;
-    CDiscInfoDlg dlg(this);
-    dlg.exec();
-}
-
-void CMainFrame::OnSaveDiscInformation() {
-    m_model.OnSaveDiscInformation();
-}
-
-void CMainFrame::OnAppAbout() {
-    CAboutDlg dlg(this);
-    dlg.exec();
 }
 
 void CMainFrame::OnViewStyle(int command) {

@@ -13,6 +13,7 @@
 #include "appmodel/main_frm_model.h"
 #include "desktop/mainwindow/kvd_app_view.h"
 #include "desktop/mainwindow/left_view.h"
+#include "res/app_strings.h"
 
 class CMainFrame final : public QMainWindow {
   public:
@@ -60,6 +61,13 @@ class CMainFrame final : public QMainWindow {
     void OnSaveDiscInformation();
     void OnAppAbout();
     void OnViewStyle(int command);
+    // Backspace or Alt+Up: the folder above the one shown, the folder left its current row.
+    void OnParentFolder();
+    // What the last Save to Disc or report did stays in the status bar (`text` empty: nothing was done).
+    void ShowLastAction(const std::string& text);
+    QLabel* EntryCount() const { return m_entryCount; }
+    // What the last Save to Disc or report did, whole ("Ready" before any).
+    const QString& LastAction() const { return m_idleMessage; }
 
     // Loads the disc of `device` and shows it; false after a failure (its message was shown).
     bool LoadDisc(uint16_t device);
@@ -81,6 +89,10 @@ class CMainFrame final : public QMainWindow {
     void CreateStatusBar();
     // Says in the status bar what was passed over in reading the sessions (every note in its tool tip).
     void ShowTreeNotes();
+    void ShowEntryCount();
+    // The idle message, elided to the room the panes leave.
+    QString IdleText() const;
+    void ShowIdle();
     void OnUpdateViewStyles();
     void RefreshRecentMenu();
     void ArrangeSplitter();
@@ -93,6 +105,9 @@ class CMainFrame final : public QMainWindow {
     CLeftView* m_left = nullptr;
     CKVDAppView* m_right = nullptr;
     QToolBar* m_wndToolBar = nullptr;
+    QLabel* m_entryCount = nullptr;
+    QString m_idleMessage = IDS_IDLE_MESSAGE;
+    QString m_shownIdle; // as shown, elided
     QActionGroup* m_viewStyles = nullptr;
     std::map<int, QAction*> m_actions;
     QMenu* m_fileMenu = nullptr;

@@ -94,12 +94,18 @@ std::unique_ptr<QDialog> MakeNavigationViewer(CMainFrame& frame, std::string* er
     return dlg;
 }
 
+// The profile file --player-profile names, chosen in Player Check after its first check.
+std::string g_playerProfile;
+
 std::unique_ptr<QDialog> MakePlayerCheck(CMainFrame& frame, std::string* error, int tab) {
     auto dlg = std::make_unique<CPlayerCheckDlg>(frame.Sink(), &frame);
     if (!dlg->Check()) {
         *error = "no disc is loaded, or the player profile was not read";
         return nullptr;
     }
+    // As "Profile File..." chooses it: a refused file's message goes where the run's messages go.
+    if (!g_playerProfile.empty())
+        dlg->ChooseProfileFile(QString::fromStdString(g_playerProfile));
     dlg->Tabs()->setCurrentIndex(tab);
     return dlg;
 }
@@ -240,7 +246,9 @@ QImage Screenshot_Grab(QWidget& window) {
     return shot;
 }
 
-bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error) {
+bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error,
+                     const std::string& playerProfile) {
+    g_playerProfile = playerProfile;
     WaitExposed(frame);
     if (!frame.windowHandle() || !frame.windowHandle()->isExposed()) {
         *error = "the main window did not appear";

@@ -20,5 +20,7 @@ bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* 
 // `window` as a user sees it, its caption above it.
 QImage Screenshot_Grab(QWidget& window);
 // Saves the main window to `out`, or, with a `dialog` name, that dialog opened on the selection and drawn
-// over the main window. False with the reason.
-bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error);
+// over the main window. False with the reason. `playerProfile`: Player Check's profile file, chosen after
+// its first check.
+bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error,
+                     const std::string& playerProfile = {});

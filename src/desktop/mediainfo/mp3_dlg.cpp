@@ -36,7 +36,7 @@ CMp3Dlg::CMp3Dlg(const FileEntry* entry, QWidget* parent)
 
     for (const std::string& v : m_model.TagVersions())
         m_version->addItem(QString::fromStdString(v));
-    m_version->setCurrentIndex(0);
+    m_version->setCurrentIndex(m_model.SelectedVersion());
     ShowTag();
     connect(m_version, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_model.OnSelchangeTagVersion(index);
