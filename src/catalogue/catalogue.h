@@ -12,6 +12,9 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+namespace cat_internal {
+class DiscKey;
+}
 
 struct CatalogueDisc {
     int number = -1; // the management number (0 and up); -1 for none yet
@@ -101,6 +104,13 @@ class Catalogue {
     // `entries` as the blocks of disc `disc`, each with its masks and index document.
     bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
     bool WriteBlock(int64_t disc, size_t n, const struct CatalogueBlock& block, std::string& error);
+    // The add's steps inside its transaction: the walk's entries written as the blocks of disc row `id`
+    // (their count and key taken on the way); then the disc settled: the same disc found before replaced,
+    // its number chosen (in `use`) and its row completed.
+    bool WriteWalk(int64_t id, const CatalogueWalk& walk, cat_internal::DiscKey& hash, uint64_t& entries,
+                   std::string& error);
+    bool Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
+                const std::function<int()>& newNumber, int& use, bool& updated, std::string& error);
     // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
     bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `id` out of the index and the tables, inside the caller's transaction.

@@ -97,37 +97,53 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
     // Writers queue here: the transaction takes the write lock at once.
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
-    const auto fail = [&](const std::string& what) {
-        error = what;
-        Rollback();
-        return false;
-    };
     // The disc goes in under a number no disc has (below all others) while its entries are written a block
     // at a time; what it is (its key) is known only after the last one, and with it whether it was here.
     Statement d;
-    if (!d.Prepare(m_db,
-                   "INSERT INTO discs(number, volume, sessions, toc, disc_key, comment, source, added) "
-                   "VALUES((SELECT min(0, coalesce(min(number), 0)) - 1 FROM discs), ?, ?, ?, '', ?, ?, ?)"))
-        return fail(Message(m_db, m_path));
+    if (!d.Prepare(
+            m_db, "INSERT INTO discs(number, volume, sessions, toc, disc_key, comment, source, added) "
+                  "VALUES((SELECT min(0, coalesce(min(number), 0)) - 1 FROM discs), ?, ?, ?, '', ?, ?, ?)")) {
+        error = Message(m_db, m_path);
+        Rollback();
+        return false;
+    }
     d.Text(1, disc.volume);
     d.Int(2, disc.sessions);
     d.Text(3, disc.toc);
     d.Text(4, disc.comment);
     d.Text(5, disc.source);
     d.Text(6, disc.added.empty() ? Now() : disc.added);
+    DiscKey hash;
+    uint64_t entries = 0;
+    bool old = false;
+    int use = -1;
     if (sqlite3_step(d.s) != SQLITE_DONE)
-        return fail(Message(m_db, m_path));
-    const int64_t id = sqlite3_last_insert_rowid(m_db);
+        error = Message(m_db, m_path);
+    else if (const int64_t id = sqlite3_last_insert_rowid(m_db);
+             WriteWalk(id, walk, hash, entries, error) &&
+             Settle(id, disc, hash.Of(disc), entries, newNumber, use, old, error) && Exec("COMMIT", error)) {
+        if (number)
+            *number = use;
+        if (updated)
+            *updated = old;
+        if (count)
+            *count = entries;
+        return true;
+    }
+    Rollback();
+    return false;
+}
+
+bool Catalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& hash, uint64_t& entries,
+                          std::string& error) {
     // Each batch of full blocks is made into their bytes, masks and index documents on a second thread
     // while the next is read into the other buffer. The buffers' entries are assigned over, so their
     // texts' memory serves again.
     constexpr size_t kBatch = 8 * kCatBlockEntries;
-    DiscKey hash;
     std::vector<CatalogueEntry> buffers[2] = {std::vector<CatalogueEntry>(kBatch),
                                               std::vector<CatalogueEntry>(kBatch)};
     int filling = 0;
     size_t inBatch = 0, blocks = 0;
-    uint64_t entries = 0;
     CatalogueBlockMaker maker;
     bool written = true;
     const auto writeAll = [&](const std::vector<CatalogueBlock>& made) {
@@ -150,11 +166,16 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
             inBatch = 0;
         }
     });
-    written = written && writeMade() &&
-              writeAll(Cat_MakeBlocks(std::span<const CatalogueEntry>(buffers[filling].data(), inBatch)));
-    if (!written)
-        return fail(error);
-    const std::string key = hash.Of(disc);
+    return written && writeMade() &&
+           writeAll(Cat_MakeBlocks(std::span<const CatalogueEntry>(buffers[filling].data(), inBatch)));
+}
+
+bool Catalogue::Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
+                       const std::function<int()>& newNumber, int& use, bool& updated, std::string& error) {
+    const auto fail = [&](const std::string& what) {
+        error = what;
+        return false;
+    };
     Statement same;
     if (!same.Prepare(m_db, "SELECT id, number, comment FROM discs WHERE disc_key = ? AND id <> ?"))
         return fail(Message(m_db, m_path));
@@ -170,11 +191,12 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
             comment = same.ColumnText(2);
     }
     sqlite3_reset(same.s);
-    int use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
+    use = disc.number >= 0 ? disc.number : old ? oldNumber : newNumber ? newNumber() : NextNumber();
     if (use < 0)
         return fail("no disc number could be had for the disc");
     if (old && !DropDisc(old, error)) // the same disc again: replaced whole
-        return fail(error);
+        return false;
+    updated = old != 0;
     Statement taken;
     if (!taken.Prepare(m_db, "SELECT 1 FROM discs WHERE number = ?"))
         return fail(Message(m_db, m_path));
@@ -195,15 +217,7 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
     done.Text(3, comment);
     done.Int(4, int64_t(entries));
     done.Int(5, id);
-    if (sqlite3_step(done.s) != SQLITE_DONE || !Exec("COMMIT", error))
-        return fail(error.empty() ? Message(m_db, m_path) : error);
-    if (number)
-        *number = use;
-    if (updated)
-        *updated = old != 0;
-    if (count)
-        *count = entries;
-    return true;
+    return sqlite3_step(done.s) == SQLITE_DONE || fail(Message(m_db, m_path));
 }
 
 bool Catalogue::DropDisc(int64_t id, std::string& error) {
