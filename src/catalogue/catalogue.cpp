@@ -11,7 +11,7 @@ using namespace cat_internal;
 
 namespace {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 constexpr int kBusyMs = 3000; // a second writer waits this long, then the catalogue is busy
 
 // Schema version 1: a row per entry, indexed by SQLite's trigram tokenizer with every trigram of every path.
@@ -50,6 +50,9 @@ CREATE VIRTUAL TABLE block_text USING fts5(
 // ordering the blocks a search names reads a few small pages instead of a page of block bytes for each.
 constexpr const char* kSchema3 = "CREATE INDEX blocks_place ON blocks(id, disc, n, entries)";
 
+// Version 4: texts are found without their diacritics and in any case of any script ("zlutoucky" in
+// "Žluťoučký", "ς" as "σ", "ß" as "ss"); the index documents and masks are made again with that folding.
+
 void MakeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
         ::mkdir(path.substr(0, slash).c_str(), 0755);
@@ -83,14 +86,20 @@ void Catalogue::Rollback() {
     Exec("ROLLBACK", ignored);
 }
 
-bool Catalogue::Open(const std::string& path, std::string& error) {
+bool Catalogue::Open(const std::string& path, bool create, std::string& error) {
     FinishStatements();
     sqlite3_close(m_db);
     m_db = nullptr;
     m_path = path;
-    MakeFolders(path);
-    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    struct stat st {};
+    if (!create && ::stat(path.c_str(), &st) != 0) {
+        error = "no catalogue at " + path;
+        return false;
+    }
+    if (create)
+        MakeFolders(path);
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0),
+                        nullptr) != SQLITE_OK) {
         error = Message(m_db, path);
         return false;
     }
@@ -99,61 +108,126 @@ bool Catalogue::Open(const std::string& path, std::string& error) {
         error = path + ": this SQLite has no full-text search (FTS5)";
         return false;
     }
+    // An empty file is no catalogue until an add makes it one (nothing here writes to it before).
+    int version = 0, tables = 0;
+    if (!create && !ReadVersion(version, tables, error))
+        return false;
+    if (!create && version == 0 && tables == 0) {
+        error = "no catalogue at " + path;
+        return false;
+    }
     // In WAL mode a commit needs no sync of the database file: a crash keeps it whole, at worst without the
     // last transaction.
     // A new file gets pages of 16 KB (a file there keeps its own): a large disc's add writes a quarter of
     // the pages, each a call, and its commit copies them again into the file.
     return Exec("PRAGMA page_size = 16384", error) && Exec("PRAGMA foreign_keys = ON", error) &&
-           Exec("PRAGMA journal_mode = WAL", error) && Exec("PRAGMA synchronous = NORMAL", error) &&
-           Migrate(error);
+           UseWal(error) && Exec("PRAGMA synchronous = NORMAL", error) && Migrate(error);
 }
 
-bool Catalogue::Migrate(std::string& error) {
+bool Catalogue::UseWal(std::string& error) {
+    // Two programs opening a new file at the same moment both switch it to WAL, and SQLite turns one away
+    // at once rather than wait (which could deadlock): that one tries again within the busy wait.
+    for (int waited = 0;; waited += 10) {
+        if (sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return true;
+        if (sqlite3_errcode(m_db) != SQLITE_BUSY || waited >= kBusyMs) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+        sqlite3_sleep(10);
+    }
+}
+
+bool Catalogue::ReadVersion(int& version, int& tables, std::string& error) {
     Statement v;
-    if (!v.Prepare(m_db, "PRAGMA user_version") || sqlite3_step(v.s) != SQLITE_ROW) {
+    if (!v.Prepare(m_db,
+                   "SELECT (SELECT user_version FROM pragma_user_version), count(*) FROM sqlite_master") ||
+        sqlite3_step(v.s) != SQLITE_ROW) {
         error = Message(m_db, m_path);
         return false;
     }
-    const int version = int(v.ColumnInt(0));
-    sqlite3_reset(v.s); // a statement left running would keep the old tables from being dropped
+    version = int(v.ColumnInt(0));
+    tables = int(v.ColumnInt(1));
+    return true;
+}
+
+bool Catalogue::Recognise(int version, int tables, std::string& error) {
     if (version > kSchemaVersion) {
         error =
             m_path + ": written by a newer version of the catalogue (schema " + std::to_string(version) + ")";
         return false;
     }
-    if (version > 0) {
-        Statement app;
-        if (!app.Prepare(m_db, "SELECT value FROM catalogue_info WHERE key = 'application'") ||
-            sqlite3_step(app.s) != SQLITE_ROW) {
-            error = m_path + ": the file is damaged or no catalogue";
-            return false;
-        }
-        sqlite3_reset(app.s);
-        if (version == kSchemaVersion)
+    if (version == 0) { // a new file, or one of another program's, which is not touched
+        if (tables == 0)
             return true;
-    } else {
-        // Version 0: a new file, or one of another program's, which is not touched.
-        Statement tables;
-        if (!tables.Prepare(m_db, "SELECT count(*) FROM sqlite_master") ||
-            sqlite3_step(tables.s) != SQLITE_ROW) {
-            error = Message(m_db, m_path);
-            return false;
-        }
-        if (tables.ColumnInt(0) != 0) {
-            error = m_path + ": a database of another program, no catalogue";
-            return false;
-        }
+        error = m_path + ": a database of another program, no catalogue";
+        return false;
     }
-    // A new file is made as version 1 and brought up like any other: every file takes the same steps.
+    Statement app;
+    if (!app.Prepare(m_db, "SELECT value FROM catalogue_info WHERE key = 'application'") ||
+        sqlite3_step(app.s) != SQLITE_ROW) {
+        error = m_path + ": the file is damaged or no catalogue";
+        return false;
+    }
+    return true;
+}
+
+bool Catalogue::Migrate(std::string& error) {
+    int version = 0, tables = 0;
+    if (!ReadVersion(version, tables, error) || !Recognise(version, tables, error))
+        return false;
+    if (version == kSchemaVersion)
+        return true;
+    // Every change is one transaction that holds the write lock from its start, and the version is read
+    // again inside it: a second program making the same new file at the same moment waits here, then finds
+    // the tables made. A new file is made as version 1 and brought up like any other.
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
-    const bool ok = (version >= 1 || Exec(kSchema1, error)) && (version >= 2 || ToVersion2(error)) &&
-                    Exec(kSchema3, error) && Exec("PRAGMA user_version = 3", error);
+    const bool ok = ReadVersion(version, tables, error) && Recognise(version, tables, error) &&
+                    (version >= 1 || Exec(kSchema1, error)) && (version >= 2 || ToVersion2(error)) &&
+                    (version >= 3 || Exec(kSchema3, error)) &&
+                    (version < 2 || version >= 4 || Reindex(error)) && Exec("PRAGMA user_version = 4", error);
     if (!ok) {
         Rollback();
         return false;
     }
     return Exec("COMMIT", error);
+}
+
+bool Catalogue::Reindex(std::string& error) {
+    // Every block's index document and masks made again from its entries; a block that cannot be read
+    // keeps its old masks and leaves the index (a removal of its disc takes nothing out for it).
+    Statement blocks, masks, text;
+    if (!Exec("INSERT INTO block_text(block_text) VALUES('delete-all')", error) ||
+        !blocks.Prepare(m_db, "SELECT id, entries, data FROM blocks") ||
+        !masks.Prepare(m_db, "UPDATE block_masks SET masks = ? WHERE id = ?") ||
+        !text.Prepare(m_db, "INSERT INTO block_text(rowid, text) VALUES(?, ?)")) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    std::vector<CatalogueEntry> entries;
+    std::string m;
+    bool ok = true;
+    const bool read = EachRow(
+        m_db, m_path, blocks,
+        [&] {
+            const int64_t count = blocks.ColumnInt(1);
+            if (!ok || count < 0 || !Cat_DecodeBlock(blocks.ColumnBytes(2), size_t(count), entries))
+                return;
+            m.clear();
+            const std::string document = Cat_IndexText(entries, &m);
+            for (Statement* s : {&masks, &text})
+                sqlite3_reset(s->s);
+            masks.Blob(1, m);
+            masks.Int(2, blocks.ColumnInt(0));
+            text.Int(1, blocks.ColumnInt(0));
+            text.Text(2, document);
+            ok = sqlite3_step(masks.s) == SQLITE_DONE && sqlite3_step(text.s) == SQLITE_DONE;
+        },
+        error);
+    if (read && !ok)
+        error = Message(m_db, m_path);
+    return read && ok;
 }
 
 bool Catalogue::ToVersion2(std::string& error) {

@@ -57,9 +57,10 @@ class Catalogue {
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
-    // Opens the catalogue at `path` (made with its folders when missing), brought to this version's schema;
-    // false with the reason (a damaged or foreign file, one that a newer version wrote, no access).
-    bool Open(const std::string& path, std::string& error);
+    // Opens the catalogue at `path`, brought to this version's schema; with `create`, a missing one is made
+    // with its folders, else it is "no catalogue at PATH". False with the reason (also a damaged or foreign
+    // file, one that a newer version wrote, no access).
+    bool Open(const std::string& path, bool create, std::string& error);
     const std::string& Path() const { return m_path; }
 
     // Adds `entries` as disc `disc` in one transaction; a disc with the same volume name, TOC and entries
@@ -98,6 +99,14 @@ class Catalogue {
     bool Exec(const char* sql, std::string& error);
     void Rollback();
     bool Migrate(std::string& error);
+    // The file in WAL mode, waiting for another program that switches it at the same moment.
+    bool UseWal(std::string& error);
+    // The schema version and the number of tables, views and indexes of the file.
+    bool ReadVersion(int& version, int& tables, std::string& error);
+    // Whether a file of `version` is this program's catalogue (or a new one) it can use.
+    bool Recognise(int version, int tables, std::string& error);
+    // Every block's index document and masks made again, inside the caller's transaction.
+    bool Reindex(std::string& error);
     // Version 1's rows of entries into blocks, inside the caller's transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);

@@ -10,27 +10,33 @@
 #include <cstring>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/fold_table.h"
 #include "iso9660/iso9660.h"
 
 namespace {
 
-uint32_t Fold(uint32_t c) {
-    if (c < 0x80)
-        return c >= 'A' && c <= 'Z' ? c + 32 : c;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
-        return c + 32;
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 80;
-    if (c == 0x178)
-        return 0xFF;
-    // Latin Extended-A: capital and small letters in pairs, the capital even, then odd from U+0139 and
-    // U+0179.
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return c + (c & 1);
-    return c;
+// The folded form of `c` (fold_table): `self` holds it when it is the one character.
+std::span<const uint32_t> FoldOf(uint32_t c, uint32_t& self) {
+    if (c < 0x80) {
+        self = c >= 'A' && c <= 'Z' ? c + 32 : c;
+        return {&self, 1};
+    }
+    const uint16_t page = c < 0x110000 ? kFoldPageIndex[c >> 8] : 0;
+    const uint16_t number = page ? kFoldPages[page][c & 0xFF] : 0;
+    if (number == 0) {
+        self = c;
+        return {&self, 1};
+    }
+    const uint32_t span = kFoldSpans[number];
+    return {kFoldChars + (span >> 5), span & 31};
+}
+
+// A kana's voicing mark, which folding parts from its letter ("ガ" is "カ" and U+3099).
+bool VoicingMark(uint32_t c) {
+    return c == 0x3099 || c == 0x309A;
+}
+bool Kana(uint32_t c) {
+    return c >= 0x3041 && c <= 0x30FF;
 }
 
 // The next code point of `text` at `at` (moved past it); a byte that starts no UTF-8 sequence, and an ASCII
@@ -105,13 +111,15 @@ template <class F> void EachTrigram(std::string_view text, F each) {
             have = 0;
             continue;
         }
-        const uint32_t c = Fold(Next(text, at));
-        if (have >= 2)
-            each(Key(a, b, c));
-        else
-            ++have;
-        a = b;
-        b = c;
+        uint32_t self;
+        for (const uint32_t c : FoldOf(Next(text, at), self)) {
+            if (have >= 2)
+                each(Key(a, b, c));
+            else
+                ++have;
+            a = b;
+            b = c;
+        }
     }
 }
 
@@ -124,8 +132,11 @@ void MaskAdd(CatalogueMask& mask, uint64_t key) {
 
 // `text`'s code points, folded, appended to `out`.
 void FoldInto(std::string_view text, std::vector<uint32_t>& out) {
-    for (size_t at = 0; at < text.size();)
-        out.push_back(Fold(Next(text, at)));
+    uint32_t self;
+    for (size_t at = 0; at < text.size();) {
+        const std::span<const uint32_t> f = FoldOf(Next(text, at), self);
+        out.insert(out.end(), f.begin(), f.end());
+    }
 }
 
 std::string KeyText(uint64_t key) {
@@ -172,10 +183,8 @@ std::vector<uint32_t> Cat_Folded(std::string_view text) {
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
     if (folded.empty())
         return true;
-    if (text.size() < folded.size())
-        return false; // every character takes at least one byte
-    // Letters of ASCII only fold to ASCII, and no byte of another character is ASCII: such a text is looked
-    // for byte by byte.
+    // ASCII letters fold to ASCII only, and no byte of another character is ASCII: a text of ASCII is
+    // looked for byte by byte, and one found so in any text is there (a character beside it folds alone).
     if (std::all_of(folded.begin(), folded.end(), [](uint32_t c) { return c < 0x80; })) {
         const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
         const size_t n = folded.size();
@@ -188,12 +197,24 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
             if (k == n)
                 return true;
         }
-        return false;
+        // Only another character can fold to ASCII ("é" to "e").
+        if (std::all_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return false;
     }
     thread_local std::vector<uint32_t> chars;
     chars.clear();
     FoldInto(text, chars);
-    return std::search(chars.begin(), chars.end(), folded.begin(), folded.end()) != chars.end();
+    // A match that ends on a kana must not leave its voicing mark behind: "カ" is not in "ガ".
+    const bool kana = Kana(folded.back());
+    for (auto at = chars.begin();; ++at) {
+        at = std::search(at, chars.end(), folded.begin(), folded.end());
+        if (at == chars.end())
+            return false;
+        const auto end = at + std::ptrdiff_t(folded.size());
+        if (!kana || end == chars.end() || !VoicingMark(*end))
+            return true;
+    }
 }
 
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
@@ -230,11 +251,14 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
             folder = dir;
         }
         mask = folderMask;
-        // The folder's last two characters, so that trigrams across the '/' are kept.
+        // The folder's last characters that fold to two or more, so that trigrams across the '/' are kept.
         size_t tail = dir.size();
-        for (int n = 0; n < 2 && tail > 0;) {
-            --tail;
-            n += (static_cast<unsigned char>(dir[tail]) & 0xC0) != 0x80;
+        for (size_t n = 0; n < 2 && tail > 0;) {
+            size_t at = --tail;
+            while (tail > 0 && (static_cast<unsigned char>(dir[tail]) & 0xC0) == 0x80)
+                at = --tail;
+            uint32_t self;
+            n += FoldOf(Next(dir, at), self).size();
         }
         piece.assign(dir.substr(tail)).append(path.substr(dir.size()));
         EachTrigram(piece, take);

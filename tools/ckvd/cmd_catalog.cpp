@@ -102,6 +102,15 @@ int Export(Catalogue& cat) {
     return Cli_FinishOutput(0);
 }
 
+// Whether the command's arguments are one of its forms (told before a catalogue is looked for).
+bool WellFormed(const CliOptions& o) {
+    const std::string& what = o.args[0];
+    const size_t n = o.args.size();
+    return ((what == "search" || what == "show" || what == "remove" || what == "backup") && n == 2) ||
+           ((what == "list" || what == "dupes") && n == 1) || (what == "export" && n == 1 && o.csv) ||
+           (what == "import" && n >= 2);
+}
+
 } // namespace
 
 int Cmd_Catalog(int argc, char** argv) {
@@ -113,9 +122,12 @@ int Cmd_Catalog(int argc, char** argv) {
     const std::string what = o.args[0];
     if (what == "add")
         return Add(o);
+    if (!WellFormed(o))
+        return Cli_Usage();
+    // Only an add or an import makes a catalogue; the other commands need one.
     Catalogue cat;
     std::string error;
-    if (!cat.Open(o.catalogue.empty() ? App_CataloguePath() : o.catalogue, error)) {
+    if (!cat.Open(o.catalogue.empty() ? App_CataloguePath() : o.catalogue, what == "import", error)) {
         std::fprintf(stderr, "ckvd: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -142,6 +154,8 @@ int Cmd_Catalog(int argc, char** argv) {
                 text += DiscNumber(h.number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
             Cli_WriteStdout(text);
         }
+        if (hits.empty()) // told apart from a catalogue that is not there, which also fails
+            std::fprintf(stderr, "ckvd: nothing found\n");
         return Cli_FinishOutput(hits.empty() ? kExitFailure : 0);
     }
     if (what == "list" && o.args.size() == 1) {
