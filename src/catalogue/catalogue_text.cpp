@@ -15,20 +15,17 @@
 
 namespace {
 
-// The folded form of `c` (fold_table): `self` holds it when it is the one character.
-std::span<const uint32_t> FoldOf(uint32_t c, uint32_t& self) {
-    if (c < 0x80) {
-        self = c >= 'A' && c <= 'Z' ? c + 32 : c;
-        return {&self, 1};
-    }
+// Calls `f` with each character `c` folds to (fold_table): none for a diacritic that folds away.
+template <class F> void FoldEach(uint32_t c, F f) {
+    if (c < 0x80)
+        return f(c >= 'A' && c <= 'Z' ? c + 32 : c);
     const uint16_t page = c < 0x110000 ? kFoldPageIndex[c >> 8] : 0;
     const uint16_t number = page ? kFoldPages[page][c & 0xFF] : 0;
-    if (number == 0) {
-        self = c;
-        return {&self, 1};
-    }
+    if (number == 0)
+        return f(c);
     const uint32_t span = kFoldSpans[number];
-    return {kFoldChars + (span >> 5), span & 31};
+    for (const uint32_t *p = kFoldChars + (span >> 5), *end = p + (span & 31); p != end; ++p)
+        f(*p);
 }
 
 // A kana's voicing mark, which folding parts from its letter ("ガ" is "カ" and U+3099).
@@ -48,9 +45,20 @@ uint32_t Next(std::string_view text, size_t& at) {
         ++at;
         return b;
     }
+    // Two and three bytes (Latin, Greek, Cyrillic, kana, kanji) read here; the rest as Iso_DecodeUtf8 reads.
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data()) + at;
+    const size_t left = text.size() - at;
     size_t n = 0;
-    const uint32_t c =
-        Iso_DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at, &n);
+    uint32_t c = 0;
+    if ((b >> 5) == 0x06 && left >= 2 && (p[1] & 0xC0) == 0x80) {
+        c = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+        n = 2;
+    } else if ((b >> 4) == 0x0E && left >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        c = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+        n = 3;
+    } else {
+        c = Iso_DecodeUtf8(p, left, &n);
+    }
     at += n ? n : 1;
     return n && c >= 0x80 ? c : 0xFFFD;
 }
@@ -105,21 +113,26 @@ uint64_t Key(uint32_t a, uint32_t b, uint32_t c) {
 template <class F> void EachTrigram(std::string_view text, F each) {
     uint32_t a = 0, b = 0;
     int have = 0;
+    // Inlined at both calls below: this runs for every character of every name.
+    const auto put = [&](uint32_t c) __attribute__((always_inline)) {
+        if (have >= 2)
+            each(Key(a, b, c));
+        else
+            ++have;
+        a = b;
+        b = c;
+    };
     for (size_t at = 0; at < text.size();) {
-        if (text[at] == kCatTextBreak) {
-            ++at;
-            have = 0;
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte >= 0x80) {
+            FoldEach(Next(text, at), put);
             continue;
         }
-        uint32_t self;
-        for (const uint32_t c : FoldOf(Next(text, at), self)) {
-            if (have >= 2)
-                each(Key(a, b, c));
-            else
-                ++have;
-            a = b;
-            b = c;
-        }
+        ++at; // most names are ASCII: their bytes are taken here
+        if (byte == kCatTextBreak)
+            have = 0;
+        else
+            put(byte >= 'A' && byte <= 'Z' ? byte + 32u : byte);
     }
 }
 
@@ -132,11 +145,8 @@ void MaskAdd(CatalogueMask& mask, uint64_t key) {
 
 // `text`'s code points, folded, appended to `out`.
 void FoldInto(std::string_view text, std::vector<uint32_t>& out) {
-    uint32_t self;
-    for (size_t at = 0; at < text.size();) {
-        const std::span<const uint32_t> f = FoldOf(Next(text, at), self);
-        out.insert(out.end(), f.begin(), f.end());
-    }
+    for (size_t at = 0; at < text.size();)
+        FoldEach(Next(text, at), [&](uint32_t c) { out.push_back(c); });
 }
 
 std::string KeyText(uint64_t key) {
@@ -197,9 +207,15 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
             if (k == n)
                 return true;
         }
-        // Only another character can fold to ASCII ("é" to "e").
-        if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        // Only another character that folds to ASCII ("é" to "e") can make a match the bytes do not show.
+        bool toAscii = false;
+        for (size_t at = 0; at < text.size() && !toAscii;) {
+            if (static_cast<unsigned char>(text[at]) < 0x80)
+                ++at;
+            else
+                FoldEach(Next(text, at), [&](uint32_t c) { toAscii |= c < 0x80; });
+        }
+        if (!toAscii)
             return false;
     }
     thread_local std::vector<uint32_t> chars;
@@ -233,7 +249,7 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
     thread_local std::string piece;
     std::string grams;
     CatalogueMask mask{}, folderMask{};
-    const auto take = [&](uint64_t key) {
+    const auto take = [&](uint64_t key) __attribute__((always_inline)) { // for every trigram of a block
         MaskAdd(mask, key);
         if (seen.Insert(key))
             (grams += KeyText(key)) += kCatTextBreak;
@@ -257,8 +273,7 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
             size_t at = --tail;
             while (tail > 0 && (static_cast<unsigned char>(dir[tail]) & 0xC0) == 0x80)
                 at = --tail;
-            uint32_t self;
-            n += FoldOf(Next(dir, at), self).size();
+            FoldEach(Next(dir, at), [&](uint32_t) { ++n; });
         }
         piece.assign(dir.substr(tail)).append(path.substr(dir.size()));
         EachTrigram(piece, take);
