@@ -207,15 +207,22 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
             if (k == n)
                 return true;
         }
-        // Only another character that folds to ASCII ("é" to "e") can make a match the bytes do not show.
-        bool toAscii = false;
-        for (size_t at = 0; at < text.size() && !toAscii;) {
-            if (static_cast<unsigned char>(text[at]) < 0x80)
+        // Only another character that folds to ASCII ("é" to "e") or to nothing (a diacritic joining the
+        // letters beside it) can make a match the bytes do not show.
+        bool joins = false;
+        for (size_t at = 0; at < text.size() && !joins;) {
+            if (static_cast<unsigned char>(text[at]) < 0x80) {
                 ++at;
-            else
-                FoldEach(Next(text, at), [&](uint32_t c) { toAscii |= c < 0x80; });
+                continue;
+            }
+            bool ascii = false, none = true;
+            FoldEach(Next(text, at), [&](uint32_t c) {
+                none = false;
+                ascii |= c < 0x80;
+            });
+            joins = none || ascii;
         }
-        if (!toAscii)
+        if (!joins)
             return false;
     }
     thread_local std::vector<uint32_t> chars;
