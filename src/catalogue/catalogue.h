@@ -74,8 +74,8 @@ class Catalogue {
     // `*count`.
     bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
              int* number, bool* updated, uint64_t* count, std::string& error);
-    // Entries whose path, name or tag texts hold `text` (letters of Latin, Greek, Cyrillic and fullwidth
-    // Latin in any case), at most `limit`.
+    // Entries whose path, name or tag texts hold `text` (in any case and without diacritics, in any
+    // script), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
     bool List(std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `number` and its entries; false when there is none (with the reason).

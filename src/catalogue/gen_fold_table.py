@@ -68,10 +68,10 @@ def main():
     for n, page in enumerate(order):
         index[page] = str(n + 1)
     out.write(f"const uint16_t kFoldPageIndex[0x1100] = {{\n")
-    out.write("\n".join(rows([i + "," for i in index], 24)) + "\n};\n\n")
+    out.write("\n".join(rows([i + "," for i in index], 20)) + "\n};\n\n")
     out.write(f"const uint16_t kFoldPages[{len(order) + 1}][256] = {{\n    {{}},\n")
     for page in order:
-        out.write("    {\n" + "\n".join(rows([f"{v}," for v in pages[page]], 20)) + "\n    },\n")
+        out.write("    {\n" + "\n".join(rows([f"{v}," for v in pages[page]], 16)) + "\n    },\n")
     out.write("};\n\n")
     out.write(f"const uint32_t kFoldSpans[{len(spans) + 1}] = {{\n    0,\n")
     out.write("\n".join(rows([f"0x{s:X}," for s in spans], 10)) + "\n};\n\n")
