@@ -1,8 +1,10 @@
 // A catalogue block as a damaged catalogue file may hold it (the first two bytes are the row's entry count):
 // the decoder checks every field; a block it takes is written again and reads back to the same entries; its
-// texts go through the index document and the case-folding search.
+// texts go through the index document, which must name every trigram of each path, and the folding search.
 #include <cstdint>
 #include <cstdlib>
+#include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,9 +36,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < entries.size(); ++i)
         if (!Same(entries[i], back[i]))
             std::abort();
-    (void)Cat_IndexText(entries);
-    for (const CatalogueEntry& e : entries)
+    // The index document names every trigram a search for any part of a path looks for (a NUL ends texts).
+    const std::string document = Cat_IndexText(entries);
+    std::set<std::string> indexed;
+    for (size_t at = 0, end; (end = document.find('\0', at)) != std::string::npos; at = end + 1)
+        indexed.insert(document.substr(at, end - at));
+    for (const CatalogueEntry& e : entries) {
         if (!Cat_Holds(e.path, Cat_Folded(e.path)) || !Cat_Holds(e.title, Cat_Folded(e.title)))
             std::abort(); // every text holds itself, in any case
+        const std::vector<uint32_t> folded = Cat_Folded(e.path);
+        if (e.path.find('\0') == std::string::npos)
+            for (const std::string& gram : Cat_Trigrams(folded))
+                if (!indexed.count(gram))
+                    std::abort();
+        // Every part of the folded path is found in it, but one that parts a kana from its voicing mark.
+        for (size_t from = 0, to = folded.size(); from < to; from += 1 + from / 2, to -= 1 + to / 3) {
+            const bool parted = to < folded.size() && (folded[to] == 0x3099 || folded[to] == 0x309A) &&
+                                folded[to - 1] >= 0x3041 && folded[to - 1] <= 0x30FF;
+            if (!parted && !Cat_Holds(e.path, std::span(folded).subspan(from, to - from)))
+                std::abort();
+        }
+    }
     return 0;
 }

@@ -19,7 +19,7 @@ bool App_AddToCatalogue(int number, const std::string& commentUtf8, const std::s
         return false;
     }
     Catalogue cat;
-    if (!cat.Open(path.empty() ? App_CataloguePath() : path, message))
+    if (!cat.Open(path.empty() ? App_CataloguePath() : path, true, message))
         return false;
     CatalogueDisc disc;
     Cat_LoadedDisc(disc);

@@ -18,9 +18,13 @@ CFindCatalogueDlgModel::CFindCatalogueDlgModel() = default;
 bool CFindCatalogueDlgModel::Open() {
     m_catalogue = std::make_unique<Catalogue>();
     std::string error;
-    if (!m_catalogue->Open(App_CataloguePath(), error)) {
+    const std::string path = App_CataloguePath();
+    if (!m_catalogue->Open(path, false, error)) {
         m_catalogue.reset();
-        m_status = "The catalogue cannot be used: " + error;
+        // Looking makes no catalogue: the first disc added does.
+        m_status = error == "no catalogue at " + path
+                       ? "No catalogue at " + path + " yet: File > Add to Catalogue or a disc report makes it"
+                       : "The catalogue cannot be used: " + error;
         return false;
     }
     m_status = kPrompt;
@@ -43,10 +47,11 @@ void CFindCatalogueDlgModel::Search(const std::string& text) {
     std::set<int> discs;
     for (const CatalogueHit& h : m_rows)
         discs.insert(h.number);
-    m_status = m_rows.empty() ? "No entry holds \"" + text + "\""
-                              : std::to_string(m_rows.size()) +
-                                    (m_rows.size() == kMaxRows ? " or more" : "") + " entries on " +
-                                    std::to_string(discs.size()) + " disc" + (discs.size() == 1 ? "" : "s");
+    m_status = m_rows.empty()
+                   ? "No entry holds \"" + text + "\""
+                   : std::to_string(m_rows.size()) + (m_rows.size() == kMaxRows ? " or more" : "") +
+                         (m_rows.size() == 1 ? " entry on " : " entries on ") + std::to_string(discs.size()) +
+                         " disc" + (discs.size() == 1 ? "" : "s");
 }
 
 CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) const {

@@ -15,14 +15,15 @@ class CFindCatalogueDlgModel {
   public:
     CFindCatalogueDlgModel();
 
-    // Opens the catalogue (App_CataloguePath); false with the reason in Status().
+    // Opens the catalogue (App_CataloguePath) without making one; false with the reason in Status().
     bool Open();
     // Searches for `text` (nothing for an empty one), at most kMaxRows rows.
     void Search(const std::string& text);
     static constexpr size_t kMaxRows = 1000;
 
     const std::vector<CatalogueHit>& Rows() const { return m_rows; }
-    // "12 entries on 3 discs", "No entry holds "x"", or why the catalogue cannot be used.
+    // "12 entries on 3 discs", "1 entry on 1 disc", "No entry holds "x"", or why the catalogue cannot be
+    // used (none there yet: nothing makes one but an add).
     const std::string& Status() const { return m_status; }
 
     // What a double-click on row `row` does: the image to open (empty when the disc must be inserted) or the

@@ -12,6 +12,9 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+namespace cat_internal {
+class DiscKey;
+}
 
 struct CatalogueDisc {
     int number = -1; // the management number (0 and up); -1 for none yet
@@ -54,9 +57,10 @@ class Catalogue {
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
-    // Opens the catalogue at `path` (made with its folders when missing), brought to this version's schema;
-    // false with the reason (a damaged or foreign file, one that a newer version wrote, no access).
-    bool Open(const std::string& path, std::string& error);
+    // Opens the catalogue at `path`, brought to this version's schema; with `create`, a missing one is made
+    // with its folders, else it is "no catalogue at PATH". False with the reason (also a damaged or foreign
+    // file, one that a newer version wrote, no access).
+    bool Open(const std::string& path, bool create, std::string& error);
     const std::string& Path() const { return m_path; }
 
     // Adds `entries` as disc `disc` in one transaction; a disc with the same volume name, TOC and entries
@@ -70,8 +74,8 @@ class Catalogue {
     // `*count`.
     bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
              int* number, bool* updated, uint64_t* count, std::string& error);
-    // Entries whose path, name or tag texts hold `text` (letters of Latin, Greek, Cyrillic and fullwidth
-    // Latin in any case), at most `limit`.
+    // Entries whose path, name or tag texts hold `text` (in any case and without diacritics, in any
+    // script), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
     bool List(std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `number` and its entries; false when there is none (with the reason).
@@ -95,12 +99,27 @@ class Catalogue {
     bool Exec(const char* sql, std::string& error);
     void Rollback();
     bool Migrate(std::string& error);
+    // The file in WAL mode, waiting for another program that switches it at the same moment.
+    bool UseWal(std::string& error);
+    // The schema version and the number of tables, views and indexes of the file.
+    bool ReadVersion(int& version, int& tables, std::string& error);
+    // Whether a file of `version` is this program's catalogue (or a new one) it can use.
+    bool Recognise(int version, int tables, std::string& error);
+    // Every block's index document and masks made again, inside the caller's transaction.
+    bool Reindex(std::string& error);
     // Version 1's rows of entries into blocks, inside the caller's transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);
     // `entries` as the blocks of disc `disc`, each with its masks and index document.
     bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
     bool WriteBlock(int64_t disc, size_t n, const struct CatalogueBlock& block, std::string& error);
+    // The add's steps inside its transaction: the walk's entries written as the blocks of disc row `id`
+    // (their count and key taken on the way); then the disc settled: the same disc found before replaced,
+    // its number chosen (in `use`) and its row completed.
+    bool WriteWalk(int64_t id, const CatalogueWalk& walk, cat_internal::DiscKey& hash, uint64_t& entries,
+                   std::string& error);
+    bool Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
+                const std::function<int()>& newNumber, int& use, bool& updated, std::string& error);
     // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
     bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
     // Disc `id` out of the index and the tables, inside the caller's transaction.

@@ -10,27 +10,30 @@
 #include <cstring>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/fold_table.h"
 #include "iso9660/iso9660.h"
 
 namespace {
 
-uint32_t Fold(uint32_t c) {
+// Calls `f` with each character `c` folds to (fold_table): none for a diacritic that folds away.
+template <class F> void FoldEach(uint32_t c, F f) {
     if (c < 0x80)
-        return c >= 'A' && c <= 'Z' ? c + 32 : c;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
-        return c + 32;
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 80;
-    if (c == 0x178)
-        return 0xFF;
-    // Latin Extended-A: capital and small letters in pairs, the capital even, then odd from U+0139 and
-    // U+0179.
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return c + (c & 1);
-    return c;
+        return f(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    const uint16_t page = c < 0x110000 ? kFoldPageIndex[c >> 8] : 0;
+    const uint16_t number = page ? kFoldPages[page][c & 0xFF] : 0;
+    if (number == 0)
+        return f(c);
+    const uint32_t span = kFoldSpans[number];
+    for (const uint32_t *p = kFoldChars + (span >> 5), *end = p + (span & 31); p != end; ++p)
+        f(*p);
+}
+
+// A kana's voicing mark, which folding parts from its letter ("ガ" is "カ" and U+3099).
+bool VoicingMark(uint32_t c) {
+    return c == 0x3099 || c == 0x309A;
+}
+bool Kana(uint32_t c) {
+    return c >= 0x3041 && c <= 0x30FF;
 }
 
 // The next code point of `text` at `at` (moved past it); a byte that starts no UTF-8 sequence, and an ASCII
@@ -42,9 +45,20 @@ uint32_t Next(std::string_view text, size_t& at) {
         ++at;
         return b;
     }
+    // Two and three bytes (Latin, Greek, Cyrillic, kana, kanji) read here; the rest as Iso_DecodeUtf8 reads.
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data()) + at;
+    const size_t left = text.size() - at;
     size_t n = 0;
-    const uint32_t c =
-        Iso_DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at, &n);
+    uint32_t c = 0;
+    if ((b >> 5) == 0x06 && left >= 2 && (p[1] & 0xC0) == 0x80) {
+        c = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+        n = 2;
+    } else if ((b >> 4) == 0x0E && left >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        c = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+        n = 3;
+    } else {
+        c = Iso_DecodeUtf8(p, left, &n);
+    }
     at += n ? n : 1;
     return n && c >= 0x80 ? c : 0xFFFD;
 }
@@ -99,19 +113,26 @@ uint64_t Key(uint32_t a, uint32_t b, uint32_t c) {
 template <class F> void EachTrigram(std::string_view text, F each) {
     uint32_t a = 0, b = 0;
     int have = 0;
-    for (size_t at = 0; at < text.size();) {
-        if (text[at] == kCatTextBreak) {
-            ++at;
-            have = 0;
-            continue;
-        }
-        const uint32_t c = Fold(Next(text, at));
+    // Inlined at both calls below: this runs for every character of every name.
+    const auto put = [&](uint32_t c) __attribute__((always_inline)) {
         if (have >= 2)
             each(Key(a, b, c));
         else
             ++have;
         a = b;
         b = c;
+    };
+    for (size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte >= 0x80) {
+            FoldEach(Next(text, at), put);
+            continue;
+        }
+        ++at; // most names are ASCII: their bytes are taken here
+        if (byte == kCatTextBreak)
+            have = 0;
+        else
+            put(byte >= 'A' && byte <= 'Z' ? byte + 32u : byte);
     }
 }
 
@@ -125,7 +146,7 @@ void MaskAdd(CatalogueMask& mask, uint64_t key) {
 // `text`'s code points, folded, appended to `out`.
 void FoldInto(std::string_view text, std::vector<uint32_t>& out) {
     for (size_t at = 0; at < text.size();)
-        out.push_back(Fold(Next(text, at)));
+        FoldEach(Next(text, at), [&](uint32_t c) { out.push_back(c); });
 }
 
 std::string KeyText(uint64_t key) {
@@ -172,10 +193,8 @@ std::vector<uint32_t> Cat_Folded(std::string_view text) {
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
     if (folded.empty())
         return true;
-    if (text.size() < folded.size())
-        return false; // every character takes at least one byte
-    // Letters of ASCII only fold to ASCII, and no byte of another character is ASCII: such a text is looked
-    // for byte by byte.
+    // ASCII letters fold to ASCII only, and no byte of another character is ASCII: a text of ASCII is
+    // looked for byte by byte, and one found so in any text is there (a character beside it folds alone).
     if (std::all_of(folded.begin(), folded.end(), [](uint32_t c) { return c < 0x80; })) {
         const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
         const size_t n = folded.size();
@@ -188,12 +207,37 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
             if (k == n)
                 return true;
         }
-        return false;
+        // Only another character that folds to ASCII ("é" to "e") or to nothing (a diacritic joining the
+        // letters beside it) can make a match the bytes do not show.
+        bool joins = false;
+        for (size_t at = 0; at < text.size() && !joins;) {
+            if (static_cast<unsigned char>(text[at]) < 0x80) {
+                ++at;
+                continue;
+            }
+            bool ascii = false, none = true;
+            FoldEach(Next(text, at), [&](uint32_t c) {
+                none = false;
+                ascii |= c < 0x80;
+            });
+            joins = none || ascii;
+        }
+        if (!joins)
+            return false;
     }
     thread_local std::vector<uint32_t> chars;
     chars.clear();
     FoldInto(text, chars);
-    return std::search(chars.begin(), chars.end(), folded.begin(), folded.end()) != chars.end();
+    // A match that ends on a kana must not leave its voicing mark behind: "カ" is not in "ガ".
+    const bool kana = Kana(folded.back());
+    for (auto at = chars.begin();; ++at) {
+        at = std::search(at, chars.end(), folded.begin(), folded.end());
+        if (at == chars.end())
+            return false;
+        const auto end = at + std::ptrdiff_t(folded.size());
+        if (!kana || end == chars.end() || !VoicingMark(*end))
+            return true;
+    }
 }
 
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
@@ -212,7 +256,7 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
     thread_local std::string piece;
     std::string grams;
     CatalogueMask mask{}, folderMask{};
-    const auto take = [&](uint64_t key) {
+    const auto take = [&](uint64_t key) __attribute__((always_inline)) { // for every trigram of a block
         MaskAdd(mask, key);
         if (seen.Insert(key))
             (grams += KeyText(key)) += kCatTextBreak;
@@ -230,11 +274,13 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
             folder = dir;
         }
         mask = folderMask;
-        // The folder's last two characters, so that trigrams across the '/' are kept.
+        // The folder's last characters that fold to two or more, so that trigrams across the '/' are kept.
         size_t tail = dir.size();
-        for (int n = 0; n < 2 && tail > 0;) {
-            --tail;
-            n += (static_cast<unsigned char>(dir[tail]) & 0xC0) != 0x80;
+        for (size_t n = 0; n < 2 && tail > 0;) {
+            size_t at = --tail;
+            while (tail > 0 && (static_cast<unsigned char>(dir[tail]) & 0xC0) == 0x80)
+                at = --tail;
+            FoldEach(Next(dir, at), [&](uint32_t) { ++n; });
         }
         piece.assign(dir.substr(tail)).append(path.substr(dir.size()));
         EachTrigram(piece, take);

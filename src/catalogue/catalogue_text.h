@@ -1,6 +1,7 @@
-// How the catalogue finds text: letters folded to one case (Latin, Greek, Cyrillic, fullwidth Latin), every
-// run of three characters (a trigram) of a block's names, paths and tags in the full-text index once, and the
-// check of a candidate entry against the text looked for.
+// How the catalogue finds text: characters folded (one case, no diacritics, compatibility forms as their
+// plain ones: "Ž" is "z", "ß" is "ss", "ς" is "σ", "ｶ" is "カ"), every run of three characters (a trigram) of
+// a block's names, paths and tags in the full-text index once, and the check of a candidate entry against the
+// text looked for.
 #pragma once
 
 #include <array>
@@ -18,7 +19,8 @@ constexpr char kCatTextBreak = '\0';
 
 // `text` as folded code points (a byte that is no UTF-8 is U+FFFD).
 std::vector<uint32_t> Cat_Folded(std::string_view text);
-// Whether `text` holds `folded` (from Cat_Folded) in any case; an empty `folded` is held by every text.
+// Whether `text`, folded, holds `folded` (from Cat_Folded), not ending between a kana and its voicing mark;
+// an empty `folded` is held by every text.
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded);
 // The distinct trigrams of `folded`, each as its UTF-8 text, in the order they first appear.
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded);

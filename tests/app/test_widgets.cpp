@@ -1163,6 +1163,9 @@ TEST_F(MainWindow, AddToCatalogueThenFindAndOpenTheEntry) {
     WithModalDialog<CFindCatalogueDlg>(
         [&] { frame_->OnFindInCatalogue(); }, "Find in Catalogue",
         [&](CFindCatalogueDlg* dlg) {
+            dlg->Field()->setText("contents.lmx");
+            dlg->Search();
+            EXPECT_EQ(dlg->Status()->text(), "1 entry on 1 disc");
             dlg->Field()->setText("さく"); // two characters: below the index's three, found all the same
             dlg->Search();
             QTreeWidget* results = dlg->Results();

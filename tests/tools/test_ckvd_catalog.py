@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """ckvd catalog: discs added and updated, searched for Japanese substrings and Latin text in any case, removed;
-a damaged or foreign file refused, a busy catalogue said to be busy, a kill -9 in the middle of an add
-leaving the catalogue as it was (SQLite's integrity check and the disc count), reports of the report test discs
-and a stored report imported and found again, a version 1 catalogue brought over, a damaged block.
+searches without case and diacritics in any script; a damaged or foreign file refused, a busy catalogue said to
+be busy, a missing one not made by a search, two programs making a new one at once, a kill -9 in the middle of
+an add leaving the catalogue as it was (SQLite's integrity check and the disc count), reports of the report test
+discs and a stored report imported and found again, catalogues of earlier versions brought over, a damaged
+block.
 usage: test_ckvd_catalog.py CKVD WORKDIR"""
 import json
 import os
@@ -17,6 +19,7 @@ from ckvdtest import CKVD, CkvdCase, fresh, main, read, run, tool, write
 HOME = fresh("catalog")
 os.environ.update(XDG_DATA_HOME=os.path.join(HOME, "data"), XDG_CONFIG_HOME=os.path.join(HOME, "config"))
 DB = os.path.join(HOME, "data", "ckvd-explorer", "catalogue.sqlite")
+ASIDE = os.path.join(HOME, "aside.sqlite")  # where the discs of reports go that a test only reads
 
 
 def catalog(*args):
@@ -24,8 +27,23 @@ def catalog(*args):
     return r.returncode, r.stdout, r.stderr
 
 
-def found(text):
-    return [(h["number"], h["session"], h["path"]) for h in json.loads(run("catalog", "search", "--json", text).stdout)]
+def found(text, db=None):
+    where = ["--catalogue", db] if db else []
+    return [(h["number"], h["session"], h["path"])
+            for h in json.loads(run("catalog", "search", "--json", text, *where).stdout)]
+
+
+def fold_disc():
+    """A Joliet image (made once) of names with diacritics, Greek, a letter with a stroke and halfwidth kana."""
+    image = os.path.join(HOME, "fold.iso")
+    if not os.path.exists(image):
+        src = fresh("catalog", "fold")
+        for name in ("Žluťoučký.mp3", "Ελληνικά.txt", "Σοφός.txt", "Kün.txt", "Große Übung.txt", "Łódź.txt",
+                     "ガメラ.txt", "ｶﾞﾒﾗ2.txt"):
+            write(os.path.join(src, name), name)
+        write(os.path.join(src, "Cafe\u0301", "Menu.txt"), "")  # a folder named in decomposed form
+        tool("genisoimage", "-quiet", "-J", "-input-charset", "utf-8", "-V", "FOLD", "-o", image, src)
+    return image
 
 
 # Version 1 of the catalogue's tables as that version made them.
@@ -54,7 +72,7 @@ class Catalog(CkvdCase):
     def assertBroughtOver(self, db, table, present):
         # The current schema version, with `table` there or gone.
         with sqlite3.connect(db) as c:
-            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 3)
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 4)
             self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = ?", (table,)).fetchone()[0],
                              int(present), table)
 
@@ -184,17 +202,79 @@ class Catalog(CkvdCase):
                          (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
         self.assertBroughtOver(db, "entries", False)
 
-    def test_a_catalogue_of_the_second_version_brought_over(self):
-        # Version 2 had no index of where the blocks are; the search orders the blocks it names by it.
-        db = os.path.join(HOME, "v2.sqlite")
-        self.assertEqual(catalog("add", "demo", "--number", "3", "--catalogue", db)[0], 0)
-        with sqlite3.connect(db) as c:
-            c.execute("DROP INDEX blocks_place")
-            c.execute("PRAGMA user_version = 2")
-        hits = json.loads(run("catalog", "search", "--json", "さくら", "--catalogue", db).stdout)
-        self.assertEqual({(h["number"], h["path"]) for h in hits},
-                         {(3, "/音楽/アルバム 一/01 さくら.mp3")})
-        self.assertBroughtOver(db, "blocks_place", True)
+    def test_catalogues_of_the_second_and_third_versions_brought_over(self):
+        # Version 2 had no index of where the blocks are; the search orders the blocks it names by it. Both
+        # folded only the case of a few scripts: their masks (here none at all) and index are made again.
+        for version in (2, 3):
+            db = os.path.join(HOME, f"v{version}.sqlite")
+            self.assertEqual(catalog("add", "demo", "--number", "3", "--catalogue", db)[0], 0)
+            self.assertEqual(catalog("add", fold_disc(), "--number", "4", "--catalogue", db)[0], 0)
+            with sqlite3.connect(db) as c:
+                if version == 2:
+                    c.execute("DROP INDEX blocks_place")
+                c.execute("UPDATE block_masks SET masks = zeroblob(length(masks))")
+                c.execute(f"PRAGMA user_version = {version}")
+            hits = json.loads(run("catalog", "search", "--json", "さくら", "--catalogue", db).stdout)
+            self.assertEqual({(h["number"], h["path"]) for h in hits},
+                             {(3, "/音楽/アルバム 一/01 さくら.mp3")})
+            self.assertEqual(found("zlutoucky", db), [(4, 1, "/Žluťoučký.mp3")])
+            self.assertBroughtOver(db, "blocks_place", True)
+            # The disc added again replaces its blocks in the index made anew.
+            self.assertEqual(catalog("add", fold_disc(), "--catalogue", db)[1].split(" (")[0], "updated disc 4")
+            self.assertEqual(found("zlutoucky", db), [(4, 1, "/Žluťoučký.mp3")])
+
+    def test_searches_fold_case_and_diacritics(self):
+        db = os.path.join(HOME, "fold.sqlite")
+        self.assertEqual(catalog("add", fold_disc(), "--number", "1", "--catalogue", db)[0], 0)
+        for text, paths in (("zlutoucky", ["/Žluťoučký.mp3"]), ("ŽLUŤOUČKÝ", ["/Žluťoučký.mp3"]),
+                            ("ελληνικα", ["/Ελληνικά.txt"]), ("ΕΛΛΗΝΙΚΑ", ["/Ελληνικά.txt"]),
+                            ("σοφοσ", ["/Σοφός.txt"]), ("ΣΟΦΟΣ", ["/Σοφός.txt"]),
+                            ("kun", ["/Kün.txt"]), ("Übung", ["/Große Übung.txt"]), ("grosse", ["/Große Übung.txt"]),
+                            ("lodz", ["/Łódź.txt"]), ("ｋüｎ", ["/Kün.txt"]), ("FÉ/MENU", ["/Cafe\u0301/Menu.txt"]),
+                            # Halfwidth kana as fullwidth; a kana's voicing mark is part of it.
+                            ("ｶﾞﾒﾗ", ["/ガメラ.txt", "/ｶﾞﾒﾗ2.txt"]), ("ガメラ", ["/ガメラ.txt", "/ｶﾞﾒﾗ2.txt"]),
+                            ("カメラ", []), ("カ", []), ("ガ", ["/ガメラ.txt", "/ｶﾞﾒﾗ2.txt"])):
+            self.assertEqual(sorted(p for _, _, p in found(text, db)), paths, text)
+        # A report holds names in Shift-JIS, the letters it has not folded to ASCII ("GroBe Ubung.txt").
+        report = os.path.join(HOME, "MA000002.csv")
+        self.assertEqual(run("report", fold_disc(), "--number", "2", "-o", report, "--catalogue", ASIDE).returncode, 0)
+        self.assertEqual(catalog("import", report, "--catalogue", db)[0], 0)
+        self.assertEqual(found("Übung", db), [(1, 1, "/Große Übung.txt"), (2, 1, "/GroBe Ubung.txt")])
+
+    def test_only_an_add_or_an_import_makes_a_catalogue(self):
+        missing = os.path.join(HOME, "nonexistent", "dir", "cat.sqlite")
+        for args in (["search", "a"], ["search", "--json", "a"], ["list"], ["show", "1"], ["remove", "1"],
+                     ["export", "--csv"], ["dupes"], ["backup", os.path.join(HOME, "b.sqlite")]):
+            self.assertFails(["catalog", *args, "--catalogue", missing], 1, f"ckvd: no catalogue at {missing}")
+        self.assertFalse(os.path.exists(os.path.join(HOME, "nonexistent")))
+        self.assertFails(["catalog", "what", "--catalogue", missing], 2, "usage: ckvd catalog add DRIVE", out=None)
+        report = os.path.join(HOME, "MA000009.csv")
+        self.assertEqual(run("report", "demo-audio", "--number", "9", "-o", report, "--catalogue", ASIDE).returncode, 0)
+        self.assertEqual(catalog("import", report, "--catalogue", missing)[0], 0)
+        # A search without a match says so, and fails as it always did.
+        self.assertFails(["catalog", "search", "no such thing", "--catalogue", missing], 1, "ckvd: nothing found")
+        self.assertFails(["catalog", "search", "--json", "no such thing", "--catalogue", missing], 1,
+                         "ckvd: nothing found", out="[]\n")
+
+    def test_programs_making_a_new_catalogue_at_once(self):
+        # Two imports, or an import and a report (which adds its disc as the window's does), into a file that is
+        # not there yet: both discs go in, every time.
+        reports = []
+        for number, drive in ((61, "demo"), (62, "demo-audio")):
+            reports.append(os.path.join(HOME, f"MA{number:06}.csv"))
+            self.assertEqual(run("report", drive, "--number", str(number), "-o", reports[-1], "--catalogue", ASIDE)
+                             .returncode, 0)
+        for attempt in range(6):
+            db = os.path.join(fresh("catalog", f"race{attempt}"), "cat.sqlite")
+            second = ["catalog", "import", reports[1]] if attempt % 2 else ["report", "demo-audio", "--number", "62",
+                                                                              "-o", os.path.join(HOME, "again.csv")]
+            both = [subprocess.Popen([CKVD, *args, "--catalogue", db], stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True)
+                    for args in (["catalog", "import", reports[0]], second)]
+            said = [p.communicate() + (p.returncode,) for p in both]
+            self.assertEqual([(s[1], s[2]) for s in said], [("", 0), ("", 0)])
+            self.assertEqual([d["number"] for d in json.loads(run("catalog", "list", "--json", "--catalogue", db).stdout)],
+                             [61, 62])
 
     def test_a_damaged_block_named_and_its_disc_removable(self):
         db = os.path.join(HOME, "block.sqlite")
@@ -217,7 +297,7 @@ class Catalog(CkvdCase):
             db.execute("CREATE TABLE notes(text)")
         self.assertFails(["catalog", "list", "--catalogue", foreign], 1, "a database of another program")
         busy = os.path.join(HOME, "busy.sqlite")
-        self.assertEqual(catalog("list", "--catalogue", busy)[0], 0)
+        self.assertEqual(catalog("add", "demo-audio", "--catalogue", busy)[0], 0)
         holder = sqlite3.connect(busy, isolation_level=None)
         holder.execute("BEGIN IMMEDIATE")
         self.assertFails(["catalog", "add", "demo", "--catalogue", busy], 1, "the catalogue is busy", out=None)

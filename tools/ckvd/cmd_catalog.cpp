@@ -102,6 +102,149 @@ int Export(Catalogue& cat) {
     return Cli_FinishOutput(0);
 }
 
+// A disc number as show and remove take it: up to nine digits; -1 for anything else.
+int DiscNumberArg(const std::string& n) {
+    if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::stoi(n);
+}
+
+// Whether the command's arguments are one of its forms (told before a catalogue is looked for).
+bool WellFormed(const CliOptions& o) {
+    const std::string& what = o.args[0];
+    const size_t n = o.args.size();
+    if (what == "show" || what == "remove")
+        return n == 2 && DiscNumberArg(o.args[1]) >= 0;
+    return ((what == "search" || what == "backup") && n == 2) ||
+           ((what == "list" || what == "dupes") && n == 1) || (what == "export" && n == 1 && o.csv) ||
+           (what == "import" && n >= 2);
+}
+
+int Failed(const std::string& error) {
+    std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    return kExitFailure;
+}
+
+int Search(Catalogue& cat, const CliOptions& o) {
+    std::vector<CatalogueHit> hits;
+    std::string error;
+    if (!cat.Search(o.args[1], 100000, hits, error))
+        return Failed(error);
+    if (o.json) {
+        JsonWriter out(Cli_WriteStdout);
+        out.BeginArray();
+        for (const CatalogueHit& h : hits) {
+            out.BeginObject();
+            out.Key("number").Int(h.number);
+            out.Key("volume").String(h.volume);
+            EntryJson(out, h.entry);
+            out.EndObject();
+        }
+        out.EndArray();
+    } else {
+        std::string text;
+        for (const CatalogueHit& h : hits)
+            text += DiscNumber(h.number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
+        Cli_WriteStdout(text);
+    }
+    if (hits.empty()) // told apart from a catalogue that is not there, which also fails
+        std::fprintf(stderr, "ckvd: nothing found\n");
+    return Cli_FinishOutput(hits.empty() ? kExitFailure : 0);
+}
+
+int List(Catalogue& cat, const CliOptions& o) {
+    std::vector<CatalogueDisc> discs;
+    std::string error;
+    if (!cat.List(discs, error))
+        return Failed(error);
+    std::string text;
+    JsonWriter out(Cli_WriteStdout);
+    if (o.json)
+        out.BeginArray();
+    for (const CatalogueDisc& d : discs) {
+        if (o.json) {
+            out.BeginObject();
+            DiscJson(out, d);
+            out.Key("entries").Uint(d.entries);
+            out.EndObject();
+            continue;
+        }
+        text += DiscNumber(d.number) + "  " + d.volume + "  " + std::to_string(d.entries) + " entries  " +
+                d.added + "  " + d.source + (d.comment.empty() ? "" : "  " + d.comment) + "\n";
+    }
+    if (o.json)
+        out.EndArray();
+    else
+        Cli_WriteStdout(text);
+    out.Flush();
+    return Cli_FinishOutput(0);
+}
+
+int Show(Catalogue& cat, const CliOptions& o) {
+    CatalogueDisc disc;
+    std::vector<CatalogueEntry> entries;
+    std::string error;
+    if (!cat.Show(DiscNumberArg(o.args[1]), disc, entries, error))
+        return Failed(error);
+    if (o.json) {
+        JsonWriter out(Cli_WriteStdout);
+        out.BeginObject();
+        DiscJson(out, disc);
+        out.Key("entries").BeginArray();
+        for (const CatalogueEntry& e : entries) {
+            out.BeginObject();
+            EntryJson(out, e);
+            out.EndObject();
+        }
+        out.EndArray().EndObject();
+    } else {
+        std::string text = "Disc " + std::to_string(disc.number) + ": " + disc.volume + "\nTOC: " + disc.toc +
+                           "\nComment: " + disc.comment + "\nRead from: " + disc.source +
+                           "\nAdded: " + disc.added + "\n";
+        for (const CatalogueEntry& e : entries)
+            text += std::string(1, e.type) + "  " + EntryLine(e) + "\n";
+        Cli_WriteStdout(text);
+    }
+    return Cli_FinishOutput(0);
+}
+
+int Import(Catalogue& cat, const CliOptions& o) {
+    int failed = 0;
+    for (size_t i = 1; i < o.args.size(); ++i) {
+        CatalogueDisc disc;
+        std::vector<CatalogueEntry> entries;
+        int number = 0;
+        bool updated = false;
+        std::string error;
+        if (!Cat_ReadReport(o.args[i], disc, entries, error) ||
+            !cat.Add(disc, entries, nullptr, &number, &updated, error)) {
+            Failed(error);
+            ++failed;
+            continue;
+        }
+        Cli_WriteStdout(o.args[i] + ": " + (updated ? "updated disc " : "added disc ") +
+                        std::to_string(number) + " (" + disc.volume + ", " + std::to_string(entries.size()) +
+                        " entries)\n");
+    }
+    return Cli_FinishOutput(failed ? kExitFailure : 0);
+}
+
+int Dupes(Catalogue& cat) {
+    std::vector<Catalogue::Duplicate> dupes;
+    std::string error;
+    if (!cat.Duplicates(dupes, error))
+        return Failed(error);
+    std::string text;
+    for (const Catalogue::Duplicate& d : dupes) {
+        text += "same " + d.what + ": " + d.text + " on discs";
+        for (size_t i = 0; i < d.numbers.size(); ++i)
+            text += (i ? ", " : " ") + std::to_string(d.numbers[i]);
+        text += "\n";
+    }
+    Cli_WriteStdout(text);
+    return Cli_FinishOutput(0);
+}
+
 } // namespace
 
 int Cmd_Catalog(int argc, char** argv) {
@@ -113,147 +256,26 @@ int Cmd_Catalog(int argc, char** argv) {
     const std::string what = o.args[0];
     if (what == "add")
         return Add(o);
+    if (!WellFormed(o))
+        return Cli_Usage();
+    // Only an add or an import makes a catalogue; the other commands need one.
     Catalogue cat;
     std::string error;
-    if (!cat.Open(o.catalogue.empty() ? App_CataloguePath() : o.catalogue, error)) {
-        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    if (what == "search" && o.args.size() == 2) {
-        std::vector<CatalogueHit> hits;
-        if (!cat.Search(o.args[1], 100000, hits, error)) {
-            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        if (o.json) {
-            JsonWriter out(Cli_WriteStdout);
-            out.BeginArray();
-            for (const CatalogueHit& h : hits) {
-                out.BeginObject();
-                out.Key("number").Int(h.number);
-                out.Key("volume").String(h.volume);
-                EntryJson(out, h.entry);
-                out.EndObject();
-            }
-            out.EndArray();
-        } else {
-            std::string text;
-            for (const CatalogueHit& h : hits)
-                text += DiscNumber(h.number) + "  " + h.volume + "  " + EntryLine(h.entry) + "\n";
-            Cli_WriteStdout(text);
-        }
-        return Cli_FinishOutput(hits.empty() ? kExitFailure : 0);
-    }
-    if (what == "list" && o.args.size() == 1) {
-        std::vector<CatalogueDisc> discs;
-        if (!cat.List(discs, error)) {
-            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        std::string text;
-        JsonWriter out(Cli_WriteStdout);
-        if (o.json)
-            out.BeginArray();
-        for (const CatalogueDisc& d : discs) {
-            if (o.json) {
-                out.BeginObject();
-                DiscJson(out, d);
-                out.Key("entries").Uint(d.entries);
-                out.EndObject();
-                continue;
-            }
-            text += DiscNumber(d.number) + "  " + d.volume + "  " + std::to_string(d.entries) + " entries  " +
-                    d.added + "  " + d.source + (d.comment.empty() ? "" : "  " + d.comment) + "\n";
-        }
-        if (o.json)
-            out.EndArray();
-        else
-            Cli_WriteStdout(text);
-        out.Flush();
-        return Cli_FinishOutput(0);
-    }
-    if ((what == "show" || what == "remove") && o.args.size() == 2) {
-        const std::string& n = o.args[1];
-        if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
-            return Cli_Usage();
-        const int number = std::stoi(n);
-        if (what == "remove") {
-            if (!cat.Remove(number, error)) {
-                std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-                return kExitFailure;
-            }
-            return Cli_FinishOutput(0);
-        }
-        CatalogueDisc disc;
-        std::vector<CatalogueEntry> entries;
-        if (!cat.Show(number, disc, entries, error)) {
-            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        if (o.json) {
-            JsonWriter out(Cli_WriteStdout);
-            out.BeginObject();
-            DiscJson(out, disc);
-            out.Key("entries").BeginArray();
-            for (const CatalogueEntry& e : entries) {
-                out.BeginObject();
-                EntryJson(out, e);
-                out.EndObject();
-            }
-            out.EndArray().EndObject();
-        } else {
-            std::string text = "Disc " + std::to_string(disc.number) + ": " + disc.volume +
-                               "\nTOC: " + disc.toc + "\nComment: " + disc.comment +
-                               "\nRead from: " + disc.source + "\nAdded: " + disc.added + "\n";
-            for (const CatalogueEntry& e : entries)
-                text += std::string(1, e.type) + "  " + EntryLine(e) + "\n";
-            Cli_WriteStdout(text);
-        }
-        return Cli_FinishOutput(0);
-    }
-    if (what == "import" && o.args.size() >= 2) {
-        int failed = 0;
-        for (size_t i = 1; i < o.args.size(); ++i) {
-            CatalogueDisc disc;
-            std::vector<CatalogueEntry> entries;
-            int number = 0;
-            bool updated = false;
-            if (!Cat_ReadReport(o.args[i], disc, entries, error) ||
-                !cat.Add(disc, entries, nullptr, &number, &updated, error)) {
-                std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-                ++failed;
-                continue;
-            }
-            Cli_WriteStdout(o.args[i] + ": " + (updated ? "updated disc " : "added disc ") +
-                            std::to_string(number) + " (" + disc.volume + ", " +
-                            std::to_string(entries.size()) + " entries)\n");
-        }
-        return Cli_FinishOutput(failed ? kExitFailure : 0);
-    }
-    if (what == "export" && o.args.size() == 1 && o.csv)
+    if (!cat.Open(o.catalogue.empty() ? App_CataloguePath() : o.catalogue, what == "import", error))
+        return Failed(error);
+    if (what == "search")
+        return Search(cat, o);
+    if (what == "list")
+        return List(cat, o);
+    if (what == "show")
+        return Show(cat, o);
+    if (what == "remove")
+        return cat.Remove(DiscNumberArg(o.args[1]), error) ? Cli_FinishOutput(0) : Failed(error);
+    if (what == "import")
+        return Import(cat, o);
+    if (what == "export")
         return Export(cat);
-    if (what == "dupes" && o.args.size() == 1) {
-        std::vector<Catalogue::Duplicate> dupes;
-        if (!cat.Duplicates(dupes, error)) {
-            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        std::string text;
-        for (const Catalogue::Duplicate& d : dupes) {
-            text += "same " + d.what + ": " + d.text + " on discs";
-            for (size_t i = 0; i < d.numbers.size(); ++i)
-                text += (i ? ", " : " ") + std::to_string(d.numbers[i]);
-            text += "\n";
-        }
-        Cli_WriteStdout(text);
-        return Cli_FinishOutput(0);
-    }
-    if (what == "backup" && o.args.size() == 2) {
-        if (!cat.Backup(o.args[1], error)) {
-            std::fprintf(stderr, "ckvd: %s\n", error.c_str());
-            return kExitFailure;
-        }
-        return Cli_FinishOutput(0);
-    }
-    return Cli_Usage();
+    if (what == "dupes")
+        return Dupes(cat);
+    return cat.Backup(o.args[1], error) ? Cli_FinishOutput(0) : Failed(error);
 }
