@@ -195,17 +195,19 @@ bool Catalogue::Migrate(std::string& error) {
 }
 
 bool Catalogue::Reindex(std::string& error) {
-    // Every block's index document and masks made again from its entries; a block that cannot be read
-    // keeps its old masks and leaves the index (a removal of its disc takes nothing out for it).
+    // Every block's index document and masks made again from its entries, and every disc's key; a block
+    // that cannot be read keeps its old masks and leaves the index (a removal of its disc takes nothing out
+    // for it).
     Statement blocks, masks, text;
     if (!Exec("INSERT INTO block_text(block_text) VALUES('delete-all')", error) ||
-        !blocks.Prepare(m_db, "SELECT id, entries, data FROM blocks") ||
+        !blocks.Prepare(m_db, "SELECT id, entries, data, disc FROM blocks") ||
         !masks.Prepare(m_db, "UPDATE block_masks SET masks = ? WHERE id = ?") ||
         !text.Prepare(m_db, "INSERT INTO block_text(rowid, text) VALUES(?, ?)")) {
         error = Message(m_db, m_path);
         return false;
     }
     std::vector<CatalogueEntry> entries;
+    std::map<int64_t, DiscKey> keys;
     std::string m;
     bool ok = true;
     const bool read = EachRow(
@@ -214,6 +216,9 @@ bool Catalogue::Reindex(std::string& error) {
             const int64_t count = blocks.ColumnInt(1);
             if (!ok || count < 0 || !Cat_DecodeBlock(blocks.ColumnBytes(2), size_t(count), entries))
                 return;
+            DiscKey& key = keys[blocks.ColumnInt(3)];
+            for (const CatalogueEntry& e : entries)
+                key.Mix(e);
             m.clear();
             const std::string document = Cat_IndexText(entries, &m);
             for (Statement* s : {&masks, &text})
@@ -227,7 +232,38 @@ bool Catalogue::Reindex(std::string& error) {
         error);
     if (read && !ok)
         error = Message(m_db, m_path);
-    return read && ok;
+    return read && ok && Rekey(keys, error);
+}
+
+bool Catalogue::Rekey(const std::map<int64_t, DiscKey>& keys, std::string& error) {
+    Statement discs, update;
+    if (!discs.Prepare(m_db, "SELECT id, volume, toc FROM discs") ||
+        !update.Prepare(m_db, "UPDATE discs SET disc_key = ? WHERE id = ?")) {
+        error = Message(m_db, m_path);
+        return false;
+    }
+    std::vector<std::pair<int64_t, std::string>> rekeyed;
+    if (!EachRow(
+            m_db, m_path, discs,
+            [&] {
+                CatalogueDisc d;
+                d.volume = discs.ColumnText(1);
+                d.toc = discs.ColumnText(2);
+                const auto it = keys.find(discs.ColumnInt(0));
+                rekeyed.emplace_back(discs.ColumnInt(0), (it != keys.end() ? it->second : DiscKey()).Of(d));
+            },
+            error))
+        return false;
+    for (const auto& [id, key] : rekeyed) {
+        sqlite3_reset(update.s);
+        update.Text(1, key);
+        update.Int(2, id);
+        if (sqlite3_step(update.s) != SQLITE_DONE) {
+            error = Message(m_db, m_path);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Catalogue::ToVersion2(std::string& error) {

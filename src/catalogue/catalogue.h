@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -105,8 +106,10 @@ class Catalogue {
     bool ReadVersion(int& version, int& tables, std::string& error);
     // Whether a file of `version` is this program's catalogue (or a new one) it can use.
     bool Recognise(int version, int tables, std::string& error);
-    // Every block's index document and masks made again, inside the caller's transaction.
+    // Every block's index document and masks made again, and every disc's key, inside the caller's
+    // transaction.
     bool Reindex(std::string& error);
+    bool Rekey(const std::map<int64_t, cat_internal::DiscKey>& keys, std::string& error);
     // Version 1's rows of entries into blocks, inside the caller's transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);

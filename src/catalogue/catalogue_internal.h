@@ -44,40 +44,31 @@ struct Statement {
 
 std::string Message(sqlite3* db, const std::string& what);
 
-// What tells one disc from another: its volume name, TOC and every entry's place (session, path, LBN and
-// size), hashed eight bytes at a time as the entries come (schema 1 hashed a byte at a time, slower than
-// everything else an add does but the disc's walk).
+// What tells one disc from another: its volume name, TOC and every file's place (session, LBN and size).
+// Only files, in any order: a disc's Rock Ridge names and its Joliet names (its report's) name the same files
+// at the same places, in other orders and under directories of other extents, and are one disc.
 class DiscKey {
   public:
     void Mix(const CatalogueEntry& e) {
-        Word(uint64_t(e.session) << 32 | e.lbn);
-        Word(e.size);
-        Word(e.path.size());
-        const std::string_view p = e.path;
-        size_t at = 0;
-        for (; at + 8 <= p.size(); at += 8) {
-            uint64_t w;
-            std::memcpy(&w, p.data() + at, 8);
-            Word(w);
-        }
-        uint64_t tail = 0;
-        std::memcpy(&tail, p.data() + at, p.size() - at);
-        Word(tail);
+        if (e.type != 'F')
+            return;
+        m_sum += Round(Round(0x243F6A8885A308D3ull, uint64_t(e.session) << 32 | e.lbn), e.size);
+        ++m_files;
     }
     std::string Of(const CatalogueDisc& disc) const {
         char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(m_hash));
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Round(m_sum, m_files)));
         return disc.volume + "\n" + disc.toc + "\n" + hex;
     }
 
   private:
     // One round of a multiply-and-fold mix (as in wyhash): every bit of the word reaches every bit of the
     // hash.
-    void Word(uint64_t w) {
-        const unsigned __int128 m = static_cast<unsigned __int128>(m_hash ^ w) * 0x9E3779B97F4A7C15ull;
-        m_hash = uint64_t(m >> 64) ^ uint64_t(m) ^ 0xA0761D6478BD642Full;
+    static uint64_t Round(uint64_t h, uint64_t w) {
+        const unsigned __int128 m = static_cast<unsigned __int128>(h ^ w) * 0x9E3779B97F4A7C15ull;
+        return uint64_t(m >> 64) ^ uint64_t(m) ^ 0xA0761D6478BD642Full;
     }
-    uint64_t m_hash = 0x243F6A8885A308D3ull;
+    uint64_t m_sum = 0, m_files = 0;
 };
 
 // Calls `each` with every row of `s`; false with the reason when a step fails.
