@@ -74,7 +74,7 @@ bool MakeLinkAt(int parent, const std::string& name, const char* target) {
 
 // The permission bits a Rock Ridge disc records (never set-user-ID, set-group-ID or sticky bits).
 mode_t PermissionsOf(const FileEntry& e) {
-    return e.mode & 0777;
+    return Iso_EntryMode(&e) & 0777;
 }
 
 // One run of a copy: the walk's state, the progress and the notes.

@@ -70,9 +70,12 @@ bool Iso_IsUtf8(const uint8_t* p, size_t n);
 void Iso_AppendSjisAsUtf8(std::string& out, const char* sjis, size_t limit);
 void Iso_AppendUtf8(std::string& out, uint32_t codePoint);
 // An entry's name as the disc records it, in UTF-8 (FileEntry::name is its Shift-JIS form, the report's).
+const char* Iso_EntryText(const FileEntry* entry);
 inline const char* Iso_EntryName(const FileEntry* entry) {
-    return entry->text ? entry->text : entry->name;
+    return (entry->flags & ISO_TEXT) ? Iso_EntryText(entry) : entry->name;
 }
+// The POSIX mode of a Rock Ridge entry (its PX entry); 0 when the disc records none.
+uint16_t Iso_EntryMode(const FileEntry* entry);
 // The ISO 9660 identifier a Rock Ridge entry's record carries beside its "NM" name; nullptr for every other
 // entry (its identifier is its name).
 const char* Iso_RecordedIdentifier(const FileEntry* entry);

@@ -88,12 +88,7 @@ namespace {
 // to record (every record of a Rock Ridge disc has a name).
 const RockRidgeEntry& ReadRockRidge(std::span<const uint8_t> rec) {
     RockRidgeEntry& rr = g_Walk.entry;
-    std::string name = std::move(rr.name), target = std::move(rr.target);
-    rr = RockRidgeEntry{};
-    name.clear();
-    target.clear();
-    rr.name = std::move(name);
-    rr.target = std::move(target);
+    rr.Reset();
     if (g_Walk.rockRidge) {
         const SessionEntry* s = CurrentSession();
         RockRidge_Parse(rec, g_Walk.suspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
@@ -103,13 +98,15 @@ const RockRidgeEntry& ReadRockRidge(std::span<const uint8_t> rec) {
 
 // Name, time and mode of an entry from its record and, where recorded, its Rock Ridge entries.
 void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& rr) {
-    if (rr.hasName)
-        SetRockRidgeName(e, rr.name, rec);
-    else
+    const int mode = rr.hasMode ? int(rr.mode & 0xFFFF) : -1;
+    if (rr.hasName) {
+        SetRockRidgeName(e, rr.name, rec, mode);
+    } else {
         SetName(e, rec.data() + kRecordIdentifier, rec[kRecordIdentifierLength]);
+        if (mode >= 0 && !SetEntryMode(e, uint16_t(mode)))
+            throw std::bad_alloc();
+    }
     memcpy(e->date, rr.hasDate ? rr.date : rec.data() + kRecordDate, sizeof e->date);
-    if (rr.hasMode)
-        e->mode = static_cast<uint16_t>(rr.mode);
 }
 
 // Why an entry is marked unreadable, in the words ckvd and the window show.

@@ -52,12 +52,14 @@ void iso_internal::SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
 
 // A Rock Ridge name (UTF-8 as Linux records it, at most the 255 bytes a Linux name holds, cut before a
 // character) into the model's two forms; the record's own identifier is kept beside it.
-void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> rec) {
+void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> rec,
+                                    int mode) {
     size_t length = std::min<size_t>(recorded.size(), 255);
     while (length > 0 && length < recorded.size() && (uint8_t(recorded[length]) & 0xC0) == 0x80)
         --length;
     const auto* bytes = reinterpret_cast<const uint8_t*>(recorded.data());
-    length = std::find(bytes, bytes + length, 0) - bytes;
+    if (const void* zero = std::memchr(bytes, 0, length))
+        length = size_t(static_cast<const uint8_t*>(zero) - bytes);
     std::string decoded;
     std::string_view text(recorded.data(), length);
     if (!BeyondAscii(bytes, uint32_t(length), false)) {
@@ -77,12 +79,13 @@ void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, s
     const auto* ascii = reinterpret_cast<const char*>(id);
     const std::string_view identifier =
         decodedId.empty() ? std::string_view(ascii, strnlen(ascii, idLength)) : std::string_view(decodedId);
-    if (!SetEntryText(e, text, identifier != text ? identifier : std::string_view()))
+    if (!SetEntryText(e, text, identifier != text ? identifier : std::string_view(), mode))
         throw std::bad_alloc();
 }
 
 // An entry deleted before the model is released takes what is kept beside it along.
 void iso_internal::Forget(FileEntry* e) {
+    g_EntryExtras.erase(e);
     g_DirectoryDates.erase(e);
     g_SymlinkTargets.erase(e);
     g_UnreadableReasons.erase(e);

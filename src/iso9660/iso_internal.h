@@ -36,9 +36,18 @@ void MarkUnreadable(FileEntry* e, std::string reason);
 // The blocks the entries' UTF-8 names are cut from, and the bytes used of the last one.
 extern std::vector<std::unique_ptr<char[]>> g_TextBlocks;
 extern size_t g_TextUsed;
-// Keeps `utf8` as the entry's name where it differs from its Shift-JIS form, and a Rock Ridge entry's
-// `identifier` after it (ISO_IDENTIFIER); false when the heap is exhausted.
-bool SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier = {});
+// Keeps what an entry has beside its Shift-JIS name, which is written before: `utf8`, its name, where it
+// differs; a Rock Ridge entry's recorded `identifier` and its POSIX `mode` (negative: none). False when the
+// heap is exhausted.
+bool SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier = {}, int mode = -1);
+// A mode for an entry whose texts are kept already.
+bool SetEntryMode(FileEntry* entry, uint16_t mode);
+// The texts and mode of the rare entry whose Shift-JIS name leaves no room for their address after it.
+struct EntryExtras {
+    const char* text = nullptr;
+    uint16_t mode = 0;
+};
+extern std::unordered_map<const FileEntry*, EntryExtras> g_EntryExtras;
 
 // Zero-filled record allocation; nullptr when the heap is exhausted.
 template <class T> T* NewRecord() {
@@ -68,15 +77,15 @@ inline int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
 }
 
 // What the Rock Ridge entries of one directory record say.
-struct RockRidgeEntry {
+// Its texts apart from its other fields, so that one entry serves record after record: Reset() keeps the
+// texts' memory.
+struct RockRidgeFields {
     bool sharingProtocol = false; // SP: the System Use Sharing Protocol is in use (the root's "." record)
     uint8_t skip = 0;             // SP: bytes to skip at the start of every System Use area
     bool extension = false;       // ER naming Rock Ridge
     bool rockRidge = false;       // any Rock Ridge entry
-    std::string name;             // NM, its pieces joined (the bytes as recorded: UTF-8 on Linux discs)
     bool hasName = false;
-    bool symlink = false; // SL
-    std::string target;
+    bool symlink = false;      // SL
     bool separatorDue = false; // a "/" goes before the next component (not after ROOT or a continued one)
     uint8_t date[7] = {};      // TF modification time, as a directory record's date
     bool hasDate = false;
@@ -92,6 +101,15 @@ struct RockRidgeEntry {
     uint8_t zfHeaderWords = 0; // the file header's size in 4-byte words
     uint8_t zfBlockLog2 = 0;
     uint32_t zfSize = 0; // uncompressed
+};
+struct RockRidgeEntry : RockRidgeFields {
+    std::string name;   // NM, its pieces joined (the bytes as recorded: UTF-8 on Linux discs)
+    std::string target; // SL
+    void Reset() {
+        static_cast<RockRidgeFields&>(*this) = RockRidgeFields{};
+        name.clear();
+        target.clear();
+    }
 };
 
 // The compressed files of the model (ZF), beside their entries; FileEntry::size is their size uncompressed.
@@ -110,8 +128,7 @@ std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t 
 // Reads the record's System Use entries, and the continuation areas they name through `readBlock` (one block
 // of the session; false when it cannot be read or lies outside).
 void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
-                     const std::function<bool(uint32_t lbn, std::span<uint8_t> block)>& readBlock,
-                     RockRidgeEntry& out);
+                     bool (*readBlock)(uint32_t lbn, std::span<uint8_t> block), RockRidgeEntry& out);
 
 // Directory analysis (iso_directories, iso_volume_descriptors, iso_entry_names).
 constexpr size_t kBufferSize = 2048; // the largest block a session may have
@@ -168,7 +185,7 @@ inline uint64_t SessionEnd(const SessionEntry* s) {
 // Ridge name the same way, the record's own identifier kept beside it. std::bad_alloc when the heap is
 // exhausted.
 void SetName(FileEntry* e, const uint8_t* id, uint32_t length);
-void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> record);
+void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> record, int mode);
 // Deletes an entry before the model is released, with what is kept beside it.
 void Forget(FileEntry* e);
 

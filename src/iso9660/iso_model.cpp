@@ -245,6 +245,7 @@ void iso_internal::ReleaseModel() {
     g_TextBlocks.clear();
     g_TextBlocks.shrink_to_fit();
     g_TextUsed = 0;
+    g_EntryExtras.clear();
 }
 
 std::unordered_map<const FileEntry*, std::string> iso_internal::g_SymlinkTargets;
@@ -266,53 +267,6 @@ const char* Iso_UnreadableReason(const FileEntry* entry) {
     const auto it = iso_internal::g_UnreadableReasons.find(entry);
     return it == iso_internal::g_UnreadableReasons.end() ? "could not be read" : it->second.c_str();
 }
-std::vector<std::unique_ptr<char[]>> iso_internal::g_TextBlocks;
-size_t iso_internal::g_TextUsed = 0;
-
-bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier) {
-    if (identifier.empty() && utf8.size() < sizeof entry->name && utf8 == entry->name)
-        return true; // the name reads the same in both forms: nothing more to keep
-    const size_t need = utf8.size() + 1 + (identifier.empty() ? 0 : identifier.size() + 1);
-    // The texts go after the Shift-JIS name's terminator where they fit, as they mostly do: no memory beyond
-    // the entry, and no page of its own to touch. Longer ones are cut from blocks of 64 KiB that live as
-    // long as the model.
-    const size_t sjis = strnlen(entry->name, sizeof entry->name - 1) + 1;
-    char* at = nullptr;
-    constexpr size_t kTextBlock = 64 * 1024;
-    if (need <= sizeof entry->name - sjis) {
-        at = entry->name + sjis;
-    } else if (need > kTextBlock) {
-        g_TextBlocks.insert(g_TextBlocks.begin(), std::unique_ptr<char[]>(new (std::nothrow) char[need]));
-        at = g_TextBlocks.front().get();
-    } else {
-        if (g_TextBlocks.empty() || g_TextUsed + need > kTextBlock) {
-            g_TextBlocks.push_back(std::unique_ptr<char[]>(new (std::nothrow) char[kTextBlock]));
-            g_TextUsed = 0;
-        }
-        at = g_TextBlocks.back() ? g_TextBlocks.back().get() + g_TextUsed : nullptr;
-        if (at)
-            g_TextUsed += need;
-    }
-    if (!at)
-        return false;
-    std::memmove(at, utf8.data(), utf8.size()); // a text given from the entry's own may overlap
-    at[utf8.size()] = 0;
-    entry->text = at;
-    entry->flags = static_cast<uint8_t>(entry->flags & ~ISO_IDENTIFIER);
-    if (!identifier.empty()) {
-        std::memcpy(at + utf8.size() + 1, identifier.data(), identifier.size());
-        at[need - 1] = 0;
-        entry->flags |= ISO_IDENTIFIER;
-    }
-    return true;
-}
-
-const char* Iso_RecordedIdentifier(const FileEntry* entry) {
-    return entry && entry->text && (entry->flags & ISO_IDENTIFIER)
-               ? entry->text + std::strlen(entry->text) + 1
-               : nullptr;
-}
-
 const uint8_t* Iso_DirectoryDate(const FileEntry* entry) {
     const auto it = iso_internal::g_DirectoryDates.find(entry);
     return it == iso_internal::g_DirectoryDates.end() ? nullptr : it->second.data();
@@ -341,6 +295,7 @@ struct IsoModelStash::State {
     std::unordered_map<const FileEntry*, IsoZisofs> zisofsFiles;
     std::vector<std::unique_ptr<char[]>> textBlocks;
     size_t textUsed = 0;
+    std::unordered_map<const FileEntry*, iso_internal::EntryExtras> entryExtras;
 
     // Swaps this state with the module's.
     void Exchange() {
@@ -355,6 +310,7 @@ struct IsoModelStash::State {
         std::swap(zisofsFiles, g_ZisofsFiles);
         std::swap(textBlocks, g_TextBlocks);
         std::swap(textUsed, g_TextUsed);
+        std::swap(entryExtras, g_EntryExtras);
     }
 };
 

@@ -60,10 +60,10 @@ struct FileEntry {
     uint16_t parentNumber;
     uint16_t kind;
     uint8_t flags; // ISO_EXTENT_* bits of a file recorded in several extents (ECMA-119 9.1.6), ISO_SYMLINK
-    uint16_t mode; // the POSIX mode of a Rock Ridge entry (its PX entry); 0 when the disc records none
-    // The name as the disc records it, in UTF-8, where it differs from `name` (Iso_EntryName); it lives as
-    // long as the model.
-    const char* text;
+    // The name as the disc records it, in UTF-8, where it differs (Iso_EntryName), a Rock Ridge entry's
+    // recorded identifier and POSIX mode (Iso_RecordedIdentifier, Iso_EntryMode) follow the Shift-JIS name's
+    // terminator in `name` (ISO_TEXT, ISO_IDENTIFIER, ISO_MODE): a disc holds tens of thousands of entries,
+    // and a field of their own would make each larger than most names are long.
     FileEntry* firstChild;
     FileEntry* nextSibling;
 
@@ -85,9 +85,13 @@ constexpr uint8_t ISO_SYMLINK = 0x02;
 // A directory whose records, or a file whose extent, could not be read (why: Iso_UnreadableReason); the
 // rest of the session was read all the same.
 constexpr uint8_t ISO_UNREADABLE = 0x04;
-// A Rock Ridge entry whose record's own identifier differs from its name: the identifier follows the text's
-// terminating zero (Iso_RecordedIdentifier).
+// What follows the Shift-JIS name (iso_entry_extras.cpp): the entry's Unicode name (ISO_TEXT), after it the
+// record's own identifier beside a Rock Ridge name (ISO_IDENTIFIER), and a POSIX mode (ISO_MODE); kept
+// elsewhere, its address in their place, when they do not fit (ISO_TEXT_AWAY).
 constexpr uint8_t ISO_IDENTIFIER = 0x08;
+constexpr uint8_t ISO_TEXT = 0x10;
+constexpr uint8_t ISO_MODE = 0x20;
+constexpr uint8_t ISO_TEXT_AWAY = 0x40;
 
 // SessionTree::notes: the path table was passed over; a volume descriptor that failed its checks was passed
 // over (the first at passedLbn); the descriptor set ended without its terminator (at setEndLbn).

@@ -4,6 +4,7 @@
 // session, within one block, and at most kMaxContinuations times per record.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "iso9660/ecma119.h"
 #include "iso9660/iso_internal.h"
@@ -88,47 +89,83 @@ void TakeCompression(std::span<const uint8_t> e, RockRidgeEntry& out) {
     out.zfSize = Le32(e, 8);
 }
 
+// The two letters of an entry's signature as one number.
+constexpr uint16_t Signature(const char* s) {
+    return uint16_t(uint8_t(s[0]) << 8 | uint8_t(s[1]));
+}
+
 void TakeEntry(std::span<const uint8_t> e, RockRidgeEntry& out, Continuation& next) {
     const uint8_t length = e[2];
-    if (Is(e, "SP") && length >= 7 && e[4] == 0xBE && e[5] == 0xEF) {
-        out.sharingProtocol = true;
-        out.skip = e[6];
-    } else if (Is(e, "CE") && length >= 28) {
-        next = {Le32(e, 4), Le32(e, 12), Le32(e, 20), true};
-    } else if (Is(e, "ER") && length >= 8) {
-        const size_t idLength = e[4];
-        if (8 + idLength <= length) {
-            const std::string id(reinterpret_cast<const char*>(e.data() + 8), idLength);
-            out.extension = out.extension || id == "RRIP_1991A" || id == "IEEE_P1282" || id == "IEEE_1282";
-        }
-    } else if (Is(e, "NM") && length >= 5) {
+    switch (Signature(reinterpret_cast<const char*>(e.data()))) {
+    case Signature("NM"):
+        if (length < 5)
+            return;
         out.rockRidge = true;
         if (e[4] & 0x06)
             return; // the current or the parent directory: no name of its own
         out.name.append(reinterpret_cast<const char*>(e.data() + 5), length - 5);
         out.hasName = true;
-    } else if (Is(e, "SL") && length >= 5) {
-        out.rockRidge = true;
-        TakeLink(e.first(length), out);
-    } else if (Is(e, "TF")) {
-        out.rockRidge = true;
-        TakeTime(e.first(length), out);
-    } else if (Is(e, "PX") && length >= 36) {
+        return;
+    case Signature("PX"):
+        if (length < 36)
+            return;
         out.rockRidge = true;
         out.mode = Le32(e, 4);
         out.hasMode = true;
-    } else if (Is(e, "CL") && length >= 12) {
+        return;
+    case Signature("TF"):
+        out.rockRidge = true;
+        TakeTime(e.first(length), out);
+        return;
+    case Signature("SL"):
+        if (length < 5)
+            return;
+        out.rockRidge = true;
+        TakeLink(e.first(length), out);
+        return;
+    case Signature("SP"):
+        if (length >= 7 && e[4] == 0xBE && e[5] == 0xEF) {
+            out.sharingProtocol = true;
+            out.skip = e[6];
+        }
+        return;
+    case Signature("CE"):
+        if (length >= 28)
+            next = {Le32(e, 4), Le32(e, 12), Le32(e, 20), true};
+        return;
+    case Signature("ER"):
+        if (length >= 8 && 8 + size_t(e[4]) <= length) {
+            const size_t idLength = e[4];
+            const std::string_view id(reinterpret_cast<const char*>(e.data() + 8), idLength);
+            out.extension = out.extension || id == "RRIP_1991A" || id == "IEEE_P1282" || id == "IEEE_1282";
+        }
+        return;
+    case Signature("CL"):
+        if (length < 12)
+            return;
         out.rockRidge = true;
         out.childLocation = Le32(e, 4);
         out.child = true;
-    } else if ((Is(e, "ZF") || Is(e, "Z2")) && length >= 16) {
+        return;
+    case Signature("ZF"):
+    case Signature("Z2"):
+        if (length < 16)
+            return;
         out.rockRidge = true;
         TakeCompression(e.first(length), out);
-    } else if (Is(e, "RE")) {
+        return;
+    case Signature("RE"):
         out.rockRidge = true;
         out.relocated = true;
-    } else if (Is(e, "RR") || Is(e, "PL") || Is(e, "PN") || Is(e, "SF")) {
+        return;
+    case Signature("RR"):
+    case Signature("PL"):
+    case Signature("PN"):
+    case Signature("SF"):
         out.rockRidge = true;
+        return;
+    default:
+        return;
     }
 }
 
@@ -159,8 +196,7 @@ std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t 
 }
 
 void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
-                     const std::function<bool(uint32_t lbn, std::span<uint8_t> block)>& readBlock,
-                     RockRidgeEntry& out) {
+                     bool (*readBlock)(uint32_t lbn, std::span<uint8_t> block), RockRidgeEntry& out) {
     Continuation next;
     if (!WalkArea(SystemUseArea(record, skip), out, next))
         return;

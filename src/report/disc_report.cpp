@@ -198,8 +198,8 @@ void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportPr
         pending.pop_back();
         if (e->nextSibling)
             pending.push_back(e->nextSibling);
-        if (e->text) // a name that reads otherwise than its Shift-JIS form may have lost characters to it
-            NoteLoss(loss, &ReportLoss::names, e->name, e->text);
+        if (e->flags & ISO_TEXT) // a name that reads otherwise than its Shift-JIS form may have lost characters
+            NoteLoss(loss, &ReportLoss::names, e->name, Iso_EntryName(e));
         if (e->type == 'V' || e->type == 'D') {
             WriteEntryStart(out, *e, order, e->type == 'V' ? "<Volume>" : "<Directory>");
             out.Put(",,,,,,,,,,,,,\r\n");

@@ -15,6 +15,7 @@
 #include "analyzers/tag_chain.h"
 #include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
+#include "iso9660/iso_internal.h"
 #include "golden.h"
 
 namespace {
@@ -100,7 +101,7 @@ TEST_F(InfoDialogs, HeaderBlockInTheThreeStyles) {
                  Dump(InfoDialogHeader(e, 0)) + Dump(InfoDialogHeader(e, 1)) + Dump(InfoDialogHeader(e, 2)));
     // A name the disc records beyond Shift-JIS shows as it is recorded.
     FileEntry named = Entry();
-    named.text = "Dvo\u0159\u00E1k \U0001F3B5.mp3";
+    iso_internal::SetEntryText(&named, "Dvo\u0159\u00E1k \U0001F3B5.mp3");
     EXPECT_EQ(InfoDialogHeader(named, 0)[0].value, "Dvo\u0159\u00E1k \U0001F3B5.mp3");
 }
 

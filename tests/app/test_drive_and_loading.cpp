@@ -22,6 +22,7 @@
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
 #include "platform/aspi32/drive_setup.h"
 #include "platform/images/demo_discs.h"
 #include "platform/ui/message_sink.h"
@@ -339,8 +340,8 @@ TEST(ReportDialog, NamesShiftJisCannotHoldAreSaidOnce) {
     disc.AddTrack(disc.AddSession(0x04), 1, 0, 0);
     FileEntry* root = disc.AddTree("VOLUME", 2);
     FileEntry* dir = disc.Dir(root, "Ubung");
-    dir->text = "Übung";
-    disc.File(dir, "?e?tina.txt", 30, 1)->text = "Čeština.txt";
+    iso_internal::SetEntryText(dir, "Übung");
+    iso_internal::SetEntryText(disc.File(dir, "?e?tina.txt", 30, 1), "Čeština.txt");
     disc.File(root, "plain.txt", 31, 1);
     disc.Install();
     ckvd::ui::RecordingSink sink;

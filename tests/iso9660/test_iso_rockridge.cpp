@@ -57,7 +57,7 @@ TEST(RockRidgeLinks, ComponentsJoinAsTheLinkWasWritten) {
             record.insert(record.end(), e.begin(), e.end());
         record[0] = uint8_t(record.size());
         iso_internal::RockRidgeEntry rr;
-        iso_internal::RockRidge_Parse(record, 0, 2048, {}, rr);
+        iso_internal::RockRidge_Parse(record, 0, 2048, nullptr, rr);
         EXPECT_TRUE(rr.symlink);
         EXPECT_EQ(rr.target, c.target);
     }

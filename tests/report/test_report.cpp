@@ -15,6 +15,7 @@
 #include "disc_model_builder.h"
 #include "golden.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
 #include "report/disc_report.h"
 #include "report/disc_text.h"
 #include "report/name_match.h"
@@ -155,12 +156,10 @@ TEST(ReportNumber, AMissingOneGoesIntoItsSectionAndTextThatIsNoNumberReadsAsZero
 
 // `name` as a primary volume records it: the model keeps its Unicode reading beside it.
 FileEntry* Entry(char type, const char* name, FileEntry* parent) {
-    static std::deque<std::string> texts;
     auto* e = new FileEntry{};
     e->type = type;
     std::strncpy(e->name, name, sizeof e->name - 1);
-    e->text =
-        texts.emplace_back(Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(name), strlen(name))).c_str();
+    iso_internal::SetEntryText(e, Iso_BytesToUtf8(reinterpret_cast<const uint8_t*>(name), strlen(name)));
     if (parent) {
         FileEntry** link = &parent->firstChild;
         while (*link)
@@ -216,7 +215,7 @@ TEST_F(TreeText, PiecesMakeTheWholeTextAndTheLongestNameWhole) {
     }
     FileEntry* longest = dir->firstChild;
     std::memset(longest->name, 'n', sizeof longest->name - 1);
-    longest->text = nullptr; // its name reads the same in both forms
+    iso_internal::SetEntryText(longest, longest->name); // its name reads the same in both forms
 
     const std::string whole = Report_TreeText(-1);
     std::string joined;

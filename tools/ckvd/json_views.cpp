@@ -179,7 +179,7 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             if (const FileEntry* same = Iso_SameEntry(t, joliet, &e); same && name != Iso_EntryName(same))
                 json.Key("joliet").String(Iso_EntryName(same));
             const FileEntry* reported = Iso_SameEntry(t, report, &e);
-            if (reported && (reported != &e || e.text)) {
+            if (reported && (reported != &e || (e.flags & ISO_TEXT))) {
                 const std::string reportName = Report_SjisToUtf8(reported->name);
                 if (reportName != name)
                     json.Key("report_name").String(reportName);
