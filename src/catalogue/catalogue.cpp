@@ -235,6 +235,20 @@ bool Catalogue::Reindex(std::string& error) {
     return read && ok && Rekey(keys, error);
 }
 
+bool Catalogue::DiscIdentities(Statement& discs, std::vector<std::pair<int64_t, CatalogueDisc>>& ids,
+                               std::string& error) {
+    // Each disc (`discs` selects id, volume and TOC) with what its key is made of.
+    return EachRow(
+        m_db, m_path, discs,
+        [&] {
+            CatalogueDisc d;
+            d.volume = discs.ColumnText(1);
+            d.toc = discs.ColumnText(2);
+            ids.emplace_back(discs.ColumnInt(0), d);
+        },
+        error);
+}
+
 bool Catalogue::Rekey(const std::map<int64_t, DiscKey>& keys, std::string& error) {
     Statement discs, update;
     if (!discs.Prepare(m_db, "SELECT id, volume, toc FROM discs") ||
@@ -242,21 +256,13 @@ bool Catalogue::Rekey(const std::map<int64_t, DiscKey>& keys, std::string& error
         error = Message(m_db, m_path);
         return false;
     }
-    std::vector<std::pair<int64_t, std::string>> rekeyed;
-    if (!EachRow(
-            m_db, m_path, discs,
-            [&] {
-                CatalogueDisc d;
-                d.volume = discs.ColumnText(1);
-                d.toc = discs.ColumnText(2);
-                const auto it = keys.find(discs.ColumnInt(0));
-                rekeyed.emplace_back(discs.ColumnInt(0), (it != keys.end() ? it->second : DiscKey()).Of(d));
-            },
-            error))
+    std::vector<std::pair<int64_t, CatalogueDisc>> ids;
+    if (!DiscIdentities(discs, ids, error))
         return false;
-    for (const auto& [id, key] : rekeyed) {
+    for (const auto& [id, disc] : ids) {
+        const auto it = keys.find(id);
         sqlite3_reset(update.s);
-        update.Text(1, key);
+        update.Text(1, (it != keys.end() ? it->second : DiscKey()).Of(disc));
         update.Int(2, id);
         if (sqlite3_step(update.s) != SQLITE_DONE) {
             error = Message(m_db, m_path);
@@ -283,17 +289,8 @@ bool Catalogue::CopyVersion1Rows(std::string& error) {
         error = Message(m_db, m_path);
         return false;
     }
-    // Each disc with what its key is made of.
     std::vector<std::pair<int64_t, CatalogueDisc>> ids;
-    if (!EachRow(
-            m_db, m_path, discs,
-            [&] {
-                CatalogueDisc d;
-                d.volume = discs.ColumnText(1);
-                d.toc = discs.ColumnText(2);
-                ids.emplace_back(discs.ColumnInt(0), d);
-            },
-            error))
+    if (!DiscIdentities(discs, ids, error))
         return false;
     for (const auto& [id, disc] : ids) {
         std::vector<CatalogueEntry> entries;

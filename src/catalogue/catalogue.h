@@ -9,13 +9,15 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 namespace cat_internal {
 class DiscKey;
-}
+struct Statement;
+} // namespace cat_internal
 
 struct CatalogueDisc {
     int number = -1; // the management number (0 and up); -1 for none yet
@@ -110,6 +112,8 @@ class Catalogue {
     // transaction.
     bool Reindex(std::string& error);
     bool Rekey(const std::map<int64_t, cat_internal::DiscKey>& keys, std::string& error);
+    bool DiscIdentities(cat_internal::Statement& discs, std::vector<std::pair<int64_t, CatalogueDisc>>& ids,
+                        std::string& error);
     // Version 1's rows of entries into blocks, inside the caller's transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);

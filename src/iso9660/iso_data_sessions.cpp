@@ -135,7 +135,7 @@ SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
         return nullptr;
     for (SessionTree* other = tree->otherNames; other; other = other->next)
         if (other->names == names)
-            return other->root ? other : nullptr;
+            return (other->notes & ISO_TREE_NOT_READ) ? nullptr : other;
     SessionEntry* session = SessionOf(tree);
     if (!session)
         return nullptr;
@@ -152,11 +152,11 @@ SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
     const int rc = AnalyzeSession(g_DiscModel->device, session, other, names, &stop);
     g_DiscModel->currentSessionEntry = cursorSession;
     g_DiscModel->currentTree = cursorTree;
-    if (rc != ISO_OK && rc != ISO_ERR_DESCRIPTOR) {
-        ReleaseEntries(other->root);
-        other->root = nullptr;
-    }
-    return other->root ? other : nullptr;
+    // A tree that could not be read whole is not given out; what it holds goes with the model, as the
+    // entries kept beside it do.
+    if ((rc != ISO_OK && rc != ISO_ERR_DESCRIPTOR) || !other->root)
+        other->notes |= ISO_TREE_NOT_READ;
+    return (other->notes & ISO_TREE_NOT_READ) ? nullptr : other;
 }
 
 SessionTree* Iso_ReportTree(SessionTree* tree) {

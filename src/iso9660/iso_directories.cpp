@@ -193,6 +193,31 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
     }
 }
 
+// The blocks of a directory after its first (read already, for the directory's own length), a piece of 32 at
+// a time into the walk's one buffer, so each block is read once and no directory costs memory of its size. A
+// piece that cannot be read is read block by block: the records of every block that can be are listed.
+void WalkFollowingBlocks(uint16_t device, FileEntry* dir, uint64_t blocks, FileEntry*& tail,
+                         SessionTree* tree) {
+    const uint32_t bl = CurrentSession()->blockLength;
+    std::vector<uint8_t>& piece = g_Walk.piece;
+    for (uint64_t b = 1; b < blocks;) {
+        const uint64_t n = std::min<uint64_t>(kPieceBlocks, blocks - b);
+        piece.resize(n * bl);
+        const auto lbn = static_cast<uint32_t>(dir->lbn + b);
+        if (Iso_ReadExtent(device, lbn, static_cast<uint32_t>(n), piece.data()) != ISO_OK)
+            for (uint64_t k = 0; k < n; ++k)
+                if (Iso_ReadExtent(device, static_cast<uint32_t>(lbn + k), 1, piece.data() + k * bl) !=
+                    ISO_OK) {
+                    std::fill_n(piece.begin() + static_cast<std::ptrdiff_t>(k * bl), bl, uint8_t{0});
+                    if (!(dir->flags & ISO_UNREADABLE))
+                        MarkUnreadable(dir, BlockUnreadable(lbn + k));
+                }
+        for (uint64_t k = 0; k < n; ++k)
+            WalkBlock(std::span<const uint8_t>(piece).subspan(k * bl, bl), dir, tail, tree);
+        b += n;
+    }
+}
+
 } // namespace
 
 int Iso_AnalyzeDirectory(uint16_t device) {
@@ -248,27 +273,7 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     int result = ISO_OK;
     try {
         WalkBlock(first, dir, tail, tree);
-        // The blocks after the first (read already, for the directory's own length) a piece of 32 at a time
-        // into the walk's one buffer, so each block is read once and no directory costs memory of its size. A
-        // piece that cannot be read is read block by block: the records of every block that can be are
-        // listed.
-        std::vector<uint8_t>& piece = g_Walk.piece;
-        for (uint64_t b = 1; b < blocks;) {
-            const uint64_t n = std::min<uint64_t>(kPieceBlocks, blocks - b);
-            piece.resize(n * bl);
-            const auto lbn = static_cast<uint32_t>(dir->lbn + b);
-            if (Iso_ReadExtent(device, lbn, static_cast<uint32_t>(n), piece.data()) != ISO_OK)
-                for (uint64_t k = 0; k < n; ++k)
-                    if (Iso_ReadExtent(device, static_cast<uint32_t>(lbn + k), 1, piece.data() + k * bl) !=
-                        ISO_OK) {
-                        std::fill_n(piece.begin() + static_cast<std::ptrdiff_t>(k * bl), bl, uint8_t{0});
-                        if (!(dir->flags & ISO_UNREADABLE))
-                            MarkUnreadable(dir, BlockUnreadable(lbn + k));
-                    }
-            for (uint64_t k = 0; k < n; ++k)
-                WalkBlock(std::span<const uint8_t>(piece).subspan(k * bl, bl), dir, tail, tree);
-            b += n;
-        }
+        WalkFollowingBlocks(device, dir, blocks, tail, tree);
     } catch (const std::bad_alloc&) {
         result = ISO_ERR_NO_MEMORY;
     }

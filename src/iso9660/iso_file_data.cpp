@@ -64,13 +64,10 @@ int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size) {
     return ISO_OK;
 }
 
-int Iso_ReadFile(uint32_t lbn, uint32_t size) {
-    int rc = Iso_SelectSession();
-    if (rc != ISO_OK)
-        return rc;
-    Iso_FreeFile();
-    if (!ExtentInsideSession(g_DiscModel->currentSessionEntry, lbn, size))
-        return ISO_ERR_EXTENT;
+namespace {
+
+// The file image of `size` bytes, zero-filled, with a block of room after it for the last read.
+int AllocateFile(uint32_t size) {
     const uint64_t bytes = uint64_t(size) + g_DiscModel->currentSessionEntry->blockLength;
     if (bytes > SIZE_MAX)
         return ISO_ERR_FILE_NO_MEMORY;
@@ -79,7 +76,20 @@ int Iso_ReadFile(uint32_t lbn, uint32_t size) {
         return ISO_ERR_FILE_NO_MEMORY;
     g_FileCursor = g_FileData;
     g_FileDataLength = size;
-    return Iso_ReadFileData(g_FileData, lbn, size);
+    return ISO_OK;
+}
+
+} // namespace
+
+int Iso_ReadFile(uint32_t lbn, uint32_t size) {
+    int rc = Iso_SelectSession();
+    if (rc != ISO_OK)
+        return rc;
+    Iso_FreeFile();
+    if (!ExtentInsideSession(g_DiscModel->currentSessionEntry, lbn, size))
+        return ISO_ERR_EXTENT;
+    rc = AllocateFile(size);
+    return rc == ISO_OK ? Iso_ReadFileData(g_FileData, lbn, size) : rc;
 }
 
 int Iso_ReadEntry(const FileEntry& entry) {
@@ -89,14 +99,8 @@ int Iso_ReadEntry(const FileEntry& entry) {
     if (rc != ISO_OK)
         return rc;
     Iso_FreeFile();
-    const uint64_t bytes = uint64_t(entry.size) + g_DiscModel->currentSessionEntry->blockLength;
-    if (bytes > SIZE_MAX)
-        return ISO_ERR_FILE_NO_MEMORY;
-    g_FileData = static_cast<uint8_t*>(calloc(1, static_cast<size_t>(bytes)));
-    if (!g_FileData)
-        return ISO_ERR_FILE_NO_MEMORY;
-    g_FileCursor = g_FileData;
-    g_FileDataLength = entry.size;
+    if ((rc = AllocateFile(entry.size)) != ISO_OK)
+        return rc;
     uint64_t at = 0;
     return Iso_ZisofsUncompress(entry,
                                 [&at](const uint8_t* data, size_t length) {

@@ -100,6 +100,8 @@ constexpr uint8_t ISO_TREE_DESCRIPTOR_PASSED = 0x02;
 constexpr uint8_t ISO_TREE_NO_TERMINATOR = 0x04;
 // The first session's tree: the drive gave no usable full TOC, the sessions come from its formatted TOC.
 constexpr uint8_t ISO_TREE_NO_FULL_TOC = 0x08;
+// A tree of a session's other names (SessionTree::otherNames) whose directories could not be read.
+constexpr uint8_t ISO_TREE_NOT_READ = 0x80;
 // What the window and ckvd say of a session with that note.
 constexpr const char* kPathTablePassedOver =
     "the path table was passed over (empty, or not naming the root directory); "

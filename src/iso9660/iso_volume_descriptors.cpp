@@ -59,6 +59,28 @@ void NotePassed(SessionTree* tree, uint64_t lbn, const uint8_t* d) {
         ++tree->passedCount;
 }
 
+enum class Descriptor { Primary, Joliet, Other, Failed };
+
+// What a descriptor of the set (with its standard identifier) is to the file tree.
+Descriptor Classify(const uint8_t* d) {
+    const uint8_t type = d[ecma119::kDescriptorType], version = d[ecma119::kDescriptorVersion];
+    if (type == 1 && version == 1)
+        return Descriptor::Primary;
+    if (type == 2 && version == 1) {
+        // Joliet: no volume flags, and an escape sequence of UCS-2 level 1, 2 or 3 ("%/@", "%/C", "%/E"); any
+        // other supplementary descriptor describes no tree read here.
+        const uint8_t* escape = d + ecma119::kEscapeSequences;
+        const bool joliet = d[ecma119::kVolumeFlags] == 0 && escape[0] == 0x25 && escape[1] == 0x2F &&
+                            (escape[2] == 0x40 || escape[2] == 0x43 || escape[2] == 0x45);
+        return joliet ? Descriptor::Joliet : Descriptor::Other;
+    }
+    // A boot record (El Torito), a volume partition descriptor, the enhanced volume descriptor of ISO
+    // 9660:1999 (the primary or Joliet one serves): nothing of the file tree.
+    if (((type == 0 || type == 3) && version == 1) || (type == 2 && version == 2))
+        return Descriptor::Other;
+    return Descriptor::Failed;
+}
+
 } // namespace
 
 int Iso_ReadVolumeDescriptors(uint16_t device) {
@@ -85,12 +107,7 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     // type or version, no standard identifier) is passed over and noted, so that a damaged boot record or
     // supplementary descriptor leaves the volume its primary descriptor describes; a set without a primary
     // descriptor describes no volume.
-    std::array<uint8_t, kBufferSize>&primary = g_Walk.primary, &joliet = g_Walk.joliet;
-    bool havePrimary = false, &haveJoliet = g_Walk.haveJoliet;
-    auto serve = [&] {
-        g_Walk.descriptor = haveJoliet ? joliet : primary;
-        return ISO_OK;
-    };
+    bool havePrimary = false;
     // The set cannot run past the session's recorded area; each block is read once.
     const uint64_t end = std::min<uint64_t>(SessionEnd(s), uint64_t{s->pvdLbn} + kMaxDescriptorBlocks);
     uint64_t lbn = s->pvdLbn;
@@ -105,46 +122,37 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
             return rc;
         }
         const uint8_t* d = g_Walk.sector.data();
-        const uint8_t type = d[ecma119::kDescriptorType], version = d[ecma119::kDescriptorVersion];
         if (memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) != 0) {
             if (havePrimary)
                 break; // the set ends here without its terminator
             NotePassed(tree, lbn, d);
             continue;
         }
-        if (type == 255 && version == 1) {
+        if (d[ecma119::kDescriptorType] == 255 && d[ecma119::kDescriptorVersion] == 1) {
             terminated = true;
             continue;
         }
-        if (type == 1 && version == 1) {
-            primary = g_Walk.sector;
-            havePrimary = true;
-        } else if (type == 2 && version == 1) {
-            // Joliet: no volume flags, and an escape sequence of UCS-2 level 1, 2 or 3 ("%/@", "%/C", "%/E").
-            const uint8_t* escape = d + ecma119::kEscapeSequences;
-            if (d[ecma119::kVolumeFlags] == 0 && escape[0] == 0x25 && escape[1] == 0x2F &&
-                (escape[2] == 0x40 || escape[2] == 0x43 || escape[2] == 0x45)) {
-                joliet = g_Walk.sector;
-                haveJoliet = true;
-            }
-        } else if ((type == 0 || type == 3) && version == 1) {
-            // A boot record (El Torito) or a volume partition descriptor: nothing of the file tree.
-        } else if (type == 2 && version == 2) {
-            // The enhanced volume descriptor of ISO 9660:1999: the primary (or Joliet) one serves.
-        } else {
+        const Descriptor kind = Classify(d);
+        if (kind == Descriptor::Primary)
+            g_Walk.primary = g_Walk.sector;
+        else if (kind == Descriptor::Joliet)
+            g_Walk.joliet = g_Walk.sector;
+        else if (kind == Descriptor::Failed)
             NotePassed(tree, lbn, d);
-        }
+        havePrimary = havePrimary || kind == Descriptor::Primary;
+        g_Walk.haveJoliet = g_Walk.haveJoliet || kind == Descriptor::Joliet;
     }
     if (!havePrimary) {
         clearNotes();
-        haveJoliet = false;
+        g_Walk.haveJoliet = false;
         return ISO_ERR_DESCRIPTOR;
     }
     if (!terminated && tree) {
         tree->notes |= ISO_TREE_NO_TERMINATOR;
         tree->setEndLbn = static_cast<uint32_t>(lbn);
     }
-    return serve();
+    g_Walk.descriptor = g_Walk.haveJoliet ? g_Walk.joliet : g_Walk.primary;
+    return ISO_OK;
 }
 
 namespace {

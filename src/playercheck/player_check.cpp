@@ -119,6 +119,7 @@ class Walk {
              const std::string& text) {
         m_result.findings.push_back({s, rule, path, folder, track, text});
     }
+    void Track(FileEntry& e, const std::string& path, int folder, int number);
     void Name(const FileEntry& e, const std::string& path, int folder, int track);
     void Media(FileEntry& e, const std::string& path, int folder, int track);
     void Mpeg(const std::string& path, int folder, int track);
@@ -190,21 +191,7 @@ void Walk::Run(FileEntry* root) {
                 Name(*c, path, 0, 0);
                 continue;
             }
-            const int number = m_profile.tracksPerFolder ? ++track : ++discTrack;
-            Name(*c, path, folder, number);
-            // Every numbered track takes its place in the order, one that will not play marked so: the
-            // player counts it (the next one's number says so) and skips it.
-            const size_t before = m_result.findings.size();
-            if (c->flags & ISO_UNREADABLE)
-                Add(Severity::WillNotPlay, "unreadable", path, folder, number,
-                    std::string("the file could not be read: ") +
-                        (Iso_UnreadableReason(c) ? Iso_UnreadableReason(c) : ""));
-            else
-                Media(*c, path, folder, number);
-            const bool fails =
-                std::any_of(m_result.findings.begin() + ptrdiff_t(before), m_result.findings.end(),
-                            [](const PlayerFinding& x) { return x.severity == Severity::WillNotPlay; });
-            m_result.order.push_back({folder, number, path, c, !fails});
+            Track(*c, path, folder, m_profile.tracksPerFolder ? ++track : ++discTrack);
         }
         // Subfolders in their order: pushed last first, so the first is walked next.
         for (auto it = below.rbegin(); it != below.rend(); ++it)
@@ -212,6 +199,23 @@ void Walk::Run(FileEntry* root) {
     }
     m_result.folders = folderCount;
     m_result.files = fileCount;
+}
+
+// Every numbered track takes its place in the order, one that will not play marked so: the player counts it
+// (the next one's number says so) and skips it.
+void Walk::Track(FileEntry& e, const std::string& path, int folder, int number) {
+    Name(e, path, folder, number);
+    const size_t before = m_result.findings.size();
+    if (e.flags & ISO_UNREADABLE)
+        Add(Severity::WillNotPlay, "unreadable", path, folder, number,
+            std::string("the file could not be read: ") +
+                (Iso_UnreadableReason(&e) ? Iso_UnreadableReason(&e) : ""));
+    else
+        Media(e, path, folder, number);
+    const bool fails =
+        std::any_of(m_result.findings.begin() + ptrdiff_t(before), m_result.findings.end(),
+                    [](const PlayerFinding& x) { return x.severity == Severity::WillNotPlay; });
+    m_result.order.push_back({folder, number, path, &e, !fails});
 }
 
 void Walk::Name(const FileEntry& e, const std::string& path, int folder, int track) {

@@ -175,24 +175,28 @@ constexpr std::pair<const char*, PlayerNames> kNameChoices[] = {{"joliet", Playe
                                                                 {"iso9660", PlayerNames::Iso9660},
                                                                 {"rockridge", PlayerNames::RockRidge}};
 
+Key NamesKey() {
+    return {"names",
+            [](PlayerProfile& p, const std::string& v, std::string& why) {
+                for (const auto& [choice, names] : kNameChoices)
+                    if (Player_Lower(v) == choice)
+                        return p.names = names, true;
+                why = "\"" + v + "\" is not joliet, iso9660 or rockridge";
+                return false;
+            },
+            [](const PlayerProfile& p) {
+                for (const auto& [choice, names] : kNameChoices)
+                    if (p.names == names)
+                        return std::string(choice);
+                return std::string();
+            }};
+}
+
 const std::vector<Key>& Keys() {
     static const std::vector<Key> keys = {
         {"name", [](PlayerProfile& p, const std::string& v, std::string&) { return p.name = v, true; },
          [](const PlayerProfile& p) { return p.name; }},
-        {"names",
-         [](PlayerProfile& p, const std::string& v, std::string& why) {
-             for (const auto& [choice, names] : kNameChoices)
-                 if (Player_Lower(v) == choice)
-                     return p.names = names, true;
-             why = "\"" + v + "\" is not joliet, iso9660 or rockridge";
-             return false;
-         },
-         [](const PlayerProfile& p) {
-             for (const auto& [choice, names] : kNameChoices)
-                 if (p.names == names)
-                     return std::string(choice);
-             return std::string();
-         }},
+        NamesKey(),
         {"iso_level",
          [](PlayerProfile& p, const std::string& v, std::string& why) {
              if (v == "1" || v == "2")

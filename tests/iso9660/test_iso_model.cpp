@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_internal.h"
 
 namespace {
 
@@ -105,3 +106,36 @@ TEST(RecordPool, EntriesStartZeroedAndStayApart) {
 }
 
 } // namespace
+
+// What an entry keeps after its Shift-JIS name comes back whole wherever it is kept: in the name field, in
+// the model's text blocks (a long text), or in the model's table (a Shift-JIS name leaving no room after it).
+TEST(EntryExtras, TextsAndModeComeBackWhereverTheyAreKept) {
+    struct Case {
+        size_t sjisLength;
+        std::string text, identifier;
+        int mode;
+    } cases[] = {
+        {10, "Große Übung.txt", "GRO__E__.TXT;1", 0644},
+        {10, "", "", 0755},
+        {10, std::string(200, 'x') + "é", "XXXXXXXX.TXT;1", 0600},
+        {10, std::string(500, 'y'), "", -1},
+        {250, std::string(250, 'n') + "é", "N.;1", 0640},
+        {255, "", "", 0444},
+        {255, "Überlang", "", -1},
+    };
+    for (const Case& c : cases) {
+        FileEntry e{};
+        std::memset(e.name, 'a', c.sjisLength);
+        const std::string text = c.text.empty() ? std::string(e.name) : c.text;
+        ASSERT_TRUE(iso_internal::SetEntryText(&e, text, c.identifier, c.mode));
+        EXPECT_EQ(std::string(Iso_EntryName(&e)), text) << c.sjisLength;
+        EXPECT_EQ(std::string(Iso_RecordedIdentifier(&e) ? Iso_RecordedIdentifier(&e) : ""), c.identifier);
+        EXPECT_EQ(Iso_EntryMode(&e), c.mode < 0 ? 0 : c.mode);
+        EXPECT_EQ(std::string(e.name), std::string(c.sjisLength, 'a')); // the report's form untouched
+        // A mode given later keeps the texts.
+        ASSERT_TRUE(iso_internal::SetEntryMode(&e, 0700));
+        EXPECT_EQ(std::string(Iso_EntryName(&e)), text);
+        EXPECT_EQ(Iso_EntryMode(&e), 0700);
+    }
+    Iso_Terminate(); // the blocks and the table go with the model
+}

@@ -357,7 +357,8 @@ class Usage(CkvdCase):
                            (["report", "--json", "demo", "-o", "x"], "unknown option '--json'"),
                            (["ls", "--session", "0", "demo"], "--session takes a session number from 1 to 255, not '0'"),
                            (["report", "demo", "-o", "x.csv", "--comment"], "option '--comment' needs a value"),
-                           (["drives", "demo"], "unexpected argument 'demo'")):
+                           (["drives", "demo"], "unexpected argument 'demo'"),
+                           (["catalog", "bogus"], "ckvd: catalog: unknown command 'bogus'")):
             r = self.assertFails(args, 2, said)
             self.assertEqual((r.stderr.count("\n"), "--help" in r.stderr, "usage:" in r.stderr), (1, True, False), args)
 

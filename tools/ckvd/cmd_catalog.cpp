@@ -1,4 +1,5 @@
 // ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs.
+#include <algorithm>
 #include <cstdio>
 
 #include "appmodel/catalogue_add.h"
@@ -256,6 +257,10 @@ int Cmd_Catalog(int argc, char** argv) {
     const std::string what = o.args[0];
     if (what == "add")
         return Add(o);
+    static const char* const kKnown[] = {"search", "list",   "show",  "remove",
+                                         "import", "export", "dupes", "backup"};
+    if (std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return what == k; }))
+        return Cli_UsageError("unknown command '" + what + "'");
     if (!WellFormed(o))
         return Cli_Usage();
     // Only an add or an import makes a catalogue; the other commands need one.
