@@ -17,6 +17,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
+#include "report/disc_text.h"
 #ifdef CKVD_ISO_PART
 #include "verify/disc_verify.h"
 #include "verify/verify_map.h"
@@ -200,6 +201,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const VerifyMapLayout layout = Verify_MapLayout(verify.Total());
             (void)Verify_MapPicture(Verify_MapCells(verify, layout), layout);
         }
+        // Each session in its other names, its entries paired with theirs, every name form read back.
+        for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+            for (SessionTree* other : {Iso_NamesTree(t, ISO_NAMES_PRIMARY), Iso_ReportTree(t)})
+                Report_WalkTree(t->root, [&](FileEntry& e, const std::string&, size_t) {
+                    const FileEntry* same = Iso_SameEntry(t, other, &e);
+                    (void)std::strlen(Iso_EntryName(same ? same : &e));
+                    (void)Iso_RecordedIdentifier(&e), (void)Iso_EntryMode(&e);
+                });
         int reads = 0;
         for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
             for (FileEntry* e = t->root ? t->root->firstChild : nullptr; e && reads < 8;
