@@ -126,8 +126,8 @@ std::string App_IncompleteImage(uint16_t device) {
     return volumeEnd > end ? drive->device_path() + ": " + VolumeRecords(end, volumeEnd) : std::string();
 }
 
-int App_AnalyzeDisc(uint16_t device, std::string* reason) {
-    const int rc = Iso_AnalyzeDisc(device);
+int App_AnalyzeDisc(uint16_t device, std::string* reason, uint8_t names) {
+    const int rc = Iso_AnalyzeDisc(device, names);
     if (rc != ISO_OK && reason)
         *reason = App_LoadFailureReason(device, rc);
     return rc;

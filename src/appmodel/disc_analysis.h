@@ -7,7 +7,7 @@
 
 // Iso_AnalyzeDisc on `device`. On failure (any result but 1) `reason` gets, for an image drive, the image's
 // path and why in plain words ("PATH: the image file ends at block N; ..."); it stays empty for other drives.
-int App_AnalyzeDisc(uint16_t device, std::string* reason);
+int App_AnalyzeDisc(uint16_t device, std::string* reason, uint8_t names = 0);
 
 // The reason for a failed load of `device` with result `code` (empty when the device is no image drive).
 std::string App_LoadFailureReason(uint16_t device, int code);

@@ -9,13 +9,15 @@
 #include "iso9660/iso_zisofs.h"
 
 // TOC and sessions.
-int Iso_AnalyzeDisc(uint16_t device);
+// `names`: the name set each data session is read in where it records it (ISO_NAMES_*); 0, or a set a session
+// does not record: Rock Ridge, else Joliet, else the primary names.
+int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
 int Iso_AnalyzeToc(uint16_t device);
 int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format);
 int Iso_AnalyzeAudioTracks(uint16_t device);
 
 // Directories.
-int Iso_AnalyzeDataSessions(uint16_t device);
+int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names = 0);
 int Iso_ReadVolumeDescriptors(uint16_t device);
 int Iso_AnalyzePathTable(uint16_t device);
 int Iso_AnalyzeDirectory(uint16_t device);

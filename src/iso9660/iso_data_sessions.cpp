@@ -43,8 +43,10 @@ bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
     return rr.sharingProtocol && (rr.extension || rr.rockRidge);
 }
 
-// The names a session is shown in, of those it records.
-uint8_t ShownNames(uint8_t recorded) {
+// The names a session is read in, of those it records: `preferred` where it is one of them.
+uint8_t ShownNames(uint8_t recorded, uint8_t preferred) {
+    if (recorded & preferred)
+        return preferred;
     if (recorded & ISO_NAMES_ROCKRIDGE)
         return ISO_NAMES_ROCKRIDGE;
     return (recorded & ISO_NAMES_JOLIET) ? ISO_NAMES_JOLIET : ISO_NAMES_PRIMARY;
@@ -74,7 +76,7 @@ int iso_internal::AnalyzeSession(uint16_t device, SessionEntry* session, Session
         g_Walk.descriptor = g_Walk.primary;
         tree->recordedNames = uint8_t(ISO_NAMES_PRIMARY | (g_Walk.haveJoliet ? ISO_NAMES_JOLIET : 0) |
                                       (DetectRockRidge(device, session) ? ISO_NAMES_ROCKRIDGE : 0));
-        tree->names = wanted ? wanted : ShownNames(tree->recordedNames);
+        tree->names = wanted ? wanted : ShownNames(tree->recordedNames, g_Walk.preferred);
         if (tree->recordedNames & tree->names) {
             if (tree->names == ISO_NAMES_JOLIET)
                 g_Walk.descriptor = g_Walk.joliet;
@@ -95,9 +97,11 @@ int iso_internal::AnalyzeSession(uint16_t device, SessionEntry* session, Session
     return result;
 }
 
-int Iso_AnalyzeDataSessions(uint16_t device) {
+int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names) {
     if (!g_DiscModel)
         return ISO_ERR_NO_MODEL;
+    g_Walk.preferred =
+        (names == ISO_NAMES_PRIMARY || names == ISO_NAMES_JOLIET || names == ISO_NAMES_ROCKRIDGE) ? names : 0;
     int result = ISO_OK;
     g_CurrentSession = 0;
     SessionEntry* session = g_DiscModel->firstSession;
@@ -109,6 +113,7 @@ int Iso_AnalyzeDataSessions(uint16_t device) {
         session = session->next;
         ++g_CurrentSession;
     }
+    g_Walk.preferred = 0;
     return result;
 }
 

@@ -140,6 +140,7 @@ struct DirectoryWalk {
     // `descriptor`.
     std::array<uint8_t, kBufferSize> primary{}, joliet{};
     bool haveJoliet = false;
+    uint8_t preferred = 0; // the names sessions are read in where they record them (Iso_AnalyzeDisc)
     std::array<uint8_t, kBufferSize> sector{};
     std::vector<uint8_t> piece;    // the blocks of a directory after its first, a piece at a time
     RockRidgeEntry entry;          // the Rock Ridge entries of the record being read

@@ -113,7 +113,7 @@ int Iso_AnalyzeToc(uint16_t device) {
     return ISO_OK;
 }
 
-int Iso_AnalyzeDisc(uint16_t device) {
+int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
     ReleaseModel();
     g_DiscModel = NewRecord<DiscModel>();
     if (!g_DiscModel)
@@ -133,5 +133,5 @@ int Iso_AnalyzeDisc(uint16_t device) {
         return ISO_ERR_DISC_TYPE;
     if (!Iso_IsDataType(type))
         return Iso_AnalyzeAudioTracks(device);
-    return Iso_AnalyzeDataSessions(device);
+    return Iso_AnalyzeDataSessions(device, names);
 }

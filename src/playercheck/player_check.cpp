@@ -426,6 +426,17 @@ void CheckNavigation(PlayerCheck& result, int index) {
 
 } // namespace
 
+uint8_t Player_ReadNames(const PlayerProfile& profile) {
+    switch (profile.names) {
+    case PlayerNames::Joliet:
+        return ISO_NAMES_JOLIET;
+    case PlayerNames::Iso9660:
+        return ISO_NAMES_PRIMARY;
+    default:
+        return 0;
+    }
+}
+
 size_t PlayerCheck::Plays() const {
     return size_t(std::count_if(order.begin(), order.end(), [](const PlayerTrack& t) { return t.plays; }));
 }
@@ -475,11 +486,13 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
         result.findings.push_back({Severity::Note, "multisession", "", 0, 0,
                                    "the player reads session 1 only; what later sessions add is not played"});
     // The tree of the names the player reads; the files are the same whichever it is.
-    SessionTree* read = tree;
-    if (profile.names == PlayerNames::Iso9660 || !(tree->recordedNames & ISO_NAMES_JOLIET))
-        read = profile.names == PlayerNames::RockRidge ? tree : Iso_NamesTree(tree, ISO_NAMES_PRIMARY);
-    else if (profile.names == PlayerNames::Joliet)
-        read = Iso_NamesTree(tree, ISO_NAMES_JOLIET);
+    const uint8_t recorded = tree->recordedNames;
+    uint8_t names = ISO_NAMES_PRIMARY;
+    if (profile.names == PlayerNames::RockRidge && (recorded & ISO_NAMES_ROCKRIDGE))
+        names = ISO_NAMES_ROCKRIDGE;
+    else if (profile.names != PlayerNames::Iso9660 && (recorded & ISO_NAMES_JOLIET))
+        names = ISO_NAMES_JOLIET;
+    SessionTree* read = Iso_NamesTree(tree, names);
     if (!read) {
         result.findings.push_back(
             {Severity::WillNotPlay, "files", "", 0, 0, "the data session's directories could not be read"});

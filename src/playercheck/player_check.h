@@ -38,6 +38,9 @@ struct PlayerCheck {
     size_t Count(PlayerSeverity severity) const;
 };
 
+// The names a disc is best read in for `profile` (ISO_NAMES_*; 0: as it is shown), where its sessions record
+// them.
+uint8_t Player_ReadNames(const PlayerProfile& profile);
 // Checks the loaded disc (g_DiscModel) against `profile`; the analyzers must be up. The current session
 // is the checked one afterwards.
 PlayerCheck Player_Check(const PlayerProfile& profile);

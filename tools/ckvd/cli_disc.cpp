@@ -50,7 +50,7 @@ bool CliDisc_InstallDrives(const std::vector<std::string>& images) {
     return true;
 }
 
-int CliDisc_Load(const std::string& drive, int* analysis) {
+int CliDisc_Load(const std::string& drive, int* analysis, uint8_t names) {
     std::vector<std::string> images;
     std::string devicePath;
     if (!resolve_drive(drive, images, devicePath) || !CliDisc_InstallDrives(images))
@@ -59,7 +59,7 @@ int CliDisc_Load(const std::string& drive, int* analysis) {
     if (index < 0)
         return -1;
     std::string reason;
-    const int rc = App_AnalyzeDisc(static_cast<uint16_t>(index), &reason);
+    const int rc = App_AnalyzeDisc(static_cast<uint16_t>(index), &reason, names);
     if (rc != 1) {
         if (analysis && g_DiscModel && g_DiscModel->firstSession) {
             *analysis = rc;
@@ -76,12 +76,12 @@ int CliDisc_Load(const std::string& drive, int* analysis) {
     return index;
 }
 
-bool CliDisc_Start(const EngineSession& engine, const std::string& drive) {
+bool CliDisc_Start(const EngineSession& engine, const std::string& drive, uint8_t names) {
     if (engine.failed) {
         Cli_Fail(engine.failed, engine.result);
         return false;
     }
-    return CliDisc_Load(drive) >= 0;
+    return CliDisc_Load(drive, nullptr, names) >= 0;
 }
 
 int CliDisc_Run(const CliOptions& options, size_t minArgs, size_t maxArgs,

@@ -15,10 +15,11 @@ bool CliDisc_InstallDrives(const std::vector<std::string>& images);
 // Loads the disc of DRIVE; its device index, or -1 after the failure was printed. With `analysis`, a disc
 // whose TOC was read is kept even when the analysis of its file systems failed: the result goes there and
 // the caller reports it after what it can show.
-int CliDisc_Load(const std::string& drive, int* analysis = nullptr);
+// `names`: the names to read each session in where it records them (Iso_AnalyzeDisc).
+int CliDisc_Load(const std::string& drive, int* analysis = nullptr, uint8_t names = 0);
 
 // Engine up and the disc of DRIVE loaded; false after the failure was printed.
-bool CliDisc_Start(const EngineSession& engine, const std::string& drive);
+bool CliDisc_Start(const EngineSession& engine, const std::string& drive, uint8_t names = 0);
 
 // Runs `command` with the engine up and the disc of the options' first argument (DRIVE) loaded, for
 // `minArgs` to `maxArgs` arguments, DRIVE included. Wrong usage, engine and load failures end here.

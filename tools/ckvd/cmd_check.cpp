@@ -64,7 +64,8 @@ int Cmd_Check(int argc, char** argv) {
         return kExitUsage;
     }
     EngineSession engine;
-    if (!CliDisc_Start(engine, drive))
+    // The disc is read in the names its player reads, so the check walks no second tree.
+    if (!CliDisc_Start(engine, drive, Player_ReadNames(profile)))
         return kExitFailure;
     const PlayerCheck c = Player_Check(profile);
     if (o.json) {
