@@ -313,29 +313,17 @@ size_t Iso_JolietName(const uint8_t* id, uint32_t units, char* sjis, size_t capa
     size_t out = 0;   // of `sjis`
     char* at = utf8;  // in `utf8`
     bool cut = false; // the Shift-JIS form is full; the Unicode one goes on
-    for (uint32_t i = 0; i < units;) {
-        // Four ASCII characters at a time (big-endian units with a zero high byte and a low one of 1 to
-        // 0x7F).
-        if (i + 4 <= units) {
-            uint64_t w;
-            std::memcpy(&w, id + 2 * size_t(i), sizeof w);
-            const uint64_t lows = 0x8000800080008000ull;
-            if ((w & 0x00FF00FF00FF00FFull) == 0 && (w & lows) == 0 &&
-                ((w - 0x0100010001000100ull) & ~w & lows) == 0) {
-                const char four[4] = {char(w >> 8), char(w >> 24), char(w >> 40), char(w >> 56)};
-                std::memcpy(at, four, 4);
-                at += 4;
-                const size_t fit = cut ? 0 : std::min<size_t>(4, room - out);
-                std::memcpy(sjis + out, four, fit);
-                out += fit;
-                cut = cut || fit < 4;
-                i += 4;
-                continue;
-            }
-        }
+    for (uint32_t i = 0; i < units; ++i) {
         uint32_t u = uint32_t(id[2 * size_t(i)] << 8 | id[2 * size_t(i) + 1]);
         if (u == 0)
             break;
+        if (u < 0x80) { // most characters of most names: the same byte in both forms
+            *at++ = static_cast<char>(u);
+            cut = cut || out >= room;
+            if (!cut)
+                sjis[out++] = static_cast<char>(u);
+            continue;
+        }
         if (!cut) {
             if (u < 0x100) {
                 cut = out + 1 > room;
@@ -345,9 +333,8 @@ size_t Iso_JolietName(const uint8_t* id, uint32_t units, char* sjis, size_t capa
                 cut = !PutSjis(sjis, room, out, static_cast<uint16_t>(u));
             }
         }
-        ++i;
-        if (u >= 0xD800 && u <= 0xDBFF && i < units) {
-            const uint32_t low = uint32_t(id[2 * size_t(i)] << 8 | id[2 * size_t(i) + 1]);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            const uint32_t low = uint32_t(id[2 * size_t(i) + 2] << 8 | id[2 * size_t(i) + 3]);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 // The Shift-JIS form reads the pair as the two units it is ("??").
                 if (!cut)
