@@ -58,6 +58,7 @@ void CDiscInfoDlgModel::OnInitDialog(const DiscModel* model, uint16_t style) {
                 row[0] = " ";
             }
             firstTrack = false;
+            row[4] = Report_TrackKind(t);
             row[5] = std::to_string(t->trackNumber);
             row[6] = num(t->address);
             row[7] = num(t->size);

@@ -249,16 +249,10 @@ void PutLe(uint8_t* p, uint32_t v, int bytes) {
         p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// The audio session that holds the disc's tracks, or nullptr on a data disc.
-const SessionEntry* AudioSession() {
-    const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr;
-    return s && !Iso_IsDataType(s->type) ? s : nullptr;
-}
-
 // The track's samples: its sectors (the entry's size counts sectors) while they lie before the lead-out of
-// the audio session and the data fit a WAV file's 32-bit sizes; 0 otherwise.
+// the track's session and the data fit a WAV file's 32-bit sizes; 0 otherwise.
 uint64_t AudioDataBytes(const FileEntry& entry) {
-    const SessionEntry* s = AudioSession();
+    const SessionEntry* s = Iso_AudioTrackSession(&entry);
     if (!s || uint64_t(entry.lbn) + entry.size > s->leadOut)
         return 0;
     const uint64_t bytes = uint64_t(entry.size) * ASPI_AUDIO_BLOCK_LENGTH;
@@ -310,8 +304,7 @@ SaveOutcome CopyAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& 
 } // namespace
 
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry) {
-    const size_t n = std::strlen(entry.name);
-    return entry.type == 'F' && AudioSession() && n > 4 && std::strcmp(entry.name + n - 4, ".cda") == 0;
+    return Iso_AudioTrackSession(&entry) != nullptr;
 }
 
 std::string SaveToDisc_LocalName(const FileEntry& entry) {

@@ -73,7 +73,7 @@ struct SaveHooks {
 // read error before anything is read. The writer is closed at the end.
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks);
-// A "TrackNN.cda" file of the audio volume an audio disc becomes (its LBN the track's start, its size the
+// A "TrackNN.cda" entry of an audio track, wherever the disc holds it (its LBN the track's start, its size the
 // track's length in sectors, from the TOC).
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry);
 // The name a copy is given (an audio track's with ".wav" for ".cda") and the bytes it will hold.

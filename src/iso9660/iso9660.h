@@ -15,6 +15,17 @@ int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
 int Iso_AnalyzeToc(uint16_t device);
 int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format);
 int Iso_AnalyzeAudioTracks(uint16_t device);
+// An audio session (the first of an audio CD, or of a CD-Extra) as the "Audio CD" volume of its tracks.
+int Iso_AnalyzeAudioSession(uint16_t device, SessionEntry* session, SessionTree* tree);
+// A data session's audio tracks (a mixed-mode disc) as the folder "Audio Tracks" at the end of its root.
+int Iso_AddAudioFolder(uint16_t device, SessionEntry* session, SessionTree* tree);
+// Sectors of audio before track 1 (track 1 is audio and starts after block 0): "Track00.cda"; 0 without.
+uint32_t Iso_HiddenTrackSectors();
+// The session of the audio track a "TrackNN.cda" entry stands for (with NN in `number`), or nullptr for any
+// other entry (a data file of that name included).
+const SessionEntry* Iso_AudioTrackSession(const FileEntry* entry, int* number = nullptr);
+// The "Audio Tracks" folder of a data session (no folder of its file system): a folder of audio tracks only.
+bool Iso_IsAudioFolder(const FileEntry* entry);
 
 // Directories.
 int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names = 0);

@@ -105,9 +105,21 @@ int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names) {
     int result = ISO_OK;
     g_CurrentSession = 0;
     SessionEntry* session = g_DiscModel->firstSession;
+    const bool audioFirst = session && !Iso_IsDataType(session->type);
     for (SessionTree* tree = g_DiscModel->firstTree; tree && session; tree = tree->next) {
         bool stop = false;
-        result = AnalyzeSession(device, session, tree, 0, &stop);
+        if (!Iso_IsDataType(session->type)) { // a CD-Extra's audio session
+            result = Iso_AnalyzeAudioSession(device, session, tree);
+            stop = result != ISO_OK;
+        } else {
+            result = AnalyzeSession(device, session, tree, 0, &stop);
+            // The data session of a CD-Extra that holds no volume leaves its audio as it is.
+            if (audioFirst && result == ISO_ERR_DESCRIPTOR)
+                result = ISO_OK;
+            if (!stop && tree->root)
+                if (const int rc = Iso_AddAudioFolder(device, session, tree); rc != ISO_OK)
+                    result = rc, stop = true;
+        }
         if (stop)
             break;
         session = session->next;
@@ -159,7 +171,8 @@ SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
     g_DiscModel->currentTree = cursorTree;
     // A tree that could not be read whole is not given out; what it holds goes with the model, as the
     // entries kept beside it do.
-    if ((rc != ISO_OK && rc != ISO_ERR_DESCRIPTOR) || !other->root)
+    if ((rc != ISO_OK && rc != ISO_ERR_DESCRIPTOR) || !other->root ||
+        Iso_AddAudioFolder(g_DiscModel->device, session, other) != ISO_OK)
         other->notes |= ISO_TREE_NOT_READ;
     return (other->notes & ISO_TREE_NOT_READ) ? nullptr : other;
 }

@@ -30,9 +30,15 @@ constexpr uint16_t KIND_UNSUPPORTED = 0x8800;
 struct TrackEntry {
     uint8_t trackNumber;
     uint32_t address;
-    uint32_t size;
+    uint32_t size; // in sectors: an audio track's length from the TOC (0 for a data track)
     TrackEntry* next;
+    uint8_t control; // the track's own CONTROL nibble: bit 2 set for data, clear for audio
 };
+
+// True for a track that holds audio: its own CONTROL, whatever its session's first track holds.
+inline bool Iso_IsAudioTrack(const TrackEntry* track) {
+    return track && (track->control & 0x04) == 0;
+}
 
 struct SessionEntry {
     uint8_t type; // high nibble: A0 disc type; low nibble: A0 CONTROL

@@ -81,7 +81,14 @@ int FillSession(uint16_t device, const IsoTocSession& from, bool single, Session
         }
         t->trackNumber = from.tracks[i].number;
         t->address = from.tracks[i].start;
+        t->control = from.tracks[i].control;
     }
+    // An audio track runs to the next track or to the session's lead-out; a data track's size stays 0.
+    for (TrackEntry* k = s->firstTrack; k; k = k->next)
+        if (Iso_IsAudioTrack(k) && !from.tracks.empty()) {
+            const uint32_t end = k->next ? k->next->address : from.leadOut;
+            k->size = end > k->address ? end - k->address : 0;
+        }
     s->pvdLbn = from.tracks.empty() ? 0 : from.tracks.front().start + kVolumeDescriptorsAt;
     if (single) // a session dumped from a multi-session disc keeps its addresses: its track begins later
         s->pvdLbn = Iso_IsDataType(s->type) ? std::max(s->pvdLbn, kVolumeDescriptorsAt) : 0;
@@ -131,7 +138,8 @@ int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
     const uint8_t discType = type & 0xF0;
     if (discType != 0x00 && discType != 0x20)
         return ISO_ERR_DISC_TYPE;
-    if (!Iso_IsDataType(type))
+    // An audio CD is its one audio session; any later session (a CD-Extra's data) is read as well.
+    if (!Iso_IsDataType(type) && g_DiscModel->sessionCount <= 1)
         return Iso_AnalyzeAudioTracks(device);
     return Iso_AnalyzeDataSessions(device, names);
 }

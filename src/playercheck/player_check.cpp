@@ -174,6 +174,8 @@ void Walk::Run(FileEntry* root) {
         std::vector<Folder> below;
         for (FileEntry* c = f.dir->firstChild; c; c = c->nextSibling) {
             const std::string path = f.path + "/" + Iso_EntryName(c);
+            if (Iso_IsAudioFolder(c)) // the CD's audio tracks, no folder of the file system
+                continue;
             if (c->type != 'F') {
                 below.push_back({c, path, f.depth + 1});
                 continue;
@@ -464,19 +466,14 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
             chosen = index;
             tree = t;
         }
-        if (!data && s && s->next) // audio beside data (CD-Extra): a player of files passes it over
-            for (const TrackEntry* k = s->firstTrack; k; k = k->next)
-                result.findings.push_back(
-                    {Severity::Note, "audio_tracks", "", 0, 0,
-                     "CD audio track " + std::to_string(k->trackNumber) +
-                         (profile.audioTracks ? " plays as a CD track"
-                                              : ": the player plays the files, not this track")});
     }
     if (!anyData) { // an audio CD: played as a CD, with no files to check
         result.findings = {
             {Severity::Note, "audio_tracks", "", 0, 0, "an audio CD: the player plays it as a CD"}};
         return result;
     }
+    if (!Player_AudioBesideData(profile, result))
+        return result;
     if (!tree) {
         result.findings.push_back(
             {Severity::WillNotPlay, "files", "", 0, 0, "the data session could not be read: no file plays"});

@@ -44,3 +44,6 @@ uint8_t Player_ReadNames(const PlayerProfile& profile);
 // Checks the loaded disc (g_DiscModel) against `profile`; the analyzers must be up. The current session
 // is the checked one afterwards.
 PlayerCheck Player_Check(const PlayerProfile& profile);
+// The CD audio tracks of a disc with data, as the profile's player treats them (audio_beside_data): a note,
+// and the tracks at the head of the order where it plays them. False when it plays them alone: no file plays.
+bool Player_AudioBesideData(const PlayerProfile& profile, PlayerCheck& result);

@@ -255,7 +255,32 @@ const std::vector<Key>& Keys() {
         FlagKey("wma_lossless", &PlayerProfile::wmaLossless),
         FlagKey("wma_voice", &PlayerProfile::wmaVoice),
         FlagKey("multisession", &PlayerProfile::multisession),
-        FlagKey("audio_tracks", &PlayerProfile::audioTracks),
+        {"audio_beside_data",
+         [](PlayerProfile& p, const std::string& v, std::string& why) {
+             static const char* const kWords[] = {"plays-data", "plays-audio", "plays-both"};
+             for (size_t i = 0; i < std::size(kWords); ++i)
+                 if (Player_Lower(v) == kWords[i])
+                     return p.audioBesideData = PlayerAudio(i), true;
+             why = "\"" + v + "\" is not plays-data, plays-audio or plays-both";
+             return false;
+         },
+         [](const PlayerProfile& p) {
+             return std::string(p.audioBesideData == PlayerAudio::PlaysAudio  ? "plays-audio"
+                                : p.audioBesideData == PlayerAudio::PlaysBoth ? "plays-both"
+                                                                              : "plays-data");
+         }},
+        // The older yes/no of the same: yes plays both, no the files alone.
+        {"audio_tracks",
+         [](PlayerProfile& p, const std::string& v, std::string& why) {
+             bool plays = false;
+             if (!Flag(v, plays))
+                 return why = "\"" + v + "\" is not yes or no", false;
+             p.audioBesideData = plays ? PlayerAudio::PlaysBoth : PlayerAudio::PlaysData;
+             return true;
+         },
+         [](const PlayerProfile& p) {
+             return std::string(p.audioBesideData == PlayerAudio::PlaysData ? "no" : "yes");
+         }},
         ChoiceKey("empty_folders", &PlayerProfile::countEmptyFolders, "count", "skip"),
         ChoiceKey("track_numbers", &PlayerProfile::tracksPerFolder, "folder", "disc"),
     };

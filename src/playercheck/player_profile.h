@@ -14,6 +14,11 @@ enum class PlayerCharset : uint8_t { Ascii, Latin1, ShiftJis, Ucs2, Unicode };
 // the primary names alone; or, as Linux does, Rock Ridge names, else Joliet, else the primary ones.
 enum class PlayerNames : uint8_t { Joliet, Iso9660, RockRidge };
 
+// What a player does with a disc that holds CD audio tracks beside its data (a mixed-mode disc, a CD-Extra):
+// most play the files and pass the audio over, some play the audio tracks as a CD player and never see the
+// files, a few play both.
+enum class PlayerAudio : uint8_t { PlaysData, PlaysAudio, PlaysBoth };
+
 struct PlayerProfile {
     std::string name;
     PlayerNames names = PlayerNames::Joliet;
@@ -33,7 +38,7 @@ struct PlayerProfile {
     std::set<int> wmaVersions = {7, 8, 9};
     bool wmaDrm = false, wmaPro = false, wmaLossless = false, wmaVoice = false;
     bool multisession = true;       // reads the last session; else the first
-    bool audioTracks = false;       // plays the CD audio tracks of a disc with data
+    PlayerAudio audioBesideData = PlayerAudio::PlaysData;
     bool countEmptyFolders = false; // numbers folders without playable files
     bool tracksPerFolder = true;    // track numbers start at 1 in each folder, else run over the disc
 };

@@ -90,15 +90,17 @@ void WriteToc(Output& out) {
     out.Put("DiscType,MaxSector,SectorSize,Session,Mode,Track,Address,Size,PvdLBN,LeadIn,LeadOut,Mode5,"
             "NextProgramArea,RecordingAreaLeadOut,,,,,,\r\n");
     const SessionEntry* first = g_DiscModel ? g_DiscModel->firstSession : nullptr;
+    // The Mode field names each track's kind where audio lies beside data; it stays empty on other discs.
+    const bool mixed = Report_MixedTracks(g_DiscModel);
     for (const SessionEntry* s = first; s; s = s->next) {
         const std::string type = Report_DiscTypeName(s->type, first->type);
         // The TOC's numbers are signed as the drive counts them: a lead-in start reads negative.
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            out.Line("%s,%d,%d,%d,,%d,%d,%d,%d,%d,%d,0x%02X,%d,%d,,,,,,\r\n", type.c_str(),
-                     int32_t(s->lastBlock), int32_t(s->blockLength), s->sessionNumber, t->trackNumber,
-                     int32_t(t->address), int32_t(t->size), int32_t(s->pvdLbn), int32_t(s->leadIn),
-                     int32_t(s->leadOut), s->mode5Pointers, int32_t(s->nextProgramArea),
-                     int32_t(s->recordingAreaLeadOut));
+            out.Line("%s,%d,%d,%d,%s,%d,%d,%d,%d,%d,%d,0x%02X,%d,%d,,,,,,\r\n", type.c_str(),
+                     int32_t(s->lastBlock), int32_t(s->blockLength), s->sessionNumber,
+                     mixed ? Report_TrackKind(t) : "", t->trackNumber, int32_t(t->address), int32_t(t->size),
+                     int32_t(s->pvdLbn), int32_t(s->leadIn), int32_t(s->leadOut), s->mode5Pointers,
+                     int32_t(s->nextProgramArea), int32_t(s->recordingAreaLeadOut));
     }
 }
 
@@ -198,7 +200,8 @@ void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportPr
         pending.pop_back();
         if (e->nextSibling)
             pending.push_back(e->nextSibling);
-        if (e->flags & ISO_TEXT) // a name that reads otherwise than its Shift-JIS form may have lost characters
+        if (e->flags &
+            ISO_TEXT) // a name that reads otherwise than its Shift-JIS form may have lost characters
             NoteLoss(loss, &ReportLoss::names, e->name, Iso_EntryName(e));
         if (e->type == 'V' || e->type == 'D') {
             WriteEntryStart(out, *e, order, e->type == 'V' ? "<Volume>" : "<Directory>");

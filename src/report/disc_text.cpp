@@ -260,6 +260,26 @@ std::string Report_Utf8ToSjis(std::string_view utf8, std::vector<SjisReplacement
     return out;
 }
 
+std::string Report_TrackTypeName(const SessionEntry* session, const TrackEntry* track,
+                                 uint8_t firstSessionType) {
+    if (Iso_IsAudioTrack(track))
+        return "Audio";
+    const std::string name = Report_DiscTypeName(session->type, firstSessionType);
+    return name == "Audio" ? "CD-ROM" : name;
+}
+
+const char* Report_TrackKind(const TrackEntry* track) {
+    return Iso_IsAudioTrack(track) ? "Audio" : "Data";
+}
+
+bool Report_MixedTracks(const DiscModel* model) {
+    bool audio = false, data = false;
+    for (const SessionEntry* s = model ? model->firstSession : nullptr; s; s = s->next)
+        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
+            (Iso_IsAudioTrack(t) ? audio : data) = true;
+    return audio && data;
+}
+
 std::string Report_TocText() {
     std::string out;
     if (!g_DiscModel)
@@ -272,8 +292,9 @@ std::string Report_TocText() {
         out += format("session %u %s %u %u %d %d %d\n", s->sessionNumber, type.c_str(), s->lastBlock,
                       s->blockLength, int32_t(s->leadIn), int32_t(s->leadOut), int32_t(s->nextProgramArea));
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            out += format("%u %u %s %d %u %u\n", s->sessionNumber, t->trackNumber, type.c_str(),
-                          int32_t(t->address), t->size, s->pvdLbn);
+            out += format("%u %u %s %d %u %u\n", s->sessionNumber, t->trackNumber,
+                          Report_TrackTypeName(s, t, first->type).c_str(), int32_t(t->address), t->size,
+                          s->pvdLbn);
     }
     return out;
 }

@@ -12,6 +12,14 @@
 // "Audio", "CD-ROM" or "CD-XA" for a session type byte; the audio/data decision of a CD-DA/CD-ROM session
 // follows the first session's data-track bit. Other disc types give "0x%02X".
 std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType);
+// A track's line of the TOC: "Audio" for an audio track wherever it lies (a mixed-mode disc's), its session's
+// name for a data track ("CD-ROM" where that session's own name would say audio).
+std::string Report_TrackTypeName(const SessionEntry* session, const TrackEntry* track,
+                                 uint8_t firstSessionType);
+// "Audio" or "Data" by the track's own CONTROL.
+const char* Report_TrackKind(const TrackEntry* track);
+// Whether the disc's tracks are not all of one kind (audio beside data).
+bool Report_MixedTracks(const DiscModel* model);
 
 // One line per session ("session N TYPE last_block block_length lead_in lead_out next_program_area"), each
 // followed by one line per track ("session track TYPE address size pvd_lbn"), numbers in decimal.

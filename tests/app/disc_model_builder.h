@@ -21,8 +21,10 @@ class DiscModelBuilder {
         s.blockLength = blockLength;
         return &s;
     }
-    void AddTrack(SessionEntry* s, uint8_t number, uint32_t address, uint32_t size) {
-        Append(tracks_, &s->firstTrack, &TrackEntry::next) = {number, address, size, nullptr};
+    // A track of its session's kind unless `control` says otherwise.
+    void AddTrack(SessionEntry* s, uint8_t number, uint32_t address, uint32_t size, int control = -1) {
+        const uint8_t c = control < 0 ? uint8_t(s->type & 0x0F) : uint8_t(control);
+        Append(tracks_, &s->firstTrack, &TrackEntry::next) = {number, address, size, nullptr, c};
         s->lastTrack = number;
     }
     // A session tree; `volume` null gives a tree without a root entry.

@@ -49,18 +49,19 @@ ScsiTarget* FindByRootPath(const std::string& path, std::string* rest) {
     return nullptr;
 }
 
-// "TrackNN.cda" in any case, NN two digits from 01; 0 when the name is not a track file name.
+// "TrackNN.cda" in any case, NN two digits (00: audio before track 1); -1 when the name is not a track
+// file's.
 int TrackNumberOf(const std::string& name) {
     if (name.size() != 11)
-        return 0;
+        return -1;
     static const char kPattern[] = "track##.cda";
     for (size_t i = 0; i < name.size(); ++i) {
         char c = name[i];
         if (kPattern[i] == '#') {
             if (c < '0' || c > '9')
-                return 0;
+                return -1;
         } else if (std::tolower(static_cast<unsigned char>(c)) != kPattern[i]) {
-            return 0;
+            return -1;
         }
     }
     return (name[5] - '0') * 10 + (name[6] - '0');
@@ -110,17 +111,19 @@ int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) 
     }
     for (size_t i = 0; i + 1 < entries.size(); ++i) {
         const Entry& e = entries[i];
-        if (e.track != number)
+        // Track 0: the audio a disc holds before track 1 starts, from block 0 (a hidden first track).
+        const bool hidden = number == 0 && i == 0 && e.track == 1 && e.start > 0 && e.start < 0x80000000u;
+        if (e.track != number && !hidden)
             continue;
         if (e.control & 0x04)
             return ENOENT; // data tracks have no track file
-        uint32_t start = e.start;
-        uint32_t next = entries[i + 1].start;
+        uint32_t start = hidden ? 0 : e.start;
+        uint32_t next = hidden ? e.start : entries[i + 1].start;
         uint32_t length = next > start ? next - start : 0;
         // Before a data track of a later session (CD-Extra) lie the lead-out, lead-in and pregap that a
         // recorder leaves between sessions; they are no part of the audio track.
         constexpr uint32_t kSessionGap = 6750 + 4500 + 150;
-        if ((entries[i + 1].control & 0x04) && length > kSessionGap)
+        if (!hidden && (entries[i + 1].control & 0x04) && length > kSessionGap)
             length -= kSessionGap;
         // The disc serial: a 32-bit sum of the TOC bytes taken as little-endian words.
         uint32_t serial = 0;
@@ -159,8 +162,8 @@ int Trk_Open(const char* path) {
     }
     std::string rest;
     ScsiTarget* target = FindByRootPath(path, &rest);
-    int number = target ? TrackNumberOf(rest) : 0;
-    if (!target || number < 1 || number > 99) {
+    int number = target ? TrackNumberOf(rest) : -1;
+    if (!target || number < 0 || number > 99) {
         errno = ENOENT;
         return -1;
     }
