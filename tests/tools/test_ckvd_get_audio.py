@@ -31,7 +31,7 @@ class AudioTracks(unittest.TestCase):
         pairs = [("two.wav", 2), ("Track01.wav", 1)]
         # extra.cue: these tracks, then a data session; its lead-out, lead-in and pregap are no part of track 3.
         for sheet in ("audio", "extra"):
-            ok("get", "-r", os.path.join(fx, sheet + ".cue"), "/", os.path.join(out, sheet))
+            ok("get", "-r", "--session", "1", os.path.join(fx, sheet + ".cue"), "/", os.path.join(out, sheet))
             pairs += [(f"{sheet}/Track{n:02d}.wav", n) for n in (1, 2, 3)]
         for ours, n in pairs:
             self.assertEqual(read(os.path.join(out, ours)), read(os.path.join(out, f"b{n:02d}.wav")), ours)

@@ -23,7 +23,7 @@ def samples(wav):
 
 def show_toc(sheet):
     """cdrdao show-toc: (track, mode, start, end) of each track."""
-    text = tool("sh", "-c", f"cdrdao show-toc '{sheet}' 2>&1")
+    text = tool("sh", "-c", f"cd '{os.path.dirname(sheet)}' && cdrdao show-toc '{os.path.basename(sheet)}' 2>&1")
     return [(int(n), mode, int(start), int(end)) for n, mode, start, end in
             re.findall(r"TRACK\s+(\d+)\s+Mode (\w+):.*?START\s+\S+\(\s*(\d+)\).*?END\*?\s+\S+\(\s*(\d+)\)", text, re.S)]
 
@@ -115,6 +115,20 @@ class OtherLayouts(unittest.TestCase):
         sessions = json.loads(ok("ls", "--json", f"{fx}/extra.cue"))["sessions"]
         self.assertEqual([s["volume"] for s in sessions], ["Audio CD", "EXTRA"])  # the data session is read too
         self.assertEqual([e["path"] for e in sessions[1]["entries"]], ["/ONE.TXT;1"])
+
+    def test_audio_before_track_one_is_track_00(self):
+        # Two seconds of sox's tone before track 1's INDEX 01 (the pregap a hidden first track hides in).
+        d = fresh("htoa")
+        tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", "-e", "signed-integer", "-L", "-t", "raw",
+             f"{d}/disc.bin", "synth", "6", "sine", "440")
+        write(f"{d}/htoa.cue", 'FILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n'
+              '  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n')
+        (s,) = json.loads(ok("ls", "--json", f"{d}/htoa.cue"))["sessions"]
+        self.assertEqual([(e["path"], e["lbn"], e["size"]) for e in s["entries"]],
+                         [("/Track00.cda", 0, 150), ("/Track01.cda", 150, 150), ("/Track02.cda", 300, 150)])
+        ok("get", f"{d}/htoa.cue", "/Track00.cda", f"{d}/hidden.wav")
+        self.assertEqual(samples(f"{d}/hidden.wav"), read(f"{d}/disc.bin")[:150 * SECTOR])
+        self.assertRegex(ok("info", f"{d}/htoa.cue", "/Track00.cda"), r"Number of Track: 00\n(.*\n)*Track Size: 150\n")
 
 
 if __name__ == "__main__":

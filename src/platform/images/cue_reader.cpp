@@ -311,6 +311,16 @@ Refusal place_track(const CueSheet& sheet, size_t fi, size_t ti, DiscImage& disc
     Session& s = disc.sessions.back();
     if (!s.tracks.empty() && tr.start < s.leadout)
         return SheetError{t.line, "tracks overlap"};
+    // Track 1 of audio whose file holds sectors before its INDEX 01: audio hidden in its pregap.
+    const lba_t before = t.index0 ? *t.index0 : 0;
+    if (disc.sessions.size() == 1 && s.tracks.empty() && tr.number == 1 && tr.mode == TrackMode::Audio &&
+        *t.index1 > before && abs + before >= 0) {
+        disc.hidden_audio = tr;
+        disc.hidden_audio.number = 0;
+        disc.hidden_audio.start = abs + before;
+        disc.hidden_audio.length = static_cast<uint32_t>(*t.index1 - before);
+        disc.hidden_audio.file_offset = static_cast<uint64_t>(before) * tr.sector_size;
+    }
     s.tracks.push_back(tr);
     s.leadout = tr.start + static_cast<lba_t>(tr.length);
     if (tr.mode == TrackMode::Mode2)

@@ -53,6 +53,9 @@ struct DiscImage {
     std::vector<Session> sessions;
     bool closed = true;                 // no B0 in the last session when the disc is closed
     std::vector<FullTocEntry> full_toc; // what READ TOC format 2 answers, in order
+    // Audio the file holds before track 1's INDEX 01 (its pregap, from INDEX 00 or the file's start): track
+    // number 0, readable as a drive reads it though no TOC entry names it; length 0 when there is none.
+    Track hidden_audio;
 
     // Last recorded LBA (end of the last track of the last session), -1 for an empty disc.
     lba_t last_lba() const;

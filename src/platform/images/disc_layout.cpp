@@ -41,6 +41,9 @@ const Track* DiscImage::track_at(lba_t lba) const {
         for (const auto& t : s.tracks)
             if (lba >= t.start && static_cast<int64_t>(lba) < static_cast<int64_t>(t.start) + t.length)
                 return &t;
+    const Track& h = hidden_audio;
+    if (h.length && lba >= h.start && static_cast<int64_t>(lba) < static_cast<int64_t>(h.start) + h.length)
+        return &h;
     return nullptr;
 }
 
