@@ -53,6 +53,13 @@ def cd_info_starts(cue):
     return [int(s) for s in re.findall(r"\n *\d+: \d\d:\d\d:\d\d +(\d+) (?:audio|leadout)", info)]
 
 
+def wav_samples(path):
+    """The bytes of a WAV file's data chunk."""
+    b = read(path)
+    at = b.index(b"data")
+    return b[at + 8:at + 8 + int.from_bytes(b[at + 4:at + 8], "little")]
+
+
 def fresh(*parts):
     """An empty folder under WORK."""
     path = os.path.join(WORK, *parts)

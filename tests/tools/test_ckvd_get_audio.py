@@ -9,15 +9,9 @@ import os
 import subprocess
 import unittest
 
-from ckvdtest import CKVD, fresh, main, ok, read, tool
+from ckvdtest import CKVD, fresh, main, ok, read, tool, wav_samples
 
 SECTOR = 2352
-
-
-def wav_data(path):
-    b = read(path)
-    at = b.index(b"data")
-    return b[at + 8:at + 8 + int.from_bytes(b[at + 4:at + 8], "little")]
 
 
 class AudioTracks(unittest.TestCase):
@@ -35,8 +29,8 @@ class AudioTracks(unittest.TestCase):
             pairs += [(f"{sheet}/Track{n:02d}.wav", n) for n in (1, 2, 3)]
         for ours, n in pairs:
             self.assertEqual(read(os.path.join(out, ours)), read(os.path.join(out, f"b{n:02d}.wav")), ours)
-        source = wav_data(os.path.join(fx, "t2.wav"))
-        self.assertEqual(wav_data(two), source + bytes(-len(source) % SECTOR))
+        source = wav_samples(os.path.join(fx, "t2.wav"))
+        self.assertEqual(wav_samples(two), source + bytes(-len(source) % SECTOR))
         info = [tool("soxi", opt, two).strip() for opt in ("-r", "-c", "-b", "-s")]
         self.assertEqual(info, ["44100", "2", "16", str((len(source) + SECTOR - 1) // SECTOR * SECTOR // 4)])
 

@@ -10,15 +10,9 @@ import os
 import re
 import unittest
 
-from ckvdtest import WORK, fresh, main, ok, read, run, tool, write
+from ckvdtest import WORK, fresh, main, ok, read, run, tool, wav_samples, write
 
 SECTOR = 2352
-
-
-def samples(wav):
-    b = read(wav)
-    at = b.index(b"data")
-    return b[at + 8:at + 8 + int.from_bytes(b[at + 4:at + 8], "little")]
 
 
 def show_toc(sheet):
@@ -37,10 +31,10 @@ class MixedMode(unittest.TestCase):
         raw = b""
         for n in (2, 3):
             tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", f"{d}/t{n}.wav", "synth", f"{n}.3", "sine", str(300 * n))
-            data = samples(f"{d}/t{n}.wav")
+            data = wav_samples(f"{d}/t{n}.wav")
             raw += data + bytes(-len(data) % SECTOR)
         write(f"{d}/audio.bin", raw)
-        three = len(samples(f"{d}/t2.wav")) // SECTOR + 1
+        three = len(wav_samples(f"{d}/t2.wav")) // SECTOR + 1
         write(f"{d}/mixed.cue", 'FILE "data.iso" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n'
               'FILE "audio.bin" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n'
               f'  TRACK 03 AUDIO\n    INDEX 01 {three // 4500:02d}:{three // 75 % 60:02d}:{three % 75:02d}\n')
@@ -65,14 +59,14 @@ class MixedMode(unittest.TestCase):
         self.assertRegex(ok("info", f"{self.d}/mixed.cue", "/Audio Tracks/Track03.cda"),
                          rf"Number of Track: 03\n(.*\n)*Track Start Address: {peer[2][2]}\n")
 
-    def test_audio_tracks_save_as_their_samples(self):
+    def test_audio_tracks_save_as_their_wav_samples(self):
         out = fresh("mixed-out")
         ok("get", f"{self.d}/mixed.cue", "/Audio Tracks/Track02.cda", f"{out}/two.wav")
         ok("get", "-r", f"{self.d}/mixed.toc", "/", f"{out}/all")
-        source = {n: samples(f"{self.d}/t{n}.wav") for n in (2, 3)}
-        self.assertEqual(samples(f"{out}/two.wav"), source[2] + bytes(-len(source[2]) % SECTOR))
+        source = {n: wav_samples(f"{self.d}/t{n}.wav") for n in (2, 3)}
+        self.assertEqual(wav_samples(f"{out}/two.wav"), source[2] + bytes(-len(source[2]) % SECTOR))
         for n in (2, 3):
-            self.assertEqual(samples(f"{out}/all/Audio Tracks/Track0{n}.wav"), source[n] + bytes(-len(source[n]) % SECTOR))
+            self.assertEqual(wav_samples(f"{out}/all/Audio Tracks/Track0{n}.wav"), source[n] + bytes(-len(source[n]) % SECTOR))
         self.assertEqual(read(f"{out}/all/DOCS/README.TXT"), b"hello\n")
 
     def test_report_names_each_tracks_kind_where_they_differ(self):
@@ -127,7 +121,7 @@ class OtherLayouts(unittest.TestCase):
         self.assertEqual([(e["path"], e["lbn"], e["size"]) for e in s["entries"]],
                          [("/Track00.cda", 0, 150), ("/Track01.cda", 150, 150), ("/Track02.cda", 300, 150)])
         ok("get", f"{d}/htoa.cue", "/Track00.cda", f"{d}/hidden.wav")
-        self.assertEqual(samples(f"{d}/hidden.wav"), read(f"{d}/disc.bin")[:150 * SECTOR])
+        self.assertEqual(wav_samples(f"{d}/hidden.wav"), read(f"{d}/disc.bin")[:150 * SECTOR])
         self.assertRegex(ok("info", f"{d}/htoa.cue", "/Track00.cda"), r"Number of Track: 00\n(.*\n)*Track Size: 150\n")
 
 
