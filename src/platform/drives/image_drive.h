@@ -46,6 +46,8 @@ class ImageDrive final : public ScsiTarget {
     CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
+    // READ CD of the 2,324 user bytes of Mode 2 Form 2 blocks.
+    CommandResult read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data);
 };
 
 class ImageAdapter final : public HostAdapter {
