@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "appmodel/save_to_disc.h"
+#include <FLAC/stream_encoder.h>
 
-struct FLAC__StreamEncoder;
-struct FLAC__StreamMetadata;
+#include "appmodel/save_to_disc.h"
 
 class FlacTrackWriter {
   public:

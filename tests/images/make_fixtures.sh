@@ -170,7 +170,7 @@ START 00:00:05
 FILE "toc-be.raw" 0 5000
 SILENCE 777
 AUDIOFILE "toc-tone.wav" 0:1:0 0:2:0
-DATAFILE "toc-le.raw" #1000 4004
+FILE "toc-be.raw" 250 1001
 EOF
 # An ISO in Mode 2 sectors of 2,336 bytes (subheader, user data) whose file FORM2.DAT lies in Form 2 sectors
 # holding sox's samples, 2,324 bytes each; the other sectors Form 1.

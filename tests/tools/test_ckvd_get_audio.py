@@ -61,28 +61,23 @@ class AudioTracks(unittest.TestCase):
         for args in (["--audio", "ogg", cue, "/Track02.cda"], ["--audio", "flac", cue, "/Track02.cda", "x.wav"]):
             self.assertEqual(run("get", *args).returncode, 2, args)
 
-    def test_a_track_the_image_cannot_give_is_named_and_not_kept(self):
+    def test_unreadable_sectors_are_named_with_their_track_and_nothing_is_kept(self):
         fx, out = os.environ["CKVD_IMAGE_FIXTURES"], fresh("cut")
-        bin_ = read(os.path.join(fx, "audio.bin"))
-        starts = cd_info_starts(os.path.join(fx, "audio.cue"))  # tracks 1-3, then the lead-out
-        kept = starts[2] + 40  # the image ends 40 sectors into track 3
-        with open(os.path.join(out, "audio.bin"), "wb") as f:
-            f.write(bin_[:kept * SECTOR])
-        cue = os.path.join(out, "audio.cue")
-        with open(cue, "w") as f:
-            f.write(read(os.path.join(fx, "audio.cue")).decode())
-        what = (f"Track03.cda (track 3, sectors {starts[2]:,}-{starts[3] - 1:,}): sectors {kept:,}-{starts[3] - 1:,}"
-                " could not be read")
-        for fmt in ("flac", "wav"):
-            r = run("get", cue, "/Track03.cda", os.path.join(out, "t3." + fmt))
+        cue = os.path.join(fx, "audio.cue")
+        starts = cd_info_starts(cue)  # tracks 1-3, then the lead-out
+        bad = [(starts[2] + 40, starts[2] + 44), (starts[2] + 100, starts[2] + 100)]  # readable sectors between
+        env = dict(os.environ, CKVD_IMAGE_DRIVE_UNREADABLE=",".join(f"{a}-{b}" for a, b in bad))
+        what = (f"Track03.cda (track 3, sectors {starts[2]:,}-{starts[3] - 1:,}): sectors {bad[0][0]:,}-{bad[0][1]:,}, "
+                f"{bad[1][0]:,} could not be read (Code ")
+        for name in ("t3.flac", "t3.wav"):
+            r = run("get", cue, "/Track03.cda", os.path.join(out, name), env=env)
             self.assertEqual(r.returncode, 1)
             self.assertIn(what, r.stderr)
-            self.assertFalse(os.path.exists(os.path.join(out, "t3." + fmt)))
-        r = run("get", "-r", "--audio", "flac", cue, "/", os.path.join(out, "all"))
+            self.assertFalse(os.path.exists(os.path.join(out, name)))
+        r = run("get", "-r", "--audio", "flac", cue, "/", os.path.join(out, "all"), env=env)
         self.assertEqual(r.returncode, 1)
         self.assertIn(what, r.stderr)
         self.assertEqual(sorted(os.listdir(os.path.join(out, "all"))), ["Track01.flac", "Track02.flac"])
-
 
 if __name__ == "__main__":
     main()

@@ -328,7 +328,8 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
     if (auto refused = refuse_blocks(*disc_, first, first + count, true, out_of_range()))
         return *refused;
     // Straight into the initiator's buffer.
-    const uint32_t got = reader_->read_user_data(static_cast<images::lba_t>(first), count, data.first(bytes));
+    const uint32_t got =
+        reader_->read_user_data(static_cast<images::lba_t>(first), intact(first, count), data.first(bytes));
     sectors_read += got;
     // A Form 2 sector holds no 2048 bytes of user data: a drive refuses to read it so (MMC READ(10)).
     if (got < count && reader_->is_form2(static_cast<images::lba_t>(first + got))) {
@@ -375,9 +376,9 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
                 return illegalMode;
             lba = int64_t{t->start} + t->length;
         }
-        got = reader_->read_raw(to, count, data.first(bytes));
+        got = reader_->read_raw(to, intact(first, count), data.first(bytes));
     } else {
-        got = reader_->read_audio(to, count, data.first(bytes));
+        got = reader_->read_audio(to, intact(first, count), data.first(bytes));
     }
     sectors_read += got;
     return transfer_result(got, count, kAudioBlockLength);
@@ -392,7 +393,7 @@ CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction di
     if (auto refused = refuse_blocks(*disc_, first, first + count, true, out_of_range()))
         return *refused;
     const auto to = static_cast<images::lba_t>(first);
-    const uint32_t got = reader_->read_form2(to, count, data.first(bytes));
+    const uint32_t got = reader_->read_form2(to, intact(first, count), data.first(bytes));
     sectors_read += got;
     // A block of another form is not the type asked for; one that cannot be read at all is a read error.
     std::array<uint8_t, kBlockLength> form1{};
@@ -402,6 +403,14 @@ CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction di
         return r;
     }
     return transfer_result(got, count, kForm2BlockLength);
+}
+
+uint32_t ImageDrive::intact(int64_t first, uint32_t count) const {
+    int64_t end = first + count;
+    for (const auto& [from, to] : unreadable_)
+        if (from < end && to >= first)
+            end = std::max<int64_t>(first, from);
+    return static_cast<uint32_t>(end - first);
 }
 
 ScsiTarget* ImageAdapter::target(uint8_t id) {
