@@ -55,6 +55,10 @@ class AudioTracks(unittest.TestCase):
             wav = os.path.join(out, f"w{n}.wav")
             ok("get", cue, f"/Track0{n}.cda", wav)
             self.assertEqual(samples, wav_data(wav), name)
+            sox = subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-L", "-"], capture_output=True,
+                                 check=True).stdout
+            source = wav_data(os.path.join(fx, f"t{n}.wav"))  # sox's tone, then zeros to the sector's end
+            self.assertEqual(sox, source + bytes(-len(source) % SECTOR), name)
             self.assertEqual(tool("metaflac", "--export-tags-to=-", path), f"TRACKNUMBER={n}\n")
             self.assertEqual(tool("metaflac", "--show-total-samples", path).strip(), str(len(samples) // 4))
         # --audio takes flac or wav, and may not contradict DEST's extension.
