@@ -131,6 +131,10 @@ _ckvd() {
         [[ $cur == */* || $cur == .* ]] && _ckvd_files "$cur" ini
         return 0
         ;;
+    --audio)
+        _ckvd_words "$cur" "flac wav"
+        return 0
+        ;;
     --number | --comment) return 0 ;;
     esac
 
@@ -139,7 +143,7 @@ _ckvd() {
     drives) options="--json --demo --image --help" ;;
     toc) options="--json --help" ;;
     ls | info | nav) options="--json --session --help" ;;
-    get) options="-r --session --help" ;;
+    get) options="-r --session --audio --help" ;;
     report) options="--number --comment -o --catalogue --help" ;;
     verify) options="--json --session --map --help" ;;
     check) options="--json --csv --order --profile --help" ;;

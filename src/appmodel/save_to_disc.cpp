@@ -39,6 +39,9 @@ class FileWriter final : public SaveWriter {
         m_file = nullptr;
         return flushed && closed;
     }
+    bool Seek(uint64_t offset) override {
+        return m_file && offset <= uint64_t(INT64_MAX) && ::fseeko(m_file, off_t(offset), SEEK_SET) == 0;
+    }
 
   private:
     std::FILE* m_file;
@@ -192,6 +195,25 @@ void CopyExtent(const Extent& extent, SaveWriter& out, std::vector<uint8_t>& buf
     }
 }
 
+// After a copy of an extent that failed at its first block: whether the extent lies in Mode 2 Form 2
+// sectors, the block refused by READ(10) as of an illegal mode for its track and read by READ CD of Form 2.
+bool InForm2(const FileEntry& extent, uint32_t bl, const SaveOutcome& o, uint64_t writtenBefore) {
+    if (bl != 2048 || o.result != SaveResult::ReadError || o.written != writtenBefore ||
+        o.failedLba != extent.lbn || g_LastSense.key != 0x05 || g_LastSense.asc != 0x64)
+        return false;
+    std::vector<uint8_t> form2(ASPI_FORM2_BLOCK_LENGTH);
+    return Aspi_ReadCdForm2(g_CurrentDevice, extent.lbn, 1, form2.data()) == ASPI_OK;
+}
+
+bool AssignChunk(std::vector<uint8_t>& buffer, uint32_t blockLength) {
+    try {
+        buffer.assign(size_t(kChunkSectors) * blockLength, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // Copies the file: every extent of it, in order (a file over 4 GiB, or one written in pieces, has several).
 SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                        const SaveHooks& hooks) {
@@ -205,9 +227,27 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
     const BlockReader read = [bl](uint32_t lba, uint16_t count, uint8_t* data) {
         return Aspi_ReadSectors(g_CurrentDevice, lba, bl, count, data);
     };
+    const BlockReader readForm2 = [](uint32_t lba, uint16_t count, uint8_t* data) {
+        return Aspi_ReadCdForm2(g_CurrentDevice, lba, count, data);
+    };
+    std::vector<uint8_t> form2;
     for (const FileEntry* extent = &entry; extent && o.result == SaveResult::Ok;
-         extent = Iso_NextExtent(extent))
+         extent = Iso_NextExtent(extent)) {
+        const uint64_t before = o.written;
         CopyExtent({extent->lbn, extent->size, bl, read}, out, buffer, hooks, o);
+        if (!InForm2(*extent, bl, o, before))
+            continue;
+        // An XA file in Form 2 sectors: 2,324 bytes of each of the blocks its size counts in 2048s.
+        o = SaveOutcome{};
+        o.written = before;
+        if (form2.empty() && !AssignChunk(form2, ASPI_FORM2_BLOCK_LENGTH)) {
+            o.result = SaveResult::NoMemory;
+            break;
+        }
+        const uint64_t blocks = (uint64_t(extent->size) + bl - 1) / bl;
+        CopyExtent({extent->lbn, blocks * ASPI_FORM2_BLOCK_LENGTH, ASPI_FORM2_BLOCK_LENGTH, readForm2}, out,
+                   form2, hooks, o);
+    }
     return o;
 }
 
@@ -244,14 +284,11 @@ bool Compressed(const FileEntry& entry) {
     return false;
 }
 
-void PutLe(uint8_t* p, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+} // namespace
 
 // The track's samples: its sectors (the entry's size counts sectors) while they lie before the lead-out of
 // the track's session and the data fit a WAV file's 32-bit sizes; 0 otherwise.
-uint64_t AudioDataBytes(const FileEntry& entry) {
+uint64_t SaveToDisc_AudioBytes(const FileEntry& entry) {
     const SessionEntry* s = Iso_AudioTrackSession(&entry);
     if (!s || uint64_t(entry.lbn) + entry.size > s->leadOut)
         return 0;
@@ -259,68 +296,25 @@ uint64_t AudioDataBytes(const FileEntry& entry) {
     return bytes + kWavHeaderBytes - 8 <= 0xFFFFFFFFull ? bytes : 0;
 }
 
-SaveOutcome CopyAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks) {
-    SaveOutcome o;
-    const uint64_t data = AudioDataBytes(entry);
-    if (data == 0 && entry.size != 0) {
-        o.result = SaveResult::ReadError;
-        o.failedLba = entry.lbn;
-        o.code = ISO_ERR_EXTENT;
-        return o;
-    }
-    // RIFF WAVE: PCM, 2 channels, 44,100 Hz, 16 bits, the data as READ CD gives it (little-endian samples).
-    uint8_t header[kWavHeaderBytes] = {};
-    std::memcpy(header, "RIFF", 4);
-    PutLe(header + 4, static_cast<uint32_t>(data + kWavHeaderBytes - 8), 4);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    PutLe(header + 16, 16, 4);
-    PutLe(header + 20, 1, 2);
-    PutLe(header + 22, 2, 2);
-    PutLe(header + 24, 44100, 4);
-    PutLe(header + 28, 44100 * 4, 4);
-    PutLe(header + 32, 4, 2);
-    PutLe(header + 34, 16, 2);
-    std::memcpy(header + 36, "data", 4);
-    PutLe(header + 40, static_cast<uint32_t>(data), 4);
-    if (!out.Write(header, sizeof header)) {
-        o.result = SaveResult::WriteError;
-        return o;
-    }
-    o.written = sizeof header;
-    std::vector<uint8_t> buffer;
-    try {
-        buffer.assign(size_t(kChunkSectors) * ASPI_AUDIO_BLOCK_LENGTH, 0);
-    } catch (const std::bad_alloc&) {
-        o.result = SaveResult::NoMemory;
-        return o;
-    }
-    const BlockReader read = [](uint32_t lba, uint16_t count, uint8_t* samples) {
-        return Aspi_ReadCd(g_CurrentDevice, lba, count, samples);
-    };
-    CopyExtent({entry.lbn, data, ASPI_AUDIO_BLOCK_LENGTH, read}, out, buffer, hooks, o);
-    return o;
-}
-
-} // namespace
-
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry) {
     return Iso_AudioTrackSession(&entry) != nullptr;
 }
 
-std::string SaveToDisc_LocalName(const FileEntry& entry) {
+std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio) {
     std::string name = Iso_EntryName(&entry);
     if (SaveToDisc_IsAudioTrack(entry))
-        name.replace(name.size() - 4, 4, ".wav");
+        name.replace(name.size() - 4, 4, audio == AudioFormat::Flac ? ".flac" : ".wav");
     return name;
 }
 
 uint64_t SaveToDisc_LocalSize(const FileEntry& entry) {
-    return SaveToDisc_IsAudioTrack(entry) ? kWavHeaderBytes + AudioDataBytes(entry) : Iso_FileSize(&entry);
+    return SaveToDisc_IsAudioTrack(entry) ? kWavHeaderBytes + SaveToDisc_AudioBytes(entry)
+                                          : Iso_FileSize(&entry);
 }
 
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks) {
-    SaveOutcome o = SaveToDisc_IsAudioTrack(entry) ? CopyAudio(entry, out, hooks)
+    SaveOutcome o = SaveToDisc_IsAudioTrack(entry) ? SaveToDisc_SaveAudio(entry, out, hooks)
                     : Compressed(entry)            ? CopyZisofs(entry, out, hooks)
                                                    : CopyChunks(entry, out, buffer, hooks);
     // The file keeps what was written before a failed read, as a salvage of a damaged disc.
@@ -402,11 +396,20 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
         o.result = SaveResult::WriteError;
         return o;
     }
-    o = SaveToDisc_Copy(*m_entry, *out, buffer, progress);
-    // An audio track's read error names the track: its samples come from READ CD, not the file system.
-    if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(*m_entry))
-        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry));
-    else if (o.result == SaveResult::ReadError && !o.why.empty())
+    const bool audio = SaveToDisc_IsAudioTrack(*m_entry);
+    SaveHooks hooks;
+    hooks.progress = progress;
+    hooks.audio = SaveToDisc_FormatOf(m_path);
+    hooks.tags = SaveToDisc_TrackTags(*m_entry);
+    o = SaveToDisc_Save(*m_entry, *out, buffer, hooks);
+    out.reset();
+    // An audio track's read error names the track and its blocks: its samples come from READ CD, not the
+    // file system. A track that could not be read whole is not kept: it would play as if it were.
+    if (o.result == SaveResult::ReadError && audio) {
+        const bool removed = std::remove(m_path.c_str()) == 0;
+        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + SaveToDisc_UnreadableText(*m_entry, o) +
+                        (removed ? "\nThe incomplete file was removed." : ""));
+    } else if (o.result == SaveResult::ReadError && !o.why.empty())
         m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry) + ": " + o.why);
     else if (const char* message = SaveToDisc_Message(o.result))
         m_sink.Show(message);

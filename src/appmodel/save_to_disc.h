@@ -18,6 +18,12 @@ class SaveWriter {
     virtual bool Write(const uint8_t* data, size_t length) = 0;
     // Flushes and closes; false when the last bytes could not be written.
     virtual bool Close() = 0;
+    // Goes back to `offset` for the next write (a FLAC file's STREAMINFO, completed at the end); false where
+    // the writer cannot.
+    virtual bool Seek(uint64_t offset) {
+        (void)offset;
+        return false;
+    }
 };
 
 // A local file opened for writing, created or emptied; nullptr (with the system's reason) when it cannot be.
@@ -37,12 +43,29 @@ enum class SaveResult { Ok, NoMemory, ReadError, WriteError, Cancelled };
 // and Cancelled.
 const char* SaveToDisc_Message(SaveResult result);
 
+// Blocks `first` to `last` (both included).
+struct BlockRange {
+    uint32_t first = 0, last = 0;
+};
+
 struct SaveOutcome {
     SaveResult result = SaveResult::Ok;
     uint64_t written = 0;   // bytes written before the end (all of them on success)
     uint32_t failedLba = 0; // first block of the chunk that could not be read
     int code = 1;           // the read's result code
     std::string why;        // what is wrong with a compressed file's data (code ISO_ERR_ZISOFS)
+    // An audio track's blocks that could not be read, every one of them, in order, and the drive's sense
+    // of the first (key, additional sense code and qualifier; zeros when there was none).
+    std::vector<BlockRange> unreadable;
+    uint8_t sense[3] = {0, 0, 0};
+};
+
+// How an audio track is written: a WAV file (RIFF header, then the samples as read) or FLAC.
+enum class AudioFormat { Wav, Flac };
+// What a FLAC file's Vorbis comments say of its track; empty texts and a track of 0 are left out.
+struct AudioTags {
+    std::string title, artist, album, isrc;
+    int track = 0;
 };
 
 // Copies `entry` from g_CurrentDevice with the current session's block length L: chunks of 32 sectors and
@@ -64,21 +87,40 @@ struct SaveHooks {
     std::function<void(uint64_t written)> progress; // the bytes written so far, after every chunk
     std::function<bool()> stop;                     // true: stop before the next chunk (Cancelled)
     bool salvage = false;                           // read a failed chunk again block by block
+    AudioFormat audio = AudioFormat::Wav;           // how an audio track is written
+    AudioTags tags;                                 // a FLAC file's tags (SaveToDisc_TrackTags)
 };
 // The copy of one entry: a data file as SaveToDisc_Copy copies it (one stored compressed, zisofs, is written
 // uncompressed, a block at a time; `failedLba` then names the block whose read failed or that holds what is
 // wrong with its data, and `why` says what), an audio track (SaveToDisc_IsAudioTrack)
 // as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size = sectors x 2352), then
-// the track's sectors read with READ CD, 32 at a time. A track that runs past its session's lead-out is a
-// read error before anything is read. The writer is closed at the end.
+// the track's sectors read with READ CD, 32 at a time, or as FLAC (`hooks.audio`) with `hooks.tags`. A
+// chunk of a track that cannot be read is read again block by block, and the rest of the track after it is
+// read too so that `unreadable` names every block that cannot be; nothing is written after the first
+// (never silence in its place): the caller removes such a file. A track that runs past its session's
+// lead-out is a read error before anything is read. The writer is closed at the end.
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks);
 // A "TrackNN.cda" entry of an audio track, wherever the disc holds it (its LBN the track's start, its size the
 // track's length in sectors, from the TOC).
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry);
-// The name a copy is given (an audio track's with ".wav" for ".cda") and the bytes it will hold.
-std::string SaveToDisc_LocalName(const FileEntry& entry);
+// The name a copy is given (an audio track's with ".wav" or ".flac" for ".cda") and the bytes it will hold
+// (a FLAC file's as a WAV file's: what its progress counts).
+std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio = AudioFormat::Wav);
 uint64_t SaveToDisc_LocalSize(const FileEntry& entry);
+// The samples' bytes of an audio track (sectors x 2352), 0 when it runs past its session's lead-out.
+uint64_t SaveToDisc_AudioBytes(const FileEntry& entry);
+// FLAC for a local name ending in ".flac" (in any case), else WAV.
+AudioFormat SaveToDisc_FormatOf(const std::string& path);
+// The tags of an audio track a FLAC file is given: its number in the TOC.
+AudioTags SaveToDisc_TrackTags(const FileEntry& entry);
+// An audio track saved as SaveToDisc_Save says (the writer not yet closed).
+SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks);
+// The words of an audio track's failed read: "Track02.cda (track 2, sectors 1,000-1,499): sectors
+// 1,234-1,240, 1,300 could not be read (Code 0002, sense 03/11/00)"; at most kListedRanges ranges, then how
+// many more.
+std::string SaveToDisc_UnreadableText(const FileEntry& entry, const SaveOutcome& outcome);
+constexpr size_t kListedRanges = 20;
 constexpr uint32_t kWavHeaderBytes = 44;
 
 // Content of the progress window CSaveToDiscDlg: the copy it carries out when shown, and its messages.

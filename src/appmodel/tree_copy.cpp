@@ -161,7 +161,7 @@ class TreeCopier {
     }
 
     void Copy(const FileEntry& e) {
-        const std::string name = SaveToDisc_LocalName(e);
+        const std::string name = SaveToDisc_LocalName(e, m_hooks.audio);
         const std::string local = m_levels.back().path + "/" + name;
         const int at = m_levels.back().fd.get();
         // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
@@ -227,17 +227,24 @@ class TreeCopier {
             hooks.progress = [&](uint64_t written) { Show(before + written); };
             hooks.stop = [this] { return Stopped(); };
             hooks.salvage = true;
+            hooks.audio = m_hooks.audio;
+            hooks.tags = SaveToDisc_TrackTags(e);
             if (Stopped())
                 o.result = SaveResult::Cancelled;
             else
                 o = SaveToDisc_Save(e, *out, m_buffer, hooks);
             out.reset();
-            if (o.result == SaveResult::Cancelled) {
-                // A file cut short would pass for a copy: it goes; the files finished before it stay.
+            // A file cut short would pass for a copy: it goes; the files finished before it stay. So does a
+            // track with a gap, which would play as if it were whole.
+            const bool track = o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(e);
+            if (o.result == SaveResult::Cancelled || track)
                 ::unlinkat(at, name.c_str(), 0);
+            if (o.result == SaveResult::Cancelled)
                 return;
-            }
-            if (o.result == SaveResult::ReadError) {
+            if (track) {
+                Note("%s: Sorry, Disc Read Error... %s (the incomplete file was removed)", local,
+                     SaveToDisc_UnreadableText(e, o));
+            } else if (o.result == SaveResult::ReadError) {
                 char where[64];
                 std::snprintf(where, sizeof where, "at block %u Code %04X", o.failedLba, unsigned(o.code));
                 Note("%s: Sorry, Disc Read Error... %s (what was read is kept)", local,
@@ -245,17 +252,23 @@ class TreeCopier {
             } else if (o.result != SaveResult::Ok) {
                 Note("%s: %s", local, SaveToDisc_Message(o.result));
             }
-            if (PermissionsOf(e) && ::fchmodat(at, name.c_str(), PermissionsOf(e), 0) != 0) {
-                Note("%s: the recorded mode was not kept: %s", local, std::strerror(errno));
-                m_whole = false;
-            }
-            if (!SaveToDisc_IsAudioTrack(e)) // a track's date is made up of its position on the disc
-                KeepDate(e, at, name, local);
+            if (!track)
+                KeepMode(e, at, name, local);
         }
         m_whole = m_whole && o.result == SaveResult::Ok;
         ++m_done.files;
         m_done.bytes += SaveToDisc_LocalSize(e);
         Show(m_done.bytes);
+    }
+
+    // The recorded mode, and date but for an audio track (whose date is made up of its place on the disc).
+    void KeepMode(const FileEntry& e, int at, const std::string& name, const std::string& local) {
+        if (PermissionsOf(e) && ::fchmodat(at, name.c_str(), PermissionsOf(e), 0) != 0) {
+            Note("%s: the recorded mode was not kept: %s", local, std::strerror(errno));
+            m_whole = false;
+        }
+        if (!SaveToDisc_IsAudioTrack(e))
+            KeepDate(e, at, name, local);
     }
 
     const std::string& m_dest;

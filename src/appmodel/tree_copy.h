@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "appmodel/save_to_disc.h"
 #include "iso9660/iso_model.h"
 #include "platform/ui/message_sink.h"
 
@@ -24,6 +25,8 @@ struct TreeCopyHooks {
     std::function<void(const TreeCopyTotals& done)> progress;
     // True: stop before the next chunk; the file being written is removed, the ones finished stay.
     std::function<bool()> stop;
+    // How audio tracks are written: TrackNN.wav or TrackNN.flac (tagged as SaveToDisc_TrackTags says).
+    AudioFormat audio = AudioFormat::Wav;
 };
 
 struct TreeCopyResult {
@@ -38,7 +41,8 @@ TreeCopyTotals TreeCopy_Count(const std::vector<const FileEntry*>& entries);
 // which is made when missing; everything below DEST is made relative to open directory descriptors and never
 // through a link. A file that cannot be read keeps what was read and the copy goes on with the next; a name
 // no local file may have ("", ".", "..", one with "/") or a second entry of one name in a directory is left
-// out with its reason. An audio track becomes TrackNN.wav.
+// out with its reason. An audio track becomes TrackNN.wav or TrackNN.flac (hooks.audio); one that cannot be
+// read whole is removed and its unreadable sectors named.
 TreeCopyResult TreeCopy_Entries(const std::vector<const FileEntry*>& entries, const std::string& dest,
                                 const TreeCopyHooks& hooks);
 // The entries of the chain from `first` on.

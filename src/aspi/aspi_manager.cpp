@@ -363,6 +363,14 @@ int Aspi_ReadCdRaw(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffe
                                static_cast<uint8_t>(cdb.size()), cdb.data());
 }
 
+int Aspi_ReadCdForm2(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer) {
+    // Expected sector type Mode 2 Form 2 (byte 1 bits 4-2 = 101), user data only: 2324 bytes a block.
+    std::array<uint8_t, 12> cdb = ReadCdb<12>(0xBE, 0x05 << 2, lba, count);
+    cdb[9] = 0x10;
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, uint32_t{ASPI_FORM2_BLOCK_LENGTH} * count, buffer,
+                               static_cast<uint8_t>(cdb.size()), cdb.data());
+}
+
 void Aspi_AssignRootPaths() {
     for (DeviceEntry* e = g_DeviceList; e; e = e->next) {
         e->driveRootPath[0] = '\0';

@@ -53,6 +53,10 @@ constexpr uint32_t ASPI_AUDIO_BLOCK_LENGTH = 2352;
 int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
 // READ CD of `count` whole sectors of any type (sync, header, user data, EDC and ECC; 2352 bytes each).
 int Aspi_ReadCdRaw(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
+// READ CD of the user data of `count` Mode 2 Form 2 blocks (an XA file's, whose sectors READ(10) refuses
+// with ILLEGAL MODE FOR THIS TRACK): 2324 bytes each.
+constexpr uint32_t ASPI_FORM2_BLOCK_LENGTH = 2324;
+int Aspi_ReadCdForm2(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer);
 
 // The sense of the last command that ended in CHECK CONDITION (key, additional sense code and qualifier);
 // all zero after a command that went well or failed otherwise.

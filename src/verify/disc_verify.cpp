@@ -24,7 +24,7 @@ constexpr uint8_t kImageAdapter = 1;
 // Blocks a CD can address (99:59:74): a plan holds as many, or what a larger medium's capacity says.
 constexpr uint64_t kCdBlocks = ckvd::images::kMaxCdBlocks;
 constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
-constexpr uint8_t kAscOutOfRange = 0x21;
+constexpr uint8_t kAscOutOfRange = 0x21, kAscIllegalMode = 0x64;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
 // Whether whole Mode 1 sectors were made up from their user data rather than read: every one with its EDC and
@@ -227,8 +227,11 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
             return false;
         t.check = VerifyCheck::UserData;
     }
-    return Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) ==
-           ASPI_OK;
+    if (Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK)
+        return true;
+    // Form 2 sectors (an XA file's) hold no 2048 bytes: READ(10) refuses them, READ CD gives their 2,324.
+    return g_LastSense.key == kSenseIllegal && g_LastSense.asc == kAscIllegalMode &&
+           Aspi_ReadCdForm2(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
 }
 
 void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count) {

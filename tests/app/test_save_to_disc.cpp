@@ -1,10 +1,11 @@
 // Save to Disc over a folder tree written by genisoimage: one row around the 32-sector chunk, two extents, a
 // link and every failure; several rows and folders into a folder, cancelled, over a directory where a file
-// goes; an audio track's read errors (its WAV is checked against bchunk's through ckvd get).
+// goes; an audio track as FLAC and its read errors (its WAV is checked against bchunk's through ckvd get).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -209,9 +210,23 @@ TEST_F(SaveToDisc, RowsAndFoldersAreTheSourceTreeCancelKeepsWholeFilesAndFailure
         EXPECT_NE(sink_.shown[0].find(named), std::string::npos) << named << " in " << sink_.shown[0];
 }
 
-// A track of the demo audio disc (ckvd-mkdisc from sox's sines) proposes a WAV name; one that runs past the
-// lead-out or that the image cannot give is a read error naming the track, what was read kept.
-TEST_F(SaveToDisc, AudioTrackReadErrorsNameTheTrack) {
+// What a tool prints on its standard output.
+std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, p)) > 0;)
+            text.append(chunk, n);
+        ::pclose(p);
+    }
+    return text;
+}
+
+// A track of the demo audio disc (ckvd-mkdisc from sox's sines) proposes a WAV name; saved as FLAC (the
+// chosen name's extension) with the tags given, it decodes (flac -d) to the WAV's samples and metaflac reads
+// the tags back. One that runs past the lead-out or that the image cannot give is a read error naming the
+// track and its unreadable sectors, and the file is removed.
+TEST_F(SaveToDisc, AudioTracksAsFlacAndReadErrorsNameTheTrack) {
     const char* demo = std::getenv("CKVD_DEMO_DIR");
     ASSERT_NE(demo, nullptr);
     const fs::path cue = fs::path(demo) / "demo-audio.cue", bin = dir_ / "audio.bin";
@@ -221,14 +236,34 @@ TEST_F(SaveToDisc, AudioTrackReadErrorsNameTheTrack) {
     Load((dir_ / "audio.cue").string());
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.wav").OnShowWindow().result, SaveResult::Ok);
     EXPECT_EQ(proposed_, "Track04.wav");
+    EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.Flac").OnShowWindow().result, SaveResult::Ok);
+    const std::string decode = "flac -d -s -c --force-raw-format --endian=little --sign=signed ";
+    EXPECT_TRUE(Output(decode + (dir_ / "whole.Flac").string()) == ReadAll(dir_ / "whole.wav").substr(44));
     FileEntry* last = Find("Track04.cda").second;
+    ASSERT_EQ(SaveToDisc_TrackTags(*last).track, 4);
+    SaveHooks hooks;
+    hooks.audio = AudioFormat::Flac;
+    hooks.tags = {"Sine à 880 Hz", "Tone Maker", "Demo Tones", "DEXXX2600004", 4};
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    ASSERT_EQ(
+        SaveToDisc_Save(*last, *SaveToDisc_OpenFile((dir_ / "tags.flac").string()), buffer, hooks).result,
+        SaveResult::Ok);
+    EXPECT_EQ(Output("metaflac --export-tags-to=- " + (dir_ / "tags.flac").string()),
+              "TITLE=Sine à 880 Hz\nARTIST=Tone Maker\nALBUM=Demo Tones\nTRACKNUMBER=4\nISRC=DEXXX2600004\n");
     last->size += 1; // one sector past the lead-out
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "past.wav").OnShowWindow().result, SaveResult::ReadError);
     last->size -= 1;
     fs::resize_file(bin, uint64_t(last->lbn + 40) * 2352); // cut inside the second chunk
-    EXPECT_EQ(Dialog("Track04.cda", dir_ / "cut.wav").OnShowWindow().result, SaveResult::ReadError);
-    EXPECT_EQ(ReadAll(dir_ / "cut.wav"), ReadAll(dir_ / "whole.wav").substr(0, 44 + 32 * 2352));
-    EXPECT_EQ(sink_.shown, std::vector<std::string>(2, "Sorry, Disc Read Error...\nTrack04.cda"));
+    const SaveOutcome cut = Dialog("Track04.cda", dir_ / "cut.flac").OnShowWindow();
+    EXPECT_EQ(cut.result, SaveResult::ReadError);
+    EXPECT_FALSE(fs::exists(dir_ / "cut.flac"));
+    ASSERT_EQ(cut.unreadable.size(), 1u);
+    EXPECT_EQ(std::pair(cut.unreadable[0].first, cut.unreadable[0].last),
+              std::pair(last->lbn + 40, last->lbn + last->size - 1));
+    ASSERT_EQ(sink_.shown.size(), 2u);
+    EXPECT_EQ(sink_.shown[0].rfind("Sorry, Disc Read Error...\nTrack04.cda (track 4, sectors ", 0), 0u);
+    EXPECT_NE(sink_.shown[1].find("could not be read (Code"), std::string::npos) << sink_.shown[1];
+    EXPECT_NE(sink_.shown[1].find("The incomplete file was removed."), std::string::npos) << sink_.shown[1];
 }
 
 } // namespace

@@ -382,6 +382,16 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     EXPECT_EQ(QFileInfo(copy).size(), qint64(readme->size));
     EXPECT_EQ(save.Progress()->value(), save.Progress()->maximum());
     EXPECT_TRUE(sink_.shown.empty());
+    // An audio track's file dialog offers WAV and FLAC; the filter chosen gives the name its extension.
+    const auto track = App_SaveToDiscFileDialog("Track02.wav", frame_.get(), true);
+    EXPECT_EQ(track->nameFilters(), QStringList({"WAV audio (*.wav)", "FLAC audio (*.flac)"}));
+    track->selectNameFilter("FLAC audio (*.flac)");
+    Q_EMIT track->filterSelected("FLAC audio (*.flac)");
+    EXPECT_TRUE(track->selectedFiles().value(0).endsWith("/Track02.flac"))
+        << track->selectedFiles().value(0).toStdString();
+    EXPECT_EQ(track->defaultSuffix(), "flac");
+    EXPECT_FALSE(
+        App_SaveToDiscFileDialog("README.TXT", frame_.get())->nameFilters().join(";").contains("FLAC"));
 }
 
 TEST_F(MainWindow, ClosingWritesThePlacementAndAMaximisedStartKeepsItRunAfterRun) {

@@ -69,6 +69,49 @@ TEST(ReadCd, ImageDriveGivesAudioBlocksAndRefusesOthers) {
     }
 }
 
+// Mode 2 sectors of 2,336 bytes (subheader, then data): Form 1 blocks 0-1 and Form 2 blocks 2-4 by their
+// submode; block 4 unreadable, as a scratch leaves it. READ(10) gives Form 1 user data only, READ CD of type
+// 5 the 2,324 bytes of Form 2 blocks only; an unreadable block ends the transfer with MEDIUM ERROR.
+TEST(ReadCd, Form2BlocksAreReadCdOfTheirTypeAndRefusedByRead10) {
+    const std::filesystem::path dir = ::testing::TempDir();
+    std::string bin;
+    for (int n = 0; n < 5; ++n) {
+        const char mode = n < 2 ? 0x08 : 0x20;
+        bin += std::string{0, 0, mode, 0, 0, 0, mode, 0};
+        for (int i = 0; i < 2328; ++i)
+            bin += char(n * 13 + i * 7);
+    }
+    std::ofstream(dir / "xa.bin", std::ios::binary) << bin;
+    std::ofstream(dir / "xa.cue") << "FILE \"xa.bin\" BINARY\n  TRACK 01 MODE2/2336\n    INDEX 01 00:00:00\n";
+    images::LoadResult loaded = images::load_image((dir / "xa.cue").string());
+    ASSERT_TRUE(loaded) << loaded.error;
+    drives::ImageDrive drive("xa.cue", std::move(loaded.disc));
+    drive.add_unreadable(4, 4);
+    struct Case { // READ(10) or READ CD of type 5, LBA, blocks, sense key and ASC, user bytes a block
+        bool read10;
+        uint8_t lba, count;
+        int key, asc;
+        uint32_t bytes;
+    } cases[] = {
+        {true, 0, 2, 0, 0, 2048},  {true, 1, 2, 5, 0x64, 2048},  {false, 2, 2, 0, 0, 2324},
+        {false, 1, 1, 5, 0x64, 0}, {false, 3, 2, 3, 0x11, 2324},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.read10 ? "READ(10) " : "READ CD ") << int(c.lba));
+        const std::vector<uint8_t> cdb =
+            c.read10 ? std::vector<uint8_t>{0x28, 0, 0, 0, 0, c.lba, 0, 0, c.count, 0}
+                     : std::vector<uint8_t>{0xBE, 5 << 2, 0, 0, 0, c.lba, 0, 0, c.count, 0x10, 0, 0};
+        std::vector<uint8_t> data(c.count * kAudio, 0xCC);
+        const drives::CommandResult r = drive.execute(cdb, drives::Direction::In, data);
+        EXPECT_EQ(std::make_pair(r.sense[2] & 0x0F, int(r.sense[12])), std::make_pair(c.key, c.asc));
+        std::string want;
+        for (uint32_t n = c.lba; want.size() < r.transferred; ++n)
+            want += bin.substr(n * 2336 + 8, c.bytes);
+        EXPECT_EQ(r.transferred, c.key ? c.bytes : c.count * c.bytes);
+        EXPECT_EQ(std::string(data.begin(), data.begin() + r.transferred), want);
+    }
+}
+
 TEST(ReadCd, SgDriveHandsTheCommandOn) {
     std::vector<uint8_t> cdb;
     unsigned transfer = 0;

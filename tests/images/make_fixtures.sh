@@ -154,7 +154,43 @@ DATAFILE "toc-all.bin" $iso
 TRACK AUDIO
 DATAFILE "toc-all.bin" #$iso
 EOF
-for base in toc-mixed toc-xa toc-one; do
+# Tracks joined from several files and zeros from INDEX 01 on (sectors spanning two of them; a START inside
+# the first), and a Mode 2 Form 2 track of 2,324-byte sectors.
+head -c $((2324 * 30)) toc-le.raw > toc-form2.bin
+cat > toc-join.toc <<EOF
+CD_ROM_XA
+TRACK MODE1
+DATAFILE "toc-data.iso" 20480
+ZERO 4096
+DATAFILE "toc-data.iso" #20480
+TRACK MODE2_FORM2
+DATAFILE "toc-form2.bin"
+TRACK AUDIO
+START 00:00:05
+FILE "toc-be.raw" 0 5000
+SILENCE 777
+AUDIOFILE "toc-tone.wav" 0:1:0 0:2:0
+FILE "toc-be.raw" 250 1001
+EOF
+# An ISO in Mode 2 sectors of 2,336 bytes (subheader, user data) whose file FORM2.DAT lies in Form 2 sectors
+# holding sox's samples, 2,324 bytes each; the other sectors Form 1.
+mkdir -p srcxa
+head -c $((2048 * 10)) toc-le.raw > srcxa/FORM2.DAT
+genisoimage -quiet -V XA -o xa-src.iso srcxa
+extent=$(isoinfo -i xa-src.iso -l | sed -n 's/.*\[ *\([0-9]*\) 00\] *FORM2.DAT;1.*/\1/p')
+python3 - xa-src.iso toc-le.raw xa.bin "$extent" <<'PY'
+import sys
+iso, samples, first = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), int(sys.argv[4])
+with open(sys.argv[3], "wb") as out:
+    for n in range(len(iso) // 2048):
+        if first <= n < first + 10:
+            k = n - first
+            out.write(bytes([0, 0, 0x20, 0] * 2) + samples[k * 2324:(k + 1) * 2324] + bytes(4))
+        else:
+            out.write(bytes([0, 0, 8, 0] * 2) + iso[n * 2048:(n + 1) * 2048] + bytes(280))
+PY
+printf 'FILE "xa.bin" BINARY\r\n  TRACK 01 MODE2/2336\r\n    INDEX 01 00:00:00\r\n' > xa.cue
+for base in toc-mixed toc-xa toc-one toc-join; do
     cdrdao show-toc --force "$base.toc" > "$base.cdrdao.txt" 2>/dev/null
 done
 

@@ -34,7 +34,7 @@ expect() {
 
 expect "commands" "--help|--version|catalog|check|drives|get|help|info|ls|nav|report|toc|verify" _ckvd 1 ckvd ""
 expect "ls options" "--help|--json|--session" _ckvd 2 ckvd ls --
-expect "get options" "--help|--session|-r" _ckvd 2 ckvd get -
+expect "get options" "--audio|--help|--session|-r" _ckvd 2 ckvd get -
 expect "report options" "--catalogue|--comment|--help|--number|-o" _ckvd 3 ckvd report demo -
 expect "drives options" "--demo|--help|--image|--json" _ckvd 2 ckvd drives -
 expect "DRIVE: demo discs, images and directories" "B.CUE|a.iso|c.ccd|d.bin|demo|demo-audio|e.NRG|f.toc|g.mds|my disc.cue|sub|with space" \

@@ -75,6 +75,17 @@ class MultiExtent(CkvdCase):
         self.assertEqual(read(out), self.data[:32768 + 2 * BLOCK])
 
 
+class Form2(CkvdCase):
+    def test_a_file_in_form_2_sectors_is_their_2324_bytes_a_sector_and_verifies(self):
+        """xa.cue: an ISO in 2,336-byte Mode 2 sectors whose FORM2.DAT (10 blocks as isoinfo lists it) lies in
+        Form 2 sectors of sox's samples, 2,324 bytes each."""
+        fx, out = os.environ["CKVD_IMAGE_FIXTURES"], fresh("form2")
+        cue = os.path.join(fx, "xa.cue")
+        ok("get", cue, "/FORM2.DAT", os.path.join(out, "f"))
+        self.assertEqual(read(os.path.join(out, "f")), read(os.path.join(fx, "toc-le.raw"))[:10 * 2324])
+        ok("verify", cue)
+
+
 class PathTable(CkvdCase):
     """A path table that names no root: the tree is read from the root directory record, as isoinfo does."""
 

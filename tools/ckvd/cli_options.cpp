@@ -48,7 +48,7 @@ constexpr Flag kFlags[] = {{"--json", CLI_JSON, &CliOptions::json},
 constexpr std::pair<const char*, unsigned> kValued[] = {
     {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
     {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},
-    {"--profile", CLI_CHECK},   {"--map", CLI_MAP}};
+    {"--profile", CLI_CHECK},   {"--map", CLI_MAP},      {"--audio", CLI_AUDIO}};
 
 // An option with a value into `o`; 0, or the exit status after the message on a value it refuses.
 int take_value(const std::string& option, const char* value, CliOptions& o) {
@@ -67,6 +67,11 @@ int take_value(const std::string& option, const char* value, CliOptions& o) {
             *texts[i] = value;
     if (option == "--image")
         o.images.emplace_back(value);
+    if (option == "--audio") {
+        o.audio = value;
+        if (o.audio != "flac" && o.audio != "wav")
+            return Cli_UsageError("--audio takes flac or wav, not '" + o.audio + "'");
+    }
     return 0;
 }
 

@@ -16,6 +16,7 @@ enum : unsigned {
     CLI_CHECK = 1u << 8,     // --profile NAME|FILE, --order
     CLI_CATALOGUE = 1u << 9, // --catalogue FILE
     CLI_CSV = 1u << 10,      // --csv
+    CLI_AUDIO = 1u << 11,    // --audio flac|wav
 };
 
 struct CliOptions {
@@ -32,6 +33,7 @@ struct CliOptions {
     std::string catalogue;         // --catalogue FILE
     bool csv = false;              // --csv
     bool order = false;            // --order
+    std::string audio;             // --audio: "flac" or "wav", empty without
     std::vector<std::string> args; // the other arguments, in their order
 };
 

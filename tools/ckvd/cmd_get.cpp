@@ -31,10 +31,12 @@ int report_outcome(const SaveOutcome& o, const std::string& dest, const std::str
     return kExitFailure;
 }
 
-// ckvd get's copy of the file to DEST (args[2]) or to its name here.
-int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
-    // An audio track is written as a WAV file: Track02.cda becomes Track02.wav.
-    const std::string name = SaveToDisc_LocalName(*found.entry);
+// ckvd get's copy of the file to DEST (args[2]) or to its name here; an audio track as DEST's extension
+// says (.flac: FLAC), or as --audio (`asked`) says for a DEST that is a directory or not given.
+int copy_file(const DiscPath& found, const std::vector<std::string>& args, const std::string& asked) {
+    AudioFormat audio = asked == "flac" ? AudioFormat::Flac : AudioFormat::Wav;
+    // An audio track is written as a WAV or FLAC file: Track02.cda becomes Track02.wav or Track02.flac.
+    const std::string name = SaveToDisc_LocalName(*found.entry, audio);
     // A link has no data: an empty file in its place would say the copy worked.
     if (const char* target = Iso_SymlinkTarget(found.entry)) {
         std::fprintf(stderr, "ckvd: %s is a symbolic link to %s: no data to copy (get -r makes it a link)\n",
@@ -44,6 +46,13 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     std::string dest = args.size() == 3 ? args[2] : name;
     if (args.size() == 3 && std::filesystem::is_directory(dest))
         dest += "/" + name;
+    else if (args.size() == 3 && SaveToDisc_IsAudioTrack(*found.entry)) {
+        if (!asked.empty() && SaveToDisc_FormatOf(dest) != audio)
+            return Cli_UsageError("--audio " + asked + " and " + dest +
+                                  " disagree: DEST's extension (.flac or "
+                                  "another) picks the format");
+        audio = SaveToDisc_FormatOf(dest);
+    }
     if (Iso_SelectSession() != 1)
         return Cli_Fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
     std::string why;
@@ -58,26 +67,38 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args) {
     if (buffer.empty())
         return Cli_Fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);
     // A damaged disc: every block before the first unreadable one is kept, and that block is named.
-    const SaveOutcome o = SaveToDisc_Copy(
-        *found.entry, *out, buffer,
-        [&](uint64_t written) {
-            if (terminal)
-                std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
-                             static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
-        },
-        true);
+    SaveHooks hooks;
+    hooks.salvage = true;
+    hooks.audio = audio;
+    hooks.tags = SaveToDisc_TrackTags(*found.entry);
+    hooks.progress = [&](uint64_t written) {
+        if (terminal)
+            std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
+                         static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
+    };
+    const SaveOutcome o = SaveToDisc_Save(*found.entry, *out, buffer, hooks);
+    out.reset();
     if (terminal && size > 0)
         std::fputc('\n', stderr);
+    // A track that could not be read whole is not kept: it would play as if it were.
+    if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(*found.entry)) {
+        const bool removed = std::remove(dest.c_str()) == 0;
+        std::fprintf(stderr, "ckvd: %s %s%s\n", SaveToDisc_Message(o.result),
+                     SaveToDisc_UnreadableText(*found.entry, o).c_str(),
+                     removed ? ("; the incomplete " + dest + " was removed").c_str() : "");
+        return kExitFailure;
+    }
     return report_outcome(o, dest, args[1]);
 }
 
 // The entries and all below them into DEST, with one line on a terminal counting the files and bytes; each
 // message on a line of its own, the count going on below it.
-int copy_entries(const std::vector<const FileEntry*>& entries, const std::string& dest) {
+int copy_entries(const std::vector<const FileEntry*>& entries, const std::string& dest, AudioFormat audio) {
     const bool terminal = ::isatty(STDERR_FILENO);
     const TreeCopyTotals total = TreeCopy_Count(entries);
     bool shown = false;
     TreeCopyHooks hooks;
+    hooks.audio = audio;
     hooks.note = [&](const std::string& line) {
         if (shown)
             std::fputc('\n', stderr);
@@ -108,7 +129,7 @@ std::string shell_word(const std::string& word) {
 }
 
 // get -r: the directory args[1] with everything below it into DEST (args[2]).
-int copy_tree(const std::vector<std::string>& args, int session) {
+int copy_tree(const std::vector<std::string>& args, int session, AudioFormat audio) {
     const DiscPath found = Report_FindPath(args[1], session);
     if (found.entry && found.entry->type == 'F') {
         std::fprintf(stderr, "ckvd: %s is a file; ckvd get %s %s %s copies it\n", args[1].c_str(),
@@ -122,18 +143,22 @@ int copy_tree(const std::vector<std::string>& args, int session) {
     g_CurrentSession = static_cast<uint8_t>(found.session);
     if (Iso_SelectSession() != 1)
         return Cli_Fail("Sorry, Disc Read Error...", ISO_ERR_NO_MODEL);
-    return copy_entries(TreeCopy_Chain(found.entry->firstChild), args[2]);
+    return copy_entries(TreeCopy_Chain(found.entry->firstChild), args[2], audio);
 }
 
 } // namespace
 
 int Cmd_Get(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_RECURSIVE | CLI_SESSION, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_RECURSIVE | CLI_SESSION | CLI_AUDIO, o))
         return rc;
+    const AudioFormat audio = o.audio == "flac" ? AudioFormat::Flac : AudioFormat::Wav;
+    const std::string asked = o.audio;
     if (o.recursive)
-        return CliDisc_Run(o, 3, 3, copy_tree);
-    return CliDisc_Run(o, 2, 3, [](const std::vector<std::string>& args, int session) {
+        return CliDisc_Run(o, 3, 3, [audio](const std::vector<std::string>& args, int session) {
+            return copy_tree(args, session, audio);
+        });
+    return CliDisc_Run(o, 2, 3, [asked](const std::vector<std::string>& args, int session) {
         if (const DiscPath dir = Report_FindPath(args[1], session); dir.entry && dir.entry->type != 'F') {
             std::fprintf(stderr,
                          "ckvd: %s is a directory; ckvd get -r %s %s %s copies it with all below it\n",
@@ -142,6 +167,6 @@ int Cmd_Get(int argc, char** argv) {
             return kExitFailure;
         }
         const DiscPath found = CliDisc_LookupFile(args[1], session);
-        return found.entry ? copy_file(found, args) : kExitFailure;
+        return found.entry ? copy_file(found, args, asked) : kExitFailure;
     });
 }

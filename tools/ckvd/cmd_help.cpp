@@ -14,8 +14,12 @@ constexpr Command kCommands[] = {
     {"ls", "ckvd ls [--json] [--session N] DRIVE", "the file tree of one session or of every session"},
     {"info", "ckvd info [--json] [--session N] DRIVE PATH...",
      "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, CD audio track)"},
-    {"get", "ckvd get [--session N] DRIVE PATH [DEST]\nckvd get -r [--session N] DRIVE DIR DEST",
-     "copies a file off the disc as Save to Disc does; -r a directory with all below it into DEST"},
+    {"get",
+     "ckvd get [--session N] [--audio flac|wav] DRIVE PATH [DEST]\n"
+     "ckvd get -r [--session N] [--audio flac|wav] DRIVE DIR DEST",
+     "copies a file off the disc as Save to Disc does; -r a directory with all below it into DEST; an audio "
+     "track as WAV, or FLAC (DEST ending in .flac, or --audio flac); a track not read whole is not kept and "
+     "its unreadable sectors are named"},
     {"nav", "ckvd nav [--json] [--session N] DRIVE PATH",
      "what the viewer of a navigation file (.LMX) shows"},
     {"report", "ckvd report DRIVE [--number N] [--comment TEXT] -o FILE",

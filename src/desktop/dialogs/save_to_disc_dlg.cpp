@@ -8,11 +8,26 @@
 #include <QVBoxLayout>
 #include <climits>
 
-std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent) {
+std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent,
+                                                      bool audioTrack) {
+    const QString kWav = "WAV audio (*.wav)", kFlac = "FLAC audio (*.flac)";
     auto dialog = std::make_unique<QFileDialog>(parent, "Save to Disc", QString(),
-                                                "Save to Disc (*.*);;All Files (*.*)");
+                                                audioTrack ? kWav + ";;" + kFlac
+                                                           : "Save to Disc (*.*);;All Files (*.*)");
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->selectFile(QString::fromStdString(proposed));
+    if (audioTrack) {
+        // The format follows the filter chosen: the proposed name takes its extension, and so does a name
+        // typed without one.
+        const QString base = QString::fromStdString(proposed).section('.', 0, -2);
+        dialog->setDefaultSuffix("wav");
+        QFileDialog* d = dialog.get();
+        QObject::connect(d, &QFileDialog::filterSelected, d, [d, base, kFlac](const QString& filter) {
+            const QString suffix = filter == kFlac ? "flac" : "wav";
+            d->setDefaultSuffix(suffix);
+            d->selectFile(base + "." + suffix);
+        });
+    }
     return dialog;
 }
 
@@ -26,8 +41,10 @@ CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* ent
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(m_progress);
     m_progress->setTextVisible(false);
-    m_model.chooseFile = [](const std::string& proposed) {
-        const std::unique_ptr<QFileDialog> dialog = App_SaveToDiscFileDialog(proposed, nullptr);
+    m_model.chooseFile = [this](const std::string& proposed) {
+        const FileEntry* entry = m_model.Entry();
+        const std::unique_ptr<QFileDialog> dialog =
+            App_SaveToDiscFileDialog(proposed, nullptr, entry && SaveToDisc_IsAudioTrack(*entry));
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
             return std::string();
         return dialog->selectedFiles().front().toStdString();

@@ -12,8 +12,11 @@
 #include <QFileDialog>
 #include <memory>
 
-// The file dialog Save to Disc asks where to write with, proposing the entry's name as the disc records it.
-std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent);
+// The file dialog Save to Disc asks where to write with, proposing the entry's name as the disc records it;
+// for an audio track, the filters "WAV audio" and "FLAC audio", whose choice sets the name's extension
+// (the extension picks the format, SaveToDisc_FormatOf).
+std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& proposed, QWidget* parent,
+                                                      bool audioTrack = false);
 
 class CSaveToDiscDlg final : public QDialog {
   public:

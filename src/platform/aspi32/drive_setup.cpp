@@ -1,5 +1,6 @@
 #include "platform/aspi32/drive_setup.h"
 
+#include <climits>
 #include <cstdlib>
 
 #include "platform/aspi32/aspi_library.h"
@@ -9,7 +10,8 @@ namespace ckvd::aspi32 {
 namespace {
 
 // An image drive, answering READ TOC as a drive of the convention CKVD_IMAGE_DRIVE_TOC names ("sff8020i",
-// "no-full-toc"), so that every command can be tried against such drives without one.
+// "no-full-toc"), and failing the reads of the blocks CKVD_IMAGE_DRIVE_UNREADABLE names, so that every
+// command can be tried against such drives and discs without one.
 std::unique_ptr<drives::ImageDrive> NewImageDrive(const std::string& path,
                                                   std::unique_ptr<images::DiscImage> disc) {
     auto drive = std::make_unique<drives::ImageDrive>(path, std::move(disc));
@@ -19,6 +21,18 @@ std::unique_ptr<drives::ImageDrive> NewImageDrive(const std::string& path,
         drive->set_toc_convention(drives::TocConvention::Sff8020i);
     else if (name == "no-full-toc")
         drive->set_toc_convention(drives::TocConvention::NoFullToc);
+    // CKVD_IMAGE_DRIVE_UNREADABLE="FIRST-LAST[,FIRST-LAST]...": blocks a scratched disc could not give.
+    const char* unreadable = std::getenv("CKVD_IMAGE_DRIVE_UNREADABLE");
+    for (const char* p = unreadable; p && *p;) {
+        char* end = nullptr;
+        const long first = std::strtol(p, &end, 10);
+        if (end == p)
+            break;
+        const long last = *end == '-' ? std::strtol(end + 1, &end, 10) : first;
+        if (first >= 0 && last >= first && last <= INT32_MAX)
+            drive->add_unreadable(static_cast<images::lba_t>(first), static_cast<images::lba_t>(last));
+        p = *end == ',' ? end + 1 : "";
+    }
     return drive;
 }
 

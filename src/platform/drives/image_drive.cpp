@@ -2,6 +2,7 @@
 #include "platform/bytes/byte_order.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -19,6 +20,7 @@ constexpr uint8_t kOpReadCd = 0xBE;
 
 constexpr uint32_t kBlockLength = 2048;
 constexpr uint32_t kAudioBlockLength = 2352;
+constexpr uint32_t kForm2BlockLength = 2324; // the user data of a Mode 2 Form 2 sector
 constexpr uint8_t kTrackLeadout = 0xAA;
 
 // The CDB length of the opcodes this drive knows, 0 for every other opcode.
@@ -326,8 +328,15 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
     if (auto refused = refuse_blocks(*disc_, first, first + count, true, out_of_range()))
         return *refused;
     // Straight into the initiator's buffer.
-    const uint32_t got = reader_->read_user_data(static_cast<images::lba_t>(first), count, data.first(bytes));
+    const uint32_t got =
+        reader_->read_user_data(static_cast<images::lba_t>(first), intact(first, count), data.first(bytes));
     sectors_read += got;
+    // A Form 2 sector holds no 2048 bytes of user data: a drive refuses to read it so (MMC READ(10)).
+    if (got < count && reader_->is_form2(static_cast<images::lba_t>(first + got))) {
+        CommandResult r = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
+        r.transferred = got * kBlockLength;
+        return r;
+    }
     return transfer_result(got, count, kBlockLength);
 }
 
@@ -335,9 +344,12 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
     // MMC READ CD: byte 1 bits 4-2 the expected sector type (0 any, 1 CD-DA), bytes 2-5 the LBA, 6-8 the
     // transfer length in blocks, byte 9 the fields of each sector (bit 7 sync, bits 6-5 headers, bit 4 user
     // data, bit 3 EDC and ECC, bits 2-1 C2 errors), byte 10 the sub-channel. This drive gives the 2352 bytes
-    // of audio blocks, and of data blocks whole (0xF8, any type) where the image stores their sectors whole.
+    // of audio blocks, of data blocks whole (0xF8, any type) where the image stores their sectors whole, and
+    // the 2,324 user bytes of Mode 2 Form 2 blocks (type 5, 0x10).
     const uint8_t expected = (cdb[1] >> 2) & 0x07;
     const uint32_t count = uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8];
+    if (expected == 5 && cdb[9] == 0x10 && !(cdb[10] & 0x07))
+        return read_form2(Be32(&cdb[2]), count, dir, data);
     if (expected > 1 || (cdb[9] & 0x06) || (cdb[10] & 0x07))
         return invalid_field();
     if (count == 0 || !(cdb[9] & 0x10))
@@ -364,12 +376,41 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
                 return illegalMode;
             lba = int64_t{t->start} + t->length;
         }
-        got = reader_->read_raw(to, count, data.first(bytes));
+        got = reader_->read_raw(to, intact(first, count), data.first(bytes));
     } else {
-        got = reader_->read_audio(to, count, data.first(bytes));
+        got = reader_->read_audio(to, intact(first, count), data.first(bytes));
     }
     sectors_read += got;
     return transfer_result(got, count, kAudioBlockLength);
+}
+
+CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data) {
+    if (count == 0)
+        return good();
+    const uint64_t bytes = uint64_t{count} * kForm2BlockLength;
+    if (dir != Direction::In || data.size() < bytes)
+        return invalid_field();
+    if (auto refused = refuse_blocks(*disc_, first, first + count, true, out_of_range()))
+        return *refused;
+    const auto to = static_cast<images::lba_t>(first);
+    const uint32_t got = reader_->read_form2(to, intact(first, count), data.first(bytes));
+    sectors_read += got;
+    // A block of another form is not the type asked for; one that cannot be read at all is a read error.
+    std::array<uint8_t, kBlockLength> form1{};
+    if (got < count && reader_->read_user_data(static_cast<images::lba_t>(first + got), form1)) {
+        CommandResult r = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
+        r.transferred = got * kForm2BlockLength;
+        return r;
+    }
+    return transfer_result(got, count, kForm2BlockLength);
+}
+
+uint32_t ImageDrive::intact(int64_t first, uint32_t count) const {
+    int64_t end = first + count;
+    for (const auto& [from, to] : unreadable_)
+        if (from < end && to >= first)
+            end = std::max<int64_t>(first, from);
+    return static_cast<uint32_t>(end - first);
 }
 
 ScsiTarget* ImageAdapter::target(uint8_t id) {

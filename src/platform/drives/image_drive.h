@@ -1,6 +1,9 @@
 // Host adapter 1: virtual CD drives, one per disc image, answering CDBs as an MMC drive does.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "platform/drives/scsi_target.h"
 #include "platform/images/disc_image.h"
 
@@ -26,6 +29,9 @@ class ImageDrive final : public ScsiTarget {
     void set_start_fails(bool fails) { start_fails_ = fails; }   // START STOP UNIT fails (NOT READY, 04/00)
     void change_medium(std::unique_ptr<images::DiscImage> disc); // next command gets UNIT ATTENTION once
     void set_toc_convention(TocConvention c) { toc_convention_ = c; }
+    // Blocks `first` to `last` answer every read with MEDIUM ERROR, UNRECOVERED READ ERROR, as a scratched
+    // disc's do; the blocks before them in a read are given.
+    void add_unreadable(images::lba_t first, images::lba_t last) { unreadable_.push_back({first, last}); }
     const images::DiscImage* disc() const { return disc_.get(); }
 
     // Counters for benchmarks and tests.
@@ -40,12 +46,17 @@ class ImageDrive final : public ScsiTarget {
     bool unit_attention_ = false;
     bool start_fails_ = false;
     TocConvention toc_convention_ = TocConvention::Mmc;
+    std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
+    // Of `count` blocks from `first` on, how many come before an unreadable one.
+    uint32_t intact(int64_t first, uint32_t count) const;
 
     CommandResult inquiry(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;
     CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
+    // READ CD of the 2,324 user bytes of Mode 2 Form 2 blocks.
+    CommandResult read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data);
 };
 
 class ImageAdapter final : public HostAdapter {

@@ -144,6 +144,10 @@ bool set_track_mode(const std::string& mode, Track& t) {
         t.mode = TrackMode::Mode1;
         t.sector_size = 2352;
         t.user_offset = 16;
+    } else if (mode == "MODE2/2336") { // subheader and user data of each sector, its form in the subheader
+        t.mode = TrackMode::Mode2;
+        t.sector_size = 2336;
+        t.user_offset = 8;
     } else if (mode == "MODE2/2352") {
         t.mode = TrackMode::Mode2;
         t.sector_size = 2352;

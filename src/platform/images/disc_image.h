@@ -16,6 +16,14 @@ using lba_t = int32_t;
 
 enum class TrackMode : uint8_t { Audio, Mode1, Mode2 };
 
+// A part of a track's sectors from INDEX 01 on: `bytes` of `file` from `offset` on, or zeros where `file` is
+// empty, beginning `start` bytes into the track's first sector.
+struct TrackPiece {
+    std::string file;
+    uint64_t offset = 0, bytes = 0, start = 0;
+    bool swap = false; // samples stored most significant byte first
+};
+
 struct Track {
     uint8_t number = 0;  // 1..99
     uint8_t control = 0; // Q CONTROL nibble: 0x04 data, 0x00 audio (0x02 copy, 0x01 pre-emphasis)
@@ -33,6 +41,13 @@ struct Track {
     uint64_t file_bytes = UINT64_MAX;
     // Audio samples stored most significant byte first (cdrdao's raw audio files): read in the CD's order.
     bool swap_samples = false;
+    // Every sector Mode 2 Form 2, stored as its 2,324 bytes of user data (cdrdao's MODE2_FORM2). A Mode 2
+    // track stored with subheaders (2336 or 2352 bytes) says each sector's form in its submode.
+    bool form2 = false;
+    // A track joined from several files (a cdrdao sheet's): its pieces one after another in place of `file`,
+    // `file_offset`, `file_bytes` and `swap_samples`, each `start` where the one before ends; zeros after the
+    // last.
+    std::vector<TrackPiece> pieces;
 };
 
 struct Session {
@@ -128,7 +143,7 @@ bool is_raw_image(const std::string& path);
 LoadResult load_image(const std::string& path);
 
 // Reads the 2048 user bytes of `lba` into `out`. False when the block is not recorded, not a data
-// track, or the file is short or unreadable.
+// track (or a Form 2 sector), or the file is short or unreadable.
 class SectorReader {
   public:
     explicit SectorReader(const DiscImage& disc);
@@ -145,6 +160,11 @@ class SectorReader {
     // The whole 2352-byte sectors (sync, header, data, EDC, ECC) of `count` data blocks from `first` on, for
     // tracks stored with them: how many were read before a block that is not such a sector.
     uint32_t read_raw(lba_t first, uint32_t count, std::span<uint8_t> out);
+    // The 2,324 bytes of user data of `count` Mode 2 Form 2 blocks from `first` on: how many were read before
+    // a block that is not Form 2 (read_user_data gives the 2048 bytes of Form 1 blocks only).
+    uint32_t read_form2(lba_t first, uint32_t count, std::span<uint8_t> out);
+    // Whether block `lba` is a Mode 2 Form 2 sector that can be read.
+    bool is_form2(lba_t lba);
 
   private:
     struct Impl;

@@ -17,6 +17,7 @@ namespace {
 
 constexpr uint32_t kUserBytes = 2048;
 constexpr uint32_t kAudioBytes = 2352; // a CD-DA sector: 588 stereo frames of 16-bit samples
+constexpr uint32_t kForm2Bytes = 2324; // the user data of a Mode 2 Form 2 sector
 // Raw sectors are read through a buffer of at most this many bytes, whatever the request.
 constexpr size_t kRawChunkBytes = 64 * 2352;
 
@@ -35,6 +36,12 @@ size_t read_at(int fd, uint8_t* out, size_t length, uint64_t offset) {
         done += static_cast<size_t>(n);
     }
     return done;
+}
+
+// A Mode 2 track stored with the subheader before its user data (2336 bytes a sector, or 2352 with sync
+// and header): each sector's submode says its form.
+bool has_subheader(const Track& t) {
+    return t.mode == TrackMode::Mode2 && (t.user_offset == 8 || t.user_offset == 24);
 }
 
 } // namespace
@@ -63,11 +70,19 @@ struct SectorReader::Impl {
                            uint32_t bytes);
     // `count` blocks from `first` on, all of data tracks (2048 user bytes each), all of audio tracks (2352)
     // or all of data tracks stored as whole sectors (their 2352 bytes).
-    enum class Want { UserData, Audio, Raw };
+    enum class Want { UserData, Audio, Raw, Form2 };
     uint32_t read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, Want want);
+    // The form the blocks of the read under way must have (0 any, 1 or 2), and whether the stored sector
+    // `sector` of `t` has it: by its subheader's submode (Form 2 bit) where the track stores one.
+    int form = 0;
+    bool form_matches(const Track& t, const uint8_t* sector) const {
+        return form == 0 || !has_subheader(t) || ((sector[t.user_offset - 6] & 0x20) ? 2 : 1) == form;
+    }
     // Block `lba` of track `t` past the sectors its file holds whole: the file's bytes of it, if any, then
     // zeros. False when the file is short or unreadable.
     bool read_padded(const Track& t, lba_t lba, uint8_t* out, uint32_t offset, uint32_t bytes);
+    // Block `lba` of a track of pieces: the bytes of the pieces it spans, zeros past the last.
+    bool read_pieces(const Track& t, lba_t lba, uint8_t* out, uint32_t offset, uint32_t bytes);
 };
 
 namespace {
@@ -90,6 +105,32 @@ bool SectorReader::Impl::read_padded(const Track& t, lba_t lba, uint8_t* out, ui
         if (fd < 0 || read_at(fd, raw.data(), held, t.file_offset + at) != held)
             return false;
     }
+    if (!form_matches(t, raw.data()))
+        return false;
+    std::memcpy(out, raw.data() + offset, bytes);
+    return true;
+}
+
+bool SectorReader::Impl::read_pieces(const Track& t, lba_t lba, uint8_t* out, uint32_t offset,
+                                     uint32_t bytes) {
+    const uint64_t at = static_cast<uint64_t>(lba - t.start) * t.sector_size, end = at + t.sector_size;
+    raw.assign(t.sector_size, 0);
+    // The first piece that ends after the block's first byte; the pieces follow on without gaps.
+    auto p = std::upper_bound(t.pieces.begin(), t.pieces.end(), at,
+                              [](uint64_t a, const TrackPiece& q) { return a < q.start + q.bytes; });
+    for (; p != t.pieces.end() && p->start < end; ++p) {
+        if (p->file.empty())
+            continue;
+        const uint64_t from = std::max(at, p->start), to = std::min(end, p->start + p->bytes);
+        uint8_t* into = raw.data() + (from - at);
+        const int fd = fd_for(p->file);
+        if (fd < 0 || read_at(fd, into, to - from, p->offset + (from - p->start)) != to - from)
+            return false;
+        if (p->swap)
+            swap_samples(into, to - from);
+    }
+    if (!form_matches(t, raw.data()))
+        return false;
     std::memcpy(out, raw.data() + offset, bytes);
     return true;
 }
@@ -117,7 +158,7 @@ uint32_t SectorReader::Impl::read_in_track(const Track& t, int fd, lba_t lba, ui
         for (uint32_t i = 0; i < n; ++i) {
             const size_t at = size_t{i} * t.sector_size + offset;
             // A block counts once its user bytes are there, even if the file ends inside its EDC/ECC.
-            if (at + bytes > got)
+            if (at + bytes > got || !form_matches(t, raw.data() + size_t{i} * t.sector_size))
                 return done + i;
             std::memcpy(out + uint64_t{done + i} * bytes, raw.data() + at, bytes);
         }
@@ -145,9 +186,26 @@ uint32_t SectorReader::read_raw(lba_t first, uint32_t count, std::span<uint8_t> 
     return impl_->read_blocks(first, count, out, Impl::Want::Raw);
 }
 
+uint32_t SectorReader::read_form2(lba_t first, uint32_t count, std::span<uint8_t> out) {
+    return impl_->read_blocks(first, count, out, Impl::Want::Form2);
+}
+
+bool SectorReader::is_form2(lba_t lba) {
+    const Track* t = impl_->disc.track_at(lba);
+    if (!t || t->mode != TrackMode::Mode2)
+        return false;
+    if (t->form2 || !has_subheader(*t))
+        return t->form2;
+    uint8_t user[kForm2Bytes];
+    return read_form2(lba, 1, user) == 1;
+}
+
 uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<uint8_t> out, Want want) {
     const bool audio = want == Want::Audio;
-    const uint32_t bytes = want == Want::UserData ? kUserBytes : kAudioBytes;
+    const uint32_t bytes = want == Want::UserData ? kUserBytes
+                           : want == Want::Form2  ? kForm2Bytes
+                                                  : kAudioBytes;
+    form = want == Want::UserData ? 1 : want == Want::Form2 ? 2 : 0;
     count = static_cast<uint32_t>(std::min<uint64_t>(count, out.size() / bytes));
     uint32_t done = 0;
     while (done < count) {
@@ -160,13 +218,23 @@ uint32_t SectorReader::Impl::read_blocks(lba_t first, uint32_t count, std::span<
         // A data track's whole sectors are there only where the user data follows sync and header.
         if (want == Want::Raw && t->user_offset != 16 && t->user_offset != 24)
             break;
-        const uint32_t offset = want == Want::UserData ? t->user_offset : 0;
+        // Form 2 user data is in Form 2 sectors only: every one of a track stored as such, or those whose
+        // subheader says so; 2048 bytes are none of theirs.
+        if (want == Want::Form2 ? !t->form2 && !has_subheader(*t) : want == Want::UserData && t->form2)
+            break;
+        const uint32_t offset = want == Want::UserData || want == Want::Form2 ? t->user_offset : 0;
         if (t->sector_size < uint64_t{offset} + bytes)
             break;
         const int64_t trackEnd = int64_t{t->start} + t->length;
         if (trackEnd <= lba) // a track that does not hold the block it was found for
             break;
         uint8_t* to = out.data() + uint64_t{done} * bytes;
+        if (!t->pieces.empty()) { // a block at a time: one may span two files
+            if (!read_pieces(*t, static_cast<lba_t>(lba), to, offset, bytes))
+                break;
+            ++done;
+            continue;
+        }
         const uint64_t whole = t->file_bytes / t->sector_size; // sectors the file holds whole
         const uint64_t rel = static_cast<uint64_t>(lba - t->start);
         if (rel >= whole) {

@@ -5,9 +5,9 @@
 // and DATAFILEs as the CD does.
 //
 // The sheet is read as tokens (words, quoted strings, braces), then statements into a description of each
-// track's pieces, then that description onto disc addresses. The image drive reads a track from INDEX 01
-// on as one piece of one file followed by zeros; a track whose data after START joins several files or
-// puts zeros before its file data is refused rather than read wrongly.
+// track's pieces, then that description onto disc addresses. A track's sectors from INDEX 01 on may join
+// pieces of several files and zeros in any order, as cdrdao writes them; each piece was held to its file's
+// length as it was read.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -182,6 +182,7 @@ bool set_track_mode(const std::string& mode, Track& t) {
             t.mode = m.mode;
             t.sector_size = m.size;
             t.user_offset = m.user;
+            t.form2 = mode == "MODE2_FORM2";
             return true;
         }
     return false;
@@ -459,39 +460,38 @@ Refusal parse_toc(Cursor& c, TocSheet& sheet) {
     return std::nullopt;
 }
 
-// Where track `t`'s sectors from INDEX 01 on live: one piece of a file, then zeros.
-Refusal map_track(const PendingTrack& t, uint64_t gapBytes, Track& tr) {
+// Where track `t`'s sectors from INDEX 01 on live: one piece of a file then zeros as a plain track, else
+// its pieces of files and zeros one after another (a sector may span two).
+void map_track(const PendingTrack& t, uint64_t gapBytes, Track& tr) {
     tr.file.clear();
     tr.file_bytes = 0;
-    bool zeros = false;
-    uint64_t skip = gapBytes;
+    uint64_t skip = gapBytes, at = 0;
     for (const Piece& p : t.pieces) {
         const uint64_t cut = std::min(skip, p.bytes);
         skip -= cut;
         if (p.bytes == cut)
             continue;
-        if (p.file.empty()) {
-            zeros = true;
-            continue;
-        }
-        const uint64_t at = p.offset + cut;
-        if (tr.file.empty() && !zeros) {
-            tr.file = p.file;
-            tr.file_offset = at;
-            tr.file_bytes = p.bytes - cut;
-            tr.swap_samples = p.swap;
-        } else if (!zeros && p.file == tr.file && p.swap == tr.swap_samples &&
-                   at == tr.file_offset + tr.file_bytes) {
-            tr.file_bytes += p.bytes - cut; // the file's next bytes: one piece still
-        } else {
-            return SheetError{p.line,
-                              "track " + std::to_string(t.track.number) +
-                                  (zeros ? ": file data after ZERO or SILENCE in its sectors from INDEX 01 on"
-                                         : ": its sectors from INDEX 01 on joined from pieces of files") +
-                                  " cannot be read (a track is read as one piece of a file, then zeros)"};
-        }
+        TrackPiece piece{p.file, p.file.empty() ? 0 : p.offset + cut, p.bytes - cut, at, p.swap};
+        TrackPiece* last = tr.pieces.empty() ? nullptr : &tr.pieces.back();
+        // The file's next bytes, or more zeros: one piece still.
+        if (last && last->file == piece.file && last->swap == piece.swap &&
+            (piece.file.empty() || last->offset + last->bytes == piece.offset))
+            last->bytes += piece.bytes;
+        else
+            tr.pieces.push_back(std::move(piece));
+        at += p.bytes - cut;
     }
-    return std::nullopt;
+    if (!tr.pieces.empty() && tr.pieces.back().file.empty())
+        tr.pieces.pop_back(); // zeros at the end are what a track reads past its pieces
+    if (tr.pieces.empty())
+        return;
+    if (tr.pieces.size() == 1) {
+        tr.file = tr.pieces[0].file;
+        tr.file_offset = tr.pieces[0].offset;
+        tr.file_bytes = tr.pieces[0].bytes;
+        tr.swap_samples = tr.pieces[0].swap;
+        tr.pieces.clear();
+    }
 }
 
 // The tracks one after another from LBA 0: each's pregap, then its sectors from INDEX 01 on.
@@ -519,8 +519,7 @@ Refusal lay_out_toc(const TocSheet& sheet, DiscImage& disc) {
             last = *b;
         }
         Track tr = t.track;
-        if (Refusal bad = map_track(t, gap * t.block, tr))
-            return bad;
+        map_track(t, gap * t.block, tr);
         tr.start = static_cast<lba_t>(abs + gap);
         tr.length = static_cast<uint32_t>(sectors - gap);
         abs += sectors;
