@@ -40,10 +40,13 @@ class ImageDrive final : public ScsiTarget {
     bool unit_attention_ = false;
     bool start_fails_ = false;
     TocConvention toc_convention_ = TocConvention::Mmc;
+    std::vector<uint8_t> text_packs_; // what READ TOC format 5 answers
 
     CommandResult inquiry(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;
     CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
+    CommandResult read_sub_channel(std::span<const uint8_t> cdb, Direction dir,
+                                   std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
 };

@@ -4,10 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "cdtext/cd_text.h"
 
 namespace ckvd::images {
 
@@ -53,6 +56,13 @@ struct DiscImage {
     std::vector<Session> sessions;
     bool closed = true;                 // no B0 in the last session when the disc is closed
     std::vector<FullTocEntry> full_toc; // what READ TOC format 2 answers, in order
+    // CD-TEXT: the text of the sheet's commands, or read from the packs the image carries (`text_packs`,
+    // which READ TOC format 5 then answers as they are); what was passed over in `text.notes`.
+    cdtext::DiscText text;
+    std::vector<uint8_t> text_packs;
+    // The Q sub-channel's codes READ SUB-CHANNEL gives: the media catalogue number and each track's ISRC.
+    std::string mcn;
+    std::map<uint8_t, std::string> isrc;
 
     // Last recorded LBA (end of the last track of the last session), -1 for an empty disc.
     lba_t last_lba() const;
