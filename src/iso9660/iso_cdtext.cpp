@@ -1,6 +1,6 @@
 // CD-TEXT from the drive. The answer to READ TOC format 5 is held against its own length and what came back
 // before a pack of it is read; a drive of the older ATAPI convention answers the formatted TOC instead, which
-// holds no pack that passes its CRC and so gives no text.
+// holds no pack that passes its CRC and so gives no text. What was passed over stays in the text's notes.
 #include "iso9660/iso_cdtext.h"
 
 #include <algorithm>
@@ -47,10 +47,9 @@ void ReadPacks(uint16_t device, DiscText& text) {
     if (got <= kHeader)
         return;
     DiscText read = ckvd::cdtext::ReadPacks(std::span<const uint8_t>(answer.data() + kHeader, got - kHeader));
-    if (read.empty() && !read.notes.empty()) {
-        text.notes.push_back("the drive's answer to READ TOC format 5 holds no CD-TEXT pack that reads");
+    // Not one pack that reads: an answer of another format (an older drive's formatted TOC), no text.
+    if (read.empty())
         return;
-    }
     read.notes.insert(read.notes.begin(), text.notes.begin(), text.notes.end());
     text = std::move(read);
 }

@@ -76,16 +76,24 @@ void TextKeys(JsonWriter& json, std::initializer_list<std::pair<const char*, con
             json.Key(key).String(*text);
 }
 
-// "cd_text": the disc's title, performer, songwriter and catalogue number, where it has any.
+// "cd_text": the disc's title, performer, songwriter and catalogue number, where it has any, and the notes of
+// what was passed over.
 void DiscTextObject(JsonWriter& json) {
     const ckvd::cdtext::DiscText* d = Iso_DiscText();
-    if (!d || (d->title.empty() && d->performer.empty() && d->songwriter.empty() && d->catalog.empty()))
+    if (!d || (d->title.empty() && d->performer.empty() && d->songwriter.empty() && d->catalog.empty() &&
+               d->notes.empty()))
         return;
     json.Key("cd_text").BeginObject();
     TextKeys(json, {{"title", &d->title},
                     {"performer", &d->performer},
                     {"songwriter", &d->songwriter},
                     {"catalog", &d->catalog}});
+    if (!d->notes.empty()) { // what was passed over: "CD-TEXT pack 12: CRC mismatch, passed over"
+        json.Key("notes").BeginArray();
+        for (const std::string& note : d->notes)
+            json.String(note);
+        json.EndArray();
+    }
     json.EndObject();
 }
 

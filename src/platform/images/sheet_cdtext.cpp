@@ -50,26 +50,24 @@ bool is_code(const std::string& v, size_t size, bool letters) {
 void store(DiscImage& disc, uint8_t track, const std::string& key, const std::string& value, int line) {
     if (value.size() > kMaxText)
         return note(disc, line, key + " longer than " + std::to_string(kMaxText) + " bytes");
-    cdtext::TrackText* t = track ? &disc.text.tracks[track] : nullptr;
-    std::string* field = nullptr;
-    if (key == "TITLE")
-        field = t ? &t->title : &disc.text.title;
-    else if (key == "PERFORMER")
-        field = t ? &t->performer : &disc.text.performer;
-    else if (key == "SONGWRITER")
-        field = t ? &t->songwriter : &disc.text.songwriter;
-    if (field) {
-        *field = sheet_text(value);
-    } else if (key == "ISRC" && t) {
-        if (!is_code(value, 12, true))
-            return note(disc, line, "ISRC '" + sheet_text(value) + "' is not 12 letters and digits");
-        t->isrc = value;
-    } else if ((key == "UPC_EAN" || key == "CATALOG") && !t) {
-        if (!is_code(value, 13, false))
-            return note(disc, line, key + " '" + sheet_text(value) + "' is not 13 digits");
+    const bool isrc = key == "ISRC" && track, upc = (key == "UPC_EAN" || key == "CATALOG") && !track;
+    if ((isrc && !is_code(value, 12, true)) || (upc && !is_code(value, 13, false)))
+        return note(disc, line, key + " '" + sheet_text(value) + "' is not a valid code");
+    if (upc) {
         disc.text.catalog = value;
+        return;
     }
-    if (t && t->empty())
+    cdtext::TrackText scratch;
+    cdtext::TrackText& t = track ? disc.text.tracks[track] : scratch;
+    if (key == "TITLE")
+        (track ? t.title : disc.text.title) = sheet_text(value);
+    else if (key == "PERFORMER")
+        (track ? t.performer : disc.text.performer) = sheet_text(value);
+    else if (key == "SONGWRITER")
+        (track ? t.songwriter : disc.text.songwriter) = sheet_text(value);
+    else if (isrc)
+        t.isrc = value;
+    if (track && t.empty())
         disc.text.tracks.erase(track);
 }
 
@@ -126,34 +124,37 @@ void cue_text_file(DiscImage& disc, const std::filesystem::path& dir, const std:
     take_text_packs(disc, std::move(bytes), "CDTEXTFILE '" + p.filename().string() + "'");
 }
 
-void toc_text_block(DiscImage& disc, uint8_t track, const std::vector<SheetWord>& words) {
-    // LANGUAGE_MAP { n : code ... } names each language block's language; LANGUAGE n { KEY value ... }.
-    int english = -1, chosen = -1;
-    for (size_t i = 0; i + 4 < words.size(); ++i)
-        if (!words[i].quoted && words[i].text == "LANGUAGE_MAP")
-            for (size_t k = i + 2; k + 2 < words.size() && words[k].text != "}"; k += 3)
-                if (words[k + 1].text == ":" && (words[k + 2].text == "EN" || words[k + 2].text == "9"))
-                    english = std::atoi(words[k].text.c_str());
-    for (size_t i = 0; i + 2 < words.size(); ++i) {
-        if (words[i].quoted || words[i].text != "LANGUAGE" || words[i + 2].text != "{")
-            continue;
-        const int language = std::atoi(words[i + 1].text.c_str());
-        if (chosen >= 0 && language != english)
-            continue;
-        chosen = language;
-        int depth = 0;
-        for (size_t k = i + 2; k < words.size(); ++k) {
-            const SheetWord& w = words[k];
-            if (!w.quoted && w.text == "{")
-                ++depth;
-            else if (!w.quoted && w.text == "}" && --depth == 0)
-                break;
-            else if (depth == 1 && !w.quoted && k + 1 < words.size() && words[k + 1].quoted)
-                store(disc, track, w.text, words[k + 1].text, w.line);
-        }
-        if (language == english)
-            break;
+void toc_text_block(DiscImage& disc, uint8_t track, const std::vector<SheetWord>& words, int& language) {
+    // LANGUAGE_MAP { n : code ... } names each language block's language; LANGUAGE n { KEY value ... }. The
+    // disc's block picks the language, English where the map names it, else the first block's; the tracks'
+    // blocks are read in it.
+    if (language < 0) {
+        for (size_t i = 0; i + 4 < words.size(); ++i)
+            if (!words[i].quoted && words[i].text == "LANGUAGE_MAP")
+                for (size_t k = i + 2; k + 2 < words.size() && words[k].text != "}"; k += 3)
+                    if (words[k + 1].text == ":" && (words[k + 2].text == "EN" || words[k + 2].text == "9"))
+                        language = std::atoi(words[k].text.c_str());
     }
+    bool found = false;
+    for (int pass = 0; pass < 2 && !found; ++pass) // the language's block, else the first block
+        for (size_t i = 0; i + 2 < words.size() && !found; ++i) {
+            if (words[i].quoted || words[i].text != "LANGUAGE" || words[i + 2].text != "{" ||
+                (pass == 0 && std::atoi(words[i + 1].text.c_str()) != language))
+                continue;
+            found = true;
+            if (language < 0)
+                language = std::atoi(words[i + 1].text.c_str());
+            int depth = 0;
+            for (size_t k = i + 2; k < words.size(); ++k) {
+                const SheetWord& w = words[k];
+                if (!w.quoted && w.text == "{")
+                    ++depth;
+                else if (!w.quoted && w.text == "}" && --depth == 0)
+                    break;
+                else if (depth == 1 && !w.quoted && k + 1 < words.size() && words[k + 1].quoted)
+                    store(disc, track, w.text, words[k + 1].text, w.line);
+            }
+        }
 }
 
 void toc_code(DiscImage& disc, uint8_t track, const SheetWord& code) {

@@ -26,9 +26,10 @@ bool cue_text_command(DiscImage& disc, uint8_t track, const std::string& kw, con
 // CDTEXTFILE: the packs of the file it names, relative to `dir`.
 void cue_text_file(DiscImage& disc, const std::filesystem::path& dir, const std::string& rest, int line);
 
-// The words inside a cdrdao CD_TEXT block's braces, of the disc when `track` is 0: the English language's
-// TITLE, PERFORMER, SONGWRITER, UPC_EAN and ISRC, else the first language's.
-void toc_text_block(DiscImage& disc, uint8_t track, const std::vector<SheetWord>& words);
+// The words inside a cdrdao CD_TEXT block's braces, of the disc when `track` is 0: TITLE, PERFORMER,
+// SONGWRITER, UPC_EAN and ISRC of language `language`, or where it is -1 of the language the disc's
+// LANGUAGE_MAP names English, else of the first block, which `language` then becomes.
+void toc_text_block(DiscImage& disc, uint8_t track, const std::vector<SheetWord>& words, int& language);
 // A cdrdao ISRC or CATALOG statement's code.
 void toc_code(DiscImage& disc, uint8_t track, const SheetWord& code);
 

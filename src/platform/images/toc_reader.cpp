@@ -66,6 +66,7 @@ struct TocSheet {
     std::vector<PendingTrack> tracks;
     std::map<std::string, DataFile> files; // by name as written, "W:" before a WAVE file's
     DiscImage* disc = nullptr;             // where CD_TEXT, ISRC and CATALOG go
+    int textLanguage = -1;                 // the CD_TEXT language read, once the disc's block chose it
 };
 
 bool is_octal(const std::string& text, size_t at) {
@@ -209,7 +210,7 @@ Refusal text_block(TocSheet& sheet, Cursor& c, const Token& keyword, uint8_t tra
         if (!t.quoted && t.text == "{") {
             ++depth;
         } else if (!t.quoted && t.text == "}" && --depth == 0) {
-            toc_text_block(*sheet.disc, track, words);
+            toc_text_block(*sheet.disc, track, words, sheet.textLanguage);
             return std::nullopt;
         }
     }
