@@ -99,7 +99,18 @@ python3 "$here/make_packs.py" ccd badpack.ccd 1 3 --bad 1 "${texts[@]}"
 
 # A cue sheet naming a CDTEXTFILE of the same packs.
 python3 "$here/make_packs.py" cdt packs.cdt 1 3 "${texts[@]}"
-{ echo 'CDTEXTFILE "packs.cdt"'; sed -n '/^FILE/,$p' text.cue | grep -v -e TITLE -e PERFORMER -e SONGWRITER; } > cdt.cue
+{ echo 'CDTEXTFILE "packs.cdt"'; sed -n '/^FILE/,$p' text.cue | grep -v -e TITLE -e PERFORMER -e SONGWRITER -e ISRC; } > cdt.cue
+
+# A Nero image of one track (make_nrg.py of the image reader's tests) with a CDTX chunk of packs before END!.
+python3 "$here/../images/make_nrg.py" plain.nrg audio:disc.bin
+python3 "$here/make_packs.py" cdt nrg.cdt 1 1 "title:0=Nero Album" "title:1=Nero Song" "performer:1=Nero Singer"
+python3 - plain.nrg nrg.cdt packs.nrg <<'PY'
+import struct, sys
+image, packs = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+end = image.rfind(b"END!", 0, len(image) - 12)
+open(sys.argv[3], "wb").write(image[:end] + b"CDTX" + struct.pack(">I", len(packs)) + packs + image[end:])
+PY
+cd-info --no-device-info --no-cddb --nrg-file packs.nrg > packs.nrg.cd-info.txt 2>&1
 
 # A data disc has no text.
 mkdir -p src && printf 'x\n' > src/X.TXT && genisoimage -quiet -V NOTEXT -o notext.iso src

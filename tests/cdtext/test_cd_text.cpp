@@ -19,8 +19,12 @@ using Bytes = std::vector<uint8_t>;
 // packs.
 Bytes Pack(uint8_t type, uint8_t track, uint8_t seq, uint8_t flags, std::string text) {
     text.resize(12, '\0');
-    Bytes p{type, track, seq, flags};
-    p.insert(p.end(), text.begin(), text.end());
+    Bytes p(16);
+    p[0] = type;
+    p[1] = track;
+    p[2] = seq;
+    p[3] = flags;
+    std::copy(text.begin(), text.end(), p.begin() + 4);
     const uint16_t crc = PackCrc(std::span<const uint8_t, 16>(p.data(), 16));
     p.push_back(static_cast<uint8_t>(crc >> 8));
     p.push_back(static_cast<uint8_t>(crc));

@@ -90,7 +90,9 @@ const Texts kPackTexts = {
 TEST(CdTextDiscs, SheetsAndPacksAsPeersReadThem) {
     Texts cue = CdInfo(fx("text.cue.cd-info.txt"));
     Texts toc = CdInfo(fx("text.toc.cd-info.txt"));
-    ASSERT_TRUE(cue.count("1 TITLE") && toc.count("1 TITLE")) << "cd-info read no CD-TEXT";
+    const Texts nrg = CdInfo(fx("packs.nrg.cd-info.txt"));
+    ASSERT_TRUE(cue.count("1 TITLE") && toc.count("1 TITLE") && nrg.count("1 TITLE"))
+        << "cd-info read no CD-TEXT";
     // The sub-channel codes: the cue sheet's ISRC as written, the cdrdao sheet's as show-toc prints it.
     cue["1 ISRC"] = "USABC1234567";
     std::smatch m;
@@ -103,7 +105,11 @@ TEST(CdTextDiscs, SheetsAndPacksAsPeersReadThem) {
     const struct {
         const char* image;
         const Texts& want;
-    } cases[] = {{"text.cue", cue}, {"text.toc", toc}, {"packs.ccd", kPackTexts}, {"cdt.cue", kPackTexts}};
+    } cases[] = {{"text.cue", cue},
+                 {"text.toc", toc},
+                 {"packs.ccd", kPackTexts},
+                 {"cdt.cue", kPackTexts},
+                 {"packs.nrg", nrg}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.image);
         ckvd::images::LoadResult r = ckvd::images::load_image(fx(c.image));
@@ -118,9 +124,35 @@ TEST(CdTextDiscs, SheetsAndPacksAsPeersReadThem) {
         EXPECT_TRUE(r.disc->text.notes.empty()) << r.disc->text.notes.front();
         EXPECT_EQ(FromDrive(fx(c.image)), c.want);
     }
+    FromDrive(fx("packs.ccd"));
     EXPECT_EQ(Iso_TrackFileName(1), "01 Pack Singer - Pack Song.wav");
     EXPECT_EQ(Iso_TrackFileName(2), "02 The Pack Band - Second Pack Song.wav");
     EXPECT_EQ(Iso_TrackFileName(4), "Track04.wav");
+}
+
+TEST(CdTextDiscs, PacksMadeFromTextReadAsCdInfoReadsThem) {
+    // The packs the image drive answers for a sheet's text, put into a Nero image's CDTX chunk for cd-info.
+    // cd-info gives a string the track of the pack it ends in, so each text here ends in a pack that begins
+    // with its own track's text.
+    DiscText text;
+    text.title = "Caf\xC3\xA9 Album";
+    text.performer = "Writer Band";
+    text.songwriter = "Writers";
+    text.tracks[1] = {"A Title Longer Than Twelve Bytes", "Someone", "Songwriter", ""};
+    const std::vector<uint8_t> packs = ckvd::cdtext::MakePacks(text, 1, 1);
+    std::string image = Slurp(fx("plain.nrg"));
+    const size_t end = image.rfind("END!", image.size() - 12);
+    ASSERT_NE(end, std::string::npos);
+    const uint32_t n = static_cast<uint32_t>(packs.size());
+    const std::string chunk = "CDTX" + std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} +
+                              std::string(packs.begin(), packs.end());
+    const std::string path = fx("written.nrg");
+    std::ofstream(path, std::ios::binary) << image.insert(end, chunk);
+    std::ofstream(fx("written.cd-info.txt"))
+        << testdisc::RunCommand("cd-info --no-device-info --no-cddb --nrg-file '" + path + "' 2>&1");
+    Texts shown = CdInfo(fx("written.cd-info.txt"));
+    shown.erase("0 MCN");
+    EXPECT_EQ(shown, Flatten(text));
 }
 
 TEST(CdTextDiscs, BadTextLoadsAndIsSaid) {
