@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "catalogue/catalogue.h"
 #include "image_disc.h"
 #include "iso9660/iso_cdtext.h"
 #include "platform/images/disc_image.h"
@@ -124,6 +125,13 @@ TEST(CdTextDiscs, SheetsAndPacksAsPeersReadThem) {
         EXPECT_TRUE(r.disc->text.notes.empty()) << r.disc->text.notes.front();
         EXPECT_EQ(FromDrive(fx(c.image)), c.want);
     }
+    // The catalogue keeps a track's title and performer (the disc's where it has none) and the album's title.
+    FromDrive(fx("text.cue"));
+    std::vector<std::string> tags;
+    Cat_EachLoadedEntry([&](CatalogueEntry& e) { tags.push_back(e.title + "|" + e.artist + "|" + e.album); });
+    EXPECT_EQ(tags, (std::vector<std::string>{
+                        cue["1 TITLE"] + "|" + cue["1 PERFORMER"] + "|" + cue["0 TITLE"],
+                        cue["2 TITLE"] + "|" + cue["0 PERFORMER"] + "|" + cue["0 TITLE"], "||"}));
     FromDrive(fx("packs.ccd"));
     EXPECT_EQ(Iso_TrackFileName(1), "01 Pack Singer - Pack Song.wav");
     EXPECT_EQ(Iso_TrackFileName(2), "02 The Pack Band - Second Pack Song.wav");
