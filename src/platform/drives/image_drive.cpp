@@ -168,6 +168,17 @@ std::vector<uint8_t> text_packs(const images::DiscImage& disc) {
     return first <= last ? cdtext::MakePacks(disc.text, first, last) : std::vector<uint8_t>{};
 }
 
+// READ TOC format 5, CD-TEXT: the packs of the lead-in, none (the header alone) on a disc without text.
+CommandResult text_answer(const std::vector<uint8_t>& packs, uint16_t allocation, Direction dir,
+                          std::span<uint8_t> data) {
+    Response r;
+    r.u16(static_cast<uint16_t>(std::min<size_t>(packs.size() + 2, 0xFFFF)));
+    r.u16(0);
+    for (uint8_t b : packs)
+        r.u8(b);
+    return r.send(allocation, dir, data);
+}
+
 } // namespace
 
 ImageDrive::~ImageDrive() = default;
@@ -269,8 +280,9 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         format = 0;
     const uint8_t number = cdb[6];
     const uint16_t allocation = Be16(&cdb[7]);
+    if (format == 5)
+        return text_answer(text_packs_, allocation, dir, data);
     const auto& sessions = disc_->sessions;
-
     std::vector<const images::Track*> tracks;
     for (const auto& s : sessions)
         for (const auto& t : s.tracks)
@@ -331,12 +343,6 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         }
         break;
     }
-    case 5: // CD-TEXT: the packs of the lead-in, none (the header alone) on a disc without text
-        r.u16(0);
-        r.u16(0);
-        for (uint8_t b : text_packs_)
-            r.u8(b);
-        break;
     default:
         return invalid_field();
     }
