@@ -5,21 +5,20 @@
 
 #include "analyzers/info_dialog_header.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "report/lbn_size_style.h"
 #include "res/resource.h"
 
 const ListColumn kListColumns[LIST_COLUMNS] = {
-    {"FileName", false, 3},
-    {"LBN", true, 6},
-    {"Size", true, 6},
-    {"Date", true, 3},
+    {"FileName", false, 3}, {"LBN", true, 6}, {"Size", true, 6}, {"Date", true, 3}, {"Title", false, 0},
 };
 
 std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed) {
     std::array<int, LIST_COLUMNS> w{};
     int others = 0;
     for (size_t c = 1; c < LIST_COLUMNS; ++c) {
-        w[c] = std::max(width / kListColumns[c].widthDivisor, needed[c]);
+        const int divisor = kListColumns[c].widthDivisor;
+        w[c] = std::max(divisor ? width / divisor : 0, needed[c]);
         others += w[c];
     }
     w[0] = std::max(needed[0], width - others);
@@ -131,6 +130,10 @@ std::string CKVDAppViewModel::Text(int row, int column) const {
         return Report_LbnSizeText(e->size, g_LbnSizeStyle);
     case 3:
         return Iso_EntryDate(e) ? Info_DateText(Iso_EntryDate(e)) : std::string();
+    case 4: {
+        const ckvd::cdtext::TrackText* t = Iso_TrackText(Iso_CdaTrackNumber(e));
+        return t ? t->title : std::string();
+    }
     default:
         return {};
     }

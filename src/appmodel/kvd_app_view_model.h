@@ -1,5 +1,6 @@
-// Content of the file list: the entries of one directory with name, LBN, size and date, in the current
-// number style. Rows are produced on demand, so a directory of any size fills at once.
+// Content of the file list: the entries of one directory with name, LBN, size, date and the CD-TEXT title of
+// an audio track file, in the current number style. Rows are produced on demand, so a directory of any size
+// fills at once.
 #pragma once
 
 #include <array>
@@ -11,12 +12,12 @@
 #include "appmodel/list_sort.h"
 #include "iso9660/iso_model.h"
 
-constexpr int LIST_COLUMNS = 4;
+constexpr int LIST_COLUMNS = 5;
 
 struct ListColumn {
     const char* heading;
     bool rightAligned;
-    int widthDivisor; // the column is w / widthDivisor wide
+    int widthDivisor; // the column is w / widthDivisor wide (0: as wide as its texts)
 };
 extern const ListColumn kListColumns[LIST_COLUMNS];
 
@@ -79,6 +80,7 @@ class CKVDAppViewModel {
 };
 
 // Widths of the report columns in a list `width` pixels wide: LBN w/6, Size w/6 and Date w/3 to start with,
-// each grown to its widest value (`needed`); FileName takes the rest and never less than its longest name,
-// so no name is cut: where the columns are wider than the list, the list scrolls sideways.
+// each grown to its widest value (`needed`), Title as wide as its texts and heading; FileName takes the rest
+// and never less than its longest name, so no name is cut: where the columns are wider than the list, the
+// list scrolls sideways.
 std::array<int, LIST_COLUMNS> List_FitColumns(int width, const std::array<int, LIST_COLUMNS>& needed);

@@ -11,6 +11,7 @@
 
 #include "appmodel/recorded_date.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 
 namespace {
 
@@ -132,13 +133,22 @@ void List_Sort(const std::vector<const FileEntry*>& entries, const ListSort& sor
                [&](uint32_t a, uint32_t b) { return moments[a] < moments[b]; });
         break;
     }
+    case 4: { // an audio track's CD-TEXT title, byte by byte; rows without one first
+        std::vector<std::string> titles(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (const ckvd::cdtext::TrackText* t = Iso_TrackText(Iso_CdaTrackNumber(entries[i])))
+                titles[i] = t->title;
+        SortBy(entries, sort.descending, order,
+               [&](uint32_t a, uint32_t b) { return titles[a] < titles[b]; });
+        break;
+    }
     default:
         break;
     }
 }
 
 bool List_ParseSort(const std::string& text, ListSort& sort) {
-    static const char* const kNames[] = {"name", "lbn", "size", "date"};
+    static const char* const kNames[] = {"name", "lbn", "size", "date", "title"};
     const size_t colon = text.find(':');
     const std::string column = text.substr(0, colon);
     const std::string direction = colon == std::string::npos ? "" : text.substr(colon + 1);
@@ -148,7 +158,7 @@ bool List_ParseSort(const std::string& text, ListSort& sort) {
         sort = {};
         return true;
     }
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < 5; ++c)
         if (column == kNames[c]) {
             sort = {c, direction == "desc"};
             return true;

@@ -8,7 +8,7 @@
 #include "iso9660/iso_model.h"
 
 struct ListSort {
-    int column = -1; // -1: the disc's order; 0 name, 1 LBN, 2 size, 3 date
+    int column = -1; // -1: the disc's order; 0 name, 1 LBN, 2 size, 3 date, 4 title
     bool descending = false;
     bool operator==(const ListSort&) const = default;
 };
@@ -24,6 +24,6 @@ ListSort List_NextSort(const ListSort& current, int column);
 void List_Sort(const std::vector<const FileEntry*>& entries, const ListSort& sort,
                std::vector<uint32_t>& order);
 
-// A sort as --sort gives it: "name", "lbn", "size" or "date", ":desc" after it for the other way, "disc" for
-// the disc's order; false for another text.
+// A sort as --sort gives it: "name", "lbn", "size", "date" or "title", ":desc" after it for the other way,
+// "disc" for the disc's order; false for another text.
 bool List_ParseSort(const std::string& text, ListSort& sort);

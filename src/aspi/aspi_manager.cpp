@@ -306,6 +306,21 @@ int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, ui
     return Aspi_ExecuteCommand(device, ASPI_DIR_IN, allocLength, buffer, sizeof cdb, cdb);
 }
 
+int Aspi_ReadSubChannel(uint16_t device, uint8_t format, uint8_t track, uint16_t allocLength,
+                        uint8_t* buffer) {
+    const uint8_t cdb[10] = {0x42,
+                             0,
+                             0x40 /* SUBQ */,
+                             format,
+                             0,
+                             0,
+                             track,
+                             static_cast<uint8_t>(allocLength >> 8),
+                             static_cast<uint8_t>(allocLength),
+                             0};
+    return Aspi_ExecuteCommand(device, ASPI_DIR_IN, allocLength, buffer, sizeof cdb, cdb);
+}
+
 int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength) {
     const uint8_t cdb[10] = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     uint8_t response[8] = {};

@@ -45,6 +45,10 @@ int Aspi_TestUnitReady(uint16_t device);
 int Aspi_StartStopUnit(uint16_t device, uint8_t start);
 int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, uint16_t allocLength,
                  uint8_t* buffer);
+// READ SUB-CHANNEL of the Q sub-channel's `format` (2 the media catalogue number, 3 the ISRC of `track`).
+constexpr uint8_t ASPI_SUBQ_MCN = 2, ASPI_SUBQ_ISRC = 3;
+int Aspi_ReadSubChannel(uint16_t device, uint8_t format, uint8_t track, uint16_t allocLength,
+                        uint8_t* buffer);
 int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength);
 int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16_t count, uint8_t* buffer);
 // READ CD of `count` audio (CD-DA) blocks from `lba` into `buffer` of count x 2352 bytes: the samples as the

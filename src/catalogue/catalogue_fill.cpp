@@ -4,6 +4,7 @@
 #include "analyzers/mp3/mp3_module.h"
 #include "catalogue/catalogue.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -22,9 +23,24 @@ std::string Text(const char* utf8) {
     return utf8 ? utf8 : "";
 }
 
+// An audio track file's CD-TEXT as its tags: title, performer (the disc's where the track has none) and the
+// disc's title as the album.
+bool TrackText(const FileEntry& f, CatalogueEntry& e) {
+    const ckvd::cdtext::TrackText* t = Iso_TrackText(Iso_CdaTrackNumber(&f));
+    const ckvd::cdtext::DiscText* d = Iso_DiscText();
+    if (!t || !d)
+        return false;
+    e.title = t->title;
+    e.artist = t->performer.empty() ? d->performer : t->performer;
+    e.album = d->title;
+    return true;
+}
+
 // The tags and stream figures of a media file of the current session.
 void Media(FileEntry& f, CatalogueEntry& e) {
     Iso_SetFileKind(&f);
+    if (TrackText(f, e))
+        return;
     if ((f.kind & KIND_MP3) && Mp3_Analyze(&f) == MP3_OK && g_MpegHeader) {
         if ((g_Mp3TagFlags & MP3_TAG_ID3V2) && g_Id3v2TagText) {
             e.title = Text(g_Id3v2TagText->title);

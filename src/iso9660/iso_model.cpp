@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "cdtext/cd_text.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
@@ -202,6 +203,7 @@ void ReleaseDiscModel(DiscModel* model) {
         return;
     ReleaseSessions(model);
     ReleaseTrees(model);
+    delete model->text;
     delete model;
 }
 

@@ -142,13 +142,18 @@ struct SessionTree {
     IsoEntryLinks* links;    // of such a tree: its entries by the entries of the tree shown (Iso_SameEntry)
 };
 
+namespace ckvd::cdtext {
+struct DiscText;
+}
+
 struct DiscModel {
     uint8_t sessionCount;
     SessionEntry* firstSession;
     SessionTree* firstTree;
     SessionEntry* currentSessionEntry;
-    SessionTree* currentTree; // cursor of the analysis and of the list view
-    uint16_t device;          // device index the model was read from
+    SessionTree* currentTree;     // cursor of the analysis and of the list view
+    uint16_t device;              // device index the model was read from
+    ckvd::cdtext::DiscText* text; // CD-TEXT and the Q codes (MCN, ISRC), null on a disc without any
 };
 
 // The model (null when empty) and the session shown by the list.

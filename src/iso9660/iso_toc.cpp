@@ -4,6 +4,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "iso9660/iso_disc_toc.h"
 #include "iso9660/iso_internal.h"
 
@@ -134,6 +135,7 @@ int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
     int rc = Iso_AnalyzeToc(device);
     if (rc != ISO_OK)
         return rc;
+    Iso_ReadDiscText(device);
     const uint8_t type = g_DiscModel->firstSession->type;
     const uint8_t discType = type & 0xF0;
     if (discType != 0x00 && discType != 0x20)

@@ -284,11 +284,13 @@ TEST(DriveNames, ImagesOfTheSameNameAreToldApartByTheirFolders) {
 
 TEST(ListColumns, StartFromTheFractionsAndNeverCutAName) {
     // 600 wide: LBN 100, Size 100, Date 200; Size needs 130 and Date 250, the name takes the 120 left.
-    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250}), (std::array<int, 4>{120, 100, 130, 250}));
+    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250, 0}), (std::array<int, 5>{120, 100, 130, 250, 0}));
     // A name longer than the rest of the row keeps its width: the list scrolls sideways.
-    EXPECT_EQ(List_FitColumns(600, {300, 40, 40, 120}), (std::array<int, 4>{300, 100, 100, 200}));
-    EXPECT_EQ(List_FitColumns(300, {200, 80, 80, 150}), (std::array<int, 4>{200, 80, 80, 150}));
-    EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150}), (std::array<int, 4>{40, 80, 80, 150}));
+    EXPECT_EQ(List_FitColumns(600, {300, 40, 40, 120, 0}), (std::array<int, 5>{300, 100, 100, 200, 0}));
+    EXPECT_EQ(List_FitColumns(300, {200, 80, 80, 150, 0}), (std::array<int, 5>{200, 80, 80, 150, 0}));
+    EXPECT_EQ(List_FitColumns(300, {40, 80, 80, 150, 0}), (std::array<int, 5>{40, 80, 80, 150, 0}));
+    // Title is as wide as its longest title (or its heading), from the name's share.
+    EXPECT_EQ(List_FitColumns(600, {50, 80, 130, 250, 70}), (std::array<int, 5>{50, 100, 130, 250, 70}));
 }
 
 TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {

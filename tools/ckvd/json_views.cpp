@@ -6,6 +6,7 @@
 
 #include "appmodel/recorded_date.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -66,6 +67,43 @@ void TreeItems(JsonWriter& json, const std::vector<NavTreeItem>& items) {
         json.EndObject();
     }
     json.EndArray();
+}
+
+// The keys of the texts that are recorded, an empty one left out.
+void TextKeys(JsonWriter& json, std::initializer_list<std::pair<const char*, const std::string*>> texts) {
+    for (const auto& [key, text] : texts)
+        if (!text->empty())
+            json.Key(key).String(*text);
+}
+
+// "cd_text": the disc's title, performer, songwriter and catalogue number, where it has any, and the notes of
+// what was passed over.
+void DiscTextObject(JsonWriter& json) {
+    const ckvd::cdtext::DiscText* d = Iso_DiscText();
+    if (!d || (d->title.empty() && d->performer.empty() && d->songwriter.empty() && d->catalog.empty() &&
+               d->notes.empty()))
+        return;
+    json.Key("cd_text").BeginObject();
+    TextKeys(json, {{"title", &d->title},
+                    {"performer", &d->performer},
+                    {"songwriter", &d->songwriter},
+                    {"catalog", &d->catalog}});
+    if (!d->notes.empty()) { // what was passed over: "CD-TEXT pack 12: CRC mismatch, passed over"
+        json.Key("notes").BeginArray();
+        for (const std::string& note : d->notes)
+            json.String(note);
+        json.EndArray();
+    }
+    json.EndObject();
+}
+
+// An audio track file's title, performer, songwriter and ISRC, where the disc records them.
+void TrackTextKeys(JsonWriter& json, const FileEntry& entry) {
+    if (const ckvd::cdtext::TrackText* t = Iso_TrackText(Iso_CdaTrackNumber(&entry)))
+        TextKeys(json, {{"title", &t->title},
+                        {"performer", &t->performer},
+                        {"songwriter", &t->songwriter},
+                        {"isrc", &t->isrc}});
 }
 
 } // namespace
@@ -188,11 +226,15 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             }
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");
-            json.Key("path").String(path).EndObject();
+            json.Key("path").String(path);
+            TrackTextKeys(json, e);
+            json.EndObject();
         });
         json.EndArray().EndObject();
     }
-    json.EndArray().EndObject();
+    json.EndArray();
+    DiscTextObject(json);
+    json.EndObject();
 }
 
 void Json_Info(JsonWriter& json, const std::string& path, int session, const std::string& directory,
@@ -207,9 +249,11 @@ void Json_Info(JsonWriter& json, const std::string& path, int session, const std
         .Key("kind")
         .Uint(entry.kind)
         .Key("analyzer")
-        .String(Tag_AnalyzerName(analyzer))
-        .Key("fields")
-        .BeginArray();
+        .String(Tag_AnalyzerName(analyzer));
+    TrackTextKeys(json, entry);
+    if (Iso_CdaTrackNumber(&entry))
+        DiscTextObject(json);
+    json.Key("fields").BeginArray();
     for (const TagInfoLine& line : lines)
         LabelledValue(json, line.label, line.value, InfoNumber(line.value));
     json.EndArray().EndObject();

@@ -15,11 +15,13 @@
 void Json_Toc(JsonWriter& json);
 
 // {"sessions": [{session, volume, entries: [{type, lbn, size, date, kind, name, directory, path}]}]} of one
-// session (index from 0) or of every session (-1), entries depth first as `ckvd ls` lists them.
+// session (index from 0) or of every session (-1), entries depth first as `ckvd ls` lists them. The CD-TEXT
+// the disc records: "cd_text": {title, performer, songwriter, catalog, notes} beside "sessions", and an audio track
+// file's title, performer, songwriter and isrc in its entry (each key only where recorded).
 void Json_Tree(JsonWriter& json, int sessionIndex);
 
-// One file's Tag Information as an object: path, session, directory, kind, analyzer and the dialog's fields
-// ({label, value, number where the value starts with one}).
+// One file's Tag Information as an object: path, session, directory, kind, analyzer, an audio track file's
+// CD-TEXT as in Json_Tree, and the dialog's fields ({label, value, number where the value starts with one}).
 void Json_Info(JsonWriter& json, const std::string& path, int session, const std::string& directory,
                const FileEntry& entry, TagAnalyzer analyzer, const std::vector<TagInfoLine>& lines);
 

@@ -15,6 +15,7 @@ constexpr uint8_t kOpInquiry = 0x12;
 constexpr uint8_t kOpStartStopUnit = 0x1B;
 constexpr uint8_t kOpReadCapacity = 0x25;
 constexpr uint8_t kOpRead10 = 0x28;
+constexpr uint8_t kOpReadSubChannel = 0x42;
 constexpr uint8_t kOpReadToc = 0x43;
 constexpr uint8_t kOpReadCd = 0xBE;
 
@@ -32,6 +33,7 @@ size_t known_cdb_length(uint8_t opcode) {
         return 6;
     case kOpReadCapacity:
     case kOpRead10:
+    case kOpReadSubChannel:
     case kOpReadToc:
         return 10;
     case kOpReadCd:
@@ -151,13 +153,46 @@ ImageDrive::ImageDrive(std::string path, std::unique_ptr<images::DiscImage> disc
     unit_attention_ = false; // a medium present at power-on is not a change
 }
 
+namespace {
+
+// The lead-in's CD-TEXT packs: as the image carries them, else made from its sheet's text.
+std::vector<uint8_t> text_packs(const images::DiscImage& disc) {
+    if (!disc.text_packs.empty())
+        return {disc.text_packs.begin(),
+                disc.text_packs.begin() + static_cast<std::ptrdiff_t>(disc.text_packs.size() /
+                                                                      cdtext::kPackSize * cdtext::kPackSize)};
+    uint8_t first = 99, last = 1;
+    for (const auto& s : disc.sessions)
+        for (const auto& t : s.tracks) {
+            first = std::min(first, t.number);
+            last = std::max(last, t.number);
+        }
+    return first <= last ? cdtext::MakePacks(disc.text, first, last) : std::vector<uint8_t>{};
+}
+
+// READ TOC format 5, CD-TEXT: the packs of the lead-in, none (the header alone) on a disc without text.
+CommandResult text_answer(const std::vector<uint8_t>& packs, uint16_t allocation, Direction dir,
+                          std::span<uint8_t> data) {
+    Response r;
+    r.u16(static_cast<uint16_t>(std::min<size_t>(packs.size() + 2, 0xFFFF)));
+    r.u16(0);
+    for (uint8_t b : packs)
+        r.u8(b);
+    return r.send(allocation, dir, data);
+}
+
+} // namespace
+
 ImageDrive::~ImageDrive() = default;
 
 void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
     reader_.reset();
     disc_ = std::move(disc);
-    if (disc_)
+    text_packs_.clear();
+    if (disc_) {
         reader_ = std::make_unique<images::SectorReader>(*disc_);
+        text_packs_ = text_packs(*disc_);
+    }
     unit_attention_ = true;
 }
 
@@ -202,6 +237,8 @@ CommandResult ImageDrive::execute(std::span<const uint8_t> cdb, Direction dir, s
         return read_capacity(dir, data);
     case kOpReadToc:
         return read_toc(cdb, dir, data);
+    case kOpReadSubChannel:
+        return read_sub_channel(cdb, dir, data);
     case kOpReadCd:
         return read_cd(cdb, dir, data);
     default:
@@ -245,8 +282,9 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         format = 0;
     const uint8_t number = cdb[6];
     const uint16_t allocation = Be16(&cdb[7]);
+    if (format == 5)
+        return text_answer(text_packs_, allocation, dir, data);
     const auto& sessions = disc_->sessions;
-
     std::vector<const images::Track*> tracks;
     for (const auto& s : sessions)
         for (const auto& t : s.tracks)
@@ -313,6 +351,45 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
     // The length field counts the bytes after itself, whatever the allocation length cuts off.
     r.set_u16(0, static_cast<uint16_t>(std::min<size_t>(r.size() - 2, 0xFFFF)));
     return r.send(allocation, dir, data);
+}
+
+CommandResult ImageDrive::read_sub_channel(std::span<const uint8_t> cdb, Direction dir,
+                                           std::span<uint8_t> data) const {
+    // MMC READ SUB-CHANNEL: byte 2 bit 6 SUBQ, byte 3 the data format (2 the media catalogue number, 3 a
+    // track's ISRC), byte 6 the track. The header's audio status 0x15: no audio play operation.
+    const uint8_t format = cdb[3], number = cdb[6];
+    Response r;
+    r.u8(0);
+    r.u8(0x15);
+    r.u16(0);
+    if (cdb[2] & 0x40) {
+        std::string code;
+        if (format == 2) {
+            code = disc_->mcn;
+        } else if (format == 3) {
+            const images::Track* track = nullptr;
+            for (const auto& s : disc_->sessions)
+                for (const auto& t : s.tracks)
+                    track = t.number == number ? &t : track;
+            if (!track)
+                return invalid_field();
+            auto it = disc_->isrc.find(number);
+            code = it == disc_->isrc.end() ? std::string() : it->second;
+        } else {
+            return invalid_field();
+        }
+        // Format, then for an ISRC ADR/control and the track; the VALID bit and the code, 13 digits of an MCN
+        // or 12 characters of an ISRC, in a field of 15 bytes.
+        r.u8(format);
+        r.u8(0);
+        r.u8(format == 3 ? number : 0);
+        r.u8(0);
+        r.u8(code.empty() ? 0x00 : 0x80);
+        for (size_t i = 0; i < 15; ++i)
+            r.u8(i < code.size() ? static_cast<uint8_t>(code[i]) : 0);
+        r.set_u16(2, static_cast<uint16_t>(r.size() - 4));
+    }
+    return r.send(Be16(&cdb[7]), dir, data);
 }
 
 CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {

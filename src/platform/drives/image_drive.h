@@ -49,10 +49,13 @@ class ImageDrive final : public ScsiTarget {
     std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
     // Of `count` blocks from `first` on, how many come before an unreadable one.
     uint32_t intact(int64_t first, uint32_t count) const;
+    std::vector<uint8_t> text_packs_; // what READ TOC format 5 answers
 
     CommandResult inquiry(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
     CommandResult read_capacity(Direction dir, std::span<uint8_t> data) const;
     CommandResult read_toc(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) const;
+    CommandResult read_sub_channel(std::span<const uint8_t> cdb, Direction dir,
+                                   std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     // READ CD of the 2,324 user bytes of Mode 2 Form 2 blocks.

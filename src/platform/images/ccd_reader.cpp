@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/images/disc_image.h"
+#include "platform/images/sheet_cdtext.h"
 
 namespace ckvd::images {
 
@@ -201,6 +202,21 @@ Refusal map_img(const std::string& path, DiscImage& disc) {
     return std::nullopt;
 }
 
+// The disc's CD-TEXT ([CDText]) and Q codes ([Disc] CATALOG, [TRACK n] ISRC).
+void read_ccd_codes(const std::vector<Section>& sections, DiscImage& disc) {
+    for (const auto& sec : sections) {
+        if (sec.name == "CDText") {
+            ccd_text_section(disc, sec.values, sec.line);
+            continue;
+        }
+        const bool track = sec.name.rfind("TRACK ", 0) == 0;
+        auto code = sec.values.find(track ? "ISRC" : "CATALOG");
+        if ((track || sec.name == "Disc") && code != sec.values.end())
+            toc_code(disc, track ? static_cast<uint8_t>(std::atoi(sec.name.c_str() + 6)) : 0,
+                     SheetWord{code->second.first, code->second.second, true});
+    }
+}
+
 // The control file into `disc`: sections, track modes and entries read, then laid out over the .img.
 Refusal read_ccd(const std::string& path, std::istream& in, DiscImage& disc) {
     std::vector<Section> sections;
@@ -222,7 +238,10 @@ Refusal read_ccd(const std::string& path, std::istream& in, DiscImage& disc) {
     }
     if (disc.sessions.empty())
         return SheetError{lineNo, "no [Entry] blocks"};
-    return map_img(path, disc);
+    if (Refusal bad = map_img(path, disc))
+        return bad;
+    read_ccd_codes(sections, disc);
+    return std::nullopt;
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "platform/images/disc_image.h"
+#include "platform/images/sheet_cdtext.h"
 
 namespace ckvd::images {
 
@@ -48,6 +49,9 @@ struct CueSheet {
     std::vector<lba_t> leadoutLen;                        // per session, from REM LEAD-OUT (-1: none given)
     int session = 1;                                      // the session the lines are in
     int lastTrackNo = 0;
+    DiscImage* disc = nullptr; // where the text commands go
+    std::string cdTextFile;    // CDTEXTFILE's name, read once the sheet is
+    int cdTextFileLine = 0;
 };
 
 std::optional<lba_t> parse_msf(const std::string& s) {
@@ -233,8 +237,12 @@ Refusal parse_command(CueSheet& sheet, int lineNo, const std::string& kw, const 
         return parse_track(sheet, lineNo, rest);
     if (kw == "INDEX" || kw == "PREGAP" || kw == "POSTGAP" || kw == "FLAGS")
         return parse_track_detail(sheet, lineNo, kw, rest);
-    if (kw == "CATALOG" || kw == "PERFORMER" || kw == "TITLE" || kw == "SONGWRITER" || kw == "ISRC" ||
-        kw == "CDTEXTFILE")
+    if (kw == "CDTEXTFILE") {
+        sheet.cdTextFile = rest;
+        sheet.cdTextFileLine = lineNo;
+        return std::nullopt;
+    }
+    if (cue_text_command(*sheet.disc, static_cast<uint8_t>(sheet.lastTrackNo), kw, rest, lineNo))
         return std::nullopt;
     return SheetError{lineNo, "unknown command '" + kw + "'"};
 }
@@ -357,11 +365,14 @@ LoadResult load_cue(const std::string& path) {
     sheet.dir = std::filesystem::path(path).parent_path();
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
+    sheet.disc = disc.get();
     Refusal bad = parse_cue(in, sheet);
     if (!bad)
         bad = lay_out_cue(sheet, *disc);
     if (bad)
         return load_failure(path, bad->line, bad->what);
+    if (!sheet.cdTextFile.empty())
+        cue_text_file(*disc, sheet.dir, sheet.cdTextFile, sheet.cdTextFileLine);
     // A multi-session sheet is left appendable, as the recorder left the disc; a single session is closed.
     disc->closed = disc->sessions.size() == 1 && sheet.leadoutLen.empty();
     disc->full_toc = make_full_toc(disc->sessions, disc->closed);

@@ -4,10 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "cdtext/cd_text.h"
 
 namespace ckvd::images {
 
@@ -71,6 +74,13 @@ struct DiscImage {
     // Audio the file holds before track 1's INDEX 01 (its pregap, from INDEX 00 or the file's start): track
     // number 0, readable as a drive reads it though no TOC entry names it; length 0 when there is none.
     Track hidden_audio;
+    // CD-TEXT: the text of the sheet's commands, or read from the packs the image carries (`text_packs`,
+    // which READ TOC format 5 then answers as they are); what was passed over in `text.notes`.
+    cdtext::DiscText text;
+    std::vector<uint8_t> text_packs;
+    // The Q sub-channel's codes READ SUB-CHANNEL gives: the media catalogue number and each track's ISRC.
+    std::string mcn;
+    std::map<uint8_t, std::string> isrc;
 
     // Last recorded LBA (end of the last track of the last session), -1 for an empty disc.
     lba_t last_lba() const;

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "platform/images/disc_image.h"
+#include "platform/images/sheet_cdtext.h"
 
 namespace ckvd::images {
 
@@ -474,7 +475,12 @@ Fail read_nrg(const std::string& path, std::ifstream& in, uint64_t fileSize, Dis
     std::vector<Chunk> chunks;
     if (Fail bad = walk_chunks(area, first, chunks))
         return bad;
-    return build_sessions(chunks, path, first, disc);
+    if (Fail bad = build_sessions(chunks, path, first, disc))
+        return bad;
+    for (const Chunk& c : chunks) // the CD-TEXT packs of the lead-in, as recorded
+        if (c.id == "CDTX")
+            take_text_packs(disc, std::vector<uint8_t>(c.data.begin(), c.data.end()), "CDTX chunk");
+    return std::nullopt;
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "platform/images/disc_image.h"
+#include "platform/images/sheet_cdtext.h"
 
 namespace ckvd::images {
 
@@ -32,11 +33,7 @@ struct SheetError {
 };
 using Refusal = std::optional<SheetError>;
 
-struct Token {
-    std::string text;
-    int line = 0;
-    bool quoted = false;
-};
+using Token = SheetWord;
 
 // A piece of a track: bytes of a file from `offset` on, or zeros when `file` is empty.
 struct Piece {
@@ -68,7 +65,14 @@ struct TocSheet {
     std::optional<uint8_t> discType;
     std::vector<PendingTrack> tracks;
     std::map<std::string, DataFile> files; // by name as written, "W:" before a WAVE file's
+    DiscImage* disc = nullptr;             // where CD_TEXT, ISRC and CATALOG go
+    int textLanguage = -1;                 // the CD_TEXT language read, once the disc's block chose it
 };
+
+bool is_octal(const std::string& text, size_t at) {
+    return text[at] >= '0' && text[at] <= '3' && text[at + 1] >= '0' && text[at + 1] <= '7' &&
+           text[at + 2] >= '0' && text[at + 2] <= '7';
+}
 
 // Words, quoted strings (with \" and \\), '{' and '}'; "//" comments dropped.
 Refusal tokenize(const std::string& text, std::vector<Token>& out) {
@@ -90,6 +94,12 @@ Refusal tokenize(const std::string& text, std::vector<Token>& out) {
                     return SheetError{t.line, "a string without its closing quote"};
                 if (text[i] == '"')
                     break;
+                if (text[i] == '\\' && i + 3 < text.size() && is_octal(text, i + 1)) { // \ooo: one byte
+                    t.text += static_cast<char>((text[i + 1] - '0') << 6 | (text[i + 2] - '0') << 3 |
+                                                (text[i + 3] - '0'));
+                    i += 3;
+                    continue;
+                }
                 if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n')
                     ++i;
                 t.text += text[i];
@@ -188,17 +198,22 @@ bool set_track_mode(const std::string& mode, Track& t) {
     return false;
 }
 
-// Passes over a CD_TEXT block: its braces nest, its strings are already tokens.
-Refusal skip_block(Cursor& c, const Token& keyword) {
+// A CD_TEXT block, its braces nesting, its strings already tokens, into the text of the disc (`track` 0) or a
+// track.
+Refusal text_block(TocSheet& sheet, Cursor& c, const Token& keyword, uint8_t track) {
     if (!c.next_is("{"))
         return SheetError{keyword.line, keyword.text + " without '{'"};
     int depth = 0;
+    std::vector<Token> words;
     while (!c.done()) {
         const Token& t = c.next();
-        if (!t.quoted && t.text == "{")
+        words.push_back(t);
+        if (!t.quoted && t.text == "{") {
             ++depth;
-        else if (!t.quoted && t.text == "}" && --depth == 0)
+        } else if (!t.quoted && t.text == "}" && --depth == 0) {
+            toc_text_block(*sheet.disc, track, words, sheet.textLanguage);
             return std::nullopt;
+        }
     }
     return SheetError{keyword.line, keyword.text + " block without its closing '}'"};
 }
@@ -363,9 +378,9 @@ Refusal parse_track_statement(TocSheet& sheet, Cursor& c, const Token& kw, Pendi
     } else if (w == "ISRC") {
         if (!c.peek() || !c.peek()->quoted)
             return SheetError{kw.line, "ISRC without a quoted code"};
-        c.next();
+        toc_code(*sheet.disc, t.track.number, c.next());
     } else if (w == "CD_TEXT") {
-        return skip_block(c, kw);
+        return text_block(sheet, c, kw, t.track.number);
     } else if (w == "SILENCE" || w == "ZERO" || w == "PREGAP") {
         if (!c.next_is_value())
             return SheetError{kw.line, w + " without a length"};
@@ -444,9 +459,9 @@ Refusal parse_toc(Cursor& c, TocSheet& sheet) {
             else if (w == "CATALOG") {
                 if (!c.peek() || !c.peek()->quoted)
                     return SheetError{kw.line, "CATALOG without a quoted number"};
-                c.next();
+                toc_code(*sheet.disc, 0, c.next());
             } else if (w == "CD_TEXT") {
-                if (Refusal bad = skip_block(c, kw))
+                if (Refusal bad = text_block(sheet, c, kw, 0))
                     return bad;
             } else {
                 return SheetError{kw.line, "unknown statement '" + w + "' before the first TRACK"};
@@ -550,6 +565,7 @@ LoadResult load_toc(const std::string& path) {
     sheet.dir = std::filesystem::path(path).parent_path();
     auto disc = std::make_unique<DiscImage>();
     disc->path = path;
+    sheet.disc = disc.get();
     Refusal bad = tokenize(text, tokens);
     Cursor cursor(tokens);
     if (!bad)

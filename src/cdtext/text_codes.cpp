@@ -1,0 +1,87 @@
+// The character codes of CD-TEXT packs into UTF-8. MS-JIS is Shift-JIS as Microsoft extends it, which glibc's
+// iconv converts as CP932.
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "cdtext/cd_text.h"
+
+namespace ckvd::cdtext {
+
+namespace {
+
+constexpr uint8_t kLatin1 = 0x00, kAscii = 0x01, kMsJis = 0x80;
+constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+void AppendCodePoint(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// One converter a thread, opened when first used; iconv keeps state and may not be shared.
+class Cp932 {
+  public:
+    Cp932() : cd_(iconv_open("UTF-8", "CP932")) {}
+    ~Cp932() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd_);
+    }
+    Cp932(const Cp932&) = delete;
+    Cp932& operator=(const Cp932&) = delete;
+
+    std::string decode(std::string_view bytes) {
+        std::string out;
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) { // no converter: the ASCII part only
+            for (char c : bytes)
+                out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : kReplacement;
+            return out;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(bytes.data());
+        size_t left = bytes.size();
+        char buffer[256];
+        while (left > 0) {
+            char* to = buffer;
+            size_t room = sizeof buffer;
+            const size_t r = iconv(cd_, &in, &left, &to, &room);
+            out.append(buffer, static_cast<size_t>(to - buffer));
+            if (r == static_cast<size_t>(-1) && errno != E2BIG) { // a byte that begins no character
+                out += kReplacement;
+                ++in;
+                --left;
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        return out;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+} // namespace
+
+std::string DecodeText(std::string_view bytes, uint8_t code) {
+    if (code == kMsJis) {
+        thread_local Cp932 converter;
+        return converter.decode(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool printable =
+            c >= 0x20 && c != 0x7F && (code == kAscii ? c < 0x80 : (c < 0x80 || c >= 0xA0));
+        if (!printable || (code != kLatin1 && code != kAscii))
+            out += printable && c < 0x80 ? std::string(1, ch) : kReplacement;
+        else
+            AppendCodePoint(out, c);
+    }
+    return out;
+}
+
+} // namespace ckvd::cdtext
