@@ -10,6 +10,7 @@
 #include "appmodel/save_to_disc.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "platform/images/disc_image.h"
 
 namespace {
@@ -102,8 +103,21 @@ AudioFormat SaveToDisc_FormatOf(const std::string& path) {
 AudioTags SaveToDisc_TrackTags(const FileEntry& entry) {
     AudioTags tags;
     int number = 0;
-    if (Iso_AudioTrackSession(&entry, &number))
-        tags.track = number;
+    if (!Iso_AudioTrackSession(&entry, &number))
+        return tags;
+    tags.track = number;
+    const ckvd::cdtext::DiscText* disc = Iso_DiscText();
+    const ckvd::cdtext::TrackText* text = Iso_TrackText(static_cast<uint8_t>(number));
+    if (text) {
+        tags.title = text->title;
+        tags.artist = text->performer;
+        tags.isrc = text->isrc;
+    }
+    if (disc) {
+        tags.album = disc->title;
+        if (tags.artist.empty())
+            tags.artist = disc->performer;
+    }
     return tags;
 }
 

@@ -13,6 +13,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
+#include "iso9660/iso_cdtext.h"
 #include "report/disc_text.h"
 
 namespace {
@@ -383,7 +384,12 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     if (setRange)
         setRange(SaveToDisc_LocalSize(*m_entry));
     // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
-    std::string proposed = SaveToDisc_LocalName(*m_entry);
+    // An audio track is proposed under its CD-TEXT names where the disc records them ("03 Artist -
+    // Title.wav").
+    int track = 0;
+    std::string proposed = Iso_AudioTrackSession(m_entry, &track)
+                               ? Iso_TrackFileName(static_cast<uint8_t>(track), ".wav")
+                               : SaveToDisc_LocalName(*m_entry);
     std::replace(proposed.begin(), proposed.end(), '/', '_');
     if (proposed == "." || proposed == "..")
         proposed = "_";

@@ -118,17 +118,6 @@ std::string Iso_TrackFileName(uint8_t trackNumber, std::string_view extension) {
 }
 
 uint8_t Iso_CdaTrackNumber(const FileEntry* entry) {
-    if (!entry || entry->type != 'F' || !g_DiscModel)
-        return 0;
-    const char* n = entry->name;
-    if (std::strlen(n) != 11 || std::strncmp(n, "Track", 5) != 0 || std::strcmp(n + 7, ".cda") != 0 ||
-        n[5] < '0' || n[5] > '9' || n[6] < '0' || n[6] > '9')
-        return 0;
-    const int number = (n[5] - '0') * 10 + (n[6] - '0');
-    // A file of that name on a data disc is no track: the entry must lie where its audio track starts.
-    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next)
-        for (const TrackEntry* t = s->firstTrack; t; t = t->next)
-            if (t->trackNumber == number && t->address == entry->lbn && !Iso_IsDataType(s->type))
-                return static_cast<uint8_t>(number);
-    return 0;
+    int number = 0;
+    return Iso_AudioTrackSession(entry, &number) ? static_cast<uint8_t>(number) : 0;
 }

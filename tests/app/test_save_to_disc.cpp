@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "appmodel/first_drive.h"
 #include "appmodel/save_to_disc.h"
@@ -231,16 +232,22 @@ TEST_F(SaveToDisc, AudioTracksAsFlacAndReadErrorsNameTheTrack) {
     ASSERT_NE(demo, nullptr);
     const fs::path cue = fs::path(demo) / "demo-audio.cue", bin = dir_ / "audio.bin";
     fs::copy_file(fs::path(demo) / "demo-audio.bin", bin);
-    std::ofstream(dir_ / "audio.cue")
-        << ReadAll(cue).replace(ReadAll(cue).find("demo-audio.bin"), 14, "audio.bin");
+    // The sheet's CD-TEXT names track 4 (and its slash) and the album; track 3 has no title.
+    std::string sheet = ReadAll(cue).replace(ReadAll(cue).find("demo-audio.bin"), 14, "audio.bin");
+    sheet.insert(sheet.find("    INDEX 01 00:09:00"), "    TITLE \"Sine/880\"\n    ISRC DEXXX2600004\n");
+    std::ofstream(dir_ / "audio.cue") << "TITLE \"Demo Tones\"\nPERFORMER \"Tone Maker\"\n" << sheet;
     Load((dir_ / "audio.cue").string());
+    EXPECT_EQ(Dialog("Track03.cda", dir_ / "three.wav").OnShowWindow().result, SaveResult::Ok);
+    EXPECT_EQ(proposed_, "Track03.wav");
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.wav").OnShowWindow().result, SaveResult::Ok);
-    EXPECT_EQ(proposed_, "Track04.wav");
+    EXPECT_EQ(proposed_, "04 Tone Maker - Sine_880.wav");
     EXPECT_EQ(Dialog("Track04.cda", dir_ / "whole.Flac").OnShowWindow().result, SaveResult::Ok);
     const std::string decode = "flac -d -s -c --force-raw-format --endian=little --sign=signed ";
     EXPECT_TRUE(Output(decode + (dir_ / "whole.Flac").string()) == ReadAll(dir_ / "whole.wav").substr(44));
     FileEntry* last = Find("Track04.cda").second;
-    ASSERT_EQ(SaveToDisc_TrackTags(*last).track, 4);
+    const AudioTags read = SaveToDisc_TrackTags(*last);
+    EXPECT_EQ(std::tie(read.title, read.artist, read.album, read.isrc, read.track),
+              std::make_tuple("Sine/880", "Tone Maker", "Demo Tones", "DEXXX2600004", 4));
     SaveHooks hooks;
     hooks.audio = AudioFormat::Flac;
     hooks.tags = {"Sine à 880 Hz", "Tone Maker", "Demo Tones", "DEXXX2600004", 4};

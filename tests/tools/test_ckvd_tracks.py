@@ -124,6 +124,20 @@ class OtherLayouts(unittest.TestCase):
         self.assertEqual(wav_samples(f"{d}/hidden.wav"), read(f"{d}/disc.bin")[:150 * SECTOR])
         self.assertRegex(ok("info", f"{d}/htoa.cue", "/Track00.cda"), r"Number of Track: 00\n(.*\n)*Track Size: 150\n")
 
+    def test_cd_text_of_a_sheet_tags_a_flac_rip(self):
+        d = fresh("text")
+        tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", "-e", "signed-integer", "-L", "-t", "raw",
+             f"{d}/disc.bin", "synth", "4", "sine", "440")
+        write(f"{d}/text.cue", 'TITLE "Road Mix"\nPERFORMER "Various"\nFILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n'
+              '    TITLE "Opening"\n    PERFORMER "The Band"\n    ISRC GBAYE0000351\n    INDEX 01 00:00:00\n'
+              '  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n')
+        ok("get", f"{d}/text.cue", "/Track01.cda", f"{d}/one.flac")
+        ok("get", f"{d}/text.cue", "/Track02.cda", f"{d}/two.flac")
+        tags = lambda name: sorted(tool("metaflac", "--export-tags-to=-", f"{d}/{name}").splitlines())
+        self.assertEqual(tags("one.flac"), ["ALBUM=Road Mix", "ARTIST=The Band", "ISRC=GBAYE0000351", "TITLE=Opening",
+                                            "TRACKNUMBER=1"])
+        self.assertEqual(tags("two.flac"), ["ALBUM=Road Mix", "ARTIST=Various", "TRACKNUMBER=2"])
+
 
 if __name__ == "__main__":
     main()
