@@ -86,12 +86,12 @@ void Iso_ReadDiscText(uint16_t device) {
         ReadPacks(device, *text);
         if (text->catalog.empty())
             text->catalog = ReadQCode(device, ASPI_SUBQ_MCN, 0);
+        // Every audio track's, a mixed-mode disc's after its data track too.
         for (const SessionEntry* s = model->firstSession; s; s = s->next) {
-            if (Iso_IsDataType(s->type))
-                continue;
             for (const TrackEntry* t = s->firstTrack; t; t = t->next) {
                 const ckvd::cdtext::TrackText* has = text->track(t->trackNumber);
-                if (t->trackNumber < 1 || t->trackNumber > 99 || (has && !has->isrc.empty()))
+                if (!Iso_IsAudioTrack(t) || t->trackNumber < 1 || t->trackNumber > 99 ||
+                    (has && !has->isrc.empty()))
                     continue;
                 if (std::string isrc = ReadQCode(device, ASPI_SUBQ_ISRC, t->trackNumber); !isrc.empty())
                     text->tracks[t->trackNumber].isrc = std::move(isrc);

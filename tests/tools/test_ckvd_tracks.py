@@ -69,6 +69,14 @@ class MixedMode(unittest.TestCase):
             self.assertEqual(wav_samples(f"{out}/all/Audio Tracks/Track0{n}.wav"), source[n] + bytes(-len(source[n]) % SECTOR))
         self.assertEqual(read(f"{out}/all/DOCS/README.TXT"), b"hello\n")
 
+    def test_cd_text_of_the_audio_after_data(self):
+        sheet = read(f"{self.d}/mixed.cue").decode().replace(
+            "  TRACK 03 AUDIO\n", '  TRACK 03 AUDIO\n    TITLE "Credits"\n    ISRC GBAYE0000351\n')
+        write(f"{self.d}/text.cue", 'TITLE "Game Music"\n' + sheet)
+        (s,) = json.loads(ok("ls", "--json", f"{self.d}/text.cue"))["sessions"]
+        three = [e for e in s["entries"] if e["path"] == "/Audio Tracks/Track03.cda"][0]
+        self.assertEqual((three.get("title"), three.get("isrc")), ("Credits", "GBAYE0000351"))
+
     def test_report_names_each_tracks_kind_where_they_differ(self):
         csv = f"{WORK}/mixed.csv"
         ok("report", f"{self.d}/mixed.cue", "-o", csv)
