@@ -308,6 +308,17 @@ std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio) {
     return name;
 }
 
+std::string SaveToDisc_ProposedName(const FileEntry& entry) {
+    // An audio track under its CD-TEXT names where the disc records them ("03 Artist - Title.wav").
+    int track = 0;
+    std::string proposed = Iso_AudioTrackSession(&entry, &track)
+                               ? Iso_TrackFileName(static_cast<uint8_t>(track), ".wav")
+                               : SaveToDisc_LocalName(entry);
+    // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
+    std::replace(proposed.begin(), proposed.end(), '/', '_');
+    return proposed == "." || proposed == ".." ? "_" : proposed;
+}
+
 uint64_t SaveToDisc_LocalSize(const FileEntry& entry) {
     return SaveToDisc_IsAudioTrack(entry) ? kWavHeaderBytes + SaveToDisc_AudioBytes(entry)
                                           : Iso_FileSize(&entry);
@@ -384,15 +395,7 @@ SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
     if (setRange)
         setRange(SaveToDisc_LocalSize(*m_entry));
     // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
-    // An audio track is proposed under its CD-TEXT names where the disc records them ("03 Artist -
-    // Title.wav").
-    int track = 0;
-    std::string proposed = Iso_AudioTrackSession(m_entry, &track)
-                               ? Iso_TrackFileName(static_cast<uint8_t>(track), ".wav")
-                               : SaveToDisc_LocalName(*m_entry);
-    std::replace(proposed.begin(), proposed.end(), '/', '_');
-    if (proposed == "." || proposed == "..")
-        proposed = "_";
+    const std::string proposed = SaveToDisc_ProposedName(*m_entry);
     m_path = chooseFile ? chooseFile(proposed) : std::string();
     if (m_path.empty())
         return o; // cancelled: nothing written, no message

@@ -101,12 +101,15 @@ struct SaveHooks {
 // lead-out is a read error before anything is read. The writer is closed at the end.
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks);
-// A "TrackNN.cda" entry of an audio track, wherever the disc holds it (its LBN the track's start, its size the
-// track's length in sectors, from the TOC).
+// A "TrackNN.cda" entry of an audio track, wherever the disc holds it (its LBN the track's start, its size
+// the track's length in sectors, from the TOC).
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry);
 // The name a copy is given (an audio track's with ".wav" or ".flac" for ".cda") and the bytes it will hold
 // (a FLAC file's as a WAV file's: what its progress counts).
 std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio = AudioFormat::Wav);
+// The name the save-file dialog proposes: the local name, an audio track's from its CD-TEXT ("03 Artist -
+// Title.wav") where the disc records a title; never a path ('/' made '_').
+std::string SaveToDisc_ProposedName(const FileEntry& entry);
 uint64_t SaveToDisc_LocalSize(const FileEntry& entry);
 // The samples' bytes of an audio track (sectors x 2352), 0 when it runs past its session's lead-out.
 uint64_t SaveToDisc_AudioBytes(const FileEntry& entry);

@@ -60,7 +60,7 @@ std::unique_ptr<QDialog> MakeTagInfo(CMainFrame& frame, std::string* error) {
 // an audio track); for a directory chosen with --select, the folder chooser it asks for.
 std::unique_ptr<QDialog> MakeSaveToDisc(CMainFrame& frame, std::string*) {
     if (const FileEntry* entry = SelectedFile(frame))
-        return App_SaveToDiscFileDialog(SaveToDisc_LocalName(*entry), &frame,
+        return App_SaveToDiscFileDialog(SaveToDisc_ProposedName(*entry), &frame,
                                         SaveToDisc_IsAudioTrack(*entry));
     return App_SaveToDiscFolderDialog(&frame);
 }
