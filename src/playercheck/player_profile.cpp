@@ -171,24 +171,47 @@ Key ChoiceKey(const char* name, bool PlayerProfile::*field, const char* yes, con
             [=](const PlayerProfile& p) { return std::string(p.*field ? yes : no); }};
 }
 
+// A key of one of a few words, each naming a value of `field`.
+template <class T, size_t N>
+Key EnumKey(const char* name, T PlayerProfile::*field, const std::pair<const char*, T> (&choices)[N]) {
+    std::string words;
+    for (size_t i = 0; i < N; ++i)
+        words += std::string(i == 0 ? "" : i + 1 == N ? " or " : ", ") + choices[i].first;
+    return {name,
+            [field, &choices, words](PlayerProfile& p, const std::string& v, std::string& why) {
+                for (const auto& [choice, value] : choices)
+                    if (Player_Lower(v) == choice)
+                        return p.*field = value, true;
+                why = "\"" + v + "\" is not " + words;
+                return false;
+            },
+            [field, &choices](const PlayerProfile& p) {
+                for (const auto& [choice, value] : choices)
+                    if (p.*field == value)
+                        return std::string(choice);
+                return std::string();
+            }};
+}
+
 constexpr std::pair<const char*, PlayerNames> kNameChoices[] = {{"joliet", PlayerNames::Joliet},
                                                                 {"iso9660", PlayerNames::Iso9660},
                                                                 {"rockridge", PlayerNames::RockRidge}};
+constexpr std::pair<const char*, PlayerAudio> kAudioChoices[] = {{"plays-data", PlayerAudio::PlaysData},
+                                                                 {"plays-audio", PlayerAudio::PlaysAudio},
+                                                                 {"plays-both", PlayerAudio::PlaysBoth}};
 
-Key NamesKey() {
-    return {"names",
+// The older yes/no of audio_beside_data: yes plays both, no the files alone.
+Key AudioTracksKey() {
+    return {"audio_tracks",
             [](PlayerProfile& p, const std::string& v, std::string& why) {
-                for (const auto& [choice, names] : kNameChoices)
-                    if (Player_Lower(v) == choice)
-                        return p.names = names, true;
-                why = "\"" + v + "\" is not joliet, iso9660 or rockridge";
-                return false;
+                bool plays = false;
+                if (!Flag(v, plays))
+                    return why = "\"" + v + "\" is not yes or no", false;
+                p.audioBesideData = plays ? PlayerAudio::PlaysBoth : PlayerAudio::PlaysData;
+                return true;
             },
             [](const PlayerProfile& p) {
-                for (const auto& [choice, names] : kNameChoices)
-                    if (p.names == names)
-                        return std::string(choice);
-                return std::string();
+                return std::string(p.audioBesideData == PlayerAudio::PlaysData ? "no" : "yes");
             }};
 }
 
@@ -196,7 +219,7 @@ const std::vector<Key>& Keys() {
     static const std::vector<Key> keys = {
         {"name", [](PlayerProfile& p, const std::string& v, std::string&) { return p.name = v, true; },
          [](const PlayerProfile& p) { return p.name; }},
-        NamesKey(),
+        EnumKey("names", &PlayerProfile::names, kNameChoices),
         {"iso_level",
          [](PlayerProfile& p, const std::string& v, std::string& why) {
              if (v == "1" || v == "2")
@@ -255,32 +278,8 @@ const std::vector<Key>& Keys() {
         FlagKey("wma_lossless", &PlayerProfile::wmaLossless),
         FlagKey("wma_voice", &PlayerProfile::wmaVoice),
         FlagKey("multisession", &PlayerProfile::multisession),
-        {"audio_beside_data",
-         [](PlayerProfile& p, const std::string& v, std::string& why) {
-             static const char* const kWords[] = {"plays-data", "plays-audio", "plays-both"};
-             for (size_t i = 0; i < std::size(kWords); ++i)
-                 if (Player_Lower(v) == kWords[i])
-                     return p.audioBesideData = PlayerAudio(i), true;
-             why = "\"" + v + "\" is not plays-data, plays-audio or plays-both";
-             return false;
-         },
-         [](const PlayerProfile& p) {
-             return std::string(p.audioBesideData == PlayerAudio::PlaysAudio  ? "plays-audio"
-                                : p.audioBesideData == PlayerAudio::PlaysBoth ? "plays-both"
-                                                                              : "plays-data");
-         }},
-        // The older yes/no of the same: yes plays both, no the files alone.
-        {"audio_tracks",
-         [](PlayerProfile& p, const std::string& v, std::string& why) {
-             bool plays = false;
-             if (!Flag(v, plays))
-                 return why = "\"" + v + "\" is not yes or no", false;
-             p.audioBesideData = plays ? PlayerAudio::PlaysBoth : PlayerAudio::PlaysData;
-             return true;
-         },
-         [](const PlayerProfile& p) {
-             return std::string(p.audioBesideData == PlayerAudio::PlaysData ? "no" : "yes");
-         }},
+        EnumKey("audio_beside_data", &PlayerProfile::audioBesideData, kAudioChoices),
+        AudioTracksKey(),
         ChoiceKey("empty_folders", &PlayerProfile::countEmptyFolders, "count", "skip"),
         ChoiceKey("track_numbers", &PlayerProfile::tracksPerFolder, "folder", "disc"),
     };

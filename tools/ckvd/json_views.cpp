@@ -154,6 +154,31 @@ void Json_Toc(JsonWriter& json) {
     json.EndArray().EndObject();
 }
 
+namespace {
+
+// A session's tree shown and its trees of the Joliet names and of the report's names.
+struct NameTrees {
+    SessionTree *shown, *joliet, *report;
+};
+
+// The other forms of an entry's name, where they read otherwise: the record's own identifier and the Joliet
+// name beside a Rock Ridge name, and the Shift-JIS form the report writes.
+void NameForms(JsonWriter& json, const NameTrees& trees, FileEntry& e, std::string_view name) {
+    if (const char* identifier = Iso_RecordedIdentifier(&e))
+        json.Key("identifier").String(identifier);
+    if (const FileEntry* same = Iso_SameEntry(trees.shown, trees.joliet, &e);
+        same && name != Iso_EntryName(same))
+        json.Key("joliet").String(Iso_EntryName(same));
+    const FileEntry* reported = Iso_SameEntry(trees.shown, trees.report, &e);
+    if (reported && (reported != &e || (e.flags & ISO_TEXT))) {
+        const std::string reportName = Report_SjisToUtf8(reported->name);
+        if (reportName != name)
+            json.Key("report_name").String(reportName);
+    }
+}
+
+} // namespace
+
 void Json_Tree(JsonWriter& json, int sessionIndex) {
     json.BeginObject().Key("sessions").BeginArray();
     int index = 0;
@@ -212,18 +237,7 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                 json.Key("unreadable").String(why);
             const std::string_view name = std::string_view(path).substr(directoryLength + 1);
             json.Key("name").String(name);
-            // The other forms of the name, where they read otherwise: the record's own identifier and the
-            // Joliet name beside a Rock Ridge name, and the Shift-JIS form the report writes.
-            if (const char* identifier = Iso_RecordedIdentifier(&e))
-                json.Key("identifier").String(identifier);
-            if (const FileEntry* same = Iso_SameEntry(t, joliet, &e); same && name != Iso_EntryName(same))
-                json.Key("joliet").String(Iso_EntryName(same));
-            const FileEntry* reported = Iso_SameEntry(t, report, &e);
-            if (reported && (reported != &e || (e.flags & ISO_TEXT))) {
-                const std::string reportName = Report_SjisToUtf8(reported->name);
-                if (reportName != name)
-                    json.Key("report_name").String(reportName);
-            }
+            NameForms(json, {t, joliet, report}, e, name);
             json.Key("directory")
                 .String(directoryLength ? std::string_view(path).substr(0, directoryLength) : "/");
             json.Key("path").String(path);
