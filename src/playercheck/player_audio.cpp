@@ -44,10 +44,8 @@ bool Player_AudioBesideData(const PlayerProfile& profile, PlayerCheck& result) {
                                                          : "this one plays the files, not the audio tracks";
     result.findings.push_back(
         {PlayerSeverity::Note, "audio_beside_data", "", 0, 0,
-         std::to_string(tracks.size()) +
-             " CD audio tracks beside the data: car players either skip the data or the "
-             "audio tracks; " +
-             what});
+         std::to_string(tracks.size()) + (tracks.size() == 1 ? " CD audio track" : " CD audio tracks") +
+             " beside the data: car players either skip the data or the audio tracks; " + what});
     for (const AudioTrack& t : tracks) {
         if (plays == PlayerAudio::PlaysData)
             result.findings.push_back({PlayerSeverity::Note, "audio_beside_data", t.path, 0, 0,
