@@ -1,7 +1,7 @@
 // CD-TEXT: the titles, performers, songwriters and codes of a disc and its tracks, as the lead-in's packs
 // record them (18 bytes a pack: type, track, sequence, block and character position, 12 text bytes, CRC),
 // and the same text made into packs again. Every text is UTF-8 here; the packs' character codes (ISO 8859-1,
-// ASCII, MS-JIS) are converted when read and Latin-1 is written.
+// ASCII, MS-JIS) are converted when read; Latin-1 is written, or MS-JIS where a text needs more.
 #pragma once
 
 #include <cstddef>
@@ -45,12 +45,16 @@ DiscText ReadPacks(std::span<const uint8_t> bytes);
 
 // `text` as one block of packs in ISO 8859-1 (language English) for tracks `first` to `last`: title,
 // performer, songwriter and ISRC/MCN packs where any is recorded, then the three size information packs.
-// Empty when nothing is recorded. Characters outside Latin-1 are written as '?'.
+// Empty when nothing is recorded. Where a text holds a character beyond Latin-1 the block is MS-JIS (language
+// Japanese, double-byte terminators); a character neither code holds is written as '?'.
 std::vector<uint8_t> MakePacks(const DiscText& text, uint8_t first, uint8_t last);
 
 // Pack bytes 4-15 of character code `code` (0x00 ISO 8859-1, 0x01 ASCII, 0x80 MS-JIS) as UTF-8; a byte that
 // is no character of the code becomes U+FFFD.
 std::string DecodeText(std::string_view bytes, uint8_t code);
+// UTF-8 as MS-JIS bytes, at most `limit` of them and never half a character; a character without a code
+// (or a control character) becomes '?'.
+std::string EncodeMsJis(std::string_view utf8, size_t limit);
 
 // The name Save to Disc proposes for track `number`: "NN Performer - Title.wav" (the track's performer, else
 // the disc's; "NN Title.wav" without either), or "TrackNN.wav" when the track has no title. A '/' or a

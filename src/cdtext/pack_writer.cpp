@@ -1,4 +1,6 @@
-// Text into CD-TEXT packs, one block in ISO 8859-1, as a recorder writes the lead-in of a disc with text.
+// Text into CD-TEXT packs, one block in ISO 8859-1 (MS-JIS where a text needs it), as a recorder writes the
+// lead-in of a disc with text.
+#include <algorithm>
 #include <array>
 
 #include "cdtext/cd_text.h"
@@ -7,7 +9,7 @@ namespace ckvd::cdtext {
 
 namespace {
 
-constexpr uint8_t kSizeInfo = 0x8F, kEnglish = 0x09;
+constexpr uint8_t kSizeInfo = 0x8F, kEnglish = 0x09, kJapanese = 0x69, kMsJis = 0x80;
 constexpr size_t kBlockPacks = 256;
 constexpr size_t kMaxString = 160; // bytes a string keeps, so 99 tracks' titles fit a block
 
@@ -30,26 +32,41 @@ std::string ToLatin1(std::string_view s) {
 
 struct Run {
     uint8_t type;
-    std::vector<std::pair<uint8_t, std::string>> strings; // track, Latin-1 bytes without the terminator
+    std::vector<std::pair<uint8_t, std::string>> strings; // track, the block's bytes without the terminator
 };
+
+// Whether a UTF-8 text holds a character beyond Latin-1 (a lead byte of U+0100 or above).
+bool BeyondLatin1(const std::string& s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xC4; });
+}
+
+bool NeedsMsJis(const DiscText& text) {
+    if (BeyondLatin1(text.title) || BeyondLatin1(text.performer) || BeyondLatin1(text.songwriter))
+        return true;
+    for (const auto& [n, t] : text.tracks)
+        if (BeyondLatin1(t.title) || BeyondLatin1(t.performer) || BeyondLatin1(t.songwriter))
+            return true;
+    return false;
+}
 
 // A run's packs: its strings joined, cut into 12-byte parts, each headed by the track of its first byte and
 // how many bytes of that string came before it.
-void AddRun(const Run& run, std::vector<uint8_t>& packs, uint8_t& seq) {
+void AddRun(const Run& run, bool dbcs, std::vector<uint8_t>& packs, uint8_t& seq) {
     std::vector<std::pair<uint8_t, uint8_t>> owner; // per byte: track, position in its string
     std::string joined;
+    const size_t terminator = dbcs ? 2 : 1;
     for (const auto& [track, s] : run.strings) {
-        for (size_t i = 0; i <= s.size(); ++i)
-            owner.emplace_back(track, static_cast<uint8_t>(std::min<size_t>(i, 15)));
+        for (size_t i = 0; i < s.size() + terminator; ++i)
+            owner.emplace_back(track, static_cast<uint8_t>(std::min<size_t>(dbcs ? i / 2 : i, 15)));
         joined += s;
-        joined += '\0';
+        joined.append(terminator, '\0');
     }
     for (size_t at = 0; at < joined.size(); at += 12) {
         std::array<uint8_t, kPackSize> p{};
         p[0] = run.type;
         p[1] = owner[at].first;
         p[2] = seq++;
-        p[3] = owner[at].second; // block 0, single-byte characters
+        p[3] = static_cast<uint8_t>((dbcs ? 0x80 : 0) | owner[at].second); // block 0
         for (size_t i = 0; i < 12 && at + i < joined.size(); ++i)
             p[4 + i] = static_cast<uint8_t>(joined[at + i]);
         const uint16_t crc = PackCrc(std::span<const uint8_t, 16>(p.data(), 16));
@@ -59,10 +76,10 @@ void AddRun(const Run& run, std::vector<uint8_t>& packs, uint8_t& seq) {
     }
 }
 
-size_t PacksOf(const Run& run) {
+size_t PacksOf(const Run& run, bool dbcs) {
     size_t bytes = 0;
     for (const auto& s : run.strings)
-        bytes += s.second.size() + 1;
+        bytes += s.second.size() + (dbcs ? 2 : 1);
     return (bytes + 11) / 12;
 }
 
@@ -70,18 +87,19 @@ size_t PacksOf(const Run& run) {
 
 std::vector<uint8_t> MakePacks(const DiscText& text, uint8_t first, uint8_t last) {
     std::vector<Run> runs;
+    const bool dbcs = NeedsMsJis(text);
+    auto encode = [dbcs](const std::string& s) { return dbcs ? EncodeMsJis(s, kMaxString) : ToLatin1(s); };
     for (uint8_t type : {0x80, 0x81, 0x82, 0x8E}) {
         Run run{type, {}};
         bool any = false;
         auto field = [type](const auto& t, const std::string& code) -> const std::string& {
             return type == 0x80 ? t.title : type == 0x81 ? t.performer : type == 0x82 ? t.songwriter : code;
         };
-        run.strings.emplace_back(0, ToLatin1(field(text, text.catalog)));
+        run.strings.emplace_back(0, encode(field(text, text.catalog)));
         any = !run.strings.back().second.empty();
         for (int n = first; n <= last && n <= 99; ++n) {
             const TrackText* t = text.track(static_cast<uint8_t>(n));
-            run.strings.emplace_back(static_cast<uint8_t>(n),
-                                     t ? ToLatin1(field(*t, t->isrc)) : std::string());
+            run.strings.emplace_back(static_cast<uint8_t>(n), t ? encode(field(*t, t->isrc)) : std::string());
             any = any || !run.strings.back().second.empty();
         }
         if (any)
@@ -90,7 +108,7 @@ std::vector<uint8_t> MakePacks(const DiscText& text, uint8_t first, uint8_t last
     // A block holds 256 packs, three of them the size information: the later kinds give way.
     size_t total = 3;
     for (size_t i = 0; i < runs.size(); ++i) {
-        total += PacksOf(runs[i]);
+        total += PacksOf(runs[i], dbcs);
         if (total > kBlockPacks) {
             runs.resize(i);
             break;
@@ -104,12 +122,13 @@ std::vector<uint8_t> MakePacks(const DiscText& text, uint8_t first, uint8_t last
     size[2] = last;
     uint8_t seq = 0;
     for (const Run& run : runs) {
-        size[4 + (run.type & 0x0F)] = static_cast<uint8_t>(PacksOf(run));
-        AddRun(run, packs, seq);
+        size[4 + (run.type & 0x0F)] = static_cast<uint8_t>(PacksOf(run, dbcs));
+        AddRun(run, dbcs, packs, seq);
     }
     size[4 + (kSizeInfo & 0x0F)] = 3;
     size[20] = static_cast<uint8_t>(seq + 2); // the last sequence number of block 0
-    size[28] = kEnglish;
+    size[0] = dbcs ? kMsJis : 0x00;           // the character code of block 0
+    size[28] = dbcs ? kJapanese : kEnglish;
     for (uint8_t part = 0; part < 3; ++part) {
         std::array<uint8_t, kPackSize> p{kSizeInfo, part, seq++, 0};
         std::copy(size.begin() + part * 12, size.begin() + part * 12 + 12, p.begin() + 4);

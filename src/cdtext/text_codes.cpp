@@ -2,6 +2,7 @@
 // iconv converts as CP932.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "cdtext/cd_text.h"
@@ -63,7 +64,56 @@ class Cp932 {
     iconv_t cd_;
 };
 
+// UTF-8 into MS-JIS one character at a time, so that a character without a code becomes '?' alone.
+class ToCp932 {
+  public:
+    ToCp932() : cd_(iconv_open("CP932", "UTF-8")) {}
+    ~ToCp932() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd_);
+    }
+    ToCp932(const ToCp932&) = delete;
+    ToCp932& operator=(const ToCp932&) = delete;
+
+    // At most `limit` bytes, never half a character.
+    std::string encode(std::string_view utf8, size_t limit) {
+        std::string out;
+        for (size_t i = 0; i < utf8.size();) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            size_t len = c < 0x80           ? 1
+                         : (c >> 5) == 0x06 ? 2
+                         : (c >> 4) == 0x0E ? 3
+                         : (c >> 3) == 0x1E ? 4
+                                            : 1;
+            len = std::min(len, utf8.size() - i);
+            char buffer[8];
+            char* in = const_cast<char*>(utf8.data() + i);
+            char* to = buffer;
+            size_t left = len, room = sizeof buffer;
+            std::string_view bytes = "?";
+            if (c >= 0x20 && cd_ != reinterpret_cast<iconv_t>(-1)) {
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(cd_, &in, &left, &to, &room) != static_cast<size_t>(-1) && left == 0 && to > buffer)
+                    bytes = std::string_view(buffer, static_cast<size_t>(to - buffer));
+            }
+            if (out.size() + bytes.size() > limit)
+                break;
+            out += bytes;
+            i += len;
+        }
+        return out;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
 } // namespace
+
+std::string EncodeMsJis(std::string_view utf8, size_t limit) {
+    thread_local ToCp932 converter;
+    return converter.encode(utf8, limit);
+}
 
 std::string DecodeText(std::string_view bytes, uint8_t code) {
     if (code == kMsJis) {

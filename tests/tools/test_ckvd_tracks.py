@@ -71,11 +71,13 @@ class MixedMode(unittest.TestCase):
 
     def test_cd_text_of_the_audio_after_data(self):
         sheet = read(f"{self.d}/mixed.cue").decode().replace(
-            "  TRACK 03 AUDIO\n", '  TRACK 03 AUDIO\n    TITLE "Credits"\n    ISRC GBAYE0000351\n')
-        write(f"{self.d}/text.cue", 'TITLE "Game Music"\n' + sheet)
+            "  TRACK 03 AUDIO\n", '  TRACK 03 AUDIO\n    TITLE "夜明けのドライブ"\n    ISRC GBAYE0000351\n')
+        write(f"{self.d}/text.cue", ('TITLE "Game Music"\n' + sheet).encode())
         (s,) = json.loads(ok("ls", "--json", f"{self.d}/text.cue"))["sessions"]
         three = [e for e in s["entries"] if e["path"] == "/Audio Tracks/Track03.cda"][0]
-        self.assertEqual((three.get("title"), three.get("isrc")), ("Credits", "GBAYE0000351"))
+        # A title beyond Latin-1 reaches the model whole: the image drive writes the block in MS-JIS.
+        self.assertEqual((three.get("title"), three.get("isrc")), ("夜明けのドライブ", "GBAYE0000351"))
+        self.assertEqual(json.loads(ok("ls", "--json", f"{self.d}/text.cue"))["cd_text"]["title"], "Game Music")
 
     def test_report_names_each_tracks_kind_where_they_differ(self):
         csv = f"{WORK}/mixed.csv"
