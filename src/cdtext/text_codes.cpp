@@ -23,16 +23,25 @@ void AppendCodePoint(std::string& out, unsigned cp) {
     }
 }
 
-// One converter a thread, opened when first used; iconv keeps state and may not be shared.
-class Cp932 {
+// An iconv descriptor, closed with its owner; one a thread, opened when first used (iconv keeps state and may
+// not be shared).
+class Iconv {
   public:
-    Cp932() : cd_(iconv_open("UTF-8", "CP932")) {}
-    ~Cp932() {
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Iconv() {
         if (cd_ != reinterpret_cast<iconv_t>(-1))
             iconv_close(cd_);
     }
-    Cp932(const Cp932&) = delete;
-    Cp932& operator=(const Cp932&) = delete;
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+  protected:
+    iconv_t cd_;
+};
+
+class Cp932 : public Iconv {
+  public:
+    Cp932() : Iconv("UTF-8", "CP932") {}
 
     std::string decode(std::string_view bytes) {
         std::string out;
@@ -59,21 +68,12 @@ class Cp932 {
         }
         return out;
     }
-
-  private:
-    iconv_t cd_;
 };
 
 // UTF-8 into MS-JIS one character at a time, so that a character without a code becomes '?' alone.
-class ToCp932 {
+class ToCp932 : public Iconv {
   public:
-    ToCp932() : cd_(iconv_open("CP932", "UTF-8")) {}
-    ~ToCp932() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1))
-            iconv_close(cd_);
-    }
-    ToCp932(const ToCp932&) = delete;
-    ToCp932& operator=(const ToCp932&) = delete;
+    ToCp932() : Iconv("CP932", "UTF-8") {}
 
     // At most `limit` bytes, never half a character.
     std::string encode(std::string_view utf8, size_t limit) {
@@ -103,9 +103,6 @@ class ToCp932 {
         }
         return out;
     }
-
-  private:
-    iconv_t cd_;
 };
 
 } // namespace
