@@ -25,22 +25,14 @@ constexpr size_t kSubQAnswer = 24; // header, then 20 bytes of an MCN or ISRC
 
 // The packs of the drive's answer, read into `text`; nothing when the drive refuses the format.
 void ReadPacks(uint16_t device, DiscText& text) {
-    uint8_t head[kHeader] = {};
-    if (Aspi_ReadToc(device, 0, kCdText, 0, sizeof head, head) != ASPI_OK || g_LastTransferred < kHeader)
-        return;
-    const size_t announced = size_t{bytes::Be16(head)} + 2;
-    const size_t want = std::min(announced, kHeader + ckvd::cdtext::kMaxPacks * kPackSize);
-    if (want <= kHeader)
-        return;
     std::vector<uint8_t> answer;
-    try {
-        answer.assign(want, 0);
-    } catch (const std::bad_alloc&) {
+    if (iso_internal::ReadTocAnswer(device, 0, kCdText, answer,
+                                    static_cast<uint16_t>(kHeader + ckvd::cdtext::kMaxPacks * kPackSize)) !=
+            ISO_OK ||
+        answer.size() < kHeader)
         return;
-    }
-    if (Aspi_ReadToc(device, 0, kCdText, 0, static_cast<uint16_t>(want), answer.data()) != ASPI_OK)
-        return;
-    const size_t got = std::min<size_t>(want, g_LastTransferred);
+    const size_t announced = size_t{bytes::Be16(answer.data())} + 2;
+    const size_t got = answer.size();
     if (got < announced)
         text.notes.push_back("the drive's CD-TEXT answer announces " + std::to_string(announced) +
                              " bytes and gave " + std::to_string(got) + ": the packs it gave are read");

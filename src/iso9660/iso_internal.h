@@ -200,4 +200,9 @@ int AnalyzeSession(uint16_t device, SessionEntry* session, SessionTree* tree, ui
 // Frees what Iso_SameEntry kept for a tree.
 void ReleaseLinks(IsoEntryLinks* links);
 
+// One READ TOC answer: its header first for the length, then the whole, at most `limit` bytes. `answer`
+// holds the bytes the drive gave, never more.
+int ReadTocAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer,
+                  uint16_t limit = 0xFFFF);
+
 } // namespace iso_internal

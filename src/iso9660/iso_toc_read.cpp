@@ -25,31 +25,6 @@ constexpr uint8_t kSenseIllegalRequest = 5;
 // a later one), the next session's lead-in (4500) and its first track's pregap (150).
 constexpr uint32_t kFirstLeadOut = 6750, kLaterLeadOut = 2250, kLeadInAndPregap = 4500 + 150;
 
-// One READ TOC answer: its header first for the length, then the whole. `answer` holds the bytes the drive
-// gave, never more.
-int ReadAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer) {
-    answer.clear();
-    uint8_t head[8] = {};
-    int rc = Aspi_ReadToc(device, msf, format, 0, sizeof head, head);
-    if (rc != ASPI_OK)
-        return rc;
-    // The allocation length field is 16 bits: an answer announcing more is read as far as that goes (and then
-    // fails its check, its bytes falling short of its length).
-    const uint32_t want = std::min<uint32_t>(uint32_t{bytes::Be16(head)} + 2, 0xFFFF);
-    try {
-        answer.assign(want, 0);
-    } catch (const std::bad_alloc&) {
-        return ISO_ERR_NO_MEMORY;
-    }
-    rc = Aspi_ReadToc(device, msf, format, 0, static_cast<uint16_t>(want), answer.data());
-    if (rc != ASPI_OK) {
-        answer.clear();
-        return rc;
-    }
-    answer.resize(std::min<size_t>(want, g_LastTransferred));
-    return ISO_OK;
-}
-
 // The descriptors of an answer whose length field counts exactly the bytes that came back, as a whole number
 // of descriptors of `size` bytes; empty when it does not.
 std::span<const uint8_t> Descriptors(const std::vector<uint8_t>& answer, size_t size) {
@@ -251,7 +226,7 @@ void SessionsFromTracks(const std::vector<IsoTocTrack>& tracks, uint8_t count, s
 // where a time could not (a disc beyond 99:59:74).
 int ReadFormattedSessions(uint16_t device, IsoDiscToc& toc) {
     std::vector<uint8_t> answer;
-    int rc = ReadAnswer(device, 0, kFormattedToc, answer);
+    int rc = ReadTocAnswer(device, 0, kFormattedToc, answer);
     if (rc != ISO_OK)
         return rc;
     std::vector<IsoTocTrack> tracks;
@@ -260,7 +235,7 @@ int ReadFormattedSessions(uint16_t device, IsoDiscToc& toc) {
         return ISO_ERR_TOC;
     uint8_t sessions = 1;
     size_t lastFirst = 0;
-    rc = ReadAnswer(device, 0, kSessionInfo, answer);
+    rc = ReadTocAnswer(device, 0, kSessionInfo, answer);
     if (rc != ISO_OK && g_LastSense.key != kSenseIllegalRequest)
         return rc;
     // A drive without session information holds one session.
@@ -273,10 +248,34 @@ int ReadFormattedSessions(uint16_t device, IsoDiscToc& toc) {
 
 } // namespace
 
+int iso_internal::ReadTocAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer,
+                                uint16_t limit) {
+    answer.clear();
+    uint8_t head[8] = {};
+    int rc = Aspi_ReadToc(device, msf, format, 0, sizeof head, head);
+    if (rc != ASPI_OK)
+        return rc;
+    // The allocation length field is 16 bits: an answer announcing more is read as far as that goes (and then
+    // fails its check, its bytes falling short of its length).
+    const uint32_t want = std::min<uint32_t>(uint32_t{bytes::Be16(head)} + 2, limit);
+    try {
+        answer.assign(want, 0);
+    } catch (const std::bad_alloc&) {
+        return ISO_ERR_NO_MEMORY;
+    }
+    rc = Aspi_ReadToc(device, msf, format, 0, static_cast<uint16_t>(want), answer.data());
+    if (rc != ASPI_OK) {
+        answer.clear();
+        return rc;
+    }
+    answer.resize(std::min<size_t>(want, g_LastTransferred));
+    return ISO_OK;
+}
+
 int Iso_ReadDiscToc(uint16_t device, IsoDiscToc* toc) {
     *toc = IsoDiscToc{};
     std::vector<uint8_t> answer;
-    const int rc = ReadAnswer(device, 1, kFullToc, answer);
+    const int rc = ReadTocAnswer(device, 1, kFullToc, answer);
     // A drive refusing the full TOC (a DVD, an old drive) is read through the formatted TOC; any other
     // failure (no disc, a medium error) is the drive's answer to the analysis.
     if (rc != ISO_OK && (rc == ISO_ERR_NO_MEMORY || g_LastSense.key != kSenseIllegalRequest))
@@ -289,7 +288,7 @@ int Iso_ReadDiscToc(uint16_t device, IsoDiscToc* toc) {
 int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format) {
     g_TocBuffer.clear();
     g_TocDataLength = 0;
-    const int rc = ReadAnswer(device, msf, format, g_TocBuffer);
+    const int rc = ReadTocAnswer(device, msf, format, g_TocBuffer);
     if (rc == ISO_OK)
         g_TocDataLength = Be16(g_TocBuffer, 0);
     return rc;
