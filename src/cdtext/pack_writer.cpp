@@ -9,7 +9,7 @@ namespace ckvd::cdtext {
 
 namespace {
 
-constexpr uint8_t kSizeInfo = 0x8F, kEnglish = 0x09, kJapanese = 0x69, kMsJis = 0x80;
+constexpr uint8_t kCodes = 0x8E, kSizeInfo = 0x8F, kEnglish = 0x09, kJapanese = 0x69, kMsJis = 0x80;
 constexpr size_t kBlockPacks = 256;
 constexpr size_t kMaxString = 160; // bytes a string keeps, so 99 tracks' titles fit a block
 
@@ -49,9 +49,16 @@ bool NeedsMsJis(const DiscText& text) {
     return false;
 }
 
+// Whether a run is written double-byte: the texts of an MS-JIS block are; its codes (UPC/EAN, ISRC) are ASCII
+// whatever the block's code, single-byte with one terminator.
+bool DoubleByte(const Run& run, bool dbcs) {
+    return dbcs && run.type != kCodes;
+}
+
 // A run's packs: its strings joined, cut into 12-byte parts, each headed by the track of its first byte and
 // how many bytes of that string came before it.
-void AddRun(const Run& run, bool dbcs, std::vector<uint8_t>& packs, uint8_t& seq) {
+void AddRun(const Run& run, bool blockDbcs, std::vector<uint8_t>& packs, uint8_t& seq) {
+    const bool dbcs = DoubleByte(run, blockDbcs);
     std::vector<std::pair<uint8_t, uint8_t>> owner; // per byte: track, position in its string
     std::string joined;
     const size_t terminator = dbcs ? 2 : 1;
@@ -76,10 +83,10 @@ void AddRun(const Run& run, bool dbcs, std::vector<uint8_t>& packs, uint8_t& seq
     }
 }
 
-size_t PacksOf(const Run& run, bool dbcs) {
+size_t PacksOf(const Run& run, bool blockDbcs) {
     size_t bytes = 0;
     for (const auto& s : run.strings)
-        bytes += s.second.size() + (dbcs ? 2 : 1);
+        bytes += s.second.size() + (DoubleByte(run, blockDbcs) ? 2 : 1);
     return (bytes + 11) / 12;
 }
 
@@ -88,8 +95,10 @@ size_t PacksOf(const Run& run, bool dbcs) {
 std::vector<uint8_t> MakePacks(const DiscText& text, uint8_t first, uint8_t last) {
     std::vector<Run> runs;
     const bool dbcs = NeedsMsJis(text);
-    auto encode = [dbcs](const std::string& s) { return dbcs ? EncodeMsJis(s, kMaxString) : ToLatin1(s); };
     for (uint8_t type : {0x80, 0x81, 0x82, 0x8E}) {
+        auto encode = [dbcs, type](const std::string& s) {
+            return dbcs && type != kCodes ? EncodeMsJis(s, kMaxString) : ToLatin1(s);
+        };
         Run run{type, {}};
         bool any = false;
         auto field = [type](const auto& t, const std::string& code) -> const std::string& {

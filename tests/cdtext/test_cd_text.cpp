@@ -152,6 +152,35 @@ TEST(CdTextPacks, BadPacksArePassedOverAndSaid) {
     EXPECT_LE(big.notes.size(), 17u);
 }
 
+TEST(CdTextPacks, MsJisBlockKeepsItsCodesAscii) {
+    // A Japanese title makes the block MS-JIS; its UPC/EAN and ISRC packs stay ASCII, one zero after each
+    // code and no double-byte flag, so they read back to the same track.
+    DiscText text;
+    text.title = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"; // テスト
+    text.catalog = "4006381333931";
+    text.tracks[1] = {"\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88", "", "", "USABC1234567"};
+    text.tracks[2] = {"", "", "", "USABC1234568"};
+    const Bytes packs = MakePacks(text, 1, 2);
+    ASSERT_EQ(packs.size() % 18, 0u);
+    std::string codes;
+    for (size_t at = 0; at < packs.size(); at += 18)
+        if (packs[at] == 0x8E) {
+            EXPECT_EQ(packs[at + 3] & 0x80, 0) << "code pack at " << at;
+            codes.append(packs.begin() + static_cast<long>(at) + 4,
+                         packs.begin() + static_cast<long>(at) + 16);
+        }
+    EXPECT_EQ(codes.substr(0, 40), std::string("4006381333931\0USABC1234567\0USABC1234568\0", 40));
+    const DiscText got = ReadPacks(packs);
+    EXPECT_TRUE(got.notes.empty()) << got.notes.front();
+    EXPECT_EQ(got.title, text.title);
+    EXPECT_EQ(got.catalog, text.catalog);
+    ASSERT_NE(got.track(1), nullptr);
+    EXPECT_EQ(got.track(1)->title, text.tracks[1].title);
+    EXPECT_EQ(got.track(1)->isrc, "USABC1234567");
+    ASSERT_NE(got.track(2), nullptr);
+    EXPECT_EQ(got.track(2)->isrc, "USABC1234568");
+}
+
 TEST(CdTextPacks, SaveToDiscNames) {
     DiscText d;
     d.performer = "Album Band";
