@@ -65,7 +65,6 @@ class CKVDAppViewModel {
     }
 
     const FileEntry* Entries() const { return m_pEntries; }
-    uint32_t WalkCount() const { return m_nWalkCount; }
 
   private:
     void FindDirectory(const FileEntry* chain, uint32_t number);

@@ -34,14 +34,12 @@ void CMainFrameModel::DestroyWindow(const WindowPlacement& placement) {
 void CMainFrameModel::Report(const char* format, int line, int code, const std::string& reason) {
     char text[256];
     std::snprintf(text, sizeof text, format, kSource, line, static_cast<unsigned>(code) & 0xFFFFu);
-    m_strMessage = text;
     if (reason.empty()) {
-        m_sink.Show(m_strMessage);
+        m_sink.Show(text);
         return;
     }
     // The reason names the image as the disc records nothing of it: the path is the local file's, in UTF-8.
-    m_strMessage += "\n\n" + reason + ".";
-    m_sink.ShowUtf8(m_strMessage);
+    m_sink.ShowUtf8(std::string(text) + "\n\n" + reason + ".");
 }
 
 bool CMainFrameModel::LoadDisc(uint16_t device) {

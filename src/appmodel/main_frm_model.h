@@ -81,7 +81,6 @@ class CMainFrameModel {
     // The profile, for what the window keeps of its own (the widths the user set).
     ckvd::ui::ProfileStore& Profile() { return m_profile; }
     int DiscMngrNo() const { return m_nDiscMngrNo; }
-    const std::string& LastMessage() const { return m_strMessage; }
 
   private:
     void Report(const char* format, int line, int code, const std::string& reason = {});
@@ -93,5 +92,4 @@ class CMainFrameModel {
     CKVDAppViewModel m_list;
     RecentImages m_recent;
     int m_nDiscMngrNo = 0;
-    std::string m_strMessage;
 };

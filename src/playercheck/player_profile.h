@@ -37,7 +37,7 @@ struct PlayerProfile {
     std::set<std::string> id3Versions = {"1", "2.2", "2.3"}; // tags the player shows
     std::set<int> wmaVersions = {7, 8, 9};
     bool wmaDrm = false, wmaPro = false, wmaLossless = false, wmaVoice = false;
-    bool multisession = true;       // reads the last session; else the first
+    bool multisession = true; // reads the last session; else the first
     PlayerAudio audioBesideData = PlayerAudio::PlaysData;
     bool countEmptyFolders = false; // numbers folders without playable files
     bool tracksPerFolder = true;    // track numbers start at 1 in each folder, else run over the disc

@@ -15,8 +15,8 @@
 #include "analyzers/tag_chain.h"
 #include "analyzers/wav/wav_dlg_model.h"
 #include "analyzers/wav/wav_module.h"
-#include "iso9660/iso_internal.h"
 #include "golden.h"
+#include "iso9660/iso_internal.h"
 
 namespace {
 
