@@ -16,8 +16,8 @@
 #include "desktop/mainwindow/main_frm.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
-#include "platform/ui/message_sink.h"
-#include "platform/ui/profile_store.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 
 namespace {
 

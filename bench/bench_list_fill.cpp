@@ -8,7 +8,7 @@
 
 #include "desktop/mainwindow/kvd_app_view.h"
 #include "disc_model_builder.h"
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/aspi32/drive_setup.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 #ifdef CKVD_ISO_PART
 #include "verify/disc_verify.h"
 #include "verify/verify_map.h"

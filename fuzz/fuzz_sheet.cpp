@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 #define CKVD_CAT(a, b) a##b
 #define CKVD_LOAD(ext) CKVD_CAT(load_, ext)

@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 struct EngineModule {
     int (*initialize)();

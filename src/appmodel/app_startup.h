@@ -4,9 +4,9 @@
 #include <span>
 
 #include "appmodel/app_modules.h"
-#include "platform/ui/instance_guard.h"
-#include "platform/ui/message_sink.h"
-#include "platform/ui/profile_store.h"
+#include "appmodel/instance_guard.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 
 class CKVDAppCore {
   public:

@@ -11,7 +11,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
-#include "platform/images/disc_image.h"
+#include "platform/text/grouped_number.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const 
 }
 
 std::string SaveToDisc_UnreadableText(const FileEntry& entry, const SaveOutcome& o) {
-    using ckvd::images::grouped;
+    using ckvd::text::grouped;
     const AudioTags tags = SaveToDisc_TrackTags(entry);
     std::string text = Iso_EntryName(&entry);
     if (entry.size > 0)

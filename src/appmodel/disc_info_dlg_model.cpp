@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "report/disc_text.h"
-#include "report/lbn_size_style.h"
+#include "listing/disc_text.h"
+#include "listing/lbn_size_style.h"
 
 const DiscInfoColumn kDiscInfoColumns[DISCINFO_COLUMNS] = {
     {"DiscType", DiscInfoAlign::Left},

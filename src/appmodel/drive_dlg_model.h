@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 struct DriveRow {
     // What the "Drive" column shows: the device path (/dev/sr0), or for an image drive the image's file name

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 // Scans, picks the device and starts it as the drive dialog does (spin-up, ten readiness tests). Returns its
 // index, or -1 after a failure whose message went to `sink` (or when there is no drive).

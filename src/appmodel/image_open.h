@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 // True for a name ending in the extension of a disc image the image drive reads (any case): .iso, .cue,
 // .ccd, .nrg, .toc, .mds and the raw files .mdf, .bin, .img.

@@ -6,7 +6,7 @@
 #include "analyzers/info_dialog_header.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 #include "res/resource.h"
 
 const ListColumn kListColumns[LIST_COLUMNS] = {

@@ -13,8 +13,8 @@
 #include "appmodel/recent_images.h"
 #include "appmodel/save_disc_info_dlg_model.h"
 #include "appmodel/window_placement.h"
-#include "platform/ui/message_sink.h"
-#include "platform/ui/profile_store.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 
 class CMainFrameModel {
   public:

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 #include "playercheck/player_check.h"
 
 constexpr const char* IDS_PLAYER_CHECK_CAPTION = "Player Check";

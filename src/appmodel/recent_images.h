@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/profile_store.h"
+#include "appmodel/profile_store.h"
 
 class RecentImages {
   public:

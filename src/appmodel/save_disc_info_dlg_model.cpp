@@ -1,6 +1,6 @@
 #include "appmodel/save_disc_info_dlg_model.h"
 
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 #include "report/disc_report.h"
 
 // The dialog's states: asked (only "Yes...Please" and "No..." usable), ready (number, comment and "Save..."

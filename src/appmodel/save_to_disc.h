@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "iso9660/iso_model.h"
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 // Where the copied bytes go. A writer that fails stands in for a full disk in tests.
 class SaveWriter {

@@ -1,12 +1,11 @@
 #include "appmodel/status_text.h"
+#include "platform/text/grouped_number.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/images/disc_image.h"
-
-using ckvd::images::grouped;
+using ckvd::text::grouped;
 
 namespace {
 

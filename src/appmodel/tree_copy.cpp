@@ -17,7 +17,7 @@
 #include "appmodel/recorded_date.h"
 #include "appmodel/save_to_disc.h"
 #include "iso9660/iso9660.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "appmodel/save_to_disc.h"
 #include "iso9660/iso_model.h"
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 struct TreeCopyTotals {
     uint32_t files = 0;

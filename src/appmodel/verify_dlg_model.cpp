@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "iso9660/iso9660.h"
-#include "platform/images/disc_image.h"
+#include "platform/text/grouped_number.h"
 #include "res/app_strings.h"
 
-using ckvd::images::grouped;
+using ckvd::text::grouped;
 
 bool CVerifyDlgModel::Start() {
     if (!g_DiscModel || !g_DiscModel->firstSession) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 #include "verify/disc_verify.h"
 #include "verify/verify_map.h"
 #include "verify/verify_text.h"

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/ui/profile_store.h"
+#include "appmodel/profile_store.h"
 
 struct ScreenRect {
     int x = 0, y = 0, width = 0, height = 0;

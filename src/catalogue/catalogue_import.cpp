@@ -5,7 +5,7 @@
 #include <map>
 
 #include "catalogue/catalogue.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "navigation/contents_model.h"
 #include "navigation/lsn_model.h"
 #include "playercheck/player_text.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

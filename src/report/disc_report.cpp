@@ -13,7 +13,7 @@
 #include "analyzers/asf/wmf_module.h"
 #include "analyzers/mp3/mp3_module.h"
 #include "iso9660/iso9660.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

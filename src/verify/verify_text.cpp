@@ -4,10 +4,10 @@
 #include <set>
 
 #include "iso9660/iso9660.h"
-#include "platform/images/disc_image.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
+#include "platform/text/grouped_number.h"
 
-using ckvd::images::grouped;
+using ckvd::text::grouped;
 
 std::vector<VerifyDamagedEntry> Verify_DamagedEntries(int session) {
     std::vector<VerifyDamagedEntry> found;

@@ -24,10 +24,10 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 #include "platform/aspi32/drive_setup.h"
-#include "platform/images/demo_discs.h"
-#include "platform/ui/message_sink.h"
-#include "platform/ui/profile_store.h"
-#include "report/lbn_size_style.h"
+#include "images/demo_discs.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
+#include "listing/lbn_size_style.h"
 
 namespace {
 

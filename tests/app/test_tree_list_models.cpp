@@ -7,7 +7,7 @@
 #include "appmodel/status_text.h"
 #include "disc_model_builder.h"
 #include "golden.h"
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The main window's tools on the offscreen platform: the first start's size, a cut image, the tree's width,
 // the tool bar, Save to Disc of rows, sorting, widths, Verify Disc, the Player Check, the catalogue and the
 // navigation-file viewers.
+#include "platform/text/grouped_number.h"
 #include "widget_fixture.h"
 
 namespace {
@@ -241,7 +242,7 @@ TEST_F(MainWindow, VerifyDiscNamesTheFilesACutImageLostAndADoubleClickShowsOne) 
             ASSERT_GT(list->topLevelItemCount(), 0);
             QTreeWidgetItem* row = list->topLevelItem(0);
             const uint32_t cut = 11737 + 80; // the session's start in the full TOC (ckvd toc demo)
-            EXPECT_TRUE(row->text(1).startsWith(QString::fromStdString(ckvd::images::grouped(cut)) + "-"))
+            EXPECT_TRUE(row->text(1).startsWith(QString::fromStdString(ckvd::text::grouped(cut)) + "-"))
                 << row->text(1).toStdString();
             EXPECT_EQ(row->text(2), "unreadable: past the end of the recorded area");
             const QString path = row->text(0).section(") ", 1);

@@ -12,7 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "image_disc.h"
 #include "iso9660/iso_cdtext.h"
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 using ckvd::cdtext::DiscText;
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace image_tests {
 

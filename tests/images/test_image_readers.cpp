@@ -13,7 +13,7 @@
 #include "golden.h"
 #include "image_fixtures.h"
 #include "platform/drives/image_drive.h"
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 using namespace ckvd;
 using namespace ckvd::images;

@@ -11,7 +11,7 @@
 
 #include "golden.h"
 #include "image_fixtures.h"
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 using namespace ckvd::images;
 using namespace image_tests;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace lowdisc {
 

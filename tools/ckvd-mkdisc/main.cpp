@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/bytes/byte_order.h"
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 #include "res/version.h"
 #include "verify/sector_check.h"
 

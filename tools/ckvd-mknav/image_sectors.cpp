@@ -10,7 +10,7 @@
 #include "iso9660/iso9660.h"
 #include "mknav.h"
 #include "platform/aspi32/drive_setup.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace mknav {
 

@@ -7,7 +7,7 @@
 
 #include "appmodel/app_modules.h"
 #include "cli_options.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 // Puts `images` into image drives; false after the message.
 bool CliDisc_InstallDrives(const std::vector<std::string>& images);

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "cli.h"
-#include "platform/images/demo_discs.h"
+#include "images/demo_discs.h"
 
 namespace {
 

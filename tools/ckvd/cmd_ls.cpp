@@ -11,7 +11,7 @@
 #include "iso9660/iso9660.h"
 #include "json_views.h"
 #include "json_writer.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 int Cmd_Ls(int argc, char** argv) {
     CliOptions o;

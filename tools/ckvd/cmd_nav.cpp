@@ -9,7 +9,7 @@
 #include "json_writer.h"
 #include "navigation/nav_text.h"
 #include "navigation/nav_viewer.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 int Cmd_Nav(int argc, char** argv) {
     CliOptions o;

@@ -16,7 +16,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "report/disc_report.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 #include "report/report_number.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "json_views.h"
 #include "json_writer.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 int Cmd_Toc(int argc, char** argv) {
     CliOptions o;

@@ -7,7 +7,7 @@
 #include "appmodel/recorded_date.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

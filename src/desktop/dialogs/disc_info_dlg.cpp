@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CDiscInfoDlg::CDiscInfoDlg(QWidget* parent) : QDialog(parent), m_list(new QTreeWidget(this)) {
     setWindowTitle("Disc Information");

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/ui_text.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

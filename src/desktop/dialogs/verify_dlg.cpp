@@ -1,4 +1,5 @@
 #include "desktop/dialogs/verify_dlg.h"
+#include "platform/text/grouped_number.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -9,8 +10,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
-
-#include "platform/images/disc_image.h"
 
 namespace {
 
@@ -164,7 +163,7 @@ void CVerifyDlg::Refresh() {
     const VerifyMapLayout layout = Verify_MapLayout(v.Total());
     m_scale->setText(
         QString::fromStdString("One cell: " + Verify_Count(layout.blocksPerCell, "block", "blocks") + " of " +
-                               ckvd::images::grouped(v.Total())));
+                               ckvd::text::grouped(v.Total())));
     if (m_list->topLevelItemCount() != int(m_model.Rows().size())) {
         m_list->clear();
         for (const CVerifyDlgModel::Row& r : m_model.Rows()) {

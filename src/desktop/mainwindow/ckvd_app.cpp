@@ -17,15 +17,15 @@
 #include "desktop/mainwindow/main_frm.h"
 #include "desktop/mainwindow/screenshot.h"
 #include "platform/aspi32/drive_setup.h"
-#include "platform/images/demo_discs.h"
+#include "images/demo_discs.h"
 #include "platform/ui/ui_dialog_fit.h"
 #include "platform/ui/ui_handover.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_instance.h"
 #include "platform/ui/ui_message.h"
 #include "platform/ui/ui_profile.h"
-#include "report/disc_text.h"
-#include "report/lbn_size_style.h"
+#include "listing/disc_text.h"
+#include "listing/lbn_size_style.h"
 #include "res/app_strings.h"
 
 namespace {

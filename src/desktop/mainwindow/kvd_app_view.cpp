@@ -16,7 +16,7 @@
 #include "desktop/navigation/nav_dlg.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 #include "res/app_strings.h"
 
 FileListModel::FileListModel(CKVDAppViewModel& content, QObject* parent)

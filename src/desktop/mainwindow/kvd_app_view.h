@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "appmodel/kvd_app_view_model.h"
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 class FileListModel final : public QAbstractTableModel {
   public:

@@ -22,7 +22,7 @@
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 #include "res/app_strings.h"
 
 bool CMainFrame::LoadDisc(uint16_t device) {

@@ -25,7 +25,7 @@
 #include "iso9660/iso9660.h"
 #include "platform/ui/ui_message.h"
 #include "platform/ui/ui_text.h"
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "desktop/mediainfo/cda_dlg.h"
 
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CCdaDlg::CCdaDlg(const FileEntry* entry, QWidget* parent)
     : QDialog(parent), m_model(entry), m_fields(new InfoForm(this)) {

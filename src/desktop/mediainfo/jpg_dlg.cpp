@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CJpgDlg::CJpgDlg(const FileEntry* entry, QWidget* parent) : QDialog(parent) {
     setWindowTitle("JPG");

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CMp3Dlg::CMp3Dlg(const FileEntry* entry, QWidget* parent)
     : QDialog(parent), m_model(entry), m_version(new QComboBox(this)), m_tag(new InfoForm(this)),

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "iso9660/iso_model.h"
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 constexpr const char* IDS_FORMAT_NOT_SUPPORTED = "This format isn't being supported.";
 

@@ -1,7 +1,7 @@
 #include "desktop/mediainfo/wav_dlg.h"
 
 #include "desktop/mediainfo/pcm_format_dlg.h"
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CWavDlg::CWavDlg(const FileEntry* entry, QWidget* parent)
     : QDialog(parent), m_model(entry), m_fields(new InfoForm(this)),

@@ -1,6 +1,6 @@
 #include "desktop/mediainfo/wmf_dlg.h"
 
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 CWmfDlg::CWmfDlg(const FileEntry* entry, QWidget* parent)
     : QDialog(parent), m_model(entry), m_fields(new InfoForm(this)) {

@@ -16,7 +16,7 @@
 #include "navigation/nav_viewer.h"
 #include "navigation/playlist_model.h"
 #include "navigation/text_model.h"
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 class CNavViewerDlg : public QDialog {
   public:

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/drives/scsi_target.h"
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::drives {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <memory>
 
-#include "platform/ui/instance_guard.h"
+#include "appmodel/instance_guard.h"
 
 namespace ckvd::ui {
 

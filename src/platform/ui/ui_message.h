@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "platform/ui/message_sink.h"
+#include "appmodel/message_sink.h"
 
 namespace ckvd::ui {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-#include "platform/ui/profile_store.h"
+#include "appmodel/profile_store.h"
 
 namespace ckvd::ui {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "iso9660/iso9660.h"
+#include "appmodel/engine_text.h"
 
 namespace ckvd::ui {
 
@@ -12,9 +12,7 @@ QString SjisToQString(const char* sjis) {
     if (!sjis)
         return {};
     // The engine's one Shift-JIS reading, so a message reads in the window as it does on a terminal.
-    std::string utf8;
-    Iso_AppendSjisAsUtf8(utf8, sjis, SIZE_MAX);
-    return QString::fromStdString(utf8);
+    return QString::fromStdString(App_EngineTextUtf8(sjis));
 }
 
 QString ShownCaption(const std::string& caption) {

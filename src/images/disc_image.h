@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cdtext/cd_text.h"
+#include "platform/text/grouped_number.h"
 
 namespace ckvd::images {
 
@@ -128,8 +129,7 @@ LoadResult load_failure(const std::string& path, int line, const std::string& wh
 // `disc` as a closed disc (the images record no appendable state) with the full TOC a recorder leaves (none
 // for a disc larger than the full TOC can address).
 LoadResult closed_disc(std::unique_ptr<DiscImage> disc);
-// 1234567 as "1,234,567", for counts and offsets a person reads.
-std::string grouped(uint64_t n);
+using ckvd::text::grouped;
 // The same for a binary image or descriptor: "FILE: byte OFFSET: what" (OFFSET grouped as 1,234,567).
 LoadResult load_failure_at(const std::string& path, uint64_t offset, const std::string& what);
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 
@@ -146,16 +146,6 @@ LoadResult closed_disc(std::unique_ptr<DiscImage> disc) {
     LoadResult r;
     r.disc = std::move(disc);
     return r;
-}
-
-std::string grouped(uint64_t n) {
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            out += ',';
-        out += digits[i];
-    }
-    return out;
 }
 
 LoadResult load_failure_at(const std::string& path, uint64_t offset, const std::string& what) {

@@ -11,8 +11,8 @@
 #include <map>
 #include <optional>
 
-#include "platform/images/disc_image.h"
-#include "platform/images/sheet_cdtext.h"
+#include "images/disc_image.h"
+#include "images/sheet_cdtext.h"
 
 namespace ckvd::images {
 

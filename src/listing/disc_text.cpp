@@ -1,4 +1,4 @@
-#include "report/disc_text.h"
+#include "listing/disc_text.h"
 
 #include <array>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "iso9660/iso9660.h"
-#include "report/name_match.h"
+#include "names/name_match.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <optional>
 #include <span>
 
-#include "platform/images/disc_image.h"
-#include "platform/images/sheet_cdtext.h"
+#include "images/disc_image.h"
+#include "images/sheet_cdtext.h"
 
 namespace ckvd::images {
 

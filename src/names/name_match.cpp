@@ -1,4 +1,4 @@
-#include "report/name_match.h"
+#include "names/name_match.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "iso9660/iso9660.h"
-#include "report/nfc_table.h"
+#include "names/nfc_table.h"
 
 namespace {
 

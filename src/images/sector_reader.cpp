@@ -9,7 +9,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 

@@ -35,7 +35,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 

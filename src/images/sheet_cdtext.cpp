@@ -1,4 +1,4 @@
-#include "platform/images/sheet_cdtext.h"
+#include "images/sheet_cdtext.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "platform/images/demo_discs.h"
+#include "images/demo_discs.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -15,7 +15,7 @@
 #include <optional>
 #include <tuple>
 
-#include "platform/images/disc_image.h"
+#include "images/disc_image.h"
 
 namespace ckvd::images {
 

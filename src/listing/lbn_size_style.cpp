@@ -1,4 +1,4 @@
-#include "report/lbn_size_style.h"
+#include "listing/lbn_size_style.h"
 
 #include <cstdio>
 

@@ -13,8 +13,8 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/images/disc_image.h"
-#include "platform/images/sheet_cdtext.h"
+#include "images/disc_image.h"
+#include "images/sheet_cdtext.h"
 
 namespace ckvd::images {
 

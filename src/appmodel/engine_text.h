@@ -1,0 +1,7 @@
+// The engine's texts (its messages, in Shift-JIS as the report writes them) as the window shows them.
+#pragma once
+
+#include <string>
+
+// `sjis` read as the engine reads Shift-JIS everywhere (Iso_AppendSjisAsUtf8), as UTF-8; empty for null.
+std::string App_EngineTextUtf8(const char* sjis);
