@@ -6,6 +6,7 @@
 #include <array>
 
 #include "cdtext/cd_text.h"
+#include "platform/bytes/byte_order.h"
 
 namespace ckvd::cdtext {
 
@@ -177,7 +178,7 @@ DiscText ReadPacks(std::span<const uint8_t> bytes) {
     std::array<SizeInfo, 8> sizes{};
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* p = bytes.data() + i * kPackSize;
-        const uint16_t stored = static_cast<uint16_t>(p[16] << 8 | p[17]);
+        const uint16_t stored = bytes::Be16(p + 16);
         if (PackCrc(std::span<const uint8_t, 16>(p, 16)) != stored) {
             Note(out, "CD-TEXT pack " + std::to_string(i) + ": CRC mismatch, passed over");
             continue;

@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "images/disc_image.h"
+#include "platform/bytes/byte_order.h"
 
 namespace ckvd::images {
 
@@ -36,7 +37,7 @@ std::optional<PrimaryDescriptor> primary_at(std::ifstream& in, uint64_t block) {
     if (b[0] != 1 || std::memcmp(&b[1], "CD001", 5) != 0 || b[6] != 1)
         return std::nullopt;
     PrimaryDescriptor d;
-    d.volume_blocks = uint32_t(b[80]) | uint32_t(b[81]) << 8 | uint32_t(b[82]) << 16 | uint32_t(b[83]) << 24;
+    d.volume_blocks = bytes::Le32(&b[80]);
     std::memcpy(d.root.data(), &b[156], d.root.size());
     return d;
 }

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <fstream>
 
+#include "platform/bytes/byte_order.h"
+
 namespace ckvd::images {
 
 namespace {
@@ -117,7 +119,7 @@ void cue_text_file(DiscImage& disc, const std::filesystem::path& dir, const std:
     // The header READ TOC format 5 answers with (its length counts the bytes after it), as some tools keep
     // it.
     if (bytes.size() >= 4 && bytes.size() % cdtext::kPackSize == 4 &&
-        size_t(bytes[0] << 8 | bytes[1]) + 2 == bytes.size())
+        size_t{::bytes::Be16(bytes.data())} + 2 == bytes.size())
         bytes.erase(bytes.begin(), bytes.begin() + 4);
     if (bytes.size() % cdtext::kPackSize == 1 && bytes.back() == 0)
         bytes.pop_back();

@@ -19,6 +19,7 @@
 
 #include "images/disc_image.h"
 #include "images/sheet_cdtext.h"
+#include "platform/bytes/byte_order.h"
 
 namespace ckvd::images {
 
@@ -221,9 +222,7 @@ Refusal text_block(TocSheet& sheet, Cursor& c, const Token& keyword, uint8_t tra
 // RIFF chunks up to "data", which must follow a "fmt " of 16-bit stereo 44.1 kHz PCM.
 Refusal read_wave(const std::string& path, uint64_t size, int line, DataFile& f) {
     std::ifstream in(path, std::ios::binary);
-    auto u32 = [](const unsigned char* p) {
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    };
+    auto u32 = [](const unsigned char* p) { return bytes::Le32(p); };
     unsigned char h[16];
     if (!in.read(reinterpret_cast<char*>(h), 12) || std::string(reinterpret_cast<char*>(h), 4) != "RIFF" ||
         std::string(reinterpret_cast<char*>(h) + 8, 4) != "WAVE")

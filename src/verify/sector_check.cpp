@@ -7,6 +7,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/bytes/byte_order.h"
+
 namespace {
 
 using Table = std::array<uint32_t, 256>;
@@ -26,9 +28,7 @@ constexpr std::array<Table, 8> MakeEdcTables() {
 }
 constexpr std::array<Table, 8> kEdc = MakeEdcTables();
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+using bytes::Le32;
 
 uint64_t Load64(const uint8_t* p) {
     uint64_t v;
