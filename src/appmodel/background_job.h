@@ -1,0 +1,57 @@
+// Work that runs on a thread of its own, so the window keeps answering while a disc loads or is verified,
+// checked, added to the catalogue or copied: the work says how far it is and asks whether it was cancelled;
+// the window reads both from its timer and takes the work's result once it has ended. The work owns what it
+// reads (its own disc), so nothing it touches is shared with the window but this job's state.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class BackgroundJob {
+  public:
+    struct Progress {
+        uint64_t done = 0, total = 0; // total 0: not known yet
+        std::string what;             // what is being done, for the window's words
+    };
+    // What the work sees of its job.
+    class Control {
+      public:
+        bool Cancelled() const { return m_job.Cancelled(); }
+        void Report(uint64_t done, uint64_t total, std::string what = {});
+
+      private:
+        friend class BackgroundJob;
+        explicit Control(BackgroundJob& job) : m_job(job) {}
+        BackgroundJob& m_job;
+    };
+    using Work = std::function<void(Control&)>;
+
+    // Starts `work` on a new thread.
+    explicit BackgroundJob(Work work);
+    // Cancels the work and waits for it: a job never outlives the one who started it.
+    ~BackgroundJob();
+    BackgroundJob(const BackgroundJob&) = delete;
+    BackgroundJob& operator=(const BackgroundJob&) = delete;
+
+    // Asks the work to stop; it ends at its next look at Cancelled().
+    void Cancel() { m_cancel.store(true, std::memory_order_relaxed); }
+    bool Cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
+    // Whether the work has returned (its result may be read from then on).
+    bool Finished() const { return m_finished.load(std::memory_order_acquire); }
+    Progress Now() const;
+    // Blocks until the work has returned.
+    void Wait();
+    // What an exception the work let out said; empty when it let none out.
+    std::string Failure() const;
+
+  private:
+    std::atomic<bool> m_cancel{false}, m_finished{false};
+    mutable std::mutex m_mutex;
+    Progress m_progress;
+    std::string m_failure;
+    std::thread m_thread;
+};
