@@ -16,7 +16,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "report/disc_text.h"
 #ifdef CKVD_ISO_PART
 #include "verify/disc_verify.h"
@@ -76,7 +76,7 @@ template <class F> void WithDisc(const Image& img, const char* tag, F withDisc) 
         .write(reinterpret_cast<const char*>(img.data()), std::streamsize(img.size()));
     std::string error;
     Aspi_Initialize();
-    const int index = ckvd::aspi32::SetupDrives({path}, &error) ? Aspi_FindDevice(path.c_str(), nullptr) : -1;
+    const int index = ckvd::drives::SetupDrives({path}, &error) ? Aspi_FindDevice(path.c_str(), nullptr) : -1;
     if (index >= 0) {
         Aspi_TestUnitReady(uint16_t(index));
         Iso_Initialize();
