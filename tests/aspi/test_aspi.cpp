@@ -29,6 +29,7 @@ struct FakeDrive : drives::Drive {
     uint8_t type, inquiry_byte0 = 5;
     std::string vendor, product, path;
     std::deque<drives::CommandResult> script;
+    std::vector<uint8_t> toc; // what READ TOC gives
     std::vector<SeenCommand> seen;
     uint8_t device_type() const override { return type; }
     std::string device_path() const override { return path; }
@@ -46,6 +47,9 @@ struct FakeDrive : drives::Drive {
             std::memcpy(&data[8], vendor.data(), std::min<size_t>(8, vendor.size()));
             std::memcpy(&data[16], product.data(), std::min<size_t>(16, product.size()));
             r.transferred = 36;
+        } else if (cdb[0] == 0x43) {
+            r.transferred = uint32_t(std::min(toc.size(), data.size()));
+            std::copy_n(toc.begin(), r.transferred, data.begin());
         } else if (cdb[0] == 0x25 && data.size() >= 8) {
             const uint8_t capacity[8] = {0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x08, 0x00};
             std::memcpy(data.data(), capacity, 8);
@@ -223,20 +227,18 @@ TEST_F(Commands, CommandBlocksTransfersAndReadCapacity) {
 
 // READ TOC read whole: the head, then what it announces (at most the limit), cut where the drive stopped.
 TEST_F(Commands, TocAnswerIsReadInTwoSteps) {
-    const auto answer = [](uint32_t transferred) {
-        drives::CommandResult r;
-        r.transferred = transferred;
-        return r;
-    };
-    const std::tuple<uint32_t, uint16_t, uint32_t, size_t> cases[] = {
-        {8, 0xFFFF, 0x0322, 0x0322}, {8, 0x100, 0x0322, 0x100}, {1, 0xFFFF, 1, 1}};
-    for (auto [headBytes, limit, secondBytes, kept] : cases) {
-        drive0->script = {answer(headBytes), answer(secondBytes)};
+    // A TOC announcing 0x322 bytes after its length field, of which the drive gives `given`.
+    const std::tuple<size_t, uint16_t, size_t> cases[] = {
+        {0x324, 0xFFFF, 0x324}, {0x324, 0x100, 0x100}, {100, 0xFFFF, 100}, {1, 0xFFFF, 1}};
+    for (auto [given, limit, kept] : cases) {
+        drive0->toc.assign(given, 0xEE);
+        drive0->toc[0] = 0x03;
+        if (given > 1)
+            drive0->toc[1] = 0x22;
         drive0->seen.clear();
         std::vector<uint8_t> got;
-        AspiOutcome outcome;
-        ASSERT_EQ(Aspi_ReadTocAnswer(0, 1, 2, got, limit, &outcome), ASPI_OK);
-        EXPECT_EQ(got.size(), kept);
+        ASSERT_EQ(Aspi_ReadTocAnswer(0, 1, 2, got, limit), ASPI_OK);
+        EXPECT_EQ(got, std::vector<uint8_t>(drive0->toc.begin(), drive0->toc.begin() + kept));
         ASSERT_EQ(drive0->seen.size(), 2u);
         EXPECT_EQ(drive0->seen[0].data_size, 8u);
     }
