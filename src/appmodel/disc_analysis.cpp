@@ -6,8 +6,8 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/ecma119.h"
 #include "iso9660/iso9660.h"
-#include "platform/drives/drive_setup.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 

@@ -168,7 +168,8 @@ int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, ui
 int Aspi_ReadTocAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer,
                        uint16_t limit, AspiOutcome* outcome) {
     answer.clear();
-    return Run(device, outcome, [&](Drive& d) { return ReadTocAnswer(d, msf != 0, format, 0, answer, limit); });
+    return Run(device, outcome,
+               [&](Drive& d) { return ReadTocAnswer(d, msf != 0, format, 0, answer, limit); });
 }
 
 int Aspi_ReadSubChannel(uint16_t device, uint8_t format, uint8_t track, uint16_t allocLength, uint8_t* buffer,

@@ -10,8 +10,8 @@
 
 // Result codes, as the messages show them.
 constexpr int ASPI_OK = 1;
-constexpr int ASPI_ERR_FAILED = 0x04;      // the drive failed the command, or it never reached the drive
-constexpr int ASPI_ERR_TOO_LONG = 0xE6;    // a transfer longer than one command can describe
+constexpr int ASPI_ERR_FAILED = 0x04;        // the drive failed the command, or it never reached the drive
+constexpr int ASPI_ERR_TOO_LONG = 0xE6;      // a transfer longer than one command can describe
 constexpr int ASPI_ERR_INVALID_GROUP = 0x81; // a scan that met a group that is not there
 constexpr int ASPI_ERR_NO_DRIVE = 0x82;      // no drive in the slot (any more)
 constexpr int ASPI_ERR_NO_BUFFER_OR_DEVICE = 243;
@@ -68,13 +68,15 @@ constexpr uint8_t ASPI_SUBQ_MCN = 2, ASPI_SUBQ_ISRC = 3;
 int Aspi_ReadSubChannel(uint16_t device, uint8_t format, uint8_t track, uint16_t allocLength, uint8_t* buffer,
                         AspiOutcome* outcome = nullptr);
 // READ CAPACITY; `lastLba` and `blockLength` are written only on success.
-int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength, AspiOutcome* outcome = nullptr);
+int Aspi_ReadCapacity(uint16_t device, uint32_t* lastLba, uint32_t* blockLength,
+                      AspiOutcome* outcome = nullptr);
 int Aspi_ReadSectors(uint16_t device, uint32_t lba, uint32_t blockLength, uint16_t count, uint8_t* buffer,
                      AspiOutcome* outcome = nullptr);
 // READ CD of `count` audio (CD-DA) blocks from `lba` into `buffer` of count x 2352 bytes: the samples as the
 // drive gives them, 16-bit little-endian stereo. A block that is not audio is refused by the drive.
 constexpr uint32_t ASPI_AUDIO_BLOCK_LENGTH = 2352;
-int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer, AspiOutcome* outcome = nullptr);
+int Aspi_ReadCd(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer,
+                AspiOutcome* outcome = nullptr);
 // READ CD of `count` whole sectors of any type (sync, header, user data, EDC and ECC; 2352 bytes each).
 int Aspi_ReadCdRaw(uint16_t device, uint32_t lba, uint16_t count, uint8_t* buffer,
                    AspiOutcome* outcome = nullptr);

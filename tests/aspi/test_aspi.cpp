@@ -64,7 +64,9 @@ struct FakeGroup : drives::DriveGroup {
     uint8_t max;
     std::map<uint8_t, std::unique_ptr<FakeDrive>> drives;
     uint8_t slot_count() const override { return max; }
-    drives::Drive* drive(uint8_t slot) override { return drives.contains(slot) ? drives[slot].get() : nullptr; }
+    drives::Drive* drive(uint8_t slot) override {
+        return drives.contains(slot) ? drives[slot].get() : nullptr;
+    }
     FakeDrive* put(uint8_t slot, uint8_t type, std::string vendor = "ACME    ",
                    std::string product = "CD-ROM DRIVE    ", std::string path = {}) {
         return (drives[slot] = std::make_unique<FakeDrive>(type, vendor, product, path)).get();
@@ -129,7 +131,8 @@ TEST_F(Facade, ScanKeepsCdRomsInGroupAndSlotOrder) {
     EXPECT_EQ(Aspi_GetDevice(3), nullptr);
     EXPECT_EQ(Aspi_GetDrive(1), group0->drives[3].get());
     // The probe is INQUIRY, 36 bytes in.
-    EXPECT_EQ(group0->drives[1]->seen, (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
+    EXPECT_EQ(group0->drives[1]->seen,
+              (std::vector<SeenCommand>{{{0x12, 0, 0, 0, 36, 0}, Direction::In, 36}}));
     // A rescan replaces the list; its result is the last probe's.
     for (uint8_t slot : {1, 6})
         group0->drives.erase(slot);

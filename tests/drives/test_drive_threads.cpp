@@ -46,8 +46,10 @@ class DriveThreads : public ::testing::Test {
 
 // The formatted TOC with block addresses of a one-track data disc of `blocks` blocks.
 std::vector<uint8_t> OneTrackToc(uint32_t blocks) {
-    return {0,    18,   1,    1,    0, 0x14, 1,    0,    0, 0, 0, 0, 0, 0x14, 0xAA, 0, uint8_t(blocks >> 24),
-            uint8_t(blocks >> 16), uint8_t(blocks >> 8), uint8_t(blocks)};
+    std::vector<uint8_t> toc = {0, 18, 1, 1, 0, 0x14, 1, 0, 0, 0, 0, 0, 0, 0x14, 0xAA, 0};
+    for (int shift = 24; shift >= 0; shift -= 8)
+        toc.push_back(uint8_t(blocks >> shift));
+    return toc;
 }
 
 // Reads the disc of `drive` as `bytes` holds it, over and over; the first difference found, or "".

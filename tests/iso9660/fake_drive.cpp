@@ -66,7 +66,8 @@ CommandResult FakeDrive::run(std::span<const uint8_t> cdb, Direction, std::span<
             return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
         std::vector<uint8_t> toc = formattedToc;
         for (size_t off = 4; !(cdb[1] & 0x02) && off + 8 <= toc.size(); off += 8)
-            PutBe32(&toc[off + 4], uint32_t(ckvd::images::msf_to_lba(toc[off + 5], toc[off + 6], toc[off + 7])));
+            PutBe32(&toc[off + 4],
+                    uint32_t(ckvd::images::msf_to_lba(toc[off + 5], toc[off + 6], toc[off + 7])));
         return Copy(toc, data);
     }
     case kRead10: {

@@ -18,8 +18,7 @@ std::vector<std::shared_ptr<DriveGroup>>& Groups() {
 // "no-full-toc"), failing the reads of the blocks CKVD_IMAGE_DRIVE_UNREADABLE names and taking
 // CKVD_IMAGE_DRIVE_DELAY_MS milliseconds a command, so that every command can be tried against such drives
 // and discs without one.
-std::unique_ptr<ImageDrive> NewImageDrive(const std::string& path,
-                                                  std::unique_ptr<images::DiscImage> disc) {
+std::unique_ptr<ImageDrive> NewImageDrive(const std::string& path, std::unique_ptr<images::DiscImage> disc) {
     auto drive = std::make_unique<ImageDrive>(path, std::move(disc));
     const char* convention = std::getenv("CKVD_IMAGE_DRIVE_TOC");
     const std::string name = convention ? convention : "";

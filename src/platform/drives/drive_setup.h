@@ -1,5 +1,5 @@
-// The drives the programs serve, as numbered groups listed in order: group 0 the SG_IO drives present, group 1
-// one image drive per disc image.
+// The drives the programs serve, as numbered groups listed in order: group 0 the SG_IO drives present, group
+// 1 one image drive per disc image.
 #pragma once
 
 #include <memory>

@@ -25,7 +25,8 @@ void PutBe16(uint8_t* p, uint16_t v) {
 }
 
 // A read command block: the first block at bytes 2-5 and the count at bytes 7-8, big-endian.
-template <size_t N> std::array<uint8_t, N> ReadCdb(uint8_t opcode, uint8_t byte1, uint32_t lba, uint16_t count) {
+template <size_t N>
+std::array<uint8_t, N> ReadCdb(uint8_t opcode, uint8_t byte1, uint32_t lba, uint16_t count) {
     std::array<uint8_t, N> cdb = Cdb<N>(opcode, byte1);
     for (int i = 0; i < 4; ++i)
         cdb[2 + i] = static_cast<uint8_t>(lba >> (24 - 8 * i));
@@ -35,7 +36,8 @@ template <size_t N> std::array<uint8_t, N> ReadCdb(uint8_t opcode, uint8_t byte1
 
 CommandResult ReadCd(Drive& drive, uint8_t sectorType, uint8_t fields, uint32_t lba, uint16_t count,
                      std::span<uint8_t> data) {
-    std::array<uint8_t, 12> cdb = ReadCdb<12>(mmc::kReadCd, static_cast<uint8_t>(sectorType << 2), lba, count);
+    std::array<uint8_t, 12> cdb =
+        ReadCdb<12>(mmc::kReadCd, static_cast<uint8_t>(sectorType << 2), lba, count);
     cdb[9] = fields;
     return drive.execute(cdb, Direction::In, data);
 }
@@ -79,14 +81,15 @@ CommandResult ReadToc(Drive& drive, bool msf, uint8_t format, uint8_t track, std
     cdb[6] = track;
     PutBe16(&cdb[7], allocation);
     // MMC reads the format from byte 2. Drives of the older ATAPI convention (SFF-8020i: many drives of that
-    // era, and the IDE and AHCI drives of emulators) read it from bits 7-6 of byte 9 and ignore byte 2, so the
-    // format goes in both places; byte 9 has room for the formatted TOC, session information and full TOC.
+    // era, and the IDE and AHCI drives of emulators) read it from bits 7-6 of byte 9 and ignore byte 2, so
+    // the format goes in both places; byte 9 has room for the formatted TOC, session information and full
+    // TOC.
     cdb[9] = format <= mmc::kTocFull ? static_cast<uint8_t>(format << 6) : 0;
     return drive.execute(cdb, Direction::In, answer.first(allocation));
 }
 
-CommandResult ReadTocAnswer(Drive& drive, bool msf, uint8_t format, uint8_t track, std::vector<uint8_t>& answer,
-                            uint16_t limit) {
+CommandResult ReadTocAnswer(Drive& drive, bool msf, uint8_t format, uint8_t track,
+                            std::vector<uint8_t>& answer, uint16_t limit) {
     answer.clear();
     uint8_t head[8] = {};
     CommandResult r = ReadToc(drive, msf, format, track, head);

@@ -23,8 +23,8 @@ CommandResult ReadCapacity(Drive& drive, uint32_t* lastLba, uint32_t* blockLengt
 CommandResult ReadToc(Drive& drive, bool msf, uint8_t format, uint8_t track, std::span<uint8_t> answer);
 // READ TOC read whole: its 8-byte head, then the length the head announces (at most `limit` bytes); `answer`
 // holds the bytes that came (cut where the drive stopped).
-CommandResult ReadTocAnswer(Drive& drive, bool msf, uint8_t format, uint8_t track, std::vector<uint8_t>& answer,
-                            uint16_t limit = 0xFFFF);
+CommandResult ReadTocAnswer(Drive& drive, bool msf, uint8_t format, uint8_t track,
+                            std::vector<uint8_t>& answer, uint16_t limit = 0xFFFF);
 // READ SUB-CHANNEL of the Q sub-channel's `format` (mmc::kSubQMcn, mmc::kSubQIsrc of `track`).
 CommandResult ReadSubChannel(Drive& drive, uint8_t format, uint8_t track, std::span<uint8_t> answer);
 // READ(10) of `count` blocks from `lba` into `data`, which holds them all (`count` x the block length).
