@@ -1,6 +1,6 @@
-// Times (median of RUNS) the full analysis of a disc image through the image drive and the real ASPI manager,
-// and counts the READ(10) commands and sectors it sent against the sectors of all directory extents and path
-// tables.
+// Times (median of RUNS) the full analysis of a disc image through the image drive and the real device
+// facade, and counts the READ(10) commands and sectors it sent against the sectors of all directory extents
+// and path tables.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

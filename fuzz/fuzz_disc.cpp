@@ -1,5 +1,5 @@
 // Fuzzes the disc analysis on an image of crafted and fuzzed sectors, served by an image drive and analysed
-// through the real ASPI manager as the program does. CKVD_ISO_PART picks one walk of the ISO9660 analysis,
+// through the real device facade as the program does. CKVD_ISO_PART picks one walk of the ISO9660 analysis,
 // every listed file then read back: "descriptors", the volume descriptor set, the fuzzed bytes being the
 // sectors from block 16 on; "pathtable", the type L path table after a sound descriptor set and root;
 // "directory", the directory records: a sound descriptor set and path table (root and one subdirectory), the

@@ -1,6 +1,6 @@
 // MMC READ CD: the image drive answers it from a mixed-mode disc written here as .cue/.bin and as .ccd/.img
 // (its audio blocks byte for byte, a data block or a block past the lead-out refused with its sense), and
-// through the ASPI manager the SG_IO drive hands the command to the kernel as it is, 2352 bytes a block.
+// through the device facade the SG_IO drive hands the command to the kernel as it is, 2352 bytes a block.
 #include <gtest/gtest.h>
 #include <scsi/sg.h>
 
