@@ -85,6 +85,30 @@ TEST_F(DriveThreads, TwoDrivesReadFromTwoThreadsAtOnce) {
         EXPECT_EQ(f, "");
 }
 
+// A drive takes its commands one at a time, whatever thread sends them; a slow drive holds up no other.
+TEST_F(DriveThreads, OneCommandAtATimeOnADriveAndNoneWaitsForAnotherDrive) {
+    using namespace std::chrono;
+    ImageDrive *slow = FindImageDrive(paths[0]), *quick = FindImageDrive(paths[1]);
+    ASSERT_TRUE(slow && quick);
+    slow->set_command_delay(milliseconds(20));
+    auto start = steady_clock::now();
+    {
+        const auto fiveTests = [&] {
+            for (int i = 0; i < 5; ++i)
+                EXPECT_TRUE(TestUnitReady(*slow).ok());
+        };
+        std::jthread a(fiveTests), b(fiveTests);
+    }
+    EXPECT_GE(steady_clock::now() - start, milliseconds(200)); // ten commands of 20 ms, none at once
+    slow->set_command_delay(milliseconds(600));
+    std::jthread busy([&] { EXPECT_TRUE(TestUnitReady(*slow).ok()); });
+    std::this_thread::sleep_for(milliseconds(50));
+    start = steady_clock::now();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(TestUnitReady(*quick).ok());
+    EXPECT_LT(steady_clock::now() - start, milliseconds(400));
+}
+
 TEST_F(DriveThreads, SlowImageDriveTakesItsDelayEachCommand) {
     setenv("CKVD_IMAGE_DRIVE_DELAY_MS", "40", 1);
     std::string error;
