@@ -1,6 +1,6 @@
-// Times (median of RUNS) the full analysis of a disc image through the image drive and the real ASPI manager,
-// and counts the READ(10) commands and sectors it sent against the sectors of all directory extents and path
-// tables.
+// Times (median of RUNS) the full analysis of a disc image through the image drive and the real device
+// facade, and counts the READ(10) commands and sectors it sent against the sectors of all directory extents
+// and path tables.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,7 +9,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     const std::string image = argv[1];
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     std::string error;
-    if (Aspi_Initialize() != 1 || !ckvd::aspi32::SetupDrives({image}, &error)) {
+    if (Aspi_Initialize() != 1 || !ckvd::drives::SetupDrives({image}, &error)) {
         std::fprintf(stderr, "bench_analysis: %s\n", error.c_str());
         return 1;
     }
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     uint16_t index = 0;
     for (DeviceEntry* d = g_DeviceList; d && std::string(d->driveRootPath) != image + "/"; d = d->next)
         ++index;
-    ckvd::drives::ImageDrive* drive = ckvd::aspi32::FindImageDrive(image);
+    ckvd::drives::ImageDrive* drive = ckvd::drives::FindImageDrive(image);
     if (index >= g_DeviceCount || !drive) {
         std::fprintf(stderr, "bench_analysis: no drive for %s\n", image.c_str());
         return 1;

@@ -15,7 +15,7 @@
 #include "aspi/aspi_manager.h"
 #include "desktop/mainwindow/main_frm.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "appmodel/message_sink.h"
 #include "appmodel/profile_store.h"
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     const std::string directory = argv[2];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     std::string error;
-    if (Aspi_Initialize() != 1 || Iso_Initialize() != 1 || !ckvd::aspi32::SetupDrives({image}, &error)) {
+    if (Aspi_Initialize() != 1 || Iso_Initialize() != 1 || !ckvd::drives::SetupDrives({image}, &error)) {
         std::fprintf(stderr, "bench_disc_load: cannot serve %s: %s\n", image.c_str(), error.c_str());
         return 1;
     }

@@ -1,5 +1,5 @@
 // Fuzzes the disc analysis on an image of crafted and fuzzed sectors, served by an image drive and analysed
-// through the real ASPI manager as the program does. CKVD_ISO_PART picks one walk of the ISO9660 analysis,
+// through the real device facade as the program does. CKVD_ISO_PART picks one walk of the ISO9660 analysis,
 // every listed file then read back: "descriptors", the volume descriptor set, the fuzzed bytes being the
 // sectors from block 16 on; "pathtable", the type L path table after a sound descriptor set and root;
 // "directory", the directory records: a sound descriptor set and path table (root and one subdirectory), the
@@ -16,7 +16,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "listing/disc_text.h"
 #ifdef CKVD_ISO_PART
 #include "verify/disc_verify.h"
@@ -76,7 +76,7 @@ template <class F> void WithDisc(const Image& img, const char* tag, F withDisc) 
         .write(reinterpret_cast<const char*>(img.data()), std::streamsize(img.size()));
     std::string error;
     Aspi_Initialize();
-    const int index = ckvd::aspi32::SetupDrives({path}, &error) ? Aspi_FindDevice(path.c_str(), nullptr) : -1;
+    const int index = ckvd::drives::SetupDrives({path}, &error) ? Aspi_FindDevice(path.c_str(), nullptr) : -1;
     if (index >= 0) {
         Aspi_TestUnitReady(uint16_t(index));
         Iso_Initialize();

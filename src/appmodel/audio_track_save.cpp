@@ -60,15 +60,16 @@ class TrackOutput {
             m_o.result = SaveResult::WriteError;
         m_o.written = m_flac ? m_encoder.position : m_o.written + length;
     }
-    // Block `lba` could not be read (result code `rc`): it joins the ranges, and nothing more is written.
-    void Unreadable(uint32_t lba, int rc) {
+    // Block `lba` could not be read (result code `rc`, the drive's `sense`): it joins the ranges, and nothing
+    // more is written.
+    void Unreadable(uint32_t lba, int rc, const AspiSense& sense) {
         std::vector<BlockRange>& ranges = m_o.unreadable;
         if (ranges.empty()) {
             m_o.failedLba = lba;
             m_o.code = rc;
-            m_o.sense[0] = g_LastSense.key;
-            m_o.sense[1] = g_LastSense.asc;
-            m_o.sense[2] = g_LastSense.ascq;
+            m_o.sense[0] = sense.key;
+            m_o.sense[1] = sense.asc;
+            m_o.sense[2] = sense.ascq;
         }
         if (!ranges.empty() && ranges.back().last + 1 == lba)
             ranges.back().last = lba;
@@ -153,11 +154,12 @@ SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const 
         } else {
             // Block by block: the good ones before the first bad one are written, every bad one is named.
             for (uint32_t k = 0; k < count; ++k) {
-                const int rc = Aspi_ReadCd(g_CurrentDevice, lba + k, 1, buffer.data());
+                AspiOutcome read;
+                const int rc = Aspi_ReadCd(g_CurrentDevice, lba + k, 1, buffer.data(), &read);
                 if (rc == ASPI_OK)
                     output.Put(buffer.data(), ASPI_AUDIO_BLOCK_LENGTH);
                 else
-                    output.Unreadable(lba + k, rc);
+                    output.Unreadable(lba + k, rc, read.sense);
             }
         }
         if (hooks.progress)

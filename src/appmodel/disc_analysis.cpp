@@ -6,8 +6,8 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/ecma119.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ namespace images = ckvd::images;
 
 const ckvd::drives::ImageDrive* ImageDriveOf(uint16_t device) {
     const DeviceEntry* d = Aspi_GetDevice(device);
-    if (!d || d->hostAdapterId != ckvd::aspi32::kImageAdapter)
+    if (!d || d->hostAdapterId != ckvd::drives::kImageAdapter)
         return nullptr;
-    ckvd::drives::ImageAdapter* adapter = ckvd::aspi32::ImageDrives();
+    ckvd::drives::ImageAdapter* adapter = ckvd::drives::ImageDrives();
     return adapter ? adapter->drive(d->targetId) : nullptr;
 }
 
@@ -140,8 +140,8 @@ bool App_IsDiscFault(int code) {
 int App_RemoveImageDrive(uint16_t device, int keep) {
     const DeviceEntry* failed = Aspi_GetDevice(device);
     const DeviceEntry* kept = keep >= 0 ? Aspi_GetDevice(static_cast<uint16_t>(keep)) : nullptr;
-    ckvd::drives::ImageAdapter* adapter = ckvd::aspi32::ImageDrives();
-    if (!failed || failed->hostAdapterId != ckvd::aspi32::kImageAdapter || !adapter)
+    ckvd::drives::ImageAdapter* adapter = ckvd::drives::ImageDrives();
+    if (!failed || failed->hostAdapterId != ckvd::drives::kImageAdapter || !adapter)
         return keep;
     const int keepAdapter = kept ? kept->hostAdapterId : -1;
     const int keepTarget = kept ? kept->targetId : -1;

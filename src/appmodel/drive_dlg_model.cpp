@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "aspi/aspi_manager.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "res/app_strings.h"
 
 namespace {
@@ -68,7 +68,7 @@ bool CDriveDlgModel::OnInitDialog() {
         if (!row.path.empty() && row.path.back() == '/')
             row.path.pop_back();
         row.drive = row.path;
-        if (d->hostAdapterId == ckvd::aspi32::kImageAdapter)
+        if (d->hostAdapterId == ckvd::drives::kImageAdapter)
             imagePaths.push_back(row.path);
         char id[16];
         std::snprintf(id, sizeof id, "%d:%d", d->hostAdapterId, d->targetId);

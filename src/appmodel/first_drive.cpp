@@ -4,7 +4,7 @@
 
 #include "appmodel/drive_dlg_model.h"
 #include "aspi/aspi_manager.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ int StartDrive(const std::function<bool(const DeviceEntry&)>& wanted, ckvd::ui::
 int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitBetweenTests) {
     return StartDrive(
         [imageDrive](const DeviceEntry& d) {
-            return !imageDrive || d.hostAdapterId == ckvd::aspi32::kImageAdapter;
+            return !imageDrive || d.hostAdapterId == ckvd::drives::kImageAdapter;
         },
         sink, waitBetweenTests);
 }
@@ -45,7 +45,7 @@ int App_StartFirstDrive(bool imageDrive, ckvd::ui::MessageSink& sink, bool waitB
 int App_StartImageDrive(int target, ckvd::ui::MessageSink& sink, bool waitBetweenTests) {
     return StartDrive(
         [target](const DeviceEntry& d) {
-            return d.hostAdapterId == ckvd::aspi32::kImageAdapter && d.targetId == target;
+            return d.hostAdapterId == ckvd::drives::kImageAdapter && d.targetId == target;
         },
         sink, waitBetweenTests);
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +31,7 @@ std::string App_ImagePath(const std::string& path) {
 
 int App_PutImageIntoDrive(const std::string& path, ckvd::ui::MessageSink& sink) {
     std::string error;
-    const int target = ckvd::aspi32::AddImageDrive(path, &error);
+    const int target = ckvd::drives::AddImageDrive(path, &error);
     if (target >= 0)
         return target;
     sink.ShowUtf8(App_ImageFailureText(

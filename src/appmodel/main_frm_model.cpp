@@ -9,7 +9,7 @@
 #include "appmodel/image_open.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "report/report_number.h"
 #include "res/app_strings.h"
 

@@ -197,10 +197,13 @@ void CopyExtent(const Extent& extent, SaveWriter& out, std::vector<uint8_t>& buf
 }
 
 // After a copy of an extent that failed at its first block: whether the extent lies in Mode 2 Form 2
-// sectors, the block refused by READ(10) as of an illegal mode for its track and read by READ CD of Form 2.
-bool InForm2(const FileEntry& extent, uint32_t bl, const SaveOutcome& o, uint64_t writtenBefore) {
+// sectors, the block refused by READ(10) as of an illegal mode for its track (`sense`, the failed read's) and
+// read by READ CD of Form 2.
+bool InForm2(const FileEntry& extent, uint32_t bl, const SaveOutcome& o, uint64_t writtenBefore,
+             const AspiSense& sense) {
     if (bl != 2048 || o.result != SaveResult::ReadError || o.written != writtenBefore ||
-        o.failedLba != extent.lbn || g_LastSense.key != 0x05 || g_LastSense.asc != 0x64)
+        o.failedLba != extent.lbn || sense.key != ckvd::drives::kSenseIllegalRequest ||
+        sense.asc != ckvd::drives::kAscIllegalModeForTrack)
         return false;
     std::vector<uint8_t> form2(ASPI_FORM2_BLOCK_LENGTH);
     return Aspi_ReadCdForm2(g_CurrentDevice, extent.lbn, 1, form2.data()) == ASPI_OK;
@@ -225,8 +228,9 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
         o.code = ISO_ERR_NO_MODEL;
         return o;
     }
-    const BlockReader read = [bl](uint32_t lba, uint16_t count, uint8_t* data) {
-        return Aspi_ReadSectors(g_CurrentDevice, lba, bl, count, data);
+    AspiOutcome lastRead; // the last READ(10)'s, for the Form 2 test
+    const BlockReader read = [bl, &lastRead](uint32_t lba, uint16_t count, uint8_t* data) {
+        return Aspi_ReadSectors(g_CurrentDevice, lba, bl, count, data, &lastRead);
     };
     const BlockReader readForm2 = [](uint32_t lba, uint16_t count, uint8_t* data) {
         return Aspi_ReadCdForm2(g_CurrentDevice, lba, count, data);
@@ -236,7 +240,7 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
          extent = Iso_NextExtent(extent)) {
         const uint64_t before = o.written;
         CopyExtent({extent->lbn, extent->size, bl, read}, out, buffer, hooks, o);
-        if (!InForm2(*extent, bl, o, before))
+        if (!InForm2(*extent, bl, o, before, lastRead.sense))
             continue;
         // An XA file in Form 2 sectors: 2,324 bytes of each of the blocks its size counts in 2048s.
         o = SaveOutcome{};

@@ -62,7 +62,7 @@ std::optional<lba_t> parse_msf(const std::string& s) {
         return std::nullopt;
     if (m > 99 || sec > 59 || f > 74)
         return std::nullopt;
-    return static_cast<lba_t>((m * 60 + sec) * 75 + f);
+    return msf_frames(uint8_t(m), uint8_t(sec), uint8_t(f));
 }
 
 std::string upper(std::string s) {

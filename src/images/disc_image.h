@@ -12,11 +12,12 @@
 
 #include "cdtext/cd_text.h"
 #include "platform/text/grouped_number.h"
+#include "platform/cd/cd_time.h"
 
 namespace ckvd::images {
 
-// Logical block address on the disc (may be negative only for lead-in times).
-using lba_t = int32_t;
+// The images are CD addresses through and through: their times and block counts by their plain names.
+using namespace ckvd::cd;
 
 enum class TrackMode : uint8_t { Audio, Mode1, Mode2 };
 
@@ -92,23 +93,6 @@ struct DiscImage {
     bool has_full_toc() const;
 };
 
-// Address helpers shared by the readers and the image drive.
-struct Msf {
-    uint8_t m = 0, s = 0, f = 0;
-};
-Msf lba_to_msf(lba_t lba);                         // absolute time: lba + 150 frames
-lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f); // (m*60+s)*75+f-150
-
-// Blocks a CD can address: up to 99:59:74 of absolute time. Sheets and raw images, which describe CDs, are
-// held to it; a plain image may be larger (a DVD's).
-constexpr uint64_t kMaxCdBlocks = 449850;
-
-// Session layout of a recorder: 6750 lead-out sectors after the first session, 2250 after later ones,
-// then 4500 lead-in and 150 pregap before the next session's first track.
-constexpr lba_t kFirstLeadoutSectors = 6750;
-constexpr lba_t kLaterLeadoutSectors = 2250;
-constexpr lba_t kLeadinSectors = 4500;
-constexpr lba_t kPregapSectors = 150;
 // First track start of the session that would follow `sessions` (what msinfo prints second).
 lba_t next_session_start(const std::vector<Session>& sessions);
 

@@ -14,22 +14,6 @@
 
 namespace ckvd::images {
 
-Msf lba_to_msf(lba_t lba) {
-    // Absolute time counts the 150 frames before LBA 0; negative LBAs (lead-in) wrap as on a real disc.
-    int64_t t = static_cast<int64_t>(lba) + 150;
-    if (t < 0)
-        t += 450000; // 100 minutes
-    Msf m;
-    m.m = static_cast<uint8_t>((t / 4500) % 100);
-    m.s = static_cast<uint8_t>((t / 75) % 60);
-    m.f = static_cast<uint8_t>(t % 75);
-    return m;
-}
-
-lba_t msf_to_lba(uint8_t m, uint8_t s, uint8_t f) {
-    return (static_cast<lba_t>(m) * 60 + s) * 75 + f - 150;
-}
-
 lba_t DiscImage::last_lba() const {
     if (sessions.empty())
         return -1;

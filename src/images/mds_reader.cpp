@@ -292,7 +292,7 @@ struct Reader {
                                        std::to_string(b.u16(at + 8))};
         const std::string name = "session " + std::to_string(s.number);
         const int64_t start = static_cast<int32_t>(b.u32(at)), end = static_cast<int32_t>(b.u32(at + 4));
-        if (start < (index == 0 ? -150 : prevEnd) || end <= start || end > msf_to_lba(99, 59, 74))
+        if (start < (index == 0 ? -kPregapSectors : prevEnd) || end <= start || end > msf_to_lba(99, 59, 74))
             return Refusal{at, name + ": start " + std::to_string(start) + " and end " + std::to_string(end) +
                                    " are out of order"};
         const uint32_t count = b.u8(at + 10), tracksAt = b.u32(at + 20);
@@ -367,7 +367,7 @@ struct Reader {
         const uint32_t sessionsAt = b.u32(80);
         if (Bad bad = block_within(b, 80, sessionsAt, uint64_t{sessions} * kSessionBytes, "session blocks"))
             return bad;
-        int64_t prevEnd = -150;
+        int64_t prevEnd = -kPregapSectors;
         uint8_t nextTrack = 0;
         for (uint32_t i = 0; i < sessions; ++i) {
             const uint64_t at = sessionsAt + uint64_t{i} * kSessionBytes;

@@ -159,7 +159,7 @@ std::optional<uint64_t> msf_blocks(const std::string& s) {
                f = digits(s.substr(b + 1));
     if (!m || !sec || !f || *m > 99 || *sec > 59 || *f > 74)
         return std::nullopt;
-    return (*m * 60 + *sec) * 75 + *f;
+    return static_cast<uint64_t>(msf_frames(uint8_t(*m), uint8_t(*sec), uint8_t(*f)));
 }
 
 // A length or position: MM:SS:FF blocks of `block` bytes, or a count of `unit` bytes (samples of 4 bytes

@@ -13,13 +13,14 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/drives/mmc.h"
 
 namespace {
 
 using ckvd::cdtext::DiscText;
 using ckvd::cdtext::kPackSize;
 
-constexpr uint8_t kCdText = 5;
+constexpr uint8_t kCdText = ckvd::mmc::kTocCdText;
 constexpr size_t kHeader = 4;
 constexpr size_t kSubQAnswer = 24; // header, then 20 bytes of an MCN or ISRC
 
@@ -50,8 +51,9 @@ void ReadPacks(uint16_t device, DiscText& text) {
 // valid.
 std::string ReadQCode(uint16_t device, uint8_t format, uint8_t track) {
     uint8_t answer[kSubQAnswer] = {};
-    if (Aspi_ReadSubChannel(device, format, track, sizeof answer, answer) != ASPI_OK ||
-        g_LastTransferred < kSubQAnswer || bytes::Be16(answer + 2) < kSubQAnswer - kHeader ||
+    AspiOutcome read;
+    if (Aspi_ReadSubChannel(device, format, track, sizeof answer, answer, &read) != ASPI_OK ||
+        read.transferred < kSubQAnswer || bytes::Be16(answer + 2) < kSubQAnswer - kHeader ||
         answer[4] != format || !(answer[8] & 0x80) || (format == ASPI_SUBQ_ISRC && answer[6] != track))
         return {};
     const size_t size = format == ASPI_SUBQ_MCN ? 13 : 12;

@@ -14,9 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "aspi/aspi_manager.h"
 #include "iso9660/iso_model.h"
 #include "iso9660/iso_zisofs.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/cd/cd_time.h"
 
 namespace iso_internal {
 
@@ -70,10 +72,9 @@ using bytes::Le16;
 using bytes::Le32;
 
 // A TOC time as a logical block address, in signed arithmetic: times before 00:02:00 are negative, and a
-// time at or above 90:00:00 lies in the lead-in, which MMC numbers from -450150 (97:27:00 is -11,400).
+// time at or above 90:00:00 lies in the lead-in, which MMC numbers from -450150 (97:27:00 is -11,625).
 inline int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
-    const int32_t frames = (int32_t(m) * 60 + int32_t(s)) * 75 + int32_t(f);
-    return m >= 90 ? frames - 450150 : frames - 150;
+    return ckvd::cd::toc_msf_to_lba(m, s, f);
 }
 
 // What the Rock Ridge entries of one directory record say.
@@ -201,8 +202,8 @@ int AnalyzeSession(uint16_t device, SessionEntry* session, SessionTree* tree, ui
 void ReleaseLinks(IsoEntryLinks* links);
 
 // One READ TOC answer: its header first for the length, then the whole, at most `limit` bytes. `answer`
-// holds the bytes the drive gave, never more.
+// holds the bytes the drive gave, never more; `sense` (when given) the failed command's sense.
 int ReadTocAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer,
-                  uint16_t limit = 0xFFFF);
+                  uint16_t limit = 0xFFFF, AspiSense* sense = nullptr);
 
 } // namespace iso_internal

@@ -411,6 +411,7 @@ void Iso_SetFileKind(FileEntry* entry) {
 void Iso_FramesToMsf(uint32_t frames, char* text, size_t capacity) {
     if (!text || capacity == 0)
         return;
-    unsigned seconds = frames / 75;
-    snprintf(text, capacity, "%02u:%02u:%02u", seconds / 60, seconds % 60, frames % 75);
+    using namespace ckvd::cd;
+    snprintf(text, capacity, "%02u:%02u:%02u", frames / kFramesPerMinute, frames / kFramesPerSecond % 60,
+             frames % kFramesPerSecond);
 }

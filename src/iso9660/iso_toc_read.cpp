@@ -12,15 +12,17 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_disc_toc.h"
 #include "iso9660/iso_internal.h"
+#include "platform/drives/mmc.h"
 
 using namespace iso_internal;
 
 namespace {
 
 constexpr size_t kHeader = 4, kFullDescriptor = 11, kFormattedDescriptor = 8;
-constexpr uint8_t kFormattedToc = 0, kSessionInfo = 1, kFullToc = 2;
+constexpr uint8_t kFormattedToc = ckvd::mmc::kTocFormatted, kSessionInfo = ckvd::mmc::kTocSessionInfo,
+                  kFullToc = ckvd::mmc::kTocFull;
 constexpr uint8_t kLeadOutTrack = 0xAA, kMaxNumber = 99;
-constexpr uint8_t kSenseIllegalRequest = 5;
+constexpr uint8_t kSenseIllegalRequest = ckvd::drives::kSenseIllegalRequest;
 // What a recorder leaves between two sessions: the lead-out (6750 blocks after the first session, 2250 after
 // a later one), the next session's lead-in (4500) and its first track's pregap (150).
 constexpr uint32_t kFirstLeadOut = 6750, kLaterLeadOut = 2250, kLeadInAndPregap = 4500 + 150;
@@ -235,8 +237,9 @@ int ReadFormattedSessions(uint16_t device, IsoDiscToc& toc) {
         return ISO_ERR_TOC;
     uint8_t sessions = 1;
     size_t lastFirst = 0;
-    rc = ReadTocAnswer(device, 0, kSessionInfo, answer);
-    if (rc != ISO_OK && g_LastSense.key != kSenseIllegalRequest)
+    AspiSense sense;
+    rc = ReadTocAnswer(device, 0, kSessionInfo, answer, 0xFFFF, &sense);
+    if (rc != ISO_OK && sense.key != kSenseIllegalRequest)
         return rc;
     // A drive without session information holds one session.
     if (rc == ISO_OK && !ParseSessionInfo(answer, tracks, sessions, lastFirst))
@@ -249,36 +252,28 @@ int ReadFormattedSessions(uint16_t device, IsoDiscToc& toc) {
 } // namespace
 
 int iso_internal::ReadTocAnswer(uint16_t device, uint8_t msf, uint8_t format, std::vector<uint8_t>& answer,
-                                uint16_t limit) {
-    answer.clear();
-    uint8_t head[8] = {};
-    int rc = Aspi_ReadToc(device, msf, format, 0, sizeof head, head);
-    if (rc != ASPI_OK)
-        return rc;
-    // The allocation length field is 16 bits: an answer announcing more is read as far as that goes (and then
-    // fails its check, its bytes falling short of its length).
-    const uint32_t want = std::min<uint32_t>(uint32_t{bytes::Be16(head)} + 2, limit);
+                                uint16_t limit, AspiSense* sense) {
+    AspiOutcome outcome;
+    int rc;
     try {
-        answer.assign(want, 0);
+        rc = Aspi_ReadTocAnswer(device, msf, format, answer, limit, &outcome);
     } catch (const std::bad_alloc&) {
+        answer.clear();
         return ISO_ERR_NO_MEMORY;
     }
-    rc = Aspi_ReadToc(device, msf, format, 0, static_cast<uint16_t>(want), answer.data());
-    if (rc != ASPI_OK) {
-        answer.clear();
-        return rc;
-    }
-    answer.resize(std::min<size_t>(want, g_LastTransferred));
-    return ISO_OK;
+    if (sense)
+        *sense = outcome.sense;
+    return rc == ASPI_OK ? ISO_OK : rc;
 }
 
 int Iso_ReadDiscToc(uint16_t device, IsoDiscToc* toc) {
     *toc = IsoDiscToc{};
     std::vector<uint8_t> answer;
-    const int rc = ReadTocAnswer(device, 1, kFullToc, answer);
+    AspiSense sense;
+    const int rc = ReadTocAnswer(device, 1, kFullToc, answer, 0xFFFF, &sense);
     // A drive refusing the full TOC (a DVD, an old drive) is read through the formatted TOC; any other
     // failure (no disc, a medium error) is the drive's answer to the analysis.
-    if (rc != ISO_OK && (rc == ISO_ERR_NO_MEMORY || g_LastSense.key != kSenseIllegalRequest))
+    if (rc != ISO_OK && (rc == ISO_ERR_NO_MEMORY || sense.key != kSenseIllegalRequest))
         return rc;
     if (rc == ISO_OK && ParseFullToc(answer, *toc))
         return ISO_OK;

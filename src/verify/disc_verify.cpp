@@ -11,7 +11,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_disc_toc.h"
-#include "images/disc_image.h"
+#include "platform/cd/cd_time.h"
 #include "listing/disc_text.h"
 #include "verify/sector_check.h"
 
@@ -22,9 +22,12 @@ constexpr uint32_t kUserBytes = 2048;
 constexpr uint32_t kDriveRun = 27, kImageRun = 256;
 constexpr uint8_t kImageAdapter = 1;
 // Blocks a CD can address (99:59:74): a plan holds as many, or what a larger medium's capacity says.
-constexpr uint64_t kCdBlocks = ckvd::images::kMaxCdBlocks;
-constexpr uint8_t kSenseNotReady = 2, kSenseMedium = 3, kSenseHardware = 4, kSenseIllegal = 5;
-constexpr uint8_t kAscOutOfRange = 0x21, kAscIllegalMode = 0x64;
+constexpr uint64_t kCdBlocks = ckvd::cd::kMaxCdBlocks;
+using ckvd::drives::kSenseNotReady;
+constexpr uint8_t kSenseMedium = ckvd::drives::kSenseMediumError, kSenseHardware = 4,
+                  kSenseIllegal = ckvd::drives::kSenseIllegalRequest;
+constexpr uint8_t kAscOutOfRange = ckvd::drives::kAscLbaOutOfRange,
+                  kAscIllegalMode = ckvd::drives::kAscIllegalModeForTrack;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
 // Whether whole Mode 1 sectors were made up from their user data rather than read: every one with its EDC and
@@ -203,7 +206,7 @@ void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) {
         if (ReadBlocks(t, t.start + first + i, 1))
             take(t.start + first + i, 1, at + i);
-        else if (laterTrack && g_LastSense.key == kSenseIllegal && g_LastSense.asc == kAscOutOfRange)
+        else if (laterTrack && m_sense.key == kSenseIllegal && m_sense.asc == kAscOutOfRange)
             Mark(at + i, VERIFY_GAP, 0);
         else
             Mark(at + i, VERIFY_UNREADABLE, FailureDetail());
@@ -212,26 +215,32 @@ void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
 
 bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
     m_buffer.resize(size_t{count} * VERIFY_RAW_BYTES);
+    const auto blocks = static_cast<uint16_t>(count);
+    AspiOutcome o;
+    // Each read leaves its sense in m_sense, the reason a block that fails is given.
+    const auto done = [&](int rc) {
+        m_sense = o.sense;
+        return rc == ASPI_OK;
+    };
     if (t.check == VerifyCheck::Audio)
-        return Aspi_ReadCd(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+        return done(Aspi_ReadCd(m_device, lba, blocks, m_buffer.data(), &o));
     if (t.check != VerifyCheck::UserData) {
-        const bool read =
-            Aspi_ReadCdRaw(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+        const bool read = done(Aspi_ReadCdRaw(m_device, lba, blocks, m_buffer.data(), &o));
         if (read && (t.check == VerifyCheck::Sectors || !SectorsMadeUp(m_buffer, count))) {
             t.check = VerifyCheck::Sectors;
             return true;
         }
         // A drive or image that gives no whole sectors of this track refuses the request itself.
-        if (!read && (t.check == VerifyCheck::Sectors || g_LastSense.key != kSenseIllegal ||
-                      g_LastSense.asc == kAscOutOfRange))
+        if (!read && (t.check == VerifyCheck::Sectors || m_sense.key != kSenseIllegal ||
+                      m_sense.asc == kAscOutOfRange))
             return false;
         t.check = VerifyCheck::UserData;
     }
-    if (Aspi_ReadSectors(m_device, lba, kUserBytes, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK)
+    if (done(Aspi_ReadSectors(m_device, lba, kUserBytes, blocks, m_buffer.data(), &o)))
         return true;
     // Form 2 sectors (an XA file's) hold no 2048 bytes: READ(10) refuses them, READ CD gives their 2,324.
-    return g_LastSense.key == kSenseIllegal && g_LastSense.asc == kAscIllegalMode &&
-           Aspi_ReadCdForm2(m_device, lba, static_cast<uint16_t>(count), m_buffer.data()) == ASPI_OK;
+    return m_sense.key == kSenseIllegal && m_sense.asc == kAscIllegalMode &&
+           done(Aspi_ReadCdForm2(m_device, lba, blocks, m_buffer.data(), &o));
 }
 
 void DiscVerify::Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count) {
@@ -264,10 +273,10 @@ uint8_t DiscVerify::StateAt(uint64_t index) const {
 
 uint8_t DiscVerify::FailureDetail() {
     char text[64];
-    const AspiSense s = g_LastSense;
+    const AspiSense s = m_sense;
     if (s.key == kSenseIllegal && s.asc == kAscOutOfRange)
         std::snprintf(text, sizeof text, "%s", kPastTheEnd);
-    else if (s.key == kSenseMedium && s.asc == 0x11)
+    else if (s.key == kSenseMedium && s.asc == ckvd::drives::kAscReadError)
         std::snprintf(text, sizeof text, "unrecovered read error");
     else if (s.key == kSenseMedium)
         std::snprintf(text, sizeof text, "medium error (%02X/%02X)", s.asc, s.ascq);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "aspi/aspi_manager.h"
+
 struct FileEntry;
 
 // What became of a block.
@@ -115,6 +117,7 @@ class DiscVerify {
     uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
+    AspiSense m_sense;   // the last read's
     size_t m_track = 0;  // where the next run begins
     uint32_t m_next = 0; //
     uint64_t m_done = 0, m_total = 0;

@@ -3,6 +3,8 @@
 // a conditional xor of 0x1D per byte).
 #include "verify/sector_check.h"
 
+#include "platform/cd/cd_time.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -156,10 +158,10 @@ uint32_t Verify_Edc(std::span<const uint8_t> bytes) {
 void Verify_MakeMode1Sector(std::span<uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
     uint8_t* s = sector.data();
     std::memcpy(s, kSync, sizeof kSync);
-    const int frames = std::max(lba + 150, 0);
-    s[12] = Bcd(frames / 4500 % 100);
-    s[13] = Bcd(frames / 75 % 60);
-    s[14] = Bcd(frames % 75);
+    const ckvd::cd::Msf t = ckvd::cd::lba_to_msf(std::max(lba, -ckvd::cd::kLba0Frames));
+    s[12] = Bcd(t.m);
+    s[13] = Bcd(t.s);
+    s[14] = Bcd(t.f);
     s[15] = 1;
     const uint32_t edc = Verify_Edc(sector.first(2064));
     for (int i = 0; i < 4; ++i)
@@ -172,9 +174,8 @@ void Verify_MakeMode1Sector(std::span<uint8_t, VERIFY_RAW_BYTES> sector, int32_t
 uint8_t Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
     const uint8_t* s = sector.data();
     uint8_t faults = std::memcmp(s, kSync, sizeof kSync) ? VERIFY_FAULT_SYNC : 0;
-    const int frames = lba + 150;
-    if (frames < 0 || s[12] != Bcd(frames / 4500) || s[13] != Bcd(frames / 75 % 60) ||
-        s[14] != Bcd(frames % 75))
+    const ckvd::cd::Msf t = ckvd::cd::lba_to_msf(lba);
+    if (lba < -ckvd::cd::kLba0Frames || s[12] != Bcd(t.m) || s[13] != Bcd(t.s) || s[14] != Bcd(t.f))
         faults |= VERIFY_FAULT_HEADER;
     const auto edcFault = [&](size_t from, size_t to) {
         return Verify_Edc(sector.subspan(from, to - from)) != Le32(s + to) ? VERIFY_FAULT_EDC : 0;

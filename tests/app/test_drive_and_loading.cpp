@@ -23,7 +23,7 @@
 #include "disc_model_builder.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "images/demo_discs.h"
 #include "appmodel/message_sink.h"
 #include "appmodel/profile_store.h"
@@ -41,7 +41,7 @@ class DemoDrives : public ::testing::Test {
         ASSERT_EQ(Aspi_Initialize(), 1);
         ASSERT_EQ(Iso_Initialize(), 1);
         std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
+        ASSERT_TRUE(ckvd::drives::SetupDrives(demo_, &error)) << error;
         g_LbnSizeStyle = 0;
     }
     void TearDown() override {
@@ -83,7 +83,7 @@ TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     EXPECT_EQ(dlg.ReadinessTests(), 1);
     EXPECT_TRUE(sleeps_.empty());
     EXPECT_TRUE(sink_.shown.empty());
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
+    ckvd::drives::FindImageDrive(demo_[0])->set_ready(false);
     CDriveDlgModel never = Dialog();
     bool disabledDuringSpinUp = false;
     never.repaint = [&] { disabledDuringSpinUp = !never.ControlsEnabled(); };
@@ -99,8 +99,8 @@ TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     never.OnItemChanged(audio, 1);
     EXPECT_EQ(never.DialogResult(), CDriveDlgModel::Result::Ok);
     // A failed spin-up is reported and the drive is readiness-tested all the same.
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_start_fails(true);
+    ckvd::drives::FindImageDrive(demo_[0])->set_ready(true);
+    ckvd::drives::FindImageDrive(demo_[0])->set_start_fails(true);
     CDriveDlgModel spin = Dialog();
     spin.OnItemChanged(data, 1);
     ASSERT_EQ(sink_.shown.size(), 2u);
@@ -136,12 +136,12 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     frame.DriveDialogCancelled();
     EXPECT_EQ(g_CurrentDevice, device);
     // A failed analysis: the message, empty views, no disc.
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(false);
+    ckvd::drives::FindImageDrive(demo_[0])->set_ready(false);
     EXPECT_FALSE(frame.LoadDisc(device));
     ASSERT_EQ(sink_.shown.size(), 1u);
     EXPECT_TRUE(std::regex_match(sink_.shown[0], kAnalyze)) << sink_.shown[0];
     // The drive that could not read keeps its image for another try.
-    EXPECT_NE(ckvd::aspi32::FindImageDrive(demo_[0]), nullptr);
+    EXPECT_NE(ckvd::drives::FindImageDrive(demo_[0]), nullptr);
     EXPECT_TRUE(frame.Tree().Items().empty());
     EXPECT_EQ(frame.List().RowCount(), 0);
     EXPECT_EQ(frame.List().Entries(), nullptr);
@@ -159,7 +159,7 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_FALSE(frame.OnLevel1Simulation());
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This Medium is Not CD-ROM"});
     // The data drive loads again once it is ready.
-    ckvd::aspi32::FindImageDrive(demo_[0])->set_ready(true);
+    ckvd::drives::FindImageDrive(demo_[0])->set_ready(true);
     EXPECT_TRUE(frame.LoadDisc(device));
 }
 
@@ -295,7 +295,7 @@ TEST(ListColumns, StartFromTheFractionsAndNeverCutAName) {
 
 TEST_F(DemoDrives, AnImageGoesIntoADriveOnceOrIsNamedWithTheReasonItCannot) {
     std::string error;
-    ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error)) << error; // no image in a drive yet
+    ASSERT_TRUE(ckvd::drives::SetupDrives({}, &error)) << error; // no image in a drive yet
     const fs::path dir = fs::temp_directory_path() / ("ckvd-open-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     CMainFrameModel frame(sink_, profile_);

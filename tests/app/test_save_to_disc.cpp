@@ -18,7 +18,7 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ class SaveToDisc : public ::testing::Test {
     void Load(const std::string& image) {
         ASSERT_TRUE(Aspi_Initialize() == 1 && Iso_Initialize() == 1);
         std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives({image}, &error)) << error;
+        ASSERT_TRUE(ckvd::drives::SetupDrives({image}, &error)) << error;
         const int device = App_StartFirstDrive(true, sink_, false);
         ASSERT_GE(device, 0);
         ASSERT_EQ(Iso_AnalyzeDisc(uint16_t(device)), 1);

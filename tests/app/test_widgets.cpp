@@ -294,7 +294,7 @@ TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty
     EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(0), QString::fromStdString(demo_[0]));
     EXPECT_FALSE(dlg.EmptyHint()->isVisibleTo(&dlg));
     std::string error;
-    ASSERT_TRUE(ckvd::aspi32::SetupDrives({}, &error));
+    ASSERT_TRUE(ckvd::drives::SetupDrives({}, &error));
     CDriveDlg empty(sink_, frame_.get());
     empty.Prepare();
     EXPECT_EQ(empty.List()->topLevelItemCount(), 0);

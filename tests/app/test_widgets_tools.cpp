@@ -58,7 +58,7 @@ TEST_F(MainWindow, ACutImageKeepsTheDiscShownNamesTheReasonAndLeavesTheDrives) {
     EXPECT_EQ(frame_->windowTitle(), title);
     EXPECT_EQ(frame_->Model().Tree().Items().size(), treeItems);
     EXPECT_EQ(frame_->GetRightPane()->ListModel()->rowCount(), rows);
-    EXPECT_EQ(ckvd::aspi32::FindImageDrive(cut), nullptr);
+    EXPECT_EQ(ckvd::drives::FindImageDrive(cut), nullptr);
     EXPECT_TRUE(frame_->Model().CheckDisc());
     const FileEntry* mp3 = Select("/音楽/アルバム 一/01 さくら.mp3");
     ASSERT_NE(mp3, nullptr);

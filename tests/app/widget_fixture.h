@@ -58,7 +58,7 @@
 #include "disc_model_builder.h"
 #include "golden.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "images/demo_discs.h"
 #include "images/disc_image.h"
 #include "appmodel/message_sink.h"
@@ -155,7 +155,7 @@ class MainWindow : public ::testing::Test {
         // The analyzers too, as the program brings them up: Tag Information needs their buffers.
         ASSERT_TRUE(App_InitializeModules(App_EngineModules(), sink_));
         std::string error;
-        ASSERT_TRUE(ckvd::aspi32::SetupDrives(demo_, &error)) << error;
+        ASSERT_TRUE(ckvd::drives::SetupDrives(demo_, &error)) << error;
         g_LbnSizeStyle = 0;
         profile_ = std::make_unique<ckvd::ui::IniProfile>(ProfilePath());
         frame_ = std::make_unique<CMainFrame>(sink_, *profile_);

@@ -234,10 +234,10 @@ TEST(ImageAdapter, SixteenDrivesAtMost) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(adapter.add(std::make_unique<ImageDrive>("d" + std::to_string(i), nullptr)), i);
     EXPECT_EQ(adapter.add(std::make_unique<ImageDrive>("one too many", nullptr)), -1);
-    EXPECT_EQ(adapter.target(15)->device_path(), "d15");
-    EXPECT_EQ(adapter.target(16), nullptr);
+    EXPECT_EQ(adapter.drive(15)->device_path(), "d15");
+    EXPECT_EQ(adapter.drive(16), nullptr);
     adapter.clear();
-    EXPECT_EQ(adapter.target(0), nullptr);
+    EXPECT_EQ(adapter.drive(0), nullptr);
 }
 
 } // namespace

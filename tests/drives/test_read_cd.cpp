@@ -1,6 +1,6 @@
 // MMC READ CD: the image drive answers it from a mixed-mode disc written here as .cue/.bin and as .ccd/.img
 // (its audio blocks byte for byte, a data block or a block past the lead-out refused with its sense), and
-// through the ASPI manager the SG_IO drive hands the command to the kernel as it is, 2352 bytes a block.
+// through the device facade the SG_IO drive hands the command to the kernel as it is, 2352 bytes a block.
 #include <gtest/gtest.h>
 #include <scsi/sg.h>
 
@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "aspi/aspi_manager.h"
-#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/drive_setup.h"
 #include "platform/drives/image_drive.h"
 #include "platform/drives/sg_drive.h"
 
@@ -126,7 +126,7 @@ TEST(ReadCd, SgDriveHandsTheCommandOn) {
         transfer = hdr.dxfer_len;
         return 0;
     };
-    aspi32::SetHostAdapters(
+    drives::SetDriveGroups(
         {std::make_shared<drives::SgAdapter>(kernel, std::vector<std::string>{"/dev/sr0"})});
     ASSERT_EQ(Aspi_Initialize(), ASPI_OK);
     Aspi_ScanDevices();
@@ -137,7 +137,7 @@ TEST(ReadCd, SgDriveHandsTheCommandOn) {
     EXPECT_EQ(cdb, (std::vector<uint8_t>{0xBE, 0x04, 1, 2, 3, 4, 0, 0, 3, 0x10, 0, 0}));
     EXPECT_EQ(transfer, 3 * kAudio);
     Aspi_Terminate();
-    aspi32::ResetStandIn();
+    drives::SetDriveGroups({});
 }
 
 } // namespace

@@ -14,7 +14,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "common/device_open.h"
-#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/drive_setup.h"
 #include "platform/drives/image_drive.h"
 #include "platform/drives/sg_drive.h"
 
@@ -70,15 +70,15 @@ TEST(SgBackEnd, AdapterKeepsTheDevicesThatOpen) {
     EXPECT_EQ(kernel.opened.size(), 16u);
     EXPECT_EQ(kernel.opened.front(), "/dev/sr0");
     EXPECT_EQ(kernel.opened.back(), "/dev/sr15");
-    ASSERT_NE(adapter.target(1), nullptr);
-    EXPECT_EQ(adapter.target(0)->device_path(), "/dev/sr0");
-    EXPECT_EQ(adapter.target(1)->device_path(), "/dev/sr2");
-    EXPECT_EQ(adapter.target(2), nullptr);
-    EXPECT_EQ(std::pair(adapter.target(1)->device_type(), adapter.max_targets()),
+    ASSERT_NE(adapter.drive(1), nullptr);
+    EXPECT_EQ(adapter.drive(0)->device_path(), "/dev/sr0");
+    EXPECT_EQ(adapter.drive(1)->device_path(), "/dev/sr2");
+    EXPECT_EQ(adapter.drive(2), nullptr);
+    EXPECT_EQ(std::pair(adapter.drive(1)->device_type(), adapter.slot_count()),
               std::pair(uint8_t(5), uint8_t(16)));
     SgAdapter given(kernel.system(), {"/dev/sr2"}); // only the paths given
-    EXPECT_EQ(given.target(0)->device_path(), "/dev/sr2");
-    EXPECT_EQ(given.target(1), nullptr);
+    EXPECT_EQ(given.drive(0)->device_path(), "/dev/sr2");
+    EXPECT_EQ(given.drive(1), nullptr);
 }
 
 TEST(SgBackEnd, RequestsCarryTheAspiParameters) {
@@ -199,7 +199,7 @@ TEST(SgBackEnd, DrivesAsUsersNameThem) {
     auto images = std::make_shared<ImageAdapter>();
     images->add(std::make_unique<ImageDrive>(dir + "disc.iso", nullptr));
     auto sg = std::make_shared<SgAdapter>(kernel.system());
-    ckvd::aspi32::SetHostAdapters({sg, images});
+    ckvd::drives::SetDriveGroups({sg, images});
     ASSERT_EQ(Aspi_Initialize(), 1);
     std::string error;
     const auto found = [&](const std::string& path) {
@@ -218,7 +218,7 @@ TEST(SgBackEnd, DrivesAsUsersNameThem) {
     ASSERT_EQ(sg->refused().size(), 1u);
     EXPECT_EQ(std::tuple(sg->refused()[0].path, sg->refused()[0].gid), std::tuple("/dev/sr1", 24u));
     Aspi_Terminate();
-    ckvd::aspi32::SetHostAdapters({});
+    ckvd::drives::SetDriveGroups({});
 }
 
 } // namespace

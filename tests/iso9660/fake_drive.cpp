@@ -5,7 +5,8 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso_model.h"
-#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/drive_setup.h"
+#include "platform/drives/mmc.h"
 
 namespace isotest {
 
@@ -13,12 +14,11 @@ using namespace ckvd::drives;
 
 namespace {
 
-class FakeAdapter final : public HostAdapter {
+class FakeAdapter final : public DriveGroup {
   public:
     explicit FakeAdapter(std::shared_ptr<FakeDrive> d) : drive_(std::move(d)) {}
-    std::string identifier() const override { return "TEST ADAPTER"; }
-    uint8_t max_targets() const override { return 8; }
-    ScsiTarget* target(uint8_t id) override { return id == 0 ? drive_.get() : nullptr; }
+    uint8_t slot_count() const override { return 8; }
+    Drive* drive(uint8_t slot) override { return slot == 0 ? drive_.get() : nullptr; }
 
   private:
     std::shared_ptr<FakeDrive> drive_;
@@ -39,25 +39,26 @@ void PutBe32(uint8_t* p, uint32_t v) {
 
 } // namespace
 
-CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::span<uint8_t> data) {
+CommandResult FakeDrive::run(std::span<const uint8_t> cdb, Direction, std::span<uint8_t> data) {
+    using namespace ckvd::mmc;
     switch (cdb[0]) {
-    case 0x00: // TEST UNIT READY
-    case 0x1B: // START STOP UNIT
+    case kTestUnitReady:
+    case kStartStopUnit:
         return {};
-    case 0x12: { // INQUIRY
+    case kInquiry: {
         std::vector<uint8_t> inq(36, ' ');
         inq[0] = 5;
         inq[1] = 0x80;
         inq[4] = 31;
         return Copy(inq, data);
     }
-    case 0x25: { // READ CAPACITY
+    case kReadCapacity: {
         std::vector<uint8_t> cap(8);
         PutBe32(&cap[0], lastLba);
         PutBe32(&cap[4], blockLength);
         return Copy(cap, data);
     }
-    case 0x43: { // READ TOC
+    case kReadToc: {
         const int format = cdb[2] & 0x0F;
         if ((format == 2 && !refuseFullToc) || (format == 1 && !sessionInfo.empty()))
             return Copy(format == 2 ? fullToc : sessionInfo, data);
@@ -65,10 +66,11 @@ CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::s
             return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
         std::vector<uint8_t> toc = formattedToc;
         for (size_t off = 4; !(cdb[1] & 0x02) && off + 8 <= toc.size(); off += 8)
-            PutBe32(&toc[off + 4], uint32_t((toc[off + 5] * 60 + toc[off + 6]) * 75 + toc[off + 7] - 150));
+            PutBe32(&toc[off + 4],
+                    uint32_t(ckvd::images::msf_to_lba(toc[off + 5], toc[off + 6], toc[off + 7])));
         return Copy(toc, data);
     }
-    case 0x28: { // READ(10)
+    case kRead10: {
         const uint32_t lba = uint32_t(cdb[2]) << 24 | uint32_t(cdb[3]) << 16 | uint32_t(cdb[4]) << 8 | cdb[5];
         const uint16_t count = uint16_t(cdb[7] << 8 | cdb[8]);
         reads.push_back({lba, count});
@@ -92,7 +94,7 @@ CommandResult FakeDrive::execute(std::span<const uint8_t> cdb, Direction, std::s
 
 void InstallDrive(std::shared_ptr<FakeDrive> drive) {
     Aspi_Terminate();
-    ckvd::aspi32::SetHostAdapters({std::make_shared<FakeAdapter>(std::move(drive))});
+    ckvd::drives::SetDriveGroups({std::make_shared<FakeAdapter>(std::move(drive))});
     Aspi_Initialize();
     Aspi_ScanDevices();
     Aspi_AssignRootPaths();
@@ -110,7 +112,7 @@ void InstallFileDrive(std::shared_ptr<FakeDrive> drive) {
 
 void RemoveDrives() {
     Aspi_Terminate();
-    ckvd::aspi32::SetHostAdapters({});
+    ckvd::drives::SetDriveGroups({});
 }
 
 void PlaceBytes(FakeDrive& d, uint32_t lba, const std::vector<uint8_t>& bytes, size_t minBlocks) {

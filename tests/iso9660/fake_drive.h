@@ -1,5 +1,5 @@
-// A test drive behind the ASPI stand-in that serves a crafted disc: TOC bytes, READ CAPACITY and sectors,
-// through the real ASPI manager, and records every READ(10) it is sent.
+// A test drive that serves a crafted disc: TOC bytes, READ CAPACITY and sectors, through the real device
+// facade, and records every READ(10) it is sent.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/drives/scsi_target.h"
+#include "platform/drives/drive.h"
 
 namespace isotest {
 
@@ -20,7 +20,7 @@ struct ReadCommand {
     uint16_t count;
 };
 
-class FakeDrive final : public ckvd::drives::ScsiTarget {
+class FakeDrive final : public ckvd::drives::Drive {
   public:
     std::vector<uint8_t> fullToc;      // READ TOC format 2 response, header included
     std::vector<uint8_t> formattedToc; // READ TOC format 0 response (MSF form); the LBA form is derived
@@ -34,13 +34,13 @@ class FakeDrive final : public ckvd::drives::ScsiTarget {
 
     uint8_t device_type() const override { return 5; }
     std::string device_path() const override { return "/fake/drive"; }
-    ckvd::drives::CommandResult execute(std::span<const uint8_t> cdb, ckvd::drives::Direction dir,
-                                        std::span<uint8_t> data) override;
+    ckvd::drives::CommandResult run(std::span<const uint8_t> cdb, ckvd::drives::Direction dir,
+                                    std::span<uint8_t> data) override;
 
     Sector& at(uint32_t lba) { return sectors[lba]; }
 };
 
-// Installs `drive` as the only device (index 0) of a freshly initialised ASPI manager.
+// Installs `drive` as the only device (index 0) of a freshly started device facade.
 void InstallDrive(std::shared_ptr<FakeDrive> drive);
 void RemoveDrives();
 // For reading files without a file system: installs `drive` as device 0 and makes a current disc model of

@@ -1,5 +1,5 @@
 // Shared by the tests over discs made by other tools: running a peer tool, and loading a disc image into an
-// image drive through the real ASPI manager and disc file system.
+// image drive through the real device facade and disc file system.
 #pragma once
 
 #include <iconv.h>
@@ -11,7 +11,7 @@
 
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace testdisc {
 
@@ -40,11 +40,11 @@ inline std::string Utf8(const char* sjis, bool* whole = nullptr) {
     return out;
 }
 
-// Brings up the ASPI manager, puts the image at `path` into an image drive, starts it and analyses its disc
+// Starts the device facade, puts the image at `path` into an image drive, starts it and analyses its disc
 // as the program does; the device becomes g_CurrentDevice (g_CurrentSession stays where the analysis left
 // it). Returns the analysis' result, or -1 when no drive serves the image (`error` says why).
 inline int LoadImageDisc(const std::string& path, std::string* error) {
-    if (Aspi_Initialize() != 1 || !ckvd::aspi32::SetupDrives({path}, error))
+    if (Aspi_Initialize() != 1 || !ckvd::drives::SetupDrives({path}, error))
         return -1;
     Aspi_ScanDevices();
     Aspi_AssignRootPaths();

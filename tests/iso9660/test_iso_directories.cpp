@@ -72,7 +72,8 @@ Bytes Ce(uint32_t lbn, uint32_t offset, uint32_t length) {
 }
 Bytes Nm(const std::string& name, uint8_t flags = 0) {
     Bytes e = {'N', 'M', uint8_t(5 + name.size()), 1, flags};
-    e.insert(e.end(), name.begin(), name.end());
+    e.resize(5 + name.size());
+    std::copy(name.begin(), name.end(), e.begin() + 5);
     return e;
 }
 

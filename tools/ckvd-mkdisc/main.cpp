@@ -45,7 +45,8 @@ bool is_ccd(const std::string& p) {
 
 std::string msf_text(lba_t frames) {
     char b[16];
-    std::snprintf(b, sizeof b, "%02d:%02d:%02d", frames / 4500, (frames / 75) % 60, frames % 75);
+    std::snprintf(b, sizeof b, "%02d:%02d:%02d", frames / kFramesPerMinute, (frames / kFramesPerSecond) % 60,
+                  frames % kFramesPerSecond);
     return b;
 }
 

@@ -9,7 +9,7 @@
 #include "common/device_open.h"
 #include "iso9660/iso9660.h"
 #include "mknav.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "listing/disc_text.h"
 
 namespace mknav {
@@ -18,7 +18,7 @@ namespace {
 
 // Loads the disc image into an image drive and analyses it, as `ckvd ls` does.
 bool LoadImage(const std::string& image, std::string& error) {
-    if (!ckvd::aspi32::SetupDrives({image}, &error))
+    if (!ckvd::drives::SetupDrives({image}, &error))
         return false;
     const int found = Tools_OpenDevice(image, "ckvd-mknav", error);
     if (found < 0) {

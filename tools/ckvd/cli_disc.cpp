@@ -8,7 +8,7 @@
 #include "cli.h"
 #include "common/device_open.h"
 #include "iso9660/iso9660.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ int open_device(const std::string& devicePath) {
 
 bool CliDisc_InstallDrives(const std::vector<std::string>& images) {
     std::string error;
-    if (!ckvd::aspi32::SetupDrives(images, &error)) {
+    if (!ckvd::drives::SetupDrives(images, &error)) {
         std::fprintf(stderr, "ckvd: %s\n", error.c_str());
         return false;
     }

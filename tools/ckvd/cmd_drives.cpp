@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "common/device_open.h"
 #include "json_writer.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ int Cmd_Drives(int argc, char** argv) {
         std::printf("# no CD-ROM device found\n");
     out.Flush();
     // A drive the user may not open is no drive to the scan: it is named, with the way to it.
-    if (const ckvd::drives::SgAdapter* sg = ckvd::aspi32::SgDrives())
+    if (const ckvd::drives::SgAdapter* sg = ckvd::drives::SgDrives())
         for (const ckvd::drives::SgNode& node : sg->refused())
             std::fprintf(stderr, "ckvd: %s\n", Tools_PermissionText(node.path, node.path, node.gid).c_str());
     return Cli_FinishOutput(0);

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "aspi/aspi_manager.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ int Tools_FindDevice(const std::string& path, std::string& error) {
         if (node != path)
             index = Aspi_FindDevice(node.c_str(), &scan);
         // A node the scan does not know (a /dev/sgN, a drive not to be opened): whatever it is, it is said.
-        ckvd::drives::SgAdapter* sg = ckvd::aspi32::SgDrives();
+        ckvd::drives::SgAdapter* sg = ckvd::drives::SgDrives();
         if (index < 0 && scan == 1 && sg && node.rfind("/dev/", 0) == 0) {
             const ckvd::drives::SgNode added = sg->add(node);
             if (added.target >= 0)

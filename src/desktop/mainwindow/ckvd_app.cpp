@@ -16,7 +16,7 @@
 #include "appmodel/image_open.h"
 #include "desktop/mainwindow/main_frm.h"
 #include "desktop/mainwindow/screenshot.h"
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 #include "images/demo_discs.h"
 #include "platform/ui/ui_dialog_fit.h"
 #include "platform/ui/ui_handover.h"
@@ -76,7 +76,7 @@ class NoGuard final : public ckvd::ui::InstanceGuard {
 // installed stay: a disc loaded from one of them is still being read.
 bool PutImagesIntoDrives(const std::vector<std::string>& paths, ckvd::ui::MessageSink& sink) {
     std::string error;
-    if (!ckvd::aspi32::ImageDrives() && !ckvd::aspi32::SetupDrives({}, &error)) {
+    if (!ckvd::drives::ImageDrives() && !ckvd::drives::SetupDrives({}, &error)) {
         sink.Show(error);
         return false;
     }

@@ -5,43 +5,15 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <thread>
+
+#include "platform/drives/mmc.h"
 
 namespace ckvd::drives {
 
 namespace {
 
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpStartStopUnit = 0x1B;
-constexpr uint8_t kOpReadCapacity = 0x25;
-constexpr uint8_t kOpRead10 = 0x28;
-constexpr uint8_t kOpReadSubChannel = 0x42;
-constexpr uint8_t kOpReadToc = 0x43;
-constexpr uint8_t kOpReadCd = 0xBE;
-
-constexpr uint32_t kBlockLength = 2048;
-constexpr uint32_t kAudioBlockLength = 2352;
-constexpr uint32_t kForm2BlockLength = 2324; // the user data of a Mode 2 Form 2 sector
-constexpr uint8_t kTrackLeadout = 0xAA;
-
-// The CDB length of the opcodes this drive knows, 0 for every other opcode.
-size_t known_cdb_length(uint8_t opcode) {
-    switch (opcode) {
-    case kOpTestUnitReady:
-    case kOpInquiry:
-    case kOpStartStopUnit:
-        return 6;
-    case kOpReadCapacity:
-    case kOpRead10:
-    case kOpReadSubChannel:
-    case kOpReadToc:
-        return 10;
-    case kOpReadCd:
-        return 12;
-    default:
-        return 0;
-    }
-}
+using namespace mmc;
 
 CommandResult good() {
     return CommandResult{};
@@ -186,6 +158,7 @@ CommandResult text_answer(const std::vector<uint8_t>& packs, uint16_t allocation
 ImageDrive::~ImageDrive() = default;
 
 void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
+    std::lock_guard lock(command_lock());
     reader_.reset();
     disc_ = std::move(disc);
     text_packs_.clear();
@@ -196,26 +169,26 @@ void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
     unit_attention_ = true;
 }
 
-CommandResult ImageDrive::execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
-    if (cdb.empty())
-        return invalid_field();
+CommandResult ImageDrive::run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
+    if (delay_.count() > 0)
+        std::this_thread::sleep_for(delay_);
     const uint8_t opcode = cdb[0];
-    const size_t length = known_cdb_length(opcode);
+    const size_t length = CdbLength(opcode);
     if (length == 0)
         return check_condition(kSenseIllegalRequest, kAscInvalidOpcode);
     if (cdb.size() != length)
         return invalid_field();
-    if (opcode == kOpRead10)
+    if (opcode == kRead10)
         ++read10_commands;
 
     // INQUIRY answers whatever the medium state; everything else reports a medium change first.
-    if (opcode == kOpInquiry)
+    if (opcode == kInquiry)
         return inquiry(cdb, dir, data);
     if (unit_attention_) {
         unit_attention_ = false;
         return check_condition(kSenseUnitAttention, kAscMediumChanged);
     }
-    if (opcode == kOpStartStopUnit) {
+    if (opcode == kStartStopUnit) {
         if (start_fails_)
             return check_condition(kSenseNotReady, 0x04, 0x00);
         const bool start = cdb[4] & 0x01;
@@ -231,15 +204,15 @@ CommandResult ImageDrive::execute(std::span<const uint8_t> cdb, Direction dir, s
     if (!ready_)
         return check_condition(kSenseNotReady, 0x04, 0x01); // becoming ready
     switch (opcode) {
-    case kOpTestUnitReady:
+    case kTestUnitReady:
         return good();
-    case kOpReadCapacity:
+    case kReadCapacity:
         return read_capacity(dir, data);
-    case kOpReadToc:
+    case kReadToc:
         return read_toc(cdb, dir, data);
-    case kOpReadSubChannel:
+    case kReadSubChannel:
         return read_sub_channel(cdb, dir, data);
-    case kOpReadCd:
+    case kReadCd:
         return read_cd(cdb, dir, data);
     default:
         return read10(cdb, dir, data);
@@ -268,7 +241,7 @@ CommandResult ImageDrive::inquiry(std::span<const uint8_t> cdb, Direction dir,
 CommandResult ImageDrive::read_capacity(Direction dir, std::span<uint8_t> data) const {
     Response r;
     r.u32(static_cast<uint32_t>(std::max<images::lba_t>(disc_->last_lba(), 0)));
-    r.u32(kBlockLength);
+    r.u32(kDataBlockLength);
     return r.send(8, dir, data);
 }
 
@@ -276,13 +249,13 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
                                    std::span<uint8_t> data) const {
     const bool msf = cdb[1] & 0x02;
     uint8_t format = toc_convention_ == TocConvention::Sff8020i ? 0 : cdb[2] & 0x0F;
-    if (format == 0)
+    if (format == kTocFormatted)
         format = cdb[9] >> 6; // the older place of the format field
-    if (format == 2 && toc_convention_ == TocConvention::NoFullToc)
-        format = 0;
+    if (format == kTocFull && toc_convention_ == TocConvention::NoFullToc)
+        format = kTocFormatted;
     const uint8_t number = cdb[6];
     const uint16_t allocation = Be16(&cdb[7]);
-    if (format == 5)
+    if (format == kTocCdText)
         return text_answer(text_packs_, allocation, dir, data);
     const auto& sessions = disc_->sessions;
     std::vector<const images::Track*> tracks;
@@ -294,14 +267,14 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
 
     Response r;
     switch (format) {
-    case 0: { // formatted TOC: the tracks from `number` on, then the lead-out
-        if (number != kTrackLeadout && number > tracks.back()->number)
+    case kTocFormatted: { // formatted TOC: the tracks from `number` on, then the lead-out
+        if (number != kTocLeadOutTrack && number > tracks.back()->number)
             return invalid_field();
         r.u16(0);
         r.u8(tracks.front()->number);
         r.u8(tracks.back()->number);
         for (const auto* t : tracks) {
-            if (number == kTrackLeadout || t->number < number)
+            if (number == kTocLeadOutTrack || t->number < number)
                 continue;
             r.u8(0);
             r.u8(static_cast<uint8_t>(0x10 | (t->control & 0x0F)));
@@ -311,12 +284,12 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         }
         r.u8(0);
         r.u8(static_cast<uint8_t>(0x10 | (tracks.back()->control & 0x0F)));
-        r.u8(kTrackLeadout);
+        r.u8(kTocLeadOutTrack);
         r.u8(0);
         r.address(sessions.back().leadout, msf);
         break;
     }
-    case 1: { // session information: the first track of the last session
+    case kTocSessionInfo: { // session information: the first track of the last session
         const images::Session& last = sessions.back();
         const images::Track& first = last.tracks.empty() ? *tracks.back() : last.tracks.front();
         r.u16(0);
@@ -329,7 +302,7 @@ CommandResult ImageDrive::read_toc(std::span<const uint8_t> cdb, Direction dir,
         r.address(first.start, msf);
         break;
     }
-    case 2: { // full TOC as the recorder left it, from session `number` on
+    case kTocFull: { // full TOC as the recorder left it, from session `number` on
         // A medium larger than its times can address (a DVD image) has none, as a drive says of a DVD.
         if (number > sessions.back().number || !disc_->has_full_toc())
             return invalid_field();
@@ -364,9 +337,9 @@ CommandResult ImageDrive::read_sub_channel(std::span<const uint8_t> cdb, Directi
     r.u16(0);
     if (cdb[2] & 0x40) {
         std::string code;
-        if (format == 2) {
+        if (format == kSubQMcn) {
             code = disc_->mcn;
-        } else if (format == 3) {
+        } else if (format == kSubQIsrc) {
             const images::Track* track = nullptr;
             for (const auto& s : disc_->sessions)
                 for (const auto& t : s.tracks)
@@ -382,7 +355,7 @@ CommandResult ImageDrive::read_sub_channel(std::span<const uint8_t> cdb, Directi
         // or 12 characters of an ISRC, in a field of 15 bytes.
         r.u8(format);
         r.u8(0);
-        r.u8(format == 3 ? number : 0);
+        r.u8(format == kSubQIsrc ? number : 0);
         r.u8(0);
         r.u8(code.empty() ? 0x00 : 0x80);
         for (size_t i = 0; i < 15; ++i)
@@ -397,7 +370,7 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
     const uint32_t count = Be16(&cdb[7]);
     if (count == 0)
         return good();
-    const uint64_t bytes = uint64_t{count} * kBlockLength;
+    const uint64_t bytes = uint64_t{count} * kDataBlockLength;
     if (dir != Direction::In || data.size() < bytes)
         return invalid_field();
 
@@ -411,10 +384,10 @@ CommandResult ImageDrive::read10(std::span<const uint8_t> cdb, Direction dir, st
     // A Form 2 sector holds no 2048 bytes of user data: a drive refuses to read it so (MMC READ(10)).
     if (got < count && reader_->is_form2(static_cast<images::lba_t>(first + got))) {
         CommandResult r = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
-        r.transferred = got * kBlockLength;
+        r.transferred = got * kDataBlockLength;
         return r;
     }
-    return transfer_result(got, count, kBlockLength);
+    return transfer_result(got, count, kDataBlockLength);
 }
 
 CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
@@ -425,21 +398,21 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
     // the 2,324 user bytes of Mode 2 Form 2 blocks (type 5, 0x10).
     const uint8_t expected = (cdb[1] >> 2) & 0x07;
     const uint32_t count = uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8];
-    if (expected == 5 && cdb[9] == 0x10 && !(cdb[10] & 0x07))
+    if (expected == kSectorMode2Form2 && cdb[9] == kFieldsUserData && !(cdb[10] & 0x07))
         return read_form2(Be32(&cdb[2]), count, dir, data);
-    if (expected > 1 || (cdb[9] & 0x06) || (cdb[10] & 0x07))
+    if (expected > kSectorCdda || (cdb[9] & 0x06) || (cdb[10] & 0x07))
         return invalid_field();
-    if (count == 0 || !(cdb[9] & 0x10))
+    if (count == 0 || !(cdb[9] & kFieldsUserData))
         return good();
-    const uint64_t bytes = uint64_t{count} * kAudioBlockLength;
+    const uint64_t bytes = uint64_t{count} * kRawBlockLength;
     if (dir != Direction::In || data.size() < bytes)
         return invalid_field();
     const int64_t first = static_cast<int32_t>(Be32(&cdb[2]));
     if (first < 0)
         return out_of_range();
     const images::Track* track = disc_->track_at(static_cast<images::lba_t>(first));
-    const bool whole = expected == 0 && track && is_data(*track);
-    if (whole && cdb[9] != 0xF8) // the parts of a data sector one by one are not offered
+    const bool whole = expected == kSectorAny && track && is_data(*track);
+    if (whole && cdb[9] != kFieldsWhole) // the parts of a data sector one by one are not offered
         return invalid_field();
     const CommandResult illegalMode = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
     if (auto refused = refuse_blocks(*disc_, first, first + count, whole, illegalMode))
@@ -458,7 +431,7 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
         got = reader_->read_audio(to, intact(first, count), data.first(bytes));
     }
     sectors_read += got;
-    return transfer_result(got, count, kAudioBlockLength);
+    return transfer_result(got, count, kRawBlockLength);
 }
 
 CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data) {
@@ -473,7 +446,7 @@ CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction di
     const uint32_t got = reader_->read_form2(to, intact(first, count), data.first(bytes));
     sectors_read += got;
     // A block of another form is not the type asked for; one that cannot be read at all is a read error.
-    std::array<uint8_t, kBlockLength> form1{};
+    std::array<uint8_t, kDataBlockLength> form1{};
     if (got < count && reader_->read_user_data(static_cast<images::lba_t>(first + got), form1)) {
         CommandResult r = check_condition(kSenseIllegalRequest, kAscIllegalModeForTrack);
         r.transferred = got * kForm2BlockLength;
@@ -488,10 +461,6 @@ uint32_t ImageDrive::intact(int64_t first, uint32_t count) const {
         if (from < end && to >= first)
             end = std::max<int64_t>(first, from);
     return static_cast<uint32_t>(end - first);
-}
-
-ScsiTarget* ImageAdapter::target(uint8_t id) {
-    return drive(id);
 }
 
 int ImageAdapter::add(std::unique_ptr<ImageDrive> drive) {
@@ -514,8 +483,8 @@ void ImageAdapter::remove(uint8_t id) {
         drives_[id].reset();
 }
 
-ImageDrive* ImageAdapter::drive(uint8_t id) {
-    return id < drives_.size() ? drives_[id].get() : nullptr;
+ImageDrive* ImageAdapter::drive(uint8_t slot) {
+    return slot < drives_.size() ? drives_[slot].get() : nullptr;
 }
 
 void ImageAdapter::clear() {

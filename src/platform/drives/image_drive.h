@@ -1,10 +1,11 @@
-// Host adapter 1: virtual CD drives, one per disc image, answering CDBs as an MMC drive does.
+// Virtual CD drives, one per disc image, answering CDBs as an MMC drive does.
 #pragma once
 
+#include <chrono>
 #include <utility>
 #include <vector>
 
-#include "platform/drives/scsi_target.h"
+#include "platform/drives/drive.h"
 #include "images/disc_image.h"
 
 namespace ckvd::drives {
@@ -14,14 +15,13 @@ namespace ckvd::drives {
 // drives), or as a drive that gives no full TOC (the formatted TOC wherever the full one is asked).
 enum class TocConvention : uint8_t { Mmc, Sff8020i, NoFullToc };
 
-class ImageDrive final : public ScsiTarget {
+class ImageDrive final : public Drive {
   public:
     // `disc` may be null: a drive without a medium (NOT READY, MEDIUM NOT PRESENT).
     ImageDrive(std::string path, std::unique_ptr<images::DiscImage> disc);
     ~ImageDrive() override;
 
     uint8_t device_type() const override { return 5; }
-    CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
     std::string device_path() const override { return path_; }
 
     // Test hooks and the medium change of a real drive.
@@ -29,6 +29,8 @@ class ImageDrive final : public ScsiTarget {
     void set_start_fails(bool fails) { start_fails_ = fails; }   // START STOP UNIT fails (NOT READY, 04/00)
     void change_medium(std::unique_ptr<images::DiscImage> disc); // next command gets UNIT ATTENTION once
     void set_toc_convention(TocConvention c) { toc_convention_ = c; }
+    // Every command takes this long, as a slow drive's do.
+    void set_command_delay(std::chrono::milliseconds delay) { delay_ = delay; }
     // Blocks `first` to `last` answer every read with MEDIUM ERROR, UNRECOVERED READ ERROR, as a scratched
     // disc's do; the blocks before them in a read are given.
     void add_unreadable(images::lba_t first, images::lba_t last) { unreadable_.push_back({first, last}); }
@@ -38,6 +40,9 @@ class ImageDrive final : public ScsiTarget {
     uint64_t read10_commands = 0;
     uint64_t sectors_read = 0;
 
+  protected:
+    CommandResult run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
+
   private:
     std::string path_;
     std::unique_ptr<images::DiscImage> disc_;
@@ -46,6 +51,7 @@ class ImageDrive final : public ScsiTarget {
     bool unit_attention_ = false;
     bool start_fails_ = false;
     TocConvention toc_convention_ = TocConvention::Mmc;
+    std::chrono::milliseconds delay_{0};
     std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
     // Of `count` blocks from `first` on, how many come before an unreadable one.
     uint32_t intact(int64_t first, uint32_t count) const;
@@ -62,17 +68,15 @@ class ImageDrive final : public ScsiTarget {
     CommandResult read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data);
 };
 
-class ImageAdapter final : public HostAdapter {
+class ImageAdapter final : public DriveGroup {
   public:
     static constexpr uint8_t kMaxTargets = 16;
-    std::string identifier() const override { return "CKVD IMAGE"; }
-    uint8_t max_targets() const override { return kMaxTargets; }
-    ScsiTarget* target(uint8_t id) override;
+    uint8_t slot_count() const override { return kMaxTargets; }
+    ImageDrive* drive(uint8_t slot) override;
 
-    // Adds a drive at the next free target; returns its target id, or -1 when full.
+    // Adds a drive at the next free slot; returns the slot, or -1 when full.
     int add(std::unique_ptr<ImageDrive> drive);
-    ImageDrive* drive(uint8_t id);
-    // Takes the drive at `id` away; its target stays free until the next add, and the others keep theirs.
+    // Takes the drive at `id` away; its slot stays free until the next add, and the others keep theirs.
     void remove(uint8_t id);
     void clear();
 

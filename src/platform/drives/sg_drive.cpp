@@ -11,13 +11,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/drives/mmc.h"
+#include "platform/drives/mmc_commands.h"
+
 namespace ckvd::drives {
 
 namespace {
 
-constexpr unsigned char kSenseBytes = 14; // what ASPI hands back with a sense length of 14
+constexpr unsigned char kSenseBytes = 14; // up to the ASCQ, what the program reads of it
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK;
-constexpr uint8_t kCdDriveType = 5; // INQUIRY byte 0: qualifier 0 (connected), type 5 (CD/DVD)
 
 // Linux host and driver status values of the sg driver (scsi/sg.h leaves them to the kernel headers).
 constexpr unsigned short kDidOk = 0x00;
@@ -71,8 +73,8 @@ SgDrive::~SgDrive() {
         sys_.close(fd_);
 }
 
-CommandResult SgDrive::execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
-    if (cdb.empty() || cdb.size() > 16 || data.size() > UINT_MAX)
+CommandResult SgDrive::run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) {
+    if (data.size() > UINT_MAX)
         return check_condition(kSenseIllegalRequest, kAscInvalidFieldInCdb);
     if (fd_ < 0) // the drive may have come back since the last attempt
         fd_ = sys_.open(path_.c_str(), kOpenFlags);
@@ -122,14 +124,14 @@ CommandResult SgDrive::execute(std::span<const uint8_t> cdb, Direction dir, std:
 
 SgAdapter::SgAdapter(SgSystem sys, std::vector<std::string> paths) : sys_(std::move(sys)) {
     if (paths.empty()) {
-        for (int i = 0; i < max_targets(); ++i) {
+        for (int i = 0; i < slot_count(); ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "/dev/sr%d", i);
             paths.emplace_back(name);
         }
     }
     for (auto& path : paths) {
-        if (drives_.size() >= max_targets())
+        if (drives_.size() >= slot_count())
             break;
         auto drive = std::make_unique<SgDrive>(path, sys_);
         const int error = drive->open_error();
@@ -157,7 +159,7 @@ SgNode SgAdapter::add(const std::string& path) {
         node.error = ENODEV;
         return node;
     }
-    if (drives_.size() >= max_targets()) {
+    if (drives_.size() >= slot_count()) {
         node.error = ENOSPC;
         return node;
     }
@@ -166,12 +168,11 @@ SgNode SgAdapter::add(const std::string& path) {
         node.error = drive->open_error();
         return node;
     }
-    uint8_t inquiry[36] = {};
-    const uint8_t cdb[6] = {0x12, 0, 0, 0, sizeof inquiry, 0};
-    const CommandResult r = drive->execute(cdb, Direction::In, inquiry);
-    if (!r.transport_ok || r.target_status != kStatusGood || r.transferred == 0)
+    uint8_t inquiry[mmc::kInquiryLength] = {};
+    const CommandResult r = Inquiry(*drive, inquiry);
+    if (!r.ok() || r.transferred == 0)
         return node;
-    if (inquiry[0] != kCdDriveType) {
+    if (inquiry[0] != mmc::kCdRomDeviceType) {
         node.type = inquiry[0];
         return node;
     }
@@ -180,8 +181,8 @@ SgNode SgAdapter::add(const std::string& path) {
     return node;
 }
 
-ScsiTarget* SgAdapter::target(uint8_t id) {
-    return id < drives_.size() ? drives_[id].get() : nullptr;
+Drive* SgAdapter::drive(uint8_t slot) {
+    return slot < drives_.size() ? drives_[slot].get() : nullptr;
 }
 
 } // namespace ckvd::drives

@@ -1,9 +1,9 @@
-// Host adapter 0: real drives through the Linux SG_IO pass-through on /dev/sr*.
+// The real drives: the Linux SG_IO pass-through on /dev/sr* (and the /dev/sg* nodes users name).
 #pragma once
 
 #include <functional>
 
-#include "platform/drives/scsi_target.h"
+#include "platform/drives/drive.h"
 
 struct sg_io_hdr;
 struct stat;
@@ -22,22 +22,24 @@ struct SgSystem {
 // A device node and what became of it: the target it was added at, or why not.
 struct SgNode {
     std::string path;
-    int target = -1;  // its target id on the adapter; -1 when it was not added
+    int target = -1;  // its slot among the SG_IO drives; -1 when it was not added
     int error = 0;    // errno of stat or open (EACCES: not allowed), ENODEV for a file that is no device
     unsigned gid = 0; // the group that owns the node
     int type = -1;    // INQUIRY's byte 0 (qualifier, device type) of a device that is no CD drive; -1: none
 };
 
-class SgDrive final : public ScsiTarget {
+class SgDrive final : public Drive {
   public:
-    static constexpr unsigned kTimeoutMs = 30 * 500; // ASPI's 30 half-seconds
+    static constexpr unsigned kTimeoutMs = 15000;
     SgDrive(std::string path, SgSystem sys);
     ~SgDrive() override;
     uint8_t device_type() const override { return 5; }
-    CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
     std::string device_path() const override { return path_; }
     bool is_open() const { return fd_ >= 0; }
     int open_error() const { return open_error_; } // errno of the open at construction
+
+  protected:
+    CommandResult run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override;
 
   private:
     std::string path_;
@@ -46,13 +48,12 @@ class SgDrive final : public ScsiTarget {
     int open_error_ = 0;
 };
 
-class SgAdapter final : public HostAdapter {
+class SgAdapter final : public DriveGroup {
   public:
     // Probes /dev/sr0 .. /dev/sr15 (or the paths given) that can be opened.
     explicit SgAdapter(SgSystem sys = SgSystem::real(), std::vector<std::string> paths = {});
-    std::string identifier() const override { return "CKVD SG_IO"; }
-    uint8_t max_targets() const override { return 16; }
-    ScsiTarget* target(uint8_t id) override;
+    uint8_t slot_count() const override { return 16; }
+    Drive* drive(uint8_t slot) override;
 
     // Adds the device node a user named (a /dev/sgN, or a /dev/srN the probe could not open) after the
     // others, when it is a device that opens and whose INQUIRY answers peripheral type 5 (a CD or DVD drive)

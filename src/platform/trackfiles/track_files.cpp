@@ -1,5 +1,5 @@
 // Track files made from the formatted TOC that the drive itself answers. The READ TOC goes straight to the
-// target behind the ASPI stand-in, so the ASPI manager's current device is left as it was.
+// drive, so the device facade's current device is left as it was.
 #include "platform/trackfiles/track_files.h"
 
 #include <algorithm>
@@ -12,13 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/aspi32/aspi_library.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/drives/drive_setup.h"
+#include "platform/drives/mmc.h"
+#include "platform/drives/mmc_commands.h"
+#include "platform/cd/cd_time.h"
 
 namespace {
 
-using ckvd::drives::Direction;
-using ckvd::drives::ScsiTarget;
+using ckvd::drives::Drive;
 
 struct OpenFile {
     std::array<uint8_t, TRK_FILE_SIZE> bytes{};
@@ -30,13 +32,13 @@ std::map<int, OpenFile>& Files() {
     return files;
 }
 
-// The target whose device path, with a trailing "/", begins `path`; the rest of the path is returned.
-ScsiTarget* FindByRootPath(const std::string& path, std::string* rest) {
-    for (const auto& adapter : ckvd::aspi32::HostAdapters()) {
-        if (!adapter)
+// The drive whose device path, with a trailing "/", begins `path`; the rest of the path is returned.
+Drive* FindByRootPath(const std::string& path, std::string* rest) {
+    for (const auto& group : ckvd::drives::DriveGroups()) {
+        if (!group)
             continue;
-        for (unsigned id = 0; id < adapter->max_targets(); ++id) {
-            ScsiTarget* t = adapter->target(static_cast<uint8_t>(id));
+        for (unsigned slot = 0; slot < group->slot_count(); ++slot) {
+            Drive* t = group->drive(static_cast<uint8_t>(slot));
             if (!t)
                 continue;
             std::string root = t->device_path() + "/";
@@ -67,22 +69,12 @@ int TrackNumberOf(const std::string& name) {
     return (name[5] - '0') * 10 + (name[6] - '0');
 }
 
-bool ReadFormattedToc(ScsiTarget* target, std::vector<uint8_t>* toc) {
-    auto readToc = [&](uint16_t alloc, std::span<uint8_t> data) {
-        const uint8_t cdb[10] = {0x43, 0x00, 0x00, 0, 0, 0, 0, uint8_t(alloc >> 8), uint8_t(alloc), 0};
-        auto r = target->execute(cdb, Direction::In, data);
-        return r.transport_ok && r.target_status == ckvd::drives::kStatusGood;
-    };
-    uint8_t head[4] = {};
-    if (!readToc(sizeof head, head))
+// The formatted TOC with block addresses, cut to the length it announces.
+bool ReadFormattedToc(Drive& drive, std::vector<uint8_t>* toc) {
+    if (!ckvd::drives::ReadTocAnswer(drive, false, ckvd::mmc::kTocFormatted, 0, *toc).ok())
         return false;
-    size_t want = std::min<size_t>(size_t(head[0] << 8 | head[1]) + 2, 0xFFFF);
-    toc->assign(want, 0);
-    if (!readToc(static_cast<uint16_t>(want), *toc))
-        return false;
-    size_t announced = size_t((*toc)[0] << 8 | (*toc)[1]) + 2;
-    if (announced < toc->size())
-        toc->resize(announced);
+    if (toc->size() >= 2 && size_t{bytes::Be16(toc->data())} + 2 < toc->size())
+        toc->resize(size_t{bytes::Be16(toc->data())} + 2);
     return true;
 }
 
@@ -91,10 +83,12 @@ void PutLe32(uint8_t* p, uint32_t v) {
         p[i] = uint8_t(v >> (8 * i));
 }
 
+// A time of `frames` as frame, second, minute and a zero byte.
 void PutMsf(uint8_t* p, uint32_t frames) {
-    p[0] = uint8_t(frames % 75);
-    p[1] = uint8_t(frames / 75 % 60);
-    p[2] = uint8_t(frames / 75 / 60);
+    using namespace ckvd::cd;
+    p[0] = uint8_t(frames % kFramesPerSecond);
+    p[1] = uint8_t(frames / kFramesPerSecond % 60);
+    p[2] = uint8_t(frames / kFramesPerMinute);
     p[3] = 0;
 }
 
@@ -122,7 +116,8 @@ int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) 
         uint32_t length = next > start ? next - start : 0;
         // Before a data track of a later session (CD-Extra) lie the lead-out, lead-in and pregap that a
         // recorder leaves between sessions; they are no part of the audio track.
-        constexpr uint32_t kSessionGap = 6750 + 4500 + 150;
+        using namespace ckvd::cd;
+        constexpr uint32_t kSessionGap = kFirstLeadoutSectors + kLeadinSectors + kPregapSectors;
         if (!hidden && (entries[i + 1].control & 0x04) && length > kSessionGap)
             length -= kSessionGap;
         // The disc serial: a 32-bit sum of the TOC bytes taken as little-endian words.
@@ -146,7 +141,7 @@ int BuildTrackFile(const std::vector<uint8_t>& toc, int number, OpenFile* file) 
         PutLe32(p + 24, serial);
         PutLe32(p + 28, start);
         PutLe32(p + 32, length);
-        PutMsf(p + 36, start + 150); // start as an absolute disc time
+        PutMsf(p + 36, start + kLba0Frames); // start as an absolute disc time
         PutMsf(p + 40, length);
         return 0;
     }
@@ -161,14 +156,14 @@ int Trk_Open(const char* path) {
         return -1;
     }
     std::string rest;
-    ScsiTarget* target = FindByRootPath(path, &rest);
+    Drive* target = FindByRootPath(path, &rest);
     int number = target ? TrackNumberOf(rest) : -1;
     if (!target || number < 0 || number > 99) {
         errno = ENOENT;
         return -1;
     }
     std::vector<uint8_t> toc;
-    if (!ReadFormattedToc(target, &toc)) {
+    if (!ReadFormattedToc(*target, &toc)) {
         errno = EIO; // no medium, or the drive refused the TOC
         return -1;
     }

@@ -1,26 +1,31 @@
-#include "platform/aspi32/drive_setup.h"
+#include "platform/drives/drive_setup.h"
 
 #include <climits>
 #include <cstdlib>
 
-#include "platform/aspi32/aspi_library.h"
+#include "platform/drives/mmc_commands.h"
 
-namespace ckvd::aspi32 {
+namespace ckvd::drives {
 
 namespace {
 
+std::vector<std::shared_ptr<DriveGroup>>& Groups() {
+    static std::vector<std::shared_ptr<DriveGroup>> groups;
+    return groups;
+}
+
 // An image drive, answering READ TOC as a drive of the convention CKVD_IMAGE_DRIVE_TOC names ("sff8020i",
-// "no-full-toc"), and failing the reads of the blocks CKVD_IMAGE_DRIVE_UNREADABLE names, so that every
-// command can be tried against such drives and discs without one.
-std::unique_ptr<drives::ImageDrive> NewImageDrive(const std::string& path,
-                                                  std::unique_ptr<images::DiscImage> disc) {
-    auto drive = std::make_unique<drives::ImageDrive>(path, std::move(disc));
+// "no-full-toc"), failing the reads of the blocks CKVD_IMAGE_DRIVE_UNREADABLE names and taking
+// CKVD_IMAGE_DRIVE_DELAY_MS milliseconds a command, so that every command can be tried against such drives
+// and discs without one.
+std::unique_ptr<ImageDrive> NewImageDrive(const std::string& path, std::unique_ptr<images::DiscImage> disc) {
+    auto drive = std::make_unique<ImageDrive>(path, std::move(disc));
     const char* convention = std::getenv("CKVD_IMAGE_DRIVE_TOC");
     const std::string name = convention ? convention : "";
     if (name == "sff8020i")
-        drive->set_toc_convention(drives::TocConvention::Sff8020i);
+        drive->set_toc_convention(TocConvention::Sff8020i);
     else if (name == "no-full-toc")
-        drive->set_toc_convention(drives::TocConvention::NoFullToc);
+        drive->set_toc_convention(TocConvention::NoFullToc);
     // CKVD_IMAGE_DRIVE_UNREADABLE="FIRST-LAST[,FIRST-LAST]...": blocks a scratched disc could not give.
     const char* unreadable = std::getenv("CKVD_IMAGE_DRIVE_UNREADABLE");
     for (const char* p = unreadable; p && *p;) {
@@ -33,13 +38,34 @@ std::unique_ptr<drives::ImageDrive> NewImageDrive(const std::string& path,
             drive->add_unreadable(static_cast<images::lba_t>(first), static_cast<images::lba_t>(last));
         p = *end == ',' ? end + 1 : "";
     }
+    if (const char* delay = std::getenv("CKVD_IMAGE_DRIVE_DELAY_MS")) {
+        char* end = nullptr;
+        const long ms = std::strtol(delay, &end, 10);
+        if (end != delay && *end == '\0' && ms > 0 && ms <= 60000)
+            drive->set_command_delay(std::chrono::milliseconds(ms));
+    }
     return drive;
 }
 
 } // namespace
 
+void SetDriveGroups(std::vector<std::shared_ptr<DriveGroup>> groups) {
+    Groups() = std::move(groups);
+}
+
+const std::vector<std::shared_ptr<DriveGroup>>& DriveGroups() {
+    return Groups();
+}
+
+Drive* FindDrive(unsigned group, unsigned slot) {
+    const auto& groups = Groups();
+    if (group >= groups.size() || !groups[group] || slot >= groups[group]->slot_count())
+        return nullptr;
+    return groups[group]->drive(static_cast<uint8_t>(slot));
+}
+
 bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error) {
-    auto images = std::make_shared<drives::ImageAdapter>();
+    auto images = std::make_shared<ImageAdapter>();
     for (const auto& path : imagePaths) {
         images::LoadResult loaded = images::load_image(path);
         if (!loaded) {
@@ -50,32 +76,31 @@ bool SetupDrives(const std::vector<std::string>& imagePaths, std::string* error)
         if (images->add(NewImageDrive(path, std::move(loaded.disc))) < 0) {
             if (error)
                 *error = path + ":0: no free target for another image drive (at most " +
-                         std::to_string(drives::ImageAdapter::kMaxTargets) + ")";
+                         std::to_string(ImageAdapter::kMaxTargets) + ")";
             return false;
         }
     }
-    SetHostAdapters({std::make_shared<drives::SgAdapter>(), std::move(images)});
+    SetDriveGroups({std::make_shared<SgAdapter>(), std::move(images)});
     return true;
 }
 
 int AddImageDrive(const std::string& path, std::string* error) {
     if (!ImageDrives())
         SetupDrives({}, nullptr);
-    drives::ImageAdapter* adapter = ImageDrives();
+    ImageAdapter* adapter = ImageDrives();
     images::LoadResult loaded = images::load_image(path);
     if (!loaded) {
         if (error)
             *error = loaded.error;
         return -1;
     }
-    for (uint8_t id = 0; id < adapter->max_targets(); ++id) {
-        drives::ImageDrive* d = adapter->drive(id);
+    for (uint8_t id = 0; id < adapter->slot_count(); ++id) {
+        ImageDrive* d = adapter->drive(id);
         if (d && d->device_path() == path) {
             d->change_medium(std::move(loaded.disc));
             // The system's own poll of the drive takes the medium change's UNIT ATTENTION, as a desktop's
             // media watcher does, so the program's spin-up does not fail on it.
-            const uint8_t testUnitReady[6] = {};
-            d->execute(testUnitReady, drives::Direction::None, {});
+            TestUnitReady(*d);
             return id;
         }
     }
@@ -84,34 +109,34 @@ int AddImageDrive(const std::string& path, std::string* error) {
         return id;
     if (error)
         *error = path + ":0: no free target for another image drive (at most " +
-                 std::to_string(drives::ImageAdapter::kMaxTargets) + ")";
+                 std::to_string(ImageAdapter::kMaxTargets) + ")";
     return -2;
 }
 
-drives::ImageAdapter* ImageDrives() {
-    const auto& adapters = HostAdapters();
+ImageAdapter* ImageDrives() {
+    const auto& adapters = DriveGroups();
     if (adapters.size() <= kImageAdapter)
         return nullptr;
-    return dynamic_cast<drives::ImageAdapter*>(adapters[kImageAdapter].get());
+    return dynamic_cast<ImageAdapter*>(adapters[kImageAdapter].get());
 }
 
-drives::SgAdapter* SgDrives() {
-    const auto& adapters = HostAdapters();
+SgAdapter* SgDrives() {
+    const auto& adapters = DriveGroups();
     if (adapters.size() <= kSgAdapter)
         return nullptr;
-    return dynamic_cast<drives::SgAdapter*>(adapters[kSgAdapter].get());
+    return dynamic_cast<SgAdapter*>(adapters[kSgAdapter].get());
 }
 
-drives::ImageDrive* FindImageDrive(const std::string& path) {
-    drives::ImageAdapter* adapter = ImageDrives();
+ImageDrive* FindImageDrive(const std::string& path) {
+    ImageAdapter* adapter = ImageDrives();
     if (!adapter)
         return nullptr;
-    for (uint8_t id = 0; id < adapter->max_targets(); ++id) {
-        drives::ImageDrive* d = adapter->drive(id);
+    for (uint8_t id = 0; id < adapter->slot_count(); ++id) {
+        ImageDrive* d = adapter->drive(id);
         if (d && d->device_path() == path)
             return d;
     }
     return nullptr;
 }
 
-} // namespace ckvd::aspi32
+} // namespace ckvd::drives
