@@ -45,10 +45,11 @@ class Disc {
     // Frees the records and what is kept beside them (the file image stays).
     void Clear();
 
-    // Session `index` (0 the first) when its blocks can be read, else nullptr.
+    // Session `index` (0 the first; past the last, the last) when its blocks can be read, else nullptr.
     SessionEntry* Session(unsigned index) const;
     // The file image: `size` bytes from `lbn` of `session`, or the bytes of `entry` uncompressed where the
-    // disc stores it compressed (zisofs), read from the Disc's device. ISO_OK or the code of the failure.
+    // disc stores it compressed (zisofs), read from device `from` (the Disc's own where none is given).
+    // ISO_OK or the code of the failure.
     int ReadFile(const SessionEntry& session, uint32_t lbn, uint32_t size, uint16_t from);
     int ReadEntry(const SessionEntry& session, const FileEntry& entry, uint16_t from);
     int ReadEntry(const SessionEntry& session, const FileEntry& entry) {
