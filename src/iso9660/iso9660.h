@@ -8,17 +8,13 @@
 #include "iso9660/iso_model.h"
 #include "iso9660/iso_zisofs.h"
 
-// TOC and sessions.
-// `names`: the name set each data session is read in where it records it (ISO_NAMES_*); 0, or a set a session
-// does not record: Rock Ridge, else Joliet, else the primary names.
+// The facade over the current Disc (disc.h): the functions without a Disc work on it.
+// The disc in `device` analysed into a new current Disc (Disc::Analyze), which replaces the one before
+// whatever the result (a failed analysis keeps what it read); g_CurrentSession is where the analysis left
+// it.
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
-int Iso_AnalyzeToc(uint16_t device);
-int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format);
-int Iso_AnalyzeAudioTracks(uint16_t device);
-// An audio session (the first of an audio CD, or of a CD-Extra) as the "Audio CD" volume of its tracks.
-int Iso_AnalyzeAudioSession(uint16_t device, SessionEntry* session, SessionTree* tree);
-// A data session's audio tracks (a mixed-mode disc) as the folder "Audio Tracks" at the end of its root.
-int Iso_AddAudioFolder(uint16_t device, SessionEntry* session, SessionTree* tree);
+// The current Disc (an empty one when none was analysed), its model kept as g_DiscModel.
+Disc& Iso_CurrentDisc();
 // Sectors of audio before track 1 (track 1 is audio and starts after block 0): "Track00.cda"; 0 without.
 uint32_t Iso_HiddenTrackSectors();
 // The session of the audio track a "TrackNN.cda" entry stands for (with NN in `number`), or nullptr for any
@@ -28,11 +24,6 @@ const SessionEntry* Iso_AudioTrackSession(const FileEntry* entry, int* number = 
 bool Iso_IsAudioFolder(const FileEntry* entry);
 
 // Directories.
-int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names = 0);
-int Iso_ReadVolumeDescriptors(uint16_t device);
-int Iso_AnalyzePathTable(uint16_t device);
-int Iso_AnalyzeDirectory(uint16_t device);
-int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer);
 // The session of `tree` (a tree of the model's list) in the names `names` (ISO_NAMES_*): `tree` itself when
 // it carries them, else read from the model's drive the first time it is asked for and kept with the model;
 // nullptr when the session records no such names or their directories cannot be read.
@@ -121,5 +112,4 @@ const FileEntry* Iso_NextExtent(const FileEntry* extent);
 const char* Iso_SymlinkTarget(const FileEntry* entry);
 // The bytes of the file whose first extent is `entry`: all its extents.
 uint64_t Iso_FileSize(const FileEntry* entry);
-int Iso_ReadFileData(uint8_t* buffer, uint32_t lbn, uint32_t size);
 void Iso_FreeFile();

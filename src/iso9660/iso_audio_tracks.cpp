@@ -34,7 +34,7 @@ struct TrackFolder {
 
 // The entry of track `number` from its track file, after `folder.last`. ENOENT from the file (no such audio
 // track) makes no entry and is no failure.
-int AddTrackEntry(const char* root, int number, TrackEntry* track, TrackFolder& folder) {
+int AddTrackEntry(Disc& d, const char* root, int number, TrackEntry* track, TrackFolder& folder) {
     char path[sizeof DeviceEntry::driveRootPath + 16];
     snprintf(path, sizeof path, "%sTrack%02d.cda", root, number);
     const int fd = Trk_Open(path);
@@ -45,7 +45,7 @@ int AddTrackEntry(const char* root, int number, TrackEntry* track, TrackFolder& 
     Trk_Close(fd);
     if (!ok)
         return ISO_ERR_TRACK_FILE;
-    FileEntry* file = NewRecord<FileEntry>();
+    FileEntry* file = NewEntry(d);
     if (!file)
         return ISO_ERR_NO_MEMORY;
     (folder.last ? folder.last->nextSibling : folder.directory->firstChild) = file;
@@ -73,15 +73,15 @@ int AddTrackEntry(const char* root, int number, TrackEntry* track, TrackFolder& 
 }
 
 // The entries of `session`'s audio tracks, in TOC order, Track00 first where audio precedes track 1.
-int AddTrackEntries(uint16_t device, SessionEntry* session, TrackFolder& folder) {
-    const DeviceEntry* dev = Aspi_GetDevice(device);
+int AddTrackEntries(Disc& d, SessionEntry* session, TrackFolder& folder) {
+    const DeviceEntry* dev = Aspi_GetDevice(d.device);
     const char* root = dev ? dev->driveRootPath : "";
-    if (session == g_DiscModel->firstSession && Iso_HiddenTrackSectors() > 0)
-        if (int rc = AddTrackEntry(root, 0, nullptr, folder); rc != ISO_OK)
+    if (session == d.model->firstSession && Iso_HiddenTrackSectors(d) > 0)
+        if (int rc = AddTrackEntry(d, root, 0, nullptr, folder); rc != ISO_OK)
             return rc;
     for (TrackEntry* t = session->firstTrack; t; t = t->next)
         if (Iso_IsAudioTrack(t) && t->trackNumber >= 1 && t->trackNumber <= 99)
-            if (int rc = AddTrackEntry(root, t->trackNumber, t, folder); rc != ISO_OK)
+            if (int rc = AddTrackEntry(d, root, t->trackNumber, t, folder); rc != ISO_OK)
                 return rc;
     return ISO_OK;
 }
@@ -94,33 +94,33 @@ bool HasAudioTrack(const SessionEntry* session) {
 }
 
 // A root child named `name` already (a disc's own folder of that name keeps it).
-bool RootHolds(const FileEntry* root, const char* name) {
+bool RootHolds(const Disc& d, const FileEntry* root, const char* name) {
     for (const FileEntry* e = root->firstChild; e; e = e->nextSibling)
-        if (std::strcmp(Iso_EntryName(e), name) == 0)
+        if (std::strcmp(Iso_EntryName(d, e), name) == 0)
             return true;
     return false;
 }
 
 } // namespace
 
-uint32_t Iso_HiddenTrackSectors() {
-    const SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr;
+uint32_t Iso_HiddenTrackSectors(const Disc& d) {
+    const SessionEntry* s = d.model ? d.model->firstSession : nullptr;
     const TrackEntry* first = s ? s->firstTrack : nullptr;
     return first && first->trackNumber == 1 && Iso_IsAudioTrack(first) ? first->address : 0;
 }
 
-int Iso_AnalyzeAudioSession(uint16_t device, SessionEntry* session, SessionTree* tree) {
-    if (!g_DiscModel || !tree || !session)
+int iso_internal::AnalyzeAudioSession(Disc& d, SessionEntry* session, SessionTree* tree) {
+    if (!d.model || !tree || !session)
         return ISO_ERR_NO_MODEL;
     tree->directoryCount = 1;
-    FileEntry* volume = NewRecord<FileEntry>();
+    FileEntry* volume = NewEntry(d);
     if (!volume)
         return ISO_ERR_NO_MEMORY;
     volume->type = 'V';
     snprintf(volume->name, sizeof volume->name, "%s", "Audio CD");
     tree->root = volume;
     TrackFolder folder{volume, nullptr, 0, 0, tree};
-    const int result = AddTrackEntries(device, session, folder);
+    const int result = AddTrackEntries(d, session, folder);
     if (result != ISO_OK) {
         ReleaseEntries(volume);
         tree->root = nullptr;
@@ -128,21 +128,15 @@ int Iso_AnalyzeAudioSession(uint16_t device, SessionEntry* session, SessionTree*
     return result;
 }
 
-int Iso_AnalyzeAudioTracks(uint16_t device) {
-    if (!g_DiscModel || !g_DiscModel->firstTree || !g_DiscModel->firstSession)
-        return ISO_ERR_NO_MODEL;
-    return Iso_AnalyzeAudioSession(device, g_DiscModel->firstSession, g_DiscModel->firstTree);
-}
-
-int Iso_AddAudioFolder(uint16_t device, SessionEntry* session, SessionTree* tree) {
+int iso_internal::AddAudioFolder(Disc& d, SessionEntry* session, SessionTree* tree) {
     FileEntry* root = tree ? tree->root : nullptr;
-    if (!g_DiscModel || !root || !session || !HasAudioTrack(session))
+    if (!d.model || !root || !session || !HasAudioTrack(session))
         return ISO_OK;
     char name[32];
     snprintf(name, sizeof name, "%s", kAudioFolder);
-    for (int n = 2; RootHolds(root, name) && n < 100; ++n)
+    for (int n = 2; RootHolds(d, root, name) && n < 100; ++n)
         snprintf(name, sizeof name, "%s (%d)", kAudioFolder, n);
-    FileEntry* folder = NewRecord<FileEntry>();
+    FileEntry* folder = NewEntry(d);
     if (!folder)
         return ISO_ERR_NO_MEMORY;
     folder->type = 'D';
@@ -160,11 +154,12 @@ int Iso_AddAudioFolder(uint16_t device, SessionEntry* session, SessionTree* tree
     *link = folder;
     ++tree->directoryCount;
     TrackFolder tracks{folder, nullptr, folder->directoryNumber, folder->parentNumber, tree};
-    return AddTrackEntries(device, session, tracks);
+    return AddTrackEntries(d, session, tracks);
 }
 
-const SessionEntry* Iso_AudioTrackSession(const FileEntry* entry, int* number) {
-    if (!entry || entry->type != 'F' || !g_DiscModel)
+const SessionEntry* Iso_AudioTrackSession(const Disc& d, const FileEntry* entry, int* number) {
+    const DiscModel* model = d.model;
+    if (!entry || entry->type != 'F' || !model)
         return nullptr;
     unsigned n = 0;
     char tail = 0;
@@ -174,9 +169,9 @@ const SessionEntry* Iso_AudioTrackSession(const FileEntry* entry, int* number) {
     // The entry names a track of the TOC and stands at its start: a data file named like a track file does
     // not.
     const SessionEntry* found = nullptr;
-    for (const SessionEntry* s = g_DiscModel->firstSession; s && !found; s = s->next)
+    for (const SessionEntry* s = model->firstSession; s && !found; s = s->next)
         for (const TrackEntry* t = s->firstTrack; t && !found; t = t->next)
-            if (n == 0 ? (s == g_DiscModel->firstSession && entry->lbn == 0 && Iso_HiddenTrackSectors() > 0)
+            if (n == 0 ? (s == model->firstSession && entry->lbn == 0 && Iso_HiddenTrackSectors(d) > 0)
                        : (t->trackNumber == n && Iso_IsAudioTrack(t) && t->address == entry->lbn))
                 found = s;
     if (found && number)
@@ -184,11 +179,11 @@ const SessionEntry* Iso_AudioTrackSession(const FileEntry* entry, int* number) {
     return found;
 }
 
-bool Iso_IsAudioFolder(const FileEntry* entry) {
+bool Iso_IsAudioFolder(const Disc& d, const FileEntry* entry) {
     if (!entry || entry->type != 'D' || !entry->firstChild)
         return false;
     for (const FileEntry* c = entry->firstChild; c; c = c->nextSibling)
-        if (!Iso_AudioTrackSession(c))
+        if (!Iso_AudioTrackSession(d, c))
             return false;
     return true;
 }

@@ -67,8 +67,9 @@ std::string ReadQCode(uint16_t device, uint8_t format, uint8_t track) {
 
 } // namespace
 
-void Iso_ReadDiscText(uint16_t device) {
-    DiscModel* model = g_DiscModel;
+void iso_internal::ReadDiscText(Disc& d) {
+    DiscModel* model = d.model;
+    const uint16_t device = d.device;
     if (!model)
         return;
     delete model->text;
@@ -98,20 +99,11 @@ void Iso_ReadDiscText(uint16_t device) {
         model->text = text.release();
 }
 
-const ckvd::cdtext::DiscText* Iso_DiscText() {
-    return g_DiscModel ? g_DiscModel->text : nullptr;
+const ckvd::cdtext::DiscText* Iso_DiscText(const Disc& d) {
+    return d.model ? d.model->text : nullptr;
 }
 
-const ckvd::cdtext::TrackText* Iso_TrackText(uint8_t trackNumber) {
-    const DiscText* text = Iso_DiscText();
+const ckvd::cdtext::TrackText* Iso_TrackText(const Disc& d, uint8_t trackNumber) {
+    const DiscText* text = Iso_DiscText(d);
     return text ? text->track(trackNumber) : nullptr;
-}
-
-std::string Iso_TrackFileName(uint8_t trackNumber, std::string_view extension) {
-    return ckvd::cdtext::TrackFileName(Iso_DiscText(), trackNumber, extension);
-}
-
-uint8_t Iso_CdaTrackNumber(const FileEntry* entry) {
-    int number = 0;
-    return Iso_AudioTrackSession(entry, &number) ? static_cast<uint8_t>(number) : 0;
 }

@@ -7,10 +7,9 @@
 
 #include "cdtext/cd_text.h"
 
-// Reads the CD-TEXT of the disc in `device` (READ TOC format 5) and the media catalogue number and ISRCs the
-// text leaves out (READ SUB-CHANNEL) into the model. A drive that refuses either has none: no error.
-void Iso_ReadDiscText(uint16_t device);
-// The disc's text, nullptr when the disc has none (nor an empty model).
+// The disc's CD-TEXT is read after its TOC (READ TOC format 5), with the media catalogue number and ISRCs the
+// text leaves out (READ SUB-CHANNEL), into its model (iso_internal::ReadDiscText); a drive that refuses
+// either has none. The current Disc's text, nullptr when the disc has none (nor an empty model).
 const ckvd::cdtext::DiscText* Iso_DiscText();
 // Track `trackNumber`'s text, nullptr where none is recorded.
 const ckvd::cdtext::TrackText* Iso_TrackText(uint8_t trackNumber);

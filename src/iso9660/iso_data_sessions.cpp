@@ -19,17 +19,17 @@ constexpr size_t kMinDirectoryRecord = 34; // ECMA-119 9.1: 33 fixed bytes and o
 // Whether the primary volume's root directory's "." record starts its System Use area with the SUSP "SP"
 // entry and Rock Ridge entries follow (ER, or the entries themselves); the skip of every area comes from SP.
 // The block read stays in the walk, which takes the root's first block from there.
-bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
-    g_Walk.rootBlock.clear();
-    if (RootExtent() >= SessionEnd(s))
+bool DetectRockRidge(DirectoryWalk& w, const SessionEntry* s) {
+    w.rootBlock.clear();
+    if (RootExtent(w) >= SessionEnd(s))
         return false;
-    std::vector<uint8_t>& block = g_Walk.rootBlock;
+    std::vector<uint8_t>& block = w.rootBlock;
     block.assign(s->blockLength, 0);
-    if (Aspi_ReadSectors(device, RootExtent(), s->blockLength, 1, block.data()) != ASPI_OK) {
+    if (Aspi_ReadSectors(w.blocks.device, RootExtent(w), s->blockLength, 1, block.data()) != ASPI_OK) {
         block.clear();
         return false;
     }
-    g_Walk.rootBlockLbn = RootExtent();
+    w.rootBlockLbn = RootExtent(w);
     const size_t length = block[0];
     if (length < kMinDirectoryRecord || length > block.size())
         return false;
@@ -38,8 +38,8 @@ bool DetectRockRidge(uint16_t device, const SessionEntry* s) {
     if (area.size() < 7 || area[0] != 'S' || area[1] != 'P')
         return false;
     RockRidgeEntry rr;
-    RockRidge_Parse(self, 0, s->blockLength, ReadSessionBlock, rr);
-    g_Walk.suspSkip = rr.skip;
+    RockRidge_Parse(self, 0, s->blockLength, &w.blocks, rr);
+    w.suspSkip = rr.skip;
     return rr.sharingProtocol && (rr.extension || rr.rockRidge);
 }
 
@@ -54,34 +54,34 @@ uint8_t ShownNames(uint8_t recorded, uint8_t preferred) {
 
 } // namespace
 
-int iso_internal::AnalyzeSession(uint16_t device, SessionEntry* session, SessionTree* tree, uint8_t wanted,
+int iso_internal::AnalyzeSession(Disc& d, SessionEntry* session, SessionTree* tree, uint8_t wanted,
                                  bool* stop) {
-    g_DiscModel->currentSessionEntry = session;
-    g_DiscModel->currentTree = tree;
-    FileEntry* volume = NewRecord<FileEntry>();
+    DirectoryWalk& w = *d.walk;
+    FileEntry* volume = NewEntry(d);
     if (!volume)
         return *stop = true, ISO_ERR_NO_MEMORY;
     volume->type = 'V';
     tree->root = volume;
-    g_Walk.currentNode = volume;
-    g_Walk.currentIndex = 0;
-    g_Walk.index.clear();
-    g_Walk.tail.clear();
-    g_Walk.device = device;
+    w.blocks = {session, d.device};
+    w.tree = tree;
+    w.currentNode = volume;
+    w.currentIndex = 0;
+    w.index.clear();
+    w.tail.clear();
 
     // A session whose block length no buffer can take is refused like a bad descriptor set.
     const bool usable = session->blockLength != 0 && session->blockLength <= kBufferSize;
-    int result = usable ? Iso_ReadVolumeDescriptors(device) : ISO_ERR_DESCRIPTOR;
+    int result = usable ? ReadVolumeDescriptors(d) : ISO_ERR_DESCRIPTOR;
     if (result == ISO_OK) {
-        g_Walk.descriptor = g_Walk.primary;
-        tree->recordedNames = uint8_t(ISO_NAMES_PRIMARY | (g_Walk.haveJoliet ? ISO_NAMES_JOLIET : 0) |
-                                      (DetectRockRidge(device, session) ? ISO_NAMES_ROCKRIDGE : 0));
-        tree->names = wanted ? wanted : ShownNames(tree->recordedNames, g_Walk.preferred);
+        w.descriptor = w.primary;
+        tree->recordedNames = uint8_t(ISO_NAMES_PRIMARY | (w.haveJoliet ? ISO_NAMES_JOLIET : 0) |
+                                      (DetectRockRidge(w, session) ? ISO_NAMES_ROCKRIDGE : 0));
+        tree->names = wanted ? wanted : ShownNames(tree->recordedNames, w.preferred);
         if (tree->recordedNames & tree->names) {
             if (tree->names == ISO_NAMES_JOLIET)
-                g_Walk.descriptor = g_Walk.joliet;
-            g_Walk.rockRidge = tree->names == ISO_NAMES_ROCKRIDGE;
-            result = Iso_AnalyzePathTable(device);
+                w.descriptor = w.joliet;
+            w.rockRidge = tree->names == ISO_NAMES_ROCKRIDGE;
+            result = AnalyzePathTable(d);
             // A malformed path table keeps what was placed and lets the later sessions be read; read and
             // memory failures end the analysis.
             *stop = result != ISO_OK && result != ISO_ERR_DESCRIPTOR;
@@ -89,53 +89,59 @@ int iso_internal::AnalyzeSession(uint16_t device, SessionEntry* session, Session
             result = ISO_ERR_DESCRIPTOR;
         }
     }
-    g_Walk.rootBlock.clear();
-    g_Walk.index.clear();
-    g_Walk.tail.clear();
-    g_Walk.walked.clear();
-    g_Walk.currentNode = nullptr;
+    w.rootBlock.clear();
+    w.index.clear();
+    w.tail.clear();
+    w.walked.clear();
+    w.currentNode = nullptr;
+    w.blocks = {};
+    w.tree = nullptr;
     return result;
 }
 
-int Iso_AnalyzeDataSessions(uint16_t device, uint8_t names) {
-    if (!g_DiscModel)
+int iso_internal::AnalyzeDataSessions(Disc& d, uint8_t names) {
+    DirectoryWalk& w = *d.walk;
+    DiscModel* model = d.model;
+    if (!model)
         return ISO_ERR_NO_MODEL;
-    g_Walk.preferred =
+    w.preferred =
         (names == ISO_NAMES_PRIMARY || names == ISO_NAMES_JOLIET || names == ISO_NAMES_ROCKRIDGE) ? names : 0;
     int result = ISO_OK;
-    g_CurrentSession = 0;
-    SessionEntry* session = g_DiscModel->firstSession;
+    d.shownSession = 0;
+    SessionEntry* session = model->firstSession;
     const bool audioFirst = session && !Iso_IsDataType(session->type);
-    for (SessionTree* tree = g_DiscModel->firstTree; tree && session; tree = tree->next) {
+    for (SessionTree* tree = model->firstTree; tree && session; tree = tree->next) {
         bool stop = false;
         if (!Iso_IsDataType(session->type)) { // a CD-Extra's audio session
-            result = Iso_AnalyzeAudioSession(device, session, tree);
+            result = AnalyzeAudioSession(d, session, tree);
             stop = result != ISO_OK;
         } else {
-            result = AnalyzeSession(device, session, tree, 0, &stop);
+            // The model's cursor follows the analysis.
+            model->currentSessionEntry = session;
+            model->currentTree = tree;
+            result = AnalyzeSession(d, session, tree, 0, &stop);
             // The data session of a CD-Extra that holds no volume leaves its audio as it is.
             if (audioFirst && result == ISO_ERR_DESCRIPTOR)
                 result = ISO_OK;
             if (!stop && tree->root)
-                if (const int rc = Iso_AddAudioFolder(device, session, tree); rc != ISO_OK)
+                if (const int rc = AddAudioFolder(d, session, tree); rc != ISO_OK)
                     result = rc, stop = true;
         }
         if (stop)
             break;
         session = session->next;
-        ++g_CurrentSession;
+        ++d.shownSession;
     }
-    g_Walk.preferred = 0;
+    w.preferred = 0;
     return result;
 }
 
 namespace {
 
 // The session record of a tree of the model's list.
-SessionEntry* SessionOf(const SessionTree* tree) {
-    SessionEntry* s = g_DiscModel ? g_DiscModel->firstSession : nullptr;
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && s;
-         t = t->next, s = s->next)
+SessionEntry* SessionOf(const DiscModel* model, const SessionTree* tree) {
+    SessionEntry* s = model ? model->firstSession : nullptr;
+    for (const SessionTree* t = model ? model->firstTree : nullptr; t && s; t = t->next, s = s->next)
         if (t == tree)
             return s;
     return nullptr;
@@ -143,8 +149,8 @@ SessionEntry* SessionOf(const SessionTree* tree) {
 
 } // namespace
 
-SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
-    if (!tree || !g_DiscModel)
+SessionTree* Iso_NamesTree(Disc& d, SessionTree* tree, uint8_t names) {
+    if (!tree || !d.model)
         return nullptr;
     if (tree->names == names)
         return tree;
@@ -153,7 +159,7 @@ SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
     for (SessionTree* other = tree->otherNames; other; other = other->next)
         if (other->names == names)
             return (other->notes & ISO_TREE_NOT_READ) ? nullptr : other;
-    SessionEntry* session = SessionOf(tree);
+    SessionEntry* session = SessionOf(d.model, tree);
     if (!session)
         return nullptr;
     SessionTree* other = NewRecord<SessionTree>();
@@ -162,24 +168,19 @@ SessionTree* Iso_NamesTree(SessionTree* tree, uint8_t names) {
     other->names = names;
     other->next = tree->otherNames; // kept whatever the read gives, so that it is tried once
     tree->otherNames = other;
-    // The walk works on the model's cursors: they are lent to this session and given back.
-    SessionEntry* const cursorSession = g_DiscModel->currentSessionEntry;
-    SessionTree* const cursorTree = g_DiscModel->currentTree;
     bool stop = false;
-    const int rc = AnalyzeSession(g_DiscModel->device, session, other, names, &stop);
-    g_DiscModel->currentSessionEntry = cursorSession;
-    g_DiscModel->currentTree = cursorTree;
+    const int rc = AnalyzeSession(d, session, other, names, &stop);
     // A tree that could not be read whole is not given out; what it holds goes with the model, as the
     // entries kept beside it do.
     if ((rc != ISO_OK && rc != ISO_ERR_DESCRIPTOR) || !other->root ||
-        Iso_AddAudioFolder(g_DiscModel->device, session, other) != ISO_OK)
+        AddAudioFolder(d, session, other) != ISO_OK)
         other->notes |= ISO_TREE_NOT_READ;
     return (other->notes & ISO_TREE_NOT_READ) ? nullptr : other;
 }
 
-SessionTree* Iso_ReportTree(SessionTree* tree) {
+SessionTree* Iso_ReportTree(Disc& d, SessionTree* tree) {
     if (tree && (tree->recordedNames & ISO_NAMES_JOLIET))
-        if (SessionTree* joliet = Iso_NamesTree(tree, ISO_NAMES_JOLIET))
+        if (SessionTree* joliet = Iso_NamesTree(d, tree, ISO_NAMES_JOLIET))
             return joliet;
     return tree;
 }

@@ -19,8 +19,6 @@
 using namespace iso_internal;
 using namespace ecma119;
 
-DirectoryWalk iso_internal::g_Walk;
-
 namespace {
 
 constexpr uint32_t kMaxDirectories = 65535; // directory numbers are 16 bits
@@ -38,72 +36,72 @@ uint64_t BlocksInsideSession(const SessionEntry* s, uint32_t lbn, uint64_t block
 
 // Blocks of the run [lbn, lbn + blocks) not yet walked, counted from lbn up to the first walked block; the
 // run counted is marked walked.
-uint64_t TakeUnwalked(uint64_t lbn, uint64_t blocks) {
-    auto next = g_Walk.walked.upper_bound(lbn);
-    if (next != g_Walk.walked.begin()) {
+uint64_t TakeUnwalked(DirectoryWalk& w, uint64_t lbn, uint64_t blocks) {
+    auto next = w.walked.upper_bound(lbn);
+    if (next != w.walked.begin()) {
         auto prev = std::prev(next);
         if (prev->second > lbn)
             return 0; // lbn itself was walked
     }
-    if (next != g_Walk.walked.end())
+    if (next != w.walked.end())
         blocks = std::min(blocks, next->first - lbn);
     if (blocks > 0)
-        g_Walk.walked.emplace(lbn, lbn + blocks);
+        w.walked.emplace(lbn, lbn + blocks);
     return blocks;
 }
 
 // The last entry of a directory's child list: kept per indexed directory, found by a walk otherwise.
-FileEntry* TailOf(size_t index, FileEntry* dir) {
-    if (index < g_Walk.tail.size() && g_Walk.index.size() > index && g_Walk.index[index] == dir)
-        return g_Walk.tail[index];
+FileEntry* TailOf(const DirectoryWalk& w, size_t index, FileEntry* dir) {
+    if (index < w.tail.size() && w.index.size() > index && w.index[index] == dir)
+        return w.tail[index];
     FileEntry* tail = dir->firstChild;
     while (tail && tail->nextSibling)
         tail = tail->nextSibling;
     return tail;
 }
 
-void Append(size_t index, FileEntry* dir, FileEntry* e) {
-    FileEntry* tail = TailOf(index, dir);
+void Append(DirectoryWalk& w, size_t index, FileEntry* dir, FileEntry* e) {
+    FileEntry* tail = TailOf(w, index, dir);
     if (tail) {
         tail->nextSibling = e;
     } else {
         dir->firstChild = e;
     }
-    if (index < g_Walk.tail.size() && g_Walk.index.size() > index && g_Walk.index[index] == dir)
-        g_Walk.tail[index] = e;
+    if (index < w.tail.size() && w.index.size() > index && w.index[index] == dir)
+        w.tail[index] = e;
 }
 
 } // namespace
 
 // One block of the session for a System Use continuation area.
-bool iso_internal::ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block) {
-    const SessionEntry* s = CurrentSession();
+bool iso_internal::ReadSessionBlock(const SessionBlocks& from, uint32_t lbn, std::span<uint8_t> block) {
+    const SessionEntry* s = from.session;
     return s && lbn < SessionEnd(s) && block.size() == s->blockLength &&
-           Aspi_ReadSectors(g_Walk.device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
+           Aspi_ReadSectors(from.device, lbn, s->blockLength, 1, block.data()) == ASPI_OK;
 }
 
 namespace {
 
 // A record's Rock Ridge entries, read into the walk's one entry, whose texts keep their memory from record
 // to record (every record of a Rock Ridge disc has a name).
-const RockRidgeEntry& ReadRockRidge(std::span<const uint8_t> rec) {
-    RockRidgeEntry& rr = g_Walk.entry;
+const RockRidgeEntry& ReadRockRidge(DirectoryWalk& w, std::span<const uint8_t> rec) {
+    RockRidgeEntry& rr = w.entry;
     rr.Reset();
-    if (g_Walk.rockRidge) {
-        const SessionEntry* s = CurrentSession();
-        RockRidge_Parse(rec, g_Walk.suspSkip, s ? s->blockLength : 0, ReadSessionBlock, rr);
+    if (w.rockRidge) {
+        const SessionEntry* s = w.blocks.session;
+        RockRidge_Parse(rec, w.suspSkip, s ? s->blockLength : 0, &w.blocks, rr);
     }
     return rr;
 }
 
 // Name, time and mode of an entry from its record and, where recorded, its Rock Ridge entries.
-void Describe(FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& rr) {
+void Describe(Disc& d, FileEntry* e, std::span<const uint8_t> rec, const RockRidgeEntry& rr) {
     const int mode = rr.hasMode ? int(rr.mode & 0xFFFF) : -1;
     if (rr.hasName) {
-        SetRockRidgeName(e, rr.name, rec, mode);
+        SetRockRidgeName(d, e, rr.name, rec, mode);
     } else {
-        SetName(e, rec.data() + kRecordIdentifier, rec[kRecordIdentifierLength]);
-        if (mode >= 0 && !SetEntryMode(e, uint16_t(mode)))
+        SetName(d, e, rec.data() + kRecordIdentifier, rec[kRecordIdentifierLength]);
+        if (mode >= 0 && !SetEntryMode(d, e, uint16_t(mode)))
             throw std::bad_alloc();
     }
     memcpy(e->date, rr.hasDate ? rr.date : rec.data() + kRecordDate, sizeof e->date);
@@ -123,7 +121,9 @@ bool IsSelfOrParent(std::span<const uint8_t> rec) {
 }
 
 // Walks the records of one block, placing a file entry for each record that is not a directory.
-void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail, SessionTree* tree) {
+void WalkBlock(Disc& d, std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail) {
+    DirectoryWalk& w = *d.walk;
+    SessionTree* tree = w.tree;
     size_t off = 0;
     while (off < block.size() && block[off] != 0) {
         const size_t len = block[off];
@@ -136,29 +136,29 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         off += len;
         const uint8_t flags = rec[kRecordFlags];
         const bool directory = flags & kFlagDirectory;
-        if (directory && (!g_Walk.fromRecords || IsSelfOrParent(rec)))
+        if (directory && (!w.fromRecords || IsSelfOrParent(rec)))
             continue;
-        const RockRidgeEntry& rr = ReadRockRidge(rec);
+        const RockRidgeEntry& rr = ReadRockRidge(w, rec);
         // A directory moved away for depth (RE) is listed where its CL record stands, which names its extent.
         if (directory && rr.relocated)
             continue;
-        if (directory || (g_Walk.fromRecords && rr.child)) {
-            FileEntry* d = NewRecord<FileEntry>();
-            if (!d)
+        if (directory || (w.fromRecords && rr.child)) {
+            FileEntry* sub = NewEntry(d);
+            if (!sub)
                 throw std::bad_alloc();
-            d->type = 'D';
-            Describe(d, rec, rr);
-            memset(d->date, 0, sizeof d->date); // directories carry no date in the model
-            d->lbn = directory ? Le32(rec, kRecordExtent) : rr.childLocation;
-            d->parentNumber = dir->directoryNumber;
-            g_Walk.subdirectories.push_back(d);
+            sub->type = 'D';
+            Describe(d, sub, rec, rr);
+            memset(sub->date, 0, sizeof sub->date); // directories carry no date in the model
+            sub->lbn = directory ? Le32(rec, kRecordExtent) : rr.childLocation;
+            sub->parentNumber = dir->directoryNumber;
+            w.subdirectories.push_back(sub);
             continue;
         }
-        FileEntry* e = NewRecord<FileEntry>();
+        FileEntry* e = NewEntry(d);
         if (!e)
             throw std::bad_alloc();
         e->type = 'F';
-        Describe(e, rec, rr);
+        Describe(d, e, rec, rr);
         e->lbn = Le32(rec, kRecordExtent);
         e->size = Le32(rec, kRecordDataLength);
         if (rr.symlink) {
@@ -166,22 +166,22 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
             e->flags |= ISO_SYMLINK;
             e->lbn = 0;
             e->size = 0;
-            g_SymlinkTargets[e] = rr.target;
+            SetSymlinkTarget(d, e, rr.target);
         }
         e->directoryNumber = dir->directoryNumber;
         e->parentNumber = dir->parentNumber;
-        if (const SessionEntry* s = CurrentSession();
+        if (const SessionEntry* s = w.blocks.session;
             s && s->blockLength && e->size > 0 &&
             uint64_t{e->lbn} + (uint64_t{e->size} - 1) / s->blockLength >= SessionEnd(s))
-            MarkUnreadable(e, PastTheEnd(s));
+            MarkUnreadable(d, e, PastTheEnd(s));
         // A file of several extents has one record per extent under one name, each but the last flagged.
         if (flags & kFlagMultiExtent)
             e->flags |= ISO_EXTENT_MORE;
         if (tail && tail->type == 'F' && (tail->flags & ISO_EXTENT_MORE) &&
-            strcmp(Iso_EntryName(tail), Iso_EntryName(e)) == 0)
+            strcmp(Iso_EntryName(d, tail), Iso_EntryName(d, e)) == 0)
             e->flags |= ISO_EXTENT_CONTINUED;
         if (rr.compressed && !rr.symlink) // after the extent checks, which take the size as recorded
-            SetZisofs(e, rr, e->size);
+            SetZisofs(d, e, rr, e->size);
         if (tail) {
             tail->nextSibling = e;
         } else {
@@ -189,74 +189,75 @@ void WalkBlock(std::span<const uint8_t> block, FileEntry* dir, FileEntry*& tail,
         }
         tail = e;
         ++tree->fileCount;
-        g_Walk.currentNode = e;
+        w.currentNode = e;
     }
 }
 
 // The blocks of a directory after its first (read already, for the directory's own length), a piece of 32 at
 // a time into the walk's one buffer, so each block is read once and no directory costs memory of its size. A
 // piece that cannot be read is read block by block: the records of every block that can be are listed.
-void WalkFollowingBlocks(uint16_t device, FileEntry* dir, uint64_t blocks, FileEntry*& tail,
-                         SessionTree* tree) {
-    const uint32_t bl = CurrentSession()->blockLength;
-    std::vector<uint8_t>& piece = g_Walk.piece;
+void WalkFollowingBlocks(Disc& d, FileEntry* dir, uint64_t blocks, FileEntry*& tail) {
+    DirectoryWalk& w = *d.walk;
+    const uint32_t bl = w.blocks.session->blockLength;
+    std::vector<uint8_t>& piece = w.piece;
     for (uint64_t b = 1; b < blocks;) {
         const uint64_t n = std::min<uint64_t>(kPieceBlocks, blocks - b);
         piece.resize(n * bl);
         const auto lbn = static_cast<uint32_t>(dir->lbn + b);
-        if (Iso_ReadExtent(device, lbn, static_cast<uint32_t>(n), piece.data()) != ISO_OK)
+        if (ReadExtent(w.blocks, lbn, static_cast<uint32_t>(n), piece.data()) != ISO_OK)
             for (uint64_t k = 0; k < n; ++k)
-                if (Iso_ReadExtent(device, static_cast<uint32_t>(lbn + k), 1, piece.data() + k * bl) !=
+                if (ReadExtent(w.blocks, static_cast<uint32_t>(lbn + k), 1, piece.data() + k * bl) !=
                     ISO_OK) {
                     std::fill_n(piece.begin() + static_cast<std::ptrdiff_t>(k * bl), bl, uint8_t{0});
                     if (!(dir->flags & ISO_UNREADABLE))
-                        MarkUnreadable(dir, BlockUnreadable(lbn + k));
+                        MarkUnreadable(d, dir, BlockUnreadable(lbn + k));
                 }
         for (uint64_t k = 0; k < n; ++k)
-            WalkBlock(std::span<const uint8_t>(piece).subspan(k * bl, bl), dir, tail, tree);
+            WalkBlock(d, std::span<const uint8_t>(piece).subspan(k * bl, bl), dir, tail);
         b += n;
     }
 }
 
 } // namespace
 
-int Iso_AnalyzeDirectory(uint16_t device) {
-    const SessionEntry* s = CurrentSession();
-    FileEntry* dir = g_Walk.currentNode;
-    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+int iso_internal::AnalyzeDirectory(Disc& d) {
+    DirectoryWalk& w = *d.walk;
+    const SessionEntry* s = w.blocks.session;
+    FileEntry* dir = w.currentNode;
+    SessionTree* tree = w.tree;
     if (!s || !dir || !tree)
         return ISO_ERR_NO_MODEL;
     const uint32_t bl = s->blockLength;
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
 
-    g_Walk.sector.fill(0);
+    w.sector.fill(0);
     int rc = ASPI_OK;
-    if (!g_Walk.rootBlock.empty() && g_Walk.rootBlockLbn == dir->lbn && g_Walk.rootBlock.size() == bl)
-        std::copy(g_Walk.rootBlock.begin(), g_Walk.rootBlock.end(), g_Walk.sector.begin());
+    if (!w.rootBlock.empty() && w.rootBlockLbn == dir->lbn && w.rootBlock.size() == bl)
+        std::copy(w.rootBlock.begin(), w.rootBlock.end(), w.sector.begin());
     else
-        rc = Aspi_ReadSectors(device, dir->lbn, bl, 1, g_Walk.sector.data());
-    g_Walk.rootBlock.clear();
+        rc = Aspi_ReadSectors(w.blocks.device, dir->lbn, bl, 1, w.sector.data());
+    w.rootBlock.clear();
     // A directory that cannot be read stays in the tree, marked; the rest of the session is read.
     if (rc != ASPI_OK) {
-        MarkUnreadable(dir, dir->lbn >= SessionEnd(s) ? PastTheEnd(s) : BlockUnreadable(dir->lbn));
+        MarkUnreadable(d, dir, dir->lbn >= SessionEnd(s) ? PastTheEnd(s) : BlockUnreadable(dir->lbn));
         return ISO_OK;
     }
-    const std::span<const uint8_t> first(g_Walk.sector.data(), bl);
+    const std::span<const uint8_t> first(w.sector.data(), bl);
     // The first record describes the directory itself; without a sound one there is nothing to list.
     if (first[0] < kMinDirectoryRecord || first[0] > bl) {
-        MarkUnreadable(dir, "block " + std::to_string(dir->lbn) + " holds no directory record");
+        MarkUnreadable(d, dir, "block " + std::to_string(dir->lbn) + " holds no directory record");
         return ISO_OK;
     }
     const uint32_t length = Le32(first, kRecordDataLength);
     dir->size = length;
     if (dir->type == 'D' || dir->type == 'V') {
         // The directory's time is its own "." record's (or that record's Rock Ridge time).
-        const RockRidgeEntry& self = ReadRockRidge(first.subspan(0, first[0]));
+        const RockRidgeEntry& self = ReadRockRidge(w, first.subspan(0, first[0]));
         std::array<uint8_t, 7> date{};
         std::copy_n(self.hasDate ? self.date : first.data() + kRecordDate, date.size(), date.begin());
         try {
-            g_DirectoryDates[dir] = date;
+            d.directoryDates[dir] = date;
         } catch (const std::bad_alloc&) {
             return ISO_ERR_NO_MEMORY;
         }
@@ -265,97 +266,98 @@ int Iso_AnalyzeDirectory(uint16_t device) {
     // extent runs into blocks walked before (a disc-given length of 4 GiB), stops where they begin.
     const uint64_t inside = BlocksInsideSession(s, dir->lbn, length / bl);
     if (inside < length / bl)
-        MarkUnreadable(dir, PastTheEnd(s));
-    const uint64_t blocks = TakeUnwalked(dir->lbn, inside);
+        MarkUnreadable(d, dir, PastTheEnd(s));
+    const uint64_t blocks = TakeUnwalked(w, dir->lbn, inside);
     if (blocks == 0)
         return ISO_OK;
-    FileEntry* tail = TailOf(g_Walk.currentIndex, dir);
+    FileEntry* tail = TailOf(w, w.currentIndex, dir);
     int result = ISO_OK;
     try {
-        WalkBlock(first, dir, tail, tree);
-        WalkFollowingBlocks(device, dir, blocks, tail, tree);
+        WalkBlock(d, first, dir, tail);
+        WalkFollowingBlocks(d, dir, blocks, tail);
     } catch (const std::bad_alloc&) {
         result = ISO_ERR_NO_MEMORY;
     }
-    if (g_Walk.currentIndex < g_Walk.tail.size() && g_Walk.index.size() > g_Walk.currentIndex &&
-        g_Walk.index[g_Walk.currentIndex] == dir)
-        g_Walk.tail[g_Walk.currentIndex] = tail;
+    if (w.currentIndex < w.tail.size() && w.index.size() > w.currentIndex && w.index[w.currentIndex] == dir)
+        w.tail[w.currentIndex] = tail;
     return result;
 }
 
 // The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.
-uint32_t iso_internal::RootExtent() {
-    return Le32(std::span<const uint8_t>(g_Walk.descriptor), kRootDirectoryRecord + kRecordExtent);
+uint32_t iso_internal::RootExtent(const DirectoryWalk& w) {
+    return Le32(std::span<const uint8_t>(w.descriptor), kRootDirectoryRecord + kRecordExtent);
 }
 
 namespace {
 
 // The session's volume entry, directory number 1, named from the descriptor's volume identifier.
-void PlaceVolume(SessionTree* tree, FileEntry* volume, uint16_t parent) {
-    const std::span<const uint8_t> desc(g_Walk.descriptor);
+void PlaceVolume(Disc& d, SessionTree* tree, FileEntry* volume, uint16_t parent) {
+    DirectoryWalk& w = *d.walk;
+    const std::span<const uint8_t> desc(w.descriptor);
     volume->type = 'V';
-    SetName(volume, desc.data() + kVolumeIdentifier, 32);
+    SetName(d, volume, desc.data() + kVolumeIdentifier, 32);
     // The identifier is padded with spaces to its field (ECMA-119 8.4.6): the padding is no part of the name
     // shown, though the report keeps the field as recorded.
-    std::string shown = Iso_EntryName(volume);
+    std::string shown = Iso_EntryName(d, volume);
     shown.erase(shown.find_last_not_of(' ') + 1);
-    if (!SetEntryText(volume, shown))
+    if (!SetEntryText(d, volume, shown))
         throw std::bad_alloc();
-    volume->lbn = RootExtent();
+    volume->lbn = RootExtent(w);
     volume->parentNumber = parent;
     volume->directoryNumber = 1;
     ++tree->directoryCount;
-    g_Walk.index.push_back(volume);
-    g_Walk.tail.push_back(nullptr);
-    g_Walk.currentNode = volume;
-    g_Walk.currentIndex = 0;
+    w.index.push_back(volume);
+    w.tail.push_back(nullptr);
+    w.currentNode = volume;
+    w.currentIndex = 0;
 }
 
 // A path table serves when its first record is the root's (ECMA-119 9.4: identifier 0x00, parent 1) and
 // names the extent the root directory record names; an empty or zeroed table, or one from another volume,
 // would give an empty or a wrong tree.
-bool PathTableNamesRoot(std::span<const uint8_t> records) {
+bool PathTableNamesRoot(const DirectoryWalk& w, std::span<const uint8_t> records) {
     return records.size() >= 10 && records[kPathIdentifierLength] == 1 && records[kPathIdentifier] == 0 &&
-           Le16(records, kPathParent) == 1 && Le32(records, kPathExtent) == RootExtent();
+           Le16(records, kPathParent) == 1 && Le32(records, kPathExtent) == RootExtent(w);
 }
 
 // The directories read from the root directory record down, breadth first as the path table lists them:
 // each directory's records name its subdirectories. Every block is walked once (a directory that points
 // back at one already walked lists nothing), so the walk ends within the session.
-int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree, FileEntry* volume,
+int AnalyzeFromRecords(Disc& d, const SessionEntry* s, SessionTree* tree, FileEntry* volume,
                        bool passedOver = true) {
+    DirectoryWalk& w = *d.walk;
     if (passedOver)
         tree->notes |= ISO_TREE_PATH_TABLE_PASSED;
-    const std::span<const uint8_t> desc(g_Walk.descriptor);
+    const std::span<const uint8_t> desc(w.descriptor);
     if (desc[kRootDirectoryRecord] < kMinDirectoryRecord ||
-        !(desc[kRootDirectoryRecord + kRecordFlags] & kFlagDirectory) || RootExtent() >= SessionEnd(s))
+        !(desc[kRootDirectoryRecord + kRecordFlags] & kFlagDirectory) || RootExtent(w) >= SessionEnd(s))
         return ISO_ERR_DESCRIPTOR;
-    PlaceVolume(tree, volume, 1);
-    g_Walk.fromRecords = true;
+    PlaceVolume(d, tree, volume, 1);
+    w.fromRecords = true;
     int result = ISO_OK;
-    size_t placed = 0; // of g_Walk.subdirectories, the ones in the tree
+    size_t placed = 0; // of w.subdirectories, the ones in the tree
     try {
-        for (size_t i = 0; i < g_Walk.index.size() && result == ISO_OK; ++i) {
-            FileEntry* dir = g_Walk.index[i];
-            g_Walk.currentNode = dir;
-            g_Walk.currentIndex = i;
-            g_Walk.subdirectories.clear();
+        for (size_t i = 0; i < w.index.size() && result == ISO_OK; ++i) {
+            FileEntry* dir = w.index[i];
+            w.currentNode = dir;
+            w.currentIndex = i;
+            w.subdirectories.clear();
             placed = 0;
-            result = Iso_AnalyzeDirectory(device);
+            result = AnalyzeDirectory(d);
             if (i == 0 && result == ISO_OK && dir->size == 0)
                 result = ISO_ERR_DESCRIPTOR; // no sound root directory either: nothing describes the volume
-            for (FileEntry* sub : g_Walk.subdirectories) {
+            for (FileEntry* sub : w.subdirectories) {
                 if (result != ISO_OK)
                     break;
-                if (g_Walk.index.size() >= kMaxDirectories) {
+                if (w.index.size() >= kMaxDirectories) {
                     result = ISO_ERR_DESCRIPTOR;
                     break;
                 }
-                sub->directoryNumber = static_cast<uint16_t>(g_Walk.index.size() + 1);
-                Append(i, dir, sub);
+                sub->directoryNumber = static_cast<uint16_t>(w.index.size() + 1);
+                Append(w, i, dir, sub);
                 ++placed;
-                g_Walk.index.push_back(sub);
-                g_Walk.tail.push_back(nullptr);
+                w.index.push_back(sub);
+                w.tail.push_back(nullptr);
                 ++tree->directoryCount;
             }
         }
@@ -363,24 +365,24 @@ int AnalyzeFromRecords(uint16_t device, const SessionEntry* s, SessionTree* tree
         result = ISO_ERR_NO_MEMORY;
     }
     // Subdirectories not placed (after a failure) belong to no tree.
-    for (size_t k = placed; k < g_Walk.subdirectories.size(); ++k)
-        Forget(g_Walk.subdirectories[k]);
-    g_Walk.subdirectories.clear();
-    g_Walk.fromRecords = false;
+    for (size_t k = placed; k < w.subdirectories.size(); ++k)
+        Forget(d, w.subdirectories[k]);
+    w.subdirectories.clear();
+    w.fromRecords = false;
     return result;
 }
 
 // The directory that held relocated directories lists nothing once they are shown at their places.
-void HideRelocationDirectory(SessionTree* tree, FileEntry* volume) {
+void HideRelocationDirectory(Disc& d, SessionTree* tree, FileEntry* volume) {
     FileEntry** link = &volume->firstChild;
     for (FileEntry* e = *link; e; link = &e->nextSibling, e = *link) {
-        std::string name(Iso_EntryName(e));
+        std::string name(Iso_EntryName(d, e));
         for (char& c : name)
             c = char(std::tolower(static_cast<unsigned char>(c)));
         if (e->type == 'D' && !e->firstChild && (name == "rr_moved" || name == ".rr_moved")) {
             *link = e->nextSibling;
             --tree->directoryCount;
-            Forget(e);
+            Forget(d, e);
             return;
         }
     }
@@ -393,11 +395,11 @@ namespace {
 // The type L path table of the descriptor read into `table`; `records` is the part of it the descriptor
 // gives as its size. `usable` is false when the table cannot serve: it starts past the session or names no
 // root.
-int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& table,
+int ReadPathTable(const DirectoryWalk& w, const SessionEntry* s, std::vector<uint8_t>& table,
                   std::span<const uint8_t>& records, bool& usable) {
     usable = false;
     const uint32_t bl = s->blockLength;
-    const std::span<const uint8_t> desc(g_Walk.descriptor);
+    const std::span<const uint8_t> desc(w.descriptor);
     const uint32_t tableSize = Le32(desc, kPathTableSize);
     const uint32_t tableLbn = Le32(desc, kTypeLPathTable);
     // A table that starts past the session is refused before anything is allocated for it.
@@ -409,11 +411,11 @@ int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& 
     } catch (const std::bad_alloc&) {
         return ISO_ERR_NO_MEMORY;
     }
-    int rc = Iso_ReadExtent(device, tableLbn, static_cast<uint32_t>(blocks), table.data());
+    int rc = ReadExtent(w.blocks, tableLbn, static_cast<uint32_t>(blocks), table.data());
     if (rc != ISO_OK)
         return rc;
     records = std::span<const uint8_t>(table.data(), std::min<uint64_t>(tableSize, table.size()));
-    if (!PathTableNamesRoot(records)) {
+    if (!PathTableNamesRoot(w, records)) {
         records = {};
         table = {};
         return ISO_OK;
@@ -424,39 +426,40 @@ int ReadPathTable(uint16_t device, const SessionEntry* s, std::vector<uint8_t>& 
 
 // Directory `number` of the path table below its parent, an already placed directory with a smaller number,
 // and its records read.
-int PlacePathTableDirectory(uint16_t device, SessionTree* tree, std::span<const uint8_t> rec, size_t idLength,
+int PlacePathTableDirectory(Disc& d, SessionTree* tree, std::span<const uint8_t> rec, size_t idLength,
                             uint32_t number) {
+    DirectoryWalk& w = *d.walk;
     const uint32_t extent = Le32(rec, kPathExtent);
     const uint16_t parent = Le16(rec, kPathParent);
-    if (parent == 0 || parent >= number || parent > g_Walk.index.size())
+    if (parent == 0 || parent >= number || parent > w.index.size())
         return ISO_ERR_DESCRIPTOR;
-    FileEntry* e = NewRecord<FileEntry>();
+    FileEntry* e = NewEntry(d);
     if (!e)
         return ISO_ERR_NO_MEMORY;
     const size_t parentIndex = parent - 1;
-    Append(parentIndex, g_Walk.index[parentIndex], e);
+    Append(w, parentIndex, w.index[parentIndex], e);
     e->type = 'D';
-    SetName(e, rec.data() + kPathIdentifier, static_cast<uint32_t>(idLength));
+    SetName(d, e, rec.data() + kPathIdentifier, static_cast<uint32_t>(idLength));
     e->lbn = extent;
     e->parentNumber = parent;
     e->directoryNumber = static_cast<uint16_t>(number);
     ++tree->directoryCount;
     try {
-        g_Walk.index.push_back(e);
-        g_Walk.tail.push_back(nullptr);
+        w.index.push_back(e);
+        w.tail.push_back(nullptr);
     } catch (const std::bad_alloc&) {
         return ISO_ERR_NO_MEMORY;
     }
-    g_Walk.currentNode = e;
-    g_Walk.currentIndex = g_Walk.index.size() - 1;
-    const int result = Iso_AnalyzeDirectory(device);
+    w.currentNode = e;
+    w.currentIndex = w.index.size() - 1;
+    const int result = AnalyzeDirectory(d);
     if (result == ISO_OK)
-        g_Walk.currentNode = e;
+        w.currentNode = e;
     return result;
 }
 
 // The directories in path table order, each with its records; the first, in the root's form, is the volume.
-int WalkPathTable(uint16_t device, SessionTree* tree, FileEntry* volume, std::span<const uint8_t> records) {
+int WalkPathTable(Disc& d, SessionTree* tree, FileEntry* volume, std::span<const uint8_t> records) {
     int result = ISO_OK;
     uint32_t number = 1;
     size_t off = 0;
@@ -472,11 +475,11 @@ int WalkPathTable(uint16_t device, SessionTree* tree, FileEntry* volume, std::sp
             records.subspan(off, std::min(recordLength, records.size() - off));
         const bool rootForm = rec[kPathIdentifier] == 0 && (rec.size() < 10 || rec[9] == 0);
         if (number == 1 && rootForm) {
-            PlaceVolume(tree, volume, Le16(rec, kPathParent));
+            PlaceVolume(d, tree, volume, Le16(rec, kPathParent));
             // A root that cannot be read still lets its subdirectories be listed.
-            result = Iso_AnalyzeDirectory(device);
+            result = AnalyzeDirectory(d);
         } else {
-            result = PlacePathTableDirectory(device, tree, rec, idLength, number);
+            result = PlacePathTableDirectory(d, tree, rec, idLength, number);
             if (result != ISO_OK)
                 return result;
         }
@@ -486,44 +489,45 @@ int WalkPathTable(uint16_t device, SessionTree* tree, FileEntry* volume, std::sp
     return result;
 }
 
-int AnalyzePathTable(uint16_t device) {
-    const SessionEntry* s = CurrentSession();
-    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+int WalkSession(Disc& d) {
+    DirectoryWalk& w = *d.walk;
+    const SessionEntry* s = w.blocks.session;
+    SessionTree* tree = w.tree;
     if (!s || !tree || !tree->root)
         return ISO_ERR_NO_MODEL;
     const uint32_t bl = s->blockLength;
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
     FileEntry* volume = tree->root;
-    g_Walk.index.clear();
-    g_Walk.tail.clear();
-    g_Walk.walked.clear();
-    g_Walk.device = device;
-    if (g_Walk.rockRidge) {
-        const int result = AnalyzeFromRecords(device, s, tree, volume, false);
-        HideRelocationDirectory(tree, volume);
-        g_Walk.rockRidge = false;
+    w.index.clear();
+    w.tail.clear();
+    w.walked.clear();
+    if (w.rockRidge) {
+        const int result = AnalyzeFromRecords(d, s, tree, volume, false);
+        HideRelocationDirectory(d, tree, volume);
+        w.rockRidge = false;
         return result;
     }
     std::vector<uint8_t> table;
     std::span<const uint8_t> records;
     bool usable = false;
-    const int rc = ReadPathTable(device, s, table, records, usable);
+    const int rc = ReadPathTable(w, s, table, records, usable);
     if (rc != ISO_OK)
         return rc;
     if (!usable)
-        return AnalyzeFromRecords(device, s, tree, volume);
-    return WalkPathTable(device, tree, volume, records);
+        return AnalyzeFromRecords(d, s, tree, volume);
+    return WalkPathTable(d, tree, volume, records);
 }
 
 } // namespace
 
-int Iso_AnalyzePathTable(uint16_t device) {
+int iso_internal::AnalyzePathTable(Disc& d) {
+    DirectoryWalk& w = *d.walk;
     try {
-        return AnalyzePathTable(device);
+        return WalkSession(d);
     } catch (const std::bad_alloc&) {
-        g_Walk.rockRidge = false;
-        g_Walk.fromRecords = false;
+        w.rockRidge = false;
+        w.fromRecords = false;
         return ISO_ERR_NO_MEMORY;
     }
 }

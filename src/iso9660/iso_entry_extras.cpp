@@ -2,7 +2,7 @@
 // terminator: its POSIX mode (two bytes, ISO_MODE), then its Unicode name and the record's own identifier
 // after it (ISO_TEXT, ISO_IDENTIFIER), each zero-terminated. Texts that do not fit are cut from the model's
 // text blocks and only their address follows (ISO_TEXT_AWAY); where even the address has no room (a
-// Shift-JIS name of nearly 256 bytes) the model keeps it in a table of its own.
+// Shift-JIS name of nearly 256 bytes) the Disc keeps it in a table of its own.
 #include <cstring>
 #include <string>
 
@@ -10,10 +10,6 @@
 #include "iso9660/iso_internal.h"
 
 using namespace iso_internal;
-
-std::vector<std::unique_ptr<char[]>> iso_internal::g_TextBlocks;
-size_t iso_internal::g_TextUsed = 0;
-std::unordered_map<const FileEntry*, EntryExtras> iso_internal::g_EntryExtras;
 
 namespace {
 
@@ -34,25 +30,26 @@ bool InTable(const FileEntry* e, size_t room) {
 }
 
 // `need` bytes for texts from the model's blocks of 64 KiB, which live as long as the model.
-char* CutText(size_t need) {
+char* CutText(Disc& d, size_t need) {
     constexpr size_t kTextBlock = 64 * 1024;
+    auto& blocks = d.textBlocks;
     if (need > kTextBlock) {
-        g_TextBlocks.insert(g_TextBlocks.begin(), std::unique_ptr<char[]>(new (std::nothrow) char[need]));
-        return g_TextBlocks.front().get();
+        blocks.insert(blocks.begin(), std::unique_ptr<char[]>(new (std::nothrow) char[need]));
+        return blocks.front().get();
     }
-    if (g_TextBlocks.empty() || g_TextUsed + need > kTextBlock) {
-        g_TextBlocks.push_back(std::unique_ptr<char[]>(new (std::nothrow) char[kTextBlock]));
-        g_TextUsed = 0;
+    if (blocks.empty() || d.textUsed + need > kTextBlock) {
+        blocks.push_back(std::unique_ptr<char[]>(new (std::nothrow) char[kTextBlock]));
+        d.textUsed = 0;
     }
-    char* at = g_TextBlocks.back() ? g_TextBlocks.back().get() + g_TextUsed : nullptr;
+    char* at = blocks.back() ? blocks.back().get() + d.textUsed : nullptr;
     if (at)
-        g_TextUsed += need;
+        d.textUsed += need;
     return at;
 }
 
 } // namespace
 
-bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier,
+bool iso_internal::SetEntryText(Disc& d, FileEntry* entry, std::string_view utf8, std::string_view identifier,
                                 int mode) {
     const bool text = !identifier.empty() || utf8.size() >= sizeof entry->name || utf8 != entry->name;
     const size_t need = text ? utf8.size() + 1 + (identifier.empty() ? 0 : identifier.size() + 1) : 0;
@@ -69,7 +66,7 @@ bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::st
             texts[need - 1] = 0;
         }
     }
-    g_EntryExtras.erase(entry);
+    d.entryExtras.erase(entry);
     entry->flags &= static_cast<uint8_t>(~(ISO_TEXT | ISO_IDENTIFIER | ISO_MODE | ISO_TEXT_AWAY));
     entry->flags |= static_cast<uint8_t>((text ? ISO_TEXT : 0) | (identifier.empty() ? 0 : ISO_IDENTIFIER) |
                                          (mode >= 0 ? ISO_MODE : 0));
@@ -80,14 +77,14 @@ bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::st
     const size_t modeBytes = mode >= 0 ? kModeBytes : 0;
     const bool away = modeBytes + need > room;
     entry->flags |= away ? ISO_TEXT_AWAY : 0;
-    char* at = !text ? nullptr : away ? CutText(need) : tail + modeBytes;
+    char* at = !text ? nullptr : away ? CutText(d, need) : tail + modeBytes;
     if (text && !at)
         return false;
     if (text)
         std::memcpy(at, texts, need);
     if (InTable(entry, room)) {
         try {
-            g_EntryExtras[entry] = {at, static_cast<uint16_t>(mode >= 0 ? mode : 0)};
+            d.entryExtras[entry] = {at, static_cast<uint16_t>(mode >= 0 ? mode : 0)};
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -102,19 +99,19 @@ bool iso_internal::SetEntryText(FileEntry* entry, std::string_view utf8, std::st
     return true;
 }
 
-bool iso_internal::SetEntryMode(FileEntry* entry, uint16_t mode) {
-    const char* identifier = Iso_RecordedIdentifier(entry);
-    return SetEntryText(entry, Iso_EntryName(entry), identifier ? identifier : "", mode);
+bool iso_internal::SetEntryMode(Disc& d, FileEntry* entry, uint16_t mode) {
+    const char* identifier = Iso_RecordedIdentifier(d, entry);
+    return SetEntryText(d, entry, Iso_EntryName(d, entry), identifier ? identifier : "", mode);
 }
 
-const char* Iso_EntryText(const FileEntry* entry) {
+const char* Iso_EntryText(const Disc& d, const FileEntry* entry) {
     if (!(entry->flags & ISO_TEXT))
         return entry->name;
     size_t room = 0;
     const char* tail = TailOf(entry, room);
     if (InTable(entry, room)) {
-        const auto it = g_EntryExtras.find(entry);
-        return it != g_EntryExtras.end() && it->second.text ? it->second.text : entry->name;
+        const auto it = d.entryExtras.find(entry);
+        return it != d.entryExtras.end() && it->second.text ? it->second.text : entry->name;
     }
     tail += (entry->flags & ISO_MODE) ? kModeBytes : 0;
     if (!(entry->flags & ISO_TEXT_AWAY))
@@ -124,21 +121,21 @@ const char* Iso_EntryText(const FileEntry* entry) {
     return away;
 }
 
-const char* Iso_RecordedIdentifier(const FileEntry* entry) {
+const char* Iso_RecordedIdentifier(const Disc& d, const FileEntry* entry) {
     if (!entry || !(entry->flags & ISO_IDENTIFIER))
         return nullptr;
-    const char* text = Iso_EntryText(entry);
+    const char* text = Iso_EntryText(d, entry);
     return text + std::strlen(text) + 1;
 }
 
-uint16_t Iso_EntryMode(const FileEntry* entry) {
+uint16_t Iso_EntryMode(const Disc& d, const FileEntry* entry) {
     if (!entry || !(entry->flags & ISO_MODE))
         return 0;
     size_t room = 0;
     const char* tail = TailOf(entry, room);
     if (InTable(entry, room)) {
-        const auto it = g_EntryExtras.find(entry);
-        return it != g_EntryExtras.end() ? it->second.mode : 0;
+        const auto it = d.entryExtras.find(entry);
+        return it != d.entryExtras.end() ? it->second.mode : 0;
     }
     uint16_t mode = 0;
     std::memcpy(&mode, tail, kModeBytes);

@@ -64,14 +64,14 @@ size_t SharedPrefix(const char* a, const char* b) {
 }
 
 // Of `candidates` not yet taken, the one whose name is `name` or shares the longest start with it.
-const FileEntry* Closest(const FileEntry* entry, std::vector<const FileEntry*>& candidates) {
-    const char* name = Iso_EntryName(entry);
+const FileEntry* Closest(const Disc& d, const FileEntry* entry, std::vector<const FileEntry*>& candidates) {
+    const char* name = Iso_EntryName(d, entry);
     auto best = candidates.end();
     size_t bestShared = 0;
     for (auto it = candidates.begin(); it != candidates.end(); ++it) {
         if (!*it)
             continue;
-        const char* other = Iso_EntryName(*it);
+        const char* other = Iso_EntryName(d, *it);
         const size_t shared = std::strcmp(name, other) == 0 ? SIZE_MAX : SharedPrefix(name, other);
         if (best == candidates.end() || shared > bestShared) {
             best = it;
@@ -86,6 +86,7 @@ const FileEntry* Closest(const FileEntry* entry, std::vector<const FileEntry*>& 
 }
 
 struct TreeLinks {
+    const Disc& disc;
     std::unordered_map<const FileEntry*, uint32_t> shownFirst, otherFirst;
     IsoEntryLinks& links;
 
@@ -108,7 +109,7 @@ struct TreeLinks {
             const uint64_t key = file ? (uint64_t{c->lbn} << 32) | c->size : shownFirst[c];
             const auto it = byKey.find(key);
             const FileEntry* found =
-                it != byKey.end() && (file || key != kNoFiles) ? Closest(c, it->second) : nullptr;
+                it != byKey.end() && (file || key != kNoFiles) ? Closest(disc, c, it->second) : nullptr;
             if (!found) {
                 leftOver.push_back(c);
                 continue;
@@ -130,7 +131,7 @@ struct TreeLinks {
             for (const FileEntry*& r : rest)
                 if (r && (r->type == 'F') == (c->type == 'F'))
                     kind.push_back(r);
-            const FileEntry* found = Closest(c, kind);
+            const FileEntry* found = Closest(disc, c, kind);
             if (!found)
                 continue;
             std::replace(rest.begin(), rest.end(), found, static_cast<const FileEntry*>(nullptr));
@@ -143,7 +144,7 @@ struct TreeLinks {
 
 } // namespace
 
-const FileEntry* Iso_SameEntry(SessionTree* tree, SessionTree* other, const FileEntry* entry) {
+const FileEntry* Iso_SameEntry(const Disc& d, SessionTree* tree, SessionTree* other, const FileEntry* entry) {
     if (!tree || !other || !entry)
         return nullptr;
     if (tree == other)
@@ -153,7 +154,7 @@ const FileEntry* Iso_SameEntry(SessionTree* tree, SessionTree* other, const File
         if (!other->links)
             return nullptr;
         try {
-            TreeLinks pairing{FirstDataBlocks(tree->root), FirstDataBlocks(other->root), *other->links};
+            TreeLinks pairing{d, FirstDataBlocks(tree->root), FirstDataBlocks(other->root), *other->links};
             std::vector<std::pair<const FileEntry*, const FileEntry*>> pending{{tree->root, other->root}};
             other->links->same[tree->root] = other->root;
             while (!pending.empty()) {

@@ -35,25 +35,25 @@ bool BeyondAscii(const uint8_t* id, uint32_t length, bool ucs2) {
 } // namespace
 
 // An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name.
-void iso_internal::SetName(FileEntry* e, const uint8_t* id, uint32_t length) {
-    if (JolietFlag()) {
+void iso_internal::SetName(Disc& d, FileEntry* e, const uint8_t* id, uint32_t length) {
+    if (JolietFlag(*d.walk)) {
         char text[3 * 128]; // an identifier holds at most 127 units of UTF-16
         const size_t n =
             Iso_JolietName(id, std::min<uint32_t>(length / 2, 127), e->name, sizeof e->name, text);
-        if (!SetEntryText(e, std::string_view(text, n)))
+        if (!SetEntryText(d, e, std::string_view(text, n)))
             throw std::bad_alloc();
         return;
     }
     Iso_UcsToSjis(e->name, sizeof e->name, id, length, 0, 1);
     // Most names are ASCII, which both forms write alike: only the others are decoded again.
-    if (BeyondAscii(id, length, false) && !SetEntryText(e, Iso_BytesToUtf8(id, length)))
+    if (BeyondAscii(id, length, false) && !SetEntryText(d, e, Iso_BytesToUtf8(id, length)))
         throw std::bad_alloc();
 }
 
 // A Rock Ridge name (UTF-8 as Linux records it, at most the 255 bytes a Linux name holds, cut before a
 // character) into the model's two forms; the record's own identifier is kept beside it.
-void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> rec,
-                                    int mode) {
+void iso_internal::SetRockRidgeName(Disc& d, FileEntry* e, const std::string& recorded,
+                                    std::span<const uint8_t> rec, int mode) {
     size_t length = std::min<size_t>(recorded.size(), 255);
     while (length > 0 && length < recorded.size() && (uint8_t(recorded[length]) & 0xC0) == 0x80)
         --length;
@@ -79,15 +79,15 @@ void iso_internal::SetRockRidgeName(FileEntry* e, const std::string& recorded, s
     const auto* ascii = reinterpret_cast<const char*>(id);
     const std::string_view identifier =
         decodedId.empty() ? std::string_view(ascii, strnlen(ascii, idLength)) : std::string_view(decodedId);
-    if (!SetEntryText(e, text, identifier != text ? identifier : std::string_view(), mode))
+    if (!SetEntryText(d, e, text, identifier != text ? identifier : std::string_view(), mode))
         throw std::bad_alloc();
 }
 
 // An entry deleted before the model is released takes what is kept beside it along.
-void iso_internal::Forget(FileEntry* e) {
-    g_EntryExtras.erase(e);
-    g_DirectoryDates.erase(e);
-    g_SymlinkTargets.erase(e);
-    g_UnreadableReasons.erase(e);
+void iso_internal::Forget(Disc& d, FileEntry* e) {
+    d.entryExtras.erase(e);
+    d.directoryDates.erase(e);
+    d.symlinkTargets.erase(e);
+    d.unreadableReasons.erase(e);
     delete e;
 }

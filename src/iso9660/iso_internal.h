@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso_model.h"
 #include "iso9660/iso_zisofs.h"
 #include "platform/bytes/byte_order.h"
@@ -22,42 +23,28 @@
 
 namespace iso_internal {
 
-// The last READ TOC response (full or formatted) and its TOC data length field.
-extern std::vector<uint8_t> g_TocBuffer;
-extern uint16_t g_TocDataLength;
-
-// The targets of the Rock Ridge symbolic links of the model, as recorded.
-extern std::unordered_map<const FileEntry*, std::string> g_SymlinkTargets;
-
-// What only some entries have: the dates of directories (an entry's own date stays that of a file).
-extern std::unordered_map<const FileEntry*, std::array<uint8_t, 7>> g_DirectoryDates;
-// Why an entry flagged ISO_UNREADABLE could not be read.
-extern std::unordered_map<const FileEntry*, std::string> g_UnreadableReasons;
 // Flags `e` unreadable for `reason` (the first reason given is kept).
-void MarkUnreadable(FileEntry* e, std::string reason);
-// The blocks the entries' UTF-8 names are cut from, and the bytes used of the last one.
-extern std::vector<std::unique_ptr<char[]>> g_TextBlocks;
-extern size_t g_TextUsed;
+void MarkUnreadable(Disc& d, FileEntry* e, std::string reason);
 // Keeps what an entry has beside its Shift-JIS name, which is written before: `utf8`, its name, where it
 // differs; a Rock Ridge entry's recorded `identifier` and its POSIX `mode` (negative: none). False when the
 // heap is exhausted.
-bool SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier = {}, int mode = -1);
+bool SetEntryText(Disc& d, FileEntry* entry, std::string_view utf8, std::string_view identifier = {},
+                  int mode = -1);
 // A mode for an entry whose texts are kept already.
+bool SetEntryMode(Disc& d, FileEntry* entry, uint16_t mode);
+// The same in the facade's current Disc (for models built by hand).
+bool SetEntryText(FileEntry* entry, std::string_view utf8, std::string_view identifier = {}, int mode = -1);
 bool SetEntryMode(FileEntry* entry, uint16_t mode);
-// The texts and mode of the rare entry whose Shift-JIS name leaves no room for their address after it.
-struct EntryExtras {
-    const char* text = nullptr;
-    uint16_t mode = 0;
-};
-extern std::unordered_map<const FileEntry*, EntryExtras> g_EntryExtras;
+// Records the target of a Rock Ridge symbolic link.
+void SetSymlinkTarget(Disc& d, const FileEntry* e, std::string target);
 
-// Zero-filled record allocation; nullptr when the heap is exhausted.
+// Zero-filled record allocation; nullptr when the heap is exhausted. File entries come from the Disc's pool.
 template <class T> T* NewRecord() {
     return new (std::nothrow) T{};
 }
-
-// Releases the whole model and the TOC buffer (the file buffer is left alone).
-void ReleaseModel();
+inline FileEntry* NewEntry(Disc& d) {
+    return new (d.pool, std::nothrow) FileEntry{};
+}
 
 // Frees a model with its sessions, tracks, trees and entries (nothing for null).
 void ReleaseDiscModel(DiscModel* model);
@@ -113,10 +100,9 @@ struct RockRidgeEntry : RockRidgeFields {
     }
 };
 
-// The compressed files of the model (ZF), beside their entries; FileEntry::size is their size uncompressed.
-extern std::unordered_map<const FileEntry*, IsoZisofs> g_ZisofsFiles;
-// Records what a ZF entry says of the file `e` (its record's extent holds `extentSize` bytes).
-void SetZisofs(FileEntry* e, const RockRidgeEntry& rr, uint32_t extentSize);
+// Records what a ZF entry says of the file `e` (its record's extent holds `extentSize` bytes), beside it in
+// the Disc; FileEntry::size becomes its size uncompressed.
+void SetZisofs(Disc& d, FileEntry* e, const RockRidgeEntry& rr, uint32_t extentSize);
 
 // A continuation area (SUSP CE).
 struct Continuation {
@@ -124,18 +110,29 @@ struct Continuation {
     bool present = false;
 };
 
+// The blocks of one session on one device.
+struct SessionBlocks {
+    const SessionEntry* session = nullptr;
+    uint16_t device = 0;
+};
+// One block of the session (false when it cannot be read or lies outside it).
+bool ReadSessionBlock(const SessionBlocks& from, uint32_t lbn, std::span<uint8_t> block);
+
 // The System Use area of a directory record (ECMA-119 9.1.13), after `skip` bytes.
 std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t skip);
-// Reads the record's System Use entries, and the continuation areas they name through `readBlock` (one block
-// of the session; false when it cannot be read or lies outside).
+// Reads the record's System Use entries, and the continuation areas they name from `blocks` (none when
+// null).
 void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
-                     bool (*readBlock)(uint32_t lbn, std::span<uint8_t> block), RockRidgeEntry& out);
+                     const SessionBlocks* blocks, RockRidgeEntry& out);
 
 // Directory analysis (iso_directories, iso_volume_descriptors, iso_entry_names).
 constexpr size_t kBufferSize = 2048; // the largest block a session may have
 
-// Working state of one analysis of a session's directories.
+// Working state of one analysis of a session's directories (one per Disc).
 struct DirectoryWalk {
+    // The session walked, on the Disc's device, and its tree.
+    SessionBlocks blocks;
+    SessionTree* tree = nullptr;
     std::array<uint8_t, kBufferSize> descriptor{}; // the volume descriptor the tree comes from
     // The set's last primary and Joliet descriptors (Iso_ReadVolumeDescriptors), one of which is
     // `descriptor`.
@@ -161,19 +158,14 @@ struct DirectoryWalk {
     // directories are then found at their real places.
     bool rockRidge = false;
     uint8_t suspSkip = 0;
-    uint16_t device = 0;
     // The root directory's first block, read to look for Rock Ridge: the walk takes it from here once
     // instead of reading it again.
     std::vector<uint8_t> rootBlock;
     uint32_t rootBlockLbn = 0;
 };
-extern DirectoryWalk g_Walk;
 
-inline SessionEntry* CurrentSession() {
-    return g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
-}
-inline bool JolietFlag() {
-    return (g_Walk.descriptor[90] & 0x40) != 0; // the third byte of a Joliet escape sequence (8.5.6)
+inline bool JolietFlag(const DirectoryWalk& w) {
+    return (w.descriptor[90] & 0x40) != 0; // the third byte of a Joliet escape sequence (8.5.6)
 }
 // One past the last block a session's structures may use: its lead-out, where the TOC gives a sound one,
 // else the end of the disc. Earlier sessions' blocks count (a later session refers to their files).
@@ -186,18 +178,33 @@ inline uint64_t SessionEnd(const SessionEntry* s) {
 // An identifier's Shift-JIS form (the report's) and, where it reads otherwise, its Unicode name; a Rock
 // Ridge name the same way, the record's own identifier kept beside it. std::bad_alloc when the heap is
 // exhausted.
-void SetName(FileEntry* e, const uint8_t* id, uint32_t length);
-void SetRockRidgeName(FileEntry* e, const std::string& recorded, std::span<const uint8_t> record, int mode);
+void SetName(Disc& d, FileEntry* e, const uint8_t* id, uint32_t length);
+void SetRockRidgeName(Disc& d, FileEntry* e, const std::string& recorded, std::span<const uint8_t> record,
+                      int mode);
 // Deletes an entry before the model is released, with what is kept beside it.
-void Forget(FileEntry* e);
+void Forget(Disc& d, FileEntry* e);
 
-// The root directory record's extent in the walk's descriptor, and one block of the current session (false
-// when it cannot be read or lies outside it).
-uint32_t RootExtent();
-bool ReadSessionBlock(uint32_t lbn, std::span<uint8_t> block);
+// The root directory record's extent in the walk's descriptor.
+uint32_t RootExtent(const DirectoryWalk& w);
 // One data session's tree in the names `wanted` (0: the names it is shown in) from its volume descriptor set
 // on; `*stop` is set when a read or memory failure should end the disc's analysis.
-int AnalyzeSession(uint16_t device, SessionEntry* session, SessionTree* tree, uint8_t wanted, bool* stop);
+int AnalyzeSession(Disc& d, SessionEntry* session, SessionTree* tree, uint8_t wanted, bool* stop);
+// The steps of Disc::Analyze: the TOC into sessions and tracks, the CD-TEXT, the audio sessions and tracks,
+// the data sessions' volume descriptors and directories.
+int AnalyzeToc(Disc& d);
+void ReadDiscText(Disc& d);
+int AnalyzeAudioSession(Disc& d, SessionEntry* session, SessionTree* tree);
+int AddAudioFolder(Disc& d, SessionEntry* session, SessionTree* tree);
+int AnalyzeDataSessions(Disc& d, uint8_t names);
+int ReadVolumeDescriptors(Disc& d);
+int AnalyzePathTable(Disc& d);
+int AnalyzeDirectory(Disc& d);
+// `count` blocks of `session` from `lbn` on, 32 at a time.
+int ReadExtent(const SessionBlocks& from, uint32_t lbn, uint32_t count, uint8_t* buffer);
+// `size` bytes of the file at `lbn` of `session` into `buffer`, 32 blocks at a time.
+int ReadFileData(const SessionEntry& session, uint16_t device, uint8_t* buffer, uint32_t lbn, uint32_t size);
+// The last READ TOC answer, kept in the Disc.
+int ReadToc(Disc& d, uint8_t msf, uint8_t format);
 // Frees what Iso_SameEntry kept for a tree.
 void ReleaseLinks(IsoEntryLinks* links);
 

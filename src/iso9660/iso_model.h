@@ -27,6 +27,9 @@ constexpr uint16_t KIND_OTHER = 2048;
 constexpr uint16_t KIND_ACCEPTED = 0x8000;
 constexpr uint16_t KIND_UNSUPPORTED = 0x8800;
 
+class RecordPool;
+class Disc;
+
 struct TrackEntry {
     uint8_t trackNumber;
     uint32_t address;
@@ -73,12 +76,14 @@ struct FileEntry {
     FileEntry* firstChild;
     FileEntry* nextSibling;
 
-    // Entries are drawn from the record pool (iso_model.cpp): zero-filled memory in large blocks, since a
+    // Entries are drawn from a record pool (iso_record_pool): zero-filled memory in large blocks, since a
     // disc holds tens of thousands of them and each heap block or page fault of its own costs more than the
-    // entry.
+    // entry. A disc's analysis cuts them from its own pool; a plain `new` from the shared one.
     static void* operator new(size_t size);
     static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void* operator new(size_t size, RecordPool& pool, const std::nothrow_t&) noexcept;
     static void operator delete(void* entry, size_t size) noexcept;
+    static void operator delete(void* entry, RecordPool& pool, const std::nothrow_t&) noexcept;
 };
 using DirectoryNode = FileEntry;
 
@@ -156,15 +161,16 @@ struct DiscModel {
     ckvd::cdtext::DiscText* text; // CD-TEXT and the Q codes (MCN, ISRC), null on a disc without any
 };
 
-// The model (null when empty) and the session shown by the list.
+// The facade over the window's (or ckvd's) current Disc (iso_facade): its model (null when empty) and the
+// session shown by the list.
 extern DiscModel* g_DiscModel;
 extern uint16_t g_CurrentSession;
 
 int Iso_Initialize();
 void Iso_Terminate();
 
-// The loaded disc's whole model (records, names, TOC, current session) moved out of the module, so that a
-// disc that fails to load can give way to the one shown before. Destroying a stash that was not put back
+// The loaded Disc (records, names, TOC, walk, file data, current session) moved out of the facade, so that
+// a disc that fails to load can give way to the one shown before. Destroying a stash that was not put back
 // frees what it holds.
 class IsoModelStash {
   public:
@@ -173,10 +179,8 @@ class IsoModelStash {
     IsoModelStash& operator=(IsoModelStash&&) noexcept;
     ~IsoModelStash();
 
-    struct State;
-
   private:
-    std::unique_ptr<State> m_state;
+    std::unique_ptr<Disc> m_disc;
     friend IsoModelStash Iso_SetModelAside();
     friend void Iso_RestoreModel(IsoModelStash&& stash);
 };

@@ -196,7 +196,7 @@ std::span<const uint8_t> SystemUseArea(std::span<const uint8_t> record, uint8_t 
 }
 
 void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blockLength,
-                     bool (*readBlock)(uint32_t lbn, std::span<uint8_t> block), RockRidgeEntry& out) {
+                     const SessionBlocks* blocks, RockRidgeEntry& out) {
     Continuation next;
     if (!WalkArea(SystemUseArea(record, skip), out, next))
         return;
@@ -208,7 +208,7 @@ void RockRidge_Parse(std::span<const uint8_t> record, uint8_t skip, uint32_t blo
         if (blockLength == 0 || ce.offset >= blockLength || ce.length > blockLength - ce.offset)
             return;
         block.assign(blockLength, 0);
-        if (!readBlock || !readBlock(ce.lbn, block))
+        if (!blocks || !ReadSessionBlock(*blocks, ce.lbn, block))
             return;
         if (!WalkArea(std::span<const uint8_t>(block).subspan(ce.offset, ce.length), out, next))
             return;

@@ -26,15 +26,15 @@ int ReadCapacityInto(uint16_t device, SessionEntry* s) {
 }
 
 // The disc model emptied of its sessions, with one empty session and track for the TOC to fill.
-int PrepareModel(uint16_t device) {
-    if (!g_DiscModel) {
-        g_DiscModel = NewRecord<DiscModel>();
-        if (!g_DiscModel)
+int PrepareModel(Disc& d) {
+    if (!d.model) {
+        d.model = NewRecord<DiscModel>();
+        if (!d.model)
             return ISO_ERR_NO_MEMORY;
     }
-    DiscModel* model = g_DiscModel;
+    DiscModel* model = d.model;
     ReleaseSessions(model);
-    model->device = device;
+    model->device = d.device;
     SessionEntry* session = NewRecord<SessionEntry>();
     if (!session)
         return ISO_ERR_NO_MEMORY;
@@ -98,11 +98,12 @@ int FillSession(uint16_t device, const IsoTocSession& from, bool single, Session
 
 } // namespace
 
-int Iso_AnalyzeToc(uint16_t device) {
-    int rc = PrepareModel(device);
+int iso_internal::AnalyzeToc(Disc& d) {
+    int rc = PrepareModel(d);
     if (rc != ISO_OK)
         return rc;
-    DiscModel* model = g_DiscModel;
+    const uint16_t device = d.device;
+    DiscModel* model = d.model;
     IsoDiscToc toc;
     if ((rc = Iso_ReadDiscToc(device, &toc)) != ISO_OK)
         return rc;
@@ -119,29 +120,4 @@ int Iso_AnalyzeToc(uint16_t device) {
             return rc;
     }
     return ISO_OK;
-}
-
-int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
-    ReleaseModel();
-    g_DiscModel = NewRecord<DiscModel>();
-    if (!g_DiscModel)
-        return ISO_ERR_NO_MEMORY;
-    g_DiscModel->device = device;
-    g_DiscModel->firstTree = NewRecord<SessionTree>();
-    if (!g_DiscModel->firstTree)
-        return ISO_ERR_NO_MEMORY;
-    g_CurrentSession = 0;
-
-    int rc = Iso_AnalyzeToc(device);
-    if (rc != ISO_OK)
-        return rc;
-    Iso_ReadDiscText(device);
-    const uint8_t type = g_DiscModel->firstSession->type;
-    const uint8_t discType = type & 0xF0;
-    if (discType != 0x00 && discType != 0x20)
-        return ISO_ERR_DISC_TYPE;
-    // An audio CD is its one audio session; any later session (a CD-Extra's data) is read as well.
-    if (!Iso_IsDataType(type) && g_DiscModel->sessionCount <= 1)
-        return Iso_AnalyzeAudioTracks(device);
-    return Iso_AnalyzeDataSessions(device, names);
 }

@@ -280,11 +280,11 @@ int Iso_ReadDiscToc(uint16_t device, IsoDiscToc* toc) {
     return ReadFormattedSessions(device, *toc);
 }
 
-int Iso_ReadToc(uint16_t device, uint8_t msf, uint8_t format) {
-    g_TocBuffer.clear();
-    g_TocDataLength = 0;
-    const int rc = ReadTocAnswer(device, msf, format, g_TocBuffer);
+int iso_internal::ReadToc(Disc& d, uint8_t msf, uint8_t format) {
+    d.tocBuffer.clear();
+    d.tocDataLength = 0;
+    const int rc = ReadTocAnswer(d.device, msf, format, d.tocBuffer);
     if (rc == ISO_OK)
-        g_TocDataLength = Be16(g_TocBuffer, 0);
+        d.tocDataLength = Be16(d.tocBuffer, 0);
     return rc;
 }

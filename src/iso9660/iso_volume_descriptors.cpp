@@ -18,8 +18,8 @@ constexpr size_t kPieceBlocks = 32;
 
 } // namespace
 
-int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffer) {
-    const SessionEntry* s = CurrentSession();
+int iso_internal::ReadExtent(const SessionBlocks& from, uint32_t lbn, uint32_t count, uint8_t* buffer) {
+    const SessionEntry* s = from.session;
     if (!s || !buffer)
         return ISO_ERR_NO_MODEL;
     const uint32_t bl = s->blockLength;
@@ -30,8 +30,8 @@ int Iso_ReadExtent(uint16_t device, uint32_t lbn, uint32_t count, uint8_t* buffe
     for (uint64_t done = 0; done < count;) {
         // Whole pieces of 32 first, then the remainder.
         const uint64_t n = std::min<uint64_t>(kPieceBlocks, count - done);
-        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn + done), bl, static_cast<uint16_t>(n),
-                                  buffer + done * bl);
+        int rc = Aspi_ReadSectors(from.device, static_cast<uint32_t>(lbn + done), bl,
+                                  static_cast<uint16_t>(n), buffer + done * bl);
         if (rc != ASPI_OK)
             return rc;
         done += n;
@@ -83,14 +83,15 @@ Descriptor Classify(const uint8_t* d) {
 
 } // namespace
 
-int Iso_ReadVolumeDescriptors(uint16_t device) {
-    const SessionEntry* s = CurrentSession();
+int iso_internal::ReadVolumeDescriptors(Disc& d) {
+    DirectoryWalk& w = *d.walk;
+    const SessionEntry* s = w.blocks.session;
     if (!s)
         return ISO_ERR_NO_MODEL;
     const uint32_t bl = s->blockLength;
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
-    SessionTree* tree = g_DiscModel ? g_DiscModel->currentTree : nullptr;
+    SessionTree* tree = w.tree;
     auto clearNotes = [tree] {
         if (tree) {
             tree->notes &= static_cast<uint8_t>(~(ISO_TREE_DESCRIPTOR_PASSED | ISO_TREE_NO_TERMINATOR));
@@ -98,10 +99,10 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         }
     };
     clearNotes();
-    g_Walk.descriptor.fill(0);
-    g_Walk.primary.fill(0);
-    g_Walk.joliet.fill(0);
-    g_Walk.haveJoliet = false;
+    w.descriptor.fill(0);
+    w.primary.fill(0);
+    w.joliet.fill(0);
+    w.haveJoliet = false;
     // The last primary and the last Joliet descriptor are kept, in whatever order they come (ECMA-119 8.4,
     // 8.5; Joliet); the Joliet one serves when there is one. A descriptor that fails its checks (an unknown
     // type or version, no standard identifier) is passed over and noted, so that a damaged boot record or
@@ -113,15 +114,15 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
     uint64_t lbn = s->pvdLbn;
     bool terminated = false;
     for (; lbn < end && !terminated; ++lbn) {
-        g_Walk.sector.fill(0);
-        int rc = Aspi_ReadSectors(device, static_cast<uint32_t>(lbn), bl, 1, g_Walk.sector.data());
+        w.sector.fill(0);
+        int rc = Aspi_ReadSectors(w.blocks.device, static_cast<uint32_t>(lbn), bl, 1, w.sector.data());
         if (rc != ASPI_OK) {
             if (havePrimary)
                 break; // what was read describes the volume; the set is noted as cut short there
             clearNotes();
             return rc;
         }
-        const uint8_t* d = g_Walk.sector.data();
+        const uint8_t* d = w.sector.data();
         if (memcmp(d + ecma119::kStandardIdentifier, "CD001", 5) != 0) {
             if (havePrimary)
                 break; // the set ends here without its terminator
@@ -134,24 +135,24 @@ int Iso_ReadVolumeDescriptors(uint16_t device) {
         }
         const Descriptor kind = Classify(d);
         if (kind == Descriptor::Primary)
-            g_Walk.primary = g_Walk.sector;
+            w.primary = w.sector;
         else if (kind == Descriptor::Joliet)
-            g_Walk.joliet = g_Walk.sector;
+            w.joliet = w.sector;
         else if (kind == Descriptor::Failed)
             NotePassed(tree, lbn, d);
         havePrimary = havePrimary || kind == Descriptor::Primary;
-        g_Walk.haveJoliet = g_Walk.haveJoliet || kind == Descriptor::Joliet;
+        w.haveJoliet = w.haveJoliet || kind == Descriptor::Joliet;
     }
     if (!havePrimary) {
         clearNotes();
-        g_Walk.haveJoliet = false;
+        w.haveJoliet = false;
         return ISO_ERR_DESCRIPTOR;
     }
     if (!terminated && tree) {
         tree->notes |= ISO_TREE_NO_TERMINATOR;
         tree->setEndLbn = static_cast<uint32_t>(lbn);
     }
-    g_Walk.descriptor = g_Walk.haveJoliet ? g_Walk.joliet : g_Walk.primary;
+    w.descriptor = w.haveJoliet ? w.joliet : w.primary;
     return ISO_OK;
 }
 

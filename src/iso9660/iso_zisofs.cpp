@@ -13,9 +13,7 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
 
-std::unordered_map<const FileEntry*, IsoZisofs> iso_internal::g_ZisofsFiles;
-
-void iso_internal::SetZisofs(FileEntry* e, const RockRidgeEntry& rr, uint32_t extentSize) {
+void iso_internal::SetZisofs(Disc& d, FileEntry* e, const RockRidgeEntry& rr, uint32_t extentSize) {
     IsoZisofs z;
     z.extentSize = extentSize;
     z.size = rr.zfSize;
@@ -26,26 +24,25 @@ void iso_internal::SetZisofs(FileEntry* e, const RockRidgeEntry& rr, uint32_t ex
     // A compressed file has one extent; pieces of one would each need a header of their own.
     z.readable = rr.zfVersion == 1 && rr.zfAlgorithm[0] == 'p' && rr.zfAlgorithm[1] == 'z' &&
                  !(e->flags & (ISO_EXTENT_MORE | ISO_EXTENT_CONTINUED));
-    g_ZisofsFiles[e] = z;
+    d.zisofsFiles[e] = z;
     if (z.readable)
         e->size = z.size;
 }
 
-const IsoZisofs* Iso_Zisofs(const FileEntry* entry) {
-    using iso_internal::g_ZisofsFiles;
-    if (!entry || g_ZisofsFiles.empty())
+const IsoZisofs* Iso_Zisofs(const Disc& d, const FileEntry* entry) {
+    if (!entry || d.zisofsFiles.empty())
         return nullptr;
-    const auto it = g_ZisofsFiles.find(entry);
-    return it == g_ZisofsFiles.end() ? nullptr : &it->second;
+    const auto it = d.zisofsFiles.find(entry);
+    return it == d.zisofsFiles.end() ? nullptr : &it->second;
 }
 
-uint32_t Iso_ExtentSize(const FileEntry* entry) {
-    const IsoZisofs* z = Iso_Zisofs(entry);
+uint32_t Iso_ExtentSize(const Disc& d, const FileEntry* entry) {
+    const IsoZisofs* z = Iso_Zisofs(d, entry);
     return z ? z->extentSize : entry ? entry->size : 0;
 }
 
-std::string Iso_ZisofsText(const FileEntry* entry) {
-    const IsoZisofs* z = Iso_Zisofs(entry);
+std::string Iso_ZisofsText(const Disc& d, const FileEntry* entry) {
+    const IsoZisofs* z = Iso_Zisofs(d, entry);
     if (!z)
         return {};
     if (!z->readable)
@@ -61,11 +58,11 @@ constexpr uint8_t kMagic[8] = {0x37, 0xE4, 0x53, 0x96, 0xC9, 0xDB, 0xD6, 0x07};
 constexpr size_t kHeaderBytes = 16;
 constexpr uint32_t kWindowBlocks = 32; // blocks of the extent read at a time
 
-// Bytes of one extent of the current session, read a window of blocks at a time.
+// Bytes of one extent of a session, read a window of blocks at a time.
 class ExtentBytes {
   public:
-    ExtentBytes(uint32_t lbn, uint32_t size, uint32_t blockLength)
-        : m_lbn(lbn), m_size(size), m_blockLength(blockLength) {}
+    ExtentBytes(uint16_t device, uint32_t lbn, uint32_t size, uint32_t blockLength)
+        : m_device(device), m_lbn(lbn), m_size(size), m_blockLength(blockLength) {}
 
     // Copies bytes [from, from + n) of the extent (the caller keeps them inside it) into `out`.
     int Read(uint64_t from, size_t n, uint8_t* out, IsoZisofsResult& r) {
@@ -112,12 +109,13 @@ class ExtentBytes {
     }
     int Load(uint64_t block) {
         m_window.assign(m_count * m_blockLength, 0);
-        return Aspi_ReadSectors(g_CurrentDevice, static_cast<uint32_t>(m_lbn + block), m_blockLength,
+        return Aspi_ReadSectors(m_device, static_cast<uint32_t>(m_lbn + block), m_blockLength,
                                 static_cast<uint16_t>(m_count), m_window.data());
     }
     uint32_t LbaOf(uint64_t offset) const { return static_cast<uint32_t>(m_lbn + offset / m_blockLength); }
 
   private:
+    uint16_t m_device;
     uint32_t m_lbn, m_size, m_blockLength;
     std::vector<uint8_t> m_window;
     uint64_t m_first = 0, m_count = 0;
@@ -173,16 +171,17 @@ std::string CheckHeader(const uint8_t* h, const IsoZisofs& z) {
 
 } // namespace
 
-IsoZisofsResult Iso_ZisofsUncompress(const FileEntry& entry,
+IsoZisofsResult Iso_ZisofsUncompress(const Disc& d, const SessionEntry& session, uint16_t device,
+                                     const FileEntry& entry,
                                      const std::function<bool(const uint8_t* data, size_t length)>& put) {
-    const IsoZisofs* z = Iso_Zisofs(&entry);
+    const IsoZisofs* z = Iso_Zisofs(d, &entry);
     if (!z || !z->readable)
         return Fault(entry.lbn, z && (entry.flags & (ISO_EXTENT_MORE | ISO_EXTENT_CONTINUED))
                                     ? "compressed, yet recorded in several extents"
-                                    : Iso_ZisofsText(&entry));
-    const SessionEntry* s = g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
+                                    : Iso_ZisofsText(d, &entry));
+    const SessionEntry* s = &session;
     IsoZisofsResult r;
-    if (!s || s->blockLength == 0 || s->blockLength > 65536) {
+    if (s->blockLength == 0 || s->blockLength > 65536) {
         r.code = ISO_ERR_NO_MODEL;
         return r;
     }
@@ -192,7 +191,7 @@ IsoZisofsResult Iso_ZisofsUncompress(const FileEntry& entry,
         r.failedLba = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(s->lastBlock) + 1, UINT32_MAX));
         return r;
     }
-    ExtentBytes data(entry.lbn, z->extentSize, s->blockLength);
+    ExtentBytes data(device, entry.lbn, z->extentSize, s->blockLength);
     uint8_t header[kHeaderBytes];
     if (z->extentSize < kHeaderBytes)
         return Fault(entry.lbn,

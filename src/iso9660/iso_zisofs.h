@@ -38,9 +38,9 @@ struct IsoZisofsResult {
     std::string why;        // what is wrong with the compressed data
 };
 // Uncompresses the file of `entry` (Iso_Zisofs) from g_CurrentDevice with the current session's block
-// length, a block at a time: each block's bytes go to `put` in order, and `put` returning false ends the
-// work there (the result is then ISO_OK). Every pointer and length is checked against the extent before it
-// is used, and a block inflates into a buffer of its own size only, so the memory used is one block whatever
-// the data claims.
+// length (the form with a Disc: from `device` with `session`'s), a block at a time: each block's bytes go to
+// `put` in order, and `put` returning false ends the work there (the result is then ISO_OK). Every pointer
+// and length is checked against the extent before it is used, and a block inflates into a buffer of its own
+// size only, so the memory used is one block whatever the data claims.
 IsoZisofsResult Iso_ZisofsUncompress(const FileEntry& entry,
                                      const std::function<bool(const uint8_t* data, size_t length)>& put);

@@ -147,7 +147,7 @@ TEST_F(SaveToDisc, OneRowIsTheFileAndFailuresSayWhatHappenedAndKeepWhatWasRead) 
     // A Rock Ridge link's row saves nothing and says why (F100's entry marked so).
     FileEntry* link = Find("F100.BIN").second;
     link->flags = ISO_SYMLINK;
-    iso_internal::g_SymlinkTargets[link] = "F0.BIN";
+    iso_internal::SetSymlinkTarget(Iso_CurrentDisc(), link, "F0.BIN");
     EXPECT_EQ(Dialog("F100.BIN", dir_ / "link").OnShowWindow().result, SaveResult::ReadError);
     EXPECT_EQ(sink_.shown,
               std::vector<std::string>{"F100.BIN is a symbolic link to F0.BIN: it has no data to save."});
