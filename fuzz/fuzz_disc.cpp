@@ -79,7 +79,6 @@ template <class F> void WithDisc(const Image& img, const char* tag, F withDisc) 
     Aspi_Terminate();
 }
 
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

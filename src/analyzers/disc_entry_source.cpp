@@ -62,8 +62,8 @@ int DiscEntrySource::ReadExtent(size_t index, uint64_t offset, std::span<uint8_t
     const uint64_t first = offset / bl_, last = (offset + out.size() - 1) / bl_;
     bool fetched = false;
     for (uint64_t block = first; block <= last; ++block) {
-        const bool held = pieceCount_ && pieceExtent_ == index && block >= pieceFirst_ &&
-                          block < pieceFirst_ + pieceCount_;
+        const bool held =
+            pieceCount_ && pieceExtent_ == index && block >= pieceFirst_ && block < pieceFirst_ + pieceCount_;
         if (!held) {
             const uint64_t from = fetched || block - first >= pieceBlocks_ ? block : first;
             const int rc = Fetch(index, from, uint32_t(std::min<uint64_t>(pieceBlocks_, last - from + 1)));
@@ -98,7 +98,8 @@ int DiscEntrySource::Fetch(size_t index, uint64_t block, uint32_t count) {
 // no other way in through Iso_ZisofsUncompress), at least kPieceBytes kept so neighbouring reads are free.
 int DiscEntrySource::ReadUncompressed(uint64_t offset, std::span<uint8_t> out) {
     if (offset < unpackedAt_ || offset + out.size() > unpackedAt_ + unpacked_.size()) {
-        const uint64_t length = std::min<uint64_t>(std::max<uint64_t>(out.size(), kPieceBytes), size_ - offset);
+        const uint64_t length =
+            std::min<uint64_t>(std::max<uint64_t>(out.size(), kPieceBytes), size_ - offset);
         unpacked_.assign(size_t(length), 0);
         unpackedAt_ = offset;
         uint64_t at = 0;

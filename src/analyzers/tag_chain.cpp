@@ -34,8 +34,8 @@ struct ChainRow {
     uint16_t kindOnFailure;
 };
 constexpr ChainRow kChain[] = {
-    {KIND_CDA, TagAnalyzer::Cda, KIND_MP3}, {KIND_MP3, TagAnalyzer::Mp3, KIND_WMF},
-    {KIND_WMF, TagAnalyzer::Wmf, KIND_WAV}, {KIND_WAV, TagAnalyzer::Wav, KIND_JPG},
+    {KIND_CDA, TagAnalyzer::Cda, KIND_MP3},   {KIND_MP3, TagAnalyzer::Mp3, KIND_WMF},
+    {KIND_WMF, TagAnalyzer::Wmf, KIND_WAV},   {KIND_WAV, TagAnalyzer::Wav, KIND_JPG},
     {KIND_JPG, TagAnalyzer::Jpg, KIND_OTHER},
 };
 

@@ -144,9 +144,9 @@ void WriteMp3Groups(Output& out, ReportLoss* loss, const MpegInfo& info) {
 
     const MpegHeaderInfo* m = &info.header;
     const uint8_t* h = m->headerBytes;
-    out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n", int32_t(m->headerPosition), h[0], h[1],
-             h[2], h[3], Mp3_VersionName(m), Mp3_LayerName(m), (h[1] & 0x01) ? "None" : "Exist", h[4], h[5],
-             int(Mp3_Bitrate(m)), int(Mp3_SamplingRate(m)), Mp3_ChannelName(m));
+    out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n", int32_t(m->headerPosition), h[0],
+             h[1], h[2], h[3], Mp3_VersionName(m), Mp3_LayerName(m), (h[1] & 0x01) ? "None" : "Exist", h[4],
+             h[5], int(Mp3_Bitrate(m)), int(Mp3_SamplingRate(m)), Mp3_ChannelName(m));
 }
 
 void WriteAsfGroups(Output& out, ReportLoss* loss, const AsfInfo& info) {

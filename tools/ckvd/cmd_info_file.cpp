@@ -31,7 +31,8 @@ FileEntry LocalEntry(const std::string& path, uint64_t size) {
 // it) and size; no LBN.
 std::vector<InfoField> LocalHeader(const std::string& path, const FileEntry& entry) {
     const size_t slash = path.find_last_of('/');
-    std::vector<InfoField> header = {{"Identifier", slash == std::string::npos ? path : path.substr(slash + 1), {}, {}}};
+    std::vector<InfoField> header = {
+        {"Identifier", slash == std::string::npos ? path : path.substr(slash + 1), {}, {}}};
     struct stat st {};
     struct tm local {};
     if (stat(path.c_str(), &st) == 0 && localtime_r(&st.st_mtime, &local)) {

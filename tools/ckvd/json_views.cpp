@@ -275,8 +275,13 @@ void Json_Info(JsonWriter& json, const std::string& path, int session, const std
 
 void Json_LocalInfo(JsonWriter& json, const std::string& path, const FileEntry& entry, TagAnalyzer analyzer,
                     const std::vector<TagInfoLine>& lines) {
-    json.BeginObject().Key("path").String(path).Key("kind").Uint(entry.kind).Key("analyzer").String(
-        Tag_AnalyzerName(analyzer));
+    json.BeginObject()
+        .Key("path")
+        .String(path)
+        .Key("kind")
+        .Uint(entry.kind)
+        .Key("analyzer")
+        .String(Tag_AnalyzerName(analyzer));
     json.Key("fields").BeginArray();
     for (const TagInfoLine& line : lines)
         LabelledValue(json, line.label, line.value, InfoNumber(line.value));

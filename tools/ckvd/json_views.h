@@ -16,8 +16,8 @@ void Json_Toc(JsonWriter& json);
 
 // {"sessions": [{session, volume, entries: [{type, lbn, size, date, kind, name, directory, path}]}]} of one
 // session (index from 0) or of every session (-1), entries depth first as `ckvd ls` lists them. The CD-TEXT
-// the disc records: "cd_text": {title, performer, songwriter, catalog, notes} beside "sessions", and an audio track
-// file's title, performer, songwriter and isrc in its entry (each key only where recorded).
+// the disc records: "cd_text": {title, performer, songwriter, catalog, notes} beside "sessions", and an audio
+// track file's title, performer, songwriter and isrc in its entry (each key only where recorded).
 void Json_Tree(JsonWriter& json, int sessionIndex);
 
 // One file's Tag Information as an object: path, session, directory, kind, analyzer, an audio track file's

@@ -10,9 +10,9 @@
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/asf/wmf_internal.h"
 #include "analyzers/asf/wmf_module.h"
-#include "analyzers/tag_text.h"
 #include "analyzers/byte_source.h"
 #include "analyzers/disc_entry_source.h"
+#include "analyzers/tag_text.h"
 #include "iso9660/iso9660.h"
 #include "platform/bytes/byte_order.h"
 

@@ -43,7 +43,8 @@ int Jpg_Read(ByteSource& source, JpgInfo& info) {
     const uint64_t size = source.Size();
     uint64_t p = 2;
     for (int n = 0; n < kMaxSegments && p + 2 <= size; ++n) {
-        // Marker, length, and the first eight bytes of a segment: enough for a frame header or an APPn's kind.
+        // Marker, length, and the first eight bytes of a segment: enough for a frame header or an APPn's
+        // kind.
         uint8_t s[12];
         if ((rc = ReadCode(source.Read(p, s))) != JPG_OK)
             return rc;

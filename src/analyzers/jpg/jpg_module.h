@@ -11,12 +11,12 @@ constexpr int JPG_ERR_NOT_JPEG = 0x6001; // no start of image, or no frame heade
 constexpr int JPG_ERR_NO_MEMORY = 0x80FF;
 
 struct JpgInfo {
-    bool jfif = false;     // an APP0 segment starting "JFIF\0"
-    bool exif = false;     // an APP1 segment starting "Exif\0\0"
-    uint16_t appn = 0;     // bit n: an APPn segment is present
+    bool jfif = false;       // an APP0 segment starting "JFIF\0"
+    bool exif = false;       // an APP1 segment starting "Exif\0\0"
+    uint16_t appn = 0;       // bit n: an APPn segment is present
     uint8_t frameMarker = 0; // the first frame header's marker, 0xC0 to 0xCF (not C4, C8, CC)
-    uint8_t precision = 0; // bits per sample
-    uint16_t height = 0;   // lines; 0 where a DNL segment gives them later
+    uint8_t precision = 0;   // bits per sample
+    uint16_t height = 0;     // lines; 0 where a DNL segment gives them later
     uint16_t width = 0;
     uint8_t components = 0;
 };

@@ -92,7 +92,6 @@ Field FieldOf(const uint8_t* id, unsigned version) {
     return nullptr;
 }
 
-
 // A byte source's code as this analyzer's: no room for the source's buffer is its own out-of-memory.
 int ReadCode(int rc) {
     return rc == BYTES_ERR_NO_MEMORY ? MP3_ERR_NO_MEMORY : rc;

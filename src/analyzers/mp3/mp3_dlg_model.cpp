@@ -28,14 +28,16 @@ const std::array<const char*, CMp3DlgModel::kTagFields> CMp3DlgModel::kTagLabels
     "Comment", "Composer", "Original Artist", "Copyright", "URL",  "Encoder"};
 
 void CMp3DlgModel::OnInitDialog(uint16_t style) {
+    if (!m_given)
+        m_info = Mp3_LastInfo();
     m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
     m_versions = {(m_info.tagFlags & MP3_TAG_ID3V1_0)   ? "v1.0"
                   : (m_info.tagFlags & MP3_TAG_ID3V1_1) ? "v1.1"
-                                                      : "v1.?",
+                                                        : "v1.?",
                   (m_info.tagFlags & MP3_TAG_ID3V2_2)   ? "v2.2"
                   : (m_info.tagFlags & MP3_TAG_ID3V2_3) ? "v2.3"
                   : (m_info.tagFlags & MP3_TAG_ID3V2_4) ? "v2.4"
-                                                      : "v2.?"};
+                                                        : "v2.?"};
     m_selected = 0;
     m_tags = {};
     // The dialog opens on a tag the file has: its ID3v1 tag where there is one, else its ID3v2 tag.
@@ -79,7 +81,7 @@ void CMp3DlgModel::ShowId3v2Tag() {
     if (!m_info.id3v2 || !(m_info.tagFlags & MP3_TAG_ID3V2))
         return;
     const std::optional<std::string>* texts[kTagFields] = {
-        &t.track, &t.title, &t.artist,         &t.album,     &t.year, &t.genre,
+        &t.track,   &t.title,    &t.artist,         &t.album,     &t.year, &t.genre,
         &t.comment, &t.composer, &t.originalArtist, &t.copyright, &t.url,  &t.encoder};
     for (int i = 0; i < kTagFields; ++i)
         if (*texts[i])

@@ -16,9 +16,10 @@ class CMp3DlgModel {
     // "Copyright", "URL", "Encoder" (controls 1014 to 1025).
     static const std::array<const char*, kTagFields> kTagLabels;
 
-    CMp3DlgModel(const FileEntry* entry, const MpegInfo& info) : m_entry(entry), m_info(info) {}
-    // What the last Mp3_Analyze found (the desktop's dialog).
-    explicit CMp3DlgModel(const FileEntry* entry) : CMp3DlgModel(entry, Mp3_LastInfo()) {}
+    CMp3DlgModel(const FileEntry* entry, const MpegInfo& info)
+        : m_entry(entry), m_info(info), m_given(true) {}
+    // What the records of the last Mp3_Analyze hold when the dialog opens (the desktop's dialog).
+    explicit CMp3DlgModel(const FileEntry* entry) : m_entry(entry) {}
 
     // Header block, the two combo entries ("v1.0"/"v1.1"/"v1.?", "v2.2"/"v2.3"/"v2.4"/"v2.?"), the MPEG group
     // and the tag the file has selected: ID3v1 where there is one (both: ID3v1 first), else ID3v2.
@@ -42,6 +43,7 @@ class CMp3DlgModel {
 
     const FileEntry* m_entry;
     MpegInfo m_info;
+    bool m_given = false;
     std::vector<InfoField> m_header;
     std::vector<std::string> m_versions;
     int m_selected = 0;

@@ -18,14 +18,14 @@ Id3v1Tag* g_Id3v1Tag = nullptr;
 
 namespace {
 
-char* Id3v2Tag::*const kTagFields[] = {&Id3v2Tag::title,     &Id3v2Tag::artist,  &Id3v2Tag::album,
-                                       &Id3v2Tag::year,      &Id3v2Tag::comment, &Id3v2Tag::track,
+char* Id3v2Tag::*const kTagFields[] = {&Id3v2Tag::title,     &Id3v2Tag::artist,   &Id3v2Tag::album,
+                                       &Id3v2Tag::year,      &Id3v2Tag::comment,  &Id3v2Tag::track,
                                        &Id3v2Tag::genre,     &Id3v2Tag::composer, &Id3v2Tag::originalArtist,
-                                       &Id3v2Tag::copyright, &Id3v2Tag::url,     &Id3v2Tag::encoder};
+                                       &Id3v2Tag::copyright, &Id3v2Tag::url,      &Id3v2Tag::encoder};
 std::optional<std::string> Id3v2Texts::*const kTextFields[] = {
-    &Id3v2Texts::title,    &Id3v2Texts::artist,         &Id3v2Texts::album,     &Id3v2Texts::year,
-    &Id3v2Texts::comment,  &Id3v2Texts::track,          &Id3v2Texts::genre,     &Id3v2Texts::composer,
-    &Id3v2Texts::originalArtist, &Id3v2Texts::copyright, &Id3v2Texts::url,      &Id3v2Texts::encoder};
+    &Id3v2Texts::title,          &Id3v2Texts::artist,    &Id3v2Texts::album, &Id3v2Texts::year,
+    &Id3v2Texts::comment,        &Id3v2Texts::track,     &Id3v2Texts::genre, &Id3v2Texts::composer,
+    &Id3v2Texts::originalArtist, &Id3v2Texts::copyright, &Id3v2Texts::url,   &Id3v2Texts::encoder};
 
 void FreeTag(Id3v2Tag*& tag) {
     if (Id3v2Tag* t = tag) {
@@ -43,7 +43,8 @@ Id3v2Tag* NewTag(const Id3v2Texts& texts, uint32_t size) {
         return nullptr;
     tag->tagSize = size;
     for (size_t i = 0; i < std::size(kTagFields); ++i)
-        if (const auto& text = texts.*kTextFields[i]; text && !(tag->*kTagFields[i] = Analyzer_NewText(*text))) {
+        if (const auto& text = texts.*kTextFields[i];
+            text && !(tag->*kTagFields[i] = Analyzer_NewText(*text))) {
             FreeTag(tag);
             return nullptr;
         }

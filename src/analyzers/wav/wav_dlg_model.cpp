@@ -30,7 +30,8 @@ void CWavDlgModel::OnInitDialog(uint16_t style) {
     m_fields.push_back({"Channel", Format("%u", h->channels), "channels", {}});
     m_fields.push_back({"Sample", Format("%u", h->bitsPerSample), "bits/sample", {}});
     char length[32];
-    std::snprintf(length, sizeof length, "%2d:%2d", int(uint16_t(m_info.length / 60)), int(m_info.length % 60));
+    std::snprintf(length, sizeof length, "%2d:%2d", int(uint16_t(m_info.length / 60)),
+                  int(m_info.length % 60));
     m_fields.push_back({"Length", length, {}, {}});
 }
 

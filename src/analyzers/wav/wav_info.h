@@ -8,7 +8,7 @@
 class ByteSource;
 
 struct WavInfo {
-    WavHeader header{}; // the file's first 36 bytes, zero past its end
+    WavHeader header{};  // the file's first 36 bytes, zero past its end
     uint32_t length = 0; // seconds
     // The sub-format code of a WAVE_FORMAT_EXTENSIBLE file (the first two bytes of its SubFormat GUID: 1 PCM,
     // 3 IEEE float), -1 for any other file.
