@@ -142,7 +142,8 @@ _ckvd() {
     case $cmd in
     drives) options="--json --demo --image --help" ;;
     toc) options="--json --help" ;;
-    ls | info | nav) options="--json --session --help" ;;
+    ls | nav) options="--json --session --help" ;;
+    info) options="--json --session --file --help" ;;
     get) options="-r --session --audio --help" ;;
     report) options="--number --comment -o --catalogue --help" ;;
     verify) options="--json --session --map --help" ;;
