@@ -1,6 +1,7 @@
 #include "analyzers/disc_entry_source.h"
 
 #include <algorithm>
+#include <new>
 
 #include "analyzers/analyzer_heap.h"
 #include "aspi/aspi_manager.h"
@@ -100,7 +101,12 @@ int DiscEntrySource::ReadUncompressed(uint64_t offset, std::span<uint8_t> out) {
     if (offset < unpackedAt_ || offset + out.size() > unpackedAt_ + unpacked_.size()) {
         const uint64_t length =
             std::min<uint64_t>(std::max<uint64_t>(out.size(), kPieceBytes), size_ - offset);
-        unpacked_.assign(size_t(length), 0);
+        try {
+            unpacked_.assign(size_t(length), 0);
+        } catch (const std::bad_alloc&) {
+            unpacked_.clear();
+            return BYTES_ERR_NO_MEMORY;
+        }
         unpackedAt_ = offset;
         uint64_t at = 0;
         const IsoZisofsResult r = Iso_ZisofsUncompress(entry_, [&](const uint8_t* data, size_t n) {
