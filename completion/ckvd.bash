@@ -155,6 +155,10 @@ _ckvd() {
         _ckvd_words "$cur" "$options"
         return 0
     fi
+    if [[ $cmd == info && " ${COMP_WORDS[*]} " == *" --file "* ]]; then
+        _ckvd_files "$cur" # local files, no DRIVE
+        return 0
+    fi
     case $cmd:$argIndex in
     toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | check:0) _ckvd_drive "$cur" ;;
     catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import" ;;
