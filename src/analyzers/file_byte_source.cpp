@@ -12,7 +12,8 @@ FileByteSource::~FileByteSource() {
 }
 
 bool FileByteSource::Open(const std::string& path, std::string* why) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO or device is refused below, never waited on.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     const char* error = nullptr;
     if (fd < 0 || fstat(fd, &st) != 0)

@@ -70,7 +70,11 @@ class InfoFile(CkvdCase):
     def test_refusals_name_the_file(self):
         missing, text = os.path.join(self.src, "missing.mp3"), os.path.join(self.src, "notes.txt")
         self.assertFails(["info", "--file", missing], 1, f"ckvd: {missing}: No such file or directory")
-        self.assertFails(["info", "--file", self.src], 1, f"ckvd: {self.src}: not a regular file")
+        fifo = os.path.join(self.src, "fifo.mp3")
+        if not os.path.exists(fifo):
+            os.mkfifo(fifo)
+        for path in (self.src, fifo):  # a FIFO is refused, not waited on
+            self.assertFails(["info", "--file", path], 1, f"ckvd: {path}: not a regular file")
         self.assertFails(["info", "--file", text], 1, "This format isn't being supported.")
         r = self.assertFails(["info", "--file", "--json", text], 1, out=None)
         self.assertEqual(json.loads(r.stdout)["files"][0]["error"], "This format isn't being supported.")
