@@ -142,7 +142,8 @@ _ckvd() {
     case $cmd in
     drives) options="--json --demo --image --help" ;;
     toc) options="--json --help" ;;
-    ls | info | nav) options="--json --session --help" ;;
+    ls | nav) options="--json --session --help" ;;
+    info) options="--json --session --file --help" ;;
     get) options="-r --session --audio --help" ;;
     report) options="--number --comment -o --catalogue --help" ;;
     verify) options="--json --session --map --help" ;;
@@ -152,6 +153,10 @@ _ckvd() {
     esac
     if [[ $cur == -* ]]; then
         _ckvd_words "$cur" "$options"
+        return 0
+    fi
+    if [[ $cmd == info && " ${COMP_WORDS[*]} " == *" --file "* ]]; then
+        _ckvd_files "$cur" # local files, no DRIVE
         return 0
     fi
     case $cmd:$argIndex in

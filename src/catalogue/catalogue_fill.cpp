@@ -1,7 +1,7 @@
 // The loaded disc as the catalogue keeps it: volume name, TOC, every entry, the media files' tags and figures
 // read by the analyzers as the disc report reads them.
 #include "analyzers/asf/wmf_module.h"
-#include "analyzers/mp3/mp3_module.h"
+#include "analyzers/mp3/mp3_info.h"
 #include "catalogue/catalogue.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
@@ -36,42 +36,55 @@ bool TrackText(const FileEntry& f, CatalogueEntry& e) {
     return true;
 }
 
+std::string Text(const std::optional<std::string>& utf8) {
+    return utf8 ? *utf8 : "";
+}
+
+void Mp3Media(const MpegInfo& info, CatalogueEntry& e) {
+    if ((info.tagFlags & MP3_TAG_ID3V2) && info.id3v2) {
+        e.title = Text(info.id3v2Text.title);
+        e.artist = Text(info.id3v2Text.artist);
+        e.album = Text(info.id3v2Text.album);
+    } else if (info.tagFlags & MP3_TAG_ID3V1) {
+        const Id3v1Tag& t = info.id3v1;
+        e.title = Report_SjisValueText(std::string_view(t.title, sizeof t.title));
+        e.artist = Report_SjisValueText(std::string_view(t.artist, sizeof t.artist));
+        e.album = Report_SjisValueText(std::string_view(t.album, sizeof t.album));
+    }
+    const MpegHeaderInfo* m = &info.header;
+    e.codec = std::string(Mp3_VersionName(m)) + " " + Mp3_LayerName(m);
+    e.bitrate = Mp3_Bitrate(m);
+    e.sampling = Mp3_SamplingRate(m);
+    e.seconds = m->length;
+}
+
+void AsfMedia(const AsfInfo& info, CatalogueEntry& e) {
+    if (const AsfContentDescription* c = info.contentDescription) {
+        e.title = Text(c->titleText);
+        e.artist = Text(c->authorText);
+    }
+    if (const AsfDescriptor* d = Wmf_FindAttribute(info, "WM/AlbumTitle"))
+        e.album = Wmf_AttributeDisplayText(d);
+    for (const AsfCodecEntry* a = info.codecEntries; a; a = a->next)
+        if (a->type == 2) {
+            e.codec = Text(a->nameText);
+            break;
+        }
+    if (info.fileProperties) {
+        e.bitrate = Wmf_MaximumBitrate(info.fileProperties) / 1000;
+        e.seconds = uint32_t(Wmf_Duration(info.fileProperties) / 10000000);
+    }
+}
+
 // The tags and stream figures of a media file of the current session.
 void Media(FileEntry& f, CatalogueEntry& e) {
     Iso_SetFileKind(&f);
     if (TrackText(f, e))
         return;
-    if ((f.kind & KIND_MP3) && Mp3_Analyze(&f) == MP3_OK && g_MpegHeader) {
-        if ((g_Mp3TagFlags & MP3_TAG_ID3V2) && g_Id3v2TagText) {
-            e.title = Text(g_Id3v2TagText->title);
-            e.artist = Text(g_Id3v2TagText->artist);
-            e.album = Text(g_Id3v2TagText->album);
-        } else if ((g_Mp3TagFlags & MP3_TAG_ID3V1) && g_Id3v1Tag) {
-            e.title = Report_SjisValueText(std::string_view(g_Id3v1Tag->title, sizeof g_Id3v1Tag->title));
-            e.artist = Report_SjisValueText(std::string_view(g_Id3v1Tag->artist, sizeof g_Id3v1Tag->artist));
-            e.album = Report_SjisValueText(std::string_view(g_Id3v1Tag->album, sizeof g_Id3v1Tag->album));
-        }
-        e.codec = std::string(Mp3_VersionName(g_MpegHeader)) + " " + Mp3_LayerName(g_MpegHeader);
-        e.bitrate = Mp3_Bitrate(g_MpegHeader);
-        e.sampling = Mp3_SamplingRate(g_MpegHeader);
-        e.seconds = g_MpegHeader->length;
-    } else if ((f.kind & KIND_WMF) && Wmf_Analyze(&f) == WMF_OK) {
-        if (const AsfContentDescription* c = g_AsfContentDescription) {
-            e.title = Text(c->titleText);
-            e.artist = Text(c->authorText);
-        }
-        if (const AsfDescriptor* d = Wmf_FindAttribute("WM/AlbumTitle"))
-            e.album = Wmf_AttributeDisplayText(d);
-        for (const AsfCodecEntry* a = g_AsfCodecEntries; a; a = a->next)
-            if (a->type == 2) {
-                e.codec = Text(a->nameText);
-                break;
-            }
-        if (g_AsfFileProperties) {
-            e.bitrate = Wmf_MaximumBitrate(g_AsfFileProperties) / 1000;
-            e.seconds = uint32_t(Wmf_Duration(g_AsfFileProperties) / 10000000);
-        }
-    }
+    if (MpegInfo mp3; (f.kind & KIND_MP3) && Mp3_AnalyzeEntry(f, mp3) == MP3_OK)
+        Mp3Media(mp3, e);
+    else if (AsfRecords asf; (f.kind & KIND_WMF) && Wmf_AnalyzeEntry(f, asf) == WMF_OK)
+        AsfMedia(asf.info, e);
 }
 
 } // namespace

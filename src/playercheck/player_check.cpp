@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "analyzers/asf/wmf_module.h"
-#include "analyzers/mp3/mp3_module.h"
-#include "analyzers/wav/wav_module.h"
+#include "analyzers/mp3/mp3_info.h"
+#include "analyzers/wav/wav_info.h"
 #include "iso9660/iso9660.h"
 #include "navigation/contents_model.h"
 #include "navigation/lsn_model.h"
@@ -122,8 +122,8 @@ class Walk {
     void Track(FileEntry& e, const std::string& path, int folder, int number);
     void Name(const FileEntry& e, const std::string& path, int folder, int track);
     void Media(FileEntry& e, const std::string& path, int folder, int track);
-    void Mpeg(const std::string& path, int folder, int track);
-    void Wma(const std::string& path, int folder, int track);
+    void Mpeg(const MpegInfo& info, const std::string& path, int folder, int track);
+    void Wma(const AsfInfo& info, const std::string& path, int folder, int track);
     // The first tag text with a character the player cannot show.
     void Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track);
 
@@ -243,9 +243,12 @@ void Walk::Name(const FileEntry& e, const std::string& path, int folder, int tra
 void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
     const std::string ext = Extension(Iso_EntryName(&e));
     // What the file holds, whatever its name says: a RIFF WAVE, an ASF header, else MPEG audio frames.
-    const bool wav = Wav_Analyze(&e) == 1;
-    const bool asf = !wav && Wmf_Analyze(&e) == 1;
-    const bool mpeg = !wav && !asf && Mp3_Analyze(&e) == 1;
+    WavInfo wavInfo;
+    AsfRecords asfRecords;
+    MpegInfo mpegInfo;
+    const bool wav = Wav_AnalyzeEntry(e, wavInfo) == 1;
+    const bool asf = !wav && Wmf_AnalyzeEntry(e, asfRecords) == 1;
+    const bool mpeg = !wav && !asf && Mp3_AnalyzeEntry(e, mpegInfo) == 1;
     const char* holds = wav    ? "a WAV file"
                         : asf  ? "a Windows Media file"
                         : mpeg ? "an MPEG audio file"
@@ -261,13 +264,13 @@ void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
         return;
     }
     if (mpeg)
-        Mpeg(path, folder, track);
+        Mpeg(mpegInfo, path, folder, track);
     else if (asf)
-        Wma(path, folder, track);
+        Wma(asfRecords.info, path, folder, track);
 }
 
-void Walk::Mpeg(const std::string& path, int folder, int track) {
-    const MpegHeaderInfo* h = g_MpegHeader;
+void Walk::Mpeg(const MpegInfo& info, const std::string& path, int folder, int track) {
+    const MpegHeaderInfo* h = &info.header;
     const std::string version = (h->headerBytes[1] & 0x18) == 0x18   ? "1"
                                 : (h->headerBytes[1] & 0x18) == 0x10 ? "2"
                                                                      : "2.5";
@@ -292,15 +295,17 @@ void Walk::Mpeg(const std::string& path, int folder, int track) {
         {MP3_TAG_ID3V1, "1"}, {MP3_TAG_ID3V2_2, "2.2"}, {MP3_TAG_ID3V2_3, "2.3"}, {MP3_TAG_ID3V2_4, "2.4"}};
     bool shown = false;
     for (const auto& [bit, name] : kTags)
-        if (g_Mp3TagFlags & bit) {
+        if (info.tagFlags & bit) {
             if (m_profile.id3Versions.count(name))
                 shown = true;
             else
                 Add(Severity::ShowsWrong, "id3_versions", path, folder, track,
                     std::string("ID3v") + name + " tag, which the player does not show");
         }
-    if (shown && g_Id3v2TagText && (g_Mp3TagFlags & MP3_TAG_ID3V2))
-        Tags({g_Id3v2TagText->title, g_Id3v2TagText->artist, g_Id3v2TagText->album}, path, folder, track);
+    const Id3v2Texts& t = info.id3v2Text;
+    auto text = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
+    if (shown && info.id3v2 && (info.tagFlags & MP3_TAG_ID3V2))
+        Tags({text(t.title), text(t.artist), text(t.album)}, path, folder, track);
 }
 
 void Walk::Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track) {
@@ -315,11 +320,11 @@ void Walk::Tags(std::initializer_list<const char*> texts, const std::string& pat
     }
 }
 
-void Walk::Wma(const std::string& path, int folder, int track) {
-    if (g_AsfEncrypted && !m_profile.wmaDrm)
+void Walk::Wma(const AsfInfo& info, const std::string& path, int folder, int track) {
+    if (info.encrypted && !m_profile.wmaDrm)
         Add(Severity::WillNotPlay, "wma_drm", path, folder, track,
             "protected by DRM (a Content Encryption object)");
-    for (const AsfCodecEntry* c = g_AsfCodecEntries; c; c = c->next) {
+    for (const AsfCodecEntry* c = info.codecEntries; c; c = c->next) {
         if (c->type != 2 || !c->nameText)
             continue;
         const std::string name = c->nameText;
@@ -345,8 +350,8 @@ void Walk::Wma(const std::string& path, int folder, int track) {
         }
         break;
     }
-    if (g_AsfContentDescription)
-        Tags({g_AsfContentDescription->titleText, g_AsfContentDescription->authorText}, path, folder, track);
+    if (const AsfContentDescription* c = info.contentDescription)
+        Tags({c->titleText, c->authorText}, path, folder, track);
 }
 
 // The number a navigation list shows as "D(0xH)".

@@ -8,10 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "analyzers/asf/wmf_module.h"
-#include "analyzers/mp3/mp3_module.h"
+#include "analyzers/mp3/mp3_info.h"
 #include "iso9660/iso9660.h"
 #include "listing/disc_text.h"
 
@@ -111,54 +114,57 @@ void WriteEntryStart(Output& out, const FileEntry& e, uint32_t order, const char
     out.Line(",%u,%u", e.lbn, e.size);
 }
 
-void WriteMp3Groups(Output& out, ReportLoss* loss) {
+const char* Text(const std::optional<std::string>& text) {
+    return text ? text->c_str() : nullptr;
+}
+
+void WriteMp3Groups(Output& out, ReportLoss* loss, const MpegInfo& info) {
     const char* album = nullptr;
     const char* title = nullptr;
     const char* artist = nullptr;
     std::string v1[3];
-    if (g_Id3v2Tag && (g_Mp3TagFlags & MP3_TAG_ID3V2)) {
-        album = g_Id3v2Tag->album;
-        title = g_Id3v2Tag->title;
-        artist = g_Id3v2Tag->artist;
+    if (info.id3v2 && (info.tagFlags & MP3_TAG_ID3V2)) {
+        album = Text(info.id3v2Sjis.album);
+        title = Text(info.id3v2Sjis.title);
+        artist = Text(info.id3v2Sjis.artist);
         // ID3v1 fields are written as the bytes they are, so only ID3v2 texts can be written otherwise.
-        if (g_Id3v2TagText)
-            for (char* Id3v2Tag::*field : {&Id3v2Tag::album, &Id3v2Tag::title, &Id3v2Tag::artist})
-                NoteLoss(loss, &ReportLoss::texts, g_Id3v2Tag->*field, g_Id3v2TagText->*field);
-    } else if (g_Id3v1Tag && (g_Mp3TagFlags & MP3_TAG_ID3V1)) {
+        for (auto field : {&Id3v2Texts::album, &Id3v2Texts::title, &Id3v2Texts::artist})
+            NoteLoss(loss, &ReportLoss::texts, Text(info.id3v2Sjis.*field), Text(info.id3v2Text.*field));
+    } else if (info.tagFlags & MP3_TAG_ID3V1) {
         // The ID3v1 fields are fixed-size and need not end in a zero.
-        v1[0].assign(g_Id3v1Tag->album, strnlen(g_Id3v1Tag->album, sizeof g_Id3v1Tag->album));
-        v1[1].assign(g_Id3v1Tag->title, strnlen(g_Id3v1Tag->title, sizeof g_Id3v1Tag->title));
-        v1[2].assign(g_Id3v1Tag->artist, strnlen(g_Id3v1Tag->artist, sizeof g_Id3v1Tag->artist));
+        const Id3v1Tag& t = info.id3v1;
+        v1[0].assign(t.album, strnlen(t.album, sizeof t.album));
+        v1[1].assign(t.title, strnlen(t.title, sizeof t.title));
+        v1[2].assign(t.artist, strnlen(t.artist, sizeof t.artist));
         album = v1[0].c_str();
         title = v1[1].c_str();
         artist = v1[2].c_str();
     }
     out.Put("," + Field(album) + "," + Field(title) + "," + Field(artist));
 
-    const uint8_t* h = g_MpegHeader->headerBytes;
-    out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n",
-             int32_t(g_MpegHeader->headerPosition), h[0], h[1], h[2], h[3], Mp3_VersionName(g_MpegHeader),
-             Mp3_LayerName(g_MpegHeader), (h[1] & 0x01) ? "None" : "Exist", h[4], h[5],
-             int(Mp3_Bitrate(g_MpegHeader)), int(Mp3_SamplingRate(g_MpegHeader)),
-             Mp3_ChannelName(g_MpegHeader));
+    const MpegHeaderInfo* m = &info.header;
+    const uint8_t* h = m->headerBytes;
+    out.Line(",%d,%02X %02X %02X %02X,%s,%s,%s,%02X %02X,%d,%d,%s,,\r\n", int32_t(m->headerPosition), h[0],
+             h[1], h[2], h[3], Mp3_VersionName(m), Mp3_LayerName(m), (h[1] & 0x01) ? "None" : "Exist", h[4],
+             h[5], int(Mp3_Bitrate(m)), int(Mp3_SamplingRate(m)), Mp3_ChannelName(m));
 }
 
-void WriteAsfGroups(Output& out, ReportLoss* loss) {
+void WriteAsfGroups(Output& out, ReportLoss* loss, const AsfInfo& info) {
     std::string album;
-    if (const AsfDescriptor* d = Wmf_FindAttribute("WM/AlbumTitle")) {
+    if (const AsfDescriptor* d = Wmf_FindAttribute(info, "WM/AlbumTitle")) {
         char text[1024] = {};
         Wmf_AttributeText(d, text, sizeof text);
         album = text;
         NoteLoss(loss, &ReportLoss::texts, text, Wmf_AttributeDisplayText(d).c_str());
     }
-    const AsfContentDescription* c = g_AsfContentDescription;
+    const AsfContentDescription* c = info.contentDescription;
     if (c) {
         NoteLoss(loss, &ReportLoss::texts, c->title, c->titleText);
         NoteLoss(loss, &ReportLoss::texts, c->author, c->authorText);
     }
     out.Put("," + Report_CsvField(album) + "," + Field(c ? c->title : nullptr) + "," +
             Field(c ? c->author : nullptr) + ",,");
-    const AsfCodecEntry* audio = g_AsfCodecEntries;
+    const AsfCodecEntry* audio = info.codecEntries;
     while (audio && audio->type != 2)
         audio = audio->next;
     out.Put(audio && audio->name ? "," + Report_CsvField(audio->name) + ",,," : std::string(",,,,"));
@@ -169,12 +175,12 @@ void WriteAsfGroups(Output& out, ReportLoss* loss) {
 void WriteFile(Output& out, FileEntry& e, uint32_t order, ReportLoss* loss) {
     Iso_SetFileKind(&e);
     WriteEntryStart(out, e, order, "File");
-    if ((e.kind & KIND_MP3) && Mp3_Analyze(&e) == MP3_OK && g_MpegHeader) {
-        WriteMp3Groups(out, loss);
+    if (MpegInfo mp3; (e.kind & KIND_MP3) && Mp3_AnalyzeEntry(e, mp3) == MP3_OK) {
+        WriteMp3Groups(out, loss, mp3);
         return;
     }
-    if (!(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_Analyze(&e) == WMF_OK) {
-        WriteAsfGroups(out, loss);
+    if (AsfRecords asf; !(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_AnalyzeEntry(e, asf) == WMF_OK) {
+        WriteAsfGroups(out, loss, asf.info);
         return;
     }
     out.Put(",,,,,,,,,,,,,\r\n");

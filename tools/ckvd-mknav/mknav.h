@@ -12,6 +12,8 @@
 
 #include "navigation/nav_writer.h"
 
+class ByteSource;
+
 namespace mknav {
 
 namespace fs = std::filesystem;
@@ -48,8 +50,8 @@ struct KindOf {
 
 // The kind and file type of a file by its extension (any case).
 KindOf Classify(const fs::path& p);
-// The technical data of `in` (`size` bytes) that are cheap to read, into `f`; what cannot be read stays 0.
-void MediaInfo(std::ifstream& in, uint64_t size, const KindOf& kind, NavMediaFile& f);
+// The technical data of `in` that are cheap to read, into `f`; what cannot be read stays 0.
+void MediaInfo(ByteSource& in, const KindOf& kind, NavMediaFile& f);
 
 // ---- The tree (tree_walk.cpp) ------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "analyzers/file_byte_source.h"
 #include "mknav.h"
 
 namespace mknav {
@@ -53,12 +54,13 @@ bool AddFile(Tree& tree, const fs::directory_entry& e, const KindOf& k, size_t i
     m.info.directory = tree.dirs[index].number;
     m.info.name = name;
     m.info.fileType = k.fileType;
-    std::ifstream in(e.path(), std::ios::binary);
-    if (!in) {
-        error = e.path().string() + ": " + std::strerror(errno);
+    FileByteSource in;
+    std::string why;
+    if (!in.Open(e.path().string(), &why)) {
+        error = e.path().string() + ": " + why;
         return false;
     }
-    MediaInfo(in, m.size, k, m.info);
+    MediaInfo(in, k, m.info);
     std::vector<Media>* list = &tree.videos;
     std::vector<size_t>* own = &tree.dirs[index].videos;
     if (k.kind == Kind::Audio) {

@@ -17,6 +17,7 @@ enum : unsigned {
     CLI_CATALOGUE = 1u << 9, // --catalogue FILE
     CLI_CSV = 1u << 10,      // --csv
     CLI_AUDIO = 1u << 11,    // --audio flac|wav
+    CLI_FILE = 1u << 12,     // --file
 };
 
 struct CliOptions {
@@ -34,6 +35,7 @@ struct CliOptions {
     bool csv = false;              // --csv
     bool order = false;            // --order
     std::string audio;             // --audio: "flac" or "wav", empty without
+    bool file = false;             // --file: the arguments are local files, no DRIVE
     std::vector<std::string> args; // the other arguments, in their order
 };
 

@@ -12,8 +12,9 @@ constexpr Command kCommands[] = {
      "the scanned CD-ROM devices (images put into image drives first) and their readiness"},
     {"toc", "ckvd toc [--json] DRIVE", "the sessions and tracks of the disc's TOC"},
     {"ls", "ckvd ls [--json] [--session N] DRIVE", "the file tree of one session or of every session"},
-    {"info", "ckvd info [--json] [--session N] DRIVE PATH...",
-     "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, CD audio track)"},
+    {"info", "ckvd info [--json] [--session N] DRIVE PATH...\nckvd info --file [--json] FILE...",
+     "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, JPEG, CD audio "
+     "track); with --file for files of the local file system"},
     {"get",
      "ckvd get [--session N] [--audio flac|wav] DRIVE PATH [DEST]\n"
      "ckvd get -r [--session N] [--audio flac|wav] DRIVE DIR DEST",

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
+#include "cmd_info_file.h"
 #include "commands.h"
 #include "json_views.h"
 #include "json_writer.h"
@@ -22,7 +23,8 @@ std::string directory_of(const std::string& path) {
 // One file's block; false when the file is not there or no analyzer takes it.
 bool show_file(JsonWriter& out, bool json, const std::string& path, int session) {
     const DiscPath found = CliDisc_LookupFile(path, session);
-    const TagAnalyzer analyzer = found.entry ? Tag_Analyze(found.entry) : TagAnalyzer::None;
+    TagFindings findings;
+    const TagAnalyzer analyzer = found.entry ? Tag_Examine(found.entry, findings) : TagAnalyzer::None;
     if (found.entry && analyzer == TagAnalyzer::None)
         std::fprintf(stderr, "ckvd: %s: This format isn't being supported.\n", path.c_str());
     if (analyzer == TagAnalyzer::None) {
@@ -38,9 +40,9 @@ bool show_file(JsonWriter& out, bool json, const std::string& path, int session)
     }
     if (json)
         Json_Info(out, path, found.session, directory_of(path), *found.entry, analyzer,
-                  Tag_InfoLines(analyzer, *found.entry, 0));
+                  Tag_FindingLines(findings, *found.entry, 0));
     else
-        Cli_WriteStdout(Tag_InfoText(analyzer, *found.entry, 0, Report_ValueText));
+        Cli_WriteStdout(Tag_LinesText(Tag_FindingLines(findings, *found.entry, 0), Report_ValueText));
     return true;
 }
 
@@ -48,8 +50,10 @@ bool show_file(JsonWriter& out, bool json, const std::string& path, int session)
 
 int Cmd_Info(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION, o))
+    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION | CLI_FILE, o))
         return rc;
+    if (o.file)
+        return Cmd_InfoFiles(o);
     const bool json = o.json;
     return CliDisc_Run(o, 2, SIZE_MAX, [json](const std::vector<std::string>& args, int session) {
         // Several files: each block is introduced by its path and set off by a blank line.

@@ -273,6 +273,21 @@ void Json_Info(JsonWriter& json, const std::string& path, int session, const std
     json.EndArray().EndObject();
 }
 
+void Json_LocalInfo(JsonWriter& json, const std::string& path, const FileEntry& entry, TagAnalyzer analyzer,
+                    const std::vector<TagInfoLine>& lines) {
+    json.BeginObject()
+        .Key("path")
+        .String(path)
+        .Key("kind")
+        .Uint(entry.kind)
+        .Key("analyzer")
+        .String(Tag_AnalyzerName(analyzer));
+    json.Key("fields").BeginArray();
+    for (const TagInfoLine& line : lines)
+        LabelledValue(json, line.label, line.value, InfoNumber(line.value));
+    json.EndArray().EndObject();
+}
+
 void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavDocument& document) {
     json.BeginObject()
         .Key("viewer")

@@ -24,6 +24,9 @@ void Json_Tree(JsonWriter& json, int sessionIndex);
 // CD-TEXT as in Json_Tree, and the dialog's fields ({label, value, number where the value starts with one}).
 void Json_Info(JsonWriter& json, const std::string& path, int session, const std::string& directory,
                const FileEntry& entry, TagAnalyzer analyzer, const std::vector<TagInfoLine>& lines);
+// The same for a local file (ckvd info --file): no session or directory, which only a disc has.
+void Json_LocalInfo(JsonWriter& json, const std::string& path, const FileEntry& entry, TagAnalyzer analyzer,
+                    const std::vector<TagInfoLine>& lines);
 
 // A navigation file's viewer content: {viewer, path, session, sections: [...]}; a value shown as
 // "D(0xH)" also gives its raw value as "number" (a cell of a list becomes that number), an empty cell null.

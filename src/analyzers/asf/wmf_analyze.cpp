@@ -1,6 +1,6 @@
-// ASF header analysis: the Header Object's sub-objects read straight from the drive, four kinds kept.
-// Everything here comes from the disc, so every size, length and count is checked against the object it lies
-// in before it is used.
+// ASF header analysis: the Header Object's sub-objects read from a byte source, four kinds kept. Everything
+// here comes from the file, so every size, length and count is checked against the object it lies in before
+// it is used.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -10,8 +10,9 @@
 #include "analyzers/analyzer_heap.h"
 #include "analyzers/asf/wmf_internal.h"
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/byte_source.h"
+#include "analyzers/disc_entry_source.h"
 #include "analyzers/tag_text.h"
-#include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "platform/bytes/byte_order.h"
 
@@ -19,8 +20,10 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = 30; // GUID, size, object count, two reserved bytes
 constexpr uint64_t kObjectHead = 24;  // GUID and size, at the start of every object
-constexpr uint32_t kMaxObjectSectors = 32;
-constexpr uint32_t kMaxBlockLength = 2352; // no CD sector is longer
+// An object is read whole when it ends within 32 units of 2,048 bytes from the start of the unit it starts
+// in (a disc's 32 sectors); a larger one is passed over.
+constexpr uint32_t kUnit = 2048;
+constexpr uint64_t kMaxObjectReach = 32 * kUnit;
 
 constexpr size_t kFilePropertiesBytes = sizeof(AsfFileProperties::bytes);
 constexpr size_t kContentHeadBytes = sizeof(AsfContentDescription::head);
@@ -54,45 +57,8 @@ using bytes::Le16;
 using bytes::Le32;
 using bytes::Le64;
 
-uint32_t s_BlockLength = 0;
-
-// The sectors read last. An object whose sectors are already here is not read again, so a header of many
-// small objects costs about one read per sector rather than one per object.
-struct Window {
-    uint8_t* bytes;
-    uint32_t lba;
-    uint32_t count;
-};
-Window s_Window{};
-
-void DropWindow() {
-    Analyzer_Free(s_Window.bytes);
-    s_Window = {};
-}
-
-uint32_t SectorsFor(uint64_t bytes) {
-    return uint32_t((bytes + s_BlockLength - 1) / s_BlockLength);
-}
-
-// Makes the `count` sectors from `lba` available at *at: 1, WMF_ERR_NO_MEMORY or the read's code.
-int Fetch(uint32_t lba, uint32_t count, const uint8_t** at) {
-    if (s_Window.bytes && lba >= s_Window.lba &&
-        uint64_t(lba) + count <= uint64_t(s_Window.lba) + s_Window.count) {
-        *at = s_Window.bytes + size_t(lba - s_Window.lba) * s_BlockLength;
-        return WMF_OK;
-    }
-    DropWindow();
-    auto* bytes = static_cast<uint8_t*>(Analyzer_Alloc(size_t(count) * s_BlockLength));
-    if (!bytes)
-        return WMF_ERR_NO_MEMORY;
-    const int rc = Aspi_ReadSectors(g_CurrentDevice, lba, s_BlockLength, uint16_t(count), bytes);
-    if (rc != ASPI_OK) {
-        Analyzer_Free(bytes);
-        return rc;
-    }
-    s_Window = {bytes, lba, count};
-    *at = bytes;
-    return WMF_OK;
+int ReadCode(int rc) {
+    return rc == BYTES_ERR_NO_MEMORY ? WMF_ERR_NO_MEMORY : rc;
 }
 
 template <class T> T* NewRecord() {
@@ -121,34 +87,37 @@ int KeepText(const uint8_t* ucs2, uint32_t chars, char** sjis, char** utf8) {
     return *sjis && *utf8 ? WMF_OK : WMF_ERR_NO_MEMORY;
 }
 
-// One object's bytes, `size` of them from `bytes`.
+// One object's bytes, `size` of them from `bytes`, owned.
 struct Object {
-    const uint8_t* bytes;
-    uint64_t size;
+    Object() = default;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    ~Object() { Analyzer_Free(bytes); }
+    uint8_t* bytes = nullptr;
+    uint64_t size = 0;
     // The n bytes at `at` lie inside the object (at never passes the size).
     bool Holds(uint64_t at, uint64_t n) const { return at <= size && n <= size - at; }
 };
 
-// Common start of the object readers: the object at byte `offset` of sector `lba`, read whole. Gives 1 with
-// no bytes when the object is skipped: it needs more than 32 sectors, or it is shorter than its own fixed
-// part, which a record could not hold.
-int LoadObject(uint32_t lba, uint32_t offset, size_t fixedPart, Object* object) {
-    *object = {};
-    const uint8_t* at = nullptr;
-    int rc = Fetch(lba, SectorsFor(offset + kObjectHead), &at);
+// Common start of the object readers: the object at byte `p` of the file, read whole. Gives 1 with no bytes
+// when the object is skipped: it reaches too far, or it is shorter than its own fixed part, which a record
+// could not hold.
+int LoadObject(ByteSource& file, uint64_t p, size_t fixedPart, Object* object) {
+    uint8_t head[kObjectHead];
+    int rc = ReadCode(file.Read(p, head));
     if (rc != WMF_OK)
         return rc;
-    const uint64_t size = Le64(at + offset + 16);
-    // Compared with the limit before anything is added to it, so no size can overflow the sector count.
-    if (size > uint64_t(kMaxObjectSectors) * s_BlockLength)
+    const uint64_t size = Le64(head + 16);
+    // Compared with the limit before anything is added to it, so no size can overflow.
+    if (size > kMaxObjectReach || p % kUnit + size > kMaxObjectReach || size < fixedPart)
         return WMF_OK;
-    const uint32_t sectors = SectorsFor(offset + size);
-    if (sectors > kMaxObjectSectors || size < fixedPart)
-        return WMF_OK;
-    rc = Fetch(lba, sectors, &at);
+    object->bytes = static_cast<uint8_t*>(Analyzer_Alloc(size_t(std::max<uint64_t>(size, 1))));
+    if (!object->bytes)
+        return WMF_ERR_NO_MEMORY;
+    rc = ReadCode(file.Read(p, {object->bytes, size_t(size)}));
     if (rc != WMF_OK)
         return rc;
-    *object = {at + offset, size};
+    object->size = size;
     return WMF_OK;
 }
 
@@ -159,13 +128,10 @@ uint16_t Wmf_ClassifyObject(const uint8_t* guid) {
     return WMF_OBJECT_OTHER;
 }
 
-// The Header Object at the file's first block: its object count and size, or WMF_ERR_NOT_ASF.
-int Wmf_CheckHeader(uint32_t lbn, uint32_t* objectCount, uint64_t* headerSize) {
-    const uint32_t sectors = SectorsFor(kHeaderBytes);
-    if (uint64_t(lbn) + sectors - 1 > UINT32_MAX)
-        return WMF_ERR_NOT_ASF;
-    const uint8_t* at = nullptr;
-    const int rc = Fetch(lbn, sectors, &at);
+// The Header Object at the file's start: its object count and size, or WMF_ERR_NOT_ASF.
+int CheckHeader(ByteSource& file, uint32_t* objectCount, uint64_t* headerSize) {
+    uint8_t at[kHeaderBytes];
+    const int rc = ReadCode(file.Read(0, at));
     if (rc != WMF_OK)
         return rc;
     if (Wmf_ClassifyObject(at) != WMF_OBJECT_HEADER)
@@ -175,30 +141,30 @@ int Wmf_CheckHeader(uint32_t lbn, uint32_t* objectCount, uint64_t* headerSize) {
     return WMF_OK;
 }
 
-int Wmf_ReadFileProperties(uint32_t lba, uint32_t offset) {
+int ReadFileProperties(ByteSource& file, uint64_t p, AsfInfo& info) {
     Object object;
-    const int rc = LoadObject(lba, offset, kFilePropertiesBytes, &object);
-    if (rc != WMF_OK || !object.bytes)
+    const int rc = LoadObject(file, p, kFilePropertiesBytes, &object);
+    if (rc != WMF_OK || !object.size)
         return rc;
     auto* record = NewRecord<AsfFileProperties>();
     if (!record)
         return WMF_ERR_NO_MEMORY;
-    wmf_internal::ReleaseFileProperties();
-    g_AsfFileProperties = record;
+    wmf_internal::ReleaseFileProperties(info);
+    info.fileProperties = record;
     std::memcpy(record->bytes, object.bytes, kFilePropertiesBytes);
     return WMF_OK;
 }
 
-int Wmf_ReadContentDescription(uint32_t lba, uint32_t offset) {
+int ReadContentDescription(ByteSource& file, uint64_t p, AsfInfo& info) {
     Object object;
-    const int rc = LoadObject(lba, offset, kContentHeadBytes, &object);
-    if (rc != WMF_OK || !object.bytes)
+    const int rc = LoadObject(file, p, kContentHeadBytes, &object);
+    if (rc != WMF_OK || !object.size)
         return rc;
     auto* record = NewRecord<AsfContentDescription>();
     if (!record)
         return WMF_ERR_NO_MEMORY;
-    wmf_internal::ReleaseContentDescription();
-    g_AsfContentDescription = record;
+    wmf_internal::ReleaseContentDescription(info);
+    info.contentDescription = record;
     std::memcpy(record->head, object.bytes, kContentHeadBytes);
     // The five strings follow one another; a length of 0 leaves its text absent.
     char** texts[][2] = {{&record->title, &record->titleText},
@@ -253,19 +219,19 @@ int KeepValue(AsfDescriptor* d, const uint8_t* value, uint16_t length) {
     return WMF_OK;
 }
 
-int Wmf_ReadExtendedContent(uint32_t lba, uint32_t offset) {
+int ReadExtendedContent(ByteSource& file, uint64_t p, AsfInfo& info) {
     Object object;
-    int rc = LoadObject(lba, offset, kExtendedHeadBytes, &object);
-    if (rc != WMF_OK || !object.bytes)
+    int rc = LoadObject(file, p, kExtendedHeadBytes, &object);
+    if (rc != WMF_OK || !object.size)
         return rc;
     auto* record = NewRecord<AsfExtendedContent>();
     if (!record)
         return WMF_ERR_NO_MEMORY;
-    wmf_internal::ReleaseExtendedContent();
-    g_AsfExtendedContent = record;
+    wmf_internal::ReleaseExtendedContent(info);
+    info.extendedContent = record;
     std::memcpy(record->head, object.bytes, kExtendedHeadBytes);
     const uint16_t count = Le16(object.bytes + 24);
-    AsfDescriptor** tail = &g_AsfDescriptors;
+    AsfDescriptor** tail = &info.descriptors;
     uint64_t at = kExtendedHeadBytes;
     // Parsing stops at the first field that would cross the object's end, so no count costs more than the
     // object holds.
@@ -298,19 +264,19 @@ int Wmf_ReadExtendedContent(uint32_t lba, uint32_t offset) {
     return WMF_OK;
 }
 
-int Wmf_ReadCodecList(uint32_t lba, uint32_t offset) {
+int ReadCodecList(ByteSource& file, uint64_t p, AsfInfo& info) {
     Object object;
-    const int rc = LoadObject(lba, offset, kCodecHeadBytes, &object);
-    if (rc != WMF_OK || !object.bytes)
+    const int rc = LoadObject(file, p, kCodecHeadBytes, &object);
+    if (rc != WMF_OK || !object.size)
         return rc;
     auto* record = NewRecord<AsfCodecList>();
     if (!record)
         return WMF_ERR_NO_MEMORY;
-    wmf_internal::ReleaseCodecList();
-    g_AsfCodecList = record;
+    wmf_internal::ReleaseCodecList(info);
+    info.codecList = record;
     std::memcpy(record->head, object.bytes, kCodecHeadBytes);
     const uint32_t count = Le32(object.bytes + 40);
-    AsfCodecEntry** tail = &g_AsfCodecEntries;
+    AsfCodecEntry** tail = &info.codecEntries;
     uint64_t at = kCodecHeadBytes;
     for (uint32_t k = 0; k < count && object.Holds(at, 4); ++k) {
         auto* e = NewRecord<AsfCodecEntry>();
@@ -356,74 +322,66 @@ int Wmf_ReadCodecList(uint32_t lba, uint32_t offset) {
     return WMF_OK;
 }
 
-// The walk over the header's objects, after the session is chosen.
-int WalkHeader(const FileEntry* entry) {
+// The walk over the header's objects.
+int WalkHeader(ByteSource& file, AsfInfo& info) {
     // A file too short for the Header Object's fixed part cannot start with one.
-    if (entry->size < kHeaderBytes)
+    if (file.Size() < kHeaderBytes)
         return WMF_ERR_NOT_ASF;
     uint32_t count = 0;
     uint64_t headerSize = 0;
-    int rc = Wmf_CheckHeader(entry->lbn, &count, &headerSize);
+    int rc = CheckHeader(file, &count, &headerSize);
     if (rc != WMF_OK)
         return rc;
-    // Objects are read only inside the header, inside the file, and in blocks a 32-bit address reaches.
-    const uint64_t end =
-        std::min({headerSize, uint64_t(entry->size), (uint64_t(UINT32_MAX) - entry->lbn) * s_BlockLength});
+    // Objects are read only inside the header and inside the file.
+    const uint64_t end = std::min(headerSize, file.Size());
     uint64_t p = kHeaderBytes;
     int result = WMF_OK;
     for (uint32_t k = 0; k < count && result == WMF_OK; ++k) {
         if (p > end || end - p < kObjectHead)
             break;
-        const uint32_t lba = uint32_t(entry->lbn + p / s_BlockLength);
-        const uint32_t offset = uint32_t(p % s_BlockLength);
-        const uint8_t* at = nullptr;
-        rc = Fetch(lba, std::max<uint32_t>(2, SectorsFor(offset + kObjectHead)), &at);
+        uint8_t at[kObjectHead];
+        rc = ReadCode(file.Read(p, at));
         if (rc != WMF_OK)
             return rc;
-        const uint64_t size = Le64(at + offset + 16);
+        const uint64_t size = Le64(at + 16);
         // An object smaller than its own GUID and size, or one running past the header, ends the walk.
         if (size < kObjectHead || size > end - p)
             break;
-        p += size;
-        switch (Wmf_ClassifyObject(at + offset)) {
+        switch (Wmf_ClassifyObject(at)) {
         case WMF_OBJECT_FILE_PROPERTIES:
-            result = Wmf_ReadFileProperties(lba, offset);
+            result = ReadFileProperties(file, p, info);
             break;
         case WMF_OBJECT_CONTENT_DESCRIPTION:
-            result = Wmf_ReadContentDescription(lba, offset);
+            result = ReadContentDescription(file, p, info);
             break;
         case WMF_OBJECT_EXTENDED_CONTENT:
-            result = Wmf_ReadExtendedContent(lba, offset);
+            result = ReadExtendedContent(file, p, info);
             break;
         case WMF_OBJECT_CODEC_LIST:
-            result = Wmf_ReadCodecList(lba, offset);
+            result = ReadCodecList(file, p, info);
             break;
         default:
             for (const auto& guid : kEncryptionObjects)
-                g_AsfEncrypted = g_AsfEncrypted || std::equal(guid, guid + 16, at + offset);
+                info.encrypted = info.encrypted || std::equal(guid, guid + 16, at);
             break;
         }
+        p += size;
     }
     return result;
 }
 
 } // namespace
 
-int Wmf_Analyze(FileEntry* entry) {
-    Wmf_ReleaseResults();
-    if (!entry)
-        return WMF_ERR_NOT_ASF;
-    const int rc = Iso_SelectSession();
-    if (rc != ISO_OK)
-        return rc;
-    const uint32_t bl = g_DiscModel->currentSessionEntry->blockLength;
-    // A block length no CD sector has is not read from, like a session READ CAPACITY never filled.
-    if (bl == 0 || bl > kMaxBlockLength)
-        return ISO_ERR_NO_MODEL;
-    s_BlockLength = bl;
-    const int result = WalkHeader(entry);
-    DropWindow();
-    return result;
+int Wmf_Read(ByteSource& source, AsfRecords& records) {
+    records.Clear();
+    return WalkHeader(source, records.info);
+}
+
+int Wmf_AnalyzeEntry(const FileEntry& entry, AsfRecords& records) {
+    records.Clear();
+    DiscEntrySource source(entry);
+    const int rc = source.Open();
+    return rc != BYTES_OK ? ReadCode(rc) : Wmf_Read(source, records);
 }
 
 uint64_t Wmf_PlayDuration(const AsfFileProperties* p) {
@@ -447,11 +405,11 @@ uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p) {
     return p ? Le32(p->bytes + 100) : 0;
 }
 
-const AsfDescriptor* Wmf_FindAttribute(const char* name) {
-    if (!g_AsfExtendedContent || !name)
+const AsfDescriptor* Wmf_FindAttribute(const AsfInfo& info, const char* name) {
+    if (!info.extendedContent || !name)
         return nullptr;
     // Whole names only: "WM/Genre" is not "WM/GenreX", whatever the stored name length says.
-    for (const AsfDescriptor* d = g_AsfDescriptors; d; d = d->next)
+    for (const AsfDescriptor* d = info.descriptors; d; d = d->next)
         if (d->name && std::strcmp(d->name, name) == 0)
             return d;
     return nullptr;

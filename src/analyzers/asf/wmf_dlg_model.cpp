@@ -38,7 +38,7 @@ void CWmfDlgModel::OnInitDialog(uint16_t style) {
 }
 
 void CWmfDlgModel::ShowFileProperties() {
-    const AsfFileProperties* p = g_AsfFileProperties;
+    const AsfFileProperties* p = m_info.fileProperties;
     if (!p)
         return;
     // The play duration counts the preroll too, which is not played.
@@ -55,7 +55,7 @@ void CWmfDlgModel::ShowFileProperties() {
 }
 
 void CWmfDlgModel::ShowContentDescription() {
-    const AsfContentDescription* c = g_AsfContentDescription;
+    const AsfContentDescription* c = m_info.contentDescription;
     if (!c)
         return;
     auto put = [this](const char* label, const char* text) {
@@ -70,13 +70,13 @@ void CWmfDlgModel::ShowContentDescription() {
 }
 
 void CWmfDlgModel::ShowAttributes() {
-    const AsfExtendedContent* x = g_AsfExtendedContent;
+    const AsfExtendedContent* x = m_info.extendedContent;
     if (!x)
         return;
     // At most the descriptor count of the object; only an exact name matches, and a later one wins.
     const unsigned count = unsigned(x->head[24]) | unsigned(x->head[25]) << 8;
     unsigned i = 0;
-    for (const AsfDescriptor* d = g_AsfDescriptors; d && i < count; d = d->next, ++i) {
+    for (const AsfDescriptor* d = m_info.descriptors; d && i < count; d = d->next, ++i) {
         if (!d->nameText)
             continue;
         for (const char* attribute : kAttributes)
@@ -86,7 +86,7 @@ void CWmfDlgModel::ShowAttributes() {
 }
 
 void CWmfDlgModel::ShowAudioCodec() {
-    for (const AsfCodecEntry* e = g_AsfCodecEntries; e; e = e->next) {
+    for (const AsfCodecEntry* e = m_info.codecEntries; e; e = e->next) {
         if (e->type != 2)
             continue;
         if (e->nameText)

@@ -2,11 +2,13 @@
 // occurrence of the same object; not for other modules.
 #pragma once
 
+struct AsfInfo;
+
 namespace wmf_internal {
 
-void ReleaseFileProperties();
-void ReleaseContentDescription(); // with its five texts
-void ReleaseExtendedContent();    // with the descriptor list, names and values
-void ReleaseCodecList();          // with the entry list and its texts
+void ReleaseFileProperties(AsfInfo& info);
+void ReleaseContentDescription(AsfInfo& info); // with its five texts
+void ReleaseExtendedContent(AsfInfo& info);    // with the descriptor list, names and values
+void ReleaseCodecList(AsfInfo& info);          // with the entry list and its texts
 
 } // namespace wmf_internal

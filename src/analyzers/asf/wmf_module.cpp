@@ -16,24 +16,24 @@ bool g_AsfEncrypted = false;
 
 namespace wmf_internal {
 
-void ReleaseFileProperties() {
-    Analyzer_Free(g_AsfFileProperties);
-    g_AsfFileProperties = nullptr;
+void ReleaseFileProperties(AsfInfo& info) {
+    Analyzer_Free(info.fileProperties);
+    info.fileProperties = nullptr;
 }
 
-void ReleaseContentDescription() {
-    if (AsfContentDescription* c = g_AsfContentDescription) {
+void ReleaseContentDescription(AsfInfo& info) {
+    if (AsfContentDescription* c = info.contentDescription) {
         for (char* text : {c->title, c->author, c->copyright, c->description, c->rating, c->titleText,
                            c->authorText, c->copyrightText, c->descriptionText, c->ratingText})
             Analyzer_Free(text);
         Analyzer_Free(c);
     }
-    g_AsfContentDescription = nullptr;
+    info.contentDescription = nullptr;
 }
 
-void ReleaseExtendedContent() {
-    Analyzer_Free(g_AsfExtendedContent);
-    for (AsfDescriptor* d = g_AsfDescriptors; d;) {
+void ReleaseExtendedContent(AsfInfo& info) {
+    Analyzer_Free(info.extendedContent);
+    for (AsfDescriptor* d = info.descriptors; d;) {
         AsfDescriptor* next = d->next;
         Analyzer_Free(d->name);
         Analyzer_Free(d->value);
@@ -42,13 +42,13 @@ void ReleaseExtendedContent() {
         Analyzer_Free(d);
         d = next;
     }
-    g_AsfExtendedContent = nullptr;
-    g_AsfDescriptors = nullptr;
+    info.extendedContent = nullptr;
+    info.descriptors = nullptr;
 }
 
-void ReleaseCodecList() {
-    Analyzer_Free(g_AsfCodecList);
-    for (AsfCodecEntry* e = g_AsfCodecEntries; e;) {
+void ReleaseCodecList(AsfInfo& info) {
+    Analyzer_Free(info.codecList);
+    for (AsfCodecEntry* e = info.codecEntries; e;) {
         AsfCodecEntry* next = e->next;
         Analyzer_Free(e->name);
         Analyzer_Free(e->description);
@@ -58,28 +58,61 @@ void ReleaseCodecList() {
         Analyzer_Free(e);
         e = next;
     }
-    g_AsfCodecList = nullptr;
-    g_AsfCodecEntries = nullptr;
+    info.codecList = nullptr;
+    info.codecEntries = nullptr;
 }
 
 } // namespace wmf_internal
 
+void Wmf_Release(AsfInfo& info) {
+    wmf_internal::ReleaseFileProperties(info);
+    wmf_internal::ReleaseContentDescription(info);
+    wmf_internal::ReleaseExtendedContent(info);
+    wmf_internal::ReleaseCodecList(info);
+    info.encrypted = false;
+}
+
+AsfInfo Wmf_LastInfo() {
+    return {g_AsfFileProperties, g_AsfContentDescription, g_AsfExtendedContent, g_AsfDescriptors,
+            g_AsfCodecList,      g_AsfCodecEntries,       g_AsfEncrypted};
+}
+
+namespace {
+
+void SetLast(const AsfInfo& info) {
+    g_AsfFileProperties = info.fileProperties;
+    g_AsfContentDescription = info.contentDescription;
+    g_AsfExtendedContent = info.extendedContent;
+    g_AsfDescriptors = info.descriptors;
+    g_AsfCodecList = info.codecList;
+    g_AsfCodecEntries = info.codecEntries;
+    g_AsfEncrypted = info.encrypted;
+}
+
+} // namespace
+
 void Wmf_ReleaseResults() {
-    wmf_internal::ReleaseFileProperties();
-    wmf_internal::ReleaseContentDescription();
-    wmf_internal::ReleaseExtendedContent();
-    wmf_internal::ReleaseCodecList();
-    g_AsfEncrypted = false;
+    AsfInfo last = Wmf_LastInfo();
+    Wmf_Release(last);
+    SetLast(last);
+}
+
+int Wmf_Analyze(FileEntry* entry) {
+    Wmf_ReleaseResults();
+    if (!entry)
+        return WMF_ERR_NOT_ASF;
+    AsfRecords records;
+    const int rc = Wmf_AnalyzeEntry(*entry, records);
+    if (rc == WMF_OK) {
+        SetLast(records.info);
+        records.info = {}; // now the module's
+    }
+    return rc;
 }
 
 int Wmf_Initialize() {
     // Results not yet made point nowhere.
-    g_AsfFileProperties = nullptr;
-    g_AsfContentDescription = nullptr;
-    g_AsfExtendedContent = nullptr;
-    g_AsfDescriptors = nullptr;
-    g_AsfCodecList = nullptr;
-    g_AsfCodecEntries = nullptr;
+    SetLast(AsfInfo{});
     return 1;
 }
 

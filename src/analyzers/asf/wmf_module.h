@@ -1,4 +1,5 @@
-// WMF (ASF) analyzer state: the records of the last analysis with the lists, texts and values they own.
+// WMF (ASF) analyzer: the records of an analysis with the lists, texts and values they own, and those of the
+// last Wmf_Analyze kept for the desktop's dialog.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +58,34 @@ struct AsfCodecEntry {
     AsfCodecEntry* next;
 };
 
+// What the ASF analysis finds in a file: the records of the four objects kept (each absent where the header
+// has none) and whether the file is protected. A view: the records are owned by an AsfRecords, or by the
+// module's g_Asf* records of the last Wmf_Analyze.
+struct AsfInfo {
+    AsfFileProperties* fileProperties = nullptr;
+    AsfContentDescription* contentDescription = nullptr;
+    AsfExtendedContent* extendedContent = nullptr;
+    AsfDescriptor* descriptors = nullptr;
+    AsfCodecList* codecList = nullptr;
+    AsfCodecEntry* codecEntries = nullptr;
+    // The header holds a Content Encryption or Extended Content Encryption object: the file is protected.
+    bool encrypted = false;
+};
+
+// Releases every record, list, text and value of `info` and sets it absent.
+void Wmf_Release(AsfInfo& info);
+
+// The owner of one analysis's records.
+class AsfRecords {
+  public:
+    AsfRecords() = default;
+    AsfRecords(const AsfRecords&) = delete;
+    AsfRecords& operator=(const AsfRecords&) = delete;
+    ~AsfRecords() { Wmf_Release(info); }
+    void Clear() { Wmf_Release(info); }
+    AsfInfo info;
+};
+
 extern AsfFileProperties* g_AsfFileProperties;
 extern AsfContentDescription* g_AsfContentDescription;
 extern AsfExtendedContent* g_AsfExtendedContent;
@@ -92,11 +121,19 @@ constexpr uint16_t WMF_VALUE_WORD = 5;
 
 struct FileEntry;
 
-// Reads the ASF header of the file at the entry's LBN from g_CurrentDevice, with the block length of the
-// session Iso_SelectSession picks, and keeps File Properties, Content Description, Extended Content
-// Description and Codec List. Returns 1, WMF_ERR_NOT_ASF, WMF_ERR_NO_MEMORY, the code of a failed read, or
-// the code of Iso_SelectSession when no session can be read from. Results are valid only after a 1.
+class ByteSource;
+
+// Reads the ASF header of a file and keeps File Properties, Content Description, Extended Content
+// Description and Codec List in `records`. Returns 1, WMF_ERR_NOT_ASF, WMF_ERR_NO_MEMORY or the code of a
+// failed read. Results are valid only after a 1.
+int Wmf_Read(ByteSource& source, AsfRecords& records);
+// The same for a file of the loaded disc's current session, or the source's code (Iso_SelectSession's when
+// no session can be read from) when it cannot be read.
+int Wmf_AnalyzeEntry(const FileEntry& entry, AsfRecords& records);
+// Wmf_AnalyzeEntry with its records kept in the g_Asf* records for the desktop's dialog.
 int Wmf_Analyze(FileEntry* entry);
+// A view of the g_Asf* records.
+AsfInfo Wmf_LastInfo();
 
 // File Properties fields (little-endian in the kept bytes).
 uint64_t Wmf_PlayDuration(const AsfFileProperties* p); // 100-nanosecond units, preroll included
@@ -106,8 +143,12 @@ uint64_t Wmf_Duration(const AsfFileProperties* p);
 uint32_t Wmf_Flags(const AsfFileProperties* p); // bit 0 broadcast, bit 1 seekable
 uint32_t Wmf_MaximumBitrate(const AsfFileProperties* p);
 
-// The first descriptor of the last analysis whose Shift-JIS name is exactly `name`, or nullptr.
-const AsfDescriptor* Wmf_FindAttribute(const char* name);
+// The first descriptor of `info` whose Shift-JIS name is exactly `name`, or nullptr.
+const AsfDescriptor* Wmf_FindAttribute(const AsfInfo& info, const char* name);
+// The same in the last Wmf_Analyze's records.
+inline const AsfDescriptor* Wmf_FindAttribute(const char* name) {
+    return Wmf_FindAttribute(Wmf_LastInfo(), name);
+}
 // A descriptor's value as text: the Shift-JIS text of a string (type 0), the number of a BOOL, DWORD,
 // QWORD or WORD whose value holds the type's full width, otherwise (byte arrays, short or absent values)
 // an empty text. Always terminated within `capacity`.

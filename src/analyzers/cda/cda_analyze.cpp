@@ -1,7 +1,7 @@
 #include <cstring>
 #include <string>
 
-#include "analyzers/cda/cda_module.h"
+#include "analyzers/cda/cda_info.h"
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso_model.h"
 #include "platform/trackfiles/track_files.h"
@@ -36,24 +36,23 @@ void Cda_SetFileCalls(const CdaFileCalls* calls) {
     s_Calls = calls && calls->open && calls->read && calls->close ? *calls : kTrackFiles;
 }
 
-int Cda_Analyze(const FileEntry* entry) {
-    if (!entry || !g_CdaHeader)
-        return CDA_ERR_OPEN;
+int Cda_AnalyzeEntry(const FileEntry& entry, CdaInfo& info) {
+    info = CdaInfo{};
     const DeviceEntry* device = g_DeviceList;
     for (unsigned i = 0; device && i < g_CurrentDevice; ++i)
         device = device->next;
-    const size_t nameLength = strnlen(entry->name, sizeof entry->name);
+    const size_t nameLength = strnlen(entry.name, sizeof entry.name);
     if (nameLength > kMaxIdentifier)
         return CDA_ERR_NOT_CDDA;
     // Without a device or its root path the name alone would be opened in whatever folder the program runs.
     if (!device || device->driveRootPath[0] == '\0')
         return CDA_ERR_OPEN;
-    TrackFile file(std::string(device->driveRootPath) + std::string(entry->name, nameLength));
+    TrackFile file(std::string(device->driveRootPath) + std::string(entry.name, nameLength));
     if (!file.IsOpen())
         return CDA_ERR_OPEN;
-    if (file.Read(g_CdaHeader, sizeof(CdaFileHeader)) != long(sizeof(CdaFileHeader)))
+    if (file.Read(&info.header, sizeof(CdaFileHeader)) != long(sizeof(CdaFileHeader)))
         return CDA_ERR_OPEN;
-    const CdaFileHeader& h = *g_CdaHeader;
+    const CdaFileHeader& h = info.header;
     if (std::memcmp(h.riff, "RIFF", 4) != 0 || std::memcmp(h.cdda, "CDDA", 4) != 0 ||
         std::memcmp(h.fmt, "fmt ", 4) != 0)
         return CDA_ERR_NOT_CDDA;

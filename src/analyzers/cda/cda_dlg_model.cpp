@@ -7,9 +7,7 @@
 
 void CCdaDlgModel::OnInitDialog(uint16_t style) {
     Reset(style);
-    const CdaFileHeader* h = g_CdaHeader;
-    if (!h)
-        return;
+    const CdaFileHeader* h = &m_info.header;
     char text[32];
     std::snprintf(text, sizeof text, "%02u", unsigned(h->fileVersion));
     m_fields.push_back({"File Version", text, {}, {}});

@@ -31,9 +31,8 @@ static_assert(sizeof(CdaFileHeader) == 44);
 
 extern CdaFileHeader* g_CdaHeader;
 
-// Opens "<current drive's root path><identifier>" and keeps its 44 bytes in g_CdaHeader: 1, CDA_ERR_NOT_CDDA
-// or CDA_ERR_OPEN. A current device missing from the device list, or one without a root path, gives
-// CDA_ERR_OPEN without opening anything.
+// Cda_AnalyzeEntry (cda_info.h), its 44 bytes kept in g_CdaHeader for the desktop's dialog: 1,
+// CDA_ERR_NOT_CDDA or CDA_ERR_OPEN.
 int Cda_Analyze(const FileEntry* entry);
 
 // The low-level file calls the analyzer opens track files with (the track files layer by default); tests

@@ -28,18 +28,20 @@ const std::array<const char*, CMp3DlgModel::kTagFields> CMp3DlgModel::kTagLabels
     "Comment", "Composer", "Original Artist", "Copyright", "URL",  "Encoder"};
 
 void CMp3DlgModel::OnInitDialog(uint16_t style) {
+    if (!m_given)
+        m_info = Mp3_LastInfo();
     m_header = m_entry ? InfoDialogHeader(*m_entry, style) : std::vector<InfoField>{};
-    m_versions = {(g_Mp3TagFlags & MP3_TAG_ID3V1_0)   ? "v1.0"
-                  : (g_Mp3TagFlags & MP3_TAG_ID3V1_1) ? "v1.1"
-                                                      : "v1.?",
-                  (g_Mp3TagFlags & MP3_TAG_ID3V2_2)   ? "v2.2"
-                  : (g_Mp3TagFlags & MP3_TAG_ID3V2_3) ? "v2.3"
-                  : (g_Mp3TagFlags & MP3_TAG_ID3V2_4) ? "v2.4"
-                                                      : "v2.?"};
+    m_versions = {(m_info.tagFlags & MP3_TAG_ID3V1_0)   ? "v1.0"
+                  : (m_info.tagFlags & MP3_TAG_ID3V1_1) ? "v1.1"
+                                                        : "v1.?",
+                  (m_info.tagFlags & MP3_TAG_ID3V2_2)   ? "v2.2"
+                  : (m_info.tagFlags & MP3_TAG_ID3V2_3) ? "v2.3"
+                  : (m_info.tagFlags & MP3_TAG_ID3V2_4) ? "v2.4"
+                                                        : "v2.?"};
     m_selected = 0;
     m_tags = {};
     // The dialog opens on a tag the file has: its ID3v1 tag where there is one, else its ID3v2 tag.
-    if (!(g_Mp3TagFlags & MP3_TAG_ID3V1) && (g_Mp3TagFlags & MP3_TAG_ID3V2))
+    if (!(m_info.tagFlags & MP3_TAG_ID3V1) && (m_info.tagFlags & MP3_TAG_ID3V2))
         OnSelchangeTagVersion(1);
     else
         ShowId3v1Tag();
@@ -60,8 +62,8 @@ void CMp3DlgModel::ClearTagFields() {
 }
 
 void CMp3DlgModel::ShowId3v1Tag() {
-    const Id3v1Tag* t = g_Id3v1Tag;
-    if (!t || !(g_Mp3TagFlags & MP3_TAG_ID3V1))
+    const Id3v1Tag* t = &m_info.id3v1;
+    if (!(m_info.tagFlags & MP3_TAG_ID3V1))
         return;
     m_tags[0] = Number(t->track);
     m_tags[1] = Field(t->title);
@@ -75,22 +77,20 @@ void CMp3DlgModel::ShowId3v1Tag() {
 }
 
 void CMp3DlgModel::ShowId3v2Tag() {
-    const Id3v2Tag* t = g_Id3v2TagText;
-    if (!t || !(g_Mp3TagFlags & MP3_TAG_ID3V2))
+    const Id3v2Texts& t = m_info.id3v2Text;
+    if (!m_info.id3v2 || !(m_info.tagFlags & MP3_TAG_ID3V2))
         return;
-    const char* texts[kTagFields] = {t->track,          t->title,     t->artist,  t->album,
-                                     t->year,           t->genre,     t->comment, t->composer,
-                                     t->originalArtist, t->copyright, t->url,     t->encoder};
+    const std::optional<std::string>* texts[kTagFields] = {
+        &t.track,   &t.title,    &t.artist,         &t.album,     &t.year, &t.genre,
+        &t.comment, &t.composer, &t.originalArtist, &t.copyright, &t.url,  &t.encoder};
     for (int i = 0; i < kTagFields; ++i)
-        if (texts[i])
-            m_tags[size_t(i)] = texts[i];
+        if (*texts[i])
+            m_tags[size_t(i)] = **texts[i];
 }
 
 void CMp3DlgModel::ShowMpegHeader() {
     m_mpeg.clear();
-    const MpegHeaderInfo* h = g_MpegHeader;
-    if (!h)
-        return;
+    const MpegHeaderInfo* h = &m_info.header;
     const uint8_t h1 = h->headerBytes[1], h2 = h->headerBytes[2], h3 = h->headerBytes[3];
     char header[24], crc[16];
     std::snprintf(header, sizeof header, "%02X %02X %02X %02X", h->headerBytes[0], h1, h2, h3);

@@ -1,5 +1,5 @@
 // Content of CMp3Dlg: the header block, the ID3 tag version switch with the twelve tag fields, and every
-// field of the first MPEG audio frame header, from the MP3 analyzer's state after Mp3_Analyze returned 1.
+// field of the first MPEG audio frame header, from what the MP3 analysis found.
 #pragma once
 
 #include <array>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analyzers/info_dialog_header.h"
+#include "analyzers/mp3/mp3_info.h"
 
 class CMp3DlgModel {
   public:
@@ -15,6 +16,9 @@ class CMp3DlgModel {
     // "Copyright", "URL", "Encoder" (controls 1014 to 1025).
     static const std::array<const char*, kTagFields> kTagLabels;
 
+    CMp3DlgModel(const FileEntry* entry, const MpegInfo& info)
+        : m_entry(entry), m_info(info), m_given(true) {}
+    // What the records of the last Mp3_Analyze hold when the dialog opens (the desktop's dialog).
     explicit CMp3DlgModel(const FileEntry* entry) : m_entry(entry) {}
 
     // Header block, the two combo entries ("v1.0"/"v1.1"/"v1.?", "v2.2"/"v2.3"/"v2.4"/"v2.?"), the MPEG group
@@ -38,6 +42,8 @@ class CMp3DlgModel {
     void ShowMpegHeader();
 
     const FileEntry* m_entry;
+    MpegInfo m_info;
+    bool m_given = false;
     std::vector<InfoField> m_header;
     std::vector<std::string> m_versions;
     int m_selected = 0;

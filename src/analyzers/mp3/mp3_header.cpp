@@ -1,5 +1,6 @@
-// The MPEG audio frame header's fields: the bitrate and sampling tables and the names the dialog, the report
-// and ckvd-mknav show, one decoder for all of them.
+// The MPEG audio frame header's fields: the bitrate and sampling tables and the names. The one decoder of
+// the header: the MP3 analysis and its dialog, the report, the catalogue, Player Check and ckvd-mknav (which
+// takes the analysis's header) all read it through these.
 #include "analyzers/mp3/mp3_module.h"
 
 const uint32_t Mp3BitrateTable[2][3][16] = {

@@ -87,16 +87,11 @@ uint32_t Mp3_SamplingRate(const MpegHeaderInfo* header); // Hz
 // version, layer, bitrate or sampling value (a free-format header, bitrate index 0, is one).
 bool Mp3_IsFrameHeader(const uint8_t* h);
 
-// Analyses one MP3 file of the current session: 1, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the code of
-// a failed read. The results stay in g_Id3v2Tag, g_Id3v2TagText, g_MpegHeader, g_Id3v1Tag and g_Mp3TagFlags
-// until the next analysis; use them only after a 1.
+// Analyses one MP3 file of the current session (Mp3_AnalyzeEntry) and keeps what it found for the desktop
+// dialogs: 1, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the code of a failed read. The results stay in
+// g_Id3v2Tag, g_Id3v2TagText, g_MpegHeader, g_Id3v1Tag, g_Mp3TagFlags and Mp3_LastInfo until the next
+// analysis; use them only after a 1.
 int Mp3_Analyze(FileEntry* entry);
-// The steps of Mp3_Analyze, in its order.
-int Mp3_ReadId3v2(const FileEntry* entry);
-int Mp3_FindFrameHeader(const FileEntry* entry);
-int Mp3_ReadId3v1(const FileEntry* entry);
-int Mp3_ComputeLength(const FileEntry* entry);
-int Mp3_ComputeFrames(const FileEntry* entry);
 
 // Releases every record of the last analysis (the texts of g_Id3v2Tag and g_Id3v2TagText included) and clears
 // the flags.

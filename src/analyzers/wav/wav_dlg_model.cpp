@@ -16,15 +16,13 @@ std::string Format(const char* format, unsigned value) {
 
 void CWavDlgModel::OnInitDialog(uint16_t style) {
     Reset(style);
-    const WavHeader* h = g_WavHeader;
-    if (!h)
-        return;
+    const WavHeader* h = &m_info.header;
     // The rate is unsigned on the disc: shown unsigned, never as a negative number.
     m_fields.push_back({"Format", Format("0x%04X", h->formatTag), {}, {}});
     // WAVE_FORMAT_EXTENSIBLE says what it holds in its sub-format.
-    if (g_WavSubFormat >= 0) {
-        std::string subFormat = Format("0x%04X", unsigned(g_WavSubFormat));
-        if (const char* name = Wav_FormatName(uint16_t(g_WavSubFormat)))
+    if (m_info.subFormat >= 0) {
+        std::string subFormat = Format("0x%04X", unsigned(m_info.subFormat));
+        if (const char* name = Wav_FormatName(uint16_t(m_info.subFormat)))
             subFormat += std::string(" ") + name;
         m_fields.push_back({"Sub-format", subFormat, {}, {}});
     }
@@ -32,7 +30,8 @@ void CWavDlgModel::OnInitDialog(uint16_t style) {
     m_fields.push_back({"Channel", Format("%u", h->channels), "channels", {}});
     m_fields.push_back({"Sample", Format("%u", h->bitsPerSample), "bits/sample", {}});
     char length[32];
-    std::snprintf(length, sizeof length, "%2d:%2d", int(uint16_t(g_WavLength / 60)), int(g_WavLength % 60));
+    std::snprintf(length, sizeof length, "%2d:%2d", int(uint16_t(m_info.length / 60)),
+                  int(m_info.length % 60));
     m_fields.push_back({"Length", length, {}, {}});
 }
 

@@ -1,5 +1,5 @@
-// Content of CWavDlg (the header block and the group "WAV") from the WAV analyzer's state after Wav_Analyze
-// returned 1, and of CPcmFormatDlg, the fixed list of WAVE format codes.
+// Content of CWavDlg (the header block and the group "WAV") from what the WAV analysis found, and of
+// CPcmFormatDlg, the fixed list of WAVE format codes.
 #pragma once
 
 #include <string>
@@ -7,13 +7,19 @@
 #include <vector>
 
 #include "analyzers/info_dialog_header.h"
+#include "analyzers/wav/wav_info.h"
 
 // Fields: "Format" (the button's value field), "Sub-format" ("0x%04X" and the name, for an extensible file
 // only), "Sampling Freq.", "Channel", "Sample", "Length", with units.
 class CWavDlgModel final : public InfoFieldsModel {
   public:
-    using InfoFieldsModel::InfoFieldsModel;
+    CWavDlgModel(const FileEntry* entry, const WavInfo& info) : InfoFieldsModel(entry), m_info(info) {}
+    // What the last Wav_Analyze found (the desktop's dialog).
+    explicit CWavDlgModel(const FileEntry* entry) : CWavDlgModel(entry, Wav_LastInfo()) {}
     void OnInitDialog(uint16_t style);
+
+  private:
+    WavInfo m_info;
 };
 
 // The rows of CPcmFormatDlg: "0x%04X" of each code and its name (UTF-8), in the table's order.

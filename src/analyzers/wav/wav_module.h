@@ -1,5 +1,5 @@
-// WAV analyzer: the RIFF WAVE header of one file read straight from the disc, and the play length derived
-// from it.
+// WAV analyzer: the RIFF WAVE header of one file and the play length derived from it (wav_info.h), and the
+// records the desktop's dialogs read.
 #pragma once
 
 #include <cstdint>
@@ -33,11 +33,10 @@ extern uint32_t g_WavLength; // seconds, from the last analysis that gave 1
 // 3 IEEE float), -1 for any other file; from the last analysis that gave 1.
 extern int g_WavSubFormat;
 
-// Reads the first sector of the file on the current session into g_WavHeader, g_WavSubFormat, and computes
-// g_WavLength: the "data" chunk's size (at most what the file holds after its header) divided by the average
-// bytes per second when a walk over the chunks inside the file finds it, else Wav_PlayLength of the header.
-// 1, WAV_ERR_NOT_WAVE, WAV_ERR_NO_MEMORY, or the code of the failed read. After any other result than 1
-// neither g_WavHeader nor g_WavLength may be used.
+// Analyses one file of the current session (Wav_AnalyzeEntry) and keeps its header in g_WavHeader (also
+// after WAV_ERR_NOT_WAVE), its length in g_WavLength and sub-format in g_WavSubFormat for the desktop's
+// dialogs. 1, WAV_ERR_NOT_WAVE, WAV_ERR_NO_MEMORY, or the code of the failed read. After any other result
+// than 1 neither g_WavHeader nor g_WavLength may be used.
 int Wav_Analyze(const FileEntry* entry);
 
 // Play length in seconds of a file without a data chunk: everything after the format chunk's first 36 bytes

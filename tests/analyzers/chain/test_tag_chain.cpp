@@ -25,8 +25,8 @@ TEST(TagChain, NamesSelectTheFirstRowAndTheSettledKindTheNextRequest) {
         {"wav_named.mp3", TagAnalyzer::Wav, 0x8002},
         {"wav24_named.mp3", TagAnalyzer::Wav, 0x8002},
         {"text_named.mp3", TagAnalyzer::None, 0x8800},
-        // JPG is the last row and accepts nothing.
-        {"picture.jpg", TagAnalyzer::None, 0x8800},
+        // JPG is the last row: a JPEG is its own.
+        {"picture.jpg", TagAnalyzer::Jpg, 0x8010},
         {"real.mp3", TagAnalyzer::Mp3, 0x8004},
         // The CDA row cannot open a track file on a data disc and passes the file down to WAV.
         {"TRACK01.CDA", TagAnalyzer::Wav, 0x8002},

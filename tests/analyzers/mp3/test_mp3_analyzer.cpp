@@ -1,5 +1,6 @@
 // Mp3_Analyze over hand-made files: the file's sectors alone are served by a fake drive (any other sector
 // fails), so every test also shows that nothing outside the file is read.
+#include <algorithm>
 #include <tuple>
 
 #include "../analyzer_tests.h"
@@ -328,6 +329,35 @@ TEST_F(Mp3Analyzer, Failures) {
     drive->reads.clear();
     EXPECT_EQ(Analyze(kHeader + Bytes(3000)), ISO_ERR_EXTENT);
     EXPECT_TRUE(drive->reads.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Mp3Analyzer, AFileOfTwoExtentsIsReadAsOne) {
+    // 4096 bytes of frames at block 100, then an extent at block 300 whose last 128 bytes are the ID3v1 tag:
+    // the tag is found at the end of the whole file, the figures count both extents, and no block between
+    // them is read.
+    FileEntry second{};
+    second.lbn = 300;
+    second.size = 2048;
+    second.flags = ISO_EXTENT_CONTINUED;
+    file.lbn = kLbn;
+    file.size = 4096;
+    file.flags = ISO_EXTENT_MORE;
+    file.nextSibling = &second;
+    drive->sectors.clear();
+    isotest::PutBytes(*drive, kLbn, Frames(4096));
+    isotest::PutBytes(*drive, 300, Frames(2048 - 128) + Id3v1(0, 7));
+    drive->reads.clear();
+    ASSERT_EQ(Mp3_Analyze(&file), 1);
+    EXPECT_EQ(g_Mp3TagFlags, MP3_TAG_ID3V1_1);
+    EXPECT_EQ(g_Id3v1Tag->track, 7);
+    EXPECT_EQ(g_MpegHeader->frames, (4096u + 2048 - 128) / 417);
+    EXPECT_TRUE(std::all_of(drive->reads.begin(), drive->reads.end(),
+                            [](const isotest::ReadCommand& r) { return r.lba < 102 || r.lba == 300; }));
+    file.nextSibling = nullptr;
 }
 
 } // namespace
