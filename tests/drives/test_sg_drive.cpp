@@ -137,7 +137,10 @@ TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
         {0x01, 0, 0, kHostSelectionTimeout}, {0x03, 0, 0, kHostCommandTimeout}, {0x08, 0, 0, kHostBusReset},
         {0x07, 0, 0, kHostPhaseError},       {0, 0x06, 0, kHostCommandTimeout}, {0, 0x04, 0, kHostPhaseError},
         {0, 0, EIO, kHostSelectionTimeout}};
-    for (auto [host, driver, ioctlErrno, expected] : cases) {
+    for (auto [hostStatus, driverStatus, errorNumber, expected] : cases) {
+        // Copies: a lambda cannot capture a structured binding before C++20 compilers all allow it.
+        const unsigned short host = hostStatus, driver = driverStatus;
+        const int ioctlErrno = errorNumber;
         kernel.answer = [=](sg_io_hdr_t& hdr) {
             std::tie(hdr.host_status, hdr.driver_status, errno) = std::tuple(host, driver, ioctlErrno);
             return ioctlErrno ? -1 : 0;

@@ -276,7 +276,7 @@ void CMainFrame::CreateStatusBar() {
     ShowIdle();
     // Once a menu's prompt or a passing message is gone, the bar says again what the last Save to Disc or
     // report did ("Ready" before any).
-    connect(bar, &QStatusBar::messageChanged, bar, [this, bar](const QString& text) {
+    connect(bar, &QStatusBar::messageChanged, bar, [this](const QString& text) {
         if (text.isEmpty())
             ShowIdle();
     });
