@@ -79,7 +79,7 @@ for dialog in "${dialogs[@]}"; do
 done
 
 # The report's date and time of writing differ between runs: masked before comparing.
-find "$out" -name report.csv -exec sed -i -E 's#[0-9]{4}\.[0-9]{1,2}\.[0-9]{1,2},[0-9]{1,2}:[0-9]{2}:[0-9]{2}#DATE#g' {} +
+find "$out" -name report.csv -exec sed -i -E 's#[0-9]{4}\.[0-9]{1,2}\.[0-9]{1,2},[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}#DATE#g' {} +
 # A catalogue file holds the time of its add; its export is compared instead.
 for side in ref new; do
     for cat in "$out/$side"/*-catalog/cat.sqlite; do
