@@ -69,6 +69,22 @@ for s in json.load(sys.stdin).get("sessions", []):
     both "$d-catalog" ckvd catalog add "$disc" --number 3 --catalogue cat.sqlite
 done
 
+# ckvd-mknav over the media trees of the demo disc's sessions, copied off the disc once: the navigation files
+# it writes (the media files themselves are left out of the comparison).
+for session in 1 2; do
+    tree="$out/mknav-tree-$session"
+    "$new/ckvd" get -r --session "$session" demo / "$tree" >/dev/null 2>&1 || continue
+    for side in ref new; do
+        bin=$([[ $side == ref ]] && echo "$ref" || echo "$new")
+        work="$out/work"
+        rm -rf "$work" && mkdir -p "$work" && cp -r "$tree" "$work/tree"
+        (cd "$work" && "$bin/ckvd-mknav" --name DEMO tree >stdout 2>stderr; echo $? >status)
+        find "$work/tree" -type f ! -name '*.LMX' -delete
+        mv "$work" "$out/$side/mknav-$session"
+    done
+    rm -rf "$tree"
+done
+
 # The window and each of its dialogs, on the demo disc.
 dialogs=(main drive disc-info level1 about save-report pcm-formats tag-info save-to-disc save-progress nav
     player-check player-check-order find-catalogue verify)
