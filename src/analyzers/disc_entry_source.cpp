@@ -5,8 +5,8 @@
 
 #include "analyzers/analyzer_heap.h"
 #include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
-#include "iso9660/iso_zisofs.h"
 
 namespace {
 
@@ -15,18 +15,27 @@ constexpr uint32_t kPieceBytes = 64 * 1024;
 
 } // namespace
 
+DiscEntryAt DiscEntry_In(const Disc& disc, unsigned index, const FileEntry& entry) {
+    return {disc, disc.Session(index), disc.device, entry};
+}
+
+DiscEntryAt DiscEntry_Current(const FileEntry& entry) {
+    const Disc& disc = Iso_CurrentDisc();
+    const SessionEntry* session = Iso_SelectSession() == ISO_OK ? g_DiscModel->currentSessionEntry : nullptr;
+    return {disc, session, g_CurrentDevice, entry};
+}
+
 DiscEntrySource::~DiscEntrySource() {
     Analyzer_Free(piece_);
 }
 
 int DiscEntrySource::Open() {
-    const int rc = Iso_SelectSession();
-    if (rc != ISO_OK)
-        return rc;
-    const SessionEntry* session = g_DiscModel->currentSessionEntry;
+    const SessionEntry* session = at_.session;
+    if (!session || session->blockLength == 0)
+        return ISO_ERR_NO_MODEL;
     bl_ = session->blockLength;
     pieceBlocks_ = std::max<uint32_t>(1, kPieceBytes / bl_);
-    if ((zisofs_ = Iso_Zisofs(&entry_))) {
+    if ((zisofs_ = Iso_Zisofs(at_.disc, &entry_))) {
         // Iso_ZisofsUncompress checks the extent, its header and every pointer itself.
         size_ = entry_.size;
         return zisofs_->readable ? BYTES_OK : ISO_ERR_ZISOFS;
@@ -85,8 +94,8 @@ int DiscEntrySource::Fetch(size_t index, uint64_t block, uint32_t count) {
     pieceCount_ = 0;
     if (!piece_ && !(piece_ = static_cast<uint8_t*>(Analyzer_Alloc(size_t(pieceBlocks_) * bl_))))
         return BYTES_ERR_NO_MEMORY;
-    const int rc = Aspi_ReadSectors(g_CurrentDevice, uint32_t(extents_[index].lbn + block), bl_,
-                                    uint16_t(count), piece_);
+    const int rc =
+        Aspi_ReadSectors(at_.device, uint32_t(extents_[index].lbn + block), bl_, uint16_t(count), piece_);
     if (rc != ASPI_OK)
         return rc;
     pieceExtent_ = index;
@@ -109,13 +118,14 @@ int DiscEntrySource::ReadUncompressed(uint64_t offset, std::span<uint8_t> out) {
         }
         unpackedAt_ = offset;
         uint64_t at = 0;
-        const IsoZisofsResult r = Iso_ZisofsUncompress(entry_, [&](const uint8_t* data, size_t n) {
-            const uint64_t from = std::max(at, offset), to = std::min(at + n, offset + length);
-            if (from < to)
-                std::memcpy(unpacked_.data() + (from - offset), data + (from - at), size_t(to - from));
-            at += n;
-            return at < offset + length;
-        });
+        const IsoZisofsResult r = Iso_ZisofsUncompress(
+            at_.disc, *at_.session, at_.device, entry_, [&](const uint8_t* data, size_t n) {
+                const uint64_t from = std::max(at, offset), to = std::min(at + n, offset + length);
+                if (from < to)
+                    std::memcpy(unpacked_.data() + (from - offset), data + (from - at), size_t(to - from));
+                at += n;
+                return at < offset + length;
+            });
         if (r.code != ISO_OK) {
             unpacked_.clear();
             return r.code;

@@ -24,10 +24,8 @@ bool CPlayerCheckDlgModel::Run(const std::string& profile) {
     }
     m_profile = chosen;
     m_source = profile;
-    // The list shows the session the user chose; the check reads the player's own and gives it back.
-    const uint16_t shown = g_CurrentSession;
+    // The check reads the player's own session; the list keeps showing the one the user chose.
     m_result = Player_Check(m_profile);
-    g_CurrentSession = shown;
     m_ran = true;
     return true;
 }

@@ -57,7 +57,6 @@ template <typename Command> int Run(uint16_t device, AspiOutcome* outcome, Comma
     const DeviceEntry* entry = Aspi_GetDevice(device);
     if (!entry)
         return ASPI_ERR_NO_BUFFER_OR_DEVICE;
-    g_CurrentDevice = device;
     Drive* drive = FindDrive(entry->hostAdapterId, entry->targetId);
     if (!drive) // taken away since the scan
         return ASPI_ERR_NO_DRIVE;

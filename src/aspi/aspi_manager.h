@@ -33,6 +33,10 @@ struct DeviceEntry {
     DeviceEntry* next;
 };
 
+// The device list is written only by a scan (Aspi_ScanDevices, Aspi_AssignRootPaths, Aspi_Terminate) and
+// read by every call, so a scan must not run while a worker thread reads through the facade. The calls name
+// their device by its index and write no state of their own: g_CurrentDevice, the device of the disc shown,
+// is set by the one who loads it (Iso_AnalyzeDisc) and only read here.
 extern DeviceEntry* g_DeviceList;
 extern uint16_t g_DeviceCount;
 extern uint16_t g_CurrentDevice;

@@ -1,8 +1,10 @@
 // The loaded disc as the catalogue keeps it: volume name, TOC, every entry, the media files' tags and figures
 // read by the analyzers as the disc report reads them.
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/disc_entry_source.h"
 #include "analyzers/mp3/mp3_info.h"
 #include "catalogue/catalogue.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "listing/disc_text.h"
@@ -76,14 +78,15 @@ void AsfMedia(const AsfInfo& info, CatalogueEntry& e) {
     }
 }
 
-// The tags and stream figures of a media file of the current session.
-void Media(FileEntry& f, CatalogueEntry& e) {
+// The tags and stream figures of a media file of `disc`'s session `index`.
+void Media(const Disc& disc, unsigned index, FileEntry& f, CatalogueEntry& e) {
     Iso_SetFileKind(&f);
     if (TrackText(f, e))
         return;
-    if (MpegInfo mp3; (f.kind & KIND_MP3) && Mp3_AnalyzeEntry(f, mp3) == MP3_OK)
+    const DiscEntryAt at = DiscEntry_In(disc, index, f);
+    if (MpegInfo mp3; (f.kind & KIND_MP3) && Mp3_AnalyzeEntry(at, mp3) == MP3_OK)
         Mp3Media(mp3, e);
-    else if (AsfRecords asf; (f.kind & KIND_WMF) && Wmf_AnalyzeEntry(f, asf) == WMF_OK)
+    else if (AsfRecords asf; (f.kind & KIND_WMF) && Wmf_AnalyzeEntry(at, asf) == WMF_OK)
         AsfMedia(asf.info, e);
 }
 
@@ -107,13 +110,12 @@ void Cat_LoadedDisc(CatalogueDisc& disc) {
 }
 
 void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
-    if (!g_DiscModel)
+    const Disc& disc = Iso_CurrentDisc();
+    if (!disc.model)
         return;
-    const uint16_t shown = g_CurrentSession;
     int index = 0;
     CatalogueEntry e;
-    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++index) {
-        g_CurrentSession = static_cast<uint16_t>(index);
+    for (SessionTree* tree = disc.model->firstTree; tree; tree = tree->next, ++index) {
         Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
             if (f.flags & ISO_EXTENT_CONTINUED)
                 return; // a file's later extent: the file is one entry
@@ -128,9 +130,8 @@ void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
                 t->clear();
             e.bitrate = e.sampling = e.seconds = 0;
             if (f.type == 'F' && !(f.flags & ISO_UNREADABLE))
-                Media(f, e);
+                Media(disc, unsigned(index), f, e);
             put(e);
         });
     }
-    g_CurrentSession = shown;
 }

@@ -11,7 +11,7 @@
 // The facade over the current Disc (disc.h): the functions without a Disc work on it.
 // The disc in `device` analysed into a new current Disc (Disc::Analyze), which replaces the one before
 // whatever the result (a failed analysis keeps what it read); g_CurrentSession is where the analysis left
-// it.
+// it, and `device` becomes g_CurrentDevice, the device the facade's reads of the current Disc go to.
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
 // The current Disc (an empty one when none was analysed), its model kept as g_DiscModel.
 Disc& Iso_CurrentDisc();

@@ -59,6 +59,7 @@ void Iso_Terminate() {
 }
 
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
+    g_CurrentDevice = device; // the facade's reads of the current Disc go to its device
     Disc& d = Iso_CurrentDisc();
     const int rc = d.Analyze(device, names);
     Show(d);

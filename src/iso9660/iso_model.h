@@ -85,7 +85,6 @@ struct FileEntry {
     static void operator delete(void* entry, size_t size) noexcept;
     static void operator delete(void* entry, RecordPool& pool, const std::nothrow_t&) noexcept;
 };
-using DirectoryNode = FileEntry;
 
 // FileEntry::flags: the record's multi-extent flag (another extent of the file follows it), and the mark
 // of an extent that continues the entry before it. The list shows one row per extent; a copy takes them all.

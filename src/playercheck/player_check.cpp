@@ -11,13 +11,15 @@
 #include <string_view>
 
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/disc_entry_source.h"
 #include "analyzers/mp3/mp3_info.h"
 #include "analyzers/wav/wav_info.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
+#include "listing/disc_text.h"
 #include "navigation/contents_model.h"
 #include "navigation/lsn_model.h"
 #include "playercheck/player_text.h"
-#include "listing/disc_text.h"
 
 namespace {
 
@@ -110,8 +112,8 @@ std::string IsoNameFault(std::string_view name, bool directory, int level) {
 
 class Walk {
   public:
-    Walk(const PlayerProfile& p, PlayerCheck& r, bool primaryNames)
-        : m_profile(p), m_result(r), m_primaryNames(primaryNames) {}
+    Walk(const PlayerProfile& p, PlayerCheck& r, const Disc& disc, unsigned session, bool primaryNames)
+        : m_profile(p), m_result(r), m_disc(disc), m_session(session), m_primaryNames(primaryNames) {}
     void Run(FileEntry* root);
 
   private:
@@ -129,6 +131,8 @@ class Walk {
 
     const PlayerProfile& m_profile;
     PlayerCheck& m_result;
+    const Disc& m_disc; // the files are read from its session m_session
+    const unsigned m_session;
     const bool m_primaryNames; // the tree walked carries the primary volume's identifiers
 };
 
@@ -246,9 +250,10 @@ void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
     WavInfo wavInfo;
     AsfRecords asfRecords;
     MpegInfo mpegInfo;
-    const bool wav = Wav_AnalyzeEntry(e, wavInfo) == 1;
-    const bool asf = !wav && Wmf_AnalyzeEntry(e, asfRecords) == 1;
-    const bool mpeg = !wav && !asf && Mp3_AnalyzeEntry(e, mpegInfo) == 1;
+    const DiscEntryAt at = DiscEntry_In(m_disc, m_session, e);
+    const bool wav = Wav_AnalyzeEntry(at, wavInfo) == 1;
+    const bool asf = !wav && Wmf_AnalyzeEntry(at, asfRecords) == 1;
+    const bool mpeg = !wav && !asf && Mp3_AnalyzeEntry(at, mpegInfo) == 1;
     const char* holds = wav    ? "a WAV file"
                         : asf  ? "a Windows Media file"
                         : mpeg ? "an MPEG audio file"
@@ -366,23 +371,24 @@ std::optional<uint32_t> NavNumber(const std::vector<std::string>& row, size_t co
     return v <= UINT32_MAX ? std::optional<uint32_t>(uint32_t(v)) : std::nullopt;
 }
 
-// The bytes of the file at `path` in session `index` (0-based), or empty (absent, unreadable or larger than
-// any navigation file).
-std::vector<uint8_t> ReadDiscFile(const std::string& path, int index) {
+// The bytes of the file at `path` in session `index` (0-based) of `disc`, or empty (absent, unreadable or
+// larger than any navigation file): its first extent, or a zisofs file uncompressed.
+std::vector<uint8_t> ReadDiscFile(const Disc& disc, const std::string& path, int index) {
     constexpr uint32_t kLargest = 16u << 20;
     const DiscPath found = Report_FindPath(path, index);
-    if (!found.entry || found.entry->type != 'F' || found.entry->size > kLargest ||
-        Iso_ReadEntry(*found.entry) != ISO_OK)
+    if (!found.entry || found.entry->type != 'F' || found.entry->size > kLargest)
         return {};
-    std::vector<uint8_t> bytes(g_FileData, g_FileData + g_FileDataLength);
-    Iso_FreeFile();
+    DiscEntrySource source(DiscEntry_In(disc, unsigned(index), *found.entry));
+    std::vector<uint8_t> bytes(found.entry->size);
+    if (source.Open() != BYTES_OK || source.Read(0, bytes) != BYTES_OK)
+        return {};
     return bytes;
 }
 
 // Every CID of LSN.LMX that CONTENTS.LMX names a media file for, against the extent the disc gives that file.
-void CheckNavigation(PlayerCheck& result, int index) {
-    const std::vector<uint8_t> contents = ReadDiscFile("/CONTENTS.LMX", index),
-                               lsn = ReadDiscFile("/LSN.LMX", index);
+void CheckNavigation(const Disc& disc, PlayerCheck& result, int index) {
+    const std::vector<uint8_t> contents = ReadDiscFile(disc, "/CONTENTS.LMX", index),
+                               lsn = ReadDiscFile(disc, "/LSN.LMX", index);
     if (contents.empty() || lsn.empty())
         return;
     const NavImage contentsImage(contents), lsnImage(lsn);
@@ -501,8 +507,8 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
         return result;
     }
     result.session = chosen + 1;
-    g_CurrentSession = static_cast<uint16_t>(chosen);
-    Walk(profile, result, read->names == ISO_NAMES_PRIMARY).Run(read->root);
-    CheckNavigation(result, chosen);
+    const Disc& disc = Iso_CurrentDisc();
+    Walk(profile, result, disc, unsigned(chosen), read->names == ISO_NAMES_PRIMARY).Run(read->root);
+    CheckNavigation(disc, result, chosen);
     return result;
 }

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "analyzers/asf/wmf_module.h"
+#include "analyzers/disc_entry_source.h"
 #include "analyzers/mp3/mp3_info.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "listing/disc_text.h"
 
@@ -172,14 +174,16 @@ void WriteAsfGroups(Output& out, ReportLoss* loss, const AsfInfo& info) {
                                         : std::string(",,,\r\n"));
 }
 
-void WriteFile(Output& out, FileEntry& e, uint32_t order, ReportLoss* loss) {
+// A file of the report's tree `ordinal`, read from that session of `disc`.
+void WriteFile(Output& out, const Disc& disc, int ordinal, FileEntry& e, uint32_t order, ReportLoss* loss) {
     Iso_SetFileKind(&e);
     WriteEntryStart(out, e, order, "File");
-    if (MpegInfo mp3; (e.kind & KIND_MP3) && Mp3_AnalyzeEntry(e, mp3) == MP3_OK) {
+    const DiscEntryAt at = DiscEntry_In(disc, unsigned(ordinal - 1), e);
+    if (MpegInfo mp3; (e.kind & KIND_MP3) && Mp3_AnalyzeEntry(at, mp3) == MP3_OK) {
         WriteMp3Groups(out, loss, mp3);
         return;
     }
-    if (AsfRecords asf; !(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_AnalyzeEntry(e, asf) == WMF_OK) {
+    if (AsfRecords asf; !(e.kind & KIND_MP3) && (e.kind & KIND_WMF) && Wmf_AnalyzeEntry(at, asf) == WMF_OK) {
         WriteAsfGroups(out, loss, asf.info);
         return;
     }
@@ -188,8 +192,8 @@ void WriteFile(Output& out, FileEntry& e, uint32_t order, ReportLoss* loss) {
 
 // One tree, depth first: an entry, then its children, then its next sibling. Held on an explicit stack, so
 // no depth of directories can exhaust the call stack.
-void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportProgress& progress,
-               ReportLoss* loss) {
+void WriteTree(Output& out, const Disc& disc, const SessionTree& tree, int ordinal,
+               const ReportProgress& progress, ReportLoss* loss) {
     out.Line("\r\n[DISC Contents],Session[%d],Dir[%u],File[%u],,,,,,,,,,,,,,,,\r\n", ordinal,
              tree.directoryCount, tree.fileCount);
     out.Put(
@@ -208,14 +212,14 @@ void WriteTree(Output& out, const SessionTree& tree, int ordinal, const ReportPr
             pending.push_back(e->nextSibling);
         if (e->flags &
             ISO_TEXT) // a name that reads otherwise than its Shift-JIS form may have lost characters
-            NoteLoss(loss, &ReportLoss::names, e->name, Iso_EntryName(e));
+            NoteLoss(loss, &ReportLoss::names, e->name, Iso_EntryName(disc, e));
         if (e->type == 'V' || e->type == 'D') {
             WriteEntryStart(out, *e, order, e->type == 'V' ? "<Volume>" : "<Directory>");
             out.Put(",,,,,,,,,,,,,\r\n");
             if (e->firstChild)
                 pending.push_back(e->firstChild);
         } else if (e->type == 'F') {
-            WriteFile(out, *e, order, loss);
+            WriteFile(out, disc, ordinal, *e, order, loss);
             ++order;
             if (progress)
                 progress(ordinal, ++done, tree.fileCount);
@@ -265,15 +269,13 @@ int Report_WriteDiscCsv(const DiscReportHeader& header, const ReportSink& sink,
     Output out(sink);
     WriteHeader(out, header);
     WriteToc(out);
-    const uint16_t session = g_CurrentSession;
+    Disc& disc = Iso_CurrentDisc();
     int ordinal = 0;
-    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t && out.ok(); t = t->next) {
-        // A tree's files are read with its own session current, as the list reads them; the report keeps the
+    for (SessionTree* t = disc.model ? disc.model->firstTree : nullptr; t && out.ok(); t = t->next) {
+        // A tree's files are read from its own session, as the list reads them; the report keeps the
         // session's Joliet names where it records them, whatever names the list shows.
-        g_CurrentSession = uint16_t(ordinal);
-        WriteTree(out, *Iso_ReportTree(t), ++ordinal, progress, loss);
+        WriteTree(out, disc, *Iso_ReportTree(disc, t), ++ordinal, progress, loss);
     }
-    g_CurrentSession = session;
     return out.Flush() ? REPORT_OK : REPORT_ERR_WRITE;
 }
 

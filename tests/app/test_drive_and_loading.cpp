@@ -17,17 +17,17 @@
 #include "appmodel/image_open.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/main_frm_model.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 #include "appmodel/recent_images.h"
 #include "appmodel/save_disc_info_dlg_model.h"
 #include "aspi/aspi_manager.h"
 #include "disc_model_builder.h"
+#include "images/demo_discs.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
-#include "platform/drives/drive_setup.h"
-#include "images/demo_discs.h"
-#include "appmodel/message_sink.h"
-#include "appmodel/profile_store.h"
 #include "listing/lbn_size_style.h"
+#include "platform/drives/drive_setup.h"
 
 namespace {
 
@@ -130,9 +130,8 @@ TEST_F(DemoDrives, LoadingFillsTreeAndListAndAFailedAnalysisLeavesNoDisc) {
     EXPECT_TRUE(frame.OnDiscInformation());
     EXPECT_TRUE(frame.OnLevel1Simulation()); // a data disc
     EXPECT_TRUE(sink_.shown.empty());
-    // Cancelling a later drive dialog keeps reading from the loaded disc's drive.
+    // A later drive dialog's commands, then its cancel, keep reading from the loaded disc's drive.
     Aspi_TestUnitReady(device + 1);
-    ASSERT_NE(g_CurrentDevice, device);
     frame.DriveDialogCancelled();
     EXPECT_EQ(g_CurrentDevice, device);
     // A failed analysis: the message, empty views, no disc.

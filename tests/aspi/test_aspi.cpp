@@ -174,13 +174,13 @@ TEST_F(Commands, FailuresAreSentTwiceExceptUnitAttention) {
         EXPECT_EQ(drive0->seen.size(), sent);
         EXPECT_EQ(outcome.sense, sense);
     }
-    // Refused at once: a device index past the list (current device kept), a drive gone since the scan, a
-    // read whose length cannot be described.
+    // Refused at once: a device index past the list, a drive gone since the scan, a read whose length cannot
+    // be described. No call moves the current device, which only a disc load sets.
+    g_CurrentDevice = 0;
     EXPECT_EQ(Aspi_TestUnitReady(1), ASPI_OK);
-    EXPECT_EQ(g_CurrentDevice, 1);
     EXPECT_EQ(Aspi_TestUnitReady(2), ASPI_ERR_NO_BUFFER_OR_DEVICE);
     EXPECT_EQ(Aspi_ReadSectors(0xFFFF, 0, 2048, 1, nullptr), ASPI_ERR_NO_BUFFER_OR_DEVICE);
-    EXPECT_EQ(g_CurrentDevice, 1);
+    EXPECT_EQ(g_CurrentDevice, 0);
     drive0->seen.clear();
     EXPECT_EQ(Aspi_ReadSectors(0, 0, 0x10000000, 32, nullptr), ASPI_ERR_TOO_LONG);
     EXPECT_TRUE(drive0->seen.empty());

@@ -378,8 +378,12 @@ int Wmf_Read(ByteSource& source, AsfRecords& records) {
 }
 
 int Wmf_AnalyzeEntry(const FileEntry& entry, AsfRecords& records) {
+    return Wmf_AnalyzeEntry(DiscEntry_Current(entry), records);
+}
+
+int Wmf_AnalyzeEntry(const DiscEntryAt& at, AsfRecords& records) {
     records.Clear();
-    DiscEntrySource source(entry);
+    DiscEntrySource source(at);
     const int rc = source.Open();
     return rc != BYTES_OK ? ReadCode(rc) : Wmf_Read(source, records);
 }

@@ -122,13 +122,16 @@ constexpr uint16_t WMF_VALUE_WORD = 5;
 struct FileEntry;
 
 class ByteSource;
+struct DiscEntryAt;
 
 // Reads the ASF header of a file and keeps File Properties, Content Description, Extended Content
 // Description and Codec List in `records`. Returns 1, WMF_ERR_NOT_ASF, WMF_ERR_NO_MEMORY or the code of a
 // failed read. Results are valid only after a 1.
 int Wmf_Read(ByteSource& source, AsfRecords& records);
-// The same for a file of the loaded disc's current session, or the source's code (Iso_SelectSession's when
-// no session can be read from) when it cannot be read.
+// The same for a disc entry where `at` reads it, or the source's code (ISO_ERR_NO_MODEL when its session
+// cannot be read from) when it cannot be read.
+int Wmf_AnalyzeEntry(const DiscEntryAt& at, AsfRecords& records);
+// The same for an entry of the current Disc's current session (DiscEntry_Current).
 int Wmf_AnalyzeEntry(const FileEntry& entry, AsfRecords& records);
 // Wmf_AnalyzeEntry with its records kept in the g_Asf* records for the desktop's dialog.
 int Wmf_Analyze(FileEntry* entry);

@@ -79,8 +79,12 @@ int Jpg_Read(ByteSource& source, JpgInfo& info) {
 }
 
 int Jpg_AnalyzeEntry(const FileEntry& entry, JpgInfo& info) {
+    return Jpg_AnalyzeEntry(DiscEntry_Current(entry), info);
+}
+
+int Jpg_AnalyzeEntry(const DiscEntryAt& at, JpgInfo& info) {
     info = JpgInfo{};
-    DiscEntrySource source(entry);
+    DiscEntrySource source(at);
     const int rc = source.Open();
     return rc != BYTES_OK ? ReadCode(rc) : Jpg_Read(source, info);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class ByteSource;
+struct DiscEntryAt;
 struct FileEntry;
 
 constexpr int JPG_OK = 1;
@@ -25,7 +26,9 @@ struct JpgInfo {
 // each segment's length checked against the file, at most 4,096 segments: JPG_OK when a frame header (SOFn)
 // was found, JPG_ERR_NOT_JPEG, or the failed read's code.
 int Jpg_Read(ByteSource& source, JpgInfo& info);
-// The same for a file of the loaded disc's current session, or the source's code when it cannot be read.
+// The same for a disc entry where `at` reads it, or the source's code when it cannot be read.
+int Jpg_AnalyzeEntry(const DiscEntryAt& at, JpgInfo& info);
+// The same for an entry of the current Disc's current session (DiscEntry_Current).
 int Jpg_AnalyzeEntry(const FileEntry& entry, JpgInfo& info);
 // Jpg_AnalyzeEntry with what it found kept for the desktop's dialog (Jpg_LastInfo).
 int Jpg_Analyze(const FileEntry* entry);

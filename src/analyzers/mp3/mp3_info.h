@@ -9,6 +9,7 @@
 #include "analyzers/mp3/mp3_module.h"
 
 class ByteSource;
+struct DiscEntryAt;
 struct FileEntry;
 
 // The frames an ID3v2 tag names, each absent where the tag has no such frame.
@@ -30,8 +31,10 @@ struct MpegInfo {
 // Analyses the bytes of one MP3 file into `info`: MP3_OK, MP3_ERR_NO_MEMORY, MP3_ERR_NO_FRAME_HEADER or the
 // code of a failed read (the ID3 steps pass it on; the header search gives MP3_ERR_NO_FRAME_HEADER).
 int Mp3_Read(ByteSource& source, MpegInfo& info);
-// The same for a file of the loaded disc's current session (DiscEntrySource), or the source's code when the
-// file cannot be read from.
+// The same for a disc entry where `at` reads it (DiscEntrySource), or the source's code when the file cannot
+// be read from.
+int Mp3_AnalyzeEntry(const DiscEntryAt& at, MpegInfo& info);
+// The same for an entry of the current Disc's current session (DiscEntry_Current).
 int Mp3_AnalyzeEntry(const FileEntry& entry, MpegInfo& info);
 // What the records of the last Mp3_Analyze hold, for the desktop's dialog.
 MpegInfo Mp3_LastInfo();

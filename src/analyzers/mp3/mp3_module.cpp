@@ -77,8 +77,12 @@ int KeepRecords(const MpegInfo& info) {
 } // namespace
 
 int Mp3_AnalyzeEntry(const FileEntry& entry, MpegInfo& info) {
+    return Mp3_AnalyzeEntry(DiscEntry_Current(entry), info);
+}
+
+int Mp3_AnalyzeEntry(const DiscEntryAt& at, MpegInfo& info) {
     info = MpegInfo{};
-    DiscEntrySource source(entry);
+    DiscEntrySource source(at);
     const int rc = source.Open();
     if (rc != BYTES_OK)
         return rc == BYTES_ERR_NO_MEMORY ? MP3_ERR_NO_MEMORY : rc;

@@ -92,8 +92,12 @@ int Wav_Read(ByteSource& source, WavInfo& info) {
 }
 
 int Wav_AnalyzeEntry(const FileEntry& entry, WavInfo& info) {
+    return Wav_AnalyzeEntry(DiscEntry_Current(entry), info);
+}
+
+int Wav_AnalyzeEntry(const DiscEntryAt& at, WavInfo& info) {
     info = WavInfo{};
-    DiscEntrySource source(entry);
+    DiscEntrySource source(at);
     const int rc = source.Open();
     return rc != BYTES_OK ? ReadCode(rc) : Wav_Read(source, info);
 }

@@ -6,6 +6,7 @@
 #include "analyzers/wav/wav_module.h"
 
 class ByteSource;
+struct DiscEntryAt;
 
 struct WavInfo {
     WavHeader header{};  // the file's first 36 bytes, zero past its end
@@ -22,7 +23,9 @@ struct WavInfo {
 // file finds it, else Wav_PlayLength of the header. WAV_OK, WAV_ERR_NOT_WAVE (with the header as read),
 // WAV_ERR_NO_MEMORY, or the code of the failed read.
 int Wav_Read(ByteSource& source, WavInfo& info);
-// The same for a file of the loaded disc's current session, or the source's code when it cannot be read.
+// The same for a disc entry where `at` reads it, or the source's code when it cannot be read.
+int Wav_AnalyzeEntry(const DiscEntryAt& at, WavInfo& info);
+// The same for an entry of the current Disc's current session (DiscEntry_Current).
 int Wav_AnalyzeEntry(const FileEntry& entry, WavInfo& info);
 // What the records of the last Wav_Analyze hold, for the desktop's dialog.
 WavInfo Wav_LastInfo();

@@ -9,14 +9,15 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/bytes/byte_order.h"
+#include "platform/cd/cd_time.h"
 #include "platform/drives/drive_setup.h"
 #include "platform/drives/mmc.h"
 #include "platform/drives/mmc_commands.h"
-#include "platform/cd/cd_time.h"
 
 namespace {
 
@@ -27,9 +28,15 @@ struct OpenFile {
     size_t position = 0;
 };
 
+// The open track files, one table for the process: every use holds FilesLock, since two Discs may be
+// analysed on two threads at once.
 std::map<int, OpenFile>& Files() {
     static std::map<int, OpenFile> files;
     return files;
+}
+std::mutex& FilesLock() {
+    static std::mutex lock;
+    return lock;
 }
 
 // The drive whose device path, with a trailing "/", begins `path`; the rest of the path is returned.
@@ -172,6 +179,7 @@ int Trk_Open(const char* path) {
         errno = err;
         return -1;
     }
+    const std::lock_guard<std::mutex> held(FilesLock());
     auto& files = Files();
     int fd = 3;
     while (files.count(fd))
@@ -181,6 +189,7 @@ int Trk_Open(const char* path) {
 }
 
 long Trk_Read(int fd, void* buffer, size_t count) {
+    const std::lock_guard<std::mutex> held(FilesLock());
     auto it = Files().find(fd);
     if (it == Files().end() || !buffer) {
         errno = EBADF;
@@ -194,6 +203,7 @@ long Trk_Read(int fd, void* buffer, size_t count) {
 }
 
 off_t Trk_Lseek(int fd, off_t offset, int whence) {
+    const std::lock_guard<std::mutex> held(FilesLock());
     auto it = Files().find(fd);
     if (it == Files().end()) {
         errno = EBADF;
@@ -213,6 +223,7 @@ off_t Trk_Lseek(int fd, off_t offset, int whence) {
 }
 
 int Trk_Close(int fd) {
+    const std::lock_guard<std::mutex> held(FilesLock());
     if (Files().erase(fd) == 0) {
         errno = EBADF;
         return -1;
