@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "appmodel/first_drive.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 #include "aspi/aspi_manager.h"
 #include "desktop/mainwindow/main_frm.h"
 #include "iso9660/iso9660.h"
 #include "platform/drives/drive_setup.h"
-#include "appmodel/message_sink.h"
-#include "appmodel/profile_store.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "appmodel/kvd_app_doc_model.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/left_view_model.h"
+#include "appmodel/message_sink.h"
+#include "appmodel/profile_store.h"
 #include "appmodel/recent_images.h"
 #include "appmodel/save_disc_info_dlg_model.h"
 #include "appmodel/window_placement.h"
-#include "appmodel/message_sink.h"
-#include "appmodel/profile_store.h"
 
 class CMainFrameModel {
   public:

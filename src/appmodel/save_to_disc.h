@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "iso9660/iso_model.h"
 #include "appmodel/message_sink.h"
+#include "iso9660/iso_model.h"
 
 // Where the copied bytes go. A writer that fails stands in for a full disk in tests.
 class SaveWriter {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "appmodel/message_sink.h"
 #include "appmodel/save_to_disc.h"
 #include "iso9660/iso_model.h"
-#include "appmodel/message_sink.h"
 
 struct TreeCopyTotals {
     uint32_t files = 0;

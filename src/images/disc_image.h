@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cdtext/cd_text.h"
-#include "platform/text/grouped_number.h"
 #include "platform/cd/cd_time.h"
+#include "platform/text/grouped_number.h"
 
 namespace ckvd::images {
 

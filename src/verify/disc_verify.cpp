@@ -11,8 +11,8 @@
 #include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_disc_toc.h"
-#include "platform/cd/cd_time.h"
 #include "listing/disc_text.h"
+#include "platform/cd/cd_time.h"
 #include "verify/sector_check.h"
 
 namespace {

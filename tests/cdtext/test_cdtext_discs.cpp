@@ -11,8 +11,8 @@
 
 #include "catalogue/catalogue.h"
 #include "image_disc.h"
-#include "iso9660/iso_cdtext.h"
 #include "images/disc_image.h"
+#include "iso9660/iso_cdtext.h"
 
 using ckvd::cdtext::DiscText;
 

@@ -12,8 +12,8 @@
 
 #include "golden.h"
 #include "image_fixtures.h"
-#include "platform/drives/image_drive.h"
 #include "images/disc_image.h"
+#include "platform/drives/image_drive.h"
 
 using namespace ckvd;
 using namespace ckvd::images;

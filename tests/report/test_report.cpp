@@ -16,9 +16,9 @@
 #include "golden.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_internal.h"
-#include "report/disc_report.h"
 #include "listing/disc_text.h"
 #include "names/name_match.h"
+#include "report/disc_report.h"
 #include "report/report_number.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/bytes/byte_order.h"
 #include "images/disc_image.h"
+#include "platform/bytes/byte_order.h"
 #include "res/version.h"
 #include "verify/sector_check.h"
 

@@ -8,9 +8,9 @@
 #include "appmodel/app_modules.h"
 #include "common/device_open.h"
 #include "iso9660/iso9660.h"
+#include "listing/disc_text.h"
 #include "mknav.h"
 #include "platform/drives/drive_setup.h"
-#include "listing/disc_text.h"
 
 namespace mknav {
 

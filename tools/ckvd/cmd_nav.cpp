@@ -7,9 +7,9 @@
 #include "commands.h"
 #include "json_views.h"
 #include "json_writer.h"
+#include "listing/disc_text.h"
 #include "navigation/nav_text.h"
 #include "navigation/nav_viewer.h"
-#include "listing/disc_text.h"
 
 int Cmd_Nav(int argc, char** argv) {
     CliOptions o;

@@ -15,8 +15,8 @@
 #include "cli_disc.h"
 #include "cli_options.h"
 #include "commands.h"
-#include "report/disc_report.h"
 #include "listing/disc_text.h"
+#include "report/disc_report.h"
 #include "report/report_number.h"
 
 namespace {

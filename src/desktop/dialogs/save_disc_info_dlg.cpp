@@ -10,8 +10,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "platform/ui/ui_text.h"
 #include "listing/disc_text.h"
+#include "platform/ui/ui_text.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "desktop/dialogs/save_to_disc_dlg.h"
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/navigation/nav_dlg.h"
+#include "listing/lbn_size_style.h"
 #include "platform/ui/ui_images.h"
 #include "platform/ui/ui_text.h"
-#include "listing/lbn_size_style.h"
 #include "res/app_strings.h"
 
 FileListModel::FileListModel(CKVDAppViewModel& content, QObject* parent)

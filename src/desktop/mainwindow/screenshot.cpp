@@ -23,9 +23,9 @@
 #include "desktop/mediainfo/tag_information.h"
 #include "desktop/navigation/nav_dlg.h"
 #include "iso9660/iso9660.h"
+#include "listing/disc_text.h"
 #include "platform/ui/ui_message.h"
 #include "platform/ui/ui_text.h"
-#include "listing/disc_text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "iso9660/iso_model.h"
 #include "appmodel/message_sink.h"
+#include "iso9660/iso_model.h"
 
 constexpr const char* IDS_FORMAT_NOT_SUPPORTED = "This format isn't being supported.";
 

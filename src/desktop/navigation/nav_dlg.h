@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "appmodel/message_sink.h"
 #include "desktop/mediainfo/info_dialog.h"
 #include "desktop/navigation/nav_widgets.h"
 #include "navigation/contents_model.h"
@@ -16,7 +17,6 @@
 #include "navigation/nav_viewer.h"
 #include "navigation/playlist_model.h"
 #include "navigation/text_model.h"
-#include "appmodel/message_sink.h"
 
 class CNavViewerDlg : public QDialog {
   public:

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/drives/drive.h"
 #include "images/disc_image.h"
+#include "platform/drives/drive.h"
 
 namespace ckvd::drives {
 
