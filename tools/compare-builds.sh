@@ -22,13 +22,17 @@ export QT_QPA_PLATFORM=offscreen TZ=UTC LC_ALL=C.UTF-8
 run() { # SIDE NAME ARGS...
     local side=$1 name=$2 bin work="$out/work" home="$out/home"
     shift 2
-    bin=$([[ $side == ref ]] && echo "$ref" || echo "$new")
+    bin=$(bin_of "$side")
     rm -rf "$work" "$home" && mkdir -p "$work" "$home"
     printf '%q ' "$@" >"$work/command"
     (cd "$work" && HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
         XDG_RUNTIME_DIR="$home" timeout 600 "$bin/$1" "${@:2}" >stdout 2>stderr; echo $? >status)
     sed -i "s#$bin#BIN#g" "$work/stdout" "$work/stderr"
     mkdir -p "$out/$side" && mv "$work" "$out/$side/$name"
+}
+
+bin_of() { # SIDE
+    [[ $1 == ref ]] && echo "$ref" || echo "$new"
 }
 
 both() { # NAME ARGS...
@@ -75,7 +79,7 @@ for session in 1 2; do
     tree="$out/mknav-tree-$session"
     "$new/ckvd" get -r --session "$session" demo / "$tree" >/dev/null 2>&1 || continue
     for side in ref new; do
-        bin=$([[ $side == ref ]] && echo "$ref" || echo "$new")
+        bin=$(bin_of "$side")
         work="$out/work"
         rm -rf "$work" && mkdir -p "$work" && cp -r "$tree" "$work/tree"
         (cd "$work" && "$bin/ckvd-mknav" --name DEMO tree >stdout 2>stderr; echo $? >status)
@@ -101,7 +105,7 @@ for side in ref new; do
     for cat in "$out/$side"/*-catalog/cat.sqlite; do
         [[ -f $cat ]] || continue
         dir=$(dirname "$cat")
-        bin=$([[ $side == ref ]] && echo "$ref" || echo "$new")
+        bin=$(bin_of "$side")
         (cd "$dir" && "$bin/ckvd" catalog export --csv export.csv --catalogue cat.sqlite >/dev/null 2>&1)
         rm -f "$cat" "$cat"-*
     done

@@ -1,12 +1,7 @@
 #include "appmodel/engine_text.h"
 
-#include <cstdint>
-
-#include "iso9660/iso9660.h"
+#include "listing/disc_text.h"
 
 std::string App_EngineTextUtf8(const char* sjis) {
-    std::string utf8;
-    if (sjis)
-        Iso_AppendSjisAsUtf8(utf8, sjis, SIZE_MAX);
-    return utf8;
+    return sjis ? Report_SjisToUtf8(sjis) : std::string();
 }

@@ -3,5 +3,5 @@
 
 #include <string>
 
-// `sjis` read as the engine reads Shift-JIS everywhere (Iso_AppendSjisAsUtf8), as UTF-8; empty for null.
+// `sjis` read as the listings read it (Report_SjisToUtf8), as UTF-8; empty for null.
 std::string App_EngineTextUtf8(const char* sjis);
