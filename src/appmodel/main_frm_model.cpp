@@ -43,7 +43,36 @@ void CMainFrameModel::Report(const char* format, int line, int code, const std::
 }
 
 bool CMainFrameModel::LoadDisc(uint16_t device) {
-    // The disc shown stays whole aside until the new one is read, so a failure can give it back.
+    StartLoad(device);
+    return FinishLoad();
+}
+
+void CMainFrameModel::StartLoad(uint16_t device) {
+    CancelLoad();
+    m_load = std::make_unique<DiscLoadJob>(device);
+}
+
+void CMainFrameModel::CancelLoad() {
+    std::erase_if(m_dropped, [](const std::unique_ptr<DiscLoadJob>& job) { return job->Finished(); });
+    if (!m_load)
+        return;
+    m_load->Cancel();
+    m_dropped.push_back(std::move(m_load));
+    // The drive the disc shown was read from answers the reads again.
+    DriveDialogCancelled();
+}
+
+void CMainFrameModel::WaitForLoads() {
+    m_dropped.clear(); // each waits for its work
+}
+
+bool CMainFrameModel::FinishLoad() {
+    const std::unique_ptr<DiscLoadJob> load = std::move(m_load);
+    if (!load)
+        return false;
+    DiscAnalysis analysis = load->TakeAnalysis();
+    const uint16_t device = load->Device();
+    // The disc shown stays whole aside until the new one is in place, so a failure can give it back.
     const int previousDevice =
         g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device ? g_DiscModel->device : -1;
     CLeftViewModel previousTree = std::move(m_tree);
@@ -57,30 +86,13 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
         Report(IDS_ISO_INIT_ERROR, __LINE__, rc);
         return false;
     }
-    std::string reason;
-    rc = App_AnalyzeDisc(device, &reason);
-    if (rc != 1) {
-        // A broken image leaves the drives; a drive that could not read keeps its medium for another try.
-        const int kept = App_IsDiscFault(rc) ? App_RemoveImageDrive(device, previousDevice) : previousDevice;
-        Iso_Terminate();
-        Iso_Initialize();
-        if (kept >= 0) {
-            Iso_RestoreModel(std::move(previous));
-            g_DiscModel->device = static_cast<uint16_t>(kept);
-            g_CurrentDevice = static_cast<uint16_t>(kept);
-            m_tree = std::move(previousTree);
-            uint32_t hint = 0;
-            const int selected = m_tree.Selected();
-            if (selected >= 0) {
-                hint = m_tree.Items()[static_cast<size_t>(selected)].number;
-                m_doc.UpdateAllViews(true, hint);
-            }
-        }
-        if (viewsChanged)
-            viewsChanged();
-        Report(IDS_ISO_ANALYZE_ERROR, __LINE__, rc, reason);
+    if (analysis.result != 1) {
+        LoadFailed(device, analysis.result, load->Reason(), previousDevice, std::move(previous),
+                   std::move(previousTree));
         return false;
     }
+    Iso_InstallDisc(std::move(analysis.disc));
+    g_CurrentDevice = device;
     if (g_DiscModel)
         g_DiscModel->currentTree = g_DiscModel->firstTree;
     m_tree.Fill(g_DiscModel);
@@ -88,6 +100,26 @@ bool CMainFrameModel::LoadDisc(uint16_t device) {
     if (!m_tree.TopLevel().empty() && m_tree.Select(m_tree.TopLevel().front(), &hint))
         m_doc.UpdateAllViews(true, hint);
     return true;
+}
+
+void CMainFrameModel::LoadFailed(uint16_t device, int code, const std::string& reason, int previousDevice,
+                                 IsoModelStash&& previous, CLeftViewModel&& previousTree) {
+    // A broken image leaves the drives; a drive that could not read keeps its medium for another try.
+    const int kept = App_IsDiscFault(code) ? App_RemoveImageDrive(device, previousDevice) : previousDevice;
+    Iso_Terminate();
+    Iso_Initialize();
+    if (kept >= 0) {
+        Iso_RestoreModel(std::move(previous));
+        g_DiscModel->device = static_cast<uint16_t>(kept);
+        g_CurrentDevice = static_cast<uint16_t>(kept);
+        m_tree = std::move(previousTree);
+        const int selected = m_tree.Selected();
+        if (selected >= 0)
+            m_doc.UpdateAllViews(true, m_tree.Items()[static_cast<size_t>(selected)].number);
+    }
+    if (viewsChanged)
+        viewsChanged();
+    Report(IDS_ISO_ANALYZE_ERROR, __LINE__, code, reason);
 }
 
 int CMainFrameModel::StartImageDrive(const std::string& path) {

@@ -4,8 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "appmodel/disc_load_job.h"
 
 #include "appmodel/kvd_app_doc_model.h"
 #include "appmodel/kvd_app_view_model.h"
@@ -35,6 +39,17 @@ class CMainFrameModel {
     // again as it was, else "No Disc" applies, and a broken image (its file system, not a read error) leaves
     // the drives.
     bool LoadDisc(uint16_t device);
+    // The same load in two steps, the analysis on a worker with a Disc of its own while the window keeps
+    // answering: StartLoad starts it (cancelling one still running), the disc shown staying as it is;
+    // FinishLoad waits for the work's end (LoadReady says when it will not wait) and shows the new disc, or
+    // the failure, exactly as LoadDisc does. CancelLoad drops the running load: the disc shown stays, and the
+    // work's Disc is freed when it ends (WaitForLoads waits for that, before the drives are scanned again).
+    void StartLoad(uint16_t device);
+    bool Loading() const { return m_load != nullptr; }
+    bool LoadReady() const { return m_load && m_load->Finished(); }
+    bool FinishLoad();
+    void CancelLoad();
+    void WaitForLoads();
     // Called when the load has emptied both views' content, and again when a failed load put the earlier
     // disc back (before its message, so the window shows that disc behind it): the widgets show anew what
     // the models hold.
@@ -84,6 +99,9 @@ class CMainFrameModel {
 
   private:
     void Report(const char* format, int line, int code, const std::string& reason = {});
+    // A failed load: the disc of before back where it came from another drive, then the message.
+    void LoadFailed(uint16_t device, int code, const std::string& reason, int previousDevice,
+                    IsoModelStash&& previous, CLeftViewModel&& previousTree);
 
     ckvd::ui::MessageSink& m_sink;
     ckvd::ui::ProfileStore& m_profile;
@@ -92,4 +110,6 @@ class CMainFrameModel {
     CKVDAppViewModel m_list;
     RecentImages m_recent;
     int m_nDiscMngrNo = 0;
+    std::unique_ptr<DiscLoadJob> m_load;
+    std::vector<std::unique_ptr<DiscLoadJob>> m_dropped; // cancelled, until their work ends
 };

@@ -1,6 +1,7 @@
 // The ISO9660 manager's operations: disc analysis, names, file data.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
 // The current Disc (an empty one when none was analysed), its model kept as g_DiscModel.
 Disc& Iso_CurrentDisc();
+// Makes `disc` (analysed elsewhere, on a worker) the current Disc; the one before is freed.
+void Iso_InstallDisc(std::unique_ptr<Disc> disc);
 // Sectors of audio before track 1 (track 1 is audio and starts after block 0): "Track00.cda"; 0 without.
 uint32_t Iso_HiddenTrackSectors();
 // The session of the audio track a "TrackNN.cda" entry stands for (with NN in `number`), or nullptr for any

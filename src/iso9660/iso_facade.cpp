@@ -66,6 +66,14 @@ int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
     return rc;
 }
 
+void Iso_InstallDisc(std::unique_ptr<Disc> disc) {
+    if (!disc)
+        return;
+    Holder()->FreeFile();
+    Holder() = std::move(disc);
+    Show(*Holder());
+}
+
 IsoModelStash::IsoModelStash() = default;
 IsoModelStash::IsoModelStash(IsoModelStash&&) noexcept = default;
 IsoModelStash& IsoModelStash::operator=(IsoModelStash&&) noexcept = default;

@@ -116,12 +116,17 @@ void TakeHandedImages(CMainFrame& frame, const QStringList& images, bool verbose
         });
         return;
     }
-    if (!images.isEmpty() && frame.OpenDiscImage(images.front()) && verbose)
-        PrintCounts(frame.Model());
     std::vector<std::string> others;
     for (qsizetype i = 1; i < images.size(); ++i)
         others.push_back(images[i].toStdString());
-    PutImagesIntoDrives(others, sink);
+    // The others go into their drives once the first is read (the drives do not change under a load).
+    auto putOthers = [&frame, others, verbose, &sink](bool loaded) {
+        if (loaded && verbose)
+            PrintCounts(frame.Model());
+        PutImagesIntoDrives(others, sink);
+    };
+    if (!images.isEmpty())
+        frame.OpenDiscImage(images.front(), putOthers);
     if (frame.isMinimized())
         frame.showNormal();
     frame.raise();
@@ -313,6 +318,8 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         }
         if (loaded && options.verbose)
             PrintCounts(frame.Model());
+        // From here on the window's own loads run on a worker; the command line's and a screenshot's wait.
+        frame.SetBackgroundLoads(!batch);
         if (batch) {
             rc = TakeScreenshot(frame, options, loaded);
             frame.close();

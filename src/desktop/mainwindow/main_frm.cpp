@@ -302,7 +302,9 @@ void CMainFrame::ShowLastAction(const std::string& text) {
 }
 
 void CMainFrame::ShowIdle() {
-    m_shownIdle = IdleText();
+    // A load on a worker says so until it ends.
+    const QString loading = LoadingText();
+    m_shownIdle = loading.isEmpty() ? IdleText() : loading;
     statusBar()->showMessage(m_shownIdle);
 }
 

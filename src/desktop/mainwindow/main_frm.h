@@ -4,7 +4,9 @@
 #include <QActionGroup>
 #include <QLabel>
 #include <QMainWindow>
+#include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <functional>
 #include <map>
@@ -38,7 +40,7 @@ class CMainFrame final : public QMainWindow {
     void OnOpenDiscImage();
     // Puts the image into an image drive and loads it exactly as Select Drive loads a drive; the image then
     // heads the recent list. False after a message that names the file and says why.
-    bool OpenDiscImage(const QString& path);
+    bool OpenDiscImage(const QString& path, std::function<void(bool)> done = {});
     // The recent-images entry `index` of the File menu (a vanished file is taken off with a message).
     void OpenRecentImage(int index);
     // Off for runs that must leave the profile alone (screenshots).
@@ -71,6 +73,16 @@ class CMainFrame final : public QMainWindow {
 
     // Loads the disc of `device` and shows it; false after a failure (its message was shown).
     bool LoadDisc(uint16_t device);
+    // Whether the window's own loads (Select Drive, Open Disc Image, the recent list, a drop, images handed
+    // over) run on a worker while the window keeps answering; off, they wait as the command line's do.
+    void SetBackgroundLoads(bool on) { m_backgroundLoads = on; }
+    // Loads `device` as LoadDisc does, on a worker when background loads are on: then true when started,
+    // and `done` gets the outcome once the disc is shown (never for a load cancelled); else LoadDisc's
+    // outcome, also given to `done`.
+    bool BeginLoad(uint16_t device, std::function<void(bool)> done = {});
+    bool Loading() const { return m_model.Loading(); }
+    // Esc or the status bar's Cancel: the disc shown stays.
+    void CancelLoad();
     // The restored outer geometry and state, as they are written to the profile.
     WindowPlacement CurrentPlacement() const;
 
@@ -98,6 +110,14 @@ class CMainFrame final : public QMainWindow {
     void ArrangeSplitter();
     void RememberNormalGeometry();
     void UpdateTitle(const std::string& docTitle);
+    // Cancels a load on a worker and waits for its work, before the drives change.
+    void StopLoads();
+    void PollLoad();
+    void ShowLoaded(bool ok);
+    void ShowLoading(bool on);
+    QString LoadingText() const;
+    // The files of a drop: the first that loads is shown, the others go into drives.
+    void OpenDroppedImages(QStringList files);
 
     ckvd::ui::MessageSink& m_sink;
     CMainFrameModel m_model;
@@ -120,4 +140,9 @@ class CMainFrame final : public QMainWindow {
     bool m_placementSaved = false;
     bool m_firstShow = true;
     bool m_sizedToFrame = false;
+    bool m_backgroundLoads = false;
+    QWidget* m_loadPanel = nullptr; // progress and Cancel, made for the first load on a worker
+    QShortcut* m_loadEscape = nullptr;
+    QTimer* m_loadTimer = nullptr;
+    std::function<void(bool)> m_loadDone;
 };

@@ -25,24 +25,8 @@
 #include "listing/disc_text.h"
 #include "res/app_strings.h"
 
-bool CMainFrame::LoadDisc(uint16_t device) {
-    UpdateTitle({});
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = m_model.LoadDisc(device);
-    QApplication::restoreOverrideCursor();
-    m_left->Reload();
-    m_right->Reload();
-    if (ok) {
-        ArrangeSplitter();
-        ShowTreeNotes();
-    }
-    // The last step of every successful load: the offer of a disc report, over the disc just shown.
-    if (ok && m_offerReports && m_model.OffersReportAfterLoad())
-        m_model.DoSaveDiscInformation();
-    return ok;
-}
-
 void CMainFrame::OnSelectDrive() {
+    StopLoads(); // the dialog scans the drives again
     CDriveDlg dlg(m_sink, this);
     const int result = dlg.exec();
     if (result == CDriveDlg::OpenImage) {
@@ -54,7 +38,7 @@ void CMainFrame::OnSelectDrive() {
         m_model.DriveDialogCancelled();
         return;
     }
-    LoadDisc(static_cast<uint16_t>(dlg.Selected()));
+    BeginLoad(static_cast<uint16_t>(dlg.Selected()));
 }
 
 void CMainFrame::OnOpenDiscImage() {
@@ -73,15 +57,23 @@ void CMainFrame::OnOpenDiscImage() {
         OpenDiscImage(path);
 }
 
-bool CMainFrame::OpenDiscImage(const QString& path) {
+bool CMainFrame::OpenDiscImage(const QString& path, std::function<void(bool)> done) {
+    StopLoads(); // the image goes into the drives
     const std::string image = App_ImagePath(path.toStdString());
     const int device = m_model.StartImageDrive(image);
-    bool loaded = device >= 0 && LoadDisc(static_cast<uint16_t>(device));
-    if (loaded && m_rememberImages) {
-        m_model.Recent().Add(image);
-        RefreshRecentMenu();
+    if (device < 0) {
+        if (done)
+            done(false);
+        return false;
     }
-    return loaded;
+    return BeginLoad(static_cast<uint16_t>(device), [this, image, done = std::move(done)](bool loaded) {
+        if (loaded && m_rememberImages) {
+            m_model.Recent().Add(image);
+            RefreshRecentMenu();
+        }
+        if (done)
+            done(loaded);
+    });
 }
 
 void CMainFrame::OpenRecentImage(int index) {
@@ -140,14 +132,21 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     if (files.isEmpty())
         return;
     event->acceptProposedAction();
-    bool loaded = false;
-    for (const QString& file : files) {
+    OpenDroppedImages(files);
+}
+
+void CMainFrame::OpenDroppedImages(QStringList files) {
+    if (files.isEmpty())
+        return;
+    const QString first = files.takeFirst();
+    OpenDiscImage(first, [this, files](bool loaded) {
         if (!loaded) {
-            loaded = OpenDiscImage(file);
-            continue;
+            OpenDroppedImages(files);
+            return;
         }
-        App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
-    }
+        for (const QString& file : files)
+            App_PutImageIntoDrive(App_ImagePath(file.toStdString()), m_sink);
+    });
 }
 
 void CMainFrame::OnLevel1Simulation() {

@@ -1,0 +1,34 @@
+// A disc's analysis on a worker thread, for the window: the worker reads the drive into a Disc of its own
+// (touching neither the disc shown nor any global of the window), and the window takes that Disc once the
+// work has ended. The reason of a failure is put in words on the worker too, as it reads the image again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "appmodel/background_job.h"
+#include "iso9660/disc.h"
+
+class DiscLoadJob {
+  public:
+    // Starts the analysis of the disc in `device`.
+    explicit DiscLoadJob(uint16_t device);
+
+    uint16_t Device() const { return m_device; }
+    bool Finished() const { return m_job->Finished(); }
+    void Cancel() { m_job->Cancel(); }
+    bool Cancelled() const { return m_job->Cancelled(); }
+    void Wait() { m_job->Wait(); }
+    BackgroundJob::Progress Now() const { return m_job->Now(); }
+    // After Wait: the analysis (ISO_OK or the failure's code, ISO_ERR_NO_MEMORY for work that threw) and,
+    // for a failure, App_LoadFailureReason.
+    DiscAnalysis TakeAnalysis();
+    const std::string& Reason() const { return m_reason; }
+
+  private:
+    uint16_t m_device;
+    DiscAnalysis m_analysis;
+    std::string m_reason;
+    std::unique_ptr<BackgroundJob> m_job; // last, so that its thread is joined before the rest goes
+};

@@ -1,0 +1,116 @@
+// The window's disc loads: at once (the command line's, screenshots), or on a worker while the window keeps
+// answering, with "Reading the disc..." and a Cancel button in the status bar (Esc cancels too); a timer
+// takes the new disc once the work has ended and no dialog or menu is open over the window.
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <utility>
+
+#include "desktop/mainwindow/main_frm.h"
+
+namespace {
+constexpr const char* kReading = "Reading the disc\u2026";
+constexpr int kPollMs = 50;
+} // namespace
+
+bool CMainFrame::LoadDisc(uint16_t device) {
+    StopLoads();
+    UpdateTitle({});
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = m_model.LoadDisc(device);
+    QApplication::restoreOverrideCursor();
+    ShowLoaded(ok);
+    return ok;
+}
+
+bool CMainFrame::BeginLoad(uint16_t device, std::function<void(bool)> done) {
+    if (!m_backgroundLoads) {
+        const bool ok = LoadDisc(device);
+        if (done)
+            done(ok);
+        return ok;
+    }
+    StopLoads();
+    m_model.StartLoad(device);
+    m_loadDone = std::move(done);
+    ShowLoading(true);
+    return true;
+}
+
+void CMainFrame::CancelLoad() {
+    if (!m_model.Loading())
+        return;
+    m_model.CancelLoad();
+    m_loadDone = {};
+    ShowLoading(false);
+}
+
+void CMainFrame::StopLoads() {
+    CancelLoad();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_model.WaitForLoads();
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::PollLoad() {
+    // A dialog or menu open over the window may hold a row of the disc shown: the new one waits for it.
+    if (!m_model.LoadReady() || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    ShowLoading(false);
+    UpdateTitle({});
+    const bool ok = m_model.FinishLoad();
+    ShowLoaded(ok);
+    if (auto done = std::exchange(m_loadDone, {}))
+        done(ok);
+}
+
+void CMainFrame::ShowLoaded(bool ok) {
+    m_left->Reload();
+    m_right->Reload();
+    if (ok) {
+        ArrangeSplitter();
+        ShowTreeNotes();
+    }
+    // The last step of every successful load: the offer of a disc report, over the disc just shown.
+    if (ok && m_offerReports && m_model.OffersReportAfterLoad())
+        m_model.DoSaveDiscInformation();
+}
+
+void CMainFrame::ShowLoading(bool on) {
+    if (!m_loadPanel) {
+        // Made for the first load on a worker, so a window that never has one looks as it always did.
+        m_loadPanel = new QWidget(statusBar());
+        auto* layout = new QHBoxLayout(m_loadPanel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* busy = new QProgressBar(m_loadPanel);
+        busy->setRange(0, 0); // how much is left is not known
+        busy->setMaximumWidth(120);
+        busy->setTextVisible(false);
+        auto* cancel = new QToolButton(m_loadPanel);
+        cancel->setText("Cancel");
+        cancel->setObjectName("cancelLoad");
+        cancel->setToolTip("Stop reading the disc (Esc)");
+        connect(cancel, &QToolButton::clicked, this, [this] { CancelLoad(); });
+        layout->addWidget(busy);
+        layout->addWidget(cancel);
+        statusBar()->insertPermanentWidget(0, m_loadPanel);
+        m_loadEscape = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { CancelLoad(); });
+        m_loadTimer = new QTimer(this);
+        connect(m_loadTimer, &QTimer::timeout, this, [this] { PollLoad(); });
+    }
+    m_loadPanel->setVisible(on);
+    m_loadEscape->setEnabled(on);
+    if (on)
+        m_loadTimer->start(kPollMs);
+    else
+        m_loadTimer->stop();
+    ShowIdle();
+}
+
+QString CMainFrame::LoadingText() const {
+    return m_model.Loading() ? QString(kReading) : QString();
+}
