@@ -21,6 +21,8 @@ class BackgroundJob {
     class Control {
       public:
         bool Cancelled() const { return m_job.Cancelled(); }
+        // The flag itself, for an engine that looks at it as it goes (Disc::stop).
+        const std::atomic<bool>& CancelFlag() const { return m_job.m_cancel; }
         void Report(uint64_t done, uint64_t total, std::string what = {});
 
       private:

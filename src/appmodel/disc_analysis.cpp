@@ -32,6 +32,8 @@ std::string CodeReason(int code) {
         return "its audio tracks could not be listed";
     case ISO_ERR_NO_MEMORY:
         return "there is not enough memory for its directories";
+    case ISO_ERR_CANCELLED:
+        return "its reading was cancelled";
     default:
         return "a block of its file system could not be read";
     }

@@ -6,16 +6,30 @@
 #include "iso9660/iso9660.h"
 
 DiscLoadJob::DiscLoadJob(uint16_t device) : m_device(device) {
+    // Made here, so that the window may read its count of directories while the worker fills it.
+    m_analysis.disc = std::make_unique<Disc>();
+    m_reading = m_analysis.disc.get();
     m_job = std::make_unique<BackgroundJob>([this](BackgroundJob::Control& control) {
-        control.Report(0, 0, "Reading the disc");
-        m_analysis = AnalyzeDisc(m_device);
+        Disc& disc = *m_analysis.disc;
+        disc.stop = &control.CancelFlag();
+        m_analysis.result = disc.Analyze(m_device);
+        disc.stop = nullptr;
         if (m_analysis.result != ISO_OK && !control.Cancelled())
             m_reason = App_LoadFailureReason(m_device, m_analysis.result);
     });
 }
 
+BackgroundJob::Progress DiscLoadJob::Now() const {
+    BackgroundJob::Progress now;
+    now.what = "Reading the disc";
+    if (m_reading && !m_job->Finished())
+        now.done = m_reading->directoriesRead.load(std::memory_order_relaxed);
+    return now;
+}
+
 DiscAnalysis DiscLoadJob::TakeAnalysis() {
     Wait();
+    m_reading = nullptr;
     DiscAnalysis taken = std::move(m_analysis);
     if (!m_job->Failure().empty()) {
         taken.result = ISO_ERR_NO_MEMORY;

@@ -20,7 +20,8 @@ class DiscLoadJob {
     void Cancel() { m_job->Cancel(); }
     bool Cancelled() const { return m_job->Cancelled(); }
     void Wait() { m_job->Wait(); }
-    BackgroundJob::Progress Now() const { return m_job->Now(); }
+    // The directories read so far ("Reading the disc", done = directories, total unknown).
+    BackgroundJob::Progress Now() const;
     // After Wait: the analysis (ISO_OK or the failure's code, ISO_ERR_NO_MEMORY for work that threw) and,
     // for a failure, App_LoadFailureReason.
     DiscAnalysis TakeAnalysis();
@@ -29,6 +30,7 @@ class DiscLoadJob {
   private:
     uint16_t m_device;
     DiscAnalysis m_analysis;
+    const Disc* m_reading = nullptr; // m_analysis.disc until it is taken
     std::string m_reason;
     std::unique_ptr<BackgroundJob> m_job; // last, so that its thread is joined before the rest goes
 };

@@ -46,6 +46,8 @@ class CMainFrameModel {
     // work's Disc is freed when it ends (WaitForLoads waits for that, before the drives are scanned again).
     void StartLoad(uint16_t device);
     bool Loading() const { return m_load != nullptr; }
+    // The directories the running load has read (0 when none runs).
+    uint64_t LoadProgress() const { return m_load ? m_load->Now().done : 0; }
     bool LoadReady() const { return m_load && m_load->Finished(); }
     bool FinishLoad();
     void CancelLoad();

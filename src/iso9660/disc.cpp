@@ -36,6 +36,7 @@ int Disc::Analyze(uint16_t from, uint8_t names) {
     Clear();
     device = from;
     shownSession = 0;
+    directoriesRead = 0;
     model = NewRecord<DiscModel>();
     if (!model)
         return ISO_ERR_NO_MEMORY;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,6 +58,12 @@ class Disc {
     }
     std::span<const uint8_t> FileBytes() const { return {fileData, size_t(fileLength)}; }
     void FreeFile();
+
+    // For an analysis on a worker: Analyze ends with ISO_ERR_CANCELLED before the next directory once `stop`
+    // is set, and counts the directories read so far in `directoriesRead`, which the work shows as progress.
+    const std::atomic<bool>* stop = nullptr;
+    std::atomic<uint32_t> directoriesRead{0};
+    bool Stopped() const { return stop && stop->load(std::memory_order_relaxed); }
 
     // The pool the entries are cut from (declared first, so that it goes last), the records and what is kept
     // beside them.

@@ -16,6 +16,9 @@
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names = 0);
 // The current Disc (an empty one when none was analysed), its model kept as g_DiscModel.
 Disc& Iso_CurrentDisc();
+// The current Disc for work on a worker that reads it while the window goes on: it stays whole for as long as
+// the work holds it, whatever the window loads meanwhile. Only what reads a Disc may be used on it there.
+std::shared_ptr<const Disc> Iso_ShareCurrentDisc();
 // Makes `disc` (analysed elsewhere, on a worker) the current Disc; the one before is freed.
 void Iso_InstallDisc(std::unique_ptr<Disc> disc);
 // Sectors of audio before track 1 (track 1 is audio and starts after block 0): "Track00.cda"; 0 without.

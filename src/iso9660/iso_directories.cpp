@@ -200,7 +200,7 @@ void WalkFollowingBlocks(Disc& d, FileEntry* dir, uint64_t blocks, FileEntry*& t
     DirectoryWalk& w = *d.walk;
     const uint32_t bl = w.blocks.session->blockLength;
     std::vector<uint8_t>& piece = w.piece;
-    for (uint64_t b = 1; b < blocks;) {
+    for (uint64_t b = 1; b < blocks && !d.Stopped();) {
         const uint64_t n = std::min<uint64_t>(kPieceBlocks, blocks - b);
         piece.resize(n * bl);
         const auto lbn = static_cast<uint32_t>(dir->lbn + b);
@@ -230,6 +230,9 @@ int iso_internal::AnalyzeDirectory(Disc& d) {
     const uint32_t bl = s->blockLength;
     if (bl == 0 || bl > kBufferSize)
         return ISO_ERR_DESCRIPTOR;
+    if (d.Stopped())
+        return ISO_ERR_CANCELLED;
+    d.directoriesRead.fetch_add(1, std::memory_order_relaxed);
 
     w.sector.fill(0);
     int rc = ASPI_OK;
@@ -280,7 +283,7 @@ int iso_internal::AnalyzeDirectory(Disc& d) {
     }
     if (w.currentIndex < w.tail.size() && w.index.size() > w.currentIndex && w.index[w.currentIndex] == dir)
         w.tail[w.currentIndex] = tail;
-    return result;
+    return result == ISO_OK && d.Stopped() ? ISO_ERR_CANCELLED : result;
 }
 
 // The root directory record of the descriptor (ECMA-119 8.4.18) and its extent.

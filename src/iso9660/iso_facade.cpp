@@ -18,9 +18,11 @@ uint64_t g_FileDataLength = 0;
 
 namespace {
 
-// The current Disc. Never destroyed: a model installed by hand may be anything at exit.
-std::unique_ptr<Disc>& Holder() {
-    static auto* holder = new std::unique_ptr<Disc>(std::make_unique<Disc>());
+// The current Disc, shared with the work on a worker that reads it (Iso_ShareCurrentDisc): a Disc the
+// window lets go is replaced, never emptied in place, so such work keeps reading a whole one. Never
+// destroyed: a model installed by hand may be anything at exit.
+std::shared_ptr<Disc>& Holder() {
+    static auto* holder = new std::shared_ptr<Disc>(std::make_shared<Disc>());
     return *holder;
 }
 
@@ -40,11 +42,19 @@ void Show(const Disc& d) {
 
 Disc& Iso_CurrentDisc() {
     Disc& d = *Holder();
-    d.model = g_DiscModel;
-    d.shownSession = g_CurrentSession;
-    if (g_DiscModel)
+    // Written only when a caller changed the g_ names, so a worker reading this Disc races with no write.
+    if (d.model != g_DiscModel)
+        d.model = g_DiscModel;
+    if (d.shownSession != g_CurrentSession)
+        d.shownSession = g_CurrentSession;
+    if (g_DiscModel && d.device != g_DiscModel->device)
         d.device = g_DiscModel->device;
     return d;
+}
+
+std::shared_ptr<const Disc> Iso_ShareCurrentDisc() {
+    Iso_CurrentDisc();
+    return Holder();
 }
 
 int Iso_Initialize() {
@@ -52,10 +62,9 @@ int Iso_Initialize() {
 }
 
 void Iso_Terminate() {
-    Disc& d = Iso_CurrentDisc();
-    d.Clear();
-    d.FreeFile();
-    Show(d);
+    Iso_CurrentDisc().FreeFile();
+    Holder() = std::make_shared<Disc>();
+    Show(*Holder());
 }
 
 int Iso_AnalyzeDisc(uint16_t device, uint8_t names) {
@@ -82,7 +91,7 @@ IsoModelStash::~IsoModelStash() = default;
 IsoModelStash Iso_SetModelAside() {
     Iso_CurrentDisc().FreeFile();
     IsoModelStash stash;
-    stash.m_disc = std::exchange(Holder(), std::make_unique<Disc>());
+    stash.m_disc = std::exchange(Holder(), std::make_shared<Disc>());
     Show(*Holder());
     return stash;
 }

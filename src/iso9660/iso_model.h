@@ -13,8 +13,9 @@ constexpr int ISO_ERR_DISC_TYPE = 0x1003;  // unsupported disc type
 constexpr int ISO_ERR_TRACK_FILE = 0x1010; // a track file could not be opened, positioned or read
 constexpr int ISO_ERR_NO_MEMORY = 0x10FF;
 constexpr int ISO_ERR_FILE_NO_MEMORY = 0x20FF;
-constexpr int ISO_ERR_NO_MODEL = 0x1004; // no (complete) disc model to select or read from
-constexpr int ISO_ERR_EXTENT = 0x1005;   // a file's extent runs past its session
+constexpr int ISO_ERR_NO_MODEL = 0x1004;  // no (complete) disc model to select or read from
+constexpr int ISO_ERR_EXTENT = 0x1005;    // a file's extent runs past its session
+constexpr int ISO_ERR_CANCELLED = 0x1008; // the work that asked for the analysis stopped it
 
 // File kinds.
 constexpr uint16_t KIND_CDA = 1;
@@ -179,7 +180,7 @@ class IsoModelStash {
     ~IsoModelStash();
 
   private:
-    std::unique_ptr<Disc> m_disc;
+    std::shared_ptr<Disc> m_disc;
     friend IsoModelStash Iso_SetModelAside();
     friend void Iso_RestoreModel(IsoModelStash&& stash);
 };

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "desktop/mainwindow/main_frm.h"
+#include "platform/text/grouped_number.h"
 
 namespace {
 constexpr const char* kReading = "Reading the disc\u2026";
@@ -58,8 +59,11 @@ void CMainFrame::StopLoads() {
 
 void CMainFrame::PollLoad() {
     // A dialog or menu open over the window may hold a row of the disc shown: the new one waits for it.
-    if (!m_model.LoadReady() || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+    if (!m_model.LoadReady() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        if (m_model.Loading() && statusBar()->currentMessage() != LoadingText())
+            ShowIdle();
         return;
+    }
     ShowLoading(false);
     UpdateTitle({});
     const bool ok = m_model.FinishLoad();
@@ -112,5 +116,12 @@ void CMainFrame::ShowLoading(bool on) {
 }
 
 QString CMainFrame::LoadingText() const {
-    return m_model.Loading() ? QString(kReading) : QString();
+    if (!m_model.Loading())
+        return {};
+    const uint64_t folders = m_model.LoadProgress();
+    if (folders == 0)
+        return QString(kReading);
+    return QString("%1 %2 %3")
+        .arg(kReading, QString::fromStdString(ckvd::text::grouped(folders)),
+             folders == 1 ? "folder" : "folders");
 }
