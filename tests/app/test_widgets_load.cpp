@@ -29,7 +29,7 @@ TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscSho
 
     ASSERT_TRUE(frame_->BeginLoad(uint16_t(data)));
     ASSERT_TRUE(frame_->Loading());
-    EXPECT_EQ(frame_->statusBar()->currentMessage(), QString::fromUtf8("Reading the disc…"));
+    EXPECT_TRUE(frame_->statusBar()->currentMessage().startsWith(QString::fromUtf8("Reading the disc…")));
     auto* cancel = frame_->statusBar()->findChild<QToolButton*>("cancelLoad");
     ASSERT_NE(cancel, nullptr);
     EXPECT_TRUE(cancel->isVisible());
@@ -46,7 +46,7 @@ TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscSho
     QTest::keyClick(frame_.get(), Qt::Key_Escape);
     EXPECT_FALSE(frame_->Loading());
     EXPECT_FALSE(cancel->isVisible());
-    EXPECT_NE(frame_->statusBar()->currentMessage(), QString::fromUtf8("Reading the disc…"));
+    EXPECT_FALSE(frame_->statusBar()->currentMessage().startsWith(QString::fromUtf8("Reading the disc")));
     QTest::qWait(100);
     EXPECT_EQ(frame_->windowTitle(), audioTitle);
     EXPECT_EQ(frame_->Model().List().Text(0, 0), "Track01.cda");

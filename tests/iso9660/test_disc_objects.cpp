@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -175,3 +176,20 @@ TEST_F(TwoDiscs, AnalysedOnTwoThreadsAtOnce) {
 }
 
 } // namespace
+
+// The count a worker shows as a load's progress is the disc's folders (the root and each one below it), and
+// a load cancelled before it starts reads no folder and says it was cancelled.
+TEST_F(TwoDiscs, FoldersCountedAndAStoppedAnalysisEndsCancelled) {
+    const Image& image = images[1];
+    uint32_t folders = 1;
+    for (const auto& e : fs::recursive_directory_iterator(image.source))
+        folders += e.is_directory() ? 1 : 0;
+    Disc disc;
+    ASSERT_EQ(disc.Analyze(image.device), ISO_OK);
+    EXPECT_EQ(disc.directoriesRead.load(), folders);
+
+    const std::atomic<bool> stop{true};
+    disc.stop = &stop;
+    EXPECT_EQ(disc.Analyze(image.device), ISO_ERR_CANCELLED);
+    EXPECT_EQ(disc.directoriesRead.load(), 0u);
+}
