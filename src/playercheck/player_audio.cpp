@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "playercheck/player_check.h"
 
@@ -15,27 +16,27 @@ struct AudioTrack {
 };
 
 // The audio track entries of every session, as ckvd ls names them, in disc order.
-std::vector<AudioTrack> AudioTracks() {
+std::vector<AudioTrack> AudioTracks(const Disc& disc) {
     std::vector<AudioTrack> tracks;
-    auto take = [&tracks](const FileEntry* e, const std::string& path) {
+    auto take = [&tracks, &disc](const FileEntry* e, const std::string& path) {
         int number = 0;
-        if (Iso_AudioTrackSession(e, &number))
-            tracks.push_back({e, path + Iso_EntryName(e), number});
+        if (Iso_AudioTrackSession(disc, e, &number))
+            tracks.push_back({e, path + Iso_EntryName(disc, e), number});
     };
-    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+    for (const SessionTree* t = disc.model ? disc.model->firstTree : nullptr; t; t = t->next)
         for (const FileEntry* e = t->root ? t->root->firstChild : nullptr; e; e = e->nextSibling) {
             take(e, "/");
-            if (Iso_IsAudioFolder(e))
+            if (Iso_IsAudioFolder(disc, e))
                 for (const FileEntry* c = e->firstChild; c; c = c->nextSibling)
-                    take(c, "/" + std::string(Iso_EntryName(e)) + "/");
+                    take(c, "/" + std::string(Iso_EntryName(disc, e)) + "/");
         }
     return tracks;
 }
 
 } // namespace
 
-bool Player_AudioBesideData(const PlayerProfile& profile, PlayerCheck& result) {
-    const std::vector<AudioTrack> tracks = AudioTracks();
+bool Player_AudioBesideData(const Disc& disc, const PlayerProfile& profile, PlayerCheck& result) {
+    const std::vector<AudioTrack> tracks = AudioTracks(disc);
     if (tracks.empty())
         return true;
     const PlayerAudio plays = profile.audioBesideData;

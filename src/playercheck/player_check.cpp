@@ -146,7 +146,8 @@ void Walk::Run(FileEntry* root) {
     std::vector<Folder> stack{{root, "", 1}};
     uint32_t folderCount = 0, fileCount = 0;
     int shownFolder = 0, discTrack = 0;
-    while (!stack.empty()) {
+    // A check on a worker that was cancelled ends at the next folder; its results are dropped.
+    while (!stack.empty() && !m_disc.Stopped()) {
         const Folder f = stack.back();
         stack.pop_back();
         ++folderCount;
@@ -158,11 +159,11 @@ void Walk::Run(FileEntry* root) {
         if (f.dir->flags & ISO_UNREADABLE)
             Add(Severity::WillNotPlay, "unreadable", shownPath, 0, 0,
                 std::string("the folder could not be read: ") +
-                    (Iso_UnreadableReason(f.dir) ? Iso_UnreadableReason(f.dir) : ""));
+                    (Iso_UnreadableReason(m_disc, f.dir) ? Iso_UnreadableReason(m_disc, f.dir) : ""));
         // The folder's number, when it has one: its playable files decide unless empty folders count.
         bool playable = false;
         for (FileEntry* c = f.dir->firstChild; c && !playable; c = c->nextSibling)
-            playable = c->type == 'F' && m_profile.extensions.count(Extension(Iso_EntryName(c)));
+            playable = c->type == 'F' && m_profile.extensions.count(Extension(Iso_EntryName(m_disc, c)));
         const bool reached = !tooDeep && !pastFolders;
         const int folder = reached && (playable || m_profile.countEmptyFolders) ? ++shownFolder : 0;
         if (tooDeep && playable)
@@ -177,8 +178,8 @@ void Walk::Run(FileEntry* root) {
         int track = 0;
         std::vector<Folder> below;
         for (FileEntry* c = f.dir->firstChild; c; c = c->nextSibling) {
-            const std::string path = f.path + "/" + Iso_EntryName(c);
-            if (Iso_IsAudioFolder(c)) // the CD's audio tracks, no folder of the file system
+            const std::string path = f.path + "/" + Iso_EntryName(m_disc, c);
+            if (Iso_IsAudioFolder(m_disc, c)) // the CD's audio tracks, no folder of the file system
                 continue;
             if (c->type != 'F') {
                 below.push_back({c, path, f.depth + 1});
@@ -187,7 +188,7 @@ void Walk::Run(FileEntry* root) {
             if (c->flags & ISO_EXTENT_CONTINUED)
                 continue; // a later extent of a file counted once
             ++fileCount;
-            const bool plays = m_profile.extensions.count(Extension(Iso_EntryName(c))) > 0;
+            const bool plays = m_profile.extensions.count(Extension(Iso_EntryName(m_disc, c))) > 0;
             const bool pastFiles = m_profile.maxFiles && fileCount > m_profile.maxFiles;
             if (pastFiles && plays && reached)
                 Add(Severity::WillNotPlay, "max_files", path, 0, 0,
@@ -215,7 +216,7 @@ void Walk::Track(FileEntry& e, const std::string& path, int folder, int number) 
     if (e.flags & ISO_UNREADABLE)
         Add(Severity::WillNotPlay, "unreadable", path, folder, number,
             std::string("the file could not be read: ") +
-                (Iso_UnreadableReason(&e) ? Iso_UnreadableReason(&e) : ""));
+                (Iso_UnreadableReason(m_disc, &e) ? Iso_UnreadableReason(m_disc, &e) : ""));
     else
         Media(e, path, folder, number);
     const bool fails =
@@ -225,7 +226,7 @@ void Walk::Track(FileEntry& e, const std::string& path, int folder, int number) 
 }
 
 void Walk::Name(const FileEntry& e, const std::string& path, int folder, int track) {
-    const std::string_view name = Bare(Iso_EntryName(&e));
+    const std::string_view name = Bare(Iso_EntryName(m_disc, &e));
     size_t length = 0;
     ForEachCodePoint(name, [&length](uint32_t) { return ++length, true; });
     if (m_profile.maxNameLength && length > m_profile.maxNameLength)
@@ -238,14 +239,14 @@ void Walk::Name(const FileEntry& e, const std::string& path, int folder, int tra
             "the name holds " + outside + ", which the player cannot show (" +
                 Player_CharsetName(m_profile.nameCharset) + ")");
     if (m_profile.names == PlayerNames::Iso9660 && m_primaryNames) {
-        const std::string fault = IsoNameFault(Iso_EntryName(&e), e.type != 'F', m_profile.isoLevel);
+        const std::string fault = IsoNameFault(Iso_EntryName(m_disc, &e), e.type != 'F', m_profile.isoLevel);
         if (!fault.empty())
             Add(Severity::WillNotPlay, "iso_level", path, folder, track, "the primary name is " + fault);
     }
 }
 
 void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
-    const std::string ext = Extension(Iso_EntryName(&e));
+    const std::string ext = Extension(Iso_EntryName(m_disc, &e));
     // What the file holds, whatever its name says: a RIFF WAVE, an ASF header, else MPEG audio frames.
     WavInfo wavInfo;
     AsfRecords asfRecords;
@@ -459,16 +460,16 @@ size_t PlayerCheck::Count(PlayerSeverity severity) const {
                                 [&](const PlayerFinding& f) { return f.severity == severity; }));
 }
 
-PlayerCheck Player_Check(const PlayerProfile& profile) {
+PlayerCheck Player_Check(Disc& disc, const PlayerProfile& profile) {
     PlayerCheck result;
-    if (!g_DiscModel)
+    if (!disc.model)
         return result;
     // The session the player reads: the last one with data, or the first for a player of single sessions.
     int index = 0, chosen = -1, count = 0;
     bool anyData = false;
     SessionTree* tree = nullptr;
-    const SessionEntry* s = g_DiscModel->firstSession;
-    for (SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++index, s = s ? s->next : nullptr) {
+    const SessionEntry* s = disc.model->firstSession;
+    for (SessionTree* t = disc.model->firstTree; t; t = t->next, ++index, s = s ? s->next : nullptr) {
         ++count;
         const bool data = s && Iso_IsDataType(s->type);
         anyData = anyData || data;
@@ -483,7 +484,7 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
             {Severity::Note, "audio_tracks", "", 0, 0, "an audio CD: the player plays it as a CD"}};
         return result;
     }
-    if (!Player_AudioBesideData(profile, result))
+    if (!Player_AudioBesideData(disc, profile, result))
         return result;
     if (!tree) {
         result.findings.push_back(
@@ -500,14 +501,13 @@ PlayerCheck Player_Check(const PlayerProfile& profile) {
         names = ISO_NAMES_ROCKRIDGE;
     else if (profile.names != PlayerNames::Iso9660 && (recorded & ISO_NAMES_JOLIET))
         names = ISO_NAMES_JOLIET;
-    SessionTree* read = Iso_NamesTree(tree, names);
+    SessionTree* read = Iso_NamesTree(disc, tree, names);
     if (!read) {
         result.findings.push_back(
             {Severity::WillNotPlay, "files", "", 0, 0, "the data session's directories could not be read"});
         return result;
     }
     result.session = chosen + 1;
-    const Disc& disc = Iso_CurrentDisc();
     Walk(profile, result, disc, unsigned(chosen), read->names == ISO_NAMES_PRIMARY).Run(read->root);
     CheckNavigation(disc, result, chosen);
     return result;

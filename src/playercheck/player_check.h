@@ -8,6 +8,7 @@
 
 #include "playercheck/player_profile.h"
 
+class Disc;
 struct FileEntry;
 
 enum class PlayerSeverity : uint8_t { WillNotPlay, ShowsWrong, Note };
@@ -41,9 +42,9 @@ struct PlayerCheck {
 // The names a disc is best read in for `profile` (ISO_NAMES_*; 0: as it is shown), where its sessions record
 // them.
 uint8_t Player_ReadNames(const PlayerProfile& profile);
-// Checks the loaded disc (g_DiscModel) against `profile`; the analyzers must be up. The current session
-// is the checked one afterwards.
-PlayerCheck Player_Check(const PlayerProfile& profile);
+// Checks `disc` against `profile`; the analyzers must be up. The tree of the names the player reads is read
+// into `disc` where it was not yet, so a check on a worker takes a Disc of its own.
+PlayerCheck Player_Check(Disc& disc, const PlayerProfile& profile);
 // The CD audio tracks of a disc with data, as the profile's player treats them (audio_beside_data): a note,
 // and the tracks at the head of the order where it plays them. False when it plays them alone: no file plays.
-bool Player_AudioBesideData(const PlayerProfile& profile, PlayerCheck& result);
+bool Player_AudioBesideData(const Disc& disc, const PlayerProfile& profile, PlayerCheck& result);

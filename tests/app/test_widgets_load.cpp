@@ -24,7 +24,7 @@ TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscSho
     ASSERT_TRUE(frame_->LoadDisc(audio));
     const QString audioTitle = frame_->windowTitle();
     ASSERT_EQ(frame_->Model().List().Text(0, 0), "Track01.cda");
-    frame_->SetBackgroundLoads(true);
+    frame_->SetBackgroundWork(true);
     ckvd::drives::FindImageDrive(demo_[0])->set_command_delay(std::chrono::milliseconds(40));
 
     ASSERT_TRUE(frame_->BeginLoad(uint16_t(data)));

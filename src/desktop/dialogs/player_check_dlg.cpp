@@ -70,6 +70,7 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     resize(900, 520);
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(&m_poll, &QTimer::timeout, this, [this] { PollCheck(); });
     connect(m_profiles, &QComboBox::currentIndexChanged, this, [this] { Check(); });
     connect(file, &QPushButton::clicked, this, [this] {
         const QString path =
@@ -90,16 +91,42 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
 }
 
 bool CPlayerCheckDlg::Check() {
-    if (m_model.Run(m_profiles->currentText().toStdString())) {
+    const std::string profile = m_profiles->currentText().toStdString();
+    if (m_background) {
+        if (!m_model.Start(profile)) {
+            ShowFailed();
+            return false;
+        }
+        m_summary->setText(QString::fromUtf8("Checking the disc against \u201c%1\u201d\u2026")
+                               .arg(QString::fromStdString(profile)));
+        m_poll.start(50);
+        return true;
+    }
+    if (m_model.Run(profile)) {
         Fill();
         return true;
     }
-    // The lists still hold the results of the profile checked before: the box names that one.
+    ShowFailed();
+    return false;
+}
+
+void CPlayerCheckDlg::PollCheck() {
+    if (!m_model.Ready())
+        return;
+    m_poll.stop();
+    if (m_model.Finish())
+        Fill();
+    else
+        ShowFailed();
+}
+
+void CPlayerCheckDlg::ShowFailed() {
+    // The lists still hold the results of the profile checked before: the box and the summary name that one.
     if (!m_model.Source().empty()) {
         const QSignalBlocker quiet(m_profiles);
         m_profiles->setCurrentText(QString::fromStdString(m_model.Source()));
     }
-    return false;
+    m_summary->setText(QString::fromStdString(m_model.SummaryText()));
 }
 
 void CPlayerCheckDlg::ChooseProfileFile(const QString& path) {

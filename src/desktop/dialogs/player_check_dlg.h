@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
@@ -23,8 +24,11 @@ class CPlayerCheckDlg final : public QDialog {
     QTabWidget* Tabs() const { return m_tabs; }
     QLabel* Summary() const { return m_summary; }
     // Runs the check with the chosen profile and fills both lists; false after the model's message, the box
-    // then showing again the profile the results come from.
+    // then showing again the profile the results come from. With checks in the background the check runs on
+    // a worker: the lists fill when it ends, and a later choice drops it.
     bool Check();
+    void SetBackground(bool on) { m_background = on; }
+    bool Checking() const { return m_model.Checking(); }
     // "Profile File...": the file put into the box and checked against (again when it is there already); a
     // file that is refused leaves the box.
     void ChooseProfileFile(const QString& path);
@@ -33,6 +37,8 @@ class CPlayerCheckDlg final : public QDialog {
 
   private:
     void Fill();
+    void PollCheck();
+    void ShowFailed();
 
     CPlayerCheckDlgModel m_model;
     QComboBox* m_profiles;
@@ -40,4 +46,6 @@ class CPlayerCheckDlg final : public QDialog {
     QTabWidget* m_tabs;
     QTreeWidget* m_findings;
     QTreeWidget* m_order;
+    QTimer m_poll;
+    bool m_background = false;
 };

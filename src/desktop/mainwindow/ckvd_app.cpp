@@ -319,7 +319,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
         if (loaded && options.verbose)
             PrintCounts(frame.Model());
         // From here on the window's own loads run on a worker; the command line's and a screenshot's wait.
-        frame.SetBackgroundLoads(!batch);
+        frame.SetBackgroundWork(!batch);
         if (batch) {
             rc = TakeScreenshot(frame, options, loaded);
             frame.close();

@@ -74,8 +74,9 @@ class CMainFrame final : public QMainWindow {
     // Loads the disc of `device` and shows it; false after a failure (its message was shown).
     bool LoadDisc(uint16_t device);
     // Whether the window's own loads (Select Drive, Open Disc Image, the recent list, a drop, images handed
-    // over) run on a worker while the window keeps answering; off, they wait as the command line's do.
-    void SetBackgroundLoads(bool on) { m_backgroundLoads = on; }
+    // over), Player Check and Add to Catalogue run on a worker while the window keeps answering; off, they
+    // wait as the command line's and the screenshots' do.
+    void SetBackgroundWork(bool on) { m_backgroundWork = on; }
     // Loads `device` as LoadDisc does, on a worker when background loads are on: then true when started,
     // and `done` gets the outcome once the disc is shown (never for a load cancelled); else LoadDisc's
     // outcome, also given to `done`.
@@ -140,7 +141,7 @@ class CMainFrame final : public QMainWindow {
     bool m_placementSaved = false;
     bool m_firstShow = true;
     bool m_sizedToFrame = false;
-    bool m_backgroundLoads = false;
+    bool m_backgroundWork = false;
     QWidget* m_loadPanel = nullptr; // progress and Cancel, made for the first load on a worker
     QShortcut* m_loadEscape = nullptr;
     QTimer* m_loadTimer = nullptr;

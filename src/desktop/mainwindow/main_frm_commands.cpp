@@ -188,6 +188,7 @@ void CMainFrame::OnPlayerCheck() {
     if (!m_model.CheckDisc())
         return;
     CPlayerCheckDlg dlg(m_sink, this);
+    dlg.SetBackground(m_backgroundWork);
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
     if (dlg.Check())
         dlg.exec();

@@ -29,7 +29,7 @@ bool CMainFrame::LoadDisc(uint16_t device) {
 }
 
 bool CMainFrame::BeginLoad(uint16_t device, std::function<void(bool)> done) {
-    if (!m_backgroundLoads) {
+    if (!m_backgroundWork) {
         const bool ok = LoadDisc(device);
         if (done)
             done(ok);
