@@ -5,6 +5,7 @@
 // process killed in the middle leaves the catalogue as it was.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -14,6 +15,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class Disc;
 namespace cat_internal {
 class DiscKey;
 struct Statement;
@@ -77,6 +79,8 @@ class Catalogue {
     // `*count`.
     bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
              int* number, bool* updated, uint64_t* count, std::string& error);
+    // An add whose work is cancelled (`stop` set, by another thread) while it walks fails and writes nothing.
+    void StopWhen(const std::atomic<bool>* stop) { m_stop = stop; }
     // Entries whose path, name or tag texts hold `text` (in any case and without diacritics, in any
     // script), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
@@ -135,16 +139,17 @@ class Catalogue {
     void FinishStatements();
 
     sqlite3* m_db = nullptr;
+    const std::atomic<bool>* m_stop = nullptr;
     sqlite3_stmt* m_putBlock[3] = {}; // a block's row, its masks and its index document, kept prepared
     std::string m_path;
 };
 
 // $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite, or ~/.local/share/ckvd-explorer/catalogue.sqlite.
 std::string Cat_DefaultPath();
-// The loaded disc (g_DiscModel, the analyzers up) as the catalogue keeps it: its volume name, sessions and
-// TOC, and a walk of every session's entries with the tags of its media files.
-void Cat_LoadedDisc(CatalogueDisc& disc);
-void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put);
+// A disc (the analyzers up) as the catalogue keeps it: its volume name, sessions and TOC, and a walk of every
+// session's entries with the tags of its media files (which stops reading once the Disc's stop is set).
+void Cat_LoadedDisc(const Disc& from, CatalogueDisc& disc);
+void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put);
 // A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
 // with its tags); false with the reason for a file that is no such report.
 bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,

@@ -12,9 +12,9 @@
 namespace {
 
 // "YYYY-MM-DD HH:MM:SS" as recorded, as ckvd ls writes it, into `text`.
-void Date(const FileEntry& e, std::string& text) {
+void Date(const Disc& disc, const FileEntry& e, std::string& text) {
     text.clear();
-    const uint8_t* recorded = Iso_EntryDate(&e);
+    const uint8_t* recorded = e.type == 'F' ? e.date : Iso_DirectoryDate(disc, &e);
     if (!recorded)
         return;
     char date[kReportDateMax];
@@ -27,9 +27,12 @@ std::string Text(const char* utf8) {
 
 // An audio track file's CD-TEXT as its tags: title, performer (the disc's where the track has none) and the
 // disc's title as the album.
-bool TrackText(const FileEntry& f, CatalogueEntry& e) {
-    const ckvd::cdtext::TrackText* t = Iso_TrackText(Iso_CdaTrackNumber(&f));
-    const ckvd::cdtext::DiscText* d = Iso_DiscText();
+bool TrackText(const Disc& disc, const FileEntry& f, CatalogueEntry& e) {
+    int number = 0;
+    if (!Iso_AudioTrackSession(disc, &f, &number))
+        return false;
+    const ckvd::cdtext::TrackText* t = Iso_TrackText(disc, static_cast<uint8_t>(number));
+    const ckvd::cdtext::DiscText* d = Iso_DiscText(disc);
     if (!t || !d)
         return false;
     e.title = t->title;
@@ -81,7 +84,7 @@ void AsfMedia(const AsfInfo& info, CatalogueEntry& e) {
 // The tags and stream figures of a media file of `disc`'s session `index`.
 void Media(const Disc& disc, unsigned index, FileEntry& f, CatalogueEntry& e) {
     Iso_SetFileKind(&f);
-    if (TrackText(f, e))
+    if (TrackText(disc, f, e))
         return;
     const DiscEntryAt at = DiscEntry_In(disc, index, f);
     if (MpegInfo mp3; (f.kind & KIND_MP3) && Mp3_AnalyzeEntry(at, mp3) == MP3_OK)
@@ -92,40 +95,41 @@ void Media(const Disc& disc, unsigned index, FileEntry& f, CatalogueEntry& e) {
 
 } // namespace
 
-void Cat_LoadedDisc(CatalogueDisc& disc) {
+void Cat_LoadedDisc(const Disc& from, CatalogueDisc& disc) {
     disc.sessions = 0;
     disc.toc.clear();
-    if (!g_DiscModel)
+    if (!from.model)
         return;
-    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
+    for (const SessionEntry* s = from.model->firstSession; s; s = s->next) {
         ++disc.sessions;
         for (const TrackEntry* t = s->firstTrack; t; t = t->next)
             disc.toc += (disc.toc.empty() ? "" : "; ") + std::string("S") + std::to_string(s->sessionNumber) +
                         " T" + std::to_string(t->trackNumber) + " " + std::to_string(t->address) + "+" +
                         std::to_string(t->size);
     }
-    for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next)
+    for (SessionTree* tree = from.model->firstTree; tree; tree = tree->next)
         if (tree->root)
-            disc.volume = Report_ValueText(Iso_EntryName(tree->root)); // the last session's name stands
+            disc.volume = Report_ValueText(Iso_EntryName(from, tree->root)); // the last session's name stands
 }
 
-void Cat_EachLoadedEntry(const std::function<void(CatalogueEntry&)>& put) {
-    const Disc& disc = Iso_CurrentDisc();
+void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put) {
     if (!disc.model)
         return;
     int index = 0;
     CatalogueEntry e;
     for (SessionTree* tree = disc.model->firstTree; tree; tree = tree->next, ++index) {
-        Report_WalkTree(tree->root, [&](FileEntry& f, const std::string& path, size_t) {
-            if (f.flags & ISO_EXTENT_CONTINUED)
-                return; // a file's later extent: the file is one entry
+        Report_WalkTree(disc, tree->root, [&](FileEntry& f, const std::string& path, size_t) {
+            // A file's later extent: the file is one entry. An add on a worker that was cancelled reads no
+            // more (its catalogue takes nothing of it).
+            if ((f.flags & ISO_EXTENT_CONTINUED) || disc.Stopped())
+                return;
             // One entry serves every call: its texts keep their memory, or that of the texts `put` swaps in.
             e.session = index + 1;
             e.path = path;
             e.type = f.type == 'F' ? 'F' : 'D';
             e.lbn = f.lbn;
             e.size = f.type == 'F' ? Iso_FileSize(&f) : f.size;
-            Date(f, e.date);
+            Date(disc, f, e.date);
             for (std::string* t : {&e.title, &e.artist, &e.album, &e.codec})
                 t->clear();
             e.bitrate = e.sampling = e.seconds = 0;

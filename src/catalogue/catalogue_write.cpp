@@ -166,6 +166,11 @@ bool Catalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& hash, 
             inBatch = 0;
         }
     });
+    if (written && m_stop && m_stop->load(std::memory_order_relaxed)) {
+        writeMade(); // the block maker's work is taken before the transaction goes
+        error = "the add was cancelled";
+        return false;
+    }
     return written && writeMade() &&
            writeAll(Cat_MakeBlocks(std::span<const CatalogueEntry>(buffers[filling].data(), inBatch)));
 }

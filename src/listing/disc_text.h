@@ -42,6 +42,10 @@ void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string
 void Report_WalkTree(
     FileEntry* root,
     const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
+// The same below a root of `disc` (the form above walks the current Disc).
+void Report_WalkTree(
+    const Disc& disc, FileEntry* root,
+    const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
 std::string Report_SjisToUtf8(const char* sjis);

@@ -5,6 +5,9 @@
 #include <QToolButton>
 #include <chrono>
 
+#include "appmodel/catalogue_add.h"
+#include "catalogue/catalogue.h"
+
 namespace {
 
 // Events until `done` holds or 20 s have passed.
@@ -60,6 +63,54 @@ TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscSho
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
     EXPECT_EQ(frame_->GetLeftPane()->model()->rowCount(), 2);
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
+
+// File > Add to Catalogue's work: the data disc added on a worker while the window shows the audio disc gives
+// the catalogue what the add of that disc while shown gives; a cancelled add leaves the catalogue without it.
+TEST_F(MainWindow, ACatalogueAddOnAWorkerReadsItsOwnDiscWhileTheWindowShowsAnother) {
+    ASSERT_NO_FATAL_FAILURE(Show());
+    const int data = App_StartFirstDrive(true, sink_, false);
+    ASSERT_GE(data, 0);
+    const std::string onWorker = (dir_.path() + "/worker.sqlite").toStdString();
+    const std::string whileShown = (dir_.path() + "/shown.sqlite").toStdString();
+    ASSERT_TRUE(frame_->LoadDisc(uint16_t(data)));
+    std::string message;
+    ASSERT_TRUE(App_AddToCatalogue(7, "c", whileShown, message)) << message;
+    ASSERT_TRUE(frame_->LoadDisc(uint16_t(data + 1)));
+    ckvd::drives::FindImageDrive(demo_[0])->set_command_delay(std::chrono::milliseconds(5));
+
+    CatalogueAddJob cancelled(uint16_t(data), 7, "c", onWorker);
+    cancelled.Cancel();
+    EXPECT_FALSE(cancelled.Added());
+    CatalogueAddJob add(uint16_t(data), 7, "c", onWorker);
+    QMenu* file = frame_->FileMenu();
+    QTimer::singleShot(0, file, [file] { file->popup(QPoint(10, 10)); });
+    EXPECT_TRUE(Within([] { return QApplication::activePopupWidget() != nullptr; }));
+    file->close();
+    EXPECT_FALSE(add.Finished()) << "the add ended before the window was tried";
+    ASSERT_TRUE(add.Added()) << add.Message();
+    EXPECT_EQ(frame_->Model().List().Text(0, 0), "Track01.cda"); // the window's disc untouched
+
+    const auto entries = [](const std::string& path, CatalogueDisc& disc) {
+        Catalogue cat;
+        std::string error;
+        std::vector<CatalogueEntry> found;
+        std::vector<CatalogueDisc> discs;
+        EXPECT_TRUE(cat.Open(path, false, error)) << error;
+        EXPECT_TRUE(cat.List(discs, error) && discs.size() == 1) << error; // the cancelled add left nothing
+        EXPECT_TRUE(cat.Show(7, disc, found, error)) << error;
+        std::vector<std::string> rows;
+        for (const CatalogueEntry& e : found)
+            rows.push_back(std::to_string(e.session) + " " + e.path + " " + std::to_string(e.lbn) + " " +
+                           std::to_string(e.size) + " " + e.date + " " + e.title + "|" + e.artist);
+        return rows;
+    };
+    CatalogueDisc a, b;
+    const std::vector<std::string> got = entries(onWorker, a), expected = entries(whileShown, b);
+    EXPECT_GT(expected.size(), 2u);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(a.volume, b.volume);
+    EXPECT_EQ(a.toc, b.toc);
 }
 
 int main(int argc, char** argv) {

@@ -128,7 +128,8 @@ TEST(CdTextDiscs, SheetsAndPacksAsPeersReadThem) {
     // The catalogue keeps a track's title and performer (the disc's where it has none) and the album's title.
     FromDrive(fx("text.cue"));
     std::vector<std::string> tags;
-    Cat_EachLoadedEntry([&](CatalogueEntry& e) { tags.push_back(e.title + "|" + e.artist + "|" + e.album); });
+    Cat_EachLoadedEntry(Iso_CurrentDisc(),
+                        [&](CatalogueEntry& e) { tags.push_back(e.title + "|" + e.artist + "|" + e.album); });
     EXPECT_EQ(tags, (std::vector<std::string>{
                         cue["1 TITLE"] + "|" + cue["1 PERFORMER"] + "|" + cue["0 TITLE"],
                         cue["2 TITLE"] + "|" + cue["0 PERFORMER"] + "|" + cue["0 TITLE"], "||"}));

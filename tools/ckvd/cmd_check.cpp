@@ -10,44 +10,44 @@
 #include "playercheck/player_check.h"
 #include "playercheck/player_text.h"
 
-    namespace {
+namespace {
 
-    void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
-        JsonWriter out(Cli_WriteStdout);
+void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
+    JsonWriter out(Cli_WriteStdout);
+    out.BeginObject();
+    out.Key("profile").String(profile.name);
+    out.Key("session").Int(c.session);
+    out.Key("folders").Uint(c.folders);
+    out.Key("files").Uint(c.files);
+    out.Key("findings").BeginArray();
+    for (const PlayerFinding& f : c.findings) {
         out.BeginObject();
-        out.Key("profile").String(profile.name);
-        out.Key("session").Int(c.session);
-        out.Key("folders").Uint(c.folders);
-        out.Key("files").Uint(c.files);
-        out.Key("findings").BeginArray();
-        for (const PlayerFinding& f : c.findings) {
+        out.Key("severity").String(Player_SeverityName(f.severity));
+        out.Key("rule").String(f.rule);
+        out.Key("path").String(f.path);
+        out.Key("folder").Int(f.folder);
+        out.Key("track").Int(f.track);
+        out.Key("text").String(f.text);
+        out.EndObject();
+    }
+    out.EndArray();
+    if (order) {
+        out.Key("order").BeginArray();
+        for (const PlayerTrack& t : c.order) {
             out.BeginObject();
-            out.Key("severity").String(Player_SeverityName(f.severity));
-            out.Key("rule").String(f.rule);
-            out.Key("path").String(f.path);
-            out.Key("folder").Int(f.folder);
-            out.Key("track").Int(f.track);
-            out.Key("text").String(f.text);
+            out.Key("folder").Int(t.folder);
+            out.Key("track").Int(t.track);
+            out.Key("path").String(t.path);
+            out.Key("plays").Bool(t.plays);
             out.EndObject();
         }
         out.EndArray();
-        if (order) {
-            out.Key("order").BeginArray();
-            for (const PlayerTrack& t : c.order) {
-                out.BeginObject();
-                out.Key("folder").Int(t.folder);
-                out.Key("track").Int(t.track);
-                out.Key("path").String(t.path);
-                out.Key("plays").Bool(t.plays);
-                out.EndObject();
-            }
-            out.EndArray();
-        }
-        out.Key("will_not_play").Uint(c.Count(PlayerSeverity::WillNotPlay));
-        out.Key("shows_wrong").Uint(c.Count(PlayerSeverity::ShowsWrong));
-        out.Key("notes").Uint(c.Count(PlayerSeverity::Note));
-        out.EndObject();
     }
+    out.Key("will_not_play").Uint(c.Count(PlayerSeverity::WillNotPlay));
+    out.Key("shows_wrong").Uint(c.Count(PlayerSeverity::ShowsWrong));
+    out.Key("notes").Uint(c.Count(PlayerSeverity::Note));
+    out.EndObject();
+}
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "appmodel/catalogue_add.h"
 #include "appmodel/main_frm_model.h"
 #include "desktop/mainwindow/kvd_app_view.h"
 #include "desktop/mainwindow/left_view.h"
@@ -117,6 +118,7 @@ class CMainFrame final : public QMainWindow {
     void ShowLoaded(bool ok);
     void ShowLoading(bool on);
     QString LoadingText() const;
+    void PollCatalogueAdd();
     // The files of a drop: the first that loads is shown, the others go into drives.
     void OpenDroppedImages(QStringList files);
 
@@ -146,4 +148,6 @@ class CMainFrame final : public QMainWindow {
     QShortcut* m_loadEscape = nullptr;
     QTimer* m_loadTimer = nullptr;
     std::function<void(bool)> m_loadDone;
+    std::unique_ptr<CatalogueAddJob> m_catalogueAdd; // File > Add to Catalogue on a worker
+    QTimer* m_catalogueTimer = nullptr;
 };

@@ -167,6 +167,19 @@ void CMainFrame::OnVerifyDisc() {
 void CMainFrame::OnAddToCatalogue() {
     if (!m_model.CheckDisc())
         return;
+    if (m_backgroundWork) {
+        if (m_catalogueAdd) // one add at a time: the one running says when it is done
+            return;
+        m_catalogueAdd =
+            std::make_unique<CatalogueAddJob>(g_DiscModel->device, -1, std::string(), std::string());
+        if (!m_catalogueTimer) {
+            m_catalogueTimer = new QTimer(this);
+            connect(m_catalogueTimer, &QTimer::timeout, this, [this] { PollCatalogueAdd(); });
+        }
+        m_catalogueTimer->start(50);
+        ShowIdle();
+        return;
+    }
     std::string message;
     const bool added = App_AddToCatalogue(-1, {}, {}, message);
     if (added)

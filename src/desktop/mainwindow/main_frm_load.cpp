@@ -54,7 +54,24 @@ void CMainFrame::StopLoads() {
     CancelLoad();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_model.WaitForLoads();
+    // A catalogue add reads through the drive list a scan rebuilds: it ends first, and says how it went.
+    if (m_catalogueAdd) {
+        m_catalogueAdd->Wait();
+        PollCatalogueAdd();
+    }
     QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::PollCatalogueAdd() {
+    if (!m_catalogueAdd || !m_catalogueAdd->Finished())
+        return;
+    const std::unique_ptr<CatalogueAddJob> done = std::move(m_catalogueAdd);
+    m_catalogueTimer->stop();
+    ShowIdle();
+    if (done->Added())
+        statusBar()->showMessage(QString::fromStdString(done->Message()), 8000);
+    else
+        m_sink.ShowUtf8("The disc was not added to the catalogue.\n" + done->Message());
 }
 
 void CMainFrame::PollLoad() {
@@ -117,7 +134,7 @@ void CMainFrame::ShowLoading(bool on) {
 
 QString CMainFrame::LoadingText() const {
     if (!m_model.Loading())
-        return {};
+        return m_catalogueAdd ? QString::fromUtf8("Adding the disc to the catalogue\u2026") : QString();
     const uint64_t folders = m_model.LoadProgress();
     if (folders == 0)
         return QString(kReading);
