@@ -97,8 +97,8 @@ struct SaveHooks {
 // and bytes that remain, `hooks.progress` told the bytes written after every chunk, a failed read keeping
 // the chunks written before it (with `hooks.salvage` a chunk that cannot be read is read again block by
 // block: the blocks before the first unreadable one are kept too, and `failedLba` is that block); one stored
-// compressed, zisofs, is written uncompressed, a block at a time; `failedLba` then names the block whose read
-// failed or that holds what is wrong with its data, and `why` says what), an audio track
+// compressed, zisofs, is written uncompressed, a block at a time (`failedLba` then names the block whose read
+// failed or that holds what is wrong with its data, and `why` says what); an audio track
 // (SaveToDisc_IsAudioTrack) as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size
 // = sectors x 2352), then the track's sectors read with READ CD, 32 at a time, or as FLAC (`hooks.audio`)
 // with `hooks.tags`. A chunk of a track that cannot be read is read again block by block, and the rest of the
