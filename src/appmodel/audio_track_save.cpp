@@ -9,6 +9,7 @@
 #include "appmodel/flac_writer.h"
 #include "appmodel/save_to_disc.h"
 #include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "platform/text/grouped_number.h"
@@ -101,14 +102,14 @@ AudioFormat SaveToDisc_FormatOf(const std::string& path) {
     return tail == ".flac" ? AudioFormat::Flac : AudioFormat::Wav;
 }
 
-AudioTags SaveToDisc_TrackTags(const FileEntry& entry) {
+AudioTags SaveToDisc_TrackTags(const Disc& from, const FileEntry& entry) {
     AudioTags tags;
     int number = 0;
-    if (!Iso_AudioTrackSession(&entry, &number))
+    if (!Iso_AudioTrackSession(from, &entry, &number))
         return tags;
     tags.track = number;
-    const ckvd::cdtext::DiscText* disc = Iso_DiscText();
-    const ckvd::cdtext::TrackText* text = Iso_TrackText(static_cast<uint8_t>(number));
+    const ckvd::cdtext::DiscText* disc = Iso_DiscText(from);
+    const ckvd::cdtext::TrackText* text = Iso_TrackText(from, static_cast<uint8_t>(number));
     if (text) {
         tags.title = text->title;
         tags.artist = text->performer;
@@ -122,9 +123,14 @@ AudioTags SaveToDisc_TrackTags(const FileEntry& entry) {
     return tags;
 }
 
-SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks) {
+AudioTags SaveToDisc_TrackTags(const FileEntry& entry) {
+    return SaveToDisc_TrackTags(Iso_CurrentDisc(), entry);
+}
+
+SaveOutcome SaveToDisc_SaveAudio(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                                 const SaveHooks& hooks) {
     SaveOutcome o;
-    const uint64_t data = SaveToDisc_AudioBytes(entry);
+    const uint64_t data = SaveToDisc_AudioBytes(from.disc, entry);
     if (data == 0 && entry.size != 0) {
         o.result = SaveResult::ReadError;
         o.failedLba = entry.lbn;
@@ -149,13 +155,13 @@ SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const 
         }
         const auto count = static_cast<uint16_t>(std::min<uint64_t>(kChunkSectors, sectors - done));
         const auto lba = static_cast<uint32_t>(entry.lbn + done);
-        if (Aspi_ReadCd(g_CurrentDevice, lba, count, buffer.data()) == ASPI_OK) {
+        if (Aspi_ReadCd(from.device, lba, count, buffer.data()) == ASPI_OK) {
             output.Put(buffer.data(), size_t(count) * ASPI_AUDIO_BLOCK_LENGTH);
         } else {
             // Block by block: the good ones before the first bad one are written, every bad one is named.
             for (uint32_t k = 0; k < count; ++k) {
                 AspiOutcome read;
-                const int rc = Aspi_ReadCd(g_CurrentDevice, lba + k, 1, buffer.data(), &read);
+                const int rc = Aspi_ReadCd(from.device, lba + k, 1, buffer.data(), &read);
                 if (rc == ASPI_OK)
                     output.Put(buffer.data(), ASPI_AUDIO_BLOCK_LENGTH);
                 else
@@ -169,10 +175,10 @@ SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const 
     return o;
 }
 
-std::string SaveToDisc_UnreadableText(const FileEntry& entry, const SaveOutcome& o) {
+std::string SaveToDisc_UnreadableText(const Disc& disc, const FileEntry& entry, const SaveOutcome& o) {
     using ckvd::text::grouped;
-    const AudioTags tags = SaveToDisc_TrackTags(entry);
-    std::string text = Iso_EntryName(&entry);
+    const AudioTags tags = SaveToDisc_TrackTags(disc, entry);
+    std::string text = Iso_EntryName(disc, &entry);
     if (entry.size > 0)
         text += " (track " + std::to_string(tags.track) + ", sectors " + grouped(entry.lbn) + "-" +
                 grouped(uint64_t(entry.lbn) + entry.size - 1) + ")";

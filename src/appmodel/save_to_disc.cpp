@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "listing/disc_text.h"
@@ -90,17 +91,20 @@ std::unique_ptr<SaveWriter> SaveToDisc_CreateAt(int directoryFd, const std::stri
 
 namespace {
 
-uint32_t CurrentBlockLength() {
-    const SessionEntry* s = g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr;
-    const uint32_t bl = s ? s->blockLength : 0;
+uint32_t BlockLength(const SaveSource& from) {
+    const uint32_t bl = from.session ? from.session->blockLength : 0;
     return bl <= kMaxBlockLength ? bl : 0;
 }
 
 } // namespace
 
-std::vector<uint8_t> SaveToDisc_Buffer() {
+SaveSource SaveToDisc_CurrentSource() {
+    return {Iso_CurrentDisc(), g_DiscModel ? g_DiscModel->currentSessionEntry : nullptr, g_CurrentDevice};
+}
+
+std::vector<uint8_t> SaveToDisc_Buffer(const SaveSource& from) {
     std::vector<uint8_t> buffer;
-    const uint32_t bl = CurrentBlockLength();
+    const uint32_t bl = BlockLength(from);
     if (bl == 0)
         return buffer;
     try {
@@ -111,16 +115,8 @@ std::vector<uint8_t> SaveToDisc_Buffer() {
     return buffer;
 }
 
-SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
-                            const std::function<void(uint64_t)>& progress) {
-    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
-    if (buffer.empty()) {
-        SaveOutcome o;
-        o.result = CurrentBlockLength() == 0 ? SaveResult::ReadError : SaveResult::NoMemory;
-        o.code = ISO_ERR_NO_MODEL;
-        return o;
-    }
-    return SaveToDisc_Copy(entry, out, buffer, progress);
+std::vector<uint8_t> SaveToDisc_Buffer() {
+    return SaveToDisc_Buffer(SaveToDisc_CurrentSource());
 }
 
 namespace {
@@ -199,14 +195,14 @@ void CopyExtent(const Extent& extent, SaveWriter& out, std::vector<uint8_t>& buf
 // After a copy of an extent that failed at its first block: whether the extent lies in Mode 2 Form 2
 // sectors, the block refused by READ(10) as of an illegal mode for its track (`sense`, the failed read's) and
 // read by READ CD of Form 2.
-bool InForm2(const FileEntry& extent, uint32_t bl, const SaveOutcome& o, uint64_t writtenBefore,
-             const AspiSense& sense) {
+bool InForm2(uint16_t device, const FileEntry& extent, uint32_t bl, const SaveOutcome& o,
+             uint64_t writtenBefore, const AspiSense& sense) {
     if (bl != 2048 || o.result != SaveResult::ReadError || o.written != writtenBefore ||
         o.failedLba != extent.lbn || sense.key != ckvd::drives::kSenseIllegalRequest ||
         sense.asc != ckvd::drives::kAscIllegalModeForTrack)
         return false;
     std::vector<uint8_t> form2(ASPI_FORM2_BLOCK_LENGTH);
-    return Aspi_ReadCdForm2(g_CurrentDevice, extent.lbn, 1, form2.data()) == ASPI_OK;
+    return Aspi_ReadCdForm2(device, extent.lbn, 1, form2.data()) == ASPI_OK;
 }
 
 bool AssignChunk(std::vector<uint8_t>& buffer, uint32_t blockLength) {
@@ -219,28 +215,29 @@ bool AssignChunk(std::vector<uint8_t>& buffer, uint32_t blockLength) {
 }
 
 // Copies the file: every extent of it, in order (a file over 4 GiB, or one written in pieces, has several).
-SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                       const SaveHooks& hooks) {
+SaveOutcome CopyChunks(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                       std::vector<uint8_t>& buffer, const SaveHooks& hooks) {
     SaveOutcome o;
-    const uint32_t bl = CurrentBlockLength();
+    const uint32_t bl = BlockLength(from);
+    const uint16_t device = from.device;
     if (bl == 0 || buffer.size() < uint64_t(kChunkSectors) * bl) {
         o.result = SaveResult::ReadError;
         o.code = ISO_ERR_NO_MODEL;
         return o;
     }
     AspiOutcome lastRead; // the last READ(10)'s, for the Form 2 test
-    const BlockReader read = [bl, &lastRead](uint32_t lba, uint16_t count, uint8_t* data) {
-        return Aspi_ReadSectors(g_CurrentDevice, lba, bl, count, data, &lastRead);
+    const BlockReader read = [device, bl, &lastRead](uint32_t lba, uint16_t count, uint8_t* data) {
+        return Aspi_ReadSectors(device, lba, bl, count, data, &lastRead);
     };
-    const BlockReader readForm2 = [](uint32_t lba, uint16_t count, uint8_t* data) {
-        return Aspi_ReadCdForm2(g_CurrentDevice, lba, count, data);
+    const BlockReader readForm2 = [device](uint32_t lba, uint16_t count, uint8_t* data) {
+        return Aspi_ReadCdForm2(device, lba, count, data);
     };
     std::vector<uint8_t> form2;
     for (const FileEntry* extent = &entry; extent && o.result == SaveResult::Ok;
          extent = Iso_NextExtent(extent)) {
         const uint64_t before = o.written;
         CopyExtent({extent->lbn, extent->size, bl, read}, out, buffer, hooks, o);
-        if (!InForm2(*extent, bl, o, before, lastRead.sense))
+        if (!InForm2(device, *extent, bl, o, before, lastRead.sense))
             continue;
         // An XA file in Form 2 sectors: 2,324 bytes of each of the blocks its size counts in 2048s.
         o = SaveOutcome{};
@@ -257,9 +254,12 @@ SaveOutcome CopyChunks(const FileEntry& entry, SaveWriter& out, std::vector<uint
 }
 
 // A file the disc stores compressed, written uncompressed: the blocks before a fault are kept.
-SaveOutcome CopyZisofs(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks) {
+SaveOutcome CopyZisofs(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                       const SaveHooks& hooks) {
     SaveOutcome o;
-    const IsoZisofsResult r = Iso_ZisofsUncompress(entry, [&](const uint8_t* data, size_t length) {
+    static const SessionEntry kNone{}; // no block length: nothing is read
+    const SessionEntry& session = from.session ? *from.session : kNone;
+    const auto put = [&](const uint8_t* data, size_t length) {
         if (hooks.stop && hooks.stop()) {
             o.result = SaveResult::Cancelled;
             return false;
@@ -272,7 +272,8 @@ SaveOutcome CopyZisofs(const FileEntry& entry, SaveWriter& out, const SaveHooks&
         if (hooks.progress)
             hooks.progress(o.written);
         return true;
-    });
+    };
+    const IsoZisofsResult r = Iso_ZisofsUncompress(from.disc, session, from.device, entry, put);
     if (r.code != ISO_OK) {
         o.result = SaveResult::ReadError;
         o.failedLba = r.failedLba;
@@ -282,9 +283,9 @@ SaveOutcome CopyZisofs(const FileEntry& entry, SaveWriter& out, const SaveHooks&
     return o;
 }
 
-bool Compressed(const FileEntry& entry) {
+bool Compressed(const Disc& disc, const FileEntry& entry) {
     for (const FileEntry* e = &entry; e; e = Iso_NextExtent(e))
-        if (Iso_Zisofs(e))
+        if (Iso_Zisofs(disc, e))
             return true;
     return false;
 }
@@ -293,21 +294,25 @@ bool Compressed(const FileEntry& entry) {
 
 // The track's samples: its sectors (the entry's size counts sectors) while they lie before the lead-out of
 // the track's session and the data fit a WAV file's 32-bit sizes; 0 otherwise.
-uint64_t SaveToDisc_AudioBytes(const FileEntry& entry) {
-    const SessionEntry* s = Iso_AudioTrackSession(&entry);
+uint64_t SaveToDisc_AudioBytes(const Disc& disc, const FileEntry& entry) {
+    const SessionEntry* s = Iso_AudioTrackSession(disc, &entry);
     if (!s || uint64_t(entry.lbn) + entry.size > s->leadOut)
         return 0;
     const uint64_t bytes = uint64_t(entry.size) * ASPI_AUDIO_BLOCK_LENGTH;
     return bytes + kWavHeaderBytes - 8 <= 0xFFFFFFFFull ? bytes : 0;
 }
 
-bool SaveToDisc_IsAudioTrack(const FileEntry& entry) {
-    return Iso_AudioTrackSession(&entry) != nullptr;
+bool SaveToDisc_IsAudioTrack(const Disc& disc, const FileEntry& entry) {
+    return Iso_AudioTrackSession(disc, &entry) != nullptr;
 }
 
-std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio) {
-    std::string name = Iso_EntryName(&entry);
-    if (SaveToDisc_IsAudioTrack(entry))
+bool SaveToDisc_IsAudioTrack(const FileEntry& entry) {
+    return SaveToDisc_IsAudioTrack(Iso_CurrentDisc(), entry);
+}
+
+std::string SaveToDisc_LocalName(const Disc& disc, const FileEntry& entry, AudioFormat audio) {
+    std::string name = Iso_EntryName(disc, &entry);
+    if (SaveToDisc_IsAudioTrack(disc, entry))
         name.replace(name.size() - 4, 4, audio == AudioFormat::Flac ? ".flac" : ".wav");
     return name;
 }
@@ -317,22 +322,22 @@ std::string SaveToDisc_ProposedName(const FileEntry& entry) {
     int track = 0;
     std::string proposed = Iso_AudioTrackSession(&entry, &track)
                                ? Iso_TrackFileName(static_cast<uint8_t>(track), ".wav")
-                               : SaveToDisc_LocalName(entry);
+                               : SaveToDisc_LocalName(Iso_CurrentDisc(), entry);
     // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
     std::replace(proposed.begin(), proposed.end(), '/', '_');
     return proposed == "." || proposed == ".." ? "_" : proposed;
 }
 
-uint64_t SaveToDisc_LocalSize(const FileEntry& entry) {
-    return SaveToDisc_IsAudioTrack(entry) ? kWavHeaderBytes + SaveToDisc_AudioBytes(entry)
-                                          : Iso_FileSize(&entry);
+uint64_t SaveToDisc_LocalSize(const Disc& disc, const FileEntry& entry) {
+    return SaveToDisc_IsAudioTrack(disc, entry) ? kWavHeaderBytes + SaveToDisc_AudioBytes(disc, entry)
+                                                : Iso_FileSize(&entry);
 }
 
-SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const SaveHooks& hooks) {
-    SaveOutcome o = SaveToDisc_IsAudioTrack(entry) ? SaveToDisc_SaveAudio(entry, out, hooks)
-                    : Compressed(entry)            ? CopyZisofs(entry, out, hooks)
-                                                   : CopyChunks(entry, out, buffer, hooks);
+SaveOutcome SaveToDisc_Save(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                            std::vector<uint8_t>& buffer, const SaveHooks& hooks) {
+    SaveOutcome o = SaveToDisc_IsAudioTrack(from.disc, entry) ? SaveToDisc_SaveAudio(from, entry, out, hooks)
+                    : Compressed(from.disc, entry)            ? CopyZisofs(from, entry, out, hooks)
+                                                              : CopyChunks(from, entry, out, buffer, hooks);
     // The file keeps what was written before a failed read, as a salvage of a damaged disc.
     if (!out.Close() && o.result == SaveResult::Ok)
         o.result = SaveResult::WriteError;
@@ -354,16 +359,14 @@ const char* SaveToDisc_Message(SaveResult result) {
     return nullptr;
 }
 
-SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const std::function<void(uint64_t)>& progress, bool salvage) {
-    SaveHooks hooks;
-    hooks.progress = progress;
-    hooks.salvage = salvage;
-    return SaveToDisc_Save(entry, out, buffer, hooks);
+SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
+                            const SaveHooks& hooks) {
+    return SaveToDisc_Save(SaveToDisc_CurrentSource(), entry, out, buffer, hooks);
 }
 
 CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row)
-    : openFile([](const std::string& path) { return SaveToDisc_OpenFile(path); }), m_sink(sink) {
+    : openFile([](const std::string& path) { return SaveToDisc_OpenFile(path); }), m_sink(sink),
+      m_disc(Iso_ShareCurrentDisc()) {
     // A row of a file's later extent saves the whole file, from its first extent.
     const FileEntry* e = entries;
     const FileEntry* first = e;
@@ -375,55 +378,90 @@ CSaveToDiscDlgModel::CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const File
     m_entry = e ? first : nullptr;
 }
 
+bool CSaveToDiscDlgModel::AudioTrack() const {
+    return m_entry && SaveToDisc_IsAudioTrack(*m_disc, *m_entry);
+}
+
 SaveOutcome CSaveToDiscDlgModel::OnShowWindow() {
-    SaveOutcome o;
+    if (!Begin())
+        return m_outcome;
+    Copy(progress, {});
+    return End();
+}
+
+bool CSaveToDiscDlgModel::Begin() {
+    SaveOutcome& o = m_outcome = SaveOutcome{};
     if (!m_entry || Iso_SelectSession() != ISO_OK) {
         o.result = SaveResult::ReadError;
-        return o;
+        return false;
     }
+    m_session = g_DiscModel->currentSessionEntry;
+    m_device = g_CurrentDevice;
     // A link has no data: an empty file in its place would look like a copy.
-    if (const char* target = Iso_SymlinkTarget(m_entry)) {
-        m_sink.ShowUtf8(std::string(Iso_EntryName(m_entry)) + " is a symbolic link to " + target +
+    if (const char* target = Iso_SymlinkTarget(*m_disc, m_entry)) {
+        m_sink.ShowUtf8(std::string(Iso_EntryName(*m_disc, m_entry)) + " is a symbolic link to " + target +
                         ": it has no data to save.");
         o.result = SaveResult::ReadError;
-        return o;
+        return false;
     }
-    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
-    if (buffer.empty()) {
+    m_buffer = SaveToDisc_Buffer(Source());
+    if (m_buffer.empty()) {
         // A session without a block length a CD can have cannot be read at all.
-        const bool readable = CurrentBlockLength() != 0;
+        const bool readable = BlockLength(Source()) != 0;
         m_sink.Show(readable ? IDS_SAVE_NO_MEMORY : IDS_SAVE_READ_ERROR);
         o.result = readable ? SaveResult::NoMemory : SaveResult::ReadError;
-        return o;
+        return false;
     }
     if (setRange)
-        setRange(SaveToDisc_LocalSize(*m_entry));
+        setRange(SaveToDisc_LocalSize(*m_disc, *m_entry));
     // A name from a disc proposes a file in the chosen folder, never a path elsewhere.
     const std::string proposed = SaveToDisc_ProposedName(*m_entry);
     m_path = chooseFile ? chooseFile(proposed) : std::string();
     if (m_path.empty())
-        return o; // cancelled: nothing written, no message
-    std::unique_ptr<SaveWriter> out = openFile(m_path);
-    if (!out) {
+        return false; // cancelled: nothing written, no message
+    m_out = openFile(m_path);
+    if (!m_out) {
         m_sink.Show(IDS_SAVE_CANNOT_CREATE);
         o.result = SaveResult::WriteError;
-        return o;
+        return false;
     }
-    const bool audio = SaveToDisc_IsAudioTrack(*m_entry);
+    return true;
+}
+
+void CSaveToDiscDlgModel::Copy(const std::function<void(uint64_t)>& progressTo,
+                               const std::function<bool()>& stop) {
     SaveHooks hooks;
-    hooks.progress = progress;
+    hooks.progress = progressTo;
+    hooks.stop = stop;
     hooks.audio = SaveToDisc_FormatOf(m_path);
-    hooks.tags = SaveToDisc_TrackTags(*m_entry);
-    o = SaveToDisc_Save(*m_entry, *out, buffer, hooks);
-    out.reset();
+    hooks.tags = SaveToDisc_TrackTags(*m_disc, *m_entry);
+    bool cut = false;
+    try {
+        m_outcome = SaveToDisc_Save(Source(), *m_entry, *m_out, m_buffer, hooks);
+    } catch (const std::bad_alloc&) {
+        m_outcome.result = SaveResult::NoMemory;
+        cut = true;
+    }
+    m_out.reset();
+    m_buffer = {};
+    // A copy cut short by Cancel (or by memory running out halfway) would pass for the file; so would a track
+    // with a gap. A data file that could not be read keeps what was read, as a salvage of a damaged disc.
+    const SaveResult r = m_outcome.result;
+    if (cut || r == SaveResult::Cancelled || (r == SaveResult::ReadError && AudioTrack()))
+        m_removed = std::remove(m_path.c_str()) == 0;
+}
+
+SaveOutcome CSaveToDiscDlgModel::End() {
+    const SaveOutcome& o = m_outcome;
     // An audio track's read error names the track and its blocks: its samples come from READ CD, not the
-    // file system. A track that could not be read whole is not kept: it would play as if it were.
-    if (o.result == SaveResult::ReadError && audio) {
-        const bool removed = std::remove(m_path.c_str()) == 0;
-        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + SaveToDisc_UnreadableText(*m_entry, o) +
-                        (removed ? "\nThe incomplete file was removed." : ""));
-    } else if (o.result == SaveResult::ReadError && !o.why.empty())
-        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(m_entry) + ": " + o.why);
+    // file system.
+    if (o.result == SaveResult::ReadError && AudioTrack())
+        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" +
+                        SaveToDisc_UnreadableText(*m_disc, *m_entry, o) +
+                        (m_removed ? "\nThe incomplete file was removed." : ""));
+    else if (o.result == SaveResult::ReadError && !o.why.empty())
+        m_sink.ShowUtf8(std::string(IDS_SAVE_READ_ERROR) + "\n" + Iso_EntryName(*m_disc, m_entry) + ": " +
+                        o.why);
     else if (const char* message = SaveToDisc_Message(o.result))
         m_sink.Show(message);
     return o;

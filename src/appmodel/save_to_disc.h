@@ -68,19 +68,22 @@ struct AudioTags {
     int track = 0;
 };
 
-// Copies `entry` from g_CurrentDevice with the current session's block length L: chunks of 32 sectors and
-// 32 x L bytes, the last one of the sectors and bytes that remain. A failed read keeps the chunks written
-// before it. `progress` gets the bytes written so far after every chunk. The writer is closed at the end; a
-// close that fails is a write error.
-SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out,
-                            const std::function<void(uint64_t written)>& progress = {});
-// The transfer buffer of one chunk for the current session (32 x its block length), zero-filled; empty when
-// memory runs out or the session has no usable block length.
+class Disc;
+// What a copy reads: the Disc whose entries it copies (only read, so that a copy may run on a worker while
+// the window goes on), the session they lie in (its block length L) and the device the disc is in.
+struct SaveSource {
+    const Disc& disc;
+    const SessionEntry* session = nullptr; // none: nothing can be read
+    uint16_t device = 0;
+};
+// The current Disc's, for the GUI thread and ckvd: its current session (as Iso_SelectSession left it) and
+// g_CurrentDevice.
+SaveSource SaveToDisc_CurrentSource();
+
+// The transfer buffer of one chunk for the session (32 x its block length), zero-filled; empty when memory
+// runs out or the session has no usable block length. The second form for the current Disc's session.
+std::vector<uint8_t> SaveToDisc_Buffer(const SaveSource& from);
 std::vector<uint8_t> SaveToDisc_Buffer();
-// The copy into a buffer from SaveToDisc_Buffer. With `salvage` a chunk that cannot be read is read again
-// block by block: the blocks before the first unreadable one are kept too, and `failedLba` is that block.
-SaveOutcome SaveToDisc_Copy(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
-                            const std::function<void(uint64_t written)>& progress, bool salvage = false);
 
 // What a copy reports to and asks of its caller between chunks.
 struct SaveHooks {
@@ -90,46 +93,57 @@ struct SaveHooks {
     AudioFormat audio = AudioFormat::Wav;           // how an audio track is written
     AudioTags tags;                                 // a FLAC file's tags (SaveToDisc_TrackTags)
 };
-// The copy of one entry: a data file as SaveToDisc_Copy copies it (one stored compressed, zisofs, is written
-// uncompressed, a block at a time; `failedLba` then names the block whose read failed or that holds what is
-// wrong with its data, and `why` says what), an audio track (SaveToDisc_IsAudioTrack)
-// as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size = sectors x 2352), then
-// the track's sectors read with READ CD, 32 at a time, or as FLAC (`hooks.audio`) with `hooks.tags`. A
-// chunk of a track that cannot be read is read again block by block, and the rest of the track after it is
-// read too so that `unreadable` names every block that cannot be; nothing is written after the first
-// (never silence in its place): the caller removes such a file. A track that runs past its session's
-// lead-out is a read error before anything is read. The writer is closed at the end.
+// The copy of one entry: a data file in chunks of 32 sectors and 32 x L bytes, the last one of the sectors
+// and bytes that remain, `hooks.progress` told the bytes written after every chunk, a failed read keeping
+// the chunks written before it (with `hooks.salvage` a chunk that cannot be read is read again block by
+// block: the blocks before the first unreadable one are kept too, and `failedLba` is that block); one stored
+// compressed, zisofs, is written uncompressed, a block at a time (`failedLba` then names the block whose read
+// failed or that holds what is wrong with its data, and `why` says what); an audio track
+// (SaveToDisc_IsAudioTrack) as a WAV file: the 44-byte RIFF header (PCM, 16-bit, stereo, 44,100 Hz, data size
+// = sectors x 2352), then the track's sectors read with READ CD, 32 at a time, or as FLAC (`hooks.audio`)
+// with `hooks.tags`. A chunk of a track that cannot be read is read again block by block, and the rest of the
+// track after it is read too so that `unreadable` names every block that cannot be; nothing is written after
+// the first (never silence in its place): the caller removes such a file. A track that runs past its
+// session's lead-out is a read error before anything is read. The writer is closed at the end. The second
+// form reads the current Disc (SaveToDisc_CurrentSource).
+SaveOutcome SaveToDisc_Save(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                            std::vector<uint8_t>& buffer, const SaveHooks& hooks);
 SaveOutcome SaveToDisc_Save(const FileEntry& entry, SaveWriter& out, std::vector<uint8_t>& buffer,
                             const SaveHooks& hooks);
 // A "TrackNN.cda" entry of an audio track, wherever the disc holds it (its LBN the track's start, its size
-// the track's length in sectors, from the TOC).
+// the track's length in sectors, from the TOC). The forms without a Disc ask the current one.
+bool SaveToDisc_IsAudioTrack(const Disc& disc, const FileEntry& entry);
 bool SaveToDisc_IsAudioTrack(const FileEntry& entry);
 // The name a copy is given (an audio track's with ".wav" or ".flac" for ".cda") and the bytes it will hold
 // (a FLAC file's as a WAV file's: what its progress counts).
-std::string SaveToDisc_LocalName(const FileEntry& entry, AudioFormat audio = AudioFormat::Wav);
+std::string SaveToDisc_LocalName(const Disc& disc, const FileEntry& entry,
+                                 AudioFormat audio = AudioFormat::Wav);
 // The name the save-file dialog proposes: the local name, an audio track's from its CD-TEXT ("03 Artist -
 // Title.wav") where the disc records a title; never a path ('/' made '_').
 std::string SaveToDisc_ProposedName(const FileEntry& entry);
-uint64_t SaveToDisc_LocalSize(const FileEntry& entry);
+uint64_t SaveToDisc_LocalSize(const Disc& disc, const FileEntry& entry);
 // The samples' bytes of an audio track (sectors x 2352), 0 when it runs past its session's lead-out.
-uint64_t SaveToDisc_AudioBytes(const FileEntry& entry);
+uint64_t SaveToDisc_AudioBytes(const Disc& disc, const FileEntry& entry);
 // FLAC for a local name ending in ".flac" (in any case), else WAV.
 AudioFormat SaveToDisc_FormatOf(const std::string& path);
 // The tags of an audio track a FLAC file is given: its number in the TOC.
+AudioTags SaveToDisc_TrackTags(const Disc& disc, const FileEntry& entry);
 AudioTags SaveToDisc_TrackTags(const FileEntry& entry);
 // An audio track saved as SaveToDisc_Save says (the writer not yet closed).
-SaveOutcome SaveToDisc_SaveAudio(const FileEntry& entry, SaveWriter& out, const SaveHooks& hooks);
+SaveOutcome SaveToDisc_SaveAudio(const SaveSource& from, const FileEntry& entry, SaveWriter& out,
+                                 const SaveHooks& hooks);
 // The words of an audio track's failed read: "Track02.cda (track 2, sectors 1,000-1,499): sectors
 // 1,234-1,240, 1,300 could not be read (Code 0002, sense 03/11/00)"; at most kListedRanges ranges, then how
 // many more.
-std::string SaveToDisc_UnreadableText(const FileEntry& entry, const SaveOutcome& outcome);
+std::string SaveToDisc_UnreadableText(const Disc& disc, const FileEntry& entry, const SaveOutcome& outcome);
 constexpr size_t kListedRanges = 20;
 constexpr uint32_t kWavHeaderBytes = 44;
 
 // Content of the progress window CSaveToDiscDlg: the copy it carries out when shown, and its messages.
 class CSaveToDiscDlgModel {
   public:
-    // `entries` is the list's first entry and `row` the file's row in it.
+    // `entries` is the list's first entry and `row` the file's row in it, of the current Disc, which the
+    // model shares (Iso_ShareCurrentDisc) so that its copy reads a whole Disc wherever it runs.
     CSaveToDiscDlgModel(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row);
 
     // The save-file dialog: given the proposed name, the chosen path, or empty when cancelled.
@@ -141,15 +155,35 @@ class CSaveToDiscDlgModel {
     std::function<void(uint64_t written)> progress;
 
     const FileEntry* Entry() const { return m_entry; }
-    // The copy, from finding the entry to freeing the buffer; the window then closes after 500 ms.
+    bool AudioTrack() const;
+    // The copy at once, from finding the entry to freeing the buffer (Begin, Copy, End); the window then
+    // closes after 500 ms.
     SaveOutcome OnShowWindow();
+    // The same in three steps, for a copy on a worker. Begin, on the GUI thread: the checks, the file asked
+    // for and opened; false when there is nothing to copy (the outcome is then final). Copy, on any thread:
+    // reads only the shared Disc, `stop` asked before every chunk; a copy cancelled, like an audio track that
+    // could not be read whole, is removed, as either would pass for the file. End, on the GUI thread: the
+    // messages, and the outcome.
+    bool Begin();
+    void Copy(const std::function<void(uint64_t written)>& progressTo, const std::function<bool()>& stop);
+    SaveOutcome End();
+    const SaveOutcome& Outcome() const { return m_outcome; }
     // The file chosen (empty before, or when none was).
     const std::string& Path() const { return m_path; }
 
   private:
+    SaveSource Source() const { return {*m_disc, m_session, m_device}; }
+
     ckvd::ui::MessageSink& m_sink;
+    std::shared_ptr<const Disc> m_disc;
     const FileEntry* m_entry = nullptr;
+    const SessionEntry* m_session = nullptr;
+    uint16_t m_device = 0;
     std::string m_path;
+    std::unique_ptr<SaveWriter> m_out;
+    std::vector<uint8_t> m_buffer;
+    SaveOutcome m_outcome;
+    bool m_removed = false;
 };
 
 constexpr const char* IDS_SAVE_NO_MEMORY = "Sorry, Not Enough Memory...";

@@ -16,6 +16,8 @@
 
 #include "appmodel/recorded_date.h"
 #include "appmodel/save_to_disc.h"
+#include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "listing/disc_text.h"
 
@@ -73,15 +75,16 @@ bool MakeLinkAt(int parent, const std::string& name, const char* target) {
 }
 
 // The permission bits a Rock Ridge disc records (never set-user-ID, set-group-ID or sticky bits).
-mode_t PermissionsOf(const FileEntry& e) {
-    return Iso_EntryMode(&e) & 0777;
+mode_t PermissionsOf(const Disc& disc, const FileEntry& e) {
+    return Iso_EntryMode(disc, &e) & 0777;
 }
 
 // One run of a copy: the walk's state, the progress and the notes.
 class TreeCopier {
   public:
-    TreeCopier(const std::string& dest, const TreeCopyHooks& hooks, std::vector<uint8_t> buffer)
-        : m_dest(dest), m_hooks(hooks), m_buffer(std::move(buffer)) {}
+    TreeCopier(const SaveSource& from, const std::string& dest, const TreeCopyHooks& hooks,
+               std::vector<uint8_t> buffer)
+        : m_from(from), m_disc(from.disc), m_dest(dest), m_hooks(hooks), m_buffer(std::move(buffer)) {}
 
     TreeCopyResult Run(const std::vector<const FileEntry*>& entries, DirectoryFd root) {
         m_levels.push_back({nullptr, m_dest, std::move(root), 0, nullptr});
@@ -161,7 +164,7 @@ class TreeCopier {
     }
 
     void Copy(const FileEntry& e) {
-        const std::string name = SaveToDisc_LocalName(e, m_hooks.audio);
+        const std::string name = SaveToDisc_LocalName(m_disc, e, m_hooks.audio);
         const std::string local = m_levels.back().path + "/" + name;
         const int at = m_levels.back().fd.get();
         // Two entries of one directory under one name (versions ";1" and ";2" of a file, say) would leave
@@ -174,7 +177,7 @@ class TreeCopier {
             m_whole = false;
             if (e.type == 'F') {
                 ++m_done.files;
-                m_done.bytes += SaveToDisc_LocalSize(e);
+                m_done.bytes += SaveToDisc_LocalSize(m_disc, e);
             }
             return;
         }
@@ -185,11 +188,11 @@ class TreeCopier {
                 m_whole = false;
                 return;
             }
-            m_levels.push_back(
-                {e.firstChild, local, std::move(sub), PermissionsOf(e), Iso_DirectoryDate(&e)});
+            m_levels.push_back({e.firstChild, local, std::move(sub), PermissionsOf(m_disc, e),
+                                Iso_DirectoryDate(m_disc, &e)});
             return;
         }
-        if (const char* target = Iso_SymlinkTarget(&e)) {
+        if (const char* target = Iso_SymlinkTarget(m_disc, &e)) {
             if (MakeLinkAt(at, name, target)) {
                 KeepDate(e, at, name, local);
             } else {
@@ -228,22 +231,22 @@ class TreeCopier {
             hooks.stop = [this] { return Stopped(); };
             hooks.salvage = true;
             hooks.audio = m_hooks.audio;
-            hooks.tags = SaveToDisc_TrackTags(e);
+            hooks.tags = SaveToDisc_TrackTags(m_disc, e);
             if (Stopped())
                 o.result = SaveResult::Cancelled;
             else
-                o = SaveToDisc_Save(e, *out, m_buffer, hooks);
+                o = SaveToDisc_Save(m_from, e, *out, m_buffer, hooks);
             out.reset();
             // A file cut short would pass for a copy: it goes; the files finished before it stay. So does a
             // track with a gap, which would play as if it were whole.
-            const bool track = o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(e);
+            const bool track = o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(m_disc, e);
             if (o.result == SaveResult::Cancelled || track)
                 ::unlinkat(at, name.c_str(), 0);
             if (o.result == SaveResult::Cancelled)
                 return;
             if (track) {
                 Note("%s: Sorry, Disc Read Error... %s (the incomplete file was removed)", local,
-                     SaveToDisc_UnreadableText(e, o));
+                     SaveToDisc_UnreadableText(m_disc, e, o));
             } else if (o.result == SaveResult::ReadError) {
                 char where[64];
                 std::snprintf(where, sizeof where, "at block %u Code %04X", o.failedLba, unsigned(o.code));
@@ -257,20 +260,23 @@ class TreeCopier {
         }
         m_whole = m_whole && o.result == SaveResult::Ok;
         ++m_done.files;
-        m_done.bytes += SaveToDisc_LocalSize(e);
+        m_done.bytes += SaveToDisc_LocalSize(m_disc, e);
         Show(m_done.bytes);
     }
 
     // The recorded mode, and date but for an audio track (whose date is made up of its place on the disc).
     void KeepMode(const FileEntry& e, int at, const std::string& name, const std::string& local) {
-        if (PermissionsOf(e) && ::fchmodat(at, name.c_str(), PermissionsOf(e), 0) != 0) {
+        const mode_t mode = PermissionsOf(m_disc, e);
+        if (mode && ::fchmodat(at, name.c_str(), mode, 0) != 0) {
             Note("%s: the recorded mode was not kept: %s", local, std::strerror(errno));
             m_whole = false;
         }
-        if (!SaveToDisc_IsAudioTrack(e))
+        if (!SaveToDisc_IsAudioTrack(m_disc, e))
             KeepDate(e, at, name, local);
     }
 
+    const SaveSource m_from;
+    const Disc& m_disc;
     const std::string& m_dest;
     const TreeCopyHooks& m_hooks;
     std::vector<uint8_t> m_buffer;
@@ -283,7 +289,7 @@ class TreeCopier {
 
 } // namespace
 
-TreeCopyTotals TreeCopy_Count(const std::vector<const FileEntry*>& entries) {
+TreeCopyTotals TreeCopy_Count(const Disc& disc, const std::vector<const FileEntry*>& entries) {
     TreeCopyTotals t;
     std::vector<const FileEntry*> pending;
     auto count = [&](const FileEntry* e) {
@@ -291,7 +297,7 @@ TreeCopyTotals TreeCopy_Count(const std::vector<const FileEntry*>& entries) {
             pending.push_back(e->firstChild);
         } else if (!(e->flags & ISO_EXTENT_CONTINUED)) {
             ++t.files;
-            t.bytes += SaveToDisc_LocalSize(*e);
+            t.bytes += SaveToDisc_LocalSize(disc, *e);
         }
     };
     for (const FileEntry* e : entries)
@@ -312,8 +318,8 @@ std::vector<const FileEntry*> TreeCopy_Chain(const FileEntry* first) {
     return chain;
 }
 
-TreeCopyResult TreeCopy_Entries(const std::vector<const FileEntry*>& entries, const std::string& dest,
-                                const TreeCopyHooks& hooks) {
+TreeCopyResult TreeCopy_Entries(const SaveSource& from, const std::vector<const FileEntry*>& entries,
+                                const std::string& dest, const TreeCopyHooks& hooks) {
     TreeCopyResult failed;
     failed.whole = false;
     auto fail = [&](std::string line) {
@@ -330,10 +336,10 @@ TreeCopyResult TreeCopy_Entries(const std::vector<const FileEntry*>& entries, co
     if (root.get() < 0)
         return fail(std::string(IDS_SAVE_CANNOT_CREATE) + " " + dest + ": " +
                     (ec ? ec.message() : std::string(std::strerror(errno))));
-    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer(from);
     if (buffer.empty())
         return fail(IDS_SAVE_NO_MEMORY);
-    TreeCopier copier(dest, hooks, std::move(buffer));
+    TreeCopier copier(from, dest, hooks, std::move(buffer));
     return copier.Run(entries, std::move(root));
 }
 
@@ -355,30 +361,46 @@ std::vector<const FileEntry*> SaveToDisc_RowEntries(const FileEntry* entries, st
 }
 
 CSaveTreeDlgModel::CSaveTreeDlgModel(ckvd::ui::MessageSink& sink, std::vector<const FileEntry*> entries)
-    : m_sink(sink), m_entries(std::move(entries)), m_total(TreeCopy_Count(m_entries)) {}
+    : m_sink(sink), m_disc(Iso_ShareCurrentDisc()), m_entries(std::move(entries)),
+      m_total(TreeCopy_Count(*m_disc, m_entries)) {}
 
 TreeCopyResult CSaveTreeDlgModel::OnShowWindow() {
-    TreeCopyResult r;
+    if (!Begin())
+        return m_result;
+    Copy(progress, stop);
+    return End();
+}
+
+bool CSaveTreeDlgModel::Begin() {
+    m_result = TreeCopyResult{};
     if (m_entries.empty() || Iso_SelectSession() != ISO_OK) {
-        r.whole = false;
+        m_result.whole = false;
         m_sink.Show(IDS_SAVE_READ_ERROR);
-        return r;
+        return false;
     }
+    m_session = g_DiscModel->currentSessionEntry;
+    m_device = g_CurrentDevice;
     m_folder = chooseFolder ? chooseFolder() : std::string();
-    if (m_folder.empty())
-        return r; // cancelled: nothing written, no message
+    return !m_folder.empty(); // none chosen: nothing written, no message
+}
+
+void CSaveTreeDlgModel::Copy(const std::function<void(const TreeCopyTotals&)>& progressTo,
+                             const std::function<bool()>& stop) {
     TreeCopyHooks hooks;
     hooks.progress = [&](const TreeCopyTotals& done) {
         m_done = done;
-        if (progress)
-            progress(done);
+        if (progressTo)
+            progressTo(done);
     };
     hooks.stop = stop;
-    r = TreeCopy_Entries(m_entries, m_folder, hooks);
-    const std::string summary = Summary(r, m_done.files, m_total.files);
+    m_result = TreeCopy_Entries({*m_disc, m_session, m_device}, m_entries, m_folder, hooks);
+}
+
+TreeCopyResult CSaveTreeDlgModel::End() {
+    const std::string summary = Summary(m_result, m_done.files, m_total.files);
     if (!summary.empty())
         m_sink.ShowUtf8(summary);
-    return r;
+    return m_result;
 }
 
 std::string CSaveTreeDlgModel::Summary(const TreeCopyResult& result, uint32_t filesDone, uint32_t files) {

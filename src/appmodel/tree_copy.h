@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,16 +36,16 @@ struct TreeCopyResult {
     std::vector<std::string> notes; // every line given to hooks.note, in order
 };
 
-// Files and bytes of `entries` and of everything below the directories among them.
-TreeCopyTotals TreeCopy_Count(const std::vector<const FileEntry*>& entries);
-// Copies `entries` (of the current session) and everything below the directories among them into `dest`,
-// which is made when missing; everything below DEST is made relative to open directory descriptors and never
-// through a link. A file that cannot be read keeps what was read and the copy goes on with the next; a name
-// no local file may have ("", ".", "..", one with "/") or a second entry of one name in a directory is left
-// out with its reason. An audio track becomes TrackNN.wav or TrackNN.flac (hooks.audio); one that cannot be
-// read whole is removed and its unreadable sectors named.
-TreeCopyResult TreeCopy_Entries(const std::vector<const FileEntry*>& entries, const std::string& dest,
-                                const TreeCopyHooks& hooks);
+// Files and bytes of `entries` (of `disc`) and of everything below the directories among them.
+TreeCopyTotals TreeCopy_Count(const Disc& disc, const std::vector<const FileEntry*>& entries);
+// Copies `entries` (of the Disc and session `from` reads, and only read) and everything below the directories
+// among them into `dest`, which is made when missing; everything below DEST is made relative to open
+// directory descriptors and never through a link. A file that cannot be read keeps what was read and the copy
+// goes on with the next; a name no local file may have ("", ".", "..", one with "/") or a second entry of one
+// name in a directory is left out with its reason. An audio track becomes TrackNN.wav or TrackNN.flac
+// (hooks.audio); one that cannot be read whole is removed and its unreadable sectors named.
+TreeCopyResult TreeCopy_Entries(const SaveSource& from, const std::vector<const FileEntry*>& entries,
+                                const std::string& dest, const TreeCopyHooks& hooks);
 // The entries of the chain from `first` on.
 std::vector<const FileEntry*> TreeCopy_Chain(const FileEntry* first);
 
@@ -57,6 +58,7 @@ std::vector<const FileEntry*> SaveToDisc_RowEntries(const FileEntry* entries, st
 // message at the end names what could not be read or written.
 class CSaveTreeDlgModel {
   public:
+    // `entries` of the current Disc, which the model shares (Iso_ShareCurrentDisc) for its copy.
     CSaveTreeDlgModel(ckvd::ui::MessageSink& sink, std::vector<const FileEntry*> entries);
 
     std::function<std::string()> chooseFolder; // the folder chosen, empty when cancelled
@@ -69,6 +71,15 @@ class CSaveTreeDlgModel {
     const TreeCopyTotals& Done() const { return m_done; }
     // The copy: the folder, then every entry; the summary message when anything failed or it was cancelled.
     TreeCopyResult OnShowWindow();
+    // The same in three steps, for a copy on a worker: Begin on the GUI thread (the folder asked for; false
+    // when there is nothing to copy, the result then final), Copy on any thread (reads only the shared Disc;
+    // `progressTo` told the files and bytes done, `stop` asked between chunks), End on the GUI thread (the
+    // summary message, and the result).
+    bool Begin();
+    void Copy(const std::function<void(const TreeCopyTotals& done)>& progressTo,
+              const std::function<bool()>& stop);
+    TreeCopyResult End();
+    const TreeCopyResult& Result() const { return m_result; }
     // The message after a copy: each note on a line of its own (the first kSummaryLines of them and a count
     // of the rest), after "Cancelled" when it was; empty when everything was copied.
     static std::string Summary(const TreeCopyResult& result, uint32_t filesDone, uint32_t files);
@@ -76,8 +87,12 @@ class CSaveTreeDlgModel {
 
   private:
     ckvd::ui::MessageSink& m_sink;
+    std::shared_ptr<const Disc> m_disc;
+    const SessionEntry* m_session = nullptr;
+    uint16_t m_device = 0;
     std::vector<const FileEntry*> m_entries;
     TreeCopyTotals m_total;
     std::string m_folder;
     TreeCopyTotals m_done;
+    TreeCopyResult m_result;
 };

@@ -35,8 +35,9 @@ int report_outcome(const SaveOutcome& o, const std::string& dest, const std::str
 // says (.flac: FLAC), or as --audio (`asked`) says for a DEST that is a directory or not given.
 int copy_file(const DiscPath& found, const std::vector<std::string>& args, const std::string& asked) {
     AudioFormat audio = asked == "flac" ? AudioFormat::Flac : AudioFormat::Wav;
+    const Disc& disc = Iso_CurrentDisc();
     // An audio track is written as a WAV or FLAC file: Track02.cda becomes Track02.wav or Track02.flac.
-    const std::string name = SaveToDisc_LocalName(*found.entry, audio);
+    const std::string name = SaveToDisc_LocalName(disc, *found.entry, audio);
     // A link has no data: an empty file in its place would say the copy worked.
     if (const char* target = Iso_SymlinkTarget(found.entry)) {
         std::fprintf(stderr, "ckvd: %s is a symbolic link to %s: no data to copy (get -r makes it a link)\n",
@@ -46,7 +47,7 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args, const
     std::string dest = args.size() == 3 ? args[2] : name;
     if (args.size() == 3 && std::filesystem::is_directory(dest))
         dest += "/" + name;
-    else if (args.size() == 3 && SaveToDisc_IsAudioTrack(*found.entry)) {
+    else if (args.size() == 3 && SaveToDisc_IsAudioTrack(disc, *found.entry)) {
         if (!asked.empty() && SaveToDisc_FormatOf(dest) != audio)
             return Cli_UsageError("--audio " + asked + " and " + dest +
                                   " disagree: DEST's extension (.flac or "
@@ -62,29 +63,30 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args, const
         return kExitFailure;
     }
     const bool terminal = ::isatty(STDERR_FILENO);
-    const uint64_t size = SaveToDisc_LocalSize(*found.entry);
-    std::vector<uint8_t> buffer = SaveToDisc_Buffer();
+    const uint64_t size = SaveToDisc_LocalSize(disc, *found.entry);
+    const SaveSource from = SaveToDisc_CurrentSource();
+    std::vector<uint8_t> buffer = SaveToDisc_Buffer(from);
     if (buffer.empty())
         return Cli_Fail(IDS_SAVE_NO_MEMORY, ISO_ERR_NO_MODEL);
     // A damaged disc: every block before the first unreadable one is kept, and that block is named.
     SaveHooks hooks;
     hooks.salvage = true;
     hooks.audio = audio;
-    hooks.tags = SaveToDisc_TrackTags(*found.entry);
+    hooks.tags = SaveToDisc_TrackTags(disc, *found.entry);
     hooks.progress = [&](uint64_t written) {
         if (terminal)
             std::fprintf(stderr, "\r%s: %llu of %llu bytes", dest.c_str(),
                          static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
     };
-    const SaveOutcome o = SaveToDisc_Save(*found.entry, *out, buffer, hooks);
+    const SaveOutcome o = SaveToDisc_Save(from, *found.entry, *out, buffer, hooks);
     out.reset();
     if (terminal && size > 0)
         std::fputc('\n', stderr);
     // A track that could not be read whole is not kept: it would play as if it were.
-    if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(*found.entry)) {
+    if (o.result == SaveResult::ReadError && SaveToDisc_IsAudioTrack(disc, *found.entry)) {
         const bool removed = std::remove(dest.c_str()) == 0;
         std::fprintf(stderr, "ckvd: %s %s%s\n", SaveToDisc_Message(o.result),
-                     SaveToDisc_UnreadableText(*found.entry, o).c_str(),
+                     SaveToDisc_UnreadableText(disc, *found.entry, o).c_str(),
                      removed ? ("; the incomplete " + dest + " was removed").c_str() : "");
         return kExitFailure;
     }
@@ -95,7 +97,8 @@ int copy_file(const DiscPath& found, const std::vector<std::string>& args, const
 // message on a line of its own, the count going on below it.
 int copy_entries(const std::vector<const FileEntry*>& entries, const std::string& dest, AudioFormat audio) {
     const bool terminal = ::isatty(STDERR_FILENO);
-    const TreeCopyTotals total = TreeCopy_Count(entries);
+    const SaveSource from = SaveToDisc_CurrentSource();
+    const TreeCopyTotals total = TreeCopy_Count(from.disc, entries);
     bool shown = false;
     TreeCopyHooks hooks;
     hooks.audio = audio;
@@ -111,7 +114,7 @@ int copy_entries(const std::vector<const FileEntry*>& entries, const std::string
                          total.files, static_cast<unsigned long long>(done.bytes),
                          static_cast<unsigned long long>(total.bytes));
         };
-    const TreeCopyResult r = TreeCopy_Entries(entries, dest, hooks);
+    const TreeCopyResult r = TreeCopy_Entries(from, entries, dest, hooks);
     if (shown)
         std::fputc('\n', stderr);
     return r.whole ? 0 : kExitFailure;

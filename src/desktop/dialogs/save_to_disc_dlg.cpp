@@ -1,6 +1,5 @@
 #include "desktop/dialogs/save_to_disc_dlg.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QPushButton>
@@ -31,6 +30,10 @@ std::unique_ptr<QFileDialog> App_SaveToDiscFileDialog(const std::string& propose
     return dialog;
 }
 
+namespace {
+constexpr int kPollMs = 50;
+} // namespace
+
 CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* entries, int row,
                                QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_model(sink, entries, row),
@@ -42,9 +45,8 @@ CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* ent
     layout->addWidget(m_progress);
     m_progress->setTextVisible(false);
     m_model.chooseFile = [this](const std::string& proposed) {
-        const FileEntry* entry = m_model.Entry();
         const std::unique_ptr<QFileDialog> dialog =
-            App_SaveToDiscFileDialog(proposed, nullptr, entry && SaveToDisc_IsAudioTrack(*entry));
+            App_SaveToDiscFileDialog(proposed, nullptr, m_model.AudioTrack());
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
             return std::string();
         return dialog->selectedFiles().front().toStdString();
@@ -53,11 +55,7 @@ CSaveToDiscDlg::CSaveToDiscDlg(ckvd::ui::MessageSink& sink, const FileEntry* ent
         m_size = size;
         m_progress->setRange(1, std::max(1, Units(size)));
     };
-    m_model.progress = [this](uint64_t written) {
-        m_progress->setValue(Units(written));
-        m_progress->repaint();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
 }
 
 int CSaveToDiscDlg::Units(uint64_t bytes) const {
@@ -73,9 +71,37 @@ void CSaveToDiscDlg::showEvent(QShowEvent* event) {
     }
 }
 
+void CSaveToDiscDlg::reject() {
+    if (m_job)
+        m_job->Cancel(); // the copy stops before its next chunk; the timer then closes the window
+    else
+        QDialog::reject();
+}
+
 void CSaveToDiscDlg::OnShowWindow() {
     repaint();
-    m_outcome = m_model.OnShowWindow();
+    if (!m_model.Begin()) {
+        m_outcome = m_model.Outcome();
+        QTimer::singleShot(SAVE_CLOSE_DELAY_MS, this, [this] { accept(); });
+        return;
+    }
+    // The worker reads only the Disc the model shares; its progress goes to the job, which the timer reads.
+    m_job = std::make_unique<BackgroundJob>([this](BackgroundJob::Control& control) {
+        m_model.Copy([&control](uint64_t written) { control.Report(written, 0); },
+                     [&control] { return control.Cancelled(); });
+    });
+    m_poll.start(kPollMs);
+}
+
+void CSaveToDiscDlg::Poll() {
+    const bool finished = m_job->Finished();
+    if (const uint64_t written = m_job->Now().done)
+        m_progress->setValue(Units(written));
+    if (!finished)
+        return;
+    m_poll.stop();
+    m_job.reset();
+    m_outcome = m_model.End();
     QTimer::singleShot(SAVE_CLOSE_DELAY_MS, this, [this] { accept(); });
 }
 
@@ -100,23 +126,16 @@ CSaveTreeDlg::CSaveTreeDlg(ckvd::ui::MessageSink& sink, std::vector<const FileEn
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &CSaveTreeDlg::reject);
     layout->addWidget(buttons);
-    // A progress bar counts in int: totals past its range are counted in KiB.
     const uint64_t total = m_model.Total().bytes;
-    const int shift = total > uint64_t(INT_MAX) ? 10 : 0;
-    m_progress->setRange(0, std::max(1, int(total >> shift)));
+    m_shift = total > uint64_t(INT_MAX) ? 10 : 0;
+    m_progress->setRange(0, std::max(1, int(total >> m_shift)));
     m_model.chooseFolder = [this] {
         const std::unique_ptr<QFileDialog> dialog = App_SaveToDiscFolderDialog(this);
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
             return std::string();
         return dialog->selectedFiles().front().toStdString();
     };
-    m_model.progress = [this, shift](const TreeCopyTotals& done) {
-        Show(done);
-        m_progress->setValue(int(done.bytes >> shift));
-        // Every event, the Cancel button's click among them; the window is modal, so no other input arrives.
-        QApplication::processEvents();
-    };
-    m_model.stop = [this] { return m_cancelled; };
+    connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
     Show({});
 }
 
@@ -126,6 +145,7 @@ void CSaveTreeDlg::Show(const TreeCopyTotals& done) {
                          .arg(m_model.Total().files)
                          .arg(qulonglong(done.bytes))
                          .arg(qulonglong(m_model.Total().bytes)));
+    m_progress->setValue(int(done.bytes >> m_shift));
 }
 
 void CSaveTreeDlg::showEvent(QShowEvent* event) {
@@ -137,15 +157,37 @@ void CSaveTreeDlg::showEvent(QShowEvent* event) {
 }
 
 void CSaveTreeDlg::reject() {
-    if (m_running)
-        m_cancelled = true; // the copy stops before its next chunk and then closes the window
+    if (m_job)
+        m_job->Cancel(); // the copy stops before its next chunk; the timer then closes the window
     else
         QDialog::reject();
 }
 
 void CSaveTreeDlg::OnShowWindow() {
-    m_running = true;
-    m_result = m_model.OnShowWindow();
-    m_running = false;
+    if (!m_model.Begin()) {
+        m_result = m_model.Result();
+        accept();
+        return;
+    }
+    m_job = std::make_unique<BackgroundJob>([this](BackgroundJob::Control& control) {
+        m_model.Copy(
+            [this, &control](const TreeCopyTotals& done) {
+                m_filesDone.store(done.files, std::memory_order_relaxed);
+                control.Report(done.bytes, 0);
+            },
+            [&control] { return control.Cancelled(); });
+    });
+    m_poll.start(kPollMs);
+}
+
+void CSaveTreeDlg::Poll() {
+    const bool finished = m_job->Finished();
+    Show({m_filesDone.load(std::memory_order_relaxed), m_job->Now().done});
+    if (!finished)
+        return;
+    m_poll.stop();
+    m_job.reset();
+    Show(m_model.Done());
+    m_result = m_model.End();
     accept();
 }
