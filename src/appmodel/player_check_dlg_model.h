@@ -1,7 +1,7 @@
 // CPlayerCheckDlgModel: the content of Tool > Player Check: the profiles to choose from (built in, then the
 // user's players/*.ini), the check of the loaded disc against the chosen one, its findings and order. A check
-// runs at once (Run) or on a worker (Start, then Finish once Ready) that reads the shown disc again into a Disc
-// of its own, in the names the player reads, so the window keeps answering.
+// runs at once (Run) or on a worker (Start, then Finish once Ready) that reads the shown disc again into a
+// Disc of its own, in the names the player reads, so the window keeps answering.
 #pragma once
 
 #include <cstdint>
