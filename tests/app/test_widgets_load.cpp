@@ -61,6 +61,7 @@ TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscSho
     EXPECT_TRUE(Within([&] { return !frame_->Loading(); }));
     EXPECT_TRUE(loaded);
     EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1"));
+    EXPECT_FALSE(frame_->statusBar()->currentMessage().startsWith(QString::fromUtf8("Reading the disc")));
     EXPECT_EQ(frame_->GetLeftPane()->model()->rowCount(), 2);
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
 }

@@ -145,6 +145,7 @@ class CMainFrame final : public QMainWindow {
     bool m_sizedToFrame = false;
     bool m_backgroundWork = false;
     QWidget* m_loadPanel = nullptr; // progress and Cancel, made for the first load on a worker
+    bool m_showingLoad = false;     // the panel is up: the status bar tells of the load
     QShortcut* m_loadEscape = nullptr;
     QTimer* m_loadTimer = nullptr;
     std::function<void(bool)> m_loadDone;

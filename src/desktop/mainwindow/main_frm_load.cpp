@@ -124,6 +124,7 @@ void CMainFrame::ShowLoading(bool on) {
         connect(m_loadTimer, &QTimer::timeout, this, [this] { PollLoad(); });
     }
     m_loadPanel->setVisible(on);
+    m_showingLoad = on;
     m_loadEscape->setEnabled(on);
     if (on)
         m_loadTimer->start(kPollMs);
@@ -133,7 +134,8 @@ void CMainFrame::ShowLoading(bool on) {
 }
 
 QString CMainFrame::LoadingText() const {
-    if (!m_model.Loading())
+    // Until the panel goes: a load that has ended is being shown, and its words then give way.
+    if (!m_showingLoad)
         return m_catalogueAdd ? QString::fromUtf8("Adding the disc to the catalogue\u2026") : QString();
     const uint64_t folders = m_model.LoadProgress();
     if (folders == 0)
