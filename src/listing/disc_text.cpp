@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "names/name_match.h"
 
@@ -147,6 +148,11 @@ template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush&
 
 void Report_WalkTree(FileEntry* root,
                      const std::function<void(FileEntry&, const std::string&, size_t)>& visit) {
+    Report_WalkTree(Iso_CurrentDisc(), root, visit);
+}
+
+void Report_WalkTree(const Disc& disc, FileEntry* root,
+                     const std::function<void(FileEntry&, const std::string&, size_t)>& visit) {
     if (!root)
         return;
     // Without recursion, one path buffer for every entry: a level keeps where its parent's path ends and
@@ -168,7 +174,7 @@ void Report_WalkTree(FileEntry* root,
         const size_t directoryLength = level.pathLength;
         path.resize(directoryLength);
         path += '/';
-        path += Iso_EntryName(e);
+        path += Iso_EntryName(disc, e);
         visit(*e, path, directoryLength);
         if (e->type != 'F')
             levels.push_back({e->firstChild, path.size()});

@@ -9,7 +9,7 @@
 #include <span>
 
 #include "aspi/aspi_manager.h"
-#include "iso9660/iso9660.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso_disc_toc.h"
 #include "listing/disc_text.h"
 #include "platform/cd/cd_time.h"
@@ -62,7 +62,8 @@ struct DiscVerify::Index {
 DiscVerify::DiscVerify() = default;
 DiscVerify::~DiscVerify() = default;
 
-int DiscVerify::Start(uint16_t device, int session) {
+int DiscVerify::Start(const Disc& disc, uint16_t device, int session) {
+    m_disc = &disc;
     m_tracks.clear();
     m_trackAt.clear();
     m_reasons.clear();
@@ -115,7 +116,7 @@ int DiscVerify::Start(uint16_t device, int session) {
                 ? static_cast<uint32_t>(std::min<uint64_t>(end, limit) - std::min<uint64_t>(t.start, limit))
                 : 0;
     }
-    ExtendToVolumes(device);
+    ExtendToVolumes();
     for (const VerifyTrack& t : m_tracks) {
         m_trackAt.push_back(m_total);
         m_total += t.blocks;
@@ -123,11 +124,11 @@ int DiscVerify::Start(uint16_t device, int session) {
     return ASPI_OK;
 }
 
-void DiscVerify::ExtendToVolumes(uint16_t device) {
-    if (!g_DiscModel)
+void DiscVerify::ExtendToVolumes() {
+    if (!m_disc->model)
         return;
     std::vector<uint8_t> block(kUserBytes);
-    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
+    for (const SessionEntry* s = m_disc->model->firstSession; s; s = s->next) {
         // The session's last data track in the plan, and where the next track of the disc begins.
         VerifyTrack* last = nullptr;
         for (VerifyTrack& t : m_tracks)
@@ -141,7 +142,7 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
                 limit = std::min<uint64_t>(limit, t.start);
         // The primary descriptor: the first of type 1 in the set (others may stand in front of it).
         for (uint32_t lbn = s->pvdLbn; lbn < s->pvdLbn + 16; ++lbn) {
-            if (Aspi_ReadSectors(device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
+            if (Aspi_ReadSectors(m_device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
                 std::memcmp(&block[1], "CD001", 5) || block[0] == 255)
                 break;
             if (block[0] != 1)
@@ -334,17 +335,17 @@ std::vector<VerifyRange> DiscVerify::Ranges() const {
 }
 
 std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
-    if (!g_DiscModel)
+    if (!m_disc || !m_disc->model)
         return {};
     if (!m_index) {
         m_index = std::make_unique<Index>();
         int number = 1;
-        for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++number) {
+        for (SessionTree* tree = m_disc->model->firstTree; tree; tree = tree->next, ++number) {
             if (m_session >= 0 && number != m_session + 1)
                 continue;
-            Report_WalkTree(tree->root, [&](FileEntry& e, const std::string& path, size_t) {
+            Report_WalkTree(*m_disc, tree->root, [&](FileEntry& e, const std::string& path, size_t) {
                 // The blocks the entry takes on the disc (a compressed file's stored size).
-                const uint64_t blocks = (uint64_t{Iso_ExtentSize(&e)} + kUserBytes - 1) / kUserBytes;
+                const uint64_t blocks = (uint64_t{Iso_ExtentSize(*m_disc, &e)} + kUserBytes - 1) / kUserBytes;
                 if (blocks == 0)
                     return;
                 m_index->extents.push_back(

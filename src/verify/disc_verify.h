@@ -1,7 +1,7 @@
 // Verify of the loaded disc: every block of every track read once, in long runs and block by block around
 // a run that fails; whole sectors checked where the drive gives them (sync, header, EDC, ECC); the damaged
 // ranges and the files and directories they hit. Driven a run at a time, so a window can show progress and
-// stop it.
+// stop it; one thread at a time drives it (the window's worker), reading only the Disc it was given.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,7 @@
 
 #include "aspi/aspi_manager.h"
 
+class Disc;
 struct FileEntry;
 
 // What became of a block.
@@ -67,10 +68,10 @@ class DiscVerify {
     DiscVerify(const DiscVerify&) = delete;
     DiscVerify& operator=(const DiscVerify&) = delete;
 
-    // Plans the verify of the disc loaded from `device` (its full TOC; the disc model, where there is one,
-    // for the volumes' sizes and the files): every session, or the 0-based `session` alone. 1, or the
-    // TOC read's failure code.
-    int Start(uint16_t device, int session = -1);
+    // Plans the verify of the disc loaded from `device` (its full TOC; the model of `disc`, where it has one,
+    // for the volumes' sizes and the files; `disc` is read until the verify goes): every session, or the
+    // 0-based `session` alone. 1, or the TOC read's failure code.
+    int Start(const Disc& disc, uint16_t device, int session = -1);
     // Reads and checks the next run of blocks; false once all were read or the verify was stopped.
     bool Step();
     void Stop() { m_stopped = true; }
@@ -86,7 +87,7 @@ class DiscVerify {
     std::vector<uint64_t> Counts() const;
     // The corrupt and unreadable runs of blocks, in the plan's order, a run of one state and reason each.
     std::vector<VerifyRange> Ranges() const;
-    // The files and directories of the disc model that hold a block of `range` (a file recorded in several
+    // The files and directories of the Disc's model that hold a block of `range` (a file recorded in several
     // extents once); the tracks of an audio session by their track files' names.
     std::vector<VerifyHit> Hits(const VerifyRange& range) const;
 
@@ -97,8 +98,9 @@ class DiscVerify {
     void Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count = 1);
     uint8_t FailureDetail();
     uint8_t ReasonIndex(const std::string& text);
-    void ExtendToVolumes(uint16_t device);
+    void ExtendToVolumes();
 
+    const Disc* m_disc = nullptr;
     uint16_t m_device = 0;
     bool m_image = false; // an image drive: longer runs
     int m_session = -1;
