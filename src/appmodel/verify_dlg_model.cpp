@@ -52,20 +52,20 @@ bool CVerifyDlgModel::StartOnWorker() {
 }
 
 void CVerifyDlgModel::Work(BackgroundJob::Control& control) {
+    // Cancel (Stop, the window closed) ends the verify before its next step: a read or two.
+    m_verify.StopWhen(&control.CancelFlag());
     m_plan = m_verify.Start(*m_disc, m_device);
     if (m_plan != 1)
         return;
     m_damaged = Verify_DamagedEntries(*m_disc);
     Publish();
     auto next = std::chrono::steady_clock::now() + kViewEvery;
-    while (!control.Cancelled() && m_verify.Step()) {
+    while (m_verify.Step()) {
         if (std::chrono::steady_clock::now() >= next) {
             Publish();
             next = std::chrono::steady_clock::now() + kViewEvery;
         }
     }
-    if (control.Cancelled())
-        m_verify.Stop();
     Publish();
 }
 
@@ -88,6 +88,7 @@ bool CVerifyDlgModel::Poll() {
         return true;
     m_job->Wait();
     const std::string failure = m_job->Failure();
+    m_verify.StopWhen(nullptr); // the flag goes with the job
     m_job.reset();
     if (m_plan != 1) {
         m_started = false;

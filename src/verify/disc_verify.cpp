@@ -68,7 +68,7 @@ int DiscVerify::Start(const Disc& disc, uint16_t device, int session) {
     m_trackAt.clear();
     m_reasons.clear();
     m_index.reset();
-    m_track = m_next = 0;
+    m_track = m_next = m_single = 0;
     m_done = m_total = 0;
     m_stopped = false;
     m_device = device;
@@ -166,51 +166,54 @@ bool DiscVerify::Step() {
         ++m_track;
         m_next = 0;
     }
-    if (m_stopped || m_track >= m_tracks.size())
+    if (m_track >= m_tracks.size())
         return false;
-    const VerifyTrack& t = m_tracks[m_track];
+    if (m_stopped || StopAsked()) {
+        m_stopped = true;
+        return false;
+    }
+    VerifyTrack& t = m_tracks[m_track];
+    const uint64_t at = m_trackAt[m_track] + m_next;
+    if (m_single > 0) { // around a failure, each block on its own: what can be read is, the rest is named
+        const bool laterTrack = m_track + 1 < m_tracks.size() && m_tracks[m_track + 1].session == t.session;
+        if (ReadBlocks(t, t.start + m_next, 1))
+            Take(t, t.start + m_next, 1, at);
+        else if (laterTrack && m_sense.key == kSenseIllegal && m_sense.asc == kAscOutOfRange)
+            Mark(at, VERIFY_GAP, 0);
+        else
+            Mark(at, VERIFY_UNREADABLE, FailureDetail());
+        --m_single;
+        ++m_next;
+        ++m_done;
+        return m_done < m_total;
+    }
     if (m_next >= t.recorded) { // what the volume claims past the track's end: no drive reads it
         const uint32_t past = t.blocks - m_next;
-        Mark(m_trackAt[m_track] + m_next, VERIFY_UNREADABLE, ReasonIndex(kPastTheEnd), past);
+        Mark(at, VERIFY_UNREADABLE, ReasonIndex(kPastTheEnd), past);
         m_next += past;
         m_done += past;
         return m_done < m_total;
     }
     const uint32_t run = std::min(m_image ? kImageRun : kDriveRun, t.recorded - m_next);
-    ReadRun(m_track, m_next, run);
+    if (!ReadBlocks(t, t.start + m_next, run)) {
+        m_single = run; // read by the next steps, one a step
+        return true;
+    }
+    Take(t, t.start + m_next, run, at);
     m_next += run;
     m_done += run;
     return m_done < m_total;
 }
 
-void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
-    VerifyTrack& t = m_tracks[track];
-    const uint64_t at = m_trackAt[track] + first;
-    const auto take = [&](uint32_t lba, uint32_t n, uint64_t index) {
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint8_t faults =
-                t.check == VerifyCheck::Sectors
-                    ? Verify_CheckSector(
-                          std::span<const uint8_t, VERIFY_RAW_BYTES>(
-                              m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
-                          static_cast<int32_t>(lba + i))
-                    : 0;
-            Mark(index + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
-        }
-    };
-    if (ReadBlocks(t, t.start + first, count)) {
-        take(t.start + first, count, at);
-        return;
-    }
-    // Around a failure, each block on its own: what can be read is, the rest is named.
-    const bool laterTrack = track + 1 < m_tracks.size() && m_tracks[track + 1].session == t.session;
+void DiscVerify::Take(const VerifyTrack& t, uint32_t lba, uint32_t count, uint64_t at) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (ReadBlocks(t, t.start + first + i, 1))
-            take(t.start + first + i, 1, at + i);
-        else if (laterTrack && m_sense.key == kSenseIllegal && m_sense.asc == kAscOutOfRange)
-            Mark(at + i, VERIFY_GAP, 0);
-        else
-            Mark(at + i, VERIFY_UNREADABLE, FailureDetail());
+        const uint8_t faults =
+            t.check == VerifyCheck::Sectors
+                ? Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES>(
+                                         m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
+                                     static_cast<int32_t>(lba + i))
+                : 0;
+        Mark(at + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
     }
 }
 

@@ -4,6 +4,7 @@
 // stop it; one thread at a time drives it (the window's worker), reading only the Disc it was given.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -72,9 +73,13 @@ class DiscVerify {
     // for the volumes' sizes and the files; `disc` is read until the verify goes): every session, or the
     // 0-based `session` alone. 1, or the TOC read's failure code.
     int Start(const Disc& disc, uint16_t device, int session = -1);
-    // Reads and checks the next run of blocks; false once all were read or the verify was stopped.
+    // Reads and checks the next run of blocks, or the next block on its own of a run that failed (so a step
+    // is a read or two whatever the disc); false once all were read or the verify was stopped.
     bool Step();
     void Stop() { m_stopped = true; }
+    // For a verify on a worker: once `flag` is set, the verify stops before its next step; what it did not
+    // read stays not read.
+    void StopWhen(const std::atomic<bool>* flag) { m_stopFlag = flag; }
     bool Stopped() const { return m_stopped; }
     bool Finished() const { return m_done == m_total; }
 
@@ -93,7 +98,9 @@ class DiscVerify {
 
   private:
     struct Index;
-    void ReadRun(size_t track, uint32_t first, uint32_t count);
+    // The `count` sectors read at `lba`, checked and marked from the plan's `at` on.
+    void Take(const VerifyTrack& t, uint32_t lba, uint32_t count, uint64_t at);
+    bool StopAsked() const { return m_stopFlag && m_stopFlag->load(std::memory_order_relaxed); }
     bool ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count);
     void Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count = 1);
     uint8_t FailureDetail();
@@ -119,10 +126,12 @@ class DiscVerify {
     uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
-    AspiSense m_sense;   // the last read's
-    size_t m_track = 0;  // where the next run begins
-    uint32_t m_next = 0; //
+    AspiSense m_sense;     // the last read's
+    size_t m_track = 0;    // where the next run begins
+    uint32_t m_next = 0;   //
+    uint32_t m_single = 0; // blocks of a failed run still to read one at a time, from m_next on
     uint64_t m_done = 0, m_total = 0;
     bool m_stopped = false;
+    const std::atomic<bool>* m_stopFlag = nullptr;
     mutable std::unique_ptr<Index> m_index;
 };
