@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the disc (the volume's size is disc-given) with its damage put to files and drawn.
     WithDisc(img, "iso", [] {
         DiscVerify verify;
-        if (verify.Start(g_CurrentDevice) == 1) {
+        if (verify.Start(Iso_CurrentDisc(), g_CurrentDevice) == 1) {
             while (verify.Step()) {
             }
             for (const VerifyRange& r : verify.Ranges())

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* in, size_t size) {
     Iso_Initialize();
     Iso_AnalyzeDisc(0);
     DiscVerify verify;
-    verify.Start(0, -1);
+    verify.Start(Iso_CurrentDisc(), 0, -1);
     Iso_Terminate();
     Aspi_Terminate();
     ckvd::drives::SetDriveGroups({});

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "names/name_match.h"
 

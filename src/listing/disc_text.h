@@ -9,6 +9,8 @@
 
 #include "iso9660/iso_model.h"
 
+class Disc;
+
 // "Audio", "CD-ROM" or "CD-XA" for a session type byte; the audio/data decision of a CD-DA/CD-ROM session
 // follows the first session's data-track bit. Other disc types give "0x%02X".
 std::string Report_DiscTypeName(uint8_t sessionType, uint8_t firstSessionType);
@@ -42,7 +44,8 @@ void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string
 void Report_WalkTree(
     FileEntry* root,
     const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
-// The same below a root of `disc` (the form above walks the current Disc).
+// The same in the names `disc` keeps (the form above reads the current Disc's), for work on a worker that
+// reads a Disc of its own.
 void Report_WalkTree(
     const Disc& disc, FileEntry* root,
     const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);

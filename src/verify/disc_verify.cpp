@@ -9,7 +9,7 @@
 #include <span>
 
 #include "aspi/aspi_manager.h"
-#include "iso9660/iso9660.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso_disc_toc.h"
 #include "listing/disc_text.h"
 #include "platform/cd/cd_time.h"
@@ -62,12 +62,13 @@ struct DiscVerify::Index {
 DiscVerify::DiscVerify() = default;
 DiscVerify::~DiscVerify() = default;
 
-int DiscVerify::Start(uint16_t device, int session) {
+int DiscVerify::Start(const Disc& disc, uint16_t device, int session) {
+    m_disc = &disc;
     m_tracks.clear();
     m_trackAt.clear();
     m_reasons.clear();
     m_index.reset();
-    m_track = m_next = 0;
+    m_track = m_next = m_single = 0;
     m_done = m_total = 0;
     m_stopped = false;
     m_device = device;
@@ -115,7 +116,7 @@ int DiscVerify::Start(uint16_t device, int session) {
                 ? static_cast<uint32_t>(std::min<uint64_t>(end, limit) - std::min<uint64_t>(t.start, limit))
                 : 0;
     }
-    ExtendToVolumes(device);
+    ExtendToVolumes();
     for (const VerifyTrack& t : m_tracks) {
         m_trackAt.push_back(m_total);
         m_total += t.blocks;
@@ -123,11 +124,11 @@ int DiscVerify::Start(uint16_t device, int session) {
     return ASPI_OK;
 }
 
-void DiscVerify::ExtendToVolumes(uint16_t device) {
-    if (!g_DiscModel)
+void DiscVerify::ExtendToVolumes() {
+    if (!m_disc->model)
         return;
     std::vector<uint8_t> block(kUserBytes);
-    for (const SessionEntry* s = g_DiscModel->firstSession; s; s = s->next) {
+    for (const SessionEntry* s = m_disc->model->firstSession; s; s = s->next) {
         // The session's last data track in the plan, and where the next track of the disc begins.
         VerifyTrack* last = nullptr;
         for (VerifyTrack& t : m_tracks)
@@ -141,7 +142,7 @@ void DiscVerify::ExtendToVolumes(uint16_t device) {
                 limit = std::min<uint64_t>(limit, t.start);
         // The primary descriptor: the first of type 1 in the set (others may stand in front of it).
         for (uint32_t lbn = s->pvdLbn; lbn < s->pvdLbn + 16; ++lbn) {
-            if (Aspi_ReadSectors(device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
+            if (Aspi_ReadSectors(m_device, lbn, kUserBytes, 1, block.data()) != ASPI_OK ||
                 std::memcmp(&block[1], "CD001", 5) || block[0] == 255)
                 break;
             if (block[0] != 1)
@@ -165,51 +166,54 @@ bool DiscVerify::Step() {
         ++m_track;
         m_next = 0;
     }
-    if (m_stopped || m_track >= m_tracks.size())
+    if (m_track >= m_tracks.size())
         return false;
-    const VerifyTrack& t = m_tracks[m_track];
+    if (m_stopped || StopAsked()) {
+        m_stopped = true;
+        return false;
+    }
+    VerifyTrack& t = m_tracks[m_track];
+    const uint64_t at = m_trackAt[m_track] + m_next;
+    if (m_single > 0) { // around a failure, each block on its own: what can be read is, the rest is named
+        const bool laterTrack = m_track + 1 < m_tracks.size() && m_tracks[m_track + 1].session == t.session;
+        if (ReadBlocks(t, t.start + m_next, 1))
+            Take(t, t.start + m_next, 1, at);
+        else if (laterTrack && m_sense.key == kSenseIllegal && m_sense.asc == kAscOutOfRange)
+            Mark(at, VERIFY_GAP, 0);
+        else
+            Mark(at, VERIFY_UNREADABLE, FailureDetail());
+        --m_single;
+        ++m_next;
+        ++m_done;
+        return m_done < m_total;
+    }
     if (m_next >= t.recorded) { // what the volume claims past the track's end: no drive reads it
         const uint32_t past = t.blocks - m_next;
-        Mark(m_trackAt[m_track] + m_next, VERIFY_UNREADABLE, ReasonIndex(kPastTheEnd), past);
+        Mark(at, VERIFY_UNREADABLE, ReasonIndex(kPastTheEnd), past);
         m_next += past;
         m_done += past;
         return m_done < m_total;
     }
     const uint32_t run = std::min(m_image ? kImageRun : kDriveRun, t.recorded - m_next);
-    ReadRun(m_track, m_next, run);
+    if (!ReadBlocks(t, t.start + m_next, run)) {
+        m_single = run; // read by the next steps, one a step
+        return true;
+    }
+    Take(t, t.start + m_next, run, at);
     m_next += run;
     m_done += run;
     return m_done < m_total;
 }
 
-void DiscVerify::ReadRun(size_t track, uint32_t first, uint32_t count) {
-    VerifyTrack& t = m_tracks[track];
-    const uint64_t at = m_trackAt[track] + first;
-    const auto take = [&](uint32_t lba, uint32_t n, uint64_t index) {
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint8_t faults =
-                t.check == VerifyCheck::Sectors
-                    ? Verify_CheckSector(
-                          std::span<const uint8_t, VERIFY_RAW_BYTES>(
-                              m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
-                          static_cast<int32_t>(lba + i))
-                    : 0;
-            Mark(index + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
-        }
-    };
-    if (ReadBlocks(t, t.start + first, count)) {
-        take(t.start + first, count, at);
-        return;
-    }
-    // Around a failure, each block on its own: what can be read is, the rest is named.
-    const bool laterTrack = track + 1 < m_tracks.size() && m_tracks[track + 1].session == t.session;
+void DiscVerify::Take(const VerifyTrack& t, uint32_t lba, uint32_t count, uint64_t at) {
     for (uint32_t i = 0; i < count; ++i) {
-        if (ReadBlocks(t, t.start + first + i, 1))
-            take(t.start + first + i, 1, at + i);
-        else if (laterTrack && m_sense.key == kSenseIllegal && m_sense.asc == kAscOutOfRange)
-            Mark(at + i, VERIFY_GAP, 0);
-        else
-            Mark(at + i, VERIFY_UNREADABLE, FailureDetail());
+        const uint8_t faults =
+            t.check == VerifyCheck::Sectors
+                ? Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES>(
+                                         m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
+                                     static_cast<int32_t>(lba + i))
+                : 0;
+        Mark(at + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
     }
 }
 
@@ -334,17 +338,17 @@ std::vector<VerifyRange> DiscVerify::Ranges() const {
 }
 
 std::vector<VerifyHit> DiscVerify::Hits(const VerifyRange& range) const {
-    if (!g_DiscModel)
+    if (!m_disc || !m_disc->model)
         return {};
     if (!m_index) {
         m_index = std::make_unique<Index>();
         int number = 1;
-        for (SessionTree* tree = g_DiscModel->firstTree; tree; tree = tree->next, ++number) {
+        for (SessionTree* tree = m_disc->model->firstTree; tree; tree = tree->next, ++number) {
             if (m_session >= 0 && number != m_session + 1)
                 continue;
-            Report_WalkTree(tree->root, [&](FileEntry& e, const std::string& path, size_t) {
+            Report_WalkTree(*m_disc, tree->root, [&](FileEntry& e, const std::string& path, size_t) {
                 // The blocks the entry takes on the disc (a compressed file's stored size).
-                const uint64_t blocks = (uint64_t{Iso_ExtentSize(&e)} + kUserBytes - 1) / kUserBytes;
+                const uint64_t blocks = (uint64_t{Iso_ExtentSize(*m_disc, &e)} + kUserBytes - 1) / kUserBytes;
                 if (blocks == 0)
                     return;
                 m_index->extents.push_back(

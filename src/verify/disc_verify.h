@@ -1,9 +1,10 @@
 // Verify of the loaded disc: every block of every track read once, in long runs and block by block around
 // a run that fails; whole sectors checked where the drive gives them (sync, header, EDC, ECC); the damaged
 // ranges and the files and directories they hit. Driven a run at a time, so a window can show progress and
-// stop it.
+// stop it; one thread at a time drives it (the window's worker), reading only the Disc it was given.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "aspi/aspi_manager.h"
 
+class Disc;
 struct FileEntry;
 
 // What became of a block.
@@ -67,13 +69,17 @@ class DiscVerify {
     DiscVerify(const DiscVerify&) = delete;
     DiscVerify& operator=(const DiscVerify&) = delete;
 
-    // Plans the verify of the disc loaded from `device` (its full TOC; the disc model, where there is one,
-    // for the volumes' sizes and the files): every session, or the 0-based `session` alone. 1, or the
-    // TOC read's failure code.
-    int Start(uint16_t device, int session = -1);
-    // Reads and checks the next run of blocks; false once all were read or the verify was stopped.
+    // Plans the verify of the disc loaded from `device` (its full TOC; the model of `disc`, where it has one,
+    // for the volumes' sizes and the files; `disc` is read until the verify goes): every session, or the
+    // 0-based `session` alone. 1, or the TOC read's failure code.
+    int Start(const Disc& disc, uint16_t device, int session = -1);
+    // Reads and checks the next run of blocks, or the next block on its own of a run that failed (so a step
+    // is a read or two whatever the disc); false once all were read or the verify was stopped.
     bool Step();
     void Stop() { m_stopped = true; }
+    // For a verify on a worker: once `flag` is set, the verify stops before its next step; what it did not
+    // read stays not read.
+    void StopWhen(const std::atomic<bool>* flag) { m_stopFlag = flag; }
     bool Stopped() const { return m_stopped; }
     bool Finished() const { return m_done == m_total; }
 
@@ -86,19 +92,22 @@ class DiscVerify {
     std::vector<uint64_t> Counts() const;
     // The corrupt and unreadable runs of blocks, in the plan's order, a run of one state and reason each.
     std::vector<VerifyRange> Ranges() const;
-    // The files and directories of the disc model that hold a block of `range` (a file recorded in several
+    // The files and directories of the Disc's model that hold a block of `range` (a file recorded in several
     // extents once); the tracks of an audio session by their track files' names.
     std::vector<VerifyHit> Hits(const VerifyRange& range) const;
 
   private:
     struct Index;
-    void ReadRun(size_t track, uint32_t first, uint32_t count);
+    // The `count` sectors read at `lba`, checked and marked from the plan's `at` on.
+    void Take(const VerifyTrack& t, uint32_t lba, uint32_t count, uint64_t at);
+    bool StopAsked() const { return m_stopFlag && m_stopFlag->load(std::memory_order_relaxed); }
     bool ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count);
     void Mark(uint64_t at, uint8_t state, uint8_t detail, uint64_t count = 1);
     uint8_t FailureDetail();
     uint8_t ReasonIndex(const std::string& text);
-    void ExtendToVolumes(uint16_t device);
+    void ExtendToVolumes();
 
+    const Disc* m_disc = nullptr;
     uint16_t m_device = 0;
     bool m_image = false; // an image drive: longer runs
     int m_session = -1;
@@ -117,10 +126,12 @@ class DiscVerify {
     uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
-    AspiSense m_sense;   // the last read's
-    size_t m_track = 0;  // where the next run begins
-    uint32_t m_next = 0; //
+    AspiSense m_sense;     // the last read's
+    size_t m_track = 0;    // where the next run begins
+    uint32_t m_next = 0;   //
+    uint32_t m_single = 0; // blocks of a failed run still to read one at a time, from m_next on
     uint64_t m_done = 0, m_total = 0;
     bool m_stopped = false;
+    const std::atomic<bool>* m_stopFlag = nullptr;
     mutable std::unique_ptr<Index> m_index;
 };

@@ -3,23 +3,24 @@
 
 #include <set>
 
-#include "iso9660/iso9660.h"
+#include "iso9660/disc.h"
 #include "listing/disc_text.h"
 #include "platform/text/grouped_number.h"
 
 using ckvd::text::grouped;
 
-std::vector<VerifyDamagedEntry> Verify_DamagedEntries(int session) {
+std::vector<VerifyDamagedEntry> Verify_DamagedEntries(const Disc& disc, int session) {
     std::vector<VerifyDamagedEntry> found;
     int number = 1;
-    for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++number) {
+    for (SessionTree* t = disc.model ? disc.model->firstTree : nullptr; t; t = t->next, ++number) {
         if (session >= 0 && number != session + 1)
             continue;
         if (t->root && (t->root->flags & ISO_UNREADABLE))
-            found.push_back({number, "/", 'D', Iso_UnreadableReason(t->root), t->root});
-        Report_WalkTree(t->root, [&](FileEntry& e, const std::string& path, size_t) {
+            found.push_back({number, "/", 'D', Iso_UnreadableReason(disc, t->root), t->root});
+        Report_WalkTree(disc, t->root, [&](FileEntry& e, const std::string& path, size_t) {
             if (e.flags & ISO_UNREADABLE)
-                found.push_back({number, path, e.type == 'F' ? 'F' : 'D', Iso_UnreadableReason(&e), &e});
+                found.push_back(
+                    {number, path, e.type == 'F' ? 'F' : 'D', Iso_UnreadableReason(disc, &e), &e});
         });
     }
     return found;

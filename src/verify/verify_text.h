@@ -14,8 +14,8 @@ struct VerifyDamagedEntry {
     std::string reason;
     const FileEntry* entry = nullptr;
 };
-// Those of every session, or of the 0-based `session` alone.
-std::vector<VerifyDamagedEntry> Verify_DamagedEntries(int session = -1);
+// Those of `disc` in every session, or in the 0-based `session` alone.
+std::vector<VerifyDamagedEntry> Verify_DamagedEntries(const Disc& disc, int session = -1);
 
 // "(Session1) track 1, data, blocks 0-197: whole sectors checked (sync, header, EDC, ECC)"
 std::string Verify_TrackLine(const VerifyTrack& track);

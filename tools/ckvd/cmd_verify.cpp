@@ -125,7 +125,7 @@ int Cmd_Verify(int argc, char** argv) {
         return kExitFailure;
     }
     DiscVerify v;
-    if (const int rc = v.Start(static_cast<uint16_t>(device), o.session); rc != 1)
+    if (const int rc = v.Start(Iso_CurrentDisc(), static_cast<uint16_t>(device), o.session); rc != 1)
         return Cli_Fail("The TOC could not be read.", rc);
     const bool progress = isatty(STDERR_FILENO);
     for (int step = 0; v.Step(); ++step)
@@ -135,7 +135,7 @@ int Cmd_Verify(int argc, char** argv) {
     if (progress)
         std::fprintf(stderr, "\r%*s\r", 24, "");
     const std::vector<VerifyRange> ranges = v.Ranges();
-    const std::vector<VerifyDamagedEntry> damaged = Verify_DamagedEntries(o.session);
+    const std::vector<VerifyDamagedEntry> damaged = Verify_DamagedEntries(Iso_CurrentDisc(), o.session);
     const bool sound = ranges.empty() && damaged.empty() && analysis == 1;
     if (o.json)
         WriteJson(v, ranges, damaged, sound);

@@ -15,6 +15,7 @@ namespace {
 
 constexpr uint32_t kMapCell = 7;   // pixels a cell on screen (the map written to a file has 9)
 constexpr int kMapMaxHeight = 240; //
+constexpr int kTick = 100;         // ms between looks at the worker's progress
 
 // The map's pixels as a Qt image (deep copy: the picture goes away).
 QPixmap MapPixmap(const VerifyPicture& p) {
@@ -97,7 +98,10 @@ CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     resize(860, 600);
 
     connect(buttons, &QDialogButtonBox::rejected, this, &CVerifyDlg::reject);
-    connect(m_stop, &QPushButton::clicked, this, [this] { m_model.Stop(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] {
+        m_model.Stop();
+        Refresh();
+    });
     connect(m_save, &QPushButton::clicked, this, [this] { OnSaveMap(); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         const int row = m_list->indexOfTopLevelItem(item);
@@ -116,12 +120,12 @@ void CVerifyDlg::showEvent(QShowEvent* event) {
     if (!m_autoStart)
         return;
     m_autoStart = false;
-    if (!m_model.Start()) {
+    if (!m_model.StartOnWorker()) {
         QTimer::singleShot(0, this, [this] { QDialog::reject(); });
         return;
     }
     Refresh();
-    m_timer.start(0);
+    m_timer.start(kTick);
 }
 
 void CVerifyDlg::reject() {
@@ -131,27 +135,19 @@ void CVerifyDlg::reject() {
 }
 
 void CVerifyDlg::OnTick() {
-    const bool more = m_model.Step();
-    // The map and the rows are redrawn every few slices; the progress every slice.
-    if (!more || ++m_ticks % 6 == 0) {
-        m_model.RefreshRows();
-        Refresh();
-    } else {
-        ShowProgress();
+    const bool more = m_model.Poll();
+    if (!m_model.Started()) { // the plan failed on the worker: its message is shown
+        reject();
+        return;
     }
+    Refresh();
     if (!more)
         m_timer.stop();
 }
 
-void CVerifyDlg::ShowProgress() {
-    const DiscVerify& v = m_model.Verify();
-    m_status->setText(QString::fromStdString(m_model.StatusText()));
-    m_progress->setValue(int(v.Done() * 1000 / std::max<uint64_t>(v.Total(), 1)));
-}
-
 void CVerifyDlg::Refresh() {
-    const DiscVerify& v = m_model.Verify();
-    ShowProgress();
+    m_status->setText(QString::fromStdString(m_model.StatusText()));
+    m_progress->setValue(int(m_model.Done() * 1000 / std::max<uint64_t>(m_model.Total(), 1)));
     m_map->setPixmap(MapPixmap(m_model.Picture(kMapCell)));
     m_map->adjustSize();
     // The whole map where it fits, up to about 30 rows of cells; more scroll.
@@ -160,10 +156,10 @@ void CVerifyDlg::Refresh() {
                                m_scroll->verticalScrollBar()->sizeHint().width() *
                                    (m_map->height() > kMapMaxHeight ? 1 : 0),
                            std::min(m_map->height(), kMapMaxHeight) + frame);
-    const VerifyMapLayout layout = Verify_MapLayout(v.Total());
+    const VerifyMapLayout layout = Verify_MapLayout(m_model.Total());
     m_scale->setText(
         QString::fromStdString("One cell: " + Verify_Count(layout.blocksPerCell, "block", "blocks") + " of " +
-                               ckvd::text::grouped(v.Total())));
+                               ckvd::text::grouped(m_model.Total())));
     if (m_list->topLevelItemCount() != int(m_model.Rows().size())) {
         m_list->clear();
         for (const CVerifyDlgModel::Row& r : m_model.Rows()) {
@@ -177,8 +173,8 @@ void CVerifyDlg::Refresh() {
     }
     m_checked->setText(QString::fromStdString(m_model.CheckedText()));
     m_summary->setText(QString::fromStdString(m_model.SummaryText()));
-    m_stop->setEnabled(m_model.Running());
-    m_save->setEnabled(!m_model.Running() && v.Total() > 0);
+    m_stop->setEnabled(m_model.Running() && !m_model.Stopping());
+    m_save->setEnabled(!m_model.Running() && m_model.Total() > 0);
 }
 
 void CVerifyDlg::OnSaveMap() {

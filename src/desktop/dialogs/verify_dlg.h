@@ -22,7 +22,7 @@ class CVerifyDlg final : public QDialog {
     QTreeWidget* List() const { return m_list; }
     QLabel* Status() const { return m_status; }
     QLabel* Checked() const { return m_checked; }
-    // Starts reading when shown; off for a picture of the window or a test that steps it itself.
+    // Starts reading on a worker when shown; off for a picture of the window or a test that runs it itself.
     void SetAutoStart(bool start) { m_autoStart = start; }
     // Shows what the model holds now (progress, map, rows, summary).
     void Refresh();
@@ -34,8 +34,7 @@ class CVerifyDlg final : public QDialog {
     void reject() override; // Escape and the window's close button stop a running verify first
 
   private:
-    void OnTick();
-    void ShowProgress(); // the status line and the progress bar
+    void OnTick(); // the worker's newest view shown
     void OnSaveMap();
 
     CVerifyDlgModel m_model;
@@ -51,5 +50,4 @@ class CVerifyDlg final : public QDialog {
     QPushButton* m_save;
     QTimer m_timer;
     bool m_autoStart = true;
-    int m_ticks = 0;
 };

@@ -1,0 +1,87 @@
+// Verify Disc on a worker: the window answers while a slow drive fails block after block, Stop and closing
+// the window end the verify within a read or two, and a whole verify ends as ckvd verify does.
+#include "widget_fixture.h"
+
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <chrono>
+
+namespace {
+
+// Events until `done` holds or 20 s have passed.
+bool Within(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000 && !done(); ++i)
+        QTest::qWait(10);
+    return done();
+}
+
+} // namespace
+
+TEST_F(MainWindow, VerifyDiscReadsOnAWorkerAndStopsWithinABlock) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    // Blocks 40-250 fail (files' blocks, no directory's): the first run of 256 blocks is read again block by
+    // block, 10 ms a command, some 2.5 s in all.
+    const char* kUnreadable = "40-250";
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CKVD_IMAGE_DRIVE_UNREADABLE", kUnreadable);
+    cli.setProcessEnvironment(env);
+    cli.start(CKVD_BIN, {"verify", QString::fromStdString(demo_[0])});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString summary = QString::fromUtf8(cli.readAllStandardOutput()).trimmed().section('\n', -1);
+    ASSERT_TRUE(summary.contains(" 211 unreadable; 1 damaged range hits 12 files")) << summary.toStdString();
+    ckvd::drives::ImageDrive* drive = ckvd::drives::FindImageDrive(demo_[0]);
+    drive->add_unreadable(40, 250);
+    drive->set_command_delay(std::chrono::milliseconds(10));
+
+    enum { kStop, kClose, kToTheEnd };
+    for (const int how : {kStop, kClose, kToTheEnd}) {
+        SCOPED_TRACE(how);
+        QElapsedTimer clock;
+        WithModalDialog<CVerifyDlg>(
+            [&] { frame_->OnVerifyDisc(); }, "Verify Disc",
+            [&](CVerifyDlg* dlg) {
+                // The window's own timers keep their rate while the worker reads.
+                int beats = 0;
+                QTimer beat;
+                QObject::connect(&beat, &QTimer::timeout, [&beats] { ++beats; });
+                beat.start(20);
+                QElapsedTimer running;
+                running.start();
+                EXPECT_TRUE(Within([&] { return dlg->List()->topLevelItemCount() > 0; }))
+                    << "no rows as blocks fail";
+                QTest::qWait(200);
+                EXPECT_GE(beats, running.elapsed() / 40);
+                ASSERT_TRUE(dlg->Model().Running()) << "the verify ended before the window was tried";
+                if (how == kStop) {
+                    QPushButton* stop = nullptr;
+                    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+                        stop = b->text() == "&Stop" ? b : stop;
+                    ASSERT_NE(stop, nullptr);
+                    clock.start();
+                    QTest::mouseClick(stop, Qt::LeftButton);
+                    EXPECT_FALSE(stop->isEnabled());
+                    EXPECT_TRUE(Within([&] { return !dlg->Model().Running(); }));
+                    EXPECT_LT(clock.elapsed(), 1000);
+                    EXPECT_TRUE(dlg->Status()->text().startsWith("Stopped after "))
+                        << dlg->Status()->text().toStdString();
+                } else if (how == kToTheEnd) {
+                    EXPECT_TRUE(Within([&] { return !dlg->Model().Running(); }));
+                    EXPECT_EQ(dlg->Model().SummaryText(), summary.toStdString());
+                    EXPECT_EQ(dlg->Status()->text(), "The disc is damaged: the entries below are hit");
+                }
+                clock.start();
+            });
+        // Closed while it reads: the worker is joined at its next block.
+        EXPECT_LT(clock.elapsed(), 1000);
+    }
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
