@@ -146,7 +146,7 @@ void Walk::Run(FileEntry* root) {
     std::vector<Folder> stack{{root, "", 1}};
     uint32_t folderCount = 0, fileCount = 0;
     int shownFolder = 0, discTrack = 0;
-    // A check on a worker that was cancelled ends at the next folder; its results are dropped.
+    // A check on a worker that was cancelled ends at the next file; its results are dropped.
     while (!stack.empty() && !m_disc.Stopped()) {
         const Folder f = stack.back();
         stack.pop_back();
@@ -177,7 +177,7 @@ void Walk::Run(FileEntry* root) {
                     std::to_string(m_profile.maxFolders) + " the player reads: its files are never reached");
         int track = 0;
         std::vector<Folder> below;
-        for (FileEntry* c = f.dir->firstChild; c; c = c->nextSibling) {
+        for (FileEntry* c = f.dir->firstChild; c && !m_disc.Stopped(); c = c->nextSibling) {
             const std::string path = f.path + "/" + Iso_EntryName(m_disc, c);
             if (Iso_IsAudioFolder(m_disc, c)) // the CD's audio tracks, no folder of the file system
                 continue;

@@ -114,6 +114,34 @@ TEST_F(MainWindow, ACatalogueAddOnAWorkerReadsItsOwnDiscWhileTheWindowShowsAnoth
     EXPECT_EQ(a.toc, b.toc);
 }
 
+// Player Check on a worker: the dialog opens at once saying what it checks, then fills as the check that
+// waits.
+TEST_F(MainWindow, PlayerCheckOnAWorkerFillsAsTheCheckThatWaits) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    QString summary;
+    int findings = 0, order = 0;
+    {
+        CPlayerCheckDlg waits(sink_, frame_.get());
+        ASSERT_TRUE(waits.Check());
+        summary = waits.Summary()->text();
+        findings = waits.Findings()->topLevelItemCount();
+        order = waits.Order()->topLevelItemCount();
+    }
+    ASSERT_GT(order, 0);
+    frame_->SetBackgroundWork(true);
+    ckvd::drives::FindImageDrive(demo_[0])->set_command_delay(std::chrono::milliseconds(20));
+    WithModalDialog<CPlayerCheckDlg>([&] { frame_->OnPlayerCheck(); }, "Player Check",
+                                     [&](CPlayerCheckDlg* dlg) {
+                                         EXPECT_TRUE(dlg->Checking());
+                                         EXPECT_TRUE(dlg->Summary()->text().startsWith("Checking the disc"));
+                                         EXPECT_TRUE(Within([&] { return !dlg->Checking(); }));
+                                         EXPECT_EQ(dlg->Summary()->text(), summary);
+                                         EXPECT_EQ(dlg->Findings()->topLevelItemCount(), findings);
+                                         EXPECT_EQ(dlg->Order()->topLevelItemCount(), order);
+                                     });
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -4,6 +4,8 @@
 // short.
 #include "widget_fixture.h"
 
+#include <cstdlib>
+
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <chrono>
@@ -37,8 +39,10 @@ class SaveOnWorker : public MainWindow {
             source_[name] = bytes;
         }
         const QString image = dir_.path() + "/tree.iso";
-        ASSERT_EQ(QProcess::execute("genisoimage", {"-quiet", "-R", "-J", "-o", image, dir_.path() + "/src"}),
-                  0);
+        // Through the C library's fork, which ThreadSanitizer follows (QProcess's clone it cannot).
+        const std::string make = "genisoimage -quiet -R -J -o '" + image.toStdString() + "' '" +
+                                 dir_.path().toStdString() + "/src'";
+        ASSERT_EQ(std::system(make.c_str()), 0) << make;
         ASSERT_NO_FATAL_FAILURE(Show());
         OpenImage(image.toStdString());
         ASSERT_NE(Select("/BIG.BIN"), nullptr);
