@@ -8,17 +8,6 @@
 #include "appmodel/catalogue_add.h"
 #include "catalogue/catalogue.h"
 
-namespace {
-
-// Events until `done` holds or 20 s have passed.
-bool Within(const std::function<bool()>& done) {
-    for (int i = 0; i < 2000 && !done(); ++i)
-        QTest::qWait(10);
-    return done();
-}
-
-} // namespace
-
 TEST_F(MainWindow, ALoadOnAWorkerKeepsTheWindowAnsweringAndCancelKeepsTheDiscShown) {
     ASSERT_NO_FATAL_FAILURE(Show());
     const int data = App_StartFirstDrive(true, sink_, false);

@@ -78,11 +78,6 @@ class SaveOnWorker : public MainWindow {
         EXPECT_GE(ticks_ - ticks, 3 * int(done() / kChunk)) << "the window stood still during the copy";
         EXPECT_TRUE(Within([&] { return !dlg.isVisible(); }));
     }
-    static bool Within(const std::function<bool()>& condition) {
-        for (int i = 0; i < 2000 && !condition(); ++i)
-            QTest::qWait(10);
-        return condition();
-    }
     std::map<std::string, QByteArray> source_;
     QTimer tick_;
     int ticks_ = 0;

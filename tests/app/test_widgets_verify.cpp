@@ -6,17 +6,6 @@
 #include <chrono>
 #include <cstdio>
 
-namespace {
-
-// Events until `done` holds or 20 s have passed.
-bool Within(const std::function<bool()>& done) {
-    for (int i = 0; i < 2000 && !done(); ++i)
-        QTest::qWait(10);
-    return done();
-}
-
-} // namespace
-
 TEST_F(MainWindow, VerifyDiscReadsOnAWorkerAndStopsWithinABlock) {
     ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     // Blocks 40-250 fail (files' blocks, no directory's): the first run of 256 blocks is read again block by
@@ -74,11 +63,4 @@ TEST_F(MainWindow, VerifyDiscReadsOnAWorkerAndStopsWithinABlock) {
         // verdict and no message.
     }
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

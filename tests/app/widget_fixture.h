@@ -136,6 +136,11 @@ inline void WithModalDialog(const std::function<void()>& open, const QString& ti
 }
 
 // A press and release on the report view's row of that name, then the double-click event.
+// Events until `done` holds or 20 s have passed: work on a worker ends while the window goes on.
+inline bool Within(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
 inline void DoubleClickRow(CKVDAppView* list, const QString& name) {
     const QModelIndexList found =
         list->ListModel()->match(list->ListModel()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);

@@ -145,7 +145,8 @@ void CSaveTreeDlg::Show(const TreeCopyTotals& done) {
                          .arg(m_model.Total().files)
                          .arg(qulonglong(done.bytes))
                          .arg(qulonglong(m_model.Total().bytes)));
-    m_progress->setValue(int(done.bytes >> m_shift));
+    if (done.bytes) // until the first bytes the bar stays blank, as the window opens
+        m_progress->setValue(int(done.bytes >> m_shift));
 }
 
 void CSaveTreeDlg::showEvent(QShowEvent* event) {

@@ -386,6 +386,8 @@ WindowPlacement CMainFrame::CurrentPlacement() const {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A catalogue add still running is finished, not dropped: the disc the user asked for goes in.
+    FinishCatalogueAdd();
     if (!m_placementSaved) {
         m_placementSaved = true;
         m_model.DestroyWindow(CurrentPlacement());

@@ -112,13 +112,16 @@ class CMainFrame final : public QMainWindow {
     void ArrangeSplitter();
     void RememberNormalGeometry();
     void UpdateTitle(const std::string& docTitle);
-    // Cancels a load on a worker and waits for its work, before the drives change.
+    // Drops a load on a worker and waits for the dropped ones; before the drives change, the catalogue add
+    // on a worker too.
     void StopLoads();
+    void StopDriveReaders();
     void PollLoad();
     void ShowLoaded(bool ok);
     void ShowLoading(bool on);
     QString LoadingText() const;
     void PollCatalogueAdd();
+    void FinishCatalogueAdd(); // waits for the add on a worker and says how it went
     // The files of a drop: the first that loads is shown, the others go into drives.
     void OpenDroppedImages(QStringList files);
 

@@ -26,7 +26,7 @@
 #include "res/app_strings.h"
 
 void CMainFrame::OnSelectDrive() {
-    StopLoads(); // the dialog scans the drives again
+    StopDriveReaders(); // the dialog scans the drives again
     CDriveDlg dlg(m_sink, this);
     const int result = dlg.exec();
     if (result == CDriveDlg::OpenImage) {
@@ -58,7 +58,7 @@ void CMainFrame::OnOpenDiscImage() {
 }
 
 bool CMainFrame::OpenDiscImage(const QString& path, std::function<void(bool)> done) {
-    StopLoads(); // the image goes into the drives
+    StopDriveReaders(); // the image goes into the drives
     const std::string image = App_ImagePath(path.toStdString());
     const int device = m_model.StartImageDrive(image);
     if (device < 0) {

@@ -54,12 +54,22 @@ void CMainFrame::StopLoads() {
     CancelLoad();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_model.WaitForLoads();
-    // A catalogue add reads through the drive list a scan rebuilds: it ends first, and says how it went.
-    if (m_catalogueAdd) {
-        m_catalogueAdd->Wait();
-        PollCatalogueAdd();
-    }
     QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::StopDriveReaders() {
+    StopLoads();
+    // A catalogue add reads through the drive list a scan rebuilds: it ends first.
+    FinishCatalogueAdd();
+}
+
+void CMainFrame::FinishCatalogueAdd() {
+    if (!m_catalogueAdd)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_catalogueAdd->Wait();
+    QApplication::restoreOverrideCursor();
+    PollCatalogueAdd(); // says how it went
 }
 
 void CMainFrame::PollCatalogueAdd() {
