@@ -11,20 +11,26 @@ void BackgroundJob::Control::Report(uint64_t done, uint64_t total, std::string w
         m_job.m_progress.what = std::move(what);
 }
 
-BackgroundJob::BackgroundJob(Work work) {
-    m_thread = std::thread([this, work = std::move(work)] {
-        Control control(*this);
-        try {
-            work(control);
-        } catch (const std::exception& e) {
-            std::lock_guard lock(m_mutex);
-            m_failure = e.what();
-        } catch (...) {
-            std::lock_guard lock(m_mutex);
-            m_failure = "the work ended with an unknown exception";
-        }
-        m_finished.store(true, std::memory_order_release);
-    });
+BackgroundJob::BackgroundJob(Work work, Where where) {
+    if (where == Where::Here) {
+        Run(work);
+        return;
+    }
+    m_thread = std::thread([this, work = std::move(work)] { Run(work); });
+}
+
+void BackgroundJob::Run(const Work& work) {
+    Control control(*this);
+    try {
+        work(control);
+    } catch (const std::exception& e) {
+        std::lock_guard lock(m_mutex);
+        m_failure = e.what();
+    } catch (...) {
+        std::lock_guard lock(m_mutex);
+        m_failure = "the work ended with an unknown exception";
+    }
+    m_finished.store(true, std::memory_order_release);
 }
 
 BackgroundJob::~BackgroundJob() {

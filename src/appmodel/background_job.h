@@ -32,8 +32,10 @@ class BackgroundJob {
     };
     using Work = std::function<void(Control&)>;
 
-    // Starts `work` on a new thread.
-    explicit BackgroundJob(Work work);
+    // Starts `work` on a new thread, or runs it to its end here (for a caller that waits anyway: no thread
+    // and its stack for nothing).
+    enum class Where { OwnThread, Here };
+    explicit BackgroundJob(Work work, Where where = Where::OwnThread);
     // Cancels the work and waits for it: a job never outlives the one who started it.
     ~BackgroundJob();
     BackgroundJob(const BackgroundJob&) = delete;
@@ -51,6 +53,8 @@ class BackgroundJob {
     std::string Failure() const;
 
   private:
+    void Run(const Work& work);
+
     std::atomic<bool> m_cancel{false}, m_finished{false};
     mutable std::mutex m_mutex;
     Progress m_progress;

@@ -5,18 +5,20 @@
 #include "appmodel/disc_analysis.h"
 #include "iso9660/iso9660.h"
 
-DiscLoadJob::DiscLoadJob(uint16_t device) : m_device(device) {
+DiscLoadJob::DiscLoadJob(uint16_t device, BackgroundJob::Where where) : m_device(device) {
     // Made here, so that the window may read its count of directories while the worker fills it.
     m_analysis.disc = std::make_unique<Disc>();
     m_reading = m_analysis.disc.get();
-    m_job = std::make_unique<BackgroundJob>([this](BackgroundJob::Control& control) {
-        Disc& disc = *m_analysis.disc;
-        disc.stop = &control.CancelFlag();
-        m_analysis.result = disc.Analyze(m_device);
-        disc.stop = nullptr;
-        if (m_analysis.result != ISO_OK && !control.Cancelled())
-            m_reason = App_LoadFailureReason(m_device, m_analysis.result);
-    });
+    m_job = std::make_unique<BackgroundJob>(
+        [this](BackgroundJob::Control& control) {
+            Disc& disc = *m_analysis.disc;
+            disc.stop = &control.CancelFlag();
+            m_analysis.result = disc.Analyze(m_device);
+            disc.stop = nullptr;
+            if (m_analysis.result != ISO_OK && !control.Cancelled())
+                m_reason = App_LoadFailureReason(m_device, m_analysis.result);
+        },
+        where);
 }
 
 BackgroundJob::Progress DiscLoadJob::Now() const {

@@ -12,8 +12,8 @@
 
 class DiscLoadJob {
   public:
-    // Starts the analysis of the disc in `device`.
-    explicit DiscLoadJob(uint16_t device);
+    // Starts the analysis of the disc in `device` (Here: runs it to its end first).
+    explicit DiscLoadJob(uint16_t device, BackgroundJob::Where where = BackgroundJob::Where::OwnThread);
 
     uint16_t Device() const { return m_device; }
     bool Finished() const { return m_job->Finished(); }

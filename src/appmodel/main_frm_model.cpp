@@ -43,7 +43,8 @@ void CMainFrameModel::Report(const char* format, int line, int code, const std::
 }
 
 bool CMainFrameModel::LoadDisc(uint16_t device) {
-    StartLoad(device);
+    CancelLoad();
+    m_load = std::make_unique<DiscLoadJob>(device, BackgroundJob::Where::Here);
     return FinishLoad();
 }
 

@@ -13,10 +13,10 @@ std::vector<std::string> CPlayerCheckDlgModel::Profiles() const {
 }
 
 bool CPlayerCheckDlgModel::Run(const std::string& profile) {
-    return Start(profile) && Finish();
+    return Start(profile, BackgroundJob::Where::Here) && Finish();
 }
 
-bool CPlayerCheckDlgModel::Start(const std::string& profile) {
+bool CPlayerCheckDlgModel::Start(const std::string& profile, BackgroundJob::Where where) {
     Cancel();
     if (!g_DiscModel || !g_DiscModel->firstSession) {
         m_sink.Show(IDS_NO_DISC);
@@ -34,15 +34,17 @@ bool CPlayerCheckDlgModel::Start(const std::string& profile) {
     // The disc is read again in the names its player reads, as ckvd check reads it: the shown Disc stays the
     // window's alone.
     Check& c = *check;
-    c.job = std::make_unique<BackgroundJob>([&c](BackgroundJob::Control& control) {
-        c.disc->stop = &control.CancelFlag();
-        c.analysis = c.disc->Analyze(c.device, Player_ReadNames(c.profile));
-        if (c.analysis == ISO_OK)
-            c.result = Player_Check(*c.disc, c.profile);
-        else if (!control.Cancelled())
-            c.reason = App_LoadFailureReason(c.device, c.analysis);
-        c.disc->stop = nullptr;
-    });
+    c.job = std::make_unique<BackgroundJob>(
+        [&c](BackgroundJob::Control& control) {
+            c.disc->stop = &control.CancelFlag();
+            c.analysis = c.disc->Analyze(c.device, Player_ReadNames(c.profile));
+            if (c.analysis == ISO_OK)
+                c.result = Player_Check(*c.disc, c.profile);
+            else if (!control.Cancelled())
+                c.reason = App_LoadFailureReason(c.device, c.analysis);
+            c.disc->stop = nullptr;
+        },
+        where);
     m_check = std::move(check);
     return true;
 }

@@ -27,7 +27,7 @@ class CPlayerCheckDlgModel {
     bool Run(const std::string& profile);
     // The same check on a worker: false after the message when it cannot start; a check still running is
     // dropped first. The results of before stay until Finish takes the new ones.
-    bool Start(const std::string& profile);
+    bool Start(const std::string& profile, BackgroundJob::Where where = BackgroundJob::Where::OwnThread);
     bool Checking() const { return m_check != nullptr; }
     bool Ready() const { return m_check && m_check->job->Finished(); }
     // Waits for the worker's end and takes its results; false after the message when the disc could not be
