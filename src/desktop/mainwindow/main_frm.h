@@ -121,6 +121,8 @@ class CMainFrame final : public QMainWindow {
     void ShowLoading(bool on);
     QString LoadingText() const;
     void PollCatalogueAdd();
+    // The add's outcome: its words in the status bar, or the reason in a message.
+    void ShowCatalogueAdd(bool added, const std::string& message);
     void FinishCatalogueAdd(); // waits for the add on a worker and says how it went
     // The files of a drop: the first that loads is shown, the others go into drives.
     void OpenDroppedImages(QStringList files);

@@ -182,6 +182,10 @@ void CMainFrame::OnAddToCatalogue() {
     }
     std::string message;
     const bool added = App_AddToCatalogue(-1, {}, {}, message);
+    ShowCatalogueAdd(added, message);
+}
+
+void CMainFrame::ShowCatalogueAdd(bool added, const std::string& message) {
     if (added)
         statusBar()->showMessage(QString::fromStdString(message), 8000);
     else

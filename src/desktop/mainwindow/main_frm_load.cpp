@@ -78,10 +78,8 @@ void CMainFrame::PollCatalogueAdd() {
     const std::unique_ptr<CatalogueAddJob> done = std::move(m_catalogueAdd);
     m_catalogueTimer->stop();
     ShowIdle();
-    if (done->Added())
-        statusBar()->showMessage(QString::fromStdString(done->Message()), 8000);
-    else
-        m_sink.ShowUtf8("The disc was not added to the catalogue.\n" + done->Message());
+    const bool added = done->Added();
+    ShowCatalogueAdd(added, done->Message());
 }
 
 void CMainFrame::PollLoad() {
