@@ -93,14 +93,14 @@ _ckvd() {
             continue
         fi
         case $w in
-        --session | --image | --number | --comment | -o | --map | --profile | --catalogue) skip=1 ;;
+        --session | --image | --number | --comment | -o | --map | --profile | --catalogue | --retry) skip=1 ;;
         -*) ;;
         *) if [[ -z $cmd ]]; then cmd=$w; else args+=("$w"); fi ;;
         esac
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify check catalog help --help --version"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify dump check catalog help --help --version"
         return 0
     fi
     case $prev in
@@ -135,7 +135,7 @@ _ckvd() {
         _ckvd_words "$cur" "flac wav"
         return 0
         ;;
-    --number | --comment) return 0 ;;
+    --number | --comment | --retry) return 0 ;;
     esac
 
     local options
@@ -147,6 +147,7 @@ _ckvd() {
     get) options="-r --session --audio --help" ;;
     report) options="--number --comment -o --catalogue --help" ;;
     verify) options="--json --session --map --help" ;;
+    dump) options="--retry --json --help" ;;
     check) options="--json --csv --order --profile --help" ;;
     catalog) options="--json --csv --number --comment --catalogue --help" ;;
     *) return 0 ;;
@@ -160,11 +161,12 @@ _ckvd() {
         return 0
     fi
     case $cmd:$argIndex in
-    toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | check:0) _ckvd_drive "$cur" ;;
+    toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | dump:0 | check:0) _ckvd_drive "$cur" ;;
     catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import" ;;
     catalog:*) [[ ${args[0]} == add && $argIndex == 1 ]] && _ckvd_drive "$cur"
         [[ ${args[0]} == import ]] && _ckvd_files "$cur" csv ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
+    dump:1) _ckvd_files "$cur" iso cue ;;
     esac
     return 0
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <set>
 #include <span>
 
@@ -21,8 +20,6 @@ constexpr uint32_t kUserBytes = 2048;
 // Blocks a run: what every SG_IO path takes (64 KB and a little more) from a drive, more from an image.
 constexpr uint32_t kDriveRun = 27, kImageRun = 256;
 constexpr uint8_t kImageAdapter = 1;
-// Blocks a CD can address (99:59:74): a plan holds as many, or what a larger medium's capacity says.
-constexpr uint64_t kCdBlocks = ckvd::cd::kMaxCdBlocks;
 using ckvd::drives::kSenseNotReady;
 constexpr uint8_t kSenseMedium = ckvd::drives::kSenseMediumError, kSenseHardware = 4,
                   kSenseIllegal = ckvd::drives::kSenseIllegalRequest;
@@ -75,47 +72,12 @@ int DiscVerify::Start(const Disc& disc, uint16_t device, int session) {
     m_session = session;
     m_runs.clear();
     m_lastRun = 0;
-    uint32_t lastLba = 0, blockLength = 0;
-    m_limit = kCdBlocks;
-    if (Aspi_ReadCapacity(device, &lastLba, &blockLength) == ASPI_OK)
-        m_limit = std::max<uint64_t>(kCdBlocks, uint64_t{lastLba} + 1);
+    m_limit = Verify_BlockLimit(device);
     const DeviceEntry* dev = Aspi_GetDevice(device);
     m_image = dev && dev->hostAdapterId == kImageAdapter;
-    // The tracks of the TOC the disc analysis reads, checked as it checks them.
     IsoDiscToc toc;
-    if (const int rc = Iso_ReadDiscToc(device, &toc); rc != ISO_OK)
+    if (const int rc = Verify_PlanTracks(device, session, m_limit, m_tracks, toc); rc != ISO_OK)
         return rc;
-    std::map<int, uint32_t> leadouts; // A2 of each session
-    for (const IsoTocSession& s : toc.sessions) {
-        leadouts[s.number] = s.leadOut;
-        for (const IsoTocTrack& track : s.tracks) {
-            if (session >= 0 && s.number != session + 1)
-                continue;
-            VerifyTrack t;
-            t.session = s.number;
-            t.number = track.number;
-            t.audio = !(track.control & 0x04);
-            t.start = track.start;
-            t.check = t.audio ? VerifyCheck::Audio : VerifyCheck::Pending;
-            t.endEstimated = s.leadOutEstimated && &track == &s.tracks.back();
-            m_tracks.push_back(t);
-        }
-    }
-    std::sort(m_tracks.begin(), m_tracks.end(),
-              [](const VerifyTrack& a, const VerifyTrack& b) { return a.start < b.start; });
-    // A track ends where the next one of its session begins, the last at its session's lead-out; never
-    // past the next track of the disc, so no block is planned twice whatever the TOC says.
-    for (size_t i = 0; i < m_tracks.size(); ++i) {
-        VerifyTrack& t = m_tracks[i];
-        uint32_t end = leadouts.count(t.session) ? leadouts[t.session] : t.start;
-        if (i + 1 < m_tracks.size() && (m_tracks[i + 1].session == t.session || m_tracks[i + 1].start < end))
-            end = m_tracks[i + 1].start;
-        const uint64_t limit = std::min<uint64_t>(m_limit, UINT32_MAX);
-        t.recorded = t.blocks =
-            end > t.start
-                ? static_cast<uint32_t>(std::min<uint64_t>(end, limit) - std::min<uint64_t>(t.start, limit))
-                : 0;
-    }
     ExtendToVolumes();
     for (const VerifyTrack& t : m_tracks) {
         m_trackAt.push_back(m_total);

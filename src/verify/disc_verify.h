@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
+#include "verify/track_plan.h"
 
 class Disc;
 struct FileEntry;
@@ -25,29 +26,6 @@ constexpr uint8_t VERIFY_UNREADABLE = 3; // the drive could not give it
 // drive reads it); no damage.
 constexpr uint8_t VERIFY_GAP = 4;
 constexpr size_t VERIFY_STATES = 5;
-
-// How a track's blocks are checked.
-enum class VerifyCheck : uint8_t {
-    Pending,  // not yet known (before its first read)
-    Sectors,  // whole sectors: sync, header, EDC and ECC
-    UserData, // 2048-byte blocks: read only (the drive or image gives no whole sectors)
-    Audio,    // CD-DA: read only
-};
-
-struct VerifyTrack {
-    int session = 0; // 1..
-    int number = 0;  // track number
-    bool audio = false;
-    uint32_t start = 0;    // first block
-    uint32_t recorded = 0; // blocks of the track in the TOC
-    // Blocks verified: more than recorded where the session's volume descriptor claims blocks past the
-    // track (an image cut short), so what the file system expects there is read and found missing.
-    uint32_t blocks = 0;
-    VerifyCheck check = VerifyCheck::Pending;
-    // The last track of a session whose lead-out the TOC did not give (a drive without a full TOC): a data
-    // track ends where its volume does, never past where the lead-out was estimated.
-    bool endEstimated = false;
-};
 
 struct VerifyRange {
     uint32_t first = 0, count = 0;

@@ -218,3 +218,7 @@ std::string Verify_FaultText(uint8_t faults) {
     }
     return text;
 }
+
+bool Sector_IsSynthesised(std::span<const uint8_t, VERIFY_RAW_BYTES> sector) {
+    return std::all_of(sector.begin() + 2064, sector.end(), [](uint8_t b) { return b == 0; });
+}

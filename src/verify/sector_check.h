@@ -24,3 +24,6 @@ uint32_t Verify_Edc(std::span<const uint8_t> bytes);
 void Verify_MakeMode1Sector(std::span<uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba);
 // "sync pattern broken, EDC and ECC do not match" for a set of faults.
 std::string Verify_FaultText(uint8_t faults);
+// Whether a Mode 1 `sector` was made up around its user data rather than read: its EDC and P and Q parity
+// (bytes 2064-2351) all zero, as a drive that keeps only the user data answers READ CD.
+bool Sector_IsSynthesised(std::span<const uint8_t, VERIFY_RAW_BYTES> sector);

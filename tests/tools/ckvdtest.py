@@ -60,6 +60,21 @@ def wav_samples(path):
     return b[at + 8:at + 8 + int.from_bytes(b[at + 4:at + 8], "little")]
 
 
+def mixed_cue(d):
+    """d/mixed.cue: d/data.iso (the caller's) as data track 1, sox's tones t2.wav and t3.wav as audio tracks 2 and 3
+    in d/audio.bin, two seconds of pregap before track 2 that the files leave out."""
+    raw = b""
+    for n in (2, 3):
+        tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", f"{d}/t{n}.wav", "synth", f"{n}.3", "sine", str(300 * n))
+        data = wav_samples(f"{d}/t{n}.wav")
+        raw += data + bytes(-len(data) % 2352)
+    write(f"{d}/audio.bin", raw)
+    three = len(wav_samples(f"{d}/t2.wav")) // 2352 + 1
+    write(f"{d}/mixed.cue", 'FILE "data.iso" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n'
+          'FILE "audio.bin" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n'
+          f'  TRACK 03 AUDIO\n    INDEX 01 {three // 4500:02d}:{three // 75 % 60:02d}:{three % 75:02d}\n')
+
+
 def fresh(*parts):
     """An empty folder under WORK."""
     path = os.path.join(WORK, *parts)

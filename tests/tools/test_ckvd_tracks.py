@@ -10,7 +10,7 @@ import os
 import re
 import unittest
 
-from ckvdtest import WORK, fresh, main, ok, read, run, tool, wav_samples, write
+from ckvdtest import WORK, fresh, main, mixed_cue, ok, read, run, tool, wav_samples, write
 
 SECTOR = 2352
 
@@ -28,16 +28,7 @@ class MixedMode(unittest.TestCase):
         d = cls.d = fresh("mixed")
         write(f"{d}/data/DOCS/README.TXT", "hello\n")
         tool("genisoimage", "-quiet", "-J", "-V", "MIXED", "-o", f"{d}/data.iso", f"{d}/data")
-        raw = b""
-        for n in (2, 3):
-            tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", f"{d}/t{n}.wav", "synth", f"{n}.3", "sine", str(300 * n))
-            data = wav_samples(f"{d}/t{n}.wav")
-            raw += data + bytes(-len(data) % SECTOR)
-        write(f"{d}/audio.bin", raw)
-        three = len(wav_samples(f"{d}/t2.wav")) // SECTOR + 1
-        write(f"{d}/mixed.cue", 'FILE "data.iso" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n'
-              'FILE "audio.bin" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n'
-              f'  TRACK 03 AUDIO\n    INDEX 01 {three // 4500:02d}:{three // 75 % 60:02d}:{three % 75:02d}\n')
+        mixed_cue(d)
         write(f"{d}/mixed.toc", 'CD_ROM\nTRACK MODE1\nDATAFILE "data.iso"\nTRACK AUDIO\nPREGAP 0:2:0\n'
               'FILE "t2.wav" 0\nTRACK AUDIO\nFILE "t3.wav" 0\n')
 

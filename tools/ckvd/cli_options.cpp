@@ -49,7 +49,8 @@ constexpr Flag kFlags[] = {{"--json", CLI_JSON, &CliOptions::json},
 constexpr std::pair<const char*, unsigned> kValued[] = {
     {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
     {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},
-    {"--profile", CLI_CHECK},   {"--map", CLI_MAP},      {"--audio", CLI_AUDIO}};
+    {"--profile", CLI_CHECK},   {"--map", CLI_MAP},      {"--audio", CLI_AUDIO},
+    {"--retry", CLI_RETRY}};
 
 // An option with a value into `o`; 0, or the exit status after the message on a value it refuses.
 int take_value(const std::string& option, const char* value, CliOptions& o) {
@@ -68,6 +69,11 @@ int take_value(const std::string& option, const char* value, CliOptions& o) {
             *texts[i] = value;
     if (option == "--image")
         o.images.emplace_back(value);
+    if (option == "--retry") {
+        if (!parse_number(value, o.retry) || o.retry < 0 || o.retry > 99)
+            return Cli_UsageError("--retry takes a number of passes from 0 to 99, not '" +
+                                  std::string(value) + "'");
+    }
     if (option == "--audio") {
         o.audio = value;
         if (o.audio != "flac" && o.audio != "wav")

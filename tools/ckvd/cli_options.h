@@ -18,6 +18,7 @@ enum : unsigned {
     CLI_CSV = 1u << 10,      // --csv
     CLI_AUDIO = 1u << 11,    // --audio flac|wav
     CLI_FILE = 1u << 12,     // --file
+    CLI_RETRY = 1u << 13,    // --retry N
 };
 
 struct CliOptions {
@@ -36,6 +37,7 @@ struct CliOptions {
     bool order = false;            // --order
     std::string audio;             // --audio: "flac" or "wav", empty without
     bool file = false;             // --file: the arguments are local files, no DRIVE
+    int retry = 0;                 // --retry N: passes over the unreadable blocks
     std::vector<std::string> args; // the other arguments, in their order
 };
 

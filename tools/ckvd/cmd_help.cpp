@@ -46,6 +46,12 @@ constexpr Command kCommands[] = {
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "
      "sound"},
+    {"dump", "ckvd dump [--retry N] [--json] DRIVE OUT.iso|OUT.cue",
+     "copies the disc into an image: OUT.iso the user data of one data session, OUT.cue whole sectors of "
+     "every track in a .bin beside it; OUT.map keeps what was read, so a run again (from this or another "
+     "drive) reads only what is missing, --retry N reads the unreadable blocks again N times; the sectors "
+     "are verified and OUT.log holds the drive's errors and the CRC32, MD5 and SHA-1 of each track and file; "
+     "exit 0 only when every block was read"},
 };
 constexpr const char* kUsageNotes =
     "DRIVE: a device path such as /dev/sr0, a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img), demo or "

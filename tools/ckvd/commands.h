@@ -10,5 +10,6 @@ int Cmd_Get(int argc, char** argv);
 int Cmd_Nav(int argc, char** argv);
 int Cmd_Report(int argc, char** argv);
 int Cmd_Verify(int argc, char** argv);
+int Cmd_Dump(int argc, char** argv);
 int Cmd_Check(int argc, char** argv);
 int Cmd_Catalog(int argc, char** argv);

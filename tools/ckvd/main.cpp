@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
         }
     using Run = int (*)(int, char**);
     const std::pair<const char*, Run> runs[] = {
-        {"drives", Cmd_Drives}, {"toc", Cmd_Toc},        {"ls", Cmd_Ls},         {"info", Cmd_Info},
-        {"get", Cmd_Get},       {"nav", Cmd_Nav},        {"report", Cmd_Report}, {"verify", Cmd_Verify},
-        {"check", Cmd_Check},   {"catalog", Cmd_Catalog}};
+        {"drives", Cmd_Drives}, {"toc", Cmd_Toc},     {"ls", Cmd_Ls},          {"info", Cmd_Info},
+        {"get", Cmd_Get},       {"nav", Cmd_Nav},     {"report", Cmd_Report},  {"verify", Cmd_Verify},
+        {"dump", Cmd_Dump},     {"check", Cmd_Check}, {"catalog", Cmd_Catalog}};
     for (const auto& [name, run] : runs)
         if (cmd == name)
             return run(argc - 2, argv + 2);

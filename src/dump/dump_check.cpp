@@ -1,0 +1,133 @@
+// The dumped image read back once: sector checks and hashes in one pass over each file.
+#include "dump/dump_check.h"
+
+#include <openssl/evp.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <span>
+
+#include "dump/dump_map.h"
+#include "verify/sector_check.h"
+
+namespace {
+
+constexpr size_t kCorruptKept = 100;
+constexpr uint32_t kChunkBlocks = 256;
+
+// CRC32, MD5 and SHA-1 of a stream of bytes.
+class Hasher {
+  public:
+    Hasher() : m_md5(EVP_MD_CTX_new()), m_sha1(EVP_MD_CTX_new()) {
+        EVP_DigestInit_ex(m_md5, EVP_md5(), nullptr);
+        EVP_DigestInit_ex(m_sha1, EVP_sha1(), nullptr);
+    }
+    ~Hasher() {
+        EVP_MD_CTX_free(m_md5);
+        EVP_MD_CTX_free(m_sha1);
+    }
+    Hasher(const Hasher&) = delete;
+    Hasher& operator=(const Hasher&) = delete;
+    void Add(const uint8_t* p, size_t n) {
+        m_crc = crc32_z(m_crc, p, n);
+        EVP_DigestUpdate(m_md5, p, n);
+        EVP_DigestUpdate(m_sha1, p, n);
+        m_size += n;
+    }
+    DumpHashes End() {
+        DumpHashes h;
+        h.size = m_size;
+        char crc[9];
+        std::snprintf(crc, sizeof crc, "%08lx", m_crc);
+        h.crc32 = crc;
+        h.md5 = Final(m_md5);
+        h.sha1 = Final(m_sha1);
+        return h;
+    }
+
+  private:
+    static std::string Final(EVP_MD_CTX* ctx) {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(ctx, digest, &size);
+        std::string hex;
+        char two[3];
+        for (unsigned int i = 0; i < size; ++i) {
+            std::snprintf(two, sizeof two, "%02x", digest[i]);
+            hex += two;
+        }
+        return hex;
+    }
+    EVP_MD_CTX* m_md5;
+    EVP_MD_CTX* m_sha1;
+    uLong m_crc = crc32(0, nullptr, 0);
+    uint64_t m_size = 0;
+};
+
+// The checks of one whole sector of a data track read from the drive.
+void CheckSector(const uint8_t* s, uint32_t lba, DumpCheck& check) {
+    const std::span<const uint8_t, VERIFY_RAW_BYTES> sector(s, VERIFY_RAW_BYTES);
+    if (s[15] == 1 && Sector_IsSynthesised(sector) &&
+        !(Verify_CheckSector(sector, static_cast<int32_t>(lba)) &
+          (VERIFY_FAULT_SYNC | VERIFY_FAULT_HEADER))) {
+        ++check.synthesised;
+    } else if (Verify_CheckSector(sector, static_cast<int32_t>(lba))) {
+        if (check.corruptBlocks.size() < kCorruptKept)
+            check.corruptBlocks.push_back(lba);
+        ++check.corrupt;
+    } else {
+        ++check.verified;
+    }
+}
+
+} // namespace
+
+bool Dump_Check(const DumpPlan& plan, const std::vector<uint8_t>& states, const std::vector<bool>& made,
+                DumpCheck& check, std::string& why) {
+    check = DumpCheck{};
+    check.trackMode.assign(plan.tracks.size(), 0);
+    std::vector<uint8_t> buffer(size_t{kChunkBlocks} * plan.sectorBytes);
+    for (size_t f = 0; f < plan.files.size(); ++f) {
+        std::ifstream in(plan.files[f], std::ios::binary);
+        Hasher whole;
+        for (size_t ti = 0; ti < plan.tracks.size(); ++ti) {
+            const DumpTrack& t = plan.tracks[ti];
+            if (t.file != f)
+                continue;
+            Hasher track;
+            const bool sectors = plan.format == DumpFormat::Cue && !t.audio;
+            check.trackMode[ti] = t.audio ? 0 : 1;
+            for (uint32_t done = 0; done < t.blocks;) {
+                const uint32_t n = std::min(kChunkBlocks, t.blocks - done);
+                const size_t bytes = size_t{n} * plan.sectorBytes;
+                if (!in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(bytes))) {
+                    why = "cannot read " + plan.files[f] + " back";
+                    return false;
+                }
+                track.Add(buffer.data(), bytes);
+                whole.Add(buffer.data(), bytes);
+                for (uint32_t i = 0; sectors && i < n; ++i) {
+                    const uint8_t* s = buffer.data() + size_t{i} * VERIFY_RAW_BYTES;
+                    if (done + i == 0 && s[15] == 2)
+                        check.trackMode[ti] = 2;
+                    const uint8_t state = states[t.at + done + i];
+                    if (!made[ti] && (state == DUMP_READ || state == DUMP_RETRIED))
+                        CheckSector(s, t.start + done + i, check);
+                }
+                done += n;
+            }
+            check.tracks.push_back(track.End());
+        }
+        check.files.push_back(whole.End());
+    }
+    return true;
+}
+
+std::string Dump_Sha1(const std::string& text) {
+    Hasher h;
+    h.Add(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return h.End().sha1;
+}
