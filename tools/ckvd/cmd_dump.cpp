@@ -4,57 +4,33 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
 #include "commands.h"
-#include "dump/dump_check.h"
-#include "dump/dump_cue.h"
-#include "dump/dump_log.h"
-#include "dump/dump_map.h"
-#include "dump/dump_plan.h"
-#include "dump/dump_reader.h"
+#include "dump/dump_job.h"
 #include "json_writer.h"
 #include "res/version.h"
 
 namespace {
-
-constexpr size_t kRunsNamed = 20; // unreadable runs named on stderr; the map lists them all
-
-bool EndsWith(const std::string& text, const char* end) {
-    const std::string e = end;
-    if (text.size() <= e.size())
-        return false;
-    std::string tail = text.substr(text.size() - e.size());
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-    return tail == e;
-}
-
-// `text` into `path` through a new file renamed over it.
-bool WriteText(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".new";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return out && std::rename(temp.c_str(), path.c_str()) == 0;
-}
 
 void Hashes(JsonWriter& out, const DumpHashes& h) {
     out.Key("size").Uint(h.size).Key("crc32").String(h.crc32).Key("md5").String(h.md5);
     out.Key("sha1").String(h.sha1);
 }
 
-void WriteJson(const std::string& image, const std::string& map, const std::string& log, const DumpPlan& plan,
-               const DumpCounts& c, const DumpCheck& check) {
+void WriteJson(const DumpJob& job) {
+    const DumpCounts c = job.Counts();
+    const DumpCheck& check = job.Check();
+    const DumpPlan& plan = job.Plan();
     JsonWriter out(Cli_WriteStdout);
-    out.BeginObject().Key("image").String(image).Key("map").String(map).Key("log").String(log);
+    out.BeginObject().Key("image").String(job.Out()).Key("map").String(job.MapPath());
+    out.Key("log").String(job.LogPath());
     out.Key("blocks").Uint(c.blocks).Key("read").Uint(c.read).Key("retried").Uint(c.retried);
     out.Key("unreadable").Uint(c.unreadable).Key("not_tried").Uint(c.notTried);
     out.Key("verified").Uint(check.verified).Key("synthesised").Uint(check.synthesised);
-    out.Key("corrupt").Uint(check.corrupt);
-    out.Key("complete").Bool(c.unreadable == 0 && c.notTried == 0 && check.corrupt == 0);
+    out.Key("corrupt").Uint(check.corrupt).Key("complete").Bool(job.Faults().empty());
     out.Key("tracks").BeginArray();
     for (size_t i = 0; i < plan.tracks.size() && i < check.tracks.size(); ++i) {
         const DumpTrack& t = plan.tracks[i];
@@ -73,65 +49,14 @@ void WriteJson(const std::string& image, const std::string& map, const std::stri
     out.EndArray().EndObject();
 }
 
-// What is missing from the dump on stderr; the exit status.
-int Verdict(const std::string& map, const std::string& log, const DumpPlan& plan, const DumpReader& reader,
-            const DumpCounts& c, const DumpCheck& check) {
-    int status = 0;
-    if (c.unreadable) {
-        const std::vector<std::string> runs = Dump_UnreadableRuns(plan, reader.States());
-        std::string named;
-        for (size_t i = 0; i < runs.size() && i < kRunsNamed; ++i)
-            named += (i ? ", " : "") + runs[i];
-        if (runs.size() > kRunsNamed)
-            named += ", ...";
-        std::fprintf(stderr, "ckvd: dump incomplete: %llu unreadable blocks (%s), listed in %s\n",
-                     static_cast<unsigned long long>(c.unreadable), named.c_str(), map.c_str());
-        status = kExitFailure;
-    }
-    if (c.notTried) {
-        std::fprintf(stderr, "ckvd: dump incomplete: %llu blocks not read yet; run it again to go on\n",
-                     static_cast<unsigned long long>(c.notTried));
-        status = kExitFailure;
-    }
-    if (check.corrupt) {
-        std::fprintf(stderr,
-                     "ckvd: %llu sectors read fail their checks (sync, header, EDC, ECC), listed in %s\n",
-                     static_cast<unsigned long long>(check.corrupt), log.c_str());
-        status = kExitFailure;
-    }
-    return status;
-}
-
-// The read image checked and hashed, its cue sheet and log written, the summary printed; the exit status.
-int Finish(uint16_t device, const std::string& out, const DumpPlan& plan, const DumpReader& reader,
-           bool json) {
-    const std::string map = out + ".map", log = out + ".log";
-    DumpCheck check;
-    std::string why;
-    if (!Dump_Check(plan, reader.States(), reader.Made(), check, why)) {
-        std::fprintf(stderr, "ckvd: %s\n", why.c_str());
-        return kExitFailure;
-    }
-    if (plan.format == DumpFormat::Cue && !WriteText(out, Dump_CueSheet(plan, check))) {
-        std::fprintf(stderr, "ckvd: cannot write %s\n", out.c_str());
-        return kExitFailure;
-    }
-    const std::string program = "ckvd (CKVD Explorer) " CKVD_VERSION;
-    if (!WriteText(log, Dump_LogText(program, Aspi_GetDevice(device), out, map, plan, reader, check))) {
-        std::fprintf(stderr, "ckvd: cannot write %s\n", log.c_str());
-        return kExitFailure;
-    }
-    const DumpCounts c = Dump_Count(reader);
-    if (json) {
-        WriteJson(out, map, log, plan, c, check);
-    } else {
-        const auto n = [](uint64_t v) { return std::to_string(v); };
-        Cli_WriteStdout(out + ": " + n(c.blocks) + " blocks: " + n(c.read) + " read now (" + n(c.retried) +
-                        " of them retried), " + n(c.unreadable) + " unreadable; " + n(check.verified) +
-                        " sectors verified, " + n(check.synthesised) + " synthesised, " + n(check.corrupt) +
-                        " corrupt\nmap: " + map + "\nlog: " + log + "\n");
-    }
-    return Cli_FinishOutput(Verdict(map, log, plan, reader, c, check));
+void WriteText(const DumpJob& job) {
+    const DumpCounts c = job.Counts();
+    const DumpCheck& check = job.Check();
+    const auto n = [](uint64_t v) { return std::to_string(v); };
+    Cli_WriteStdout(job.Out() + ": " + n(c.blocks) + " blocks: " + n(c.read) + " read now (" + n(c.retried) +
+                    " of them retried), " + n(c.unreadable) + " unreadable; " + n(check.verified) +
+                    " sectors verified, " + n(check.synthesised) + " synthesised, " + n(check.corrupt) +
+                    " corrupt\nmap: " + job.MapPath() + "\nlog: " + job.LogPath() + "\n");
 }
 
 } // namespace
@@ -142,13 +67,12 @@ int Cmd_Dump(int argc, char** argv) {
         return rc;
     if (o.args.size() != 2)
         return Cli_Usage();
-    const std::string out = o.args[1];
-    const bool iso = EndsWith(out, ".iso");
-    if (!iso && !EndsWith(out, ".cue"))
+    DumpFormat format;
+    if (!Dump_FormatOf(o.args[1], format))
         return Cli_UsageError(
             "OUT ends in .iso (the user data of a data disc) or .cue (whole sectors of every "
             "track in a .bin beside it), not '" +
-            out + "'");
+            o.args[1] + "'");
     EngineSession engine;
     if (engine.failed)
         return Cli_Fail(engine.failed, engine.result);
@@ -156,28 +80,11 @@ int Cmd_Dump(int argc, char** argv) {
     const int device = CliDisc_Load(o.args[0], &analysis);
     if (device < 0)
         return kExitFailure;
-    DumpPlan plan;
+    DumpJob job;
     std::string why;
-    const int rc =
-        Dump_MakePlan(static_cast<uint16_t>(device), iso ? DumpFormat::Iso : DumpFormat::Cue, out, plan, why);
-    if (rc == 0) {
-        std::fprintf(
-            stderr,
-            "ckvd: %s: %s; an .iso holds the user data of one data session: dump the disc to a .cue\n",
-            out.c_str(), why.c_str());
-        return kExitFailure;
-    }
-    if (rc != 1)
+    const int rc = job.Prepare(static_cast<uint16_t>(device), o.args[1], why);
+    if (rc != 0 && rc != 1)
         return Cli_Fail("The TOC could not be read.", rc);
-    const std::string map = out + ".map", log = out + ".log";
-    DumpReader reader;
-    if (!iso && access(out.c_str(), F_OK) == 0 && access(map.c_str(), F_OK) != 0)
-        why = out + " exists without the map " + map +
-              " of a dump: it is not overwritten (remove it, or give another name)";
-    if (!why.empty() || !reader.Open(static_cast<uint16_t>(device), plan, map, why)) {
-        std::fprintf(stderr, "ckvd: %s\n", why.c_str());
-        return kExitFailure;
-    }
     const bool tty = isatty(STDERR_FILENO);
     uint64_t shown = 0;
     const auto progress = [&](uint64_t done, uint64_t total) {
@@ -187,12 +94,19 @@ int Cmd_Dump(int argc, char** argv) {
             shown = done;
         }
     };
-    const bool ran = reader.Run(o.retry, progress, nullptr, why);
-    if (tty)
+    const bool done = rc == 1 && job.Read(o.retry, progress, nullptr, why);
+    if (tty && rc == 1)
         std::fprintf(stderr, "\r%*s\r", 24, "");
-    if (!ran) {
+    if (!done || !job.Finish("ckvd (CKVD Explorer) " CKVD_VERSION, why)) {
         std::fprintf(stderr, "ckvd: %s\n", why.c_str());
         return kExitFailure;
     }
-    return Finish(static_cast<uint16_t>(device), out, plan, reader, o.json);
+    if (o.json)
+        WriteJson(job);
+    else
+        WriteText(job);
+    const int status = Cli_FinishOutput(0);
+    for (const std::string& fault : job.Faults())
+        std::fprintf(stderr, "ckvd: %s\n", fault.c_str());
+    return status ? status : job.Faults().empty() ? 0 : kExitFailure;
 }
