@@ -65,9 +65,9 @@ std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, c
         text += "note: " + std::to_string(check.synthesised) +
                 " sectors have EDC and ECC zero: the drive gives no EDC/ECC\n";
     for (uint32_t lba : check.corruptBlocks)
-        text += "corrupt: " + std::to_string(lba) + "\n";
+        text += "corrupt block: " + std::to_string(lba) + "\n";
     for (const std::string& run : Dump_UnreadableRuns(plan, reader.States()))
-        text += "unreadable: " + run + "\n";
+        text += "unreadable blocks: " + run + "\n";
     for (size_t i = 0; i < plan.tracks.size() && i < check.tracks.size(); ++i) {
         const DumpTrack& t = plan.tracks[i];
         char head[64];

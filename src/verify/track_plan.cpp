@@ -5,6 +5,7 @@
 #include <map>
 
 #include "aspi/aspi_manager.h"
+#include "iso9660/iso_model.h"
 #include "platform/cd/cd_time.h"
 
 uint64_t Verify_BlockLimit(uint16_t device) {
