@@ -25,6 +25,7 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
                                             {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
                                             {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
+                                            {"Save Disc Ima&ge...", ID_SAVE_DISC_IMAGE},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
 inline constexpr MenuItemDef kEditMenu[] = {{"&Find in Catalogue...", ID_FIND_IN_CATALOGUE}};
@@ -40,7 +41,7 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 6},
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 7},
                                         {"Edit(&E)", kEditMenu, 1},
                                         {"Tool(&T)", kToolMenu, 4},
                                         {"View(&V)", kViewMenu, 6},
@@ -86,6 +87,10 @@ inline const char* App_CommandPrompt(int command) {
                "in\nPlayer Check";
     case ID_ADD_TO_CATALOGUE:
         return "Add the disc to the disc catalogue (a disc already there is updated)\nAdd to Catalogue";
+    case ID_SAVE_DISC_IMAGE:
+        return "Copy the disc into an image file (.iso, or .cue with its .bin), with a map of what was read "
+               "and a "
+               "log with the hashes\nSave Disc Image";
     case ID_FIND_IN_CATALOGUE:
         return "Find files of every catalogued disc by name, path or tag text\nFind in Catalogue";
     case ID_APP_EXIT:

@@ -52,13 +52,19 @@ VerifyMapLayout Verify_MapLayout(uint64_t blocks) {
 }
 
 std::vector<uint8_t> Verify_MapCells(const DiscVerify& verify, const VerifyMapLayout& layout) {
+    return Verify_MapCellsOf(
+        verify.Total(), [&verify](uint64_t i) { return verify.StateAt(i); }, layout);
+}
+
+std::vector<uint8_t> Verify_MapCellsOf(uint64_t total, const std::function<uint8_t(uint64_t)>& stateAt,
+                                       const VerifyMapLayout& layout) {
     std::vector<uint8_t> cells;
-    for (uint64_t first = 0; first < verify.Total(); first += layout.blocksPerCell) {
-        const uint64_t end = std::min(verify.Total(), first + layout.blocksPerCell);
+    for (uint64_t first = 0; first < total; first += layout.blocksPerCell) {
+        const uint64_t end = std::min(total, first + layout.blocksPerCell);
         uint8_t worst = VERIFY_GAP;
         for (uint64_t i = first; i < end && worst != VERIFY_UNREADABLE; ++i)
-            if (Rank(verify.StateAt(i)) > Rank(worst))
-                worst = verify.StateAt(i);
+            if (const uint8_t state = stateAt(i); Rank(state) > Rank(worst))
+                worst = state;
         cells.push_back(worst);
     }
     return cells;

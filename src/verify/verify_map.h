@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ extern const uint32_t kVerifyColours[5];
 VerifyMapLayout Verify_MapLayout(uint64_t blocks);
 // The state each cell shows, row after row.
 std::vector<uint8_t> Verify_MapCells(const DiscVerify& verify, const VerifyMapLayout& layout);
+// The same for `total` blocks whose VERIFY_* state `stateAt` gives (a dump's map).
+std::vector<uint8_t> Verify_MapCellsOf(uint64_t total, const std::function<uint8_t(uint64_t)>& stateAt,
+                                       const VerifyMapLayout& layout);
 // The picture of `cells`: squares of `cell` pixels with a one-pixel gap.
 VerifyPicture Verify_MapPicture(const std::vector<uint8_t>& cells, const VerifyMapLayout& layout,
                                 uint32_t cell = 9);

@@ -215,6 +215,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_DISC_INFORMATION), &QAction::triggered, this, [this] { OnDiscInformation(); });
     connect(Action(ID_LEVEL1_SIMULATION), &QAction::triggered, this, [this] { OnLevel1Simulation(); });
     connect(Action(ID_VERIFY_DISC), &QAction::triggered, this, [this] { OnVerifyDisc(); });
+    connect(Action(ID_SAVE_DISC_IMAGE), &QAction::triggered, this, [this] { OnSaveDiscImage(); });
     connect(Action(ID_PLAYER_CHECK), &QAction::triggered, this, [this] { OnPlayerCheck(); });
     connect(Action(ID_ADD_TO_CATALOGUE), &QAction::triggered, this, [this] { OnAddToCatalogue(); });
     connect(Action(ID_FIND_IN_CATALOGUE), &QAction::triggered, this, [this] { OnFindInCatalogue(); });

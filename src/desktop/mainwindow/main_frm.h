@@ -54,6 +54,7 @@ class CMainFrame final : public QMainWindow {
     void OnDiscInformation();
     void OnLevel1Simulation();
     void OnVerifyDisc();
+    void OnSaveDiscImage();
     void OnPlayerCheck();
     void OnAddToCatalogue();
     void OnFindInCatalogue();

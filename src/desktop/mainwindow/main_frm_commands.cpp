@@ -21,6 +21,7 @@
 #include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
+#include "desktop/dialogs/save_image_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
 #include "listing/disc_text.h"
 #include "res/app_strings.h"
@@ -161,6 +162,13 @@ void CMainFrame::OnVerifyDisc() {
         return;
     CVerifyDlg dlg(m_sink, this);
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
+    dlg.exec();
+}
+
+void CMainFrame::OnSaveDiscImage() {
+    if (!m_model.CheckDisc())
+        return;
+    CSaveImageDlg dlg(m_sink, this);
     dlg.exec();
 }
 

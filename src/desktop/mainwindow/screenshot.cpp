@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QThread>
@@ -16,6 +18,7 @@
 #include "desktop/dialogs/level1_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
+#include "desktop/dialogs/save_image_dlg.h"
 #include "desktop/dialogs/save_to_disc_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
 #include "desktop/mainwindow/main_frm.h"
@@ -174,6 +177,24 @@ const std::vector<DialogMaker>& Dialogs() {
                  dlg->Field()->setText(QString::fromUtf8(Iso_EntryName(e)));
                  dlg->Search();
              }
+             return dlg;
+         }},
+        // Save Disc Image when it has dumped the disc into an .iso in the temporary folder.
+        {"save-image",
+         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CSaveImageDlg>(frame.Sink(), &frame);
+             const QString out = QDir::temp().filePath(
+                 QString("ckvd-screenshot-%1.iso").arg(QCoreApplication::applicationPid()));
+             for (const char* end : {"", ".map", ".log"})
+                 QFile::remove(out + end);
+             dlg->File()->setText(out);
+             dlg->Start(true);
+             if (!dlg->Model().Started()) {
+                 *error = "no disc is loaded";
+                 return nullptr;
+             }
+             for (const char* end : {"", ".map", ".log"})
+                 QFile::remove(out + end);
              return dlg;
          }},
         // Verify Disc when it has read the whole disc.
