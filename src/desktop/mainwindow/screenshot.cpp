@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QThread>
@@ -179,22 +179,21 @@ const std::vector<DialogMaker>& Dialogs() {
              }
              return dlg;
          }},
-        // Save Disc Image when it has dumped the disc into an .iso in the temporary folder.
+        // Save Disc Image when it has dumped the disc into a file of the name it proposes, in the temporary
+        // folder (removed again).
         {"save-image",
          [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
              auto dlg = std::make_unique<CSaveImageDlg>(frame.Sink(), &frame);
-             const QString out = QDir::temp().filePath(
-                 QString("ckvd-screenshot-%1.iso").arg(QCoreApplication::applicationPid()));
-             for (const char* end : {"", ".map", ".log"})
-                 QFile::remove(out + end);
-             dlg->File()->setText(out);
+             const QString dir =
+                 QDir::temp().filePath(QString("ckvd-screenshot-%1").arg(QCoreApplication::applicationPid()));
+             QDir().mkpath(dir);
+             dlg->File()->setText(dir + "/" + QFileInfo(dlg->File()->text()).fileName());
              dlg->Start(true);
+             QDir(dir).removeRecursively();
              if (!dlg->Model().Started()) {
                  *error = "no disc is loaded";
                  return nullptr;
              }
-             for (const char* end : {"", ".map", ".log"})
-                 QFile::remove(out + end);
              return dlg;
          }},
         // Verify Disc when it has read the whole disc.
