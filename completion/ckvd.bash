@@ -181,7 +181,7 @@ _ckvd_explorer() {
     --view) _ckvd_words "$cur" "large small list details" ;;
     --sort) _ckvd_words "$cur" "name name:desc lbn lbn:desc size size:desc date date:desc disc" ;;
     --player-profile) _ckvd_files "$cur" ini ;;
-    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify player-check player-check-order find-catalogue" ;;
+    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify save-image player-check player-check-order find-catalogue" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then

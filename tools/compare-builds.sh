@@ -91,7 +91,7 @@ done
 
 # The window and each of its dialogs, on the demo disc.
 dialogs=(main drive disc-info level1 about save-report pcm-formats tag-info save-to-disc save-progress nav
-    player-check player-check-order find-catalogue verify)
+    player-check player-check-order find-catalogue verify save-image)
 for dialog in "${dialogs[@]}"; do
     args=(--screenshot shot.png --demo)
     [[ $dialog != main ]] && args+=(--dialog "$dialog")

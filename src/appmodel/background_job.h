@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -61,3 +62,26 @@ class BackgroundJob {
     std::string m_failure;
     std::thread m_thread;
 };
+
+// For a window's timer over a job whose work hands over copies of what the window shows (views), the newest
+// in `published` under `mutex`: takes that one into `view`; true while the work runs. Once it has ended,
+// waits for it, puts what an exception it let out said into `failure` and drops the job.
+template <typename View>
+bool BackgroundJob_TakeView(std::unique_ptr<BackgroundJob>& job, std::mutex& mutex,
+                            const std::shared_ptr<const View>& published, std::shared_ptr<const View>& view,
+                            std::string& failure) {
+    if (!job)
+        return false;
+    const bool ended = job->Finished(); // before the view is taken, so that the last one is
+    {
+        std::lock_guard lock(mutex);
+        if (published)
+            view = published;
+    }
+    if (!ended)
+        return true;
+    job->Wait();
+    failure = job->Failure();
+    job.reset();
+    return false;
+}

@@ -122,19 +122,9 @@ void CSaveImageDlgModel::Work(BackgroundJob::Control& control) {
 }
 
 bool CSaveImageDlgModel::Poll() {
-    if (!m_job)
-        return false;
-    const bool ended = m_job->Finished(); // before the view is taken, so that the last one is
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_published)
-            m_view = m_published;
-    }
-    if (!ended)
-        return true;
-    m_job->Wait();
-    const std::string failure = m_job->Failure();
-    m_job.reset();
+    std::string failure;
+    if (!m_job || BackgroundJob_TakeView(m_job, m_mutex, m_published, m_view, failure))
+        return m_job != nullptr;
     if (!m_view->ended || !failure.empty()) { // work cut short (no memory): never shown as an outcome
         auto v = std::make_shared<View>(*m_view);
         v->ended = true;

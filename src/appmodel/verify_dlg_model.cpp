@@ -76,20 +76,10 @@ void CVerifyDlgModel::Publish() {
 }
 
 bool CVerifyDlgModel::Poll() {
-    if (!m_job)
-        return false;
-    const bool ended = m_job->Finished(); // before the view is taken, so that the last one is
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_published)
-            m_view = m_published;
-    }
-    if (!ended)
-        return true;
-    m_job->Wait();
-    const std::string failure = m_job->Failure();
+    std::string failure;
+    if (!m_job || BackgroundJob_TakeView(m_job, m_mutex, m_published, m_view, failure))
+        return m_job != nullptr;
     m_verify.StopWhen(nullptr); // the flag goes with the job
-    m_job.reset();
     if (m_plan != 1) {
         m_started = false;
         ShowPlanFailure(m_plan);
