@@ -25,6 +25,7 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
                                             {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
                                             {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
+                                            {nullptr, ID_SEPARATOR},
                                             {"Save Disc Ima&ge...", ID_SAVE_DISC_IMAGE},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
@@ -41,7 +42,7 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 7},
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 8},
                                         {"Edit(&E)", kEditMenu, 1},
                                         {"Tool(&T)", kToolMenu, 4},
                                         {"View(&V)", kViewMenu, 6},
