@@ -50,8 +50,11 @@ bool CSaveImageDlgModel::Start(const std::string& out, bool here) {
         m_sink.Show(IDS_NO_DISC);
         return false;
     }
+    m_job.reset(); // a run before this one has ended: its worker is joined
     m_device = g_DiscModel->device;
     m_out = out;
+    m_dump = std::make_unique<DumpJob>();
+    m_published.reset();
     m_started = true;
     m_view = std::make_shared<View>();
     m_job =
@@ -64,7 +67,7 @@ bool CSaveImageDlgModel::Start(const std::string& out, bool here) {
 
 std::shared_ptr<CSaveImageDlgModel::View> CSaveImageDlgModel::MakeView() const {
     auto v = std::make_shared<View>();
-    const std::vector<uint8_t>& states = m_dump.Reader().States();
+    const std::vector<uint8_t>& states = m_dump->Reader().States();
     v->total = states.size();
     v->done = static_cast<uint64_t>(
         std::count_if(states.begin(), states.end(), [](uint8_t s) { return s != DUMP_NOT_TRIED; }));
@@ -81,7 +84,7 @@ void CSaveImageDlgModel::Publish(std::shared_ptr<View> view) {
 
 void CSaveImageDlgModel::Work(BackgroundJob::Control& control) {
     std::string why;
-    const int rc = m_dump.Prepare(m_device, m_out, why);
+    const int rc = m_dump->Prepare(m_device, m_out, why);
     if (rc != 1) {
         auto v = std::make_shared<View>();
         char code[48];
@@ -100,22 +103,22 @@ void CSaveImageDlgModel::Work(BackgroundJob::Control& control) {
         next = std::chrono::steady_clock::now() + kViewEvery;
     };
     // A stopped dump keeps what it read, its map, sheet and log: a later run goes on from there.
-    const bool read = m_dump.Read(0, progress, &control.CancelFlag(), why);
+    const bool read = m_dump->Read(0, progress, &control.CancelFlag(), why);
     std::shared_ptr<View> v = MakeView();
     v->ended = true;
-    if (!read || !m_dump.Finish("ckvd-explorer (CKVD Explorer) " CKVD_VERSION, why)) {
+    if (!read || !m_dump->Finish("ckvd-explorer (CKVD Explorer) " CKVD_VERSION, why)) {
         v->failure = why;
         Publish(v);
         return;
     }
-    const DumpCounts c = m_dump.Counts();
-    const std::vector<std::string> faults = m_dump.Faults();
+    const DumpCounts c = m_dump->Counts();
+    const std::vector<std::string> faults = m_dump->Faults();
     v->complete = faults.empty();
     v->result = grouped(c.blocks) + " blocks, " + grouped(c.read) + " read now, " + grouped(c.unreadable) +
-                " unreadable; " + grouped(m_dump.Check().verified) + " sectors verified, " +
-                grouped(m_dump.Check().synthesised) + " made up by the drive, " +
-                grouped(m_dump.Check().corrupt) + " corrupt\nImage: " + m_out + "\nMap: " + m_dump.MapPath() +
-                "\nLog: " + m_dump.LogPath();
+                " unreadable; " + grouped(m_dump->Check().verified) + " sectors verified, " +
+                grouped(m_dump->Check().synthesised) + " made up by the drive, " +
+                grouped(m_dump->Check().corrupt) + " corrupt\nImage: " + m_out +
+                "\nMap: " + m_dump->MapPath() + "\nLog: " + m_dump->LogPath();
     for (const std::string& fault : faults)
         v->result += "\n" + fault;
     Publish(v);

@@ -62,7 +62,7 @@ class CSaveImageDlgModel {
     ckvd::ui::MessageSink& m_sink;
     uint16_t m_device = 0;
     std::string m_out;
-    DumpJob m_dump; // driven by the worker alone while it runs
+    std::unique_ptr<DumpJob> m_dump; // a new one each start, driven by the worker alone while it runs
     std::mutex m_mutex;
     std::shared_ptr<const View> m_published;
     std::shared_ptr<const View> m_view;

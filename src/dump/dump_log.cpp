@@ -45,9 +45,13 @@ std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, c
                          const std::string& mapPath, const DumpPlan& plan, const DumpReader& reader,
                          const DumpCheck& check) {
     std::string text = "program: " + program + "\n";
-    if (drive)
+    if (drive) {
+        std::string path = drive->driveRootPath; // kept with a '/' after it
+        if (path.size() > 1 && path.back() == '/')
+            path.pop_back();
         text += "drive: vendor \"" + Trimmed(drive->vendor) + "\" product \"" + Trimmed(drive->product) +
-                "\" path " + drive->driveRootPath + "\n";
+                "\" path " + path + "\n";
+    }
     text += "image: " + out + "\nmap: " + mapPath + (reader.Resumed() ? " (resumed)" : "") + "\n";
     text += "disc: " + plan.identity + "\n";
     for (const DumpCommandError& e : reader.Errors())
