@@ -47,7 +47,9 @@ std::string Dump_CueSheet(const DumpPlan& plan, const DumpCheck& check) {
                 "\r\n";
         if (t.pregap)
             text += "    PREGAP " + Time(t.pregap) + "\r\n";
-        text += "    INDEX 01 " + Time(t.byte / plan.sectorBytes) + "\r\n";
+        if (t.hidden)
+            text += "    INDEX 00 " + Time(t.byte / plan.sectorBytes) + "\r\n";
+        text += "    INDEX 01 " + Time(t.byte / plan.sectorBytes + t.hidden) + "\r\n";
         const bool last = i + 1 == plan.tracks.size() || plan.tracks[i + 1].file != t.file;
         if (!last || !several)
             continue;

@@ -130,6 +130,18 @@ int Dump_MakePlan(uint16_t device, DumpFormat format, const std::string& out, Du
         plan.tracks[i + 1].pregap = t.start + t.blocks - end;
         t.blocks = end - t.start;
     }
+    // A first track after LBA 0 starts where the disc has it: audio before it (a hidden track) is copied as
+    // its INDEX 00, what precedes a data track is a PREGAP of the sheet.
+    if (format == DumpFormat::Cue && !plan.tracks.empty() && plan.tracks.front().start > 0) {
+        DumpTrack& first = plan.tracks.front();
+        if (first.audio) {
+            first.hidden = first.start;
+            first.blocks += first.start;
+            first.start = 0;
+        } else {
+            first.pregap = first.start;
+        }
+    }
     std::vector<uint64_t> fileBytes(plan.files.size());
     for (DumpTrack& t : plan.tracks) {
         t.at = plan.total;

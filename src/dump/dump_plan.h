@@ -18,6 +18,8 @@ struct DumpTrack {
     // Blocks before `start` the drive says are not recorded (a gap an image leaves out before a track):
     // not in the image, a PREGAP of the cue sheet.
     uint32_t pregap = 0;
+    // Blocks of the track before its INDEX 01: audio hidden before the first track, copied as its INDEX 00.
+    uint32_t hidden = 0;
     size_t file = 0;   // the image file holding it (0: OUT itself, or the first .bin)
     uint64_t at = 0;   // plan index of its first block
     uint64_t byte = 0; // its first byte in that file

@@ -11,7 +11,9 @@ DumpPlan TwoTracks() {
     DumpPlan plan;
     plan.identity = "abc";
     plan.sectorBytes = 2352;
-    plan.tracks = {{1, 1, false, 0, 100, 0, 0, 0, 0}, {1, 2, true, 250, 50, 150, 0, 100, 235200}};
+    plan.tracks = {
+        {.session = 1, .number = 1, .start = 0, .blocks = 100},
+        {.session = 1, .number = 2, .audio = true, .start = 250, .blocks = 50, .pregap = 150, .at = 100}};
     plan.total = 150;
     return plan;
 }
