@@ -1,7 +1,9 @@
 """Makes the initramfs the drive tests boot: busybox, the programs named with the libraries they load, the
 kernel modules of the CD drives' buses (IDE, AHCI, virtio-scsi, USB) and of the 9p share, and /init.
 
-usage: make_initramfs.py KERNEL_RELEASE OUT.cpio PROGRAM...
+usage: make_initramfs.py KERNEL_RELEASE OUT.cpio PROGRAM... [--files PATH...]
+PATHs (files or folders, such as a Qt platform plugin and fonts) go in at their own paths, with the libraries
+the shared objects among them load.
 The archive is newc cpio, uncompressed: under software emulation the kernel unpacks it faster than it inflates it.
 """
 import os
@@ -91,8 +93,18 @@ def stripped(program):
     return data
 
 
+def walk(path):
+    if os.path.isdir(path):
+        for d, _, files in os.walk(path):
+            yield from (os.path.join(d, f) for f in sorted(files))
+    else:
+        yield path
+
+
 def main():
-    release, target, programs = sys.argv[1], sys.argv[2], sys.argv[3:]
+    release, target, rest = sys.argv[1], sys.argv[2], sys.argv[3:]
+    programs, files = (rest[:rest.index("--files")], rest[rest.index("--files") + 1:]) if "--files" in rest \
+        else (rest, [])
     with open(target + ".part", "wb") as f:
         c = Cpio(f)
         for d in ("dev", "proc", "sys", "tmp", "out", "bin", "lib64"):
@@ -108,13 +120,22 @@ def main():
                 c.file("modules/" + os.path.basename(m), k.read(), 0o644)
         c.file("modules/order", "".join(os.path.basename(m) + "\n" for m in modules).encode(), 0o644)
         seen = set()
-        for program in programs:
-            c.file("bin/" + os.path.basename(program), stripped(program))
-            for lib in libraries(program):
+
+        def add(path, data, needs):
+            c.file(path, data)
+            for lib in needs:
                 if lib not in seen:
                     seen.add(lib)
-                    with open(lib, "rb") as l:
-                        c.file(lib, l.read())
+                    with open(lib, "rb") as f:
+                        c.file(lib, f.read())
+
+        for program in programs:
+            add("bin/" + os.path.basename(program), stripped(program), libraries(program))
+        for path in (p for top in files for p in walk(top)):
+            if os.path.realpath(path) not in seen:
+                seen.add(os.path.realpath(path))
+                with open(path, "rb") as f:
+                    add(path, f.read(), libraries(path) if ".so" in path else [])
         c.end()
     os.replace(target + ".part", target)
 

@@ -3,7 +3,9 @@
 virtio-scsi and USB (bulk-only and UAS) drives. Every command's output on the drive equals its output on the
 image file (the drive's name aside); a second drive; /dev/sgN and /dev/cdrom; a tray ejected and a disc
 changed through QEMU's monitor.
-usage: test_qemu_drives.py CKVD WORKDIR   (exits 77, skipped, where QEMU, the kernel or busybox is missing)"""
+The desktop program, where it is given, loads the drive and shows the Select Drive dialog on the offscreen
+platform there (pictures in WORKDIR/ide/out/r).
+usage: test_qemu_drives.py CKVD WORKDIR [CKVD_EXPLORER]   (exits 77, skipped, where QEMU, the kernel or busybox is missing)"""
 import os
 import re
 import sys
@@ -11,6 +13,8 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import vm  # noqa: E402
 from ckvdtest import CKVD, WORK, CkvdCase, fresh, main, read, run, tool  # noqa: E402
+
+EXPLORER = sys.argv[3] if len(sys.argv) > 3 else None
 
 if vm.missing():
     print(f"skipped: {vm.missing()}; tools/install-deps.sh installs it")
@@ -104,9 +108,16 @@ ask "change cd0 /DISC_B raw read-only"
 run change-ls ls $A
 """
 
+GUEST_DESKTOP = r"""
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run; mkdir -m 700 /tmp/run
+cd /out/r
+ckvd-explorer --screenshot /out/r/window.png --verbose >window.out 2>window.err; echo $? >window.rc
+ckvd-explorer --screenshot /out/r/drive.png --dialog drive >drive.out 2>drive.err; echo $? >drive.rc
+"""
 
-def guest_job():
-    lines = [GUEST_START]
+
+def guest_job(desktop=False):
+    lines = [GUEST_START, GUEST_DESKTOP if desktop else ""]
     for name, args in COMMANDS.items():
         guest_args = [a.replace("{R}", "/out/r").replace("{T}", "/tmp") for a in args]
         lines.append(f"run {name} " + quoted(guest_args).replace("'{D}'", '"$A"'))
@@ -119,7 +130,7 @@ def host_run(name, args, image, rdir):
     return r.returncode, r.stdout, r.stderr
 
 
-INITRD = vm.initramfs(WORK, [CKVD])
+INITRD = vm.initramfs(WORK, [CKVD, EXPLORER] if EXPLORER else [CKVD], desktop=bool(EXPLORER))
 
 
 class Drives(CkvdCase):
@@ -133,10 +144,10 @@ class Drives(CkvdCase):
         failed = {name: err for name, (rc, _, err) in cls.expected.items() if rc}
         assert not failed, f"ckvd failed on the image: {failed}"
 
-    def guest(self, attachment):
+    def guest(self, attachment, desktop=False):
         """The guest's outputs of one attachment: {name: (rc, stdout, stderr)}, and its result folder."""
         work = fresh(attachment)
-        out = vm.VM(work, INITRD, attachment, [DISC_A, DISC_B]).run(guest_job())
+        out = vm.VM(work, INITRD, attachment, [DISC_A, DISC_B]).run(guest_job(desktop))
         r = os.path.join(out, "r")
         results = {}
         for f in os.listdir(r):
@@ -148,8 +159,8 @@ class Drives(CkvdCase):
                                        .replace("\r", "\n") for x in (".out", ".err")])
         return results, r
 
-    def check_attachment(self, attachment):
-        got, r = self.guest(attachment)
+    def check_attachment(self, attachment, desktop=False):
+        got, r = self.guest(attachment, desktop)
         device, second, sg = read(os.path.join(r, "drives.map")).decode().split()
         for name, want in self.expected.items():
             with self.subTest(attachment=attachment, command=name):
@@ -177,7 +188,12 @@ class Drives(CkvdCase):
         return text.replace(DISC_A, device).replace(self.host + "/tmp", "/tmp").replace(self.host, "/out/r")
 
     def test_ide(self):
-        self.check_attachment("ide")
+        got = self.check_attachment("ide", desktop=bool(EXPLORER))
+        if EXPLORER:  # the window on the drive shows what it shows on the image, and the dialog opens
+            window = tool("env", "QT_QPA_PLATFORM=offscreen", EXPLORER, DISC_A, "--screenshot",
+                          os.path.join(self.host, "window.png"), "--verbose")
+            self.assertEqual(got["window"][:2], (0, window))
+            self.assertEqual(got["drive"][0], 0)
 
     def test_ahci(self):
         self.check_attachment("ahci")

@@ -34,13 +34,22 @@ def missing():
     return None
 
 
-def initramfs(work, programs):
-    """The initramfs holding `programs`, made again when one of them or the scripts changed."""
+# What the desktop program needs besides its libraries on the offscreen platform: the plugin and fonts.
+DESKTOP_FILES = ["/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqoffscreen.so", "/etc/fonts",
+                 "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                 "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+                 "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"]
+
+
+def initramfs(work, programs, desktop=False):
+    """The initramfs holding `programs` (and with `desktop` what the desktop program needs), made again when
+    one of them or the scripts changed."""
     out = os.path.join(work, "initramfs.cpio")
     sources = list(programs) + [os.path.join(HERE, n) for n in ("make_initramfs.py", "guest_init.sh")]
     if not os.path.exists(out) or os.path.getmtime(out) < max(map(os.path.getmtime, sources)):
-        subprocess.run(["python3", os.path.join(HERE, "make_initramfs.py"), kernel()[1], out, *programs],
-                       check=True)
+        files = ["--files", *(f for f in DESKTOP_FILES if os.path.exists(f))] if desktop else []
+        subprocess.run(["python3", os.path.join(HERE, "make_initramfs.py"), kernel()[1], out, *programs,
+                        *files], check=True)
     return out
 
 
@@ -62,7 +71,7 @@ class VM:
         os.makedirs(self.out, exist_ok=True)
         self.monitor_path = os.path.join(work, "monitor.sock")
         controllers, device = ATTACHMENTS[attachment]
-        args = [QEMU, "-m", "512", "-smp", "1", "-nographic", "-no-reboot", "-nic", "none",
+        args = [QEMU, "-m", "1024", "-smp", "1", "-nographic", "-no-reboot", "-nic", "none",
                 "-kernel", kernel()[0], "-initrd", initrd,
                 "-append", "console=ttyS0 quiet panic=-1",
                 "-monitor", f"unix:{self.monitor_path},server=on,wait=off",
