@@ -62,16 +62,6 @@ class Dump(CkvdCase):
         self.assertEqual(read(f"{os.path.dirname(out)}/bc01.iso"), self.source)
         self.assertEqual(read(f"{os.path.dirname(out)}/bc02.cdr"), read(f"{self.d}/audio.bin")[:len(read(f"{os.path.dirname(out)}/bc02.cdr"))])
 
-    def test_audio_before_track_one(self):
-        d = fresh("dump-htoa")
-        tool("sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", "-e", "signed-integer", "-L", "-t", "raw",
-             f"{d}/disc.bin", "synth", "6", "sine", "440")
-        write(f"{d}/htoa.cue", 'FILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n'
-              '  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n')
-        ok("dump", f"{d}/htoa.cue", f"{d}/out.cue")
-        self.assertEqual(read(f"{d}/out.bin"), read(f"{d}/disc.bin"))
-        self.assertEqual(ok("ls", f"{d}/out.cue"), ok("ls", f"{d}/htoa.cue"))
-
     def test_whole_sectors_checked(self):
         d = fresh("dump-raw")
         ok("dump", f"{self.d}/mixed.cue", f"{d}/one.cue")

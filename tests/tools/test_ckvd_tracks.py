@@ -124,6 +124,10 @@ class OtherLayouts(unittest.TestCase):
         ok("get", f"{d}/htoa.cue", "/Track00.cda", f"{d}/hidden.wav")
         self.assertEqual(wav_samples(f"{d}/hidden.wav"), read(f"{d}/disc.bin")[:150 * SECTOR])
         self.assertRegex(ok("info", f"{d}/htoa.cue", "/Track00.cda"), r"Number of Track: 00\n(.*\n)*Track Size: 150\n")
+        # ckvd dump copies the hidden audio as track 1's INDEX 00: the image is sox's samples, read as the sheet.
+        ok("dump", f"{d}/htoa.cue", f"{d}/dump.cue")
+        self.assertEqual(read(f"{d}/dump.bin"), read(f"{d}/disc.bin"))
+        self.assertEqual(ok("ls", f"{d}/dump.cue"), ok("ls", f"{d}/htoa.cue"))
 
     def test_cd_text_of_a_sheet_tags_a_flac_rip(self):
         d = fresh("text")
