@@ -43,6 +43,10 @@ class Dump(CkvdCase):
         self.assertEqual(whole, f"{out}, size={len(self.source)} crc32={zlib.crc32(self.source):08x} "
                                 f"md5={tool('md5sum', out).split()[0]} sha1={tool('sha1sum', out).split()[0]}")
         self.assertEqual(read(out + ".map").decode().splitlines()[1:], [f"0-{len(self.source) // 2048 - 1} read"])
+        # Run again with its map: nothing is read, the summary says so with the same hashes.
+        again = json.loads(ok("dump", "--json", f"{self.d}/data.iso", out))
+        self.assertEqual((again["read"], again["unreadable"], again["complete"], again["map"]), (0, 0, True, out + ".map"))
+        self.assertEqual(again["files"][0]["sha1"], tool("sha1sum", out).split()[0])
 
     def test_mixed_disc_as_cue_reads_as_the_source(self):
         out = f"{fresh('dump-cue')}/out.cue"
