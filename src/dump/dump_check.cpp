@@ -70,11 +70,7 @@ class Hasher {
 // The checks of one whole sector of a data track read from the drive.
 void CheckSector(const uint8_t* s, uint32_t lba, DumpCheck& check) {
     const std::span<const uint8_t, VERIFY_RAW_BYTES> sector(s, VERIFY_RAW_BYTES);
-    if (s[15] == 1 && Sector_IsSynthesised(sector) &&
-        !(Verify_CheckSector(sector, static_cast<int32_t>(lba)) &
-          (VERIFY_FAULT_SYNC | VERIFY_FAULT_HEADER))) {
-        ++check.synthesised;
-    } else if (Verify_CheckSector(sector, static_cast<int32_t>(lba))) {
+    if (Verify_CheckSector(sector, static_cast<int32_t>(lba))) {
         if (check.corruptBlocks.size() < kCorruptKept)
             check.corruptBlocks.push_back(lba);
         ++check.corrupt;
@@ -85,8 +81,8 @@ void CheckSector(const uint8_t* s, uint32_t lba, DumpCheck& check) {
 
 } // namespace
 
-bool Dump_Check(const DumpPlan& plan, const std::vector<uint8_t>& states, const std::vector<bool>& made,
-                DumpCheck& check, std::string& why) {
+bool Dump_Check(const DumpPlan& plan, const std::vector<uint8_t>& states, const std::vector<uint8_t>& made,
+                const std::vector<bool>& remade, DumpCheck& check, std::string& why) {
     check = DumpCheck{};
     check.trackMode.assign(plan.tracks.size(), 0);
     std::vector<uint8_t> buffer(size_t{kChunkBlocks} * plan.sectorBytes);
@@ -114,7 +110,11 @@ bool Dump_Check(const DumpPlan& plan, const std::vector<uint8_t>& states, const 
                     if (done + i == 0 && s[15] == 2)
                         check.trackMode[ti] = 2;
                     const uint8_t state = states[t.at + done + i];
-                    if (!made[ti] && (state == DUMP_READ || state == DUMP_RETRIED))
+                    if (state != DUMP_READ && state != DUMP_RETRIED)
+                        continue;
+                    if (remade[t.at + done + i])
+                        ++check.synthesised;
+                    else if (made[ti] != DUMP_SECTORS_REFUSED)
                         CheckSector(s, t.start + done + i, check);
                 }
                 done += n;

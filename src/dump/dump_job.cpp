@@ -75,7 +75,7 @@ bool DumpJob::Read(int retries, const std::function<void(uint64_t, uint64_t)>& p
 }
 
 bool DumpJob::Finish(const std::string& program, std::string& why) {
-    if (!Dump_Check(m_plan, m_reader.States(), m_reader.Made(), m_check, why))
+    if (!Dump_Check(m_plan, m_reader.States(), m_reader.Made(), m_reader.Remade(), m_check, why))
         return false;
     if (m_plan.format == DumpFormat::Cue && !WriteText(m_out, Dump_CueSheet(m_plan, m_check), why))
         return false;

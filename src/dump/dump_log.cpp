@@ -95,9 +95,10 @@ std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, c
         std::snprintf(head, sizeof head, "track %02d: session %d, %s, blocks %u-%u", t.number, t.session,
                       t.audio ? "audio" : "data", t.start, t.start + t.blocks - (t.blocks ? 1 : 0));
         text += std::string(head) + ", " + Hashes(check.tracks[i]) + "\n";
-        if (reader.MadeFromUserData(i))
+        if (const uint8_t made = reader.MadeFromUserData(i))
             text += "track " + std::string(head + 6, 2) +
-                    ": sectors made from user data: the drive gives no raw sectors\n";
+                    ": sectors made from user data: the drive gives no " +
+                    (made == DUMP_SECTORS_REFUSED ? "raw sectors\n" : "EDC/ECC\n");
     }
     for (size_t i = 0; i < plan.files.size() && i < check.files.size(); ++i)
         text += "file: " + plan.files[i] + ", " + Hashes(check.files[i]) + "\n";

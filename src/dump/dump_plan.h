@@ -10,6 +10,12 @@
 // .bin beside a cue sheet (one .bin a session).
 enum class DumpFormat : uint8_t { Iso, Cue };
 
+// Where a data track's whole sectors come from: the drive, or made here from their user data because the
+// drive refuses READ CD of the track, or because it makes the sectors up itself (EDC and ECC all zero, a
+// header it may not even write in BCD, as QEMU's ATAPI drives do), which would store its made-up bytes as
+// the disc's.
+constexpr uint8_t DUMP_SECTORS_READ = 0, DUMP_SECTORS_REFUSED = 1, DUMP_SECTORS_MADE_UP = 2;
+
 struct DumpTrack {
     int session = 0, number = 0;
     bool audio = false;

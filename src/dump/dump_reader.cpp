@@ -51,7 +51,8 @@ bool DumpReader::Open(uint16_t device, const DumpPlan& plan, const std::string& 
     m_device = device;
     m_plan = &plan;
     m_mapPath = mapPath;
-    m_made.assign(plan.tracks.size(), false);
+    m_made.assign(plan.tracks.size(), DUMP_SECTORS_READ);
+    m_remade.assign(plan.total, false);
     m_raw.assign(plan.tracks.size(), false);
     m_resumed = Exists(mapPath);
     if (m_resumed) {
@@ -133,16 +134,19 @@ bool DumpReader::ReadRun(size_t track, uint64_t at, uint32_t count) {
                     user);
     if (t.audio)
         return done(Aspi_ReadCd(m_device, lba, blocks, m_buffer.data(), &o), "READ CD", whole);
-    if (!m_made[track]) {
+    if (m_made[track] != DUMP_SECTORS_REFUSED) {
         const int rc = Aspi_ReadCdRaw(m_device, lba, blocks, m_buffer.data(), &o);
-        if (rc == ASPI_OK && o.transferred == whole)
-            return m_raw[track] = true;
+        if (rc == ASPI_OK && o.transferred == whole) {
+            m_raw[track] = true;
+            RemakeMadeUp(track, at, lba, count);
+            return true;
+        }
         // A drive that gives no whole sectors of a track refuses READ CD itself, before any read.
         const bool refused = rc != ASPI_OK && o.sense.key == ckvd::drives::kSenseIllegalRequest &&
                              o.sense.asc != ckvd::drives::kAscLbaOutOfRange;
         if (!refused || m_raw[track])
             return done(rc, "READ CD", whole);
-        m_made[track] = true;
+        m_made[track] = DUMP_SECTORS_REFUSED;
     }
     m_user.resize(user);
     if (!done(Aspi_ReadSectors(m_device, lba, kUserBytes, blocks, m_user.data(), &o), "READ(10)", user))
@@ -154,6 +158,18 @@ bool DumpReader::ReadRun(size_t track, uint64_t at, uint32_t count) {
                                static_cast<int32_t>(lba + i));
     }
     return true;
+}
+
+void DumpReader::RemakeMadeUp(size_t track, uint64_t at, uint32_t lba, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::span<uint8_t, VERIFY_RAW_BYTES> sector(m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES,
+                                                          VERIFY_RAW_BYTES);
+        if (sector[15] == 1 && Sector_IsSynthesised(sector)) {
+            Verify_MakeMode1Sector(sector, static_cast<int32_t>(lba + i));
+            m_made[track] = DUMP_SECTORS_MADE_UP;
+            m_remade[at + i] = true;
+        }
+    }
 }
 
 bool DumpReader::Store(size_t track, uint64_t at, uint32_t count, std::string& why) {

@@ -46,12 +46,16 @@ class DumpReader {
     uint64_t ReadNow() const { return m_readNow; }       // blocks read by this run
     uint64_t RetriedNow() const { return m_retriedNow; } // of those, unreadable before
     bool Resumed() const { return m_resumed; }
-    // Whether track `i`'s sectors were made from their user data (the drive gives no whole sectors).
-    bool MadeFromUserData(size_t i) const { return m_made[i]; }
-    const std::vector<bool>& Made() const { return m_made; }
+    // Why track `i`'s sectors were made from their user data, or DUMP_SECTORS_READ.
+    uint8_t MadeFromUserData(size_t i) const { return m_made[i]; }
+    const std::vector<uint8_t>& Made() const { return m_made; }
+    // Per planned block: made again here because the drive made it up (DUMP_SECTORS_MADE_UP).
+    const std::vector<bool>& Remade() const { return m_remade; }
 
   private:
     bool ReadRun(size_t track, uint64_t at, uint32_t count);
+    // Makes again, from their user data, the sectors of a run that the drive made up.
+    void RemakeMadeUp(size_t track, uint64_t at, uint32_t lba, uint32_t count);
     bool Store(size_t track, uint64_t at, uint32_t count, std::string& why);
     bool Flush(bool now, std::string& why);
     void Failed(const char* command, uint32_t lba, uint32_t count, const AspiOutcome& o, bool shortTransfer);
@@ -62,7 +66,9 @@ class DumpReader {
     std::vector<int> m_fds;
     std::vector<uint8_t> m_states;
     std::vector<uint8_t> m_buffer, m_user;
-    std::vector<bool> m_made, m_raw; // per track: sectors made from user data; whole sectors read
+    std::vector<uint8_t> m_made; // per track: DUMP_SECTORS_...
+    std::vector<bool> m_raw;     // per track: whole sectors read
+    std::vector<bool> m_remade;  // per planned block
     std::vector<DumpCommandError> m_errors;
     uint64_t m_errorsLeftOut = 0;
     uint64_t m_readNow = 0, m_retriedNow = 0, m_unflushed = 0;

@@ -8,6 +8,7 @@ platform there (pictures in WORKDIR/ide/out/r).
 usage: test_qemu_drives.py CKVD WORKDIR [CKVD_EXPLORER]   (exits 77, skipped, where QEMU, the kernel or busybox is missing)"""
 import os
 import re
+import zlib
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
@@ -71,7 +72,10 @@ COMMANDS = {
     # SQLite's locks do not hold on the 9p share: the catalogue is made in the guest's /tmp.
     "catalog": ["catalog", "add", "{D}", "--number", "5", "--catalogue", "{T}/cat.sqlite"],
     "catalog-export": ["catalog", "export", "--csv", "--catalogue", "{T}/cat.sqlite"],
+    "dump": ["dump", "{D}", "{R}/disc.iso"],
 }
+# Run in the guest and compared by the files they make: a drive's sectors are counted apart from the image's.
+GUEST_ONLY = {"dump-cue": ["dump", "{D}", "{R}/disc.cue"]}
 
 
 def quoted(args):
@@ -118,7 +122,7 @@ ckvd-explorer --screenshot /out/r/drive.png --dialog drive >drive.out 2>drive.er
 
 def guest_job(desktop=False):
     lines = [GUEST_START, GUEST_DESKTOP if desktop else ""]
-    for name, args in COMMANDS.items():
+    for name, args in list(COMMANDS.items()) + list(GUEST_ONLY.items()):
         guest_args = [a.replace("{R}", "/out/r").replace("{T}", "/tmp") for a in args]
         lines.append(f"run {name} " + quoted(guest_args).replace("'{D}'", '"$A"'))
     lines.append(GUEST_END.replace("/DISC_B", DISC_B))
@@ -141,6 +145,7 @@ class Drives(CkvdCase):
         cls.host = fresh("host")
         os.makedirs(cls.host + "/tmp")
         cls.expected = {name: host_run(name, args, DISC_A, cls.host) for name, args in COMMANDS.items()}
+        cls.cue = host_run("dump-cue", GUEST_ONLY["dump-cue"], DISC_A, cls.host)
         failed = {name: err for name, (rc, _, err) in cls.expected.items() if rc}
         assert not failed, f"ckvd failed on the image: {failed}"
 
@@ -172,6 +177,7 @@ class Drives(CkvdCase):
         self.assertEqual(written.sub(rb"\1", read(os.path.join(r, "report.csv"))),
                          written.sub(rb"\1", read(os.path.join(self.host, "report.csv"))))
         self.assertEqual(tool("diff", "-r", os.path.join(r, "tree"), SRC_A), "")
+        self.check_dumps(got, r)
         ls_a, ls_b = self.expected["ls"], run("ls", DISC_B)
         self.assertEqual(got["second"], (0, ls_b.stdout, ""))
         self.assertEqual(got["sg"][:2], (0, ls_a[1]))
@@ -182,6 +188,17 @@ class Drives(CkvdCase):
         self.assertRegex(got["eject-drives"][1], rf'\d+:\d+  "QEMU *"  "QEMU (CD|DVD)-ROM *"  {device}  not-ready\n')
         self.assertRegex(got["drives"][1], rf'\d+:\d+  "QEMU *"  "QEMU (CD|DVD)-ROM *"  {second}  ready\n')
         return got
+
+    def check_dumps(self, got, r):
+        """The .iso dumped from the drive is the image, with the hashes md5sum, sha1sum and zlib give in its
+        log; the .cue's sectors, whatever the drive gives of them, are those made from the image."""
+        self.assertEqual(read(os.path.join(r, "disc.iso")), read(DISC_A))
+        hashes = (f"size={os.path.getsize(DISC_A)} crc32={zlib.crc32(read(DISC_A)):08x} "
+                  f"md5={tool('md5sum', DISC_A).split()[0]} sha1={tool('sha1sum', DISC_A).split()[0]}")
+        self.assertIn(f"file: /out/r/disc.iso, {hashes}\n", read(os.path.join(r, "disc.iso.log")).decode())
+        self.assertEqual(got["dump-cue"][0], 0, got["dump-cue"])
+        for made in ("disc.bin", "disc.cue"):
+            self.assertEqual(read(os.path.join(r, made)), read(os.path.join(self.host, made)), made)
 
     def as_drive(self, text, device):
         """The host's output as the guest says it: the drive for the image, the guest's folder for the host's."""

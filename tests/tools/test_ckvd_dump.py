@@ -72,12 +72,18 @@ class Dump(CkvdCase):
         ok("dump", f"{d}/one.cue", f"{d}/two.cue")  # now from whole sectors, which the drive gives
         self.assertEqual(read(f"{d}/two.bin"), read(f"{d}/one.bin"))
         self.assertEqual(log_field(f"{d}/two.cue", "verified"), [str(len(self.source) // 2048)])
-        image = bytearray(read(f"{d}/one.bin"))
+        sound = read(f"{d}/one.bin")
+        image = bytearray(sound)
         image[2 * SECTOR + 2064:3 * SECTOR] = bytes(288)  # block 2 as a drive that makes sectors up gives it
+        # Block 10 (00:02:10) as QEMU's ATAPI drives make it up: EDC and ECC zero, its header's frame in binary.
+        image[10 * SECTOR + 14], image[10 * SECTOR + 2064:11 * SECTOR] = 10, bytes(288)
         image[5 * SECTOR + 100] ^= 1  # block 5 damaged
         write(f"{d}/one.bin", bytes(image))
         self.assertFails(["dump", f"{d}/one.cue", f"{d}/three.cue"], 1, "1 sectors read fail their checks", out=None)
-        self.assertEqual([log_field(f"{d}/three.cue", k) for k in ("synthesised", "corrupt")], [["1"], ["1"]])
+        self.assertEqual([log_field(f"{d}/three.cue", k) for k in ("synthesised", "corrupt")], [["2"], ["1"]])
+        made = read(f"{d}/three.bin")  # made again from their user data, as the disc holds them
+        self.assertEqual([made[b * SECTOR:(b + 1) * SECTOR] == sound[b * SECTOR:(b + 1) * SECTOR] for b in (2, 10)],
+                         [True, True])
         self.assertEqual(log_field(f"{d}/three.cue", "corrupt block"), ["5"])
         self.assertIn("the drive gives no EDC/ECC", read(f"{d}/three.cue.log").decode())
 
