@@ -24,7 +24,10 @@ constexpr uint8_t VERIFY_UNREADABLE = 3; // the drive could not give it
 // Not recorded in the image: the gap before a later track of the session that an image leaves out (a real
 // drive reads it); no damage.
 constexpr uint8_t VERIFY_GAP = 4;
-constexpr size_t VERIFY_STATES = 5;
+// Read, but its sector came without EDC and ECC (a drive that makes sectors up around the user data): its
+// sync and header were checked, its bytes cannot be. No damage.
+constexpr uint8_t VERIFY_NO_EDC = 5;
+constexpr size_t VERIFY_STATES = 6;
 
 // How a track's blocks are checked.
 enum class VerifyCheck : uint8_t {
@@ -32,6 +35,8 @@ enum class VerifyCheck : uint8_t {
     Sectors,  // whole sectors: sync, header, EDC and ECC
     UserData, // 2048-byte blocks: read only (the drive or image gives no whole sectors)
     Audio,    // CD-DA: read only
+    // Whole sectors the drive gives without EDC and ECC: the user data read, sync and header checked
+    NoErrorCodes,
 };
 
 struct VerifyTrack {
@@ -126,10 +131,11 @@ class DiscVerify {
     uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
-    AspiSense m_sense;     // the last read's
-    size_t m_track = 0;    // where the next run begins
-    uint32_t m_next = 0;   //
-    uint32_t m_single = 0; // blocks of a failed run still to read one at a time, from m_next on
+    AspiSense m_sense;       // the last read's
+    bool m_timedOut = false; // the last read timed out
+    size_t m_track = 0;      // where the next run begins
+    uint32_t m_next = 0;     //
+    uint32_t m_single = 0;   // blocks of a failed run still to read one at a time, from m_next on
     uint64_t m_done = 0, m_total = 0;
     bool m_stopped = false;
     const std::atomic<bool>* m_stopFlag = nullptr;

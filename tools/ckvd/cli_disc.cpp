@@ -5,12 +5,16 @@
 #include <cstdio>
 
 #include "appmodel/disc_analysis.h"
+#include "aspi/aspi_manager.h"
 #include "cli.h"
 #include "common/device_open.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/drives/drive_setup.h"
 
 namespace {
+
+constexpr int kChangedWhileRead = -1; // no result code of the analysis
 
 // Resolves DRIVE to image paths to install (none for a device path) and the device path to look for.
 bool resolve_drive(const std::string& arg, std::vector<std::string>& images, std::string& devicePath) {
@@ -39,7 +43,87 @@ int open_device(const std::string& devicePath) {
     return index;
 }
 
+// The drive of the disc loaded, as it was found, and what it had noticed when the load began: a medium
+// change or a time-out after that is the loaded disc's.
+struct LoadedDrive {
+    unsigned group = 0, slot = 0;
+    std::string path;      // its device path: a drive found again at the same place is the same one
+    uint64_t changes = 0;  // medium changes noticed before the load
+    uint64_t timeouts = 0; // time-outs already told
+    bool told = false;     // the change was said
+    bool known = false;
+};
+LoadedDrive g_loaded;
+
+ckvd::drives::Drive* loaded_drive() {
+    ckvd::drives::Drive* d =
+        g_loaded.known ? ckvd::drives::FindDrive(g_loaded.group, g_loaded.slot) : nullptr;
+    return d && d->device_path() == g_loaded.path ? d : nullptr;
+}
+
+void remember_drive(int index) {
+    g_loaded = {};
+    const DeviceEntry* entry = Aspi_GetDevice(static_cast<uint16_t>(index));
+    const ckvd::drives::Drive* d =
+        entry ? ckvd::drives::FindDrive(entry->hostAdapterId, entry->targetId) : nullptr;
+    if (!d)
+        return;
+    g_loaded = {entry->hostAdapterId,
+                entry->targetId,
+                d->device_path(),
+                d->medium_changes(),
+                d->timeouts(),
+                false,
+                true};
+}
+
+// Says the last time-out of the loaded drive not told yet ("READ CD (BEh) at block 1234 timed out after 15 s
+// on /dev/sr0").
+void tell_timeout() {
+    const ckvd::drives::Drive* d = loaded_drive();
+    if (!d || d->timeouts() == g_loaded.timeouts)
+        return;
+    g_loaded.timeouts = d->timeouts();
+    std::fprintf(stderr, "ckvd: %s\n", d->last_timeout().c_str());
+}
+
+// The analysis of the disc in the drive. A medium change noticed meanwhile (06/28) means what was read may
+// be of two discs: the disc is read again from the start, once, and the load fails when the second read
+// met a change too or found another TOC than the first had read.
+int analyze(int index, std::string& reason, uint8_t names) {
+    const auto device = static_cast<uint16_t>(index);
+    int rc = App_AnalyzeDisc(device, &reason, names);
+    const ckvd::drives::Drive* d = loaded_drive();
+    if (!d || d->medium_changes() == g_loaded.changes)
+        return rc;
+    const std::vector<uint8_t> toc = Iso_CurrentDisc().tocBuffer;
+    g_loaded.changes = d->medium_changes();
+    reason.clear();
+    rc = App_AnalyzeDisc(device, &reason, names);
+    if (d->medium_changes() != g_loaded.changes || (!toc.empty() && Iso_CurrentDisc().tocBuffer != toc))
+        return kChangedWhileRead;
+    return rc;
+}
+
 } // namespace
+
+bool CliDisc_SameDisc() {
+    const ckvd::drives::Drive* d = loaded_drive();
+    if (!d || d->medium_changes() == g_loaded.changes)
+        return true;
+    if (!g_loaded.told)
+        std::fprintf(stderr, "ckvd: the disc in %s was changed while it was read\n", g_loaded.path.c_str());
+    g_loaded.told = true;
+    return false;
+}
+
+int CliDisc_Finish(int status) {
+    if (!CliDisc_SameDisc())
+        return kExitFailure;
+    if (status != 0)
+        tell_timeout();
+    return status;
+}
 
 bool CliDisc_InstallDrives(const std::vector<std::string>& images) {
     std::string error;
@@ -58,9 +142,15 @@ int CliDisc_Load(const std::string& drive, int* analysis, uint8_t names) {
     const int index = open_device(devicePath);
     if (index < 0)
         return -1;
+    remember_drive(index);
     std::string reason;
-    const int rc = App_AnalyzeDisc(static_cast<uint16_t>(index), &reason, names);
+    const int rc = analyze(index, reason, names);
+    if (rc == kChangedWhileRead) {
+        CliDisc_SameDisc();
+        return -1;
+    }
     if (rc != 1) {
+        tell_timeout();
         if (analysis && g_DiscModel && g_DiscModel->firstSession) {
             *analysis = rc;
             return index;

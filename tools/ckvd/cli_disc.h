@@ -18,6 +18,14 @@ bool CliDisc_InstallDrives(const std::vector<std::string>& images);
 // `names`: the names to read each session in where it records them (Iso_AnalyzeDisc).
 int CliDisc_Load(const std::string& drive, int* analysis = nullptr, uint8_t names = 0);
 
+// True while the drive of the loaded disc has noticed no medium change since the disc was read; else says
+// once "the disc in DRIVE was changed while it was read" and returns false: what was read after the change
+// may be another disc's, and is not to be shown.
+bool CliDisc_SameDisc();
+// A command's exit status, made a failure when the disc changed while it was read; a failed command's last
+// time-out on that drive is named.
+int CliDisc_Finish(int status);
+
 // Engine up and the disc of DRIVE loaded; false after the failure was printed.
 bool CliDisc_Start(const EngineSession& engine, const std::string& drive, uint8_t names = 0);
 

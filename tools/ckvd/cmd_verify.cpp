@@ -23,6 +23,8 @@ const char* CheckName(const VerifyTrack& t) {
         return "user data";
     case VerifyCheck::Audio:
         return "audio";
+    case VerifyCheck::NoErrorCodes:
+        return "no EDC/ECC";
     default:
         return "none";
     }
@@ -78,6 +80,8 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
     out.Key("corrupt").Uint(counts[VERIFY_CORRUPT]);
     out.Key("unreadable").Uint(counts[VERIFY_UNREADABLE]);
     out.Key("gaps").Uint(counts[VERIFY_GAP]);
+    if (counts[VERIFY_NO_EDC]) // blocks whose drive gave no EDC/ECC: read, headers checked
+        out.Key("no_edc_ecc").Uint(counts[VERIFY_NO_EDC]);
     out.Key("sound").Bool(sound);
     out.EndObject().EndObject();
 }
@@ -134,6 +138,8 @@ int Cmd_Verify(int argc, char** argv) {
                          static_cast<int>(v.Done() * 100 / std::max<uint64_t>(v.Total(), 1)));
     if (progress)
         std::fprintf(stderr, "\r%*s\r", 24, "");
+    if (!CliDisc_SameDisc()) // the blocks read may be of two discs
+        return kExitFailure;
     const std::vector<VerifyRange> ranges = v.Ranges();
     const std::vector<VerifyDamagedEntry> damaged = Verify_DamagedEntries(Iso_CurrentDisc(), o.session);
     const bool sound = ranges.empty() && damaged.empty() && analysis == 1;

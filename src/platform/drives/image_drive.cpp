@@ -159,6 +159,22 @@ ImageDrive::~ImageDrive() = default;
 
 void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
     std::lock_guard lock(command_lock());
+    put_medium(std::move(disc));
+}
+
+void ImageDrive::attention_at(uint64_t nth, uint8_t asc) {
+    std::lock_guard lock(command_lock());
+    attention_at_ = nth ? commands_ + nth : 0;
+    attention_asc_ = asc;
+}
+
+void ImageDrive::swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage> disc) {
+    std::lock_guard lock(command_lock());
+    swap_at_ = nth ? commands_ + nth : 0;
+    swap_disc_ = std::move(disc);
+}
+
+void ImageDrive::put_medium(std::unique_ptr<images::DiscImage> disc) {
     reader_.reset();
     disc_ = std::move(disc);
     text_packs_.clear();
@@ -184,6 +200,15 @@ CommandResult ImageDrive::run(std::span<const uint8_t> cdb, Direction dir, std::
     // INQUIRY answers whatever the medium state; everything else reports a medium change first.
     if (opcode == kInquiry)
         return inquiry(cdb, dir, data);
+    // The commands after INQUIRY (which answers whatever happened) are counted for the test hooks.
+    if (++commands_ == swap_at_) {
+        swap_at_ = 0;
+        put_medium(std::move(swap_disc_));
+    }
+    if (commands_ == attention_at_) {
+        attention_at_ = 0;
+        return check_condition(kSenseUnitAttention, attention_asc_);
+    }
     if (unit_attention_) {
         unit_attention_ = false;
         return check_condition(kSenseUnitAttention, kAscMediumChanged);
@@ -427,6 +452,16 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
             lba = int64_t{t->start} + t->length;
         }
         got = reader_->read_raw(to, intact(first, count), data.first(bytes));
+        if (zero_error_codes_)
+            for (uint32_t i = 0; i < got; ++i) {
+                uint8_t* sector = data.data() + size_t{i} * kRawBlockLength;
+                // Mode 1: EDC at 2064 on; Mode 2 Form 1: at 2072 on (Form 2 keeps its optional EDC).
+                const size_t from = sector[15] == 1                           ? 2064
+                                    : sector[15] == 2 && !(sector[18] & 0x20) ? 2072
+                                                                              : 0;
+                if (from)
+                    std::memset(sector + from, 0, kRawBlockLength - from);
+            }
     } else {
         got = reader_->read_audio(to, intact(first, count), data.first(bytes));
     }

@@ -35,6 +35,15 @@ class ImageDrive final : public Drive {
     // disc's do; the blocks before them in a read are given.
     void add_unreadable(images::lba_t first, images::lba_t last) { unreadable_.push_back({first, last}); }
     const images::DiscImage* disc() const { return disc_.get(); }
+    // The `nth` command from now on (1 the next) is answered UNIT ATTENTION with `asc` (0x28 medium may have
+    // changed, 0x29 power on or reset), as a drive answers after a reset or a change it noticed itself.
+    void attention_at(uint64_t nth, uint8_t asc);
+    // The medium is replaced by `disc` just before the `nth` command from now on, which then gets the medium
+    // change's UNIT ATTENTION: a disc swapped while it is being read.
+    void swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage> disc);
+    // Whole data sectors are given with their EDC and error correction code zero, as a drive that makes
+    // sectors up from the user data does (QEMU's IDE and AHCI drives).
+    void set_zero_error_codes(bool zero) { zero_error_codes_ = zero; }
 
     // Counters for benchmarks and tests.
     uint64_t read10_commands = 0;
@@ -53,6 +62,12 @@ class ImageDrive final : public Drive {
     TocConvention toc_convention_ = TocConvention::Mmc;
     std::chrono::milliseconds delay_{0};
     std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
+    uint64_t commands_ = 0;                   // run so far
+    uint64_t attention_at_ = 0, swap_at_ = 0; // the command that meets them (0: none)
+    uint8_t attention_asc_ = 0;
+    std::unique_ptr<images::DiscImage> swap_disc_; // what the swap puts in
+    bool zero_error_codes_ = false;
+    void put_medium(std::unique_ptr<images::DiscImage> disc); // under the command lock
     // Of `count` blocks from `first` on, how many come before an unreadable one.
     uint32_t intact(int64_t first, uint32_t count) const;
     std::vector<uint8_t> text_packs_; // what READ TOC format 5 answers
