@@ -50,7 +50,12 @@ struct LoadedDrive {
     std::string path;      // its device path: a drive found again at the same place is the same one
     uint64_t changes = 0;  // medium changes noticed before the load
     uint64_t timeouts = 0; // time-outs already told
-    bool told = false;     // the change was said
+    uint16_t device = 0;
+    uint8_t names = 0;
+    std::vector<uint8_t> identity; // the drive's TOC when the disc was read
+    bool again = false;            // the disc was read again once
+    bool changed = false;          // found while the disc was read again
+    bool told = false;             // the change was said
     bool known = false;
 };
 LoadedDrive g_loaded;
@@ -68,13 +73,12 @@ void remember_drive(int index) {
         entry ? ckvd::drives::FindDrive(entry->hostAdapterId, entry->targetId) : nullptr;
     if (!d)
         return;
-    g_loaded = {entry->hostAdapterId,
-                entry->targetId,
-                d->device_path(),
-                d->medium_changes(),
-                d->timeouts(),
-                false,
-                true};
+    g_loaded.group = entry->hostAdapterId;
+    g_loaded.slot = entry->targetId;
+    g_loaded.path = d->device_path();
+    g_loaded.changes = d->medium_changes();
+    g_loaded.timeouts = d->timeouts();
+    g_loaded.known = true;
 }
 
 // Says the last time-out of the loaded drive not told yet ("READ CD (BEh) at block 1234 timed out after 15 s
@@ -87,33 +91,74 @@ void tell_timeout() {
     std::fprintf(stderr, "ckvd: %s\n", d->last_timeout().c_str());
 }
 
+// The disc's identity: its formatted TOC as the drive answers it (empty when it gives none).
+std::vector<uint8_t> identity(uint16_t device) {
+    std::vector<uint8_t> toc;
+    if (Aspi_ReadTocAnswer(device, 0, 0, toc) != ASPI_OK)
+        toc.clear();
+    return toc;
+}
+
 // The analysis of the disc in the drive. A medium change noticed meanwhile (06/28) means what was read may
-// be of two discs: the disc is read again from the start, once, and the load fails when the second read
-// met a change too or found another TOC than the first had read.
+// be of two discs: the disc is read again from the start, once, and the load fails when the second read met
+// a change too or the drive's TOC is no longer the one it gave before the first.
 int analyze(int index, std::string& reason, uint8_t names) {
     const auto device = static_cast<uint16_t>(index);
-    int rc = App_AnalyzeDisc(device, &reason, names);
     const ckvd::drives::Drive* d = loaded_drive();
+    const std::vector<uint8_t> before = d ? identity(device) : std::vector<uint8_t>();
+    g_loaded.device = device;
+    g_loaded.names = names;
+    g_loaded.identity = before;
+    if (d && d->medium_changes() != g_loaded.changes) // changed before anything was read: that disc is read
+        g_loaded.changes = d->medium_changes();
+    int rc = App_AnalyzeDisc(device, &reason, names);
     if (!d || d->medium_changes() == g_loaded.changes)
         return rc;
-    const std::vector<uint8_t> toc = Iso_CurrentDisc().tocBuffer;
     g_loaded.changes = d->medium_changes();
+    g_loaded.again = true;
+    const std::vector<uint8_t> now = identity(device);
     reason.clear();
     rc = App_AnalyzeDisc(device, &reason, names);
-    if (d->medium_changes() != g_loaded.changes || (!toc.empty() && Iso_CurrentDisc().tocBuffer != toc))
+    if (d->medium_changes() != g_loaded.changes || now != before) {
+        g_loaded.changed = true;
         return kChangedWhileRead;
+    }
     return rc;
 }
 
 } // namespace
 
+bool CliDisc_Changed() {
+    const ckvd::drives::Drive* d = loaded_drive();
+    return g_loaded.changed || (d && d->medium_changes() != g_loaded.changes);
+}
+
 bool CliDisc_SameDisc() {
     const ckvd::drives::Drive* d = loaded_drive();
-    if (!d || d->medium_changes() == g_loaded.changes)
+    if (!g_loaded.changed && (!d || d->medium_changes() == g_loaded.changes))
         return true;
     if (!g_loaded.told)
         std::fprintf(stderr, "ckvd: the disc in %s was changed while it was read\n", g_loaded.path.c_str());
     g_loaded.told = true;
+    return false;
+}
+
+bool CliDisc_ReadAgain(int* analysis) {
+    const ckvd::drives::Drive* d = loaded_drive();
+    if (d && !g_loaded.again && !g_loaded.changed) {
+        g_loaded.again = true;
+        g_loaded.changes = d->medium_changes();
+        if (identity(g_loaded.device) == g_loaded.identity) {
+            std::string reason;
+            const int rc = App_AnalyzeDisc(g_loaded.device, &reason, g_loaded.names);
+            if (analysis)
+                *analysis = rc;
+            if (d->medium_changes() == g_loaded.changes && (rc == 1 || analysis))
+                return true;
+        }
+    }
+    g_loaded.changed = true;
+    CliDisc_SameDisc();
     return false;
 }
 
@@ -161,7 +206,15 @@ int CliDisc_Load(const std::string& drive, int* analysis, uint8_t names) {
         return -1;
     }
     // A cut image is read as far as it goes; that the file is incomplete is said once, not left to the marks.
-    if (const std::string incomplete = App_IncompleteImage(static_cast<uint16_t>(index)); !incomplete.empty())
+    std::string incomplete = App_IncompleteImage(static_cast<uint16_t>(index));
+    if (CliDisc_Changed()) { // its reads met a medium change: the same disc is read again
+        if (!CliDisc_ReadAgain(analysis))
+            return -1;
+        incomplete = App_IncompleteImage(static_cast<uint16_t>(index));
+        if (CliDisc_Changed() && !CliDisc_ReadAgain(analysis))
+            return -1;
+    }
+    if (!incomplete.empty())
         std::fprintf(stderr, "ckvd: %s\n", incomplete.c_str());
     return index;
 }
