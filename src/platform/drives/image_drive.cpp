@@ -175,6 +175,7 @@ void ImageDrive::swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage>
 }
 
 void ImageDrive::put_medium(std::unique_ptr<images::DiscImage> disc) {
+    ++generation_;
     reader_.reset();
     disc_ = std::move(disc);
     text_packs_.clear();

@@ -35,6 +35,8 @@ class ImageDrive final : public Drive {
     // disc's do; the blocks before them in a read are given.
     void add_unreadable(images::lba_t first, images::lba_t last) { unreadable_.push_back({first, last}); }
     const images::DiscImage* disc() const { return disc_.get(); }
+    // Counts the media put in (an empty one too), so a watcher tests the drive only after its medium changed.
+    uint64_t medium_generation() const { return generation_.load(); }
     // The `nth` command from now on (1 the next) is answered UNIT ATTENTION with `asc` (0x28 medium may have
     // changed, 0x29 power on or reset), as a drive answers after a reset or a change it noticed itself.
     void attention_at(uint64_t nth, uint8_t asc);
@@ -62,6 +64,7 @@ class ImageDrive final : public Drive {
     TocConvention toc_convention_ = TocConvention::Mmc;
     std::chrono::milliseconds delay_{0};
     std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
+    std::atomic<uint64_t> generation_{0};
     uint64_t commands_ = 0;                   // run so far
     uint64_t attention_at_ = 0, swap_at_ = 0; // the command that meets them (0: none)
     uint8_t attention_asc_ = 0;
