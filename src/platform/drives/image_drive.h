@@ -43,8 +43,8 @@ class ImageDrive final : public Drive {
     // The medium is replaced by `disc` just before the `nth` command from now on, which then gets the medium
     // change's UNIT ATTENTION: a disc swapped while it is being read.
     void swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage> disc);
-    // Whole data sectors are given with their EDC and error correction code zero, as a drive that makes
-    // sectors up from the user data does (QEMU's IDE and AHCI drives).
+    // Whole data sectors are given with their EDC and error correction code zero, those of an image of
+    // 2,048-byte blocks made up around the user data, as QEMU's IDE and AHCI drives give them.
     void set_zero_error_codes(bool zero) { zero_error_codes_ = zero; }
 
     // Counters for benchmarks and tests.
@@ -82,6 +82,8 @@ class ImageDrive final : public Drive {
                                    std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
+    // Whole sectors as a drive that makes them up gives them (set_zero_error_codes): blocks given.
+    uint32_t made_up_sectors(images::lba_t first, uint32_t count, std::span<uint8_t> data);
     // READ CD of the 2,324 user bytes of Mode 2 Form 2 blocks.
     CommandResult read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data);
 };
