@@ -3,6 +3,7 @@
 #include "aspi/aspi_manager.h"
 #include "platform/drives/drive.h"
 #include "platform/drives/image_drive.h"
+#include "platform/drives/mmc_commands.h"
 
 using namespace ckvd::drives;
 
@@ -29,19 +30,22 @@ DriveWatch::Event DriveWatch::Poll() {
     const uint64_t generation = image ? image->medium_generation() : 0;
     if (image && generation == m_generation && !m_notReady)
         return Event::None;
-    AspiOutcome test;
-    int ready = Aspi_TestUnitReady(device, &test);
-    if (ready != ASPI_OK && test.sense.key == kSenseUnitAttention) // the change's notice: ask again
-        ready = Aspi_TestUnitReady(device, &test);
+    // One command a look, straight to the drive: the window's thread waits for no retry.
+    const CommandResult result = TestUnitReady(*drive);
+    const Sense sense = result.sense_code();
     const bool changed = drive->medium_changes() != m_changes;
     m_changes = drive->medium_changes();
     m_generation = generation;
-    if (ready == ASPI_OK) {
+    if (sense.key == kSenseUnitAttention) { // the change's notice: the next look tells what is in the drive
+        m_notReady = true;
+        return Event::None;
+    }
+    if (result.ok()) {
         const bool fresh = changed || m_absent || m_notReady;
         m_absent = m_notReady = false;
         return fresh ? Event::NewDisc : Event::None;
     }
-    if (test.sense.key == kSenseNotReady && test.sense.asc == kAscMediumNotPresent) {
+    if (sense.key == kSenseNotReady && sense.asc == kAscMediumNotPresent) {
         m_notReady = false;
         if (m_absent)
             return Event::None;

@@ -12,9 +12,10 @@ class DriveWatch {
     // The disc of `device` was just shown: what the drive noticed up to now is that disc's.
     void Watch(uint16_t device);
     void Forget() { m_device = -1; }
-    // One look at the drive: NoDisc once when it reports no medium (02/3A), NewDisc once when it is ready
-    // after a medium change (06/28) or after having had no disc or not being ready. An image drive is tested
-    // only after its medium was changed (its file does not change on its own).
+    // One look at the drive, a single TEST UNIT READY: NoDisc once when it reports no medium (02/3A), NewDisc
+    // once when it is ready after a medium change (06/28, looked at again the next time) or after having had
+    // no disc or not being ready. An image drive is tested only after its medium was changed (its file does
+    // not change on its own).
     Event Poll();
     int Device() const { return m_device; }
     // The drive as the status bar names it: its device path ("/dev/sr0"), or the image's file.
