@@ -8,7 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from ckvdtest import CkvdCase, main, run  # noqa: E402
+from ckvdtest import CkvdCase, fresh, main, read, run, write  # noqa: E402
 
 FIXTURES = os.environ["CKVD_IMAGE_FIXTURES"]
 GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "drives")
@@ -61,6 +61,16 @@ class DriveEvents(CkvdCase):
         doc = json.loads(ckvd("verify", "--json", RAW, CKVD_IMAGE_DRIVE_NO_EDC="1").stdout)
         self.assertEqual(([t["check"] for t in doc["tracks"]], doc["summary"]["no_edc_ecc"], doc["ranges"]),
                          (["no EDC/ECC"], 175, []))
+        # A made-up sector whose header names another block is corrupt all the same.
+        data, work = read(PLAIN), fresh("made-up")
+        sectors = [b"\0" + b"\xff" * 10 + b"\0" + bytes([t // 4500, t // 75 % 60, t % 75, 1]) + data[i:i + 2048] +
+                   bytes(288) for i, t in zip(range(0, len(data), 2048), range(150, 10 ** 6))]
+        sectors[20] = sectors[20][:14] + b"\x30" + sectors[20][15:]
+        write(os.path.join(work, "made-up.bin"), b"".join(sectors))
+        write(os.path.join(work, "made-up.cue"),
+              'FILE "made-up.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n')
+        r = ckvd("verify", os.path.join(work, "made-up.cue"))
+        self.assertEqual((r.returncode, r.stdout.splitlines()[1:2]), (1, ["block 20: corrupt: header wrong"]))
         # The same image whose sectors come whole keeps its text.
         self.assertEqual(ckvd("verify", RAW).stdout.splitlines()[1],
                          "175 blocks in 1 track: 175 sound, 0 corrupt, 0 unreadable")
