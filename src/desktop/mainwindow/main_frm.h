@@ -163,4 +163,5 @@ class CMainFrame final : public QMainWindow {
     std::unique_ptr<CatalogueAddJob> m_catalogueAdd; // File > Add to Catalogue on a worker
     QTimer* m_catalogueTimer = nullptr;
     QTimer* m_driveTimer = nullptr; // the drive poll, made when it is turned on
+    bool m_noDiscShown = false;     // the status bar says the drive of the disc shown has none
 };

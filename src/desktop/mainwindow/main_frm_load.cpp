@@ -101,6 +101,12 @@ void CMainFrame::PollLoad() {
 void CMainFrame::ShowLoaded(bool ok) {
     m_left->Reload();
     m_right->Reload();
+    if (ok && m_noDiscShown) { // a disc is shown again: the drive's empty state is no news any more
+        m_noDiscShown = false;
+        m_idleMessage = IDS_IDLE_MESSAGE;
+        statusBar()->setToolTip({});
+        ShowIdle();
+    }
     if (ok) {
         ArrangeSplitter();
         ShowTreeNotes();
@@ -162,12 +168,10 @@ void CMainFrame::PollDrive() {
     switch (watch.Poll()) {
     case DriveWatch::Event::NoDisc:
         ShowLastAction("No disc in " + watch.DriveName());
+        m_noDiscShown = true;
         break;
     case DriveWatch::Event::NewDisc:
-        BeginLoad(static_cast<uint16_t>(watch.Device()), [this](bool ok) {
-            if (ok)
-                ShowLastAction(IDS_IDLE_MESSAGE);
-        });
+        BeginLoad(static_cast<uint16_t>(watch.Device()));
         break;
     case DriveWatch::Event::None:
         break;
