@@ -11,6 +11,7 @@
 #include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/drives/drive_setup.h"
+#include "platform/drives/mmc_commands.h"
 
 namespace {
 
@@ -91,12 +92,21 @@ void tell_timeout() {
     std::fprintf(stderr, "ckvd: %s\n", d->last_timeout().c_str());
 }
 
-// The disc's identity: its formatted TOC as the drive answers it (empty when it gives none).
-std::vector<uint8_t> identity(uint16_t device) {
+// The disc's identity: its formatted TOC as the loaded drive answers it, straight from the drive (the device
+// list may be gone when a command ends); empty when it gives none. A failure is asked again once, but for a
+// medium change's notice.
+std::vector<uint8_t> identity() {
     std::vector<uint8_t> toc;
-    if (Aspi_ReadTocAnswer(device, 0, 0, toc) != ASPI_OK)
-        toc.clear();
-    return toc;
+    ckvd::drives::Drive* d = loaded_drive();
+    for (int attempt = 0; d && attempt < 2; ++attempt) {
+        const ckvd::drives::CommandResult r = ckvd::drives::ReadTocAnswer(*d, false, 0, 0, toc);
+        if (r.ok())
+            return toc;
+        const ckvd::drives::Sense s = r.sense_code();
+        if (s.key == ckvd::drives::kSenseUnitAttention && s.asc == ckvd::drives::kAscMediumChanged)
+            break;
+    }
+    return {};
 }
 
 // The analysis of the disc in the drive. A medium change noticed meanwhile (06/28) means what was read may
@@ -105,18 +115,21 @@ std::vector<uint8_t> identity(uint16_t device) {
 int analyze(int index, std::string& reason, uint8_t names) {
     const auto device = static_cast<uint16_t>(index);
     const ckvd::drives::Drive* d = loaded_drive();
-    const std::vector<uint8_t> before = d ? identity(device) : std::vector<uint8_t>();
+    std::vector<uint8_t> before = d ? identity() : std::vector<uint8_t>();
+    if (d && d->medium_changes() != g_loaded.changes) { // changed before anything was read: that disc is read
+        g_loaded.changes = d->medium_changes();
+        before = identity();
+    }
     g_loaded.device = device;
     g_loaded.names = names;
     g_loaded.identity = before;
-    if (d && d->medium_changes() != g_loaded.changes) // changed before anything was read: that disc is read
-        g_loaded.changes = d->medium_changes();
     int rc = App_AnalyzeDisc(device, &reason, names);
-    if (!d || d->medium_changes() == g_loaded.changes)
+    // A change the system's own media polling took in passing shows only as another TOC.
+    if (!d || (d->medium_changes() == g_loaded.changes && identity() == before))
         return rc;
     g_loaded.changes = d->medium_changes();
     g_loaded.again = true;
-    const std::vector<uint8_t> now = identity(device);
+    const std::vector<uint8_t> now = identity();
     reason.clear();
     rc = App_AnalyzeDisc(device, &reason, names);
     if (d->medium_changes() != g_loaded.changes || now != before) {
@@ -130,12 +143,14 @@ int analyze(int index, std::string& reason, uint8_t names) {
 
 bool CliDisc_Changed() {
     const ckvd::drives::Drive* d = loaded_drive();
-    return g_loaded.changed || (d && d->medium_changes() != g_loaded.changes);
+    return g_loaded.changed ||
+           (d && (d->medium_changes() != g_loaded.changes || identity() != g_loaded.identity));
 }
 
 bool CliDisc_SameDisc() {
+    // At the end, only what the command's own reads met counts: no TOC is read for it any more.
     const ckvd::drives::Drive* d = loaded_drive();
-    if (!g_loaded.changed && (!d || d->medium_changes() == g_loaded.changes))
+    if (!g_loaded.told && !g_loaded.changed && (!d || d->medium_changes() == g_loaded.changes))
         return true;
     if (!g_loaded.told)
         std::fprintf(stderr, "ckvd: the disc in %s was changed while it was read\n", g_loaded.path.c_str());
@@ -148,7 +163,7 @@ bool CliDisc_ReadAgain(int* analysis) {
     if (d && !g_loaded.again && !g_loaded.changed) {
         g_loaded.again = true;
         g_loaded.changes = d->medium_changes();
-        if (identity(g_loaded.device) == g_loaded.identity) {
+        if (identity() == g_loaded.identity) {
             std::string reason;
             const int rc = App_AnalyzeDisc(g_loaded.device, &reason, g_loaded.names);
             if (analysis)

@@ -22,7 +22,8 @@ int CliDisc_Load(const std::string& drive, int* analysis = nullptr, uint8_t name
 // once "the disc in DRIVE was changed while it was read" and returns false: what was read after the change
 // may be another disc's, and is not to be shown.
 bool CliDisc_SameDisc();
-// Whether the drive of the loaded disc noticed a medium change since the disc was read (nothing said).
+// Whether the drive of the loaded disc noticed a medium change since the disc was read, or gives another TOC
+// (a change the system's media polling took in passing); nothing is said.
 bool CliDisc_Changed();
 // After a command's reads met a medium change (CliDisc_Changed): the disc is read again from the
 // start, once, when the drive still gives the TOC it gave at the load, and the command may do its reads
