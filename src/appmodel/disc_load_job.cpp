@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "appmodel/disc_analysis.h"
+#include "aspi/aspi_manager.h"
 #include "iso9660/iso9660.h"
 
 DiscLoadJob::DiscLoadJob(uint16_t device, BackgroundJob::Where where) : m_device(device) {
@@ -13,10 +14,17 @@ DiscLoadJob::DiscLoadJob(uint16_t device, BackgroundJob::Where where) : m_device
         [this](BackgroundJob::Control& control) {
             Disc& disc = *m_analysis.disc;
             disc.stop = &control.CancelFlag();
+            const ckvd::drives::Drive* drive = Aspi_GetDrive(m_device);
+            const uint64_t timeouts = drive ? drive->timeouts() : 0;
             m_analysis.result = disc.Analyze(m_device);
             disc.stop = nullptr;
-            if (m_analysis.result != ISO_OK && !control.Cancelled())
+            if (m_analysis.result != ISO_OK && !control.Cancelled()) {
                 m_reason = App_LoadFailureReason(m_device, m_analysis.result);
+                // A command the system gave up on is named: "READ(10) (28h) at block 16 timed out after 15 s
+                // on /dev/sr0".
+                if (drive && drive->timeouts() != timeouts)
+                    m_reason += (m_reason.empty() ? "" : "\n") + drive->last_timeout();
+            }
         },
         where);
 }

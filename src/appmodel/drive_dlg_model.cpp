@@ -12,7 +12,8 @@ constexpr const char* kSource = "DriveDlg";
 
 } // namespace
 
-const DriveColumn kDriveColumns[4] = {{"Drive", 6}, {"ID", 6}, {"Vender", 3}, {"Product", 3}};
+const DriveColumn kDriveColumns[6] = {{"Drive", 6},   {"ID", 6},        {"Vender", 3},
+                                      {"Product", 3}, {"Revision", 12}, {"State", 12}};
 
 namespace {
 
@@ -75,14 +76,31 @@ bool CDriveDlgModel::OnInitDialog() {
         row.id = id;
         row.vendor = d->vendor;
         row.product = d->product;
+        row.revision = d->revision;
+        while (!row.revision.empty() && row.revision.back() == ' ')
+            row.revision.pop_back();
         m_rows.push_back(std::move(row));
     }
+    RefreshStates();
     std::vector<std::string> names = Drive_DistinctNames(imagePaths);
     size_t next = 0;
     for (size_t i = 0; i < m_rows.size(); ++i)
         if (next < names.size() && m_rows[i].path == imagePaths[next])
             m_rows[i].drive = names[next++];
     return true;
+}
+
+void CDriveDlgModel::RefreshStates() {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const auto device = static_cast<uint16_t>(i);
+        AspiStartResult test;
+        AspiOutcome outcome;
+        test.ready = Aspi_TestUnitReady(device, &outcome);
+        if (test.ready != ASPI_OK && outcome.sense.key == ckvd::drives::kSenseUnitAttention)
+            test.ready = Aspi_TestUnitReady(device, &outcome);
+        test.sense = outcome.sense;
+        m_rows[i].state = Aspi_MediumState(test);
+    }
 }
 
 void CDriveDlgModel::OnItemChanged(int row, unsigned newState) {

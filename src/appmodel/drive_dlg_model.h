@@ -15,13 +15,15 @@ struct DriveRow {
     std::string id;   // "%d:%d" host adapter : target
     std::string vendor;
     std::string product;
+    std::string revision; // INQUIRY's, trailing blanks trimmed
+    std::string state; // the medium as `ckvd drives` words it: ready, no-disc, tray-open, becoming-ready...
 };
 
 struct DriveColumn {
     const char* heading;
     int widthDivisor;
 };
-extern const DriveColumn kDriveColumns[4];
+extern const DriveColumn kDriveColumns[6];
 
 // For each path, its shortest trailing part of whole names (the file name at least) that no other path
 // shares.
@@ -40,6 +42,9 @@ class CDriveDlgModel {
 
     // Scans and fills the rows. False when the scan failed: the list stays empty and only Cancel closes.
     bool OnInitDialog();
+    // Each drive's state again, by one TEST UNIT READY (asked again after a UNIT ATTENTION); never a start.
+    // The dialog runs it every two seconds while no drive is being started.
+    void RefreshStates();
     // Item-changed notification: a non-zero new state selects the row and starts it at once.
     void OnItemChanged(int row, unsigned newState);
     // Starts the selected drive and tests it up to ten times; ends with OK when it answered ready.

@@ -94,6 +94,7 @@ bool CMainFrameModel::FinishLoad() {
     }
     Iso_InstallDisc(std::move(analysis.disc));
     g_CurrentDevice = device;
+    m_watch.Watch(device);
     if (g_DiscModel)
         g_DiscModel->currentTree = g_DiscModel->firstTree;
     m_tree.Fill(g_DiscModel);
@@ -109,11 +110,13 @@ void CMainFrameModel::LoadFailed(uint16_t device, int code, const std::string& r
     const int kept = App_IsDiscFault(code) ? App_RemoveImageDrive(device, previousDevice) : previousDevice;
     Iso_Terminate();
     Iso_Initialize();
+    m_watch.Forget();
     if (kept >= 0) {
         Iso_RestoreModel(std::move(previous));
         g_DiscModel->device = static_cast<uint16_t>(kept);
         g_CurrentDevice = static_cast<uint16_t>(kept);
         m_tree = std::move(previousTree);
+        m_watch.Watch(static_cast<uint16_t>(kept));
         const int selected = m_tree.Selected();
         if (selected >= 0)
             m_doc.UpdateAllViews(true, m_tree.Items()[static_cast<size_t>(selected)].number);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "appmodel/disc_load_job.h"
+#include "appmodel/drive_watch.h"
 
 #include "appmodel/kvd_app_doc_model.h"
 #include "appmodel/kvd_app_view_model.h"
@@ -62,6 +63,8 @@ class CMainFrameModel {
     // A recent-images entry was chosen: its path, or empty after "no longer exists" (the entry is removed).
     std::string TakeRecentImage(const std::string& path);
     RecentImages& Recent() { return m_recent; }
+    // The drive of the disc shown, watched from the last load on for its disc taken out or another put in.
+    DriveWatch& ShownDrive() { return m_watch; }
     // Waits between the readiness tests of a drive started here (off in tests).
     bool waitBetweenTests = true;
 
@@ -113,5 +116,6 @@ class CMainFrameModel {
     RecentImages m_recent;
     int m_nDiscMngrNo = 0;
     std::unique_ptr<DiscLoadJob> m_load;
+    DriveWatch m_watch;
     std::vector<std::unique_ptr<DiscLoadJob>> m_dropped; // cancelled, until their work ends
 };

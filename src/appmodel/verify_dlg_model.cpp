@@ -174,6 +174,13 @@ std::string CVerifyDlgModel::StatusText() const {
     size_t sectors = 0;
     for (const VerifyTrack& t : v.tracks)
         sectors += t.check == VerifyCheck::Sectors ? 1 : 0;
+    const size_t withoutCodes =
+        static_cast<size_t>(std::count_if(v.tracks.begin(), v.tracks.end(), [](const VerifyTrack& t) {
+            return t.check == VerifyCheck::NoErrorCodes;
+        }));
+    if (withoutCodes > 0)
+        return "No damage found: every block was read; the drive gives no EDC/ECC, so " +
+               Verify_Count(withoutCodes, "track's", "tracks'") + " sectors had their headers checked only";
     if (sectors > 0 && sectors == v.tracks.size())
         return "The disc is sound: every block was read and every sector checked";
     if (sectors > 0)
@@ -195,7 +202,8 @@ std::string CVerifyDlgModel::CheckedText() const {
         return text;
     }
     static const char* const kChecks[] = {"not read yet", "whole sectors checked (sync, header, EDC, ECC)",
-                                          "user data read (no whole sectors to check)", "audio read"};
+                                          "user data read (no whole sectors to check)", "audio read",
+                                          kNoErrorCodesCheck};
     size_t counts[std::size(kChecks)] = {};
     for (const VerifyTrack& t : tracks)
         ++counts[static_cast<size_t>(t.check)];
@@ -204,6 +212,12 @@ std::string CVerifyDlgModel::CheckedText() const {
             text +=
                 (text.empty() ? "" : "\n") + Verify_Count(counts[c], "track", "tracks") + ": " + kChecks[c];
     return text;
+}
+
+bool CVerifyDlgModel::NoErrorCodes() const {
+    return m_started && std::any_of(m_view->tracks.begin(), m_view->tracks.end(), [](const VerifyTrack& t) {
+               return t.check == VerifyCheck::NoErrorCodes;
+           });
 }
 
 bool CVerifyDlgModel::Sound() const {

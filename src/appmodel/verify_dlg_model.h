@@ -55,6 +55,8 @@ class CVerifyDlgModel {
     // The summary as ckvd verify prints it (empty before the end).
     std::string SummaryText() const { return Running() || !m_started ? std::string() : m_view->summary; }
     bool Sound() const;
+    // Whether a track's drive gave its sectors without EDC/ECC (the map's legend names that state then).
+    bool NoErrorCodes() const;
 
     // A damaged file or directory: its name, the blocks hit and what is wrong there; the same entry once
     // per damaged range that hits it.

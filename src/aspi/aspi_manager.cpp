@@ -1,6 +1,7 @@
 // The device facade: scans the drive groups into the device list and runs each command on the device's drive.
 #include "aspi/aspi_manager.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -31,7 +32,14 @@ void FreeDeviceList() {
     g_DeviceCount = 0;
 }
 
-// A drive whose failed commands are sent a second time, unless the drive answered UNIT ATTENTION.
+bool IsReset(const CommandResult& r) {
+    const Sense s = r.sense_code();
+    return s.key == kSenseUnitAttention && s.asc == kAscPowerOnOrReset;
+}
+
+// A drive whose failed commands are sent a second time, but for a medium change's UNIT ATTENTION (news for
+// the caller, not a failure worth repeating). A command answered POWER ON OR RESET (06/29) is sent once more
+// after that attention: the drive was reset, and its answer is still needed.
 class RetriedOnce final : public Drive {
   public:
     explicit RetriedOnce(Drive& drive) : drive_(drive) {}
@@ -41,7 +49,10 @@ class RetriedOnce final : public Drive {
   protected:
     CommandResult run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) override {
         CommandResult r = drive_.execute(cdb, dir, data);
-        if (!r.ok() && r.sense_code().key != kSenseUnitAttention)
+        if (r.ok() || (r.sense_code().key == kSenseUnitAttention && !IsReset(r)))
+            return r;
+        r = drive_.execute(cdb, dir, data);
+        if (IsReset(r))
             r = drive_.execute(cdb, dir, data);
         return r;
     }
@@ -63,7 +74,7 @@ template <typename Command> int Run(uint16_t device, AspiOutcome* outcome, Comma
     RetriedOnce retried(*drive);
     const CommandResult r = command(static_cast<Drive&>(retried));
     if (outcome)
-        *outcome = {r.sense_code(), r.transferred};
+        *outcome = {r.sense_code(), r.transferred, !r.transport_ok && r.host_status == kHostCommandTimeout};
     return r.ok() ? ASPI_OK : ASPI_ERR_FAILED;
 }
 
@@ -93,8 +104,15 @@ int Probe(unsigned group, unsigned slot, DeviceEntry*& tail) {
         delete entry;
         return rc;
     }
-    std::memcpy(entry->vendor, answer + 8, 8);
-    std::memcpy(entry->product, answer + 16, 16);
+    // A field is read only where the answer reached it: its bytes came and its additional length covers it.
+    const size_t length = std::min<size_t>(ignored.transferred, size_t{answer[4]} + 5);
+    const auto field = [&](char* to, size_t from, size_t size) {
+        if (length >= from + size)
+            std::memcpy(to, answer + from, size);
+    };
+    field(entry->vendor, 8, 8);
+    field(entry->product, 16, 16);
+    field(entry->revision, 32, 4);
     tail = entry;
     ++g_DeviceCount;
     return rc;
@@ -245,6 +263,17 @@ AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks) {
             std::this_thread::sleep_for(std::chrono::milliseconds(ASPI_READINESS_WAIT_MS));
     }
     return r;
+}
+
+const char* Aspi_MediumState(const AspiStartResult& start) {
+    const AspiSense s = start.sense;
+    if (start.ready == ASPI_OK)
+        return "ready";
+    if (s.key == kSenseNotReady && s.asc == kAscMediumNotPresent)
+        return s.ascq == kAscqTrayOpen ? "tray-open" : s.ascq <= 1 ? "no-disc" : "not-ready";
+    if (s == AspiSense{kSenseNotReady, kAscNotReady, kAscqBecomingReady})
+        return "becoming-ready";
+    return "not-ready";
 }
 
 int Aspi_FindDevice(const char* devicePath, int* scanResult) {

@@ -28,6 +28,7 @@ struct DeviceEntry {
     uint8_t targetId;      // the slot in that group
     char vendor[8 + 1];
     char product[16 + 1];
+    char revision[4 + 1]; // INQUIRY's product revision level; empty where the answer stopped short of it
     char
         driveRootPath[ASPI_ROOT_PATH_LEN + 1]; // device path with a trailing '/', written by the drive dialog
     DeviceEntry* next;
@@ -55,10 +56,12 @@ using AspiSense = ckvd::drives::Sense;
 struct AspiOutcome {
     AspiSense sense;
     uint32_t transferred = 0;
+    bool timedOut = false; // the host gave the command up (the drive's last_timeout() words it)
 };
 
-// Each command sets the device as the current one. A command that fails is sent once more, unless the drive
-// answered UNIT ATTENTION (a medium change is news for the caller, not a failure worth repeating).
+// A command that fails is sent once more, unless the drive answered a medium change's UNIT ATTENTION (news
+// for the caller, not a failure worth repeating; the drive counts it, Drive::medium_changes); one answered
+// POWER ON OR RESET (06/29) is sent once more after that attention.
 int Aspi_TestUnitReady(uint16_t device, AspiOutcome* outcome = nullptr);
 int Aspi_StartStopUnit(uint16_t device, uint8_t start, AspiOutcome* outcome = nullptr);
 int Aspi_ReadToc(uint16_t device, uint8_t msf, uint8_t format, uint8_t track, uint16_t allocLength,
@@ -118,6 +121,10 @@ struct AspiStartResult {
     AspiSense sense;      // the last test's sense: why the drive is not ready
 };
 AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks = {});
+// The drive's state after a start, as `ckvd drives` shows it: "ready", "no-disc" (MEDIUM NOT PRESENT,
+// 02/3A/00 or 02/3A/01), "tray-open" (02/3A/02), "becoming-ready" (02/04/01) or "not-ready" (any other
+// answer).
+const char* Aspi_MediumState(const AspiStartResult& start);
 // Scans the devices, gives them their root paths and finds the one at `devicePath` (a device path or an
 // image file, without the trailing '/'): its index, or -1 with the scan's result in `*scanResult` (1 when
 // the scan went well and no device has that path).

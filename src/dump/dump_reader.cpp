@@ -164,7 +164,7 @@ void DumpReader::RemakeMadeUp(size_t track, uint64_t at, uint32_t lba, uint32_t 
     for (uint32_t i = 0; i < count; ++i) {
         const std::span<uint8_t, VERIFY_RAW_BYTES> sector(m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES,
                                                           VERIFY_RAW_BYTES);
-        if (sector[15] == 1 && Sector_IsSynthesised(sector)) {
+        if (sector[15] == 1 && Sector_IsSynthesised(sector.data())) {
             Verify_MakeMode1Sector(sector, static_cast<int32_t>(lba + i));
             m_made[track] = DUMP_SECTORS_MADE_UP;
             m_remade[at + i] = true;

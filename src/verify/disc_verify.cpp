@@ -27,18 +27,14 @@ constexpr uint8_t kAscOutOfRange = ckvd::drives::kAscLbaOutOfRange,
                   kAscIllegalMode = ckvd::drives::kAscIllegalModeForTrack;
 constexpr const char* kPastTheEnd = "past the end of the recorded area";
 
-// Whether whole Mode 1 sectors were made up from their user data rather than read: every one with its EDC and
-// error correction code (bytes 2064-2351) zero, as an emulated drive that keeps only the user data answers
-// READ CD (QEMU's IDE and AHCI drives). A recorded sector's EDC is never zero over a whole run, so such a
-// track says nothing of its sectors and is read as user data.
+// Whether whole sectors were made up from their user data rather than read: every one without EDC and error
+// correction code, as an emulated drive that keeps only the user data answers READ CD (QEMU's IDE and AHCI
+// drives). A recorded sector's EDC is never zero over a whole run, so such a track's sectors have only their
+// sync and headers checked.
 bool SectorsMadeUp(const std::vector<uint8_t>& sectors, uint32_t count) {
-    constexpr size_t kCodes = 16 + kUserBytes;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* sector = &sectors[size_t{i} * VERIFY_RAW_BYTES];
-        if (sector[15] != 1 ||
-            std::any_of(sector + kCodes, sector + VERIFY_RAW_BYTES, [](uint8_t b) { return b; }))
+    for (uint32_t i = 0; i < count; ++i)
+        if (!Sector_IsSynthesised(&sectors[size_t{i} * VERIFY_RAW_BYTES]))
             return false;
-    }
     return count > 0;
 }
 
@@ -169,12 +165,16 @@ bool DiscVerify::Step() {
 
 void DiscVerify::Take(const VerifyTrack& t, uint32_t lba, uint32_t count, uint64_t at) {
     for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t faults =
-            t.check == VerifyCheck::Sectors
-                ? Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES>(
-                                         m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES),
-                                     static_cast<int32_t>(lba + i))
-                : 0;
+        const std::span<const uint8_t, VERIFY_RAW_BYTES> sector(
+            m_buffer.data() + size_t{i} * VERIFY_RAW_BYTES, VERIFY_RAW_BYTES);
+        const auto block = static_cast<int32_t>(lba + i);
+        if (t.check == VerifyCheck::NoErrorCodes && Sector_IsSynthesised(sector.data())) {
+            const uint8_t faults = Verify_CheckHeader(sector, block);
+            Mark(at + i, faults ? VERIFY_CORRUPT : VERIFY_NO_EDC, faults);
+            continue;
+        }
+        const bool whole = t.check == VerifyCheck::Sectors || t.check == VerifyCheck::NoErrorCodes;
+        const uint8_t faults = whole ? Verify_CheckSector(sector, block) : 0;
         Mark(at + i, faults ? VERIFY_CORRUPT : VERIFY_READABLE, faults);
     }
 }
@@ -186,19 +186,19 @@ bool DiscVerify::ReadBlocks(VerifyTrack& t, uint32_t lba, uint32_t count) {
     // Each read leaves its sense in m_sense, the reason a block that fails is given.
     const auto done = [&](int rc) {
         m_sense = o.sense;
+        m_timedOut = o.timedOut;
         return rc == ASPI_OK;
     };
     if (t.check == VerifyCheck::Audio)
         return done(Aspi_ReadCd(m_device, lba, blocks, m_buffer.data(), &o));
     if (t.check != VerifyCheck::UserData) {
         const bool read = done(Aspi_ReadCdRaw(m_device, lba, blocks, m_buffer.data(), &o));
-        if (read && (t.check == VerifyCheck::Sectors || !SectorsMadeUp(m_buffer, count))) {
-            t.check = VerifyCheck::Sectors;
+        if (read && t.check == VerifyCheck::Pending)
+            t.check = SectorsMadeUp(m_buffer, count) ? VerifyCheck::NoErrorCodes : VerifyCheck::Sectors;
+        if (read)
             return true;
-        }
         // A drive or image that gives no whole sectors of this track refuses the request itself.
-        if (!read && (t.check == VerifyCheck::Sectors || m_sense.key != kSenseIllegal ||
-                      m_sense.asc == kAscOutOfRange))
+        if (t.check != VerifyCheck::Pending || m_sense.key != kSenseIllegal || m_sense.asc == kAscOutOfRange)
             return false;
         t.check = VerifyCheck::UserData;
     }
@@ -252,6 +252,8 @@ uint8_t DiscVerify::FailureDetail() {
         std::snprintf(text, sizeof text, "drive not ready");
     else if (s.key != 0)
         std::snprintf(text, sizeof text, "refused (sense %X/%02X/%02X)", s.key, s.asc, s.ascq);
+    else if (m_timedOut)
+        std::snprintf(text, sizeof text, "the drive did not answer in time");
     else
         std::snprintf(text, sizeof text, "read failed");
     return ReasonIndex(text);

@@ -25,7 +25,10 @@ constexpr uint8_t VERIFY_UNREADABLE = 3; // the drive could not give it
 // Not recorded in the image: the gap before a later track of the session that an image leaves out (a real
 // drive reads it); no damage.
 constexpr uint8_t VERIFY_GAP = 4;
-constexpr size_t VERIFY_STATES = 5;
+// Read, but its sector came without EDC and ECC (a drive that makes sectors up around the user data): its
+// sync and header were checked, its bytes cannot be. No damage.
+constexpr uint8_t VERIFY_NO_EDC = 5;
+constexpr size_t VERIFY_STATES = 6;
 
 struct VerifyRange {
     uint32_t first = 0, count = 0;
@@ -104,10 +107,11 @@ class DiscVerify {
     uint64_t m_limit = 0;
     std::vector<std::string> m_reasons; // unreadable blocks' detail indexes these
     std::vector<uint8_t> m_buffer;
-    AspiSense m_sense;     // the last read's
-    size_t m_track = 0;    // where the next run begins
-    uint32_t m_next = 0;   //
-    uint32_t m_single = 0; // blocks of a failed run still to read one at a time, from m_next on
+    AspiSense m_sense;       // the last read's
+    bool m_timedOut = false; // the last read timed out
+    size_t m_track = 0;      // where the next run begins
+    uint32_t m_next = 0;     //
+    uint32_t m_single = 0;   // blocks of a failed run still to read one at a time, from m_next on
     uint64_t m_done = 0, m_total = 0;
     bool m_stopped = false;
     const std::atomic<bool>* m_stopFlag = nullptr;

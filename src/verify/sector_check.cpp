@@ -202,6 +202,27 @@ uint8_t Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, in
     }
 }
 
+bool Sector_IsSynthesised(const uint8_t* sector2352) {
+    const uint8_t* s = sector2352;
+    size_t from = 0;
+    if (s[15] == 1)
+        from = 2064;
+    else if (s[15] == 2 && !std::memcmp(s + 16, s + 20, 4) && !(s[18] & 0x20))
+        from = 2072;
+    return from && std::all_of(s + from, s + VERIFY_RAW_BYTES, [](uint8_t b) { return b == 0; });
+}
+
+uint8_t Verify_CheckHeader(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
+    const uint8_t* s = sector.data();
+    uint8_t faults = std::memcmp(s, kSync, sizeof kSync) ? VERIFY_FAULT_SYNC : 0;
+    const ckvd::cd::Msf t = ckvd::cd::lba_to_msf(lba);
+    const bool bcd = s[12] == Bcd(t.m) && s[13] == Bcd(t.s) && s[14] == Bcd(t.f);
+    const bool binary = s[12] == t.m && s[13] == t.s && s[14] == t.f;
+    if (lba < -ckvd::cd::kLba0Frames || !(bcd || binary) || (s[15] != 1 && s[15] != 2))
+        faults |= VERIFY_FAULT_HEADER;
+    return faults;
+}
+
 std::string Verify_FaultText(uint8_t faults) {
     std::string text;
     const auto add = [&](uint8_t bit, const char* what) {
@@ -217,8 +238,4 @@ std::string Verify_FaultText(uint8_t faults) {
         add(VERIFY_FAULT_ECC, "ECC does not match");
     }
     return text;
-}
-
-bool Sector_IsSynthesised(std::span<const uint8_t, VERIFY_RAW_BYTES> sector) {
-    return std::all_of(sector.begin() + 2064, sector.end(), [](uint8_t b) { return b == 0; });
 }

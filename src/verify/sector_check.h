@@ -22,8 +22,13 @@ uint32_t Verify_Edc(std::span<const uint8_t> bytes);
 // Fills in sync, header, EDC and P and Q parity of a Mode 1 sector at block `lba` whose 2048 bytes of user
 // data stand at offset 16 (what a drive reads of a data track whole).
 void Verify_MakeMode1Sector(std::span<uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba);
+// Whether a Mode 1 or Mode 2 Form 1 sector came without its error codes: EDC and ECC (from byte 2064 of Mode
+// 1, 2072 of Form 1, to the end) all zero, as a drive that makes whole sectors up around the user data gives
+// them (QEMU's IDE and AHCI drives). Such a sector says nothing of its bytes; only its sync and header can be
+// checked (Verify_CheckHeader).
+bool Sector_IsSynthesised(const uint8_t* sector2352);
+// The sync and header faults of `sector` read at block `lba`: the sync pattern, the address (in BCD as
+// ECMA-130 records it, or in binary as such drives make it up) and the mode (1 or 2).
+uint8_t Verify_CheckHeader(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba);
 // "sync pattern broken, EDC and ECC do not match" for a set of faults.
 std::string Verify_FaultText(uint8_t faults);
-// Whether a Mode 1 `sector` was made up around its user data rather than read: its EDC and P and Q parity
-// (bytes 2064-2351) all zero, as a drive that keeps only the user data answers READ CD.
-bool Sector_IsSynthesised(std::span<const uint8_t, VERIFY_RAW_BYTES> sector);

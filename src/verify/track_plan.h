@@ -14,6 +14,8 @@ enum class VerifyCheck : uint8_t {
     Sectors,  // whole sectors: sync, header, EDC and ECC
     UserData, // 2048-byte blocks: read only (the drive or image gives no whole sectors)
     Audio,    // CD-DA: read only
+    // Whole sectors the drive gives without EDC and ECC: the user data read, sync and header checked
+    NoErrorCodes,
 };
 
 struct VerifyTrack {

@@ -10,7 +10,7 @@
 
 #include "verify/disc_verify.h"
 
-const uint32_t kVerifyColours[5] = {0xC8C8C8, 0x43A047, 0xFB8C00, 0xD32F2F, 0x90A4AE};
+const uint32_t kVerifyColours[VERIFY_STATES] = {0xC8C8C8, 0x43A047, 0xFB8C00, 0xD32F2F, 0x90A4AE, 0x4DB6AC};
 
 namespace {
 
@@ -18,11 +18,11 @@ constexpr uint64_t kMaxCells = 2048;
 constexpr uint32_t kMaxColumns = 64;
 constexpr uint32_t kBackground = 0xFFFFFF;
 
-// A cell shows its worst block: unreadable, corrupt, not yet read (so a cell is done when all of it is),
-// readable, then a gap the image leaves out.
+// A cell shows its worst block: unreadable, corrupt, not yet read (so a cell is done when all of it is), read
+// without EDC/ECC, readable, then a gap the image leaves out.
 int Rank(uint8_t state) {
-    static constexpr int kRank[VERIFY_STATES] = {2, 1, 3, 4, 0};
-    return state < VERIFY_STATES ? kRank[state] : 4;
+    static constexpr int kRank[VERIFY_STATES] = {3, 1, 4, 5, 0, 2};
+    return state < VERIFY_STATES ? kRank[state] : 5;
 }
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t v) {

@@ -22,7 +22,7 @@ struct VerifyPicture {
 };
 
 // Colours of the states, as 0xRRGGBB, indexed by VERIFY_*.
-extern const uint32_t kVerifyColours[5];
+extern const uint32_t kVerifyColours[6];
 
 // Cells for `blocks` blocks: at most 64 columns and 2,048 cells, a cell never less than one block.
 VerifyMapLayout Verify_MapLayout(uint64_t blocks);

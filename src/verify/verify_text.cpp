@@ -32,7 +32,8 @@ std::string Verify_Count(uint64_t n, const char* one, const char* many) {
 
 std::string Verify_TrackLine(const VerifyTrack& t) {
     static const char* const kChecks[] = {"not read", "whole sectors checked (sync, header, EDC, ECC)",
-                                          "user data read (no whole sectors to check)", "audio read"};
+                                          "user data read (no whole sectors to check)", "audio read",
+                                          kNoErrorCodesCheck};
     std::string text = "(Session" + std::to_string(t.session) + ") track " + std::to_string(t.number) + ", " +
                        (t.audio ? "audio" : "data") + ", blocks " + grouped(t.start) + "-" +
                        grouped(uint64_t{t.start} + t.blocks - (t.blocks ? 1 : 0)) + ": " +
@@ -74,6 +75,9 @@ std::string Verify_Summary(const DiscVerify& v, const std::vector<VerifyRange>& 
         text += ", " + grouped(counts[VERIFY_NOT_READ]) + " not read";
     if (counts[VERIFY_GAP])
         text += ", " + grouped(counts[VERIFY_GAP]) + " in gaps before tracks that the image leaves out";
+    if (counts[VERIFY_NO_EDC])
+        text += ", " + grouped(counts[VERIFY_NO_EDC]) +
+                " with no EDC/ECC from the drive (user data read, sync, header and mode checked)";
     if (!ranges.empty())
         text += "; " + Verify_Count(ranges.size(), "damaged range hits", "damaged ranges hit") + " " +
                 Verify_Count(files.size(), "file", "files") + " and " +

@@ -17,6 +17,9 @@ struct VerifyDamagedEntry {
 // Those of `disc` in every session, or in the 0-based `session` alone.
 std::vector<VerifyDamagedEntry> Verify_DamagedEntries(const Disc& disc, int session = -1);
 
+// What was checked of a track whose drive gives its sectors without EDC and ECC.
+constexpr const char* kNoErrorCodesCheck =
+    "the drive gives no EDC/ECC: user data read, headers checked (sync, address, mode)";
 // "(Session1) track 1, data, blocks 0-197: whole sectors checked (sync, header, EDC, ECC)"
 std::string Verify_TrackLine(const VerifyTrack& track);
 // "38-197", or "38" for one block.

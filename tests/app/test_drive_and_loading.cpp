@@ -65,6 +65,24 @@ const std::regex kSpinUp("SpinUp Error\nFile DriveDlg Line [0-9]+ Code [0-9A-F]{
 const std::regex kAnalyze("ISO9660 FileSystem Analyze Error\nFile MainFrm Line [0-9]+ Code [0-9A-F]{4}\n\n"
                           ".*: a block of its file system could not be read\\.");
 
+// Each row's revision and state, tested again without starting the drive.
+TEST_F(DemoDrives, DialogRowsSayRevisionAndStateAndTestItAgain) {
+    CDriveDlgModel dlg = Dialog();
+    const auto states = [&dlg] {
+        std::vector<std::string> s;
+        for (const DriveRow& row : dlg.Rows())
+            if (row.id.starts_with("1:"))
+                s.push_back(row.revision + " " + row.state);
+        return s;
+    };
+    EXPECT_EQ(states(), (std::vector<std::string>{"0.90 ready", "0.90 ready"}));
+    ckvd::drives::FindImageDrive(demo_[0])->change_medium(nullptr);
+    ckvd::drives::FindImageDrive(demo_[1])->set_ready(false);
+    dlg.RefreshStates();
+    EXPECT_EQ(states(), (std::vector<std::string>{"0.90 no-disc", "0.90 becoming-ready"}));
+    EXPECT_TRUE(sleeps_.empty());
+}
+
 TEST_F(DemoDrives, DialogOnAReadyANeverReadyAndASpinUpFailingDrive) {
     CDriveDlgModel dlg = Dialog();
     int data = 0;

@@ -293,6 +293,11 @@ TEST_F(MainWindow, DriveDialogNamesImagesByFileAndPointsAtOpenDiscImageWhenEmpty
     EXPECT_EQ(dlg.List()->topLevelItem(0)->text(0), "demo-data.cue");
     EXPECT_EQ(dlg.List()->topLevelItem(0)->toolTip(0), QString::fromStdString(demo_[0]));
     EXPECT_FALSE(dlg.EmptyHint()->isVisibleTo(&dlg));
+    // Revision and state; the state follows the drive while the dialog is open.
+    EXPECT_EQ(dlg.List()->topLevelItem(0)->text(4) + " " + dlg.List()->topLevelItem(0)->text(5),
+              "0.90 ready");
+    ckvd::drives::FindImageDrive(demo_[0])->change_medium(nullptr);
+    EXPECT_TRUE(Within([&] { return dlg.List()->topLevelItem(0)->text(5) == "no-disc"; }));
     std::string error;
     ASSERT_TRUE(ckvd::drives::SetupDrives({}, &error));
     CDriveDlg empty(sink_, frame_.get());

@@ -1,5 +1,5 @@
 // The window's disc load on a worker: the window keeps answering while a slowed drive is read, Esc leaves the
-// disc shown as it was, and a load that completes shows the new disc.
+// disc shown as it was, and a load that completes shows the new disc; the drive poll's loads.
 #include "widget_fixture.h"
 
 #include <QToolButton>
@@ -129,6 +129,30 @@ TEST_F(MainWindow, PlayerCheckOnAWorkerFillsAsTheCheckThatWaits) {
                                          EXPECT_EQ(dlg->Order()->topLevelItemCount(), order);
                                      });
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
+
+// The drive of the disc shown, polled: its disc taken out is said in the status bar, another put in is
+// loaded on a worker as Select Drive loads it.
+TEST_F(MainWindow, TheDrivePollSaysADiscTakenOutAndLoadsOnePutIn) {
+    ASSERT_NO_FATAL_FAILURE(Show());
+    const int data = App_StartFirstDrive(true, sink_, false);
+    ASSERT_GE(data, 0);
+    ASSERT_TRUE(frame_->LoadDisc(uint16_t(data)));
+    frame_->SetBackgroundWork(true);
+    frame_->SetDrivePoll(true);
+    ckvd::drives::ImageDrive* drive = ckvd::drives::FindImageDrive(demo_[0]);
+    drive->change_medium(nullptr);
+    EXPECT_TRUE(
+        Within([&] { return frame_->LastAction() == QString::fromStdString("No disc in " + demo_[0]); }));
+    EXPECT_TRUE(frame_->windowTitle().startsWith("CKVD_DEMO_S1")); // the disc shown stays
+    ckvd::images::LoadResult audio = ckvd::images::load_image(demo_[1]);
+    ASSERT_TRUE(audio) << audio.error;
+    drive->change_medium(std::move(audio.disc));
+    EXPECT_TRUE(
+        Within([&] { return frame_->Model().List().Text(0, 0) == "Track01.cda" && !frame_->Loading(); }));
+    EXPECT_EQ(frame_->LastAction(), "Ready");
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+    frame_->SetDrivePoll(false);
 }
 
 int main(int argc, char** argv) {

@@ -26,8 +26,9 @@ struct SeenCommand {
 struct FakeDrive : drives::Drive {
     FakeDrive(uint8_t type, std::string vendor, std::string product, std::string path)
         : type(type), vendor(std::move(vendor)), product(std::move(product)), path(std::move(path)) {}
-    uint8_t type, inquiry_byte0 = 5;
-    std::string vendor, product, path;
+    uint8_t type, inquiry_byte0 = 5, additional = 31;
+    uint32_t inquiry_given = 36;
+    std::string vendor, product, path, revision = "1.00";
     std::deque<drives::CommandResult> script;
     std::vector<uint8_t> toc; // what READ TOC gives
     std::vector<SeenCommand> seen;
@@ -46,7 +47,9 @@ struct FakeDrive : drives::Drive {
             data[0] = inquiry_byte0;
             std::memcpy(&data[8], vendor.data(), std::min<size_t>(8, vendor.size()));
             std::memcpy(&data[16], product.data(), std::min<size_t>(16, product.size()));
-            r.transferred = 36;
+            data[4] = additional;
+            std::memcpy(&data[32], revision.data(), std::min<size_t>(4, revision.size()));
+            r.transferred = inquiry_given;
         } else if (cdb[0] == 0x43) {
             r.transferred = uint32_t(std::min(toc.size(), data.size()));
             std::copy_n(toc.begin(), r.transferred, data.begin());
@@ -144,6 +147,19 @@ TEST_F(Facade, ScanKeepsCdRomsInGroupAndSlotOrder) {
     EXPECT_EQ(Aspi_ScanDevices(), ASPI_ERR_INVALID_GROUP);
 }
 
+// A field of INQUIRY is taken only where both the bytes that came and the additional length reach it.
+TEST_F(Facade, InquiryFieldsOnlyWhereTheAnswerReaches) {
+    group0->put(0, 5, "FULL    ", "DRIVE           ")->revision = "1.0 ";
+    group0->put(1, 5, "SHORT   ", "DRIVE           ")->inquiry_given = 20; // cut inside the product
+    group0->put(2, 5, "LENGTH  ", "DRIVE           ")->additional = 27;    // ends before the revision
+    group0->put(3, 5, "NONE    ", "DRIVE           ")->additional = 0;     // the header alone
+    StartAndScan({group0});
+    std::string fields;
+    for (const DeviceEntry* d = g_DeviceList; d; d = d->next)
+        fields += std::string(d->vendor) + "|" + d->product + "|" + d->revision + "\n";
+    EXPECT_EQ(fields, "FULL    |DRIVE           |1.0 \nSHORT   ||\nLENGTH  |DRIVE           |\n||\n");
+}
+
 class Commands : public Facade {
   protected:
     void SetUp() override {
@@ -159,12 +175,16 @@ class Commands : public Facade {
 TEST_F(Commands, FailuresAreSentTwiceExceptUnitAttention) {
     const auto notReady = drives::check_condition(drives::kSenseNotReady, 0x04, 0x01);
     const auto changed = drives::check_condition(drives::kSenseUnitAttention, drives::kAscMediumChanged);
+    const auto reset = drives::check_condition(drives::kSenseUnitAttention, drives::kAscPowerOnOrReset);
     const std::tuple<std::vector<drives::CommandResult>, int, size_t, AspiSense> cases[] = {
         {{changed}, ASPI_ERR_FAILED, 1, {6, 0x28, 0}},
         {{notReady, notReady}, ASPI_ERR_FAILED, 2, {2, 4, 1}},
         {{transport_failure(), transport_failure()}, ASPI_ERR_FAILED, 2, {}}, // never answered: no sense
         {{notReady}, ASPI_OK, 2, {}},                                         // the second try went well
         {{}, ASPI_OK, 1, {}},
+        {{reset}, ASPI_OK, 2, {}},                                 // after a reset, sent again
+        {{notReady, reset}, ASPI_OK, 3, {}},                       // the second try met the reset: once more
+        {{reset, reset, reset}, ASPI_ERR_FAILED, 3, {6, 0x29, 0}}, // never more than once after it
     };
     for (const auto& [script, result, sent, sense] : cases) {
         drive0->script.assign(script.begin(), script.end());
@@ -173,7 +193,9 @@ TEST_F(Commands, FailuresAreSentTwiceExceptUnitAttention) {
         EXPECT_EQ(Aspi_TestUnitReady(0, &outcome), result) << sent;
         EXPECT_EQ(drive0->seen.size(), sent);
         EXPECT_EQ(outcome.sense, sense);
+        EXPECT_EQ(outcome.timedOut, script.size() == 2 && !script[1].transport_ok);
     }
+    EXPECT_EQ(drive0->medium_changes(), 1u); // the one 06/28 met
     // Refused at once: a device index past the list, a drive gone since the scan, a read whose length cannot
     // be described. No call moves the current device, which only a disc load sets.
     g_CurrentDevice = 0;
@@ -310,6 +332,30 @@ TEST_F(Commands, StartSpinsUpThenTestsTenTimesHalfASecondApart) {
         hooks.wait = [](int) { ADD_FAILURE() << "waited"; };
         const AspiStartResult r = Aspi_StartDevice(0, hooks);
         EXPECT_EQ(std::tuple(r.ready, r.tests, r.sense.asc), std::tuple(ready, count, asc));
+    }
+}
+
+// The state `ckvd drives` shows comes from the last test's sense.
+TEST_F(Commands, MediumStateByTheTestsSense) {
+    const auto sense = [](uint8_t key, uint8_t asc, uint8_t ascq) {
+        return std::vector<drives::CommandResult>(20, drives::check_condition(key, asc, ascq));
+    };
+    const std::pair<std::vector<drives::CommandResult>, const char*> cases[] = {
+        {{}, "ready"},
+        {sense(2, 0x3A, 0), "no-disc"},
+        {sense(2, 0x3A, 1), "no-disc"},
+        {sense(2, 0x3A, 2), "tray-open"},
+        {sense(2, 0x04, 1), "becoming-ready"},
+        {sense(2, 0x04, 0), "not-ready"},
+        {sense(3, 0x02, 0), "not-ready"},
+        {std::vector<drives::CommandResult>(20, transport_failure()), "not-ready"},
+    };
+    for (const auto& [answers, state] : cases) {
+        drive0->script.assign(1, drives::CommandResult{}); // START STOP UNIT
+        drive0->script.insert(drive0->script.end(), answers.begin(), answers.end());
+        AspiStartHooks hooks;
+        hooks.wait = [](int) {};
+        EXPECT_STREQ(Aspi_MediumState(Aspi_StartDevice(0, hooks)), state);
     }
 }
 

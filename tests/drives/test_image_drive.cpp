@@ -191,6 +191,36 @@ TEST(ImageDrive, ReadsUserDataUpToTheLastWholeBlockOfItsFile) {
     EXPECT_EQ(cut.sectors_read, 10u);
 }
 
+// The test hooks of a drive whose medium changes while it is read: a reset's and a change's UNIT ATTENTION at
+// the Nth command after INQUIRY, a medium swapped in before it, and whole sectors made up as QEMU's ATAPI
+// drives make them (sync, binary address, mode 1, the user data, EDC and ECC zero).
+TEST(ImageDrive, AttentionsSwapsAndSectorsWithoutErrorCodes) {
+    ImageDrive d("d", two_sessions());
+    const std::vector<uint8_t> tur(6, 0), inquiry = {0x12, 0, 0, 0, 0, 0},
+                                          readCapacity = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    d.attention_at(2, 0x29);
+    const uint64_t media = d.medium_generation();
+    d.swap_medium_at(4, Disc({Track(kDir + "swap.iso", 1, 0, 200)}, 200));
+    std::string seen; // one command after the other
+    for (const std::vector<uint8_t>* cdb : {&tur, &inquiry, &tur, &tur, &readCapacity, &readCapacity})
+        seen += run(d, *cdb, cdb == &readCapacity ? 8 : 0,
+                    cdb == &readCapacity ? Direction::In : Direction::None);
+    EXPECT_EQ(seen, "> 00 00 00 00 00 00 [0]\n< GOOD 0\n> 12 00 00 00 00 00 [0]\n< GOOD 0\n"
+                    "> 00 00 00 00 00 00 [0]\n< CHECK 06 29 00 0\n> 00 00 00 00 00 00 [0]\n< GOOD 0\n"
+                    "> 25 00 00 00 00 00 00 00 00 00 [8]\n< CHECK 06 28 00 0\n"
+                    "> 25 00 00 00 00 00 00 00 00 00 [8]\n< GOOD 8\n  00 00 00 c7 00 00 08 00\n");
+    EXPECT_EQ(std::pair(d.medium_changes(), d.medium_generation()), std::pair(uint64_t{1}, media + 1));
+    d.set_zero_error_codes(true);
+    std::string sector;
+    const std::vector<uint8_t> readCd = {0xBE, 0, 0, 0, 0, 16, 0, 0, 1, 0xF8, 0, 0};
+    EXPECT_EQ(run(d, readCd, 2352, Direction::In, &sector),
+              "> be 00 00 00 00 10 00 00 01 f8 00 00 [2352]\n< GOOD 2352\n");
+    const std::string head("\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x00\x00\x02\x10\x01", 16);
+    EXPECT_EQ(sector.substr(0, 16), head); // 166 frames: 0:02:16, in binary
+    EXPECT_EQ(sector.substr(16, 2048), UserData(16));
+    EXPECT_EQ(sector.substr(2064), std::string(288, '\0'));
+}
+
 TEST(ImageDrive, ReadsBlocksBeyondFourGibibytesOfTheirFile) {
     // Sparse files holding only the block read, 4.3 GB (cooked) and 4.9 GB (raw) into them.
     std::vector<images::Track> tracks;

@@ -5,6 +5,7 @@
 #include <scsi/sg.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -150,6 +151,31 @@ TEST(SgBackEnd, AnswersBecomeStatusSenseOrTransportFailures) {
             << host << "/" << driver << "/" << ioctlErrno;
     }
     EXPECT_TRUE(kernel.closed.empty());
+    // The drive counts the medium change and names its time-outs by command, block and drive.
+    kernel.answer = [](sg_io_hdr_t& hdr) { return hdr.host_status = 0x03, 0; };
+    const uint8_t readCd[12] = {0xBE, 0, 0, 0, 0x04, 0xD2, 0, 0, 1, 0xF8, 0, 0};
+    std::array<uint8_t, 2352> sector{};
+    drive.execute(readCd, Direction::In, sector);
+    EXPECT_EQ(
+        std::tuple(drive.medium_changes(), drive.timeouts(), drive.last_timeout()),
+        std::tuple(1u, 3u, std::string("READ CD (BEh) at block 1234 timed out after 15 s on /dev/sr0")));
+}
+
+TEST(SgBackEnd, GenericNodeIsTheOneOfTheSameScsiDevice) {
+    namespace fs = std::filesystem;
+    const fs::path sys = ::testing::TempDir() + "ckvd-sysfs";
+    fs::remove_all(sys);
+    for (const char* d : {"devices/0:0:0:0", "devices/1:0:0:0", "class/scsi_generic/sg0",
+                          "class/scsi_generic/sg1", "block/sr0", "block/sr1"})
+        fs::create_directories(sys / d);
+    // As the kernel links them: sg0 and sr1 are one device, sg1 and sr0 the other.
+    fs::create_directory_symlink("../../../devices/1:0:0:0", sys / "class/scsi_generic/sg0/device");
+    fs::create_directory_symlink("../../../devices/0:0:0:0", sys / "class/scsi_generic/sg1/device");
+    fs::create_directory_symlink("../../devices/0:0:0:0", sys / "block/sr0/device");
+    fs::create_directory_symlink("../../devices/1:0:0:0", sys / "block/sr1/device");
+    EXPECT_EQ((std::vector<std::string>{GenericNodeOf("sr0", sys), GenericNodeOf("sr1", sys),
+                                        GenericNodeOf("sr2", sys), GenericNodeOf("../sr0", sys)}),
+              (std::vector<std::string>{"/dev/sg1", "/dev/sg0", "", ""}));
 }
 
 TEST(SgBackEnd, VanishedDevicesAreReopenedAndClosedAtTheEnd) {

@@ -71,7 +71,7 @@ class TocConventions(CkvdCase):
         self.assertEqual(trees[1:], trees[:1] * 2)
         self.assertEqual(added[1:], added[:1] * 2)
 
-    def test_sectors_made_up_without_error_codes_are_read_as_user_data(self):
+    def test_sectors_made_up_without_error_codes_have_their_headers_checked(self):
         # As QEMU's IDE drive answers READ CD: sync, a header of binary address, the user data, EDC and ECC zero.
         data, work = read(os.path.join(FIXTURES, "plain.iso")), fresh("made-up")
         blocks = [data[i:i + 2048] for i in range(0, len(data), 2048)]
@@ -82,7 +82,7 @@ class TocConventions(CkvdCase):
         write(os.path.join(work, "made-up.cue"), cue)
         r = run("verify", "--json", os.path.join(work, "made-up.cue"))
         self.assertEqual(r.returncode, 0, r.stdout)
-        self.assertEqual([t["check"] for t in json.loads(r.stdout)["tracks"]], ["user data"])
+        self.assertEqual([t["check"] for t in json.loads(r.stdout)["tracks"]], ["no EDC/ECC"])
 
 
 if __name__ == "__main__":

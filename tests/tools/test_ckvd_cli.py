@@ -26,11 +26,13 @@ class Text(CkvdCase):
     def test_drives(self):
         text, doc = both("drives", "--demo")
         self.assertTrue(text[0].startswith("#"))
-        # Vendor and product keep their blanks: 8 and 16 characters between the quotes.
-        row = re.compile(r'(\d+)  (\d+):(\d+)  "(.{8})"  "(.{16})"  (\S+)  (ready|not-ready)')
+        # Vendor and product keep their blanks: 8 and 16 characters between the quotes; revision, generic node
+        # and medium state follow.
+        row = re.compile(r'(\d+)  (\d+):(\d+)  "(.{8})"  "(.{16})"  (\S+)  (ready|not-ready)  "(.*)"  (\S+)  (\S+)')
         self.assertEqual([(row.fullmatch(line) or self.fail(line)).groups() for line in text[1:]],
                          [(str(d["index"]), str(d["host_adapter"]), str(d["target"]), d["vendor"], d["product"],
-                           d["path"], "ready" if d["ready"] else "not-ready") for d in doc["drives"]])
+                           d["path"], "ready" if d["ready"] else "not-ready", d["revision"],
+                           d["generic_path"] or "-", d["state"]) for d in doc["drives"]])
         self.assertEqual([(d["host_adapter"], d["target"], os.path.basename(d["path"]), d["ready"])
                           for d in doc["drives"]], [(1, 0, "demo-data.cue", True), (1, 1, "demo-audio.cue", True)])
 

@@ -16,13 +16,35 @@
 
 namespace {
 
-void write_drive(JsonWriter& out, bool json, uint16_t index, const DeviceEntry& d, int ready) {
+// What a drive's line shows beside its record: INQUIRY's revision without its trailing blanks, the generic
+// SCSI node of the same drive, and the state its start left.
+struct DriveState {
+    std::string revision, generic;
+    const char* medium = "not-ready";
+    bool ready = false;
+};
+
+DriveState state_of(uint16_t index, const DeviceEntry& d) {
+    DriveState s;
+    s.revision = d.revision;
+    while (!s.revision.empty() && s.revision.back() == ' ')
+        s.revision.pop_back();
+    if (const ckvd::drives::Drive* drive = Aspi_GetDrive(index))
+        s.generic = drive->generic_path();
+    const AspiStartResult start = Aspi_StartDevice(index);
+    s.ready = start.ready == 1;
+    s.medium = Aspi_MediumState(start);
+    return s;
+}
+
+void write_drive(JsonWriter& out, bool json, uint16_t index, const DeviceEntry& d, const DriveState& s) {
     std::string path = d.driveRootPath;
     if (!path.empty() && path.back() == '/')
         path.pop_back();
     if (!json) {
-        std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s\n", index, d.hostAdapterId, d.targetId, d.vendor,
-                    d.product, path.c_str(), ready == 1 ? "ready" : "not-ready");
+        std::printf("%u  %u:%u  \"%s\"  \"%s\"  %s  %s  \"%s\"  %s  %s\n", index, d.hostAdapterId, d.targetId,
+                    d.vendor, d.product, path.c_str(), s.ready ? "ready" : "not-ready", s.revision.c_str(),
+                    s.generic.empty() ? "-" : s.generic.c_str(), s.medium);
         return;
     }
     out.BeginObject()
@@ -39,8 +61,15 @@ void write_drive(JsonWriter& out, bool json, uint16_t index, const DeviceEntry& 
         .Key("path")
         .String(path)
         .Key("ready")
-        .Bool(ready == 1)
-        .EndObject();
+        .Bool(s.ready)
+        .Key("revision")
+        .String(s.revision)
+        .Key("generic_path");
+    if (s.generic.empty())
+        out.Null();
+    else
+        out.String(s.generic);
+    out.Key("state").String(s.medium).EndObject();
 }
 
 } // namespace
@@ -62,10 +91,10 @@ int Cmd_Drives(int argc, char** argv) {
     if (o.json)
         out.BeginObject().Key("drives").BeginArray();
     else
-        std::printf("# index  ha:target  vendor  product  path  state\n");
+        std::printf("# index  ha:target  vendor  product  path  state  revision  generic  medium\n");
     uint16_t index = 0;
     for (DeviceEntry* d = g_DeviceList; d; d = d->next, ++index)
-        write_drive(out, o.json, index, *d, Aspi_StartDevice(index).ready);
+        write_drive(out, o.json, index, *d, state_of(index, *d));
     if (o.json)
         out.EndArray().EndObject();
     else if (g_DeviceCount == 0)

@@ -24,13 +24,23 @@ int Cmd_Toc(int argc, char** argv) {
     const int device = CliDisc_Load(o.args[0], &analysis);
     if (device < 0)
         return kExitFailure;
-    // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc).
-    if (o.json) {
-        JsonWriter out(Cli_WriteStdout);
-        Json_Toc(out);
-    } else {
-        std::fputs(Report_TocText().c_str(), stdout);
+    // The TOC was read: it is shown even when no file system of the disc could be (a UDF-only disc). Its text
+    // is made whole first: reads that meet a medium change read the disc again, once, if it is the same one.
+    std::string text;
+    for (;;) {
+        text.clear();
+        if (o.json) {
+            JsonWriter out([&text](std::string_view part) { text += part; });
+            Json_Toc(out);
+        } else {
+            text = Report_TocText();
+        }
+        if (!CliDisc_Changed())
+            break;
+        if (!CliDisc_ReadAgain(&analysis))
+            return kExitFailure;
     }
+    Cli_WriteStdout(text);
     if (Cli_FinishOutput(0) != 0)
         return kExitFailure;
     if (analysis != 1) {

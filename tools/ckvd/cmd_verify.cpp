@@ -23,6 +23,8 @@ const char* CheckName(const VerifyTrack& t) {
         return "user data";
     case VerifyCheck::Audio:
         return "audio";
+    case VerifyCheck::NoErrorCodes:
+        return "no EDC/ECC";
     default:
         return "none";
     }
@@ -78,6 +80,8 @@ void WriteJson(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
     out.Key("corrupt").Uint(counts[VERIFY_CORRUPT]);
     out.Key("unreadable").Uint(counts[VERIFY_UNREADABLE]);
     out.Key("gaps").Uint(counts[VERIFY_GAP]);
+    if (counts[VERIFY_NO_EDC]) // blocks whose drive gave no EDC/ECC: read, headers checked
+        out.Key("no_edc_ecc").Uint(counts[VERIFY_NO_EDC]);
     out.Key("sound").Bool(sound);
     out.EndObject().EndObject();
 }
@@ -95,6 +99,17 @@ void WriteText(const DiscVerify& v, const std::vector<VerifyRange>& ranges,
     for (const VerifyDamagedEntry& d : damaged)
         text += Verify_HitName(d.session, d.path, d.type) + " (unreadable: " + d.reason + ")\n";
     Cli_WriteStdout(text + Verify_Summary(v, ranges, damaged) + "\n");
+}
+
+// Every step of the verify, its progress on a terminal.
+void Steps(DiscVerify& v) {
+    const bool progress = isatty(STDERR_FILENO);
+    for (int step = 0; v.Step(); ++step)
+        if (progress && step % 64 == 0)
+            std::fprintf(stderr, "\rckvd: verifying: %3d %%",
+                         static_cast<int>(v.Done() * 100 / std::max<uint64_t>(v.Total(), 1)));
+    if (progress)
+        std::fprintf(stderr, "\r%*s\r", 24, "");
 }
 
 } // namespace
@@ -125,15 +140,19 @@ int Cmd_Verify(int argc, char** argv) {
         return kExitFailure;
     }
     DiscVerify v;
-    if (const int rc = v.Start(Iso_CurrentDisc(), static_cast<uint16_t>(device), o.session); rc != 1)
-        return Cli_Fail("The TOC could not be read.", rc);
-    const bool progress = isatty(STDERR_FILENO);
-    for (int step = 0; v.Step(); ++step)
-        if (progress && step % 64 == 0)
-            std::fprintf(stderr, "\rckvd: verifying: %3d %%",
-                         static_cast<int>(v.Done() * 100 / std::max<uint64_t>(v.Total(), 1)));
-    if (progress)
-        std::fprintf(stderr, "\r%*s\r", 24, "");
+    // A medium change met by the reads: the disc is read again and verified again, once, if it is the same.
+    for (;;) {
+        const int rc = v.Start(Iso_CurrentDisc(), static_cast<uint16_t>(device), o.session);
+        if (rc == 1)
+            Steps(v);
+        if (!CliDisc_Changed()) {
+            if (rc != 1)
+                return Cli_Fail("The TOC could not be read.", rc);
+            break;
+        }
+        if (!CliDisc_ReadAgain(&analysis))
+            return kExitFailure;
+    }
     const std::vector<VerifyRange> ranges = v.Ranges();
     const std::vector<VerifyDamagedEntry> damaged = Verify_DamagedEntries(Iso_CurrentDisc(), o.session);
     const bool sound = ranges.empty() && damaged.empty() && analysis == 1;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli.h"
+#include "cli_disc.h"
 #include "commands.h"
 
 int main(int argc, char** argv) {
@@ -34,6 +35,6 @@ int main(int argc, char** argv) {
         {"dump", Cmd_Dump},     {"check", Cmd_Check}, {"catalog", Cmd_Catalog}};
     for (const auto& [name, run] : runs)
         if (cmd == name)
-            return run(argc - 2, argv + 2);
+            return CliDisc_Finish(run(argc - 2, argv + 2));
     return Cli_Usage();
 }

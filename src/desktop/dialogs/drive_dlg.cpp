@@ -23,7 +23,7 @@ CDriveDlg::CDriveDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     icon->setAlignment(Qt::AlignTop);
     m_list->setRootIsDecorated(false);
     m_list->setSortingEnabled(false);
-    m_list->setColumnCount(4);
+    m_list->setColumnCount(int(std::size(kDriveColumns)));
     m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->header()->setStretchLastSection(true);
     QStringList headings;
@@ -71,6 +71,12 @@ CDriveDlg::CDriveDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
                         Sync();
                     }
             });
+    connect(&m_states, &QTimer::timeout, this, [this] {
+        if (!m_model.ControlsEnabled()) // a drive is being started: its tests are the start's
+            return;
+        m_model.RefreshStates();
+        ShowStates();
+    });
     m_model.repaint = [this] {
         Sync();
         repaint();
@@ -87,6 +93,7 @@ void CDriveDlg::Prepare() {
     if (!m_initialised) {
         m_initialised = true;
         Fill();
+        m_states.start(2000);
     }
 }
 
@@ -100,16 +107,24 @@ void CDriveDlg::Fill() {
         item->setText(1, QString::fromStdString(row.id));
         item->setText(2, ckvd::ui::SjisToQString(row.vendor));
         item->setText(3, ckvd::ui::SjisToQString(row.product));
+        item->setText(4, ckvd::ui::SjisToQString(row.revision));
     }
+    ShowStates();
     m_list->setCurrentItem(nullptr);
     m_empty->setVisible(m_model.Rows().empty());
     FitColumns();
 }
 
+void CDriveDlg::ShowStates() {
+    const std::vector<DriveRow>& rows = m_model.Rows();
+    for (int i = 0; i < m_list->topLevelItemCount() && size_t(i) < rows.size(); ++i)
+        m_list->topLevelItem(i)->setText(5, QString::fromStdString(rows[size_t(i)].state));
+}
+
 void CDriveDlg::FitColumns() {
     // The fractions of the list's width to start with; a column whose texts would be cut grows to them.
     const int w = m_list->viewport()->width();
-    for (int c = 0; c < 4; ++c) {
+    for (int c = 0; c < int(std::size(kDriveColumns)); ++c) {
         m_list->resizeColumnToContents(c);
         m_list->setColumnWidth(c, std::max(m_list->columnWidth(c), w / kDriveColumns[c].widthDivisor));
     }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "appmodel/drive_dlg_model.h"
@@ -32,6 +33,7 @@ class CDriveDlg final : public QDialog {
     void FitColumns();
     void Sync();
     void OnOK();
+    void ShowStates(); // the State column from the model's rows
 
     CDriveDlgModel m_model;
     QTreeWidget* m_list;
@@ -40,4 +42,5 @@ class CDriveDlg final : public QDialog {
     QPushButton* m_ok;
     QPushButton* m_cancel;
     bool m_initialised = false;
+    QTimer m_states; // the drives' states tested again every two seconds
 };

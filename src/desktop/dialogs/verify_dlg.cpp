@@ -69,6 +69,9 @@ CVerifyDlg::CVerifyDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     legend->addWidget(LegendItem(VERIFY_UNREADABLE, "Unreadable", this));
     legend->addWidget(LegendItem(VERIFY_NOT_READ, "Not read yet", this));
     legend->addWidget(LegendItem(VERIFY_GAP, "Not in the image", this));
+    m_noCodes = LegendItem(VERIFY_NO_EDC, "Read; the drive gives no EDC/ECC", this);
+    m_noCodes->hide();
+    legend->addWidget(m_noCodes);
     m_scale->setWordWrap(true);
     legend->addWidget(m_scale);
     legend->addStretch(1);
@@ -172,6 +175,7 @@ void CVerifyDlg::Refresh() {
             m_list->resizeColumnToContents(c);
     }
     m_checked->setText(QString::fromStdString(m_model.CheckedText()));
+    m_noCodes->setVisible(m_model.NoErrorCodes());
     m_summary->setText(QString::fromStdString(m_model.SummaryText()));
     m_stop->setEnabled(m_model.Running() && !m_model.Stopping());
     m_save->setEnabled(!m_model.Running() && m_model.Total() > 0);

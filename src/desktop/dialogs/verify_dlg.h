@@ -43,6 +43,7 @@ class CVerifyDlg final : public QDialog {
     QLabel* m_map;
     QScrollArea* m_scroll = nullptr;
     QLabel* m_scale;
+    QWidget* m_noCodes = nullptr; // the legend's item of blocks without EDC/ECC, shown once there are some
     QTreeWidget* m_list;
     QLabel* m_checked; // what was checked of each track
     QLabel* m_summary;

@@ -320,6 +320,7 @@ int CKVDApp::RunWindow(int argc, char** argv, const AppOptions& options) {
             PrintCounts(frame.Model());
         // From here on the window's own loads run on a worker; the command line's and a screenshot's wait.
         frame.SetBackgroundWork(!batch);
+        frame.SetDrivePoll(!batch); // a disc taken out or put in is seen; never in a screenshot
         if (batch) {
             rc = TakeScreenshot(frame, options, loaded);
             frame.close();

@@ -84,6 +84,12 @@ class CMainFrame final : public QMainWindow {
     // outcome, also given to `done`.
     bool BeginLoad(uint16_t device, std::function<void(bool)> done = {});
     bool Loading() const { return m_model.Loading(); }
+    // Whether the drive of the disc shown is tested every two seconds (the interactive program; off in
+    // screenshots and tests unless one turns it on): its disc taken out is said in the status bar ("No disc
+    // in /dev/sr0"), a new one is loaded as Select Drive loads it.
+    void SetDrivePoll(bool on);
+    // One such test, as the poll's timer runs it.
+    void PollDrive();
     // Esc or the status bar's Cancel: the disc shown stays.
     void CancelLoad();
     // The restored outer geometry and state, as they are written to the profile.
@@ -157,4 +163,6 @@ class CMainFrame final : public QMainWindow {
     std::function<void(bool)> m_loadDone;
     std::unique_ptr<CatalogueAddJob> m_catalogueAdd; // File > Add to Catalogue on a worker
     QTimer* m_catalogueTimer = nullptr;
+    QTimer* m_driveTimer = nullptr; // the drive poll, made when it is turned on
+    bool m_noDiscShown = false;     // the status bar says the drive of the disc shown has none
 };

@@ -16,6 +16,7 @@
 namespace {
 constexpr const char* kReading = "Reading the disc\u2026";
 constexpr int kPollMs = 50;
+constexpr int kDrivePollMs = 2000;
 } // namespace
 
 bool CMainFrame::LoadDisc(uint16_t device) {
@@ -100,6 +101,12 @@ void CMainFrame::PollLoad() {
 void CMainFrame::ShowLoaded(bool ok) {
     m_left->Reload();
     m_right->Reload();
+    if (ok && m_noDiscShown) { // a disc is shown again: the drive's empty state is no news any more
+        m_noDiscShown = false;
+        m_idleMessage = IDS_IDLE_MESSAGE;
+        statusBar()->setToolTip({});
+        ShowIdle();
+    }
     if (ok) {
         ArrangeSplitter();
         ShowTreeNotes();
@@ -139,6 +146,36 @@ void CMainFrame::ShowLoading(bool on) {
     else
         m_loadTimer->stop();
     ShowIdle();
+}
+
+void CMainFrame::SetDrivePoll(bool on) {
+    if (!m_driveTimer) {
+        m_driveTimer = new QTimer(this);
+        connect(m_driveTimer, &QTimer::timeout, this, [this] { PollDrive(); });
+    }
+    if (on)
+        m_driveTimer->start(kDrivePollMs);
+    else
+        m_driveTimer->stop();
+}
+
+void CMainFrame::PollDrive() {
+    // Not while the drive is read by a load or a dialog's work, nor while the drives may change.
+    if (m_model.Loading() || m_catalogueAdd || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget())
+        return;
+    DriveWatch& watch = m_model.ShownDrive();
+    switch (watch.Poll()) {
+    case DriveWatch::Event::NoDisc:
+        ShowLastAction("No disc in " + watch.DriveName());
+        m_noDiscShown = true;
+        break;
+    case DriveWatch::Event::NewDisc:
+        BeginLoad(static_cast<uint16_t>(watch.Device()));
+        break;
+    case DriveWatch::Event::None:
+        break;
+    }
 }
 
 QString CMainFrame::LoadingText() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,8 @@ constexpr uint8_t kAscInvalidOpcode = 0x20;
 constexpr uint8_t kAscLbaOutOfRange = 0x21;
 constexpr uint8_t kAscInvalidFieldInCdb = 0x24;
 constexpr uint8_t kAscMediumChanged = 0x28;
+constexpr uint8_t kAscPowerOnOrReset = 0x29;
+constexpr uint8_t kAscqTrayOpen = 0x02; // of MEDIUM NOT PRESENT
 constexpr uint8_t kAscMediumNotPresent = 0x3A;
 constexpr uint8_t kAscReadError = 0x11;
 constexpr uint8_t kAscIllegalModeForTrack = 0x64; // READ CD of a sector of another type
@@ -72,6 +75,19 @@ class Drive {
     // call touches no other drive, and its result is its own (never more bytes than `data` holds).
     CommandResult execute(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
 
+    // The generic SCSI node of the same drive ("/dev/sg1" beside "/dev/sr0"), empty where there is none.
+    virtual std::string generic_path() const { return {}; }
+    // How long a command may take before the host gives it up, in seconds (0: no limit).
+    virtual unsigned timeout_seconds() const { return 0; }
+
+    // What execute noticed, for whoever reads the drive: the commands answered UNIT ATTENTION, MEDIUM MAY
+    // HAVE CHANGED (06/28) so far, so a reader that takes the count before and after its work knows whether
+    // the disc it read is still the one in the drive; the commands that timed out and the last of them in
+    // words ("READ CD (BEh) at block 1234 timed out after 15 s on /dev/sr0").
+    uint64_t medium_changes() const { return medium_changes_.load(); }
+    uint64_t timeouts() const { return timeouts_.load(); }
+    std::string last_timeout() const;
+
   protected:
     virtual CommandResult run(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data) = 0;
     // Held by execute while a command runs; a drive's other changes (a new medium) take it too.
@@ -79,7 +95,15 @@ class Drive {
 
   private:
     std::mutex mutex_;
+    std::atomic<uint64_t> medium_changes_{0};
+    std::atomic<uint64_t> timeouts_{0};
+    mutable std::mutex timeout_mutex_; // guards last_timeout_, which readers take while a command runs
+    std::string last_timeout_;
 };
+
+// A command in words, from its opcode and where it reads: "READ CD (BEh) at block 1234", "TEST UNIT READY
+// (00h)", "command 5Ah" for one the program does not name.
+std::string DescribeCommand(std::span<const uint8_t> cdb);
 
 // A numbered set of drives (the SG_IO drives, the image drives); a drive keeps its slot while it is there.
 class DriveGroup {

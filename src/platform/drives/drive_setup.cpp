@@ -14,6 +14,32 @@ std::vector<std::shared_ptr<DriveGroup>>& Groups() {
     return groups;
 }
 
+// What happens to a drive's medium while it is read, for the tests of `ckvd`: CKVD_IMAGE_DRIVE_ATTENTION=28@N
+// (or 29@N) answers the Nth command after INQUIRY with UNIT ATTENTION 06/28 (06/29),
+// CKVD_IMAGE_DRIVE_SWAP=N@PATH puts the image at PATH in before the Nth, and CKVD_IMAGE_DRIVE_NO_EDC=1 gives
+// whole sectors with EDC and ECC zero, as QEMU's drives do.
+void AddMediumEvents(ImageDrive& drive) {
+    const auto number = [](const char* text, int base, char** end) {
+        const unsigned long long n = std::strtoull(text, end, base);
+        return *end != text && n <= UINT32_MAX ? static_cast<uint64_t>(n) : 0;
+    };
+    char* end = nullptr;
+    if (const char* attention = std::getenv("CKVD_IMAGE_DRIVE_ATTENTION")) {
+        const uint64_t asc = number(attention, 16, &end);
+        const uint64_t nth = *end == '@' ? number(end + 1, 10, &end) : 0;
+        if ((asc == kAscMediumChanged || asc == kAscPowerOnOrReset) && *end == '\0')
+            drive.attention_at(nth, static_cast<uint8_t>(asc));
+    }
+    if (const char* swap = std::getenv("CKVD_IMAGE_DRIVE_SWAP")) {
+        const uint64_t nth = number(swap, 10, &end);
+        if (nth > 0 && *end == '@')
+            if (images::LoadResult other = images::load_image(end + 1))
+                drive.swap_medium_at(nth, std::move(other.disc));
+    }
+    if (const char* zero = std::getenv("CKVD_IMAGE_DRIVE_NO_EDC"))
+        drive.set_zero_error_codes(std::string(zero) == "1");
+}
+
 // An image drive, answering READ TOC as a drive of the convention CKVD_IMAGE_DRIVE_TOC names ("sff8020i",
 // "no-full-toc"), failing the reads of the blocks CKVD_IMAGE_DRIVE_UNREADABLE names and taking
 // CKVD_IMAGE_DRIVE_DELAY_MS milliseconds a command, so that every command can be tried against such drives
@@ -44,6 +70,7 @@ std::unique_ptr<ImageDrive> NewImageDrive(const std::string& path, std::unique_p
         if (end != delay && *end == '\0' && ms > 0 && ms <= 60000)
             drive->set_command_delay(std::chrono::milliseconds(ms));
     }
+    AddMediumEvents(*drive);
     return drive;
 }
 

@@ -159,6 +159,23 @@ ImageDrive::~ImageDrive() = default;
 
 void ImageDrive::change_medium(std::unique_ptr<images::DiscImage> disc) {
     std::lock_guard lock(command_lock());
+    put_medium(std::move(disc));
+}
+
+void ImageDrive::attention_at(uint64_t nth, uint8_t asc) {
+    std::lock_guard lock(command_lock());
+    attention_at_ = nth ? commands_ + nth : 0;
+    attention_asc_ = asc;
+}
+
+void ImageDrive::swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage> disc) {
+    std::lock_guard lock(command_lock());
+    swap_at_ = nth ? commands_ + nth : 0;
+    swap_disc_ = std::move(disc);
+}
+
+void ImageDrive::put_medium(std::unique_ptr<images::DiscImage> disc) {
+    ++generation_;
     reader_.reset();
     disc_ = std::move(disc);
     text_packs_.clear();
@@ -184,6 +201,15 @@ CommandResult ImageDrive::run(std::span<const uint8_t> cdb, Direction dir, std::
     // INQUIRY answers whatever the medium state; everything else reports a medium change first.
     if (opcode == kInquiry)
         return inquiry(cdb, dir, data);
+    // The commands after INQUIRY (which answers whatever happened) are counted for the test hooks.
+    if (++commands_ == swap_at_) {
+        swap_at_ = 0;
+        put_medium(std::move(swap_disc_));
+    }
+    if (commands_ == attention_at_) {
+        attention_at_ = 0;
+        return check_condition(kSenseUnitAttention, attention_asc_);
+    }
     if (unit_attention_) {
         unit_attention_ = false;
         return check_condition(kSenseUnitAttention, kAscMediumChanged);
@@ -419,7 +445,9 @@ CommandResult ImageDrive::read_cd(std::span<const uint8_t> cdb, Direction dir, s
         return *refused;
     const auto to = static_cast<images::lba_t>(first);
     uint32_t got = 0;
-    if (whole) {
+    if (whole && zero_error_codes_) {
+        got = made_up_sectors(to, intact(first, count), data.first(bytes));
+    } else if (whole) {
         for (int64_t lba = first; lba < first + count;) { // every track covered must hold whole sectors
             const images::Track* t = disc_->track_at(static_cast<images::lba_t>(lba));
             if (t->user_offset != 16 && t->user_offset != 24)
@@ -453,6 +481,38 @@ CommandResult ImageDrive::read_form2(int64_t first, uint32_t count, Direction di
         return r;
     }
     return transfer_result(got, count, kForm2BlockLength);
+}
+
+uint32_t ImageDrive::made_up_sectors(images::lba_t first, uint32_t count, std::span<uint8_t> data) {
+    // As QEMU's IDE and AHCI drives make a data sector from its 2048 bytes: sync, the address in binary
+    // minutes, seconds and frames, mode 1, the user data, then EDC and ECC left zero. A sector stored whole
+    // keeps its header (and its mode, Form 1's subheader), its EDC and ECC zeroed.
+    static constexpr uint8_t kSync[12] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    for (uint32_t i = 0; i < count; ++i) {
+        const auto lba = static_cast<images::lba_t>(first + i);
+        const images::Track* t = disc_->track_at(lba);
+        uint8_t* sector = data.data() + size_t{i} * kRawBlockLength;
+        const std::span<uint8_t> one(sector, kRawBlockLength);
+        if (t && (t->user_offset == 16 || t->user_offset == 24)) {
+            if (reader_->read_raw(lba, 1, one) != 1)
+                return i;
+        } else {
+            std::memset(sector, 0, kRawBlockLength);
+            if (!reader_->read_user_data(lba, one.subspan(16).first<kDataBlockLength>()))
+                return i;
+            std::memcpy(sector, kSync, sizeof kSync);
+            const uint32_t frames = static_cast<uint32_t>(lba) + 150;
+            sector[12] = static_cast<uint8_t>(frames / 75 / 60);
+            sector[13] = static_cast<uint8_t>(frames / 75 % 60);
+            sector[14] = static_cast<uint8_t>(frames % 75);
+            sector[15] = 1;
+        }
+        // Mode 1: EDC from byte 2064 on; Mode 2 Form 1: from 2072 on (Form 2 keeps its optional EDC).
+        const size_t from = sector[15] == 1 ? 2064 : sector[15] == 2 && !(sector[18] & 0x20) ? 2072 : 0;
+        if (from)
+            std::memset(sector + from, 0, kRawBlockLength - from);
+    }
+    return count;
 }
 
 uint32_t ImageDrive::intact(int64_t first, uint32_t count) const {

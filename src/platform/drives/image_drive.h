@@ -35,6 +35,17 @@ class ImageDrive final : public Drive {
     // disc's do; the blocks before them in a read are given.
     void add_unreadable(images::lba_t first, images::lba_t last) { unreadable_.push_back({first, last}); }
     const images::DiscImage* disc() const { return disc_.get(); }
+    // Counts the media put in (an empty one too), so a watcher tests the drive only after its medium changed.
+    uint64_t medium_generation() const { return generation_.load(); }
+    // The `nth` command from now on (1 the next) is answered UNIT ATTENTION with `asc` (0x28 medium may have
+    // changed, 0x29 power on or reset), as a drive answers after a reset or a change it noticed itself.
+    void attention_at(uint64_t nth, uint8_t asc);
+    // The medium is replaced by `disc` just before the `nth` command from now on, which then gets the medium
+    // change's UNIT ATTENTION: a disc swapped while it is being read.
+    void swap_medium_at(uint64_t nth, std::unique_ptr<images::DiscImage> disc);
+    // Whole data sectors are given with their EDC and error correction code zero, those of an image of
+    // 2,048-byte blocks made up around the user data, as QEMU's IDE and AHCI drives give them.
+    void set_zero_error_codes(bool zero) { zero_error_codes_ = zero; }
 
     // Counters for benchmarks and tests.
     uint64_t read10_commands = 0;
@@ -53,6 +64,13 @@ class ImageDrive final : public Drive {
     TocConvention toc_convention_ = TocConvention::Mmc;
     std::chrono::milliseconds delay_{0};
     std::vector<std::pair<images::lba_t, images::lba_t>> unreadable_;
+    std::atomic<uint64_t> generation_{0};
+    uint64_t commands_ = 0;                   // run so far
+    uint64_t attention_at_ = 0, swap_at_ = 0; // the command that meets them (0: none)
+    uint8_t attention_asc_ = 0;
+    std::unique_ptr<images::DiscImage> swap_disc_; // what the swap puts in
+    bool zero_error_codes_ = false;
+    void put_medium(std::unique_ptr<images::DiscImage> disc); // under the command lock
     // Of `count` blocks from `first` on, how many come before an unreadable one.
     uint32_t intact(int64_t first, uint32_t count) const;
     std::vector<uint8_t> text_packs_; // what READ TOC format 5 answers
@@ -64,6 +82,8 @@ class ImageDrive final : public Drive {
                                    std::span<uint8_t> data) const;
     CommandResult read10(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
     CommandResult read_cd(std::span<const uint8_t> cdb, Direction dir, std::span<uint8_t> data);
+    // Whole sectors as a drive that makes them up gives them (set_zero_error_codes): blocks given.
+    uint32_t made_up_sectors(images::lba_t first, uint32_t count, std::span<uint8_t> data);
     // READ CD of the 2,324 user bytes of Mode 2 Form 2 blocks.
     CommandResult read_form2(int64_t first, uint32_t count, Direction dir, std::span<uint8_t> data);
 };

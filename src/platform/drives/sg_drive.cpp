@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/drives/mmc.h"
 #include "platform/drives/mmc_commands.h"
@@ -120,6 +121,30 @@ CommandResult SgDrive::run(std::span<const uint8_t> cdb, Direction dir, std::spa
     const int resid = hdr.resid < 0 ? 0 : hdr.resid;
     result.transferred = static_cast<unsigned>(resid) >= hdr.dxfer_len ? 0 : hdr.dxfer_len - resid;
     return result;
+}
+
+std::string GenericNodeOf(const std::string& name, const std::string& sysfs) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path device = fs::canonical(fs::path(sysfs) / "block" / name / "device", ec);
+    if (ec || name.empty() || name.find('/') != std::string::npos)
+        return {};
+    for (const fs::directory_entry& node :
+         fs::directory_iterator(fs::path(sysfs) / "class/scsi_generic", ec)) {
+        std::error_code other;
+        if (fs::canonical(node.path() / "device", other) == device && !other)
+            return "/dev/" + node.path().filename().string();
+    }
+    return {};
+}
+
+std::string SgDrive::generic_path() const {
+    std::error_code ec;
+    const std::filesystem::path node = std::filesystem::canonical(path_, ec);
+    const std::string name = (ec ? std::filesystem::path(path_) : node).filename().string();
+    if (name.rfind("sg", 0) == 0) // a generic node named by the user is its own
+        return path_;
+    return GenericNodeOf(name);
 }
 
 SgAdapter::SgAdapter(SgSystem sys, std::vector<std::string> paths) : sys_(std::move(sys)) {

@@ -35,6 +35,8 @@ class SgDrive final : public Drive {
     ~SgDrive() override;
     uint8_t device_type() const override { return 5; }
     std::string device_path() const override { return path_; }
+    std::string generic_path() const override;
+    unsigned timeout_seconds() const override { return kTimeoutMs / 1000; }
     bool is_open() const { return fd_ >= 0; }
     int open_error() const { return open_error_; } // errno of the open at construction
 
@@ -47,6 +49,11 @@ class SgDrive final : public Drive {
     int fd_ = -1;
     int open_error_ = 0;
 };
+
+// The generic SCSI node ("/dev/sg1") of the device behind the block device `name` ("sr0"): the one under
+// SYSFS/class/scsi_generic whose `device` link leads where SYSFS/block/NAME/device does; empty when none
+// does.
+std::string GenericNodeOf(const std::string& name, const std::string& sysfs = "/sys");
 
 class SgAdapter final : public DriveGroup {
   public:
