@@ -145,7 +145,7 @@ class Drives(CkvdCase):
         cls.host = fresh("host")
         os.makedirs(cls.host + "/tmp")
         cls.expected = {name: host_run(name, args, DISC_A, cls.host) for name, args in COMMANDS.items()}
-        cls.cue = host_run("dump-cue", GUEST_ONLY["dump-cue"], DISC_A, cls.host)
+        host_run("dump-cue", GUEST_ONLY["dump-cue"], DISC_A, cls.host)  # the .cue the drives' dumps are held against
         # QEMU's ATAPI drives (IDE, AHCI) make whole sectors up with EDC and ECC zero, as the image drive does
         # with CKVD_IMAGE_DRIVE_NO_EDC: verify says so there.
         made_up = run(*[a.replace("{D}", DISC_A) for a in COMMANDS["verify"]],
