@@ -38,7 +38,8 @@ CSaveImageDlg::CSaveImageDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     layout->addWidget(m_map);
     layout->addWidget(new QLabel("Green: read; red: unreadable; grey: not read yet", this));
     m_result->setWordWrap(true);
-    m_result->setAlignment(Qt::AlignLeft | Qt::AlignTop); // the outcome right below the map, the room left under it
+    m_result->setAlignment(Qt::AlignLeft |
+                           Qt::AlignTop); // the outcome right below the map, the room left under it
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_result, 1);
     auto* buttons = new QDialogButtonBox(this);

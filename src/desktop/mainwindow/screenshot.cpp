@@ -114,6 +114,47 @@ std::unique_ptr<QDialog> MakePlayerCheck(CMainFrame& frame, std::string* error, 
     return dlg;
 }
 
+// Find in Catalogue, its field holding the --select path's last part when one was chosen.
+std::unique_ptr<QDialog> MakeFindCatalogue(CMainFrame& frame, std::string*) {
+    auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
+    CKVDAppViewModel& list = frame.Model().List();
+    if (const FileEntry* e = list.Entry(list.CurrentItem())) {
+        dlg->Field()->setText(QString::fromUtf8(Iso_EntryName(e)));
+        dlg->Search();
+    }
+    return dlg;
+}
+
+// Save Disc Image when it has dumped the disc into a file of the name it proposes, in the temporary folder
+// (removed again).
+std::unique_ptr<QDialog> MakeSaveImage(CMainFrame& frame, std::string* error) {
+    auto dlg = std::make_unique<CSaveImageDlg>(frame.Sink(), &frame);
+    const QString dir =
+        QDir::temp().filePath(QString("ckvd-screenshot-%1").arg(QCoreApplication::applicationPid()));
+    QDir().mkpath(dir);
+    dlg->File()->setText(dir + "/" + QFileInfo(dlg->File()->text()).fileName());
+    dlg->Start(true);
+    QDir(dir).removeRecursively();
+    if (!dlg->Model().Started()) {
+        *error = "no disc is loaded";
+        return nullptr;
+    }
+    return dlg;
+}
+
+// Verify Disc when it has read the whole disc.
+std::unique_ptr<QDialog> MakeVerify(CMainFrame& frame, std::string* error) {
+    auto dlg = std::make_unique<CVerifyDlg>(frame.Sink(), &frame);
+    dlg->SetAutoStart(false);
+    if (!dlg->Model().Start()) {
+        *error = "no disc is loaded, or its TOC could not be read";
+        return nullptr;
+    }
+    dlg->Model().RunToEnd();
+    dlg->Refresh();
+    return dlg;
+}
+
 // Each dialog is made as its command makes it; a command that would refuse ("No Disc") refuses here too.
 const std::vector<DialogMaker>& Dialogs() {
     static const std::vector<DialogMaker> dialogs = {
@@ -168,47 +209,9 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 0); }},
         {"player-check-order",
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
-        // Find in Catalogue, its field holding the --select path's last part when one was chosen.
-        {"find-catalogue",
-         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
-             auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
-             CKVDAppViewModel& list = frame.Model().List();
-             if (const FileEntry* e = list.Entry(list.CurrentItem())) {
-                 dlg->Field()->setText(QString::fromUtf8(Iso_EntryName(e)));
-                 dlg->Search();
-             }
-             return dlg;
-         }},
-        // Save Disc Image when it has dumped the disc into a file of the name it proposes, in the temporary
-        // folder (removed again).
-        {"save-image",
-         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
-             auto dlg = std::make_unique<CSaveImageDlg>(frame.Sink(), &frame);
-             const QString dir =
-                 QDir::temp().filePath(QString("ckvd-screenshot-%1").arg(QCoreApplication::applicationPid()));
-             QDir().mkpath(dir);
-             dlg->File()->setText(dir + "/" + QFileInfo(dlg->File()->text()).fileName());
-             dlg->Start(true);
-             QDir(dir).removeRecursively();
-             if (!dlg->Model().Started()) {
-                 *error = "no disc is loaded";
-                 return nullptr;
-             }
-             return dlg;
-         }},
-        // Verify Disc when it has read the whole disc.
-        {"verify",
-         [](CMainFrame& frame, std::string* error) -> std::unique_ptr<QDialog> {
-             auto dlg = std::make_unique<CVerifyDlg>(frame.Sink(), &frame);
-             dlg->SetAutoStart(false);
-             if (!dlg->Model().Start()) {
-                 *error = "no disc is loaded, or its TOC could not be read";
-                 return nullptr;
-             }
-             dlg->Model().RunToEnd();
-             dlg->Refresh();
-             return dlg;
-         }},
+        {"find-catalogue", MakeFindCatalogue},
+        {"save-image", MakeSaveImage},
+        {"verify", MakeVerify},
     };
     return dialogs;
 }
