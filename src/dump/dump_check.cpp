@@ -1,7 +1,8 @@
 // The dumped image read back once: sector checks and hashes in one pass over each file.
 #include "dump/dump_check.h"
 
-#include <openssl/evp.h>
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -18,23 +19,18 @@ namespace {
 constexpr size_t kCorruptKept = 100;
 constexpr uint32_t kChunkBlocks = 256;
 
-// CRC32, MD5 and SHA-1 of a stream of bytes.
+// CRC32, MD5 and SHA-1 of a stream of bytes (nettle: a small library, so every ckvd command starts as fast
+// as before; OpenSSL's libcrypto cost each of them milliseconds to load).
 class Hasher {
   public:
-    Hasher() : m_md5(EVP_MD_CTX_new()), m_sha1(EVP_MD_CTX_new()) {
-        EVP_DigestInit_ex(m_md5, EVP_md5(), nullptr);
-        EVP_DigestInit_ex(m_sha1, EVP_sha1(), nullptr);
+    Hasher() {
+        md5_init(&m_md5);
+        sha1_init(&m_sha1);
     }
-    ~Hasher() {
-        EVP_MD_CTX_free(m_md5);
-        EVP_MD_CTX_free(m_sha1);
-    }
-    Hasher(const Hasher&) = delete;
-    Hasher& operator=(const Hasher&) = delete;
     void Add(const uint8_t* p, size_t n) {
         m_crc = crc32_z(m_crc, p, n);
-        EVP_DigestUpdate(m_md5, p, n);
-        EVP_DigestUpdate(m_sha1, p, n);
+        md5_update(&m_md5, n, p);
+        sha1_update(&m_sha1, n, p);
         m_size += n;
     }
     DumpHashes End() {
@@ -43,26 +39,26 @@ class Hasher {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08lx", m_crc);
         h.crc32 = crc;
-        h.md5 = Final(m_md5);
-        h.sha1 = Final(m_sha1);
+        uint8_t md5[MD5_DIGEST_SIZE], sha1[SHA1_DIGEST_SIZE];
+        md5_digest(&m_md5, sizeof md5, md5);
+        sha1_digest(&m_sha1, sizeof sha1, sha1);
+        h.md5 = Hex(md5, sizeof md5);
+        h.sha1 = Hex(sha1, sizeof sha1);
         return h;
     }
 
   private:
-    static std::string Final(EVP_MD_CTX* ctx) {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        EVP_DigestFinal_ex(ctx, digest, &size);
+    static std::string Hex(const uint8_t* digest, size_t size) {
         std::string hex;
         char two[3];
-        for (unsigned int i = 0; i < size; ++i) {
+        for (size_t i = 0; i < size; ++i) {
             std::snprintf(two, sizeof two, "%02x", digest[i]);
             hex += two;
         }
         return hex;
     }
-    EVP_MD_CTX* m_md5;
-    EVP_MD_CTX* m_sha1;
+    md5_ctx m_md5;
+    sha1_ctx m_sha1;
     uLong m_crc = crc32(0, nullptr, 0);
     uint64_t m_size = 0;
 };
