@@ -76,9 +76,7 @@ bool CDriveDlgModel::OnInitDialog() {
         row.id = id;
         row.vendor = d->vendor;
         row.product = d->product;
-        row.revision = d->revision;
-        while (!row.revision.empty() && row.revision.back() == ' ')
-            row.revision.pop_back();
+        row.revision = Aspi_Revision(*d);
         m_rows.push_back(std::move(row));
     }
     RefreshStates();

@@ -265,6 +265,15 @@ AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks) {
     return r;
 }
 
+std::string Aspi_Revision(const DeviceEntry& entry) {
+    std::string revision;
+    for (const char* c = entry.revision; *c; ++c) // ASCII by the standard; anything else is not taken
+        revision += *c >= 0x20 && *c < 0x7F ? *c : '?';
+    while (!revision.empty() && revision.back() == ' ')
+        revision.pop_back();
+    return revision;
+}
+
 const char* Aspi_MediumState(const AspiStartResult& start) {
     const AspiSense s = start.sense;
     if (start.ready == ASPI_OK)

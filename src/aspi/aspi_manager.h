@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/drives/drive.h"
@@ -121,6 +122,8 @@ struct AspiStartResult {
     AspiSense sense;      // the last test's sense: why the drive is not ready
 };
 AspiStartResult Aspi_StartDevice(uint16_t device, const AspiStartHooks& hooks = {});
+// A device's revision level as text: without its trailing blanks, a byte outside ASCII a '?'.
+std::string Aspi_Revision(const DeviceEntry& entry);
 // The drive's state after a start, as `ckvd drives` shows it: "ready", "no-disc" (MEDIUM NOT PRESENT,
 // 02/3A/00 or 02/3A/01), "tray-open" (02/3A/02), "becoming-ready" (02/04/01) or "not-ready" (any other
 // answer).

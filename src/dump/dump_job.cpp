@@ -79,10 +79,9 @@ bool DumpJob::Finish(const std::string& program, std::string& why) {
         return false;
     if (m_plan.format == DumpFormat::Cue && !WriteText(m_out, Dump_CueSheet(m_plan, m_check), why))
         return false;
-    return WriteText(LogPath(),
-                     Dump_LogText(program, Aspi_GetDevice(m_device), Dump_DriveRevision(m_device), m_out,
-                                  MapPath(), m_plan, m_reader, m_check),
-                     why);
+    return WriteText(
+        LogPath(),
+        Dump_LogText(program, Aspi_GetDevice(m_device), m_out, MapPath(), m_plan, m_reader, m_check), why);
 }
 
 std::vector<std::string> DumpJob::Faults() const {

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "dump/dump_map.h"
-#include "platform/drives/mmc_commands.h"
 
 namespace {
 
@@ -20,22 +19,6 @@ std::string Trimmed(const char* text) {
 }
 
 } // namespace
-
-std::string Dump_DriveRevision(uint16_t device) {
-    ckvd::drives::Drive* drive = Aspi_GetDrive(device);
-    uint8_t answer[36] = {};
-    if (!drive)
-        return {};
-    const ckvd::drives::CommandResult r = ckvd::drives::Inquiry(*drive, answer);
-    if (!r.ok() || r.transferred < sizeof answer)
-        return {};
-    std::string revision;
-    for (size_t i = 32; i < sizeof answer; ++i) // ASCII by the standard; anything else is not taken
-        revision += answer[i] >= 0x20 && answer[i] < 0x7F ? static_cast<char>(answer[i]) : '?';
-    while (!revision.empty() && revision.back() == ' ')
-        revision.pop_back();
-    return revision;
-}
 
 DumpCounts Dump_Count(const DumpReader& reader) {
     DumpCounts c;
@@ -58,16 +41,16 @@ std::string Dump_ErrorText(const DumpCommandError& e) {
     return text;
 }
 
-std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, const std::string& revision,
-                         const std::string& out, const std::string& mapPath, const DumpPlan& plan,
-                         const DumpReader& reader, const DumpCheck& check) {
+std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, const std::string& out,
+                         const std::string& mapPath, const DumpPlan& plan, const DumpReader& reader,
+                         const DumpCheck& check) {
     std::string text = "program: " + program + "\n";
     if (drive) {
         std::string path = drive->driveRootPath; // kept with a '/' after it
         if (path.size() > 1 && path.back() == '/')
             path.pop_back();
         text += "drive: vendor \"" + Trimmed(drive->vendor) + "\" product \"" + Trimmed(drive->product) +
-                "\" revision \"" + revision + "\" path " + path + "\n";
+                "\" revision \"" + Aspi_Revision(*drive) + "\" path " + path + "\n";
     }
     text += "image: " + out + "\nmap: " + mapPath + (reader.Resumed() ? " (resumed)" : "") + "\n";
     text += "disc: " + plan.identity + "\n";

@@ -16,14 +16,10 @@ struct DumpCounts {
 
 DumpCounts Dump_Count(const DumpReader& reader);
 
-// The drive's product revision level (INQUIRY bytes 32-35), empty where its answer holds none.
-std::string Dump_DriveRevision(uint16_t device);
-
-// The log's text; `program` is the program's name and version, `drive` the device (nullptr when unknown)
-// and `revision` its revision level.
-std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, const std::string& revision,
-                         const std::string& out, const std::string& mapPath, const DumpPlan& plan,
-                         const DumpReader& reader, const DumpCheck& check);
+// The log's text; `program` is the program's name and version, `drive` the device (nullptr when unknown).
+std::string Dump_LogText(const std::string& program, const DeviceEntry* drive, const std::string& out,
+                         const std::string& mapPath, const DumpPlan& plan, const DumpReader& reader,
+                         const DumpCheck& check);
 
 // "sense 3/11/00 (unrecovered read error)" for a refused command.
 std::string Dump_ErrorText(const DumpCommandError& e);

@@ -171,12 +171,21 @@ void Verify_MakeMode1Sector(std::span<uint8_t, VERIFY_RAW_BYTES> sector, int32_t
     Parity(s + 12, kQWidth, kQLength, kPWidth, 88, s + 12 + kQParity);
 }
 
-uint8_t Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
-    const uint8_t* s = sector.data();
+// The sync pattern's and the address's faults: the address in BCD, as ECMA-130 records it, or with `binary`
+// also as drives that make sectors up write it.
+static uint8_t SyncAndAddressFaults(const uint8_t* s, int32_t lba, bool binary) {
     uint8_t faults = std::memcmp(s, kSync, sizeof kSync) ? VERIFY_FAULT_SYNC : 0;
     const ckvd::cd::Msf t = ckvd::cd::lba_to_msf(lba);
-    if (lba < -ckvd::cd::kLba0Frames || s[12] != Bcd(t.m) || s[13] != Bcd(t.s) || s[14] != Bcd(t.f))
+    const bool bcd = s[12] == Bcd(t.m) && s[13] == Bcd(t.s) && s[14] == Bcd(t.f);
+    const bool plain = binary && s[12] == t.m && s[13] == t.s && s[14] == t.f;
+    if (lba < -ckvd::cd::kLba0Frames || !(bcd || plain))
         faults |= VERIFY_FAULT_HEADER;
+    return faults;
+}
+
+uint8_t Verify_CheckSector(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
+    const uint8_t* s = sector.data();
+    uint8_t faults = SyncAndAddressFaults(s, lba, false);
     const auto edcFault = [&](size_t from, size_t to) {
         return Verify_Edc(sector.subspan(from, to - from)) != Le32(s + to) ? VERIFY_FAULT_EDC : 0;
     };
@@ -214,13 +223,8 @@ bool Sector_IsSynthesised(const uint8_t* sector2352) {
 
 uint8_t Verify_CheckHeader(std::span<const uint8_t, VERIFY_RAW_BYTES> sector, int32_t lba) {
     const uint8_t* s = sector.data();
-    uint8_t faults = std::memcmp(s, kSync, sizeof kSync) ? VERIFY_FAULT_SYNC : 0;
-    const ckvd::cd::Msf t = ckvd::cd::lba_to_msf(lba);
-    const bool bcd = s[12] == Bcd(t.m) && s[13] == Bcd(t.s) && s[14] == Bcd(t.f);
-    const bool binary = s[12] == t.m && s[13] == t.s && s[14] == t.f;
-    if (lba < -ckvd::cd::kLba0Frames || !(bcd || binary) || (s[15] != 1 && s[15] != 2))
-        faults |= VERIFY_FAULT_HEADER;
-    return faults;
+    const uint8_t faults = SyncAndAddressFaults(s, lba, true);
+    return s[15] == 1 || s[15] == 2 ? faults : faults | VERIFY_FAULT_HEADER;
 }
 
 std::string Verify_FaultText(uint8_t faults) {

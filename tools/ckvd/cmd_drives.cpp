@@ -16,8 +16,8 @@
 
 namespace {
 
-// What a drive's line shows beside its record: INQUIRY's revision without its trailing blanks, the generic
-// SCSI node of the same drive, and the state its start left.
+// What a drive's line shows beside its record: INQUIRY's revision, the generic SCSI node of the same drive,
+// and the state its start left.
 struct DriveState {
     std::string revision, generic;
     const char* medium = "not-ready";
@@ -26,9 +26,7 @@ struct DriveState {
 
 DriveState state_of(uint16_t index, const DeviceEntry& d) {
     DriveState s;
-    s.revision = d.revision;
-    while (!s.revision.empty() && s.revision.back() == ' ')
-        s.revision.pop_back();
+    s.revision = Aspi_Revision(d);
     if (const ckvd::drives::Drive* drive = Aspi_GetDrive(index))
         s.generic = drive->generic_path();
     const AspiStartResult start = Aspi_StartDevice(index);

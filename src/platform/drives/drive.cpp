@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/bytes/byte_order.h"
 #include "platform/drives/mmc.h"
 
 namespace ckvd::drives {
@@ -92,8 +93,7 @@ std::string DescribeCommand(std::span<const uint8_t> cdb) {
     std::string words = text;
     // The reads name their first block (bytes 2-5 of both CDBs).
     if ((opcode == mmc::kRead10 || opcode == mmc::kReadCd) && cdb.size() >= 6) {
-        const uint32_t lba = uint32_t{cdb[2]} << 24 | uint32_t{cdb[3]} << 16 | uint32_t{cdb[4]} << 8 | cdb[5];
-        words += " at block " + std::to_string(lba);
+        words += " at block " + std::to_string(bytes::Be32(cdb, 2));
     }
     return words;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/cd/cd_time.h"
 #include "platform/drives/mmc.h"
 
 namespace ckvd::drives {
@@ -501,10 +502,10 @@ uint32_t ImageDrive::made_up_sectors(images::lba_t first, uint32_t count, std::s
             if (!reader_->read_user_data(lba, one.subspan(16).first<kDataBlockLength>()))
                 return i;
             std::memcpy(sector, kSync, sizeof kSync);
-            const uint32_t frames = static_cast<uint32_t>(lba) + 150;
-            sector[12] = static_cast<uint8_t>(frames / 75 / 60);
-            sector[13] = static_cast<uint8_t>(frames / 75 % 60);
-            sector[14] = static_cast<uint8_t>(frames % 75);
+            const cd::Msf at = cd::lba_to_msf(lba);
+            sector[12] = at.m;
+            sector[13] = at.s;
+            sector[14] = at.f;
             sector[15] = 1;
         }
         // Mode 1: EDC from byte 2064 on; Mode 2 Form 1: from 2072 on (Form 2 keeps its optional EDC).
