@@ -99,8 +99,7 @@ bool SqliteCatalogue::Search(const std::string& text, size_t limit, std::vector<
             if (hits.size() >= limit)
                 return false;
             CatalogueEntry& e = entries[i];
-            if (Cat_MaskHolds(masks, i, mask) && (Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) ||
-                                                  Cat_Holds(e.artist, folded) || Cat_Holds(e.album, folded)))
+            if (Cat_MaskHolds(masks, i, mask) && Cat_EntryHolds(e, folded))
                 hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
         }
         return hits.size() < limit;
