@@ -2,7 +2,8 @@
 """A PostgreSQL server of its own for a test or the benchmark: initdb and pg_ctl in a folder, listening only on a
 Unix socket there, trust authentication, stopped again. Run as root (initdb refuses root), the server's programs
 run as the postgres user, who owns the folder.
-usage: pg_server.py start DIR DBNAME (prints the catalogue's URI) | pg_server.py stop DIR"""
+usage: pg_server.py start DIR DBNAME | pg_server.py createdb DIR DBNAME (each prints the database's URI) |
+       pg_server.py stop DIR"""
 import glob
 import os
 import pwd
@@ -69,6 +70,9 @@ def stop(folder):
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "start":
         print(start(sys.argv[2], sys.argv[3]))
+    elif len(sys.argv) == 4 and sys.argv[1] == "createdb":
+        psql(sys.argv[2], f"CREATE DATABASE {sys.argv[3]}")
+        print(uri(sys.argv[2], sys.argv[3]))
     elif len(sys.argv) == 3 and sys.argv[1] == "stop":
         stop(sys.argv[2])
     else:
