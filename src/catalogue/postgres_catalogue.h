@@ -41,9 +41,10 @@ class PostgresCatalogue final : public CatalogueStore {
     bool MakeSchema(std::string& error);
     bool NeedTrigrams(std::string& error);
     // The rows of `select` (ending in a query on blocks b joined to discs d: number, volume, source, entry
-    // count, data) through a cursor, a batch at a time, each block decoded, until `each` returns false.
+    // count, data) through a cursor, a batch at a time, each block decoded, until `each` returns false;
+    // `byIndex` for a search whose blocks the trigram index finds.
     bool WalkBlocks(const std::string& select, const cat_pg::Params& params, const CatalogueBlockVisit& each,
-                    std::string& error);
+                    std::string& error, bool byIndex = false);
     // The add's steps inside its transaction: the walk's entries sent as the blocks of disc row `id`, then
     // the disc settled (as the SQLite store does it).
     bool SendBlocks(int64_t id, const CatalogueWalk& walk, std::string& key, const CatalogueDisc& disc,

@@ -1,6 +1,8 @@
 // What the PostgreSQL catalogue's trigram index is given and asked: a block's entries' texts folded as a
 // search folds them, and a search's text as a LIKE pattern. The index only narrows the blocks; their entries
 // are then checked as in every store (Cat_EntryHolds).
+#include <unordered_set>
+
 #include "catalogue/catalogue_text.h"
 #include "catalogue/postgres_catalogue.h"
 #include "iso9660/iso9660.h"
@@ -22,14 +24,21 @@ void Append(std::string& out, uint32_t c) {
 } // namespace
 
 std::string cat_pg::BlockDocument(std::span<const CatalogueEntry> entries) {
+    // A text the document holds already (an album's or artist's name on each of its songs) is not written
+    // again: the server's trigram work follows the document's length, and a search finds the block all the
+    // same.
     std::string doc;
+    std::unordered_set<std::string> seen;
+    std::string line;
     for (const CatalogueEntry& e : entries)
         for (const std::string* t : {&e.path, &e.title, &e.artist, &e.album}) {
             if (t->empty())
                 continue;
+            line.clear();
             for (uint32_t c : Cat_Folded(*t))
-                Append(doc, c);
-            doc += '\n';
+                Append(line, c);
+            if (seen.insert(line).second)
+                doc += line + '\n';
         }
     return doc;
 }

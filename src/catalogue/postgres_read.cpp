@@ -17,10 +17,17 @@ constexpr int kBatch = 64; // blocks a fetch: a megabyte or two
 } // namespace
 
 bool PostgresCatalogue::WalkBlocks(const std::string& select, const Params& params,
-                                   const CatalogueBlockVisit& each, std::string& error) {
+                                   const CatalogueBlockVisit& each, std::string& error, bool byIndex) {
     // One read-only transaction: the cursor's rows are those of one moment of the catalogue.
     if (!m_db.Run("BEGIN READ ONLY", error))
         return false;
+    // The planner does not count the reading of each document it would scan (kept compressed, out of line)
+    // and would walk every block: a search through the trigram index is told to use it.
+    if (byIndex && (!m_db.Run("SET LOCAL enable_seqscan = off", error) ||
+                    !m_db.Run("SET LOCAL enable_indexscan = off", error))) {
+        m_db.Rollback();
+        return false;
+    }
     if (!m_db.Run("DECLARE walk BINARY NO SCROLL CURSOR FOR " + select, params, nullptr, error)) {
         m_db.Rollback();
         return false;
@@ -76,7 +83,7 @@ bool PostgresCatalogue::Search(const std::string& text, size_t limit, std::vecto
     if (folded.size() < 3)
         return WalkBlocks(std::string(kBlockRows) + kBlockOrder, Params(), check, error);
     return WalkBlocks(std::string(kBlockRows) + "WHERE b.doc LIKE $1" + kBlockOrder,
-                      Params().Text(cat_pg::LikePattern(text)), check, error);
+                      Params().Text(cat_pg::LikePattern(text)), check, error, true);
 }
 
 bool PostgresCatalogue::Blocks(int number, const CatalogueBlockVisit& each, std::string& error) {
