@@ -2,7 +2,7 @@
 """ckvd catalog on a PostgreSQL server of the test's own (pg_server.py): every command's output the same as on
 an SQLite catalogue of the same discs, searches of one and two characters and without diacritics, two programs
 adding 50 discs each at once, a kill -9 in the middle of an add, a newer schema refused untouched, another
-program's database, a password never shown, CATALOGUE= in the profile, copy --to from a file; check, vacuum and
+program's database, a role that may not make pg_trgm, a password never shown, CATALOGUE= in the profile, copy --to from a file; check, vacuum and
 copy on SQLite files (one with a damaged block). Exits 77 (skipped) when the server's programs are not there.
 usage: test_ckvd_catalog_pg.py CKVD WORKDIR"""
 import json
@@ -154,6 +154,13 @@ class CatalogPostgres(CkvdCase):
         self.assertFails(["catalog", "add", os.path.join(HOME, "d1.iso"), "--catalogue", foreign], 1,
                          "a database of another program, no catalogue")
         self.assertFails(["catalog", "list", "--catalogue", database("empty")], 1, "no catalogue at postgresql://")
+        # A role that may make tables but not the extension.
+        database("noext")
+        pg_server.psql(SERVER, "CREATE ROLE plain LOGIN")
+        pg_server.psql(SERVER, "GRANT CREATE ON SCHEMA public TO plain", "noext")
+        self.assertFails(["catalog", "add", os.path.join(HOME, "d1.iso"), "--catalogue",
+                          f"postgresql:///noext?host={SERVER}&user=plain"], 1,
+                         "the extension pg_trgm is missing: a superuser runs CREATE EXTENSION pg_trgm in noext")
         r = self.assertFails(["catalog", "list", "--catalogue", f"postgresql://postgres:s3cret@/nosuch?host={SERVER}"],
                              1, 'database "nosuch" does not exist')
         self.assertNotIn("s3cret", r.stderr)
