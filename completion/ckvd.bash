@@ -93,7 +93,7 @@ _ckvd() {
             continue
         fi
         case $w in
-        --session | --image | --number | --comment | -o | --map | --profile | --catalogue | --retry) skip=1 ;;
+        --session | --image | --number | --comment | -o | --map | --profile | --catalogue | --to | --retry) skip=1 ;;
         -*) ;;
         *) if [[ -z $cmd ]]; then cmd=$w; else args+=("$w"); fi ;;
         esac
@@ -149,7 +149,7 @@ _ckvd() {
     verify) options="--json --session --map --help" ;;
     dump) options="--retry --json --help" ;;
     check) options="--json --csv --order --profile --help" ;;
-    catalog) options="--json --csv --number --comment --catalogue --help" ;;
+    catalog) options="--json --csv --number --comment --catalogue --to --help" ;;
     *) return 0 ;;
     esac
     if [[ $cur == -* ]]; then
@@ -162,7 +162,7 @@ _ckvd() {
     fi
     case $cmd:$argIndex in
     toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | dump:0 | check:0) _ckvd_drive "$cur" ;;
-    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import" ;;
+    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import check vacuum copy" ;;
     catalog:*) [[ ${args[0]} == add && $argIndex == 1 ]] && _ckvd_drive "$cur"
         [[ ${args[0]} == import ]] && _ckvd_files "$cur" csv ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk

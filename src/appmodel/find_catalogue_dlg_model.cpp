@@ -18,8 +18,8 @@ CFindCatalogueDlgModel::CFindCatalogueDlgModel() = default;
 bool CFindCatalogueDlgModel::Open() {
     m_catalogue = std::make_unique<Catalogue>();
     std::string error;
-    const std::string path = App_CataloguePath();
-    if (!m_catalogue->Open(path, false, error)) {
+    if (!m_catalogue->Open(App_CataloguePath(), false, error)) {
+        const std::string path = m_catalogue->Path(); // a server's URI without its password
         m_catalogue.reset();
         // Looking makes no catalogue: the first disc added does.
         m_status = error == "no catalogue at " + path

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "catalogue/catalogue_store.h"
+#include "catalogue/postgres_connection.h"
 #include "report/report_number.h"
 
 Catalogue::Catalogue() = default;
@@ -18,7 +19,7 @@ bool Catalogue::IsServer(const std::string& path) {
 
 bool Catalogue::Open(const std::string& path, bool create, std::string& error) {
     m_store.reset();
-    m_path = path;
+    m_path = IsServer(path) ? cat_pg::ShownUri(path) : path; // a password is never shown
     m_store = IsServer(path) ? Cat_OpenPostgres(path, create, error) : Cat_OpenSqlite(path, create, error);
     return m_store != nullptr;
 }
@@ -108,9 +109,32 @@ bool Catalogue::Backup(const std::string& path, std::string& error) {
     return Opened(error) && m_store->Backup(path, error);
 }
 
-bool Catalogue::Check(std::vector<std::string>& problems, std::string& error) {
+bool Catalogue::Check(std::vector<std::string>& problems, std::string& error,
+                      std::vector<std::string>* notes) {
     problems.clear();
-    return Opened(error) && m_store->Check(problems, error);
+    std::vector<CatalogueDisc> discs;
+    if (!Opened(error) || !m_store->Check(problems, error) || !m_store->Discs(-1, discs, error))
+        return false;
+    if (notes)
+        *notes = m_store->Notes();
+    // Every block read back, on every store, and each disc's entry count against its blocks'.
+    std::map<int, uint64_t> counted;
+    std::string damaged;
+    if (!m_store->Blocks(
+            -1,
+            [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
+                counted[disc.number] += entries.size();
+                return true;
+            },
+            damaged)) {
+        problems.push_back(damaged);
+        return true;
+    }
+    for (const CatalogueDisc& d : discs)
+        if (counted[d.number] != d.entries)
+            problems.push_back("disc " + std::to_string(d.number) + " claims " + std::to_string(d.entries) +
+                               " entries, its blocks hold " + std::to_string(counted[d.number]));
+    return true;
 }
 
 bool Catalogue::Vacuum(std::string& error) {
@@ -118,28 +142,34 @@ bool Catalogue::Vacuum(std::string& error) {
 }
 
 bool Catalogue::CopyTo(Catalogue& to, const std::function<void(const CatalogueDisc&)>& done,
-                       std::string& error) {
+                       std::string& error, const std::function<void(int, const std::string&)>& failed) {
     std::vector<CatalogueDisc> discs;
     if (!List(discs, error) || !to.Opened(error))
         return false;
     // Each disc on its own: one that cannot go (its number another disc's there) is told, the rest go on.
-    std::string failed;
+    std::string reasons;
+    size_t lost = 0;
     for (CatalogueDisc& disc : discs) {
         CatalogueDisc shown;
         std::vector<CatalogueEntry> entries;
         std::string why;
         if (!Show(disc.number, shown, entries, why) ||
             !to.Add(shown, entries, nullptr, nullptr, nullptr, why)) {
-            failed += (failed.empty() ? "" : "; ") + std::string("disc ") + std::to_string(disc.number) +
-                      ": " + why;
+            ++lost;
+            if (failed)
+                failed(disc.number, why);
+            else
+                reasons += (reasons.empty() ? "" : "; ") + std::string("disc ") +
+                           std::to_string(disc.number) + ": " + why;
             continue;
         }
         if (done)
             done(shown);
     }
-    if (!failed.empty())
-        error = failed;
-    return failed.empty();
+    if (lost)
+        error = failed ? std::to_string(lost) + (lost == 1 ? " disc was" : " discs were") + " not copied"
+                       : reasons;
+    return lost == 0;
 }
 
 std::string Cat_DefaultPath() {

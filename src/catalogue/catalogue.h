@@ -89,6 +89,7 @@ class Catalogue {
     // PATH". False with the reason (also a damaged or foreign file, one that a newer version wrote, no
     // access, a server that cannot be reached).
     bool Open(const std::string& path, bool create, std::string& error);
+    // The path, or the URI without its password.
     const std::string& Path() const { return m_path; }
     // Whether `path` names a PostgreSQL catalogue rather than a file.
     static bool IsServer(const std::string& path);
@@ -123,13 +124,17 @@ class Catalogue {
     // write it.
     bool Backup(const std::string& path, std::string& error);
     // Checks the catalogue (the database's own check, every block readable, the index in step with the
-    // blocks): each fault found in `problems`; false only when the check itself could not run.
-    bool Check(std::vector<std::string>& problems, std::string& error);
+    // blocks, each disc's entry count): each fault found in `problems`, what could not be checked in
+    // `notes`; false only when the check itself could not run.
+    bool Check(std::vector<std::string>& problems, std::string& error,
+               std::vector<std::string>* notes = nullptr);
     // Gives back the room of removed discs and brings the index to one piece.
     bool Vacuum(std::string& error);
     // Every disc of this catalogue into `to` under its own number, each in its own transaction (a disc `to`
-    // holds already is updated); `done` is told each disc copied.
-    bool CopyTo(Catalogue& to, const std::function<void(const CatalogueDisc&)>& done, std::string& error);
+    // holds already is updated); `done` is told each disc copied, `failed` (when given) each disc that could
+    // not go with the reason, and the copy goes on.
+    bool CopyTo(Catalogue& to, const std::function<void(const CatalogueDisc&)>& done, std::string& error,
+                const std::function<void(int number, const std::string& why)>& failed = nullptr);
 
   private:
     bool Opened(std::string& error) const;

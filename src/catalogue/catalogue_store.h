@@ -33,9 +33,12 @@ class CatalogueStore {
     virtual bool Vacuum(std::string& error) = 0;
     virtual bool Backup(const std::string& path, std::string& error) = 0;
     void StopWhen(const std::atomic<bool>* stop) { m_stop = stop; }
+    // What the last Check could not do (a server's check the role may not run), for the user.
+    const std::vector<std::string>& Notes() const { return m_notes; }
 
   protected:
     const std::atomic<bool>* m_stop = nullptr;
+    std::vector<std::string> m_notes;
 };
 
 // The store at `path` opened (made with `create`), brought to this version's schema; null with the reason.

@@ -50,7 +50,7 @@ constexpr std::pair<const char*, unsigned> kValued[] = {
     {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
     {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},
     {"--profile", CLI_CHECK},   {"--map", CLI_MAP},      {"--audio", CLI_AUDIO},
-    {"--retry", CLI_RETRY}};
+    {"--retry", CLI_RETRY},     {"--to", CLI_COPY_TO}};
 
 // An option with a value into `o`; 0, or the exit status after the message on a value it refuses.
 int take_value(const std::string& option, const char* value, CliOptions& o) {
@@ -62,8 +62,8 @@ int take_value(const std::string& option, const char* value, CliOptions& o) {
             return Cli_UsageError("--number takes a whole number, not '" + std::string(value) + "'");
         o.haveNumber = true;
     }
-    std::string* const texts[] = {&o.comment, &o.output, &o.catalogue, &o.profile, &o.map};
-    const char* const names[] = {"--comment", "-o", "--catalogue", "--profile", "--map"};
+    std::string* const texts[] = {&o.comment, &o.output, &o.catalogue, &o.profile, &o.map, &o.to};
+    const char* const names[] = {"--comment", "-o", "--catalogue", "--profile", "--map", "--to"};
     for (size_t i = 0; i < std::size(names); ++i)
         if (option == names[i])
             *texts[i] = value;

@@ -19,6 +19,7 @@ enum : unsigned {
     CLI_AUDIO = 1u << 11,    // --audio flac|wav
     CLI_FILE = 1u << 12,     // --file
     CLI_RETRY = 1u << 13,    // --retry N
+    CLI_COPY_TO = 1u << 14,  // --to CATALOGUE
 };
 
 struct CliOptions {
@@ -33,6 +34,7 @@ struct CliOptions {
     std::string map;               // --map FILE
     std::string profile;           // --profile NAME|FILE
     std::string catalogue;         // --catalogue FILE
+    std::string to;                // --to CATALOGUE
     bool csv = false;              // --csv
     bool order = false;            // --order
     std::string audio;             // --audio: "flac" or "wav", empty without

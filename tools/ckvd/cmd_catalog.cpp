@@ -1,4 +1,5 @@
-// ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs.
+// ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs (check, vacuum and copy
+// in cmd_catalog_admin).
 #include <algorithm>
 #include <cstdio>
 
@@ -7,6 +8,7 @@
 #include "cli.h"
 #include "cli_disc.h"
 #include "cli_options.h"
+#include "cmd_catalog_admin.h"
 #include "commands.h"
 #include "json_writer.h"
 #include "report/disc_report.h"
@@ -294,13 +296,16 @@ int Dupes(Catalogue& cat, const CliOptions& o) {
 
 int Cmd_Catalog(int argc, char** argv) {
     CliOptions o;
-    if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_REPORT | CLI_CATALOGUE | CLI_CSV, o))
+    if (const int rc =
+            Cli_ParseOptions(argc, argv, CLI_JSON | CLI_REPORT | CLI_CATALOGUE | CLI_CSV | CLI_COPY_TO, o))
         return rc;
     if (o.args.empty())
         return Cli_Usage();
     const std::string what = o.args[0];
     if (what == "add")
         return Add(o);
+    if (Cmd_IsCatalogAdmin(what))
+        return Cmd_CatalogAdmin(o);
     static const char* const kKnown[] = {"search", "list",   "show",  "remove",
                                          "import", "export", "dupes", "backup"};
     if (std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return what == k; }))

@@ -35,13 +35,15 @@ constexpr Command kCommands[] = {
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
      "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]\n"
      "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]\n"
-     "ckvd catalog import REPORT.csv... [--catalogue FILE]",
+     "ckvd catalog import REPORT.csv... [--catalogue FILE]\n"
+     "ckvd catalog check|vacuum|copy --to CATALOGUE [--catalogue FILE]",
      "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc "
      "already "
      "there is updated), search paths and tag texts of every disc, list, show or remove discs, export every "
      "entry "
      "as CSV, list files found on several discs, copy the catalogue while it is in use, read disc reports "
-     "into it"},
+     "into it, check it, give back the room of removed discs, copy every disc into another catalogue; a "
+     "catalogue is a file or a PostgreSQL database a team shares (postgresql://[user@]host[:port]/dbname)"},
     {"verify", "ckvd verify [--json] [--session N] [--map FILE.png] DRIVE",
      "reads every block of every track and checks whole sectors (sync, header, EDC, ECC) where the image or "
      "drive gives them: the unreadable and corrupt ranges and the files they hit; exit 0 only when all is "
