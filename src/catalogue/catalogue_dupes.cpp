@@ -59,7 +59,13 @@ bool Catalogue::Duplicates(std::vector<CatalogueDuplicate>& found, std::string& 
         if (digests[i] == digests[i - 1] && (twice.empty() || twice.back() != digests[i]))
             twice.push_back(digests[i]);
     digests = {};
-    std::unordered_map<std::string, CatalogueDuplicate> groups; // by kind and key
+    // By kind and key, with the places (disc and LBN) of the copies: the same file in two sessions of a
+    // disc (each session's tree names it again) is one copy.
+    struct Group {
+        CatalogueDuplicate d;
+        std::vector<std::pair<int, uint32_t>> places;
+    };
+    std::unordered_map<std::string, Group> groups;
     const bool read = m_store->Blocks(
         -1,
         [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
@@ -67,7 +73,12 @@ bool Catalogue::Duplicates(std::vector<CatalogueDuplicate>& found, std::string& 
                 Keys(e, [&](By by, const std::string& key) {
                     if (!std::binary_search(twice.begin(), twice.end(), Digest(by, key)))
                         return;
-                    CatalogueDuplicate& d = groups[char('0' + int(by)) + key];
+                    Group& group = groups[char('0' + int(by)) + key];
+                    const std::pair<int, uint32_t> place(disc.number, e.lbn);
+                    if (std::find(group.places.begin(), group.places.end(), place) != group.places.end())
+                        return;
+                    group.places.push_back(place);
+                    CatalogueDuplicate& d = group.d;
                     if (d.copies.empty()) {
                         d.by = ByText(by);
                         d.name =
@@ -85,9 +96,9 @@ bool Catalogue::Duplicates(std::vector<CatalogueDuplicate>& found, std::string& 
         error);
     if (!read)
         return false;
-    for (auto& [key, d] : groups)
-        if (d.copies.size() > 1)
-            found.push_back(std::move(d));
+    for (auto& [key, group] : groups)
+        if (group.d.copies.size() > 1)
+            found.push_back(std::move(group.d));
     // The most wasted bytes first; then by kind (content before names before titles) and name.
     std::sort(found.begin(), found.end(), [](const CatalogueDuplicate& a, const CatalogueDuplicate& b) {
         if (a.Wasted() != b.Wasted())
