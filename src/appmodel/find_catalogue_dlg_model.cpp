@@ -1,11 +1,10 @@
 #include "appmodel/find_catalogue_dlg_model.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <set>
 
 #include "appmodel/catalogue_add.h"
+#include "appmodel/catalogue_browse.h"
 
 namespace {
 
@@ -22,9 +21,7 @@ bool CFindCatalogueDlgModel::Open() {
     if (!m_catalogue->Open(path, false, error)) {
         m_catalogue.reset();
         // Looking makes no catalogue: the first disc added does.
-        m_status = error == "no catalogue at " + path
-                       ? "No catalogue at " + path + " yet: File > Add to Catalogue or a disc report makes it"
-                       : "The catalogue cannot be used: " + error;
+        m_status = App_CatalogueProblem(error);
         return false;
     }
     m_status = kPrompt;
@@ -59,9 +56,7 @@ CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) cons
     if (row >= m_rows.size())
         return a;
     const CatalogueHit& h = m_rows[row];
-    struct stat st {};
-    if (!h.source.empty() && h.source.rfind("/dev/", 0) != 0 && ::stat(h.source.c_str(), &st) == 0 &&
-        S_ISREG(st.st_mode)) {
+    if (!App_CataloguedImage(h.source).empty()) {
         a.image = h.source;
         a.session = h.entry.session;
         a.path = h.entry.path;

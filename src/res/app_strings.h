@@ -23,6 +23,7 @@ struct MenuDef {
 
 inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
+                                            {"Open Catal&ogued Disc...", ID_OPEN_CATALOGUED},
                                             {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
                                             {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
                                             {nullptr, ID_SEPARATOR},
@@ -92,6 +93,9 @@ inline const char* App_CommandPrompt(int command) {
         return "Copy the disc into an image file (.iso, or .cue with its .bin), with a map of what was read "
                "and a "
                "log with the hashes\nSave Disc Image";
+    case ID_OPEN_CATALOGUED:
+        return "Browse a disc of the catalogue without the disc: its tree and list as the catalogue keeps "
+               "them\nOpen Catalogued Disc";
     case ID_FIND_IN_CATALOGUE:
         return "Find files of every catalogued disc by name, path or tag text\nFind in Catalogue";
     case ID_APP_EXIT:

@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "desktop/dialogs/open_catalogued_dlg.h"
+
 namespace {
 
 constexpr int kTypingPauseMs = 150; // the search runs once the typing pauses this long
@@ -12,10 +14,14 @@ constexpr int kTypingPauseMs = 150; // the search runs once the typing pauses th
 } // namespace
 
 CFindCatalogueDlg::CFindCatalogueDlg(QWidget* parent)
-    : QDialog(parent), m_field(new QLineEdit(this)), m_results(new QTreeWidget(this)),
-      m_status(new QLabel(this)) {
+    : QDialog(parent), m_tabs(new QTabWidget(this)), m_field(new QLineEdit), m_results(new QTreeWidget),
+      m_status(new QLabel), m_discList(new QTreeWidget), m_discStatus(new QLabel) {
     setWindowTitle(IDS_FIND_CATALOGUE_CAPTION);
-    auto* layout = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(m_tabs, 1);
+    auto* search = new QWidget;
+    auto* layout = new QVBoxLayout(search);
+    m_tabs->addTab(search, "Search");
     m_field->setPlaceholderText("Name, path, title, artist or album");
     m_field->setClearButtonEnabled(true);
     layout->addWidget(m_field);
@@ -25,9 +31,20 @@ CFindCatalogueDlg::CFindCatalogueDlg(QWidget* parent)
     layout->addWidget(m_results, 1);
     m_status->setWordWrap(true);
     layout->addWidget(m_status);
+    auto* discs = new QWidget;
+    auto* discLayout = new QVBoxLayout(discs);
+    m_discList->setToolTip("Double-click a disc to browse it from the catalogue");
+    discLayout->addWidget(m_discList, 1);
+    m_discStatus->setWordWrap(true);
+    discLayout->addWidget(m_discStatus);
+    m_tabs->addTab(discs, "Discs");
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    layout->addWidget(buttons);
-    resize(900, 480);
+    outer->addWidget(buttons);
+    resize(900, 520);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) { ShowTab(tab); });
+    connect(m_discList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        Browse(item->data(0, Qt::UserRole).toInt(), 0, {});
+    });
     m_typing.setSingleShot(true);
     m_typing.setInterval(kTypingPauseMs);
     connect(&m_typing, &QTimer::timeout, this, [this] { Search(); });
@@ -70,4 +87,18 @@ void CFindCatalogueDlg::Activate(QTreeWidgetItem* item) {
     }
     if (!a.message.empty() && onMessage)
         onMessage(a.message);
+}
+
+void CFindCatalogueDlg::ShowTab(int tab) {
+    if (tab == DiscsTab && !m_discsRead) {
+        m_discsRead = true;
+        m_discs.Open();
+        FillCatalogueDiscList(m_discList, m_discs);
+        m_discStatus->setText(QString::fromStdString(m_discs.Status()));
+    }
+}
+
+void CFindCatalogueDlg::Browse(int number, int session, const std::string& path) {
+    if (onBrowse && onBrowse(number, session, path))
+        accept();
 }

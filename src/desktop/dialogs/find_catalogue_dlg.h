@@ -1,16 +1,19 @@
-// CFindCatalogueDlg: Edit > Find in Catalogue over CFindCatalogueDlgModel: a search field whose results (disc
-// number, volume, path, tags) follow the typing; a double-click opens the entry's disc when its image is
-// still where it was read from, else names the disc to insert.
+// CFindCatalogueDlg: Edit > Find in Catalogue over CFindCatalogueDlgModel, in tabs. Search: a field whose
+// results (disc number, volume, path, tags) follow the typing; a double-click opens the entry's disc when its
+// image is still where it was read from, else names the disc to insert. Discs: the catalogue's discs
+// (COpenCataloguedDlgModel); a double-click browses one from the catalogue.
 #pragma once
 
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
 #include "appmodel/find_catalogue_dlg_model.h"
+#include "appmodel/open_catalogued_dlg_model.h"
 
 class CFindCatalogueDlg final : public QDialog {
   public:
@@ -27,13 +30,28 @@ class CFindCatalogueDlg final : public QDialog {
     std::function<bool(const std::string& image, int session, const std::string& path)> onOpen;
     // Shows a message (the disc to insert).
     std::function<void(const std::string& message)> onMessage;
+    // Browses disc `number` from the catalogue, showing `path` of session `session` (1..) where one is
+    // given; false when it cannot be shown.
+    std::function<bool(int number, int session, const std::string& path)> onBrowse;
+
+    QTabWidget* Tabs() const { return m_tabs; }
+    // The Discs tab's list, filled the first time the tab is shown.
+    QTreeWidget* DiscList() const { return m_discList; }
+    enum Tab { SearchTab, DiscsTab };
 
   private:
     void Activate(QTreeWidgetItem* item);
+    void ShowTab(int tab);
+    void Browse(int number, int session, const std::string& path);
 
     CFindCatalogueDlgModel m_model;
+    COpenCataloguedDlgModel m_discs;
+    QTabWidget* m_tabs;
     QLineEdit* m_field;
     QTreeWidget* m_results;
     QLabel* m_status;
+    QTreeWidget* m_discList;
+    QLabel* m_discStatus;
+    bool m_discsRead = false;
     QTimer m_typing;
 };

@@ -1,0 +1,91 @@
+// A disc browsed from the catalogue without the disc: the tree and lists its image shows, the title marked,
+// and the commands that read the disc's sectors asking for the disc (or opening its image) instead.
+#include "widget_fixture.h"
+
+#include "appmodel/catalogue_add.h"
+#include "catalogue/catalogue.h"
+#include "iso9660/disc.h"
+
+namespace {
+
+// Every tree item's text and, below each, its folder's rows (name, LBN, size, date).
+QStringList Shown(CMainFrameModel& model) {
+    QStringList shown;
+    for (size_t i = 0; i < model.Tree().Items().size(); ++i) {
+        uint32_t hint = 0;
+        EXPECT_TRUE(model.Tree().Select(int(i), &hint));
+        model.Doc().UpdateAllViews(true, hint);
+        shown << QString::fromStdString(model.Tree().Items()[i].text);
+        for (int row = 0; row < model.List().RowCount(); ++row)
+            shown << QString::fromStdString(model.List().Text(row, 0) + "|" + model.List().Text(row, 1) + "|" +
+                                            model.List().Text(row, 2) + "|" + model.List().Text(row, 3));
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    const QStringList loaded = Shown(frame_->Model());
+    // The loaded disc added twice: as read from a file that is gone (5), and from its image (6, another
+    // volume name so that it is another disc).
+    const std::string db = dir_.filePath("catalogue.sqlite").toStdString();
+    App_UseCatalogue(db);
+    Catalogue cat;
+    std::string error;
+    ASSERT_TRUE(cat.Open(db, true, error)) << error;
+    CatalogueDisc disc;
+    Cat_LoadedDisc(Iso_CurrentDisc(), disc);
+    const auto walk = [](const std::function<void(CatalogueEntry&)>& put) {
+        Cat_EachLoadedEntry(Iso_CurrentDisc(), put);
+    };
+    for (auto [number, source] : {std::pair{5, std::string("/nonexistent/demo.cue")}, {6, demo_[0]}}) {
+        disc.number = number;
+        disc.source = source;
+        disc.volume += number == 6 ? " COPY" : "";
+        int used = 0;
+        bool updated = false;
+        ASSERT_TRUE(cat.Add(disc, walk, nullptr, &used, &updated, nullptr, error)) << error;
+    }
+    const std::string volume = Iso_EntryName(Iso_CurrentDisc().model->firstTree->next->root);
+
+    ASSERT_TRUE(frame_->ShowCatalogued(5));
+    EXPECT_TRUE(Iso_CurrentDisc().listed);
+    EXPECT_EQ(frame_->windowTitle().toStdString(), volume + " (catalogue) - CKVD Explorer");
+    QStringList browsed = Shown(frame_->Model());
+    // The catalogue keeps the disc's volume name (its last session's), not each session's.
+    ASSERT_EQ(browsed.size(), loaded.size());
+    browsed[0] = loaded[0];
+    EXPECT_EQ(browsed, loaded);
+
+    // Verify and Tag Information ask for the disc and open nothing.
+    const QString insert = QString("insert disc %1 (number 5)").arg(QString::fromStdString(volume));
+    bool opened = false;
+    const auto closeAny = [&] {
+        QTimer::singleShot(0, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                opened = true;
+                w->close();
+            }
+        });
+    };
+    closeAny();
+    frame_->OnVerifyDisc();
+    Select("/CONTENTS.LMX");
+    closeAny();
+    frame_->GetRightPane()->OnCommand(ID_TAG_INFORMATION);
+    QApplication::processEvents();
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(sink_.shown.size(), 2u);
+    for (const std::string& message : sink_.shown)
+        EXPECT_TRUE(QString::fromStdString(message).contains(insert)) << message;
+
+    // Disc 6 was read from an image that is still there: a command that reads opens that image instead.
+    ASSERT_TRUE(frame_->ShowCatalogued(6));
+    frame_->OnVerifyDisc();
+    EXPECT_FALSE(Iso_CurrentDisc().listed);
+    EXPECT_EQ(Shown(frame_->Model()), loaded);
+    EXPECT_EQ(sink_.shown.size(), 2u);
+    App_UseCatalogue({});
+}
