@@ -1,6 +1,8 @@
 // String tables of the desktop program: captions, menus, prompts and messages.
 #pragma once
 
+#include <iterator>
+
 #include "res/resource.h"
 
 constexpr const char* IDS_APP_TITLE = "CKVD Explorer"; // 57344
@@ -43,11 +45,11 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 8},
-                                        {"Edit(&E)", kEditMenu, 1},
-                                        {"Tool(&T)", kToolMenu, 4},
-                                        {"View(&V)", kViewMenu, 6},
-                                        {"Help(&H)", kHelpMenu, 1}};
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, int(std::size(kFileMenu))},
+                                        {"Edit(&E)", kEditMenu, int(std::size(kEditMenu))},
+                                        {"Tool(&T)", kToolMenu, int(std::size(kToolMenu))},
+                                        {"View(&V)", kViewMenu, int(std::size(kViewMenu))},
+                                        {"Help(&H)", kHelpMenu, int(std::size(kHelpMenu))}};
 
 inline constexpr MenuItemDef kLbnSizeMenu[] = {{"LBN/Size (&10)", ID_LBNSIZE_BASE10},
                                                {"LBN/Size (&16)", ID_LBNSIZE_BASE16},

@@ -13,6 +13,7 @@ QStringList Shown(CMainFrameModel& model) {
     QStringList shown;
     for (size_t i = 0; i < model.Tree().Items().size(); ++i) {
         uint32_t hint = 0;
+        model.Tree().Select(-1, nullptr); // the item shown already is selected anew
         EXPECT_TRUE(model.Tree().Select(int(i), &hint));
         model.Doc().UpdateAllViews(true, hint);
         shown << QString::fromStdString(model.Tree().Items()[i].text);

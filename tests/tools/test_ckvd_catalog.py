@@ -14,7 +14,7 @@ import sqlite3
 import subprocess
 import time
 
-from ckvdtest import CKVD, CkvdCase, fresh, main, read, run, tool, write
+from ckvdtest import CKVD, CkvdCase, fresh, main, ok, read, run, tool, write, xorriso_paths
 
 HOME = fresh("catalog")
 os.environ.update(XDG_DATA_HOME=os.path.join(HOME, "data"), XDG_CONFIG_HOME=os.path.join(HOME, "config"))
