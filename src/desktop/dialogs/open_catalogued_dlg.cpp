@@ -23,7 +23,7 @@ void FillCatalogueDiscList(QTreeWidget* list, const COpenCataloguedDlgModel& mod
     }
     for (int c = 0; c < list->columnCount(); ++c)
         list->resizeColumnToContents(c);
-    list->setColumnWidth(4, std::min(list->columnWidth(4), 360)); // a long path: its tool tip holds it whole
+    list->setColumnWidth(4, std::min(list->columnWidth(4), 260)); // a long path: its tool tip holds it whole
     if (list->topLevelItemCount() > 0)
         list->setCurrentItem(list->topLevelItem(0));
 }
@@ -38,7 +38,7 @@ COpenCataloguedDlg::COpenCataloguedDlg(QWidget* parent)
     layout->addWidget(m_status);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);
-    resize(860, 400);
+    resize(720, 320);
     m_model.Open();
     FillCatalogueDiscList(m_discs, m_model);
     m_status->setText(QString::fromStdString(m_model.Status()));
