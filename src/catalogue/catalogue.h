@@ -8,19 +8,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
 class Disc;
-namespace cat_internal {
-class DiscKey;
-struct Statement;
-} // namespace cat_internal
 
 struct CatalogueDisc {
     int number = -1; // the management number (0 and up); -1 for none yet
@@ -43,6 +35,7 @@ struct CatalogueEntry {
     std::string date; // "YYYY-MM-DD HH:MM:SS" as recorded, empty without one
     std::string title, artist, album, codec;
     uint32_t bitrate = 0, sampling = 0, seconds = 0;
+    std::string hash; // the SHA-1 of a file's bytes (20 bytes), empty where it was not taken
 };
 
 struct CatalogueHit {
@@ -56,18 +49,49 @@ struct CatalogueHit {
 // the walk sets every field of the entry anew before the next call.
 using CatalogueWalk = std::function<void(const std::function<void(CatalogueEntry&)>& put)>;
 
+// One copy of a file found on several discs.
+struct CatalogueCopy {
+    int number = 0;
+    std::string volume;
+    int session = 0;
+    std::string path;
+};
+
+// A file held by several discs (or twice on one): the same content (size and content hash) or, where a copy
+// has no hash, the same name and size.
+struct CatalogueDuplicate {
+    std::string by;   // "content" or "name and size"
+    std::string name; // the first copy's name
+    uint64_t size = 0;
+    std::string hash; // the SHA-1 in hex, empty without one
+    std::vector<CatalogueCopy> copies;
+    // What the copies past the first take.
+    uint64_t Wasted() const { return copies.empty() ? 0 : size * (copies.size() - 1); }
+};
+
+// Each block of a disc's entries with its disc (number, volume name, source), until it returns false.
+using CatalogueBlockVisit =
+    std::function<bool(const CatalogueHit& disc, std::vector<CatalogueEntry>& entries)>;
+
+class CatalogueStore;
+
+// The catalogue: an SQLite file on this computer, or a PostgreSQL database a team shares
+// ("postgresql://[user@]host[:port]/dbname"); every command works the same on both.
 class Catalogue {
   public:
-    Catalogue() = default;
+    Catalogue();
     ~Catalogue();
     Catalogue(const Catalogue&) = delete;
     Catalogue& operator=(const Catalogue&) = delete;
 
-    // Opens the catalogue at `path`, brought to this version's schema; with `create`, a missing one is made
-    // with its folders, else it is "no catalogue at PATH". False with the reason (also a damaged or foreign
-    // file, one that a newer version wrote, no access).
+    // Opens the catalogue at `path` (a file, or a PostgreSQL connection URI), brought to this version's
+    // schema; with `create`, a missing one is made (a file with its folders), else it is "no catalogue at
+    // PATH". False with the reason (also a damaged or foreign file, one that a newer version wrote, no
+    // access, a server that cannot be reached).
     bool Open(const std::string& path, bool create, std::string& error);
     const std::string& Path() const { return m_path; }
+    // Whether `path` names a PostgreSQL catalogue rather than a file.
+    static bool IsServer(const std::string& path);
 
     // Adds `entries` as disc `disc` in one transaction; a disc with the same volume name, TOC and entries
     // (its `key`) is updated in place and keeps its number unless `disc.number` is given (0 and up). The
@@ -81,7 +105,7 @@ class Catalogue {
     bool Add(const CatalogueDisc& disc, const CatalogueWalk& walk, const std::function<int()>& newNumber,
              int* number, bool* updated, uint64_t* count, std::string& error);
     // An add whose work is cancelled (`stop` set, by another thread) while it walks fails and writes nothing.
-    void StopWhen(const std::atomic<bool>* stop) { m_stop = stop; }
+    void StopWhen(const std::atomic<bool>* stop);
     // Entries whose path, name or tag texts hold `text` (in any case and without diacritics, in any
     // script), at most `limit`.
     bool Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits, std::string& error);
@@ -93,55 +117,23 @@ class Catalogue {
     int NextNumber();
     // Every entry of every disc, in number and disc order, each with its disc's number and volume name.
     bool Export(const std::function<void(const CatalogueHit&)>& each, std::string& error);
-    // Files found on several discs: by the same name and size, or by the same title and artist.
-    struct Duplicate {
-        std::string what;         // "name and size" or "title and artist"
-        std::string text;         // "T0001.MP3, 17,135 bytes" / "Title / Artist"
-        std::vector<int> numbers; // the discs
-    };
-    bool Duplicates(std::vector<Duplicate>& found, std::string& error);
-    // A copy of the catalogue at `path`, made by SQLite's online backup while others may read and write it.
+    // Files held more than once, each with every copy, the most wasted bytes first.
+    bool Duplicates(std::vector<CatalogueDuplicate>& found, std::string& error);
+    // A copy of an SQLite catalogue at `path`, made by SQLite's online backup while others may read and
+    // write it.
     bool Backup(const std::string& path, std::string& error);
+    // Checks the catalogue (the database's own check, every block readable, the index in step with the
+    // blocks): each fault found in `problems`; false only when the check itself could not run.
+    bool Check(std::vector<std::string>& problems, std::string& error);
+    // Gives back the room of removed discs and brings the index to one piece.
+    bool Vacuum(std::string& error);
+    // Every disc of this catalogue into `to` under its own number, each in its own transaction (a disc `to`
+    // holds already is updated); `done` is told each disc copied.
+    bool CopyTo(Catalogue& to, const std::function<void(const CatalogueDisc&)>& done, std::string& error);
 
   private:
-    bool Exec(const char* sql, std::string& error);
-    void Rollback();
-    bool Migrate(std::string& error);
-    // The file in WAL mode, waiting for another program that switches it at the same moment.
-    bool UseWal(std::string& error);
-    // The schema version and the number of tables, views and indexes of the file.
-    bool ReadVersion(int& version, int& tables, std::string& error);
-    // Whether a file of `version` is this program's catalogue (or a new one) it can use.
-    bool Recognise(int version, int tables, std::string& error);
-    // Every block's index document and masks made again, and every disc's key, inside the caller's
-    // transaction.
-    bool Reindex(std::string& error);
-    bool Rekey(const std::map<int64_t, cat_internal::DiscKey>& keys, std::string& error);
-    bool DiscIdentities(cat_internal::Statement& discs, std::vector<std::pair<int64_t, CatalogueDisc>>& ids,
-                        std::string& error);
-    // Version 1's rows of entries into blocks, inside the caller's transaction.
-    bool ToVersion2(std::string& error);
-    bool CopyVersion1Rows(std::string& error);
-    // `entries` as the blocks of disc `disc`, each with its masks and index document.
-    bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
-    bool WriteBlock(int64_t disc, size_t n, const struct CatalogueBlock& block, std::string& error);
-    // The add's steps inside its transaction: the walk's entries written as the blocks of disc row `id`
-    // (their count and key taken on the way); then the disc settled: the same disc found before replaced,
-    // its number chosen (in `use`) and its row completed.
-    bool WriteWalk(int64_t id, const CatalogueWalk& walk, cat_internal::DiscKey& hash, uint64_t& entries,
-                   std::string& error);
-    bool Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
-                const std::function<int()>& newNumber, int& use, bool& updated, std::string& error);
-    // The discs with their entry counts: every one, or the one numbered `number` (0 and up).
-    bool Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error);
-    // Disc `id` out of the index and the tables, inside the caller's transaction.
-    bool DropDisc(int64_t id, std::string& error);
-
-    void FinishStatements();
-
-    sqlite3* m_db = nullptr;
-    const std::atomic<bool>* m_stop = nullptr;
-    sqlite3_stmt* m_putBlock[3] = {}; // a block's row, its masks and its index document, kept prepared
+    bool Opened(std::string& error) const;
+    std::unique_ptr<CatalogueStore> m_store;
     std::string m_path;
 };
 

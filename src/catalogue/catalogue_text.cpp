@@ -322,3 +322,8 @@ bool Cat_RegisterTokenizer(sqlite3* db) {
     static fts5_tokenizer tokenizer{TokenizerCreate, TokenizerDelete, Tokenize};
     return api->xCreateTokenizer(api, "ckvd_trigram", nullptr, &tokenizer, nullptr) == SQLITE_OK;
 }
+
+bool Cat_EntryHolds(const CatalogueEntry& e, std::span<const uint32_t> folded) {
+    return Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) || Cat_Holds(e.artist, folded) ||
+           Cat_Holds(e.album, folded);
+}

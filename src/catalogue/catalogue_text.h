@@ -22,6 +22,8 @@ std::vector<uint32_t> Cat_Folded(std::string_view text);
 // Whether `text`, folded, holds `folded` (from Cat_Folded), not ending between a kana and its voicing mark;
 // an empty `folded` is held by every text.
 bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded);
+// Whether the entry's path or one of its tag texts (title, artist, album) holds `folded`.
+bool Cat_EntryHolds(const CatalogueEntry& e, std::span<const uint32_t> folded);
 // The distinct trigrams of `folded`, each as its UTF-8 text, in the order they first appear.
 std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded);
 // 96 bits standing for an entry's trigrams (a Bloom filter): an entry whose mask lacks a bit of the text's

@@ -146,7 +146,10 @@ class Catalog(CkvdCase):
         size = os.path.getsize(song)
         self.assertEqual(catalog("dupes", "--catalogue", db)[1].splitlines(),
                          [f"same name and size: SHARED.MP3, {size} bytes on discs 11, 12",
-                          "same title and artist: 海の歌 / Someone on discs 11, 12"])
+                          "  000011  DISC1  (Session1) /SHARED.MP3", "  000012  DISC2  (Session1) /SHARED.MP3",
+                          "same title and artist: 海の歌 / Someone on discs 11, 12",
+                          "  000011  DISC1  (Session1) /ORIGINAL.MP3", "  000011  DISC1  (Session1) /SHARED.MP3",
+                          "  000012  DISC2  (Session1) /RENAMED.MP3", "  000012  DISC2  (Session1) /SHARED.MP3"])
         rows = run("catalog", "export", "--csv", "--catalogue", db).stdout.splitlines()
         self.assertEqual(rows[0].split(",")[:4], ["Number", "Volume", "Session", "Path"])
         self.assertEqual([r.split(",")[:5] for r in rows[1:]],

@@ -252,19 +252,56 @@ int Import(Catalogue& cat, const CliOptions& o) {
     return Cli_FinishOutput(failed ? kExitFailure : 0);
 }
 
-int Dupes(Catalogue& cat) {
-    std::vector<Catalogue::Duplicate> dupes;
+// Each file held more than once: a line as before ("same content: NAME, N bytes on discs 1, 4"), then each
+// copy indented on a line of its own; the most wasted bytes first (--json gives them).
+int Dupes(Catalogue& cat, const CliOptions& o) {
+    std::vector<CatalogueDuplicate> dupes;
     std::string error;
     if (!cat.Duplicates(dupes, error))
         return Failed(error);
     std::string text;
-    for (const Catalogue::Duplicate& d : dupes) {
-        text += "same " + d.what + ": " + d.text + " on discs";
-        for (size_t i = 0; i < d.numbers.size(); ++i)
-            text += (i ? ", " : " ") + std::to_string(d.numbers[i]);
+    JsonWriter out(Cli_WriteStdout);
+    if (o.json)
+        out.BeginArray();
+    for (const CatalogueDuplicate& d : dupes) {
+        if (o.json) {
+            out.BeginObject();
+            out.Key("by").String(d.by);
+            out.Key("name").String(d.name);
+            out.Key("size").Uint(d.size);
+            out.Key("wasted").Uint(d.Wasted());
+            if (!d.hash.empty())
+                out.Key("sha1").String(d.hash);
+            out.Key("copies").BeginArray();
+            for (const CatalogueCopy& c : d.copies) {
+                out.BeginObject();
+                out.Key("number").Int(c.number);
+                out.Key("volume").String(c.volume);
+                out.Key("session").Int(c.session);
+                out.Key("path").String(c.path);
+                out.EndObject();
+            }
+            out.EndArray().EndObject();
+            continue;
+        }
+        text += "same " + d.by + ": " + d.name + (d.size ? ", " + std::to_string(d.size) + " bytes" : "") +
+                " on discs";
+        int last = -1;
+        for (const CatalogueCopy& c : d.copies) {
+            if (c.number != last)
+                text += (last < 0 ? " " : ", ") + std::to_string(c.number);
+            last = c.number;
+        }
         text += "\n";
+        for (const CatalogueCopy& c : d.copies)
+            text += "  " + DiscNumber(c.number) + "  " + c.volume + "  (Session" + std::to_string(c.session) +
+                    ") " + c.path + "\n";
     }
-    Cli_WriteStdout(text);
+    if (o.json)
+        out.EndArray();
+    else
+        Cli_WriteStdout(text);
+    out.Flush();
     return Cli_FinishOutput(0);
 }
 
@@ -305,6 +342,6 @@ int Cmd_Catalog(int argc, char** argv) {
     if (what == "export")
         return Export(cat);
     if (what == "dupes")
-        return Dupes(cat);
+        return Dupes(cat, o);
     return cat.Backup(o.args[1], error) ? Cli_FinishOutput(0) : Failed(error);
 }

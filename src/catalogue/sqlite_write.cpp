@@ -1,9 +1,9 @@
-// Writing the catalogue: the add transaction (blocks made on a second thread while the disc is walked), a
-// disc's removal and the next free number.
+// Writing the SQLite catalogue: the add transaction (blocks made on a second thread while the disc is
+// walked), a disc's removal and the next free number.
 #include <ctime>
 
 #include "catalogue/catalogue_block.h"
-#include "catalogue/catalogue_internal.h"
+#include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
 
@@ -20,14 +20,14 @@ std::string Now() {
 
 } // namespace
 
-int Catalogue::NextNumber() {
+int SqliteCatalogue::NextNumber() {
     Statement s;
     if (!s.Prepare(m_db, "SELECT coalesce(max(number), 0) + 1 FROM discs") || sqlite3_step(s.s) != SQLITE_ROW)
         return 1;
     return int(s.ColumnInt(0));
 }
 
-bool Catalogue::WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, std::string& error) {
+bool SqliteCatalogue::WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, std::string& error) {
     // Prepared once: parsing the statements anew for each block took a tenth of a large disc's add.
     const char* sql[] = {"INSERT INTO blocks(disc, n, entries, data) VALUES(?, ?, ?, ?)",
                          "INSERT INTO block_masks(id, masks) VALUES(?, ?)",
@@ -64,14 +64,15 @@ bool Catalogue::WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, 
     return ok;
 }
 
-void Catalogue::FinishStatements() {
+void SqliteCatalogue::FinishStatements() {
     for (sqlite3_stmt*& s : m_putBlock) {
         sqlite3_finalize(s);
         s = nullptr;
     }
 }
 
-bool Catalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error) {
+bool SqliteCatalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries,
+                                  std::string& error) {
     size_t n = 0;
     for (const CatalogueBlock& b : Cat_MakeBlocks(entries))
         if (!WriteBlock(disc, n++, b, error))
@@ -79,21 +80,9 @@ bool Catalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& ent
     return true;
 }
 
-bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries,
-                    const std::function<int()>& newNumber, int* number, bool* updated, std::string& error) {
-    const CatalogueWalk walk = [&](const std::function<void(CatalogueEntry&)>& put) {
-        CatalogueEntry copy;
-        for (const CatalogueEntry& e : entries) {
-            copy = e;
-            put(copy);
-        }
-    };
-    return Add(disc, walk, newNumber, number, updated, nullptr, error);
-}
-
-bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
-                    const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
-                    std::string& error) {
+bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
+                          const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
+                          std::string& error) {
     // Writers queue here: the transaction takes the write lock at once.
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
@@ -134,8 +123,8 @@ bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
     return false;
 }
 
-bool Catalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& hash, uint64_t& entries,
-                          std::string& error) {
+bool SqliteCatalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& hash, uint64_t& entries,
+                                std::string& error) {
     // Each batch of full blocks is made into their bytes, masks and index documents on a second thread
     // while the next is read into the other buffer. The buffers' entries are assigned over, so their
     // texts' memory serves again.
@@ -175,8 +164,9 @@ bool Catalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& hash, 
            writeAll(Cat_MakeBlocks(std::span<const CatalogueEntry>(buffers[filling].data(), inBatch)));
 }
 
-bool Catalogue::Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
-                       const std::function<int()>& newNumber, int& use, bool& updated, std::string& error) {
+bool SqliteCatalogue::Settle(int64_t id, const CatalogueDisc& disc, const std::string& key, uint64_t entries,
+                             const std::function<int()>& newNumber, int& use, bool& updated,
+                             std::string& error) {
     const auto fail = [&](const std::string& what) {
         error = what;
         return false;
@@ -225,7 +215,7 @@ bool Catalogue::Settle(int64_t id, const CatalogueDisc& disc, const std::string&
     return sqlite3_step(done.s) == SQLITE_DONE || fail(Message(m_db, m_path));
 }
 
-bool Catalogue::DropDisc(int64_t id, std::string& error) {
+bool SqliteCatalogue::DropDisc(int64_t id, std::string& error) {
     // The index keeps no text: it is given each block's text again to take its trigrams out. A block that
     // cannot be read leaves its trigrams behind, which only name a block that is no longer there.
     Statement blocks, forget, gone;
@@ -264,7 +254,7 @@ bool Catalogue::DropDisc(int64_t id, std::string& error) {
     return true;
 }
 
-bool Catalogue::Remove(int number, std::string& error) {
+bool SqliteCatalogue::Remove(int number, std::string& error) {
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
     Statement which;

@@ -1,12 +1,6 @@
-// Reading the catalogue: the walk over blocks, search, the disc list, a disc shown, the export and the
-// duplicates.
-#include <algorithm>
-#include <cstdlib>
-#include <iterator>
-#include <unordered_map>
-
+// Reading the SQLite catalogue: the walk over blocks, search, the disc list.
 #include "catalogue/catalogue_block.h"
-#include "catalogue/catalogue_internal.h"
+#include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
 
@@ -84,8 +78,8 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
     return true;
 }
 
-bool Catalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
-                       std::string& error) {
+bool SqliteCatalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
+                             std::string& error) {
     hits.clear();
     const std::vector<uint32_t> folded = Cat_Folded(text);
     // The blocks that hold every trigram of the text; a text of one or two characters has none, and every
@@ -105,8 +99,7 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
             if (hits.size() >= limit)
                 return false;
             CatalogueEntry& e = entries[i];
-            if (Cat_MaskHolds(masks, i, mask) && (Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) ||
-                                                  Cat_Holds(e.artist, folded) || Cat_Holds(e.album, folded)))
+            if (Cat_MaskHolds(masks, i, mask) && Cat_EntryHolds(e, folded))
                 hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
         }
         return hits.size() < limit;
@@ -119,11 +112,7 @@ bool Catalogue::Search(const std::string& text, size_t limit, std::vector<Catalo
         [&](Statement& s) { s.Text(1, match); }, check, error, &mask);
 }
 
-bool Catalogue::List(std::vector<CatalogueDisc>& discs, std::string& error) {
-    return Discs(-1, discs, error);
-}
-
-bool Catalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error) {
+bool SqliteCatalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error) {
     discs.clear();
     Statement s;
     if (!s.Prepare(m_db, "SELECT number, volume, sessions, toc, comment, source, added, entries FROM discs "
@@ -141,85 +130,13 @@ bool Catalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string
         error);
 }
 
-bool Catalogue::Show(int number, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,
-                     std::string& error) {
-    std::vector<CatalogueDisc> found;
-    if (!Discs(number, found, error))
-        return false;
-    if (found.empty()) {
-        error = "no disc " + std::to_string(number) + " in the catalogue";
-        return false;
-    }
-    disc = found.front();
-    entries.clear();
-    return EachBlock(
-        m_db, m_path, "WHERE d.number = ?", [&](Statement& s) { s.Int(1, number); },
-        [&](const CatalogueHit&, std::vector<CatalogueEntry>& block, std::string_view) {
-            std::move(block.begin(), block.end(), std::back_inserter(entries));
-            return true;
-        },
-        error);
-}
-
-bool Catalogue::Export(const std::function<void(const CatalogueHit&)>& each, std::string& error) {
-    return EachBlock(
-        m_db, m_path, "", [](Statement&) {},
-        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
-            CatalogueHit hit{disc.number, disc.volume, disc.source, {}};
-            for (CatalogueEntry& e : entries) {
-                hit.entry = std::move(e);
-                each(hit);
-            }
-            return true;
-        },
-        error);
-}
-
-bool Catalogue::Duplicates(std::vector<Duplicate>& found, std::string& error) {
-    found.clear();
-    // Each key with the discs holding it, in number order (blocks come in that order).
-    using Groups = std::unordered_map<std::string, std::vector<int>>;
-    Groups byName, byTags;
-    const auto note = [](Groups& groups, std::string key, int number) {
-        std::vector<int>& n = groups[std::move(key)];
-        if (n.empty() || n.back() != number)
-            n.push_back(number);
+bool SqliteCatalogue::Blocks(int number, const CatalogueBlockVisit& each, std::string& error) {
+    const auto visit = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
+        return each(disc, entries);
     };
-    const bool read = EachBlock(
-        m_db, m_path, "", [](Statement&) {},
-        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
-            for (const CatalogueEntry& e : entries) {
-                if (e.type == 'F' && e.size > 0) {
-                    char size[24];
-                    std::snprintf(size, sizeof size, "%020llu", static_cast<unsigned long long>(e.size));
-                    note(byName, e.path.substr(e.path.rfind('/') + 1) + '\0' + size, disc.number);
-                }
-                if (!e.title.empty())
-                    note(byTags, e.title + '\0' + e.artist, disc.number);
-            }
-            return true;
-        },
-        error);
-    if (!read)
-        return false;
-    // The keys sort as the texts they stand for: a name (or title) first, then the size (or artist).
-    const auto add = [&](const char* what, Groups& groups, bool sized) {
-        std::vector<std::pair<std::string, std::vector<int>>> many;
-        for (auto& [key, numbers] : groups)
-            if (numbers.size() > 1)
-                many.emplace_back(key, std::move(numbers));
-        std::sort(many.begin(), many.end());
-        for (auto& [key, numbers] : many) {
-            const size_t cut = key.find('\0');
-            const std::string first = key.substr(0, cut), second = key.substr(cut + 1);
-            found.push_back(
-                {what,
-                 sized ? first + ", " + std::to_string(std::strtoull(second.c_str(), nullptr, 10)) + " bytes"
-                       : first + " / " + second,
-                 std::move(numbers)});
-        }
-    };
-    add("name and size", byName, true);
-    add("title and artist", byTags, false);
-    return true;
+    if (number < 0)
+        return EachBlock(
+            m_db, m_path, "", [](Statement&) {}, visit, error);
+    return EachBlock(
+        m_db, m_path, "WHERE d.number = ?", [&](Statement& s) { s.Int(1, number); }, visit, error);
 }
