@@ -5,6 +5,7 @@
 
 #include "appmodel/catalogue_add.h"
 #include "appmodel/catalogue_browse.h"
+#include "platform/text/grouped_number.h"
 
 namespace {
 
@@ -68,4 +69,26 @@ CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) cons
                 (h.source.empty() ? std::string() : ", read from " + h.source + ",") + " to open " +
                 h.entry.path + ".";
     return a;
+}
+
+bool CFindCatalogueDlgModel::ReadDuplicates() {
+    m_duplicates.clear();
+    std::string error;
+    if (!m_catalogue) {
+        m_duplicatesStatus = m_status;
+        return false;
+    }
+    if (!m_catalogue->Duplicates(m_duplicates, error)) {
+        m_duplicatesStatus = "The duplicates cannot be read: " + error;
+        return false;
+    }
+    uint64_t wasted = 0;
+    for (const CatalogueDuplicate& d : m_duplicates)
+        wasted += d.Wasted();
+    const size_t n = m_duplicates.size();
+    m_duplicatesStatus = n == 0 ? "No file is held more than once"
+                                : ckvd::text::grouped(n) + (n == 1 ? " file" : " files") +
+                                      " held more than once, " + ckvd::text::grouped(wasted) +
+                                      " bytes wasted: double-click a copy to browse its disc";
+    return true;
 }

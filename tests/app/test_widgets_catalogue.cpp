@@ -82,6 +82,24 @@ TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
     for (const std::string& message : sink_.shown)
         EXPECT_TRUE(QString::fromStdString(message).contains(insert)) << message;
 
+    // A copy of disc 6 on the Duplicates tab of Find in Catalogue browses that disc at the copy's path.
+    WithModalDialog<CFindCatalogueDlg>(
+        [&] { frame_->OnFindInCatalogue(); }, "Find in Catalogue",
+        [&](CFindCatalogueDlg* dlg) {
+            dlg->Tabs()->setCurrentIndex(CFindCatalogueDlg::DuplicatesTab);
+            QTreeWidgetItem* file = dlg->DuplicateList()->topLevelItem(0);
+            ASSERT_NE(file, nullptr);
+            for (int i = 0; i < file->childCount(); ++i)
+                if (file->child(i)->text(1) == "000006") {
+                    emit dlg->DuplicateList()->itemDoubleClicked(file->child(i), 0);
+                    break;
+                }
+            EXPECT_TRUE(frame_->windowTitle().contains(" COPY (catalogue)")) << frame_->windowTitle().toStdString();
+            CKVDAppViewModel& files = frame_->Model().List();
+            ASSERT_NE(files.Entry(files.CurrentItem()), nullptr);
+            EXPECT_EQ(QString::fromUtf8(Iso_EntryName(files.Entry(files.CurrentItem()))), file->text(0));
+        });
+
     // Disc 6 was read from an image that is still there: a command that reads opens that image instead.
     ASSERT_TRUE(frame_->ShowCatalogued(6));
     frame_->OnVerifyDisc();

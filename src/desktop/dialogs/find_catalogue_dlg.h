@@ -1,7 +1,9 @@
 // CFindCatalogueDlg: Edit > Find in Catalogue over CFindCatalogueDlgModel, in tabs. Search: a field whose
 // results (disc number, volume, path, tags) follow the typing; a double-click opens the entry's disc when its
 // image is still where it was read from, else names the disc to insert. Discs: the catalogue's discs
-// (COpenCataloguedDlgModel); a double-click browses one from the catalogue.
+// (COpenCataloguedDlgModel); a double-click browses one from the catalogue. Duplicates: each file held more
+// than once (name, size, wasted bytes, by what) over its copies (disc, volume, path); a double-click on a copy
+// browses its disc from the catalogue at that path.
 #pragma once
 
 #include <QDialog>
@@ -37,11 +39,16 @@ class CFindCatalogueDlg final : public QDialog {
     QTabWidget* Tabs() const { return m_tabs; }
     // The Discs tab's list, filled the first time the tab is shown.
     QTreeWidget* DiscList() const { return m_discList; }
-    enum Tab { SearchTab, DiscsTab };
+    // The Duplicates tab's tree, filled the first time the tab is shown.
+    QTreeWidget* DuplicateList() const { return m_duplicates; }
+    enum Tab { SearchTab, DiscsTab, DuplicatesTab };
 
   private:
     void Activate(QTreeWidgetItem* item);
     void ShowTab(int tab);
+    void FillDuplicates();
+    // A tab of `list` over `status`.
+    void AddTab(QTreeWidget* list, QLabel* status, const QString& name);
     void Browse(int number, int session, const std::string& path);
 
     CFindCatalogueDlgModel m_model;
@@ -53,5 +60,8 @@ class CFindCatalogueDlg final : public QDialog {
     QTreeWidget* m_discList;
     QLabel* m_discStatus;
     bool m_discsRead = false;
+    QTreeWidget* m_duplicates;
+    QLabel* m_duplicatesStatus;
+    bool m_duplicatesRead = false;
     QTimer m_typing;
 };

@@ -253,6 +253,13 @@ const std::vector<DialogMaker>& Dialogs() {
          },
          UseOwnCatalogue},
         {"catalogue-disc", nullptr, ShowCatalogued},
+        {"catalogue-duplicates",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
+             dlg->Tabs()->setCurrentIndex(CFindCatalogueDlg::DuplicatesTab);
+             return dlg;
+         },
+         UseOwnCatalogue},
     };
     return dialogs;
 }
