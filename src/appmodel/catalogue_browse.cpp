@@ -5,7 +5,8 @@
 #include "appmodel/catalogue_add.h"
 #include "iso9660/disc.h"
 
-bool App_ReadCataloguedDisc(int number, std::unique_ptr<Disc>& disc, CatalogueDisc& info, std::string& error) {
+bool App_ReadCataloguedDisc(int number, std::unique_ptr<Disc>& disc, CatalogueDisc& info,
+                            std::string& error) {
     Catalogue catalogue;
     std::vector<CatalogueEntry> entries;
     if (!catalogue.Open(App_CataloguePath(), false, error) || !catalogue.Show(number, info, entries, error))

@@ -77,10 +77,10 @@ bool CMainFrameModel::FinishLoad() {
     const uint16_t device = load->Device();
     // The disc shown stays whole aside until the new one is in place, so a failure can give it back (not
     // one shown from the catalogue, which no drive holds).
-    const int previousDevice = g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device &&
-                                       !Iso_CurrentDisc().listed
-                                   ? g_DiscModel->device
-                                   : -1;
+    const int previousDevice =
+        g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device && !Iso_CurrentDisc().listed
+            ? g_DiscModel->device
+            : -1;
     CLeftViewModel previousTree = std::move(m_tree);
     m_tree.Clear();
     m_list.Clear();

@@ -13,7 +13,6 @@
 #include "appmodel/drive_watch.h"
 
 #include "appmodel/kvd_app_doc_model.h"
-#include "catalogue/catalogue.h"
 #include "appmodel/kvd_app_view_model.h"
 #include "appmodel/left_view_model.h"
 #include "appmodel/message_sink.h"
@@ -21,6 +20,7 @@
 #include "appmodel/recent_images.h"
 #include "appmodel/save_disc_info_dlg_model.h"
 #include "appmodel/window_placement.h"
+#include "catalogue/catalogue.h"
 
 class CMainFrameModel {
   public:
@@ -131,5 +131,5 @@ class CMainFrameModel {
     std::unique_ptr<DiscLoadJob> m_load;
     DriveWatch m_watch;
     std::vector<std::unique_ptr<DiscLoadJob>> m_dropped; // cancelled, until their work ends
-    CatalogueDisc m_catalogued; // of the disc shown from the catalogue
+    CatalogueDisc m_catalogued;                          // of the disc shown from the catalogue
 };

@@ -1,7 +1,7 @@
 // A catalogued disc made into a Disc again, to be browsed and listed without the disc.
+#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <algorithm>
 #include <deque>
 #include <limits>
 

@@ -70,7 +70,7 @@ class Disc {
     // beside them.
     RecordPool pool;
     DiscModel* model = nullptr;
-    uint16_t device = 0;       // the device the disc was read from
+    uint16_t device = 0; // the device the disc was read from
     // Made from a listing of its entries (Iso_ListedDisc), not read from a device: nothing of it can be read.
     bool listed = false;
     uint16_t shownSession = 0; // the session shown (the list's, where the analysis left it)

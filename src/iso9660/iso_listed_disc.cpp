@@ -11,7 +11,8 @@ using namespace iso_internal;
 namespace {
 
 // The sessions 1 to `count`, each with its tracks of `tracks` and an empty tree named `volume`.
-bool MakeSessions(Disc& d, std::string_view volume, const std::vector<IsoListedTrack>& tracks, uint8_t count) {
+bool MakeSessions(Disc& d, std::string_view volume, const std::vector<IsoListedTrack>& tracks,
+                  uint8_t count) {
     SessionEntry** nextSession = &d.model->firstSession;
     SessionTree** nextTree = &d.model->firstTree;
     for (uint8_t n = 1; n <= count; ++n) {

@@ -116,18 +116,19 @@ void append_unreadable(std::string& out, const FileEntry& e) {
 template <class Flush>
 void append_tree(std::string& out, FileEntry* root, std::string_view prefix, Flush& flush) {
     char head[kLineHead];
-    Report_WalkTree(Iso_CurrentDisc(), root, prefix, [&](const FileEntry& e, const std::string& path, size_t) {
-        out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
-        out += path;
-        if (const char* target = Iso_SymlinkTarget(&e)) {
-            out += " -> ";
-            out += target;
-        }
-        append_unreadable(out, e);
-        out += '\n';
-        if (out.size() >= kPieceBytes)
-            flush(out);
-    });
+    Report_WalkTree(Iso_CurrentDisc(), root, prefix,
+                    [&](const FileEntry& e, const std::string& path, size_t) {
+                        out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
+                        out += path;
+                        if (const char* target = Iso_SymlinkTarget(&e)) {
+                            out += " -> ";
+                            out += target;
+                        }
+                        append_unreadable(out, e);
+                        out += '\n';
+                        if (out.size() >= kPieceBytes)
+                            flush(out);
+                    });
 }
 
 // Whether `folder` names the root: "/", or nothing.
@@ -144,8 +145,8 @@ void tree_text(const std::string& folder, int sessionIndex, std::string& out, Fl
         if (sessionIndex >= 0 && i != sessionIndex)
             continue;
         DiscPath below{t->root, t->root, i, {}};
-        if (!is_root(folder) && ((below = Report_FindPath(folder, i)).entry == nullptr ||
-                                 below.entry->type == 'F'))
+        if (!is_root(folder) &&
+            ((below = Report_FindPath(folder, i)).entry == nullptr || below.entry->type == 'F'))
             continue;
         out += format("(Session%d) ", i + 1);
         if (t->root) {

@@ -18,8 +18,9 @@ QStringList Shown(CMainFrameModel& model) {
         model.Doc().UpdateAllViews(true, hint);
         shown << QString::fromStdString(model.Tree().Items()[i].text);
         for (int row = 0; row < model.List().RowCount(); ++row)
-            shown << QString::fromStdString(model.List().Text(row, 0) + "|" + model.List().Text(row, 1) + "|" +
-                                            model.List().Text(row, 2) + "|" + model.List().Text(row, 3));
+            shown << QString::fromStdString(model.List().Text(row, 0) + "|" + model.List().Text(row, 1) +
+                                            "|" + model.List().Text(row, 2) + "|" +
+                                            model.List().Text(row, 3));
     }
     return shown;
 }
@@ -94,7 +95,8 @@ TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
                     emit dlg->DuplicateList()->itemDoubleClicked(file->child(i), 0);
                     break;
                 }
-            EXPECT_TRUE(frame_->windowTitle().contains(" COPY (catalogue)")) << frame_->windowTitle().toStdString();
+            EXPECT_TRUE(frame_->windowTitle().contains(" COPY (catalogue)"))
+                << frame_->windowTitle().toStdString();
             CKVDAppViewModel& files = frame_->Model().List();
             ASSERT_NE(files.Entry(files.CurrentItem()), nullptr);
             EXPECT_EQ(QString::fromUtf8(Iso_EntryName(files.Entry(files.CurrentItem()))), file->text(0));

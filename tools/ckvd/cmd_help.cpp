@@ -39,7 +39,8 @@ constexpr Command kCommands[] = {
      "ckvd catalog import REPORT.csv... [--catalogue FILE]",
      "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc "
      "already "
-     "there is updated), search paths and tag texts of every disc, list, show or remove discs, list a disc's tree as ls "
+     "there is updated), search paths and tag texts of every disc, list, show or remove discs, list a disc's "
+     "tree as ls "
      "does without the disc, export every "
      "entry "
      "as CSV, list files found on several discs, copy the catalogue while it is in use, read disc reports "

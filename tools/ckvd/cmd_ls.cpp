@@ -45,7 +45,8 @@ int Ls_Listing(const CliOptions& o, const std::string& folder) {
             }
     if (!Report_HoldsFolder(folder, o.session)) {
         const DiscPath found = Report_FindPath(folder, o.session);
-        std::fprintf(stderr, found.entry ? "ckvd: %s is not a directory\n" : "ckvd: no entry %s on the disc\n",
+        std::fprintf(stderr,
+                     found.entry ? "ckvd: %s is not a directory\n" : "ckvd: no entry %s on the disc\n",
                      folder.c_str());
         return kExitFailure;
     }

@@ -42,9 +42,8 @@ CFindCatalogueDlg::CFindCatalogueDlg(QWidget* parent)
     outer->addWidget(buttons);
     resize(900, 520);
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) { ShowTab(tab); });
-    connect(m_discList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        Browse(item->data(0, Qt::UserRole).toInt(), 0, {});
-    });
+    connect(m_discList, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { Browse(item->data(0, Qt::UserRole).toInt(), 0, {}); });
     connect(m_duplicates, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (item->parent()) // a copy
             Browse(item->data(0, Qt::UserRole).toInt(), item->data(0, Qt::UserRole + 1).toInt(),
@@ -121,8 +120,12 @@ void CFindCatalogueDlg::FillDuplicates() {
     m_duplicates->clear();
     const auto number = [](uint64_t n) { return QString::fromStdString(ckvd::text::grouped(n)); };
     for (const CatalogueDuplicate& d : m_model.Duplicates()) {
-        auto* file = new QTreeWidgetItem(m_duplicates, {QString::fromStdString(d.name), {}, {}, number(d.size),
-                                                        number(d.Wasted()), QString::fromStdString(d.by)});
+        auto* file = new QTreeWidgetItem(m_duplicates, {QString::fromStdString(d.name),
+                                                        {},
+                                                        {},
+                                                        number(d.size),
+                                                        number(d.Wasted()),
+                                                        QString::fromStdString(d.by)});
         if (!d.hash.empty())
             file->setToolTip(5, "SHA-1 " + QString::fromStdString(d.hash));
         for (const CatalogueCopy& c : d.copies) {

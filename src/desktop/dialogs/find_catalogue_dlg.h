@@ -2,8 +2,8 @@
 // results (disc number, volume, path, tags) follow the typing; a double-click opens the entry's disc when its
 // image is still where it was read from, else names the disc to insert. Discs: the catalogue's discs
 // (COpenCataloguedDlgModel); a double-click browses one from the catalogue. Duplicates: each file held more
-// than once (name, size, wasted bytes, by what) over its copies (disc, volume, path); a double-click on a copy
-// browses its disc from the catalogue at that path.
+// than once (name, size, wasted bytes, by what) over its copies (disc, volume, path); a double-click on a
+// copy browses its disc from the catalogue at that path.
 #pragma once
 
 #include <QDialog>
