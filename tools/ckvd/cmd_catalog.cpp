@@ -120,7 +120,7 @@ bool WellFormed(const CliOptions& o) {
     if (what == "show" || what == "remove")
         return n == 2 && DiscNumberArg(o.args[1]) >= 0;
     if (what == "ls")
-        return (n == 2 || n == 3) && DiscNumberArg(o.args[1]) >= 0;
+        return (n == 2 || (n == 3 && o.args[2].rfind('/', 0) == 0)) && DiscNumberArg(o.args[1]) >= 0;
     return ((what == "search" || what == "backup") && n == 2) ||
            ((what == "list" || what == "dupes") && n == 1) || (what == "export" && n == 1 && o.csv) ||
            (what == "import" && n >= 2);

@@ -17,7 +17,8 @@ int Cmd_Ls(int argc, char** argv) {
     CliOptions o;
     if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION, o))
         return rc;
-    if (o.args.empty() || o.args.size() > 2)
+    // PATH as the listing prints it, from the root: a second word without its "/" is no path.
+    if (o.args.empty() || o.args.size() > 2 || (o.args.size() == 2 && o.args[1].rfind('/', 0) != 0))
         return Cli_Usage();
     EngineSession engine;
     if (!CliDisc_Start(engine, o.args[0]))
