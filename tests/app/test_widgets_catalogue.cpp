@@ -25,6 +25,34 @@ QStringList Shown(CMainFrameModel& model) {
     return shown;
 }
 
+// Closes the modal dialog shown next (noting it in `opened`), if one is.
+void CloseModal(bool& opened) {
+    QTimer::singleShot(0, [&opened] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            opened = true;
+            w->close();
+        }
+    });
+}
+
+// The loaded disc into the catalogue at `db` as disc `number` read from `source`, `suffix` after its name.
+void AddLoadedDisc(const std::string& db, int number, const std::string& source, const char* suffix) {
+    Catalogue cat;
+    std::string error;
+    ASSERT_TRUE(cat.Open(db, true, error)) << error;
+    CatalogueDisc disc;
+    Cat_LoadedDisc(Iso_CurrentDisc(), disc);
+    disc.number = number;
+    disc.source = source;
+    disc.volume += suffix;
+    const auto walk = [](const std::function<void(CatalogueEntry&)>& put) {
+        Cat_EachLoadedEntry(Iso_CurrentDisc(), put);
+    };
+    int used = 0;
+    bool updated = false;
+    ASSERT_TRUE(cat.Add(disc, walk, nullptr, &used, &updated, nullptr, error)) << error;
+}
+
 } // namespace
 
 TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
@@ -34,22 +62,8 @@ TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
     // volume name so that it is another disc).
     const std::string db = dir_.filePath("catalogue.sqlite").toStdString();
     App_UseCatalogue(db);
-    Catalogue cat;
-    std::string error;
-    ASSERT_TRUE(cat.Open(db, true, error)) << error;
-    CatalogueDisc disc;
-    Cat_LoadedDisc(Iso_CurrentDisc(), disc);
-    const auto walk = [](const std::function<void(CatalogueEntry&)>& put) {
-        Cat_EachLoadedEntry(Iso_CurrentDisc(), put);
-    };
-    for (auto [number, source] : {std::pair{5, std::string("/nonexistent/demo.cue")}, {6, demo_[0]}}) {
-        disc.number = number;
-        disc.source = source;
-        disc.volume += number == 6 ? " COPY" : "";
-        int used = 0;
-        bool updated = false;
-        ASSERT_TRUE(cat.Add(disc, walk, nullptr, &used, &updated, nullptr, error)) << error;
-    }
+    ASSERT_NO_FATAL_FAILURE(AddLoadedDisc(db, 5, "/nonexistent/demo.cue", ""));
+    ASSERT_NO_FATAL_FAILURE(AddLoadedDisc(db, 6, demo_[0], " COPY"));
     const std::string volume = Iso_EntryName(Iso_CurrentDisc().model->firstTree->next->root);
 
     ASSERT_TRUE(frame_->ShowCatalogued(5));
@@ -64,14 +78,7 @@ TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
     // Verify and Tag Information ask for the disc and open nothing.
     const QString insert = QString("insert disc %1 (number 5)").arg(QString::fromStdString(volume));
     bool opened = false;
-    const auto closeAny = [&] {
-        QTimer::singleShot(0, [&] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                opened = true;
-                w->close();
-            }
-        });
-    };
+    const auto closeAny = [&] { CloseModal(opened); };
     Select("/CONTENTS.LMX");
     const std::vector<std::function<void()>> reading = {
         [&] { frame_->OnVerifyDisc(); },
@@ -93,11 +100,10 @@ TEST_F(MainWindow, ACataloguedDiscIsBrowsedAsItsImageShowsAndNeverRead) {
     for (const std::string& message : sink_.shown)
         EXPECT_TRUE(QString::fromStdString(message).contains(insert)) << message;
     // What reads only the model opens as ever; the drive poll has no drive to look at.
-    for (const auto& command : std::vector<std::function<void()>>{[&] { frame_->OnDiscInformation(); },
-                                                                  [&] { frame_->OnLevel1Simulation(); }}) {
-        closeAny();
-        command();
-    }
+    closeAny();
+    frame_->OnDiscInformation();
+    closeAny();
+    frame_->OnLevel1Simulation();
     frame_->PollDrive();
     EXPECT_TRUE(Iso_CurrentDisc().listed);
     sink_.shown.clear();
