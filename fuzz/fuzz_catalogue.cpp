@@ -17,7 +17,7 @@ bool Same(const CatalogueEntry& a, const CatalogueEntry& b) {
     return a.session == b.session && a.path == b.path && a.type == b.type && a.lbn == b.lbn &&
            a.size == b.size && a.date == b.date && a.title == b.title && a.artist == b.artist &&
            a.album == b.album && a.codec == b.codec && a.bitrate == b.bitrate && a.sampling == b.sampling &&
-           a.seconds == b.seconds;
+           a.seconds == b.seconds && a.hash == b.hash;
 }
 
 } // namespace

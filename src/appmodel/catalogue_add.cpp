@@ -59,8 +59,13 @@ bool App_AddToCatalogue(Disc& from, int number, const std::string& commentUtf8, 
     int used = 0;
     bool updated = false;
     uint64_t entries = 0;
-    const auto walk = [&from](const std::function<void(CatalogueEntry&)>& put) {
-        Cat_EachLoadedEntry(from, put);
+    // Files up to CATALOGUE_HASH_MIB (64 by default; 0: none) get a content hash, which finds their copies.
+    const std::string mib = Report_ReadProfileValue(Report_ProfilePath(), "CATALOGUE_HASH_MIB");
+    uint64_t hashUpTo = kCatHashUpTo;
+    if (!mib.empty() && mib.size() <= 6 && mib.find_first_not_of("0123456789") == std::string::npos)
+        hashUpTo = std::stoull(mib) << 20;
+    const auto walk = [&from, hashUpTo](const std::function<void(CatalogueEntry&)>& put) {
+        Cat_EachLoadedEntry(from, put, hashUpTo);
     };
     if (!cat.Add(disc, walk, take, &used, &updated, &entries, message))
         return false;

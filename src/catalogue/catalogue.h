@@ -140,9 +140,12 @@ class Catalogue {
 // $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite, or ~/.local/share/ckvd-explorer/catalogue.sqlite.
 std::string Cat_DefaultPath();
 // A disc (the analyzers up) as the catalogue keeps it: its volume name, sessions and TOC, and a walk of every
-// session's entries with the tags of its media files (which stops reading once the Disc's stop is set).
+// session's entries with the tags of its media files and the SHA-1 of each file of up to `hashUpTo` bytes
+// (which stops reading once the Disc's stop is set).
 void Cat_LoadedDisc(const Disc& from, CatalogueDisc& disc);
-void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put);
+void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put, uint64_t hashUpTo = 0);
+// The size up to which an add hashes a file's bytes by default (CATALOGUE_HASH_MIB in the profile).
+constexpr uint64_t kCatHashUpTo = 64ull << 20;
 // A catalogued disc as a Disc to browse without the disc (Iso_ListedDisc): its sessions and tracks from its
 // TOC, its entries in the catalogue's order, every session named by the disc's volume name. A file recorded
 // in several extents is one entry of its whole size (at most 4 GiB - 1 shown). Null when memory runs out.

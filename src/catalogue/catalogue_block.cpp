@@ -1,8 +1,9 @@
-// A block: the size of its records as a varint, then the records compressed by LZ4 (its block format), which
-// unpacks ten times as fast as deflate: a search of a common word reads most blocks. A record: session,
-// type, LBN, size, the path as the length it shares with the one before and the rest, the date, title,
-// artist, album and codec texts, bit rate, sampling rate and length. Numbers are varints, texts a varint
-// length and bytes.
+// A block: a zero and the records' format (none in the first format), the size of its records as a varint,
+// then the records compressed by LZ4 (its block format), which unpacks ten times as fast as deflate: a search
+// of a common word reads most blocks. A record: session, type, LBN, size, the path as the length it shares
+// with the one before and the rest, the date, title, artist, album and codec texts, bit rate, sampling rate
+// and length, and in the second format the content hash (a text, empty without one). Numbers are varints,
+// texts a varint length and bytes.
 #include "catalogue/catalogue_block.h"
 
 #include <lz4.h>
@@ -17,6 +18,8 @@
 
 namespace {
 
+// The records' format: the second adds each file's content hash.
+constexpr uint64_t kFormat = 2;
 // No block of kCatBlockEntries records comes near this; a larger stated size is a damaged block.
 constexpr uint64_t kMaxBlockBytes = 64u << 20;
 // A text longer than this (a tag of junk) is kept cut at a character's start, so that every block stays
@@ -109,8 +112,12 @@ std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
         PutNumber(e.bitrate, records);
         PutNumber(e.sampling, records);
         PutNumber(e.seconds, records);
+        PutText(e.hash, records);
     }
-    std::string block;
+    // A block of the second format starts with a zero and its format (a first one starts with its records'
+    // size, which is never zero).
+    std::string block(1, '\0');
+    PutNumber(kFormat, block);
     PutNumber(records.size(), block);
     const size_t head = block.size();
     block.resize(head + size_t(LZ4_compressBound(int(records.size()))));
@@ -122,8 +129,10 @@ std::string Cat_EncodeBlock(std::span<const CatalogueEntry> entries) {
 
 bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<CatalogueEntry>& entries) {
     Reader head(bytes);
-    uint64_t size;
-    if (!head.Number(size) || size > kMaxBlockBytes)
+    uint64_t size, format = 1;
+    if (!head.Number(size) ||
+        (size == 0 && (!head.Number(format) || format != kFormat || !head.Number(size))) ||
+        size > kMaxBlockBytes)
         return false;
     const std::string_view packed = bytes.substr(head.At());
     // No block holds more than kCatBlockEntries, a record takes at least a byte for each of its 14 fields,
@@ -151,6 +160,10 @@ bool Cat_DecodeBlock(std::string_view bytes, size_t count, std::vector<Catalogue
         if (!r.Text(e.path, true) || !r.Text(e.date) || !r.Text(e.title) || !r.Text(e.artist) ||
             !r.Text(e.album) || !r.Text(e.codec) || !r.Small(e.bitrate) || !r.Small(e.sampling) ||
             !r.Small(e.seconds))
+            return false;
+        if (format == 1)
+            e.hash.clear();
+        else if (!r.Text(e.hash))
             return false;
     }
     return r.Done();

@@ -1,5 +1,9 @@
 // The loaded disc as the catalogue keeps it: volume name, TOC, every entry, the media files' tags and figures
 // read by the analyzers as the disc report reads them.
+#include <nettle/sha1.h>
+
+#include <vector>
+
 #include "analyzers/asf/wmf_module.h"
 #include "analyzers/disc_entry_source.h"
 #include "analyzers/mp3/mp3_info.h"
@@ -81,6 +85,26 @@ void AsfMedia(const AsfInfo& info, CatalogueEntry& e) {
     }
 }
 
+// The SHA-1 of a file's bytes (20 bytes), read a MiB at a time; empty for a file that cannot be read whole
+// or whose add was cancelled.
+std::string ContentHash(const Disc& disc, unsigned index, const FileEntry& f) {
+    DiscEntrySource source(DiscEntry_In(disc, index, f));
+    if (source.Open() != BYTES_OK)
+        return {};
+    thread_local std::vector<uint8_t> piece(1 << 20);
+    sha1_ctx ctx;
+    sha1_init(&ctx);
+    for (uint64_t at = 0; at < source.Size(); at += piece.size()) {
+        const size_t n = size_t(std::min<uint64_t>(piece.size(), source.Size() - at));
+        if (disc.Stopped() || source.Read(at, std::span(piece).first(n)) != BYTES_OK)
+            return {};
+        sha1_update(&ctx, n, piece.data());
+    }
+    std::string hash(SHA1_DIGEST_SIZE, '\0');
+    sha1_digest(&ctx, SHA1_DIGEST_SIZE, reinterpret_cast<uint8_t*>(hash.data()));
+    return hash;
+}
+
 // The tags and stream figures of a media file of `disc`'s session `index`.
 void Media(const Disc& disc, unsigned index, FileEntry& f, CatalogueEntry& e) {
     Iso_SetFileKind(&f);
@@ -112,7 +136,7 @@ void Cat_LoadedDisc(const Disc& from, CatalogueDisc& disc) {
             disc.volume = Report_ValueText(Iso_EntryName(from, tree->root)); // the last session's name stands
 }
 
-void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put) {
+void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put, uint64_t hashUpTo) {
     if (!disc.model)
         return;
     int index = 0;
@@ -130,11 +154,14 @@ void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>&
             e.lbn = f.lbn;
             e.size = f.type == 'F' ? Iso_FileSize(&f) : f.size;
             Date(disc, f, e.date);
-            for (std::string* t : {&e.title, &e.artist, &e.album, &e.codec})
+            for (std::string* t : {&e.title, &e.artist, &e.album, &e.codec, &e.hash})
                 t->clear();
             e.bitrate = e.sampling = e.seconds = 0;
-            if (f.type == 'F' && !(f.flags & ISO_UNREADABLE))
+            if (f.type == 'F' && !(f.flags & ISO_UNREADABLE)) {
                 Media(disc, unsigned(index), f, e);
+                if (e.size > 0 && e.size <= hashUpTo)
+                    e.hash = ContentHash(disc, unsigned(index), f);
+            }
             put(e);
         });
     }

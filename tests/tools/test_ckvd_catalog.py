@@ -6,6 +6,7 @@ an add leaving the catalogue as it was (SQLite's integrity check and the disc co
 discs and a stored report imported and found again, catalogues of earlier versions brought over, a damaged
 block.
 usage: test_ckvd_catalog.py CKVD WORKDIR"""
+import hashlib
 import json
 import os
 import re
@@ -135,26 +136,47 @@ class Catalog(CkvdCase):
         tool("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", song + ".wav", "synth", "1", "sine", "440")
         tool("lame", "--quiet", "-b", "128", song + ".wav", song)
         tool("id3v2", "--id3v2-only", "-t", "海の歌", "-a", "Someone", song)
-        for n, other in ((1, "ONE.TXT"), (2, "TWO.TXT")):
+        for n, other in ((1, "ONE.TXT"), (2, "TWO.TXT"), (3, "ONE.TXT")):
             src = fresh("catalog", f"disc{n}")
             write(os.path.join(src, "SHARED.MP3"), read(song))
-            write(os.path.join(src, "RENAMED.MP3" if n == 2 else "ORIGINAL.MP3"), read(song))
+            if n < 3:
+                write(os.path.join(src, "RENAMED.MP3" if n == 2 else "ORIGINAL.MP3"), read(song))
             write(os.path.join(src, other), other)
             tool("genisoimage", "-quiet", "-J", "-V", f"DISC{n}", "-o", os.path.join(HOME, f"disc{n}.iso"), src)
             self.assertEqual(catalog("add", os.path.join(HOME, f"disc{n}.iso"), "--number", str(10 + n),
                                      "--catalogue", db)[0], 0)
         size = os.path.getsize(song)
+        # Every copy of the same bytes, under any name, the most wasted bytes first; then the same song.
+        copies = [(11, "ORIGINAL.MP3"), (11, "SHARED.MP3"), (12, "RENAMED.MP3"), (12, "SHARED.MP3"),
+                  (13, "SHARED.MP3")]
+        lines = [f"  0000{n}  DISC{n - 10}  (Session1) /{name}" for n, name in copies]
         self.assertEqual(catalog("dupes", "--catalogue", db)[1].splitlines(),
-                         [f"same name and size: SHARED.MP3, {size} bytes on discs 11, 12",
-                          "  000011  DISC1  (Session1) /SHARED.MP3", "  000012  DISC2  (Session1) /SHARED.MP3",
-                          "same title and artist: 海の歌 / Someone on discs 11, 12",
-                          "  000011  DISC1  (Session1) /ORIGINAL.MP3", "  000011  DISC1  (Session1) /SHARED.MP3",
-                          "  000012  DISC2  (Session1) /RENAMED.MP3", "  000012  DISC2  (Session1) /SHARED.MP3"])
+                         [f"same content: ORIGINAL.MP3, {size} bytes on discs 11, 12, 13", *lines,
+                          "same content: ONE.TXT, 7 bytes on discs 11, 13",
+                          "  000011  DISC1  (Session1) /ONE.TXT", "  000013  DISC3  (Session1) /ONE.TXT",
+                          "same title and artist: 海の歌 / Someone on discs 11, 12, 13", *lines])
+        dupes = json.loads(run("catalog", "dupes", "--json", "--catalogue", db).stdout)
+        self.assertEqual([(d["by"], d["sha1"], d["wasted"]) for d in dupes[:2]],
+                         [("content", hashlib.sha1(read(song)).hexdigest(), 4 * size),
+                          ("content", hashlib.sha1(b"ONE.TXT").hexdigest(), 7)])
+        # A file past the size hashed (here none: CATALOGUE_HASH_MIB=0) is matched by its name and size.
+        nohash, config = os.path.join(HOME, "nohash.sqlite"), os.environ["XDG_CONFIG_HOME"]
+        os.environ["XDG_CONFIG_HOME"] = fresh("catalog", "nohash-config")
+        write(os.path.join(os.environ["XDG_CONFIG_HOME"], "ckvd-explorer", "profile.ini"),
+              "[CkvdExplorer Settings]\nCATALOGUE_HASH_MIB=0\n")
+        try:
+            for n in (1, 2):
+                self.assertEqual(catalog("add", os.path.join(HOME, f"disc{n}.iso"), "--catalogue", nohash)[0], 0)
+        finally:
+            os.environ["XDG_CONFIG_HOME"] = config
+        self.assertEqual(catalog("dupes", "--catalogue", nohash)[1].splitlines()[0],
+                         f"same name and size: SHARED.MP3, {size} bytes on discs 0, 1")
         rows = run("catalog", "export", "--csv", "--catalogue", db).stdout.splitlines()
         self.assertEqual(rows[0].split(",")[:4], ["Number", "Volume", "Session", "Path"])
         self.assertEqual([r.split(",")[:5] for r in rows[1:]],
                          [["11", "DISC1", "1", p, "F"] for p in ("/ONE.TXT", "/ORIGINAL.MP3", "/SHARED.MP3")] +
-                         [["12", "DISC2", "1", p, "F"] for p in ("/RENAMED.MP3", "/SHARED.MP3", "/TWO.TXT")])
+                         [["12", "DISC2", "1", p, "F"] for p in ("/RENAMED.MP3", "/SHARED.MP3", "/TWO.TXT")] +
+                         [["13", "DISC3", "1", p, "F"] for p in ("/ONE.TXT", "/SHARED.MP3")])
         copy = os.path.join(HOME, "copy.sqlite")
         self.assertEqual(catalog("backup", copy, "--catalogue", db)[0], 0)
         self.assertEqual(catalog("list", "--catalogue", copy)[1], catalog("list", "--catalogue", db)[1])

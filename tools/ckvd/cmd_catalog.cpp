@@ -33,6 +33,13 @@ void EntryJson(JsonWriter& out, const CatalogueEntry& e) {
         out.Key("sampling").Uint(e.sampling);
     if (e.seconds)
         out.Key("seconds").Uint(e.seconds);
+    if (!e.hash.empty()) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned char c : e.hash)
+            hex += {kHex[c >> 4], kHex[c & 15]};
+        out.Key("sha1").String(hex);
+    }
 }
 
 // A disc's own fields, as list and show give them.
