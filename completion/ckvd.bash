@@ -162,7 +162,7 @@ _ckvd() {
     fi
     case $cmd:$argIndex in
     toc:0 | ls:0 | info:0 | get:0 | nav:0 | report:0 | verify:0 | dump:0 | check:0) _ckvd_drive "$cur" ;;
-    catalog:0) _ckvd_words "$cur" "add search list show remove export dupes backup import check vacuum copy" ;;
+    catalog:0) _ckvd_words "$cur" "add search list show ls remove export dupes backup import check vacuum copy" ;;
     catalog:*) [[ ${args[0]} == add && $argIndex == 1 ]] && _ckvd_drive "$cur"
         [[ ${args[0]} == import ]] && _ckvd_files "$cur" csv ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
@@ -181,7 +181,7 @@ _ckvd_explorer() {
     --view) _ckvd_words "$cur" "large small list details" ;;
     --sort) _ckvd_words "$cur" "name name:desc lbn lbn:desc size size:desc date date:desc disc" ;;
     --player-profile) _ckvd_files "$cur" ini ;;
-    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify save-image player-check player-check-order find-catalogue" ;;
+    --dialog) _ckvd_words "$cur" "drive disc-info about level1 save-report pcm-formats save-to-disc save-progress tag-info nav verify save-image player-check player-check-order find-catalogue open-catalogued catalogue-disc catalogue-duplicates" ;;
     --select) ;;
     *)
         if [[ $cur == -* ]]; then

@@ -10,7 +10,17 @@
 #include "iso9660/iso9660.h"
 #include "report/report_number.h"
 
+namespace {
+std::string g_usedCatalogue; // App_UseCatalogue's, on the GUI thread before any worker reads it
+} // namespace
+
+void App_UseCatalogue(const std::string& path) {
+    g_usedCatalogue = path;
+}
+
 std::string App_CataloguePath() {
+    if (!g_usedCatalogue.empty())
+        return g_usedCatalogue;
     const std::string named = Report_ReadProfileValue(Report_ProfilePath(), "CATALOGUE");
     return named.empty() ? Cat_DefaultPath() : named;
 }

@@ -11,8 +11,10 @@
 
 class Disc;
 
-// CATALOGUE of the profile, else $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite.
+// CATALOGUE of the profile, else $XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite; the file App_UseCatalogue
+// named, where it did (screenshots that make a catalogue of their own).
 std::string App_CataloguePath();
+void App_UseCatalogue(const std::string& path);
 // Adds or updates `disc` under `number` (-1: the disc's number in the catalogue, else the next management
 // number) in the catalogue at `path` (App_CataloguePath() when empty). True with "added disc 12 (VOLUME, 45
 // entries) in PATH" in `message`, else false with the reason. The form without a Disc adds the loaded one.

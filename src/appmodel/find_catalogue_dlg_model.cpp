@@ -1,11 +1,11 @@
 #include "appmodel/find_catalogue_dlg_model.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <set>
 
 #include "appmodel/catalogue_add.h"
+#include "appmodel/catalogue_browse.h"
+#include "platform/text/grouped_number.h"
 
 namespace {
 
@@ -22,9 +22,7 @@ bool CFindCatalogueDlgModel::Open() {
         const std::string path = m_catalogue->Path(); // a server's URI without its password
         m_catalogue.reset();
         // Looking makes no catalogue: the first disc added does.
-        m_status = error == "no catalogue at " + path
-                       ? "No catalogue at " + path + " yet: File > Add to Catalogue or a disc report makes it"
-                       : "The catalogue cannot be used: " + error;
+        m_status = App_CatalogueProblem(error);
         return false;
     }
     m_status = kPrompt;
@@ -59,9 +57,7 @@ CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) cons
     if (row >= m_rows.size())
         return a;
     const CatalogueHit& h = m_rows[row];
-    struct stat st {};
-    if (!h.source.empty() && h.source.rfind("/dev/", 0) != 0 && ::stat(h.source.c_str(), &st) == 0 &&
-        S_ISREG(st.st_mode)) {
+    if (!App_CataloguedImage(h.source).empty()) {
         a.image = h.source;
         a.session = h.entry.session;
         a.path = h.entry.path;
@@ -73,4 +69,26 @@ CFindCatalogueDlgModel::Action CFindCatalogueDlgModel::Activate(size_t row) cons
                 (h.source.empty() ? std::string() : ", read from " + h.source + ",") + " to open " +
                 h.entry.path + ".";
     return a;
+}
+
+bool CFindCatalogueDlgModel::ReadDuplicates() {
+    m_duplicates.clear();
+    std::string error;
+    if (!m_catalogue) {
+        m_duplicatesStatus = m_status;
+        return false;
+    }
+    if (!m_catalogue->Duplicates(m_duplicates, error)) {
+        m_duplicatesStatus = "The duplicates cannot be read: " + error;
+        return false;
+    }
+    uint64_t wasted = 0;
+    for (const CatalogueDuplicate& d : m_duplicates)
+        wasted += d.Wasted();
+    const size_t n = m_duplicates.size();
+    m_duplicatesStatus = n == 0 ? "No file is held more than once"
+                                : ckvd::text::grouped(n) + (n == 1 ? " file" : " files") +
+                                      " held more than once, " + ckvd::text::grouped(wasted) +
+                                      " bytes wasted: double-click a copy to browse its disc";
+    return true;
 }

@@ -36,8 +36,17 @@ class CFindCatalogueDlgModel {
     };
     Action Activate(size_t row) const;
 
+    // The Duplicates tab: every file the catalogue holds more than once, the most wasted bytes first, read
+    // when first asked for; false with the reason in DuplicatesStatus().
+    bool ReadDuplicates();
+    const std::vector<CatalogueDuplicate>& Duplicates() const { return m_duplicates; }
+    // "2 files held more than once, 1,234 bytes wasted", or why there are none.
+    const std::string& DuplicatesStatus() const { return m_duplicatesStatus; }
+
   private:
     std::unique_ptr<Catalogue> m_catalogue;
     std::vector<CatalogueHit> m_rows;
     std::string m_status;
+    std::vector<CatalogueDuplicate> m_duplicates;
+    std::string m_duplicatesStatus;
 };

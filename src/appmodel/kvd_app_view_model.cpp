@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "analyzers/info_dialog_header.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "listing/lbn_size_style.h"
@@ -60,7 +61,7 @@ void CKVDAppViewModel::OnUpdate(bool fromView, uint32_t n) {
     }
     const FileEntry* root = tree->root;
     if (root && root->type == 'V' && m_doc)
-        m_doc->SetTitle(Iso_EntryName(root));
+        m_doc->SetTitle(std::string(Iso_EntryName(root)) + (Iso_CurrentDisc().listed ? " (catalogue)" : ""));
     FindDirectory(root, n);
     FillList(m_pEntries);
 }

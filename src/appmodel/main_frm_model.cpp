@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "appmodel/catalogue_browse.h"
 #include "appmodel/disc_analysis.h"
 #include "appmodel/first_drive.h"
 #include "appmodel/image_open.h"
 #include "aspi/aspi_manager.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "platform/drives/drive_setup.h"
 #include "report/report_number.h"
@@ -73,9 +75,12 @@ bool CMainFrameModel::FinishLoad() {
         return false;
     DiscAnalysis analysis = load->TakeAnalysis();
     const uint16_t device = load->Device();
-    // The disc shown stays whole aside until the new one is in place, so a failure can give it back.
+    // The disc shown stays whole aside until the new one is in place, so a failure can give it back (not
+    // one shown from the catalogue, which no drive holds).
     const int previousDevice =
-        g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device ? g_DiscModel->device : -1;
+        g_DiscModel && g_DiscModel->firstSession && g_DiscModel->device != device && !Iso_CurrentDisc().listed
+            ? g_DiscModel->device
+            : -1;
     CLeftViewModel previousTree = std::move(m_tree);
     m_tree.Clear();
     m_list.Clear();
@@ -95,13 +100,57 @@ bool CMainFrameModel::FinishLoad() {
     Iso_InstallDisc(std::move(analysis.disc));
     g_CurrentDevice = device;
     m_watch.Watch(device);
+    ShowInstalled();
+    return true;
+}
+
+bool CMainFrameModel::ShowCatalogued(int number) {
+    std::unique_ptr<Disc> disc;
+    CatalogueDisc info;
+    std::string error;
+    if (!App_ReadCataloguedDisc(number, disc, info, error)) {
+        m_sink.ShowUtf8("Disc " + std::to_string(number) + " cannot be shown from the catalogue: " + error);
+        return false;
+    }
+    CancelLoad();
+    m_tree.Clear();
+    m_list.Clear();
+    if (viewsChanged)
+        viewsChanged();
+    Iso_SetModelAside(); // the disc shown before goes
+    Iso_Initialize();
+    m_catalogued = std::move(info);
+    Iso_InstallDisc(std::move(disc));
+    g_CurrentDevice = kIsoNoDevice; // reads that are not refused go to no drive
+    m_watch.Forget();
+    ShowInstalled();
+    return true;
+}
+
+const CatalogueDisc* CMainFrameModel::Catalogued() const {
+    return g_DiscModel && Iso_CurrentDisc().listed ? &m_catalogued : nullptr;
+}
+
+bool CMainFrameModel::CheckDiscBytes() {
+    if (!CheckDisc())
+        return false;
+    const CatalogueDisc* shown = Catalogued();
+    if (!shown)
+        return true;
+    if (const std::string image = App_CataloguedImage(shown->source); !image.empty() && openImage)
+        openImage(image);
+    else
+        m_sink.ShowUtf8(App_InsertDiscText(*shown));
+    return false;
+}
+
+void CMainFrameModel::ShowInstalled() {
     if (g_DiscModel)
         g_DiscModel->currentTree = g_DiscModel->firstTree;
     m_tree.Fill(g_DiscModel);
     uint32_t hint = 0;
     if (!m_tree.TopLevel().empty() && m_tree.Select(m_tree.TopLevel().front(), &hint))
         m_doc.UpdateAllViews(true, hint);
-    return true;
 }
 
 void CMainFrameModel::LoadFailed(uint16_t device, int code, const std::string& reason, int previousDevice,
@@ -164,7 +213,7 @@ bool CMainFrameModel::OnLevel1Simulation() {
 }
 
 void CMainFrameModel::OnSaveDiscInformation() {
-    if (CheckDisc())
+    if (CheckDiscBytes()) // the report reads every media file
         DoSaveDiscInformation();
 }
 

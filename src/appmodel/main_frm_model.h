@@ -20,6 +20,7 @@
 #include "appmodel/recent_images.h"
 #include "appmodel/save_disc_info_dlg_model.h"
 #include "appmodel/window_placement.h"
+#include "catalogue/catalogue.h"
 
 class CMainFrameModel {
   public:
@@ -74,6 +75,16 @@ class CMainFrameModel {
     // A disc counts as loaded when the model holds a session; otherwise "No Disc" is shown and false
     // returned.
     bool CheckDisc();
+    // Shows disc `number` of the catalogue as a load shows a disc (App_ReadCataloguedDisc): read-only, no
+    // drive behind it, the title marked "(catalogue)". False after a message saying why.
+    bool ShowCatalogued(int number);
+    // The catalogue's fields of the disc shown when it is shown from the catalogue, else nullptr.
+    const CatalogueDisc* Catalogued() const;
+    // For a command that reads the disc's sectors: CheckDisc, and for a disc shown from the catalogue false,
+    // after its image was handed to `openImage` when it is still where it was read from, else after "insert
+    // disc VOLUME (number N)".
+    bool CheckDiscBytes();
+    std::function<void(const std::string& image)> openImage;
     // Disc Information: true when the dialog is to be opened.
     bool OnDiscInformation() { return CheckDisc(); }
     // Lumaset Algorithm(Level1) Simulation: true when its dialog is to be opened, after "No Disc" or "This
@@ -103,6 +114,8 @@ class CMainFrameModel {
     int DiscMngrNo() const { return m_nDiscMngrNo; }
 
   private:
+    // The Disc just made current shown: the tree filled, its first session selected.
+    void ShowInstalled();
     void Report(const char* format, int line, int code, const std::string& reason = {});
     // A failed load: the disc of before back where it came from another drive, then the message.
     void LoadFailed(uint16_t device, int code, const std::string& reason, int previousDevice,
@@ -118,4 +131,5 @@ class CMainFrameModel {
     std::unique_ptr<DiscLoadJob> m_load;
     DriveWatch m_watch;
     std::vector<std::unique_ptr<DiscLoadJob>> m_dropped; // cancelled, until their work ends
+    CatalogueDisc m_catalogued;                          // of the disc shown from the catalogue
 };

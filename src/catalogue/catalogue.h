@@ -151,6 +151,10 @@ void Cat_LoadedDisc(const Disc& from, CatalogueDisc& disc);
 void Cat_EachLoadedEntry(Disc& disc, const std::function<void(CatalogueEntry&)>& put, uint64_t hashUpTo = 0);
 // The size up to which an add hashes a file's bytes by default (CATALOGUE_HASH_MIB in the profile).
 constexpr uint64_t kCatHashUpTo = 64ull << 20;
+// A catalogued disc as a Disc to browse without the disc (Iso_ListedDisc): its sessions and tracks from its
+// TOC, its entries in the catalogue's order, every session named by the disc's volume name. A file recorded
+// in several extents is one entry of its whole size (at most 4 GiB - 1 shown). Null when memory runs out.
+std::unique_ptr<Disc> Cat_ListedDisc(const CatalogueDisc& disc, const std::vector<CatalogueEntry>& entries);
 // A CSV disc report this program wrote, as the catalogue keeps its disc (number, comment, TOC, every entry
 // with its tags); false with the reason for a file that is no such report.
 bool Cat_ReadReport(const std::string& path, CatalogueDisc& disc, std::vector<CatalogueEntry>& entries,

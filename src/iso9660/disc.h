@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -69,7 +70,9 @@ class Disc {
     // beside them.
     RecordPool pool;
     DiscModel* model = nullptr;
-    uint16_t device = 0;       // the device the disc was read from
+    uint16_t device = 0; // the device the disc was read from
+    // Made from a listing of its entries (Iso_ListedDisc), not read from a device: nothing of it can be read.
+    bool listed = false;
     uint16_t shownSession = 0; // the session shown (the list's, where the analysis left it)
     // The last READ TOC answer (full or formatted) and its TOC data length field.
     std::vector<uint8_t> tocBuffer;
@@ -98,6 +101,25 @@ struct DiscAnalysis {
     std::unique_ptr<Disc> disc;
 };
 DiscAnalysis AnalyzeDisc(uint16_t device, uint8_t names = 0);
+
+// A disc known only by the listing of its entries (the catalogue's), to be browsed without the disc: its
+// tracks, then every entry in listing order (a directory before what it holds; an entry whose folder is not
+// listed before it is left out). Its sessions have no block length and its device is kIsoNoDevice, which no
+// drive answers, so every read of it fails; `listed` marks it.
+constexpr uint16_t kIsoNoDevice = 0xFFFF;
+struct IsoListedTrack {
+    uint8_t session = 1, track = 1;
+    uint32_t address = 0, size = 0; // size: an audio track's blocks, 0 for a data track
+};
+struct IsoListedEntry {
+    uint8_t session = 1;   // 1 and up
+    std::string_view path; // "/DIR/FILE" as the listing prints it (UTF-8)
+    char type = 'F';       // 'F' or 'D'
+    uint32_t lbn = 0, size = 0;
+    const uint8_t* date = nullptr; // as FileEntry::date, null without one
+};
+std::unique_ptr<Disc> Iso_ListedDisc(std::string_view volume, const std::vector<IsoListedTrack>& tracks,
+                                     const std::vector<IsoListedEntry>& entries);
 
 // What a Disc keeps of its entries (the Iso_* forms without a Disc look in the current one).
 const char* Iso_EntryText(const Disc& disc, const FileEntry* entry);

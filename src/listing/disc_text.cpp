@@ -113,28 +113,40 @@ void append_unreadable(std::string& out, const FileEntry& e) {
     }
 }
 
-template <class Flush> void append_tree(std::string& out, FileEntry* root, Flush& flush) {
+template <class Flush>
+void append_tree(std::string& out, FileEntry* root, std::string_view prefix, Flush& flush) {
     char head[kLineHead];
-    Report_WalkTree(root, [&](const FileEntry& e, const std::string& path, size_t) {
-        out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
-        out += path;
-        if (const char* target = Iso_SymlinkTarget(&e)) {
-            out += " -> ";
-            out += target;
-        }
-        append_unreadable(out, e);
-        out += '\n';
-        if (out.size() >= kPieceBytes)
-            flush(out);
-    });
+    Report_WalkTree(Iso_CurrentDisc(), root, prefix,
+                    [&](const FileEntry& e, const std::string& path, size_t) {
+                        out.append(head, static_cast<size_t>(put_line_head(head, e) - head));
+                        out += path;
+                        if (const char* target = Iso_SymlinkTarget(&e)) {
+                            out += " -> ";
+                            out += target;
+                        }
+                        append_unreadable(out, e);
+                        out += '\n';
+                        if (out.size() >= kPieceBytes)
+                            flush(out);
+                    });
 }
 
-template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush& flush) {
+// Whether `folder` names the root: "/", or nothing.
+bool is_root(const std::string& folder) {
+    return folder.find_first_not_of('/') == std::string::npos;
+}
+
+template <class Flush>
+void tree_text(const std::string& folder, int sessionIndex, std::string& out, Flush& flush) {
     if (!g_DiscModel)
         return;
     int i = 0;
     for (const SessionTree* t = g_DiscModel->firstTree; t; t = t->next, ++i) {
         if (sessionIndex >= 0 && i != sessionIndex)
+            continue;
+        DiscPath below{t->root, t->root, i, {}};
+        if (!is_root(folder) &&
+            ((below = Report_FindPath(folder, i)).entry == nullptr || below.entry->type == 'F'))
             continue;
         out += format("(Session%d) ", i + 1);
         if (t->root) {
@@ -142,7 +154,7 @@ template <class Flush> void tree_text(int sessionIndex, std::string& out, Flush&
             append_unreadable(out, *t->root);
         }
         out += '\n';
-        append_tree(out, t->root, flush);
+        append_tree(out, below.entry, below.path, flush);
     }
 }
 
@@ -155,6 +167,11 @@ void Report_WalkTree(FileEntry* root,
 
 void Report_WalkTree(const Disc& disc, FileEntry* root,
                      const std::function<void(FileEntry&, const std::string&, size_t)>& visit) {
+    Report_WalkTree(disc, root, {}, visit);
+}
+
+void Report_WalkTree(const Disc& disc, FileEntry* root, std::string_view prefix,
+                     const std::function<void(FileEntry&, const std::string&, size_t)>& visit) {
     if (!root)
         return;
     // Without recursion, one path buffer for every entry: a level keeps where its parent's path ends and
@@ -163,8 +180,8 @@ void Report_WalkTree(const Disc& disc, FileEntry* root,
         FileEntry* next;
         size_t pathLength;
     };
-    std::vector<Level> levels{{root->firstChild, 0}};
-    std::string path;
+    std::vector<Level> levels{{root->firstChild, prefix.size()}};
+    std::string path(prefix);
     while (!levels.empty()) {
         Level& level = levels.back();
         FileEntry* e = level.next;
@@ -310,18 +327,38 @@ std::string Report_TocText() {
 std::string Report_TreeText(int sessionIndex) {
     std::string out;
     auto keep = [](std::string&) {};
-    tree_text(sessionIndex, out, keep);
+    tree_text("/", sessionIndex, out, keep);
     return out;
 }
 
 void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string_view)>& write) {
+    Report_WriteFolderText("/", sessionIndex, write);
+}
+
+bool Report_HoldsFolder(const std::string& folder, int sessionIndex) {
+    int count = 0;
+    for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
+        ++count;
+    for (int i = 0; i < count; ++i)
+        if (sessionIndex < 0 || i == sessionIndex) {
+            if (is_root(folder))
+                return true;
+            const DiscPath found = Report_FindPath(folder, i);
+            if (found.entry && found.entry->type != 'F')
+                return true;
+        }
+    return false;
+}
+
+void Report_WriteFolderText(const std::string& folder, int sessionIndex,
+                            const std::function<void(std::string_view)>& write) {
     std::string out;
     out.reserve(kPieceBytes + 4096);
     auto flush = [&write](std::string& text) {
         write(text);
         text.clear();
     };
-    tree_text(sessionIndex, out, flush);
+    tree_text(folder, sessionIndex, out, flush);
     if (!out.empty())
         write(out);
 }
@@ -344,6 +381,7 @@ DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
             continue;
         FileEntry* dir = trees[size_t(i)]->root;
         FileEntry* entry = dir;
+        std::string path;
         for (size_t k = 0; entry && k < parts.size(); ++k) {
             if (k > 0)
                 dir = entry;
@@ -352,9 +390,11 @@ DiscPath Report_FindPath(const std::string& utf8Path, int sessionIndex) {
                 break;
             }
             entry = Report_FindChild(dir, parts[k], trees[size_t(i)]);
+            if (entry)
+                path += std::string("/") + Iso_EntryName(entry);
         }
         if (entry)
-            return {entry, entry->type == 'F' ? dir : entry, i};
+            return {entry, entry->type == 'F' ? dir : entry, i, std::move(path)};
     }
     return {};
 }

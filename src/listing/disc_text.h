@@ -38,6 +38,12 @@ std::string Report_TreeText(int sessionIndex);
 // The same text handed to `write` in pieces of some 64 KiB as it is made, so that the listing of a disc of
 // many files need not be held whole.
 void Report_WriteTreeText(int sessionIndex, const std::function<void(std::string_view)>& write);
+// The same below folder `folder` (a path as the listing prints it, "/" the root: the whole trees) of each
+// session asked for that holds it as a folder, its entries with their whole paths; such sessions only.
+void Report_WriteFolderText(const std::string& folder, int sessionIndex,
+                            const std::function<void(std::string_view)>& write);
+// Whether session `sessionIndex` (-1: any) holds `folder` as a folder ("/" always).
+bool Report_HoldsFolder(const std::string& folder, int sessionIndex);
 
 // Every entry below `root`, depth first as the listing goes (a directory before its children), with its UTF-8
 // path ("/DIR/FILE") and the length of the part of that path that is its directory's ("" for the root's).
@@ -48,6 +54,10 @@ void Report_WalkTree(
 // reads a Disc of its own.
 void Report_WalkTree(
     const Disc& disc, FileEntry* root,
+    const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
+// The same below a folder whose path is `prefix` ("/DIR"), the entries' paths starting with it.
+void Report_WalkTree(
+    const Disc& disc, FileEntry* root, std::string_view prefix,
     const std::function<void(FileEntry& entry, const std::string& path, size_t directoryLength)>& visit);
 
 // Shift-JIS text of the engine to UTF-8 for terminals and files.
@@ -73,6 +83,7 @@ struct DiscPath {
     FileEntry* entry = nullptr;
     FileEntry* directory = nullptr;
     int session = -1;
+    std::string path; // the entry's path as the listing prints it ("" for a root)
 };
 // Looks in session `sessionIndex`, or with -1 in every session from the last to the first: the last session
 // that holds the path answers. Nothing found: entry null.

@@ -1,6 +1,8 @@
 // String tables of the desktop program: captions, menus, prompts and messages.
 #pragma once
 
+#include <iterator>
+
 #include "res/resource.h"
 
 constexpr const char* IDS_APP_TITLE = "CKVD Explorer"; // 57344
@@ -23,6 +25,7 @@ struct MenuDef {
 
 inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DRIVE},
                                             {"Open Disc &Image...", ID_OPEN_IMAGE},
+                                            {"Open Catal&ogued Disc...", ID_OPEN_CATALOGUED},
                                             {"Save DiscInformation(&W)...", ID_SAVE_DISCINFO},
                                             {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
                                             {nullptr, ID_SEPARATOR},
@@ -42,11 +45,11 @@ inline constexpr MenuItemDef kViewMenu[] = {{"ToolBar(&T)", ID_VIEW_TOOLBAR},
                                             {"Numbers in Base 1&6", ID_LBNSIZE_BASE16},
                                             {"Numbers in &MSF", ID_LBNSIZE_MSF}};
 inline constexpr MenuItemDef kHelpMenu[] = {{"About(&A)...", ID_APP_ABOUT}};
-inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, 8},
-                                        {"Edit(&E)", kEditMenu, 1},
-                                        {"Tool(&T)", kToolMenu, 4},
-                                        {"View(&V)", kViewMenu, 6},
-                                        {"Help(&H)", kHelpMenu, 1}};
+inline constexpr MenuDef kMainMenu[] = {{"File(&F)", kFileMenu, int(std::size(kFileMenu))},
+                                        {"Edit(&E)", kEditMenu, int(std::size(kEditMenu))},
+                                        {"Tool(&T)", kToolMenu, int(std::size(kToolMenu))},
+                                        {"View(&V)", kViewMenu, int(std::size(kViewMenu))},
+                                        {"Help(&H)", kHelpMenu, int(std::size(kHelpMenu))}};
 
 inline constexpr MenuItemDef kLbnSizeMenu[] = {{"LBN/Size (&10)", ID_LBNSIZE_BASE10},
                                                {"LBN/Size (&16)", ID_LBNSIZE_BASE16},
@@ -92,6 +95,9 @@ inline const char* App_CommandPrompt(int command) {
         return "Copy the disc into an image file (.iso, or .cue with its .bin), with a map of what was read "
                "and a "
                "log with the hashes\nSave Disc Image";
+    case ID_OPEN_CATALOGUED:
+        return "Browse a disc of the catalogue without the disc: its tree and list as the catalogue keeps "
+               "them\nOpen Catalogued Disc";
     case ID_FIND_IN_CATALOGUE:
         return "Find files of every catalogued disc by name, path or tag text\nFind in Catalogue";
     case ID_APP_EXIT:

@@ -15,7 +15,7 @@ import sqlite3
 import subprocess
 import time
 
-from ckvdtest import CKVD, CkvdCase, fresh, main, read, run, tool, write
+from ckvdtest import CKVD, CkvdCase, fresh, main, ok, read, run, tool, write, xorriso_paths
 
 HOME = fresh("catalog")
 os.environ.update(XDG_DATA_HOME=os.path.join(HOME, "data"), XDG_CONFIG_HOME=os.path.join(HOME, "config"))
@@ -100,6 +100,35 @@ class Catalog(CkvdCase):
         self.assertEqual(catalog("remove", str(first + 1))[0], 0)
         self.assertEqual([d["number"] for d in json.loads(run("catalog", "list", "--json").stdout)], [first])
         self.assertFails(["catalog", "remove", str(first + 1)], 1, f"no disc {first + 1} in the catalogue")
+
+    def test_ls_without_the_disc(self):
+        # A catalogued disc's tree is what ckvd ls prints of its image (whose paths xorriso reads alike): all of
+        # it and below a nested folder, text and JSON. The JSON's fields the catalogue keeps are compared: not
+        # the date's GMT offset, nor the other forms of a name (identifier, joliet, report_name).
+        src = fresh("catalog", "browse")
+        for path in ("日本語/歌/さくら.txt", "Žluťoučký kůň/a/b/c.txt", "Žluťoučký kůň/a/d.txt", "top.txt"):
+            write(os.path.join(src, path), path)
+        image, db = os.path.join(HOME, "browse.iso"), os.path.join(HOME, "browse.sqlite")
+        tool("genisoimage", "-quiet", "-R", "-J", "-input-charset", "utf-8", "-V", "BROWSE", "-o", image, src)
+        number = re.search(r"disc (\d+)", catalog("add", image, "--catalogue", db)[1])[1]
+        keep = ("type", "lbn", "size", "kind", "name", "directory", "path")
+        for folder in ([], ["/Žluťoučký kůň/a"], ["/日本語"]):
+            listed = catalog("ls", number, *folder, "--catalogue", db)
+            self.assertEqual(listed[:2], (0, ok("ls", image, *folder)), folder)
+            prefix = folder[0] + "/" if folder else "/"
+            self.assertEqual({line.split("  ")[-1] for line in listed[1].splitlines()[1:]},
+                             {p for p in xorriso_paths(image) if p.startswith(prefix)})
+            disc, cat = (json.loads(text)["sessions"] for text in (
+                ok("ls", "--json", image, *folder), catalog("ls", number, *folder, "--json", "--catalogue", db)[1]))
+            self.assertEqual([(s["session"], s["volume"], [({k: e[k] for k in keep}, e["date"][:19])
+                                                           for e in s["entries"]]) for s in cat],
+                             [(s["session"], s["volume"], [({k: e[k] for k in keep}, e["date"][:19])
+                                                           for e in s["entries"]]) for s in disc])
+        for args, needle in ((["/top.txt"], "/top.txt is not a directory"), (["/nothing"], "no entry /nothing"),
+                             (["/日本語/歌/さくら.txt/x"], "no entry")):
+            self.assertFails(["ls", image, *args], 1, needle)
+            self.assertFails(["catalog", "ls", number, *args, "--catalogue", db], 1, needle)
+        self.assertFails(["catalog", "ls", "99", "--catalogue", db], 1, "no disc 99 in the catalogue")
 
     def test_dupes_export_and_backup(self):
         db = os.path.join(HOME, "two.sqlite")

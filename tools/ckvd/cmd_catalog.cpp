@@ -1,8 +1,9 @@
-// ckvd catalog: the disc catalogue: add a disc, search, list, show and remove discs (check, vacuum and copy
-// in cmd_catalog_admin).
+// ckvd catalog: the disc catalogue: add a disc, search, list, show, list the tree of and remove discs
+// (check, vacuum and copy in cmd_catalog_admin).
 #include <algorithm>
 #include <cstdio>
 
+#include "appmodel/app_modules.h"
 #include "appmodel/catalogue_add.h"
 #include "catalogue/catalogue.h"
 #include "cli.h"
@@ -10,6 +11,8 @@
 #include "cli_options.h"
 #include "cmd_catalog_admin.h"
 #include "commands.h"
+#include "iso9660/disc.h"
+#include "iso9660/iso9660.h"
 #include "json_writer.h"
 #include "report/disc_report.h"
 
@@ -125,6 +128,8 @@ bool WellFormed(const CliOptions& o) {
     const size_t n = o.args.size();
     if (what == "show" || what == "remove")
         return n == 2 && DiscNumberArg(o.args[1]) >= 0;
+    if (what == "ls")
+        return (n == 2 || (n == 3 && o.args[2].rfind('/', 0) == 0)) && DiscNumberArg(o.args[1]) >= 0;
     return ((what == "search" || what == "backup") && n == 2) ||
            ((what == "list" || what == "dupes") && n == 1) || (what == "export" && n == 1 && o.csv) ||
            (what == "import" && n >= 2);
@@ -218,6 +223,23 @@ int Show(Catalogue& cat, const CliOptions& o) {
     return Cli_FinishOutput(0);
 }
 
+// A catalogued disc's tree below PATH, printed as ckvd ls prints it of the disc itself: the disc made again
+// from the catalogue's entries is the loaded one.
+int Ls(Catalogue& cat, const CliOptions& o) {
+    CatalogueDisc disc;
+    std::vector<CatalogueEntry> entries;
+    std::string error;
+    if (!cat.Show(DiscNumberArg(o.args[1]), disc, entries, error))
+        return Failed(error);
+    std::unique_ptr<Disc> listed = Cat_ListedDisc(disc, entries);
+    if (!listed)
+        return Failed("out of memory");
+    entries = {};
+    EngineSession engine;
+    Iso_InstallDisc(std::move(listed));
+    return Ls_Listing(o, o.args.size() == 3 ? o.args[2] : "/");
+}
+
 int Import(Catalogue& cat, const CliOptions& o) {
     int failed = 0;
     for (size_t i = 1; i < o.args.size(); ++i) {
@@ -306,8 +328,8 @@ int Cmd_Catalog(int argc, char** argv) {
         return Add(o);
     if (Cmd_IsCatalogAdmin(what))
         return Cmd_CatalogAdmin(o);
-    static const char* const kKnown[] = {"search", "list",   "show",  "remove",
-                                         "import", "export", "dupes", "backup"};
+    static const char* const kKnown[] = {"search", "list",  "show",   "remove", "import",
+                                         "export", "dupes", "backup", "ls"};
     if (std::none_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return what == k; }))
         return Cli_UsageError("unknown command '" + what + "'");
     if (!WellFormed(o))
@@ -323,6 +345,8 @@ int Cmd_Catalog(int argc, char** argv) {
         return List(cat, o);
     if (what == "show")
         return Show(cat, o);
+    if (what == "ls")
+        return Ls(cat, o);
     if (what == "remove")
         return cat.Remove(DiscNumberArg(o.args[1]), error) ? Cli_FinishOutput(0) : Failed(error);
     if (what == "import")

@@ -11,7 +11,7 @@ constexpr Command kCommands[] = {
     {"drives", "ckvd drives [--json] [--demo] [--image PATH]...",
      "the scanned CD-ROM devices (images put into image drives first) and their readiness"},
     {"toc", "ckvd toc [--json] DRIVE", "the sessions and tracks of the disc's TOC"},
-    {"ls", "ckvd ls [--json] [--session N] DRIVE", "the file tree of one session or of every session"},
+    {"ls", "ckvd ls [--json] [--session N] DRIVE [PATH]", "the file tree of one session or of every session"},
     {"info", "ckvd info [--json] [--session N] DRIVE PATH...\nckvd info --file [--json] FILE...",
      "what Tag Information shows for each file (ID3 tags, MPEG frame, Windows Media, WAV, JPEG, CD audio "
      "track); with --file for files of the local file system"},
@@ -34,12 +34,15 @@ constexpr Command kCommands[] = {
      "ckvd catalog add DRIVE [--number N] [--comment TEXT] [--catalogue FILE]\n"
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
      "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]\n"
+     "ckvd catalog ls N [PATH] [--json] [--catalogue FILE]\n"
      "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]\n"
      "ckvd catalog import REPORT.csv... [--catalogue FILE]\n"
      "ckvd catalog check|vacuum|copy --to CATALOGUE [--catalogue FILE]",
      "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc "
      "already "
-     "there is updated), search paths and tag texts of every disc, list, show or remove discs, export every "
+     "there is updated), search paths and tag texts of every disc, list, show or remove discs, list a disc's "
+     "tree as ls "
+     "does without the disc, export every "
      "entry "
      "as CSV, list files found on several discs, copy the catalogue while it is in use, read disc reports "
      "into it, check it, give back the room of removed discs, copy every disc into another catalogue; a "

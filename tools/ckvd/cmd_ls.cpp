@@ -1,4 +1,4 @@
-// ckvd ls: the file tree of one session or of every session.
+// ckvd ls: the file tree of one session or of every session, whole or below a folder.
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -17,12 +17,16 @@ int Cmd_Ls(int argc, char** argv) {
     CliOptions o;
     if (const int rc = Cli_ParseOptions(argc, argv, CLI_JSON | CLI_SESSION, o))
         return rc;
-    std::string drive;
-    if (!Cli_SingleArg(o.args, drive))
+    // PATH as the listing prints it, from the root: a second word without its "/" is no path.
+    if (o.args.empty() || o.args.size() > 2 || (o.args.size() == 2 && o.args[1].rfind('/', 0) != 0))
         return Cli_Usage();
     EngineSession engine;
-    if (!CliDisc_Start(engine, drive))
+    if (!CliDisc_Start(engine, o.args[0]))
         return kExitFailure;
+    return Ls_Listing(o, o.args.size() == 2 ? o.args[1] : "/");
+}
+
+int Ls_Listing(const CliOptions& o, const std::string& folder) {
     int count = 0;
     for (const SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next)
         ++count;
@@ -40,12 +44,19 @@ int Cmd_Ls(int argc, char** argv) {
                 if (note.unreadable == 0) // said below, with the counts of each kind
                     std::fprintf(stderr, "ckvd: (Session%d) %s\n", index + 1, note.text.c_str());
             }
+    if (!Report_HoldsFolder(folder, o.session)) {
+        const DiscPath found = Report_FindPath(folder, o.session);
+        std::fprintf(stderr,
+                     found.entry ? "ckvd: %s is not a directory\n" : "ckvd: no entry %s on the disc\n",
+                     folder.c_str());
+        return kExitFailure;
+    }
     // Written as it is made: a disc of many files is never held as one text.
     if (o.json) {
         JsonWriter out(Cli_WriteStdout);
-        Json_Tree(out, o.session);
+        Json_Tree(out, o.session, folder);
     } else {
-        Report_WriteTreeText(o.session, Cli_WriteStdout);
+        Report_WriteFolderText(folder, o.session, Cli_WriteStdout);
     }
     // What could not be read is listed, marked; a line per damaged session says how much was read.
     index = 0;

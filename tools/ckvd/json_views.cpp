@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "appmodel/recorded_date.h"
+#include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "listing/disc_text.h"
@@ -179,11 +180,15 @@ void NameForms(JsonWriter& json, const NameTrees& trees, FileEntry& e, std::stri
 
 } // namespace
 
-void Json_Tree(JsonWriter& json, int sessionIndex) {
+void Json_Tree(JsonWriter& json, int sessionIndex, const std::string& folder) {
     json.BeginObject().Key("sessions").BeginArray();
     int index = 0;
+    const bool whole = folder.find_first_not_of('/') == std::string::npos;
     for (SessionTree* t = g_DiscModel ? g_DiscModel->firstTree : nullptr; t; t = t->next, ++index) {
         if (sessionIndex >= 0 && index != sessionIndex)
+            continue;
+        DiscPath below{t->root, t->root, index, {}};
+        if (!whole && ((below = Report_FindPath(folder, index)).entry == nullptr || below.entry->type == 'F'))
             continue;
         json.BeginObject().Key("session").Int(index + 1).Key("volume");
         json.String(t->root ? Iso_EntryName(t->root) : "");
@@ -203,7 +208,7 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
                                   ? Iso_NamesTree(t, ISO_NAMES_JOLIET)
                                   : nullptr;
         SessionTree* report = Iso_ReportTree(t);
-        Report_WalkTree(t->root, [&](FileEntry& e, const std::string& path, size_t directoryLength) {
+        const auto visit = [&](FileEntry& e, const std::string& path, size_t directoryLength) {
             const bool file = e.type == 'F';
             if (file && e.kind == 0) // not classified yet: by its extension, as the list does
                 Iso_SetFileKind(&e);
@@ -243,7 +248,8 @@ void Json_Tree(JsonWriter& json, int sessionIndex) {
             json.Key("path").String(path);
             TrackTextKeys(json, e);
             json.EndObject();
-        });
+        };
+        Report_WalkTree(Iso_CurrentDisc(), below.entry, below.path, visit);
         json.EndArray().EndObject();
     }
     json.EndArray();

@@ -18,7 +18,8 @@ void Json_Toc(JsonWriter& json);
 // session (index from 0) or of every session (-1), entries depth first as `ckvd ls` lists them. The CD-TEXT
 // the disc records: "cd_text": {title, performer, songwriter, catalog, notes} beside "sessions", and an audio
 // track file's title, performer, songwriter and isrc in its entry (each key only where recorded).
-void Json_Tree(JsonWriter& json, int sessionIndex);
+// Below `folder` ("/DIR"), the sessions that hold it as a folder and the entries below it only.
+void Json_Tree(JsonWriter& json, int sessionIndex, const std::string& folder = "/");
 
 // One file's Tag Information as an object: path, session, directory, kind, analyzer, an audio track file's
 // CD-TEXT as in Json_Tree, and the dialog's fields ({label, value, number where the value starts with one}).

@@ -302,7 +302,7 @@ std::vector<int> CKVDAppView::SelectedRows() const {
 
 void CKVDAppView::OnSaveToDisc() {
     const std::vector<int> rows = SelectedRows();
-    if (!m_sink || rows.empty())
+    if (!m_sink || rows.empty() || !DiscBytes())
         return;
     // One file: the save-file dialog; several rows or a directory: a folder for all of them. The copies find
     // a row's entry (a later extent's file) along the disc's order, whatever the list's order.
@@ -330,14 +330,14 @@ void CKVDAppView::OnSaveToDisc() {
 
 void CKVDAppView::OnTagInformation() {
     FileEntry* entry = const_cast<FileEntry*>(m_content.Entry(m_content.CurrentItem()));
-    if (!m_sink || !entry)
+    if (!m_sink || !entry || !DiscBytes())
         return;
     if (std::unique_ptr<QDialog> dlg = App_TagInfoDialog(entry, *m_sink, this))
         dlg->exec();
 }
 
 void CKVDAppView::OpenNavigationViewer(FileEntry* entry) {
-    if (!m_sink || !entry || entry->type != 'F')
+    if (!m_sink || !entry || entry->type != 'F' || !DiscBytes())
         return;
     if (std::unique_ptr<CNavViewerDlg> dlg = App_NavigationViewer(entry, *m_sink, this))
         dlg->exec();

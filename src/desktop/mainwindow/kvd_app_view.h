@@ -95,6 +95,9 @@ class CKVDAppView final : public QStackedWidget {
     void SetOpenParent(std::function<void()> openParent) { m_openParent = std::move(openParent); }
     // What a Save to Disc did, in words for the status bar.
     void SetSaved(std::function<void(const std::string&)> saved) { m_saved = std::move(saved); }
+    // Asked before a command reads the disc's sectors (Save to Disc, Tag Information, a navigation viewer):
+    // false when they cannot be read, after it said why.
+    void SetDiscBytes(std::function<bool()> discBytes) { m_discBytes = std::move(discBytes); }
 
     // LBN/Size commands of the context menu.
     void OnCommand(int command);
@@ -120,6 +123,8 @@ class CKVDAppView final : public QStackedWidget {
     std::function<void(const FileEntry*)> m_openDirectory;
     std::function<void()> m_openParent;
     std::function<void(const std::string&)> m_saved;
+    std::function<bool()> m_discBytes;
+    bool DiscBytes() const { return !m_discBytes || m_discBytes(); }
     FileListModel* m_model;
     QTreeView* m_report;
     QListView* m_icons;

@@ -122,6 +122,10 @@ CMainFrame::CMainFrame(ckvd::ui::MessageSink& sink, ckvd::ui::ProfileStore& prof
         m_right->SetSort({column, profile.GetInt("SORTORDER", 0) != 0});
     m_right->SetOpenParent([this] { OnParentFolder(); });
     m_right->SetSaved([this](const std::string& done) { ShowLastAction(done); });
+    // A disc shown from the catalogue has no sectors to read: its image is opened instead where it is still
+    // there, else the disc is asked for.
+    m_right->SetDiscBytes([this] { return m_model.CheckDiscBytes(); });
+    m_model.openImage = [this](const std::string& image) { OpenDiscImage(QString::fromStdString(image)); };
 
     // The list reads the tree's selection through the document; show its new rows and the new title.
     m_model.Doc().updateListView = [this](bool fromView, uint32_t hint) {
@@ -219,6 +223,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_PLAYER_CHECK), &QAction::triggered, this, [this] { OnPlayerCheck(); });
     connect(Action(ID_ADD_TO_CATALOGUE), &QAction::triggered, this, [this] { OnAddToCatalogue(); });
     connect(Action(ID_FIND_IN_CATALOGUE), &QAction::triggered, this, [this] { OnFindInCatalogue(); });
+    connect(Action(ID_OPEN_CATALOGUED), &QAction::triggered, this, [this] { OnOpenCatalogued(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {

@@ -58,6 +58,11 @@ class CMainFrame final : public QMainWindow {
     void OnPlayerCheck();
     void OnAddToCatalogue();
     void OnFindInCatalogue();
+    // File > Open Catalogued Disc: the catalogue's discs, the one chosen shown by ShowCatalogued.
+    void OnOpenCatalogued();
+    // Shows disc `number` of the catalogue without the disc (read-only, its title marked "(catalogue)") and,
+    // where `path` is given, that entry of it as ShowEntry does. False when it cannot be shown.
+    bool ShowCatalogued(int number, const std::string& path = {}, int session = -1);
     // Shows the entry at `path` (as ckvd ls prints it) of the 0-based session, or of the last session that
     // holds it with -1: its directory in the tree and, for a file, its row in the list. False when there is
     // none.

@@ -20,6 +20,7 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/open_catalogued_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_image_dlg.h"
 #include "desktop/dialogs/verify_dlg.h"
@@ -158,7 +159,7 @@ void CMainFrame::OnLevel1Simulation() {
 }
 
 void CMainFrame::OnVerifyDisc() {
-    if (!m_model.CheckDisc())
+    if (!m_model.CheckDiscBytes())
         return;
     CVerifyDlg dlg(m_sink, this);
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
@@ -166,14 +167,14 @@ void CMainFrame::OnVerifyDisc() {
 }
 
 void CMainFrame::OnSaveDiscImage() {
-    if (!m_model.CheckDisc())
+    if (!m_model.CheckDiscBytes())
         return;
     CSaveImageDlg dlg(m_sink, this);
     dlg.exec();
 }
 
 void CMainFrame::OnAddToCatalogue() {
-    if (!m_model.CheckDisc())
+    if (!m_model.CheckDiscBytes())
         return;
     if (m_backgroundWork) {
         if (m_catalogueAdd) // one add at a time: the one running says when it is done
@@ -205,12 +206,32 @@ void CMainFrame::OnFindInCatalogue() {
     dlg.onOpen = [this](const std::string& image, int session, const std::string& path) {
         return OpenDiscImage(QString::fromStdString(image)) && ShowEntry(path, session - 1);
     };
+    dlg.onBrowse = [this](int number, int session, const std::string& path) {
+        return ShowCatalogued(number, path, session - 1);
+    };
     dlg.onMessage = [this](const std::string& message) { m_sink.ShowUtf8(message); };
     dlg.exec();
 }
 
+void CMainFrame::OnOpenCatalogued() {
+    COpenCataloguedDlg dlg(this);
+    if (dlg.exec() == QDialog::Accepted && dlg.Selected() >= 0)
+        ShowCatalogued(dlg.Selected());
+}
+
+bool CMainFrame::ShowCatalogued(int number, const std::string& path, int session) {
+    StopLoads();
+    if (!m_model.ShowCatalogued(number))
+        return false;
+    m_left->Reload();
+    m_right->Reload();
+    ArrangeSplitter();
+    ShowTreeNotes();
+    return path.empty() || ShowEntry(path, session);
+}
+
 void CMainFrame::OnPlayerCheck() {
-    if (!m_model.CheckDisc())
+    if (!m_model.CheckDiscBytes())
         return;
     CPlayerCheckDlg dlg(m_sink, this);
     dlg.SetBackground(m_backgroundWork);

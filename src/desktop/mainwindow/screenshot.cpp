@@ -6,16 +6,20 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QWindow>
 #include <functional>
 #include <memory>
 
+#include "appmodel/catalogue_add.h"
+#include "appmodel/catalogue_browse.h"
 #include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/open_catalogued_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
 #include "desktop/dialogs/save_image_dlg.h"
@@ -32,10 +36,40 @@
 
 namespace {
 
+constexpr int kOwnCatalogueDisc = 12;
+std::string g_selected; // --select's path
+
 struct DialogMaker {
     const char* name;
+    // The dialog; none for a picture of the window alone.
     std::function<std::unique_ptr<QDialog>(CMainFrame&, std::string* error)> make;
+    // What the window is to show first; false with the reason.
+    std::function<bool(CMainFrame&, std::string* error)> prepare = {};
 };
+
+// The disc shown added to a catalogue of the run's own (in the temporary folder, removed at its end) as disc
+// 12, with a copy as disc 13 so that its files have duplicates; the catalogue's windows read that one.
+bool UseOwnCatalogue(CMainFrame& frame, std::string* error) {
+    static QTemporaryDir dir;
+    if (!frame.Model().CheckDisc() || !dir.isValid()) {
+        *error = "the catalogue's pictures need a disc loaded and a temporary folder";
+        return false;
+    }
+    const std::string path = dir.filePath("catalogue.sqlite").toStdString();
+    App_UseCatalogue(path);
+    return App_CatalogueLoadedTwice(path, kOwnCatalogueDisc, "CKVD_DEMO_COPY", *error);
+}
+
+// The window showing the disc from the run's own catalogue, with what --select chose.
+bool ShowCatalogued(CMainFrame& frame, std::string* error) {
+    if (!UseOwnCatalogue(frame, error))
+        return false;
+    if (!frame.ShowCatalogued(kOwnCatalogueDisc, g_selected)) {
+        *error = "the disc could not be shown from the catalogue";
+        return false;
+    }
+    return true;
+}
 
 // The file row chosen with --select, or nullptr.
 FileEntry* SelectedFile(CMainFrame& frame) {
@@ -212,6 +246,20 @@ const std::vector<DialogMaker>& Dialogs() {
         {"find-catalogue", MakeFindCatalogue},
         {"save-image", MakeSaveImage},
         {"verify", MakeVerify},
+        // The catalogue's windows over a catalogue of the run's own: the disc shown and a copy of it.
+        {"open-catalogued",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             return std::make_unique<COpenCataloguedDlg>(&frame);
+         },
+         UseOwnCatalogue},
+        {"catalogue-disc", nullptr, ShowCatalogued},
+        {"catalogue-duplicates",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
+             dlg->Tabs()->setCurrentIndex(CFindCatalogueDlg::DuplicatesTab);
+             return dlg;
+         },
+         UseOwnCatalogue},
     };
     return dialogs;
 }
@@ -234,6 +282,7 @@ std::vector<std::string> Screenshot_DialogNames() {
 }
 
 bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* error) {
+    g_selected = path;
     if (frame.ShowEntry(path))
         return true;
     *error = "nothing on the disc has the path " + path;
@@ -278,16 +327,21 @@ bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString
         *error = "the main window did not appear";
         return false;
     }
-    QImage shot = Screenshot_Grab(frame);
-    if (!dialog.empty()) {
-        const DialogMaker* maker = nullptr;
-        for (const DialogMaker& d : Dialogs())
-            if (dialog == d.name)
-                maker = &d;
-        if (!maker) {
-            *error = "no dialog is called " + dialog;
+    const DialogMaker* maker = nullptr;
+    for (const DialogMaker& d : Dialogs())
+        if (dialog == d.name)
+            maker = &d;
+    if (!dialog.empty() && !maker) {
+        *error = "no dialog is called " + dialog;
+        return false;
+    }
+    if (maker && maker->prepare) {
+        if (!maker->prepare(frame, error))
             return false;
-        }
+        QApplication::processEvents();
+    }
+    QImage shot = Screenshot_Grab(frame);
+    if (maker && maker->make) {
         std::unique_ptr<QDialog> dlg = maker->make(frame, error);
         if (!dlg)
             return false;
