@@ -171,6 +171,10 @@ class Catalog(CkvdCase):
             os.environ["XDG_CONFIG_HOME"] = config
         self.assertEqual(catalog("dupes", "--catalogue", nohash)[1].splitlines()[0],
                          f"same name and size: SHARED.MP3, {size} bytes on discs 0, 1")
+        # The same file named by both sessions of a disc (the demo's README.TXT) is one copy, no duplicate.
+        demo = os.path.join(HOME, "demo-dupes.sqlite")
+        self.assertEqual(catalog("add", "demo", "--catalogue", demo)[0], 0)
+        self.assertEqual(catalog("dupes", "--catalogue", demo)[1], "")
         rows = run("catalog", "export", "--csv", "--catalogue", db).stdout.splitlines()
         self.assertEqual(rows[0].split(",")[:4], ["Number", "Volume", "Session", "Path"])
         self.assertEqual([r.split(",")[:5] for r in rows[1:]],
