@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 
 #include <algorithm>
+#include <ctime>
 #include <functional>
 #include <map>
 
@@ -45,7 +46,18 @@ bool Catalogue::Add(const CatalogueDisc& disc, const std::vector<CatalogueEntry>
 bool Catalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
                     const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
                     std::string& error) {
-    return Opened(error) && m_store->Add(disc, walk, newNumber, number, updated, count, error);
+    if (!Opened(error))
+        return false;
+    if (!disc.added.empty()) // a report's or another catalogue's time stands
+        return m_store->Add(disc, walk, newNumber, number, updated, count, error);
+    CatalogueDisc now = disc;
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    now.added = text;
+    return m_store->Add(now, walk, newNumber, number, updated, count, error);
 }
 
 void Catalogue::StopWhen(const std::atomic<bool>* stop) {

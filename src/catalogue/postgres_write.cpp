@@ -1,6 +1,5 @@
 // Writing the PostgreSQL catalogue: the add transaction (behind the writers' lock, its blocks sent by one
 // binary COPY while the disc is walked), a disc's removal and the next free number.
-#include <ctime>
 
 #include "catalogue/catalogue_block.h"
 #include "catalogue/catalogue_key.h"
@@ -11,15 +10,6 @@ using cat_pg::Params;
 using cat_pg::Result;
 
 namespace {
-
-std::string Now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
-}
 
 // COPY's binary form: big-endian fields, each after its length.
 void PutInt(std::string& out, uint64_t v, int bytes) {
@@ -79,7 +69,7 @@ bool PostgresCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk
                 .Text(disc.toc)
                 .Text(disc.comment)
                 .Text(disc.source)
-                .Text(disc.added.empty() ? Now() : disc.added),
+                .Text(disc.added),
             &id, error) &&
         SendBlocks(id.Int(0, 0), walk, key, disc, entries, error) &&
         Settle(id.Int(0, 0), disc, key, entries, newNumber, use, old, error) && m_db.Run("COMMIT", error)) {

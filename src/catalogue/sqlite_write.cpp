@@ -1,24 +1,9 @@
 // Writing the SQLite catalogue: the add transaction (blocks made on a second thread while the disc is
 // walked), a disc's removal and the next free number.
-#include <ctime>
-
 #include "catalogue/catalogue_block.h"
 #include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
-
-namespace {
-
-std::string Now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
-}
-
-} // namespace
 
 int SqliteCatalogue::NextNumber() {
     Statement s;
@@ -101,7 +86,7 @@ bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
     d.Text(3, disc.toc);
     d.Text(4, disc.comment);
     d.Text(5, disc.source);
-    d.Text(6, disc.added.empty() ? Now() : disc.added);
+    d.Text(6, disc.added);
     DiscKey hash;
     uint64_t entries = 0;
     bool old = false;
