@@ -46,6 +46,12 @@ int DiscEntrySource::Open() {
         extents_.push_back({e->lbn, e->size, size_});
         size_ += e->size;
     }
+    // A piece never holds more than one extent: a small file's is its few blocks, not a zeroed 64 KiB (a
+    // disc of 90,000 small files hashed for the catalogue zeroed 6 GB).
+    uint64_t largest = 1;
+    for (const Extent& x : extents_)
+        largest = std::max<uint64_t>(largest, (uint64_t(x.size) + bl_ - 1) / bl_);
+    pieceBlocks_ = uint32_t(std::min<uint64_t>(pieceBlocks_, largest));
     return BYTES_OK;
 }
 
