@@ -15,13 +15,14 @@ constexpr const char* kApplication = "ckvd-explorer disc catalogue";
 
 // Version 1: discs, and their entries in blocks, each block with its document of folded texts under a
 // trigram index. Block bytes are compressed already: the server keeps them out of line as they are.
+// (Each statement in parentheses: its lines are one literal, not elements missing their commas.)
 constexpr const char* kSchema1[] = {
-    "CREATE TABLE discs(id bigserial PRIMARY KEY, number integer NOT NULL UNIQUE, volume text NOT NULL, "
-    "sessions integer NOT NULL, toc text NOT NULL, disc_key text NOT NULL, comment text NOT NULL, "
-    "source text NOT NULL, added text NOT NULL, entries bigint NOT NULL DEFAULT 0)",
+    ("CREATE TABLE discs(id bigserial PRIMARY KEY, number integer NOT NULL UNIQUE, volume text NOT NULL, "
+     "sessions integer NOT NULL, toc text NOT NULL, disc_key text NOT NULL, comment text NOT NULL, "
+     "source text NOT NULL, added text NOT NULL, entries bigint NOT NULL DEFAULT 0)"),
     "CREATE INDEX discs_key ON discs(disc_key)",
-    "CREATE TABLE blocks(disc bigint NOT NULL REFERENCES discs(id) ON DELETE CASCADE, n integer NOT NULL, "
-    "entries integer NOT NULL, data bytea NOT NULL, doc text NOT NULL, PRIMARY KEY(disc, n))",
+    ("CREATE TABLE blocks(disc bigint NOT NULL REFERENCES discs(id) ON DELETE CASCADE, n integer NOT NULL, "
+     "entries integer NOT NULL, data bytea NOT NULL, doc text NOT NULL, PRIMARY KEY(disc, n))"),
     "ALTER TABLE blocks ALTER COLUMN data SET STORAGE EXTERNAL",
     "CREATE INDEX blocks_doc ON blocks USING gin(doc gin_trgm_ops)",
 };
