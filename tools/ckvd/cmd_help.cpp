@@ -35,7 +35,7 @@ constexpr Command kCommands[] = {
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"
      "ckvd catalog list|show N|remove N [--json] [--catalogue FILE]\n"
      "ckvd catalog ls N [PATH] [--json] [--catalogue FILE]\n"
-     "ckvd catalog export --csv|dupes|backup FILE [--catalogue FILE]\n"
+     "ckvd catalog export --csv|dupes [--json]|backup FILE [--catalogue FILE]\n"
      "ckvd catalog import REPORT.csv... [--catalogue FILE]\n"
      "ckvd catalog check|vacuum|copy --to CATALOGUE [--catalogue FILE]",
      "the disc catalogue ($XDG_DATA_HOME/ckvd-explorer/catalogue.sqlite): add the disc of DRIVE (a disc "
