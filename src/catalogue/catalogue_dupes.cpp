@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_store.h"
+#include "platform/bytes/hex_text.h"
 
 namespace {
 
@@ -84,10 +85,8 @@ bool Catalogue::Duplicates(std::vector<CatalogueDuplicate>& found, std::string& 
                         d.name =
                             by == By::TitleAndArtist ? e.title + " / " + e.artist : std::string(Name(e.path));
                         d.size = by == By::TitleAndArtist ? 0 : e.size;
-                        static constexpr char kHex[] = "0123456789abcdef";
                         if (by == By::Content)
-                            for (unsigned char c : e.hash)
-                                d.hash += {kHex[c >> 4], kHex[c & 15]};
+                            d.hash = bytes::HexText(e.hash.data(), e.hash.size());
                     }
                     d.copies.push_back({disc.number, disc.volume, e.session, e.path});
                 });

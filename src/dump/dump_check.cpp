@@ -12,6 +12,7 @@
 #include <span>
 
 #include "dump/dump_map.h"
+#include "platform/bytes/hex_text.h"
 #include "verify/sector_check.h"
 
 namespace {
@@ -42,21 +43,12 @@ class Hasher {
         uint8_t md5[MD5_DIGEST_SIZE], sha1[SHA1_DIGEST_SIZE];
         md5_digest(&m_md5, sizeof md5, md5);
         sha1_digest(&m_sha1, sizeof sha1, sha1);
-        h.md5 = Hex(md5, sizeof md5);
-        h.sha1 = Hex(sha1, sizeof sha1);
+        h.md5 = bytes::HexText(md5, sizeof md5);
+        h.sha1 = bytes::HexText(sha1, sizeof sha1);
         return h;
     }
 
   private:
-    static std::string Hex(const uint8_t* digest, size_t size) {
-        std::string hex;
-        char two[3];
-        for (size_t i = 0; i < size; ++i) {
-            std::snprintf(two, sizeof two, "%02x", digest[i]);
-            hex += two;
-        }
-        return hex;
-    }
     md5_ctx m_md5;
     sha1_ctx m_sha1;
     uLong m_crc = crc32(0, nullptr, 0);

@@ -14,6 +14,7 @@
 #include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "json_writer.h"
+#include "platform/bytes/hex_text.h"
 #include "report/disc_report.h"
 
 namespace {
@@ -35,13 +36,8 @@ void EntryJson(JsonWriter& out, const CatalogueEntry& e) {
         out.Key("sampling").Uint(e.sampling);
     if (e.seconds)
         out.Key("seconds").Uint(e.seconds);
-    if (!e.hash.empty()) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        std::string hex;
-        for (unsigned char c : e.hash)
-            hex += {kHex[c >> 4], kHex[c & 15]};
-        out.Key("sha1").String(hex);
-    }
+    if (!e.hash.empty())
+        out.Key("sha1").String(bytes::HexText(e.hash.data(), e.hash.size()));
 }
 
 // A disc's own fields, as list and show give them.
