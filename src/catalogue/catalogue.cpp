@@ -159,7 +159,6 @@ bool Catalogue::CopyTo(Catalogue& to, const std::function<void(const CatalogueDi
     if (!List(discs, error) || !to.Opened(error))
         return false;
     // Each disc on its own: one that cannot go (its number another disc's there) is told, the rest go on.
-    std::string reasons;
     size_t lost = 0;
     for (CatalogueDisc& disc : discs) {
         CatalogueDisc shown;
@@ -168,19 +167,14 @@ bool Catalogue::CopyTo(Catalogue& to, const std::function<void(const CatalogueDi
         if (!Show(disc.number, shown, entries, why) ||
             !to.Add(shown, entries, nullptr, nullptr, nullptr, why)) {
             ++lost;
-            if (failed)
-                failed(disc.number, why);
-            else
-                reasons += (reasons.empty() ? "" : "; ") + std::string("disc ") +
-                           std::to_string(disc.number) + ": " + why;
+            failed(disc.number, why);
             continue;
         }
         if (done)
             done(shown);
     }
     if (lost)
-        error = failed ? std::to_string(lost) + (lost == 1 ? " disc was" : " discs were") + " not copied"
-                       : reasons;
+        error = std::to_string(lost) + (lost == 1 ? " disc was" : " discs were") + " not copied";
     return lost == 0;
 }
 

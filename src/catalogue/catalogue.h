@@ -131,10 +131,10 @@ class Catalogue {
     // Gives back the room of removed discs and brings the index to one piece.
     bool Vacuum(std::string& error);
     // Every disc of this catalogue into `to` under its own number, each in its own transaction (a disc `to`
-    // holds already is updated); `done` is told each disc copied, `failed` (when given) each disc that could
-    // not go with the reason, and the copy goes on.
+    // holds already is updated); `done` is told each disc copied, `failed` each disc that could not go with
+    // the reason, and the copy goes on (`error` then counts them).
     bool CopyTo(Catalogue& to, const std::function<void(const CatalogueDisc&)>& done, std::string& error,
-                const std::function<void(int number, const std::string& why)>& failed = nullptr);
+                const std::function<void(int number, const std::string& why)>& failed);
 
   private:
     bool Opened(std::string& error) const;
