@@ -1,7 +1,7 @@
 // libpq under the PostgreSQL catalogue: connecting, binary parameters and results, COPY, failures in words.
 #include "catalogue/postgres_connection.h"
 
-#include <libpq-fe.h>
+#include "catalogue/libpq_loader.h"
 
 namespace cat_pg {
 
@@ -25,6 +25,12 @@ std::string OneLine(const char* message) {
         }
     }
     return out.empty() ? "the server gave no reason" : out;
+}
+
+// Only a connection that opened calls through it: Connection::Open loads the library first.
+const LibPq& Pq() {
+    std::string ignored;
+    return *LibPq_Load(ignored);
 }
 
 void Quiet(void*, const char*) {} // the server's notices ("already exists, skipping") are not the user's
@@ -85,12 +91,14 @@ std::vector<const char*> Params::Values() const {
 }
 
 Result::~Result() {
-    PQclear(m_r);
+    if (m_r)
+        Pq().PQclear(m_r);
 }
 
 Result& Result::operator=(Result&& o) noexcept {
     if (this != &o) {
-        PQclear(m_r);
+        if (m_r)
+            Pq().PQclear(m_r);
         m_r = o.m_r;
         o.m_r = nullptr;
     }
@@ -98,15 +106,15 @@ Result& Result::operator=(Result&& o) noexcept {
 }
 
 int Result::Rows() const {
-    return m_r ? PQntuples(m_r) : 0;
+    return m_r ? Pq().PQntuples(m_r) : 0;
 }
 
 bool Result::Null(int row, int column) const {
-    return PQgetisnull(m_r, row, column) != 0;
+    return Pq().PQgetisnull(m_r, row, column) != 0;
 }
 
 std::string_view Result::Bytes(int row, int column) const {
-    return {PQgetvalue(m_r, row, column), size_t(PQgetlength(m_r, row, column))};
+    return {Pq().PQgetvalue(m_r, row, column), size_t(Pq().PQgetlength(m_r, row, column))};
 }
 
 int64_t Result::Int(int row, int column) const {
@@ -120,49 +128,54 @@ int64_t Result::Int(int row, int column) const {
 }
 
 Connection::~Connection() {
-    PQfinish(m_conn);
+    if (m_conn)
+        Pq().PQfinish(m_conn);
 }
 
 bool Connection::Open(const std::string& uri, std::string& error) {
     m_shown = ShownUri(uri);
+    if (!LibPq_Load(error)) {
+        error = m_shown + ": " + error;
+        return false;
+    }
     // What the URI does not say first, so that it may override them; the encoding last, so that it does not.
     const char* keys[] = {"connect_timeout", "fallback_application_name", "dbname", "client_encoding",
                           nullptr};
     const char* values[] = {"10", "ckvd-explorer", uri.c_str(), "UTF8", nullptr};
-    m_conn = PQconnectdbParams(keys, values, 1);
-    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        error = m_shown + ": " + OneLine(m_conn ? PQerrorMessage(m_conn) : "out of memory");
+    m_conn = Pq().PQconnectdbParams(keys, values, 1);
+    if (!m_conn || Pq().PQstatus(m_conn) != CONNECTION_OK) {
+        error = m_shown + ": " + OneLine(m_conn ? Pq().PQerrorMessage(m_conn) : "out of memory");
         return false;
     }
-    PQsetNoticeProcessor(m_conn, Quiet, nullptr);
+    Pq().PQsetNoticeProcessor(m_conn, Quiet, nullptr);
     return true;
 }
 
 std::string Connection::Failure(pg_result* r) {
-    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const char* state = r ? Pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     m_state = state ? state : "";
-    const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    return m_shown + ": " + OneLine(primary ? primary : PQerrorMessage(m_conn));
+    const char* primary = r ? Pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    return m_shown + ": " + OneLine(primary ? primary : Pq().PQerrorMessage(m_conn));
 }
 
 bool Connection::Run(const std::string& sql, const Params& params, Result* result, std::string& error) {
     const std::vector<const char*> values = params.Values();
-    pg_result* raw = PQexecParams(m_conn, sql.c_str(), params.Count(), params.Types(), values.data(),
-                                  params.Lengths(), params.Formats(), 1);
-    const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+    pg_result* raw = Pq().PQexecParams(m_conn, sql.c_str(), params.Count(), params.Types(), values.data(),
+                                       params.Lengths(), params.Formats(), 1);
+    const ExecStatusType status = raw ? Pq().PQresultStatus(raw) : PGRES_FATAL_ERROR;
     const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_COPY_IN;
     if (!ok)
         error = Failure(raw);
     if (ok && result)
         *result = Result(raw);
     else
-        PQclear(raw);
+        Pq().PQclear(raw);
     return ok;
 }
 
 void Connection::Rollback() {
     std::string ignored;
-    if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+    if (Pq().PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         Run("ROLLBACK", ignored);
 }
 
@@ -171,25 +184,25 @@ bool Connection::StartCopy(const std::string& sql, std::string& error) {
 }
 
 bool Connection::PutCopy(std::string_view bytes, std::string& error) {
-    if (PQputCopyData(m_conn, bytes.data(), int(bytes.size())) == 1)
+    if (Pq().PQputCopyData(m_conn, bytes.data(), int(bytes.size())) == 1)
         return true;
     error = Failure(nullptr);
     return false;
 }
 
 bool Connection::EndCopy(const std::string& failure, std::string& error) {
-    if (PQputCopyEnd(m_conn, failure.empty() ? nullptr : failure.c_str()) != 1) {
+    if (Pq().PQputCopyEnd(m_conn, failure.empty() ? nullptr : failure.c_str()) != 1) {
         error = Failure(nullptr);
         return false;
     }
     // The COPY's outcome, then nothing more.
     bool ok = true;
-    while (pg_result* r = PQgetResult(m_conn)) {
-        if (PQresultStatus(r) != PGRES_COMMAND_OK && ok && failure.empty()) {
+    while (pg_result* r = Pq().PQgetResult(m_conn)) {
+        if (Pq().PQresultStatus(r) != PGRES_COMMAND_OK && ok && failure.empty()) {
             error = Failure(r);
             ok = false;
         }
-        PQclear(r);
+        Pq().PQclear(r);
     }
     return ok && failure.empty();
 }
