@@ -1,9 +1,10 @@
 // A catalogue block as a damaged catalogue file may hold it (the first two bytes are the row's entry count):
 // the decoder checks every field; a block it takes is written again and reads back to the same entries; its
-// texts go through the index document, which must name every trigram of each path, and the folding search.
+// texts go through the index's trigrams of each group, which must name every trigram of each path, the
+// entries' masks, which must have each path's bits, and the folding search.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,19 +37,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < entries.size(); ++i)
         if (!Same(entries[i], back[i]))
             std::abort();
-    // The index document names every trigram a search for any part of a path looks for (a NUL ends texts).
-    const std::string document = Cat_IndexText(entries);
-    std::set<std::string> indexed;
-    for (size_t at = 0, end; (end = document.find('\0', at)) != std::string::npos; at = end + 1)
-        indexed.insert(document.substr(at, end - at));
+    // The groups' trigrams name every trigram a search for any part of a path looks for; each entry's mask
+    // has the bits of its path's.
+    std::string masks;
+    std::vector<std::vector<uint64_t>> groups = Cat_GroupGrams(entries, &masks);
+    for (std::vector<uint64_t>& g : groups)
+        std::sort(g.begin(), g.end());
+    if (masks.size() != 8 * entries.size())
+        std::abort();
+    const size_t group = Cat_GroupSize(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::vector<uint64_t> grams = Cat_TextGrams(Cat_Folded(entries[i].path));
+        const std::vector<uint64_t>& indexed = groups.at(i / group);
+        if (entries[i].path.find('\0') != std::string::npos) // a NUL ends a text of the index
+            continue;
+        if (!Cat_MaskHolds(masks, i, Cat_TextMask(grams)))
+            std::abort();
+        for (uint64_t g : grams)
+            if (!std::binary_search(indexed.begin(), indexed.end(), g))
+                std::abort();
+    }
     for (const CatalogueEntry& e : entries) {
         if (!Cat_Holds(e.path, Cat_Folded(e.path)) || !Cat_Holds(e.title, Cat_Folded(e.title)))
             std::abort(); // every text holds itself, in any case
         const std::vector<uint32_t> folded = Cat_Folded(e.path);
-        if (e.path.find('\0') == std::string::npos)
-            for (const std::string& gram : Cat_Trigrams(folded))
-                if (!indexed.count(gram))
-                    std::abort();
         // Every part of the folded path is found in it, but one that parts a kana from its voicing mark.
         for (size_t from = 0, to = folded.size(); from < to; from += 1 + from / 2, to -= 1 + to / 3) {
             const bool parted = to < folded.size() && (folded[to] == 0x3099 || folded[to] == 0x309A) &&

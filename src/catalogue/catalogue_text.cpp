@@ -1,7 +1,7 @@
-// Case folding, trigrams and the index's tokenizer. A block's index document holds each of its trigrams once,
-// however often the block has it: a disc of 90,000 entries has millions of trigrams but a few hundred
-// thousand distinct ones per block, and the index's cost follows what it is given. The document is made
-// apart from the database (on a second core while the disc is walked); the tokenizer only splits it.
+// Case folding and trigrams. A group of entries gives the index each of its trigrams once, however often it
+// has it: a disc of 90,000 entries has millions of trigrams but far fewer distinct ones per group, and the
+// index's cost follows what it is given. They are taken apart from the database (on a second core while the
+// disc is walked). The tokenizer of earlier versions' full-text index stays for their files' migration.
 #include "catalogue/catalogue_text.h"
 
 #include <sqlite3.h>
@@ -136,25 +136,10 @@ template <class F> void EachTrigram(std::string_view text, F each) {
     }
 }
 
-// One of the mask's 96 bits for a trigram (one bit each keeps the masks of entries with long tags sparse
-// enough).
-void MaskAdd(CatalogueMask& mask, uint64_t key) {
-    const unsigned bit = unsigned(((key * 0x9E3779B97F4A7C15ull) >> 32) % 96);
-    mask[bit / 32] |= uint32_t(1) << (bit % 32);
-}
-
 // `text`'s code points, folded, appended to `out`.
 void FoldInto(std::string_view text, std::vector<uint32_t>& out) {
     for (size_t at = 0; at < text.size();)
         FoldEach(Next(text, at), [&](uint32_t c) { out.push_back(c); });
-}
-
-std::string KeyText(uint64_t key) {
-    std::string t;
-    Iso_AppendUtf8(t, uint32_t(key >> 42) - 1);
-    Iso_AppendUtf8(t, uint32_t(key >> 21) & 0x1FFFFF);
-    Iso_AppendUtf8(t, uint32_t(key) & 0x1FFFFF);
-    return t;
 }
 
 int TokenizerCreate(void*, const char**, int, Fts5Tokenizer** out) {
@@ -240,26 +225,36 @@ bool Cat_Holds(std::string_view text, std::span<const uint32_t> folded) {
     }
 }
 
-std::vector<std::string> Cat_Trigrams(std::span<const uint32_t> folded) {
-    std::vector<std::string> out;
-    TrigramSet seen;
-    for (size_t i = 0; i + 2 < folded.size(); ++i) {
-        const uint64_t key = Key(folded[i], folded[i + 1], folded[i + 2]);
-        if (seen.Insert(key))
-            out.push_back(KeyText(key));
-    }
+std::vector<uint64_t> Cat_TextGrams(std::span<const uint32_t> folded) {
+    std::vector<uint64_t> out;
+    for (size_t i = 0; i + 2 < folded.size(); ++i)
+        out.push_back(Key(folded[i], folded[i + 1], folded[i + 2]));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 
-std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* masks) {
+uint64_t Cat_MaskBit(uint64_t gram) {
+    return uint64_t(1) << ((gram * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
+uint64_t Cat_TextMask(std::span<const uint64_t> grams) {
+    uint64_t mask = 0;
+    for (uint64_t g : grams)
+        mask |= Cat_MaskBit(g);
+    return mask;
+}
+
+std::vector<uint64_t> Cat_IndexGrams(std::span<const CatalogueEntry> entries, std::vector<uint64_t>* masks) {
     thread_local TrigramSet seen;
     thread_local std::string piece;
-    std::string grams;
-    CatalogueMask mask{}, folderMask{};
-    const auto take = [&](uint64_t key) __attribute__((always_inline)) { // for every trigram of a block
-        MaskAdd(mask, key);
+    std::vector<uint64_t> grams;
+    uint64_t folderMask = 0, mask = 0;
+    uint64_t* into = &mask;
+    const auto take = [&](uint64_t key) __attribute__((always_inline)) {
+        *into |= Cat_MaskBit(key);
         if (seen.Insert(key))
-            (grams += KeyText(key)) += kCatTextBreak;
+            grams.push_back(key);
     };
     std::string_view folder = "\x01"; // no folder yet
     for (const CatalogueEntry& e : entries) {
@@ -268,12 +263,13 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
         const std::string_view dir =
             slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
         if (dir != folder) { // a folder's trigrams are taken once for all its entries
-            mask = {};
+            folderMask = 0;
+            into = &folderMask;
             EachTrigram(dir, take);
-            folderMask = mask;
             folder = dir;
         }
         mask = folderMask;
+        into = &mask;
         // The folder's last characters that fold to two or more, so that trigrams across the '/' are kept.
         size_t tail = dir.size();
         for (size_t n = 0; n < 2 && tail > 0;) {
@@ -287,26 +283,10 @@ std::string Cat_IndexText(std::span<const CatalogueEntry> entries, std::string* 
         for (const std::string* tag : {&e.title, &e.artist, &e.album})
             EachTrigram(*tag, take);
         if (masks)
-            masks->append(reinterpret_cast<const char*>(mask.data()), sizeof mask);
+            masks->push_back(mask);
     }
     seen.Clear();
     return grams;
-}
-
-CatalogueMask Cat_TextMask(std::span<const uint32_t> folded) {
-    CatalogueMask mask{};
-    for (size_t i = 0; i + 2 < folded.size(); ++i)
-        MaskAdd(mask, Key(folded[i], folded[i + 1], folded[i + 2]));
-    return mask;
-}
-
-bool Cat_MaskHolds(std::string_view masks, size_t entry, const CatalogueMask& wanted) {
-    if ((entry + 1) * sizeof(CatalogueMask) > masks.size())
-        return true; // no mask: the entry is checked
-    CatalogueMask m;
-    std::memcpy(m.data(), masks.data() + entry * sizeof m, sizeof m);
-    return (m[0] & wanted[0]) == wanted[0] && (m[1] & wanted[1]) == wanted[1] &&
-           (m[2] & wanted[2]) == wanted[2];
 }
 
 bool Cat_RegisterTokenizer(sqlite3* db) {
@@ -326,4 +306,16 @@ bool Cat_RegisterTokenizer(sqlite3* db) {
 bool Cat_EntryHolds(const CatalogueEntry& e, std::span<const uint32_t> folded) {
     return Cat_Holds(e.path, folded) || Cat_Holds(e.title, folded) || Cat_Holds(e.artist, folded) ||
            Cat_Holds(e.album, folded);
+}
+
+bool Cat_TakeHits(const CatalogueHit& disc, std::vector<CatalogueEntry>& entries,
+                  std::span<const uint32_t> folded, size_t limit, std::vector<CatalogueHit>& hits,
+                  const std::function<bool(size_t)>& may) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (hits.size() >= limit)
+            return false;
+        if ((!may || may(i)) && Cat_EntryHolds(entries[i], folded))
+            hits.push_back({disc.number, disc.volume, disc.source, std::move(entries[i])});
+    }
+    return hits.size() < limit;
 }

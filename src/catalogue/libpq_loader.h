@@ -8,11 +8,26 @@
 
 namespace cat_pg {
 
-#define CKVD_LIBPQ_FUNCTIONS(X)                                                                              \
-    X(PQclear)                                                                                               \
-    X(PQconnectdbParams) X(PQerrorMessage) X(PQexecParams) X(PQfinish) X(PQgetResult) X(PQgetisnull)         \
-        X(PQgetlength) X(PQgetvalue) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField)     \
-            X(PQresultStatus) X(PQsetNoticeProcessor) X(PQstatus) X(PQtransactionStatus)
+// clang-format off
+#define CKVD_LIBPQ_FUNCTIONS(X) \
+    X(PQclear) \
+    X(PQconnectdbParams) \
+    X(PQerrorMessage) \
+    X(PQexecParams) \
+    X(PQfinish) \
+    X(PQgetResult) \
+    X(PQgetisnull) \
+    X(PQgetlength) \
+    X(PQgetvalue) \
+    X(PQntuples) \
+    X(PQputCopyData) \
+    X(PQputCopyEnd) \
+    X(PQresultErrorField) \
+    X(PQresultStatus) \
+    X(PQsetNoticeProcessor) \
+    X(PQstatus) \
+    X(PQtransactionStatus)
+// clang-format on
 
 struct LibPq {
 #define CKVD_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;

@@ -68,13 +68,7 @@ bool PostgresCatalogue::Search(const std::string& text, size_t limit, std::vecto
     hits.clear();
     const std::vector<uint32_t> folded = Cat_Folded(text);
     const auto check = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries) {
-        for (CatalogueEntry& e : entries) {
-            if (hits.size() >= limit)
-                return false;
-            if (Cat_EntryHolds(e, folded))
-                hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
-        }
-        return hits.size() < limit;
+        return Cat_TakeHits(disc, entries, folded, limit, hits);
     };
     if (limit == 0)
         return true;

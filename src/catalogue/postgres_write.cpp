@@ -11,6 +11,9 @@ using cat_pg::Result;
 
 namespace {
 
+// A block's entries on the server: its document of their texts is what the trigram index reads.
+constexpr size_t kBlockEntries = 256;
+
 // COPY's binary form: big-endian fields, each after its length.
 void PutInt(std::string& out, uint64_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
@@ -92,7 +95,7 @@ bool PostgresCatalogue::SendBlocks(int64_t id, const CatalogueWalk& walk, std::s
     std::string out("PGCOPY\n\377\r\n\0", 11);
     PutInt(out, 0, 8); // no flags, no header extension
     // The walk's entries a block at a time; the slots' texts serve again for the next block's.
-    std::vector<CatalogueEntry> block(kCatBlockEntries);
+    std::vector<CatalogueEntry> block(kBlockEntries);
     size_t inBlock = 0, blocks = 0;
     DiscKey hash;
     bool sent = true;
@@ -108,7 +111,7 @@ bool PostgresCatalogue::SendBlocks(int64_t id, const CatalogueWalk& walk, std::s
         hash.Mix(e);
         ++entries;
         std::swap(block[inBlock++], e);
-        if (inBlock == kCatBlockEntries) {
+        if (inBlock == kBlockEntries) {
             PutBlock(out, id, blocks++, block);
             inBlock = 0;
             flush(1 << 20);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_store.h"
+#include "catalogue/sqlite_index.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -52,16 +53,16 @@ class SqliteCatalogue final : public CatalogueStore {
     bool ReadVersion(int& version, int& tables, std::string& error);
     // Whether a file of `version` is this program's catalogue (or a new one) it can use.
     bool Recognise(int version, int tables, std::string& error);
-    // Every block's index document and masks made again, and every disc's key, inside the caller's
-    // transaction.
+    // The index made again from every block, and every disc's key, inside the caller's transaction.
     bool Reindex(std::string& error);
     bool Rekey(const std::map<int64_t, cat_internal::DiscKey>& keys, std::string& error);
     bool DiscIdentities(cat_internal::Statement& discs, std::vector<std::pair<int64_t, CatalogueDisc>>& ids,
                         std::string& error);
-    // Version 1's rows of entries into blocks, inside the caller's transaction.
+    // Version 1's rows of entries into the current blocks (their tables made), inside the caller's
+    // transaction.
     bool ToVersion2(std::string& error);
     bool CopyVersion1Rows(std::string& error);
-    // `entries` as the blocks of disc `disc`, each with its masks and index document.
+    // `entries` as the blocks of disc `disc`, their groups' trigrams into the add's lists.
     bool WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries, std::string& error);
     bool WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, std::string& error);
     // The add's steps inside its transaction: the walk's entries written as the blocks of disc row `id`
@@ -77,6 +78,7 @@ class SqliteCatalogue final : public CatalogueStore {
     void FinishStatements();
 
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_putBlock[3] = {}; // a block's row, its masks and its index document, kept prepared
+    sqlite3_stmt* m_putBlock = nullptr; // a block's row, kept prepared
+    cat_internal::IndexLists m_lists;   // the index's lists of the add's groups
     std::string m_path;
 };

@@ -59,14 +59,13 @@ bool EachRow(sqlite3* db, const std::string& path, Statement& s, F each, std::st
 }
 
 // Calls `each` with the entries of every block the condition `where` (on blocks b and discs d, its
-// parameters bound by `bind`) picks, in disc and block order, until it returns false; a block that cannot be
-// read fails the whole walk.
-using BlockVisit =
-    std::function<bool(const CatalogueHit&, std::vector<CatalogueEntry>&, std::string_view masks)>;
-
-// With `wanted`, a block none of whose entries' masks has its bits is passed over unread.
+// parameters bound by `bind`) picks, with the block's id, in disc and block order, until it returns false; a
+// block that cannot be read fails the whole walk.
+using BlockVisit = std::function<bool(const CatalogueHit&, std::vector<CatalogueEntry>&, int64_t block)>;
+// Whether a block is worth reading, from its id, entry count and entries' masks (read without its bytes).
+using BlockWorth = std::function<bool(int64_t block, size_t entries, std::string_view masks)>;
 bool EachBlock(sqlite3* db, const std::string& path, const std::string& where,
                const std::function<void(Statement&)>& bind, const BlockVisit& each, std::string& error,
-               const CatalogueMask* wanted = nullptr);
+               const BlockWorth* worth = nullptr);
 
 } // namespace cat_internal

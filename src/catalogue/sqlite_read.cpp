@@ -1,13 +1,15 @@
 // Reading the SQLite catalogue: the walk over blocks, search, the disc list.
+#include <unordered_map>
+
 #include "catalogue/catalogue_block.h"
+#include "catalogue/sqlite_index.h"
 #include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
 
-// With `wanted`, a block none of whose entries' masks has its bits is passed over unread.
 bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::string& where,
                              const std::function<void(Statement&)>& bind, const BlockVisit& each,
-                             std::string& error, const CatalogueMask* wanted) {
+                             std::string& error, const BlockWorth* worth) {
     // One read transaction for the whole walk: the blocks are those of one state of the file, and each
     // statement does not take and drop the file's locks again.
     const bool own = sqlite3_get_autocommit(db) != 0;
@@ -23,17 +25,15 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
                 sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         }
     } endRead{db, own};
-    // The blocks' ids in disc and block order first: the sort then carries no block bytes. A search, which
-    // reads few of the blocks it names, takes their places from the small index rather than from the pages
-    // of their bytes.
-    Statement ids, one, maskOf;
-    const std::string sql = std::string("SELECT b.id, b.entries FROM blocks b ") +
-                            (wanted ? "INDEXED BY blocks_place " : "") + "JOIN discs d ON d.id = b.disc " +
+    // The blocks' ids in disc and block order first, from the small index of their places: the sort then
+    // carries no block bytes.
+    Statement ids, one;
+    const std::string sql = "SELECT b.id, b.entries FROM blocks b INDEXED BY blocks_place JOIN discs d ON "
+                            "d.id = b.disc " +
                             where + " ORDER BY d.number, b.n";
     if (!ids.Prepare(db, sql.c_str()) ||
-        !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.data FROM blocks b "
-                         "JOIN discs d ON d.id = b.disc WHERE b.id = ?") ||
-        !maskOf.Prepare(db, "SELECT masks FROM block_masks WHERE id = ?")) {
+        !one.Prepare(db, "SELECT d.number, d.volume, d.source, b.masks, b.data FROM blocks b "
+                         "JOIN discs d ON d.id = b.disc WHERE b.id = ?")) {
         error = Message(db, path);
         return false;
     }
@@ -45,34 +45,23 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
     CatalogueHit disc;
     std::vector<CatalogueEntry> entries;
     for (const auto& [id, count] : found) {
-        std::string_view masks;
-        if (wanted && count > 0) {
-            sqlite3_reset(maskOf.s);
-            maskOf.Int(1, id);
-            if (sqlite3_step(maskOf.s) == SQLITE_ROW) {
-                masks = maskOf.ColumnBytes(0);
-                size_t i = 0; // an entry past the masks' end holds them all: a damaged row hides nothing
-                while (i < size_t(count) && !Cat_MaskHolds(masks, i, *wanted))
-                    ++i;
-                if (i == size_t(count))
-                    continue;
-            }
-        }
         sqlite3_reset(one.s);
         one.Int(1, id);
         if (sqlite3_step(one.s) != SQLITE_ROW) {
             error = Message(db, path);
             return false;
         }
+        if (worth && count >= 0 && !(*worth)(id, size_t(count), one.ColumnBytes(3)))
+            continue;
         disc.number = int(one.ColumnInt(0));
         disc.volume = one.ColumnText(1);
         disc.source = one.ColumnText(2);
-        if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(3), size_t(count), entries)) {
+        if (count < 0 || !Cat_DecodeBlock(one.ColumnBytes(4), size_t(count), entries)) {
             error = path + ": the file is damaged (a block of disc " + std::to_string(disc.number) +
                     " cannot be read)";
             return false;
         }
-        if (!each(disc, entries, masks))
+        if (!each(disc, entries, id))
             break;
     }
     return true;
@@ -80,36 +69,61 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
 
 bool SqliteCatalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
                              std::string& error) {
-    hits.clear();
+    // A search reads through a mapping of the file: it touches a few hundred pages, a copy and a call
+    // each otherwise. (An add does not: the pages it reads would count as its memory.)
+    if (!Exec("PRAGMA mmap_size = 2147418112", error))
+        return false;
     const std::vector<uint32_t> folded = Cat_Folded(text);
-    // The blocks that hold every trigram of the text; a text of one or two characters has none, and every
-    // block is looked at.
-    std::string match;
-    for (const std::string& gram : Cat_Trigrams(folded)) {
-        match += match.empty() ? "\"" : " AND \"";
-        for (char c : gram)
-            match += c == '"' ? std::string("\"\"") : std::string(1, c);
-        match += '"';
-    }
-    // Within those blocks, the entries whose masks have the text's bits.
-    const CatalogueMask mask = Cat_TextMask(folded);
-    const auto check = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries,
-                           std::string_view masks) {
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (hits.size() >= limit)
-                return false;
-            CatalogueEntry& e = entries[i];
-            if (Cat_MaskHolds(masks, i, mask) && Cat_EntryHolds(e, folded))
-                hits.push_back({disc.number, disc.volume, disc.source, std::move(e)});
-        }
-        return hits.size() < limit;
-    };
-    if (match.empty())
+    const std::vector<uint64_t> grams = Cat_TextGrams(folded);
+    if (grams.empty()) // one or two characters: no trigram, every entry is checked
         return EachBlock(
-            m_db, m_path, "", [](Statement&) {}, check, error);
+            m_db, m_path, "", [](Statement&) {},
+            [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, int64_t) {
+                return Cat_TakeHits(disc, entries, folded, limit, hits);
+            },
+            error);
+    // One read transaction: the groups found and the blocks read are of one state of the file.
+    if (!Exec("BEGIN", error))
+        return false;
+    struct EndRead {
+        sqlite3* db;
+        ~EndRead() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
+    } endRead{m_db};
+    std::vector<int64_t> groups;
+    if (!Index_Groups(m_db, m_path, grams, groups, error))
+        return false;
+    if (groups.empty())
+        return true;
+    std::unordered_map<int64_t, unsigned> found; // each block's groups
+    std::string ids = "[";
+    for (int64_t g : groups) {
+        unsigned& bits = found[g / int64_t(kCatGroups)];
+        if (!bits)
+            (ids += std::to_string(g / int64_t(kCatGroups))) += ',';
+        bits |= 1u << (g % int64_t(kCatGroups));
+    }
+    ids.back() = ']';
+    // Within those groups, the entries whose masks have the text's bits; a block with none is not read.
+    const uint64_t wanted = Cat_TextMask(grams);
+    std::string_view masks;
+    unsigned bits = 0;
+    size_t group = 1; // the entries of each group of the block
+    const auto may = [&](size_t i) { return (bits >> (i / group) & 1) && Cat_MaskHolds(masks, i, wanted); };
+    const BlockWorth worth = [&](int64_t block, size_t count, std::string_view m) {
+        masks = m;
+        bits = found[block];
+        group = Cat_GroupSize(count);
+        for (size_t i = 0; i < count; ++i)
+            if (may(i))
+                return true;
+        return false;
+    };
     return EachBlock(
-        m_db, m_path, "WHERE b.id IN (SELECT rowid FROM block_text WHERE block_text MATCH ?)",
-        [&](Statement& s) { s.Text(1, match); }, check, error, &mask);
+        m_db, m_path, "WHERE b.id IN (SELECT value FROM json_each(?))", [&](Statement& s) { s.Text(1, ids); },
+        [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, int64_t) {
+            return Cat_TakeHits(disc, entries, folded, limit, hits, may);
+        },
+        error, &worth);
 }
 
 bool SqliteCatalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::string& error) {
@@ -131,7 +145,7 @@ bool SqliteCatalogue::Discs(int number, std::vector<CatalogueDisc>& discs, std::
 }
 
 bool SqliteCatalogue::Blocks(int number, const CatalogueBlockVisit& each, std::string& error) {
-    const auto visit = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, std::string_view) {
+    const auto visit = [&](const CatalogueHit& disc, std::vector<CatalogueEntry>& entries, int64_t) {
         return each(disc, entries);
     };
     if (number < 0)

@@ -4,13 +4,14 @@
 #include <sys/stat.h>
 
 #include "catalogue/catalogue_block.h"
+#include "catalogue/sqlite_index.h"
 #include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
 
 namespace {
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 constexpr int kBusyMs = 3000; // a second writer waits this long, then the catalogue is busy
 
 // Schema version 1: a row per entry, indexed by SQLite's trigram tokenizer with every trigram of every path.
@@ -51,6 +52,27 @@ constexpr const char* kSchema3 = "CREATE INDEX blocks_place ON blocks(id, disc, 
 
 // Version 4: texts are found without their diacritics and in any case of any script ("zlutoucky" in
 // "Žluťoučký", "ς" as "σ", "ß" as "ss"); the index documents and masks are made again with that folding.
+
+// Version 5: the index is lists of groups of entries for each trigram (sqlite_index.h), made again from the
+// blocks, which get ids that are never used again (a removed block's groups stay in the lists until a
+// merge), and each block's entries' masks in its row, before its bytes (read without them). Pages of lists
+// are rows appended in order (which fills the file's pages), found through a small index.
+constexpr const char* kSchema5 = R"(
+DROP TABLE block_text;
+DROP TABLE block_masks;
+CREATE TABLE blocks5(
+  id INTEGER PRIMARY KEY AUTOINCREMENT, disc INTEGER NOT NULL REFERENCES discs(id) ON DELETE CASCADE,
+  n INTEGER NOT NULL, entries INTEGER NOT NULL, masks BLOB NOT NULL, data BLOB NOT NULL, UNIQUE(disc, n));
+INSERT INTO blocks5 SELECT id, disc, n, entries, x'', data FROM blocks;
+DROP TABLE blocks;
+ALTER TABLE blocks5 RENAME TO blocks;
+CREATE INDEX blocks_place ON blocks(id, disc, n, entries);
+CREATE TABLE segments(seg INTEGER PRIMARY KEY, level INTEGER NOT NULL);
+CREATE TABLE postings(
+  id INTEGER PRIMARY KEY, seg INTEGER NOT NULL REFERENCES segments(seg) ON DELETE CASCADE,
+  first INTEGER NOT NULL, page BLOB NOT NULL);
+CREATE UNIQUE INDEX postings_at ON postings(seg, first);
+)";
 
 void MakeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
@@ -117,8 +139,8 @@ bool SqliteCatalogue::Open(const std::string& path, bool create, std::string& er
     }
     // In WAL mode a commit needs no sync of the database file: a crash keeps it whole, at worst without the
     // last transaction.
-    // A new file gets pages of 16 KB (a file there keeps its own): a large disc's add writes a quarter of
-    // the pages, each a call, and its commit copies them again into the file.
+    // A new file gets pages of 16 KB (a file there keeps its own): two blocks fill one (kCatBlockBytes), and
+    // a large disc's add writes a quarter of the pages, each a call, that it would at 4 KB.
     return Exec("PRAGMA page_size = 16384", error) && Exec("PRAGMA foreign_keys = ON", error) &&
            UseWal(error) && Exec("PRAGMA synchronous = NORMAL", error) && Migrate(error);
 }
@@ -183,9 +205,10 @@ bool SqliteCatalogue::Migrate(std::string& error) {
     if (!Exec("BEGIN IMMEDIATE", error))
         return false;
     const bool ok = ReadVersion(version, tables, error) && Recognise(version, tables, error) &&
-                    (version >= 1 || Exec(kSchema1, error)) && (version >= 2 || ToVersion2(error)) &&
-                    (version >= 3 || Exec(kSchema3, error)) &&
-                    (version < 2 || version >= 4 || Reindex(error)) && Exec("PRAGMA user_version = 4", error);
+                    (version >= 1 || Exec(kSchema1, error)) && (version >= 2 || Exec(kSchema2, error)) &&
+                    (version >= 3 || Exec(kSchema3, error)) && (version >= 5 || Exec(kSchema5, error)) &&
+                    (version >= 2 || ToVersion2(error)) && (version >= 5 || Reindex(error)) &&
+                    Exec("PRAGMA user_version = 5", error);
     if (!ok) {
         Rollback();
         return false;
@@ -194,20 +217,20 @@ bool SqliteCatalogue::Migrate(std::string& error) {
 }
 
 bool SqliteCatalogue::Reindex(std::string& error) {
-    // Every block's index document and masks made again from its entries, and every disc's key; a block
-    // that cannot be read keeps its old masks and leaves the index (a removal of its disc takes nothing out
-    // for it).
-    Statement blocks, masks, text;
-    if (!Exec("INSERT INTO block_text(block_text) VALUES('delete-all')", error) ||
-        !blocks.Prepare(m_db, "SELECT id, entries, data, disc FROM blocks") ||
-        !masks.Prepare(m_db, "UPDATE block_masks SET masks = ? WHERE id = ?") ||
-        !text.Prepare(m_db, "INSERT INTO block_text(rowid, text) VALUES(?, ?)")) {
+    // The lists made from every block's groups, written a segment every few thousand blocks (the add's own
+    // merging keeps them few), and every disc's key. A block that cannot be read is left out of both.
+    constexpr size_t kSegmentBlocks = 128;
+    Statement blocks, putMasks;
+    if (!blocks.Prepare(m_db, "SELECT id, entries, data, disc FROM blocks ORDER BY id") ||
+        !putMasks.Prepare(m_db, "UPDATE blocks SET masks = ? WHERE id = ?")) {
         error = Message(m_db, m_path);
         return false;
     }
+    m_lists = {};
+    std::string masks;
     std::vector<CatalogueEntry> entries;
     std::map<int64_t, DiscKey> keys;
-    std::string m;
+    size_t inSegment = 0;
     bool ok = true;
     const bool read = EachRow(
         m_db, m_path, blocks,
@@ -218,20 +241,26 @@ bool SqliteCatalogue::Reindex(std::string& error) {
             DiscKey& key = keys[blocks.ColumnInt(3)];
             for (const CatalogueEntry& e : entries)
                 key.Mix(e);
-            m.clear();
-            const std::string document = Cat_IndexText(entries, &m);
-            for (Statement* s : {&masks, &text})
-                sqlite3_reset(s->s);
-            masks.Blob(1, m);
-            masks.Int(2, blocks.ColumnInt(0));
-            text.Int(1, blocks.ColumnInt(0));
-            text.Text(2, document);
-            ok = sqlite3_step(masks.s) == SQLITE_DONE && sqlite3_step(text.s) == SQLITE_DONE;
+            const int64_t id = blocks.ColumnInt(0);
+            int64_t group = id * int64_t(kCatGroups);
+            masks.clear();
+            for (const std::vector<uint64_t>& grams : Cat_GroupGrams(entries, &masks))
+                m_lists.Add(group++, grams);
+            sqlite3_reset(putMasks.s);
+            putMasks.Blob(1, masks);
+            putMasks.Int(2, id);
+            if (sqlite3_step(putMasks.s) != SQLITE_DONE) {
+                error = Message(m_db, m_path);
+                ok = false;
+                return;
+            }
+            if (++inSegment == kSegmentBlocks) {
+                ok = m_lists.Write(m_db, m_path, error);
+                inSegment = 0;
+            }
         },
         error);
-    if (read && !ok)
-        error = Message(m_db, m_path);
-    return read && ok && Rekey(keys, error);
+    return read && ok && m_lists.Write(m_db, m_path, error) && Rekey(keys, error);
 }
 
 bool SqliteCatalogue::DiscIdentities(Statement& discs, std::vector<std::pair<int64_t, CatalogueDisc>>& ids,
@@ -272,7 +301,7 @@ bool SqliteCatalogue::Rekey(const std::map<int64_t, DiscKey>& keys, std::string&
 }
 
 bool SqliteCatalogue::ToVersion2(std::string& error) {
-    if (!Exec(kSchema2, error) || !CopyVersion1Rows(error))
+    if (!CopyVersion1Rows(error))
         return false;
     // The old tables go once no statement reads them.
     return Exec("DROP TABLE entries_text; DROP TABLE entries;", error);
@@ -358,8 +387,10 @@ std::unique_ptr<CatalogueStore> Cat_OpenSqlite(const std::string& path, bool cre
 }
 
 bool SqliteCatalogue::Check(std::vector<std::string>& problems, std::string& error) {
-    Statement integrity;
-    if (!integrity.Prepare(m_db, "PRAGMA integrity_check")) {
+    Statement integrity, blocks;
+    if (!integrity.Prepare(m_db, "PRAGMA integrity_check") ||
+        !blocks.Prepare(m_db, "SELECT b.id, b.entries, b.data, d.number FROM blocks b JOIN discs d ON d.id = "
+                              "b.disc ORDER BY b.id")) {
         error = Message(m_db, m_path);
         return false;
     }
@@ -371,12 +402,49 @@ bool SqliteCatalogue::Check(std::vector<std::string>& problems, std::string& err
             },
             error))
         return false;
+    // Every block read, and the index in step with the blocks: the (trigram, group) pairs of the readable
+    // blocks' groups are those the lists hold for them, by count and by a sum of their hashes.
+    std::vector<int64_t> live;
+    std::vector<CatalogueEntry> entries;
+    uint64_t pairs = 0, sum = 0;
+    if (!EachRow(
+            m_db, m_path, blocks,
+            [&] {
+                const int64_t count = blocks.ColumnInt(1);
+                if (count < 0 || !Cat_DecodeBlock(blocks.ColumnBytes(2), size_t(count), entries)) {
+                    problems.push_back("a block of disc " + std::to_string(blocks.ColumnInt(3)) +
+                                       " cannot be read");
+                    return;
+                }
+                live.push_back(blocks.ColumnInt(0));
+                int64_t group = live.back() * int64_t(kCatGroups);
+                for (const std::vector<uint64_t>& grams : Cat_GroupGrams(entries)) {
+                    for (uint64_t g : grams)
+                        sum += Index_PairHash(g, group);
+                    pairs += grams.size();
+                    ++group;
+                }
+            },
+            error))
+        return false;
+    uint64_t listed = 0, listedSum = 0;
     std::string damaged;
-    if (!Exec("INSERT INTO block_text(block_text) VALUES('integrity-check')", damaged))
-        problems.push_back("the index is damaged: " + damaged);
+    if (!Index_Tally(m_db, m_path, live, listed, listedSum, damaged))
+        problems.push_back(damaged);
+    else if (listed != pairs || listedSum != sum)
+        problems.push_back("the index is not in step with the blocks (" + std::to_string(listed) + " of " +
+                           std::to_string(pairs) + " trigrams of groups listed); a vacuum makes it again");
     return true;
 }
 
 bool SqliteCatalogue::Vacuum(std::string& error) {
-    return Exec("INSERT INTO block_text(block_text) VALUES('optimize')", error) && Exec("VACUUM", error);
+    // The index made again whole (one segment, nothing of removed discs), then the file's free pages given
+    // back.
+    if (!Exec("BEGIN IMMEDIATE", error))
+        return false;
+    if (!Exec("DELETE FROM segments", error) || !Reindex(error) || !Index_MergeAll(m_db, m_path, error)) {
+        Rollback();
+        return false;
+    }
+    return Exec("COMMIT", error) && Exec("VACUUM", error);
 }

@@ -1,6 +1,7 @@
 // Writing the SQLite catalogue: the add transaction (blocks made on a second thread while the disc is
 // walked), a disc's removal and the next free number.
 #include "catalogue/catalogue_block.h"
+#include "catalogue/sqlite_index.h"
 #include "catalogue/sqlite_internal.h"
 
 using namespace cat_internal;
@@ -13,47 +14,36 @@ int SqliteCatalogue::NextNumber() {
 }
 
 bool SqliteCatalogue::WriteBlock(int64_t disc, size_t n, const CatalogueBlock& block, std::string& error) {
-    // Prepared once: parsing the statements anew for each block took a tenth of a large disc's add.
-    const char* sql[] = {"INSERT INTO blocks(disc, n, entries, data) VALUES(?, ?, ?, ?)",
-                         "INSERT INTO block_masks(id, masks) VALUES(?, ?)",
-                         "INSERT INTO block_text(rowid, text) VALUES(?, ?)"};
-    for (size_t i = 0; i < std::size(sql); ++i)
-        if (!m_putBlock[i] && sqlite3_prepare_v2(m_db, sql[i], -1, &m_putBlock[i], nullptr) != SQLITE_OK) {
-            error = Message(m_db, m_path);
-            FinishStatements();
-            return false;
-        }
-    Statement put{m_putBlock[0]}, masks{m_putBlock[1]}, text{m_putBlock[2]};
+    // Prepared once: parsing the statement anew for each block took a tenth of a large disc's add.
+    if (!m_putBlock &&
+        sqlite3_prepare_v2(m_db, "INSERT INTO blocks(disc, n, entries, masks, data) VALUES(?, ?, ?, ?, ?)",
+                           -1, &m_putBlock, nullptr) != SQLITE_OK) {
+        error = Message(m_db, m_path);
+        FinishStatements();
+        return false;
+    }
+    Statement put{m_putBlock};
     put.Int(1, disc);
     put.Int(2, int64_t(n));
     put.Int(3, int64_t(block.entries));
-    put.Blob(4, block.bytes);
-    bool ok = sqlite3_step(put.s) == SQLITE_DONE;
-    const int64_t id = sqlite3_last_insert_rowid(m_db);
-    if (ok) {
-        masks.Int(1, id);
-        masks.Blob(2, block.masks);
-        ok = sqlite3_step(masks.s) == SQLITE_DONE;
-    }
-    if (ok) {
-        text.Int(1, id);
-        text.Text(2, block.text);
-        ok = sqlite3_step(text.s) == SQLITE_DONE;
-    }
-    if (!ok)
+    put.Blob(4, block.masks);
+    put.Blob(5, block.bytes);
+    const bool ok = sqlite3_step(put.s) == SQLITE_DONE;
+    sqlite3_reset(put.s);
+    put.s = nullptr; // the statement stays prepared for the next block
+    if (!ok) {
         error = Message(m_db, m_path);
-    for (Statement* s : {&put, &masks, &text}) { // the statements stay prepared for the next block
-        sqlite3_reset(s->s);
-        s->s = nullptr;
+        return false;
     }
-    return ok;
+    const int64_t id = sqlite3_last_insert_rowid(m_db);
+    for (size_t g = 0; g < block.grams.size(); ++g)
+        m_lists.Add(id * int64_t(kCatGroups) + int64_t(g), block.grams[g]);
+    return true;
 }
 
 void SqliteCatalogue::FinishStatements() {
-    for (sqlite3_stmt*& s : m_putBlock) {
-        sqlite3_finalize(s);
-        s = nullptr;
-    }
+    sqlite3_finalize(m_putBlock);
+    m_putBlock = nullptr;
 }
 
 bool SqliteCatalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry>& entries,
@@ -68,8 +58,9 @@ bool SqliteCatalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry
 bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
                           const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
                           std::string& error) {
-    // Writers queue here: the transaction takes the write lock at once.
-    if (!Exec("BEGIN IMMEDIATE", error))
+    // Writers queue here: the transaction takes the write lock at once. The pages an add reads are copied,
+    // not mapped (Search): mapped, they would count as its memory.
+    if (!Exec("PRAGMA mmap_size = 0", error) || !Exec("BEGIN IMMEDIATE", error))
         return false;
     // The disc goes in under a number no disc has (below all others) while its entries are written a block
     // at a time; what it is (its key) is known only after the last one, and with it whether it was here.
@@ -95,7 +86,8 @@ bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
         error = Message(m_db, m_path);
     else if (const int64_t id = sqlite3_last_insert_rowid(m_db);
              WriteWalk(id, walk, hash, entries, error) &&
-             Settle(id, disc, hash.Of(disc), entries, newNumber, use, old, error) && Exec("COMMIT", error)) {
+             Settle(id, disc, hash.Of(disc), entries, newNumber, use, old, error) &&
+             m_lists.Write(m_db, m_path, error) && Exec("COMMIT", error)) {
         if (number)
             *number = use;
         if (updated)
@@ -104,6 +96,7 @@ bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
             *count = entries;
         return true;
     }
+    m_lists = {};
     Rollback();
     return false;
 }
@@ -113,9 +106,12 @@ bool SqliteCatalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& 
     // Each batch of full blocks is made into their bytes, masks and index documents on a second thread
     // while the next is read into the other buffer. The buffers' entries are assigned over, so their
     // texts' memory serves again.
-    constexpr size_t kBatch = 8 * kCatBlockEntries;
-    std::vector<CatalogueEntry> buffers[2] = {std::vector<CatalogueEntry>(kBatch),
-                                              std::vector<CatalogueEntry>(kBatch)};
+    // A batch's last block is cut short: batches of many blocks leave few half-filled pages.
+    constexpr size_t kBatch = 16 * kCatBlockEntries;
+    // The buffers grow as the walk fills them: most discs are far smaller than a batch.
+    std::vector<CatalogueEntry> buffers[2];
+    for (std::vector<CatalogueEntry>& b : buffers)
+        b.reserve(kBatch); // room only: an entry is made when the walk first fills its slot
     int filling = 0;
     size_t inBatch = 0, blocks = 0;
     CatalogueBlockMaker maker;
@@ -132,6 +128,8 @@ bool SqliteCatalogue::WriteWalk(int64_t id, const CatalogueWalk& walk, DiscKey& 
             return;
         hash.Mix(e);
         ++entries;
+        if (inBatch == buffers[filling].size())
+            buffers[filling].emplace_back();
         std::swap(buffers[filling][inBatch++], e); // the walk's next entry reuses the slot's old texts
         if (inBatch == kBatch) {
             written = writeMade();
@@ -201,35 +199,11 @@ bool SqliteCatalogue::Settle(int64_t id, const CatalogueDisc& disc, const std::s
 }
 
 bool SqliteCatalogue::DropDisc(int64_t id, std::string& error) {
-    // The index keeps no text: it is given each block's text again to take its trigrams out. A block that
-    // cannot be read leaves its trigrams behind, which only name a block that is no longer there.
-    Statement blocks, forget, gone;
-    if (!blocks.Prepare(m_db, "SELECT id, entries, data FROM blocks WHERE disc = ?") ||
-        !forget.Prepare(m_db, "INSERT INTO block_text(block_text, rowid, text) VALUES('delete', ?, ?)") ||
-        !gone.Prepare(m_db, "DELETE FROM discs WHERE id = ?")) {
+    // Its blocks go with it; the index's lists keep their groups until a merge finds no block for them.
+    Statement gone;
+    if (!gone.Prepare(m_db, "DELETE FROM discs WHERE id = ?")) {
         error = Message(m_db, m_path);
         return false;
-    }
-    blocks.Int(1, id);
-    std::vector<std::pair<int64_t, std::string>> texts;
-    if (!EachRow(
-            m_db, m_path, blocks,
-            [&] {
-                std::vector<CatalogueEntry> entries;
-                const int64_t count = blocks.ColumnInt(1);
-                if (count >= 0 && Cat_DecodeBlock(blocks.ColumnBytes(2), size_t(count), entries))
-                    texts.emplace_back(blocks.ColumnInt(0), Cat_IndexText(entries));
-            },
-            error))
-        return false;
-    for (const auto& [block, text] : texts) {
-        sqlite3_reset(forget.s);
-        forget.Int(1, block);
-        forget.Text(2, text);
-        if (sqlite3_step(forget.s) != SQLITE_DONE) {
-            error = Message(m_db, m_path);
-            return false;
-        }
     }
     gone.Int(1, id);
     if (sqlite3_step(gone.s) != SQLITE_DONE) {

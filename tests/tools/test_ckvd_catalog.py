@@ -73,7 +73,7 @@ class Catalog(CkvdCase):
     def assertBroughtOver(self, db, table, present):
         # The current schema version, with `table` there or gone.
         with sqlite3.connect(db) as c:
-            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 4)
+            self.assertEqual(c.execute("PRAGMA user_version").fetchone()[0], 5)
             self.assertEqual(c.execute("SELECT count(*) FROM sqlite_master WHERE name = ?", (table,)).fetchone()[0],
                              int(present), table)
 
@@ -262,13 +262,14 @@ class Catalog(CkvdCase):
                          (600, "/ALBUM/000 歌.MP3", 100, "Title 599", 61))
         self.assertBroughtOver(db, "entries", False)
 
-    def test_catalogues_of_the_second_and_third_versions_brought_over(self):
-        # Version 2 had no index of where the blocks are; the search orders the blocks it names by it. Both
-        # folded only the case of a few scripts: their masks (here none at all) and index are made again.
-        for version in (2, 3):
+    def test_catalogues_of_the_second_to_fourth_versions_brought_over(self):
+        # A catalogue the fourth version wrote (the demo disc as disc 3: blocks, their masks, a full-text
+        # index). Version 2 had no index of where the blocks are; versions 2 and 3 folded only the case of a
+        # few scripts. Each is brought to the lists of groups and the masks in the block rows, made anew.
+        stored = os.path.join(os.path.dirname(__file__), "..", "data", "catalogue", "v4-demo.sqlite")
+        for version in (2, 3, 4):
             db = os.path.join(HOME, f"v{version}.sqlite")
-            self.assertEqual(catalog("add", "demo", "--number", "3", "--catalogue", db)[0], 0)
-            self.assertEqual(catalog("add", fold_disc(), "--number", "4", "--catalogue", db)[0], 0)
+            write(db, read(stored))
             with sqlite3.connect(db) as c:
                 if version == 2:
                     c.execute("DROP INDEX blocks_place")
@@ -277,11 +278,40 @@ class Catalog(CkvdCase):
             hits = json.loads(run("catalog", "search", "--json", "さくら", "--catalogue", db).stdout)
             self.assertEqual({(h["number"], h["path"]) for h in hits},
                              {(3, "/音楽/アルバム 一/01 さくら.mp3")})
-            self.assertEqual(found("zlutoucky", db), [(4, 1, "/Žluťoučký.mp3")])
+            self.assertBroughtOver(db, "block_masks", False)
             self.assertBroughtOver(db, "blocks_place", True)
-            # The disc added again replaces its blocks in the index made anew.
+            self.assertEqual(catalog("add", fold_disc(), "--number", "4", "--catalogue", db)[0], 0)
+            self.assertEqual(found("zlutoucky", db), [(4, 1, "/Žluťoučký.mp3")])
+            # The disc added again replaces its blocks; the index names only the new ones.
             self.assertEqual(catalog("add", fold_disc(), "--catalogue", db)[1].split(" (")[0], "updated disc 4")
             self.assertEqual(found("zlutoucky", db), [(4, 1, "/Žluťoučký.mp3")])
+            self.assertEqual(catalog("check", "--catalogue", db)[:2], (0, "ok\n"))
+
+    def test_the_index_in_step_after_removals_damage_and_vacuum(self):
+        db = os.path.join(HOME, "index.sqlite")
+        for number, disc in ((1, "demo"), (2, fold_disc()), (3, "demo-audio")):
+            self.assertEqual(catalog("add", disc, "--number", str(number), "--catalogue", db)[0], 0)
+        self.assertEqual(catalog("remove", "1", "--catalogue", db)[0], 0)
+        # A removed disc's groups stay in the lists until a merge; nothing of it is found or counted.
+        self.assertEqual(found("さくら", db), [])
+        self.assertEqual(found("zlutoucky", db), [(2, 1, "/Žluťoučký.mp3")])
+        self.assertEqual(catalog("check", "--catalogue", db)[:2], (0, "ok\n"))
+        with sqlite3.connect(db) as c:
+            c.execute("DELETE FROM postings WHERE (seg, first) IN (SELECT seg, first FROM postings LIMIT 1)")
+        code, out, _ = catalog("check", "--catalogue", db)
+        self.assertEqual(code, 1)
+        self.assertIn("the index is not in step with the blocks", out)
+        self.assertEqual(catalog("vacuum", "--catalogue", db)[0], 0)
+        self.assertEqual(catalog("check", "--catalogue", db)[:2], (0, "ok\n"))
+        self.assertEqual(found("zlutoucky", db), [(2, 1, "/Žluťoučký.mp3")])
+        with sqlite3.connect(db) as c:
+            self.assertEqual(c.execute("SELECT count(*) FROM segments").fetchone()[0], 1)
+            c.execute("UPDATE postings SET page = x'05ff'")  # a list longer than its page
+        code, out, _ = catalog("check", "--catalogue", db)
+        self.assertEqual(code, 1)
+        self.assertIn("damaged (a list of the index cannot be read)", out)
+        self.assertFails(["catalog", "search", "zlutoucky", "--catalogue", db], 1,
+                         "damaged (a list of the index cannot be read)")
 
     def test_searches_fold_case_and_diacritics(self):
         db = os.path.join(HOME, "fold.sqlite")
@@ -385,7 +415,7 @@ class Catalog(CkvdCase):
                 self.assertEqual(c.execute("PRAGMA integrity_check").fetchone()[0], "ok")
                 discs = c.execute("SELECT count(*) FROM discs WHERE number >= 0").fetchone()[0]
                 orphans = c.execute("SELECT (SELECT count(*) FROM blocks WHERE disc NOT IN (SELECT id FROM discs)) + "
-                                    "(SELECT count(*) FROM block_masks WHERE id NOT IN (SELECT id FROM blocks))").fetchone()[0]
+                                    "(SELECT count(*) FROM postings WHERE seg NOT IN (SELECT seg FROM segments))").fetchone()[0]
                 half = c.execute("SELECT count(*) FROM discs WHERE number < 0").fetchone()[0]
                 whole = c.execute("SELECT coalesce(sum(b.entries), 0) FROM blocks b JOIN discs d ON d.id = b.disc "
                                   "WHERE d.volume = 'CDROM' AND d.entries = 20040").fetchone()[0]
