@@ -69,8 +69,8 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
 
 bool SqliteCatalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
                              std::string& error) {
-    // A search reads through a mapping of the file: it touches a few hundred pages, a copy and a call
-    // each otherwise. (An add does not: the pages it reads would count as its memory.)
+    // A search reads through a mapping of the file (SqliteCatalogue::Open): it touches a few hundred pages,
+    // a copy and a call each otherwise; after an add (which maps nothing) it maps the file again.
     if (!Exec("PRAGMA mmap_size = 2147418112", error))
         return false;
     const std::vector<uint32_t> folded = Cat_Folded(text);
