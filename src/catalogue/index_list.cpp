@@ -5,37 +5,22 @@
 #include <bit>
 #include <limits>
 
+#include "platform/bytes/varint.h"
+
 namespace {
 
 enum Kind : char { kDeltas = 0, kBitmap = 1 };
 
-void PutVarint(uint64_t v, std::string& out) {
-    for (; v >= 0x80; v >>= 7)
-        out += char(0x80 | (v & 0x7F));
-    out += char(v);
-}
-
-size_t VarintSize(uint64_t v) {
-    size_t n = 1;
-    for (; v >= 0x80; v >>= 7)
-        ++n;
-    return n;
-}
-
-bool GetVarint(std::string_view bytes, size_t& at, uint64_t& v) {
-    v = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-        if (at >= bytes.size())
-            return false;
-        const auto b = static_cast<unsigned char>(bytes[at++]);
-        v |= uint64_t(b & 0x7F) << shift;
-        if (!(b & 0x80))
-            return shift < 63 || b <= 1;
-    }
-    return false;
-}
+using bytes::GetVarint;
+using bytes::PutVarint;
+using bytes::VarintSize;
 
 constexpr uint64_t kMaxGroup = uint64_t(std::numeric_limits<int64_t>::max());
+
+// Whether a bitmap of the groups first..last is shorter than their `deltas` bytes of varints.
+bool BitmapShorter(int64_t first, int64_t last, size_t deltas) {
+    return VarintSize(uint64_t(first)) + size_t((uint64_t(last - first) + 8) / 8) < deltas;
+}
 
 } // namespace
 
@@ -50,9 +35,8 @@ void IndexList_Encode(const std::vector<int64_t>& groups, std::string& out) {
         deltas += VarintSize(uint64_t(g - last));
         last = g;
     }
-    const uint64_t span = uint64_t(groups.back() - groups.front()) + 1;
-    const size_t bitmap = VarintSize(uint64_t(groups.front())) + size_t((span + 7) / 8);
-    if (bitmap < deltas) {
+    if (BitmapShorter(groups.front(), groups.back(), deltas)) {
+        const uint64_t span = uint64_t(groups.back() - groups.front()) + 1;
         out += char(kBitmap);
         PutVarint(uint64_t(groups.front()), out);
         const size_t start = out.size();
@@ -142,8 +126,7 @@ bool IndexListBuilder::Add(int64_t group) {
 }
 
 void IndexListBuilder::Finish(std::string& out) const {
-    const uint64_t span = m_first < 0 ? 0 : uint64_t(m_last - m_first) + 1;
-    if (m_first < 0 || VarintSize(uint64_t(m_first)) + (span + 7) / 8 >= m_deltas.size()) {
+    if (m_first < 0 || !BitmapShorter(m_first, m_last, m_deltas.size())) {
         out += char(kDeltas);
         out += m_deltas;
         return;

@@ -294,8 +294,8 @@ bool Index_MergeAll(sqlite3* db, const std::string& path, std::string& error) {
 
 namespace {
 
-// The lists of `grams` (in key order) in segment `seg`, copied out of its pages; false with `lists` empty
-// where the segment lacks one of them (none of its groups can hold the text).
+// The lists of `grams` (in key order) in segment `seg`, copied out of its pages; `lists` empty where the
+// segment lacks one of them (none of its groups can hold the text); false for a failed read.
 bool SegmentLists(sqlite3* db, const std::string& path, Statement& find, int64_t seg,
                   const std::vector<uint64_t>& grams, std::vector<std::string>& lists, std::string& error) {
     lists.assign(grams.size(), {});

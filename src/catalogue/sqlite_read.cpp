@@ -69,10 +69,6 @@ bool cat_internal::EachBlock(sqlite3* db, const std::string& path, const std::st
 
 bool SqliteCatalogue::Search(const std::string& text, size_t limit, std::vector<CatalogueHit>& hits,
                              std::string& error) {
-    // A search reads through a mapping of the file (SqliteCatalogue::Open): it touches a few hundred pages,
-    // a copy and a call each otherwise; after an add (which maps nothing) it maps the file again.
-    if (!Exec("PRAGMA mmap_size = 2147418112", error))
-        return false;
     const std::vector<uint32_t> folded = Cat_Folded(text);
     const std::vector<uint64_t> grams = Cat_TextGrams(folded);
     if (grams.empty()) // one or two characters: no trigram, every entry is checked

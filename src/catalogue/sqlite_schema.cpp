@@ -125,9 +125,8 @@ bool SqliteCatalogue::Open(const std::string& path, bool create, std::string& er
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyMs);
-    // Reads go through a mapping of the file, from the schema on: 16 KB pages copied into the page cache
-    // cost a fresh page of memory each (an add maps nothing: SqliteCatalogue::Add).
-    sqlite3_exec(m_db, "PRAGMA mmap_size = 2147418112", nullptr, nullptr, nullptr);
+    // From the schema on (kMapTheFile); without a mapping the reads go through SQLite's cache.
+    sqlite3_exec(m_db, kMapTheFile, nullptr, nullptr, nullptr);
     // An empty file is no catalogue until an add makes it one (nothing here writes to it before).
     int version = 0, tables = 0;
     if (!create && !ReadVersion(version, tables, error))

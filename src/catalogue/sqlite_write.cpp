@@ -58,9 +58,15 @@ bool SqliteCatalogue::WriteBlocks(int64_t disc, const std::vector<CatalogueEntry
 bool SqliteCatalogue::Add(const CatalogueDisc& disc, const CatalogueWalk& walk,
                           const std::function<int()>& newNumber, int* number, bool* updated, uint64_t* count,
                           std::string& error) {
-    // Writers queue here: the transaction takes the write lock at once. The pages an add reads are copied,
-    // not mapped (Search): mapped, they would count as its memory.
-    if (!Exec("PRAGMA mmap_size = 0", error) || !Exec("BEGIN IMMEDIATE", error))
+    // The file unmapped while the add runs and mapped again after it (kMapTheFile). Writers queue here: the
+    // transaction takes the write lock at once.
+    if (!Exec("PRAGMA mmap_size = 0", error))
+        return false;
+    struct MapAgain {
+        sqlite3* db;
+        ~MapAgain() { sqlite3_exec(db, kMapTheFile, nullptr, nullptr, nullptr); }
+    } mapAgain{m_db};
+    if (!Exec("BEGIN IMMEDIATE", error))
         return false;
     // The disc goes in under a number no disc has (below all others) while its entries are written a block
     // at a time; what it is (its key) is known only after the last one, and with it whether it was here.
