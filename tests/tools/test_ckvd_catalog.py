@@ -185,6 +185,34 @@ class Catalog(CkvdCase):
         self.assertEqual(catalog("backup", copy, "--catalogue", db)[0], 0)
         self.assertEqual(catalog("list", "--catalogue", copy)[1], catalog("list", "--catalogue", db)[1])
 
+    def test_every_hash_is_of_the_files_bytes_over_two_sessions(self):
+        """A later session names an earlier one's files at their blocks (hashed once for both) beside a file
+        written anew under its old name with bytes of the same length: each hash is hashlib's of the bytes."""
+        d = fresh("catalog", "sessions")
+        one = {"KEEP.TXT": b"kept\n", "SAME.TXT": b"one\n", "BIG.BIN": bytes(range(256)) * 5000}
+        two = {"SAME.TXT": b"two\n", "NEW.TXT": b"new\n"}  # genisoimage -M keeps the rest where it was
+        for name, files in (("s1", one), ("s2", two)):
+            for f, data in files.items():
+                write(os.path.join(d, name, f), data)
+        # Another time: genisoimage -M keeps a file of the same name, size and time where it was.
+        os.utime(os.path.join(d, "s2", "SAME.TXT"), (time.time() + 3600,) * 2)
+        disc, mkdisc = os.path.join(d, "disc.cue"), os.environ["CKVD_MKDISC"]
+        tool("genisoimage", "-quiet", "-J", "-R", "-V", "S1", "-o", os.path.join(d, "s1.iso"), os.path.join(d, "s1"))
+        tool(mkdisc, "create", disc, os.path.join(d, "s1.iso"))
+        tool("genisoimage", "-quiet", "-J", "-R", "-V", "S2", "-C", tool(mkdisc, "msinfo", disc).strip(), "-M",
+             os.path.join(d, "s1.iso"), "-o", os.path.join(d, "s2.iso"), os.path.join(d, "s2"))
+        tool(mkdisc, "append", disc, os.path.join(d, "s2.iso"))
+        db = os.path.join(d, "two.sqlite")
+        self.assertEqual(catalog("add", disc, "--number", "21", "--catalogue", db)[0], 0)
+        entries = json.loads(run("catalog", "show", "21", "--json", "--catalogue", db).stdout)["entries"]
+        got = {(e["session"], e["path"]): (e["lbn"], e.get("sha1")) for e in entries}
+        sha = lambda data: hashlib.sha1(data).hexdigest()
+        self.assertEqual({k: v[1] for k, v in got.items()},
+                         {**{(1, "/" + f): sha(b) for f, b in one.items()},
+                          **{(2, "/" + f): sha(b) for f, b in {**one, **two}.items()}})
+        self.assertEqual(got[(1, "/KEEP.TXT")][0], got[(2, "/KEEP.TXT")][0])
+        self.assertNotEqual(got[(1, "/SAME.TXT")][0], got[(2, "/SAME.TXT")][0])
+
     def test_reports_imported_and_every_entry_found_again(self):
         # Reports of ckvd report (byte for byte the desktop program's) read into a catalogue of their own: each
         # disc's entries as ckvd ls lists them, and the same disc added from its image is the one imported.
