@@ -2,7 +2,6 @@
 // read by the analyzers as the disc report reads them.
 #include <nettle/sha1.h>
 
-#include <bit>
 #include <vector>
 
 #include "analyzers/asf/wmf_module.h"
@@ -118,70 +117,47 @@ void Media(const Disc& disc, unsigned index, FileEntry& f, CatalogueEntry& e) {
         AsfMedia(asf.info, e);
 }
 
-// The files hashed so far, by first block and bytes (not 0), each with a slot: an open-addressing table (a
-// node-based map cost a division and a cache miss for each of 90,000 files).
-class ExtentSlots {
-  public:
-    // `key`'s slot, and false; or `fresh`, given to `key` now, and true.
-    std::pair<size_t, bool> Find(uint64_t key, size_t fresh) {
-        if ((m_count + 1) * 2 > m_keys.size())
-            Grow();
-        const size_t mask = m_keys.size() - 1;
-        // The product's top bits: the low ones of a block number times 2^32 are all the same.
-        for (size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift);; i = (i + 1) & mask) {
-            if (m_keys[i] == key)
-                return {m_slots[i], false};
-            if (m_keys[i] == 0) {
-                m_keys[i] = key;
-                m_slots[i] = fresh;
-                ++m_count;
-                return {fresh, true};
-            }
-        }
-    }
-
-  private:
-    void Grow() {
-        std::vector<uint64_t> keys(std::max<size_t>(1024, m_keys.size() * 2));
-        std::vector<size_t> slots(keys.size());
-        std::swap(keys, m_keys);
-        std::swap(slots, m_slots);
-        m_shift = 64 - std::countr_zero(m_keys.size());
-        m_count = 0;
-        for (size_t i = 0; i < keys.size(); ++i)
-            if (keys[i])
-                Find(keys[i], slots[i]);
-    }
-    std::vector<uint64_t> m_keys;
-    std::vector<size_t> m_slots;
-    size_t m_count = 0;
-    int m_shift = 64;
-};
-
 // Each file's hash, taken once for the bytes of one extent: a later session keeps an earlier one's files at
-// their blocks, and names them again (the bench's disc names 40,000 of its 50,000 files twice).
+// their blocks and names them again (the bench's disc names 40,000 of its 50,000 files twice), and hard
+// links share one extent.
 class ExtentHashes {
   public:
-    ExtentHashes(const Disc& disc, uint64_t hashUpTo) : disc_(disc), hashUpTo_(hashUpTo) {}
+    ExtentHashes(const Disc& disc, uint64_t hashUpTo) : m_disc(disc), m_hashUpTo(hashUpTo) {}
     // The hash of `f` of session `index` (`size` its bytes) into `hash`: empty past the size hashed.
     void Take(const FileEntry& f, unsigned index, uint64_t size, std::string& hash) {
-        if (size == 0 || size > hashUpTo_)
+        if (size == 0 || size > m_hashUpTo)
             return;
-        if (Iso_NextExtent(&f) || Iso_Zisofs(disc_, &f)) {
-            hash = ContentHash(disc_, index, f);
+        const SessionEntry* session = m_disc.Session(index);
+        if (!session || f.lbn > session->lastBlock || session->lastBlock >= kMostBlocks ||
+            Iso_NextExtent(&f) || Iso_Zisofs(m_disc, &f)) {
+            hash = ContentHash(m_disc, index, f);
             return;
         }
-        const auto [slot, fresh] = seen_.Find((uint64_t(f.lbn) << 32) | f.size, known_.size());
-        if (fresh)
-            known_.push_back(ContentHash(disc_, index, f));
-        hash = known_[slot];
+        // A slot for each block of the recorded area (4 bytes a 2 KB block): the files come in about the
+        // order of their blocks, where a hash table's lookups missed the cache.
+        if (f.lbn >= m_slotAt.size())
+            m_slotAt.resize(size_t(session->lastBlock) + 1);
+        uint32_t& slot = m_slotAt[f.lbn];
+        if (slot && m_known[slot - 1].size == f.size) {
+            hash = m_known[slot - 1].hash;
+            return;
+        }
+        hash = ContentHash(m_disc, index, f);
+        m_known.push_back({f.size, hash});
+        slot = uint32_t(m_known.size());
     }
 
   private:
-    const Disc& disc_;
-    const uint64_t hashUpTo_;
-    ExtentSlots seen_;
-    std::vector<std::string> known_; // by slot
+    // The most blocks the slots cover (16 MB of them, a DVD of two layers): a larger disc hashes each name.
+    static constexpr uint32_t kMostBlocks = 1u << 22;
+    const Disc& m_disc;
+    const uint64_t m_hashUpTo;
+    std::vector<uint32_t> m_slotAt; // by first block: 1 + the index in m_known of the file there, or 0
+    struct Known {
+        uint32_t size;
+        std::string hash;
+    };
+    std::vector<Known> m_known;
 };
 
 } // namespace
