@@ -6,19 +6,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <optional>
 #include <string_view>
 
-#include "analyzers/asf/wmf_module.h"
 #include "analyzers/disc_entry_source.h"
-#include "analyzers/mp3/mp3_info.h"
-#include "analyzers/wav/wav_info.h"
 #include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "listing/disc_text.h"
 #include "navigation/contents_model.h"
 #include "navigation/lsn_model.h"
+#include "playercheck/player_media.h"
 #include "playercheck/player_text.h"
 
 namespace {
@@ -37,58 +34,6 @@ std::string Extension(std::string_view name) {
     return dot == std::string_view::npos || bare.size() - dot > 9
                ? std::string()
                : Player_Lower(std::string(bare.substr(dot + 1)));
-}
-
-// Calls `each` with every code point of a UTF-8 text (a malformed byte as U+FFFD) until it returns false.
-template <class F> void ForEachCodePoint(std::string_view text, F each) {
-    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-    for (size_t at = 0; at < text.size();) {
-        size_t n = 0;
-        const uint32_t cp = Iso_DecodeUtf8(p + at, text.size() - at, &n);
-        if (!each(n ? cp : 0xFFFD))
-            return;
-        at += n ? n : 1;
-    }
-}
-
-bool InCharset(uint32_t cp, PlayerCharset set) {
-    switch (set) {
-    case PlayerCharset::Ascii:
-        return cp >= 0x20 && cp < 0x7F;
-    case PlayerCharset::Latin1:
-        return (cp >= 0x20 && cp < 0x7F) || (cp >= 0xA0 && cp <= 0xFF);
-    case PlayerCharset::ShiftJis: {
-        if (cp < 0x80 || cp == 0xA5 || cp == 0x203E)
-            return cp >= 0x20;
-        if (cp > 0xFFFF)
-            return false;
-        const uint8_t ucs[2] = {uint8_t(cp >> 8), uint8_t(cp)};
-        char sjis[4] = {};
-        Iso_UcsToSjis(sjis, sizeof sjis, ucs, 1, 1, 1);
-        return std::strcmp(sjis, "?") != 0;
-    }
-    case PlayerCharset::Ucs2:
-        return cp >= 0x20 && cp <= 0xFFFF && cp != 0xFFFD;
-    default:
-        return cp >= 0x20 && cp != 0xFFFD;
-    }
-}
-
-// The first character of `text` outside `set`, as "\"さ\" (U+3055)", or empty.
-std::string Outside(std::string_view text, PlayerCharset set) {
-    std::string found;
-    ForEachCodePoint(text, [&](uint32_t cp) {
-        if (InCharset(cp, set))
-            return true;
-        char u[16];
-        std::snprintf(u, sizeof u, " (U+%04X)", cp);
-        std::string shown;
-        if (cp >= 0x20 && cp != 0x7F)
-            Iso_AppendUtf8(shown, cp);
-        found = (shown.empty() ? std::string() : "\"" + shown + "\"") + u;
-        return false;
-    });
-    return found;
 }
 
 // ISO 9660's rules for a primary name at level 1 (8.3 d-characters) or 2 (31 d-characters).
@@ -124,10 +69,6 @@ class Walk {
     void Track(FileEntry& e, const std::string& path, int folder, int number);
     void Name(const FileEntry& e, const std::string& path, int folder, int track);
     void Media(FileEntry& e, const std::string& path, int folder, int track);
-    void Mpeg(const MpegInfo& info, const std::string& path, int folder, int track);
-    void Wma(const AsfInfo& info, const std::string& path, int folder, int track);
-    // The first tag text with a character the player cannot show.
-    void Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track);
 
     const PlayerProfile& m_profile;
     PlayerCheck& m_result;
@@ -228,12 +169,12 @@ void Walk::Track(FileEntry& e, const std::string& path, int folder, int number) 
 void Walk::Name(const FileEntry& e, const std::string& path, int folder, int track) {
     const std::string_view name = Bare(Iso_EntryName(m_disc, &e));
     size_t length = 0;
-    ForEachCodePoint(name, [&length](uint32_t) { return ++length, true; });
+    Player_EachCodePoint(name, [&length](uint32_t) { return ++length, true; });
     if (m_profile.maxNameLength && length > m_profile.maxNameLength)
         Add(Severity::ShowsWrong, "max_name_length", path, folder, track,
             "name of " + std::to_string(length) + " characters; the player shows " +
                 std::to_string(m_profile.maxNameLength));
-    const std::string outside = Outside(name, m_profile.nameCharset);
+    const std::string outside = Player_Outside(name, m_profile.nameCharset);
     if (!outside.empty())
         Add(Severity::ShowsWrong, "name_charset", path, folder, track,
             "the name holds " + outside + ", which the player cannot show (" +
@@ -246,118 +187,11 @@ void Walk::Name(const FileEntry& e, const std::string& path, int folder, int tra
 }
 
 void Walk::Media(FileEntry& e, const std::string& path, int folder, int track) {
-    const std::string ext = Extension(Iso_EntryName(m_disc, &e));
-    // What the file holds, whatever its name says: a RIFF WAVE, an ASF header, else MPEG audio frames.
-    WavInfo wavInfo;
-    AsfRecords asfRecords;
-    MpegInfo mpegInfo;
-    const DiscEntryAt at = DiscEntry_In(m_disc, m_session, e);
-    const bool wav = Wav_AnalyzeEntry(at, wavInfo) == 1;
-    const bool asf = !wav && Wmf_AnalyzeEntry(at, asfRecords) == 1;
-    const bool mpeg = !wav && !asf && Mp3_AnalyzeEntry(at, mpegInfo) == 1;
-    const char* holds = wav    ? "a WAV file"
-                        : asf  ? "a Windows Media file"
-                        : mpeg ? "an MPEG audio file"
-                               : nullptr;
-    const char* named = ext == "mp3"   ? "an MPEG audio file"
-                        : ext == "wma" ? "a Windows Media file"
-                        : ext == "wav" ? "a WAV file"
-                                       : nullptr;
-    if (named && (!holds || std::strcmp(holds, named) != 0)) {
-        Add(Severity::WillNotPlay, "extensions", path, folder, track,
-            std::string(holds ? holds : "not an audio file") + ", named ." + ext +
-                (ext == "mp3" ? ": the player plays it as noise, loud enough to harm the speakers" : ""));
-        return;
-    }
-    if (mpeg)
-        Mpeg(mpegInfo, path, folder, track);
-    else if (asf)
-        Wma(asfRecords.info, path, folder, track);
-}
-
-void Walk::Mpeg(const MpegInfo& info, const std::string& path, int folder, int track) {
-    const MpegHeaderInfo* h = &info.header;
-    const std::string version = (h->headerBytes[1] & 0x18) == 0x18   ? "1"
-                                : (h->headerBytes[1] & 0x18) == 0x10 ? "2"
-                                                                     : "2.5";
-    const int layer = 4 - ((h->headerBytes[1] >> 1) & 3);
-    const uint32_t bitrate = Mp3_Bitrate(h), sampling = Mp3_SamplingRate(h);
-    if (!m_profile.mpegVersions.count(version))
-        Add(Severity::WillNotPlay, "mpeg_versions", path, folder, track, "MPEG-" + version + " audio");
-    if (!m_profile.mpegLayers.count(layer))
-        Add(Severity::WillNotPlay, "mpeg_layers", path, folder, track,
-            "Layer " + std::to_string(layer) + " audio");
-    if ((h->headerBytes[2] >> 4) == 0)
-        Add(Severity::WillNotPlay, "bitrate", path, folder, track, "free-format bit rate");
-    else if (bitrate < m_profile.minBitrate || bitrate > m_profile.maxBitrate)
-        Add(Severity::WillNotPlay, "bitrate", path, folder, track,
-            std::to_string(bitrate) + " kbit/s, outside " + std::to_string(m_profile.minBitrate) + "-" +
-                std::to_string(m_profile.maxBitrate));
-    if (sampling < m_profile.minSampling || sampling > m_profile.maxSampling)
-        Add(Severity::WillNotPlay, "sampling", path, folder, track,
-            std::to_string(sampling) + " Hz, outside " + std::to_string(m_profile.minSampling) + "-" +
-                std::to_string(m_profile.maxSampling));
-    static const std::pair<uint16_t, const char*> kTags[] = {
-        {MP3_TAG_ID3V1, "1"}, {MP3_TAG_ID3V2_2, "2.2"}, {MP3_TAG_ID3V2_3, "2.3"}, {MP3_TAG_ID3V2_4, "2.4"}};
-    bool shown = false;
-    for (const auto& [bit, name] : kTags)
-        if (info.tagFlags & bit) {
-            if (m_profile.id3Versions.count(name))
-                shown = true;
-            else
-                Add(Severity::ShowsWrong, "id3_versions", path, folder, track,
-                    std::string("ID3v") + name + " tag, which the player does not show");
-        }
-    const Id3v2Texts& t = info.id3v2Text;
-    auto text = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
-    if (shown && info.id3v2 && (info.tagFlags & MP3_TAG_ID3V2))
-        Tags({text(t.title), text(t.artist), text(t.album)}, path, folder, track);
-}
-
-void Walk::Tags(std::initializer_list<const char*> texts, const std::string& path, int folder, int track) {
-    for (const char* text : texts) {
-        const std::string outside = text ? Outside(text, m_profile.tagCharset) : std::string();
-        if (!outside.empty()) {
-            Add(Severity::ShowsWrong, "tag_charset", path, folder, track,
-                "a tag text holds " + outside + ", which the player cannot show (" +
-                    Player_CharsetName(m_profile.tagCharset) + ")");
-            return;
-        }
-    }
-}
-
-void Walk::Wma(const AsfInfo& info, const std::string& path, int folder, int track) {
-    if (info.encrypted && !m_profile.wmaDrm)
-        Add(Severity::WillNotPlay, "wma_drm", path, folder, track,
-            "protected by DRM (a Content Encryption object)");
-    for (const AsfCodecEntry* c = info.codecEntries; c; c = c->next) {
-        if (c->type != 2 || !c->nameText)
-            continue;
-        const std::string name = c->nameText;
-        // The word of the codec's name, the profile's flag for it and the flag's key.
-        const struct {
-            const char* word;
-            bool PlayerProfile::*allowed;
-            const char* rule;
-        } kinds[] = {{"Professional", &PlayerProfile::wmaPro, "wma_pro"},
-                     {"Lossless", &PlayerProfile::wmaLossless, "wma_lossless"},
-                     {"Voice", &PlayerProfile::wmaVoice, "wma_voice"}};
-        for (const auto& k : kinds)
-            if (name.find(k.word) != std::string::npos && !(m_profile.*k.allowed))
-                Add(Severity::WillNotPlay, k.rule, path, folder, track, "codec " + name);
-        const size_t at = name.find("Windows Media Audio");
-        const size_t digit = at == std::string::npos ? at : name.find_first_of("0123456789", at);
-        if (digit != std::string::npos && digit < at + 23) {
-            int version = 0; // "V8", "9.2", "10 Professional"
-            for (size_t i = digit; i < name.size() && i < digit + 3 && name[i] >= '0' && name[i] <= '9'; ++i)
-                version = version * 10 + (name[i] - '0');
-            if (!m_profile.wmaVersions.count(version))
-                Add(Severity::WillNotPlay, "wma_versions", path, folder, track, "codec " + name);
-        }
-        break;
-    }
-    if (const AsfContentDescription* c = info.contentDescription)
-        Tags({c->titleText, c->authorText}, path, folder, track);
+    DiscEntrySource source(DiscEntry_In(m_disc, m_session, e));
+    Player_CheckMedia(source.Open() == BYTES_OK ? &source : nullptr, Extension(Iso_EntryName(m_disc, &e)),
+                      m_profile, [&](Severity s, const char* rule, const std::string& text) {
+                          Add(s, rule, path, folder, track, text);
+                      });
 }
 
 // The number a navigation list shows as "D(0xH)".
