@@ -69,6 +69,21 @@ class Walk {
     void Track(FileEntry& e, const std::string& path, int folder, int number);
     void Name(const FileEntry& e, const std::string& path, int folder, int track);
     void Media(FileEntry& e, const std::string& path, int folder, int track);
+    // A folder's entries in the order the player takes them: the directory's (by name), or the files where
+    // their data lies (the order they were recorded in; the subfolders keep the directory's order, which the
+    // walk takes after the files).
+    std::vector<FileEntry*> Children(FileEntry* dir) const {
+        std::vector<FileEntry*> out;
+        for (FileEntry* c = dir->firstChild; c; c = c->nextSibling)
+            out.push_back(c);
+        if (m_profile.order == PlayerOrder::Recording) {
+            const auto folders = std::stable_partition(out.begin(), out.end(),
+                                                       [](const FileEntry* c) { return c->type == 'F'; });
+            std::stable_sort(out.begin(), folders,
+                             [](const FileEntry* a, const FileEntry* b) { return a->lbn < b->lbn; });
+        }
+        return out;
+    }
 
     const PlayerProfile& m_profile;
     PlayerCheck& m_result;
@@ -118,7 +133,9 @@ void Walk::Run(FileEntry* root) {
                     std::to_string(m_profile.maxFolders) + " the player reads: its files are never reached");
         int track = 0;
         std::vector<Folder> below;
-        for (FileEntry* c = f.dir->firstChild; c && !m_disc.Stopped(); c = c->nextSibling) {
+        for (FileEntry* c : Children(f.dir)) {
+            if (m_disc.Stopped())
+                break;
             const std::string path = f.path + "/" + Iso_EntryName(m_disc, c);
             if (Iso_IsAudioFolder(m_disc, c)) // the CD's audio tracks, no folder of the file system
                 continue;

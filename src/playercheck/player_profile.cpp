@@ -196,6 +196,10 @@ Key EnumKey(const char* name, T PlayerProfile::*field, const std::pair<const cha
 constexpr std::pair<const char*, PlayerNames> kNameChoices[] = {{"joliet", PlayerNames::Joliet},
                                                                 {"iso9660", PlayerNames::Iso9660},
                                                                 {"rockridge", PlayerNames::RockRidge}};
+constexpr std::pair<const char*, PlayerOrder> kOrderChoices[] = {{"recording", PlayerOrder::Recording},
+                                                                 {"name", PlayerOrder::Name}};
+constexpr std::pair<const char*, PlayerId3Write> kId3WriteChoices[] = {{"keep", PlayerId3Write::Keep},
+                                                                       {"2.3", PlayerId3Write::V23}};
 constexpr std::pair<const char*, PlayerAudio> kAudioChoices[] = {{"plays-data", PlayerAudio::PlaysData},
                                                                  {"plays-audio", PlayerAudio::PlaysAudio},
                                                                  {"plays-both", PlayerAudio::PlaysBoth}};
@@ -282,6 +286,10 @@ const std::vector<Key>& Keys() {
         AudioTracksKey(),
         ChoiceKey("empty_folders", &PlayerProfile::countEmptyFolders, "count", "skip"),
         ChoiceKey("track_numbers", &PlayerProfile::tracksPerFolder, "folder", "disc"),
+        EnumKey("order", &PlayerProfile::order, kOrderChoices),
+        FlagKey("number_prefix", &PlayerProfile::numberPrefix),
+        CountKey("split_folders", &PlayerProfile::splitFolders),
+        EnumKey("id3_write", &PlayerProfile::id3Write, kId3WriteChoices),
     };
     return keys;
 }
@@ -314,7 +322,7 @@ bool Player_BuiltinProfile(const std::string& name, PlayerProfile& p) {
     // at level 1 and 31 characters at level 2; no other limit.
     p.names = PlayerNames::Iso9660;
     p.isoLevel = name == "iso9660-level1" ? 1 : 2;
-    p.maxFolders = p.maxFiles = 0;
+    p.maxFolders = p.maxFiles = p.splitFolders = 0;
     p.maxNameLength = name == "iso9660-level1" ? 12 : 31;
     p.nameCharset = p.tagCharset = PlayerCharset::Ascii;
     p.extensions = {"mp3"};

@@ -19,6 +19,13 @@ enum class PlayerNames : uint8_t { Joliet, Iso9660, RockRidge };
 // files, a few play both.
 enum class PlayerAudio : uint8_t { PlaysData, PlaysAudio, PlaysBoth };
 
+// The order a player plays a folder's files and subfolders in: where their data lies on the disc (the order
+// the writing program recorded them), or their names' (the directory's order).
+enum class PlayerOrder : uint8_t { Recording, Name };
+
+// How `ckvd make` writes an ID3v2.4 tag into the image's copy of a file: as it is, or as ID3v2.3.
+enum class PlayerId3Write : uint8_t { Keep, V23 };
+
 struct PlayerProfile {
     std::string name;
     PlayerNames names = PlayerNames::Joliet;
@@ -41,6 +48,12 @@ struct PlayerProfile {
     PlayerAudio audioBesideData = PlayerAudio::PlaysData;
     bool countEmptyFolders = false; // numbers folders without playable files
     bool tracksPerFolder = true;    // track numbers start at 1 in each folder, else run over the disc
+    PlayerOrder order = PlayerOrder::Recording;
+    // What `ckvd make` does for this player: "01 " before each name so that name, directory and recording
+    // order agree; folders of more files than this split into "NAME (1)", "NAME (2)"... (0: never); tags.
+    bool numberPrefix = true;
+    uint32_t splitFolders = 255;
+    PlayerId3Write id3Write = PlayerId3Write::V23;
 };
 
 // ASCII letters lowered: keys, values and extensions are compared in any case.

@@ -135,6 +135,19 @@ class Check(CkvdCase):
         self.assertEqual([(t["folder"], t["track"]) for t in c["order"]],
                          [(numbers[os.path.dirname(p)[1:]], i + 1) for i, (_, _, p) in enumerate(expected)])
 
+    def test_recording_order_against_name_order(self):
+        """genisoimage -sort lays the files' data out against their names: a player of recording order
+        (order = recording, the default) plays them as they lie, one of name order by name."""
+        sort = os.path.join(MEDIA, "weights.txt")
+        src = os.path.join(os.path.dirname(MEDIA), "check", "sorted")
+        write(sort, "".join(f"{src}/ALBUM/{name} {w}\n" for name, w in (("C.mp3", 30), ("A.mp3", 20), ("B.mp3", 10))))
+        image = disc("sorted", {"ALBUM/A.mp3": MP3, "ALBUM/B.mp3": MP3, "ALBUM/C.mp3": MP3}, "-sort", sort)
+        by_name = os.path.join(MEDIA, "by-name.ini")
+        write(by_name, "order = name\n")
+        for args, names in (([], "CAB"), (["--profile", by_name], "ABC")):
+            code, c = check(*args, image)
+            self.assertEqual((code, [t["path"] for t in c["order"]]), (0, [f"/ALBUM/{n}.mp3" for n in names]))
+
     def test_folder_and_file_limits_and_a_profile_that_relaxes_them(self):
         many = disc("many", {f"D{k:03}/T{n}.mp3": MP3 for k in range(1, 301) for n in (1, 2)})
         code, c = check(many)
