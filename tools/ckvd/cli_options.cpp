@@ -45,7 +45,8 @@ constexpr Flag kFlags[] = {{"--json", CLI_JSON, &CliOptions::json},
                            {"-r", CLI_RECURSIVE, &CliOptions::recursive},
                            {"--csv", CLI_CSV, &CliOptions::csv},
                            {"--order", CLI_CHECK, &CliOptions::order},
-                           {"--file", CLI_FILE, &CliOptions::file}};
+                           {"--file", CLI_FILE, &CliOptions::file},
+                           {"--plan", CLI_PLAN, &CliOptions::plan}};
 constexpr std::pair<const char*, unsigned> kValued[] = {
     {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
     {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},

@@ -20,6 +20,7 @@ enum : unsigned {
     CLI_FILE = 1u << 12,     // --file
     CLI_RETRY = 1u << 13,    // --retry N
     CLI_COPY_TO = 1u << 14,  // --to CATALOGUE
+    CLI_PLAN = 1u << 15,     // --plan
 };
 
 struct CliOptions {
@@ -37,6 +38,7 @@ struct CliOptions {
     std::string to;                // --to CATALOGUE
     bool csv = false;              // --csv
     bool order = false;            // --order
+    bool plan = false;             // --plan: the plan alone, nothing written
     std::string audio;             // --audio: "flac" or "wav", empty without
     bool file = false;             // --file: the arguments are local files, no DRIVE
     int retry = 0;                 // --retry N: passes over the unreadable blocks

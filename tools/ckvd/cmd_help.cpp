@@ -30,6 +30,14 @@ constexpr Command kCommands[] = {
      "file): "
      "what will not play, what plays but shows wrong, and with --order the playback order; exit 0 when "
      "everything plays, 1 otherwise, 2 for a wrong usage or profile"},
+    {"make",
+     "ckvd make [--json] [--profile NAME|FILE] MUSIC_DIR OUT.iso\nckvd make --plan [--json] [--profile "
+     "NAME|FILE] MUSIC_DIR",
+     "makes a disc image of the music under MUSIC_DIR that the profile's player plays right: files read by "
+     "their "
+     "content, folders and tracks in natural order, the tree cut to what the player reads, names fitted and "
+     "numbered, files it cannot play left out; prints the plan (--plan: only the plan), writes OUT.iso and "
+     "checks it; exit 0 when everything on the image plays, 1 otherwise"},
     {"catalog",
      "ckvd catalog add DRIVE [--number N] [--comment TEXT] [--catalogue FILE]\n"
      "ckvd catalog search TEXT [--json] [--catalogue FILE]\n"

@@ -1,0 +1,180 @@
+#include "discmaker/make_image.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <libburn/libburn.h>
+
+#include "discmaker/isofs_loader.h"
+
+namespace {
+
+const LibIsofs* isofs = nullptr; // loaded by the first image made
+
+// libisofs's library state for one image's life.
+class Library {
+  public:
+    Library() : m_ok(isofs->iso_init() >= 0) {
+        if (m_ok) {
+            static char utf8[] = "UTF-8";
+            isofs->iso_set_local_charset(utf8, 0);
+            static char never[] = "NEVER", fatal[] = "FATAL", none[] = "";
+            isofs->iso_set_msgs_severities(never, fatal, none);
+        }
+    }
+    ~Library() {
+        if (m_ok)
+            isofs->iso_finish();
+    }
+    bool Ok() const { return m_ok; }
+
+  private:
+    bool m_ok;
+};
+
+std::string Why(int code) {
+    const char* text = isofs->iso_error_to_msg(code);
+    return text ? text : "libisofs error " + std::to_string(code);
+}
+
+// The image's tree: every folder of the plan, each file from its source, the data in playback order.
+bool BuildTree(IsoImage* image, const MakePlan& plan, std::string& error) {
+    std::map<std::string, IsoDir*> dirs{{"", isofs->iso_image_get_root(image)}};
+    int weight = int(plan.Tracks()) + 1;
+    for (const MakeFolder& f : plan.folders) {
+        if (!f.path.empty()) {
+            const size_t slash = f.path.rfind('/');
+            IsoDir* dir = nullptr;
+            const int rc = isofs->iso_tree_add_new_dir(dirs[f.path.substr(0, slash)],
+                                                       f.path.substr(slash + 1).c_str(), &dir);
+            if (rc < 0) {
+                error = f.path + ": " + Why(rc);
+                return false;
+            }
+            dirs[f.path] = dir;
+        }
+        for (const MakeFile& file : f.files) {
+            IsoNode* node = nullptr;
+            const int rc = isofs->iso_tree_add_new_node(image, dirs[f.path], file.name.c_str(),
+                                                        file.source.c_str(), &node);
+            if (rc < 0) {
+                error = file.source + ": " + Why(rc);
+                return false;
+            }
+            isofs->iso_node_set_sort_weight(node, --weight); // the first track's data first
+        }
+    }
+    return true;
+}
+
+IsoWriteOpts* Options(const PlayerProfile& profile) {
+    IsoWriteOpts* opts = nullptr;
+    if (isofs->iso_write_opts_new(&opts, 2) <
+        0) // distribution: Rock Ridge and Joliet, ownership and times made plain
+        return nullptr;
+    isofs->iso_write_opts_set_iso_level(opts, profile.names == PlayerNames::Iso9660 ? profile.isoLevel : 2);
+    isofs->iso_write_opts_set_rockridge(opts, 1);
+    isofs->iso_write_opts_set_joliet(opts, 1);
+    isofs->iso_write_opts_set_sort_files(opts, 1);
+    return opts;
+}
+
+// Writes the image's bytes from libisofs's source into `fd`.
+bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t total, const MakeProgress& progress,
+          std::string& error) {
+    std::vector<unsigned char> block(2048 * 32);
+    uint64_t written = 0;
+    for (;;) {
+        size_t have = 0;
+        int n = 0;
+        while (have < block.size() && (n = source->read_xt(source, block.data() + have, 2048)) == 2048)
+            have += 2048;
+        for (size_t done = 0; done < have;) {
+            const ssize_t w = write(fd, block.data() + done, have - done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                error = out + ": " + std::strerror(errno);
+                return false;
+            }
+            done += size_t(w);
+        }
+        written += have;
+        if (progress && !progress(written, total)) {
+            error = "stopped";
+            return false;
+        }
+        if (n < 0) {
+            error = out + ": libisofs could not make the image (a source file changed or cannot be read)";
+            return false;
+        }
+        if (n != 2048)
+            return true;
+    }
+}
+
+} // namespace
+
+bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const std::string& out,
+                     std::string& error, const MakeProgress& progress) {
+    if (!isofs && !(isofs = LibIsofs_Load(error)))
+        return false;
+    Library library;
+    if (!library.Ok()) {
+        error = "libisofs cannot be started";
+        return false;
+    }
+    IsoImage* image = nullptr;
+    if (const int rc = isofs->iso_image_new(plan.volume.c_str(), &image); rc < 0) {
+        error = Why(rc);
+        return false;
+    }
+    std::unique_ptr<IsoImage, void (*)(IsoImage*)> own(image, isofs->iso_image_unref);
+    isofs->iso_tree_set_follow_symlinks(image, 1);
+    isofs->iso_image_set_application_id(image, const_cast<char*>("CKVD EXPLORER"));
+    if (!BuildTree(image, plan, error))
+        return false;
+    std::unique_ptr<IsoWriteOpts, void (*)(IsoWriteOpts*)> opts(Options(profile), isofs->iso_write_opts_free);
+    ::burn_source* made = nullptr;
+    if (!opts) {
+        error = "libisofs: no write options";
+        return false;
+    }
+    if (const int rc = isofs->iso_image_create_burn_source(image, opts.get(), &made); rc < 0) {
+        error = Why(rc);
+        return false;
+    }
+    // libburn's header puts the struct libisofs fills into its namespace in C++: the same struct.
+    auto* source = reinterpret_cast<burn::burn_source*>(made);
+    // Written beside the target and renamed when whole, so a failure leaves no partial image.
+    const std::string part = out + ".part";
+    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    if (!ok)
+        error = part + ": " + std::strerror(errno);
+    const uint64_t total = uint64_t(source->get_size(source));
+    if (ok)
+        ok = Copy(source, fd, out, total, progress, error);
+    if (!ok)
+        source->cancel(source);
+    source->free_data(source);
+    free(source);
+    if (fd >= 0 && (close(fd) != 0 && ok)) {
+        error = part + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (ok && std::rename(part.c_str(), out.c_str()) != 0) {
+        error = out + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok)
+        std::remove(part.c_str());
+    return ok;
+}
