@@ -29,6 +29,7 @@
     X(iso_write_opts_set_rockridge) \
     X(iso_write_opts_set_joliet) \
     X(iso_write_opts_set_sort_files) \
+    X(iso_write_opts_set_omit_version_numbers) \
     X(iso_image_create_burn_source)
 // clang-format on
 

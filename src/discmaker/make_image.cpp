@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include <libburn/libburn.h>
 
+#include "discmaker/id3_writer.h"
 #include "discmaker/isofs_loader.h"
 
 namespace {
@@ -44,8 +46,43 @@ std::string Why(int code) {
     return text ? text : "libisofs error " + std::to_string(code);
 }
 
-// The image's tree: every folder of the plan, each file from its source, the data in playback order.
-bool BuildTree(IsoImage* image, const MakePlan& plan, std::string& error) {
+// A folder of its own for the copies whose tags are rewritten, removed with what it holds.
+class Copies {
+  public:
+    ~Copies() {
+        if (!m_dir.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_dir, ignored);
+        }
+    }
+    // The copy of `file` with its ID3v2.4 tag as ID3v2.3, or its source where that cannot be made.
+    std::string For(const MakeFile& file, std::vector<std::string>& warnings) {
+        std::string error;
+        if (m_dir.empty()) {
+            std::string pattern = (std::filesystem::temp_directory_path() / "ckvd-make-XXXXXX").string();
+            if (!mkdtemp(pattern.data())) {
+                warnings.push_back(
+                    file.source + ": its tag is not rewritten: no temporary folder: " + std::strerror(errno));
+                return file.source;
+            }
+            m_dir = pattern;
+        }
+        const std::string copy = m_dir + "/" + std::to_string(m_count++) + ".mp3";
+        if (Make_Id3v23Copy(file.source, copy, error))
+            return copy;
+        warnings.push_back(file.source + ": its tag is not rewritten: " + error);
+        return file.source;
+    }
+
+  private:
+    std::string m_dir;
+    size_t m_count = 0;
+};
+
+// The image's tree: every folder of the plan, each file from its source (or its copy), the data in playback
+// order.
+bool BuildTree(IsoImage* image, const MakePlan& plan, Copies& copies, std::vector<std::string>& warnings,
+               std::string& error) {
     std::map<std::string, IsoDir*> dirs{{"", isofs->iso_image_get_root(image)}};
     int weight = int(plan.Tracks()) + 1;
     for (const MakeFolder& f : plan.folders) {
@@ -62,8 +99,9 @@ bool BuildTree(IsoImage* image, const MakePlan& plan, std::string& error) {
         }
         for (const MakeFile& file : f.files) {
             IsoNode* node = nullptr;
-            const int rc = isofs->iso_tree_add_new_node(image, dirs[f.path], file.name.c_str(),
-                                                        file.source.c_str(), &node);
+            const std::string from = file.id3To23 ? copies.For(file, warnings) : file.source;
+            const int rc =
+                isofs->iso_tree_add_new_node(image, dirs[f.path], file.name.c_str(), from.c_str(), &node);
             if (rc < 0) {
                 error = file.source + ": " + Why(rc);
                 return false;
@@ -83,12 +121,13 @@ IsoWriteOpts* Options(const PlayerProfile& profile) {
     isofs->iso_write_opts_set_rockridge(opts, 1);
     isofs->iso_write_opts_set_joliet(opts, 1);
     isofs->iso_write_opts_set_sort_files(opts, 1);
+    isofs->iso_write_opts_set_omit_version_numbers(opts, 2); // Joliet names as Windows writes them, no ";1"
     return opts;
 }
 
 // Writes the image's bytes from libisofs's source into `fd`.
-bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t total, const MakeProgress& progress,
-          std::string& error) {
+bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t total,
+          const MakeProgress& progress, std::string& error) {
     std::vector<unsigned char> block(2048 * 32);
     uint64_t written = 0;
     for (;;) {
@@ -123,7 +162,7 @@ bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t to
 } // namespace
 
 bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const std::string& out,
-                     std::string& error, const MakeProgress& progress) {
+                     std::string& error, std::vector<std::string>& warnings, const MakeProgress& progress) {
     if (!isofs && !(isofs = LibIsofs_Load(error)))
         return false;
     Library library;
@@ -139,7 +178,8 @@ bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const s
     std::unique_ptr<IsoImage, void (*)(IsoImage*)> own(image, isofs->iso_image_unref);
     isofs->iso_tree_set_follow_symlinks(image, 1);
     isofs->iso_image_set_application_id(image, const_cast<char*>("CKVD EXPLORER"));
-    if (!BuildTree(image, plan, error))
+    Copies copies; // removed before the image is let go, once libisofs has read them for the image
+    if (!BuildTree(image, plan, copies, warnings, error))
         return false;
     std::unique_ptr<IsoWriteOpts, void (*)(IsoWriteOpts*)> opts(Options(profile), isofs->iso_write_opts_free);
     ::burn_source* made = nullptr;

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "discmaker/make_plan.h"
 
@@ -12,6 +13,8 @@
 using MakeProgress = std::function<bool(uint64_t written, uint64_t total)>;
 
 // Writes `plan` for `profile` into the image file `out` (made anew: an existing file is replaced only once
-// the image is whole). False with the reason in `error`; no partial image is left.
+// the image is whole). False with the reason in `error`; no partial image is left. A tag the plan rewrites
+// that could not be (the file then goes as it is) is said in `warnings`.
 bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const std::string& out,
-                     std::string& error, const MakeProgress& progress = {});
+                     std::string& error, std::vector<std::string>& warnings,
+                     const MakeProgress& progress = {});

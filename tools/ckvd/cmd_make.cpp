@@ -149,7 +149,11 @@ int Cmd_Make(int argc, char** argv) {
     bool plays = true;
     if (!o.plan) {
         const std::string& image = o.args[1];
-        if (!Make_WriteImage(plan, profile, image, error)) {
+        std::vector<std::string> warnings;
+        const bool written = Make_WriteImage(plan, profile, image, error, warnings);
+        for (const std::string& w : warnings)
+            std::fprintf(stderr, "ckvd: %s\n", w.c_str());
+        if (!written) {
             if (o.json)
                 out.EndObject(), out.Flush();
             Cli_WriteStdout(text);
