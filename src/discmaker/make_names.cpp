@@ -114,6 +114,23 @@ std::string PrimaryName(const std::string& name, bool directory, int level, cons
 
 } // namespace
 
+std::string Make_DirectoryKey(const std::string& name, const PlayerProfile& profile) {
+    if (profile.names != PlayerNames::Joliet)
+        return name;
+    std::string key;
+    Player_EachCodePoint(name, [&key](uint32_t cp) {
+        auto unit = [&key](uint32_t u) { key += char(u >> 8), key += char(u & 0xFF); };
+        if (cp > 0xFFFF) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+        return true;
+    });
+    return key;
+}
+
 size_t Make_Length(const std::string& utf8) {
     size_t n = 0;
     Player_EachCodePoint(utf8, [&n](uint32_t) { return ++n, true; });

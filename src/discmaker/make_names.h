@@ -13,5 +13,8 @@ std::string Make_FitName(const std::string& name, bool directory, const PlayerPr
                          int variant = 0);
 // The most characters a name may have on the disc for `profile` (the tree's own limit and the player's).
 size_t Make_NameLimit(bool directory, const PlayerProfile& profile);
+// What orders `name` among its directory's records in the tree the player reads, as bytes to compare: the
+// Joliet name's UTF-16 code units, else the name's own bytes.
+std::string Make_DirectoryKey(const std::string& name, const PlayerProfile& profile);
 // Characters (code points) of a UTF-8 text.
 size_t Make_Length(const std::string& utf8);

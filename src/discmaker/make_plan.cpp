@@ -296,6 +296,16 @@ void Planner::Name(Folder& f) {
         fit(f.folders[i].name, f.folders[i].changes, true, i + 1, f.folders.size(), taken);
         Name(f.folders[i]);
     }
+    // Unnumbered names play in the directory's order, which is no longer the natural one ("Track 10" before
+    // "Track 2"): subfolders always, files where the player plays by name. The plan says it as it will be.
+    if (m_profile.numberPrefix)
+        return;
+    auto key = [this](const std::string& name) { return Make_DirectoryKey(name, m_profile); };
+    std::stable_sort(f.folders.begin(), f.folders.end(),
+                     [&](const Folder& a, const Folder& b) { return key(a.name) < key(b.name); });
+    if (m_profile.order == PlayerOrder::Name)
+        std::stable_sort(f.files.begin(), f.files.end(),
+                         [&](const MakeFile& a, const MakeFile& b) { return key(a.name) < key(b.name); });
 }
 
 // The plan's folders in the player's walk: a folder's files, then its subfolders; numbered as it numbers.
