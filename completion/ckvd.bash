@@ -100,7 +100,7 @@ _ckvd() {
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify dump check catalog help --help --version"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify dump check make catalog help --help --version"
         return 0
     fi
     case $prev in
@@ -149,6 +149,7 @@ _ckvd() {
     verify) options="--json --session --map --help" ;;
     dump) options="--retry --json --help" ;;
     check) options="--json --csv --order --profile --help" ;;
+    make) options="--plan --json --profile --help" ;;
     catalog) options="--json --csv --number --comment --catalogue --to --help" ;;
     *) return 0 ;;
     esac
@@ -167,6 +168,8 @@ _ckvd() {
         [[ ${args[0]} == import ]] && _ckvd_files "$cur" csv ;;
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
     dump:1) _ckvd_files "$cur" iso cue ;;
+    make:0) mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;; # MUSIC_DIR
+    make:1) _ckvd_files "$cur" iso ;;
     esac
     return 0
 }

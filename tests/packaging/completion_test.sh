@@ -32,7 +32,7 @@ expect() {
     fi
 }
 
-expect "commands" "--help|--version|catalog|check|drives|dump|get|help|info|ls|nav|report|toc|verify" _ckvd 1 ckvd ""
+expect "commands" "--help|--version|catalog|check|drives|dump|get|help|info|ls|make|nav|report|toc|verify" _ckvd 1 ckvd ""
 expect "ls options" "--help|--json|--session" _ckvd 2 ckvd ls --
 expect "get options" "--audio|--help|--session|-r" _ckvd 2 ckvd get -
 expect "report options" "--catalogue|--comment|--help|--number|-o" _ckvd 3 ckvd report demo -
@@ -45,6 +45,8 @@ expect "DEST of get -r: any local file" \
     "B.CUE|T2.WAV|a.iso|c.ccd|d.bin|e.NRG|f.toc|g.mds|my disc.cue|notes.txt|out.png|sub|t1.wav|with space" \
     _ckvd 5 ckvd get -r demo / ""
 expect "--image takes images" "a.iso" _ckvd 3 ckvd drives --image a
+expect "make's MUSIC_DIR and OUT.iso" "sub|with space" _ckvd 2 ckvd make ""
+expect "make's OUT.iso" "a.iso|sub|with space" _ckvd 3 ckvd make sub ""
 # The demo data disc has two sessions, the demo audio CD one.
 expect "--session of the data disc typed after it" "1|2" _ckvd 3 ckvd ls --session "" demo
 expect "--session of the data disc typed before it" "1|2" _ckvd 4 ckvd nav demo --session ""
