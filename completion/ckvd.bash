@@ -100,7 +100,7 @@ _ckvd() {
     done
 
     if [[ -z $cmd ]]; then
-        _ckvd_words "$cur" "drives toc ls info get nav report verify dump check make catalog help --help --version"
+        _ckvd_words "$cur" "drives toc ls info get nav report verify dump check make burn catalog help --help --version"
         return 0
     fi
     case $prev in
@@ -150,6 +150,7 @@ _ckvd() {
     dump) options="--retry --json --help" ;;
     check) options="--json --csv --order --profile --help" ;;
     make) options="--plan --json --profile --help" ;;
+    burn) options="--json --blank --multisession --speed --help" ;;
     catalog) options="--json --csv --number --comment --catalogue --to --help" ;;
     *) return 0 ;;
     esac
@@ -169,7 +170,8 @@ _ckvd() {
     get:2) _ckvd_files "$cur" ;; # DEST on the local disk
     dump:1) _ckvd_files "$cur" iso cue ;;
     make:0) mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;; # MUSIC_DIR
-    make:1) _ckvd_files "$cur" iso ;;
+    make:1 | burn:0) _ckvd_files "$cur" iso ;;
+    burn:1) _ckvd_drive "$cur" ;;
     esac
     return 0
 }

@@ -32,7 +32,7 @@ expect() {
     fi
 }
 
-expect "commands" "--help|--version|catalog|check|drives|dump|get|help|info|ls|make|nav|report|toc|verify" _ckvd 1 ckvd ""
+expect "commands" "--help|--version|burn|catalog|check|drives|dump|get|help|info|ls|make|nav|report|toc|verify" _ckvd 1 ckvd ""
 expect "ls options" "--help|--json|--session" _ckvd 2 ckvd ls --
 expect "get options" "--audio|--help|--session|-r" _ckvd 2 ckvd get -
 expect "report options" "--catalogue|--comment|--help|--number|-o" _ckvd 3 ckvd report demo -

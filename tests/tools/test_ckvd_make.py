@@ -124,6 +124,23 @@ class Make(CkvdCase):
         self.assertTrue(all(ord(c) < 128 for p in names for c in p))
         self.assertIn("/D1/D2/" + "D3 - D4 - D5 - D6 - D7 - D8 - D9 - D10 - D11"[:40].rstrip(" .") + "/deep.mp3", names)
 
+    def test_burned_to_libburns_stdio_drive_and_read_back(self):
+        image = self.made("car-cd", "burn")[0]
+        target = os.path.join(HOME, "burned.iso")
+        r = run("burn", "--json", image, "stdio:" + target)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        blocks = os.path.getsize(image) // 2048
+        self.assertEqual(json.loads(r.stdout), {"image": image, "drive": "stdio:" + target, "blocks": blocks,
+                                                "damaged": [], "verified": True})
+        self.assertEqual(read(target), read(image))
+        for args, said in ((["--blank", image, "stdio:" + target], "cannot be blanked (it is not rewritable)"),
+                           ([image, "stdio:" + os.path.join(HOME, "none", "x.iso")], "Neither stdio-path nor"),
+                           ([image + ".none", "stdio:" + target], ".none: cannot be read")):
+            r = run("burn", *args)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(said, r.stderr)
+        self.assertEqual(read(target), read(image))
+
     def test_refusals(self):
         self.assertEqual(run("make", "--plan", os.path.join(HOME, "none")).returncode, 1)
         empty = fresh("make", "empty")

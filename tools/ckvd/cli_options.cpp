@@ -41,17 +41,16 @@ struct Flag {
     unsigned kind;
     bool CliOptions::*field;
 };
-constexpr Flag kFlags[] = {{"--json", CLI_JSON, &CliOptions::json},
-                           {"-r", CLI_RECURSIVE, &CliOptions::recursive},
-                           {"--csv", CLI_CSV, &CliOptions::csv},
-                           {"--order", CLI_CHECK, &CliOptions::order},
-                           {"--file", CLI_FILE, &CliOptions::file},
-                           {"--plan", CLI_PLAN, &CliOptions::plan}};
+constexpr Flag kFlags[] = {
+    {"--json", CLI_JSON, &CliOptions::json},   {"-r", CLI_RECURSIVE, &CliOptions::recursive},
+    {"--csv", CLI_CSV, &CliOptions::csv},      {"--order", CLI_CHECK, &CliOptions::order},
+    {"--file", CLI_FILE, &CliOptions::file},   {"--plan", CLI_PLAN, &CliOptions::plan},
+    {"--blank", CLI_BURN, &CliOptions::blank}, {"--multisession", CLI_BURN, &CliOptions::multisession}};
 constexpr std::pair<const char*, unsigned> kValued[] = {
     {"--session", CLI_SESSION}, {"--image", CLI_IMAGES}, {"--number", CLI_REPORT},
     {"--comment", CLI_REPORT},  {"-o", CLI_REPORT},      {"--catalogue", CLI_CATALOGUE},
     {"--profile", CLI_CHECK},   {"--map", CLI_MAP},      {"--audio", CLI_AUDIO},
-    {"--retry", CLI_RETRY},     {"--to", CLI_COPY_TO}};
+    {"--retry", CLI_RETRY},     {"--to", CLI_COPY_TO},   {"--speed", CLI_BURN}};
 
 // An option with a value into `o`; 0, or the exit status after the message on a value it refuses.
 int take_value(const std::string& option, const char* value, CliOptions& o) {
@@ -75,6 +74,9 @@ int take_value(const std::string& option, const char* value, CliOptions& o) {
             return Cli_UsageError("--retry takes a number of passes from 0 to 99, not '" +
                                   std::string(value) + "'");
     }
+    if (option == "--speed" && (!parse_number(value, o.speed) || o.speed < 1 || o.speed > 100))
+        return Cli_UsageError("--speed takes a CD speed from 1 to 100 (times 150 KiB/s), not '" +
+                              std::string(value) + "'");
     if (option == "--audio") {
         o.audio = value;
         if (o.audio != "flac" && o.audio != "wav")

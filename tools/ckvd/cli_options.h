@@ -21,6 +21,7 @@ enum : unsigned {
     CLI_RETRY = 1u << 13,    // --retry N
     CLI_COPY_TO = 1u << 14,  // --to CATALOGUE
     CLI_PLAN = 1u << 15,     // --plan
+    CLI_BURN = 1u << 16,     // --blank, --multisession, --speed N
 };
 
 struct CliOptions {
@@ -39,6 +40,9 @@ struct CliOptions {
     bool csv = false;              // --csv
     bool order = false;            // --order
     bool plan = false;             // --plan: the plan alone, nothing written
+    bool blank = false;            // --blank
+    bool multisession = false;     // --multisession
+    int speed = 0;                 // --speed N: times a CD's 150 KiB/s; 0 without
     std::string audio;             // --audio: "flac" or "wav", empty without
     bool file = false;             // --file: the arguments are local files, no DRIVE
     int retry = 0;                 // --retry N: passes over the unreadable blocks

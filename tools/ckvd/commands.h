@@ -15,6 +15,7 @@ int Cmd_Verify(int argc, char** argv);
 int Cmd_Dump(int argc, char** argv);
 int Cmd_Check(int argc, char** argv);
 int Cmd_Make(int argc, char** argv);
+int Cmd_Burn(int argc, char** argv);
 int Cmd_Catalog(int argc, char** argv);
 
 // The listing of the loaded disc below `folder` ("/": all of it) as ckvd ls prints it, text or JSON as

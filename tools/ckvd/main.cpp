@@ -30,9 +30,10 @@ int main(int argc, char** argv) {
         }
     using Run = int (*)(int, char**);
     const std::pair<const char*, Run> runs[] = {
-        {"drives", Cmd_Drives}, {"toc", Cmd_Toc},     {"ls", Cmd_Ls},          {"info", Cmd_Info},
-        {"get", Cmd_Get},       {"nav", Cmd_Nav},     {"report", Cmd_Report},  {"verify", Cmd_Verify},
-        {"dump", Cmd_Dump},     {"check", Cmd_Check}, {"make", Cmd_Make}, {"catalog", Cmd_Catalog}};
+        {"drives", Cmd_Drives},  {"toc", Cmd_Toc},     {"ls", Cmd_Ls},         {"info", Cmd_Info},
+        {"get", Cmd_Get},        {"nav", Cmd_Nav},     {"report", Cmd_Report}, {"verify", Cmd_Verify},
+        {"dump", Cmd_Dump},      {"check", Cmd_Check}, {"make", Cmd_Make},     {"burn", Cmd_Burn},
+        {"catalog", Cmd_Catalog}};
     for (const auto& [name, run] : runs)
         if (cmd == name)
             return CliDisc_Finish(run(argc - 2, argv + 2));

@@ -1,0 +1,22 @@
+// A disc image burned through libburn: onto a CD in a drive (/dev/sr0), or onto libburn's pseudo-drive
+// stdio:PATH, a file, for tests and for users who want the burned image as a file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct BurnOptions {
+    bool blank = false; // blank a rewritable disc first
+    bool multisession =
+        false;     // leave the disc open for a later session; needed to add to a disc with sessions
+    int speed = 0; // kB/s; 0: the drive's best
+};
+
+// What is under way ("blanking", "writing") and how far: `done` of `total` (bytes, 0 where not known).
+using BurnProgress = std::function<void(const char* phase, uint64_t done, uint64_t total)>;
+
+// Burns the image file `image` onto `drive` in one session (appended to a disc with sessions where
+// `multisession` allows it). False with libburn's reasons (a drive's SCSI errors among them) in `error`.
+bool Burn_Image(const std::string& image, const std::string& drive, const BurnOptions& options,
+                const BurnProgress& progress, std::string& error);
