@@ -50,6 +50,8 @@ AppOptions App_ParseOptions(int argc, char** argv) {
             o.sort = sort;
         } else if (!std::strcmp(a, "--player-profile") && i + 1 < argc) {
             o.playerProfile = argv[++i];
+        } else if (!std::strcmp(a, "--music") && i + 1 < argc) {
+            o.music = argv[++i];
         } else if (!std::strcmp(a, "--verbose")) {
             o.verbose = true;
         } else if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {

@@ -25,6 +25,8 @@ struct AppOptions {
     std::optional<ListSort> sort;
     // --player-profile FILE: with --dialog player-check, the profile file chosen after the first check
     std::string playerProfile;
+    // --music DIR: with --dialog new-disc, the music folder planned
+    std::string music;
     bool verbose = false; // --verbose: counts of the loaded tree and list on standard output
     bool help = false;
     bool version = false; // --version

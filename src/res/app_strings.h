@@ -30,6 +30,7 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {"Add to &Catalogue", ID_ADD_TO_CATALOGUE},
                                             {nullptr, ID_SEPARATOR},
                                             {"Save Disc Ima&ge...", ID_SAVE_DISC_IMAGE},
+                                            {"&New Disc for Player...", ID_NEW_DISC},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
 inline constexpr MenuItemDef kEditMenu[] = {{"&Find in Catalogue...", ID_FIND_IN_CATALOGUE}};
@@ -95,6 +96,9 @@ inline const char* App_CommandPrompt(int command) {
         return "Copy the disc into an image file (.iso, or .cue with its .bin), with a map of what was read "
                "and a "
                "log with the hashes\nSave Disc Image";
+    case ID_NEW_DISC:
+        return "Make a disc image of a music folder that a CD player plays right: the plan first, then the "
+               "image\nNew Disc for Player";
     case ID_OPEN_CATALOGUED:
         return "Browse a disc of the catalogue without the disc: its tree and list as the catalogue keeps "
                "them\nOpen Catalogued Disc";

@@ -42,7 +42,7 @@ void Usage(FILE* out) {
         "usage: ckvd-explorer [IMAGE...] [--demo] [--image PATH]... [--lbn-size 10|16|msf]\n"
         "                     [--view large|small|list|details] [--sort COLUMN[:desc]] [--verbose]\n"
         "                     [--screenshot OUT.png [--select PATH] [--dialog NAME]\n"
-        "                      [--player-profile FILE]]\n"
+        "                      [--player-profile FILE] [--music DIR]]\n"
         "  IMAGE              a disc image (.iso .cue .ccd .nrg .toc .mds .bin .img) to open as from File > "
         "Open Disc Image\n"
         "                     (the first one is loaded; each goes into a drive of its own)\n"
@@ -59,6 +59,7 @@ void Usage(FILE* out) {
         "  --sort COLUMN      the list's order: name, lbn, size or date, with :desc for the other way,\n"
         "                     or disc (the disc's own order); kept for the next run as a click keeps it\n"
         "  --player-profile FILE  with --dialog player-check: the profile file chosen after the first check\n"
+        "  --music DIR        with --dialog new-disc: the music folder planned\n"
         "  --verbose          print the number of tree items and list rows after the load\n"
         "  --version          print the program's version\n",
         dialogs.c_str());
@@ -176,7 +177,7 @@ int TakeScreenshot(CMainFrame& frame, const AppOptions& options, bool loaded) {
     }
     if ((!options.select.empty() && !Screenshot_Select(frame, options.select, &error)) ||
         !Screenshot_Save(frame, options.dialog, QString::fromStdString(options.screenshot), &error,
-                         options.playerProfile)) {
+                         options.playerProfile, options.music)) {
         std::fprintf(stderr, "ckvd-explorer: %s\n", error.c_str());
         return kExitFailure;
     }

@@ -55,7 +55,8 @@ class CMainFrame final : public QMainWindow {
     void OnLevel1Simulation();
     void OnVerifyDisc();
     void OnSaveDiscImage();
-    void OnPlayerCheck();
+    void OnPlayerCheck(const std::string& profile = {});
+    void OnNewDisc();
     void OnAddToCatalogue();
     void OnFindInCatalogue();
     // File > Open Catalogued Disc: the catalogue's discs, the one chosen shown by ShowCatalogued.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <string>
 
@@ -20,6 +21,7 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/make_disc_dlg.h"
 #include "desktop/dialogs/open_catalogued_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_image_dlg.h"
@@ -230,14 +232,40 @@ bool CMainFrame::ShowCatalogued(int number, const std::string& path, int session
     return path.empty() || ShowEntry(path, session);
 }
 
-void CMainFrame::OnPlayerCheck() {
+void CMainFrame::OnPlayerCheck(const std::string& profile) {
     if (!m_model.CheckDiscBytes())
         return;
     CPlayerCheckDlg dlg(m_sink, this);
     dlg.SetBackground(m_backgroundWork);
+    if (!profile.empty()) {
+        const QSignalBlocker quiet(dlg.ProfileBox());
+        if (dlg.ProfileBox()->findText(QString::fromStdString(profile)) < 0)
+            dlg.ProfileBox()->addItem(QString::fromStdString(profile));
+        dlg.ProfileBox()->setCurrentText(QString::fromStdString(profile));
+    }
     dlg.onSelect = [this](int session, const std::string& path) { ShowEntry(path, session - 1); };
     if (dlg.Check())
         dlg.exec();
+}
+
+// The image made is opened as File > Open Disc Image opens one, then checked against the profile it was
+// planned for.
+void CMainFrame::OnNewDisc() {
+    CMakeDiscDlg dlg(m_sink, this);
+    dlg.SetBackground(m_backgroundWork);
+    std::string made, profile;
+    dlg.onMade = [&](const std::string& image, const std::string& player) {
+        made = image;
+        profile = player;
+        dlg.accept();
+    };
+    dlg.exec();
+    if (made.empty())
+        return;
+    OpenDiscImage(QString::fromStdString(made), [this, profile](bool loaded) {
+        if (loaded)
+            OnPlayerCheck(profile);
+    });
 }
 
 bool CMainFrame::ShowEntry(const std::string& path, int session) {

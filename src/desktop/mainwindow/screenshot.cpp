@@ -19,6 +19,7 @@
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
 #include "desktop/dialogs/level1_dlg.h"
+#include "desktop/dialogs/make_disc_dlg.h"
 #include "desktop/dialogs/open_catalogued_dlg.h"
 #include "desktop/dialogs/player_check_dlg.h"
 #include "desktop/dialogs/save_disc_info_dlg.h"
@@ -148,6 +149,20 @@ std::unique_ptr<QDialog> MakePlayerCheck(CMainFrame& frame, std::string* error, 
     return dlg;
 }
 
+// New Disc for Player with the plan of --music's folder for the first profile.
+std::string g_music;
+std::unique_ptr<QDialog> MakeNewDisc(CMainFrame& frame, std::string* error) {
+    auto dlg = std::make_unique<CMakeDiscDlg>(frame.Sink(), &frame);
+    if (!g_music.empty()) {
+        dlg->Folder()->setText(QString::fromStdString(g_music));
+        if (!dlg->PlanNow()) {
+            *error = g_music + ": the music folder could not be planned";
+            return nullptr;
+        }
+    }
+    return dlg;
+}
+
 // Find in Catalogue, its field holding the --select path's last part when one was chosen.
 std::unique_ptr<QDialog> MakeFindCatalogue(CMainFrame& frame, std::string*) {
     auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
@@ -244,6 +259,7 @@ const std::vector<DialogMaker>& Dialogs() {
         {"player-check-order",
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
         {"find-catalogue", MakeFindCatalogue},
+        {"new-disc", MakeNewDisc},
         {"save-image", MakeSaveImage},
         {"verify", MakeVerify},
         // The catalogue's windows over a catalogue of the run's own: the disc shown and a copy of it.
@@ -320,8 +336,9 @@ QImage Screenshot_Grab(QWidget& window) {
 }
 
 bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error,
-                     const std::string& playerProfile) {
+                     const std::string& playerProfile, const std::string& music) {
     g_playerProfile = playerProfile;
+    g_music = music;
     WaitExposed(frame);
     if (!frame.windowHandle() || !frame.windowHandle()->isExposed()) {
         *error = "the main window did not appear";

@@ -21,6 +21,6 @@ bool Screenshot_Select(CMainFrame& frame, const std::string& path, std::string* 
 QImage Screenshot_Grab(QWidget& window);
 // Saves the main window to `out`, or, with a `dialog` name, that dialog opened on the selection and drawn
 // over the main window. False with the reason. `playerProfile`: Player Check's profile file, chosen after
-// its first check.
+// its first check. `music`: the folder New Disc for Player plans.
 bool Screenshot_Save(CMainFrame& frame, const std::string& dialog, const QString& out, std::string* error,
-                     const std::string& playerProfile = {});
+                     const std::string& playerProfile = {}, const std::string& music = {});
