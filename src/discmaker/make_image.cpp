@@ -131,9 +131,12 @@ bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t to
     std::vector<unsigned char> block(2048 * 16);
     uint64_t written = 0;
     for (;;) {
-        // libisofs's ring buffer gives any amount a call: a block a call cost twice xorriso's CPU.
-        const int n = source->read_xt(source, block.data(), int(block.size()));
-        const size_t have = n > 0 ? size_t(n) : 0;
+        // A block a call, as libburn reads it: libisofs's ring buffer answers a larger request that meets the
+        // image's end with 0, and the bytes it had are lost.
+        size_t have = 0;
+        int n = 0;
+        while (have < block.size() && (n = source->read_xt(source, block.data() + have, 2048)) == 2048)
+            have += 2048;
         for (size_t done = 0; done < have;) {
             const ssize_t w = write(fd, block.data() + done, have - done);
             if (w < 0 && errno == EINTR)
@@ -153,7 +156,7 @@ bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t to
             error = out + ": libisofs could not make the image (a source file changed or cannot be read)";
             return false;
         }
-        if (n < int(block.size())) {
+        if (n != 2048) {
             if (total && written != total) {
                 error = out + ": libisofs ended the image after " + std::to_string(written) + " of its " +
                         std::to_string(total) + " bytes";

@@ -161,3 +161,61 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// File > New Disc for Player on workers: a folder of sox and lame files planned for car-cd (natural order,
+// the WAV named .mp3 left out), written with the progress bar, then opened in the window and checked.
+TEST_F(MainWindow, NewDiscForPlayerPlansAndWritesOnWorkersThenOpensAndChecksTheImage) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    frame_->SetBackgroundWork(true);
+    const QString music = dir_.path() + "/Trip", wav = dir_.path() + "/tone.wav";
+    QDir().mkpath(music);
+    for (const QStringList& run :
+         {QStringList{"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "0.3", "sine", "440"},
+          QStringList{"lame", "--quiet", "-b", "64", wav, music + "/Track 10.mp3"}}) {
+        QProcess p;
+        p.start(run[0], run.mid(1));
+        ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << run.join(' ').toStdString();
+    }
+    ASSERT_TRUE(QFile::copy(music + "/Track 10.mp3", music + "/Track 2.mp3"));
+    ASSERT_TRUE(QFile::copy(wav, music + "/noise.mp3"));
+    const QString image = dir_.path() + "/trip.iso";
+    QString checked;
+    // The Player Check the window opens on the image made: its summary taken, then closed.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* check = dynamic_cast<CPlayerCheckDlg*>(QApplication::activeModalWidget())) {
+            if (!check->Checking() && !check->Model().SummaryText().empty()) {
+                checked = QString::fromStdString(check->Model().SummaryText());
+                check->accept();
+            }
+        }
+    });
+    watch.start(20);
+    WithModalDialog<CMakeDiscDlg>(
+        [&] { frame_->OnNewDisc(); }, "New Disc for Player",
+        [&](CMakeDiscDlg* dlg) {
+            dlg->SetBackground(true);
+            dlg->Folder()->setText(music);
+            ASSERT_TRUE(dlg->PlanNow());
+            ASSERT_TRUE(Within([&] { return dlg->Model().Planned() && !dlg->Model().Busy(); }));
+            QStringList rows;
+            for (int i = 0; i < dlg->Order()->topLevelItemCount(); ++i)
+                rows << dlg->Order()->topLevelItem(i)->text(0) + " " +
+                            dlg->Order()->topLevelItem(i)->text(1) + " " +
+                            dlg->Order()->topLevelItem(i)->text(2);
+            EXPECT_EQ(rows, QStringList({"1 1 /01 Track 2.mp3", "1 2 /02 Track 10.mp3"}));
+            ASSERT_EQ(dlg->LeftOut()->topLevelItemCount(), 1);
+            EXPECT_EQ(dlg->LeftOut()->topLevelItem(0)->text(2), "extensions");
+            EXPECT_TRUE(dlg->MakeButton()->isEnabled());
+            ASSERT_TRUE(dlg->MakeNow(image));
+            EXPECT_FALSE(dlg->MakeButton()->isEnabled());
+            ASSERT_TRUE(Within([&] { return !dlg->isVisible() || !dlg->Model().Busy(); }));
+        });
+    ASSERT_TRUE(Within([&] { return !checked.isEmpty(); }))
+        << (sink_.shown.empty() ? "" : sink_.shown.front());
+    EXPECT_TRUE(QFile::exists(image));
+    EXPECT_TRUE(frame_->windowTitle().startsWith("TRIP")) << frame_->windowTitle().toStdString();
+    EXPECT_EQ(checked.toStdString(), "car-cd: session 1, 1 folder, 2 files, 2 tracks play; 0 will not play, "
+                                     "0 play but show wrong, 0 notes");
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
