@@ -87,5 +87,5 @@ std::string CMakeDiscDlgModel::SummaryText() const {
     return m_profile.name + ": " + m_plan.volume + ", " + std::to_string(m_plan.folders.size()) +
            " folders, " + std::to_string(m_plan.Tracks()) + " tracks, " + bytes + "; " +
            std::to_string(m_plan.leftOut.size()) + (m_plan.leftOut.size() == 1 ? " file" : " files") +
-           " left out";
+           " left out" + (m_profile.numberPrefix ? "; names numbered in playback order" : "");
 }

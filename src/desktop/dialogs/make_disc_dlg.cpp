@@ -172,9 +172,13 @@ void CMakeDiscDlg::FillPlan() {
     m_order->clear();
     for (const MakeFolder& f : plan.folders)
         for (const MakeFile& x : f.files) {
+            // A folder's own changes (split, moved up, renamed) are said on its first track's row.
+            QString changes = Joined(x.changes);
+            const QString folder = &x == &f.files.front() ? Joined(f.changes) : QString();
+            if (!folder.isEmpty())
+                changes = "folder: " + folder + (changes.isEmpty() ? "" : "; " + changes);
             auto* item = new QTreeWidgetItem(m_order, {QString::number(x.folder), QString::number(x.track),
-                                                       Text(f.path + "/" + x.name), Joined(x.changes),
-                                                       Text(x.source)});
+                                                       Text(f.path + "/" + x.name), changes, Text(x.source)});
             item->setTextAlignment(kFolder, Qt::AlignRight | Qt::AlignVCenter);
             item->setTextAlignment(kTrack, Qt::AlignRight | Qt::AlignVCenter);
             for (int c : {kPath, kChanges, kFrom})
