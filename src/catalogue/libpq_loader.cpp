@@ -1,7 +1,7 @@
 // Loading libpq by its soname and taking each function the connection calls.
 #include "catalogue/libpq_loader.h"
 
-#include <dlfcn.h>
+#include "platform/dl/shared_library.h"
 
 namespace cat_pg {
 
@@ -14,19 +14,14 @@ struct Loaded {
 
 Loaded Load() {
     Loaded out;
-    // Kept for the process: a connection's result may outlive the catalogue that made it.
-    void* lib = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        const char* why = dlerror();
-        out.error = std::string("PostgreSQL's client library (libpq.so.5) could not be loaded: ") +
-                    (why ? why : "not found") + " (install libpq5)";
-        return out;
+    void* lib =
+        Dl_Open("PostgreSQL's client library", "libpq.so.5", "libpq5", out.error); // kept for the process
+#define CKVD_TAKE(name)                                                                                      \
+    Dl_Take(lib, #name, out.api.name, "PostgreSQL's client library", "libpq.so.5", out.error);
+    if (lib) {
+        CKVD_LIBPQ_FUNCTIONS(CKVD_TAKE)
     }
-#define CKVD_LIBPQ_TAKE(name)                                                                                \
-    if (out.error.empty() && !(out.api.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))))       \
-        out.error = "PostgreSQL's client library (libpq.so.5) has no " #name ": it is too old";
-    CKVD_LIBPQ_FUNCTIONS(CKVD_LIBPQ_TAKE)
-#undef CKVD_LIBPQ_TAKE
+#undef CKVD_TAKE
     return out;
 }
 

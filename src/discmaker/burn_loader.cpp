@@ -1,7 +1,7 @@
 // Loading libburn by its soname and taking each function the burner calls.
 #include "discmaker/burn_loader.h"
 
-#include <dlfcn.h>
+#include "platform/dl/shared_library.h"
 
 namespace {
 
@@ -12,18 +12,12 @@ struct Loaded {
 
 Loaded Load() {
     Loaded out;
-    void* lib = dlopen("libburn.so.4", RTLD_NOW | RTLD_LOCAL); // kept for the process
-    if (!lib) {
-        const char* why = dlerror();
-        out.error = std::string("libburn (libburn.so.4) could not be loaded: ") + (why ? why : "not found") +
-                    " (install libburn4)";
-        return out;
+    void* lib = Dl_Open("libburn", "libburn.so.4", "libburn4", out.error); // kept for the process
+#define CKVD_TAKE(name) Dl_Take(lib, #name, out.api.name, "libburn", "libburn.so.4", out.error);
+    if (lib) {
+        CKVD_LIBBURN_FUNCTIONS(CKVD_TAKE)
     }
-#define CKVD_LIBBURN_TAKE(name)                                                                              \
-    if (out.error.empty() && !(out.api.name = reinterpret_cast<decltype(&burn::name)>(dlsym(lib, #name))))   \
-        out.error = "libburn (libburn.so.4) has no " #name ": it is too old";
-    CKVD_LIBBURN_FUNCTIONS(CKVD_LIBBURN_TAKE)
-#undef CKVD_LIBBURN_TAKE
+#undef CKVD_TAKE
     return out;
 }
 

@@ -1,7 +1,7 @@
 // Loading libisofs by its soname and taking each function the image writer calls.
 #include "discmaker/isofs_loader.h"
 
-#include <dlfcn.h>
+#include "platform/dl/shared_library.h"
 
 namespace {
 
@@ -12,18 +12,12 @@ struct Loaded {
 
 Loaded Load() {
     Loaded out;
-    void* lib = dlopen("libisofs.so.6", RTLD_NOW | RTLD_LOCAL); // kept for the process
-    if (!lib) {
-        const char* why = dlerror();
-        out.error = std::string("libisofs (libisofs.so.6) could not be loaded: ") +
-                    (why ? why : "not found") + " (install libisofs6)";
-        return out;
+    void* lib = Dl_Open("libisofs", "libisofs.so.6", "libisofs6", out.error); // kept for the process
+#define CKVD_TAKE(name) Dl_Take(lib, #name, out.api.name, "libisofs", "libisofs.so.6", out.error);
+    if (lib) {
+        CKVD_LIBISOFS_FUNCTIONS(CKVD_TAKE)
     }
-#define CKVD_LIBISOFS_TAKE(name)                                                                             \
-    if (out.error.empty() && !(out.api.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name))))       \
-        out.error = "libisofs (libisofs.so.6) has no " #name ": it is too old";
-    CKVD_LIBISOFS_FUNCTIONS(CKVD_LIBISOFS_TAKE)
-#undef CKVD_LIBISOFS_TAKE
+#undef CKVD_TAKE
     return out;
 }
 
