@@ -59,7 +59,8 @@ TEST(MakeNames, FittedToThePlayersCharactersLengthAndTree) {
 TEST(MakeNames, DirectoryOrderOfJolietIsByUtf16) {
     PlayerProfile car;
     ASSERT_TRUE(Player_BuiltinProfile("car-cd", car));
-    // U+FF21 (a full-width A) sorts after U+1F3B5 (a surrogate pair, D83C DFB5) in UTF-16, before it in UTF-8.
+    // U+FF21 (a full-width A) sorts after U+1F3B5 (a surrogate pair, D83C DFB5) in UTF-16, before it in
+    // UTF-8.
     EXPECT_GT(Make_DirectoryKey("\xEF\xBC\xA1", car), Make_DirectoryKey("\xF0\x9F\x8E\xB5", car));
     EXPECT_LT(std::string("\xEF\xBC\xA1"), std::string("\xF0\x9F\x8E\xB5"));
     EXPECT_LT(Make_DirectoryKey("Track 10.mp3", car), Make_DirectoryKey("Track 2.mp3", car));
