@@ -31,6 +31,7 @@ inline constexpr MenuItemDef kFileMenu[] = {{"Select Drive(&S)...", ID_SELECT_DR
                                             {nullptr, ID_SEPARATOR},
                                             {"Save Disc Ima&ge...", ID_SAVE_DISC_IMAGE},
                                             {"&New Disc for Player...", ID_NEW_DISC},
+                                            {"&Burn Disc Image...", ID_BURN_IMAGE},
                                             {nullptr, ID_SEPARATOR},
                                             {"Exit(&X)", ID_APP_EXIT}};
 inline constexpr MenuItemDef kEditMenu[] = {{"&Find in Catalogue...", ID_FIND_IN_CATALOGUE}};
@@ -99,6 +100,9 @@ inline const char* App_CommandPrompt(int command) {
     case ID_NEW_DISC:
         return "Make a disc image of a music folder that a CD player plays right: the plan first, then the "
                "image\nNew Disc for Player";
+    case ID_BURN_IMAGE:
+        return "Burn a disc image onto a CD (or into a file), read it back and compare it with the "
+               "image\nBurn Disc Image";
     case ID_OPEN_CATALOGUED:
         return "Browse a disc of the catalogue without the disc: its tree and list as the catalogue keeps "
                "them\nOpen Catalogued Disc";

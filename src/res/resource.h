@@ -57,6 +57,7 @@ constexpr int ID_FIND_IN_CATALOGUE = 32799;
 constexpr int ID_SAVE_DISC_IMAGE = 32800;
 constexpr int ID_OPEN_CATALOGUED = 32801;
 constexpr int ID_NEW_DISC = 32802;
+constexpr int ID_BURN_IMAGE = 32803;
 constexpr int ID_FILE_MRU_FIRST = 57616; // the recent images, "Image1".."Image8" of the profile
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;

@@ -210,6 +210,53 @@ TEST_F(MainWindow, NewDiscForPlayerPlansAndWritesOnWorkersThenOpensAndChecksTheI
     EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
 }
 
+// File > Burn Disc Image on a worker: an image of the fixture's tone burned into a file by libburn's stdio:
+// pseudo-drive and read back equal; the window then opens the burned file and verifies it.
+TEST_F(MainWindow, BurnDiscImageWritesAFileReadsItBackAndTheWindowVerifiesIt) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    frame_->SetBackgroundWork(true);
+    const char* made = std::getenv("CKVD_TEST_MUSIC");
+    ASSERT_NE(made, nullptr) << "CKVD_TEST_MUSIC is not set (ctest sets it)";
+    const QString music = dir_.path() + "/Burn", image = dir_.path() + "/burn.iso",
+                  burned = dir_.path() + "/out.iso";
+    QDir().mkpath(music);
+    ASSERT_TRUE(QFile::copy(QString(made) + "/tone.mp3", music + "/Song.mp3"));
+    CMakeDiscDlgModel maker(sink_);
+    ASSERT_TRUE(maker.StartPlan(music.toStdString(), "car-cd", BackgroundJob::Where::Here) && maker.Finish());
+    ASSERT_TRUE(maker.StartMake(image.toStdString(), BackgroundJob::Where::Here) && maker.Finish());
+    QString verified;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* verify = dynamic_cast<CVerifyDlg*>(QApplication::activeModalWidget()))
+            if (verify->Model().Started() && !verify->Model().Running()) {
+                verified = QString::fromStdString(verify->Model().SummaryText());
+                EXPECT_TRUE(verify->Model().Sound()) << verified.toStdString();
+                verify->accept();
+            }
+    });
+    watch.start(20);
+    WithModalDialog<CBurnDlg>([&] { frame_->OnBurnImage(); }, "Burn Disc Image",
+                              [&](CBurnDlg* dlg) {
+                                  dlg->SetBackground(true);
+                                  dlg->Image()->setText(image);
+                                  dlg->Target()->setCurrentIndex(dlg->Target()->count() - 1);
+                                  dlg->File()->setText(burned);
+                                  ASSERT_TRUE(dlg->BurnNow());
+                                  EXPECT_FALSE(dlg->BurnButton()->isEnabled());
+                                  ASSERT_TRUE(Within([&] { return !dlg->Model().Busy(); }));
+                                  EXPECT_EQ(dlg->Status()->text().toStdString(),
+                                            "verified: " + std::to_string(QFileInfo(image).size() / 2048) +
+                                                " blocks read back equal the image");
+                                  EXPECT_EQ(dlg->Ranges()->topLevelItemCount(), 0);
+                              });
+    QFile a(image), b(burned);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+    ASSERT_TRUE(Within([&] { return !verified.isEmpty(); }));
+    EXPECT_TRUE(frame_->windowTitle().startsWith("BURN")) << frame_->windowTitle().toStdString();
+    EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

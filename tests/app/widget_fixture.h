@@ -38,6 +38,7 @@
 #include "appmodel/first_drive.h"
 #include "appmodel/message_sink.h"
 #include "appmodel/window_placement.h"
+#include "desktop/dialogs/burn_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"

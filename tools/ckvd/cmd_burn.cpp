@@ -1,10 +1,8 @@
 // ckvd burn: a disc image burned through libburn (a CD in a drive, or libburn's stdio:PATH pseudo-drive),
 // then read back through the disc engine and compared with the image block by block.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "aspi/aspi_manager.h"
@@ -13,54 +11,32 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "discmaker/burn_disc.h"
+#include "discmaker/burn_verify.h"
 #include "iso9660/iso9660.h"
 #include "json_writer.h"
 
 namespace {
 
 constexpr uint32_t kBlock = 2048;
-constexpr uint16_t kRun = 32; // blocks a read
 
-struct Range {
-    uint32_t first, last;
-    const char* what; // "differ from the image", "unreadable"
-};
-
-// The burned disc read back from block `start` on and held against the image's blocks; the ranges that
-// are not the image's. False when the disc cannot be loaded (said already).
-bool Compare(const std::string& drive, const std::string& image, std::vector<Range>& bad, uint32_t& blocks) {
-    const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const off_t size = lseek(fd, 0, SEEK_END);
-    blocks = size > 0 ? uint32_t(uint64_t(size) / kBlock) : 0;
+// The burned disc read back through the disc engine and held against the image. False when the disc cannot
+// be loaded (said already) or the image read.
+bool Compare(const std::string& drive, const std::string& image, std::vector<BurnRange>& bad,
+             uint32_t& blocks) {
     EngineSession engine;
-    if (!CliDisc_Start(engine, drive)) {
-        close(fd);
+    if (!CliDisc_Start(engine, drive))
         return false;
-    }
     const uint16_t device = g_CurrentDevice;
-    std::vector<uint8_t> disc(size_t(kRun) * kBlock), mine(disc.size());
-    auto mark = [&bad](uint32_t block, const char* what) {
-        if (!bad.empty() && bad.back().what == what && bad.back().last + 1 == block)
-            bad.back().last = block;
-        else
-            bad.push_back({block, block, what});
-    };
-    for (uint32_t at = 0; at < blocks;) {
-        const auto n = uint16_t(std::min<uint32_t>(kRun, blocks - at));
-        const bool read = Aspi_ReadSectors(device, at, kBlock, n, disc.data()) == ASPI_OK;
-        const ssize_t got = pread(fd, mine.data(), size_t(n) * kBlock, off_t(uint64_t(at) * kBlock));
-        for (uint32_t i = 0; i < n; ++i) {
-            if (!read || got < ssize_t((i + 1) * kBlock))
-                mark(at + i, read ? "differ from the image" : "unreadable");
-            else if (std::memcmp(disc.data() + size_t(i) * kBlock, mine.data() + size_t(i) * kBlock, kBlock))
-                mark(at + i, "differ from the image");
-        }
-        at += n;
-    }
-    close(fd);
-    return true;
+    std::string error;
+    const bool ok = Burn_Compare(
+        image,
+        [device](uint32_t lba, uint16_t count, uint8_t* out) {
+            return Aspi_ReadSectors(device, lba, kBlock, count, out) == ASPI_OK;
+        },
+        bad, blocks, error);
+    if (!ok)
+        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    return ok;
 }
 
 // The drive as the disc engine names it: libburn's stdio:PATH is the image file PATH.
@@ -98,7 +74,7 @@ int Cmd_Burn(int argc, char** argv) {
         std::fprintf(stderr, "ckvd: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::vector<Range> bad;
+    std::vector<BurnRange> bad;
     uint32_t blocks = 0;
     if (!Compare(EngineDrive(drive), image, bad, blocks))
         return kExitFailure;
@@ -106,21 +82,22 @@ int Cmd_Burn(int argc, char** argv) {
         JsonWriter out(Cli_WriteStdout);
         out.BeginObject().Key("image").String(image).Key("drive").String(drive).Key("blocks").Uint(blocks);
         out.Key("damaged").BeginArray();
-        for (const Range& r : bad)
+        for (const BurnRange& r : bad)
             out.BeginObject()
                 .Key("first")
                 .Uint(r.first)
                 .Key("last")
                 .Uint(r.last)
                 .Key("state")
-                .String(r.what)
+                .String(r.state)
                 .EndObject();
         out.EndArray().Key("verified").Bool(bad.empty()).EndObject();
         out.Flush();
     } else {
         std::string text = "burned " + image + " onto " + drive + "\n";
-        for (const Range& r : bad)
-            text += "blocks " + std::to_string(r.first) + "-" + std::to_string(r.last) + ": " + r.what + "\n";
+        for (const BurnRange& r : bad)
+            text +=
+                "blocks " + std::to_string(r.first) + "-" + std::to_string(r.last) + ": " + r.state + "\n";
         text += bad.empty() ? "verified: " + std::to_string(blocks) + " blocks read back equal the image\n"
                             : "not verified: " + std::to_string(bad.size()) + " ranges are not the image's\n";
         Cli_WriteStdout(text);

@@ -225,6 +225,7 @@ void CMainFrame::CreateMenus() {
     connect(Action(ID_FIND_IN_CATALOGUE), &QAction::triggered, this, [this] { OnFindInCatalogue(); });
     connect(Action(ID_OPEN_CATALOGUED), &QAction::triggered, this, [this] { OnOpenCatalogued(); });
     connect(Action(ID_NEW_DISC), &QAction::triggered, this, [this] { OnNewDisc(); });
+    connect(Action(ID_BURN_IMAGE), &QAction::triggered, this, [this] { OnBurnImage(); });
     connect(Action(ID_APP_ABOUT), &QAction::triggered, this, [this] { OnAppAbout(); });
     m_viewStyles = new QActionGroup(this);
     for (int command : {ID_VIEW_SMALLICON, ID_VIEW_LARGEICON, ID_VIEW_LIST, ID_VIEW_DETAILS}) {

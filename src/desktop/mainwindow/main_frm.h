@@ -57,6 +57,7 @@ class CMainFrame final : public QMainWindow {
     void OnSaveDiscImage();
     void OnPlayerCheck(const std::string& profile = {});
     void OnNewDisc();
+    void OnBurnImage();
     void OnAddToCatalogue();
     void OnFindInCatalogue();
     // File > Open Catalogued Disc: the catalogue's discs, the one chosen shown by ShowCatalogued.
@@ -155,6 +156,7 @@ class CMainFrame final : public QMainWindow {
     QAction* m_recentEnd = nullptr; // the separator above Exit
     std::vector<QAction*> m_recentActions;
     bool m_rememberImages = true;
+    std::string m_madeImage, m_madeProfile; // New Disc for Player's last image, which Burn Disc Image offers
     bool m_offerReports = false;
     bool m_splitterMoved = false;
     ScreenRect m_normal;

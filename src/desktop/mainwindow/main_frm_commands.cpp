@@ -17,6 +17,7 @@
 #include "appmodel/catalogue_add.h"
 #include "appmodel/image_open.h"
 #include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/burn_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
@@ -262,9 +263,33 @@ void CMainFrame::OnNewDisc() {
     dlg.exec();
     if (made.empty())
         return;
+    m_madeImage = made;
+    m_madeProfile = profile;
     OpenDiscImage(QString::fromStdString(made), [this, profile](bool loaded) {
         if (loaded)
             OnPlayerCheck(profile);
+    });
+}
+
+// The burned disc is then shown and verified: a file as the image it is, a CD in its drive.
+void CMainFrame::OnBurnImage() {
+    CBurnDlg dlg(m_sink, this);
+    dlg.SetBackground(m_backgroundWork);
+    dlg.Image()->setText(QString::fromStdString(m_madeImage));
+    dlg.OfferMultisession(CBurnDlgModel::OffersMultisession(m_madeProfile));
+    BurnTarget burned;
+    dlg.onBurned = [&](const BurnTarget& target) { burned = target; };
+    dlg.exec();
+    if (burned.address.empty())
+        return;
+    if (burned.device >= 0) {
+        if (LoadDisc(uint16_t(burned.device)))
+            OnVerifyDisc();
+        return;
+    }
+    OpenDiscImage(QString::fromStdString(burned.address.substr(6)), [this](bool loaded) {
+        if (loaded)
+            OnVerifyDisc();
     });
 }
 

@@ -15,6 +15,7 @@
 #include "appmodel/catalogue_add.h"
 #include "appmodel/catalogue_browse.h"
 #include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/burn_dlg.h"
 #include "desktop/dialogs/disc_info_dlg.h"
 #include "desktop/dialogs/drive_dlg.h"
 #include "desktop/dialogs/find_catalogue_dlg.h"
@@ -260,6 +261,14 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
         {"find-catalogue", MakeFindCatalogue},
         {"new-disc", MakeNewDisc},
+        // Burn Disc Image as it opens, the file target chosen.
+        {"burn",
+         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
+             auto dlg = std::make_unique<CBurnDlg>(frame.Sink(), &frame);
+             dlg->Target()->setCurrentIndex(dlg->Target()->count() - 1);
+             dlg->File()->setText("/tmp/burned.iso");
+             return dlg;
+         }},
         {"save-image", MakeSaveImage},
         {"verify", MakeVerify},
         // The catalogue's windows over a catalogue of the run's own: the disc shown and a copy of it.
