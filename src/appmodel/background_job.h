@@ -85,3 +85,17 @@ bool BackgroundJob_TakeView(std::unique_ptr<BackgroundJob>& job, std::mutex& mut
     job.reset();
     return false;
 }
+
+// For a model's work on a job (a struct with `job`, `ok` and `error`): waits for it and hands it over, with
+// what went wrong in `failure` (what an exception it let out said, else its own error; empty when it went
+// well).
+template <typename Work>
+std::unique_ptr<Work> BackgroundJob_Take(std::unique_ptr<Work>& work, std::string& failure) {
+    work->job->Wait();
+    std::unique_ptr<Work> done = std::move(work);
+    failure = !done->job->Failure().empty() ? done->job->Failure()
+              : done->ok                    ? std::string()
+              : done->error.empty()         ? std::string("it failed")
+                                            : done->error;
+    return done;
+}

@@ -80,10 +80,9 @@ bool CBurnDlgModel::Start(const std::string& image, const BurnTarget& target, co
 bool CBurnDlgModel::Finish() {
     if (!m_work)
         return false;
-    m_work->job->Wait();
-    const std::unique_ptr<Work> done = std::move(m_work);
-    const std::string failure = done->job->Failure().empty() ? done->error : done->job->Failure();
-    if (!done->ok || !done->job->Failure().empty()) {
+    std::string failure;
+    const std::unique_ptr<Work> done = BackgroundJob_Take(m_work, failure);
+    if (!failure.empty()) {
         m_sink.ShowUtf8("The disc was not burned and compared.\n" + failure);
         return false;
     }

@@ -56,10 +56,9 @@ bool CMakeDiscDlgModel::StartMake(const std::string& image, BackgroundJob::Where
 bool CMakeDiscDlgModel::Finish() {
     if (!m_work)
         return false;
-    m_work->job->Wait();
-    const std::unique_ptr<Work> done = std::move(m_work);
-    const std::string failure = done->job->Failure().empty() ? done->error : done->job->Failure();
-    if (!done->ok || !done->job->Failure().empty()) {
+    std::string failure;
+    const std::unique_ptr<Work> done = BackgroundJob_Take(m_work, failure);
+    if (!failure.empty()) {
         m_sink.ShowUtf8((done->image.empty() ? "The music folder could not be planned.\n"
                                              : "The disc image was not written.\n") +
                         failure);
