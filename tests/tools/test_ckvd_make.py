@@ -141,6 +141,20 @@ class Make(CkvdCase):
             self.assertIn(said, r.stderr)
         self.assertEqual(read(target), read(image))
 
+    def test_what_is_past_the_players_counts_is_listed_never_dropped(self):
+        few = os.path.join(HOME, "few.ini")
+        write(few, "max_folders = 3\nmax_files = 5\nsplit_folders = 0\n")
+        plan = json.loads(run("make", "--plan", "--json", "--profile", few, MUSIC).stdout)
+        kept = [f["source"] for d in plan["folders"] for f in d["files"]]
+        left = {x["source"]: x["rule"] for x in plan["left_out"]}
+        self.assertEqual(len(kept), 5)
+        # Every music file is either on the disc or listed with the count that kept it off.
+        music = [os.path.join(root, n) for root, _, names in os.walk(MUSIC) for n in names]
+        self.assertEqual(sorted(kept + list(left)), sorted(music))
+        self.assertEqual({r for src, r in left.items() if src.endswith(".mp3") and "noise" not in src},
+                         {"max_files", "max_folders"})
+        self.assertLessEqual(len(plan["folders"]), 3)
+
     def test_refusals(self):
         self.assertEqual(run("make", "--plan", os.path.join(HOME, "none")).returncode, 1)
         empty = fresh("make", "empty")
