@@ -55,8 +55,7 @@ bool CBurnDlgModel::Start(const std::string& image, const BurnTarget& target, co
                 w.error);
             if (!w.ok)
                 return;
-            const int fd =
-                w.target.device < 0 ? open(w.target.address.substr(6).c_str(), O_RDONLY | O_CLOEXEC) : -1;
+            const int fd = w.target.device < 0 ? open(w.target.File().c_str(), O_RDONLY | O_CLOEXEC) : -1;
             const int device = w.target.device;
             w.ok = Burn_Compare(
                 w.image,

@@ -18,6 +18,10 @@ struct BurnTarget {
     std::string label;   // as the list shows it
     std::string address; // for libburn: "/dev/sr0" or "stdio:PATH"
     int device = -1;     // the engine's device to read the disc back through; -1: the file of stdio:PATH
+    // The file libburn's stdio: pseudo-drive writes, or empty for a drive.
+    std::string File() const { return Burn_StdioFile(address); }
+    // The pseudo-drive that writes the file `path`.
+    static BurnTarget ToFile(const std::string& path) { return {"", Burn_StdioDrive(path), -1}; }
 };
 
 class CBurnDlgModel {

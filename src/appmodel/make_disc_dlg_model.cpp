@@ -4,13 +4,6 @@
 
 #include "discmaker/make_image.h"
 
-std::vector<std::string> CMakeDiscDlgModel::Profiles() const {
-    std::vector<std::string> names = Player_BuiltinNames();
-    for (const std::string& user : Player_UserProfileNames())
-        names.push_back(user);
-    return names;
-}
-
 bool CMakeDiscDlgModel::StartPlan(const std::string& folder, const std::string& profile,
                                   BackgroundJob::Where where) {
     Cancel();

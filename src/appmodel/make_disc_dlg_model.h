@@ -18,8 +18,6 @@ class CMakeDiscDlgModel {
   public:
     explicit CMakeDiscDlgModel(ckvd::ui::MessageSink& sink) : m_sink(sink) {}
 
-    // The built-in profiles, then the user's.
-    std::vector<std::string> Profiles() const;
     // Plans the disc of `folder` for the profile of that name or file; false after the message when the
     // profile cannot be read. A plan or image under way is dropped first.
     bool StartPlan(const std::string& folder, const std::string& profile,

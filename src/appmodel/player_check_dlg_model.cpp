@@ -5,13 +5,6 @@
 #include "playercheck/player_text.h"
 #include "res/app_strings.h"
 
-std::vector<std::string> CPlayerCheckDlgModel::Profiles() const {
-    std::vector<std::string> names = Player_BuiltinNames();
-    for (const std::string& user : Player_UserProfileNames())
-        names.push_back(user);
-    return names;
-}
-
 bool CPlayerCheckDlgModel::Run(const std::string& profile) {
     return Start(profile, BackgroundJob::Where::Here) && Finish();
 }

@@ -20,8 +20,6 @@ class CPlayerCheckDlgModel {
   public:
     explicit CPlayerCheckDlgModel(ckvd::ui::MessageSink& sink) : m_sink(sink) {}
 
-    // The built-in profiles, then the user's.
-    std::vector<std::string> Profiles() const;
     // Checks the loaded disc against the profile of that name or file; false after the message ("No Disc",
     // why the profile file was refused, or why the disc could not be read).
     bool Run(const std::string& profile);

@@ -121,6 +121,20 @@ bool Write(burn_drive* drive, const std::string& image, const BurnOptions& optio
 
 } // namespace
 
+namespace {
+
+constexpr char kStdio[] = "stdio:";
+
+} // namespace
+
+std::string Burn_StdioDrive(const std::string& path) {
+    return kStdio + path;
+}
+
+std::string Burn_StdioFile(const std::string& drive) {
+    return drive.rfind(kStdio, 0) == 0 ? drive.substr(sizeof kStdio - 1) : std::string();
+}
+
 bool Burn_Image(const std::string& image, const std::string& drive, const BurnOptions& options,
                 const BurnProgress& progress, std::string& error) {
     if (!lib && !(lib = LibBurn_Load(error)))

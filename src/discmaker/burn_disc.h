@@ -13,6 +13,10 @@ struct BurnOptions {
     int speed = 0; // kB/s; 0: the drive's best
 };
 
+// libburn's pseudo-drive that writes the file PATH; and the file of such a drive (empty for another drive).
+std::string Burn_StdioDrive(const std::string& path);
+std::string Burn_StdioFile(const std::string& drive);
+
 // What is under way ("blanking", "writing") and how far: `done` of `total` (bytes, 0 where not known).
 using BurnProgress = std::function<void(const char* phase, uint64_t done, uint64_t total)>;
 

@@ -3,31 +3,11 @@
 
 #include "platform/dl/shared_library.h"
 
-namespace {
-
-struct Loaded {
-    LibBurn api;
-    std::string error;
-};
-
-Loaded Load() {
-    Loaded out;
-    void* lib = Dl_Open("libburn", "libburn.so.4", "libburn4", out.error); // kept for the process
-#define CKVD_TAKE(name) Dl_Take(lib, #name, out.api.name, "libburn", "libburn.so.4", out.error);
-    if (lib) {
-        CKVD_LIBBURN_FUNCTIONS(CKVD_TAKE)
-    }
-#undef CKVD_TAKE
-    return out;
-}
-
-} // namespace
-
 const LibBurn* LibBurn_Load(std::string& error) {
-    static const Loaded loaded = Load();
-    if (!loaded.error.empty()) {
-        error = loaded.error;
-        return nullptr;
-    }
-    return &loaded.api;
+    return Dl_LoadOnce<LibBurn>(error, [](LibBurn& api, std::string& why) {
+        DlLibrary lib("libburn", "libburn.so.4", "libburn4", why);
+#define CKVD_TAKE(name) lib.Take(#name, api.name);
+        CKVD_LIBBURN_FUNCTIONS(CKVD_TAKE)
+#undef CKVD_TAKE
+    });
 }

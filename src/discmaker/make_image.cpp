@@ -114,8 +114,8 @@ bool BuildTree(IsoImage* image, const MakePlan& plan, Copies& copies, std::vecto
 
 IsoWriteOpts* Options(const PlayerProfile& profile) {
     IsoWriteOpts* opts = nullptr;
-    if (isofs->iso_write_opts_new(&opts, 2) <
-        0) // distribution: Rock Ridge and Joliet, ownership and times made plain
+    // Distribution: Rock Ridge and Joliet, ownership and times made plain.
+    if (isofs->iso_write_opts_new(&opts, 2) < 0)
         return nullptr;
     isofs->iso_write_opts_set_iso_level(opts, profile.names == PlayerNames::Iso9660 ? profile.isoLevel : 2);
     isofs->iso_write_opts_set_rockridge(opts, 1);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <set>
 
 #include "analyzers/file_byte_source.h"
 #include "discmaker/make_names.h"
@@ -28,13 +29,9 @@ struct Folder {
     std::vector<Folder> folders;
 };
 
-std::string Lower(std::string s) {
-    return Player_Lower(std::move(s));
-}
-
 std::string ExtensionOf(const std::string& name) {
     const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : Lower(name.substr(dot + 1));
+    return dot == std::string::npos || dot == 0 ? std::string() : Player_Lower(name.substr(dot + 1));
 }
 
 class Planner {
@@ -43,7 +40,7 @@ class Planner {
     bool Read(const std::string& path, const std::string& name, int level, Folder& into, std::string& error);
     std::vector<Folder> Lift(Folder& f, uint32_t depth);
     void Split(Folder& f, bool root);
-    bool Limit(Folder& f, const std::string& shown);
+    bool Limit(Folder& f);
     void Name(Folder& f);
     void Emit(Folder& f, const std::string& path);
 
@@ -125,10 +122,7 @@ void Planner::File(const std::string& path, const std::string& name, Folder& int
         return Leave(path, "content", "not a music file");
     if (!m_profile.extensions.count(ext))
         return Leave(path, "extensions",
-                     std::string(ext == "wav"   ? "a WAV file"
-                                 : ext == "wma" ? "a Windows Media file"
-                                                : "an MPEG audio file") +
-                         ", which the player does not play");
+                     std::string(Player_ContentName(f.content)) + ", which the player does not play");
     for (const PlayerFinding& x : findings)
         if (x.severity == PlayerSeverity::WillNotPlay)
             return Leave(path, x.rule, x.text);
@@ -238,7 +232,7 @@ void Planner::Split(Folder& f, bool root) {
 
 // The player's counts in its walk's order (folders, then files of every kind): what is past them is left
 // out, and folders without files below them are not written.
-bool Planner::Limit(Folder& f, const std::string& shown) {
+bool Planner::Limit(Folder& f) {
     ++m_folders;
     const bool past = m_profile.maxFolders && m_folders > m_profile.maxFolders;
     std::vector<MakeFile> kept;
@@ -258,7 +252,7 @@ bool Planner::Limit(Folder& f, const std::string& shown) {
     f.files = std::move(kept);
     std::vector<Folder> folders;
     for (Folder& c : f.folders)
-        if (Limit(c, shown + "/" + c.name))
+        if (Limit(c))
             folders.push_back(std::move(c));
     f.folders = std::move(folders);
     return !f.files.empty() || !f.folders.empty();
@@ -268,7 +262,7 @@ bool Planner::Limit(Folder& f, const std::string& shown) {
 // kind in their folder.
 void Planner::Name(Folder& f) {
     auto fit = [&](std::string& name, std::vector<std::string>& changes, bool dir, size_t number,
-                   size_t count, std::vector<std::string>& taken) {
+                   size_t count, std::set<std::string>& taken) {
         const std::string before = name;
         std::string wanted = name;
         if (m_profile.numberPrefix) {
@@ -278,18 +272,15 @@ void Planner::Name(Folder& f) {
                      digits + " " + name;
         }
         std::string fitted = Make_FitName(wanted, dir, m_profile);
-        for (int variant = 2; std::any_of(taken.begin(), taken.end(),
-                                          [&](const std::string& t) { return Lower(t) == Lower(fitted); });
-             ++variant)
+        for (int variant = 2; !taken.insert(Player_Lower(fitted)).second; ++variant)
             fitted = Make_FitName(wanted, dir, m_profile, variant);
-        taken.push_back(fitted);
         if (fitted != wanted)
             changes.push_back("named \"" + fitted + "\" for the player (was \"" + before + "\")");
         else if (fitted != before)
             changes.push_back("numbered \"" + fitted + "\" for its place in the playback order");
         name = fitted;
     };
-    std::vector<std::string> taken;
+    std::set<std::string> taken; // the names given so far, in lower case
     for (size_t i = 0; i < f.files.size(); ++i)
         fit(f.files[i].name, f.files[i].changes, false, i + 1, f.files.size(), taken);
     for (size_t i = 0; i < f.folders.size(); ++i) {
@@ -378,7 +369,7 @@ bool Make_Plan(const std::string& folder, const PlayerProfile& profile, MakePlan
         return false;
     planner.Lift(root, 1);
     planner.Split(root, true);
-    planner.Limit(root, "");
+    planner.Limit(root);
     planner.Name(root);
     planner.Emit(root, "");
     if (plan.Tracks() == 0) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 
 #include "analyzers/asf/wmf_module.h"
@@ -116,17 +117,25 @@ void MediaCheck::Wma(const AsfInfo& info) {
 
 } // namespace
 
+namespace {
+
+// Each PlayerContent's extension and name, in the enumeration's order.
+constexpr struct {
+    const char* extension;
+    const char* name;
+} kContents[] = {{"", "not an audio file"},
+                 {"mp3", "an MPEG audio file"},
+                 {"wma", "a Windows Media file"},
+                 {"wav", "a WAV file"}};
+
+} // namespace
+
 const char* Player_ContentExtension(PlayerContent content) {
-    switch (content) {
-    case PlayerContent::Mpeg:
-        return "mp3";
-    case PlayerContent::Wma:
-        return "wma";
-    case PlayerContent::Wav:
-        return "wav";
-    default:
-        return "";
-    }
+    return kContents[size_t(content)].extension;
+}
+
+const char* Player_ContentName(PlayerContent content) {
+    return kContents[size_t(content)].name;
 }
 
 PlayerContent Player_CheckMedia(ByteSource* source, const std::string& ext, const PlayerProfile& profile,
@@ -142,15 +151,14 @@ PlayerContent Player_CheckMedia(ByteSource* source, const std::string& ext, cons
                                   : asf  ? PlayerContent::Wma
                                   : mpeg ? PlayerContent::Mpeg
                                          : PlayerContent::Unknown;
-    static const char* const kHolds[] = {nullptr, "an MPEG audio file", "a Windows Media file", "a WAV file"};
-    const char* holds = kHolds[size_t(content)];
-    const char* named = ext == "mp3"   ? kHolds[size_t(PlayerContent::Mpeg)]
-                        : ext == "wma" ? kHolds[size_t(PlayerContent::Wma)]
-                        : ext == "wav" ? kHolds[size_t(PlayerContent::Wav)]
-                                       : nullptr;
-    if (named && (!holds || std::strcmp(holds, named) != 0)) {
+    // The content the name's extension stands for, where it stands for one.
+    PlayerContent named = PlayerContent::Unknown;
+    for (size_t i = 1; i < std::size(kContents); ++i)
+        if (!ext.empty() && ext == kContents[i].extension)
+            named = PlayerContent(i);
+    if (named != PlayerContent::Unknown && content != named) {
         add(Severity::WillNotPlay, "extensions",
-            std::string(holds ? holds : "not an audio file") + ", named ." + ext +
+            std::string(Player_ContentName(content)) + ", named ." + ext +
                 (ext == "mp3" ? ": the player plays it as noise, loud enough to harm the speakers" : ""));
         return content;
     }

@@ -24,6 +24,8 @@ PlayerContent Player_CheckMedia(ByteSource* source, const std::string& extension
                                 const PlayerProfile& profile, const PlayerMediaFinding& add);
 // The extension a player knows a file of `content` by ("mp3", "wma", "wav"; empty for Unknown).
 const char* Player_ContentExtension(PlayerContent content);
+// What a file of `content` is, in words: "a WAV file"; "not an audio file" for Unknown.
+const char* Player_ContentName(PlayerContent content);
 
 // Whether the player shows the code point.
 bool Player_InCharset(uint32_t cp, PlayerCharset set);

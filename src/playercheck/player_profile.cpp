@@ -422,3 +422,10 @@ std::vector<std::pair<std::string, std::string>> Player_ProfileKeys(const Player
         out.emplace_back(k.name, k.write(profile));
     return out;
 }
+
+std::vector<std::string> Player_ProfileNames() {
+    std::vector<std::string> names = Player_BuiltinNames();
+    for (const std::string& user : Player_UserProfileNames())
+        names.push_back(user);
+    return names;
+}

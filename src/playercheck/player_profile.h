@@ -69,6 +69,8 @@ bool Player_LoadProfile(const std::string& path, PlayerProfile& profile, std::st
 bool Player_FindProfile(const std::string& nameOrPath, PlayerProfile& profile, std::string& error);
 // The names of the user's profiles (players/*.ini), sorted.
 std::vector<std::string> Player_UserProfileNames();
+// The profiles a window offers: the built-in ones, then the user's.
+std::vector<std::string> Player_ProfileNames();
 // The profile's keys with their values, as a file would give them (for `ckvd check --profile` listings and
 // the README's table).
 std::vector<std::pair<std::string, std::string>> Player_ProfileKeys(const PlayerProfile& profile);

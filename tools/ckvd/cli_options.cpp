@@ -11,6 +11,7 @@
 
 #include "cli.h"
 #include "images/demo_discs.h"
+#include "playercheck/player_profile.h"
 
 namespace {
 
@@ -143,4 +144,12 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& o) {
             return rc;
     }
     return 0;
+}
+
+bool Cli_PlayerProfile(const CliOptions& options, PlayerProfile& profile) {
+    std::string error;
+    if (Player_FindProfile(options.profile.empty() ? "car-cd" : options.profile, profile, error))
+        return true;
+    std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    return false;
 }

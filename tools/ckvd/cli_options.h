@@ -59,5 +59,9 @@ int Cli_ParseOptions(int argc, char** argv, unsigned accept, CliOptions& options
 // when there is none or more than one.
 bool Cli_SingleArg(const std::vector<std::string>& args, std::string& arg);
 
+struct PlayerProfile;
+// The player profile --profile names (car-cd without it); false after "ckvd: why" on stderr.
+bool Cli_PlayerProfile(const CliOptions& options, PlayerProfile& profile);
+
 // The demo discs (data, audio), or empty after the message that they were not generated.
 std::vector<std::string> Cli_DemoDiscs();

@@ -41,7 +41,8 @@ bool Compare(const std::string& drive, const std::string& image, std::vector<Bur
 
 // The drive as the disc engine names it: libburn's stdio:PATH is the image file PATH.
 std::string EngineDrive(const std::string& drive) {
-    return drive.rfind("stdio:", 0) == 0 ? drive.substr(6) : drive;
+    const std::string file = Burn_StdioFile(drive);
+    return file.empty() ? drive : file;
 }
 
 } // namespace

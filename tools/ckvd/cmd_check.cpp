@@ -59,11 +59,8 @@ int Cmd_Check(int argc, char** argv) {
     if (!Cli_SingleArg(o.args, drive) || (o.json && o.csv))
         return Cli_Usage();
     PlayerProfile profile;
-    std::string error;
-    if (!Player_FindProfile(o.profile.empty() ? "car-cd" : o.profile, profile, error)) {
-        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    if (!Cli_PlayerProfile(o, profile))
         return kExitUsage;
-    }
     EngineSession engine;
     // The disc is read in the names its player reads, so the check walks no second tree.
     if (!CliDisc_Start(engine, drive, Player_ReadNames(profile)))

@@ -130,11 +130,9 @@ int Cmd_Make(int argc, char** argv) {
     if (o.order || o.args.size() != (o.plan ? 1u : 2u) || o.args[0].empty() || (!o.plan && o.args[1].empty()))
         return Cli_Usage();
     PlayerProfile profile;
-    std::string error;
-    if (!Player_FindProfile(o.profile.empty() ? "car-cd" : o.profile, profile, error)) {
-        std::fprintf(stderr, "ckvd: %s\n", error.c_str());
+    if (!Cli_PlayerProfile(o, profile))
         return kExitUsage;
-    }
+    std::string error;
     MakePlan plan;
     if (!Make_Plan(o.args[0], profile, plan, error)) {
         std::fprintf(stderr, "ckvd: %s\n", error.c_str());

@@ -88,7 +88,7 @@ void CBurnDlg::OfferMultisession(bool offer) {
 BurnTarget CBurnDlg::Chosen() const {
     const int device = m_target->currentData().toInt();
     if (device == kFileTarget)
-        return {"", "stdio:" + m_file->text().toStdString(), -1};
+        return BurnTarget::ToFile(m_file->text().toStdString());
     for (const BurnTarget& d : m_model.Drives())
         if (d.device == device)
             return d;

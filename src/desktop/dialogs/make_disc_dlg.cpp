@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "playercheck/player_profile.h"
+
 namespace {
 
 enum OrderColumn { kFolder, kTrack, kPath, kChanges, kFrom };
@@ -46,7 +48,7 @@ CMakeDiscDlg::CMakeDiscDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     auto* profileRow = new QHBoxLayout;
     auto* profileLabel = new QLabel("Player p&rofile:", this);
     profileLabel->setBuddy(m_profiles);
-    for (const std::string& name : m_model.Profiles())
+    for (const std::string& name : Player_ProfileNames())
         m_profiles->addItem(Text(name));
     profileRow->addWidget(profileLabel);
     profileRow->addWidget(m_profiles, 1);

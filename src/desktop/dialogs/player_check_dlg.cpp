@@ -47,7 +47,7 @@ CPlayerCheckDlg::CPlayerCheckDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     auto* label = new QLabel("&Player profile:", this);
     label->setBuddy(m_profiles);
     top->addWidget(label);
-    for (const std::string& name : m_model.Profiles())
+    for (const std::string& name : Player_ProfileNames())
         m_profiles->addItem(QString::fromStdString(name));
     top->addWidget(m_profiles, 1);
     auto* file = new QPushButton("Profile &File...", this);

@@ -287,7 +287,7 @@ void CMainFrame::OnBurnImage() {
             OnVerifyDisc();
         return;
     }
-    OpenDiscImage(QString::fromStdString(burned.address.substr(6)), [this](bool loaded) {
+    OpenDiscImage(QString::fromStdString(burned.File()), [this](bool loaded) {
         if (loaded)
             OnVerifyDisc();
     });
