@@ -79,5 +79,8 @@ std::string CMakeDiscDlgModel::SummaryText() const {
     return m_profile.name + ": " + m_plan.volume + ", " + std::to_string(m_plan.folders.size()) +
            " folders, " + std::to_string(m_plan.Tracks()) + " tracks, " + bytes + "; " +
            std::to_string(m_plan.leftOut.size()) + (m_plan.leftOut.size() == 1 ? " file" : " files") +
-           " left out" + (m_profile.numberPrefix ? "; names numbered in playback order" : "");
+           " left out" + (m_profile.numberPrefix ? "; names numbered in playback order" : "") +
+           (m_plan.navigation.empty()
+                ? ""
+                : "; " + std::to_string(m_plan.navigation.size()) + " navigation files");
 }

@@ -11,3 +11,8 @@ const LibIsofs* LibIsofs_Load(std::string& error) {
 #undef CKVD_TAKE
     });
 }
+
+std::string LibIsofs_Why(const LibIsofs& isofs, int code) {
+    const char* text = isofs.iso_error_to_msg(code);
+    return text ? text : "libisofs error " + std::to_string(code);
+}

@@ -30,7 +30,18 @@
     X(iso_write_opts_set_joliet) \
     X(iso_write_opts_set_sort_files) \
     X(iso_write_opts_set_omit_version_numbers) \
-    X(iso_image_create_burn_source)
+    X(iso_image_create_burn_source) \
+    X(iso_memory_stream_new) \
+    X(iso_stream_unref) \
+    X(iso_image_add_new_file) \
+    X(iso_data_source_new_from_file) \
+    X(iso_data_source_unref) \
+    X(iso_read_opts_new) \
+    X(iso_read_opts_free) \
+    X(iso_image_import) \
+    X(iso_tree_path_to_node) \
+    X(iso_node_get_type) \
+    X(iso_file_get_old_image_sections)
 // clang-format on
 
 struct LibIsofs {
@@ -41,3 +52,5 @@ struct LibIsofs {
 
 // The loaded library, or null with `error` saying what is missing. Loaded once for the process.
 const LibIsofs* LibIsofs_Load(std::string& error);
+// A libisofs failure code in libisofs's words.
+std::string LibIsofs_Why(const LibIsofs& isofs, int code);

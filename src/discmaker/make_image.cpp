@@ -15,6 +15,7 @@
 
 #include "discmaker/id3_writer.h"
 #include "discmaker/isofs_loader.h"
+#include "discmaker/make_navigation.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ class Library {
 };
 
 std::string Why(int code) {
-    const char* text = isofs->iso_error_to_msg(code);
-    return text ? text : "libisofs error " + std::to_string(code);
+    return LibIsofs_Why(*isofs, code);
 }
 
 // A folder of its own for the copies whose tags are rewritten, removed with what it holds.
@@ -79,12 +79,45 @@ class Copies {
     size_t m_count = 0;
 };
 
-// The image's tree: every folder of the plan, each file from its source (or its copy), the data in playback
-// order.
-bool BuildTree(IsoImage* image, const MakePlan& plan, Copies& copies, std::vector<std::string>& warnings,
+// The file each track is written from, in plan order: its source, or the copy with its tag rewritten.
+std::vector<std::string> Sources(const MakePlan& plan, Copies& copies, std::vector<std::string>& warnings) {
+    std::vector<std::string> from;
+    for (const MakeFolder& f : plan.folders)
+        for (const MakeFile& file : f.files)
+            from.push_back(file.id3To23 ? copies.For(file, warnings) : file.source);
+    return from;
+}
+
+// The navigation files into the root, their data before the tracks'.
+bool AddNavigation(IsoImage* image, const NavSet& nav, int weight, std::string& error) {
+    for (const auto& [name, bytes] : nav.files) {
+        auto* buffer = static_cast<unsigned char*>(std::malloc(bytes.size() ? bytes.size() : 1));
+        IsoStream* stream = nullptr;
+        if (!buffer || isofs->iso_memory_stream_new(buffer, bytes.size(), &stream) < 0) {
+            std::free(buffer); // the stream owns it only once made
+            error = name + ": out of memory";
+            return false;
+        }
+        std::memcpy(buffer, bytes.data(), bytes.size());
+        IsoFile* file = nullptr;
+        const int rc = isofs->iso_image_add_new_file(image, isofs->iso_image_get_root(image), name.c_str(),
+                                                     stream, &file);
+        if (rc < 0) {
+            isofs->iso_stream_unref(stream);
+            error = name + ": " + Why(rc);
+            return false;
+        }
+        isofs->iso_node_set_sort_weight(reinterpret_cast<IsoNode*>(file), weight);
+    }
+    return true;
+}
+
+// The image's tree: every folder of the plan, each file from `from` (Sources), the data in playback order.
+bool BuildTree(IsoImage* image, const MakePlan& plan, const std::vector<std::string>& from,
                std::string& error) {
     std::map<std::string, IsoDir*> dirs{{"", isofs->iso_image_get_root(image)}};
     int weight = int(plan.Tracks()) + 1;
+    size_t next = 0;
     for (const MakeFolder& f : plan.folders) {
         if (!f.path.empty()) {
             const size_t slash = f.path.rfind('/');
@@ -99,9 +132,8 @@ bool BuildTree(IsoImage* image, const MakePlan& plan, Copies& copies, std::vecto
         }
         for (const MakeFile& file : f.files) {
             IsoNode* node = nullptr;
-            const std::string from = file.id3To23 ? copies.For(file, warnings) : file.source;
-            const int rc =
-                isofs->iso_tree_add_new_node(image, dirs[f.path], file.name.c_str(), from.c_str(), &node);
+            const int rc = isofs->iso_tree_add_new_node(image, dirs[f.path], file.name.c_str(),
+                                                        from[next++].c_str(), &node);
             if (rc < 0) {
                 error = file.source + ": " + Why(rc);
                 return false;
@@ -167,6 +199,41 @@ bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t to
     }
 }
 
+// Writes the image from `source` beside `out` and renames it when whole and on the disk, so that a failure
+// or a crash leaves no partial image; LSN.LMX gets its sectors first where `nav` is given.
+bool WriteFile(burn::burn_source* source, const std::string& out, const NavSet* nav,
+               const MakeProgress& progress, std::string& error) {
+    const std::string part = out + ".part";
+    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    if (!ok)
+        error = part + ": " + std::strerror(errno);
+    const uint64_t total = uint64_t(source->get_size(source));
+    if (ok)
+        ok = Copy(source, fd, out, total, progress, error);
+    if (!ok)
+        source->cancel(source);
+    source->free_data(source);
+    free(source);
+    if (ok && nav)
+        ok = Make_WriteSectors(part, fd, *nav, error);
+    if (ok && fsync(fd) != 0) {
+        error = part + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (fd >= 0 && (close(fd) != 0 && ok)) {
+        error = part + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (ok && std::rename(part.c_str(), out.c_str()) != 0) {
+        error = out + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok)
+        std::remove(part.c_str());
+    return ok;
+}
+
 } // namespace
 
 bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const std::string& out,
@@ -187,7 +254,12 @@ bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const s
     isofs->iso_tree_set_follow_symlinks(image, 1);
     isofs->iso_image_set_application_id(image, const_cast<char*>("CKVD EXPLORER"));
     Copies copies; // removed before the image is let go, once libisofs has read them for the image
-    if (!BuildTree(image, plan, copies, warnings, error))
+    const std::vector<std::string> from = Sources(plan, copies, warnings);
+    NavSet nav;
+    if (profile.navigation && (!Make_Navigation(plan, from, nav, error) ||
+                               !AddNavigation(image, nav, int(plan.Tracks()) + 1, error)))
+        return false;
+    if (!BuildTree(image, plan, from, error))
         return false;
     std::unique_ptr<IsoWriteOpts, void (*)(IsoWriteOpts*)> opts(Options(profile), isofs->iso_write_opts_free);
     ::burn_source* made = nullptr;
@@ -200,29 +272,6 @@ bool Make_WriteImage(const MakePlan& plan, const PlayerProfile& profile, const s
         return false;
     }
     // libburn's header puts the struct libisofs fills into its namespace in C++: the same struct.
-    auto* source = reinterpret_cast<burn::burn_source*>(made);
-    // Written beside the target and renamed when whole, so a failure leaves no partial image.
-    const std::string part = out + ".part";
-    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    if (!ok)
-        error = part + ": " + std::strerror(errno);
-    const uint64_t total = uint64_t(source->get_size(source));
-    if (ok)
-        ok = Copy(source, fd, out, total, progress, error);
-    if (!ok)
-        source->cancel(source);
-    source->free_data(source);
-    free(source);
-    if (fd >= 0 && (close(fd) != 0 && ok)) {
-        error = part + ": " + std::strerror(errno);
-        ok = false;
-    }
-    if (ok && std::rename(part.c_str(), out.c_str()) != 0) {
-        error = out + ": " + std::strerror(errno);
-        ok = false;
-    }
-    if (!ok)
-        std::remove(part.c_str());
-    return ok;
+    return WriteFile(reinterpret_cast<burn::burn_source*>(made), out, profile.navigation ? &nav : nullptr,
+                     progress, error);
 }

@@ -13,6 +13,7 @@
 
 #include "analyzers/file_byte_source.h"
 #include "discmaker/make_names.h"
+#include "discmaker/make_navigation.h"
 #include "discmaker/natural_order.h"
 #include "iso9660/iso9660.h"
 #include "playercheck/player_text.h"
@@ -41,6 +42,7 @@ class Planner {
     std::vector<Folder> Lift(Folder& f, uint32_t depth);
     void Split(Folder& f, bool root);
     bool Limit(Folder& f);
+    void Reserve(uint32_t files) { m_files = files; }
     void Name(Folder& f);
     void Emit(Folder& f, const std::string& path);
 
@@ -244,7 +246,8 @@ bool Planner::Limit(Folder& f) {
         } else if (m_profile.maxFiles && ++m_files > m_profile.maxFiles) {
             Leave(file.source, "max_files",
                   "file " + std::to_string(m_files) + ", past the " + std::to_string(m_profile.maxFiles) +
-                      " files the player reads");
+                      " files the player reads" +
+                      (m_profile.navigation ? " (the navigation files count too)" : ""));
         } else {
             kept.push_back(std::move(file));
         }
@@ -340,6 +343,17 @@ std::string VolumeName(const std::string& folder) {
     return out.empty() ? "CKVD_DISC" : out;
 }
 
+// The folders with files among the first `room` folders the player walks (0: every one), as `walked` counts.
+uint32_t Holders(const Folder& f, uint32_t room, uint32_t& walked) {
+    if (room && walked >= room)
+        return 0;
+    ++walked;
+    uint32_t n = f.files.empty() ? 0 : 1;
+    for (const Folder& c : f.folders)
+        n += Holders(c, room, walked);
+    return n;
+}
+
 } // namespace
 
 size_t MakePlan::Tracks() const {
@@ -369,6 +383,13 @@ bool Make_Plan(const std::string& folder, const PlayerProfile& profile, MakePlan
         return false;
     planner.Lift(root, 1);
     planner.Split(root, true);
+    if (profile.navigation) {
+        // The player counts the navigation files in the root, a playlist for each folder with tracks among
+        // them, before any subfolder's file: their room is kept first (a folder the counts then empty keeps
+        // its playlist's room).
+        uint32_t walked = 0;
+        planner.Reserve(4 + Holders(root, profile.maxFolders, walked));
+    }
     planner.Limit(root);
     planner.Name(root);
     planner.Emit(root, "");
@@ -376,5 +397,7 @@ bool Make_Plan(const std::string& folder, const PlayerProfile& profile, MakePlan
         error = folder + ": nothing the player plays";
         return false;
     }
+    if (profile.navigation)
+        plan.navigation = Make_NavigationNames(plan);
     return true;
 }

@@ -37,9 +37,10 @@ struct MakeLeftOut {
 };
 
 struct MakePlan {
-    std::string volume;               // the volume name, from the folder's
-    std::vector<MakeFolder> folders;  // in the order the player walks them; the root first
-    std::vector<MakeLeftOut> leftOut; // in the order met
+    std::string volume;                  // the volume name, from the folder's
+    std::vector<MakeFolder> folders;     // in the order the player walks them; the root first
+    std::vector<MakeLeftOut> leftOut;    // in the order met
+    std::vector<std::string> navigation; // the navigation files written into the root, where the profile asks
     size_t Tracks() const;
     uint64_t Bytes() const; // of the files written
 };

@@ -290,6 +290,7 @@ const std::vector<Key>& Keys() {
         FlagKey("number_prefix", &PlayerProfile::numberPrefix),
         CountKey("split_folders", &PlayerProfile::splitFolders),
         EnumKey("id3_write", &PlayerProfile::id3Write, kId3WriteChoices),
+        FlagKey("navigation", &PlayerProfile::navigation),
     };
     return keys;
 }

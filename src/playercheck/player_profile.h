@@ -54,6 +54,7 @@ struct PlayerProfile {
     bool numberPrefix = true;
     uint32_t splitFolders = 255;
     PlayerId3Write id3Write = PlayerId3Write::V23;
+    bool navigation = false; // the player reads the Lumaset navigation files, which ckvd make then writes
 };
 
 // ASCII letters lowered: keys, values and extensions are compared in any case.

@@ -71,7 +71,7 @@ class Make(CkvdCase):
         at = lbas(image)
         self.assertEqual([at[p] for _, _, p, _ in tracks], sorted(at[p] for _, _, p, _ in tracks))
         dirs = {d["path"] for d in plan["folders"]} - {"/"}
-        self.assertEqual(xorriso_paths(image), dirs | {p for _, _, p, _ in tracks})
+        self.assertEqual(xorriso_paths(image), dirs | {p for _, _, p, _ in tracks} | set(plan["navigation"]))
         out = fresh("make", name + "-files")
         xorriso_extract(image, out)
         for _, _, path, source in tracks:
@@ -123,6 +123,31 @@ class Make(CkvdCase):
         self.assertIn("/Czech/" + ("Zlutoucky kun upel dabelske ody " * 2)[:36].rstrip() + ".mp3", names)
         self.assertTrue(all(ord(c) < 128 for p in names for c in p))
         self.assertIn("/D1/D2/" + "D3 - D4 - D5 - D6 - D7 - D8 - D9 - D10 - D11"[:40].rstrip(" .") + "/deep.mp3", names)
+
+    def test_navigation_files_for_a_player_that_reads_them(self):
+        nav = os.path.join(HOME, "nav.ini")
+        write(nav, "navigation = yes\n")
+        image, plan, tracks, out = self.made(nav, "nav")
+        playlists = [p for p in plan["navigation"] if p.startswith("/PLAY")]
+        self.assertEqual(len(playlists), len([d for d in plan["folders"] if d["files"]]))
+        # LSN.LMX as its layout gives it (the count at 0x16, then a sector and a size per CID from 0x1A):
+        # the playlists, then the tracks in playback order, where xorriso finds their data.
+        lsn = read(out + "/LSN.LMX")
+        count = int.from_bytes(lsn[0x16:0x1A], "little")
+        entries = [(int.from_bytes(lsn[o:o + 4], "little"), int.from_bytes(lsn[o + 4:o + 8], "little"))
+                   for o in range(0x1A, 0x1A + 8 * count, 8)]
+        at = lbas(image)
+        paths = playlists + [p for _, _, p, _ in tracks]
+        self.assertEqual(entries, [(at[p], os.path.getsize(out + p)) for p in paths])
+        # A player of 20 files counts the navigation files in the root too: what the plan keeps still plays.
+        write(nav, "navigation = yes\nmax_files = 20\nmax_folders = 3\nsplit_folders = 0\n")
+        r = run("make", "--json", "--profile", nav, MUSIC, os.path.join(HOME, "nav20.iso"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        plan = json.loads(r.stdout)
+        kept = sum(len(d["files"]) for d in plan["folders"])
+        self.assertLessEqual(kept + len(plan["navigation"]), 20)
+        self.assertGreaterEqual(kept, 12)
+        self.assertEqual([f["rule"] for f in plan["check"]["findings"]], ["tag_charset"])  # v24.mp3's "ň"
 
     def test_burned_to_libburns_stdio_drive_and_read_back(self):
         image = self.made("car-cd", "burn")[0]

@@ -11,8 +11,6 @@ namespace mknav {
 
 namespace {
 
-constexpr uint32_t kDefaultLcid = 0x0411; // Japanese
-
 const char* const kUsageText =
     "usage: ckvd-mknav [--name NAME] [--lcid N] DIR\n"
     "       ckvd-mknav --lsn IMAGE [--session N] [--lcid N] DIR\n"
@@ -44,7 +42,7 @@ int Fail(const std::string& why) {
 }
 
 int ParseArgs(int argc, char** argv, Args& args) {
-    args.lcid = kDefaultLcid;
+    args.lcid = NAV_LCID_JAPANESE;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {

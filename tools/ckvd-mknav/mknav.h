@@ -1,6 +1,6 @@
-// ckvd-mknav's parts: the media of the tree (media_info, tree_walk), the navigation files describing them
-// (nav_build), their writing (nav_write), the sectors from a mastered image (image_sectors) and the command
-// line (args).
+// ckvd-mknav's parts: the media of the local tree (tree_walk; the navigation files describing them are
+// navigation/nav_build's), their writing (nav_write), the sectors from a mastered image (image_sectors) and
+// the command line (args).
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "navigation/nav_writer.h"
-
-class ByteSource;
+#include "navigation/nav_build.h"
 
 namespace mknav {
 
@@ -39,56 +37,10 @@ int ParseArgs(int argc, char** argv, Args& args);
 // "ckvd-mknav: WHY" on stderr; returns kExitFailure.
 int Fail(const std::string& why);
 
-// ---- Technical data of local files (media_info.cpp) --------------------------------------------------
-
-enum class Kind { None, Audio, Image, Video };
-
-struct KindOf {
-    Kind kind;
-    uint16_t fileType;
-};
-
-// The kind and file type of a file by its extension (any case).
-KindOf Classify(const fs::path& p);
-// The technical data of `in` that are cheap to read, into `f`; what cannot be read stays 0.
-void MediaInfo(ByteSource& in, const KindOf& kind, NavMediaFile& f);
-
 // ---- The tree (tree_walk.cpp) ------------------------------------------------------------------------
 
-struct Media {
-    std::string path; // from DIR, "/"-separated, UTF-8 as the file system has it
-    uint64_t size = 0;
-    uint32_t cid = 0;
-    NavMediaFile info;
-};
-
-struct Directory {
-    std::string path; // "" for DIR itself
-    std::string name;
-    uint32_t number = 0;
-    uint32_t parent = 0;
-    std::vector<size_t> children;              // indexes of subdirectories
-    std::vector<size_t> audio, images, videos; // indexes into the tree's lists
-    int playlist = -1;                         // index of its playlist
-    size_t playlistsBelow = 0;                 // its own and its subdirectories'
-};
-
-struct Tree {
-    std::vector<Directory> dirs;
-    std::vector<Media> audio, menuImages, images, videos;
-};
-
 // Walks `abs` (directory `index` of the tree): files first, then subdirectories, each in name order.
-bool Walk(Tree& tree, const fs::path& abs, size_t index, std::string& error);
-
-// ---- The navigation files (nav_build.cpp) ------------------------------------------------------------
-
-struct NavSet {
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> files; // name in DIR's root, bytes
-    std::vector<std::string> cidPaths;                               // path from DIR of the file of CID n+1
-    std::vector<uint64_t> cidSizes;
-};
-
+bool Walk(NavTree& tree, const fs::path& abs, size_t index, std::string& error);
 // The navigation files of the tree at `root`, with the paths and sizes of the files of every CID.
 bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, NavSet& set, std::string& error);
 

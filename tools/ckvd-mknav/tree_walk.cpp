@@ -6,6 +6,7 @@
 
 #include "analyzers/file_byte_source.h"
 #include "mknav.h"
+#include "navigation/nav_media.h"
 
 namespace mknav {
 
@@ -27,7 +28,7 @@ bool SortedEntries(const fs::path& abs, std::vector<fs::directory_entry>& entrie
 }
 
 // A directory named MENU (any case) right under DIR holds menu images.
-bool IsMenuDirectory(const Directory& d) {
+bool IsMenuDirectory(const NavTreeDirectory& d) {
     if (d.number == 1 || d.parent != 1)
         return false;
     std::string n = d.name;
@@ -36,19 +37,15 @@ bool IsMenuDirectory(const Directory& d) {
 }
 
 // Adds the media file `e` of directory `index` to the tree's lists with its technical data.
-bool AddFile(Tree& tree, const fs::directory_entry& e, const KindOf& k, size_t index, bool menuDir,
+bool AddFile(NavTree& tree, const fs::directory_entry& e, const NavKindOf& k, size_t index, bool menuDir,
              std::string& error) {
     std::error_code ec;
-    Media m;
+    NavTreeMedia m;
     const std::string name = e.path().filename().string();
     m.path = tree.dirs[index].path + "/" + name;
     m.size = fs::file_size(e.path(), ec);
     if (ec) {
         error = e.path().string() + ": " + ec.message();
-        return false;
-    }
-    if (m.size > 0xFFFFFFFF) {
-        error = e.path().string() + ": larger than 4 GiB, which a sector table entry cannot give";
         return false;
     }
     m.info.directory = tree.dirs[index].number;
@@ -60,13 +57,13 @@ bool AddFile(Tree& tree, const fs::directory_entry& e, const KindOf& k, size_t i
         error = e.path().string() + ": " + why;
         return false;
     }
-    MediaInfo(in, k, m.info);
-    std::vector<Media>* list = &tree.videos;
+    Nav_MediaInfo(in, k, m.info);
+    std::vector<NavTreeMedia>* list = &tree.videos;
     std::vector<size_t>* own = &tree.dirs[index].videos;
-    if (k.kind == Kind::Audio) {
+    if (k.kind == NavKind::Audio) {
         list = &tree.audio;
         own = &tree.dirs[index].audio;
-    } else if (k.kind == Kind::Image) {
+    } else if (k.kind == NavKind::Image) {
         list = menuDir ? &tree.menuImages : &tree.images;
         own = menuDir ? nullptr : &tree.dirs[index].images;
     }
@@ -78,7 +75,7 @@ bool AddFile(Tree& tree, const fs::directory_entry& e, const KindOf& k, size_t i
 
 } // namespace
 
-bool Walk(Tree& tree, const fs::path& abs, size_t index, std::string& error) {
+bool Walk(NavTree& tree, const fs::path& abs, size_t index, std::string& error) {
     std::vector<fs::directory_entry> entries;
     if (!SortedEntries(abs, entries, error))
         return false;
@@ -95,12 +92,12 @@ bool Walk(Tree& tree, const fs::path& abs, size_t index, std::string& error) {
             subdirs.push_back(e);
             continue;
         }
-        const KindOf k = Classify(e.path());
-        if (fs::is_regular_file(st) && k.kind != Kind::None && !AddFile(tree, e, k, index, menuDir, error))
+        const NavKindOf k = Nav_Classify(e.path().filename().string());
+        if (fs::is_regular_file(st) && k.kind != NavKind::None && !AddFile(tree, e, k, index, menuDir, error))
             return false;
     }
     for (const fs::directory_entry& e : subdirs) {
-        Directory d;
+        NavTreeDirectory d;
         d.name = e.path().filename().string();
         d.path = tree.dirs[index].path + "/" + d.name;
         d.number = uint32_t(tree.dirs.size() + 1);
@@ -112,6 +109,13 @@ bool Walk(Tree& tree, const fs::path& abs, size_t index, std::string& error) {
             return false;
     }
     return true;
+}
+
+bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, NavSet& set,
+           std::string& error) {
+    NavTree tree;
+    tree.dirs.push_back(NavTreeDirectory{"", "", 1, 0, {}, {}, {}, {}, -1, 0});
+    return Walk(tree, root, 0, error) && Nav_Build(tree, discName, lcid, set, error);
 }
 
 } // namespace mknav

@@ -65,6 +65,9 @@ void PlanJson(JsonWriter& out, const PlayerProfile& profile, const MakePlan& pla
             .Key("why")
             .String(l.why)
             .EndObject();
+    out.EndArray().Key("navigation").BeginArray();
+    for (const std::string& name : plan.navigation)
+        out.String("/" + name);
     out.EndArray();
 }
 
@@ -94,6 +97,10 @@ std::string PlanText(const PlayerProfile& profile, const MakePlan& plan) {
     }
     for (const MakeLeftOut& l : plan.leftOut)
         notes += "left out: " + l.source + ": " + l.why + " [" + l.rule + "]\n";
+    if (plan.navigation.size() > 4) // the four tables and the playlists between TEXT.LMX and LSN.LMX
+        notes += "navigation: " + plan.navigation[0] + ", " + plan.navigation[1] + ", " + plan.navigation[2] +
+                 ", " + plan.navigation.back() + " and " + std::to_string(plan.navigation.size() - 4) +
+                 " playlists (" + plan.navigation[3] + "...) written into the root [navigation]\n";
     char summary[256];
     std::snprintf(summary, sizeof summary,
                   "%s: %s, %zu folders, %zu tracks, %llu bytes; %zu files left out%s\n", profile.name.c_str(),

@@ -1,22 +1,14 @@
 // The navigation files describing the tree: playlists, CONTENTS.LMX, MENU.LMX, TEXT.LMX and LSN.LMX.
+#include "navigation/nav_build.h"
+
 #include <algorithm>
 #include <cstdio>
-
-#include "mknav.h"
-
-namespace mknav {
 
 namespace {
 
 constexpr uint32_t kImageDuration = 5000; // ms an image of a playlist is shown
 constexpr size_t kGroupFiles = 255;       // a group part's file count is one byte
 constexpr uint8_t kSummaryMixed = 4;
-
-std::string PlaylistName(size_t index) {
-    char name[32];
-    std::snprintf(name, sizeof name, "PLAY%04zu.LMX", index + 1);
-    return name;
-}
 
 uint8_t Summary(const std::vector<NavGroup>& groups) {
     for (const NavGroup& g : groups)
@@ -27,8 +19,8 @@ uint8_t Summary(const std::vector<NavGroup>& groups) {
 
 // The playlist items of directory `index` for its menu: its own playlist, then per subdirectory with media
 // its playlist or a sub-menu.
-std::vector<NavMenuEntry> MenuItems(const Tree& tree, const std::vector<NavPlaylist>& playlists, size_t index,
-                                    const std::string& ownName, const NavMenu& style) {
+std::vector<NavMenuEntry> MenuItems(const NavTree& tree, const std::vector<NavPlaylist>& playlists,
+                                    size_t index, const std::string& ownName, const NavMenu& style) {
     std::vector<NavMenuEntry> items;
     const auto playlistItem = [&](size_t dir, const std::string& name) {
         NavMenuEntry item;
@@ -41,7 +33,7 @@ std::vector<NavMenuEntry> MenuItems(const Tree& tree, const std::vector<NavPlayl
     if (tree.dirs[index].playlist >= 0)
         items.push_back(playlistItem(index, ownName));
     for (size_t child : tree.dirs[index].children) {
-        const Directory& c = tree.dirs[child];
+        const NavTreeDirectory& c = tree.dirs[child];
         if (c.playlistsBelow == 0)
             continue;
         if (c.playlistsBelow == 1) {
@@ -73,14 +65,14 @@ std::vector<NavMenuEntry> MenuItems(const Tree& tree, const std::vector<NavPlayl
 
 // Numbers the playlists (one per directory with playlist media, in walk order) and the CIDs: playlists,
 // audio, menu images, images, videos; counts each directory's playlists with its subdirectories'.
-void NumberTree(Tree& tree) {
+void NumberTree(NavTree& tree) {
     size_t playlistCount = 0;
-    for (Directory& d : tree.dirs)
+    for (NavTreeDirectory& d : tree.dirs)
         if (!d.audio.empty() || !d.images.empty() || !d.videos.empty())
             d.playlist = int(playlistCount++);
     uint32_t cid = uint32_t(playlistCount);
-    for (std::vector<Media>* list : {&tree.audio, &tree.menuImages, &tree.images, &tree.videos})
-        for (Media& m : *list)
+    for (std::vector<NavTreeMedia>* list : {&tree.audio, &tree.menuImages, &tree.images, &tree.videos})
+        for (NavTreeMedia& m : *list)
             m.cid = ++cid;
     for (size_t i = tree.dirs.size(); i-- > 0;) // children come after their parents
         tree.dirs[i].playlistsBelow = (tree.dirs[i].playlist >= 0 ? 1 : 0) + [&] {
@@ -92,9 +84,11 @@ void NumberTree(Tree& tree) {
 }
 
 // The groups of directory `d`'s playlist: the audio and images, then the videos, kGroupFiles at most each.
-std::vector<NavGroup> PlaylistGroups(const Tree& tree, const Directory& d) {
+std::vector<NavGroup> PlaylistGroups(const NavTree& tree, const NavTreeDirectory& d) {
     std::vector<NavGroup> groups;
-    const auto fileRef = [](const Media& m) { return NavFileRef{m.cid, 0, m.info.duration, 0, m.size}; };
+    const auto fileRef = [](const NavTreeMedia& m) {
+        return NavFileRef{m.cid, 0, m.info.duration, 0, m.size};
+    };
     const size_t chunks = (std::max(d.audio.size(), d.images.size()) + kGroupFiles - 1) / kGroupFiles;
     for (size_t k = 0; k < chunks; ++k) {
         NavGroup g;
@@ -118,12 +112,12 @@ std::vector<NavGroup> PlaylistGroups(const Tree& tree, const Directory& d) {
 }
 
 // The playlists of the tree, with their entries in CONTENTS.LMX and their texts in TEXT.LMX.
-std::vector<NavPlaylist> MakePlaylists(const Tree& tree, const std::string& discName, NavContents& contents,
-                                       NavTextFile& text) {
-    const auto displayName = [&](const Directory& d) { return d.number == 1 ? discName : d.name; };
+std::vector<NavPlaylist> MakePlaylists(const NavTree& tree, const std::string& discName,
+                                       NavContents& contents, NavTextFile& text) {
+    const auto displayName = [&](const NavTreeDirectory& d) { return d.number == 1 ? discName : d.name; };
     std::vector<NavPlaylist> playlists;
     uint32_t groupNumber = 0;
-    for (const Directory& d : tree.dirs) {
+    for (const NavTreeDirectory& d : tree.dirs) {
         if (d.playlist < 0)
             continue;
         NavPlaylist p;
@@ -144,25 +138,25 @@ std::vector<NavPlaylist> MakePlaylists(const Tree& tree, const std::string& disc
 }
 
 // The playlist files into `set`, their CIDs first; then the media tables of CONTENTS.LMX with their texts.
-bool AddPlaylistsAndMedia(Tree& tree, const std::vector<NavPlaylist>& playlists, NavContents& contents,
+bool AddPlaylistsAndMedia(NavTree& tree, const std::vector<NavPlaylist>& playlists, NavContents& contents,
                           NavTextFile& text, NavSet& set, std::string& error) {
     for (size_t i = 0; i < playlists.size(); ++i) {
         NavBytes b = Nav_WritePlaylist(playlists[i]);
         if (!b.ok()) {
-            error = PlaylistName(i) + ": " + b.error;
+            error = Nav_PlaylistName(i) + ": " + b.error;
             return false;
         }
-        set.cidPaths.push_back("/" + PlaylistName(i));
+        set.cidPaths.push_back("/" + Nav_PlaylistName(i));
         set.cidSizes.push_back(b.bytes.size());
-        set.files.emplace_back(PlaylistName(i), std::move(b.bytes));
+        set.files.emplace_back(Nav_PlaylistName(i), std::move(b.bytes));
     }
-    const std::pair<std::vector<Media>*, std::vector<NavMediaFile>*> tables[] = {
+    const std::pair<std::vector<NavTreeMedia>*, std::vector<NavMediaFile>*> tables[] = {
         {&tree.audio, &contents.audio},
         {&tree.menuImages, &contents.menuImages},
         {&tree.images, &contents.images},
         {&tree.videos, &contents.videos}};
     for (const auto& [list, table] : tables) {
-        for (const Media& m : *list) {
+        for (const NavTreeMedia& m : *list) {
             table->push_back(m.info);
             text.contents.push_back({m.cid, m.info.name, {}, {}});
             set.cidPaths.push_back(m.path);
@@ -172,8 +166,8 @@ bool AddPlaylistsAndMedia(Tree& tree, const std::vector<NavPlaylist>& playlists,
     return true;
 }
 
-NavMenuFile MakeMenu(const Tree& tree, const std::vector<NavPlaylist>& playlists, const std::string& discName,
-                     uint32_t lcid) {
+NavMenuFile MakeMenu(const NavTree& tree, const std::vector<NavPlaylist>& playlists,
+                     const std::string& discName, uint32_t lcid) {
     NavMenuFile menu;
     menu.lcid = lcid;
     menu.title = discName;
@@ -188,12 +182,19 @@ NavMenuFile MakeMenu(const Tree& tree, const std::vector<NavPlaylist>& playlists
 
 } // namespace
 
-bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, NavSet& set,
-           std::string& error) {
-    Tree tree;
-    tree.dirs.push_back(Directory{"", "", 1, 0, {}, {}, {}, {}, -1, 0});
-    if (!Walk(tree, root, 0, error))
-        return false;
+std::string Nav_PlaylistName(size_t index) {
+    char name[32];
+    std::snprintf(name, sizeof name, "PLAY%04zu.LMX", index + 1);
+    return name;
+}
+
+bool Nav_Build(NavTree& tree, const std::string& discName, uint32_t lcid, NavSet& set, std::string& error) {
+    for (const auto* list : {&tree.audio, &tree.menuImages, &tree.images, &tree.videos})
+        for (const NavTreeMedia& m : *list)
+            if (m.size > 0xFFFFFFFF) {
+                error = m.path + ": larger than 4 GiB, which a sector table entry cannot give";
+                return false;
+            }
     NumberTree(tree);
 
     NavContents contents;
@@ -201,7 +202,7 @@ bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, Nav
     text.lcid = lcid;
     text.discName = discName;
     contents.lcids.push_back({lcid, 0});
-    for (const Directory& d : tree.dirs)
+    for (const NavTreeDirectory& d : tree.dirs)
         contents.directories.push_back({d.parent, d.name});
     const std::vector<NavPlaylist> playlists = MakePlaylists(tree, discName, contents, text);
     if (playlists.size() > 9999) {
@@ -213,13 +214,9 @@ bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, Nav
     if (!AddPlaylistsAndMedia(tree, playlists, contents, text, set, error))
         return false;
     const NavMenuFile menu = MakeMenu(tree, playlists, discName, lcid);
-    NavLsnFile lsn;
-    for (uint64_t size : set.cidSizes)
-        lsn.entries.push_back({0, uint32_t(size)});
-
     for (auto [name, bytes] :
          {std::pair{"CONTENTS.LMX", Nav_WriteContents(contents)}, std::pair{"MENU.LMX", Nav_WriteMenu(menu)},
-          std::pair{"TEXT.LMX", Nav_WriteText(text)}, std::pair{"LSN.LMX", Nav_WriteLsn(lsn)}}) {
+          std::pair{"TEXT.LMX", Nav_WriteText(text)}, std::pair{"LSN.LMX", Nav_LsnWithSectors(set, {})}}) {
         if (!bytes.ok()) {
             error = bytes.error;
             return false;
@@ -229,4 +226,9 @@ bool Build(const fs::path& root, const std::string& discName, uint32_t lcid, Nav
     return true;
 }
 
-} // namespace mknav
+NavBytes Nav_LsnWithSectors(const NavSet& set, const std::vector<uint32_t>& sectors) {
+    NavLsnFile lsn;
+    for (size_t i = 0; i < set.cidSizes.size(); ++i)
+        lsn.entries.push_back({i < sectors.size() ? sectors[i] : 0, uint32_t(set.cidSizes[i])});
+    return Nav_WriteLsn(lsn);
+}

@@ -1,5 +1,7 @@
-// The technical data of local media files, read where that is cheap: the WAV fmt chunk, the first MPEG
-// audio frame header and JPEG dimensions through the media analyzers, PNG/BMP dimensions here.
+// The technical data of media files, read where that is cheap: the WAV fmt chunk, the first MPEG audio frame
+// header and JPEG dimensions through the media analyzers, PNG/BMP dimensions here.
+#include "navigation/nav_media.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -9,22 +11,21 @@
 #include "analyzers/jpg/jpg_module.h"
 #include "analyzers/mp3/mp3_info.h"
 #include "analyzers/wav/wav_info.h"
-#include "mknav.h"
 #include "platform/bytes/byte_order.h"
 
-namespace mknav {
-
-KindOf Classify(const fs::path& p) {
-    std::string ext = p.extension().string();
+NavKindOf Nav_Classify(const std::string& name) {
+    // As a path's extension: from the file name's last dot, none where the name starts with it (".mp3").
+    const size_t start = name.rfind('/') + 1, dot = name.rfind('.');
+    std::string ext = dot == std::string::npos || dot <= start ? "" : name.substr(dot);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    static const std::map<std::string, KindOf> kinds = {
-        {".mp3", {Kind::Audio, 1}}, {".wma", {Kind::Audio, 2}},  {".wav", {Kind::Audio, 3}},
-        {".jpg", {Kind::Image, 1}}, {".jpeg", {Kind::Image, 1}}, {".png", {Kind::Image, 2}},
-        {".bmp", {Kind::Image, 3}}, {".wmv", {Kind::Video, 1}},  {".avi", {Kind::Video, 2}},
-        {".mpg", {Kind::Video, 3}}, {".mpeg", {Kind::Video, 3}}, {".mp4", {Kind::Video, 4}}};
+    static const std::map<std::string, NavKindOf> kinds = {
+        {".mp3", {NavKind::Audio, 1}}, {".wma", {NavKind::Audio, 2}},  {".wav", {NavKind::Audio, 3}},
+        {".jpg", {NavKind::Image, 1}}, {".jpeg", {NavKind::Image, 1}}, {".png", {NavKind::Image, 2}},
+        {".bmp", {NavKind::Image, 3}}, {".wmv", {NavKind::Video, 1}},  {".avi", {NavKind::Video, 2}},
+        {".mpg", {NavKind::Video, 3}}, {".mpeg", {NavKind::Video, 3}}, {".mp4", {NavKind::Video, 4}}};
     auto it = kinds.find(ext);
-    return it == kinds.end() ? KindOf{Kind::None, 0} : it->second;
+    return it == kinds.end() ? NavKindOf{NavKind::None, 0} : it->second;
 }
 
 namespace {
@@ -113,13 +114,11 @@ void ImageInfo(ByteSource& in, uint16_t fileType, NavMediaFile& f) {
 
 } // namespace
 
-void MediaInfo(ByteSource& in, const KindOf& kind, NavMediaFile& f) {
-    if (kind.kind == Kind::Audio && kind.fileType == 1)
+void Nav_MediaInfo(ByteSource& in, const NavKindOf& kind, NavMediaFile& f) {
+    if (kind.kind == NavKind::Audio && kind.fileType == 1)
         Mp3Media(in, f);
-    else if (kind.kind == Kind::Audio && kind.fileType == 3)
+    else if (kind.kind == NavKind::Audio && kind.fileType == 3)
         WavMedia(in, f);
-    else if (kind.kind == Kind::Image)
+    else if (kind.kind == NavKind::Image)
         ImageInfo(in, kind.fileType, f);
 }
-
-} // namespace mknav
