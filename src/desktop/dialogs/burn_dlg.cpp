@@ -40,7 +40,10 @@ CBurnDlg::CBurnDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     setWindowTitle(IDS_BURN_CAPTION);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    // What the burn is made with, held still while it runs.
+    m_settings = new QWidget(this);
+    auto* form = new QFormLayout(m_settings);
+    form->setContentsMargins(0, 0, 0, 0);
     // A row's label names its field, so that its letter takes the focus there.
     const auto label = [this](const char* text, QWidget* field) {
         auto* l = new QLabel(text, this);
@@ -59,7 +62,7 @@ CBurnDlg::CBurnDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     form->addRow("&Speed:", m_speed);
     form->addRow(m_blank);
     form->addRow(m_multi);
-    layout->addLayout(form);
+    layout->addWidget(m_settings);
     m_status->setWordWrap(true);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
@@ -68,6 +71,7 @@ CBurnDlg::CBurnDlg(ckvd::ui::MessageSink& sink, QWidget* parent)
     layout->addWidget(m_ranges, 1);
     m_progress->setVisible(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    m_close = buttons->button(QDialogButtonBox::Close);
     buttons->addButton(m_burn, QDialogButtonBox::ActionRole);
     layout->addWidget(buttons);
     resize(640, 420);
@@ -105,7 +109,7 @@ bool CBurnDlg::BurnNow() {
         m_status->setText("Choose the disc image and where it goes.");
         return false;
     }
-    m_burn->setEnabled(false);
+    Running(true);
     m_ranges->clear();
     m_progress->setVisible(true);
     m_progress->setValue(0);
@@ -133,7 +137,7 @@ void CBurnDlg::Poll() {
 void CBurnDlg::Done() {
     const bool ok = m_model.Finish();
     m_progress->setVisible(false);
-    m_burn->setEnabled(true);
+    Running(false);
     if (!ok) {
         m_status->setText("The disc was not burned.");
         return;
@@ -143,6 +147,13 @@ void CBurnDlg::Done() {
         new QTreeWidgetItem(m_ranges, {QString("%1-%2").arg(r.first).arg(r.last), r.state});
     if (onBurned)
         onBurned(m_model.Burned());
+}
+
+// A disc half written is lost: while the burn runs nothing can change it or close the dialog.
+void CBurnDlg::Running(bool on) {
+    m_settings->setEnabled(!on);
+    m_burn->setEnabled(!on);
+    m_close->setEnabled(!on);
 }
 
 void CBurnDlg::reject() {

@@ -27,6 +27,7 @@ class CBurnDlg final : public QDialog {
     QLineEdit* File() const { return m_file; }
     QCheckBox* Blank() const { return m_blank; }
     QCheckBox* Multisession() const { return m_multi; }
+    QComboBox* Speed() const { return m_speed; }
     QProgressBar* Progress() const { return m_progress; }
     QLabel* Status() const { return m_status; }
     QTreeWidget* Ranges() const { return m_ranges; }
@@ -45,6 +46,7 @@ class CBurnDlg final : public QDialog {
   private:
     void Poll();
     void Done();
+    void Running(bool on);
     BurnTarget Chosen() const;
 
     CBurnDlgModel m_model;
@@ -58,6 +60,8 @@ class CBurnDlg final : public QDialog {
     QLabel* m_status;
     QTreeWidget* m_ranges;
     QPushButton* m_burn;
+    QWidget* m_settings = nullptr;
+    QPushButton* m_close = nullptr;
     QTimer m_poll;
     bool m_background = false;
 };

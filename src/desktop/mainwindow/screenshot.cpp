@@ -164,6 +164,37 @@ std::unique_ptr<QDialog> MakeNewDisc(CMainFrame& frame, std::string* error) {
     return dlg;
 }
 
+// Burn Disc Image under way: the .iso image the window opened burned at the slowest speed into a file in the
+// temporary folder (removed again), shown once a part of it is written; the burn is let finish when the
+// dialog goes.
+std::unique_ptr<QDialog> MakeBurnProgress(CMainFrame& frame, std::string* error) {
+    const QString image = QString::fromStdString(frame.Model().ShownDrive().DriveName());
+    if (!image.endsWith(".iso", Qt::CaseInsensitive)) {
+        *error = "--dialog burn-progress needs a disc image (.iso) opened";
+        return nullptr;
+    }
+    auto dlg = std::make_unique<CBurnDlg>(frame.Sink(), &frame);
+    const QString dir =
+        QDir::temp().filePath(QString("ckvd-screenshot-%1").arg(QCoreApplication::applicationPid()));
+    QDir().mkpath(dir);
+    dlg->Image()->setText(image);
+    dlg->Target()->setCurrentIndex(dlg->Target()->count() - 1);
+    dlg->File()->setText(dir + "/burned.iso");
+    dlg->Speed()->setCurrentIndex(1);
+    dlg->SetBackground(true);
+    dlg->show();
+    if (!dlg->BurnNow()) {
+        *error = "the burn did not start";
+        return nullptr;
+    }
+    for (int i = 0; i < 3000 && dlg->Progress()->isVisible() && dlg->Progress()->value() < 30; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    QObject::connect(dlg.get(), &QObject::destroyed, [dir] { QDir(dir).removeRecursively(); });
+    return dlg;
+}
+
 // Find in Catalogue, its field holding the --select path's last part when one was chosen.
 std::unique_ptr<QDialog> MakeFindCatalogue(CMainFrame& frame, std::string*) {
     auto dlg = std::make_unique<CFindCatalogueDlg>(&frame);
@@ -269,6 +300,7 @@ const std::vector<DialogMaker>& Dialogs() {
              dlg->File()->setText("/tmp/burned.iso");
              return dlg;
          }},
+        {"burn-progress", MakeBurnProgress},
         {"save-image", MakeSaveImage},
         {"verify", MakeVerify},
         // The catalogue's windows over a catalogue of the run's own: the disc shown and a copy of it.
