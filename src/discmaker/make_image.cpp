@@ -16,6 +16,7 @@
 #include "discmaker/id3_writer.h"
 #include "discmaker/isofs_loader.h"
 #include "discmaker/make_navigation.h"
+#include "platform/bytes/write_all.h"
 
 namespace {
 
@@ -169,15 +170,9 @@ bool Copy(burn::burn_source* source, int fd, const std::string& out, uint64_t to
         int n = 0;
         while (have < block.size() && (n = source->read_xt(source, block.data() + have, 2048)) == 2048)
             have += 2048;
-        for (size_t done = 0; done < have;) {
-            const ssize_t w = write(fd, block.data() + done, have - done);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                error = out + ": " + std::strerror(errno);
-                return false;
-            }
-            done += size_t(w);
+        if (const int failed = bytes::WriteAll(fd, block.data(), have)) {
+            error = out + ": " + std::strerror(failed);
+            return false;
         }
         written += have;
         if (progress && !progress(written, total)) {

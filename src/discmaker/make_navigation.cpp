@@ -12,6 +12,7 @@
 #include "analyzers/file_byte_source.h"
 #include "discmaker/isofs_loader.h"
 #include "navigation/nav_media.h"
+#include "platform/bytes/write_all.h"
 
 namespace {
 
@@ -165,9 +166,9 @@ bool Make_WriteSectors(const std::string& image, int fd, const NavSet& set, std:
         return false;
     }
     // The file keeps its size, so it is written where it lies, over the zeros it held.
-    if (pwrite(fd, lsn.bytes.data(), lsn.bytes.size(), off_t(lsnAt.block) * kBlock) !=
-        ssize_t(lsn.bytes.size())) {
-        error = image + ": " + std::strerror(errno ? errno : EIO);
+    if (const int failed =
+            bytes::WriteAll(fd, lsn.bytes.data(), lsn.bytes.size(), int64_t(lsnAt.block) * kBlock)) {
+        error = image + ": " + std::strerror(failed);
         return false;
     }
     return true;

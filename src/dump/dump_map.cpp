@@ -1,5 +1,6 @@
 // The dump's map as text, read back with every number checked against the plan.
 #include "dump/dump_map.h"
+#include "platform/bytes/write_all.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -122,15 +123,12 @@ bool Dump_WriteMap(const std::string& path, const DumpPlan& plan, const std::vec
                    std::string& why) {
     const std::string text = Dump_MapText(plan, states), temp = path + ".new";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        ok = n > 0 || (n < 0 && errno == EINTR);
-        done += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-    ok = ok && ::fdatasync(fd) == 0;
+    int error = fd >= 0 ? bytes::WriteAll(fd, text.data(), text.size()) : errno;
+    if (!error && ::fdatasync(fd) != 0)
+        error = errno;
+    bool ok = !error;
     if (!ok)
-        why = "cannot write " + temp + ": " + std::strerror(errno);
+        why = "cannot write " + temp + ": " + std::strerror(error);
     if (fd >= 0)
         ::close(fd);
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {

@@ -12,6 +12,7 @@
 #include <span>
 #include <sstream>
 
+#include "platform/bytes/write_all.h"
 #include "verify/sector_check.h"
 
 namespace {
@@ -176,16 +177,10 @@ bool DumpReader::Store(size_t track, uint64_t at, uint32_t count, std::string& w
     const DumpTrack& t = m_plan->tracks[track];
     const size_t bytes = size_t{count} * m_plan->sectorBytes;
     const uint64_t offset = t.byte + (at - t.at) * m_plan->sectorBytes;
-    for (size_t done = 0; done < bytes;) {
-        const ssize_t n =
-            ::pwrite(m_fds[t.file], m_buffer.data() + done, bytes - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            why = SystemError("cannot write", m_plan->files[t.file]);
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    if (const int error = bytes::WriteAll(m_fds[t.file], m_buffer.data(), bytes, int64_t(offset))) {
+        errno = error;
+        why = SystemError("cannot write", m_plan->files[t.file]);
+        return false;
     }
     for (uint64_t i = at; i < at + count; ++i) {
         const bool again = m_states[i] == DUMP_UNREADABLE;

@@ -19,6 +19,7 @@
 #include "iso9660/disc.h"
 #include "iso9660/iso9660.h"
 #include "listing/disc_text.h"
+#include "platform/bytes/write_all.h"
 
 namespace {
 
@@ -296,17 +297,8 @@ int Report_SaveDiscCsv(const std::string& path, const DiscReportHeader& header,
     fchmod(fd, 0666 & ~mask);
     int writeError = 0;
     const ReportSink sink = [&](std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                writeError = n < 0 ? errno : ENOSPC;
-                return false;
-            }
-            bytes.remove_prefix(size_t(n));
-        }
-        return true;
+        writeError = bytes::WriteAll(fd, bytes.data(), bytes.size());
+        return writeError == 0;
     };
     const int rc = Report_WriteDiscCsv(header, sink, progress, loss);
     if (rc == REPORT_OK && fsync(fd) != 0)
