@@ -164,6 +164,14 @@ std::unique_ptr<QDialog> MakeNewDisc(CMainFrame& frame, std::string* error) {
     return dlg;
 }
 
+// Burn Disc Image as it opens, the file target chosen.
+std::unique_ptr<QDialog> MakeBurn(CMainFrame& frame, std::string*) {
+    auto dlg = std::make_unique<CBurnDlg>(frame.Sink(), &frame);
+    dlg->Target()->setCurrentIndex(dlg->Target()->count() - 1);
+    dlg->File()->setText("/tmp/burned.iso");
+    return dlg;
+}
+
 // Burn Disc Image under way: the .iso image the window opened burned at the slowest speed into a file in the
 // temporary folder (removed again), shown once a part of it is written; the burn is let finish when the
 // dialog goes.
@@ -292,14 +300,7 @@ const std::vector<DialogMaker>& Dialogs() {
          [](CMainFrame& frame, std::string* error) { return MakePlayerCheck(frame, error, 1); }},
         {"find-catalogue", MakeFindCatalogue},
         {"new-disc", MakeNewDisc},
-        // Burn Disc Image as it opens, the file target chosen.
-        {"burn",
-         [](CMainFrame& frame, std::string*) -> std::unique_ptr<QDialog> {
-             auto dlg = std::make_unique<CBurnDlg>(frame.Sink(), &frame);
-             dlg->Target()->setCurrentIndex(dlg->Target()->count() - 1);
-             dlg->File()->setText("/tmp/burned.iso");
-             return dlg;
-         }},
+        {"burn", MakeBurn},
         {"burn-progress", MakeBurnProgress},
         {"save-image", MakeSaveImage},
         {"verify", MakeVerify},
