@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""ckvd make: a folder of lame and sox files (a 300-file album, twelve levels, names of 80 characters in
-Japanese (a Linux name holds 255 bytes) and 120 in Czech, an ID3v2.4 tag, a WAV named .mp3, "Track 2" and "Track 10") made into images for car-cd,
+"""ckvd make: a folder of lame, sox and ffmpeg files (a 300-file album, twelve levels, names of 80 characters in
+Japanese (a Linux name holds 255 bytes) and 120 in Czech, an ID3v2.4 tag, a WAV named .mp3, a Windows Media file, "Track 2" and "Track 10") made into images for car-cd,
 iso9660-level1 and a user's profile; xorriso and isoinfo read them, the playback order ckvd check prints is
 the plan's, the data lies in that order, every copy's audio is its source's.
 usage: test_ckvd_make.py CKVD WORKDIR"""
@@ -32,6 +32,8 @@ def make_music():
     for path, source in files.items():
         write(os.path.join(MUSIC, path), read(source))
     write(os.path.join(MUSIC, "cover.jpg"), "not music")
+    tool("ffmpeg", "-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i", "sine=frequency=330:duration=0.3",
+         "-ac", "2", "-c:a", "wmav2", "-b:a", "64k", os.path.join(MUSIC, "wma.wma"))
     tool("eyeD3", "--quiet", "--to-v2.4", "-t", "Píseň", os.path.join(MUSIC, "v24.mp3"))
 
 
@@ -54,8 +56,9 @@ class Make(CkvdCase):
     def setUpClass(cls):
         make_music()
 
-    def made(self, profile, name):
-        """The image made for `profile`, its plan and its tracks (folder, track, path, source) in order."""
+    def made(self, profile, name, left_too=frozenset()):
+        """The image made for `profile`, its plan and its tracks (folder, track, path, source) in order; what
+        it leaves out besides the WAV named .mp3 and the picture is `left_too`."""
         image = os.path.join(HOME, name + ".iso")
         r = run("make", "--json", "--profile", profile, MUSIC, image)
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -77,14 +80,14 @@ class Make(CkvdCase):
         for _, _, path, source in tracks:
             self.assertEqual(audio(read(out + path)), audio(read(source)), path)
         left = {(os.path.basename(x["source"]), x["rule"]) for x in plan["left_out"]}
-        self.assertEqual(left, {("noise.mp3", "extensions"), ("cover.jpg", "content")})
+        self.assertEqual(left, {("noise.mp3", "extensions"), ("cover.jpg", "content")} | left_too)
         return image, plan, tracks, out
 
     def test_car_cd(self):
         image, plan, tracks, out = self.made("car-cd", "car")
         names = [t[2] for t in tracks]
         # Natural order and numbers: "Track 2" before "Track 10"; the album split at 255 into two of 150.
-        self.assertEqual(names[:3], ["/01 Track 2.mp3", "/02 Track 10.mp3", "/03 v24.mp3"])
+        self.assertEqual(names[:4], ["/01 Track 2.mp3", "/02 Track 10.mp3", "/03 v24.mp3", "/04 wma.wma"])
         album = [p for p in names if "Album" in p]
         self.assertEqual(album[:2] + album[149:151] + album[-1:],
                          ["/01 Album (1)/001 Track 1.mp3", "/01 Album (1)/002 Track 2.mp3",
@@ -105,7 +108,7 @@ class Make(CkvdCase):
         self.assertIn(b"Directory listing of /02 Album (2)/", joliet)
 
     def test_iso9660_level1_and_a_users_profile(self):
-        image, _, tracks, _ = self.made("iso9660-level1", "level1")
+        image, _, tracks, _ = self.made("iso9660-level1", "level1", {("wma.wma", "extensions")})
         for _, _, path, _ in tracks:  # 8.3 d-characters on every level
             *folders, name = path[1:].split("/")
             self.assertTrue(all(re.fullmatch(r"[A-Z0-9_]{1,8}", f) for f in folders), path)
