@@ -127,7 +127,11 @@ void CBurnDlg::Poll() {
     m_progress->setMaximum(p.total ? 1000 : 0);
     m_progress->setValue(p.total ? int(p.done * 1000 / p.total) : 0);
     if (!p.what.empty())
-        m_status->setText(Text(p.what) + QString::fromUtf8("\u2026"));
+        m_status->setText(Text(p.what) + QString::fromUtf8("\u2026") +
+                          (p.total ? QString(" %1 of %2 MB")
+                                         .arg(double(p.done) / 1e6, 0, 'f', 1)
+                                         .arg(double(p.total) / 1e6, 0, 'f', 1)
+                                   : QString()));
     if (m_model.Ready()) {
         m_poll.stop();
         Done();
