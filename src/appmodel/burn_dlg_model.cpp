@@ -52,13 +52,13 @@ bool CBurnDlgModel::Start(const std::string& image, const BurnTarget& target, co
                 [&control](const char* phase, uint64_t done, uint64_t total) {
                     control.Report(done, total, phase[0] == 'b' ? "Blanking the disc" : "Writing the disc");
                 },
-                w.error);
+                w.error, &w.start);
             if (!w.ok)
                 return;
             const int fd = w.target.device < 0 ? open(w.target.File().c_str(), O_RDONLY | O_CLOEXEC) : -1;
             const int device = w.target.device;
             w.ok = Burn_Compare(
-                w.image,
+                w.image, w.start,
                 [fd, device](uint32_t lba, uint16_t count, uint8_t* out) {
                     return device < 0 ? ReadFile(fd, lba, count, out)
                                       : Aspi_ReadSectors(uint16_t(device), lba, 2048, count, out) == ASPI_OK;

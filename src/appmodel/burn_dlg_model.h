@@ -56,7 +56,7 @@ class CBurnDlgModel {
         BurnTarget target;
         BurnOptions options;
         std::vector<BurnRange> bad;
-        uint32_t blocks = 0;
+        uint32_t blocks = 0, start = 0; // the image's blocks, the block its session was written at
         bool ok = false;
         std::unique_ptr<BackgroundJob> job; // last: joined before the rest goes
     };

@@ -1,11 +1,15 @@
 #include "discmaker/burn_disc.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "discmaker/burn_loader.h"
+#include "platform/bytes/byte_order.h"
 
 namespace {
 
@@ -69,9 +73,16 @@ bool Ready(burn_drive* drive, const std::string& name, const BurnOptions& option
     return error.empty();
 }
 
-// The write of one data track from the image file.
+// The block the next session starts at: the next writable address, 0 where the drive gives none (a blank
+// disc, a stdio: file).
+uint32_t NextSession(burn_drive* drive, burn_write_opts* opts) {
+    int lba = 0, nwa = 0;
+    return lib->burn_disc_track_lba_nwa(drive, opts, 0, &lba, &nwa) == 1 && nwa > 0 ? uint32_t(nwa) : 0;
+}
+
+// The write of one data track from the image file, at the block given back in `start`.
 bool Write(burn_drive* drive, const std::string& image, const BurnOptions& options,
-           const BurnProgress& progress, std::string& error) {
+           const BurnProgress& progress, std::string& error, uint32_t& start) {
     std::unique_ptr<burn_disc, void (*)(burn_disc*)> disc(lib->burn_disc_create(), lib->burn_disc_free);
     std::unique_ptr<burn_session, void (*)(burn_session*)> session(lib->burn_session_create(),
                                                                    lib->burn_session_free);
@@ -106,6 +117,10 @@ bool Write(burn_drive* drive, const std::string& image, const BurnOptions& optio
         error = "libburn cannot set up the write";
     }
     if (ok) {
+        start = NextSession(drive, opts.get());
+        ok = Burn_ImageFitsAt(image, start, error);
+    }
+    if (ok) {
         lib->burn_drive_set_speed(drive, 0, options.speed);
         lib->burn_disc_write(opts.get(), disc.get());
         Wait(drive, "writing", progress);
@@ -135,8 +150,35 @@ std::string Burn_StdioFile(const std::string& drive) {
     return drive.rfind(kStdio, 0) == 0 ? drive.substr(sizeof kStdio - 1) : std::string();
 }
 
+bool Burn_ImageFitsAt(const std::string& image, uint32_t start, std::string& error) {
+    constexpr uint32_t kBlock = 2048;
+    const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = image + ": cannot be read";
+        return false;
+    }
+    uint8_t pvd[kBlock];
+    const off_t size = lseek(fd, 0, SEEK_END);
+    const bool read = pread(fd, pvd, kBlock, 16 * kBlock) == ssize_t(kBlock);
+    close(fd);
+    // Only an ISO 9660 volume can be judged: its primary descriptor at block 16 of the session.
+    if (!read || pvd[0] != 1 || std::memcmp(pvd + 1, "CD001", 5) != 0)
+        return true;
+    const uint64_t blocks = uint64_t(size) / kBlock, root = bytes::Le32(pvd + 158);
+    if (root >= uint64_t(start) + 17 && root < uint64_t(start) + blocks)
+        return true;
+    error = image + " cannot go at block " + std::to_string(start) +
+            ", where the disc's next session starts: its root directory is at block " + std::to_string(root) +
+            ", outside the blocks " + std::to_string(start) + "-" + std::to_string(start + blocks - 1) +
+            " it would fill, so its files would point at the wrong blocks" +
+            (start ? ": make the image for block " + std::to_string(start) +
+                         " (-C of xorriso -as mkisofs or genisoimage)"
+                   : ": it was made for a later session");
+    return false;
+}
+
 bool Burn_Image(const std::string& image, const std::string& drive, const BurnOptions& options,
-                const BurnProgress& progress, std::string& error) {
+                const BurnProgress& progress, std::string& error, uint32_t* start) {
     if (!lib && !(lib = LibBurn_Load(error)))
         return false;
     if (access(image.c_str(), R_OK) != 0) {
@@ -158,7 +200,10 @@ bool Burn_Image(const std::string& image, const std::string& drive, const BurnOp
         error = "cannot use " + drive + (m.empty() ? "" : ": " + m);
     } else {
         burn_drive* d = infos[0].drive;
-        ok = Ready(d, drive, options, progress, error) && Write(d, image, options, progress, error);
+        uint32_t at = 0;
+        ok = Ready(d, drive, options, progress, error) && Write(d, image, options, progress, error, at);
+        if (start)
+            *start = at;
         lib->burn_drive_release(d, 0);
         lib->burn_drive_info_free(infos);
     }

@@ -21,6 +21,12 @@ std::string Burn_StdioFile(const std::string& drive);
 using BurnProgress = std::function<void(const char* phase, uint64_t done, uint64_t total)>;
 
 // Burns the image file `image` onto `drive` in one session (appended to a disc with sessions where
-// `multisession` allows it). False with libburn's reasons (a drive's SCSI errors among them) in `error`.
+// `multisession` allows it), at the block `start` gives back. An ISO 9660 image must have been made for that
+// block (its addresses count from the disc's start): one made for another is refused, as its session would
+// point at the wrong blocks. False with libburn's reasons (a drive's SCSI errors among them) in `error`.
 bool Burn_Image(const std::string& image, const std::string& drive, const BurnOptions& options,
-                const BurnProgress& progress, std::string& error);
+                const BurnProgress& progress, std::string& error, uint32_t* start = nullptr);
+// Whether the image file `image` can be written as a session starting at block `start`: an ISO 9660 volume
+// whose root directory lies inside the image as written there, or no ISO 9660 volume at all (which is not
+// judged). False with the reason in `error`.
+bool Burn_ImageFitsAt(const std::string& image, uint32_t start, std::string& error);

@@ -41,7 +41,8 @@
     X(burn_write_opts_set_perform_opc) \
     X(burn_write_opts_set_multi) \
     X(burn_write_opts_set_underrun_proof) \
-    X(burn_write_opts_auto_write_type)
+    X(burn_write_opts_auto_write_type) \
+    X(burn_disc_track_lba_nwa)
 // clang-format on
 
 struct LibBurn {

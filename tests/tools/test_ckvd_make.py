@@ -159,9 +159,14 @@ class Make(CkvdCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         blocks = os.path.getsize(image) // 2048
         self.assertEqual(json.loads(r.stdout), {"image": image, "drive": "stdio:" + target, "blocks": blocks,
-                                                "damaged": [], "verified": True})
+                                                "start": 0, "damaged": [], "verified": True})
         self.assertEqual(read(target), read(image))
+        # genisoimage's image of a second session (addresses from block 11416) would point a first one at
+        # blocks it does not hold.
+        late = os.path.join(HOME, "late.iso")
+        tool("genisoimage", "-quiet", "-C", "0,11416", "-o", late, os.path.join(MUSIC, "Czech"))
         for args, said in ((["--blank", image, "stdio:" + target], "cannot be blanked (it is not rewritable)"),
+                           ([late, "stdio:" + target], "outside the blocks 0-"),
                            ([image, "stdio:" + os.path.join(HOME, "none", "x.iso")], "Neither stdio-path nor"),
                            ([image + ".none", "stdio:" + target], ".none: cannot be read")):
             r = run("burn", *args)

@@ -21,7 +21,7 @@ constexpr uint32_t kBlock = 2048;
 
 // The burned disc read back through the disc engine and held against the image. False when the disc cannot
 // be loaded (said already) or the image read.
-bool Compare(const std::string& drive, const std::string& image, std::vector<BurnRange>& bad,
+bool Compare(const std::string& drive, const std::string& image, uint32_t start, std::vector<BurnRange>& bad,
              uint32_t& blocks) {
     EngineSession engine;
     if (!CliDisc_Start(engine, drive))
@@ -29,7 +29,7 @@ bool Compare(const std::string& drive, const std::string& image, std::vector<Bur
     const uint16_t device = g_CurrentDevice;
     std::string error;
     const bool ok = Burn_Compare(
-        image,
+        image, start,
         [device](uint32_t lba, uint16_t count, uint8_t* out) {
             return Aspi_ReadSectors(device, lba, kBlock, count, out) == ASPI_OK;
         },
@@ -61,6 +61,7 @@ int Cmd_Burn(int argc, char** argv) {
     const bool terminal = isatty(STDERR_FILENO);
     int shown = -1;
     std::string error;
+    uint32_t start = 0;
     const bool burned = Burn_Image(
         image, drive, options,
         [&](const char* phase, uint64_t done, uint64_t total) {
@@ -68,7 +69,7 @@ int Cmd_Burn(int argc, char** argv) {
             if (terminal && percent != shown)
                 std::fprintf(stderr, "\r%s %3d%%", phase, shown = percent);
         },
-        error);
+        error, &start);
     if (terminal && shown >= 0)
         std::fprintf(stderr, "\n");
     if (!burned) {
@@ -77,12 +78,12 @@ int Cmd_Burn(int argc, char** argv) {
     }
     std::vector<BurnRange> bad;
     uint32_t blocks = 0;
-    if (!Compare(EngineDrive(drive), image, bad, blocks))
+    if (!Compare(EngineDrive(drive), image, start, bad, blocks))
         return kExitFailure;
     if (o.json) {
         JsonWriter out(Cli_WriteStdout);
         out.BeginObject().Key("image").String(image).Key("drive").String(drive).Key("blocks").Uint(blocks);
-        out.Key("damaged").BeginArray();
+        out.Key("start").Uint(start).Key("damaged").BeginArray();
         for (const BurnRange& r : bad)
             out.BeginObject()
                 .Key("first")
@@ -95,7 +96,8 @@ int Cmd_Burn(int argc, char** argv) {
         out.EndArray().Key("verified").Bool(bad.empty()).EndObject();
         out.Flush();
     } else {
-        std::string text = "burned " + image + " onto " + drive + "\n";
+        std::string text = "burned " + image + " onto " + drive +
+                           (start ? " as a session at block " + std::to_string(start) : "") + "\n";
         for (const BurnRange& r : bad)
             text +=
                 "blocks " + std::to_string(r.first) + "-" + std::to_string(r.last) + ": " + r.state + "\n";
