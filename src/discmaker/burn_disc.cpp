@@ -1,9 +1,11 @@
 #include "discmaker/burn_disc.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -134,11 +136,23 @@ bool Write(burn_drive* drive, const std::string& image, const BurnOptions& optio
     return ok;
 }
 
-} // namespace
-
-namespace {
-
 constexpr char kStdio[] = "stdio:";
+
+// libburn writes over a stdio: file from its start and leaves what lay past the image: a file longer than
+// the image is cut to it, so that the burned file is the image. A device (a stdio: disk) is left as it is.
+bool EndFile(const std::string& file, const std::string& image, std::string& error) {
+    struct stat target {
+    }, source{};
+    if (file.empty() || stat(file.c_str(), &target) != 0 || !S_ISREG(target.st_mode))
+        return true;
+    if (stat(image.c_str(), &source) != 0 || target.st_size <= source.st_size)
+        return true;
+    if (truncate(file.c_str(), source.st_size) != 0) {
+        error = file + ": what lay past the image cannot be cut off: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -204,6 +218,8 @@ bool Burn_Image(const std::string& image, const std::string& drive, const BurnOp
         ok = Ready(d, drive, options, progress, error) && Write(d, image, options, progress, error, at);
         if (start)
             *start = at;
+        if (ok)
+            ok = EndFile(Burn_StdioFile(drive), image, error);
         lib->burn_drive_release(d, 0);
         lib->burn_drive_info_free(infos);
     }

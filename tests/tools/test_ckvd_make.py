@@ -155,6 +155,7 @@ class Make(CkvdCase):
     def test_burned_to_libburns_stdio_drive_and_read_back(self):
         image = self.made("car-cd", "burn")[0]
         target = os.path.join(HOME, "burned.iso")
+        write(target, b"an earlier, longer file" * 100000)  # written over, and what lay past the image cut off
         r = run("burn", "--json", image, "stdio:" + target)
         self.assertEqual(r.returncode, 0, r.stderr)
         blocks = os.path.getsize(image) // 2048
