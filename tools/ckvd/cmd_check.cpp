@@ -6,6 +6,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "iso9660/iso9660.h"
+#include "json_views.h"
 #include "json_writer.h"
 #include "playercheck/player_check.h"
 #include "playercheck/player_text.h"
@@ -19,18 +20,7 @@ void WriteJson(const PlayerProfile& profile, const PlayerCheck& c, bool order) {
     out.Key("session").Int(c.session);
     out.Key("folders").Uint(c.folders);
     out.Key("files").Uint(c.files);
-    out.Key("findings").BeginArray();
-    for (const PlayerFinding& f : c.findings) {
-        out.BeginObject();
-        out.Key("severity").String(Player_SeverityName(f.severity));
-        out.Key("rule").String(f.rule);
-        out.Key("path").String(f.path);
-        out.Key("folder").Int(f.folder);
-        out.Key("track").Int(f.track);
-        out.Key("text").String(f.text);
-        out.EndObject();
-    }
-    out.EndArray();
+    Json_PlayerFindings(out, c.findings);
     if (order) {
         out.Key("order").BeginArray();
         for (const PlayerTrack& t : c.order) {

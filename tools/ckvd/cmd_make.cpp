@@ -9,6 +9,7 @@
 #include "discmaker/make_image.h"
 #include "discmaker/make_plan.h"
 #include "iso9660/iso9660.h"
+#include "json_views.h"
 #include "json_writer.h"
 #include "playercheck/player_text.h"
 
@@ -18,16 +19,6 @@ void Changes(JsonWriter& out, const std::vector<std::string>& changes) {
     out.Key("changes").BeginArray();
     for (const std::string& c : changes)
         out.String(c);
-    out.EndArray();
-}
-
-void Findings(JsonWriter& out, const std::vector<PlayerFinding>& findings) {
-    out.Key("findings").BeginArray();
-    for (const PlayerFinding& f : findings) {
-        out.BeginObject().Key("severity").String(Player_SeverityName(f.severity)).Key("rule").String(f.rule);
-        out.Key("path").String(f.path).Key("folder").Int(f.folder).Key("track").Int(f.track);
-        out.Key("text").String(f.text).EndObject();
-    }
     out.EndArray();
 }
 
@@ -50,7 +41,7 @@ void PlanJson(JsonWriter& out, const PlayerProfile& profile, const MakePlan& pla
                 .Uint(x.size);
             out.Key("content").String(Player_ContentExtension(x.content));
             Changes(out, x.changes);
-            Findings(out, x.findings);
+            Json_PlayerFindings(out, x.findings);
             out.EndObject();
         }
         out.EndArray().EndObject();
@@ -118,7 +109,7 @@ bool CheckImage(const std::string& image, const PlayerProfile& profile, JsonWrit
     const PlayerCheck c = Player_Check(Iso_CurrentDisc(), profile);
     if (json) {
         json->Key("check").BeginObject();
-        Findings(*json, c.findings);
+        Json_PlayerFindings(*json, c.findings);
         json->Key("will_not_play").Uint(c.Count(PlayerSeverity::WillNotPlay));
         json->Key("shows_wrong").Uint(c.Count(PlayerSeverity::ShowsWrong)).EndObject();
     }

@@ -9,6 +9,7 @@
 #include "iso9660/iso9660.h"
 #include "iso9660/iso_cdtext.h"
 #include "listing/disc_text.h"
+#include "playercheck/player_text.h"
 
 namespace {
 
@@ -343,4 +344,14 @@ void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavD
         json.EndObject();
     }
     json.EndArray().EndObject();
+}
+
+void Json_PlayerFindings(JsonWriter& json, const std::vector<PlayerFinding>& findings) {
+    json.Key("findings").BeginArray();
+    for (const PlayerFinding& f : findings) {
+        json.BeginObject().Key("severity").String(Player_SeverityName(f.severity)).Key("rule").String(f.rule);
+        json.Key("path").String(f.path).Key("folder").Int(f.folder).Key("track").Int(f.track);
+        json.Key("text").String(f.text).EndObject();
+    }
+    json.EndArray();
 }

@@ -9,6 +9,7 @@
 #include "iso9660/iso_model.h"
 #include "json_writer.h"
 #include "navigation/nav_text.h"
+#include "playercheck/player_check.h"
 
 // {"sessions": [{session, type, last_block, block_length, lead_in, lead_out, next_program_area, pvd_lbn,
 // tracks: [{session, track, type, address, size, pvd_lbn}]}]} of the loaded disc.
@@ -32,3 +33,6 @@ void Json_LocalInfo(JsonWriter& json, const std::string& path, const FileEntry& 
 // A navigation file's viewer content: {viewer, path, session, sections: [...]}; a value shown as
 // "D(0xH)" also gives its raw value as "number" (a cell of a list becomes that number), an empty cell null.
 void Json_Nav(JsonWriter& json, const std::string& path, int session, const NavDocument& document);
+
+// "findings": [{severity, rule, path, folder, track, text}] of a Player Check or a plan's file.
+void Json_PlayerFindings(JsonWriter& json, const std::vector<PlayerFinding>& findings);
