@@ -32,10 +32,11 @@ constexpr Command kCommands[] = {
      "everything plays, 1 otherwise, 2 for a wrong usage or profile"},
     {"burn", "ckvd burn [--json] [--blank] [--multisession] [--speed N] IMAGE DRIVE",
      "burns the disc image onto the disc in DRIVE (a device path, or stdio:PATH for a file) through libburn "
-     "in "
-     "one session, blanking a rewritable disc first with --blank, leaving it open for another session (or "
-     "adding one) with --multisession, at N times CD speed; then reads it back and compares every block with "
-     "the image; exit 0 when they are equal, 1 otherwise"},
+     "in one session, blanking a rewritable disc first with --blank, leaving it open for another session (or "
+     "adding one, from an image made for the block it starts at, as mkisofs -C makes it) with "
+     "--multisession, "
+     "at N times CD speed; then reads the session back and compares every block with the image; exit 0 when "
+     "they are equal, 1 otherwise"},
     {"make",
      "ckvd make [--json] [--profile NAME|FILE] MUSIC_DIR OUT.iso\nckvd make --plan [--json] [--profile "
      "NAME|FILE] MUSIC_DIR",
