@@ -152,7 +152,11 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     EXPECT_FALSE(frame_->Action(ID_VIEW_DETAILS)->isChecked());
     frame_->OnViewStyle(ID_VIEW_DETAILS);
     EXPECT_EQ(list->currentWidget(), list->ReportView());
-    // Disc Information: one row per track, headings and values whole, within the screen.
+}
+
+// Disc Information: one row per track, headings and values whole, within the screen.
+TEST_F(MainWindow, DiscInformationShowsEveryTrackWholeWithinTheScreen) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     CDiscInfoDlg info(frame_.get());
     QTreeWidget* table = info.List();
     EXPECT_EQ(table->topLevelItemCount(), static_cast<int>(info.Content().Rows().size()));
@@ -165,7 +169,13 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
             EXPECT_GT(table->columnWidth(c), table->fontMetrics().horizontalAdvance(text))
                 << text.toStdString();
         }
-    // Screenshots select a directory or a file by path, in the last session that has it.
+}
+
+// Screenshots select a directory or a file by path, in the last session that has it.
+TEST_F(MainWindow, ScreenshotsSelectByPathAndDrawTheCaption) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    CLeftView* tree = frame_->GetLeftPane();
+    CKVDAppView* list = frame_->GetRightPane();
     Select("/DOCS/NOTES");
     EXPECT_EQ(tree->currentIndex().data().toString(), "NOTES");
     Select("/README.TXT");
@@ -179,7 +189,11 @@ TEST_F(MainWindow, DemoDiscFillsTreeAndListAndTheTreeDrivesTheList) {
     EXPECT_EQ(shot.width(), frame_->width());
     EXPECT_GT(shot.height(), frame_->height()); // the caption above the window
     EXPECT_EQ(shot.pixelColor(shot.width() / 2, 3), frame_->palette().color(QPalette::Highlight));
-    // The Save to Disc window copies the file and closes by itself.
+}
+
+// The Save to Disc window copies the file and closes by itself; a track's file dialog offers WAV and FLAC.
+TEST_F(MainWindow, SaveToDiscCopiesTheFileAndOffersWavOrFlacForATrack) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
     FileEntry* readme = Select("/README.TXT");
     CKVDAppViewModel& model = frame_->Model().List();
     CSaveToDiscDlg save(sink_, model.Entries(), model.CurrentItem(), frame_.get());

@@ -456,6 +456,11 @@ TEST_F(MainWindow, NavViewersChosenByNameReleaseTheImageAndAnUnreadableFileGives
     EXPECT_EQ(Value(viewer.get(), {"Identifier"}), "TXTLMX01|");
     viewer->reject();
     EXPECT_EQ(g_FileData, nullptr);
+}
+
+TEST_F(MainWindow, NavViewerOfAFilePastTheDiscsEndIsEmptyAfterItsMessage) {
+    ASSERT_NO_FATAL_FAILURE(ShowDemoDisc());
+    std::unique_ptr<CNavViewerDlg> viewer;
     // Tag Information keeps its answer for a navigation file.
     EXPECT_EQ(App_TagInfoDialog(Select("/TEXT.LMX"), sink_, frame_.get()), nullptr);
     EXPECT_EQ(sink_.shown, std::vector<std::string>{"This format isn't being supported."});

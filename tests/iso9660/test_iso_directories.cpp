@@ -52,6 +52,9 @@ class Directories : public DriveTest {
         if (lbn)
             PutLe32(&drive->at(16)[140], lbn); // the type L table's block
     }
+    std::vector<ModelCase> LayoutCases();
+    std::vector<ModelCase> HostileCases();
+    std::vector<ModelCase> WalkCases();
 };
 
 // Rock Ridge entries as hostile discs carry them: a continuation area that names itself, one past the
@@ -75,6 +78,165 @@ Bytes Nm(const std::string& name, uint8_t flags = 0) {
     e.resize(5 + name.size());
     std::copy(name.begin(), name.end(), e.begin() + 5);
     return e;
+}
+
+// Directories of several blocks, path tables to their size, a second session, names and block lengths.
+std::vector<ModelCase> Directories::LayoutCases() {
+    return {
+        // The root's first block is read for its own length (and Rock Ridge) before the path table, then
+        // only the two after it.
+        {"three-block directory read once in order",
+         [this] {
+             Directory root;
+             root.self(20, 6144, 20);
+             for (int i = 0; i < 120; ++i)
+                 root.add("F" + std::to_string(1000 + i) + ".DAT;1", 200 + i, 1);
+             RootSession(0, root);
+         },
+         true},
+        // The root (10 bytes), 202 records of 10 bytes and one of 18: exactly 2048 bytes, read as two blocks;
+        // a record at the start of the second block lies past the table. The directory extent named 203
+        // times is listed once.
+        {"path table of exactly 2048 bytes",
+         [this] {
+             PathTable table;
+             table.root(20);
+             for (int i = 0; i < 202; ++i)
+                 table.add(std::string{char('A' + i % 26), char('A' + i / 26)}, 21, 1);
+             table.add("ABCDEFGHIJ", 21, 1);
+             PlainSession(0, table, Directory().self(20, 2048, 20));
+             PlaceBytes(*drive, 18, Join({table.bytes, PathTable().add("Z", 21, 1).bytes}), 2);
+             Directory().self(21, 2048, 20).add("IN.TXT;1", 50, 1).place(*drive, 21);
+         },
+         true},
+        {"second descriptor set missing",
+         [this] {
+             TwoDataSessionToc();
+             RootSession(0, Directory().self(20, 2048, 20));
+             drive->at(12416); // zeros: no CD001
+         }},
+        {"first descriptor set missing",
+         [this] {
+             TwoDataSessionToc();
+             drive->at(16);
+             RootSession(12400, Directory().self(12420, 2048, 12420).add("A;1", 5, 1));
+         }},
+        {"volume name of 32 characters",
+         [this] { RootSession(0, Directory().self(20, 2048, 20), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"); }},
+        // Sixteen characters; the seventeenth is not part of the identifier.
+        {"Joliet volume name of 16 characters",
+         [this] {
+             RootSession(0, Directory().self(20, 2048, 20));
+             drive->at(17) =
+                 VolumeDescriptor(2, Ucs2Be(u"\u3042BCDEFGHIJKLMNO\u3044"), 10, 19, 20, 2048, 0x45);
+             drive->at(18) = Descriptor(255);
+             PlaceBytes(*drive, 19, PathTable().root(20).bytes);
+         }},
+        {"block length 0",
+         [this] {
+             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
+             drive->blockLength = 0;
+         },
+         true},
+        {"block length 4096",
+         [this] {
+             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
+             drive->blockLength = 4096;
+         },
+         true},
+    };
+}
+
+// Path tables whose walk must end early, records broken in each field.
+std::vector<ModelCase> Directories::HostileCases() {
+    return {
+        // Path tables whose walk must end early, or that lie far beyond the disc or past the session.
+        {"path table: Y claims itself as parent, Z never reached",
+         [this] { PathTableSession(PathTable().root(20).add("X", 30, 1).add("Y", 31, 3).add("Z", 32, 1)); }},
+        {"path table: parent 0", [this] { PathTableSession(PathTable().root(20).add("X", 30, 0)); }},
+        {"path table: record running past the table",
+         [this] { PathTableSession(PathTable().root(20).add("LONGNAME", 30, 1), 14); }},
+        {"path table size far beyond the disc",
+         [this] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u); }, true},
+        {"path table past the session",
+         [this] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u); }, true},
+        {"path table past the session, root not a directory",
+         [this] {
+             PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u);
+             drive->at(16)[156 + 25] = 0; // the root record's directory flag
+         }},
+        {"record claiming 250 bytes at 2000", [this] { BrokenRecord(2048, false, 2000, 250); }},
+        {"record shorter than 34 bytes", [this] { BrokenRecord(2048, true, 0, 20); }},
+        {"identifier running past the record", [this] { BrokenRecord(2048, true, 32, 200); }},
+        {"first record broken", [this] { BrokenRecord(2048, false, 0, 3); }},
+        {"data length below the block length", [this] { BrokenRecord(2000, false, 2047, 0); }},
+        {"root running into unrecorded blocks",
+         [this] { RootSession(0, Directory().self(20, 3 * 2048, 20).add("A;1", 5, 1)); }, true},
+        {"root claiming 4 GiB",
+         [this] {
+             RootSession(0, Directory().self(20, 0xFFFFF800u, 20).add("A;1", 5, 1));
+             RecordBlocks(21, 1000);
+         },
+         true},
+    };
+}
+
+// Directories that name themselves or claim 4 GiB, the longest names, Rock Ridge entries pointing outside
+// their areas: every walk ends, inside the session.
+std::vector<ModelCase> Directories::WalkCases() {
+    return {
+        // A subdirectory whose extent is the root itself, and a second one naming the same extent as X.
+        {"directory listed twice or pointing at itself",
+         [this] {
+             Directory root;
+             root.self(20, 2048, 20).add("A;1", 5, 1).add("SELF", 20, 2048, 2);
+             PlainSession(0, PathTable().root(20).add("SELF", 20, 1).add("X", 30, 1).add("X2", 30, 1), root);
+             Directory().self(30, 2048, 20).add("B;1", 6, 1).place(*drive, 30);
+         }},
+        {"longest names",
+         [this] {
+             Directory root;
+             root.self(20, 2048, 20).add(std::string(221, 'N'), 990, 100000);
+             PlainSession(0, PathTable().root(20).add(std::string(255, 'P'), 20, 1), root);
+         }},
+        // Names come from what lies inside the areas, and no read leaves the session or repeats without end.
+        {"Rock Ridge entries stay inside their areas",
+         [this] {
+             Directory root;
+             root.add(std::string(1, '\0'), 20, 2048, 2,
+                      {'S', 'P', 7, 1, 0xBE, 0xEF, 0, 'R', 'R', 5, 1, 0x81});
+             root.add(std::string(1, '\1'), 20, 2048, 2);
+             root.add("A;1", 50, 1, 0,
+                      Join({Nm("alpha"), {'T', 'F', 200, 1, 0x02}})); // TF longer than its area
+             root.add("B;1", 51, 1, 0, Join({Nm("beta"), Ce(5000, 0, 28)}));
+             root.add("C;1", 52, 1, 0, Join({Nm("gamma-", 1), Ce(30, 100, 40)}));
+             root.add("D;1", 53, 1, 0, Ce(31, 0, 28));
+             RootSession(0, root);
+             const Bytes rest = Join({Nm("delta"), {'S', 'T', 4, 1}, Nm("never")});
+             std::copy(rest.begin(), rest.end(), drive->at(30).begin() + 100);
+             const Bytes self = Ce(31, 0, 28);
+             std::copy(self.begin(), self.end(), drive->at(31).begin()); // a continuation of itself
+             RecordBlocks(32, 1000);
+         },
+         true},
+        // Directories claiming 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
+        // session, Y from 25 up to where X began; no block is read twice.
+        {"directories of 4 GiB over blocks shaped like records",
+         [this] {
+             Directory root;
+             root.self(20, 2048, 20)
+                 .add("R;1", 5, 1)
+                 .add("X", 30, 0xFFFFF800u, 2)
+                 .add("Y", 25, 0xFFFFF800u, 2);
+             PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
+             for (uint32_t b = 21; b < 1000; ++b)
+                 Directory()
+                     .self(b, 0xFFFFF800u, 20)
+                     .add("F" + std::to_string(b) + ";1", 5, 1)
+                     .place(*drive, b);
+         },
+         true},
+    };
 }
 
 TEST_F(Directories, ModelsOfCraftedSessions) {
@@ -101,149 +263,8 @@ TEST_F(Directories, ModelsOfCraftedSessions) {
         {"files before subdirectories in path table order", [&] { TwoLevelTree(); }, true}};
     for (const auto& set : sets)
         cases.push_back({set.first, [this, &set] { DescriptorSet(set.second); }});
-    const ModelCase more[] = {
-        // The root's first block is read for its own length (and Rock Ridge) before the path table, then
-        // only the two after it.
-        {"three-block directory read once in order",
-         [&] {
-             Directory root;
-             root.self(20, 6144, 20);
-             for (int i = 0; i < 120; ++i)
-                 root.add("F" + std::to_string(1000 + i) + ".DAT;1", 200 + i, 1);
-             RootSession(0, root);
-         },
-         true},
-        // The root (10 bytes), 202 records of 10 bytes and one of 18: exactly 2048 bytes, read as two blocks;
-        // a record at the start of the second block lies past the table. The directory extent named 203
-        // times is listed once.
-        {"path table of exactly 2048 bytes",
-         [&] {
-             PathTable table;
-             table.root(20);
-             for (int i = 0; i < 202; ++i)
-                 table.add(std::string{char('A' + i % 26), char('A' + i / 26)}, 21, 1);
-             table.add("ABCDEFGHIJ", 21, 1);
-             PlainSession(0, table, Directory().self(20, 2048, 20));
-             PlaceBytes(*drive, 18, Join({table.bytes, PathTable().add("Z", 21, 1).bytes}), 2);
-             Directory().self(21, 2048, 20).add("IN.TXT;1", 50, 1).place(*drive, 21);
-         },
-         true},
-        {"second descriptor set missing",
-         [&] {
-             TwoDataSessionToc();
-             RootSession(0, Directory().self(20, 2048, 20));
-             drive->at(12416); // zeros: no CD001
-         }},
-        {"first descriptor set missing",
-         [&] {
-             TwoDataSessionToc();
-             drive->at(16);
-             RootSession(12400, Directory().self(12420, 2048, 12420).add("A;1", 5, 1));
-         }},
-        {"volume name of 32 characters",
-         [&] { RootSession(0, Directory().self(20, 2048, 20), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"); }},
-        // Sixteen characters; the seventeenth is not part of the identifier.
-        {"Joliet volume name of 16 characters",
-         [&] {
-             RootSession(0, Directory().self(20, 2048, 20));
-             drive->at(17) =
-                 VolumeDescriptor(2, Ucs2Be(u"\u3042BCDEFGHIJKLMNO\u3044"), 10, 19, 20, 2048, 0x45);
-             drive->at(18) = Descriptor(255);
-             PlaceBytes(*drive, 19, PathTable().root(20).bytes);
-         }},
-        {"block length 0",
-         [&] {
-             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
-             drive->blockLength = 0;
-         },
-         true},
-        {"block length 4096",
-         [&] {
-             RootSession(0, Directory().self(20, 2048, 20).add("A;1", 5, 1));
-             drive->blockLength = 4096;
-         },
-         true},
-        // Path tables whose walk must end early, or that lie far beyond the disc or past the session.
-        {"path table: Y claims itself as parent, Z never reached",
-         [&] { PathTableSession(PathTable().root(20).add("X", 30, 1).add("Y", 31, 3).add("Z", 32, 1)); }},
-        {"path table: parent 0", [&] { PathTableSession(PathTable().root(20).add("X", 30, 0)); }},
-        {"path table: record running past the table",
-         [&] { PathTableSession(PathTable().root(20).add("LONGNAME", 30, 1), 14); }},
-        {"path table size far beyond the disc", [&] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u); },
-         true},
-        {"path table past the session",
-         [&] { PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u); }, true},
-        {"path table past the session, root not a directory",
-         [&] {
-             PathTableSession(PathTable().root(20), 0xFFFFFFF0u, 0x7FFFFF00u);
-             drive->at(16)[156 + 25] = 0; // the root record's directory flag
-         }},
-        {"record claiming 250 bytes at 2000", [&] { BrokenRecord(2048, false, 2000, 250); }},
-        {"record shorter than 34 bytes", [&] { BrokenRecord(2048, true, 0, 20); }},
-        {"identifier running past the record", [&] { BrokenRecord(2048, true, 32, 200); }},
-        {"first record broken", [&] { BrokenRecord(2048, false, 0, 3); }},
-        {"data length below the block length", [&] { BrokenRecord(2000, false, 2047, 0); }},
-        {"root running into unrecorded blocks",
-         [&] { RootSession(0, Directory().self(20, 3 * 2048, 20).add("A;1", 5, 1)); }, true},
-        {"root claiming 4 GiB",
-         [&] {
-             RootSession(0, Directory().self(20, 0xFFFFF800u, 20).add("A;1", 5, 1));
-             RecordBlocks(21, 1000);
-         },
-         true},
-        // A subdirectory whose extent is the root itself, and a second one naming the same extent as X.
-        {"directory listed twice or pointing at itself",
-         [&] {
-             Directory root;
-             root.self(20, 2048, 20).add("A;1", 5, 1).add("SELF", 20, 2048, 2);
-             PlainSession(0, PathTable().root(20).add("SELF", 20, 1).add("X", 30, 1).add("X2", 30, 1), root);
-             Directory().self(30, 2048, 20).add("B;1", 6, 1).place(*drive, 30);
-         }},
-        {"longest names",
-         [&] {
-             Directory root;
-             root.self(20, 2048, 20).add(std::string(221, 'N'), 990, 100000);
-             PlainSession(0, PathTable().root(20).add(std::string(255, 'P'), 20, 1), root);
-         }},
-        // Names come from what lies inside the areas, and no read leaves the session or repeats without end.
-        {"Rock Ridge entries stay inside their areas",
-         [&] {
-             Directory root;
-             root.add(std::string(1, '\0'), 20, 2048, 2,
-                      {'S', 'P', 7, 1, 0xBE, 0xEF, 0, 'R', 'R', 5, 1, 0x81});
-             root.add(std::string(1, '\1'), 20, 2048, 2);
-             root.add("A;1", 50, 1, 0,
-                      Join({Nm("alpha"), {'T', 'F', 200, 1, 0x02}})); // TF longer than its area
-             root.add("B;1", 51, 1, 0, Join({Nm("beta"), Ce(5000, 0, 28)}));
-             root.add("C;1", 52, 1, 0, Join({Nm("gamma-", 1), Ce(30, 100, 40)}));
-             root.add("D;1", 53, 1, 0, Ce(31, 0, 28));
-             RootSession(0, root);
-             const Bytes rest = Join({Nm("delta"), {'S', 'T', 4, 1}, Nm("never")});
-             std::copy(rest.begin(), rest.end(), drive->at(30).begin() + 100);
-             const Bytes self = Ce(31, 0, 28);
-             std::copy(self.begin(), self.end(), drive->at(31).begin()); // a continuation of itself
-             RecordBlocks(32, 1000);
-         },
-         true},
-        // Directories claiming 4 GiB over blocks of records: X (read first) walks from 30 to the end of the
-        // session, Y from 25 up to where X began; no block is read twice.
-        {"directories of 4 GiB over blocks shaped like records",
-         [&] {
-             Directory root;
-             root.self(20, 2048, 20)
-                 .add("R;1", 5, 1)
-                 .add("X", 30, 0xFFFFF800u, 2)
-                 .add("Y", 25, 0xFFFFF800u, 2);
-             PlainSession(0, PathTable().root(20).add("X", 30, 1).add("Y", 25, 1), root);
-             for (uint32_t b = 21; b < 1000; ++b)
-                 Directory()
-                     .self(b, 0xFFFFF800u, 20)
-                     .add("F" + std::to_string(b) + ";1", 5, 1)
-                     .place(*drive, b);
-         },
-         true},
-    };
-    cases.insert(cases.end(), std::begin(more), std::end(more));
+    for (std::vector<ModelCase> more : {LayoutCases(), HostileCases(), WalkCases()})
+        cases.insert(cases.end(), more.begin(), more.end());
     ExpectGolden("iso9660/directories.txt", Models(cases));
 }
 
