@@ -84,7 +84,7 @@ int Lsn(const fs::path& dir, const std::string& image, int session, uint32_t lci
         return Fail(image + ": the disc has " + std::to_string(sessions) + " session(s)");
     const int index = session > 0 ? session - 1 : sessions - 1;
 
-    NavLsnFile lsn;
+    std::vector<uint32_t> sectors;
     for (size_t i = 0; i < set.cidPaths.size(); ++i) {
         const FileEntry* e = FindFile(set.cidPaths[i], index, error);
         if (!e)
@@ -92,9 +92,9 @@ int Lsn(const fs::path& dir, const std::string& image, int session, uint32_t lci
         if (e->size != set.cidSizes[i])
             return Fail(image + ": " + set.cidPaths[i] + " has " + std::to_string(e->size) +
                         " bytes there but " + std::to_string(set.cidSizes[i]) + " in " + dir.string());
-        lsn.entries.push_back({e->lbn, e->size});
+        sectors.push_back(e->lbn);
     }
-    NavBytes bytes = Nav_WriteLsn(lsn);
+    NavBytes bytes = Nav_LsnWithSectors(set, sectors);
     if (!bytes.ok())
         return Fail(bytes.error);
     if (!WriteAll(dir, {{"LSN.LMX", std::move(bytes.bytes)}}, error))
